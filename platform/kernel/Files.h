@@ -1,0 +1,111 @@
+// The device file system, Win32 semantics: share modes are enforced between
+// open handles of this process (a conflicting open fails with 32); MoveFileW
+// never replaces an existing file (183); DeleteAndRenameFile replaces in one
+// step; FindFirstFileW never returns "." or ".."; walks never follow links; a
+// full disk is 112. Every call sets GetLastError on failure.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/base/WinTypes.h"
+
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_SHARE_READ 0x00000001u
+#define FILE_SHARE_WRITE 0x00000002u
+#define FILE_SHARE_DELETE 0x00000004u
+
+#define CREATE_NEW 1
+#define CREATE_ALWAYS 2
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define TRUNCATE_EXISTING 5
+
+#define FILE_ATTRIBUTE_READONLY 0x00000001u
+#define FILE_ATTRIBUTE_HIDDEN 0x00000002u
+#define FILE_ATTRIBUTE_SYSTEM 0x00000004u
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010u
+#define FILE_ATTRIBUTE_ARCHIVE 0x00000020u
+#define FILE_ATTRIBUTE_NORMAL 0x00000080u
+#define FILE_ATTRIBUTE_TEMPORARY 0x00000100u
+#define INVALID_FILE_ATTRIBUTES 0xFFFFFFFFu
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
+#define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
+
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+
+#define PAGE_READONLY 0x02u
+#define PAGE_READWRITE 0x04u
+#define FILE_MAP_WRITE 0x0002u
+#define FILE_MAP_READ 0x0004u
+#define FILE_MAP_ALL_ACCESS 0x000F001Fu
+
+struct WIN32_FIND_DATAW {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD dwOID;
+  WCHAR cFileName[MAX_PATH];
+};
+typedef WIN32_FIND_DATAW* LPWIN32_FIND_DATAW;
+
+struct SECURITY_ATTRIBUTES;
+typedef SECURITY_ATTRIBUTES* LPSECURITY_ATTRIBUTES;
+
+extern "C" {
+
+QV_PLATFORM_API HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES sa,
+                                   DWORD creation, DWORD flags, HANDLE templateFile);
+QV_PLATFORM_API BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID overlapped);
+QV_PLATFORM_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID overlapped);
+QV_PLATFORM_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
+QV_PLATFORM_API BOOL SetEndOfFile(HANDLE file);
+QV_PLATFORM_API DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+QV_PLATFORM_API BOOL FlushFileBuffers(HANDLE file);
+QV_PLATFORM_API BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIME written);
+// Closes any kernel object: files, mappings, finds excepted (FindClose).
+QV_PLATFORM_API BOOL CloseHandle(HANDLE object);
+
+QV_PLATFORM_API BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
+// Replaces `to` with `from` in one step; `to` need not exist.
+QV_PLATFORM_API BOOL DeleteAndRenameFile(LPCWSTR to, LPCWSTR from);
+QV_PLATFORM_API BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists);
+QV_PLATFORM_API BOOL DeleteFileW(LPCWSTR path);
+QV_PLATFORM_API BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES sa);
+QV_PLATFORM_API BOOL RemoveDirectoryW(LPCWSTR path);
+QV_PLATFORM_API DWORD GetFileAttributesW(LPCWSTR path);
+QV_PLATFORM_API BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
+
+QV_PLATFORM_API HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
+QV_PLATFORM_API BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
+QV_PLATFORM_API BOOL FindClose(HANDLE find);
+
+// `directory` may be any path on the volume (NULL: the root).
+QV_PLATFORM_API BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
+                                         PULARGE_INTEGER totalFree);
+
+// Memory-mapped files. CreateFileForMappingW is the device's variant of
+// CreateFileW for files that will be mapped.
+QV_PLATFORM_API HANDLE CreateFileForMappingW(LPCWSTR path, DWORD access, DWORD shareMode,
+                                             LPSECURITY_ATTRIBUTES sa, DWORD creation, DWORD flags,
+                                             HANDLE templateFile);
+QV_PLATFORM_API HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES sa, DWORD protect, DWORD sizeHigh,
+                                          DWORD sizeLow, LPCWSTR name);
+QV_PLATFORM_API LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
+                                     size_t bytes);
+QV_PLATFORM_API BOOL UnmapViewOfFile(LPCVOID view);
+QV_PLATFORM_API BOOL FlushViewOfFile(LPCVOID view, size_t bytes);
+
+// C streams over device paths. Mode as fopen ("rb", "wb", "ab", "r+b"...,
+// "t" and "b" accepted, no newline translation). Streams take no part in
+// share-mode checks (the C library opens with full sharing), but injected
+// faults apply: an injected disk-full makes writes fail with 112.
+QV_PLATFORM_API FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
+QV_PLATFORM_API FILE* qv_fopen(LPCSTR devicePath, LPCSTR mode);
+
+}  // extern "C"
