@@ -24,6 +24,7 @@ run: build
 
 test: build
 	@scripts/run-tests $(BUILD)
+	@scripts/run-fuzz
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=ON >/dev/null
