@@ -16,6 +16,8 @@
 #define MB_PRECOMPOSED 0x00000001u
 #define MB_ERR_INVALID_CHARS 0x00000008u
 #define WC_NO_BEST_FIT_CHARS 0x00000400u
+// UTF-8 only: fail with ERROR_NO_UNICODE_TRANSLATION on a lone surrogate.
+#define WC_ERR_INVALID_CHARS 0x00000080u
 
 extern "C" {
 
