@@ -1,0 +1,288 @@
+#include "platform/base/WinFormat.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "platform/base/WideText.h"
+#include "platform/codepage/CodePage.h"
+
+// The code-page service may be absent from a partial build; "%S" then falls
+// back to Latin-1.
+namespace qv {
+QV_PLATFORM_API std::wstring Cp932ToWide(std::string_view bytes) __attribute__((weak));
+QV_PLATFORM_API std::string WideToCp932(std::wstring_view text, bool* usedDefault) __attribute__((weak));
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+std::wstring NarrowToWide(std::string_view s) {
+  if (Cp932ToWide) return Cp932ToWide(s);
+  std::wstring out;
+  for (char c : s) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
+  return out;
+}
+
+std::string WideToNarrow(std::wstring_view s) {
+  if (WideToCp932) return WideToCp932(s, nullptr);
+  std::string out;
+  for (wchar_t c : s) out.push_back(static_cast<uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+enum class Size { kDefault, kShort, kChar, kLong, kLongLong, kPtr, kWide, kNarrow };
+
+struct Spec {
+  std::string flags;
+  int width = -1;
+  int precision = -1;
+  bool left = false;
+  Size size = Size::kDefault;
+};
+
+// Format text is converted between the two character kinds only where it
+// holds arguments; literal text passes through unchanged.
+template <class Ch>
+struct Out;
+
+template <>
+struct Out<wchar_t> {
+  static std::wstring FromAscii(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+  static std::wstring Own(const wchar_t* s, int max) {
+    std::wstring_view v(s);
+    return std::wstring(max >= 0 && static_cast<size_t>(max) < v.size() ? v.substr(0, max) : v);
+  }
+  static std::wstring Other(const char* s, int max) {
+    std::wstring w = NarrowToWide(s);
+    if (max >= 0 && static_cast<size_t>(max) < w.size()) w.resize(max);
+    return w;
+  }
+  static std::wstring OwnChar(int c) { return std::wstring(1, static_cast<wchar_t>(c)); }
+  static std::wstring OtherChar(int c) {
+    const char n = static_cast<char>(c);
+    return NarrowToWide(std::string_view(&n, 1));
+  }
+};
+
+template <>
+struct Out<char> {
+  static std::string FromAscii(const std::string& s) { return s; }
+  static std::string Own(const char* s, int max) {
+    std::string_view v(s);
+    return std::string(max >= 0 && static_cast<size_t>(max) < v.size() ? v.substr(0, max) : v);
+  }
+  static std::string Other(const wchar_t* s, int max) {
+    std::wstring_view v(s);
+    if (max >= 0 && static_cast<size_t>(max) < v.size()) v = v.substr(0, max);
+    return WideToNarrow(v);
+  }
+  static std::string OwnChar(int c) { return std::string(1, static_cast<char>(c)); }
+  static std::string OtherChar(int c) {
+    const wchar_t w = static_cast<wchar_t>(c);
+    return WideToNarrow(std::wstring_view(&w, 1));
+  }
+};
+
+template <class Ch>
+void Pad(std::basic_string<Ch>& out, const std::basic_string<Ch>& body, const Spec& spec) {
+  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+  if (body.size() >= width) {
+    out += body;
+  } else if (spec.left) {
+    out += body;
+    out.append(width - body.size(), static_cast<Ch>(' '));
+  } else {
+    out.append(width - body.size(), static_cast<Ch>(' '));
+    out += body;
+  }
+}
+
+std::string NumberText(const Spec& spec, char conv, va_list* ap) {
+  std::string f = "%" + spec.flags;
+  if (spec.left) f += '-';
+  if (spec.width >= 0) f += std::to_string(spec.width);
+  if (spec.precision >= 0) f += "." + std::to_string(spec.precision);
+  char buf[128];
+  const bool isSigned = conv == 'd' || conv == 'i';
+  if (conv == 'e' || conv == 'E' || conv == 'f' || conv == 'g' || conv == 'G' || conv == 'a' || conv == 'A') {
+    f += conv;
+    const double v = va_arg(*ap, double);
+    std::string text(512, '\0');
+    const int n = std::snprintf(text.data(), text.size(), f.c_str(), v);
+    text.resize(n > 0 ? std::min<size_t>(n, text.size() - 1) : 0);
+    return text;
+  }
+  f += "ll";
+  f += conv;
+  if (isSigned) {
+    long long v;
+    switch (spec.size) {
+      case Size::kLongLong: v = va_arg(*ap, long long); break;
+      case Size::kPtr: v = static_cast<long long>(va_arg(*ap, intptr_t)); break;
+      case Size::kShort: v = static_cast<short>(va_arg(*ap, int)); break;
+      case Size::kChar: v = static_cast<signed char>(va_arg(*ap, int)); break;
+      default: v = va_arg(*ap, int); break;  // "l" is 32-bit, as on the device
+    }
+    std::snprintf(buf, sizeof buf, f.c_str(), v);
+  } else {
+    unsigned long long v;
+    switch (spec.size) {
+      case Size::kLongLong: v = va_arg(*ap, unsigned long long); break;
+      case Size::kPtr: v = static_cast<unsigned long long>(va_arg(*ap, uintptr_t)); break;
+      case Size::kShort: v = static_cast<unsigned short>(va_arg(*ap, unsigned)); break;
+      case Size::kChar: v = static_cast<unsigned char>(va_arg(*ap, unsigned)); break;
+      default: v = va_arg(*ap, unsigned); break;
+    }
+    std::snprintf(buf, sizeof buf, f.c_str(), v);
+  }
+  return buf;
+}
+
+template <class Ch>
+std::basic_string<Ch> Format(const Ch* fmt, va_list* ap) {
+  using O = Out<Ch>;
+  std::basic_string<Ch> out;
+  if (!fmt) return out;
+  const bool wide = sizeof(Ch) != 1;
+  for (const Ch* p = fmt; *p;) {
+    if (*p != '%') {
+      out.push_back(*p++);
+      continue;
+    }
+    const Ch* start = p++;
+    Spec spec;
+    for (;; ++p) {
+      if (*p == '-') {
+        spec.left = true;
+      } else if (*p == '0' || *p == ' ' || *p == '+' || *p == '#') {
+        spec.flags.push_back(static_cast<char>(*p));
+      } else {
+        break;
+      }
+    }
+    if (*p == '*') {
+      spec.width = va_arg(*ap, int);
+      if (spec.width < 0) spec.left = true, spec.width = -spec.width;
+      ++p;
+    } else {
+      while (*p >= '0' && *p <= '9') spec.width = (spec.width < 0 ? 0 : spec.width * 10) + (*p++ - '0');
+    }
+    if (*p == '.') {
+      ++p;
+      spec.precision = 0;
+      if (*p == '*') {
+        spec.precision = va_arg(*ap, int);
+        ++p;
+      } else {
+        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+      }
+    }
+    if (*p == 'I' && p[1] == '6' && p[2] == '4') {
+      spec.size = Size::kLongLong, p += 3;
+    } else if (*p == 'I' && p[1] == '3' && p[2] == '2') {
+      p += 3;
+    } else if (*p == 'I' || *p == 'z' || *p == 't' || *p == 'j') {
+      spec.size = *p == 'j' ? Size::kLongLong : Size::kPtr, ++p;
+    } else if (*p == 'l' && p[1] == 'l') {
+      spec.size = Size::kLongLong, p += 2;
+    } else if (*p == 'h' && p[1] == 'h') {
+      spec.size = Size::kChar, p += 2;
+    } else if (*p == 'h') {
+      spec.size = Size::kShort, ++p;
+    } else if (*p == 'l' || *p == 'w') {
+      spec.size = Size::kLong, ++p;
+    } else if (*p == 'L') {
+      ++p;
+    }
+    const Ch conv = *p;
+    if (!conv) {
+      out.append(start, p);
+      break;
+    }
+    ++p;
+    // "h" forces narrow, "l"/"w" force wide; otherwise %s is the format's own kind.
+    const bool forceNarrow = spec.size == Size::kShort;
+    const bool forceWide = spec.size == Size::kLong;
+    switch (conv) {
+      case 'd': case 'i': case 'u': case 'x': case 'X': case 'o':
+      case 'e': case 'E': case 'f': case 'g': case 'G': case 'a': case 'A':
+        out += O::FromAscii(NumberText(spec, static_cast<char>(conv), ap));
+        break;
+      case 'p': {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%0*llX", static_cast<int>(sizeof(void*) * 2),
+                      static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(va_arg(*ap, void*))));
+        Pad(out, O::FromAscii(buf), spec);
+        break;
+      }
+      case 'c': case 'C': {
+        const int c = va_arg(*ap, int);
+        const bool own = forceNarrow ? !wide : forceWide ? wide : conv == 'c';
+        Pad(out, own ? O::OwnChar(c) : O::OtherChar(c), spec);
+        break;
+      }
+      case 's': case 'S': {
+        const bool own = forceNarrow ? !wide : forceWide ? wide : conv == 's';
+        const void* arg = va_arg(*ap, const void*);
+        std::basic_string<Ch> body;
+        if (!arg) {
+          body = O::FromAscii("(null)");
+        } else if (own) {
+          body = O::Own(static_cast<const Ch*>(arg), spec.precision);
+        } else if constexpr (sizeof(Ch) == 1) {
+          body = O::Other(static_cast<const wchar_t*>(arg), spec.precision);
+        } else {
+          body = O::Other(static_cast<const char*>(arg), spec.precision);
+        }
+        Pad(out, body, spec);
+        break;
+      }
+      case 'n':
+        (void)va_arg(*ap, void*);  // never written through
+        break;
+      case '%':
+        out.push_back('%');
+        break;
+      default:
+        out.append(start, p);  // unknown: kept as written
+        break;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::wstring VFormatW(const wchar_t* format, va_list args) {
+  va_list ap;
+  va_copy(ap, args);
+  std::wstring out = Format<wchar_t>(format, &ap);
+  va_end(ap);
+  return out;
+}
+
+std::wstring FormatW(const wchar_t* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::wstring out = VFormatW(format, ap);
+  va_end(ap);
+  return out;
+}
+
+std::string VFormatA(const char* format, va_list args) {
+  va_list ap;
+  va_copy(ap, args);
+  std::string out = Format<char>(format, &ap);
+  va_end(ap);
+  return out;
+}
+
+std::string FormatA(const char* format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  std::string out = VFormatA(format, ap);
+  va_end(ap);
+  return out;
+}
+
+}  // namespace qv

@@ -1,0 +1,37 @@
+// Device path parsing and host resolution. Internal to the platform library.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/base/WinTypes.h"
+
+namespace qv::kernel {
+
+// Splits a device path into its names ("." dropped, ".." climbs, never above
+// the root). Refuses names with characters the device forbids (123), a path
+// longer than MAX_PATH - 1 or a name longer than 255 (206). With
+// `wildcardLast` the last name may hold "*" and "?".
+bool SplitDevicePath(std::wstring_view path, std::vector<std::wstring>* names, DWORD* error,
+                     bool wildcardLast = false);
+// The device path of names, "\A\B" ("\" for none).
+std::wstring JoinDevicePath(const std::vector<std::wstring>& names);
+// Whether a name holds "*" or "?".
+bool HasWildcards(std::wstring_view name);
+// Windows-style match of a name against a pattern ("*", "?", "*.*" matches
+// every name), without regard to case.
+bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
+
+// Host path of split names below the root, each existing name matched
+// without regard to case.
+std::string ResolveNames(const std::vector<std::wstring>& names);
+// Parses and resolves a device path; sets the last error and returns false
+// for a refused path.
+bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical = nullptr);
+// The kernel's own folder below the root (never listed), created on demand.
+std::string KernelDir(const char* sub);
+// The name the kernel's own folder has in the root.
+inline constexpr const char* kKernelFolder = ".qvkernel";
+
+}  // namespace qv::kernel

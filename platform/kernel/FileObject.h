@@ -1,0 +1,47 @@
+// Open files and the share-mode table. Internal to the platform library.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+#include "platform/kernel/KernelObject.h"
+
+namespace qv::kernel {
+
+// 100 ns units between 1601-01-01 and 1970-01-01.
+inline constexpr ULONGLONG kUnixEpochFileTime = 116444736000000000ULL;
+
+inline FILETIME ToFileTime(ULONGLONG value) {
+  return FILETIME{static_cast<DWORD>(value), static_cast<DWORD>(value >> 32)};
+}
+inline ULONGLONG FromFileTime(const FILETIME& ft) {
+  return (static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+inline FILETIME UnixToFileTime(time_t seconds, long nanoseconds) {
+  return ToFileTime(kUnixEpochFileTime + static_cast<ULONGLONG>(seconds) * 10000000ULL +
+                    static_cast<ULONGLONG>(nanoseconds) / 100);
+}
+
+class FileObject : public KernelObject {
+ public:
+  FileObject(int fd, DWORD access, DWORD share, dev_t dev, ino_t ino, std::wstring devicePath);
+  ~FileObject() override;
+  int fd() const { return fd_; }
+  DWORD access() const { return access_; }
+  const std::wstring& devicePath() const { return devicePath_; }
+
+  DWORD share_;
+  dev_t dev_;
+  ino_t ino_;
+
+ private:
+  int fd_;
+  DWORD access_;
+  std::wstring devicePath_;
+};
+
+// The open-file lock: share checks and the opens they guard run under it.
+std::mutex& FilesLock();
+
+}  // namespace qv::kernel

@@ -1,0 +1,581 @@
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
+
+#include "platform/base/WideText.h"
+#include "platform/kernel/DeviceFs.h"
+#include "platform/kernel/DevicePath.h"
+#include "platform/kernel/FileObject.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/PosixError.h"
+#include "platform/testing/SeamState.h"
+
+namespace qv::kernel {
+namespace {
+
+constexpr DWORD kErrorDirectory = 267;      // ERROR_DIRECTORY
+constexpr DWORD kErrorNegativeSeek = 131;   // ERROR_NEGATIVE_SEEK
+
+using Key = std::pair<dev_t, ino_t>;
+
+std::map<Key, std::vector<FileObject*>>& Opens() {
+  static auto* m = new std::map<Key, std::vector<FileObject*>>;
+  return *m;
+}
+
+// Whether opening with `access` and `share` clashes with a handle already open
+// on the file: each side must share what the other one does.
+bool ShareConflict(const Key& key, DWORD access, DWORD share) {
+  auto it = Opens().find(key);
+  if (it == Opens().end()) return false;
+  for (const FileObject* o : it->second) {
+    if ((access & GENERIC_READ) && !(o->share_ & FILE_SHARE_READ)) return true;
+    if ((access & GENERIC_WRITE) && !(o->share_ & FILE_SHARE_WRITE)) return true;
+    if ((o->access() & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
+    if ((o->access() & GENERIC_WRITE) && !(share & FILE_SHARE_WRITE)) return true;
+  }
+  return false;
+}
+
+// Deleting or renaming a file needs every open handle to share deletion.
+bool DeleteConflict(const Key& key) {
+  auto it = Opens().find(key);
+  if (it == Opens().end()) return false;
+  for (const FileObject* o : it->second) {
+    if (!(o->share_ & FILE_SHARE_DELETE)) return true;
+  }
+  return false;
+}
+
+bool Resolve(LPCWSTR path, std::string* host, std::wstring* canonical) {
+  if (!path) return Fail(ERROR_PATH_NOT_FOUND);
+  return ResolveDevicePath(path, host, canonical);
+}
+
+bool SharingFault(const std::wstring& devicePath) {
+  return testing::detail::TakeFileFault(devicePath, ERROR_SHARING_VIOLATION);
+}
+
+// Both paths of a move or copy; an injected sharing fault on either fails it.
+bool ResolvePair(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string* toHost, std::wstring* fromDev,
+                 std::wstring* toDev) {
+  if (!Resolve(from, fromHost, fromDev) || !Resolve(to, toHost, toDev)) return false;
+  if (SharingFault(*fromDev) || SharingFault(*toDev)) return Fail(ERROR_SHARING_VIOLATION);
+  return true;
+}
+
+bool ReadOnlyMode(const struct stat& st) { return !S_ISDIR(st.st_mode) && !(st.st_mode & S_IWUSR); }
+
+// Host path for a new name: the parent resolved, the last name as given.
+std::string NewNameHost(std::wstring_view path) {
+  std::vector<std::wstring> names;
+  DWORD error = 0;
+  SplitDevicePath(path, &names, &error);
+  if (names.empty()) return ResolveNames(names);
+  const std::wstring last = names.back();
+  names.pop_back();
+  return ResolveNames(names) + "/" + WideToUtf8(last);
+}
+
+int RenameNoReplace(const std::string& from, const std::string& to, bool isDir) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+  if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
+  // File systems without the flag: a hard link never replaces either.
+  if (!isDir) {
+    if (::link(from.c_str(), to.c_str()) != 0) return -1;
+    return ::unlink(from.c_str());
+  }
+  struct stat st{};
+  if (::lstat(to.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return -1;
+  }
+  return ::rename(from.c_str(), to.c_str());
+}
+
+DWORD AttributesOf(const struct stat& st) {
+  DWORD attrs = 0;
+  if (S_ISDIR(st.st_mode)) attrs |= FILE_ATTRIBUTE_DIRECTORY;
+  if (ReadOnlyMode(st)) attrs |= FILE_ATTRIBUTE_READONLY;
+  return attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
+}
+
+void FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAW* data) {
+  *data = WIN32_FIND_DATAW{};
+  data->dwFileAttributes = AttributesOf(st);
+  data->ftCreationTime = UnixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  data->ftLastAccessTime = UnixToFileTime(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+  data->ftLastWriteTime = data->ftCreationTime;
+  if (!S_ISDIR(st.st_mode)) {
+    data->nFileSizeHigh = static_cast<DWORD>(static_cast<ULONGLONG>(st.st_size) >> 32);
+    data->nFileSizeLow = static_cast<DWORD>(st.st_size);
+  }
+  const std::wstring wide = Utf8ToWide(name);
+  const size_t n = std::min<size_t>(wide.size(), MAX_PATH - 1);
+  std::copy_n(wide.begin(), n, data->cFileName);
+  data->cFileName[n] = 0;
+}
+
+class FindHandle : public KernelObject {
+ public:
+  struct Entry {
+    std::string name;
+    struct stat st;
+  };
+  std::vector<Entry> entries;
+  size_t next = 0;
+  bool ClosedByCloseHandle() const override { return false; }
+};
+
+}  // namespace
+
+FileObject::FileObject(int fd, DWORD access, DWORD share, dev_t dev, ino_t ino, std::wstring devicePath)
+    : share_(share), dev_(dev), ino_(ino), fd_(fd), access_(access), devicePath_(std::move(devicePath)) {
+  Opens()[Key(dev, ino)].push_back(this);  // called with FilesLock() held
+}
+
+FileObject::~FileObject() {
+  {
+    std::lock_guard<std::mutex> g(FilesLock());
+    auto it = Opens().find(Key(dev_, ino_));
+    if (it != Opens().end()) {
+      auto& v = it->second;
+      v.erase(std::remove(v.begin(), v.end(), this), v.end());
+      if (v.empty()) Opens().erase(it);
+    }
+  }
+  ::close(fd_);
+}
+
+std::mutex& FilesLock() {
+  static auto* m = new std::mutex;
+  return *m;
+}
+
+}  // namespace qv::kernel
+
+using namespace qv::kernel;
+namespace detail = qv::testing::detail;
+
+extern "C" {
+
+HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD flags,
+                   HANDLE) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return INVALID_HANDLE_VALUE;
+  if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (SharingFault(device)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat st{};
+  const bool exists = ::stat(host.c_str(), &st) == 0;
+  if (exists && S_ISDIR(st.st_mode)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (exists && creation == CREATE_NEW) {
+    SetLastError(ERROR_FILE_EXISTS);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!exists && (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING)) {
+    SetLastError(Win32Error(ENOENT, host));
+    return INVALID_HANDLE_VALUE;
+  }
+  const bool truncate = creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
+  if ((!exists || truncate) && detail::TakeFileFault(device, ERROR_DISK_FULL)) {
+    SetLastError(ERROR_DISK_FULL);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (exists && (access & GENERIC_WRITE || truncate) && ReadOnlyMode(st)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (exists && ShareConflict(Key(st.st_dev, st.st_ino), access, shareMode)) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  int oflags = O_CLOEXEC;
+  if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) {
+    oflags |= O_RDWR;
+  } else if (access & GENERIC_WRITE || truncate) {
+    oflags |= (access & GENERIC_READ) ? O_RDWR : O_WRONLY;
+  } else {
+    oflags |= O_RDONLY;
+  }
+  if (!exists) oflags |= O_CREAT | O_EXCL;
+  const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+  const int fd = ::open(host.c_str(), oflags, mode);
+  if (fd < 0) {
+    FailErrno(host);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (truncate && exists && ::ftruncate(fd, 0) != 0) {
+    FailErrno();
+    ::close(fd);
+    return INVALID_HANDLE_VALUE;
+  }
+  struct stat now{};
+  ::fstat(fd, &now);
+  HANDLE h = AddObject(std::make_shared<FileObject>(fd, access, shareMode, now.st_dev, now.st_ino, device));
+  SetLastError(exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0);
+  return h;
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
+  if (read) *read = 0;
+  auto f = Find<FileObject>(file);
+  if (!f) return Fail(ERROR_INVALID_HANDLE);
+  if (!(f->access() & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
+  DWORD done = 0;
+  while (done < toRead) {
+    const ssize_t n = ::read(f->fd(), static_cast<char*>(buffer) + done, toRead - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return FailErrno();
+    if (n == 0) break;
+    done += static_cast<DWORD>(n);
+  }
+  if (read) *read = done;
+  return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID) {
+  if (written) *written = 0;
+  auto f = Find<FileObject>(file);
+  if (!f) return Fail(ERROR_INVALID_HANDLE);
+  if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  if (toWrite && detail::TakeFileFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
+  DWORD done = 0;
+  while (done < toWrite) {
+    const ssize_t n = ::write(f->fd(), static_cast<const char*>(buffer) + done, toWrite - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      if (written) *written = done;
+      return FailErrno();
+    }
+    done += static_cast<DWORD>(n);
+  }
+  if (written) *written = done;
+  return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
+  auto f = Find<FileObject>(file);
+  if (!f) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_SET_FILE_POINTER;
+  }
+  const int64_t move = distanceHigh ? static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh))
+                                                             << 32) | static_cast<uint32_t>(distance))
+                                    : static_cast<int64_t>(distance);
+  const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : method == FILE_END ? SEEK_END : -1;
+  if (whence < 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? ::lseek(f->fd(), 0, SEEK_CUR) : ::lseek(f->fd(), 0, SEEK_END);
+  if (base + move < 0) {
+    SetLastError(kErrorNegativeSeek);
+    return INVALID_SET_FILE_POINTER;
+  }
+  const off_t pos = ::lseek(f->fd(), base + move, SEEK_SET);
+  if (pos < 0) {
+    FailErrno();
+    return INVALID_SET_FILE_POINTER;
+  }
+  if (distanceHigh) {
+    *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
+  } else if (pos > 0xFFFFFFFE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_SET_FILE_POINTER;
+  }
+  SetLastError(0);
+  return static_cast<DWORD>(pos);
+}
+
+BOOL SetEndOfFile(HANDLE file) {
+  auto f = Find<FileObject>(file);
+  if (!f) return Fail(ERROR_INVALID_HANDLE);
+  if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  const off_t pos = ::lseek(f->fd(), 0, SEEK_CUR);
+  if (pos < 0 || ::ftruncate(f->fd(), pos) != 0) return FailErrno();
+  return TRUE;
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+  auto f = Find<FileObject>(file);
+  struct stat st{};
+  if (!f) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return INVALID_FILE_SIZE;
+  }
+  if (::fstat(f->fd(), &st) != 0) {
+    FailErrno();
+    return INVALID_FILE_SIZE;
+  }
+  const auto size = static_cast<ULONGLONG>(st.st_size);
+  if (sizeHigh) *sizeHigh = static_cast<DWORD>(size >> 32);
+  SetLastError(0);
+  return static_cast<DWORD>(size);
+}
+
+BOOL FlushFileBuffers(HANDLE file) {
+  auto f = Find<FileObject>(file);
+  if (!f) return Fail(ERROR_INVALID_HANDLE);
+  if (::fdatasync(f->fd()) != 0 && errno != EINVAL) return FailErrno();
+  return TRUE;
+}
+
+BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIME written) {
+  auto f = Find<FileObject>(file);
+  if (!f) return Fail(ERROR_INVALID_HANDLE);
+  struct stat st{};
+  if (::fstat(f->fd(), &st) != 0) return FailErrno();
+  const FILETIME mtime = UnixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+  if (created) *created = mtime;
+  if (accessed) *accessed = UnixToFileTime(st.st_atim.tv_sec, st.st_atim.tv_nsec);
+  if (written) *written = mtime;
+  return TRUE;
+}
+
+BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+  std::string fromHost, toHost;
+  std::wstring fromDev, toDev;
+  if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat src{}, dst{};
+  if (::lstat(fromHost.c_str(), &src) != 0) return FailErrno(fromHost);
+  if (!S_ISDIR(src.st_mode) && DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  const std::string target = NewNameHost(to);
+  if (::lstat(toHost.c_str(), &dst) == 0) {
+    // Only a change of case of the same name may land on an existing entry.
+    if (dst.st_dev != src.st_dev || dst.st_ino != src.st_ino) return Fail(ERROR_ALREADY_EXISTS);
+    if (target == fromHost) return TRUE;
+    if (::rename(fromHost.c_str(), target.c_str()) != 0) return FailErrno(target);
+    return TRUE;
+  }
+  if (RenameNoReplace(fromHost, target, S_ISDIR(src.st_mode)) != 0) return FailErrno(target);
+  return TRUE;
+}
+
+BOOL DeleteAndRenameFile(LPCWSTR to, LPCWSTR from) {
+  std::string fromHost, toHost;
+  std::wstring fromDev, toDev;
+  if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat src{}, dst{};
+  if (::lstat(fromHost.c_str(), &src) != 0) return FailErrno(fromHost);
+  if (S_ISDIR(src.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  if (DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  if (::lstat(toHost.c_str(), &dst) == 0) {
+    if (S_ISDIR(dst.st_mode) || ReadOnlyMode(dst)) return Fail(ERROR_ACCESS_DENIED);
+    if (DeleteConflict(Key(dst.st_dev, dst.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  }
+  if (::rename(fromHost.c_str(), toHost.c_str()) != 0) return FailErrno(toHost);
+  return TRUE;
+}
+
+BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+  std::string fromHost, toHost;
+  std::wstring fromDev, toDev;
+  if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat src{}, dst{};
+  if (::stat(fromHost.c_str(), &src) != 0) return FailErrno(fromHost);
+  if (S_ISDIR(src.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  if (ShareConflict(Key(src.st_dev, src.st_ino), GENERIC_READ, FILE_SHARE_READ)) return Fail(ERROR_SHARING_VIOLATION);
+  const bool exists = ::stat(toHost.c_str(), &dst) == 0;
+  if (exists) {
+    if (failIfExists) return Fail(ERROR_FILE_EXISTS);
+    if (S_ISDIR(dst.st_mode) || ReadOnlyMode(dst)) return Fail(ERROR_ACCESS_DENIED);
+    if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) return Fail(ERROR_SHARING_VIOLATION);
+    if (ShareConflict(Key(dst.st_dev, dst.st_ino), GENERIC_WRITE, 0)) return Fail(ERROR_SHARING_VIOLATION);
+  }
+  if (detail::TakeFileFault(toDev, ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
+  const int in = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return FailErrno(fromHost);
+  const int out = ::open(toHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, src.st_mode & 0777);
+  if (out < 0) {
+    ::close(in);
+    return FailErrno(toHost);
+  }
+  char buf[65536];
+  BOOL ok = TRUE;
+  for (;;) {
+    const ssize_t n = ::read(in, buf, sizeof buf);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n < 0) ok = FailErrno();
+      break;
+    }
+    for (ssize_t done = 0; done < n && ok;) {
+      const ssize_t w = ::write(out, buf + done, n - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w < 0) ok = FailErrno();
+      else done += w;
+    }
+    if (!ok) break;
+  }
+  const timespec times[2] = {src.st_atim, src.st_mtim};
+  if (ok) ::futimens(out, times);
+  ::close(in);
+  ::close(out);
+  if (!ok) ::unlink(toHost.c_str());
+  return ok;
+}
+
+BOOL DeleteFileW(LPCWSTR path) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return FALSE;
+  if (SharingFault(device)) return Fail(ERROR_SHARING_VIOLATION);
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat st{};
+  if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
+  if (S_ISDIR(st.st_mode) || ReadOnlyMode(st)) return Fail(ERROR_ACCESS_DENIED);
+  if (DeleteConflict(Key(st.st_dev, st.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  if (::unlink(host.c_str()) != 0) return FailErrno(host);
+  return TRUE;
+}
+
+BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return FALSE;
+  if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
+  struct stat st{};
+  if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
+  if (::mkdir(host.c_str(), 0755) != 0) return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
+  return TRUE;
+}
+
+BOOL RemoveDirectoryW(LPCWSTR path) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return FALSE;
+  if (device == L"\\") return Fail(ERROR_ACCESS_DENIED);
+  struct stat st{};
+  if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
+  if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
+  if (::rmdir(host.c_str()) != 0) return FailErrno(host);
+  return TRUE;
+}
+
+DWORD GetFileAttributesW(LPCWSTR path) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return INVALID_FILE_ATTRIBUTES;
+  struct stat st{};
+  if (::stat(host.c_str(), &st) != 0) {
+    FailErrno(host);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return AttributesOf(st);
+}
+
+BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
+  std::string host;
+  std::wstring device;
+  if (!Resolve(path, &host, &device)) return FALSE;
+  struct stat st{};
+  if (::stat(host.c_str(), &st) != 0) return FailErrno(host);
+  if (S_ISDIR(st.st_mode)) return TRUE;  // folders keep no attributes here
+  mode_t mode = st.st_mode & 07777;
+  mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~0222) : (mode | S_IWUSR);
+  if (::chmod(host.c_str(), mode) != 0) return FailErrno(host);
+  return TRUE;
+}
+
+HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  std::vector<std::wstring> names;
+  DWORD error = 0;
+  if (!pattern || !data) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (!SplitDevicePath(pattern, &names, &error, true)) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (names.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  const std::wstring last = names.back();
+  names.pop_back();
+  const bool atRoot = names.empty();
+  const std::string dirHost = ResolveNames(names);
+  DIR* dir = ::opendir(dirHost.c_str());
+  if (!dir) {
+    SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32Error(errno));
+    return INVALID_HANDLE_VALUE;
+  }
+  auto find = std::make_shared<FindHandle>();
+  while (dirent* e = ::readdir(dir)) {
+    const std::string name = e->d_name;
+    if (name == "." || name == ".." || (atRoot && name == kKernelFolder)) continue;
+    if (!MatchPattern(last, qv::Utf8ToWide(name))) continue;
+    FindHandle::Entry entry{name, {}};
+    // Links are never followed nor listed: a walk stays inside the device.
+    if (::fstatat(dirfd(dir), e->d_name, &entry.st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(entry.st.st_mode)) continue;
+    find->entries.push_back(std::move(entry));
+  }
+  ::closedir(dir);
+  if (find->entries.empty()) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::sort(find->entries.begin(), find->entries.end(), [](const auto& a, const auto& b) {
+    return qv::FoldCase(qv::Utf8ToWide(a.name)) < qv::FoldCase(qv::Utf8ToWide(b.name));
+  });
+  FillFindData(find->entries[0].name, find->entries[0].st, data);
+  find->next = 1;
+  return AddObject(find);
+}
+
+BOOL FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data) {
+  auto find = Find<FindHandle>(handle);
+  if (!find) return Fail(ERROR_INVALID_HANDLE);
+  if (find->next >= find->entries.size()) return Fail(ERROR_NO_MORE_FILES);
+  const auto& e = find->entries[find->next++];
+  FillFindData(e.name, e.st, data);
+  return TRUE;
+}
+
+BOOL FindClose(HANDLE handle) {
+  return RemoveObject(handle, [](KernelObject& o) { return dynamic_cast<FindHandle*>(&o) != nullptr; }) ? TRUE
+                                                                                                         : FALSE;
+}
+
+BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
+                         PULARGE_INTEGER totalFree) {
+  std::string host = qv::DeviceRoot();
+  std::wstring device;
+  if (directory && !Resolve(directory, &host, &device)) return FALSE;
+  struct statvfs vfs{};
+  const bool known = ::statvfs(host.c_str(), &vfs) == 0;
+  const auto seam = detail::FreeSpace();
+  if (!seam && !known) return FailErrno(host);
+  const ULONGLONG size = known ? static_cast<ULONGLONG>(vfs.f_blocks) * vfs.f_frsize : 0;
+  const ULONGLONG avail = seam ? *seam : static_cast<ULONGLONG>(vfs.f_bavail) * vfs.f_frsize;
+  const ULONGLONG free = seam ? *seam : static_cast<ULONGLONG>(vfs.f_bfree) * vfs.f_frsize;
+  if (freeToCaller) freeToCaller->QuadPart = avail;
+  if (total) total->QuadPart = std::max(size, free);
+  if (totalFree) totalFree->QuadPart = free;
+  return TRUE;
+}
+
+}  // extern "C"

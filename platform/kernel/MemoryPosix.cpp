@@ -1,0 +1,49 @@
+#include <cstdio>
+#include <cstring>
+
+#include "platform/kernel/Memory.h"
+#include "platform/testing/SeamState.h"
+
+namespace {
+
+// A device process sees a 2 GB address space.
+constexpr size_t kVirtualSpace = size_t{2} << 30;
+
+// Values of /proc/meminfo in bytes (its unit is kB).
+void ReadMeminfo(size_t* total, size_t* avail, size_t* swapTotal, size_t* swapFree) {
+  *total = *avail = *swapTotal = *swapFree = 0;
+  FILE* f = std::fopen("/proc/meminfo", "r");
+  if (!f) return;
+  char line[256];
+  while (std::fgets(line, sizeof line, f)) {
+    unsigned long long kb = 0;
+    char key[64];
+    if (std::sscanf(line, "%63[^:]: %llu", key, &kb) != 2) continue;
+    const size_t bytes = static_cast<size_t>(kb) * 1024;
+    if (!std::strcmp(key, "MemTotal")) *total = bytes;
+    else if (!std::strcmp(key, "MemAvailable")) *avail = bytes;
+    else if (!std::strcmp(key, "SwapTotal")) *swapTotal = bytes;
+    else if (!std::strcmp(key, "SwapFree")) *swapFree = bytes;
+  }
+  std::fclose(f);
+}
+
+}  // namespace
+
+extern "C" void GlobalMemoryStatus(MEMORYSTATUS* out) {
+  if (!out) return;
+  size_t total, avail, swapTotal, swapFree;
+  ReadMeminfo(&total, &avail, &swapTotal, &swapFree);
+  if (auto seam = qv::testing::detail::AvailableMemory()) {
+    avail = *seam;
+    if (total < avail) total = avail;
+  }
+  out->dwLength = sizeof(MEMORYSTATUS);
+  out->dwMemoryLoad = total ? static_cast<DWORD>((total - avail) * 100 / total) : 0;
+  out->dwTotalPhys = total;
+  out->dwAvailPhys = avail;
+  out->dwTotalPageFile = swapTotal;
+  out->dwAvailPageFile = swapFree;
+  out->dwTotalVirtual = kVirtualSpace;
+  out->dwAvailVirtual = kVirtualSpace - std::min(kVirtualSpace, total - avail);
+}

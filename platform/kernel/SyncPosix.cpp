@@ -1,0 +1,439 @@
+// Kernel objects on POSIX. A named mutex is an in-process recursive owner
+// count plus a flock()ed lock file per name, which makes it exclusive between
+// processes too. A named event keeps its state in a file per name, changed
+// under flock() and polled by waits. For both, an open-file-description lock
+// on the file's first byte tells whether another process has the name open
+// (a second create then reports 183, as on the device).
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/file.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <thread>
+#include <vector>
+
+#include "platform/base/WideText.h"
+#include "platform/kernel/DevicePath.h"
+#include "platform/kernel/KernelObject.h"
+#include "platform/kernel/PosixError.h"
+#include "platform/kernel/Sync.h"
+#include "platform/testing/SeamState.h"
+
+namespace qv::kernel {
+namespace {
+
+constexpr DWORD kErrorNotOwner = 288;  // ERROR_NOT_OWNER
+constexpr auto kPollStep = std::chrono::milliseconds(2);
+
+const auto g_processStart = std::chrono::steady_clock::now();
+
+DWORD ThisThread() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+
+std::string NameFile(const char* kind, LPCWSTR name) {
+  static const char* hex = "0123456789abcdef";
+  std::string file;
+  for (unsigned char c : WideToUtf8(name)) {
+    file.push_back(hex[c >> 4]);
+    file.push_back(hex[c & 15]);
+  }
+  return KernelDir(kind) + "/" + file;
+}
+
+// Opens a name's file and marks this process as holding the name. Returns
+// the descriptor and whether the name was new to every process.
+int OpenNamed(const std::string& path, bool* isNew) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  struct flock fl{};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = 0;
+  fl.l_len = 1;
+  *isNew = ::fcntl(fd, F_OFD_SETLK, &fl) == 0;
+  fl.l_type = F_RDLCK;  // converting an OFD lock is atomic
+  ::fcntl(fd, F_OFD_SETLKW, &fl);
+  return fd;
+}
+
+// ---- mutexes ----
+
+struct MutexState {
+  DWORD owner = 0;
+  int count = 0;
+  int fd = -1;  // named: the lock file
+  std::wstring name;
+  ~MutexState();
+};
+
+std::map<std::wstring, std::weak_ptr<MutexState>>& NamedMutexes() {
+  static auto* m = new std::map<std::wstring, std::weak_ptr<MutexState>>;
+  return *m;
+}
+
+MutexState::~MutexState() {
+  if (fd >= 0) ::close(fd);
+  std::lock_guard<std::mutex> g(WaitLock());
+  auto it = NamedMutexes().find(name);
+  if (!name.empty() && it != NamedMutexes().end() && it->second.expired()) NamedMutexes().erase(it);
+}
+
+class MutexObject : public Waitable {
+ public:
+  explicit MutexObject(std::shared_ptr<MutexState> s) : s_(std::move(s)) {}
+  bool TryAcquire() override {
+    const DWORD me = ThisThread();
+    if (s_->owner == me) {
+      ++s_->count;
+      return true;
+    }
+    if (s_->owner != 0) return false;
+    if (s_->fd >= 0 && ::flock(s_->fd, LOCK_EX | LOCK_NB) != 0) return false;
+    s_->owner = me;
+    s_->count = 1;
+    return true;
+  }
+  void Undo() override { Release(); }
+  bool Polled() const override { return s_->fd >= 0; }
+  // With WaitLock() held.
+  bool Release() {
+    if (s_->owner != ThisThread() || s_->count == 0) return false;
+    if (--s_->count == 0) {
+      s_->owner = 0;
+      if (s_->fd >= 0) ::flock(s_->fd, LOCK_UN);
+    }
+    return true;
+  }
+
+ private:
+  std::shared_ptr<MutexState> s_;
+};
+
+// ---- events ----
+
+struct EventState {
+  bool manual = false;
+  bool signaled = false;
+  int fd = -1;  // named: the state file, bytes [signaled, manual]
+  ~EventState() {
+    if (fd >= 0) ::close(fd);
+  }
+  // Reads or changes the state; for a named event under the file's lock.
+  template <class F>
+  bool Update(F&& change) {
+    if (fd < 0) return change(signaled);
+    ::flock(fd, LOCK_EX);
+    char bytes[2] = {'0', manual ? '1' : '0'};
+    ::pread(fd, bytes, 2, 0);
+    bool now = bytes[0] == '1';
+    const bool before = now;
+    const bool result = change(now);
+    if (now != before) {
+      bytes[0] = now ? '1' : '0';
+      ::pwrite(fd, bytes, 2, 0);
+    }
+    ::flock(fd, LOCK_UN);
+    return result;
+  }
+};
+
+class EventObject : public Waitable {
+ public:
+  explicit EventObject(std::shared_ptr<EventState> s) : s_(std::move(s)) {}
+  bool TryAcquire() override {
+    const bool manual = s_->manual;
+    return s_->Update([manual](bool& signaled) {
+      if (!signaled) return false;
+      if (!manual) signaled = false;
+      return true;
+    });
+  }
+  void Undo() override {
+    if (!s_->manual) Set(true);
+  }
+  bool Polled() const override { return s_->fd >= 0; }
+  void Set(bool on) {
+    s_->Update([on](bool& signaled) {
+      signaled = on;
+      return true;
+    });
+  }
+
+ private:
+  std::shared_ptr<EventState> s_;
+};
+
+// ---- threads ----
+
+struct ThreadState {
+  std::mutex lock;
+  std::condition_variable cv;
+  int suspended = 0;
+  bool started = false;
+  DWORD tid = 0;
+  bool done = false;  // under WaitLock()
+  DWORD exitCode = STILL_ACTIVE;
+};
+
+class ThreadObject : public Waitable {
+ public:
+  explicit ThreadObject(std::shared_ptr<ThreadState> s) : s(std::move(s)) {}
+  bool TryAcquire() override { return s->done; }
+  std::shared_ptr<ThreadState> s;
+};
+
+DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWORD milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+  bool polled = false;
+  for (const auto& o : objects) polled = polled || o->Polled();
+  std::unique_lock<std::mutex> lk(WaitLock());
+  for (;;) {
+    if (all) {
+      size_t taken = 0;
+      while (taken < objects.size() && objects[taken]->TryAcquire()) ++taken;
+      if (taken == objects.size()) return WAIT_OBJECT_0;
+      while (taken > 0) objects[--taken]->Undo();
+    } else {
+      for (size_t i = 0; i < objects.size(); ++i) {
+        if (objects[i]->TryAcquire()) return WAIT_OBJECT_0 + static_cast<DWORD>(i);
+      }
+    }
+    const auto now = Clock::now();
+    if (milliseconds != INFINITE && now >= deadline) return WAIT_TIMEOUT;
+    auto until = milliseconds == INFINITE ? now + std::chrono::hours(1) : deadline;
+    if (polled) until = std::min(until, now + kPollStep);
+    WaitCondition().wait_until(lk, until);
+  }
+}
+
+}  // namespace
+}  // namespace qv::kernel
+
+using namespace qv::kernel;
+
+extern "C" {
+
+HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
+  std::shared_ptr<MutexState> state;
+  bool existed = false;
+  if (name && *name) {
+    std::lock_guard<std::mutex> g(WaitLock());
+    auto& slot = NamedMutexes()[name];
+    state = slot.lock();
+    existed = state != nullptr;
+    if (!state) {
+      state = std::make_shared<MutexState>();
+      state->name = name;
+      bool isNew = true;
+      state->fd = OpenNamed(NameFile("mutex", name), &isNew);
+      if (state->fd < 0) {
+        NamedMutexes().erase(name);
+        FailErrno();
+        return nullptr;
+      }
+      existed = !isNew;
+      slot = state;
+    }
+  } else {
+    state = std::make_shared<MutexState>();
+  }
+  auto object = std::make_shared<MutexObject>(state);
+  if (initialOwner && !existed) {
+    std::lock_guard<std::mutex> g(WaitLock());
+    object->TryAcquire();
+  }
+  HANDLE h = AddObject(object);
+  SetLastError(existed ? ERROR_ALREADY_EXISTS : 0);
+  return h;
+}
+
+BOOL ReleaseMutex(HANDLE mutex) {
+  auto m = Find<MutexObject>(mutex);
+  if (!m) return Fail(ERROR_INVALID_HANDLE);
+  {
+    std::lock_guard<std::mutex> g(WaitLock());
+    if (!m->Release()) return Fail(kErrorNotOwner);
+  }
+  WakeWaiters();
+  return TRUE;
+}
+
+HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCWSTR name) {
+  auto state = std::make_shared<EventState>();
+  state->manual = manualReset != FALSE;
+  state->signaled = initialState != FALSE;
+  bool existed = false;
+  if (name && *name) {
+    bool isNew = true;
+    state->fd = OpenNamed(NameFile("event", name), &isNew);
+    if (state->fd < 0) {
+      FailErrno();
+      return nullptr;
+    }
+    ::flock(state->fd, LOCK_EX);
+    char bytes[2] = {0, 0};
+    if (isNew || ::pread(state->fd, bytes, 2, 0) != 2) {
+      bytes[0] = initialState ? '1' : '0';
+      bytes[1] = manualReset ? '1' : '0';
+      ::pwrite(state->fd, bytes, 2, 0);
+    }
+    state->manual = bytes[1] == '1';  // an existing event keeps its kind
+    ::flock(state->fd, LOCK_UN);
+    existed = !isNew;
+  }
+  HANDLE h = AddObject(std::make_shared<EventObject>(state));
+  SetLastError(existed ? ERROR_ALREADY_EXISTS : 0);
+  return h;
+}
+
+BOOL EventModify(HANDLE event, DWORD func) {
+  auto e = Find<EventObject>(event);
+  if (!e) return Fail(ERROR_INVALID_HANDLE);
+  switch (func) {
+    case EVENT_SET:
+    case EVENT_RESET: {
+      std::lock_guard<std::mutex> g(WaitLock());
+      e->Set(func == EVENT_SET);
+      break;
+    }
+    case EVENT_PULSE: {
+      // Signals, lets the waiters that are waiting now run, then resets.
+      {
+        std::lock_guard<std::mutex> g(WaitLock());
+        e->Set(true);
+      }
+      WakeWaiters();
+      std::this_thread::sleep_for(kPollStep * 2);
+      std::lock_guard<std::mutex> g(WaitLock());
+      e->Set(false);
+      return TRUE;
+    }
+    default:
+      return Fail(ERROR_INVALID_PARAMETER);
+  }
+  WakeWaiters();
+  return TRUE;
+}
+
+BOOL SetEvent(HANDLE event) { return EventModify(event, EVENT_SET); }
+BOOL ResetEvent(HANDLE event) { return EventModify(event, EVENT_RESET); }
+BOOL PulseEvent(HANDLE event) { return EventModify(event, EVENT_PULSE); }
+
+DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds) {
+  if (count == 0 || count > 64 || !objects) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return WAIT_FAILED;
+  }
+  std::vector<std::shared_ptr<Waitable>> waitables;
+  for (DWORD i = 0; i < count; ++i) {
+    auto w = Find<Waitable>(objects[i]);
+    if (!w) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return WAIT_FAILED;
+    }
+    waitables.push_back(std::move(w));
+  }
+  return Wait(waitables, waitAll != FALSE, milliseconds);
+}
+
+DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
+  return WaitForMultipleObjects(1, &object, FALSE, milliseconds);
+}
+
+HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                    LPDWORD threadId) {
+  if (!start) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  auto state = std::make_shared<ThreadState>();
+  state->suspended = (flags & CREATE_SUSPENDED) ? 1 : 0;
+  try {
+    std::thread([state, start, parameter] {
+      {
+        std::unique_lock<std::mutex> lk(state->lock);
+        state->tid = ThisThread();
+        state->started = true;
+        state->cv.notify_all();
+        state->cv.wait(lk, [&] { return state->suspended == 0; });
+      }
+      const DWORD code = start(parameter);
+      {
+        std::lock_guard<std::mutex> g(WaitLock());
+        state->exitCode = code;
+        state->done = true;
+      }
+      WakeWaiters();
+    }).detach();
+  } catch (const std::system_error&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  {
+    std::unique_lock<std::mutex> lk(state->lock);
+    state->cv.wait(lk, [&] { return state->started; });
+    if (threadId) *threadId = state->tid;
+  }
+  return AddObject(std::make_shared<ThreadObject>(state));
+}
+
+DWORD ResumeThread(HANDLE thread) {
+  auto t = Find<ThreadObject>(thread);
+  if (!t) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0xFFFFFFFFu;
+  }
+  std::lock_guard<std::mutex> g(t->s->lock);
+  const DWORD previous = static_cast<DWORD>(t->s->suspended);
+  if (t->s->suspended > 0 && --t->s->suspended == 0) t->s->cv.notify_all();
+  return previous;
+}
+
+BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
+  auto t = Find<ThreadObject>(thread);
+  if (!t) return Fail(ERROR_INVALID_HANDLE);
+  std::lock_guard<std::mutex> g(WaitLock());
+  if (exitCode) *exitCode = t->s->exitCode;
+  return TRUE;
+}
+
+BOOL SetThreadPriority(HANDLE thread, int) {
+  return Find<ThreadObject>(thread) ? TRUE : Fail(ERROR_INVALID_HANDLE);
+}
+
+DWORD GetCurrentThreadId() { return ThisThread(); }
+DWORD GetCurrentProcessId() { return static_cast<DWORD>(::getpid()); }
+
+void InitializeCriticalSection(LPCRITICAL_SECTION cs) { cs->impl = new std::recursive_mutex; }
+
+void DeleteCriticalSection(LPCRITICAL_SECTION cs) {
+  delete static_cast<std::recursive_mutex*>(cs->impl);
+  cs->impl = nullptr;
+}
+
+void EnterCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex*>(cs->impl)->lock(); }
+void LeaveCriticalSection(LPCRITICAL_SECTION cs) { static_cast<std::recursive_mutex*>(cs->impl)->unlock(); }
+
+LONG InterlockedIncrement(LONG volatile* value) { return __atomic_add_fetch(value, 1, __ATOMIC_SEQ_CST); }
+LONG InterlockedDecrement(LONG volatile* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
+
+void Sleep(DWORD milliseconds) {
+  if (milliseconds == 0) {
+    ::sched_yield();
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+DWORD GetTickCount() {
+  const auto real =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_processStart)
+          .count();
+  return static_cast<DWORD>(real + qv::testing::detail::ClockAdvance());
+}
+
+}  // extern "C"
