@@ -1,0 +1,175 @@
+// Memory-mapped files over mmap(MAP_SHARED). A mapping keeps its own
+// descriptor, and a view keeps its mapping, so either handle may be closed
+// first, as on the device.
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "platform/kernel/FileObject.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/PosixError.h"
+
+namespace qv::kernel {
+namespace {
+
+constexpr DWORD kErrorFileInvalid = 1006;      // ERROR_FILE_INVALID: an empty file cannot be mapped
+constexpr DWORD kErrorMappedAlignment = 1132;  // ERROR_MAPPED_ALIGNMENT
+constexpr ULONGLONG kGranularity = 65536;
+
+class MappingObject : public KernelObject {
+ public:
+  MappingObject(int fd, ULONGLONG size, bool writable) : fd(fd), size(size), writable(writable) {}
+  ~MappingObject() override { ::close(fd); }
+  const int fd;
+  const ULONGLONG size;
+  const bool writable;
+};
+
+struct View {
+  size_t length;
+  std::shared_ptr<MappingObject> mapping;
+};
+
+std::mutex& ViewsLock() {
+  static auto* m = new std::mutex;
+  return *m;
+}
+
+std::map<uintptr_t, View>& Views() {
+  static auto* v = new std::map<uintptr_t, View>;
+  return *v;
+}
+
+}  // namespace
+}  // namespace qv::kernel
+
+using namespace qv::kernel;
+
+extern "C" {
+
+HANDLE CreateFileForMappingW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES sa, DWORD creation,
+                             DWORD flags, HANDLE templateFile) {
+  return CreateFileW(path, access, shareMode, sa, creation, flags, templateFile);
+}
+
+HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
+                          LPCWSTR) {
+  const ULONGLONG wanted = (static_cast<ULONGLONG>(sizeHigh) << 32) | sizeLow;
+  const bool writable = (protect & PAGE_READWRITE) != 0;
+  int fd = -1;
+  ULONGLONG size = wanted;
+  if (!file || file == INVALID_HANDLE_VALUE) {
+    // Memory not backed by a file.
+    if (wanted == 0) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    fd = ::memfd_create("qvmapping", MFD_CLOEXEC);
+    if (fd < 0 || ::ftruncate(fd, static_cast<off_t>(wanted)) != 0) {
+      FailErrno();
+      if (fd >= 0) ::close(fd);
+      return nullptr;
+    }
+  } else {
+    auto f = Find<FileObject>(file);
+    if (!f) {
+      SetLastError(ERROR_INVALID_HANDLE);
+      return nullptr;
+    }
+    if (writable && !(f->access() & GENERIC_WRITE)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return nullptr;
+    }
+    struct stat st{};
+    if (::fstat(f->fd(), &st) != 0) {
+      FailErrno();
+      return nullptr;
+    }
+    const auto current = static_cast<ULONGLONG>(st.st_size);
+    if (size == 0) size = current;
+    if (size == 0) {
+      SetLastError(kErrorFileInvalid);
+      return nullptr;
+    }
+    if (size > current) {
+      // A mapping larger than the file grows it, which needs write access.
+      if (!writable) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+      }
+      if (::ftruncate(f->fd(), static_cast<off_t>(size)) != 0) {
+        FailErrno();
+        return nullptr;
+      }
+    }
+    fd = ::dup(f->fd());
+    if (fd < 0) {
+      FailErrno();
+      return nullptr;
+    }
+  }
+  SetLastError(0);
+  return AddObject(std::make_shared<MappingObject>(fd, size, writable));
+}
+
+LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t bytes) {
+  auto m = Find<MappingObject>(mapping);
+  if (!m) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  const ULONGLONG offset = (static_cast<ULONGLONG>(offsetHigh) << 32) | offsetLow;
+  if (offset % kGranularity != 0) {
+    SetLastError(kErrorMappedAlignment);
+    return nullptr;
+  }
+  const bool write = (access & FILE_MAP_WRITE) != 0;
+  if ((write && !m->writable) || offset > m->size || (bytes && offset + bytes > m->size)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return nullptr;
+  }
+  const size_t length = bytes ? bytes : static_cast<size_t>(m->size - offset);
+  if (length == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  void* p = ::mmap(nullptr, length, write ? PROT_READ | PROT_WRITE : PROT_READ, MAP_SHARED, m->fd,
+                   static_cast<off_t>(offset));
+  if (p == MAP_FAILED) {
+    FailErrno();
+    return nullptr;
+  }
+  std::lock_guard<std::mutex> g(ViewsLock());
+  Views()[reinterpret_cast<uintptr_t>(p)] = View{length, m};
+  return p;
+}
+
+BOOL UnmapViewOfFile(LPCVOID view) {
+  std::shared_ptr<MappingObject> keep;  // released outside the lock
+  std::lock_guard<std::mutex> g(ViewsLock());
+  auto it = Views().find(reinterpret_cast<uintptr_t>(view));
+  if (it == Views().end()) return Fail(ERROR_INVALID_PARAMETER);
+  ::munmap(const_cast<void*>(view), it->second.length);
+  keep = std::move(it->second.mapping);
+  Views().erase(it);
+  return TRUE;
+}
+
+BOOL FlushViewOfFile(LPCVOID view, size_t bytes) {
+  const auto at = reinterpret_cast<uintptr_t>(view);
+  std::lock_guard<std::mutex> g(ViewsLock());
+  auto it = Views().upper_bound(at);
+  if (it == Views().begin()) return Fail(ERROR_INVALID_PARAMETER);
+  --it;
+  const uintptr_t base = it->first, end = base + it->second.length;
+  if (at >= end) return Fail(ERROR_INVALID_PARAMETER);
+  const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const uintptr_t from = at & ~(page - 1);
+  const uintptr_t to = bytes ? std::min<uintptr_t>(at + bytes, end) : end;
+  if (::msync(reinterpret_cast<void*>(from), to - from, MS_SYNC) != 0) return FailErrno();
+  return TRUE;
+}
+
+}  // extern "C"
