@@ -29,9 +29,15 @@ enum : uint32_t {
   QVMDL_ERR_STG_DISK_FULL = 0x2000207,
 
   // --- memory and text conversion (0x2000401-0x2000409)
+  QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // mailtext: memory guard, failed conversions
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
 
   // --- network, mail text, MIME encoding (0x2000601-0x2000902)
+  QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // mailtext: null record or text given to the composer
+  QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // mailtext: no blank line after the header
+  QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // mailtext: undecodable part, not a mailto link
+  QVMDL_ERR_EML_ATTACH_OPEN = 0x2000901,       // mailtext: attachment file not readable
+  QVMDL_ERR_EML_ATTACH_NOT_FOUND = 0x2000902,  // mailtext: attachment file missing
 
   // --- protocol clients, feeds, attachments (0x2002001-0x2002401)
 
