@@ -24,13 +24,46 @@ enum : uint32_t {
   QVMDL_ERR_STG_FILEIO_FILE_READ_EML = 0x2000060,
 
   // --- profile files, accounts, registry, retrievers, common settings (0x2000099-0x20000e5)
+  // profile files
+  QVMDL_ERR_PRF_NAME_HAS_EQUAL = 0x2000099,     // a name holds "="
+  QVMDL_ERR_PRF_TMP_DELETE = 0x200009a,         // a left-over "_tmp" could not be deleted
+  QVMDL_ERR_PRF_TMP_MOVE = 0x200009b,           // a left-over "_tmp" could not be moved into place
+  QVMDL_ERR_PRF_FILE_NOT_FOUND = 0x200009c,     // neither the file nor its "_tmp" exists
+  QVMDL_ERR_PRF_FILE_WRITE = 0x200009d,         // creating the file or copying a line failed
+  QVMDL_ERR_PRF_COMMIT = 0x200009e,             // the rewritten copy could not replace the file
+  QVMDL_ERR_PRF_READ_OPEN = 0x200009f,          // the file could not be opened for reading
+  QVMDL_ERR_PRF_WRITE_OPEN = 0x20000a0,         // the file or its copy could not be opened to rewrite
+  QVMDL_ERR_PRF_WRITE_NO_FILE = 0x20000a1,      // single-value write into a missing file
+  QVMDL_ERR_PRF_BATCH_NO_FILE = 0x20000a2,      // batch write into a missing file
+  QVMDL_ERR_PRF_BATCH_OPEN = 0x20000a3,         // a batch pass could not open the file
+  QVMDL_ERR_PRF_BATCH_BOM_WRITE = 0x20000a4,    // batch write: the byte-order-mark line failed
+  QVMDL_ERR_PRF_BATCH_KEY_WRITE = 0x20000a5,    // batch write: the key line or the values failed
+  QVMDL_ERR_PRF_BATCH_COMMIT = 0x20000a6,       // batch write: the copy could not replace the file
+  // account settings record
+  QVMDL_ERR_ACC_READ_NO_MASK = 0x20000ab,       // settings read with an empty mask
+  QVMDL_ERR_ACC_WRITE_NO_MASK = 0x20000ac,      // settings write with an empty mask
+  QVMDL_ERR_ACC_WRITE_FAILED = 0x20000ad,       // settings write failed
+  QVMDL_ERR_ACC_GUID_FORMAT = 0x20000b1,        // the stored network GUID text is malformed
+  // registry helpers
+  QVMDL_ERR_REG_VALUE = 0x20000cd,              // a registry value could not be read or written
+  QVMDL_ERR_REG_KEY = 0x20000ce,                // a registry key could not be opened or created
+  // common settings
+  QVMDL_ERR_CMS_READ_NO_MASK = 0x20000dc,       // common settings read with an empty mask
+  QVMDL_ERR_CMS_WRITE_NO_MASK = 0x20000dd,      // common settings write with an empty mask
+  QVMDL_ERR_CMS_WRITE_FAILED = 0x20000de,       // a common setting could not be written
+  QVMDL_ERR_CMS_NO_SYSINFO_PATH = 0x20000df,    // "SystemInfoPath" is missing
+  QVMDL_ERR_CMS_CREATE_FILE = 0x20000e0,        // "CommonSetting.ini" could not be created
 
   // --- writing files and free space (0x2000201-0x200020c)
   QVMDL_ERR_STG_DISK_FULL = 0x2000207,
+  QVMDL_ERR_PRF_DISK_SPACE = 0x200020a,         // too little room for a single-value profile write
+  QVMDL_ERR_PRF_BATCH_DISK_SPACE = 0x200020c,   // too little room for a batch profile write
 
   // --- memory and text conversion (0x2000401-0x2000409)
   QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // mailtext: memory guard, failed conversions
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
+  QVMDL_ERR_PRF_ALLOC_LINE = 0x2000408,         // profile rewrite: the line buffer
+  QVMDL_ERR_PRF_ALLOC_TEXT = 0x2000409,         // profile rewrite: the text buffer
 
   // --- network, mail text, MIME encoding (0x2000601-0x2000902)
   QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // mailtext: null record or text given to the composer
@@ -40,8 +73,15 @@ enum : uint32_t {
   QVMDL_ERR_EML_ATTACH_NOT_FOUND = 0x2000902,  // mailtext: attachment file missing
 
   // --- protocol clients, feeds, attachments (0x2002001-0x2002401)
+  QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)
 
   // --- store nodes, folders and ids (0x2004701-0x2004722)
+  QVMDL_ERR_SAFESAVE_BACKUP = 0x2004708,  // store1: results of the safe-replace pair
+  QVMDL_ERR_SAFESAVE_DELBAK = 0x2004709,
+  QVMDL_ERR_SAFESAVE_RESTOREBAK = 0x200470A,
+  QVMDL_ERR_SAFESAVE_DELTMP = 0x200470B,
+  QVMDL_ERR_SAFESAVE_MOVETMP = 0x200470C,
+  QVMDL_ERR_SAFESAVE_NOFILE = 0x200470D,
 };

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <list>
 #include <string>
 
@@ -18,6 +19,13 @@
 uint32_t RestoreInterruptedFile(const std::wstring& target, const std::wstring& temp);
 // Makes the closed temporary copy the target through a backup. Returns a code.
 uint32_t ReplaceFileWithTemp(const std::wstring& target, const std::wstring& temp);
+
+// True when the file exists, even while another handle holds it open.
+bool FileIsPresent(const std::wstring& path);
+// Runs one move, delete or replace step; while it fails because the file is
+// busy (sharing violation) it is tried again up to 100 more times, 1 ms apart,
+// printing `retryLine` (a format with the retry number) before each pause.
+bool RetryWhileBusy(const std::function<BOOL()>& step, const wchar_t* retryLine);
 
 QVMIDDLE_API bool GetRegistryValue(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* out);
 bool GetRegistryDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* out);
