@@ -99,8 +99,9 @@ bool RunEncode(JpegWriteJob* job, const BitmapData& source, int quality) {
 }  // namespace
 
 bool EncodeJpeg(const BitmapData& source, int quality, std::vector<BYTE>* out) {
-  if (out == nullptr || quality < 1 || quality > 100) return Fail(ERROR_INVALID_PARAMETER);
+  if (out == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   out->clear();
+  if (quality < 1 || quality > 100) return Fail(ERROR_INVALID_PARAMETER);
   if (!imaging::CheckData(source)) return false;
   JpegWriteJob job{};
   job.dest.out = out;

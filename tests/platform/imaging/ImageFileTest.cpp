@@ -1,0 +1,123 @@
+// Pictures on the device's file system: a feed thumbnail made from a file of
+// each format and written as JPEG; missing files, missing folders and a full
+// disk.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/imaging/Imaging.h"
+#include "platform/kernel/DeviceFs.h"
+#include "platform/kernel/Files.h"
+#include "platform/testing/Seams.h"
+#include "tests/platform/imaging/TestImages.h"
+
+namespace qv::test {
+namespace {
+
+// Each test has its own device root in a fresh temp folder.
+class ImageFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/qvimaging-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    root_ = folder;
+    qv::SetDeviceRoot(root_);
+    qv::testing::ResetSeams();
+    ASSERT_TRUE(CreateDirectoryW(L"\\My Documents", nullptr));
+    ASSERT_TRUE(CreateDirectoryW(L"\\Tmp", nullptr));
+  }
+  void TearDown() override {
+    qv::testing::ResetSeams();
+    qv::SetDeviceRoot("");
+    std::filesystem::remove_all(root_);
+  }
+  void Write(const std::string& rel, const Bytes& bytes) {
+    std::ofstream(root_ + "/" + rel, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                              static_cast<std::streamsize>(bytes.size()));
+  }
+  bool HostExists(const std::string& rel) const { return std::filesystem::exists(root_ + "/" + rel); }
+
+  std::string root_;
+};
+
+TEST_F(ImageFile, ThumbnailOfEveryFormatIsWrittenAsJpeg) {
+  Pixels q = Quarters(64, 48);
+  struct Case {
+    const wchar_t* path;
+    std::string host;
+    Bytes bytes;
+  };
+  Case cases[] = {{L"\\My Documents\\a.bmp", "My Documents/a.bmp", MakeBmp(q, BmpKind::Rgb24)},
+                  {L"\\My Documents\\a.png", "My Documents/a.png", MakePng(q, PngKind::Rgb)},
+                  {L"\\My Documents\\a.gif", "My Documents/a.gif", MakeGif(q)},
+                  {L"\\My Documents\\a.jpg", "My Documents/a.jpg", MakeJpeg(q)}};
+  for (const Case& c : cases) {
+    Write(c.host, c.bytes);
+    ImageInfo info;
+    ASSERT_TRUE(GetImageInfo(c.path, &info));
+    EXPECT_EQ(info.width, 64u);
+    Image image;
+    ASSERT_TRUE(image.LoadFile(c.path)) << c.host;
+    Bitmap thumb;
+    ASSERT_TRUE(image.Decode(104, 78, &thumb)) << c.host;
+    ASSERT_TRUE(SaveJpegFile(thumb.Data(), L"\\Tmp\\thumb.jpg"));
+    ASSERT_TRUE(GetImageInfo(L"\\Tmp\\thumb.jpg", &info));
+    EXPECT_EQ(info.format, ImageFormat::Jpeg);
+    EXPECT_EQ(info.width, 104u);
+    EXPECT_EQ(info.height, 78u);
+    Image back;
+    ASSERT_TRUE(back.LoadFile(L"\\Tmp\\thumb.jpg"));
+    Bitmap b;
+    ASSERT_TRUE(back.Decode(&b));
+    EXPECT_LE(ColorDistance(b.Pixel(20, 15), kRed), 16) << c.host;
+    EXPECT_LE(ColorDistance(b.Pixel(84, 63), kWhite), 16) << c.host;
+  }
+}
+
+TEST_F(ImageFile, MissingFilesAndFoldersFailWithTheirErrors) {
+  Image image;
+  EXPECT_FALSE(image.LoadFile(L"\\My Documents\\none.jpg"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+  ImageInfo info;
+  EXPECT_FALSE(GetImageInfo(L"\\My Documents\\none.jpg", &info));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+
+  Bitmap b = ToBitmap(Quarters(8, 8));
+  EXPECT_FALSE(SaveJpegFile(b.Data(), L"\\No Such Folder\\t.jpg"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+  EXPECT_FALSE(HostExists("No Such Folder"));
+
+  // A picture that cannot be encoded writes no file at all.
+  BitmapData empty{0, 0, 0, PixelFormat32bppRGB, nullptr, 0};
+  EXPECT_FALSE(SaveJpegFile(empty, L"\\Tmp\\t.jpg"));
+  EXPECT_FALSE(HostExists("Tmp/t.jpg"));
+}
+
+TEST_F(ImageFile, FullDiskLeavesNoFileBehind) {
+  Bitmap b = ToBitmap(Quarters(64, 64));
+  qv::testing::InjectFileFault(L"\\Tmp\\t.jpg", ERROR_DISK_FULL);
+  EXPECT_FALSE(SaveJpegFile(b.Data(), L"\\Tmp\\t.jpg"));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
+  qv::testing::ClearFileFaults();
+  EXPECT_FALSE(HostExists("Tmp/t.jpg"));
+  ASSERT_TRUE(SaveJpegFile(b.Data(), L"\\Tmp\\t.jpg", 50));
+  EXPECT_TRUE(HostExists("Tmp/t.jpg"));
+}
+
+TEST_F(ImageFile, TruncatedFileFailsToDecode) {
+  Bytes jpeg = MakeJpeg(Quarters(64, 48));
+  jpeg.resize(jpeg.size() - 40);  // the end of the scan data is gone
+  Write("My Documents/cut.jpg", jpeg);
+  Image image;
+  ASSERT_TRUE(image.LoadFile(L"\\my documents\\CUT.JPG"));  // the header is all there
+  Bitmap b;
+  EXPECT_FALSE(image.Decode(48, 36, &b));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+  EXPECT_TRUE(b.Empty());
+}
+
+}  // namespace
+}  // namespace qv::test
