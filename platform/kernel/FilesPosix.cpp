@@ -34,9 +34,12 @@ std::map<Key, std::vector<FileObject*>>& Opens() {
 // Whether opening with `access` and `share` clashes with a handle already open
 // on the file: each side must share what the other one does.
 bool ShareConflict(const Key& key, DWORD access, DWORD share) {
+  // Opens without data access neither clash nor constrain others.
+  if (!(access & (GENERIC_READ | GENERIC_WRITE))) return false;
   auto it = Opens().find(key);
   if (it == Opens().end()) return false;
   for (const FileObject* o : it->second) {
+    if (!(o->access() & (GENERIC_READ | GENERIC_WRITE))) continue;
     if ((access & GENERIC_READ) && !(o->share_ & FILE_SHARE_READ)) return true;
     if ((access & GENERIC_WRITE) && !(o->share_ & FILE_SHARE_WRITE)) return true;
     if ((o->access() & GENERIC_READ) && !(share & FILE_SHARE_READ)) return true;
@@ -50,7 +53,7 @@ bool DeleteConflict(const Key& key) {
   auto it = Opens().find(key);
   if (it == Opens().end()) return false;
   for (const FileObject* o : it->second) {
-    if (!(o->share_ & FILE_SHARE_DELETE)) return true;
+    if ((o->access() & (GENERIC_READ | GENERIC_WRITE)) && !(o->share_ & FILE_SHARE_DELETE)) return true;
   }
   return false;
 }

@@ -1,0 +1,125 @@
+// Kernel objects shared with a real second process: the test program runs
+// itself again with QV_KERNEL_CHILD naming the part the child plays; the child
+// plays it before any test starts and exits with the number of failed checks.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/kernel/Sync.h"
+#include "tests/platform/kernel/DeviceRootFixture.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const wchar_t* kMutex = L"QvTest.Cross.Mutex";
+constexpr const wchar_t* kEvent = L"QvTest.Cross.Event";
+constexpr const wchar_t* kReady = L"QvTest.Cross.Ready";
+constexpr const wchar_t* kRelease = L"QvTest.Cross.Release";
+
+// ---- the second process ----
+
+int g_childFailures = 0;
+
+void Check(bool ok, const char* what) {
+  if (ok) return;
+  ++g_childFailures;
+  std::fprintf(stderr, "child check failed: %s (last error %u)\n", what, GetLastError());
+}
+
+int PlayChild(const std::string& role) {
+  if (role == "mutex-busy") {
+    HANDLE m = CreateMutexW(nullptr, FALSE, kMutex);
+    Check(m != nullptr && GetLastError() == ERROR_ALREADY_EXISTS, "the name is known");
+    Check(WaitForSingleObject(m, 50) == WAIT_TIMEOUT, "the mutex is held elsewhere");
+    CloseHandle(m);
+  } else if (role == "mutex-hold") {
+    HANDLE m = CreateMutexW(nullptr, FALSE, kMutex);
+    HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, kReady);
+    HANDLE release = CreateEventW(nullptr, FALSE, FALSE, kRelease);
+    Check(GetLastError() == ERROR_ALREADY_EXISTS, "the events are known");
+    Check(WaitForSingleObject(m, 10000) == WAIT_OBJECT_0, "the mutex is taken");
+    SetEvent(ready);
+    Check(WaitForSingleObject(release, 20000) == WAIT_OBJECT_0, "told to let go");
+    Check(ReleaseMutex(m), "the mutex is released");
+  } else if (role == "event-set") {
+    HANDLE e = CreateEventW(nullptr, FALSE, FALSE, kEvent);
+    Check(GetLastError() == ERROR_ALREADY_EXISTS, "the event is known");
+    Check(SetEvent(e), "the event is set");
+  } else {
+    Check(false, "unknown part");
+  }
+  return g_childFailures;
+}
+
+const bool g_child = [] {
+  if (const char* role = ::getenv("QV_KERNEL_CHILD")) std::exit(PlayChild(role));
+  return false;
+}();
+
+// ---- the tests ----
+
+pid_t Spawn(const std::string& role, const std::string& root) {
+  std::vector<std::string> env = {"QV_KERNEL_CHILD=" + role, "QVMAIL_DEVICE_ROOT=" + root};
+  for (char** e = environ; *e; ++e) {
+    const std::string s = *e;
+    if (s.rfind("QV_KERNEL_CHILD=", 0) != 0 && s.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0) env.push_back(s);
+  }
+  std::vector<char*> envp;
+  for (auto& s : env) envp.push_back(s.data());
+  envp.push_back(nullptr);
+  std::string self = "/proc/self/exe";
+  char* argv[] = {self.data(), nullptr};
+  pid_t pid = -1;
+  EXPECT_EQ(::posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
+  return pid;
+}
+
+int Join(pid_t pid) {
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+using CrossProcess = qv::test::DeviceRootTest;
+
+TEST_F(CrossProcess, NamedMutexExcludesAnotherProcess) {
+  HANDLE m = CreateMutexW(nullptr, TRUE, kMutex);
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(GetLastError(), 0u);
+  // The child sees the name (183) and cannot take the mutex we hold.
+  EXPECT_EQ(Join(Spawn("mutex-busy", root_)), 0);
+  ASSERT_TRUE(ReleaseMutex(m));
+
+  // Now the child holds it and we are shut out until it lets go.
+  HANDLE ready = CreateEventW(nullptr, FALSE, FALSE, kReady);
+  HANDLE release = CreateEventW(nullptr, FALSE, FALSE, kRelease);
+  const pid_t child = Spawn("mutex-hold", root_);
+  ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(m, 50), WAIT_TIMEOUT);
+  SetEvent(release);
+  EXPECT_EQ(Join(child), 0);
+  EXPECT_EQ(WaitForSingleObject(m, 5000), WAIT_OBJECT_0);
+  ReleaseMutex(m);
+  CloseHandle(ready);
+  CloseHandle(release);
+  CloseHandle(m);
+}
+
+TEST_F(CrossProcess, NamedEventSignalledByAnotherProcess) {
+  HANDLE e = CreateEventW(nullptr, FALSE, FALSE, kEvent);
+  ASSERT_NE(e, nullptr);
+  ASSERT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(Join(Spawn("event-set", root_)), 0);
+  EXPECT_EQ(WaitForSingleObject(e, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);  // auto-reset took it
+  CloseHandle(e);
+}
+
+}  // namespace

@@ -1,0 +1,288 @@
+#include "platform/kernel/Files.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <string>
+
+#include "tests/platform/kernel/DeviceRootFixture.h"
+
+namespace {
+
+using Files = qv::test::DeviceRootTest;
+
+HANDLE Open(LPCWSTR path, DWORD access, DWORD share, DWORD creation) {
+  return CreateFileW(path, access, share, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+std::string ReadAll(HANDLE h) {
+  std::string out(4096, '\0');
+  DWORD read = 0;
+  EXPECT_TRUE(ReadFile(h, out.data(), static_cast<DWORD>(out.size()), &read, nullptr));
+  out.resize(read);
+  return out;
+}
+
+TEST_F(Files, ShareModeConflictsFailWith32) {
+  HANDLE a = Open(L"\\f.dat", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(a, INVALID_HANDLE_VALUE);
+  // No sharing: every data open clashes.
+  EXPECT_EQ(Open(L"\\f.dat", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(Open(L"\\F.DAT", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  // The clash leaves the file untouched even for an open that would truncate.
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(a, "keep", 4, &n, nullptr));
+  EXPECT_EQ(Open(L"\\f.dat", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(GetFileSize(a, nullptr), 4u);
+  ASSERT_TRUE(CloseHandle(a));
+  HANDLE again = Open(L"\\f.dat", GENERIC_READ, 0, OPEN_EXISTING);
+  EXPECT_NE(again, INVALID_HANDLE_VALUE);
+  CloseHandle(again);
+}
+
+TEST_F(Files, CompatibleSharesSucceed) {
+  HANDLE reader = Open(L"\\s.dat", GENERIC_READ, FILE_SHARE_READ, CREATE_ALWAYS);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  HANDLE reader2 = Open(L"\\s.dat", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_NE(reader2, INVALID_HANDLE_VALUE);
+  // A writer must be shared by the readers, and share reading itself.
+  EXPECT_EQ(Open(L"\\s.dat", GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(reader);
+  CloseHandle(reader2);
+  HANDLE w1 = Open(L"\\s.dat", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  HANDLE r1 = Open(L"\\s.dat", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+  EXPECT_NE(w1, INVALID_HANDLE_VALUE);
+  EXPECT_NE(r1, INVALID_HANDLE_VALUE);
+  // A query-only open (no data access) never clashes.
+  HANDLE q = Open(L"\\s.dat", 0, 0, OPEN_EXISTING);
+  EXPECT_NE(q, INVALID_HANDLE_VALUE);
+  CloseHandle(q);
+  CloseHandle(w1);
+  CloseHandle(r1);
+}
+
+TEST_F(Files, CreationDispositions) {
+  HANDLE h = Open(L"\\new.txt", GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), 0u);
+  CloseHandle(h);
+  EXPECT_EQ(Open(L"\\new.txt", GENERIC_WRITE, 0, CREATE_NEW), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  h = Open(L"\\new.txt", GENERIC_WRITE, 0, OPEN_ALWAYS);
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  CloseHandle(h);
+  h = Open(L"\\new.txt", GENERIC_WRITE, 0, CREATE_ALWAYS);
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  CloseHandle(h);
+  EXPECT_EQ(Open(L"\\missing.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(Open(L"\\nodir\\x.txt", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  EXPECT_EQ(Open(L"\\nodir\\x.txt", GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+}
+
+TEST_F(Files, ReadWriteSeekTruncate) {
+  HANDLE h = Open(L"\\rw.bin", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(h, "0123456789", 10, &n, nullptr));
+  EXPECT_EQ(n, 10u);
+  EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+  EXPECT_EQ(ReadAll(h), "23456789");
+  char buf[4];
+  ASSERT_TRUE(ReadFile(h, buf, 4, &n, nullptr));  // at the end: success, nothing read
+  EXPECT_EQ(n, 0u);
+  EXPECT_EQ(SetFilePointer(h, -3, nullptr, FILE_END), 7u);
+  EXPECT_EQ(SetFilePointer(h, -20, nullptr, FILE_CURRENT), INVALID_SET_FILE_POINTER);
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_EQ(SetFilePointer(h, 5, nullptr, FILE_BEGIN), 5u);
+  ASSERT_TRUE(SetEndOfFile(h));
+  DWORD high = 7;
+  EXPECT_EQ(GetFileSize(h, &high), 5u);
+  EXPECT_EQ(high, 0u);
+  EXPECT_TRUE(FlushFileBuffers(h));
+  FILETIME created{}, written{};
+  EXPECT_TRUE(GetFileTime(h, &created, nullptr, &written));
+  EXPECT_NE(written.dwHighDateTime, 0u);
+  CloseHandle(h);
+  EXPECT_EQ(ReadHost("rw.bin"), "01234");
+  // A read-only handle may not write, and a closed handle is gone.
+  h = Open(L"\\rw.bin", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_FALSE(WriteFile(h, "x", 1, &n, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  CloseHandle(h);
+  EXPECT_FALSE(CloseHandle(h));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(Files, NamesResolveWithoutRegardToCase) {
+  std::filesystem::create_directories(Host("Application Data/QuvoMail"));
+  WriteHost("Application Data/QuvoMail/QvMailLog.txt", "log");
+  HANDLE h = Open(L"\\APPLICATION DATA\\quvomail\\qvmaillog.TXT", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(h), "log");
+  CloseHandle(h);
+  // A new file in an existing folder keeps the folder's spelling and its own.
+  h = Open(L"\\application data\\QUVOMAIL\\New.Txt", GENERIC_WRITE, 0, CREATE_NEW);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+  EXPECT_TRUE(HostExists("Application Data/QuvoMail/New.Txt"));
+  std::string host;
+  ASSERT_TRUE(qv::DeviceToHostPath(L"\\application data\\quvomail", &host));
+  EXPECT_EQ(host, Host("Application Data/QuvoMail"));
+  EXPECT_EQ(qv::HostToDevicePath(Host("Application Data/QuvoMail/x")), L"\\Application Data\\QuvoMail\\x");
+  EXPECT_EQ(GetFileAttributesW(L"\\aPPlication data"), FILE_ATTRIBUTE_DIRECTORY);
+}
+
+TEST_F(Files, RefusedNamesAndLongPaths) {
+  for (const wchar_t* bad : {L"\\a<b", L"\\a>b", L"\\a:b", L"\\a\"b", L"\\a|b", L"\\a?b", L"\\a*b", L"\\a\x01"}) {
+    EXPECT_EQ(Open(bad, GENERIC_WRITE, 0, CREATE_ALWAYS), INVALID_HANDLE_VALUE) << bad;
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME) << bad;
+  }
+  const std::wstring longPath = L"\\" + std::wstring(MAX_PATH, L'a');
+  EXPECT_EQ(GetFileAttributesW(longPath.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILENAME_EXCED_RANGE);
+  std::string host;
+  EXPECT_FALSE(qv::DeviceToHostPath(L"\\x|y", &host));
+}
+
+TEST_F(Files, MoveNeverReplaces) {
+  WriteHost("a.txt", "from");
+  WriteHost("b.txt", "onto");
+  EXPECT_FALSE(MoveFileW(L"\\a.txt", L"\\B.TXT"));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(ReadHost("a.txt"), "from");
+  EXPECT_EQ(ReadHost("b.txt"), "onto");
+  ASSERT_TRUE(MoveFileW(L"\\A.txt", L"\\c.txt"));
+  EXPECT_FALSE(HostExists("a.txt"));
+  EXPECT_EQ(ReadHost("c.txt"), "from");
+  EXPECT_FALSE(MoveFileW(L"\\gone.txt", L"\\d.txt"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  // A change of case only renames.
+  ASSERT_TRUE(MoveFileW(L"\\c.txt", L"\\C.TXT"));
+  EXPECT_EQ(ReadHost("C.TXT"), "from");
+  EXPECT_FALSE(HostExists("c.txt"));
+}
+
+TEST_F(Files, MoveTakesFoldersAndRespectsOpenHandles) {
+  std::filesystem::create_directories(Host("dir/sub"));
+  WriteHost("dir/sub/x", "x");
+  ASSERT_TRUE(MoveFileW(L"\\dir", L"\\moved"));
+  EXPECT_EQ(ReadHost("moved/sub/x"), "x");
+  HANDLE h = Open(L"\\moved\\sub\\x", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_FALSE(MoveFileW(L"\\moved\\sub\\x", L"\\y"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(h);
+  h = Open(L"\\moved\\sub\\x", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, OPEN_EXISTING);
+  EXPECT_TRUE(MoveFileW(L"\\moved\\sub\\x", L"\\y"));
+  CloseHandle(h);
+}
+
+TEST_F(Files, DeleteAndRenameReplacesInOneStep) {
+  WriteHost("target", "old");
+  WriteHost("temp", "new");
+  ASSERT_TRUE(DeleteAndRenameFile(L"\\TARGET", L"\\temp"));
+  EXPECT_EQ(ReadHost("target"), "new");
+  EXPECT_FALSE(HostExists("temp"));
+  WriteHost("temp2", "newer");
+  ASSERT_TRUE(DeleteAndRenameFile(L"\\fresh", L"\\temp2"));  // no target yet
+  EXPECT_EQ(ReadHost("fresh"), "newer");
+  HANDLE h = Open(L"\\fresh", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  WriteHost("temp3", "x");
+  EXPECT_FALSE(DeleteAndRenameFile(L"\\fresh", L"\\temp3"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(h);
+  EXPECT_FALSE(DeleteAndRenameFile(L"\\fresh", L"\\nothing"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, CopyAndDelete) {
+  WriteHost("src", "payload");
+  ASSERT_TRUE(CopyFileW(L"\\SRC", L"\\dst", TRUE));
+  EXPECT_EQ(ReadHost("dst"), "payload");
+  EXPECT_FALSE(CopyFileW(L"\\src", L"\\dst", TRUE));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_EXISTS);
+  WriteHost("src", "second");
+  EXPECT_TRUE(CopyFileW(L"\\src", L"\\dst", FALSE));
+  EXPECT_EQ(ReadHost("dst"), "second");
+
+  HANDLE h = Open(L"\\dst", GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+  EXPECT_FALSE(DeleteFileW(L"\\dst"));
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  EXPECT_TRUE(HostExists("dst"));
+  CloseHandle(h);
+  EXPECT_TRUE(DeleteFileW(L"\\DST"));
+  EXPECT_FALSE(HostExists("dst"));
+  EXPECT_FALSE(DeleteFileW(L"\\dst"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+
+  ASSERT_TRUE(SetFileAttributesW(L"\\src", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(GetFileAttributesW(L"\\src"), FILE_ATTRIBUTE_READONLY);
+  EXPECT_EQ(Open(L"\\src", GENERIC_WRITE, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(DeleteFileW(L"\\src"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(SetFileAttributesW(L"\\src", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(GetFileAttributesW(L"\\src"), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(DeleteFileW(L"\\src"));
+}
+
+TEST_F(Files, Directories) {
+  ASSERT_TRUE(CreateDirectoryW(L"\\Mail", nullptr));
+  EXPECT_FALSE(CreateDirectoryW(L"\\MAIL", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_FALSE(CreateDirectoryW(L"\\none\\deeper", nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
+  WriteHost("Mail/x", "x");
+  EXPECT_FALSE(RemoveDirectoryW(L"\\mail"));
+  EXPECT_EQ(GetLastError(), ERROR_DIR_NOT_EMPTY);
+  EXPECT_FALSE(DeleteFileW(L"\\mail"));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Open(L"\\mail", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  ASSERT_TRUE(DeleteFileW(L"\\mail\\X"));
+  EXPECT_TRUE(RemoveDirectoryW(L"\\mail"));
+  EXPECT_FALSE(RemoveDirectoryW(L"\\mail"));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(GetFileAttributesW(L"\\mail"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, StreamsAreBinary) {
+  FILE* f = _wfopen(L"\\Stream.bin", L"wt");
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(std::fwrite("a\r\nb\n", 1, 5, f), 5u);
+  ASSERT_EQ(std::fclose(f), 0);
+  EXPECT_EQ(ReadHost("Stream.bin"), "a\r\nb\n");
+  f = qv_fopen("\\STREAM.BIN", "ab");
+  ASSERT_NE(f, nullptr);
+  std::fputs("c", f);
+  std::fclose(f);
+  f = _wfopen(L"\\stream.bin", L"r+b");
+  ASSERT_NE(f, nullptr);
+  char buf[16] = {};
+  EXPECT_EQ(std::fread(buf, 1, sizeof buf, f), 6u);
+  EXPECT_STREQ(buf, "a\r\nb\nc");
+  std::fseek(f, 0, SEEK_SET);
+  std::fputc('Z', f);
+  std::fclose(f);
+  EXPECT_EQ(ReadHost("Stream.bin"), "Z\r\nb\nc");
+  EXPECT_EQ(_wfopen(L"\\missing", L"rb"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, FreeSpaceFromTheVolume) {
+  ULARGE_INTEGER avail{}, total{}, free{};
+  ASSERT_TRUE(GetDiskFreeSpaceExW(nullptr, &avail, &total, &free));
+  EXPECT_GT(total.QuadPart, 0u);
+  EXPECT_LE(avail.QuadPart, total.QuadPart);
+  EXPECT_FALSE(GetDiskFreeSpaceExW(L"\\no|such", &avail, &total, &free));
+}
+
+}  // namespace

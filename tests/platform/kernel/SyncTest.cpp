@@ -1,0 +1,156 @@
+#include "platform/kernel/Sync.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "tests/platform/kernel/DeviceRootFixture.h"
+
+namespace {
+
+using Sync = qv::test::DeviceRootTest;
+
+struct TryLock {
+  HANDLE mutex;
+  DWORD waitMs;
+  std::atomic<DWORD> result{0xDEAD};
+};
+
+DWORD TryFromThread(LPVOID p) {
+  auto* t = static_cast<TryLock*>(p);
+  t->result = WaitForSingleObject(t->mutex, t->waitMs);
+  if (t->result == WAIT_OBJECT_0) ReleaseMutex(t->mutex);
+  return 7;
+}
+
+DWORD RunOtherThread(HANDLE mutex, DWORD waitMs) {
+  TryLock t{mutex, waitMs};
+  HANDLE th = CreateThread(nullptr, 0, TryFromThread, &t, 0, nullptr);
+  EXPECT_NE(th, nullptr);
+  EXPECT_EQ(WaitForSingleObject(th, 5000), WAIT_OBJECT_0);
+  CloseHandle(th);
+  return t.result;
+}
+
+TEST_F(Sync, NamedMutexIsReentrantAndExcludesOtherThreads) {
+  HANDLE m = CreateMutexW(nullptr, TRUE, L"QvTest.Mutex");
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(GetLastError(), 0u);
+  EXPECT_EQ(WaitForSingleObject(m, 0), WAIT_OBJECT_0);  // re-entered: count 2
+  HANDLE same = CreateMutexW(nullptr, FALSE, L"QvTest.Mutex");
+  EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  EXPECT_EQ(RunOtherThread(same, 20), WAIT_TIMEOUT);
+  ASSERT_TRUE(ReleaseMutex(m));
+  EXPECT_EQ(RunOtherThread(same, 20), WAIT_TIMEOUT);  // still held once
+  ASSERT_TRUE(ReleaseMutex(m));
+  EXPECT_FALSE(ReleaseMutex(m));  // not the owner any more
+  EXPECT_EQ(RunOtherThread(same, 1000), WAIT_OBJECT_0);
+  CloseHandle(same);
+  CloseHandle(m);
+  // Once every handle is closed the name is new again.
+  HANDLE fresh = CreateMutexW(nullptr, FALSE, L"QvTest.Mutex");
+  EXPECT_EQ(GetLastError(), 0u);
+  CloseHandle(fresh);
+}
+
+TEST_F(Sync, UnnamedMutexHandsOverOnRelease) {
+  HANDLE m = CreateMutexW(nullptr, TRUE, nullptr);
+  TryLock t{m, 5000};
+  HANDLE th = CreateThread(nullptr, 0, TryFromThread, &t, 0, nullptr);
+  Sleep(20);
+  EXPECT_EQ(WaitForSingleObject(th, 0), WAIT_TIMEOUT);
+  ReleaseMutex(m);
+  EXPECT_EQ(WaitForSingleObject(th, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(t.result.load(), WAIT_OBJECT_0);
+  CloseHandle(th);
+  CloseHandle(m);
+}
+
+TEST_F(Sync, EventsManualAndAutoReset) {
+  HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE autoReset = CreateEventW(nullptr, FALSE, TRUE, nullptr);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+  SetEvent(manual);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_OBJECT_0);
+  ResetEvent(manual);
+  EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_TIMEOUT);
+  EventModify(autoReset, EVENT_SET);
+  HANDLE both[] = {manual, autoReset};
+  EXPECT_EQ(WaitForMultipleObjects(2, both, FALSE, 0), WAIT_OBJECT_0 + 1);
+  // Waiting for all takes nothing unless all are signalled.
+  SetEvent(autoReset);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 10), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_OBJECT_0);  // still set after the failed wait-all
+  SetEvent(autoReset);
+  SetEvent(manual);
+  EXPECT_EQ(WaitForMultipleObjects(2, both, TRUE, 0), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(autoReset, 0), WAIT_TIMEOUT);
+  EXPECT_EQ(WaitForSingleObject(reinterpret_cast<HANDLE>(0x5), 0), WAIT_FAILED);
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+  CloseHandle(manual);
+  CloseHandle(autoReset);
+}
+
+DWORD SetLater(LPVOID p) {
+  Sleep(30);
+  SetEvent(static_cast<HANDLE>(p));
+  return 0;
+}
+
+TEST_F(Sync, WaitWakesWhenAnotherThreadSignals) {
+  HANDLE e = CreateEventW(nullptr, FALSE, FALSE, L"QvTest.Event.Wake");
+  HANDLE th = CreateThread(nullptr, 0, SetLater, e, 0, nullptr);
+  EXPECT_EQ(WaitForSingleObject(e, 5000), WAIT_OBJECT_0);
+  WaitForSingleObject(th, INFINITE);
+  CloseHandle(th);
+  CloseHandle(e);
+}
+
+DWORD ReturnParameter(LPVOID p) { return static_cast<DWORD>(reinterpret_cast<uintptr_t>(p)); }
+
+TEST_F(Sync, SuspendedThreadRunsAfterResume) {
+  DWORD id = 0;
+  HANDLE th = CreateThread(nullptr, 0, ReturnParameter, reinterpret_cast<LPVOID>(42), CREATE_SUSPENDED, &id);
+  ASSERT_NE(th, nullptr);
+  EXPECT_NE(id, 0u);
+  EXPECT_NE(id, GetCurrentThreadId());
+  DWORD code = 0;
+  EXPECT_EQ(WaitForSingleObject(th, 30), WAIT_TIMEOUT);
+  ASSERT_TRUE(GetExitCodeThread(th, &code));
+  EXPECT_EQ(code, STILL_ACTIVE);
+  EXPECT_EQ(ResumeThread(th), 1u);
+  EXPECT_EQ(WaitForSingleObject(th, 5000), WAIT_OBJECT_0);
+  ASSERT_TRUE(GetExitCodeThread(th, &code));
+  EXPECT_EQ(code, 42u);
+  CloseHandle(th);
+}
+
+TEST_F(Sync, CriticalSectionsAndCounters) {
+  CRITICAL_SECTION cs;
+  InitializeCriticalSection(&cs);
+  EnterCriticalSection(&cs);
+  EnterCriticalSection(&cs);  // recursive
+  LeaveCriticalSection(&cs);
+  LeaveCriticalSection(&cs);
+  DeleteCriticalSection(&cs);
+  LONG volatile n = 0;
+  EXPECT_EQ(InterlockedIncrement(&n), 1);
+  EXPECT_EQ(InterlockedDecrement(&n), 0);
+  EXPECT_EQ(InterlockedDecrement(&n), -1);
+  EXPECT_EQ(GetCurrentProcessId(), static_cast<DWORD>(::getpid()));
+}
+
+TEST_F(Sync, TickCountFollowsTheClockSeam) {
+  const DWORD before = GetTickCount();
+  qv::testing::AdvanceClock(60000);
+  const DWORD after = GetTickCount();
+  EXPECT_GE(after - before, 60000u);
+  EXPECT_LT(after - before, 70000u);
+  Sleep(15);
+  EXPECT_GE(GetTickCount() - after, 10u);
+}
+
+}  // namespace
