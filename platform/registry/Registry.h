@@ -50,7 +50,10 @@ QV_PLATFORM_API LONG RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, L
                                      REGSAM access, LPSECURITY_ATTRIBUTES sa, PHKEY result, LPDWORD disposition);
 QV_PLATFORM_API LONG RegCloseKey(HKEY key);
 // `data` is a WCHAR buffer for text types (size in UTF-16 bytes), else bytes.
-// A buffer too small gives ERROR_MORE_DATA and the size needed.
+// A buffer too small gives ERROR_MORE_DATA and the size needed. A text value
+// fills up to size/2 WCHARs, that is twice `size` in bytes: a caller that
+// cannot be sure of the type asks it first (data NULL) before handing a
+// buffer sized for a number.
 QV_PLATFORM_API LONG RegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                                       LPDWORD size);
 QV_PLATFORM_API LONG RegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
