@@ -1,5 +1,6 @@
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "platform/imaging/ImageCodecs.h"
 #include "platform/kernel/Files.h"
@@ -86,7 +87,11 @@ bool Image::LoadFile(LPCWSTR devicePath) {
   std::vector<BYTE> bytes;
   bool whole = false;
   if (!ReadDeviceFile(devicePath, kMaxImageFileBytes, true, &bytes, &whole)) return false;
-  return LoadMemory(bytes.data(), bytes.size());
+  ImageInfo info;
+  if (!ReadInfo(bytes.data(), bytes.size(), &info)) return false;
+  bytes_ = std::move(bytes);
+  info_ = info;
+  return true;
 }
 
 bool Image::LoadMemory(const void* data, size_t size) {
@@ -145,13 +150,13 @@ bool GetImageInfo(const void* data, size_t size, ImageInfo* info) {
 bool GetImageInfo(LPCWSTR devicePath, ImageInfo* info) {
   if (info == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   *info = ImageInfo{};
-  // The header is near the start; only a JPEG with large metadata needs more.
+  // The header is near the start; only large metadata ahead of it needs more.
   constexpr size_t kHead = 256 * 1024;
   std::vector<BYTE> bytes;
   bool whole = false;
   if (!ReadDeviceFile(devicePath, kHead, false, &bytes, &whole)) return false;
   if (ReadInfo(bytes.data(), bytes.size(), info)) return true;
-  if (whole || imaging::SniffFormat(bytes.data(), bytes.size()) != ImageFormat::Jpeg) return false;
+  if (whole) return false;
   if (!ReadDeviceFile(devicePath, kMaxImageFileBytes, true, &bytes, &whole)) return false;
   return ReadInfo(bytes.data(), bytes.size(), info);
 }

@@ -77,6 +77,40 @@ TEST_F(ImageFile, ThumbnailOfEveryFormatIsWrittenAsJpeg) {
   }
 }
 
+TEST_F(ImageFile, InfoIsFoundBehindLargeMetadata) {
+  Pixels q = Quarters(40, 30);
+  // 300 KB of text ahead of the PNG image data.
+  Bytes text = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0};
+  text.resize(300 * 1024, 'x');
+  Bytes ihdr = {0, 0, 0, 40, 0, 0, 0, 30, 8, 2, 0, 0, 0};
+  Bytes raw;
+  for (UINT y = 0; y < 30; ++y) {
+    raw.push_back(0);
+    for (UINT x = 0; x < 40; ++x) {
+      DWORD c = q.At(x, y);
+      raw.insert(raw.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c)});
+    }
+  }
+  Write("My Documents/meta.png", MakePngFromParts(ihdr, raw, PngChunk("tEXt", text)));
+  // Five 60 KB application segments ahead of the JPEG frame header.
+  Bytes jpeg = MakeJpeg(q);
+  Bytes app = {0xFF, 0xE2, 0xEA, 0x62};
+  app.resize(2 + 60000, 0x20);
+  for (int i = 0; i < 5; ++i) jpeg.insert(jpeg.begin() + 2, app.begin(), app.end());
+  Write("My Documents/meta.jpg", jpeg);
+  for (const wchar_t* path : {L"\\My Documents\\meta.png", L"\\My Documents\\meta.jpg"}) {
+    ImageInfo info;
+    ASSERT_TRUE(GetImageInfo(path, &info)) << GetLastError();
+    EXPECT_EQ(info.width, 40u);
+    EXPECT_EQ(info.height, 30u);
+    Image image;
+    ASSERT_TRUE(image.LoadFile(path));
+    Bitmap b;
+    ASSERT_TRUE(image.Decode(&b));
+    EXPECT_LE(ColorDistance(b.Pixel(5, 5), kRed), 12);
+  }
+}
+
 TEST_F(ImageFile, MissingFilesAndFoldersFailWithTheirErrors) {
   Image image;
   EXPECT_FALSE(image.LoadFile(L"\\My Documents\\none.jpg"));
