@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -352,6 +353,40 @@ TEST_F(Registry, MissingKeysAndBadArguments) {
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegCloseKey(open));
   EXPECT_EQ(ERROR_INVALID_HANDLE, RegQueryValueExW(open, L"absent", nullptr, nullptr, nullptr, nullptr));
   EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(HKEY_CURRENT_USER));
+}
+
+TEST_F(Registry, DamagedHiveFileLosesOnlyTheDamagedLines) {
+  std::filesystem::create_directories(root_ + "/.qvkernel/registry");
+  std::ofstream(root_ + "/.qvkernel/registry/HKLM.dat", std::ios::binary)
+      << "QvRegistry 1\n"
+         "V\torphan\t1\t6100\n"                 // a value before any key
+         "K\t0\tGood\n"
+         "V\tText\t1\t6f006b000000\n"
+         "V\tOddHex\t3\t6f0\n"                  // odd number of digits
+         "V\tBadHex\t3\tzz\n"
+         "V\tBad%FFFFFFFFFFFF;\t4\t01000000\n"  // escape too long
+         "V\tNoType\tx\t00\n"
+         "K\tnotime\tLost\n"
+         "K\t0\tGood\\\\Empty\n"              // empty name inside the path
+         "\x01\xff\xfe garbage without tabs\n"
+         "K\t0\tGood\\%3042;\n"
+         "V\t%;\t4\t02000000\n";                // empty escape: dropped
+  HKEY good = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"good", 0, KEY_READ, &good));
+  EXPECT_EQ(L"ok", GetText(good, L"text"));
+  WCHAR name[8];
+  DWORD chars = 8;
+  EXPECT_EQ(ERROR_SUCCESS, RegEnumValueW(good, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+  chars = 8;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueW(good, 1, name, &chars, nullptr, nullptr, nullptr, nullptr));
+  chars = 8;
+  ASSERT_EQ(ERROR_SUCCESS, RegEnumKeyExW(good, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+  EXPECT_EQ(std::wstring(L"あ"), name);
+  chars = 8;
+  EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(good, 1, name, &chars, nullptr, nullptr, nullptr, nullptr));
+  HKEY lost = nullptr;
+  EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"Lost", 0, KEY_READ, &lost));
+  RegCloseKey(good);
 }
 
 TEST_F(Registry, KeptInTheHiddenKernelFolder) {
