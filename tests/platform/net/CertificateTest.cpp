@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 #include <openssl/x509.h>
-#include <stdlib.h>
 
 #include <ctime>
-#include <filesystem>
 #include <memory>
 
-#include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Library.h"
+#include "tests/platform/kernel/DeviceRootFixture.h"
 #include "tests/support/TestCerts.h"
 
 namespace {
@@ -38,20 +36,7 @@ ULONGLONG UnitsFromNow(long seconds) {
   return (static_cast<ULONGLONG>(std::time(nullptr) + seconds) + 11644473600ull) * 10000000ull;
 }
 
-class Certificate : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qvcert-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    root_ = tmpl;
-    qv::SetDeviceRoot(root_);
-  }
-  void TearDown() override {
-    qv::SetDeviceRoot("");
-    std::filesystem::remove_all(root_);
-  }
-  std::string root_;
-};
+using Certificate = qv::test::DeviceRootTest;
 
 TEST_F(Certificate, DecodesTheRecord) {
   TestCert ca = qv::test::MakeCa("CN=QvMail Test CA, O=QvMail Tests");

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/kernel/DeviceFs.h"
+#include "tests/platform/kernel/DeviceRootFixture.h"
 
 extern char** environ;
 
@@ -87,19 +88,8 @@ const int kChild = [] {
   return 0;
 }();
 
-class Registry : public ::testing::Test {
+class Registry : public qv::test::DeviceRootTest {
  protected:
-  void SetUp() override {
-    char tmpl[] = "/tmp/qvreg-XXXXXX";
-    ASSERT_NE(nullptr, mkdtemp(tmpl));
-    root_ = tmpl;
-    qv::SetDeviceRoot(root_);
-  }
-  void TearDown() override {
-    qv::SetDeviceRoot("");
-    std::filesystem::remove_all(root_);
-  }
-
   pid_t StartChild(const std::string& mode) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
@@ -122,8 +112,6 @@ class Registry : public ::testing::Test {
   }
 
   int RunChildProcess(const std::string& mode) { return Wait(StartChild(mode)); }
-
-  std::string root_;
 };
 
 TEST_F(Registry, PersistsBetweenProcesses) {
