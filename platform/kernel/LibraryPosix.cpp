@@ -1,6 +1,7 @@
 // Device library names over dlopen. Search order for "NAME.dll": the device
 // root's "\Windows\NAME.so", a registered alias, "libNAME.so" beside the
-// program, in each folder of $QVMAIL_LIBRARY_PATH, then dlopen's own search.
+// program, beside this platform library, in each folder of
+// $QVMAIL_LIBRARY_PATH, then dlopen's own search.
 #include <dlfcn.h>
 #include <link.h>
 #include <stdlib.h>
@@ -52,6 +53,14 @@ std::string ProgramDir() {
   return exe.substr(0, exe.find_last_of('/'));
 }
 
+std::string PlatformDir() {
+  Dl_info info{};
+  if (!::dladdr(reinterpret_cast<void*>(&LoadLibraryW), &info) || !info.dli_fname) return ".";
+  const std::string lib = info.dli_fname;
+  const size_t slash = lib.find_last_of('/');
+  return slash == std::string::npos ? "." : lib.substr(0, slash);
+}
+
 void* Open(const char* path) { return ::dlopen(path, RTLD_NOW | RTLD_LOCAL); }
 
 }  // namespace
@@ -90,7 +99,7 @@ HMODULE LoadLibraryW(LPCWSTR name) {
     }
   }
   const std::string file = "lib" + stem + ".so";
-  std::string dirs = ProgramDir();
+  std::string dirs = ProgramDir() + ":" + PlatformDir();
   if (const char* extra = ::getenv("QVMAIL_LIBRARY_PATH")) dirs += std::string(":") + extra;
   for (size_t start = 0; start <= dirs.size();) {
     size_t end = dirs.find(':', start);
