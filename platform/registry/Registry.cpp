@@ -27,12 +27,8 @@ constexpr const char* kHiveFiles[] = {"HKCR.dat", "HKCU.dat", "HKLM.dat"};
 constexpr size_t kMaxKeyName = 255;
 constexpr size_t kMaxValueName = 16383;
 
-struct OpenKey {
-  HiveId hive;
-  Path path;
-};
-
-struct Target {
+// What a handle stands for; an open handle points to one of these.
+struct KeyRef {
   HiveId hive = kCurrentUser;
   Path path;
 };
@@ -40,7 +36,7 @@ struct Target {
 struct State {
   std::mutex lock;
   std::map<std::string, std::unique_ptr<HiveFile>> hives;  // by host path: a test may move the root
-  std::unordered_set<OpenKey*> open;
+  std::unordered_set<KeyRef*> open;
 };
 
 State& S() {
@@ -55,13 +51,13 @@ HiveFile& Hive(State& s, HiveId id) {
   return *slot;
 }
 
-bool Resolve(State& s, HKEY key, Target* t) {
+bool Resolve(State& s, HKEY key, KeyRef* t) {
   if (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) {
     t->hive = key == HKEY_CLASSES_ROOT ? kClassesRoot : key == HKEY_CURRENT_USER ? kCurrentUser : kLocalMachine;
     t->path.clear();
     return true;
   }
-  auto* k = reinterpret_cast<OpenKey*>(key);
+  auto* k = reinterpret_cast<KeyRef*>(key);
   if (k == nullptr || s.open.count(k) == 0) return false;
   t->hive = k->hive;
   t->path = k->path;
@@ -88,7 +84,7 @@ LONG SplitSubKey(LPCWSTR subKey, Path* names) {
 }
 
 HKEY NewHandle(State& s, HiveId hive, Path path) {
-  auto* k = new OpenKey{hive, std::move(path)};
+  auto* k = new KeyRef{hive, std::move(path)};
   s.open.insert(k);
   return reinterpret_cast<HKEY>(k);
 }
@@ -176,7 +172,7 @@ class Call {
  private:
   State& state_;
   std::lock_guard<std::mutex> lock_;
-  Target target_;
+  KeyRef target_;
   Path names_;
   LONG error_ = ERROR_SUCCESS;
 };
@@ -258,7 +254,7 @@ LONG RegCloseKey(HKEY key) {
   if (key == HKEY_CLASSES_ROOT || key == HKEY_CURRENT_USER || key == HKEY_LOCAL_MACHINE) return ERROR_SUCCESS;
   State& s = S();
   std::lock_guard<std::mutex> g(s.lock);
-  auto* k = reinterpret_cast<OpenKey*>(key);
+  auto* k = reinterpret_cast<KeyRef*>(key);
   if (s.open.erase(k) == 0) return ERROR_INVALID_HANDLE;
   delete k;
   return ERROR_SUCCESS;
