@@ -33,6 +33,7 @@ std::vector<Sample> QuarterSamples(UINT w, UINT h) {
       {"pngrgba", MakePng(q, PngKind::Rgba), ImageFormat::Png, 0},
       {"pngpalette", MakePng(q, PngKind::Palette), ImageFormat::Png, 0},
       {"png16", MakePng(q, PngKind::Rgb16), ImageFormat::Png, 0},
+      {"pnginterlaced", MakePng(q, PngKind::RgbInterlaced), ImageFormat::Png, 0},
       {"gif", MakeGif(q), ImageFormat::Gif, 0},
       {"gifinterlaced", MakeGif(q, true), ImageFormat::Gif, 0},
       {"jpeg", MakeJpeg(q), ImageFormat::Jpeg, 12},
@@ -99,6 +100,11 @@ TEST(ImageDecode, TransparencyAndGreyAndTwoColours) {
   Pixels grey{4, 1, {0xFF000000u, 0xFF404040u, 0xFF808080u, 0xFFFFFFFFu}};
   Bytes g = MakePng(grey, PngKind::Gray);
   ASSERT_TRUE(image.LoadMemory(g.data(), g.size()));
+  ASSERT_TRUE(image.Decode(&b));
+  for (UINT x = 0; x < 4; ++x) EXPECT_EQ(b.Pixel(x, 0), grey.At(x, 0));
+  grey.At(1, 0) = 0x20404040u;
+  Bytes ga = MakePng(grey, PngKind::GrayAlpha);
+  ASSERT_TRUE(image.LoadMemory(ga.data(), ga.size()));
   ASSERT_TRUE(image.Decode(&b));
   for (UINT x = 0; x < 4; ++x) EXPECT_EQ(b.Pixel(x, 0), grey.At(x, 0));
 

@@ -230,13 +230,15 @@ Bytes MakePng(const Pixels& p, PngKind kind) {
     case PngKind::Palette:
     case PngKind::PaletteTransparent: colorType = 3; break;
     case PngKind::Gray: colorType = 0; break;
+    case PngKind::GrayAlpha: colorType = 4; break;
     case PngKind::Rgb16: depth = 16; break;
     default: break;
   }
   Bytes ihdr;
   Put32Be(&ihdr, p.width);
   Put32Be(&ihdr, p.height);
-  ihdr.insert(ihdr.end(), {depth, colorType, 0, 0, 0});
+  bool adam7 = kind == PngKind::RgbInterlaced;
+  ihdr.insert(ihdr.end(), {depth, colorType, 0, 0, static_cast<uint8_t>(adam7 ? 1 : 0)});
   Bytes extra;
   if (colorType == 3) {
     Bytes plte, trns;
@@ -250,14 +252,23 @@ Bytes MakePng(const Pixels& p, PngKind kind) {
       extra.insert(extra.end(), t.begin(), t.end());
     }
   }
+  // Rows of each pass: start x, start y, step x, step y (one pass when not interlaced).
+  struct Pass {
+    UINT x0, y0, dx, dy;
+  };
+  std::vector<Pass> passes = {{0, 0, 1, 1}};
+  if (adam7) passes = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4}, {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
   Bytes raw;
-  for (UINT y = 0; y < p.height; ++y) {
+  for (const Pass& pass : passes)
+  for (UINT y = pass.y0; y < p.height; y += pass.dy) {
+    if (pass.x0 >= p.width) break;  // an empty pass has no rows
     raw.push_back(0);  // filter: none
-    for (UINT x = 0; x < p.width; ++x) {
+    for (UINT x = pass.x0; x < p.width; x += pass.dx) {
       DWORD c = p.At(x, y);
       uint8_t r = static_cast<uint8_t>(c >> 16), g = static_cast<uint8_t>(c >> 8), bl = static_cast<uint8_t>(c);
       switch (colorType) {
         case 0: raw.push_back(r); break;
+        case 4: raw.insert(raw.end(), {r, static_cast<uint8_t>(c >> 24)}); break;
         case 3: raw.push_back(ix.index[static_cast<size_t>(y) * p.width + x]); break;
         case 6: raw.insert(raw.end(), {r, g, bl, static_cast<uint8_t>(c >> 24)}); break;
         default:

@@ -36,7 +36,7 @@ Bitmap ToBitmap(const Pixels& pixels);
 enum class BmpKind { Rgb24, Rgb24TopDown, Rgb16, Bitfields32Alpha, Palette8, Palette4, Palette1, Rle8, Rle4, Core24 };
 Bytes MakeBmp(const Pixels& pixels, BmpKind kind);
 
-enum class PngKind { Rgb, Rgba, Palette, PaletteTransparent, Gray, Rgb16 };
+enum class PngKind { Rgb, Rgba, Palette, PaletteTransparent, Gray, GrayAlpha, Rgb16, RgbInterlaced };
 Bytes MakePng(const Pixels& pixels, PngKind kind);
 // A PNG from a raw IHDR (13 bytes) and filtered image rows.
 Bytes MakePngFromParts(const Bytes& ihdr, const Bytes& raw, const Bytes& extraChunks = {});
