@@ -50,10 +50,14 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   DIR* d = ::opendir(dir.c_str());
   if (!d) return false;
   const std::wstring want = FoldCase(name);
+  // Folding keeps each character's UTF-8 length, so only names of the same
+  // byte length can match.
+  const size_t length = WideToUtf8(name).size();
   bool ok = false;
   while (dirent* e = ::readdir(d)) {
-    if (atRoot && std::string_view(e->d_name) == kernel::kKernelFolder) continue;
-    if (FoldCase(Utf8ToWide(e->d_name)) == want) {
+    const std::string_view entry(e->d_name);
+    if (entry.size() != length || (atRoot && entry == kernel::kKernelFolder)) continue;
+    if (FoldCase(Utf8ToWide(entry)) == want) {
       *found = e->d_name;
       ok = true;
       break;

@@ -131,6 +131,7 @@ class FindHandle : public KernelObject {
  public:
   struct Entry {
     std::string name;
+    std::wstring key;  // folded, the order the device lists names in
     struct stat st;
   };
   std::vector<Entry> entries;
@@ -530,8 +531,9 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   while (dirent* e = ::readdir(dir)) {
     const std::string name = e->d_name;
     if (name == "." || name == ".." || (atRoot && name == kKernelFolder)) continue;
-    if (!MatchPattern(last, qv::Utf8ToWide(name))) continue;
-    FindHandle::Entry entry{name, {}};
+    const std::wstring wide = qv::Utf8ToWide(name);
+    if (!MatchPattern(last, wide)) continue;
+    FindHandle::Entry entry{name, qv::FoldCase(wide), {}};
     // Links are never followed nor listed: a walk stays inside the device.
     if (::fstatat(dirfd(dir), e->d_name, &entry.st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISLNK(entry.st.st_mode)) continue;
     find->entries.push_back(std::move(entry));
@@ -541,9 +543,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  std::sort(find->entries.begin(), find->entries.end(), [](const auto& a, const auto& b) {
-    return qv::FoldCase(qv::Utf8ToWide(a.name)) < qv::FoldCase(qv::Utf8ToWide(b.name));
-  });
+  std::sort(find->entries.begin(), find->entries.end(), [](const auto& a, const auto& b) { return a.key < b.key; });
   FillFindData(find->entries[0].name, find->entries[0].st, data);
   find->next = 1;
   return AddObject(find);

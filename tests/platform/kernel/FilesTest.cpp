@@ -138,6 +138,10 @@ TEST_F(Files, NamesResolveWithoutRegardToCase) {
   EXPECT_EQ(host, Host("Application Data/QuvoMail"));
   EXPECT_EQ(qv::HostToDevicePath(Host("Application Data/QuvoMail/x")), L"\\Application Data\\QuvoMail\\x");
   EXPECT_EQ(GetFileAttributesW(L"\\aPPlication data"), FILE_ATTRIBUTE_DIRECTORY);
+  // Beyond ASCII: accented and full-width letters.
+  std::filesystem::create_directories(Host("\xC3\x9C" "ber"));  // "Über"
+  WriteHost("\xC3\x9C" "ber/\xEF\xBC\xA1.txt", "x");            // "Ａ.txt"
+  EXPECT_EQ(GetFileAttributesW(L"\\\u00FCBER\\\uFF41.TXT"), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(Files, RefusedNamesAndLongPaths) {
