@@ -167,6 +167,7 @@ void CompactTimeText(std::string& text, size_t pos) {
   while (i < text.size()) {
     char c = text[i];
     if (colons == 2) {
+      while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
       while (i < text.size() && text[i] >= '0' && text[i] <= '9') out.push_back(text[i++]);
       break;
     }
