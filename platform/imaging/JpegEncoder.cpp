@@ -22,14 +22,9 @@ struct VectorDestination {
 
 constexpr size_t kOutputChunk = 64 * 1024;
 
-void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<VectorDestination*>(cinfo->dest);
-  dest->out->resize(kOutputChunk);
-  dest->pub.next_output_byte = dest->out->data();
-  dest->pub.free_in_buffer = kOutputChunk;
-}
-
-boolean EmptyOutput(j_compress_ptr cinfo) {
+// Adds a chunk to the output and hands it to the library (the output so far
+// is all used: the library asks only when its buffer is full).
+void Grow(j_compress_ptr cinfo) {
   auto* dest = reinterpret_cast<VectorDestination*>(cinfo->dest);
   size_t used = dest->out->size();
   bool grown = true;
@@ -41,6 +36,15 @@ boolean EmptyOutput(j_compress_ptr cinfo) {
   if (!grown) ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
   dest->pub.next_output_byte = dest->out->data() + used;
   dest->pub.free_in_buffer = kOutputChunk;
+}
+
+void InitDestination(j_compress_ptr cinfo) {
+  reinterpret_cast<VectorDestination*>(cinfo->dest)->out->clear();
+  Grow(cinfo);
+}
+
+boolean EmptyOutput(j_compress_ptr cinfo) {
+  Grow(cinfo);
   return TRUE;
 }
 
