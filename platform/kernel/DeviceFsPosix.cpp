@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 
 #include <mutex>
-#include <set>
 
 #include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
@@ -16,7 +15,6 @@ namespace {
 struct RootState {
   std::mutex lock;
   std::string override;
-  std::set<std::string> made;  // folders known to exist
 };
 
 RootState& R() {
@@ -37,12 +35,11 @@ std::string DefaultRoot() {
   return std::string(home && *home ? home : "/tmp") + "/.local/share/qvmail/device";
 }
 
+// Checked each time: a test may remove a root and then use its path again.
 void EnsureDir(const std::string& path) {
-  RootState& r = R();
-  std::lock_guard<std::mutex> g(r.lock);
-  if (r.made.count(path)) return;
+  struct stat st{};
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
   MakeDirs(path);
-  r.made.insert(path);
 }
 
 // The entry of `dir` whose name equals `name` without regard to case.
@@ -84,7 +81,6 @@ std::string DeviceRoot() {
 void SetDeviceRoot(const std::string& hostPath) {
   std::lock_guard<std::mutex> g(R().lock);
   R().override = hostPath;
-  R().made.clear();
 }
 
 std::wstring HostToDevicePath(const std::string& hostPath) {
