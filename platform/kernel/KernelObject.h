@@ -27,6 +27,9 @@ class Waitable : public KernelObject {
   // Gives back what TryAcquire() took, when a wait for all objects could not
   // take the rest.
   virtual void Undo() {}
+  // After a successful TryAcquire(): whether the object was a mutex its
+  // owner left behind by ending (the wait then reports WAIT_ABANDONED).
+  virtual bool TakeAbandoned() { return false; }
   // True when the state lives outside this process and must be polled.
   virtual bool Polled() const { return false; }
 };

@@ -3,17 +3,23 @@
 // processes too. A named event keeps its state in a file per name, changed
 // under flock() and polled by waits. For both, an open-file-description lock
 // on the file's first byte tells whether another process has the name open
-// (a second create then reports 183, as on the device).
+// (a second create then reports 183, as on the device). A mutex left held by
+// an ending thread is abandoned (the next wait reports WAIT_ABANDONED); one
+// left by an ending process is simply free again, since its lock goes with it.
+// PulseEvent sets the event, lets the current waiters run briefly, then
+// resets it.
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/base/WideText.h"
@@ -64,6 +70,7 @@ int OpenNamed(const std::string& path, bool* isNew) {
 struct MutexState {
   DWORD owner = 0;
   int count = 0;
+  bool abandoned = false;
   int fd = -1;  // named: the lock file
   std::wstring name;
   ~MutexState();
@@ -81,6 +88,33 @@ MutexState::~MutexState() {
   if (!name.empty() && it != NamedMutexes().end() && it->second.expired()) NamedMutexes().erase(it);
 }
 
+// The mutexes a thread has taken. When the thread ends still holding one,
+// the mutex is freed and marked abandoned, as on the device.
+struct OwnedMutexes {
+  std::vector<std::weak_ptr<MutexState>> list;
+  ~OwnedMutexes() { Abandon(); }
+  void Abandon() {
+    const DWORD me = ThisThread();
+    bool any = false;
+    {
+      std::lock_guard<std::mutex> g(WaitLock());
+      for (auto& weak : list) {
+        auto s = weak.lock();
+        if (!s || s->owner != me) continue;
+        s->owner = 0;
+        s->count = 0;
+        s->abandoned = true;
+        if (s->fd >= 0) ::flock(s->fd, LOCK_UN);
+        any = true;
+      }
+      list.clear();
+    }
+    if (any) WakeWaiters();
+  }
+};
+
+thread_local OwnedMutexes t_owned;
+
 class MutexObject : public Waitable {
  public:
   explicit MutexObject(std::shared_ptr<MutexState> s) : s_(std::move(s)) {}
@@ -94,9 +128,18 @@ class MutexObject : public Waitable {
     if (s_->fd >= 0 && ::flock(s_->fd, LOCK_EX | LOCK_NB) != 0) return false;
     s_->owner = me;
     s_->count = 1;
+    auto& owned = t_owned.list;
+    owned.erase(std::remove_if(owned.begin(), owned.end(),
+                               [me](const auto& w) {
+                                 auto s = w.lock();
+                                 return !s || s->owner != me;
+                               }),
+                owned.end());
+    owned.push_back(s_);
     return true;
   }
   void Undo() override { Release(); }
+  bool TakeAbandoned() override { return std::exchange(s_->abandoned, false); }
   bool Polled() const override { return s_->fd >= 0; }
   // With WaitLock() held.
   bool Release() {
@@ -195,11 +238,19 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
     if (all) {
       size_t taken = 0;
       while (taken < objects.size() && objects[taken]->TryAcquire()) ++taken;
-      if (taken == objects.size()) return WAIT_OBJECT_0;
+      if (taken == objects.size()) {
+        DWORD result = WAIT_OBJECT_0;
+        for (size_t i = objects.size(); i-- > 0;) {
+          if (objects[i]->TakeAbandoned()) result = WAIT_ABANDONED + static_cast<DWORD>(i);
+        }
+        return result;
+      }
       while (taken > 0) objects[--taken]->Undo();
     } else {
       for (size_t i = 0; i < objects.size(); ++i) {
-        if (objects[i]->TryAcquire()) return WAIT_OBJECT_0 + static_cast<DWORD>(i);
+        if (objects[i]->TryAcquire()) {
+          return (objects[i]->TakeAbandoned() ? WAIT_ABANDONED : WAIT_OBJECT_0) + static_cast<DWORD>(i);
+        }
       }
     }
     const auto now = Clock::now();
@@ -362,6 +413,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start,
         state->cv.wait(lk, [&] { return state->suspended == 0; });
       }
       const DWORD code = start(parameter);
+      t_owned.Abandon();  // before the thread counts as ended
       {
         std::lock_guard<std::mutex> g(WaitLock());
         state->exitCode = code;

@@ -66,6 +66,23 @@ TEST_F(Sync, UnnamedMutexHandsOverOnRelease) {
   CloseHandle(m);
 }
 
+DWORD TakeAndLeave(LPVOID p) { return WaitForSingleObject(static_cast<HANDLE>(p), 0); }
+
+TEST_F(Sync, MutexLeftByAnEndingThreadIsAbandoned) {
+  HANDLE m = CreateMutexW(nullptr, FALSE, L"QvTest.Abandoned");
+  HANDLE th = CreateThread(nullptr, 0, TakeAndLeave, m, 0, nullptr);
+  ASSERT_EQ(WaitForSingleObject(th, 5000), WAIT_OBJECT_0);
+  DWORD code = 1;
+  GetExitCodeThread(th, &code);
+  EXPECT_EQ(code, WAIT_OBJECT_0);  // the thread took it, then ended
+  EXPECT_EQ(WaitForSingleObject(m, 0), WAIT_ABANDONED);
+  EXPECT_TRUE(ReleaseMutex(m));  // ours now
+  EXPECT_EQ(WaitForSingleObject(m, 0), WAIT_OBJECT_0);  // reported once only
+  ReleaseMutex(m);
+  CloseHandle(th);
+  CloseHandle(m);
+}
+
 TEST_F(Sync, EventsManualAndAutoReset) {
   HANDLE manual = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE autoReset = CreateEventW(nullptr, FALSE, TRUE, nullptr);
