@@ -129,9 +129,33 @@ TEST(HostileImage, DamagedStructuresAreRefused) {
   EXPECT_EQ(b.Pixel(0, 11) >> 24, 0u);
 }
 
+// A progressive 8 x 8 grey JPEG: a first DC scan, then `refinements` DC
+// refinement scans of one bit each.
+Bytes ProgressiveJpeg(int refinements) {
+  Bytes b = {0xFF, 0xD8, 0xFF, 0xDB, 0, 67, 0};
+  b.insert(b.end(), 64, 1);  // quantisation table of ones
+  b.insert(b.end(), {0xFF, 0xC2, 0, 11, 8, 0, 8, 0, 8, 1, 1, 0x11, 0});
+  b.insert(b.end(), {0xFF, 0xC4, 0, 20, 0x00, 1});  // DC table: one 1-bit code
+  b.insert(b.end(), 15, 0);
+  b.push_back(0);  // ... for difference category 0
+  b.insert(b.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0x01, 0x7F});
+  for (int i = 0; i < refinements; ++i) b.insert(b.end(), {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 0, 0x10, 0x7F});
+  b.insert(b.end(), {0xFF, 0xD9});
+  return b;
+}
+
+TEST(HostileImage, EndlessProgressiveScansAreCut) {
+  Bitmap b;
+  ASSERT_TRUE(DecodeAll(ProgressiveJpeg(10), &b));
+  EXPECT_LE(ColorDistance(b.Pixel(3, 3), 0xFF808080u), 2);
+  // Each scan is a pass over the whole picture; hundreds are an attack.
+  EXPECT_FALSE(DecodeAll(ProgressiveJpeg(600), &b));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
+}
+
 void SetJpegSize(Bytes* jpeg, uint16_t width, uint16_t height) {
   for (size_t i = 2; i + 9 < jpeg->size(); ++i)
-    if ((*jpeg)[i] == 0xFF && (*jpeg)[i + 1] == 0xC0) {
+    if ((*jpeg)[i] == 0xFF && ((*jpeg)[i + 1] == 0xC0 || (*jpeg)[i + 1] == 0xC2)) {
       (*jpeg)[i + 5] = static_cast<uint8_t>(height >> 8), (*jpeg)[i + 6] = static_cast<uint8_t>(height);
       (*jpeg)[i + 7] = static_cast<uint8_t>(width >> 8), (*jpeg)[i + 8] = static_cast<uint8_t>(width);
       return;
@@ -193,6 +217,13 @@ TEST(HostileImage, OversizeDimensionsAreRefusedFromTheHeader) {
   EXPECT_FALSE(image.Decode(48, 36, &b));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
   EXPECT_TRUE(b.Empty());
+  // Progressive: every coefficient of the full size is kept (1.2 GB here),
+  // whatever the output scale; the decoder's memory limit refuses it.
+  Bytes progressive = ProgressiveJpeg(1);
+  SetJpegSize(&progressive, 30000, 20000);
+  ASSERT_TRUE(image.LoadMemory(progressive.data(), progressive.size()));
+  EXPECT_FALSE(image.Decode(48, 36, &b));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
 }
 
 }  // namespace
