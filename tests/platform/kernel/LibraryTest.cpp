@@ -11,10 +11,13 @@ namespace {
 using Library = qv::test::DeviceRootTest;
 
 TEST_F(Library, AliasResolvesInTheProcess) {
-  EXPECT_EQ(LoadLibraryW(L"QvSelfTest.dll"), nullptr);
+  // Aliases last for the process: a fresh name for each run.
+  static int run = 0;
+  const std::wstring name = L"QvSelfTest" + std::to_wstring(++run);
+  EXPECT_EQ(LoadLibraryW((name + L".dll").c_str()), nullptr);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
-  qv::RegisterLibraryAlias(L"QvSelfTest.dll", nullptr);
-  HMODULE h = LoadLibraryW(L"\\Windows\\QVSELFTEST.DLL");
+  qv::RegisterLibraryAlias((name + L".dll").c_str(), nullptr);
+  HMODULE h = LoadLibraryW((L"\\Windows\\" + name + L".DLL").c_str());
   ASSERT_NE(h, nullptr);
   EXPECT_NE(GetProcAddressW(h, L"CreateFileW"), nullptr);
   EXPECT_EQ(GetProcAddressA(h, "NoSuchExport_QV"), nullptr);
