@@ -178,6 +178,36 @@ TEST(ImageDecode, LargeJpegIsDecodedScaledWhenASmallSizeIsAsked) {
   EXPECT_LE(ColorDistance(b.Pixel(80, 40), kBlue), 12);
 }
 
+// An 8 x 8 four-component (CMYK) JPEG whose every sample is 128, with or
+// without the Adobe marker that says the values are inverted.
+Bytes CmykJpeg(bool adobe) {
+  Bytes b = {0xFF, 0xD8};
+  if (adobe) b.insert(b.end(), {0xFF, 0xEE, 0, 14, 'A', 'd', 'o', 'b', 'e', 0, 100, 0, 0, 0, 0, 0});
+  b.insert(b.end(), {0xFF, 0xDB, 0, 67, 0});
+  b.insert(b.end(), 64, 1);
+  b.insert(b.end(), {0xFF, 0xC0, 0, 20, 8, 0, 8, 0, 8, 4, 1, 0x11, 0, 2, 0x11, 0, 3, 0x11, 0, 4, 0x11, 0});
+  for (uint8_t table : {0x00, 0x10}) {  // DC and AC: one 1-bit code for symbol 0
+    b.insert(b.end(), {0xFF, 0xC4, 0, 20, table, 1});
+    b.insert(b.end(), 15, 0);
+    b.push_back(0);
+  }
+  b.insert(b.end(), {0xFF, 0xDA, 0, 14, 4, 1, 0, 2, 0, 3, 0, 4, 0, 0, 63, 0, 0x00, 0xFF, 0xD9});
+  return b;
+}
+
+TEST(ImageDecode, CmykJpegBecomesRgb) {
+  for (bool adobe : {false, true}) {
+    Bytes jpeg = CmykJpeg(adobe);
+    Image image;
+    ASSERT_TRUE(image.LoadMemory(jpeg.data(), jpeg.size()));
+    Bitmap b;
+    ASSERT_TRUE(image.Decode(&b)) << GetLastError();
+    // Half cyan, magenta, yellow and black: a dark grey either way.
+    EXPECT_LE(ColorDistance(b.Pixel(4, 4), 0xFF404040u), 2) << adobe;
+    EXPECT_EQ(b.Pixel(4, 4) >> 24, 255u);
+  }
+}
+
 TEST(ImageDecode, UnknownAndEmptyDataAreRefused) {
   Image image;
   const char text[] = "hello, not a picture";
