@@ -1,5 +1,5 @@
-// Each test gets its own device root (removed afterwards), reset seams and a
-// cleared error word, plus helpers to see device files as they lie on disk.
+// The shared device-root fixture, plus a cleared error word and helpers to
+// see device files as they lie on disk and to capture the debug print.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,44 +11,35 @@
 #include <string>
 
 #include "engine/store/QvMiddleError.h"
-#include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
-#include "platform/testing/Seams.h"
+#include "tests/platform/kernel/DeviceRootFixture.h"
 
-class FoundationTest : public ::testing::Test {
+class FoundationTest : public qv::test::DeviceRootTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/qvfound-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    qv::SetDeviceRoot(root_);
-    qv::testing::ResetSeams();
+    DeviceRootTest::SetUp();
     SetQvMiddleError(0);
   }
   void TearDown() override {
     unsetenv("QVMAIL_DEBUG");
-    qv::testing::ResetSeams();
-    qv::SetDeviceRoot("");
+    DeviceRootTest::TearDown();
     std::error_code ignored;
-    std::filesystem::remove_all(root_, ignored);
     std::filesystem::remove(root_ + "-debug.txt", ignored);
   }
 
-  static std::string Host(const std::wstring& device) {
+  static std::string HostOf(const std::wstring& device) {
     std::string host;
     EXPECT_TRUE(qv::DeviceToHostPath(device, &host));
     return host;
   }
-  static bool Exists(const std::wstring& device) { return std::filesystem::exists(Host(device)); }
+  static bool Exists(const std::wstring& device) { return std::filesystem::exists(HostOf(device)); }
   static std::string ReadBytes(const std::wstring& device) {
-    std::ifstream in(Host(device), std::ios::binary);
+    std::ifstream in(HostOf(device), std::ios::binary);
     if (!in) return "<missing>";
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    return bytes.str();
+    return ReadStream(in);
   }
   static void WriteBytes(const std::wstring& device, const std::string& bytes) {
-    std::ofstream out(Host(device), std::ios::binary | std::ios::trunc);
+    std::ofstream out(HostOf(device), std::ios::binary | std::ios::trunc);
     ASSERT_TRUE(out.good());
     out << bytes;
   }
@@ -62,10 +53,13 @@ class FoundationTest : public ::testing::Test {
   }
   static std::string ReadHostFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
+    return ReadStream(in);
+  }
+
+ private:
+  static std::string ReadStream(std::ifstream& in) {
     std::ostringstream bytes;
     bytes << in.rdbuf();
     return bytes.str();
   }
-
-  std::string root_;
 };
