@@ -1,0 +1,153 @@
+#include "engine/store/QvIdTraits.h"
+
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvStoreFile.h"
+#include "engine/store/QvUtility.h"
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/Files.h"
+
+namespace {
+
+// "%04X\t%X" of the largest count is 10 bytes; anything longer is not ours.
+constexpr DWORD kStatusReadLimit = 16;
+
+uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint32_t openCode, uint32_t writeCode,
+                        bool* opened) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  *opened = file != INVALID_HANDLE_VALUE;
+  if (!*opened) return GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : openCode;
+  DWORD written = 0;
+  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size() && FlushFileBuffers(file);
+  DWORD error = GetLastError();
+  CloseHandle(file);
+  if (ok) return QVMDL_SUCCESS;
+  return error == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : writeCode;
+}
+
+}  // namespace
+
+QvIdTraits::QvIdTraits() : mutex_(L"QvIdTraits Mutex") {}
+
+std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) { return qv::FormatA("%04X\t%X", nextId, count); }
+
+bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, uint32_t* count) {
+  // Exactly four digits, a tab, then the count's digits to the end of the file.
+  if (size < 6 || text[4] != '\t') return false;
+  uint32_t next = 0;
+  for (size_t i = 0; i < 4; ++i) {
+    int v = QvStoreFile::HexDigit(text[i]);
+    if (v < 0) return false;
+    next = next * 16 + static_cast<uint32_t>(v);
+  }
+  size_t digits = size - 5;
+  if (digits > 8) return false;
+  uint32_t value = 0;
+  for (size_t i = 5; i < size; ++i) {
+    int v = QvStoreFile::HexDigit(text[i]);
+    if (v < 0) return false;
+    value = value * 16 + static_cast<uint32_t>(v);
+  }
+  *nextId = next;
+  *count = value;
+  return true;
+}
+
+uint32_t QvIdTraits::InitStatus(const std::wstring& root) {
+  if (!CreateDirectoryW(root.c_str(), nullptr)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) return QVMDL_ERR_STG_TREE_EXISTS;
+    return error == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_STG_TREE_CREATE;
+  }
+  std::wstring path = StatusPath(root);
+  bool opened = false;
+  uint32_t code =
+      WriteWholeFile(path, FormatStatus(0, 0), QVMDL_ERR_STG_STATUS_OPEN, QVMDL_ERR_STG_STATUS_WRITE, &opened);
+  if (code != QVMDL_SUCCESS) {
+    // A half-made tree would refuse the next attempt as existing.
+    if (opened) DeleteFileW(path.c_str());
+    RemoveDirectoryW(root.c_str());
+  }
+  return code;
+}
+
+uint32_t QvIdTraits::ReadStatusFile(const std::wstring& root, uint32_t* nextId, uint32_t* count) {
+  std::wstring path = StatusPath(root);
+  uint32_t code = RestoreInterruptedFile(path, path + L"_tmp");
+  if (code != QVMDL_SUCCESS) return code;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_STATUS_OPEN;
+  char buffer[kStatusReadLimit + 1] = {};
+  DWORD got = 0;
+  bool ok = ReadFile(file, buffer, kStatusReadLimit, &got, nullptr);
+  CloseHandle(file);
+  if (!ok || !ParseStatus(buffer, got, nextId, count)) return QVMDL_ERR_STG_STATUS_READ;
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvIdTraits::ReadStatus(const std::wstring& root, uint32_t maxId) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t next = 0, count = 0;
+  uint32_t code = ReadStatusFile(root, &next, &count);
+  if (code != QVMDL_SUCCESS) return code;
+  nextId_ = next > maxId ? 0 : next;
+  count_ = count;
+  root_ = root;
+  maxId_ = maxId;
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvIdTraits::WriteStatus() {
+  QvNamedMutex::Hold hold(mutex_);
+  std::wstring path = StatusPath(root_);
+  std::wstring temp = path + L"_tmp";
+  uint32_t code = RestoreInterruptedFile(path, temp);
+  if (code != QVMDL_SUCCESS) return code;
+  bool opened = false;
+  code = WriteWholeFile(temp, FormatStatus(nextId_, count_), QVMDL_ERR_STG_STATUS_OPEN, QVMDL_ERR_STG_STATUS_WRITE,
+                        &opened);
+  if (code != QVMDL_SUCCESS) {
+    if (opened) DeleteFileW(temp.c_str());
+    return code;
+  }
+  return ReplaceFileWithTemp(path, temp);
+}
+
+uint32_t QvIdTraits::NextId() {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t id = nextId_;
+  nextId_ = (nextId_ + 1 > maxId_) ? 0 : nextId_ + 1;
+  return id;
+}
+
+uint32_t QvIdTraits::GetCount() {
+  QvNamedMutex::Hold hold(mutex_);
+  return count_;
+}
+
+uint32_t QvIdTraits::ChangeCount(int64_t delta) {
+  QvNamedMutex::Hold hold(mutex_);
+  // Another process may have changed the count since this one read it: start
+  // from the saved value so that neither change is lost.
+  uint32_t savedNext = 0, savedCount = 0;
+  if (!root_.empty() && ReadStatusFile(root_, &savedNext, &savedCount) == QVMDL_SUCCESS) count_ = savedCount;
+  int64_t value = static_cast<int64_t>(count_) + delta;
+  count_ = value < 0 ? 0 : static_cast<uint32_t>(value);
+  return WriteStatus();
+}
+
+uint32_t QvIdTraits::IncrementCount() { return ChangeCount(1); }
+uint32_t QvIdTraits::DecrementCount() { return ChangeCount(-1); }
+uint32_t QvIdTraits::AddCount(int32_t delta) { return ChangeCount(delta); }
+
+std::wstring QvIdTraits::PathOf(uint32_t id) const {
+  return qv::FormatW(L"%s\\%02X\\%02X", root_.c_str(), LowByte(id), SecondByte(id));
+}
+
+std::wstring QvIdTraits::DirOf(uint32_t id) const { return qv::FormatW(L"%s\\%02X", root_.c_str(), LowByte(id)); }
+
+bool QvIdTraits::StepByte(uint32_t* counter) const {
+  if (*counter >= MaxLow()) return false;
+  ++*counter;
+  return true;
+}

@@ -1,0 +1,464 @@
+#include "engine/store/QvMessageHeader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <cwchar>
+
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvStoreFile.h"
+#include "engine/store/QvUtility.h"
+#include "platform/base/WideText.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/Time.h"
+
+namespace {
+
+constexpr size_t kToOffset = 4;
+constexpr size_t kFromOffset = 518;
+constexpr size_t kNameOffset = 1032;
+constexpr size_t kSubjectOffset = 1096;
+constexpr size_t kDateOffset = 1160;
+constexpr size_t kReservedOffset = 1176;
+constexpr size_t kLongUnits = 257;
+constexpr size_t kShortUnits = 32;
+constexpr uint32_t kLargestId = 0xFFFF;
+constexpr wchar_t kEllipsis = 0x2026;
+
+void PutU16(uint8_t* p, uint16_t v) {
+  p[0] = static_cast<uint8_t>(v);
+  p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+  PutU16(p, static_cast<uint16_t>(v));
+  PutU16(p + 2, static_cast<uint16_t>(v >> 16));
+}
+uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t GetU32(const uint8_t* p) { return GetU16(p) | (static_cast<uint32_t>(GetU16(p + 2)) << 16); }
+
+// A text field: UTF-16LE, at most units - 1 units, NUL-terminated, zero-padded.
+void PutText(uint8_t* p, size_t units, const wchar_t* text, size_t capacity) {
+  std::memset(p, 0, units * 2);
+  std::u16string u = qv::WideToUtf16(qv::TruncateUtf16(std::wstring_view(text, wcsnlen(text, capacity)), units - 1));
+  for (size_t i = 0; i < u.size(); ++i) PutU16(p + 2 * i, u[i]);
+}
+
+// Reads up to the first NUL; a field without one yields its first units - 1.
+template <size_t N>
+void GetText(const uint8_t* p, size_t units, wchar_t (&out)[N]) {
+  std::u16string u;
+  for (size_t i = 0; i + 1 < units; ++i) {
+    char16_t c = GetU16(p + 2 * i);
+    if (c == 0) break;
+    u.push_back(c);
+  }
+  std::wstring w = qv::Utf16ToWide(u);
+  size_t n = std::min(w.size(), N - 1);
+  std::wmemcpy(out, w.data(), n);
+  std::fill(out + n, out + N, L'\0');
+}
+
+template <size_t N>
+void CopyText(wchar_t (&field)[N], const std::wstring& text) {
+  size_t n = std::min(text.size(), N - 1);
+  std::wmemcpy(field, text.data(), n);
+  std::fill(field + n, field + N, L'\0');
+}
+
+int64_t FileTimeValue(const FILETIME& ft) {
+  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+}
+
+// Local time minus UTC at this moment, in 100 ns units.
+int64_t CurrentLocalOffset() {
+  SYSTEMTIME local, utc;
+  GetLocalTime(&local);
+  GetSystemTime(&utc);
+  FILETIME a, b;
+  if (!SystemTimeToFileTime(&local, &a) || !SystemTimeToFileTime(&utc, &b)) return 0;
+  return FileTimeValue(a) - FileTimeValue(b);
+}
+
+bool ShiftTime(SYSTEMTIME* t, int64_t offset) {
+  FILETIME ft;
+  if (!SystemTimeToFileTime(t, &ft)) return false;
+  uint64_t v = static_cast<uint64_t>(FileTimeValue(ft) + offset);
+  ft.dwLowDateTime = static_cast<DWORD>(v);
+  ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
+  return FileTimeToSystemTime(&ft, t);
+}
+
+long FileSize(FILE* stream) {
+  if (fseek(stream, 0, SEEK_END) != 0) return -1;
+  return ftell(stream);
+}
+
+class Stream {
+ public:
+  Stream(const std::wstring& path, const wchar_t* mode) : file_(_wfopen(path.c_str(), mode)) {}
+  ~Stream() {
+    if (file_ != nullptr) fclose(file_);
+  }
+  Stream(const Stream&) = delete;
+  Stream& operator=(const Stream&) = delete;
+  FILE* get() const { return file_; }
+  // Closes and reports whether buffered writes reached the file.
+  bool Close() {
+    FILE* f = file_;
+    file_ = nullptr;
+    return f == nullptr || fclose(f) == 0;
+  }
+
+ private:
+  FILE* file_;
+};
+
+bool ReadAt(FILE* stream, long offset, void* buffer, size_t size) {
+  return fseek(stream, offset, SEEK_SET) == 0 && fread(buffer, 1, size, stream) == size;
+}
+
+bool WriteAt(FILE* stream, long offset, const void* data, size_t size) {
+  return fseek(stream, offset, SEEK_SET) == 0 && QvStoreFile::WriteAll(stream, data, size);
+}
+
+long RecordOffset(uint32_t slot) {
+  return static_cast<long>(QvMessageHeader::kIndexBytes + QvMessageHeader::kRecordBytes * slot);
+}
+
+const QvStoreFileCodes& Codes() { return QvStoreFile::kHeaderFile; }
+
+}  // namespace
+
+QvMessageHeader::QvMessageHeader() : mutex_(L"QvMessageHeader Mutex") {
+  std::fill(std::begin(index_), std::end(index_), kUnusedSlot);
+}
+
+void QvMessageHeader::EncodeRecord(const Record& record, uint8_t* out) {
+  PutU32(out, record.id);
+  PutText(out + kToOffset, kLongUnits, record.toAddress, std::size(record.toAddress));
+  PutText(out + kFromOffset, kLongUnits, record.fromAddress, std::size(record.fromAddress));
+  PutText(out + kNameOffset, kShortUnits, record.fromName, std::size(record.fromName));
+  PutText(out + kSubjectOffset, kShortUnits, record.subject, std::size(record.subject));
+  const SYSTEMTIME& d = record.date;
+  const WORD words[8] = {d.wYear, d.wMonth, d.wDayOfWeek, d.wDay, d.wHour, d.wMinute, d.wSecond, d.wMilliseconds};
+  for (size_t i = 0; i < 8; ++i) PutU16(out + kDateOffset + 2 * i, words[i]);
+  PutU32(out + kReservedOffset, record.reserved);
+}
+
+void QvMessageHeader::DecodeRecord(const uint8_t* in, Record* record) {
+  record->id = GetU32(in);
+  GetText(in + kToOffset, kLongUnits, record->toAddress);
+  GetText(in + kFromOffset, kLongUnits, record->fromAddress);
+  GetText(in + kNameOffset, kShortUnits, record->fromName);
+  GetText(in + kSubjectOffset, kShortUnits, record->subject);
+  WORD w[8];
+  for (size_t i = 0; i < 8; ++i) w[i] = GetU16(in + kDateOffset + 2 * i);
+  record->date = SYSTEMTIME{w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
+  record->reserved = GetU32(in + kReservedOffset);
+}
+
+void QvMessageHeader::FillLongText(wchar_t (&field)[257], std::wstring_view text) {
+  CopyText(field, qv::TruncateUtf16(text, 256));
+}
+
+void QvMessageHeader::FillShortText(wchar_t (&field)[32], std::wstring_view text) {
+  if (qv::Utf16Length(text) <= 30) {
+    CopyText(field, std::wstring(text));
+  } else {
+    CopyText(field, qv::TruncateUtf16(text, 30) + kEllipsis);
+  }
+}
+
+void QvMessageHeader::ClearInvalidDate(SYSTEMTIME* d) {
+  bool valid = d->wYear >= 1901 && d->wYear <= 2099 && d->wMonth >= 1 && d->wMonth <= 12 && d->wDayOfWeek <= 6 &&
+               d->wDay >= 1 && d->wDay <= 31 && d->wHour <= 23 && d->wMinute <= 59 && d->wSecond <= 59;
+  if (!valid) *d = SYSTEMTIME{0, 0, 0, 0, 0, 0, 0, d->wMilliseconds};
+}
+
+bool QvMessageHeader::Fail(uint32_t code) {
+  if (code == QVMDL_SUCCESS) return true;
+  SetQvMiddleError(code);
+  return false;
+}
+
+uint32_t QvMessageHeader::FindSlot(uint32_t id) const {
+  for (uint32_t i = 0; i < used_; ++i) {
+    if (index_[i] == id) return i;
+  }
+  return kSlots;
+}
+
+uint32_t QvMessageHeader::ReadIndex() {
+  Stream stream(path_, L"rb");
+  if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+  uint8_t raw[kIndexBytes];
+  if (fread(raw, 1, kIndexBytes, stream.get()) != kIndexBytes) return Codes().read;
+  long size = FileSize(stream.get());
+  used_ = kSlots;
+  deleted_ = 0;
+  bool foreign = false;
+  for (uint32_t i = 0; i < kSlots; ++i) {
+    uint32_t slot = GetU32(raw + 4 * i);
+    if (used_ == kSlots && slot == kUnusedSlot) used_ = i;
+    if (used_ != kSlots) {
+      index_[i] = kUnusedSlot;
+      continue;
+    }
+    index_[i] = slot;
+    if (slot == kDeletedSlot) {
+      ++deleted_;
+    } else if (slot > kLargestId) {
+      foreign = true;  // no id of ours: the index is damaged
+    }
+  }
+  if (foreign || size < RecordOffset(used_)) return Codes().format;
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageHeader::Reload() {
+  uint32_t code = QvStoreFile::SettleForRead(path_, Codes());
+  return code == QVMDL_SUCCESS ? ReadIndex() : code;
+}
+
+uint32_t QvMessageHeader::Open(const std::wstring& path) {
+  QvNamedMutex::Hold hold(mutex_);
+  path_ = path;
+  size_t cut = path.rfind(L'\\');
+  directory_ = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+  used_ = 0;
+  deleted_ = 0;
+  return Reload();
+}
+
+uint32_t QvMessageHeader::WriteIndexAt(uint32_t firstSlot, uint32_t slots) {
+  Stream stream(path_, L"r+b");
+  if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+  uint8_t raw[kIndexBytes];
+  for (uint32_t i = 0; i < slots; ++i) PutU32(raw + 4 * i, index_[firstSlot + i]);
+  if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !stream.Close()) {
+    return QvStoreFile::FailureCode(Codes().write);
+  }
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageHeader::AppendLocked(const Record& record) {
+  if (record.id > kLargestId) return Codes().write;
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return code;
+  if (used_ == kSlots && deleted_ != 0) {
+    // Slots held only by deleted records are won back before refusing.
+    code = CompactLocked();
+    if (code != QVMDL_SUCCESS) return code;
+  }
+  if (used_ == kSlots) return QVMDL_ERR_STG_HEADER_FULL;
+  uint8_t raw[kRecordBytes];
+  EncodeRecord(record, raw);
+  {
+    // The record goes to the place its slot names, past any record a torn
+    // append left behind; the index follows only once the record is there.
+    Stream stream(path_, L"r+b");
+    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+    if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes) || !stream.Close()) {
+      return QvStoreFile::FailureCode(Codes().write);
+    }
+  }
+  index_[used_++] = record.id;
+  return WriteIndexAt(0, kSlots);
+}
+
+bool QvMessageHeader::Append(const Record& record) {
+  QvNamedMutex::Hold hold(mutex_);
+  return Fail(AppendLocked(record));
+}
+
+bool QvMessageHeader::ReadRecord(Record* record) {
+  if (record == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  uint32_t slot = FindSlot(record->id);
+  if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
+  Stream stream(path_, L"rb");
+  if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
+  uint8_t raw[kRecordBytes];
+  if (!ReadAt(stream.get(), RecordOffset(slot), raw, kRecordBytes)) return Fail(Codes().read);
+  Record read;
+  DecodeRecord(raw, &read);
+  if (read.id != record->id) return Fail(Codes().format);
+  *record = read;
+  return true;
+}
+
+bool QvMessageHeader::WriteRecord(const Record& record) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  uint32_t slot = FindSlot(record.id);
+  if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
+  uint8_t raw[kRecordBytes];
+  EncodeRecord(record, raw);
+  Stream stream(path_, L"r+b");
+  if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
+  if (!WriteAt(stream.get(), RecordOffset(slot), raw, kRecordBytes) || !stream.Close()) {
+    return Fail(QvStoreFile::FailureCode(Codes().write));
+  }
+  return true;
+}
+
+bool QvMessageHeader::MarkDeleted(uint32_t id) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  uint32_t slot = FindSlot(id);
+  if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
+  index_[slot] = kDeletedSlot;
+  ++deleted_;
+  // The mark goes to the file at once: another process re-reads the index
+  // before each operation and would otherwise bring the record back.
+  return Fail(WriteIndexAt(slot, 1));
+}
+
+uint32_t QvMessageHeader::LoadLocked(Record* records, uint32_t count) {
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return code;
+  if (count > used_) return Codes().format;
+  uint32_t live = Live();
+  if (live > count) return QVMDL_ERR_STG_HEADER_TOO_MANY;
+  if (live < count) return Codes().format;
+  std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * used_);
+  {
+    Stream stream(path_, L"rb");
+    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+    if (!data.empty() && !ReadAt(stream.get(), kIndexBytes, data.data(), data.size())) return Codes().read;
+  }
+  std::vector<Record> loaded(count);
+  uint32_t n = 0;
+  for (uint32_t slot = 0; slot < used_; ++slot) {
+    if (index_[slot] == kDeletedSlot) continue;
+    DecodeRecord(data.data() + static_cast<size_t>(kRecordBytes) * slot, &loaded[n]);
+    if (loaded[n].id != index_[slot]) return Codes().format;
+    ++n;
+  }
+  int64_t offset = CurrentLocalOffset();
+  for (Record& r : loaded) {
+    ShiftTime(&r.date, offset);  // a date that is no time at all stays as it is, and is cleared next
+    ClearInvalidDate(&r.date);
+  }
+  std::copy(loaded.begin(), loaded.end(), records);
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessageHeader::LoadAll(Record* records, uint32_t count) {
+  if (records == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvNamedMutex::Hold hold(mutex_);
+  return Fail(LoadLocked(records, count));
+}
+
+bool QvMessageHeader::CheckCount(const std::vector<uint32_t>& ids) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  return Fail(Live() == ids.size() ? QVMDL_SUCCESS : QVMDL_ERR_STG_HEADER_OUT_OF_STEP);
+}
+
+uint32_t QvMessageHeader::CompactLocked() {
+  if (deleted_ == 0) return QVMDL_SUCCESS;
+  uint32_t live = Live();
+  ULARGE_INTEGER available{}, total{}, totalFree{};
+  uint64_t needed = ((static_cast<uint64_t>(live) * kRecordBytes + 12191) & ~uint64_t{8191}) + 512000;
+  bool roomy = GetDiskFreeSpaceExW(directory_.empty() ? nullptr : directory_.c_str(), &available, &total, &totalFree) &&
+               available.QuadPart >= needed;
+  uint32_t code = QvStoreFile::SettleForWrite(path_, Codes());
+  if (code != QVMDL_SUCCESS) return code;
+  code = WriteIndexAt(0, kSlots);
+  if (code != QVMDL_SUCCESS || !roomy) return code;
+
+  std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * used_);
+  {
+    Stream stream(path_, L"rb");
+    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+    if (!ReadAt(stream.get(), kIndexBytes, data.data(), data.size())) return Codes().read;
+  }
+  uint32_t packed[kSlots];
+  std::fill(std::begin(packed), std::end(packed), kUnusedSlot);
+  std::string bytes(kIndexBytes, '\0');
+  bytes.reserve(kIndexBytes + static_cast<size_t>(kRecordBytes) * live);
+  uint32_t n = 0;
+  for (uint32_t slot = 0; slot < used_; ++slot) {
+    if (index_[slot] == kDeletedSlot) continue;
+    packed[n++] = index_[slot];
+    bytes.append(reinterpret_cast<const char*>(data.data()) + static_cast<size_t>(kRecordBytes) * slot, kRecordBytes);
+  }
+  for (uint32_t i = 0; i < kSlots; ++i) PutU32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, packed[i]);
+  code = QvStoreFile::WriteTemp(path_, Codes(), bytes);
+  if (code != QVMDL_SUCCESS) return code;
+  code = QvStoreFile::Commit(path_, Codes());
+  if (code != QVMDL_SUCCESS) {
+    DeleteFileW(QvStoreFile::TempOf(path_).c_str());
+    return code;
+  }
+  std::copy(std::begin(packed), std::end(packed), std::begin(index_));
+  used_ = live;
+  deleted_ = 0;
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessageHeader::Compact() {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  return Fail(code == QVMDL_SUCCESS ? CompactLocked() : code);
+}
+
+bool QvMessageHeader::EnsureSpace(uint32_t size) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  uint64_t fileBlocks = deleted_ != 0 ? (static_cast<uint64_t>(Live()) * kRecordBytes + 4000 + 8191) / 8192
+                                      : (static_cast<uint64_t>(used_) * kRecordBytes + 5180 + 8191) / 8192;
+  uint64_t mailBlocks = (static_cast<uint64_t>(size) + 8447) / 8192;
+  ULARGE_INTEGER available{}, total{}, totalFree{};
+  if (!GetDiskFreeSpaceExW(directory_.empty() ? nullptr : directory_.c_str(), &available, &total, &totalFree) ||
+      available.QuadPart <= (fileBlocks + mailBlocks) * 8192 + 536576) {
+    return Fail(QVMDL_ERR_STG_DISK_FULL);
+  }
+  return Fail(CompactLocked());
+}
+
+bool QvMessageHeader::Rebuild(const std::vector<uint32_t>& ids, QvMailHeaderSource& source) {
+  if (ids.size() > kSlots) return Fail(QVMDL_ERR_STG_FOLDER_FULL);
+  // The messages are read before the cache's mutex is taken: reading one
+  // takes the message's own mutex, which is held while records are written.
+  std::string bytes(kIndexBytes, '\xFF');
+  bytes.reserve(kIndexBytes + static_cast<size_t>(kRecordBytes) * ids.size());
+  int64_t offset = CurrentLocalOffset();
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (ids[i] > kLargestId) return Fail(Codes().write);
+    QvMailHeaderFields fields;
+    if (!source.ReadHeaderFields(ids[i], &fields)) return false;
+    Record record{};
+    record.id = ids[i];
+    FillLongText(record.toAddress, fields.toAddress);
+    FillLongText(record.fromAddress, fields.fromAddress);
+    FillShortText(record.fromName, fields.fromName);
+    FillShortText(record.subject, fields.subject);
+    record.date = fields.date;
+    if (!ShiftTime(&record.date, -offset)) record.date = SYSTEMTIME{};
+    uint8_t raw[kRecordBytes];
+    EncodeRecord(record, raw);
+    bytes.append(reinterpret_cast<const char*>(raw), kRecordBytes);
+    PutU32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, ids[i]);
+  }
+  QvNamedMutex::Hold hold(mutex_);
+  // The rebuilt file replaces the old one only once it is whole.
+  uint32_t code = QvStoreFile::SettleForRead(path_, Codes());
+  if (code == QVMDL_SUCCESS) code = QvStoreFile::WriteTemp(path_, Codes(), bytes);
+  if (code == QVMDL_SUCCESS) code = QvStoreFile::Commit(path_, Codes());
+  if (code != QVMDL_SUCCESS) {
+    DeleteFileW(QvStoreFile::TempOf(path_).c_str());
+    return Fail(code);
+  }
+  std::fill(std::begin(index_), std::end(index_), kUnusedSlot);
+  std::copy(ids.begin(), ids.end(), index_);
+  used_ = static_cast<uint32_t>(ids.size());
+  deleted_ = 0;
+  return true;
+}

@@ -1,0 +1,119 @@
+#include "engine/store/QvStoreFile.h"
+
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvUtility.h"
+#include "platform/kernel/Files.h"
+
+const QvStoreFileCodes QvStoreFile::kFolderList = {
+    QVMDL_ERR_STG_FILEIO_FILE_OPEN_FLD,
+    QVMDL_ERR_STG_FILEIO_FILE_WRITE_FLD,
+    QVMDL_ERR_STG_FILEIO_FILE_READ_FLD,
+    QVMDL_ERR_STG_FILE_FMTILLGL_FLD,
+    {QVMDL_ERR_STG_SAFESAVE_BACKUP_FLD, QVMDL_ERR_STG_SAFESAVE_DELBAK_FLD, QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_FLD,
+     QVMDL_ERR_STG_SAFESAVE_DELTMP_FLD, QVMDL_ERR_STG_SAFESAVE_MOVETMP_FLD, QVMDL_ERR_STG_SAFESAVE_NOFILE_FLD},
+};
+
+const QvStoreFileCodes QvStoreFile::kMessageList = {
+    QVMDL_ERR_STG_FILEIO_FILE_OPEN_MSG,
+    QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG,
+    QVMDL_ERR_STG_FILEIO_FILE_READ_MSG,
+    QVMDL_ERR_STG_FILE_FMTILLGL_MSG,
+    {QVMDL_ERR_STG_SAFESAVE_BACKUP_MSG, QVMDL_ERR_STG_SAFESAVE_DELBAK_MSG, QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_MSG,
+     QVMDL_ERR_STG_SAFESAVE_DELTMP_MSG, QVMDL_ERR_STG_SAFESAVE_MOVETMP_MSG, QVMDL_ERR_STG_SAFESAVE_NOFILE_MSG},
+};
+
+const QvStoreFileCodes QvStoreFile::kHeaderFile = {
+    QVMDL_ERR_STG_FILEIO_FILE_OPEN_FDB,
+    QVMDL_ERR_STG_FILEIO_FILE_WRITE_FDB,
+    QVMDL_ERR_STG_FILEIO_FILE_READ_FDB,
+    QVMDL_ERR_STG_FILE_FMTILLGL_FDB,
+    {QVMDL_ERR_STG_SAFESAVE_BACKUP_FDB, QVMDL_ERR_STG_SAFESAVE_DELBAK_FDB, QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_FDB,
+     QVMDL_ERR_STG_SAFESAVE_DELTMP_FDB, QVMDL_ERR_STG_SAFESAVE_MOVETMP_FDB, QVMDL_ERR_STG_SAFESAVE_NOFILE_FDB},
+};
+
+uint32_t QvStoreFile::MapSafeSave(uint32_t code, const QvStoreFileCodes& codes) {
+  if (code >= QVMDL_ERR_SAFESAVE_BACKUP && code <= QVMDL_ERR_SAFESAVE_NOFILE) {
+    return codes.safeSave[code - QVMDL_ERR_SAFESAVE_BACKUP];
+  }
+  return code;
+}
+
+uint32_t QvStoreFile::FailureCode(uint32_t ownCode) {
+  return GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : ownCode;
+}
+
+uint32_t QvStoreFile::SettleForRead(const std::wstring& path, const QvStoreFileCodes& codes) {
+  uint32_t code = RestoreInterruptedFile(path, TempOf(path));
+  if (code == QVMDL_SUCCESS || code == QVMDL_ERR_SAFESAVE_NOFILE) return QVMDL_SUCCESS;
+  return MapSafeSave(code, codes);
+}
+
+uint32_t QvStoreFile::SettleForWrite(const std::wstring& path, const QvStoreFileCodes& codes) {
+  uint32_t code = RestoreInterruptedFile(path, TempOf(path));
+  return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
+}
+
+uint32_t QvStoreFile::ReadAll(const std::wstring& path, const QvStoreFileCodes& codes, size_t limit,
+                              std::string* bytes) {
+  bytes->clear();
+  FILE* stream = _wfopen(path.c_str(), L"rb");
+  if (stream == nullptr) return FailureCode(codes.open);
+  uint32_t result = QVMDL_SUCCESS;
+  char chunk[8192];
+  for (;;) {
+    size_t got = fread(chunk, 1, sizeof chunk, stream);
+    if (got > 0) {
+      if (bytes->size() + got > limit) {
+        result = codes.format;
+        break;
+      }
+      bytes->append(chunk, got);
+    }
+    if (got < sizeof chunk) {
+      if (ferror(stream)) result = codes.read;
+      break;
+    }
+  }
+  fclose(stream);
+  if (result != QVMDL_SUCCESS) bytes->clear();
+  return result;
+}
+
+uint32_t QvStoreFile::ReadSettled(const std::wstring& path, const QvStoreFileCodes& codes, size_t limit,
+                                  std::string* bytes) {
+  uint32_t code = SettleForRead(path, codes);
+  return code == QVMDL_SUCCESS ? ReadAll(path, codes, limit, bytes) : code;
+}
+
+bool QvStoreFile::WriteAll(FILE* stream, const void* data, size_t size) {
+  if (size > 0 && fwrite(data, 1, size, stream) != size) return false;
+  return fflush(stream) == 0;
+}
+
+uint32_t QvStoreFile::Commit(const std::wstring& path, const QvStoreFileCodes& codes) {
+  std::wstring temp = TempOf(path);
+  if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    return MoveFileW(temp.c_str(), path.c_str()) ? QVMDL_SUCCESS : codes.safeSave[4];
+  }
+  uint32_t code = ReplaceFileWithTemp(path, temp);
+  return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
+}
+
+uint32_t QvStoreFile::WriteTemp(const std::wstring& path, const QvStoreFileCodes& codes, std::string_view bytes) {
+  std::wstring temp = TempOf(path);
+  FILE* stream = _wfopen(temp.c_str(), L"wb");
+  if (stream == nullptr) return FailureCode(codes.open);
+  bool written = WriteAll(stream, bytes.data(), bytes.size());
+  uint32_t failure = written ? QVMDL_SUCCESS : FailureCode(codes.write);
+  if (fclose(stream) != 0 && written) failure = FailureCode(codes.write);
+  if (failure != QVMDL_SUCCESS) DeleteFileW(temp.c_str());
+  return failure;
+}
+
+uint32_t QvStoreFile::Rewrite(const std::wstring& path, const QvStoreFileCodes& codes, std::string_view bytes) {
+  uint32_t code = SettleForWrite(path, codes);
+  if (code == QVMDL_SUCCESS) code = WriteTemp(path, codes, bytes);
+  if (code != QVMDL_SUCCESS) return code;
+  code = ReplaceFileWithTemp(path, TempOf(path));
+  return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
+}

@@ -1,0 +1,115 @@
+// Id allocation and "\Status.txt": the counter file's bytes, wrapping, paths
+// and the recovery of an interrupted save.
+#include "StoreFixture.h"
+#include "engine/store/QvIdTraits.h"
+
+namespace {
+
+class IdTraitsTest : public StoreFixture {
+ protected:
+  const std::wstring tree_ = L"\\Acc\\TREE";
+  void SetUp() override {
+    StoreFixture::SetUp();
+    MakeDir(L"\\Acc");
+  }
+};
+
+TEST_F(IdTraitsTest, FreshTreeHoldsZeroZeroAndRefusesASecondInit) {
+  QvIdTraits ids;
+  ASSERT_EQ(ids.InitStatus(tree_), QVMDL_SUCCESS);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), std::string("0000\t0"));
+  EXPECT_EQ(ids.InitStatus(tree_), QVMDL_ERR_STG_TREE_EXISTS);
+}
+
+TEST_F(IdTraitsTest, ReadsCountsAllocatesAndSavesInUpperCaseHex) {
+  MakeDir(tree_);
+  WriteBytes(tree_ + L"\\Status.txt", "00A3\t1F");
+  QvIdTraits ids;
+  ASSERT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(ids.GetCount(), 0x1Fu);
+  EXPECT_EQ(ids.NextId(), 0xA3u);
+  EXPECT_EQ(ids.NextId(), 0xA4u);
+  ASSERT_EQ(ids.IncrementCount(), QVMDL_SUCCESS);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), "00A5\t20");
+  ASSERT_EQ(ids.AddCount(-0x20), QVMDL_SUCCESS);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), "00A5\t0");
+  EXPECT_FALSE(Exists(tree_ + L"\\Status.txt_tmp"));
+  EXPECT_FALSE(Exists(tree_ + L"\\Status.txt_bak"));
+}
+
+TEST_F(IdTraitsTest, CursorWrapsToZeroAboveMaxId) {
+  MakeDir(tree_);
+  WriteBytes(tree_ + L"\\Status.txt", "FFFE\t3");
+  QvIdTraits ids;
+  ASSERT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(ids.NextId(), 0xFFFEu);
+  EXPECT_EQ(ids.NextId(), 0xFFFFu);
+  EXPECT_EQ(ids.NextId(), 0u);
+  EXPECT_EQ(ids.NextId(), 1u);
+
+  QvIdTraits small;
+  WriteBytes(tree_ + L"\\Status.txt", "0010\t0");
+  ASSERT_EQ(small.ReadStatus(tree_, 0x10), QVMDL_SUCCESS);
+  EXPECT_EQ(small.NextId(), 0x10u);
+  EXPECT_EQ(small.NextId(), 0u);
+}
+
+TEST_F(IdTraitsTest, PathsPutTheLowByteFirst) {
+  MakeDir(tree_);
+  WriteBytes(tree_ + L"\\Status.txt", "0000\t0");
+  QvIdTraits ids;
+  ASSERT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(ids.PathOf(0x1234), L"\\Acc\\TREE\\34\\12");
+  EXPECT_EQ(ids.DirOf(0x1234), L"\\Acc\\TREE\\34");
+  EXPECT_EQ(ids.PathOf(0x0A), L"\\Acc\\TREE\\0A\\00");
+  EXPECT_EQ(QvIdTraits::Compose(0x34, 0x12), 0x1234u);
+  uint32_t low = 0xFE;
+  EXPECT_TRUE(ids.StepByte(&low));
+  EXPECT_EQ(low, 0xFFu);
+  EXPECT_FALSE(ids.StepByte(&low));
+  EXPECT_EQ(low, 0xFFu);
+}
+
+TEST_F(IdTraitsTest, MalformedOrMissingStatusIsAReadError) {
+  MakeDir(tree_);
+  QvIdTraits ids;
+  EXPECT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_ERR_SAFESAVE_NOFILE);
+  for (const char* text : {"0012", "0012\t", "12\t3", "00G2\t3", "0012 3", "0012\t3\r\n", "0012\t3x", ""}) {
+    WriteBytes(tree_ + L"\\Status.txt", text);
+    EXPECT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_ERR_STG_STATUS_READ) << text;
+  }
+  EXPECT_TRUE(ids.Root().empty());
+}
+
+TEST_F(IdTraitsTest, OnlyTheTempCopyLeftIsMovedIntoPlaceFirst) {
+  MakeDir(tree_);
+  WriteBytes(tree_ + L"\\Status.txt_tmp", "0042\t7");
+  QvIdTraits ids;
+  ASSERT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(ids.NextId(), 0x42u);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), "0042\t7");
+  EXPECT_FALSE(Exists(tree_ + L"\\Status.txt_tmp"));
+}
+
+TEST_F(IdTraitsTest, FullDiskLeavesNoHalfMadeTree) {
+  qv::testing::InjectFileFault(tree_ + L"\\Status.txt", ERROR_DISK_FULL, 1);
+  QvIdTraits ids;
+  EXPECT_EQ(ids.InitStatus(tree_), QVMDL_ERR_STG_DISK_FULL);
+  EXPECT_FALSE(Exists(tree_));
+  EXPECT_EQ(ids.InitStatus(tree_), QVMDL_SUCCESS);
+}
+
+TEST_F(IdTraitsTest, CountChangesOfTwoOwnersAreBothKept) {
+  QvIdTraits init;
+  ASSERT_EQ(init.InitStatus(tree_), QVMDL_SUCCESS);
+  QvIdTraits a, b;
+  ASSERT_EQ(a.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  ASSERT_EQ(b.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  ASSERT_EQ(a.IncrementCount(), QVMDL_SUCCESS);
+  ASSERT_EQ(b.IncrementCount(), QVMDL_SUCCESS);
+  ASSERT_EQ(a.IncrementCount(), QVMDL_SUCCESS);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), "0000\t3");
+  EXPECT_EQ(a.GetCount(), 3u);
+}
+
+}  // namespace
