@@ -36,14 +36,6 @@ class AccountSettingsTest : public FoundationTest {
   std::unique_ptr<QvAccountInfo> account_;
 };
 
-TEST_F(AccountSettingsTest, RecordStartsWithTheVirtualTrays) {
-  const Attributes record;
-  EXPECT_EQ(record.ulPartialTrayID, 0x10001u);
-  EXPECT_EQ(record.ulUnreadTrayID, 0x10002u);
-  EXPECT_TRUE(record.MaskEmpty());
-  EXPECT_EQ(account_->Profile().Path(), L"\\Accounts\\Mail1\\AccountInfo.ini");
-}
-
 TEST_F(AccountSettingsTest, DefaultsForMissingKeys) {
   Attributes record;
   record.SelectAll();
@@ -72,6 +64,7 @@ TEST_F(AccountSettingsTest, DefaultsForMissingKeys) {
   EXPECT_FALSE(record.bTaccount);
   EXPECT_EQ(record.ulPartialTrayID, 0x10001u);
   EXPECT_EQ(record.ulUnreadTrayID, 0x10002u);
+  EXPECT_EQ(account_->Profile().Path(), L"\\Accounts\\Mail1\\AccountInfo.ini");
 }
 
 TEST_F(AccountSettingsTest, ReadsOnlyTheMaskedFields) {

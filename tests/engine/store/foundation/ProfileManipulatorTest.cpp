@@ -292,6 +292,36 @@ TEST_F(ProfileTest, FirstAssignmentWinsAndLinesWithoutEqualsAreSkipped) {
   EXPECT_EQ(Decode(ReadBytes(kPath)).lines, (std::vector<std::wstring>{L"dup=first", L"other=x"}));
 }
 
+TEST_F(ProfileTest, DamagedFilesAreReadWithoutHarm) {
+  // An odd byte count, a key far beyond two digits, NUL and lone CR inside
+  // lines, a line without "=", and no byte-order mark at all.
+  std::u16string units = QvProfileManipulator::ConvertValue(u"key1=99999999999999", QvProfileManipulator::kInitialKey);
+  units += u"\r\n";
+  units += QvProfileManipulator::ConvertValue(u"a=1", 0xFFFFFFFFu);
+  units += u"\r\n";
+  units += std::u16string(u"x\0y\rz", 6);
+  units += u"\n\n\r\n";
+  std::string bytes;
+  for (char16_t unit : units) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  bytes.push_back('\x7f');
+  WriteBytes(kPath, bytes);
+  EXPECT_EQ(Get(L"a"), L"1") << "the saturated key still unscrambles what it scrambled";
+  EXPECT_EQ(GetInt(L"missing", 4), 4u);
+  std::deque<ProfileItem> items = {Item(L"a", ProfileItem::kNumber), Item(L"b", ProfileItem::kBool, L"", 0, true)};
+  ASSERT_TRUE(profile_->ReadValues(items));
+  EXPECT_EQ(items[0].number, 1u);
+  EXPECT_TRUE(items[1].flag);
+  ASSERT_TRUE(profile_->WriteValues({Item(L"b", ProfileItem::kBool, L"", 0, false)}));
+  const Decoded decoded = Decode(ReadBytes(kPath));
+  EXPECT_TRUE(decoded.bom);
+  ASSERT_GE(decoded.lines.size(), 2u);
+  EXPECT_EQ(decoded.lines[0], L"a=1");
+  EXPECT_EQ(decoded.lines[1], L"b=0");
+}
+
 TEST_F(ProfileTest, InterruptedSavesAreRecovered) {
   Create();
   ASSERT_TRUE(profile_->WritePrivateProfileString(L"v", L"saved"));

@@ -15,24 +15,6 @@ const std::wstring kKey = L"Software\\Norvale\\QvMail";
 
 using UtilityTest = FoundationTest;
 
-TEST_F(UtilityTest, ErrorWordIsOneValueForEveryThread) {
-  SetQvMiddleError(QVMDL_ERR_PRF_COMMIT);
-  DWORD seen = 0;
-  HANDLE thread = CreateThread(
-      nullptr, 0,
-      [](LPVOID out) -> DWORD {
-        *static_cast<DWORD*>(out) = GetQvMiddleError();
-        SetQvMiddleError(QVMDL_SUCCESS);
-        return 0;
-      },
-      &seen, 0, nullptr);
-  ASSERT_NE(thread, nullptr);
-  WaitForSingleObject(thread, INFINITE);
-  CloseHandle(thread);
-  EXPECT_EQ(seen, QVMDL_ERR_PRF_COMMIT);
-  EXPECT_EQ(GetQvMiddleError(), QVMDL_SUCCESS);
-}
-
 TEST_F(UtilityTest, RegistryTextFitsIn129Characters) {
   const std::wstring fits(129, L'あ');
   const std::wstring tooLong(130, L'a');
