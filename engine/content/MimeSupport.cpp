@@ -1,0 +1,180 @@
+#include "engine/content/MimeSupport.h"
+
+#include <algorithm>
+
+#include "engine/content/CharsetText.h"
+#include "engine/content/HeaderText.h"
+#include "engine/store/QvMiddleError.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/Memory.h"
+
+namespace content {
+
+std::wstring WidenSjis(std::string_view sjis) {
+  std::wstring out;
+  size_t start = 0;
+  // The platform conversion stops at a NUL; a NUL inside mail text must not
+  // cut off what follows it, so each run is widened on its own.
+  for (;;) {
+    size_t nul = sjis.find('\0', start);
+    std::string piece(sjis.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start));
+    std::wstring wide;
+    if (!piece.empty() && MultiByteToWString(piece, wide) > 0) out += wide;
+    if (nul == std::string_view::npos) break;
+    start = nul + 1;
+  }
+  return out;
+}
+
+std::string NarrowSjis(std::wstring_view wide) {
+  std::string out;
+  if (!wide.empty()) WStringToSjis(wide, out);
+  return out;
+}
+
+bool PhysicalMemoryAbove(size_t bytes) {
+  MEMORYSTATUS status{};
+  status.dwLength = sizeof(status);
+  GlobalMemoryStatus(&status);
+  return status.dwAvailPhys > bytes;
+}
+
+bool DiskSpaceBelow(const std::wstring& folder, uint64_t bytes) {
+  ULARGE_INTEGER free{}, total{}, totalFree{};
+  if (!GetDiskFreeSpaceExW(folder.c_str(), &free, &total, &totalFree)) return false;
+  return free.QuadPart < bytes;
+}
+
+std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit) {
+  std::wstring kept;
+  kept.reserve(name.size());
+  for (wchar_t c : name) {
+    if (c < 0x20 || c == 0x7F) continue;
+    if (std::wstring_view(L"/\\:*?\"<>|").find(c) != std::wstring_view::npos) continue;
+    kept.push_back(c);
+  }
+  size_t lead = 0;
+  while (lead < kept.size() && (kept[lead] == L'.' || kept[lead] == L' ')) ++lead;
+  kept.erase(0, lead);
+  while (!kept.empty() && (kept.back() == L' ' || kept.back() == L'.')) kept.pop_back();
+  if (kept.empty()) kept = L"NoName";
+  size_t room = pathLimit > folderLength ? pathLimit - folderLength : 0;
+  if (room < 1) room = 1;
+  if (kept.size() > room) {
+    size_t dot = kept.rfind(L'.');
+    std::wstring ext = (dot != std::wstring::npos && kept.size() - dot <= 16 && kept.size() - dot < room)
+                           ? kept.substr(dot)
+                           : std::wstring();
+    kept = kept.substr(0, room - ext.size()) + ext;
+  }
+  return kept;
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastError) {
+  out->clear();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    if (lastError != nullptr) *lastError = GetLastError();
+    return false;
+  }
+  DWORD high = 0;
+  DWORD size = GetFileSize(file, &high);
+  bool ok = size != INVALID_FILE_SIZE && high == 0;
+  if (ok) {
+    out->resize(size);
+    DWORD read = 0;
+    ok = size == 0 || (ReadFile(file, out->data(), size, &read, nullptr) && read == size);
+  }
+  if (!ok && lastError != nullptr) *lastError = GetLastError();
+  CloseHandle(file);
+  if (!ok) out->clear();
+  return ok;
+}
+
+uint32_t WriteNewFile(const std::wstring& path, std::string_view bytes) {
+  // CREATE_NEW: a file that exists is never replaced, even one that appeared
+  // after an earlier check.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? QVMDL_ERR_EML_FILE_EXISTS
+                                                                         : QVMDL_ERR_EML_FILE_IO;
+  }
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+    DWORD written = 0;
+    ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+    done += written;
+  }
+  CloseHandle(file);
+  if (!ok) {
+    DeleteFileW(path.c_str());
+    return QVMDL_ERR_EML_DISK_SPACE;
+  }
+  return QVMDL_SUCCESS;
+}
+
+bool FileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string_view PartBytes(std::string_view text, int64_t offset, int64_t length) {
+  if (offset < 0 || length <= 0 || static_cast<uint64_t>(offset) >= text.size()) return {};
+  uint64_t end = std::min<uint64_t>(text.size(), static_cast<uint64_t>(offset) + static_cast<uint64_t>(length));
+  return text.substr(static_cast<size_t>(offset), static_cast<size_t>(end - offset));
+}
+
+std::list<std::string> SplitAddressList(std::string_view value) {
+  std::list<std::string> out;
+  bool quoted = false, angle = false;
+  int comment = 0;
+  size_t start = 0;
+  for (size_t i = 0; i <= value.size(); ++i) {
+    char c = i < value.size() ? value[i] : ',';
+    bool end = i == value.size();
+    if (!end) {
+      if (quoted) {
+        if (c == '\\' && i + 1 < value.size()) ++i;
+        else if (c == '"') quoted = false;
+        continue;
+      }
+      if (comment > 0) {
+        if (c == '\\' && i + 1 < value.size()) ++i;
+        else if (c == '(') ++comment;
+        else if (c == ')') --comment;
+        continue;
+      }
+      if (c == '"') quoted = true;
+      else if (c == '(') comment = 1;
+      else if (c == '<') angle = true;
+      else if (c == '>') angle = false;
+      if (c != ',' || angle) continue;
+    }
+    std::string_view field = value.substr(start, std::min(i, value.size()) - start);
+    if (!TrimBlanks(field).empty()) out.emplace_back(field);
+    start = i + 1;
+    angle = false;
+  }
+  return out;
+}
+
+std::list<std::string> MessageIdsOf(std::string_view value) {
+  std::list<std::string> ids;
+  size_t pos = 0;
+  for (;;) {
+    size_t lt = value.find('<', pos);
+    if (lt == std::string_view::npos) break;
+    size_t gt = value.find('>', lt + 1);
+    if (gt == std::string_view::npos) break;
+    std::string id = TrimBlanks(value.substr(lt + 1, gt - lt - 1));
+    if (!id.empty()) ids.push_back(std::move(id));
+    pos = gt + 1;
+  }
+  if (ids.empty()) {
+    std::string whole = TrimBlanks(value);
+    if (!whole.empty()) ids.push_back(std::move(whole));
+  }
+  return ids;
+}
+
+}  // namespace content

@@ -1,0 +1,55 @@
+// Small pieces the MIME decoder, encoder and feed code share: text widening,
+// memory and disk checks, safe file names for parts taken from mail, and
+// whole-file reads and writes on the device file system.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <string_view>
+
+namespace content {
+
+// The temporary picture folder of the feed reader, as a device path and as
+// the relative reference placed in feed HTML.
+inline constexpr wchar_t kFeedTmpFolder[] = L"\\Application Data\\Rivulet\\Tmp\\";
+inline constexpr wchar_t kFeedTmpReference[] = L"Application Data/Rivulet/Tmp/";
+// Longest path a part file may have, in characters.
+inline constexpr size_t kPartPathLimit = 256;
+
+// Device code page to wide text; NUL bytes do not end the text.
+std::wstring WidenSjis(std::string_view sjis);
+// Wide text to the device code page (81 AC for what it cannot hold).
+std::string NarrowSjis(std::wstring_view wide);
+
+// True when the free physical memory is more than `bytes`.
+bool PhysicalMemoryAbove(size_t bytes);
+// True when the volume of `folder` has fewer than `bytes` free.
+bool DiskSpaceBelow(const std::wstring& folder, uint64_t bytes);
+
+// A name from mail made fit to be a file name in a folder: no path
+// separators or other characters a file name cannot hold, no control
+// characters, no leading dots (so neither "." nor ".."); "NoName" when
+// nothing is left. The name is shortened, keeping its extension, so that
+// folder + name stays within `pathLimit` characters.
+std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit = kPartPathLimit);
+
+// Whole-file read; false when the file cannot be opened or read.
+bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastError = nullptr);
+// Creates a new file (never replacing one) and writes the bytes. Returns
+// 0x2000000, 0x2000208 when the file exists, 0x2000002 when it cannot be
+// created, 0x2000201 after a short write (the file is then deleted).
+uint32_t WriteNewFile(const std::wstring& path, std::string_view bytes);
+bool FileExists(const std::wstring& path);
+
+// Bytes of a part inside the text, clamped to it.
+std::string_view PartBytes(std::string_view text, int64_t offset, int64_t length);
+
+// Splits an address-list header value at commas outside double quotes,
+// angle brackets and comments; blank fields are left out.
+std::list<std::string> SplitAddressList(std::string_view value);
+// Every "<id>" of a message-id list, without the brackets; the whole trimmed
+// value when it has none.
+std::list<std::string> MessageIdsOf(std::string_view value);
+
+}  // namespace content
