@@ -14,15 +14,28 @@ const char kGetaBytes[] = "\x81\xAC";
 
 }  // namespace
 
+namespace {
+
+// One pass: a CP932 character takes at most two bytes, the default character
+// included, so twice the character count always suffices.
+bool WideToDeviceBytes(std::wstring_view in, std::string& bytes, int* written) {
+  int inChars = static_cast<int>(in.size());
+  bytes.resize(in.size() * 2 + 1);
+  int made = WideCharToMultiByte(CP_ACP, 0, in.data(), inChars, bytes.data(), static_cast<int>(bytes.size()),
+                                 kGetaBytes, nullptr);
+  if (made <= 0) return false;
+  bytes.resize(static_cast<size_t>(made));
+  *written = made;
+  return true;
+}
+
+}  // namespace
+
 int ConvertWtoS(const std::wstring& in, std::string& out) {
   if (in.empty() || (in.size() == 1 && in[0] == L'\0')) return 0;
-  int inChars = static_cast<int>(in.size());
-  int need = WideCharToMultiByte(CP_ACP, 0, in.data(), inChars, nullptr, 0, kGetaBytes, nullptr);
-  if (need <= 0) return -1;
-  std::string bytes(static_cast<size_t>(need), '\0');
-  int made = WideCharToMultiByte(CP_ACP, 0, in.data(), inChars, bytes.data(), need, kGetaBytes, nullptr);
-  if (made <= 0) return -1;
-  bytes.resize(static_cast<size_t>(made));
+  std::string bytes;
+  int made = 0;
+  if (!WideToDeviceBytes(in, bytes, &made)) return -1;
   // The count reported includes the terminator, as the caller's buffer did.
   size_t nul = bytes.find('\0');
   if (nul != std::string::npos) bytes.resize(nul);
@@ -37,13 +50,9 @@ bool WStringToSjis(std::wstring_view in, std::string& out) {
     out.clear();
     return true;
   }
-  int inChars = static_cast<int>(in.size());
-  int need = WideCharToMultiByte(CP_ACP, 0, in.data(), inChars, nullptr, 0, kGetaBytes, nullptr);
-  if (need <= 0) return false;
-  std::string bytes(static_cast<size_t>(need), '\0');
-  int made = WideCharToMultiByte(CP_ACP, 0, in.data(), inChars, bytes.data(), need, kGetaBytes, nullptr);
-  if (made <= 0) return false;
-  bytes.resize(static_cast<size_t>(made));
+  std::string bytes;
+  int made = 0;
+  if (!WideToDeviceBytes(in, bytes, &made)) return false;
   out = std::move(bytes);
   return true;
 }
@@ -105,10 +114,9 @@ int MultiByteToWString(const std::string& in, std::wstring& out) { return MultiB
 
 int MultiByteSzToWString(const char* in, std::wstring& out) {
   if (in == nullptr) return -1;
-  int need = MultiByteToWideChar(CP_ACP, 0, in, -1, nullptr, 0);
-  if (need <= 0) return -1;
-  std::wstring wide(static_cast<size_t>(need), L'\0');
-  int made = MultiByteToWideChar(CP_ACP, 0, in, -1, wide.data(), need);
+  // One pass: no character of the code page widens to more than one unit.
+  std::wstring wide(std::char_traits<char>::length(in) + 1, L'\0');
+  int made = MultiByteToWideChar(CP_ACP, 0, in, -1, wide.data(), static_cast<int>(wide.size()));
   if (made <= 0) return -1;
   wide.resize(static_cast<size_t>(made - 1));  // drop the terminator
   out = std::move(wide);

@@ -58,8 +58,6 @@ class Base64Decoder : public MailCodecState {
   int errors() const { return errors_; }
 
  private:
-  void decodeGroup(std::string& out);
-
   bool endSeen_ = false;
   uint8_t group_[4] = {0, 0, 0, 0};
   int groupSize_ = 0;
