@@ -188,6 +188,15 @@ TEST_F(FolderListTest, TwoListObjectsOnOneFileKeepEachOthersChanges) {
   EXPECT_EQ(m1.GetCount(), 2u);
 }
 
+TEST_F(FolderListTest, RewriteOfAVanishedListReportsIt) {
+  QvFolderEntry list;
+  ASSERT_EQ(list.ReadFile(fld_), QVMDL_SUCCESS);
+  ASSERT_TRUE(DeleteFileW(fld_.c_str()));
+  EXPECT_EQ(list.WriteFile(), QVMDL_ERR_STG_SAFESAVE_NOFILE_FLD);
+  EXPECT_FALSE(Exists(fld_));
+  EXPECT_FALSE(Exists(fld_ + L"_tmp"));
+}
+
 TEST_F(FolderListTest, MissingListIsAnOpenFailure) {
   QvFolderEntry list;
   EXPECT_EQ(list.ReadFile(L"\\none.fld"), QVMDL_ERR_STG_FILEIO_FILE_OPEN_FLD);

@@ -174,6 +174,11 @@ TEST_F(TornFileTest, EveryInterruptedSaveReadsAsACommittedState) {
     WriteBytes(k.path + L"_tmp", k.newer);
     EXPECT_EQ(k.read(k.path), newer);
     EXPECT_FALSE(Exists(k.path + L"_bak"));
+    // Only the whole copy is left.
+    Clear(k);
+    WriteBytes(k.path + L"_tmp", k.newer);
+    EXPECT_EQ(k.read(k.path), newer);
+    EXPECT_FALSE(Exists(k.path + L"_tmp"));
     // Only the backup is left.
     Clear(k);
     WriteBytes(k.path + L"_bak", k.older);
