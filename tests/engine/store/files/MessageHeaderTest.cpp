@@ -35,6 +35,7 @@ class MessageHeaderTest : public StoreFixture {
 };
 
 TEST_F(MessageHeaderTest, NewFolderFileOpensEmpty) {
+  EXPECT_EQ(EmptyHeaderFile(), std::string(4000, '\xFF'));
   QvMessageHeader h;
   ASSERT_EQ(h.Open(fdb_), QVMDL_SUCCESS);
   EXPECT_EQ(h.Used(), 0u);
