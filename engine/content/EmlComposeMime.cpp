@@ -196,7 +196,9 @@ int EmlCompose::parseMime(Email* mail, const std::string& text, size_t& pos, con
     if (Is(part.mediaType, L"multipart")) {
       if (depth < kMaxMimeDepth && !part.boundary.empty()) {
         size_t inner = part.offset;
-        code = parseMime(mail, text, inner, part, counter, Is(part.mediaSubtype, L"alternative"), depth + 1);
+        // A related group inside an alternative one is one of its choices.
+        bool alternative = Is(part.mediaSubtype, L"alternative") || (inAlternative && Is(part.mediaSubtype, L"related"));
+        code = parseMime(mail, text, inner, part, counter, alternative, depth + 1);
       } else if (terminated && part.length > 0) {
         if (parseMimeAddEnclosure(mail, part, counter)) ++counter;  // filed unopened
       }
