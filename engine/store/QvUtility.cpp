@@ -129,12 +129,19 @@ bool GetRegistryValue(HKEY root, const std::wstring& key, const std::wstring& na
 bool GetRegistryDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD* out) {
   HKEY handle = nullptr;
   if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-  DWORD value = 0;
+  // Ask the type first: a text value would be written as WCHARs, which need
+  // more room than the four bytes of a DWORD.
   DWORD type = REG_NONE;
-  DWORD size = sizeof(value);
-  const LONG rc = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size);
+  DWORD size = 0;
+  LONG rc = RegQueryValueExW(handle, name.c_str(), nullptr, &type, nullptr, &size);
+  DWORD value = 0;
+  if (rc == ERROR_SUCCESS && type == REG_DWORD && size == sizeof(value)) {
+    rc = RegQueryValueExW(handle, name.c_str(), nullptr, &type, reinterpret_cast<LPBYTE>(&value), &size);
+  } else {
+    rc = ERROR_INVALID_DATA;
+  }
   RegCloseKey(handle);
-  if (rc != ERROR_SUCCESS || size != sizeof(value)) return false;
+  if (rc != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(value)) return false;
   *out = value;
   return true;
 }

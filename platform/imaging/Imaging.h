@@ -20,10 +20,6 @@
 
 #include "platform/base/WinTypes.h"
 
-#ifndef ERROR_INVALID_DATA
-#define ERROR_INVALID_DATA 13L
-#endif
-
 // Pixel formats, with the device's values. Both are four bytes a pixel,
 // B, G, R, A in memory; 32bppRGB ignores the fourth byte (opaque).
 #define PixelFormat32bppRGB 0x00022009u

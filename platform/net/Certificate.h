@@ -13,10 +13,6 @@
 
 #include "platform/base/WinTypes.h"
 
-#ifndef ERROR_INVALID_DATA
-#define ERROR_INVALID_DATA 13L
-#endif
-
 struct X509Certificate {
   DWORD Version;          // as encoded: 0 for v1, 2 for v3
   DWORD SerialNumber[4];  // the low 128 bits of the serial, least significant DWORD first
