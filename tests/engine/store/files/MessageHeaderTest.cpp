@@ -305,6 +305,30 @@ TEST_F(MessageHeaderTest, RebuildMakesAMissingFile) {
   EXPECT_TRUE(source.asked.empty());
 }
 
+TEST_F(MessageHeaderTest, TextsWithoutTerminatorOrWithLoneSurrogatesStayInTheirFields) {
+  for (char fill : {'\xFF', '\x00', '\xD8'}) {
+    std::string file = EmptyHeaderFile();
+    file.replace(0, 4, "\x01\x00\x00\x00", 4);
+    std::string record(1180, fill);
+    record.replace(0, 4, "\x01\x00\x00\x00", 4);
+    WriteBytes(fdb_, file + record);
+    QvMessageHeader h;
+    ASSERT_EQ(h.Open(fdb_), QVMDL_SUCCESS);
+    QvMessageHeader::Record r{};
+    ASSERT_TRUE(h.LoadAll(&r, 1));
+    EXPECT_LE(wcslen(r.toAddress), 256u);
+    EXPECT_LE(wcslen(r.fromAddress), 256u);
+    EXPECT_LE(wcslen(r.fromName), 31u);
+    EXPECT_LE(wcslen(r.subject), 31u);
+    // Written back, every field keeps its terminator.
+    ASSERT_TRUE(h.WriteRecord(r));
+    std::string again = ReadBytes(fdb_);
+    for (size_t end : {4u + 512u, 518u + 512u, 1032u + 62u, 1096u + 62u}) {
+      EXPECT_EQ(again.substr(4000 + end, 2), std::string(2, '\0')) << end;
+    }
+  }
+}
+
 TEST_F(MessageHeaderTest, AnIndexNamingNoIdOfOursIsAFormatError) {
   std::string bad = EmptyHeaderFile();
   bad.replace(0, 4, "\x01\x02\x03\x04", 4);
