@@ -208,12 +208,11 @@ int EmlCompose::parseMime(Email* mail, const std::string& text, size_t& pos, con
       }
       if (Is(part.mediaType, L"message")) code = parseMimeContentMessage(mail, text, part, counter, depth);
     } else if (noType || Is(part.mediaType, L"text")) {
-      if (part.length > 0) {
-        // The LF before a boundary belongs to the delimiter.
-        Enclosure body = part;
-        if (atBoundary) body.length -= 1;
-        code = parseMimeContentText(mail, text, body, counter, inAlternative, !atBoundary);
-      }
+      // The LF before a boundary belongs to the delimiter. An empty part
+      // changes nothing: it must not empty a body already found.
+      Enclosure body = part;
+      if (atBoundary && body.length > 0) body.length -= 1;
+      if (body.length > 0) code = parseMimeContentText(mail, text, body, counter, inAlternative, !atBoundary);
     } else if (Is(part.mediaType, L"message")) {
       code = parseMimeContentMessage(mail, text, part, counter, depth);
       if (code == static_cast<int>(QVMDL_SUCCESS) && Is(part.mediaSubtype, L"rfc822") && terminated) {
