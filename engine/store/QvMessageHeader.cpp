@@ -252,17 +252,19 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
   if (used_ == kSlots) return QVMDL_ERR_STG_HEADER_FULL;
   uint8_t raw[kRecordBytes];
   EncodeRecord(record, raw);
-  {
-    // The record goes to the place its slot names, past any record a torn
-    // append left behind; the index follows only once the record is there.
-    Stream stream(path_, L"r+b");
-    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
-    if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes) || !stream.Close()) {
-      return QvStoreFile::FailureCode(Codes().write);
-    }
-  }
-  index_[used_++] = record.id;
-  return WriteIndexAt(0, kSlots);
+  // The record goes to the place its slot names, past any record a torn
+  // append left behind; its slot follows only once the record is written.
+  // The rest of the index on disk is the one just read.
+  Stream stream(path_, L"r+b");
+  if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+  if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes)) return QvStoreFile::FailureCode(Codes().write);
+  index_[used_] = record.id;
+  uint8_t slot[4];
+  PutU32(slot, record.id);
+  bool indexed = WriteAt(stream.get(), static_cast<long>(4 * used_), slot, sizeof slot);
+  ++used_;  // the slot stays taken in memory even when the index write failed
+  if (!indexed || !stream.Close()) return QvStoreFile::FailureCode(Codes().write);
+  return QVMDL_SUCCESS;
 }
 
 bool QvMessageHeader::Append(const Record& record) {
