@@ -117,7 +117,7 @@ class QVMIDDLE_API EmlCompose {
   int encodeEnclosure(Email* mail, std::string& out, BoundStr& bounds, const MimeFlags& flags);
   int encodeMimeFiles(std::string& out, const std::string& boundary, const std::list<Enclosure>& parts);
   int encodeBody(Email* mail, std::string& text, RawEmail_S* raw);
-  bool finishText(const std::string& text, std::string* out);
+  bool finishText(std::string& text, std::string* out);
   bool encodeHtmlTemplate(Email* mail, std::string* out);
   int decodeHtmlTemplate(Email* mail, std::string* text);
   void rssEncodeMailHeader(Email* mail, std::string& out);

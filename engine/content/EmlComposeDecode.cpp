@@ -221,17 +221,22 @@ namespace {
 
 template <typename String>
 int AddCarriageReturns(const String& in, String& out, size_t unit) {
+  using Char = typename String::value_type;
   size_t count = in.size();
-  for (size_t i = 0; i < in.size(); ++i)
-    if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) ++count;
+  for (size_t at = in.find(Char('\n')); at != String::npos; at = in.find(Char('\n'), at + 1))
+    if (at == 0 || in[at - 1] != Char('\r')) ++count;
   uint32_t code = content::CheckHeapRoom(count * unit);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   String copy;
   copy.reserve(count);
-  for (size_t i = 0; i < in.size(); ++i) {
-    if (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) copy.push_back('\r');
-    copy.push_back(in[i]);
+  // Runs between line ends are copied whole.
+  size_t from = 0;
+  for (size_t at = in.find(Char('\n')); at != String::npos; at = in.find(Char('\n'), at + 1)) {
+    copy.append(in, from, at - from);
+    if (at == 0 || in[at - 1] != Char('\r')) copy.push_back(Char('\r'));
+    from = at;
   }
+  copy.append(in, from, String::npos);
   out.swap(copy);
   return QVMDL_SUCCESS;
 }

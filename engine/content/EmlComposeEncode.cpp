@@ -71,8 +71,9 @@ int EmlCompose::encodeBody(Email* mail, std::string& text, RawEmail_S* raw) {
   return encodeEnclosure(mail, text, bounds, flags);
 }
 
-bool EmlCompose::finishText(const std::string& text, std::string* out) {
-  int code = replace0Ato0D0A_S(text + "\n", *out);
+bool EmlCompose::finishText(std::string& text, std::string* out) {
+  text.push_back('\n');
+  int code = replace0Ato0D0A_S(text, *out);
   if (code != static_cast<int>(QVMDL_SUCCESS)) {
     out->clear();
     return setQvMiddleEmlError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
@@ -277,32 +278,39 @@ int EmlCompose::encodeFile(std::wstring path, std::string* out) {
   }
   size_t chars = (bytes.size() + 2) / 3 * 4;
   size_t start = out->size();
-  out->resize(start + chars + chars / kBase64Line);
+  out->resize(start + chars + (chars > 0 ? (chars - 1) / kBase64Line : 0));
   char* w = out->data() + start;
-  size_t column = 0;
-  auto put = [&](char c) {
-    if (column == kBase64Line) {
-      *w++ = '\n';
-      column = 0;
-    }
-    *w++ = c;
-    ++column;
-  };
+  const char* alphabet = content::kBase64Alphabet;
   const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
   size_t n = bytes.size(), i = 0;
+  // Whole lines of 57 bytes (76 characters) first, an LF between lines.
+  constexpr size_t kLineBytes = kBase64Line / 4 * 3;
+  while (n - i > kLineBytes) {
+    for (size_t end = i + kLineBytes; i < end; i += 3) {
+      uint32_t v = static_cast<uint32_t>(in[i]) << 16 | static_cast<uint32_t>(in[i + 1]) << 8 | in[i + 2];
+      w[0] = alphabet[v >> 18];
+      w[1] = alphabet[v >> 12 & 63];
+      w[2] = alphabet[v >> 6 & 63];
+      w[3] = alphabet[v & 63];
+      w += 4;
+    }
+    *w++ = '\n';
+  }
   for (; i + 3 <= n; i += 3) {
     uint32_t v = static_cast<uint32_t>(in[i]) << 16 | static_cast<uint32_t>(in[i + 1]) << 8 | in[i + 2];
-    put(content::kBase64Alphabet[v >> 18]);
-    put(content::kBase64Alphabet[v >> 12 & 63]);
-    put(content::kBase64Alphabet[v >> 6 & 63]);
-    put(content::kBase64Alphabet[v & 63]);
+    w[0] = alphabet[v >> 18];
+    w[1] = alphabet[v >> 12 & 63];
+    w[2] = alphabet[v >> 6 & 63];
+    w[3] = alphabet[v & 63];
+    w += 4;
   }
   if (i < n) {
     uint32_t v = static_cast<uint32_t>(in[i]) << 16 | (i + 1 < n ? static_cast<uint32_t>(in[i + 1]) << 8 : 0);
-    put(content::kBase64Alphabet[v >> 18]);
-    put(content::kBase64Alphabet[v >> 12 & 63]);
-    put(i + 1 < n ? content::kBase64Alphabet[v >> 6 & 63] : '=');
-    put('=');
+    w[0] = alphabet[v >> 18];
+    w[1] = alphabet[v >> 12 & 63];
+    w[2] = i + 1 < n ? alphabet[v >> 6 & 63] : '=';
+    w[3] = '=';
+    w += 4;
   }
   out->resize(static_cast<size_t>(w - out->data()));
   return QVMDL_SUCCESS;
