@@ -126,8 +126,8 @@ class MutexObject : public Waitable {
     }
     if (s_->owner != 0) return false;
     if (s_->fd >= 0 && ::flock(s_->fd, LOCK_EX | LOCK_NB) != 0) return false;
-    s_->owner = me;
-    s_->count = 1;
+    // Drop what this thread no longer owns before taking ownership, so that
+    // earlier holds of this same mutex do not pile up in the list.
     auto& owned = t_owned.list;
     owned.erase(std::remove_if(owned.begin(), owned.end(),
                                [me](const auto& w) {
@@ -135,6 +135,8 @@ class MutexObject : public Waitable {
                                  return !s || s->owner != me;
                                }),
                 owned.end());
+    s_->owner = me;
+    s_->count = 1;
     owned.push_back(s_);
     return true;
   }
