@@ -1,7 +1,10 @@
 // Header fields and the Date value: day, month, year, time and zone rules,
 // generated dates, single lookups, the decode entries' own rules.
 #include "engine/content/DateField.h"
+#include "engine/content/EmlHeaderSource.h"
 #include "engine/content/MailDate.h"
+#include <map>
+
 #include "tests/engine/content/mime/MimeTestSupport.h"
 
 using namespace mimetest;
@@ -186,6 +189,34 @@ TEST_F(Headers, CharsetConversionByName) {
   std::string sjis = "\x82\xA0";
   eml_.toSJIS(sjis, L"shift_jis");
   EXPECT_EQ(W(sjis), L"あ");
+}
+
+TEST_F(Headers, HeaderCacheSourceOverTheDecoder) {
+  std::map<uint32_t, std::string> stored = {
+      {7, Corpus("iso2022jp_plain.eml")},
+      {8, "From: x@example.jp\r\nSubject: none\r\n\r\n"},
+  };
+  EmlHeaderSource source([&](uint32_t id, std::string* raw) {
+    auto it = stored.find(id);
+    if (it == stored.end()) {
+      SetQvMiddleError(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
+      return false;
+    }
+    *raw = it->second;
+    return true;
+  });
+  QvMailHeaderFields f;
+  ASSERT_TRUE(source.ReadHeaderFields(7, &f));
+  EXPECT_EQ(f.toAddress, L"hanako@example.jp");
+  EXPECT_EQ(f.fromAddress, L"taro@example.jp");
+  EXPECT_EQ(f.fromName, L"山田太郎");
+  EXPECT_EQ(f.subject, L"会議のお知らせ");
+  EXPECT_EQ(f.date.wDay, 5);
+  ASSERT_TRUE(source.ReadHeaderFields(8, &f));
+  EXPECT_TRUE(f.toAddress.empty());
+  EXPECT_EQ(f.date.wHour, 19);  // no Date: the decoder's own time
+  EXPECT_FALSE(source.ReadHeaderFields(9, &f));
+  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
 }
 
 }  // namespace
