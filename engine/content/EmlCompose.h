@@ -11,6 +11,7 @@
 #include "engine/content/Email.h"
 #include "engine/content/Enclosure.h"
 #include "engine/content/RawEmail_S.h"
+#include "engine/content/TInfoData.h"
 
 class QVMIDDLE_API EmlCompose {
  public:

@@ -11,10 +11,3 @@ struct RawEmail_S {
   std::string* text = nullptr;        // header and body exactly as sent; owned by the caller
 };
 
-// One line of the today screen for an information item.
-struct TInfoData {
-  std::string title;
-  std::string link;
-  std::string textLine;
-  std::string dateText;
-};
