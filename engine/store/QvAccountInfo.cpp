@@ -9,7 +9,7 @@ namespace {
 using Attributes = QvAccountInfoInterface::Attributes;
 
 // How one field of the record is kept in "AccountInfo.ini".
-struct FieldSpec {
+struct FieldDef {
   enum Type { kNone, kText, kNumber, kSigned, kFlag, kGuid };
   Type type;
   const wchar_t* key;
@@ -20,23 +20,23 @@ struct FieldSpec {
   bool Attributes::*flag;
 };
 
-constexpr FieldSpec Text(const wchar_t* key, std::wstring Attributes::*field) {
-  return {FieldSpec::kText, key, 0, field, nullptr, nullptr, nullptr};
+constexpr FieldDef Text(const wchar_t* key, std::wstring Attributes::*field) {
+  return {FieldDef::kText, key, 0, field, nullptr, nullptr, nullptr};
 }
-constexpr FieldSpec Number(const wchar_t* key, uint32_t value, uint32_t Attributes::*field) {
-  return {FieldSpec::kNumber, key, value, nullptr, field, nullptr, nullptr};
+constexpr FieldDef Number(const wchar_t* key, uint32_t value, uint32_t Attributes::*field) {
+  return {FieldDef::kNumber, key, value, nullptr, field, nullptr, nullptr};
 }
-constexpr FieldSpec Signed(const wchar_t* key, int32_t value, int32_t Attributes::*field) {
-  return {FieldSpec::kSigned, key, static_cast<uint32_t>(value), nullptr, nullptr, field, nullptr};
+constexpr FieldDef Signed(const wchar_t* key, int32_t value, int32_t Attributes::*field) {
+  return {FieldDef::kSigned, key, static_cast<uint32_t>(value), nullptr, nullptr, field, nullptr};
 }
-constexpr FieldSpec Flag(const wchar_t* key, bool value, bool Attributes::*field) {
-  return {FieldSpec::kFlag, key, value ? 1u : 0u, nullptr, nullptr, nullptr, field};
+constexpr FieldDef Flag(const wchar_t* key, bool value, bool Attributes::*field) {
+  return {FieldDef::kFlag, key, value ? 1u : 0u, nullptr, nullptr, nullptr, field};
 }
-constexpr FieldSpec Guid(const wchar_t* key) { return {FieldSpec::kGuid, key, 0, nullptr, nullptr, nullptr, nullptr}; }
-constexpr FieldSpec NotStored() { return {FieldSpec::kNone, nullptr, 0, nullptr, nullptr, nullptr, nullptr}; }
+constexpr FieldDef Guid(const wchar_t* key) { return {FieldDef::kGuid, key, 0, nullptr, nullptr, nullptr, nullptr}; }
+constexpr FieldDef NotStored() { return {FieldDef::kNone, nullptr, 0, nullptr, nullptr, nullptr, nullptr}; }
 
 // In mask-bit order.
-const FieldSpec kFields[Attributes::kFieldCount] = {
+const FieldDef kFields[Attributes::kFieldCount] = {
     Text(L"strSenderName", &Attributes::strSenderName),
     Text(L"strSenderAddress", &Attributes::strSenderAddress),
     Text(L"strPopServerName", &Attributes::strPopServerName),
@@ -82,18 +82,18 @@ const FieldSpec kFields[Attributes::kFieldCount] = {
     Text(L"strAccountName", &Attributes::strAccountName),
 };
 
-ProfileItem ItemFor(const FieldSpec& spec) {
+ProfileItem ItemFor(const FieldDef& field) {
   ProfileItem item;
-  item.name = spec.key;
-  switch (spec.type) {
-    case FieldSpec::kNumber:
-    case FieldSpec::kSigned:
+  item.name = field.key;
+  switch (field.type) {
+    case FieldDef::kNumber:
+    case FieldDef::kSigned:
       item.kind = ProfileItem::kNumber;
-      item.number = spec.defaultValue;
+      item.number = field.defaultValue;
       break;
-    case FieldSpec::kFlag:
+    case FieldDef::kFlag:
       item.kind = ProfileItem::kBool;
-      item.flag = spec.defaultValue != 0;
+      item.flag = field.defaultValue != 0;
       break;
     default:
       item.kind = ProfileItem::kText;  // texts and the GUID's text; no default text
@@ -199,23 +199,23 @@ bool QvAccountInfo::GetAccountInfoAttributes(QvAccountInfoInterface::Attributes*
     return false;
   }
   items_.clear();
-  std::vector<const FieldSpec*> wanted;
+  std::vector<const FieldDef*> wanted;
   for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
-    if (!attributes->Selected(bit) || kFields[bit].type == FieldSpec::kNone) continue;
+    if (!attributes->Selected(bit) || kFields[bit].type == FieldDef::kNone) continue;
     items_.push_back(ItemFor(kFields[bit]));
     wanted.push_back(&kFields[bit]);
   }
   if (!profile_.ReadValues(items_)) return false;
 
   for (size_t i = 0; i < wanted.size(); ++i) {
-    const FieldSpec& spec = *wanted[i];
+    const FieldDef& field = *wanted[i];
     const ProfileItem& item = items_[i];
-    switch (spec.type) {
-      case FieldSpec::kText: attributes->*spec.text = item.text; break;
-      case FieldSpec::kNumber: attributes->*spec.number = item.number; break;
-      case FieldSpec::kSigned: attributes->*spec.signedNumber = static_cast<int32_t>(item.number); break;
-      case FieldSpec::kFlag: attributes->*spec.flag = item.flag; break;
-      case FieldSpec::kGuid:
+    switch (field.type) {
+      case FieldDef::kText: attributes->*field.text = item.text; break;
+      case FieldDef::kNumber: attributes->*field.number = item.number; break;
+      case FieldDef::kSigned: attributes->*field.signedNumber = static_cast<int32_t>(item.number); break;
+      case FieldDef::kFlag: attributes->*field.flag = item.flag; break;
+      case FieldDef::kGuid:
         // An account that never stored a GUID reads fine, with the word telling so.
         if (!GuidFromText(item.text, &attributes->guidNetworkSetting)) SetQvMiddleError(QVMDL_ERR_ACC_GUID_FORMAT);
         break;
@@ -233,15 +233,15 @@ bool QvAccountInfo::SetAccountInfoAttributes(QvAccountInfoInterface::Attributes&
   }
   items_.clear();
   for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
-    const FieldSpec& spec = kFields[bit];
-    if (!attributes.Selected(bit) || spec.type == FieldSpec::kNone) continue;
-    ProfileItem item = ItemFor(spec);
-    switch (spec.type) {
-      case FieldSpec::kText: item.text = attributes.*spec.text; break;
-      case FieldSpec::kNumber: item.number = attributes.*spec.number; break;
-      case FieldSpec::kSigned: item.number = static_cast<uint32_t>(attributes.*spec.signedNumber); break;
-      case FieldSpec::kFlag: item.flag = attributes.*spec.flag; break;
-      case FieldSpec::kGuid: item.text = GuidToText(attributes.guidNetworkSetting); break;
+    const FieldDef& field = kFields[bit];
+    if (!attributes.Selected(bit) || field.type == FieldDef::kNone) continue;
+    ProfileItem item = ItemFor(field);
+    switch (field.type) {
+      case FieldDef::kText: item.text = attributes.*field.text; break;
+      case FieldDef::kNumber: item.number = attributes.*field.number; break;
+      case FieldDef::kSigned: item.number = static_cast<uint32_t>(attributes.*field.signedNumber); break;
+      case FieldDef::kFlag: item.flag = attributes.*field.flag; break;
+      case FieldDef::kGuid: item.text = GuidToText(attributes.guidNetworkSetting); break;
       default: break;
     }
     items_.push_back(std::move(item));

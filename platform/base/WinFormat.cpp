@@ -32,7 +32,7 @@ std::string WideToNarrow(std::wstring_view s) {
 
 enum class Size { kDefault, kShort, kChar, kLong, kLongLong, kPtr, kWide, kNarrow };
 
-struct Spec {
+struct Directive {
   std::string flags;
   int width = -1;
   int precision = -1;
@@ -84,11 +84,11 @@ struct Out<char> {
 };
 
 template <class Ch>
-void Pad(std::basic_string<Ch>& out, const std::basic_string<Ch>& body, const Spec& spec) {
-  const size_t width = spec.width > 0 ? static_cast<size_t>(spec.width) : 0;
+void Pad(std::basic_string<Ch>& out, const std::basic_string<Ch>& body, const Directive& directive) {
+  const size_t width = directive.width > 0 ? static_cast<size_t>(directive.width) : 0;
   if (body.size() >= width) {
     out += body;
-  } else if (spec.left) {
+  } else if (directive.left) {
     out += body;
     out.append(width - body.size(), static_cast<Ch>(' '));
   } else {
@@ -97,11 +97,11 @@ void Pad(std::basic_string<Ch>& out, const std::basic_string<Ch>& body, const Sp
   }
 }
 
-std::string NumberText(const Spec& spec, char conv, va_list* ap) {
-  std::string f = "%" + spec.flags;
-  if (spec.left) f += '-';
-  if (spec.width >= 0) f += std::to_string(spec.width);
-  if (spec.precision >= 0) f += "." + std::to_string(spec.precision);
+std::string NumberText(const Directive& directive, char conv, va_list* ap) {
+  std::string f = "%" + directive.flags;
+  if (directive.left) f += '-';
+  if (directive.width >= 0) f += std::to_string(directive.width);
+  if (directive.precision >= 0) f += "." + std::to_string(directive.precision);
   char buf[128];
   const bool isSigned = conv == 'd' || conv == 'i';
   if (conv == 'e' || conv == 'E' || conv == 'f' || conv == 'g' || conv == 'G' || conv == 'a' || conv == 'A') {
@@ -116,7 +116,7 @@ std::string NumberText(const Spec& spec, char conv, va_list* ap) {
   f += conv;
   if (isSigned) {
     long long v;
-    switch (spec.size) {
+    switch (directive.size) {
       case Size::kLongLong: v = va_arg(*ap, long long); break;
       case Size::kPtr: v = static_cast<long long>(va_arg(*ap, intptr_t)); break;
       case Size::kShort: v = static_cast<short>(va_arg(*ap, int)); break;
@@ -126,7 +126,7 @@ std::string NumberText(const Spec& spec, char conv, va_list* ap) {
     std::snprintf(buf, sizeof buf, f.c_str(), v);
   } else {
     unsigned long long v;
-    switch (spec.size) {
+    switch (directive.size) {
       case Size::kLongLong: v = va_arg(*ap, unsigned long long); break;
       case Size::kPtr: v = static_cast<unsigned long long>(va_arg(*ap, uintptr_t)); break;
       case Size::kShort: v = static_cast<unsigned short>(va_arg(*ap, unsigned)); break;
@@ -150,47 +150,47 @@ std::basic_string<Ch> Format(const Ch* fmt, va_list* ap) {
       continue;
     }
     const Ch* start = p++;
-    Spec spec;
+    Directive directive;
     for (;; ++p) {
       if (*p == '-') {
-        spec.left = true;
+        directive.left = true;
       } else if (*p == '0' || *p == ' ' || *p == '+' || *p == '#') {
-        spec.flags.push_back(static_cast<char>(*p));
+        directive.flags.push_back(static_cast<char>(*p));
       } else {
         break;
       }
     }
     if (*p == '*') {
-      spec.width = va_arg(*ap, int);
-      if (spec.width < 0) spec.left = true, spec.width = -spec.width;
+      directive.width = va_arg(*ap, int);
+      if (directive.width < 0) directive.left = true, directive.width = -directive.width;
       ++p;
     } else {
-      while (*p >= '0' && *p <= '9') spec.width = (spec.width < 0 ? 0 : spec.width * 10) + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') directive.width = (directive.width < 0 ? 0 : directive.width * 10) + (*p++ - '0');
     }
     if (*p == '.') {
       ++p;
-      spec.precision = 0;
+      directive.precision = 0;
       if (*p == '*') {
-        spec.precision = va_arg(*ap, int);
+        directive.precision = va_arg(*ap, int);
         ++p;
       } else {
-        while (*p >= '0' && *p <= '9') spec.precision = spec.precision * 10 + (*p++ - '0');
+        while (*p >= '0' && *p <= '9') directive.precision = directive.precision * 10 + (*p++ - '0');
       }
     }
     if (*p == 'I' && p[1] == '6' && p[2] == '4') {
-      spec.size = Size::kLongLong, p += 3;
+      directive.size = Size::kLongLong, p += 3;
     } else if (*p == 'I' && p[1] == '3' && p[2] == '2') {
       p += 3;
     } else if (*p == 'I' || *p == 'z' || *p == 't' || *p == 'j') {
-      spec.size = *p == 'j' ? Size::kLongLong : Size::kPtr, ++p;
+      directive.size = *p == 'j' ? Size::kLongLong : Size::kPtr, ++p;
     } else if (*p == 'l' && p[1] == 'l') {
-      spec.size = Size::kLongLong, p += 2;
+      directive.size = Size::kLongLong, p += 2;
     } else if (*p == 'h' && p[1] == 'h') {
-      spec.size = Size::kChar, p += 2;
+      directive.size = Size::kChar, p += 2;
     } else if (*p == 'h') {
-      spec.size = Size::kShort, ++p;
+      directive.size = Size::kShort, ++p;
     } else if (*p == 'l' || *p == 'w') {
-      spec.size = Size::kLong, ++p;
+      directive.size = Size::kLong, ++p;
     } else if (*p == 'L') {
       ++p;
     }
@@ -201,24 +201,24 @@ std::basic_string<Ch> Format(const Ch* fmt, va_list* ap) {
     }
     ++p;
     // "h" forces narrow, "l"/"w" force wide; otherwise %s is the format's own kind.
-    const bool forceNarrow = spec.size == Size::kShort;
-    const bool forceWide = spec.size == Size::kLong;
+    const bool forceNarrow = directive.size == Size::kShort;
+    const bool forceWide = directive.size == Size::kLong;
     switch (conv) {
       case 'd': case 'i': case 'u': case 'x': case 'X': case 'o':
       case 'e': case 'E': case 'f': case 'g': case 'G': case 'a': case 'A':
-        out += O::FromAscii(NumberText(spec, static_cast<char>(conv), ap));
+        out += O::FromAscii(NumberText(directive, static_cast<char>(conv), ap));
         break;
       case 'p': {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%0*llX", static_cast<int>(sizeof(void*) * 2),
                       static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(va_arg(*ap, void*))));
-        Pad(out, O::FromAscii(buf), spec);
+        Pad(out, O::FromAscii(buf), directive);
         break;
       }
       case 'c': case 'C': {
         const int c = va_arg(*ap, int);
         const bool own = forceNarrow ? !wide : forceWide ? wide : conv == 'c';
-        Pad(out, own ? O::OwnChar(c) : O::OtherChar(c), spec);
+        Pad(out, own ? O::OwnChar(c) : O::OtherChar(c), directive);
         break;
       }
       case 's': case 'S': {
@@ -228,13 +228,13 @@ std::basic_string<Ch> Format(const Ch* fmt, va_list* ap) {
         if (!arg) {
           body = O::FromAscii("(null)");
         } else if (own) {
-          body = O::Own(static_cast<const Ch*>(arg), spec.precision);
+          body = O::Own(static_cast<const Ch*>(arg), directive.precision);
         } else if constexpr (sizeof(Ch) == 1) {
-          body = O::Other(static_cast<const wchar_t*>(arg), spec.precision);
+          body = O::Other(static_cast<const wchar_t*>(arg), directive.precision);
         } else {
-          body = O::Other(static_cast<const char*>(arg), spec.precision);
+          body = O::Other(static_cast<const char*>(arg), directive.precision);
         }
-        Pad(out, body, spec);
+        Pad(out, body, directive);
         break;
       }
       case 'n':

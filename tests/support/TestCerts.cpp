@@ -70,8 +70,8 @@ KeyPtr NewKey(bool rsa) {
   return KeyPtr(rsa ? EVP_RSA_gen(2048) : EVP_EC_gen("P-256"));
 }
 
-TestCert Make(const CertSpec& spec, const TestCert* issuer) {
-  KeyPtr key = NewKey(spec.rsa);
+TestCert Make(const CertRequest& request, const TestCert* issuer) {
+  KeyPtr key = NewKey(request.rsa);
   CertPtr cert(X509_new());
   if (!key || !cert) return {};
 
@@ -96,25 +96,25 @@ TestCert Make(const CertSpec& spec, const TestCert* issuer) {
   bool ok = bn && BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert.get()));
   BN_free(bn);
 
-  ok = ok && X509_set_version(cert.get(), 2) && FillName(X509_get_subject_name(cert.get()), spec.subject) &&
+  ok = ok && X509_set_version(cert.get(), 2) && FillName(X509_get_subject_name(cert.get()), request.subject) &&
        X509_set_issuer_name(cert.get(), X509_get_subject_name(signerCert)) &&
-       X509_gmtime_adj(X509_getm_notBefore(cert.get()), spec.notBeforeSeconds) &&
-       X509_gmtime_adj(X509_getm_notAfter(cert.get()), spec.notAfterSeconds) &&
+       X509_gmtime_adj(X509_getm_notBefore(cert.get()), request.notBeforeSeconds) &&
+       X509_gmtime_adj(X509_getm_notAfter(cert.get()), request.notAfterSeconds) &&
        X509_set_pubkey(cert.get(), key.get());
   if (!ok) return {};
 
   ok = AddExtension(cert.get(), signerCert, NID_basic_constraints,
-                    spec.isCa ? "critical,CA:TRUE" : "critical,CA:FALSE") &&
+                    request.isCa ? "critical,CA:TRUE" : "critical,CA:FALSE") &&
        AddExtension(cert.get(), signerCert, NID_key_usage,
-                    spec.isCa  ? "critical,keyCertSign,cRLSign"
-                    : spec.rsa ? "critical,digitalSignature,keyEncipherment"
+                    request.isCa  ? "critical,keyCertSign,cRLSign"
+                    : request.rsa ? "critical,digitalSignature,keyEncipherment"
                                : "critical,digitalSignature") &&
        AddExtension(cert.get(), signerCert, NID_subject_key_identifier, "hash");
   if (ok && issuer) ok = AddExtension(cert.get(), signerCert, NID_authority_key_identifier, "keyid:always");
-  if (ok && !spec.isCa) ok = AddExtension(cert.get(), signerCert, NID_ext_key_usage, "serverAuth");
-  if (ok && !spec.dnsNames.empty()) {
+  if (ok && !request.isCa) ok = AddExtension(cert.get(), signerCert, NID_ext_key_usage, "serverAuth");
+  if (ok && !request.dnsNames.empty()) {
     std::string san;
-    for (const std::string& name : spec.dnsNames) san += (san.empty() ? "DNS:" : ",DNS:") + name;
+    for (const std::string& name : request.dnsNames) san += (san.empty() ? "DNS:" : ",DNS:") + name;
     ok = AddExtension(cert.get(), signerCert, NID_subject_alt_name, san);
   }
   if (!ok || !X509_sign(cert.get(), signerKey, EVP_sha256())) return {};
@@ -144,17 +144,17 @@ bool WriteText(const std::string& path, const std::string& text) {
 
 }  // namespace
 
-TestCert MakeCertificate(const CertSpec& spec, const TestCert* issuer) {
-  TestCert cert = Make(spec, issuer);
-  if (cert.der.empty()) ADD_FAILURE() << "could not make a test certificate for " << spec.subject;
+TestCert MakeCertificate(const CertRequest& request, const TestCert* issuer) {
+  TestCert cert = Make(request, issuer);
+  if (cert.der.empty()) ADD_FAILURE() << "could not make a test certificate for " << request.subject;
   return cert;
 }
 
 TestCert MakeCa(const std::string& subject) {
-  CertSpec spec(subject);
-  spec.isCa = true;
-  spec.notAfterSeconds = 365L * 24 * 3600;
-  return MakeCertificate(spec);
+  CertRequest request(subject);
+  request.isCa = true;
+  request.notAfterSeconds = 365L * 24 * 3600;
+  return MakeCertificate(request);
 }
 
 bool TestCert::WritePem(const std::string& certPath, const std::string& keyPath) const {

@@ -2,11 +2,11 @@
 // with a chosen subject, DNS subjectAltNames and a validity window relative to
 // now (so expired and not-yet-valid certificates are one field away).
 //
-//   qv::test::CertSpec spec("CN=Mail.Example.COM, O=Org, C=JP");
-//   spec.dnsNames = {"mail.example.com"};
-//   spec.notAfterSeconds = -60;        // expired a minute ago
+//   qv::test::CertRequest request("CN=Mail.Example.COM, O=Org, C=JP");
+//   request.dnsNames = {"mail.example.com"};
+//   request.notAfterSeconds = -60;        // expired a minute ago
 //   qv::test::TestCert ca = qv::test::MakeCa();
-//   qv::test::TestCert leaf = qv::test::MakeCertificate(spec, &ca);
+//   qv::test::TestCert leaf = qv::test::MakeCertificate(request, &ca);
 //   leaf.der ...                       // DER bytes, as a TLS peer sends them
 //   leaf.WritePem(dir + "/cert.pem", dir + "/key.pem");
 #pragma once
@@ -18,8 +18,8 @@
 
 namespace qv::test {
 
-struct CertSpec {
-  explicit CertSpec(std::string subjectText = "CN=localhost") : subject(std::move(subjectText)) {}
+struct CertRequest {
+  explicit CertRequest(std::string subjectText = "CN=localhost") : subject(std::move(subjectText)) {}
 
   // Fields in the order they appear in the name, comma separated:
   // "CN=Mail.Example.COM, O=Org, C=JP". Values are UTF-8.
@@ -47,10 +47,10 @@ struct TestCert {
   std::vector<uint8_t> Sha256() const;
 };
 
-// Makes a certificate for `spec`, signed by `issuer` (a CA made here) or
+// Makes a certificate for `request`, signed by `issuer` (a CA made here) or
 // self-signed when `issuer` is null. Fails the calling test (ADD_FAILURE) and
 // returns an empty certificate when OpenSSL refuses.
-TestCert MakeCertificate(const CertSpec& spec, const TestCert* issuer = nullptr);
+TestCert MakeCertificate(const CertRequest& request, const TestCert* issuer = nullptr);
 // A self-signed CA certificate with that subject.
 TestCert MakeCa(const std::string& subject = "CN=QvMail Test CA, O=QvMail Tests");
 

@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "platform/kernel/Library.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 #include "tests/support/TestCerts.h"
 
 namespace {
 
-using qv::test::CertSpec;
+using qv::test::CertRequest;
 using qv::test::MakeCertificate;
 using qv::test::TestCert;
 
@@ -40,11 +40,11 @@ using Certificate = qv::test::DeviceRootTest;
 
 TEST_F(Certificate, DecodesTheRecord) {
   TestCert ca = qv::test::MakeCa("CN=QvMail Test CA, O=QvMail Tests");
-  CertSpec spec("CN=Mail.Example.COM, O=Org, C=JP");
-  spec.dnsNames = {"mail.example.com", "*.mail.example.com"};
-  spec.notBeforeSeconds = -7200;
-  spec.notAfterSeconds = 86400;
-  TestCert leaf = MakeCertificate(spec, &ca);
+  CertRequest request("CN=Mail.Example.COM, O=Org, C=JP");
+  request.dnsNames = {"mail.example.com", "*.mail.example.com"};
+  request.notBeforeSeconds = -7200;
+  request.notAfterSeconds = 86400;
+  TestCert leaf = MakeCertificate(request, &ca);
   Cracked cert = Crack(leaf.der);
   ASSERT_TRUE(cert);
 
@@ -74,7 +74,7 @@ TEST_F(Certificate, DecodesTheRecord) {
 }
 
 TEST_F(Certificate, JapaneseAndSeveralCommonNames) {
-  TestCert self = MakeCertificate(CertSpec("CN=メール.例, CN=second.example, O=組織"));
+  TestCert self = MakeCertificate(CertRequest("CN=メール.例, CN=second.example, O=組織"));
   Cracked cert = Crack(self.der);
   ASSERT_TRUE(cert);
   EXPECT_EQ((std::vector<std::wstring>{L"メール.例", L"second.example"}),
@@ -85,7 +85,7 @@ TEST_F(Certificate, JapaneseAndSeveralCommonNames) {
 }
 
 TEST_F(Certificate, HostMatching) {
-  Cracked cnOnly = Crack(MakeCertificate(CertSpec("CN=Mail.Example.COM, O=Org, C=JP")).der);
+  Cracked cnOnly = Crack(MakeCertificate(CertRequest("CN=Mail.Example.COM, O=Org, C=JP")).der);
   ASSERT_TRUE(cnOnly);
   EXPECT_TRUE(qv::CertificateMatchesHost(cnOnly.get(), L"mail.example.com"));
   EXPECT_TRUE(qv::CertificateMatchesHost(cnOnly.get(), L"MAIL.example.Com"));
@@ -96,7 +96,7 @@ TEST_F(Certificate, HostMatching) {
   EXPECT_FALSE(qv::CertificateMatchesHost(cnOnly.get(), L""));
 
   // With DNS names present the common name no longer counts.
-  CertSpec withSan("CN=cn.example.com");
+  CertRequest withSan("CN=cn.example.com");
   withSan.dnsNames = {"san.example.com", "*.wild.example.com"};
   Cracked san = Crack(MakeCertificate(withSan).der);
   ASSERT_TRUE(san);
@@ -107,7 +107,7 @@ TEST_F(Certificate, HostMatching) {
   EXPECT_FALSE(qv::CertificateMatchesHost(san.get(), L"a.pop.wild.example.com"));
   EXPECT_FALSE(qv::CertificateMatchesHost(san.get(), L"wild.example.com"));
 
-  CertSpec partial("CN=x");
+  CertRequest partial("CN=x");
   partial.dnsNames = {"f*.example.com", "*.com"};
   Cracked loose = Crack(MakeCertificate(partial).der);
   ASSERT_TRUE(loose);
@@ -115,7 +115,7 @@ TEST_F(Certificate, HostMatching) {
   EXPECT_FALSE(qv::CertificateMatchesHost(loose.get(), L"example.com"));
 
   // An address matches only an address entry, never a common name.
-  Cracked ip = Crack(MakeCertificate(CertSpec("CN=127.0.0.1")).der);
+  Cracked ip = Crack(MakeCertificate(CertRequest("CN=127.0.0.1")).der);
   ASSERT_TRUE(ip);
   EXPECT_FALSE(qv::CertificateMatchesHost(ip.get(), L"127.0.0.1"));
 
@@ -125,14 +125,14 @@ TEST_F(Certificate, HostMatching) {
 
 TEST_F(Certificate, NameWithNulIsNotListed) {
   const std::string subject("CN=good.example.com\0.evil.net", 29);
-  Cracked cert = Crack(MakeCertificate(CertSpec(subject)).der);
+  Cracked cert = Crack(MakeCertificate(CertRequest(subject)).der);
   ASSERT_TRUE(cert);
   EXPECT_EQ(0u, cert->cCommonNames);
   EXPECT_FALSE(qv::CertificateMatchesHost(cert.get(), L"good.example.com"));
 }
 
 TEST_F(Certificate, GarbageRefused) {
-  TestCert good = MakeCertificate(CertSpec("CN=a.example"));
+  TestCert good = MakeCertificate(CertRequest("CN=a.example"));
   std::vector<std::vector<uint8_t>> bad = {
       {0x30, 0x82, 0xFF, 0xFF, 0x01},
       std::vector<uint8_t>(good.der.begin(), good.der.end() - 1),  // cut short
@@ -167,7 +167,7 @@ TEST_F(Certificate, LoadedByNameFromSchannel) {
   ASSERT_NE(nullptr, release);
   EXPECT_EQ(nullptr, GetProcAddressW(lib, L"SslNoSuchCall"));
 
-  TestCert c = MakeCertificate(CertSpec("CN=by.name"));
+  TestCert c = MakeCertificate(CertRequest("CN=by.name"));
   PX509Certificate cert = nullptr;
   ASSERT_TRUE(crack(c.der.data(), static_cast<DWORD>(c.der.size()), 0, &cert));
   EXPECT_EQ(std::wstring(L"CN=by.name"), cert->pszSubject);

@@ -29,11 +29,11 @@ class CertificateCheckTest : public FoundationTest {
   }
   static qv::test::TestCert Make(const std::string& subject, std::vector<std::string> dns = {}, long notAfter = 3600,
                                  long notBefore = -3600) {
-    qv::test::CertSpec spec(subject);
-    spec.dnsNames = std::move(dns);
-    spec.notAfterSeconds = notAfter;
-    spec.notBeforeSeconds = notBefore;
-    return qv::test::MakeCertificate(spec);
+    qv::test::CertRequest request(subject);
+    request.dnsNames = std::move(dns);
+    request.notAfterSeconds = notAfter;
+    request.notBeforeSeconds = notBefore;
+    return qv::test::MakeCertificate(request);
   }
   static DWORD Check(const qv::test::TestCert& cert, const char* host, DWORD flags = 0, DWORD type = 1) {
     std::vector<uint8_t> der = cert.der;
