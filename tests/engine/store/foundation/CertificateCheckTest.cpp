@@ -114,6 +114,16 @@ TEST_F(CertificateCheckTest, UnknownIssuerIsAskedAndTheAnswerRemembered) {
   EXPECT_EQ(questions_.size(), 5u);
 }
 
+TEST_F(CertificateCheckTest, WithNobodyToAnswerTheQuestionIsNo) {
+  qv::testing::ResetSeams();  // no handler, no scripted answer: a headless run
+  const auto cert = Make("CN=mail.example.com");
+  const int asked = qv::testing::QuestionCount();
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u);
+  EXPECT_EQ(qv::testing::QuestionCount(), asked + 1);
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u) << "a No is not remembered";
+  EXPECT_EQ(qv::testing::QuestionCount(), asked + 2);
+}
+
 TEST_F(CertificateCheckTest, MalformedCalls) {
   const auto cert = Make("CN=mail.example.com");
   EXPECT_EQ(Check(cert, "mail.example.com", 0, 2), 10u);
