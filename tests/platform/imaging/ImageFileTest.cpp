@@ -2,8 +2,6 @@
 // each format and written as JPEG; missing files, missing folders and a full
 // disk.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -13,34 +11,23 @@
 #include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
 #include "tests/platform/imaging/TestImages.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace qv::test {
 namespace {
 
-// Each test has its own device root in a fresh temp folder.
-class ImageFile : public ::testing::Test {
+// Each test has its own device root, with the two folders pictures use.
+class ImageFile : public DeviceRootTest {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/qvimaging-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    root_ = folder;
-    qv::SetDeviceRoot(root_);
-    qv::testing::ResetSeams();
+    DeviceRootTest::SetUp();
     ASSERT_TRUE(CreateDirectoryW(L"\\My Documents", nullptr));
     ASSERT_TRUE(CreateDirectoryW(L"\\Tmp", nullptr));
   }
-  void TearDown() override {
-    qv::testing::ResetSeams();
-    qv::SetDeviceRoot("");
-    std::filesystem::remove_all(root_);
-  }
   void Write(const std::string& rel, const Bytes& bytes) {
-    std::ofstream(root_ + "/" + rel, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                              static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(Host(rel), std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                     static_cast<std::streamsize>(bytes.size()));
   }
-  bool HostExists(const std::string& rel) const { return std::filesystem::exists(root_ + "/" + rel); }
-
-  std::string root_;
 };
 
 TEST_F(ImageFile, ThumbnailOfEveryFormatIsWrittenAsJpeg) {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/kernel/Sync.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 extern char** environ;
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

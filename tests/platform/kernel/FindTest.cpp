@@ -6,7 +6,7 @@
 
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

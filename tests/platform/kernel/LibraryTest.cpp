@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <link.h>
 
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

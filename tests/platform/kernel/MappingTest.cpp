@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "platform/kernel/Files.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

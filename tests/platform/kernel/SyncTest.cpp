@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/kernel/DeviceFs.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 extern char** environ;
 

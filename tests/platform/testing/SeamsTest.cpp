@@ -7,7 +7,7 @@
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Memory.h"
 #include "platform/ui/MessageBox.h"
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 

@@ -116,7 +116,7 @@ TEST_F(SignatureTest, FolderTreeIsDeletedDepthFirstAndLinksAreNotFollowed) {
   WriteBytes(L"\\Acc\\Signature\\sub\\g.txt", "y");
   MakeDir(L"\\Outside");
   WriteBytes(L"\\Outside\\keep.txt", "keep");
-  ASSERT_EQ(symlink(Host(L"\\Outside").c_str(), (Host(dir_) + "/link").c_str()), 0);
+  ASSERT_EQ(symlink(HostOf(L"\\Outside").c_str(), (HostOf(dir_) + "/link").c_str()), 0);
   EXPECT_TRUE(DeleteFolderTree(dir_)) << std::hex << GetQvMiddleError();
   EXPECT_FALSE(Exists(L"\\Acc\\Signature\\sub"));
   EXPECT_FALSE(Exists(L"\\Acc\\Signature\\empty"));

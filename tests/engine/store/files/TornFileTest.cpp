@@ -125,7 +125,7 @@ TEST_F(TornFileTest, EveryCutReadsAsAFailureOrAsWholeCommittedEntries) {
     const std::string whole = k.read(k.path);
     ASSERT_EQ(whole.rfind("error", 0), std::string::npos) << k.name << " " << whole;
     // Cut the file shorter and shorter; reading it changes nothing.
-    const std::string host = Host(k.path);
+    const std::string host = HostOf(k.path);
     for (size_t cut = full.size(); cut-- > 0;) {
       std::filesystem::resize_file(host, cut);
       const std::string got = k.read(k.path);
