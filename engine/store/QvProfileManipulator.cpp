@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/store/QvMiddleError.h"
+#include "engine/store/QvNamedMutex.h"
 #include "engine/store/QvUtility.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Debug.h"
@@ -106,21 +107,6 @@ bool WriteUnits(FILE* stream, std::u16string_view units) {
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() && fflush(stream) == 0;
 }
 
-// Holds the profile mutex for one public operation.
-class MutexHold {
- public:
-  explicit MutexHold(HANDLE mutex) : mutex_(mutex), held_(mutex && WaitForSingleObject(mutex, INFINITE) != WAIT_FAILED) {}
-  ~MutexHold() {
-    if (held_) ReleaseMutex(mutex_);
-  }
-  MutexHold(const MutexHold&) = delete;
-  MutexHold& operator=(const MutexHold&) = delete;
-
- private:
-  HANDLE mutex_;
-  bool held_;
-};
-
 bool CloseStream(FILE*& stream) {
   if (!stream) return true;
   const bool ok = fclose(stream) == 0;
@@ -222,14 +208,13 @@ uint32_t QvProfileManipulator::ParseNumber(std::wstring_view text, uint32_t defa
 }
 
 QvProfileManipulator::QvProfileManipulator(std::wstring path)
-    : path_(std::move(path)), mutex_(CreateMutexW(nullptr, FALSE, L"QvProfileManipulator Mutex")) {
+    : path_(std::move(path)), mutex_(L"QvProfileManipulator Mutex") {
   tempPath_ = path_ + L"_tmp";
 }
 
 QvProfileManipulator::~QvProfileManipulator() {
   CloseStream(readStream_);
   CloseStream(writeStream_);
-  if (mutex_) CloseHandle(mutex_);
 }
 
 // Single-value operations settle only a left-over "_tmp".
@@ -274,7 +259,7 @@ bool QvProfileManipulator::FileHasRoom(uint32_t refusal) {
 
 bool QvProfileManipulator::GetPrivateProfileString(const std::wstring& name, const std::wstring& defaultValue,
                                                    std::wstring* result) {
-  const MutexHold hold(mutex_);
+  const QvNamedMutex::Hold hold(mutex_);
   if (HasEqualSign(name)) {
     SetQvMiddleError(QVMDL_ERR_PRF_NAME_HAS_EQUAL);
     return false;
@@ -340,7 +325,7 @@ bool QvProfileManipulator::GetPrivateProfileBool(const std::wstring& name, const
 }
 
 bool QvProfileManipulator::WritePrivateProfileString(const std::wstring& name, const std::wstring& value) {
-  const MutexHold hold(mutex_);
+  const QvNamedMutex::Hold hold(mutex_);
   return WriteStringLocked(name, value);
 }
 
@@ -492,7 +477,7 @@ bool QvProfileManipulator::LoadAllValues() {
 }
 
 bool QvProfileManipulator::ReadValues(std::deque<ProfileItem>& items) {
-  const MutexHold hold(mutex_);
+  const QvNamedMutex::Hold hold(mutex_);
   if (!OpenPass(kModeRead)) return false;
   bool loaded = false;
   try {
@@ -529,7 +514,7 @@ bool QvProfileManipulator::ReadValues(std::deque<ProfileItem>& items) {
 }
 
 bool QvProfileManipulator::WriteValues(std::deque<ProfileItem> items) {
-  const MutexHold hold(mutex_);
+  const QvNamedMutex::Hold hold(mutex_);
   return WriteValuesLocked(items);
 }
 

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "engine/QvMiddleExport.h"
+#include "engine/store/QvNamedMutex.h"
 #include "platform/base/WinTypes.h"
 
 // One entry of a batch read or write. On a read the text, number or flag holds
@@ -82,7 +83,7 @@ class QVMIDDLE_API QvProfileManipulator {
   bool WriteStringLocked(const std::wstring& name, const std::wstring& value);
 
   std::wstring path_;
-  HANDLE mutex_ = nullptr;
+  QvNamedMutex mutex_;
   FILE* readStream_ = nullptr;
   FILE* writeStream_ = nullptr;
   std::map<std::u16string, std::u16string> cache_;
