@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <fstream>
+#include <locale>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -63,10 +65,30 @@ std::string Encode(const std::optional<std::wstring>& s) {
   return out;
 }
 
-std::optional<std::wstring> Decode(const std::string& s) {
-  if (s.empty() || s[0] != '=') return std::nullopt;
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A damaged record file must read as no text, never throw out of the call.
+std::optional<std::wstring> Decode(const std::string& s, bool* damaged) {
+  if (s == "-") return std::nullopt;
+  if (s.empty() || s[0] != '=' || s.size() % 2 == 0) {
+    *damaged = true;
+    return std::nullopt;
+  }
   std::string bytes;
-  for (size_t i = 1; i + 1 < s.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(s.substr(i, 2), nullptr, 16)));
+  for (size_t i = 1; i + 1 < s.size(); i += 2) {
+    const int hi = HexValue(s[i]);
+    const int lo = HexValue(s[i + 1]);
+    if (hi < 0 || lo < 0) {
+      *damaged = true;
+      return std::nullopt;
+    }
+    bytes.push_back(static_cast<char>(hi << 4 | lo));
+  }
   return qv::Utf8ToWide(bytes);
 }
 
@@ -88,6 +110,7 @@ void GetTime(std::istream& in, SYSTEMTIME* t) {
 
 bool Save(DWORD id, const Record& r) {
   std::ostringstream out;
+  out.imbue(std::locale::classic());
   out << r.type << ' ' << r.event << '\n';
   PutTime(out, r.start);
   PutTime(out, r.end);
@@ -107,6 +130,7 @@ bool Save(DWORD id, const Record& r) {
 std::optional<Record> Load(DWORD id) {
   std::ifstream in(RecordPath(id), std::ios::binary);
   if (!in) return std::nullopt;
+  in.imbue(std::locale::classic());
   Record r;
   in >> r.type >> r.event;
   GetTime(in, &r.start);
@@ -114,11 +138,13 @@ std::optional<Record> Load(DWORD id) {
   std::string app, args, title, text, sound;
   in >> app >> args >> r.hasUser >> r.actionFlags >> r.maxSound >> title >> text >> sound;
   if (!in) return std::nullopt;
-  r.application = Decode(app);
-  r.arguments = Decode(args);
-  r.title = Decode(title);
-  r.text = Decode(text);
-  r.sound = Decode(sound);
+  bool damaged = false;
+  r.application = Decode(app, &damaged);
+  r.arguments = Decode(args, &damaged);
+  r.title = Decode(title, &damaged);
+  r.text = Decode(text, &damaged);
+  r.sound = Decode(sound, &damaged);
+  if (damaged) return std::nullopt;
   return r;
 }
 
@@ -130,7 +156,10 @@ std::vector<DWORD> Ids() {
     const std::string name = e->d_name;
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".ntf") == 0 &&
         name.find_first_not_of("0123456789") == name.size() - 4) {
-      ids.push_back(static_cast<DWORD>(std::stoul(name)));
+      // A number past 32 bits is no record of ours.
+      DWORD id = 0;
+      const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size() - 4, id);
+      if (ec == std::errc() && end == name.data() + name.size() - 4) ids.push_back(id);
     }
   }
   ::closedir(d);

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
-#include "tests/platform/kernel/DeviceRootFixture.h"
+#include "platform/kernel/DevicePath.h"
+
+#include "tests/support/DeviceRootFixture.h"
 
 namespace {
 
@@ -99,6 +102,37 @@ TEST_F(Notify, RefusesIncompleteTriggers) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
   t.dwType = 99;
   EXPECT_EQ(CeSetUserNotificationEx(nullptr, &t, nullptr), nullptr);
+}
+
+TEST_F(Notify, DamagedRecordFilesReadAsNoRecord) {
+  auto t = Trigger(L"\\Windows\\QvRecvTimer.exe", L"-t", 6);
+  HANDLE good = CeSetUserNotificationEx(nullptr, &t, nullptr);
+  ASSERT_NE(good, nullptr);
+  const std::string dir = std::string(qv::kernel::kKernelFolder) + "/notify/";
+  const std::string whole = ReadHost(dir + std::to_string(reinterpret_cast<uintptr_t>(good)) + ".ntf");
+  ASSERT_FALSE(whole.empty());
+  // A text field that is not hex, one cut in the middle of a byte, a file
+  // cut short, and a name whose number does not fit 32 bits.
+  std::string notHex = whole;
+  notHex.replace(notHex.find("=5c"), 3, "=zz");
+  std::string oddHex = whole;
+  oddHex.replace(oddHex.find("=5c"), 3, "=5");
+  WriteHost(dir + "7.ntf", notHex);
+  WriteHost(dir + "8.ntf", oddHex);
+  WriteHost(dir + "9.ntf", whole.substr(0, whole.size() / 2));
+  WriteHost(dir + "99999999999999999999.ntf", whole);
+  const std::vector<HANDLE> handles = Handles();
+  EXPECT_EQ(handles.size(), 4u) << "the over-long name is no record";
+  for (HANDLE h : handles) {
+    DWORD needed = 0;
+    const BOOL read = CeGetUserNotification(h, 0, &needed, nullptr);
+    EXPECT_FALSE(read);
+    if (h == good) {
+      EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    } else {
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+    }
+  }
 }
 
 }  // namespace
