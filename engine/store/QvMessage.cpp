@@ -1,0 +1,548 @@
+#include "engine/store/QvMessage.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/content/EmlCompose.h"
+#include "engine/store/QvMessageHeader.h"
+#include "engine/store/QvMessageSet.h"
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvStoreFile.h"
+#include "engine/store/QvUtility.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/Time.h"
+
+namespace {
+
+using Attr = QvMessageInterface;
+
+constexpr char kMagic[12] = {'Q', 'V', 'M', 'A', 'I', 'L', 'E', 'M', 'L', 'F', 'M', 'T'};
+constexpr uint32_t kVersions[] = {4096, 4097, 4098};
+
+// Field offsets of the header block.
+constexpr size_t kOffVersion = 12, kOffUnread = 16, kOffHasAttachments = 17, kOffState = 18, kOffProtected = 19,
+                 kOffDate = 20, kOffUidl = 36, kOffKind = 136, kOffAttachmentsDeleted = 140, kOffIsHtml = 141;
+
+uint32_t GetU32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+void PutU32(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+SYSTEMTIME GetTime(const uint8_t* p) {
+  WORD w[8];
+  for (int i = 0; i < 8; ++i) w[i] = static_cast<WORD>(p[2 * i] | p[2 * i + 1] << 8);
+  return SYSTEMTIME{w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
+}
+void PutTime(uint8_t* p, const SYSTEMTIME& t) {
+  const WORD w[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
+  for (int i = 0; i < 8; ++i) {
+    p[2 * i] = static_cast<uint8_t>(w[i]);
+    p[2 * i + 1] = static_cast<uint8_t>(w[i] >> 8);
+  }
+}
+
+// A byte field of the header and the bit that selects it.
+struct ByteField {
+  uint32_t bit;
+  size_t offset;
+  uint8_t Attr::Attributes::*member;
+};
+constexpr ByteField kFlagBytes[] = {
+    {Attr::kUnread, kOffUnread, &Attr::Attributes::unread},
+    {Attr::kHasAttachments, kOffHasAttachments, &Attr::Attributes::hasAttachments},
+    {Attr::kState, kOffState, &Attr::Attributes::state},
+    {Attr::kIsProtected, kOffProtected, &Attr::Attributes::isProtected},
+};
+
+// Results of the settling before an open, in the message file's codes.
+uint32_t MapPrepare(uint32_t code) {
+  switch (code) {
+    case QVMDL_ERR_SAFESAVE_DELBAK: return QVMDL_ERR_STG_SAFESAVE_DELBAK_EML;
+    case QVMDL_ERR_SAFESAVE_RESTOREBAK: return QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_EML;
+    case QVMDL_ERR_SAFESAVE_DELTMP: return QVMDL_ERR_STG_SAFESAVE_DELTMP_EML;
+    case QVMDL_ERR_SAFESAVE_MOVETMP: return QVMDL_ERR_STG_SAFESAVE_MOVETMP_EML;
+    case QVMDL_ERR_SAFESAVE_NOFILE: return QVMDL_ERR_STG_SAFESAVE_NOFILE_EML;
+    default: return code;
+  }
+}
+
+// Results of the commit; the message file has always reported these with the
+// folder list's codes.
+uint32_t MapCommit(uint32_t code) {
+  switch (code) {
+    case QVMDL_ERR_SAFESAVE_BACKUP: return QVMDL_ERR_STG_SAFESAVE_BACKUP_FLD;
+    case QVMDL_ERR_SAFESAVE_DELBAK: return QVMDL_ERR_STG_SAFESAVE_DELBAK_FLD;
+    case QVMDL_ERR_SAFESAVE_MOVETMP: return QVMDL_ERR_STG_SAFESAVE_MOVETMP_FLD;
+    default: return code;
+  }
+}
+
+uint64_t RoundUp8K(uint64_t size) { return (size + 8191) / 8192 * 8192; }
+
+// The raw text up to its first zero byte.
+size_t TextLength(const std::string& raw) {
+  size_t end = raw.find('\0');
+  return end == std::string::npos ? raw.size() : end;
+}
+
+bool Fail(uint32_t code) {
+  SetQvMiddleError(code);
+  return false;
+}
+
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE h) : h_(h) {}
+  ~FileHandle() { Close(); }
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
+  HANDLE Get() const { return h_; }
+  void Close() {
+    if (Valid()) CloseHandle(h_);
+    h_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE h_;
+};
+
+bool WriteAllTo(HANDLE file, const void* data, size_t size) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, p, chunk, &written, nullptr) || written != chunk) return false;
+    p += chunk;
+    size -= chunk;
+  }
+  return true;
+}
+
+bool ReadAllFrom(HANDLE file, void* data, size_t size, size_t* got) {
+  auto* p = static_cast<uint8_t*>(data);
+  *got = 0;
+  while (*got < size) {
+    DWORD chunk = size - *got > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size - *got);
+    DWORD read = 0;
+    if (!ReadFile(file, p + *got, chunk, &read, nullptr)) return false;
+    if (read == 0) break;
+    *got += read;
+  }
+  return true;
+}
+
+}  // namespace
+
+QvMessage::QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::wstring& path)
+    : messageSet_(messageSet), messageId_(messageId), path_(path), mutex_(L"QvMessage Mutex") {}
+
+uint32_t QvMessage::CheckFormat(const uint8_t* header) {
+  if (memcmp(header, kMagic, sizeof kMagic) != 0) return kBadFormat;
+  uint32_t version = GetU32(header + kOffVersion);
+  for (uint32_t accepted : kVersions) {
+    if (version == accepted) return version;
+  }
+  return kBadFormat;
+}
+
+void QvMessage::FreshHeader(uint8_t* header) {
+  memset(header, 0, kHeaderBytes);
+  memcpy(header, kMagic, sizeof kMagic);
+  PutU32(header + kOffVersion, kCurrentVersion);
+  SYSTEMTIME now{};
+  GetSystemTime(&now);
+  PutTime(header + kOffDate, now);
+}
+
+bool QvMessage::HasRoomFor(const std::wstring& path, uint64_t needed) {
+  size_t cut = path.rfind(L'\\');
+  std::wstring directory = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+  ULARGE_INTEGER available{}, total{}, totalFree{};
+  if (!GetDiskFreeSpaceExW(directory.empty() ? nullptr : directory.c_str(), &available, &total, &totalFree)) {
+    return false;
+  }
+  return available.QuadPart >= needed + kReserveBytes;
+}
+
+uint32_t QvMessage::Prepare() {
+  uint32_t code = RestoreInterruptedFile(path_, TempPath());
+  return code == QVMDL_SUCCESS ? code : MapPrepare(code);
+}
+
+uint32_t QvMessage::Commit() {
+  uint32_t code = ReplaceFileWithTemp(path_, TempPath());
+  // A copy that never replaced the file is dropped; once the file has been
+  // moved aside the copy is the only whole one and the next open settles it.
+  if (code == QVMDL_ERR_SAFESAVE_BACKUP) DeleteFileW(TempPath().c_str());
+  return code == QVMDL_SUCCESS ? code : MapCommit(code);
+}
+
+uint32_t QvMessage::OpenStored(HANDLE* file, DWORD* size) {
+  uint32_t code = Prepare();
+  if (code != QVMDL_SUCCESS) return code;
+  *file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                      nullptr);
+  if (*file == INVALID_HANDLE_VALUE) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  *size = GetFileSize(*file, nullptr);
+  if (*size == INVALID_FILE_SIZE || *size < kHeaderBytes) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessage::ReadHeader(uint8_t* header, uint32_t* fileSize) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD size = 0;
+  uint32_t code = OpenStored(&handle, &size);
+  FileHandle file(handle);
+  if (code != QVMDL_SUCCESS) return code;
+  size_t got = 0;
+  if (!ReadAllFrom(file.Get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
+    return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
+  }
+  *fileSize = size;
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessage::SeekToHead() {
+  QvNamedMutex::Hold hold(mutex_);
+  readPosition_ = kHeaderBytes;
+  return true;
+}
+
+bool QvMessage::Read(std::string* out) {
+  if (out == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = ReadRawLocked(out);
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+uint32_t QvMessage::ReadRawLocked(std::string* out) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  DWORD size = 0;
+  uint32_t code = OpenStored(&handle, &size);
+  FileHandle file(handle);
+  if (code != QVMDL_SUCCESS) return code;
+  if (size < readPosition_) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
+  std::string buffer;
+  try {
+    buffer.resize(size - readPosition_);
+  } catch (const std::bad_alloc&) {
+    return QVMDL_ERR_STG_NOT_ENOUGH_MEMORY;
+  }
+  if (SetFilePointer(file.Get(), static_cast<LONG>(readPosition_), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
+  }
+  size_t got = 0;
+  if (!ReadAllFrom(file.Get(), buffer.data(), buffer.size(), &got) || got != buffer.size()) {
+    return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
+  }
+  readPosition_ += static_cast<uint32_t>(got);
+  buffer.resize(TextLength(buffer));
+  out->swap(buffer);
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessage::WriteRaw(const std::string& raw) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = WriteRawLocked(raw);
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
+  const size_t length = TextLength(raw);
+  if (!HasRoomFor(path_, RoundUp8K(length))) return QVMDL_ERR_STG_DISK_FULL;
+  uint32_t code = Prepare();
+  if (code != QVMDL_SUCCESS) return code;
+  uint8_t header[kHeaderBytes];
+  {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.Valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+    DWORD size = GetFileSize(file.Get(), nullptr);
+    if (size != INVALID_FILE_SIZE && size >= kHeaderBytes) {
+      size_t got = 0;
+      if (!ReadAllFrom(file.Get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
+        return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
+      }
+    } else {
+      FreshHeader(header);
+    }
+  }
+  const std::wstring temp = TempPath();
+  FileHandle copy(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.Valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  bool written = WriteAllTo(copy.Get(), header, kHeaderBytes) && WriteAllTo(copy.Get(), raw.data(), length) &&
+                 FlushFileBuffers(copy.Get());
+  if (!written) {
+    code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+    copy.Close();
+    DeleteFileW(temp.c_str());
+    return code;
+  }
+  copy.Close();
+  code = Commit();
+  if (code != QVMDL_SUCCESS) return code;
+  readPosition_ = kHeaderBytes;
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessage::GetAttributes(Attributes* attributes) {
+  if (attributes == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  bool older = false;
+  if (attributes->mask & Attr::kHeaderFields) {
+    QvNamedMutex::Hold hold(mutex_);
+    uint32_t code = GetHeaderFields(attributes, &older);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  // The folder's record is read without the message's mutex held: the folder
+  // side takes its own locks, some of which are held while messages are read.
+  if (attributes->mask & Attr::kListFields) {
+    uint32_t code = GetListFields(attributes);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  // An older file has every asked field filled, defaults included, and says so.
+  return !older || Fail(QVMDL_ERR_STG_EML_OLD_VERSION);
+}
+
+uint32_t QvMessage::GetHeaderFields(Attributes* a, bool* older) {
+  uint8_t header[kHeaderBytes];
+  uint32_t fileSize = 0;
+  uint32_t code = ReadHeader(header, &fileSize);
+  if (code != QVMDL_SUCCESS) return code;
+  uint32_t version = CheckFormat(header);
+  if (version < 4096) return QVMDL_ERR_STG_FILE_VERSION_EML;
+  a->size = fileSize - kHeaderBytes;
+  a->defaultedMask = 0;
+  const uint32_t mask = a->mask;
+  for (const ByteField& f : kFlagBytes) {
+    if (mask & f.bit) a->*f.member = header[f.offset];
+  }
+  if (mask & Attr::kDate) a->date = GetTime(header + kOffDate);
+  if (mask & Attr::kUidl) {
+    const char* uidl = reinterpret_cast<const char*>(header + kOffUidl);
+    a->uidl.assign(uidl, strnlen(uidl, kUidlBytes));
+  }
+  if (mask & Attr::kIsHtml) a->isHtml = header[kOffIsHtml];
+  if (version < 4098) {
+    // Files before 4098 report the kind of older files and no stripping.
+    a->defaultedMask |= Attr::kKind | Attr::kAttachmentsDeleted;
+    a->kind = Attr::kOlderFile;
+    a->attachmentsDeleted = 0;
+    *older = true;
+  } else {
+    if (mask & Attr::kKind) a->kind = GetU32(header + kOffKind);
+    if (mask & Attr::kAttachmentsDeleted) a->attachmentsDeleted = header[kOffAttachmentsDeleted];
+  }
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessage::GetListFields(Attributes* a) {
+  if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
+  QvFolderInterface::FolderMsgHeader record{};
+  record.id = messageId_;
+  if (!messageSet_->ReadHeaderRecord(&record)) return GetQvMiddleError();
+  if (a->mask & Attr::kListText1) a->listText1.assign(record.toAddress, wcsnlen(record.toAddress, 257));
+  if (a->mask & Attr::kListText2) a->listText2.assign(record.fromAddress, wcsnlen(record.fromAddress, 257));
+  if (a->mask & Attr::kListShort1) a->listShort1.assign(record.fromName, wcsnlen(record.fromName, 32));
+  if (a->mask & Attr::kListShort2) a->listShort2.assign(record.subject, wcsnlen(record.subject, 32));
+  if (a->mask & Attr::kListTime) a->listTime = record.date;
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessage::SetAttributes(const Attributes& attributes) {
+  bool flagsChanged = false;
+  uint8_t unread = 0, state = 0;
+  {
+    QvNamedMutex::Hold hold(mutex_);
+    uint32_t code = SetHeaderFields(attributes, &flagsChanged, &unread, &state);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  // The folder's entry line and record are changed without the message's
+  // mutex held, for the same reason as in GetAttributes.
+  if (flagsChanged && (messageSet_ == nullptr || !messageSet_->UpdateEntryLine(messageId_, unread, state))) {
+    return messageSet_ == nullptr ? Fail(QVMDL_ERR_STG_NULL_ARGUMENT) : false;
+  }
+  if (attributes.mask & Attr::kListFields) {
+    uint32_t code = SetListFields(attributes);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  return true;
+}
+
+uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uint8_t* unread, uint8_t* state) {
+  // Settled first, so that a file whose last save was interrupted is measured
+  // and rewritten as its committed state, not reported as a full disk.
+  uint32_t code = Prepare();
+  if (code != QVMDL_SUCCESS && !(code == QVMDL_ERR_STG_SAFESAVE_NOFILE_EML && !(a.mask & Attr::kHeaderFields))) {
+    return code;
+  }
+  uint64_t currentSize = 0;
+  if (code == QVMDL_SUCCESS) {
+    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD size = file.Valid() ? GetFileSize(file.Get(), nullptr) : INVALID_FILE_SIZE;
+    if (size == INVALID_FILE_SIZE) return QVMDL_ERR_STG_DISK_FULL;
+    currentSize = size;
+  }
+  if (!HasRoomFor(path_, currentSize)) return QVMDL_ERR_STG_DISK_FULL;
+  if (!(a.mask & Attr::kHeaderFields)) return QVMDL_SUCCESS;
+
+  const std::wstring temp = TempPath();
+  if (!CopyFileW(path_.c_str(), temp.c_str(), FALSE)) {
+    code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+    DeleteFileW(temp.c_str());
+    return code;
+  }
+  FileHandle copy(CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  auto fail = [&](uint32_t failure) {
+    copy.Close();
+    DeleteFileW(temp.c_str());
+    return failure;
+  };
+  if (!copy.Valid()) return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML));
+
+  uint8_t header[kHeaderBytes];
+  size_t got = 0;
+  if (!ReadAllFrom(copy.Get(), header, kHeaderBytes, &got)) return fail(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
+  bool changed = false;
+  if (got < kHeaderBytes) {
+    // Only an empty file given every header field may start afresh.
+    if (got != 0 || (a.mask & Attr::kHeaderFields) != Attr::kHeaderFields) {
+      return fail(QVMDL_ERR_STG_FILE_FMTILLGL_EML);
+    }
+    memset(header, 0, kHeaderBytes);
+    memcpy(header, kMagic, sizeof kMagic);
+    PutU32(header + kOffVersion, kCurrentVersion);
+    changed = true;
+  }
+  uint32_t version = CheckFormat(header);
+  if (version < 4096) return fail(QVMDL_ERR_STG_FILE_FMTILLGL_EML);
+  // Each newer version's field must be given to upgrade the file.
+  if ((version < 4097 && !(a.mask & Attr::kKind)) || (version < 4098 && !(a.mask & Attr::kAttachmentsDeleted))) {
+    return fail(QVMDL_ERR_STG_EML_OLD_VERSION);
+  }
+  if (version != kCurrentVersion) {
+    PutU32(header + kOffVersion, kCurrentVersion);
+    changed = true;
+  }
+  auto setByte = [&](size_t offset, uint8_t value) {
+    if (header[offset] != value) {
+      header[offset] = value;
+      changed = true;
+      return true;
+    }
+    return false;
+  };
+  bool flags = false;
+  for (const ByteField& f : kFlagBytes) {
+    if (!(a.mask & f.bit)) continue;
+    if (setByte(f.offset, a.*f.member) && (f.bit == Attr::kUnread || f.bit == Attr::kState)) flags = true;
+  }
+  if (a.mask & Attr::kDate) {
+    uint8_t date[16];
+    PutTime(date, a.date);
+    if (memcmp(header + kOffDate, date, sizeof date) != 0) {
+      memcpy(header + kOffDate, date, sizeof date);
+      changed = true;
+    }
+  }
+  if (a.mask & Attr::kUidl) {
+    uint8_t uidl[kUidlBytes] = {};
+    size_t length = strnlen(a.uidl.c_str(), a.uidl.size());
+    memcpy(uidl, a.uidl.data(), length < kUidlBytes ? length : kUidlBytes);
+    if (memcmp(header + kOffUidl, uidl, kUidlBytes) != 0) {
+      memcpy(header + kOffUidl, uidl, kUidlBytes);
+      changed = true;
+    }
+  }
+  if ((a.mask & Attr::kKind) && GetU32(header + kOffKind) != a.kind) {
+    PutU32(header + kOffKind, a.kind);
+    changed = true;
+  }
+  if (a.mask & Attr::kAttachmentsDeleted) setByte(kOffAttachmentsDeleted, a.attachmentsDeleted);
+  if (a.mask & Attr::kIsHtml) setByte(kOffIsHtml, a.isHtml);
+
+  if (!changed) return fail(QVMDL_SUCCESS);
+  if (SetFilePointer(copy.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !WriteAllTo(copy.Get(), header, kHeaderBytes) || !FlushFileBuffers(copy.Get())) {
+    return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML));
+  }
+  copy.Close();
+  code = Commit();
+  if (code != QVMDL_SUCCESS) return code;
+  *flagsChanged = flags;
+  *unread = header[kOffUnread];
+  *state = header[kOffState];
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessage::SetListFields(const Attributes& a) {
+  if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
+  QvFolderInterface::FolderMsgHeader record{};
+  record.id = messageId_;
+  if (!messageSet_->ReadHeaderRecord(&record)) return GetQvMiddleError();
+  QvFolderInterface::FolderMsgHeader updated = record;
+  if (a.mask & Attr::kListText1) QvMessageHeader::FillLongText(updated.toAddress, a.listText1);
+  if (a.mask & Attr::kListText2) QvMessageHeader::FillLongText(updated.fromAddress, a.listText2);
+  if (a.mask & Attr::kListShort1) QvMessageHeader::FillShortText(updated.fromName, a.listShort1);
+  if (a.mask & Attr::kListShort2) QvMessageHeader::FillShortText(updated.subject, a.listShort2);
+  if (a.mask & Attr::kListTime) updated.date = a.listTime;
+  if (memcmp(&updated, &record, sizeof record) == 0) return QVMDL_SUCCESS;
+  return messageSet_->WriteHeaderRecord(updated) ? QVMDL_SUCCESS : GetQvMiddleError();
+}
+
+bool QvMessage::WriteEmail(Email* mail) {
+  if (mail == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  EmlCompose composer;
+  std::string raw;
+  if (!composer.Encode(mail, &raw)) return false;
+  if (!HasRoomFor(path_, RoundUp8K(TextLength(raw)))) return Fail(QVMDL_ERR_STG_DISK_FULL);
+
+  const SYSTEMTIME date = QvMessageInterface::LocalTimeToSystemTime(mail->date);
+  Attributes a;
+  a.mask = Attr::kHeaderFields;
+  a.hasAttachments = mail->attachments.empty() ? 0 : 1;
+  a.kind = Attr::kComposed;
+  a.isHtml = mail->htmlBody.empty() ? 0 : 1;
+  a.date = date;
+  if (!SetAttributes(a) || !WriteRaw(raw)) return false;
+
+  if (messageSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvFolderInterface::FolderMsgHeader record{};
+  record.id = messageId_;
+  if (!mail->to.empty()) {
+    std::wstring field = mail->to.front(), address, name;
+    composer.ParseAddress(field, &address, &name);
+    QvMessageHeader::FillLongText(record.toAddress, name);
+  }
+  QvMessageHeader::FillLongText(record.fromAddress, mail->fromAddress);
+  QvMessageHeader::FillShortText(record.fromName, mail->fromName);
+  QvMessageHeader::FillShortText(record.subject, mail->subject);
+  record.date = date;
+  return messageSet_->WriteHeaderRecord(record);
+}
+
+bool QvMessage::DeleteAttachments() {
+  Attributes a;
+  a.mask = Attr::kHasAttachments | Attr::kState;
+  if (!GetAttributes(&a)) return false;
+  if (a.hasAttachments == 0 || a.state == 1) return Fail(QVMDL_ERR_STG_NO_ATTACHMENT);
+  std::string raw, stripped;
+  {
+    QvNamedMutex::Hold hold(mutex_);
+    readPosition_ = kHeaderBytes;
+    uint32_t code = ReadRawLocked(&raw);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  EmlCompose composer;
+  if (!composer.DeleteEnclosureFromRawData(&raw, &stripped)) return false;
+  if (!WriteRaw(stripped)) return false;
+  Attributes done;
+  done.mask = Attr::kHasAttachments | Attr::kAttachmentsDeleted;
+  done.hasAttachments = 0;
+  done.attachmentsDeleted = 1;
+  return SetAttributes(done);
+}

@@ -1,0 +1,83 @@
+// One stored message: a ".eml" file in the message set's directory, a
+// 256-byte header block followed by the raw mail exactly as received or
+// composed. Header layout (little-endian):
+//   0  12  "QVMAILEMLFMT"            20  16  date (SYSTEMTIME, UTC)
+//  12   4  version (4096..4098)      36 100  POP UID, NUL-padded
+//  16   1  unread                   136   4  kind (4097 on)
+//  17   1  has attachments          140   1  attachments deleted (4098)
+//  18   1  state (the partial flag) 141   1  HTML body
+//  19   1  protected                142 114  zero
+// The list texts of a message live in its folder's header record, reached
+// through the message set. Every operation holds "QvMessage Mutex" while it
+// works on the file; every rewrite goes through the "_tmp" copy and the
+// safe-replace commit, so the stored file is never left half written.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvNamedMutex.h"
+
+struct Email;
+class QvMessageSet;
+
+class QvMessage {
+ public:
+  using Attributes = QvMessageInterface::Attributes;
+
+  static constexpr uint32_t kHeaderBytes = 256;
+  static constexpr uint32_t kUidlBytes = 100;
+  static constexpr uint32_t kCurrentVersion = 4098;
+  static constexpr uint32_t kBadFormat = 4095;
+  // Room every change of the store leaves on the volume.
+  static constexpr uint64_t kReserveBytes = 512000;
+
+  QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::wstring& path);
+  ~QvMessage() = default;
+  QvMessage(const QvMessage&) = delete;
+  QvMessage& operator=(const QvMessage&) = delete;
+
+  bool SeekToHead();
+  // The raw mail from the read position to the end; the position moves there.
+  bool Read(std::string* out);
+  // Replaces the raw mail and keeps the header.
+  bool WriteRaw(const std::string& raw);
+  bool GetAttributes(Attributes* attributes);
+  bool SetAttributes(const Attributes& attributes);
+  // Encodes the mail and stores it with its attributes and header record.
+  bool WriteEmail(Email* mail);
+  // Strips the attachments from the stored mail.
+  bool DeleteAttachments();
+
+  // The header's version, or kBadFormat for a wrong magic or version.
+  static uint32_t CheckFormat(const uint8_t* header);
+  // A new file's header: magic, the current version, the current UTC time.
+  static void FreshHeader(uint8_t* header);
+  // Whether the volume of `path` has `needed` bytes plus the reserve free.
+  static bool HasRoomFor(const std::wstring& path, uint64_t needed);
+
+  uint32_t Id() const { return messageId_; }
+  const std::wstring& Path() const { return path_; }
+  QvMessageSet* MessageSet() const { return messageSet_; }
+
+ private:
+  // Settles and opens the file for reading; it must hold a whole header.
+  uint32_t OpenStored(HANDLE* file, DWORD* size);
+  uint32_t ReadHeader(uint8_t* header, uint32_t* fileSize);
+  uint32_t ReadRawLocked(std::string* out);
+  uint32_t WriteRawLocked(const std::string& raw);
+  uint32_t GetHeaderFields(Attributes* attributes, bool* older);
+  uint32_t SetHeaderFields(const Attributes& attributes, bool* flagsChanged, uint8_t* unread, uint8_t* state);
+  uint32_t GetListFields(Attributes* attributes);
+  uint32_t SetListFields(const Attributes& attributes);
+  uint32_t Prepare();
+  uint32_t Commit();
+  std::wstring TempPath() const { return path_ + L"_tmp"; }
+
+  QvMessageSet* messageSet_;
+  uint32_t readPosition_ = kHeaderBytes;
+  uint32_t messageId_;
+  std::wstring path_;
+  QvNamedMutex mutex_;
+};

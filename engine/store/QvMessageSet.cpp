@@ -1,0 +1,474 @@
+#include "engine/store/QvMessageSet.h"
+
+#include <cstring>
+#include <new>
+
+#include "engine/store/QvFolderSet.h"
+#include "engine/store/QvMessage.h"
+#include "engine/store/QvMessageHeader.h"
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvStoreFile.h"
+#include "engine/store/QvUtility.h"
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/Files.h"
+
+namespace {
+
+constexpr wchar_t kMoveRetryLine[] = L" Retry MoveFile():(%d) /// Reason: file busy\r\n";
+
+// An older "Entry.txt" list, read once when the table is rebuilt. A list
+// names at most the 256 messages of its directory; far more is not ours.
+const QvStoreFileCodes kEntryList = {
+    QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY,
+    QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY,
+    QVMDL_ERR_STG_FILEIO_FILE_READ_ENTRY,
+    QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY,
+    {QVMDL_ERR_SAFESAVE_BACKUP, QVMDL_ERR_STG_SAFESAVE_DELBAK_ENTRY, QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_ENTRY,
+     QVMDL_ERR_STG_SAFESAVE_DELTMP_ENTRY, QVMDL_ERR_STG_SAFESAVE_MOVETMP_ENTRY, QVMDL_ERR_SAFESAVE_NOFILE},
+};
+constexpr size_t kEntryListLimit = 64 * 1024;
+constexpr size_t kEntryLineBytes = 9;
+
+// Results of the id allocator of the message directory.
+uint32_t MapIds(uint32_t code) {
+  switch (code) {
+    case QVMDL_ERR_STG_TREE_EXISTS: return QVMDL_ERR_STG_DIR_EXISTS_DATA;
+    case QVMDL_ERR_STG_TREE_CREATE: return QVMDL_ERR_STG_DIR_CREATE_DATA;
+    case QVMDL_ERR_STG_STATUS_OPEN: return QVMDL_ERR_STG_FILEIO_FILE_OPEN_DATASTATUS;
+    case QVMDL_ERR_STG_STATUS_WRITE: return QVMDL_ERR_STG_FILEIO_FILE_WRITE_DATASTATUS;
+    case QVMDL_ERR_STG_STATUS_READ: return QVMDL_ERR_STG_FILEIO_FILE_READ_DATASTATUS;
+    default:
+      if (code >= QVMDL_ERR_SAFESAVE_BACKUP && code <= QVMDL_ERR_SAFESAVE_NOFILE) {
+        return QVMDL_ERR_STG_SAFESAVE_BACKUP_DATASTATUS + (code - QVMDL_ERR_SAFESAVE_BACKUP);
+      }
+      return code;
+  }
+}
+
+uint32_t GetSlot(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
+}
+void PutSlot(uint8_t* p, uint32_t v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+bool IsDirectory(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CloseAndFail(HANDLE file, HANDLE mapping) {
+  if (mapping != nullptr) CloseHandle(mapping);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return false;
+}
+
+}  // namespace
+
+QvMessageSet::QvMessageSet()
+    : setMutex_(L"QvMessageSet MessageSet Mutex"), entryMutex_(L"QvMessageSet MessageEntry Mutex") {}
+
+QvMessageSet::~QvMessageSet() {
+  openMessages_.clear();
+  CloseTable();
+}
+
+bool QvMessageSet::Fail(uint32_t code) {
+  SetQvMiddleError(code);
+  return false;
+}
+
+bool QvMessageSet::ParseEntryLine(const char* line, uint32_t* secondByte, uint32_t* folderId) {
+  if (line[2] != '\t' || line[7] != '\r' || line[8] != '\n') return false;
+  uint32_t values[2] = {0, 0};
+  const int starts[2] = {0, 3}, widths[2] = {2, 4};
+  for (int f = 0; f < 2; ++f) {
+    for (int i = 0; i < widths[f]; ++i) {
+      int v = QvStoreFile::HexDigit(line[starts[f] + i]);
+      if (v < 0) return false;
+      values[f] = values[f] * 16 + static_cast<uint32_t>(v);
+    }
+  }
+  *secondByte = values[0];
+  *folderId = values[1];
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The entry table
+
+uint32_t QvMessageSet::CreateEntryFile(const std::wstring& root) {
+  const std::wstring dataDir = DataDirOf(root);
+  uint32_t code = ids_.InitStatus(dataDir);
+  if (code != QVMDL_SUCCESS) return MapIds(code);
+  // The table is written whole beside its name and then moved in, so that an
+  // interrupted creation leaves no table rather than a short one.
+  const std::wstring table = TablePathOf(dataDir);
+  const std::wstring temp = table + L"_tmp";
+  if (FileIsPresent(table)) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  std::string bytes;
+  try {
+    bytes.assign(kTableBytes, '\xFF');
+  } catch (const std::bad_alloc&) {
+    CloseHandle(file);
+    DeleteFileW(temp.c_str());
+    return QVMDL_ERR_STG_NOT_ENOUGH_MEMORY;
+  }
+  DWORD written = 0;
+  bool ok = WriteFile(file, bytes.data(), kTableBytes, &written, nullptr) && FlushFileBuffers(file);
+  DWORD error = GetLastError();
+  ok = ok && GetFileSize(file, nullptr) == kTableBytes;
+  CloseHandle(file);
+  if (!ok) {
+    DeleteFileW(temp.c_str());
+    return error == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+  }
+  if (!MoveFileW(temp.c_str(), table.c_str())) {
+    DeleteFileW(temp.c_str());
+    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  }
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageSet::OpenEntryFile(const std::wstring& root, QvFolderSet* folderSet) {
+  if (folderSet_ == nullptr) folderSet_ = folderSet;
+  const std::wstring dataDir = DataDirOf(root);
+  uint32_t code = ids_.ReadStatus(dataDir, kMaxId);
+  if (code != QVMDL_SUCCESS) return MapIds(code);
+  dataDir_ = dataDir;
+  QvNamedMutex::Hold hold(entryMutex_);
+  return OpenTable();
+}
+
+uint32_t QvMessageSet::OpenTable() {
+  CloseTable();
+  const std::wstring table = TablePathOf(dataDir_);
+  auto open = [&] {
+    return CreateFileForMappingW(table.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE file = open();
+  if (file == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+    uint32_t code = RebuildEntryFile();
+    if (code != QVMDL_SUCCESS) return code;
+    file = open();
+    if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  }
+  // A table of any other size is not one of ours; mapping it would grow it
+  // with slots that read as folder 0.
+  HANDLE mapping = nullptr;
+  if (GetFileSize(file, nullptr) != kTableBytes ||
+      (mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr)) == nullptr) {
+    CloseAndFail(file, mapping);
+    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  }
+  void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kTableBytes);
+  if (view == nullptr) {
+    CloseAndFail(file, mapping);
+    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  }
+  entryFile_ = file;
+  entryMapping_ = mapping;
+  entryTable_ = static_cast<uint8_t*>(view);
+  return QVMDL_SUCCESS;
+}
+
+void QvMessageSet::CloseTable() {
+  if (entryTable_ != nullptr) UnmapViewOfFile(entryTable_);
+  if (entryMapping_ != nullptr) CloseHandle(entryMapping_);
+  if (entryFile_ != INVALID_HANDLE_VALUE) CloseHandle(entryFile_);
+  entryTable_ = nullptr;
+  entryMapping_ = nullptr;
+  entryFile_ = INVALID_HANDLE_VALUE;
+}
+
+uint32_t QvMessageSet::RebuildEntryFile() {
+  QvNamedMutex::Hold hold(entryMutex_);
+  const std::wstring table = TablePathOf(dataDir_);
+  const std::wstring temp = table + L"_tmp";
+  DeleteFileW(temp.c_str());
+  if (!QvMessage::HasRoomFor(table, 0)) return QVMDL_ERR_STG_DISK_FULL;
+
+  HANDLE file = CreateFileForMappingW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr);
+  void* view = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kTableBytes);
+  if (view == nullptr) {
+    CloseAndFail(file, mapping);
+    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  }
+  auto* slots = static_cast<uint8_t*>(view);
+  memset(slots, 0xFF, kTableBytes);
+  std::vector<std::wstring> lists;
+  uint32_t code = RebuildFromLists(slots, &lists);
+  if (code == QVMDL_SUCCESS && !FlushViewOfFile(view, kTableBytes)) code = QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+  UnmapViewOfFile(view);
+  CloseAndFail(file, mapping);
+  if (code != QVMDL_SUCCESS) return code;  // the copy stays; the next rebuild deletes it first
+  if (!RetryWhileBusy([&] { return MoveFileW(temp.c_str(), table.c_str()); }, kMoveRetryLine)) {
+    return QVMDL_ERR_STG_SAFESAVE_MOVETMP_ENTRY;
+  }
+  for (const std::wstring& list : lists) DeleteFileW(list.c_str());
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageSet::RebuildFromLists(uint8_t* table, std::vector<std::wstring>* lists) {
+  uint32_t low = 0;
+  do {
+    const std::wstring dir = qv::FormatW(L"%s\\%02X", dataDir_.c_str(), low);
+    if (!IsDirectory(dir)) continue;
+    const std::wstring list = dir + L"\\Entry.txt";
+    uint32_t code = RestoreInterruptedFile(list, list + L"_tmp");
+    if (code == QVMDL_ERR_SAFESAVE_NOFILE) {
+      code = RemoveDirectoryIfEmpty(low);
+      if (code != QVMDL_SUCCESS) return code;
+      continue;
+    }
+    if (code != QVMDL_SUCCESS) return QvStoreFile::MapSafeSave(code, kEntryList);
+    std::string bytes;
+    code = QvStoreFile::ReadAll(list, kEntryList, kEntryListLimit, &bytes);
+    if (code != QVMDL_SUCCESS) return code;
+    if (bytes.size() % kEntryLineBytes != 0) return QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY;
+    for (size_t at = 0; at < bytes.size(); at += kEntryLineBytes) {
+      uint32_t second = 0, folder = 0;
+      if (!ParseEntryLine(bytes.data() + at, &second, &folder)) return QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY;
+      PutSlot(table + 4 * QvIdTraits::Compose(low, second), folder);
+    }
+    lists->push_back(list);
+  } while (ids_.StepByte(&low));
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageSet::Slot(uint32_t messageId) const { return GetSlot(entryTable_ + 4 * messageId); }
+
+bool QvMessageSet::UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId) {
+  QvNamedMutex::Hold hold(entryMutex_);
+  uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId, uint32_t folderId) {
+  if (operation < kAssign || operation > kFree) return QVMDL_ERR_STG_NULL_ARGUMENT;
+  if (messageId > ids_.MaxId() || messageId >= kSlots) return QVMDL_ERR_STG_MESSAGE_ID_RANGE;
+  if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  const bool used = Slot(messageId) != kFreeSlot;
+  if (operation == kAssign && used) return QVMDL_ERR_STG_ENTRY_IN_USE;
+  if (operation != kAssign && !used) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
+  uint8_t* slot = entryTable_ + 4 * messageId;
+  PutSlot(slot, operation == kFree ? kFreeSlot : folderId);
+  return FlushViewOfFile(slot, 4) ? QVMDL_SUCCESS : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+}
+
+bool QvMessageSet::GetMessageFolder(uint32_t messageId, uint32_t* folderId) {
+  if (folderId == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvNamedMutex::Hold hold(entryMutex_);
+  if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  if (messageId > ids_.MaxId() || messageId >= kSlots) return Fail(QVMDL_ERR_STG_MESSAGE_ID_RANGE);
+  uint32_t folder = Slot(messageId);
+  if (folder == kFreeSlot) return Fail(QVMDL_ERR_STG_MESSAGE_NOT_LISTED);
+  *folderId = folder;
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Message files
+
+bool QvMessageSet::CreateMessageFile(uint32_t* messageId, uint32_t folderId) {
+  if (messageId == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  // Held throughout, so that two processes never pick the same free id.
+  QvNamedMutex::Hold hold(entryMutex_);
+  uint32_t code = CreateLocked(messageId, folderId);
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
+  if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  // An id is free when neither a file nor a slot claims it.
+  uint32_t id = 0;
+  for (uint32_t tries = 0;; ++tries) {
+    if (tries > ids_.MaxId()) return QVMDL_ERR_STG_NO_FREE_ID;
+    id = ids_.NextId();
+    if (Slot(id) == kFreeSlot && GetFileAttributesW(MessagePath(id).c_str()) == INVALID_FILE_ATTRIBUTES) break;
+  }
+  const std::wstring dir = ids_.DirOf(id);
+  bool madeDir = false;
+  if (!IsDirectory(dir)) {
+    if (!CreateDirectoryW(dir.c_str(), nullptr)) return QvStoreFile::FailureCode(QVMDL_ERR_STG_DIR_CREATE_DATA);
+    madeDir = true;
+  }
+  const std::wstring path = MessagePath(id);
+  auto undo = [&](uint32_t code, bool madeFile) {
+    if (madeFile) DeleteFileW(path.c_str());
+    if (madeDir) RemoveDirectoryW(dir.c_str());
+    return code;
+  };
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return undo(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML), false);
+  uint8_t header[QvMessage::kHeaderBytes];
+  QvMessage::FreshHeader(header);
+  DWORD written = 0;
+  bool ok = WriteFile(file, header, sizeof header, &written, nullptr) && written == sizeof header &&
+            FlushFileBuffers(file);
+  uint32_t writeCode = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+  CloseHandle(file);
+  if (!ok) return undo(writeCode, true);
+
+  uint32_t code = UpdateEntryLocked(kAssign, id, folderId);
+  if (code != QVMDL_SUCCESS) return undo(code, true);
+  code = ids_.IncrementCount();
+  if (code != QVMDL_SUCCESS) {
+    UpdateEntryLocked(kFree, id, 0);
+    return undo(MapIds(code), true);
+  }
+  *messageId = id;
+  return QVMDL_SUCCESS;
+}
+
+QvMessage* QvMessageSet::OpenMessage(uint32_t messageId) {
+  QvNamedMutex::Hold hold(setMutex_);
+  auto found = openMessages_.find(messageId);
+  if (found != openMessages_.end()) {
+    ++found->second.count;
+    return found->second.message.get();
+  }
+  try {
+    auto message = std::make_unique<QvMessage>(messageId, this, MessagePath(messageId));
+    QvMessage* raw = message.get();
+    openMessages_.emplace(messageId, OpenNode{1, std::move(message)});
+    return raw;
+  } catch (const std::bad_alloc&) {
+    Fail(QVMDL_ERR_STG_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+}
+
+void QvMessageSet::CloseMessage(QvMessage* message) {
+  QvNamedMutex::Hold hold(setMutex_);
+  for (auto it = openMessages_.begin(); it != openMessages_.end(); ++it) {
+    if (it->second.message.get() != message) continue;
+    if (--it->second.count == 0) openMessages_.erase(it);
+    return;
+  }
+}
+
+bool QvMessageSet::IsMessageOpen(uint32_t messageId) {
+  QvNamedMutex::Hold hold(setMutex_);
+  return openMessages_.count(messageId) != 0;
+}
+
+uint32_t QvMessageSet::RemoveDirectoryIfEmpty(uint32_t messageId) {
+  const std::wstring dir = ids_.DirOf(messageId);
+  WIN32_FIND_DATAW data{};
+  HANDLE find = FindFirstFileW((dir + L"\\*.*").c_str(), &data);
+  if (find != INVALID_HANDLE_VALUE) {
+    FindClose(find);
+    return QVMDL_SUCCESS;
+  }
+  DWORD error = GetLastError();
+  // An empty directory reports "no more files" (or "not found"); one already
+  // gone has nothing left to remove.
+  if (error == ERROR_PATH_NOT_FOUND) return QVMDL_SUCCESS;
+  if (error != ERROR_NO_MORE_FILES && error != ERROR_FILE_NOT_FOUND) return QVMDL_ERR_STG_DIR_SEARCH;
+  RemoveDirectoryW(dir.c_str());
+  return QVMDL_SUCCESS;
+}
+
+uint32_t QvMessageSet::RemoveOneLocked(uint32_t messageId, QvMessageHeader* headers) {
+  uint32_t code = UpdateEntryLocked(kFree, messageId, 0);
+  if (code != QVMDL_SUCCESS) return code;
+  const std::wstring path = MessagePath(messageId);
+  RetryWhileBusy([&] { return DeleteFileW(path.c_str()); }, kMoveRetryLine);
+  code = RemoveDirectoryIfEmpty(messageId);
+  if (code != QVMDL_SUCCESS) return code;
+  if (headers != nullptr && !headers->MarkDeleted(messageId)) return GetQvMiddleError();
+  return QVMDL_SUCCESS;
+}
+
+bool QvMessageSet::RemoveMessageFile(uint32_t messageId) {
+  QvNamedMutex::Hold hold(entryMutex_);
+  uint32_t code = RemoveOneLocked(messageId, nullptr);
+  if (code == QVMDL_SUCCESS) code = MapIds(ids_.DecrementCount());
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::RemoveMessageFiles(const std::vector<uint32_t>& messageIds, QvMessageHeader* headers) {
+  if (messageIds.empty()) return true;
+  QvNamedMutex::Hold hold(entryMutex_);
+  for (uint32_t id : messageIds) {
+    uint32_t code = RemoveOneLocked(id, headers);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  uint32_t code = MapIds(ids_.AddCount(-static_cast<int32_t>(messageIds.size())));
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
+  if (out == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  out->clear();
+  for (uint32_t id = 0; id <= ids_.MaxId() && id < kSlots; ++id) {
+    uint32_t folder = 0;
+    {
+      QvNamedMutex::Hold hold(entryMutex_);
+      if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+      folder = Slot(id);
+    }
+    if (folder == kFreeSlot) continue;
+    // The message is read holding no entry lock: its own mutex comes first.
+    QvMessage* message = OpenMessage(id);
+    if (message == nullptr) return false;
+    QvMessageInterface::Attributes a;
+    a.mask = QvMessageInterface::kUnread | QvMessageInterface::kState;
+    bool read = message->GetAttributes(&a);
+    uint32_t code = read ? QVMDL_SUCCESS : GetQvMiddleError();
+    CloseMessage(message);
+    if (code == QVMDL_SUCCESS || code == QVMDL_ERR_STG_EML_OLD_VERSION) {
+      (*out)[id] = RecoveredEntry{id, folder, a.unread, a.state};
+      continue;
+    }
+    if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML) return Fail(code);
+    QvNamedMutex::Hold hold(entryMutex_);
+    code = UpdateEntryLocked(kFree, id, 0);
+    if (code == QVMDL_SUCCESS) {
+      DeleteFileW(MessagePath(id).c_str());
+      code = RemoveDirectoryIfEmpty(id);
+    }
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  const int64_t difference = static_cast<int64_t>(out->size()) - static_cast<int64_t>(ids_.GetCount());
+  if (difference != 0) {
+    uint32_t code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// The folder side of a message
+
+bool QvMessageSet::UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state) {
+  uint32_t folder = 0;
+  if (!GetMessageFolder(messageId, &folder)) return false;
+  if (folderSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  return folderSet_->SetMessageFlags(folder, messageId, unread != 0, state != 0);
+}
+
+bool QvMessageSet::ReadHeaderRecord(FolderMsgHeader* record) {
+  if (record == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  uint32_t folder = 0;
+  if (!GetMessageFolder(record->id, &folder)) return false;
+  if (folderSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  return folderSet_->ReadHeaderRecord(folder, record);
+}
+
+bool QvMessageSet::WriteHeaderRecord(const FolderMsgHeader& record) {
+  uint32_t folder = 0;
+  if (!GetMessageFolder(record.id, &folder)) return false;
+  if (folderSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  return folderSet_->WriteHeaderRecord(folder, record);
+}
