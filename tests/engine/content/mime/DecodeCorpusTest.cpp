@@ -171,6 +171,53 @@ TEST_F(DecodeCorpus, PictureMailKeepsItsPictureWhenAttachmentsAreRemoved) {
   EXPECT_EQ(cut.find("note.txt"), std::string::npos);
 }
 
+TEST_F(DecodeCorpus, RemovingAttachmentsKeepsTheHeaderAndInlineParts) {
+  std::string raw =
+      "From: \"Sender Name\" <s@example.jp>\r\nMessage-ID: <keep@example.jp>\r\nX-Custom: kept\r\n"
+      "Date: Wed, 5 Aug 2026 10:20:30 +0900\r\nContent-Type: multipart/mixed; boundary=m\r\n\r\n"
+      "--m\r\nContent-Type: multipart/related; boundary=r\r\n\r\n"
+      "--r\r\nContent-Type: text/html\r\n\r\n<p>hi</p>\r\n"
+      "--r\r\nContent-Type: image/gif; name=in.gif\r\nContent-ID: <in@x>\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+      "R0lG\r\n--r--\r\n"
+      "--m\r\nContent-Type: application/zip; name=a.zip\r\nContent-Transfer-Encoding: base64\r\n\r\nUEsD\r\n"
+      "--m\r\nContent-Type: application/zip; name=b.zip\r\nContent-Transfer-Encoding: base64\r\n\r\nUEsE\r\n"
+      "--m--\r\n";
+  std::string cut;
+  ASSERT_TRUE(eml_.DeleteEnclosureFromRawData(&raw, &cut));
+  EXPECT_EQ(cut.substr(0, raw.find("--m")), raw.substr(0, raw.find("--m")));
+  Email after;
+  ASSERT_TRUE(eml_.Decode(&after, &cut));
+  EXPECT_TRUE(after.attachments.empty());
+  ASSERT_EQ(after.inlineParts.size(), 1u);
+  EXPECT_EQ(after.htmlBody, L"<p>hi</p>");
+  EXPECT_EQ(after.messageId, L"keep@example.jp");
+  EXPECT_EQ(after.fromName, L"Sender Name");
+  EXPECT_EQ(cut.find("UEs"), std::string::npos);
+
+  // A picture mail needs its picture and something to remove.
+  std::string picture = "X-Qvmail_PictureMail: 1\r\nContent-Type: multipart/mixed; boundary=p\r\n\r\n--p\r\n\r\nt\r\n"
+                        "--p\r\nContent-Type: image/jpeg; name=p.jpg\r\n\r\nx\r\n--p--\r\n";
+  EXPECT_FALSE(eml_.DeleteEnclosureFromRawData(&picture, &cut));
+  EXPECT_EQ(eml_.GetErrorInfo(), QVMDL_ERR_EML_PICTURE_PARTS);
+}
+
+TEST_F(DecodeCorpus, PartFilesNeedRoomOnTheVolume) {
+  Email m = Decoded("uuencode.eml");
+  Enclosure part = m.attachments.front();
+  part.folder = DeviceFolder(L"Full");
+  part.name = L"data.bin";
+  qv::testing::SetFreeSpace(100);
+  EXPECT_FALSE(eml_.GetEnclosure(raw_, part));
+  EXPECT_EQ(eml_.GetErrorInfo(), QVMDL_ERR_EML_DISK_SPACE);
+  EXPECT_FALSE(DeviceFileExists(part.folder + part.name));
+  qv::testing::ClearFreeSpace();
+  qv::testing::InjectFileFault(part.folder + part.name, ERROR_DISK_FULL);
+  EXPECT_FALSE(eml_.GetEnclosure(raw_, part));
+  EXPECT_NE(eml_.GetErrorInfo(), QVMDL_SUCCESS);
+  qv::testing::ClearFileFaults();
+  EXPECT_FALSE(DeviceFileExists(part.folder + part.name));  // a failed write leaves no file
+}
+
 TEST_F(DecodeCorpus, EveryCorpusMailDecodesHeaderOnlyToTheSameFields) {
   for (const char* name : {"iso2022jp_plain.eml", "sjis_raw_header.eml", "eucjp_raw_header.eml",
                            "utf8_html_alternative.eml", "forwarded_rfc822.eml"}) {
