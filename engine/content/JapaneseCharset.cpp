@@ -46,23 +46,40 @@ uint8_t At(std::string_view s, size_t i) { return static_cast<uint8_t>(s[i]); }
 int TrailIndex(uint8_t trail) { return trail - 0x40 - (trail > 0x7F ? 1 : 0); }
 uint8_t TrailOfIndex(int index) { return static_cast<uint8_t>(index + 0x40 + (index >= 0x3F ? 1 : 0)); }
 
+bool IsUserDefinedLead(uint8_t lead) { return lead >= 0xF0 && lead <= 0xF9; }
+
 // The user-defined area F040-F9FC (1880 pairs) maps to the rows F5-FE of
 // EUC-JP code set 1 and then of code set 3, the way EUC mailers carry it.
-// Returns the EUC bytes packed (three bytes for code set 3), or 0 when the
-// pair is taken by a pass-through pictograph sent raw.
+// Rows F8 and F9 of code set 1 also carry the raw pass-through pictographs;
+// a pair whose bytes would read as one moves to the rows EE and EF of code
+// set 3, which JIS X 0212 leaves unassigned. Returns the EUC bytes packed
+// (three bytes for code set 3).
+constexpr uint8_t kFirstUserRow = 0xF5;
+constexpr uint8_t kMovedUserRow = 0xEE;  // code set 3 row of code set 1's F8
 uint32_t UserPairToEuc(uint8_t lead, uint8_t trail) {
   int index = (lead - 0xF0) * 188 + TrailIndex(trail);
   int row = index / 94, cell = index % 94;
+  auto b = static_cast<uint32_t>(0xA1 + cell);
   if (row < 10) {
-    uint8_t a = static_cast<uint8_t>(0xF5 + row), b = static_cast<uint8_t>(0xA1 + cell);
-    if (IsPassThroughPictograph(a, b)) return 0;
-    return static_cast<uint32_t>(a << 8 | b);
+    auto a = static_cast<uint8_t>(kFirstUserRow + row);
+    if (IsPassThroughPictograph(a, static_cast<uint8_t>(b))) return 0x8F0000u | (kMovedUserRow + a - 0xF8u) << 8 | b;
+    return static_cast<uint32_t>(a) << 8 | b;
   }
-  return 0x8F0000u | static_cast<uint32_t>((0xF5 + row - 10) << 8) | static_cast<uint32_t>(0xA1 + cell);
+  return 0x8F0000u | static_cast<uint32_t>(kFirstUserRow + row - 10) << 8 | b;
 }
 uint16_t EucUserToSjis(int rowIndex, uint8_t cellByte) {
   int index = rowIndex * 94 + (cellByte - 0xA1);
   return static_cast<uint16_t>((0xF0 + index / 188) << 8 | TrailOfIndex(index % 188));
+}
+// The user-defined pair of a code set 3 row and cell, or 0 for JIS X 0212.
+uint16_t EucSet3ToSjis(uint8_t row, uint8_t cell) {
+  if (!IsEucByte(cell)) return 0;
+  if (row >= kFirstUserRow && row <= 0xFE) return EucUserToSjis(row - kFirstUserRow + 10, cell);
+  if (row == kMovedUserRow || row == kMovedUserRow + 1) {
+    auto setOneRow = static_cast<uint8_t>(row - kMovedUserRow + 0xF8);
+    if (IsPassThroughPictograph(setOneRow, cell)) return EucUserToSjis(setOneRow - kFirstUserRow, cell);
+  }
+  return 0;
 }
 
 // The equivalents of the extension kanji, built once from the code page.
@@ -246,7 +263,10 @@ void SjisToJis(std::string_view in, std::string& out) {
       uint8_t t = p[i + 1];
       if (IsSjisTrail(t)) {
         uint16_t code = static_cast<uint16_t>(c << 8 | t);
-        if (IsPassThroughPictograph(code)) {
+        if (IsUserDefinedLead(c)) {
+          // Pictographs and the other user-defined pairs have no JIS X 0208
+          // row: like the pass-through pictographs they travel as raw bytes
+          // outside ESC $ B, where 8-bit bytes would corrupt the kanji run.
           toAscii();
           PutPair(out, code);
         } else {
@@ -344,11 +364,8 @@ void EucToSjis(std::string& text) {
     } else if (c == 0x8F) {
       // Code set 3: the user-defined rows come back, JIS X 0212 has no place.
       if (r + 2 >= n) break;
-      uint8_t e = p[r + 2];
-      if (d >= 0xF5 && d <= 0xFE && IsEucByte(e))
-        put(EucUserToSjis(d - 0xF5 + 10, e));
-      else
-        put(kGeta);
+      uint16_t user = EucSet3ToSjis(d, p[r + 2]);
+      put(user != 0 ? user : kGeta);
       r += 3;
     } else if (IsEucByte(c) && IsEucByte(d)) {
       put(c >= 0xF5 ? EucUserToSjis(c - 0xF5, d) : EucPairToSjis(c, d));
@@ -382,10 +399,10 @@ void SjisToEucAppend(std::string_view in, std::string& out) {
         PutPair(out, kGetaEuc);
       } else if (IsPassThroughPictograph(code)) {
         PutPair(out, code);
-      } else if (c >= 0xF0 && c <= 0xF9) {
+      } else if (IsUserDefinedLead(c)) {
         uint32_t euc = UserPairToEuc(c, t);
         if (euc > 0xFFFF) out.push_back('\x8F');
-        PutPair(out, euc == 0 ? kGetaEuc : static_cast<uint16_t>(euc));
+        PutPair(out, static_cast<uint16_t>(euc));
       } else {
         code = NormalizeExtensionPair(code);
         PutPair(out, SjisPairToEuc(static_cast<uint8_t>(code >> 8), static_cast<uint8_t>(code)));

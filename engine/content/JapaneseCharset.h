@@ -48,7 +48,8 @@ size_t WidenedKanaLength(std::string_view text);
 // Other pairs are returned unchanged.
 uint16_t NormalizeExtensionPair(uint16_t code);
 
-// Shift_JIS to ISO-2022-JP, appended to `out`.
+// Shift_JIS to ISO-2022-JP, appended to `out`. User-defined pairs (leads
+// F0-F9, the pictographs among them) travel as raw bytes outside ESC $ B.
 void SjisToJis(std::string_view in, std::string& out);
 // ISO-2022-JP to Shift_JIS in place (the text only shrinks).
 void JisToSjis(std::string& text);
