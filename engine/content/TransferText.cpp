@@ -11,7 +11,24 @@ void DecodeBase64Text(std::string_view text, std::string& out) {
   out.reserve(text.size() / 4 * 3 + 3);
   uint32_t bits = 0;
   int count = 0;
+  // A short group gives one or two bytes.
+  auto finishGroup = [&] {
+    if (count == 2) {
+      out.push_back(static_cast<char>(bits >> 4));
+    } else if (count == 3) {
+      out.push_back(static_cast<char>(bits >> 10));
+      out.push_back(static_cast<char>(bits >> 2));
+    }
+    bits = 0;
+    count = 0;
+  };
   for (char ch : text) {
+    // Padding closes its group: text made of separately encoded chunks
+    // ("TQ==TWFu") goes on at a group boundary instead of misaligned.
+    if (ch == '=') {
+      finishGroup();
+      continue;
+    }
     int v = Base64Value(static_cast<uint8_t>(ch));
     if (v < 0) continue;
     bits = bits << 6 | static_cast<uint32_t>(v);
@@ -23,12 +40,7 @@ void DecodeBase64Text(std::string_view text, std::string& out) {
       count = 0;
     }
   }
-  if (count == 2) {
-    out.push_back(static_cast<char>(bits >> 4));
-  } else if (count == 3) {
-    out.push_back(static_cast<char>(bits >> 10));
-    out.push_back(static_cast<char>(bits >> 2));
-  }
+  finishGroup();
 }
 
 int DecodeUuLine(std::string& out, std::string_view line) {

@@ -7,8 +7,8 @@
 
 namespace content {
 
-// Base64 to bytes; every character outside the alphabet ("=" included) is
-// skipped. Replaces `out`.
+// Base64 to bytes; every character outside the alphabet is skipped, and "="
+// closes the group it pads. Replaces `out`.
 void DecodeBase64Text(std::string_view text, std::string& out);
 // Uuencoded data after a "begin " line to bytes. 1 when the "begin " line was
 // found (out holds the good lines), else 0 with `out` empty.

@@ -160,6 +160,11 @@ TEST(WholeText, Base64SkipsEverythingElse) {
   EXPECT_EQ(out, "ManM");
   DecodeBase64Text("TWFuT", out);
   EXPECT_EQ(out, "Man");  // a final single character gives nothing
+  // Separately encoded chunks: the data after each padding stays aligned.
+  DecodeBase64Text("TQ==\r\nTWE=\r\nTWFu", out);
+  EXPECT_EQ(out, "MMaMan");
+  DecodeBase64Text("=TWFu==T=", out);
+  EXPECT_EQ(out, "Man");
 }
 
 TEST(WholeText, Uuencode) {
