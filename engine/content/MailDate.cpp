@@ -46,8 +46,9 @@ std::string MonthName(int month) {
 }
 
 bool DateIsValid(const SYSTEMTIME& d) {
+  // A second of 60 is a leap second; an hour of 24 or a minute of 60 is no time.
   return d.wYear >= 1900 && d.wYear <= 2100 && d.wMonth >= 1 && d.wMonth <= 12 && d.wDay >= 1 && d.wDay <= 31 &&
-         d.wHour <= 60 && d.wMinute <= 60 && d.wSecond <= 60;
+         d.wHour <= 23 && d.wMinute <= 59 && d.wSecond <= 60;
 }
 
 long TimeToMs(int hour, int minute, int second, int ms) {

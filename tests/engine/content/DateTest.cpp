@@ -78,8 +78,11 @@ TEST(Names, DaysMonthsValidity) {
   EXPECT_EQ(MonthName(1), "Jan");
   EXPECT_EQ(MonthName(12), "Dec");
   EXPECT_EQ(MonthName(0), "");
-  EXPECT_TRUE(DateIsValid(At(2008, 1, 1, 60, 0, 0)));
-  EXPECT_FALSE(DateIsValid(At(2008, 1, 1, 61, 0, 0)));
+  EXPECT_TRUE(DateIsValid(At(2008, 1, 1, 23, 59, 60)));  // a leap second
+  EXPECT_FALSE(DateIsValid(At(2008, 1, 1, 24, 0, 0)));
+  EXPECT_FALSE(DateIsValid(At(2008, 1, 1, 60, 0, 0)));
+  EXPECT_FALSE(DateIsValid(At(2008, 1, 1, 12, 60, 0)));
+  EXPECT_FALSE(DateIsValid(At(2008, 1, 1, 12, 0, 61)));
   EXPECT_FALSE(DateIsValid(At(1899, 1, 1, 0, 0, 0)));
   EXPECT_FALSE(DateIsValid(At(2008, 0, 1, 0, 0, 0)));
   EXPECT_FALSE(DateIsValid(At(2101, 1, 1, 0, 0, 0)));
