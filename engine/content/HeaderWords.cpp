@@ -35,6 +35,8 @@ std::string QWordText(const std::string& coded) {
   return out;
 }
 
+bool IsFoldBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 struct Run {
   std::string payload;
   std::string charset;
@@ -110,11 +112,15 @@ std::string DecodeHeaderWords(std::string_view value, bool blank) {
   for (;;) {
     size_t start = value.find("=?", pos);
     if (start == std::string_view::npos) break;
-    std::string between = CollapseBlanks(TrimBlanks(value.substr(pos, start - pos)));
+    std::string_view raw = value.substr(pos, start - pos);
+    std::string between = CollapseBlanks(TrimBlanks(raw));
     if (!between.empty()) {
       flushRun();
+      // Blanks between a word and plain text separate them and are kept;
+      // only blanks between two words go.
+      if (!out.empty() && out.back() != ' ' && IsFoldBlank(raw.front())) out.push_back(' ');
       out += between;
-      if (blank && out.back() != ' ') out.push_back(' ');
+      if (blank || IsFoldBlank(raw.back())) out.push_back(' ');
     }
     size_t q1 = value.find('?', start + 2);
     size_t q2 = q1 == std::string_view::npos ? q1 : value.find('?', q1 + 1);

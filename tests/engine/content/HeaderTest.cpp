@@ -65,7 +65,12 @@ TEST(HeaderWords, DecodeJoinsRunsAndDropsBlanksBetweenWords) {
   EXPECT_EQ(DecodeHeaderWords("=?us-ascii?q?a_b?=", false), "a b");
   EXPECT_EQ(DecodeHeaderWords("=?iso-2022-jp?x?abc?= z", false), "=?iso-2022-jp?x?abc?= z");
   EXPECT_EQ(DecodeHeaderWords("x =?iso-2022-jp?b?abc", false), "x =?iso-2022-jp?b?abc");
-  EXPECT_EQ(DecodeHeaderWords(a + " x =?iso-2022-jp?b?abc", false), "\x82\xA0x=?iso-2022-jp?b?abc");
+  EXPECT_EQ(DecodeHeaderWords(a + " x =?iso-2022-jp?b?abc", false), "\x82\xA0 x =?iso-2022-jp?b?abc");
+  // Plain text between words keeps the blanks that separate it from them.
+  EXPECT_EQ(DecodeHeaderWords(a + " and\t " + a, false), "\x82\xA0 and \x82\xA0");
+  EXPECT_EQ(DecodeHeaderWords(a + " and " + a, true), "\x82\xA0 and \x82\xA0");
+  EXPECT_EQ(DecodeHeaderWords(a + "and" + a, false), "\x82\xA0" "and\x82\xA0");
+  EXPECT_EQ(DecodeHeaderWords(a + "and" + a, true), "\x82\xA0" "and \x82\xA0");
   // Without words the raw value is converted by its look.
   EXPECT_EQ(DecodeHeaderWords("\xA4\xA2\xA4\xA4", false), "\x82\xA0\x82\xA2");
   EXPECT_EQ(DecodeHeaderWords("\x1B$B$\"\x1B(B", false), "\x82\xA0");
