@@ -1,5 +1,5 @@
 // The base64 decoders over any bytes: the streaming codec must give the same
-// output fed whole or in two pieces, and the group decoder must stop at the
+// output fed whole or in two chunks, and the group decoder must stop at the
 // terminator of a short text.
 #include <cstdint>
 #include <cstdlib>

@@ -61,9 +61,9 @@ void EmlCompose::parseMailtoSub(const std::string& url, Email* mail) {
   size_t pos = question + 1;
   while (pos <= url.size()) {
     size_t amp = url.find('&', pos);
-    std::string piece = url.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
+    std::string param = url.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
     std::string decoded;
-    replacePercent(piece, decoded);
+    replacePercent(param, decoded);
     auto valueAfter = [&](const char* key) { return decoded.substr(std::char_traits<char>::length(key)); };
     // Header values lose their line breaks; only the body may keep them.
     if (content::StartsWithNoCase(decoded, "to=")) {

@@ -8,8 +8,8 @@
 namespace content {
 namespace {
 
-constexpr size_t kPieceStart = 8;   // characters a word starts with
-constexpr size_t kPieceBytes = 29;  // a word grows while its JIS form is shorter
+constexpr size_t kWordStartChars = 8;   // characters a word starts with
+constexpr size_t kWordJisBytes = 29;  // a word grows while its JIS form is shorter
 
 // Q words may not hold "?", "_", blanks or soft breaks: each would end or
 // split the word.
@@ -55,9 +55,9 @@ std::string EncodeHeaderWord(std::wstring_view input, bool b) {
   }
   size_t start = 0;
   while (start < text.size()) {
-    size_t len = std::min(kPieceStart, text.size() - start);
+    size_t len = std::min(kWordStartChars, text.size() - start);
     std::string jis = WStringToJis(std::wstring_view(text).substr(start, len));
-    while (jis.size() < kPieceBytes && start + len < text.size()) {
+    while (jis.size() < kWordJisBytes && start + len < text.size()) {
       ++len;
       jis = WStringToJis(std::wstring_view(text).substr(start, len));
     }

@@ -1,5 +1,5 @@
 // Streaming transfer codecs of mail bodies and header words. Each keeps what
-// a chunk left unfinished, so feeding the input in pieces of any size gives
+// a chunk left unfinished, so feeding the input in chunks of any size gives
 // the same output as feeding it whole. Output is appended to a growable
 // string, so no caller has to guess a size.
 #pragma once

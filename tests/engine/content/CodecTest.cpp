@@ -19,7 +19,7 @@ std::string Code(MailCodecState& codec, const std::string& in, bool line = false
   return out;
 }
 
-// Feeds `in` in pieces of every size and expects the same output as a whole.
+// Feeds `in` in chunks of every size and expects the same output as a whole.
 void ExpectChunkInvariant(const std::function<std::unique_ptr<MailCodecState>()>& make, const std::string& in) {
   auto whole = make();
   std::string expect = Code(*whole, in);

@@ -146,14 +146,14 @@ TEST(Hostile, EndlessTokenStartsAndGiantWords) {
 
 TEST(Hostile, RandomBytesNeverOverrun) {
   std::mt19937 rng(20081208);
-  const char pieces[][6] = {"\x1B$B", "\x1B(B", "\x1B(I", "=?", "?=", "?b?", "?q?", "<#", ">", "=", "\n ", "\x8E",
+  const char parts[][6] = {"\x1B$B", "\x1B(B", "\x1B(I", "=?", "?=", "?b?", "?q?", "<#", ">", "=", "\n ", "\x8E",
                             "\x8F", "\xF8\xA0", "\xF0\x40", "\xFA", "\xE3\x81", "\"", "(", "<"};
   for (int round = 0; round < 3000; ++round) {
     std::string s;
     size_t len = rng() % 64;
     while (s.size() < len) {
       if (rng() % 3 == 0)
-        s += pieces[rng() % (sizeof(pieces) / sizeof(pieces[0]))];
+        s += parts[rng() % (sizeof(parts) / sizeof(parts[0]))];
       else
         s.push_back(static_cast<char>(rng() & 0xFF));
     }
