@@ -63,10 +63,9 @@ QvCommonSettingInterface::QvCommonSettingInterface(const std::wstring& key) {
 QvCommonSettingInterface::~QvCommonSettingInterface() { delete file_; }
 
 bool QvCommonSettingInterface::CheckComSettingIni(const std::wstring& path) {
-  if (FILE* stream = _wfopen(path.c_str(), L"rb")) {
-    fclose(stream);
-    return true;
-  }
+  // A file another handle holds at this moment exists all the same: making
+  // it anew would wipe every setting in it.
+  if (FileIsPresent(path)) return true;
   QvCommonSettingFile created(path);
   return created.CreateProfileFile();
 }

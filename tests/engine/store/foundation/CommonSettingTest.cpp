@@ -125,6 +125,25 @@ TEST_F(CommonSettingTest, ExistingFileIsKept) {
   EXPECT_EQ(record.uiDispTodayRefresh1LineSec, 30u);
 }
 
+TEST_F(CommonSettingTest, FileHeldByAnotherHandleIsNotMadeAnew) {
+  {
+    QvProfileManipulator file(kFile);
+    ASSERT_TRUE(file.CreateProfileFile());
+    ASSERT_TRUE(file.WritePrivateProfileString(L"uiPeriodicRetrievingMin", L"45"));
+  }
+  const std::string before = ReadBytes(kFile);
+  // The first look at the file meets another handle that holds it.
+  qv::testing::InjectFileFault(kFile, ERROR_SHARING_VIOLATION, 1);
+  SetQvMiddleError(0);
+  QvCommonSettingInterface settings(L"");
+  EXPECT_EQ(GetQvMiddleError(), 0u);
+  EXPECT_EQ(ReadBytes(kFile), before) << "made anew over its settings";
+  Attributes record;
+  record.mask[0] = QvCommonSettingInterface::kPeriodicRetrievingMin;
+  ASSERT_TRUE(settings.GetCommonSettingAttributes(&record));
+  EXPECT_EQ(record.uiPeriodicRetrievingMin, 45u);
+}
+
 TEST_F(CommonSettingTest, FailedWritesClearTheMaskAndKeepNoRoomApart) {
   QvCommonSettingInterface settings(L"");
   Attributes record;
