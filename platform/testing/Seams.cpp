@@ -72,6 +72,7 @@ void ResetSeams() {
   g_advanceMs = 0;
   g_bias = kJstBias;
   g_questions = 0;
+  ResetNetworkSeams();
 }
 
 void SetFreeSpace(ULONGLONG bytes) {
