@@ -11,25 +11,30 @@ namespace {
 constexpr size_t kWordStartChars = 8;   // characters a word starts with
 constexpr size_t kWordJisBytes = 29;  // a word grows while its JIS form is shorter
 
-// Q words may not hold "?", "_", blanks or soft breaks: each would end or
-// split the word.
+// A Q word keeps only letters, digits and "!*+-/" as they are (and the "="
+// of its escapes); anything else could end the word ("?"), split it (blanks,
+// soft breaks) or, in a display name, end the name or the address (quotes,
+// brackets, commas).
+bool IsQWordPlain(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' || c == '*' ||
+         c == '+' || c == '-' || c == '/';
+}
+
 std::string QWordText(const std::string& coded) {
+  static const char kHex[] = "0123456789ABCDEF";
   std::string out;
-  out.reserve(coded.size());
+  out.reserve(coded.size() * 2);
   for (size_t i = 0; i < coded.size(); ++i) {
     char c = coded[i];
     if (c == '=' && i + 1 < coded.size() && coded[i + 1] == '\n') {
       ++i;
-    } else if (c == '?') {
-      out.append("=3F");
-    } else if (c == '_') {
-      out.append("=5F");
-    } else if (c == ' ') {
-      out.append("=20");
-    } else if (c == '\t') {
-      out.append("=09");
-    } else {
+    } else if (c == '=' || IsQWordPlain(c)) {
       out.push_back(c);
+    } else {
+      auto byte = static_cast<uint8_t>(c);
+      out.push_back('=');
+      out.push_back(kHex[byte >> 4]);
+      out.push_back(kHex[byte & 15]);
     }
   }
   return out;

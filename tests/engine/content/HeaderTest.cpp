@@ -47,6 +47,22 @@ TEST(HeaderWords, EncodeSplitsIntoBalancedWordsThatDecodeBack) {
   }
 }
 
+TEST(HeaderWords, QWordsHoldOnlyPlainCharactersAndEscapes) {
+  // あ is "$\"" in JIS: a bare quote or bracket would end a display name.
+  std::wstring text = L"あ「（山）」, <x>?_ ";
+  std::string coded = EncodeHeaderWord(text, false);
+  ASSERT_EQ(coded.rfind("=?iso-2022-jp?q?", 0), 0u);
+  std::string payload = coded.substr(16, coded.size() - 18);
+  EXPECT_EQ(payload.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789!*+-/="),
+            std::string::npos)
+      << payload;
+  EXPECT_EQ(DecodeHeaderWords(coded, false), Sjis(text));
+  std::string field = MakeAddressField(L"a@x", L"山\"田, 太郎", false);
+  std::list<std::string> fields = SplitCommaList(field + ", b@x");
+  ASSERT_EQ(fields.size(), 2u) << field;
+  EXPECT_EQ(AddressOf(fields.front()), "a@x");
+}
+
 TEST(HeaderWords, EncodeDropsLineBreaks) {
   EXPECT_EQ(EncodeHeaderWord(L"a\r\nBcc: x@y\0z", true), "aBcc: x@y");
   std::string coded = EncodeHeaderWord(std::wstring(L"件名\r\nBcc: evil@x"), true);
