@@ -171,15 +171,22 @@ std::string ToUpper(std::string_view text) {
   return MapLetters(text, [](unsigned char c) { return (c >= 'a' && c <= 'z') ? c - 32 : c; });
 }
 
+// ASCII letters map by themselves: the keywords compared after folding
+// ("iso-2022-jp", "re:") must not change with the process locale (a Turkish
+// one lowers "I" to a dotless i). Other letters go to the C library.
 std::wstring ToLowerW(std::wstring_view text) {
   std::wstring out(text);
-  for (auto& c : out) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+  for (auto& c : out)
+    c = c < 0x80 ? (c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c)
+                 : static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
   return out;
 }
 
 std::wstring ToUpperW(std::wstring_view text) {
   std::wstring out(text);
-  for (auto& c : out) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
+  for (auto& c : out)
+    c = c < 0x80 ? (c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - 32) : c)
+                 : static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
   return out;
 }
 

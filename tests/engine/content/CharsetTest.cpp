@@ -267,4 +267,6 @@ TEST(Wide, CaseMappingSparesShiftJisTrails) {
   EXPECT_FALSE(StartsWithNoCase("x", "a", 5));
   EXPECT_TRUE(IsAscii(""));
   EXPECT_FALSE(IsAsciiW(L"aあ"));
+  EXPECT_EQ(ToLowerW(L"ISO-2022-JP あア"), L"iso-2022-jp あア");
+  EXPECT_EQ(ToUpperW(L"multipart/mixed; 日本"), L"MULTIPART/MIXED; 日本");
 }
