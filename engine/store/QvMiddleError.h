@@ -18,6 +18,24 @@ enum : uint32_t {
 
   // --- operation level, rules files, signatures, storage set (0x2000002-0x2000043)
   QVMDL_ERR_EML_FILE_IO = 0x2000002,  // mime: a template or part file could not be opened, read or written
+  // classification rules ("\Rule.cls", the older "\Data.ini")
+  QVMDL_ERR_CLS_CREATE_FILE = 0x2000009,         // an empty rule file could not be created
+  QVMDL_ERR_CLS_FIND_FOLDER = 0x200000B,         // destroying: the folder could not be searched
+  QVMDL_ERR_CLS_DELETE_FILE = 0x200000C,         // destroying: a file could not be deleted
+  QVMDL_ERR_CLS_REMOVE_FOLDER = 0x200000D,       // destroying: a sub-folder could not be removed
+  QVMDL_ERR_CLS_NO_LINE_END = 0x2000018,         // a five-column line without CR LF
+  QVMDL_ERR_CLS_FORMAT = 0x2000019,              // a line or the older file is malformed
+  QVMDL_ERR_CLS_OPEN = 0x200001A,                // the rule file could not be opened or created
+  QVMDL_ERR_CLS_WRITE = 0x200001B,               // writing the rule file failed
+  QVMDL_ERR_CLS_READ = 0x200001C,                // reading the rule file failed
+  QVMDL_ERR_CLS_SAFESAVE_BACKUP = 0x200001E,     // safe-replace results for the rule file
+  QVMDL_ERR_CLS_SAFESAVE_DELBAK = 0x200001F,
+  QVMDL_ERR_CLS_SAFESAVE_RESTOREBAK = 0x2000020,
+  QVMDL_ERR_CLS_SAFESAVE_DELTMP = 0x2000021,
+  QVMDL_ERR_CLS_SAFESAVE_MOVETMP = 0x2000022,
+  QVMDL_ERR_CLS_SAFESAVE_NOFILE = 0x2000023,
+  QVMDL_ERR_CLS_CONVERT = 0x2000024,             // the older file could not be converted
+  QVMDL_ERR_CLS_NO_DIRECTION = 0x2000025,        // lines without the direction column were read
   // signature files and folder trees (store1)
   QVMDL_ERR_SIG_FIND_FOLDER = 0x2000026,
   QVMDL_ERR_SIG_DELETE_FILE = 0x2000027,
@@ -147,6 +165,7 @@ enum : uint32_t {
 
   // --- writing files and free space (0x2000201-0x200020c)
   QVMDL_ERR_EML_DISK_SPACE = 0x2000201,   // mime: too little room for a part file, or a short write
+  QVMDL_ERR_CLS_DISK_FULL = 0x2000205,  // rules: the volume is full
   QVMDL_ERR_SIG_DISK_SPACE = 0x2000206,  // store1: signature writes refused for free space
   QVMDL_ERR_STG_DISK_FULL = 0x2000207,
   QVMDL_ERR_EML_FILE_EXISTS = 0x2000208,  // mime: a part file of that name already exists
@@ -156,6 +175,7 @@ enum : uint32_t {
 
   // --- memory and text conversion (0x2000401-0x2000409)
   QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // mailtext: memory guard, failed conversions
+  QVMDL_ERR_CLS_NOT_ENOUGH_MEMORY = 0x2000405,  // rules: the rule cache or a line
   QVMDL_ERR_SIG_NOT_ENOUGH_MEMORY = 0x2000406,  // store1: signature buffers
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
   QVMDL_ERR_PRF_ALLOC_LINE = 0x2000408,         // profile rewrite: the line buffer
@@ -174,6 +194,9 @@ enum : uint32_t {
   QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)
+  QVMDL_ERR_CLS_NULL_ARGUMENT = 0x2004501,  // rules: no vector to fill
+  QVMDL_ERR_CLS_TOO_MANY = 0x2004502,       // rules: more than 256
+  QVMDL_ERR_CLS_NOT_OPEN = 0x2004503,       // rules: closing an object the cache does not hold
 
   // --- store nodes, folders and ids (0x2004701-0x2004722)
   QVMDL_ERR_STG_DIR_SEARCH = 0x2004701,  // store2: an id directory could not be searched
