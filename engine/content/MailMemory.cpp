@@ -1,5 +1,6 @@
 #include "engine/content/MailMemory.h"
 
+#include <limits>
 #include <new>
 
 #include "engine/store/QvMiddleError.h"
@@ -10,8 +11,12 @@ namespace content {
 uint32_t CheckHeapRoom(size_t size) {
   if (size < 51200) return QVMDL_SUCCESS;
   // A probe, not a reservation: the device heap is small and a whole mail
-  // copy that cannot fit must fail here rather than halfway.
-  char* probe = new (std::nothrow) char[size + 100];
+  // copy that cannot fit must fail here rather than halfway. A size whose
+  // probe would wrap around can never fit.
+  constexpr size_t kProbeExtra = 100;
+  char* probe = size <= std::numeric_limits<size_t>::max() / 2 - kProbeExtra
+                    ? new (std::nothrow) char[size + kProbeExtra]
+                    : nullptr;
   if (probe == nullptr) {
     NKDbgPrintfW(L"[0828 EML] Cannot alloc Heap Memory\r\n");
     return QVMDL_ERR_EML_NOT_ENOUGH_MEMORY;

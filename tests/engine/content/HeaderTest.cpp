@@ -271,6 +271,9 @@ TEST(Records, ClearEmailAndErrorWord) {
 
   EXPECT_EQ(CheckHeapRoom(51199), QVMDL_SUCCESS);
   EXPECT_EQ(CheckHeapRoom(51200), QVMDL_SUCCESS);
+  // Sizes no heap holds fail, also where size + 100 would wrap around.
+  EXPECT_EQ(CheckHeapRoom(SIZE_MAX), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(CheckHeapRoom(SIZE_MAX - 60), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(HexDigitValue('f'), 15);
   EXPECT_EQ(HexDigitValue('g'), -1);
   EXPECT_EQ(DigitValue('7'), 7);
