@@ -38,11 +38,13 @@ class RomqueryTest : public qv::test::DeviceRootTest {
   }
   // Puts the provider stand-in where the device keeps the maker's libraries.
   void InstallProvider() {
-    const char* build = std::getenv("QV_BINARY_DIR");
-    ASSERT_NE(build, nullptr);
+    // The build folder: as CTest names it, else the one above this program's.
+    const char* named = std::getenv("QV_BINARY_DIR");
+    const std::filesystem::path build =
+        named != nullptr ? std::filesystem::path(named)
+                         : std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
     std::filesystem::create_directories(root_ + "/Windows");
-    std::filesystem::copy_file(std::string(build) + "/outside/KxRomQuery/libKxRomQuery.so",
-                               root_ + "/Windows/KxRomQuery.so");
+    std::filesystem::copy_file(build / "outside/KxRomQuery/libKxRomQuery.so", root_ + "/Windows/KxRomQuery.so");
   }
 };
 
