@@ -128,6 +128,15 @@ TEST_F(Encode, StructureFollowsTheParts) {
   EXPECT_NE(html.find("Content-Disposition: inline;\r\n filename=\"logo.gif\"\r\nContent-ID: <logo@x>"),
             std::string::npos);
 
+  Email asciiHtml = records[0].second;
+  asciiHtml.htmlBody = L"<p>Hi</p>";
+  std::string both = EncodeText(asciiHtml);
+  EXPECT_NE(both.find("Content-Type: text/plain; charset=iso-2022-jp\r\nContent-Transfer-Encoding: 7bit\r\n\r\nHi,"),
+            std::string::npos);
+  // The first group written carries the preamble.
+  EXPECT_NE(both.find("boundary=\"next_bound_a3234\"\r\n\r\nThis is a multipart message in Mime 1.0 format\r\n"),
+            std::string::npos);
+
   std::string picto = EncodeText(records[4].second);
   EXPECT_NE(picto.find("Content-Type: text/x-vmemodx; charset=\"iso-2022-jp\""), std::string::npos);
   EXPECT_NE(picto.find("<#HEART> <<3"), std::string::npos);
