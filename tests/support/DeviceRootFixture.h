@@ -47,6 +47,7 @@ class DeviceRootTest : public ::testing::Test {
     EXPECT_TRUE(qv::DeviceToHostPath(device, &host));
     return host;
   }
+  static std::string Host(const std::wstring& device) { return HostOf(device); }
   static bool Exists(const std::wstring& device) { return std::filesystem::exists(HostOf(device)); }
   // The bytes of a device file, or "<missing>".
   static std::string ReadBytes(const std::wstring& device) {
