@@ -1,4 +1,5 @@
 // Registry helpers, the dialling hand-off and the receive-timer notification.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -151,6 +152,18 @@ TEST_F(UtilityTest, RecvTimerOffOnlyRemoves) {
   const std::vector<Notification> all = Notifications();
   ASSERT_EQ(all.size(), 1u);
   EXPECT_EQ(all[0].application, L"\\Windows\\Other.exe");
+}
+
+TEST_F(UtilityTest, RecvTimerRefusedByThePlatformReportsIt) {
+  const std::string debug = CaptureDebug();
+  // Where the platform keeps notifications is taken by a plain file.
+  std::filesystem::create_directories(root_ + "/.qvkernel");
+  WriteHost(".qvkernel/notify", "not a folder");
+  EXPECT_EQ(SetRecvTimer(true, 5), 0x2002201u);
+  EXPECT_EQ(GetQvMiddleError(), 0u) << "reported as the value, not through the error word";
+  const std::string lines = ReadHostFile(debug);
+  EXPECT_NE(lines.find("[[ SetRecvTimer(1, 5) ]]\r\n"), std::string::npos);
+  EXPECT_NE(lines.find("CeSetUserNotificationEx false  "), std::string::npos);
 }
 
 }  // namespace
