@@ -440,12 +440,13 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
     }
     if (code != QVMDL_SUCCESS) return Fail(code);
   }
+  // Measured against the saved count, under the lock every count change takes.
+  QvNamedMutex::Hold hold(entryMutex_);
+  uint32_t code = MapIds(ids_.ReadStatus(dataDir_, kMaxId));
+  if (code != QVMDL_SUCCESS) return Fail(code);
   const int64_t difference = static_cast<int64_t>(out->size()) - static_cast<int64_t>(ids_.GetCount());
-  if (difference != 0) {
-    uint32_t code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
-    if (code != QVMDL_SUCCESS) return Fail(code);
-  }
-  return true;
+  if (difference != 0) code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
+  return code == QVMDL_SUCCESS || Fail(code);
 }
 
 // ---------------------------------------------------------------------------
