@@ -26,7 +26,6 @@ namespace {
 constexpr char kMixedBoundary[] = "next_bound_m4345";
 constexpr char kAlternativeBoundary[] = "next_bound_a3234";
 constexpr char kRelatedBoundary[] = "next_bound_r2123";
-constexpr char kFeedRelatedBoundary[] = "-----2123=next_bound=8273----";
 constexpr char kMailer[] = "norvale QvMail/2.1 (TELLARO 03)";
 constexpr size_t kBase64Line = 76;
 
