@@ -140,7 +140,9 @@ CharsetKind Detect(std::string_view text) {
     }
     if (i + 1 < n) {
       uint8_t d = At(text, i + 1);
-      if (IsPassThroughPictograph(c, d)) {
+      // HTML text also skips the other user-defined pairs: ISO-2022-JP made
+      // here carries them raw, and they may come before the first escape.
+      if (IsPassThroughPictograph(c, d) || (kHtml && IsUserDefinedLead(c) && IsSjisTrail(d))) {
         if (!kHtml) state = kCharsetSjis;
         i += 2;
         continue;

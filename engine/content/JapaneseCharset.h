@@ -61,7 +61,7 @@ void SjisToEuc(std::string& text);
 void SjisToEucAppend(std::string_view in, std::string& out);
 
 // Guesses the charset of mail text. The HTML twin leaves pass-through
-// pictographs out of the decision.
+// pictographs and the other user-defined pairs out of the decision.
 CharsetKind DetectCharset(std::string_view text);
 CharsetKind DetectCharsetHtml(std::string_view text);
 

@@ -50,6 +50,10 @@ TEST(Detect, EscapeFirstIsJisAfterAPairItIsSkipped) {
   // A pass-through pictograph makes it Shift_JIS; the HTML twin ignores it.
   EXPECT_EQ(DetectCharset("\xF8\xA0\x1B$B"), kCharsetSjis);
   EXPECT_EQ(DetectCharsetHtml("\xF8\xA0\x1B$B"), kCharsetJis);
+  // HTML made here: a raw user-defined pair before the first escape.
+  std::string html = Jis("<p>\xF0\x40\x88\x9F</p>");
+  EXPECT_EQ(DetectCharsetHtml(html), kCharsetJis);
+  EXPECT_EQ(DetectCharsetHtml("\xF4\x40\x82\xA0"), kCharsetSjis);
   EXPECT_EQ(DetectCharset("plain text ~"), kCharsetAscii);
   EXPECT_EQ(DetectCharset(""), kCharsetAscii);
   EXPECT_EQ(DetectCharset("\x82\xA0"), kCharsetSjis);
