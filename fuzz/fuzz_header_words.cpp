@@ -28,10 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (unsigned char c : in) wide.push_back(static_cast<wchar_t>(c));
   // A made field never starts a header line of its own: line breaks only
   // fold between encoded words.
-  std::string field = MakeAddressField(wide, wide, true);
-  for (size_t i = 0; i < field.size(); ++i) {
-    if (field[i] == '\r' || field[i] == '\0') __builtin_trap();
-    if (field[i] == '\n' && (i + 1 >= field.size() || field[i + 1] != ' ')) __builtin_trap();
+  for (bool b : {true, false}) {
+    std::string field = MakeAddressField(wide, wide, b);
+    for (size_t i = 0; i < field.size(); ++i) {
+      if (field[i] == '\r' || field[i] == '\0') __builtin_trap();
+      if (field[i] == '\n' && (i + 1 >= field.size() || field[i + 1] != ' ')) __builtin_trap();
+    }
   }
   return 0;
 }
