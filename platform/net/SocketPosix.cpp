@@ -184,7 +184,12 @@ int Socket::Handshake(const std::string& peerName) {
     ::shutdown(fd_, SHUT_RDWR);
     return WSAECONNABORTED;
   }
-  return RunHandshake(peerName.empty() ? connectPeerName_ : peerName);
+  std::string name = peerName;
+  if (name.empty()) {
+    std::lock_guard<std::mutex> g(lock_);
+    name = connectPeerName_;
+  }
+  return RunHandshake(name);
 }
 
 bool Socket::ReadableNow() {
@@ -321,7 +326,7 @@ int Socket::Available(uint32_t* bytes) {
   std::lock_guard<std::mutex> g(lock_);
   if (tls_) {
     // Only what is decrypted already counts; more may be on the wire.
-    *bytes = tls_->Pending() ? 1 : 0;
+    *bytes = tlsReady_ ? tls_->PendingBytes() : 0;
     return 0;
   }
   int n = 0;

@@ -232,7 +232,10 @@ TlsChannel::Step TlsChannel::Write(const char* data, int length, int* sent) {
   return Classify(r);
 }
 
-bool TlsChannel::Pending() const { return ssl_ && SSL_pending(ssl_) > 0; }
+uint32_t TlsChannel::PendingBytes() const {
+  const int n = ssl_ ? SSL_pending(ssl_) : 0;
+  return n > 0 ? static_cast<uint32_t>(n) : 0;
+}
 
 void TlsChannel::Close() {
   if (closed_ || !ssl_) return;

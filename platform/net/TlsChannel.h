@@ -28,7 +28,8 @@ class TlsChannel {
   Step Read(char* data, int length, bool peek, int* received);
   Step Write(const char* data, int length, int* sent);
   // Plain text already decrypted and waiting.
-  bool Pending() const;
+  bool Pending() const { return PendingBytes() > 0; }
+  uint32_t PendingBytes() const;
   // Sends close_notify once, without waiting for the answer.
   void Close();
 

@@ -10,6 +10,8 @@
 // - fd_set, FD_ZERO/FD_SET/FD_ISSET/FD_CLR and timeval are the host's; SOCKET
 //   values are always below FD_SETSIZE, so the macros are safe with them;
 // - WSACleanup never closes sockets still open.
+// Like the device's header it defines s_addr, h_addr and select as macros:
+// include no host socket header after it.
 // The secure-socket option (SO_SECURE) is in SecureSocket.h. Tests reach their
 // servers through the host table of platform/testing/Seams.h.
 #pragma once
