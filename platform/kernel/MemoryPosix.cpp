@@ -1,5 +1,8 @@
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "platform/kernel/Memory.h"
 #include "platform/testing/SeamState.h"
@@ -28,12 +31,33 @@ void ReadMeminfo(size_t* total, size_t* avail, size_t* swapTotal, size_t* swapFr
   std::fclose(f);
 }
 
+// The engine asks before every decode; a reading a few milliseconds old is
+// as good as a fresh one and spares a read of /proc for each small mail.
+void CachedMeminfo(size_t* total, size_t* avail, size_t* swapTotal, size_t* swapFree) {
+  using Clock = std::chrono::steady_clock;
+  static std::mutex lock;
+  static Clock::time_point readAt;
+  static size_t values[4];
+  static bool read = false;
+  std::lock_guard<std::mutex> hold(lock);
+  const auto now = Clock::now();
+  if (!read || now - readAt > std::chrono::milliseconds(50)) {
+    ReadMeminfo(&values[0], &values[1], &values[2], &values[3]);
+    readAt = now;
+    read = true;
+  }
+  *total = values[0];
+  *avail = values[1];
+  *swapTotal = values[2];
+  *swapFree = values[3];
+}
+
 }  // namespace
 
 extern "C" void GlobalMemoryStatus(MEMORYSTATUS* out) {
   if (!out) return;
   size_t total, avail, swapTotal, swapFree;
-  ReadMeminfo(&total, &avail, &swapTotal, &swapFree);
+  CachedMeminfo(&total, &avail, &swapTotal, &swapFree);
   if (auto seam = qv::testing::detail::AvailableMemory()) {
     avail = *seam;
     if (total < avail) total = avail;
