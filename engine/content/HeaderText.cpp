@@ -131,7 +131,7 @@ void GetHeaderParamValue(std::string_view text, size_t& pos, std::string& out) {
     ++i;
   }
   pos = i < text.size() ? i + 1 : text.size();
-  out = TrimBlanks(sawQuote ? TrimBlanks(plain) + quoted : plain);
+  out = TrimBlanks(plain + quoted);
 }
 
 void GetHeaderParamValueLower(std::string_view text, size_t& pos, std::string& out) {

@@ -127,6 +127,10 @@ TEST(HeaderLines, ParametersAndComments) {
   pos = 0;
   GetHeaderParamValueLower("\"Q\\\"X\" tail", pos, value);
   EXPECT_EQ(value, "q\"x");
+  pos = 0;
+  GetHeaderParamValue(" a (c) \"b c\" d; e", pos, value);  // text before the quote stays, after it goes
+  EXPECT_EQ(value, "a  b c");
+  EXPECT_EQ(pos, 15u);
   std::string out;
   EXPECT_EQ(StripComments("a (b (c) d) \"q\" e)", out), QVMDL_SUCCESS);
   EXPECT_EQ(out, "a   e)");
