@@ -22,9 +22,10 @@ run: build
 	@if [ -x $(BUILD)/app/QvMail ]; then exec $(BUILD)/app/QvMail; \
 	else echo "QvMail: the program is not built yet; the engine library and the platform layer were built in $(BUILD)/."; fi
 
+# The fuzz targets run first so that the test count closes the output.
 test: build
-	@scripts/run-tests $(BUILD)
 	@scripts/run-fuzz
+	@scripts/run-tests $(BUILD)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DQV_BUILD_TESTS=OFF -DQV_BUILD_BENCH=ON >/dev/null

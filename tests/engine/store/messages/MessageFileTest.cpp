@@ -49,11 +49,11 @@ class MessageFileTest : public MessageStoreFixture {
     MessageStoreFixture::SetUp();
     qv::testing::SetClock(kClock);
     id_ = NewMessage(inbox_);
-    message_ = messages_.OpenMessage(id_);
+    message_ = messages_->OpenMessage(id_);
     ASSERT_NE(message_, nullptr);
   }
   void TearDown() override {
-    messages_.CloseMessage(message_);
+    messages_->CloseMessage(message_);
     MessageStoreFixture::TearDown();
   }
   std::string Eml() { return ReadBytes(EmlPath(id_)); }
@@ -230,7 +230,7 @@ TEST_F(MessageFileTest, ListFieldsLiveInTheFolderRecord) {
 
   QvFolderInterface::FolderMsgHeader record{};
   record.id = id_;
-  ASSERT_TRUE(messages_.ReadHeaderRecord(&record));
+  ASSERT_TRUE(messages_->ReadHeaderRecord(&record));
   EXPECT_EQ(std::wstring(record.subject), std::wstring(30, L'件') + L"\u2026");
   EXPECT_EQ(std::wstring(record.toAddress), L"宛先");
 
@@ -269,7 +269,7 @@ TEST_F(MessageFileTest, ComposedMailIsStoredWithCrLfAndItsRecord) {
   }
   QvFolderInterface::FolderMsgHeader record{};
   record.id = id_;
-  ASSERT_TRUE(messages_.ReadHeaderRecord(&record));
+  ASSERT_TRUE(messages_->ReadHeaderRecord(&record));
   EXPECT_EQ(std::wstring(record.toAddress), L"花子");
   EXPECT_EQ(std::wstring(record.fromAddress), L"taro@example.jp");
   EXPECT_EQ(std::wstring(record.fromName), L"太郎");

@@ -18,7 +18,7 @@ class MessageSetTest : public MessageStoreFixture {
   // underneath it, as after a crash.
   void DropTable() { std::filesystem::remove(HostOf(kTable)); }
   // Opens the storage's message set afresh, as the next run of the program would.
-  uint32_t Reopen(QvMessageSet* set) { return set->OpenEntryFile(kRoot, &folders_); }
+  uint32_t Reopen(QvMessageSet* set) { return set->OpenEntryFile(kRoot, folders_.get()); }
 };
 
 TEST_F(MessageSetTest, NewTableIsAllFree) {
@@ -34,9 +34,9 @@ TEST_F(MessageSetTest, NewTableIsAllFree) {
 
 TEST_F(MessageSetTest, MessagesAreMadeAndRemovedWithTheirSlots) {
   uint32_t a = 0, b = 0, c = 0;
-  ASSERT_TRUE(messages_.CreateMessageFile(&a, inbox_));
-  ASSERT_TRUE(messages_.CreateMessageFile(&b, inbox_));
-  ASSERT_TRUE(messages_.CreateMessageFile(&c, 0x1234));
+  ASSERT_TRUE(messages_->CreateMessageFile(&a, inbox_));
+  ASSERT_TRUE(messages_->CreateMessageFile(&b, inbox_));
+  ASSERT_TRUE(messages_->CreateMessageFile(&c, 0x1234));
   EXPECT_EQ(a, 0u);
   EXPECT_EQ(b, 1u);
   EXPECT_EQ(c, 2u);
@@ -49,69 +49,69 @@ TEST_F(MessageSetTest, MessagesAreMadeAndRemovedWithTheirSlots) {
   EXPECT_EQ(SlotOf(table, 3), 0xFFFFFFFFu);
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt"), "0003\t3");
   uint32_t folder = 0;
-  ASSERT_TRUE(messages_.GetMessageFolder(c, &folder));
+  ASSERT_TRUE(messages_->GetMessageFolder(c, &folder));
   EXPECT_EQ(folder, 0x1234u);
 
-  ASSERT_TRUE(messages_.RemoveMessageFile(b));
+  ASSERT_TRUE(messages_->RemoveMessageFile(b));
   EXPECT_FALSE(Exists(L"\\Acc\\DATA\\01\\00.eml"));
   EXPECT_FALSE(Exists(L"\\Acc\\DATA\\01"));  // its directory held nothing else
   EXPECT_EQ(SlotOf(TableBytes(), b), 0xFFFFFFFFu);
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
-  EXPECT_FALSE(messages_.GetMessageFolder(b, &folder));
+  EXPECT_FALSE(messages_->GetMessageFolder(b, &folder));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_MESSAGE_NOT_LISTED);
 
   // Removing several drops their header records too.
   uint32_t d = NewMessage(inbox_), e = NewMessage(inbox_);
-  auto* node = static_cast<ListFolder*>(folders_.GetFolder(inbox_));
+  auto* node = static_cast<ListFolder*>(folders_->GetFolder(inbox_));
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(node->Header().Live(), 2u);
-  ASSERT_TRUE(messages_.RemoveMessageFiles({d, e}, &node->Header()));
+  ASSERT_TRUE(messages_->RemoveMessageFiles({d, e}, &node->Header()));
   EXPECT_EQ(node->Header().Live(), 0u);
-  folders_.CloseFolder(node);
+  folders_->CloseFolder(node);
   EXPECT_FALSE(Exists(EmlPath(d)));
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
-  EXPECT_TRUE(messages_.RemoveMessageFiles({}, nullptr));
+  EXPECT_TRUE(messages_->RemoveMessageFiles({}, nullptr));
 }
 
 TEST_F(MessageSetTest, SlotsRefuseWrongChanges) {
   uint32_t id = 0;
-  ASSERT_TRUE(messages_.CreateMessageFile(&id, inbox_));
-  EXPECT_FALSE(messages_.UpdateEntry(QvMessageSet::kAssign, id, 7));
+  ASSERT_TRUE(messages_->CreateMessageFile(&id, inbox_));
+  EXPECT_FALSE(messages_->UpdateEntry(QvMessageSet::kAssign, id, 7));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_ENTRY_IN_USE);
-  EXPECT_FALSE(messages_.UpdateEntry(QvMessageSet::kFree, 40, 0));
+  EXPECT_FALSE(messages_->UpdateEntry(QvMessageSet::kFree, 40, 0));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_MESSAGE_NOT_LISTED);
-  EXPECT_FALSE(messages_.UpdateEntry(QvMessageSet::kChange, 0x10000, 1));
+  EXPECT_FALSE(messages_->UpdateEntry(QvMessageSet::kChange, 0x10000, 1));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_MESSAGE_ID_RANGE);
-  EXPECT_FALSE(messages_.UpdateEntry(4, id, 1));
-  ASSERT_TRUE(messages_.UpdateEntry(QvMessageSet::kChange, id, 0xBEEF));
+  EXPECT_FALSE(messages_->UpdateEntry(4, id, 1));
+  ASSERT_TRUE(messages_->UpdateEntry(QvMessageSet::kChange, id, 0xBEEF));
   EXPECT_EQ(SlotOf(TableBytes(), id), 0xBEEFu);
-  EXPECT_TRUE(messages_.IsValidId(0xFFFF));
-  EXPECT_FALSE(messages_.IsValidId(0x10000));
+  EXPECT_TRUE(messages_->IsValidId(0xFFFF));
+  EXPECT_FALSE(messages_->IsValidId(0x10000));
 }
 
 TEST_F(MessageSetTest, StrayFileOrSlotIsSkipped) {
   MakeDir(L"\\Acc\\DATA\\00");
   WriteBytes(L"\\Acc\\DATA\\00\\00.eml", "stray");
-  ASSERT_TRUE(messages_.UpdateEntry(QvMessageSet::kAssign, 1, 9));  // a slot without a file
+  ASSERT_TRUE(messages_->UpdateEntry(QvMessageSet::kAssign, 1, 9));  // a slot without a file
   uint32_t id = 0;
-  ASSERT_TRUE(messages_.CreateMessageFile(&id, inbox_));
+  ASSERT_TRUE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(id, 2u);
   EXPECT_EQ(ReadBytes(L"\\Acc\\DATA\\00\\00.eml"), "stray");
 }
 
 TEST_F(MessageSetTest, OneSharedObjectPerOpenMessage) {
   uint32_t id = NewMessage(inbox_);
-  QvMessage* first = messages_.OpenMessage(id);
-  QvMessage* second = messages_.OpenMessage(id);
+  QvMessage* first = messages_->OpenMessage(id);
+  QvMessage* second = messages_->OpenMessage(id);
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(first, second);
   EXPECT_EQ(first->Path(), L"\\Acc\\DATA\\00\\00.eml");
-  messages_.CloseMessage(first);
-  EXPECT_TRUE(messages_.IsMessageOpen(id));
-  messages_.CloseMessage(second);
-  EXPECT_FALSE(messages_.IsMessageOpen(id));
-  messages_.CloseMessage(second);  // unknown now: nothing happens
-  EXPECT_FALSE(messages_.IsMessageOpen(id));
+  messages_->CloseMessage(first);
+  EXPECT_TRUE(messages_->IsMessageOpen(id));
+  messages_->CloseMessage(second);
+  EXPECT_FALSE(messages_->IsMessageOpen(id));
+  messages_->CloseMessage(second);  // unknown now: nothing happens
+  EXPECT_FALSE(messages_->IsMessageOpen(id));
 }
 
 TEST_F(MessageSetTest, MissingTableIsRebuiltFromOlderLists) {
@@ -160,7 +160,7 @@ TEST_F(MessageSetTest, MalformedOlderListFailsTheRebuild) {
 
 TEST_F(MessageSetTest, TornTableIsRefusedNotGrown) {
   uint32_t id = 0;
-  ASSERT_TRUE(messages_.CreateMessageFile(&id, inbox_));
+  ASSERT_TRUE(messages_->CreateMessageFile(&id, inbox_));
   const std::string whole = TableBytes();
   for (size_t cut : {size_t{1}, size_t{3}, size_t{4}, size_t{4096}, size_t{262140}, size_t{262143}}) {
     WriteBytes(kTable, whole.substr(0, cut));
@@ -186,13 +186,13 @@ TEST_F(MessageSetTest, TornTableIsRefusedNotGrown) {
 TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   uint32_t good = NewMessage(inbox_), missing = NewMessage(inbox_), shortFile = NewMessage(inbox_),
            old = NewMessage(inbox_), foreign = NewMessage(inbox_);
-  QvMessage* m = messages_.OpenMessage(good);
+  QvMessage* m = messages_->OpenMessage(good);
   QvMessageInterface::Attributes a;
   a.mask = QvMessageInterface::kUnread | QvMessageInterface::kState;
   a.unread = 1;
   a.state = 1;
   ASSERT_TRUE(m->SetAttributes(a));
-  messages_.CloseMessage(m);
+  messages_->CloseMessage(m);
   DeleteFileW(EmlPath(missing).c_str());
   WriteBytes(EmlPath(shortFile), std::string(100, 'Q'));
   std::string oldHeader(256, '\0');
@@ -200,11 +200,11 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   WriteBytes(EmlPath(old), oldHeader);
   DeleteFileW(EmlPath(foreign).c_str());
   WriteBytes(L"\\Acc\\Status.txt", "");  // unrelated file
-  ASSERT_TRUE(messages_.RemoveMessageFile(foreign));
+  ASSERT_TRUE(messages_->RemoveMessageFile(foreign));
   WriteBytes(kData + L"\\Status.txt", qv::FormatA("%04X\t%X", 5, 9));  // a count out of step
 
   std::map<uint32_t, QvMessageSet::RecoveredEntry> out;
-  ASSERT_TRUE(messages_.RecoverEntries(&out)) << std::hex << GetQvMiddleError();
+  ASSERT_TRUE(messages_->RecoverEntries(&out)) << std::hex << GetQvMiddleError();
   ASSERT_EQ(out.size(), 2u);
   EXPECT_EQ(out[good].folderId, inbox_);
   EXPECT_EQ(out[good].unread, 1);
@@ -218,7 +218,7 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
 
   // A file of another format stops the walk.
   WriteBytes(EmlPath(good), std::string(300, 'Z'));
-  EXPECT_FALSE(messages_.RecoverEntries(&out));
+  EXPECT_FALSE(messages_->RecoverEntries(&out));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_FILE_VERSION_EML);
 }
 
@@ -226,7 +226,7 @@ TEST_F(MessageSetTest, FullDiskUndoesACreation) {
   const std::wstring next = L"\\Acc\\DATA\\00\\00.eml";
   qv::testing::InjectFileFault(next, ERROR_DISK_FULL);
   uint32_t id = 99;
-  EXPECT_FALSE(messages_.CreateMessageFile(&id, inbox_));
+  EXPECT_FALSE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(id, 99u);
   EXPECT_FALSE(Exists(next));
@@ -236,7 +236,7 @@ TEST_F(MessageSetTest, FullDiskUndoesACreation) {
 
   qv::testing::ClearFileFaults();
   qv::testing::InjectFileFault(kData + L"\\Status.txt_tmp", ERROR_DISK_FULL);
-  EXPECT_FALSE(messages_.CreateMessageFile(&id, inbox_));
+  EXPECT_FALSE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(TableBytes(), std::string(262144, '\xFF'));
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "0");

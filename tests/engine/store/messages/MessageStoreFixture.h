@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,16 @@ class ListFolder : public QvStoreNode {
   ~ListFolder() override { --gLiveNodes; }
 
   uint32_t Open(const std::wstring& fld, const std::wstring& msg, const std::wstring& fdb) override {
-    uint32_t code = folders_.ReadFile(fld);
-    if (code == QVMDL_SUCCESS) code = messages_.ReadFile(msg);
+    uint32_t code = folderList_.ReadFile(fld);
+    if (code == QVMDL_SUCCESS) code = messageList_.ReadFile(msg);
     if (code == QVMDL_SUCCESS) code = header_.Open(fdb);
     return code;
   }
-  bool GetFolderIds(std::vector<uint32_t>* ids) override { return folders_.GetIds(ids); }
-  bool GetMessageIds(std::vector<uint32_t>* ids) override { return messages_.GetIds(ids); }
+  bool GetFolderIds(std::vector<uint32_t>* ids) override { return folderList_.GetIds(ids); }
+  bool GetMessageIds(std::vector<uint32_t>* ids) override { return messageList_.GetIds(ids); }
   bool SetMessageFlags(uint32_t id, bool unread, bool partial) override {
     MessageEntryRecord r{3, id, static_cast<uint8_t>(unread), static_cast<uint8_t>(partial)};
-    uint32_t code = messages_.Update(id, r);
+    uint32_t code = messageList_.Update(id, r);
     if (code != QVMDL_SUCCESS) SetQvMiddleError(code);
     return code == QVMDL_SUCCESS;
   }
@@ -46,16 +47,16 @@ class ListFolder : public QvStoreNode {
   bool ReadHeaderRecord(FolderMsgHeader* record) override { return header_.ReadRecord(record); }
   bool AppendHeaderRecord(const FolderMsgHeader& record) override { return header_.Append(record); }
   bool ReplaceMessageEntries(const std::vector<MessageEntryRecord>& entries) override {
-    return messages_.ReplaceAll(entries);
+    return messageList_.ReplaceAll(entries);
   }
-  uint32_t AddMessageEntry(const MessageEntryRecord& entry) override { return messages_.Add(entry); }
-  uint32_t AddFolderEntry(const FolderEntryRecord& entry) override { return folders_.Add(entry); }
+  uint32_t AddMessageEntry(const MessageEntryRecord& entry) override { return messageList_.Add(entry); }
+  uint32_t AddFolderEntry(const FolderEntryRecord& entry) override { return folderList_.Add(entry); }
 
   QvMessageHeader& Header() { return header_; }
 
  private:
-  QvFolderEntry folders_;
-  QvMessageEntry messages_;
+  QvFolderEntry folderList_;
+  QvMessageEntry messageList_;
   QvMessageHeader header_;
 };
 
@@ -69,15 +70,21 @@ class MessageStoreFixture : public StoreFixture {
   void SetUp() override {
     StoreFixture::SetUp();
     QvFolderSet::SetNodeMaker(&MakeListFolder);
+    // Made once the test's device root is set: named mutexes are bound to
+    // the root they were created under.
+    folders_ = std::make_unique<QvFolderSet>();
+    messages_ = std::make_unique<QvMessageSet>();
     MakeDir(kRoot);
-    ASSERT_EQ(folders_.CreateTree(kRoot), QVMDL_SUCCESS);
-    ASSERT_EQ(messages_.CreateEntryFile(kRoot), QVMDL_SUCCESS);
-    ASSERT_EQ(folders_.OpenTree(kRoot, &messages_), QVMDL_SUCCESS);
-    ASSERT_EQ(messages_.OpenEntryFile(kRoot, &folders_), QVMDL_SUCCESS);
-    ASSERT_TRUE(folders_.AllocateFolder(&rootFolder_));
-    ASSERT_TRUE(folders_.AllocateFolder(&inbox_));
+    ASSERT_EQ(folders_->CreateTree(kRoot), QVMDL_SUCCESS);
+    ASSERT_EQ(messages_->CreateEntryFile(kRoot), QVMDL_SUCCESS);
+    ASSERT_EQ(folders_->OpenTree(kRoot, messages_.get()), QVMDL_SUCCESS);
+    ASSERT_EQ(messages_->OpenEntryFile(kRoot, folders_.get()), QVMDL_SUCCESS);
+    ASSERT_TRUE(folders_->AllocateFolder(&rootFolder_));
+    ASSERT_TRUE(folders_->AllocateFolder(&inbox_));
   }
   void TearDown() override {
+    messages_.reset();
+    folders_.reset();
     QvFolderSet::SetNodeMaker(nullptr);
     StoreFixture::TearDown();
   }
@@ -86,20 +93,20 @@ class MessageStoreFixture : public StoreFixture {
   // file and slot, its list line and its header record.
   uint32_t NewMessage(uint32_t folder) {
     uint32_t id = 0;
-    EXPECT_TRUE(messages_.CreateMessageFile(&id, folder)) << std::hex << GetQvMiddleError();
-    QvStoreNode* node = folders_.GetFolder(folder);
+    EXPECT_TRUE(messages_->CreateMessageFile(&id, folder)) << std::hex << GetQvMiddleError();
+    QvStoreNode* node = folders_->GetFolder(folder);
     EXPECT_NE(node, nullptr);
     if (node == nullptr) return id;
     EXPECT_EQ(node->AddMessageEntry({0, id, 0, 0}), QVMDL_SUCCESS);
     QvFolderInterface::FolderMsgHeader record{};
     record.id = id;
     EXPECT_TRUE(node->AppendHeaderRecord(record));
-    folders_.CloseFolder(node);
+    folders_->CloseFolder(node);
     return id;
   }
 
-  std::string MsgList(uint32_t folder) { return ReadBytes(folders_.BasePath(folder) + L".msg"); }
-  std::wstring EmlPath(uint32_t id) { return messages_.MessagePath(id); }
+  std::string MsgList(uint32_t folder) { return ReadBytes(folders_->BasePath(folder) + L".msg"); }
+  std::wstring EmlPath(uint32_t id) { return messages_->MessagePath(id); }
   std::string TableBytes() { return ReadBytes(L"\\Acc\\DATA\\Entry.dat"); }
   static uint32_t SlotOf(const std::string& table, uint32_t id) {
     const auto* p = reinterpret_cast<const uint8_t*>(table.data()) + 4 * id;
@@ -107,8 +114,8 @@ class MessageStoreFixture : public StoreFixture {
   }
 
   const std::wstring kRoot = L"\\Acc";
-  QvFolderSet folders_;
-  QvMessageSet messages_;
+  std::unique_ptr<QvFolderSet> folders_;
+  std::unique_ptr<QvMessageSet> messages_;
   uint32_t rootFolder_ = 0;
   uint32_t inbox_ = 0;
 };
