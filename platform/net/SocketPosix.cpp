@@ -127,6 +127,7 @@ int Socket::FinishConnect(Deadline deadline) {
   int error = 0;
   socklen_t len = sizeof error;
   if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &len) < 0) return WsaErrorFromErrno(errno);
+  if (cancelled_) return WSAEINTR;
   return error ? WsaErrorFromErrno(error) : 0;
 }
 
@@ -216,7 +217,8 @@ int Socket::RunHandshake(const std::string& peerName) {
       break;
     }
     if (step != TlsChannel::Step::WantRead && step != TlsChannel::Step::WantWrite) {
-      result = WSAECONNABORTED;
+      // A close from another thread shows here as the connection's end.
+      result = cancelled_ ? WSAEINTR : WSAECONNABORTED;
       break;
     }
     g.unlock();
@@ -249,7 +251,9 @@ int Socket::Send(const char* data, int length, int* sent) {
         *sent += n;
         continue;
       }
-      if (step == TlsChannel::Step::Closed || step == TlsChannel::Step::Failed) return WSAECONNRESET;
+      if (step == TlsChannel::Step::Closed || step == TlsChannel::Step::Failed) {
+        return cancelled_ ? WSAEINTR : WSAECONNRESET;
+      }
       wantWrite = step == TlsChannel::Step::WantWrite;
     } else {
       const ssize_t n = ::send(fd_, data + *sent, static_cast<size_t>(length - *sent), MSG_NOSIGNAL);
@@ -258,7 +262,7 @@ int Socket::Send(const char* data, int length, int* sent) {
         continue;
       }
       if (errno == EINTR) continue;
-      if (errno != EAGAIN) return WsaErrorFromErrno(errno);
+      if (errno != EAGAIN) return cancelled_ ? WSAEINTR : WsaErrorFromErrno(errno);
     }
     if (nonBlocking_) return *sent ? 0 : WSAEWOULDBLOCK;
     g.unlock();
@@ -283,6 +287,7 @@ int Socket::Recv(char* data, int length, bool peek, int* received) {
     if (tls_) {
       const TlsChannel::Step step = tls_->Read(data, length, peek, received);
       if (step == TlsChannel::Step::Done) return 0;
+      if (cancelled_ && step != TlsChannel::Step::WantRead && step != TlsChannel::Step::WantWrite) return WSAEINTR;
       // A peer that closes without the TLS goodbye ends the stream like a
       // plain close: the protocol above judges whether its answer was whole.
       if (step == TlsChannel::Step::Closed) return 0;
@@ -290,10 +295,13 @@ int Socket::Recv(char* data, int length, bool peek, int* received) {
       wantWrite = step == TlsChannel::Step::WantWrite;
     } else {
       const ssize_t n = ::recv(fd_, data, static_cast<size_t>(length), peek ? MSG_PEEK : 0);
-      if (n >= 0) {
+      if (n > 0) {
         *received = static_cast<int>(n);
         return 0;
       }
+      // Our own close ends the stream too: report it as the cancel it is.
+      if (cancelled_ && (n == 0 || errno != EAGAIN)) return WSAEINTR;
+      if (n == 0) return 0;
       if (errno == EINTR) continue;
       if (errno != EAGAIN) return WsaErrorFromErrno(errno);
     }
