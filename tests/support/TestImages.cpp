@@ -1,4 +1,4 @@
-#include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TestImages.h"
 
 #include <gtest/gtest.h>
 

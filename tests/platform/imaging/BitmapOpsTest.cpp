@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/imaging/Imaging.h"
-#include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TestImages.h"
 
 namespace qv::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/imaging/Imaging.h"
-#include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TestImages.h"
 
 namespace qv::test {
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
-#include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TestImages.h"
 #include "tests/support/DeviceRootFixture.h"
 
 namespace qv::test {

@@ -2,7 +2,7 @@
 // lines and pictures, and the feed thumbnails.
 #include "engine/content/ImageCreater.h"
 #include "tests/engine/content/mime/MimeTestSupport.h"
-#include "tests/platform/imaging/TestImages.h"
+#include "tests/support/TestImages.h"
 
 using namespace mimetest;
 
