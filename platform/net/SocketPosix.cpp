@@ -20,6 +20,7 @@
 #include "platform/net/SocketCore.h"
 #include "platform/net/TlsChannel.h"
 #include "platform/net/WinsockErrors.h"
+#include "platform/testing/NetSeamState.h"
 
 namespace qv::net {
 namespace {
@@ -34,7 +35,14 @@ int PollMs(Deadline deadline) {
   return static_cast<int>(std::min<long long>(left, INT_MAX));
 }
 
-Deadline OperationDeadline(uint32_t timeoutMs) { return timeoutMs ? DeadlineAfter(timeoutMs) : kNoDeadline; }
+// A call asked to wait without limit still ends, well after the protocol
+// clients' own whole wait (twice its steps) has given up on it.
+Deadline Ceiling() {
+  const uint64_t ms = 2ull * testing::detail::NetworkWaitStep() * testing::detail::NetworkWaitSteps();
+  return Clock::now() + std::chrono::milliseconds(ms);
+}
+
+Deadline OperationDeadline(uint32_t timeoutMs) { return timeoutMs ? DeadlineAfter(timeoutMs) : Ceiling(); }
 
 }  // namespace
 
@@ -426,7 +434,7 @@ int Socket::PeerAddress(uint32_t* address, uint16_t* port) {
 
 int Socket::Select(std::vector<Interest>& interests, int timeoutMs, int* readyCount) {
   *readyCount = 0;
-  const Deadline deadline = timeoutMs < 0 ? kNoDeadline : DeadlineAfter(static_cast<uint32_t>(timeoutMs));
+  const Deadline deadline = timeoutMs < 0 ? Ceiling() : DeadlineAfter(static_cast<uint32_t>(timeoutMs));
   for (;;) {
     std::vector<pollfd> p;
     p.reserve(interests.size() * 2);

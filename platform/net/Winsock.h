@@ -7,6 +7,9 @@
 //   at once with WSAEINTR when another thread closes the socket;
 // - SO_RCVTIMEO / SO_SNDTIMEO (milliseconds) bound recv and send; connect and
 //   the TLS handshake always have a deadline (60 s, or SO_RCVTIMEO when set);
+//   recv, send and select asked to wait without limit still end (WSAETIMEDOUT,
+//   or 0 from select) after twice the protocol clients' whole wait
+//   (NetworkWait.h: 2 x 600 x 1000 ms), long after those have given up;
 // - fd_set, FD_ZERO/FD_SET/FD_ISSET/FD_CLR and timeval are the host's; SOCKET
 //   values are always below FD_SETSIZE, so the macros are safe with them;
 // - WSACleanup never closes sockets still open.

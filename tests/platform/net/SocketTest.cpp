@@ -183,6 +183,27 @@ TEST_F(Sockets, ReceiveTimeoutEndsAWaitOnAStalledServer) {
   EXPECT_LT(ElapsedMs(t0), 2000);
 }
 
+TEST_F(Sockets, WaitsWithoutLimitStillEndAfterTheClientsWholeWait) {
+  TestServer server;
+  server.Stall();
+  server.Start();
+  SOCKET s = NewSocket();
+  ASSERT_EQ(Connect(s, "127.0.0.1", server.Port()), 0);
+  testing::SetNetworkWait(20, 5);  // the clients give up after 100 ms; the socket after 200
+  auto t0 = std::chrono::steady_clock::now();
+  char c;
+  EXPECT_EQ(recv(s, &c, 1, 0), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAETIMEDOUT);
+  EXPECT_GE(ElapsedMs(t0), 190);
+  EXPECT_LT(ElapsedMs(t0), 2000);
+  fd_set r;
+  FD_ZERO(&r);
+  FD_SET(s, &r);
+  t0 = std::chrono::steady_clock::now();
+  EXPECT_EQ(select(0, &r, nullptr, nullptr, nullptr), 0);
+  EXPECT_GE(ElapsedMs(t0), 190);
+}
+
 TEST_F(Sockets, CloseFromAnotherThreadWakesABlockedRecvAndSelectAtOnce) {
   TestServer server;
   server.Stall();
