@@ -105,7 +105,7 @@ TEST_F(DecodeCorpus, ForwardedMessageJoinsTheBodyAndKeepsLaterParts) {
   EXPECT_EQ(m.body, L"see below\r\n\r\n----------------\r\ninner text");
   ASSERT_EQ(m.attachments.size(), 3u);
   auto it = m.attachments.begin();
-  EXPECT_EQ(it->displayName, L"spec.pdf");
+  EXPECT_EQ(it->displayName, L"plan.pdf");
   EXPECT_EQ(it->index, 0);
   EXPECT_EQ(PartBytes(*it), "%PDF-1.4 inner");  // offset moved into the outer text
   ++it;

@@ -131,9 +131,9 @@ inner = (
     "\n"
     "inner text\n"
     "--in\n"
-    "Content-Type: application/pdf; name=\"spec.pdf\"\n"
+    "Content-Type: application/pdf; name=\"plan.pdf\"\n"
     "Content-Transfer-Encoding: base64\n"
-    "Content-Disposition: attachment; filename=\"spec.pdf\"\n"
+    "Content-Disposition: attachment; filename=\"plan.pdf\"\n"
     "\n" + base64.encodebytes(b"%PDF-1.4 inner").decode() +
     "--in--\n")
 write("forwarded_rfc822.eml", (
