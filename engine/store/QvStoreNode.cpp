@@ -57,14 +57,22 @@ bool QvStoreNode::DetachNotify(Notify* observer) {
 }
 
 // Observers may unregister while they are told: walk a copy of the list.
-void QvStoreNode::FireNotify0(uint32_t id) {
+// Observers may detach themselves or others while being told: walk a copy,
+// and skip any that is no longer attached when its turn comes.
+template <typename Call>
+void QvStoreNode::ForEachObserver(Call call) {
   const std::vector<Notify*> observers = observers_;
-  for (Notify* observer : observers) observer->FolderChanged(id);
+  for (Notify* observer : observers) {
+    if (std::find(observers_.begin(), observers_.end(), observer) != observers_.end()) call(observer);
+  }
+}
+
+void QvStoreNode::FireNotify0(uint32_t id) {
+  ForEachObserver([id](Notify* observer) { observer->FolderChanged(id); });
 }
 
 void QvStoreNode::FireNotify1(uint32_t id) {
-  const std::vector<Notify*> observers = observers_;
-  for (Notify* observer : observers) observer->MessageChanged(id);
+  ForEachObserver([id](Notify* observer) { observer->MessageChanged(id); });
 }
 
 uint32_t QvStoreNode::GetId() { return id_; }

@@ -78,6 +78,9 @@ class QvStoreNode {
   uint32_t id_ = 0;
   QvFolderSet* folderSet_ = nullptr;
   QvMessageSet* messageSet_ = nullptr;
+  template <typename Call>
+  void ForEachObserver(Call call);
+
   std::vector<Notify*> observers_;
   std::wstring path_;
 };

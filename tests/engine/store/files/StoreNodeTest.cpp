@@ -23,6 +23,14 @@ struct Leaver : QvFolderInterface::Notify {
   void MessageChanged(uint32_t) override { ++calls; }
 };
 
+// Detaches (and, in the caller's view, destroys) another observer.
+struct Remover : QvFolderInterface::Notify {
+  QvStoreNode* node = nullptr;
+  QvFolderInterface::Notify* victim = nullptr;
+  void FolderChanged(uint32_t) override { node->DetachNotify(victim); }
+  void MessageChanged(uint32_t) override {}
+};
+
 TEST(StoreNodeTest, UnsupportedOperationsAnswerNoAndLeaveTheErrorWord) {
   QvStoreNode node(7, nullptr, nullptr, L"\\Storage\\Acc\\TREE\\0A");
   SetQvMiddleError(0x2000123);
@@ -68,6 +76,21 @@ TEST(StoreNodeTest, AnObserverMayLeaveWhileBeingTold) {
   node.FireNotify0(2);
   EXPECT_EQ(leaver.calls, 1);
   EXPECT_EQ(after.heard.size(), 2u);
+}
+
+TEST(StoreNodeTest, AnObserverDetachedByAnotherIsNotToldAnyMore) {
+  QvStoreNode node(0, nullptr, nullptr, L"\\T\\00");
+  Remover remover;
+  auto* victim = new Recorder;
+  remover.node = &node;
+  remover.victim = victim;
+  node.AttachNotify(&remover);
+  node.AttachNotify(victim);
+  node.FireNotify0(1);
+  // Detached during the same round: not called, so it may be gone already.
+  EXPECT_TRUE(victim->heard.empty());
+  delete victim;
+  node.FireNotify0(2);
 }
 
 }  // namespace
