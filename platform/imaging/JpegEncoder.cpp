@@ -1,4 +1,5 @@
 #include <new>
+#include <string>
 #include <vector>
 
 #include "platform/imaging/ImageCodecs.h"
@@ -123,7 +124,10 @@ bool SaveJpegFile(const BitmapData& source, LPCWSTR devicePath, int quality) {
   if (devicePath == nullptr) return Fail(ERROR_INVALID_PARAMETER);
   std::vector<BYTE> bytes;
   if (!EncodeJpeg(source, quality, &bytes)) return false;
-  HANDLE file = CreateFileW(devicePath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Written beside the target and put in its place in one step, so a failed
+  // save leaves an existing picture as it was.
+  const std::wstring temp = std::wstring(devicePath) + L".jpgtmp";
+  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   size_t done = 0;
   DWORD error = NO_ERROR;
@@ -137,8 +141,9 @@ bool SaveJpegFile(const BitmapData& source, LPCWSTR devicePath, int quality) {
     done += n;
   }
   if (!CloseHandle(file) && error == NO_ERROR) error = GetLastError();
+  if (error == NO_ERROR && !DeleteAndRenameFile(devicePath, temp.c_str())) error = GetLastError();
   if (error != NO_ERROR) {
-    DeleteFileW(devicePath);
+    DeleteFileW(temp.c_str());
     return Fail(error);
   }
   return true;

@@ -117,15 +117,28 @@ TEST_F(ImageFile, MissingFilesAndFoldersFailWithTheirErrors) {
   EXPECT_FALSE(HostExists("Tmp/t.jpg"));
 }
 
-TEST_F(ImageFile, FullDiskLeavesNoFileBehind) {
+TEST_F(ImageFile, FullDiskLeavesTheOldPictureAndNoCopyBehind) {
+  Bitmap small = ToBitmap(Quarters(16, 16));
+  ASSERT_TRUE(SaveJpegFile(small.Data(), L"\\Tmp\\t.jpg", 50));
+  ImageInfo before;
+  ASSERT_TRUE(GetImageInfo(L"\\Tmp\\t.jpg", &before));
+
+  // The picture is written beside its target first; that copy's disk fills up.
   Bitmap b = ToBitmap(Quarters(64, 64));
-  qv::testing::InjectFileFault(L"\\Tmp\\t.jpg", ERROR_DISK_FULL);
+  qv::testing::InjectFileFault(L"\\Tmp\\t.jpg.jpgtmp", ERROR_DISK_FULL);
   EXPECT_FALSE(SaveJpegFile(b.Data(), L"\\Tmp\\t.jpg"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
   qv::testing::ClearFileFaults();
-  EXPECT_FALSE(HostExists("Tmp/t.jpg"));
+  EXPECT_FALSE(HostExists("Tmp/t.jpg.jpgtmp"));
+  ImageInfo kept;
+  ASSERT_TRUE(GetImageInfo(L"\\Tmp\\t.jpg", &kept));
+  EXPECT_EQ(kept.width, before.width);
+
   ASSERT_TRUE(SaveJpegFile(b.Data(), L"\\Tmp\\t.jpg", 50));
-  EXPECT_TRUE(HostExists("Tmp/t.jpg"));
+  ImageInfo after;
+  ASSERT_TRUE(GetImageInfo(L"\\Tmp\\t.jpg", &after));
+  EXPECT_EQ(after.width, 64u);
+  EXPECT_FALSE(HostExists("Tmp/t.jpg.jpgtmp"));
 }
 
 TEST_F(ImageFile, TruncatedFileFailsToDecode) {
