@@ -2,15 +2,12 @@
 // the store's named mutexes. The second process is this test program run
 // again with QV_STORE2_CHILD set to the device root.
 #include <gtest/gtest.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <set>
 
 #include "MessageStoreFixture.h"
 #include "platform/base/WinFormat.h"
-
-extern char** environ;
+#include "tests/support/SelfProcess.h"
 
 namespace {
 
@@ -61,21 +58,11 @@ class TwoProcessTest : public MessageStoreFixture {};
 
 TEST_F(TwoProcessTest, NoEntryIsLostOrTorn) {
   (void)kChildBranch;
-  std::string env = "QV_STORE2_CHILD=" + root_;
-  std::vector<char*> envp;
-  for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
-  envp.push_back(env.data());
-  envp.push_back(nullptr);
-  char self[] = "/proc/self/exe";
-  char* argv[] = {self, nullptr};
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
+  pid_t child = qv::test::SpawnSelf({"QV_STORE2_CHILD=" + root_});
+  ASSERT_GT(child, 0);
   std::string failure = StoreAndCheck(kParentFolder);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(qv::test::WaitExit(child), 0);
   EXPECT_EQ(failure, "");
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
 
   // Every slot in use names a folder whose message it is, and each of the
   // two runs' texts is there exactly once.
