@@ -140,6 +140,22 @@ struct POINT {
   LONG y;
 };
 
+// COM-style results.
+typedef LONG HRESULT;
+#define S_OK (static_cast<HRESULT>(0))
+#define S_FALSE (static_cast<HRESULT>(1))
+#define E_NOTIMPL (static_cast<HRESULT>(0x80004001u))
+#define E_NOINTERFACE (static_cast<HRESULT>(0x80004002u))
+#define E_POINTER (static_cast<HRESULT>(0x80004003u))
+#define E_ABORT (static_cast<HRESULT>(0x80004004u))
+#define E_FAIL (static_cast<HRESULT>(0x80004005u))
+#define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000Eu))
+#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
+#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
+#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
+#define HRESULT_FROM_WIN32(x) \
+  ((x) == 0 ? static_cast<HRESULT>(0) : static_cast<HRESULT>((static_cast<DWORD>(x) & 0xFFFFu) | 0x80070000u))
+
 // The calling thread's last-error value.
 extern "C" QV_PLATFORM_API DWORD GetLastError();
 extern "C" QV_PLATFORM_API void SetLastError(DWORD code);

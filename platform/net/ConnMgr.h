@@ -8,18 +8,6 @@
 
 #include "platform/base/WinTypes.h"
 
-typedef LONG HRESULT;
-#ifndef S_OK
-#define S_OK (static_cast<HRESULT>(0))
-#define E_FAIL (static_cast<HRESULT>(0x80004005u))
-#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
-#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
-#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#endif
-#ifndef E_POINTER
-#define E_POINTER (static_cast<HRESULT>(0x80004003u))
-#endif
-
 #define CONNMGR_PARAM_GUIDDESTNET 0x1
 #define CONNMGR_PARAM_MAXCOST 0x2
 #define CONNMGR_PARAM_MINRCVBW 0x4

@@ -6,18 +6,6 @@
 #include "platform/base/WinTypes.h"
 #include "platform/registry/Registry.h"
 
-typedef LONG HRESULT;
-
-#ifndef S_OK
-#define S_OK (static_cast<HRESULT>(0))
-#define E_FAIL (static_cast<HRESULT>(0x80004005u))
-#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
-#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
-#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#define HRESULT_FROM_WIN32(x) \
-  ((x) == 0 ? static_cast<HRESULT>(0) : static_cast<HRESULT>((static_cast<DWORD>(x) & 0xFFFFu) | 0x80070000u))
-#endif
-
 extern "C" {
 
 // Reads a text value (REG_SZ or REG_EXPAND_SZ) into `data`, which holds
