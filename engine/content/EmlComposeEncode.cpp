@@ -330,7 +330,11 @@ void EmlCompose::ConvertFromUTF16(char* out, std::wstring* text, const std::wstr
         size_t b = eq + 1;
         while (b < lower.size() && (lower[b] == ' ' || lower[b] == '"' || lower[b] == '\'')) ++b;
         size_t e = b;
-        while (e < lower.size() && (isalnum(static_cast<unsigned char>(lower[e])) || lower[e] == '-' || lower[e] == '_')) ++e;
+        // Charset names are ASCII; no locale decides what a letter is.
+        auto nameChar = [](char c) {
+          return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+        };
+        while (e < lower.size() && nameChar(lower[e])) ++e;
         name = lower.substr(b, e - b);
       }
     }

@@ -1,0 +1,29 @@
+// For targets whose reader takes a device file: the input becomes the bytes
+// of one file below a scratch device root made once per run.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "platform/kernel/DeviceFs.h"
+
+inline void WriteFuzzDeviceFile(const wchar_t* devicePath, const uint8_t* data, size_t size) {
+  static const bool rooted = [] {
+    char pattern[] = "/tmp/qv-fuzz-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) abort();
+    qv::SetDeviceRoot(pattern);
+    return true;
+  }();
+  (void)rooted;
+  std::string host;
+  if (!qv::DeviceToHostPath(devicePath, &host)) abort();
+  FILE* f = fopen(host.c_str(), "wb");
+  if (f == nullptr) abort();
+  if (size != 0 && fwrite(data, 1, size, f) != size) abort();
+  fclose(f);
+}
