@@ -152,6 +152,29 @@ TEST_F(FolderSetTest, MessageSetReachesTheFolderOfAMessage) {
   back.id = id;
   ASSERT_TRUE(folders_->ReadHeaderRecord(inbox_, &back));
   EXPECT_EQ(std::wstring(back.subject), L"件名");
+  // Moved to another folder, the message's flags follow it there.
+  uint32_t other = 0;
+  ASSERT_TRUE(folders_->AllocateFolder(&other));
+  QvStoreNode* target = folders_->GetFolder(other);
+  ASSERT_NE(target, nullptr);
+  ASSERT_EQ(target->AddMessageEntry({0, id, 1, 0}), QVMDL_SUCCESS);
+  ASSERT_TRUE(target->AppendHeaderRecord(record));
+  folders_->CloseFolder(target);
+  ASSERT_TRUE(messages_->UpdateEntry(QvMessageSet::kChange, id, other));
+  QvMessage* message = messages_->OpenMessage(id);
+  QvMessageInterface::Attributes a;
+  a.mask = QvMessageInterface::kUnread | QvMessageInterface::kState | QvMessageInterface::kListShort2;
+  a.unread = 0;
+  a.state = 1;
+  a.listShort2 = L"移動後";
+  ASSERT_TRUE(message->SetAttributes(a)) << std::hex << GetQvMiddleError();
+  messages_->CloseMessage(message);
+  EXPECT_EQ(MsgList(other), qv::FormatA("%04X\t0\t1\r\n", id));
+  EXPECT_EQ(MsgList(inbox_), qv::FormatA("%04X\t1\t0\r\n", id));
+  back.id = id;
+  ASSERT_TRUE(folders_->ReadHeaderRecord(other, &back));
+  EXPECT_EQ(std::wstring(back.subject), L"移動後");
+
   // A message whose slot is free has no folder to ask.
   ASSERT_TRUE(messages_->UpdateEntry(QvMessageSet::kFree, id, 0));
   EXPECT_FALSE(messages_->UpdateEntryLine(id, 0, 0));

@@ -302,6 +302,9 @@ TEST_F(MessageFileTest, AttachmentsAreStrippedOnlyWhenThereAreSome) {
   a.mask = A::kState;
   a.state = 0;
   ASSERT_TRUE(message_->SetAttributes(a));
+  // A reader that has already reached the end does not cut the mail short.
+  std::string seen;
+  ASSERT_TRUE(message_->Read(&seen));
   ASSERT_TRUE(message_->DeleteAttachments()) << std::hex << GetQvMiddleError();
   std::string raw = Eml().substr(256);
   EXPECT_EQ(raw.find("a.bin"), std::string::npos);
