@@ -191,6 +191,27 @@ enum : uint32_t {
 
   // --- protocol clients, feeds, attachments (0x2002001-0x2002401)
   QVMDL_ERR_EML_PICTURE_PARTS = 0x2002001,  // mime: a picture mail without its picture and another part
+  // POP3 client (engine/transport/PopClient*)
+  QVMDL_ERR_POP_NO_THREAD = 0x2002001,        // no worker thread
+  QVMDL_ERR_POP_LOGIN = 0x2002002,            // USER, PASS or APOP refused
+  QVMDL_ERR_POP_NO_NETWORK = 0x2002003,       // no network library, no socket, or no secure socket
+  QVMDL_ERR_POP_CONNECT = 0x2002004,          // host unknown, connect failed or timed out
+  QVMDL_ERR_POP_SOCKET = 0x2002005,           // send or receive failed, or closed before "QUIT"
+  QVMDL_ERR_POP_UNEXPECTED = 0x2002006,       // unexpected answer, bad list line, answer over its limit
+  QVMDL_ERR_POP_NO_TIMESTAMP = 0x2002007,     // APOP without a time stamp in the greeting
+  QVMDL_ERR_POP_CANCELLED = 0x2002008,
+  QVMDL_ERR_POP_ABORTED = 0x2002009,
+  QVMDL_ERR_POP_NO_MEMORY = 0x200200c,        // too little memory to fetch a message
+  QVMDL_ERR_POP_TIMEOUT = 0x200200d,          // no complete answer within the network wait
+  QVMDL_ERR_POP_LIST_SIZES = 0x200200e,       // "LIST n" refused while adding up sizes
+  QVMDL_ERR_POP_LIST_MESSAGE = 0x200200f,     // "LIST n" refused before a fetch
+  QVMDL_ERR_POP_STAT = 0x2002010,
+  QVMDL_ERR_POP_FETCH = 0x2002011,            // "RETR" or "TOP" refused
+  QVMDL_ERR_POP_DELE = 0x2002012,             // "DELE" of a fetched message refused
+  QVMDL_ERR_POP_DELE_RECEIVED = 0x2002013,    // "DELE" of an earlier received message refused
+  QVMDL_ERR_POP_DELE_LISTED = 0x2002014,      // "DELE" of a listed message refused
+  QVMDL_ERR_POP_LAST_UIDL = 0x2002015,        // "UIDL n" refused
+  QVMDL_ERR_POP_QUIT = 0x2002016,             // "QUIT" refused
   QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)

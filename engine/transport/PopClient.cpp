@@ -1,0 +1,668 @@
+// The protocol half of PopClient: settings, the state table, UID bookkeeping
+// and notifications. The socket, workers and waits are in
+// PopClientTransport.cpp.
+//
+// A session as dovecot answers it (new mail by the known-UID list):
+//   S: +OK Dovecot ready. <1.2@host>
+//   C: USER user1            S: +OK
+//   C: PASS ********         S: +OK Logged in.
+//   C: UIDL                  S: +OK / 1 0000001 / 2 0000002 / .
+//   C: LIST                  S: +OK 2 messages: / 1 39 / 2 120 / .     (some UID known)
+//   C: LIST 2                S: +OK 2 120
+//   C: RETR 2                S: +OK 120 octets / ... / .
+//   C: UIDL 2                S: +OK 2 0000002
+//   C: QUIT                  S: +OK Logging out.
+#include "engine/transport/PopClient.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "engine/store/QvMiddleError.h"
+#include "engine/store/QvUtility.h"
+#include "engine/transport/Md5.h"
+#include "engine/transport/PopReply.h"
+#include "engine/transport/ProtocolLog.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/kernel/Sync.h"
+#include "platform/kernel/Time.h"
+
+namespace {
+
+std::string Narrow(const std::wstring& text) { return qv::WideToCp932(text); }
+
+// The lines of a multi-line reply between its status line and the terminator.
+template <typename F>
+bool ForEachLine(const std::string& reply, F&& take) {
+  const size_t eol = pop::FirstLineEnd(reply);
+  const size_t end = pop::ListEnd(reply);
+  if (eol == std::string::npos || end == std::string::npos) return false;
+  size_t pos = eol + 1;
+  const size_t stop = end + 2;  // the line end of the last line
+  while (pos < stop) {
+    size_t next = reply.find("\r\n", pos);
+    if (next == std::string::npos || next > stop) next = stop;
+    if (!take(std::string_view(reply).substr(pos, next - pos))) return false;
+    pos = next + 2;
+  }
+  return true;
+}
+
+}  // namespace
+
+PopClient::PopClient() : socket_(static_cast<uintptr_t>(~uintptr_t{0})) {
+  log_ = new ProtocolLog();
+  wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+}
+
+PopClient::~PopClient() {
+  closeSocket();
+  delete log_;
+  if (wake_) CloseHandle(wake_);
+}
+
+bool PopClient::registerNotifyPop(NotifyPop* observer) {
+  if (observer_ && observer) return false;
+  observer_ = observer;
+  return true;
+}
+
+void PopClient::setPopMode(int mode) { mode_ = mode; }
+
+void PopClient::setAccount(MailAccount* account, void* connection) {
+  downloadList_.clear();
+  knownUids_.clear();
+  lastUid_.clear();
+  if (!account) return;
+  senderAddress_ = Narrow(account->senderAddress);
+  user_ = Narrow(account->popUserName);
+  password_ = Narrow(account->popPassword);
+  host_ = Narrow(account->popServerName);
+  smtpServer_ = Narrow(account->smtpServerName);
+  port_ = account->popPort;
+  smtpPort_ = account->smtpPort;
+  partialLines_ = account->partialLines;
+  deleteOnServer_ = account->deleteOnServer != 0;
+  apop_ = account->apop != 0;
+  smtpUser_ = Narrow(account->smtpUserName);
+  smtpPassword_ = Narrow(account->smtpPassword);
+  lastUid_ = Narrow(account->lastUid);
+  for (const std::wstring& uid : account->uidList) knownUids_.insert(Narrow(uid));
+  connection_ = connection;
+  if (port_ == 995) ssl_ = true;
+  DWORD always = 0;
+  if (GetRegistryDword(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"UseUidlListAlways", &always) &&
+      always == 1) {
+    lastUid_.clear();
+  }
+}
+
+void PopClient::setDownloadList(std::list<std::string>& uids) { downloadList_ = uids; }
+void PopClient::setDeleteList(std::list<std::string>& uids) { downloadList_ = uids; }
+
+void PopClient::getMail(std::string* text, std::string* uid) {
+  if (text) *text = currentText_;
+  if (uid) *uid = currentUid_;
+}
+
+std::string PopClient::getLastRecvUid() { return lastRecvUid_; }
+
+void PopClient::getUidlList(std::list<std::wstring>& out) {
+  for (const std::string& uid : latestList_) out.push_back(qv::Cp932ToWide(uid));
+}
+
+void PopClient::quit() {
+  if (state_ == 21 || state_ == 22) return;
+  state_ = 19;
+  expecting_ = false;
+  recvExec();
+}
+
+bool PopClient::notify(int message, long w, long l) { return observer_ ? observer_->notify(message, w, l) : true; }
+
+void PopClient::resetSession() {
+  state_ = 0;
+  expecting_ = true;
+  continues_ = false;
+  noUidl_ = lastUidFound_ = noKnownUid_ = headerOnly_ = firstLineChecked_ = deletesStarted_ = false;
+  abort_ = false;
+  socketError_ = overflow_ = false;
+  endReason_ = 0;
+  toProcess_ = 0;
+  totalSize_ = 0;
+  listPos_ = receivedPos_ = messagePos_ = 0;
+  processed_ = 0;
+  receivedBytes_ = 0;
+  currentNumber_ = currentSize_ = 0;
+  currentUid_.clear();
+  currentText_.clear();
+  lastRecvUid_.clear();
+  lastError_ = 0;
+  statRange_ = 0;
+  uidlLines_.clear();
+  uidByNumber_.clear();
+  messageList_.clear();
+  receivedList_.clear();
+  latestList_.clear();
+  pendingList_.clear();
+  buffer_.clear();
+}
+
+void PopClient::newConnection() {
+  if (cancel_) {
+    // A cancel for a session that never started: it is spent here, so that
+    // the next session of this client runs.
+    cancel_ = false;
+    notify(MSG_PopErrorOccured, QVMDL_ERR_POP_CANCELLED, 0);
+    notify(MSG_PopCanceled, 0, 0);
+    return;
+  }
+  if (connected_) return;
+  if (((mode_ == 2 || mode_ == 3) && downloadList_.empty()) || host_.empty()) {
+    state_ = 21;
+    return;
+  }
+  static const char kTitle[] = "*** Pop Protocol Start ";
+  log_->start(kTitle, sizeof kTitle - 1);
+  resetSession();
+  startRecv();
+}
+
+size_t PopClient::messageCount() const { return statRange_ ? statRange_ : messageList_.size(); }
+uint32_t PopClient::messageAt(size_t index) const {
+  return statRange_ ? static_cast<uint32_t>(index + 1) : messageList_[index];
+}
+
+void PopClient::removeLatest(const std::string& uid) {
+  auto it = std::find(latestList_.begin(), latestList_.end(), uid);
+  if (it != latestList_.end()) latestList_.erase(it);
+}
+
+std::string PopClient::madeUpUid() const {
+  SYSTEMTIME t{};
+  GetLocalTime(&t);
+  char text[64];
+  std::snprintf(text, sizeof text, "%04u%02u%02u%02u%02u%02u%04u%08u", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute,
+                t.wSecond, t.wMilliseconds, lastListSize_);
+  return text;
+}
+
+bool PopClient::responseOk() const { return pop::StatusOk(buffer_); }
+
+int PopClient::failureCode() const {
+  switch (state_) {
+    case 1:
+    case 2:
+      return QVMDL_ERR_POP_LOGIN;
+    case 5:
+      return QVMDL_ERR_POP_LIST_SIZES;
+    case 7:
+      return QVMDL_ERR_POP_STAT;
+    case 8:
+      return QVMDL_ERR_POP_DELE_RECEIVED;
+    case 10:
+      return QVMDL_ERR_POP_LIST_MESSAGE;
+    case 11:
+      return QVMDL_ERR_POP_FETCH;
+    case 15:
+      return QVMDL_ERR_POP_DELE;
+    case 17:
+      return QVMDL_ERR_POP_LAST_UIDL;
+    case 18:
+      return QVMDL_ERR_POP_DELE_LISTED;
+    case 21:
+      return QVMDL_ERR_POP_QUIT;
+    default:
+      return QVMDL_ERR_POP_UNEXPECTED;
+  }
+}
+
+// Runs state handlers on the reply in the buffer until one has sent a command
+// (or waits for more of a multi-line reply); returns a pending error code.
+int PopClient::incomingData() {
+  int error = 0;
+  for (;;) {
+    if (state_ == 22 || abort_) return 0;
+    if (handleState(&error) == Step::Wait || error) return error;
+  }
+}
+
+PopClient::Step PopClient::sendCommand(const char* text, int next, int* error) {
+  state_ = next;
+  expecting_ = true;
+  if (sendData(text) < 0) {
+    *error = QVMDL_ERR_POP_SOCKET;
+    return Step::Next;
+  }
+  return Step::Wait;
+}
+
+// A failure found in a reply: "QUIT" goes out first, the code follows.
+PopClient::Step PopClient::fail(int code, int* error) {
+  sendData("QUIT\r\n");
+  expecting_ = false;
+  *error = code;
+  return Step::Next;
+}
+
+// After the mailbox size: the received messages are deleted first when the
+// account deletes on the server, then the new ones are fetched.
+PopClient::Step PopClient::afterMailBoxSize() {
+  if (!notify(MSG_PopMailBoxSize, static_cast<long>(toProcess_), static_cast<long>(totalSize_))) {
+    endReason_ = 1;
+    state_ = 19;
+    return Step::Next;
+  }
+  receivedPos_ = 0;
+  state_ = deleteOnServer_ && !receivedList_.empty() ? 8 : 9;
+  return Step::Next;
+}
+
+PopClient::Step PopClient::handleState(int* error) {
+  char command[64];
+  const bool ok = !buffer_.empty() && buffer_[0] == '+';
+  switch (state_) {
+    case 0:
+      return onGreeting(error);
+    case 1: {
+      if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
+      const std::string pass = "PASS " + password_ + "\r\n";
+      return sendCommand(pass.c_str(), 2, error);
+    }
+    case 2:
+      if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
+      return sendCommand("UIDL\r\n", 3, error);
+    case 3:
+      return onUidl(error);
+    case 4: {
+      const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
+      if (listPos_ >= count) {
+        state_ = deleteOnServer_ && !receivedList_.empty() ? 8 : 19;
+        receivedPos_ = 0;
+        return Step::Next;
+      }
+      const uint32_t number = mode_ == 2 ? messageAt(listPos_) : uidlLines_[listPos_].number;
+      ++listPos_;
+      std::snprintf(command, sizeof command, "LIST %u\r\n", number);
+      return sendCommand(command, 5, error);
+    }
+    case 5: {
+      uint32_t number = 0, size = 0;
+      if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_SIZES, error);
+      lastListSize_ = size;
+      totalSize_ += size;
+      const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
+      if (listPos_ < count) {
+        state_ = 4;
+        return Step::Next;
+      }
+      return afterMailBoxSize();
+    }
+    case 6:
+      return sendCommand("STAT\r\n", 7, error);
+    case 7:
+      return onStat(error);
+    case 8: {
+      if (receivedPos_ < receivedList_.size()) {
+        std::snprintf(command, sizeof command, "DELE %u\r\n", receivedList_[receivedPos_++]);
+        return sendCommand(command, 8, error);
+      }
+      latestList_.clear();
+      state_ = mode_ == 4 ? 19 : 9;
+      return Step::Next;
+    }
+    case 9:
+      return nextMessage(error);
+    case 10: {
+      uint32_t number = 0, size = 0;
+      if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_MESSAGE, error);
+      currentSize_ = lastListSize_ = size;
+      if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
+      if (mode_ == 1) {
+        std::snprintf(command, sizeof command, "TOP %u %u\r\n", currentNumber_, headerOnly_ ? 0u : partialLines_);
+      } else if (headerOnly_) {
+        std::snprintf(command, sizeof command, "TOP %u 0\r\n", currentNumber_);
+      } else {
+        std::snprintf(command, sizeof command, "RETR %u\r\n", currentNumber_);
+      }
+      return sendCommand(command, 11, error);
+    }
+    case 11:
+      if (!ok) return fail(QVMDL_ERR_POP_FETCH, error);
+      state_ = 12;
+      return Step::Next;
+    case 12:
+      return onMessage(error);
+    case 13:
+      state_ = deleteOnServer_ && !cancel_ ? 14 : 9;
+      return Step::Next;
+    case 14:
+      std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
+      return sendCommand(command, 15, error);
+    case 15:
+      if (!ok) return fail(QVMDL_ERR_POP_DELE, error);
+      removeLatest(currentUid_);
+      state_ = 9;
+      return Step::Next;
+    case 16:
+      if (!deleteOnServer_ && !noUidl_ && currentNumber_ != 0) {
+        std::snprintf(command, sizeof command, "UIDL %u\r\n", currentNumber_);
+        return sendCommand(command, 17, error);
+      }
+      state_ = 19;
+      return Step::Next;
+    case 17: {
+      if (!ok) return fail(QVMDL_ERR_POP_LAST_UIDL, error);
+      // "+OK n uid\r\n": the UID follows the blank after the number.
+      const size_t eol = buffer_.find_first_of("\r\n");
+      const std::string line = buffer_.substr(0, eol);
+      const size_t first = line.find(' ', 4);
+      lastRecvUid_ = line.size() > 4 && first != std::string::npos ? line.substr(first + 1) : std::string();
+      state_ = 19;
+      return Step::Next;
+    }
+    case 18: {
+      if (!deletesStarted_) {
+        deletesStarted_ = true;
+        latestList_.splice(latestList_.end(), pendingList_);
+        messagePos_ = 0;
+      } else {
+        if (!ok) return fail(QVMDL_ERR_POP_DELE_LISTED, error);
+        removeLatest(currentUid_);
+        ++processed_;
+      }
+      if (messagePos_ >= messageCount()) {
+        state_ = 19;
+        return Step::Next;
+      }
+      currentNumber_ = messageAt(messagePos_++);
+      auto it = uidByNumber_.find(currentNumber_);
+      currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
+      std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
+      return sendCommand(command, 18, error);
+    }
+    case 19:
+      return sendCommand("QUIT\r\n", 21, error);
+    case 21:
+      if (!ok) {
+        expecting_ = false;
+        *error = QVMDL_ERR_POP_QUIT;
+        return Step::Next;
+      }
+      endSession();
+      return Step::Wait;
+    case 23:
+      return sendCommand("LIST\r\n", 24, error);
+    case 24:
+      return onListAll(error);
+    default:
+      state_ = 22;
+      return Step::Wait;
+  }
+}
+
+// State 0: the greeting.
+PopClient::Step PopClient::onGreeting(int* error) {
+  if (!apop_) {
+    const std::string command = "USER " + user_ + "\r\n";
+    return sendCommand(command.c_str(), 1, error);
+  }
+  const size_t eol = pop::FirstLineEnd(buffer_);
+  const std::string greeting = buffer_.substr(0, eol);
+  const size_t open = greeting.find('<');
+  const size_t close = open == std::string::npos ? open : greeting.find('>', open);
+  if (close == std::string::npos) return fail(QVMDL_ERR_POP_NO_TIMESTAMP, error);
+  const std::string stamp = greeting.substr(open, close - open + 1) + password_;
+  char digest[33];
+  Md5HexString(digest, stamp.c_str());
+  const std::string command = "APOP " + user_ + " " + digest + "\r\n";
+  return sendCommand(command.c_str(), 2, error);
+}
+
+// State 3: the "UIDL" answer, checked as it comes and booked once whole.
+PopClient::Step PopClient::onUidl(int* error) {
+  if (buffer_.empty() || buffer_[0] != '+') {
+    noUidl_ = true;
+    messageList_.clear();
+    state_ = 6;
+    continues_ = false;
+    return Step::Next;
+  }
+  if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  const size_t eol = pop::FirstLineEnd(buffer_);
+  if (!firstLineChecked_) {
+    // The first line says early whether this is a UID list at all: it must
+    // be a valid line within 100 bytes. One not yet whole is waited for.
+    const size_t start = eol + 1;
+    const size_t next = buffer_.find("\r\n", start);
+    if (next == std::string::npos) {
+      if (buffer_.size() - start > pop::kMaxFirstUidlLine) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+      continues_ = true;
+      return Step::Wait;
+    }
+    const std::string_view line = std::string_view(buffer_).substr(start, next - start);
+    uint32_t number = 0;
+    std::string_view uid;
+    if (line.size() > pop::kMaxFirstUidlLine || (line != "." && !pop::ParseUidlLine(line, &number, &uid))) {
+      return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+    }
+    firstLineChecked_ = true;
+  }
+  if (pop::ListEnd(buffer_) == std::string::npos) {
+    continues_ = true;
+    return Step::Wait;
+  }
+  continues_ = false;
+  bool valid = true;
+  ForEachLine(buffer_, [&](std::string_view line) {
+    uint32_t number = 0;
+    std::string_view uid;
+    if (!pop::ParseUidlLine(line, &number, &uid)) {
+      valid = false;
+      return false;
+    }
+    uidlLines_.push_back({number, std::string(uid)});
+    uidByNumber_.emplace(number, std::string(uid));
+    return true;
+  });
+  if (!valid) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  bookUids();
+  return Step::Next;
+}
+
+// Decides from the UIDL lines what is new, what was received before, and
+// which state follows.
+void PopClient::bookUids() {
+  if (mode_ == 2 || mode_ == 3) {
+    // Select check. Lines up to the last UID were received; later lines
+    // count as received only when the device knows their UID.
+    const std::unordered_set<std::string> wanted(downloadList_.begin(), downloadList_.end());
+    bool passedLast = lastUid_.empty();
+    for (const UidlLine& line : uidlLines_) {
+      if (wanted.count(line.uid)) {
+        messageList_.push_back(line.number);
+        pendingList_.push_back(line.uid);
+        ++toProcess_;
+      } else if (!passedLast || knownUids_.count(line.uid)) {
+        receivedList_.push_back(line.number);
+        latestList_.push_back(line.uid);
+      }
+      if (!passedLast && line.uid == lastUid_) passedLast = true;
+    }
+    if (mode_ == 3) {
+      state_ = messageList_.empty() ? 19 : 18;
+    } else {
+      state_ = messageList_.empty() ? 19 : 4;
+    }
+    return;
+  }
+  // Normal check: everything up to the last UID is old.
+  for (size_t i = 0; i < uidlLines_.size(); ++i) {
+    messageList_.push_back(uidlLines_[i].number);
+    pendingList_.push_back(uidlLines_[i].uid);
+    ++toProcess_;
+    if (!lastUid_.empty() && uidlLines_[i].uid == lastUid_) {
+      receivedList_.insert(receivedList_.end(), messageList_.begin(), messageList_.end());
+      messageList_.clear();
+      latestList_.splice(latestList_.end(), pendingList_);
+      toProcess_ = 0;
+      listPos_ = i + 1;
+      lastUidFound_ = true;
+    }
+  }
+  if (!lastUidFound_) {
+    // Recheck: the known UID list decides line by line.
+    messageList_.clear();
+    pendingList_.clear();
+    receivedList_.clear();
+    latestList_.clear();
+    toProcess_ = 0;
+    noKnownUid_ = true;
+    for (const UidlLine& line : uidlLines_) {
+      if (knownUids_.count(line.uid)) {
+        receivedList_.push_back(line.number);
+        latestList_.push_back(line.uid);
+        noKnownUid_ = false;
+      } else {
+        messageList_.push_back(line.number);
+        pendingList_.push_back(line.uid);
+        ++toProcess_;
+      }
+    }
+  }
+  if (mode_ == 4) {
+    receivedPos_ = 0;
+    state_ = 8;
+  } else if (lastUidFound_) {
+    state_ = 4;
+  } else {
+    state_ = noKnownUid_ ? 6 : 23;
+  }
+}
+
+// State 7: the "STAT" answer.
+PopClient::Step PopClient::onStat(int* error) {
+  uint32_t count = 0, size = 0;
+  if (!pop::ParseTwoNumbers(buffer_, &count, &size)) return fail(QVMDL_ERR_POP_STAT, error);
+  if (noUidl_) {
+    messageList_.clear();
+    statRange_ = count;
+  }
+  toProcess_ = count;
+  totalSize_ = size;
+  if (!notify(MSG_PopMailBoxSize, static_cast<long>(count), static_cast<long>(size)) || count == 0) {
+    endReason_ = 1;
+    state_ = 19;
+    return Step::Next;
+  }
+  state_ = 9;
+  return Step::Next;
+}
+
+// State 24: the "LIST" answer: the sizes of the messages to fetch.
+PopClient::Step PopClient::onListAll(int* error) {
+  if (pop::ListEnd(buffer_) == std::string::npos) {
+    continues_ = true;
+    return Step::Wait;
+  }
+  continues_ = false;
+  const std::unordered_set<uint32_t> wanted(messageList_.begin(), messageList_.end());
+  bool valid = true;
+  totalSize_ = 0;
+  ForEachLine(buffer_, [&](std::string_view line) {
+    uint32_t number = 0, size = 0;
+    if (!pop::ParseListLine(line, &number, &size)) {
+      valid = false;
+      return false;
+    }
+    if (wanted.count(number)) totalSize_ += size;
+    return true;
+  });
+  if (!valid) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  return afterMailBoxSize();
+}
+
+// State 9: the next message of the list.
+PopClient::Step PopClient::nextMessage(int* error) {
+  if (messagePos_ >= messageCount()) {
+    state_ = 16;
+    return Step::Next;
+  }
+  currentNumber_ = messageAt(messagePos_++);
+  if (noUidl_) {
+    currentUid_ = madeUpUid();
+  } else {
+    auto it = uidByNumber_.find(currentNumber_);
+    currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
+  }
+  if (!notify(MSG_PopUpdateStatus, 1, 0)) {
+    endReason_ = 1;
+    state_ = 19;
+    return Step::Next;
+  }
+  char command[32];
+  std::snprintf(command, sizeof command, "LIST %u\r\n", currentNumber_);
+  return sendCommand(command, 10, error);
+}
+
+// State 12: a fetched message, whole or still arriving.
+PopClient::Step PopClient::onMessage(int* /*error*/) {
+  const size_t end = pop::ListEnd(buffer_);
+  if (end == std::string::npos) {
+    const uint64_t sofar = receivedBytes_ + (buffer_.size() >= 2 ? buffer_.size() - 2 : 0);
+    notify(MSG_PopRecvSize, static_cast<long>(sofar), 0);
+    continues_ = true;
+    return Step::Wait;
+  }
+  continues_ = false;
+  if (cancel_) {
+    // Received to its end, but not handed over: the cancel ends the session.
+    state_ = 13;
+    return Step::Next;
+  }
+  const size_t start = pop::FirstLineEnd(buffer_) + 1;
+  const size_t textEnd = end + 2;  // the last line end stays
+  const std::string_view raw = std::string_view(buffer_).substr(start, textEnd > start ? textEnd - start : 0);
+  notify(MSG_PopRecvSize, static_cast<long>(receivedBytes_ + raw.size()), 0);
+  currentText_ = pop::Unstuff(raw);
+  int kind = MSG_PopNewMessage;
+  if (headerOnly_) {
+    kind = MSG_PopNewHeader;
+  } else if (mode_ == 1 && static_cast<uint64_t>(currentSize_) > raw.size() + 2) {
+    kind = MSG_PopNewPartMessage;
+  }
+  receivedBytes_ += headerOnly_ ? currentText_.size() : currentSize_;
+  const bool goOn = notify(kind, 0, 0);
+  currentText_.clear();
+  currentText_.shrink_to_fit();
+  if (!goOn) {
+    endReason_ = 1;
+    state_ = 19;
+    return Step::Next;
+  }
+  ++processed_;
+  latestList_.push_back(currentUid_);
+  state_ = 13;
+  return Step::Next;
+}
+
+// State 21 answered "+": the session ends here.
+void PopClient::endSession() {
+  closeSocket();
+  connected_ = false;
+  uidlLines_.clear();
+  uidByNumber_.clear();
+  state_ = 22;
+  expecting_ = false;
+  const int reason = endReason_;
+  const int mode = mode_;
+  mode_ = 0;
+  if (reason == 1) {
+    notify(MSG_PopAborted, static_cast<long>(processed_), 0);
+  } else if (reason == 2) {
+    notify(MSG_PopCanceled, 0, 0);
+  } else if (mode == 3) {
+    notify(MSG_PopDeleteComplete, static_cast<long>(processed_), 0);
+  } else {
+    notify(MSG_PopComplete, static_cast<long>(processed_), 0);
+  }
+}
