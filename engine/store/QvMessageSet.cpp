@@ -248,13 +248,13 @@ uint32_t QvMessageSet::RebuildFromLists(uint8_t* table, std::vector<std::wstring
 uint32_t QvMessageSet::Slot(uint32_t messageId) const { return GetSlot(entryTable_ + 4 * messageId); }
 
 bool QvMessageSet::UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId) {
+  if (operation < kAssign || operation > kFree) return false;  // no such operation: nothing to report
   QvNamedMutex::Hold hold(entryMutex_);
   uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
   return code == QVMDL_SUCCESS || Fail(code);
 }
 
 uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId, uint32_t folderId) {
-  if (operation < kAssign || operation > kFree) return QVMDL_ERR_STG_NULL_ARGUMENT;
   if (messageId > ids_.MaxId() || messageId >= kSlots) return QVMDL_ERR_STG_MESSAGE_ID_RANGE;
   if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
   const bool used = Slot(messageId) != kFreeSlot;

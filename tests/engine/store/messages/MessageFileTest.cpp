@@ -279,6 +279,20 @@ TEST_F(MessageFileTest, ComposedMailIsStoredWithCrLfAndItsRecord) {
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_NULL_ARGUMENT);
 }
 
+TEST_F(MessageFileTest, DatesConvertWithTheOffsetInForce) {
+  const SYSTEMTIME local{2024, 12, 2, 31, 23, 30, 0, 5};
+  SYSTEMTIME utc = QvMessageInterface::LocalTimeToSystemTime(local);
+  EXPECT_EQ(utc.wYear, 2024);
+  EXPECT_EQ(utc.wDay, 31);
+  EXPECT_EQ(utc.wHour, 14);
+  EXPECT_EQ(utc.wMilliseconds, 5);
+  EXPECT_TRUE(SameTime(QvMessageInterface::SystemTimeToLocalTime(utc), local));
+  qv::testing::SetTimeZoneBias(300);  // five hours behind UTC
+  utc = QvMessageInterface::LocalTimeToSystemTime(SYSTEMTIME{2025, 1, 3, 1, 22, 0, 0, 0});
+  EXPECT_EQ(utc.wDay, 2);
+  EXPECT_EQ(utc.wHour, 3);
+}
+
 TEST_F(MessageFileTest, AttachmentsAreStrippedOnlyWhenThereAreSome) {
   const std::string multipart =
       "From: a@example.jp\r\nSubject: files\r\nMIME-Version: 1.0\r\n"
