@@ -1,0 +1,417 @@
+// expat driver of one SAX2 parse.
+#include "platform/xml/SaxParseRun.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "platform/base/WideText.h"
+#include "platform/xml/SaxEncoding.h"
+
+namespace qv::xml {
+namespace {
+
+constexpr wchar_t kXmlNamespace[] = L"http://www.w3.org/XML/1998/namespace";
+// Entity expansion may not make the document more than this many times
+// larger once it passes the threshold (expat's own guard); nested entity
+// definitions are refused outright.
+constexpr float kMaxAmplification = 8.0f;
+constexpr unsigned long long kAmplificationThreshold = 1u << 20;
+
+std::wstring Wide(const XML_Char* text) { return qv::Utf8ToWide(text == nullptr ? "" : text); }
+
+// True when a replacement text holds a reference to an entity other than the
+// five predefined ones (character references are already expanded in it).
+bool RefersToEntity(std::string_view text) {
+  static constexpr std::string_view kPredefined[] = {"lt;", "gt;", "amp;", "apos;", "quot;"};
+  for (size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
+    std::string_view rest = text.substr(at + 1);
+    if (!rest.empty() && rest[0] == '#') continue;
+    bool predefined = false;
+    for (std::string_view p : kPredefined) predefined = predefined || rest.substr(0, p.size()) == p;
+    if (!predefined) return true;
+  }
+  return false;
+}
+
+bool IsXmlnsName(const std::wstring& qName) { return qName == L"xmlns" || qName.rfind(L"xmlns:", 0) == 0; }
+
+}  // namespace
+
+// --- locator -----------------------------------------------------------------
+
+HRESULT SaxLocator::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_ISAXLocator)) {
+    *object = static_cast<ISAXLocator*>(this);
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT SaxLocator::getColumnNumber(int* column) {
+  if (column == nullptr) return E_POINTER;
+  *column = parser_ != nullptr ? static_cast<int>(XML_GetCurrentColumnNumber(parser_)) + 1 : column_;
+  return S_OK;
+}
+
+HRESULT SaxLocator::getLineNumber(int* line) {
+  if (line == nullptr) return E_POINTER;
+  *line = parser_ != nullptr ? static_cast<int>(XML_GetCurrentLineNumber(parser_)) : line_;
+  return S_OK;
+}
+
+HRESULT SaxLocator::getPublicId(const wchar_t** publicId) {
+  if (publicId == nullptr) return E_POINTER;
+  *publicId = nullptr;
+  return S_OK;
+}
+
+HRESULT SaxLocator::getSystemId(const wchar_t** systemId) {
+  if (systemId == nullptr) return E_POINTER;
+  *systemId = nullptr;
+  return S_OK;
+}
+
+void SaxLocator::Detach() {
+  if (parser_ != nullptr) {
+    getLineNumber(&line_);
+    getColumnNumber(&column_);
+  }
+  parser_ = nullptr;
+}
+
+// --- attributes --------------------------------------------------------------
+
+HRESULT SaxAttributeList::QueryInterface(REFIID iid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_ISAXAttributes)) {
+    *object = static_cast<ISAXAttributes*>(this);
+    return S_OK;
+  }
+  *object = nullptr;
+  return E_NOINTERFACE;
+}
+
+const SaxAttribute* SaxAttributeList::At(int index) const {
+  if (index < 0 || static_cast<size_t>(index) >= items.size()) return nullptr;
+  return &items[static_cast<size_t>(index)];
+}
+
+namespace {
+HRESULT HandOut(const std::wstring& text, const wchar_t** out, int* length) {
+  if (out == nullptr || length == nullptr) return E_POINTER;
+  *out = text.c_str();
+  *length = static_cast<int>(text.size());
+  return S_OK;
+}
+bool Same(const std::wstring& a, const wchar_t* b, int length) {
+  if (b == nullptr) return a.empty();
+  size_t n = length < 0 ? std::wcslen(b) : static_cast<size_t>(length);
+  return a.size() == n && a.compare(0, n, b, n) == 0;
+}
+}  // namespace
+
+HRESULT SaxAttributeList::getLength(int* length) {
+  if (length == nullptr) return E_POINTER;
+  *length = static_cast<int>(items.size());
+  return S_OK;
+}
+
+HRESULT SaxAttributeList::getURI(int index, const wchar_t** uri, int* uriLength) {
+  const SaxAttribute* a = At(index);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->uri, uri, uriLength);
+}
+
+HRESULT SaxAttributeList::getLocalName(int index, const wchar_t** localName, int* localLength) {
+  const SaxAttribute* a = At(index);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->localName, localName, localLength);
+}
+
+HRESULT SaxAttributeList::getQName(int index, const wchar_t** qName, int* qLength) {
+  const SaxAttribute* a = At(index);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->qName, qName, qLength);
+}
+
+HRESULT SaxAttributeList::getName(int index, const wchar_t** uri, int* uriLength, const wchar_t** localName,
+                                  int* localLength, const wchar_t** qName, int* qLength) {
+  const SaxAttribute* a = At(index);
+  if (a == nullptr) return E_INVALIDARG;
+  HRESULT hr = HandOut(a->uri, uri, uriLength);
+  if (SUCCEEDED(hr)) hr = HandOut(a->localName, localName, localLength);
+  if (SUCCEEDED(hr)) hr = HandOut(a->qName, qName, qLength);
+  return hr;
+}
+
+HRESULT SaxAttributeList::getIndexFromName(const wchar_t* uri, int uriLength, const wchar_t* localName,
+                                           int localLength, int* index) {
+  if (index == nullptr || localName == nullptr) return E_POINTER;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (Same(items[i].uri, uri, uriLength) && Same(items[i].localName, localName, localLength)) {
+      *index = static_cast<int>(i);
+      return S_OK;
+    }
+  }
+  *index = -1;
+  return E_INVALIDARG;
+}
+
+HRESULT SaxAttributeList::getIndexFromQName(const wchar_t* qName, int qLength, int* index) {
+  if (index == nullptr || qName == nullptr) return E_POINTER;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (Same(items[i].qName, qName, qLength)) {
+      *index = static_cast<int>(i);
+      return S_OK;
+    }
+  }
+  *index = -1;
+  return E_INVALIDARG;
+}
+
+HRESULT SaxAttributeList::getType(int index, const wchar_t** type, int* typeLength) {
+  static const std::wstring kCdata = L"CDATA";
+  if (At(index) == nullptr) return E_INVALIDARG;
+  return HandOut(kCdata, type, typeLength);
+}
+
+HRESULT SaxAttributeList::getValue(int index, const wchar_t** value, int* valueLength) {
+  const SaxAttribute* a = At(index);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->value, value, valueLength);
+}
+
+HRESULT SaxAttributeList::getValueFromName(const wchar_t* uri, int uriLength, const wchar_t* localName,
+                                           int localLength, const wchar_t** value, int* valueLength) {
+  int index = -1;
+  HRESULT hr = getIndexFromName(uri, uriLength, localName, localLength, &index);
+  return FAILED(hr) ? hr : getValue(index, value, valueLength);
+}
+
+HRESULT SaxAttributeList::getValueFromQName(const wchar_t* qName, int qLength, const wchar_t** value,
+                                            int* valueLength) {
+  int index = -1;
+  HRESULT hr = getIndexFromQName(qName, qLength, &index);
+  return FAILED(hr) ? hr : getValue(index, value, valueLength);
+}
+
+// --- the run -----------------------------------------------------------------
+
+SaxParseRun::SaxParseRun(const SaxSettings& settings, SaxLocator& locator)
+    : settings_(settings), locator_(locator) {}
+
+SaxParseRun::~SaxParseRun() {
+  locator_.Detach();
+  if (parser_ != nullptr) XML_ParserFree(parser_);
+}
+
+HRESULT SaxParseRun::Begin() {
+  parser_ = XML_ParserCreate(nullptr);
+  if (parser_ == nullptr) return E_OUTOFMEMORY;
+  XML_SetUserData(parser_, this);
+  XML_SetElementHandler(parser_, OnStartElement, OnEndElement);
+  XML_SetCharacterDataHandler(parser_, OnCharacters);
+  XML_SetProcessingInstructionHandler(parser_, OnProcessingInstruction);
+  XML_SetSkippedEntityHandler(parser_, OnSkippedEntity);
+  XML_SetStartDoctypeDeclHandler(parser_, OnStartDoctype);
+  XML_SetEntityDeclHandler(parser_, OnEntityDecl);
+  XML_SetUnknownEncodingHandler(parser_, UnknownEncodingHandler, nullptr);
+  XML_SetParamEntityParsing(parser_, XML_PARAM_ENTITY_PARSING_NEVER);
+  XML_SetBillionLaughsAttackProtectionMaximumAmplification(parser_, kMaxAmplification);
+  XML_SetBillionLaughsAttackProtectionActivationThreshold(parser_, kAmplificationThreshold);
+  locator_.Attach(parser_);
+  if (settings_.content != nullptr) {
+    if (!Check(settings_.content->putDocumentLocator(&locator_)) || !Check(settings_.content->startDocument()))
+      return stopCode_;
+  }
+  return S_OK;
+}
+
+HRESULT SaxParseRun::Feed(const char* data, size_t size, bool final) {
+  if (stopped_) return stopCode_;
+  fed_ += size;
+  if (settings_.maxBytes != 0 && fed_ > settings_.maxBytes)
+    return Report(QV_XML_E_TOO_LARGE, L"the document is larger than the reader allows");
+  // expat takes an int length: hand over large inputs in slices.
+  constexpr size_t kSlice = 1u << 30;
+  do {
+    size_t n = size < kSlice ? size : kSlice;
+    bool last = final && n == size;
+    if (XML_Parse(parser_, data, static_cast<int>(n), last ? XML_TRUE : XML_FALSE) != XML_STATUS_OK) {
+      if (stopped_) return stopCode_ == QV_XML_E_ABORTED ? stopCode_ : Report(stopCode_, stopMessage_);
+      XML_Error e = XML_GetErrorCode(parser_);
+      return Report(QV_XML_E_SYNTAX_BASE + (static_cast<int>(e) & 0x7F), Wide(XML_ErrorString(e)));
+    }
+    data += n;
+    size -= n;
+  } while (size > 0);
+  return S_OK;
+}
+
+HRESULT SaxParseRun::Finish() {
+  if (stopped_) return stopCode_;
+  if (settings_.content != nullptr && !Check(settings_.content->endDocument())) return stopCode_;
+  return S_OK;
+}
+
+HRESULT SaxParseRun::Fail(HRESULT code, const std::wstring& message) { return Report(code, message); }
+
+HRESULT SaxParseRun::Report(HRESULT code, const std::wstring& message) {
+  stopped_ = true;
+  stopCode_ = code;
+  if (settings_.errors != nullptr) {
+    HRESULT hr = settings_.errors->fatalError(&locator_, message.c_str(), code);
+    if (hr != S_OK) stopCode_ = hr;
+  }
+  return stopCode_;
+}
+
+void SaxParseRun::Stop(HRESULT code, const wchar_t* message) {
+  if (stopped_) return;
+  stopped_ = true;
+  stopCode_ = code;
+  stopMessage_ = message;
+  XML_StopParser(parser_, XML_FALSE);
+}
+
+bool SaxParseRun::Check(HRESULT handlerResult) {
+  if (handlerResult == S_OK) return true;
+  Stop(QV_XML_E_ABORTED, L"the parse was abandoned by its handler");
+  return false;
+}
+
+bool SaxParseRun::Resolve(const std::wstring& qName, bool isElement, Name* out) {
+  out->qName = qName;
+  size_t colon = qName.find(L':');
+  std::wstring prefix = colon == std::wstring::npos ? std::wstring() : qName.substr(0, colon);
+  out->localName = colon == std::wstring::npos ? qName : qName.substr(colon + 1);
+  out->uri.clear();
+  if (prefix.empty() && !isElement) return true;  // unprefixed attributes have no namespace
+  if (prefix == L"xml") {
+    out->uri = kXmlNamespace;
+    return true;
+  }
+  for (size_t i = bindings_.size(); i-- > 0;) {
+    if (bindings_[i].prefix == prefix) {
+      out->uri = bindings_[i].uri;
+      return true;
+    }
+  }
+  return prefix.empty();  // no default namespace: none
+}
+
+void XMLCALL SaxParseRun::OnStartElement(void* self, const XML_Char* name, const XML_Char** atts) {
+  static_cast<SaxParseRun*>(self)->StartElement(name, atts);
+}
+
+void XMLCALL SaxParseRun::OnEndElement(void* self, const XML_Char* name) {
+  static_cast<SaxParseRun*>(self)->EndElement(name);
+}
+
+void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
+  if (stopped_) return;
+  if (scopes_.size() >= static_cast<size_t>(settings_.maxDepth)) {
+    Stop(QV_XML_E_TOO_DEEP, L"elements are nested deeper than the reader allows");
+    return;
+  }
+  // Declarations first: they apply to the element's own name and attributes.
+  size_t first = bindings_.size();
+  scopes_.push_back(first);
+  attributes_.items.clear();
+  for (size_t i = 0; atts[i] != nullptr; i += 2) {
+    SaxAttribute a;
+    a.qName = Wide(atts[i]);
+    a.value = Wide(atts[i + 1]);
+    if (IsXmlnsName(a.qName)) {
+      std::wstring prefix = a.qName.size() > 5 ? a.qName.substr(6) : std::wstring();
+      if (!prefix.empty() && a.value.empty()) {
+        Stop(QV_XML_E_PREFIX, L"a namespace prefix is bound to an empty name");
+        return;
+      }
+      bindings_.push_back({prefix, a.value});
+      if (settings_.content != nullptr &&
+          !Check(settings_.content->startPrefixMapping(prefix.c_str(), static_cast<int>(prefix.size()),
+                                                        a.value.c_str(), static_cast<int>(a.value.size()))))
+        return;
+      if (!settings_.namespacePrefixes) continue;
+      a.localName = prefix.empty() ? a.qName : prefix;
+    }
+    attributes_.items.push_back(std::move(a));
+  }
+  for (SaxAttribute& a : attributes_.items) {
+    if (IsXmlnsName(a.qName)) continue;
+    Name n;
+    if (!Resolve(a.qName, false, &n)) {
+      Stop(QV_XML_E_PREFIX, L"an attribute name uses an undeclared namespace prefix");
+      return;
+    }
+    a.uri = std::move(n.uri);
+    a.localName = std::move(n.localName);
+  }
+  Name element;
+  if (!Resolve(Wide(name), true, &element)) {
+    Stop(QV_XML_E_PREFIX, L"an element name uses an undeclared namespace prefix");
+    return;
+  }
+  if (settings_.content == nullptr) return;
+  Check(settings_.content->startElement(element.uri.c_str(), static_cast<int>(element.uri.size()),
+                                        element.localName.c_str(), static_cast<int>(element.localName.size()),
+                                        element.qName.c_str(), static_cast<int>(element.qName.size()),
+                                        &attributes_));
+}
+
+void SaxParseRun::EndElement(const XML_Char* name) {
+  if (stopped_ || scopes_.empty()) return;
+  Name element;
+  Resolve(Wide(name), true, &element);  // resolved at its start already
+  if (settings_.content != nullptr &&
+      !Check(settings_.content->endElement(element.uri.c_str(), static_cast<int>(element.uri.size()),
+                                           element.localName.c_str(), static_cast<int>(element.localName.size()),
+                                           element.qName.c_str(), static_cast<int>(element.qName.size()))))
+    return;
+  size_t first = scopes_.back();
+  scopes_.pop_back();
+  while (bindings_.size() > first) {
+    const std::wstring& prefix = bindings_.back().prefix;
+    if (settings_.content != nullptr &&
+        !Check(settings_.content->endPrefixMapping(prefix.c_str(), static_cast<int>(prefix.size()))))
+      return;
+    bindings_.pop_back();
+  }
+}
+
+void XMLCALL SaxParseRun::OnCharacters(void* self, const XML_Char* text, int length) {
+  auto* run = static_cast<SaxParseRun*>(self);
+  if (run->stopped_ || run->settings_.content == nullptr) return;
+  std::wstring wide = qv::Utf8ToWide(std::string_view(text, static_cast<size_t>(length)));
+  run->Check(run->settings_.content->characters(wide.c_str(), static_cast<int>(wide.size())));
+}
+
+void XMLCALL SaxParseRun::OnProcessingInstruction(void* self, const XML_Char* target, const XML_Char* data) {
+  auto* run = static_cast<SaxParseRun*>(self);
+  if (run->stopped_ || run->settings_.content == nullptr) return;
+  std::wstring t = Wide(target), d = Wide(data);
+  run->Check(run->settings_.content->processingInstruction(t.c_str(), static_cast<int>(t.size()), d.c_str(),
+                                                           static_cast<int>(d.size())));
+}
+
+void XMLCALL SaxParseRun::OnSkippedEntity(void* self, const XML_Char* name, int parameterEntity) {
+  auto* run = static_cast<SaxParseRun*>(self);
+  if (run->stopped_ || run->settings_.content == nullptr || parameterEntity) return;
+  std::wstring n = Wide(name);
+  run->Check(run->settings_.content->skippedEntity(n.c_str(), static_cast<int>(n.size())));
+}
+
+void XMLCALL SaxParseRun::OnStartDoctype(void* self, const XML_Char*, const XML_Char*, const XML_Char*, int) {
+  auto* run = static_cast<SaxParseRun*>(self);
+  if (run->settings_.prohibitDtd) run->Stop(QV_XML_E_DTD_PROHIBITED, L"the document has a DTD");
+}
+
+void XMLCALL SaxParseRun::OnEntityDecl(void* self, const XML_Char*, int, const XML_Char* value, int valueLength,
+                                       const XML_Char*, const XML_Char*, const XML_Char*, const XML_Char*) {
+  auto* run = static_cast<SaxParseRun*>(self);
+  // An entity whose text refers to another entity is how expansion bombs
+  // are built; feeds have no use for it.
+  if (value != nullptr && RefersToEntity(std::string_view(value, static_cast<size_t>(valueLength))))
+    run->Stop(QV_XML_E_ENTITY, L"an entity refers to another entity");
+}
+
+}  // namespace qv::xml
