@@ -145,6 +145,9 @@ void PopClient::resetSession() {
   latestList_.clear();
   pendingList_.clear();
   buffer_.clear();
+  // The greeting is one line.
+  reply_ = Reply::Line;
+  replyLimit_ = pop::kMaxLineReply;
 }
 
 void PopClient::newConnection() {
