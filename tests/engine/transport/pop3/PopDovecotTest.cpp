@@ -142,6 +142,7 @@ TEST_F(PopDovecot, DeleteFlagRemovesEachFetchedAndEarlierReceivedMessage) {
     PopRecorder recorder(&client);
     Run(recorder, client);
     first = Uids(client);
+    ASSERT_EQ(first.size(), 2u);
   }
   peer_.AddMessage(user_, kMailC);
   account_.deleteOnServer = 1;

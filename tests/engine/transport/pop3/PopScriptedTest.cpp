@@ -1,0 +1,317 @@
+// The POP3 client against scripted servers, for what a real server will not
+// do: malformed and split replies, replies that never end, stalls, drops,
+// bogus list lines and numbers out of range. Each script's wire transcript
+// stands beside it.
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include "engine/store/QvMiddleError.h"
+#include "tests/engine/transport/pop3/PopTestSupport.h"
+#include "tests/support/TestServer.h"
+
+namespace qv::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class PopScripted : public PopTest {
+ protected:
+  void SetUp() override {
+    PopTest::SetUp();
+    // Made after the log file exists, so that the session is logged.
+    client_ = std::make_unique<PopClient>();
+    recorder_ = std::make_unique<PopRecorder>(client_.get());
+    ASSERT_TRUE(client_->registerNotifyPop(recorder_.get()));
+  }
+
+  // Starts the server and runs one session against it on port 110.
+  void Run(TestServer& server, int mode = 0) {
+    server.Start();
+    testing::MapHost("pop.example.com", 110, server.Port());
+    client_->setAccount(&account_, connection_);
+    client_->setPopMode(mode);
+    client_->newConnection();
+  }
+
+  // Greeting and USER/PASS login.
+  static TestServer& Login(TestServer& server) {
+    return server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
+        "+OK logged in\r\n");
+  }
+
+  std::unique_ptr<PopClient> client_;
+  std::unique_ptr<PopRecorder> recorder_;
+};
+
+TEST_F(PopScripted, MalformedGreetingOrStatusLineEndsWithQuitAndUnexpectedAnswer) {
+  // S: * OK IMAP4 ready     C: QUIT
+  TestServer imap;
+  imap.Send("* OK IMAP4 ready\r\n").ExpectLine("QUIT").Close();
+  Run(imap);
+  EXPECT_TRUE(imap.Finish()) << imap.Error();
+  EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
+
+  // S: +OK ready   C: USER user   S: +OKAY   C: QUIT
+  recorder_->events.clear();
+  TestServer okay;
+  okay.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OKAY\r\n").ExpectLine("QUIT").Close();
+  Run(okay);
+  EXPECT_TRUE(okay.Finish()) << okay.Error();
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_LOGIN));
+}
+
+TEST_F(PopScripted, StatusLineThatNeverEndsStopsAtItsLimit) {
+  // S: AAAA... (200 KB, no line end, then silence)
+  TestServer server;
+  server.Send(std::string(200 * 1024, 'A')).Stall();
+  Run(server);
+  EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
+}
+
+TEST_F(PopScripted, RepliesSplitAcrossPiecesAndBytesAreJoined) {
+  // The greeting byte by byte with pauses longer than a piece's 100 ms, the
+  // UIDL list and a message cut mid-line by pauses:
+  //   S: + O K   r e a d y \r \n      (pauses)
+  //   C: USER user  S: +OK   C: PASS pw  S: +OK
+  //   C: UIDL       S: +OK\r\n1 ab | c\r\n2 d | ef\r\n.\r\n
+  //   C: STAT       S: +OK 2 50
+  //   C: LIST 1     S: +OK 1 38
+  //   C: RETR 1     S: +OK\r\nSubj | ect: x\r\n\r\n..dot\r\nbody\r | \n.\r\n
+  //   C: LIST 2     S: +OK 2 12
+  //   C: RETR 2     S: +OK\r\nshort\r\n.\r\n
+  //   C: UIDL 2     S: +OK 2 def
+  //   C: QUIT       S: +OK bye
+  TestServer server;
+  server.Send("+").Pause(150).Send("O").Pause(150).Send("K re").Pause(150).Send("ady\r").Pause(150).Send("\n");
+  server.ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+  server.ExpectLine("UIDL").Send("+OK\r\n1 ab").Pause(150).Send("c\r\n2 d").Pause(150).Send("ef\r\n.\r\n");
+  server.ExpectLine("STAT").Send("+OK 2 50\r\n");
+  server.ExpectLine("LIST 1").Send("+OK 1 38\r\n");
+  server.ExpectLine("RETR 1").Send("+OK\r\nSubj").Pause(150).Send("ect: x\r\n\r\n..dot\r\nbody\r").Pause(150).Send(
+      "\n.\r\n");
+  server.ExpectLine("LIST 2").Send("+OK 2 12\r\n");
+  server.ExpectLine("RETR 2").Send("+OK\r\nshort\r\n.\r\n");
+  server.ExpectLine("UIDL 2").Send("+OK 2 def\r\n");
+  server.ExpectLine("QUIT").Send("+OK bye\r\n").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  ASSERT_EQ(recorder_->Error(), 0) << Log();
+  ASSERT_EQ(recorder_->mails.size(), 2u);
+  EXPECT_EQ(recorder_->mails[0].text, "Subject: x\r\n\r\n.dot\r\nbody\r\n");
+  EXPECT_EQ(recorder_->mails[0].uid, "abc");
+  EXPECT_EQ(recorder_->mails[1].text, "short\r\n");
+  EXPECT_EQ(recorder_->mails[1].uid, "def");
+  EXPECT_EQ(client_->getLastRecvUid(), "def");
+  // The cut message reported its progress before it was whole.
+  const std::vector<int> all = recorder_->Messages(true);
+  const auto firstMail = std::find(all.begin(), all.end(), 0);
+  EXPECT_GE(std::count(all.begin(), firstMail, PopClient::MSG_PopRecvSize), 2);
+  EXPECT_EQ(recorder_->events.back(), (PopEvent{4, 2, 0}));
+}
+
+TEST_F(PopScripted, MessageThatNeverEndsStopsAtItsLimitWithoutGrowing) {
+  // C: LIST 1  S: +OK 1 100   C: RETR 1   S: +OK / 1 MB of lines, no "." / silence
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 100\r\n");
+  std::string flood;
+  while (flood.size() < (1u << 20)) flood += "Filler line without end of the message\r\n";
+  server.ExpectLine("LIST 1").Send("+OK 1 100\r\n").ExpectLine("RETR 1").Send("+OK\r\n").Send(flood).Stall();
+  Run(server);
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
+  EXPECT_TRUE(recorder_->mails.empty());
+  EXPECT_EQ(recorder_->events.back().message, PopClient::MSG_PopErrorOccured);
+}
+
+TEST_F(PopScripted, StallEndsAfterTheWaitStepsWithTimeOut) {
+  // S: +OK ready   C: USER user   (silence)
+  testing::SetNetworkWait(20, 10);
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  Run(server);
+  EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_TIMEOUT));
+}
+
+TEST_F(PopScripted, CancelFromAnotherThreadEndsAStalledLoginAtOnce) {
+  // S: +OK ready   C: USER user   (silence)   ... cancel ...   C: QUIT
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("USER user").ExpectLine("QUIT").Stall();
+  std::thread canceller([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    client_->cancel();
+  });
+  const auto start = Clock::now();
+  Run(server);  // production wait: 600 steps of a second
+  canceller.join();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
+  EXPECT_EQ(server.Lines(), (std::vector<std::string>{"USER user", "QUIT"}));
+}
+
+TEST_F(PopScripted, CancelWhileAMessageStallsEndsTheSessionAsCancelled) {
+  // C: RETR 1   S: +OK / half a message / (silence)   ... cancel ...   C: QUIT
+  testing::SetNetworkWait(50, 600);
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 100\r\n");
+  server.ExpectLine("LIST 1").Send("+OK 1 100\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: half\r\n").Stall();
+  std::thread canceller([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    client_->cancel();
+  });
+  Run(server);
+  canceller.join();
+  EXPECT_TRUE(recorder_->mails.empty());
+  const std::vector<int> expected = {7, 10, 3, 6};
+  EXPECT_EQ(recorder_->Messages(), expected);
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
+}
+
+TEST_F(PopScripted, CancelBeforeTheStartSendsNothingAndIsSpentOnThatSession) {
+  // First session: nothing on the wire. Second: S: +OK  C: USER  S: -ERR  C: QUIT
+  client_->cancel();
+  client_->setAccount(&account_, connection_);
+  client_->newConnection();
+  EXPECT_EQ(recorder_->events, (std::vector<PopEvent>{{3, static_cast<long>(QVMDL_ERR_POP_CANCELLED), 0}, {6, 0, 0}}));
+  recorder_->events.clear();
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("USER user").Send("-ERR no\r\n").ExpectLine("QUIT").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_LOGIN));
+}
+
+TEST_F(PopScripted, DropInTheMiddleOfAMessageIsASocketError) {
+  // C: RETR 1   S: +OK / Subject: cut / (reset)
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 100\r\n");
+  server.ExpectLine("LIST 1").Send("+OK 1 100\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: cut\r\n").Pause(150).Drop();
+  Run(server);
+  EXPECT_TRUE(recorder_->mails.empty());
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_SOCKET));
+}
+
+TEST_F(PopScripted, BogusUidlAndListLinesEndTheSession) {
+  const std::string longUid(71, 'u');
+  for (const std::string& list : {std::string("+OK\r\n1 abc\r\nx2 def\r\n.\r\n"), "+OK\r\n1 " + longUid + "\r\n.\r\n",
+                                  std::string("+OK\r\n1 ok\r\n2 bad\x01uid\r\n.\r\n"), std::string("+OK\r\n 1abc\r\n.\r\n")}) {
+    // C: UIDL   S: (the list)   C: QUIT
+    SCOPED_TRACE(list);
+    recorder_->events.clear();
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send(list).ExpectLine("QUIT").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
+    EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
+  }
+  // A known UID leads to "LIST"; its answer has a line without a size.
+  // C: UIDL  S: +OK / 1 a / 2 b / .   C: LIST   S: +OK / 1 10 / 2 big / .   C: QUIT
+  recorder_->events.clear();
+  account_.uidList = {L"a"};
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n.\r\n").ExpectLine("LIST");
+  server.Send("+OK\r\n1 10\r\n2 big\r\n.\r\n").ExpectLine("QUIT").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
+}
+
+TEST_F(PopScripted, HugeNumbersAreRefusedOrKeptWithinBounds) {
+  {
+    // Past 32 bits.  C: STAT  S: +OK 4294967296 10  C: QUIT
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send("-ERR no UIDL\r\n").ExpectLine("STAT").Send("+OK 4294967296 10\r\n");
+    server.ExpectLine("QUIT").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_STAT));
+  }
+  {
+    // Four billion messages are counted, not listed; the observer declines.
+    // C: STAT  S: +OK 4000000000 1000  C: QUIT  S: +OK
+    recorder_->events.clear();
+    recorder_->answer = [](int message, long, long) { return message != PopClient::MSG_PopMailBoxSize; };
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send("-ERR no UIDL\r\n").ExpectLine("STAT").Send("+OK 4000000000 1000\r\n");
+    server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_EQ(recorder_->events, (std::vector<PopEvent>{{7, 4000000000L, 1000}, {5, 0, 0}}));
+    recorder_->answer = nullptr;
+  }
+  {
+    // A size of 4 GB reserves nothing of that size: the header alone comes.
+    // C: LIST 1  S: +OK 1 4294967295  C: TOP 1 0  S: +OK / Subject: big / (blank) / .
+    recorder_->events.clear();
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send("+OK\r\n1 big\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 4294967295\r\n");
+    server.ExpectLine("LIST 1").Send("+OK 1 4294967295\r\n").ExpectLine("TOP 1 0");
+    server.Send("+OK\r\nSubject: big\r\n\r\n.\r\n").ExpectLine("UIDL 1").Send("+OK 1 big\r\n");
+    server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    ASSERT_EQ(recorder_->mails.size(), 1u);
+    EXPECT_EQ(recorder_->mails[0].kind, PopClient::MSG_PopNewHeader);
+    EXPECT_EQ(recorder_->mails[0].text, "Subject: big\r\n\r\n");
+  }
+}
+
+TEST_F(PopScripted, ServerWithoutUidlGetsMadeUpUids) {
+  // C: UIDL  S: -ERR   C: STAT  S: +OK 1 20   C: LIST 1  S: +OK 1 20
+  // C: RETR 1  S: +OK / Subject: a / (blank) / x / .   C: QUIT  S: +OK
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("-ERR unknown command\r\n").ExpectLine("STAT").Send("+OK 1 20\r\n");
+  server.ExpectLine("LIST 1").Send("+OK 1 20\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: a\r\n\r\nx\r\n.\r\n");
+  server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  ASSERT_EQ(recorder_->mails.size(), 1u);
+  const std::string& uid = recorder_->mails[0].uid;
+  EXPECT_EQ(uid.size(), 26u);
+  EXPECT_EQ(uid.find_first_not_of("0123456789"), std::string::npos);
+  EXPECT_EQ(uid.substr(18), "00000000");  // no "LIST" size read before it
+}
+
+TEST_F(PopScripted, LostDataConnectionEndsTheWaitAndIsLogged) {
+  // S: +OK ready   C: USER user   (silence; the data connection is down)
+  testing::SetNetworkWait(20, 600);
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  std::thread dropper([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+  });
+  Run(server);
+  dropper.join();
+  EXPECT_EQ(recorder_->Error(), 0x2000601);
+  EXPECT_NE(Log().find("*** diconnect RAS Connection ***\r\n"), std::string::npos);
+}
+
+TEST_F(PopScripted, ObserverDecliningTheMailboxSizeEndsPolitely) {
+  // C: UIDL  S: +OK / 1 a / .   C: STAT  S: +OK 1 10   C: QUIT  S: +OK
+  recorder_->answer = [](int message, long, long) { return message != PopClient::MSG_PopMailBoxSize; };
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 10\r\n");
+  server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_->events, (std::vector<PopEvent>{{7, 1, 10}, {5, 0, 0}}));
+}
+
+TEST_F(PopScripted, ApopWithoutTimeStampIsRefusedBeforeAnyCredential) {
+  // S: +OK ready (no <...>)   C: QUIT
+  account_.apop = 1;
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("QUIT").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_NO_TIMESTAMP));
+}
+
+}  // namespace
+}  // namespace qv::test
