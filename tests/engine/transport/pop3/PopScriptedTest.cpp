@@ -150,6 +150,7 @@ TEST_F(PopScripted, CancelFromAnotherThreadEndsAStalledLoginAtOnce) {
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
+  EXPECT_TRUE(server.Finish()) << server.Error();  // "QUIT" came, then the close
   EXPECT_EQ(server.Lines(), (std::vector<std::string>{"USER user", "QUIT"}));
 }
 
