@@ -165,6 +165,10 @@ TEST_F(Recognition, RangesAndTheirEnds) {
   EXPECT_END(s, 2009, 1, 5, 0, 0);
   s = Scan(L"12月30日から1月2日まで");
   EXPECT_END(s, 2009, 1, 2, 0, 0);
+  s = Scan(L"6月20日～6月5日");
+  EXPECT_END(s, 2009, 6, 5, 0, 0);
+  s = Scan(L"2008年6月20日～2008年6月5日");
+  EXPECT_END(s, 2008, 6, 5, 0, 0);
   s = Scan(L"6/1-6/3");
   EXPECT_END(s, 2008, 6, 3, 0, 0);
   s = Scan(L"6月1日10時 ー 6月2日17時");
@@ -254,6 +258,14 @@ TEST_F(Recognition, GroupLinesPutsOwnTextFirst) {
   std::wstring out = L"old";
   s.GroupLines(out, L"了解です\r\n> 6月1日 10時\n\n> 場所：A\n送信日時: 2008/05/01\n 転送者: X\n本文\n\nおわり");
   EXPECT_EQ(out, L"了解です\n本文\n\nおわり\n> 6月1日 10時\n\n> 場所：A\n送信日時: 2008/05/01\n 転送者: X\n");
+  // Scanning the regrouped text finds the writer's date before the quoted one.
+  std::wstring mail = L"> 5月1日 9時からでは？\n5月2日 10時～11時でお願いします\n";
+  s.GroupLines(out, mail);
+  DateTimeScanner grouped;
+  grouped.Scan(out);
+  EXPECT_START(grouped, 2008, 5, 2, 10, 0);
+  EXPECT_END(grouped, 2008, 5, 2, 11, 0);
+  EXPECT_START(Scan(mail), 2008, 5, 1, 9, 0);
   s.GroupLines(out, L"");
   EXPECT_EQ(out, L"");
   s.GroupLines(out, L"\n\n");
