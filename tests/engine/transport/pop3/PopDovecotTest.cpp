@@ -40,6 +40,15 @@ class PopDovecot : public PopTest {
     client.newConnection();
   }
 
+  // A plain session that takes everything new; the UID list after it.
+  std::vector<std::string> ReceiveAll() {
+    PopClient client;
+    PopRecorder recorder(&client);
+    Run(recorder, client);
+    EXPECT_EQ(recorder.Error(), 0) << Log() << peer_.Log();
+    return Uids(client);
+  }
+
   std::vector<std::string> Uids(PopClient& client) {
     std::list<std::wstring> list;
     client.getUidlList(list);
@@ -91,15 +100,8 @@ TEST_F(PopDovecot, UserPassFetchesEveryNewMessageWholeAndLeavesThemOnTheServer) 
 TEST_F(PopDovecot, ApopWithKnownUidsFetchesOnlyTheNewOnes) {
   peer_.AddMessage(user_, kMailA);
   peer_.AddMessage(user_, kMailB);
-  std::vector<std::string> first;
-  {
-    PopClient client;
-    PopRecorder recorder(&client);
-    Run(recorder, client);
-    ASSERT_EQ(recorder.Error(), 0) << Log() << peer_.Log();
-    first = Uids(client);
-    ASSERT_EQ(first.size(), 2u);
-  }
+  const std::vector<std::string> first = ReceiveAll();
+  ASSERT_EQ(first.size(), 2u);
   peer_.AddMessage(user_, kMailC);
 
   // Known UIDs and no last UID: "LIST" sums the sizes of the new one.
@@ -136,14 +138,8 @@ TEST_F(PopDovecot, ApopWithKnownUidsFetchesOnlyTheNewOnes) {
 TEST_F(PopDovecot, DeleteFlagRemovesEachFetchedAndEarlierReceivedMessage) {
   peer_.AddMessage(user_, kMailA);
   peer_.AddMessage(user_, kMailB);
-  std::vector<std::string> first;
-  {
-    PopClient client;
-    PopRecorder recorder(&client);
-    Run(recorder, client);
-    first = Uids(client);
-    ASSERT_EQ(first.size(), 2u);
-  }
+  const std::vector<std::string> first = ReceiveAll();
+  ASSERT_EQ(first.size(), 2u);
   peer_.AddMessage(user_, kMailC);
   account_.deleteOnServer = 1;
   account_.uidList = {Wide(first[0]), Wide(first[1])};
@@ -198,14 +194,8 @@ TEST_F(PopDovecot, SelectedAndClearingModes) {
   peer_.AddMessage(user_, kMailA);
   peer_.AddMessage(user_, kMailB);
   peer_.AddMessage(user_, kMailC);
-  std::vector<std::string> uids;
-  {
-    PopClient client;
-    PopRecorder recorder(&client);
-    Run(recorder, client);
-    uids = Uids(client);
-    ASSERT_EQ(uids.size(), 3u);
-  }
+  const std::vector<std::string> uids = ReceiveAll();
+  ASSERT_EQ(uids.size(), 3u);
   account_.uidList = {Wide(uids[0]), Wide(uids[1]), Wide(uids[2])};
   account_.lastUid = Wide(uids[2]);
   {
