@@ -35,10 +35,11 @@ inline pid_t SpawnSelf(const std::vector<std::string>& entries) {
   return pid;
 }
 
-// The exit status of a spawned process, -1 when it did not exit normally.
+// The exit status of a spawned process, -1 when it did not exit normally or
+// was never started (waitpid(-1) would take any child, or none, as success).
 inline int WaitExit(pid_t pid) {
   int status = 0;
-  if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
+  if (pid <= 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
 

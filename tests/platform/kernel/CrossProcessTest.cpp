@@ -2,18 +2,14 @@
 // itself again with QV_KERNEL_CHILD naming the part the child plays; the child
 // plays it before any test starts and exits with the number of failed checks.
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "platform/kernel/Sync.h"
 #include "tests/support/DeviceRootFixture.h"
-
-extern char** environ;
+#include "tests/support/SelfProcess.h"
 
 namespace {
 
@@ -65,25 +61,7 @@ const bool g_child = [] {
 // ---- the tests ----
 
 pid_t Spawn(const std::string& role, const std::string& root) {
-  std::vector<std::string> env = {"QV_KERNEL_CHILD=" + role, "QVMAIL_DEVICE_ROOT=" + root};
-  for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    if (s.rfind("QV_KERNEL_CHILD=", 0) != 0 && s.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0) env.push_back(s);
-  }
-  std::vector<char*> envp;
-  for (auto& s : env) envp.push_back(s.data());
-  envp.push_back(nullptr);
-  std::string self = "/proc/self/exe";
-  char* argv[] = {self.data(), nullptr};
-  pid_t pid = -1;
-  EXPECT_EQ(::posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
-  return pid;
-}
-
-int Join(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return qv::test::SpawnSelf({"QV_KERNEL_CHILD=" + role, "QVMAIL_DEVICE_ROOT=" + root});
 }
 
 using CrossProcess = qv::test::DeviceRootTest;
@@ -93,7 +71,7 @@ TEST_F(CrossProcess, NamedMutexExcludesAnotherProcess) {
   ASSERT_NE(m, nullptr);
   ASSERT_EQ(GetLastError(), 0u);
   // The child sees the name (183) and cannot take the mutex we hold.
-  EXPECT_EQ(Join(Spawn("mutex-busy", root_)), 0);
+  EXPECT_EQ(qv::test::WaitExit(Spawn("mutex-busy", root_)), 0);
   ASSERT_TRUE(ReleaseMutex(m));
 
   // Now the child holds it and we are shut out until it lets go.
@@ -103,7 +81,7 @@ TEST_F(CrossProcess, NamedMutexExcludesAnotherProcess) {
   ASSERT_EQ(WaitForSingleObject(ready, 20000), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(m, 50), WAIT_TIMEOUT);
   SetEvent(release);
-  EXPECT_EQ(Join(child), 0);
+  EXPECT_EQ(qv::test::WaitExit(child), 0);
   EXPECT_EQ(WaitForSingleObject(m, 5000), WAIT_OBJECT_0);
   ReleaseMutex(m);
   CloseHandle(ready);
@@ -116,7 +94,7 @@ TEST_F(CrossProcess, NamedEventSignalledByAnotherProcess) {
   ASSERT_NE(e, nullptr);
   ASSERT_EQ(GetLastError(), 0u);
   EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);
-  EXPECT_EQ(Join(Spawn("event-set", root_)), 0);
+  EXPECT_EQ(qv::test::WaitExit(Spawn("event-set", root_)), 0);
   EXPECT_EQ(WaitForSingleObject(e, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);  // auto-reset took it
   CloseHandle(e);

@@ -1,9 +1,7 @@
 #include "platform/registry/Registry.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -14,8 +12,7 @@
 
 #include "platform/kernel/DeviceFs.h"
 #include "tests/support/DeviceRootFixture.h"
-
-extern char** environ;
+#include "tests/support/SelfProcess.h"
 
 namespace {
 
@@ -91,27 +88,10 @@ const int kChild = [] {
 class Registry : public qv::test::DeviceRootTest {
  protected:
   pid_t StartChild(const std::string& mode) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    env.push_back("QV_REGISTRY_CHILD=" + mode);
-    env.push_back("QV_REGISTRY_ROOT=" + root_);
-    std::vector<char*> envp;
-    for (std::string& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    char self[] = "/proc/self/exe";
-    char* argv[] = {self, nullptr};
-    pid_t pid = 0;
-    EXPECT_EQ(0, posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()));
-    return pid;
+    return qv::test::SpawnSelf({"QV_REGISTRY_CHILD=" + mode, "QV_REGISTRY_ROOT=" + root_});
   }
 
-  static int Wait(pid_t pid) {
-    int status = 0;
-    EXPECT_EQ(pid, waitpid(pid, &status, 0));
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  int RunChildProcess(const std::string& mode) { return Wait(StartChild(mode)); }
+  int RunChildProcess(const std::string& mode) { return qv::test::WaitExit(StartChild(mode)); }
 };
 
 TEST_F(Registry, PersistsBetweenProcesses) {
@@ -136,7 +116,7 @@ TEST_F(Registry, ConcurrentWritersLoseNothing) {
   HKEY key = Create(HKEY_CURRENT_USER, L"Software\\Race");
   pid_t pid = StartChild("race");
   for (DWORD i = 0; i < 40; ++i) ASSERT_EQ(ERROR_SUCCESS, SetDword(key, L"parent" + std::to_wstring(i), i));
-  ASSERT_EQ(0, Wait(pid));
+  ASSERT_EQ(0, qv::test::WaitExit(pid));
   std::vector<std::thread> threads;
   for (int t = 0; t < 4; ++t) {
     threads.emplace_back([key, t] {

@@ -1,10 +1,6 @@
 // Two processes append to and read one folder's lists and header file at the
 // same time, under the store's named mutexes. The second process is this
 // test program run again with QV_STORE1_CHILD set.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <set>
 
@@ -12,8 +8,7 @@
 #include "StoreFixture.h"
 #include "engine/store/QvFolderEntry.h"
 #include "engine/store/QvMessageEntry.h"
-
-extern char** environ;
+#include "tests/support/SelfProcess.h"
 
 namespace {
 
@@ -70,22 +65,12 @@ TEST_F(TwoProcessTest, NoRecordIsLostOrTorn) {
   WriteBytes(kMsg, "");
   WriteBytes(kFdb, EmptyHeaderFile());
 
-  std::string env = "QV_STORE1_CHILD=" + root_;
-  std::vector<char*> envp;
-  for (char** e = environ; *e != nullptr; ++e) envp.push_back(*e);
-  envp.push_back(env.data());
-  envp.push_back(nullptr);
-  char self[] = "/proc/self/exe";
-  char* argv[] = {self, nullptr};
-  pid_t child = 0;
-  ASSERT_EQ(posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv, envp.data()), 0);
+  pid_t child = qv::test::SpawnSelf({"QV_STORE1_CHILD=" + root_});
+  ASSERT_GT(child, 0);
 
   std::string failure = AppendAndCheck(0x2000);
-  int status = 0;
-  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_EQ(qv::test::WaitExit(child), 0);
   EXPECT_EQ(failure, "");
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0);
 
   QvMessageHeader header;
   ASSERT_EQ(header.Open(kFdb), QVMDL_SUCCESS);
