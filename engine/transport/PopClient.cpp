@@ -221,10 +221,17 @@ int PopClient::failureCode() const {
 
 // Runs state handlers on the reply in the buffer until one has sent a command
 // (or waits for more of a multi-line reply); returns a pending error code.
+// A cancel that came meanwhile stops the chain before the next command, so
+// that the receive loop turns it into "QUIT".
 int PopClient::incomingData() {
   int error = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
     if (state_ == 22 || abort_) return 0;
+    const int state = state_;
+    if (!first && cancel_ && !continues_ && state != 11 && state != 12 && state != 21) {
+      expecting_ = false;
+      return 0;
+    }
     if (handleState(&error) == Step::Wait || error) return error;
   }
 }

@@ -172,6 +172,41 @@ TEST_F(PopScripted, CancelWhileAMessageStallsEndsTheSessionAsCancelled) {
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
 }
 
+TEST_F(PopScripted, CancelWhileAMessageArrivesLetsItEndButHandsNothingOver) {
+  // C: RETR 1   S: +OK / Subject: x | (pause; the observer cancels) | body / .
+  // C: QUIT     S: +OK                      (no "LIST 2")
+  recorder_->answer = [this](int message, long, long) {
+    if (message == PopClient::MSG_PopRecvSize) client_->cancel();
+    return true;
+  };
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n.\r\n").ExpectLine("STAT").Send("+OK 2 100\r\n");
+  server.ExpectLine("LIST 1").Send("+OK 1 50\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: x\r\n").Pause(150);
+  server.Send("\r\nbody\r\n.\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_TRUE(recorder_->mails.empty());
+  EXPECT_EQ(recorder_->Messages(), (std::vector<int>{7, 10, 3, 6}));
+  EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
+  EXPECT_TRUE(client_->getLastRecvUid().empty());
+}
+
+TEST_F(PopScripted, AbortFromAnotherThreadEndsAStallSilently) {
+  // S: +OK ready   C: USER user   (silence)   ... abort: the socket closes ...
+  TestServer server;
+  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  std::thread aborter([this] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    client_->abort();
+  });
+  const auto start = Clock::now();
+  Run(server);
+  aborter.join();
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(recorder_->events.empty());
+  EXPECT_TRUE(server.Finish()) << server.Error();
+}
+
 TEST_F(PopScripted, CancelBeforeTheStartSendsNothingAndIsSpentOnThatSession) {
   // First session: nothing on the wire. Second: S: +OK  C: USER  S: -ERR  C: QUIT
   client_->cancel();
