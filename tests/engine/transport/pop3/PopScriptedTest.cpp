@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/store/QvMiddleError.h"
+#include "engine/store/QvUtility.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/TestServer.h"
 
@@ -295,6 +296,24 @@ TEST_F(PopScripted, HugeNumbersAreRefusedOrKeptWithinBounds) {
     EXPECT_EQ(recorder_->mails[0].kind, PopClient::MSG_PopNewHeader);
     EXPECT_EQ(recorder_->mails[0].text, "Subject: big\r\n\r\n");
   }
+}
+
+TEST_F(PopScripted, UseUidlListAlwaysIgnoresTheLastUid) {
+  // The last UID "a" would make "b" new; with the setting the known list
+  // decides, and both are known:
+  // C: UIDL  S: +OK / 1 a / 2 b / .   C: LIST  S: +OK / 1 10 / 2 20 / .   C: QUIT  S: +OK
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"UseUidlListAlways", 1));
+  account_.lastUid = L"a";
+  account_.uidList = {L"a", L"b"};
+  TestServer server;
+  Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n.\r\n").ExpectLine("LIST");
+  server.Send("+OK\r\n1 10\r\n2 20\r\n.\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(server);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_->events, (std::vector<PopEvent>{{7, 0, 0}, {4, 0, 0}}));
+  std::list<std::wstring> uids;
+  client_->getUidlList(uids);
+  EXPECT_EQ(uids, (std::list<std::wstring>{L"a", L"b"}));
 }
 
 TEST_F(PopScripted, ServerWithoutUidlGetsMadeUpUids) {
