@@ -316,6 +316,36 @@ TEST_F(PopScripted, UseUidlListAlwaysIgnoresTheLastUid) {
   EXPECT_EQ(uids, (std::list<std::wstring>{L"a", L"b"}));
 }
 
+TEST_F(PopScripted, FreeMemoryDecidesBetweenWholeHeaderOnlyAndNothing) {
+  {
+    // Room for the header only: C: LIST 1  S: +OK 1 300000  C: TOP 1 0
+    testing::SetAvailableMemory(400000);
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 300000\r\n");
+    server.ExpectLine("LIST 1").Send("+OK 1 300000\r\n").ExpectLine("TOP 1 0").Send("+OK\r\nSubject: s\r\n\r\n.\r\n");
+    server.ExpectLine("UIDL 1").Send("+OK 1 a\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    ASSERT_EQ(recorder_->mails.size(), 1u);
+    EXPECT_EQ(recorder_->mails[0].kind, PopClient::MSG_PopNewHeader);
+  }
+  {
+    // Below the floor nothing is fetched, and with the delete flag nothing
+    // is deleted either: C: LIST 1  S: +OK 1 10  C: QUIT
+    recorder_->events.clear();
+    recorder_->mails.clear();
+    testing::SetAvailableMemory(100000);
+    account_.deleteOnServer = 1;
+    TestServer server;
+    Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 10\r\n");
+    server.ExpectLine("LIST 1").Send("+OK 1 10\r\n").ExpectLine("QUIT").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_TRUE(recorder_->mails.empty());
+    EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_NO_MEMORY));
+  }
+}
+
 TEST_F(PopScripted, ServerWithoutUidlGetsMadeUpUids) {
   // C: UIDL  S: -ERR   C: STAT  S: +OK 1 20   C: LIST 1  S: +OK 1 20
   // C: RETR 1  S: +OK / Subject: a / (blank) / x / .   C: QUIT  S: +OK
