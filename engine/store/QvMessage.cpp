@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/content/EmlCompose.h"
+#include "engine/store/QvLittleEndian.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMessageSet.h"
 #include "engine/store/QvMiddleError.h"
@@ -23,25 +24,6 @@ constexpr uint32_t kVersions[] = {4096, 4097, 4098};
 constexpr size_t kOffVersion = 12, kOffUnread = 16, kOffHasAttachments = 17, kOffState = 18, kOffProtected = 19,
                  kOffDate = 20, kOffUidl = 36, kOffKind = 136, kOffAttachmentsDeleted = 140, kOffIsHtml = 141;
 
-uint32_t GetU32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-void PutU32(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-SYSTEMTIME GetTime(const uint8_t* p) {
-  WORD w[8];
-  for (int i = 0; i < 8; ++i) w[i] = static_cast<WORD>(p[2 * i] | p[2 * i + 1] << 8);
-  return SYSTEMTIME{w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
-}
-void PutTime(uint8_t* p, const SYSTEMTIME& t) {
-  const WORD w[8] = {t.wYear, t.wMonth, t.wDayOfWeek, t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds};
-  for (int i = 0; i < 8; ++i) {
-    p[2 * i] = static_cast<uint8_t>(w[i]);
-    p[2 * i + 1] = static_cast<uint8_t>(w[i] >> 8);
-  }
-}
 
 // A byte field of the header and the bit that selects it.
 struct ByteField {
@@ -141,7 +123,7 @@ QvMessage::QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::ws
 
 uint32_t QvMessage::CheckFormat(const uint8_t* header) {
   if (memcmp(header, kMagic, sizeof kMagic) != 0) return kBadFormat;
-  uint32_t version = GetU32(header + kOffVersion);
+  uint32_t version = QvLittleEndian::Get32(header + kOffVersion);
   for (uint32_t accepted : kVersions) {
     if (version == accepted) return version;
   }
@@ -151,10 +133,10 @@ uint32_t QvMessage::CheckFormat(const uint8_t* header) {
 void QvMessage::FreshHeader(uint8_t* header) {
   memset(header, 0, kHeaderBytes);
   memcpy(header, kMagic, sizeof kMagic);
-  PutU32(header + kOffVersion, kCurrentVersion);
+  QvLittleEndian::Put32(header + kOffVersion, kCurrentVersion);
   SYSTEMTIME now{};
   GetSystemTime(&now);
-  PutTime(header + kOffDate, now);
+  QvLittleEndian::PutTime(header + kOffDate, now);
 }
 
 bool QvMessage::HasRoomFor(const std::wstring& path, uint64_t needed) {
@@ -319,7 +301,7 @@ uint32_t QvMessage::GetHeaderFields(Attributes* a, bool* older) {
   for (const ByteField& f : kFlagBytes) {
     if (mask & f.bit) a->*f.member = header[f.offset];
   }
-  if (mask & Attr::kDate) a->date = GetTime(header + kOffDate);
+  if (mask & Attr::kDate) a->date = QvLittleEndian::GetTime(header + kOffDate);
   if (mask & Attr::kUidl) {
     const char* uidl = reinterpret_cast<const char*>(header + kOffUidl);
     a->uidl.assign(uidl, strnlen(uidl, kUidlBytes));
@@ -332,7 +314,7 @@ uint32_t QvMessage::GetHeaderFields(Attributes* a, bool* older) {
     a->attachmentsDeleted = 0;
     *older = true;
   } else {
-    if (mask & Attr::kKind) a->kind = GetU32(header + kOffKind);
+    if (mask & Attr::kKind) a->kind = QvLittleEndian::Get32(header + kOffKind);
     if (mask & Attr::kAttachmentsDeleted) a->attachmentsDeleted = header[kOffAttachmentsDeleted];
   }
   return QVMDL_SUCCESS;
@@ -415,7 +397,7 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
     }
     memset(header, 0, kHeaderBytes);
     memcpy(header, kMagic, sizeof kMagic);
-    PutU32(header + kOffVersion, kCurrentVersion);
+    QvLittleEndian::Put32(header + kOffVersion, kCurrentVersion);
     changed = true;
   }
   uint32_t version = CheckFormat(header);
@@ -425,7 +407,7 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
     return fail(QVMDL_ERR_STG_EML_OLD_VERSION);
   }
   if (version != kCurrentVersion) {
-    PutU32(header + kOffVersion, kCurrentVersion);
+    QvLittleEndian::Put32(header + kOffVersion, kCurrentVersion);
     changed = true;
   }
   auto setByte = [&](size_t offset, uint8_t value) {
@@ -443,7 +425,7 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
   }
   if (a.mask & Attr::kDate) {
     uint8_t date[16];
-    PutTime(date, a.date);
+    QvLittleEndian::PutTime(date, a.date);
     if (memcmp(header + kOffDate, date, sizeof date) != 0) {
       memcpy(header + kOffDate, date, sizeof date);
       changed = true;
@@ -458,8 +440,8 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
       changed = true;
     }
   }
-  if ((a.mask & Attr::kKind) && GetU32(header + kOffKind) != a.kind) {
-    PutU32(header + kOffKind, a.kind);
+  if ((a.mask & Attr::kKind) && QvLittleEndian::Get32(header + kOffKind) != a.kind) {
+    QvLittleEndian::Put32(header + kOffKind, a.kind);
     changed = true;
   }
   if (a.mask & Attr::kAttachmentsDeleted) setByte(kOffAttachmentsDeleted, a.attachmentsDeleted);

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "engine/store/QvLittleEndian.h"
 #include "engine/store/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "engine/store/QvUtility.h"
@@ -24,22 +25,11 @@ constexpr size_t kShortUnits = 32;
 constexpr uint32_t kLargestId = 0xFFFF;
 constexpr wchar_t kEllipsis = 0x2026;
 
-void PutU16(uint8_t* p, uint16_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v) {
-  PutU16(p, static_cast<uint16_t>(v));
-  PutU16(p + 2, static_cast<uint16_t>(v >> 16));
-}
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t GetU32(const uint8_t* p) { return GetU16(p) | (static_cast<uint32_t>(GetU16(p + 2)) << 16); }
-
 // A text field: UTF-16LE, at most units - 1 units, NUL-terminated, zero-padded.
 void PutText(uint8_t* p, size_t units, const wchar_t* text, size_t capacity) {
   std::memset(p, 0, units * 2);
   std::u16string u = qv::WideToUtf16(qv::TruncateUtf16(std::wstring_view(text, wcsnlen(text, capacity)), units - 1));
-  for (size_t i = 0; i < u.size(); ++i) PutU16(p + 2 * i, u[i]);
+  for (size_t i = 0; i < u.size(); ++i) QvLittleEndian::Put16(p + 2 * i, u[i]);
 }
 
 // Reads up to the first NUL; a field without one yields its first units - 1.
@@ -47,7 +37,7 @@ template <size_t N>
 void GetText(const uint8_t* p, size_t units, wchar_t (&out)[N]) {
   std::u16string u;
   for (size_t i = 0; i + 1 < units; ++i) {
-    char16_t c = GetU16(p + 2 * i);
+    char16_t c = QvLittleEndian::Get16(p + 2 * i);
     if (c == 0) break;
     u.push_back(c);
   }
@@ -133,27 +123,23 @@ QvMessageHeader::QvMessageHeader() : mutex_(L"QvMessageHeader Mutex") {
 }
 
 void QvMessageHeader::EncodeRecord(const Record& record, uint8_t* out) {
-  PutU32(out, record.id);
+  QvLittleEndian::Put32(out, record.id);
   PutText(out + kToOffset, kLongUnits, record.toAddress, std::size(record.toAddress));
   PutText(out + kFromOffset, kLongUnits, record.fromAddress, std::size(record.fromAddress));
   PutText(out + kNameOffset, kShortUnits, record.fromName, std::size(record.fromName));
   PutText(out + kSubjectOffset, kShortUnits, record.subject, std::size(record.subject));
-  const SYSTEMTIME& d = record.date;
-  const WORD words[8] = {d.wYear, d.wMonth, d.wDayOfWeek, d.wDay, d.wHour, d.wMinute, d.wSecond, d.wMilliseconds};
-  for (size_t i = 0; i < 8; ++i) PutU16(out + kDateOffset + 2 * i, words[i]);
-  PutU32(out + kReservedOffset, record.reserved);
+  QvLittleEndian::PutTime(out + kDateOffset, record.date);
+  QvLittleEndian::Put32(out + kReservedOffset, record.reserved);
 }
 
 void QvMessageHeader::DecodeRecord(const uint8_t* in, Record* record) {
-  record->id = GetU32(in);
+  record->id = QvLittleEndian::Get32(in);
   GetText(in + kToOffset, kLongUnits, record->toAddress);
   GetText(in + kFromOffset, kLongUnits, record->fromAddress);
   GetText(in + kNameOffset, kShortUnits, record->fromName);
   GetText(in + kSubjectOffset, kShortUnits, record->subject);
-  WORD w[8];
-  for (size_t i = 0; i < 8; ++i) w[i] = GetU16(in + kDateOffset + 2 * i);
-  record->date = SYSTEMTIME{w[0], w[1], w[2], w[3], w[4], w[5], w[6], w[7]};
-  record->reserved = GetU32(in + kReservedOffset);
+  record->date = QvLittleEndian::GetTime(in + kDateOffset);
+  record->reserved = QvLittleEndian::Get32(in + kReservedOffset);
 }
 
 void QvMessageHeader::FillLongText(wchar_t (&field)[257], std::wstring_view text) {
@@ -197,7 +183,7 @@ uint32_t QvMessageHeader::ReadIndex() {
   deleted_ = 0;
   bool foreign = false;
   for (uint32_t i = 0; i < kSlots; ++i) {
-    uint32_t slot = GetU32(raw + 4 * i);
+    uint32_t slot = QvLittleEndian::Get32(raw + 4 * i);
     if (used_ == kSlots && slot == kUnusedSlot) used_ = i;
     if (used_ != kSlots) {
       index_[i] = kUnusedSlot;
@@ -233,7 +219,7 @@ uint32_t QvMessageHeader::WriteIndexAt(uint32_t firstSlot, uint32_t slots) {
   Stream stream(path_, L"r+b");
   if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   uint8_t raw[kIndexBytes];
-  for (uint32_t i = 0; i < slots; ++i) PutU32(raw + 4 * i, index_[firstSlot + i]);
+  for (uint32_t i = 0; i < slots; ++i) QvLittleEndian::Put32(raw + 4 * i, index_[firstSlot + i]);
   if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !stream.Close()) {
     return QvStoreFile::FailureCode(Codes().write);
   }
@@ -260,7 +246,7 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
   if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes)) return QvStoreFile::FailureCode(Codes().write);
   index_[used_] = record.id;
   uint8_t slot[4];
-  PutU32(slot, record.id);
+  QvLittleEndian::Put32(slot, record.id);
   bool indexed = WriteAt(stream.get(), static_cast<long>(4 * used_), slot, sizeof slot);
   ++used_;  // the slot stays taken in memory even when the index write failed
   if (!indexed || !stream.Close()) return QvStoreFile::FailureCode(Codes().write);
@@ -390,7 +376,8 @@ uint32_t QvMessageHeader::CompactLocked() {
     packed[n++] = index_[slot];
     bytes.append(reinterpret_cast<const char*>(data.data()) + static_cast<size_t>(kRecordBytes) * slot, kRecordBytes);
   }
-  for (uint32_t i = 0; i < kSlots; ++i) PutU32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, packed[i]);
+  uint8_t* slots = reinterpret_cast<uint8_t*>(bytes.data());
+  for (uint32_t i = 0; i < kSlots; ++i) QvLittleEndian::Put32(slots + 4 * i, packed[i]);
   code = QvStoreFile::WriteTemp(path_, Codes(), bytes);
   if (code != QVMDL_SUCCESS) return code;
   code = QvStoreFile::Commit(path_, Codes());
@@ -447,7 +434,7 @@ bool QvMessageHeader::Rebuild(const std::vector<uint32_t>& ids, QvMailHeaderSour
     uint8_t raw[kRecordBytes];
     EncodeRecord(record, raw);
     bytes.append(reinterpret_cast<const char*>(raw), kRecordBytes);
-    PutU32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, ids[i]);
+    QvLittleEndian::Put32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, ids[i]);
   }
   QvNamedMutex::Hold hold(mutex_);
   // The rebuilt file replaces the old one only once it is whole.

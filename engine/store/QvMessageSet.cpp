@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/store/QvFolderSet.h"
+#include "engine/store/QvLittleEndian.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMiddleError.h"
@@ -43,14 +44,6 @@ uint32_t MapIds(uint32_t code) {
       }
       return code;
   }
-}
-
-uint32_t GetSlot(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
-void PutSlot(uint8_t* p, uint32_t v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
 bool IsDirectory(const std::wstring& path) {
@@ -238,14 +231,14 @@ uint32_t QvMessageSet::RebuildFromLists(uint8_t* table, std::vector<std::wstring
     for (size_t at = 0; at < bytes.size(); at += kEntryLineBytes) {
       uint32_t second = 0, folder = 0;
       if (!ParseEntryLine(bytes.data() + at, &second, &folder)) return QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY;
-      PutSlot(table + 4 * QvIdTraits::Compose(low, second), folder);
+      QvLittleEndian::Put32(table + 4 * QvIdTraits::Compose(low, second), folder);
     }
     lists->push_back(list);
   } while (ids_.StepByte(&low));
   return QVMDL_SUCCESS;
 }
 
-uint32_t QvMessageSet::Slot(uint32_t messageId) const { return GetSlot(entryTable_ + 4 * messageId); }
+uint32_t QvMessageSet::Slot(uint32_t messageId) const { return QvLittleEndian::Get32(entryTable_ + 4 * messageId); }
 
 bool QvMessageSet::UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId) {
   if (operation < kAssign || operation > kFree) return false;  // no such operation: nothing to report
@@ -261,7 +254,7 @@ uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId,
   if (operation == kAssign && used) return QVMDL_ERR_STG_ENTRY_IN_USE;
   if (operation != kAssign && !used) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
   uint8_t* slot = entryTable_ + 4 * messageId;
-  PutSlot(slot, operation == kFree ? kFreeSlot : folderId);
+  QvLittleEndian::Put32(slot, operation == kFree ? kFreeSlot : folderId);
   return FlushViewOfFile(slot, 4) ? QVMDL_SUCCESS : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
 }
 
