@@ -7,26 +7,8 @@
 
 #include "platform/base/WinTypes.h"
 
-typedef LONG HRESULT;
-#ifndef S_OK
-#define S_OK (static_cast<HRESULT>(0))
-#define E_FAIL (static_cast<HRESULT>(0x80004005u))
-#define E_INVALIDARG (static_cast<HRESULT>(0x80070057u))
-#define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
-#define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
-#endif
-#ifndef E_POINTER
-#define E_POINTER (static_cast<HRESULT>(0x80004003u))
-#endif
-#ifndef HRESULT_FROM_WIN32
-#define HRESULT_FROM_WIN32(x) \
-  ((x) == 0 ? static_cast<HRESULT>(0) : static_cast<HRESULT>((static_cast<DWORD>(x) & 0xFFFFu) | 0x80070000u))
-#endif
-#define S_FALSE (static_cast<HRESULT>(1))
-#define E_NOTIMPL (static_cast<HRESULT>(0x80004001u))
-#define E_NOINTERFACE (static_cast<HRESULT>(0x80004002u))
+// HRESULT, S_OK, E_FAIL and the other common results are base types.
 #define E_UNEXPECTED (static_cast<HRESULT>(0x8000FFFFu))
-#define E_OUTOFMEMORY (static_cast<HRESULT>(0x8007000Eu))
 #define CLASS_E_NOAGGREGATION (static_cast<HRESULT>(0x80040110u))
 #define REGDB_E_CLASSNOTREG (static_cast<HRESULT>(0x80040154u))
 #define CO_E_NOTINITIALIZED (static_cast<HRESULT>(0x800401F0u))
