@@ -223,6 +223,43 @@ TEST_F(SaxTest, Utf16WithAMark) {
   EXPECT_EQ(rec.text, L"あ");
 }
 
+// Looks attributes up by name and tries to start a second parse from inside
+// the first.
+class LookupHandler : public SaxRecorder {
+ public:
+  HRESULT startElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*, int,
+                       ISAXAttributes* attributes) override {
+    const wchar_t* v = nullptr;
+    int n = 0;
+    if (attributes->getValueFromQName(L"p:x", -1, &v, &n) == S_OK) byQName.assign(v, n);
+    if (attributes->getValueFromName(L"urn:p", 5, L"x", 1, &v, &n) == S_OK) byName.assign(v, n);
+    int index = 0;
+    missing = attributes->getIndexFromQName(L"nope", 4, &index);
+    const wchar_t* type = nullptr;
+    if (attributes->getType(0, &type, &n) == S_OK) typeName.assign(type, n);
+    VARIANT input;
+    VariantInit(&input);
+    nested = reader->parse(input);
+    return S_OK;
+  }
+  ISAXXMLReader* reader = nullptr;
+  std::wstring byQName, byName, typeName;
+  HRESULT missing = S_OK, nested = S_OK;
+};
+
+TEST_F(SaxTest, AttributeLookupsAndNoParseInsideAParse) {
+  LookupHandler lookup;
+  lookup.reader = reader;
+  ASSERT_EQ(reader->putContentHandler(&lookup), S_OK);
+  ASSERT_EQ(Parse("<a xmlns:p=\"urn:p\" p:x=\"v\"/>"), S_OK);
+  EXPECT_EQ(lookup.byQName, L"v");
+  EXPECT_EQ(lookup.byName, L"v");
+  EXPECT_EQ(lookup.typeName, L"CDATA");
+  EXPECT_EQ(lookup.missing, E_INVALIDARG);
+  EXPECT_EQ(lookup.nested, E_FAIL);
+  ASSERT_EQ(reader->putContentHandler(&rec), S_OK);  // gives the lookup handler back
+}
+
 class SaxFileTest : public DeviceRootTest {
  protected:
   void SetUp() override {
