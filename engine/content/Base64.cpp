@@ -25,22 +25,24 @@ bool IsAlphabet(char c) { return Base64Value(static_cast<uint8_t>(c)) >= 0; }
 }  // namespace
 
 void Base64Encode(std::string& out, const uint8_t* in, size_t length) {
-  out.reserve(out.size() + (length + 2) / 3 * 4);
+  const size_t start = out.size();
+  out.resize(start + (length + 2) / 3 * 4);
+  char* w = out.data() + start;
   size_t i = 0;
-  for (; i + 3 <= length; i += 3) {
+  for (; i + 3 <= length; i += 3, w += 4) {
     uint32_t v = static_cast<uint32_t>(in[i] << 16 | in[i + 1] << 8 | in[i + 2]);
-    out.push_back(kBase64Alphabet[v >> 18]);
-    out.push_back(kBase64Alphabet[(v >> 12) & 63]);
-    out.push_back(kBase64Alphabet[(v >> 6) & 63]);
-    out.push_back(kBase64Alphabet[v & 63]);
+    w[0] = kBase64Alphabet[v >> 18];
+    w[1] = kBase64Alphabet[(v >> 12) & 63];
+    w[2] = kBase64Alphabet[(v >> 6) & 63];
+    w[3] = kBase64Alphabet[v & 63];
   }
   if (i < length) {
     bool two = i + 1 < length;
     uint32_t v = static_cast<uint32_t>(in[i] << 16 | (two ? in[i + 1] << 8 : 0));
-    out.push_back(kBase64Alphabet[v >> 18]);
-    out.push_back(kBase64Alphabet[(v >> 12) & 63]);
-    out.push_back(two ? kBase64Alphabet[(v >> 6) & 63] : '=');
-    out.push_back('=');
+    w[0] = kBase64Alphabet[v >> 18];
+    w[1] = kBase64Alphabet[(v >> 12) & 63];
+    w[2] = two ? kBase64Alphabet[(v >> 6) & 63] : '=';
+    w[3] = '=';
   }
 }
 

@@ -6,12 +6,12 @@
 #include <cstring>
 
 #include "engine/content/AddressField.h"
+#include "engine/content/Base64.h"
 #include "engine/content/CharsetText.h"
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
-#include "engine/content/MailCodec.h"
 #include "engine/content/MailDate.h"
 #include "engine/content/MailMemory.h"
 #include "engine/content/MimeSupport.h"
@@ -276,42 +276,16 @@ int EmlCompose::encodeFile(std::wstring path, std::string* out) {
     return QVMDL_ERR_EML_ATTACH_OPEN;
   }
   size_t chars = (bytes.size() + 2) / 3 * 4;
-  size_t start = out->size();
-  out->resize(start + chars + (chars > 0 ? (chars - 1) / kBase64Line : 0));
-  char* w = out->data() + start;
-  const char* alphabet = content::kBase64Alphabet;
+  out->reserve(out->size() + chars + (chars > 0 ? (chars - 1) / kBase64Line : 0));
   const auto* in = reinterpret_cast<const uint8_t*>(bytes.data());
   size_t n = bytes.size(), i = 0;
   // Whole lines of 57 bytes (76 characters) first, an LF between lines.
   constexpr size_t kLineBytes = kBase64Line / 4 * 3;
-  while (n - i > kLineBytes) {
-    for (size_t end = i + kLineBytes; i < end; i += 3) {
-      uint32_t v = static_cast<uint32_t>(in[i]) << 16 | static_cast<uint32_t>(in[i + 1]) << 8 | in[i + 2];
-      w[0] = alphabet[v >> 18];
-      w[1] = alphabet[v >> 12 & 63];
-      w[2] = alphabet[v >> 6 & 63];
-      w[3] = alphabet[v & 63];
-      w += 4;
-    }
-    *w++ = '\n';
+  for (; n - i > kLineBytes; i += kLineBytes) {
+    content::Base64Encode(*out, in + i, kLineBytes);
+    out->push_back('\n');
   }
-  for (; i + 3 <= n; i += 3) {
-    uint32_t v = static_cast<uint32_t>(in[i]) << 16 | static_cast<uint32_t>(in[i + 1]) << 8 | in[i + 2];
-    w[0] = alphabet[v >> 18];
-    w[1] = alphabet[v >> 12 & 63];
-    w[2] = alphabet[v >> 6 & 63];
-    w[3] = alphabet[v & 63];
-    w += 4;
-  }
-  if (i < n) {
-    uint32_t v = static_cast<uint32_t>(in[i]) << 16 | (i + 1 < n ? static_cast<uint32_t>(in[i + 1]) << 8 : 0);
-    w[0] = alphabet[v >> 18];
-    w[1] = alphabet[v >> 12 & 63];
-    w[2] = i + 1 < n ? alphabet[v >> 6 & 63] : '=';
-    w[3] = '=';
-    w += 4;
-  }
-  out->resize(static_cast<size_t>(w - out->data()));
+  content::Base64Encode(*out, in + i, n - i);
   return QVMDL_SUCCESS;
 }
 

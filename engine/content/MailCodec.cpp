@@ -1,5 +1,6 @@
 #include "engine/content/MailCodec.h"
 
+#include "engine/content/Base64.h"
 #include "engine/content/MailMemory.h"
 
 namespace content {
@@ -81,13 +82,7 @@ void Base64Encoder::put(const uint8_t* begin, const uint8_t* end, std::string& o
 }
 
 void Base64Encoder::flush(std::string& out) {
-  if (groupSize_ > 0) {
-    uint32_t v = static_cast<uint32_t>(group_[0] << 16 | (groupSize_ > 1 ? group_[1] << 8 : 0));
-    out.push_back(kBase64Alphabet[v >> 18]);
-    out.push_back(kBase64Alphabet[(v >> 12) & 63]);
-    out.push_back(groupSize_ > 1 ? kBase64Alphabet[(v >> 6) & 63] : '=');
-    out.push_back('=');
-  }
+  Base64Encode(out, group_, static_cast<size_t>(groupSize_));  // the padded last group
   groupSize_ = 0;
   lineLength_ = 0;
 }
