@@ -39,7 +39,25 @@ class Running {
   bool& flag_;
 };
 
+// A handler is held with a reference and handed out with another.
+template <class T>
+HRESULT HandOut(T* held, T** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = held;
+  if (held != nullptr) held->AddRef();
+  return S_OK;
+}
+
 }  // namespace
+
+template <class T>
+HRESULT SaxReader::Hold(T*& slot, T* handler) {
+  if (parsing_) return E_FAIL;
+  if (handler != nullptr) handler->AddRef();
+  if (slot != nullptr) slot->Release();
+  slot = handler;
+  return S_OK;
+}
 
 SaxReader::~SaxReader() {
   if (content_ != nullptr) content_->Release();
@@ -125,35 +143,10 @@ HRESULT SaxReader::putProperty(const wchar_t* name, VARIANT value) {
   return S_OK;
 }
 
-HRESULT SaxReader::getContentHandler(ISAXContentHandler** handler) {
-  if (handler == nullptr) return E_POINTER;
-  *handler = content_;
-  if (content_ != nullptr) content_->AddRef();
-  return S_OK;
-}
-
-HRESULT SaxReader::putContentHandler(ISAXContentHandler* handler) {
-  if (parsing_) return E_FAIL;
-  if (handler != nullptr) handler->AddRef();
-  if (content_ != nullptr) content_->Release();
-  content_ = handler;
-  return S_OK;
-}
-
-HRESULT SaxReader::getErrorHandler(ISAXErrorHandler** handler) {
-  if (handler == nullptr) return E_POINTER;
-  *handler = errors_;
-  if (errors_ != nullptr) errors_->AddRef();
-  return S_OK;
-}
-
-HRESULT SaxReader::putErrorHandler(ISAXErrorHandler* handler) {
-  if (parsing_) return E_FAIL;
-  if (handler != nullptr) handler->AddRef();
-  if (errors_ != nullptr) errors_->Release();
-  errors_ = handler;
-  return S_OK;
-}
+HRESULT SaxReader::getContentHandler(ISAXContentHandler** handler) { return HandOut(content_, handler); }
+HRESULT SaxReader::putContentHandler(ISAXContentHandler* handler) { return Hold(content_, handler); }
+HRESULT SaxReader::getErrorHandler(ISAXErrorHandler** handler) { return HandOut(errors_, handler); }
+HRESULT SaxReader::putErrorHandler(ISAXErrorHandler* handler) { return Hold(errors_, handler); }
 
 HRESULT SaxReader::getBaseURL(const wchar_t** baseUrl) {
   if (baseUrl == nullptr) return E_POINTER;

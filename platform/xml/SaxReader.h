@@ -75,6 +75,8 @@ class SaxReader final : public ISAXXMLReader {
 
  private:
   ~SaxReader();
+  template <class T>
+  HRESULT Hold(T*& slot, T* handler);
   SaxSettings Settings() const;
   HRESULT ParseBytes(const char* bytes, size_t size);
   HRESULT ParseFile(const std::wstring& devicePath);
