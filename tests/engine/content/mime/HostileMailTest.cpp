@@ -129,7 +129,7 @@ TEST_F(Hostile, PartNamesAreMadeSafeAndFilesNeverReplaced) {
   EXPECT_FALSE(eml_.GetEnclosure(raw_, part));
   EXPECT_EQ(eml_.GetErrorInfo(), QVMDL_ERR_EML_FILE_EXISTS);
   EXPECT_EQ(ReadDeviceFile(folder + L"keep.txt"), "original");
-  EXPECT_EQ(ReadHostFile(root_ / "keep.txt"), "");  // nothing escaped the folder
+  EXPECT_EQ(ReadHost("keep.txt"), "");  // nothing escaped the folder
 
   part.name = L"new.bin";
   ASSERT_TRUE(eml_.GetEnclosure(raw_, part));

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +16,7 @@
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
+#include "tests/support/DeviceRootFixture.h"
 
 namespace mimetest {
 
@@ -47,16 +46,10 @@ inline std::string S(std::wstring_view wide) { return qv::WideToCp932(wide); }
 
 // Each test gets its own device root and a clock fixed on 2026-12-08
 // 10:11:12.345 UTC (19:11:12 on the device, JST).
-class MimeTest : public ::testing::Test {
+class MimeTest : public qv::test::DeviceRootTest {
  protected:
   void SetUp() override {
-    root_ = std::filesystem::temp_directory_path() /
-            ("qv-mime-" + std::to_string(::getpid()) + "-" +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    qv::SetDeviceRoot(root_.string());
-    qv::testing::ResetSeams();
+    DeviceRootTest::SetUp();
     SYSTEMTIME utc{};
     utc.wYear = 2026;
     utc.wMonth = 12;
@@ -68,14 +61,10 @@ class MimeTest : public ::testing::Test {
     utc.wMilliseconds = 345;
     qv::testing::SetClock(utc);
   }
-  void TearDown() override {
-    qv::testing::ResetSeams();
-    std::filesystem::remove_all(root_);
-  }
   // Makes a device folder ("\Files") and returns its device path with the
   // final backslash.
   std::wstring DeviceFolder(const std::wstring& name) {
-    std::filesystem::create_directories(root_ / std::filesystem::path(S(name)));
+    std::filesystem::create_directories(Host(S(name)));
     return L"\\" + name + L"\\";
   }
   void WriteDeviceFile(const std::wstring& path, const std::string& bytes) {
@@ -91,7 +80,6 @@ class MimeTest : public ::testing::Test {
   }
   bool DeviceFileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-  std::filesystem::path root_;
   EmlCompose eml_;
 };
 
