@@ -182,6 +182,7 @@ enum : uint32_t {
   QVMDL_ERR_PRF_ALLOC_TEXT = 0x2000409,         // profile rewrite: the text buffer
 
   // --- network, mail text, MIME encoding (0x2000601-0x2000902)
+  QVMDL_ERR_NET_LINK_LOST = 0x2000601,  // the data connection went down while sending or receiving
   QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // mailtext: null record or text given to the composer
   QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // mailtext: no blank line after the header
   QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // mailtext: undecodable part, not a mailto link

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kLinkLost = 0x2000601;  // the data connection went down
 // Internal results of recvData beside the engine codes.
 constexpr int kOverflow = 1;
 constexpr int kCancelledQuiet = 2;
@@ -319,7 +318,7 @@ int PopClient::recvData() {
     case WaitEnd::LinkLost:
       static const char kLost[] = "*** diconnect RAS Connection ***\r\n";
       log_->write(kLost, sizeof kLost - 1);
-      return kLinkLost;
+      return QVMDL_ERR_NET_LINK_LOST;
     case WaitEnd::Cancelled:
       return 0;
     case WaitEnd::CancelledQuiet:
