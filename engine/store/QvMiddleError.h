@@ -17,7 +17,7 @@ enum : uint32_t {
   QVMDL_SUCCESS = 0x2000000,
 
   // --- operation level, rules files, signatures, storage set (0x2000002-0x2000043)
-  QVMDL_ERR_EML_FILE_IO = 0x2000002,  // mime: a template or part file could not be opened, read or written
+  QVMDL_ERR_EML_FILE_IO = 0x2000002,  // a template or part file could not be opened, read or written
   // classification rules ("\Rule.cls", the older "\Data.ini")
   QVMDL_ERR_CLS_CREATE_FILE = 0x2000009,         // an empty rule file could not be created
   QVMDL_ERR_CLS_FIND_FOLDER = 0x200000B,         // destroying: the folder could not be searched
@@ -36,7 +36,7 @@ enum : uint32_t {
   QVMDL_ERR_CLS_SAFESAVE_NOFILE = 0x2000023,
   QVMDL_ERR_CLS_CONVERT = 0x2000024,             // the older file could not be converted
   QVMDL_ERR_CLS_NO_DIRECTION = 0x2000025,        // lines without the direction column were read
-  // signature files and folder trees (store1)
+  // signature files and folder trees
   QVMDL_ERR_SIG_FIND_FOLDER = 0x2000026,
   QVMDL_ERR_SIG_DELETE_FILE = 0x2000027,
   QVMDL_ERR_SIG_REMOVE_FOLDER = 0x2000028,
@@ -64,36 +64,36 @@ enum : uint32_t {
   QVMDL_ERR_SIG_TOOLARGE_DATA2 = 0x2000040,
 
   // --- message-store files (0x2000044-0x2000092)
-  QVMDL_ERR_STG_FILE_FMTILLGL_FLD = 0x2000044,  // store1: folder lists and header cache
+  QVMDL_ERR_STG_FILE_FMTILLGL_FLD = 0x2000044,  // folder lists and header cache
   QVMDL_ERR_STG_FILE_FMTILLGL_MSG = 0x2000045,
   QVMDL_ERR_STG_FILE_FMTILLGL_FDB = 0x2000046,
   QVMDL_ERR_STG_FILE_FMTILLGL_EML = 0x2000047,
-  QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY = 0x2000048,  // store2: message set, folder set, stored messages
+  QVMDL_ERR_STG_FILE_FMTILLGL_ENTRY = 0x2000048,  // message set, folder set, stored messages
   QVMDL_ERR_STG_DIR_EXISTS_TREE = 0x2000049,
   QVMDL_ERR_STG_DIR_CREATE_TREE = 0x200004A,
   QVMDL_ERR_STG_DIR_EXISTS_DATA = 0x200004B,
   QVMDL_ERR_STG_DIR_CREATE_DATA = 0x200004C,
   QVMDL_ERR_STG_FILEIO_FILE_OPEN_TREESTATUS = 0x200004D,
-  QVMDL_ERR_STG_FILEIO_FILE_OPEN_MSG = 0x200004E,  // store1
+  QVMDL_ERR_STG_FILEIO_FILE_OPEN_MSG = 0x200004E,
   QVMDL_ERR_STG_FILEIO_FILE_OPEN_FLD = 0x200004F,
   QVMDL_ERR_STG_FILEIO_FILE_OPEN_FDB = 0x2000050,
-  QVMDL_ERR_STG_FILEIO_FILE_OPEN_DATASTATUS = 0x2000051,  // store2
+  QVMDL_ERR_STG_FILEIO_FILE_OPEN_DATASTATUS = 0x2000051,
   QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML = 0x2000052,
-  QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY = 0x2000053,  // store2
+  QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY = 0x2000053,
   QVMDL_ERR_STG_FILEIO_FILE_WRITE_TREESTATUS = 0x2000054,
-  QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG = 0x2000055,  // store1
+  QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG = 0x2000055,
   QVMDL_ERR_STG_FILEIO_FILE_WRITE_FLD = 0x2000056,
   QVMDL_ERR_STG_FILEIO_FILE_WRITE_FDB = 0x2000057,
-  QVMDL_ERR_STG_FILEIO_FILE_WRITE_DATASTATUS = 0x2000058,  // store2
+  QVMDL_ERR_STG_FILEIO_FILE_WRITE_DATASTATUS = 0x2000058,
   QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML = 0x2000059,
   QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY = 0x200005A,
   QVMDL_ERR_STG_FILEIO_FILE_READ_TREESTATUS = 0x200005B,
-  QVMDL_ERR_STG_FILEIO_FILE_READ_MSG = 0x200005C,  // store1
+  QVMDL_ERR_STG_FILEIO_FILE_READ_MSG = 0x200005C,
   QVMDL_ERR_STG_FILEIO_FILE_READ_FLD = 0x200005D,
   QVMDL_ERR_STG_FILEIO_FILE_READ_FDB = 0x200005E,
-  QVMDL_ERR_STG_FILEIO_FILE_READ_DATASTATUS = 0x200005F,  // store2
+  QVMDL_ERR_STG_FILEIO_FILE_READ_DATASTATUS = 0x200005F,
   QVMDL_ERR_STG_FILEIO_FILE_READ_EML = 0x2000060,
-  QVMDL_ERR_STG_FILEIO_FILE_READ_ENTRY = 0x2000061,  // store2
+  QVMDL_ERR_STG_FILEIO_FILE_READ_ENTRY = 0x2000061,
   QVMDL_ERR_STG_SAFESAVE_DELTMP_TREESTATUS = 0x2000066,
   QVMDL_ERR_STG_SAFESAVE_MOVETMP_TREESTATUS = 0x2000067,
   QVMDL_ERR_STG_SAFESAVE_NOFILE_TREESTATUS = 0x2000068,
@@ -103,7 +103,7 @@ enum : uint32_t {
   QVMDL_ERR_STG_SAFESAVE_DELTMP_DATASTATUS = 0x200006D,
   QVMDL_ERR_STG_SAFESAVE_MOVETMP_DATASTATUS = 0x200006E,
   QVMDL_ERR_STG_SAFESAVE_NOFILE_DATASTATUS = 0x200006F,
-  QVMDL_ERR_STG_SAFESAVE_BACKUP_MSG = 0x2000071,  // store1: safe-save results per file kind
+  QVMDL_ERR_STG_SAFESAVE_BACKUP_MSG = 0x2000071,  // safe-save results per file kind
   QVMDL_ERR_STG_SAFESAVE_DELBAK_MSG = 0x2000072,
   QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_MSG = 0x2000073,
   QVMDL_ERR_STG_SAFESAVE_DELTMP_MSG = 0x2000074,
@@ -121,7 +121,7 @@ enum : uint32_t {
   QVMDL_ERR_STG_SAFESAVE_DELTMP_FDB = 0x2000082,
   QVMDL_ERR_STG_SAFESAVE_MOVETMP_FDB = 0x2000083,
   QVMDL_ERR_STG_SAFESAVE_NOFILE_FDB = 0x2000084,
-  QVMDL_ERR_STG_SAFESAVE_DELBAK_EML = 0x2000087,  // store2
+  QVMDL_ERR_STG_SAFESAVE_DELBAK_EML = 0x2000087,
   QVMDL_ERR_STG_SAFESAVE_RESTOREBAK_EML = 0x2000088,
   QVMDL_ERR_STG_SAFESAVE_DELTMP_EML = 0x2000089,
   QVMDL_ERR_STG_SAFESAVE_MOVETMP_EML = 0x200008A,
@@ -164,34 +164,34 @@ enum : uint32_t {
   QVMDL_ERR_CMS_CREATE_FILE = 0x20000e0,        // "CommonSetting.ini" could not be created
 
   // --- writing files and free space (0x2000201-0x200020c)
-  QVMDL_ERR_EML_DISK_SPACE = 0x2000201,   // mime: too little room for a part file, or a short write
+  QVMDL_ERR_EML_DISK_SPACE = 0x2000201,   // too little room for a part file, or a short write
   QVMDL_ERR_CLS_DISK_FULL = 0x2000205,  // rules: the volume is full
-  QVMDL_ERR_SIG_DISK_SPACE = 0x2000206,  // store1: signature writes refused for free space
+  QVMDL_ERR_SIG_DISK_SPACE = 0x2000206,  // signature writes refused for free space
   QVMDL_ERR_STG_DISK_FULL = 0x2000207,
-  QVMDL_ERR_EML_FILE_EXISTS = 0x2000208,  // mime: a part file of that name already exists
-  QVMDL_ERR_EML_FILE_MISSING = 0x2000209, // mime: template or picture file does not exist
+  QVMDL_ERR_EML_FILE_EXISTS = 0x2000208,  // a part file of that name already exists
+  QVMDL_ERR_EML_FILE_MISSING = 0x2000209, // template or picture file does not exist
   QVMDL_ERR_PRF_DISK_SPACE = 0x200020a,         // too little room for a single-value profile write
   QVMDL_ERR_PRF_BATCH_DISK_SPACE = 0x200020c,   // too little room for a batch profile write
 
   // --- memory and text conversion (0x2000401-0x2000409)
-  QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // mailtext: memory guard, failed conversions
+  QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // memory guard, failed conversions
   QVMDL_ERR_CLS_NOT_ENOUGH_MEMORY = 0x2000405,  // rules: the rule cache or a line
-  QVMDL_ERR_SIG_NOT_ENOUGH_MEMORY = 0x2000406,  // store1: signature buffers
+  QVMDL_ERR_SIG_NOT_ENOUGH_MEMORY = 0x2000406,  // signature buffers
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
   QVMDL_ERR_PRF_ALLOC_LINE = 0x2000408,         // profile rewrite: the line buffer
   QVMDL_ERR_PRF_ALLOC_TEXT = 0x2000409,         // profile rewrite: the text buffer
 
   // --- network, mail text, MIME encoding (0x2000601-0x2000902)
   QVMDL_ERR_NET_LINK_LOST = 0x2000601,  // the data connection went down while sending or receiving
-  QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // mailtext: null record or text given to the composer
-  QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // mailtext: no blank line after the header
-  QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // mailtext: undecodable part, not a mailto link
-  QVMDL_ERR_STG_FOLDER_FULL = 0x2000807,  // store1: more than 1000 messages in one folder
-  QVMDL_ERR_EML_ATTACH_OPEN = 0x2000901,       // mailtext: attachment file not readable
-  QVMDL_ERR_EML_ATTACH_NOT_FOUND = 0x2000902,  // mailtext: attachment file missing
+  QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // null record or text given to the composer
+  QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // no blank line after the header
+  QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // undecodable part, not a mailto link
+  QVMDL_ERR_STG_FOLDER_FULL = 0x2000807,  // more than 1000 messages in one folder
+  QVMDL_ERR_EML_ATTACH_OPEN = 0x2000901,       // attachment file not readable
+  QVMDL_ERR_EML_ATTACH_NOT_FOUND = 0x2000902,  // attachment file missing
 
   // --- protocol clients, feeds, attachments (0x2002001-0x2002401)
-  QVMDL_ERR_EML_PICTURE_PARTS = 0x2002001,  // mime: a picture mail without its picture and another part
+  QVMDL_ERR_EML_PICTURE_PARTS = 0x2002001,  // a picture mail without its picture and another part
   // POP3 client (engine/transport/PopClient*)
   QVMDL_ERR_POP_NO_THREAD = 0x2002001,        // no worker thread
   QVMDL_ERR_POP_LOGIN = 0x2002002,            // USER, PASS or APOP refused
@@ -221,30 +221,30 @@ enum : uint32_t {
   QVMDL_ERR_CLS_NOT_OPEN = 0x2004503,       // rules: closing an object the cache does not hold
 
   // --- store nodes, folders and ids (0x2004701-0x2004722)
-  QVMDL_ERR_STG_DIR_SEARCH = 0x2004701,  // store2: an id directory could not be searched
-  QVMDL_ERR_STG_TREE_EXISTS = 0x2004702,  // store1: ids, lists, header cache
+  QVMDL_ERR_STG_DIR_SEARCH = 0x2004701,  // an id directory could not be searched
+  QVMDL_ERR_STG_TREE_EXISTS = 0x2004702,  // ids, lists, header cache
   QVMDL_ERR_STG_TREE_CREATE = 0x2004703,
-  QVMDL_ERR_EML_IMAGE_LOAD = 0x2004704,  // mime: a picture could not be read or decoded
+  QVMDL_ERR_EML_IMAGE_LOAD = 0x2004704,  // a picture could not be read or decoded
   QVMDL_ERR_STG_STATUS_OPEN = 0x2004704,
   QVMDL_ERR_STG_STATUS_WRITE = 0x2004705,
   QVMDL_ERR_STG_STATUS_READ = 0x2004706,
-  QVMDL_ERR_SAFESAVE_BACKUP = 0x2004708,  // store1: results of the safe-replace pair
+  QVMDL_ERR_SAFESAVE_BACKUP = 0x2004708,  // results of the safe-replace pair
   QVMDL_ERR_SAFESAVE_DELBAK = 0x2004709,
   QVMDL_ERR_SAFESAVE_RESTOREBAK = 0x200470A,
   QVMDL_ERR_SAFESAVE_DELTMP = 0x200470B,
   QVMDL_ERR_SAFESAVE_MOVETMP = 0x200470C,
   QVMDL_ERR_SAFESAVE_NOFILE = 0x200470D,
   QVMDL_ERR_STG_NULL_ARGUMENT = 0x200470E,
-  QVMDL_ERR_STG_FOLDER_ID_RANGE = 0x200470F,    // store2: folder id above the tree's largest
-  QVMDL_ERR_STG_MESSAGE_ID_RANGE = 0x2004710,   // store2: message id unknown to the message set
+  QVMDL_ERR_STG_FOLDER_ID_RANGE = 0x200470F,    // folder id above the tree's largest
+  QVMDL_ERR_STG_MESSAGE_ID_RANGE = 0x2004710,   // message id unknown to the message set
   QVMDL_ERR_STG_HEADER_TOO_MANY = 0x2004714,
   QVMDL_ERR_STG_FOLDER_NOT_LISTED = 0x2004715,
   QVMDL_ERR_STG_MESSAGE_NOT_LISTED = 0x2004716,
   QVMDL_ERR_STG_HEADER_NOT_FOUND = 0x2004717,
-  QVMDL_ERR_STG_NO_FREE_ID = 0x200471A,  // store2: no free id left
-  QVMDL_ERR_STG_ENTRY_IN_USE = 0x200471B,  // store2: the entry-table slot is taken
+  QVMDL_ERR_STG_NO_FREE_ID = 0x200471A,  // no free id left
+  QVMDL_ERR_STG_ENTRY_IN_USE = 0x200471B,  // the entry-table slot is taken
   QVMDL_ERR_STG_HEADER_FULL = 0x200471C,
   QVMDL_ERR_STG_HEADER_OUT_OF_STEP = 0x200471D,
-  QVMDL_ERR_STG_EML_OLD_VERSION = 0x2004721,  // store2: file older than the fields asked for
-  QVMDL_ERR_STG_NO_ATTACHMENT = 0x2004722,    // store2: nothing to strip, or the state forbids it
+  QVMDL_ERR_STG_EML_OLD_VERSION = 0x2004721,  // file older than the fields asked for
+  QVMDL_ERR_STG_NO_ATTACHMENT = 0x2004722,    // nothing to strip, or the state forbids it
 };
