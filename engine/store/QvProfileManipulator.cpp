@@ -150,6 +150,13 @@ class LineReader {
 
 bool HasEqualSign(const std::wstring& name) { return name.find(L'=') != std::wstring::npos; }
 
+// Puts the finished temporary copy in place of the file in one step, waiting
+// out a reader that holds the file for a moment.
+bool CommitTemp(const std::wstring& path, const std::wstring& temp) {
+  return RetryWhileBusy([&] { return DeleteAndRenameFile(path.c_str(), temp.c_str()); },
+                        L" Retry DeleteAndRenameFile():(%d) /// Reason: file busy\r\n");
+}
+
 ULONGLONG FileSize(const std::wstring& path) {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -393,10 +400,7 @@ bool QvProfileManipulator::WriteStringLocked(const std::wstring& name, const std
     return false;
   }
 
-  const bool replaced =
-      RetryWhileBusy([this] { return DeleteAndRenameFile(path_.c_str(), tempPath_.c_str()); },
-                     L" Retry DeleteAndRenameFile():(%d) /// Reason: file busy\r\n");
-  if (!replaced) {
+  if (!CommitTemp(path_, tempPath_)) {
     SetQvMiddleError(QVMDL_ERR_PRF_COMMIT);
     return false;
   }
@@ -446,9 +450,7 @@ bool QvProfileManipulator::ClosePass(bool commit) {
     SetQvMiddleError(GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_PRF_BATCH_KEY_WRITE);
     return false;
   }
-  const bool replaced =
-      RetryWhileBusy([this] { return DeleteAndRenameFile(path_.c_str(), tempPath_.c_str()); },
-                     L" Retry DeleteAndRenameFile():(%d) /// Reason: file busy\r\n");
+  const bool replaced = CommitTemp(path_, tempPath_);
   if (!replaced) SetQvMiddleError(QVMDL_ERR_PRF_BATCH_COMMIT);
   return replaced;
 }
