@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "engine/content/MailMemory.h"
 #include "engine/store/QvMiddleError.h"
 
 namespace {
@@ -102,19 +103,12 @@ ProfileItem ItemFor(const FieldDef& field) {
   return item;
 }
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-
 // A group of at most `maxDigits` hexadecimal digits.
 bool ParseHexGroup(std::wstring_view group, size_t maxDigits, uint32_t* out) {
   if (group.empty() || group.size() > maxDigits) return false;
   uint32_t value = 0;
   for (wchar_t c : group) {
-    const int digit = HexDigit(c);
+    const int digit = content::HexDigitValue(c);
     if (digit < 0) return false;
     value = (value << 4) | static_cast<uint32_t>(digit);
   }
@@ -181,8 +175,8 @@ bool QvAccountInfo::GuidFromText(std::wstring_view text, GUID* guid) {
   if (tail.size() != 16) return false;
   uint8_t bytes[8];
   for (size_t i = 0; i < 8; ++i) {
-    const int high = HexDigit(tail[2 * i]);
-    const int low = HexDigit(tail[2 * i + 1]);
+    const int high = content::HexDigitValue(tail[2 * i]);
+    const int low = content::HexDigitValue(tail[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     bytes[i] = static_cast<uint8_t>((high << 4) | low);
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/content/MailMemory.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvLittleEndian.h"
 #include "engine/store/QvMessage.h"
@@ -78,7 +79,7 @@ bool QvMessageSet::ParseEntryLine(const char* line, uint32_t* secondByte, uint32
   const int starts[2] = {0, 3}, widths[2] = {2, 4};
   for (int f = 0; f < 2; ++f) {
     for (int i = 0; i < widths[f]; ++i) {
-      int v = QvStoreFile::HexDigit(line[starts[f] + i]);
+      int v = content::HexDigitValue(line[starts[f] + i]);
       if (v < 0) return false;
       values[f] = values[f] * 16 + static_cast<uint32_t>(v);
     }

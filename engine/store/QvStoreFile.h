@@ -83,14 +83,6 @@ class QvStoreFile {
   // far beyond that is not one of ours.
   static constexpr size_t kListLimit = 4 * 1024 * 1024;
 
-  // Value of one hexadecimal digit, -1 for any other byte.
-  static int HexDigit(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-  }
-
   // Writes all bytes and flushes; false on any short write.
   static bool WriteAll(FILE* stream, const void* data, size_t size);
 };
