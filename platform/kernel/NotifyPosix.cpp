@@ -16,6 +16,7 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/base/HexBytes.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/DevicePath.h"
 #include "platform/kernel/Notify.h"
@@ -56,38 +57,18 @@ std::string RecordPath(DWORD id) { return DirLock::Dir() + "/" + std::to_string(
 // Text fields are kept as hex of their UTF-8 ("-" for none), one per line.
 std::string Encode(const std::optional<std::wstring>& s) {
   if (!s) return "-";
-  static const char* hex = "0123456789abcdef";
   std::string out = "=";
-  for (unsigned char c : qv::WideToUtf8(*s)) {
-    out.push_back(hex[c >> 4]);
-    out.push_back(hex[c & 15]);
-  }
+  qv::AppendHex(qv::WideToUtf8(*s), &out);
   return out;
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 // A damaged record file must read as no text, never throw out of the call.
 std::optional<std::wstring> Decode(const std::string& s, bool* damaged) {
   if (s == "-") return std::nullopt;
-  if (s.empty() || s[0] != '=' || s.size() % 2 == 0) {
+  std::string bytes;
+  if (s.empty() || s[0] != '=' || !qv::UnHex(std::string_view(s).substr(1), &bytes)) {
     *damaged = true;
     return std::nullopt;
-  }
-  std::string bytes;
-  for (size_t i = 1; i + 1 < s.size(); i += 2) {
-    const int hi = HexValue(s[i]);
-    const int lo = HexValue(s[i + 1]);
-    if (hi < 0 || lo < 0) {
-      *damaged = true;
-      return std::nullopt;
-    }
-    bytes.push_back(static_cast<char>(hi << 4 | lo));
   }
   return qv::Utf8ToWide(bytes);
 }

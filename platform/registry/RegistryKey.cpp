@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 
+#include "platform/base/HexBytes.h"
 #include "platform/base/WideText.h"
 
 // The hive file, one line per record, fields separated by tabs:
@@ -52,35 +53,6 @@ bool Unescape(std::string_view text, std::wstring* out) {
     if (ec != std::errc() || p != text.data() + end) return false;
     out->push_back(static_cast<wchar_t>(u));
     i = end;
-  }
-  return true;
-}
-
-void AppendHex(std::string_view bytes, std::string* out) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  for (char b : bytes) {
-    auto u = static_cast<unsigned char>(b);
-    out->push_back(kHex[u >> 4]);
-    out->push_back(kHex[u & 0xF]);
-  }
-}
-
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-bool UnHex(std::string_view text, std::string* out) {
-  if (text.size() % 2 != 0) return false;
-  out->clear();
-  out->reserve(text.size() / 2);
-  for (size_t i = 0; i < text.size(); i += 2) {
-    int hi = HexDigit(text[i]);
-    int lo = HexDigit(text[i + 1]);
-    if (hi < 0 || lo < 0) return false;
-    out->push_back(static_cast<char>(hi << 4 | lo));
   }
   return true;
 }
