@@ -1,6 +1,7 @@
 // The ".fld" and ".msg" lists: their bytes, the reader's refusals of what no
 // writer of ours leaves, and changes made through two list objects at once.
 #include <string>
+#include <vector>
 
 #include "StoreFixture.h"
 #include "engine/store/QvFolderEntry.h"
@@ -16,6 +17,22 @@ class FolderListTest : public StoreFixture {
     StoreFixture::SetUp();
     WriteBytes(fld_, "");
     WriteBytes(msg_, "");
+  }
+
+  // A list's bytes, the reader's answer and how many lines it keeps.
+  struct ReadCase {
+    std::string bytes;
+    uint32_t code;
+    size_t kept;
+  };
+  template <typename List>
+  void ExpectReads(const std::wstring& path, const std::vector<ReadCase>& cases) {
+    for (const ReadCase& c : cases) {
+      WriteBytes(path, c.bytes);
+      List list;
+      EXPECT_EQ(list.ReadFile(path), c.code) << c.bytes;
+      EXPECT_EQ(list.Entries().size(), c.kept) << c.bytes;
+    }
   }
 };
 
@@ -35,11 +52,7 @@ TEST_F(FolderListTest, FolderLinesAreCp932WithHalfWidthKana) {
 }
 
 TEST_F(FolderListTest, FolderReaderRefusesMalformedLines) {
-  struct Case {
-    std::string bytes;
-    uint32_t code;
-    size_t kept;
-  } cases[] = {
+  ExpectReads<QvFolderEntry>(fld_, {
       {"0012\tname\r\n", QVMDL_SUCCESS, 1},
       {"0012\tname\n", QVMDL_ERR_STG_FILE_FMTILLGL_FLD, 0},
       {"0012\tname\r\n0013 name\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_FLD, 1},  // fifth byte not a tab
@@ -51,13 +64,7 @@ TEST_F(FolderListTest, FolderReaderRefusesMalformedLines) {
       {"0012\t" + std::string(252, 'a') + "\r\n", QVMDL_SUCCESS, 1},
       {"0012\t" + std::string(253, 'a') + "\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_FLD, 0},
       {"", QVMDL_SUCCESS, 0},
-  };
-  for (const Case& c : cases) {
-    WriteBytes(fld_, c.bytes);
-    QvFolderEntry list;
-    EXPECT_EQ(list.ReadFile(fld_), c.code) << c.bytes;
-    EXPECT_EQ(list.Entries().size(), c.kept) << c.bytes;
-  }
+  });
 }
 
 TEST_F(FolderListTest, FolderWriterRefusesNamesThatWouldNotReadBack) {
@@ -105,11 +112,7 @@ TEST_F(FolderListTest, MessageLinesAndFlags) {
 }
 
 TEST_F(FolderListTest, MessageReaderNeverLoopsAndOnlyOneCountsAsSet) {
-  struct Case {
-    std::string bytes;
-    uint32_t code;
-    size_t kept;
-  } cases[] = {
+  ExpectReads<QvMessageEntry>(msg_, {
       {"0001\t2\t0\r\n", QVMDL_SUCCESS, 1},
       {"zz\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_MSG, 0},  // fills no field
       {"0001\t1\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_MSG, 0},
@@ -118,13 +121,7 @@ TEST_F(FolderListTest, MessageReaderNeverLoopsAndOnlyOneCountsAsSet) {
       {"0001\t1\t99999999999999\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_MSG, 0},
       {"\r\n", QVMDL_ERR_STG_FILE_FMTILLGL_MSG, 0},
       {"", QVMDL_SUCCESS, 0},
-  };
-  for (const Case& c : cases) {
-    WriteBytes(msg_, c.bytes);
-    QvMessageEntry list;
-    EXPECT_EQ(list.ReadFile(msg_), c.code) << c.bytes;
-    EXPECT_EQ(list.Entries().size(), c.kept) << c.bytes;
-  }
+  });
   WriteBytes(msg_, "0001\t2\t0\r\n");
   QvMessageEntry list;
   ASSERT_EQ(list.ReadFile(msg_), QVMDL_SUCCESS);
