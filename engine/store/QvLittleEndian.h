@@ -1,6 +1,7 @@
 // Numbers in the store's binary files (message files, the header file, the
-// entry table) are little-endian on every host; they are read and written a
-// byte at a time so that neither the host's byte order nor alignment matters.
+// entry table) and the UTF-16 units of profile files are little-endian on
+// every host; they are read and written a byte at a time so that neither the
+// host's byte order nor alignment matters.
 #pragma once
 
 #include <cstdint>

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <new>
 
+#include "engine/store/QvLittleEndian.h"
 #include "engine/store/QvMiddleError.h"
 #include "engine/store/QvNamedMutex.h"
 #include "engine/store/QvUtility.h"
@@ -88,22 +89,17 @@ bool ReadUnits(FILE* stream, std::u16string* units) {
   while ((got = fread(chunk, 1, sizeof(chunk), stream)) > 0) bytes.append(chunk, got);
   if (ferror(stream)) return false;
   units->resize(bytes.size() / 2);  // an odd final byte is no unit
-  for (size_t i = 0; i < units->size(); ++i) {
-    (*units)[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
-                                        (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
-  }
+  const auto* p = reinterpret_cast<const uint8_t*>(bytes.data());
+  for (size_t i = 0; i < units->size(); ++i) (*units)[i] = QvLittleEndian::Get16(p + 2 * i);
   return true;
 }
 
 // Writes UTF-16LE and pushes it to the file, so that a full disk shows at the
 // step that caused it.
 bool WriteUnits(FILE* stream, std::u16string_view units) {
-  std::string bytes;
-  bytes.reserve(units.size() * 2);
-  for (char16_t unit : units) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
+  std::string bytes(units.size() * 2, '\0');
+  auto* p = reinterpret_cast<uint8_t*>(bytes.data());
+  for (size_t i = 0; i < units.size(); ++i) QvLittleEndian::Put16(p + 2 * i, units[i]);
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() && fflush(stream) == 0;
 }
 
