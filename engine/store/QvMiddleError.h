@@ -187,6 +187,7 @@ enum : uint32_t {
   QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // no blank line after the header
   QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // undecodable part, not a mailto link
   QVMDL_ERR_STG_FOLDER_FULL = 0x2000807,  // more than 1000 messages in one folder
+  QVMDL_ERR_STG_USER_FOLDER_LIMIT = 0x2000808,  // the user has made 20 folders already
   QVMDL_ERR_EML_ATTACH_OPEN = 0x2000901,       // attachment file not readable
   QVMDL_ERR_EML_ATTACH_NOT_FOUND = 0x2000902,  // attachment file missing
 
@@ -213,6 +214,29 @@ enum : uint32_t {
   QVMDL_ERR_POP_DELE_LISTED = 0x2002014,      // "DELE" of a listed message refused
   QVMDL_ERR_POP_LAST_UIDL = 0x2002015,        // "UIDL n" refused
   QVMDL_ERR_POP_QUIT = 0x2002016,             // "QUIT" refused
+  // SMTP client (engine/transport/SmtpClient*)
+  QVMDL_ERR_SMTP_NO_THREAD = 0x2002101,       // no worker thread; a body send failed otherwise
+  QVMDL_ERR_SMTP_AUTH = 0x2002102,            // AUTH, POP-before-SMTP login or STARTTLS refused or failed
+  QVMDL_ERR_SMTP_NO_NETWORK = 0x2002103,      // no network library, no socket, or no secure socket
+  QVMDL_ERR_SMTP_CONNECT = 0x2002104,         // host unknown, connect failed or timed out
+  QVMDL_ERR_SMTP_POP_CONNECT = 0x2002105,     // the POP server of POP-before-SMTP not reachable
+  QVMDL_ERR_SMTP_SOCKET = 0x2002106,          // send or receive failed, or the server closed
+  QVMDL_ERR_SMTP_UNEXPECTED = 0x2002107,      // unexpected reply, or a reply over its limit
+  QVMDL_ERR_SMTP_NO_RECIPIENT = 0x2002109,    // no recipients, or no idle session for the next message
+  QVMDL_ERR_SMTP_CANCELLED = 0x200210A,
+  QVMDL_ERR_SMTP_NO_AUTH = 0x200210B,         // no AUTH offered, or the CRAM-MD5 exchange given up
+  QVMDL_ERR_SMTP_NO_MECHANISM = 0x200210C,    // AUTH offered without LOGIN or CRAM-MD5
+  QVMDL_ERR_SMTP_TIMEOUT = 0x200210D,         // no reply or send completion within the network wait
+  QVMDL_ERR_SMTP_ADDRESS = 0x200210E,         // "MAIL FROM" or a "RCPT TO" refused
+  // Outgoing queue (Sender)
+  QVMDL_ERR_SEND_ACCOUNT = 0x200210F,         // account settings unreadable or the send box not open
+  QVMDL_ERR_SEND_NO_SPACE = 0x2002111,        // no room made under the message limit
+  QVMDL_ERR_SEND_CONNECTION = 0x2002112,      // the data connection did not come up
+  QVMDL_ERR_SEND_MESSAGE_READ = 0x2002113,    // a waiting message could not be read
+  QVMDL_ERR_SEND_NO_RECIPIENT = 0x2002116,    // a waiting message has no recipient
+  QVMDL_ERR_SEND_STORAGE_OPEN = 0x2002117,    // storage, root folder or send box not open
+  QVMDL_ERR_SEND_CANCELLED = 0x2002118,
+  QVMDL_ERR_SEND_SENT_BOX_FULL = 0x2002119,   // the sent box has no room for every message
   QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)
@@ -237,10 +261,15 @@ enum : uint32_t {
   QVMDL_ERR_STG_NULL_ARGUMENT = 0x200470E,
   QVMDL_ERR_STG_FOLDER_ID_RANGE = 0x200470F,    // folder id above the tree's largest
   QVMDL_ERR_STG_MESSAGE_ID_RANGE = 0x2004710,   // message id unknown to the message set
+  QVMDL_ERR_STG_OBSERVER_REGISTERED = 0x2004711,  // this folder facade has an observer already
+  QVMDL_ERR_STG_OBSERVER_REFUSED = 0x2004712,     // the node refused the observer
+  QVMDL_ERR_STG_OBSERVER_UNKNOWN = 0x2004713,     // not the observer this facade registered
   QVMDL_ERR_STG_HEADER_TOO_MANY = 0x2004714,
   QVMDL_ERR_STG_FOLDER_NOT_LISTED = 0x2004715,
   QVMDL_ERR_STG_MESSAGE_NOT_LISTED = 0x2004716,
   QVMDL_ERR_STG_HEADER_NOT_FOUND = 0x2004717,
+  QVMDL_ERR_STG_FOLDER_OPEN = 0x2004718,   // the folder is open somewhere
+  QVMDL_ERR_STG_MESSAGE_OPEN = 0x2004719,  // the message is open somewhere
   QVMDL_ERR_STG_NO_FREE_ID = 0x200471A,  // no free id left
   QVMDL_ERR_STG_ENTRY_IN_USE = 0x200471B,  // the entry-table slot is taken
   QVMDL_ERR_STG_HEADER_FULL = 0x200471C,

@@ -1,0 +1,24 @@
+// Reading SMTP replies and preparing the message text: where a reply ends
+// (its last line has no '-' after the code), and dot-stuffing. Nothing here
+// trusts the server.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace smtp {
+
+// Longest reply we collect (an "EHLO" list is far shorter).
+inline constexpr size_t kMaxReply = 65536;
+
+// True when the reply holds a whole line whose fourth byte is not '-'
+// ("250 ok\r\n", "250\r\n", "+OK\r\n"): the last line of an SMTP reply, or
+// a POP3 status line. `from` skips lines an earlier call already looked at.
+bool ReplyComplete(std::string_view reply, size_t* from = nullptr);
+
+// Every line that begins with "." gets one more, the first line included, so
+// that the server's unstuffing gives the text back unchanged.
+void DotStuff(std::string& text);
+
+}  // namespace smtp
