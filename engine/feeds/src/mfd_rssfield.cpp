@@ -1,0 +1,41 @@
+// Owned wide texts and record memory of the feed model.
+#include "engine/feeds/src/mfd_rssfield.h"
+
+#include <cstring>
+
+#define MFD_SOURCE ".\\src\\mfd_rssfield"
+
+namespace mfd_rss {
+
+int SetText(wchar_t** field, const wchar_t* text) {
+  wchar_t* copy = MFD_WStr_Dup(text);
+  if (copy == nullptr && text != nullptr) return MFD_ERR_NOMEM;
+  MFD_FREE(*field);
+  *field = copy;
+  return MFD_OK;
+}
+
+int GetText(const wchar_t* field, const wchar_t** out) {
+  *out = field;
+  return field != nullptr ? MFD_OK : MFD_ERR_ABSENT;
+}
+
+void FreeText(wchar_t** field) {
+  MFD_FREE(*field);
+  *field = nullptr;
+}
+
+bool CopyText(wchar_t** dst, const wchar_t* src) {
+  if (src == nullptr) return true;
+  *dst = MFD_WStr_Dup(src);
+  return *dst != nullptr;
+}
+
+void* NewRecord(size_t size, const char* source, long line) { return MFD_Malloc(size, source, line, 0); }
+
+void FreeRecord(void* record, size_t size, const char* source, long line) {
+  std::memset(record, 0, size);
+  MFD_Free(record, source, line, 0);
+}
+
+}  // namespace mfd_rss

@@ -1,0 +1,77 @@
+// One parse of a feed document into an MFD_RssDocument: the parse context,
+// version detection on the root element and the services the version
+// handlers share (namespace declarations, scope, gathered text, commits and
+// error reports).
+#pragma once
+
+#include "engine/feeds/src/mfd_rssdocument.h"
+#include "engine/feeds/src/mfd_rssnamespace.h"
+#include "engine/feeds/src/mfd_vect.h"
+#include "engine/feeds/src/mfd_xmlhandler.h"
+
+struct MFD_RssHandler;
+
+struct MFD_RssParser {
+  MFD_RssDocument* document;  // not owned
+  MFD_List* declarations;     // MFD_RssNamespace pointers, owned
+  MFD_List* scopeStack;       // one entry per open element, innermost last
+  MFD_XmlLocatorCell* locator;
+  wchar_t* text;  // gathered characters of the current element
+  uint8_t error;
+  int32_t version;
+  MFD_RssHandler* handler;
+  MFD_RssChannel* channel;
+  MFD_RssChannelItem* item;
+  void* versionState;
+  // Gathered text: its length and room, and whether it still has to be
+  // handed to the version's text assignment.
+  size_t textLength;
+  size_t textRoom;
+  uint8_t textPending;
+  int32_t reports;  // errors this parse has queued
+};
+
+// Text of one element beyond this many characters is dropped, so that a
+// hostile feed cannot make the parse hold unbounded text.
+constexpr size_t kMfdMaxElementText = size_t{1} << 20;
+// Errors one parse queues at most; later ones are dropped.
+constexpr int32_t kMfdMaxReports = 64;
+
+// The namespaces detection compares against.
+extern const wchar_t kMfdNsRdf[];
+extern const wchar_t kMfdNsRss090[];
+extern const wchar_t kMfdNsRss100[];
+extern const wchar_t kMfdNsCsd100[];
+extern const wchar_t kMfdNsCsd200[];
+
+int MFD_RssParser_Create(MFD_RssParser** out, MFD_RssDocument* document);
+int MFD_RssParser_Free(MFD_RssParser** p);
+int MFD_RssParser_ParseFile(MFD_RssDocument* document, const wchar_t* path);
+int MFD_RssParser_ParseMemory(MFD_RssDocument* document, const void* data);
+int MFD_RssParser_ParseBytes(MFD_RssDocument* document, const void* data, size_t size);
+int MFD_RssParser_InstallVersion(MFD_RssParser* context, int32_t version);
+int MFD_RssParser_CommitChannel(MFD_RssParser* context);
+int MFD_RssParser_CommitItem(MFD_RssParser* context);
+int MFD_RssParser_Report(MFD_RssParser* context, const wchar_t* where, const wchar_t* what);
+// Appends a declaration for every "xmlns" or "xmlns:p" pair of `attributes`
+// (the temporary list of MFD_RssParser_CopyAttributes).
+int MFD_RssParser_RegisterDeclarations(MFD_RssParser* context, MFD_Vector* attributes, const wchar_t* elementName);
+
+// The element's attributes as a vector of "name\0value\0" elements; false
+// when one cannot be read.
+bool MFD_RssParser_CopyAttributes(MFD_XmlAttributesCell* cell, MFD_Vector** out);
+const wchar_t* MFD_RssAttribute_Name(const MFD_VectorNode* node);
+const wchar_t* MFD_RssAttribute_Value(const MFD_VectorNode* node);
+
+// The default callbacks (before a version is known).
+int MFD_RssParser_DefaultStartElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                                      const wchar_t* qName, int qLength, MFD_XmlAttributesCell* attributes,
+                                      void* user);
+int MFD_RssParser_DefaultEndElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
+                                    const wchar_t* qName, int qLength, void* user);
+int MFD_RssParser_StartDocument(void* user);
+int MFD_RssParser_EndDocument(void* user);
+int MFD_RssParser_SetDocumentLocator(MFD_XmlLocatorCell* locator, void* user);
+// fatalError, error and warning: each queues "kind: message" and lets the
+// reader go on.
+const MFD_XmlErrorTable* MFD_RssParser_ErrorTable();
