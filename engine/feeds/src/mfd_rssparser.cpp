@@ -217,8 +217,8 @@ int MFD_RssParser_RegisterDeclarations(MFD_RssParser* ctx, MFD_Vector* attribute
 }
 
 bool MFD_RssParser_CopyAttributes(MFD_XmlAttributesCell* cell, MFD_Vector** out) {
-  int count = 0;
-  if (MFD_XmlAttributes_GetLength(cell, &count) != MFD_OK) return false;
+  int count = 0;  // an event without attributes has no cell
+  if (cell != nullptr && MFD_XmlAttributes_GetLength(cell, &count) != MFD_OK) return false;
   if (MFD_Vector_Create(out) != 0) return false;
   for (int i = 0; i < count; ++i) {
     const wchar_t *name = nullptr, *value = nullptr;

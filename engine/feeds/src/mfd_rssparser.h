@@ -58,7 +58,7 @@ int MFD_RssParser_Report(MFD_RssParser* context, const wchar_t* where, const wch
 int MFD_RssParser_RegisterDeclarations(MFD_RssParser* context, MFD_Vector* attributes, const wchar_t* elementName);
 
 // The element's attributes as a vector of "name\0value\0" elements; false
-// when one cannot be read.
+// when one cannot be read. A null cell has no attributes.
 bool MFD_RssParser_CopyAttributes(MFD_XmlAttributesCell* cell, MFD_Vector** out);
 const wchar_t* MFD_RssAttribute_Name(const MFD_VectorNode* node);
 const wchar_t* MFD_RssAttribute_Value(const MFD_VectorNode* node);

@@ -1,0 +1,337 @@
+// Parsing feeds: version detection, RSS 0.90 and 0.91 documents to their
+// exact fields (Japanese text in UTF-8 and Shift_JIS), malformed feeds and
+// their error messages, failing allocations and hostile documents.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "engine/feeds/src/mfd_rsshandler.h"
+#include "tests/engine/feeds/rss/RssTestSupport.h"
+#include "tests/support/DeviceRootFixture.h"
+
+using rsstest::Outstanding;
+using rsstest::Parsed;
+using rsstest::Text;
+
+namespace {
+
+// A news channel of a Japanese site, with every element RSS 0.91 knows.
+const char kRss091[] =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+    "<rss version=\"0.91\">\n"
+    " <channel>\n"
+    "  <title>日本語のニュース</title>\n"
+    "  <link>http://news.example.jp/</link>\n"
+    "  <description>毎日の話題</description>\n"
+    "  <language>ja</language>\n"
+    "  <copyright>(c) 2026 例</copyright>\n"
+    "  <managingEditor>editor@example.jp</managingEditor>\n"
+    "  <webMaster>web@example.jp</webMaster>\n"
+    "  <pubDate>Tue, 08 Dec 2026 09:00:00 +0900</pubDate>\n"
+    "  <lastBuildDate>Tue, 08 Dec 2026 10:00:00 +0900</lastBuildDate>\n"
+    "  <docs>http://example.jp/docs</docs>\n"
+    "  <rating>none</rating>\n"
+    "  <image><title>ロゴ</title><url>http://news.example.jp/logo.gif</url>"
+    "<link>http://news.example.jp/</link><width>88</width><height>31</height>"
+    "<description>画像</description></image>\n"
+    "  <textinput><title>検索</title><description>記事を探す</description><name>q</name>"
+    "<link>http://news.example.jp/search</link></textinput>\n"
+    "  <skipHours><hour>1</hour><hour>2</hour></skipHours>\n"
+    "  <skipDays><day>Saturday</day><day>Feiertag</day><day>Sunday</day></skipDays>\n"
+    "  <item><title>新着記事</title><link>http://news.example.jp/1</link>"
+    "<description>説明です</description></item>\n"
+    "  <item><title>二番目<title>入れ子</title></title><link>http://news.example.jp/2</link></item>\n"
+    " </channel>\n"
+    "</rss>\n";
+
+// A Shift_JIS feed: 日本語のニュース, 新着記事, 説明です.
+const char kRss091Sjis[] =
+    "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>"
+    "<rss version=\"0.91\"><channel><title>\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x83\x6A\x83\x85\x81\x5B\x83\x58</title>"
+    "<item><title>\x90\x56\x92\x85\x8B\x4C\x8E\x96</title><description>\x90\xE0\x96\xBE\x82\xC5\x82\xB7</description>"
+    "</item></channel></rss>";
+
+const char kRss090[] =
+    "<?xml version=\"1.0\"?>\n"
+    "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+    "xmlns=\"http://my.netscape.com/rdf/simple/0.9/\">\n"
+    " <channel><title>古い形式</title><link>http://old.example.jp/</link>"
+    "<description>RSS 0.90 の例</description></channel>\n"
+    " <image><title>ロゴ</title><url>http://old.example.jp/i.gif</url><link>http://old.example.jp/</link></image>\n"
+    " <item><title>一つ目</title><link>http://old.example.jp/a</link></item>\n"
+    " <item><title>二つ目</title><link>http://old.example.jp/b</link></item>\n"
+    " <textinput><title>探す</title><description>語句</description><name>w</name>"
+    "<link>http://old.example.jp/s</link></textinput>\n"
+    "</rdf:RDF>\n";
+
+class RssParserTest : public qv::test::DeviceRootTest {
+ protected:
+  void SetUp() override {
+    DeviceRootTest::SetUp();
+    before_ = Outstanding();
+  }
+  void TearDown() override {
+    MFD_FailAllocationAfter(-1);
+    MFD_RssChannel_FreeTemplate();
+    EXPECT_EQ(Outstanding(), before_) << "allocations left behind";
+    DeviceRootTest::TearDown();
+  }
+  long before_ = 0;
+};
+
+std::wstring SkipText(MFD_Vector* v, long i) {
+  return Text(static_cast<wchar_t*>(MFD_Vector_Get(v, i, 0, nullptr)));
+}
+
+TEST_F(RssParserTest, Rss091FillsEveryFieldItKnows) {
+  Parsed p(kRss091);
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(p.Version(), MFD_RSS_091);
+  EXPECT_TRUE(p.Errors().empty());
+  ASSERT_EQ(MFD_List_Count(p.doc->channels), 1u);
+  MFD_RssChannel* ch = p.Channel();
+  EXPECT_EQ(Text(ch->title), L"日本語のニュース");
+  EXPECT_EQ(Text(ch->link), L"http://news.example.jp/");
+  EXPECT_EQ(Text(ch->description), L"毎日の話題");
+  EXPECT_EQ(Text(ch->language), L"ja");
+  EXPECT_EQ(Text(ch->copyright), L"(c) 2026 例");
+  EXPECT_EQ(Text(ch->managingEditor), L"editor@example.jp");
+  EXPECT_EQ(Text(ch->webMaster), L"web@example.jp");
+  EXPECT_EQ(Text(ch->pubDate), L"Tue, 08 Dec 2026 09:00:00 +0900");
+  EXPECT_EQ(Text(ch->lastBuildDate), L"Tue, 08 Dec 2026 10:00:00 +0900");
+  EXPECT_EQ(Text(ch->docs), L"http://example.jp/docs");
+  EXPECT_EQ(Text(ch->rating), L"none");
+  ASSERT_NE(ch->image, nullptr);
+  EXPECT_EQ(Text(ch->image->title), L"ロゴ");
+  EXPECT_EQ(Text(ch->image->url), L"http://news.example.jp/logo.gif");
+  EXPECT_EQ(Text(ch->image->link), L"http://news.example.jp/");
+  EXPECT_EQ(Text(ch->image->width), L"88");
+  EXPECT_EQ(Text(ch->image->height), L"31");
+  EXPECT_EQ(Text(ch->image->description), L"画像");
+  ASSERT_NE(ch->textInput, nullptr);
+  EXPECT_EQ(Text(ch->textInput->title), L"検索");
+  EXPECT_EQ(Text(ch->textInput->description), L"記事を探す");
+  EXPECT_EQ(Text(ch->textInput->name), L"q");
+  EXPECT_EQ(Text(ch->textInput->link), L"http://news.example.jp/search");
+  ASSERT_EQ(MFD_Vector_Count(ch->skipHours), 2u);
+  EXPECT_EQ(SkipText(ch->skipHours, 1), L"2");
+  ASSERT_EQ(MFD_Vector_Count(ch->skipDays), 2u);  // "Feiertag" is no day name
+  EXPECT_EQ(SkipText(ch->skipDays, 0), L"Saturday");
+  EXPECT_EQ(SkipText(ch->skipDays, 1), L"Sunday");
+
+  ASSERT_EQ(p.ItemCount(), 2u);
+  EXPECT_EQ(Text(p.Item(0)->title), L"新着記事");
+  EXPECT_EQ(Text(p.Item(0)->link), L"http://news.example.jp/1");
+  EXPECT_EQ(Text(p.Item(0)->description), L"説明です");
+  // The nested title is a second-level leaf: its text is not taken.
+  EXPECT_EQ(Text(p.Item(1)->title), L"二番目");
+  EXPECT_EQ(p.Item(1)->description, nullptr);
+}
+
+TEST_F(RssParserTest, ShiftJisFeedReadsAsTheSameText) {
+  Parsed p(kRss091Sjis);
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(Text(p.Channel()->title), L"日本語のニュース");
+  ASSERT_EQ(p.ItemCount(), 1u);
+  EXPECT_EQ(Text(p.Item(0)->title), L"新着記事");
+  EXPECT_EQ(Text(p.Item(0)->description), L"説明です");
+}
+
+TEST_F(RssParserTest, Rss090ItemsBesideTheChannelJoinIt) {
+  Parsed p(kRss090);
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(p.Version(), MFD_RSS_090);
+  MFD_RssChannel* ch = p.Channel();
+  ASSERT_NE(ch, nullptr);
+  EXPECT_EQ(Text(ch->title), L"古い形式");
+  EXPECT_EQ(Text(ch->link), L"http://old.example.jp/");
+  EXPECT_EQ(Text(ch->description), L"RSS 0.90 の例");
+  EXPECT_EQ(Text(ch->image->title), L"ロゴ");
+  EXPECT_EQ(Text(ch->image->url), L"http://old.example.jp/i.gif");
+  EXPECT_EQ(Text(ch->image->link), L"http://old.example.jp/");
+  EXPECT_EQ(Text(ch->textInput->title), L"探す");
+  EXPECT_EQ(Text(ch->textInput->description), L"語句");
+  EXPECT_EQ(Text(ch->textInput->name), L"w");
+  EXPECT_EQ(Text(ch->textInput->link), L"http://old.example.jp/s");
+  ASSERT_EQ(p.ItemCount(), 2u);
+  EXPECT_EQ(Text(p.Item(0)->title), L"一つ目");
+  EXPECT_EQ(Text(p.Item(1)->link), L"http://old.example.jp/b");
+}
+
+TEST_F(RssParserTest, FeedFileIsReadThroughItsUrl) {
+  WriteHost("feed.xml", kRss091Sjis);
+  MFD_Url* url = nullptr;
+  ASSERT_EQ(MFD_Url_Create(&url), MFD_OK);
+  ASSERT_EQ(MFD_Url_SetUrl(url, L"http://news.example.jp/feed.xml"), MFD_OK);
+  MFD_RssDocument* doc = nullptr;
+  MFD_RssDocument_Create(&doc);
+  EXPECT_EQ(MFD_RssDocument_ParseFile(doc, url), MFD_OK);
+  ASSERT_NE(doc->channels, nullptr);
+  EXPECT_EQ(Text((*static_cast<MFD_RssChannel**>(MFD_List_GetFirst(doc->channels)))->title), L"日本語のニュース");
+  MFD_RssDocument_Free(&doc);
+  MFD_Url_Free(&url);
+
+  MFD_RssDocument_Create(&doc);
+  MFD_Url* none = nullptr;
+  MFD_Url_Create(&none);  // no path
+  EXPECT_EQ(MFD_RssDocument_ParseFile(doc, none), MFD_ERR_PARAM);
+  MFD_RssError* e = nullptr;
+  ASSERT_EQ(MFD_RssDocument_PopError(doc, &e), MFD_OK);
+  EXPECT_EQ(Text(e->message), L"invalid url path: ");
+  MFD_RssError_Free(&e);
+  MFD_Url_Free(&none);
+  MFD_RssDocument_Free(&doc);
+}
+
+TEST_F(RssParserTest, TextGathersAcrossChunksAndDropsBlankOnes) {
+  // Character references arrive as chunks of their own.
+  Parsed p("<rss version=\"0.91\"><channel><title>a&#32;b</title><description>one&#10;two</description>"
+           "<link>x &amp; y</link></channel></rss>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(Text(p.Channel()->title), L"ab");
+  EXPECT_EQ(Text(p.Channel()->description), L"onetwo");
+  EXPECT_EQ(Text(p.Channel()->link), L"x & y");
+}
+
+TEST_F(RssParserTest, UnknownVersionsFailWithVersionErrors) {
+  Parsed p("<rss version=\"0.92\"><channel><title>t</title></channel></rss>");
+  EXPECT_EQ(p.result, MFD_ERR_NOMEM);
+  EXPECT_EQ(p.Version(), MFD_RSS_PENDING);
+  ASSERT_NE(p.Channel(), nullptr);  // only the empty channel of the document start
+  EXPECT_EQ(p.Channel()->title, nullptr);
+  auto errors = p.Errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_EQ(errors[0], L"1:21 defaultStartElement: version error (no namespace): channel");
+  EXPECT_EQ(errors[1].substr(errors[1].find(L' ')), L" defaultStartElement: version error (no namespace): title");
+
+  Parsed csd("<csd xmlns=\"http://elsewhere.example/\"/>");
+  EXPECT_EQ(csd.result, MFD_ERR_NOMEM);
+  errors = csd.Errors();
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[0].find(L"defaultStartElement: version error: csd"), std::wstring::npos);
+  EXPECT_NE(errors[1].find(L"defaultStartElement: version error: http://elsewhere.example/"), std::wstring::npos);
+
+  Parsed plain("<feed><entry/></feed>");
+  EXPECT_EQ(plain.result, MFD_ERR_NOMEM);
+  EXPECT_EQ(plain.Version(), MFD_RSS_UNKNOWN);
+}
+
+TEST_F(RssParserTest, UndeclaredPrefixFailsTheParseButKeepsClosedItems) {
+  // The reader refuses such a name itself.
+  Parsed p("<rss version=\"0.91\"><channel><item><x:title>lost</x:title></item></channel></rss>");
+  EXPECT_EQ(p.result, MFD_ERR_NOMEM);
+  auto errors = p.Errors();
+  ASSERT_FALSE(errors.empty());
+  EXPECT_NE(errors[0].find(L"fatalError: "), std::wstring::npos);
+
+  // The handlers refuse it too, when a reader lets it through.
+  MFD_RssDocument* doc = nullptr;
+  MFD_RssDocument_Create(&doc);
+  MFD_RssParser* ctx = nullptr;
+  ASSERT_EQ(MFD_RssParser_Create(&ctx, doc), MFD_OK);
+  const MFD_XmlContentTable& t = ctx->handler->content;
+  t.startDocument(ctx);
+  EXPECT_EQ(t.startElement(L"", 0, L"rss", 3, L"rss", 3, nullptr, ctx), 0);
+  EXPECT_EQ(doc->version, MFD_RSS_PENDING);  // no version attribute
+  ASSERT_EQ(MFD_RssParser_InstallVersion(ctx, MFD_RSS_091), MFD_OK);
+  ASSERT_EQ(MFD_RssHandler_SetVersion(ctx->handler, MFD_RSS_091), MFD_OK);
+  auto start = [&](const wchar_t* q) { t.startElement(L"", 0, q, 0, q, 0, nullptr, ctx); };
+  auto end = [&](const wchar_t* q) { t.endElement(L"", 0, q, 0, q, 0, ctx); };
+  auto text = [&](const wchar_t* s) { t.characters(s, 0, -1, ctx); };
+  start(L"rss"), start(L"channel"), start(L"item"), start(L"title"), text(L"kept"), end(L"title"), end(L"item");
+  start(L"item"), start(L"x:title");
+  EXPECT_EQ(ctx->error, 1);
+  text(L"lost"), end(L"x:title"), end(L"item"), end(L"channel"), end(L"rss");
+  t.endDocument(ctx);
+  MFD_RssParser_Free(&ctx);
+  MFD_RssError* e = nullptr;
+  std::vector<std::wstring> messages;
+  while (MFD_RssDocument_PopError(doc, &e) == MFD_OK) {
+    messages.push_back(Text(e->message));
+    MFD_RssError_Free(&e);
+  }
+  ASSERT_GE(messages.size(), 3u);
+  EXPECT_EQ(messages[0], L"startElement (namespace error): no namespace matched");
+  EXPECT_EQ(messages[1], L"endElement (namespace error): element name has unknown namespace prefix.");
+  EXPECT_EQ(messages[2], L"endElement (parse error): item");
+  // End elements still run: both items are committed.
+  MFD_RssChannel* ch = *static_cast<MFD_RssChannel**>(MFD_List_GetFirst(doc->channels));
+  ASSERT_EQ(MFD_List_Count(ch->items), 2u);
+  EXPECT_EQ(Text((*static_cast<MFD_RssChannelItem**>(MFD_List_GetFirst(ch->items)))->title), L"kept");
+  EXPECT_EQ((*static_cast<MFD_RssChannelItem**>(MFD_List_GetLast(ch->items)))->title, nullptr);
+  MFD_RssDocument_Free(&doc);
+}
+
+TEST_F(RssParserTest, MalformedXmlQueuesTheReadersErrorWithPosition) {
+  Parsed p("<rss version=\"0.91\"><channel><item><title>t</title></item>\n<item><title>broken</item>");
+  EXPECT_NE(p.result, MFD_OK);
+  auto errors = p.Errors();
+  ASSERT_FALSE(errors.empty());
+  EXPECT_EQ(errors[0].rfind(L"2:", 0), 0u) << errors[0];
+  EXPECT_NE(errors[0].find(L"fatalError: "), std::wstring::npos);
+}
+
+TEST_F(RssParserTest, NamespacedDocumentStillResolvesPlainElements) {
+  // A declaration of another prefix on the root leaves unprefixed elements
+  // in the version's own namespace.
+  Parsed p("<rss version=\"0.91\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel><title>t</title>"
+           "<dc:creator>c</dc:creator><item><title>i</title></item></channel></rss>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(Text(p.Channel()->title), L"t");
+  ASSERT_EQ(p.ItemCount(), 1u);
+  EXPECT_EQ(Text(p.Item(0)->title), L"i");
+}
+
+TEST_F(RssParserTest, EveryFailingAllocationEndsCleanly) {
+  int failed = 0;
+  for (long n = 0; n < 5000; ++n) {
+    MFD_FailAllocationAfter(n);
+    int result;
+    {
+      Parsed p(kRss091);
+      result = p.result;
+      MFD_FailAllocationAfter(-1);
+      p.Errors();
+    }
+    MFD_RssChannel_FreeTemplate();
+    EXPECT_EQ(Outstanding(), before_) << "after failing allocation " << n;
+    if (result == MFD_OK && n > 50) break;
+    if (result != MFD_OK) ++failed;
+  }
+  EXPECT_GT(failed, 20);
+}
+
+TEST_F(RssParserTest, ThousandsOfItemsAreAllKept) {
+  std::string feed = "<rss version=\"0.91\"><channel><title>many</title>";
+  for (int i = 0; i < 5000; ++i) feed += "<item><title>" + std::to_string(i) + "</title></item>";
+  feed += "</channel></rss>";
+  Parsed p(feed);
+  ASSERT_EQ(p.result, MFD_OK);
+  ASSERT_EQ(p.ItemCount(), 5000u);
+  EXPECT_EQ(Text(p.Item(4999)->title), L"4999");
+}
+
+TEST_F(RssParserTest, HugeTextIsCutAtTheElementLimit) {
+  std::string big(3 * kMfdMaxElementText, 'A');
+  for (size_t i = 1000; i < big.size(); i += 1000) big[i] = '\n';  // many chunks
+  Parsed p("<rss version=\"0.91\"><channel><description>" + big + "</description><title>after</title></channel></rss>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(MFD_WStr_Length(p.Channel()->description), kMfdMaxElementText);
+  EXPECT_EQ(Text(p.Channel()->title), L"after");
+}
+
+TEST_F(RssParserTest, DeepNestingAndErrorFloodsStayBounded) {
+  std::string deep = "<rss version=\"0.91\"><channel>";
+  for (int i = 0; i < 20000; ++i) deep += "<title>";
+  Parsed p(deep);
+  EXPECT_NE(p.result, MFD_OK);
+
+  std::string flood = "<rss version=\"0.92\"><channel>";
+  for (int i = 0; i < 10000; ++i) flood += "<item/>";
+  flood += "</channel></rss>";
+  Parsed q(flood);
+  EXPECT_EQ(q.result, MFD_ERR_NOMEM);
+  EXPECT_EQ(q.Errors().size(), static_cast<size_t>(kMfdMaxReports));
+}
+
+}  // namespace
