@@ -1,7 +1,10 @@
-// The exported face of one stored message. This header holds the attribute
-// record that stored messages exchange with their callers and the two date
-// conversions every writer of message dates uses; the facade's own methods
-// join them here.
+// The exported face of one stored message. The storage and folder facades
+// hand one out per open; it holds one reference on the message set's shared
+// QvMessage, forwards every call to it and gives the reference back when the
+// caller deletes it. The attribute record and the two date conversions that
+// every writer of message dates uses live here as well. The facade takes no
+// lock of its own: the stored message's mutex serialises the calls, and two
+// facades of one message share its read position.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +12,9 @@
 
 #include "engine/QvMiddleExport.h"
 #include "platform/base/WinTypes.h"
+
+struct Email;
+class QvMessage;
 
 class QVMIDDLE_API QvMessageInterface {
  public:
@@ -56,7 +62,35 @@ class QVMIDDLE_API QvMessageInterface {
     SYSTEMTIME listTime{};
   };
 
+  // Takes over the reference on `message` that its opener holds. A facade
+  // without a message answers every call with false and leaves the error
+  // word alone.
+  explicit QvMessageInterface(QvMessage* message);
+  ~QvMessageInterface();
+  // One reference, given back once.
+  QvMessageInterface(const QvMessageInterface&) = delete;
+  QvMessageInterface& operator=(const QvMessageInterface&) = delete;
+
+  // Replaces the raw mail (up to its first zero byte); the header is kept.
+  bool Write(const std::string& raw);
+  // Encodes the mail and stores it with its attributes and list record.
+  bool Write(Email* mail);
+  // The raw mail from the read position to the end; the position moves there.
+  bool Read(std::string* out);
+  bool SeekToHead();
+  bool SetAttributes(const Attributes& attributes);
+  // A file older than the current version has every asked field filled and
+  // still answers false with QVMDL_ERR_STG_EML_OLD_VERSION.
+  bool GetAttributes(Attributes* attributes) const;
+  // Strips the attachments from the stored mail.
+  bool DeleteAttachments();
+  // The library-wide error word; success when no message is held.
+  uint32_t GetErrorInfo() const;
+
   // Both apply the offset in force now to any date.
   static SYSTEMTIME LocalTimeToSystemTime(SYSTEMTIME local);
   static SYSTEMTIME SystemTimeToLocalTime(SYSTEMTIME utc);
+
+ private:
+  QvMessage* message_;
 };
