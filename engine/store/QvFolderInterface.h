@@ -1,13 +1,18 @@
-// The exported face of one open folder. This header holds the records and the
-// observer interface that the store nodes, the folder lists and the header
-// cache exchange with it; the facade's own methods join them here.
+// The exported face of one open folder or virtual tray of a storage. It
+// holds one reference on the store node, given back when the facade is
+// deleted, and forwards each call to the node; the error word then holds the
+// cause of a failure. Each facade can keep one observer on its node.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/QvMiddleExport.h"
 #include "platform/base/WinTypes.h"
+
+class QvMessageInterface;
+class QvStoreNode;
 
 class QVMIDDLE_API QvFolderInterface {
  public:
@@ -38,4 +43,41 @@ class QVMIDDLE_API QvFolderInterface {
     virtual void FolderChanged(uint32_t folderId) = 0;
     virtual void MessageChanged(uint32_t messageId) = 0;
   };
+
+  // Takes over the reference on `node` that its opener holds.
+  explicit QvFolderInterface(QvStoreNode* node);
+  ~QvFolderInterface();
+  QvFolderInterface(const QvFolderInterface&) = delete;
+  QvFolderInterface& operator=(const QvFolderInterface&) = delete;
+
+  QvFolderInterface* OpenFolder(unsigned long id);
+  bool CreateFolder(const std::wstring& name, unsigned long* id);
+  bool RemoveFolder(unsigned long id);
+  bool MoveFolder(unsigned long id, QvFolderInterface* destination);
+  unsigned long GetUnreadCount();
+  bool ReadFolderAttributes(unsigned long id, FolderAttributes* attributes) const;
+  bool WriteFolderAttributes(unsigned long id, const FolderAttributes& attributes);
+  // On the root the two virtual trays follow the child folders.
+  bool GetFolderIds(std::vector<unsigned long>* ids) const;
+  bool GetMessageIds(std::vector<unsigned long>* ids);
+  QvMessageInterface* OpenMessage(unsigned long id);
+  bool CreateMessage(unsigned long* id);
+  // `size`: the expected size of the message in bytes.
+  bool CreateMessage(unsigned long* id, unsigned long size);
+  bool RemoveMessage(unsigned long id);
+  bool RemoveMessage(std::vector<unsigned long>& ids);
+  bool MoveMessage(unsigned long id, QvFolderInterface* destination);
+  bool MoveMessage(std::vector<unsigned long>& ids, QvFolderInterface* destination);
+  bool RemoveAttachments(std::vector<unsigned long>& ids, std::vector<unsigned long>* failed);
+  unsigned long GetRemainMessageCount();
+  // `records` holds `count` records; dates come back in local time.
+  bool LoadMessageHeader(FolderMsgHeader* records, unsigned long count);
+  bool FlushMessageHeader();
+  bool RegisterNotify(Notify* observer);
+  bool UnregisterNotify(Notify* observer);
+  unsigned long GetErrorInfo();
+
+ private:
+  QvStoreNode* node_;
+  Notify* observer_ = nullptr;
 };

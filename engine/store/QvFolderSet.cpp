@@ -4,20 +4,26 @@
 #include <new>
 #include <set>
 
+#include "engine/store/QvFolder.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "engine/store/QvStoreNode.h"
+#include "engine/store/QvVirtualTray.h"
 #include "platform/kernel/Files.h"
 
 namespace {
 
-QvStoreNode* MakePlainNode(uint32_t id, QvFolderSet* folderSet, QvMessageSet* messageSet,
+// The two virtual trays, and a real folder for every other id.
+QvStoreNode* MakeStoreNode(uint32_t id, QvFolderSet* folderSet, QvMessageSet* messageSet,
                            const std::wstring& directory) {
-  return new QvStoreNode(id, folderSet, messageSet, directory);
+  if (id == QvFolderSet::kPartialTray || id == QvFolderSet::kUnreadTray) {
+    return new QvVirtualTray(id, folderSet, messageSet, directory);
+  }
+  return new QvFolder(id, folderSet, messageSet, directory);
 }
 
-std::atomic<QvFolderSet::NodeMaker> gNodeMaker{&MakePlainNode};
+std::atomic<QvFolderSet::NodeMaker> gNodeMaker{&MakeStoreNode};
 
 constexpr uint32_t kMaxTries = 65535;
 
@@ -75,7 +81,7 @@ bool Accepted(uint32_t code, bool entries) {
 
 }  // namespace
 
-void QvFolderSet::SetNodeMaker(NodeMaker maker) { gNodeMaker = maker != nullptr ? maker : &MakePlainNode; }
+void QvFolderSet::SetNodeMaker(NodeMaker maker) { gNodeMaker = maker != nullptr ? maker : &MakeStoreNode; }
 
 QvFolderSet::QvFolderSet() : mutex_(L"QvFolderSet Mutex") {}
 

@@ -61,8 +61,8 @@ class QvFolderSet {
   QvMessageSet* MessageSet() const { return messageSet_; }
   static std::wstring TreeDirOf(const std::wstring& root) { return root + L"\\TREE"; }
 
-  // The node kinds are supplied by the folder layer; until one is set every
-  // id gets a plain node that supports nothing.
+  // Replaces the maker of nodes (tests); null restores the default, which
+  // makes the virtual trays and a real folder for every other id.
   static void SetNodeMaker(NodeMaker maker);
 
  private:
