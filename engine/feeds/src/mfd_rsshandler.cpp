@@ -5,6 +5,7 @@
 
 #include "engine/feeds/src/mfd_rssparserImpl090.h"
 #include "engine/feeds/src/mfd_rssparserImpl091.h"
+#include "engine/feeds/src/mfd_rssparserImpl200.h"
 
 #define MFD_SOURCE ".\\src\\mfd_rsshandler"
 
@@ -245,6 +246,7 @@ const MFD_RssVersionModule* MFD_RssHandler_Module(int32_t version) {
   switch (version) {
     case MFD_RSS_090: return &kMfdRss090Module;
     case MFD_RSS_091: return &kMfdRss091Module;
+    case MFD_RSS_200: return &kMfdRss200Module;
     default: return nullptr;
   }
 }
@@ -256,3 +258,10 @@ bool MFD_RssNsIs(const wchar_t* ns, const wchar_t* uri) {
 bool MFD_RssNameIs(const wchar_t* name, const wchar_t* expected) { return MFD_RssNsIs(name, expected); }
 
 void MFD_RssSetStateName(wchar_t** field, const wchar_t* name) { mfd_rss::SetText(field, name); }
+
+const wchar_t* MFD_RssAttributeValue(MFD_Vector* attributes, const wchar_t* name) {
+  for (MFD_VectorNode* n = attributes != nullptr ? attributes->first : nullptr; n != nullptr; n = n->next) {
+    if (MFD_RssNameIs(MFD_RssAttribute_Name(n), name)) return MFD_RssAttribute_Value(n);
+  }
+  return nullptr;
+}

@@ -64,3 +64,6 @@ bool MFD_RssNameIn(const wchar_t* name, const wchar_t* const (&names)[N]) {
   }
   return false;
 }
+
+// The value of the attribute named exactly `name`; null when absent.
+const wchar_t* MFD_RssAttributeValue(MFD_Vector* attributes, const wchar_t* name);

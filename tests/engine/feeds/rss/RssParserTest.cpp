@@ -158,6 +158,68 @@ TEST_F(RssParserTest, Rss090ItemsBesideTheChannelJoinIt) {
   EXPECT_EQ(Text(p.Item(1)->link), L"http://old.example.jp/b");
 }
 
+TEST_F(RssParserTest, Rss200FillsAttributesItemImagesAndCategories) {
+  Parsed p(
+      "<rss version=\"2.0\" xmlns:cs=\"http://www.norvale.co.jp/2005/csd/1.0/\"><channel>"
+      "<title>二・〇</title><category domain=\"http://cat.example.jp/\">技術</category>"
+      "<cloud domain=\"rpc.example.jp\" port=\"80\" path=\"/RPC2\" registerProcedure=\"notify\" protocol=\"xml-rpc\"/>"
+      "<ttl>60</ttl><generator>gen</generator><pubDate>Mon, 07 Dec 2026</pubDate>"
+      "<cs:channelset about=\"http://set.example.jp/\"/>"
+      "<image><url>http://example.jp/c.png</url><title>ch</title></image>"
+      "<item><title>記事</title><author>a@example.jp</author><category domain=\"d\">分類</category>"
+      "<enclosure url=\"http://example.jp/a.mp3\" length=\"12345\" type=\"audio/mpeg\"/>"
+      "<guid isPermaLink=\"false\">id-1</guid><source url=\"http://src.example.jp/\">元</source>"
+      "<comments>http://example.jp/c</comments><cinst>x</cinst><pubDate>Tue, 08 Dec 2026</pubDate>"
+      "<image><url>http://example.jp/i.png</url><width>10</width><height>20</height><title>it</title></image>"
+      "</item></channel></rss>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(p.Version(), MFD_RSS_200);
+  MFD_RssChannel* ch = p.Channel();
+  EXPECT_EQ(Text(ch->title), L"二・〇");
+  EXPECT_EQ(Text(ch->category), L"技術");
+  EXPECT_EQ(Text(ch->categoryDomain), L"http://cat.example.jp/");
+  EXPECT_EQ(Text(ch->cloudDomain), L"rpc.example.jp");
+  EXPECT_EQ(Text(ch->cloudPort), L"80");
+  EXPECT_EQ(Text(ch->cloudPath), L"/RPC2");
+  EXPECT_EQ(Text(ch->cloudRegisterProcedure), L"notify");
+  EXPECT_EQ(Text(ch->cloudProtocol), L"xml-rpc");
+  EXPECT_EQ(Text(ch->ttl), L"60");
+  EXPECT_EQ(Text(ch->generator), L"gen");
+  EXPECT_EQ(Text(ch->pubDate), L"Mon, 07 Dec 2026");
+  EXPECT_EQ(Text(ch->about), L"http://set.example.jp/");
+  EXPECT_EQ(Text(ch->image->url), L"http://example.jp/c.png");
+  EXPECT_EQ(Text(ch->image->title), L"ch");
+  ASSERT_EQ(p.ItemCount(), 1u);
+  MFD_RssChannelItem* it = p.Item(0);
+  EXPECT_EQ(Text(it->title), L"記事");
+  EXPECT_EQ(Text(it->author), L"a@example.jp");
+  EXPECT_EQ(Text(it->category), L"分類");
+  EXPECT_EQ(Text(it->categoryDomain), L"d");
+  EXPECT_EQ(Text(it->enclosureUrl), L"http://example.jp/a.mp3");
+  EXPECT_EQ(Text(it->enclosureLength), L"12345");
+  EXPECT_EQ(Text(it->enclosureType), L"audio/mpeg");
+  EXPECT_EQ(Text(it->guid), L"id-1");
+  EXPECT_EQ(Text(it->isPermaLink), L"false");
+  EXPECT_EQ(Text(it->source), L"元");
+  EXPECT_EQ(Text(it->sourceUrl), L"http://src.example.jp/");
+  EXPECT_EQ(Text(it->comments), L"http://example.jp/c");
+  EXPECT_EQ(Text(it->cinst), L"x");
+  EXPECT_EQ(Text(it->pubDate), L"Tue, 08 Dec 2026");
+  ASSERT_NE(it->image, nullptr);
+  EXPECT_EQ(Text(it->image->url), L"http://example.jp/i.png");
+  EXPECT_EQ(Text(it->image->width), L"10");
+  EXPECT_EQ(Text(it->image->height), L"20");
+  EXPECT_EQ(Text(it->image->title), L"it");
+  EXPECT_EQ(Text(ch->image->url), L"http://example.jp/c.png");  // the channel's image is untouched
+
+  // A declared default namespace takes the elements out of the version's own.
+  Parsed other("<rss version=\"2.0\" xmlns=\"http://other.example/\"><channel><title>t</title>"
+               "<item><title>i</title></item></channel></rss>");
+  ASSERT_EQ(other.result, MFD_OK);
+  EXPECT_EQ(other.Channel()->title, nullptr);
+  EXPECT_EQ(other.ItemCount(), 0u);
+}
+
 TEST_F(RssParserTest, FeedFileIsReadThroughItsUrl) {
   WriteHost("feed.xml", kRss091Sjis);
   MFD_Url* url = nullptr;
