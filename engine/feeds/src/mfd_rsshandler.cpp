@@ -5,6 +5,7 @@
 
 #include "engine/feeds/src/mfd_rssparserImpl090.h"
 #include "engine/feeds/src/mfd_rssparserImpl091.h"
+#include "engine/feeds/src/mfd_rssparserImpl100.h"
 #include "engine/feeds/src/mfd_rssparserImpl200.h"
 
 #define MFD_SOURCE ".\\src\\mfd_rsshandler"
@@ -246,6 +247,7 @@ const MFD_RssVersionModule* MFD_RssHandler_Module(int32_t version) {
   switch (version) {
     case MFD_RSS_090: return &kMfdRss090Module;
     case MFD_RSS_091: return &kMfdRss091Module;
+    case MFD_RSS_100: return &kMfdRss100Module;
     case MFD_RSS_200: return &kMfdRss200Module;
     default: return nullptr;
   }

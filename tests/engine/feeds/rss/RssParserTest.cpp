@@ -220,6 +220,40 @@ TEST_F(RssParserTest, Rss200FillsAttributesItemImagesAndCategories) {
   EXPECT_EQ(other.ItemCount(), 0u);
 }
 
+TEST_F(RssParserTest, Rss100FillsDublinCoreAndSyndication) {
+  Parsed p(
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+      "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" "
+      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" xmlns:sy=\"http://purl.org/rss/1.0/modules/syndication/\">"
+      "<channel rdf:about=\"http://example.jp/rss\"><title>一・〇</title><link>http://example.jp/</link>"
+      "<description>説明</description><dc:date>2026-12-08</dc:date><dc:creator>編集部</dc:creator>"
+      "<sy:updatePeriod>fortnightly</sy:updatePeriod><sy:updateFrequency>2</sy:updateFrequency>"
+      "<items><rdf:Seq><rdf:li rdf:resource=\"http://example.jp/1\"/></rdf:Seq><title>not the channel's</title></items>"
+      "</channel>"
+      "<item rdf:about=\"http://example.jp/1\"><title>記事</title><link>http://example.jp/1</link>"
+      "<description>本文</description><dc:date>2026-12-07</dc:date></item>"
+      "</rdf:RDF>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(p.Version(), MFD_RSS_100);
+  MFD_RssChannel* ch = p.Channel();
+  EXPECT_EQ(Text(ch->about), L"http://example.jp/rss");
+  EXPECT_EQ(Text(ch->title), L"一・〇");
+  EXPECT_EQ(Text(ch->link), L"http://example.jp/");
+  EXPECT_EQ(Text(ch->description), L"説明");
+  ASSERT_NE(ch->dublinCore, nullptr);
+  EXPECT_EQ(Text(ch->dublinCore->date), L"2026-12-08");
+  EXPECT_EQ(Text(ch->dublinCore->creator), L"編集部");
+  ASSERT_NE(ch->syndication, nullptr);
+  EXPECT_EQ(ch->syndication->updatePeriod, nullptr);  // not one of the five periods
+  EXPECT_EQ(Text(ch->syndication->updateFrequency), L"2");
+  ASSERT_EQ(p.ItemCount(), 1u);
+  MFD_RssChannelItem* it = p.Item(0);
+  EXPECT_EQ(Text(it->title), L"記事");
+  EXPECT_EQ(Text(it->description), L"本文");
+  ASSERT_NE(it->dublinCore, nullptr);
+  EXPECT_EQ(Text(it->dublinCore->date), L"2026-12-07");
+}
+
 TEST_F(RssParserTest, FeedFileIsReadThroughItsUrl) {
   WriteHost("feed.xml", kRss091Sjis);
   MFD_Url* url = nullptr;
