@@ -16,7 +16,7 @@ namespace {
 constexpr uint32_t kAttachmentRemovalFailed = 0x2002401;
 
 // Folder trees are shallow; a chain deeper than this is a damaged list.
-constexpr int kMaxDepth = 256;
+constexpr int kMaxDepth = 64;
 
 std::vector<uint32_t> Distinct(const std::vector<uint32_t>& ids) {
   std::vector<uint32_t> out;
@@ -103,6 +103,14 @@ bool QvFolder::CheckChild(uint32_t id) {
 
 bool QvFolder::RemoveFolder(uint32_t id) {
   if (!HasFreeSpace() || !CheckChild(id)) return false;
+  // The branch is removed from the bottom up; a chain of lists deeper than
+  // any real tree is refused before it can exhaust the stack.
+  static thread_local int depth = 0;
+  if (depth >= kMaxDepth) return Fail(QVMDL_ERR_STG_FOLDER_ID_RANGE);
+  struct Deeper {
+    Deeper() { ++depth; }
+    ~Deeper() { --depth; }
+  } deeper;
   QvStoreNode* child = folderSet_->GetFolder(id);
   if (child == nullptr) return false;
   // The folders below go first: left behind they would hold their messages

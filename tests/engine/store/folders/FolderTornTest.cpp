@@ -107,4 +107,24 @@ TEST_F(FolderTornTest, AFailedMoveLeavesTheMessagesInTheSource) {
   EXPECT_EQ(FolderOf(a), inbox_);
 }
 
+TEST_F(FolderTornTest, AChainOfListsDeeperThanAnyTreeIsRefusedWhole) {
+  // Lists that name one folder below another, far deeper than folders made
+  // by hand could go.
+  const uint32_t first = 5, last = first + 70;
+  for (uint32_t id = first; id <= last; ++id) {
+    CreateDirectoryW(qv::FormatW(L"\\Acc\\TREE\\%02X", id & 0xFF).c_str(), nullptr);
+    WriteBytes(Base(id) + L".fld", id == last ? "" : qv::FormatA("%04X\tf\r\n", id + 1));
+    WriteBytes(Base(id) + L".msg", "");
+    WriteBytes(Base(id) + L".fdb", std::string(4000, '\xFF'));
+  }
+  Held root = Node(0);
+  ASSERT_EQ(root->AddFolderEntry({0, first, L"deep"}), QVMDL_SUCCESS);
+  const std::string fld = Fld(0);
+  EXPECT_FALSE(root->RemoveFolder(first));
+  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_FOLDER_ID_RANGE);
+  EXPECT_EQ(Fld(0), fld);
+  EXPECT_TRUE(Exists(Base(first) + L".fld"));
+  EXPECT_TRUE(Exists(Base(last) + L".fld"));
+}
+
 }  // namespace
