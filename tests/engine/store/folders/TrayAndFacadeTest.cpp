@@ -29,6 +29,32 @@ TEST_F(TrayTest, UnreadTrayListsTheDeepestFoldersFirst) {
   (void)readOne;
 }
 
+TEST_F(TrayTest, AStoredMessagesUnreadFlagReachesTheListAndTheUnreadTray) {
+  const uint32_t a = NewMessage(inbox_);
+  auto inbox = Open(inbox_);
+  std::unique_ptr<QvFolderInterface> tray(Open(0)->OpenFolder(QvFolderSet::kUnreadTray));
+  ASSERT_NE(tray, nullptr);
+  RecordingObserver observer;
+  ASSERT_TRUE(tray->RegisterNotify(&observer));
+  std::unique_ptr<QvMessageInterface> message(inbox->OpenMessage(a));
+  ASSERT_NE(message, nullptr);
+  QvMessageInterface::Attributes flag;
+  flag.mask = QvMessageInterface::kUnread;
+  flag.unread = 1;
+  ASSERT_TRUE(message->SetAttributes(flag)) << std::hex << GetQvMiddleError();
+  EXPECT_EQ(Msg(inbox_), MsgLine(a, 1, 0));
+  std::vector<unsigned long> ids;
+  ASSERT_TRUE(tray->GetMessageIds(&ids));
+  EXPECT_EQ(ids, (std::vector<unsigned long>{a}));
+  flag.unread = 0;
+  ASSERT_TRUE(message->SetAttributes(flag)) << std::hex << GetQvMiddleError();
+  EXPECT_EQ(Msg(inbox_), MsgLine(a, 0, 0));
+  EXPECT_EQ(observer.heard, (std::vector<std::pair<char, uint32_t>>{{'M', a}, {'M', a}}));
+  EXPECT_EQ(inbox->GetUnreadCount(), 0u);
+  ASSERT_TRUE(tray->GetMessageIds(&ids));
+  EXPECT_TRUE(ids.empty());
+}
+
 TEST_F(TrayTest, ATreeWhoseListNamesAnAncestorIsWalkedOnce) {
   const uint32_t a = NewFolder(0, L"A");
   const uint32_t m = NewMessage(a);
