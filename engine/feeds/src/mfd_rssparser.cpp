@@ -206,6 +206,7 @@ int MFD_RssParser_RegisterDeclarations(MFD_RssParser* ctx, MFD_Vector* attribute
     if (MFD_RssNameIs(name, L"xmlns")) prefix = L"";
     else if (MFD_WStr_CompareN(name, L"xmlns:", 6) == 0) prefix = name + 6;
     if (prefix == nullptr) continue;
+    if (MFD_List_Count(ctx->declarations) >= kMfdMaxDeclarations) break;
     MFD_RssNamespace* ns = nullptr;
     if (MFD_RssNamespace_Create(&ns) != MFD_OK) continue;
     if (MFD_RssNamespace_SetPrefix(ns, prefix) != MFD_OK || MFD_RssNamespace_SetUri(ns, MFD_RssAttribute_Value(n)) ||

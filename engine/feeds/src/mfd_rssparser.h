@@ -34,6 +34,10 @@ struct MFD_RssParser {
 // Text of one element beyond this many characters is dropped, so that a
 // hostile feed cannot make the parse hold unbounded text.
 constexpr size_t kMfdMaxElementText = size_t{1} << 20;
+// Namespace declarations one parse holds at most; each element's name is
+// resolved against all of them, so a document declaring thousands would make
+// the parse quadratic. Further declarations are not registered.
+constexpr uint32_t kMfdMaxDeclarations = 256;
 // Errors one parse queues at most; later ones are dropped.
 constexpr int32_t kMfdMaxReports = 64;
 

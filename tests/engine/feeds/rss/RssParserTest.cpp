@@ -430,4 +430,28 @@ TEST_F(RssParserTest, DeepNestingAndErrorFloodsStayBounded) {
   EXPECT_EQ(q.Errors().size(), static_cast<size_t>(kMfdMaxReports));
 }
 
+TEST_F(RssParserTest, DeclarationsStopAtTheirBound) {
+  std::string root = "<rss version=\"2.0\"";
+  for (int i = 0; i < 1000; ++i) root += " xmlns:p" + std::to_string(i) + "=\"urn:" + std::to_string(i) + "\"";
+  Parsed p(root + "><channel><title>t</title><p3:x>y</p3:x></channel></rss>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(Text(p.Channel()->title), L"t");
+
+  MFD_RssDocument* doc = nullptr;
+  MFD_RssDocument_Create(&doc);
+  MFD_RssParser* ctx = nullptr;
+  ASSERT_EQ(MFD_RssParser_Create(&ctx, doc), MFD_OK);
+  MFD_Vector* pairs = nullptr;
+  MFD_Vector_Create(&pairs);
+  for (int i = 0; i < 1000; ++i) {
+    std::wstring pair = L"xmlns:p" + std::to_wstring(i) + L'\0' + L"urn:x";
+    MFD_Vector_Append(pairs, pair.c_str(), static_cast<uint32_t>((pair.size() + 1) * sizeof(wchar_t)));
+  }
+  MFD_RssParser_RegisterDeclarations(ctx, pairs, L"rss");
+  EXPECT_EQ(MFD_List_Count(ctx->declarations), kMfdMaxDeclarations);
+  MFD_Vector_Free(&pairs);
+  MFD_RssParser_Free(&ctx);
+  MFD_RssDocument_Free(&doc);
+}
+
 }  // namespace
