@@ -19,6 +19,7 @@
 
 #include "engine/store/QvMiddleError.h"
 #include "engine/store/QvUtility.h"
+#include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
 #include "engine/transport/ProtocolLog.h"
@@ -49,13 +50,15 @@ bool ForEachLine(const std::string& reply, F&& take) {
 
 }  // namespace
 
-PopClient::PopClient() : socket_(static_cast<uintptr_t>(~uintptr_t{0})) {
+PopClient::PopClient() {
+  socket_ = new MailSocket();
   log_ = new ProtocolLog();
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 PopClient::~PopClient() {
   closeSocket();
+  delete socket_;
   delete log_;
   if (wake_) CloseHandle(wake_);
 }

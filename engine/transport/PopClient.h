@@ -23,6 +23,7 @@
 #include "platform/base/WinTypes.h"
 #include "engine/transport/MailAccount.h"
 
+class MailSocket;
 class ProtocolLog;
 
 class QVMIDDLE_API PopClient {
@@ -76,7 +77,6 @@ class QVMIDDLE_API PopClient {
   // Transport (PopClientTransport.cpp).
   int startRecv();
   int openSocket();
-  int openSSL();
   int connectServer(const char* host, int port);
   int connectServerSub();
   static DWORD connectServerThread(void* self);
@@ -176,10 +176,7 @@ class QVMIDDLE_API PopClient {
   std::list<std::string> pendingList_;
 
   // Transport.
-  std::atomic<uintptr_t> socket_;
-  bool netStarted_ = false;
-  uint32_t address_ = 0;  // network order
-  uint16_t portNet_ = 0;  // network order
+  MailSocket* socket_ = nullptr;
   std::string buffer_;
   Reply reply_ = Reply::Line;
   size_t replyLimit_ = 0;

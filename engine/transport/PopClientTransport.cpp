@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
 #include "engine/transport/PopClient.h"
+#include "engine/transport/MailSocket.h"
 #include "engine/transport/PopReply.h"
 #include "engine/transport/ProtocolLog.h"
 #include "platform/kernel/Debug.h"
@@ -13,7 +13,6 @@
 #include "platform/kernel/Sync.h"
 #include "platform/net/ConnMgr.h"
 #include "platform/net/NetworkWait.h"
-#include "platform/net/SecureSocket.h"
 
 namespace {
 
@@ -29,8 +28,6 @@ constexpr uint32_t kMaxWholeSize = 0x300000;
 // While the worker waits for the first byte it looks at its stop flag this often.
 constexpr long kSliceMicroseconds = 50000;
 constexpr long kPauseMicroseconds = 100000;
-
-const SOCKET kNoSocket = INVALID_SOCKET;
 
 }  // namespace
 
@@ -50,17 +47,10 @@ void PopClient::abort() {
   if (wake_) SetEvent(wake_);
 }
 
-void PopClient::releaseSocket() {
-  const SOCKET s = socket_.exchange(kNoSocket);
-  if (s != kNoSocket) closesocket(s);
-}
+void PopClient::releaseSocket() { socket_->Release(); }
 
 int PopClient::closeSocket() {
-  releaseSocket();
-  if (netStarted_) {
-    WSACleanup();
-    netStarted_ = false;
-  }
+  socket_->Close();
   return 0;
 }
 
@@ -78,51 +68,17 @@ int PopClient::startRecv() {
   return r;
 }
 
-int PopClient::openSocket() {
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return QVMDL_ERR_POP_NO_NETWORK;
-  netStarted_ = true;
-  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) {
-    closeSocket();
-    return QVMDL_ERR_POP_NO_NETWORK;
-  }
-  socket_ = s;
-  if (ssl_ && openSSL() != 0) {
-    closeSocket();
-    return QVMDL_ERR_POP_NO_NETWORK;
-  }
-  return 0;
-}
-
 // A secure socket that cannot be made is a failure: falling back to plain
 // text would send the password in the clear.
-int PopClient::openSSL() {
-  const SOCKET s = socket_;
-  DWORD on = SO_SEC_SSL;
-  if (setsockopt(s, SOL_SOCKET, SO_SECURE, reinterpret_cast<const char*>(&on), sizeof on) != 0) return -1;
-  SSLVALIDATECERTHOOK hook = {certificateValidationCallback, const_cast<char*>(host_.c_str())};
-  DWORD returned = 0;
-  if (WSAIoctl(s, SO_SSL_SET_VALIDATE_CERT_HOOK, &hook, sizeof hook, nullptr, 0, &returned, nullptr, nullptr) != 0) {
-    return -1;
-  }
-  return 0;
-}
+int PopClient::openSocket() { return socket_->Open(ssl_, host_) ? 0 : static_cast<int>(QVMDL_ERR_POP_NO_NETWORK); }
 
 int PopClient::connectServer(const char* host, int port) {
   std::string none;
-  ULONG address = inet_addr(host);
-  if (address == INADDR_NONE) {
-    const hostent* entry = gethostbyname(host);
-    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) {
-      closeSocket();
-      errorHandling(QVMDL_ERR_POP_CONNECT, none);
-      return QVMDL_ERR_POP_CONNECT;
-    }
-    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+  if (!socket_->Resolve(host, port)) {
+    closeSocket();
+    errorHandling(QVMDL_ERR_POP_CONNECT, none);
+    return QVMDL_ERR_POP_CONNECT;
   }
-  address_ = address;
-  portNet_ = htons(static_cast<WORD>(port));
   const int r = connectServerSub();
   if (r) {
     closeSocket();
@@ -132,13 +88,7 @@ int PopClient::connectServer(const char* host, int port) {
 }
 
 DWORD PopClient::connectServerThread(void* self) {
-  auto* client = static_cast<PopClient*>(self);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = client->portNet_;
-  sa.sin_addr.s_addr = client->address_;
-  const int r = connect(client->socket_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
-  return static_cast<DWORD>(r);
+  return static_cast<DWORD>(static_cast<PopClient*>(self)->socket_->Connect());
 }
 
 int PopClient::connectServerSub() {
@@ -220,15 +170,7 @@ int PopClient::sendData(const char* text) {
     reply_ = Reply::Line;
     replyLimit_ = pop::kMaxLineReply;
   }
-  int sent = 0;
-  while (sent < length) {
-    const int n = send(socket_, text + sent, length - sent, 0);
-    if (n <= 0) {
-      sent = SOCKET_ERROR;
-      break;
-    }
-    sent += n;
-  }
+  const int sent = socket_->SendAll(text, length);
   log_->write_free("-[OUT(%02d)]", length);
   log_->write(text, static_cast<unsigned>(length));
   return sent;
@@ -244,15 +186,10 @@ DWORD PopClient::receivePiece() {
   bool sawByte = false;
   for (;;) {
     if (workerStop_) return 0;
-    const SOCKET s = socket_;
     const bool lineThere = pop::FirstLineEnd(buffer_) != std::string::npos;
     const bool timed = sawByte && lineThere;
-    fd_set set;
-    FD_ZERO(&set);
-    if (s != kNoSocket) FD_SET(static_cast<int>(s), &set);
-    timeval tv{0, timed ? kPauseMicroseconds : kSliceMicroseconds};
-    const int ready = select(0, &set, nullptr, nullptr, &tv);
-    if (ready < 0 || s == kNoSocket) {
+    const int ready = socket_->WaitReadable(timed ? kPauseMicroseconds : kSliceMicroseconds);
+    if (ready < 0) {
       socketError_ = true;
       NKDbgPrintfW(L"*** socket Error is Occuered\r\n");
       return QVMDL_ERR_POP_SOCKET;
@@ -261,7 +198,7 @@ DWORD PopClient::receivePiece() {
       if (timed) return 0;
       continue;
     }
-    const int n = recv(s, chunk, sizeof chunk, 0);
+    const int n = socket_->Receive(chunk, sizeof chunk);
     if (n < 0) {
       socketError_ = true;
       NKDbgPrintfW(L"*** socket Error is Occuered\r\n");

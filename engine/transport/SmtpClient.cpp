@@ -18,6 +18,7 @@
 
 #include "engine/content/Base64.h"
 #include "engine/store/QvMiddleError.h"
+#include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
 #include "engine/transport/ProtocolLog.h"
@@ -46,13 +47,15 @@ Ehlo JudgeEhlo(const std::string& reply) {
 
 }  // namespace
 
-SmtpClient::SmtpClient() : socket_(static_cast<uintptr_t>(~uintptr_t{0})) {
+SmtpClient::SmtpClient() {
+  socket_ = new MailSocket();
   log_ = new ProtocolLog();
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 SmtpClient::~SmtpClient() {
   closeSocket();
+  delete socket_;
   delete log_;
   if (wake_) CloseHandle(wake_);
 }

@@ -22,6 +22,7 @@
 #include "engine/transport/MailAccount.h"
 #include "platform/base/WinTypes.h"
 
+class MailSocket;
 class ProtocolLog;
 
 class QVMIDDLE_API SmtpClient {
@@ -57,11 +58,9 @@ class QVMIDDLE_API SmtpClient {
   // Transport (SmtpClientTransport.cpp).
   int openSocket(bool secure);
   int closeSocket();
-  void releaseSocket();
   int connectServer(const char* host, int port);
   int connectServerSub();
   static DWORD connectServerThread(void* self);
-  int openSSL();
   int startTlsExec();
   int smtp_tls();
   int sendData(const char* text);
@@ -134,9 +133,6 @@ class QVMIDDLE_API SmtpClient {
   uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5
 
   // Transport.
-  std::atomic<uintptr_t> socket_;
-  std::atomic<bool> netStarted_{false};
-  uint32_t address_ = 0;  // network order
-  uint16_t portNet_ = 0;  // network order
+  MailSocket* socket_ = nullptr;
   void* wake_ = nullptr;  // event set by cancel
 };

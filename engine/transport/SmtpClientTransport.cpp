@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
+#include "engine/transport/MailSocket.h"
 #include "engine/transport/ProtocolLog.h"
 #include "engine/transport/SmtpClient.h"
 #include "engine/transport/SmtpReply.h"
@@ -12,11 +12,9 @@
 #include "platform/kernel/Sync.h"
 #include "platform/net/ConnMgr.h"
 #include "platform/net/NetworkWait.h"
-#include "platform/net/SecureSocket.h"
 
 namespace {
 
-const SOCKET kNoSocket = INVALID_SOCKET;
 constexpr int kChunk = 32768;
 // While a worker waits for bytes it looks at its stop flag this often.
 constexpr long kSliceMicroseconds = 50000;
@@ -37,84 +35,36 @@ void SmtpClient::cancel() {
   if (wake_) SetEvent(wake_);
 }
 
-void SmtpClient::releaseSocket() {
-  const SOCKET s = socket_.exchange(kNoSocket);
-  if (s != kNoSocket) closesocket(s);
-}
-
 int SmtpClient::closeSocket() {
-  releaseSocket();
-  if (netStarted_.exchange(false)) WSACleanup();
-  return 0;
-}
-
-int SmtpClient::openSocket(bool secure) {
-  closeSocket();
-  WSADATA data;
-  if (WSAStartup(MAKEWORD(2, 2), &data) != 0) return QVMDL_ERR_SMTP_NO_NETWORK;
-  netStarted_ = true;
-  const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-  if (s == INVALID_SOCKET) {
-    closeSocket();
-    return QVMDL_ERR_SMTP_NO_NETWORK;
-  }
-  socket_ = s;
-  if (secure && openSSL() != 0) {
-    closeSocket();
-    return QVMDL_ERR_SMTP_NO_NETWORK;
-  }
+  socket_->Close();
   return 0;
 }
 
 // A secure socket that cannot be made is a failure: going on in plain text
 // would send the password and the mail in the clear.
-int SmtpClient::openSSL() {
-  const SOCKET s = socket_;
-  DWORD on = SO_SEC_SSL;
-  if (setsockopt(s, SOL_SOCKET, SO_SECURE, reinterpret_cast<const char*>(&on), sizeof on) != 0) return -1;
-  SSLVALIDATECERTHOOK hook = {certificateValidationCallback, const_cast<char*>(smtpServer_.c_str())};
-  DWORD returned = 0;
-  if (WSAIoctl(s, SO_SSL_SET_VALIDATE_CERT_HOOK, &hook, sizeof hook, nullptr, 0, &returned, nullptr, nullptr) != 0) {
-    return -1;
-  }
-  if (sslMode_ == 2) {
-    DWORD flags = SSL_FLAG_DEFER_HANDSHAKE;
-    if (WSAIoctl(s, SO_SSL_SET_FLAGS, &flags, sizeof flags, nullptr, 0, &returned, nullptr, nullptr) != 0) return -1;
-  }
-  return 0;
+int SmtpClient::openSocket(bool secure) {
+  return socket_->Open(secure, smtpServer_, sslMode_ == 2) ? 0 : static_cast<int>(QVMDL_ERR_SMTP_NO_NETWORK);
 }
 
 int SmtpClient::connectServer(const char* host, int port) {
-  ULONG address = inet_addr(host);
-  if (address == INADDR_NONE) {
-    const hostent* entry = gethostbyname(host);
-    if (!entry || !entry->h_addr_list || !entry->h_addr_list[0]) {
-      closeSocket();
-      return QVMDL_ERR_SMTP_CONNECT;
-    }
-    std::memcpy(&address, entry->h_addr_list[0], sizeof address);
+  if (!socket_->Resolve(host, port)) {
+    closeSocket();
+    return QVMDL_ERR_SMTP_CONNECT;
   }
-  address_ = address;
-  portNet_ = htons(static_cast<WORD>(port));
   const int r = connectServerSub();
   if (r) closeSocket();
   return r;
 }
 
 DWORD SmtpClient::connectServerThread(void* self) {
-  auto* client = static_cast<SmtpClient*>(self);
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = client->portNet_;
-  sa.sin_addr.s_addr = client->address_;
-  return static_cast<DWORD>(connect(client->socket_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa));
+  return static_cast<DWORD>(static_cast<SmtpClient*>(self)->socket_->Connect());
 }
 
 int SmtpClient::connectServerSub() {
   HANDLE thread = CreateThread(nullptr, 0, connectServerThread, this, 0, nullptr);
   if (!thread) return QVMDL_ERR_SMTP_NO_THREAD;
   const WaitEnd end = waitWorker(thread, false);
-  if (end != WaitEnd::Done) releaseSocket();  // wakes the connect
+  if (end != WaitEnd::Done) socket_->Release();  // wakes the connect
   WaitForSingleObject(thread, INFINITE);
   DWORD code = 0;
   GetExitCodeThread(thread, &code);
@@ -216,9 +166,7 @@ int SmtpClient::startTlsExec() {
 // The deferred handshake. A failed one leaves the socket unusable and ends
 // the session: the mail never goes out in plain text after a STARTTLS.
 int SmtpClient::smtp_tls() {
-  DWORD returned = 0;
-  const int ret = WSAIoctl(socket_, SO_SSL_PERFORM_HANDSHAKE, const_cast<char*>(smtpServer_.c_str()),
-                           static_cast<DWORD>(smtpServer_.size() + 1), nullptr, 0, &returned, nullptr, nullptr);
+  const int ret = socket_->Handshake(smtpServer_);
   log_->write_free("[TLS 3]SmtpClient called WSAIoctl() for HANDSHAKE (ret:[%d])\r\n", ret);
   if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
   return ret == 0 ? 0 : static_cast<int>(QVMDL_ERR_SMTP_AUTH);
@@ -226,15 +174,7 @@ int SmtpClient::smtp_tls() {
 
 int SmtpClient::sendData(const char* text) {
   const int length = static_cast<int>(std::strlen(text));
-  int sent = 0;
-  while (sent < length) {
-    const int n = send(socket_, text + sent, length - sent, 0);
-    if (n <= 0) {
-      sent = SOCKET_ERROR;
-      break;
-    }
-    sent += n;
-  }
+  const int sent = socket_->SendAll(text, length);
   log_->write_free("-[OUT(%02d)]", length);
   log_->write(text, static_cast<unsigned>(length));
   return sent;
@@ -263,7 +203,7 @@ int SmtpClient::sendExecThread(const char* data, int length) {
   HANDLE thread = CreateThread(nullptr, 0, sendThread, this, 0, nullptr);
   if (!thread) return QVMDL_ERR_SMTP_NO_THREAD;
   const WaitEnd end = waitWorker(thread, true);
-  if (end != WaitEnd::Done) releaseSocket();  // wakes the send
+  if (end != WaitEnd::Done) socket_->Release();  // wakes the send
   WaitForSingleObject(thread, INFINITE);
   CloseHandle(thread);
   switch (end) {
@@ -281,7 +221,7 @@ int SmtpClient::sendExecThread(const char* data, int length) {
 
 DWORD SmtpClient::sendThread(void* self) {
   auto* client = static_cast<SmtpClient*>(self);
-  const int n = send(client->socket_, client->sendPos_, client->sendLength_, 0);
+  const int n = client->socket_->SendSome(client->sendPos_, client->sendLength_);
   if (n <= 0) {
     client->sendFailed_ = true;
     return 1;
@@ -299,22 +239,13 @@ DWORD SmtpClient::receiveReply() {
   size_t scanned = 0;
   for (;;) {
     if (workerStop_) return 0;
-    const SOCKET s = socket_;
-    if (s == kNoSocket) {
-      recvError_ = QVMDL_ERR_SMTP_SOCKET;
-      return 1;
-    }
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(static_cast<int>(s), &set);
-    timeval tv{0, kSliceMicroseconds};
-    const int ready = select(0, &set, nullptr, nullptr, &tv);
+    const int ready = socket_->WaitReadable(kSliceMicroseconds);
     if (ready < 0) {
       recvError_ = QVMDL_ERR_SMTP_SOCKET;
       return 1;
     }
     if (ready == 0) continue;
-    const int n = recv(s, chunk, sizeof chunk, 0);
+    const int n = socket_->Receive(chunk, sizeof chunk);
     if (n < 0) {
       recvError_ = QVMDL_ERR_SMTP_SOCKET;
       return 1;
@@ -366,15 +297,10 @@ int SmtpClient::recvData() {
 
 // The goodbye after "QUIT", read on the calling thread with a short bound.
 int SmtpClient::recvData(char* buffer, int size) {
-  const SOCKET s = socket_;
-  if (s == kNoSocket || size <= 0) return SOCKET_ERROR;
-  fd_set set;
-  FD_ZERO(&set);
-  FD_SET(static_cast<int>(s), &set);
-  const long ms = static_cast<long>(qv::NetworkWaitStep() * kQuitSteps);
-  timeval tv{ms / 1000, (ms % 1000) * 1000};
-  if (select(0, &set, nullptr, nullptr, &tv) <= 0) return SOCKET_ERROR;
-  const int n = recv(s, buffer, size, 0);
+  if (size <= 0) return SOCKET_ERROR;
+  const long wait = static_cast<long>(qv::NetworkWaitStep() * kQuitSteps) * 1000;
+  if (socket_->WaitReadable(wait) <= 0) return SOCKET_ERROR;
+  const int n = socket_->Receive(buffer, size);
   if (n > 0) {
     log_->write_free("-[IN (%02d)]", n);
     log_->write(buffer, static_cast<unsigned>(n));

@@ -81,9 +81,7 @@ TEST_F(SmtpPostfix, AuthLoginAndCramMd5LogIn) {
 
   // Mode 2 takes CRAM-MD5 when offered beside LOGIN.
   peer_.ClearMail();
-  recorder_.events.clear();
-  client_ = std::make_unique<SmtpClient>();
-  client_->registerNotifySmtp(&recorder_);
+  NewClient();
   account_.smtpAuthMode = 2;
   const std::string cram = SendOne();
   EXPECT_NE(cram.find("with ESMTPA"), std::string::npos) << cram;
@@ -95,9 +93,7 @@ TEST_F(SmtpPostfix, AuthLoginAndCramMd5LogIn) {
 
 TEST_F(SmtpPostfix, WrongPasswordIsAnAuthenticationFailure) {
   for (uint32_t mode : {3u, 4u}) {
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     account_.smtpAuthMode = mode;
     account_.smtpPassword = L"not-the-password-42";
     Send();
@@ -117,9 +113,7 @@ TEST_F(SmtpPostfix, StartTlsOn587AndImplicitTlsOn465) {
   ExpectNoCredentialsInLog();
 
   peer_.ClearMail();
-  recorder_.events.clear();
-  client_ = std::make_unique<SmtpClient>();
-  client_->registerNotifySmtp(&recorder_);
+  NewClient();
   account_.smtpPort = 465;
   const std::string implicit = SendOne();
   EXPECT_NE(implicit.find("with ESMTPSA"), std::string::npos) << implicit;
@@ -144,9 +138,7 @@ TEST_F(SmtpPostfix, PopBeforeSmtpLogsInOnTheDovecotPeerFirst) {
   EXPECT_NE(Log().find("+OK Logged in."), std::string::npos) << Log();
   EXPECT_EQ(Log().find(pop.Password()), std::string::npos);
 
-  recorder_.events.clear();
-  client_ = std::make_unique<SmtpClient>();
-  client_->registerNotifySmtp(&recorder_);
+  NewClient();
   account_.popPassword = L"not-the-password-42";
   Send();
   EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_AUTH)}));

@@ -207,9 +207,7 @@ TEST_F(SmtpScripted, EhloVariantsDecideAuthOrPlainHelo) {
   }
   {
     // One line without AUTH: no usable reply.
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("EHLO QvMail").Send("250 mail\r\n").ExpectLine("QUIT");
     Run(server);
@@ -218,9 +216,7 @@ TEST_F(SmtpScripted, EhloVariantsDecideAuthOrPlainHelo) {
   }
   {
     // AUTH without a known mechanism.
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("EHLO QvMail").Send("250-mail\r\n250 AUTH PLAIN\r\n").ExpectLine("QUIT");
     Run(server);
@@ -229,9 +225,7 @@ TEST_F(SmtpScripted, EhloVariantsDecideAuthOrPlainHelo) {
   }
   {
     // S: 502 no EHLO   C: HELO QvMail — the mail goes without authentication.
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("EHLO QvMail").Send("502 no\r\n").ExpectLine("HELO QvMail").Send(
         "250 hi\r\n");
@@ -253,9 +247,7 @@ TEST_F(SmtpScripted, MalformedRepliesEndWithQuitAndTheirCode) {
   }
   {
     // The second recipient refused: 0x200210E and QUIT, no DATA.
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     mail_.recipients = {"you@example.com", "bad@example.com"};
     TestServer server;
     server.Send("220 ready\r\n")
@@ -274,9 +266,7 @@ TEST_F(SmtpScripted, MalformedRepliesEndWithQuitAndTheirCode) {
   }
   {
     // A refused end of data is a failure, never an acceptance.
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     mail_.recipients = {"you@example.com"};
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Send("250 hi\r\n");
@@ -313,9 +303,7 @@ TEST_F(SmtpScripted, StallTimesOutAndCancelEndsAtOnce) {
   {
     // The same stall with the production wait, cancelled from another thread.
     testing::SetNetworkWait(1000, 600);
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Stall();
     std::thread canceller([this] {
@@ -409,9 +397,7 @@ TEST_F(SmtpScripted, StartTlsNotOfferedKeepsPlainTextAndRefusedEhloIsAnAuthFailu
     EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Accepted()}));
   }
   {
-    recorder_.events.clear();
-    client_ = std::make_unique<SmtpClient>();
-    client_->registerNotifySmtp(&recorder_);
+    NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("EHLO QvMail_1").Send("502 no\r\n").Stall();
     Run(server, 587);
@@ -452,9 +438,7 @@ TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
   EXPECT_EQ(Log().find("PASS pw"), std::string::npos);
 
   // A refused password: 0x2002102, no SMTP session.
-  recorder_.events.clear();
-  client_ = std::make_unique<SmtpClient>();
-  client_->registerNotifySmtp(&recorder_);
+  NewClient();
   TestServer refusing;
   refusing.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
       "-ERR no\r\n").ExpectLine("QUIT");

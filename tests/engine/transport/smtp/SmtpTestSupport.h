@@ -57,13 +57,19 @@ class SmtpTest : public DeviceRootTest {
     mail_.recipients = {"you@example.com"};
     text_ = "From: me@example.com\r\nTo: you@example.com\r\nSubject: hi\r\n\r\nhello\r\n";
     mail_.text = &text_;
-    client_ = std::make_unique<SmtpClient>();
-    ASSERT_TRUE(client_->registerNotifySmtp(&recorder_));
+    NewClient();
   }
   void TearDown() override {
     client_.reset();
     if (connection_) ConnMgrReleaseConnection(connection_, 0);
     DeviceRootTest::TearDown();
+  }
+
+  // A fresh client (a failed session is not reused) and a clean record.
+  void NewClient() {
+    recorder_.events.clear();
+    client_ = std::make_unique<SmtpClient>();
+    ASSERT_TRUE(client_->registerNotifySmtp(&recorder_));
   }
 
   // One whole session: account, mail, connection.
