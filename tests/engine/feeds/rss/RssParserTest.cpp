@@ -430,6 +430,49 @@ TEST_F(RssParserTest, DeepNestingAndErrorFloodsStayBounded) {
   EXPECT_EQ(q.Errors().size(), static_cast<size_t>(kMfdMaxReports));
 }
 
+TEST_F(RssParserTest, HandlerTablesAndReaderReports) {
+  MFD_RssHandler* h = nullptr;
+  ASSERT_EQ(MFD_RssHandler_Create(&h), MFD_OK);
+  EXPECT_EQ(MFD_RssHandler_SetVersion(h, 9), MFD_ERR_PARAM);
+  EXPECT_EQ(MFD_RssHandler_SetVersion(h, -1), MFD_ERR_PARAM);
+  ASSERT_EQ(MFD_RssHandler_SetVersion(h, 0), MFD_OK);
+  MFD_XmlStartElementFn detection = h->content.startElement;
+  EXPECT_EQ(MFD_RssHandler_SetVersion(h, 7), MFD_ERR_NOMEM);
+  EXPECT_EQ(h->content.startElement, detection);  // unchanged
+  ASSERT_EQ(MFD_RssHandler_SetVersion(h, MFD_RSS_200), MFD_OK);
+  EXPECT_NE(h->content.startElement, detection);
+  EXPECT_EQ(h->content.ignorableWhitespace, nullptr);
+  ASSERT_NE(h->errors.warning, nullptr);
+  MFD_RssHandler_Free(&h);
+
+  // A reader's warning is queued and does not fail the parse.
+  MFD_RssDocument* doc = nullptr;
+  MFD_RssDocument_Create(&doc);
+  MFD_RssParser* ctx = nullptr;
+  ASSERT_EQ(MFD_RssParser_Create(&ctx, doc), MFD_OK);
+  EXPECT_EQ(ctx->handler->errors.warning(L"odd but readable", nullptr, ctx), 0);
+  EXPECT_EQ(ctx->error, 0);
+  EXPECT_EQ(MFD_RssParser_CommitItem(ctx), MFD_ERR_VALUE);  // no channel, no item
+  MFD_RssParser_Free(&ctx);
+  MFD_RssError* e = nullptr;
+  ASSERT_EQ(MFD_RssDocument_PopError(doc, &e), MFD_OK);
+  EXPECT_EQ(Text(e->message), L"warning: odd but readable");
+  MFD_RssError_Free(&e);
+  MFD_RssDocument_Free(&doc);
+}
+
+TEST_F(RssParserTest, Rss090ElementInAnRss100DocumentHandsOverToRss090) {
+  Parsed p("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\">"
+           "<channel><title>c</title></channel>"
+           "<o:item xmlns:o=\"http://my.netscape.com/rdf/simple/0.9/\"><o:title>old</o:title></o:item>"
+           "</rdf:RDF>");
+  ASSERT_EQ(p.result, MFD_OK);
+  EXPECT_EQ(p.Version(), MFD_RSS_090);
+  EXPECT_EQ(Text(p.Channel()->title), L"c");
+  ASSERT_EQ(p.ItemCount(), 1u);
+  EXPECT_EQ(Text(p.Item(0)->title), L"old");
+}
+
 TEST_F(RssParserTest, DeclarationsStopAtTheirBound) {
   std::string root = "<rss version=\"2.0\"";
   for (int i = 0; i < 1000; ++i) root += " xmlns:p" + std::to_string(i) + "=\"urn:" + std::to_string(i) + "\"";
