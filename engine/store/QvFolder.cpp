@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/content/EmlHeaderSource.h"
+#include "engine/store/QvMailHeaderDecoder.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
@@ -458,7 +458,7 @@ bool QvFolder::RebuildHeader(QvStoreNode* folder) {
   if (folder == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
   std::vector<uint32_t> ids;
   messages_.GetIds(&ids);
-  EmlHeaderSource source([this, folder](uint32_t id, std::string* raw) {
+  QvMailHeaderDecoder source([this, folder](uint32_t id, std::string* raw) {
     QvMessage* message = folder->OpenMessage(id);
     if (message == nullptr) return false;
     bool read = message->SeekToHead() && message->Read(raw);

@@ -1,7 +1,7 @@
 // Header fields and the Date value: day, month, year, time and zone rules,
 // generated dates, single lookups, the decode entries' own rules.
 #include "engine/content/DateField.h"
-#include "engine/content/EmlHeaderSource.h"
+#include "engine/store/QvMailHeaderDecoder.h"
 #include "engine/content/MailDate.h"
 #include <map>
 
@@ -196,7 +196,7 @@ TEST_F(Headers, HeaderCacheSourceOverTheDecoder) {
       {7, Corpus("iso2022jp_plain.eml")},
       {8, "From: x@example.jp\r\nSubject: none\r\n\r\n"},
   };
-  EmlHeaderSource source([&](uint32_t id, std::string* raw) {
+  QvMailHeaderDecoder source([&](uint32_t id, std::string* raw) {
     auto it = stored.find(id);
     if (it == stored.end()) {
       SetQvMiddleError(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
