@@ -10,6 +10,8 @@
 #include "engine/store/QvMiddleError.h"
 #include "engine/transport/SmtpReply.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"
+#include "platform/ui/MessageBox.h"
+#include "tests/support/TestCerts.h"
 #include "tests/support/TestServer.h"
 
 namespace qv::test {
@@ -382,6 +384,35 @@ TEST_F(SmtpScripted, FailedStartTlsNeverFallsBackToPlainText) {
   Run(server, 587);
   EXPECT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_AUTH)}));
+  EXPECT_EQ(server.Lines(), (std::vector<std::string>{"EHLO QvMail_1", "STARTTLS"}));
+}
+
+TEST_F(SmtpScripted, RefusedStartTlsCertificateSendsNothingFurther) {
+  // As above, but the server does start TLS with a certificate nobody vouches
+  // for; the user answers "no" to the question, the handshake fails.
+  int questions = 0;
+  testing::SetQuestionHandler([&](const std::wstring&, const std::wstring&) {
+    ++questions;
+    return IDNO;
+  });
+  CertRequest request("CN=smtp.example.com");
+  request.dnsNames = {"smtp.example.com"};
+  const TestCert selfSigned = MakeCertificate(request);
+  account_.smtpAuthMode = 2;
+  account_.smtpUserName = L"u";
+  account_.smtpPassword = L"secret-word";
+  TestServer server;
+  server.Send("220 ready\r\n")
+      .ExpectLine("EHLO QvMail_1")
+      .Send("250-mail\r\n250 STARTTLS\r\n")
+      .ExpectLine("STARTTLS")
+      .Send("220 go\r\n")
+      .StartTls(selfSigned)
+      .Stall();
+  Run(server, 587);
+  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_AUTH)}));
+  EXPECT_EQ(server.Handshakes(), 0);
   EXPECT_EQ(server.Lines(), (std::vector<std::string>{"EHLO QvMail_1", "STARTTLS"}));
 }
 
