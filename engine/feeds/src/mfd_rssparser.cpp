@@ -181,6 +181,39 @@ int MFD_RssParser_CommitItem(MFD_RssParser* ctx) {
   return MFD_RssChannel_AddItem(ctx->channel, ctx->item);
 }
 
+namespace {
+
+// Appends *record to *list (created on first use) and clears *record; frees
+// it when it cannot be appended.
+template <class R>
+int HandOver(MFD_List** list, R** record, int (*release)(R**)) {
+  if (*list == nullptr && MFD_List_Create(list, sizeof(R*)) != 0) {
+    release(record);
+    return MFD_ERR_NOMEM;
+  }
+  if (MFD_List_Append(*list, record) != 0) {
+    release(record);
+    return MFD_ERR_NOMEM;
+  }
+  *record = nullptr;
+  return MFD_OK;
+}
+
+}  // namespace
+
+int MFD_RssParser_HandOverItem(MFD_RssParser* ctx) {
+  if (ctx == nullptr || ctx->document == nullptr || ctx->channel == nullptr || ctx->item == nullptr) {
+    if (ctx != nullptr) MFD_RssChannelItem_Free(&ctx->item);
+    return MFD_ERR_VALUE;
+  }
+  return HandOver<MFD_RssChannelItem>(&ctx->channel->items, &ctx->item, MFD_RssChannelItem_Free);
+}
+
+int MFD_RssParser_HandOverChannel(MFD_RssParser* ctx) {
+  if (ctx == nullptr || ctx->document == nullptr || ctx->channel == nullptr) return MFD_ERR_VALUE;
+  return HandOver<MFD_RssChannel>(&ctx->document->channels, &ctx->channel, MFD_RssChannel_Free);
+}
+
 int MFD_RssParser_Report(MFD_RssParser* ctx, const wchar_t* where, const wchar_t* what) {
   if (ctx == nullptr || ctx->reports >= kMfdMaxReports) return MFD_OK;
   int line = -1, column = -1;
@@ -301,8 +334,7 @@ int MFD_RssParser_StartDocument(void* user) {
 int MFD_RssParser_EndDocument(void* user) {
   MFD_RssParser* ctx = Of(user);
   if (ctx == nullptr || ctx->channel == nullptr) return 0;
-  MFD_RssParser_CommitChannel(ctx);
-  MFD_RssChannel_Free(&ctx->channel);
+  MFD_RssParser_HandOverChannel(ctx);
   return 0;
 }
 

@@ -56,6 +56,11 @@ int MFD_RssParser_ParseBytes(MFD_RssDocument* document, const void* data, size_t
 int MFD_RssParser_InstallVersion(MFD_RssParser* context, int32_t version);
 int MFD_RssParser_CommitChannel(MFD_RssParser* context);
 int MFD_RssParser_CommitItem(MFD_RssParser* context);
+// The end of an item and of the document: the same result as committing a
+// copy and freeing the current record, without the copy. The current record
+// is null afterwards either way.
+int MFD_RssParser_HandOverItem(MFD_RssParser* context);
+int MFD_RssParser_HandOverChannel(MFD_RssParser* context);
 int MFD_RssParser_Report(MFD_RssParser* context, const wchar_t* where, const wchar_t* what);
 // Appends a declaration for every "xmlns" or "xmlns:p" pair of `attributes`
 // (the temporary list of MFD_RssParser_CopyAttributes).

@@ -58,10 +58,7 @@ void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
   } else if (MFD_RssNameIs(local, L"textinput")) {
     s->inTextinput = 0;
   } else if (MFD_RssNameIs(local, L"item")) {
-    if (s->inItem) {
-      MFD_RssParser_CommitItem(ctx);
-      MFD_RssChannelItem_Free(&ctx->item);
-    }
+    if (s->inItem) MFD_RssParser_HandOverItem(ctx);
     s->inItem = 0;
   } else if (IsLeaf(local) && s->level > 0) {
     --s->level;
