@@ -50,6 +50,13 @@ class SmtpScripted : public SmtpTest {
     return Body(server);
   }
 
+  // AUTH by the EHLO list with these credentials.
+  void UseAuth(const wchar_t* user, const wchar_t* password) {
+    account_.smtpAuthMode = 2;
+    account_.smtpUserName = user;
+    account_.smtpPassword = password;
+  }
+
   bool Sent(const TestServer& server, const std::string& prefix) const {
     for (const std::string& line : server.Lines()) {
       if (line.rfind(prefix, 0) == 0) return true;
@@ -148,9 +155,7 @@ TEST_F(SmtpScripted, SplitMultiLineEhloAndAuthLoginKeepCredentialsOutOfTheLog) {
   //   S: 250-mail / 250-AUTH LOGIN PLAIN / 250 8BITMIME
   //   C: AUTH LOGIN  S: 334 VXNlcm5hbWU6  C: base64(user)  S: 334 UGFzc3dvcmQ6  C: base64(pass)
   //   S: 235 ok      C: MAIL FROM ...
-  account_.smtpAuthMode = 2;
-  account_.smtpUserName = L"smtpuser";
-  account_.smtpPassword = L"S3cret-pass";
+  UseAuth(L"smtpuser", L"S3cret-pass");
   TestServer server;
   server.Send("220 ready\r\n").ExpectLine("EHLO QvMail");
   for (char c : std::string("250-mail\r\n250-AUTH LOGIN PLAIN\r\n250 8BITMIME\r\n")) {
@@ -177,9 +182,7 @@ TEST_F(SmtpScripted, CramMd5IsPreferredAndItsAnswerIsRight) {
   // S: 250-AUTH LOGIN CRAM-MD5   C: AUTH CRAM-MD5
   // S: 334 PDE4OTYuNjk3MTcwOTUyQHBvc3RvZmZpY2UucmVzdG9uLm1jaS5uZXQ+   (RFC 2195's example)
   // C: dGltIGI5MTNhNjAyYzdlZGE3YTQ5NWI0ZTZlNzMzNGQzODkw
-  account_.smtpAuthMode = 2;
-  account_.smtpUserName = L"tim";
-  account_.smtpPassword = L"tanstaaftanstaaf";
+  UseAuth(L"tim", L"tanstaaftanstaaf");
   TestServer server;
   server.Send("220 ready\r\n")
       .ExpectLine("EHLO QvMail")
@@ -196,9 +199,7 @@ TEST_F(SmtpScripted, CramMd5IsPreferredAndItsAnswerIsRight) {
 }
 
 TEST_F(SmtpScripted, EhloVariantsDecideAuthOrPlainHelo) {
-  account_.smtpAuthMode = 2;
-  account_.smtpUserName = L"u";
-  account_.smtpPassword = L"p";
+  UseAuth(L"u", L"p");
   {
     // Multi-line without AUTH: S: 250-mail / 250 SIZE   → QUIT, 0x200210B.
     TestServer server;
@@ -371,9 +372,7 @@ TEST_F(SmtpScripted, LostDataConnectionEndsTheWait) {
 TEST_F(SmtpScripted, FailedStartTlsNeverFallsBackToPlainText) {
   // Port 587: S: 220 ready   C: EHLO QvMail_1   S: 250-mail / 250-STARTTLS / 250 SIZE
   //           C: STARTTLS    S: 220 go (then closes: the handshake fails)
-  account_.smtpAuthMode = 2;
-  account_.smtpUserName = L"u";
-  account_.smtpPassword = L"secret-word";
+  UseAuth(L"u", L"secret-word");
   TestServer server;
   server.Send("220 ready\r\n")
       .ExpectLine("EHLO QvMail_1")
@@ -398,9 +397,7 @@ TEST_F(SmtpScripted, RefusedStartTlsCertificateSendsNothingFurther) {
   CertRequest request("CN=smtp.example.com");
   request.dnsNames = {"smtp.example.com"};
   const TestCert selfSigned = MakeCertificate(request);
-  account_.smtpAuthMode = 2;
-  account_.smtpUserName = L"u";
-  account_.smtpPassword = L"secret-word";
+  UseAuth(L"u", L"secret-word");
   TestServer server;
   server.Send("220 ready\r\n")
       .ExpectLine("EHLO QvMail_1")
