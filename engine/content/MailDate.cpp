@@ -142,9 +142,15 @@ SYSTEMTIME DateToLocal(const SYSTEMTIME& date, std::string_view zone) {
   if (zone.size() == 1) {
     shift = ZoneLetterMinutes(zone[0]);
   } else {
+    // Both from one reading of the clock, so a minute cannot turn between them.
+    FILETIME utcTicks{}, localTicks{};
+    GetSystemTimeAsFileTime(&utcTicks);
     SYSTEMTIME local{}, utc{};
-    GetLocalTime(&local);
-    GetSystemTime(&utc);
+    if (!FileTimeToLocalFileTime(&utcTicks, &localTicks) || !FileTimeToSystemTime(&utcTicks, &utc) ||
+        !FileTimeToSystemTime(&localTicks, &local)) {
+      GetLocalTime(&local);
+      GetSystemTime(&utc);
+    }
     long device = DaysBetween(local, utc) * 1440 + MinutesOfDay(local) - MinutesOfDay(utc);
     auto part = [&](size_t at) { return at < zone.size() ? zone.substr(at, 2) : std::string_view(); };
     long minutes = LeadingNumber(part(1)) * 60L + LeadingNumber(part(3));

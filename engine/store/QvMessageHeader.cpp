@@ -58,14 +58,14 @@ int64_t FileTimeValue(const FILETIME& ft) {
   return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
 }
 
-// Local time minus UTC at this moment, in 100 ns units.
+// Local time minus UTC at this moment, in 100 ns units, from one reading of
+// the clock: two readings could straddle a millisecond and put it into every
+// date shifted.
 int64_t CurrentLocalOffset() {
-  SYSTEMTIME local, utc;
-  GetLocalTime(&local);
-  GetSystemTime(&utc);
-  FILETIME a, b;
-  if (!SystemTimeToFileTime(&local, &a) || !SystemTimeToFileTime(&utc, &b)) return 0;
-  return FileTimeValue(a) - FileTimeValue(b);
+  FILETIME utc{}, local{};
+  GetSystemTimeAsFileTime(&utc);
+  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
+  return FileTimeValue(local) - FileTimeValue(utc);
 }
 
 bool ShiftTime(SYSTEMTIME* t, int64_t offset) {
