@@ -7,6 +7,7 @@
 #include "engine/feeds/src/mfd_rssparserImpl091.h"
 #include "engine/feeds/src/mfd_rssparserImpl100.h"
 #include "engine/feeds/src/mfd_rssparserImpl200.h"
+#include "engine/feeds/src/mfd_rssparserImplCSD.h"
 
 #define MFD_SOURCE ".\\src\\mfd_rsshandler"
 
@@ -249,6 +250,8 @@ const MFD_RssVersionModule* MFD_RssHandler_Module(int32_t version) {
     case MFD_RSS_091: return &kMfdRss091Module;
     case MFD_RSS_100: return &kMfdRss100Module;
     case MFD_RSS_200: return &kMfdRss200Module;
+    case MFD_RSS_CSD_100:
+    case MFD_RSS_CSD_200: return &kMfdRssCsdModule;
     default: return nullptr;
   }
 }
