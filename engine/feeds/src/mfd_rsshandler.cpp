@@ -270,3 +270,9 @@ const wchar_t* MFD_RssAttributeValue(MFD_Vector* attributes, const wchar_t* name
   }
   return nullptr;
 }
+
+bool MFD_RssTextAllowed(MFD_RssParser* context, const wchar_t* element) {
+  if (context->error == 0) return true;
+  MFD_RssParser_Report(context, L"characters (parse error)", element);
+  return false;
+}

@@ -49,53 +49,21 @@ void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vect
 void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
   MFD_Rss090State* s = StateOf(ctx);
   if (!Own(ns)) return;
-  if (MFD_RssNameIs(local, L"RDF")) {
-    s->inRdf = 0;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    s->inChannel = 0;
-  } else if (MFD_RssNameIs(local, L"image")) {
-    s->inImage = 0;
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    s->inTextinput = 0;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (s->inItem) MFD_RssParser_HandOverItem(ctx);
-    s->inItem = 0;
-  } else if (IsLeaf(local) && s->level > 0) {
-    --s->level;
-  }
-  MFD_RssSetStateName(&s->element, nullptr);
+  MFD_RssEndContainer(ctx, s, &MFD_Rss090State::inRdf, L"RDF", local, IsLeaf);
 }
 
 void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   MFD_Rss090State* s = StateOf(ctx);
   if (!Own(ns) || s->element == nullptr) return;
-  if (ctx->error != 0) {
-    MFD_RssParser_Report(ctx, L"characters (parse error)", s->element);
-    return;
-  }
+  if (!MFD_RssTextAllowed(ctx, s->element)) return;
   MFD_RssChannel* ch = ctx->channel;
-  MFD_RssChannelImage* image = ch != nullptr ? ch->image : nullptr;
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
-  bool item = s->inItem && s->level == 1;
   bool channel = s->inChannel && s->level == 1;
   const wchar_t* e = s->element;
-  if (MFD_RssNameIs(e, L"title")) {
-    if (item) MFD_RssChannelItem_SetTitle(ctx->item, text);
-    else if (s->inImage) MFD_RssChannelImage_SetTitle(image, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetTitle(input, text);
-    else if (channel) MFD_RssChannel_SetTitle(ch, text);
-  } else if (MFD_RssNameIs(e, L"link")) {
-    if (item) MFD_RssChannelItem_SetLink(ctx->item, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetLink(input, text);
-    else if (s->inImage) MFD_RssChannelImage_SetLink(image, text);
-    else if (channel) MFD_RssChannel_SetLink(ch, text);
-  } else if (MFD_RssNameIs(e, L"description")) {
+  if (MFD_RssCommonText(ctx, s, text)) return;
+  if (MFD_RssNameIs(e, L"description")) {
     if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel && !s->inImage) MFD_RssChannel_SetDescription(ch, text);
-  } else if (MFD_RssNameIs(e, L"url")) {
-    if (s->inImage) MFD_RssChannelImage_SetUrl(image, text);
-  } else if (MFD_RssNameIs(e, L"name")) {
-    if (s->inTextinput) MFD_RssChannelTextInput_SetName(input, text);
   }
 }
 

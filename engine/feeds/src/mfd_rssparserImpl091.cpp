@@ -60,33 +60,11 @@ void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vect
 void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
   MFD_Rss091State* s = StateOf(ctx);
   if (!MFD_RssNsIs(ns, kOwn)) return;
-  if (MFD_RssNameIs(local, L"rss")) {
-    s->inRss = 0;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    s->inChannel = 0;
-  } else if (MFD_RssNameIs(local, L"image")) {
-    s->inImage = 0;
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    s->inTextinput = 0;
-  } else if (MFD_RssNameIs(local, L"skipHours")) {
-    s->inSkipHours = 0;
-  } else if (MFD_RssNameIs(local, L"skipDays")) {
-    s->inSkipDays = 0;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (s->inItem) MFD_RssParser_HandOverItem(ctx);
-    s->inItem = 0;
-  } else if (IsLeaf(local) && s->level > 0) {
-    --s->level;
-  }
-  MFD_RssSetStateName(&s->element, nullptr);
+  MFD_RssEndContainer(ctx, s, &MFD_Rss091State::inRss, L"rss", local, IsLeaf);
 }
 
 // The channel fields a leaf of the same name fills.
-struct ChannelField {
-  const wchar_t* name;
-  int (*set)(MFD_RssChannel*, const wchar_t*);
-};
-const ChannelField kChannelFields[] = {
+const MFD_RssField<MFD_RssChannel> kChannelFields[] = {
     {L"copyright", MFD_RssChannel_SetCopyright},       {L"pubDate", MFD_RssChannel_SetPubDate},
     {L"lastBuildDate", MFD_RssChannel_SetLastBuildDate}, {L"docs", MFD_RssChannel_SetDocs},
     {L"managingEditor", MFD_RssChannel_SetManagingEditor}, {L"webMaster", MFD_RssChannel_SetWebMaster},
@@ -96,35 +74,19 @@ const ChannelField kChannelFields[] = {
 void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   MFD_Rss091State* s = StateOf(ctx);
   if (!MFD_RssNsIs(ns, kOwn) || s->element == nullptr) return;
-  if (ctx->error != 0) {
-    MFD_RssParser_Report(ctx, L"characters (parse error)", s->element);
-    return;
-  }
+  if (!MFD_RssTextAllowed(ctx, s->element)) return;
   MFD_RssChannel* ch = ctx->channel;
   MFD_RssChannelImage* image = ch != nullptr ? ch->image : nullptr;
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
   bool item = s->inItem && s->level == 1;
   bool channel = s->inChannel && s->level == 1;
   const wchar_t* e = s->element;
-  if (MFD_RssNameIs(e, L"title")) {
-    if (item) MFD_RssChannelItem_SetTitle(ctx->item, text);
-    else if (s->inImage) MFD_RssChannelImage_SetTitle(image, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetTitle(input, text);
-    else if (channel) MFD_RssChannel_SetTitle(ch, text);
-  } else if (MFD_RssNameIs(e, L"link")) {
-    if (item) MFD_RssChannelItem_SetLink(ctx->item, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetLink(input, text);
-    else if (s->inImage) MFD_RssChannelImage_SetLink(image, text);
-    else if (channel) MFD_RssChannel_SetLink(ch, text);
-  } else if (MFD_RssNameIs(e, L"description")) {
+  if (MFD_RssCommonText(ctx, s, text)) return;
+  if (MFD_RssNameIs(e, L"description")) {
     if (item) MFD_RssChannelItem_SetDescription(ctx->item, text);
     else if (s->inImage) MFD_RssChannelImage_SetDescription(image, text);
     else if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel) MFD_RssChannel_SetDescription(ch, text);
-  } else if (MFD_RssNameIs(e, L"url")) {
-    if (s->inImage) MFD_RssChannelImage_SetUrl(image, text);
-  } else if (MFD_RssNameIs(e, L"name")) {
-    if (s->inTextinput) MFD_RssChannelTextInput_SetName(input, text);
   } else if (MFD_RssNameIs(e, L"hour")) {
     if (s->inSkipHours) MFD_RssChannel_AddSkipHour(ch, text);
   } else if (MFD_RssNameIs(e, L"day")) {
@@ -134,9 +96,7 @@ void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   } else if (MFD_RssNameIs(e, L"height")) {
     if (s->inImage) MFD_RssChannelImage_SetHeight(image, text);
   } else if (channel) {
-    for (const ChannelField& f : kChannelFields) {
-      if (MFD_RssNameIs(e, f.name)) f.set(ch, text);
-    }
+    MFD_RssApplyField(kChannelFields, ch, e, text);
   }
 }
 

@@ -20,14 +20,6 @@ bool IsLeaf(const wchar_t* local) {
   return MFD_RssNameIn(local, kLeaves);
 }
 
-void FreeState(void** state) {
-  auto* s = static_cast<MFD_Rss100State*>(*state);
-  if (s == nullptr) return;
-  mfd_rss::FreeText(&s->dublinCoreElement);
-  mfd_rss::FreeText(&s->syndicationElement);
-  MFD_RssFreeState<MFD_Rss100State>(state);
-}
-
 // An element of the RSS 0.90 namespace: the document is RSS 0.90 after all,
 // and its handler takes this element on.
 void SwitchTo090(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vector* attrs) {
@@ -100,51 +92,23 @@ void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
     return;
   }
   if (!Own(ns)) return;
-  if (MFD_RssNameIs(local, L"RDF")) {
-    s->inRdf = 0;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    s->inChannel = 0;
-  } else if (MFD_RssNameIs(local, L"image")) {
-    s->inImage = 0;
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    s->inTextinput = 0;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (s->inItem) MFD_RssParser_HandOverItem(ctx);
-    s->inItem = 0;
-  } else if (IsLeaf(local) && s->level > 0) {
-    --s->level;
-  }
-  MFD_RssSetStateName(&s->element, nullptr);
+  MFD_RssEndContainer(ctx, s, &MFD_Rss100State::inRdf, L"RDF", local, IsLeaf);
 }
 
 void MainText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
   MFD_RssChannel* ch = ctx->channel;
-  MFD_RssChannelImage* image = ch != nullptr ? ch->image : nullptr;
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
   bool item = s->inItem && s->level == 1;
   bool channel = s->inChannel && s->level == 1;
   const wchar_t* e = s->element;
-  if (MFD_RssNameIs(e, L"title")) {
-    if (item) MFD_RssChannelItem_SetTitle(ctx->item, text);
-    else if (s->inImage) MFD_RssChannelImage_SetTitle(image, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetTitle(input, text);
-    else if (channel) MFD_RssChannel_SetTitle(ch, text);
-  } else if (MFD_RssNameIs(e, L"link")) {
-    if (item) MFD_RssChannelItem_SetLink(ctx->item, text);
-    else if (s->inTextinput) MFD_RssChannelTextInput_SetLink(input, text);
-    else if (s->inImage) MFD_RssChannelImage_SetLink(image, text);
-    else if (channel) MFD_RssChannel_SetLink(ch, text);
-  } else if (MFD_RssNameIs(e, L"description")) {
+  if (MFD_RssCommonText(ctx, s, text)) return;
+  if (MFD_RssNameIs(e, L"description")) {
     if (item) MFD_RssChannelItem_SetDescription(ctx->item, text);
     else if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel && !s->inImage) MFD_RssChannel_SetDescription(ch, text);
   } else if (MFD_RssNameIs(e, L"template")) {
     if (item) MFD_RssChannelItem_SetTemplate(ctx->item, text);
     else if (channel && !s->inImage && !s->inTextinput) MFD_RssChannel_SetTemplate(ch, text);
-  } else if (MFD_RssNameIs(e, L"url")) {
-    if (s->inImage) MFD_RssChannelImage_SetUrl(image, text);
-  } else if (MFD_RssNameIs(e, L"name")) {
-    if (s->inTextinput) MFD_RssChannelTextInput_SetName(input, text);
   }
 }
 
@@ -164,11 +128,7 @@ MFD_RssDublinCore* DublinCoreTarget(MFD_RssParser* ctx, MFD_Rss100State* s) {
   return *slot;
 }
 
-struct DublinCoreField {
-  const wchar_t* name;
-  int (*set)(MFD_RssDublinCore*, const wchar_t*);
-};
-const DublinCoreField kDublinCoreFields[] = {
+const MFD_RssField<MFD_RssDublinCore> kDublinCoreFields[] = {
     {L"contributor", MFD_RssDublinCore_SetContributor}, {L"coverage", MFD_RssDublinCore_SetCoverage},
     {L"creator", MFD_RssDublinCore_SetCreator},         {L"date", MFD_RssDublinCore_SetDate},
     {L"description", MFD_RssDublinCore_SetDescription}, {L"format", MFD_RssDublinCore_SetFormat},
@@ -182,9 +142,7 @@ const DublinCoreField kDublinCoreFields[] = {
 void DublinCoreText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
   if (s->dublinCoreElement == nullptr) return;
   MFD_RssDublinCore* dc = DublinCoreTarget(ctx, s);
-  for (const DublinCoreField& f : kDublinCoreFields) {
-    if (dc != nullptr && MFD_RssNameIs(s->dublinCoreElement, f.name)) f.set(dc, text);
-  }
+  if (dc != nullptr) MFD_RssApplyField(kDublinCoreFields, dc, s->dublinCoreElement, text);
 }
 
 void SyndicationText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
@@ -201,16 +159,10 @@ void SyndicationText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text
 
 void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   MFD_Rss100State* s = StateOf(ctx);
-  if (ctx->error != 0) {
-    MFD_RssParser_Report(ctx, L"characters (parse error)", s->element != nullptr ? s->element : L"");
-    return;
-  }
-  if (Own(ns) && s->element != nullptr) MainText(ctx, s, text);
-  else if (MFD_RssNsIs(ns, kMfdNsDublinCore)) DublinCoreText(ctx, s, text);
-  else if (MFD_RssNsIs(ns, kMfdNsSyndication)) SyndicationText(ctx, s, text);
+  MFD_RssModuleText(ctx, s, Own(ns), ns, text, MainText, DublinCoreText, SyndicationText);
 }
 
 }  // namespace
 
-const MFD_RssVersionModule kMfdRss100Module = {nullptr, MFD_RssCreateState<MFD_Rss100State>, FreeState, Start, End,
-                                               Text};
+const MFD_RssVersionModule kMfdRss100Module = {nullptr, MFD_RssCreateState<MFD_Rss100State>,
+                                               MFD_RssFreeState<MFD_Rss100State>, Start, End, Text};

@@ -16,6 +16,4 @@ struct MFD_Rss100State {
   int32_t level;  // open leaf elements
 };
 
-extern const wchar_t kMfdNsDublinCore[];
-extern const wchar_t kMfdNsSyndication[];
 extern const MFD_RssVersionModule kMfdRss100Module;

@@ -117,32 +117,10 @@ void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vect
 void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
   MFD_Rss200State* s = StateOf(ctx);
   if (!MFD_RssNsIs(ns, kOwn)) return;
-  if (MFD_RssNameIs(local, L"rss")) {
-    s->inRss = 0;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    s->inChannel = 0;
-  } else if (MFD_RssNameIs(local, L"image")) {
-    s->inImage = 0;
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    s->inTextinput = 0;
-  } else if (MFD_RssNameIs(local, L"skipHours")) {
-    s->inSkipHours = 0;
-  } else if (MFD_RssNameIs(local, L"skipDays")) {
-    s->inSkipDays = 0;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (s->inItem) MFD_RssParser_HandOverItem(ctx);
-    s->inItem = 0;
-  } else if (EndsLikeLeaf(local) && s->level > 0) {
-    --s->level;
-  }
-  MFD_RssSetStateName(&s->element, nullptr);
+  MFD_RssEndContainer(ctx, s, &MFD_Rss200State::inRss, L"rss", local, EndsLikeLeaf);
 }
 
-struct ChannelField {
-  const wchar_t* name;
-  int (*set)(MFD_RssChannel*, const wchar_t*);
-};
-const ChannelField kChannelFields[] = {
+const MFD_RssField<MFD_RssChannel> kChannelFields[] = {
     {L"copyright", MFD_RssChannel_SetCopyright},           {L"lastBuildDate", MFD_RssChannel_SetLastBuildDate},
     {L"docs", MFD_RssChannel_SetDocs},                     {L"managingEditor", MFD_RssChannel_SetManagingEditor},
     {L"webMaster", MFD_RssChannel_SetWebMaster},           {L"language", MFD_RssChannel_SetLanguage},
@@ -150,11 +128,7 @@ const ChannelField kChannelFields[] = {
     {L"generator", MFD_RssChannel_SetGenerator},
 };
 
-struct ItemField {
-  const wchar_t* name;
-  int (*set)(MFD_RssChannelItem*, const wchar_t*);
-};
-const ItemField kItemFields[] = {
+const MFD_RssField<MFD_RssChannelItem> kItemFields[] = {
     {L"author", MFD_RssChannelItem_SetAuthor}, {L"comments", MFD_RssChannelItem_SetComments},
     {L"cinst", MFD_RssChannelItem_SetCinst},   {L"guid", MFD_RssChannelItem_SetGuid},
     {L"source", MFD_RssChannelItem_SetSource},
@@ -182,10 +156,7 @@ const HeaderField kHeaderFields[] = {
 void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   MFD_Rss200State* s = StateOf(ctx);
   if (!MFD_RssNsIs(ns, kOwn) || s->element == nullptr) return;
-  if (ctx->error != 0) {
-    MFD_RssParser_Report(ctx, L"characters (parse error)", s->element);
-    return;
-  }
+  if (!MFD_RssTextAllowed(ctx, s->element)) return;
   MFD_RssChannel* ch = ctx->channel;
   MFD_RssChannelItem* it = ctx->item;
   MFD_RssChannelImage* chImage = ch != nullptr ? ch->image : nullptr;
@@ -227,12 +198,8 @@ void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   } else if (MFD_RssNameIs(e, L"day")) {
     if (s->inSkipDays) MFD_RssChannel_AddSkipDay(ch, text);
   } else {
-    for (const ChannelField& f : kChannelFields) {
-      if (channel && MFD_RssNameIs(e, f.name)) f.set(ch, text);
-    }
-    for (const ItemField& f : kItemFields) {
-      if (item && MFD_RssNameIs(e, f.name)) f.set(it, text);
-    }
+    if (channel) MFD_RssApplyField(kChannelFields, ch, e, text);
+    if (item) MFD_RssApplyField(kItemFields, it, e, text);
   }
 }
 

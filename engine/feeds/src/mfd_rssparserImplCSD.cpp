@@ -18,14 +18,6 @@ bool ChannelOnly(const MFD_RssCsdState* s) {
   return s->inChannel && !s->inChannelset && !s->inChannels && !s->inSeq;
 }
 
-void FreeState(void** state) {
-  auto* s = static_cast<MFD_RssCsdState*>(*state);
-  if (s == nullptr) return;
-  mfd_rss::FreeText(&s->dublinCoreElement);
-  mfd_rss::FreeText(&s->syndicationElement);
-  MFD_RssFreeState<MFD_RssCsdState>(state);
-}
-
 // The set's start-up settings: its ch and whether it shows a menu.
 void ReadInit(MFD_RssChannel* ch, MFD_Vector* attrs) {
   bool haveCh = false, haveMenu = false;
@@ -157,17 +149,13 @@ void MainText(MFD_RssParser* ctx, MFD_RssCsdState* s, const wchar_t* text) {
   }
 }
 
-struct DublinCoreField {
-  const wchar_t* name;
-  int (*set)(MFD_RssDublinCore*, const wchar_t*);
-};
 // What the set and a member channel each take from Dublin Core.
-const DublinCoreField kSetDublinCore[] = {
+const MFD_RssField<MFD_RssDublinCore> kSetDublinCore[] = {
     {L"creator", MFD_RssDublinCore_SetCreator},   {L"date", MFD_RssDublinCore_SetDate},
     {L"relation", MFD_RssDublinCore_SetRelation}, {L"type", MFD_RssDublinCore_SetType},
     {L"identifier", MFD_RssDublinCore_SetIdentifier},
 };
-const DublinCoreField kChannelDublinCore[] = {
+const MFD_RssField<MFD_RssDublinCore> kChannelDublinCore[] = {
     {L"type", MFD_RssDublinCore_SetType},
     {L"identifier", MFD_RssDublinCore_SetIdentifier},
     {L"source", MFD_RssDublinCore_SetSource},
@@ -175,14 +163,11 @@ const DublinCoreField kChannelDublinCore[] = {
 };
 
 template <size_t N>
-void FillDublinCore(MFD_RssDublinCore** slot, const DublinCoreField (&fields)[N], const wchar_t* name,
-                    const wchar_t* text) {
-  for (const DublinCoreField& f : fields) {
-    if (!MFD_RssNameIs(name, f.name)) continue;
-    if (*slot == nullptr && MFD_RssDublinCore_Create(slot) != MFD_OK) return;
-    f.set(*slot, text);
-    return;
-  }
+void FillDublinCore(MFD_RssDublinCore** slot, const MFD_RssField<MFD_RssDublinCore> (&fields)[N],
+                    const wchar_t* name, const wchar_t* text) {
+  const MFD_RssField<MFD_RssDublinCore>* f = MFD_RssFindField(fields, name);
+  if (f == nullptr || (*slot == nullptr && MFD_RssDublinCore_Create(slot) != MFD_OK)) return;
+  f->set(*slot, text);
 }
 
 void DublinCoreText(MFD_RssParser* ctx, MFD_RssCsdState* s, const wchar_t* text) {
@@ -208,16 +193,10 @@ void SyndicationText(MFD_RssParser* ctx, MFD_RssCsdState* s, const wchar_t* text
 
 void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
   MFD_RssCsdState* s = StateOf(ctx);
-  if (ctx->error != 0) {
-    MFD_RssParser_Report(ctx, L"characters (parse error)", s->element != nullptr ? s->element : L"");
-    return;
-  }
-  if (Own(ns) && s->element != nullptr) MainText(ctx, s, text);
-  else if (MFD_RssNsIs(ns, kMfdNsDublinCore)) DublinCoreText(ctx, s, text);
-  else if (MFD_RssNsIs(ns, kMfdNsSyndication)) SyndicationText(ctx, s, text);
+  MFD_RssModuleText(ctx, s, Own(ns), ns, text, MainText, DublinCoreText, SyndicationText);
 }
 
 }  // namespace
 
-const MFD_RssVersionModule kMfdRssCsdModule = {nullptr, MFD_RssCreateState<MFD_RssCsdState>, FreeState, Start, End,
-                                               Text};
+const MFD_RssVersionModule kMfdRssCsdModule = {nullptr, MFD_RssCreateState<MFD_RssCsdState>,
+                                               MFD_RssFreeState<MFD_RssCsdState>, Start, End, Text};
