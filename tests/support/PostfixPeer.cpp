@@ -1,74 +1,24 @@
 #include "tests/support/PostfixPeer.h"
 
-#include <netinet/in.h>
-#include <poll.h>
 #include <pwd.h>
 #include <stdlib.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "tests/support/PeerTools.h"
-#include "tests/support/TestCerts.h"
 
 namespace qv::test {
 
-namespace {
-
-// True once the port answers with an SMTP greeting.
-bool Greets(uint16_t port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return false;
-  sockaddr_in sa{};
-  sa.sin_family = AF_INET;
-  sa.sin_port = htons(port);
-  sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  bool ok = false;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) {
-    pollfd p{fd, POLLIN, 0};
-    char text[16] = {};
-    if (::poll(&p, 1, 2000) == 1 && ::recv(fd, text, 3, 0) == 3) ok = std::string(text, 3) == "220";
-    ::send(fd, "QUIT\r\n", 6, MSG_NOSIGNAL);
-  }
-  ::close(fd);
-  return ok;
-}
-
-bool WaitFor(int pid, const std::function<bool()>& ready) {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (std::chrono::steady_clock::now() < until) {
-    if (!PeerProcessRunning(pid)) return false;
-    if (ready()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(25));
-  }
-  return false;
-}
-
-}  // namespace
-
-PostfixPeer& PostfixPeer::Shared() {
-  static PostfixPeer* peer = [] {
-    auto* p = new PostfixPeer;
-    std::atexit([] { delete peer; });
-    return p;
-  }();
-  return *peer;
-}
+PostfixPeer& PostfixPeer::Shared() { return SharedPeer<PostfixPeer>(); }
 
 PostfixPeer::PostfixPeer() {
-  std::string why;
-  for (int attempt = 0; attempt < 3 && !ready_; ++attempt) {
-    ready_ = Start(&why);
-    if (!ready_) Stop();
-  }
-  if (!ready_) error_ = why;
+  ready_ = StartWithRetries([this](std::string* why) { return Start(why); }, [this] { Stop(); }, &error_);
 }
 
 PostfixPeer::~PostfixPeer() { Stop(); }
@@ -83,30 +33,23 @@ bool PostfixPeer::Start(std::string* why) {
     *why = "no user \"postfix\" (is postfix installed?)";
     return false;
   }
-  char templ[] = "/tmp/qvpostfix-XXXXXX";
-  if (!::mkdtemp(templ)) {
+  dir_ = MakePeerFolder("qvpostfix");
+  if (dir_.empty()) {
     *why = "no temp folder";
     return false;
   }
-  dir_ = templ;
-  ::chmod(dir_.c_str(), 0755);
   for (const char* sub : {"/etc", "/queue", "/data", "/mail", "/drun", "/dstate"}) {
     std::filesystem::create_directories(dir_ + sub);
   }
   // The pipe transport delivers as "nobody".
   ::chmod((dir_ + "/mail").c_str(), 01777);
-  if (::chown((dir_ + "/data").c_str(), owner->pw_uid, owner->pw_gid) != 0) {
+  if (!HandOver(dir_ + "/data", owner->pw_uid, owner->pw_gid)) {
     *why = "cannot hand the data folder to postfix";
     return false;
   }
 
-  const TestCert ca = MakeCa("CN=QvMail SMTP Test CA, O=QvMail Tests");
-  CertRequest request("CN=smtp.example.com, O=QvMail Tests");
-  request.dnsNames = {"smtp.example.com", "localhost"};
-  const TestCert leaf = MakeCertificate(request, &ca);
   caFile_ = dir_ + "/ca.pem";
-  if (ca.der.empty() || leaf.der.empty() || !WriteWholeFile(caFile_, ca.certPem) ||
-      !leaf.WritePem(dir_ + "/cert.pem", dir_ + "/key.pem")) {
+  if (!WritePeerCertificates(dir_, "QvMail SMTP Test CA", "smtp.example.com")) {
     *why = "cannot make the certificates";
     return false;
   }
@@ -135,9 +78,7 @@ bool PostfixPeer::Start(std::string* why) {
     return false;
   }
 
-  plainPort_ = FreeLoopbackPort();
-  securePort_ = FreeLoopbackPort();
-  while (securePort_ == plainPort_) securePort_ = FreeLoopbackPort();
+  FreeLoopbackPorts(&plainPort_, &securePort_);
   std::ostringstream main;
   main << "compatibility_level = 3.6\n"
        << "queue_directory = " << dir_ << "/queue\n"
@@ -202,13 +143,13 @@ bool PostfixPeer::Start(std::string* why) {
 
   dovecotPid_ = StartPeerProcess({"dovecot", "-F", "-c", dir_ + "/dovecot.conf"}, dir_ + "/dovecot.out");
   const std::string socketPath = dir_ + "/auth";
-  if (!WaitFor(dovecotPid_, [&] { return std::filesystem::exists(socketPath); })) {
+  if (!WaitForPeer(dovecotPid_, std::chrono::seconds(20), [&] { return std::filesystem::exists(socketPath); })) {
     *why = "dovecot's auth service did not come up: " + ReadWholeFile(dir_ + "/dovecot.out") +
            ReadWholeFile(dir_ + "/dovecot.log");
     return false;
   }
   postfixPid_ = StartPeerProcess({"postfix", "-c", dir_ + "/etc", "start-fg"}, dir_ + "/postfix.out");
-  if (!WaitFor(postfixPid_, [&] { return Greets(plainPort_); })) {
+  if (!WaitForPeer(postfixPid_, std::chrono::seconds(20), [&] { return PortGreets(plainPort_, "220"); })) {
     *why = "postfix did not answer: " + ReadWholeFile(dir_ + "/postfix.out");
     return false;
   }

@@ -1,7 +1,6 @@
 // Shared pieces of the POP3 client tests: an observer that records every
-// notification (and the mail handed over), and a fixture with its own device
-// root, a data connection, the protocol log switched on, and helpers that
-// run one session.
+// notification (and the mail handed over), and a fixture with an account on
+// top of the common transport fixture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,22 +12,11 @@
 
 #include "engine/transport/MailAccount.h"
 #include "engine/transport/PopClient.h"
-#include "platform/kernel/Files.h"
-#include "platform/net/ConnMgr.h"
-#include "platform/testing/Seams.h"
-#include "tests/support/DeviceRootFixture.h"
+#include "tests/support/TransportFixture.h"
 
 namespace qv::test {
 
-struct PopEvent {
-  int message;
-  long w, l;
-  bool operator==(const PopEvent&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const PopEvent& e) {
-  return out << "{" << e.message << ", 0x" << std::hex << e.w << std::dec << ", " << e.l << "}";
-}
+using PopEvent = NotifyEvent;
 
 struct FetchedMail {
   int kind;
@@ -71,33 +59,18 @@ class PopRecorder : public PopClient::NotifyPop {
   PopClient* client_;
 };
 
-class PopTest : public DeviceRootTest {
+class PopTest : public TransportTest {
  protected:
   void SetUp() override {
-    DeviceRootTest::SetUp();
-    // The protocol log writes only into a file that is already there.
-    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data", nullptr));
-    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr));
-    WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
-    CONNMGR_CONNECTIONINFO info{};
-    info.cbSize = sizeof info;
-    DWORD status = 0;
-    ASSERT_EQ(ConnMgrEstablishConnectionSync(&info, &connection_, 1000, &status), S_OK);
+    TransportTest::SetUp();
+    if (HasFatalFailure()) return;
     account_.popServerName = L"pop.example.com";
     account_.popUserName = L"user";
     account_.popPassword = L"pw";
   }
-  void TearDown() override {
-    if (connection_) ConnMgrReleaseConnection(connection_, 0);
-    DeviceRootTest::TearDown();
-  }
-
-  std::string Log() const { return ReadBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt"); }
-
   static std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
   MailAccount account_;
-  HANDLE connection_ = nullptr;
 };
 
 }  // namespace qv::test

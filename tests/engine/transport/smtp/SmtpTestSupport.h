@@ -1,6 +1,6 @@
 // Shared pieces of the SMTP client tests: an observer that records every
-// notification, and a fixture with its own device root, a data connection,
-// the protocol log switched on, an account and one message.
+// notification, and a fixture with an account and one message on top of the
+// common transport fixture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,22 +12,11 @@
 #include "engine/content/RawEmail_S.h"
 #include "engine/transport/MailAccount.h"
 #include "engine/transport/SmtpClient.h"
-#include "platform/kernel/Files.h"
-#include "platform/net/ConnMgr.h"
-#include "platform/testing/Seams.h"
-#include "tests/support/DeviceRootFixture.h"
+#include "tests/support/TransportFixture.h"
 
 namespace qv::test {
 
-struct SmtpEvent {
-  int message;
-  long w, l;
-  bool operator==(const SmtpEvent&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const SmtpEvent& e) {
-  return out << "{" << e.message << ", 0x" << std::hex << e.w << std::dec << ", " << e.l << "}";
-}
+using SmtpEvent = NotifyEvent;
 
 class SmtpRecorder : public SmtpClient::NotifySmtp {
  public:
@@ -38,18 +27,11 @@ class SmtpRecorder : public SmtpClient::NotifySmtp {
 inline SmtpEvent Accepted() { return {0, 0, 0}; }
 inline SmtpEvent Failed(long code) { return {1, code, 0}; }
 
-class SmtpTest : public DeviceRootTest {
+class SmtpTest : public TransportTest {
  protected:
   void SetUp() override {
-    DeviceRootTest::SetUp();
-    // The protocol log writes only into a file that is already there.
-    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data", nullptr));
-    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr));
-    WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
-    CONNMGR_CONNECTIONINFO info{};
-    info.cbSize = sizeof info;
-    DWORD status = 0;
-    ASSERT_EQ(ConnMgrEstablishConnectionSync(&info, &connection_, 1000, &status), S_OK);
+    TransportTest::SetUp();
+    if (HasFatalFailure()) return;
     account_.senderAddress = L"me@example.com";
     account_.smtpServerName = L"smtp.example.com";
     account_.smtpPort = 25;
@@ -61,8 +43,7 @@ class SmtpTest : public DeviceRootTest {
   }
   void TearDown() override {
     client_.reset();
-    if (connection_) ConnMgrReleaseConnection(connection_, 0);
-    DeviceRootTest::TearDown();
+    TransportTest::TearDown();
   }
 
   // A fresh client (a failed session is not reused) and a clean record.
@@ -79,12 +60,9 @@ class SmtpTest : public DeviceRootTest {
     client_->newConnection();
   }
 
-  std::string Log() const { return ReadBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt"); }
-
   MailAccount account_;
   RawEmail_S mail_;
   std::string text_;
-  HANDLE connection_ = nullptr;
   SmtpRecorder recorder_;
   std::unique_ptr<SmtpClient> client_;
 };
