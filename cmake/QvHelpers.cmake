@@ -23,3 +23,40 @@ function(qv_add_test_folder dir)
   set_tests_properties(${_name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 900
     ENVIRONMENT "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
+
+# qv_layer(<target> DIR <dir> [DEPS <layers...>] [LIBS <libraries...>]): one
+# folder of the tree as an object library. DEPS are the layers below it, the
+# only ones its code may call; LIBS are the outside libraries it uses.
+# With QV_LAYER_CHECK on, each layer is also linked alone with what it may
+# use (-Wl,--no-undefined), so a call against the arrows fails the build.
+function(qv_layer target)
+  cmake_parse_arguments(L "" "DIR" "DEPS;LIBS" ${ARGN})
+  qv_glob_sources(_src ${L_DIR})
+  add_library(${target} OBJECT ${_src})
+  target_link_libraries(${target} PUBLIC ${L_DEPS} ${L_LIBS})
+  # The layer and every layer below it, for the link check and the aggregates.
+  set(_closure ${target})
+  foreach(d ${L_DEPS})
+    get_target_property(_below ${d} QV_LAYER_CLOSURE)
+    if(_below)
+      list(APPEND _closure ${_below})
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES _closure)
+  set_target_properties(${target} PROPERTIES QV_LAYER_CLOSURE "${_closure}")
+  if(QV_LAYER_CHECK)
+    add_library(${target}_linkcheck SHARED)
+    target_link_libraries(${target}_linkcheck PRIVATE ${_closure})
+    target_link_options(${target}_linkcheck PRIVATE -Wl,--no-undefined)
+  endif()
+endfunction()
+
+# qv_objects_of(<var> <layers...>): the object files of the layers, as
+# generator expressions for a library that bundles them.
+function(qv_objects_of var)
+  set(_objs)
+  foreach(l ${ARGN})
+    list(APPEND _objs $<TARGET_OBJECTS:${l}>)
+  endforeach()
+  set(${var} ${_objs} PARENT_SCOPE)
+endfunction()

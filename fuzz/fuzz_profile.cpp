@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "engine/store/QvProfileManipulator.h"
+#include "engine/foundation/QvProfileManipulator.h"
 #include "fuzz/FuzzDeviceFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 
 namespace content {
 namespace {
@@ -30,10 +30,10 @@ std::vector<std::string_view> Words(std::string_view value) {
 
 // Leading digits of the word; -1 when it starts with none.
 long LeadingNumber(std::string_view word) {
-  if (word.empty() || DigitValue(static_cast<unsigned char>(word[0])) < 0) return -1;
+  if (word.empty() || foundation::DigitValue(static_cast<unsigned char>(word[0])) < 0) return -1;
   long n = 0;
   for (char c : word) {
-    int d = DigitValue(static_cast<unsigned char>(c));
+    int d = foundation::DigitValue(static_cast<unsigned char>(c));
     if (d < 0) break;
     n = n * 10 + d;
     if (n > kNumberCap) n = kNumberCap;
@@ -64,7 +64,7 @@ long TwoDigits(std::string_view value, size_t at) {
   long n = 0;
   bool any = false;
   for (size_t i = at; i < at + 2 && i < value.size(); ++i) {
-    int d = DigitValue(static_cast<unsigned char>(value[i]));
+    int d = foundation::DigitValue(static_cast<unsigned char>(value[i]));
     if (d < 0) continue;
     n = n * 10 + d;
     any = true;
@@ -91,7 +91,7 @@ size_t CountWithoutTrailingBlank(std::string_view text) {
 bool parseDate(std::string_view value, SYSTEMTIME* out) {
   std::vector<std::string_view> words = Words(value);
   size_t i = 0;
-  if (i < words.size() && DigitValue(static_cast<unsigned char>(words[i][0])) < 0) ++i;  // the weekday
+  if (i < words.size() && foundation::DigitValue(static_cast<unsigned char>(words[i][0])) < 0) ++i;  // the weekday
   if (i >= words.size()) return false;
   long day = LeadingNumber(words[i++]);
   if (day < 0 || i >= words.size()) return false;

@@ -1,6 +1,6 @@
 #include "engine/content/EmlCompose.h"
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 
 EmlCompose::EmlCompose() = default;
 EmlCompose::~EmlCompose() = default;

@@ -5,8 +5,8 @@
 #include "engine/content/CharsetText.h"
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
-#include "engine/content/MailMemory.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
 
 namespace {
 
@@ -95,8 +95,8 @@ void EmlCompose::replacePercent(const std::string& in, std::string& out) {
   for (size_t i = 0; i < in.size(); ++i) {
     int hi = -1, lo = -1;
     if (in[i] == '%' && i + 2 < in.size()) {
-      hi = content::HexDigitValue(static_cast<unsigned char>(in[i + 1]));
-      lo = content::HexDigitValue(static_cast<unsigned char>(in[i + 2]));
+      hi = foundation::HexDigitValue(static_cast<unsigned char>(in[i + 1]));
+      lo = foundation::HexDigitValue(static_cast<unsigned char>(in[i + 2]));
     }
     if (hi >= 0 && lo >= 0) {
       out.push_back(static_cast<char>(hi << 4 | lo));

@@ -11,10 +11,10 @@
 #include "engine/content/HtmlCreater.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MailDate.h"
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 
 namespace {
 
@@ -204,7 +204,7 @@ bool EmlCompose::convertDecodeData(const std::string* raw, std::string* out) {
 }
 
 int EmlCompose::replace0D0Ato0A(const std::string& in, std::string& out) {
-  uint32_t code = content::CheckHeapRoom(in.size());
+  uint32_t code = foundation::CheckHeapRoom(in.size());
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   std::string copy;
   copy.reserve(in.size());
@@ -225,7 +225,7 @@ int AddCarriageReturns(const String& in, String& out, size_t unit) {
   size_t count = in.size();
   for (size_t at = in.find(Char('\n')); at != String::npos; at = in.find(Char('\n'), at + 1))
     if (at == 0 || in[at - 1] != Char('\r')) ++count;
-  uint32_t code = content::CheckHeapRoom(count * unit);
+  uint32_t code = foundation::CheckHeapRoom(count * unit);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   String copy;
   copy.reserve(count);
@@ -249,7 +249,7 @@ int EmlCompose::replace0Ato0D0A_S(const std::string& in, std::string& out) { ret
 int EmlCompose::ConvertStoW(const std::string& in, std::wstring& out) {
   std::wstring wide = content::WidenSjis(in);
   if (wide.empty()) return QVMDL_SUCCESS;
-  uint32_t code = content::CheckHeapRoom(wide.size() * 2);
+  uint32_t code = foundation::CheckHeapRoom(wide.size() * 2);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   out.swap(wide);
   return QVMDL_SUCCESS;

@@ -8,7 +8,7 @@
 #include "engine/content/ImageCreater.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 

@@ -9,11 +9,11 @@
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
 #include "engine/content/TransferText.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Sync.h"
 #include "platform/kernel/Time.h"
 
@@ -84,7 +84,7 @@ bool Rfc2231Section(const std::string& param, const std::string& family, int* se
   }
   int n = 0;
   for (char c : rest) {
-    int d = content::DigitValue(static_cast<unsigned char>(c));
+    int d = foundation::DigitValue(static_cast<unsigned char>(c));
     if (d < 0) return false;
     n = std::min(n * 10 + d, 10000);
   }
@@ -313,7 +313,7 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
   (void)last;
   std::string_view bytes = content::PartBytes(text, part.offset, part.length);
   if (!bytes.empty() && bytes.back() == '\n') bytes.remove_suffix(1);
-  uint32_t code = content::CheckHeapRoom(bytes.size());
+  uint32_t code = foundation::CheckHeapRoom(bytes.size());
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   std::string data;
   if (Is(part.transferEncoding, L"quoted-printable")) data = content::DecodeQuotedPrintableText(bytes);
@@ -354,12 +354,12 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
   toSJIS(data, part.charset);
   content::ReplaceUnmappableSjis(data);
   if (Is(part.mediaSubtype, L"x-vmemodx")) {
-    code = content::CheckHeapRoom(data.size());
+    code = foundation::CheckHeapRoom(data.size());
     if (code != QVMDL_SUCCESS) return static_cast<int>(code);
     content::TokensToPictographs(data);
   }
   std::wstring wide = WideLfToCrLf(content::WidenSjis(data));
-  code = content::CheckHeapRoom((mail->body.size() + wide.size()) * 2);
+  code = foundation::CheckHeapRoom((mail->body.size() + wide.size()) * 2);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   if (attachment) {
     file();

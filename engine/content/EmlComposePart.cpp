@@ -5,7 +5,7 @@
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/TransferText.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 
 namespace {

@@ -9,8 +9,8 @@
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
 #include "platform/kernel/Time.h"
 
 namespace {

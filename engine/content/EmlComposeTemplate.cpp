@@ -4,7 +4,7 @@
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 

@@ -3,7 +3,7 @@
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 
 namespace content {

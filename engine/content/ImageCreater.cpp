@@ -1,6 +1,6 @@
 #include "engine/content/ImageCreater.h"
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "engine/content/MailCodec.h"
 
 #include "engine/content/Base64.h"
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 
 namespace content {
 
@@ -200,7 +200,7 @@ void QpDecoder::put(const uint8_t* begin, const uint8_t* end, std::string& out, 
         continue;
       }
       escape_ = 0;
-      int hi = HexDigitValue(digits_[0]), lo = HexDigitValue(digits_[1]);
+      int hi = foundation::HexDigitValue(digits_[0]), lo = foundation::HexDigitValue(digits_[1]);
       if (hi < 0) hi = 0x7F;
       if (lo < 0) lo = 0x7F;
       auto byte = static_cast<uint8_t>((hi << 4 | lo) & 0xFF);

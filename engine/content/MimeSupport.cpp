@@ -4,7 +4,7 @@
 
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Memory.h"
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "engine/content/CharsetText.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvRegistryValue.h"
 #include "platform/base/WinFormat.h"
 
 namespace {

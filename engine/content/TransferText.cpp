@@ -2,7 +2,7 @@
 
 #include "engine/content/CharsetText.h"
 #include "engine/content/MailCodec.h"
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 
 namespace content {
 
@@ -112,8 +112,8 @@ std::string DecodeQuotedPrintableText(std::string_view text) {
       out.append(text.substr(i));
       break;
     }
-    int hi = HexDigitValue(static_cast<unsigned char>(text[i + 1]));
-    int lo = HexDigitValue(static_cast<unsigned char>(text[i + 2]));
+    int hi = foundation::HexDigitValue(static_cast<unsigned char>(text[i + 1]));
+    int lo = foundation::HexDigitValue(static_cast<unsigned char>(text[i + 2]));
     int value = (hi < 0 || lo < 0) ? 0 : hi << 4 | lo;
     if (value != 0)
       out.push_back(static_cast<char>(value));

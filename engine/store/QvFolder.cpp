@@ -7,7 +7,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/content/MailMemory.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/WinFormat.h"
 #include "platform/codepage/CodePage.h"
@@ -44,7 +44,7 @@ uint32_t QvFolderEntry::Parse(const std::string& bytes, std::vector<FolderEntryR
     if (line[4] != '\t' || line[length - 2] != '\r') return QVMDL_ERR_STG_FILE_FMTILLGL_FLD;
     uint32_t id = 0;
     for (size_t i = 0; i < 4; ++i) {
-      int v = content::HexDigitValue(line[i]);
+      int v = foundation::HexDigitValue(line[i]);
       if (v < 0) return QVMDL_ERR_STG_FILE_FMTILLGL_FLD;
       id = id * 16 + static_cast<uint32_t>(v);
     }

@@ -5,7 +5,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreNode.h"
 
 namespace {

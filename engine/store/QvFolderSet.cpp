@@ -6,7 +6,7 @@
 
 #include "engine/store/QvFolder.h"
 #include "engine/store/QvMessageHeader.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "engine/store/QvStoreNode.h"
 #include "engine/store/QvVirtualTray.h"

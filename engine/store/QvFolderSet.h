@@ -14,7 +14,7 @@
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
 #include "engine/store/QvMessageEntry.h"
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 
 class QvMessageSet;
 class QvStoreNode;

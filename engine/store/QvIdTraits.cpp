@@ -1,9 +1,9 @@
 #include "engine/store/QvIdTraits.h"
 
-#include "engine/content/MailMemory.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
@@ -37,7 +37,7 @@ bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, ui
   if (size < 6 || text[4] != '\t') return false;
   uint32_t next = 0;
   for (size_t i = 0; i < 4; ++i) {
-    int v = content::HexDigitValue(text[i]);
+    int v = foundation::HexDigitValue(text[i]);
     if (v < 0) return false;
     next = next * 16 + static_cast<uint32_t>(v);
   }
@@ -45,7 +45,7 @@ bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, ui
   if (digits > 8) return false;
   uint32_t value = 0;
   for (size_t i = 5; i < size; ++i) {
-    int v = content::HexDigitValue(text[i]);
+    int v = foundation::HexDigitValue(text[i]);
     if (v < 0) return false;
     value = value * 16 + static_cast<uint32_t>(v);
   }

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 
 class QvIdTraits {
  public:

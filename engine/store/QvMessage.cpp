@@ -4,12 +4,12 @@
 #include <new>
 
 #include "engine/content/EmlCompose.h"
-#include "engine/store/QvLittleEndian.h"
+#include "engine/foundation/QvLittleEndian.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Time.h"
 

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 
 struct Email;
 class QvMessageSet;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "engine/content/MailMemory.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/WinFormat.h"
 
@@ -49,8 +49,8 @@ uint32_t QvMessageEntry::Parse(const std::string& bytes, std::vector<MessageEntr
   while (pos < bytes.size()) {
     uint32_t id = 0;
     size_t digits = 0;
-    while (digits < 4 && pos < bytes.size() && content::HexDigitValue(bytes[pos]) >= 0) {
-      id = id * 16 + static_cast<uint32_t>(content::HexDigitValue(bytes[pos++]));
+    while (digits < 4 && pos < bytes.size() && foundation::HexDigitValue(bytes[pos]) >= 0) {
+      id = id * 16 + static_cast<uint32_t>(foundation::HexDigitValue(bytes[pos++]));
       ++digits;
     }
     long unread = 0, partial = 0;

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 
 struct MessageEntryRecord {
   uint32_t mask = 0;  // bit 0: unread given, bit 1: partial given

@@ -4,10 +4,9 @@
 #include <cstring>
 #include <cwchar>
 
-#include "engine/store/QvLittleEndian.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvLittleEndian.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvUtility.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Time.h"

@@ -19,7 +19,7 @@
 
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMailHeaderSource.h"
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 
 class QvMessageHeader {
  public:

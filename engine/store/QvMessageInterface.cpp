@@ -2,7 +2,7 @@
 
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/kernel/Time.h"
 
 namespace {

@@ -3,14 +3,14 @@
 #include <cstring>
 #include <new>
 
-#include "engine/content/MailMemory.h"
+#include "engine/foundation/MailMemory.h"
 #include "engine/store/QvFolderSet.h"
-#include "engine/store/QvLittleEndian.h"
+#include "engine/foundation/QvLittleEndian.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageHeader.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
@@ -79,7 +79,7 @@ bool QvMessageSet::ParseEntryLine(const char* line, uint32_t* secondByte, uint32
   const int starts[2] = {0, 3}, widths[2] = {2, 4};
   for (int f = 0; f < 2; ++f) {
     for (int i = 0; i < widths[f]; ++i) {
-      int v = content::HexDigitValue(line[starts[f] + i]);
+      int v = foundation::HexDigitValue(line[starts[f] + i]);
       if (v < 0) return false;
       values[f] = values[f] * 16 + static_cast<uint32_t>(v);
     }

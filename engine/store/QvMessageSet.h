@@ -21,7 +21,7 @@
 
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
-#include "engine/store/QvNamedMutex.h"
+#include "engine/foundation/QvNamedMutex.h"
 #include "platform/base/WinTypes.h"
 
 class QvFolderSet;

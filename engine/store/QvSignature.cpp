@@ -5,9 +5,9 @@
 #include <mutex>
 #include <new>
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 

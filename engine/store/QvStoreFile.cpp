@@ -1,7 +1,7 @@
 #include "engine/store/QvStoreFile.h"
 
-#include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "platform/kernel/Files.h"
 
 const QvStoreFileCodes QvStoreFile::kFolderList = {

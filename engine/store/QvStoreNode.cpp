@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 
 QvStoreNode::QvStoreNode() = default;
 

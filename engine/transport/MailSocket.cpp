@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvPlatformHooks.h"
 #include "platform/net/SecureSocket.h"
 
 bool MailSocket::Open(bool secure, const std::string& host, bool deferHandshake) {

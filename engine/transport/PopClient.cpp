@@ -17,8 +17,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
 #include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/transport/PopClient.h"
 #include "engine/transport/MailSocket.h"
 #include "engine/transport/PopReply.h"

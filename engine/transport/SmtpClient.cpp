@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "engine/content/Base64.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"

@@ -3,32 +3,30 @@
 #include <cstdio>
 #include <string_view>
 
-#include "platform/base/WideText.h"
-#include "platform/codepage/CodePage.h"
+#include <atomic>
 
-// The code-page service may be absent from a partial build; "%S" then falls
-// back to Latin-1.
-namespace qv {
-QV_PLATFORM_API std::wstring Cp932ToWide(std::string_view bytes) __attribute__((weak));
-QV_PLATFORM_API std::string WideToCp932(std::wstring_view text, bool* usedDefault) __attribute__((weak));
-}  // namespace qv
+#include "platform/base/WideText.h"
 
 namespace qv {
 namespace {
 
-std::wstring NarrowToWide(std::string_view s) {
-  if (Cp932ToWide) return Cp932ToWide(s);
+std::wstring Latin1ToWide(std::string_view s) {
   std::wstring out;
   for (char c : s) out.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
   return out;
 }
 
-std::string WideToNarrow(std::wstring_view s) {
-  if (WideToCp932) return WideToCp932(s, nullptr);
+std::string WideToLatin1(std::wstring_view s) {
   std::string out;
   for (wchar_t c : s) out.push_back(static_cast<uint32_t>(c) < 0x100 ? static_cast<char>(c) : '?');
   return out;
 }
+
+std::atomic<std::wstring (*)(std::string_view)> g_toWide{Latin1ToWide};
+std::atomic<std::string (*)(std::wstring_view)> g_toNarrow{WideToLatin1};
+
+std::wstring NarrowToWide(std::string_view s) { return g_toWide.load()(s); }
+std::string WideToNarrow(std::wstring_view s) { return g_toNarrow.load()(s); }
 
 enum class Size { kDefault, kShort, kChar, kLong, kLongLong, kPtr, kWide, kNarrow };
 
@@ -283,6 +281,11 @@ std::string FormatA(const char* format, ...) {
   std::string out = VFormatA(format, ap);
   va_end(ap);
   return out;
+}
+
+void SetFormatNarrowCodec(NarrowTextCodec codec) {
+  g_toWide = codec.toWide ? codec.toWide : Latin1ToWide;
+  g_toNarrow = codec.toNarrow ? codec.toNarrow : WideToLatin1;
 }
 
 }  // namespace qv

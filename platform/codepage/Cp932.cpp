@@ -1,6 +1,8 @@
 // CP932 conversion over flat tables built at compile time from the generated
 // mapping: one lookup per character, no branches beyond the lead-byte test.
 #include "platform/codepage/CodePage.h"
+
+#include "platform/base/WinFormat.h"
 #include "platform/codepage/Conversion.h"
 
 namespace qv::codepage {
@@ -156,6 +158,19 @@ std::string WideToCp932(std::wstring_view text, bool* usedDefault) {
   if (usedDefault) *usedDefault = r.usedDefault;
   return out;
 }
+
+namespace {
+
+std::string WideToCp932Text(std::wstring_view text) { return WideToCp932(text, nullptr); }
+
+// The formatter's "%S" and "%C" speak the device's code page from the moment
+// the platform is loaded.
+const bool g_formatCodec = [] {
+  SetFormatNarrowCodec({Cp932ToWide, WideToCp932Text});
+  return true;
+}();
+
+}  // namespace
 
 bool Cp932DecodeChar(uint16_t code, wchar_t* out) {
   uint16_t u;

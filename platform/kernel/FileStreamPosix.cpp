@@ -10,7 +10,7 @@
 #include "platform/kernel/DevicePath.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/PosixError.h"
-#include "platform/testing/SeamState.h"
+#include "platform/kernel/FileSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -32,7 +32,7 @@ ssize_t CookieRead(void* c, char* buf, size_t size) {
 
 ssize_t CookieWrite(void* c, const char* buf, size_t size) {
   auto* cookie = static_cast<Cookie*>(c);
-  if (size && testing::detail::TakeFileFault(cookie->devicePath, ERROR_DISK_FULL)) {
+  if (size && file_seam::TakeFault(cookie->devicePath, ERROR_DISK_FULL)) {
     SetLastError(ERROR_DISK_FULL);
     errno = ENOSPC;
     return 0;  // a cookie reports failure as no bytes written
@@ -85,7 +85,7 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
     if (c == '+') plus = true;
   }
   if (plus) read = write = true;
-  if (testing::detail::TakeFileFault(device, ERROR_SHARING_VIOLATION)) {
+  if (file_seam::TakeFault(device, ERROR_SHARING_VIOLATION)) {
     SetLastError(ERROR_SHARING_VIOLATION);
     errno = EACCES;
     return nullptr;
@@ -97,7 +97,7 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
     errno = EISDIR;
     return nullptr;
   }
-  if ((truncate || !exists) && create && testing::detail::TakeFileFault(device, ERROR_DISK_FULL)) {
+  if ((truncate || !exists) && create && file_seam::TakeFault(device, ERROR_DISK_FULL)) {
     SetLastError(ERROR_DISK_FULL);
     errno = ENOSPC;
     return nullptr;
@@ -122,7 +122,7 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
   }
   // With a disk-full fault armed, writes reach the cookie at once so that
   // fwrite itself reports the failure.
-  if (testing::detail::HasFileFault(device, ERROR_DISK_FULL)) ::setvbuf(f, nullptr, _IONBF, 0);
+  if (file_seam::HasFault(device, ERROR_DISK_FULL)) ::setvbuf(f, nullptr, _IONBF, 0);
   return f;
 }
 

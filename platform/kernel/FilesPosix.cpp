@@ -16,7 +16,7 @@
 #include "platform/kernel/FileObject.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/PosixError.h"
-#include "platform/testing/SeamState.h"
+#include "platform/kernel/FileSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -64,7 +64,7 @@ bool Resolve(LPCWSTR path, std::string* host, std::wstring* canonical) {
 }
 
 bool SharingFault(const std::wstring& devicePath) {
-  return testing::detail::TakeFileFault(devicePath, ERROR_SHARING_VIOLATION);
+  return file_seam::TakeFault(devicePath, ERROR_SHARING_VIOLATION);
 }
 
 // Both paths of a move or copy; an injected sharing fault on either fails it.
@@ -167,7 +167,7 @@ std::mutex& FilesLock() {
 }  // namespace qv::kernel
 
 using namespace qv::kernel;
-namespace detail = qv::testing::detail;
+namespace fseam = qv::file_seam;
 
 extern "C" {
 
@@ -200,7 +200,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     return INVALID_HANDLE_VALUE;
   }
   const bool truncate = creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
-  if ((!exists || truncate) && detail::TakeFileFault(device, ERROR_DISK_FULL)) {
+  if ((!exists || truncate) && fseam::TakeFault(device, ERROR_DISK_FULL)) {
     SetLastError(ERROR_DISK_FULL);
     return INVALID_HANDLE_VALUE;
   }
@@ -261,7 +261,7 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
-  if (toWrite && detail::TakeFileFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
+  if (toWrite && fseam::TakeFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
   DWORD done = 0;
   while (done < toWrite) {
     const ssize_t n = ::write(f->fd(), static_cast<const char*>(buffer) + done, toWrite - done);
@@ -408,7 +408,7 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
     if (dst.st_dev == src.st_dev && dst.st_ino == src.st_ino) return Fail(ERROR_SHARING_VIOLATION);
     if (ShareConflict(Key(dst.st_dev, dst.st_ino), GENERIC_WRITE, 0)) return Fail(ERROR_SHARING_VIOLATION);
   }
-  if (detail::TakeFileFault(toDev, ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
+  if (fseam::TakeFault(toDev, ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
   const int in = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailErrno(fromHost);
   const int out = ::open(toHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, src.st_mode & 0777);
@@ -570,7 +570,7 @@ BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARG
   if (directory && !Resolve(directory, &host, &device)) return FALSE;
   struct statvfs vfs{};
   const bool known = ::statvfs(host.c_str(), &vfs) == 0;
-  const auto seam = detail::FreeSpace();
+  const auto seam = fseam::FreeSpace();
   if (!seam && !known) return FailErrno(host);
   const ULONGLONG size = known ? static_cast<ULONGLONG>(vfs.f_blocks) * vfs.f_frsize : 0;
   const ULONGLONG avail = seam ? *seam : static_cast<ULONGLONG>(vfs.f_bavail) * vfs.f_frsize;

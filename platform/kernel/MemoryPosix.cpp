@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "platform/kernel/Memory.h"
-#include "platform/testing/SeamState.h"
+#include "platform/kernel/MemorySeam.h"
 
 namespace {
 
@@ -58,7 +58,7 @@ extern "C" void GlobalMemoryStatus(MEMORYSTATUS* out) {
   if (!out) return;
   size_t total, avail, swapTotal, swapFree;
   CachedMeminfo(&total, &avail, &swapTotal, &swapFree);
-  if (auto seam = qv::testing::detail::AvailableMemory()) {
+  if (auto seam = qv::memory_seam::Available()) {
     avail = *seam;
     if (total < avail) total = avail;
   }

@@ -27,7 +27,7 @@
 #include "platform/kernel/KernelObject.h"
 #include "platform/kernel/PosixError.h"
 #include "platform/kernel/Sync.h"
-#include "platform/testing/SeamState.h"
+#include "platform/kernel/ClockSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -487,7 +487,7 @@ DWORD GetTickCount() {
   const auto real =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - g_processStart)
           .count();
-  return static_cast<DWORD>(real + qv::testing::detail::ClockAdvance());
+  return static_cast<DWORD>(real + qv::clock_seam::Advanced());
 }
 
 }  // extern "C"

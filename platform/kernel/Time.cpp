@@ -4,7 +4,7 @@
 
 #include "platform/kernel/FileObject.h"
 #include "platform/kernel/PosixError.h"
-#include "platform/testing/SeamState.h"
+#include "platform/kernel/ClockSeam.h"
 
 namespace {
 
@@ -46,7 +46,7 @@ void CivilFromDays(int64_t days, int* y, int* m, int* d) {
   *y = static_cast<int>(yoe + era * 400 + (*m <= 2));
 }
 
-LONGLONG BiasTicks() { return static_cast<LONGLONG>(qv::testing::detail::TimeZoneBias()) * 60 * 1000 * 10000; }
+LONGLONG BiasTicks() { return static_cast<LONGLONG>(qv::clock_seam::Bias()) * 60 * 1000 * 10000; }
 
 }  // namespace
 
@@ -99,15 +99,15 @@ BOOL LocalFileTimeToFileTime(const FILETIME* in, LPFILETIME out) {
   return TRUE;
 }
 
-void GetSystemTimeAsFileTime(LPFILETIME out) { *out = ToFileTime(qv::testing::detail::NowFileTime()); }
+void GetSystemTimeAsFileTime(LPFILETIME out) { *out = ToFileTime(qv::clock_seam::NowFileTime()); }
 
 void GetSystemTime(LPSYSTEMTIME out) {
-  const FILETIME now = ToFileTime(qv::testing::detail::NowFileTime());
+  const FILETIME now = ToFileTime(qv::clock_seam::NowFileTime());
   FileTimeToSystemTime(&now, out);
 }
 
 void GetLocalTime(LPSYSTEMTIME out) {
-  const FILETIME now = ToFileTime(qv::testing::detail::NowFileTime());
+  const FILETIME now = ToFileTime(qv::clock_seam::NowFileTime());
   FILETIME local{};
   FileTimeToLocalFileTime(&now, &local);
   FileTimeToSystemTime(&local, out);
@@ -119,7 +119,7 @@ DWORD GetTimeZoneInformation(TIME_ZONE_INFORMATION* out) {
     return TIME_ZONE_ID_INVALID;
   }
   *out = TIME_ZONE_INFORMATION{};
-  out->Bias = qv::testing::detail::TimeZoneBias();
+  out->Bias = qv::clock_seam::Bias();
   if (out->Bias == -540) {
     static const wchar_t kName[] = L"Tokyo Standard Time";
     std::copy(std::begin(kName), std::end(kName), out->StandardName);

@@ -5,11 +5,11 @@
 #include <set>
 
 #include "platform/net/NetworkWait.h"
-#include "platform/testing/NetSeamState.h"
+#include "platform/net/NetSeam.h"
 
 namespace {
 
-namespace seam = qv::testing::detail;
+namespace seam = qv::net_seam;
 
 // Live handles: tagged numbers, never dereferenced.
 std::mutex g_lock;

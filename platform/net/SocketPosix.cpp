@@ -20,7 +20,7 @@
 #include "platform/net/SocketCore.h"
 #include "platform/net/TlsChannel.h"
 #include "platform/net/WinsockErrors.h"
-#include "platform/testing/NetSeamState.h"
+#include "platform/net/NetSeam.h"
 
 namespace qv::net {
 namespace {
@@ -38,7 +38,7 @@ int PollMs(Deadline deadline) {
 // A call asked to wait without limit still ends, well after the protocol
 // clients' own whole wait (twice its steps) has given up on it.
 Deadline Ceiling() {
-  const uint64_t ms = 2ull * testing::detail::NetworkWaitStep() * testing::detail::NetworkWaitSteps();
+  const uint64_t ms = 2ull * net_seam::NetworkWaitStep() * net_seam::NetworkWaitSteps();
   return Clock::now() + std::chrono::milliseconds(ms);
 }
 

@@ -16,7 +16,7 @@
 #include <climits>
 #include <mutex>
 
-#include "platform/testing/NetSeamState.h"
+#include "platform/net/NetSeam.h"
 
 namespace qv::net {
 namespace {
@@ -119,7 +119,7 @@ TlsChannel::TlsChannel(int fd, const std::string& peerName, CertHook hook, void*
   if (!ctx_) return;
   SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
   SSL_CTX_set_default_verify_paths(ctx_);
-  const std::string ca = qv::testing::detail::TrustedCaFile();
+  const std::string ca = qv::net_seam::TrustedCaFile();
   if (!ca.empty()) SSL_CTX_load_verify_locations(ctx_, ca.c_str(), nullptr);
   SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
   SSL_CTX_set_cert_verify_callback(ctx_, VerifyCallback, nullptr);

@@ -16,14 +16,13 @@
 
 #include "platform/net/SecureSocket.h"
 #include "platform/net/SocketCore.h"
-#include "platform/testing/NetSeamState.h"
-#include "platform/testing/Seams.h"
+#include "platform/net/NetSeam.h"
 
 namespace {
 
 using qv::net::Socket;
 using SocketPtr = std::shared_ptr<Socket>;
-namespace seam = qv::testing::detail;
+namespace seam = qv::net_seam;
 
 // SOCKET values stay below FD_SETSIZE so the host's fd_set macros hold them.
 constexpr SOCKET kFirstHandle = 1;
@@ -70,7 +69,7 @@ std::string NameOf(uint32_t address) {
   return it == t.names.end() ? std::string() : it->second;
 }
 
-int Fault(qv::testing::NetCall call) { return seam::TakeNetFault(static_cast<int>(call)); }
+int Fault(qv::net_seam::NetCall call) { return seam::TakeNetFault(call); }
 
 std::string AddressText(uint32_t address) {
   char text[16];
@@ -81,7 +80,7 @@ std::string AddressText(uint32_t address) {
 
 // Resolves through the host table, then the host's resolver.
 int Resolve(const std::string& name, std::vector<uint32_t>* addresses) {
-  if (const int f = Fault(qv::testing::NetCall::Resolve)) return f;
+  if (const int f = Fault(qv::net_seam::NetCall::Resolve)) return f;
   uint32_t address = 0;
   if (qv::net::ParseDottedAddress(name.c_str(), &address)) {
     addresses->push_back(address);
@@ -145,7 +144,7 @@ bool SocketOption(int level, int name, Socket::Option* option) {
 int WSAStartup(WORD versionRequested, LPWSADATA data) {
   const BYTE major = versionRequested & 0xff, minor = versionRequested >> 8;
   if (!data) return WSAEFAULT;
-  if (const int f = Fault(qv::testing::NetCall::Startup)) return f;
+  if (const int f = Fault(qv::net_seam::NetCall::Startup)) return f;
   if (major < 1 || (major == 1 && minor < 1)) return WSAVERNOTSUPPORTED;
   std::memset(data, 0, sizeof *data);
   data->wVersion = major >= 2 ? MAKEWORD(2, 2) : MAKEWORD(1, 1);
@@ -176,7 +175,7 @@ SOCKET socket(int af, int type, int protocol) {
   if (af != AF_INET) return fail(WSAEAFNOSUPPORT);
   if (type != SOCK_STREAM) return fail(WSAESOCKTNOSUPPORT);
   if (protocol != 0 && protocol != IPPROTO_TCP) return fail(WSAEPROTONOSUPPORT);
-  if (const int f = Fault(qv::testing::NetCall::Socket)) return fail(f);
+  if (const int f = Fault(qv::net_seam::NetCall::Socket)) return fail(f);
   SocketPtr made;
   if (const int e = Socket::Create(&made)) return fail(e);
   Table& t = T();
@@ -214,7 +213,7 @@ int connect(SOCKET s, const sockaddr* name, int nameLength) {
   uint32_t address = ntohl(in->sin_addr.s_addr);
   uint16_t port = ntohs(in->sin_port);
   if (address == INADDR_ANY || port == 0) return Fail(WSAEADDRNOTAVAIL);
-  if (const int f = Fault(qv::testing::NetCall::Connect)) return Fail(f);
+  if (const int f = Fault(qv::net_seam::NetCall::Connect)) return Fail(f);
   std::string peer = NameOf(address);
   uint32_t targetAddress = 0;
   uint16_t targetPort = 0;
@@ -240,7 +239,7 @@ int send(SOCKET s, const char* buffer, int length, int flags) {
   if (!sock) return Fail(WSAENOTSOCK);
   if (length < 0 || (length > 0 && !buffer)) return Fail(WSAEFAULT);
   if (flags & MSG_OOB) return Fail(WSAEOPNOTSUPP);
-  if (const int f = Fault(qv::testing::NetCall::Send)) return Fail(f);
+  if (const int f = Fault(qv::net_seam::NetCall::Send)) return Fail(f);
   int sent = 0;
   const int e = sock->Send(buffer, length, &sent);
   return e ? Fail(e) : sent;
@@ -251,7 +250,7 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
   if (!sock) return Fail(WSAENOTSOCK);
   if (length < 0 || (length > 0 && !buffer)) return Fail(WSAEFAULT);
   if (flags & MSG_OOB) return Fail(WSAEOPNOTSUPP);
-  if (const int f = Fault(qv::testing::NetCall::Recv)) return Fail(f);
+  if (const int f = Fault(qv::net_seam::NetCall::Recv)) return Fail(f);
   int received = 0;
   const int e = sock->Recv(buffer, length, (flags & MSG_PEEK) != 0, &received);
   return e ? Fail(e) : received;

@@ -24,9 +24,9 @@ constexpr HRESULT kArrayLocked = static_cast<HRESULT>(0x8002000Du);
 
 }  // namespace
 
-namespace qv::testing {
-void SetSaxReaderAvailable(bool available) { gReaderAvailable = available; }
-}  // namespace qv::testing
+namespace qv::xml_seam {
+void SetReaderAvailable(bool available) { gReaderAvailable = available; }
+}  // namespace qv::xml_seam
 
 extern "C" {
 

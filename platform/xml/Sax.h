@@ -129,8 +129,8 @@ struct ISAXXMLReader : IUnknown {
   virtual HRESULT parseURL(const wchar_t* url) = 0;
 };
 
-namespace qv::testing {
+namespace qv::xml_seam {
 // Makes CoCreateInstance answer the reader's class as a device without the
 // reader would (E_NOINTERFACE for its interface); true puts it back.
-QV_PLATFORM_API void SetSaxReaderAvailable(bool available);
-}  // namespace qv::testing
+QV_PLATFORM_API void SetReaderAvailable(bool available);
+}  // namespace qv::xml_seam

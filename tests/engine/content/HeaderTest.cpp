@@ -8,8 +8,8 @@
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/MailMemory.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
 
 using namespace content;
 
@@ -273,13 +273,13 @@ TEST(Records, ClearEmailAndErrorWord) {
   EXPECT_TRUE(c.ParseAddress_S(f, &a, &n));
   EXPECT_EQ(a, "b@x");
 
-  EXPECT_EQ(CheckHeapRoom(51199), QVMDL_SUCCESS);
-  EXPECT_EQ(CheckHeapRoom(51200), QVMDL_SUCCESS);
+  EXPECT_EQ(foundation::CheckHeapRoom(51199), QVMDL_SUCCESS);
+  EXPECT_EQ(foundation::CheckHeapRoom(51200), QVMDL_SUCCESS);
   // Sizes no heap holds fail, also where size + 100 would wrap around.
-  EXPECT_EQ(CheckHeapRoom(SIZE_MAX), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
-  EXPECT_EQ(CheckHeapRoom(SIZE_MAX - 60), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
-  EXPECT_EQ(HexDigitValue('f'), 15);
-  EXPECT_EQ(HexDigitValue('g'), -1);
-  EXPECT_EQ(DigitValue('7'), 7);
-  EXPECT_EQ(DigitValue('a'), -1);
+  EXPECT_EQ(foundation::CheckHeapRoom(SIZE_MAX), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(foundation::CheckHeapRoom(SIZE_MAX - 60), QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(foundation::HexDigitValue('f'), 15);
+  EXPECT_EQ(foundation::HexDigitValue('g'), -1);
+  EXPECT_EQ(foundation::DigitValue('7'), 7);
+  EXPECT_EQ(foundation::DigitValue('a'), -1);
 }

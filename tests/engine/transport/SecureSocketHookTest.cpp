@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvPlatformHooks.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/TestCerts.h"

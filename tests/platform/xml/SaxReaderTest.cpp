@@ -2,6 +2,7 @@
 // their positions, and the bounds on hostile documents.
 #include <string>
 
+#include "platform/testing/Seams.h"
 #include "platform/xml/Sax.h"
 #include "tests/platform/xml/SaxRecorder.h"
 #include "tests/support/DeviceRootFixture.h"

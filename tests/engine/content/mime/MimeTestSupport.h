@@ -11,7 +11,7 @@
 #include <string>
 
 #include "engine/content/EmlCompose.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/DovecotPeer.h"

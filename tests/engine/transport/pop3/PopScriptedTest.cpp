@@ -7,8 +7,8 @@
 #include <memory>
 #include <thread>
 
-#include "engine/store/QvMiddleError.h"
-#include "engine/store/QvUtility.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/TestServer.h"
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/content/Base64.h"
-#include "engine/store/QvMiddleError.h"
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/transport/SmtpReply.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"
 #include "platform/ui/MessageBox.h"

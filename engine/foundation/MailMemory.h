@@ -1,0 +1,24 @@
+// The memory guard run before every large copy of mail text, and the digit
+// helpers the parsers share.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace foundation {
+
+// Sizes below 51200 pass at once; larger ones probe an allocation of
+// size + 100 bytes. Returns 0x2000000, or 0x2000401 when the heap is short.
+uint32_t CheckHeapRoom(size_t size);
+
+// Value of a decimal digit, or -1.
+inline int DigitValue(int c) { return (c >= '0' && c <= '9') ? c - '0' : -1; }
+// Value of a hexadecimal digit of either case, or -1.
+inline int HexDigitValue(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace foundation

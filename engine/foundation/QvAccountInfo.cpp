@@ -1,0 +1,251 @@
+#include "engine/foundation/QvAccountInfo.h"
+
+#include <vector>
+
+#include "engine/foundation/MailMemory.h"
+#include "engine/foundation/QvMiddleError.h"
+
+namespace {
+
+using Attributes = QvAccountInfoInterface::Attributes;
+
+// How one field of the record is kept in "AccountInfo.ini".
+struct FieldDef {
+  enum Type { kNone, kText, kNumber, kSigned, kFlag, kGuid };
+  Type type;
+  const wchar_t* key;
+  uint32_t defaultValue;  // numbers and truth values
+  std::wstring Attributes::*text;
+  uint32_t Attributes::*number;
+  int32_t Attributes::*signedNumber;
+  bool Attributes::*flag;
+};
+
+constexpr FieldDef Text(const wchar_t* key, std::wstring Attributes::*field) {
+  return {FieldDef::kText, key, 0, field, nullptr, nullptr, nullptr};
+}
+constexpr FieldDef Number(const wchar_t* key, uint32_t value, uint32_t Attributes::*field) {
+  return {FieldDef::kNumber, key, value, nullptr, field, nullptr, nullptr};
+}
+constexpr FieldDef Signed(const wchar_t* key, int32_t value, int32_t Attributes::*field) {
+  return {FieldDef::kSigned, key, static_cast<uint32_t>(value), nullptr, nullptr, field, nullptr};
+}
+constexpr FieldDef Flag(const wchar_t* key, bool value, bool Attributes::*field) {
+  return {FieldDef::kFlag, key, value ? 1u : 0u, nullptr, nullptr, nullptr, field};
+}
+constexpr FieldDef Guid(const wchar_t* key) { return {FieldDef::kGuid, key, 0, nullptr, nullptr, nullptr, nullptr}; }
+constexpr FieldDef NotStored() { return {FieldDef::kNone, nullptr, 0, nullptr, nullptr, nullptr, nullptr}; }
+
+// In mask-bit order.
+const FieldDef kFields[Attributes::kFieldCount] = {
+    Text(L"strSenderName", &Attributes::strSenderName),
+    Text(L"strSenderAddress", &Attributes::strSenderAddress),
+    Text(L"strPopServerName", &Attributes::strPopServerName),
+    Number(L"uiPopServerPort", 110, &Attributes::uiPopServerPort),
+    Text(L"strPopUserName", &Attributes::strPopUserName),
+    Text(L"strPopPasswd", &Attributes::strPopPasswd),
+    Flag(L"bAPOPEnabled", false, &Attributes::bAPOPEnabled),
+    Flag(L"bPopPasswdSavingEnabled", false, &Attributes::bPopPasswdSavingEnabled),
+    Flag(L"bMessageLeavingEnabled", false, &Attributes::bMessageLeavingEnabled),
+    Flag(L"bPartialRetrievingEnabled", false, &Attributes::bPartialRetrievingEnabled),
+    Number(L"uiPartialRetrievingLines", 10, &Attributes::uiPartialRetrievingLines),
+    Text(L"strSmtpServerName", &Attributes::strSmtpServerName),
+    Number(L"uiSmtpServerPort", 25, &Attributes::uiSmtpServerPort),
+    Flag(L"bUseSameUserPass", false, &Attributes::bUseSameUserPass),
+    Text(L"strSmtpUserName", &Attributes::strSmtpUserName),
+    Text(L"strSmtpPasswd", &Attributes::strSmtpPasswd),
+    Flag(L"bSmtpPasswdSavingEnabled", false, &Attributes::bSmtpPasswdSavingEnabled),
+    Guid(L"guidNetworkSetting"),
+    Flag(L"bAutoMailRetrievingEnabled", false, &Attributes::bAutoMailRetrievingEnabled),
+    Flag(L"bPopBeforeSmtpEnabled", false, &Attributes::bPopBeforeSmtpEnabled),
+    Number(L"ulPopBeforeSmtpLatencySec", 2, &Attributes::ulPopBeforeSmtpLatencySec),
+    Flag(L"bSmtpAuthEnabled", false, &Attributes::bSmtpAuthEnabled),
+    Flag(L"bSendMessageInAMinuteEnabled", true, &Attributes::bSendMessageInAMinuteEnabled),
+    Flag(L"bRemoveOldMessageEnabled", false, &Attributes::bRemoveOldMessageEnabled),
+    Number(L"ulRemoveOldMessageCnt", 500, &Attributes::ulRemoveOldMessageCnt),
+    Text(L"strLastUid", &Attributes::strLastUid),
+    Flag(L"bAutoMailRetrievingRetryEnabled", false, &Attributes::bAutoMailRetrievingRetryEnabled),
+    Number(L"uiAutoMailRetrievingRetryCnt", 1, &Attributes::uiAutoMailRetrievingRetryCnt),
+    Number(L"ulJusinTrayID", 1, &Attributes::ulJusinTrayID),
+    Number(L"ulSousinTrayID", 2, &Attributes::ulSousinTrayID),
+    Number(L"ulSousinZumiTrayID", 3, &Attributes::ulSousinZumiTrayID),
+    Number(L"ulSitagakiTrayID", 4, &Attributes::ulSitagakiTrayID),
+    NotStored(),
+    Flag(L"bTaccount", false, &Attributes::bTaccount),
+    Signed(L"iUseSignature", 1, &Attributes::iUseSignature),
+    Flag(L"bUseSignature", true, &Attributes::bUseSignature),
+    Flag(L"bJunkaiJushinEnabled", true, &Attributes::bJunkaiJushinEnabled),
+    Flag(L"bSmtpSvrAuthEnabled", false, &Attributes::bSmtpSvrAuthEnabled),
+    Flag(L"bUseQuotationEnabled", true, &Attributes::bUseQuotationEnabled),
+    NotStored(),
+    Flag(L"bPeriodicRetrievingEnabled", false, &Attributes::bPeriodicRetrievingEnabled),
+    Flag(L"bSSLEnabled", false, &Attributes::bSSLEnabled),
+    Text(L"strAccountName", &Attributes::strAccountName),
+};
+
+ProfileItem ItemFor(const FieldDef& field) {
+  ProfileItem item;
+  item.name = field.key;
+  switch (field.type) {
+    case FieldDef::kNumber:
+    case FieldDef::kSigned:
+      item.kind = ProfileItem::kNumber;
+      item.number = field.defaultValue;
+      break;
+    case FieldDef::kFlag:
+      item.kind = ProfileItem::kBool;
+      item.flag = field.defaultValue != 0;
+      break;
+    default:
+      item.kind = ProfileItem::kText;  // texts and the GUID's text; no default text
+      break;
+  }
+  return item;
+}
+
+// A group of at most `maxDigits` hexadecimal digits.
+bool ParseHexGroup(std::wstring_view group, size_t maxDigits, uint32_t* out) {
+  if (group.empty() || group.size() > maxDigits) return false;
+  uint32_t value = 0;
+  for (wchar_t c : group) {
+    const int digit = foundation::HexDigitValue(c);
+    if (digit < 0) return false;
+    value = (value << 4) | static_cast<uint32_t>(digit);
+  }
+  *out = value;
+  return true;
+}
+
+void AppendHex(std::wstring* out, uint32_t value, int minDigits) {
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  wchar_t buffer[8];
+  int count = 0;
+  do {
+    buffer[count++] = kDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0 && count < 8);
+  while (count < minDigits) buffer[count++] = L'0';
+  while (count > 0) out->push_back(buffer[--count]);
+}
+
+}  // namespace
+
+QvAccountInfo::QvAccountInfo(const std::wstring& folderPath)
+    : folderPath_(folderPath), profile_(folderPath + L"\\AccountInfo.ini") {}
+
+QvAccountInfo::~QvAccountInfo() = default;
+
+std::wstring QvAccountInfo::GuidToText(const GUID& guid) {
+  std::wstring text;
+  AppendHex(&text, guid.Data1, 1);
+  text += L'-';
+  AppendHex(&text, guid.Data2, 1);
+  text += L'-';
+  AppendHex(&text, guid.Data3, 1);
+  text += L'-';
+  for (int i = 0; i < 8; ++i) {
+    if (i == 2) text += L'-';
+    AppendHex(&text, guid.Data4[i], 2);
+  }
+  return text;
+}
+
+bool QvAccountInfo::GuidFromText(std::wstring_view text, GUID* guid) {
+  std::wstring_view groups[5];
+  size_t count = 0;
+  size_t start = 0;
+  for (size_t i = 0; i <= text.size(); ++i) {
+    if (i == text.size() || text[i] == L'-') {
+      if (count == 5) return false;  // more than four separators
+      groups[count++] = text.substr(start, i - start);
+      start = i + 1;
+    }
+  }
+  if (count != 5) return false;
+  uint32_t data1 = 0;
+  uint32_t data2 = 0;
+  uint32_t data3 = 0;
+  if (!ParseHexGroup(groups[0], 8, &data1) || !ParseHexGroup(groups[1], 4, &data2) ||
+      !ParseHexGroup(groups[2], 4, &data3)) {
+    return false;
+  }
+  // The fourth "-" is only a separator: the last two groups give the eight
+  // bytes, and must give exactly sixteen digits.
+  const std::wstring tail = std::wstring(groups[3]) + std::wstring(groups[4]);
+  if (tail.size() != 16) return false;
+  uint8_t bytes[8];
+  for (size_t i = 0; i < 8; ++i) {
+    const int high = foundation::HexDigitValue(tail[2 * i]);
+    const int low = foundation::HexDigitValue(tail[2 * i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes[i] = static_cast<uint8_t>((high << 4) | low);
+  }
+  guid->Data1 = data1;
+  guid->Data2 = static_cast<uint16_t>(data2);
+  guid->Data3 = static_cast<uint16_t>(data3);
+  for (size_t i = 0; i < 8; ++i) guid->Data4[i] = bytes[i];
+  return true;
+}
+
+bool QvAccountInfo::GetAccountInfoAttributes(QvAccountInfoInterface::Attributes* attributes) {
+  if (attributes->MaskEmpty()) {
+    SetQvMiddleError(QVMDL_ERR_ACC_READ_NO_MASK);
+    return false;
+  }
+  items_.clear();
+  std::vector<const FieldDef*> wanted;
+  for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
+    if (!attributes->Selected(bit) || kFields[bit].type == FieldDef::kNone) continue;
+    items_.push_back(ItemFor(kFields[bit]));
+    wanted.push_back(&kFields[bit]);
+  }
+  if (!profile_.ReadValues(items_)) return false;
+
+  for (size_t i = 0; i < wanted.size(); ++i) {
+    const FieldDef& field = *wanted[i];
+    const ProfileItem& item = items_[i];
+    switch (field.type) {
+      case FieldDef::kText: attributes->*field.text = item.text; break;
+      case FieldDef::kNumber: attributes->*field.number = item.number; break;
+      case FieldDef::kSigned: attributes->*field.signedNumber = static_cast<int32_t>(item.number); break;
+      case FieldDef::kFlag: attributes->*field.flag = item.flag; break;
+      case FieldDef::kGuid:
+        // An account that never stored a GUID reads fine, with the word telling so.
+        if (!GuidFromText(item.text, &attributes->guidNetworkSetting)) SetQvMiddleError(QVMDL_ERR_ACC_GUID_FORMAT);
+        break;
+      default: break;
+    }
+  }
+  attributes->ClearMask();
+  return true;
+}
+
+bool QvAccountInfo::SetAccountInfoAttributes(QvAccountInfoInterface::Attributes& attributes) {
+  if (attributes.MaskEmpty()) {
+    SetQvMiddleError(QVMDL_ERR_ACC_WRITE_NO_MASK);
+    return false;
+  }
+  items_.clear();
+  for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
+    const FieldDef& field = kFields[bit];
+    if (!attributes.Selected(bit) || field.type == FieldDef::kNone) continue;
+    ProfileItem item = ItemFor(field);
+    switch (field.type) {
+      case FieldDef::kText: item.text = attributes.*field.text; break;
+      case FieldDef::kNumber: item.number = attributes.*field.number; break;
+      case FieldDef::kSigned: item.number = static_cast<uint32_t>(attributes.*field.signedNumber); break;
+      case FieldDef::kFlag: item.flag = attributes.*field.flag; break;
+      case FieldDef::kGuid: item.text = GuidToText(attributes.guidNetworkSetting); break;
+      default: break;
+    }
+    items_.push_back(std::move(item));
+  }
+  const bool written = profile_.WriteValues(std::move(items_));
+  items_.clear();
+  attributes.ClearMask();
+  if (!written) {
+    if (GetQvMiddleError() != QVMDL_ERR_PRF_BATCH_DISK_SPACE) SetQvMiddleError(QVMDL_ERR_ACC_WRITE_FAILED);
+    return false;
+  }
+  return true;
+}

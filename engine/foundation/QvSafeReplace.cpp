@@ -1,0 +1,73 @@
+#include "engine/foundation/QvSafeReplace.h"
+
+#include "engine/foundation/QvMiddleError.h"
+#include "platform/kernel/Debug.h"
+#include "platform/kernel/Files.h"
+#include "platform/kernel/Sync.h"
+
+namespace {
+
+constexpr int kBusyRetries = 100;
+constexpr wchar_t kMoveRetryLine[] = L" Retry MoveFile():(%d) /// Reason: file busy\r\n";
+
+bool MoveBusy(const std::wstring& from, const std::wstring& to) {
+  return RetryWhileBusy([&] { return MoveFileW(from.c_str(), to.c_str()); }, kMoveRetryLine);
+}
+
+bool DeleteBusy(const std::wstring& path) {
+  return RetryWhileBusy([&] { return DeleteFileW(path.c_str()); }, kMoveRetryLine);
+}
+
+}  // namespace
+
+bool RetryWhileBusy(const std::function<BOOL()>& step, const wchar_t* retryLine) {
+  for (int retry = 0;; ++retry) {
+    if (step()) return true;
+    if (GetLastError() != ERROR_SHARING_VIOLATION || retry == kBusyRetries) return false;
+    NKDbgPrintfW(retryLine, retry + 1);
+    Sleep(1);
+  }
+}
+
+bool FileIsPresent(const std::wstring& path) {
+  // Opening with no sharing is the probe; a sharing violation means another
+  // handle holds the file, which therefore exists.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return true;
+  }
+  return GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
+uint32_t RestoreInterruptedFile(const std::wstring& target, const std::wstring& temp) {
+  const std::wstring backup = target + L"_bak";
+  const bool hasTarget = FileIsPresent(target);
+  const bool hasTemp = FileIsPresent(temp);
+  const bool hasBackup = FileIsPresent(backup);
+  uint32_t result = QVMDL_SUCCESS;
+
+  if (hasTarget) {
+    // The save never reached its commit, or finished but left debris.
+    if (hasTemp && !DeleteBusy(temp)) result = QVMDL_ERR_SAFESAVE_DELTMP;
+    if (hasBackup && !DeleteBusy(backup)) result = QVMDL_ERR_SAFESAVE_DELBAK;
+    return result;
+  }
+  if (hasTemp) {
+    // Interrupted between moving the old file aside and moving the new one in.
+    if (!MoveBusy(temp, target)) result = QVMDL_ERR_SAFESAVE_MOVETMP;
+    if (hasBackup && !DeleteBusy(backup)) result = QVMDL_ERR_SAFESAVE_DELBAK;
+    return result;
+  }
+  if (hasBackup) return MoveBusy(backup, target) ? QVMDL_SUCCESS : QVMDL_ERR_SAFESAVE_RESTOREBAK;
+  return QVMDL_ERR_SAFESAVE_NOFILE;
+}
+
+uint32_t ReplaceFileWithTemp(const std::wstring& target, const std::wstring& temp) {
+  const std::wstring backup = target + L"_bak";
+  if (!MoveBusy(target, backup)) return QVMDL_ERR_SAFESAVE_BACKUP;
+  if (!MoveBusy(temp, target)) return QVMDL_ERR_SAFESAVE_MOVETMP;
+  if (!DeleteBusy(backup)) return QVMDL_ERR_SAFESAVE_DELBAK;
+  return QVMDL_SUCCESS;
+}
+

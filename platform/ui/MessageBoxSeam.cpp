@@ -1,0 +1,57 @@
+#include "platform/ui/MessageBoxSeam.h"
+
+#include <atomic>
+#include <mutex>
+
+#include "platform/ui/MessageBox.h"
+
+namespace qv::msgbox_seam {
+namespace {
+
+struct State {
+  std::mutex lock;
+  Handler handler;
+  int answer = IDNO;
+};
+
+State& S() {
+  static State* s = new State;  // outlives threads still running at exit
+  return *s;
+}
+
+std::atomic<int> g_questions{0};
+
+}  // namespace
+
+void SetAnswer(int answer) {
+  std::lock_guard<std::mutex> g(S().lock);
+  S().answer = answer;
+}
+
+void SetHandler(Handler h) {
+  std::lock_guard<std::mutex> g(S().lock);
+  S().handler = std::move(h);
+}
+
+int QuestionCount() { return g_questions; }
+
+void Reset() {
+  std::lock_guard<std::mutex> g(S().lock);
+  S().handler = nullptr;
+  S().answer = IDNO;
+  g_questions = 0;
+}
+
+int Ask(const std::wstring& text, const std::wstring& caption) {
+  ++g_questions;
+  Handler handler;
+  int answer;
+  {
+    std::lock_guard<std::mutex> g(S().lock);
+    handler = S().handler;
+    answer = S().answer;
+  }
+  return handler ? handler(text, caption) : answer;  // outside the lock: it may set seams
+}
+
+}  // namespace qv::msgbox_seam

@@ -1,0 +1,138 @@
+// The server-certificate hook with certificates made on the spot: host and
+// validity are checked before the user is ever asked, and a remembered answer
+// holds for one host and one certificate only.
+#include <string>
+#include <vector>
+
+#include "FoundationFixture.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/foundation/QvPlatformHooks.h"
+#include "platform/ui/MessageBox.h"
+#include "tests/support/TestCerts.h"
+
+namespace {
+
+constexpr DWORD kIssuerUnknown = 1;
+
+struct Blob {
+  ULONG cbSize;
+  BYTE* pBlobData;
+};
+
+class CertificateCheckTest : public FoundationTest {
+ protected:
+  void SetUp() override {
+    FoundationTest::SetUp();
+    qv::testing::SetQuestionHandler([this](const std::wstring& text, const std::wstring& caption) {
+      questions_.push_back(text + L"|" + caption);
+      return answer_;
+    });
+  }
+  static qv::test::TestCert Make(const std::string& subject, std::vector<std::string> dns = {}, long notAfter = 3600,
+                                 long notBefore = -3600) {
+    qv::test::CertRequest request(subject);
+    request.dnsNames = std::move(dns);
+    request.notAfterSeconds = notAfter;
+    request.notBeforeSeconds = notBefore;
+    return qv::test::MakeCertificate(request);
+  }
+  static DWORD Check(const qv::test::TestCert& cert, const char* host, DWORD flags = 0, DWORD type = 1) {
+    std::vector<uint8_t> der = cert.der;
+    Blob blob = {static_cast<ULONG>(der.size()), der.data()};
+    return certificateValidationCallback(type, const_cast<char*>(host), 1, &blob, flags);
+  }
+
+  int answer_ = IDNO;
+  std::vector<std::wstring> questions_;
+};
+
+TEST_F(CertificateCheckTest, CommonNameInOtherCaseFollowedByMoreFields) {
+  const auto cert = Make("CN=Mail.Example.COM, O=Org, OU=Mail, C=JP");
+  EXPECT_EQ(Check(cert, "mail.example.com"), 0u);
+  EXPECT_EQ(Check(cert, "MAIL.example.com"), 0u);
+  EXPECT_TRUE(questions_.empty());
+}
+
+TEST_F(CertificateCheckTest, WrongNameIsRefusedWithoutAsking) {
+  const std::string debug = CaptureDebug();
+  answer_ = IDYES;
+  const auto cert = Make("CN=mail.example.com, O=Org");
+  EXPECT_EQ(Check(cert, "mail.example.co"), 10u);
+  EXPECT_EQ(Check(cert, "pop.example.com", kIssuerUnknown), 10u);
+  // Not a substring search: a name that merely contains the host, or a field
+  // that looks like "cn=" elsewhere in the subject, does not match.
+  EXPECT_EQ(Check(Make("CN=xmail.example.com"), "mail.example.com"), 10u);
+  EXPECT_EQ(Check(Make("O=cn=mail.example.com, CN=other"), "mail.example.com"), 10u);
+  EXPECT_EQ(Check(Make("O=Org"), "mail.example.com"), 10u) << "no name at all";
+  EXPECT_EQ(Check(cert, nullptr), 10u);
+  EXPECT_TRUE(questions_.empty());
+  const std::string lines = ReadHostFile(debug);
+  EXPECT_NE(lines.find("[SSL] certificateValidationCallback()\r\n"), std::string::npos);
+  EXPECT_NE(lines.find("[SSL] certificateValidationCallback() host not match ERRROR\r\n"), std::string::npos);
+}
+
+TEST_F(CertificateCheckTest, OutsideTheValidityPeriodIsRefusedWithoutAsking) {
+  answer_ = IDYES;
+  EXPECT_EQ(Check(Make("CN=mail.example.com", {}, -60), "mail.example.com"), 10u);
+  EXPECT_EQ(Check(Make("CN=mail.example.com", {}, 7200, 3600), "mail.example.com", kIssuerUnknown), 10u);
+  EXPECT_TRUE(questions_.empty());
+}
+
+TEST_F(CertificateCheckTest, SubjectAltNameCounts) {
+  const auto cert = Make("O=Org, C=JP", {"mail.example.com", "*.pop.example.com"});
+  EXPECT_EQ(Check(cert, "mail.example.com"), 0u);
+  EXPECT_EQ(Check(cert, "a.pop.example.com"), 0u);
+  EXPECT_EQ(Check(cert, "a.b.pop.example.com"), 10u);
+  // With names in the extension, the common name no longer counts.
+  EXPECT_EQ(Check(Make("CN=cn.example.com", {"san.example.com"}), "cn.example.com"), 10u);
+}
+
+TEST_F(CertificateCheckTest, UnknownIssuerIsAskedAndTheAnswerRemembered) {
+  const std::string debug = CaptureDebug();
+  const auto cert = Make("CN=mail.example.com", {"mail.example.com", "mx.example.com"});
+  // Headless, nobody answers: No.
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u);
+  ASSERT_EQ(questions_.size(), 1u);
+  EXPECT_EQ(questions_[0], L"サーバー証明書が無効です。続行しますか?|確認");
+  EXPECT_NE(ReadHostFile(debug).find("[SSL]  dwFlags error [1]\r\n"), std::string::npos);
+
+  answer_ = IDYES;
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 0u);
+  EXPECT_EQ(questions_.size(), 2u);
+  answer_ = IDNO;
+  EXPECT_EQ(Check(cert, "MAIL.EXAMPLE.COM", kIssuerUnknown), 0u) << "remembered for that host";
+  EXPECT_EQ(questions_.size(), 2u);
+
+  // Another host with the same first letter, served the same certificate.
+  EXPECT_EQ(Check(cert, "mx.example.com", kIssuerUnknown), 10u);
+  EXPECT_EQ(questions_.size(), 3u);
+  // A value named by the first letter alone, as older versions kept it, means nothing.
+  ASSERT_TRUE(SetRegistryDword(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"m", 1));
+  EXPECT_EQ(Check(cert, "mx.example.com", kIssuerUnknown), 10u);
+  EXPECT_EQ(questions_.size(), 4u);
+  // Another certificate for the remembered host is asked about afresh.
+  EXPECT_EQ(Check(Make("CN=mail.example.com"), "mail.example.com", kIssuerUnknown), 10u);
+  EXPECT_EQ(questions_.size(), 5u);
+}
+
+TEST_F(CertificateCheckTest, WithNobodyToAnswerTheQuestionIsNo) {
+  qv::testing::ResetSeams();  // no handler, no scripted answer: a headless run
+  const auto cert = Make("CN=mail.example.com");
+  const int asked = qv::testing::QuestionCount();
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u);
+  EXPECT_EQ(qv::testing::QuestionCount(), asked + 1);
+  EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u) << "a No is not remembered";
+  EXPECT_EQ(qv::testing::QuestionCount(), asked + 2);
+}
+
+TEST_F(CertificateCheckTest, MalformedCalls) {
+  const auto cert = Make("CN=mail.example.com");
+  EXPECT_EQ(Check(cert, "mail.example.com", 0, 2), 10u);
+  EXPECT_EQ(certificateValidationCallback(1, const_cast<char*>("mail.example.com"), 0, nullptr, 0), 10u);
+  std::vector<uint8_t> junk = {0x30, 0x03, 0x02, 0x01, 0x00};
+  Blob blob = {static_cast<ULONG>(junk.size()), junk.data()};
+  EXPECT_EQ(certificateValidationCallback(1, const_cast<char*>("mail.example.com"), 1, &blob, kIssuerUnknown), 5u);
+  EXPECT_TRUE(questions_.empty());
+}
+
+}  // namespace
