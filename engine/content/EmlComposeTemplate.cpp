@@ -5,6 +5,7 @@
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 
@@ -21,11 +22,13 @@ bool EmlCompose::SaveHtmlTemplate(Email* mail, std::wstring* path) {
   if (mail == nullptr || path == nullptr) return setQvMiddleEmlError(QVMDL_ERR_EML_NULL_ARGUMENT);
   std::string text;
   if (!encodeHtmlTemplate(mail, &text)) return false;
-  HANDLE file = CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return setQvMiddleEmlError(QVMDL_ERR_EML_FILE_IO);
+  qv::ScopedHandle file(
+      CreateFileW(path->c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return setQvMiddleEmlError(QVMDL_ERR_EML_FILE_IO);
   DWORD written = 0;
-  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
-  CloseHandle(file);
+  bool ok =
+      WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size();
+  file.reset();
   if (!ok) {
     DeleteFileW(path->c_str());
     return setQvMiddleEmlError(QVMDL_ERR_EML_DISK_SPACE);

@@ -5,6 +5,7 @@
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Memory.h"
 
@@ -72,21 +73,21 @@ std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_
 
 bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastError) {
   out->clear();
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.is_valid()) {
     if (lastError != nullptr) *lastError = GetLastError();
     return false;
   }
   DWORD high = 0;
-  DWORD size = GetFileSize(file, &high);
+  DWORD size = GetFileSize(file.get(), &high);
   bool ok = size != INVALID_FILE_SIZE && high == 0;
   if (ok) {
     out->resize(size);
     DWORD read = 0;
-    ok = size == 0 || (ReadFile(file, out->data(), size, &read, nullptr) && read == size);
+    ok = size == 0 || (ReadFile(file.get(), out->data(), size, &read, nullptr) && read == size);
   }
   if (!ok && lastError != nullptr) *lastError = GetLastError();
-  CloseHandle(file);
+  file.reset();
   if (!ok) out->clear();
   return ok;
 }
@@ -94,8 +95,9 @@ bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastErr
 uint32_t WriteNewFile(const std::wstring& path, std::string_view bytes) {
   // CREATE_NEW: a file that exists is never replaced, even one that appeared
   // after an earlier check.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) {
     DWORD error = GetLastError();
     return (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) ? QVMDL_ERR_EML_FILE_EXISTS
                                                                          : QVMDL_ERR_EML_FILE_IO;
@@ -105,10 +107,10 @@ uint32_t WriteNewFile(const std::wstring& path, std::string_view bytes) {
   while (ok && done < bytes.size()) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
     DWORD written = 0;
-    ok = WriteFile(file, bytes.data() + done, chunk, &written, nullptr) && written == chunk;
+    ok = WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) && written == chunk;
     done += written;
   }
-  CloseHandle(file);
+  file.reset();
   if (!ok) {
     DeleteFileW(path.c_str());
     return QVMDL_ERR_EML_DISK_SPACE;

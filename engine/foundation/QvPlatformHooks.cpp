@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/foundation/QvMiddleError.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Notify.h"
@@ -101,10 +102,7 @@ int ExecDialing(int mode, const std::wstring& number) {
   RegCloseKey(key);
 
   // The phone program reads the values when this event is set.
-  HANDLE event = CreateEventW(nullptr, FALSE, FALSE, L"kxcprog_telto");
-  if (event) {
-    SetEvent(event);
-    CloseHandle(event);
-  }
+  qv::ScopedHandle event(CreateEventW(nullptr, FALSE, FALSE, L"kxcprog_telto"));
+  if (event) SetEvent(event.get());
   return 0;
 }

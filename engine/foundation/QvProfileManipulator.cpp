@@ -7,6 +7,7 @@
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvNamedMutex.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
@@ -103,11 +104,10 @@ bool WriteUnits(FILE* stream, std::u16string_view units) {
   return fwrite(bytes.data(), 1, bytes.size(), stream) == bytes.size() && fflush(stream) == 0;
 }
 
-bool CloseStream(FILE*& stream) {
-  if (!stream) return true;
-  const bool ok = fclose(stream) == 0;
-  stream = nullptr;
-  return ok;
+// Closes the stream if one is open; false when buffered writes failed to land.
+bool CloseStream(qv::ScopedFile& stream) {
+  FILE* f = stream.release();
+  return f == nullptr || fclose(f) == 0;
 }
 
 // The lines of a file's units after its byte-order-mark line.
@@ -154,12 +154,12 @@ bool CommitTemp(const std::wstring& path, const std::wstring& temp) {
 }
 
 ULONGLONG FileSize(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return 0;
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return 0;
   DWORD high = 0;
-  const DWORD low = GetFileSize(file, &high);
-  CloseHandle(file);
+  const DWORD low = GetFileSize(file.get(), &high);
+  file.reset();
   if (low == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) return 0;
   return (static_cast<ULONGLONG>(high) << 32) | low;
 }
@@ -241,9 +241,9 @@ bool QvProfileManipulator::SettleTemp(bool writing) {
   SetQvMiddleError(QVMDL_ERR_PRF_FILE_NOT_FOUND);
   if (!writing) return false;
   // A write starts the file over with its byte-order-mark line alone.
-  FILE* stream = _wfopen(path_.c_str(), L"wb");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"wb"));
   if (!stream) return true;  // the open below reports it
-  WriteUnits(stream, BomLine());
+  WriteUnits(stream.get(), BomLine());
   CloseStream(stream);
   return true;
 }
@@ -269,7 +269,7 @@ bool QvProfileManipulator::GetPrivateProfileString(const std::wstring& name, con
   }
   if (!SettleTemp(false)) return false;
 
-  readStream_ = _wfopen(path_.c_str(), L"rb");
+  readStream_.reset(_wfopen(path_.c_str(), L"rb"));
   if (!readStream_) {
     SetQvMiddleError(QVMDL_ERR_PRF_READ_OPEN);
     return false;
@@ -277,7 +277,7 @@ bool QvProfileManipulator::GetPrivateProfileString(const std::wstring& name, con
   std::u16string units;
   bool read = false;
   try {
-    read = ReadUnits(readStream_, &units);
+    read = ReadUnits(readStream_.get(), &units);
   } catch (const std::bad_alloc&) {
     CloseStream(readStream_);
     SetQvMiddleError(QVMDL_ERR_STG_NOT_ENOUGH_MEMORY);
@@ -344,8 +344,8 @@ bool QvProfileManipulator::WriteStringLocked(const std::wstring& name, const std
   }
   if (!SettleTemp(true)) return false;
 
-  readStream_ = _wfopen(path_.c_str(), L"rb");
-  writeStream_ = readStream_ ? _wfopen(tempPath_.c_str(), L"wb") : nullptr;
+  readStream_.reset(_wfopen(path_.c_str(), L"rb"));
+  if (readStream_) writeStream_.reset(_wfopen(tempPath_.c_str(), L"wb"));
   if (!readStream_ || !writeStream_) {
     CloseStream(readStream_);
     CloseStream(writeStream_);
@@ -357,7 +357,7 @@ bool QvProfileManipulator::WriteStringLocked(const std::wstring& name, const std
   bool built = false;
   try {
     std::u16string units;
-    if (ReadUnits(readStream_, &units)) {
+    if (ReadUnits(readStream_.get(), &units)) {
       const std::u16string wanted = ToUnits(name);
       LineReader lines(units);
       if (lines.HasBom()) out = BomLine();
@@ -390,7 +390,7 @@ bool QvProfileManipulator::WriteStringLocked(const std::wstring& name, const std
     return false;
   }
   const bool readOk = CloseStream(readStream_) && built;
-  const bool written = readOk && WriteUnits(writeStream_, out);
+  const bool written = readOk && WriteUnits(writeStream_.get(), out);
   if (!CloseStream(writeStream_) || !written) {
     SetQvMiddleError(readOk ? QVMDL_ERR_PRF_FILE_WRITE : QVMDL_ERR_PRF_WRITE_OPEN);
     return false;
@@ -420,13 +420,13 @@ bool QvProfileManipulator::OpenPass(int mode) {
     SetQvMiddleError(QVMDL_ERR_PRF_BATCH_OPEN);
     return false;
   }
-  readStream_ = _wfopen(path_.c_str(), L"rb");
+  readStream_.reset(_wfopen(path_.c_str(), L"rb"));
   if (!readStream_) {
     SetQvMiddleError(QVMDL_ERR_PRF_BATCH_OPEN);
     return false;
   }
   if (mode == kModeWrite) {
-    writeStream_ = _wfopen(tempPath_.c_str(), L"wb");
+    writeStream_.reset(_wfopen(tempPath_.c_str(), L"wb"));
     if (!writeStream_) {
       SetQvMiddleError(GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_PRF_BATCH_OPEN);
       CloseStream(readStream_);
@@ -454,7 +454,7 @@ bool QvProfileManipulator::ClosePass(bool commit) {
 bool QvProfileManipulator::LoadAllValues() {
   cache_.clear();
   std::u16string units;
-  if (!ReadUnits(readStream_, &units)) {
+  if (!ReadUnits(readStream_.get(), &units)) {
     SetQvMiddleError(QVMDL_ERR_PRF_BATCH_OPEN);
     return false;
   }
@@ -550,7 +550,7 @@ bool QvProfileManipulator::WriteValuesLocked(std::deque<ProfileItem>& items) {
   }
   items.clear();
 
-  if (!WriteUnits(writeStream_, BomLine())) {
+  if (!WriteUnits(writeStream_.get(), BomLine())) {
     SetQvMiddleError(QVMDL_ERR_PRF_BATCH_BOM_WRITE);
     return ClosePass(false);
   }
@@ -572,7 +572,7 @@ bool QvProfileManipulator::WriteValuesLocked(std::deque<ProfileItem>& items) {
     SetQvMiddleError(QVMDL_ERR_PRF_ALLOC_TEXT);
     return ClosePass(false);
   }
-  if (!WriteUnits(writeStream_, keyLine) || !WriteUnits(writeStream_, text)) {
+  if (!WriteUnits(writeStream_.get(), keyLine) || !WriteUnits(writeStream_.get(), text)) {
     SetQvMiddleError(GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_PRF_BATCH_KEY_WRITE);
     return ClosePass(false);
   }
@@ -580,12 +580,12 @@ bool QvProfileManipulator::WriteValuesLocked(std::deque<ProfileItem>& items) {
 }
 
 bool QvProfileManipulator::CreateProfileFile() {
-  FILE* stream = _wfopen(path_.c_str(), L"wb");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"wb"));
   if (!stream) {
     SetQvMiddleError(QVMDL_ERR_PRF_FILE_WRITE);
     return false;
   }
-  const bool written = WriteUnits(stream, BomLine()) && WriteUnits(stream, KeyLine(DrawKey()));
+  const bool written = WriteUnits(stream.get(), BomLine()) && WriteUnits(stream.get(), KeyLine(DrawKey()));
   if (!CloseStream(stream) || !written) {
     SetQvMiddleError(QVMDL_ERR_PRF_FILE_WRITE);
     return false;

@@ -15,6 +15,7 @@
 
 #include "engine/QvMiddleExport.h"
 #include "engine/foundation/QvNamedMutex.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinTypes.h"
 
 // One entry of a batch read or write. On a read the text, number or flag holds
@@ -84,8 +85,8 @@ class QVMIDDLE_API QvProfileManipulator {
 
   std::wstring path_;
   QvNamedMutex mutex_;
-  FILE* readStream_ = nullptr;
-  FILE* writeStream_ = nullptr;
+  qv::ScopedFile readStream_;
+  qv::ScopedFile writeStream_;
   std::map<std::u16string, std::u16string> cache_;
   std::wstring tempPath_;
   int mode_ = kModeRead;

@@ -1,6 +1,7 @@
 #include "engine/foundation/QvSafeReplace.h"
 
 #include "engine/foundation/QvMiddleError.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
@@ -32,11 +33,9 @@ bool RetryWhileBusy(const std::function<BOOL()>& step, const wchar_t* retryLine)
 bool FileIsPresent(const std::wstring& path) {
   // Opening with no sharing is the probe; a sharing violation means another
   // handle holds the file, which therefore exists.
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return true;
-  }
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (file) return true;
   return GetLastError() == ERROR_SHARING_VIOLATION;
 }
 

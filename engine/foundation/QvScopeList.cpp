@@ -4,29 +4,23 @@
 
 #include "platform/kernel/Files.h"
 
-AutoCloseFileList::~AutoCloseFileList() {
-  for (FILE* stream : files_) {
-    if (stream) fclose(stream);
-  }
-  files_.clear();
-}
+AutoCloseFileList::~AutoCloseFileList() = default;
 
 FILE* AutoCloseFileList::Open(const wchar_t* path, const wchar_t* mode) {
   FILE* stream = _wfopen(path, mode);
-  if (stream) files_.push_back(stream);
+  if (stream) files_.emplace_back(stream);
   return stream;
 }
 
 FILE* AutoCloseFileList::Open(const char* path, const char* mode) {
   FILE* stream = qv_fopen(path, mode);
-  if (stream) files_.push_back(stream);
+  if (stream) files_.emplace_back(stream);
   return stream;
 }
 
 void AutoCloseFileList::Close(FILE* stream) {
   if (!stream) return;
-  files_.remove(stream);
-  fclose(stream);
+  files_.remove_if([stream](const qv::ScopedFile& f) { return f.get() == stream; });
 }
 
 AutoFreeMemList::~AutoFreeMemList() {

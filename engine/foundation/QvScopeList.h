@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <list>
 
+#include "platform/base/ScopedHandle.h"
+
 // The count kept by every shared engine object; the owner deletes the object
 // when Release returns 0.
 class QvRefCounter {
@@ -32,7 +34,7 @@ class AutoCloseFileList {
   void Close(FILE* stream);
 
  private:
-  std::list<FILE*> files_;
+  std::list<qv::ScopedFile> files_;
 };
 
 // Blocks allocated through the list are freed when it ends.

@@ -8,6 +8,7 @@
 #include "engine/foundation/QvProfileManipulator.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvRuleLine.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
@@ -39,10 +40,10 @@ uint32_t EncodeRules(const std::vector<QvClassificationParam::Rule>& rules, std:
 
 // Writes `bytes` as a new file at `path`; a failed write deletes it.
 uint32_t WriteNewFile(const std::wstring& path, const std::string& bytes, uint32_t openFailure) {
-  FILE* stream = _wfopen(path.c_str(), L"wb");
-  if (stream == nullptr) return openFailure;
-  bool written = QvStoreFile::WriteAll(stream, bytes.data(), bytes.size());
-  if (fclose(stream) != 0) written = false;
+  qv::ScopedFile stream(_wfopen(path.c_str(), L"wb"));
+  if (!stream) return openFailure;
+  bool written = QvStoreFile::WriteAll(stream.get(), bytes.data(), bytes.size());
+  if (!qv::CloseWritten(stream)) written = false;
   if (written) return QVMDL_SUCCESS;
   DeleteFileW(path.c_str());
   return QVMDL_ERR_CLS_WRITE;

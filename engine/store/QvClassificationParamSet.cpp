@@ -5,6 +5,7 @@
 
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvClassificationParam.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 
@@ -87,8 +88,8 @@ uint32_t QvClassificationParamSet::References(const std::wstring& folder) {
 bool QvClassificationParamSet::Create(const std::wstring& folder) {
   QvNamedMutex mutex(QvClassificationParam::kMutexName);
   QvNamedMutex::Hold hold(mutex);
-  FILE* stream = _wfopen(QvClassificationParam::RuleFileOf(folder).c_str(), L"wb");
-  if (stream == nullptr || fclose(stream) != 0) {
+  qv::ScopedFile stream(_wfopen(QvClassificationParam::RuleFileOf(folder).c_str(), L"wb"));
+  if (!qv::CloseWritten(stream)) {
     SetQvMiddleError(QVMDL_ERR_CLS_CREATE_FILE);
     return false;
   }

@@ -4,12 +4,13 @@
 #include <new>
 #include <set>
 
+#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvFolder.h"
 #include "engine/store/QvMessageHeader.h"
-#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "engine/store/QvStoreNode.h"
 #include "engine/store/QvVirtualTray.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -47,13 +48,14 @@ bool Missing(const std::wstring& path) { return GetFileAttributesW(path.c_str())
 // Creates one of a new folder's files; CREATE_NEW for the first, so that two
 // processes never take the same id.
 uint32_t MakeFile(const std::wstring& path, const std::string& bytes, DWORD creation, uint32_t ownCode) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return QvStoreFile::FailureCode(ownCode);
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, creation, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return QvStoreFile::FailureCode(ownCode);
   DWORD written = 0;
-  bool ok = bytes.empty() || (WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                              written == bytes.size() && FlushFileBuffers(file));
+  bool ok =
+      bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                        written == bytes.size() && FlushFileBuffers(file.get()));
   uint32_t code = ok ? QVMDL_SUCCESS : QvStoreFile::FailureCode(ownCode);
-  CloseHandle(file);
+  file.reset();
   return code;
 }
 

@@ -2,8 +2,9 @@
 
 #include "engine/foundation/MailMemory.h"
 #include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvStoreFile.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvStoreFile.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
@@ -14,14 +15,15 @@ constexpr DWORD kStatusReadLimit = 16;
 
 uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint32_t openCode, uint32_t writeCode,
                         bool* opened) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  *opened = file != INVALID_HANDLE_VALUE;
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  *opened = file.is_valid();
   if (!*opened) return GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : openCode;
   DWORD written = 0;
-  bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-            written == text.size() && FlushFileBuffers(file);
+  bool ok = WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+            written == text.size() && FlushFileBuffers(file.get());
   DWORD error = GetLastError();
-  CloseHandle(file);
+  file.reset();
   if (ok) return QVMDL_SUCCESS;
   return error == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : writeCode;
 }
@@ -76,12 +78,13 @@ uint32_t QvIdTraits::ReadStatusFile(const std::wstring& root, uint32_t* nextId, 
   std::wstring path = StatusPath(root);
   uint32_t code = RestoreInterruptedFile(path, path + L"_tmp");
   if (code != QVMDL_SUCCESS) return code;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_STATUS_OPEN;
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return QVMDL_ERR_STG_STATUS_OPEN;
   char buffer[kStatusReadLimit + 1] = {};
   DWORD got = 0;
-  bool ok = ReadFile(file, buffer, kStatusReadLimit, &got, nullptr);
-  CloseHandle(file);
+  bool ok = ReadFile(file.get(), buffer, kStatusReadLimit, &got, nullptr);
+  file.reset();
   if (!ok || !ParseStatus(buffer, got, nextId, count)) return QVMDL_ERR_STG_STATUS_READ;
   return QVMDL_SUCCESS;
 }

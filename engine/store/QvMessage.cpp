@@ -5,11 +5,12 @@
 
 #include "engine/content/EmlCompose.h"
 #include "engine/foundation/QvLittleEndian.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/foundation/QvSafeReplace.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Time.h"
 
@@ -73,23 +74,6 @@ bool Fail(uint32_t code) {
   SetQvMiddleError(code);
   return false;
 }
-
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE h) : h_(h) {}
-  ~FileHandle() { Close(); }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  HANDLE Get() const { return h_; }
-  void Close() {
-    if (Valid()) CloseHandle(h_);
-    h_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE h_;
-};
 
 bool WriteAllTo(HANDLE file, const void* data, size_t size) {
   const auto* p = static_cast<const uint8_t*>(data);
@@ -177,10 +161,10 @@ uint32_t QvMessage::ReadHeader(uint8_t* header, uint32_t* fileSize) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD size = 0;
   uint32_t code = OpenStored(&handle, &size);
-  FileHandle file(handle);
+  qv::ScopedHandle file(handle);
   if (code != QVMDL_SUCCESS) return code;
   size_t got = 0;
-  if (!ReadAllFrom(file.Get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
+  if (!ReadAllFrom(file.get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
     return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
   }
   *fileSize = size;
@@ -204,7 +188,7 @@ uint32_t QvMessage::ReadRawLocked(std::string* out) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD size = 0;
   uint32_t code = OpenStored(&handle, &size);
-  FileHandle file(handle);
+  qv::ScopedHandle file(handle);
   if (code != QVMDL_SUCCESS) return code;
   if (size < readPosition_) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
   std::string buffer;
@@ -213,11 +197,11 @@ uint32_t QvMessage::ReadRawLocked(std::string* out) {
   } catch (const std::bad_alloc&) {
     return QVMDL_ERR_STG_NOT_ENOUGH_MEMORY;
   }
-  if (SetFilePointer(file.Get(), static_cast<LONG>(readPosition_), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+  if (SetFilePointer(file.get(), static_cast<LONG>(readPosition_), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
     return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
   }
   size_t got = 0;
-  if (!ReadAllFrom(file.Get(), buffer.data(), buffer.size(), &got) || got != buffer.size()) {
+  if (!ReadAllFrom(file.get(), buffer.data(), buffer.size(), &got) || got != buffer.size()) {
     return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
   }
   readPosition_ += static_cast<uint32_t>(got);
@@ -239,13 +223,13 @@ uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
   if (code != QVMDL_SUCCESS) return code;
   uint8_t header[kHeaderBytes];
   {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.Valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
-    DWORD size = GetFileSize(file.Get(), nullptr);
+    qv::ScopedHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+    DWORD size = GetFileSize(file.get(), nullptr);
     if (size != INVALID_FILE_SIZE && size >= kHeaderBytes) {
       size_t got = 0;
-      if (!ReadAllFrom(file.Get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
+      if (!ReadAllFrom(file.get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
         return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
       }
     } else {
@@ -253,17 +237,18 @@ uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
     }
   }
   const std::wstring temp = TempPath();
-  FileHandle copy(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!copy.Valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
-  bool written = WriteAllTo(copy.Get(), header, kHeaderBytes) && WriteAllTo(copy.Get(), raw.data(), length) &&
-                 FlushFileBuffers(copy.Get());
+  qv::ScopedHandle copy(
+      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  bool written = WriteAllTo(copy.get(), header, kHeaderBytes) && WriteAllTo(copy.get(), raw.data(), length) &&
+                 FlushFileBuffers(copy.get());
   if (!written) {
     code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
-    copy.Close();
+    copy.reset();
     DeleteFileW(temp.c_str());
     return code;
   }
-  copy.Close();
+  copy.reset();
   code = Commit();
   if (code != QVMDL_SUCCESS) return code;
   readPosition_ = kHeaderBytes;
@@ -362,9 +347,9 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
   }
   uint64_t currentSize = 0;
   if (code == QVMDL_SUCCESS) {
-    FileHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD size = file.Valid() ? GetFileSize(file.Get(), nullptr) : INVALID_FILE_SIZE;
+    qv::ScopedHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD size = file.is_valid() ? GetFileSize(file.get(), nullptr) : INVALID_FILE_SIZE;
     if (size == INVALID_FILE_SIZE) return QVMDL_ERR_STG_DISK_FULL;
     currentSize = size;
   }
@@ -377,18 +362,18 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
     DeleteFileW(temp.c_str());
     return code;
   }
-  FileHandle copy(CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  qv::ScopedHandle copy(CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   auto fail = [&](uint32_t failure) {
-    copy.Close();
+    copy.reset();
     DeleteFileW(temp.c_str());
     return failure;
   };
-  if (!copy.Valid()) return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML));
+  if (!copy.is_valid()) return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML));
 
   uint8_t header[kHeaderBytes];
   size_t got = 0;
-  if (!ReadAllFrom(copy.Get(), header, kHeaderBytes, &got)) return fail(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
+  if (!ReadAllFrom(copy.get(), header, kHeaderBytes, &got)) return fail(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
   bool changed = false;
   if (got < kHeaderBytes) {
     // Only an empty file given every header field may start afresh.
@@ -448,11 +433,11 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
   if (a.mask & Attr::kIsHtml) setByte(kOffIsHtml, a.isHtml);
 
   if (!changed) return fail(QVMDL_SUCCESS);
-  if (SetFilePointer(copy.Get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-      !WriteAllTo(copy.Get(), header, kHeaderBytes) || !FlushFileBuffers(copy.Get())) {
+  if (SetFilePointer(copy.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !WriteAllTo(copy.get(), header, kHeaderBytes) || !FlushFileBuffers(copy.get())) {
     return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML));
   }
-  copy.Close();
+  copy.reset();
   code = Commit();
   if (code != QVMDL_SUCCESS) return code;
   *flagsChanged = flags;

@@ -7,6 +7,7 @@
 #include "engine/foundation/QvLittleEndian.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Time.h"
@@ -81,26 +82,6 @@ long FileSize(FILE* stream) {
   return ftell(stream);
 }
 
-class Stream {
- public:
-  Stream(const std::wstring& path, const wchar_t* mode) : file_(_wfopen(path.c_str(), mode)) {}
-  ~Stream() {
-    if (file_ != nullptr) fclose(file_);
-  }
-  Stream(const Stream&) = delete;
-  Stream& operator=(const Stream&) = delete;
-  FILE* get() const { return file_; }
-  // Closes and reports whether buffered writes reached the file.
-  bool Close() {
-    FILE* f = file_;
-    file_ = nullptr;
-    return f == nullptr || fclose(f) == 0;
-  }
-
- private:
-  FILE* file_;
-};
-
 bool ReadAt(FILE* stream, long offset, void* buffer, size_t size) {
   return fseek(stream, offset, SEEK_SET) == 0 && fread(buffer, 1, size, stream) == size;
 }
@@ -173,7 +154,7 @@ uint32_t QvMessageHeader::FindSlot(uint32_t id) const {
 }
 
 uint32_t QvMessageHeader::ReadIndex() {
-  Stream stream(path_, L"rb");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
   if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   uint8_t raw[kIndexBytes];
   if (fread(raw, 1, kIndexBytes, stream.get()) != kIndexBytes) return Codes().read;
@@ -215,11 +196,11 @@ uint32_t QvMessageHeader::Open(const std::wstring& path) {
 }
 
 uint32_t QvMessageHeader::WriteIndexAt(uint32_t firstSlot, uint32_t slots) {
-  Stream stream(path_, L"r+b");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
   if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   uint8_t raw[kIndexBytes];
   for (uint32_t i = 0; i < slots; ++i) QvLittleEndian::Put32(raw + 4 * i, index_[firstSlot + i]);
-  if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !stream.Close()) {
+  if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !qv::CloseWritten(stream)) {
     return QvStoreFile::FailureCode(Codes().write);
   }
   return QVMDL_SUCCESS;
@@ -240,7 +221,7 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
   // The record goes to the place its slot names, past any record a torn
   // append left behind; its slot follows only once the record is written.
   // The rest of the index on disk is the one just read.
-  Stream stream(path_, L"r+b");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
   if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes)) return QvStoreFile::FailureCode(Codes().write);
   index_[used_] = record.id;
@@ -248,7 +229,7 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
   QvLittleEndian::Put32(slot, record.id);
   bool indexed = WriteAt(stream.get(), static_cast<long>(4 * used_), slot, sizeof slot);
   ++used_;  // the slot stays taken in memory even when the index write failed
-  if (!indexed || !stream.Close()) return QvStoreFile::FailureCode(Codes().write);
+  if (!indexed || !qv::CloseWritten(stream)) return QvStoreFile::FailureCode(Codes().write);
   return QVMDL_SUCCESS;
 }
 
@@ -264,7 +245,7 @@ bool QvMessageHeader::ReadRecord(Record* record) {
   if (code != QVMDL_SUCCESS) return Fail(code);
   uint32_t slot = FindSlot(record->id);
   if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
-  Stream stream(path_, L"rb");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
   if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
   uint8_t raw[kRecordBytes];
   if (!ReadAt(stream.get(), RecordOffset(slot), raw, kRecordBytes)) return Fail(Codes().read);
@@ -283,9 +264,9 @@ bool QvMessageHeader::WriteRecord(const Record& record) {
   if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
   uint8_t raw[kRecordBytes];
   EncodeRecord(record, raw);
-  Stream stream(path_, L"r+b");
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
   if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
-  if (!WriteAt(stream.get(), RecordOffset(slot), raw, kRecordBytes) || !stream.Close()) {
+  if (!WriteAt(stream.get(), RecordOffset(slot), raw, kRecordBytes) || !qv::CloseWritten(stream)) {
     return Fail(QvStoreFile::FailureCode(Codes().write));
   }
   return true;
@@ -313,7 +294,7 @@ uint32_t QvMessageHeader::LoadLocked(Record* records, uint32_t count) {
   if (live < count) return Codes().format;
   std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * used_);
   {
-    Stream stream(path_, L"rb");
+    qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
     if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
     if (!data.empty() && !ReadAt(stream.get(), kIndexBytes, data.data(), data.size())) return Codes().read;
   }
@@ -361,7 +342,7 @@ uint32_t QvMessageHeader::CompactLocked() {
 
   std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * used_);
   {
-    Stream stream(path_, L"rb");
+    qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
     if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
     if (!ReadAt(stream.get(), kIndexBytes, data.data(), data.size())) return Codes().read;
   }

@@ -4,13 +4,14 @@
 #include <new>
 
 #include "engine/foundation/MailMemory.h"
-#include "engine/store/QvFolderSet.h"
 #include "engine/foundation/QvLittleEndian.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageHeader.h"
-#include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/foundation/QvSafeReplace.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
@@ -50,12 +51,6 @@ uint32_t MapIds(uint32_t code) {
 bool IsDirectory(const std::wstring& path) {
   DWORD attributes = GetFileAttributesW(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool CloseAndFail(HANDLE file, HANDLE mapping) {
-  if (mapping != nullptr) CloseHandle(mapping);
-  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
-  return false;
 }
 
 }  // namespace
@@ -101,21 +96,22 @@ uint32_t QvMessageSet::CreateEntryFile(const std::wstring& root) {
   const std::wstring table = TablePathOf(dataDir);
   const std::wstring temp = table + L"_tmp";
   if (FileIsPresent(table)) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
-  HANDLE file = CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  qv::ScopedHandle file(
+      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
   std::string bytes;
   try {
     bytes.assign(kTableBytes, '\xFF');
   } catch (const std::bad_alloc&) {
-    CloseHandle(file);
+    file.reset();
     DeleteFileW(temp.c_str());
     return QVMDL_ERR_STG_NOT_ENOUGH_MEMORY;
   }
   DWORD written = 0;
-  bool ok = WriteFile(file, bytes.data(), kTableBytes, &written, nullptr) && FlushFileBuffers(file);
+  bool ok = WriteFile(file.get(), bytes.data(), kTableBytes, &written, nullptr) && FlushFileBuffers(file.get());
   DWORD error = GetLastError();
-  ok = ok && GetFileSize(file, nullptr) == kTableBytes;
-  CloseHandle(file);
+  ok = ok && GetFileSize(file.get(), nullptr) == kTableBytes;
+  file.reset();
   if (!ok) {
     DeleteFileW(temp.c_str());
     return error == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
@@ -144,41 +140,33 @@ uint32_t QvMessageSet::OpenTable() {
     return CreateFileForMappingW(table.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   };
-  HANDLE file = open();
-  if (file == INVALID_HANDLE_VALUE) {
+  qv::ScopedHandle file(open());
+  if (!file) {
     DWORD error = GetLastError();
     if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
     uint32_t code = RebuildEntryFile();
     if (code != QVMDL_SUCCESS) return code;
-    file = open();
-    if (file == INVALID_HANDLE_VALUE) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+    file.reset(open());
+    if (!file) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
   }
   // A table of any other size is not one of ours; mapping it would grow it
   // with slots that read as folder 0.
-  HANDLE mapping = nullptr;
-  if (GetFileSize(file, nullptr) != kTableBytes ||
-      (mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr)) == nullptr) {
-    CloseAndFail(file, mapping);
-    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
-  }
-  void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kTableBytes);
-  if (view == nullptr) {
-    CloseAndFail(file, mapping);
-    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
-  }
-  entryFile_ = file;
-  entryMapping_ = mapping;
+  if (GetFileSize(file.get(), nullptr) != kTableBytes) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  qv::ScopedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr));
+  if (!mapping) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  void* view = MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, kTableBytes);
+  if (view == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  entryFile_ = std::move(file);
+  entryMapping_ = std::move(mapping);
   entryTable_ = static_cast<uint8_t*>(view);
   return QVMDL_SUCCESS;
 }
 
 void QvMessageSet::CloseTable() {
   if (entryTable_ != nullptr) UnmapViewOfFile(entryTable_);
-  if (entryMapping_ != nullptr) CloseHandle(entryMapping_);
-  if (entryFile_ != INVALID_HANDLE_VALUE) CloseHandle(entryFile_);
   entryTable_ = nullptr;
-  entryMapping_ = nullptr;
-  entryFile_ = INVALID_HANDLE_VALUE;
+  entryMapping_.reset();
+  entryFile_.reset();
 }
 
 uint32_t QvMessageSet::RebuildEntryFile() {
@@ -188,22 +176,21 @@ uint32_t QvMessageSet::RebuildEntryFile() {
   DeleteFileW(temp.c_str());
   if (!QvMessage::HasRoomFor(table, 0)) return QVMDL_ERR_STG_DISK_FULL;
 
-  HANDLE file = CreateFileForMappingW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
-  HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr);
-  void* view = mapping == nullptr ? nullptr : MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, kTableBytes);
-  if (view == nullptr) {
-    CloseAndFail(file, mapping);
-    return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
-  }
+  qv::ScopedHandle file(CreateFileForMappingW(temp.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
+                                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  qv::ScopedHandle mapping(CreateFileMappingW(file.get(), nullptr, PAGE_READWRITE, 0, kTableBytes, nullptr));
+  void* view = mapping ? MapViewOfFile(mapping.get(), FILE_MAP_WRITE, 0, 0, kTableBytes) : nullptr;
+  if (view == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
   auto* slots = static_cast<uint8_t*>(view);
   memset(slots, 0xFF, kTableBytes);
   std::vector<std::wstring> lists;
   uint32_t code = RebuildFromLists(slots, &lists);
   if (code == QVMDL_SUCCESS && !FlushViewOfFile(view, kTableBytes)) code = QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
   UnmapViewOfFile(view);
-  CloseAndFail(file, mapping);
+  mapping.reset();
+  file.reset();
   if (code != QVMDL_SUCCESS) return code;  // the copy stays; the next rebuild deletes it first
   if (!RetryWhileBusy([&] { return MoveFileW(temp.c_str(), table.c_str()); }, kMoveRetryLine)) {
     return QVMDL_ERR_STG_SAFESAVE_MOVETMP_ENTRY;
@@ -302,15 +289,16 @@ uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
     if (madeDir) RemoveDirectoryW(dir.c_str());
     return code;
   };
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return undo(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML), false);
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return undo(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML), false);
   uint8_t header[QvMessage::kHeaderBytes];
   QvMessage::FreshHeader(header);
   DWORD written = 0;
-  bool ok = WriteFile(file, header, sizeof header, &written, nullptr) && written == sizeof header &&
-            FlushFileBuffers(file);
+  bool ok = WriteFile(file.get(), header, sizeof header, &written, nullptr) && written == sizeof header &&
+            FlushFileBuffers(file.get());
   uint32_t writeCode = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
-  CloseHandle(file);
+  file.reset();
   if (!ok) return undo(writeCode, true);
 
   uint32_t code = UpdateEntryLocked(kAssign, id, folderId);

@@ -19,9 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/foundation/QvNamedMutex.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinTypes.h"
 
 class QvFolderSet;
@@ -96,8 +97,8 @@ class QvMessageSet {
   uint32_t Slot(uint32_t messageId) const;
   bool Fail(uint32_t code);
 
-  HANDLE entryFile_ = INVALID_HANDLE_VALUE;
-  HANDLE entryMapping_ = nullptr;
+  qv::ScopedHandle entryFile_;
+  qv::ScopedHandle entryMapping_;
   uint8_t* entryTable_ = nullptr;
   QvFolderSet* folderSet_ = nullptr;
   QvIdTraits ids_;

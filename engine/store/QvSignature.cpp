@@ -6,8 +6,9 @@
 #include <new>
 
 #include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvStoreFile.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvStoreFile.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 
@@ -127,27 +128,20 @@ std::wstring QvSignature::FileOf(uint32_t bit) const { return folder_ + (bit == 
 uint32_t QvSignature::ReadOne(const std::wstring& file, std::wstring* text) {
   uint32_t reason = SettleReason(file);
   if (reason != 0) return reason;
-  FILE* stream = _wfopen(file.c_str(), L"rb");
-  if (stream == nullptr) return kOpenFailed;
+  qv::ScopedFile stream(_wfopen(file.c_str(), L"rb"));
+  if (!stream) return kOpenFailed;
   long size = -1;
-  if (fseek(stream, 0, SEEK_END) == 0) size = ftell(stream);
-  if (size < 0 || fseek(stream, 0, SEEK_SET) != 0) {
-    fclose(stream);
-    return kReadShort;
-  }
-  if (static_cast<size_t>(size) > kMaxBytes) {
-    fclose(stream);
-    return kTooLarge;
-  }
+  if (fseek(stream.get(), 0, SEEK_END) == 0) size = ftell(stream.get());
+  if (size < 0 || fseek(stream.get(), 0, SEEK_SET) != 0) return kReadShort;
+  if (static_cast<size_t>(size) > kMaxBytes) return kTooLarge;
   std::string bytes;
   try {
     bytes.assign(static_cast<size_t>(size), '\0');
   } catch (const std::bad_alloc&) {
-    fclose(stream);
     return kNoMemory;
   }
-  size_t got = bytes.empty() ? 0 : fread(bytes.data(), 1, bytes.size(), stream);
-  fclose(stream);
+  size_t got = bytes.empty() ? 0 : fread(bytes.data(), 1, bytes.size(), stream.get());
+  stream.reset();
   if (got != bytes.size()) return kReadShort;
   std::wstring all = qv::Utf16LEToWide(bytes);
   *text = std::wstring(UpToNul(all));
@@ -160,12 +154,12 @@ uint32_t QvSignature::WriteOne(const std::wstring& file, const std::wstring& tex
   uint32_t reason = SettleReason(file);
   if (reason != 0) return reason;
   std::wstring temp = QvStoreFile::TempOf(file);
-  FILE* stream = _wfopen(temp.c_str(), L"wb");
-  if (stream == nullptr) return kOpenFailed;
+  qv::ScopedFile stream(_wfopen(temp.c_str(), L"wb"));
+  if (!stream) return kOpenFailed;
   std::string bytes = qv::WideToUtf16LE(body);
-  bool written = QvStoreFile::WriteAll(stream, bytes.data(), bytes.size());
+  bool written = QvStoreFile::WriteAll(stream.get(), bytes.data(), bytes.size());
   DWORD error = GetLastError();
-  if (fclose(stream) != 0 && written) {
+  if (!qv::CloseWritten(stream) && written) {
     written = false;
     error = GetLastError();
   }
@@ -250,19 +244,15 @@ void ReleaseSignature(QvSignature* signature) {
 
 bool CreateSignatureFiles(const std::wstring& folder) {
   std::wstring first = folder + L"\\Data1.txt";
-  FILE* stream = _wfopen(first.c_str(), L"wb");
-  if (stream == nullptr) {
+  if (!qv::ScopedFile(_wfopen(first.c_str(), L"wb"))) {
     SetQvMiddleError(QVMDL_ERR_SIG_CREATE_DATA1);
     return false;
   }
-  fclose(stream);
-  stream = _wfopen((folder + L"\\Data2.txt").c_str(), L"wb");
-  if (stream == nullptr) {
+  if (!qv::ScopedFile(_wfopen((folder + L"\\Data2.txt").c_str(), L"wb"))) {
     DeleteFileW(first.c_str());
     SetQvMiddleError(QVMDL_ERR_SIG_CREATE_DATA2);
     return false;
   }
-  fclose(stream);
   return true;
 }
 

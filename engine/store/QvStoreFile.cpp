@@ -2,6 +2,7 @@
 
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 
 const QvStoreFileCodes QvStoreFile::kFolderList = {
@@ -56,12 +57,12 @@ uint32_t QvStoreFile::SettleForWrite(const std::wstring& path, const QvStoreFile
 uint32_t QvStoreFile::ReadAll(const std::wstring& path, const QvStoreFileCodes& codes, size_t limit,
                               std::string* bytes) {
   bytes->clear();
-  FILE* stream = _wfopen(path.c_str(), L"rb");
-  if (stream == nullptr) return FailureCode(codes.open);
+  qv::ScopedFile stream(_wfopen(path.c_str(), L"rb"));
+  if (!stream) return FailureCode(codes.open);
   uint32_t result = QVMDL_SUCCESS;
   char chunk[8192];
   for (;;) {
-    size_t got = fread(chunk, 1, sizeof chunk, stream);
+    size_t got = fread(chunk, 1, sizeof chunk, stream.get());
     if (got > 0) {
       if (bytes->size() + got > limit) {
         result = codes.format;
@@ -70,11 +71,10 @@ uint32_t QvStoreFile::ReadAll(const std::wstring& path, const QvStoreFileCodes& 
       bytes->append(chunk, got);
     }
     if (got < sizeof chunk) {
-      if (ferror(stream)) result = codes.read;
+      if (ferror(stream.get())) result = codes.read;
       break;
     }
   }
-  fclose(stream);
   if (result != QVMDL_SUCCESS) bytes->clear();
   return result;
 }
@@ -101,11 +101,11 @@ uint32_t QvStoreFile::Commit(const std::wstring& path, const QvStoreFileCodes& c
 
 uint32_t QvStoreFile::WriteTemp(const std::wstring& path, const QvStoreFileCodes& codes, std::string_view bytes) {
   std::wstring temp = TempOf(path);
-  FILE* stream = _wfopen(temp.c_str(), L"wb");
-  if (stream == nullptr) return FailureCode(codes.open);
-  bool written = WriteAll(stream, bytes.data(), bytes.size());
+  qv::ScopedFile stream(_wfopen(temp.c_str(), L"wb"));
+  if (!stream) return FailureCode(codes.open);
+  bool written = WriteAll(stream.get(), bytes.data(), bytes.size());
   uint32_t failure = written ? QVMDL_SUCCESS : FailureCode(codes.write);
-  if (fclose(stream) != 0 && written) failure = FailureCode(codes.write);
+  if (!qv::CloseWritten(stream) && written) failure = FailureCode(codes.write);
   if (failure != QVMDL_SUCCESS) DeleteFileW(temp.c_str());
   return failure;
 }
