@@ -12,14 +12,21 @@
 
 #include "platform/kernel/DeviceFs.h"
 
-inline void WriteFuzzDeviceFile(const wchar_t* devicePath, const uint8_t* data, size_t size) {
+// Points the device root at a scratch folder below $TMPDIR (the runner's own
+// folder, removed after the run), once per process.
+inline void UseFuzzDeviceRoot() {
   static const bool rooted = [] {
-    char pattern[] = "/tmp/qv-fuzz-XXXXXX";
-    if (mkdtemp(pattern) == nullptr) abort();
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/qv-fuzz-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) abort();
     qv::SetDeviceRoot(pattern);
     return true;
   }();
   (void)rooted;
+}
+
+inline void WriteFuzzDeviceFile(const wchar_t* devicePath, const uint8_t* data, size_t size) {
+  UseFuzzDeviceRoot();
   std::string host;
   if (!qv::DeviceToHostPath(devicePath, &host)) abort();
   FILE* f = fopen(host.c_str(), "wb");

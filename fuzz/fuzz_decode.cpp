@@ -5,15 +5,12 @@
 #include <string>
 
 #include "engine/content/EmlCompose.h"
+#include "fuzz/FuzzDeviceFile.h"
 #include "platform/kernel/DeviceFs.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static bool rooted = [] {
-    // The composer reads the registry for the footer rule; keep it off the user's device.
-    qv::SetDeviceRoot("/tmp/qv-fuzz-decode-device");
-    return true;
-  }();
-  (void)rooted;
+  // The composer reads the registry for the footer rule; keep it off the user's device.
+  UseFuzzDeviceRoot();
   const std::string raw(reinterpret_cast<const char*>(data), size);
   EmlCompose eml;
   Email mail;

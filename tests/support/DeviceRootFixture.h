@@ -14,15 +14,15 @@
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
+#include "tests/support/TempFolder.h"
 
 namespace qv::test {
 
 class DeviceRootTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char templ[] = "/tmp/qvdevice-XXXXXX";
-    ASSERT_NE(::mkdtemp(templ), nullptr);
-    root_ = templ;
+    root_ = MakeTempFolder("qvdevice");
+    ASSERT_FALSE(root_.empty());
     qv::SetDeviceRoot(root_);
     qv::testing::ResetSeams();
   }

@@ -18,13 +18,14 @@
 #include <iterator>
 #include <thread>
 
+#include "tests/support/TempFolder.h"
 #include "tests/support/TestCerts.h"
 
 namespace qv::test {
 
 std::string MakePeerFolder(const std::string& prefix) {
-  std::string templ = "/tmp/" + prefix + "-XXXXXX";
-  if (!::mkdtemp(templ.data())) return {};
+  std::string templ = MakeTempFolder(prefix);
+  if (templ.empty()) return {};
   // The server's login and worker processes run as other users: they must reach in.
   ::chmod(templ.c_str(), 0755);
   return templ;

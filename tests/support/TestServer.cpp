@@ -18,6 +18,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/TempFolder.h"
+
 namespace qv::test {
 
 struct TestServer::Step {
@@ -302,12 +304,11 @@ std::string TestServer::ServerName() const {
 }
 
 OpensslPeer::OpensslPeer(const TestCert& cert) {
-  char templ[] = "/tmp/qvpeer-XXXXXX";
-  if (!::mkdtemp(templ)) {
+  dir_ = MakeTempFolder("qvpeer");
+  if (dir_.empty()) {
     error_ = "no temp folder";
     return;
   }
-  dir_ = templ;
   const std::string certPath = dir_ + "/cert.pem", keyPath = dir_ + "/key.pem";
   if (!cert.WritePem(certPath, keyPath)) {
     error_ = "cannot write the certificate";
