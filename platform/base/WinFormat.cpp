@@ -251,26 +251,26 @@ std::basic_string<Ch> Format(const Ch* fmt, va_list* ap) {
 
 }  // namespace
 
-std::wstring VFormatW(const wchar_t* format, va_list args) {
+namespace {
+
+template <typename Ch>
+std::basic_string<Ch> VFormat(const Ch* format, va_list args) {
   va_list ap;
-  va_copy(ap, args);
-  std::wstring out = Format<wchar_t>(format, &ap);
+  va_copy(ap, args);  // the caller's list stays usable
+  std::basic_string<Ch> out = Format<Ch>(format, &ap);
   va_end(ap);
   return out;
 }
+
+}  // namespace
+
+std::wstring VFormatW(const wchar_t* format, va_list args) { return VFormat(format, args); }
+std::string VFormatA(const char* format, va_list args) { return VFormat(format, args); }
 
 std::wstring FormatW(const wchar_t* format, ...) {
   va_list ap;
   va_start(ap, format);
-  std::wstring out = VFormatW(format, ap);
-  va_end(ap);
-  return out;
-}
-
-std::string VFormatA(const char* format, va_list args) {
-  va_list ap;
-  va_copy(ap, args);
-  std::string out = Format<char>(format, &ap);
+  std::wstring out = VFormat(format, ap);
   va_end(ap);
   return out;
 }
@@ -278,7 +278,7 @@ std::string VFormatA(const char* format, va_list args) {
 std::string FormatA(const char* format, ...) {
   va_list ap;
   va_start(ap, format);
-  std::string out = VFormatA(format, ap);
+  std::string out = VFormat(format, ap);
   va_end(ap);
   return out;
 }

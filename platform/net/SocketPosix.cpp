@@ -373,41 +373,48 @@ int Socket::SetCertHook(CertHook hook, void* argument) {
   return 0;
 }
 
-int Socket::SetOption(Option option, int value, int lingerSeconds) {
-  int level = SOL_SOCKET, name = 0, r;
+namespace {
+
+// The host's level and name of an integer option (not Linger, which has a
+// structure of its own).
+void HostOption(Socket::Option option, int* level, int* name) {
+  *level = SOL_SOCKET;
   switch (option) {
-    case Option::KeepAlive: name = SO_KEEPALIVE; break;
-    case Option::ReuseAddress: name = SO_REUSEADDR; break;
-    case Option::SendBuffer: name = SO_SNDBUF; break;
-    case Option::ReceiveBuffer: name = SO_RCVBUF; break;
-    case Option::NoDelay: level = IPPROTO_TCP; name = TCP_NODELAY; break;
-    case Option::Linger: {
-      ::linger l{value ? 1 : 0, lingerSeconds};
-      r = ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
-      return r < 0 ? WsaErrorFromErrno(errno) : 0;
-    }
+    case Socket::Option::KeepAlive: *name = SO_KEEPALIVE; break;
+    case Socket::Option::ReuseAddress: *name = SO_REUSEADDR; break;
+    case Socket::Option::SendBuffer: *name = SO_SNDBUF; break;
+    case Socket::Option::ReceiveBuffer: *name = SO_RCVBUF; break;
+    case Socket::Option::NoDelay: *level = IPPROTO_TCP; *name = TCP_NODELAY; break;
+    case Socket::Option::Linger: *name = SO_LINGER; break;
   }
-  r = ::setsockopt(fd_, level, name, &value, sizeof value);
+}
+
+}  // namespace
+
+int Socket::SetOption(Option option, int value, int lingerSeconds) {
+  int r;
+  if (option == Option::Linger) {
+    ::linger l{value ? 1 : 0, lingerSeconds};
+    r = ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+  } else {
+    int level = 0, name = 0;
+    HostOption(option, &level, &name);
+    r = ::setsockopt(fd_, level, name, &value, sizeof value);
+  }
   return r < 0 ? WsaErrorFromErrno(errno) : 0;
 }
 
 int Socket::GetOption(Option option, int* value) {
-  int level = SOL_SOCKET, name = 0;
-  socklen_t len = sizeof *value;
-  switch (option) {
-    case Option::KeepAlive: name = SO_KEEPALIVE; break;
-    case Option::ReuseAddress: name = SO_REUSEADDR; break;
-    case Option::SendBuffer: name = SO_SNDBUF; break;
-    case Option::ReceiveBuffer: name = SO_RCVBUF; break;
-    case Option::NoDelay: level = IPPROTO_TCP; name = TCP_NODELAY; break;
-    case Option::Linger: {
-      ::linger l{};
-      len = sizeof l;
-      if (::getsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, &len) < 0) return WsaErrorFromErrno(errno);
-      *value = l.l_onoff ? l.l_linger : -1;
-      return 0;
-    }
+  if (option == Option::Linger) {
+    ::linger l{};
+    socklen_t len = sizeof l;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_LINGER, &l, &len) < 0) return WsaErrorFromErrno(errno);
+    *value = l.l_onoff ? l.l_linger : -1;
+    return 0;
   }
+  int level = 0, name = 0;
+  HostOption(option, &level, &name);
+  socklen_t len = sizeof *value;
   return ::getsockopt(fd_, level, name, value, &len) < 0 ? WsaErrorFromErrno(errno) : 0;
 }
 
