@@ -11,6 +11,7 @@
 typedef int BOOL;
 typedef unsigned char BYTE;
 typedef uint16_t WORD;
+typedef int16_t SHORT;
 typedef uint32_t DWORD;
 typedef uint32_t UINT;
 typedef int32_t LONG;
@@ -19,6 +20,8 @@ typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef intptr_t LONG_PTR;
 typedef uintptr_t ULONG_PTR;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
 typedef uintptr_t WPARAM;
 typedef intptr_t LPARAM;
 typedef intptr_t LRESULT;
@@ -84,6 +87,9 @@ typedef intptr_t (*FARPROC)();
 #define ERROR_NO_MORE_ITEMS 259L
 #define WAIT_TIMEOUT 258L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
+#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
+#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
+#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
 #define ERROR_TIMEOUT 1460L
 
 struct FILETIME {
@@ -139,6 +145,15 @@ struct POINT {
   LONG x;
   LONG y;
 };
+
+struct SIZE {
+  LONG cx;
+  LONG cy;
+};
+
+// Resources are named by a string or by a 16-bit id carried in the pointer.
+#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
+#define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
 
 // COM-style results.
 typedef LONG HRESULT;
