@@ -1,5 +1,6 @@
 #include "platform/testing/Seams.h"
 
+#include "platform/inet/InetSeam.h"
 #include "platform/kernel/ClockSeam.h"
 #include "platform/kernel/FileSeam.h"
 #include "platform/kernel/MemorySeam.h"
@@ -60,6 +61,8 @@ void SetConnMgrDestinations(std::vector<std::pair<std::wstring, GUID>> destinati
 }
 ConnMgrRecord ConnMgrCalls() { return net_seam::ConnMgrCalls(); }
 void ResetNetworkSeams() { net_seam::Reset(); }
+
+long InetLiveObjects() { return inet_seam::LiveObjects(); }
 
 void SetSaxReaderAvailable(bool available) { xml_seam::SetReaderAvailable(available); }
 

@@ -69,6 +69,10 @@ ConnMgrRecord ConnMgrCalls();
 // Puts the network seams back (ResetSeams calls it too).
 void ResetNetworkSeams();
 
+// --- HTTP (the service's own seam: platform/inet/InetSeam.h) ---------------------
+// Sessions, connections and requests alive (0 once every transfer has ended).
+long InetLiveObjects();
+
 // --- XML reader ------------------------------------------------------------------
 void SetSaxReaderAvailable(bool available);
 

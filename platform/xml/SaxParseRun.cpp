@@ -35,6 +35,36 @@ bool RefersToEntity(std::string_view text) {
 
 bool IsXmlnsName(const std::wstring& qName) { return qName == L"xmlns" || qName.rfind(L"xmlns:", 0) == 0; }
 
+// Appends expat's UTF-8 (always well formed) as wide text, without the
+// allocations of a fresh string per event.
+void AppendUtf8(std::wstring* out, const char* text, size_t length) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text);
+  const unsigned char* end = p + length;
+  while (p < end) {
+    const unsigned c = *p;
+    if (c < 0x80) {
+      out->push_back(static_cast<wchar_t>(c));
+      ++p;
+      continue;
+    }
+    const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    if (more < 0 || end - p <= more) {
+      out->push_back(L'\xFFFD');
+      ++p;
+      continue;
+    }
+    unsigned code = c & (0x3Fu >> more);
+    for (int i = 1; i <= more; ++i) code = (code << 6) | (p[i] & 0x3Fu);
+    out->push_back(static_cast<wchar_t>(code));
+    p += more + 1;
+  }
+}
+
+void AssignUtf8(std::wstring* out, const char* text) {
+  out->clear();
+  if (text != nullptr) AppendUtf8(out, text, std::strlen(text));
+}
+
 }  // namespace
 
 // --- locator -----------------------------------------------------------------
@@ -94,7 +124,7 @@ HRESULT SaxAttributeList::QueryInterface(REFIID iid, void** object) {
 }
 
 const SaxAttribute* SaxAttributeList::At(int index) const {
-  if (index < 0 || static_cast<size_t>(index) >= items.size()) return nullptr;
+  if (index < 0 || static_cast<size_t>(index) >= count) return nullptr;
   return &items[static_cast<size_t>(index)];
 }
 
@@ -114,7 +144,7 @@ bool Same(const std::wstring& a, const wchar_t* b, int length) {
 
 HRESULT SaxAttributeList::getLength(int* length) {
   if (length == nullptr) return E_POINTER;
-  *length = static_cast<int>(items.size());
+  *length = static_cast<int>(count);
   return S_OK;
 }
 
@@ -146,7 +176,7 @@ HRESULT SaxAttributeList::getName(int index, const wchar_t** uri, int* uriLength
 HRESULT SaxAttributeList::getIndexFromName(const wchar_t* uri, int uriLength, const wchar_t* localName,
                                            int localLength, int* index) {
   if (index == nullptr || localName == nullptr) return E_POINTER;
-  for (size_t i = 0; i < items.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (Same(items[i].uri, uri, uriLength) && Same(items[i].localName, localName, localLength)) {
       *index = static_cast<int>(i);
       return S_OK;
@@ -158,7 +188,7 @@ HRESULT SaxAttributeList::getIndexFromName(const wchar_t* uri, int uriLength, co
 
 HRESULT SaxAttributeList::getIndexFromQName(const wchar_t* qName, int qLength, int* index) {
   if (index == nullptr || qName == nullptr) return E_POINTER;
-  for (size_t i = 0; i < items.size(); ++i) {
+  for (size_t i = 0; i < count; ++i) {
     if (Same(items[i].qName, qName, qLength)) {
       *index = static_cast<int>(i);
       return S_OK;
@@ -278,6 +308,20 @@ bool SaxParseRun::Check(HRESULT handlerResult) {
   return false;
 }
 
+void SaxParseRun::BindingsChanged() {
+  elementNames_.clear();
+  attributeNames_.clear();
+}
+
+const SaxParseRun::Name* SaxParseRun::Cached(const char* name, bool isElement) {
+  NameCache& cache = isElement ? elementNames_ : attributeNames_;
+  const std::string_view key(name == nullptr ? "" : name);
+  if (const auto it = cache.find(key); it != cache.end()) return &it->second;
+  Name resolved;
+  if (!Resolve(Wide(name), isElement, &resolved)) return nullptr;
+  return &cache.emplace(std::string(key), std::move(resolved)).first->second;
+}
+
 bool SaxParseRun::Resolve(const std::wstring& qName, bool isElement, Name* out) {
   out->qName = qName;
   size_t colon = qName.find(L':');
@@ -315,11 +359,13 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
   // Declarations first: they apply to the element's own name and attributes.
   size_t first = bindings_.size();
   scopes_.push_back(first);
-  attributes_.items.clear();
+  attributes_.count = 0;
   for (size_t i = 0; atts[i] != nullptr; i += 2) {
-    SaxAttribute a;
-    a.qName = Wide(atts[i]);
-    a.value = Wide(atts[i + 1]);
+    if (attributes_.count == attributes_.items.size()) attributes_.items.emplace_back();
+    SaxAttribute& a = attributes_.items[attributes_.count];
+    AssignUtf8(&a.qName, atts[i]);
+    AssignUtf8(&a.value, atts[i + 1]);
+    a.raw = atts[i];
     if (IsXmlnsName(a.qName)) {
       std::wstring prefix = a.qName.size() > 5 ? a.qName.substr(6) : std::wstring();
       if (!prefix.empty() && a.value.empty()) {
@@ -327,48 +373,51 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
         return;
       }
       bindings_.push_back({prefix, a.value});
+      BindingsChanged();
       if (settings_.content != nullptr &&
           !Check(settings_.content->startPrefixMapping(prefix.c_str(), static_cast<int>(prefix.size()),
                                                         a.value.c_str(), static_cast<int>(a.value.size()))))
         return;
       if (!settings_.namespacePrefixes) continue;
       a.localName = prefix.empty() ? a.qName : prefix;
+      a.uri.clear();
     }
-    attributes_.items.push_back(std::move(a));
+    ++attributes_.count;
   }
-  for (SaxAttribute& a : attributes_.items) {
+  for (size_t i = 0; i < attributes_.count; ++i) {
+    SaxAttribute& a = attributes_.items[i];
     if (IsXmlnsName(a.qName)) continue;
-    Name n;
-    if (!Resolve(a.qName, false, &n)) {
+    const Name* n = Cached(a.raw, false);
+    if (n == nullptr) {
       Stop(QV_XML_E_PREFIX, L"an attribute name uses an undeclared namespace prefix");
       return;
     }
-    a.uri = std::move(n.uri);
-    a.localName = std::move(n.localName);
+    a.uri = n->uri;
+    a.localName = n->localName;
   }
-  Name element;
-  if (!Resolve(Wide(name), true, &element)) {
+  const Name* element = Cached(name, true);
+  if (element == nullptr) {
     Stop(QV_XML_E_PREFIX, L"an element name uses an undeclared namespace prefix");
     return;
   }
   if (settings_.content == nullptr) return;
-  Check(settings_.content->startElement(element.uri.c_str(), static_cast<int>(element.uri.size()),
-                                        element.localName.c_str(), static_cast<int>(element.localName.size()),
-                                        element.qName.c_str(), static_cast<int>(element.qName.size()),
+  Check(settings_.content->startElement(element->uri.c_str(), static_cast<int>(element->uri.size()),
+                                        element->localName.c_str(), static_cast<int>(element->localName.size()),
+                                        element->qName.c_str(), static_cast<int>(element->qName.size()),
                                         &attributes_));
 }
 
 void SaxParseRun::EndElement(const XML_Char* name) {
   if (stopped_ || scopes_.empty()) return;
-  Name element;
-  Resolve(Wide(name), true, &element);  // resolved at its start already
-  if (settings_.content != nullptr &&
-      !Check(settings_.content->endElement(element.uri.c_str(), static_cast<int>(element.uri.size()),
-                                           element.localName.c_str(), static_cast<int>(element.localName.size()),
-                                           element.qName.c_str(), static_cast<int>(element.qName.size()))))
+  const Name* element = Cached(name, true);  // resolved at its start already
+  if (element != nullptr && settings_.content != nullptr &&
+      !Check(settings_.content->endElement(element->uri.c_str(), static_cast<int>(element->uri.size()),
+                                           element->localName.c_str(), static_cast<int>(element->localName.size()),
+                                           element->qName.c_str(), static_cast<int>(element->qName.size()))))
     return;
   size_t first = scopes_.back();
   scopes_.pop_back();
+  if (bindings_.size() > first) BindingsChanged();
   while (bindings_.size() > first) {
     const std::wstring& prefix = bindings_.back().prefix;
     if (settings_.content != nullptr &&
@@ -381,8 +430,9 @@ void SaxParseRun::EndElement(const XML_Char* name) {
 void XMLCALL SaxParseRun::OnCharacters(void* self, const XML_Char* text, int length) {
   auto* run = static_cast<SaxParseRun*>(self);
   if (run->stopped_ || run->settings_.content == nullptr) return;
-  std::wstring wide = qv::Utf8ToWide(std::string_view(text, static_cast<size_t>(length)));
-  run->Check(run->settings_.content->characters(wide.c_str(), static_cast<int>(wide.size())));
+  run->characters_.clear();
+  AppendUtf8(&run->characters_, text, static_cast<size_t>(length));
+  run->Check(run->settings_.content->characters(run->characters_.data(), static_cast<int>(run->characters_.size())));
 }
 
 void XMLCALL SaxParseRun::OnProcessingInstruction(void* self, const XML_Char* target, const XML_Char* data) {

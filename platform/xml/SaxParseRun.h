@@ -3,7 +3,10 @@
 // attribute list), and keeps the limits that protect against hostile input.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/xml/SaxReader.h"
@@ -12,9 +15,12 @@ namespace qv::xml {
 
 struct SaxAttribute {
   std::wstring uri, localName, qName, value;
+  const char* raw = nullptr;  // expat's name, for the name cache
 };
 
-// The current element's attributes, valid during its startElement call.
+// The current element's attributes, valid during its startElement call. The
+// first `count` items are the list; the others keep their storage for the
+// next element.
 class SaxAttributeList final : public ISAXAttributes {
  public:
   HRESULT QueryInterface(REFIID iid, void** object) override;
@@ -36,6 +42,7 @@ class SaxAttributeList final : public ISAXAttributes {
   HRESULT getValueFromQName(const wchar_t* qName, int qLength, const wchar_t** value, int* valueLength) override;
 
   std::vector<SaxAttribute> items;
+  size_t count = 0;
 
  private:
   const SaxAttribute* At(int index) const;
@@ -64,6 +71,12 @@ class SaxParseRun {
   struct Name {
     std::wstring uri, localName, qName;
   };
+  struct NameHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
+  };
+  // Resolved names by expat's UTF-8 name, good while the bindings stay.
+  using NameCache = std::unordered_map<std::string, Name, NameHash, std::equal_to<>>;
 
   static void XMLCALL OnStartElement(void* self, const XML_Char* name, const XML_Char** atts);
   static void XMLCALL OnEndElement(void* self, const XML_Char* name);
@@ -79,6 +92,10 @@ class SaxParseRun {
   void StartElement(const XML_Char* name, const XML_Char** atts);
   void EndElement(const XML_Char* name);
   bool Resolve(const std::wstring& qName, bool isElement, Name* out);
+  // The resolved name of expat's `name`, from the cache; null when its prefix
+  // is not declared.
+  const Name* Cached(const char* name, bool isElement);
+  void BindingsChanged();
   // Stops expat; the parse then ends with `code` (reported to the error
   // handler unless a content handler asked for the stop).
   void Stop(HRESULT code, const wchar_t* message);
@@ -91,6 +108,8 @@ class SaxParseRun {
   SaxAttributeList attributes_;
   std::vector<Binding> bindings_;
   std::vector<size_t> scopes_;  // per open element: first binding it declared
+  NameCache elementNames_, attributeNames_;
+  std::wstring characters_;  // the current text chunk, its storage kept
   unsigned long fed_ = 0;
   bool stopped_ = false;
   HRESULT stopCode_ = S_OK;

@@ -7,20 +7,13 @@
 #include <cstring>
 #include <cwchar>
 #include <new>
+#include <string>
 
 #include "engine/feeds/src/mfd_common.h"
 
 #define MFD_SOURCE ".\\src\\mfd_xmlhandler"
 
 namespace {
-
-// NUL-terminated copy of `length` characters; null when it cannot be made.
-wchar_t* CopyText(const wchar_t* text, int length) {
-  if (length < 0 || (text == nullptr && length > 0)) return nullptr;
-  auto* copy = static_cast<wchar_t*>(MFD_MALLOC((static_cast<size_t>(length) + 1) * sizeof(wchar_t)));
-  if (copy != nullptr && length > 0) std::wmemcpy(copy, text, static_cast<size_t>(length));
-  return copy;
-}
 
 HRESULT Result(int callbackResult) { return callbackResult == 0 ? S_OK : E_FAIL; }
 
@@ -57,9 +50,14 @@ const IID& Handler<ISAXErrorHandler>::Iid() {
   return IID_ISAXErrorHandler;
 }
 
+// Character data reaches the table whole: the reader may split a text at line
+// ends and references ("first line", "\n", "second line"; "<", "a", ">"),
+// and the handlers take each call as a text of its own. The text gathered is
+// handed over before any other event.
 class ContentHandler final : public Handler<ISAXContentHandler> {
  public:
   HRESULT putDocumentLocator(ISAXLocator* locator) override {
+    text_.clear();
     if (locatorCell == nullptr) return E_FAIL;
     locatorCell->locator = locator;
     if (table == nullptr || table->setDocumentLocator == nullptr) return S_OK;
@@ -70,6 +68,7 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
     return Result(table->startDocument(user));
   }
   HRESULT endDocument() override {
+    if (const HRESULT hr = Flush(); hr != S_OK) return hr;
     if (table == nullptr || table->endDocument == nullptr) return S_OK;
     return Result(table->endDocument(user));
   }
@@ -78,13 +77,14 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
   HRESULT startElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
                        const wchar_t* qName, int qLength, ISAXAttributes* attributes) override {
     if (attributesCell == nullptr) return E_FAIL;
+    if (const HRESULT hr = Flush(); hr != S_OK) return hr;
     attributesCell->attributes = attributes;
     HRESULT hr = S_OK;
     if (table != nullptr && table->startElement != nullptr) {
-      Names names(uri, uriLength, localName, localLength, qName, qLength);
-      hr = !names.ok ? E_FAIL
-                     : Result(table->startElement(names.uri, uriLength, names.local, localLength, names.q, qLength,
-                                                  attributesCell, user));
+      hr = !TakeNames(uri, uriLength, localName, localLength, qName, qLength)
+               ? E_FAIL
+               : Result(table->startElement(names_[0].c_str(), uriLength, names_[1].c_str(), localLength,
+                                            names_[2].c_str(), qLength, attributesCell, user));
     }
     // The reader's list is good only during this call.
     attributesCell->attributes = nullptr;
@@ -92,48 +92,52 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
   }
   HRESULT endElement(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
                      const wchar_t* qName, int qLength) override {
+    if (const HRESULT hr = Flush(); hr != S_OK) return hr;
     if (table == nullptr || table->endElement == nullptr) return S_OK;
-    Names names(uri, uriLength, localName, localLength, qName, qLength);
-    if (!names.ok) return E_FAIL;
-    return Result(table->endElement(names.uri, uriLength, names.local, localLength, names.q, qLength, user));
+    if (!TakeNames(uri, uriLength, localName, localLength, qName, qLength)) return E_FAIL;
+    return Result(table->endElement(names_[0].c_str(), uriLength, names_[1].c_str(), localLength, names_[2].c_str(),
+                                    qLength, user));
   }
   HRESULT characters(const wchar_t* chars, int length) override {
     if (table == nullptr || table->characters == nullptr) return S_OK;
-    wchar_t* copy = CopyText(chars, length);
-    if (copy == nullptr) return E_FAIL;
-    HRESULT hr = Result(table->characters(copy, 0, length, user));
-    MFD_FREE(copy);
-    return hr;
+    if (length < 0 || (chars == nullptr && length > 0)) return E_FAIL;
+    text_.append(chars, static_cast<size_t>(length));
+    return S_OK;
   }
   HRESULT ignorableWhitespace(const wchar_t* chars, int length) override {
+    if (const HRESULT hr = Flush(); hr != S_OK) return hr;
     if (table == nullptr || table->ignorableWhitespace == nullptr) return S_OK;
     return Result(table->ignorableWhitespace(chars, 0, length, user));
   }
-  HRESULT processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return S_OK; }
-  HRESULT skippedEntity(const wchar_t*, int) override { return S_OK; }
+  HRESULT processingInstruction(const wchar_t*, int, const wchar_t*, int) override { return Flush(); }
+  HRESULT skippedEntity(const wchar_t*, int) override { return Flush(); }
 
   const MFD_XmlContentTable* table = nullptr;
   MFD_XmlAttributesCell* attributesCell = nullptr;
 
  private:
-  // Terminated copies of an element's three names, freed with it.
-  struct Names {
-    Names(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* qn, int qnn)
-        : uri(CopyText(u, un)), local(CopyText(l, ln)), q(CopyText(qn, qnn)) {
-      ok = uri != nullptr && local != nullptr && q != nullptr;
+  HRESULT Flush() {
+    if (text_.empty()) return S_OK;
+    HRESULT hr = S_OK;
+    if (table != nullptr && table->characters != nullptr)
+      hr = Result(table->characters(text_.c_str(), 0, static_cast<int>(text_.size()), user));
+    text_.clear();
+    return hr;
+  }
+  // Terminated copies of an element's three names, in buffers kept from one
+  // element to the next.
+  bool TakeNames(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* q, int qn) {
+    const wchar_t* texts[] = {u, l, q};
+    const int lengths[] = {un, ln, qn};
+    for (int i = 0; i < 3; ++i) {
+      if (lengths[i] < 0 || (texts[i] == nullptr && lengths[i] > 0)) return false;
+      names_[i].assign(texts[i] == nullptr ? L"" : texts[i], static_cast<size_t>(lengths[i]));
     }
-    ~Names() {
-      MFD_FREE(uri);
-      MFD_FREE(local);
-      MFD_FREE(q);
-    }
-    Names(const Names&) = delete;
-    Names& operator=(const Names&) = delete;
-    wchar_t* uri;
-    wchar_t* local;
-    wchar_t* q;
-    bool ok;
-  };
+    return true;
+  }
+
+  std::wstring text_;
+  std::wstring names_[3];
 };
 
 class ErrorHandler final : public Handler<ISAXErrorHandler> {

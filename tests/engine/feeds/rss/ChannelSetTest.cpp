@@ -177,7 +177,7 @@ TEST_P(ChannelSetTest, PrefixedElementsAndSplitTextResolveAsTheirOwn) {
                      "</c:channelset>";
   Parsed p(Doc(GetParam(), body));
   ASSERT_EQ(p.result, MFD_OK);
-  EXPECT_EQ(Text(p.Channel()->title), L"ab");  // a blank chunk between two is dropped
+  EXPECT_EQ(Text(p.Channel()->title), L"a b");  // the reference's blank stays: the text arrives whole
   ASSERT_NE(p.Channel()->image, nullptr);
   EXPECT_EQ(Text(p.Channel()->image->url), L"http://y/&z");  // each image replaces the last
 }

@@ -279,14 +279,23 @@ TEST_F(RssParserTest, FeedFileIsReadThroughItsUrl) {
   MFD_RssDocument_Free(&doc);
 }
 
-TEST_F(RssParserTest, TextGathersAcrossChunksAndDropsBlankOnes) {
-  // Character references arrive as chunks of their own.
-  Parsed p("<rss version=\"0.91\"><channel><title>a&#32;b</title><description>one&#10;two</description>"
-           "<link>x &amp; y</link></channel></rss>");
+TEST_F(RssParserTest, TextSplitByTheReaderArrivesWholeAndBlankTextIsDropped) {
+  // The reader splits text at line ends and at entity and character
+  // references; the handlers must still see each text whole.
+  Parsed p("<rss version=\"2.0\"><channel><title>first line\nsecond line</title>"
+           "<description>&lt;a&gt; &lt;b&gt;</description><link>x &amp; y</link>"
+           "<copyright>a&#32;b&#10;c\r\nd</copyright><language> \n\t</language>"
+           "<item><title>one\n two</title><description><![CDATA[<p>]]> &amp;\n<![CDATA[</p>]]></description>"
+           "</item></channel></rss>");
   ASSERT_EQ(p.result, MFD_OK);
-  EXPECT_EQ(Text(p.Channel()->title), L"ab");
-  EXPECT_EQ(Text(p.Channel()->description), L"onetwo");
+  EXPECT_EQ(Text(p.Channel()->title), L"first line\nsecond line");
+  EXPECT_EQ(Text(p.Channel()->description), L"<a> <b>");
   EXPECT_EQ(Text(p.Channel()->link), L"x & y");
+  EXPECT_EQ(Text(p.Channel()->copyright), L"a b\nc\nd");
+  EXPECT_EQ(Text(p.Channel()->language), L"<null>");
+  ASSERT_NE(p.Item(0), nullptr);
+  EXPECT_EQ(Text(p.Item(0)->title), L"one\n two");
+  EXPECT_EQ(Text(p.Item(0)->description), L"<p> &\n</p>");
 }
 
 TEST_F(RssParserTest, UnknownVersionsFailWithVersionErrors) {

@@ -1,0 +1,307 @@
+// libcurl's side of one exchange: the multi interface of a single easy
+// handle, so that the caller's thread drives the transfer in short slices and
+// can stop between them.
+#include "platform/inet/HttpTransfer.h"
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <algorithm>
+#include <cstring>
+
+#include "platform/inet/InetText.h"
+#include "platform/inet/WinInet.h"
+#include "platform/net/NetSeam.h"
+
+namespace qv::inet {
+
+struct HttpTransfer::Easy {
+  CURL* easy = nullptr;
+  CURLM* multi = nullptr;
+  curl_slist* headers = nullptr;
+  curl_slist* connectTo = nullptr;
+  std::string url;
+  ~Easy() {
+    if (multi != nullptr) curl_multi_cleanup(multi);
+    if (easy != nullptr) curl_easy_cleanup(easy);
+    curl_slist_free_all(headers);
+    curl_slist_free_all(connectTo);
+  }
+};
+
+namespace {
+
+constexpr long kConnectTimeoutMs = 60000;
+// A transfer that moves nothing for this long has stalled.
+constexpr long kStallSeconds = 60;
+
+bool ParseDotted(const std::string& text, uint32_t* address) {
+  unsigned a, b, c, d;
+  char tail;
+  if (std::sscanf(text.c_str(), "%u.%u.%u.%u%c", &a, &b, &c, &d, &tail) != 4) return false;
+  if (a > 255 || b > 255 || c > 255 || d > 255) return false;
+  *address = (a << 24) | (b << 16) | (c << 8) | d;
+  return true;
+}
+
+std::string Dotted(uint32_t address) {
+  return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
+         std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);
+}
+
+// Where the host table sends host:port, as libcurl's connect-to entry
+// ("host:port:address:port"); empty when the resolver decides.
+DWORD Route(const std::string& host, uint16_t port, std::string* connectTo) {
+  connectTo->clear();
+  if (net_seam::TakeNetFault(net_seam::NetCall::Resolve) != 0) return ERROR_INTERNET_NAME_NOT_RESOLVED;
+  if (net_seam::TakeNetFault(net_seam::NetCall::Connect) != 0) return ERROR_INTERNET_CANNOT_CONNECT;
+  uint32_t address = 0;
+  switch (net_seam::LookupHost(host, &address)) {
+    case net_seam::Lookup::Blocked:
+      return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case net_seam::Lookup::Found:
+      break;
+    case net_seam::Lookup::NotInTable:
+      if (!ParseDotted(host, &address)) return ERROR_SUCCESS;
+      break;
+  }
+  uint32_t target = 0;
+  uint16_t targetPort = 0;
+  std::string name;
+  switch (net_seam::RouteConnect(address, port, &target, &targetPort, &name)) {
+    case net_seam::Route::Direct:
+      return ERROR_SUCCESS;
+    case net_seam::Route::Refused:
+      return ERROR_INTERNET_CANNOT_CONNECT;
+    case net_seam::Route::Mapped:
+      *connectTo = host + ":" + std::to_string(port) + ":" + Dotted(target) + ":" + std::to_string(targetPort);
+      return ERROR_SUCCESS;
+  }
+  return ERROR_SUCCESS;
+}
+
+DWORD MapCurl(int code) {
+  switch (code) {
+    case CURLE_OK: return ERROR_SUCCESS;
+    case CURLE_COULDNT_RESOLVE_HOST: return ERROR_INTERNET_NAME_NOT_RESOLVED;
+    case CURLE_COULDNT_CONNECT: return ERROR_INTERNET_CANNOT_CONNECT;
+    case CURLE_OPERATION_TIMEDOUT: return ERROR_INTERNET_TIMEOUT;
+    case CURLE_ABORTED_BY_CALLBACK: return ERROR_INTERNET_OPERATION_CANCELLED;
+    case CURLE_FILESIZE_EXCEEDED: return ERROR_INSUFFICIENT_BUFFER;
+    case CURLE_PARTIAL_FILE: return ERROR_INTERNET_CONNECTION_ABORTED;
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR: return ERROR_INTERNET_CONNECTION_RESET;
+    case CURLE_URL_MALFORMAT: return ERROR_INTERNET_INVALID_URL;
+    case CURLE_GOT_NOTHING:
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_UNSUPPORTED_PROTOCOL:
+    case CURLE_BAD_CONTENT_ENCODING: return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    default: return ERROR_INTERNET_INTERNAL_ERROR;
+  }
+}
+
+bool IsRedirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
+  char* text = nullptr;
+  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
+  std::string out = text;
+  curl_free(text);
+  return out;
+}
+
+}  // namespace
+
+HttpTransfer::HttpTransfer(std::function<bool()> aborted) : aborted_(std::move(aborted)) {}
+
+HttpTransfer::~HttpTransfer() {
+  Detach();
+  delete easy_;
+}
+
+void HttpTransfer::Detach() {
+  if (easy_ != nullptr && attached_) curl_multi_remove_handle(easy_->multi, easy_->easy);
+  attached_ = false;
+}
+
+size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<HttpTransfer*>(self);
+  const size_t n = size * count;
+  if (t->response_.Complete()) return n;  // trailers of a chunked body: not ours to keep
+  if (t->response_.TakeLine(std::string_view(data, n)) == HttpResponse::Take::Malformed) {
+    t->badHeader_ = true;
+    return 0;
+  }
+  return n;
+}
+
+size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
+  auto* t = static_cast<HttpTransfer*>(self);
+  const size_t n = size * count;
+  // libcurl checks only an announced length against its own limit; a body
+  // without one, or longer than it said, stops here.
+  if (t->delivered_ + n > t->maxBody_) {
+    t->overLimit_ = true;
+    return 0;
+  }
+  t->delivered_ += n;
+  t->pending_.append(data, n);
+  return n;
+}
+
+int HttpTransfer::OnProgress(void* self, int64_t, int64_t, int64_t, int64_t) {
+  auto* t = static_cast<HttpTransfer*>(self);
+  if (!t->aborted_()) return 0;
+  t->cancelled_ = true;
+  return 1;
+}
+
+DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::string& path) {
+  std::string connectTo;
+  if (const DWORD rc = Route(host, port, &connectTo); rc != ERROR_SUCCESS) return rc;
+  Detach();
+  response_.Clear();
+  pending_.clear();
+  pendingAt_ = 0;
+  delivered_ = 0;
+  done_ = overLimit_ = badHeader_ = false;
+  result_ = CURLE_OK;
+
+  CURL* e = easy_->easy;
+  easy_->url = "http://" + host + (port == 80 ? std::string() : ":" + std::to_string(port)) + path;
+  curl_slist_free_all(easy_->connectTo);
+  easy_->connectTo = connectTo.empty() ? nullptr : curl_slist_append(nullptr, connectTo.c_str());
+  curl_easy_setopt(e, CURLOPT_URL, easy_->url.c_str());
+  curl_easy_setopt(e, CURLOPT_CONNECT_TO, easy_->connectTo);
+  curl_easy_setopt(e, CURLOPT_PROXY, "");  // never from the environment
+  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
+  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are ours: each hop goes through the host table
+  curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody_));
+  curl_easy_setopt(e, CURLOPT_USERAGENT, plan_->agent.empty() ? nullptr : plan_->agent.c_str());
+  curl_easy_setopt(e, CURLOPT_HTTPHEADER, easy_->headers);
+  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  if (plan_->verb == "GET") {
+    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+  } else if (plan_->verb == "HEAD") {
+    curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+  } else {
+    curl_easy_setopt(e, CURLOPT_POSTFIELDS, body_.data());
+    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+    if (plan_->verb != "POST") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, plan_->verb.c_str());
+  }
+  if (curl_multi_add_handle(easy_->multi, e) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+  attached_ = true;
+  return ERROR_SUCCESS;
+}
+
+DWORD HttpTransfer::Failure() const {
+  if (cancelled_) return ERROR_INTERNET_OPERATION_CANCELLED;
+  if (overLimit_) return ERROR_INSUFFICIENT_BUFFER;
+  if (badHeader_) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+  return MapCurl(result_);
+}
+
+DWORD HttpTransfer::Drive(const std::function<bool()>& enough) {
+  for (;;) {
+    if (aborted_()) {
+      cancelled_ = true;
+      Detach();
+      return ERROR_INTERNET_OPERATION_CANCELLED;
+    }
+    int running = 0;
+    if (curl_multi_perform(easy_->multi, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+    int left = 0;
+    while (CURLMsg* msg = curl_multi_info_read(easy_->multi, &left)) {
+      if (msg->msg != CURLMSG_DONE) continue;
+      done_ = true;
+      result_ = msg->data.result;
+    }
+    if (enough()) return ERROR_SUCCESS;
+    if (done_) {
+      Detach();
+      return result_ == CURLE_OK && !cancelled_ ? ERROR_SUCCESS : Failure();
+    }
+    curl_multi_poll(easy_->multi, nullptr, 0, kPollMilliseconds, nullptr);
+  }
+}
+
+DWORD HttpTransfer::Send(const Plan& plan, std::vector<std::string> headerLines, std::string body) {
+  plan_ = &plan;
+  body_ = std::move(body);
+  if (easy_ == nullptr) {
+    easy_ = new Easy;
+    easy_->easy = curl_easy_init();
+    easy_->multi = curl_multi_init();
+    if (easy_->easy == nullptr || easy_->multi == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  curl_slist_free_all(easy_->headers);
+  easy_->headers = nullptr;
+  if (plan.pragmaNoCache) headerLines.push_back("Pragma: no-cache");
+  headerLines.push_back("Expect:");  // the body goes at once, no 100-continue round
+  for (const std::string& line : headerLines) easy_->headers = curl_slist_append(easy_->headers, line.c_str());
+  std::string host = plan.host, path = plan.path;
+  uint16_t port = plan.port;
+  for (int hop = 0;; ++hop) {
+    if (const DWORD rc = Start(host, port, path); rc != ERROR_SUCCESS) return rc;
+    if (const DWORD rc = Drive([this] { return response_.Complete(); }); rc != ERROR_SUCCESS) return rc;
+    if (!response_.Complete()) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
+    const std::string* location = response_.Field("Location");
+    if (!plan.followRedirects || !IsRedirect(response_.Status()) || location == nullptr) return ERROR_SUCCESS;
+    if (hop == kMaxRedirects) return ERROR_HTTP_REDIRECT_FAILED;
+    // The next hop, relative to this one; http only, and its host and path
+    // pass the same checks as the caller's.
+    CURLU* url = curl_url();
+    if (url == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
+    const bool parsed = curl_url_set(url, CURLUPART_URL, easy_->url.c_str(), 0) == CURLUE_OK &&
+                        curl_url_set(url, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK;
+    const std::string scheme = parsed ? UrlPart(url, CURLUPART_SCHEME) : std::string();
+    const std::string nextHost = UrlPart(url, CURLUPART_HOST);
+    const std::string nextPort = UrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+    std::string nextPath = UrlPart(url, CURLUPART_PATH);
+    const std::string query = UrlPart(url, CURLUPART_QUERY);
+    curl_url_cleanup(url);
+    if (!query.empty()) nextPath += "?" + query;
+    DWORD portNumber = 0;
+    if (scheme != "http" || !ValidHost(nextHost) || !ParsePort(nextPort, &portNumber) ||
+        !EncodePath(nextPath, &path))
+      return ERROR_HTTP_REDIRECT_FAILED;
+    host = nextHost;
+    port = static_cast<uint16_t>(portNumber);
+  }
+}
+
+DWORD HttpTransfer::Read(void* buffer, DWORD size, DWORD* read) {
+  *read = 0;
+  if (easy_ == nullptr) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
+  if (pendingAt_ == pending_.size()) {
+    pending_.clear();
+    pendingAt_ = 0;
+    if (!done_) {
+      if (const DWORD rc = Drive([this] { return pendingAt_ < pending_.size(); }); rc != ERROR_SUCCESS) return rc;
+    }
+  }
+  if (pendingAt_ < pending_.size()) {
+    const size_t n = std::min<size_t>(size, pending_.size() - pendingAt_);
+    if (n > 0) std::memcpy(buffer, pending_.data() + pendingAt_, n);
+    pendingAt_ += n;
+    *read = static_cast<DWORD>(n);
+    return ERROR_SUCCESS;
+  }
+  return result_ == CURLE_OK && !cancelled_ ? ERROR_SUCCESS : Failure();
+}
+
+}  // namespace qv::inet

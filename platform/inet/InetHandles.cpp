@@ -1,0 +1,79 @@
+#include "platform/inet/InetHandles.h"
+
+#include <mutex>
+#include <unordered_map>
+
+#include "platform/inet/InetSeam.h"
+
+namespace qv::inet {
+namespace {
+
+std::atomic<long> g_live{0};
+
+struct HandleTable {
+  std::mutex lock;
+  std::unordered_map<uintptr_t, std::shared_ptr<InetObject>> objects;
+  // Handles are never reused, so a stale one cannot name a newer object.
+  uintptr_t next = 0xCC0000;
+};
+
+HandleTable& Table() {
+  static HandleTable* table = new HandleTable;  // outlives workers still running at exit
+  return *table;
+}
+
+}  // namespace
+
+InetObject::InetObject(Kind k, std::shared_ptr<InetObject> p) : kind(k), parent(std::move(p)) { ++g_live; }
+
+InetObject::~InetObject() { --g_live; }
+
+bool InetObject::Aborted() const {
+  for (const InetObject* o = this; o != nullptr; o = o->parent.get()) {
+    if (o->closed.load(std::memory_order_relaxed)) return true;
+  }
+  return false;
+}
+
+HINTERNET AddHandle(std::shared_ptr<InetObject> object) {
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> g(t.lock);
+  const uintptr_t id = t.next;
+  t.next += 4;
+  t.objects.emplace(id, std::move(object));
+  return reinterpret_cast<HINTERNET>(id);
+}
+
+std::shared_ptr<InetObject> FindHandle(HINTERNET handle) {
+  HandleTable& t = Table();
+  std::lock_guard<std::mutex> g(t.lock);
+  const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
+  if (it == t.objects.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return nullptr;
+  }
+  return it->second;
+}
+
+bool RemoveHandle(HINTERNET handle) {
+  std::shared_ptr<InetObject> object;
+  {
+    HandleTable& t = Table();
+    std::lock_guard<std::mutex> g(t.lock);
+    const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
+    if (it == t.objects.end()) return false;
+    object = std::move(it->second);
+    t.objects.erase(it);
+  }
+  // A call still running on it sees this at its next slice and ends.
+  object->closed = true;
+  return true;
+}
+
+}  // namespace qv::inet
+
+namespace qv::inet_seam {
+
+long LiveObjects() { return qv::inet::g_live.load(); }
+
+}  // namespace qv::inet_seam
