@@ -23,6 +23,9 @@ Source format, one statement a line ("#" starts a comment outside quotes):
     FRAME <x> <y> <cx> <cy> <#rrggbb>
     ELLIPSE <x> <y> <cx> <cy> <#rrggbb>
   END
+  ICON <id> <width> <height> <#rrggbb background, or "clear">
+    (the shapes of a bitmap; an icon keeps alpha: shapes are opaque)
+  END
 
 Ids are decimal or 0x hex numbers, or names defined by "DEFINE <name> <value>".
 Texts take the escapes \\n, \\t, \\", \\\\ and \\uXXXX.
@@ -31,7 +34,7 @@ import re
 import struct
 import sys
 
-RT = {'BITMAP': 2, 'MENU': 4, 'DIALOG': 5, 'STRING': 6, 'ACCELERATORS': 9}
+RT = {'BITMAP': 2, 'ICON': 3, 'MENU': 4, 'DIALOG': 5, 'STRING': 6, 'ACCELERATORS': 9}
 
 # Documented values of the style and key names the sources use.
 CONSTANTS = {
@@ -140,10 +143,10 @@ class Compiler:
                 if not (0 <= sid <= 0xFFFF) or sid in self.strings:
                     raise SourceError(f'{where}: string id {sid} out of range or defined twice')
                 self.strings[sid] = toks[2][1]
-            elif kind in ('MENU', 'ACCELERATORS', 'DIALOG', 'BITMAP'):
+            elif kind in ('MENU', 'ACCELERATORS', 'DIALOG', 'BITMAP', 'ICON'):
                 body = self.block(it)
                 build = {'MENU': self.menu, 'ACCELERATORS': self.accelerators, 'DIALOG': self.dialog,
-                         'BITMAP': self.bitmap}[kind]
+                         'BITMAP': self.bitmap, 'ICON': self.icon}[kind]
                 self.add(RT[kind], self.number(toks[1][1], where), build(toks, body, where), where)
             else:
                 raise SourceError(f'{where}: unknown statement {kind}')
@@ -291,17 +294,23 @@ class Compiler:
             values += c
         return self.units(values)
 
-    def bitmap(self, head, body, where):
-        """A 32-bit DIB, bottom-up: BITMAPINFOHEADER, then BGRX rows."""
+    def icon(self, head, body, where):
+        return self.bitmap(head, body, where, alpha=True)
+
+    def bitmap(self, head, body, where, alpha=False):
+        """A 32-bit DIB, bottom-up: BITMAPINFOHEADER, then BGRA rows (alpha 255
+        for what is drawn; an icon's "clear" background has alpha 0)."""
         width, height = self.number(head[2][1], where), self.number(head[3][1], where)
         if not (0 < width <= 1024 and 0 < height <= 1024):
             raise SourceError(f'{where}: bitmap size out of range')
-        pixels = [[self.colour(head[4][1], where)] * width for _ in range(height)]
+        opaque = 0xFF000000
+        background = 0 if alpha and head[4][1] == 'clear' else self.colour(head[4][1], where) | opaque
+        pixels = [[background] * width for _ in range(height)]
         for number, toks in body:
             w = f'line {number}'
             kind = toks[0][1]
             x, y, cx, cy = (self.number(t[1], w) for t in toks[1:5])
-            colour = self.colour(toks[5][1], w)
+            colour = self.colour(toks[5][1], w) | opaque
             for row in range(max(0, y), min(height, y + cy)):
                 for col in range(max(0, x), min(width, x + cx)):
                     if kind == 'RECT':
@@ -325,7 +334,7 @@ class Compiler:
     def colour(word, where):
         if not re.fullmatch(r'#[0-9a-fA-F]{6}', word):
             raise SourceError(f'{where}: colour #rrggbb expected, not {word}')
-        return int(word[1:], 16)  # 0x00RRGGBB is BGRX in little-endian bytes
+        return int(word[1:], 16)  # 0xAARRGGBB is BGRA in little-endian bytes
 
 
 def emit_cpp(resources, out):

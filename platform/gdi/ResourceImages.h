@@ -1,6 +1,6 @@
-// Where LoadBitmap and LoadIcon find their pictures: the window system's
-// resource loader installs itself here. Until then every load fails with
-// ERROR_RESOURCE_NAME_NOT_FOUND.
+// Where LoadBitmap and LoadIcon find their pictures: by default the resource
+// library's own (FindResourceW: RT_BITMAP, and RT_ICON for icons with alpha);
+// tests may install a loader of their own.
 #pragma once
 
 #include "platform/gdi/GdiTypes.h"
@@ -18,7 +18,7 @@ class ResourceImages {
   virtual bool LoadIconPixels(HINSTANCE module, LPCWSTR name, Bitmap* out) = 0;
 };
 
-// Null puts the stub back. The loader must outlive its use.
+// Null puts the resource library's loader back. The loader must outlive its use.
 QV_PLATFORM_API void SetResourceImages(ResourceImages* images);
 
 }  // namespace qv::gdi

@@ -26,8 +26,8 @@ bool IdOf(LPCWSTR name, uint32_t* id) {
 }
 
 const QvResourceEntry* Find(HMODULE module, uint32_t type, uint32_t id) {
-  if (module == nullptr) {
-    SetLastError(ERROR_RESOURCE_DATA_NOT_FOUND);
+  if (module == nullptr) {  // the program keeps no resources of its own
+    SetLastError(ERROR_RESOURCE_NAME_NOT_FOUND);
     return nullptr;
   }
   // Through void (*)(): the one cast between function types the compiler accepts.

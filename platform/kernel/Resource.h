@@ -14,6 +14,7 @@
 //   weight, control count, caption, font face; then per control: style,
 //   exstyle, x, y, cx, cy, id, class name, text.
 // - RT_BITMAP: a BITMAPINFOHEADER and 32-bit rows, bottom-up.
+// - RT_ICON: the same with an alpha byte per pixel (0 where it is see-through).
 #pragma once
 
 #include <cstdint>
@@ -23,22 +24,12 @@
 typedef struct HRSRC__* HRSRC;
 typedef void* HGLOBAL;
 
-#ifndef MAKEINTRESOURCEW
-#define MAKEINTRESOURCEW(i) (reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<WORD>(i))))
-#define IS_INTRESOURCE(p) ((reinterpret_cast<ULONG_PTR>(p) >> 16) == 0)
-#endif
-
 #define RT_BITMAP MAKEINTRESOURCEW(2)
+#define RT_ICON MAKEINTRESOURCEW(3)
 #define RT_MENU MAKEINTRESOURCEW(4)
 #define RT_DIALOG MAKEINTRESOURCEW(5)
 #define RT_STRING MAKEINTRESOURCEW(6)
 #define RT_ACCELERATOR MAKEINTRESOURCEW(9)
-
-#ifndef ERROR_RESOURCE_TYPE_NOT_FOUND
-#define ERROR_RESOURCE_DATA_NOT_FOUND 1812L
-#define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
-#define ERROR_RESOURCE_NAME_NOT_FOUND 1814L
-#endif
 
 // One resource as a resource library lists it.
 struct QvResourceEntry {
@@ -51,7 +42,7 @@ struct QvResourceEntry {
 extern "C" {
 
 // Resources are found by 16-bit id (MAKEINTRESOURCEW, or "#123") and type.
-// Null module: none (the program keeps no resources of its own).
+// Null module: none (the program keeps no resources of its own): 1814.
 QV_PLATFORM_API HRSRC FindResourceW(HMODULE module, LPCWSTR name, LPCWSTR type);
 QV_PLATFORM_API HGLOBAL LoadResource(HMODULE module, HRSRC resource);
 QV_PLATFORM_API LPVOID LockResource(HGLOBAL data);

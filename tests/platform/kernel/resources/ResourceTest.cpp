@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/Gdi.h"
 #include "platform/kernel/Library.h"
 #include "platform/kernel/Resource.h"
 
@@ -155,6 +156,34 @@ TEST_F(ResourceTest, AcceleratorsDialogAndBitmap) {
       {5, 3, 0x0000FF}, {4, 2, 0x0000FF}, {3, 1, 0xFF00FF},                    // ellipse, its corner left out
   };
   for (const Pixel& p : pixels) EXPECT_EQ(pixel(p.x, p.y), p.rgb) << p.x << "," << p.y;
+}
+
+// LoadBitmap and LoadIcon read the library's pictures: bitmaps opaque,
+// icons see-through where their alpha is 0.
+TEST_F(ResourceTest, PicturesThroughTheDrawingLayer) {
+  HBITMAP bitmap = LoadBitmapW(sample_, MAKEINTRESOURCEW(305));
+  HICON icon = LoadIconW(sample_, MAKEINTRESOURCEW(306));
+  ASSERT_NE(bitmap, nullptr);
+  ASSERT_NE(icon, nullptr);
+  EXPECT_EQ(LoadBitmapW(sample_, MAKEINTRESOURCEW(306)), nullptr);  // an icon is no bitmap
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
+
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0x11, 0x22, 0x33));  // top-left, from bottom-up rows
+  EXPECT_EQ(GetPixel(dc, 5, 3), RGB(0, 0, 0xFF));
+  EXPECT_EQ(GetPixel(dc, 0, 5), RGB(0xFF, 0, 0xFF));
+
+  // The icon over the bitmap's magenta corner: only its middle square covers it.
+  ASSERT_TRUE(DrawIconEx(dc, 0, 2, icon, 4, 4, 0, nullptr, DI_NORMAL));
+  EXPECT_EQ(GetPixel(dc, 0, 2), RGB(0xFF, 0, 0xFF));
+  EXPECT_EQ(GetPixel(dc, 1, 3), RGB(0xFF, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 2, 4), RGB(0xFF, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 0, 5), RGB(0xFF, 0, 0xFF));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  DestroyIcon(icon);
 }
 
 // Every id the engine-error table names has a text in the program's library.
