@@ -4,6 +4,9 @@
 
 #include "engine/foundation/MailMemory.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvSafeReplace.h"
+#include "platform/base/WideText.h"
+#include "platform/codepage/CodePage.h"
 
 namespace {
 
@@ -245,6 +248,134 @@ bool QvAccountInfo::SetAccountInfoAttributes(QvAccountInfoInterface::Attributes&
   attributes.ClearMask();
   if (!written) {
     if (GetQvMiddleError() != QVMDL_ERR_PRF_BATCH_DISK_SPACE) SetQvMiddleError(QVMDL_ERR_ACC_WRITE_FAILED);
+    return false;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Sub-folders
+
+namespace {
+
+struct SubFolderDef {
+  const wchar_t* key;
+  const wchar_t* name;
+  uint32_t code;
+};
+
+const SubFolderDef kSubFolders[] = {
+    {L"strStorageDirName", L"Storage", QVMDL_ERR_ACC_STORAGE_DIR},
+    {L"strClassificationDirName", L"Classification", QVMDL_ERR_ACC_CLASSIFICATION_DIR},
+    {L"strSignatureDirName", L"Signature", QVMDL_ERR_ACC_SIGNATURE_DIR},
+};
+
+bool IsProfileCode(uint32_t code) { return code >= QVMDL_ERR_PRF_NAME_HAS_EQUAL && code <= QVMDL_ERR_PRF_BATCH_COMMIT; }
+
+// The text of a UTF-16LE file; a trailing odd byte (a cut write) is dropped.
+std::wstring WideOf(const std::string& bytes) {
+  return qv::Utf16LEToWide(std::string_view(bytes.data(), bytes.size() & ~static_cast<size_t>(1)));
+}
+
+}  // namespace
+
+const wchar_t* QvAccountInfo::SubFolderKey(SubFolder which) { return kSubFolders[which].key; }
+const wchar_t* QvAccountInfo::SubFolderDefault(SubFolder which) { return kSubFolders[which].name; }
+
+bool QvAccountInfo::IsPlainName(std::wstring_view name) {
+  return !name.empty() && name != L"." && name != L".." && name.find_first_of(L"\\/:") == std::wstring_view::npos;
+}
+
+uint32_t QvAccountInfo::SubFolderPath(SubFolder which, std::wstring* path) {
+  const SubFolderDef& def = kSubFolders[which];
+  std::wstring name;
+  if (!profile_.GetPrivateProfileString(def.key, def.name, &name)) {
+    const uint32_t code = GetQvMiddleError();
+    return IsProfileCode(code) ? code : def.code;
+  }
+  if (!IsPlainName(name)) return def.code;
+  *path = folderPath_ + L"\\" + name;
+  return QVMDL_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// UID files
+
+bool QvAccountInfo::GetLastUID(std::wstring* uid) {
+  std::string bytes;
+  DWORD error = 0;
+  if (!SafeReadWholeFile(LastUidPath(folderPath_), &bytes, &error)) {
+    if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+      SetQvMiddleError(QVMDL_ERR_ACC_LASTUID_READ);
+      return false;
+    }
+    QvAccountInfoInterface::Attributes settings;
+    settings.Select(Attributes::kLastUid);
+    if (!GetAccountInfoAttributes(&settings)) return false;
+    *uid = settings.strLastUid;
+    return true;
+  }
+  // The first line; a new account's empty file is an empty UID.
+  std::wstring text = WideOf(bytes);
+  const size_t end = text.find_first_of(L"\r\n");
+  if (end != std::wstring::npos) text.resize(end);
+  *uid = std::move(text);
+  return true;
+}
+
+bool QvAccountInfo::SaveLastUID(const std::string& uid) {
+  std::wstring wide;
+  if (!uid.empty()) {
+    const int units = MultiByteToWideChar(CP_ACP, 0, uid.data(), static_cast<int>(uid.size()), nullptr, 0);
+    if (units <= 0) {
+      SetQvMiddleError(QVMDL_ERR_ACC_UID_SIZE);
+      return false;
+    }
+    wide.resize(static_cast<size_t>(units));
+    if (MultiByteToWideChar(CP_ACP, 0, uid.data(), static_cast<int>(uid.size()), wide.data(), units) != units) {
+      SetQvMiddleError(QVMDL_ERR_ACC_UID_CONVERT);
+      return false;
+    }
+  }
+  if (SafeWriteWholeFile(LastUidPath(folderPath_), qv::WideToUtf16LE(wide)) != 0) {
+    SetQvMiddleError(QVMDL_ERR_ACC_LASTUID_CREATE);
+    return false;
+  }
+  return true;
+}
+
+bool QvAccountInfo::GetUIDL(std::list<std::wstring>* uids) {
+  uids->clear();
+  std::string bytes;
+  DWORD error = 0;
+  if (!SafeReadWholeFile(UidListPath(folderPath_), &bytes, &error)) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;  // no list yet: an empty one
+  }
+  std::wstring text = WideOf(bytes);
+  // A file cut between CR and LF: no UID holds a CR.
+  if (!text.empty() && text.back() == L'\r') text.pop_back();
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find(L"\r\n", start);
+    if (end == std::wstring::npos) end = text.size();
+    if (end > start) uids->emplace_back(text, start, end - start);
+    start = end + 2;
+  }
+  return true;
+}
+
+bool QvAccountInfo::SaveUIDL(const std::list<std::wstring>& uids) {
+  std::wstring text;
+  for (const std::wstring& uid : uids) {
+    if (uid.find_first_of(L"\r\n") != std::wstring::npos) {
+      SetQvMiddleError(QVMDL_ERR_ACC_UIDL_WRITE);  // a line end inside would split it in two
+      return false;
+    }
+    text += uid;
+    text += L"\r\n";
+  }
+  if (SafeWriteWholeFile(UidListPath(folderPath_), qv::WideToUtf16LE(text)) != 0) {
+    SetQvMiddleError(QVMDL_ERR_ACC_UIDL_OPEN);
     return false;
   }
   return true;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <deque>
+#include <list>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,29 @@ class QvAccountInfo {
   // Stores the masked fields in one rewrite of the file and clears the mask,
   // whatever the result.
   bool SetAccountInfoAttributes(QvAccountInfoInterface::Attributes& attributes);
+
+  // The account's three sub-folders, each named by a key of "AccountInfo.ini".
+  enum SubFolder { kStorageFolder, kClassificationFolder, kSignatureFolder };
+  // The key and the name written at creation.
+  static const wchar_t* SubFolderKey(SubFolder which);
+  static const wchar_t* SubFolderDefault(SubFolder which);
+  // The sub-folder's path. Its name must be a plain folder name, so that no
+  // value planted in the file can aim outside the account; otherwise the
+  // folder's own code (a profile read failure keeps the profile's code).
+  uint32_t SubFolderPath(SubFolder which, std::wstring* path);
+  // Not empty, not "." or "..", and no "\", "/" or ":".
+  static bool IsPlainName(std::wstring_view name);
+
+  // "\LastUID.ini": an empty file is an empty last UID. When the file is
+  // missing the setting strLastUid stands in.
+  bool GetLastUID(std::wstring* uid);
+  // The 8-bit UID in the device code page, stored as UTF-16.
+  bool SaveLastUID(const std::string& uid);
+  // "\UID.list": UTF-16LE lines ending CR LF; blank lines are skipped.
+  bool GetUIDL(std::list<std::wstring>* uids);
+  bool SaveUIDL(const std::list<std::wstring>& uids);
+  static std::wstring LastUidPath(const std::wstring& folder) { return folder + L"\\LastUID.ini"; }
+  static std::wstring UidListPath(const std::wstring& folder) { return folder + L"\\UID.list"; }
 
   // The GUID as the settings file keeps it: "%x-%x-%x-" and the eight last
   // bytes as sixteen hexadecimal digits with a "-" after the fourth.

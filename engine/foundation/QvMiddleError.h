@@ -18,6 +18,7 @@ enum : uint32_t {
 
   // --- operation level, rules files, signatures, storage set (0x2000002-0x2000043)
   QVMDL_ERR_EML_FILE_IO = 0x2000002,  // a template or part file could not be opened, read or written
+  QVMDL_ERR_SYS_INI_CREATE = 0x2000002,  // "SystemInfo.ini" could not be created for writing
   // classification rules ("\Rule.cls", the older "\Data.ini")
   QVMDL_ERR_CLS_CREATE_FILE = 0x2000009,         // an empty rule file could not be created
   QVMDL_ERR_CLS_FIND_FOLDER = 0x200000B,         // destroying: the folder could not be searched
@@ -148,15 +149,39 @@ enum : uint32_t {
   QVMDL_ERR_PRF_BATCH_BOM_WRITE = 0x20000a4,    // batch write: the byte-order-mark line failed
   QVMDL_ERR_PRF_BATCH_KEY_WRITE = 0x20000a5,    // batch write: the key line or the values failed
   QVMDL_ERR_PRF_BATCH_COMMIT = 0x20000a6,       // batch write: the copy could not replace the file
+  // accounts: the data folder, account objects and their files
+  QVMDL_ERR_ACC_LIST_START = 0x20000a9,         // the data folder cannot be listed
+  QVMDL_ERR_ACC_LIST_EMPTY = 0x20000aa,         // the data folder holds no account
   // account settings record
   QVMDL_ERR_ACC_READ_NO_MASK = 0x20000ab,       // settings read with an empty mask
   QVMDL_ERR_ACC_WRITE_NO_MASK = 0x20000ac,      // settings write with an empty mask
   QVMDL_ERR_ACC_WRITE_FAILED = 0x20000ad,       // settings write failed
+  QVMDL_ERR_ACC_SIGNATURE_DIR = 0x20000ae,      // no usable signature folder name
+  QVMDL_ERR_ACC_STORAGE_DIR = 0x20000af,        // no usable storage folder name
+  QVMDL_ERR_ACC_CLASSIFICATION_DIR = 0x20000b0, // no usable classification folder name
   QVMDL_ERR_ACC_GUID_FORMAT = 0x20000b1,        // the stored network GUID text is malformed
+  QVMDL_ERR_ACC_UIDL_OPEN = 0x20000b4,          // "\UID.list" could not be written
+  QVMDL_ERR_ACC_LASTUID_READ = 0x20000b5,       // "\LastUID.ini" could not be read
+  QVMDL_ERR_ACC_STORAGE_FACADE = 0x20000b6,     // no storage facade for the account
+  QVMDL_ERR_ACC_SIGNATURE_FACADE = 0x20000b7,   // no signature facade for the account
+  QVMDL_ERR_ACC_RULES_FACADE = 0x20000b8,       // no classification facade for the account
+  QVMDL_ERR_ACC_INVALID_NAME = 0x20000b9,       // an account name the store cannot hold
+  QVMDL_ERR_ACC_DELETE_HELD = 0x20000ba,        // the account or one of its parts is open
+  QVMDL_ERR_ACC_DELETE_FILES = 0x20000bb,       // the account's files could not all be deleted
+  QVMDL_ERR_ACC_FOLDER_MISSING = 0x20000bc,     // the account folder does not exist
+  QVMDL_ERR_ACC_NOT_A_FOLDER = 0x20000bd,       // the account path is no folder
+  QVMDL_ERR_ACC_NO_MEMORY = 0x20000be,          // no memory for an account object
+  QVMDL_ERR_ACC_CREATE_FOLDER = 0x20000bf,      // an account folder could not be created
+  QVMDL_ERR_ACC_LASTUID_CREATE = 0x20000ca,     // "\LastUID.ini" could not be created
+  QVMDL_ERR_ACC_UIDL_CREATE = 0x20000cc,        // "\UID.list" could not be created
   // registry helpers
   QVMDL_ERR_REG_VALUE = 0x20000cd,              // a registry value could not be read or written
   QVMDL_ERR_REG_KEY = 0x20000ce,                // a registry key could not be opened or created
   // common settings
+  QVMDL_ERR_ACC_UID_SIZE = 0x20000d6,           // the last UID's wide size cannot be computed
+  QVMDL_ERR_ACC_UID_CONVERT = 0x20000d7,        // the last UID cannot be converted
+  QVMDL_ERR_ACC_UIDL_WRITE = 0x20000da,         // a UID of the list could not be written
+  QVMDL_ERR_ACC_UIDL_LINE_END = 0x20000db,      // a line end of the list could not be written
   QVMDL_ERR_CMS_READ_NO_MASK = 0x20000dc,       // common settings read with an empty mask
   QVMDL_ERR_CMS_WRITE_NO_MASK = 0x20000dd,      // common settings write with an empty mask
   QVMDL_ERR_CMS_WRITE_FAILED = 0x20000de,       // a common setting could not be written
@@ -171,6 +196,7 @@ enum : uint32_t {
   QVMDL_ERR_EML_FILE_EXISTS = 0x2000208,  // a part file of that name already exists
   QVMDL_ERR_EML_FILE_MISSING = 0x2000209, // template or picture file does not exist
   QVMDL_ERR_PRF_DISK_SPACE = 0x200020a,         // too little room for a single-value profile write
+  QVMDL_ERR_ACC_DISK_SPACE = 0x200020b,         // too little room to make an account
   QVMDL_ERR_PRF_BATCH_DISK_SPACE = 0x200020c,   // too little room for a batch profile write
 
   // --- memory and text conversion (0x2000401-0x2000409)
@@ -274,6 +300,9 @@ enum : uint32_t {
   QVMDL_ERR_STG_ENTRY_IN_USE = 0x200471B,  // the entry-table slot is taken
   QVMDL_ERR_STG_HEADER_FULL = 0x200471C,
   QVMDL_ERR_STG_HEADER_OUT_OF_STEP = 0x200471D,
+  QVMDL_ERR_STG_SET_NOT_HELD = 0x200471E,       // closing a storage the storage set does not hold
+  QVMDL_ERR_STG_SET_FOLDERS_OPEN = 0x200471F,   // closing a storage whose folders are open
+  QVMDL_ERR_STG_SET_MESSAGES_OPEN = 0x2004720,  // closing a storage whose messages are open
   QVMDL_ERR_STG_EML_OLD_VERSION = 0x2004721,  // file older than the fields asked for
   QVMDL_ERR_STG_NO_ATTACHMENT = 0x2004722,    // nothing to strip, or the state forbids it
 };

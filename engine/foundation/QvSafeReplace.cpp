@@ -70,3 +70,52 @@ uint32_t ReplaceFileWithTemp(const std::wstring& target, const std::wstring& tem
   return QVMDL_SUCCESS;
 }
 
+
+DWORD SafeWriteWholeFile(const std::wstring& path, const std::string& bytes) {
+  const std::wstring temp = path + L"_tmp";
+  if (RestoreInterruptedFile(path, temp) != QVMDL_SUCCESS && FileIsPresent(temp)) DeleteBusy(temp);
+  DWORD error = 0;
+  {
+    qv::ScopedHandle file(
+        CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return GetLastError();
+    DWORD written = 0;
+    if (!bytes.empty() &&
+        (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+         written != bytes.size())) {
+      error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+    } else if (!FlushFileBuffers(file.get())) {
+      error = GetLastError() != 0 ? GetLastError() : ERROR_WRITE_FAULT;
+    }
+  }
+  if (error != 0) {
+    DeleteFileW(temp.c_str());
+    return error;
+  }
+  // A first save has nothing to keep aside.
+  const bool committed = FileIsPresent(path) ? ReplaceFileWithTemp(path, temp) == QVMDL_SUCCESS : MoveBusy(temp, path);
+  return committed ? 0 : ERROR_WRITE_FAULT;
+}
+
+bool SafeReadWholeFile(const std::wstring& path, std::string* bytes, DWORD* error) {
+  bytes->clear();
+  const uint32_t settled = RestoreInterruptedFile(path, path + L"_tmp");
+  qv::ScopedHandle file(
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) {
+    if (error != nullptr) *error = settled == QVMDL_ERR_SAFESAVE_NOFILE ? ERROR_FILE_NOT_FOUND : GetLastError();
+    return false;
+  }
+  char chunk[4096];
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(file.get(), chunk, sizeof chunk, &got, nullptr)) {
+      if (error != nullptr) *error = GetLastError();
+      bytes->clear();
+      return false;
+    }
+    if (got == 0) break;
+    bytes->append(chunk, got);
+  }
+  return true;
+}

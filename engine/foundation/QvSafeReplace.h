@@ -22,3 +22,13 @@ bool FileIsPresent(const std::wstring& path);
 // busy (sharing violation) it is tried again up to 100 more times, 1 ms apart,
 // printing `retryLine` (a format with the retry number) before each pause.
 bool RetryWhileBusy(const std::function<BOOL()>& step, const wchar_t* retryLine);
+
+// A small file rewritten whole: written to its "_tmp" copy, flushed to the
+// disk and committed. Returns the Win32 error of a failed open or write (the
+// copy is then deleted and the file left as it was), or 0; a failed commit
+// gives ERROR_WRITE_FAULT.
+DWORD SafeWriteWholeFile(const std::wstring& path, const std::string& bytes);
+// Settles an interrupted save, then reads the whole file. False when neither
+// the file nor a copy to settle from is there, or it cannot be read; `error`
+// (may be null) then holds the Win32 error.
+bool SafeReadWholeFile(const std::wstring& path, std::string* bytes, DWORD* error);

@@ -205,6 +205,11 @@ bool QvFolderSet::IsFolderOpen(uint32_t id) {
   return openNodes_.count(id) != 0;
 }
 
+bool QvFolderSet::HasOpenFolders() {
+  QvNamedMutex::Hold hold(mutex_);
+  return !openNodes_.empty();
+}
+
 uint32_t QvFolderSet::GetUserFolderCount() {
   uint32_t count = ids_.GetCount();
   return count <= kBuiltInFolders ? 0 : count - kBuiltInFolders;

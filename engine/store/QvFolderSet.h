@@ -46,6 +46,7 @@ class QvFolderSet {
   QvStoreNode* GetFolder(uint32_t id);
   bool CloseFolder(QvStoreNode* node);
   bool IsFolderOpen(uint32_t id);
+  bool HasOpenFolders();
   bool IsValidId(uint32_t id) const { return id <= ids_.MaxId(); }
   uint32_t GetUserFolderCount();
   bool GetAllFolderIds(std::vector<uint32_t>* ids);

@@ -12,6 +12,8 @@ namespace {
 
 // "%04X\t%X" of the largest count is 10 bytes; anything longer is not ours.
 constexpr DWORD kStatusReadLimit = 16;
+// The reader looks at no more than this.
+constexpr size_t kStatusScanBytes = 9;
 
 uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint32_t openCode, uint32_t writeCode,
                         bool* opened) {
@@ -35,7 +37,9 @@ QvIdTraits::QvIdTraits() : mutex_(L"QvIdTraits Mutex") {}
 std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) { return qv::FormatA("%04X\t%X", nextId, count); }
 
 bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, uint32_t* count) {
-  // Exactly four digits, a tab, then the count's digits to the end of the file.
+  // Four digits, a tab, then the count's digits, within the first 9 bytes;
+  // whatever follows them (a line end an editor added) is not ours to judge.
+  if (size > kStatusScanBytes) size = kStatusScanBytes;
   if (size < 6 || text[4] != '\t') return false;
   uint32_t next = 0;
   for (size_t i = 0; i < 4; ++i) {
@@ -43,14 +47,14 @@ bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, ui
     if (v < 0) return false;
     next = next * 16 + static_cast<uint32_t>(v);
   }
-  size_t digits = size - 5;
-  if (digits > 8) return false;
   uint32_t value = 0;
-  for (size_t i = 5; i < size; ++i) {
+  size_t digits = 0;
+  for (size_t i = 5; i < size; ++i, ++digits) {
     int v = foundation::HexDigitValue(text[i]);
-    if (v < 0) return false;
+    if (v < 0) break;
     value = value * 16 + static_cast<uint32_t>(v);
   }
+  if (digits == 0) return false;
   *nextId = next;
   *count = value;
   return true;
@@ -122,6 +126,11 @@ uint32_t QvIdTraits::NextId() {
   uint32_t id = nextId_;
   nextId_ = (nextId_ + 1 > maxId_) ? 0 : nextId_ + 1;
   return id;
+}
+
+uint32_t QvIdTraits::PeekNextId() {
+  QvNamedMutex::Hold hold(mutex_);
+  return nextId_;
 }
 
 uint32_t QvIdTraits::GetCount() {

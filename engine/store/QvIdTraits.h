@@ -25,6 +25,8 @@ class QvIdTraits {
 
   // The id the next allocation tries; the cursor wraps to 0 above max id.
   uint32_t NextId();
+  // The id NextId() would give, without moving the cursor.
+  uint32_t PeekNextId();
   uint32_t GetCount();
   uint32_t IncrementCount();
   uint32_t DecrementCount();

@@ -344,6 +344,11 @@ bool QvMessageSet::IsMessageOpen(uint32_t messageId) {
   return openMessages_.count(messageId) != 0;
 }
 
+bool QvMessageSet::HasOpenMessages() {
+  QvNamedMutex::Hold hold(setMutex_);
+  return !openMessages_.empty();
+}
+
 uint32_t QvMessageSet::RemoveDirectoryIfEmpty(uint32_t messageId) {
   const std::wstring dir = ids_.DirOf(messageId);
   WIN32_FIND_DATAW data{};
@@ -428,6 +433,27 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   if (code != QVMDL_SUCCESS) return Fail(code);
   const int64_t difference = static_cast<int64_t>(out->size()) - static_cast<int64_t>(ids_.GetCount());
   if (difference != 0) code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
+  return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::CopyEntryTable(std::vector<uint32_t>* slots) {
+  QvNamedMutex::Hold hold(entryMutex_);
+  if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  const uint32_t count = ids_.MaxId() + 1 < kSlots ? ids_.MaxId() + 1 : kSlots;
+  slots->resize(count);
+  for (uint32_t id = 0; id < count; ++id) (*slots)[id] = Slot(id);
+  return true;
+}
+
+bool QvMessageSet::DiscardMessage(uint32_t messageId) {
+  QvNamedMutex::Hold hold(entryMutex_);
+  if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  if (messageId > ids_.MaxId() || messageId >= kSlots) return Fail(QVMDL_ERR_STG_MESSAGE_ID_RANGE);
+  uint32_t code = Slot(messageId) == kFreeSlot ? QVMDL_SUCCESS : UpdateEntryLocked(kFree, messageId, 0);
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  const std::wstring path = MessagePath(messageId);
+  for (const wchar_t* suffix : {L"", L"_tmp", L"_bak"}) DeleteFileW((path + suffix).c_str());
+  code = RemoveDirectoryIfEmpty(messageId);
   return code == QVMDL_SUCCESS || Fail(code);
 }
 

@@ -65,11 +65,17 @@ class QvMessageSet {
   QvMessage* OpenMessage(uint32_t messageId);
   void CloseMessage(QvMessage* message);
   bool IsMessageOpen(uint32_t messageId);
+  bool HasOpenMessages();
 
   bool RemoveMessageFile(uint32_t messageId);
   // `headers` (may be null) is the header cache of the folder that listed them.
   bool RemoveMessageFiles(const std::vector<uint32_t>& messageIds, QvMessageHeader* headers);
   bool RecoverEntries(std::map<uint32_t, RecoveredEntry>* out);
+  // Every slot of the entry table, read under one hold of the entry mutex.
+  bool CopyEntryTable(std::vector<uint32_t>* slots);
+  // Frees a slot and deletes whatever file of the id is left, for a message
+  // that was never finished. The count is left to the recovery.
+  bool DiscardMessage(uint32_t messageId);
 
   // For stored messages: the message's folder does the work.
   bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state);

@@ -242,6 +242,15 @@ void ReleaseSignature(QvSignature* signature) {
   }
 }
 
+uint32_t SignatureReferences(const std::wstring& folder) {
+  std::lock_guard<std::mutex> lock(CacheLock());
+  uint32_t references = 0;
+  for (const auto& [path, entry] : Cache()) {
+    if (qv::EqualsNoCase(path, folder)) references += entry.references;
+  }
+  return references;
+}
+
 bool CreateSignatureFiles(const std::wstring& folder) {
   std::wstring first = folder + L"\\Data1.txt";
   if (!qv::ScopedFile(_wfopen(first.c_str(), L"wb"))) {

@@ -32,6 +32,8 @@ class QvSignature {
 QvSignature* GetSignature(const std::wstring& folder);
 // One reference less; the last one deletes the store.
 void ReleaseSignature(QvSignature* signature);
+// References held on the store of a folder path (0 when none).
+uint32_t SignatureReferences(const std::wstring& folder);
 // Makes "\Data1.txt" and "\Data2.txt" empty in `folder`.
 bool CreateSignatureFiles(const std::wstring& folder);
 // Deletes the files and sub-folders of `folder`, depth first; keeps `folder`.

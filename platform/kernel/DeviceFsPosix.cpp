@@ -3,6 +3,9 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <time.h>
+
+#include <map>
 #include <mutex>
 
 #include "platform/base/WideText.h"
@@ -24,7 +27,7 @@ RootState& R() {
 
 void MakeDirs(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0755);
+    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
   }
 }
 
@@ -42,26 +45,77 @@ void EnsureDir(const std::string& path) {
   MakeDirs(path);
 }
 
-// The entry of `dir` whose name equals `name` without regard to case.
-bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found) {
+// Names of the directories looked into lately, case-folded, so that a path
+// lookup does not read a whole directory for every name that is not spelled
+// as on disk (or not there at all). A listing answers only while the
+// directory's modification time is the one it was read at, and only when it
+// was read well after that time: a change within the clock's coarse tick of
+// the read would otherwise go unseen. Anything else reads the directory again.
+struct DirListing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  struct timespec modified {};
+  bool settled = false;
+  std::map<std::wstring, std::string> byFolded;
+};
+
+struct DirCache {
+  std::mutex lock;
+  std::map<std::string, DirListing> listings;
+};
+
+DirCache& Dirs() {
+  static DirCache* cache = new DirCache;
+  return *cache;
+}
+
+constexpr int64_t kSettleNanos = 50'000'000;  // far beyond the file system clock's tick
+constexpr size_t kMaxListings = 512;
+
+int64_t Nanos(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
+
+bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
+  struct timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
   DIR* d = ::opendir(dir.c_str());
   if (!d) return false;
-  const std::wstring want = FoldCase(name);
-  // Folding keeps each character's UTF-8 length, so only names of the same
-  // byte length can match.
-  const size_t length = WideToUtf8(name).size();
-  bool ok = false;
+  listing->byFolded.clear();
   while (dirent* e = ::readdir(d)) {
     const std::string_view entry(e->d_name);
-    if (entry.size() != length || (atRoot && entry == kernel::kKernelFolder)) continue;
-    if (FoldCase(Utf8ToWide(entry)) == want) {
-      *found = e->d_name;
-      ok = true;
-      break;
-    }
+    if (entry == "." || entry == ".." || (atRoot && entry == kernel::kKernelFolder)) continue;
+    listing->byFolded.emplace(FoldCase(Utf8ToWide(entry)), e->d_name);
   }
   ::closedir(d);
-  return ok;
+  listing->device = st.st_dev;
+  listing->inode = st.st_ino;
+  listing->modified = st.st_mtim;
+  listing->settled = Nanos(now) - Nanos(st.st_mtim) > kSettleNanos;
+  return true;
+}
+
+// The entry of `dir` whose name equals `name` without regard to case.
+bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found) {
+  struct stat st {};
+  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  const std::wstring want = FoldCase(name);
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  auto it = cache.listings.find(dir);
+  const bool fresh = it != cache.listings.end() && it->second.settled && it->second.device == st.st_dev &&
+                     it->second.inode == st.st_ino && Nanos(it->second.modified) == Nanos(st.st_mtim);
+  if (!fresh) {
+    if (cache.listings.size() >= kMaxListings) cache.listings.clear();
+    DirListing& listing = cache.listings[dir];
+    if (!ReadListing(dir, st, atRoot, &listing)) {
+      cache.listings.erase(dir);
+      return false;
+    }
+    it = cache.listings.find(dir);
+  }
+  auto hit = it->second.byFolded.find(want);
+  if (hit == it->second.byFolded.end()) return false;
+  *found = hit->second;
+  return true;
 }
 
 }  // namespace

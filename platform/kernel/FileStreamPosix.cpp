@@ -106,7 +106,7 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
   if (create) flags |= O_CREAT;
   if (truncate) flags |= O_TRUNC;
   if (append) flags |= O_APPEND;
-  const int fd = ::open(host.c_str(), flags, 0644);
+  const int fd = ::open(host.c_str(), flags, 0600);
   if (fd < 0) {
     SetLastError(Win32Error(errno, host));
     return nullptr;

@@ -221,7 +221,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     oflags |= O_RDONLY;
   }
   if (!exists) oflags |= O_CREAT | O_EXCL;
-  const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0444 : 0644;
+  const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0400 : 0600;  // the device is one user's
   const int fd = ::open(host.c_str(), oflags, mode);
   if (fd < 0) {
     FailErrno(host);
@@ -462,7 +462,7 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
   struct stat st{};
   if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
-  if (::mkdir(host.c_str(), 0755) != 0) return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
+  if (::mkdir(host.c_str(), 0700) != 0) return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
   return TRUE;
 }
 

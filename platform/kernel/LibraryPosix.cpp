@@ -1,4 +1,5 @@
-// Device library names over dlopen. Search order for "NAME.dll": the device
+// Device library names over dlopen. A path to an existing file loads that
+// file. Otherwise, search order for "NAME.dll": the device
 // root's "\Windows\NAME.so", a registered alias, "libNAME.so" beside the
 // program, beside this platform library, in each folder of
 // $QVMAIL_LIBRARY_PATH, then dlopen's own search.
@@ -9,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <mutex>
 
@@ -85,6 +87,13 @@ HMODULE LoadLibraryW(LPCWSTR name) {
   const std::wstring base = BaseName(name);
   const std::string stem = qv::WideToUtf8(Stem(base));
   std::string host;
+  // A path names that very file (a plug-in found in its folder); only where
+  // no such file is does the name fall back to the search below.
+  if (base.size() != std::wcslen(name) && qv::DeviceToHostPath(name, &host) && IsFile(host)) {
+    if (void* h = Open(host.c_str())) return static_cast<HMODULE>(h);
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
   if (qv::DeviceToHostPath(L"\\Windows\\" + Stem(base) + L".so", &host) && IsFile(host)) {
     if (void* h = Open(host.c_str())) return static_cast<HMODULE>(h);
   }

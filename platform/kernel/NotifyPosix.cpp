@@ -38,7 +38,7 @@ struct Record {
 
 class DirLock {
  public:
-  DirLock() : fd_(::open((Dir() + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+  DirLock() : fd_(::open((Dir() + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
     if (fd_ >= 0) ::flock(fd_, LOCK_EX);
   }
   ~DirLock() {

@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <link.h>
 
+#include <fstream>
+
+#include "platform/base/WideText.h"
+#include "platform/kernel/Files.h"
 #include "tests/support/DeviceRootFixture.h"
 
 namespace {
@@ -47,6 +51,47 @@ TEST_F(Library, DeviceWindowsFolderComesFirst) {
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   EXPECT_EQ(tiny[3], L'\0');
   EXPECT_TRUE(FreeLibrary(h));
+}
+
+TEST_F(Library, AFullPathLoadsThatVeryFile) {
+  // Two files of one base name in two folders: each path loads its own file,
+  // and a folder's file never stands in for a missing one of another.
+  void* libm = ::dlopen("libm.so.6", RTLD_NOW);
+  ASSERT_NE(libm, nullptr);
+  link_map* map = nullptr;
+  ASSERT_EQ(::dlinfo(libm, RTLD_DI_LINKMAP, &map), 0);
+  for (const char* folder : {"Windows", "Plugins"}) {
+    std::filesystem::create_directories(Host(folder));
+    std::filesystem::copy_file(map->l_name, Host(std::string(folder) + "/Same.dll"));
+  }
+  ::dlclose(libm);
+  for (const wchar_t* path : {L"\\Plugins\\Same.dll", L"\\plugins\\SAME.DLL", L"\\Windows\\Same.dll"}) {
+    HMODULE h = LoadLibraryW(path);
+    ASSERT_NE(h, nullptr) << GetLastError();
+    WCHAR name[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(h, name, MAX_PATH);
+    EXPECT_TRUE(qv::EqualsNoCase(std::wstring(name, n), path)) << std::wstring(name, n).size();
+    EXPECT_TRUE(FreeLibrary(h));
+  }
+  // A file that is no library is refused, not replaced by a search.
+  std::ofstream(Host("Plugins/Text.dll")) << "not a library";
+  EXPECT_EQ(LoadLibraryW(L"\\Plugins\\Text.dll"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(Library, WhatThePlatformCreatesIsPrivate) {
+  ASSERT_TRUE(CreateDirectoryW(L"\\Private", nullptr));
+  HANDLE file = CreateFileW(L"\\Private\\a.ini", GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  CloseHandle(file);
+  FILE* stream = _wfopen(L"\\Private\\b.txt", L"wb");
+  ASSERT_NE(stream, nullptr);
+  fclose(stream);
+  namespace fs = std::filesystem;
+  const auto others = fs::perms::group_all | fs::perms::others_all;
+  for (const char* rel : {"Private", "Private/a.ini", "Private/b.txt"}) {
+    EXPECT_EQ(fs::status(Host(rel)).permissions() & others, fs::perms::none) << rel;
+  }
 }
 
 }  // namespace

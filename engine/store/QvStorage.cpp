@@ -1,0 +1,165 @@
+#include "engine/store/QvStorage.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvMessage.h"
+#include "engine/store/QvStoreNode.h"
+#include "platform/base/ScopedHandle.h"
+#include "platform/kernel/Files.h"
+
+namespace {
+
+// How far past the saved cursor a creation cut short can have left its file:
+// ids are taken in turn, skipping only those in use.
+constexpr uint32_t kOrphanProbe = 64;
+
+}  // namespace
+
+uint32_t QvStorage::Create(const std::wstring& root) {
+  QvFolderSet folders;
+  uint32_t code = folders.CreateTree(root);
+  if (code != QVMDL_SUCCESS) return code;
+  QvMessageSet messages;
+  code = messages.CreateEntryFile(root);
+  if (code != QVMDL_SUCCESS) return code;
+  code = folders.OpenTree(root, &messages);
+  if (code != QVMDL_SUCCESS) return code;
+  uint32_t rootId = 0;
+  return folders.AllocateFolder(&rootId) ? QVMDL_SUCCESS : GetQvMiddleError();
+}
+
+uint32_t QvStorage::Open(const std::wstring& root) {
+  uint32_t code = folders_.OpenTree(root, &messages_);
+  if (code == QVMDL_SUCCESS) code = messages_.OpenEntryFile(root, &folders_);
+  if (code != QVMDL_SUCCESS) return code;
+  std::vector<uint32_t> slots;
+  if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  ReclaimOrphans(slots);
+  if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  if (LastWriteSettled(slots)) return QVMDL_SUCCESS;
+  // Most often only the message made last is concerned: its folder alone is
+  // rebuilt, and everything only when that does not settle the storage.
+  if (RepairLastWrite(slots) && messages_.CopyEntryTable(&slots) && LastWriteSettled(slots)) return QVMDL_SUCCESS;
+  std::vector<uint32_t> unfinished;
+  if (LooksSettled(slots, &unfinished)) return QVMDL_SUCCESS;
+  // A message whose text never reached its file is no mail: it goes before
+  // the lists are rebuilt, so that no list keeps it.
+  for (uint32_t id : unfinished) {
+    if (!messages_.DiscardMessage(id)) return GetQvMiddleError();
+  }
+  return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
+}
+
+bool QvStorage::MessageHasText(uint32_t id) {
+  const std::wstring path = messages_.MessagePath(id);
+  RestoreInterruptedFile(path, path + L"_tmp");
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file && GetFileSize(file.get(), nullptr) > QvMessage::kHeaderBytes;
+}
+
+void QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots) {
+  // A creation cut short took the id at the saved cursor (or just past ids
+  // in use) and was never counted: its file, with or without a slot, holds
+  // no text. Older messages met on the way keep theirs.
+  uint32_t id = messages_.Ids().PeekNextId();
+  for (uint32_t step = 0; step < kOrphanProbe && id < slots.size(); ++step) {
+    const std::wstring path = messages_.MessagePath(id);
+    const bool present = FileIsPresent(path) || FileIsPresent(path + L"_tmp") || FileIsPresent(path + L"_bak");
+    if (!present && slots[id] == QvMessageSet::kFreeSlot) break;
+    if (slots[id] == QvMessageSet::kFreeSlot || !MessageHasText(id)) messages_.DiscardMessage(id);
+    id = id + 1 > messages_.Ids().MaxId() ? 0 : id + 1;
+  }
+}
+
+bool QvStorage::LastWriteSettled(const std::vector<uint32_t>& slots) {
+  uint32_t used = 0;
+  for (uint32_t slot : slots) used += slot != QvMessageSet::kFreeSlot ? 1 : 0;
+  if (used != messages_.Ids().GetCount()) return false;
+  // A writer cut short left its damage at the message it created last: the
+  // one before the saved cursor, counted when it was made.
+  const uint32_t last = LastMessageId();
+  if (last >= slots.size() || slots[last] == QvMessageSet::kFreeSlot) return true;
+  QvStoreNode* node = folders_.GetFolder(slots[last]);
+  if (node == nullptr) return false;
+  std::vector<uint32_t> ids;
+  QvFolderInterface::FolderMsgHeader record{};
+  record.id = last;
+  const bool listed = node->GetMessageIds(&ids) && std::find(ids.begin(), ids.end(), last) != ids.end() &&
+                      node->ReadHeaderRecord(&record);
+  folders_.CloseFolder(node);
+  return listed && MessageHasText(last);
+}
+
+uint32_t QvStorage::LastMessageId() {
+  const uint32_t next = messages_.Ids().PeekNextId();
+  return next == 0 ? messages_.Ids().MaxId() : next - 1;
+}
+
+bool QvStorage::RepairLastWrite(const std::vector<uint32_t>& slots) {
+  const uint32_t last = LastMessageId();
+  if (last >= slots.size() || slots[last] == QvMessageSet::kFreeSlot) return RecoverEntries(kAllFolders);
+  const uint32_t folder = slots[last];
+  if (!MessageHasText(last) && !messages_.DiscardMessage(last)) return false;
+  return RecoverEntries(folder);
+}
+
+bool QvStorage::LooksSettled(const std::vector<uint32_t>& slots, std::vector<uint32_t>* unfinished) {
+  std::vector<uint32_t> folderIds;
+  if (!folders_.GetAllFolderIds(&folderIds)) return false;
+  bool settled = true;
+  std::set<uint32_t> listed;
+  for (uint32_t folder : folderIds) {
+    QvStoreNode* node = folders_.GetFolder(folder);
+    if (node == nullptr) {
+      settled = false;
+      continue;
+    }
+    std::vector<uint32_t> ids;
+    if (node->GetMessageIds(&ids)) {
+      std::vector<QvFolderInterface::FolderMsgHeader> records(ids.size());
+      if (!ids.empty() && !node->LoadMessageHeader(records.data(), static_cast<uint32_t>(ids.size()))) {
+        settled = false;
+      }
+      for (uint32_t id : ids) {
+        listed.insert(id);
+        if (id >= slots.size() || slots[id] != folder) settled = false;
+      }
+    } else {
+      settled = false;
+    }
+    folders_.CloseFolder(node);
+  }
+  uint32_t used = 0;
+  for (uint32_t id = 0; id < slots.size(); ++id) {
+    if (slots[id] == QvMessageSet::kFreeSlot) continue;
+    ++used;
+    if (listed.count(id) == 0) settled = false;
+    if (!MessageHasText(id)) unfinished->push_back(id);
+  }
+  if (used != messages_.Ids().GetCount()) settled = false;
+  return settled && unfinished->empty();
+}
+
+bool QvStorage::RecoverEntries(uint32_t folderId) {
+  std::map<uint32_t, QvMessageSet::RecoveredEntry> recovered;
+  if (!messages_.RecoverEntries(&recovered)) return false;
+  std::vector<uint32_t> folderIds;
+  if (folderId == kAllFolders) {
+    if (!folders_.GetAllFolderIds(&folderIds)) return false;
+  } else {
+    folderIds.push_back(folderId);
+  }
+  for (uint32_t folder : folderIds) {
+    std::vector<MessageEntryRecord> entries;
+    for (const auto& [id, entry] : recovered) {
+      if (entry.folderId == folder) entries.push_back(MessageEntryRecord{3, id, entry.unread, entry.state});
+    }
+    if (!folders_.ReplaceFolderEntries(folder, entries) || !folders_.RebuildFolderHeader(folder)) return false;
+  }
+  return true;
+}

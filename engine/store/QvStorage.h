@@ -1,0 +1,51 @@
+// One account's mail: the folder side and the message set of one storage
+// root, opened together. Opening settles what an interrupted writer left, so
+// that a process killed while storing never leaves a list unreadable, a
+// message listed without its text, or a file nothing lists.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/store/QvFolderSet.h"
+#include "engine/store/QvMessageSet.h"
+
+class QvStorage {
+ public:
+  QvStorage() = default;
+  QvStorage(const QvStorage&) = delete;
+  QvStorage& operator=(const QvStorage&) = delete;
+
+  // Makes an empty storage below an existing root folder: the tree with its
+  // root folder (id 0) and the message set. Code.
+  static uint32_t Create(const std::wstring& root);
+  // Opens both sides and settles them. Code.
+  uint32_t Open(const std::wstring& root);
+
+  QvFolderSet& Folders() { return folders_; }
+  QvMessageSet& Messages() { return messages_; }
+
+  // Rebuilds the entry lists and header records of the folders from the
+  // entry table and the message files: every folder when `folderId` is
+  // kAllFolders. False with the error word set.
+  static constexpr uint32_t kAllFolders = 0xFFFFFFFF;
+  bool RecoverEntries(uint32_t folderId);
+
+ private:
+  // The quick look: the count agrees with the table, and the message made
+  // last is listed, has its header record and its text.
+  bool LastWriteSettled(const std::vector<uint32_t>& slots);
+  uint32_t LastMessageId();
+  // Takes away the message made last when it has no text, and rebuilds its
+  // folder's list and header records.
+  bool RepairLastWrite(const std::vector<uint32_t>& slots);
+  // The whole look: the lists, header records, entry table, count and files
+  // agree; messages without text are put in `unfinished`.
+  bool LooksSettled(const std::vector<uint32_t>& slots, std::vector<uint32_t>* unfinished);
+  void ReclaimOrphans(const std::vector<uint32_t>& slots);
+  bool MessageHasText(uint32_t id);
+
+  QvFolderSet folders_;
+  QvMessageSet messages_;
+};

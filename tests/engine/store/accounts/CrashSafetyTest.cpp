@@ -1,0 +1,138 @@
+// A process storing messages through the storage facade is killed at random
+// moments; after each kill the storage opens settled: every message whose
+// store returned is listed and whole, every list reads, no message without
+// its text is listed and no file is left that nothing lists. The child is a
+// fork of this test program, so that a thousand kills stay quick.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "AccountFixture.h"
+#include "engine/store/QvAccountCreator.h"
+#include "engine/store/QvFolderInterface.h"
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvStorageInterface.h"
+#include "engine/store/QvStorageSet.h"
+#include "platform/base/WinFormat.h"
+
+namespace {
+
+constexpr int kKills = 1000;
+constexpr size_t kMaxListed = 10;  // the parent empties the inbox beyond this
+
+std::string RawFor(uint32_t n) {
+  return qv::FormatA("Subject: %u\r\nFrom: a@example.jp\r\n\r\n", n) + std::string(300 + n % 700, 'x') + "\r\n";
+}
+
+// The child: stores messages until it is killed, appending "id n" to the
+// log once a message's creation, text and attributes have all returned.
+// The storage as the account layer hands it out, opened from its root so
+// that each round spends its time storing rather than reading settings.
+std::unique_ptr<QvStorageInterface> OpenStorageAt(const std::wstring& root) {
+  QvStorage* storage = QvStorageSet::Instance().Open(root);
+  return std::unique_ptr<QvStorageInterface>(storage != nullptr ? new QvStorageInterface(storage) : nullptr);
+}
+
+[[noreturn]] void StoreUntilKilled(const std::wstring& root, unsigned long inboxId, const std::string& log,
+                                   uint32_t first) {
+  std::unique_ptr<QvStorageInterface> storage = OpenStorageAt(root);
+  if (!storage) _exit(3);
+  std::unique_ptr<QvFolderInterface> inbox(storage->OpenFolder(inboxId));
+  if (!inbox) _exit(4);
+  std::ofstream(log + ".ready").put('1');
+  std::ofstream out(log, std::ios::app);
+  for (uint32_t n = first;; ++n) {
+    unsigned long id = 0;
+    if (!inbox->CreateMessage(&id)) _exit(5);
+    std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+    QvMessageInterface::Attributes a;
+    a.mask = QvMessageInterface::kUnread | QvMessageInterface::kKind;
+    a.unread = 1;
+    a.kind = QvMessageInterface::kReceived;
+    if (!message || !message->Write(RawFor(n)) || !message->SetAttributes(a)) _exit(6);
+    message.reset();
+    out << id << ' ' << n << '\n' << std::flush;
+  }
+}
+
+}  // namespace
+
+TEST_F(AccountTest, KilledWhileStoringLosesNothingCommitted) {
+  ASSERT_TRUE(QvAccountCreator().CreateFolders(L"受信"));
+  unsigned long inboxId = 0;
+  {
+    Account account = Open(L"受信");
+    QvAccountInfoInterface::Attributes ids;
+    ids.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+    ASSERT_TRUE(account->GetAccountInfoAttributes(&ids));
+    inboxId = ids.ulJusinTrayID;
+  }
+  const std::wstring root = std::wstring(kData) + L"受信\\Storage";
+  const std::string log = root_ + "-stored.log";
+  std::mt19937 random(20240611);
+  std::map<unsigned long, uint32_t> committed;  // message id -> text number
+  uint32_t next = 0;
+  for (int round = 0; round < kKills; ++round) {
+    std::remove(log.c_str());
+    std::remove((log + ".ready").c_str());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) StoreUntilKilled(root, inboxId, log, next);
+    while (!HostExistsAbsolute(log + ".ready")) usleep(200);
+    usleep(random() % 4000);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the child ended by itself: " << WEXITSTATUS(status);
+    std::ifstream in(log);
+    unsigned long id = 0;
+    uint32_t n = 0;
+    while (in >> id >> n) {
+      committed[id] = n;
+      next = n + 1;
+    }
+    next += 1;  // a text the child began but never logged is not reused
+
+    std::unique_ptr<QvStorageInterface> storage = OpenStorageAt(root);
+    ASSERT_TRUE(storage) << round << ": " << std::hex << GetQvMiddleError();
+    std::unique_ptr<QvFolderInterface> inbox(storage->OpenFolder(inboxId));
+    ASSERT_TRUE(inbox);
+    std::vector<unsigned long> listed;
+    ASSERT_TRUE(inbox->GetMessageIds(&listed));
+    std::vector<QvFolderInterface::FolderMsgHeader> records(listed.size());
+    ASSERT_TRUE(listed.empty() || inbox->LoadMessageHeader(records.data(), static_cast<unsigned long>(listed.size())))
+        << round << ": " << std::hex << inbox->GetErrorInfo();
+    for (unsigned long message : listed) {
+      std::unique_ptr<QvMessageInterface> stored(storage->OpenMessage(message));
+      std::string text;
+      ASSERT_TRUE(stored && stored->Read(&text));
+      EXPECT_FALSE(text.empty()) << round << ": message " << message << " is listed without its text";
+      auto found = committed.find(message);
+      if (found != committed.end()) {
+        EXPECT_EQ(text, RawFor(found->second)) << round << ": message " << message;
+      }
+    }
+    for (const auto& [message, n] : committed) {
+      EXPECT_NE(std::find(listed.begin(), listed.end(), message), listed.end()) << round << ": lost " << n;
+    }
+    // Every message file is one the lists hold.
+    std::set<std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Host("Application Data/QuvoMail/受信/Storage/DATA"))) {
+      const std::string name = entry.path().filename().string();
+      if (entry.is_regular_file() && name != "Entry.dat" && name != "Status.txt") files.insert(name);
+    }
+    EXPECT_EQ(files.size(), listed.size()) << round;
+    if (HasFailure()) return;
+    if (listed.size() > kMaxListed) {
+      ASSERT_TRUE(inbox->RemoveMessage(listed));
+      committed.clear();
+    }
+  }
+  std::remove(log.c_str());
+  std::remove((log + ".ready").c_str());
+}

@@ -1,0 +1,96 @@
+// The UID files are rewritten through a "_tmp" copy and the commit: a save
+// cut at any byte leaves the last committed list and last UID readable.
+#include <atomic>
+#include <list>
+#include <thread>
+
+#include "AccountFixture.h"
+#include "engine/store/QvStorageInterface.h"
+
+namespace {
+
+const std::list<std::wstring> kCommitted = {L"uid-0001", L"uid-0002"};
+const std::list<std::wstring> kNext = {L"uid-0001", L"uid-0002", L"uidl-ｶﾅ-0003", L"uid-0004"};
+
+}  // namespace
+
+TEST_F(AccountTest, UidFilesCutAtAnyLengthReadAsTheLastCommittedState) {
+  Account account = Create(L"acc");
+  ASSERT_TRUE(account);
+  const std::string folder = std::string(kDataHost) + "acc/";
+  // The bytes of the next save, as it would write them.
+  ASSERT_TRUE(account->SaveUIDL(kNext));
+  ASSERT_TRUE(account->SaveLastUID("uid-0004"));
+  const std::string nextList = ReadHost(folder + "UID.list");
+  const std::string nextLast = ReadHost(folder + "LastUID.ini");
+  ASSERT_EQ(nextList.size() % 2, 0u);
+
+  ASSERT_TRUE(account->SaveUIDL(kCommitted));
+  ASSERT_TRUE(account->SaveLastUID("uid-0002"));
+  for (size_t cut = 0; cut <= nextList.size(); ++cut) {
+    // Cut while the copy was written: the list is the committed one.
+    WriteHost(folder + "UID.list_tmp", nextList.substr(0, cut));
+    WriteHost(folder + "LastUID.ini_tmp", nextLast.substr(0, std::min(cut, nextLast.size())));
+    std::list<std::wstring> uids;
+    ASSERT_TRUE(account->GetUIDL(&uids)) << cut;
+    EXPECT_EQ(uids, kCommitted) << cut;
+    std::wstring last;
+    ASSERT_TRUE(account->GetLastUID(&last)) << cut;
+    EXPECT_EQ(last, L"uid-0002") << cut;
+    EXPECT_FALSE(HostExists(folder + "UID.list_tmp")) << cut;
+  }
+  // Cut between moving the old file aside and the copy in: the copy is whole
+  // and becomes the list.
+  std::rename(Host(folder + "UID.list").c_str(), Host(folder + "UID.list_bak").c_str());
+  WriteHost(folder + "UID.list_tmp", nextList);
+  std::list<std::wstring> uids;
+  ASSERT_TRUE(account->GetUIDL(&uids));
+  EXPECT_EQ(uids, kNext);
+  // A file an older writer cut itself reads without its torn end.
+  for (size_t cut = 0; cut <= nextList.size(); ++cut) {
+    WriteHost(folder + "UID.list", nextList.substr(0, cut));
+    ASSERT_TRUE(account->GetUIDL(&uids)) << cut;
+    ASSERT_LE(uids.size(), kNext.size());
+    auto expected = kNext.begin();
+    for (auto it = uids.begin(); it != uids.end(); ++it, ++expected) {
+      // Only the last line may be cut short.
+      EXPECT_EQ(std::next(it) != uids.end() ? *expected : expected->substr(0, it->size()), *it) << cut;
+    }
+  }
+  // An empty "\LastUID.ini", as a new account has it, is an empty UID.
+  WriteHost(folder + "LastUID.ini", "");
+  std::wstring last = L"stale";
+  EXPECT_TRUE(account->GetLastUID(&last));
+  EXPECT_EQ(last, L"");
+}
+
+TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
+  for (const wchar_t* name : {L"a", L"b"}) ASSERT_TRUE(Create(name));
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 2; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 60 && !stop; ++i) {
+        const std::wstring mine = t == 0 ? L"a" : L"b";
+        Account a = Open(mine);
+        Account again = Open(mine);
+        if (!a || !again || a->Account() != again->Account()) stop = true;
+        std::unique_ptr<QvStorageInterface> storage(a ? a->OpenStorage() : nullptr);
+        storage.reset();
+        again.reset();
+        a.reset();
+        if (i % 10 == 9) {
+          // Delete and make it again; the other thread works on the other account.
+          if (!QvAccountInfoInterface::Delete(mine, L"") || !Create(mine)) stop = true;
+        }
+        std::vector<std::wstring> names;
+        QvAccountInfoInterface::GetAccountNameList(&names, L"");
+      }
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_FALSE(stop.load());
+  // Every object was given back: each account deletes.
+  EXPECT_TRUE(QvAccountInfoInterface::Delete(L"a", L""));
+  EXPECT_TRUE(QvAccountInfoInterface::Delete(L"b", L""));
+}
