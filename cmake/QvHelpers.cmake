@@ -24,14 +24,19 @@ function(qv_add_test_folder dir)
     ENVIRONMENT "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BINARY_DIR=${CMAKE_BINARY_DIR}")
 endfunction()
 
-# qv_layer(<target> DIR <dir> [DEPS <layers...>] [LIBS <libraries...>]): one
-# folder of the tree as an object library. DEPS are the layers below it, the
+# qv_layer(<target> DIR <dir> [SUBDIRS <folders...>] [DEPS <layers...>]
+# [LIBS <libraries...>]): one folder of the tree, with the named sub-folders
+# of it, as an object library. DEPS are the layers below it, the
 # only ones its code may call; LIBS are the outside libraries it uses.
 # With QV_LAYER_CHECK on, each layer is also linked alone with what it may
 # use (-Wl,--no-undefined), so a call against the arrows fails the build.
 function(qv_layer target)
-  cmake_parse_arguments(L "" "DIR" "DEPS;LIBS" ${ARGN})
+  cmake_parse_arguments(L "" "DIR" "SUBDIRS;DEPS;LIBS" ${ARGN})
   qv_glob_sources(_src ${L_DIR})
+  foreach(sub ${L_SUBDIRS})
+    qv_glob_sources(_sub ${L_DIR}/${sub})
+    list(APPEND _src ${_sub})
+  endforeach()
   add_library(${target} OBJECT ${_src})
   target_link_libraries(${target} PUBLIC ${L_DEPS} ${L_LIBS})
   # The layer and every layer below it, for the link check and the aggregates.

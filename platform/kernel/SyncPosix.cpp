@@ -28,6 +28,7 @@
 #include "platform/kernel/PosixError.h"
 #include "platform/kernel/Sync.h"
 #include "platform/kernel/ClockSeam.h"
+#include "platform/kernel/WaitHook.h"
 
 namespace qv::kernel {
 namespace {
@@ -114,6 +115,20 @@ struct OwnedMutexes {
 };
 
 thread_local OwnedMutexes t_owned;
+
+std::atomic<bool (*)()> g_hookPending{nullptr};
+std::atomic<void (*)()> g_hookServe{nullptr};
+
+// With `lk` held: serves what the wait hook has pending for this thread, with
+// the lock let go meanwhile. True when it served anything.
+bool ServeHook(std::unique_lock<std::mutex>& lk) {
+  auto pending = g_hookPending.load(std::memory_order_acquire);
+  if (!pending || !pending()) return false;
+  lk.unlock();
+  g_hookServe.load(std::memory_order_acquire)();
+  lk.lock();
+  return true;
+}
 
 class MutexObject : public Waitable {
  public:
@@ -255,6 +270,7 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
         }
       }
     }
+    if (ServeHook(lk)) continue;
     const auto now = Clock::now();
     if (milliseconds != INFINITE && now >= deadline) return WAIT_TIMEOUT;
     auto until = milliseconds == INFINITE ? now + std::chrono::hours(1) : deadline;
@@ -265,6 +281,21 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
 
 }  // namespace
 }  // namespace qv::kernel
+
+namespace qv {
+
+void SetWaitHook(WaitHook hook) {
+  kernel::g_hookServe.store(hook.serve, std::memory_order_release);
+  kernel::g_hookPending.store(hook.pending, std::memory_order_release);
+}
+
+void WakeKernelWaits() {
+  // Taking the lock orders the wake-up after a waiter's last look at the hook.
+  { std::lock_guard<std::mutex> g(kernel::WaitLock()); }
+  kernel::WakeWaiters();
+}
+
+}  // namespace qv
 
 using namespace qv::kernel;
 
@@ -476,6 +507,18 @@ LONG InterlockedIncrement(LONG volatile* value) { return __atomic_add_fetch(valu
 LONG InterlockedDecrement(LONG volatile* value) { return __atomic_sub_fetch(value, 1, __ATOMIC_SEQ_CST); }
 
 void Sleep(DWORD milliseconds) {
+  if (g_hookPending.load(std::memory_order_relaxed)) {
+    // A sleeping UI thread still serves what is sent to its windows.
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
+    std::unique_lock<std::mutex> lk(WaitLock());
+    for (;;) {
+      if (ServeHook(lk)) continue;
+      if (Clock::now() >= deadline) break;
+      WaitCondition().wait_until(lk, deadline);
+    }
+    if (milliseconds != 0) return;
+  }
   if (milliseconds == 0) {
     ::sched_yield();
     return;

@@ -6,6 +6,10 @@
 #include "platform/kernel/MemorySeam.h"
 #include "platform/kernel/Time.h"
 #include "platform/ui/MessageBoxSeam.h"
+#include "platform/ui/UiSeam.h"
+#include "platform/ui/input/Keyboard.h"
+#include "platform/ui/metrics/Metrics.h"
+#include "platform/ui/queue/MessageQueue.h"
 #include "platform/xml/Sax.h"
 
 namespace qv::testing {
@@ -17,6 +21,7 @@ void ResetSeams() {
   msgbox_seam::Reset();
   net_seam::Reset();
   xml_seam::SetReaderAvailable(true);
+  ui_seam::Reset();
 }
 
 void SetFreeSpace(ULONGLONG bytes) { file_seam::SetFreeSpace(bytes); }
@@ -65,5 +70,32 @@ void ResetNetworkSeams() { net_seam::Reset(); }
 long InetLiveObjects() { return inet_seam::LiveObjects(); }
 
 void SetSaxReaderAvailable(bool available) { xml_seam::SetReaderAvailable(available); }
+
+}  // namespace qv::testing
+
+namespace qv::testing {
+
+void FixUiClock(DWORD now) { ui_seam::FixClock(now); }
+void AdvanceUiClock(DWORD milliseconds) { ui_seam::AdvanceClock(milliseconds); }
+DWORD UiClockNow() { return ui_seam::ClockNow(); }
+void InjectTap(POINT screen) { ui_seam::InjectTap(screen); }
+void InjectPointer(UINT message, POINT screen) { ui_seam::InjectPointer(message, screen); }
+void InjectKey(BYTE virtualKey, bool down) { keybd_event(virtualKey, 0, down ? 0 : KEYEVENTF_KEYUP, 0); }
+WindowState ReadWindow(HWND hwnd) { return ui_seam::ReadWindow(hwnd); }
+
+int PumpMessages(int limit) {
+  int n = 0;
+  MSG msg;
+  while (n < limit && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+    ++n;
+  }
+  return n;
+}
+
+void SetLandscape(bool landscape) {
+  qv::ui::SetOrientation(landscape ? qv::ui::Orientation::Landscape : qv::ui::Orientation::Portrait);
+}
 
 }  // namespace qv::testing

@@ -11,6 +11,7 @@
 
 #include "platform/base/WinTypes.h"
 #include "platform/net/NetSeam.h"
+#include "platform/ui/UiSeam.h"
 
 namespace qv::testing {
 
@@ -75,5 +76,31 @@ long InetLiveObjects();
 
 // --- XML reader ------------------------------------------------------------------
 void SetSaxReaderAvailable(bool available);
+
+}  // namespace qv::testing
+
+// --- Window system (the service's own seam: platform/ui/UiSeam.h) ---------------
+// Message-sequence tables are in platform/testing/MessageLog.h.
+
+namespace qv::testing {
+
+using WindowState = qv::ui_seam::WindowState;
+
+// The UI clock stands still at `now` until advanced; advancing wakes every
+// queue. ResetSeams puts it back on the tick count.
+void FixUiClock(DWORD now = 1000);
+void AdvanceUiClock(DWORD milliseconds);
+DWORD UiClockNow();
+// The stylus and the keys, as the device gives them (screen coordinates).
+void InjectTap(POINT screen);
+void InjectPointer(UINT message, POINT screen);
+void InjectKey(BYTE virtualKey, bool down);
+// Everything a test may want to know about a window, whatever its thread.
+WindowState ReadWindow(HWND hwnd);
+// Dispatches the calling thread's messages (paint and due timers too) until
+// none is left or `limit` were dispatched; returns how many were.
+int PumpMessages(int limit = 10000);
+// Turns the device screen.
+void SetLandscape(bool landscape);
 
 }  // namespace qv::testing

@@ -1,0 +1,64 @@
+// Message-sequence tables for window tests: a log of the messages window
+// procedures receive (on any thread), compared with a table of expected
+// entries and printed by name when they differ.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui/UiSeam.h"
+
+namespace qv::testing {
+
+// Flags of an expected entry.
+namespace seq {
+constexpr unsigned sent = 1u;        // by SendMessage (or the system's own send)
+constexpr unsigned posted = 2u;      // taken from the queue and dispatched
+constexpr unsigned parent = 4u;      // received by the subject's parent
+constexpr unsigned other = 8u;       // received by any other window (a child, a sibling)
+constexpr unsigned defwinproc = 16u; // sent from inside DefWindowProcW
+constexpr unsigned optional = 32u;   // may be missing
+constexpr unsigned wparam = 64u;     // wParam is compared
+constexpr unsigned lparam = 128u;    // lParam is compared
+}  // namespace seq
+
+struct MsgEntry {
+  UINT message;
+  unsigned flags;
+  WPARAM wParam = 0;
+  LPARAM lParam = 0;
+};
+
+class MessageLog {
+ public:
+  // Records every message every window procedure receives from now on.
+  MessageLog();
+  ~MessageLog();
+  MessageLog(const MessageLog&) = delete;
+  MessageLog& operator=(const MessageLog&) = delete;
+
+  // Leaves out messages of these numbers (noise a test does not look at).
+  void Ignore(std::vector<UINT> messages);
+  void Clear();
+  // Empty when what was recorded matches `expected`, relative to `subject`;
+  // otherwise both sequences, by name.
+  std::string Compare(HWND subject, const std::vector<MsgEntry>& expected) const;
+  // The messages of one window, in order.
+  std::vector<UINT> MessagesOf(HWND hwnd) const;
+
+ private:
+  struct Seen {
+    qv::ui_seam::Observed what;
+    HWND parent;
+  };
+  mutable std::mutex lock_;
+  std::vector<Seen> seen_;
+  std::vector<UINT> ignored_;
+  int id_ = 0;
+};
+
+// "WM_CREATE", or the number in hex.
+std::string MessageName(UINT message);
+
+}  // namespace qv::testing

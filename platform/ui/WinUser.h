@@ -1,0 +1,13 @@
+// The window system in one include: windows and painting, messages and
+// timers, input, the caret, the clipboard and the device's metrics.
+#pragma once
+
+#include "platform/ui/input/Caret.h"
+#include "platform/ui/input/Clipboard.h"
+#include "platform/ui/input/Focus.h"
+#include "platform/ui/input/Keyboard.h"
+#include "platform/ui/metrics/Metrics.h"
+#include "platform/ui/queue/MessageQueue.h"
+#include "platform/ui/window/Messages.h"
+#include "platform/ui/window/Paint.h"
+#include "platform/ui/window/Window.h"

@@ -1,0 +1,211 @@
+// Injected keys and pointer events, the key state and key translation.
+// GetAsyncKeyState follows injection; GetKeyState follows what the thread
+// has taken from its queue, so a handler sees the Shift that was down when
+// its key was pressed, however far injection has run ahead.
+#include "platform/ui/input/Keyboard.h"
+
+#include "platform/ui/UiSeam.h"
+#include "platform/ui/SeamHooks.h"
+#include "platform/ui/input/InputRouting.h"
+
+using namespace qv::ui;
+
+namespace {
+
+struct AsyncKeys {
+  BYTE down[256]{};
+  BYTE pressedSince[256]{};
+  POINT pointer{};
+};
+
+AsyncKeys& Async() {
+  static AsyncKeys* k = new AsyncKeys;  // under the UI lock
+  return *k;
+}
+
+// The generic key that a left or right one also presses.
+int GenericOf(int vk) {
+  switch (vk) {
+    case VK_LSHIFT: case VK_RSHIFT: return VK_SHIFT;
+    case VK_LCONTROL: case VK_RCONTROL: return VK_CONTROL;
+    case VK_LMENU: case VK_RMENU: return VK_MENU;
+    default: return 0;
+  }
+}
+
+void SetDown(BYTE* keys, int vk, bool down) {
+  for (int k : {vk, GenericOf(vk)}) {
+    if (k == 0) continue;
+    if (down && !(keys[k] & 0x80)) keys[k] ^= 0x01;  // the toggle flips on each press
+    keys[k] = static_cast<BYTE>(down ? keys[k] | 0x80 : keys[k] & ~0x80);
+  }
+}
+
+int ButtonOf(UINT message) {
+  switch (message) {
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: return VK_LBUTTON;
+    case WM_RBUTTONDOWN: case WM_RBUTTONUP: return VK_RBUTTON;
+    default: return 0;
+  }
+}
+
+bool IsDown(UINT message) { return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN; }
+
+// With the lock held: the queue the pointer goes to, the capture's first.
+ThreadQueue* PointerQueue(POINT screen) {
+  for (auto& [id, q] : Ui().queues) {
+    if (q->capture) return q.get();
+  }
+  Window* w = HitTest(screen);
+  return w ? w->queue.get() : nullptr;
+}
+
+void Queue(ThreadQueue* q, const InputEvent& e) {
+  if (!q) return;
+  q->input.push_back(e);
+  Touch(*q);
+}
+
+// A printable key's character as the US-style keypad gives it.
+WCHAR CharOf(UINT vk, bool shift, bool caps) {
+  if (vk >= 'A' && vk <= 'Z') return static_cast<WCHAR>(shift != caps ? vk : vk + 32);
+  if (vk >= '0' && vk <= '9') return shift ? L")!@#$%^&*("[vk - '0'] : static_cast<WCHAR>(vk);
+  if (vk >= VK_NUMPAD0 && vk <= VK_NUMPAD0 + 9) return static_cast<WCHAR>(L'0' + (vk - VK_NUMPAD0));
+  switch (vk) {
+    case VK_SPACE: return L' ';
+    case VK_RETURN: return L'\r';
+    case VK_BACK: return 0x08;
+    case VK_TAB: return L'\t';
+    case VK_ESCAPE: return 0x1B;
+    case VK_OEM_COMMA: return shift ? L'<' : L',';
+    case VK_OEM_PERIOD: return shift ? L'>' : L'.';
+    case VK_OEM_MINUS: return shift ? L'_' : L'-';
+    case VK_OEM_PLUS: return shift ? L'+' : L'=';
+    case VK_OEM_2: return shift ? L'?' : L'/';
+    case VK_OEM_1: return shift ? L':' : L';';
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+namespace qv::ui {
+
+Window* RouteInput(ThreadQueue& q, const InputEvent& e) {
+  Window* w = nullptr;
+  if (IsKeyMessage(e.message)) {
+    w = Find(q.focus ? q.focus : q.active, false);
+  } else if (q.capture) {
+    w = Find(q.capture, false);
+  } else {
+    w = HitTest(e.screen);
+    if (w && w->queue.get() != &q) w = nullptr;
+  }
+  return w && EnabledChain(*w) ? w : nullptr;
+}
+
+void TakeInput(ThreadQueue& q, const InputEvent& e) {
+  if (IsKeyMessage(e.message)) {
+    SetDown(q.keys, static_cast<int>(e.wParam), e.message == WM_KEYDOWN || e.message == WM_SYSKEYDOWN);
+  } else if (const int button = ButtonOf(e.message)) {
+    SetDown(q.keys, button, IsDown(e.message));
+  }
+}
+
+MSG InputMessage(const Window& w, const InputEvent& e) {
+  MSG m{w.hwnd, e.message, e.wParam, e.lParam, e.time, e.screen};
+  if (IsPointerMessage(e.message)) {
+    const POINT o = ClientOrigin(w);
+    m.lParam = MAKELPARAM(e.screen.x - o.x, e.screen.y - o.y);
+  }
+  return m;
+}
+
+}  // namespace qv::ui
+
+void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR) {
+  const bool up = (flags & KEYEVENTF_KEYUP) != 0;
+  auto lock = LockUi();
+  AsyncKeys& a = Async();
+  const bool wasDown = (a.down[virtualKey] & 0x80) != 0;
+  SetDown(a.down, virtualKey, !up);
+  if (!up) a.pressedSince[virtualKey] = 1;
+  InputEvent e;
+  e.message = up ? WM_KEYUP : WM_KEYDOWN;
+  e.wParam = virtualKey;
+  DWORD bits = 1u | static_cast<DWORD>(scan) << 16;
+  if (flags & KEYEVENTF_EXTENDEDKEY) bits |= 1u << 24;
+  if (wasDown) bits |= 1u << 30;
+  if (up) bits |= 1u << 31;
+  e.lParam = static_cast<LPARAM>(bits);
+  e.screen = a.pointer;
+  e.time = qv::ui_seam::ClockNow();
+  Queue(Ui().foreground.get(), e);
+}
+
+void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD, ULONG_PTR) {
+  auto lock = LockUi();
+  AsyncKeys& a = Async();
+  if (flags & MOUSEEVENTF_ABSOLUTE) a.pointer = {static_cast<LONG>(x), static_cast<LONG>(y)};
+  else a.pointer = {a.pointer.x + static_cast<LONG>(x), a.pointer.y + static_cast<LONG>(y)};
+  const std::pair<DWORD, UINT> kinds[] = {{MOUSEEVENTF_MOVE, WM_MOUSEMOVE},
+                                          {MOUSEEVENTF_LEFTDOWN, WM_LBUTTONDOWN},
+                                          {MOUSEEVENTF_LEFTUP, WM_LBUTTONUP},
+                                          {MOUSEEVENTF_RIGHTDOWN, WM_RBUTTONDOWN},
+                                          {MOUSEEVENTF_RIGHTUP, WM_RBUTTONUP}};
+  for (auto [flag, message] : kinds) {
+    if (!(flags & flag)) continue;
+    if (const int button = ButtonOf(message)) {
+      SetDown(a.down, button, IsDown(message));
+      if (IsDown(message)) a.pressedSince[button] = 1;
+    }
+    InputEvent e;
+    e.message = message;
+    e.wParam = ((a.down[VK_LBUTTON] & 0x80) ? MK_LBUTTON : 0u) | ((a.down[VK_RBUTTON] & 0x80) ? MK_RBUTTON : 0u) |
+               ((a.down[VK_SHIFT] & 0x80) ? MK_SHIFT : 0u) | ((a.down[VK_CONTROL] & 0x80) ? MK_CONTROL : 0u);
+    e.screen = a.pointer;
+    e.time = qv::ui_seam::ClockNow();
+    Queue(PointerQueue(a.pointer), e);
+  }
+}
+
+SHORT GetKeyState(int virtualKey) {
+  if (virtualKey < 0 || virtualKey > 255) return 0;
+  ThreadQueue* q = CurrentQueueIfAny();
+  auto lock = LockUi();
+  const BYTE b = q ? q->keys[virtualKey] : 0;
+  return static_cast<SHORT>(((b & 0x80) ? 0xFF80 : 0) | (b & 0x01));
+}
+
+SHORT GetAsyncKeyState(int virtualKey) {
+  if (virtualKey < 0 || virtualKey > 255) return 0;
+  auto lock = LockUi();
+  AsyncKeys& a = Async();
+  const SHORT r = static_cast<SHORT>(((a.down[virtualKey] & 0x80) ? 0x8000 : 0) | a.pressedSince[virtualKey]);
+  a.pressedSince[virtualKey] = 0;
+  return r;
+}
+
+BOOL GetKeyboardState(BYTE* state) {
+  if (!state) return FALSE;
+  auto q = CurrentQueue();
+  auto lock = LockUi();
+  std::copy(std::begin(q->keys), std::end(q->keys), state);
+  return TRUE;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
+  if (GetKeyState(VK_CONTROL) < 0) return FALSE;
+  const WCHAR ch = CharOf(static_cast<UINT>(msg->wParam), shift, caps);
+  if (!ch) return FALSE;
+  return PostMessageW(msg->hwnd, msg->message == WM_KEYDOWN ? WM_CHAR : WM_SYSCHAR, ch, msg->lParam);
+}
+
+// Resets the state injection has built up (UiSeam's Reset).
+void ForgetAsyncKeys() {
+  auto lock = LockUi();
+  Async() = AsyncKeys{};
+}
