@@ -1,9 +1,14 @@
 #include "engine/transport/MailSocket.h"
 
 #include <cstring>
+#include <type_traits>
 
 #include "engine/foundation/QvPlatformHooks.h"
 #include "platform/net/SecureSocket.h"
+#include "platform/net/Winsock.h"
+
+static_assert(std::is_same_v<SOCKET, uintptr_t>, "MailSocket keeps a SOCKET as uintptr_t");
+static_assert(INVALID_SOCKET == ~uintptr_t{0}, "MailSocket's kNoSocket is INVALID_SOCKET");
 
 bool MailSocket::Open(bool secure, const std::string& host, bool deferHandshake) {
   Close();
@@ -44,27 +49,27 @@ bool MailSocket::Resolve(const char* host, int port) {
   return true;
 }
 
-int MailSocket::Connect() const {
+bool MailSocket::Connect() const {
   sockaddr_in sa{};
   sa.sin_family = AF_INET;
   sa.sin_port = port_;
   sa.sin_addr.s_addr = address_;
-  return connect(socket_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa);
+  return connect(socket_, reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != SOCKET_ERROR;
 }
 
-int MailSocket::SendAll(const char* data, int length) const {
+bool MailSocket::SendAll(const char* data, int length) const {
   int sent = 0;
   while (sent < length) {
     const int n = send(socket_, data + sent, length - sent, 0);
-    if (n <= 0) return SOCKET_ERROR;
+    if (n <= 0) return false;
     sent += n;
   }
-  return sent;
+  return true;
 }
 
 int MailSocket::SendSome(const char* data, int length) const {
   const int n = send(socket_, data, length, 0);
-  return n <= 0 ? SOCKET_ERROR : n;
+  return n <= 0 ? -1 : n;
 }
 
 int MailSocket::WaitReadable(long microseconds) const {
@@ -78,7 +83,10 @@ int MailSocket::WaitReadable(long microseconds) const {
   return ready < 0 ? -1 : (ready > 0 ? 1 : 0);
 }
 
-int MailSocket::Receive(char* buffer, int size) const { return recv(socket_, buffer, size, 0); }
+int MailSocket::Receive(char* buffer, int size) const {
+  const int n = recv(socket_, buffer, size, 0);
+  return n < 0 ? -1 : n;
+}
 
 int MailSocket::Handshake(const std::string& host) const {
   DWORD returned = 0;

@@ -4,13 +4,14 @@
 // the resolved server address, whole-line sends and the readiness wait of the
 // receive workers. Release and Close may be called from another thread: they
 // wake every blocked call on the socket at once.
+//
+// The clients hold it as a member, so this header keeps the network library
+// (platform/net/Winsock.h) out of their public headers.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
-
-#include "platform/net/Winsock.h"
 
 class MailSocket {
  public:
@@ -26,26 +27,30 @@ class MailSocket {
   bool Open(bool secure, const std::string& host, bool deferHandshake = false);
   // The server's address: dotted, else looked up by name (first address).
   bool Resolve(const char* host, int port);
-  // Blocking connect to the resolved address (for a worker thread): 0 or SOCKET_ERROR.
-  int Connect() const;
-  // Sends every byte: `length`, or SOCKET_ERROR.
-  int SendAll(const char* data, int length) const;
-  // One send call: the bytes sent, or SOCKET_ERROR.
+  // Blocking connect to the resolved address (for a worker thread).
+  bool Connect() const;
+  // Sends every byte.
+  bool SendAll(const char* data, int length) const;
+  // One send call: the bytes sent (at least one), or -1.
   int SendSome(const char* data, int length) const;
   // Waits up to `microseconds` for bytes: 1 readable, 0 not yet, -1 no socket or error.
   int WaitReadable(long microseconds) const;
+  // The bytes read, 0 when the peer closed, or -1.
   int Receive(char* buffer, int size) const;
-  // The deferred handshake, SNI and certificate check against `host`.
+  // The deferred handshake, SNI and certificate check against `host`: 0, or
+  // the network library's failure result.
   int Handshake(const std::string& host) const;
 
   // Closes the socket (any thread).
   void Release();
   // Release, then ends the network library's use once.
   void Close();
-  SOCKET Handle() const { return socket_; }
+  bool IsOpen() const { return socket_ != kNoSocket; }
 
  private:
-  std::atomic<SOCKET> socket_{INVALID_SOCKET};
+  // The library's SOCKET, an integer of this width; kNoSocket is its INVALID_SOCKET.
+  static constexpr uintptr_t kNoSocket = ~uintptr_t{0};
+  std::atomic<uintptr_t> socket_{kNoSocket};
   std::atomic<bool> started_{false};
   // The hook keeps a pointer to the host name: it lives here.
   std::string host_;

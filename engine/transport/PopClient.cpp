@@ -19,12 +19,9 @@
 
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvRegistryValue.h"
-#include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
-#include "engine/transport/ProtocolLog.h"
 #include "platform/codepage/CodePage.h"
-#include "platform/kernel/Sync.h"
 #include "platform/kernel/Time.h"
 
 namespace {
@@ -49,19 +46,6 @@ bool ForEachLine(const std::string& reply, F&& take) {
 }
 
 }  // namespace
-
-PopClient::PopClient() {
-  socket_ = new MailSocket();
-  log_ = new ProtocolLog();
-  wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-}
-
-PopClient::~PopClient() {
-  closeSocket();
-  delete socket_;
-  delete log_;
-  if (wake_) CloseHandle(wake_);
-}
 
 bool PopClient::registerNotifyPop(NotifyPop* observer) {
   if (observer_ && observer) return false;
@@ -114,8 +98,8 @@ void PopClient::getUidlList(std::list<std::wstring>& out) {
 }
 
 void PopClient::quit() {
-  if (state_ == 21 || state_ == 22) return;
-  state_ = 19;
+  if (state_ == PopState::QuitAnswer || state_ == PopState::Idle) return;
+  state_ = PopState::Quit;
   expecting_ = false;
   recvExec();
 }
@@ -123,13 +107,12 @@ void PopClient::quit() {
 bool PopClient::notify(int message, long w, long l) { return observer_ ? observer_->notify(message, w, l) : true; }
 
 void PopClient::resetSession() {
-  state_ = 0;
+  state_ = PopState::Greeting;
   expecting_ = true;
   continues_ = false;
   noUidl_ = lastUidFound_ = noKnownUid_ = headerOnly_ = firstLineChecked_ = deletesStarted_ = false;
   abort_ = false;
-  socketError_ = overflow_ = false;
-  endReason_ = 0;
+  endReason_ = EndReason::Complete;
   toProcess_ = 0;
   totalSize_ = 0;
   listPos_ = receivedPos_ = messagePos_ = 0;
@@ -164,11 +147,13 @@ void PopClient::newConnection() {
   }
   if (connected_) return;
   if (((mode_ == 2 || mode_ == 3) && downloadList_.empty()) || host_.empty()) {
-    state_ = 21;
+    // Nothing to do: the session stands as if "QUIT" were out, so that
+    // quit() sends nothing.
+    state_ = PopState::QuitAnswer;
     return;
   }
   static const char kTitle[] = "*** Pop Protocol Start ";
-  log_->start(kTitle, sizeof kTitle - 1);
+  log_.start(kTitle, sizeof kTitle - 1);
   resetSession();
   startRecv();
 }
@@ -194,28 +179,30 @@ std::string PopClient::madeUpUid() const {
 
 bool PopClient::responseOk() const { return pop::StatusOk(buffer_); }
 
-int PopClient::failureCode() const {
+// The code of a "-ERR" (or a malformed status line) in answer to the command
+// the state waits on.
+uint32_t PopClient::failureCode() const {
   switch (state_) {
-    case 1:
-    case 2:
+    case PopState::UserAnswer:
+    case PopState::LoginAnswer:
       return QVMDL_ERR_POP_LOGIN;
-    case 5:
+    case PopState::SizeAnswer:
       return QVMDL_ERR_POP_LIST_SIZES;
-    case 7:
+    case PopState::StatAnswer:
       return QVMDL_ERR_POP_STAT;
-    case 8:
+    case PopState::DeleteReceived:
       return QVMDL_ERR_POP_DELE_RECEIVED;
-    case 10:
+    case PopState::MessageSize:
       return QVMDL_ERR_POP_LIST_MESSAGE;
-    case 11:
+    case PopState::FetchStatus:
       return QVMDL_ERR_POP_FETCH;
-    case 15:
+    case PopState::DeleteAnswer:
       return QVMDL_ERR_POP_DELE;
-    case 17:
+    case PopState::LastUidAnswer:
       return QVMDL_ERR_POP_LAST_UIDL;
-    case 18:
+    case PopState::DeleteListed:
       return QVMDL_ERR_POP_DELE_LISTED;
-    case 21:
+    case PopState::QuitAnswer:
       return QVMDL_ERR_POP_QUIT;
     default:
       return QVMDL_ERR_POP_UNEXPECTED;
@@ -226,12 +213,13 @@ int PopClient::failureCode() const {
 // (or waits for more of a multi-line reply); returns a pending error code.
 // A cancel that came meanwhile stops the chain before the next command, so
 // that the receive loop turns it into "QUIT".
-int PopClient::incomingData() {
-  int error = 0;
+uint32_t PopClient::incomingData() {
+  uint32_t error = 0;
   for (bool first = true;; first = false) {
-    if (state_ == 22 || abort_) return 0;
-    const int state = state_;
-    if (!first && cancel_ && !continues_ && state != 11 && state != 12 && state != 21) {
+    if (state_ == PopState::Idle || abort_) return 0;
+    const PopState state = state_;
+    if (!first && cancel_ && !continues_ && state != PopState::FetchStatus && state != PopState::FetchBody &&
+        state != PopState::QuitAnswer) {
       expecting_ = false;
       return 0;
     }
@@ -239,10 +227,10 @@ int PopClient::incomingData() {
   }
 }
 
-PopClient::Step PopClient::sendCommand(const char* text, int next, int* error) {
+PopClient::Step PopClient::sendCommand(const char* text, PopState next, uint32_t* error) {
   state_ = next;
   expecting_ = true;
-  if (sendData(text) < 0) {
+  if (!sendData(text)) {
     *error = QVMDL_ERR_POP_SOCKET;
     return Step::Next;
   }
@@ -250,82 +238,89 @@ PopClient::Step PopClient::sendCommand(const char* text, int next, int* error) {
 }
 
 // A failure found in a reply: "QUIT" goes out first, the code follows.
-PopClient::Step PopClient::fail(int code, int* error) {
+PopClient::Step PopClient::fail(uint32_t code, uint32_t* error) {
   sendData("QUIT\r\n");
   expecting_ = false;
   *error = code;
   return Step::Next;
 }
 
-// After the mailbox size: the received messages are deleted first when the
-// account deletes on the server, then the new ones are fetched.
-PopClient::Step PopClient::afterMailBoxSize() {
-  if (!notify(MSG_PopMailBoxSize, static_cast<long>(toProcess_), static_cast<long>(totalSize_))) {
-    endReason_ = 1;
-    state_ = 19;
-    return Step::Next;
-  }
-  receivedPos_ = 0;
-  state_ = deleteOnServer_ && !receivedList_.empty() ? 8 : 9;
+PopClient::Step PopClient::moveTo(PopState next) {
+  state_ = next;
   return Step::Next;
 }
 
-PopClient::Step PopClient::handleState(int* error) {
+// The observer declined to go on: "QUIT", and the session ends as aborted.
+PopClient::Step PopClient::endEarly() {
+  endReason_ = EndReason::Declined;
+  return moveTo(PopState::Quit);
+}
+
+// After the mailbox size: the received messages are deleted first when the
+// account deletes on the server, then the new ones are fetched.
+PopClient::Step PopClient::afterMailBoxSize() {
+  if (!notify(MSG_PopMailBoxSize, static_cast<long>(toProcess_), static_cast<long>(totalSize_))) return endEarly();
+  receivedPos_ = 0;
+  return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::NextMessage);
+}
+
+PopClient::Step PopClient::handleState(uint32_t* error) {
   char command[64];
   const bool ok = !buffer_.empty() && buffer_[0] == '+';
   switch (state_) {
-    case 0:
+    case PopState::Greeting:
       return onGreeting(error);
-    case 1: {
+    case PopState::UserAnswer: {
+      // S: +OK   C: PASS ********
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
       const std::string pass = "PASS " + password_ + "\r\n";
-      return sendCommand(pass.c_str(), 2, error);
+      return sendCommand(pass.c_str(), PopState::LoginAnswer, error);
     }
-    case 2:
+    case PopState::LoginAnswer:
+      // S: +OK Logged in.   C: UIDL
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
-      return sendCommand("UIDL\r\n", 3, error);
-    case 3:
+      return sendCommand("UIDL\r\n", PopState::UidlAnswer, error);
+    case PopState::UidlAnswer:
       return onUidl(error);
-    case 4: {
+    case PopState::NextSize: {
+      // C: LIST n   (each listed message, to add up the mailbox size)
       const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
       if (listPos_ >= count) {
-        state_ = deleteOnServer_ && !receivedList_.empty() ? 8 : 19;
         receivedPos_ = 0;
-        return Step::Next;
+        return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::Quit);
       }
       const uint32_t number = mode_ == 2 ? messageAt(listPos_) : uidlLines_[listPos_].number;
       ++listPos_;
       std::snprintf(command, sizeof command, "LIST %u\r\n", number);
-      return sendCommand(command, 5, error);
+      return sendCommand(command, PopState::SizeAnswer, error);
     }
-    case 5: {
+    case PopState::SizeAnswer: {
+      // S: +OK n size
       uint32_t number = 0, size = 0;
       if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_SIZES, error);
       lastListSize_ = size;
       totalSize_ += size;
       const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
-      if (listPos_ < count) {
-        state_ = 4;
-        return Step::Next;
-      }
+      if (listPos_ < count) return moveTo(PopState::NextSize);
       return afterMailBoxSize();
     }
-    case 6:
-      return sendCommand("STAT\r\n", 7, error);
-    case 7:
+    case PopState::Stat:
+      // C: STAT
+      return sendCommand("STAT\r\n", PopState::StatAnswer, error);
+    case PopState::StatAnswer:
       return onStat(error);
-    case 8: {
+    case PopState::DeleteReceived:
+      // C: DELE n   S: +OK   (each message received before)
       if (receivedPos_ < receivedList_.size()) {
         std::snprintf(command, sizeof command, "DELE %u\r\n", receivedList_[receivedPos_++]);
-        return sendCommand(command, 8, error);
+        return sendCommand(command, PopState::DeleteReceived, error);
       }
       latestList_.clear();
-      state_ = mode_ == 4 ? 19 : 9;
-      return Step::Next;
-    }
-    case 9:
+      return moveTo(mode_ == 4 ? PopState::Quit : PopState::NextMessage);
+    case PopState::NextMessage:
       return nextMessage(error);
-    case 10: {
+    case PopState::MessageSize: {
+      // S: +OK n size   C: RETR n  (or TOP n lines; TOP n 0 for the header only)
       uint32_t number = 0, size = 0;
       if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_MESSAGE, error);
       currentSize_ = lastListSize_ = size;
@@ -337,43 +332,43 @@ PopClient::Step PopClient::handleState(int* error) {
       } else {
         std::snprintf(command, sizeof command, "RETR %u\r\n", currentNumber_);
       }
-      return sendCommand(command, 11, error);
+      return sendCommand(command, PopState::FetchStatus, error);
     }
-    case 11:
+    case PopState::FetchStatus:
+      // S: +OK size octets
       if (!ok) return fail(QVMDL_ERR_POP_FETCH, error);
-      state_ = 12;
-      return Step::Next;
-    case 12:
-      return onMessage(error);
-    case 13:
-      state_ = deleteOnServer_ && !cancel_ ? 14 : 9;
-      return Step::Next;
-    case 14:
+      return moveTo(PopState::FetchBody);
+    case PopState::FetchBody:
+      return onMessage();
+    case PopState::Fetched:
+      return moveTo(deleteOnServer_ && !cancel_ ? PopState::DeleteFetched : PopState::NextMessage);
+    case PopState::DeleteFetched:
+      // C: DELE n   (the message just fetched)
       std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
-      return sendCommand(command, 15, error);
-    case 15:
+      return sendCommand(command, PopState::DeleteAnswer, error);
+    case PopState::DeleteAnswer:
+      // S: +OK
       if (!ok) return fail(QVMDL_ERR_POP_DELE, error);
       removeLatest(currentUid_);
-      state_ = 9;
-      return Step::Next;
-    case 16:
+      return moveTo(PopState::NextMessage);
+    case PopState::LastUid:
+      // C: UIDL n   (the last message fetched, kept on the server)
       if (!deleteOnServer_ && !noUidl_ && currentNumber_ != 0) {
         std::snprintf(command, sizeof command, "UIDL %u\r\n", currentNumber_);
-        return sendCommand(command, 17, error);
+        return sendCommand(command, PopState::LastUidAnswer, error);
       }
-      state_ = 19;
-      return Step::Next;
-    case 17: {
+      return moveTo(PopState::Quit);
+    case PopState::LastUidAnswer: {
+      // S: +OK n uid   (the UID follows the blank after the number)
       if (!ok) return fail(QVMDL_ERR_POP_LAST_UIDL, error);
-      // "+OK n uid\r\n": the UID follows the blank after the number.
       const size_t eol = buffer_.find_first_of("\r\n");
       const std::string line = buffer_.substr(0, eol);
       const size_t first = line.find(' ', 4);
       lastRecvUid_ = line.size() > 4 && first != std::string::npos ? line.substr(first + 1) : std::string();
-      state_ = 19;
-      return Step::Next;
+      return moveTo(PopState::Quit);
     }
-    case 18: {
+    case PopState::DeleteListed: {
+      // C: DELE n   S: +OK   (each message of the delete list)
       if (!deletesStarted_) {
         deletesStarted_ = true;
         latestList_.splice(latestList_.end(), pendingList_);
@@ -383,19 +378,18 @@ PopClient::Step PopClient::handleState(int* error) {
         removeLatest(currentUid_);
         ++processed_;
       }
-      if (messagePos_ >= messageCount()) {
-        state_ = 19;
-        return Step::Next;
-      }
+      if (messagePos_ >= messageCount()) return moveTo(PopState::Quit);
       currentNumber_ = messageAt(messagePos_++);
       auto it = uidByNumber_.find(currentNumber_);
       currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
       std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
-      return sendCommand(command, 18, error);
+      return sendCommand(command, PopState::DeleteListed, error);
     }
-    case 19:
-      return sendCommand("QUIT\r\n", 21, error);
-    case 21:
+    case PopState::Quit:
+      // C: QUIT
+      return sendCommand("QUIT\r\n", PopState::QuitAnswer, error);
+    case PopState::QuitAnswer:
+      // S: +OK Logging out.
       if (!ok) {
         expecting_ = false;
         *error = QVMDL_ERR_POP_QUIT;
@@ -403,21 +397,23 @@ PopClient::Step PopClient::handleState(int* error) {
       }
       endSession();
       return Step::Wait;
-    case 23:
-      return sendCommand("LIST\r\n", 24, error);
-    case 24:
+    case PopState::ListAll:
+      // C: LIST
+      return sendCommand("LIST\r\n", PopState::ListAllAnswer, error);
+    case PopState::ListAllAnswer:
       return onListAll(error);
     default:
-      state_ = 22;
+      state_ = PopState::Idle;
       return Step::Wait;
   }
 }
 
-// State 0: the greeting.
-PopClient::Step PopClient::onGreeting(int* error) {
+// Greeting: S: +OK Dovecot ready. <1.2@host>   C: USER user
+// or, with APOP, C: APOP user <MD5 of the time stamp and the password>
+PopClient::Step PopClient::onGreeting(uint32_t* error) {
   if (!apop_) {
     const std::string command = "USER " + user_ + "\r\n";
-    return sendCommand(command.c_str(), 1, error);
+    return sendCommand(command.c_str(), PopState::UserAnswer, error);
   }
   const size_t eol = pop::FirstLineEnd(buffer_);
   const std::string greeting = buffer_.substr(0, eol);
@@ -428,17 +424,17 @@ PopClient::Step PopClient::onGreeting(int* error) {
   char digest[33];
   Md5HexString(digest, stamp.c_str());
   const std::string command = "APOP " + user_ + " " + digest + "\r\n";
-  return sendCommand(command.c_str(), 2, error);
+  return sendCommand(command.c_str(), PopState::LoginAnswer, error);
 }
 
-// State 3: the "UIDL" answer, checked as it comes and booked once whole.
-PopClient::Step PopClient::onUidl(int* error) {
+// UidlAnswer: S: +OK / 1 0000001 / 2 0000002 / .   (or -ERR: no UIDs, STAT
+// follows), checked as it comes and booked once whole.
+PopClient::Step PopClient::onUidl(uint32_t* error) {
   if (buffer_.empty() || buffer_[0] != '+') {
     noUidl_ = true;
     messageList_.clear();
-    state_ = 6;
     continues_ = false;
-    return Step::Next;
+    return moveTo(PopState::Stat);
   }
   if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   const size_t eol = pop::FirstLineEnd(buffer_);
@@ -483,7 +479,7 @@ PopClient::Step PopClient::onUidl(int* error) {
 }
 
 // Decides from the UIDL lines what is new, what was received before, and
-// which state follows.
+// which state follows: the sizes by "LIST n" or "LIST", "STAT", or the deletes.
 void PopClient::bookUids() {
   if (mode_ == 2 || mode_ == 3) {
     // Select check. Lines up to the last UID were received; later lines
@@ -501,10 +497,10 @@ void PopClient::bookUids() {
       }
       if (!passedLast && line.uid == lastUid_) passedLast = true;
     }
-    if (mode_ == 3) {
-      state_ = messageList_.empty() ? 19 : 18;
+    if (messageList_.empty()) {
+      state_ = PopState::Quit;
     } else {
-      state_ = messageList_.empty() ? 19 : 4;
+      state_ = mode_ == 3 ? PopState::DeleteListed : PopState::NextSize;
     }
     return;
   }
@@ -544,16 +540,16 @@ void PopClient::bookUids() {
   }
   if (mode_ == 4) {
     receivedPos_ = 0;
-    state_ = 8;
+    state_ = PopState::DeleteReceived;
   } else if (lastUidFound_) {
-    state_ = 4;
+    state_ = PopState::NextSize;
   } else {
-    state_ = noKnownUid_ ? 6 : 23;
+    state_ = noKnownUid_ ? PopState::Stat : PopState::ListAll;
   }
 }
 
-// State 7: the "STAT" answer.
-PopClient::Step PopClient::onStat(int* error) {
+// StatAnswer: S: +OK count size
+PopClient::Step PopClient::onStat(uint32_t* error) {
   uint32_t count = 0, size = 0;
   if (!pop::ParseTwoNumbers(buffer_, &count, &size)) return fail(QVMDL_ERR_POP_STAT, error);
   if (noUidl_) {
@@ -563,16 +559,14 @@ PopClient::Step PopClient::onStat(int* error) {
   toProcess_ = count;
   totalSize_ = size;
   if (!notify(MSG_PopMailBoxSize, static_cast<long>(count), static_cast<long>(size)) || count == 0) {
-    endReason_ = 1;
-    state_ = 19;
-    return Step::Next;
+    return endEarly();
   }
-  state_ = 9;
-  return Step::Next;
+  return moveTo(PopState::NextMessage);
 }
 
-// State 24: the "LIST" answer: the sizes of the messages to fetch.
-PopClient::Step PopClient::onListAll(int* error) {
+// ListAllAnswer: S: +OK 2 messages: / 1 39 / 2 120 / .   (the sizes of the
+// messages to fetch are added up)
+PopClient::Step PopClient::onListAll(uint32_t* error) {
   if (pop::ListEnd(buffer_) == std::string::npos) {
     continues_ = true;
     return Step::Wait;
@@ -594,12 +588,9 @@ PopClient::Step PopClient::onListAll(int* error) {
   return afterMailBoxSize();
 }
 
-// State 9: the next message of the list.
-PopClient::Step PopClient::nextMessage(int* error) {
-  if (messagePos_ >= messageCount()) {
-    state_ = 16;
-    return Step::Next;
-  }
+// NextMessage: C: LIST n   (the next message to fetch; none left: UIDL n)
+PopClient::Step PopClient::nextMessage(uint32_t* error) {
+  if (messagePos_ >= messageCount()) return moveTo(PopState::LastUid);
   currentNumber_ = messageAt(messagePos_++);
   if (noUidl_) {
     currentUid_ = madeUpUid();
@@ -607,18 +598,14 @@ PopClient::Step PopClient::nextMessage(int* error) {
     auto it = uidByNumber_.find(currentNumber_);
     currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
   }
-  if (!notify(MSG_PopUpdateStatus, 1, 0)) {
-    endReason_ = 1;
-    state_ = 19;
-    return Step::Next;
-  }
+  if (!notify(MSG_PopUpdateStatus, 1, 0)) return endEarly();
   char command[32];
   std::snprintf(command, sizeof command, "LIST %u\r\n", currentNumber_);
-  return sendCommand(command, 10, error);
+  return sendCommand(command, PopState::MessageSize, error);
 }
 
-// State 12: a fetched message, whole or still arriving.
-PopClient::Step PopClient::onMessage(int* /*error*/) {
+// FetchBody: S: (text, dot-stuffed) / .   whole, or still arriving.
+PopClient::Step PopClient::onMessage() {
   const size_t end = pop::ListEnd(buffer_);
   if (end == std::string::npos) {
     const uint64_t sofar = receivedBytes_ + (buffer_.size() >= 2 ? buffer_.size() - 2 : 0);
@@ -629,8 +616,7 @@ PopClient::Step PopClient::onMessage(int* /*error*/) {
   continues_ = false;
   if (cancel_) {
     // Received to its end, but not handed over: the cancel ends the session.
-    state_ = 13;
-    return Step::Next;
+    return moveTo(PopState::Fetched);
   }
   const size_t start = pop::FirstLineEnd(buffer_) + 1;
   const size_t textEnd = end + 2;  // the last line end stays
@@ -647,31 +633,26 @@ PopClient::Step PopClient::onMessage(int* /*error*/) {
   const bool goOn = notify(kind, 0, 0);
   currentText_.clear();
   currentText_.shrink_to_fit();
-  if (!goOn) {
-    endReason_ = 1;
-    state_ = 19;
-    return Step::Next;
-  }
+  if (!goOn) return endEarly();
   ++processed_;
   latestList_.push_back(currentUid_);
-  state_ = 13;
-  return Step::Next;
+  return moveTo(PopState::Fetched);
 }
 
-// State 21 answered "+": the session ends here.
+// QuitAnswer answered "+": the session ends here.
 void PopClient::endSession() {
   closeSocket();
   connected_ = false;
   uidlLines_.clear();
   uidByNumber_.clear();
-  state_ = 22;
+  state_ = PopState::Idle;
   expecting_ = false;
-  const int reason = endReason_;
+  const EndReason reason = endReason_;
   const int mode = mode_;
   mode_ = 0;
-  if (reason == 1) {
+  if (reason == EndReason::Declined) {
     notify(MSG_PopAborted, static_cast<long>(processed_), 0);
-  } else if (reason == 2) {
+  } else if (reason == EndReason::Cancelled) {
     notify(MSG_PopCanceled, 0, 0);
   } else if (mode == 3) {
     notify(MSG_PopDeleteComplete, static_cast<long>(processed_), 0);

@@ -20,11 +20,41 @@
 #include <vector>
 
 #include "engine/QvMiddleExport.h"
-#include "platform/base/WinTypes.h"
 #include "engine/transport/MailAccount.h"
+#include "engine/transport/MailSocket.h"
+#include "engine/transport/ProtocolLog.h"
+#include "engine/transport/SessionWorker.h"
+#include "platform/base/WinTypes.h"
 
-class MailSocket;
-class ProtocolLog;
+// The POP3 session's states, by the numbers the log and the tests know. A
+// state names the reply it waits for ("...Answer") or the step it takes next
+// without new input; the login states come first.
+enum class PopState : int {
+  Greeting = 0,         // the greeting; USER or APOP goes out
+  UserAnswer = 1,       // C: USER
+  LoginAnswer = 2,      // C: PASS or APOP
+  UidlAnswer = 3,       // C: UIDL (the whole list)
+  NextSize = 4,         // "LIST n" of the next listed message, to add up sizes
+  SizeAnswer = 5,       // C: LIST n (adding up)
+  Stat = 6,             // "STAT" goes out
+  StatAnswer = 7,       // C: STAT
+  DeleteReceived = 8,   // "DELE n" of each earlier received message
+  NextMessage = 9,      // "LIST n" of the next message to fetch
+  MessageSize = 10,     // C: LIST n (before the fetch)
+  FetchStatus = 11,     // C: RETR n / TOP n m, status line
+  FetchBody = 12,       // the fetched text, until its "."
+  Fetched = 13,         // a fetch ended: delete it or go on
+  DeleteFetched = 14,   // "DELE n" of the fetched message
+  DeleteAnswer = 15,    // C: DELE n (fetched)
+  LastUid = 16,         // "UIDL n" of the last message
+  LastUidAnswer = 17,   // C: UIDL n
+  DeleteListed = 18,    // "DELE n" of each listed message, and its answer
+  Quit = 19,            // "QUIT" goes out
+  QuitAnswer = 21,      // C: QUIT
+  Idle = 22,            // no session
+  ListAll = 23,         // "LIST" goes out
+  ListAllAnswer = 24,   // C: LIST (the whole list)
+};
 
 class QVMIDDLE_API PopClient {
  public:
@@ -73,41 +103,39 @@ class QVMIDDLE_API PopClient {
   // A state handler either sent a command (wait for its answer) or moves on
   // at once without new input.
   enum class Step { Wait, Next };
+  // Until the login is through, a cancel ends the session at once.
+  static constexpr bool IsLogin(PopState state) { return state <= PopState::LoginAnswer; }
 
   // Transport (PopClientTransport.cpp).
-  int startRecv();
-  int openSocket();
-  int connectServer(const char* host, int port);
-  int connectServerSub();
-  static DWORD connectServerThread(void* self);
-  int sendData(const char* text);
-  int recvExec();
-  int recvData();
-  static DWORD recvThread(void* self);
-  DWORD receivePiece();
-  bool errorHandling(int code, std::string& response);
-  int closeSocket();
-  void releaseSocket();
+  uint32_t startRecv();
+  uint32_t connectServer(const char* host, int port);
+  bool sendData(const char* text);
+  uint32_t recvExec();
+  uint32_t recvData();
+  NetResult receivePiece();
+  uint32_t cancelUnheard();
+  void errorHandling(uint32_t code);
+  void closeSocket();
   bool checkLimit();
-  // Waits for a worker thread in steps; see the definition for the rules.
-  enum class WaitEnd { Done, Cancelled, CancelledQuiet, Aborted, TimedOut, LinkLost };
-  WaitEnd waitWorker(void* thread, bool receiving);
+  SessionWorker::Rules waitRules(bool receiving);
 
   // Protocol (PopClient.cpp).
-  int incomingData();
-  Step handleState(int* error);
+  uint32_t incomingData();
+  Step handleState(uint32_t* error);
   bool responseOk() const;
-  int failureCode() const;
+  uint32_t failureCode() const;
   bool notify(int message, long w, long l);
-  Step sendCommand(const char* text, int next, int* error);
-  Step fail(int code, int* error);
+  Step sendCommand(const char* text, PopState next, uint32_t* error);
+  Step fail(uint32_t code, uint32_t* error);
+  Step moveTo(PopState next);
+  Step endEarly();
   Step afterMailBoxSize();
-  Step onGreeting(int* error);
-  Step onUidl(int* error);
-  Step onStat(int* error);
-  Step onListAll(int* error);
-  Step onMessage(int* error);
-  Step nextMessage(int* error);
+  Step onGreeting(uint32_t* error);
+  Step onUidl(uint32_t* error);
+  Step onStat(uint32_t* error);
+  Step onListAll(uint32_t* error);
+  Step onMessage();
+  Step nextMessage(uint32_t* error);
   void bookUids();
   void endSession();
   void resetSession();
@@ -116,8 +144,11 @@ class QVMIDDLE_API PopClient {
   uint32_t messageAt(size_t index) const;
   void removeLatest(const std::string& uid);
 
+  // How a session came to its end, for the last notification.
+  enum class EndReason { Complete, Declined, Cancelled };
+
   NotifyPop* observer_ = nullptr;
-  ProtocolLog* log_ = nullptr;
+  ProtocolLog log_;
 
   // Settings (8-bit copies of the account record).
   std::string host_, user_, password_;
@@ -134,7 +165,7 @@ class QVMIDDLE_API PopClient {
 
   // Session.
   int mode_ = 0;
-  std::atomic<int> state_{22};
+  std::atomic<PopState> state_{PopState::Idle};
   bool connected_ = false;
   std::atomic<bool> cancel_{false};
   std::atomic<bool> abort_{false};
@@ -146,7 +177,7 @@ class QVMIDDLE_API PopClient {
   bool headerOnly_ = false;
   bool firstLineChecked_ = false;
   bool deletesStarted_ = false;
-  int endReason_ = 0;
+  EndReason endReason_ = EndReason::Complete;
   uint32_t toProcess_ = 0;
   uint64_t totalSize_ = 0;
   size_t listPos_ = 0;
@@ -160,7 +191,7 @@ class QVMIDDLE_API PopClient {
   std::string currentUid_;
   std::string currentText_;
   std::string lastRecvUid_;
-  int lastError_ = 0;
+  uint32_t lastError_ = 0;
 
   struct UidlLine {
     uint32_t number;
@@ -176,14 +207,10 @@ class QVMIDDLE_API PopClient {
   std::list<std::string> pendingList_;
 
   // Transport.
-  MailSocket* socket_ = nullptr;
+  MailSocket socket_;
+  SessionWorker worker_{socket_, log_};
   std::string buffer_;
   Reply reply_ = Reply::Line;
   size_t replyLimit_ = 0;
-  std::atomic<bool> socketError_{false};
-  std::atomic<bool> overflow_{false};
-  std::atomic<bool> workerStop_{false};
   std::atomic<uint64_t> progress_{0};
-  int connectResult_ = 0;
-  void* wake_ = nullptr;  // event set by cancel and abort
 };

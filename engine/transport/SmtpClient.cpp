@@ -1,6 +1,6 @@
-// The protocol half of SmtpClient: settings, the dialogue loop, EHLO and
-// AUTH, POP-before-SMTP. The socket, workers and waits are in
-// SmtpClientTransport.cpp.
+// The protocol half of SmtpClient: settings, the dialogue loop, STARTTLS,
+// EHLO and AUTH, POP-before-SMTP. The socket, the workers and their wait
+// rules are in SmtpClientTransport.cpp.
 //
 // A submission as postfix answers it (AUTH by the EHLO list, CRAM-MD5 first):
 //   S: 220 mail.example.com ESMTP
@@ -18,14 +18,11 @@
 
 #include "engine/content/Base64.h"
 #include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/MailSocket.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
-#include "engine/transport/ProtocolLog.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"
-#include "platform/kernel/Sync.h"
 
 namespace {
 
@@ -46,19 +43,6 @@ Ehlo JudgeEhlo(const std::string& reply) {
 }
 
 }  // namespace
-
-SmtpClient::SmtpClient() {
-  socket_ = new MailSocket();
-  log_ = new ProtocolLog();
-  wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-}
-
-SmtpClient::~SmtpClient() {
-  closeSocket();
-  delete socket_;
-  delete log_;
-  if (wake_) CloseHandle(wake_);
-}
 
 bool SmtpClient::registerNotifySmtp(NotifySmtp* observer) {
   if (observer_ && observer) return false;
@@ -95,10 +79,10 @@ void SmtpClient::setAccount(MailAccount* account, void* connection) {
   connection_ = connection;
   popWaitSeconds_ = account->popBeforeSmtpWaitSeconds > 300 ? 60 : account->popBeforeSmtpWaitSeconds;
   if (smtpPort_ == 465) {
-    sslMode_ = 1;
+    tls_ = Tls::Implicit;
     NKDbgPrintfW(L"SmtpClient:: set isSSL ON! \r\n");
   } else if (smtpPort_ == 587) {
-    sslMode_ = 2;
+    tls_ = Tls::StartTls;
     NKDbgPrintfW(L"SmtpClient:: set isStartTls ON! \r\n");
   }
 }
@@ -116,94 +100,89 @@ void SmtpClient::newConnection() {
   NKDbgPrintfW(L"SmtpClient::newConnection\r\n");
   if (sessionStarted_) return;
   if (smtpServer_.empty()) {
-    state_ = 9;
+    state_ = SmtpState::Closed;
     return;
   }
   static const char kTitle[] = "*** Smtp Protocol Start ";
-  log_->start(kTitle, sizeof kTitle - 1);
+  log_.start(kTitle, sizeof kTitle - 1);
   cancel_ = false;
   reported_ = false;
   keepReading_ = false;
-  if (wake_) ResetEvent(wake_);
+  worker_.ClearWake();
   if (authMode_ == 1 && !popServer_.empty()) {
     popDone_ = true;
     sessionStarted_ = true;
-    if (const int r = authenticate()) {
+    if (const uint32_t r = authenticate()) {
       sessionStarted_ = false;
-      if (!reported_) errorHandling(r, reply_);
+      if (!reported_) errorHandling(r);
       return;
     }
-    log_->write_free("SmtpClient::start wait timer(%d) \r\n", static_cast<int>(popWaitSeconds_));
-    bool cancelled = false;
-    pauseSeconds(popWaitSeconds_, &cancelled);
-    if (cancelled) {
+    log_.write_free("SmtpClient::start wait timer(%d) \r\n", static_cast<int>(popWaitSeconds_));
+    // One wait step a second; a cancel wakes it at once.
+    if (worker_.Pause(popWaitSeconds_, [this] { return cancel_.load(); })) {
       sessionStarted_ = false;
-      errorHandling(QVMDL_ERR_SMTP_CANCELLED, reply_);
+      errorHandling(QVMDL_ERR_SMTP_CANCELLED);
       return;
     }
   }
   startSend();
 }
 
-int SmtpClient::startSend() {
+uint32_t SmtpClient::startSend() {
   sessionStarted_ = true;
-  state_ = 0;
+  state_ = SmtpState::Greeting;
   popDone_ = false;
-  int r = openSocket(sslMode_ != 0);
+  uint32_t r = openSocket(tls_ != Tls::None);
   if (!r) r = connectServer(smtpServer_.c_str(), static_cast<int>(smtpPort_));
-  if (!r && sslMode_ == 2) {
+  if (!r && tls_ == Tls::StartTls) {
     r = startTlsExec();
-    if (!r) state_ = 26;
+    if (!r) state_ = SmtpState::TlsStarted;
   }
   if (!r) r = sendExec();
   if (r) {
     closeSocket();
     sessionStarted_ = false;
-    if (!reported_) errorHandling(r, reply_);
+    if (!reported_) errorHandling(r);
   }
   return r;
 }
 
 void SmtpClient::sendEmail() {
   reported_ = false;
-  if (state_ != 10 || !sessionStarted_) {
-    errorHandling(QVMDL_ERR_SMTP_NO_RECIPIENT, reply_);
+  if (state_ != SmtpState::Accepted || !sessionStarted_) {
+    errorHandling(QVMDL_ERR_SMTP_NO_RECIPIENT);
     return;
   }
   keepReading_ = false;
+  // C: MAIL FROM: <sender>   (the next message on the idle session)
   const std::string line = "MAIL FROM: <" + envelopeSender_ + ">\r\n";
-  state_ = 4;
-  int r = sendData(line.c_str()) < 0 ? static_cast<int>(QVMDL_ERR_SMTP_SOCKET) : sendExec();
+  state_ = SmtpState::MailFromAnswer;
+  const uint32_t r = sendData(line.c_str()) ? sendExec() : QVMDL_ERR_SMTP_SOCKET;
   if (r) {
     closeSocket();
     sessionStarted_ = false;
-    if (!reported_) errorHandling(r, reply_);
+    if (!reported_) errorHandling(r);
   }
 }
 
+// C: QUIT   S: 221 Bye   (read briefly on this thread)
 void SmtpClient::quit() {
   if (cancel_) return;
-  if (state_ != 10 && state_ != 11) return;
+  if (state_ != SmtpState::Accepted && state_ != SmtpState::Challenged) return;
   sendData("QUIT \r\n");
   sessionStarted_ = false;
-  state_ = 9;
-  char answer[1024];
-  recvData(answer, sizeof answer);
+  state_ = SmtpState::Closed;
+  readGoodbye();
   closeSocket();
 }
 
-void SmtpClient::errorHandling(int code, const std::string& /*reply*/) {
-  NKDbgPrintfW(L"*SmtpClient::errorHandling() errcode:[%x],status:[%d]\r\n", code, static_cast<int>(state_));
+void SmtpClient::errorHandling(uint32_t code) {
+  NKDbgPrintfW(L"*SmtpClient::errorHandling() errcode:[%x],status:[%d]\r\n", code, status());
   reported_ = true;
-  if (observer_) observer_->notify(1, code, 0);
+  if (observer_) observer_->notify(1, static_cast<long>(code), 0);
 }
 
-void SmtpClient::logReply() {
-  log_->write_free("-[IN (%02d)]", static_cast<int>(reply_.size()));
-  log_->write(reply_.data(), static_cast<unsigned>(reply_.size()));
-}
-
-int SmtpClient::sendQuit() { return sendData("QUIT\r\n"); }
+bool SmtpClient::sendQuit() { return sendData("QUIT\r\n"); }
 
 // The reply's code against the codes the current state accepts; the code
 // must stand alone on a last line (a multi-line reply outside "EHLO" is not
@@ -219,88 +198,95 @@ bool SmtpClient::responseCheck() const {
     return false;
   };
   switch (state_) {
-    case 0:
+    case SmtpState::Greeting:
       return any({"220", "250"});
-    case 3:
-    case 15:
-    case 18:
+    case SmtpState::HeloAnswer:
+    case SmtpState::CramResult:
+    case SmtpState::LoginResult:
       return any({"250", "235"});
-    case 4:
-    case 5:
-    case 28:
+    case SmtpState::MailFromAnswer:
+    case SmtpState::RcptToAnswer:
+    case SmtpState::StartTlsAnswer:
       return any({"250", "220"});
-    case 7:
+    case SmtpState::DataAnswer:
       return any({"354", "250"});
-    case 10:
+    case SmtpState::Accepted:
       return any({"250"});
     default:
       return false;
   }
 }
 
-// The gathered "EHLO" reply: 0 AUTH with a known mechanism, 1 no usable
-// reply, 2 AUTH not offered, 3 no known mechanism.
-int SmtpClient::smtp_ehlo() {
+// The gathered "EHLO" reply: AUTH with a known mechanism, no usable reply,
+// AUTH not offered, or no known mechanism.
+SmtpClient::EhloAuth SmtpClient::smtp_ehlo() {
   const std::string& r = ehloReply_;
   mechanisms_ = 0;
-  if (r.size() < 4) return 1;
+  if (r.size() < 4) return EhloAuth::NoUsableReply;
   if (r.find("250-AUTH") == std::string::npos && r.find("250 AUTH") == std::string::npos) {
-    if ((r[0] == '1' || r[0] == '2' || r[0] == '3') && (r[3] == ' ' || r[3] == '\0')) return 1;
-    if (r[3] != '-') return 1;
-    if (r[0] != '5' || r[1] != '0') return 2;
-    if (r[2] == '4' || r[2] == '3' || r[2] == '1') return 1;
-    return 2;
+    if ((r[0] == '1' || r[0] == '2' || r[0] == '3') && (r[3] == ' ' || r[3] == '\0')) return EhloAuth::NoUsableReply;
+    if (r[3] != '-') return EhloAuth::NoUsableReply;
+    if (r[0] != '5' || r[1] != '0') return EhloAuth::NotOffered;
+    if (r[2] == '4' || r[2] == '3' || r[2] == '1') return EhloAuth::NoUsableReply;
+    return EhloAuth::NotOffered;
   }
   if (r.find("LOGIN", 9) != std::string::npos) mechanisms_ |= 1;
   if (r.find("CRAM-MD5", 9) != std::string::npos) mechanisms_ |= 2;
-  return mechanisms_ ? 0 : 3;
+  return mechanisms_ ? EhloAuth::Usable : EhloAuth::NoMechanism;
 }
 
+// C: AUTH CRAM-MD5 or AUTH LOGIN as the account and the offer decide, else
+// HELO. A failed send shows in the reply that does not come.
 void SmtpClient::smtp_auth() {
   if (authMode_ == 3 || (authMode_ == 2 && (mechanisms_ & 2))) {
     auth_cram_md5();
   } else if (authMode_ == 4 || (authMode_ == 2 && (mechanisms_ & 1))) {
     auth_login();
   } else {
-    state_ = 3;
+    state_ = SmtpState::HeloAnswer;
     sendData("HELO r9post\r\n");
   }
 }
 
-int SmtpClient::auth_cram_md5() {
-  state_ = 14;
+// C: AUTH CRAM-MD5
+bool SmtpClient::auth_cram_md5() {
+  state_ = SmtpState::CramAnswer;
   return sendData("AUTH CRAM-MD5\r\n");
 }
 
-int SmtpClient::auth_login() {
-  state_ = 16;
+// C: AUTH LOGIN
+bool SmtpClient::auth_login() {
+  state_ = SmtpState::LoginUser;
   return sendData("AUTH LOGIN\r\n");
 }
 
+// S: 334 VXNlcm5hbWU6   C: base64(user)
 // Answers with "*" (ending the exchange) unless the server asked; the final
 // check then fails.
-int SmtpClient::auth_login_user() {
+bool SmtpClient::auth_login_user() {
   if (reply_.compare(0, 4, "334 ") != 0) {
-    state_ = 18;
+    state_ = SmtpState::LoginResult;
     return sendData("*\r\n");
   }
   const std::string line = content::Base64Encode(smtpUser_) + "\r\n";
   return sendData(line.c_str());
 }
 
-int SmtpClient::auth_login_pass() {
+// S: 334 UGFzc3dvcmQ6   C: base64(password)
+bool SmtpClient::auth_login_pass() {
   if (reply_.compare(0, 4, "334 ") != 0) return sendData("*\r\n");
   const std::string line = content::Base64Encode(smtpPassword_) + "\r\n";
   return sendData(line.c_str());
 }
 
-// "334 <base64 challenge>" → base64("user " + HMAC-MD5 hex of the challenge).
-int SmtpClient::auth_cram_md5_user() {
+// S: 334 <base64 challenge>   C: base64("user " + HMAC-MD5 hex of the challenge)
+// No challenge: C: * / QUIT, and the session ends without AUTH.
+bool SmtpClient::auth_cram_md5_user() {
   if (reply_.compare(0, 4, "334 ") != 0) {
     sendData("*\r\n");
     sendData("QUIT\r\n");
-    state_ = 19;
-    return 0;
+    state_ = SmtpState::CramRefused;
+    return true;
   }
   size_t end = reply_.find_first_of("\r\n", 4);
   if (end == std::string::npos) end = reply_.size();
@@ -315,35 +301,39 @@ int SmtpClient::auth_cram_md5_user() {
 // POP-before-SMTP: a POP3 login on the POP server, never over TLS.
 //   S: +OK ready <1.2@pop>     C: USER u / PASS p   (or APOP u <digest>)
 //   S: +OK                     C: QUIT
-int SmtpClient::authenticate() {
-  if (const int r = openSocket(false)) return r;
-  if (const int r = connectServer(popServer_.c_str(), static_cast<int>(popPort_))) {
-    return r == QVMDL_ERR_SMTP_CONNECT ? static_cast<int>(QVMDL_ERR_SMTP_POP_CONNECT) : r;
+uint32_t SmtpClient::authenticate() {
+  if (const uint32_t r = openSocket(false)) return r;
+  if (const uint32_t r = connectServer(popServer_.c_str(), static_cast<int>(popPort_))) {
+    return r == QVMDL_ERR_SMTP_CONNECT ? static_cast<uint32_t>(QVMDL_ERR_SMTP_POP_CONNECT) : r;
   }
-  state_ = apop_ ? 23 : 20;
-  int result = 0;
-  while (state_ != 25 && !result) {
+  state_ = apop_ ? SmtpState::PopApop : SmtpState::PopUser;
+  uint32_t result = 0;
+  while (state_ != SmtpState::PopDone && !result) {
     reply_.clear();
-    if (const int r = recvData()) {
+    if (const uint32_t r = recvData()) {
       result = r;
       break;
     }
-    logReply();
+    logReceived(0);
+    const SmtpState state = state_;
+    if ((state == SmtpState::PopPass || state == SmtpState::PopLogin) && !pop::StatusOk(reply_)) {
+      result = QVMDL_ERR_SMTP_AUTH;  // S: -ERR
+      break;
+    }
     std::string line;
-    switch (state_) {
-      case 20:
+    switch (state) {
+      case SmtpState::PopUser:
+        // S: +OK ready   C: USER u
         line = "USER " + popUser_ + "\r\n";
-        state_ = 21;
+        state_ = SmtpState::PopPass;
         break;
-      case 21:
-        if (!pop::StatusOk(reply_)) {
-          result = QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
+      case SmtpState::PopPass:
+        // S: +OK   C: PASS ********
         line = "PASS " + popPassword_ + "\r\n";
-        state_ = 22;
+        state_ = SmtpState::PopLogin;
         break;
-      case 23: {
+      case SmtpState::PopApop: {
+        // S: +OK ready <1.2@pop>   C: APOP u <digest>
         const size_t open = reply_.find('<');
         const size_t close = open == std::string::npos ? open : reply_.find('>', open);
         if (close == std::string::npos) {
@@ -354,89 +344,129 @@ int SmtpClient::authenticate() {
         char digest[33];
         Md5HexString(digest, stamp.c_str());
         line = "APOP " + popUser_ + " " + digest + "\r\n";
-        state_ = 22;
+        state_ = SmtpState::PopLogin;
         break;
       }
-      case 22:
-        if (!pop::StatusOk(reply_)) {
-          result = QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
+      case SmtpState::PopLogin:
+        // S: +OK logged in   C: QUIT
         line = "QUIT \r\n";
-        state_ = 24;
+        state_ = SmtpState::PopGoodbye;
         break;
-      default:  // 24: the goodbye
-        state_ = 25;
+      default:  // PopGoodbye: S: +OK bye
+        state_ = SmtpState::PopDone;
         break;
     }
-    if (!line.empty() && sendData(line.c_str()) < 0) result = QVMDL_ERR_SMTP_SOCKET;
+    if (!line.empty() && !sendData(line.c_str())) result = QVMDL_ERR_SMTP_SOCKET;
   }
   if (result == QVMDL_ERR_SMTP_AUTH) sendQuit();
   closeSocket();
   return result;
 }
 
+// STARTTLS (port 587), right after connect:
+//   S: 220 mail ESMTP     C: EHLO QvMail_1
+//   S: 250-mail / 250-STARTTLS / 250 8BITMIME      C: STARTTLS
+//   S: 220 2.0.0 Ready to start TLS                (handshake; EHLO again in TLS)
+// A server that offers no STARTTLS keeps the session in plain text.
+uint32_t SmtpClient::startTlsExec() {
+  NKDbgPrintfW(L"[TLS1]SmtpClient::startTls()\r\n");
+  state_ = SmtpState::Greeting;
+  keepReading_ = false;
+  for (;;) {
+    if (!keepReading_) reply_.clear();
+    const size_t before = reply_.size();
+    if (const uint32_t r = recvData()) return r;
+    logReceived(before);
+    bool sent = true;
+    if (state_ == SmtpState::Greeting) {
+      state_ = SmtpState::TlsEhloAnswer;
+      sent = sendData("EHLO QvMail_1\r\n");
+    } else if (state_ == SmtpState::TlsEhloAnswer) {
+      const Ehlo judged = JudgeEhlo(reply_);
+      if (judged == Ehlo::Refused) return QVMDL_ERR_SMTP_AUTH;
+      keepReading_ = judged == Ehlo::Incomplete;
+      if (keepReading_) continue;
+      if (reply_.find("250-STARTTLS") == std::string::npos && reply_.find("250 STARTTLS") == std::string::npos) {
+        return 0;
+      }
+      state_ = SmtpState::StartTlsAnswer;
+      sent = sendData("STARTTLS\r\n");
+    } else {
+      if (!responseCheck()) {
+        NKDbgPrintfW(L"status ResTls ERROR!!\r\n");
+        return QVMDL_ERR_SMTP_AUTH;
+      }
+      state_ = SmtpState::TlsHandshake;
+      return smtp_tls();
+    }
+    if (!sent) return QVMDL_ERR_SMTP_SOCKET;
+  }
+}
+
 // The dialogue loop: one reply per round, acted on by the state. Returns 0
-// when the message was accepted (the session idles in state 10), else the
+// when the message was accepted (the session idles in Accepted), else the
 // code, already reported.
-int SmtpClient::sendExec() {
+uint32_t SmtpClient::sendExec() {
   if (recipients_.empty()) {
-    errorHandling(QVMDL_ERR_SMTP_NO_RECIPIENT, std::string());
+    errorHandling(QVMDL_ERR_SMTP_NO_RECIPIENT);
     return QVMDL_ERR_SMTP_NO_RECIPIENT;
   }
-  int pending = 0;
+  uint32_t pending = 0;
   for (;;) {
     if (!keepReading_) reply_.clear();
     if (cancel_) {
-      if (state_ == 10 && !pending) return 0;
+      if (state_ == SmtpState::Accepted && !pending) return 0;
       pending = QVMDL_ERR_SMTP_CANCELLED;
     }
     if (pending) {
       if (pending != QVMDL_ERR_SMTP_SOCKET && pending != QVMDL_ERR_SMTP_TIMEOUT && pending != QVMDL_ERR_NET_LINK_LOST) {
         sendQuit();
       }
-      errorHandling(pending, reply_);
+      errorHandling(pending);
       return pending;
     }
-    if (state_ != 26) {
+    if (state_ != SmtpState::TlsStarted) {
       const size_t before = keepReading_ ? reply_.size() : 0;
-      if (const int r = recvData()) {
+      if (const uint32_t r = recvData()) {
         // No reply to the end of data means no proof the message was taken:
         // it is reported as failed so that it stays in the send box.
-        errorHandling(r, reply_);
+        errorHandling(r);
         return r;
       }
-      log_->write_free("-[IN (%02d)]", static_cast<int>(reply_.size() - before));
-      log_->write(reply_.data() + before, static_cast<unsigned>(reply_.size() - before));
+      logReceived(before);
     }
-    int sent = 0;
+    bool sent = true;
     switch (state_) {
-      case 0:
+      case SmtpState::Greeting:
+        // S: 220 ready
         if (!responseCheck()) {
           pending = QVMDL_ERR_SMTP_UNEXPECTED;
           break;
         }
         [[fallthrough]];
-      case 26:
+      case SmtpState::TlsStarted:
+        // C: HELO QvMail, or EHLO QvMail when the account authenticates
         if (authMode_ <= 1) {
-          state_ = 3;
+          state_ = SmtpState::HeloAnswer;
           sent = sendData("HELO QvMail\r\n");
         } else if (smtpUser_.empty() || smtpPassword_.empty() || smtpUser_.size() > kMaxCredential ||
                    smtpPassword_.size() > kMaxCredential) {
           pending = QVMDL_ERR_SMTP_AUTH;
         } else {
-          state_ = 13;
+          state_ = SmtpState::EhloAnswer;
           ehloReply_.clear();
           sent = sendData("EHLO QvMail\r\n");
         }
         break;
-      case 13:
+      case SmtpState::EhloAnswer:
+        // S: 250-mail / 250-AUTH LOGIN CRAM-MD5 / 250 8BITMIME   C: AUTH ...
+        // S: 502 (no EHLO)                                      C: HELO QvMail
         ehloReply_ = reply_;
         switch (JudgeEhlo(reply_)) {
           case Ehlo::Refused:
             // No extensions: the mail goes without authentication.
             keepReading_ = false;
-            state_ = 3;
+            state_ = SmtpState::HeloAnswer;
             sent = sendData("HELO QvMail\r\n");
             break;
           case Ehlo::Incomplete:
@@ -445,68 +475,68 @@ int SmtpClient::sendExec() {
           case Ehlo::Accepted:
             keepReading_ = false;
             switch (smtp_ehlo()) {
-              case 0:
+              case EhloAuth::Usable:
                 smtp_auth();
                 break;
-              case 1:
+              case EhloAuth::NoUsableReply:
                 pending = QVMDL_ERR_SMTP_UNEXPECTED;
                 break;
-              case 2:
+              case EhloAuth::NotOffered:
                 pending = QVMDL_ERR_SMTP_NO_AUTH;
                 break;
-              default:
+              case EhloAuth::NoMechanism:
                 pending = QVMDL_ERR_SMTP_NO_MECHANISM;
                 break;
             }
             break;
         }
         break;
-      case 3:
-      case 15:
-      case 18:
+      case SmtpState::HeloAnswer:
+      case SmtpState::CramResult:
+      case SmtpState::LoginResult:
+        // S: 250 hi / 235 ok   C: MAIL FROM: <sender>
         if (!responseCheck()) {
-          pending = state_ == 3 ? QVMDL_ERR_SMTP_UNEXPECTED : QVMDL_ERR_SMTP_AUTH;
+          pending = state_ == SmtpState::HeloAnswer ? QVMDL_ERR_SMTP_UNEXPECTED : QVMDL_ERR_SMTP_AUTH;
           break;
         }
-        state_ = 4;
+        state_ = SmtpState::MailFromAnswer;
         sent = sendData(("MAIL FROM: <" + envelopeSender_ + ">\r\n").c_str());
         break;
-      case 4:
+      case SmtpState::MailFromAnswer:
+      case SmtpState::RcptToAnswer:
+        // S: 250 ok   C: RCPT TO: <each recipient>, after the last one DATA
         if (!responseCheck()) {
           pending = QVMDL_ERR_SMTP_ADDRESS;
           break;
         }
-        nextRecipient_ = recipients_.begin();
-        state_ = 5;
-        sent = sendData(("RCPT TO: <" + *nextRecipient_++ + ">\r\n").c_str());
-        break;
-      case 5:
-        if (!responseCheck()) {
-          pending = QVMDL_ERR_SMTP_ADDRESS;
-          break;
+        if (state_ == SmtpState::MailFromAnswer) {
+          nextRecipient_ = recipients_.begin();
+          state_ = SmtpState::RcptToAnswer;
         }
         if (nextRecipient_ != recipients_.end()) {
           sent = sendData(("RCPT TO: <" + *nextRecipient_++ + ">\r\n").c_str());
           break;
         }
-        state_ = 7;  // all recipients accepted (6): the data follows
+        state_ = SmtpState::DataAnswer;
         sent = sendData("DATA\r\n");
         break;
-      case 7:
+      case SmtpState::DataAnswer:
+        // S: 354 go   C: (text, dot-stuffed) / .
         if (!responseCheck()) {
           pending = QVMDL_ERR_SMTP_UNEXPECTED;
           break;
         }
-        if (const int r = sendData()) {
+        if (const uint32_t r = sendData()) {
           pending = r;
           break;
         }
-        state_ = 10;
+        state_ = SmtpState::Accepted;
         sent = sendData("\r\n.\r\n");
         break;
-      case 10:
+      case SmtpState::Accepted:
+        // S: 250 queued   (the session idles for the next message)
         if (CodeIs(reply_, "334")) {
-          state_ = 11;
+          state_ = SmtpState::Challenged;
           lastReply_ = reply_;
           notifySmtp(0);
           return 0;
@@ -515,27 +545,27 @@ int SmtpClient::sendExec() {
           pending = QVMDL_ERR_SMTP_UNEXPECTED;
           break;
         }
-        if (cancel_) log_->write_free("[#1011]:send finish and Abort occured!!\r\n");
+        if (cancel_) log_.write_free("[#1011]:send finish and Abort occured!!\r\n");
         notifySmtp(0);
         return 0;
-      case 14:
-        state_ = 15;
+      case SmtpState::CramAnswer:
+        state_ = SmtpState::CramResult;
         sent = auth_cram_md5_user();
         break;
-      case 16:
-        state_ = 17;
+      case SmtpState::LoginUser:
+        state_ = SmtpState::LoginPass;
         sent = auth_login_user();
         break;
-      case 17:
-        state_ = 18;
+      case SmtpState::LoginPass:
+        state_ = SmtpState::LoginResult;
         sent = auth_login_pass();
         break;
-      case 19:
+      case SmtpState::CramRefused:
         pending = QVMDL_ERR_SMTP_NO_AUTH;
         break;
       default:
         break;
     }
-    if (sent < 0 && !pending) pending = QVMDL_ERR_SMTP_SOCKET;
+    if (!sent && !pending) pending = QVMDL_ERR_SMTP_SOCKET;
   }
 }

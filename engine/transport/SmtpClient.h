@@ -20,10 +20,41 @@
 #include "engine/QvMiddleExport.h"
 #include "engine/content/RawEmail_S.h"
 #include "engine/transport/MailAccount.h"
+#include "engine/transport/MailSocket.h"
+#include "engine/transport/ProtocolLog.h"
+#include "engine/transport/SessionWorker.h"
 #include "platform/base/WinTypes.h"
 
-class MailSocket;
-class ProtocolLog;
+// The SMTP session's states, by the numbers status(), the log and the tests
+// know. A state names the reply it waits for ("...Answer") or where the
+// session stands; 20 to 25 are the POP-before-SMTP login.
+enum class SmtpState : int {
+  Greeting = 0,         // S: 220
+  HeloAnswer = 3,       // C: HELO
+  MailFromAnswer = 4,   // C: MAIL FROM: <sender>
+  RcptToAnswer = 5,     // C: RCPT TO: <recipient>
+  DataAnswer = 7,       // C: DATA
+  Closed = 9,           // no session (never started, or ended by "QUIT")
+  Accepted = 10,        // C: (text) .   and, once answered, the session idles
+  Challenged = 11,      // the end of data was answered with "334"
+  EhloAnswer = 13,      // C: EHLO
+  CramAnswer = 14,      // C: AUTH CRAM-MD5
+  CramResult = 15,      // C: (CRAM-MD5 answer)
+  LoginUser = 16,       // C: AUTH LOGIN
+  LoginPass = 17,       // C: (user, base64)
+  LoginResult = 18,     // C: (password, base64)
+  CramRefused = 19,     // no CRAM-MD5 challenge: "*" and "QUIT" went out
+  PopUser = 20,         // POP: the greeting; USER goes out
+  PopPass = 21,         // POP: C: USER
+  PopLogin = 22,        // POP: C: PASS or APOP
+  PopApop = 23,         // POP: the greeting; APOP goes out
+  PopGoodbye = 24,      // POP: C: QUIT
+  PopDone = 25,         // POP: the login is over
+  TlsStarted = 26,      // STARTTLS done: HELO or EHLO goes out without a reply to read
+  TlsEhloAnswer = 27,   // C: EHLO QvMail_1
+  StartTlsAnswer = 28,  // C: STARTTLS
+  TlsHandshake = 29,    // the handshake after "220"
+};
 
 class QVMIDDLE_API SmtpClient {
  public:
@@ -48,50 +79,46 @@ class QVMIDDLE_API SmtpClient {
   void quit();
   void cancel();
 
-  // The session state number (for tests and the log).
-  int status() const { return state_; }
+  // The session state number (SmtpState; for tests and the log).
+  int status() const { return static_cast<int>(state_.load()); }
 
  private:
-  // How a worker wait ended.
-  enum class WaitEnd { Done, Cancelled, TimedOut, LinkLost };
+  // How the connection is secured.
+  enum class Tls { None, Implicit, StartTls };
+  // What the gathered "EHLO" reply offers.
+  enum class EhloAuth { Usable, NoUsableReply, NotOffered, NoMechanism };
 
   // Transport (SmtpClientTransport.cpp).
-  int openSocket(bool secure);
-  int closeSocket();
-  int connectServer(const char* host, int port);
-  int connectServerSub();
-  static DWORD connectServerThread(void* self);
-  int startTlsExec();
-  int smtp_tls();
-  int sendData(const char* text);
-  int sendData();
-  int sendExecThread(const char* data, int length);
-  static DWORD sendThread(void* self);
-  int recvData();
-  int recvData(char* buffer, int size);
-  static DWORD recvThread(void* self);
-  DWORD receiveReply();
-  WaitEnd waitWorker(void* thread, bool watchLink);
-  void pauseSeconds(uint32_t seconds, bool* cancelled);
+  uint32_t openSocket(bool secure);
+  void closeSocket();
+  uint32_t connectServer(const char* host, int port);
+  uint32_t smtp_tls();
+  bool sendData(const char* text);
+  uint32_t sendData();
+  uint32_t recvData();
+  void readGoodbye();
+  NetResult receiveReply();
+  SessionWorker::Rules waitRules(bool watchLink);
+  void logReceived(size_t from);
 
   // Protocol (SmtpClient.cpp).
-  int authenticate();
-  int startSend();
-  int sendExec();
+  uint32_t authenticate();
+  uint32_t startSend();
+  uint32_t startTlsExec();
+  uint32_t sendExec();
   bool responseCheck() const;
-  int smtp_ehlo();
+  EhloAuth smtp_ehlo();
   void smtp_auth();
-  int auth_login();
-  int auth_login_user();
-  int auth_login_pass();
-  int auth_cram_md5();
-  int auth_cram_md5_user();
-  int sendQuit();
-  void errorHandling(int code, const std::string& reply);
-  void logReply();
+  bool auth_login();
+  bool auth_login_user();
+  bool auth_login_pass();
+  bool auth_cram_md5();
+  bool auth_cram_md5_user();
+  bool sendQuit();
+  void errorHandling(uint32_t code);
 
   NotifySmtp* observer_ = nullptr;
-  ProtocolLog* log_ = nullptr;
+  ProtocolLog log_;
 
   // 8-bit copies of the account (without a trailing NUL here: std::string
   // keeps its own length).
@@ -107,7 +134,7 @@ class QVMIDDLE_API SmtpClient {
   std::list<std::string> recipients_;
   std::list<std::string>::const_iterator nextRecipient_;
 
-  std::atomic<int> state_{0};
+  std::atomic<SmtpState> state_{SmtpState::Greeting};
   bool sessionStarted_ = false;
   bool popDone_ = false;
   std::atomic<bool> cancel_{false};
@@ -116,23 +143,14 @@ class QVMIDDLE_API SmtpClient {
   std::string reply_;
   bool keepReading_ = false;
   std::string ehloReply_;
-  std::atomic<bool> sendFailed_{false};
-  std::atomic<int> recvError_{0};
-  std::atomic<bool> replyOverflow_{false};
-  std::atomic<bool> workerStop_{false};
-
-  // Body send cursor.
-  const char* sendPos_ = nullptr;
-  int sendLength_ = 0;
-  std::atomic<int> sentBytes_{0};
 
   std::string lastReply_;
   void* connection_ = nullptr;
-  int sslMode_ = 0;  // 0 plain, 1 TLS from connect, 2 STARTTLS
+  Tls tls_ = Tls::None;
   std::string* text_ = nullptr;
   uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5
 
   // Transport.
-  MailSocket* socket_ = nullptr;
-  void* wake_ = nullptr;  // event set by cancel
+  MailSocket socket_;
+  SessionWorker worker_{socket_, log_};
 };

@@ -1,0 +1,319 @@
+// POP3 receive speed: PopClient fetching N new messages from a scripted POP3
+// server on loopback, beside the least a user could write instead, a blocking
+// socket loop that sends the same commands to the same server and unstuffs the
+// same texts (no worker threads, no stepped waits, no bounds). Ratios matter,
+// not absolute times.
+//
+// The server answers as dovecot does for a mailbox with no known UID:
+//   S: +OK ready
+//   C: USER bench       S: +OK
+//   C: PASS secret      S: +OK Logged in.
+//   C: UIDL             S: +OK / 1 uid00001 / ... / .
+//   C: STAT             S: +OK n size
+//   C: LIST k           S: +OK k size          (for each message k)
+//   C: RETR k           S: +OK / text / .
+//   C: UIDL n           S: +OK n uid0000n
+//   C: QUIT             S: +OK Logging out.
+#include <benchmark/benchmark.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "engine/transport/MailAccount.h"
+#include "engine/transport/PopClient.h"
+#include "platform/kernel/DeviceFs.h"
+#include "platform/testing/Seams.h"
+
+namespace {
+
+constexpr int kMessages = 50;
+
+// A device root of its own for the whole run (no protocol log file in it, so
+// the client logs nothing, as on a device where the log is off).
+struct Root {
+  std::string path;
+  Root() {
+    char pattern[] = "/tmp/qvbench-transport-XXXXXX";
+    path = mkdtemp(pattern);
+    qv::SetDeviceRoot(path);
+  }
+  ~Root() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+};
+Root& TheRoot() {
+  static Root root;
+  return root;
+}
+
+// One message of about `size` bytes: headers, then 76-byte lines, some of
+// them starting with a dot (stuffed on the wire).
+std::string MakeMessage(int number, size_t size) {
+  std::string text = "From: sender@example.com\r\nTo: bench@example.com\r\nSubject: message " +
+                     std::to_string(number) + "\r\n\r\n";
+  for (int line = 0; text.size() < size; ++line) {
+    text += line % 17 == 0 ? "." : "x";
+    text += std::string(73, static_cast<char>('a' + line % 26)) + "\r\n";
+  }
+  return text;
+}
+
+std::string Stuff(const std::string& text) {
+  std::string out = text[0] == '.' ? "." : "";
+  for (size_t i = 0; i < text.size(); ++i) {
+    out += text[i];
+    if (text[i] == '\n' && i + 1 < text.size() && text[i + 1] == '.') out += '.';
+  }
+  return out;
+}
+
+// A POP3 server on a free loopback port serving one mailbox of kMessages
+// messages, each connection in turn, until destroyed.
+class ScriptedPop3 {
+ public:
+  explicit ScriptedPop3(size_t size) {
+    for (int i = 1; i <= kMessages; ++i) {
+      texts_.push_back(MakeMessage(i, size));
+      wire_.push_back(Stuff(texts_.back()));
+      total_ += texts_.back().size();
+    }
+    listen_ = socket(AF_INET, SOCK_STREAM, 0);
+    const int on = 1;
+    setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof sa;
+    if (bind(listen_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0 || listen(listen_, 8) != 0 ||
+        getsockname(listen_, reinterpret_cast<sockaddr*>(&sa), &length) != 0) {
+      std::perror("bench_transport: listen");
+      std::abort();
+    }
+    port_ = ntohs(sa.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~ScriptedPop3() {
+    stop_ = true;
+    thread_.join();
+    close(listen_);
+  }
+
+  uint16_t Port() const { return port_; }
+  const std::vector<std::string>& Texts() const { return texts_; }
+  size_t TotalBytes() const { return total_; }
+
+ private:
+  void Serve() {
+    while (!stop_) {
+      pollfd p{listen_, POLLIN, 0};
+      if (poll(&p, 1, 50) <= 0) continue;
+      const int fd = accept(listen_, nullptr, nullptr);
+      if (fd < 0) continue;
+      Session(fd);
+      close(fd);
+    }
+  }
+
+  static bool Write(int fd, const std::string& bytes) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+      const ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+      if (n <= 0) return false;
+      sent += static_cast<size_t>(n);
+    }
+    return true;
+  }
+
+  void Session(int fd) {
+    std::string in;
+    if (!Write(fd, "+OK ready\r\n")) return;
+    char chunk[4096];
+    for (;;) {
+      size_t eol;
+      while ((eol = in.find("\r\n")) == std::string::npos) {
+        const ssize_t n = recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) return;
+        in.append(chunk, static_cast<size_t>(n));
+      }
+      const std::string line = in.substr(0, eol);
+      in.erase(0, eol + 2);
+      if (!Write(fd, Answer(line)) || line == "QUIT") return;
+    }
+  }
+
+  std::string Answer(const std::string& line) const {
+    auto number = [&line](size_t at) { return static_cast<size_t>(std::atoi(line.c_str() + at)); };
+    auto uid = [](size_t k) {
+      char text[32];
+      std::snprintf(text, sizeof text, "uid%05zu", k);
+      return std::string(text);
+    };
+    if (line == "UIDL") {
+      std::string out = "+OK\r\n";
+      for (size_t k = 1; k <= texts_.size(); ++k) out += std::to_string(k) + " " + uid(k) + "\r\n";
+      return out + ".\r\n";
+    }
+    if (line == "STAT") return "+OK " + std::to_string(texts_.size()) + " " + std::to_string(total_) + "\r\n";
+    const size_t k = line.size() > 5 ? number(5) : 0;
+    const bool inRange = k >= 1 && k <= texts_.size();
+    if (line.rfind("UIDL ", 0) == 0 && inRange) return "+OK " + std::to_string(k) + " " + uid(k) + "\r\n";
+    if (line.rfind("LIST ", 0) == 0 && inRange) {
+      return "+OK " + std::to_string(k) + " " + std::to_string(texts_[k - 1].size()) + "\r\n";
+    }
+    if (line.rfind("RETR ", 0) == 0 && inRange) return "+OK\r\n" + wire_[k - 1] + ".\r\n";
+    if (line == "QUIT") return "+OK Logging out.\r\n";
+    if (line.rfind("USER ", 0) == 0 || line.rfind("PASS ", 0) == 0) return "+OK\r\n";
+    return "-ERR unknown\r\n";
+  }
+
+  std::vector<std::string> texts_, wire_;
+  size_t total_ = 0;
+  int listen_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+class Counter : public PopClient::NotifyPop {
+ public:
+  explicit Counter(PopClient* client) : client_(client) {}
+  bool notify(int message, long w, long) override {
+    if (message == PopClient::MSG_PopNewMessage) {
+      std::string text;
+      client_->getMail(&text, nullptr);
+      bytes += text.size();
+      ++mails;
+    } else if (message == PopClient::MSG_PopErrorOccured) {
+      error = w;
+    }
+    return true;
+  }
+  size_t mails = 0, bytes = 0;
+  long error = 0;
+
+ private:
+  PopClient* client_;
+};
+
+// One whole session per iteration: connect, log in, fetch every message, quit.
+void Fetch50_PopClient(benchmark::State& state) {
+  TheRoot();
+  ScriptedPop3 server(static_cast<size_t>(state.range(0)));
+  qv::testing::MapHost("pop.example.com", 110, server.Port());
+  MailAccount account;
+  account.popServerName = L"pop.example.com";
+  account.popUserName = L"bench";
+  account.popPassword = L"secret";
+  for (auto _ : state) {
+    PopClient client;
+    Counter counter(&client);
+    client.registerNotifyPop(&counter);
+    client.setAccount(&account, nullptr);
+    client.newConnection();
+    if (counter.error || counter.mails != kMessages || counter.bytes != server.TotalBytes()) {
+      state.SkipWithError("the session did not fetch every message");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kMessages);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * server.TotalBytes()));
+}
+BENCHMARK(Fetch50_PopClient)->Arg(4 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same exchange with a blocking socket and nothing else.
+class BareClient {
+ public:
+  explicit BareClient(uint16_t port) {
+    fd_ = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(port);
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ok_ = connect(fd_, reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0;
+  }
+  ~BareClient() { close(fd_); }
+
+  // A status line, or with `multi` everything through the terminator.
+  bool Read(bool multi) {
+    reply_.clear();
+    char chunk[65536];
+    size_t from = 0;  // where the terminator search goes on
+    for (;;) {
+      const size_t eol = reply_.find("\r\n");
+      if (eol != std::string::npos) {
+        if (!multi || reply_[0] != '+') return reply_[0] == '+';
+        if (reply_.find("\r\n.\r\n", std::max(from, eol)) != std::string::npos) return true;
+        from = reply_.size() >= 4 ? reply_.size() - 4 : 0;
+      }
+      const ssize_t n = recv(fd_, chunk, sizeof chunk, 0);
+      if (n <= 0) return false;
+      reply_.append(chunk, static_cast<size_t>(n));
+    }
+  }
+  bool Command(const std::string& line, bool multi) {
+    const std::string bytes = line + "\r\n";
+    return ok_ && send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size()) &&
+           Read(multi);
+  }
+  // The text of a fetched message, unstuffed.
+  std::string Text() const {
+    const size_t start = reply_.find("\r\n") + 2;
+    const size_t end = reply_.rfind("\r\n.\r\n") + 2;
+    std::string out;
+    out.reserve(end - start);
+    size_t i = start;
+    if (reply_.compare(i, 1, ".") == 0) ++i;
+    while (i < end) {
+      size_t next = reply_.find("\r\n.", i);
+      if (next == std::string::npos || next >= end) next = end;
+      out.append(reply_, i, std::min(next + 2, end) - i);
+      i = next + 3;  // past the stuffed dot
+    }
+    return out;
+  }
+  bool Greeting() { return ok_ && Read(false); }
+
+ private:
+  int fd_ = -1;
+  bool ok_ = false;
+  std::string reply_;
+};
+
+void Fetch50_BareSocket(benchmark::State& state) {
+  ScriptedPop3 server(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    BareClient client(server.Port());
+    bool ok = client.Greeting() && client.Command("USER bench", false) && client.Command("PASS secret", false) &&
+              client.Command("UIDL", true) && client.Command("STAT", false);
+    size_t bytes = 0;
+    for (int k = 1; ok && k <= kMessages; ++k) {
+      ok = client.Command("LIST " + std::to_string(k), false) && client.Command("RETR " + std::to_string(k), true);
+      if (ok) bytes += client.Text().size();
+    }
+    ok = ok && client.Command("UIDL " + std::to_string(kMessages), false) && client.Command("QUIT", false);
+    if (!ok || bytes != server.TotalBytes()) {
+      state.SkipWithError("the bare session failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kMessages);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * server.TotalBytes()));
+}
+BENCHMARK(Fetch50_BareSocket)->Arg(4 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
