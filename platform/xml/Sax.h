@@ -14,7 +14,7 @@
 // Shift_JIS (as CP932) and EUC-JP.
 #pragma once
 
-#include "platform/xml/Com.h"
+#include "platform/com/Com.h"
 
 inline constexpr CLSID CLSID_SAXXMLReader = {
     0x079AA557, 0x4A18, 0x424A, {0x8E, 0xEE, 0xE3, 0x9F, 0x0A, 0x8D, 0x41, 0xB9}};

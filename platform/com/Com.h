@@ -1,8 +1,9 @@
-// The COM subset the device's XML reader is reached through: result codes,
-// IUnknown, per-thread initialisation, creation of a registered class, and the
-// VARIANT and byte SAFEARRAY the reader takes its input in. Objects are plain
-// C++ objects with virtual methods; there are no apartments, marshalling or
-// out-of-process servers, and the only registered class is the SAX2 reader.
+// The COM subset the device's components are reached through (the SAX2 XML
+// reader, the Imaging factory): result codes, IUnknown, per-thread
+// initialisation, creation of a registered class, and the VARIANT and byte
+// SAFEARRAY the reader takes its input in. Objects are plain C++ objects with
+// virtual methods; there are no apartments, marshalling or out-of-process
+// servers. Each component registers its classes when the platform loads.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -114,3 +115,14 @@ QV_PLATFORM_API HRESULT SafeArrayUnaccessData(SAFEARRAY* array);
 QV_PLATFORM_API HRESULT SafeArrayDestroy(SAFEARRAY* array);
 
 }  // extern "C"
+
+namespace qv::com {
+
+// Makes a new object of a class and asks it for `iid` (the creator's own
+// reference is dropped), or fails with an HRESULT.
+using ClassCreator = HRESULT (*)(REFIID iid, void** object);
+// Registers an in-process class; a later registration of the same class
+// replaces the earlier one.
+QV_PLATFORM_API void RegisterComClass(REFCLSID clsid, ClassCreator create);
+
+}  // namespace qv::com

@@ -1,14 +1,12 @@
-// COM runtime subset: per-thread initialisation counts, the class table (the
-// SAX2 reader only), variants and byte vectors.
-#include "platform/xml/Com.h"
+// COM runtime subset: per-thread initialisation counts, the class table,
+// variants and byte vectors.
+#include "platform/com/Com.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
-
-#include "platform/xml/Sax.h"
-#include "platform/xml/SaxReader.h"
+#include <vector>
 
 namespace {
 
@@ -18,15 +16,49 @@ struct ThreadCom {
 };
 thread_local ThreadCom tCom;
 
-std::atomic<bool> gReaderAvailable{true};
+struct ClassEntry {
+  CLSID clsid;
+  qv::com::ClassCreator create;
+};
+
+struct ClassTable {
+  std::mutex lock;
+  std::vector<ClassEntry> entries;
+};
+
+ClassTable& Classes() {
+  static ClassTable* table = new ClassTable;  // registered from static initialisers of any order
+  return *table;
+}
+
+qv::com::ClassCreator FindClass(REFCLSID clsid) {
+  ClassTable& t = Classes();
+  std::lock_guard<std::mutex> g(t.lock);
+  for (const ClassEntry& e : t.entries) {
+    if (IsEqualGUID(e.clsid, clsid)) return e.create;
+  }
+  return nullptr;
+}
 
 constexpr HRESULT kArrayLocked = static_cast<HRESULT>(0x8002000Du);
 
 }  // namespace
 
-namespace qv::xml_seam {
-void SetReaderAvailable(bool available) { gReaderAvailable = available; }
-}  // namespace qv::xml_seam
+namespace qv::com {
+
+void RegisterComClass(REFCLSID clsid, ClassCreator create) {
+  ClassTable& t = Classes();
+  std::lock_guard<std::mutex> g(t.lock);
+  for (ClassEntry& e : t.entries) {
+    if (IsEqualGUID(e.clsid, clsid)) {
+      e.create = create;
+      return;
+    }
+  }
+  t.entries.push_back(ClassEntry{clsid, create});
+}
+
+}  // namespace qv::com
 
 extern "C" {
 
@@ -45,14 +77,10 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
   if (object == nullptr) return E_POINTER;
   *object = nullptr;
   if (tCom.count == 0) return CO_E_NOTINITIALIZED;
-  if (!IsEqualGUID(clsid, CLSID_SAXXMLReader) || (context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+  const qv::com::ClassCreator create = FindClass(clsid);
+  if (create == nullptr || (context & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
-  if (!gReaderAvailable) return E_NOINTERFACE;
-  auto* reader = new (std::nothrow) qv::xml::SaxReader();
-  if (reader == nullptr) return E_OUTOFMEMORY;
-  HRESULT hr = reader->QueryInterface(iid, object);
-  reader->Release();  // the caller's reference, if any, keeps it
-  return hr;
+  return create(iid, object);
 }
 
 void VariantInit(VARIANT* v) {
