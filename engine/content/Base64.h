@@ -1,10 +1,13 @@
-// The plain base64 codec of short protocol tokens (AUTH LOGIN, CRAM-MD5).
+// The plain base64 codec of short protocol tokens (AUTH LOGIN, CRAM-MD5):
+// entries over the one base64 step of TransferCodec.h.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "engine/content/TransferCodec.h"
 
 namespace content {
 
@@ -16,12 +19,9 @@ std::string Base64Encode(std::string_view in);
 // number of bytes written.
 int Base64DecodeGroup(std::string& out, const char* in, int length);
 
-// State of the streaming decoder: pending characters of an open group.
-struct Base64StreamState {
-  int pending = 0;
-  char chars[4] = {0, 0, 0, 0};
-  bool finished = false;  // a padded group ended the data
-};
+// State of the streaming decoder: pending characters of an open group, and
+// `finished` once a padded group ended the data.
+using Base64StreamState = Base64DecodeState;
 // Feeds text (up to its NUL or end) into the state and appends the bytes to
 // `out`. Returns the bytes written, or -1 on an invalid character or a group
 // whose first or second character is "=" (the state is then reset).

@@ -3,42 +3,13 @@
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/JapaneseCharset.h"
-#include "engine/content/MailCodec.h"
+#include "engine/content/TransferCodec.h"
 
 namespace content {
 namespace {
 
 constexpr size_t kWordStartChars = 8;   // characters a word starts with
 constexpr size_t kWordJisBytes = 29;  // a word grows while its JIS form is shorter
-
-// A Q word keeps only letters, digits and "!*+-/" as they are (and the "="
-// of its escapes); anything else could end the word ("?"), split it (blanks,
-// soft breaks) or, in a display name, end the name or the address (quotes,
-// brackets, commas).
-bool IsQWordPlain(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '!' || c == '*' ||
-         c == '+' || c == '-' || c == '/';
-}
-
-std::string QWordText(const std::string& coded) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  out.reserve(coded.size() * 2);
-  for (size_t i = 0; i < coded.size(); ++i) {
-    char c = coded[i];
-    if (c == '=' && i + 1 < coded.size() && coded[i + 1] == '\n') {
-      ++i;
-    } else if (c == '=' || IsQWordPlain(c)) {
-      out.push_back(c);
-    } else {
-      auto byte = static_cast<uint8_t>(c);
-      out.push_back('=');
-      out.push_back(kHex[byte >> 4]);
-      out.push_back(kHex[byte & 15]);
-    }
-  }
-  return out;
-}
 
 bool IsFoldBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -68,15 +39,12 @@ std::string EncodeHeaderWord(std::wstring_view input, bool b) {
     }
     if (start != 0) out.append("\n ");
     out.append(b ? "=?iso-2022-jp?b?" : "=?iso-2022-jp?q?");
-    std::string coded;
     if (b) {
-      Base64Encoder encoder;
-      encoder.put(jis, coded, true);
-      out.append(coded);
+      Base64EncodeState state;
+      AppendStep(out, state, kBase64EncodeLines, jis, true);
     } else {
-      QpEncoder encoder;
-      encoder.put(jis, coded, true);
-      out.append(QWordText(coded));
+      QpEncodeState state;
+      AppendStep(out, state, kQpEncodeWord, jis, true);
     }
     out.append("?=");
     start += len;
@@ -87,14 +55,11 @@ std::string EncodeHeaderWord(std::wstring_view input, bool b) {
 void DecodeEncodedPayload(std::string& out, std::string_view payload, char letter, std::string_view charset) {
   std::string bytes;
   if (letter == 'b') {
-    Base64Decoder decoder;
-    decoder.put(payload, bytes, true);
+    Base64DecodeState state;
+    AppendStep(bytes, state, kBase64DecodeMime, payload, true);
   } else {
-    std::string text(payload);
-    for (char& c : text)
-      if (c == '_') c = ' ';  // Q words write a blank as "_"
-    QpDecoder decoder;
-    decoder.put(text, bytes, true);
+    QpDecodeState state;
+    AppendStep(bytes, state, kQpDecodeWord, payload, true);
   }
   if (EqualsNoCase(charset, "iso-2022-jp"))
     JisToSjis(bytes);

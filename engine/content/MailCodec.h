@@ -8,13 +8,16 @@
 #include <string>
 #include <string_view>
 
+#include "engine/content/TransferCodec.h"
+
 namespace content {
 
 class MailCodecState {
  public:
   virtual ~MailCodecState() = default;
-  // Codes [begin, end) onto `out`; with `flush` it then calls flush(). The
-  // line flag only matters to the quoted-printable encoder.
+  // Codes [begin, end) onto `out`; with `flush` it then calls flush(). No
+  // codec reads the line flag: the quoted-printable encoder ends a line at
+  // every LF either way.
   virtual void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool lineFlag) = 0;
   // Writes what the state still holds and resets it.
   virtual void flush(std::string& out) = 0;
@@ -25,58 +28,36 @@ class MailCodecState {
   }
 };
 
-// Base64 with a CR LF after every 72 characters.
-class Base64Encoder : public MailCodecState {
+// A codec over one step of TransferCodec.h with the rules it is kept to.
+template <typename State, const auto& kRules>
+class StepCodec : public MailCodecState {
  public:
   using MailCodecState::put;
-  void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool lineFlag) override;
-  void flush(std::string& out) override;
+  void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool) override {
+    AppendStep(out, state_, kRules, {reinterpret_cast<const char*>(begin), static_cast<size_t>(end - begin)}, flush);
+  }
+  void flush(std::string& out) override { AppendStep(out, state_, kRules, {}, true); }
 
- private:
-  int lineLength_ = 0;
-  uint8_t group_[3] = {0, 0, 0};
-  int groupSize_ = 0;
+ protected:
+  State state_;
 };
+
+// Base64 with a CR LF after every 72 characters.
+class Base64Encoder : public StepCodec<Base64EncodeState, kBase64EncodeLines> {};
 
 // Quoted-printable of LF-ended text; lines are kept under 76 characters.
-class QpEncoder : public MailCodecState {
- public:
-  using MailCodecState::put;
-  void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool lineFlag) override;
-  void flush(std::string& out) override;
+class QpEncoder : public StepCodec<QpEncodeState, kQpEncodeBody> {};
 
- private:
-  int lineLength_ = 0;
-  uint8_t last_ = 'x';
+// Base64 of mail bodies: a character outside the alphabet (CR and LF aside),
+// a misplaced "=" and data after the padding each count as an error, and
+// decoding goes on.
+class Base64Decoder : public StepCodec<Base64DecodeState, kBase64DecodeMime> {
+ public:
+  int errors() const { return state_.errors; }
 };
 
-class Base64Decoder : public MailCodecState {
- public:
-  using MailCodecState::put;
-  void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool lineFlag) override;
-  void flush(std::string& out) override;
-  int errors() const { return errors_; }
-
- private:
-  bool endSeen_ = false;
-  uint8_t group_[4] = {0, 0, 0, 0};
-  int groupSize_ = 0;
-  int errors_ = 0;
-};
-
-class QpDecoder : public MailCodecState {
- public:
-  using MailCodecState::put;
-  void put(const uint8_t* begin, const uint8_t* end, std::string& out, bool flush, bool lineFlag) override;
-  void flush(std::string& out) override;
-
- private:
-  int escape_ = 0;  // 0 none, 1 after "=", 2 after the first digit
-  uint8_t digits_[2] = {0, 0};
-};
-
-// Value of a base64 character, -1 for any other byte.
-int Base64Value(uint8_t c);
-extern const char kBase64Alphabet[65];
+// Quoted-printable of mail bodies: bad digits read as 7F, a decoded CR goes,
+// an escape open at the flush is forgotten.
+class QpDecoder : public StepCodec<QpDecodeState, kQpDecodeStream> {};
 
 }  // namespace content

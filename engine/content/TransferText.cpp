@@ -1,46 +1,14 @@
 #include "engine/content/TransferText.h"
 
 #include "engine/content/CharsetText.h"
-#include "engine/content/MailCodec.h"
-#include "engine/foundation/MailMemory.h"
+#include "engine/content/TransferCodec.h"
 
 namespace content {
 
 void DecodeBase64Text(std::string_view text, std::string& out) {
   out.clear();
-  out.reserve(text.size() / 4 * 3 + 3);
-  uint32_t bits = 0;
-  int count = 0;
-  // A short group gives one or two bytes.
-  auto finishGroup = [&] {
-    if (count == 2) {
-      out.push_back(static_cast<char>(bits >> 4));
-    } else if (count == 3) {
-      out.push_back(static_cast<char>(bits >> 10));
-      out.push_back(static_cast<char>(bits >> 2));
-    }
-    bits = 0;
-    count = 0;
-  };
-  for (char ch : text) {
-    // Padding closes its group: text made of separately encoded chunks
-    // ("TQ==TWFu") goes on at a group boundary instead of misaligned.
-    if (ch == '=') {
-      finishGroup();
-      continue;
-    }
-    int v = Base64Value(static_cast<uint8_t>(ch));
-    if (v < 0) continue;
-    bits = bits << 6 | static_cast<uint32_t>(v);
-    if (++count == 4) {
-      out.push_back(static_cast<char>(bits >> 16));
-      out.push_back(static_cast<char>(bits >> 8));
-      out.push_back(static_cast<char>(bits));
-      bits = 0;
-      count = 0;
-    }
-  }
-  finishGroup();
+  Base64DecodeState state;
+  AppendStep(out, state, kBase64DecodeLenient, text, true);
 }
 
 int DecodeUuLine(std::string& out, std::string_view line) {
@@ -92,44 +60,17 @@ int DecodeUuText(std::string_view text, std::string& out) {
 
 std::string DecodeQuotedPrintableText(std::string_view text) {
   std::string out;
-  out.reserve(text.size());
-  size_t n = text.size(), i = 0;
-  while (i < n) {
-    char c = text[i];
-    if (c != '=') {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    // Soft breaks: "=" followed by CR LF, LF CR, LF or CR.
-    if (i + 1 < n && (text[i + 1] == '\r' || text[i + 1] == '\n')) {
-      size_t skip = 2;
-      if (i + 2 < n && (text[i + 2] == '\r' || text[i + 2] == '\n') && text[i + 2] != text[i + 1]) skip = 3;
-      i += skip;
-      continue;
-    }
-    if (i + 2 >= n) {  // an escape cut by the end stays as text
-      out.append(text.substr(i));
-      break;
-    }
-    int hi = foundation::HexDigitValue(static_cast<unsigned char>(text[i + 1]));
-    int lo = foundation::HexDigitValue(static_cast<unsigned char>(text[i + 2]));
-    int value = (hi < 0 || lo < 0) ? 0 : hi << 4 | lo;
-    if (value != 0)
-      out.push_back(static_cast<char>(value));
-    else
-      out.append(text.substr(i + 1, 2));
-    i += 3;
-  }
+  QpDecodeState state;
+  AppendStep(out, state, kQpDecodeText, text, true);
   return out;
 }
 
 void EncodeQuotedPrintableJis(std::string& out, std::wstring_view text) {
-  std::string jis = WStringToJis(text);
-  std::string coded;
-  QpEncoder encoder;
-  encoder.put(jis, coded, false, true);
-  out.swap(coded);
+  const std::string jis = WStringToJis(text);
+  out.clear();
+  // Unfinished: the text's last line keeps no soft break after it.
+  QpEncodeState state;
+  AppendStep(out, state, kQpEncodeBody, jis, false);
 }
 
 }  // namespace content
