@@ -3,8 +3,11 @@
 // content handler and an error handler, then parse a byte array
 // (VT_ARRAY | VT_UI1) or a document named by a URL. Events arrive
 // synchronously on the parsing thread. Texts handed to handlers are the
-// reader's own, not terminated, valid only during the call; lengths count
-// characters (one wchar_t per code point).
+// reader's own, valid only during the call; lengths count characters (one
+// wchar_t per code point). The three names of startElement and endElement,
+// and the names and values an attribute list hands out, are followed by a
+// NUL, so that a handler needs no copy to terminate them; other texts are
+// not terminated.
 //
 // Hostile documents are bounded: element nesting is limited
 // ("max-element-depth", 256 unless set), entity declarations that refer to

@@ -1,6 +1,8 @@
 // expat driver of one SAX2 parse.
 #include "platform/xml/SaxParseRun.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
@@ -33,31 +35,79 @@ bool RefersToEntity(std::string_view text) {
   return false;
 }
 
-bool IsXmlnsName(const std::wstring& qName) { return qName == L"xmlns" || qName.rfind(L"xmlns:", 0) == 0; }
+// "xmlns" or "xmlns:" and a prefix, on expat's UTF-8 name.
+bool IsXmlnsName(const char* name) {
+  return name[0] == 'x' && name[1] == 'm' && name[2] == 'l' && name[3] == 'n' && name[4] == 's' &&
+         (name[5] == '\0' || name[5] == ':');
+}
 
-// Appends expat's UTF-8 (always well formed) as wide text, without the
-// allocations of a fresh string per event.
-void AppendUtf8(std::wstring* out, const char* text, size_t length) {
+// Writes expat's UTF-8 (always well formed) as wide text to `out`, which
+// has room for `length` characters (never more characters than bytes), and
+// returns the count. A lead byte without the bytes it announces, or a stray
+// continuation byte, becomes U+FFFD.
+size_t DecodeUtf8(wchar_t* out, const char* text, size_t length) {
+  wchar_t* w = out;
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* end = p + length;
   while (p < end) {
     const unsigned c = *p;
+    const ptrdiff_t left = end - p;
     if (c < 0x80) {
-      out->push_back(static_cast<wchar_t>(c));
-      ++p;
-      continue;
+      *w++ = static_cast<wchar_t>(c);
+      p += 1;
+      // The rest of an ASCII run eight bytes a step.
+      while (end - p >= 8) {
+        uint64_t eight;
+        std::memcpy(&eight, p, sizeof eight);
+        if ((eight & 0x8080808080808080u) != 0) break;
+        for (int i = 0; i < 8; ++i) w[i] = static_cast<wchar_t>(p[i]);
+        w += 8;
+        p += 8;
+      }
+    } else if (c < 0xC0) {
+      *w++ = L'\xFFFD';
+      p += 1;
+    } else if (c < 0xE0) {
+      if (left < 2) {
+        *w++ = L'\xFFFD';
+        p += 1;
+        continue;
+      }
+      *w++ = static_cast<wchar_t>(((c & 0x1Fu) << 6) | (p[1] & 0x3Fu));
+      p += 2;
+    } else if (c < 0xF0) {
+      if (left < 3) {
+        *w++ = L'\xFFFD';
+        p += 1;
+        continue;
+      }
+      *w++ = static_cast<wchar_t>(((c & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+      p += 3;
+      // The rest of a run of three-byte characters: kana and kanji.
+      while (end - p >= 3 && (p[0] & 0xF0u) == 0xE0u) {
+        *w++ = static_cast<wchar_t>(((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
+        p += 3;
+      }
+    } else {
+      if (left < 4) {
+        *w++ = L'\xFFFD';
+        p += 1;
+        continue;
+      }
+      *w++ = static_cast<wchar_t>(((c & 0x07u) << 18) | ((p[1] & 0x3Fu) << 12) | ((p[2] & 0x3Fu) << 6) |
+                                  (p[3] & 0x3Fu));
+      p += 4;
     }
-    const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (more < 0 || end - p <= more) {
-      out->push_back(L'\xFFFD');
-      ++p;
-      continue;
-    }
-    unsigned code = c & (0x3Fu >> more);
-    for (int i = 1; i <= more; ++i) code = (code << 6) | (p[i] & 0x3Fu);
-    out->push_back(static_cast<wchar_t>(code));
-    p += more + 1;
   }
+  return static_cast<size_t>(w - out);
+}
+
+// Appends expat's UTF-8 as wide text, without the allocations of a fresh
+// string per event: the room is made once and the unused part cut off.
+void AppendUtf8(std::wstring* out, const char* text, size_t length) {
+  const size_t at = out->size();
+  out->resize(at + length);
+  out->resize(at + DecodeUtf8(out->data() + at, text, length));
 }
 
 void AssignUtf8(std::wstring* out, const char* text) {
@@ -103,11 +153,43 @@ HRESULT SaxLocator::getSystemId(const wchar_t** systemId) {
   return S_OK;
 }
 
-void SaxLocator::Detach() {
-  if (parser_ != nullptr) {
-    getLineNumber(&line_);
-    getColumnNumber(&column_);
+namespace {
+// Whether expat copies what it is given into a buffer of its own, which a
+// parser kept after its parse still holds.
+bool ParserHoldsItsInput() {
+  static const bool holds = [] {
+    for (const XML_Feature* f = XML_GetFeatureList(); f != nullptr && f->feature != XML_FEATURE_END; ++f) {
+      if (f->feature == XML_FEATURE_CONTEXT_BYTES) return f->value > 0;
+    }
+    return false;
+  }();
+  return holds;
+}
+}  // namespace
+
+SaxLocator::~SaxLocator() { FreeKept(); }
+
+void SaxLocator::FreeKept() {
+  if (owned_ && parser_ != nullptr) XML_ParserFree(parser_);
+  parser_ = nullptr;
+  owned_ = false;
+}
+
+void SaxLocator::Attach(XML_Parser parser) {
+  FreeKept();
+  parser_ = parser;
+}
+
+void SaxLocator::Keep(XML_Parser parser) {
+  if (parser == nullptr) return;  // no parse ran: the last position stays
+  if (parser != parser_) Attach(parser);
+  if (ParserHoldsItsInput()) {
+    owned_ = true;
+    return;
   }
+  getLineNumber(&line_);
+  getColumnNumber(&column_);
+  XML_ParserFree(parser_);
   parser_ = nullptr;
 }
 
@@ -150,26 +232,27 @@ HRESULT SaxAttributeList::getLength(int* length) {
 
 HRESULT SaxAttributeList::getURI(int index, const wchar_t** uri, int* uriLength) {
   const SaxAttribute* a = At(index);
-  return a == nullptr ? E_INVALIDARG : HandOut(a->uri, uri, uriLength);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->Names().uri, uri, uriLength);
 }
 
 HRESULT SaxAttributeList::getLocalName(int index, const wchar_t** localName, int* localLength) {
   const SaxAttribute* a = At(index);
-  return a == nullptr ? E_INVALIDARG : HandOut(a->localName, localName, localLength);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->Names().localName, localName, localLength);
 }
 
 HRESULT SaxAttributeList::getQName(int index, const wchar_t** qName, int* qLength) {
   const SaxAttribute* a = At(index);
-  return a == nullptr ? E_INVALIDARG : HandOut(a->qName, qName, qLength);
+  return a == nullptr ? E_INVALIDARG : HandOut(a->Names().qName, qName, qLength);
 }
 
 HRESULT SaxAttributeList::getName(int index, const wchar_t** uri, int* uriLength, const wchar_t** localName,
                                   int* localLength, const wchar_t** qName, int* qLength) {
   const SaxAttribute* a = At(index);
   if (a == nullptr) return E_INVALIDARG;
-  HRESULT hr = HandOut(a->uri, uri, uriLength);
-  if (SUCCEEDED(hr)) hr = HandOut(a->localName, localName, localLength);
-  if (SUCCEEDED(hr)) hr = HandOut(a->qName, qName, qLength);
+  const SaxName& n = a->Names();
+  HRESULT hr = HandOut(n.uri, uri, uriLength);
+  if (SUCCEEDED(hr)) hr = HandOut(n.localName, localName, localLength);
+  if (SUCCEEDED(hr)) hr = HandOut(n.qName, qName, qLength);
   return hr;
 }
 
@@ -177,7 +260,8 @@ HRESULT SaxAttributeList::getIndexFromName(const wchar_t* uri, int uriLength, co
                                            int localLength, int* index) {
   if (index == nullptr || localName == nullptr) return E_POINTER;
   for (size_t i = 0; i < count; ++i) {
-    if (Same(items[i].uri, uri, uriLength) && Same(items[i].localName, localName, localLength)) {
+    const SaxName& n = items[i].Names();
+    if (Same(n.uri, uri, uriLength) && Same(n.localName, localName, localLength)) {
       *index = static_cast<int>(i);
       return S_OK;
     }
@@ -189,7 +273,7 @@ HRESULT SaxAttributeList::getIndexFromName(const wchar_t* uri, int uriLength, co
 HRESULT SaxAttributeList::getIndexFromQName(const wchar_t* qName, int qLength, int* index) {
   if (index == nullptr || qName == nullptr) return E_POINTER;
   for (size_t i = 0; i < count; ++i) {
-    if (Same(items[i].qName, qName, qLength)) {
+    if (Same(items[i].Names().qName, qName, qLength)) {
       *index = static_cast<int>(i);
       return S_OK;
     }
@@ -228,10 +312,7 @@ HRESULT SaxAttributeList::getValueFromQName(const wchar_t* qName, int qLength, c
 SaxParseRun::SaxParseRun(const SaxSettings& settings, SaxLocator& locator)
     : settings_(settings), locator_(locator) {}
 
-SaxParseRun::~SaxParseRun() {
-  locator_.Detach();
-  if (parser_ != nullptr) XML_ParserFree(parser_);
-}
+SaxParseRun::~SaxParseRun() { locator_.Keep(parser_); }
 
 HRESULT SaxParseRun::Begin() {
   parser_ = XML_ParserCreate(nullptr);
@@ -309,17 +390,76 @@ bool SaxParseRun::Check(HRESULT handlerResult) {
 }
 
 void SaxParseRun::BindingsChanged() {
-  elementNames_.clear();
-  attributeNames_.clear();
+  ++generation_;
+  elementNames_.Clear();
+  attributeNames_.Clear();
+}
+
+SaxParseRun::NameCache::Key SaxParseRun::NameCache::KeyOf(const char* name) {
+  Key k{{0, 0}, 0, 0};
+  size_t n = 0;
+  for (; n < 8 && name[n] != '\0'; ++n) k.word[0] |= static_cast<uint64_t>(static_cast<unsigned char>(name[n])) << (n * 8);
+  if (n == 8) {
+    for (; n < 16 && name[n] != '\0'; ++n)
+      k.word[1] |= static_cast<uint64_t>(static_cast<unsigned char>(name[n])) << ((n - 8) * 8);
+  }
+  if (n == 16) n += std::strlen(name + 16);
+  k.length = n;
+  const uint64_t h = (k.word[0] * 0x9E3779B97F4A7C15u) ^ ((k.word[1] + n) * 0xC2B2AE3D27D4EB4Fu);
+  k.hash = static_cast<uint32_t>(h >> 32) ^ static_cast<uint32_t>(h);
+  return k;
+}
+
+const SaxParseRun::Name* SaxParseRun::NameCache::Find(const char* name, const Key& key) const {
+  if (slots_.empty()) return nullptr;
+  const size_t mask = slots_.size() - 1;
+  for (size_t at = key.hash & mask; slots_[at].entry != nullptr; at = (at + 1) & mask) {
+    const Entry& e = *slots_[at].entry;
+    if (slots_[at].hash == key.hash && e.key.length == key.length && e.key.word[0] == key.word[0] &&
+        e.key.word[1] == key.word[1] &&
+        (key.length <= 16 || std::memcmp(e.name.data() + 16, name + 16, key.length - 16) == 0))
+      return &e.resolved;
+  }
+  return nullptr;
+}
+
+const SaxParseRun::Name* SaxParseRun::NameCache::Add(const char* name, const Key& key, Name&& resolved) {
+  if (2 * (entries_.size() + 1) > slots_.size()) Grow();
+  entries_.push_back(std::make_unique<Entry>(Entry{key, std::string(name, key.length), std::move(resolved)}));
+  Entry* entry = entries_.back().get();
+  const size_t mask = slots_.size() - 1;
+  size_t at = key.hash & mask;
+  while (slots_[at].entry != nullptr) at = (at + 1) & mask;
+  slots_[at] = {key.hash, entry};
+  return &entry->resolved;
+}
+
+void SaxParseRun::NameCache::Grow() {
+  std::vector<Slot> old = std::move(slots_);
+  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, nullptr});
+  const size_t mask = slots_.size() - 1;
+  for (const Slot& slot : old) {
+    if (slot.entry == nullptr) continue;
+    size_t at = slot.hash & mask;
+    while (slots_[at].entry != nullptr) at = (at + 1) & mask;
+    slots_[at] = slot;
+  }
+}
+
+void SaxParseRun::NameCache::Clear() {
+  if (entries_.empty()) return;
+  entries_.clear();
+  std::fill(slots_.begin(), slots_.end(), Slot{0, nullptr});
 }
 
 const SaxParseRun::Name* SaxParseRun::Cached(const char* name, bool isElement) {
   NameCache& cache = isElement ? elementNames_ : attributeNames_;
-  const std::string_view key(name == nullptr ? "" : name);
-  if (const auto it = cache.find(key); it != cache.end()) return &it->second;
+  if (name == nullptr) name = "";
+  const NameCache::Key key = NameCache::KeyOf(name);
+  if (const Name* found = cache.Find(name, key)) return found;
   Name resolved;
   if (!Resolve(Wide(name), isElement, &resolved)) return nullptr;
-  return &cache.emplace(std::string(key), std::move(resolved)).first->second;
+  return cache.Add(name, key, std::move(resolved));
 }
 
 bool SaxParseRun::Resolve(const std::wstring& qName, bool isElement, Name* out) {
@@ -357,17 +497,18 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
     return;
   }
   // Declarations first: they apply to the element's own name and attributes.
-  size_t first = bindings_.size();
-  scopes_.push_back(first);
+  scopes_.push_back({bindings_.size(), nullptr, 0});
   attributes_.count = 0;
   for (size_t i = 0; atts[i] != nullptr; i += 2) {
     if (attributes_.count == attributes_.items.size()) attributes_.items.emplace_back();
     SaxAttribute& a = attributes_.items[attributes_.count];
-    AssignUtf8(&a.qName, atts[i]);
     AssignUtf8(&a.value, atts[i + 1]);
     a.raw = atts[i];
-    if (IsXmlnsName(a.qName)) {
-      std::wstring prefix = a.qName.size() > 5 ? a.qName.substr(6) : std::wstring();
+    a.name = nullptr;
+    a.declaration = IsXmlnsName(atts[i]);
+    if (a.declaration) {
+      AssignUtf8(&a.own.qName, atts[i]);
+      std::wstring prefix = a.own.qName.size() > 5 ? a.own.qName.substr(6) : std::wstring();
       if (!prefix.empty() && a.value.empty()) {
         Stop(QV_XML_E_PREFIX, L"a namespace prefix is bound to an empty name");
         return;
@@ -379,27 +520,28 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
                                                         a.value.c_str(), static_cast<int>(a.value.size()))))
         return;
       if (!settings_.namespacePrefixes) continue;
-      a.localName = prefix.empty() ? a.qName : prefix;
-      a.uri.clear();
+      a.own.localName = prefix.empty() ? a.own.qName : prefix;
+      a.own.uri.clear();
     }
     ++attributes_.count;
   }
   for (size_t i = 0; i < attributes_.count; ++i) {
     SaxAttribute& a = attributes_.items[i];
-    if (IsXmlnsName(a.qName)) continue;
+    if (a.declaration) continue;
     const Name* n = Cached(a.raw, false);
     if (n == nullptr) {
       Stop(QV_XML_E_PREFIX, L"an attribute name uses an undeclared namespace prefix");
       return;
     }
-    a.uri = n->uri;
-    a.localName = n->localName;
+    a.name = n;
   }
   const Name* element = Cached(name, true);
   if (element == nullptr) {
     Stop(QV_XML_E_PREFIX, L"an element name uses an undeclared namespace prefix");
     return;
   }
+  scopes_.back().element = element;
+  scopes_.back().generation = generation_;
   if (settings_.content == nullptr) return;
   Check(settings_.content->startElement(element->uri.c_str(), static_cast<int>(element->uri.size()),
                                         element->localName.c_str(), static_cast<int>(element->localName.size()),
@@ -409,13 +551,16 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
 
 void SaxParseRun::EndElement(const XML_Char* name) {
   if (stopped_ || scopes_.empty()) return;
-  const Name* element = Cached(name, true);  // resolved at its start already
+  // Resolved at its start already, under the bindings in force again now.
+  const Scope& scope = scopes_.back();
+  const Name* element =
+      scope.element != nullptr && scope.generation == generation_ ? scope.element : Cached(name, true);
   if (element != nullptr && settings_.content != nullptr &&
       !Check(settings_.content->endElement(element->uri.c_str(), static_cast<int>(element->uri.size()),
                                            element->localName.c_str(), static_cast<int>(element->localName.size()),
                                            element->qName.c_str(), static_cast<int>(element->qName.size()))))
     return;
-  size_t first = scopes_.back();
+  size_t first = scopes_.back().firstBinding;
   scopes_.pop_back();
   if (bindings_.size() > first) BindingsChanged();
   while (bindings_.size() > first) {
@@ -429,10 +574,15 @@ void SaxParseRun::EndElement(const XML_Char* name) {
 
 void XMLCALL SaxParseRun::OnCharacters(void* self, const XML_Char* text, int length) {
   auto* run = static_cast<SaxParseRun*>(self);
-  if (run->stopped_ || run->settings_.content == nullptr) return;
-  run->characters_.clear();
-  AppendUtf8(&run->characters_, text, static_cast<size_t>(length));
-  run->Check(run->settings_.content->characters(run->characters_.data(), static_cast<int>(run->characters_.size())));
+  if (run->stopped_ || run->settings_.content == nullptr || length < 0) return;
+  // Never more characters than bytes; the storage is only ever grown.
+  const auto bytes = static_cast<size_t>(length);
+  if (run->charactersRoom_ < bytes) {
+    run->characters_ = std::make_unique_for_overwrite<wchar_t[]>(bytes);
+    run->charactersRoom_ = bytes;
+  }
+  const size_t n = DecodeUtf8(run->characters_.get(), text, bytes);
+  run->Check(run->settings_.content->characters(run->characters_.get(), static_cast<int>(n)));
 }
 
 void XMLCALL SaxParseRun::OnProcessingInstruction(void* self, const XML_Char* target, const XML_Char* data) {

@@ -3,19 +3,32 @@
 // attribute list), and keeps the limits that protect against hostile input.
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "platform/xml/SaxReader.h"
 
 namespace qv::xml {
 
+// A resolved name: namespace URI, local part and the name as written.
+struct SaxName {
+  std::wstring uri, localName, qName;
+};
+
 struct SaxAttribute {
-  std::wstring uri, localName, qName, value;
+  std::wstring value;
   const char* raw = nullptr;  // expat's name, for the name cache
+  bool declaration = false;   // xmlns or xmlns:p
+  // A declaration's names are its own; any other attribute's are those of
+  // the name cache, which stays as it is during the element's start.
+  SaxName own;
+  const SaxName* name = nullptr;
+
+  const SaxName& Names() const { return name != nullptr ? *name : own; }
 };
 
 // The current element's attributes, valid during its startElement call. The
@@ -68,15 +81,38 @@ class SaxParseRun {
   struct Binding {
     std::wstring prefix, uri;
   };
-  struct Name {
-    std::wstring uri, localName, qName;
+  using Name = SaxName;
+  // Resolved names by expat's UTF-8 name, good while the bindings stay. Open
+  // addressing on a key read in one pass: the first sixteen bytes packed in
+  // two words, which settle most compares. Every start looks its names up.
+  // Entries keep their place until Clear.
+  class NameCache {
+   public:
+    struct Key {
+      uint64_t word[2];
+      size_t length;
+      uint32_t hash;
+    };
+    static Key KeyOf(const char* name);
+    const Name* Find(const char* name, const Key& key) const;
+    const Name* Add(const char* name, const Key& key, Name&& resolved);
+    void Clear();
+
+   private:
+    struct Entry {
+      Key key;
+      std::string name;
+      Name resolved;
+    };
+    struct Slot {
+      uint32_t hash;
+      Entry* entry;
+    };
+    void Grow();
+
+    std::vector<Slot> slots_;  // a power of two long, at most half full
+    std::vector<std::unique_ptr<Entry>> entries_;
   };
-  struct NameHash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
-  // Resolved names by expat's UTF-8 name, good while the bindings stay.
-  using NameCache = std::unordered_map<std::string, Name, NameHash, std::equal_to<>>;
 
   static void XMLCALL OnStartElement(void* self, const XML_Char* name, const XML_Char** atts);
   static void XMLCALL OnEndElement(void* self, const XML_Char* name);
@@ -107,9 +143,18 @@ class SaxParseRun {
   XML_Parser parser_ = nullptr;
   SaxAttributeList attributes_;
   std::vector<Binding> bindings_;
-  std::vector<size_t> scopes_;  // per open element: first binding it declared
+  // Per open element: the first binding it declared, and its resolved name
+  // as long as the caches have not been emptied since (by `generation`).
+  struct Scope {
+    size_t firstBinding;
+    const Name* element;
+    unsigned long generation;
+  };
+  std::vector<Scope> scopes_;
   NameCache elementNames_, attributeNames_;
-  std::wstring characters_;  // the current text chunk, its storage kept
+  unsigned long generation_ = 0;
+  std::unique_ptr<wchar_t[]> characters_;  // the current text chunk, its storage kept
+  size_t charactersRoom_ = 0;
   unsigned long fed_ = 0;
   bool stopped_ = false;
   HRESULT stopCode_ = S_OK;

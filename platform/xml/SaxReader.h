@@ -32,6 +32,10 @@ inline constexpr int kDefaultMaxDepth = 256;
 // Line and column of the running parse; after it ends, of where it ended.
 class SaxLocator final : public ISAXLocator {
  public:
+  SaxLocator() = default;
+  SaxLocator(const SaxLocator&) = delete;
+  SaxLocator& operator=(const SaxLocator&) = delete;
+  ~SaxLocator();
   HRESULT QueryInterface(REFIID iid, void** object) override;
   ULONG AddRef() override { return 1; }
   ULONG Release() override { return 1; }
@@ -40,11 +44,19 @@ class SaxLocator final : public ISAXLocator {
   HRESULT getPublicId(const wchar_t** publicId) override;
   HRESULT getSystemId(const wchar_t** systemId) override;
 
-  void Attach(XML_Parser parser) { parser_ = parser; }
-  void Detach();  // keeps the last position
+  // The running parse's parser; one kept from an earlier parse is freed.
+  void Attach(XML_Parser parser);
+  // The parse of `parser` is over: the locator keeps its last position. expat
+  // works a position out by reading the document up to it, so the locator
+  // takes the parser over and reads the position only when asked; where
+  // expat parses the caller's own bytes, it reads it at once.
+  void Keep(XML_Parser parser);
 
  private:
+  void FreeKept();
+
   XML_Parser parser_ = nullptr;
+  bool owned_ = false;
   int line_ = 0;
   int column_ = 0;
 };

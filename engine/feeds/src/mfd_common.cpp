@@ -9,6 +9,7 @@ namespace {
 std::atomic<long> gMallocs{0};
 std::atomic<long> gFrees{0};
 std::atomic<long> gFailAfter{-1};
+thread_local long tFailures = 0;
 
 bool InjectedFailure() {
   long left = gFailAfter.load();
@@ -22,6 +23,7 @@ bool InjectedFailure() {
 void* MFD_Malloc(size_t size, const char* source, long line, int trace) {
   void* p = InjectedFailure() ? nullptr : std::calloc(1, size == 0 ? 1 : size);
   if (p != nullptr) ++gMallocs;
+  else ++tFailures;
   if (trace)
     std::fprintf(stderr, "%s:%ld: malloc() allocated: at 0x%p (0x%lx bytes) [m:%ld, f:%ld]\n", source, line, p,
                  static_cast<unsigned long>(size), gMallocs.load(), gFrees.load());
@@ -41,6 +43,7 @@ void MFD_Free(void* pointer, const char* source, long line, int trace) {
   }
 }
 
+long MFD_AllocationFailures() { return tFailures; }
 long MFD_MallocCount() { return gMallocs.load(); }
 long MFD_FreeCount() { return gFrees.load(); }
 void MFD_FailAllocationAfter(long successes) { gFailAfter = successes; }

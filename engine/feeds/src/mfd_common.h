@@ -27,6 +27,9 @@ void MFD_Free(void* pointer, const char* source, long line, int trace);
 // Process-wide counters: allocations that succeeded, non-null pointers freed.
 long MFD_MallocCount();
 long MFD_FreeCount();
+// Allocations that failed on the calling thread so far; a step that
+// tolerates a failed allocation can still tell that memory ran out.
+long MFD_AllocationFailures();
 // Makes the allocation after `successes` more succeed fail once (and those
 // after it succeed again); -1 turns it off. For tests of memory exhaustion.
 void MFD_FailAllocationAfter(long successes);

@@ -2,6 +2,7 @@
 #include "engine/feeds/src/mfd_rssfield.h"
 
 #include <cstring>
+#include <cwchar>
 
 #define MFD_SOURCE ".\\src\\mfd_rssfield"
 
@@ -10,7 +11,16 @@ namespace mfd_rss {
 int SetText(wchar_t** field, const wchar_t* text) {
   wchar_t* copy = MFD_WStr_Dup(text);
   if (copy == nullptr && text != nullptr) return MFD_ERR_NOMEM;
-  MFD_FREE(*field);
+  if (*field != nullptr) MFD_FREE(*field);
+  *field = copy;
+  return MFD_OK;
+}
+
+int SetTextN(wchar_t** field, const wchar_t* text, size_t length) {
+  auto* copy = static_cast<wchar_t*>(MFD_MALLOC((length + 1) * sizeof(wchar_t)));
+  if (copy == nullptr) return MFD_ERR_NOMEM;
+  if (length > 0) std::wmemcpy(copy, text, length);
+  if (*field != nullptr) MFD_FREE(*field);
   *field = copy;
   return MFD_OK;
 }
@@ -18,11 +28,6 @@ int SetText(wchar_t** field, const wchar_t* text) {
 int GetText(const wchar_t* field, const wchar_t** out) {
   *out = field;
   return field != nullptr ? MFD_OK : MFD_ERR_ABSENT;
-}
-
-void FreeText(wchar_t** field) {
-  MFD_FREE(*field);
-  *field = nullptr;
 }
 
 bool CopyText(wchar_t** dst, const wchar_t* src) {

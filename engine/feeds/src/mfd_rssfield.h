@@ -14,9 +14,15 @@ namespace mfd_rss {
 // Duplicates `text` into *field, freeing the old value. A null text clears
 // the field; a failed duplicate keeps the old value.
 int SetText(wchar_t** field, const wchar_t* text);
+// The same for `length` characters of a text that need not be terminated.
+int SetTextN(wchar_t** field, const wchar_t* text, size_t length);
 // Hands out the borrowed text; MFD_ERR_ABSENT when it is not set.
 int GetText(const wchar_t* field, const wchar_t** out);
-void FreeText(wchar_t** field);
+inline void FreeText(wchar_t** field) {
+  if (*field == nullptr) return;  // most fields of a record are never set
+  MFD_Free(*field, ".\\src\\mfd_rssfield", __LINE__, 0);
+  *field = nullptr;
+}
 // True when the copy succeeded (a null source copies as null).
 bool CopyText(wchar_t** dst, const wchar_t* src);
 

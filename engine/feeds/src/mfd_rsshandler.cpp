@@ -1,6 +1,7 @@
 // The callback tables and the framework of the version handlers.
 #include "engine/feeds/src/mfd_rsshandler.h"
 
+#include <cstring>
 #include <cwchar>
 
 #include "engine/feeds/src/mfd_rssparserImpl090.h"
@@ -17,10 +18,15 @@ MFD_RssParser* Of(void* user) { return static_cast<MFD_RssParser*>(user); }
 
 MFD_RssNamespace* NamespaceAt(const MFD_ListNode* node) { return *static_cast<MFD_RssNamespace**>(node->data); }
 
-// The URI of the innermost open element; null when none.
-const wchar_t* InnermostUri(const MFD_RssParser* ctx) {
-  if (ctx->scopeStack == nullptr || ctx->scopeStack->last == nullptr) return nullptr;
-  return NamespaceAt(ctx->scopeStack->last)->uri;
+MFD_RssNs KindOf(MFD_RssNamespace* ns) {
+  if (ns->kind == 0) ns->kind = static_cast<uint8_t>(static_cast<uint8_t>(MFD_RssNsOf(ns->uri)) + 1);
+  return static_cast<MFD_RssNs>(ns->kind - 1);
+}
+
+// The namespace of the innermost open element; None when none is open.
+MFD_RssNs InnermostNs(const MFD_RssParser* ctx) {
+  const MFD_RssScopeStack& scopes = ctx->scopeStack;
+  return scopes.depth == 0 ? MFD_RssNs::None : static_cast<MFD_RssNs>(scopes.entries[scopes.depth - 1].kind);
 }
 
 bool HasDefaultDeclaration(const MFD_RssParser* ctx) {
@@ -43,67 +49,121 @@ void DeclareImplicit(MFD_RssParser* ctx, const wchar_t* uri, const wchar_t* loca
   }
 }
 
-// Splits a qualified name into its prefix length and local part; the
-// declaration of a non-empty prefix must exist. The prefix is the part before
-// the first colon, matched whole.
-bool Resolve(const MFD_RssParser* ctx, const wchar_t* qName, size_t* prefixLength, const wchar_t** local) {
-  const wchar_t* colon = std::wcschr(qName, L':');
-  if (colon == nullptr) {
-    *prefixLength = 0;
-    *local = qName;
-    return true;
+// Whether `prefix` is the first `length` characters of `qName`, whole.
+bool PrefixIs(const wchar_t* prefix, const wchar_t* qName, size_t length) {
+  for (size_t i = 0; i < length; ++i) {
+    if (prefix[i] != qName[i]) return false;
   }
-  *prefixLength = static_cast<size_t>(colon - qName);
-  *local = colon + 1;
+  return prefix[length] == L'\0';
+}
+
+// The declaration of a name's non-empty prefix must exist; a name without
+// one always resolves.
+bool Resolve(const MFD_RssParser* ctx, const wchar_t* qName, const MFD_RssQName& q) {
+  if (!q.prefixed) return true;
   for (const MFD_ListNode* n = ctx->declarations->first; n != nullptr; n = n->next) {
     const wchar_t* prefix = NamespaceAt(n)->prefix;
-    if (prefix != nullptr && *prefix != L'\0' && MFD_WStr_Length(prefix) == *prefixLength &&
-        MFD_WStr_CompareN(prefix, qName, *prefixLength) == 0)
-      return true;
+    if (prefix != nullptr && *prefix != L'\0' && PrefixIs(prefix, qName, q.prefixLength)) return true;
   }
   return false;
 }
 
-// Pushes the scope of a starting element: a copy of the newest declaration
-// of its prefix, or an entry without URI, so that every start has exactly
-// one entry for its end to pop.
-void PushScope(MFD_RssParser* ctx, const wchar_t* qName, size_t prefixLength) {
-  const MFD_RssNamespace* match = nullptr;
-  for (const MFD_ListNode* n = ctx->declarations->first; n != nullptr; n = n->next) {
+// Makes room for `more` items of T past `used` in *items, doubling.
+template <class T>
+bool Reserve(T** items, size_t used, size_t more, size_t* room) {
+  if (used + more <= *room) return true;
+  size_t grown = *room < 16 ? 16 : *room;
+  while (grown < used + more) grown *= 2;
+  auto* made = static_cast<T*>(MFD_MALLOC(grown * sizeof(T)));
+  if (made == nullptr) return false;
+  if (used > 0) std::memcpy(made, *items, used * sizeof(T));
+  MFD_FREE(*items);
+  *items = made;
+  *room = grown;
+  return true;
+}
+
+// Pushes the scope of a starting element: the namespace of the newest
+// declaration of its prefix, or none, so that every start has exactly one
+// entry for its end to pop; and the element's name.
+void PushScope(MFD_RssParser* ctx, const wchar_t* qName, const MFD_RssQName& q) {
+  MFD_RssNamespace* match = nullptr;
+  for (const MFD_ListNode* n = ctx->declarations->last; n != nullptr && match == nullptr; n = n->prev) {
     const wchar_t* prefix = NamespaceAt(n)->prefix;
-    size_t length = MFD_WStr_Length(prefix);
-    if (length == prefixLength && (length == 0 || MFD_WStr_CompareN(prefix, qName, length) == 0))
+    if (q.prefixLength == 0 ? prefix == nullptr || *prefix == L'\0' : PrefixIs(prefix, qName, q.prefixLength))
       match = NamespaceAt(n);
   }
-  MFD_RssNamespace* entry = nullptr;
-  int rc = match != nullptr ? MFD_RssNamespace_Copy(&entry, match) : MFD_RssNamespace_Create(&entry);
-  if (rc != MFD_OK || MFD_List_Append(ctx->scopeStack, &entry) != 0) {
-    MFD_RssNamespace_Free(&entry);
-    ctx->error = 1;  // the scope would no longer match the open elements
+  MFD_RssScopeStack& scopes = ctx->scopeStack;
+  if (scopes.depth == scopes.room) {
+    size_t room = scopes.room;
+    if (!Reserve(&scopes.entries, scopes.depth, 1, &room)) {
+      ctx->error = 1;  // the scope would no longer match the open elements
+      return;
+    }
+    scopes.room = static_cast<uint32_t>(room);
+  }
+  MFD_RssScope& e = scopes.entries[scopes.depth++];
+  e.kind = static_cast<uint8_t>(match != nullptr ? KindOf(match) : MFD_RssNs::None);
+  e.name = static_cast<uint8_t>(q.name);
+  e.prefixed = q.prefixed ? 1 : 0;
+  e.prefixLength = static_cast<uint32_t>(q.prefixLength);
+  e.at = scopes.namesLength;
+  e.length = kMfdNameNotKept;
+  // A known name without a prefix is its table's text: nothing to keep.
+  if (!q.prefixed && q.name != MFD_RssName::Other) {
+    e.length = 0;
+    return;
+  }
+  if (scopes.namesLength + q.length <= scopes.namesRoom ||
+      Reserve(&scopes.names, scopes.namesLength, q.length, &scopes.namesRoom)) {
+    wchar_t* kept = scopes.names + scopes.namesLength;
+    for (size_t i = 0; i < q.length; ++i) kept[i] = qName[i];  // names are short
+    scopes.namesLength += q.length;
+    e.length = q.length;
   }
 }
 
 void PopScope(MFD_RssParser* ctx) {
-  if (ctx->scopeStack->last == nullptr) return;
-  MFD_RssNamespace* entry = NamespaceAt(ctx->scopeStack->last);
-  MFD_RssNamespace_Free(&entry);
-  MFD_List_Seek(ctx->scopeStack, 0, 2);
-  MFD_List_Remove(ctx->scopeStack);
+  MFD_RssScopeStack& scopes = ctx->scopeStack;
+  if (scopes.depth == 0) return;
+  const MFD_RssScope& e = scopes.entries[--scopes.depth];
+  if (e.length != kMfdNameNotKept) scopes.namesLength = e.at;
+}
+
+// Whether `qName` is the name the scope entry was pushed for.
+bool SameName(const MFD_RssScopeStack& scopes, const MFD_RssScope& e, const wchar_t* qName) {
+  if (e.length == kMfdNameNotKept) return false;
+  if (e.length == 0 && !e.prefixed && e.name != static_cast<uint8_t>(MFD_RssName::Other))
+    return std::wcscmp(qName, MFD_RssNameText(static_cast<MFD_RssName>(e.name))) == 0;
+  return std::wcsncmp(qName, scopes.names + e.at, e.length) == 0 && qName[e.length] == L'\0';
+}
+
+// An ending element's name split: the split of its start when it is the
+// innermost open element, as it is in every well-formed document.
+MFD_RssQName SplitEnd(const MFD_RssParser* ctx, const wchar_t* qName) {
+  const MFD_RssScopeStack& scopes = ctx->scopeStack;
+  if (scopes.depth > 0) {
+    const MFD_RssScope& e = scopes.entries[scopes.depth - 1];
+    if (SameName(scopes, e, qName)) {
+      const size_t skip = e.prefixed ? e.prefixLength + 1 : 0;
+      return {e.prefixLength, qName + skip, static_cast<MFD_RssName>(e.name), e.prefixed != 0, 0};
+    }
+  }
+  return MFD_RssSplitName(qName);
 }
 
 void DropDeclarationsOf(MFD_RssParser* ctx, const wchar_t* local) {
   MFD_List* list = ctx->declarations;
-  if (MFD_List_Seek(list, 0, 2) != 0) return;
-  for (;;) {
-    MFD_ListNode* node = list->current;
+  for (MFD_ListNode* node = list->last; node != nullptr;) {
     MFD_ListNode* prev = node->prev;
     MFD_RssNamespace* ns = NamespaceAt(node);
-    if (MFD_RssNameIs(ns->element, local)) {
+    const wchar_t* element = ns->element;
+    if (element != nullptr && element[0] == local[0] && std::wcscmp(element, local) == 0) {
       MFD_RssNamespace_Free(&ns);
+      list->current = node;
       MFD_List_Remove(list);
     }
-    if (prev == nullptr) break;
-    list->current = prev;
+    node = prev;
   }
 }
 
@@ -120,7 +180,7 @@ void ClearText(MFD_RssParser* ctx) {
 void FlushText(MFD_RssParser* ctx, const MFD_RssVersionModule* module) {
   if (!ctx->textPending) return;
   ctx->textPending = 0;
-  if (ctx->text != nullptr) module->text(ctx, InnermostUri(ctx), ctx->text);
+  if (ctx->text != nullptr) module->text(ctx, InnermostNs(ctx), ctx->text);
 }
 
 bool AppendText(MFD_RssParser* ctx, const wchar_t* chunk, size_t length) {
@@ -142,29 +202,47 @@ bool AppendText(MFD_RssParser* ctx, const wchar_t* chunk, size_t length) {
   return true;
 }
 
+// The element's attributes as a view; false when the reader cannot count
+// them. The reader's list answers for every index below its count.
+bool ReadAttributes(MFD_XmlAttributesCell* cell, MFD_RssAttributes* out) {
+  *out = {cell, 0};
+  if (cell == nullptr) return true;  // an event without attributes has no cell
+  return MFD_XmlAttributes_GetLength(cell, &out->count) == MFD_OK;
+}
+
+// Registers the namespace declarations among the attributes; the values of
+// other attributes are not read.
+void RegisterDeclarations(MFD_RssParser* ctx, const MFD_RssAttributes& attrs, const wchar_t* elementName) {
+  for (int i = 0; i < attrs.count; ++i) {
+    const wchar_t *name = nullptr, *value = nullptr;
+    size_t n = 0, v = 0;
+    if (!MFD_RssAttributeName(attrs, i, &name, &n) || n < 5 || std::wmemcmp(name, L"xmlns", 5) != 0) continue;
+    if (!MFD_RssAttributeText(attrs, i, &value, &v)) continue;
+    if (!MFD_RssParser_RegisterDeclaration(ctx, name, n, value, v, elementName)) break;
+  }
+}
+
 int VersionStartElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int,
                         MFD_XmlAttributesCell* attributes, void* user) {
   MFD_RssParser* ctx = Of(user);
   const MFD_RssVersionModule* module = ctx != nullptr ? MFD_RssHandler_Module(ctx->version) : nullptr;
   if (module == nullptr || ctx->versionState == nullptr || ctx->error != 0 || qName == nullptr) return 0;
   FlushText(ctx, module);
-  MFD_Vector* pairs = nullptr;
-  if (!MFD_RssParser_CopyAttributes(attributes, &pairs)) return 0;
-  size_t prefixLength = 0;
-  const wchar_t* local = nullptr;
-  bool resolved = Resolve(ctx, qName, &prefixLength, &local);
-  DeclareImplicit(ctx, module->implicitUri, local);
-  MFD_RssParser_RegisterDeclarations(ctx, pairs, local);
-  if (!resolved) resolved = Resolve(ctx, qName, &prefixLength, &local);  // declared by this element
+  MFD_RssAttributes attrs;
+  if (!ReadAttributes(attributes, &attrs)) return 0;
+  const MFD_RssQName q = MFD_RssSplitName(qName);
+  bool resolved = Resolve(ctx, qName, q);
+  DeclareImplicit(ctx, module->implicitUri, q.local);
+  RegisterDeclarations(ctx, attrs, q.local);
+  if (!resolved) resolved = Resolve(ctx, qName, q);  // declared by this element
   if (!resolved) {
     ctx->error = 1;
     MFD_RssParser_Report(ctx, L"startElement (namespace error)", L"no namespace matched");
   } else {
-    PushScope(ctx, qName, prefixLength);
-    module->start(ctx, InnermostUri(ctx), local, pairs);
-    if (ctx->error != 0) MFD_RssParser_Report(ctx, L"startElement (parse error)", local);
+    PushScope(ctx, qName, q);
+    module->start(ctx, {InnermostNs(ctx), q.name, q.local, attrs});
+    if (ctx->error != 0) MFD_RssParser_Report(ctx, L"startElement (parse error)", q.local);
   }
-  MFD_Vector_Free(&pairs);
   ClearText(ctx);
   return 0;
 }
@@ -174,17 +252,16 @@ int VersionEndElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* q
   const MFD_RssVersionModule* module = ctx != nullptr ? MFD_RssHandler_Module(ctx->version) : nullptr;
   if (module == nullptr || ctx->versionState == nullptr || qName == nullptr) return 0;
   FlushText(ctx, module);
-  size_t prefixLength = 0;
-  const wchar_t* local = nullptr;
-  if (!Resolve(ctx, qName, &prefixLength, &local)) {
+  const MFD_RssQName q = SplitEnd(ctx, qName);
+  if (!Resolve(ctx, qName, q)) {
     ctx->error = 1;
     MFD_RssParser_Report(ctx, L"endElement (namespace error)", L"element name has unknown namespace prefix.");
     return 0;
   }
-  module->end(ctx, InnermostUri(ctx), local);
+  module->end(ctx, {InnermostNs(ctx), q.name, q.local, {nullptr, 0}});
   if (ctx->error != 0) MFD_RssParser_Report(ctx, L"endElement (parse error)", qName);
   PopScope(ctx);
-  DropDeclarationsOf(ctx, local);
+  DropDeclarationsOf(ctx, q.local);
   return 0;
 }
 
@@ -194,7 +271,7 @@ int VersionCharacters(const wchar_t* text, int, int length, void* user) {
   size_t n = length < 0 ? MFD_WStr_Length(text) : static_cast<size_t>(length);
   size_t i = 0;
   while (i < n && (text[i] == L'\r' || text[i] == L'\n' || text[i] == L' ' || text[i] == L'\t')) ++i;
-  if (i == n || ctx->scopeStack->last == nullptr) return 0;  // blank, or outside every element
+  if (i == n || ctx->scopeStack.depth == 0) return 0;  // blank, or outside every element
   if (!AppendText(ctx, text, n)) {
     ctx->error = 1;
     return 0;
@@ -262,11 +339,57 @@ bool MFD_RssNsIs(const wchar_t* ns, const wchar_t* uri) {
 
 bool MFD_RssNameIs(const wchar_t* name, const wchar_t* expected) { return MFD_RssNsIs(name, expected); }
 
-void MFD_RssSetStateName(wchar_t** field, const wchar_t* name) { mfd_rss::SetText(field, name); }
+void MFD_RssSetCurrentOther(MFD_RssCurrent* current, const MFD_RssElement& element) {
+  size_t n = MFD_WStr_Length(element.local);
+  if (n + 1 > current->room) {
+    auto* grown = static_cast<wchar_t*>(MFD_MALLOC((n + 1) * sizeof(wchar_t)));
+    if (grown == nullptr) return;
+    MFD_FREE(current->own);
+    current->own = grown;
+    current->room = n + 1;
+  }
+  std::wmemcpy(current->own, element.local, n + 1);
+  current->name = MFD_RssName::Other;
+  current->text = current->own;
+}
 
-const wchar_t* MFD_RssAttributeValue(MFD_Vector* attributes, const wchar_t* name) {
-  for (MFD_VectorNode* n = attributes != nullptr ? attributes->first : nullptr; n != nullptr; n = n->next) {
-    if (MFD_RssNameIs(MFD_RssAttribute_Name(n), name)) return MFD_RssAttribute_Value(n);
+void MFD_RssFreeCurrent(MFD_RssCurrent* current) {
+  MFD_FREE(current->own);
+  *current = {};
+}
+
+bool MFD_RssAttributeName(const MFD_RssAttributes& attributes, int index, const wchar_t** name, size_t* length) {
+  int n = 0;
+  if (MFD_XmlAttributes_GetQName(attributes.cell, index, name, &n) != MFD_OK) return false;
+  *length = n < 0 ? MFD_WStr_Length(*name) : static_cast<size_t>(n);
+  return true;
+}
+
+bool MFD_RssAttributeText(const MFD_RssAttributes& attributes, int index, const wchar_t** value, size_t* length) {
+  int n = 0;
+  if (MFD_XmlAttributes_GetValue(attributes.cell, index, value, &n) != MFD_OK) return false;
+  *length = n < 0 ? MFD_WStr_Length(*value) : static_cast<size_t>(n);
+  return true;
+}
+
+const wchar_t* MFD_RssAttributeValue(MFD_RssParser* ctx, const MFD_RssAttributes& attributes, const wchar_t* name) {
+  const size_t nameLength = MFD_WStr_Length(name);
+  for (int i = 0; i < attributes.count; ++i) {
+    const wchar_t *n = nullptr, *value = nullptr;
+    size_t nl = 0, length = 0;
+    if (!MFD_RssAttributeName(attributes, i, &n, &nl) || nl != nameLength || std::wmemcmp(n, name, nl) != 0) continue;
+    if (!MFD_RssAttributeText(attributes, i, &value, &length)) return nullptr;
+    if (value[length] == L'\0') return value;  // the reader terminates its values (Sax.h)
+    if (length + 1 > ctx->valueRoom) {
+      auto* grown = static_cast<wchar_t*>(MFD_MALLOC((length + 1) * sizeof(wchar_t)));
+      if (grown == nullptr) return nullptr;
+      MFD_FREE(ctx->value);
+      ctx->value = grown;
+      ctx->valueRoom = length + 1;
+    }
+    if (length > 0) std::wmemcpy(ctx->value, value, length);
+    ctx->value[length] = L'\0';
+    return ctx->value;
   }
   return nullptr;
 }

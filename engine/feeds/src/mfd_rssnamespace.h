@@ -7,6 +7,10 @@
 
 struct MFD_RssNamespace {
   MFD_RSSNAMESPACE_TEXTS(MFD_RSS_MEMBER)
+  // Which namespace the handlers take the URI for, plus one; 0 until first
+  // asked and again after the URI changes, so it is worked out once for a
+  // declaration rather than once for every element in its scope.
+  uint8_t kind;
 };
 
 int MFD_RssNamespace_Create(MFD_RssNamespace** out);

@@ -87,6 +87,9 @@ int32_t ScanRootAttributes(MFD_RssParser* ctx, MFD_Vector* attributes, const wch
 
 int Parse(MFD_RssDocument* document, const wchar_t* path, const void* data, size_t size) {
   if (document == nullptr || (path == nullptr && data == nullptr)) return MFD_ERR_PARAM;
+  // The handlers go on past a field they could not store; the parse as a
+  // whole still fails when memory ran out on the way.
+  const long failures = MFD_AllocationFailures();
   MFD_RssParser* ctx = nullptr;
   if (MFD_RssParser_Create(&ctx, document) != MFD_OK) return MFD_ERR_NOMEM;
   MFD_XmlReader* reader = nullptr;
@@ -101,7 +104,7 @@ int Parse(MFD_RssDocument* document, const wchar_t* path, const void* data, size
     MFD_XmlReader_SetUserData(reader, nullptr);
     MFD_XmlReader_Free(&reader);
   }
-  if (ctx->error != 0) rc = MFD_ERR_NOMEM;
+  if (ctx->error != 0 || MFD_AllocationFailures() != failures) rc = MFD_ERR_NOMEM;
   MFD_RssParser_Free(&ctx);
   return rc == MFD_OK ? MFD_OK : MFD_ERR_NOMEM;
 }
@@ -114,7 +117,6 @@ int MFD_RssParser_Create(MFD_RssParser** out, MFD_RssDocument* document) {
   if (ctx == nullptr) return MFD_ERR_NOMEM;
   ctx->document = document;
   if (MFD_List_Create(&ctx->declarations, sizeof(MFD_RssNamespace*)) != 0 ||
-      MFD_List_Create(&ctx->scopeStack, sizeof(MFD_RssNamespace*)) != 0 ||
       MFD_RssHandler_Create(&ctx->handler) != MFD_OK || MFD_RssHandler_SetVersion(ctx->handler, 8) != MFD_OK) {
     MFD_RssParser_Free(&ctx);
     return MFD_ERR_NOMEM;
@@ -129,8 +131,10 @@ int MFD_RssParser_Free(MFD_RssParser** p) {
   const MFD_RssVersionModule* module = MFD_RssHandler_Module(ctx->version);
   if (ctx->versionState != nullptr && module != nullptr) module->freeState(&ctx->versionState);
   FreeNamespaces(&ctx->declarations);
-  FreeNamespaces(&ctx->scopeStack);
+  MFD_FREE(ctx->scopeStack.entries);
+  MFD_FREE(ctx->scopeStack.names);
   MFD_FREE(ctx->text);
+  MFD_FREE(ctx->value);
   MFD_RssHandler_Free(&ctx->handler);
   MFD_RssChannelItem_Free(&ctx->item);
   MFD_RssChannel_Free(&ctx->channel);
@@ -233,21 +237,32 @@ int MFD_RssParser_RegisterDeclarations(MFD_RssParser* ctx, MFD_Vector* attribute
   if (ctx == nullptr) return MFD_ERR_PARAM;
   for (MFD_VectorNode* n = attributes != nullptr ? attributes->first : nullptr; n != nullptr; n = n->next) {
     const wchar_t* name = MFD_RssAttribute_Name(n);
-    // Only "xmlns" itself and "xmlns:p" declare; other names merely holding
-    // the letters are attributes.
-    const wchar_t* prefix = nullptr;
-    if (MFD_RssNameIs(name, L"xmlns")) prefix = L"";
-    else if (MFD_WStr_CompareN(name, L"xmlns:", 6) == 0) prefix = name + 6;
-    if (prefix == nullptr) continue;
-    if (MFD_List_Count(ctx->declarations) >= kMfdMaxDeclarations) break;
-    MFD_RssNamespace* ns = nullptr;
-    if (MFD_RssNamespace_Create(&ns) != MFD_OK) continue;
-    if (MFD_RssNamespace_SetPrefix(ns, prefix) != MFD_OK || MFD_RssNamespace_SetUri(ns, MFD_RssAttribute_Value(n)) ||
-        MFD_RssNamespace_SetElement(ns, elementName) != MFD_OK || MFD_List_Append(ctx->declarations, &ns) != 0) {
-      MFD_RssNamespace_Free(&ns);
-    }
+    const wchar_t* value = MFD_RssAttribute_Value(n);
+    if (!MFD_RssParser_RegisterDeclaration(ctx, name, MFD_WStr_Length(name), value, MFD_WStr_Length(value),
+                                           elementName))
+      break;
   }
   return MFD_OK;
+}
+
+bool MFD_RssParser_RegisterDeclaration(MFD_RssParser* ctx, const wchar_t* name, size_t nameLength,
+                                       const wchar_t* value, size_t valueLength, const wchar_t* elementName) {
+  // Only "xmlns" itself and "xmlns:p" declare; other names merely holding
+  // the letters are attributes.
+  size_t skip;
+  if (nameLength < 5 || std::wmemcmp(name, L"xmlns", 5) != 0) return true;
+  if (nameLength == 5) skip = 5;
+  else if (name[5] == L':') skip = 6;
+  else return true;
+  if (MFD_List_Count(ctx->declarations) >= kMfdMaxDeclarations) return false;
+  MFD_RssNamespace* ns = nullptr;
+  if (MFD_RssNamespace_Create(&ns) != MFD_OK) return true;
+  if (mfd_rss::SetTextN(&ns->prefix, name + skip, nameLength - skip) != MFD_OK ||
+      mfd_rss::SetTextN(&ns->uri, value, valueLength) != MFD_OK ||
+      MFD_RssNamespace_SetElement(ns, elementName) != MFD_OK || MFD_List_Append(ctx->declarations, &ns) != 0) {
+    MFD_RssNamespace_Free(&ns);
+  }
+  return true;
 }
 
 bool MFD_RssParser_CopyAttributes(MFD_XmlAttributesCell* cell, MFD_Vector** out) {

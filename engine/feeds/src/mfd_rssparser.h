@@ -11,10 +11,35 @@
 
 struct MFD_RssHandler;
 
+// One open element: the namespace of its scope, and its qualified name as
+// split at its start, kept so that its end, which names it again, is
+// recognised by one compare.
+struct MFD_RssScope {
+  uint8_t kind;  // MFD_RssNs
+  uint8_t name;  // MFD_RssName of the local part
+  uint8_t prefixed;
+  uint32_t prefixLength;
+  size_t at;      // where the name is kept in the stack's `names`
+  size_t length;  // its length; 0 for a known name without a prefix, which
+                  // needs no keeping, kMfdNameNotKept when it could not be kept
+};
+constexpr size_t kMfdNameNotKept = ~size_t{0};
+
+// The open elements, innermost last: a start pushes and an end pops without
+// copying a declaration.
+struct MFD_RssScopeStack {
+  MFD_RssScope* entries;
+  uint32_t depth;
+  uint32_t room;
+  wchar_t* names;  // the kept names, one after the other
+  size_t namesLength;
+  size_t namesRoom;
+};
+
 struct MFD_RssParser {
   MFD_RssDocument* document;  // not owned
   MFD_List* declarations;     // MFD_RssNamespace pointers, owned
-  MFD_List* scopeStack;       // one entry per open element, innermost last
+  MFD_RssScopeStack scopeStack;
   MFD_XmlLocatorCell* locator;
   wchar_t* text;  // gathered characters of the current element
   uint8_t error;
@@ -29,6 +54,9 @@ struct MFD_RssParser {
   size_t textRoom;
   uint8_t textPending;
   int32_t reports;  // errors this parse has queued
+  // A terminated copy of the attribute value a handler last asked for.
+  wchar_t* value;
+  size_t valueRoom;
 };
 
 // Text of one element beyond this many characters is dropped, so that a
@@ -65,6 +93,10 @@ int MFD_RssParser_Report(MFD_RssParser* context, const wchar_t* where, const wch
 // Appends a declaration for every "xmlns" or "xmlns:p" pair of `attributes`
 // (the temporary list of MFD_RssParser_CopyAttributes).
 int MFD_RssParser_RegisterDeclarations(MFD_RssParser* context, MFD_Vector* attributes, const wchar_t* elementName);
+// The same for one attribute (its texts need not be terminated): appends a
+// declaration when it is one. False once the declarations are at their bound.
+bool MFD_RssParser_RegisterDeclaration(MFD_RssParser* context, const wchar_t* name, size_t nameLength,
+                                       const wchar_t* value, size_t valueLength, const wchar_t* elementName);
 
 // The element's attributes as a vector of "name\0value\0" elements; false
 // when one cannot be read. A null cell has no attributes.

@@ -7,61 +7,58 @@ namespace {
 
 MFD_Rss090State* StateOf(MFD_RssParser* ctx) { return static_cast<MFD_Rss090State*>(ctx->versionState); }
 
-bool Own(const wchar_t* ns) { return MFD_RssNsIs(ns, kMfdNsRdf) || MFD_RssNsIs(ns, kMfdNsRss090); }
+bool Own(MFD_RssNs ns) { return ns == MFD_RssNs::Rdf || ns == MFD_RssNs::Rss090; }
 
-bool IsLeaf(const wchar_t* local) {
-  static const wchar_t* const kLeaves[] = {L"title", L"link", L"description", L"url", L"name"};
-  return MFD_RssNameIn(local, kLeaves);
-}
+constexpr MFD_RssNameSet kLeaves{MFD_RssName::Title, MFD_RssName::Link, MFD_RssName::Description, MFD_RssName::Url,
+                                 MFD_RssName::Name};
 
-void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vector*) {
+bool IsLeaf(MFD_RssName name) { return kLeaves.Has(name); }
+
+void Start(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss090State* s = StateOf(ctx);
-  if (!Own(ns)) return;
-  MFD_RssSetStateName(&s->element, local);
+  if (!Own(e.ns)) return;
+  MFD_RssSetCurrent(&s->element, e);
   bool inContainer = s->inChannel || s->inItem || s->inImage || s->inTextinput;
-  if (MFD_RssNameIs(local, L"RDF")) {
-    s->inRdf = 1;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    if (!inContainer) s->inChannel = 1;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (!inContainer) {
-      s->inItem = 1;
-      MFD_RssChannelItem_Free(&ctx->item);
-      MFD_RssChannelItem_Create(&ctx->item);
-    }
-  } else if (MFD_RssNameIs(local, L"image")) {
-    if (!inContainer && s->level == 0 && ctx->channel != nullptr) {
-      s->inImage = 1;
-      MFD_RssChannelImage_Free(&ctx->channel->image);
-      MFD_RssChannelImage_Create(&ctx->channel->image);
-    }
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    if (!inContainer && s->level == 0 && ctx->channel != nullptr) {
-      s->inTextinput = 1;
-      MFD_RssChannelTextInput_Free(&ctx->channel->textInput);
-      MFD_RssChannelTextInput_Create(&ctx->channel->textInput);
-    }
-  } else if (IsLeaf(local)) {
-    ++s->level;
+  switch (e.name) {
+    case MFD_RssName::Rdf: s->inRdf = 1; break;
+    case MFD_RssName::Channel:
+      if (!inContainer) s->inChannel = 1;
+      break;
+    case MFD_RssName::Item:
+      if (!inContainer) {
+        MFD_RssOpenItem(ctx, s);
+      }
+      break;
+    case MFD_RssName::Image:
+      if (!inContainer && s->level == 0 && ctx->channel != nullptr) {
+        MFD_RssOpenImage(s, &ctx->channel->image);
+      }
+      break;
+    case MFD_RssName::Textinput:
+      if (!inContainer && s->level == 0 && ctx->channel != nullptr) {
+        MFD_RssOpenTextInput(s, &ctx->channel->textInput);
+      }
+      break;
+    default:
+      if (IsLeaf(e.name)) ++s->level;
   }
 }
 
-void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
+void End(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss090State* s = StateOf(ctx);
-  if (!Own(ns)) return;
-  MFD_RssEndContainer(ctx, s, &MFD_Rss090State::inRdf, L"RDF", local, IsLeaf);
+  if (!Own(e.ns)) return;
+  MFD_RssEndContainer(ctx, s, &MFD_Rss090State::inRdf, MFD_RssName::Rdf, e.name, IsLeaf);
 }
 
-void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
+void Text(MFD_RssParser* ctx, MFD_RssNs ns, const wchar_t* text) {
   MFD_Rss090State* s = StateOf(ctx);
-  if (!Own(ns) || s->element == nullptr) return;
-  if (!MFD_RssTextAllowed(ctx, s->element)) return;
+  if (!Own(ns) || s->element.text == nullptr) return;
+  if (!MFD_RssTextAllowed(ctx, s->element.text)) return;
   MFD_RssChannel* ch = ctx->channel;
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
   bool channel = s->inChannel && s->level == 1;
-  const wchar_t* e = s->element;
   if (MFD_RssCommonText(ctx, s, text)) return;
-  if (MFD_RssNameIs(e, L"description")) {
+  if (s->element.name == MFD_RssName::Description) {
     if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel && !s->inImage) MFD_RssChannel_SetDescription(ch, text);
   }

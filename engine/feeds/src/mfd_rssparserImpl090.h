@@ -5,7 +5,7 @@
 #include "engine/feeds/src/mfd_rsshandler.h"
 
 struct MFD_Rss090State {
-  wchar_t* element;  // current element name
+  MFD_RssCurrent element;  // current element
   uint8_t inRdf;
   uint8_t inChannel;
   uint8_t inImage;

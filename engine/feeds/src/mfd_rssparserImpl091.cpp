@@ -5,102 +5,89 @@
 
 namespace {
 
-const wchar_t kOwn[] = L"rss0.91";
-
 MFD_Rss091State* StateOf(MFD_RssParser* ctx) { return static_cast<MFD_Rss091State*>(ctx->versionState); }
 
-bool IsLeaf(const wchar_t* local) {
-  static const wchar_t* const kLeaves[] = {L"title",         L"link",      L"description", L"language", L"copyright",
-                                           L"managingEditor", L"webMaster", L"pubDate",     L"lastBuildDate",
-                                           L"docs",          L"rating",    L"hour",        L"day",      L"url",
-                                           L"width",         L"height",    L"name"};
-  return MFD_RssNameIn(local, kLeaves);
-}
+bool IsLeaf(MFD_RssName name) { return kMfdRss091Leaves.Has(name); }
 
-void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vector*) {
+void Start(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss091State* s = StateOf(ctx);
-  if (!MFD_RssNsIs(ns, kOwn)) return;
-  MFD_RssSetStateName(&s->element, local);
+  if (e.ns != MFD_RssNs::Own091) return;
+  MFD_RssSetCurrent(&s->element, e);
   // A container opens only directly inside the channel, outside every other
   // container and leaf.
   bool inChannel = s->inRss && s->inChannel && s->level == 0;
   bool others = s->inItem || s->inImage || s->inSkipDays || s->inSkipHours || s->inTextinput;
   MFD_RssChannel* ch = ctx->channel;
-  if (MFD_RssNameIs(local, L"rss")) {
-    s->inRss = 1;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    if (s->inRss && !others && s->level == 0) s->inChannel = 1;
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (inChannel && !others) {
-      s->inItem = 1;
-      MFD_RssChannelItem_Free(&ctx->item);
-      MFD_RssChannelItem_Create(&ctx->item);
-    }
-  } else if (MFD_RssNameIs(local, L"image")) {
-    if (inChannel && !others && ch != nullptr) {
-      s->inImage = 1;
-      MFD_RssChannelImage_Free(&ch->image);
-      MFD_RssChannelImage_Create(&ch->image);
-    }
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    if (inChannel && !others && ch != nullptr) {
-      s->inTextinput = 1;
-      MFD_RssChannelTextInput_Free(&ch->textInput);
-      MFD_RssChannelTextInput_Create(&ch->textInput);
-    }
-  } else if (MFD_RssNameIs(local, L"skipHours")) {
-    if (inChannel && !others) s->inSkipHours = 1;
-  } else if (MFD_RssNameIs(local, L"skipDays")) {
-    if (inChannel && !others) s->inSkipDays = 1;
-  } else if (IsLeaf(local)) {
-    ++s->level;
+  switch (e.name) {
+    case MFD_RssName::Rss: s->inRss = 1; break;
+    case MFD_RssName::Channel:
+      if (s->inRss && !others && s->level == 0) s->inChannel = 1;
+      break;
+    case MFD_RssName::Item:
+      if (inChannel && !others) {
+        MFD_RssOpenItem(ctx, s);
+      }
+      break;
+    case MFD_RssName::Image:
+      if (inChannel && !others && ch != nullptr) {
+        MFD_RssOpenImage(s, &ch->image);
+      }
+      break;
+    case MFD_RssName::Textinput:
+      if (inChannel && !others && ch != nullptr) {
+        MFD_RssOpenTextInput(s, &ch->textInput);
+      }
+      break;
+    case MFD_RssName::SkipHours:
+      if (inChannel && !others) s->inSkipHours = 1;
+      break;
+    case MFD_RssName::SkipDays:
+      if (inChannel && !others) s->inSkipDays = 1;
+      break;
+    default:
+      if (IsLeaf(e.name)) ++s->level;
   }
 }
 
-void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
+void End(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss091State* s = StateOf(ctx);
-  if (!MFD_RssNsIs(ns, kOwn)) return;
-  MFD_RssEndContainer(ctx, s, &MFD_Rss091State::inRss, L"rss", local, IsLeaf);
+  if (e.ns != MFD_RssNs::Own091) return;
+  MFD_RssEndContainer(ctx, s, &MFD_Rss091State::inRss, MFD_RssName::Rss, e.name, IsLeaf);
 }
 
 // The channel fields a leaf of the same name fills.
 const MFD_RssField<MFD_RssChannel> kChannelFields[] = {
-    {L"copyright", MFD_RssChannel_SetCopyright},       {L"pubDate", MFD_RssChannel_SetPubDate},
-    {L"lastBuildDate", MFD_RssChannel_SetLastBuildDate}, {L"docs", MFD_RssChannel_SetDocs},
-    {L"managingEditor", MFD_RssChannel_SetManagingEditor}, {L"webMaster", MFD_RssChannel_SetWebMaster},
-    {L"language", MFD_RssChannel_SetLanguage},         {L"rating", MFD_RssChannel_SetRating},
+    {MFD_RssName::Copyright, MFD_RssChannel_SetCopyright},
+    {MFD_RssName::PubDate, MFD_RssChannel_SetPubDate},
+    {MFD_RssName::LastBuildDate, MFD_RssChannel_SetLastBuildDate},
+    {MFD_RssName::Docs, MFD_RssChannel_SetDocs},
+    {MFD_RssName::ManagingEditor, MFD_RssChannel_SetManagingEditor},
+    {MFD_RssName::WebMaster, MFD_RssChannel_SetWebMaster},
+    {MFD_RssName::Language, MFD_RssChannel_SetLanguage},
+    {MFD_RssName::Rating, MFD_RssChannel_SetRating},
 };
 
-void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
+void Text(MFD_RssParser* ctx, MFD_RssNs ns, const wchar_t* text) {
   MFD_Rss091State* s = StateOf(ctx);
-  if (!MFD_RssNsIs(ns, kOwn) || s->element == nullptr) return;
-  if (!MFD_RssTextAllowed(ctx, s->element)) return;
+  if (ns != MFD_RssNs::Own091 || s->element.text == nullptr) return;
+  if (!MFD_RssTextAllowed(ctx, s->element.text)) return;
   MFD_RssChannel* ch = ctx->channel;
   MFD_RssChannelImage* image = ch != nullptr ? ch->image : nullptr;
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
   bool item = s->inItem && s->level == 1;
   bool channel = s->inChannel && s->level == 1;
-  const wchar_t* e = s->element;
-  if (MFD_RssCommonText(ctx, s, text)) return;
-  if (MFD_RssNameIs(e, L"description")) {
+  if (MFD_RssCommonText(ctx, s, text) || MFD_RssSkipAndSizeText(ch, image, s, text)) return;
+  if (s->element.name == MFD_RssName::Description) {
     if (item) MFD_RssChannelItem_SetDescription(ctx->item, text);
     else if (s->inImage) MFD_RssChannelImage_SetDescription(image, text);
     else if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel) MFD_RssChannel_SetDescription(ch, text);
-  } else if (MFD_RssNameIs(e, L"hour")) {
-    if (s->inSkipHours) MFD_RssChannel_AddSkipHour(ch, text);
-  } else if (MFD_RssNameIs(e, L"day")) {
-    if (s->inSkipDays) MFD_RssChannel_AddSkipDay(ch, text);
-  } else if (MFD_RssNameIs(e, L"width")) {
-    if (s->inImage) MFD_RssChannelImage_SetWidth(image, text);
-  } else if (MFD_RssNameIs(e, L"height")) {
-    if (s->inImage) MFD_RssChannelImage_SetHeight(image, text);
   } else if (channel) {
-    MFD_RssApplyField(kChannelFields, ch, e, text);
+    MFD_RssApplyField(kChannelFields, ch, s->element.name, text);
   }
 }
 
 }  // namespace
 
-const MFD_RssVersionModule kMfdRss091Module = {kOwn, MFD_RssCreateState<MFD_Rss091State>,
+const MFD_RssVersionModule kMfdRss091Module = {kMfdNsOwn091, MFD_RssCreateState<MFD_Rss091State>,
                                                MFD_RssFreeState<MFD_Rss091State>, Start, End, Text};

@@ -12,87 +12,76 @@ namespace {
 
 MFD_Rss100State* StateOf(MFD_RssParser* ctx) { return static_cast<MFD_Rss100State*>(ctx->versionState); }
 
-bool Own(const wchar_t* ns) { return MFD_RssNsIs(ns, kMfdNsRdf) || MFD_RssNsIs(ns, kMfdNsRss100); }
+bool Own(MFD_RssNs ns) { return ns == MFD_RssNs::Rdf || ns == MFD_RssNs::Rss100; }
 
-bool IsLeaf(const wchar_t* local) {
-  static const wchar_t* const kLeaves[] = {L"title", L"link",  L"description", L"template", L"url",
-                                           L"name",  L"items", L"Seq",         L"li"};
-  return MFD_RssNameIn(local, kLeaves);
-}
+constexpr MFD_RssNameSet kLeaves{MFD_RssName::Title, MFD_RssName::Link,  MFD_RssName::Description,
+                                 MFD_RssName::Template, MFD_RssName::Url, MFD_RssName::Name,
+                                 MFD_RssName::Items, MFD_RssName::Seq,  MFD_RssName::Li};
+
+bool IsLeaf(MFD_RssName name) { return kLeaves.Has(name); }
 
 // An element of the RSS 0.90 namespace: the document is RSS 0.90 after all,
 // and its handler takes this element on.
-void SwitchTo090(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vector* attrs) {
+void SwitchTo090(MFD_RssParser* ctx, const MFD_RssElement& e) {
   if (MFD_RssParser_InstallVersion(ctx, MFD_RSS_090) != MFD_OK ||
       MFD_RssDocument_SetVersion(ctx->document, MFD_RSS_090) != MFD_OK ||
       MFD_RssHandler_SetVersion(ctx->handler, MFD_RSS_090) != MFD_OK) {
     ctx->error = 1;
     return;
   }
-  kMfdRss090Module.start(ctx, ns, local, attrs);
+  kMfdRss090Module.start(ctx, e);
 }
 
-void Start(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local, MFD_Vector* attrs) {
+void Start(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss100State* s = StateOf(ctx);
-  if (MFD_RssNsIs(ns, kMfdNsRss090)) {
-    SwitchTo090(ctx, ns, local, attrs);
-    return;
+  switch (e.ns) {
+    case MFD_RssNs::Rss090: SwitchTo090(ctx, e); return;
+    case MFD_RssNs::DublinCore: MFD_RssSetCurrent(&s->dublinCoreElement, e); return;
+    case MFD_RssNs::Syndication: MFD_RssSetCurrent(&s->syndicationElement, e); return;
+    default:
+      if (!Own(e.ns)) return;
   }
-  if (MFD_RssNsIs(ns, kMfdNsDublinCore)) {
-    MFD_RssSetStateName(&s->dublinCoreElement, local);
-    return;
-  }
-  if (MFD_RssNsIs(ns, kMfdNsSyndication)) {
-    MFD_RssSetStateName(&s->syndicationElement, local);
-    return;
-  }
-  if (!Own(ns)) return;
-  MFD_RssSetStateName(&s->element, local);
+  MFD_RssSetCurrent(&s->element, e);
   bool inContainer = s->inChannel || s->inItem || s->inImage || s->inTextinput;
   MFD_RssChannel* ch = ctx->channel;
-  if (MFD_RssNameIs(local, L"RDF")) {
-    s->inRdf = 1;
-  } else if (MFD_RssNameIs(local, L"channel")) {
-    if (!inContainer) {
-      s->inChannel = 1;
-      const wchar_t* about = MFD_RssAttributeValue(attrs, L"rdf:about");
-      if (about != nullptr) MFD_RssChannel_SetAbout(ch, about);
-    }
-  } else if (MFD_RssNameIs(local, L"item")) {
-    if (!inContainer) {
-      s->inItem = 1;
-      MFD_RssChannelItem_Free(&ctx->item);
-      MFD_RssChannelItem_Create(&ctx->item);
-    }
-  } else if (MFD_RssNameIs(local, L"image")) {
-    if (!inContainer && s->level == 0 && ch != nullptr) {
-      s->inImage = 1;
-      MFD_RssChannelImage_Free(&ch->image);
-      MFD_RssChannelImage_Create(&ch->image);
-    }
-  } else if (MFD_RssNameIs(local, L"textinput")) {
-    if (!inContainer && s->level == 0 && ch != nullptr) {
-      s->inTextinput = 1;
-      MFD_RssChannelTextInput_Free(&ch->textInput);
-      MFD_RssChannelTextInput_Create(&ch->textInput);
-    }
-  } else if (IsLeaf(local)) {
-    ++s->level;
+  switch (e.name) {
+    case MFD_RssName::Rdf: s->inRdf = 1; break;
+    case MFD_RssName::Channel:
+      if (!inContainer) {
+        s->inChannel = 1;
+        const wchar_t* about = MFD_RssAttributeValue(ctx, e.attributes, L"rdf:about");
+        if (about != nullptr) MFD_RssChannel_SetAbout(ch, about);
+      }
+      break;
+    case MFD_RssName::Item:
+      if (!inContainer) {
+        MFD_RssOpenItem(ctx, s);
+      }
+      break;
+    case MFD_RssName::Image:
+      if (!inContainer && s->level == 0 && ch != nullptr) {
+        MFD_RssOpenImage(s, &ch->image);
+      }
+      break;
+    case MFD_RssName::Textinput:
+      if (!inContainer && s->level == 0 && ch != nullptr) {
+        MFD_RssOpenTextInput(s, &ch->textInput);
+      }
+      break;
+    default:
+      if (IsLeaf(e.name)) ++s->level;
   }
 }
 
-void End(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* local) {
+void End(MFD_RssParser* ctx, const MFD_RssElement& e) {
   MFD_Rss100State* s = StateOf(ctx);
-  if (MFD_RssNsIs(ns, kMfdNsDublinCore)) {
-    MFD_RssSetStateName(&s->dublinCoreElement, nullptr);
-    return;
+  switch (e.ns) {
+    case MFD_RssNs::DublinCore: MFD_RssClearCurrent(&s->dublinCoreElement); return;
+    case MFD_RssNs::Syndication: MFD_RssClearCurrent(&s->syndicationElement); return;
+    default:
+      if (!Own(e.ns)) return;
   }
-  if (MFD_RssNsIs(ns, kMfdNsSyndication)) {
-    MFD_RssSetStateName(&s->syndicationElement, nullptr);
-    return;
-  }
-  if (!Own(ns)) return;
-  MFD_RssEndContainer(ctx, s, &MFD_Rss100State::inRdf, L"RDF", local, IsLeaf);
+  MFD_RssEndContainer(ctx, s, &MFD_Rss100State::inRdf, MFD_RssName::Rdf, e.name, IsLeaf);
 }
 
 void MainText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
@@ -100,13 +89,12 @@ void MainText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
   MFD_RssChannelTextInput* input = ch != nullptr ? ch->textInput : nullptr;
   bool item = s->inItem && s->level == 1;
   bool channel = s->inChannel && s->level == 1;
-  const wchar_t* e = s->element;
   if (MFD_RssCommonText(ctx, s, text)) return;
-  if (MFD_RssNameIs(e, L"description")) {
+  if (s->element.name == MFD_RssName::Description) {
     if (item) MFD_RssChannelItem_SetDescription(ctx->item, text);
     else if (s->inTextinput) MFD_RssChannelTextInput_SetDescription(input, text);
     else if (channel && !s->inImage) MFD_RssChannel_SetDescription(ch, text);
-  } else if (MFD_RssNameIs(e, L"template")) {
+  } else if (s->element.name == MFD_RssName::Template) {
     if (item) MFD_RssChannelItem_SetTemplate(ctx->item, text);
     else if (channel && !s->inImage && !s->inTextinput) MFD_RssChannel_SetTemplate(ch, text);
   }
@@ -129,35 +117,44 @@ MFD_RssDublinCore* DublinCoreTarget(MFD_RssParser* ctx, MFD_Rss100State* s) {
 }
 
 const MFD_RssField<MFD_RssDublinCore> kDublinCoreFields[] = {
-    {L"contributor", MFD_RssDublinCore_SetContributor}, {L"coverage", MFD_RssDublinCore_SetCoverage},
-    {L"creator", MFD_RssDublinCore_SetCreator},         {L"date", MFD_RssDublinCore_SetDate},
-    {L"description", MFD_RssDublinCore_SetDescription}, {L"format", MFD_RssDublinCore_SetFormat},
-    {L"identifier", MFD_RssDublinCore_SetIdentifier},   {L"language", MFD_RssDublinCore_SetLanguage},
-    {L"publisher", MFD_RssDublinCore_SetPublisher},     {L"relation", MFD_RssDublinCore_SetRelation},
-    {L"rights", MFD_RssDublinCore_SetRights},           {L"source", MFD_RssDublinCore_SetSource},
-    {L"subject", MFD_RssDublinCore_SetSubject},         {L"title", MFD_RssDublinCore_SetTitle},
-    {L"type", MFD_RssDublinCore_SetType},
+    {MFD_RssName::Contributor, MFD_RssDublinCore_SetContributor},
+    {MFD_RssName::Coverage, MFD_RssDublinCore_SetCoverage},
+    {MFD_RssName::Creator, MFD_RssDublinCore_SetCreator},
+    {MFD_RssName::Date, MFD_RssDublinCore_SetDate},
+    {MFD_RssName::Description, MFD_RssDublinCore_SetDescription},
+    {MFD_RssName::Format, MFD_RssDublinCore_SetFormat},
+    {MFD_RssName::Identifier, MFD_RssDublinCore_SetIdentifier},
+    {MFD_RssName::Language, MFD_RssDublinCore_SetLanguage},
+    {MFD_RssName::Publisher, MFD_RssDublinCore_SetPublisher},
+    {MFD_RssName::Relation, MFD_RssDublinCore_SetRelation},
+    {MFD_RssName::Rights, MFD_RssDublinCore_SetRights},
+    {MFD_RssName::Source, MFD_RssDublinCore_SetSource},
+    {MFD_RssName::Subject, MFD_RssDublinCore_SetSubject},
+    {MFD_RssName::Title, MFD_RssDublinCore_SetTitle},
+    {MFD_RssName::Type, MFD_RssDublinCore_SetType},
 };
 
 void DublinCoreText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
-  if (s->dublinCoreElement == nullptr) return;
+  if (s->dublinCoreElement.text == nullptr) return;
   MFD_RssDublinCore* dc = DublinCoreTarget(ctx, s);
-  if (dc != nullptr) MFD_RssApplyField(kDublinCoreFields, dc, s->dublinCoreElement, text);
+  if (dc != nullptr) MFD_RssApplyField(kDublinCoreFields, dc, s->dublinCoreElement.name, text);
 }
 
 void SyndicationText(MFD_RssParser* ctx, MFD_Rss100State* s, const wchar_t* text) {
   MFD_RssChannel* ch = ctx->channel;
-  if (s->syndicationElement == nullptr || ch == nullptr || !s->inChannel || s->level != 0 || s->inItem ||
+  if (s->syndicationElement.text == nullptr || ch == nullptr || !s->inChannel || s->level != 0 || s->inItem ||
       s->inImage || s->inTextinput)
     return;
   if (ch->syndication == nullptr && MFD_RssSyndication_Create(&ch->syndication) != MFD_OK) return;
-  const wchar_t* e = s->syndicationElement;
-  if (MFD_RssNameIs(e, L"updatePeriod")) MFD_RssSyndication_SetUpdatePeriod(ch->syndication, text);
-  else if (MFD_RssNameIs(e, L"updateFrequency")) MFD_RssSyndication_SetUpdateFrequency(ch->syndication, text);
-  else if (MFD_RssNameIs(e, L"updateBase")) MFD_RssSyndication_SetUpdateBase(ch->syndication, text);
+  switch (s->syndicationElement.name) {
+    case MFD_RssName::UpdatePeriod: MFD_RssSyndication_SetUpdatePeriod(ch->syndication, text); break;
+    case MFD_RssName::UpdateFrequency: MFD_RssSyndication_SetUpdateFrequency(ch->syndication, text); break;
+    case MFD_RssName::UpdateBase: MFD_RssSyndication_SetUpdateBase(ch->syndication, text); break;
+    default: break;
+  }
 }
 
-void Text(MFD_RssParser* ctx, const wchar_t* ns, const wchar_t* text) {
+void Text(MFD_RssParser* ctx, MFD_RssNs ns, const wchar_t* text) {
   MFD_Rss100State* s = StateOf(ctx);
   MFD_RssModuleText(ctx, s, Own(ns), ns, text, MainText, DublinCoreText, SyndicationText);
 }

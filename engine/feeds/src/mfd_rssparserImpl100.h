@@ -5,9 +5,9 @@
 #include "engine/feeds/src/mfd_rsshandler.h"
 
 struct MFD_Rss100State {
-  wchar_t* element;             // current element name
-  wchar_t* dublinCoreElement;   // current Dublin Core element name
-  wchar_t* syndicationElement;  // current syndication element name
+  MFD_RssCurrent element;             // current element
+  MFD_RssCurrent dublinCoreElement;   // current Dublin Core element
+  MFD_RssCurrent syndicationElement;  // current syndication element
   uint8_t inRdf;
   uint8_t inChannel;
   uint8_t inImage;

@@ -6,9 +6,9 @@
 #include "engine/feeds/src/mfd_rsshandler.h"
 
 struct MFD_RssCsdState {
-  wchar_t* element;             // current element name
-  wchar_t* dublinCoreElement;   // current Dublin Core element name
-  wchar_t* syndicationElement;  // current syndication element name
+  MFD_RssCurrent element;             // current element
+  MFD_RssCurrent dublinCoreElement;   // current Dublin Core element
+  MFD_RssCurrent syndicationElement;  // current syndication element
   uint8_t inPortalmenu;
   uint8_t inCsd;
   uint8_t inChannelset;

@@ -13,13 +13,13 @@ namespace {
 
 constexpr int kMaxDigits = 128;
 
+// The C library's own, which reads many characters a step: the model
+// measures every text it stores.
 template <class Ch>
 size_t Len(const Ch* s) {
-  size_t n = 0;
-  if (s != nullptr) {
-    while (s[n] != 0) ++n;
-  }
-  return n;
+  if (s == nullptr) return 0;
+  if constexpr (sizeof(Ch) == sizeof(char)) return std::strlen(s);
+  else return std::wcslen(s);
 }
 
 template <class Ch>

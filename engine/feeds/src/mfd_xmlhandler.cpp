@@ -81,10 +81,10 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
     attributesCell->attributes = attributes;
     HRESULT hr = S_OK;
     if (table != nullptr && table->startElement != nullptr) {
-      hr = !TakeNames(uri, uriLength, localName, localLength, qName, qLength)
-               ? E_FAIL
-               : Result(table->startElement(names_[0].c_str(), uriLength, names_[1].c_str(), localLength,
-                                            names_[2].c_str(), qLength, attributesCell, user));
+      const Names n(uri, uriLength, localName, localLength, qName, qLength);
+      hr = !n.ok ? E_FAIL
+                 : Result(table->startElement(n.text[0], uriLength, n.text[1], localLength, n.text[2], qLength,
+                                              attributesCell, user));
     }
     // The reader's list is good only during this call.
     attributesCell->attributes = nullptr;
@@ -94,9 +94,9 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
                      const wchar_t* qName, int qLength) override {
     if (const HRESULT hr = Flush(); hr != S_OK) return hr;
     if (table == nullptr || table->endElement == nullptr) return S_OK;
-    if (!TakeNames(uri, uriLength, localName, localLength, qName, qLength)) return E_FAIL;
-    return Result(table->endElement(names_[0].c_str(), uriLength, names_[1].c_str(), localLength, names_[2].c_str(),
-                                    qLength, user));
+    const Names n(uri, uriLength, localName, localLength, qName, qLength);
+    if (!n.ok) return E_FAIL;
+    return Result(table->endElement(n.text[0], uriLength, n.text[1], localLength, n.text[2], qLength, user));
   }
   HRESULT characters(const wchar_t* chars, int length) override {
     if (table == nullptr || table->characters == nullptr) return S_OK;
@@ -124,20 +124,18 @@ class ContentHandler final : public Handler<ISAXContentHandler> {
     text_.clear();
     return hr;
   }
-  // Terminated copies of an element's three names, in buffers kept from one
-  // element to the next.
-  bool TakeNames(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* q, int qn) {
-    const wchar_t* texts[] = {u, l, q};
-    const int lengths[] = {un, ln, qn};
-    for (int i = 0; i < 3; ++i) {
-      if (lengths[i] < 0 || (texts[i] == nullptr && lengths[i] > 0)) return false;
-      names_[i].assign(texts[i] == nullptr ? L"" : texts[i], static_cast<size_t>(lengths[i]));
-    }
-    return true;
-  }
+  // An element's three names as the table takes them: the reader's own,
+  // which it terminates (Sax.h); an empty name may come as null.
+  struct Names {
+    Names(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* q, int qn)
+        : text{Of(u), Of(l), Of(q)}, ok(Valid(u, un) && Valid(l, ln) && Valid(q, qn)) {}
+    static const wchar_t* Of(const wchar_t* t) { return t == nullptr ? L"" : t; }
+    static bool Valid(const wchar_t* t, int n) { return n >= 0 && (t != nullptr || n == 0); }
+    const wchar_t* text[3];
+    bool ok;
+  };
 
   std::wstring text_;
-  std::wstring names_[3];
 };
 
 class ErrorHandler final : public Handler<ISAXErrorHandler> {
@@ -231,14 +229,36 @@ size_t WideBytes(const uint8_t* p, size_t size) {
 }
 
 size_t NarrowBytes(const uint8_t* p, size_t size) {
-  size_t n = 0;
-  while (n < size && p[n] != 0) ++n;
-  return n;
+  // A document of unknown size (ParseMemory) ends at its terminator.
+  if (size == static_cast<size_t>(-1)) return std::strlen(reinterpret_cast<const char*>(p));
+  const void* zero = std::memchr(p, 0, size);
+  return zero == nullptr ? size : static_cast<size_t>(static_cast<const uint8_t*>(zero) - p);
+}
+
+int Run(MFD_XmlReaderRecord* rec, SAFEARRAY* array, bool owned) {
+  VARIANT input;
+  VariantInit(&input);
+  input.vt = VT_ARRAY | VT_UI1;
+  input.parray = array;
+  HRESULT hr = rec->reader->parse(input);
+  if (owned) VariantClear(&input);
+  if (hr == QV_XML_E_ABORTED) return MFD_ERR_ABORTED;
+  return hr == S_OK ? MFD_OK : MFD_ERR_PARAM;
 }
 
 int ParseArray(MFD_XmlReaderRecord* rec, const uint8_t* mark, const uint8_t* data, size_t size) {
   size_t markSize = mark != nullptr ? 2 : 0;
   if (size > 0xFFFFFFFFu - markSize) return MFD_ERR_PARAM;
+  if (markSize == 0) {
+    // The reader only reads the array, and only during the call: a
+    // descriptor of the caller's own bytes spares copying the document.
+    SAFEARRAY borrowed{};
+    borrowed.cDims = 1;
+    borrowed.cbElements = 1;
+    borrowed.pvData = const_cast<uint8_t*>(data);
+    borrowed.rgsabound[0].cElements = static_cast<ULONG>(size);
+    return Run(rec, &borrowed, false);
+  }
   SAFEARRAY* array = SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(size + markSize));
   if (array == nullptr) return MFD_ERR_PARAM;
   void* bytes = nullptr;
@@ -246,17 +266,10 @@ int ParseArray(MFD_XmlReaderRecord* rec, const uint8_t* mark, const uint8_t* dat
     SafeArrayDestroy(array);
     return MFD_ERR_PARAM;
   }
-  if (markSize != 0) std::memcpy(bytes, mark, markSize);
+  std::memcpy(bytes, mark, markSize);
   if (size != 0) std::memcpy(static_cast<uint8_t*>(bytes) + markSize, data, size);
   SafeArrayUnaccessData(array);
-  VARIANT input;
-  VariantInit(&input);
-  input.vt = VT_ARRAY | VT_UI1;
-  input.parray = array;
-  HRESULT hr = rec->reader->parse(input);
-  VariantClear(&input);
-  if (hr == QV_XML_E_ABORTED) return MFD_ERR_ABORTED;
-  return hr == S_OK ? MFD_OK : MFD_ERR_PARAM;
+  return Run(rec, array, true);
 }
 
 int ParseClassified(MFD_XmlReader* reader, const void* data, size_t size) {

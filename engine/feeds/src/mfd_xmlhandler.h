@@ -16,8 +16,8 @@ struct MFD_XmlAttributesCell {
 };
 
 // Callback tables; a null slot ignores its event. Texts are NUL-terminated
-// copies (the ignorable-whitespace text excepted); a non-zero result stops
-// the reader. The user data comes last.
+// (the ignorable-whitespace text excepted) and good during the call only; a
+// non-zero result stops the reader. The user data comes last.
 typedef int (*MFD_XmlCharactersFn)(const wchar_t* text, int start, int length, void* user);
 typedef int (*MFD_XmlStartElementFn)(const wchar_t* uri, int uriLength, const wchar_t* localName, int localLength,
                                      const wchar_t* qName, int qLength, MFD_XmlAttributesCell* attributes,

@@ -103,6 +103,78 @@ TEST_F(SaxTest, MalformedDocumentIsAFatalErrorWithItsPosition) {
   EXPECT_EQ(line, 2);
 }
 
+TEST_F(SaxTest, TheLocatorKeepsWhereEachFinishedParseEnded) {
+  // The position of a parse that ran to its end is read from it only when
+  // asked, and a later parse replaces it.
+  struct Case {
+    const char* doc;
+    int line, column;
+  };
+  const Case kCases[] = {
+      {"<a>\n\n<b/></a>", 3, 9},
+      {"<a/>", 1, 5},
+      {"<a>\xE6\x97\xA5\xE6\x9C\xAC\n\xE8\xAA\x9E</a>", 2, 6},  // a column counts characters
+  };
+  for (const Case& c : kCases) {
+    ASSERT_EQ(Parse(c.doc), S_OK) << c.doc;
+    int line = 0, column = 0;
+    EXPECT_EQ(rec.locator->getLineNumber(&line), S_OK);
+    EXPECT_EQ(rec.locator->getColumnNumber(&column), S_OK);
+    EXPECT_EQ(line, c.line) << c.doc;
+    EXPECT_EQ(column, c.column) << c.doc;
+  }
+}
+
+// Checks that every element name, attribute name and attribute value it is
+// given is followed by a NUL.
+class TerminationRecorder : public SaxRecorder {
+ public:
+  HRESULT startElement(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* q, int qn,
+                       ISAXAttributes* attributes) override {
+    Check(u, un), Check(l, ln), Check(q, qn);
+    int count = 0;
+    attributes->getLength(&count);
+    for (int i = 0; i < count; ++i) {
+      const wchar_t *au, *al, *aq, *av;
+      int aun, aln, aqn, avn;
+      attributes->getName(i, &au, &aun, &al, &aln, &aq, &aqn);
+      attributes->getValue(i, &av, &avn);
+      Check(au, aun), Check(al, aln), Check(aq, aqn), Check(av, avn);
+      ++attributesSeen;
+    }
+    return SaxRecorder::startElement(u, un, l, ln, q, qn, attributes);
+  }
+  HRESULT endElement(const wchar_t* u, int un, const wchar_t* l, int ln, const wchar_t* q, int qn) override {
+    Check(u, un), Check(l, ln), Check(q, qn);
+    return SaxRecorder::endElement(u, un, l, ln, q, qn);
+  }
+  int unterminated = 0;
+  int attributesSeen = 0;
+
+ private:
+  void Check(const wchar_t* text, int length) {
+    if (text == nullptr || length < 0 || text[length] != L'\0') ++unterminated;
+  }
+};
+
+TEST_F(SaxTest, NamesAndAttributeValuesAreTerminated) {
+  TerminationRecorder names;
+  ASSERT_EQ(reader->putContentHandler(&names), S_OK);
+  // Plain and prefixed names, a default namespace, and declarations inside
+  // that change how the names around them resolve.
+  EXPECT_EQ(Parse("<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"urn:d\">"
+                  "<channel rdf:about=\"a\" v=\"\"><title>t</title><x:item xmlns:x=\"urn:x\" x:n=\"1\"><x:title/>"
+                  "</x:item><title/></channel>"
+                  "<plain xmlns=\"\"><title/></plain></rdf:RDF>"),
+            S_OK);
+  EXPECT_EQ(names.unterminated, 0);
+  int elements = 0;
+  for (const std::wstring& e : names.events) elements += e.rfind(L"start ", 0) == 0 || e.rfind(L"end ", 0) == 0;
+  EXPECT_EQ(elements, 16);  // eight starts and their ends, each checked
+  EXPECT_EQ(names.attributesSeen, 7);  // four declarations, three others
+  ASSERT_EQ(reader->putContentHandler(&rec), S_OK);
+}
+
 TEST_F(SaxTest, AnErrorHandlerFailureBecomesTheResult) {
   rec.errorAnswer = static_cast<HRESULT>(0x80001234u);
   EXPECT_EQ(Parse("<a>"), static_cast<HRESULT>(0x80001234u));

@@ -406,6 +406,45 @@ TEST_F(RssParserTest, EveryFailingAllocationEndsCleanly) {
   EXPECT_GT(failed, 20);
 }
 
+// Everything a parse stored, for comparing two parses.
+std::wstring Contents(const Parsed& p) {
+  std::wstring out;
+  MFD_RssChannel* ch = p.Channel();
+  if (ch == nullptr) return out;
+#define MFD_TEST_TEXT(Name, member) out += Text(ch->member) + L'|';
+  MFD_RSSCHANNEL_TEXTS(MFD_TEST_TEXT)
+#undef MFD_TEST_TEXT
+  for (uint32_t i = 0; i < p.ItemCount(); ++i) {
+    MFD_RssChannelItem* it = p.Item(i);
+#define MFD_TEST_TEXT(Name, member) out += Text(it->member) + L'|';
+    MFD_RSSCHANNELITEM_TEXTS(MFD_TEST_TEXT)
+#undef MFD_TEST_TEXT
+  }
+  out += std::to_wstring(MFD_Vector_Count(ch->skipHours)) + L"," + std::to_wstring(MFD_Vector_Count(ch->skipDays));
+  return out;
+}
+
+TEST_F(RssParserTest, AParseThatRanOutOfMemorySaysSo) {
+  // The handlers go on past a field they could not store, but the parse
+  // never reports success with a field missing.
+  std::wstring whole;
+  {
+    Parsed p(kRss091);
+    ASSERT_EQ(p.result, MFD_OK);
+    whole = Contents(p);
+  }
+  int complete = 0;
+  for (long n = 0; n < 400; ++n) {
+    MFD_FailAllocationAfter(n);
+    Parsed p(kRss091);
+    MFD_FailAllocationAfter(-1);
+    if (p.result != MFD_OK) continue;
+    EXPECT_EQ(Contents(p), whole) << "after failing allocation " << n;
+    ++complete;
+  }
+  EXPECT_GT(complete, 0);  // the parse needs fewer allocations than tried
+}
+
 TEST_F(RssParserTest, ThousandsOfItemsAreAllKept) {
   std::string feed = "<rss version=\"0.91\"><channel><title>many</title>";
   for (int i = 0; i < 5000; ++i) feed += "<item><title>" + std::to_string(i) + "</title></item>";
