@@ -1,5 +1,5 @@
 // Pictures: reading JPEG, PNG, GIF and BMP, resizing to an exact size,
-// quarter turns and JPEG writing. It stands in for the device's imaging
+// quarter turns, JPEG and PNG writing. It stands in for the device's imaging
 // factory: `Image` is the loaded picture (its file bytes and header),
 // `Bitmap` the decoded pixels, `BitmapData` the device's description of a
 // block of pixels that the operations read.
@@ -110,6 +110,9 @@ QV_PLATFORM_API bool RotateBitmap(const BitmapData& source, int degrees, Bitmap*
 // Baseline JPEG of the pixels; quality 1..100. Transparent pixels are written
 // as if drawn over white.
 QV_PLATFORM_API bool EncodeJpeg(const BitmapData& source, int quality, std::vector<BYTE>* out);
+// PNG of the pixels, 8 bits a channel: RGB for PixelFormat32bppRGB, RGBA
+// (not premultiplied) for PixelFormat32bppARGB.
+QV_PLATFORM_API bool EncodePng(const BitmapData& source, std::vector<BYTE>* out);
 // Encodes first and writes the file only when that succeeded; a failed write
 // leaves no file behind.
 QV_PLATFORM_API bool SaveJpegFile(const BitmapData& source, LPCWSTR devicePath,

@@ -1,5 +1,7 @@
 #include "platform/testing/Seams.h"
 
+#include <fstream>
+
 #include "platform/inet/InetSeam.h"
 #include "platform/kernel/ClockSeam.h"
 #include "platform/kernel/FileSeam.h"
@@ -10,6 +12,7 @@
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/queue/MessageQueue.h"
+#include "platform/ui/window/Screen.h"
 #include "platform/xml/Sax.h"
 
 namespace qv::testing {
@@ -48,6 +51,8 @@ void SetQuestionHandler(std::function<int(const std::wstring& text, const std::w
   msgbox_seam::SetHandler(std::move(h));
 }
 int QuestionCount() { return msgbox_seam::QuestionCount(); }
+void SetMessageBoxShownHandler(std::function<void(HWND box)> h) { msgbox_seam::SetShownHandler(std::move(h)); }
+static_assert(kShowMessageBox == msgbox_seam::kShowBox);
 
 void MapHost(const std::string& host, WORD port, WORD targetPort, const std::string& targetAddress) {
   net_seam::MapHost(host, port, targetPort, targetAddress);
@@ -81,6 +86,7 @@ DWORD UiClockNow() { return ui_seam::ClockNow(); }
 void InjectTap(POINT screen) { ui_seam::InjectTap(screen); }
 void InjectPointer(UINT message, POINT screen) { ui_seam::InjectPointer(message, screen); }
 void InjectKey(BYTE virtualKey, bool down) { keybd_event(virtualKey, 0, down ? 0 : KEYEVENTF_KEYUP, 0); }
+void InjectWheel(POINT screen, int delta) { ui_seam::InjectWheel(screen, delta); }
 WindowState ReadWindow(HWND hwnd) { return ui_seam::ReadWindow(hwnd); }
 
 int PumpMessages(int limit) {
@@ -96,6 +102,19 @@ int PumpMessages(int limit) {
 
 void SetLandscape(bool landscape) {
   qv::ui::SetOrientation(landscape ? qv::ui::Orientation::Landscape : qv::ui::Orientation::Portrait);
+}
+
+bool SaveScreenPng(const std::string& hostPath) {
+  const auto screen = qv::ui::ScreenSurface();
+  if (!screen) return false;
+  const Bitmap pixels = screen->Snapshot();
+  BitmapData data = pixels.Data();
+  data.PixelFormat = PixelFormat32bppRGB;  // the screen has no transparency
+  std::vector<BYTE> png;
+  if (!EncodePng(data, &png)) return false;
+  std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+  return out.good();
 }
 
 }  // namespace qv::testing

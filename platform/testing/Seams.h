@@ -47,6 +47,12 @@ void SetAvailableMemory(size_t bytes);
 void SetQuestionAnswer(int answer);
 void SetQuestionHandler(std::function<int(const std::wstring& text, const std::wstring& caption)> h);
 int QuestionCount();
+// The answer (or the callback's answer for one question) that lets boxes run
+// as real modal dialogs; as the fixed answer it shows every box, questions
+// or not. The shown-handler is called on the box's thread once the box is up
+// and waits for input, for the test to press its buttons by injected input.
+constexpr int kShowMessageBox = -1;
+void SetMessageBoxShownHandler(std::function<void(HWND box)> h);
 
 }  // namespace qv::testing
 
@@ -95,6 +101,7 @@ DWORD UiClockNow();
 void InjectTap(POINT screen);
 void InjectPointer(UINT message, POINT screen);
 void InjectKey(BYTE virtualKey, bool down);
+void InjectWheel(POINT screen, int delta);
 // Everything a test may want to know about a window, whatever its thread.
 WindowState ReadWindow(HWND hwnd);
 // Dispatches the calling thread's messages (paint and due timers too) until
@@ -102,5 +109,8 @@ WindowState ReadWindow(HWND hwnd);
 int PumpMessages(int limit = 10000);
 // Turns the device screen.
 void SetLandscape(bool landscape);
+// Writes the screen as it stands to a PNG file at a host path (the
+// build folder: people look at them); false when it could not.
+bool SaveScreenPng(const std::string& hostPath);
 
 }  // namespace qv::testing

@@ -11,6 +11,7 @@ namespace {
 struct State {
   std::mutex lock;
   Handler handler;
+  ShownHandler shown;
   int answer = IDNO;
 };
 
@@ -33,17 +34,22 @@ void SetHandler(Handler h) {
   S().handler = std::move(h);
 }
 
+void SetShownHandler(ShownHandler h) {
+  std::lock_guard<std::mutex> g(S().lock);
+  S().shown = std::move(h);
+}
+
 int QuestionCount() { return g_questions; }
 
 void Reset() {
   std::lock_guard<std::mutex> g(S().lock);
   S().handler = nullptr;
+  S().shown = nullptr;
   S().answer = IDNO;
   g_questions = 0;
 }
 
-int Ask(const std::wstring& text, const std::wstring& caption) {
-  ++g_questions;
+int Decide(const std::wstring& text, const std::wstring& caption, bool question) {
   Handler handler;
   int answer;
   {
@@ -51,7 +57,18 @@ int Ask(const std::wstring& text, const std::wstring& caption) {
     handler = S().handler;
     answer = S().answer;
   }
+  if (!question) return answer == kShowBox ? kShowBox : IDOK;
+  ++g_questions;
   return handler ? handler(text, caption) : answer;  // outside the lock: it may set seams
+}
+
+void BoxShown(HWND box) {
+  ShownHandler shown;
+  {
+    std::lock_guard<std::mutex> g(S().lock);
+    shown = S().shown;
+  }
+  if (shown) shown(box);
 }
 
 }  // namespace qv::msgbox_seam

@@ -76,6 +76,11 @@ void InjectTap(POINT screen) {
   InjectPointer(WM_LBUTTONUP, screen);
 }
 
+void InjectWheel(POINT screen, int delta) {
+  mouse_event(MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_WHEEL, static_cast<DWORD>(screen.x), static_cast<DWORD>(screen.y),
+              static_cast<DWORD>(delta), 0);
+}
+
 WindowState ReadWindow(HWND hwnd) {
   auto lock = LockUi();
   WindowState s;

@@ -38,6 +38,9 @@ QV_PLATFORM_API void RemoveObserver(int id);
 // A tap (down and up) or one pointer event at a screen point, as the stylus.
 QV_PLATFORM_API void InjectPointer(UINT message, POINT screen);
 QV_PLATFORM_API void InjectTap(POINT screen);
+// A turn of the wheel over a screen point (WHEEL_DELTA a step, positive away
+// from the user).
+QV_PLATFORM_API void InjectWheel(POINT screen, int delta);
 
 struct WindowState {
   bool exists = false;

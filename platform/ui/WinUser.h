@@ -1,7 +1,13 @@
 // The window system in one include: windows and painting, messages and
-// timers, input, the caret, the clipboard and the device's metrics.
+// timers, input, the caret, the clipboard, the device's metrics, dialogs,
+// message boxes and the standard controls.
 #pragma once
 
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/ScrollBar.h"
+#include "platform/ui/controls/Static.h"
+#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Caret.h"
 #include "platform/ui/input/Clipboard.h"
 #include "platform/ui/input/Focus.h"

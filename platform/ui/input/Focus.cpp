@@ -7,6 +7,7 @@
 
 #include "platform/ui/input/Activation.h"
 #include "platform/ui/queue/ThreadQueue.h"
+#include "platform/ui/window/NonClient.h"
 #include "platform/ui/window/ProcessTable.h"
 
 using namespace qv::ui;
@@ -112,7 +113,10 @@ HWND SetActiveWindow(HWND hwnd) {
   }
   if (old && IsWindow(old)) SendMessageW(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0), reinterpret_cast<LPARAM>(hwnd));
   Swap(&ThreadQueue::active, hwnd);
+  // Captions show which window is active.
+  if (old) PaintNonClient(old);
   if (hwnd) {
+    PaintNonClient(hwnd);
     SendMessageW(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0), reinterpret_cast<LPARAM>(old));
   } else if (GetFocus()) {
     SetFocus(nullptr);

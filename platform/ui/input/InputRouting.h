@@ -11,6 +11,10 @@ namespace qv::ui {
 
 inline bool IsKeyMessage(UINT m) { return m >= WM_KEYFIRST && m <= WM_KEYLAST; }
 inline bool IsPointerMessage(UINT m) { return m >= WM_MOUSEFIRST && m <= WM_MOUSELAST; }
+// Keys, characters and the input method's composition go to the focus.
+inline bool IsFocusMessage(UINT m) {
+  return IsKeyMessage(m) || (m >= WM_IME_STARTCOMPOSITION && m <= WM_IME_COMPOSITION);
+}
 
 // With the lock held: the window the event goes to now, null to drop it.
 Window* RouteInput(ThreadQueue& q, const InputEvent& e);

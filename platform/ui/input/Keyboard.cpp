@@ -51,6 +51,9 @@ int ButtonOf(UINT message) {
 
 bool IsDown(UINT message) { return message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN; }
 
+// A key going down or up (not a character): only these change the key state.
+bool IsKeyStroke(UINT m) { return m == WM_KEYDOWN || m == WM_KEYUP || m == WM_SYSKEYDOWN || m == WM_SYSKEYUP; }
+
 // With the lock held: the queue the pointer goes to, the capture's first.
 ThreadQueue* PointerQueue(POINT screen) {
   for (auto& [id, q] : Ui().queues) {
@@ -93,7 +96,7 @@ namespace qv::ui {
 
 Window* RouteInput(ThreadQueue& q, const InputEvent& e) {
   Window* w = nullptr;
-  if (IsKeyMessage(e.message)) {
+  if (IsFocusMessage(e.message)) {
     w = Find(q.focus ? q.focus : q.active, false);
   } else if (q.capture) {
     w = Find(q.capture, false);
@@ -105,7 +108,7 @@ Window* RouteInput(ThreadQueue& q, const InputEvent& e) {
 }
 
 void TakeInput(ThreadQueue& q, const InputEvent& e) {
-  if (IsKeyMessage(e.message)) {
+  if (IsKeyStroke(e.message)) {
     SetDown(q.keys, static_cast<int>(e.wParam), e.message == WM_KEYDOWN || e.message == WM_SYSKEYDOWN);
   } else if (const int button = ButtonOf(e.message)) {
     SetDown(q.keys, button, IsDown(e.message));
@@ -114,9 +117,13 @@ void TakeInput(ThreadQueue& q, const InputEvent& e) {
 
 MSG InputMessage(const Window& w, const InputEvent& e) {
   MSG m{w.hwnd, e.message, e.wParam, e.lParam, e.time, e.screen};
-  if (IsPointerMessage(e.message)) {
+  if (e.message == WM_MOUSEWHEEL) {
+    m.lParam = MAKELPARAM(e.screen.x, e.screen.y);  // the wheel's point stays on the screen
+  } else if (IsPointerMessage(e.message)) {
     const POINT o = ClientOrigin(w);
     m.lParam = MAKELPARAM(e.screen.x - o.x, e.screen.y - o.y);
+  } else if (e.message == WM_CONTEXTMENU) {
+    m.wParam = reinterpret_cast<WPARAM>(w.hwnd);
   }
   return m;
 }
@@ -143,7 +150,7 @@ void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR) {
   Queue(Ui().foreground.get(), e);
 }
 
-void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD, ULONG_PTR) {
+void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR) {
   auto lock = LockUi();
   AsyncKeys& a = Async();
   if (flags & MOUSEEVENTF_ABSOLUTE) a.pointer = {static_cast<LONG>(x), static_cast<LONG>(y)};
@@ -152,7 +159,8 @@ void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD, ULONG_PTR) {
                                           {MOUSEEVENTF_LEFTDOWN, WM_LBUTTONDOWN},
                                           {MOUSEEVENTF_LEFTUP, WM_LBUTTONUP},
                                           {MOUSEEVENTF_RIGHTDOWN, WM_RBUTTONDOWN},
-                                          {MOUSEEVENTF_RIGHTUP, WM_RBUTTONUP}};
+                                          {MOUSEEVENTF_RIGHTUP, WM_RBUTTONUP},
+                                          {MOUSEEVENTF_WHEEL, WM_MOUSEWHEEL}};
   for (auto [flag, message] : kinds) {
     if (!(flags & flag)) continue;
     if (const int button = ButtonOf(message)) {
@@ -163,10 +171,22 @@ void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD, ULONG_PTR) {
     e.message = message;
     e.wParam = ((a.down[VK_LBUTTON] & 0x80) ? MK_LBUTTON : 0u) | ((a.down[VK_RBUTTON] & 0x80) ? MK_RBUTTON : 0u) |
                ((a.down[VK_SHIFT] & 0x80) ? MK_SHIFT : 0u) | ((a.down[VK_CONTROL] & 0x80) ? MK_CONTROL : 0u);
+    if (message == WM_MOUSEWHEEL) e.wParam = MAKEWPARAM(e.wParam, static_cast<WORD>(static_cast<short>(data)));
     e.screen = a.pointer;
     e.time = qv::ui_seam::ClockNow();
     Queue(PointerQueue(a.pointer), e);
   }
+}
+
+void qv::ui::InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  auto lock = LockUi();
+  InputEvent e;
+  e.message = message;
+  e.wParam = wParam;
+  e.lParam = lParam;
+  e.screen = Async().pointer;
+  e.time = qv::ui_seam::ClockNow();
+  Queue(IsFocusMessage(message) ? Ui().foreground.get() : PointerQueue(e.screen), e);
 }
 
 SHORT GetKeyState(int virtualKey) {

@@ -96,7 +96,13 @@
 #define MOUSEEVENTF_LEFTUP 0x0004u
 #define MOUSEEVENTF_RIGHTDOWN 0x0008u
 #define MOUSEEVENTF_RIGHTUP 0x0010u
+#define MOUSEEVENTF_WHEEL 0x0800u
 #define MOUSEEVENTF_ABSOLUTE 0x8000u
+
+// The stylus's tap-and-hold, as a right click gives it on the desktop.
+#ifndef WM_CONTEXTMENU
+#define WM_CONTEXTMENU 0x007Bu
+#endif
 
 extern "C" {
 
@@ -107,6 +113,19 @@ QV_PLATFORM_API SHORT GetAsyncKeyState(int virtualKey);
 QV_PLATFORM_API BOOL GetKeyboardState(BYTE* state);
 QV_PLATFORM_API void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR extra);
 // Absolute positions are screen pixels here (the device has no mickeys).
+// MOUSEEVENTF_WHEEL turns the wheel by `data` (WHEEL_DELTA a step, positive
+// away from the user) over the window under the pointer.
 QV_PLATFORM_API void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR extra);
 
 }  // extern "C"
+
+namespace qv::ui {
+
+// Queues a message in line with injected keys and taps: characters and
+// composition (WM_CHAR, WM_IME_*) for the focus of the foreground thread,
+// WM_CONTEXTMENU for the window under the stylus (or the capture), which
+// receives it with its own handle as wParam. The display's text input and
+// tap-and-hold come this way.
+QV_PLATFORM_API void InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+}  // namespace qv::ui

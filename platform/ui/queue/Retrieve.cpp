@@ -107,12 +107,20 @@ bool FilterValid(HWND hwnd) {
   return Find(hwnd) != nullptr;
 }
 
+// Outside events become input first; finding nothing to take, the thread
+// shows what it has drawn.
 bool Peek(ThreadQueue& q, const Filter& f, bool remove, MSG* out) {
+  q.source->Pump();
   ServeSent();
-  auto lock = LockUi();
-  if (!Take(q, f, remove, out)) return false;
-  if (remove) q.last = *out;
-  return true;
+  {
+    auto lock = LockUi();
+    if (Take(q, f, remove, out)) {
+      if (remove) q.last = *out;
+      return true;
+    }
+  }
+  q.source->Present();
+  return false;
 }
 
 // With the lock held: how long a wait for new messages may last before a
@@ -126,11 +134,16 @@ std::chrono::milliseconds UntilNextTimer(const ThreadQueue& q) {
 }
 
 // Blocks until something arrives or a timer falls due; sent messages are
-// served meanwhile.
+// served meanwhile. A source with an outside waits itself (Touch wakes it).
 void WaitForMore(ThreadQueue& q, unsigned seen) {
   auto lock = LockUi();
   if (q.changes != seen || !q.sent.empty()) return;
-  q.wake.wait_for(lock, UntilNextTimer(q));
+  const auto limit = UntilNextTimer(q);
+  lock.unlock();
+  if (q.source->Wait(static_cast<DWORD>(limit.count()))) return;
+  lock.lock();
+  if (q.changes != seen || !q.sent.empty()) return;
+  q.wake.wait_for(lock, limit);
 }
 
 }  // namespace

@@ -80,6 +80,7 @@ ThreadQueue* CurrentQueueIfAny() { return t_raw; }
 void Touch(ThreadQueue& q) {
   ++q.changes;
   q.wake.notify_all();
+  q.source->Wake();
 }
 
 void WakeOthers() { WakeKernelWaits(); }

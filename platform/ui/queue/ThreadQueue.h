@@ -8,6 +8,7 @@
 #include <deque>
 #include <memory>
 
+#include "platform/ui/EventSource.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/WindowTable.h"
 
@@ -66,6 +67,8 @@ struct ThreadQueue {
   std::condition_variable_any wake;
   unsigned changes = 0;  // bumped whenever something arrives
   int serving = 0;       // depth of sent messages from other threads being served
+  // Pumped, presented and waited on by this thread only; changed under the lock.
+  std::shared_ptr<EventSource> source = HeadlessSource();
 
   HWND active = nullptr;
   HWND focus = nullptr;

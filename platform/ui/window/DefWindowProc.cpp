@@ -1,7 +1,9 @@
 // What a window does with a message it leaves to the system.
 #include "platform/gdi/Gdi.h"
+#include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/queue/ThreadQueue.h"
+#include "platform/ui/window/NonClient.h"
 #include "platform/ui/window/Paint.h"
 #include "platform/ui/window/PositionFlags.h"
 #include "platform/ui/window/ProcessTable.h"
@@ -16,12 +18,29 @@ struct DefDepth {
 };
 
 LRESULT SetText(HWND hwnd, LPCWSTR text) {
-  auto lock = LockUi();
-  Window* w = Find(hwnd);
-  if (!w) return FALSE;
-  w->text = text ? text : L"";
-  if (IsDesktop(w->parent)) Publish(*w);
+  bool caption;
+  {
+    auto lock = LockUi();
+    Window* w = Find(hwnd);
+    if (!w) return FALSE;
+    w->text = text ? text : L"";
+    if (IsDesktop(w->parent)) Publish(*w);
+    caption = (w->style & WS_CAPTION) == WS_CAPTION;
+  }
+  if (caption) PaintNonClient(hwnd);
   return TRUE;
+}
+
+// The colours a control is drawn in unless its parent chooses others.
+LRESULT ControlColors(UINT message, HDC dc) {
+  const int background = message == WM_CTLCOLOREDIT || message == WM_CTLCOLORLISTBOX ? COLOR_WINDOW
+                         : message == WM_CTLCOLORSCROLLBAR                            ? COLOR_SCROLLBAR
+                                                                                      : COLOR_BTNFACE;
+  if (dc) {
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    SetBkColor(dc, GetSysColor(background));
+  }
+  return reinterpret_cast<LRESULT>(GetSysColorBrush(background));
 }
 
 LRESULT GetText(HWND hwnd, WPARAM size, LPWSTR out) {
@@ -77,6 +96,7 @@ void PositionChanged(HWND hwnd, const WINDOWPOS* wp) {
 
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   DefDepth depth;
+  if (IsCtlColorMessage(message)) return ControlColors(message, reinterpret_cast<HDC>(wParam));
   switch (message) {
     case WM_CLOSE:
       DestroyWindow(hwnd);
@@ -113,6 +133,15 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_MOUSEACTIVATE:
       return 1;  // MA_ACTIVATE
+    case WM_MOUSEWHEEL:
+      return WheelDefault(hwnd, wParam, lParam);
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED:
+      WindowScrollBarInput(hwnd, message, wParam, lParam);
+      return 0;
     default:
       return 0;
   }

@@ -119,6 +119,11 @@
 #define GET_X_LPARAM(lp) (static_cast<int>(static_cast<short>(LOWORD(lp))))
 #define GET_Y_LPARAM(lp) (static_cast<int>(static_cast<short>(HIWORD(lp))))
 
+namespace qv::ui {
+// WM_CTLCOLORMSGBOX .. WM_CTLCOLORSTATIC: a control asking its parent for colours.
+inline bool IsCtlColorMessage(UINT m) { return m >= WM_CTLCOLORMSGBOX && m <= WM_CTLCOLORSTATIC; }
+}  // namespace qv::ui
+
 struct MSG {
   HWND hwnd;
   UINT message;

@@ -7,6 +7,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/queue/ThreadQueue.h"
 #include "platform/ui/window/Invalidate.h"
+#include "platform/ui/window/NonClient.h"
 #include "platform/ui/window/Paint.h"
 #include "platform/ui/window/Screen.h"
 #include "platform/ui/metrics/Metrics.h"
@@ -209,6 +210,7 @@ BOOL UpdateWindow(HWND hwnd) {
 HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
   if (!paint) return nullptr;
   *paint = PAINTSTRUCT{};
+  PaintNonClient(hwnd);
   bool erase;
   {
     auto lock = LockUi();

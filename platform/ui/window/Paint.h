@@ -43,3 +43,25 @@ QV_PLATFORM_API HDC GetWindowDC(HWND hwnd);
 QV_PLATFORM_API int ReleaseDC(HWND hwnd, HDC dc);
 
 }  // extern "C"
+
+// ScrollWindowEx
+#define SW_SCROLLCHILDREN 0x0001u
+#define SW_INVALIDATE 0x0002u
+#define SW_ERASE 0x0004u
+
+extern "C" {
+
+// Moves the pixels of `scroll` (the client when null) by dx, dy, never
+// changing any outside `clip`; what the move uncovers is the update area
+// (*update, and added to the window's update rectangle with SW_INVALIDATE).
+// SW_SCROLLCHILDREN moves the children lying in `scroll` along. When some
+// window lies over the area, nothing is moved and all of it is to paint.
+// Returns NULLREGION, SIMPLEREGION or COMPLEXREGION (an L-shaped area,
+// reported as its bounding rectangle), ERROR for a bad window.
+QV_PLATFORM_API int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip, void* region,
+                                   RECT* update, UINT flags);
+// As ScrollWindowEx with SW_INVALIDATE | SW_ERASE, moving the children when
+// the whole client scrolls.
+QV_PLATFORM_API BOOL ScrollWindow(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* clip);
+
+}  // extern "C"

@@ -25,6 +25,16 @@ struct WindowClass {
   int windows = 0;
 };
 
+// One scroll bar's values (SetScrollInfo); track is the thumb's place while dragged.
+struct ScrollBarState {
+  int min = 0;
+  int max = 100;  // a window's bars start at 0..100
+  UINT page = 0;
+  int pos = 0;
+  int track = 0;
+  bool disabled = false;
+};
+
 struct Window {
   HWND hwnd = nullptr;
   std::shared_ptr<ThreadQueue> queue;
@@ -48,6 +58,7 @@ struct Window {
   bool redraw = true;  // WM_SETREDRAW
   bool destroying = false;
   std::string published;  // its file in the device's window table
+  ScrollBarState scroll[2];  // SB_HORZ, SB_VERT; a scroll bar control keeps its own in the first
 };
 
 struct UiState {

@@ -29,23 +29,23 @@ LRESULT DialogProc(HWND h, UINT m, WPARAM w, LPARAM l) { return DefWindowProcW(h
 TEST_F(WindowData, ClassesAreFoundByNameWithoutRegardToCase) {
   WNDCLASSW wc{};
   wc.lpfnWndProc = DialogProc;
-  wc.lpszClassName = L"Dialog";
+  wc.lpszClassName = L"WCE_QvSample";
   const ATOM atom = RegisterClassW(&wc);
   ASSERT_NE(atom, 0);
   EXPECT_EQ(RegisterClassW(&wc), 0);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CLASS_ALREADY_EXISTS));
-  HWND byName = CreateWindowExW(0, L"DIALOG", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  HWND byName = CreateWindowExW(0, L"WCE_QVSAMPLE", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   HWND byAtom = CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-  EXPECT_EQ(ClassOf(byName), L"Dialog");
-  EXPECT_EQ(ClassOf(byAtom), L"Dialog");
+  EXPECT_EQ(ClassOf(byName), L"WCE_QvSample");
+  EXPECT_EQ(ClassOf(byAtom), L"WCE_QvSample");
   EXPECT_EQ(CreateWindowExW(0, L"MNU", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
-  EXPECT_FALSE(UnregisterClassW(L"Dialog", nullptr));  // it still has windows
+  EXPECT_FALSE(UnregisterClassW(L"WCE_QvSample", nullptr));  // it still has windows
   DestroyWindow(byName);
   DestroyWindow(byAtom);
-  EXPECT_TRUE(UnregisterClassW(L"dialog", nullptr));
+  EXPECT_TRUE(UnregisterClassW(L"wce_qvsample", nullptr));
   WNDCLASSW out{};
-  EXPECT_FALSE(GetClassInfoW(nullptr, L"Dialog", &out));
+  EXPECT_FALSE(GetClassInfoW(nullptr, L"WCE_QvSample", &out));
 }
 
 TEST_F(WindowData, TextGoesThroughWmSetTextAndWmGetText) {

@@ -1,0 +1,138 @@
+#include "platform/display/SdlDisplay.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "platform/base/WideText.h"
+#include "platform/kernel/Debug.h"
+#include "platform/ui/window/Screen.h"
+
+namespace qv::display {
+namespace {
+
+constexpr const char* kTitle = "T-VELA4メール";
+
+}  // namespace
+
+std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
+  // The first tap on the window is a tap, not only the click that focuses it.
+  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  // The program's signals stay its own (SDL would turn SIGINT into a quit).
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // One small bitmap copied whole: a GL driver buys nothing here and brings
+  // threads and memory of its own ($SDL_RENDER_DRIVER still chooses).
+  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // A composition longer than SDL's short event holds comes whole.
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+    OutputDebugStringW((L"display: none (" + Utf8ToWide(SDL_GetError()) + L"), headless\n").c_str());
+    return nullptr;
+  }
+  // With no display at all SDL falls back on drivers that show nothing.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (!driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) {
+    OutputDebugStringW(L"display: none, headless\n");
+    SDL_Quit();
+    return nullptr;
+  }
+  std::shared_ptr<SdlDisplay> display(new SdlDisplay);
+  if (!display->Start()) return nullptr;  // the destructor lets SDL go
+  return display;
+}
+
+bool SdlDisplay::Start() {
+  wakeEvent_ = SDL_RegisterEvents(1);
+  const auto screen = ui::ScreenSurface();
+  if (wakeEvent_ == static_cast<Uint32>(-1) || !screen) return false;
+  window_ = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, screen->Width(),
+                             screen->Height(), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+  if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (!renderer_ || !Fit(screen->Width(), screen->Height())) {
+    OutputDebugStringW((L"display: " + Utf8ToWide(SDL_GetError()) + L"\n").c_str());
+    return false;
+  }
+  SDL_StartTextInput();
+  return true;
+}
+
+SdlDisplay::~SdlDisplay() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+  SDL_Quit();
+}
+
+bool SdlDisplay::Fit(int width, int height) {
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+  if (!texture_) return false;
+  // The screen's alpha means nothing on a window.
+  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+  if (width != width_ || height != height_) SDL_SetWindowSize(window_, width, height);
+  SDL_RenderSetLogicalSize(renderer_, width, height);
+  width_ = width;
+  height_ = height;
+  shown_.assign(static_cast<size_t>(width) * height, 0);
+  stale_ = true;
+  return true;
+}
+
+void SdlDisplay::Pump() {
+  if (pumping_) return;  // a window procedure peeking while a turn is sent
+  pumping_ = true;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) {
+    if (e.type == wakeEvent_) {
+      wakePending_ = false;
+    } else if (e.type == SDL_QUIT) {
+      PostQuitMessage(0);
+    } else if (e.type == SDL_WINDOWEVENT) {
+      stale_ = stale_ || e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
+    } else {
+      input_.Handle(e);
+    }
+    if (e.type == SDL_TEXTEDITING_EXT) SDL_free(e.editExt.text);  // handed over to us
+  }
+  input_.DeliverDueHold();
+  pumping_ = false;
+}
+
+// Only what changed since the last present reaches the window; an idle
+// thread presents often and costs a compare.
+void SdlDisplay::Present() {
+  const auto screen = ui::ScreenSurface();
+  if (!screen) return;
+  if ((screen->Width() != width_ || screen->Height() != height_) && !Fit(screen->Width(), screen->Height())) return;
+  const size_t rowBytes = static_cast<size_t>(width_) * sizeof(DWORD);
+  bool changed = stale_;
+  for (int y = 0; y < height_; ++y) {
+    DWORD* shown = shown_.data() + static_cast<size_t>(y) * width_;
+    if (std::memcmp(shown, screen->Row(y), rowBytes) == 0) continue;
+    std::memcpy(shown, screen->Row(y), rowBytes);
+    changed = true;
+  }
+  if (!changed) return;
+  stale_ = false;
+  SDL_UpdateTexture(texture_, nullptr, shown_.data(), static_cast<int>(rowBytes));
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+  SDL_RenderPresent(renderer_);
+}
+
+bool SdlDisplay::Wait(DWORD milliseconds) {
+  const DWORD limit = std::min(milliseconds, input_.UntilHold());
+  SDL_WaitEventTimeout(nullptr, limit > static_cast<DWORD>(INT_MAX) ? -1 : static_cast<int>(limit));
+  return true;
+}
+
+// At most one wake event waits in SDL's queue; Pump takes it, and whatever
+// woke the queue is seen by the thread's next look at it.
+void SdlDisplay::Wake() {
+  if (wakePending_.exchange(true)) return;
+  SDL_Event e{};
+  e.type = wakeEvent_;
+  if (SDL_PushEvent(&e) != 1) wakePending_ = false;
+}
+
+}  // namespace qv::display

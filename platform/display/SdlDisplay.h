@@ -1,0 +1,62 @@
+// The device screen in an SDL2 desktop window: the UI thread's event source
+// when a display is there. Only the program's main (and the display's tests)
+// include it:
+//
+//   auto display = qv::display::SdlDisplay::Open();   // null: stay headless
+//   if (display) qv::ui::SetEventSource(display);
+//   ... the message loop ...
+//   qv::ui::SetEventSource(nullptr);                   // on the same thread
+//
+// Everything SDL does happens on the thread that opened it (SDL's video
+// wants one thread); other threads only Wake it, through SDL's own queue.
+// The window shows the screen pixel for pixel and may be resized (the screen
+// is scaled to fit); turning the screen turns the window.
+#pragma once
+
+#include <SDL2/SDL.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+#include "platform/display/DeviceInput.h"
+#include "platform/ui/EventSource.h"
+
+namespace qv::display {
+
+class SdlDisplay final : public ui::EventSource {
+ public:
+  // Null when SDL cannot open a display (no X server, no Wayland).
+  static std::shared_ptr<SdlDisplay> Open();
+  ~SdlDisplay() override;
+  SdlDisplay(const SdlDisplay&) = delete;
+  SdlDisplay& operator=(const SdlDisplay&) = delete;
+
+  void Pump() override;
+  void Present() override;
+  bool Wait(DWORD milliseconds) override;
+  void Wake() override;
+
+  // The SDL window (events pushed for it carry this id).
+  Uint32 WindowId() const { return SDL_GetWindowID(window_); }
+
+ private:
+  SdlDisplay() = default;
+  bool Start();
+  // A window, texture and logical size for a screen of this size.
+  bool Fit(int width, int height);
+
+  SDL_Window* window_ = nullptr;
+  SDL_Renderer* renderer_ = nullptr;
+  SDL_Texture* texture_ = nullptr;
+  int width_ = 0;
+  int height_ = 0;
+  std::vector<DWORD> shown_;  // the pixels last presented
+  bool stale_ = true;         // the window lost them (exposed, resized)
+  Uint32 wakeEvent_ = 0;
+  std::atomic<bool> wakePending_{false};
+  bool pumping_ = false;
+  DeviceInput input_;
+};
+
+}  // namespace qv::display

@@ -1,0 +1,36 @@
+#include "platform/ui/SystemClasses.h"
+
+#include "platform/gdi/Gdi.h"
+#include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/ControlClasses.h"
+#include "platform/ui/controls/ScrollBar.h"
+#include "platform/ui/controls/Static.h"
+#include "platform/ui/dialog/Dialog.h"
+
+namespace qv::ui {
+
+void EnsureSystemClasses() {
+  static bool registered = false;  // under the UI lock
+  if (registered) return;
+  registered = true;
+  struct Kind {
+    LPCWSTR name;
+    WNDPROC proc;
+    int extra;
+    UINT style;
+  };
+  const Kind kinds[] = {{WC_DIALOG, DefDlgProcW, DLGWINDOWEXTRA, CS_DBLCLKS},
+                        {WC_BUTTON, ButtonProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
+                        {WC_STATIC, StaticProc, kControlExtra, CS_PARENTDC},
+                        {WC_SCROLLBAR, ScrollBarProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC}};
+  for (const Kind& k : kinds) {
+    WNDCLASSW wc{};
+    wc.style = k.style | CS_GLOBALCLASS;
+    wc.lpfnWndProc = k.proc;
+    wc.cbWndExtra = k.extra;
+    wc.lpszClassName = k.name;
+    RegisterClassW(&wc);
+  }
+}
+
+}  // namespace qv::ui

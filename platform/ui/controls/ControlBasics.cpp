@@ -1,0 +1,32 @@
+#include "platform/ui/controls/ControlClasses.h"
+#include "platform/ui/window/Paint.h"
+
+namespace qv::ui {
+
+std::optional<LRESULT> ControlBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void (*paint)(HWND, HDC)) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (HDC dc = BeginPaint(hwnd, &ps)) paint(hwnd, dc);
+      EndPaint(hwnd, &ps);
+      return 0;
+    }
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_SETFONT:
+      SetWindowLongW(hwnd, kFontSlot, static_cast<LONG_PTR>(wParam));
+      if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, TRUE);
+      return 0;
+    case WM_GETFONT:
+      return GetWindowLongW(hwnd, kFontSlot);
+    case WM_SETTEXT: {
+      const LRESULT r = DefWindowProcW(hwnd, message, wParam, lParam);
+      InvalidateRect(hwnd, nullptr, TRUE);
+      return r;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+}  // namespace qv::ui

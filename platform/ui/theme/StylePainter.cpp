@@ -1,0 +1,159 @@
+#include "platform/ui/theme/StylePainter.h"
+
+#include <algorithm>
+#include <cwchar>
+
+#include "platform/gdi/Gdi.h"
+
+namespace qv::ui {
+namespace {
+
+void Fill(HDC dc, const RECT& r, int color) { FillRect(dc, &r, GetSysColorBrush(color)); }
+
+// A frame `width` pixels deep inside r.
+void Frame(HDC dc, const RECT& r, int width, int color) {
+  const LONG w = width;
+  Fill(dc, {r.left, r.top, r.right, r.top + w}, color);
+  Fill(dc, {r.left, r.bottom - w, r.right, r.bottom}, color);
+  Fill(dc, {r.left, r.top + w, r.left + w, r.bottom - w}, color);
+  Fill(dc, {r.right - w, r.top + w, r.right, r.bottom - w}, color);
+}
+
+RECT Inset(const RECT& r, int by) { return {r.left + by, r.top + by, r.right - by, r.bottom - by}; }
+
+void Text(HDC dc, RECT r, LPCWSTR text, UINT format, int color) {
+  if (!text || !*text) return;
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColor = SetTextColor(dc, GetSysColor(color));
+  DrawTextW(dc, text, -1, &r, format);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+}
+
+// A filled ellipse with a 2-px outline.
+void Disc(HDC dc, const RECT& r, int outline, int fill) {
+  HPEN pen = CreatePen(PS_INSIDEFRAME, StylePainter::kFrame, GetSysColor(outline));
+  HGDIOBJ oldPen = SelectObject(dc, outline < 0 ? GetStockObject(NULL_PEN) : pen);
+  HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(fill));
+  Ellipse(dc, r.left, r.top, r.right, r.bottom);
+  SelectObject(dc, oldBrush);
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+}
+
+// A solid triangle pointing `dir` (0 up, 1 down, 2 left, 3 right) centred in r.
+void Arrow(HDC dc, const RECT& r, int dir, int color) {
+  const LONG size = std::max<LONG>(2, std::min(r.right - r.left, r.bottom - r.top) / 4);
+  const LONG cx = (r.left + r.right) / 2;
+  const LONG cy = (r.top + r.bottom) / 2;
+  for (LONG i = 0; i < size; ++i) {
+    const LONG half = dir % 2 == 0 ? i : size - 1 - i;  // widening from the tip
+    if (dir <= 1) Fill(dc, {cx - half - 1, cy - size / 2 + i, cx + half + 1, cy - size / 2 + i + 1}, color);
+    else Fill(dc, {cx - size / 2 + i, cy - half - 1, cx - size / 2 + i + 1, cy + half + 1}, color);
+  }
+}
+
+int LabelColor(const ControlState& s) { return s.disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT; }
+
+}  // namespace
+
+void StylePainter::PaintFrame(HDC dc, const RECT& r, FrameKind kind) {
+  switch (kind) {
+    case FrameKind::Thin: Frame(dc, r, 1, COLOR_WINDOWFRAME); break;
+    case FrameKind::Window: Frame(dc, r, kFrame, COLOR_WINDOWFRAME); break;
+    case FrameKind::Sunken: Frame(dc, r, kFrame, COLOR_BTNSHADOW); break;
+  }
+}
+
+void StylePainter::PaintFocusRect(HDC dc, const RECT& r) { Frame(dc, r, kFrame, COLOR_HIGHLIGHT); }
+
+void StylePainter::PaintPushButton(HDC dc, const RECT& r, LPCWSTR text, UINT format, const ControlState& s) {
+  Fill(dc, Inset(r, kFrame), s.pressed ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+  Frame(dc, r, kFrame, s.isDefault && !s.disabled ? COLOR_WINDOWFRAME : COLOR_BTNSHADOW);
+  if (s.focused && !s.pressed) PaintFocusRect(dc, Inset(r, kFocusInset));
+  Text(dc, Inset(r, kFocusInset + kFrame), text, format,
+       s.disabled ? COLOR_GRAYTEXT : s.pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+}
+
+void StylePainter::PaintCheckMark(HDC dc, const RECT& box, int check, const ControlState& s) {
+  Fill(dc, Inset(box, kFrame), s.pressed ? COLOR_BTNFACE : COLOR_WINDOW);
+  Frame(dc, box, kFrame, s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWFRAME);
+  if (check == 1) Fill(dc, Inset(box, 3 * kFrame), s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT);
+  if (check == 2) Fill(dc, Inset(box, 3 * kFrame), COLOR_BTNSHADOW);
+}
+
+void StylePainter::PaintRadioMark(HDC dc, const RECT& box, bool checked, const ControlState& s) {
+  Disc(dc, box, s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWFRAME, s.pressed ? COLOR_BTNFACE : COLOR_WINDOW);
+  if (checked) Disc(dc, Inset(box, 4 * kFrame), -1, s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT);
+}
+
+void StylePainter::PaintLabel(HDC dc, const RECT& r, LPCWSTR text, UINT format, const ControlState& s) {
+  Text(dc, Inset(r, kFrame), text, format, LabelColor(s));
+  if (s.focused) PaintFocusRect(dc, r);
+}
+
+void StylePainter::PaintGroupBox(HDC dc, const RECT& r, LPCWSTR text, const ControlState& s) {
+  SIZE extent{};
+  const bool labelled = text && *text;
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  if (labelled) GetTextExtentPoint32W(dc, text, static_cast<int>(std::wcslen(text)), &extent);
+  const LONG top = r.top + (labelled ? tm.tmHeight / 2 : 0);
+  Frame(dc, {r.left, top, r.right, r.bottom}, kFrame, COLOR_BTNSHADOW);
+  if (!labelled) return;
+  const RECT label{r.left + kLabelGap, r.top, std::min(r.right - kLabelGap, r.left + 2 * kLabelGap + extent.cx),
+                   r.top + tm.tmHeight};
+  Fill(dc, label, COLOR_BTNFACE);
+  Text(dc, {label.left + kLabelGap / 2, label.top, label.right, label.bottom}, text, DT_LEFT | DT_SINGLELINE,
+       LabelColor(s));
+}
+
+ScrollLayout StylePainter::LayOutScrollBar(const RECT& bar, bool vertical, const ScrollValues& v) {
+  ScrollLayout l;
+  const LONG length = vertical ? bar.bottom - bar.top : bar.right - bar.left;
+  const LONG thickness = vertical ? bar.right - bar.left : bar.bottom - bar.top;
+  const LONG arrow = std::min(thickness, length / 2);
+  // Along the bar, then turned into rectangles.
+  auto span = [&](LONG from, LONG to) {
+    return vertical ? RECT{bar.left, bar.top + from, bar.right, bar.top + to}
+                    : RECT{bar.left + from, bar.top, bar.left + to, bar.bottom};
+  };
+  l.up = span(0, arrow);
+  l.down = span(length - arrow, length);
+  l.track = span(arrow, length - arrow);
+  const LONG track = length - 2 * arrow;
+  const long long range = static_cast<long long>(v.max) - v.min + 1;
+  const long long page = std::max<long long>(v.page, 1);
+  if (range <= page || track <= 0) return l;  // nothing to scroll: no thumb
+  LONG thumb = v.page ? static_cast<LONG>(track * static_cast<long long>(v.page) / range) : thickness;
+  thumb = std::min(track, std::max<LONG>(thumb, kMinThumb));
+  const long long travel = range - page;  // positions past the first
+  const LONG at = static_cast<LONG>((track - thumb) * (static_cast<long long>(v.pos) - v.min) / travel);
+  l.thumb = span(arrow + at, arrow + at + thumb);
+  return l;
+}
+
+void StylePainter::PaintScrollBar(HDC dc, const RECT& bar, bool vertical, const ScrollValues& v, bool disabled,
+                                  ScrollPart pressed) {
+  const ScrollLayout l = LayOutScrollBar(bar, vertical, v);
+  Fill(dc, l.track, COLOR_SCROLLBAR);
+  const bool canScroll = !disabled && !IsRectEmpty(&l.thumb);
+  const int ink = canScroll ? COLOR_BTNTEXT : COLOR_GRAYTEXT;
+  const std::pair<const RECT*, ScrollPart> arrows[] = {{&l.up, ScrollPart::LineUp}, {&l.down, ScrollPart::LineDown}};
+  for (auto [r, part] : arrows) {
+    Fill(dc, Inset(*r, kFrame), pressed == part ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+    Frame(dc, *r, kFrame, COLOR_BTNSHADOW);
+    const int dir = (part == ScrollPart::LineUp ? 0 : 1) + (vertical ? 0 : 2);
+    Arrow(dc, *r, dir, pressed == part ? COLOR_HIGHLIGHTTEXT : ink);
+  }
+  if (canScroll) Fill(dc, l.thumb, pressed == ScrollPart::Thumb ? COLOR_HIGHLIGHT : COLOR_BTNSHADOW);
+}
+
+void StylePainter::PaintCaption(HDC dc, const RECT& r, LPCWSTR text, bool active) {
+  Fill(dc, r, active ? COLOR_ACTIVECAPTION : COLOR_INACTIVECAPTION);
+  Text(dc, {r.left + kLabelGap, r.top, r.right - kLabelGap, r.bottom}, text,
+       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS,
+       active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT);
+}
+
+}  // namespace qv::ui

@@ -1,0 +1,71 @@
+// The look of every control, painted in one place: push buttons, check
+// boxes, radio buttons, group boxes, frames, focus marks, scroll bars and
+// captions. The look is flat and plain for a 192-dpi handheld: system
+// colours, 2-px frames, no bevels. Controls decide what state they are in;
+// the painter decides how that looks, drawing through gdi only.
+#pragma once
+
+#include "platform/gdi/GdiTypes.h"
+
+namespace qv::ui {
+
+struct ControlState {
+  bool pressed = false;
+  bool focused = false;
+  bool disabled = false;
+  bool isDefault = false;  // the push button Enter presses
+};
+
+enum class FrameKind {
+  Thin,    // 1 px, the window frame colour (WS_BORDER)
+  Window,  // 2 px, the window frame colour (dialog frames)
+  Sunken,  // 2 px, the shadow colour (client edges)
+};
+
+enum class ScrollPart { None, LineUp, PageUp, Thumb, PageDown, LineDown };
+
+// Values of one scroll bar as its owner keeps them.
+struct ScrollValues {
+  int min = 0;
+  int max = 0;
+  UINT page = 0;
+  int pos = 0;
+};
+
+// Where the parts of a scroll bar lie: an arrow box at each end as deep as
+// the bar is thick, the track between them and the thumb on it.
+struct ScrollLayout {
+  RECT up{};     // left arrow for a horizontal bar
+  RECT track{};  // between the arrows
+  RECT thumb{};  // empty when there is nothing to scroll
+  RECT down{};
+};
+
+class QV_PLATFORM_API StylePainter {
+ public:
+  // Sizes of the look, in device pixels.
+  static constexpr int kFrame = 2;
+  static constexpr int kFocusInset = 4;  // from a push button's edge to its focus mark
+  static constexpr int kCheckBox = 26;   // a check box's or radio button's mark
+  static constexpr int kLabelGap = 8;    // between the mark and its label
+  static constexpr int kMinThumb = 16;
+
+  static void PaintFrame(HDC dc, const RECT& r, FrameKind kind);
+  static void PaintFocusRect(HDC dc, const RECT& r);
+  // Face, frame and centred label of a push button (DrawText format `format`
+  // for the label; the DC's font is used).
+  static void PaintPushButton(HDC dc, const RECT& r, LPCWSTR text, UINT format, const ControlState& s);
+  // The mark of a check box (check: 0 clear, 1 checked, 2 indeterminate) or
+  // a radio button, in `box`.
+  static void PaintCheckMark(HDC dc, const RECT& box, int check, const ControlState& s);
+  static void PaintRadioMark(HDC dc, const RECT& box, bool checked, const ControlState& s);
+  // A label beside a mark; the focus mark goes round it when focused.
+  static void PaintLabel(HDC dc, const RECT& r, LPCWSTR text, UINT format, const ControlState& s);
+  static void PaintGroupBox(HDC dc, const RECT& r, LPCWSTR text, const ControlState& s);
+  static ScrollLayout LayOutScrollBar(const RECT& bar, bool vertical, const ScrollValues& v);
+  static void PaintScrollBar(HDC dc, const RECT& bar, bool vertical, const ScrollValues& v, bool disabled,
+                             ScrollPart pressed);
+  static void PaintCaption(HDC dc, const RECT& r, LPCWSTR text, bool active);
+};
+
+}  // namespace qv::ui
