@@ -1,0 +1,68 @@
+// The application: one object per program (a global), whose thread runs the
+// message loop. AfxWinMain starts it: InitApplication, InitInstance, then
+// Run (the loop, with OnIdle when the queue is empty and PreTranslateMessage
+// before each message is dispatched) and ExitInstance, whose answer is the
+// program's exit code. When InitInstance fails the main window is destroyed
+// and ExitInstance runs at once.
+#pragma once
+
+#include "platform/framework/CWnd.h"
+
+class QV_PLATFORM_API CWinThread : public CCmdTarget {
+ public:
+  CWinThread();
+
+  virtual BOOL InitInstance();
+  virtual int ExitInstance();
+  virtual int Run();
+  // The loop's filter: the window walk (the message's window up to its top
+  // level), then the main window for messages of other top-level windows.
+  virtual BOOL PreTranslateMessage(MSG* msg);
+  // Idle work while the queue is empty; TRUE asks for another turn.
+  virtual BOOL OnIdle(LONG count);
+  virtual BOOL PumpMessage();
+  virtual BOOL IsIdleMessage(MSG* msg);
+  virtual CWnd* GetMainWnd() { return m_pMainWnd; }
+
+  CWnd* m_pMainWnd = nullptr;
+  DWORD m_nThreadID = 0;
+  MSG m_msgCur{};
+};
+
+class QV_PLATFORM_API CWinApp : public CWinThread {
+ public:
+  explicit CWinApp(LPCTSTR appName = nullptr);
+  ~CWinApp() override;
+
+  virtual BOOL InitApplication();
+  BOOL InitInstance() override;
+  int ExitInstance() override;
+  BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+  // Every AfxMessageBox comes here; the caption is the application's name.
+  virtual int DoMessageBox(LPCTSTR prompt, UINT type, UINT promptId);
+  // 1 begins a wait, -1 ends one, 0 shows the wait cursor again if one is on.
+  virtual void DoWaitCursor(int code);
+  // Where the settings live: HKEY_CURRENT_USER\Software\<key>\<application>.
+  void SetRegistryKey(LPCTSTR key);
+  void SetRegistryKey(UINT keyId);
+
+  LPCTSTR m_pszAppName = nullptr;
+  LPCTSTR m_pszRegistryKey = nullptr;
+  LPCTSTR m_pszProfileName = nullptr;
+  HINSTANCE m_hInstance = nullptr;
+  LPTSTR m_lpCmdLine = nullptr;
+  int m_nCmdShow = SW_SHOWNORMAL;
+  int m_nWaitCursorCount = 0;
+
+ private:
+  CString appName_, registryKey_;
+};
+
+QV_PLATFORM_API CWinApp* AfxGetApp();
+// The application when called on its thread, else null.
+QV_PLATFORM_API CWinThread* AfxGetThread();
+QV_PLATFORM_API CWnd* AfxGetMainWnd();
+QV_PLATFORM_API LPCTSTR AfxGetAppName();
+QV_PLATFORM_API int AfxWinMain(HINSTANCE instance, HINSTANCE previous, LPTSTR cmdLine, int cmdShow);
+QV_PLATFORM_API int AfxMessageBox(LPCTSTR text, UINT type = MB_OK, UINT helpId = 0);
+QV_PLATFORM_API int AfxMessageBox(UINT promptId, UINT type = MB_OK, UINT helpId = static_cast<UINT>(-1));
