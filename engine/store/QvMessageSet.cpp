@@ -1,5 +1,6 @@
 #include "engine/store/QvMessageSet.h"
 
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -295,8 +296,10 @@ uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
   uint8_t header[QvMessage::kHeaderBytes];
   QvMessage::FreshHeader(header);
   DWORD written = 0;
-  bool ok = WriteFile(file.get(), header, sizeof header, &written, nullptr) && written == sizeof header &&
-            FlushFileBuffers(file.get());
+  // Not synced: a message is committed by its first write, which replaces
+  // this file through a synced copy; one cut off before that holds no text
+  // and the next open of the storage reclaims it.
+  bool ok = WriteFile(file.get(), header, sizeof header, &written, nullptr) && written == sizeof header;
   uint32_t writeCode = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   file.reset();
   if (!ok) return undo(writeCode, true);
@@ -441,7 +444,13 @@ bool QvMessageSet::CopyEntryTable(std::vector<uint32_t>* slots) {
   if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
   const uint32_t count = ids_.MaxId() + 1 < kSlots ? ids_.MaxId() + 1 : kSlots;
   slots->resize(count);
-  for (uint32_t id = 0; id < count; ++id) (*slots)[id] = Slot(id);
+  // Every open copies the whole table: on a little-endian host the slots
+  // are already in the table's byte order.
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(slots->data(), entryTable_, count * sizeof(uint32_t));
+  } else {
+    for (uint32_t id = 0; id < count; ++id) (*slots)[id] = Slot(id);
+  }
   return true;
 }
 

@@ -17,6 +17,15 @@ namespace {
 // ids are taken in turn, skipping only those in use.
 constexpr uint32_t kOrphanProbe = 64;
 
+// Every open counts the table's 65536 slots: over the bare array.
+uint32_t UsedSlots(const std::vector<uint32_t>& slots) {
+  const uint32_t* slot = slots.data();
+  const uint32_t* const end = slot + slots.size();
+  uint32_t used = 0;
+  for (; slot != end; ++slot) used += *slot != QvMessageSet::kFreeSlot ? 1 : 0;
+  return used;
+}
+
 }  // namespace
 
 uint32_t QvStorage::Create(const std::wstring& root) {
@@ -38,8 +47,7 @@ uint32_t QvStorage::Open(const std::wstring& root) {
   if (code != QVMDL_SUCCESS) return code;
   std::vector<uint32_t> slots;
   if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
-  ReclaimOrphans(slots);
-  if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  if (ReclaimOrphans(slots) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
   if (LastWriteSettled(slots)) return QVMDL_SUCCESS;
   // Most often only the message made last is concerned: its folder alone is
   // rebuilt, and everything only when that does not settle the storage.
@@ -62,24 +70,27 @@ bool QvStorage::MessageHasText(uint32_t id) {
   return file && GetFileSize(file.get(), nullptr) > QvMessage::kHeaderBytes;
 }
 
-void QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots) {
+bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots) {
   // A creation cut short took the id at the saved cursor (or just past ids
   // in use) and was never counted: its file, with or without a slot, holds
   // no text. Older messages met on the way keep theirs.
   uint32_t id = messages_.Ids().PeekNextId();
+  bool discarded = false;
   for (uint32_t step = 0; step < kOrphanProbe && id < slots.size(); ++step) {
     const std::wstring path = messages_.MessagePath(id);
     const bool present = FileIsPresent(path) || FileIsPresent(path + L"_tmp") || FileIsPresent(path + L"_bak");
     if (!present && slots[id] == QvMessageSet::kFreeSlot) break;
-    if (slots[id] == QvMessageSet::kFreeSlot || !MessageHasText(id)) messages_.DiscardMessage(id);
+    if (slots[id] == QvMessageSet::kFreeSlot || !MessageHasText(id)) {
+      messages_.DiscardMessage(id);
+      discarded = true;
+    }
     id = id + 1 > messages_.Ids().MaxId() ? 0 : id + 1;
   }
+  return discarded;
 }
 
 bool QvStorage::LastWriteSettled(const std::vector<uint32_t>& slots) {
-  uint32_t used = 0;
-  for (uint32_t slot : slots) used += slot != QvMessageSet::kFreeSlot ? 1 : 0;
-  if (used != messages_.Ids().GetCount()) return false;
+  if (UsedSlots(slots) != messages_.Ids().GetCount()) return false;
   // A writer cut short left its damage at the message it created last: the
   // one before the saved cursor, counted when it was made.
   const uint32_t last = LastMessageId();

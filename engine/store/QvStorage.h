@@ -43,7 +43,8 @@ class QvStorage {
   // The whole look: the lists, header records, entry table, count and files
   // agree; messages without text are put in `unfinished`.
   bool LooksSettled(const std::vector<uint32_t>& slots, std::vector<uint32_t>* unfinished);
-  void ReclaimOrphans(const std::vector<uint32_t>& slots);
+  // True when it discarded a message, so that the table changed.
+  bool ReclaimOrphans(const std::vector<uint32_t>& slots);
   bool MessageHasText(uint32_t id);
 
   QvFolderSet folders_;

@@ -6,10 +6,13 @@
 #include "engine/foundation/QvAccountInfo.h"
 #include "engine/foundation/QvProfileManipulator.h"
 #include "engine/store/QvAccountCreator.h"
+#include "engine/store/QvAccountName.h"
 #include "engine/store/QvClassificationParamInterface.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvSignatureInterface.h"
 #include "engine/store/QvStorageInterface.h"
+#include "platform/base/WideText.h"
+#include "platform/testing/Seams.h"
 
 namespace {
 
@@ -221,4 +224,67 @@ TEST_F(AccountTest, PhoneNumberNameFitsTheBufferOrNothingIsWritten) {
   EXPECT_TRUE(QvAccountInfoInterface::GetAccountPhoneNumberFromName(L"携帯", &number, L""));
   EXPECT_EQ(number, L"09012345678");
   EXPECT_TRUE(QvAccountInfoInterface::IsExistAccount(L"09012345678", L""));
+}
+
+TEST_F(AccountTest, EachDataFolderHasItsOwnNameMap) {
+  const wchar_t* const kFeedKey = L"Software\\Norvale\\Rivulet";
+  MakeDir(L"\\Application Data\\Rivulet");
+  MakeDir(L"\\Application Data\\Rivulet\\Accounts");
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, kFeedKey, L"DataPath", L"\\Application Data\\Rivulet\\Accounts\\"));
+  // Turn by turn, as the set-up tools work on both in one process.
+  ASSERT_TRUE(Create(L"mail"));
+  ASSERT_TRUE(Account(QvAccountInfoInterface::CreateFeed(L"feed", kFeedKey)));
+  ASSERT_TRUE(Create(L"both"));
+  Account feedBoth(QvAccountInfoInterface::CreateFeed(L"both", kFeedKey));
+  ASSERT_TRUE(feedBoth);
+  std::wstring folder;
+  feedBoth->GetAccountName(&folder);
+  EXPECT_EQ(folder, L"both");  // a name in use in the other data folder is free here
+  std::vector<std::wstring> mail, feed;
+  ASSERT_TRUE(QvAccountInfoInterface::GetAccountNameList(&mail, L""));
+  ASSERT_TRUE(QvAccountInfoInterface::GetAccountNameList(&feed, kFeedKey));
+  EXPECT_EQ(std::set<std::wstring>(mail.begin(), mail.end()), (std::set<std::wstring>{L"mail", L"both"}));
+  EXPECT_EQ(std::set<std::wstring>(feed.begin(), feed.end()), (std::set<std::wstring>{L"feed", L"both"}));
+  EXPECT_FALSE(Account(QvAccountInfoInterface::OpenAccountInfo(L"feed", L"")));
+  EXPECT_TRUE(Account(QvAccountInfoInterface::OpenAccountInfo(L"feed", kFeedKey)));
+  EXPECT_TRUE(QvAccountInfoInterface::Rename(L"mail", L"renamed"));
+  EXPECT_FALSE(QvAccountInfoInterface::Rename(L"feed", L"x"));
+  EXPECT_TRUE(QvAccountInfoInterface::Rename(L"feed", L"x", kFeedKey));
+  feedBoth.reset();
+  EXPECT_TRUE(QvAccountInfoInterface::Delete(L"both", kFeedKey));
+  EXPECT_TRUE(HostExists(std::string(kDataHost) + "both/AccountInfo.ini"));
+  EXPECT_TRUE(Open(L"both"));
+}
+
+TEST_F(AccountTest, AFailedCreationLeavesNothingBehind) {
+  struct Case {
+    const wchar_t* file;  // below the account folder while it is made
+    DWORD error;
+  };
+  const Case cases[] = {
+      {L"\\AccountInfo.ini_tmp", ERROR_DISK_FULL},
+      {L"\\Storage\\DATA\\Entry.dat_tmp", ERROR_DISK_FULL},
+      {L"\\Classification\\Rule.cls", ERROR_DISK_FULL},
+      {L"\\Signature\\Data2.txt", ERROR_SHARING_VIOLATION},
+      {L"\\LastUID.ini_tmp", ERROR_DISK_FULL},
+      {L"\\UID.list_tmp", ERROR_SHARING_VIOLATION},
+  };
+  ASSERT_TRUE(Create(L"other"));
+  const auto before = Listing();
+  for (const Case& c : cases) {
+    const std::wstring building = std::wstring(kData) + QvAccountName::BuildingName(L"acc");
+    qv::testing::InjectFileFault(building + c.file, c.error);
+    SetQvMiddleError(0);
+    EXPECT_FALSE(Create(L"acc")) << qv::WideToUtf8(c.file);
+    EXPECT_GT(qv::testing::FileFaultHits(building + c.file), 0) << qv::WideToUtf8(c.file);
+    EXPECT_NE(GetQvMiddleError(), 0u);
+    qv::testing::ClearFileFaults();
+    EXPECT_EQ(Listing(), before) << qv::WideToUtf8(c.file);
+    std::vector<std::wstring> names;
+    ASSERT_TRUE(QvAccountInfoInterface::GetAccountNameList(&names, L""));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"other"});
+  }
+  // The same name is made whole once nothing stands in the way.
+  EXPECT_TRUE(Create(L"acc"));
+  EXPECT_TRUE(HostExists(std::string(kDataHost) + "acc/UID.list"));
 }

@@ -6,6 +6,7 @@
 
 #include "AccountFixture.h"
 #include "engine/store/QvStorageInterface.h"
+#include "engine/store/QvSystemInfoInterface.h"
 
 namespace {
 
@@ -66,6 +67,9 @@ TEST_F(AccountTest, UidFilesCutAtAnyLengthReadAsTheLastCommittedState) {
 
 TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
   for (const wchar_t* name : {L"a", L"b"}) ASSERT_TRUE(Create(name));
+  MakeDir(L"\\Application Data\\QuvoMail\\System");
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"SystemInfoPath",
+                               L"\\Application Data\\QuvoMail\\System\\"));
   std::atomic<bool> stop{false};
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
@@ -85,6 +89,14 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
         }
         std::vector<std::wstring> names;
         QvAccountInfoInterface::GetAccountNameList(&names, L"");
+        // The system information's shared file object is made and dropped
+        // by both threads; the carrier name is always one a thread wrote.
+        std::unique_ptr<QvSystemInfoInterface> info(QvSystemInfoInterface::GetSystemInfo());
+        std::wstring carrier;
+        if (!info || !info->ChangeSystemIni(mine) || !QvSystemInfoInterface::GetTAccount(carrier) ||
+            (carrier != L"a" && carrier != L"b")) {
+          stop = true;
+        }
       }
     });
   }
