@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDeviceRoot.h"
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvRegistryValue.h"
 #include "engine/store/QvMessage.h"
@@ -43,20 +44,11 @@ std::string SampleMail(uint32_t n) {
 }
 
 // A fresh device root with a data folder, removed afterwards.
-struct Root {
-  std::string path;
-  Root() {
-    char pattern[] = "/tmp/qvbench-accounts-XXXXXX";
-    path = mkdtemp(pattern);
-    qv::SetDeviceRoot(path);
+struct Root : BenchDeviceRoot {
+  Root() : BenchDeviceRoot("accounts") {
     CreateDirectoryW(L"\\Application Data", nullptr);
     CreateDirectoryW(kData, nullptr);
     SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", kData);
-  }
-  ~Root() {
-    qv::SetDeviceRoot("");
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
   }
 };
 
@@ -124,8 +116,8 @@ void Store1000_Maildir(benchmark::State& state) {
     state.PauseTiming();
     {
       Root root;
-      const std::string tmp = root.path + "/tmp/";
-      const std::string fresh = root.path + "/new/";
+      const std::string tmp = root.path() + "/tmp/";
+      const std::string fresh = root.path() + "/new/";
       std::filesystem::create_directories(tmp);
       std::filesystem::create_directories(fresh);
       const int freshDir = ::open(fresh.c_str(), O_RDONLY | O_DIRECTORY);

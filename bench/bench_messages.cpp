@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDeviceRoot.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
@@ -29,18 +30,8 @@ std::string SampleMail(uint32_t n) {
 }
 
 // A fresh device root per measured round, removed afterwards.
-struct Root {
-  std::string path;
-  Root() {
-    char pattern[] = "/tmp/qvbench-messages-XXXXXX";
-    path = mkdtemp(pattern);
-    qv::SetDeviceRoot(path);
-  }
-  ~Root() {
-    qv::SetDeviceRoot("");
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
+struct Root : BenchDeviceRoot {
+  Root() : BenchDeviceRoot("messages") {}
 };
 
 struct Storage {
@@ -86,17 +77,17 @@ void Store100_PlainFiles(benchmark::State& state) {
     state.PauseTiming();
     {
       Root root;
-      std::filesystem::create_directories(root.path + "/tmp");
-      std::filesystem::create_directories(root.path + "/new");
+      std::filesystem::create_directories(root.path() + "/tmp");
+      std::filesystem::create_directories(root.path() + "/new");
       state.ResumeTiming();
       for (uint32_t n = 0; n < kMessages; ++n) {
         const std::string name = std::to_string(n) + ".mail";
-        const std::string temp = root.path + "/tmp/" + name;
+        const std::string temp = root.path() + "/tmp/" + name;
         FILE* f = fopen(temp.c_str(), "wb");
         fwrite(mails[n].data(), 1, mails[n].size(), f);
         fflush(f);
         fclose(f);
-        std::rename(temp.c_str(), (root.path + "/new/" + name).c_str());
+        std::rename(temp.c_str(), (root.path() + "/new/" + name).c_str());
       }
       state.PauseTiming();
     }
@@ -136,9 +127,9 @@ BENCHMARK(Read100_MessageSet)->Unit(benchmark::kMillisecond);
 
 void Read100_PlainFiles(benchmark::State& state) {
   Root root;
-  std::filesystem::create_directories(root.path + "/new");
+  std::filesystem::create_directories(root.path() + "/new");
   for (uint32_t n = 0; n < kMessages; ++n) {
-    FILE* f = fopen((root.path + "/new/" + std::to_string(n) + ".mail").c_str(), "wb");
+    FILE* f = fopen((root.path() + "/new/" + std::to_string(n) + ".mail").c_str(), "wb");
     std::string mail = SampleMail(n);
     fwrite(mail.data(), 1, mail.size(), f);
     fclose(f);
@@ -146,7 +137,7 @@ void Read100_PlainFiles(benchmark::State& state) {
   std::string text;
   for (auto _ : state) {
     for (uint32_t n = 0; n < kMessages; ++n) {
-      FILE* f = fopen((root.path + "/new/" + std::to_string(n) + ".mail").c_str(), "rb");
+      FILE* f = fopen((root.path() + "/new/" + std::to_string(n) + ".mail").c_str(), "rb");
       fseek(f, 0, SEEK_END);
       text.resize(static_cast<size_t>(ftell(f)));
       fseek(f, 0, SEEK_SET);

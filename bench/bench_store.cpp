@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/BenchDeviceRoot.h"
 #include "engine/store/QvMessageHeader.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
@@ -19,17 +20,8 @@ constexpr uint32_t kRecords = 1000;
 const std::wstring kFile = L"\\bench.fdb";
 
 // A device root of its own for the whole run.
-struct Root {
-  std::string path;
-  Root() {
-    char pattern[] = "/tmp/qvbench-store-XXXXXX";
-    path = mkdtemp(pattern);
-    qv::SetDeviceRoot(path);
-  }
-  ~Root() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
+struct Root : BenchDeviceRoot {
+  Root() : BenchDeviceRoot("store") {}
 };
 Root& TheRoot() {
   static Root root;

@@ -31,6 +31,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/BenchDeviceRoot.h"
 #include "engine/transport/MailAccount.h"
 #include "engine/transport/PopClient.h"
 #include "platform/kernel/DeviceFs.h"
@@ -42,17 +43,8 @@ constexpr int kMessages = 50;
 
 // A device root of its own for the whole run (no protocol log file in it, so
 // the client logs nothing, as on a device where the log is off).
-struct Root {
-  std::string path;
-  Root() {
-    char pattern[] = "/tmp/qvbench-transport-XXXXXX";
-    path = mkdtemp(pattern);
-    qv::SetDeviceRoot(path);
-  }
-  ~Root() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
+struct Root : BenchDeviceRoot {
+  Root() : BenchDeviceRoot("transport") {}
 };
 Root& TheRoot() {
   static Root root;
