@@ -11,6 +11,7 @@
 #include "platform/ui/dialog/DialogManager.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/metrics/Metrics.h"
+#include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/Paint.h"
 
@@ -27,6 +28,7 @@ constexpr int kButtonHeight = 56;
 constexpr int kButtonWidth = 120;
 constexpr int kButtonGap = 12;
 constexpr int kScreenMargin = 16;
+constexpr int kIcon = 64;
 
 struct Button {
   int id;
@@ -36,7 +38,10 @@ struct Button {
 struct Box {
   std::vector<Button> buttons;
   int defaultId = IDOK;
+  UINT icon = 0;  // MB_ICON* bits
 };
+
+RECT IconRect() { return {kPadding, kPadding, kPadding + kIcon, kPadding + kIcon}; }
 
 std::vector<Button> ButtonsOf(UINT type) {
   const Button ok{IDOK, L"OK"}, cancel{IDCANCEL, L"キャンセル"}, yes{IDYES, L"はい"}, no{IDNO, L"いいえ"},
@@ -67,9 +72,11 @@ void LayOut(HWND dialog, const Box& box) {
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
   WCHAR text[1024];
   GetDlgItemTextW(dialog, kTextId, text, 1024);
-  RECT textRect{kPadding, kPadding, clientWidth - kPadding, kPadding};
+  const LONG textLeft = box.icon ? IconRect().right + kPadding : kPadding;
+  RECT textRect{textLeft, kPadding, clientWidth - kPadding, kPadding};
   DrawTextW(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
   textRect.right = clientWidth - kPadding;
+  if (box.icon) textRect.bottom = std::max(textRect.bottom, IconRect().bottom);
   LONG buttonWidth = kButtonWidth;
   for (const Button& b : box.buttons) {
     SIZE extent{};
@@ -105,6 +112,14 @@ INT_PTR BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
       SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, box.defaultId)), TRUE);
       return FALSE;
     }
+    case WM_PAINT: {
+      const Box& box = *reinterpret_cast<const Box*>(GetWindowLongW(dialog, DWL_USER));
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(dialog, &ps);
+      if (box.icon) qv::ui::StylePainter::PaintMessageIcon(dc, IconRect(), box.icon);
+      EndPaint(dialog, &ps);
+      return TRUE;
+    }
     case WM_COMMAND: {
       const Box& box = *reinterpret_cast<const Box*>(GetWindowLongW(dialog, DWL_USER));
       int id = LOWORD(wParam);
@@ -120,6 +135,7 @@ INT_PTR BoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
 int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) {
   Box box;
   box.buttons = ButtonsOf(type);
+  box.icon = type & MB_ICONMASK;
   const size_t chosen = std::min<size_t>((type & MB_DEFMASK) >> 8, box.buttons.size() - 1);
   box.defaultId = box.buttons[chosen].id;
   DialogTemplate t;

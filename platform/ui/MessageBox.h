@@ -4,7 +4,8 @@
 // is a modal dialog of the "Dialog" class owned by the owner's top-level
 // window, on the calling thread (a worker may show one over a window of the
 // UI thread): its text, then a row of buttons; Escape answers Cancel, or OK
-// in a box whose only button is OK.
+// in a box whose only button is OK. An MB_ICON* bit puts its picture at
+// the left of the text.
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -20,6 +21,7 @@
 #define MB_ICONQUESTION 0x00000020u
 #define MB_ICONEXCLAMATION 0x00000030u
 #define MB_ICONASTERISK 0x00000040u
+#define MB_ICONMASK 0x000000F0u
 #define MB_ICONERROR MB_ICONHAND
 #define MB_ICONWARNING MB_ICONEXCLAMATION
 #define MB_ICONINFORMATION MB_ICONASTERISK

@@ -156,4 +156,57 @@ void StylePainter::PaintCaption(HDC dc, const RECT& r, LPCWSTR text, bool active
        active ? COLOR_CAPTIONTEXT : COLOR_INACTIVECAPTIONTEXT);
 }
 
+RECT StylePainter::CaptionOkButton(const RECT& bar) {
+  const LONG depth = bar.bottom - bar.top;
+  const LONG width = std::min<LONG>(2 * depth, (bar.right - bar.left) / 3);
+  return {bar.right - width, bar.top, bar.right, bar.bottom};
+}
+
+void StylePainter::PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed) {
+  const RECT r = Inset(CaptionOkButton(bar), kFrame);
+  Fill(dc, r, pressed ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+  Frame(dc, r, kFrame, COLOR_WINDOWFRAME);
+  Text(dc, r, L"OK", DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+       pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+}
+
+void StylePainter::PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits) {
+  // Stop, question, warning and information: a coloured disc with its sign.
+  struct Look {
+    COLORREF disc;
+    COLORREF ink;
+    const wchar_t* sign;
+  };
+  Look look;
+  switch (iconBits & 0xF0u) {
+    case 0x10u: look = {RGB(200, 30, 30), RGB(255, 255, 255), L"×"}; break;
+    case 0x20u: look = {RGB(40, 140, 70), RGB(255, 255, 255), L"?"}; break;
+    case 0x30u: look = {RGB(240, 190, 0), RGB(0, 0, 0), L"!"}; break;
+    case 0x40u: look = {RGB(30, 90, 200), RGB(255, 255, 255), L"i"}; break;
+    default: return;
+  }
+  HBRUSH brush = CreateSolidBrush(look.disc);
+  HGDIOBJ oldBrush = SelectObject(dc, brush);
+  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
+  Ellipse(dc, box.left, box.top, box.right, box.bottom);
+  SelectObject(dc, oldPen);
+  SelectObject(dc, oldBrush);
+  DeleteObject(brush);
+  LOGFONTW lf{};
+  lf.lfHeight = -(box.bottom - box.top) * 2 / 3;
+  lf.lfWeight = FW_BOLD;
+  lf.lfCharSet = SHIFTJIS_CHARSET;
+  std::wcsncpy(lf.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE - 1);
+  HFONT font = CreateFontIndirectW(&lf);
+  HGDIOBJ oldFont = SelectObject(dc, font);
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColor = SetTextColor(dc, look.ink);
+  RECT r = box;
+  DrawTextW(dc, look.sign, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+  SelectObject(dc, oldFont);
+  DeleteObject(font);
+}
+
 }  // namespace qv::ui

@@ -66,6 +66,12 @@ class QV_PLATFORM_API StylePainter {
   static void PaintScrollBar(HDC dc, const RECT& bar, bool vertical, const ScrollValues& v, bool disabled,
                              ScrollPart pressed);
   static void PaintCaption(HDC dc, const RECT& r, LPCWSTR text, bool active);
+  // The OK button a caption carries at its right end (WS_EX_CAPTIONOKBTN),
+  // as deep as the caption bar `bar`.
+  static RECT CaptionOkButton(const RECT& bar);
+  static void PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed);
+  // A message box's picture for its MB_ICON* bits (MB_ICONMASK), in `box`.
+  static void PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits);
 };
 
 }  // namespace qv::ui

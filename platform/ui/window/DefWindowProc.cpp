@@ -140,6 +140,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
+      if (CaptionOkInput(hwnd, message, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) return 0;
       WindowScrollBarInput(hwnd, message, wParam, lParam);
       return 0;
     default:

@@ -1,7 +1,10 @@
 #include "platform/ui/window/NonClient.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/ui/MessageBox.h"
+#include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ScrollBar.h"
+#include "platform/ui/input/Focus.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/queue/ThreadQueue.h"
 #include "platform/ui/theme/StylePainter.h"
@@ -16,6 +19,7 @@ struct Frame {
   DWORD exStyle = 0;
   std::wstring text;
   bool active = false;
+  bool okPressed = false;
   RECT window{};  // own coordinates
   RECT client{};  // in window coordinates
   RECT bars[2]{};
@@ -23,6 +27,17 @@ struct Frame {
 };
 
 ScrollValues ValuesOf(const ScrollBarState& s) { return {s.min, s.max, s.page, s.pos}; }
+
+// The window whose caption OK button is held down on this thread.
+thread_local HWND t_okPressed = nullptr;
+
+// The caption bar in the window's own coordinates; empty without a caption.
+RECT CaptionBar(DWORD style, const RECT& window) {
+  if ((style & WS_CAPTION) != WS_CAPTION) return {};
+  const int frame = GetSystemMetrics(SM_CXDLGFRAME);
+  const int caption = GetSystemMetrics(SM_CYCAPTION);
+  return {window.left + frame, window.top + frame, window.right - frame, window.top + frame + caption};
+}
 
 void PaintFrame(HDC dc, const Frame& f) {
   RECT inner = f.window;
@@ -37,6 +52,7 @@ void PaintFrame(HDC dc, const Frame& f) {
   if ((f.style & WS_CAPTION) == WS_CAPTION) {
     const RECT bar{inner.left, inner.top, inner.right, inner.top + GetSystemMetrics(SM_CYCAPTION)};
     StylePainter::PaintCaption(dc, bar, f.text.c_str(), f.active);
+    if (f.exStyle & WS_EX_CAPTIONOKBTN) StylePainter::PaintCaptionOkButton(dc, bar, f.okPressed);
     inner.top = bar.bottom;
   }
   if (f.exStyle & WS_EX_CLIENTEDGE) StylePainter::PaintFrame(dc, inner, FrameKind::Sunken);
@@ -52,6 +68,44 @@ void PaintFrame(HDC dc, const Frame& f) {
 }
 
 }  // namespace
+
+bool CaptionOkInput(HWND hwnd, UINT message, POINT client) {
+  RECT button{};
+  {
+    auto lock = LockUi();
+    Window* w = Find(hwnd, false);
+    if (!w || !(w->exStyle & WS_EX_CAPTIONOKBTN)) return false;
+    const RECT in = Insets(w->style, w->exStyle);
+    const RECT bar = CaptionBar(w->style, {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top});
+    if (IsRectEmpty(&bar)) return false;
+    button = StylePainter::CaptionOkButton(bar);
+    OffsetRect(&button, -in.left, -in.top);  // into client coordinates
+  }
+  const bool over = PtInRect(&button, client) != FALSE;
+  switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+      if (!over) return false;
+      t_okPressed = hwnd;
+      SetCapture(hwnd);
+      PaintNonClient(hwnd);
+      return true;
+    case WM_LBUTTONUP:
+      if (t_okPressed != hwnd) return false;
+      t_okPressed = nullptr;
+      ReleaseCapture();
+      PaintNonClient(hwnd);
+      if (over) SendMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      return true;
+    case WM_CAPTURECHANGED:
+      if (t_okPressed != hwnd) return false;
+      t_okPressed = nullptr;
+      PaintNonClient(hwnd);
+      return true;
+    default:
+      return t_okPressed == hwnd;
+  }
+}
 
 RECT ScrollBarRect(const Window& w, int bar) {
   const DWORD flag = bar == SB_VERT ? WS_VSCROLL : WS_HSCROLL;
@@ -77,6 +131,7 @@ void PaintNonClient(HWND hwnd) {
     f.exStyle = w->exStyle;
     f.text = w->text;
     f.active = w->queue->active == hwnd;
+    f.okPressed = t_okPressed == hwnd;
     f.window = {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top};
     f.client = Offset(ClientRect(*w), in.left, in.top);
     for (int bar : {SB_HORZ, SB_VERT}) {

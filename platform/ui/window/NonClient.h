@@ -13,5 +13,9 @@ void PaintNonClient(HWND hwnd);
 // The window's scroll bar of SB_HORZ or SB_VERT in its own window
 // coordinates (as GetWindowDC draws); empty when it has none. With the lock.
 RECT ScrollBarRect(const Window& w, int bar);
+// Taps on the caption's OK button (WS_EX_CAPTIONOKBTN): pressed and let go
+// over it, the window gets WM_COMMAND IDOK. `client` is the tap in client
+// coordinates. True when the tap was the button's. Without the lock.
+bool CaptionOkInput(HWND hwnd, UINT message, POINT client);
 
 }  // namespace qv::ui

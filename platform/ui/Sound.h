@@ -1,0 +1,18 @@
+// Sounds. The device this platform runs on has no speaker of its own:
+// PlaySoundW finds the sound as the system would (a device path with
+// SND_FILENAME or none of the name flags) and answers whether it could be
+// played, and nothing is heard. A null name stops what is playing.
+#pragma once
+
+#include "platform/base/WinTypes.h"
+
+#define SND_SYNC 0x00000000u
+#define SND_ASYNC 0x00000001u
+#define SND_NODEFAULT 0x00000002u
+#define SND_MEMORY 0x00000004u
+#define SND_LOOP 0x00000008u
+#define SND_NOSTOP 0x00000010u
+#define SND_ALIAS 0x00010000u
+#define SND_FILENAME 0x00020000u
+
+extern "C" QV_PLATFORM_API BOOL PlaySoundW(LPCWSTR sound, HMODULE module, DWORD flags);
