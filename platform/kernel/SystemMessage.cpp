@@ -3,6 +3,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace {
 
@@ -49,6 +52,7 @@ constexpr SystemText kTexts[] = {
     {1460, L"タイムアウト期間が経過したため、この操作は終了しました。\r\n"},
     {1812, L"指定されたイメージ ファイルにリソース セクションがありません。\r\n"},
     {1813, L"指定されたリソースの種類がイメージ ファイルにありません。\r\n"},
+    {1155, L"指定されたファイルに関連付けられたアプリケーションがありません。\r\n"},
     {1814, L"指定されたリソース名がイメージ ファイルにありません。\r\n"},
 };
 
@@ -59,7 +63,64 @@ const wchar_t* TextOf(DWORD code) {
   return nullptr;
 }
 
+// One insert's argument: from the array, or the next of the variable list
+// (inserts are numbered; the list is read up to the highest one used).
+class Inserts {
+ public:
+  Inserts(DWORD flags, va_list* arguments) : array_((flags & FORMAT_MESSAGE_ARGUMENT_ARRAY) != 0), list_(arguments) {}
+  const wchar_t* Get(int number) {
+    if (!list_ || number < 1) return nullptr;
+    if (array_) return reinterpret_cast<const wchar_t* const*>(list_)[number - 1];
+    while (static_cast<int>(taken_.size()) < number) taken_.push_back(va_arg(*list_, const wchar_t*));
+    return taken_[static_cast<size_t>(number - 1)];
+  }
+
+ private:
+  bool array_;
+  va_list* list_;
+  std::vector<const wchar_t*> taken_;
+};
+
+// Expands the inserts of a message; false for an insert without argument.
+bool Expand(std::wstring_view in, DWORD flags, va_list* arguments, std::wstring* out) {
+  if (flags & FORMAT_MESSAGE_IGNORE_INSERTS) {
+    out->assign(in);
+    return true;
+  }
+  Inserts inserts(flags, arguments);
+  for (size_t i = 0; i < in.size(); ++i) {
+    if (in[i] != L'%' || i + 1 >= in.size()) {
+      out->push_back(in[i]);
+      continue;
+    }
+    const wchar_t c = in[++i];
+    if (c == L'0') return true;
+    if (c == L'n') {
+      out->append(L"\r\n");
+    } else if (c >= L'1' && c <= L'9') {
+      int number = c - L'0';
+      if (i + 1 < in.size() && in[i + 1] >= L'0' && in[i + 1] <= L'9') number = number * 10 + (in[++i] - L'0');
+      if (i + 3 < in.size() && in[i + 1] == L'!' && in.substr(i + 2, 2) == L"s!") i += 3;  // the default type
+      const wchar_t* arg = inserts.Get(number);
+      if (!arg) return false;
+      out->append(arg);
+    } else {
+      out->push_back(c);  // "%%", "%.", "%!" and the like stand for the character
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+namespace qv::kernel {
+
+std::wstring SystemErrorText(DWORD code) {
+  const wchar_t* text = TextOf(code);
+  return text ? std::wstring(text) : std::wstring();
+}
+
+}  // namespace qv::kernel
 
 HLOCAL LocalAlloc(UINT flags, size_t bytes) {
   void* p = (flags & LMEM_ZEROINIT) ? std::calloc(bytes ? bytes : 1, 1) : std::malloc(bytes ? bytes : 1);
@@ -72,28 +133,28 @@ HLOCAL LocalFree(HLOCAL memory) {
   return nullptr;
 }
 
-DWORD FormatMessageW(DWORD flags, LPCVOID, DWORD messageId, DWORD, LPWSTR buffer, DWORD size, va_list*) {
-  if (!(flags & FORMAT_MESSAGE_FROM_SYSTEM) || (flags & (FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_FROM_HMODULE)) ||
-      !buffer) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
+DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD, LPWSTR buffer, DWORD size,
+                     va_list* arguments) {
+  if (flags & FORMAT_MESSAGE_FROM_HMODULE) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+  std::wstring message;
+  if (flags & FORMAT_MESSAGE_FROM_STRING) {
+    if (!source) return SetLastError(ERROR_INVALID_PARAMETER), 0;
+    message = static_cast<const wchar_t*>(source);
+  } else if (flags & FORMAT_MESSAGE_FROM_SYSTEM) {
+    message = qv::kernel::SystemErrorText(messageId);
   }
-  const wchar_t* text = TextOf(messageId);
-  if (!text) {
-    SetLastError(ERROR_MR_MID_NOT_FOUND);
-    return 0;
-  }
-  const size_t length = std::wcslen(text);
+  if (message.empty()) return SetLastError(ERROR_MR_MID_NOT_FOUND), 0;
+  std::wstring text;
+  if (!Expand(message, flags, arguments, &text) || !buffer) return SetLastError(ERROR_INVALID_PARAMETER), 0;
   wchar_t* out = buffer;
   if (flags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-    const size_t units = length + 1 > size ? length + 1 : size;
+    const size_t units = text.size() + 1 > size ? text.size() + 1 : size;
     out = static_cast<wchar_t*>(LocalAlloc(LMEM_FIXED, units * sizeof(wchar_t)));
     if (!out) return 0;
     *reinterpret_cast<LPWSTR*>(buffer) = out;
-  } else if (size < length + 1) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return 0;
+  } else if (size < text.size() + 1) {
+    return SetLastError(ERROR_INSUFFICIENT_BUFFER), 0;
   }
-  std::wmemcpy(out, text, length + 1);
-  return static_cast<DWORD>(length);
+  std::wmemcpy(out, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdarg>
+#include <string>
 
 #include "platform/base/WinTypes.h"
 
@@ -13,6 +14,7 @@
 #define FORMAT_MESSAGE_FROM_HMODULE 0x00000800u
 #define FORMAT_MESSAGE_FROM_SYSTEM 0x00001000u
 #define FORMAT_MESSAGE_ARGUMENT_ARRAY 0x00002000u
+#define FORMAT_MESSAGE_MAX_WIDTH_MASK 0x000000FFu
 
 #define LMEM_FIXED 0x0000u
 #define LMEM_ZEROINIT 0x0040u
@@ -28,12 +30,19 @@ QV_PLATFORM_API HLOCAL LocalAlloc(UINT flags, size_t bytes);
 // Null on success, as the system's.
 QV_PLATFORM_API HLOCAL LocalFree(HLOCAL memory);
 
-// Only FORMAT_MESSAGE_FROM_SYSTEM: the system's texts hold no inserts, so
-// the argument flags change nothing. With ALLOCATE_BUFFER, `buffer` is an
-// LPWSTR* that receives a LocalAlloc block (at least `size` units). Returns
-// the length without the zero; 0 with ERROR_MR_MID_NOT_FOUND for a code the
-// system has no text for, ERROR_INSUFFICIENT_BUFFER when it does not fit.
+// From the system's table (FROM_SYSTEM) or a string (FROM_STRING), with
+// inserts %1..%99 taken as wide strings (from the array with ARGUMENT_ARRAY,
+// else from `arguments`), "%%", "%n" (a line end) and "%0" (the end). With
+// ALLOCATE_BUFFER, `buffer` is an LPWSTR* that receives a LocalAlloc block
+// (at least `size` units). Returns the length without the zero; 0 with
+// ERROR_MR_MID_NOT_FOUND for a code the system has no text for,
+// ERROR_INSUFFICIENT_BUFFER when it does not fit.
 QV_PLATFORM_API DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                                      DWORD size, va_list* arguments);
 
 }  // extern "C"
+
+namespace qv::kernel {
+// The system's text of an error code with its line end, empty when it has none.
+QV_PLATFORM_API std::wstring SystemErrorText(DWORD code);
+}  // namespace qv::kernel

@@ -7,7 +7,10 @@
 #include "platform/kernel/FileSeam.h"
 #include "platform/kernel/MemorySeam.h"
 #include "platform/kernel/Time.h"
+#include "platform/shell/ShellSeam.h"
+#include "platform/shell/ShellUi.h"
 #include "platform/ui/MessageBoxSeam.h"
+#include "platform/ui/Sound.h"
 #include "platform/ui/UiSeam.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/metrics/Metrics.h"
@@ -25,6 +28,9 @@ void ResetSeams() {
   net_seam::Reset();
   xml_seam::SetReaderAvailable(true);
   ui_seam::Reset();
+  shell_seam::Reset();
+  sound_seam::Reset();
+  qv::shell::ForgetInputContexts();
 }
 
 void SetFreeSpace(ULONGLONG bytes) { file_seam::SetFreeSpace(bytes); }
@@ -116,5 +122,16 @@ bool SaveScreenPng(const std::string& hostPath) {
   out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
   return out.good();
 }
+
+}  // namespace qv::testing
+
+namespace qv::testing {
+
+void RecordHandOffs() { shell_seam::RecordHandOffs(); }
+std::vector<HandOff> HandOffs() { return shell_seam::HandOffs(); }
+void SetUserInterface(bool present) { shell_seam::SetUserInterface(present); }
+void SetInputPanelHeight(int pixels) { shell_seam::SetInputPanelHeight(pixels); }
+std::vector<std::wstring> SoundsPlayed() { return sound_seam::SoundsPlayed(); }
+int PowerCalls() { return shell_seam::PowerCalls(); }
 
 }  // namespace qv::testing

@@ -11,6 +11,7 @@
 
 #include "platform/base/WinTypes.h"
 #include "platform/net/NetSeam.h"
+#include "platform/shell/ShellSeam.h"
 #include "platform/ui/UiSeam.h"
 
 namespace qv::testing {
@@ -112,5 +113,23 @@ void SetLandscape(bool landscape);
 // Writes the screen as it stands to a PNG file at a host path (the
 // build folder: people look at them); false when it could not.
 bool SaveScreenPng(const std::string& hostPath);
+
+}  // namespace qv::testing
+
+// --- Shell (the service's own seam: platform/shell/ShellSeam.h) -------------------
+
+namespace qv::testing {
+
+using HandOff = qv::shell_seam::HandOff;
+using HandOffKind = qv::shell_seam::HandOffKind;
+
+// Hand-offs that pass the allow-lists are recorded instead of started.
+void RecordHandOffs();
+std::vector<HandOff> HandOffs();
+// Whether a user interface is there to start anything on (unset: a desktop display is).
+void SetUserInterface(bool present);
+void SetInputPanelHeight(int pixels);
+std::vector<std::wstring> SoundsPlayed();
+int PowerCalls();
 
 }  // namespace qv::testing
