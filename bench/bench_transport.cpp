@@ -1,8 +1,11 @@
 // POP3 receive speed: PopClient fetching N new messages from a scripted POP3
 // server on loopback, beside the least a user could write instead, a blocking
 // socket loop that sends the same commands to the same server and unstuffs the
-// same texts (no worker threads, no stepped waits, no bounds). Ratios matter,
-// not absolute times.
+// same texts (no worker threads, no stepped waits, no bounds). Then the real
+// peers: PopClient beside mpop (into a maildir) against the same dovecot, and
+// SmtpClient beside msmtp (one process per message, as a user runs it)
+// against the same postfix, with the same message files. Ratios matter, not
+// absolute times.
 //
 // The server answers as dovecot does for a mailbox with no known UID:
 //   S: +OK ready
@@ -22,8 +25,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <atomic>
+#include <fstream>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -32,10 +38,14 @@
 #include <vector>
 
 #include "bench/BenchDeviceRoot.h"
+#include "engine/content/RawEmail_S.h"
 #include "engine/transport/MailAccount.h"
 #include "engine/transport/PopClient.h"
+#include "engine/transport/SmtpClient.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/testing/Seams.h"
+#include "tests/support/DovecotPeer.h"
+#include "tests/support/PostfixPeer.h"
 
 namespace {
 
@@ -200,7 +210,18 @@ class Counter : public PopClient::NotifyPop {
   PopClient* client_;
 };
 
-// One whole session per iteration: connect, log in, fetch every message, quit.
+// One whole session: connect, log in, fetch every message, quit; false
+// unless `count` messages came (and `bytes` bytes, when given).
+bool PopSession(MailAccount& account, size_t count, size_t bytes = 0) {
+  PopClient client;
+  Counter counter(&client);
+  client.registerNotifyPop(&counter);
+  client.setAccount(&account, nullptr);
+  client.newConnection();
+  return !counter.error && counter.mails == count && (bytes == 0 || counter.bytes == bytes);
+}
+
+// One whole session per iteration.
 void Fetch50_PopClient(benchmark::State& state) {
   TheRoot();
   ScriptedPop3 server(static_cast<size_t>(state.range(0)));
@@ -210,12 +231,7 @@ void Fetch50_PopClient(benchmark::State& state) {
   account.popUserName = L"bench";
   account.popPassword = L"secret";
   for (auto _ : state) {
-    PopClient client;
-    Counter counter(&client);
-    client.registerNotifyPop(&counter);
-    client.setAccount(&account, nullptr);
-    client.newConnection();
-    if (counter.error || counter.mails != kMessages || counter.bytes != server.TotalBytes()) {
+    if (!PopSession(account, kMessages, server.TotalBytes())) {
       state.SkipWithError("the session did not fetch every message");
       break;
     }
@@ -305,6 +321,174 @@ void Fetch50_BareSocket(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * server.TotalBytes()));
 }
 BENCHMARK(Fetch50_BareSocket)->Arg(4 << 10)->Arg(256 << 10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// ---------------------------------------------------------------- real peers
+
+constexpr int kPeerMessages = 1000;  // POP3: 1,000 mails of 4 KB
+constexpr int kSmtpMessages = 200;   // SMTP: 200 mails of 4 KB
+
+// A folder of its own below the benchmark's root, for the other clients'
+// configuration, maildir and message files.
+std::string Scratch(const std::string& name) {
+  const std::string dir = TheRoot().path() + "/" + name;
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+  chmod(path.c_str(), 0600);
+}
+
+// A dovecot mailbox of kPeerMessages messages of 4 KB, filled once.
+struct PopPeerBox {
+  PopPeerBox() {
+    peer.Ready() || (std::fprintf(stderr, "dovecot: %s\n", peer.Error().c_str()), std::abort(), false);
+    user = peer.NewMailbox();
+    for (int i = 1; i <= kPeerMessages; ++i) {
+      const std::string text = MakeMessage(i, 4 << 10);
+      peer.AddMessage(user, text);
+      bytes += text.size();
+    }
+  }
+  qv::test::DovecotPeer& peer = qv::test::DovecotPeer::Shared();
+  std::string user;
+  size_t bytes = 0;
+};
+PopPeerBox& ThePopBox() {
+  static PopPeerBox box;
+  return box;
+}
+
+void Dovecot1000_PopClient(benchmark::State& state) {
+  TheRoot();
+  PopPeerBox& box = ThePopBox();
+  qv::testing::MapHost("pop.example.com", 110, box.peer.PlainPort());
+  MailAccount account;
+  account.popServerName = L"pop.example.com";
+  account.popUserName = std::wstring(box.user.begin(), box.user.end());
+  account.popPassword = std::wstring(box.peer.Password().begin(), box.peer.Password().end());
+  for (auto _ : state) {
+    if (!PopSession(account, kPeerMessages)) {
+      state.SkipWithError("the session did not fetch every message");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kPeerMessages);
+}
+BENCHMARK(Dovecot1000_PopClient)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// mpop fetching everything into a maildir (its UID file removed each time,
+// so that every message is new to it, as to the client above).
+void Dovecot1000_Mpop(benchmark::State& state) {
+  PopPeerBox& box = ThePopBox();
+  const std::string dir = Scratch("mpop");
+  const std::string config = dir + "/mpoprc", uidls = dir + "/uidls", maildir = dir + "/maildir";
+  WriteFile(config, "defaults\ntls off\nauth user\nkeep on\nreceived_header off\nuidls_file " + uidls +
+                        "\ndelivery maildir " + maildir + "\naccount bench\nhost 127.0.0.1\nport " +
+                        std::to_string(box.peer.PlainPort()) + "\nuser " + box.user + "\npassword " +
+                        box.peer.Password() + "\naccount default : bench\n");
+  const std::string command = "mpop -q -C " + config + " > " + dir + "/out.txt 2>&1";
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(maildir);
+    std::filesystem::remove(uidls);
+    for (const char* sub : {"/cur", "/new", "/tmp"}) std::filesystem::create_directories(maildir + sub);
+    state.ResumeTiming();
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("mpop failed (see out.txt in the benchmark's root)");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kPeerMessages);
+}
+BENCHMARK(Dovecot1000_Mpop)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+
+// The same message files for both SMTP clients.
+struct SmtpFiles {
+  SmtpFiles() {
+    peer.Ready() || (std::fprintf(stderr, "postfix: %s\n", peer.Error().c_str()), std::abort(), false);
+    dir = Scratch("smtp");
+    for (int i = 1; i <= kSmtpMessages; ++i) {
+      texts.push_back(MakeMessage(i, 4 << 10));
+      paths.push_back(dir + "/mail" + std::to_string(i) + ".eml");
+      WriteFile(paths.back(), texts.back());
+    }
+  }
+  qv::test::PostfixPeer& peer = qv::test::PostfixPeer::Shared();
+  std::string dir;
+  std::vector<std::string> texts, paths;
+};
+SmtpFiles& TheSmtpFiles() {
+  static SmtpFiles files;
+  return files;
+}
+
+class Accepted : public SmtpClient::NotifySmtp {
+ public:
+  void notify(int message, long w, long) override {
+    if (message == 0) ++accepted;
+    if (message == 1) error = w;
+  }
+  int accepted = 0;
+  long error = 0;
+};
+
+// One session: the first message by newConnection, the rest by sendEmail.
+void Postfix200_SmtpClient(benchmark::State& state) {
+  TheRoot();
+  SmtpFiles& files = TheSmtpFiles();
+  qv::testing::MapHost("smtp.example.com", 25, files.peer.PlainPort());
+  MailAccount account;
+  account.senderAddress = L"me@example.com";
+  account.smtpServerName = L"smtp.example.com";
+  account.smtpPort = 25;
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.peer.ClearMail();
+    std::vector<std::string> texts = files.texts;  // stuffed in place
+    state.ResumeTiming();
+    SmtpClient client;
+    Accepted accepted;
+    client.registerNotifySmtp(&accepted);
+    client.setAccount(&account, nullptr);
+    for (int i = 0; i < kSmtpMessages && !accepted.error; ++i) {
+      RawEmail_S mail{"me@example.com", {"one@example.org"}, &texts[static_cast<size_t>(i)]};
+      client.setMail(&mail);
+      i == 0 ? client.newConnection() : client.sendEmail();
+    }
+    client.quit();
+    if (accepted.error || accepted.accepted != kSmtpMessages) {
+      state.SkipWithError("the session did not send every message");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kSmtpMessages);
+}
+BENCHMARK(Postfix200_SmtpClient)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// msmtp, one run per message file, as a user's script would send them.
+void Postfix200_Msmtp(benchmark::State& state) {
+  SmtpFiles& files = TheSmtpFiles();
+  const std::string config = files.dir + "/msmtprc";
+  WriteFile(config, "defaults\ntls off\nauth off\naccount bench\nhost 127.0.0.1\nport " +
+                        std::to_string(files.peer.PlainPort()) +
+                        "\nfrom me@example.com\naccount default : bench\n");
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.peer.ClearMail();
+    state.ResumeTiming();
+    for (const std::string& path : files.paths) {
+      const std::string command = "msmtp -C " + config + " one@example.org < " + path;
+      if (std::system(command.c_str()) != 0) {
+        state.SkipWithError("msmtp failed");
+        break;
+      }
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kSmtpMessages);
+}
+BENCHMARK(Postfix200_Msmtp)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 }  // namespace
 

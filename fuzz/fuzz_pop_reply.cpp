@@ -1,5 +1,6 @@
-// POP3 replies come from the server as they are: every reader of them must
-// stay inside the bytes and agree with itself on where a reply ends.
+// POP3 replies and fetched mail come from the server as they are: every
+// reader of them must stay inside the bytes and agree with itself on where a
+// reply ends.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -36,5 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const std::string plain = pop::Unstuff(reply);
   if (plain.size() > size) abort();
+
+  // A header read for a made-up UID, and the header-only mark: the digest
+  // is always 32 hex digits, and the mark lands once with the text kept.
+  pop::HeaderField(reply, "from");
+  if (pop::MadeUid(reply, static_cast<uint32_t>(size)).size() != 32) abort();
+  std::string marked(reply);
+  pop::InsertOversizeMark(marked);
+  if (marked.size() < size + pop::kOversizeMark.size() || marked.size() > size + pop::kOversizeMark.size() + 2) abort();
+  if (marked.find(pop::kOversizeMark) == std::string::npos) abort();
   return 0;
 }

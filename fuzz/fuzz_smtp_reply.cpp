@@ -44,8 +44,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (size <= 4096 && seen != whole) abort();
 
+  // The last line of a reply starts inside it, after a line end.
+  const size_t last = smtp::LastLineStart(bytes);
+  if (last > size || (last > 0 && bytes[last - 1] != '\n')) abort();
+  if (smtp::EnvelopeAddressSafe(bytes) != (bytes.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos)) {
+    abort();
+  }
+
   std::string text(bytes);
   smtp::DotStuff(text);
   if (Unstuff(text) != bytes) abort();
+  // The end of data always makes the text's last line whole, then ".".
+  const std::string sent = text + std::string(smtp::EndOfData(text));
+  if (!sent.ends_with("\r\n.\r\n") && sent != ".\r\n") abort();
   return 0;
 }

@@ -259,11 +259,24 @@ void EmlCompose::convertStoW(std::list<std::string>& in, std::list<std::wstring>
   for (const auto& s : in) out.push_back(content::WidenSjis(s));
 }
 
+namespace {
+
+// Names the device's own code page goes by: such text is already Shift_JIS,
+// and guessing would read its half-width kana as EUC-JP.
+bool IsSjisName(const std::wstring& lower) {
+  return lower == L"shift_jis" || lower == L"shift-jis" || lower == L"cp932" || lower == L"windows-31j" ||
+         lower == L"x-sjis" || lower == L"sjis" || lower == L"ms_kanji";
+}
+
+}  // namespace
+
 void EmlCompose::toSJIS(std::string& text, const std::wstring& charset) {
   // The converters stop at a NUL; dropping NULs keeps the text after one.
   std::erase(text, '\0');
   std::wstring name = content::ToLowerW(charset);
-  if (name == L"iso-2022-jp") {
+  if (IsSjisName(name)) {
+    // Already in the device code page.
+  } else if (name == L"iso-2022-jp") {
     content::JisToSjis(text);
   } else if (name == L"euc-jp") {
     content::EucToSjis(text);
@@ -279,9 +292,10 @@ void EmlCompose::toSJIS(std::string& text, const std::wstring& charset) {
 
 void EmlCompose::toSJISforHTML(std::string& text, const std::wstring& charset) {
   std::erase(text, '\0');
-  if (content::ToLowerW(charset) == L"utf-8") {
+  const std::wstring name = content::ToLowerW(charset);
+  if (name == L"utf-8") {
     content::Utf8ToSjis(text);
-  } else {
+  } else if (!IsSjisName(name)) {
     content::CharsetKind kind = content::DetectCharsetHtml(text);
     if (kind == content::kCharsetJis) content::JisToSjis(text);
     else if (kind == content::kCharsetEuc) content::EucToSjis(text);
@@ -357,10 +371,20 @@ void EmlCompose::parseHeader(Email* mail, const std::string& text, size_t& pos, 
 bool EmlCompose::parseDateField(const std::string& value, Email* mail) {
   if (value.empty()) return false;
   mail->dateText = content::WidenSjis(value);
+  // "12 : 34 : 56" is read as 12:34:56: the blanks inside the time go first,
+  // from the blank before its hour on.
+  std::string compact = value;
+  const size_t colon = compact.find(':');
+  if (colon != std::string::npos) {
+    size_t hour = colon;
+    while (hour > 0 && (compact[hour - 1] == ' ' || compact[hour - 1] == '\t')) --hour;
+    while (hour > 0 && compact[hour - 1] >= '0' && compact[hour - 1] <= '9') --hour;
+    if (hour > 0) content::CompactTimeText(compact, hour - 1);
+  }
   SYSTEMTIME parsed{};
-  content::parseDate(value, &parsed);
-  content::parseTime(value, &parsed);
-  std::string zone = content::parseTimezone(value);
+  content::parseDate(compact, &parsed);
+  content::parseTime(compact, &parsed);
+  std::string zone = content::parseTimezone(compact);
   mail->timeZone = content::WidenSjis(zone);
   if (!content::DateIsValid(parsed)) {
     mail->date = parsed;

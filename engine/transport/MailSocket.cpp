@@ -21,6 +21,10 @@ bool MailSocket::Open(bool secure, const std::string& host, bool deferHandshake)
     return false;
   }
   socket_ = s;
+  // Commands and replies are small and each waits for the other: without
+  // this, a short write can sit behind the peer's delayed ACK.
+  const int noDelay = 1;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
   if (!secure) return true;
   host_ = host;
   DWORD on = SO_SEC_SSL;

@@ -6,12 +6,14 @@
 //   S: +OK Dovecot ready. <1.2@host>
 //   C: USER user1            S: +OK
 //   C: PASS ********         S: +OK Logged in.
-//   C: UIDL                  S: +OK / 1 0000001 / 2 0000002 / .
-//   C: LIST                  S: +OK 2 messages: / 1 39 / 2 120 / .     (some UID known)
-//   C: LIST 2                S: +OK 2 120
-//   C: RETR 2                S: +OK 120 octets / ... / .
-//   C: UIDL 2                S: +OK 2 0000002
+//   C: CAPA                  S: +OK / TOP / UIDL / PIPELINING / ... / .
+//   C: UIDL                  S: +OK / 1 0000001 / 2 0000002 / 3 0000003 / .
+//   C: LIST                  S: +OK 3 messages: / 1 39 / 2 120 / 3 80 / .   (1 known)
+//   C: RETR 2 / RETR 3       S: +OK 120 octets / ... / .  +OK 80 octets / ... / .
+//   C: UIDL 3                S: +OK 3 0000003
 //   C: QUIT                  S: +OK Logging out.
+// Without PIPELINING each fetch waits for its own "LIST n" and answer:
+//   C: LIST 2   S: +OK 2 120   C: RETR 2   S: +OK ... / .   C: LIST 3 ...
 #include "engine/transport/PopClient.h"
 
 #include <algorithm>
@@ -58,6 +60,7 @@ void PopClient::setPopMode(int mode) { mode_ = mode; }
 void PopClient::setAccount(MailAccount* account, void* connection) {
   downloadList_.clear();
   knownUids_.clear();
+  partialUids_.clear();
   lastUid_.clear();
   if (!account) return;
   senderAddress_ = Narrow(account->senderAddress);
@@ -85,6 +88,9 @@ void PopClient::setAccount(MailAccount* account, void* connection) {
 
 void PopClient::setDownloadList(std::list<std::string>& uids) { downloadList_ = uids; }
 void PopClient::setDeleteList(std::list<std::string>& uids) { downloadList_ = uids; }
+void PopClient::setPartialList(const std::list<std::string>& uids) {
+  partialUids_ = std::unordered_set<std::string>(uids.begin(), uids.end());
+}
 
 void PopClient::getMail(std::string* text, std::string* uid) {
   if (text) *text = currentText_;
@@ -111,6 +117,14 @@ void PopClient::resetSession() {
   expecting_ = true;
   continues_ = false;
   noUidl_ = lastUidFound_ = noKnownUid_ = headerOnly_ = firstLineChecked_ = deletesStarted_ = false;
+  uidlComplete_ = fetchedWhole_ = false;
+  deleted_.clear();
+  deleting_.clear();
+  madeUidSizes_.clear();
+  madeUidPos_ = 0;
+  pipelining_ = aheadSent_ = aheadHeaderOnly_ = false;
+  sizeByNumber_.clear();
+  carry_.clear();
   abort_ = false;
   endReason_ = EndReason::Complete;
   toProcess_ = 0;
@@ -166,6 +180,21 @@ uint32_t PopClient::messageAt(size_t index) const {
 void PopClient::removeLatest(const std::string& uid) {
   auto it = std::find(latestList_.begin(), latestList_.end(), uid);
   if (it != latestList_.end()) latestList_.erase(it);
+}
+
+// C: DELE n   (the UID is remembered until its "+OK")
+PopClient::Step PopClient::sendDelete(uint32_t number, PopState next, uint32_t* error) {
+  auto it = uidByNumber_.find(number);
+  deleting_ = it == uidByNumber_.end() ? std::string() : it->second;
+  char command[32];
+  std::snprintf(command, sizeof command, "DELE %u\r\n", number);
+  return sendCommand(command, next, error);
+}
+
+// S: +OK to a "DELE": the message goes when "QUIT" is answered, not before.
+void PopClient::confirmDelete() {
+  if (!deleting_.empty()) deleted_.push_back(std::move(deleting_));
+  deleting_.clear();
 }
 
 std::string PopClient::madeUpUid() const {
@@ -277,19 +306,29 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       return sendCommand(pass.c_str(), PopState::LoginAnswer, error);
     }
     case PopState::LoginAnswer:
-      // S: +OK Logged in.   C: UIDL
+      // S: +OK Logged in.   C: CAPA
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
-      return sendCommand("UIDL\r\n", PopState::UidlAnswer, error);
+      return sendCommand("CAPA\r\n", PopState::CapaAnswer, error);
+    case PopState::CapaAnswer:
+      return onCapa(error);
+    case PopState::DrainAhead:
+      // S: (the fetch sent ahead, whole)   C: QUIT
+      if (!buffer_.empty() && buffer_[0] == '+' && pop::ListEnd(buffer_) == std::string::npos) {
+        continues_ = true;
+        return Step::Wait;
+      }
+      continues_ = false;
+      aheadSent_ = false;
+      return moveTo(PopState::Quit);
     case PopState::UidlAnswer:
       return onUidl(error);
     case PopState::NextSize: {
       // C: LIST n   (each listed message, to add up the mailbox size)
-      const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
-      if (listPos_ >= count) {
+      if (listPos_ >= messageCount()) {
         receivedPos_ = 0;
         return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::Quit);
       }
-      const uint32_t number = mode_ == 2 ? messageAt(listPos_) : uidlLines_[listPos_].number;
+      const uint32_t number = messageAt(listPos_);
       ++listPos_;
       std::snprintf(command, sizeof command, "LIST %u\r\n", number);
       return sendCommand(command, PopState::SizeAnswer, error);
@@ -300,8 +339,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_SIZES, error);
       lastListSize_ = size;
       totalSize_ += size;
-      const size_t count = mode_ == 2 ? messageCount() : uidlLines_.size();
-      if (listPos_ < count) return moveTo(PopState::NextSize);
+      if (listPos_ < messageCount()) return moveTo(PopState::NextSize);
       return afterMailBoxSize();
     }
     case PopState::Stat:
@@ -310,12 +348,15 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
     case PopState::StatAnswer:
       return onStat(error);
     case PopState::DeleteReceived:
-      // C: DELE n   S: +OK   (each message received before)
-      if (receivedPos_ < receivedList_.size()) {
-        std::snprintf(command, sizeof command, "DELE %u\r\n", receivedList_[receivedPos_++]);
-        return sendCommand(command, PopState::DeleteReceived, error);
+      // C: DELE n   S: +OK   (each message received before, unless the
+      // device holds it only in part)
+      confirmDelete();
+      while (receivedPos_ < receivedList_.size()) {
+        const uint32_t number = receivedList_[receivedPos_++];
+        auto it = uidByNumber_.find(number);
+        if (it != uidByNumber_.end() && partialUids_.count(it->second)) continue;
+        return sendDelete(number, PopState::DeleteReceived, error);
       }
-      latestList_.clear();
       return moveTo(mode_ == 4 ? PopState::Quit : PopState::NextMessage);
     case PopState::NextMessage:
       return nextMessage(error);
@@ -325,14 +366,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_MESSAGE, error);
       currentSize_ = lastListSize_ = size;
       if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
-      if (mode_ == 1) {
-        std::snprintf(command, sizeof command, "TOP %u %u\r\n", currentNumber_, headerOnly_ ? 0u : partialLines_);
-      } else if (headerOnly_) {
-        std::snprintf(command, sizeof command, "TOP %u 0\r\n", currentNumber_);
-      } else {
-        std::snprintf(command, sizeof command, "RETR %u\r\n", currentNumber_);
-      }
-      return sendCommand(command, PopState::FetchStatus, error);
+      return sendCommand(fetchCommand(currentNumber_, headerOnly_).c_str(), PopState::FetchStatus, error);
     }
     case PopState::FetchStatus:
       // S: +OK size octets
@@ -341,15 +375,15 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
     case PopState::FetchBody:
       return onMessage();
     case PopState::Fetched:
-      return moveTo(deleteOnServer_ && !cancel_ ? PopState::DeleteFetched : PopState::NextMessage);
+      // Only a message stored whole is deleted.
+      return moveTo(deleteOnServer_ && !cancel_ && fetchedWhole_ ? PopState::DeleteFetched : PopState::NextMessage);
     case PopState::DeleteFetched:
       // C: DELE n   (the message just fetched)
-      std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
-      return sendCommand(command, PopState::DeleteAnswer, error);
+      return sendDelete(currentNumber_, PopState::DeleteAnswer, error);
     case PopState::DeleteAnswer:
       // S: +OK
       if (!ok) return fail(QVMDL_ERR_POP_DELE, error);
-      removeLatest(currentUid_);
+      confirmDelete();
       return moveTo(PopState::NextMessage);
     case PopState::LastUid:
       // C: UIDL n   (the last message fetched, kept on the server)
@@ -375,18 +409,22 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
         messagePos_ = 0;
       } else {
         if (!ok) return fail(QVMDL_ERR_POP_DELE_LISTED, error);
-        removeLatest(currentUid_);
+        confirmDelete();
         ++processed_;
       }
       if (messagePos_ >= messageCount()) return moveTo(PopState::Quit);
       currentNumber_ = messageAt(messagePos_++);
       auto it = uidByNumber_.find(currentNumber_);
       currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
-      std::snprintf(command, sizeof command, "DELE %u\r\n", currentNumber_);
-      return sendCommand(command, PopState::DeleteListed, error);
+      return sendDelete(currentNumber_, PopState::DeleteListed, error);
     }
     case PopState::Quit:
-      // C: QUIT
+      // C: QUIT   (after the answer to a fetch sent ahead, if any)
+      if (aheadSent_) {
+        state_ = PopState::DrainAhead;
+        expecting_ = true;
+        return Step::Wait;
+      }
       return sendCommand("QUIT\r\n", PopState::QuitAnswer, error);
     case PopState::QuitAnswer:
       // S: +OK Logging out.
@@ -402,6 +440,21 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       return sendCommand("LIST\r\n", PopState::ListAllAnswer, error);
     case PopState::ListAllAnswer:
       return onListAll(error);
+    case PopState::MadeUidList:
+      return onMadeUidList(error);
+    case PopState::MadeUidTop: {
+      // C: TOP n 0   (the header of the next message, for its UID)
+      if (madeUidPos_ >= madeUidSizes_.size()) {
+        bookUids();
+        return Step::Next;
+      }
+      currentNumber_ = madeUidSizes_[madeUidPos_].first;
+      currentSize_ = madeUidSizes_[madeUidPos_].second;
+      std::snprintf(command, sizeof command, "TOP %u 0\r\n", currentNumber_);
+      return sendCommand(command, PopState::MadeUidHeader, error);
+    }
+    case PopState::MadeUidHeader:
+      return onMadeUidHeader(error);
     default:
       state_ = PopState::Idle;
       return Step::Wait;
@@ -431,10 +484,12 @@ PopClient::Step PopClient::onGreeting(uint32_t* error) {
 // follows), checked as it comes and booked once whole.
 PopClient::Step PopClient::onUidl(uint32_t* error) {
   if (buffer_.empty() || buffer_[0] != '+') {
+    // No UIDL: UIDs are made from each message's header.
+    //   C: LIST   S: +OK / 1 120 / 2 300 / .   C: TOP 1 0   S: +OK / (header) / .   ...
     noUidl_ = true;
     messageList_.clear();
     continues_ = false;
-    return moveTo(PopState::Stat);
+    return sendCommand("LIST\r\n", PopState::MadeUidList, error);
   }
   if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   const size_t eol = pop::FirstLineEnd(buffer_);
@@ -456,11 +511,7 @@ PopClient::Step PopClient::onUidl(uint32_t* error) {
     }
     firstLineChecked_ = true;
   }
-  if (pop::ListEnd(buffer_) == std::string::npos) {
-    continues_ = true;
-    return Step::Wait;
-  }
-  continues_ = false;
+  if (listPending()) return Step::Wait;
   bool valid = true;
   ForEachLine(buffer_, [&](std::string_view line) {
     uint32_t number = 0;
@@ -481,9 +532,10 @@ PopClient::Step PopClient::onUidl(uint32_t* error) {
 // Decides from the UIDL lines what is new, what was received before, and
 // which state follows: the sizes by "LIST n" or "LIST", "STAT", or the deletes.
 void PopClient::bookUids() {
+  uidlComplete_ = true;
   if (mode_ == 2 || mode_ == 3) {
-    // Select check. Lines up to the last UID were received; later lines
-    // count as received only when the device knows their UID.
+    // Select check. A line counts as received when the device knows its
+    // UID; lines up to the last UID too, but only when it knows none.
     const std::unordered_set<std::string> wanted(downloadList_.begin(), downloadList_.end());
     bool passedLast = lastUid_.empty();
     for (const UidlLine& line : uidlLines_) {
@@ -491,7 +543,7 @@ void PopClient::bookUids() {
         messageList_.push_back(line.number);
         pendingList_.push_back(line.uid);
         ++toProcess_;
-      } else if (!passedLast || knownUids_.count(line.uid)) {
+      } else if ((!passedLast && knownUids_.empty()) || knownUids_.count(line.uid)) {
         receivedList_.push_back(line.number);
         latestList_.push_back(line.uid);
       }
@@ -499,48 +551,43 @@ void PopClient::bookUids() {
     }
     if (messageList_.empty()) {
       state_ = PopState::Quit;
+    } else if (mode_ == 3) {
+      state_ = PopState::DeleteListed;
     } else {
-      state_ = mode_ == 3 ? PopState::DeleteListed : PopState::NextSize;
+      state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
     }
     return;
   }
-  // Normal check: everything up to the last UID is old.
-  for (size_t i = 0; i < uidlLines_.size(); ++i) {
-    messageList_.push_back(uidlLines_[i].number);
-    pendingList_.push_back(uidlLines_[i].uid);
-    ++toProcess_;
-    if (!lastUid_.empty() && uidlLines_[i].uid == lastUid_) {
-      receivedList_.insert(receivedList_.end(), messageList_.begin(), messageList_.end());
-      messageList_.clear();
-      latestList_.splice(latestList_.end(), pendingList_);
-      toProcess_ = 0;
-      listPos_ = i + 1;
+  // Normal check: the known UID list decides what is new. The last UID only
+  // marks what came before it as received when the caller knows no UID at all.
+  size_t lastAt = uidlLines_.size();
+  for (size_t i = 0; i < uidlLines_.size() && !lastUid_.empty(); ++i) {
+    if (uidlLines_[i].uid == lastUid_) {
+      lastAt = i;
       lastUidFound_ = true;
+      break;
     }
   }
-  if (!lastUidFound_) {
-    // Recheck: the known UID list decides line by line.
-    messageList_.clear();
-    pendingList_.clear();
-    receivedList_.clear();
-    latestList_.clear();
-    toProcess_ = 0;
-    noKnownUid_ = true;
-    for (const UidlLine& line : uidlLines_) {
-      if (knownUids_.count(line.uid)) {
-        receivedList_.push_back(line.number);
-        latestList_.push_back(line.uid);
-        noKnownUid_ = false;
-      } else {
-        messageList_.push_back(line.number);
-        pendingList_.push_back(line.uid);
-        ++toProcess_;
-      }
+  const bool byLastUid = knownUids_.empty() && lastUidFound_;
+  for (size_t i = 0; i < uidlLines_.size(); ++i) {
+    const UidlLine& line = uidlLines_[i];
+    if (knownUids_.count(line.uid) || (byLastUid && i <= lastAt)) {
+      receivedList_.push_back(line.number);
+      latestList_.push_back(line.uid);
+    } else {
+      messageList_.push_back(line.number);
+      pendingList_.push_back(line.uid);
+      ++toProcess_;
     }
   }
+  noKnownUid_ = receivedList_.empty();
+  listPos_ = 0;
   if (mode_ == 4) {
     receivedPos_ = 0;
     state_ = PopState::DeleteReceived;
+  } else if (pipelining_ && !messageList_.empty()) {
+    // One "LIST" gives every size: no "LIST n" per message.
+    state_ = PopState::ListAll;
   } else if (lastUidFound_) {
     state_ = PopState::NextSize;
   } else {
@@ -552,7 +599,7 @@ void PopClient::bookUids() {
 PopClient::Step PopClient::onStat(uint32_t* error) {
   uint32_t count = 0, size = 0;
   if (!pop::ParseTwoNumbers(buffer_, &count, &size)) return fail(QVMDL_ERR_POP_STAT, error);
-  if (noUidl_) {
+  if (noUidl_ && uidlLines_.empty()) {
     messageList_.clear();
     statRange_ = count;
   }
@@ -567,38 +614,108 @@ PopClient::Step PopClient::onStat(uint32_t* error) {
 // ListAllAnswer: S: +OK 2 messages: / 1 39 / 2 120 / .   (the sizes of the
 // messages to fetch are added up)
 PopClient::Step PopClient::onListAll(uint32_t* error) {
-  if (pop::ListEnd(buffer_) == std::string::npos) {
-    continues_ = true;
-    return Step::Wait;
-  }
-  continues_ = false;
+  if (listPending()) return Step::Wait;
+  std::vector<std::pair<uint32_t, uint32_t>> sizes;
+  if (!listSizes(&sizes)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   const std::unordered_set<uint32_t> wanted(messageList_.begin(), messageList_.end());
-  bool valid = true;
   totalSize_ = 0;
-  ForEachLine(buffer_, [&](std::string_view line) {
-    uint32_t number = 0, size = 0;
-    if (!pop::ParseListLine(line, &number, &size)) {
-      valid = false;
-      return false;
-    }
+  for (const auto& [number, size] : sizes) {
     if (wanted.count(number)) totalSize_ += size;
+  }
+  return afterMailBoxSize();
+}
+
+// A multi-line answer still arriving: the next piece is appended.
+bool PopClient::listPending() {
+  continues_ = pop::ListEnd(buffer_) == std::string::npos;
+  return continues_;
+}
+
+// The lines of a whole "LIST" answer, in order; every size is kept for the
+// fetches too.
+bool PopClient::listSizes(std::vector<std::pair<uint32_t, uint32_t>>* out) {
+  return ForEachLine(buffer_, [&](std::string_view line) {
+    uint32_t number = 0, size = 0;
+    if (!pop::ParseListLine(line, &number, &size)) return false;
+    out->emplace_back(number, size);
+    sizeByNumber_[number] = size;
     return true;
   });
-  if (!valid) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
-  return afterMailBoxSize();
+}
+
+std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
+  char command[48];
+  if (mode_ == 1) {
+    std::snprintf(command, sizeof command, "TOP %u %u\r\n", number, headerOnly ? 0u : partialLines_);
+  } else if (headerOnly) {
+    std::snprintf(command, sizeof command, "TOP %u 0\r\n", number);
+  } else {
+    std::snprintf(command, sizeof command, "RETR %u\r\n", number);
+  }
+  return command;
+}
+
+// NextMessage, pipelined: the size is known from "LIST"; the fetch goes out
+// at once, with the next message's fetch behind it while nothing is deleted.
+//   C: RETR 1 / RETR 2   S: +OK (1) / .   C: RETR 3   S: +OK (2) / .   ...
+PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
+  std::string commands;
+  if (aheadSent_) {
+    headerOnly_ = aheadHeaderOnly_;
+  } else {
+    if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
+    commands = fetchCommand(currentNumber_, headerOnly_);
+  }
+  const bool thisHeaderOnly = headerOnly_;
+  const uint32_t thisSize = currentSize_;
+  uint32_t limitSize = thisSize;
+  aheadSent_ = false;
+  if (!deleteOnServer_ && messagePos_ < messageCount()) {
+    const uint32_t next = messageAt(messagePos_);
+    auto size = sizeByNumber_.find(next);
+    if (size != sizeByNumber_.end()) {
+      currentSize_ = size->second;
+      if (checkLimit()) {
+        commands += fetchCommand(next, headerOnly_);
+        aheadSent_ = true;
+        aheadHeaderOnly_ = headerOnly_;
+        limitSize = std::max(limitSize, size->second);
+      }
+    }
+  }
+  headerOnly_ = thisHeaderOnly;
+  if (commands.empty()) {
+    // This fetch went out with the one before.
+    currentSize_ = thisSize;
+    state_ = PopState::FetchStatus;
+    expecting_ = true;
+    return Step::Wait;
+  }
+  // The reply limit must hold the larger of the two.
+  currentSize_ = limitSize;
+  const Step step = sendCommand(commands.c_str(), PopState::FetchStatus, error);
+  currentSize_ = thisSize;
+  return step;
 }
 
 // NextMessage: C: LIST n   (the next message to fetch; none left: UIDL n)
 PopClient::Step PopClient::nextMessage(uint32_t* error) {
   if (messagePos_ >= messageCount()) return moveTo(PopState::LastUid);
   currentNumber_ = messageAt(messagePos_++);
-  if (noUidl_) {
+  if (noUidl_ && uidlLines_.empty()) {
     currentUid_ = madeUpUid();
   } else {
     auto it = uidByNumber_.find(currentNumber_);
     currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
   }
   if (!notify(MSG_PopUpdateStatus, 1, 0)) return endEarly();
+  if (pipelining_) {
+    auto size = sizeByNumber_.find(currentNumber_);
+    if (size != sizeByNumber_.end()) {
+      currentSize_ = lastListSize_ = size->second;
+      return pipelinedFetch(error);
+    }
+  }
   char command[32];
   std::snprintf(command, sizeof command, "LIST %u\r\n", currentNumber_);
   return sendCommand(command, PopState::MessageSize, error);
@@ -633,14 +750,76 @@ PopClient::Step PopClient::onMessage() {
   const bool goOn = notify(kind, 0, 0);
   currentText_.clear();
   currentText_.shrink_to_fit();
+  // True means stored for good; only a "RETR" brings the whole text.
+  fetchedWhole_ = goOn && kind == MSG_PopNewMessage && mode_ != 1 && !headerOnly_;
   if (!goOn) return endEarly();
   ++processed_;
   latestList_.push_back(currentUid_);
   return moveTo(PopState::Fetched);
 }
 
+// CapaAnswer: S: +OK / TOP / UIDL / PIPELINING / .   (or -ERR: no list)   C: UIDL
+PopClient::Step PopClient::onCapa(uint32_t* error) {
+  if (!buffer_.empty() && buffer_[0] == '+') {
+    if (listPending()) return Step::Wait;
+    ForEachLine(buffer_, [this](std::string_view line) {
+      std::string word(line.substr(0, line.find(' ')));
+      for (char& c : word) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+      if (word == "PIPELINING") pipelining_ = true;
+      return true;
+    });
+  }
+  continues_ = false;
+  return sendCommand("UIDL\r\n", PopState::UidlAnswer, error);
+}
+
+// MadeUidList: S: +OK / 1 120 / 2 300 / .   (every message and its size)
+PopClient::Step PopClient::onMadeUidList(uint32_t* error) {
+  if (listPending()) return Step::Wait;
+  if (!listSizes(&madeUidSizes_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  madeUidPos_ = 0;
+  return moveTo(PopState::MadeUidTop);
+}
+
+// MadeUidHeader: S: +OK / (header) / .   The UID is the header's digest. A
+// server without "TOP" leaves made-up UIDs of the time (STAT follows).
+PopClient::Step PopClient::onMadeUidHeader(uint32_t* error) {
+  if (buffer_.empty() || buffer_[0] != '+') {
+    continues_ = false;
+    uidlLines_.clear();
+    uidByNumber_.clear();
+    return moveTo(PopState::Stat);
+  }
+  if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  const size_t end = pop::ListEnd(buffer_);
+  if (end == std::string::npos) {
+    continues_ = true;
+    return Step::Wait;
+  }
+  continues_ = false;
+  const size_t start = pop::FirstLineEnd(buffer_) + 1;
+  const std::string_view header = std::string_view(buffer_).substr(start, end + 2 > start ? end + 2 - start : 0);
+  std::string uid = pop::MadeUid(header, currentSize_);
+  // Two messages alike in all of it are told apart by their order.
+  int same = 0;
+  for (const UidlLine& line : uidlLines_) {
+    if (line.uid.compare(0, 32, uid) == 0) ++same;
+  }
+  if (same) {
+    uid += '-';
+    uid += std::to_string(same + 1);
+  }
+  uidlLines_.push_back({currentNumber_, uid});
+  uidByNumber_.emplace(currentNumber_, uid);
+  ++madeUidPos_;
+  return moveTo(PopState::MadeUidTop);
+}
+
 // QuitAnswer answered "+": the session ends here.
 void PopClient::endSession() {
+  // S: +OK to "QUIT": the server has now removed what was deleted.
+  for (const std::string& uid : deleted_) removeLatest(uid);
+  deleted_.clear();
   closeSocket();
   connected_ = false;
   uidlLines_.clear();

@@ -5,6 +5,25 @@
 // thread waits in steps (NetworkWait.h), watching cancel, abort and the data
 // connection. Port 995 means implicit TLS with the engine's certificate hook.
 //
+// What the caller decides: which messages are new (its known UID list; the
+// last UID is only a hint, used alone when the caller has no list), and which
+// are stored. The observer's true answer to a new-message notification says
+// that the message and its UID are stored for good; only then does its UID
+// join the latest list, and only a message fetched whole ("RETR") and so
+// confirmed is ever deleted ("DELE"), never one fetched by "TOP". UIDs the
+// caller holds only in part (setPartialList) are never deleted. A deleted
+// UID leaves the latest list only once "QUIT" was answered "+OK" (before
+// that the server keeps the message), and uidlListComplete() says whether
+// the latest list stands on a whole UID list of the server at all.
+//
+// A server that announces PIPELINING (CAPA) gets the sizes of all messages
+// by one "LIST" and no "LIST n" per message, and, while mail stays on the
+// server, the next message's fetch goes out with the current one's. Replies
+// are read in order; bytes of the next reply wait in carry_.
+//
+// A server without UIDL gets UIDs made from each message's header, read
+// with "TOP n 0" (pop::MadeUid), the same in every session.
+//
 // Hostile servers are bounded: a response longer than its limit, a status line
 // without end, numbers out of range and malformed list lines end the session
 // with an error; a given-up worker is woken by closing the socket and joined,
@@ -54,6 +73,12 @@ enum class PopState : int {
   Idle = 22,            // no session
   ListAll = 23,         // "LIST" goes out
   ListAllAnswer = 24,   // C: LIST (the whole list)
+  // Without UIDL, each message's UID is made from its header:
+  MadeUidList = 25,     // C: LIST (the messages and their sizes)
+  MadeUidTop = 26,      // "TOP n 0" of the next message goes out
+  MadeUidHeader = 27,   // C: TOP n 0
+  CapaAnswer = 28,      // C: CAPA (after the login)
+  DrainAhead = 29,      // a fetch sent ahead is read and dropped before "QUIT"
 };
 
 class QVMIDDLE_API PopClient {
@@ -88,10 +113,16 @@ class QVMIDDLE_API PopClient {
   void setAccount(MailAccount* account, void* connection);
   void setDownloadList(std::list<std::string>& uids);
   void setDeleteList(std::list<std::string>& uids);
+  // UIDs the device holds only partly (partial or header-only fetches): never
+  // deleted from the server by the deletes of received mail (modes 0, 1, 4).
+  void setPartialList(const std::list<std::string>& uids);
   void newConnection();
   void getMail(std::string* text, std::string* uid);
   std::string getLastRecvUid();
   void getUidlList(std::list<std::wstring>& out);
+  // Whether the last session read the server's whole UID list, so that the
+  // latest list (getUidlList) may replace the account's list.
+  bool uidlListComplete() const { return uidlComplete_; }
   void quit();
   void cancel();
   void abort();
@@ -134,6 +165,16 @@ class QVMIDDLE_API PopClient {
   Step onUidl(uint32_t* error);
   Step onStat(uint32_t* error);
   Step onListAll(uint32_t* error);
+  Step onMadeUidList(uint32_t* error);
+  bool listPending();
+  bool listSizes(std::vector<std::pair<uint32_t, uint32_t>>* out);
+  Step onCapa(uint32_t* error);
+  Step pipelinedFetch(uint32_t* error);
+  std::string fetchCommand(uint32_t number, bool headerOnly) const;
+  size_t replyEnd() const;
+  Step onMadeUidHeader(uint32_t* error);
+  Step sendDelete(uint32_t number, PopState next, uint32_t* error);
+  void confirmDelete();
   Step onMessage();
   Step nextMessage(uint32_t* error);
   void bookUids();
@@ -159,6 +200,7 @@ class QVMIDDLE_API PopClient {
   bool ssl_ = false;
   std::string lastUid_;
   std::unordered_set<std::string> knownUids_;
+  std::unordered_set<std::string> partialUids_;
   void* connection_ = nullptr;
   std::string senderAddress_, smtpServer_, smtpUser_, smtpPassword_;
   uint32_t smtpPort_ = 0;
@@ -177,6 +219,8 @@ class QVMIDDLE_API PopClient {
   bool headerOnly_ = false;
   bool firstLineChecked_ = false;
   bool deletesStarted_ = false;
+  bool uidlComplete_ = false;
+  bool fetchedWhole_ = false;  // the current message came by "RETR" and the observer stored it
   EndReason endReason_ = EndReason::Complete;
   uint32_t toProcess_ = 0;
   uint64_t totalSize_ = 0;
@@ -205,6 +249,19 @@ class QVMIDDLE_API PopClient {
   std::vector<uint32_t> receivedList_;
   std::list<std::string> latestList_;
   std::list<std::string> pendingList_;
+  // UIDs whose "DELE" was answered "+OK": they leave the latest list with
+  // the "+OK" to "QUIT".
+  std::vector<std::string> deleted_;
+  std::string deleting_;  // the UID of the "DELE" in flight
+  // Without UIDL: the messages and sizes of "LIST", and the next to ask.
+  std::vector<std::pair<uint32_t, uint32_t>> madeUidSizes_;
+  size_t madeUidPos_ = 0;
+  // PIPELINING.
+  bool pipelining_ = false;
+  std::unordered_map<uint32_t, uint32_t> sizeByNumber_;  // from "LIST"
+  bool aheadSent_ = false;       // the fetch of the message at messagePos_ is out
+  bool aheadHeaderOnly_ = false;  // and whether it asked for the header only
+  std::string carry_;            // bytes that came after the reply in hand
 
   // Transport.
   MailSocket socket_;

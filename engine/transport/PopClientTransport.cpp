@@ -107,7 +107,8 @@ SessionWorker::Rules PopClient::waitRules(bool receiving) {
 bool PopClient::sendData(const char* text) {
   const int length = static_cast<int>(std::strlen(text));
   // What comes back decides how the worker reads it.
-  if (std::strcmp(text, "UIDL\r\n") == 0 || std::strcmp(text, "LIST\r\n") == 0) {
+  if (std::strcmp(text, "UIDL\r\n") == 0 || std::strcmp(text, "LIST\r\n") == 0 ||
+      std::strcmp(text, "CAPA\r\n") == 0) {
     reply_ = Reply::List;
     replyLimit_ = kListLimit;
   } else if (std::strncmp(text, "RETR ", 5) == 0 || std::strncmp(text, "TOP ", 4) == 0) {
@@ -168,7 +169,26 @@ NetResult PopClient::receivePiece() {
   }
 }
 
+// Where the reply in the buffer ends, or npos while it is not whole.
+size_t PopClient::replyEnd() const {
+  const size_t eol = pop::FirstLineEnd(buffer_);
+  if (eol == std::string::npos) return eol;
+  if (reply_ == Reply::Line || buffer_[0] != '+') return eol + 1;
+  const size_t end = pop::ListEnd(buffer_);
+  return end == std::string::npos ? end : end + 5;
+}
+
 uint32_t PopClient::recvData() {
+  // Pipelined replies follow each other without a pause: what came after
+  // the reply in hand is the start of the next one.
+  const auto keepRest = [this] {
+    if (!pipelining_) return;
+    const size_t end = replyEnd();
+    if (end != std::string::npos && end < buffer_.size()) {
+      carry_.assign(buffer_, end, std::string::npos);
+      buffer_.resize(end);
+    }
+  };
   if (!continues_) {
     buffer_.clear();
     if (reply_ == Reply::Message) {
@@ -176,10 +196,18 @@ uint32_t PopClient::recvData() {
       NKDbgPrintfW(L"*PopClient::recvData() reserve[%d]\r\n", static_cast<int>(want));
       buffer_.reserve(want);
     }
+    buffer_.append(carry_);
+    carry_.clear();
+    if (replyEnd() != std::string::npos) {
+      keepRest();
+      return 0;
+    }
   }
   // The worker is never left behind: it sees its stop flag within a slice
   // (or wakes at once when abort closed the socket).
-  return worker_.Read([this] { return receivePiece(); }, waitRules(true), kCodes);
+  const uint32_t r = worker_.Read([this] { return receivePiece(); }, waitRules(true), kCodes);
+  if (r == 0) keepRest();
+  return r;
 }
 
 void PopClient::errorHandling(uint32_t code) {
@@ -229,7 +257,9 @@ uint32_t PopClient::recvExec() {
         errorHandling(r);
         return r;
       }
-      if (state_ != PopState::UidlAnswer && !cancel_ && !responseOk()) {
+      // A "-ERR" to "UIDL" or to a header's "TOP" only changes the way.
+      if (state_ != PopState::UidlAnswer && state_ != PopState::MadeUidHeader && state_ != PopState::CapaAnswer &&
+          state_ != PopState::DrainAhead && !cancel_ && !responseOk()) {
         // C: (command)   S: -ERR ...   C: QUIT
         const uint32_t code = failureCode();
         sendData("QUIT\r\n");

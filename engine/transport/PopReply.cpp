@@ -1,5 +1,9 @@
 #include "engine/transport/PopReply.h"
 
+#include <cstdio>
+
+#include "engine/transport/Md5.h"
+
 namespace pop {
 
 namespace {
@@ -86,6 +90,85 @@ std::string Unstuff(std::string_view text) {
     i = hit + 4;
   }
   return out;
+}
+
+namespace {
+
+// Where the header block ends: the index of the empty line's first byte, or
+// npos when the text has no empty line.
+size_t HeaderEnd(std::string_view text) {
+  if (text.starts_with("\r\n") || text.starts_with("\n")) return 0;
+  const size_t crlf = text.find("\r\n\r\n");
+  const size_t lf = text.find("\n\n");
+  const size_t a = crlf == std::string_view::npos ? crlf : crlf + 2;
+  const size_t b = lf == std::string_view::npos ? lf : lf + 1;
+  return a < b ? a : b;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+std::string HeaderField(std::string_view text, std::string_view name) {
+  const size_t end = HeaderEnd(text);
+  const std::string_view header = end == std::string_view::npos ? text : text.substr(0, end);
+  size_t pos = 0;
+  while (pos < header.size()) {
+    size_t eol = header.find('\n', pos);
+    if (eol == std::string_view::npos) eol = header.size();
+    const std::string_view line = header.substr(pos, eol - pos);
+    const size_t colon = line.find(':');
+    bool match = colon == name.size();
+    for (size_t i = 0; match && i < name.size(); ++i) {
+      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+      match = lower(line[i]) == lower(name[i]);
+    }
+    if (match) {
+      std::string value(line.substr(colon + 1));
+      // Continuation lines belong to the field.
+      size_t next = eol + 1;
+      while (next < header.size() && IsBlank(header[next])) {
+        size_t more = header.find('\n', next);
+        if (more == std::string_view::npos) more = header.size();
+        value.append(header.substr(next, more - next));
+        next = more + 1;
+      }
+      std::erase(value, '\r');
+      std::erase(value, '\n');
+      const size_t first = value.find_first_not_of(" \t");
+      if (first == std::string::npos) return {};
+      return value.substr(first, value.find_last_not_of(" \t") - first + 1);
+    }
+    pos = eol + 1;
+  }
+  return {};
+}
+
+std::string MadeUid(std::string_view header, uint32_t size) {
+  const std::string source = HeaderField(header, "message-id") + "\n" + HeaderField(header, "date") + "\n" +
+                             HeaderField(header, "from") + "\n" + std::to_string(size);
+  Md5Context context;
+  Md5Init(&context);
+  Md5Update(&context, source.data(), source.size());
+  uint8_t digest[16];
+  Md5GetDigest(digest, &context);
+  std::string hex;
+  for (uint8_t byte : digest) {
+    char two[3];
+    std::snprintf(two, sizeof two, "%02x", byte);
+    hex += two;
+  }
+  return hex;
+}
+
+void InsertOversizeMark(std::string& text) {
+  const size_t end = HeaderEnd(text);
+  if (end != std::string::npos) {
+    text.insert(end, kOversizeMark);
+    return;
+  }
+  if (!text.empty() && text.back() != '\n') text += "\r\n";
+  text += kOversizeMark;
 }
 
 }  // namespace pop

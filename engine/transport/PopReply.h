@@ -39,4 +39,20 @@ bool ParseTwoNumbers(std::string_view reply, uint32_t* first, uint32_t* second);
 // "\r\n.." becomes "\r\n."; a leading ".." (the first line) too.
 std::string Unstuff(std::string_view text);
 
+// The value of the first header field `name` (letters folded) in the header
+// block at the start of `text`, continuation lines joined, blanks trimmed;
+// empty when there is none.
+std::string HeaderField(std::string_view text, std::string_view name);
+// A UID for a server without UIDL, made from the message itself so that it
+// is the same in every session: the MD5 hex of its Message-ID, Date and From
+// and its size.
+std::string MadeUid(std::string_view header, uint32_t size);
+
+// The line that marks a text fetched as its header only.
+inline constexpr std::string_view kOversizeMark = "X-Oversize-Qvmail:\r\n";
+// Puts kOversizeMark at the end of the header block: before the empty line
+// that ends it, or after the last line (given a line end first when it has
+// none) when the text holds no empty line.
+void InsertOversizeMark(std::string& text);
+
 }  // namespace pop

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/base/WideText.h"
@@ -65,7 +67,10 @@ ProtocolLog::ProtocolLog() {
 
 ProtocolLog::ProtocolLog(const std::string& path, std::string mode) : path_(path), mode_(std::move(mode)), enabled_(true) {}
 
-ProtocolLog::~ProtocolLog() { close(); }
+ProtocolLog::~ProtocolLog() {
+  if (markerPending_) writeMarker(markerCount_);
+  close();
+}
 
 void ProtocolLog::open() {
   if (!stream_) stream_ = qv_fopen(path_.c_str(), mode_.c_str());
@@ -80,6 +85,7 @@ void ProtocolLog::close() {
 
 unsigned int ProtocolLog::start(const void* title, unsigned int length) {
   if (!enabled_) return 0;
+  if (std::exchange(markerPending_, false)) writeMarker(markerCount_);
   open();
   if (!stream_) return 0;
   SYSTEMTIME now{};
@@ -101,8 +107,13 @@ unsigned int ProtocolLog::write(const void* data, unsigned int length) {
   if (!enabled_) return 0;
   const Direction direction = next_;
   next_ = Direction::Unknown;
-  if (!data) return 0;
+  const bool marker = std::exchange(markerPending_, false);
+  if (!data) {
+    if (marker) writeMarker(markerCount_);
+    return 0;
+  }
   std::string text(static_cast<const char*>(data), std::min(length, kMaxWrite));
+  const size_t given = text.size();
   if (direction == Direction::In) {
     challenged_ = text.compare(0, 3, "334") == 0;
   } else {
@@ -119,11 +130,21 @@ unsigned int ProtocolLog::write(const void* data, unsigned int length) {
     if (direction == Direction::Out) challenged_ = false;
     text.swap(masked);
   }
+  if (marker) writeMarker(markerCount_ + static_cast<long>(text.size()) - static_cast<long>(given));
   open();
   if (!stream_) return 0;
   const bool ok = std::fwrite(text.data(), 1, text.size(), stream_) == text.size();
   close();
   return ok ? 1 : 0;
+}
+
+void ProtocolLog::writeMarker(long count) {
+  char marker[32];
+  const int n = std::snprintf(marker, sizeof marker, "-[OUT(%02ld)]", count);
+  open();
+  if (!stream_) return;
+  std::fwrite(marker, 1, static_cast<size_t>(n), stream_);
+  close();
 }
 
 int ProtocolLog::write_free(const char* format, ...) {
@@ -138,6 +159,17 @@ int ProtocolLog::write_free(const char* format, ...) {
   if (needed > 0) std::vsnprintf(text.data(), text.size(), format, args);
   va_end(args);
   if (needed <= 0) return 0;
+  if (markerPending_) {
+    markerPending_ = false;
+    writeMarker(markerCount_);
+  }
+  if (std::strncmp(format, "-[OUT(", 6) == 0) {
+    // Written with its line, once the line is masked.
+    next_ = Direction::Out;
+    markerPending_ = true;
+    markerCount_ = std::strtol(text.data() + 6, nullptr, 10);
+    return needed;
+  }
   if (std::strncmp(format, "-[OUT", 5) == 0) {
     next_ = Direction::Out;
   } else if (std::strncmp(format, "-[IN", 4) == 0) {

@@ -6,7 +6,8 @@
 // Credentials never reach the file: the argument of "PASS" and "APOP", the
 // initial answer of "AUTH <mechanism> <answer>" and every line a client sends
 // in answer to a "334" challenge (AUTH LOGIN user and password, CRAM-MD5) are
-// written as "********". The clients write their lines as
+// written as "********", and the byte count before a line is that of the line
+// as written. The clients write their lines as
 //   write_free("-[OUT(%02d)]", length); write(command, length);
 //   write_free("-[IN (%02d)]", length); write(response, length);
 #pragma once
@@ -36,6 +37,7 @@ class QVMIDDLE_API ProtocolLog {
  private:
   void open();
   void close();
+  void writeMarker(long count);
   // What the next write carries, as the last marker line said.
   enum class Direction { Unknown, Out, In };
 
@@ -44,5 +46,9 @@ class QVMIDDLE_API ProtocolLog {
   FILE* stream_ = nullptr;
   bool enabled_ = false;
   Direction next_ = Direction::Unknown;
+  // An "-[OUT(n)]" marker waits for its line: n becomes the byte count of
+  // the line as written, so a hidden credential's length never shows.
+  bool markerPending_ = false;
+  long markerCount_ = 0;
   bool challenged_ = false;  // the last response was a "334" challenge
 };

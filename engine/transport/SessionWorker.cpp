@@ -11,7 +11,33 @@
 SessionWorker::SessionWorker(MailSocket& socket, ProtocolLog& log)
     : socket_(socket), log_(log), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
 
-DWORD SessionWorker::Start(void* work) { return static_cast<DWORD>((*static_cast<const Work*>(work))()); }
+SessionWorker::~SessionWorker() {
+  if (!thread_) return;
+  quit_ = true;
+  SetEvent(jobReady_.get());
+  WaitForSingleObject(thread_.get(), INFINITE);
+}
+
+// One thread serves every step of the client's sessions: a thread per reply
+// cost more than many a reply.
+DWORD SessionWorker::Loop(void* self) {
+  auto* worker = static_cast<SessionWorker*>(self);
+  for (;;) {
+    WaitForSingleObject(worker->jobReady_.get(), INFINITE);
+    if (worker->quit_) return 0;
+    worker->jobResult_ = (*worker->job_)();
+    SetEvent(worker->jobDone_.get());
+  }
+}
+
+bool SessionWorker::StartThread() {
+  if (thread_) return true;
+  jobReady_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+  jobDone_.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!jobReady_ || !jobDone_) return false;
+  thread_.reset(CreateThread(nullptr, 0, Loop, this, 0, nullptr));
+  return static_cast<bool>(thread_);
+}
 
 uint32_t SessionWorker::Connect(const char* host, int port, const Rules& rules, const EngineCodes& codes) {
   if (!socket_.Resolve(host, port)) return codes.connect;
@@ -34,18 +60,20 @@ uint32_t SessionWorker::Read(const Work& work, const Rules& rules, const EngineC
 
 NetResult SessionWorker::RunWorker(const Work& work, bool stopByFlag, const Rules& rules) {
   stop_ = false;
-  const qv::ScopedHandle thread(CreateThread(nullptr, 0, Start, const_cast<Work*>(&work), 0, nullptr));
-  if (!thread) return NetResult::NoThread;
-  const NetResult end = Wait(thread.get(), rules);
+  if (!StartThread()) return NetResult::NoThread;
+  job_ = &work;
+  ResetEvent(jobDone_.get());
+  SetEvent(jobReady_.get());
+  const NetResult end = Wait(jobDone_.get(), rules);
   if (stopByFlag) {
     stop_ = true;
   } else if (end != NetResult::Ok) {
     socket_.Release();  // wakes the blocked call
   }
-  WaitForSingleObject(thread.get(), INFINITE);
-  DWORD exit = 0;
-  GetExitCodeThread(thread.get(), &exit);
-  return end == NetResult::Ok ? static_cast<NetResult>(exit) : end;
+  // The step never outlives this call: its work and buffers are the caller's.
+  WaitForSingleObject(jobDone_.get(), INFINITE);
+  job_ = nullptr;
+  return end == NetResult::Ok ? jobResult_ : end;
 }
 
 uint32_t SessionWorker::CodeOf(NetResult result, const EngineCodes& codes, bool connecting) {
@@ -73,8 +101,8 @@ uint32_t SessionWorker::CodeOf(NetResult result, const EngineCodes& codes, bool 
   return codes.unexpected;
 }
 
-NetResult SessionWorker::Wait(HANDLE thread, const Rules& rules) const {
-  const HANDLE handles[2] = {thread, wake_.get()};
+NetResult SessionWorker::Wait(HANDLE done, const Rules& rules) const {
+  const HANDLE handles[2] = {done, wake_.get()};
   const DWORD count = wake_ ? 2 : 1;
   DWORD steps = 0;
   for (;;) {

@@ -1,5 +1,6 @@
 // The worker runner of the protocol clients (POP3, SMTP). One socket step at a
-// time (connect, a body chunk, a reply) runs on a short worker thread while
+// time (connect, a body chunk, a reply) runs on the client's worker thread
+// (made at the first step and kept until the runner goes) while
 // the session's thread waits for it in steps of qv::NetworkWaitStep(), at
 // most qv::NetworkWaitSteps() of them. A client's cancel() and abort() call
 // Wake(), which ends the current step at once; after every step the client's
@@ -57,6 +58,7 @@ class SessionWorker {
 
   // The lost data connection of a read is written to `log`.
   SessionWorker(MailSocket& socket, ProtocolLog& log);
+  ~SessionWorker();
   SessionWorker(const SessionWorker&) = delete;
   SessionWorker& operator=(const SessionWorker&) = delete;
 
@@ -88,12 +90,19 @@ class SessionWorker {
 
  private:
   NetResult RunWorker(const Work& work, bool stopByFlag, const Rules& rules);
-  NetResult Wait(HANDLE thread, const Rules& rules) const;
-  static DWORD Start(void* work);
+  NetResult Wait(HANDLE done, const Rules& rules) const;
+  bool StartThread();
+  static DWORD Loop(void* self);
   static uint32_t CodeOf(NetResult result, const EngineCodes& codes, bool connecting);
 
   MailSocket& socket_;
   ProtocolLog& log_;
   qv::ScopedHandle wake_;  // auto-reset
   std::atomic<bool> stop_{false};
+  // The worker thread and its hand-over: a step is posted with jobReady_
+  // (auto-reset) and reported with jobDone_ (manual, reset for each step).
+  qv::ScopedHandle thread_, jobReady_, jobDone_;
+  const Work* job_ = nullptr;
+  NetResult jobResult_ = NetResult::Ok;
+  std::atomic<bool> quit_{false};
 };

@@ -31,15 +31,22 @@ constexpr size_t kMaxCredential = 6141;
 
 bool CodeIs(const std::string& reply, const char* code) { return reply.compare(0, 3, code) == 0; }
 
-// A reply judged in the "EHLO" states.
-enum class Ehlo { Refused, Incomplete, Accepted };
+// A reply judged in the "EHLO" states: refused as "no extensions here"
+// (HELO may follow), failed with any other 4xx or 5xx (the session ends at
+// once: no more of this reply will come), incomplete, or accepted.
+enum class Ehlo { Refused, Failed, Incomplete, Accepted };
 
 Ehlo JudgeEhlo(const std::string& reply) {
   for (const char* code : {"500", "502", "530", "550"}) {
     if (CodeIs(reply, code)) return Ehlo::Refused;
   }
+  if (!reply.empty() && (reply[0] == '4' || reply[0] == '5') && smtp::ReplyComplete(reply)) return Ehlo::Failed;
   if (reply.find("250 ") != std::string::npos || reply.find("250\r\n") != std::string::npos) return Ehlo::Accepted;
   return Ehlo::Incomplete;
+}
+
+bool OffersStartTls(const std::string& reply) {
+  return reply.find("250-STARTTLS") != std::string::npos || reply.find("250 STARTTLS") != std::string::npos;
 }
 
 }  // namespace
@@ -96,6 +103,20 @@ void SmtpClient::setMail(RawEmail_S* mail) {
   text_ = mail->text;
 }
 
+// Envelope addresses go into command lines: one with a line end or NUL in
+// it would add commands of its own.
+bool SmtpClient::envelopeSafe() const {
+  if (!smtp::EnvelopeAddressSafe(envelopeSender_)) return false;
+  for (const std::string& to : recipients_) {
+    if (!smtp::EnvelopeAddressSafe(to)) return false;
+  }
+  return true;
+}
+
+// Ports other than 465 and 587 still take STARTTLS when the server offers
+// it, before any credential goes out.
+bool SmtpClient::opportunisticTls() const { return tls_ == Tls::None && authMode_ >= 2; }
+
 void SmtpClient::newConnection() {
   NKDbgPrintfW(L"SmtpClient::newConnection\r\n");
   if (sessionStarted_) return;
@@ -106,7 +127,12 @@ void SmtpClient::newConnection() {
   static const char kTitle[] = "*** Smtp Protocol Start ";
   log_.start(kTitle, sizeof kTitle - 1);
   cancel_ = false;
+  idleCancel_ = false;
   reported_ = false;
+  if (!envelopeSafe()) {
+    errorHandling(QVMDL_ERR_SEND_NO_RECIPIENT);
+    return;
+  }
   keepReading_ = false;
   worker_.ClearWake();
   if (authMode_ == 1 && !popServer_.empty()) {
@@ -132,7 +158,8 @@ uint32_t SmtpClient::startSend() {
   sessionStarted_ = true;
   state_ = SmtpState::Greeting;
   popDone_ = false;
-  uint32_t r = openSocket(tls_ != Tls::None);
+  tlsActive_ = false;
+  uint32_t r = openSocket(tls_ != Tls::None || opportunisticTls());
   if (!r) r = connectServer(smtpServer_.c_str(), static_cast<int>(smtpPort_));
   if (!r && tls_ == Tls::StartTls) {
     r = startTlsExec();
@@ -151,6 +178,15 @@ void SmtpClient::sendEmail() {
   reported_ = false;
   if (state_ != SmtpState::Accepted || !sessionStarted_) {
     errorHandling(QVMDL_ERR_SMTP_NO_RECIPIENT);
+    return;
+  }
+  // Refused before "MAIL FROM": the session stays idle for quit().
+  if (idleCancel_) {
+    errorHandling(QVMDL_ERR_SMTP_CANCELLED);
+    return;
+  }
+  if (!envelopeSafe()) {
+    errorHandling(QVMDL_ERR_SEND_NO_RECIPIENT);
     return;
   }
   keepReading_ = false;
@@ -186,14 +222,15 @@ bool SmtpClient::sendQuit() { return sendData("QUIT\r\n"); }
 
 // The reply's code against the codes the current state accepts; the code
 // must stand alone on a last line (a multi-line reply outside "EHLO" is not
-// accepted).
+// accepted, except a greeting, whose last line decides).
 bool SmtpClient::responseCheck() const {
-  const std::string& r = reply_;
+  const std::string_view r =
+      state_ == SmtpState::Greeting ? std::string_view(reply_).substr(smtp::LastLineStart(reply_)) : reply_;
   if (r.size() < 4) return false;
   if (!(r[3] == ' ' || r[3] == '\r' || (r.size() >= 5 && r[4] == '\n'))) return false;
   auto any = [&r](std::initializer_list<const char*> codes) {
     for (const char* code : codes) {
-      if (CodeIs(r, code)) return true;
+      if (r.compare(0, 3, code) == 0) return true;
     }
     return false;
   };
@@ -367,7 +404,10 @@ uint32_t SmtpClient::authenticate() {
 //   S: 220 mail ESMTP     C: EHLO QvMail_1
 //   S: 250-mail / 250-STARTTLS / 250 8BITMIME      C: STARTTLS
 //   S: 220 2.0.0 Ready to start TLS                (handshake; EHLO again in TLS)
-// A server that offers no STARTTLS keeps the session in plain text.
+// A server that offers no STARTTLS keeps the session in plain text, unless
+// the session would log in: then it ends before any credential goes out
+// (someone on the way may have stripped the offer).
+//   S: 250-mail / 250 AUTH LOGIN   C: QUIT        (0x2002103)
 uint32_t SmtpClient::startTlsExec() {
   NKDbgPrintfW(L"[TLS1]SmtpClient::startTls()\r\n");
   state_ = SmtpState::Greeting;
@@ -383,11 +423,14 @@ uint32_t SmtpClient::startTlsExec() {
       sent = sendData("EHLO QvMail_1\r\n");
     } else if (state_ == SmtpState::TlsEhloAnswer) {
       const Ehlo judged = JudgeEhlo(reply_);
-      if (judged == Ehlo::Refused) return QVMDL_ERR_SMTP_AUTH;
+      if (judged == Ehlo::Refused || judged == Ehlo::Failed) return QVMDL_ERR_SMTP_AUTH;
       keepReading_ = judged == Ehlo::Incomplete;
       if (keepReading_) continue;
-      if (reply_.find("250-STARTTLS") == std::string::npos && reply_.find("250 STARTTLS") == std::string::npos) {
-        return 0;
+      if (!OffersStartTls(reply_)) {
+        if (authMode_ < 2) return 0;
+        NKDbgPrintfW(L"SmtpClient:: no STARTTLS offered, no AUTH in plain text\r\n");
+        sendQuit();
+        return QVMDL_ERR_SMTP_NO_NETWORK;
       }
       state_ = SmtpState::StartTlsAnswer;
       sent = sendData("STARTTLS\r\n");
@@ -397,7 +440,9 @@ uint32_t SmtpClient::startTlsExec() {
         return QVMDL_ERR_SMTP_AUTH;
       }
       state_ = SmtpState::TlsHandshake;
-      return smtp_tls();
+      const uint32_t r = smtp_tls();
+      tlsActive_ = r == 0;
+      return r;
     }
     if (!sent) return QVMDL_ERR_SMTP_SOCKET;
   }
@@ -469,11 +514,22 @@ uint32_t SmtpClient::sendExec() {
             state_ = SmtpState::HeloAnswer;
             sent = sendData("HELO QvMail\r\n");
             break;
+          case Ehlo::Failed:
+            // S: 554 no service   (nothing more comes: end now)
+            keepReading_ = false;
+            pending = QVMDL_ERR_SMTP_UNEXPECTED;
+            break;
           case Ehlo::Incomplete:
             keepReading_ = true;
             break;
           case Ehlo::Accepted:
             keepReading_ = false;
+            if (opportunisticTls() && !tlsActive_ && OffersStartTls(reply_)) {
+              // S: 250-STARTTLS ...   C: STARTTLS   (before any AUTH)
+              state_ = SmtpState::StartTlsAnswer;
+              sent = sendData("STARTTLS\r\n");
+              break;
+            }
             switch (smtp_ehlo()) {
               case EhloAuth::Usable:
                 smtp_auth();
@@ -526,12 +582,12 @@ uint32_t SmtpClient::sendExec() {
           pending = QVMDL_ERR_SMTP_UNEXPECTED;
           break;
         }
+        // C: (text) .   in one go: the end of data rides with the text.
         if (const uint32_t r = sendData()) {
           pending = r;
           break;
         }
         state_ = SmtpState::Accepted;
-        sent = sendData("\r\n.\r\n");
         break;
       case SmtpState::Accepted:
         // S: 250 queued   (the session idles for the next message)
@@ -548,6 +604,23 @@ uint32_t SmtpClient::sendExec() {
         if (cancel_) log_.write_free("[#1011]:send finish and Abort occured!!\r\n");
         notifySmtp(0);
         return 0;
+      case SmtpState::StartTlsAnswer:
+        // S: 220 ready for TLS   (handshake, then EHLO again inside TLS)
+        if (!responseCheck()) {
+          NKDbgPrintfW(L"status ResTls ERROR!!\r\n");
+          pending = QVMDL_ERR_SMTP_AUTH;
+          break;
+        }
+        state_ = SmtpState::TlsHandshake;
+        if (const uint32_t r = smtp_tls()) {
+          // The socket is unusable: no QUIT in plain text.
+          closeSocket();
+          errorHandling(r);
+          return r;
+        }
+        tlsActive_ = true;
+        state_ = SmtpState::TlsStarted;
+        break;
       case SmtpState::CramAnswer:
         state_ = SmtpState::CramResult;
         sent = auth_cram_md5_user();

@@ -1,7 +1,8 @@
 // One SMTP submission session for the outgoing queue, run synchronously on
 // the caller's thread: optional POP-before-SMTP login, connect (plain, TLS
 // from the first byte on port 465, STARTTLS on port 587), greeting,
-// HELO/EHLO, optional AUTH (LOGIN or CRAM-MD5), then per message MAIL FROM,
+// HELO/EHLO, optional AUTH (LOGIN or CRAM-MD5; never in plain text when the
+// server offers STARTTLS, and never on 587 without it), then per message MAIL FROM,
 // RCPT TO for each recipient, DATA, the dot-stuffed text and the end of data;
 // QUIT at the end. Each connect, body chunk and reply read runs on a short
 // worker thread while the session's thread waits in steps (NetworkWait.h),
@@ -116,6 +117,8 @@ class QVMIDDLE_API SmtpClient {
   bool auth_cram_md5_user();
   bool sendQuit();
   void errorHandling(uint32_t code);
+  bool envelopeSafe() const;
+  bool opportunisticTls() const;
 
   NotifySmtp* observer_ = nullptr;
   ProtocolLog log_;
@@ -138,6 +141,10 @@ class QVMIDDLE_API SmtpClient {
   bool sessionStarted_ = false;
   bool popDone_ = false;
   std::atomic<bool> cancel_{false};
+  // A cancel while the session idles (or waits for the answer to a finished
+  // message): the next message is refused, and quit() still says goodbye.
+  std::atomic<bool> idleCancel_{false};
+  bool tlsActive_ = false;  // STARTTLS's handshake is done on this session
   bool reported_ = false;  // the current session's failure went to the observer
 
   std::string reply_;

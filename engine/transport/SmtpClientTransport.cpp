@@ -17,7 +17,7 @@ constexpr EngineCodes kCodes = {QVMDL_ERR_SMTP_NO_THREAD,  QVMDL_ERR_SMTP_CONNEC
                                 QVMDL_ERR_SMTP_UNEXPECTED, QVMDL_ERR_SMTP_CANCELLED, QVMDL_ERR_SMTP_CANCELLED,
                                 QVMDL_ERR_SMTP_TIMEOUT};
 
-constexpr int kChunk = 32768;
+constexpr size_t kChunk = 32768;
 // The goodbye after "QUIT" is read directly, for at most this many wait steps.
 constexpr DWORD kQuitSteps = 10;
 
@@ -26,8 +26,10 @@ constexpr DWORD kQuitSteps = 10;
 void SmtpClient::cancel() {
   NKDbgPrintfW(L"SmtpClient::cancel()\r\n");
   if (state_ == SmtpState::Accepted) {
-    // The message in hand is finished; the caller ends with quit().
+    // The message in hand is finished; no further one goes out, and the
+    // caller still ends with quit().
     NKDbgPrintfW(L"SmtpClient::cancel() status is Next & retrun \r\n");
+    idleCancel_ = true;
     return;
   }
   cancel_ = true;
@@ -44,7 +46,7 @@ void SmtpClient::closeSocket() { socket_.Close(); }
 // A secure socket that cannot be made is a failure: going on in plain text
 // would send the password and the mail in the clear.
 uint32_t SmtpClient::openSocket(bool secure) {
-  if (socket_.Open(secure, smtpServer_, tls_ == Tls::StartTls)) return 0;
+  if (socket_.Open(secure, smtpServer_, secure && tls_ != Tls::Implicit)) return 0;
   return QVMDL_ERR_SMTP_NO_NETWORK;
 }
 
@@ -82,22 +84,33 @@ bool SmtpClient::sendData(const char* text) {
   return sent;
 }
 
-// The message text, in chunks of at most 32 KiB, each sent by a worker.
+// The message text and the end of data, in chunks of at most 32 KiB, each
+// sent by a worker. The last piece of text and the end of data go out as one
+// write: sent apart, the small end would wait for the server's delayed ACK.
 uint32_t SmtpClient::sendData() {
-  const char* pos = text_ ? text_->data() : nullptr;
-  size_t left = text_ ? text_->size() : 0;
-  while (left > 0) {
-    if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
-    const int length = static_cast<int>(std::min<size_t>(left, kChunk));
-    int sent = 0;  // read once the worker is joined
-    const SessionWorker::Work send = [this, pos, length, &sent] {
-      sent = socket_.SendSome(pos, length);
-      return sent < 0 ? NetResult::SocketError : NetResult::Ok;
-    };
-    if (const uint32_t r = worker_.Send(send, waitRules(true), kCodes)) return r;
-    pos += sent;
-    left -= static_cast<size_t>(sent);
+  const std::string_view text = text_ ? std::string_view(*text_) : std::string_view();
+  const std::string_view end = smtp::EndOfData(text);
+  const size_t bulk = text.size() > kChunk ? text.size() - kChunk : 0;
+  std::string tail(text.substr(bulk));
+  tail.append(end);
+  for (const std::string_view piece : {text.substr(0, bulk), std::string_view(tail)}) {
+    const char* pos = piece.data();
+    size_t left = piece.size();
+    while (left > 0) {
+      if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
+      const int length = static_cast<int>(std::min<size_t>(left, kChunk));
+      int sent = 0;  // read once the worker is joined
+      const SessionWorker::Work send = [this, pos, length, &sent] {
+        sent = socket_.SendSome(pos, length);
+        return sent < 0 ? NetResult::SocketError : NetResult::Ok;
+      };
+      if (const uint32_t r = worker_.Send(send, waitRules(true), kCodes)) return r;
+      pos += sent;
+      left -= static_cast<size_t>(sent);
+    }
   }
+  log_.write_free("-[OUT(%02d)]", static_cast<int>(end.size()));
+  log_.write(end.data(), static_cast<unsigned>(end.size()));
   return 0;
 }
 

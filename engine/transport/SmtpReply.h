@@ -1,5 +1,6 @@
 // Reading SMTP replies and preparing the message text: where a reply ends
-// (its last line has no '-' after the code), and dot-stuffing. Nothing here
+// (its last line has no '-' after the code), envelope addresses, dot-stuffing
+// and the end of data. Nothing here
 // trusts the server.
 #pragma once
 
@@ -16,6 +17,17 @@ inline constexpr size_t kMaxReply = 65536;
 // ("250 ok\r\n", "250\r\n", "+OK\r\n"): the last line of an SMTP reply, or
 // a POP3 status line. `from` skips lines an earlier call already looked at.
 bool ReplyComplete(std::string_view reply, size_t* from = nullptr);
+
+// Where the last line of a whole reply starts (0 for a one-line reply).
+size_t LastLineStart(std::string_view reply);
+
+// An envelope address that can stand in "MAIL FROM"/"RCPT TO" as one line:
+// no CR, LF or NUL, which would let the address inject commands.
+bool EnvelopeAddressSafe(std::string_view address);
+
+// What ends the data after the text: ".\r\n" when the text already ends its
+// last line (or is empty), else "\r\n.\r\n".
+std::string_view EndOfData(std::string_view text);
 
 // Every line that begins with "." gets one more, the first line included, so
 // that the server's unstuffing gives the text back unchanged.

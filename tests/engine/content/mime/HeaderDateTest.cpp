@@ -191,6 +191,49 @@ TEST_F(Headers, CharsetConversionByName) {
   EXPECT_EQ(W(sjis), L"あ");
 }
 
+// Received mail as the decoder reads it: labelled Shift_JIS stays as it is
+// (half-width kana are no EUC-JP pairs), and blanks inside the time of a
+// Date do not shift its fields.
+TEST_F(Headers, ReceivedMailCharsetLabelsAndDateTimes) {
+  const std::wstring kana = L"ｱｲｳｴｵ ﾃｽﾄ";
+  const std::string kanaSjis = S(kana);
+  struct Case {
+    const char* what;
+    std::string raw;
+    std::wstring subject, body;
+    WORD hour, minute, second;
+  };
+  const std::string date = "Date: Tue, 8 Dec 2026 19:11:12 +0900\r\n";
+  const Case cases[] = {
+      {"body shift_jis", date + "Content-Type: text/plain; charset=shift_jis\r\n\r\n" + kanaSjis, L"", kana, 19, 11, 12},
+      {"body cp932", date + "Content-Type: text/plain; charset=CP932\r\n\r\n" + kanaSjis, L"", kana, 19, 11, 12},
+      {"body windows-31j", date + "Content-Type: text/plain; charset=\"Windows-31J\"\r\n\r\n" + kanaSjis, L"", kana,
+       19, 11, 12},
+      {"part shift_jis",
+       date + "Content-Type: multipart/alternative; boundary=b\r\n\r\n--b\r\nContent-Type: text/plain; "
+              "charset=shift_jis\r\n\r\n" +
+           kanaSjis + "\r\n--b--\r\n",
+       L"", kana, 19, 11, 12},
+      {"header word shift_jis", date + "Subject: =?Shift_JIS?B?sbKzwg==?=\r\n\r\nx", L"ｱｲｳﾂ", L"x", 19, 11, 12},
+      {"time with blanks", "Date: Tue, 8 Dec 2026 12 : 34 : 56 +0900\r\n\r\nx", L"", L"x", 12, 34, 56},
+      {"time with blanks, no seconds", "Date: 8 Dec 2026 9 :05 +0900\r\n\r\nx", L"", L"x", 9, 5, 0},
+      {"plain time", "Date: 8 Dec 2026 23:59:58 +0900\r\n\r\nx", L"", L"x", 23, 59, 58},
+  };
+  for (const Case& c : cases) {
+    Email m;
+    std::string raw = c.raw;
+    ASSERT_TRUE(eml_.Decode(&m, &raw)) << c.what;
+    EXPECT_EQ(m.subject, c.subject) << c.what;
+    std::wstring body = m.body;
+    while (!body.empty() && (body.back() == L'\n' || body.back() == L'\r')) body.pop_back();
+    EXPECT_EQ(body, c.body) << c.what;
+    EXPECT_EQ(m.date.wYear, 2026) << c.what;
+    EXPECT_EQ(m.date.wHour, c.hour) << c.what;
+    EXPECT_EQ(m.date.wMinute, c.minute) << c.what;
+    EXPECT_EQ(m.date.wSecond, c.second) << c.what;
+  }
+}
+
 TEST_F(Headers, HeaderCacheSourceOverTheDecoder) {
   std::map<uint32_t, std::string> stored = {
       {7, Corpus("iso2022jp_plain.eml")},

@@ -95,6 +95,11 @@ TEST_F(PopDovecot, UserPassFetchesEveryNewMessageWholeAndLeavesThemOnTheServer) 
   EXPECT_NE(log.find("-[IN ("), std::string::npos);
   EXPECT_NE(log.find("RETR 3"), std::string::npos);
   EXPECT_EQ(log.find(peer_.Password()), std::string::npos);
+  // Dovecot announces PIPELINING: one "LIST" for the sizes, and each fetch
+  // goes out with the next one's.
+  EXPECT_EQ(log.find("LIST 1"), std::string::npos) << log;
+  EXPECT_NE(log.find("RETR 1\r\nRETR 2\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("PASS ********\r\n-[IN (") , std::string::npos) << log;
 }
 
 TEST_F(PopDovecot, ApopWithKnownUidsFetchesOnlyTheNewOnes) {
@@ -156,12 +161,14 @@ TEST_F(PopDovecot, DeleteFlagRemovesEachFetchedAndEarlierReceivedMessage) {
   EXPECT_NE(log.find("DELE 3"), std::string::npos);
 }
 
-TEST_F(PopDovecot, PartialModeTakesTheLineCountAndSaysWhenTheMessageWasCut) {
+TEST_F(PopDovecot, PartialModeTakesTheLineCountAndSaysWhenTheMessageWasCutAndDeletesNothing) {
   std::string longMail = "From: d@example.com\r\nSubject: long\r\n\r\n";
   for (int i = 1; i <= 20; ++i) longMail += "line " + std::to_string(i) + "\r\n";
   peer_.AddMessage(user_, longMail);
   peer_.AddMessage(user_, kMailB);
   account_.partialLines = 5;
+  // Nothing fetched by "TOP" is whole for sure: the server keeps it all.
+  account_.deleteOnServer = 1;
   PopClient client;
   PopRecorder recorder(&client);
   Run(recorder, client, 1);
@@ -172,6 +179,8 @@ TEST_F(PopDovecot, PartialModeTakesTheLineCountAndSaysWhenTheMessageWasCut) {
   EXPECT_EQ(recorder.mails[1].kind, PopClient::MSG_PopNewMessage);
   EXPECT_EQ(recorder.mails[1].text, kMailB);
   EXPECT_NE(Log().find("TOP 1 5"), std::string::npos);
+  EXPECT_EQ(Log().find("DELE"), std::string::npos);
+  EXPECT_EQ(peer_.MessageCount(user_), 2);
 }
 
 TEST_F(PopDovecot, MessageOverThreeMegabytesComesHeaderOnly) {
@@ -180,6 +189,7 @@ TEST_F(PopDovecot, MessageOverThreeMegabytesComesHeaderOnly) {
   const std::string line(998, 'x');
   while (big.size() <= 0x300000) big += line + "\r\n";
   peer_.AddMessage(user_, big);
+  account_.deleteOnServer = 1;
   PopClient client;
   PopRecorder recorder(&client);
   Run(recorder, client);
@@ -188,6 +198,7 @@ TEST_F(PopDovecot, MessageOverThreeMegabytesComesHeaderOnly) {
   EXPECT_EQ(recorder.mails[0].kind, PopClient::MSG_PopNewHeader);
   EXPECT_EQ(recorder.mails[0].text, header);
   EXPECT_NE(Log().find("TOP 1 0"), std::string::npos);
+  EXPECT_EQ(peer_.MessageCount(user_), 1);
 }
 
 TEST_F(PopDovecot, SelectedAndClearingModes) {

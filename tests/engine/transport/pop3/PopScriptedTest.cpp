@@ -4,11 +4,14 @@
 // stands beside it.
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <list>
 #include <memory>
 #include <thread>
 
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvRegistryValue.h"
+#include "engine/transport/PopReply.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/TestServer.h"
 
@@ -36,10 +39,25 @@ class PopScripted : public PopTest {
     client_->newConnection();
   }
 
-  // Greeting and USER/PASS login.
+  // C: UIDL  S: -ERR   C: LIST  S: +OK / 1 10 / .   C: TOP 1 0  S: -ERR
+  static TestServer& NoUidlNoTop(TestServer& server) {
+    return server.ExpectLine("UIDL").Send("-ERR no UIDL\r\n").ExpectLine("LIST").Send("+OK\r\n1 10\r\n.\r\n").ExpectLine(
+        "TOP 1 0").Send("-ERR no TOP\r\n");
+  }
+
+  std::vector<std::string> Latest() const {
+    std::list<std::wstring> wide;
+    client_->getUidlList(wide);
+    std::vector<std::string> out;
+    for (const std::wstring& uid : wide) out.emplace_back(uid.begin(), uid.end());
+    return out;
+  }
+
+  // Greeting and USER/PASS login; the server lists no capabilities, so
+  // every command waits for its answer.
   static TestServer& Login(TestServer& server) {
     return server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
-        "+OK logged in\r\n");
+        "+OK logged in\r\n").ExpectLine("CAPA").Send("-ERR\r\n");
   }
 
   std::unique_ptr<PopClient> client_;
@@ -77,7 +95,7 @@ TEST_F(PopScripted, RepliesSplitAcrossPiecesAndBytesAreJoined) {
   // The greeting byte by byte with pauses longer than a piece's 100 ms, the
   // UIDL list and a message cut mid-line by pauses:
   //   S: + O K   r e a d y \r \n      (pauses)
-  //   C: USER user  S: +OK   C: PASS pw  S: +OK
+  //   C: USER user  S: +OK   C: PASS pw  S: +OK   C: CAPA  S: +OK / TOP / UIDL / .
   //   C: UIDL       S: +OK\r\n1 ab | c\r\n2 d | ef\r\n.\r\n
   //   C: STAT       S: +OK 2 50
   //   C: LIST 1     S: +OK 1 38
@@ -89,6 +107,7 @@ TEST_F(PopScripted, RepliesSplitAcrossPiecesAndBytesAreJoined) {
   TestServer server;
   server.Send("+").Pause(150).Send("O").Pause(150).Send("K re").Pause(150).Send("ady\r").Pause(150).Send("\n");
   server.ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+  server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nUIDL\r\n.\r\n");
   server.ExpectLine("UIDL").Send("+OK\r\n1 ab").Pause(150).Send("c\r\n2 d").Pause(150).Send("ef\r\n.\r\n");
   server.ExpectLine("STAT").Send("+OK 2 50\r\n");
   server.ExpectLine("LIST 1").Send("+OK 1 38\r\n");
@@ -260,9 +279,11 @@ TEST_F(PopScripted, BogusUidlAndListLinesEndTheSession) {
 
 TEST_F(PopScripted, HugeNumbersAreRefusedOrKeptWithinBounds) {
   {
-    // Past 32 bits.  C: STAT  S: +OK 4294967296 10  C: QUIT
+    // Past 32 bits (a server with neither UIDL nor TOP, so STAT counts).
+    // C: UIDL S: -ERR  C: LIST  S: +OK / 1 10 / .  C: TOP 1 0  S: -ERR
+    // C: STAT  S: +OK 4294967296 10  C: QUIT
     TestServer server;
-    Login(server).ExpectLine("UIDL").Send("-ERR no UIDL\r\n").ExpectLine("STAT").Send("+OK 4294967296 10\r\n");
+    NoUidlNoTop(Login(server)).ExpectLine("STAT").Send("+OK 4294967296 10\r\n");
     server.ExpectLine("QUIT").Close();
     Run(server);
     EXPECT_TRUE(server.Finish()) << server.Error();
@@ -274,7 +295,7 @@ TEST_F(PopScripted, HugeNumbersAreRefusedOrKeptWithinBounds) {
     recorder_->events.clear();
     recorder_->answer = [](int message, long, long) { return message != PopClient::MSG_PopMailBoxSize; };
     TestServer server;
-    Login(server).ExpectLine("UIDL").Send("-ERR no UIDL\r\n").ExpectLine("STAT").Send("+OK 4000000000 1000\r\n");
+    NoUidlNoTop(Login(server)).ExpectLine("STAT").Send("+OK 4000000000 1000\r\n");
     server.ExpectLine("QUIT").Send("+OK\r\n").Close();
     Run(server);
     EXPECT_TRUE(server.Finish()) << server.Error();
@@ -346,20 +367,193 @@ TEST_F(PopScripted, FreeMemoryDecidesBetweenWholeHeaderOnlyAndNothing) {
   }
 }
 
-TEST_F(PopScripted, ServerWithoutUidlGetsMadeUpUids) {
-  // C: UIDL  S: -ERR   C: STAT  S: +OK 1 20   C: LIST 1  S: +OK 1 20
-  // C: RETR 1  S: +OK / Subject: a / (blank) / x / .   C: QUIT  S: +OK
+TEST_F(PopScripted, ServerWithoutUidlGetsUidsFromTheHeaderTheSameInEverySession) {
+  const std::string one = "Message-ID: <1@x>\r\nDate: Tue, 8 Dec 2026 10:00:00 +0900\r\nFrom: a@x\r\n\r\n";
+  const std::string two = "Message-ID: <2@x>\r\nDate: Tue, 8 Dec 2026 11:00:00 +0900\r\nFrom: b@x\r\n\r\n";
+  // C: UIDL  S: -ERR   C: LIST  S: +OK / 1 60 / 2 70 / .
+  // C: TOP 1 0  S: +OK / (header 1) / .   C: TOP 2 0  S: +OK / (header 2) / .
+  // (nothing known)  C: STAT  S: +OK 2 130   C: LIST 1 / RETR 1 / LIST 2 / RETR 2   C: QUIT
+  auto headers = [&](TestServer& server) -> TestServer& {
+    server.ExpectLine("UIDL").Send("-ERR\r\n").ExpectLine("LIST").Send("+OK\r\n1 60\r\n2 70\r\n.\r\n");
+    return server.ExpectLine("TOP 1 0").Send("+OK\r\n" + one + ".\r\n").ExpectLine("TOP 2 0").Send(
+        "+OK\r\n" + two + ".\r\n");
+  };
+  TestServer first;
+  headers(Login(first)).ExpectLine("STAT").Send("+OK 2 130\r\n");
+  first.ExpectLine("LIST 1").Send("+OK 1 60\r\n").ExpectLine("RETR 1").Send("+OK\r\n" + one + "x\r\n.\r\n");
+  first.ExpectLine("LIST 2").Send("+OK 2 70\r\n").ExpectLine("RETR 2").Send("+OK\r\n" + two + "y\r\n.\r\n");
+  first.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(first);
+  EXPECT_TRUE(first.Finish()) << first.Error();
+  ASSERT_EQ(recorder_->mails.size(), 2u) << Log();
+  const std::string uid1 = recorder_->mails[0].uid, uid2 = recorder_->mails[1].uid;
+  EXPECT_EQ(uid1, pop::MadeUid(one, 60));
+  EXPECT_EQ(uid2, pop::MadeUid(two, 70));
+  EXPECT_NE(uid1, uid2);
+  EXPECT_TRUE(client_->uidlListComplete());
+
+  // The device kept the first: the second session fetches only the second,
+  // under the same UID.   ... C: LIST  S: +OK / 1 60 / 2 70 / .  C: LIST 2 / RETR 2
+  recorder_->mails.clear();
+  account_.uidList = {Wide(uid1)};
+  TestServer second;
+  headers(Login(second)).ExpectLine("LIST").Send("+OK\r\n1 60\r\n2 70\r\n.\r\n");
+  second.ExpectLine("LIST 2").Send("+OK 2 70\r\n").ExpectLine("RETR 2").Send("+OK\r\n" + two + "y\r\n.\r\n");
+  second.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(second);
+  EXPECT_TRUE(second.Finish()) << second.Error();
+  ASSERT_EQ(recorder_->mails.size(), 1u);
+  EXPECT_EQ(recorder_->mails[0].uid, uid2);
+  EXPECT_EQ(Latest(), (std::vector<std::string>{uid1, uid2}));
+
+  // Without TOP either: made-up UIDs of the time, as a last resort.
+  // ... C: TOP 1 0  S: -ERR   C: STAT  S: +OK 1 10   C: LIST 1 / RETR 1   C: QUIT
+  recorder_->mails.clear();
+  account_.uidList.clear();
+  TestServer bare;
+  NoUidlNoTop(Login(bare)).ExpectLine("STAT").Send("+OK 1 10\r\n");
+  bare.ExpectLine("LIST 1").Send("+OK 1 10\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: a\r\n\r\nx\r\n.\r\n");
+  bare.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  Run(bare);
+  EXPECT_TRUE(bare.Finish()) << bare.Error();
+  ASSERT_EQ(recorder_->mails.size(), 1u);
+  EXPECT_EQ(recorder_->mails[0].uid.size(), 26u);
+  EXPECT_EQ(recorder_->mails[0].uid.find_first_not_of("0123456789"), std::string::npos);
+}
+
+// What is deleted and what the latest list says afterwards. "DELE" goes only
+// for a message stored whole from "RETR" (never after "TOP"), never for a UID
+// the device holds in part, and a deleted UID leaves the list only with the
+// "+OK" to "QUIT". The known list decides what is new; the last UID is a hint.
+// One new message "a" of `size` bytes, fetched by `fetch`:
+//   C: UIDL  S: +OK / 1 a / .   C: STAT   C: LIST 1   C: (fetch)  S: (text)   [C: DELE 1]   C: QUIT
+std::function<void(TestServer&)> OneMessage(uint32_t size, std::string fetch, std::string text, bool dele) {
+  return [=](TestServer& s) {
+    const std::string sized = std::to_string(size);
+    s.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 " + sized + "\r\n");
+    s.ExpectLine("LIST 1").Send("+OK 1 " + sized + "\r\n").ExpectLine(fetch).Send("+OK\r\n" + text + ".\r\n");
+    if (dele) s.ExpectLine("DELE 1").Send("+OK\r\n");
+    s.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  };
+}
+
+TEST_F(PopScripted, DeletesAndTheLatestListFollowWhatTheDeviceStored) {
+  struct Case {
+    const char* what;
+    int mode;
+    bool deleteOnServer;
+    std::list<std::wstring> known;
+    std::wstring lastUid;
+    std::list<std::string> partial;
+    std::function<void(TestServer&)> script;  // after the login
+    std::vector<std::string> latest;
+    bool complete;
+  };
+  const Case cases[] = {
+      {"partial TOP", 1, true, {}, L"", {}, OneMessage(100, "TOP 1 1", "S: s\r\n\r\nl1\r\n", false), {"a"}, true},
+      // A "TOP" that happened to bring the whole of a short message: still no DELE.
+      {"whole TOP", 1, true, {}, L"", {}, OneMessage(10, "TOP 1 1", "S: s\r\n\r\n", false), {"a"}, true},
+      // Over 3 MB: the header only, C: TOP 1 0, and no DELE.
+      {"header only", 0, true, {}, L"", {}, OneMessage(4000000, "TOP 1 0", "S: s\r\n\r\n", false), {"a"}, true},
+      // Whole by RETR: C: DELE 1, and "a" leaves with the "+OK" to QUIT.
+      {"whole RETR", 0, true, {}, L"", {}, OneMessage(10, "RETR 1", "S: s\r\n\r\n", true), {}, true},
+      // Clearing the server: C: DELE 1 / DELE 3 (b is held in part)   C: QUIT
+      {"clear, partial kept", 4, false, {L"a", L"b", L"c"}, L"", {"b"},
+       [](TestServer& s) {
+         s.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+         s.ExpectLine("DELE 1").Send("+OK\r\n").ExpectLine("DELE 3").Send("+OK\r\n");
+         s.ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"b"}, true},
+      // The same, but the QUIT fails: the server keeps a and c, and so does the list.
+      {"clear, QUIT refused", 4, false, {L"a", L"b", L"c"}, L"", {"b"},
+       [](TestServer& s) {
+         s.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+         s.ExpectLine("DELE 1").Send("+OK\r\n").ExpectLine("DELE 3").Send("+OK\r\n");
+         s.ExpectLine("QUIT").Send("-ERR cannot\r\n").Close();
+       },
+       {"a", "b", "c"}, true},
+      // Last UID c, but b was never stored: b and d are new.
+      // C: LIST 2 / LIST 4 (sizes)  C: LIST 2 / RETR 2 / LIST 4 / RETR 4   C: UIDL 4   C: QUIT
+      {"known list over last UID", 0, false, {L"a", L"c"}, L"c", {},
+       [](TestServer& s) {
+         s.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n4 d\r\n.\r\n");
+         s.ExpectLine("LIST 2").Send("+OK 2 10\r\n").ExpectLine("LIST 4").Send("+OK 4 10\r\n");
+         s.ExpectLine("LIST 2").Send("+OK 2 10\r\n").ExpectLine("RETR 2").Send("+OK\r\nb\r\n.\r\n");
+         s.ExpectLine("LIST 4").Send("+OK 4 10\r\n").ExpectLine("RETR 4").Send("+OK\r\nd\r\n.\r\n");
+         s.ExpectLine("UIDL 4").Send("+OK 4 d\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"a", "c", "b", "d"}, true},
+      // Refused before the UID list: the latest list stands on nothing.
+      {"no UID list read", 0, false, {L"a"}, L"", {},
+       [](TestServer& s) { s.ExpectLine("UIDL").Send("+OK\r\n1 a").Drop(); }, {}, false},
+  };
+  account_.partialLines = 1;
+  for (const Case& c : cases) {
+    recorder_->events.clear();
+    recorder_->mails.clear();
+    account_.deleteOnServer = c.deleteOnServer;
+    account_.uidList = c.known;
+    account_.lastUid = c.lastUid;
+    TestServer server;
+    c.script(Login(server));
+    server.Start();
+    testing::MapHost("pop.example.com", 110, server.Port());
+    client_->setAccount(&account_, connection_);
+    client_->setPartialList(c.partial);
+    client_->setPopMode(c.mode);
+    client_->newConnection();
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    EXPECT_EQ(Latest(), c.latest) << c.what;
+    EXPECT_EQ(client_->uidlListComplete(), c.complete) << c.what;
+  }
+}
+
+TEST_F(PopScripted, PipelinedFetchesReadRepliesInOrderAndDrainWhatWasSentAhead) {
+  // C: CAPA  S: +OK / PIPELINING / .   C: UIDL  S: +OK / 1 a / 2 b / 3 c / .
+  // C: LIST  S: (all sizes)   C: RETR 1 / RETR 2   S: (1) (2) in one write
+  // C: RETR 3 (sent ahead)    S: (3)   C: QUIT   S: +OK
+  // The observer refuses the third "next message": the fetch of 3 sent ahead
+  // is read to its end and dropped before "QUIT".
+  int updates = 0;
+  recorder_->answer = [&updates](int message, long, long) {
+    return message != PopClient::MSG_PopUpdateStatus || ++updates < 3;
+  };
   TestServer server;
-  Login(server).ExpectLine("UIDL").Send("-ERR unknown command\r\n").ExpectLine("STAT").Send("+OK 1 20\r\n");
-  server.ExpectLine("LIST 1").Send("+OK 1 20\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: a\r\n\r\nx\r\n.\r\n");
-  server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+  server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+  server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nPIPELINING\r\n.\r\n");
+  server.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
+  server.ExpectLine("LIST").Send("+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+  server.ExpectLine("RETR 1").ExpectLine("RETR 2").Send("+OK\r\none\r\n.\r\n+OK\r\ntwo\r\n..\r\n.\r\n");
+  server.ExpectLine("RETR 3").Send("+OK\r\nthree\r\n.\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
   Run(server);
   EXPECT_TRUE(server.Finish()) << server.Error();
-  ASSERT_EQ(recorder_->mails.size(), 1u);
-  const std::string& uid = recorder_->mails[0].uid;
-  EXPECT_EQ(uid.size(), 26u);
-  EXPECT_EQ(uid.find_first_not_of("0123456789"), std::string::npos);
-  EXPECT_EQ(uid.substr(18), "00000000");  // no "LIST" size read before it
+  ASSERT_EQ(recorder_->mails.size(), 2u) << Log();
+  EXPECT_EQ(recorder_->mails[0].text, "one\r\n");
+  EXPECT_EQ(recorder_->mails[1].text, "two\r\n.\r\n");
+  EXPECT_EQ(recorder_->mails[1].uid, "b");
+  EXPECT_EQ(recorder_->events.back(), (PopEvent{PopClient::MSG_PopAborted, 2, 0}));
+  EXPECT_EQ(Latest(), (std::vector<std::string>{"a", "b"}));
+}
+
+TEST(PopOversizeMark, GoesAtTheEndOfTheHeaderBlock) {
+  const struct {
+    std::string text, marked;
+  } cases[] = {
+      {"Subject: s\r\n\r\nbody\r\n", "Subject: s\r\nX-Oversize-Qvmail:\r\n\r\nbody\r\n"},
+      {"Subject: s\r\n\r\n", "Subject: s\r\nX-Oversize-Qvmail:\r\n\r\n"},
+      {"Subject: s\r\n", "Subject: s\r\nX-Oversize-Qvmail:\r\n"},
+      {"Subject: s", "Subject: s\r\nX-Oversize-Qvmail:\r\n"},
+      {"Subject: s\n\nbody\n", "Subject: s\nX-Oversize-Qvmail:\r\n\nbody\n"},
+      {"\r\nbody", "X-Oversize-Qvmail:\r\n\r\nbody"},
+      {"x", "x\r\nX-Oversize-Qvmail:\r\n"},
+      {"", "X-Oversize-Qvmail:\r\n"},
+  };
+  for (const auto& c : cases) {
+    std::string text = c.text;
+    pop::InsertOversizeMark(text);
+    EXPECT_EQ(text, c.marked) << c.text;
+  }
 }
 
 TEST_F(PopScripted, LostDataConnectionEndsTheWaitAndIsLogged) {

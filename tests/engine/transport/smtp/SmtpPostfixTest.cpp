@@ -72,10 +72,13 @@ TEST_F(SmtpPostfix, TwoMessagesOnOneSessionAreReportedInOrder) {
   EXPECT_NE((mail[0] + mail[1]).find("hello"), std::string::npos);
 }
 
-TEST_F(SmtpPostfix, AuthLoginAndCramMd5LogIn) {
+TEST_F(SmtpPostfix, AuthLoginAndCramMd5LogInOnPort25OnlyAfterStartTls) {
+  // Postfix offers STARTTLS on 25 too: no credential goes out before it.
   account_.smtpAuthMode = 4;
   const std::string login = SendOne();
-  EXPECT_NE(login.find("with ESMTPA"), std::string::npos) << login;
+  EXPECT_NE(login.find("with ESMTPSA"), std::string::npos) << login;
+  EXPECT_NE(login.find("(using TLS"), std::string::npos) << login;
+  EXPECT_LT(Log().find("STARTTLS"), Log().find("AUTH LOGIN")) << Log();
   EXPECT_NE(peer_.Log().find("sasl_method=LOGIN, sasl_username=" + peer_.User()), std::string::npos);
   ExpectNoCredentialsInLog();
 
@@ -84,7 +87,7 @@ TEST_F(SmtpPostfix, AuthLoginAndCramMd5LogIn) {
   NewClient();
   account_.smtpAuthMode = 2;
   const std::string cram = SendOne();
-  EXPECT_NE(cram.find("with ESMTPA"), std::string::npos) << cram;
+  EXPECT_NE(cram.find("with ESMTPSA"), std::string::npos) << cram;
   EXPECT_NE(peer_.Log().find("sasl_method=CRAM-MD5, sasl_username=" + peer_.User()), std::string::npos)
       << peer_.Log();
   EXPECT_NE(Log().find("AUTH CRAM-MD5"), std::string::npos);
@@ -118,8 +121,10 @@ TEST_F(SmtpPostfix, StartTlsOn587AndImplicitTlsOn465) {
   const std::string implicit = SendOne();
   EXPECT_NE(implicit.find("with ESMTPSA"), std::string::npos) << implicit;
   EXPECT_NE(implicit.find("(using TLS"), std::string::npos) << implicit;
-  // Only the first session asked for STARTTLS.
+  // Only the first session asked for STARTTLS, and the greeting of both
+  // sessions came before anything was sent.
   const std::string log = Log();
+  EXPECT_LT(log.find("-[IN (") , log.find("-[OUT(")) << log;
   const std::string command = "-[OUT(10)]STARTTLS\r\n";
   EXPECT_NE(log.find(command), std::string::npos) << log;
   EXPECT_EQ(log.find(command), log.rfind(command)) << log;

@@ -3,6 +3,7 @@
 // stalls, drops, a STARTTLS that fails. Each script's wire transcript stands
 // beside it.
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <thread>
 
@@ -35,7 +36,6 @@ class SmtpScripted : public SmtpTest {
         .ExpectLine("Subject: hi")
         .ExpectLine("")
         .ExpectLine("hello")
-        .ExpectLine("")
         .ExpectLine(".");
   }
 
@@ -95,6 +95,7 @@ TEST_F(SmtpScripted, PlainSessionSendsTwoMessagesInOrderAndQuits) {
   // S: 220 ready   C: HELO QvMail   S: 250 hi
   // C: MAIL FROM: <me@example.com> / RCPT TO: <you@...> / RCPT TO: <two@...> / DATA
   // C: (text with ".." for the lone dot line) / .     S: 250 queued
+  //    (a text that ends its last line gets no empty line before ".")
   // C: MAIL FROM (second message) ...                 S: 250 queued
   // C: QUIT                                           S: 221 bye
   text_ = "Subject: dots\r\n\r\n.\r\n.lead\r\n";
@@ -115,7 +116,6 @@ TEST_F(SmtpScripted, PlainSessionSendsTwoMessagesInOrderAndQuits) {
       .ExpectLine("")
       .ExpectLine("..")
       .ExpectLine("..lead")
-      .ExpectLine("")
       .ExpectLine(".")
       .Send("250 queued\r\n")
       .ExpectLine("MAIL FROM: <other@example.com>")
@@ -125,7 +125,6 @@ TEST_F(SmtpScripted, PlainSessionSendsTwoMessagesInOrderAndQuits) {
       .ExpectLine("DATA")
       .Send("354 go\r\n")
       .ExpectLine("second")
-      .ExpectLine("")
       .ExpectLine(".")
       .Send("250 queued\r\n")
       .ExpectLine("QUIT ")
@@ -135,7 +134,7 @@ TEST_F(SmtpScripted, PlainSessionSendsTwoMessagesInOrderAndQuits) {
   EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Accepted()}));
   EXPECT_EQ(client_->status(), 10);
 
-  std::string second = "second\r\n";
+  std::string second = "second";  // no line end of its own: one comes before "."
   RawEmail_S next{"other@example.com", {"you@example.com"}, &second};
   client_->setMail(&next);
   client_->sendEmail();
@@ -241,16 +240,7 @@ TEST_F(SmtpScripted, EhloVariantsDecideAuthOrPlainHelo) {
 
 TEST_F(SmtpScripted, MalformedRepliesEndWithQuitAndTheirCode) {
   {
-    // A multi-line greeting is not accepted.
-    TestServer server;
-    server.Send("220-hello\r\n220 ready\r\n").ExpectLine("QUIT");
-    Run(server);
-    EXPECT_TRUE(server.Finish()) << server.Error();
-    EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_UNEXPECTED)}));
-  }
-  {
     // The second recipient refused: 0x200210E and QUIT, no DATA.
-    NewClient();
     mail_.recipients = {"you@example.com", "bad@example.com"};
     TestServer server;
     server.Send("220 ready\r\n")
@@ -321,19 +311,89 @@ TEST_F(SmtpScripted, StallTimesOutAndCancelEndsAtOnce) {
   }
 }
 
-TEST_F(SmtpScripted, CancelWhileTheEndOfDataIsAnsweredIsIgnored) {
+TEST_F(SmtpScripted, CancelWhileTheEndOfDataIsAnsweredKeepsThatMessageButNoFurtherOne) {
   // C: ... .   (the server waits 400 ms, the user cancels meanwhile)   S: 250 queued
+  // (the next message is refused unsent)   C: QUIT   S: 221 bye
   TestServer server;
   server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Send("250 hi\r\n");
-  Envelope(server).Pause(400).Send("250 queued\r\n").Close();
+  Envelope(server).Pause(400).Send("250 queued\r\n").ExpectLine("QUIT ").Send("221 bye\r\n").Close();
   std::thread canceller([this] {
     while (client_->status() != 10) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     client_->cancel();
   });
   Run(server);
   canceller.join();
+  client_->sendEmail();
+  client_->quit();
   EXPECT_TRUE(server.Finish()) << server.Error();
-  EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Accepted()}));
+  EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Accepted(), Failed(QVMDL_ERR_SMTP_CANCELLED)}));
+}
+
+// Replies that decide at once whether the session may go on, and whether it
+// may log in at all. Each case: the account's port and AUTH, the script, the
+// outcome, and what must never have been sent.
+TEST_F(SmtpScripted, GreetingsEhloRefusalsAndStrippedStartTls) {
+  struct Case {
+    const char* what;
+    WORD port;
+    bool auth;
+    std::function<void(TestServer&)> script;
+    SmtpEvent outcome;
+    const char* never;
+  };
+  const Case cases[] = {
+      // S: 220-hello / 220 ready   C: HELO QvMail ...
+      {"multi-line greeting", 25, false,
+       [](TestServer& s) {
+         s.Send("220-mail.example.com\r\n220-no UCE\r\n220 ready\r\n").ExpectLine("HELO QvMail").Send("250 hi\r\n");
+         Envelope(s).Send("250 queued\r\n").Close();
+       },
+       Accepted(), "QUIT"},
+      // S: 220 ready   C: EHLO QvMail   S: 554 no service   C: QUIT   (no wait)
+      {"554 to EHLO", 25, true,
+       [](TestServer& s) { s.Send("220 ready\r\n").ExpectLine("EHLO QvMail").Send("554 no\r\n").ExpectLine("QUIT"); },
+       Failed(QVMDL_ERR_SMTP_UNEXPECTED), "HELO"},
+      // C: EHLO QvMail_1   S: 421 busy   (the TLS phase ends at once)
+      {"421 to the first EHLO on 587", 587, true,
+       [](TestServer& s) { s.Send("220 ready\r\n").ExpectLine("EHLO QvMail_1").Send("421 busy\r\n").Stall(); },
+       Failed(QVMDL_ERR_SMTP_AUTH), "AUTH"},
+      // C: EHLO QvMail_1   S: 250-mail / 250 AUTH LOGIN   (STARTTLS stripped)   C: QUIT
+      {"STARTTLS stripped on 587", 587, true,
+       [](TestServer& s) {
+         s.Send("220 ready\r\n").ExpectLine("EHLO QvMail_1").Send("250-mail\r\n250 AUTH LOGIN\r\n").ExpectLine("QUIT");
+       },
+       Failed(QVMDL_ERR_SMTP_NO_NETWORK), "AUTH"},
+  };
+  testing::SetNetworkWait(1000, 600);  // a reply waited out would outlast the test
+  for (const Case& c : cases) {
+    NewClient();
+    account_.smtpAuthMode = c.auth ? 2 : 0;
+    account_.smtpUserName = L"u";
+    account_.smtpPassword = L"p";
+    TestServer server;
+    c.script(server);
+    Run(server, c.port);
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{c.outcome})) << c.what;
+    EXPECT_FALSE(Sent(server, c.never)) << c.what;
+  }
+}
+
+TEST_F(SmtpScripted, EnvelopeAddressWithALineEndOrNulIsRefusedBeforeAnyCommand) {
+  // S: 220 ready   (nothing is sent: the session never starts)
+  for (const std::string& bad : {std::string("me@example.com\r\nRCPT TO: <x@evil>"), std::string("a\nb"),
+                                 std::string("a\0b", 3)}) {
+    for (const bool asSender : {true, false}) {
+      NewClient();
+      mail_.sender = asSender ? bad : "me@example.com";
+      mail_.recipients = {"you@example.com", asSender ? "two@example.com" : bad};
+      TestServer server;
+      server.Send("220 ready\r\n").Stall();
+      Run(server);
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SEND_NO_RECIPIENT)})) << asSender;
+      EXPECT_TRUE(server.Lines().empty());
+    }
+  }
 }
 
 TEST_F(SmtpScripted, DropMidDataIsAFailureNotAnAcceptance) {
