@@ -35,7 +35,7 @@ BOOL CFrameWnd::Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const
   m_strTitle = windowName;
   // The menu is the frame's to keep: top-level windows here take no menu handle.
   if (menuName && !m_menu.m_hMenu) {
-    m_menu.Attach(qv::menu_model::LoadMenuW(AfxGetResourceHandle(), menuName));
+    m_menu.Attach(::LoadMenuW(AfxGetResourceHandle(), menuName));
   }
   // The default place is the whole screen, as the device's frames are.
   int x = 0, y = 0, w = GetSystemMetrics(SM_CXSCREEN), h = GetSystemMetrics(SM_CYSCREEN);

@@ -5,8 +5,6 @@
 #include "platform/framework/CWnd.h"
 #include "platform/framework/MessageMap.h"
 
-namespace menus = qv::menu_model;
-
 namespace qv::afx {
 namespace {
 
@@ -48,42 +46,59 @@ HMENU CMenu::Detach() {
   return menu;
 }
 
-BOOL CMenu::CreateMenu() { return Attach(menus::CreateMenu()); }
-BOOL CMenu::CreatePopupMenu() { return Attach(menus::CreatePopupMenu()); }
-BOOL CMenu::LoadMenu(UINT id) { return Attach(menus::LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id))); }
+BOOL CMenu::CreateMenu() { return Attach(::CreateMenu()); }
+BOOL CMenu::CreatePopupMenu() { return Attach(::CreatePopupMenu()); }
+BOOL CMenu::LoadMenu(UINT id) { return LoadMenu(MAKEINTRESOURCEW(id)); }
+BOOL CMenu::LoadMenu(LPCTSTR name) {
+  if (m_hMenu) return FALSE;
+  return Attach(::LoadMenuW(AfxGetResourceHandle(), name));
+}
 
 BOOL CMenu::DestroyMenu() {
   if (!m_hMenu) return FALSE;
-  return menus::DestroyMenu(Detach());
+  return ::DestroyMenu(Detach());
 }
 
-BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCTSTR text) { return menus::AppendMenuW(m_hMenu, flags, id, text); }
+BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, LPCTSTR text) { return ::AppendMenuW(m_hMenu, flags, id, text); }
 BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, LPCTSTR text) {
-  return menus::InsertMenuW(m_hMenu, position, flags, id, text);
+  return ::InsertMenuW(m_hMenu, position, flags, id, text);
 }
 BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, LPCTSTR text) {
-  return menus::ModifyMenuW(m_hMenu, position, flags, id, text);
+  return ::ModifyMenuW(m_hMenu, position, flags, id, text);
 }
-BOOL CMenu::RemoveMenu(UINT position, UINT flags) { return menus::RemoveMenu(m_hMenu, position, flags); }
-BOOL CMenu::DeleteMenu(UINT position, UINT flags) { return menus::DeleteMenu(m_hMenu, position, flags); }
-UINT CMenu::EnableMenuItem(UINT item, UINT flags) { return menus::EnableMenuItem(m_hMenu, item, flags); }
-UINT CMenu::CheckMenuItem(UINT item, UINT flags) { return menus::CheckMenuItem(m_hMenu, item, flags); }
+BOOL CMenu::RemoveMenu(UINT position, UINT flags) { return ::RemoveMenu(m_hMenu, position, flags); }
+BOOL CMenu::DeleteMenu(UINT position, UINT flags) { return ::DeleteMenu(m_hMenu, position, flags); }
+UINT CMenu::EnableMenuItem(UINT item, UINT flags) { return ::EnableMenuItem(m_hMenu, item, flags); }
+UINT CMenu::CheckMenuItem(UINT item, UINT flags) { return ::CheckMenuItem(m_hMenu, item, flags); }
 BOOL CMenu::CheckMenuRadioItem(UINT first, UINT last, UINT check, UINT flags) {
-  return menus::CheckMenuRadioItem(m_hMenu, first, last, check, flags);
+  return ::CheckMenuRadioItem(m_hMenu, first, last, check, flags);
 }
-UINT CMenu::GetMenuItemCount() const { return static_cast<UINT>(menus::GetMenuItemCount(m_hMenu)); }
-UINT CMenu::GetMenuItemID(int position) const { return menus::GetMenuItemID(m_hMenu, position); }
-UINT CMenu::GetMenuState(UINT item, UINT flags) const { return menus::GetMenuState(m_hMenu, item, flags); }
+UINT CMenu::GetMenuItemCount() const { return static_cast<UINT>(::GetMenuItemCount(m_hMenu)); }
+UINT CMenu::GetMenuItemID(int position) const { return ::GetMenuItemID(m_hMenu, position); }
+UINT CMenu::GetMenuState(UINT item, UINT flags) const { return ::GetMenuState(m_hMenu, item, flags); }
 
 int CMenu::GetMenuString(UINT item, CString& out, UINT flags) const {
-  const int length = menus::GetMenuStringW(m_hMenu, item, nullptr, 0, flags);
-  menus::GetMenuStringW(m_hMenu, item, out.GetBufferSetLength(length), length + 1, flags);
+  const int length = ::GetMenuStringW(m_hMenu, item, nullptr, 0, flags);
+  ::GetMenuStringW(m_hMenu, item, out.GetBufferSetLength(length), length + 1, flags);
   out.ReleaseBuffer();
   return out.GetLength();
 }
 
-CMenu* CMenu::GetSubMenu(int position) const { return FromHandle(menus::GetSubMenu(m_hMenu, position)); }
+CMenu* CMenu::GetSubMenu(int position) const { return FromHandle(::GetSubMenu(m_hMenu, position)); }
+
+BOOL CMenu::GetMenuItemInfo(UINT item, LPMENUITEMINFOW info, BOOL byPosition) {
+  return ::GetMenuItemInfoW(m_hMenu, item, byPosition, info);
+}
+BOOL CMenu::SetMenuItemInfo(UINT item, LPCMENUITEMINFOW info, BOOL byPosition) {
+  return ::SetMenuItemInfoW(m_hMenu, item, byPosition, info);
+}
+BOOL CMenu::InsertMenuItem(UINT item, LPCMENUITEMINFOW info, BOOL byPosition) {
+  return ::InsertMenuItemW(m_hMenu, item, byPosition, info);
+}
 
 BOOL CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, LPCRECT rect) {
-  return menus::TrackPopupMenu(m_hMenu, flags, x, y, 0, owner ? owner->m_hWnd : nullptr, rect);
+  return ::TrackPopupMenu(m_hMenu, flags, x, y, 0, owner ? owner->m_hWnd : nullptr, rect);
+}
+BOOL CMenu::TrackPopupMenuEx(UINT flags, int x, int y, CWnd* owner, LPTPMPARAMS params) {
+  return ::TrackPopupMenuEx(m_hMenu, flags, x, y, owner ? owner->m_hWnd : nullptr, params);
 }

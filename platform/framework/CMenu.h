@@ -1,11 +1,12 @@
-// A menu: popups and their items (MenuModel.h until the window system has
-// menus). A CMenu owns its menu and destroys it when it goes, unless detached.
+// A menu: the window system's HMENU with its calls as members. A CMenu owns
+// its menu and destroys it when it goes, unless detached; FromHandle's
+// temporaries own nothing.
 #pragma once
 
 #include "platform/framework/CObject.h"
 #include "platform/framework/CString.h"
 #include "platform/framework/Geometry.h"
-#include "platform/framework/MenuModel.h"
+#include "platform/ui/menu/Menu.h"
 
 class CWnd;
 
@@ -25,6 +26,7 @@ class QV_PLATFORM_API CMenu : public CObject {
   BOOL CreatePopupMenu();
   // From the resource handle.
   BOOL LoadMenu(UINT id);
+  BOOL LoadMenu(LPCTSTR name);
   BOOL DestroyMenu();
 
   BOOL AppendMenu(UINT flags, UINT_PTR id = 0, LPCTSTR text = nullptr);
@@ -40,5 +42,10 @@ class QV_PLATFORM_API CMenu : public CObject {
   UINT GetMenuState(UINT item, UINT flags) const;
   int GetMenuString(UINT item, CString& out, UINT flags) const;
   CMenu* GetSubMenu(int position) const;
+  BOOL GetMenuItemInfo(UINT item, LPMENUITEMINFOW info, BOOL byPosition = FALSE);
+  BOOL SetMenuItemInfo(UINT item, LPCMENUITEMINFOW info, BOOL byPosition = FALSE);
+  BOOL InsertMenuItem(UINT item, LPCMENUITEMINFOW info, BOOL byPosition = FALSE);
+  // With TPM_RETURNCMD, the chosen command (0 for none).
   BOOL TrackPopupMenu(UINT flags, int x, int y, CWnd* owner, LPCRECT rect = nullptr);
+  BOOL TrackPopupMenuEx(UINT flags, int x, int y, CWnd* owner, LPTPMPARAMS params);
 };

@@ -6,6 +6,7 @@
 #include "platform/ui/controls/ScrollBar.h"
 #include "platform/ui/controls/Static.h"
 #include "platform/ui/dialog/Dialog.h"
+#include "platform/ui/menu/MenuWindow.h"
 
 namespace qv::ui {
 
@@ -22,7 +23,8 @@ void EnsureSystemClasses() {
   const Kind kinds[] = {{WC_DIALOG, DefDlgProcW, DLGWINDOWEXTRA, CS_DBLCLKS},
                         {WC_BUTTON, ButtonProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
                         {WC_STATIC, StaticProc, kControlExtra, CS_PARENTDC},
-                        {WC_SCROLLBAR, ScrollBarProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC}};
+                        {WC_SCROLLBAR, ScrollBarProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
+                        {kMenuClass, MenuWindowProc, 0, 0}};
   for (const Kind& k : kinds) {
     WNDCLASSW wc{};
     wc.style = k.style | CS_GLOBALCLASS;

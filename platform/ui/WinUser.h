@@ -1,6 +1,6 @@
 // The window system in one include: windows and painting, messages and
 // timers, input, the caret, the clipboard, the device's metrics, dialogs,
-// message boxes and the standard controls.
+// message boxes, the standard controls, menus and accelerators.
 #pragma once
 
 #include "platform/ui/MessageBox.h"
@@ -12,6 +12,8 @@
 #include "platform/ui/input/Clipboard.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
+#include "platform/ui/menu/Accelerator.h"
+#include "platform/ui/menu/Menu.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/Messages.h"

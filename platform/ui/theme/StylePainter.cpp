@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <string>
 
 #include "platform/gdi/Gdi.h"
 
@@ -207,6 +208,44 @@ void StylePainter::PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits) {
   SetBkMode(dc, oldMode);
   SelectObject(dc, oldFont);
   DeleteObject(font);
+}
+
+void StylePainter::PaintMenuBackground(HDC dc, const RECT& r) {
+  Fill(dc, Inset(r, kFrame), COLOR_MENU);
+  Frame(dc, r, kFrame, COLOR_WINDOWFRAME);
+}
+
+void StylePainter::PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const MenuItemLook& look) {
+  if (look.separator) {
+    const LONG y = (r.top + r.bottom) / 2 - 1;
+    Fill(dc, {r.left + kFrame * 2, y, r.right - kFrame * 2, y + 2}, COLOR_BTNSHADOW);
+    return;
+  }
+  Fill(dc, r, look.selected ? COLOR_HIGHLIGHT : COLOR_MENU);
+  const int ink = look.disabled ? COLOR_GRAYTEXT : look.selected ? COLOR_HIGHLIGHTTEXT : COLOR_MENUTEXT;
+  const RECT check{r.left, r.top, r.left + kMenuCheckColumn, r.bottom};
+  if (look.checked && look.radio) {
+    const LONG cx = (check.left + check.right) / 2;
+    const LONG cy = (check.top + check.bottom) / 2;
+    Disc(dc, {cx - 7, cy - 7, cx + 7, cy + 7}, -1, ink);
+  } else if (look.checked) {
+    // A tick: a short stroke down to the right, then a long one up.
+    const LONG x = check.left + 10;
+    const LONG cy = (check.top + check.bottom) / 2;
+    const POINT tick[] = {{x, cy}, {x + 7, cy + 7}, {x + 21, cy - 8}};
+    HPEN pen = CreatePen(PS_SOLID, 4, GetSysColor(ink));
+    HGDIOBJ oldPen = SelectObject(dc, pen);
+    Polyline(dc, tick, 3);
+    SelectObject(dc, oldPen);
+    DeleteObject(pen);
+  }
+  if (look.cascade) Arrow(dc, {r.right - kMenuArrowColumn, r.top, r.right - kFrame, r.bottom}, 3, ink);
+  if (!text) return;
+  const RECT body{r.left + kMenuCheckColumn, r.top, r.right - kMenuArrowColumn, r.bottom};
+  const wchar_t* tab = std::wcschr(text, L'\t');
+  const std::wstring left(text, tab ? static_cast<size_t>(tab - text) : std::wcslen(text));
+  Text(dc, body, left.c_str(), DT_LEFT | DT_VCENTER | DT_SINGLELINE, ink);
+  if (tab) Text(dc, body, tab + 1, DT_RIGHT | DT_VCENTER | DT_SINGLELINE, ink);
 }
 
 }  // namespace qv::ui

@@ -22,6 +22,16 @@ enum class FrameKind {
   Sunken,  // 2 px, the shadow colour (client edges)
 };
 
+// One item of an open menu as the menu window sees it.
+struct MenuItemLook {
+  bool selected = false;
+  bool disabled = false;
+  bool checked = false;
+  bool radio = false;    // a checked item shows a dot, not a tick
+  bool cascade = false;  // opens a popup of its own
+  bool separator = false;
+};
+
 enum class ScrollPart { None, LineUp, PageUp, Thumb, PageDown, LineDown };
 
 // Values of one scroll bar as its owner keeps them.
@@ -72,6 +82,15 @@ class QV_PLATFORM_API StylePainter {
   static void PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed);
   // A message box's picture for its MB_ICON* bits (MB_ICONMASK), in `box`.
   static void PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits);
+
+  // Menus: a column for the check mark, the text (what follows a tab is
+  // set flush right), a column for a cascade's arrow.
+  static constexpr int kMenuCheckColumn = 40;
+  static constexpr int kMenuArrowColumn = 36;
+  static constexpr int kMenuTextGap = 24;   // between the text and its right-hand part
+  static constexpr int kMenuSeparator = 14; // a separator's height
+  static void PaintMenuBackground(HDC dc, const RECT& r);
+  static void PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const MenuItemLook& look);
 };
 
 }  // namespace qv::ui

@@ -2,6 +2,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
+#include "platform/ui/menu/MenuWindow.h"
 #include "platform/ui/queue/ThreadQueue.h"
 #include "platform/ui/window/NonClient.h"
 #include "platform/ui/window/Paint.h"
@@ -129,6 +130,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CANCELMODE:
+      CancelMenuFor(hwnd);  // an open menu of this window closes
       if (GetCapture() == hwnd) ReleaseCapture();
       return 0;
     case WM_MOUSEACTIVATE:

@@ -1,7 +1,7 @@
 // A fixture for framework tests: the window tests' fixture, a record of the
 // handlers that ran (in order), an edit-field stand-in for data exchange
 // (text typed with keys, painted as it stands), and clean-up of the
-// framework's temporary objects and the menu pick.
+// framework's temporary objects.
 #pragma once
 
 #include <deque>
@@ -69,8 +69,9 @@ inline LRESULT TestEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 // The steps of a scripted session, taken one at a time whenever the program
 // waits for input: in the application's idle time and, while a modal dialog
-// is up, on the owner's WM_ENTERIDLE. A dialog still up when the steps run
-// out is ended with IDABORT, so that a script gone wrong fails, never hangs.
+// or a menu is up, on the owner's WM_ENTERIDLE. A dialog still up when the
+// steps run out is cancelled and a menu closed, so that a script gone wrong
+// fails, never hangs.
 inline std::deque<std::function<void()>>& Script() {
   static std::deque<std::function<void()>> steps;
   return steps;
@@ -92,6 +93,10 @@ class ScriptFrame : public CFrameWnd {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX) {
       if (!TakeStep(m_hWnd)) ::PostMessageW(reinterpret_cast<HWND>(lParam), WM_COMMAND, IDCANCEL, 0);
+      return 0;
+    }
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU) {
+      if (!TakeStep(m_hWnd)) ::EndMenu();
       return 0;
     }
     return CFrameWnd::WindowProc(message, wParam, lParam);
@@ -120,7 +125,6 @@ class FrameworkTest : public DialogTest {
     Calls().clear();
   }
   void TearDown() override {
-    qv::menu_model::SetTrackHandler(nullptr);
     Script().clear();
     DialogTest::TearDown();
     CWnd::DeleteTempMap();

@@ -132,7 +132,7 @@ BEGIN_MESSAGE_MAP(RoutingApp, CWinApp)
   ON_COMMAND(ID_APPONLY, &RoutingApp::OnAppOnly)
 END_MESSAGE_MAP()
 
-class MenuFrame : public CFrameWnd {
+class MenuFrame : public ScriptFrame {
  public:
   BOOL canPaste = FALSE;
   void OnCopy() { Called("copy"); }
@@ -151,7 +151,7 @@ class MenuFrame : public CFrameWnd {
   DECLARE_MESSAGE_MAP()
 };
 
-BEGIN_MESSAGE_MAP(MenuFrame, CFrameWnd)
+BEGIN_MESSAGE_MAP(MenuFrame, ScriptFrame)
   ON_COMMAND(ID_COPY, &MenuFrame::OnCopy)
   ON_COMMAND(ID_PASTE, &MenuFrame::OnPaste)
   ON_COMMAND(ID_CONTROL_ONLY, &MenuFrame::OnControlOnly)
@@ -184,11 +184,10 @@ TEST_F(Routing, EveryPopupItemIsUpdatedBeforeThePopupShows) {
   CMenu popup;
   FillPopup(popup);
   UINT shownStates[5] = {};
-  qv::menu_model::SetTrackHandler([&](HMENU menu) -> UINT {
+  Script() = {[&] {  // once the menu is up and waits
     Called("shown");
-    for (UINT i = 0; i < 5; ++i) shownStates[i] = qv::menu_model::GetMenuState(menu, i, MF_BYPOSITION);
-    return 0;
-  });
+    for (UINT i = 0; i < 5; ++i) shownStates[i] = popup.GetMenuState(i, MF_BYPOSITION);
+  }};
   ASSERT_TRUE(popup.TrackPopupMenu(TPM_LEFTALIGN, 10, 10, frame));
   EXPECT_EQ(Calls(), (std::vector<std::string>{"update copy", "update paste", "shown"}));
   EXPECT_EQ(shownStates[0] & (MF_CHECKED | MF_GRAYED), MF_CHECKED);
@@ -204,21 +203,24 @@ TEST_F(Routing, EveryPopupItemIsUpdatedBeforeThePopupShows) {
 TEST_F(Routing, APickedItemSendsItsCommandOnlyWhenEnabled) {
   struct Case {
     UINT pick;
+    std::vector<BYTE> keys;  // to the item, then Enter
     BOOL canPaste;
     std::vector<std::string> ran;
   };
-  // The framework asks once more as the command arrives.
-  const Case cases[] = {{ID_COPY, FALSE, {"update copy", "copy"}},
-                        {ID_PASTE, FALSE, {}},
-                        {ID_PASTE, TRUE, {"update paste", "paste"}},
-                        {ID_UNHANDLED, TRUE, {}},
-                        {ID_RANGE + 1, FALSE, {"range 1"}}};
+  // The framework asks once more as the command arrives. Enter on a
+  // disabled item leaves the menu open; it closes when the script runs out.
+  const Case cases[] = {{ID_COPY, {VK_DOWN}, FALSE, {"update copy", "copy"}},
+                        {ID_PASTE, {VK_DOWN, VK_DOWN}, FALSE, {}},
+                        {ID_PASTE, {VK_DOWN, VK_DOWN}, TRUE, {"update paste", "paste"}},
+                        {ID_UNHANDLED, {VK_DOWN, VK_DOWN, VK_DOWN}, TRUE, {}},  // over the separator
+                        {ID_RANGE + 1, {VK_UP, VK_RIGHT}, FALSE, {"range 1"}}};
   for (const Case& c : cases) {
     MenuFrame* frame = MakeFrame();
     frame->canPaste = c.canPaste;
     CMenu popup;
     FillPopup(popup);
-    qv::menu_model::SetTrackHandler([&](HMENU) { return c.pick; });
+    for (BYTE key : c.keys) PressKey(key);
+    PressKey(VK_RETURN);
     popup.TrackPopupMenu(TPM_LEFTALIGN, 10, 10, frame);
     Calls().clear();
     Pump();

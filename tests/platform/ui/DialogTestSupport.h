@@ -4,6 +4,7 @@
 // each named by its role, compared with a table.
 #pragma once
 
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/kernel/Library.h"
 #include "platform/ui/dialog/DialogTemplate.h"
 #include "tests/platform/ui/UiTest.h"
 
@@ -79,6 +81,15 @@ inline void PressKey(BYTE vk, bool shift = false) {
   qv::testing::InjectKey(vk, true);
   qv::testing::InjectKey(vk, false);
   if (shift) qv::testing::InjectKey(VK_SHIFT, false);
+}
+
+// The tests' resource library (tests/platform/kernel/resources/Sample.qvrc),
+// from the build folder; null when the build folder is not known.
+inline HMODULE LoadSampleResources() {
+  const char* bin = std::getenv("QV_BINARY_DIR");
+  if (!bin) return nullptr;
+  ::setenv("QVMAIL_LIBRARY_PATH", (std::string(bin) + "/tests").c_str(), 1);
+  return LoadLibraryW(L"QvResSample.dll");
 }
 
 inline POINT CentreOf(HWND hwnd) {

@@ -38,7 +38,8 @@ TEST_F(WindowData, ClassesAreFoundByNameWithoutRegardToCase) {
   HWND byAtom = CreateWindowExW(0, MAKEINTATOM(atom), L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
   EXPECT_EQ(ClassOf(byName), L"WCE_QvSample");
   EXPECT_EQ(ClassOf(byAtom), L"WCE_QvSample");
-  EXPECT_EQ(CreateWindowExW(0, L"MNU", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+  EXPECT_EQ(CreateWindowExW(0, L"WCE_QvNoSuchClass", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr),
+            nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_CANNOT_FIND_WND_CLASS));
   EXPECT_FALSE(UnregisterClassW(L"WCE_QvSample", nullptr));  // it still has windows
   DestroyWindow(byName);
