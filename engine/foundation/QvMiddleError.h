@@ -19,6 +19,11 @@ enum : uint32_t {
   // --- operation level, rules files, signatures, storage set (0x2000002-0x2000043)
   QVMDL_ERR_EML_FILE_IO = 0x2000002,  // a template or part file could not be opened, read or written
   QVMDL_ERR_SYS_INI_CREATE = 0x2000002,  // "SystemInfo.ini" could not be created for writing
+  // mail files exported and imported (QvMessageExporter, QvMessageImporter)
+  QVMDL_ERR_EXP_CREATE = 0x2000003,  // an export file could not be created
+  QVMDL_ERR_EXP_WRITE = 0x2000004,   // an export file could not be written, flushed or closed
+  QVMDL_ERR_IMP_OPEN = 0x2000005,    // an import file could not be opened
+  QVMDL_ERR_IMP_READ = 0x2000006,    // an import file could not be read whole
   // classification rules ("\Rule.cls", the older "\Data.ini")
   QVMDL_ERR_CLS_CREATE_FILE = 0x2000009,         // an empty rule file could not be created
   QVMDL_ERR_CLS_FIND_FOLDER = 0x200000B,         // destroying: the folder could not be searched
@@ -190,6 +195,8 @@ enum : uint32_t {
 
   // --- writing files and free space (0x2000201-0x200020c)
   QVMDL_ERR_EML_DISK_SPACE = 0x2000201,   // too little room for a part file, or a short write
+  QVMDL_ERR_EXP_DISK_FULL = 0x2000202,  // the volume filled while an export file was written
+  QVMDL_ERR_IMP_DISK_FULL = 0x2000203,  // the volume is full while an import file is opened
   QVMDL_ERR_CLS_DISK_FULL = 0x2000205,  // rules: the volume is full
   QVMDL_ERR_SIG_DISK_SPACE = 0x2000206,  // signature writes refused for free space
   QVMDL_ERR_STG_DISK_FULL = 0x2000207,
@@ -201,6 +208,7 @@ enum : uint32_t {
 
   // --- memory and text conversion (0x2000401-0x2000409)
   QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // memory guard, failed conversions
+  QVMDL_ERR_IMP_NO_MEMORY = 0x2000403,  // an import file larger than free memory or than a stored message
   QVMDL_ERR_CLS_NOT_ENOUGH_MEMORY = 0x2000405,  // rules: the rule cache or a line
   QVMDL_ERR_SIG_NOT_ENOUGH_MEMORY = 0x2000406,  // signature buffers
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
@@ -212,6 +220,9 @@ enum : uint32_t {
   QVMDL_ERR_EML_NULL_ARGUMENT = 0x2000801,  // null record or text given to the composer
   QVMDL_ERR_EML_NO_HEADER_END = 0x2000802,  // no blank line after the header
   QVMDL_ERR_EML_BAD_CONTENT = 0x2000803,    // undecodable part, not a mailto link
+  QVMDL_ERR_EXP_CANCELLED = 0x2000804,
+  QVMDL_ERR_IMP_NO_SENDER = 0x2000805,  // an import file has no sender address or no date
+  QVMDL_ERR_IMP_CANCELLED = 0x2000806,
   QVMDL_ERR_STG_FOLDER_FULL = 0x2000807,  // more than 1000 messages in one folder
   QVMDL_ERR_STG_USER_FOLDER_LIMIT = 0x2000808,  // the user has made 20 folders already
   QVMDL_ERR_EML_ATTACH_OPEN = 0x2000901,       // attachment file not readable
@@ -266,6 +277,19 @@ enum : uint32_t {
   QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)
+  QVMDL_ERR_EXP_NO_SOURCE = 0x2004001,       // an empty message list
+  QVMDL_ERR_EXP_NULL_MESSAGE = 0x2004002,    // a null message in the list
+  QVMDL_ERR_EXP_NO_DESTINATION = 0x2004003,  // an empty directory
+  QVMDL_ERR_EXP_NULL_NOTIFY = 0x2004004,
+  QVMDL_ERR_EXP_FIRE_NO_SOURCE = 0x2004005,
+  QVMDL_ERR_EXP_FIRE_NO_DESTINATION = 0x2004006,
+  QVMDL_ERR_IMP_NO_SOURCE = 0x2004101,       // an empty path list
+  QVMDL_ERR_IMP_EMPTY_PATH = 0x2004102,      // an empty path in the list
+  QVMDL_ERR_IMP_NO_DESTINATION = 0x2004103,  // no folder
+  QVMDL_ERR_IMP_NULL_NOTIFY = 0x2004104,
+  QVMDL_ERR_IMP_FIRE_NO_SOURCE = 0x2004105,
+  QVMDL_ERR_IMP_FIRE_NO_DESTINATION = 0x2004106,
+  QVMDL_ERR_IMP_EMPTY_FILE = 0x2004107,
   QVMDL_ERR_CLS_NULL_ARGUMENT = 0x2004501,  // rules: no vector to fill
   QVMDL_ERR_CLS_TOO_MANY = 0x2004502,       // rules: more than 256
   QVMDL_ERR_CLS_NOT_OPEN = 0x2004503,       // rules: closing an object the cache does not hold
