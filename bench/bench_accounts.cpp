@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchMaildir.h"
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvRegistryValue.h"
 #include "engine/store/QvMessage.h"
@@ -107,66 +108,17 @@ void Store1000_MessageSet(benchmark::State& state) {
 }
 BENCHMARK(Store1000_MessageSet)->Unit(benchmark::kMillisecond)->Iterations(1);
 
-// Maildir delivery: the mail written into "tmp", its data synced, renamed
-// into "new", and "new" synced so that the name survives too.
+// Maildir delivery with the same durability (bench/BenchMaildir.h).
 void Store1000_Maildir(benchmark::State& state) {
   std::vector<std::string> mails;
   for (uint32_t n = 0; n < kMails; ++n) mails.push_back(SampleMail(n));
-  for (auto _ : state) {
-    state.PauseTiming();
-    {
-      Root root;
-      const std::string tmp = root.path() + "/tmp/";
-      const std::string fresh = root.path() + "/new/";
-      std::filesystem::create_directories(tmp);
-      std::filesystem::create_directories(fresh);
-      const int freshDir = ::open(fresh.c_str(), O_RDONLY | O_DIRECTORY);
-      state.ResumeTiming();
-      for (uint32_t n = 0; n < kMails; ++n) {
-        const std::string name = std::to_string(n) + ".host";
-        const int fd = ::open((tmp + name).c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
-        const ssize_t size = static_cast<ssize_t>(mails[n].size());
-        const bool ok = fd >= 0 && ::write(fd, mails[n].data(), mails[n].size()) == size && ::fdatasync(fd) == 0;
-        if (fd >= 0) ::close(fd);
-        if (!ok || std::rename((tmp + name).c_str(), (fresh + name).c_str()) != 0 || ::fsync(freshDir) != 0) {
-          state.SkipWithError("deliver");
-        }
-      }
-      state.PauseTiming();
-      ::close(freshDir);
-    }
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * kMails);
+  DeliverToMaildir<Root>(state, mails, 1);
 }
 BENCHMARK(Store1000_Maildir)->Unit(benchmark::kMillisecond)->Iterations(1);
-
-// Prints as usual and keeps each benchmark's real time for the closing line.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) seconds_[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    const auto store = seconds_.find("Store1000_MessageSet/iterations:1");
-    const auto maildir = seconds_.find("Store1000_Maildir/iterations:1");
-    if (store != seconds_.end() && maildir != seconds_.end() && maildir->second > 0) {
-      std::printf("store / maildir delivery (1,000 mails of 4 KB): %.2fx\n", store->second / maildir->second);
-    }
-  }
-
- private:
-  std::map<std::string, double> seconds_;
-};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatio(argc, argv, "Store1000_MessageSet/iterations:1", "Store1000_Maildir/iterations:1",
+                      "store / maildir delivery (1,000 mails of 4 KB)");
 }

@@ -209,6 +209,7 @@ enum : uint32_t {
   // --- memory and text conversion (0x2000401-0x2000409)
   QVMDL_ERR_EML_NOT_ENOUGH_MEMORY = 0x2000401,  // memory guard, failed conversions
   QVMDL_ERR_IMP_NO_MEMORY = 0x2000403,  // an import file larger than free memory or than a stored message
+  QVMDL_ERR_CLASSIFY_NOT_ENOUGH_MEMORY = 0x2000404,  // classifier: lower-casing a rule or a field
   QVMDL_ERR_CLS_NOT_ENOUGH_MEMORY = 0x2000405,  // rules: the rule cache or a line
   QVMDL_ERR_SIG_NOT_ENOUGH_MEMORY = 0x2000406,  // signature buffers
   QVMDL_ERR_STG_NOT_ENOUGH_MEMORY = 0x2000407,
@@ -251,6 +252,7 @@ enum : uint32_t {
   QVMDL_ERR_POP_DELE_LISTED = 0x2002014,      // "DELE" of a listed message refused
   QVMDL_ERR_POP_LAST_UIDL = 0x2002015,        // "UIDL n" refused
   QVMDL_ERR_POP_QUIT = 0x2002016,             // "QUIT" refused
+  QVMDL_ERR_RECV_MESSAGE_LIMIT = 0x200201d,   // no more room under the account's message limit
   // SMTP client (engine/transport/SmtpClient*)
   QVMDL_ERR_SMTP_NO_THREAD = 0x2002101,       // no worker thread; a body send failed otherwise
   QVMDL_ERR_SMTP_AUTH = 0x2002102,            // AUTH, POP-before-SMTP login or STARTTLS refused or failed
@@ -290,6 +292,8 @@ enum : uint32_t {
   QVMDL_ERR_IMP_FIRE_NO_SOURCE = 0x2004105,
   QVMDL_ERR_IMP_FIRE_NO_DESTINATION = 0x2004106,
   QVMDL_ERR_IMP_EMPTY_FILE = 0x2004107,
+  QVMDL_ERR_LIMIT_NULL_ARGUMENT = 0x2004001,    // message limit: no shortfall to fill (the exporter's code, reused)
+  QVMDL_ERR_CLASSIFY_NULL_ACCOUNT = 0x2004301,  // classifier: no account
   QVMDL_ERR_CLS_NULL_ARGUMENT = 0x2004501,  // rules: no vector to fill
   QVMDL_ERR_CLS_TOO_MANY = 0x2004502,       // rules: more than 256
   QVMDL_ERR_CLS_NOT_OPEN = 0x2004503,       // rules: closing an object the cache does not hold

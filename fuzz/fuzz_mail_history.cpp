@@ -1,0 +1,52 @@
+// History files are read back after crashes and may hold any bytes: the
+// reader must stay inside them, and a registration over any file must leave
+// a well-formed list of at most 21 entries with the new one first.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <list>
+#include <memory>
+#include <string>
+
+#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/MailHistory.h"
+#include "fuzz/FuzzDeviceFile.h"
+#include "platform/kernel/Files.h"
+
+namespace {
+
+constexpr wchar_t kFile[] = L"\\Application Data\\QuvoMail\\F\\recvhistory.dat";
+
+QvAccountInfoInterface* Account() {
+  static std::unique_ptr<QvAccountInfoInterface> account = [] {
+    UseFuzzDeviceRoot();
+    CreateDirectoryW(L"\\Application Data", nullptr);
+    CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr);
+    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", L"\\Application Data\\QuvoMail\\");
+    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"LastSelectAccount", L"F");
+    std::unique_ptr<QvAccountInfoInterface> made(QvAccountInfoInterface::Create(L"F", L""));
+    if (!made) abort();
+    return made;
+  }();
+  return account.get();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  QvAccountInfoInterface* account = Account();
+  WriteFuzzDeviceFile(kFile, data, size);
+  MailHistory history;
+  std::list<st_MAILHISTORYDATA> entries;
+  if (history.GetRecvHistoryList(&entries) != static_cast<int>(entries.size())) abort();
+  for (const st_MAILHISTORYDATA& entry : entries) {
+    if (!MailHistory::IsStorableEntry(entry)) abort();
+  }
+  st_MAILHISTORYDATA fresh{"20261208100203", "new@example.jp"};
+  if (history.RegistRecvHistoryData(&fresh, account) != 0) abort();
+  entries.clear();
+  const int count = history.GetRecvHistoryList(&entries);
+  if (count < 1 || count > 21 || entries.front().strAddress != fresh.strAddress) abort();
+  return 0;
+}
