@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/base/WideText.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/ui/UiSeam.h"
 
 namespace qv::display {
@@ -91,7 +92,7 @@ void DeviceInput::Key(const SDL_KeyboardEvent& key) {
 
 void DeviceInput::Text(const char* utf8) {
   const std::wstring text = Utf8ToWide(utf8);
-  if (composing_) ui::InjectInputMessage(WM_IME_COMPOSITION, text.empty() ? 0 : text.back(), kResultString);
+  if (composing_) ui::InjectInputMessage(WM_IME_COMPOSITION, text.empty() ? 0 : text.back(), kResultString, text);
   for (wchar_t c : text) ui::InjectInputMessage(WM_CHAR, static_cast<WPARAM>(c), 1);
   if (composing_) {
     ui::InjectInputMessage(WM_IME_ENDCOMPOSITION, 0, 0);
@@ -112,7 +113,17 @@ void DeviceInput::Editing(const char* utf8) {
   }
   if (!composing_) ui::InjectInputMessage(WM_IME_STARTCOMPOSITION, 0, 0);
   composing_ = true;
-  ui::InjectInputMessage(WM_IME_COMPOSITION, static_cast<WPARAM>(text.back()), kCompositionString | kCursorPosition);
+  ui::InjectInputMessage(WM_IME_COMPOSITION, static_cast<WPARAM>(text.back()), kCompositionString | kCursorPosition,
+                         text);
+}
+
+// SDL shows the desktop's candidate list beside the rectangle it is given.
+void DeviceInput::PlaceCandidates() {
+  RECT r{};
+  if (!ui::CandidateScreenRect(&r) || EqualRect(&r, &candidates_)) return;
+  candidates_ = r;
+  SDL_Rect area{r.left, r.top, std::max<int>(1, r.right - r.left), std::max<int>(1, r.bottom - r.top)};
+  SDL_SetTextInputRect(&area);
 }
 
 void DeviceInput::Press(const SDL_MouseButtonEvent& button) {

@@ -20,7 +20,9 @@
 //                                change, and at the end either the result (its
 //                                WM_IME_COMPOSITION, its WM_CHARs) or the cancel
 //                                (an empty WM_IME_COMPOSITION), then
-//                                WM_IME_ENDCOMPOSITION
+//                                WM_IME_ENDCOMPOSITION; the text rides along into
+//                                the thread's input context (ImmGetCompositionStringW),
+//                                and the candidate list goes where the focus puts it
 //
 // Tap-and-hold is a WM_CONTEXTMENU to the window the stylus is on (wParam
 // its handle, lParam the screen point), between the WM_LBUTTONDOWN and the
@@ -49,6 +51,10 @@ class DeviceInput {
   void DeliverDueHold();
   // UI-clock milliseconds until a pending tap-and-hold is due; INFINITE when none.
   DWORD UntilHold() const;
+  // Moves the candidate list to where the focus asked for it (at its caret).
+  void PlaceCandidates();
+  // The screen rectangle last given to SDL for it.
+  RECT Candidates() const { return candidates_; }
 
  private:
   void Key(const SDL_KeyboardEvent& key);
@@ -67,6 +73,7 @@ class DeviceInput {
   };
   Stylus stylus_;
   bool composing_ = false;
+  RECT candidates_{};
 };
 
 }  // namespace qv::display

@@ -95,6 +95,7 @@ void SdlDisplay::Pump() {
     if (e.type == SDL_TEXTEDITING_EXT) SDL_free(e.editExt.text);  // handed over to us
   }
   input_.DeliverDueHold();
+  input_.PlaceCandidates();
   pumping_ = false;
 }
 

@@ -39,6 +39,8 @@ class SdlDisplay final : public ui::EventSource {
 
   // The SDL window (events pushed for it carry this id).
   Uint32 WindowId() const { return SDL_GetWindowID(window_); }
+  // Where the candidate list was last placed (screen pixels).
+  RECT CandidateArea() const { return input_.Candidates(); }
 
  private:
   SdlDisplay() = default;

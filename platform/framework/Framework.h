@@ -10,6 +10,7 @@
 #include "platform/framework/CCmdUI.h"
 #include "platform/framework/CDC.h"
 #include "platform/framework/CDialog.h"
+#include "platform/framework/CEdit.h"
 #include "platform/framework/CException.h"
 #include "platform/framework/CFrameWnd.h"
 #include "platform/framework/CGdiObject.h"

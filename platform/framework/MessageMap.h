@@ -11,6 +11,7 @@
 #include "platform/framework/CCmdTarget.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/framework/Geometry.h"
+#include "platform/ui/controls/Edit.h"  // EN_ codes of the ON_EN_ entries
 
 class CDC;
 class CMenu;
@@ -18,16 +19,6 @@ class CWnd;
 
 // The kinds of handler; AfxSig_end closes a table.
 enum AfxSig : UINT_PTR { AfxSig_end = 0, AfxSig_cmd, AfxSig_cmdui, AfxSig_notify, AfxSig_msg, AfxSig_wm, AfxSig_reflect };
-
-// The edit control's notifications, for the ON_EN_ entries.
-#ifndef EN_CHANGE
-#define EN_SETFOCUS 0x0100
-#define EN_KILLFOCUS 0x0200
-#define EN_CHANGE 0x0300
-#define EN_UPDATE 0x0400
-#define EN_ERRSPACE 0x0500
-#define EN_MAXTEXT 0x0501
-#endif
 
 namespace qv::afx {
 

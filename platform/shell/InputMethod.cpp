@@ -20,8 +20,7 @@ struct Context {
 struct Contexts {
   std::mutex lock;
   std::map<HIMC, Context> live;
-  std::map<HWND, HIMC> ofWindow;  // absent: the window's own default context
-  std::map<HWND, HIMC> defaults;
+  std::map<HWND, HIMC> ofWindow;  // absent: its thread's context (ImmGetContext)
   uintptr_t next = 1;
   bool panelHidden = false;
 };
@@ -37,22 +36,15 @@ HIMC NewContext(Contexts& c) {
   return h;
 }
 
-HIMC DefaultOf(Contexts& c, HWND hwnd) {
-  auto it = c.defaults.find(hwnd);
-  if (it != c.defaults.end()) return it->second;
-  HIMC h = NewContext(c);
-  c.defaults.emplace(hwnd, h);
-  return h;
-}
-
 HIMC CurrentOf(Contexts& c, HWND hwnd) {
   auto it = c.ofWindow.find(hwnd);
-  return it != c.ofWindow.end() ? it->second : DefaultOf(c, hwnd);
+  return it != c.ofWindow.end() ? it->second : ::ImmGetContext(hwnd);
 }
 
+// A thread's context (the window system's) gets its settings on first use.
 Context* Find(Contexts& c, HIMC h) {
-  auto it = c.live.find(h);
-  return it == c.live.end() ? nullptr : &it->second;
+  if (!h) return nullptr;
+  return &c.live.try_emplace(h).first->second;
 }
 
 }  // namespace
@@ -62,9 +54,9 @@ bool CompositionEnabled(HWND hwnd) {
   std::lock_guard g(c.lock);
   auto it = c.ofWindow.find(hwnd);
   if (it == c.ofWindow.end()) {
-    auto d = c.defaults.find(hwnd);
-    if (d == c.defaults.end()) return true;
-    it = d;
+    HIMC own = ::ImmGetContext(hwnd);
+    auto known = c.live.find(own);
+    return known == c.live.end() || (known->second.open && known->second.conversion != 0);
   }
   const Context* ctx = Find(c, it->second);
   return ctx && ctx->open && ctx->conversion != 0;
@@ -73,15 +65,7 @@ bool CompositionEnabled(HWND hwnd) {
 void ForgetInputContexts() {
   auto& c = C();
   std::lock_guard g(c.lock);
-  for (auto it = c.defaults.begin(); it != c.defaults.end();) {
-    if (IsWindow(it->first)) {
-      ++it;
-      continue;
-    }
-    c.live.erase(it->second);
-    c.ofWindow.erase(it->first);
-    it = c.defaults.erase(it);
-  }
+  c.live.clear();
   for (auto it = c.ofWindow.begin(); it != c.ofWindow.end();) it = IsWindow(it->first) ? std::next(it) : c.ofWindow.erase(it);
   c.panelHidden = false;
 }
@@ -89,15 +73,6 @@ void ForgetInputContexts() {
 }  // namespace qv::shell
 
 using qv::shell::C;
-
-HIMC ImmGetContext(HWND hwnd) {
-  if (!IsWindow(hwnd)) return nullptr;
-  auto& c = C();
-  std::lock_guard g(c.lock);
-  return qv::shell::CurrentOf(c, hwnd);
-}
-
-BOOL ImmReleaseContext(HWND, HIMC context) { return context ? TRUE : FALSE; }
 
 HIMC ImmAssociateContext(HWND hwnd, HIMC context) {
   if (!IsWindow(hwnd)) return nullptr;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/base/WinTypes.h"
+#include "platform/ui/input/Ime.h"
 
 // --- Dialog set-up ---------------------------------------------------------------
 #define SHIDIM_FLAGS 0x0001u
@@ -82,7 +83,6 @@ struct SIPINFO {
 enum SIPSTATE { SIP_UP = 0, SIP_DOWN, SIP_FORCEDOWN, SIP_UNCHANGED, SIP_INPUTDIALOG };
 
 // --- Input method ------------------------------------------------------------------
-typedef struct HIMC__* HIMC;
 #define IME_CMODE_ALPHANUMERIC 0x0000u
 #define IME_CMODE_NATIVE 0x0001u
 #define IME_CMODE_KATAKANA 0x0002u
@@ -105,8 +105,6 @@ QV_PLATFORM_API BOOL SipGetInfo(SIPINFO* info);
 QV_PLATFORM_API BOOL SipShowIM(DWORD flags);
 QV_PLATFORM_API BOOL SHSipPreference(HWND hwnd, SIPSTATE state);
 
-QV_PLATFORM_API HIMC ImmGetContext(HWND hwnd);
-QV_PLATFORM_API BOOL ImmReleaseContext(HWND hwnd, HIMC context);
 // Gives the window another context; a null one detaches the input method
 // from the window. Returns the one it had.
 QV_PLATFORM_API HIMC ImmAssociateContext(HWND hwnd, HIMC context);

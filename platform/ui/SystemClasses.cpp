@@ -3,6 +3,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ControlClasses.h"
+#include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/controls/ScrollBar.h"
 #include "platform/ui/controls/Static.h"
 #include "platform/ui/dialog/Dialog.h"
@@ -24,7 +25,9 @@ void EnsureSystemClasses() {
                         {WC_BUTTON, ButtonProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
                         {WC_STATIC, StaticProc, kControlExtra, CS_PARENTDC},
                         {WC_SCROLLBAR, ScrollBarProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
-                        {kMenuClass, MenuWindowProc, 0, 0}};
+                        {kMenuClass, MenuWindowProc, 0, 0},
+                        {WC_EDIT, EditProc, kControlExtra, CS_DBLCLKS},
+                        {RICHEDIT_CLASSW, RichEditProc, kControlExtra, CS_DBLCLKS}};
   for (const Kind& k : kinds) {
     WNDCLASSW wc{};
     wc.style = k.style | CS_GLOBALCLASS;

@@ -1,5 +1,6 @@
 // Inside the window system: the procedures of the classes every process has
-// ("Button", "Static", "ScrollBar"; "Dialog" is DefDlgProcW) and the bytes
+// ("Button", "Static", "ScrollBar", "Edit", "RICHEDIT50W"; "Dialog" is
+// DefDlgProcW) and the bytes
 // each keeps with a window. SystemClasses.cpp registers them.
 #pragma once
 
@@ -12,10 +13,12 @@ namespace qv::ui {
 LRESULT ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT StaticProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT RichEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Window extra bytes of the controls: two LONG_PTR slots.
 constexpr int kControlExtra = 2 * static_cast<int>(sizeof(LONG_PTR));
-constexpr int kStateSlot = 0;  // button: BST_ bits; static: the image
+constexpr int kStateSlot = 0;  // button: BST_ bits; static: the image; edits: their engine
 constexpr int kFontSlot = static_cast<int>(sizeof(LONG_PTR));
 
 // What the controls do alike: keep their font, redraw when their text

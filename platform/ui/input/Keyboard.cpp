@@ -108,6 +108,16 @@ Window* RouteInput(ThreadQueue& q, const InputEvent& e) {
 }
 
 void TakeInput(ThreadQueue& q, const InputEvent& e) {
+  if (e.message == WM_IME_STARTCOMPOSITION || e.message == WM_IME_ENDCOMPOSITION) {
+    q.ime.composition.clear();
+  } else if (e.message == WM_IME_COMPOSITION) {
+    if (e.lParam & GCS_RESULTSTR) {
+      q.ime.result = e.text;
+      q.ime.composition.clear();
+    } else {
+      q.ime.composition = e.text;
+    }
+  }
   if (IsKeyStroke(e.message)) {
     SetDown(q.keys, static_cast<int>(e.wParam), e.message == WM_KEYDOWN || e.message == WM_SYSKEYDOWN);
   } else if (const int button = ButtonOf(e.message)) {
@@ -178,12 +188,13 @@ void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR) {
   }
 }
 
-void qv::ui::InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+void qv::ui::InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam, std::wstring_view text) {
   auto lock = LockUi();
   InputEvent e;
   e.message = message;
   e.wParam = wParam;
   e.lParam = lParam;
+  e.text = text;
   e.screen = Async().pointer;
   e.time = qv::ui_seam::ClockNow();
   Queue(IsFocusMessage(message) ? Ui().foreground.get() : PointerQueue(e.screen), e);

@@ -3,6 +3,8 @@
 // keybd_event and mouse_event inject input as the device's keys and stylus do.
 #pragma once
 
+#include <string_view>
+
 #include "platform/ui/window/Window.h"
 
 #define VK_LBUTTON 0x01
@@ -125,7 +127,8 @@ namespace qv::ui {
 // composition (WM_CHAR, WM_IME_*) for the focus of the foreground thread,
 // WM_CONTEXTMENU for the window under the stylus (or the capture), which
 // receives it with its own handle as wParam. The display's text input and
-// tap-and-hold come this way.
-QV_PLATFORM_API void InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam);
+// tap-and-hold come this way. `text` is the composition (or its result) that
+// a WM_IME_COMPOSITION carries into the thread's input context.
+QV_PLATFORM_API void InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam, std::wstring_view text = {});
 
 }  // namespace qv::ui

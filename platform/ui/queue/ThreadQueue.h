@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/ui/EventSource.h"
+#include "platform/ui/input/Ime.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/WindowTable.h"
 
@@ -34,6 +35,7 @@ struct InputEvent {
   LPARAM lParam = 0;  // key messages: repeat count, scan code and flags
   POINT screen{};
   DWORD time = 0;
+  std::wstring text;  // the input method's text on WM_IME_COMPOSITION
 };
 
 struct Timer {
@@ -51,6 +53,16 @@ struct Caret {
   POINT pos{};
   int hidden = 1;  // shown while 0
   DWORD blinkStart = 0;
+};
+
+// The thread's input context: the composition as of the WM_IME_ messages
+// taken so far, and where its windows want the candidate list.
+struct ImeState {
+  std::wstring composition;
+  std::wstring result;
+  HWND formOwner = nullptr;
+  CANDIDATEFORM candidate{};
+  COMPOSITIONFORM form{};
 };
 
 struct ThreadQueue {
@@ -75,6 +87,7 @@ struct ThreadQueue {
   HWND capture = nullptr;
   BYTE keys[256]{};  // as of the key messages taken so far
   Caret caret;
+  ImeState ime;
   MSG last{};
 };
 

@@ -248,4 +248,32 @@ void StylePainter::PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const Menu
   if (tab) Text(dc, body, tab + 1, DT_RIGHT | DT_VCENTER | DT_SINGLELINE, ink);
 }
 
+void StylePainter::PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR text, COLORREF ink, COLORREF back) {
+  if (!text || !*text) return;
+  SIZE extent{};
+  const int length = static_cast<int>(std::wcslen(text));
+  GetTextExtentPoint32W(dc, text, length, &extent);
+  const RECT area{at.x, at.y, at.x + extent.cx, at.y + lineHeight};
+  HBRUSH backBrush = CreateSolidBrush(back);
+  FillRect(dc, &area, backBrush);
+  DeleteObject(backBrush);
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldColor = SetTextColor(dc, ink);
+  TextOutW(dc, at.x, at.y, text, length);
+  SetTextColor(dc, oldColor);
+  SetBkMode(dc, oldMode);
+  // A 2-px underline marks it as not yet part of the text.
+  HBRUSH inkBrush = CreateSolidBrush(ink);
+  const RECT line{area.left, area.bottom - kFrame, area.right, area.bottom};
+  FillRect(dc, &line, inkBrush);
+  DeleteObject(inkBrush);
+}
+
+void StylePainter::PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink) {
+  HBRUSH brush = CreateSolidBrush(ink);
+  const RECT bar{at.x, at.y, at.x + kCaretWidth, at.y + lineHeight};
+  FillRect(dc, &bar, brush);
+  DeleteObject(brush);
+}
+
 }  // namespace qv::ui

@@ -59,6 +59,8 @@ class QV_PLATFORM_API StylePainter {
   static constexpr int kCheckBox = 26;   // a check box's or radio button's mark
   static constexpr int kLabelGap = 8;    // between the mark and its label
   static constexpr int kMinThumb = 16;
+  static constexpr int kTextMargin = 6;  // from a text field's edge to its text
+  static constexpr int kCaretWidth = 2;
 
   static void PaintFrame(HDC dc, const RECT& r, FrameKind kind);
   static void PaintFocusRect(HDC dc, const RECT& r);
@@ -91,6 +93,11 @@ class QV_PLATFORM_API StylePainter {
   static constexpr int kMenuSeparator = 14; // a separator's height
   static void PaintMenuBackground(HDC dc, const RECT& r);
   static void PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const MenuItemLook& look);
+
+  // The text being composed in a text field, at `at` over what lies there,
+  // underlined; and the caret's bar.
+  static void PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR text, COLORREF ink, COLORREF back);
+  static void PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink);
 };
 
 }  // namespace qv::ui
