@@ -52,23 +52,8 @@ typedef __POSITION* POSITION;
 #define EM_LIMITTEXT 0x00C5u
 #endif
 
-// The head of every WM_NOTIFY.
-#ifndef QV_HAVE_NMHDR
-#define QV_HAVE_NMHDR 1
-struct NMHDR {
-  HWND hwndFrom;
-  UINT_PTR idFrom;
-  UINT code;
-};
-typedef NMHDR* LPNMHDR;
-#define NM_FIRST (0u - 0u)
-#define NM_CLICK (NM_FIRST - 2u)
-#define NM_DBLCLK (NM_FIRST - 3u)
-#define NM_RETURN (NM_FIRST - 4u)
-#define NM_SETFOCUS (NM_FIRST - 7u)
-#define NM_KILLFOCUS (NM_FIRST - 8u)
-#define NM_CUSTOMDRAW (NM_FIRST - 12u)
-#endif
+// The head of every WM_NOTIFY and the shared notification codes come with
+// the window system's common controls (platform/ui/CommCtrl.h).
 
 // What a reflected or routed WM_NOTIFY carries to its handler.
 struct AFX_NOTIFY {

@@ -14,6 +14,7 @@
 #include "platform/framework/CException.h"
 #include "platform/framework/CFrameWnd.h"
 #include "platform/framework/CGdiObject.h"
+#include "platform/framework/CListCtrl.h"
 #include "platform/framework/CMenu.h"
 #include "platform/framework/CStatic.h"
 #include "platform/framework/CString.h"

@@ -1,6 +1,7 @@
 #include "platform/ui/SystemClasses.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/ui/CommCtrl.h"
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/RichEdit.h"
@@ -27,7 +28,9 @@ void EnsureSystemClasses() {
                         {WC_SCROLLBAR, ScrollBarProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
                         {kMenuClass, MenuWindowProc, 0, 0},
                         {WC_EDIT, EditProc, kControlExtra, CS_DBLCLKS},
-                        {RICHEDIT_CLASSW, RichEditProc, kControlExtra, CS_DBLCLKS}};
+                        {RICHEDIT_CLASSW, RichEditProc, kControlExtra, CS_DBLCLKS},
+                        {WC_LISTVIEWW, ListViewProc, kControlExtra, CS_DBLCLKS},
+                        {WC_HEADERW, HeaderProc, kControlExtra, CS_DBLCLKS}};
   for (const Kind& k : kinds) {
     WNDCLASSW wc{};
     wc.style = k.style | CS_GLOBALCLASS;
@@ -39,3 +42,10 @@ void EnsureSystemClasses() {
 }
 
 }  // namespace qv::ui
+
+// The common controls' classes are registered with the others.
+void InitCommonControls() {}
+
+BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init) {
+  return init && init->dwSize == sizeof(INITCOMMONCONTROLSEX) ? TRUE : FALSE;
+}

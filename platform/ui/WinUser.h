@@ -3,6 +3,7 @@
 // message boxes, the standard controls, menus and accelerators.
 #pragma once
 
+#include "platform/ui/CommCtrl.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/Edit.h"

@@ -276,4 +276,37 @@ void StylePainter::PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink)
   DeleteObject(brush);
 }
 
+void StylePainter::PaintHeaderItem(HDC dc, const RECT& r, LPCWSTR text, UINT format, int sort, bool pressed) {
+  Fill(dc, r, pressed ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+  Fill(dc, {r.right - 1, r.top, r.right, r.bottom}, COLOR_BTNSHADOW);
+  Fill(dc, {r.left, r.bottom - 1, r.right, r.bottom}, COLOR_BTNSHADOW);
+  RECT label{r.left + kItemPadding, r.top, r.right - kItemPadding, r.bottom};
+  if (sort != 0) {
+    // The arrow keeps the right end; the text gives way to it.
+    const LONG side = std::min<LONG>(r.bottom - r.top, 2 * kItemPadding + 12);
+    const RECT box{std::max(r.left, label.right - side), r.top, label.right, r.bottom};
+    Arrow(dc, box, sort == 1 ? 0 : 1, pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+    label.right = box.left;
+  }
+  Text(dc, label, text, format, pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
+}
+
+void StylePainter::PaintItemText(HDC dc, const RECT& r, LPCWSTR text, UINT format, COLORREF ink, COLORREF back) {
+  if (back != CLR_NONE) {
+    // An opaque empty text output fills with the back colour without a brush of its own.
+    const COLORREF oldBack = SetBkColor(dc, back);
+    ExtTextOutW(dc, r.left, r.top, ETO_OPAQUE, &r, L"", 0, nullptr);
+    SetBkColor(dc, oldBack);
+  }
+  if (!text || !*text) return;
+  const int oldMode = SetBkMode(dc, TRANSPARENT);
+  const COLORREF oldInk = SetTextColor(dc, ink);
+  RECT box{r.left + kItemPadding, r.top, r.right - kItemPadding, r.bottom};
+  DrawTextW(dc, text, -1, &box, format);
+  SetTextColor(dc, oldInk);
+  SetBkMode(dc, oldMode);
+}
+
+void StylePainter::PaintGridLine(HDC dc, const RECT& r) { Fill(dc, r, COLOR_BTNFACE); }
+
 }  // namespace qv::ui

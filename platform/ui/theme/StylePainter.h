@@ -98,6 +98,16 @@ class QV_PLATFORM_API StylePainter {
   // underlined; and the caret's bar.
   static void PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR text, COLORREF ink, COLORREF back);
   static void PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink);
+
+  // Lists and their headers.
+  static constexpr int kItemPadding = 6;  // between an item's text and its cell's edge
+  // A header title: face, a divider at its right edge, the text (DrawText
+  // format `format`) and the sort arrow (sort: 0 none, 1 up, 2 down).
+  static void PaintHeaderItem(HDC dc, const RECT& r, LPCWSTR text, UINT format, int sort, bool pressed);
+  // A list item's text in `ink`, on `back` unless it is CLR_NONE.
+  static void PaintItemText(HDC dc, const RECT& r, LPCWSTR text, UINT format, COLORREF ink, COLORREF back);
+  // A list's grid line: a rectangle one pixel deep or wide.
+  static void PaintGridLine(HDC dc, const RECT& r);
 };
 
 }  // namespace qv::ui
