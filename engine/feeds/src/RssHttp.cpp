@@ -137,7 +137,8 @@ int RssHttp::OpenURL(const std::wstring& host, const std::wstring& path, const s
   WaitEnd end = WaitEnd::Finished;
   for (DWORD steps = 0;;) {
     if (WaitForSingleObject(thread.get(), qv::NetworkWaitStep()) == WAIT_OBJECT_0) break;
-    if (watched != nullptr && watched->empty() && !abortFlag) {
+    const bool stopAsked = (watched != nullptr && watched->empty()) || (cancelWatch != nullptr && *cancelWatch);
+    if (stopAsked && !abortFlag) {
       abortFlag = true;
       stopWorker();
     }
@@ -186,9 +187,9 @@ int RssHttp::OpenURLThread(void** params) {
   const auto& form = *static_cast<const std::wstring*>(params[kParams]);
   const bool binary = params[kAbortWatch] != nullptr;
   const auto& aborted = *static_cast<const std::atomic<bool>*>(params[kAbortFlag]);
-  // A failure of a binary download that was asked to stop is the stop.
+  // A failure of a download that was asked to stop is the stop.
   auto failed = [&](int code) {
-    if (!binary || !aborted) return code;
+    if (!aborted) return code;
     NKDbgPrintfW(L"*** RssHttp Http Recv Thread ABORT ***\r\n");
     return -12;
   };
@@ -248,7 +249,7 @@ int RssHttp::OpenURLThread(void** params) {
     if (got == 0) break;
     if (want == 0) return failed(-7);  // more than the buffer holds
     total += got;
-    if (binary && aborted) {
+    if (aborted) {
       NKDbgPrintfW(L"*** RssHttp Http Recv Thread ABORT ***\r\n");
       return -12;
     }

@@ -15,6 +15,7 @@
 //   the abort watch.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "engine/QvMiddleExport.h"
@@ -55,6 +56,10 @@ class QVMIDDLE_API RssHttp {
   DWORD bufferLength = 0;
   std::wstring agent;
   void* connection = nullptr;
+  // Set by the owner to a flag that another thread may raise: a raised flag
+  // stops a running transfer (text or binary) at the next wait step, as the
+  // abort watch does, and the result is -12.
+  const std::atomic<bool>* cancelWatch = nullptr;
 
  private:
   RssHttp();

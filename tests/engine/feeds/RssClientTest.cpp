@@ -1,0 +1,517 @@
+// The feed client against a real nginx: documents in the three RSS versions
+// and their charsets, pictures and contents, stored as the messages of a feed
+// account by an observer that files them the way a retriever does.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <set>
+#include <thread>
+
+#include "engine/content/EmlCompose.h"
+#include "engine/content/MimeSupport.h"
+#include "engine/feeds/src/RssClient.h"
+#include "engine/feeds/src/RssOldItems.h"
+#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/QvAccountCreator.h"
+#include "engine/store/QvFolderInterface.h"
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvStorageInterface.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/imaging/Imaging.h"
+#include "platform/testing/Seams.h"
+#include "tests/support/DeviceRootFixture.h"
+#include "tests/support/NginxPeer.h"
+#include "tests/support/TestImages.h"
+
+namespace {
+
+constexpr wchar_t kFeedKey[] = L"Software\\Norvale\\Rivulet";
+constexpr DWORD kStep = 200;
+constexpr DWORD kYellow = 0xFFFFFF00u;
+
+std::wstring W(const std::string& utf8) {
+  std::wstring w(utf8.size(), L'\0');
+  w.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), w.data(),
+                                                   static_cast<int>(w.size()))));
+  return w;
+}
+
+std::string Picture(DWORD colour, bool png) {
+  qv::test::Pixels p;
+  p.width = 64;
+  p.height = 48;
+  p.argb.assign(64 * 48, colour);
+  qv::test::Bytes b = png ? qv::test::MakePng(p, qv::test::PngKind::Rgb) : qv::test::MakeJpeg(p);
+  return std::string(b.begin(), b.end());
+}
+
+std::string Item20(const std::string& title, const std::string& link, const std::string& extra) {
+  return "<item><title>" + title + "</title><link>" + link + "</link>" + extra + "</item>";
+}
+
+std::string Rss20(const std::string& encoding, const std::string& items) {
+  return "<?xml version=\"1.0\" encoding=\"" + encoding + "\"?><rss version=\"2.0\"><channel><title>" +
+         "Channel</title><link>http://feeds.example.jp/</link><description>about</description>" + items +
+         "</channel></rss>";
+}
+
+std::string Image(const std::string& url) { return "<image><title>pic</title><url>" + url + "</url></image>"; }
+
+// One account's store as the observer files it, and what the client said.
+class Filing : public RssClient::NotifyRss {
+ public:
+  Filing(RssClient& client, QvAccountInfoInterface* account) : client_(client), account_(account) {
+    client_.registerNotifyRss(this);
+  }
+  ~Filing() override { client_.registerNotifyRss(nullptr); }
+
+  void notify(int message, long w, long) override {
+    heard.push_back(message);
+    std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+    std::string raw, uid;
+    client_.getData(&raw, &uid);
+    const bool known = stored.count(uid) != 0;
+    if (message == RssClient::MSG_RssDeleteOldData) {
+      old_.Note(account_);
+      stored.clear();  // only a re-fetch replaces messages
+    } else if (message == RssClient::MSG_RssOldDataExpired) {
+      old_.Remove(account_);
+    } else if (message == RssClient::MSG_RssErrorOccured) {
+      errors.push_back(static_cast<uint32_t>(w));
+    } else if (message == RssClient::MSG_RssNeedStoredData && known) {
+      std::string text;
+      std::unique_ptr<QvMessageInterface>(storage->OpenMessage(stored[uid]))->Read(&text);
+      client_.setRawMailData(&text);
+    } else if (message == RssClient::MSG_RssNewMessage && known) {
+      std::unique_ptr<QvMessageInterface>(storage->OpenMessage(stored[uid]))->Write(raw);
+    } else if (message == RssClient::MSG_RssNewMessage || message == RssClient::MSG_RssNewPartMessage) {
+      ++items;
+      Email mail;
+      EmlCompose().DecodeHeader(&mail, &raw);
+      std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(Folder(storage.get(), mail.mailingList)));
+      unsigned long id = 0;
+      ASSERT_TRUE(folder->CreateMessage(&id));
+      ASSERT_TRUE(std::unique_ptr<QvMessageInterface>(storage->OpenMessage(id))->Write(raw));
+      stored[uid] = id;
+    }
+  }
+
+  // The children of the receive box by name; `name` is made when missing.
+  std::map<std::wstring, unsigned long> Folders(QvStorageInterface* storage, const std::wstring& name = L"") {
+    QvAccountInfoInterface::Attributes a;
+    a.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+    account_->GetAccountInfoAttributes(&a);
+    std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(a.ulJusinTrayID));
+    std::vector<unsigned long> ids;
+    box->GetFolderIds(&ids);
+    std::map<std::wstring, unsigned long> named;
+    for (unsigned long id : ids) {
+      QvFolderInterface::FolderAttributes f;
+      f.mask = 1;
+      if (box->ReadFolderAttributes(id, &f)) named[f.name] = id;
+    }
+    if (!name.empty() && named.count(name) == 0) {
+      EXPECT_TRUE(box->CreateFolder(name, &named[name]));
+    }
+    return named;
+  }
+  unsigned long Folder(QvStorageInterface* storage, const std::wstring& name) { return Folders(storage, name)[name]; }
+
+  struct Message {  // what a test reads of a stored message
+    std::string raw;
+    std::wstring subject;
+    std::wstring body;
+  };
+  // Every message below the receive box, by the name of its folder.
+  std::multimap<std::wstring, Message> Messages() {
+    std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+    std::multimap<std::wstring, Message> all;
+    for (const auto& [name, f] : Folders(storage.get())) {
+      std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(f));
+      std::vector<unsigned long> ids;
+      folder->GetMessageIds(&ids);
+      for (unsigned long id : ids) {
+        Message m;
+        std::unique_ptr<QvMessageInterface>(storage->OpenMessage(id))->Read(&m.raw);
+        Email mail;
+        EmlCompose().Decode(&mail, &m.raw);
+        m.subject = mail.subject;
+        m.body = mail.body;
+        all.emplace(name, m);
+      }
+    }
+    return all;
+  }
+
+  std::vector<int> heard;
+  std::vector<uint32_t> errors;
+  std::atomic<int> items{0};
+  std::map<std::string, unsigned long> stored;
+
+ private:
+  RssClient& client_;
+  QvAccountInfoInterface* account_;
+  RssOldItems old_;
+};
+
+class RssClientTest : public qv::test::DeviceRootTest {
+ protected:
+  void SetUp() override {
+    DeviceRootTest::SetUp();
+    ASSERT_TRUE(peer_.Ready()) << peer_.Error();
+    qv::testing::MapHost("feeds.example.jp", 80, peer_.Port());
+    qv::testing::SetNetworkWait(kStep, 600);
+    MakeDir(L"\\Application Data");
+    MakeDir(L"\\Application Data\\Rivulet");
+    MakeDir(L"\\Application Data\\Rivulet\\Accounts");
+    ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, kFeedKey, L"DataPath", L"\\Application Data\\Rivulet\\Accounts\\"));
+    ASSERT_TRUE(QvAccountCreator().CreateFeedFolders(L"feed", kFeedKey));
+    account_.reset(QvAccountInfoInterface::OpenAccountInfo(L"feed", kFeedKey));
+    ASSERT_TRUE(account_);
+  }
+
+  // One fetch of `url`, filed into the account.
+  static void Fetch(RssClient& client, const std::wstring& url, int mode = 0) {
+    MailAccount record;
+    record.popServerName = L"feeds.example.jp";
+    record.smtpServerName = url;
+    record.lastUid = L"0000000009";
+    client.setRssMode(mode);
+    client.setAccount(&record, nullptr);
+    client.GetRDF();
+  }
+
+  // The picture parts of a stored message: sizes and the colour of their middle.
+  // (Parts of feed messages are written to the reader's temporary folder.)
+  static std::vector<std::tuple<UINT, UINT, DWORD>> Pictures(const std::string& raw) {
+    EmlCompose eml;
+    Email mail;
+    EXPECT_TRUE(eml.Decode(&mail, &raw));
+    std::vector<std::tuple<UINT, UINT, DWORD>> found;
+    for (const Enclosure& part : mail.attachments) {
+      const std::wstring path = content::kFeedTmpFolder + part.displayName;
+      DeleteFileW(path.c_str());
+      EXPECT_TRUE(eml.GetEnclosure(raw, part)) << std::hex << eml.GetErrorInfo();
+      qv::Image image;
+      qv::Bitmap b;
+      if (image.LoadFile(path.c_str()) && image.Decode(&b))
+        found.emplace_back(image.Info().width, image.Info().height, b.Pixel(b.Width() / 2, b.Height() / 2));
+      DeleteFileW(path.c_str());
+    }
+    return found;
+  }
+
+  qv::test::NginxPeer& peer_ = qv::test::NginxPeer::Shared();
+  std::unique_ptr<QvAccountInfoInterface> account_;
+};
+
+TEST_F(RssClientTest, ThreeFeedsBecomeMessages) {
+  peer_.PutFile("/r10.rdf",
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?><rdf:RDF "
+                "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" xmlns=\"http://purl.org/rss/1.0/\" "
+                "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel rdf:about=\"http://feeds.example.jp/\">"
+                "<title>一覧</title><link>http://feeds.example.jp/</link></channel>"
+                "<item rdf:about=\"http://feeds.example.jp/1\"><title>円高</title><link>http://feeds.example.jp/1</link>"
+                "<description>為替の話</description><dc:date>2026-12-08T09:00+09:00</dc:date>"
+                "<dc:subject>経済</dc:subject></item>"
+                "<item rdf:about=\"http://feeds.example.jp/2\"><title>試合</title><link>http://feeds.example.jp/2</link>"
+                "<dc:date>2026-12-08T10:00+09:00</dc:date><dc:subject>スポーツ</dc:subject></item></rdf:RDF>");
+  peer_.PutFile("/pic/red.jpg", Picture(qv::test::kRed, false));
+  peer_.PutFile("/pic/blue.png", Picture(qv::test::kBlue, true));
+  peer_.PutFile("/contents/1.eml", "Subject: contents\r\nDate: x\r\n\r\ncontents body\r\n");
+  const std::string items =
+      Item20("赤", "http://feeds.example.jp/red",
+             "<description>a\\r\\nb</description><category>写真</category>" +
+                 Image("http://feeds.example.jp/pic/red.jpg")) +
+      Item20("青", "http://feeds.example.jp/blue",
+             "<category>写真</category>" + Image("http://feeds.example.jp/pic/blue.png")) +
+      Item20("中身", "http://feeds.example.jp/c",
+             "<enclosure url=\"http://feeds.example.jp/contents/1.eml\" length=\"60\" type=\"message/rfc822\"/>"
+             "<cinst>dl-1</cinst>") +
+      Item20("悪", "http://feeds.example.jp/x%0D%0AX-Evil:%201",
+             "<category>写真</category>" + Image("http://feeds.example.jp/pic/red.jpg%0D%0AX-Evil:%201"));
+  peer_.PutFile("/sjis.xml", content::NarrowSjis(W(Rss20("Shift_JIS", items))));
+  peer_.PutFile("/r091.xml",
+                "<?xml version=\"1.0\"?><rss version=\"0.91\"><channel><title>old</title><link>http://o.example.jp/"
+                "</link><description>d</description><language>ja</language>"
+                "<item><title>plain</title><link>http://o.example.jp/1</link><description>text</description></item>"
+                "</channel></rss>");
+
+  struct Stored {
+    const char* list;
+    const char* subject;
+    const char* header;  // a header line the message holds
+    const char* body;    // how the body begins
+    DWORD colour;        // of the picture and its two thumbnails; 0 without
+  };
+  struct Run {
+    const wchar_t* url;
+    int mode;
+    const char* request;
+    std::vector<Stored> messages;
+  } runs[] = {
+      {L"http://feeds.example.jp/r10.rdf", 0, "GET /r10.rdf?mode=push HTTP/1.1",
+       {{"経済", "円高", "Date: 2026-12-08T09:00+09:00\r\n", "為替の話", 0},
+        {"スポーツ", "試合", "Reply-To: http://feeds.example.jp/2\r\n", "本文はありません", 0}}},
+      {L"http://feeds.example.jp/sjis.xml?v=1", 1, "GET /sjis.xml?v=1&mode=manual HTTP/1.1",
+       {{"写真", "赤", "Reply-To: http://feeds.example.jp/red\r\n", "a<br>b", qv::test::kRed},
+        {"写真", "青", "Reply-To: http://feeds.example.jp/blue\r\n", "本文はありません", qv::test::kBlue},
+        {"tellaro", "contents", "X-Kxr-Rivulet: contents\r\nx-ml-name: tellaro\r\n"
+                                "Reply-To: http://feeds.example.jp/c\r\nX-Feed-Download: dl-1\r\nSubject: contents\r\n",
+         "contents body", 0},
+        {"写真", "悪", "Reply-To: http://feeds.example.jp/xX-Evil: 1\r\n", "本文はありません", 0}}},
+      {L"http://feeds.example.jp/r091.xml", 0, "GET /r091.xml?mode=push HTTP/1.1",
+       {{"news", "plain", "Reply-To: http://o.example.jp/1\r\n", "text", 0}}},
+  };
+  RssClient client;
+  Filing filing(client, account_.get());
+  for (const Run& run : runs) {
+    SCOPED_TRACE(testing::Message() << run.request);
+    Fetch(client, run.url, run.mode);
+    EXPECT_TRUE(filing.errors.empty());
+    const std::vector<std::string> log = peer_.AccessLog();
+    EXPECT_NE(std::find(log.begin(), log.end(), std::string(run.request) + " | Rivulet Middle (TV-4100) | 200"),
+              log.end());
+    // Each run replaced the items of the one before.
+    auto all = filing.Messages();
+    ASSERT_EQ(all.size(), run.messages.size());
+    for (const Stored& e : run.messages) {
+      SCOPED_TRACE(e.subject);
+      auto it = std::find_if(all.begin(), all.end(), [&](const auto& m) { return m.second.subject == W(e.subject); });
+      ASSERT_NE(it, all.end()) << all.begin()->second.raw;
+      const std::string& raw = it->second.raw;
+      EXPECT_EQ(it->first, W(e.list)) << "the folder";
+      EXPECT_EQ(raw.rfind("X-Kxr-Rivulet", 0), 0u);
+      EXPECT_NE(raw.find(e.header), std::string::npos);
+      EXPECT_EQ(it->second.body.rfind(W(e.body), 0), 0u);
+      const std::string head = raw.substr(0, raw.find("\r\n\r\n") + 2);
+      EXPECT_EQ(head.find("\nX-Evil"), std::string::npos);
+      for (size_t at = 0; (at = head.find_first_of("\r\n", at)) != std::string::npos; at += 2)
+        ASSERT_EQ(head.compare(at, 2, "\r\n"), 0) << "a bare CR or LF in the header";
+      const auto pictures = Pictures(raw);
+      ASSERT_EQ(pictures.size(), e.colour != 0 ? 3u : 0u);
+      const std::pair<UINT, UINT> sizes[] = {{64, 48}, {48, 36}, {104, 78}};
+      for (size_t i = 0; i < pictures.size(); ++i) {
+        EXPECT_EQ(std::get<0>(pictures[i]), sizes[i].first);
+        EXPECT_EQ(std::get<1>(pictures[i]), sizes[i].second);
+        EXPECT_LT(qv::test::ColorDistance(std::get<2>(pictures[i]), e.colour), 40);
+      }
+    }
+  }
+  // UIDs count on from the account's last one.
+  EXPECT_EQ(filing.stored.count("000000000A"), 1u);
+}
+
+TEST_F(RssClientTest, ACancelStopsTheRunningTransfer) {
+  peer_.PutFile("/c.xml", Rss20("UTF-8", Item20("one", "http://feeds.example.jp/1", "") +
+                                             Item20("two", "http://feeds.example.jp/2",
+                                                    Image("http://feeds.example.jp/slow/big.jpg"))));
+  peer_.PutFile("/slow/big.jpg", std::string(400000, 'x'));  // 25 s at the server's 16 KiB/s
+  peer_.PutFile("/ok.xml", Rss20("UTF-8", Item20("three", "http://feeds.example.jp/3", "")));
+  RssClient client;
+  Filing filing(client, account_.get());
+  std::chrono::steady_clock::time_point asked;
+  std::thread canceller([&] {
+    // The first item is filed and the picture's transfer runs.
+    while (filing.items == 0 || qv::testing::InetLiveObjects() == 0) std::this_thread::yield();
+    asked = std::chrono::steady_clock::now();
+    client.cancel();
+  });
+  Fetch(client, L"http://feeds.example.jp/c.xml");
+  const auto took = std::chrono::steady_clock::now() - asked;
+  canceller.join();
+  EXPECT_LE(took, std::chrono::milliseconds(2 * kStep));
+  EXPECT_EQ(filing.errors, std::vector<uint32_t>{0x2002310});
+  EXPECT_EQ(filing.heard.back(), RssClient::MSG_RssCancelled);
+  EXPECT_EQ(std::count(filing.heard.begin(), filing.heard.end(), RssClient::MSG_RssOldDataExpired), 0);
+  EXPECT_EQ(filing.Messages().size(), 1u);
+  EXPECT_EQ(qv::testing::InetLiveObjects(), 0);
+
+  // Spent by that session: the next one runs in full and replaces the item.
+  filing.errors.clear();
+  Fetch(client, L"http://feeds.example.jp/ok.xml");
+  EXPECT_TRUE(filing.errors.empty());
+  auto left = filing.Messages();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_EQ(left.begin()->second.subject, L"three");
+  // The sessions took their downloads with them.
+  EXPECT_TRUE(std::filesystem::is_empty(HostOf(L"\\Application Data\\Rivulet\\Tmp")));
+}
+
+TEST_F(RssClientTest, SessionsKeepTheirOwnDownloads) {
+  const DWORD colours[] = {qv::test::kRed, qv::test::kGreen, qv::test::kBlue, kYellow};
+  std::vector<std::unique_ptr<QvAccountInfoInterface>> accounts;
+  for (int i = 0; i < 4; ++i) {
+    const std::string n = std::to_string(i);
+    peer_.PutFile("/p" + n + ".png", Picture(colours[i], true));
+    peer_.PutFile("/f" + n + ".xml", Rss20("UTF-8", Item20("item" + n, "http://feeds.example.jp/" + n,
+                                                          Image("http://feeds.example.jp/p" + n + ".png"))));
+    ASSERT_TRUE(QvAccountCreator().CreateFeedFolders(L"feed" + W(n), kFeedKey));
+    accounts.emplace_back(QvAccountInfoInterface::OpenAccountInfo(L"feed" + W(n), kFeedKey));
+  }
+  std::vector<std::thread> runs;
+  std::vector<std::multimap<std::wstring, Filing::Message>> results(4);
+  for (int i = 0; i < 4; ++i)
+    runs.emplace_back([&, i] {
+      RssClient client;
+      Filing filing(client, accounts[i].get());
+      Fetch(client, L"http://feeds.example.jp/f" + W(std::to_string(i)) + L".xml");
+      results[i] = filing.Messages();
+    });
+  for (auto& t : runs) t.join();
+  for (int i = 0; i < 4; ++i) {
+    ASSERT_EQ(results[i].size(), 1u);
+    const auto pictures = Pictures(results[i].begin()->second.raw);
+    ASSERT_EQ(pictures.size(), 3u);
+    for (const auto& p : pictures) EXPECT_LT(qv::test::ColorDistance(std::get<2>(p), colours[i]), 40) << i;
+  }
+}
+
+// Re-fetches, the registry's push address, single downloads, the charsets of
+// the document and the old items of other accounts.
+TEST_F(RssClientTest, RunsAndTheirOutcomes) {
+  peer_.PutFile("/two.xml", Rss20("UTF-8", Item20("a", "http://feeds.example.jp/a", "") +
+                                               Item20("b", "http://feeds.example.jp/b", "")));
+  peer_.PutFile("/push.xml", Rss20("UTF-8", Item20("pushed", "http://feeds.example.jp/p", "")));
+  peer_.PutFile("/slowpic.xml", Rss20("UTF-8", Item20("c", "http://feeds.example.jp/c", "") +
+                                                   Item20("d", "http://feeds.example.jp/d",
+                                                          Image("http://feeds.example.jp/slow/big2.jpg"))));
+  peer_.PutFile("/slow/big2.jpg", std::string(100000, 'x'));
+  peer_.PutFile("/euc.xml", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><rss version=\"2.0\"><channel><title>e"
+                            "</title><item><title>\xB7\xD0\xBA\xD1\xA5\xCB\xA5\xE5\xA1\xBC\xA5\xB9</title>"
+                            "<link>http://feeds.example.jp/e</link></item></channel></rss>");
+  peer_.PutFile("/pic/green.png", Picture(qv::test::kGreen, true));
+  const std::string partial =
+      "X-Kxr-Rivulet\r\nSubject: later\r\nx-ml-name: news\r\nReply-To: http://feeds.example.jp/l\r\n"
+      "X-Feed-Contents: \r\nX-Feed-Image: http://feeds.example.jp/pic/green.png\r\nMime-Version: 1.0\r\n\r\nbody\r\n";
+  const std::string lost = "X-Kxr-Rivulet\r\nSubject: lost\r\nX-Feed-Image: http://feeds.example.jp/none.png\r\n\r\nb\r\n";
+  const std::string plain = "X-Kxr-Rivulet\r\nSubject: plain\r\nx-ml-name: news\r\n\r\nbody\r\n";
+
+  auto pushes = [&] {
+    const std::vector<std::string> log = peer_.AccessLog();
+    return std::count(log.begin(), log.end(), "GET /push.xml?mode=push HTTP/1.1 | Rivulet Middle (TV-4100) | 200");
+  };
+  const auto pushedBefore = pushes();
+  // A message of another account that no run here may touch.
+  ASSERT_TRUE(QvAccountCreator().CreateFeedFolders(L"Server", kFeedKey));
+  std::unique_ptr<QvAccountInfoInterface> server(QvAccountInfoInterface::OpenAccountInfo(L"Server", kFeedKey));
+  RssClient other;
+  Filing serverFiling(other, server.get());
+  Fetch(other, L"http://feeds.example.jp/push.xml");
+  ASSERT_EQ(serverFiling.Messages().size(), 1u);
+
+  RssClient client;
+  Filing filing(client, account_.get());
+  auto refetch = [&](std::list<std::string> uids) {
+    MailAccount record;
+    record.popServerName = L"feeds.example.jp";
+    client.setAccount(&record, nullptr);
+    client.setDownloadList(uids);
+    client.ReGet();
+  };
+  auto keep = [&](const std::string& uid, const std::string& raw) {
+    std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+    std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(filing.Folder(storage.get(), L"news")));
+    unsigned long id = 0;
+    ASSERT_TRUE(folder->CreateMessage(&id));
+    ASSERT_TRUE(std::unique_ptr<QvMessageInterface>(storage->OpenMessage(id))->Write(raw));
+    filing.stored[uid] = id;
+  };
+  struct Case {
+    const char* name;
+    std::function<void()> run;
+    std::vector<uint32_t> errors;
+    std::vector<const char*> subjects;  // what the account holds afterwards
+  } cases[] = {
+      {"a fetch", [&] { Fetch(client, L"http://feeds.example.jp/two.xml"); }, {}, {"a", "b"}},
+      {"a cancel while idle is dropped",
+       [&] {
+         client.cancel();
+         Fetch(client, L"http://feeds.example.jp/two.xml");
+       },
+       {}, {"a", "b"}},
+      {"a time-out keeps the old items",
+       [&] {
+         qv::testing::SetNetworkWait(kStep, 2);
+         Fetch(client, L"http://feeds.example.jp/slowpic.xml");
+         qv::testing::SetNetworkWait(kStep, 600);
+       },
+       {0x200230d}, {"a", "b", "c"}},
+      {"the push address of the registry wins",
+       [&] {
+         SetRegistryValue(HKEY_CURRENT_USER, L"Software\\NORVALE\\Rivulet", L"PushUrl",
+                          L"http://feeds.example.jp/push.xml");
+         Fetch(client, L"http://feeds.example.jp/two.xml");
+         SetRegistryValue(HKEY_CURRENT_USER, L"Software\\NORVALE\\Rivulet", L"PushUrl", L"0");
+       },
+       {}, {"pushed"}},
+      {"an EUC-JP document", [&] { Fetch(client, L"http://feeds.example.jp/euc.xml"); }, {}, {"経済ニュース"}},
+      {"a re-fetch of nothing", [&] { refetch({}); }, {0x200230f}, {"経済ニュース"}},
+      {"a re-fetch of an item not stored", [&] { refetch({"00000000FF"}); }, {0x200230f}, {"経済ニュース"}},
+      {"a re-fetch of an item without feed headers",
+       [&] {
+         keep("0000000100", plain);
+         refetch({"0000000100"});
+       },
+       {0x200230e}, {"経済ニュース", "plain"}},
+      {"a re-fetch whose picture is gone keeps the item",
+       [&] {
+         keep("0000000101", lost);
+         refetch({"0000000101"});
+       },
+       {0x200230f}, {"経済ニュース", "plain", "lost"}},
+      {"a re-fetch completes a partial item",
+       [&] {
+         keep("0000000102", partial);
+         refetch({"0000000102"});
+       },
+       {}, {"経済ニュース", "plain", "lost", "later"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    filing.errors.clear();
+    c.run();
+    EXPECT_EQ(filing.errors, c.errors);
+    std::multiset<std::wstring> held, want;
+    for (const auto& m : filing.Messages()) held.insert(m.second.subject);
+    for (const char* subject : c.subjects) want.insert(W(subject));
+    EXPECT_EQ(held, want);
+  }
+  EXPECT_EQ(pushes(), pushedBefore + 2);
+  // The completed item: its picture and thumbnails in place of the address.
+  for (const auto& [list, m] : filing.Messages()) {
+    if (m.subject != L"later") continue;
+    EXPECT_EQ(m.raw.find("X-Feed-Image: http"), std::string::npos);
+    EXPECT_NE(m.raw.find("Reply-To: http://feeds.example.jp/l\r\n"), std::string::npos);
+    const auto pictures = Pictures(m.raw);
+    ASSERT_EQ(pictures.size(), 3u);
+    EXPECT_LT(qv::test::ColorDistance(std::get<2>(pictures[1]), qv::test::kGreen), 40);
+  }
+  EXPECT_EQ(serverFiling.Messages().size(), 1u);
+
+  // One download for the mail side: the bytes as they came, or the error.
+  peer_.PutFile("/file.bin", std::string("\x00\x01\xFF\r\n", 5));
+  struct Download {
+    const wchar_t* url;
+    int result;
+  } downloads[] = {{L"http://feeds.example.jp/file.bin", 0}, {L"http://feeds.example.jp/none.bin", 0x200230a}};
+  for (const Download& d : downloads) {
+    std::wstring url = d.url, file = L"\\Application Data\\got.bin";
+    DeleteFileW(file.c_str());
+    EXPECT_EQ(client.HttpReceive(&url, &file, true), d.result);
+    EXPECT_EQ(GetQvMiddleError(), d.result == 0 ? 0x2000000u : static_cast<uint32_t>(d.result));
+    if (d.result == 0) {
+      EXPECT_EQ(ReadBytes(file), std::string("\x00\x01\xFF\r\n", 5));
+    }
+  }
+}
+
+}  // namespace
