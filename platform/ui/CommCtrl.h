@@ -14,6 +14,11 @@ struct NMHDR {
   UINT code;
 };
 typedef NMHDR* LPNMHDR;
+
+// An item whose text or image its owner gives on request.
+#define LPSTR_TEXTCALLBACKW (reinterpret_cast<LPWSTR>(static_cast<INT_PTR>(-1)))
+#define LPSTR_TEXTCALLBACK LPSTR_TEXTCALLBACKW
+#define I_IMAGECALLBACK (-1)
 #define NM_FIRST (0u - 0u)
 #define NM_CLICK (NM_FIRST - 2u)
 #define NM_DBLCLK (NM_FIRST - 3u)

@@ -2,7 +2,9 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/CommCtrl.h"
+#include "platform/ui/CommCtrlTree.h"
 #include "platform/ui/controls/Button.h"
+#include "platform/ui/controls/ComboBox.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/controls/ScrollBar.h"
@@ -30,7 +32,11 @@ void EnsureSystemClasses() {
                         {WC_EDIT, EditProc, kControlExtra, CS_DBLCLKS},
                         {RICHEDIT_CLASSW, RichEditProc, kControlExtra, CS_DBLCLKS},
                         {WC_LISTVIEWW, ListViewProc, kControlExtra, CS_DBLCLKS},
-                        {WC_HEADERW, HeaderProc, kControlExtra, CS_DBLCLKS}};
+                        {WC_HEADERW, HeaderProc, kControlExtra, CS_DBLCLKS},
+                        {WC_LISTBOX, ListBoxProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
+                        {WC_COMBOLBOX, ListBoxProc, kControlExtra, CS_DBLCLKS},
+                        {WC_COMBOBOX, ComboBoxProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
+                        {WC_TREEVIEW, TreeViewProc, kControlExtra, CS_DBLCLKS}};
   for (const Kind& k : kinds) {
     WNDCLASSW wc{};
     wc.style = k.style | CS_GLOBALCLASS;

@@ -8,6 +8,8 @@
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/Edit.h"
 #include "platform/ui/controls/RichEdit.h"
+#include "platform/ui/controls/ComboBox.h"
+#include "platform/ui/controls/ListBox.h"
 #include "platform/ui/controls/ScrollBar.h"
 #include "platform/ui/controls/Static.h"
 #include "platform/ui/dialog/Dialog.h"

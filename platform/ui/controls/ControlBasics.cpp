@@ -1,4 +1,5 @@
 #include "platform/ui/controls/ControlClasses.h"
+#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/window/Paint.h"
 
 namespace qv::ui {
@@ -26,6 +27,26 @@ std::optional<LRESULT> ControlBasics(HWND hwnd, UINT message, WPARAM wParam, LPA
     }
     default:
       return std::nullopt;
+  }
+}
+
+std::optional<LRESULT> ListBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void (*paint)(HWND, HDC),
+                                  const std::function<void()>& relayOut) {
+  switch (message) {
+    case WM_SETFONT:
+      ControlBasics(hwnd, message, wParam, lParam, paint);
+      relayOut();
+      return 0;
+    case WM_SIZE:
+      relayOut();
+      return 0;
+    case WM_GETDLGCODE:
+      return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_ENABLE:
+      InvalidateRect(hwnd, nullptr, TRUE);
+      return 0;
+    default:
+      return ControlBasics(hwnd, message, wParam, lParam, paint);
   }
 }
 

@@ -4,6 +4,7 @@
 // each keeps with a window. SystemClasses.cpp registers them.
 #pragma once
 
+#include <functional>
 #include <optional>
 
 #include "platform/ui/window/WindowTable.h"
@@ -16,15 +17,51 @@ LRESULT ScrollBarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT EditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 LRESULT RichEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
+LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);  // also "ComboLBox"
+LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// A combo box's list to its combo box: the stylus let go of a line (wParam
+// TRUE) or tapped beyond the list (FALSE).
+constexpr UINT kComboListEnded = 0x016Fu;
+
 // Window extra bytes of the controls: two LONG_PTR slots.
 constexpr int kControlExtra = 2 * static_cast<int>(sizeof(LONG_PTR));
-constexpr int kStateSlot = 0;  // button: BST_ bits; static: the image; edits: their engine
+constexpr int kStateSlot = 0;  // button: BST_ bits; static: the image; edits, lists, combo boxes, trees: their state
 constexpr int kFontSlot = static_cast<int>(sizeof(LONG_PTR));
 
 // What the controls do alike: keep their font, redraw when their text
 // changes, paint through `paint` (which covers the whole client, so nothing
 // is erased first). Empty for any other message.
 std::optional<LRESULT> ControlBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void (*paint)(HWND, HDC));
+
+// The state object a list, combo box or tree keeps in its first slot: made
+// on WM_CREATE and set up by `setUp` (false fails the creation), freed on
+// WM_NCDESTROY. Empty for any other message.
+template <class State>
+State* StateObject(HWND hwnd) {
+  return reinterpret_cast<State*>(GetWindowLongW(hwnd, kStateSlot));
+}
+template <class State, class SetUp>
+std::optional<LRESULT> StateLifetime(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, SetUp setUp) {
+  if (message == WM_CREATE) {
+    auto* s = new State;
+    SetWindowLongW(hwnd, kStateSlot, reinterpret_cast<LONG_PTR>(s));
+    return setUp(*s, reinterpret_cast<const CREATESTRUCTW*>(lParam)) ? 0 : -1;
+  }
+  if (message == WM_NCDESTROY) {
+    delete StateObject<State>(hwnd);
+    SetWindowLongW(hwnd, kStateSlot, 0);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  return std::nullopt;
+}
+
+// What list boxes and trees do alike beyond ControlBasics: arrows and
+// characters are theirs, and a new font or size lays them out again
+// (`relayOut`). Empty for any other message.
+std::optional<LRESULT> ListBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void (*paint)(HWND, HDC),
+                                  const std::function<void()>& relayOut);
 
 // DefWindowProcW's part in scroll bars: taps and drags on a window's own
 // bars, and the wheel. True when the message was theirs.

@@ -70,9 +70,6 @@
 #define INDEXTOSTATEIMAGEMASK(i) (static_cast<UINT>(i) << 12)
 #define INDEXTOOVERLAYMASK(i) (static_cast<UINT>(i) << 8)
 
-#define LPSTR_TEXTCALLBACKW (reinterpret_cast<LPWSTR>(static_cast<INT_PTR>(-1)))
-#define LPSTR_TEXTCALLBACK LPSTR_TEXTCALLBACKW
-#define I_IMAGECALLBACK (-1)
 #define I_IMAGENONE (-2)
 
 #define LVCF_FMT 0x0001u

@@ -22,5 +22,8 @@ Window* RouteInput(ThreadQueue& q, const InputEvent& e);
 void TakeInput(ThreadQueue& q, const InputEvent& e);
 // The message as its window receives it (pointer positions in its client).
 MSG InputMessage(const Window& w, const InputEvent& e);
+// With the lock held: the thread took `m` from its queue (a press is kept
+// for the double tap it may begin).
+void NoteInputTaken(const MSG& m);
 
 }  // namespace qv::ui

@@ -7,6 +7,7 @@
 #include "platform/ui/UiSeam.h"
 #include "platform/ui/SeamHooks.h"
 #include "platform/ui/input/InputRouting.h"
+#include "platform/ui/metrics/Metrics.h"
 
 using namespace qv::ui;
 
@@ -90,9 +91,37 @@ WCHAR CharOf(UINT vk, bool shift, bool caps) {
   }
 }
 
+// The last left press a thread took, the start of a possible double tap.
+struct LastPress {
+  HWND hwnd = nullptr;
+  DWORD time = 0;
+  POINT screen{};
+};
+
+LastPress& Press() {
+  static LastPress* p = new LastPress;  // under the UI lock
+  return *p;
+}
+
+constexpr UINT kDoubleTapTime = 500;
+
+bool IsDoubleTap(const Window& w, const InputEvent& e) {
+  const LastPress& p = Press();
+  if (!w.cls || !(w.cls->wc.style & CS_DBLCLKS) || p.hwnd != w.hwnd) return false;
+  const LONG dx = e.screen.x - p.screen.x;
+  const LONG dy = e.screen.y - p.screen.y;
+  const LONG half = GetSystemMetrics(SM_CXDOUBLECLK) / 2;
+  return e.time - p.time <= kDoubleTapTime && dx >= -half && dx <= half && dy >= -half && dy <= half;
+}
+
 }  // namespace
 
 namespace qv::ui {
+
+void NoteInputTaken(const MSG& m) {
+  if (m.message == WM_LBUTTONDOWN) Press() = {m.hwnd, m.time, m.pt};
+  else if (m.message == WM_LBUTTONDBLCLK) Press() = {};  // a third tap starts afresh
+}
 
 Window* RouteInput(ThreadQueue& q, const InputEvent& e) {
   Window* w = nullptr;
@@ -127,6 +156,7 @@ void TakeInput(ThreadQueue& q, const InputEvent& e) {
 
 MSG InputMessage(const Window& w, const InputEvent& e) {
   MSG m{w.hwnd, e.message, e.wParam, e.lParam, e.time, e.screen};
+  if (e.message == WM_LBUTTONDOWN && IsDoubleTap(w, e)) m.message = WM_LBUTTONDBLCLK;
   if (e.message == WM_MOUSEWHEEL) {
     m.lParam = MAKELPARAM(e.screen.x, e.screen.y);  // the wheel's point stays on the screen
   } else if (IsPointerMessage(e.message)) {
@@ -139,6 +169,8 @@ MSG InputMessage(const Window& w, const InputEvent& e) {
 }
 
 }  // namespace qv::ui
+
+UINT GetDoubleClickTime() { return kDoubleTapTime; }
 
 void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_PTR) {
   const bool up = (flags & KEYEVENTF_KEYUP) != 0;

@@ -118,6 +118,10 @@ QV_PLATFORM_API void keybd_event(BYTE virtualKey, BYTE scan, DWORD flags, ULONG_
 // MOUSEEVENTF_WHEEL turns the wheel by `data` (WHEEL_DELTA a step, positive
 // away from the user) over the window under the pointer.
 QV_PLATFORM_API void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR extra);
+// Two presses on one CS_DBLCLKS window within this many milliseconds (on the
+// UI clock) and SM_CXDOUBLECLK x SM_CYDOUBLECLK pixels make the second a
+// WM_LBUTTONDBLCLK.
+QV_PLATFORM_API UINT GetDoubleClickTime();
 
 }  // extern "C"
 

@@ -51,6 +51,7 @@ bool TakeInput(ThreadQueue& q, const Filter& f, bool remove, MSG* out) {
     *out = m;
     if (remove) {
       TakeInput(q, *it);
+      NoteInputTaken(m);
       q.input.erase(it);
     }
     return true;

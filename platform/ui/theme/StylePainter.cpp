@@ -171,6 +171,45 @@ void StylePainter::PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed) {
        pressed ? COLOR_HIGHLIGHTTEXT : COLOR_BTNTEXT);
 }
 
+void StylePainter::PaintListItem(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool caret,
+                                 const ControlState& s) {
+  if (selected) Fill(dc, r, s.disabled ? COLOR_BTNFACE : COLOR_HIGHLIGHT);
+  Text(dc, {r.left + kLabelGap / 2, r.top, r.right - kLabelGap / 2, r.bottom}, text,
+       DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
+       s.disabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+  if (caret && s.focused) Frame(dc, r, 1, selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWFRAME);
+}
+
+RECT StylePainter::ComboButton(const RECT& field) {
+  const LONG depth = field.bottom - field.top;
+  return {std::max(field.left, field.right - depth), field.top, field.right, field.bottom};
+}
+
+void StylePainter::PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s) {
+  const RECT button = ComboButton(field);
+  Fill(dc, Inset({field.left, field.top, button.left, field.bottom}, kFrame), s.disabled ? COLOR_BTNFACE : COLOR_WINDOW);
+  const RECT line = Inset({field.left, field.top, button.left, field.bottom}, kFrame + 1);
+  PaintListItem(dc, line, text, s.focused && !dropped, s.focused && !dropped, {false, false, s.disabled, false});
+  Fill(dc, Inset(button, kFrame), dropped ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
+  Arrow(dc, button, 1, dropped ? COLOR_HIGHLIGHTTEXT : s.disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+  Frame(dc, button, kFrame, COLOR_BTNSHADOW);
+  Frame(dc, field, kFrame, s.disabled ? COLOR_BTNSHADOW : COLOR_WINDOWFRAME);
+}
+
+void StylePainter::PaintTreeButton(HDC dc, POINT centre, bool expanded) {
+  const LONG h = kTreeButton / 2;
+  const RECT box{centre.x - h, centre.y - h, centre.x + h, centre.y + h};
+  Fill(dc, Inset(box, 1), COLOR_WINDOW);
+  Frame(dc, box, 1, COLOR_BTNSHADOW);
+  Fill(dc, {box.left + 4, centre.y - 1, box.right - 4, centre.y + 1}, COLOR_WINDOWTEXT);
+  if (!expanded) Fill(dc, {centre.x - 1, box.top + 4, centre.x + 1, box.bottom - 4}, COLOR_WINDOWTEXT);
+}
+
+void StylePainter::PaintTreeLine(HDC dc, POINT from, POINT to) {
+  Fill(dc, {std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x) + 1, std::max(from.y, to.y) + 1},
+       COLOR_BTNSHADOW);
+}
+
 void StylePainter::PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits) {
   // Stop, question, warning and information: a coloured disc with its sign.
   struct Look {

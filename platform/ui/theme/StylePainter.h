@@ -82,6 +82,18 @@ class QV_PLATFORM_API StylePainter {
   // as deep as the caption bar `bar`.
   static RECT CaptionOkButton(const RECT& bar);
   static void PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed);
+  // One line of a list (list box, combo box, tree label): the highlight
+  // under a selected line, its text, and the focus mark round the caret line.
+  static void PaintListItem(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool caret, const ControlState& s);
+  // The field of a drop-down list combo box: its frame, the chosen line and
+  // the drop button at the right end, as wide as the field is deep.
+  static RECT ComboButton(const RECT& field);
+  static void PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s);
+  // A tree's expand button (a boxed plus or minus) centred on `centre`, and
+  // its connecting lines, 1 px in the shadow colour.
+  static constexpr int kTreeButton = 18;
+  static void PaintTreeButton(HDC dc, POINT centre, bool expanded);
+  static void PaintTreeLine(HDC dc, POINT from, POINT to);
   // A message box's picture for its MB_ICON* bits (MB_ICONMASK), in `box`.
   static void PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits);
 

@@ -1,0 +1,313 @@
+// List boxes and drop-down list combo boxes: what the parent hears for the
+// user's changes and never for the program's, double taps, keys, the lines'
+// texts and data, the dropped list as a popup of its own, and an owner that
+// drops a tree in place of the combo box's list.
+#include "platform/base/WideText.h"
+#include "platform/gdi/Surface.h"
+#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/window/Screen.h"
+#include "tests/platform/ui/DialogTestSupport.h"
+#include "tests/platform/ui/InputSteps.h"
+
+namespace qv::test {
+namespace {
+
+using ListControls = UiTest;
+
+constexpr int kId = 21;
+
+HWND MakeControl(const wchar_t* cls, HWND parent, DWORD style, RECT r, int id = kId) {
+  return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                         r.bottom - r.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+}
+
+void Fill(HWND control, UINT add, std::initializer_list<const wchar_t*> lines) {
+  for (const wchar_t* l : lines) SendMessageW(control, add, 0, reinterpret_cast<LPARAM>(l));
+}
+
+// The notification codes of WM_COMMAND from control kId, in order.
+struct Codes {
+  std::vector<int> seen;
+  void Watch(HWND parent) {
+    CurrentHandler() = [this, parent](HWND h, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
+      if (h == parent && m == WM_COMMAND && LOWORD(w) == kId) seen.push_back(static_cast<short>(HIWORD(w)));
+      return std::nullopt;
+    };
+  }
+};
+
+POINT ScreenPoint(HWND hwnd, POINT client) {
+  ClientToScreen(hwnd, &client);
+  return client;
+}
+
+TEST_F(ListControls, ListBoxTellsTheUsersChangesAndDoubleTapsOnly) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE);
+  HWND list = MakeControl(WC_LISTBOX, parent, LBS_NOTIFY | WS_VSCROLL | WS_BORDER, {10, 10, 300, 200});
+  Fill(list, LB_ADDSTRING, {L"受信ボックス", L"送信ボックス", L"下書き", L"送信済み", L"ごみ箱", L"保存", L"未読"});
+  SetFocus(list);
+  Pump();
+  Codes codes;
+  codes.Watch(parent);
+  const int h = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+  auto line = [&](int i) { return ScreenPoint(list, {40, h * i + h / 2}); };
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    std::vector<int> heard;
+    int selected;
+  };
+  const Case cases[] = {
+      {"LB_SETCURSEL", [&] { SendMessageW(list, LB_SETCURSEL, 1, 0); }, {}, 1},
+      {"tap on a line", [&] { Tap(line(2)); }, {LBN_SELCHANGE}, 2},
+      {"tap on the selected line", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(2)); }, {}, 2},
+      {"double tap", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(0)); Tap(line(0)); }, {LBN_SELCHANGE, LBN_DBLCLK}, 0},
+      {"slow second tap", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(1)); qv::testing::AdvanceUiClock(GetDoubleClickTime() + 1); Tap(line(1)); }, {LBN_SELCHANGE}, 1},
+      {"Down", [&] { Key(VK_DOWN); }, {LBN_SELCHANGE}, 2},
+      {"End", [&] { Key(VK_END); }, {LBN_SELCHANGE}, 6},
+      {"Down on the last line", [&] { Key(VK_DOWN); }, {}, 6},
+      {"LB_SELECTSTRING", [&] { SendMessageW(list, LB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"送信済")); }, {}, 3},
+  };
+  for (const Case& c : cases) {
+    codes.seen.clear();
+    c.act();
+    EXPECT_EQ(codes.seen, c.heard) << c.name;
+    EXPECT_EQ(SendMessageW(list, LB_GETCURSEL, 0, 0), c.selected) << c.name;
+  }
+  // The selection stays in view: End scrolled the list.
+  EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
+}
+
+// A parent that closes the control as soon as it hears the user's choice.
+TEST_F(ListControls, ControlsOutliveNoParentThatDestroysThemOnANotification) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE);
+  struct Case {
+    const wchar_t* cls;
+    DWORD style;
+    int closeOn;
+    bool drop;
+  };
+  const Case cases[] = {{WC_LISTBOX, LBS_NOTIFY, LBN_SELCHANGE, false},
+                        {WC_LISTBOX, LBS_NOTIFY, LBN_DBLCLK, false},
+                        {WC_COMBOBOX, CBS_DROPDOWNLIST, CBN_SELCHANGE, true},
+                        {WC_COMBOBOX, CBS_DROPDOWNLIST, CBN_SELENDOK, true}};
+  for (const Case& c : cases) {
+    HWND control = MakeControl(c.cls, parent, c.style, {10, 10, 300, 300});
+    const bool combo = std::wstring(c.cls) == WC_COMBOBOX;
+    Fill(control, combo ? CB_ADDSTRING : LB_ADDSTRING, {L"一", L"二", L"三"});
+    CurrentHandler() = [&](HWND h, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
+      if (h == parent && m == WM_COMMAND && LOWORD(w) == kId && HIWORD(w) == c.closeOn) DestroyWindow(control);
+      return std::nullopt;
+    };
+    Pump();
+    if (c.drop) SendMessageW(control, CB_SHOWDROPDOWN, TRUE, 0);
+    HWND lines = c.drop ? FindWindowW(WC_COMBOLBOX, nullptr) : control;
+    const int h = static_cast<int>(SendMessageW(lines, LB_GETITEMHEIGHT, 0, 0));
+    qv::testing::AdvanceUiClock(1000);
+    Tap(ScreenPoint(lines, {20, h + h / 2}));
+    if (IsWindow(control)) Tap(ScreenPoint(lines, {20, h + h / 2}));  // the double tap
+    EXPECT_FALSE(IsWindow(control)) << qv::WideToUtf8(c.cls) << " " << c.closeOn;
+    CurrentHandler() = nullptr;
+  }
+}
+
+TEST_F(ListControls, LinesAndTheirDataRoundTripInEachControl) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE);
+  struct Kind {
+    const wchar_t* cls;
+    DWORD style;
+    UINT add, insert, remove, count, text, length, getData, setData, exact, find;
+  };
+  const Kind kinds[] = {
+      {WC_LISTBOX, LBS_SORT, LB_ADDSTRING, LB_INSERTSTRING, LB_DELETESTRING, LB_GETCOUNT, LB_GETTEXT, LB_GETTEXTLEN,
+       LB_GETITEMDATA, LB_SETITEMDATA, LB_FINDSTRINGEXACT, LB_FINDSTRING},
+      {WC_COMBOBOX, CBS_DROPDOWNLIST | CBS_SORT, CB_ADDSTRING, CB_INSERTSTRING, CB_DELETESTRING, CB_GETCOUNT,
+       CB_GETLBTEXT, CB_GETLBTEXTLEN, CB_GETITEMDATA, CB_SETITEMDATA, CB_FINDSTRINGEXACT, CB_FINDSTRING}};
+  for (const Kind& k : kinds) {
+    HWND c = MakeControl(k.cls, parent, k.style, {0, 0, 300, 300});
+    Fill(c, k.add, {L"beta", L"Alpha", L"gamma"});  // sorted without regard to case
+    SendMessageW(c, k.insert, 0, reinterpret_cast<LPARAM>(L"先頭"));
+    const LPARAM data[] = {LPARAM{-1}, 0x7FFFFFFF, 42, reinterpret_cast<LPARAM>(&data)};
+    for (int i = 0; i < 4; ++i) EXPECT_NE(SendMessageW(c, k.setData, static_cast<WPARAM>(i), data[i]), -1);
+    const wchar_t* want[] = {L"先頭", L"Alpha", L"beta", L"gamma"};
+    ASSERT_EQ(SendMessageW(c, k.count, 0, 0), 4);
+    for (int i = 0; i < 4; ++i) {
+      wchar_t buffer[16]{};
+      EXPECT_EQ(SendMessageW(c, k.length, static_cast<WPARAM>(i), 0), static_cast<LRESULT>(std::wcslen(want[i])));
+      SendMessageW(c, k.text, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+      EXPECT_STREQ(buffer, want[i]);
+      EXPECT_EQ(SendMessageW(c, k.getData, static_cast<WPARAM>(i), 0), data[i]);
+    }
+    struct Find {
+      UINT message;
+      int start;
+      const wchar_t* text;
+      LRESULT found;
+    };
+    const Find finds[] = {{k.exact, -1, L"BETA", 2}, {k.exact, -1, L"bet", -1}, {k.find, -1, L"g", 3},
+                          {k.find, 3, L"a", 1},      {k.find, -1, L"先", 0},   {k.find, 0, L"zz", -1}};
+    for (const Find& f : finds) {
+      EXPECT_EQ(SendMessageW(c, f.message, static_cast<WPARAM>(f.start), reinterpret_cast<LPARAM>(f.text)), f.found)
+          << "find from " << f.start;
+    }
+    EXPECT_EQ(SendMessageW(c, k.remove, 1, 0), 3);
+    EXPECT_EQ(SendMessageW(c, k.getData, 1, 0), 42);
+    EXPECT_EQ(SendMessageW(c, k.getData, 7, 0), -1);
+    DestroyWindow(c);
+  }
+}
+
+struct ComboFixture {
+  HWND parent;
+  HWND combo;
+  HWND list;
+  Codes codes;
+};
+
+ComboFixture MakeCombo(UiTest& t, DWORD style = 0) {
+  (void)t;
+  ComboFixture f{};
+  f.parent = CreateWindowExW(0, kTestClass, L"", WS_POPUP | WS_VISIBLE, 0, 0, 480, 800, nullptr, nullptr, nullptr, nullptr);
+  f.combo = MakeControl(WC_COMBOBOX, f.parent, CBS_DROPDOWNLIST | style, {20, 40, 320, 340});
+  Fill(f.combo, CB_ADDSTRING, {L"仕事", L"家族", L"友人", L"メルマガ"});
+  SendMessageW(f.combo, CB_SETCURSEL, 0, 0);
+  f.list = FindWindowW(WC_COMBOLBOX, nullptr);
+  qv::testing::PumpMessages();
+  f.codes.Watch(f.parent);
+  return f;
+}
+
+TEST_F(ListControls, ComboBoxTellsTheUsersChoiceAndBackingOut) {
+  ComboFixture f = MakeCombo(*this);
+  ASSERT_NE(f.list, nullptr);
+  RECT field{};
+  GetWindowRect(f.combo, &field);
+  const POINT onField{(field.left + field.right) / 2, (field.top + field.bottom) / 2};
+  const int h = static_cast<int>(SendMessageW(f.combo, CB_GETITEMHEIGHT, 0, 0));
+  auto line = [&](int i) { return ScreenPoint(f.list, {40, h * i + h / 2}); };
+  struct Case {
+    const char* name;
+    std::function<void()> act;
+    std::vector<int> heard;
+    int selected;
+    bool dropped;
+  };
+  const Case cases[] = {
+      {"CB_SETCURSEL", [&] { SendMessageW(f.combo, CB_SETCURSEL, 2, 0); }, {}, 2, false},
+      {"tap on the field", [&] { Tap(onField); }, {CBN_SETFOCUS, CBN_DROPDOWN}, 2, true},
+      {"tap on a line", [&] { Tap(line(1)); }, {CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}, 1, false},
+      {"drop, Down, Escape", [&] { Tap(onField); Key(VK_DOWN); Key(VK_ESCAPE); },
+       {CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDCANCEL, CBN_CLOSEUP}, 1, false},
+      {"F4, Down, Enter", [&] { Key(VK_F4); Key(VK_DOWN); Key(VK_RETURN); },
+       {CBN_DROPDOWN, CBN_SELCHANGE, CBN_SELENDOK, CBN_CLOSEUP}, 2, false},
+      {"Up while closed", [&] { Key(VK_UP); }, {CBN_SELCHANGE, CBN_SELENDOK}, 1, false},
+      {"tap beyond the dropped list", [&] { Tap(onField); Tap({400, 700}); }, {CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP}, 1, false},
+      {"CB_SHOWDROPDOWN", [&] { SendMessageW(f.combo, CB_SHOWDROPDOWN, TRUE, 0); }, {CBN_DROPDOWN}, 1, true},
+  };
+  for (const Case& c : cases) {
+    f.codes.seen.clear();
+    qv::testing::AdvanceUiClock(1000);  // no two taps make a double tap
+    c.act();
+    EXPECT_EQ(f.codes.seen, c.heard) << c.name;
+    EXPECT_EQ(SendMessageW(f.combo, CB_GETCURSEL, 0, 0), c.selected) << c.name;
+    EXPECT_EQ(SendMessageW(f.combo, CB_GETDROPPEDSTATE, 0, 0) != 0, c.dropped) << c.name;
+    EXPECT_EQ(IsWindowVisible(f.list) != FALSE, c.dropped) << c.name;
+  }
+  // The dropped list lies under the field, as high as the window was made
+  // less the field, and no wider than asked.
+  RECT dropped{};
+  GetWindowRect(f.list, &dropped);
+  GetWindowRect(f.combo, &field);
+  EXPECT_EQ(dropped.top, field.bottom);
+  EXPECT_EQ(dropped.left, field.left);
+  EXPECT_LE(dropped.bottom - dropped.top, 300 - (field.bottom - field.top) + 2);
+  EXPECT_EQ(dropped.bottom - dropped.top, 4 * h + 2);  // four lines fit
+  wchar_t text[16]{};
+  GetWindowTextW(f.combo, text, 16);
+  EXPECT_STREQ(text, L"家族");
+}
+
+TEST_F(ListControls, ExtendedComboBoxDropsOnDownAndWiderWhenAsked) {
+  ComboFixture f = MakeCombo(*this);
+  SendMessageW(f.combo, CB_SETEXTENDEDUI, TRUE, 0);
+  EXPECT_EQ(SendMessageW(f.combo, CB_GETEXTENDEDUI, 0, 0), TRUE);
+  EXPECT_EQ(SendMessageW(f.combo, CB_SETDROPPEDWIDTH, 400, 0), 400);
+  SetFocus(f.combo);
+  f.codes.seen.clear();
+  Key(VK_F4);  // not in the extended interface
+  Key(VK_DOWN);
+  EXPECT_EQ(f.codes.seen, (std::vector<int>{CBN_DROPDOWN}));
+  RECT r{};
+  GetWindowRect(f.list, &r);
+  EXPECT_EQ(r.right - r.left, 400);
+}
+
+// An owner that shows a tree in place of the combo box's list: on
+// CBN_DROPDOWN it posts itself a message, closes the list, shows its tree
+// under the field and hands it the focus; Enter in the tree puts the chosen
+// folder in the field.
+TEST_F(ListControls, OwnerDropsATreeInPlaceOfTheList) {
+  constexpr UINT kShowTree = WM_USER + 133;
+  HWND parent = Make(WS_POPUP | WS_VISIBLE);
+  HWND combo = MakeControl(WC_COMBOBOX, parent, CBS_DROPDOWNLIST, {20, 40, 320, 340});
+  HWND tree = MakeControl(WC_TREEVIEW, parent, TVS_HASBUTTONS | TVS_SHOWSELALWAYS, {0, 0, 10, 10}, 22);
+  ShowWindow(tree, SW_HIDE);
+  auto add = [&](const wchar_t* name, HTREEITEM under, LPARAM id) {
+    TVINSERTSTRUCTW in{under, TVI_LAST, {TVIF_TEXT | TVIF_PARAM, nullptr, 0, 0, const_cast<LPWSTR>(name), 0, 0, 0, 0, id}};
+    return reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&in)));
+  };
+  HTREEITEM box = add(L"受信ボックス", TVI_ROOT, 1);
+  add(L"仕事", box, 2);
+  add(L"家族", box, 3);
+  SendMessageW(tree, TVM_EXPAND, TVE_EXPAND, reinterpret_cast<LPARAM>(box));
+  SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"受信ボックス"));
+  SendMessageW(combo, CB_SETCURSEL, 0, 0);
+  std::vector<int> heard;
+  CurrentHandler() = [&](HWND h, UINT m, WPARAM w, LPARAM l) -> std::optional<LRESULT> {
+    if (h != parent) return std::nullopt;
+    if (m == WM_COMMAND && LOWORD(w) == kId) {
+      heard.push_back(HIWORD(w));
+      if (HIWORD(w) == CBN_DROPDOWN) PostMessageW(parent, kShowTree, 0, 0);
+    } else if (m == kShowTree) {
+      SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+      RECT r{};
+      GetWindowRect(combo, &r);
+      MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+      SetWindowPos(tree, HWND_TOP, r.left, r.bottom - 1, r.right - r.left, 196, SWP_SHOWWINDOW);
+      SetFocus(tree);
+      return 0;
+    } else if (m == WM_NOTIFY && reinterpret_cast<NMHDR*>(l)->code == NM_RETURN) {
+      const auto chosen = reinterpret_cast<LPARAM>(reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
+      wchar_t name[32]{};
+      TVITEMW item{TVIF_TEXT, reinterpret_cast<HTREEITEM>(chosen), 0, 0, name, 32, 0, 0, 0, 0};
+      SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+      SendMessageW(combo, CB_RESETCONTENT, 0, 0);
+      SendMessageW(combo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+      SendMessageW(combo, CB_SETCURSEL, 0, 0);
+      ShowWindow(tree, SW_HIDE);
+      SetFocus(combo);
+      return 0;
+    }
+    return std::nullopt;
+  };
+  Pump();
+  Tap(CentreOf(combo));
+  EXPECT_EQ(heard, (std::vector<int>{CBN_SETFOCUS, CBN_DROPDOWN, CBN_SELENDCANCEL, CBN_CLOSEUP, CBN_KILLFOCUS}));
+  EXPECT_FALSE(IsWindowVisible(FindWindowW(WC_COMBOLBOX, nullptr)));
+  ASSERT_TRUE(IsWindowVisible(tree));
+  EXPECT_EQ(GetFocus(), tree);
+  heard.clear();
+  Key(VK_DOWN);  // nothing selected yet: the first row
+  Key(VK_DOWN);
+  Key(VK_DOWN);
+  Key(VK_RETURN);
+  EXPECT_FALSE(IsWindowVisible(tree));
+  EXPECT_EQ(GetFocus(), combo);
+  EXPECT_EQ(heard, (std::vector<int>{CBN_SETFOCUS}));  // the owner's CB_SETCURSEL is silent
+  wchar_t text[16]{};
+  GetWindowTextW(combo, text, 16);
+  EXPECT_STREQ(text, L"家族");
+}
+
+}  // namespace
+}  // namespace qv::test
