@@ -140,6 +140,8 @@ uint32_t QvIdTraits::GetCount() {
 
 uint32_t QvIdTraits::ChangeCount(int64_t delta) {
   QvNamedMutex::Hold hold(mutex_);
+  uint32_t code = QVMDL_SUCCESS;
+  if (countInPlace_ && ChangeCountInPlace(delta, &code)) return code;
   // Another process may have changed the count since this one read it: start
   // from the saved value so that neither change is lost.
   uint32_t savedNext = 0, savedCount = 0;
@@ -147,6 +149,40 @@ uint32_t QvIdTraits::ChangeCount(int64_t delta) {
   int64_t value = static_cast<int64_t>(count_) + delta;
   count_ = value < 0 ? 0 : static_cast<uint32_t>(value);
   return WriteStatus();
+}
+
+// A count that can be rebuilt needs neither the copy nor a sync: the text is
+// overwritten by one write of a few bytes, so a cut leaves the old text or
+// the new one, each a count the storage's open checks. A text that would get
+// shorter, or a file that is not as expected, takes the copy instead.
+bool QvIdTraits::ChangeCountInPlace(int64_t delta, uint32_t* code) {
+  if (root_.empty()) return false;
+  const std::wstring path = StatusPath(root_);
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return false;
+  char buffer[kStatusReadLimit + 1] = {};
+  DWORD got = 0;
+  uint32_t savedNext = 0, savedCount = 0;
+  if (!ReadFile(file.get(), buffer, kStatusReadLimit, &got, nullptr) ||
+      !ParseStatus(buffer, got, &savedNext, &savedCount)) {
+    return false;
+  }
+  // Another process may have changed the count since this one read it.
+  const int64_t value = static_cast<int64_t>(savedCount) + delta;
+  const uint32_t count = value < 0 ? 0 : static_cast<uint32_t>(value);
+  const std::string text = FormatStatus(nextId_, count);
+  if (text.size() < got) return false;
+  DWORD written = 0;
+  if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0 ||
+      !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+      written != text.size()) {
+    *code = GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_STG_STATUS_WRITE;
+    return true;
+  }
+  count_ = count;
+  *code = QVMDL_SUCCESS;
+  return true;
 }
 
 uint32_t QvIdTraits::IncrementCount() { return ChangeCount(1); }

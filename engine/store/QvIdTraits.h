@@ -54,10 +54,15 @@ class QvIdTraits {
   std::wstring StatusPath(const std::wstring& root) const { return root + L"\\Status.txt"; }
   uint32_t ReadStatusFile(const std::wstring& root, uint32_t* nextId, uint32_t* count);
   uint32_t ChangeCount(int64_t delta);
+  bool ChangeCountInPlace(int64_t delta, uint32_t* code);
 
   uint32_t nextId_ = 0;
   uint32_t count_ = 0;
   std::wstring root_;
   uint32_t maxId_ = 0;
   QvNamedMutex mutex_;
+  // The message directory's count, which the storage's open checks against
+  // the entry table and repairs, is rewritten in place (see ChangeCount).
+  bool countInPlace_ = false;
+  friend class QvMessageSet;
 };

@@ -20,6 +20,7 @@ using Attr = QvMessageInterface;
 
 constexpr char kMagic[12] = {'Q', 'V', 'M', 'A', 'I', 'L', 'E', 'M', 'L', 'F', 'M', 'T'};
 constexpr uint32_t kVersions[] = {4096, 4097, 4098};
+constexpr wchar_t kMoveRetryLine[] = L" Retry MoveFile():(%d) /// Reason: file busy\r\n";
 
 // Field offsets of the header block.
 constexpr size_t kOffVersion = 12, kOffUnread = 16, kOffHasAttachments = 17, kOffState = 18, kOffProtected = 19,
@@ -51,18 +52,17 @@ uint32_t MapPrepare(uint32_t code) {
   }
 }
 
-// Results of the commit; the message file has always reported these with the
-// folder list's codes.
-uint32_t MapCommit(uint32_t code) {
-  switch (code) {
-    case QVMDL_ERR_SAFESAVE_BACKUP: return QVMDL_ERR_STG_SAFESAVE_BACKUP_FLD;
-    case QVMDL_ERR_SAFESAVE_DELBAK: return QVMDL_ERR_STG_SAFESAVE_DELBAK_FLD;
-    case QVMDL_ERR_SAFESAVE_MOVETMP: return QVMDL_ERR_STG_SAFESAVE_MOVETMP_FLD;
-    default: return code;
-  }
-}
-
 uint64_t RoundUp8K(uint64_t size) { return (size + 8191) / 8192 * 8192; }
+
+// The copy replaces the file in one step, so the file is whole, old or new,
+// whatever happens; a copy left over is dropped. A failed commit has always
+// been reported with the folder list's code.
+uint32_t ReplaceWithCopy(const std::wstring& temp, const std::wstring& path, DWORD flags) {
+  const auto replace = [&] { return MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | flags); };
+  if (RetryWhileBusy(replace, kMoveRetryLine)) return QVMDL_SUCCESS;
+  DeleteFileW(temp.c_str());
+  return QVMDL_ERR_STG_SAFESAVE_BACKUP_FLD;
+}
 
 // The raw text up to its first zero byte.
 size_t TextLength(const std::string& raw) {
@@ -139,11 +139,10 @@ uint32_t QvMessage::Prepare() {
 }
 
 uint32_t QvMessage::Commit() {
-  uint32_t code = ReplaceFileWithTemp(path_, TempPath());
-  // A copy that never replaced the file is dropped; once the file has been
-  // moved aside the copy is the only whole one and the next open settles it.
-  if (code == QVMDL_ERR_SAFESAVE_BACKUP) DeleteFileW(TempPath().c_str());
-  return code == QVMDL_SUCCESS ? code : MapCommit(code);
+  // The synced copy replaces the file in one step, so the file is the old one
+  // or the new one at every moment and no backup is needed; the call returns
+  // once the new name is on disk too, which makes the message's store whole.
+  return ReplaceWithCopy(TempPath(), path_, MOVEFILE_WRITE_THROUGH);
 }
 
 uint32_t QvMessage::OpenStored(HANDLE* file, DWORD* size) {
@@ -222,11 +221,13 @@ uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
   uint32_t code = Prepare();
   if (code != QVMDL_SUCCESS) return code;
   uint8_t header[kHeaderBytes];
+  bool withoutText = true;
   {
     qv::ScopedHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
     DWORD size = GetFileSize(file.get(), nullptr);
+    withoutText = size == INVALID_FILE_SIZE || size <= kHeaderBytes;
     if (size != INVALID_FILE_SIZE && size >= kHeaderBytes) {
       size_t got = 0;
       if (!ReadAllFrom(file.get(), header, kHeaderBytes, &got) || got != kHeaderBytes) {
@@ -237,19 +238,31 @@ uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
     }
   }
   const std::wstring temp = TempPath();
-  qv::ScopedHandle copy(
-      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  qv::ScopedHandle copy(CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  // A message without text yet has nothing to lose: its copy takes the name
+  // first, and the one sync of the copy then carries both the text and the
+  // new name to the disk. Text already stored is only ever replaced by a
+  // copy synced beforehand.
   bool written = WriteAllTo(copy.get(), header, kHeaderBytes) && WriteAllTo(copy.get(), raw.data(), length) &&
-                 FlushFileBuffers(copy.get());
+                 (withoutText || FlushFileBuffers(copy.get()));
   if (!written) {
     code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
     copy.reset();
     DeleteFileW(temp.c_str());
     return code;
   }
-  copy.reset();
-  code = Commit();
+  if (withoutText) {
+    code = ReplaceWithCopy(temp, path_, 0);
+    if (code == QVMDL_SUCCESS && !FlushFileBuffers(copy.get())) {
+      code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+    }
+    copy.reset();
+  } else {
+    copy.reset();
+    code = Commit();
+  }
   if (code != QVMDL_SUCCESS) return code;
   readPosition_ = kHeaderBytes;
   return QVMDL_SUCCESS;

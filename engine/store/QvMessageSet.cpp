@@ -57,7 +57,11 @@ bool IsDirectory(const std::wstring& path) {
 }  // namespace
 
 QvMessageSet::QvMessageSet()
-    : setMutex_(L"QvMessageSet MessageSet Mutex"), entryMutex_(L"QvMessageSet MessageEntry Mutex") {}
+    : setMutex_(L"QvMessageSet MessageSet Mutex"),
+      entryMutex_(L"QvMessageSet MessageEntry Mutex"),
+      messageMutex_(L"QvMessage Mutex") {
+  ids_.countInPlace_ = true;
+}
 
 QvMessageSet::~QvMessageSet() {
   openMessages_.clear();
@@ -188,7 +192,10 @@ uint32_t QvMessageSet::RebuildEntryFile() {
   memset(slots, 0xFF, kTableBytes);
   std::vector<std::wstring> lists;
   uint32_t code = RebuildFromLists(slots, &lists);
-  if (code == QVMDL_SUCCESS && !FlushViewOfFile(view, kTableBytes)) code = QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+  // The rebuilt table is to last before it takes the table's name.
+  if (code == QVMDL_SUCCESS && !(FlushViewOfFile(view, kTableBytes) && FlushFileBuffers(file.get()))) {
+    code = QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+  }
   UnmapViewOfFile(view);
   mapping.reset();
   file.reset();
@@ -244,6 +251,8 @@ uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId,
   if (operation != kAssign && !used) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
   uint8_t* slot = entryTable_ + 4 * messageId;
   QvLittleEndian::Put32(slot, operation == kFree ? kFreeSlot : folderId);
+  // Written through to the disk; the sync that ends the store of the
+  // message's own file (or the list naming it) makes it last.
   return FlushViewOfFile(slot, 4) ? QVMDL_SUCCESS : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
 }
 
@@ -271,28 +280,42 @@ bool QvMessageSet::CreateMessageFile(uint32_t* messageId, uint32_t folderId) {
 
 uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
   if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
-  // An id is free when neither a file nor a slot claims it.
+  // An id is free when neither a slot nor a file claims it; creating the
+  // file only when it is new is the test for the file.
   uint32_t id = 0;
-  for (uint32_t tries = 0;; ++tries) {
-    if (tries > ids_.MaxId()) return QVMDL_ERR_STG_NO_FREE_ID;
-    id = ids_.NextId();
-    if (Slot(id) == kFreeSlot && GetFileAttributesW(MessagePath(id).c_str()) == INVALID_FILE_ATTRIBUTES) break;
-  }
-  const std::wstring dir = ids_.DirOf(id);
+  std::wstring dir, path;
   bool madeDir = false;
-  if (!IsDirectory(dir)) {
-    if (!CreateDirectoryW(dir.c_str(), nullptr)) return QvStoreFile::FailureCode(QVMDL_ERR_STG_DIR_CREATE_DATA);
-    madeDir = true;
+  qv::ScopedHandle file;
+  for (uint32_t tries = 0; !file;) {
+    if (tries++ > ids_.MaxId()) return QVMDL_ERR_STG_NO_FREE_ID;
+    id = ids_.NextId();
+    if (Slot(id) != kFreeSlot) continue;
+    path = MessagePath(id);
+    file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file) break;
+    DWORD error = GetLastError();
+    if (error == ERROR_PATH_NOT_FOUND) {
+      // The id's directory comes with its first message.
+      dir = ids_.DirOf(id);
+      if (!CreateDirectoryW(dir.c_str(), nullptr)) return QvStoreFile::FailureCode(QVMDL_ERR_STG_DIR_CREATE_DATA);
+      madeDir = true;
+      file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+      if (file) break;
+      error = GetLastError();
+    }
+    const bool taken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       (error == ERROR_ACCESS_DENIED && GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (!taken || madeDir) {
+      const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+      if (madeDir) RemoveDirectoryW(dir.c_str());
+      return code;
+    }
   }
-  const std::wstring path = MessagePath(id);
   auto undo = [&](uint32_t code, bool madeFile) {
     if (madeFile) DeleteFileW(path.c_str());
     if (madeDir) RemoveDirectoryW(dir.c_str());
     return code;
   };
-  qv::ScopedHandle file(
-      CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return undo(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML), false);
   uint8_t header[QvMessage::kHeaderBytes];
   QvMessage::FreshHeader(header);
   DWORD written = 0;

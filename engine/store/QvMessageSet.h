@@ -115,5 +115,8 @@ class QvMessageSet {
   std::map<uint32_t, OpenNode> openMessages_;
   QvNamedMutex setMutex_;
   QvNamedMutex entryMutex_;
+  // Never waited on here: it keeps the stored messages' mutex open while the
+  // set lives, so that each message opened does not open it afresh.
+  QvNamedMutex messageMutex_;
   std::wstring dataDir_;
 };

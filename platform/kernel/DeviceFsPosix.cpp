@@ -45,17 +45,34 @@ void EnsureDir(const std::string& path) {
   MakeDirs(path);
 }
 
+// The root's host path as set, not checked.
+std::string RootSetting() {
+  std::string root;
+  {
+    std::lock_guard<std::mutex> g(R().lock);
+    root = R().override;
+  }
+  if (root.empty()) root = DefaultRoot();
+  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  return root;
+}
+
 // Names of the directories looked into lately, case-folded, so that a path
 // lookup does not read a whole directory for every name that is not spelled
 // as on disk (or not there at all). A listing answers only while the
-// directory's modification time is the one it was read at, and only when it
-// was read well after that time: a change within the clock's coarse tick of
-// the read would otherwise go unseen. Anything else reads the directory again.
+// directory's modification time is the one it was read at. One read well
+// after that time answers as long as that holds. One read within the clock's
+// coarse tick of a change, or kept across this process's own creates,
+// renames and deletes (changed with them instead of read again), could miss
+// a change another process made within that same tick: it answers only for
+// the settling time from then on and is read again after that, so that such
+// a change is missed briefly at most, and only by a look-up of a name spelled
+// otherwise than on disk.
 struct DirListing {
   dev_t device = 0;
   ino_t inode = 0;
   struct timespec modified {};
-  bool settled = false;
+  int64_t keptSince = 0;  // when it began to answer for a while only; 0 when settled
   std::map<std::wstring, std::string> byFolded;
 };
 
@@ -74,9 +91,22 @@ constexpr size_t kMaxListings = 512;
 
 int64_t Nanos(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
-bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
+int64_t NowNanos() {
   struct timespec now {};
   ::clock_gettime(CLOCK_REALTIME, &now);
+  return Nanos(now);
+}
+
+// Whether a listing still answers for the directory as `st` shows it.
+bool Current(const DirListing& listing, const struct stat& st, int64_t now) {
+  if (listing.device != st.st_dev || listing.inode != st.st_ino || Nanos(listing.modified) != Nanos(st.st_mtim)) {
+    return false;
+  }
+  return listing.keptSince == 0 || now - listing.keptSince <= kSettleNanos;
+}
+
+bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
+  const int64_t now = NowNanos();
   DIR* d = ::opendir(dir.c_str());
   if (!d) return false;
   listing->byFolded.clear();
@@ -89,7 +119,7 @@ bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, Dir
   listing->device = st.st_dev;
   listing->inode = st.st_ino;
   listing->modified = st.st_mtim;
-  listing->settled = Nanos(now) - Nanos(st.st_mtim) > kSettleNanos;
+  listing->keptSince = now - Nanos(st.st_mtim) > kSettleNanos ? 0 : now;
   return true;
 }
 
@@ -101,9 +131,7 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
   auto it = cache.listings.find(dir);
-  const bool fresh = it != cache.listings.end() && it->second.settled && it->second.device == st.st_dev &&
-                     it->second.inode == st.st_ino && Nanos(it->second.modified) == Nanos(st.st_mtim);
-  if (!fresh) {
+  if (it == cache.listings.end() || !Current(it->second, st, NowNanos())) {
     if (cache.listings.size() >= kMaxListings) cache.listings.clear();
     DirListing& listing = cache.listings[dir];
     if (!ReadListing(dir, st, atRoot, &listing)) {
@@ -121,13 +149,7 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
 }  // namespace
 
 std::string DeviceRoot() {
-  std::string root;
-  {
-    std::lock_guard<std::mutex> g(R().lock);
-    root = R().override;
-  }
-  if (root.empty()) root = DefaultRoot();
-  while (root.size() > 1 && root.back() == '/') root.pop_back();
+  std::string root = RootSetting();
   EnsureDir(root);
   return root;
 }
@@ -154,21 +176,36 @@ std::wstring HostToDevicePath(const std::string& hostPath) {
 namespace kernel {
 
 std::string ResolveNames(const std::vector<std::wstring>& names) {
-  std::string host = DeviceRoot();
+  const std::string root = RootSetting();
+  const bool hiddenFirst = !names.empty() && WideToUtf8(names[0]) == kKernelFolder;
   // A path spelled as on disk all the way down, the common case, answers in
-  // one look-up rather than one per name.
-  if (!names.empty() && WideToUtf8(names[0]) != kKernelFolder) {
-    std::string whole = host;
-    for (const std::wstring& name : names) whole += "/" + WideToUtf8(name);
-    struct stat st{};
-    if (::lstat(whole.c_str(), &st) == 0) return whole;
+  // one look-up rather than one per name; a root that is there needs no check.
+  std::string whole = root;
+  for (const std::wstring& name : names) {
+    whole += '/';
+    whole += WideToUtf8(name);
   }
+  struct stat st{};
+  if (!hiddenFirst && !names.empty() && ::lstat(whole.c_str(), &st) == 0) return whole;
+  // Then a new or differently spelled last name below a parent spelled as on
+  // disk: only that name is looked for.
+  if (!hiddenFirst && names.size() > 1) {
+    const size_t cut = whole.rfind('/');
+    const std::string parent = whole.substr(0, cut);
+    if (::lstat(parent.c_str(), &st) == 0) {
+      std::string found;
+      if (!FindNoCase(parent, names.back(), false, &found)) return whole;
+      whole.replace(cut + 1, std::string::npos, found);
+      return whole;
+    }
+  }
+  EnsureDir(root);
+  std::string host = root;
   bool exists = true;  // once a name is missing, the rest keep their spelling
   for (size_t i = 0; i < names.size(); ++i) {
     const std::string exact = WideToUtf8(names[i]);
     std::string next = host + "/" + exact;
     if (exists) {
-      struct stat st{};
       // The exact spelling is the common case; the kernel's folder never
       // stands for a device name.
       const bool hidden = i == 0 && exact == kKernelFolder;
@@ -184,6 +221,38 @@ std::string ResolveNames(const std::vector<std::wstring>& names) {
     host = next;
   }
   return host;
+}
+
+DirChange::DirChange(const std::string& dir) : dir_(dir) {
+  struct stat st {};
+  if (::stat(dir_.c_str(), &st) != 0) return;
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  auto it = cache.listings.find(dir_);
+  current_ = it != cache.listings.end() && Current(it->second, st, NowNanos());
+}
+
+void DirChange::Done(const std::string& removed, const std::string& added) {
+  if (!current_) return;
+  current_ = false;
+  struct stat st {};
+  const bool seen = ::stat(dir_.c_str(), &st) == 0;
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  auto it = cache.listings.find(dir_);
+  if (it == cache.listings.end()) return;
+  if (!seen) {
+    cache.listings.erase(it);
+    return;
+  }
+  DirListing& listing = it->second;
+  if (!removed.empty()) {
+    auto gone = listing.byFolded.find(FoldCase(Utf8ToWide(removed)));
+    if (gone != listing.byFolded.end() && gone->second == removed) listing.byFolded.erase(gone);
+  }
+  if (!added.empty()) listing.byFolded[FoldCase(Utf8ToWide(added))] = added;
+  listing.modified = st.st_mtim;
+  if (listing.keptSince == 0) listing.keptSince = NowNanos();
 }
 
 std::string KernelDir(const char* sub) {

@@ -29,6 +29,21 @@ std::string ResolveNames(const std::vector<std::wstring>& names);
 // Parses and resolves a device path; sets the last error and returns false
 // for a refused path.
 bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical = nullptr);
+// A change of names this process makes in one host directory. Made before
+// the change, it notes whether the directory's cached listing is current;
+// Done, after the change succeeded, keeps that listing current with it
+// rather than have the next look-up read the directory again.
+class DirChange {
+ public:
+  explicit DirChange(const std::string& dir);
+  // The name that left the directory and the one that came (either may be empty).
+  void Done(const std::string& removed, const std::string& added);
+
+ private:
+  std::string dir_;
+  bool current_ = false;
+};
+
 // The kernel's own folder below the root (never listed), created on demand.
 std::string KernelDir(const char* sub);
 // The name the kernel's own folder has in the root.

@@ -32,6 +32,9 @@
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
 
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -74,6 +77,9 @@ QV_PLATFORM_API BOOL CloseHandle(HANDLE object);
 QV_PLATFORM_API BOOL MoveFileW(LPCWSTR from, LPCWSTR to);
 // Replaces `to` with `from` in one step; `to` need not exist.
 QV_PLATFORM_API BOOL DeleteAndRenameFile(LPCWSTR to, LPCWSTR from);
+// MOVEFILE_REPLACE_EXISTING replaces an existing file `to` in one step;
+// MOVEFILE_WRITE_THROUGH returns only once the move is on disk.
+QV_PLATFORM_API BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags);
 QV_PLATFORM_API BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists);
 QV_PLATFORM_API BOOL DeleteFileW(LPCWSTR path);
 QV_PLATFORM_API BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES sa);
@@ -99,6 +105,9 @@ QV_PLATFORM_API HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES sa,
 QV_PLATFORM_API LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow,
                                      size_t bytes);
 QV_PLATFORM_API BOOL UnmapViewOfFile(LPCVOID view);
+// Writes the view's changed pages to the file on disk and waits for that; as
+// on the device it flushes neither the disk's own cache nor the file's
+// metadata, which FlushFileBuffers (of any file on the volume) then does.
 QV_PLATFORM_API BOOL FlushViewOfFile(LPCVOID view, size_t bytes);
 
 // C streams over device paths. Mode as fopen ("rb", "wb", "ab", "r+b"...,

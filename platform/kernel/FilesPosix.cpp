@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "platform/base/WideText.h"
@@ -88,6 +89,46 @@ std::string NewNameHost(std::wstring_view path) {
   return ResolveNames(names) + "/" + WideToUtf8(last);
 }
 
+struct HostName {
+  std::string dir;
+  std::string name;
+};
+
+HostName SplitHost(const std::string& host) {
+  const size_t cut = host.rfind('/');
+  if (cut == std::string::npos) return {std::string(), host};
+  return {host.substr(0, cut), host.substr(cut + 1)};
+}
+
+// Runs `change`, which takes the name `removed` away and brings `added`
+// (host paths; either may be empty), and keeps the cached listings of the
+// directories concerned current with it.
+template <typename Change>
+bool ChangeNames(const std::string& removed, const std::string& added, Change change) {
+  const HostName gone = SplitHost(removed), came = SplitHost(added);
+  const bool oneDir = removed.empty() || added.empty() || gone.dir == came.dir;
+  std::optional<DirChange> first, second;
+  first.emplace(removed.empty() ? came.dir : gone.dir);
+  if (!oneDir) second.emplace(came.dir);
+  if (!change()) return false;
+  if (oneDir) {
+    first->Done(gone.name, came.name);
+  } else {
+    first->Done(gone.name, std::string());
+    second->Done(std::string(), came.name);
+  }
+  return true;
+}
+
+// Waits until a directory's entries are on disk.
+bool SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.empty() ? "/" : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+  ::close(fd);
+  return synced;
+}
+
 int RenameNoReplace(const std::string& from, const std::string& to, bool isDir) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) return -1;
@@ -138,6 +179,51 @@ class FindHandle : public KernelObject {
   size_t next = 0;
   bool ClosedByCloseHandle() const override { return false; }
 };
+
+// MoveFileW: never onto another file; the host paths moved are kept.
+BOOL MoveNoReplace(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string* target) {
+  std::string toHost;
+  std::wstring fromDev, toDev;
+  if (!ResolvePair(from, to, fromHost, &toHost, &fromDev, &toDev)) return FALSE;
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat src{}, dst{};
+  if (::lstat(fromHost->c_str(), &src) != 0) return FailErrno(*fromHost);
+  if (!S_ISDIR(src.st_mode) && DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  *target = NewNameHost(to);
+  if (::lstat(toHost.c_str(), &dst) == 0) {
+    // Only a change of case of the same name may land on an existing entry.
+    if (dst.st_dev != src.st_dev || dst.st_ino != src.st_ino) return Fail(ERROR_ALREADY_EXISTS);
+    if (*target == *fromHost) return TRUE;
+    if (!ChangeNames(*fromHost, *target, [&] { return ::rename(fromHost->c_str(), target->c_str()) == 0; })) {
+      return FailErrno(*target);
+    }
+    return TRUE;
+  }
+  if (!ChangeNames(*fromHost, *target,
+                   [&] { return RenameNoReplace(*fromHost, *target, S_ISDIR(src.st_mode)) == 0; })) {
+    return FailErrno(*target);
+  }
+  return TRUE;
+}
+
+// DeleteAndRenameFile: `to`, when there, replaced in one step.
+BOOL MoveReplacing(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string* toHost) {
+  std::wstring fromDev, toDev;
+  if (!ResolvePair(from, to, fromHost, toHost, &fromDev, &toDev)) return FALSE;
+  std::lock_guard<std::mutex> g(FilesLock());
+  struct stat src{}, dst{};
+  if (::lstat(fromHost->c_str(), &src) != 0) return FailErrno(*fromHost);
+  if (S_ISDIR(src.st_mode)) return Fail(ERROR_ACCESS_DENIED);
+  if (DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  if (::lstat(toHost->c_str(), &dst) == 0) {
+    if (S_ISDIR(dst.st_mode) || ReadOnlyMode(dst)) return Fail(ERROR_ACCESS_DENIED);
+    if (DeleteConflict(Key(dst.st_dev, dst.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  }
+  if (!ChangeNames(*fromHost, *toHost, [&] { return ::rename(fromHost->c_str(), toHost->c_str()) == 0; })) {
+    return FailErrno(*toHost);
+  }
+  return TRUE;
+}
 
 }  // namespace
 
@@ -222,7 +308,16 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
   }
   if (!exists) oflags |= O_CREAT | O_EXCL;
   const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0400 : 0600;  // the device is one user's
-  const int fd = ::open(host.c_str(), oflags, mode);
+  int fd = -1;
+  auto openHost = [&] {
+    fd = ::open(host.c_str(), oflags, mode);
+    return fd >= 0;
+  };
+  if (exists) {
+    openHost();
+  } else {
+    ChangeNames(std::string(), host, openHost);
+  }
   if (fd < 0) {
     FailErrno(host);
     return INVALID_HANDLE_VALUE;
@@ -357,38 +452,22 @@ BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIM
 
 BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
   std::string fromHost, toHost;
-  std::wstring fromDev, toDev;
-  if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
-  std::lock_guard<std::mutex> g(FilesLock());
-  struct stat src{}, dst{};
-  if (::lstat(fromHost.c_str(), &src) != 0) return FailErrno(fromHost);
-  if (!S_ISDIR(src.st_mode) && DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
-  const std::string target = NewNameHost(to);
-  if (::lstat(toHost.c_str(), &dst) == 0) {
-    // Only a change of case of the same name may land on an existing entry.
-    if (dst.st_dev != src.st_dev || dst.st_ino != src.st_ino) return Fail(ERROR_ALREADY_EXISTS);
-    if (target == fromHost) return TRUE;
-    if (::rename(fromHost.c_str(), target.c_str()) != 0) return FailErrno(target);
-    return TRUE;
-  }
-  if (RenameNoReplace(fromHost, target, S_ISDIR(src.st_mode)) != 0) return FailErrno(target);
-  return TRUE;
+  return MoveNoReplace(from, to, &fromHost, &toHost);
 }
 
 BOOL DeleteAndRenameFile(LPCWSTR to, LPCWSTR from) {
   std::string fromHost, toHost;
-  std::wstring fromDev, toDev;
-  if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
-  std::lock_guard<std::mutex> g(FilesLock());
-  struct stat src{}, dst{};
-  if (::lstat(fromHost.c_str(), &src) != 0) return FailErrno(fromHost);
-  if (S_ISDIR(src.st_mode)) return Fail(ERROR_ACCESS_DENIED);
-  if (DeleteConflict(Key(src.st_dev, src.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
-  if (::lstat(toHost.c_str(), &dst) == 0) {
-    if (S_ISDIR(dst.st_mode) || ReadOnlyMode(dst)) return Fail(ERROR_ACCESS_DENIED);
-    if (DeleteConflict(Key(dst.st_dev, dst.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
-  }
-  if (::rename(fromHost.c_str(), toHost.c_str()) != 0) return FailErrno(toHost);
+  return MoveReplacing(from, to, &fromHost, &toHost);
+}
+
+BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  std::string fromHost, toHost;
+  const BOOL moved = (flags & MOVEFILE_REPLACE_EXISTING) ? MoveReplacing(from, to, &fromHost, &toHost)
+                                                         : MoveNoReplace(from, to, &fromHost, &toHost);
+  if (!moved || !(flags & MOVEFILE_WRITE_THROUGH)) return moved;
+  const HostName gone = SplitHost(fromHost), came = SplitHost(toHost);
+  if (!SyncDirectory(came.dir)) return FailErrno(came.dir);
+  if (gone.dir != came.dir && !SyncDirectory(gone.dir)) return FailErrno(gone.dir);
   return TRUE;
 }
 
@@ -451,7 +530,7 @@ BOOL DeleteFileW(LPCWSTR path) {
   if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (S_ISDIR(st.st_mode) || ReadOnlyMode(st)) return Fail(ERROR_ACCESS_DENIED);
   if (DeleteConflict(Key(st.st_dev, st.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
-  if (::unlink(host.c_str()) != 0) return FailErrno(host);
+  if (!ChangeNames(host, std::string(), [&] { return ::unlink(host.c_str()) == 0; })) return FailErrno(host);
   return TRUE;
 }
 
@@ -462,7 +541,9 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
   struct stat st{};
   if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
-  if (::mkdir(host.c_str(), 0700) != 0) return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
+  if (!ChangeNames(std::string(), host, [&] { return ::mkdir(host.c_str(), 0700) == 0; })) {
+    return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
+  }
   return TRUE;
 }
 
@@ -474,7 +555,7 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   struct stat st{};
   if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
-  if (::rmdir(host.c_str()) != 0) return FailErrno(host);
+  if (!ChangeNames(host, std::string(), [&] { return ::rmdir(host.c_str()) == 0; })) return FailErrno(host);
   return TRUE;
 }
 

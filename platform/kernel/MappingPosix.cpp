@@ -1,6 +1,8 @@
 // Memory-mapped files over mmap(MAP_SHARED). A mapping keeps its own
 // descriptor, and a view keeps its mapping, so either handle may be closed
 // first, as on the device.
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ class MappingObject : public KernelObject {
 
 struct View {
   size_t length;
+  ULONGLONG offset;  // in the file
   std::shared_ptr<MappingObject> mapping;
 };
 
@@ -142,7 +145,7 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     return nullptr;
   }
   std::lock_guard<std::mutex> g(ViewsLock());
-  Views()[reinterpret_cast<uintptr_t>(p)] = View{length, m};
+  Views()[reinterpret_cast<uintptr_t>(p)] = View{length, offset, m};
   return p;
 }
 
@@ -168,6 +171,13 @@ BOOL FlushViewOfFile(LPCVOID view, size_t bytes) {
   const uintptr_t page = static_cast<uintptr_t>(::sysconf(_SC_PAGESIZE));
   const uintptr_t from = at & ~(page - 1);
   const uintptr_t to = bytes ? std::min<uintptr_t>(at + bytes, end) : end;
+  // As on the device, the pages are written to the disk and waited for, but
+  // neither the disk's own cache nor the file's metadata is flushed: the next
+  // FlushFileBuffers on the volume makes them lasting.
+  const auto offset = static_cast<off64_t>(it->second.offset + (from - base));
+  constexpr unsigned kWrite = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
+  if (::sync_file_range(it->second.mapping->fd, offset, static_cast<off64_t>(to - from), kWrite) == 0) return TRUE;
+  if (errno != ESPIPE && errno != EINVAL && errno != ENOSYS) return FailErrno();
   if (::msync(reinterpret_cast<void*>(from), to - from, MS_SYNC) != 0) return FailErrno();
   return TRUE;
 }

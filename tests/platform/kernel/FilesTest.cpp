@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "tests/support/DeviceRootFixture.h"
@@ -204,6 +206,57 @@ TEST_F(Files, DeleteAndRenameReplacesInOneStep) {
   CloseHandle(h);
   EXPECT_FALSE(DeleteAndRenameFile(L"\\fresh", L"\\nothing"));
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(Files, MoveExReplacesOnlyWhenAsked) {
+  WriteHost("a", "new");
+  WriteHost("b", "old");
+  for (DWORD flags : {0u, MOVEFILE_WRITE_THROUGH}) {
+    EXPECT_FALSE(MoveFileExW(L"\\a", L"\\B", flags));
+    EXPECT_EQ(GetLastError(), ERROR_ALREADY_EXISTS);
+  }
+  ASSERT_TRUE(MoveFileExW(L"\\A", L"\\B", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(ReadHost("b"), "new");
+  EXPECT_FALSE(HostExists("a"));
+  std::filesystem::create_directories(Host("dir"));
+  ASSERT_TRUE(MoveFileExW(L"\\b", L"\\DIR\\c", MOVEFILE_WRITE_THROUGH));
+  EXPECT_EQ(ReadHost("dir/c"), "new");
+  WriteHost("d", "x");
+  EXPECT_FALSE(MoveFileExW(L"\\d", L"\\dir", MOVEFILE_REPLACE_EXISTING));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+}
+
+// Each change this process makes is looked up at once under another
+// spelling, while the folder's listing is kept across the changes.
+TEST_F(Files, LookupsSeeEachOwnChangeAtOnce) {
+  std::filesystem::create_directories(Host("box"));
+  // Changed long ago, so that its listing, read now, answers until it changes.
+  std::filesystem::last_write_time(Host("box"), std::filesystem::file_time_type::clock::now() - std::chrono::hours(1));
+  EXPECT_EQ(GetFileAttributesW(L"\\BOX\\NONE"), INVALID_FILE_ATTRIBUTES);
+  const auto create = [](LPCWSTR path) {
+    HANDLE h = Open(path, GENERIC_WRITE, 0, CREATE_NEW);
+    return h != INVALID_HANDLE_VALUE && CloseHandle(h);
+  };
+  const struct {
+    std::function<BOOL()> change;
+    LPCWSTR present;
+    LPCWSTR absent;
+  } steps[] = {
+      {[&] { return create(L"\\box\\Mail.eml"); }, L"\\BOX\\MAIL.EML", L"\\box\\mail.eml_tmp"},
+      {[&] { return create(L"\\box\\Mail.eml_tmp"); }, L"\\BOX\\MAIL.EML_TMP", L"\\box\\kept.eml"},
+      {[] { return MoveFileW(L"\\box\\Mail.eml", L"\\box\\Kept.eml"); }, L"\\BOX\\KEPT.EML", L"\\BOX\\MAIL.EML"},
+      {[] { return MoveFileExW(L"\\box\\Mail.eml_tmp", L"\\box\\kept.EML", MOVEFILE_REPLACE_EXISTING); },
+       L"\\box\\KEPT.eml", L"\\box\\MAIL.EML_TMP"},
+      {[] { return CreateDirectoryW(L"\\box\\Sub", nullptr); }, L"\\BOX\\SUB", L"\\box\\mail.eml"},
+      {[] { return RemoveDirectoryW(L"\\BOX\\sub"); }, L"\\box\\kept.eml", L"\\box\\SUB"},
+      {[] { return DeleteFileW(L"\\box\\KEPT.EML"); }, L"\\BOX", L"\\box\\Kept.eml"},
+  };
+  for (const auto& step : steps) {
+    ASSERT_TRUE(step.change()) << step.present;
+    EXPECT_NE(GetFileAttributesW(step.present), INVALID_FILE_ATTRIBUTES) << step.present;
+    EXPECT_EQ(GetFileAttributesW(step.absent), INVALID_FILE_ATTRIBUTES) << step.absent;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(Host("box")));
 }
 
 TEST_F(Files, CopyAndDelete) {

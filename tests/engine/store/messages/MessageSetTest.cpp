@@ -4,6 +4,8 @@
 // space and a full disk.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "MessageStoreFixture.h"
 #include "platform/base/WinFormat.h"
 
@@ -71,6 +73,26 @@ TEST_F(MessageSetTest, MessagesAreMadeAndRemovedWithTheirSlots) {
   EXPECT_FALSE(Exists(EmlPath(d)));
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
   EXPECT_TRUE(messages_->RemoveMessageFiles({}, nullptr));
+}
+
+TEST_F(MessageSetTest, CountTextStaysExactAsItGrowsAndShrinksADigit) {
+  WriteBytes(kData + L"\\Status.txt", "0000\tF");
+  uint32_t first = 0, second = 0;
+  const struct {
+    std::function<bool()> change;
+    const char* text;
+  } steps[] = {
+      {[&] { return messages_->CreateMessageFile(&first, inbox_); }, "0001\t10"},
+      {[&] { return messages_->CreateMessageFile(&second, inbox_); }, "0002\t11"},
+      {[&] { return messages_->RemoveMessageFile(second); }, "0002\t10"},
+      {[&] { return messages_->RemoveMessageFile(first); }, "0002\tF"},
+  };
+  for (const auto& step : steps) {
+    ASSERT_TRUE(step.change()) << step.text;
+    EXPECT_EQ(ReadBytes(kData + L"\\Status.txt"), step.text);
+    EXPECT_FALSE(Exists(kData + L"\\Status.txt_tmp")) << step.text;
+    EXPECT_FALSE(Exists(kData + L"\\Status.txt_bak")) << step.text;
+  }
 }
 
 TEST_F(MessageSetTest, SlotsRefuseWrongChanges) {
@@ -241,7 +263,8 @@ TEST_F(MessageSetTest, FullDiskUndoesACreation) {
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt"), "0000\t0");
 
   qv::testing::ClearFileFaults();
-  qv::testing::InjectFileFault(kData + L"\\Status.txt_tmp", ERROR_DISK_FULL);
+  // The message directory's count is rewritten in place.
+  qv::testing::InjectFileFault(kData + L"\\Status.txt", ERROR_DISK_FULL);
   EXPECT_FALSE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(TableBytes(), std::string(262144, '\xFF'));
