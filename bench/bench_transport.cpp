@@ -3,9 +3,10 @@
 // socket loop that sends the same commands to the same server and unstuffs the
 // same texts (no worker threads, no stepped waits, no bounds). Then the real
 // peers: PopClient beside mpop (into a maildir) against the same dovecot, and
-// SmtpClient beside msmtp (one process per message, as a user runs it)
-// against the same postfix, with the same message files. Ratios matter, not
-// absolute times.
+// SmtpClient, and the whole outgoing queue (Sender: the account's send box
+// read, sent, filed into the sent box, recorded in the send history), beside
+// msmtp (one process per message, as a user runs it) against the same
+// postfix, with the same message files. Ratios matter, not absolute times.
 //
 // The server answers as dovecot does for a mailbox with no known UID:
 //   S: +OK ready
@@ -39,10 +40,19 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "engine/content/RawEmail_S.h"
+#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/QvAccountCreator.h"
+#include "engine/store/QvFolderInterface.h"
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvStorageInterface.h"
 #include "engine/transport/MailAccount.h"
 #include "engine/transport/PopClient.h"
+#include "engine/transport/QvRASController.h"
+#include "engine/transport/Sender.h"
 #include "engine/transport/SmtpClient.h"
 #include "platform/kernel/DeviceFs.h"
+#include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
 #include "tests/support/DovecotPeer.h"
 #include "tests/support/PostfixPeer.h"
@@ -466,6 +476,81 @@ void Postfix200_SmtpClient(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kSmtpMessages);
 }
 BENCHMARK(Postfix200_SmtpClient)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// An account whose send box holds the same texts, on the same postfix.
+struct SenderAccount {
+  SenderAccount() {
+    TheRoot();
+    CreateDirectoryW(L"\\Application Data", nullptr);
+    CreateDirectoryW(L"\\Application Data\\QuvoMail\\", nullptr);
+    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", L"\\Application Data\\QuvoMail\\");
+    QvAccountCreator().CreateFolders(L"Bench");
+    account.reset(QvAccountInfoInterface::OpenAccountInfo(L"Bench", L""));
+    Settings s;
+    for (auto bit : {Settings::kSenderAddress, Settings::kSmtpServerName, Settings::kSmtpServerPort,
+                     Settings::kSousinTrayID, Settings::kSousinZumiTrayID}) {
+      s.Select(bit);
+    }
+    s.strSenderAddress = L"me@example.com";
+    s.strSmtpServerName = L"smtp.example.com";
+    s.uiSmtpServerPort = 25;
+    account->SetAccountInfoAttributes(s);
+    s.Select(Settings::kSousinTrayID);
+    s.Select(Settings::kSousinZumiTrayID);
+    account->GetAccountInfoAttributes(&s);
+    sendBox = s.ulSousinTrayID;
+    sentBox = s.ulSousinZumiTrayID;
+  }
+  // Empties the sent box and queues every text again.
+  bool Refill(const std::vector<std::string>& texts) {
+    std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+    std::unique_ptr<QvFolderInterface> sent(storage ? storage->OpenFolder(sentBox) : nullptr);
+    std::unique_ptr<QvFolderInterface> queue(storage ? storage->OpenFolder(sendBox) : nullptr);
+    std::vector<unsigned long> ids;
+    if (!sent || !queue || !sent->GetMessageIds(&ids) || (!ids.empty() && !sent->RemoveMessage(ids))) return false;
+    for (const std::string& text : texts) {
+      unsigned long id = 0;
+      if (!queue->CreateMessage(&id, static_cast<unsigned long>(text.size()))) return false;
+      std::unique_ptr<QvMessageInterface> message(queue->OpenMessage(id));
+      if (!message || !message->Write(text)) return false;
+    }
+    return true;
+  }
+  using Settings = QvAccountInfoInterface::Attributes;
+  std::unique_ptr<QvAccountInfoInterface> account;
+  unsigned long sendBox = 0, sentBox = 0;
+};
+
+class SentCount : public Sender::Notify {
+ public:
+  void notify(int message, long, long) override { sent += message == 1 ? 1 : 0; }
+  int sent = 0;
+};
+
+void Postfix200_Sender(benchmark::State& state) {
+  SmtpFiles& files = TheSmtpFiles();
+  static SenderAccount bench;
+  qv::testing::MapHost("smtp.example.com", 25, files.peer.PlainPort());
+  QvRASController ras;
+  for (auto _ : state) {
+    state.PauseTiming();
+    files.peer.ClearMail();
+    if (!bench.Refill(files.texts)) {
+      state.SkipWithError("the send box could not be filled");
+      break;
+    }
+    state.ResumeTiming();
+    Sender sender;
+    SentCount count;
+    sender.RegisterNotify(&count);
+    if (sender.SendMultiMail(bench.account.get(), &ras, L"") != 1 || count.sent != kSmtpMessages) {
+      state.SkipWithError("the run did not send every message");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kSmtpMessages);
+}
+BENCHMARK(Postfix200_Sender)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // msmtp, one run per message file, as a user's script would send them.
 void Postfix200_Msmtp(benchmark::State& state) {

@@ -16,6 +16,7 @@
 #include "engine/store/QvIdTraits.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvStorageInterface.h"
+#include "engine/transport/FilingAttributes.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Time.h"
 
@@ -197,23 +198,13 @@ bool QvClassifier::SaveToFolder(std::string& raw, const std::string& uidl, bool 
   {
     std::unique_ptr<Message> message(folder->OpenMessage(id));
     if (message) {
-      Message::Attributes a;
-      a.mask = 0x3fff;
+      Message::Attributes a = FilingAttributes(mail);
       a.unread = 1;
-      a.hasAttachments = mail.attachments.empty() ? 0 : 1;
       a.state = state ? 1 : 0;
       a.kind = Message::kReceived;
-      a.isHtml = mail.htmlBody.empty() ? 0 : 1;
       a.date = Message::LocalTimeToSystemTime(decoded && ValidDate(mail.date) ? mail.date : received);
       a.listTime = a.date;
       a.uidl = uidl;
-      if (!mail.to.empty()) {
-        std::wstring field = mail.to.front(), name;
-        EmlCompose().ParseAddress(field, &a.listText1, &name);
-      }
-      a.listText2 = mail.fromAddress;
-      a.listShort1 = mail.fromName;
-      a.listShort2 = mail.subject;
       stored = message->SetAttributes(a) && message->Write(raw);
     }
   }

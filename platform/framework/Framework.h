@@ -19,6 +19,8 @@
 #include "platform/framework/CImageList.h"
 #include "platform/framework/CListBox.h"
 #include "platform/framework/CMenu.h"
+#include "platform/framework/CPropertyPage.h"
+#include "platform/framework/CPropertySheet.h"
 #include "platform/framework/CStatic.h"
 #include "platform/framework/CString.h"
 #include "platform/framework/CTreeCtrl.h"

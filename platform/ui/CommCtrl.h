@@ -88,3 +88,5 @@ QV_PLATFORM_API BOOL InitCommonControlsEx(const INITCOMMONCONTROLSEX* init);
 
 #include "platform/ui/controls/Header.h"
 #include "platform/ui/controls/ListView.h"
+#include "platform/ui/controls/Tab.h"
+#include "platform/ui/dialog/PropertySheet.h"

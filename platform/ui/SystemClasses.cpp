@@ -9,6 +9,7 @@
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/controls/ScrollBar.h"
 #include "platform/ui/controls/Static.h"
+#include "platform/ui/controls/Tab.h"
 #include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/menu/MenuWindow.h"
 
@@ -36,7 +37,8 @@ void EnsureSystemClasses() {
                         {WC_LISTBOX, ListBoxProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
                         {WC_COMBOLBOX, ListBoxProc, kControlExtra, CS_DBLCLKS},
                         {WC_COMBOBOX, ComboBoxProc, kControlExtra, CS_DBLCLKS | CS_PARENTDC},
-                        {WC_TREEVIEW, TreeViewProc, kControlExtra, CS_DBLCLKS}};
+                        {WC_TREEVIEW, TreeViewProc, kControlExtra, CS_DBLCLKS},
+                        {WC_TABCONTROLW, TabProc, kControlExtra, CS_DBLCLKS}};
   for (const Kind& k : kinds) {
     WNDCLASSW wc{};
     wc.style = k.style | CS_GLOBALCLASS;

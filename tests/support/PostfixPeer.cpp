@@ -79,6 +79,8 @@ bool PostfixPeer::Start(std::string* why) {
   }
 
   FreeLoopbackPorts(&plainPort_, &securePort_);
+  do loginPort_ = FreeLoopbackPort();
+  while (loginPort_ == plainPort_ || loginPort_ == securePort_);
   std::ostringstream main;
   main << "compatibility_level = 3.6\n"
        << "queue_directory = " << dir_ << "/queue\n"
@@ -115,6 +117,7 @@ bool PostfixPeer::Start(std::string* why) {
   std::ostringstream master;
   master << "127.0.0.1:" << plainPort_ << " inet n - n - - smtpd\n"
          << "127.0.0.1:" << securePort_ << " inet n - n - - smtpd -o smtpd_tls_wrappermode=yes\n"
+         << "127.0.0.1:" << loginPort_ << " inet n - n - - smtpd -o smtpd_sasl_mechanism_filter=login\n"
          << "pickup unix n - n 60 1 pickup\n"
          << "cleanup unix n - n - 0 cleanup\n"
          << "qmgr unix n - n 300 1 qmgr\n"

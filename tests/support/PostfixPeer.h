@@ -4,7 +4,7 @@
 // ends. It offers STARTTLS on a plain listener, TLS from the first byte on a
 // second one (certificate for "smtp.example.com" and "localhost", signed by a
 // test CA), and AUTH LOGIN and CRAM-MD5 through a dovecot SASL service of its
-// own (plain passwords). Every accepted message is delivered, as received,
+// own (plain passwords); a third listener offers AUTH LOGIN alone. Every accepted message is delivered, as received,
 // into a file of its own in MailDir() by a pipe transport.
 //
 //   qv::test::PostfixPeer& peer = qv::test::PostfixPeer::Shared();
@@ -34,6 +34,8 @@ class PostfixPeer {
   const std::string& Error() const { return error_; }
   uint16_t PlainPort() const { return plainPort_; }
   uint16_t SecurePort() const { return securePort_; }
+  // Like PlainPort(), but AUTH offers LOGIN only.
+  uint16_t LoginPort() const { return loginPort_; }
   const std::string& CaFile() const { return caFile_; }
   const std::string& User() const { return user_; }
   const std::string& Password() const { return password_; }
@@ -59,6 +61,7 @@ class PostfixPeer {
   std::string password_ = "smtp-secret-9";
   uint16_t plainPort_ = 0;
   uint16_t securePort_ = 0;
+  uint16_t loginPort_ = 0;
   int dovecotPid_ = -1;
   int postfixPid_ = -1;
 };

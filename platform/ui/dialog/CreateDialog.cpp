@@ -123,8 +123,11 @@ HWND MakeDialog(HINSTANCE instance, const DialogTemplate& t, HWND owner, DLGPROC
   }
   HWND first = GetNextDlgTabItem(dialog, nullptr, FALSE);
   if (SendMessageW(dialog, WM_INITDIALOG, reinterpret_cast<WPARAM>(first), param) && first && IsWindow(first)) {
-    // Focus in a dialog that is not active yet comes with its activation.
-    if (DialogData* d = DataOf(dialog); d && GetActiveWindow() != dialog) {
+    // Focus in a dialog that is not active yet comes with its activation; a
+    // child dialog (a sheet's page) is never activated itself.
+    if (t.style & WS_CHILD) {
+      if (IsWindowVisible(dialog)) FocusControl(dialog, first);
+    } else if (DialogData* d = DataOf(dialog); d && GetActiveWindow() != dialog) {
       d->savedFocus = first;
       SetActiveWindow(dialog);
     } else {

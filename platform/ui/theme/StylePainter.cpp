@@ -348,4 +348,31 @@ void StylePainter::PaintItemText(HDC dc, const RECT& r, LPCWSTR text, UINT forma
 
 void StylePainter::PaintGridLine(HDC dc, const RECT& r) { Fill(dc, r, COLOR_BTNFACE); }
 
+void StylePainter::PaintTabStrip(HDC dc, const RECT& strip, bool bottom) {
+  Fill(dc, strip, COLOR_BTNFACE);
+  const RECT edge = bottom ? RECT{strip.left, strip.top, strip.right, strip.top + kFrame}
+                           : RECT{strip.left, strip.bottom - kFrame, strip.right, strip.bottom};
+  Fill(dc, edge, COLOR_WINDOWFRAME);
+}
+
+void StylePainter::PaintTab(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool bottom, const ControlState& s) {
+  // A tab not chosen stands back from the pages by a frame's width.
+  RECT face = r;
+  if (!selected) (bottom ? face.bottom : face.top) += bottom ? -kFrame : kFrame;
+  Fill(dc, face, selected ? COLOR_WINDOW : (s.pressed ? COLOR_BTNSHADOW : COLOR_BTNFACE));
+  Fill(dc, {face.left, face.top, face.left + kFrame, face.bottom}, COLOR_WINDOWFRAME);
+  Fill(dc, {face.right - kFrame, face.top, face.right, face.bottom}, COLOR_WINDOWFRAME);
+  const RECT outer = bottom ? RECT{face.left, face.bottom - kFrame, face.right, face.bottom}
+                            : RECT{face.left, face.top, face.right, face.top + kFrame};
+  Fill(dc, outer, COLOR_WINDOWFRAME);
+  if (!selected) {
+    const RECT inner = bottom ? RECT{r.left, r.top, r.right, r.top + kFrame}
+                              : RECT{r.left, r.bottom - kFrame, r.right, r.bottom};
+    Fill(dc, inner, COLOR_WINDOWFRAME);
+  }
+  Text(dc, face, text, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX, s.disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
+  if (s.focused) PaintFocusRect(dc, {face.left + kFocusInset, face.top + kFocusInset, face.right - kFocusInset,
+                                     face.bottom - kFocusInset});
+}
+
 }  // namespace qv::ui

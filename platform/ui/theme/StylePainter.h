@@ -120,6 +120,14 @@ class QV_PLATFORM_API StylePainter {
   static void PaintItemText(HDC dc, const RECT& r, LPCWSTR text, UINT format, COLORREF ink, COLORREF back);
   // A list's grid line: a rectangle one pixel deep or wide.
   static void PaintGridLine(HDC dc, const RECT& r);
+
+  // Tab controls: the strip the tabs stand on (a line along the edge that
+  // meets the pages) and one tab. The chosen tab is open towards the pages
+  // and drawn in the window colour; the others are set back in the face colour.
+  static constexpr int kTabPadding = 12;  // round a tab's text
+  static constexpr int kTabMinWidth = 48;
+  static void PaintTabStrip(HDC dc, const RECT& strip, bool bottom);
+  static void PaintTab(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool bottom, const ControlState& s);
 };
 
 }  // namespace qv::ui

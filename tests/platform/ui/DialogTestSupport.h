@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/kernel/Library.h"
+#include "platform/ui/controls/Tab.h"
 #include "platform/ui/dialog/DialogTemplate.h"
 #include "tests/platform/ui/UiTest.h"
 
@@ -96,6 +97,14 @@ inline POINT CentreOf(HWND hwnd) {
   RECT r{};
   GetWindowRect(hwnd, &r);
   return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
+
+// A tap on the middle of a tab control's tab.
+inline void TapTab(HWND tab, int index) {
+  RECT r{};
+  SendMessageW(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+  MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&r), 2);
+  qv::testing::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
 // One expected entry: which window (by role), the message and, when given, wParam.

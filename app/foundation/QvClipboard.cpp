@@ -1,0 +1,31 @@
+#include "app/foundation/QvClipboard.h"
+
+#include <cwchar>
+
+bool QvClipboard::GetText(CString& out) const {
+  if (!IsFormatAvailable(CF_UNICODETEXT)) return false;
+  const auto* text = static_cast<const wchar_t*>(GetClipboardData(CF_UNICODETEXT));
+  if (!text) return false;
+  out = text;
+  return true;
+}
+
+bool IsPictureChar(wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
+CString RemovePictureChars(const CString& text, bool lineBreaks) {
+  CString out;
+  for (int i = 0; i < text.GetLength(); ++i) {
+    const wchar_t c = text[i];
+    if (IsPictureChar(c) || (lineBreaks && (c == L'\r' || c == L'\n'))) continue;
+    out += c;
+  }
+  return out;
+}
+
+void InitLogFont(LOGFONTW* font, LONG height, bool bold) {
+  *font = LOGFONTW{};
+  font->lfHeight = -height;
+  font->lfWeight = bold ? 700 : 400;
+  font->lfCharSet = 1;
+  std::wcsncpy(font->lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE - 1);
+}

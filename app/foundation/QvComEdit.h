@@ -1,0 +1,32 @@
+// The program's text fields with the edit menu (tap-and-hold), and the one
+// that closes its page when Backspace is pressed while it is empty.
+#pragma once
+
+#include "platform/framework/CEdit.h"
+
+// The program's "back" message: the page that gets it closes.
+constexpr UINT kBackMessage = 0x48E;
+constexpr UINT kEditMenuId = 159;
+constexpr UINT kCutCommand = 57635;
+constexpr UINT kCopyCommand = 57634;
+constexpr UINT kPasteCommand = 57637;
+
+// Tracks submenu 0 of menu 159 at `screen` for `edit`: Cut and Paste are
+// left out of a read-only field, Cut and Copy need a selection, Paste text
+// on the clipboard. The chosen command comes to the field as WM_COMMAND.
+void TrackEditPopupMenu(HWND edit, POINT screen);
+
+class QvComEdit : public CEdit {
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+class QvCLREdit : public QvComEdit {
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+// The edit commands every field answers; false for other commands.
+bool RunEditCommand(HWND edit, WPARAM command);
+// The tap-and-hold of a field (GN_CONTEXTMENU), from its WM_LBUTTONDOWN.
+bool IsTapAndHold(HWND edit, LPARAM point);

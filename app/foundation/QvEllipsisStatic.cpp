@@ -1,0 +1,30 @@
+#include "app/foundation/QvEllipsisStatic.h"
+
+#include "platform/gdi/Gdi.h"
+
+BOOL QvEllipsisStatic::Create(CWnd* parent) { return CStatic::Create(L"...", WS_CHILD, RECT{1, 1, 2, 2}, parent); }
+
+void QvEllipsisStatic::AdjustToText() {
+  HWND parent = ::GetParent(m_hWnd);
+  if (!parent) return;
+  CString text;
+  GetWindowText(text);
+  RECT need{};
+  HDC dc = ::GetDC(m_hWnd);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ::ReleaseDC(m_hWnd, dc);
+  RECT area{};
+  ::GetClientRect(parent, &area);
+  const int w = need.right - need.left, h = need.bottom - need.top;
+  ::SetWindowPos(m_hWnd, nullptr, area.right - 2 - w, area.bottom - h, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+BOOL QvEllipsisStatic::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message == WM_CTLCOLORSTATIC) {
+    *result = reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
+    return TRUE;
+  }
+  return CStatic::OnChildNotify(message, wParam, lParam, result);
+}

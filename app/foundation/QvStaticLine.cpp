@@ -1,0 +1,36 @@
+#include "app/foundation/QvStaticLine.h"
+
+#include "platform/gdi/Gdi.h"
+
+COLORREF ResolveColour(COLORREF c) {
+  return (c & kSystemColour) ? GetSysColor(static_cast<int>(c & 0xFF)) : c;
+}
+
+LRESULT QvStaticLine::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_PAINT) return CStatic::WindowProc(message, wParam, lParam);
+  PAINTSTRUCT ps;
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
+  RECT r{};
+  GetClientRect(&r);
+  HBRUSH bg = CreateSolidBrush(ResolveColour(background_));
+  FillRect(dc, &r, bg);
+  DeleteObject(bg);
+  CString text;
+  GetWindowText(text);
+  if (!text.IsEmpty()) {
+    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    ::SetTextColor(dc, ResolveColour(text_));
+    ::SetBkColor(dc, ResolveColour(background_));
+    DrawTextW(dc, text.GetString(), text.GetLength(), &r, format_);
+    SelectObject(dc, oldFont);
+  }
+  HPEN pen = CreatePen(lineStyle_, lineWidth_, ResolveColour(lineColour_));
+  HGDIOBJ oldPen = SelectObject(dc, pen);
+  const int y = r.bottom - (lineWidth_ + 1) / 2;
+  MoveToEx(dc, r.left, y, nullptr);
+  LineTo(dc, r.right, y);
+  SelectObject(dc, oldPen);
+  DeleteObject(pen);
+  ::EndPaint(m_hWnd, &ps);
+  return 0;
+}

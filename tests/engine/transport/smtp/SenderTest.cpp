@@ -1,0 +1,329 @@
+// The outgoing queue of a real account on disk, sending into the postfix
+// peer (AUTH LOGIN and CRAM-MD5, STARTTLS on 587, TLS on 465): what the
+// observer hears, what postfix delivered, what the sent box, the send box
+// and the send history hold afterwards. A scripted server only plays the
+// one who strips STARTTLS.
+#include <functional>
+
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/transport/QvClassifier.h"
+#include "engine/transport/QvRASController.h"
+#include "engine/transport/Sender.h"
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/Time.h"
+#include "tests/engine/store/filing/FilingFixture.h"
+#include "tests/support/PostfixPeer.h"
+#include "tests/support/TestServer.h"
+#include "tests/support/TransportFixture.h"
+
+namespace qv::test {
+namespace {
+
+using Event = NotifyEvent;
+const Event kConnecting{4, 1, 0}, kConnected{4, 2, 0}, kSent{1, 0, 0}, kClosing{3, 0, 0};
+Event QueueError(long code, long detail = 0) { return {2, code, detail}; }
+Event SessionFailed(long code) { return {0, code, 0}; }
+
+std::string Mail(const std::string& headers, const std::string& body) {
+  return "From: Me <me@example.com>\r\n" + headers + "Subject: test\r\nDate: Tue, 01 Dec 2026 09:00:00 +0900\r\n\r\n" +
+         body;
+}
+
+std::string WithoutCr(std::string text) {
+  std::erase(text, '\r');
+  return text;
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class Recorder : public Sender::Notify {
+ public:
+  void notify(int message, long w, long l) override {
+    events.push_back({message, w, l});
+    if (onEvent) onEvent(events.back());
+  }
+  std::vector<Event> events;
+  std::function<void(const Event&)> onEvent;
+};
+
+class SenderTest : public FilingTest {
+ protected:
+  void SetUp() override {
+    FilingTest::SetUp();
+    if (HasFatalFailure()) return;
+    WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
+    // The peer's certificate is an hour old: the clock stands at the real now.
+    testing::ClearClock();
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    testing::SetClock(now);
+    GetLocalTime(&now);
+    stamp_ =
+        qv::FormatW(L"%04d%02d%02d%02d%02d%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
+    ASSERT_TRUE(peer_.Ready()) << peer_.Error();
+    peer_.ClearMail();
+    testing::MapHost("smtp.example.com", 25, peer_.PlainPort());
+    testing::MapHost("smtp.example.com", 587, peer_.PlainPort());
+    testing::MapHost("smtp.example.com", 465, peer_.SecurePort());
+    testing::MapHost("smtp.example.com", 2525, peer_.LoginPort());
+    testing::SetTrustedCaFile(peer_.CaFile());
+    Settings s;
+    s.Select(Settings::kSousinTrayID);
+    ASSERT_TRUE(account_->GetAccountInfoAttributes(&s));
+    sendBox_ = s.ulSousinTrayID;
+    Configure(25, false);
+  }
+
+  // The account's server settings: the peer, with or without SMTP AUTH.
+  void Configure(uint32_t port, bool auth, const std::wstring& server = L"smtp.example.com") {
+    Settings s;
+    for (auto bit :
+         {Settings::kSenderAddress, Settings::kSmtpServerName, Settings::kSmtpServerPort, Settings::kSmtpSvrAuthEnabled,
+          Settings::kSmtpAuthEnabled, Settings::kSmtpUserName, Settings::kSmtpPasswd, Settings::kUseSameUserPass}) {
+      s.Select(bit);
+    }
+    s.strSenderAddress = L"me@example.com";
+    s.strSmtpServerName = server;
+    s.uiSmtpServerPort = port;
+    s.bSmtpSvrAuthEnabled = s.bSmtpAuthEnabled = auth;
+    s.strSmtpUserName = std::wstring(peer_.User().begin(), peer_.User().end());
+    s.strSmtpPasswd = std::wstring(peer_.Password().begin(), peer_.Password().end());
+    ASSERT_TRUE(account_->SetAccountInfoAttributes(s));
+  }
+
+  // A composed message waiting in the send box.
+  unsigned long Queue(const std::string& raw) {
+    unsigned long id = 0;
+    auto box = Folder(sendBox_);
+    EXPECT_TRUE(box->CreateMessage(&id, static_cast<unsigned long>(raw.size())));
+    std::unique_ptr<QvMessageInterface> m(box->OpenMessage(id));
+    EXPECT_TRUE(m && m->Write(raw));
+    return id;
+  }
+
+  int Send(std::vector<unsigned long>* ids = nullptr) {
+    recorder_.events.clear();
+    Sender sender;
+    EXPECT_TRUE(sender.RegisterNotify(&recorder_));
+    EXPECT_FALSE(sender.RegisterNotify(&recorder_));
+    sender_ = &sender;
+    const int result =
+        ids ? sender.SendMultiMail(account_.get(), &ras_, *ids, L"") : sender.SendMultiMail(account_.get(), &ras_, L"");
+    sender_ = nullptr;
+    long status = 0;
+    ras_.ReleaseConnection(&status);
+    return result;
+  }
+
+  std::string Log() const { return ReadBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt"); }
+  void Empty(unsigned long folder) {
+    Ids ids = Messages(folder);
+    EXPECT_TRUE(ids.empty() || Folder(folder)->RemoveMessage(ids));
+  }
+
+  PostfixPeer& peer_ = PostfixPeer::Shared();
+  QvRASController ras_;
+  Recorder recorder_;
+  Sender* sender_ = nullptr;
+  unsigned long sendBox_ = 0;
+  std::wstring stamp_;  // the local time, as the send history writes it
+};
+
+TEST_F(SenderTest, TheSendBoxGoesOutOnOneSessionAndIsFiledAsItWasSent) {
+  struct Case {
+    uint32_t port;
+    bool auth;
+    const char* login;  // in the protocol log
+  };
+  const Case cases[] = {{25, false, "HELO QvMail"},
+                        {2525, true, "AUTH LOGIN"},
+                        {25, true, "AUTH CRAM-MD5"},
+                        {587, true, "AUTH CRAM-MD5"},
+                        {465, true, "AUTH CRAM-MD5"}};
+  const std::string dots = "first\r\n.\r\n..x\r\n.\r\nlast\r\n";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.port);
+    WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
+    peer_.ClearMail();
+    Configure(c.port, c.auth);
+    Queue(Mail("To: You <you@example.org>\r\nCc: cc@example.org\r\nBcc: hidden@example.org\r\n", dots));
+    Queue(Mail("To: two@example.org\r\n", "second\r\n"));
+    Queue(Mail("To: three@example.org\r\n", ".\r\n"));
+    Empty(sent_);
+    EXPECT_EQ(Send(), 1);
+    EXPECT_EQ(recorder_.events, (std::vector<Event>{kConnecting, kConnected, kSent, kSent, kSent, kClosing})) << Log();
+    EXPECT_TRUE(Messages(sendBox_).empty());
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, "Smtp Protocol Start"), 1u) << log;
+    EXPECT_EQ(Count(log, "MAIL FROM"), 3u);
+    EXPECT_EQ(Count(log, "QUIT"), 1u);
+    EXPECT_NE(log.find(c.login), std::string::npos) << log;
+
+    std::vector<std::string> delivered = peer_.WaitForMail(3);
+    ASSERT_EQ(delivered.size(), 3u) << peer_.Log();
+    const Ids copies = Messages(sent_);
+    ASSERT_EQ(copies.size(), 3u);
+    // Each copy is the text as it went out, dots as written: postfix's
+    // delivery (its own header lines first, LF line ends) ends with it.
+    size_t matched = 0;
+    for (unsigned long id : copies) {
+      const std::string copy = Raw(id);
+      EXPECT_EQ(copy.find("Bcc"), std::string::npos);
+      for (const std::string& mail : delivered) matched += WithoutCr(mail).ends_with(WithoutCr(copy)) ? 1 : 0;
+    }
+    EXPECT_EQ(matched, 3u);
+    const std::string first = Raw(copies[0]);
+    EXPECT_NE(first.find("\r\n\r\n" + dots), std::string::npos) << first;
+    EXPECT_EQ(Attributes(copies[0], QvMessageInterface::kListText1).listText1, L"you@example.org");
+    for (const std::string& mail : delivered) EXPECT_EQ(mail.find("hidden@"), std::string::npos) << mail;
+  }
+  EXPECT_NE(peer_.Log().find("to=<hidden@example.org>"), std::string::npos);
+  EXPECT_NE(peer_.Log().find("sasl_method=LOGIN"), std::string::npos);
+}
+
+TEST_F(SenderTest, SentMailRulesAndTheSendHistoryOfTheMailsOwnAccount) {
+  ASSERT_FALSE(sentChildren_.empty());
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"LastSelectAccount", L"Other"));
+  SetRules({{L"team", L"To", L"team@", static_cast<uint32_t>(sentChildren_[0]), QvClassifier::kSent, 0},
+            {L"in", L"To", L"solo@", static_cast<uint32_t>(sentChildren_[0]), QvClassifier::kReceived, 0}});
+  Queue(Mail("To: team@example.org, b@example.org\r\n", "to the team\r\n"));
+  Queue(Mail("To: solo@example.org\r\n", "to one\r\n"));
+  EXPECT_EQ(Send(), 1);
+  EXPECT_EQ(Messages(sentChildren_[0]).size(), 1u);
+  ASSERT_EQ(Messages(sent_).size(), 1u);
+  EXPECT_NE(Raw(Messages(sent_)[0]).find("to one"), std::string::npos);
+  const std::string t(stamp_.begin(), stamp_.end());
+  EXPECT_EQ(ReadHost(AccountFile("Acc", "sendhistory.dat")),
+            "solo@example.org\n" + t + "\nb@example.org\n" + t + "\nteam@example.org\n" + t + "\n");
+}
+
+TEST_F(SenderTest, RunsWithNothingToSendOrNowhereToSendIt) {
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<unsigned long>* ids)> arrange;  // may pick ids
+    int result;
+    std::vector<Event> events;
+    size_t delivered;
+  };
+  const Case cases[] = {
+      {"empty send box", [](auto*) {}, 1, {}, 0},
+      {"no SMTP server",
+       [this](auto*) {
+         Queue(Mail("To: a@example.org\r\n", "x\r\n"));
+         Configure(25, false, L"");
+       },
+       0,
+       {QueueError(QVMDL_ERR_SEND_ACCOUNT)},
+       0},
+      {"no data connection",
+       [this](auto*) {
+         Queue(Mail("To: a@example.org\r\n", "x\r\n"));
+         testing::SetConnMgrStatus(0x21);
+       },
+       0,
+       {kConnecting, QueueError(QVMDL_ERR_SEND_CONNECTION)},
+       0},
+      {"an id not in the send box",
+       [this](auto* ids) {
+         *ids = {0x7777, Queue(Mail("To: a@example.org\r\n", "x\r\n"))};
+       },
+       1,
+       {kConnecting, kConnected, QueueError(QVMDL_ERR_SEND_MESSAGE_READ), kSent, kClosing},
+       1},
+      {"no recipient",
+       [this](auto*) { Queue(Mail("", "x\r\n")); },
+       0,
+       {kConnecting, kConnected, QueueError(QVMDL_ERR_SEND_NO_RECIPIENT)},
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    peer_.ClearMail();
+    std::vector<unsigned long> ids;
+    c.arrange(&ids);
+    const size_t waiting = Messages(sendBox_).size();
+    EXPECT_EQ(Send(ids.empty() ? nullptr : &ids), c.result);
+    EXPECT_EQ(recorder_.events, c.events) << Log();
+    EXPECT_EQ(peer_.WaitForMail(c.delivered).size(), c.delivered);
+    EXPECT_EQ(Messages(sendBox_).size(), waiting - c.delivered);
+    Empty(sendBox_);
+    Configure(25, false);
+    testing::SetConnMgrStatus(0x10);
+  }
+}
+
+TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
+  // The copy cannot be written: the original goes to the sent box itself.
+  // Then the sent box's list cannot be written either: the original stays
+  // marked in the send box, and the next run passes over it.
+  const unsigned long first = Queue(Mail("To: a@example.org\r\n", "one\r\n"));
+  Queue(Mail("To: b@example.org\r\n", "two\r\n"));
+  // The id the copy will get: the store hands ids out in turn.
+  unsigned long probe = 0;
+  ASSERT_TRUE(Folder(sent_)->CreateMessage(&probe) && Folder(sent_)->RemoveMessage(probe));
+  ++probe;
+  testing::InjectFileFault(EmlPathOf(probe), ERROR_DISK_FULL);
+  EXPECT_EQ(Send(), 0);
+  testing::ClearFileFaults();
+  EXPECT_EQ(recorder_.events,
+            (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY)}));
+  EXPECT_EQ(peer_.WaitForMail(1).size(), 1u);
+  EXPECT_EQ(Messages(sent_), Ids{first});
+  EXPECT_EQ(Messages(sendBox_).size(), 1u);
+  EXPECT_EQ(Count(Log(), "QUIT"), 1u);
+
+  peer_.ClearMail();
+  testing::InjectFileFault(StoreFile(L"TREE", sent_, L".msg_tmp"), ERROR_DISK_FULL);
+  EXPECT_EQ(Send(), 0);
+  testing::ClearFileFaults();
+  ASSERT_EQ(peer_.WaitForMail(1).size(), 1u);
+  ASSERT_EQ(Messages(sendBox_).size(), 1u);
+  EXPECT_EQ(Attributes(Messages(sendBox_)[0], QvMessageInterface::kState).state, Sender::kSentNotFiled);
+
+  peer_.ClearMail();
+  EXPECT_EQ(Send(), 0);
+  EXPECT_EQ(recorder_.events,
+            (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_SEND_MESSAGE_READ), kClosing}));
+  EXPECT_TRUE(peer_.WaitForMail(0).empty());
+}
+
+TEST_F(SenderTest, AStrippedStartTlsOffer587EndsTheRunBeforeAnyCredential) {
+  TestServer server;
+  server.Send("220 mail ESMTP\r\n")
+      .ExpectLine("EHLO QvMail_1")
+      .Send("250-mail\r\n250 AUTH LOGIN CRAM-MD5\r\n")
+      .ExpectLine("QUIT")
+      .Close();
+  server.Start();
+  testing::MapHost("smtp.example.com", 587, server.Port());
+  Configure(587, true);
+  const unsigned long id = Queue(Mail("To: a@example.org\r\n", "x\r\n"));
+  EXPECT_EQ(Send(), 0);
+  EXPECT_TRUE(server.Finish()) << server.Error();
+  EXPECT_EQ(recorder_.events, (std::vector<Event>{kConnecting, kConnected, SessionFailed(QVMDL_ERR_SMTP_NO_NETWORK)}));
+  EXPECT_EQ(Messages(sendBox_), Ids{id});
+}
+
+TEST_F(SenderTest, ACancelAfterTheFirstMessageLeavesTheRestWaiting) {
+  for (int i = 0; i < 3; ++i) Queue(Mail("To: a@example.org\r\n", "n\r\n"));
+  recorder_.onEvent = [this](const Event& e) {
+    if (e == kSent) {
+      EXPECT_EQ(sender_->Cancel(), 1);
+    }
+  };
+  EXPECT_EQ(Send(), 0);
+  EXPECT_EQ(recorder_.events,
+            (std::vector<Event>{kConnecting, kConnected, kSent, QueueError(QVMDL_ERR_SEND_CANCELLED)}));
+  EXPECT_EQ(Messages(sendBox_).size(), 2u);
+  EXPECT_EQ(Messages(sent_).size(), 1u);
+  EXPECT_EQ(peer_.WaitForMail(1).size(), 1u);
+  EXPECT_EQ(Count(Log(), "MAIL FROM"), 1u);
+  EXPECT_NE(Log().find("QUIT"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -1,0 +1,134 @@
+// The soft-key bar made from the sample menu 140 (a "ファイル" popup and the
+// command "終了"): the soft keys press its buttons, the toolbar messages
+// change them, and a second bar replaces the first. The bar is kept as
+// shell-menubar.png in the build folder.
+#include <cstdlib>
+
+#include "platform/shell/MenuBar.h"
+#include "tests/platform/ui/DialogTestSupport.h"
+
+namespace qv::test {
+namespace {
+
+constexpr UINT kQuit = 40003;  // IDM_QUIT of the sample resources
+
+class MenuBarTest : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    res_ = LoadSampleResources();
+    ASSERT_NE(res_, nullptr);
+    owner_ = Make(WS_POPUP | WS_VISIBLE);
+    CurrentHandler() = [this](HWND, UINT m, WPARAM w, LPARAM) -> std::optional<LRESULT> {
+      if (m == WM_ENTERIDLE && w == MSGF_MENU) {
+        menuShown_ = true;
+        EndMenu();
+        return 0;
+      }
+      return std::nullopt;
+    };
+    log_.Ignore({WM_PAINT, WM_ERASEBKGND, WM_CTLCOLORSTATIC, WM_GETTEXT, WM_GETTEXTLENGTH});
+  }
+  HWND Create(HWND parent) {
+    SHMENUBARINFO info{sizeof info, parent, SHCMBF_HMENU, 140, res_, 0, 0, nullptr, 0};
+    return SHCreateMenuBar(&info) ? info.hwndMB : nullptr;
+  }
+  // The soft key pressed and released, through the program's message filter.
+  void SoftKey(BYTE vk) {
+    qv::testing::InjectKey(vk, true);
+    qv::testing::InjectKey(vk, false);
+    MSG m;
+    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+      if (qv::shell::TranslateSoftKey(&m)) continue;
+      TranslateMessage(&m);
+      DispatchMessageW(&m);
+    }
+  }
+  LRESULT Info(HWND bar, UINT message, WPARAM which, TBBUTTONINFOW* info) {
+    return SendMessageW(bar, message, which, reinterpret_cast<LPARAM>(info));
+  }
+
+  HMODULE res_ = nullptr;
+  HWND owner_ = nullptr;
+  bool menuShown_ = false;
+};
+
+TEST_F(MenuBarTest, SoftKeysPressTheButtonsTheMenuResourceMade) {
+  HWND bar = Create(owner_);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_EQ(SHFindMenuBar(owner_), bar);
+  EXPECT_EQ(static_cast<UINT>(GetDlgCtrlID(bar)), qv::shell::kMenuBarId);
+  EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)), qv::shell::kMenuBarStyle);
+  EXPECT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 2);
+  Pump();
+
+  // F2: the command button; the owner hears it once, on release.
+  log_.Clear();
+  SoftKey(VK_TSOFT2);
+  EXPECT_EQ(log_.Compare(owner_, {{WM_COMMAND, seq::posted | seq::wparam | seq::lparam, kQuit, L(bar)}}), "");
+
+  // F1: the popup opens above the bar over the owner.
+  log_.Clear();
+  SoftKey(VK_TSOFT1);
+  EXPECT_TRUE(menuShown_);
+  const std::vector<UINT> seen = log_.MessagesOf(owner_);
+  const std::vector<UINT> start{WM_ENTERMENULOOP, WM_INITMENU, WM_INITMENUPOPUP};
+  ASSERT_GE(seen.size(), start.size());
+  EXPECT_EQ(std::vector<UINT>(seen.begin(), seen.begin() + 3), start);
+  EXPECT_NE(SendMessageW(bar, SHCMBM_GETSUBMENU, 0, 0), 0) << "the popup's button is named by its position";
+}
+
+TEST_F(MenuBarTest, ButtonsAreEnabledCheckedAndRelabelled) {
+  HWND bar = Create(owner_);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(SendMessageW(bar, TB_ENABLEBUTTON, kQuit, MAKELONG(FALSE, 0)));
+  EXPECT_FALSE(SendMessageW(bar, TB_ISBUTTONENABLED, kQuit, 0));
+  log_.Clear();
+  SoftKey(VK_TSOFT2);
+  EXPECT_EQ(log_.Compare(owner_, {}), "") << "a disabled button sends nothing";
+
+  EXPECT_TRUE(SendMessageW(bar, TB_CHECKBUTTON, kQuit, MAKELONG(TRUE, 0)));
+  EXPECT_TRUE(SendMessageW(bar, TB_ISBUTTONCHECKED, kQuit, 0));
+  EXPECT_FALSE(SendMessageW(bar, TB_CHECKBUTTON, 12345, MAKELONG(TRUE, 0))) << "no such button";
+
+  wchar_t label[] = L"送信";
+  TBBUTTONINFOW set{sizeof set, TBIF_TEXT | TBIF_STATE, 0, 0, TBSTATE_ENABLED, 0, 0, 0, label, 0};
+  EXPECT_TRUE(Info(bar, TB_SETBUTTONINFOW, kQuit, &set));
+  wchar_t got[8] = {};
+  TBBUTTONINFOW get{sizeof get, TBIF_TEXT | TBIF_COMMAND | TBIF_BYINDEX, 0, 0, 0, 0, 0, 0, got, 8};
+  EXPECT_EQ(Info(bar, TB_GETBUTTONINFOW, 1, &get), 1);
+  EXPECT_STREQ(got, L"送信");
+  EXPECT_EQ(get.idCommand, static_cast<int>(kQuit));
+  get.cchText = 2;  // cut to fit, ended with a zero
+  get.dwMask = TBIF_TEXT;
+  Info(bar, TB_GETBUTTONINFOW, kQuit, &get);
+  EXPECT_STREQ(got, L"送");
+
+  log_.Clear();
+  SoftKey(VK_TSOFT2);  // enabled again by the state set above
+  EXPECT_EQ(log_.Compare(owner_, {{WM_COMMAND, seq::posted | seq::wparam, kQuit}}), "");
+
+  UpdateWindow(owner_);
+  const char* dir = std::getenv("QV_BINARY_DIR");
+  EXPECT_TRUE(qv::testing::SaveScreenPng(std::string(dir ? dir : ".") + "/shell-menubar.png"));
+}
+
+TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
+  HWND child = Make(WS_CHILD | WS_VISIBLE, owner_, {0, 0, 100, 100}, 5);
+  HWND first = Create(child);
+  ASSERT_NE(first, nullptr);
+  EXPECT_EQ(GetParent(first), owner_) << "the bar sits in the top-level window";
+  SendMessageW(first, TB_ENABLEBUTTON, kQuit, MAKELONG(FALSE, 0));
+  HWND second = Create(owner_);
+  ASSERT_NE(second, nullptr);
+  EXPECT_FALSE(IsWindow(first));
+  EXPECT_EQ(SHFindMenuBar(child), second);
+  EXPECT_TRUE(SendMessageW(second, TB_ISBUTTONENABLED, kQuit, 0)) << "the new bar starts from the resource";
+
+  SHMENUBARINFO bad{sizeof bad, owner_, SHCMBF_HMENU, 9999, res_, 0, 0, nullptr, 0};
+  EXPECT_FALSE(SHCreateMenuBar(&bad));
+  EXPECT_EQ(SHFindMenuBar(owner_), second) << "a failed request keeps the bar there is";
+}
+
+}  // namespace
+}  // namespace qv::test
