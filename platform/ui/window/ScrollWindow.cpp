@@ -78,7 +78,9 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
     plan.moved = Intersect(Offset(area, dx, dy), plan.visible);
     bool childrenLeftBehind = false;
     for (Window* c : w->children) {
-      if (RectEmpty(Intersect(c->rect, area))) continue;
+      // Without a scroll rectangle every child moves, as ScrollWindow does;
+      // with one, those it touches.
+      if (scroll && RectEmpty(Intersect(c->rect, area))) continue;
       if (!(flags & SW_SCROLLCHILDREN)) {
         childrenLeftBehind = childrenLeftBehind || (c->style & WS_VISIBLE);
         continue;
