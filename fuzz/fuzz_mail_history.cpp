@@ -11,7 +11,7 @@
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvRegistryValue.h"
 #include "engine/store/MailHistory.h"
-#include "fuzz/FuzzDeviceFile.h"
+#include "fuzz/FuzzAccount.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -19,17 +19,12 @@ namespace {
 constexpr wchar_t kFile[] = L"\\Application Data\\QuvoMail\\F\\recvhistory.dat";
 
 QvAccountInfoInterface* Account() {
-  static std::unique_ptr<QvAccountInfoInterface> account = [] {
-    UseFuzzDeviceRoot();
-    CreateDirectoryW(L"\\Application Data", nullptr);
-    CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr);
-    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", L"\\Application Data\\QuvoMail\\");
+  static QvAccountInfoInterface* account = [] {
+    QvAccountInfoInterface* made = FuzzAccount();
     SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"LastSelectAccount", L"F");
-    std::unique_ptr<QvAccountInfoInterface> made(QvAccountInfoInterface::Create(L"F", L""));
-    if (!made) abort();
     return made;
   }();
-  return account.get();
+  return account;
 }
 
 }  // namespace

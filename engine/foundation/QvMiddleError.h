@@ -252,7 +252,19 @@ enum : uint32_t {
   QVMDL_ERR_POP_DELE_LISTED = 0x2002014,      // "DELE" of a listed message refused
   QVMDL_ERR_POP_LAST_UIDL = 0x2002015,        // "UIDL n" refused
   QVMDL_ERR_POP_QUIT = 0x2002016,             // "QUIT" refused
+  // Retriever (engine/transport/QvRetriever*)
+  QVMDL_ERR_RECV_NO_ACCOUNT = 0x2002019,      // no account given
+  QVMDL_ERR_RECV_NO_CONNECTION = 0x200201a,   // the data connection did not come up
+  QVMDL_ERR_RECV_RELEASE = 0x200201b,         // the data connection could not be released
+  QVMDL_ERR_RECV_NO_NEW_MAIL = 0x200201c,
   QVMDL_ERR_RECV_MESSAGE_LIMIT = 0x200201d,   // no more room under the account's message limit
+  QVMDL_ERR_RECV_EMPTY_MESSAGE = 0x200201e,
+  QVMDL_ERR_RECV_NO_UID = 0x200201f,          // a fetched message without UID
+  QVMDL_ERR_RECV_NO_CARRIER_ACCOUNT = 0x2000007,
+  QVMDL_ERR_RECV_PARTIAL_TWICE = 0x20000d0,   // a partial copy of a message already being completed
+  QVMDL_ERR_RECV_UID_NOT_MAPPED = 0x20000d1,  // no stored message for the UID
+  QVMDL_ERR_RECV_UID_TWICE = 0x20000d5,       // two selected messages of one UID
+  QVMDL_ERR_RECV_OBSERVER_TAKEN = 0x20000d8,  // an observer is registered already
   // SMTP client (engine/transport/SmtpClient*)
   QVMDL_ERR_SMTP_NO_THREAD = 0x2002101,       // no worker thread; a body send failed otherwise
   QVMDL_ERR_SMTP_AUTH = 0x2002102,            // AUTH, POP-before-SMTP login or STARTTLS refused or failed

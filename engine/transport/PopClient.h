@@ -127,6 +127,11 @@ class QVMIDDLE_API PopClient {
   void cancel();
   void abort();
 
+ protected:
+  // A cancel that came after the session's last look at it would otherwise
+  // end the next session at its start.
+  void forgetCancel() { cancel_ = false; }
+
  private:
   // What the command just sent expects back; it decides when the worker may
   // stop reading and how much it may collect.

@@ -1,0 +1,205 @@
+// Receiving end to end: QvRetriever fetching a dovecot mailbox of 1,000 mails
+// of 4 KB and 20 of 2 MB over loopback into the account's store (filed,
+// indexed, UIDs journalled), beside mpop delivering the same mailbox into a
+// maildir and fetchmail handing each mail to an MDA that appends it to an
+// mbox; plain POP3 and POP3 over TLS. Ratios matter, not absolute times.
+#include <benchmark/benchmark.h>
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/BenchDeviceRoot.h"
+#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/QvAccountCreator.h"
+#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/store/QvFolderInterface.h"
+#include "engine/store/QvStorageInterface.h"
+#include "engine/transport/QvRASController.h"
+#include "engine/transport/QvRetriever.h"
+#include "platform/kernel/Files.h"
+#include "platform/testing/Seams.h"
+#include "tests/support/DovecotPeer.h"
+
+namespace {
+
+constexpr int kSmall = 1000;
+constexpr int kLarge = 20;
+constexpr int kMessages = kSmall + kLarge;
+constexpr int kIterations = 3;
+
+struct Root : BenchDeviceRoot {
+  Root() : BenchDeviceRoot("retriever") {
+    CreateDirectoryW(L"\\Application Data", nullptr);
+    CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr);
+    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", L"\\Application Data\\QuvoMail\\");
+  }
+};
+Root& TheRoot() {
+  static Root root;
+  return root;
+}
+
+std::string MakeMessage(int number, const std::string& kind, size_t size) {
+  std::string text = "Date: Tue, 01 Dec 2026 09:00:00 +0900\r\nFrom: sender@example.com\r\nTo: bench@example.com\r\n"
+                     "Subject: " + kind + " message " + std::to_string(number) + "\r\n\r\n";
+  for (int line = 0; text.size() < size; ++line) {
+    text += line % 17 == 0 ? "." : "x";
+    text += std::string(73, static_cast<char>('a' + line % 26)) + "\r\n";
+  }
+  return text;
+}
+
+struct Mailbox {
+  Mailbox() {
+    if (!peer.Ready()) {
+      std::fprintf(stderr, "dovecot: %s\n", peer.Error().c_str());
+      std::abort();
+    }
+    user = peer.NewMailbox();
+    for (int i = 1; i <= kMessages; ++i) {
+      peer.AddMessage(user, i <= kSmall ? MakeMessage(i, "small", 4 << 10) : MakeMessage(i, "large", 2 << 20));
+    }
+  }
+  qv::test::DovecotPeer& peer = qv::test::DovecotPeer::Shared();
+  std::string user;
+};
+Mailbox& TheMailbox() {
+  static Mailbox box;
+  return box;
+}
+
+std::string Scratch(const std::string& name) {
+  const std::string dir = TheRoot().path() + "/" + name;
+  std::filesystem::create_directories(dir);
+  return dir;
+}
+
+void WriteFile(const std::string& path, const std::string& text, mode_t mode = 0600) {
+  std::ofstream(path, std::ios::binary) << text;
+  chmod(path.c_str(), mode);
+}
+
+// A fresh account for each pass, so that every mail is new to it.
+std::unique_ptr<QvAccountInfoInterface> FreshAccount(const Mailbox& box, bool tls) {
+  QvAccountInfoInterface::Delete(L"Bench", L"");
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::Create(L"Bench", L""));
+  if (!account || !QvAccountCreator().CreateFolders(L"Bench")) return nullptr;
+  QvAccountInfoInterface::Attributes s;
+  s.strPopServerName = L"pop.example.com";
+  s.uiPopServerPort = tls ? 995 : 110;
+  s.strPopUserName = std::wstring(box.user.begin(), box.user.end());
+  for (uint32_t bit : {s.kPopServerName, s.kPopServerPort, s.kPopUserName}) s.Select(bit);
+  if (!account->SetAccountInfoAttributes(s)) return nullptr;
+  // A folder holds at most 1,000 messages: the large ones go below the box.
+  s.Select(s.kJusinTrayID);
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> inbox(storage && account->GetAccountInfoAttributes(&s)
+                                               ? storage->OpenFolder(s.ulJusinTrayID)
+                                               : nullptr);
+  std::vector<unsigned long> children;
+  if (!inbox || !inbox->GetFolderIds(&children) || children.empty()) return nullptr;
+  std::unique_ptr<QvClassificationParamInterface> rules(account->OpenClassificationParamInterface());
+  if (!rules || !rules->SetAttributes({{L"large", L"件名", L"large", static_cast<uint32_t>(children[0]), 1, 0}})) {
+    return nullptr;
+  }
+  return account;
+}
+
+void Retriever(benchmark::State& state) {
+  const bool tls = state.range(0) != 0;
+  TheRoot();
+  Mailbox& box = TheMailbox();
+  qv::testing::MapHost("pop.example.com", 110, box.peer.PlainPort());
+  qv::testing::MapHost("pop.example.com", 995, box.peer.SecurePort());
+  qv::testing::SetTrustedCaFile(box.peer.CaFile());
+  QvRASController ras;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto account = FreshAccount(box, tls);
+    QvRetriever retriever;
+    state.ResumeTiming();
+    if (!account || !retriever.RetrieveMessages(account.get(), &ras, box.peer.Password())) {
+      static std::string why;
+      why = "the run did not store every message: error word " + std::to_string(GetQvMiddleError()) +
+            (account ? "" : " (no account)");
+      state.SkipWithError(why.c_str());
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kMessages);
+}
+BENCHMARK(Retriever)->ArgName("tls")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+
+// Runs another client's command once a pass, after `reset` (untimed) made
+// every mail new to it again.
+void RunClient(benchmark::State& state, const std::string& command, const std::function<void()>& reset,
+               const char* failure) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    reset();
+    state.ResumeTiming();
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError(failure);
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * kMessages);
+}
+
+// mpop into a maildir (its UID file removed each pass).
+void Mpop(benchmark::State& state) {
+  const bool tls = state.range(0) != 0;
+  Mailbox& box = TheMailbox();
+  const std::string dir = Scratch(tls ? "mpop-tls" : "mpop");
+  const std::string config = dir + "/mpoprc", uidls = dir + "/uidls", maildir = dir + "/maildir";
+  const std::string security = tls ? "tls on\ntls_starttls off\ntls_trust_file " + box.peer.CaFile() + "\n"
+                                   : std::string("tls off\n");
+  WriteFile(config, "defaults\n" + security + "auth user\nkeep on\nreceived_header off\nuidls_file " + uidls +
+                        "\ndelivery maildir " + maildir + "\naccount bench\nhost localhost\nport " +
+                        std::to_string(tls ? box.peer.SecurePort() : box.peer.PlainPort()) + "\nuser " + box.user +
+                        "\npassword " + box.peer.Password() + "\naccount default : bench\n");
+  RunClient(
+      state, "mpop -q -C " + config + " > " + dir + "/out.txt 2>&1",
+      [&] {
+        std::filesystem::remove_all(maildir);
+        std::filesystem::remove(uidls);
+        for (const char* sub : {"/cur", "/new", "/tmp"}) std::filesystem::create_directories(maildir + sub);
+      },
+      "mpop failed (see out.txt in the benchmark's root)");
+}
+BENCHMARK(Mpop)->ArgName("tls")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+
+// fetchmail handing each mail to an MDA (its UID file removed each pass).
+void Fetchmail(benchmark::State& state) {
+  const bool tls = state.range(0) != 0;
+  Mailbox& box = TheMailbox();
+  const std::string dir = Scratch(tls ? "fetchmail-tls" : "fetchmail");
+  const std::string config = dir + "/fetchmailrc", ids = dir + "/fetchids", mbox = dir + "/mbox";
+  const std::string security = tls ? " ssl sslcertfile " + box.peer.CaFile() + " sslcertck" : " sslproto ''";
+  WriteFile(config,
+            "poll localhost service " + std::to_string(tls ? box.peer.SecurePort() : box.peer.PlainPort()) +
+                " protocol pop3 uidl user \"" + box.user + "\" password \"" + box.peer.Password() +
+                "\" keep fetchall no rewrite mda \"cat >> " + mbox + "\"" + security + "\n",
+            0700);
+  RunClient(
+      state, "FETCHMAILHOME=" + dir + " fetchmail -s -f " + config + " -i " + ids + " > " + dir + "/out.txt 2>&1",
+      [&] {
+        std::filesystem::remove(mbox);
+        std::filesystem::remove(ids);
+      },
+      "fetchmail failed (see out.txt in the benchmark's root)");
+}
+BENCHMARK(Fetchmail)->ArgName("tls")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(kIterations);
+
+}  // namespace
+
+BENCHMARK_MAIN();

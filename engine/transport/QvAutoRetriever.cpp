@@ -1,0 +1,36 @@
+#include "engine/transport/QvAutoRetriever.h"
+
+#include <memory>
+#include <string>
+
+#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/store/QvSystemInfoInterface.h"
+#include "engine/transport/QvRetriever.h"
+#include "platform/kernel/Debug.h"
+
+QvAutoRetriever::QvAutoRetriever() : retriever_(new QvRetriever) {}
+
+QvAutoRetriever::~QvAutoRetriever() { delete retriever_; }
+
+bool QvAutoRetriever::StartWaiting(QvRASController* ras) {
+  NKDbgPrintfW(L"QvAutoRetriever::StartWaiting() --- TOP\r\n");
+  std::wstring name;
+  if (!QvSystemInfoInterface::GetTAccount(name) || name.empty()) {
+    SetQvMiddleError(QVMDL_ERR_RECV_NO_CARRIER_ACCOUNT);
+    return false;
+  }
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, L""));
+  if (!account) return false;
+  retriever_->SetTAccountMode();
+  const bool result = retriever_->RetrieveMessages(account.get(), ras, std::string());
+  account.reset();
+  retriever_->CancelTAccountMode();
+  NKDbgPrintfW(L"QvAutoRetriever::StartWaiting() --- END\r\n");
+  return result;
+}
+
+bool QvAutoRetriever::StopWaiting() {
+  retriever_->CancelRetrieveMessages();
+  return true;
+}

@@ -1,0 +1,518 @@
+#include "engine/transport/QvRetriever.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <set>
+
+#include "engine/content/Email.h"
+#include "engine/content/EmlCompose.h"
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/store/QvFolderInterface.h"
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvMessageLimit.h"
+#include "engine/store/QvPhoneStatus.h"
+#include "engine/store/QvStorageInterface.h"
+#include "engine/transport/PopReply.h"
+#include "engine/transport/QvClassifier.h"
+#include "engine/transport/QvUidJournal.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/kernel/Debug.h"
+
+namespace {
+
+using Settings = QvAccountInfoInterface::Attributes;
+
+// Phone-status items and the values of the receive item.
+constexpr unsigned kItemNewMail = 10;
+constexpr unsigned kItemReceive = 13;
+enum : unsigned { kRecvDone = 0, kRecvError = 1, kRecvStorageFull = 2, kRecvNoMail = 3, kRecvNoConnection = 4 };
+
+constexpr unsigned long kPartialTray = 0x10001;
+// The storage's own codes: a failure among them means the store is full or broken.
+constexpr uint32_t kFirstStorageCode = 0x2000201;
+constexpr uint32_t kStorageCodes = 510;
+constexpr uint32_t kPopStorageFull = 0x200200b;
+
+}  // namespace
+
+QvRetriever::QvRetriever() {
+  if (!registerNotifyPop(&popAdaptor_)) NKDbgPrintfW(L"Fail to register to PopClient at constructor of QvRetriever.\r\n");
+}
+
+QvRetriever::~QvRetriever() { delete classifier_; }
+
+bool QvRetriever::registerNotify(Notify* observer) {
+  if (observer_ && observer) {
+    SetQvMiddleError(QVMDL_ERR_RECV_OBSERVER_TAKEN);
+    return false;
+  }
+  observer_ = observer;
+  return true;
+}
+
+void QvRetriever::CancelRetrieveMessages() {
+  std::lock_guard<std::mutex> hold(runLock_);
+  if (!running_) return;  // nothing to cancel; the next run starts clean
+  cancelled_ = true;
+  cancel();
+}
+
+void QvRetriever::RasAdaptor::notify(unsigned int message, long w, long l) {
+  NKDbgPrintfW(L"***Retriever::SendMessage(%d)\r\n", static_cast<int>(message));
+  owner_->OnRASReceiveMessage(message, w, l);
+}
+
+bool QvRetriever::OnRASReceiveMessage(unsigned int message, long w, long) {
+  if (message != 0) return true;
+  static const long kMapped[] = {0, 1, 3, 2};
+  if (w >= 1 && w <= 3) ToObserver(MSG_Connection, kMapped[w], 0);
+  return true;
+}
+
+bool QvRetriever::ToObserver(unsigned int message, long w, long l) {
+  return observer_ ? observer_->notify(message, w, l) : true;
+}
+
+bool QvRetriever::RetrieveMessages(QvAccountInfoInterface* account, QvRASController* ras, std::string password) {
+  NKDbgPrintfW(L"=== Retrieve Messages, Start ===\r\n");
+  return Run(Kind::Whole, account, ras, password, nullptr);
+}
+
+bool QvRetriever::RetrieveSelectedMessages(const std::list<unsigned long>& ids, QvAccountInfoInterface* account,
+                                           QvRASController* ras, std::string password) {
+  NKDbgPrintfW(L"=== Retrieve Messages(S), Start ===\r\n");
+  return Run(Kind::Selected, account, ras, password, &ids);
+}
+
+bool QvRetriever::ClearMessagesOnPopServer(QvAccountInfoInterface* account, QvRASController* ras,
+                                           std::string password) {
+  return Run(Kind::Clear, account, ras, password, nullptr);
+}
+
+bool QvRetriever::CheckAccountInfoInterface(QvAccountInfoInterface* account) {
+  if (account != nullptr) return true;
+  SetQvMiddleError(QVMDL_ERR_RECV_NO_ACCOUNT);
+  if (observer_) ToObserver(MSG_Error, QVMDL_ERR_RECV_NO_ACCOUNT, 0);
+  return false;
+}
+
+bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASController* ras, const std::string& password,
+                      const std::list<unsigned long>* ids) {
+  if (!CheckAccountInfoInterface(account)) return false;
+  {
+    std::lock_guard<std::mutex> hold(runLock_);
+    running_ = true;
+    cancelled_ = false;
+  }
+  account_ = account;
+  kind_ = kind;
+  map_.clear();
+  storedUids_.clear();
+  bool result = false;
+  std::list<std::string> selected;
+  if (ids == nullptr || Create_map_FromMsgIDToUIDL_AND_list_UID(account, *ids, &map_, &selected, false)) {
+    // The registration goes with the run, whoever else registers meanwhile.
+    QvRASController::ScopedNotifyRas registration(ras, &rasAdaptor_);
+    saveResult_ = true;
+    ToObserver(MSG_Connection, 1, 0);
+    long status = 0;
+    void* connection = ras != nullptr ? ras->EstablishConnection(&status, account) : nullptr;
+    if (connection == nullptr) {
+      if (PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvNoConnection);
+      SetQvMiddleError(QVMDL_ERR_RECV_NO_CONNECTION);
+      ToObserver(MSG_Error, QVMDL_ERR_RECV_NO_CONNECTION, 0);
+    } else {
+      result = Session(ras, connection, password);
+    }
+  }
+  Reset();
+  std::lock_guard<std::mutex> hold(runLock_);
+  running_ = false;
+  forgetCancel();
+  return result;
+}
+
+bool QvRetriever::Session(QvRASController* ras, void* connection, const std::string& password) {
+  std::wstring wide;
+  if (!MakeWstringFromString(password, &wide)) wide.clear();
+  // What an earlier run stored before it died counts as received.
+  QvUidJournal journal(account_);
+  if (!journal.FoldIn() || !setMailAccount(wide)) {
+    saveResult_ = false;
+    ReleaseAfter(ras);
+    return false;
+  }
+  const Kind kind = kind_;  // partial or whole, by the account
+  const std::list<std::wstring> known = record_.uidList;
+  const int mode = kind == Kind::Clear ? 4 : kind == Kind::Selected ? 2 : kind == Kind::Partial ? 1 : 0;
+  setAccount(&record_, connection);
+  if (kind == Kind::Selected) {
+    // The copies being completed; setAccount emptied the list.
+    std::list<std::string> download;
+    for (const auto& [uid, entry] : map_) download.push_back(uid);
+    setDownloadList(download);
+  }
+  setPartialList(PartialUids());
+  setPopMode(mode);
+  ToObserver(MSG_Connection, 2, 0);
+  clearServer_ = kind == Kind::Clear;
+  if (kind == Kind::Whole || kind == Kind::Partial) {
+    classifier_ = new (std::nothrow) QvClassifier;
+    if (classifier_ == nullptr) {
+      SetQvMiddleError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+      saveResult_ = false;
+      ReleaseAfter(ras);
+      return false;
+    }
+  }
+  sessionEnded_ = false;
+  newConnection();
+  // The last UID is a hint for older readers only (the list decides), so it
+  // is written once a run rather than once a message.
+  if (!lastStored_.empty()) account_->SaveLastUID(lastStored_);
+  // The journal goes only once the list holds what it carries.
+  if (SaveUidList(kind, known)) journal.Remove();
+  delete classifier_;
+  classifier_ = nullptr;
+  clearServer_ = false;
+  const bool unwell = kind == Kind::Whole || kind == Kind::Partial
+                          ? lastCompletion_ > 0 || !limitNotHit_ || cancelled_ || diskFull_ || errorSeen_
+                          : true;
+  if (!saveResult_ && unwell) ReleaseAfter(ras);
+  return saveResult_;
+}
+
+// The account's new list. A session that read the server's whole UID list and
+// ended with "QUIT" answered knows what is on the server: its latest list.
+// Any other keeps what was known and adds what was stored.
+bool QvRetriever::SaveUidList(Kind kind, const std::list<std::wstring>& known) {
+  std::list<std::wstring> uids;
+  if (sessionEnded_ && uidlListComplete() && kind != Kind::Selected) {
+    getUidlList(uids);
+  } else {
+    std::list<std::wstring> latest;
+    if (sessionEnded_ && uidlListComplete()) getUidlList(latest);
+    const std::set<std::wstring> there(latest.begin(), latest.end());
+    std::set<std::wstring> gone;
+    // Completed copies deleted on the server leave the list with "QUIT".
+    for (const std::string& uid : storedUids_) {
+      if (sessionEnded_ && uidlListComplete() && !there.count(qv::Cp932ToWide(uid))) gone.insert(qv::Cp932ToWide(uid));
+    }
+    std::set<std::wstring> seen;
+    for (const std::wstring& uid : known) {
+      if (!gone.count(uid) && seen.insert(uid).second) uids.push_back(uid);
+    }
+    if (kind != Kind::Selected) {
+      for (const std::string& uid : storedUids_) {
+        std::wstring wide = qv::Cp932ToWide(uid);
+        if (seen.insert(wide).second) uids.push_back(std::move(wide));
+      }
+    }
+  }
+  if (account_->SaveUIDL(uids)) return true;
+  saveResult_ = false;
+  return false;
+}
+
+void QvRetriever::ReleaseAfter(QvRASController* ras) {
+  ToObserver(MSG_Connection, 3, 0);
+  long status = 0;
+  if (ras == nullptr || !ras->ReleaseConnection(&status)) {
+    SetQvMiddleError(QVMDL_ERR_RECV_RELEASE);
+    ToObserver(MSG_Error, QVMDL_ERR_RECV_RELEASE, 0);
+  }
+}
+
+void QvRetriever::Reset() {
+  saved_ = allowed_ = shortfall_ = 0;
+  diskFull_ = clearServer_ = errorSeen_ = sessionEnded_ = false;
+  lastCompletion_ = 0;
+  limitNotHit_ = true;
+  storedUids_.clear();
+  lastStored_.clear();
+  map_.clear();
+  record_ = MailAccount();
+}
+
+bool QvRetriever::MakeWstringFromString(const std::string& text, std::wstring* out) {
+  out->clear();
+  if (text.empty()) return true;
+  *out = qv::Cp932ToWide(text);
+  if (out->empty()) {
+    SetQvMiddleError(QVMDL_ERR_ACC_UID_CONVERT);
+    return false;
+  }
+  return true;
+}
+
+bool QvRetriever::setMailAccount(const std::wstring& password) {
+  Settings s;
+  for (uint32_t bit : {Settings::kSenderAddress, Settings::kPopUserName, Settings::kPopPasswd,
+                       Settings::kPopServerName, Settings::kSmtpServerName, Settings::kPopServerPort,
+                       Settings::kSmtpServerPort, Settings::kPartialRetrievingLines, Settings::kMessageLeavingEnabled,
+                       Settings::kPopBeforeSmtpEnabled, Settings::kAPOPEnabled, Settings::kSmtpAuthEnabled,
+                       Settings::kSmtpUserName, Settings::kSmtpPasswd, Settings::kPopBeforeSmtpLatencySec,
+                       Settings::kTaccount, Settings::kAutoMailRetrievingEnabled, Settings::kPartialRetrievingEnabled,
+                       Settings::kRemoveOldMessageEnabled, Settings::kRemoveOldMessageCnt}) {
+    s.Select(bit);
+  }
+  std::wstring lastUid;
+  if (!account_->GetAccountInfoAttributes(&s) || !account_->GetLastUID(&lastUid)) return false;
+  settings_ = s;
+  record_ = MailAccount();
+  record_.senderAddress = s.strSenderAddress;
+  record_.popUserName = s.strPopUserName;
+  record_.popPassword = password.empty() ? s.strPopPasswd : password;
+  record_.popServerName = s.strPopServerName;
+  record_.smtpServerName = s.strSmtpServerName;
+  record_.popPort = s.uiPopServerPort;
+  record_.smtpPort = s.uiSmtpServerPort;
+  record_.partialLines = s.uiPartialRetrievingLines;
+  record_.deleteOnServer = s.bMessageLeavingEnabled ? 1 : 0;
+  record_.popBeforeSmtp = s.bPopBeforeSmtpEnabled ? 1 : 0;
+  record_.apop = s.bAPOPEnabled ? 1 : 0;
+  record_.smtpAuthMode = s.bSmtpAuthEnabled ? 1 : 0;
+  record_.smtpUserName = s.strSmtpUserName;
+  record_.smtpPassword = s.strSmtpPasswd;
+  record_.lastUid = lastUid;
+  record_.popBeforeSmtpWaitSeconds = s.ulPopBeforeSmtpLatencySec;
+  if (s.bTaccount) tAccount_ = true;
+  autoRetrieval_ = s.bAutoMailRetrievingEnabled;
+  if (kind_ == Kind::Whole || kind_ == Kind::Partial) {
+    kind_ = s.bPartialRetrievingEnabled ? Kind::Partial : Kind::Whole;
+    record_.popFlag = kind_ == Kind::Partial ? 1 : 0;
+  }
+  if (!account_->GetUIDL(&record_.uidList)) return false;
+  return true;
+}
+
+// The UIDs of the copies held in part (partial or header only): the server
+// keeps them until they are fetched whole.
+std::list<std::string> QvRetriever::PartialUids() {
+  std::list<std::string> uids;
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  if (!storage) return uids;
+  std::unique_ptr<QvFolderInterface> tray(storage->OpenFolder(kPartialTray));
+  std::vector<unsigned long> ids;
+  if (!tray || !tray->GetMessageIds(&ids)) return uids;
+  for (unsigned long id : ids) {
+    std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+    QvMessageInterface::Attributes a;
+    a.mask = QvMessageInterface::kUidl;
+    if (message && message->GetAttributes(&a) && !a.uidl.empty()) uids.push_back(a.uidl);
+  }
+  return uids;
+}
+
+bool QvRetriever::Create_map_FromMsgIDToUIDL_AND_list_UID(QvAccountInfoInterface* account,
+                                                          const std::list<unsigned long>& ids, UidMap* map,
+                                                          std::list<std::string>* uids, bool flag) {
+  map->clear();
+  uids->clear();
+  if (account == nullptr) return false;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  if (!storage) return false;
+  for (unsigned long id : ids) {
+    std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+    if (!message) return false;
+    QvMessageInterface::Attributes a;
+    a.mask = QvMessageInterface::kUidl;
+    if (!message->GetAttributes(&a) && GetQvMiddleError() != 0x2004721) return false;
+    if (!map->emplace(a.uidl, stMsgID_Partial{id, flag}).second) {
+      SetQvMiddleError(QVMDL_ERR_RECV_UID_TWICE);
+      return false;
+    }
+    uids->push_back(a.uidl);
+  }
+  return true;
+}
+
+bool QvRetriever::bActiveQvMailNow() {
+  if (!periodic_ || observer_ == nullptr) return true;
+  bool active = true;
+  observer_->isActive(&active, this);
+  return active;
+}
+
+bool QvRetriever::PhoneRule() { return tAccount_ || (periodic_ && !bActiveQvMailNow()); }
+
+bool QvRetriever::SetMyPhoneStatus(unsigned int item, unsigned int value) { return SetPhoneStatus(item, value) == 1; }
+
+bool QvRetriever::ReportError(uint32_t code, long l) {
+  saveResult_ = false;
+  if (!diskFull_ && PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvError);
+  SetQvMiddleError(code);
+  ToObserver(MSG_Error, static_cast<long>(code), l);
+  return false;
+}
+
+bool QvRetriever::OnReceiveMessage(int message, long w, long l) {
+  switch (message) {
+    case PopClient::MSG_PopNewMessage:
+    case PopClient::MSG_PopNewPartMessage:
+    case PopClient::MSG_PopNewHeader:
+      return OnFetched(message);
+    case PopClient::MSG_PopErrorOccured:
+      errorSeen_ = true;
+      saveResult_ = false;
+      if (!diskFull_ && PhoneRule()) {
+        if (w == 0) {
+          NKDbgPrintfW(L"=== MSG_PopErrorOccured : POP_OK\r\n");
+        } else {
+          SetMyPhoneStatus(kItemReceive, static_cast<uint32_t>(w) == kPopStorageFull ? kRecvStorageFull : kRecvError);
+        }
+      }
+      shortfall_ = 0;
+      ToObserver(MSG_Error, w, l);
+      return true;
+    case PopClient::MSG_PopComplete:
+      sessionEnded_ = true;
+      lastCompletion_ = w;
+      if (w > 0) {
+        SetPhoneStatus(kItemNewMail, 1);
+        if (PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvDone);
+        shortfall_ = 0;
+        ToObserver(MSG_Complete, w, l);
+        return true;
+      }
+      if (!clearServer_) {
+        saveResult_ = false;
+        if (!diskFull_ && PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvNoMail);
+        SetQvMiddleError(QVMDL_ERR_RECV_NO_NEW_MAIL);
+        ToObserver(MSG_Error, QVMDL_ERR_RECV_NO_NEW_MAIL, l);
+      }
+      return true;
+    case PopClient::MSG_PopAborted:
+      sessionEnded_ = true;
+      saveResult_ = false;
+      return true;
+    case PopClient::MSG_PopCanceled:
+      sessionEnded_ = true;
+      return true;
+    case PopClient::MSG_PopMailBoxSize:
+      return OnMailBoxSize(w, l);
+    case PopClient::MSG_PopRecvSize:
+    case PopClient::MSG_PopUpdateStatus:
+      if (allowed_ > 0 && saved_ >= allowed_) {
+        saveResult_ = false;
+        limitNotHit_ = false;
+        if (message == PopClient::MSG_PopUpdateStatus && PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvError);
+        SetQvMiddleError(QVMDL_ERR_RECV_MESSAGE_LIMIT);
+        ToObserver(MSG_Error, QVMDL_ERR_RECV_MESSAGE_LIMIT, static_cast<long>(shortfall_));
+        return false;
+      }
+      return ToObserver(static_cast<unsigned>(message), w, l);
+    case PopClient::MSG_PopDeleteComplete:
+      sessionEnded_ = true;
+      ToObserver(MSG_DeleteComplete, w, l);
+      return true;
+    default:
+      return true;
+  }
+}
+
+// MSG_PopMailBoxSize: w messages to fetch. The message limit makes room for
+// them first, or caps the run at what fits.
+bool QvRetriever::OnMailBoxSize(long w, long l) {
+  if (w == 0) {
+    saveResult_ = false;
+    if (PhoneRule()) SetMyPhoneStatus(kItemReceive, kRecvNoMail);
+    SetQvMiddleError(QVMDL_ERR_RECV_NO_NEW_MAIL);
+    ToObserver(MSG_Error, QVMDL_ERR_RECV_NO_NEW_MAIL, l);
+    return false;
+  }
+  if (settings_.bRemoveOldMessageEnabled && (kind_ == Kind::Whole || kind_ == Kind::Partial)) {
+    std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+    if (!storage) return ReportError(GetQvMiddleError(), -1);
+    const QvMessageLimitContext context{storage.get(), account_};
+    unsigned shortfall = 0;
+    if (!EnsureMessageLimit(context, static_cast<unsigned>(w), &shortfall)) {
+      if (shortfall == 0) return ReportError(GetQvMiddleError(), -1);
+      // The shortfall may pass the count asked for.
+      const int64_t fits = static_cast<int64_t>(w) - static_cast<int64_t>(shortfall);
+      shortfall_ = shortfall;
+      if (fits <= 0) {
+        limitNotHit_ = false;
+        return ReportError(QVMDL_ERR_RECV_MESSAGE_LIMIT, static_cast<long>(shortfall));
+      }
+      allowed_ = static_cast<unsigned>(fits);
+    }
+  }
+  ToObserver(MSG_MailBoxSize, w, l);
+  return true;
+}
+
+// A fetched message (kind: whole, partial or header only). True only once it
+// is stored and its UID journalled: the client may then go on, and delete it
+// when it came whole.
+bool QvRetriever::OnFetched(int kind) {
+  std::string text, uid;
+  getMail(&text, &uid);
+  if (text.empty()) return ReportError(QVMDL_ERR_RECV_EMPTY_MESSAGE, 0);
+  if (uid.empty()) return ReportError(QVMDL_ERR_RECV_NO_UID, 0);
+  const bool replace = map_.count(uid) != 0;
+  if (kind == PopClient::MSG_PopNewPartMessage && replace) {
+    SetQvMiddleError(QVMDL_ERR_RECV_PARTIAL_TWICE);
+    return ReportError(QVMDL_ERR_RECV_NO_UID, 0);
+  }
+  if (kind == PopClient::MSG_PopNewHeader) pop::InsertOversizeMark(text);
+  // Header-only copies count as partial: they wait for their whole text.
+  const bool partial = kind != PopClient::MSG_PopNewMessage;
+  const bool stored = replace ? ReplaceMessage(text, uid, partial) : SaveMessage(text, uid, partial);
+  if (!stored) return ReportError(GetQvMiddleError(), 0);
+  if (!replace) {
+    storedUids_.push_back(uid);
+    if (!QvUidJournal(account_).Append(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  }
+  if (kind_ != Kind::Selected) lastStored_ = uid;
+  ++saved_;
+  ToObserver(static_cast<unsigned>(kind), 0, 0);
+  return true;
+}
+
+void QvRetriever::DiskFullRule() {
+  const uint32_t code = GetQvMiddleError();
+  if (PhoneRule() && code >= kFirstStorageCode && code < kFirstStorageCode + kStorageCodes) {
+    SetMyPhoneStatus(kItemReceive, kRecvStorageFull);
+    NKDbgPrintfW(L"QvRetriever::SaveMessages() --- Disk Full Err\r\n");
+    diskFull_ = true;
+  }
+}
+
+bool QvRetriever::SaveMessage(std::string& text, const std::string& uid, bool partial) {
+  diskFull_ = false;
+  saveResult_ = classifier_ != nullptr && classifier_->SaveToFolder(text, uid, partial, account_);
+  if (!saveResult_) {
+    DiskFullRule();
+    NKDbgPrintfW(L"QvRetriever::SaveMessage() --- result is Fail.\r\n");
+  }
+  return saveResult_;
+}
+
+bool QvRetriever::FindMsg(const std::string& uid) {
+  if (map_.count(uid)) return true;
+  SetQvMiddleError(QVMDL_ERR_RECV_UID_NOT_MAPPED);
+  return false;
+}
+
+bool QvRetriever::ReplaceMessage(const std::string& text, const std::string& uid, bool partial) {
+  diskFull_ = false;
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  if (!storage || !FindMsg(uid)) return false;
+  std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(map_[uid].id));
+  if (!message) return false;
+  Email mail;
+  if (!EmlCompose().Decode(&mail, &text)) return false;
+  if (!message->Write(text)) {
+    DiskFullRule();
+    return false;
+  }
+  QvMessageInterface::Attributes a;
+  a.mask = QvMessageInterface::kUnread | QvMessageInterface::kHasAttachments | QvMessageInterface::kState;
+  a.unread = 1;
+  a.hasAttachments = mail.attachments.empty() ? 0 : 1;
+  a.state = partial ? 1 : 0;
+  return message->SetAttributes(a);
+}

@@ -1,0 +1,393 @@
+// The retriever against a real dovecot, into a real store on disk: filing by
+// the rules, what the account's UID files hold after each kind of run, mail
+// left, deleted or kept on the server, the message limit, and runs that end
+// badly (a lost link, a killed process).
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <set>
+
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/QvPhoneStatus.h"
+#include "engine/store/QvSystemInfoInterface.h"
+#include "engine/transport/QvAutoRetriever.h"
+#include "platform/base/WideText.h"
+#include "platform/codepage/CodePage.h"
+#include "tests/engine/transport/retrieval/RetrieverFixture.h"
+#include "tests/engine/transport/retrieval/CuttingRelay.h"
+#include "tests/support/SelfProcess.h"
+#include "tests/support/TestServer.h"
+
+namespace qv::test {
+namespace {
+
+size_t Count(const std::string& text, const std::string& needle) {
+  size_t count = 0;
+  for (size_t pos = text.find(needle); pos != std::string::npos; pos = text.find(needle, pos + 1)) ++count;
+  return count;
+}
+
+TEST_F(RetrieverTest, TwoHundredFiledByRulesThenOnlyNewOnes) {
+  // 50, 30 and 20 go to the three folders by subject, 100 stay in the box.
+  SetRules({{L"a", L"件名", L"alpha", static_cast<uint32_t>(inboxChildren_[0]), 1, 0},
+            {L"b", L"件名", L"beta", static_cast<uint32_t>(inboxChildren_[1]), 1, 0},
+            {L"c", L"件名", L"gamma", static_cast<uint32_t>(inboxChildren_[2]), 1, 0}});
+  const auto subjectOf = [](int n) { return n <= 50 ? "alpha" : n <= 80 ? "beta" : n <= 100 ? "gamma" : "plain"; };
+  long total = 0;
+  for (int n = 1; n <= 200; ++n) {
+    Deliver(NumberedMail(n, subjectOf(n)));
+    total += static_cast<long>(delivered_.back().size());
+  }
+  RetrieverRecorder recorder;
+  ASSERT_TRUE(Receive(recorder)) << std::hex << recorder.Error() << peer_.Log();
+
+  std::vector<NotifyEvent> expected = {{11, 1, 0}, {11, 2, 0}, {7, 200, total}};
+  for (int n = 0; n < 200; ++n) {
+    expected.push_back({10, 1, 0});
+    expected.push_back({0, 0, 0});
+  }
+  expected.push_back({4, 200, 0});
+  EXPECT_EQ(recorder.events, expected);
+
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 200u);
+  const std::string any = stored.begin()->first;
+  std::wstring list;
+  std::map<unsigned long, int> perFolder;
+  for (int n = 1; n <= 200; ++n) {
+    const std::string uid = DovecotUid(n, any);
+    list += qv::Cp932ToWide(uid) + L"\r\n";
+    const auto it = stored.find(uid);
+    ASSERT_NE(it, stored.end()) << n << " " << uid;
+    EXPECT_EQ(it->second.raw, delivered_[n - 1]) << n;
+    const size_t rule = n <= 50 ? 0 : n <= 80 ? 1 : n <= 100 ? 2 : 3;
+    EXPECT_EQ(it->second.folder, rule < 3 ? inboxChildren_[rule] : inbox_) << n;
+  }
+  EXPECT_EQ(ReadHost(AccountFile("Acc", "UID.list")), qv::WideToUtf16LE(list));
+  EXPECT_EQ(ReadHost(AccountFile("Acc", "LastUID.ini")), qv::WideToUtf16LE(qv::Cp932ToWide(DovecotUid(200, any))));
+  const std::string history = ReadHost(AccountFile("Acc", "recvhistory.dat"));
+  EXPECT_NE(history.find("sender200@example.jp\n"), std::string::npos);
+  EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), static_cast<long>(2 * MailHistory::kMaxEntries));
+  EXPECT_EQ(peer_.MessageCount(user_), 200);
+
+  // Nothing new: no fetch at all, and "no new mail".
+  size_t from = LogSize();
+  RetrieverRecorder again;
+  EXPECT_FALSE(Receive(again));
+  EXPECT_EQ(again.events, (std::vector<NotifyEvent>{{11, 1, 0}, {11, 2, 0}, {3, QVMDL_ERR_RECV_NO_NEW_MAIL, 0}}));
+  EXPECT_EQ(LogTail(from).find("RETR"), std::string::npos);
+
+  for (int n = 201; n <= 205; ++n) Deliver(NumberedMail(n, "plain"));
+  from = LogSize();
+  RetrieverRecorder fresh;
+  ASSERT_TRUE(Receive(fresh)) << std::hex << fresh.Error();
+  EXPECT_EQ(fresh.whole, 5);
+  const auto after = StoredByUid();
+  EXPECT_EQ(after.size(), 205u);
+  for (int n = 201; n <= 205; ++n) {
+    const auto it = after.find(DovecotUid(n, any));
+    ASSERT_NE(it, after.end());
+    EXPECT_EQ(it->second.raw, delivered_[n - 1]);
+  }
+  EXPECT_EQ(KnownUids().size(), 205u);
+  EXPECT_EQ(Count(LogTail(from), "RETR "), 5u);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+class RetrieverBrokenRun : public RetrieverTest {
+ protected:
+  void SetUp() override {
+    RetrieverTest::SetUp();
+    for (int n = 1; n <= 200; ++n) Deliver(NumberedMail(n, "plain"));
+  }
+  // Every message stored exactly once, and the account knows exactly those
+  // (after a crash, only once the next run folded its journal in).
+  void ExpectStoredOnce(size_t count, bool listed = true) {
+    const auto stored = StoredByUid();
+    std::set<std::string> uids;
+    for (const auto& [uid, copy] : stored) uids.insert(uid);
+    EXPECT_EQ(uids.size(), stored.size());
+    EXPECT_EQ(stored.size(), count);
+    if (!listed) return;
+    std::set<std::string> known;
+    for (const std::wstring& w : KnownUids()) known.insert(qv::WideToCp932(w));
+    EXPECT_EQ(known, uids);
+  }
+};
+
+TEST_F(RetrieverBrokenRun, LinkLostAtTheHundredAndFirstKeepsTheFirstHundred) {
+  qv::testing::SetNetworkWait(20, 600);
+  {
+    CuttingRelay relay(peer_.PlainPort(), "RETR 101\r\n");
+    qv::testing::MapHost("pop.example.com", 110, relay.Port());
+    RetrieverRecorder recorder;
+    EXPECT_FALSE(Receive(recorder));
+    EXPECT_TRUE(relay.Cut());
+    EXPECT_EQ(recorder.Error(), QVMDL_ERR_NET_LINK_LOST);
+    EXPECT_EQ(recorder.whole, 100);
+  }
+  ExpectStoredOnce(100);
+  EXPECT_EQ(peer_.MessageCount(user_), 200);
+  const auto first = StoredByUid();
+  for (int n = 1; n <= 100; ++n) EXPECT_EQ(first.count(DovecotUid(n, first.begin()->first)), 1u) << n;
+
+  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
+  qv::testing::MapHost("pop.example.com", 110, peer_.PlainPort());
+  RetrieverRecorder again;
+  ASSERT_TRUE(Receive(again)) << std::hex << again.Error();
+  EXPECT_EQ(again.whole, 100);
+  ExpectStoredOnce(200);
+}
+
+// The child: receives into the same device root and dies by SIGKILL right
+// after the 50th message was stored.
+int KilledReceiver(const char* port) {
+  qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(port)));
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
+  if (!account) return 2;
+  QvRASController ras;
+  QvRetriever retriever;
+  RetrieverRecorder recorder;
+  recorder.hook = [&](unsigned message, long, long) {
+    if (message == QvRetriever::MSG_NewMessage && recorder.whole == 50) ::kill(::getpid(), SIGKILL);
+  };
+  retriever.registerNotify(&recorder);
+  retriever.RetrieveMessages(account.get(), &ras, std::getenv("QV_RETRIEVER_PASSWORD"));
+  return 3;  // never killed
+}
+
+const bool g_child = [] {
+  if (const char* port = ::getenv("QV_RETRIEVER_CHILD")) std::exit(KilledReceiver(port));
+  return false;
+}();
+
+TEST_F(RetrieverBrokenRun, ProcessKilledAfterTheFiftiethStoresNoDuplicate) {
+  storage_.reset();
+  account_.reset();
+  const pid_t child = SpawnSelf({"QV_RETRIEVER_CHILD=" + std::to_string(peer_.PlainPort()),
+                                 "QV_RETRIEVER_PASSWORD=" + peer_.Password(), "QVMAIL_DEVICE_ROOT=" + root_});
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << status;
+  account_ = Open(L"Acc");
+  storage_.reset(account_->OpenStorage());
+  ASSERT_TRUE(storage_);
+  ExpectStoredOnce(50, false);
+
+  RetrieverRecorder recorder;
+  ASSERT_TRUE(Receive(recorder)) << std::hex << recorder.Error();
+  EXPECT_EQ(recorder.whole, 150);
+  ExpectStoredOnce(200);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(RetrieverTest, PartialCopiesStayOnTheServerUntilFetchedWhole) {
+  Set(Settings::kMessageLeavingEnabled, true);
+  Set(Settings::kPartialRetrievingEnabled, true);
+  Set(Settings::kPartialRetrievingLines, true, 10);
+  // Two short mails come whole; eight long ones in part, one of them 4 MB.
+  Deliver(NumberedMail(1, "short", 2));
+  Deliver(NumberedMail(2, "short", 2));
+  for (int n = 3; n <= 9; ++n) Deliver(NumberedMail(n, "long", 40));
+  Deliver(NumberedMail(10, "huge", 4 * 1024 * 1024 / 24));
+  const auto serverHolds = [&] { return peer_.MessageCount(user_); };
+
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 10u);
+  const std::string any = stored.begin()->first;
+  for (int n = 1; n <= 10; ++n) {
+    const Stored& copy = stored.find(DovecotUid(n, any))->second;
+    EXPECT_EQ(copy.state, n <= 2 ? 0 : 1) << n;
+    // A partial copy is the start of the mail.
+    const std::string expected = n <= 2 ? delivered_[n - 1] : delivered_[n - 1].substr(0, copy.raw.size());
+    EXPECT_EQ(copy.raw, expected) << n;
+  }
+  EXPECT_EQ(serverHolds(), 10);  // the "TOP" session deletes nothing
+
+  // Later runs delete what came whole, never a partial copy.
+  RetrieverRecorder second;
+  EXPECT_FALSE(Receive(second));
+  EXPECT_EQ(second.Error(), QVMDL_ERR_RECV_NO_NEW_MAIL);
+  EXPECT_EQ(serverHolds(), 8);
+  {
+    QvRetriever clearing;
+    EXPECT_TRUE(clearing.ClearMessagesOnPopServer(account_.get(), &ras_, peer_.Password()));
+  }
+  EXPECT_EQ(serverHolds(), 8);
+
+  // Completing them: each is replaced whole and only then deleted; the
+  // 4 MB one comes as its header only and stays.
+  std::list<unsigned long> partial;
+  for (int n = 3; n <= 10; ++n) partial.push_back(stored.find(DovecotUid(n, any))->second.id);
+  {
+    QvRetriever completing;
+    RetrieverRecorder recorder;
+    ASSERT_TRUE(completing.registerNotify(&recorder));
+    EXPECT_TRUE(completing.RetrieveSelectedMessages(partial, account_.get(), &ras_, peer_.Password()))
+        << std::hex << recorder.Error();
+    EXPECT_EQ(recorder.whole, 7);
+  }
+  stored = StoredByUid();
+  for (int n = 3; n <= 9; ++n) {
+    const Stored& copy = stored.find(DovecotUid(n, any))->second;
+    EXPECT_EQ(std::make_pair(copy.state, copy.raw), std::make_pair(0, delivered_[n - 1])) << n;
+    EXPECT_EQ(Attributes(copy.id, QvMessageInterface::kUnread).unread, 1);
+  }
+  const Stored& huge = stored.find(DovecotUid(10, any))->second;
+  EXPECT_EQ(huge.state, 1);
+  const size_t headerEnd = huge.raw.find("\r\n\r\n");
+  EXPECT_EQ(huge.raw.substr(headerEnd - 18, 20), "X-Oversize-Qvmail:\r\n");
+  EXPECT_EQ(serverHolds(), 1);
+  RetrieverRecorder later;
+  Receive(later);
+  EXPECT_EQ(serverHolds(), 1);
+  EXPECT_EQ(KnownUids(), std::list<std::wstring>{qv::Cp932ToWide(DovecotUid(10, any))});
+}
+
+TEST_F(RetrieverTest, MessageLimitStoresWhatFits) {
+  Set(Settings::kRemoveOldMessageEnabled, true);
+  Set(Settings::kRemoveOldMessageCnt, true, 2);
+  for (int n = 1; n <= 5; ++n) Deliver(NumberedMail(n, "plain"));
+  RetrieverRecorder recorder;
+  EXPECT_FALSE(Receive(recorder));
+  EXPECT_EQ(recorder.whole, 2);
+  EXPECT_EQ(recorder.LastError(), (NotifyEvent{3, QVMDL_ERR_RECV_MESSAGE_LIMIT, 3}));
+  EXPECT_EQ(StoredByUid().size(), 2u);
+  EXPECT_EQ(KnownUids().size(), 2u);
+  // No room at all: nothing is fetched.
+  const size_t from = LogSize();
+  RetrieverRecorder full;
+  EXPECT_FALSE(Receive(full));
+  EXPECT_EQ(full.LastError(), (NotifyEvent{3, QVMDL_ERR_RECV_MESSAGE_LIMIT, 3}));
+  EXPECT_EQ(Count(LogTail(from), "RETR"), 0u);
+}
+
+TEST_F(RetrieverTest, AutomaticReceiveOfTheCarrierAccount) {
+  QvAutoRetriever automatic;
+  EXPECT_FALSE(automatic.StartWaiting(&ras_));
+  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_RECV_NO_CARRIER_ACCOUNT);
+
+  Install("outside/KxPhoneStatus/libKxPhoneStatus.so", "Windows/KxPhoneStatus.so");
+  Install("outside/QvMailDynCall/libQvMailDynCall.so", "Windows/QvMailDynCall.so");
+  ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail\\System", nullptr));
+  ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"SystemInfoPath",
+                               L"\\Application Data\\QuvoMail\\System\\"));
+  ASSERT_TRUE(QvSystemInfoInterface::SetSystemInfo(L"Acc"));
+  Settings s;
+  s.strPopPasswd = std::wstring(peer_.Password().begin(), peer_.Password().end());
+  s.Select(Settings::kPopPasswd);
+  ASSERT_TRUE(account_->SetAccountInfoAttributes(s));
+  const auto item = [](int n) { return GetPhoneStatus(static_cast<unsigned>(n)); };
+  const auto ring = [](const wchar_t* name) {
+    DWORD value = 0;
+    return GetRegistryDword(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMailDynCall", name, &value) ? value : 99;
+  };
+  struct Case {
+    const char* what;
+    int mails;
+    bool linkUp;
+    unsigned receiveItem;
+  };
+  const Case cases[] = {{"new mail", 3, true, 0}, {"no new mail", 0, true, 3}, {"no connection", 0, false, 4}};
+  for (const Case& c : cases) {
+    for (int n = 0; n < c.mails; ++n) Deliver(NumberedMail(n, "carrier"));
+    SetPhoneStatus(10, 0u);
+    long status = 0;
+    if (!c.linkUp) ras_.ReleaseConnection(&status);
+    qv::testing::SetConnMgrEstablishHandler(
+        [&](const GUID&, DWORD) -> DWORD { return c.linkUp ? CONNMGR_STATUS_CONNECTED : CONNMGR_STATUS_CONNECTIONFAILED; });
+    RetrieverRecorder recorder;
+    ASSERT_TRUE(automatic.Retriever()->registerNotify(&recorder));
+    EXPECT_EQ(automatic.StartWaiting(&ras_), c.mails > 0) << c.what;
+    automatic.Retriever()->registerNotify(nullptr);
+    EXPECT_EQ(recorder.whole, c.mails) << c.what;
+    EXPECT_EQ(item(13), c.receiveItem) << c.what;
+    EXPECT_EQ(item(10), c.mails > 0 ? 1u : 0u) << c.what;
+    // The ring is off while the account's connection is held, on once released.
+    EXPECT_EQ(ring(L"Last2ndRing"), c.linkUp ? 0u : 1u) << c.what;
+  }
+}
+
+TEST_F(RetrieverTest, CancelWhileIdleDoesNotCancelTheNextRun) {
+  Deliver(NumberedMail(1, "plain"));
+  QvRetriever retriever;
+  retriever.CancelRetrieveMessages();
+  RetrieverRecorder recorder;
+  EXPECT_TRUE(Receive(recorder, retriever)) << std::hex << recorder.Error();
+  EXPECT_EQ(recorder.whole, 1);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// A server without UIDL (dovecot always has it): the UID made from the
+// header is the same in the next session, so nothing is fetched twice.
+TEST_F(RetrieverTest, ServerWithoutUidlIsNotFetchedTwice) {
+  const std::string mail = NumberedMail(1, "plain");
+  const std::string size = std::to_string(mail.size());
+  const std::string header = mail.substr(0, mail.find("\r\n\r\n") + 2);
+  const auto session = [&](TestServer& server, bool fetch) {
+    // C: USER / PASS / CAPA / UIDL (-ERR) / LIST / TOP 1 0, then, the first
+    // time, STAT / LIST 1 / RETR 1; QUIT.
+    server.Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+    server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("UIDL").Send("-ERR\r\n");
+    server.ExpectLine("LIST").Send("+OK\r\n1 " + size + "\r\n.\r\n");
+    server.ExpectLine("TOP 1 0").Send("+OK\r\n" + header + ".\r\n");
+    if (fetch) {
+      server.ExpectLine("STAT").Send("+OK 1 " + size + "\r\n").ExpectLine("LIST 1").Send("+OK 1 " + size + "\r\n");
+      server.ExpectLine("RETR 1").Send("+OK\r\n" + mail + ".\r\n");
+    }
+    server.ExpectLine("QUIT").Send("+OK\r\n");
+    server.Start();
+    qv::testing::MapHost("pop.example.com", 110, server.Port());
+  };
+  for (bool first : {true, false}) {
+    TestServer server;
+    session(server, first);
+    RetrieverRecorder recorder;
+    EXPECT_EQ(Receive(recorder), first) << std::hex << recorder.Error();
+    EXPECT_TRUE(server.Finish()) << server.Error();
+    EXPECT_EQ(recorder.whole, first ? 1 : 0);
+    EXPECT_EQ(StoredByUid().size(), 1u);
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(RetrieverTest, StorageThatWillNotOpenIsASaveFailure) {
+  Deliver(NumberedMail(1, "plain"));
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  storage_.reset();
+  qv::testing::InjectFileFault(root + L"\\TREE\\Status.txt", ERROR_SHARING_VIOLATION);
+  RetrieverRecorder recorder;
+  EXPECT_FALSE(Receive(recorder));
+  qv::testing::ClearFileFaults();
+  EXPECT_EQ(recorder.FirstError(), (NotifyEvent{3, QVMDL_ERR_STG_FILEIO_FILE_OPEN_TREESTATUS, 0}));
+  EXPECT_EQ(recorder.whole, 0);
+  EXPECT_TRUE(KnownUids().empty());
+  EXPECT_EQ(peer_.MessageCount(user_), 1);
+}
+
+}  // namespace
+}  // namespace qv::test
