@@ -156,9 +156,10 @@ DWORD CanonicalizeUrl(std::wstring_view url, DWORD flags, std::wstring* out) {
   }
 
   size_t colon = 0;
-  while (colon < text.size() && (IsAlpha(text[colon]) || (colon > 0 && (IsDigit(text[colon]) ||
-                                                                         std::strchr("+-.", text[colon]) != nullptr))))
-    ++colon;
+  // A scheme is a letter, then letters, digits, "+", "-" or "." (a decoded
+  // NUL must not pass for one: it would stay unencoded in the scheme).
+  const auto schemeChar = [](char c) { return IsDigit(c) || c == '+' || c == '-' || c == '.'; };
+  while (colon < text.size() && (IsAlpha(text[colon]) || (colon > 0 && schemeChar(text[colon])))) ++colon;
   if (colon == 0 || colon >= text.size() || text[colon] != ':') return ERROR_INTERNET_INVALID_URL;
   for (size_t i = 0; i < colon; ++i) text[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[i])));
 
