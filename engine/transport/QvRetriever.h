@@ -75,6 +75,11 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   void StartPeriodicRetr() { periodic_ = true; }
   void FinishPeriodicRetr() { periodic_ = false; }
 
+  // One URL of a feed account to the file named by `result` (`flag`: as
+  // binary). 0, or the error code. Defined with the feed client, which it
+  // drives: nothing below the feeds may call it.
+  int HttpReceive(QvAccountInfoInterface* account, std::wstring* url, std::wstring* result, bool flag);
+
   static bool Create_map_FromMsgIDToUIDL_AND_list_UID(QvAccountInfoInterface* account,
                                                       const std::list<unsigned long>& ids, UidMap* map,
                                                       std::list<std::string>* uids, bool flag);

@@ -20,6 +20,7 @@ constexpr int kErrTimeOut = 0x200230d;
 constexpr int kErrNoFeedHeader = 0x200230e;   // a stored item with nothing to fetch again
 constexpr int kErrRefetch = 0x200230f;        // a re-fetch found nothing, or a download failed
 constexpr int kErrCancelled = 0x2002310;
+constexpr int kErrFetchSetup = 0x2002311;     // the retriever's one fetch found no account, link or record
 
 // The codes after which the session cannot go on: they end an item walk.
 inline bool EndsSession(int code) { return code == kErrLinkLost || code == kErrTimeOut || code == kErrCancelled; }

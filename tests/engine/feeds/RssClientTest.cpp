@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <list>
 #include <map>
@@ -24,8 +25,10 @@
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvStorageInterface.h"
+#include "engine/transport/QvRetriever.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/imaging/Imaging.h"
+#include "platform/net/ConnMgr.h"
 #include "platform/testing/Seams.h"
 #include "tests/support/DeviceRootFixture.h"
 #include "tests/support/NginxPeer.h"
@@ -511,6 +514,60 @@ TEST_F(RssClientTest, RunsAndTheirOutcomes) {
     if (d.result == 0) {
       EXPECT_EQ(ReadBytes(file), std::string("\x00\x01\xFF\r\n", 5));
     }
+  }
+}
+
+// The retriever's one fetch for a feed account: the file as it came, or the
+// code; the data connection it brings up for the fetch is never left held.
+TEST_F(RssClientTest, TheRetrieversOneFetch) {
+  const std::string text = "見出し\r\nline two\n";
+  std::string binary;
+  for (int n = 0; n < 3000; ++n) binary.push_back(static_cast<char>(n * 7));  // NULs, CR LF, 0xFF
+  peer_.PutFile("/h/text.txt", text);
+  peer_.PutFile("/h/data.bin", binary);
+
+  struct Case {
+    const char* name;
+    bool hasAccount;
+    DWORD network;
+    const char* path;
+    bool asBinary;
+    int result;
+    uint32_t errorWord;
+    std::string file;  // what the result file holds afterwards
+    long requests;
+    int establishes;
+  } cases[] = {
+      {"a text file", true, CONNMGR_STATUS_CONNECTED, "/h/text.txt", false, 0, 0x2000000, text, 1, 1},
+      {"a binary file", true, CONNMGR_STATUS_CONNECTED, "/h/data.bin", true, 0, 0x2000000, binary, 1, 1},
+      {"a missing file", true, CONNMGR_STATUS_CONNECTED, "/h/none.bin", true, 0x200230a, 0x200230a, "<missing>", 1, 1},
+      {"no account", false, CONNMGR_STATUS_CONNECTED, "/h/data.bin", true, 0x2002311, 0x2002019, "<missing>", 0, 0},
+      {"no connection", true, CONNMGR_STATUS_CONNECTIONFAILED, "/h/data.bin", true, 0x2002311, 0x200201a,
+       "<missing>", 0, 1},
+  };
+  // The requests nginx logged for a path.
+  auto requests = [&](const std::string& path) {
+    const std::vector<std::string> log = peer_.AccessLog();
+    return static_cast<long>(std::count_if(log.begin(), log.end(), [&](const std::string& line) {
+      return line.rfind("GET " + path + " ", 0) == 0;
+    }));
+  };
+  QvRetriever retriever;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qv::testing::SetConnMgrStatus(c.network);
+    const qv::testing::ConnMgrRecord before = qv::testing::ConnMgrCalls();
+    const long requestsBefore = requests(c.path);
+    std::wstring url = L"http://feeds.example.jp" + std::wstring(c.path, c.path + strlen(c.path));
+    std::wstring file = L"\\Application Data\\got";
+    DeleteFileW(file.c_str());
+    EXPECT_EQ(retriever.HttpReceive(c.hasAccount ? account_.get() : nullptr, &url, &file, c.asBinary), c.result);
+    EXPECT_EQ(GetQvMiddleError(), c.errorWord);
+    EXPECT_EQ(ReadBytes(file), c.file);
+    EXPECT_EQ(requests(c.path) - requestsBefore, c.requests);
+    const qv::testing::ConnMgrRecord after = qv::testing::ConnMgrCalls();
+    EXPECT_EQ(after.establishCalls - before.establishCalls, c.establishes);
+    EXPECT_EQ(after.openConnections, 0);
   }
 }
 
