@@ -21,7 +21,6 @@ namespace {
 UINT TypeOf(HWND hwnd) { return static_cast<UINT>(GetWindowLongW(hwnd, GWL_STYLE)) & BS_TYPEMASK; }
 UINT StateOf(HWND hwnd) { return static_cast<UINT>(GetWindowLongW(hwnd, kStateSlot)); }
 void SetState(HWND hwnd, UINT state) { SetWindowLongW(hwnd, kStateSlot, static_cast<LONG_PTR>(state)); }
-HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 
 bool IsPush(UINT type) { return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_USERBUTTON; }
 bool IsCheck(UINT type) {
@@ -78,7 +77,7 @@ void Paint(HWND hwnd, HDC dc) {
   const UINT state = StateOf(hwnd);
   RECT r{};
   GetClientRect(hwnd, &r);
-  HGDIOBJ oldFont = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
+  HGDIOBJ oldFont = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   HBRUSH back = reinterpret_cast<HBRUSH>(
       SendMessageW(GetParent(hwnd), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
   FillRect(dc, &r, back ? back : GetSysColorBrush(COLOR_BTNFACE));

@@ -1,4 +1,6 @@
 #include "platform/ui/controls/ControlClasses.h"
+
+#include "platform/gdi/Gdi.h"
 #include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/window/Paint.h"
 
@@ -48,6 +50,16 @@ std::optional<LRESULT> ListBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     default:
       return ControlBasics(hwnd, message, wParam, lParam, paint);
   }
+}
+
+int FontLineHeight(HWND hwnd, HFONT font) {
+  HDC dc = GetDC(hwnd);
+  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  if (old) SelectObject(dc, old);
+  ReleaseDC(hwnd, dc);
+  return static_cast<int>(tm.tmHeight);
 }
 
 }  // namespace qv::ui

@@ -30,6 +30,11 @@ constexpr int kControlExtra = 2 * static_cast<int>(sizeof(LONG_PTR));
 constexpr int kStateSlot = 0;  // button: BST_ bits; static: the image; edits, lists, combo boxes, trees: their state
 constexpr int kFontSlot = static_cast<int>(sizeof(LONG_PTR));
 
+// The font a control draws with (WM_SETFONT); null for the DC's own.
+inline HFONT ControlFont(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
+// The height of a line of `font` (null: the DC's own font) on the window's DC.
+int FontLineHeight(HWND hwnd, HFONT font);
+
 // What the controls do alike: keep their font, redraw when their text
 // changes, paint through `paint` (which covers the whole client, so nothing
 // is erased first). Empty for any other message.

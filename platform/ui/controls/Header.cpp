@@ -43,7 +43,6 @@ struct HeaderState {
 };
 
 HeaderState* StateOf(HWND hwnd) { return reinterpret_cast<HeaderState*>(GetWindowLongW(hwnd, kStateSlot)); }
-HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 bool Valid(const HeaderState* s, int i) { return s && i >= 0 && i < static_cast<int>(s->titles.size()); }
 
 RECT TitleRect(HWND hwnd, const HeaderState& s, int index) {
@@ -118,13 +117,7 @@ bool Change(HWND hwnd, int index, const HDITEMW& in) {
 }
 
 int Height(HWND hwnd) {
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
-  return tm.tmHeight + 2 * StylePainter::kItemPadding;
+  return FontLineHeight(hwnd, ControlFont(hwnd)) + 2 * StylePainter::kItemPadding;
 }
 
 UINT TextFormat(int fmt) {
@@ -138,7 +131,7 @@ void Paint(HWND hwnd, HDC dc) {
   GetClientRect(hwnd, &client);
   FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
   if (!s) return;
-  HGDIOBJ oldFont = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
+  HGDIOBJ oldFont = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   for (int i = 0; i < static_cast<int>(s->titles.size()); ++i) {
     const Title& t = s->titles[static_cast<size_t>(i)];
     const RECT r = TitleRect(hwnd, *s, i);

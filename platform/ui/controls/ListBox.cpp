@@ -159,14 +159,7 @@ int Find(const ListState& s, WPARAM start, LPCWSTR text, bool exact) {
 }
 
 int DefaultItemHeight(HWND hwnd) {
-  HDC dc = GetDC(hwnd);
-  HFONT font = reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot));
-  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
-  return static_cast<int>(tm.tmHeight) + 2 * StylePainter::kFrame + 4;
+  return FontLineHeight(hwnd, ControlFont(hwnd)) + 2 * StylePainter::kFrame + 4;
 }
 
 void Paint(HWND hwnd, HDC dc) {

@@ -118,20 +118,14 @@ void UpdateBars(HWND hwnd, ListState& s) {
 void Measure(HWND hwnd) {
   ListState* s = StateOf(hwnd);
   if (!s) return;
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = s->font ? SelectObject(dc, s->font) : nullptr;
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
-  s->textHeight = tm.tmHeight;
+  s->textHeight = FontLineHeight(hwnd, s->font);
   const int small = ImageSize(s->images[LVSIL_SMALL]).cy;
   if ((StyleOf(hwnd) & LVS_OWNERDRAWFIXED) && small > 0) {
     // Owner-drawn rows are as deep as the small images: the owner's way to choose.
     s->rowHeight = small;
     return;
   }
-  s->rowHeight = std::max({tm.tmHeight + kPad, small, ImageSize(s->images[LVSIL_STATE]).cy,
+  s->rowHeight = std::max({s->textHeight + kPad, small, ImageSize(s->images[LVSIL_STATE]).cy,
                            Boxed(*s) ? StylePainter::kCheckBox + 4 : 0});
 }
 

@@ -14,7 +14,6 @@ namespace qv::ui {
 namespace {
 
 DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE)); }
-HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 HANDLE ImageOf(HWND hwnd) { return reinterpret_cast<HANDLE>(GetWindowLongW(hwnd, kStateSlot)); }
 
 UINT TextFormat(DWORD style) {
@@ -68,7 +67,7 @@ void Paint(HWND hwnd, HDC dc) {
   }
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  HGDIOBJ oldFont = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
+  HGDIOBJ oldFont = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFormat(style));

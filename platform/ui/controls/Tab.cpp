@@ -35,12 +35,11 @@ struct TabState {
 };
 
 TabState* StateOf(HWND hwnd) { return StateObject<TabState>(hwnd); }
-HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 bool Valid(const TabState* s, int i) { return s && i >= 0 && i < static_cast<int>(s->items.size()); }
 bool AtBottom(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & TCS_BOTTOM) != 0; }
 
 HFONT UsedFont(HWND hwnd) {
-  HFONT font = FontOf(hwnd);
+  HFONT font = ControlFont(hwnd);
   return font ? font : static_cast<HFONT>(GetStockObject(SYSTEM_FONT));
 }
 

@@ -118,7 +118,6 @@ RECT Client(HWND hwnd) {
   return r;
 }
 
-HFONT FontOf(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 
 SIZE ImageSize(const TreeState& s) {
   SIZE size{};
@@ -130,13 +129,7 @@ SIZE ImageSize(const TreeState& s) {
 
 int ItemHeight(HWND hwnd, const TreeState& s) {
   if (s.itemHeight > 0) return s.itemHeight;
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
-  TEXTMETRICW tm{};
-  GetTextMetricsW(dc, &tm);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
-  return std::max(static_cast<int>(tm.tmHeight) + 8, static_cast<int>(ImageSize(s).cy) + 4);
+  return std::max(FontLineHeight(hwnd, ControlFont(hwnd)) + 8, static_cast<int>(ImageSize(s).cy) + 4);
 }
 
 int PageRows(HWND hwnd, const TreeState& s) {
@@ -165,7 +158,7 @@ Layout LayOut(HWND hwnd, TreeState& s, const Item& it, int row) {
   const SIZE image = ImageSize(s);
   l.image = {l.indentEnd, y + (h - image.cy) / 2, l.indentEnd + image.cx, y + (h - image.cy) / 2 + image.cy};
   HDC dc = GetDC(hwnd);
-  HGDIOBJ old = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
+  HGDIOBJ old = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   SIZE text{};
   GetTextExtentPoint32W(dc, it.text.c_str(), static_cast<int>(it.text.size()), &text);
   if (old) SelectObject(dc, old);
@@ -442,7 +435,7 @@ void Paint(HWND hwnd, HDC dc) {
   if (!s) return;
   const RECT client = Client(hwnd);
   FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
-  HGDIOBJ old = FontOf(hwnd) ? SelectObject(dc, FontOf(hwnd)) : nullptr;
+  HGDIOBJ old = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   const bool focused = GetFocus() == hwnd;
   const bool showSelection = focused || (StyleOf(hwnd) & TVS_SHOWSELALWAYS);
   ControlState state;

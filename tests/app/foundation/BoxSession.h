@@ -19,6 +19,16 @@
 
 namespace qv::test {
 
+// Runs the queue through the framework's message filter, as the program's loop does.
+inline void RunThroughFilter() {
+  MSG m;
+  while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+    if (AfxPreTranslateMessage(&m)) continue;
+    TranslateMessage(&m);
+    DispatchMessageW(&m);
+  }
+}
+
 inline std::string BuildFile(const std::string& name) {
   const char* dir = std::getenv("QV_BINARY_DIR");
   return std::string(dir && *dir ? dir : ".") + "/" + name;

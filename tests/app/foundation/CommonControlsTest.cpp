@@ -30,15 +30,7 @@ class CommonControls : public UiTest {
     CWnd::DeleteTempMap();
     UiTest::TearDown();
   }
-  // Runs the queue through the framework's message filter, as the program's loop does.
-  static void Run() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (AfxPreTranslateMessage(&m)) continue;
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
-  }
+  static void Run() { RunThroughFilter(); }
   static void Press(BYTE vk) {
     qv::testing::InjectKey(vk, true);
     qv::testing::InjectKey(vk, false);

@@ -48,14 +48,7 @@ class ScrollBases : public FrameworkTest {
     dialog_.DestroyWindow();
     FrameworkTest::TearDown();
   }
-  static void Run() {
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-      if (AfxPreTranslateMessage(&m)) continue;
-      TranslateMessage(&m);
-      DispatchMessageW(&m);
-    }
-  }
+  static void Run() { RunThroughFilter(); }
   void Scroll(int code, int position = 0) {
     dialog_.SendMessage(WM_VSCROLL, MAKEWPARAM(code, static_cast<WORD>(position)), 0);
   }
