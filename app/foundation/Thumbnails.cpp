@@ -88,6 +88,7 @@ struct ThumbnailLoader::Shared {
   CRITICAL_SECTION lock;
   ThumbnailQueue requests;
   ThumbnailQueue done;
+  std::wstring decoding;  // the path the thread is decoding now, empty when idle
 
   Shared() { InitializeCriticalSection(&lock); }
   ~Shared() {
@@ -143,7 +144,9 @@ bool ThumbnailLoader::Start(HWND window, UINT boxSize) {
 bool ThumbnailLoader::Request(int itemId, const std::wstring& path) {
   Shared& s = *shared_;
   Locked hold(&s.lock);
-  if (s.requests.Contains(path) || s.done.Contains(path)) return true;
+  // A path being decoded counts as asked for: it would otherwise be decoded
+  // twice and told twice.
+  if (s.requests.Contains(path) || s.done.Contains(path) || s.decoding == path) return true;
   // Room for the new request: finished thumbnails go first, oldest first,
   // then the oldest requests.
   while (s.requests.Size() + s.done.Size() > kMaxEntries) {
@@ -190,11 +193,13 @@ DWORD ThumbnailLoader::ThreadMain(LPVOID parameter) {
           ResetEvent(s.request);
           break;
         }
+        s.decoding = entry.path;
       }
       HDC dc = GetDC(s.window);
       DecodeThumbnail(entry.path, dc, s.box, &entry);
       {
         Locked hold(&s.lock);
+        s.decoding.clear();
         if (!s.done.Contains(entry.path)) {
           s.done.Append(entry);
         } else if (entry.bitmap) {
