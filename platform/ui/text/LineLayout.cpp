@@ -66,11 +66,17 @@ void LineLayout::Update(const std::u16string& text, size_t pos, size_t removed, 
   // The paragraphs the change touched, in the old text.
   size_t first = LineOf(pos);
   while (first > 0 && !lines_[first - 1].hard) --first;
+  // A paragraph ended by a lone CR joins the break of an LF that now follows
+  // it, so it is laid out again with the change.
+  if (first > 0 && lines_[first].start > 0 && text[lines_[first].start - 1] == u'\r') {
+    --first;
+    while (first > 0 && !lines_[first - 1].hard) --first;
+  }
   size_t last = LineOf(pos + removed);
   while (last + 1 < lines_.size() && !lines_[last].hard) ++last;
   const bool atEnd = last + 1 == lines_.size();
   const size_t from = lines_[first].start;
-  const size_t oldTo = atEnd ? lines_[last].next : lines_[last].next;
+  const size_t oldTo = lines_[last].next;
   const size_t to = oldTo - removed + inserted;
   std::vector<Line> fresh;
   LayOut(text, from, atEnd ? text.size() : to, atEnd, &fresh);
