@@ -32,10 +32,22 @@ std::string_view EndOfData(std::string_view text) {
 }
 
 void DotStuff(std::string& text) {
-  if (!text.empty() && text[0] == '.') text.insert(0, 1, '.');
-  for (size_t pos = text.find("\r\n."); pos != std::string::npos; pos = text.find("\r\n.", pos + 4)) {
-    text.insert(pos + 2, 1, '.');
+  // Built anew in one pass: inserting in place moves the rest of the text
+  // for every dot line, which a body of many such lines makes quadratic.
+  size_t pos = text.starts_with('.') ? 0 : text.find("\r\n.");
+  if (pos == std::string::npos) return;
+  std::string out;
+  out.reserve(text.size() + text.size() / 64 + 1);
+  size_t done = 0;
+  while (pos != std::string::npos) {
+    const size_t dot = pos == 0 && text[0] == '.' ? 0 : pos + 2;
+    out.append(text, done, dot - done);
+    out.push_back('.');
+    done = dot;
+    pos = text.find("\r\n.", dot);
   }
+  out.append(text, done, std::string::npos);
+  text = std::move(out);
 }
 
 }  // namespace smtp
