@@ -114,7 +114,27 @@ struct OwnedMutexes {
   }
 };
 
-thread_local OwnedMutexes t_owned;
+// The records live on the heap behind trivially destructible thread locals:
+// objects destroyed at exit run after the main thread's thread locals are
+// gone and may still take mutexes; from then on nothing is recorded.
+thread_local OwnedMutexes* t_owned = nullptr;
+thread_local bool t_ownedGone = false;
+struct OwnedReaper {
+  ~OwnedReaper() {
+    if (t_owned) t_owned->Abandon();
+    delete std::exchange(t_owned, nullptr);
+    t_ownedGone = true;
+  }
+};
+thread_local OwnedReaper t_reaper;
+
+OwnedMutexes* ThreadOwned() {
+  if (!t_owned && !t_ownedGone) {
+    (void)&t_reaper;  // constructed with the first record, so it runs at thread end
+    t_owned = new OwnedMutexes;
+  }
+  return t_owned;
+}
 
 std::atomic<bool (*)()> g_hookPending{nullptr};
 std::atomic<void (*)()> g_hookServe{nullptr};
@@ -143,16 +163,18 @@ class MutexObject : public Waitable {
     if (s_->fd >= 0 && ::flock(s_->fd, LOCK_EX | LOCK_NB) != 0) return false;
     // Drop what this thread no longer owns before taking ownership, so that
     // earlier holds of this same mutex do not pile up in the list.
-    auto& owned = t_owned.list;
-    owned.erase(std::remove_if(owned.begin(), owned.end(),
-                               [me](const auto& w) {
-                                 auto s = w.lock();
-                                 return !s || s->owner != me;
-                               }),
-                owned.end());
+    if (OwnedMutexes* records = ThreadOwned()) {
+      auto& owned = records->list;
+      owned.erase(std::remove_if(owned.begin(), owned.end(),
+                                 [me](const auto& w) {
+                                   auto s = w.lock();
+                                   return !s || s->owner != me;
+                                 }),
+                  owned.end());
+      owned.push_back(s_);
+    }
     s_->owner = me;
     s_->count = 1;
-    owned.push_back(s_);
     return true;
   }
   void Undo() override { Release(); }
@@ -446,7 +468,7 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start,
         state->cv.wait(lk, [&] { return state->suspended == 0; });
       }
       const DWORD code = start(parameter);
-      t_owned.Abandon();  // before the thread counts as ended
+      if (t_owned) t_owned->Abandon();  // before the thread counts as ended
       {
         std::lock_guard<std::mutex> g(WaitLock());
         state->exitCode = code;

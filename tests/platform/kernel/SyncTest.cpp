@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
 
 #include "tests/support/DeviceRootFixture.h"
 
@@ -81,6 +82,28 @@ TEST_F(Sync, MutexLeftByAnEndingThreadIsAbandoned) {
   ReleaseMutex(m);
   CloseHandle(th);
   CloseHandle(m);
+}
+
+// Objects destroyed at exit (a store facade, say) still take mutexes after
+// the main thread's own records of held mutexes are gone.
+void TakeMutexAtExit() {
+  HANDLE m = CreateMutexW(nullptr, FALSE, nullptr);
+  const DWORD got = WaitForSingleObject(m, 0);
+  ReleaseMutex(m);
+  CloseHandle(m);
+  std::_Exit(got == WAIT_OBJECT_0 ? 0 : 3);
+}
+
+TEST(SyncAtExit, MutexTakenWhileTheProgramEnds) {
+  EXPECT_EXIT(
+      {
+        HANDLE m = CreateMutexW(nullptr, TRUE, nullptr);  // the thread's records now exist
+        ReleaseMutex(m);
+        CloseHandle(m);
+        std::atexit(TakeMutexAtExit);
+        std::exit(1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Sync, EventsManualAndAutoReset) {
