@@ -10,18 +10,6 @@ bool QvClipboard::GetText(CString& out) const {
   return true;
 }
 
-bool IsPictureChar(wchar_t c) { return c >= 0xE000 && c <= 0xF8FF; }
-
-CString RemovePictureChars(const CString& text, bool lineBreaks) {
-  CString out;
-  for (int i = 0; i < text.GetLength(); ++i) {
-    const wchar_t c = text[i];
-    if (IsPictureChar(c) || (lineBreaks && (c == L'\r' || c == L'\n'))) continue;
-    out += c;
-  }
-  return out;
-}
-
 void InitLogFont(LOGFONTW* font, LONG height, bool bold) {
   *font = LOGFONTW{};
   font->lfHeight = -height;

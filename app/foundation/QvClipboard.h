@@ -1,5 +1,5 @@
-// The clipboard held open for one scope, and the text helpers the program's
-// fields paste with.
+// The clipboard held open for one scope, and the font record of the
+// program's text.
 #pragma once
 
 #include "platform/framework/CString.h"
@@ -21,11 +21,6 @@ class QvClipboard {
  private:
   bool open_;
 };
-
-// Pictographs are the device's private-use characters; the fields that take
-// a single line of plain text drop them, and line breaks with `lineBreaks`.
-bool IsPictureChar(wchar_t c);
-CString RemovePictureChars(const CString& text, bool lineBreaks);
 
 // The font record of the program's text: `height` pixels, "ＭＳ Ｐゴシック".
 void InitLogFont(LOGFONTW* font, LONG height, bool bold);

@@ -1,6 +1,7 @@
 #include "app/foundation/QvComEdit.h"
 
-#include "platform/framework/AfxResource.h"
+#include "app/foundation/UiMenus.h"
+#include "platform/framework/CCmdUI.h"
 #include "platform/shell/ShellUi.h"
 
 bool IsTapAndHold(HWND edit, LPARAM point) {
@@ -9,23 +10,16 @@ bool IsTapAndHold(HWND edit, LPARAM point) {
   return SHRecognizeGesture(&info) == GN_CONTEXTMENU;
 }
 
-void TrackEditPopupMenu(HWND edit, POINT screen) {
-  HMENU menu = LoadMenuW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kEditMenuId));
-  if (!menu) return;
-  if (HMENU popup = GetSubMenu(menu, 0)) {
-    if (GetWindowLongW(edit, GWL_STYLE) & ES_READONLY) {
-      DeleteMenu(popup, kCutCommand, MF_BYCOMMAND);
-      DeleteMenu(popup, kPasteCommand, MF_BYCOMMAND);
-    }
-    DWORD start = 0, end = 0;
-    SendMessageW(edit, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
-    const UINT selection = start != end ? MF_ENABLED : MF_GRAYED;
-    EnableMenuItem(popup, kCutCommand, MF_BYCOMMAND | selection);
-    EnableMenuItem(popup, kCopyCommand, MF_BYCOMMAND | selection);
-    EnableMenuItem(popup, kPasteCommand, MF_BYCOMMAND | (IsClipboardFormatAvailable(CF_UNICODETEXT) ? MF_ENABLED : MF_GRAYED));
-    TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_TOPALIGN, screen.x, screen.y, 0, edit, nullptr);
+BOOL QvComEdit::OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) {
+  if (nCode == CN_UPDATE_COMMAND_UI && !pHandlerInfo &&
+      (nID == kCutCommand || nID == kCopyCommand || nID == kPasteCommand)) {
+    int start = 0, end = 0;
+    GetSel(start, end);
+    auto* item = static_cast<CCmdUI*>(pExtra);
+    item->Enable(nID == kPasteCommand ? IsClipboardFormatAvailable(CF_UNICODETEXT) : start != end);
+    return TRUE;
   }
-  DestroyMenu(menu);
+  return CEdit::OnCmdMsg(nID, nCode, pExtra, pHandlerInfo);
 }
 
 bool RunEditCommand(HWND edit, WPARAM command) {
@@ -49,7 +43,7 @@ LRESULT QvComEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     SetFocus();
     POINT p{static_cast<SHORT>(LOWORD(lParam)), static_cast<SHORT>(HIWORD(lParam))};
     ::ClientToScreen(m_hWnd, &p);
-    TrackEditPopupMenu(m_hWnd, p);
+    TrackEditPopupMenu(this, kEditMenuId, p, 0, (GetStyle() & ES_READONLY) != 0);
     return 0;
   }
   if (message == WM_COMMAND && lParam == 0 && RunEditCommand(m_hWnd, wParam)) return 0;

@@ -11,12 +11,13 @@ constexpr UINT kCutCommand = 57635;
 constexpr UINT kCopyCommand = 57634;
 constexpr UINT kPasteCommand = 57637;
 
-// Tracks submenu 0 of menu 159 at `screen` for `edit`: Cut and Paste are
-// left out of a read-only field, Cut and Copy need a selection, Paste text
-// on the clipboard. The chosen command comes to the field as WM_COMMAND.
-void TrackEditPopupMenu(HWND edit, POINT screen);
-
+// Tap-and-hold tracks submenu 0 of menu 159: Cut and Paste are left out of
+// a read-only field, Cut and Copy need a selection, Paste text on the
+// clipboard. The chosen command comes to the field as WM_COMMAND.
 class QvComEdit : public CEdit {
+ public:
+  BOOL OnCmdMsg(UINT nID, int nCode, void* pExtra, AFX_CMDHANDLERINFO* pHandlerInfo) override;
+
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };

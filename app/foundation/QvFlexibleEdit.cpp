@@ -2,6 +2,7 @@
 
 #include "app/foundation/QvClipboard.h"
 #include "app/foundation/QvComEdit.h"
+#include "app/foundation/UiText.h"
 #include "platform/gdi/Gdi.h"
 
 namespace {
@@ -122,7 +123,8 @@ void QvFlexibleEdit::EndHold() {
 void QvFlexibleEdit::Paste() {
   CString text;
   if (!QvClipboard(m_hWnd).GetText(text)) return;
-  ReplaceSel(RemovePictureChars(text, true), TRUE);
+  RemovePictureChars(text, true);
+  ReplaceSel(text, TRUE);
 }
 
 BOOL QvFlexibleEdit::PreTranslateMessage(MSG* msg) {

@@ -2,7 +2,7 @@
 
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
-#include "platform/registry/Registry.h"
+#include "app/foundation/UiRegistry.h"
 
 // clang-format off
 const QvMiddleErrorRow QvMiddleErrorTable[] = {
@@ -46,18 +46,6 @@ constexpr UINT kArgumentTexts[] = {20114, 20127};
 constexpr int kSendBoxKind = 3;
 
 SystemFolderItemLookup g_folderLookup = nullptr;
-
-void WriteDetailCode(uint32_t code) {
-  HKEY key = nullptr;
-  DWORD disposition = 0;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", 0, nullptr, 0, 0, nullptr, &key,
-                      &disposition) != ERROR_SUCCESS) {
-    return;
-  }
-  const DWORD value = code;
-  RegSetValueExW(key, L"DetailCode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
-  RegCloseKey(key);
-}
 
 // Callers pass (LPCWSTR)-1 when they have nothing to add.
 LPCWSTR ArgumentText(LPCWSTR argument) {
@@ -107,7 +95,7 @@ void SetSystemFolderItemLookup(SystemFolderItemLookup lookup) { g_folderLookup =
 
 int ShowQvMiddleError(uint32_t code, HWND owner, LPCWSTR argument) {
   if (HWND active = GetActiveWindow()) owner = active;
-  WriteDetailCode(code);
+  WriteErrorDetailCode(code);
   if (code == kSilentCode) return 0;
   const QvMiddleErrorRow* row = FindQvMiddleErrorRow(code);
   if (!row) return 0;

@@ -87,6 +87,11 @@ QV_PLATFORM_API BOOL RemoveDirectoryW(LPCWSTR path);
 QV_PLATFORM_API DWORD GetFileAttributesW(LPCWSTR path);
 QV_PLATFORM_API BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes);
 
+// The device's temporary folder "\Temp\" (made when missing, as the device
+// image always holds it): its length, or the room needed with the
+// terminator when `chars` is too small.
+QV_PLATFORM_API DWORD GetTempPathW(DWORD chars, LPWSTR out);
+
 QV_PLATFORM_API HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data);
 QV_PLATFORM_API BOOL FindNextFileW(HANDLE find, LPWIN32_FIND_DATAW data);
 QV_PLATFORM_API BOOL FindClose(HANDLE find);

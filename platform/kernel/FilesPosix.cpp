@@ -584,6 +584,17 @@ BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {
   return TRUE;
 }
 
+DWORD GetTempPathW(DWORD chars, LPWSTR out) {
+  static constexpr wchar_t kTemp[] = L"\\Temp\\";
+  constexpr DWORD kLength = static_cast<DWORD>(std::size(kTemp) - 1);
+  const DWORD error = GetLastError();
+  CreateDirectoryW(L"\\Temp", nullptr);
+  SetLastError(error);
+  if (!out || chars <= kLength) return kLength + 1;
+  std::copy_n(kTemp, kLength + 1, out);
+  return kLength;
+}
+
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   std::vector<std::wstring> names;
   DWORD error = 0;
