@@ -247,7 +247,8 @@ bool QvRetriever::MakeWstringFromString(const std::string& text, std::wstring* o
   return true;
 }
 
-bool QvRetriever::setMailAccount(const std::wstring& password) {
+bool QvRetriever::ReadMailAccount(QvAccountInfoInterface* account, const std::wstring& password, Settings* settings,
+                                  MailAccount* record) {
   Settings s;
   for (uint32_t bit : {Settings::kSenderAddress, Settings::kPopUserName, Settings::kPopPasswd,
                        Settings::kPopServerName, Settings::kSmtpServerName, Settings::kPopServerPort,
@@ -259,32 +260,38 @@ bool QvRetriever::setMailAccount(const std::wstring& password) {
     s.Select(bit);
   }
   std::wstring lastUid;
-  if (!account_->GetAccountInfoAttributes(&s) || !account_->GetLastUID(&lastUid)) return false;
-  settings_ = s;
-  record_ = MailAccount();
-  record_.senderAddress = s.strSenderAddress;
-  record_.popUserName = s.strPopUserName;
-  record_.popPassword = password.empty() ? s.strPopPasswd : password;
-  record_.popServerName = s.strPopServerName;
-  record_.smtpServerName = s.strSmtpServerName;
-  record_.popPort = s.uiPopServerPort;
-  record_.smtpPort = s.uiSmtpServerPort;
-  record_.partialLines = s.uiPartialRetrievingLines;
-  record_.deleteOnServer = s.bMessageLeavingEnabled ? 1 : 0;
-  record_.popBeforeSmtp = s.bPopBeforeSmtpEnabled ? 1 : 0;
-  record_.apop = s.bAPOPEnabled ? 1 : 0;
-  record_.smtpAuthMode = s.bSmtpAuthEnabled ? 1 : 0;
-  record_.smtpUserName = s.strSmtpUserName;
-  record_.smtpPassword = s.strSmtpPasswd;
-  record_.lastUid = lastUid;
-  record_.popBeforeSmtpWaitSeconds = s.ulPopBeforeSmtpLatencySec;
-  if (s.bTaccount) tAccount_ = true;
-  autoRetrieval_ = s.bAutoMailRetrievingEnabled;
+  MailAccount m;
+  if (!account->GetAccountInfoAttributes(&s) || !account->GetLastUID(&lastUid) || !account->GetUIDL(&m.uidList))
+    return false;
+  m.senderAddress = s.strSenderAddress;
+  m.popUserName = s.strPopUserName;
+  m.popPassword = password.empty() ? s.strPopPasswd : password;
+  m.popServerName = s.strPopServerName;
+  m.smtpServerName = s.strSmtpServerName;
+  m.popPort = s.uiPopServerPort;
+  m.smtpPort = s.uiSmtpServerPort;
+  m.partialLines = s.uiPartialRetrievingLines;
+  m.deleteOnServer = s.bMessageLeavingEnabled ? 1 : 0;
+  m.popBeforeSmtp = s.bPopBeforeSmtpEnabled ? 1 : 0;
+  m.apop = s.bAPOPEnabled ? 1 : 0;
+  m.smtpAuthMode = s.bSmtpAuthEnabled ? 1 : 0;
+  m.smtpUserName = s.strSmtpUserName;
+  m.smtpPassword = s.strSmtpPasswd;
+  m.lastUid = lastUid;
+  m.popBeforeSmtpWaitSeconds = s.ulPopBeforeSmtpLatencySec;
+  *settings = s;
+  *record = std::move(m);
+  return true;
+}
+
+bool QvRetriever::setMailAccount(const std::wstring& password) {
+  if (!ReadMailAccount(account_, password, &settings_, &record_)) return false;
+  if (settings_.bTaccount) tAccount_ = true;
+  autoRetrieval_ = settings_.bAutoMailRetrievingEnabled;
   if (kind_ == Kind::Whole || kind_ == Kind::Partial) {
-    kind_ = s.bPartialRetrievingEnabled ? Kind::Partial : Kind::Whole;
+    kind_ = settings_.bPartialRetrievingEnabled ? Kind::Partial : Kind::Whole;
     record_.popFlag = kind_ == Kind::Partial ? 1 : 0;
   }
-  if (!account_->GetUIDL(&record_.uidList)) return false;
   return true;
 }
 
@@ -499,16 +506,18 @@ bool QvRetriever::FindMsg(const std::string& uid) {
 
 bool QvRetriever::ReplaceMessage(const std::string& text, const std::string& uid, bool partial) {
   diskFull_ = false;
-  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
-  if (!storage || !FindMsg(uid)) return false;
-  std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(map_[uid].id));
-  if (!message) return false;
+  if (!FindMsg(uid)) return false;
+  if (ReplaceStoredMessage(account_, map_[uid].id, text, partial)) return true;
+  DiskFullRule();
+  return false;
+}
+
+bool QvRetriever::ReplaceStoredMessage(QvAccountInfoInterface* account, unsigned long id, const std::string& text,
+                                       bool partial) {
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvMessageInterface> message(storage ? storage->OpenMessage(id) : nullptr);
   Email mail;
-  if (!EmlCompose().Decode(&mail, &text)) return false;
-  if (!message->Write(text)) {
-    DiskFullRule();
-    return false;
-  }
+  if (!message || !EmlCompose().Decode(&mail, &text) || !message->Write(text)) return false;
   QvMessageInterface::Attributes a;
   a.mask = QvMessageInterface::kUnread | QvMessageInterface::kHasAttachments | QvMessageInterface::kState;
   a.unread = 1;

@@ -80,6 +80,18 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   // drives: nothing below the feeds may call it.
   int HttpReceive(QvAccountInfoInterface* account, std::wstring* url, std::wstring* result, bool flag);
 
+  // An account's connection data as the protocol clients take them: the
+  // settings a run reads (kept in `settings`), the last UID and the UID
+  // list; an empty password means the saved one. False, with both left as
+  // they were, when any of them cannot be read.
+  static bool ReadMailAccount(QvAccountInfoInterface* account, const std::wstring& password,
+                              QvAccountInfoInterface::Attributes* settings, MailAccount* record);
+
+  // Writes `text` over the stored message `id`, marked unread, with its
+  // attachment flag from the text and its state (1: held in part).
+  static bool ReplaceStoredMessage(QvAccountInfoInterface* account, unsigned long id, const std::string& text,
+                                   bool partial);
+
   static bool Create_map_FromMsgIDToUIDL_AND_list_UID(QvAccountInfoInterface* account,
                                                       const std::list<unsigned long>& ids, UidMap* map,
                                                       std::list<std::string>* uids, bool flag);

@@ -102,6 +102,7 @@ void RssClient::initialize() {
   startedFlag = false;
   cancelled = false;
   connected = false;
+  documentHost.clear();
 }
 
 bool RssClient::beginSession(const char* title) {
@@ -235,9 +236,11 @@ int RssClient::recvHttp(const std::wstring& url, const std::wstring& file, bool 
   if (!connected) return kErrLinkLost;
   std::wstring host, path;
   if (!makeHttpParam(url, &host, &path)) return kErrNoHost;
-  if (!sessionFolder.empty() && file == tmpFile(kFeedFile)) {
+  const bool document = !sessionFolder.empty() && file == tmpFile(kFeedFile);
+  if (document) {
     path += path.find(L'?') == std::wstring::npos ? L'?' : L'&';
     path += mode != 0 ? L"mode=manual" : L"mode=push";
+    documentHost = host;
   }
   NKDbgPrintfW(L"*RssClient::recvHttp(%s%s)\r\n", host.c_str(), path.c_str());
   std::wstring watch = url;
@@ -270,6 +273,16 @@ int RssClient::recvHttp(const std::wstring& url, const std::wstring& file, bool 
     case -12:
       connected = false;
       return kErrCancelled;
+    case -4:
+    case -6:
+      // The server that served this session's document no longer answers:
+      // every later part would go the same way, so the session ends (and the
+      // items of the run before stay). A part on another host is only dropped.
+      if (!document && !documentHost.empty() && host == documentHost) {
+        connected = false;
+        return kErrLinkLost;
+      }
+      return kErrHttp;
     default:
       return kErrHttp;
   }

@@ -5,6 +5,9 @@
 // RssHttp over the caller's data connection; messages are built by
 // EmlCompose::RssEncode with thumbnails from ImageCreater.
 //
+// A lost link ends the item walk; so does a part download that finds the
+// server of the session's document no longer answering.
+//
 // Every entry point starts with its per-run flags cleared. A cancel stops the
 // running session (between items, and a running transfer at its next wait
 // step) and is spent by it; a cancel while no session runs is dropped.
@@ -144,5 +147,6 @@ class QVMIDDLE_API RssClient {
   std::list<std::string> uidList;
   std::list<std::string> downloadList;
   std::wstring sessionFolder;  // "\...\Tmp\<session>\" while a session runs
+  std::wstring documentHost;   // the host that served the session's document
   bool socketLibrary = false;
 };
