@@ -109,7 +109,7 @@ uint32_t DeleteTree(const std::wstring& folder) {
     if (name == L"." || name == L".." || name.empty()) continue;
     std::wstring path = folder + L"\\" + name;
     uint32_t code = QVMDL_SUCCESS;
-    if (data.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY) {
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       code = DeleteTree(path);
       if (!RemoveDirectoryW(path.c_str()) && code == QVMDL_SUCCESS) code = QVMDL_ERR_SIG_REMOVE_FOLDER;
     } else if (!DeleteFileW(path.c_str())) {

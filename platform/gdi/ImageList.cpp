@@ -30,9 +30,14 @@ struct ImageListObject : GdiObject {
   // Room for `more` images; the strip is reallocated by whole steps.
   bool Reserve(int more) {
     if (count + more <= Capacity()) return true;
-    int capacity = Capacity();
-    while (capacity < count + more) capacity += grow;
-    std::shared_ptr<Surface> bigger = Surface::Create(capacity * width, height);
+    // A whole step may make the strip wider than a picture may be (a step
+    // of 512 large icons): the step is then halved until it fits.
+    std::shared_ptr<Surface> bigger;
+    for (int step = grow; !bigger && step > 0; step /= 2) {
+      int capacity = Capacity();
+      while (capacity < count + more) capacity += step;
+      bigger = Surface::Create(capacity * width, height);
+    }
     if (!bigger) return false;
     for (int y = 0; y < height; ++y)
       std::memcpy(bigger->Row(y), strip->Row(y), static_cast<size_t>(count) * width * sizeof(DWORD));

@@ -145,16 +145,18 @@ int RenameNoReplace(const std::string& from, const std::string& to, bool isDir) 
   return ::rename(from.c_str(), to.c_str());
 }
 
-DWORD AttributesOf(const struct stat& st) {
+// A host name that starts with "." is hidden, as the host's own listings have it.
+DWORD AttributesOf(const struct stat& st, const std::string& name) {
   DWORD attrs = 0;
   if (S_ISDIR(st.st_mode)) attrs |= FILE_ATTRIBUTE_DIRECTORY;
   if (ReadOnlyMode(st)) attrs |= FILE_ATTRIBUTE_READONLY;
+  if (!name.empty() && name[0] == '.') attrs |= FILE_ATTRIBUTE_HIDDEN;
   return attrs ? attrs : FILE_ATTRIBUTE_NORMAL;
 }
 
 void FillFindData(const std::string& name, const struct stat& st, WIN32_FIND_DATAW* data) {
   *data = WIN32_FIND_DATAW{};
-  data->dwFileAttributes = AttributesOf(st);
+  data->dwFileAttributes = AttributesOf(st, name);
   data->ftCreationTime = UnixToFileTime(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
   data->ftLastAccessTime = UnixToFileTime(st.st_atim.tv_sec, st.st_atim.tv_nsec);
   data->ftLastWriteTime = data->ftCreationTime;
@@ -568,7 +570,7 @@ DWORD GetFileAttributesW(LPCWSTR path) {
     FailErrno(host);
     return INVALID_FILE_ATTRIBUTES;
   }
-  return AttributesOf(st);
+  return AttributesOf(st, host.substr(host.find_last_of('/') + 1));
 }
 
 BOOL SetFileAttributesW(LPCWSTR path, DWORD attributes) {

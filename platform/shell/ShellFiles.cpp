@@ -104,6 +104,44 @@ HIMAGELIST IconSet(bool small) {
   return sets[small ? 1 : 0];
 }
 
+// One image of the set as an icon of its own (the caller destroys it):
+// drawn over magenta, which becomes the mask.
+HICON IconOf(bool small, int index) {
+  HIMAGELIST set = IconSet(small);
+  int w = 0;
+  int h = 0;
+  ImageList_GetIconSize(set, &w, &h);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HBITMAP color = CreateBitmap(w, h, 1, 32, nullptr);
+  HBITMAP mask = CreateBitmap(w, h, 1, 32, nullptr);
+  HGDIOBJ old = SelectObject(dc, color);
+  HBRUSH magenta = CreateSolidBrush(RGB(255, 0, 255));
+  const RECT all{0, 0, w, h};
+  FillRect(dc, &all, magenta);
+  DeleteObject(magenta);
+  ImageList_Draw(set, index, dc, 0, 0, ILD_TRANSPARENT);
+  HDC maskDc = CreateCompatibleDC(nullptr);
+  HGDIOBJ oldMask = SelectObject(maskDc, mask);
+  for (int y = 0; y < h; ++y) {
+    for (int x = 0; x < w; ++x) {
+      const bool clear = GetPixel(dc, x, y) == RGB(255, 0, 255);
+      SetPixel(maskDc, x, y, clear ? RGB(255, 255, 255) : RGB(0, 0, 0));
+    }
+  }
+  SelectObject(maskDc, oldMask);
+  DeleteDC(maskDc);
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  ICONINFO info{};
+  info.fIcon = TRUE;
+  info.hbmColor = color;
+  info.hbmMask = mask;
+  HICON icon = CreateIconIndirect(&info);
+  DeleteObject(color);
+  DeleteObject(mask);
+  return icon;
+}
+
 void CopyText(WCHAR* out, size_t capacity, std::wstring_view text) {
   const size_t n = std::min(text.size(), capacity - 1);
   std::copy_n(text.begin(), n, out);
@@ -148,6 +186,7 @@ ULONG_PTR SHGetFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFO* info, UINT s
     info->dwAttributes = (folder ? SFGAO_FOLDER : 0u) | ((attributes & FILE_ATTRIBUTE_READONLY) ? SFGAO_READONLY : 0u) |
                          (known && kind->icon == kLink ? SFGAO_LINK : 0u);
   }
+  if (flags & SHGFI_ICON) info->hIcon = IconOf((flags & SHGFI_SMALLICON) != 0, info->iIcon);
   if (flags & SHGFI_SYSICONINDEX) return reinterpret_cast<ULONG_PTR>(IconSet((flags & SHGFI_SMALLICON) != 0));
   return 1;
 }

@@ -70,7 +70,8 @@ typedef SHFILEOPSTRUCTW* LPSHFILEOPSTRUCTW;
 extern "C" {
 // The file's display name, type name, attributes and index in the shell's
 // icon set; with SHGFI_SYSICONINDEX returns that set (HIMAGELIST), else
-// nonzero. With SHGFI_USEFILEATTRIBUTES the file need not exist.
+// nonzero. With SHGFI_USEFILEATTRIBUTES the file need not exist; with
+// SHGFI_ICON hIcon is a new icon of the set that the caller destroys.
 QV_PLATFORM_API ULONG_PTR SHGetFileInfo(LPCWSTR path, DWORD attributes, SHFILEINFO* info, UINT size, UINT flags);
 QV_PLATFORM_API BOOL SHGetSpecialFolderPath(HWND owner, LPWSTR path, int folder, BOOL create);
 // The target a shortcut file names (its text after "#", as stored).

@@ -41,6 +41,37 @@ inline HMODULE LoadProgramResources() {
   return res;
 }
 
+// The program's resources and a scripted main frame (which deletes itself
+// with its window), for the tests of the program's own windows.
+inline void OpenProgram(HMODULE* res, ScriptFrame** frame) {
+  *res = LoadProgramResources();
+  ASSERT_NE(*res, nullptr);
+  *frame = new ScriptFrame;
+  ASSERT_TRUE((*frame)->Create(nullptr, L"T-VELA4メール ", WS_POPUP | WS_VISIBLE));
+}
+inline void CloseProgram(HMODULE res, ScriptFrame* frame) {
+  Script().clear();
+  if (frame) frame->DestroyWindow();
+  CWnd::DeleteTempMap();
+  AfxSetResourceHandle(nullptr);
+  if (res) FreeLibrary(res);
+}
+
+class ProgramFrameTest : public FrameworkTest {
+ protected:
+  void SetUp() override {
+    FrameworkTest::SetUp();
+    OpenProgram(&res_, &frame_);
+  }
+  void TearDown() override {
+    CloseProgram(res_, frame_);
+    FrameworkTest::TearDown();
+  }
+
+  HMODULE res_ = nullptr;
+  ScriptFrame* frame_ = nullptr;
+};
+
 // A full-screen dialog that asks the loader for its pictures and paints
 // each thumbnail as it comes, three to a row, named underneath; it takes
 // the steps while boxes over it wait.

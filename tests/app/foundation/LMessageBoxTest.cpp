@@ -62,21 +62,8 @@ TEST(LMessageBoxLayoutTest, KindsLinesPicturesAndAlwaysOnTheScreen) {
   }
 }
 
-class LMessageBoxTest : public FrameworkTest {
+class LMessageBoxTest : public ProgramFrameTest {
  protected:
-  void SetUp() override {
-    FrameworkTest::SetUp();
-    res_ = LoadProgramResources();
-    ASSERT_NE(res_, nullptr);
-    frame_ = new ScriptFrame;  // deletes itself with its window
-    ASSERT_TRUE(frame_->Create(nullptr, L"T-VELA4メール ", WS_POPUP | WS_VISIBLE));
-  }
-  void TearDown() override {
-    if (frame_) frame_->DestroyWindow();
-    AfxSetResourceHandle(nullptr);
-    if (res_) FreeLibrary(res_);
-    FrameworkTest::TearDown();
-  }
   static HWND Box() { return GetActiveWindow(); }
   static std::vector<std::wstring> ShownLabels(HWND box) {
     std::vector<std::wstring> out;
@@ -88,8 +75,6 @@ class LMessageBoxTest : public FrameworkTest {
     return out;
   }
 
-  HMODULE res_ = nullptr;
-  ScriptFrame* frame_ = nullptr;
 };
 
 TEST_F(LMessageBoxTest, ABoxOverTheThumbnailSheet) {
