@@ -4,7 +4,11 @@
 // current, last and count; its nodes N have prev and next.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+
+#include "engine/feeds/src/mfd_common.h"
 
 namespace mfd_chain {
 
@@ -22,6 +26,20 @@ int Seek(C* c, long offset, int origin) {
   if (node == nullptr) return -1;  // ran off an end: the cursor stays
   c->current = node;
   return 0;
+}
+
+// A node and its element's bytes in one block: the element follows the node
+// at an offset that keeps it aligned for any type. Null when memory runs out.
+template <class N>
+N* MakeNode(const void* element, size_t size, const char* source, long line) {
+  constexpr size_t kAt = (sizeof(N) + alignof(std::max_align_t) - 1) / alignof(std::max_align_t) *
+                         alignof(std::max_align_t);
+  if (size > SIZE_MAX - kAt) return nullptr;
+  auto* node = static_cast<N*>(MFD_Malloc(kAt + size, source, line, 0));
+  if (node == nullptr) return nullptr;
+  node->data = reinterpret_cast<unsigned char*>(node) + kAt;
+  std::memcpy(node->data, element, size);
+  return node;
 }
 
 // Checks that come before a node is made.

@@ -1,18 +1,14 @@
 // Doubly linked list of fixed-size values.
 #include "engine/feeds/src/mfd_list.h"
 
-#include <cstring>
-
 #include "engine/feeds/src/mfd_chain.h"
 #include "engine/feeds/src/mfd_common.h"
 
 #define MFD_SOURCE ".\\src\\mfd_list"
 
 namespace {
-void FreeNode(MFD_ListNode* node) {
-  MFD_FREE(node->data);
-  MFD_FREE(node);
-}
+// The element lives in the node's own block.
+void FreeNode(MFD_ListNode* node) { MFD_FREE(node); }
 }  // namespace
 
 int MFD_List_Create(MFD_List** list, uint32_t elementSize) {
@@ -36,14 +32,8 @@ int MFD_List_Seek(MFD_List* list, long offset, int origin) { return mfd_chain::S
 
 int MFD_List_Insert(MFD_List* list, const void* element, long offset, int origin, int where) {
   if (element == nullptr || !mfd_chain::CanInsert(list, origin, where)) return -1;
-  auto* node = static_cast<MFD_ListNode*>(MFD_MALLOC(sizeof(MFD_ListNode)));
+  auto* node = mfd_chain::MakeNode<MFD_ListNode>(element, list->elementSize, MFD_SOURCE, __LINE__);
   if (node == nullptr) return -1;
-  node->data = MFD_MALLOC(list->elementSize);
-  if (node->data == nullptr) {
-    MFD_FREE(node);
-    return -1;
-  }
-  std::memcpy(node->data, element, list->elementSize);
   if (mfd_chain::Link(list, node, offset, origin, where) != 0) {
     FreeNode(node);
     return -1;

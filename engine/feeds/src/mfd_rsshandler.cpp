@@ -130,17 +130,30 @@ void PopScope(MFD_RssParser* ctx) {
   if (e.length != kMfdNameNotKept) scopes.namesLength = e.at;
 }
 
-// Whether `qName` is the name the scope entry was pushed for.
+// The split of a name the reader gave with its lengths; they are taken only
+// when the qualified name's own length agrees.
+MFD_RssQName SplitGiven(const wchar_t* qName, int qLength, int localLength) {
+  const size_t n = std::wcslen(qName);
+  if (qLength < 0 || localLength < 0 || n != static_cast<size_t>(qLength)) return MFD_RssSplitName(qName);
+  return MFD_RssSplitName(qName, n, static_cast<size_t>(localLength));
+}
+
+// Whether `qName` is the name the scope entry was pushed for. The compare
+// stops at the name's end, so a shorter name is never read past.
 bool SameName(const MFD_RssScopeStack& scopes, const MFD_RssScope& e, const wchar_t* qName) {
   if (e.length == kMfdNameNotKept) return false;
-  if (e.length == 0 && !e.prefixed && e.name != static_cast<uint8_t>(MFD_RssName::Other))
-    return std::wcscmp(qName, MFD_RssNameText(static_cast<MFD_RssName>(e.name))) == 0;
-  return std::wcsncmp(qName, scopes.names + e.at, e.length) == 0 && qName[e.length] == L'\0';
+  const wchar_t* kept = scopes.names + e.at;
+  size_t length = e.length;
+  if (e.length == 0 && !e.prefixed && e.name != static_cast<uint8_t>(MFD_RssName::Other)) {
+    kept = MFD_RssNameText(static_cast<MFD_RssName>(e.name));
+    length = MFD_RssNameLength(static_cast<MFD_RssName>(e.name));
+  }
+  return std::wcsncmp(qName, kept, length) == 0 && qName[length] == L'\0';
 }
 
 // An ending element's name split: the split of its start when it is the
 // innermost open element, as it is in every well-formed document.
-MFD_RssQName SplitEnd(const MFD_RssParser* ctx, const wchar_t* qName) {
+MFD_RssQName SplitEnd(const MFD_RssParser* ctx, const wchar_t* qName, int qLength, int localLength) {
   const MFD_RssScopeStack& scopes = ctx->scopeStack;
   if (scopes.depth > 0) {
     const MFD_RssScope& e = scopes.entries[scopes.depth - 1];
@@ -149,7 +162,7 @@ MFD_RssQName SplitEnd(const MFD_RssParser* ctx, const wchar_t* qName) {
       return {e.prefixLength, qName + skip, static_cast<MFD_RssName>(e.name), e.prefixed != 0, 0};
     }
   }
-  return MFD_RssSplitName(qName);
+  return SplitGiven(qName, qLength, localLength);
 }
 
 void DropDeclarationsOf(MFD_RssParser* ctx, const wchar_t* local) {
@@ -222,7 +235,7 @@ void RegisterDeclarations(MFD_RssParser* ctx, const MFD_RssAttributes& attrs, co
   }
 }
 
-int VersionStartElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int,
+int VersionStartElement(const wchar_t*, int, const wchar_t*, int localLength, const wchar_t* qName, int qLength,
                         MFD_XmlAttributesCell* attributes, void* user) {
   MFD_RssParser* ctx = Of(user);
   const MFD_RssVersionModule* module = ctx != nullptr ? MFD_RssHandler_Module(ctx->version) : nullptr;
@@ -230,7 +243,7 @@ int VersionStartElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*
   FlushText(ctx, module);
   MFD_RssAttributes attrs;
   if (!ReadAttributes(attributes, &attrs)) return 0;
-  const MFD_RssQName q = MFD_RssSplitName(qName);
+  const MFD_RssQName q = SplitGiven(qName, qLength, localLength);
   bool resolved = Resolve(ctx, qName, q);
   DeclareImplicit(ctx, module->implicitUri, q.local);
   RegisterDeclarations(ctx, attrs, q.local);
@@ -247,12 +260,13 @@ int VersionStartElement(const wchar_t*, int, const wchar_t*, int, const wchar_t*
   return 0;
 }
 
-int VersionEndElement(const wchar_t*, int, const wchar_t*, int, const wchar_t* qName, int, void* user) {
+int VersionEndElement(const wchar_t*, int, const wchar_t*, int localLength, const wchar_t* qName, int qLength,
+                      void* user) {
   MFD_RssParser* ctx = Of(user);
   const MFD_RssVersionModule* module = ctx != nullptr ? MFD_RssHandler_Module(ctx->version) : nullptr;
   if (module == nullptr || ctx->versionState == nullptr || qName == nullptr) return 0;
   FlushText(ctx, module);
-  const MFD_RssQName q = SplitEnd(ctx, qName);
+  const MFD_RssQName q = SplitEnd(ctx, qName, qLength, localLength);
   if (!Resolve(ctx, qName, q)) {
     ctx->error = 1;
     MFD_RssParser_Report(ctx, L"endElement (namespace error)", L"element name has unknown namespace prefix.");

@@ -108,6 +108,26 @@ measured:
   return Find({{word[0], word[1]}, n});
 }
 
+// The name of a text of exactly `n` characters, none of them NUL; `colon`
+// is set when one of them is a colon.
+MFD_RssName LookupN(const wchar_t* text, size_t n, bool* colon) {
+  *colon = false;
+  if (n == 0 || n > kLongest) {
+    *colon = std::wmemchr(text, L':', n) != nullptr;
+    return MFD_RssName::Other;
+  }
+  uint64_t word[2] = {0, 0};
+  uint32_t seen = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const wchar_t c = text[i];
+    seen |= static_cast<uint32_t>(c);
+    *colon = *colon || c == L':';
+    word[i / 8] |= static_cast<uint64_t>(static_cast<unsigned char>(c)) << (i % 8 * 8);
+  }
+  if (seen >= 0x80) return MFD_RssName::Other;
+  return Find({{word[0], word[1]}, n});
+}
+
 struct KnownNs {
   const wchar_t* uri;
   MFD_RssNs ns;
@@ -148,6 +168,23 @@ MFD_RssQName MFD_RssSplitName(const wchar_t* qName) {
   return q;
 }
 
+MFD_RssQName MFD_RssSplitName(const wchar_t* qName, size_t qLength, size_t localLength) {
+  if (localLength > qLength) return MFD_RssSplitName(qName);
+  const size_t skip = qLength - localLength;
+  bool colon = false;
+  MFD_RssQName q{0, qName + skip, MFD_RssName::Other, skip > 0, qLength};
+  if (skip > 0) {
+    // The colon ends the prefix, which holds none.
+    q.prefixLength = skip - 1;
+    if (qName[q.prefixLength] != L':' || std::wmemchr(qName, L':', q.prefixLength) != nullptr)
+      return MFD_RssSplitName(qName);
+    q.name = LookupN(q.local, localLength, &colon);
+    return q;
+  }
+  q.name = LookupN(qName, qLength, &colon);
+  return colon ? MFD_RssSplitName(qName) : q;
+}
+
 const wchar_t* const kMfdRssNameTexts[] = {
     L"",
 #define MFD_RSS_NAME_TEXT(E, text) L"" text,
@@ -155,6 +192,13 @@ const wchar_t* const kMfdRssNameTexts[] = {
 #undef MFD_RSS_NAME_TEXT
 };
 static_assert(sizeof(kMfdRssNameTexts) / sizeof(kMfdRssNameTexts[0]) == kCount);
+
+const uint8_t kMfdRssNameLengths[] = {
+    0,
+#define MFD_RSS_NAME_LENGTH(E, text) static_cast<uint8_t>(sizeof(L"" text) / sizeof(wchar_t) - 1),
+    MFD_RSS_NAMES(MFD_RSS_NAME_LENGTH)
+#undef MFD_RSS_NAME_LENGTH
+};
 
 MFD_RssNs MFD_RssNsOf(const wchar_t* uri) {
   if (uri == nullptr) return MFD_RssNs::None;

@@ -64,8 +64,15 @@ struct MFD_RssQName {
   size_t length;  // of the qualified name; 0 where an end reuses its start
 };
 MFD_RssQName MFD_RssSplitName(const wchar_t* qName);
+// The same for a name the reader has split already: `qLength` characters,
+// the last `localLength` of them its local part. A split other than the one
+// at the first colon is made again by the scan above.
+MFD_RssQName MFD_RssSplitName(const wchar_t* qName, size_t qLength, size_t localLength);
 // The name's text; L"" for Other.
 extern const wchar_t* const kMfdRssNameTexts[];
 inline const wchar_t* MFD_RssNameText(MFD_RssName name) { return kMfdRssNameTexts[static_cast<size_t>(name)]; }
+// The length of the name's text.
+extern const uint8_t kMfdRssNameLengths[];
+inline size_t MFD_RssNameLength(MFD_RssName name) { return kMfdRssNameLengths[static_cast<size_t>(name)]; }
 // The namespace the URI names exactly; None for null and unknown URIs.
 MFD_RssNs MFD_RssNsOf(const wchar_t* uri);

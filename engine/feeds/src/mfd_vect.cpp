@@ -1,18 +1,14 @@
 // Doubly linked list of values with a size each.
 #include "engine/feeds/src/mfd_vect.h"
 
-#include <cstring>
-
 #include "engine/feeds/src/mfd_chain.h"
 #include "engine/feeds/src/mfd_common.h"
 
 #define MFD_SOURCE ".\\src\\mfd_vect"
 
 namespace {
-void FreeNode(MFD_VectorNode* node) {
-  MFD_FREE(node->data);
-  MFD_FREE(node);
-}
+// The element lives in the node's own block.
+void FreeNode(MFD_VectorNode* node) { MFD_FREE(node); }
 void* Data(MFD_VectorNode* node, uint32_t* size) {
   if (size != nullptr) *size = node != nullptr ? node->size : 0;
   return node != nullptr ? node->data : nullptr;
@@ -39,14 +35,8 @@ int MFD_Vector_Seek(MFD_Vector* vector, long offset, int origin) { return mfd_ch
 
 int MFD_Vector_Insert(MFD_Vector* vector, const void* element, uint32_t size, long offset, int origin, int where) {
   if (element == nullptr || size == 0 || !mfd_chain::CanInsert(vector, origin, where)) return -1;
-  auto* node = static_cast<MFD_VectorNode*>(MFD_MALLOC(sizeof(MFD_VectorNode)));
+  auto* node = mfd_chain::MakeNode<MFD_VectorNode>(element, size, MFD_SOURCE, __LINE__);
   if (node == nullptr) return -1;
-  node->data = MFD_MALLOC(size);
-  if (node->data == nullptr) {
-    MFD_FREE(node);
-    return -1;
-  }
-  std::memcpy(node->data, element, size);
   node->size = size;
   if (mfd_chain::Link(vector, node, offset, origin, where) != 0) {
     FreeNode(node);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstring>
 #include <cwchar>
 
 #include "engine/feeds/src/mfd_common.h"
@@ -112,7 +113,7 @@ TEST_F(ListTest, AFailedAllocationAddsNothing) {
   MFD_List* list = nullptr;
   ASSERT_EQ(MFD_List_Create(&list, sizeof(int)), 0);
   int x = 1;
-  MFD_FailAllocationAfter(1);  // the node is made, its copy is not
+  MFD_FailAllocationAfter(0);  // the node, which holds its copy, is not made
   EXPECT_EQ(MFD_List_Append(list, &x), -1);
   EXPECT_EQ(MFD_List_Count(list), 0u);
   MFD_List_Free(&list);
@@ -237,6 +238,18 @@ TEST_F(AllocatorTest, CountsSuccessesAndNonNullFrees) {
   EXPECT_EQ(::testing::internal::GetCapturedStderr().find(" *** invalid address; counter not decreased\n") !=
                 std::string::npos,
             true);
+}
+
+TEST_F(AllocatorTest, AMadeBlockIsZeroFilledEvenWhenItsMemoryWasUsedBefore) {
+  for (size_t size : {1u, 16u, 17u, 255u, 256u, 257u, 5000u}) {
+    for (int round = 0; round < 3; ++round) {
+      auto* p = static_cast<unsigned char*>(MFD_Malloc(size, ".\\src\\test", 1, 0));
+      ASSERT_NE(p, nullptr);
+      for (size_t i = 0; i < size; ++i) ASSERT_EQ(p[i], 0) << size << " at " << i;
+      std::memset(p, 0xA5, size);
+      MFD_Free(p, ".\\src\\test", 2, 0);
+    }
+  }
 }
 
 using UrlTest = MfdTest;

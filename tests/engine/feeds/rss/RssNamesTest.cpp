@@ -3,6 +3,8 @@
 // split of qualified names; the namespaces told apart.
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 #include <string>
 #include <vector>
 
@@ -95,11 +97,18 @@ TEST(RssNamesTest, QualifiedNamesSplitAtTheirFirstColon) {
       {L"", false, 0, L"", MFD_RssName::Other},
   };
   for (const Case& c : kCases) {
-    MFD_RssQName q = MFD_RssSplitName(c.qName);
-    EXPECT_EQ(q.prefixed, c.prefixed) << std::wstring(c.qName).size();
-    EXPECT_EQ(q.prefixLength, c.prefixLength);
-    EXPECT_EQ(std::wstring(q.local), c.local);
-    EXPECT_EQ(q.name, c.name);
+    const size_t n = std::wcslen(c.qName), local = std::wcslen(c.local);
+    // Scanned, split by the reader, and given a local length that does not
+    // fit (all of it, none of it, one more): always the split at the first colon.
+    const MFD_RssQName splits[] = {MFD_RssSplitName(c.qName), MFD_RssSplitName(c.qName, n, local),
+                                   MFD_RssSplitName(c.qName, n, n), MFD_RssSplitName(c.qName, n, 0),
+                                   MFD_RssSplitName(c.qName, n, local + 1)};
+    for (const MFD_RssQName& q : splits) {
+      EXPECT_EQ(q.prefixed, c.prefixed) << n;
+      EXPECT_EQ(q.prefixLength, c.prefixLength);
+      EXPECT_EQ(std::wstring(q.local), c.local);
+      EXPECT_EQ(q.name, c.name);
+    }
   }
 }
 
