@@ -105,45 +105,54 @@ int MailHistory::ReadHistoryList() {
   return static_cast<int>(list_.size());
 }
 
-int MailHistory::UpdateHistoryList(st_MAILHISTORYDATA* entry) {
+int MailHistory::UpdateHistoryList(const st_MAILHISTORYDATA& entry) {
   for (auto it = list_.begin(); it != list_.end(); ++it) {
-    if (it->strAddress == entry->strAddress) {
+    if (it->strAddress == entry.strAddress) {
       list_.erase(it);
       break;
     }
   }
   while (list_.size() >= kMaxEntries) list_.pop_back();
-  list_.push_front(*entry);
+  list_.push_front(entry);
   return static_cast<int>(list_.size());
 }
 
 int MailHistory::WriteData() { return SafeWriteWholeFile(path_, FormatHistoryText(list_)) == 0 ? 0 : -1; }
 
-int MailHistory::RegistData(st_MAILHISTORYDATA* entry) {
-  if (entry == nullptr || !IsStorableEntry(*entry)) return -1;
+int MailHistory::RegistData(const std::list<st_MAILHISTORYDATA>& entries) {
+  for (const st_MAILHISTORYDATA& entry : entries) {
+    if (!IsStorableEntry(entry)) return -1;
+  }
   QvNamedMutex mutex(kMutexName);
   QvNamedMutex::Hold hold(mutex);
   if (ReadHistoryList() < 0) return -1;
-  UpdateHistoryList(entry);
+  for (const st_MAILHISTORYDATA& entry : entries) UpdateHistoryList(entry);
   return WriteData();
 }
 
-int MailHistory::Regist(bool receive, st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account) {
+int MailHistory::Regist(bool receive, const std::list<st_MAILHISTORYDATA>& entries, QvAccountInfoInterface* account) {
   list_.clear();
   path_.clear();
   if (account == nullptr || account->Account() == nullptr) return -1;
   std::wstring folder = account->Account()->FolderPath();
   while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
   path_ = FileIn(folder, receive);
-  return RegistData(entry);
+  return RegistData(entries);
 }
 
 int MailHistory::RegistRecvHistoryData(st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account) {
-  return Regist(true, entry, account);
+  if (entry == nullptr) return -1;
+  return Regist(true, {*entry}, account);
+}
+
+int MailHistory::RegistRecvHistoryData(const std::list<st_MAILHISTORYDATA>& entries,
+                                       QvAccountInfoInterface* account) {
+  return Regist(true, entries, account);
 }
 
 int MailHistory::RegistSendHistoryData(st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account) {
-  return Regist(false, entry, account);
+  if (entry == nullptr) return -1;
+  return Regist(false, {*entry}, account);
 }
 
 int MailHistory::GetHistoryList(std::list<st_MAILHISTORYDATA>* out) {

@@ -40,6 +40,9 @@ class QVMIDDLE_API MailHistory {
   // back), the account has no folder, or the file cannot be read or written.
   int RegistRecvHistoryData(st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account);
   int RegistSendHistoryData(st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account);
+  // Adds the entries, oldest first, with one rewrite of the file; -1 as above
+  // when any entry is refused.
+  int RegistRecvHistoryData(const std::list<st_MAILHISTORYDATA>& entries, QvAccountInfoInterface* account);
   // Appends the selected account's entries, newest first; the count, 0 for
   // an empty file, -1 when there is no selected account or no file.
   int GetRecvHistoryList(std::list<st_MAILHISTORYDATA>* out);
@@ -58,11 +61,11 @@ class QVMIDDLE_API MailHistory {
   bool GetAccountPath(bool receive, std::wstring* path) const;
   static std::wstring FileIn(const std::wstring& folder, bool receive);
   int ReadHistoryList();
-  int UpdateHistoryList(st_MAILHISTORYDATA* entry);
-  int RegistData(st_MAILHISTORYDATA* entry);
+  int UpdateHistoryList(const st_MAILHISTORYDATA& entry);
+  int RegistData(const std::list<st_MAILHISTORYDATA>& entries);
   int WriteData();
   int GetHistoryList(std::list<st_MAILHISTORYDATA>* out);
-  int Regist(bool receive, st_MAILHISTORYDATA* entry, QvAccountInfoInterface* account);
+  int Regist(bool receive, const std::list<st_MAILHISTORYDATA>& entries, QvAccountInfoInterface* account);
 
   std::wstring path_;
   std::list<st_MAILHISTORYDATA> list_;

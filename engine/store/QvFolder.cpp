@@ -395,9 +395,9 @@ bool QvFolder::MoveMessages(const std::vector<uint32_t>& given, QvStoreNode* des
 }
 
 bool QvFolder::SetMessageFlags(uint32_t id, bool unread, bool partial) {
+  const MessageEntryRecord flags{3, id, static_cast<uint8_t>(unread), static_cast<uint8_t>(partial)};
   MessageEntryRecord before;
-  if (!messages_.Get(id, &before)) return Fail(QVMDL_ERR_STG_MESSAGE_NOT_LISTED);
-  uint32_t code = messages_.Update(id, MessageEntryRecord{3, id, static_cast<uint8_t>(unread), static_cast<uint8_t>(partial)});
+  uint32_t code = messages_.Update(id, flags, &before);
   if (code != QVMDL_SUCCESS) return Fail(code);
   const bool unreadChanged = (before.unread != 0) != unread;
   const bool partialChanged = (before.partial != 0) != partial;

@@ -100,6 +100,57 @@ bool ReadAllFrom(HANDLE file, void* data, size_t size, size_t* got) {
   return true;
 }
 
+// Puts the given fields into a header block; `changed` and `flags` (unread
+// or state changed) are set when a byte moved.
+uint32_t ApplyHeaderFields(const Attr::Attributes& a, uint8_t* header, bool* changed, bool* flags) {
+  uint32_t version = QvMessage::CheckFormat(header);
+  if (version < 4096) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
+  // Each newer version's field must be given to upgrade the file.
+  if ((version < 4097 && !(a.mask & Attr::kKind)) || (version < 4098 && !(a.mask & Attr::kAttachmentsDeleted))) {
+    return QVMDL_ERR_STG_EML_OLD_VERSION;
+  }
+  if (version != QvMessage::kCurrentVersion) {
+    QvLittleEndian::Put32(header + kOffVersion, QvMessage::kCurrentVersion);
+    *changed = true;
+  }
+  auto setByte = [&](size_t offset, uint8_t value) {
+    if (header[offset] != value) {
+      header[offset] = value;
+      *changed = true;
+      return true;
+    }
+    return false;
+  };
+  for (const ByteField& f : kFlagBytes) {
+    if (!(a.mask & f.bit)) continue;
+    if (setByte(f.offset, a.*f.member) && (f.bit == Attr::kUnread || f.bit == Attr::kState)) *flags = true;
+  }
+  if (a.mask & Attr::kDate) {
+    uint8_t date[16];
+    QvLittleEndian::PutTime(date, a.date);
+    if (memcmp(header + kOffDate, date, sizeof date) != 0) {
+      memcpy(header + kOffDate, date, sizeof date);
+      *changed = true;
+    }
+  }
+  if (a.mask & Attr::kUidl) {
+    uint8_t uidl[QvMessage::kUidlBytes] = {};
+    size_t length = strnlen(a.uidl.c_str(), a.uidl.size());
+    memcpy(uidl, a.uidl.data(), length < QvMessage::kUidlBytes ? length : QvMessage::kUidlBytes);
+    if (memcmp(header + kOffUidl, uidl, QvMessage::kUidlBytes) != 0) {
+      memcpy(header + kOffUidl, uidl, QvMessage::kUidlBytes);
+      *changed = true;
+    }
+  }
+  if ((a.mask & Attr::kKind) && QvLittleEndian::Get32(header + kOffKind) != a.kind) {
+    QvLittleEndian::Put32(header + kOffKind, a.kind);
+    *changed = true;
+  }
+  if (a.mask & Attr::kAttachmentsDeleted) setByte(kOffAttachmentsDeleted, a.attachmentsDeleted);
+  if (a.mask & Attr::kIsHtml) setByte(kOffIsHtml, a.isHtml);
+  return QVMDL_SUCCESS;
+}
+
 }  // namespace
 
 QvMessage::QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::wstring& path)
@@ -112,6 +163,10 @@ uint32_t QvMessage::CheckFormat(const uint8_t* header) {
     if (version == accepted) return version;
   }
   return kBadFormat;
+}
+
+bool QvMessage::IsUnfinished(const uint8_t* header) {
+  return header[0] == 0 && memcmp(header + 1, kMagic + 1, sizeof kMagic - 1) == 0;
 }
 
 void QvMessage::FreshHeader(uint8_t* header) {
@@ -237,35 +292,65 @@ uint32_t QvMessage::WriteRawLocked(const std::string& raw) {
       FreshHeader(header);
     }
   }
+  code = withoutText ? WriteFirstText(header, raw.data(), length) : ReplaceText(header, raw.data(), length);
+  if (code != QVMDL_SUCCESS) return code;
+  readPosition_ = kHeaderBytes;
+  return QVMDL_SUCCESS;
+}
+
+// Text already stored is only ever replaced by a copy synced beforehand.
+uint32_t QvMessage::ReplaceText(const uint8_t* header, const char* text, size_t length) {
   const std::wstring temp = TempPath();
   qv::ScopedHandle copy(CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!copy.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
-  // A message without text yet has nothing to lose: its copy takes the name
-  // first, and the one sync of the copy then carries both the text and the
-  // new name to the disk. Text already stored is only ever replaced by a
-  // copy synced beforehand.
-  bool written = WriteAllTo(copy.get(), header, kHeaderBytes) && WriteAllTo(copy.get(), raw.data(), length) &&
-                 (withoutText || FlushFileBuffers(copy.get()));
-  if (!written) {
-    code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+  if (!WriteAllTo(copy.get(), header, kHeaderBytes) || !WriteAllTo(copy.get(), text, length) ||
+      !FlushFileBuffers(copy.get())) {
+    const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
     copy.reset();
     DeleteFileW(temp.c_str());
     return code;
   }
-  if (withoutText) {
-    code = ReplaceWithCopy(temp, path_, 0);
-    if (code == QVMDL_SUCCESS && !FlushFileBuffers(copy.get())) {
-      code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
-    }
-    copy.reset();
-  } else {
-    copy.reset();
-    code = Commit();
+  copy.reset();
+  return Commit();
+}
+
+// A message without text has nothing to lose, so its text goes into the file
+// where it stands: no second file is made and none deleted. The header's
+// magic is cleared while the text is written, so that a file cut off in
+// between is no message at all and the store's repair discards it. The one
+// sync carries the text, the header and the file's new directory entry.
+uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size_t length) {
+  qv::ScopedHandle file = OpenInPlace();
+  if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  uint8_t unfinished[kHeaderBytes];
+  memcpy(unfinished, kMagic, sizeof kMagic);
+  memcpy(unfinished + sizeof kMagic, header + sizeof kMagic, kHeaderBytes - sizeof kMagic);
+  unfinished[0] = 0;
+  const auto rewind = [&] { return SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; };
+  if (WriteAllTo(file.get(), unfinished, kHeaderBytes) && WriteAllTo(file.get(), text, length) && rewind() &&
+      WriteAllTo(file.get(), header, kHeaderBytes) && FlushFileBuffers(file.get())) {
+    return QVMDL_SUCCESS;
   }
-  if (code != QVMDL_SUCCESS) return code;
-  readPosition_ = kHeaderBytes;
-  return QVMDL_SUCCESS;
+  const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+  // Back to the message without text it was.
+  if (SetFilePointer(file.get(), kHeaderBytes, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+    SetEndOfFile(file.get());
+  }
+  if (rewind()) WriteAllTo(file.get(), header, kHeaderBytes);
+  return code;
+}
+
+qv::ScopedHandle QvMessage::OpenInPlace() {
+  qv::ScopedHandle file;
+  RetryWhileBusy(
+      [&] {
+        file.reset(CreateFileW(path_.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr));
+        return file.is_valid() ? TRUE : FALSE;
+      },
+      kMoveRetryLine);
+  return file;
 }
 
 bool QvMessage::GetAttributes(Attributes* attributes) {
@@ -368,91 +453,35 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
   }
   if (!HasRoomFor(path_, currentSize)) return QVMDL_ERR_STG_DISK_FULL;
   if (!(a.mask & Attr::kHeaderFields)) return QVMDL_SUCCESS;
-
-  const std::wstring temp = TempPath();
-  if (!CopyFileW(path_.c_str(), temp.c_str(), FALSE)) {
-    code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
-    DeleteFileW(temp.c_str());
-    return code;
-  }
-  qv::ScopedHandle copy(CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  auto fail = [&](uint32_t failure) {
-    copy.reset();
-    DeleteFileW(temp.c_str());
-    return failure;
-  };
-  if (!copy.is_valid()) return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML));
+  // The header block is the file's first 256 bytes, inside its first sector:
+  // it is rewritten in place, never torn by a cut, and the text after it is
+  // not copied for a change of a flag.
+  qv::ScopedHandle file = OpenInPlace();
+  if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
 
   uint8_t header[kHeaderBytes];
   size_t got = 0;
-  if (!ReadAllFrom(copy.get(), header, kHeaderBytes, &got)) return fail(QVMDL_ERR_STG_FILEIO_FILE_READ_EML);
+  if (!ReadAllFrom(file.get(), header, kHeaderBytes, &got)) return QVMDL_ERR_STG_FILEIO_FILE_READ_EML;
   bool changed = false;
   if (got < kHeaderBytes) {
     // Only an empty file given every header field may start afresh.
-    if (got != 0 || (a.mask & Attr::kHeaderFields) != Attr::kHeaderFields) {
-      return fail(QVMDL_ERR_STG_FILE_FMTILLGL_EML);
-    }
+    if (got != 0 || (a.mask & Attr::kHeaderFields) != Attr::kHeaderFields) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
     memset(header, 0, kHeaderBytes);
     memcpy(header, kMagic, sizeof kMagic);
     QvLittleEndian::Put32(header + kOffVersion, kCurrentVersion);
     changed = true;
   }
-  uint32_t version = CheckFormat(header);
-  if (version < 4096) return fail(QVMDL_ERR_STG_FILE_FMTILLGL_EML);
-  // Each newer version's field must be given to upgrade the file.
-  if ((version < 4097 && !(a.mask & Attr::kKind)) || (version < 4098 && !(a.mask & Attr::kAttachmentsDeleted))) {
-    return fail(QVMDL_ERR_STG_EML_OLD_VERSION);
-  }
-  if (version != kCurrentVersion) {
-    QvLittleEndian::Put32(header + kOffVersion, kCurrentVersion);
-    changed = true;
-  }
-  auto setByte = [&](size_t offset, uint8_t value) {
-    if (header[offset] != value) {
-      header[offset] = value;
-      changed = true;
-      return true;
-    }
-    return false;
-  };
   bool flags = false;
-  for (const ByteField& f : kFlagBytes) {
-    if (!(a.mask & f.bit)) continue;
-    if (setByte(f.offset, a.*f.member) && (f.bit == Attr::kUnread || f.bit == Attr::kState)) flags = true;
+  code = ApplyHeaderFields(a, header, &changed, &flags);
+  if (code != QVMDL_SUCCESS || !changed) return code;
+  // A file without text is no mail yet: its first write syncs header and
+  // text together, and one cut off before that is discarded when the store
+  // opens. A stored mail's new header is on the disk before the call returns.
+  const bool holdsText = currentSize > kHeaderBytes;
+  if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+      !WriteAllTo(file.get(), header, kHeaderBytes) || (holdsText && !FlushFileBuffers(file.get()))) {
+    return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   }
-  if (a.mask & Attr::kDate) {
-    uint8_t date[16];
-    QvLittleEndian::PutTime(date, a.date);
-    if (memcmp(header + kOffDate, date, sizeof date) != 0) {
-      memcpy(header + kOffDate, date, sizeof date);
-      changed = true;
-    }
-  }
-  if (a.mask & Attr::kUidl) {
-    uint8_t uidl[kUidlBytes] = {};
-    size_t length = strnlen(a.uidl.c_str(), a.uidl.size());
-    memcpy(uidl, a.uidl.data(), length < kUidlBytes ? length : kUidlBytes);
-    if (memcmp(header + kOffUidl, uidl, kUidlBytes) != 0) {
-      memcpy(header + kOffUidl, uidl, kUidlBytes);
-      changed = true;
-    }
-  }
-  if ((a.mask & Attr::kKind) && QvLittleEndian::Get32(header + kOffKind) != a.kind) {
-    QvLittleEndian::Put32(header + kOffKind, a.kind);
-    changed = true;
-  }
-  if (a.mask & Attr::kAttachmentsDeleted) setByte(kOffAttachmentsDeleted, a.attachmentsDeleted);
-  if (a.mask & Attr::kIsHtml) setByte(kOffIsHtml, a.isHtml);
-
-  if (!changed) return fail(QVMDL_SUCCESS);
-  if (SetFilePointer(copy.get(), 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-      !WriteAllTo(copy.get(), header, kHeaderBytes) || !FlushFileBuffers(copy.get())) {
-    return fail(QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML));
-  }
-  copy.reset();
-  code = Commit();
-  if (code != QVMDL_SUCCESS) return code;
   *flagsChanged = flags;
   *unread = header[kOffUnread];
   *state = header[kOffState];

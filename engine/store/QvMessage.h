@@ -9,8 +9,10 @@
 //  19   1  protected                142 114  zero
 // The list texts of a message live in its folder's header record, reached
 // through the message set. Every operation holds "QvMessage Mutex" while it
-// works on the file; every rewrite goes through the "_tmp" copy and the
-// safe-replace commit, so the stored file is never left half written.
+// works on the file. Stored text is replaced through the "_tmp" copy and the
+// safe-replace commit; a message's first text is written in place with the
+// magic cleared until it is whole, and the header block (one sector) is
+// changed in place, so the stored file is never left half written.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 
 #include "engine/store/QvMessageInterface.h"
 #include "engine/foundation/QvNamedMutex.h"
+#include "platform/base/ScopedHandle.h"
 
 struct Email;
 class QvMessageSet;
@@ -52,6 +55,8 @@ class QvMessage {
 
   // The header's version, or kBadFormat for a wrong magic or version.
   static uint32_t CheckFormat(const uint8_t* header);
+  // Whether a header is one a cut-off first write left: its magic cleared.
+  static bool IsUnfinished(const uint8_t* header);
   // A new file's header: magic, the current version, the current UTC time.
   static void FreshHeader(uint8_t* header);
   // Whether the volume of `path` has `needed` bytes plus the reserve free.
@@ -67,6 +72,10 @@ class QvMessage {
   uint32_t ReadHeader(uint8_t* header, uint32_t* fileSize);
   uint32_t ReadRawLocked(std::string* out);
   uint32_t WriteRawLocked(const std::string& raw);
+  uint32_t ReplaceText(const uint8_t* header, const char* text, size_t length);
+  uint32_t WriteFirstText(const uint8_t* header, const char* text, size_t length);
+  // The file opened for a change where it stands, waiting out a brief holder.
+  qv::ScopedHandle OpenInPlace();
   uint32_t GetHeaderFields(Attributes* attributes, bool* older);
   uint32_t SetHeaderFields(const Attributes& attributes, bool* flagsChanged, uint8_t* unread, uint8_t* state);
   uint32_t GetListFields(Attributes* attributes);

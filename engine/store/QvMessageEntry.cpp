@@ -67,7 +67,54 @@ uint32_t QvMessageEntry::Parse(const std::string& bytes, std::vector<MessageEntr
 }
 
 uint32_t QvMessageEntry::Load() {
-  return QvStoreFile::LoadList(path_, QvStoreFile::kMessageList, Parse, &entries_, false);
+  if (path_.empty()) return QVMDL_SUCCESS;
+  std::string bytes;
+  uint32_t code = QvStoreFile::ReadSettled(path_, QvStoreFile::kMessageList, QvStoreFile::kListLimit, &bytes);
+  if (code != QVMDL_SUCCESS) return code;
+  std::vector<MessageEntryRecord> parsed;
+  code = Parse(bytes, &parsed);
+  if (code != QVMDL_SUCCESS) return code;
+  entries_.swap(parsed);
+  bytes_.swap(bytes);
+  return QVMDL_SUCCESS;
+}
+
+// New lines go after the file as just read, which ends with a whole line: a
+// list of n messages is not rewritten for its n+1st.
+uint32_t QvMessageEntry::Append(const std::vector<MessageEntryRecord>& records) {
+  std::vector<MessageEntryRecord> added;
+  added.reserve(records.size());
+  for (const MessageEntryRecord& r : records) added.push_back(MessageEntryRecord{0, r.id, r.unread, r.partial});
+  std::string lines;
+  if (!Format(added, &lines)) return QvStoreFile::kMessageList.write;
+  if (path_.empty()) return QVMDL_SUCCESS;
+  uint32_t code = QvStoreFile::WriteInPlace(path_, QvStoreFile::kMessageList, bytes_.size(), lines, true);
+  if (code != QVMDL_SUCCESS) return code;
+  entries_.insert(entries_.end(), added.begin(), added.end());
+  bytes_ += lines;
+  return QVMDL_SUCCESS;
+}
+
+// A line as this list writes it ("%04X\t%d\t%d\r\n" of 0 or 1) keeps its
+// length when a flag changes and is overwritten where it stands; any other
+// spelling is rewritten with the whole list.
+uint32_t QvMessageEntry::StoreLine(size_t index) {
+  size_t start = 0;
+  for (size_t line = 0; line < index; ++line) {
+    start = bytes_.find("\r\n", start);
+    if (start == std::string::npos) return Store();
+    start += 2;
+  }
+  std::string line;
+  if (!Format({entries_[index]}, &line)) return Store();
+  const std::string_view stored = std::string_view(bytes_).substr(start, line.size());
+  const bool sameShape = stored.size() == line.size() && stored.compare(0, 5, line, 0, 5) == 0 &&
+                         (stored[5] == '0' || stored[5] == '1') && stored[6] == '\t' &&
+                         (stored[7] == '0' || stored[7] == '1') && stored.substr(8) == "\r\n";
+  if (!sameShape) return Store();
+  uint32_t code = QvStoreFile::WriteInPlace(path_, QvStoreFile::kMessageList, start, line, false);
+  if (code == QVMDL_SUCCESS) bytes_.replace(start, line.size(), line);
+  return code;
 }
 
 uint32_t QvMessageEntry::Store() { return QvStoreFile::StoreList(path_, QvStoreFile::kMessageList, Format, entries_); }
@@ -93,15 +140,18 @@ bool QvMessageEntry::Get(uint32_t id, MessageEntryRecord* out) {
 
 bool QvMessageEntry::Contains(uint32_t id) { return Get(id, nullptr); }
 
-uint32_t QvMessageEntry::Update(uint32_t id, const MessageEntryRecord& record) {
+uint32_t QvMessageEntry::Update(uint32_t id, const MessageEntryRecord& record, MessageEntryRecord* previous) {
   QvNamedMutex::Hold hold(mutex_);
   uint32_t code = Load();
   if (code != QVMDL_SUCCESS) return code;
   auto it = std::find_if(entries_.begin(), entries_.end(), [id](const MessageEntryRecord& e) { return e.id == id; });
   if (it == entries_.end()) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
+  const MessageEntryRecord before = *it;
+  if (previous != nullptr) *previous = before;
   if (record.mask & 1) it->unread = record.unread ? 1 : 0;
   if (record.mask & 2) it->partial = record.partial ? 1 : 0;
-  return Store();
+  if (it->unread == before.unread && it->partial == before.partial) return QVMDL_SUCCESS;
+  return StoreLine(static_cast<size_t>(it - entries_.begin()));
 }
 
 uint32_t QvMessageEntry::Remove(uint32_t id) {
@@ -138,10 +188,7 @@ uint32_t QvMessageEntry::AddMany(const std::vector<MessageEntryRecord>& records)
     if (r.id > 0xFFFF) return QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG;
   }
   uint32_t code = Load();
-  if (code != QVMDL_SUCCESS) return code;
-  entries_.reserve(entries_.size() + records.size());
-  for (const MessageEntryRecord& r : records) entries_.push_back(MessageEntryRecord{0, r.id, r.unread, r.partial});
-  return Store();
+  return code == QVMDL_SUCCESS ? Append(records) : code;
 }
 
 bool QvMessageEntry::Collect(const std::vector<uint32_t>& ids, std::vector<MessageEntryRecord>* out) {

@@ -1,6 +1,8 @@
 // The list of a folder's messages, "<base>.msg": one line per message,
 // "%04X\t%d\t%d\r\n" of (id, unread, partial). Each operation works on the
-// file as it stands, so that other processes' changes are kept.
+// file as it stands, so that other processes' changes are kept. New messages
+// are appended and a changed flag is overwritten in its line; removals
+// rewrite the list through its "_tmp" copy.
 #pragma once
 
 #include <cstdint>
@@ -25,7 +27,8 @@ class QvMessageEntry {
   uint32_t ReadFile(const std::wstring& path);
   bool Get(uint32_t id, MessageEntryRecord* out);
   bool Contains(uint32_t id);
-  uint32_t Update(uint32_t id, const MessageEntryRecord& record);
+  // `before` (may be null) receives the line as it stood.
+  uint32_t Update(uint32_t id, const MessageEntryRecord& record, MessageEntryRecord* before = nullptr);
   uint32_t Remove(uint32_t id);
   uint32_t RemoveMany(const std::vector<uint32_t>& ids);
   uint32_t Add(const MessageEntryRecord& record);
@@ -48,10 +51,13 @@ class QvMessageEntry {
  private:
   uint32_t Load();
   uint32_t Store();
+  uint32_t Append(const std::vector<MessageEntryRecord>& records);
+  uint32_t StoreLine(size_t index);
   template <typename Pick>
   bool PickIds(std::vector<uint32_t>* ids, Pick pick);
 
   std::wstring path_;
   std::vector<MessageEntryRecord> entries_;
+  std::string bytes_;  // the file as a writer last read it
   QvNamedMutex mutex_;
 };

@@ -424,13 +424,12 @@ bool QvMessageSet::RemoveMessageFiles(const std::vector<uint32_t>& messageIds, Q
 bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   if (out == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
   out->clear();
-  for (uint32_t id = 0; id <= ids_.MaxId() && id < kSlots; ++id) {
-    uint32_t folder = 0;
-    {
-      QvNamedMutex::Hold hold(entryMutex_);
-      if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
-      folder = Slot(id);
-    }
+  // The table is read under one hold of its lock rather than one for each of
+  // its 65536 slots: a repair then costs what the used slots cost.
+  std::vector<uint32_t> slots;
+  if (!CopyEntryTable(&slots)) return false;
+  for (uint32_t id = 0; id < slots.size(); ++id) {
+    const uint32_t folder = slots[id];
     if (folder == kFreeSlot) continue;
     // The message is read holding no entry lock: its own mutex comes first.
     QvMessage* message = OpenMessage(id);
@@ -444,7 +443,10 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
       (*out)[id] = RecoveredEntry{id, folder, a.unread, a.state};
       continue;
     }
-    if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML) return Fail(code);
+    if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML &&
+        !(code == QVMDL_ERR_STG_FILE_VERSION_EML && LeftUnfinished(id))) {
+      return Fail(code);
+    }
     QvNamedMutex::Hold hold(entryMutex_);
     code = UpdateEntryLocked(kFree, id, 0);
     if (code == QVMDL_SUCCESS) {
@@ -460,6 +462,15 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   const int64_t difference = static_cast<int64_t>(out->size()) - static_cast<int64_t>(ids_.GetCount());
   if (difference != 0) code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
   return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::LeftUnfinished(uint32_t messageId) {
+  qv::ScopedHandle file(CreateFileW(MessagePath(messageId).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  uint8_t header[QvMessage::kHeaderBytes];
+  DWORD got = 0;
+  return file && ReadFile(file.get(), header, sizeof header, &got, nullptr) && got == sizeof header &&
+         QvMessage::IsUnfinished(header);
 }
 
 bool QvMessageSet::CopyEntryTable(std::vector<uint32_t>* slots) {

@@ -73,6 +73,8 @@ class QvMessageSet {
   bool RecoverEntries(std::map<uint32_t, RecoveredEntry>* out);
   // Every slot of the entry table, read under one hold of the entry mutex.
   bool CopyEntryTable(std::vector<uint32_t>* slots);
+  // Whether the message's file is one a cut-off first write left behind.
+  bool LeftUnfinished(uint32_t messageId);
   // Frees a slot and deletes whatever file of the id is left, for a message
   // that was never finished. The count is left to the recovery.
   bool DiscardMessage(uint32_t messageId);

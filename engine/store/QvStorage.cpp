@@ -67,7 +67,9 @@ bool QvStorage::MessageHasText(uint32_t id) {
   RestoreInterruptedFile(path, path + L"_tmp");
   qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file && GetFileSize(file.get(), nullptr) > QvMessage::kHeaderBytes;
+  if (!file || GetFileSize(file.get(), nullptr) <= QvMessage::kHeaderBytes) return false;
+  file.reset();
+  return !messages_.LeftUnfinished(id);
 }
 
 bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots) {

@@ -117,3 +117,23 @@ uint32_t QvStoreFile::Rewrite(const std::wstring& path, const QvStoreFileCodes& 
   code = ReplaceFileWithTemp(path, TempOf(path));
   return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
 }
+
+uint32_t QvStoreFile::WriteInPlace(const std::wstring& path, const QvStoreFileCodes& codes, size_t offset,
+                                   std::string_view bytes, bool append) {
+  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.is_valid()) return FailureCode(codes.open);
+  if (offset > 0x7FFFFFFF || bytes.size() > 0x7FFFFFFF) return codes.write;
+  const LONG at = static_cast<LONG>(offset);
+  DWORD written = 0;
+  if (SetFilePointer(file.get(), at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+      WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size()) {
+    return QVMDL_SUCCESS;
+  }
+  const uint32_t code = FailureCode(codes.write);
+  if (append && SetFilePointer(file.get(), at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+    SetEndOfFile(file.get());
+  }
+  return code;
+}

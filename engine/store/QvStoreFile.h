@@ -50,6 +50,10 @@ class QvStoreFile {
   // Settles, writes `bytes` to the "_tmp" copy and commits it. A failed write
   // deletes the copy and leaves the file as it was.
   static uint32_t Rewrite(const std::wstring& path, const QvStoreFileCodes& codes, std::string_view bytes);
+  // Writes `bytes` into the settled file at `offset`. An append (`offset` at
+  // the end) that fails is cut back, so the file keeps only whole records.
+  static uint32_t WriteInPlace(const std::wstring& path, const QvStoreFileCodes& codes, size_t offset,
+                               std::string_view bytes, bool append);
   // Makes a closed "_tmp" copy the file: through the backup when the file is
   // there, by a plain move when it is not.
   static uint32_t Commit(const std::wstring& path, const QvStoreFileCodes& codes);

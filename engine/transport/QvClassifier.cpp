@@ -67,7 +67,28 @@ std::string Stamp(const SYSTEMTIME& t) {
 }  // namespace
 
 QvClassifier::QvClassifier() = default;
-QvClassifier::~QvClassifier() = default;
+QvClassifier::~QvClassifier() { FlushHistory(); }
+
+void QvClassifier::RecordHistory(const st_MAILHISTORYDATA& entry, QvAccountInfoInterface* account) {
+  if (!MailHistory::IsStorableEntry(entry)) return;
+  if (account != historyOf_) FlushHistory();
+  historyOf_ = account;
+  for (auto it = pendingHistory_.begin(); it != pendingHistory_.end(); ++it) {
+    if (it->strAddress == entry.strAddress) {
+      pendingHistory_.erase(it);
+      break;
+    }
+  }
+  pendingHistory_.push_back(entry);
+  if (pendingHistory_.size() > MailHistory::kMaxEntries) pendingHistory_.pop_front();
+}
+
+void QvClassifier::FlushHistory() {
+  if (pendingHistory_.empty() || historyOf_ == nullptr) return;
+  if (!history_) history_.reset(new (std::nothrow) MailHistory);
+  if (history_) history_->RegistRecvHistoryData(pendingHistory_, historyOf_);
+  pendingHistory_.clear();
+}
 
 bool QvClassifier::toLowerString(const std::wstring& in, std::wstring* out) {
   try {
@@ -218,10 +239,7 @@ bool QvClassifier::SaveToFolder(std::string& raw, const std::string& uidl, bool 
   // Recorded once the message is safely stored; its result never undoes the filing.
   st_MAILHISTORYDATA entry;
   entry.strDate = Stamp(received);
-  if (ConvertWtoS(mail.fromAddress, entry.strAddress) > 0) {
-    if (!history_) history_.reset(new (std::nothrow) MailHistory);
-    if (history_) history_->RegistRecvHistoryData(&entry, account);
-  }
+  if (ConvertWtoS(mail.fromAddress, entry.strAddress) > 0) RecordHistory(entry, account);
   SetQvMiddleError(QVMDL_SUCCESS);
   return true;
 }

@@ -1,21 +1,23 @@
 // Files mail by an account's classification rules. Received mail is decoded,
 // stored in the folder of the first rule that matches (the receive box when
 // none does, or when the rule's folder is gone) and recorded in the receive
-// history; stored mail is moved again by the rules. One classifier keeps the
+// history (written once a run, when the classifier goes); stored mail is
+// moved again by the rules. One classifier keeps the
 // rules of the first account it loaded them for.
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/QvMiddleExport.h"
+#include "engine/store/MailHistory.h"
 #include "engine/store/QvClassificationParamInterface.h"
 
 struct Email;
-class MailHistory;
 class QvAccountInfoInterface;
 class QvFolderInterface;
 class QvStorageInterface;
@@ -48,6 +50,11 @@ class QVMIDDLE_API QvClassifier {
   QvStorageInterface* Storage(QvAccountInfoInterface* account);
   QvFolderInterface* Folder(unsigned long id);
   QvFolderInterface* ReceiveBox(QvAccountInfoInterface* account);
+  // The receive history is written once for a run of messages rather than
+  // once for each: entries wait here, one per correspondent, newest last,
+  // and go to the file when the account changes or the classifier goes.
+  void RecordHistory(const st_MAILHISTORYDATA& entry, QvAccountInfoInterface* account);
+  void FlushHistory();
 
   uint32_t loaded_ = 0;
   std::vector<QvClassificationParamInterface::Attributes> rules_;
@@ -55,6 +62,8 @@ class QVMIDDLE_API QvClassifier {
   unsigned long receiveBox_ = 0;  // its id, read once with the storage
   std::unique_ptr<QvStorageInterface> storage_;
   std::unique_ptr<MailHistory> history_;
+  std::list<st_MAILHISTORYDATA> pendingHistory_;
+  QvAccountInfoInterface* historyOf_ = nullptr;
   // Declared after the storage: the folders are closed first.
   std::map<unsigned long, std::unique_ptr<QvFolderInterface>> folders_;
 };

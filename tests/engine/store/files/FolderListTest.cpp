@@ -111,6 +111,41 @@ TEST_F(FolderListTest, MessageLinesAndFlags) {
   EXPECT_FALSE(list.Collect({5}, &picked));
 }
 
+// New lines are appended and a flag is changed in its own line; a line in
+// another spelling than ours is rewritten with the whole list, and a failed
+// append leaves the list as it was.
+TEST_F(FolderListTest, MessageChangesKeepTheOtherLinesAsTheyStand) {
+  struct Case {
+    std::string before;
+    MessageEntryRecord change;  // mask 0: an added line, else an update
+    std::string after;
+  };
+  const Case cases[] = {
+      {"0001\t1\t0\r\n0002\t1\t0\r\n", {1, 2, 0, 0}, "0001\t1\t0\r\n0002\t0\t0\r\n"},
+      {"0001\t1\t0\r\n0002\t1\t0\r\n", {3, 1, 1, 0}, "0001\t1\t0\r\n0002\t1\t0\r\n"},
+      {"1\t1\t0\r\n0002\t1\t0\r\n", {1, 2, 0, 0}, "1\t1\t0\r\n0002\t0\t0\r\n"},
+      {"1\t1\t0\r\n0002\t1\t0\r\n", {1, 1, 0, 0}, "0001\t0\t0\r\n0002\t1\t0\r\n"},
+      {"0001\t+1\t0\r\n0002\t1\t0\r\n", {2, 1, 0, 1}, "0001\t1\t1\r\n0002\t1\t0\r\n"},
+      {"0001\t7\t0\r\n", {1, 1, 1, 0}, "0001\t1\t0\r\n"},
+      {"", {0, 0xAB, 1, 0}, "00AB\t1\t0\r\n"},
+      {"1\t1\t0\r\n", {0, 2, 0, 1}, "1\t1\t0\r\n0002\t0\t1\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(msg_, c.before);
+    QvMessageEntry list;
+    ASSERT_EQ(list.ReadFile(msg_), QVMDL_SUCCESS) << c.before;
+    EXPECT_EQ(c.change.mask == 0 ? list.Add(c.change) : list.Update(c.change.id, c.change), QVMDL_SUCCESS);
+    EXPECT_EQ(ReadBytes(msg_), c.after) << c.before;
+  }
+  QvMessageEntry list;
+  ASSERT_EQ(list.ReadFile(msg_), QVMDL_SUCCESS);
+  qv::testing::InjectFileFault(msg_, ERROR_DISK_FULL);
+  EXPECT_EQ(list.Add({0, 3, 0, 0}), QVMDL_ERR_STG_DISK_FULL);
+  qv::testing::ClearFileFaults();
+  EXPECT_EQ(ReadBytes(msg_), "1\t1\t0\r\n0002\t0\t1\r\n");
+  EXPECT_FALSE(list.Contains(3));
+}
+
 TEST_F(FolderListTest, MessageReaderNeverLoopsAndOnlyOneCountsAsSet) {
   ExpectReads<QvMessageEntry>(msg_, {
       {"0001\t2\t0\r\n", QVMDL_SUCCESS, 1},

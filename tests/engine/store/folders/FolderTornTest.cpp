@@ -65,7 +65,7 @@ TEST_F(FolderTornTest, AFailedListWriteTakesTheNewFolderAway) {
 
 TEST_F(FolderTornTest, AFailedListWriteTakesTheNewMessageAway) {
   auto inbox = Open(inbox_);
-  qv::testing::InjectFileFault(Base(inbox_) + L".msg_tmp", ERROR_DISK_FULL);
+  qv::testing::InjectFileFault(Base(inbox_) + L".msg", ERROR_DISK_FULL);
   unsigned long id = 0;
   EXPECT_FALSE(inbox->CreateMessage(&id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
@@ -96,7 +96,7 @@ TEST_F(FolderTornTest, AFailedMoveLeavesTheMessagesInTheSource) {
   const std::string msg = Msg(inbox_), fdb = Fdb(inbox_);
   auto inbox = Open(inbox_);
   auto dest = Open(builtIn_[1]);
-  qv::testing::InjectFileFault(Base(builtIn_[1]) + L".msg_tmp", ERROR_DISK_FULL);
+  qv::testing::InjectFileFault(Base(builtIn_[1]) + L".msg", ERROR_DISK_FULL);
   std::vector<unsigned long> ids{a, b};
   EXPECT_FALSE(inbox->MoveMessage(ids, dest.get()));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);

@@ -408,21 +408,28 @@ TEST_F(MessageFileTest, ChangesNeedTheReserveOfFreeSpace) {
   EXPECT_EQ(Eml()[19], 1);
 }
 
-TEST_F(MessageFileTest, FullDiskLeavesTheStoredFileAsItWas) {
-  ASSERT_TRUE(message_->WriteRaw(kRaw));
-  const std::string committed = Eml();
-  qv::testing::InjectFileFault(EmlPath(id_) + L"_tmp", ERROR_DISK_FULL);
-  EXPECT_FALSE(message_->WriteRaw("Subject: lost\r\n\r\n"));
-  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  A::Attributes a;
-  a.mask = A::kUnread;
-  a.unread = 1;
-  EXPECT_FALSE(message_->SetAttributes(a));
-  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
-  EXPECT_EQ(Eml(), committed);
-  EXPECT_FALSE(Exists(EmlPath(id_) + L"_tmp"));
-  EXPECT_EQ(MsgList(inbox_), qv::FormatA("%04X\t0\t0\r\n", id_));
+// A full disk leaves the file as it was: a message without text (whose first
+// text goes in place) as well as a stored one (replaced through a copy).
+TEST_F(MessageFileTest, FullDiskLeavesTheFileAsItWas) {
+  for (bool stored : {false, true}) {
+    if (stored) {
+      ASSERT_TRUE(message_->WriteRaw(kRaw));
+    }
+    const std::string before = Eml();
+    qv::testing::InjectFileFault(EmlPath(id_) + L"_tmp", ERROR_DISK_FULL);
+    qv::testing::InjectFileFault(EmlPath(id_), ERROR_DISK_FULL);
+    EXPECT_FALSE(message_->WriteRaw("Subject: lost\r\n\r\n"));
+    EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
+    A::Attributes a;
+    a.mask = A::kUnread;
+    a.unread = 1;
+    EXPECT_FALSE(message_->SetAttributes(a));
+    EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
+    qv::testing::ClearFileFaults();
+    EXPECT_EQ(Eml(), before) << stored;
+    EXPECT_FALSE(Exists(EmlPath(id_) + L"_tmp"));
+    EXPECT_EQ(MsgList(inbox_), qv::FormatA("%04X\t0\t0\r\n", id_));
+  }
 }
 
 }  // namespace

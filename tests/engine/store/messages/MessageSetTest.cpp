@@ -213,7 +213,7 @@ TEST_F(MessageSetTest, TornTableIsRefusedNotGrown) {
 
 TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   uint32_t good = NewMessage(inbox_), missing = NewMessage(inbox_), shortFile = NewMessage(inbox_),
-           old = NewMessage(inbox_), foreign = NewMessage(inbox_);
+           old = NewMessage(inbox_), foreign = NewMessage(inbox_), cut = NewMessage(inbox_);
   QvMessage* m = messages_->OpenMessage(good);
   QvMessageInterface::Attributes a;
   a.mask = QvMessageInterface::kUnread | QvMessageInterface::kState;
@@ -226,6 +226,8 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   std::string oldHeader(256, '\0');
   memcpy(oldHeader.data(), "QVMAILEMLFMT\x00\x10\0\0\x01", 17);  // version 4096, unread
   WriteBytes(EmlPath(old), oldHeader);
+  // A first write killed before its header was put back: magic cleared, text behind.
+  WriteBytes(EmlPath(cut), std::string(1, '\0') + ReadBytes(EmlPath(cut)).substr(1) + "Subject: half");
   DeleteFileW(EmlPath(foreign).c_str());
   WriteBytes(L"\\Acc\\Status.txt", "");  // unrelated file
   ASSERT_TRUE(messages_->RemoveMessageFile(foreign));
@@ -239,9 +241,11 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   EXPECT_EQ(out[good].state, 1);
   EXPECT_EQ(out[old].unread, 1);
   EXPECT_FALSE(Exists(EmlPath(shortFile)));
+  EXPECT_FALSE(Exists(EmlPath(cut)));
   std::string table = TableBytes();
   EXPECT_EQ(SlotOf(table, missing), 0xFFFFFFFFu);
   EXPECT_EQ(SlotOf(table, shortFile), 0xFFFFFFFFu);
+  EXPECT_EQ(SlotOf(table, cut), 0xFFFFFFFFu);
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
 
   // A file of another format stops the walk.

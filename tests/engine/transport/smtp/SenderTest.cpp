@@ -277,7 +277,7 @@ TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
   EXPECT_EQ(Count(Log(), "QUIT"), 1u);
 
   peer_.ClearMail();
-  testing::InjectFileFault(StoreFile(L"TREE", sent_, L".msg_tmp"), ERROR_DISK_FULL);
+  testing::InjectFileFault(StoreFile(L"TREE", sent_, L".msg"), ERROR_DISK_FULL);
   EXPECT_EQ(Send(), 0);
   testing::ClearFileFaults();
   ASSERT_EQ(peer_.WaitForMail(1).size(), 1u);
