@@ -137,10 +137,14 @@ void EmlCompose::makeInReplyToField(Email* mail, std::string& out) {
   std::string id = HeaderText(mail->messageId);
   out += "In-Reply-To: <" + id + ">\n";
   // The parent's References, else its In-Reply-To, then its Message-ID.
-  std::string chain;
-  if (!mail->references.empty()) chain = "<" + HeaderText(mail->references) + "> ";
-  else if (!mail->inReplyTo.empty()) chain = "<" + HeaderText(mail->inReplyTo) + "> ";
-  out += "References: " + chain + "<" + id + ">\n";
+  const std::wstring& parent = !mail->references.empty() ? mail->references : mail->inReplyTo;
+  out += "References: ";
+  if (!parent.empty()) {
+    out += '<';
+    out += HeaderText(parent);
+    out += "> ";
+  }
+  out += "<" + id + ">\n";
 }
 
 // ---------------------------------------------------------------- structure

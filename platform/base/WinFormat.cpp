@@ -99,7 +99,10 @@ std::string NumberText(const Directive& directive, char conv, va_list* ap) {
   std::string f = "%" + directive.flags;
   if (directive.left) f += '-';
   if (directive.width >= 0) f += std::to_string(directive.width);
-  if (directive.precision >= 0) f += "." + std::to_string(directive.precision);
+  if (directive.precision >= 0) {
+    f += '.';
+    f += std::to_string(directive.precision);
+  }
   char buf[128];
   const bool isSigned = conv == 'd' || conv == 'i';
   if (conv == 'e' || conv == 'E' || conv == 'f' || conv == 'g' || conv == 'G' || conv == 'a' || conv == 'A') {

@@ -170,7 +170,14 @@ DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::str
   result_ = CURLE_OK;
 
   CURL* e = easy_->easy;
-  easy_->url = "http://" + host + (port == 80 ? std::string() : ":" + std::to_string(port)) + path;
+  std::string& url = easy_->url;
+  url = "http://";
+  url += host;
+  if (port != 80) {
+    url += ':';
+    url += std::to_string(port);
+  }
+  url += path;
   curl_slist_free_all(easy_->connectTo);
   easy_->connectTo = connectTo.empty() ? nullptr : curl_slist_append(nullptr, connectTo.c_str());
   curl_easy_setopt(e, CURLOPT_URL, easy_->url.c_str());

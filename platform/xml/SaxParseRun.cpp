@@ -6,6 +6,10 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/base/WideText.h"
 #include "platform/xml/SaxEncoding.h"
 
@@ -41,6 +45,45 @@ bool IsXmlnsName(const char* name) {
          (name[5] == '\0' || name[5] == ':');
 }
 
+// Sixteen ASCII bytes as sixteen characters.
+void WidenAscii16(wchar_t* out, const unsigned char* in) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+  const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+  const __m128i high = _mm_unpackhi_epi8(bytes, zero);
+  auto* units = reinterpret_cast<__m128i*>(out);
+  _mm_storeu_si128(units, _mm_unpacklo_epi16(low, zero));
+  _mm_storeu_si128(units + 1, _mm_unpackhi_epi16(low, zero));
+  _mm_storeu_si128(units + 2, _mm_unpacklo_epi16(high, zero));
+  _mm_storeu_si128(units + 3, _mm_unpackhi_epi16(high, zero));
+#else
+  for (int i = 0; i < 16; ++i) out[i] = static_cast<wchar_t>(in[i]);
+#endif
+}
+
+// Eight ASCII bytes as eight characters.
+void WidenAscii8(wchar_t* out, const unsigned char* in) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i bytes = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in));
+  const __m128i low = _mm_unpacklo_epi8(bytes, zero);
+  auto* units = reinterpret_cast<__m128i*>(out);
+  _mm_storeu_si128(units, _mm_unpacklo_epi16(low, zero));
+  _mm_storeu_si128(units + 1, _mm_unpackhi_epi16(low, zero));
+#else
+  for (int i = 0; i < 8; ++i) out[i] = static_cast<wchar_t>(in[i]);
+#endif
+}
+
+constexpr uint64_t kHighBits = 0x8080808080808080u;
+
+uint64_t Load64(const unsigned char* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
 // Writes expat's UTF-8 (always well formed) as wide text to `out`, which
 // has room for `length` characters (never more characters than bytes), and
 // returns the count. A lead byte without the bytes it announces, or a stray
@@ -50,21 +93,22 @@ size_t DecodeUtf8(wchar_t* out, const char* text, size_t length) {
   const auto* p = reinterpret_cast<const unsigned char*>(text);
   const unsigned char* end = p + length;
   while (p < end) {
+    // A run of ASCII sixteen bytes a step, then eight, then one by one.
+    while (end - p >= 16 && ((Load64(p) | Load64(p + 8)) & kHighBits) == 0) {
+      WidenAscii16(w, p);
+      w += 16;
+      p += 16;
+    }
+    if (end - p >= 8 && (Load64(p) & kHighBits) == 0) {
+      WidenAscii8(w, p);
+      w += 8;
+      p += 8;
+    }
+    while (p < end && *p < 0x80) *w++ = static_cast<wchar_t>(*p++);
+    if (p == end) break;
     const unsigned c = *p;
     const ptrdiff_t left = end - p;
-    if (c < 0x80) {
-      *w++ = static_cast<wchar_t>(c);
-      p += 1;
-      // The rest of an ASCII run eight bytes a step.
-      while (end - p >= 8) {
-        uint64_t eight;
-        std::memcpy(&eight, p, sizeof eight);
-        if ((eight & 0x8080808080808080u) != 0) break;
-        for (int i = 0; i < 8; ++i) w[i] = static_cast<wchar_t>(p[i]);
-        w += 8;
-        p += 8;
-      }
-    } else if (c < 0xC0) {
+    if (c < 0xC0) {
       *w++ = L'\xFFFD';
       p += 1;
     } else if (c < 0xE0) {
@@ -81,13 +125,12 @@ size_t DecodeUtf8(wchar_t* out, const char* text, size_t length) {
         p += 1;
         continue;
       }
-      *w++ = static_cast<wchar_t>(((c & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
-      p += 3;
-      // The rest of a run of three-byte characters: kana and kanji.
-      while (end - p >= 3 && (p[0] & 0xF0u) == 0xE0u) {
+      // A run of three-byte characters: kana and kanji.
+      const unsigned char* const lastLead = end - 3;
+      do {
         *w++ = static_cast<wchar_t>(((p[0] & 0x0Fu) << 12) | ((p[1] & 0x3Fu) << 6) | (p[2] & 0x3Fu));
         p += 3;
-      }
+      } while (p <= lastLead && (p[0] & 0xF0u) == 0xE0u);
     } else {
       if (left < 4) {
         *w++ = L'\xFFFD';
@@ -102,20 +145,23 @@ size_t DecodeUtf8(wchar_t* out, const char* text, size_t length) {
   return static_cast<size_t>(w - out);
 }
 
-// Appends expat's UTF-8 as wide text, without the allocations of a fresh
-// string per event: the room is made once and the unused part cut off.
-void AppendUtf8(std::wstring* out, const char* text, size_t length) {
-  const size_t at = out->size();
-  out->resize(at + length);
-  out->resize(at + DecodeUtf8(out->data() + at, text, length));
-}
-
 void AssignUtf8(std::wstring* out, const char* text) {
-  out->clear();
-  if (text != nullptr) AppendUtf8(out, text, std::strlen(text));
+  const size_t length = text != nullptr ? std::strlen(text) : 0;
+  out->resize(length);
+  out->resize(DecodeUtf8(out->data(), text, length));
 }
 
 }  // namespace
+
+inline void SaxWideText::Assign(const char* utf8, size_t bytes) {
+  // Never more characters than bytes.
+  if (room_ < bytes + 1) {
+    text_ = std::make_unique_for_overwrite<wchar_t[]>(bytes + 1);
+    room_ = bytes + 1;
+  }
+  size_ = DecodeUtf8(text_.get(), utf8, bytes);
+  text_[size_] = L'\0';
+}
 
 // --- locator -----------------------------------------------------------------
 
@@ -205,15 +251,16 @@ HRESULT SaxAttributeList::QueryInterface(REFIID iid, void** object) {
   return E_NOINTERFACE;
 }
 
-const SaxAttribute* SaxAttributeList::At(int index) const {
+inline const SaxAttribute* SaxAttributeList::At(int index) const {
   if (index < 0 || static_cast<size_t>(index) >= count) return nullptr;
   return &items[static_cast<size_t>(index)];
 }
 
 namespace {
-HRESULT HandOut(const std::wstring& text, const wchar_t** out, int* length) {
+template <class Text>
+HRESULT HandOut(const Text& text, const wchar_t** out, int* length) {
   if (out == nullptr || length == nullptr) return E_POINTER;
-  *out = text.c_str();
+  *out = text.data();
   *length = static_cast<int>(text.size());
   return S_OK;
 }
@@ -396,15 +443,22 @@ void SaxParseRun::BindingsChanged() {
 }
 
 SaxParseRun::NameCache::Key SaxParseRun::NameCache::KeyOf(const char* name) {
-  Key k{{0, 0}, 0, 0};
-  size_t n = 0;
-  for (; n < 8 && name[n] != '\0'; ++n) k.word[0] |= static_cast<uint64_t>(static_cast<unsigned char>(name[n])) << (n * 8);
-  if (n == 8) {
-    for (; n < 16 && name[n] != '\0'; ++n)
-      k.word[1] |= static_cast<uint64_t>(static_cast<unsigned char>(name[n])) << ((n - 8) * 8);
+  const auto* p = reinterpret_cast<const unsigned char*>(name);
+  const size_t n = std::strlen(name);
+  Key k{{0, 0}, n, 0};
+  // Two loads that may overlap cover a name of up to sixteen bytes; a longer
+  // one keeps its first sixteen and is compared in full on a match.
+  if (n >= 8) {
+    k.word[0] = Load64(p);
+    k.word[1] = Load64(p + (n < 16 ? n - 8 : 8));
+  } else if (n >= 4) {
+    uint32_t head, tail;
+    std::memcpy(&head, p, sizeof head);
+    std::memcpy(&tail, p + n - 4, sizeof tail);
+    k.word[0] = head | static_cast<uint64_t>(tail) << 32;
+  } else if (n > 0) {
+    k.word[0] = p[0] | static_cast<uint64_t>(p[n / 2]) << 8 | static_cast<uint64_t>(p[n - 1]) << 16;
   }
-  if (n == 16) n += std::strlen(name + 16);
-  k.length = n;
   const uint64_t h = (k.word[0] * 0x9E3779B97F4A7C15u) ^ ((k.word[1] + n) * 0xC2B2AE3D27D4EB4Fu);
   k.hash = static_cast<uint32_t>(h >> 32) ^ static_cast<uint32_t>(h);
   return k;
@@ -414,33 +468,33 @@ const SaxParseRun::Name* SaxParseRun::NameCache::Find(const char* name, const Ke
   if (slots_.empty()) return nullptr;
   const size_t mask = slots_.size() - 1;
   for (size_t at = key.hash & mask; slots_[at].entry != nullptr; at = (at + 1) & mask) {
-    const Entry& e = *slots_[at].entry;
-    if (slots_[at].hash == key.hash && e.key.length == key.length && e.key.word[0] == key.word[0] &&
-        e.key.word[1] == key.word[1] &&
-        (key.length <= 16 || std::memcmp(e.name.data() + 16, name + 16, key.length - 16) == 0))
-      return &e.resolved;
+    const Slot& slot = slots_[at];
+    if (slot.key.hash == key.hash && slot.key.length == key.length && slot.key.word[0] == key.word[0] &&
+        slot.key.word[1] == key.word[1] &&
+        (key.length <= 16 || std::memcmp(slot.entry->name.data() + 16, name + 16, key.length - 16) == 0))
+      return &slot.entry->resolved;
   }
   return nullptr;
 }
 
 const SaxParseRun::Name* SaxParseRun::NameCache::Add(const char* name, const Key& key, Name&& resolved) {
   if (2 * (entries_.size() + 1) > slots_.size()) Grow();
-  entries_.push_back(std::make_unique<Entry>(Entry{key, std::string(name, key.length), std::move(resolved)}));
+  entries_.push_back(std::make_unique<Entry>(Entry{std::string(name, key.length), std::move(resolved)}));
   Entry* entry = entries_.back().get();
   const size_t mask = slots_.size() - 1;
   size_t at = key.hash & mask;
   while (slots_[at].entry != nullptr) at = (at + 1) & mask;
-  slots_[at] = {key.hash, entry};
+  slots_[at] = {key, entry};
   return &entry->resolved;
 }
 
 void SaxParseRun::NameCache::Grow() {
   std::vector<Slot> old = std::move(slots_);
-  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{0, nullptr});
+  slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
   const size_t mask = slots_.size() - 1;
   for (const Slot& slot : old) {
     if (slot.entry == nullptr) continue;
-    size_t at = slot.hash & mask;
+    size_t at = slot.key.hash & mask;
     while (slots_[at].entry != nullptr) at = (at + 1) & mask;
     slots_[at] = slot;
   }
@@ -449,7 +503,7 @@ void SaxParseRun::NameCache::Grow() {
 void SaxParseRun::NameCache::Clear() {
   if (entries_.empty()) return;
   entries_.clear();
-  std::fill(slots_.begin(), slots_.end(), Slot{0, nullptr});
+  std::fill(slots_.begin(), slots_.end(), Slot{});
 }
 
 const SaxParseRun::Name* SaxParseRun::Cached(const char* name, bool isElement) {
@@ -502,22 +556,22 @@ void SaxParseRun::StartElement(const XML_Char* name, const XML_Char** atts) {
   for (size_t i = 0; atts[i] != nullptr; i += 2) {
     if (attributes_.count == attributes_.items.size()) attributes_.items.emplace_back();
     SaxAttribute& a = attributes_.items[attributes_.count];
-    AssignUtf8(&a.value, atts[i + 1]);
+    a.value.Assign(atts[i + 1], std::strlen(atts[i + 1]));
     a.raw = atts[i];
     a.name = nullptr;
     a.declaration = IsXmlnsName(atts[i]);
     if (a.declaration) {
       AssignUtf8(&a.own.qName, atts[i]);
       std::wstring prefix = a.own.qName.size() > 5 ? a.own.qName.substr(6) : std::wstring();
-      if (!prefix.empty() && a.value.empty()) {
+      if (!prefix.empty() && a.value.size() == 0) {
         Stop(QV_XML_E_PREFIX, L"a namespace prefix is bound to an empty name");
         return;
       }
-      bindings_.push_back({prefix, a.value});
+      bindings_.push_back({prefix, std::wstring(a.value.data(), a.value.size())});
       BindingsChanged();
       if (settings_.content != nullptr &&
           !Check(settings_.content->startPrefixMapping(prefix.c_str(), static_cast<int>(prefix.size()),
-                                                        a.value.c_str(), static_cast<int>(a.value.size()))))
+                                                        a.value.data(), static_cast<int>(a.value.size()))))
         return;
       if (!settings_.namespacePrefixes) continue;
       a.own.localName = prefix.empty() ? a.own.qName : prefix;
@@ -575,14 +629,9 @@ void SaxParseRun::EndElement(const XML_Char* name) {
 void XMLCALL SaxParseRun::OnCharacters(void* self, const XML_Char* text, int length) {
   auto* run = static_cast<SaxParseRun*>(self);
   if (run->stopped_ || run->settings_.content == nullptr || length < 0) return;
-  // Never more characters than bytes; the storage is only ever grown.
-  const auto bytes = static_cast<size_t>(length);
-  if (run->charactersRoom_ < bytes) {
-    run->characters_ = std::make_unique_for_overwrite<wchar_t[]>(bytes);
-    run->charactersRoom_ = bytes;
-  }
-  const size_t n = DecodeUtf8(run->characters_.get(), text, bytes);
-  run->Check(run->settings_.content->characters(run->characters_.get(), static_cast<int>(n)));
+  run->characters_.Assign(text, static_cast<size_t>(length));
+  run->Check(run->settings_.content->characters(run->characters_.data(),
+                                                static_cast<int>(run->characters_.size())));
 }
 
 void XMLCALL SaxParseRun::OnProcessingInstruction(void* self, const XML_Char* target, const XML_Char* data) {

@@ -19,8 +19,23 @@ struct SaxName {
   std::wstring uri, localName, qName;
 };
 
+// Wide text decoded from expat's UTF-8 into storage that is kept and only
+// ever grown, so that events after the first few allocate nothing. The text
+// is followed by a NUL.
+class SaxWideText {
+ public:
+  inline void Assign(const char* utf8, size_t bytes);
+  const wchar_t* data() const { return text_ != nullptr ? text_.get() : L""; }
+  size_t size() const { return size_; }
+
+ private:
+  std::unique_ptr<wchar_t[]> text_;
+  size_t size_ = 0;
+  size_t room_ = 0;  // characters, the NUL included
+};
+
 struct SaxAttribute {
-  std::wstring value;
+  SaxWideText value;
   const char* raw = nullptr;  // expat's name, for the name cache
   bool declaration = false;   // xmlns or xmlns:p
   // A declaration's names are its own; any other attribute's are those of
@@ -58,7 +73,7 @@ class SaxAttributeList final : public ISAXAttributes {
   size_t count = 0;
 
  private:
-  const SaxAttribute* At(int index) const;
+  inline const SaxAttribute* At(int index) const;
 };
 
 class SaxParseRun {
@@ -83,9 +98,11 @@ class SaxParseRun {
   };
   using Name = SaxName;
   // Resolved names by expat's UTF-8 name, good while the bindings stay. Open
-  // addressing on a key read in one pass: the first sixteen bytes packed in
-  // two words, which settle most compares. Every start looks its names up.
-  // Entries keep their place until Clear.
+  // addressing on a key of two words read without a loop: a name of up to
+  // sixteen bytes is wholly in its key (with its length), so most compares
+  // never reach the name itself. Every start looks its names up, hence the
+  // inline lookups (a shared library's other members may be interposed and
+  // so stay out of line). Entries keep their place until Clear.
   class NameCache {
    public:
     struct Key {
@@ -93,20 +110,19 @@ class SaxParseRun {
       size_t length;
       uint32_t hash;
     };
-    static Key KeyOf(const char* name);
-    const Name* Find(const char* name, const Key& key) const;
+    static inline Key KeyOf(const char* name);
+    inline const Name* Find(const char* name, const Key& key) const;
     const Name* Add(const char* name, const Key& key, Name&& resolved);
     void Clear();
 
    private:
     struct Entry {
-      Key key;
       std::string name;
       Name resolved;
     };
     struct Slot {
-      uint32_t hash;
-      Entry* entry;
+      Key key{};
+      Entry* entry = nullptr;
     };
     void Grow();
 
@@ -126,16 +142,16 @@ class SaxParseRun {
                                    const XML_Char* publicId, const XML_Char* notation);
 
   void StartElement(const XML_Char* name, const XML_Char** atts);
-  void EndElement(const XML_Char* name);
+  inline void EndElement(const XML_Char* name);
   bool Resolve(const std::wstring& qName, bool isElement, Name* out);
   // The resolved name of expat's `name`, from the cache; null when its prefix
   // is not declared.
-  const Name* Cached(const char* name, bool isElement);
+  inline const Name* Cached(const char* name, bool isElement);
   void BindingsChanged();
   // Stops expat; the parse then ends with `code` (reported to the error
   // handler unless a content handler asked for the stop).
   void Stop(HRESULT code, const wchar_t* message);
-  bool Check(HRESULT handlerResult);
+  inline bool Check(HRESULT handlerResult);
   HRESULT Report(HRESULT code, const std::wstring& message);
 
   SaxSettings settings_;
@@ -153,8 +169,7 @@ class SaxParseRun {
   std::vector<Scope> scopes_;
   NameCache elementNames_, attributeNames_;
   unsigned long generation_ = 0;
-  std::unique_ptr<wchar_t[]> characters_;  // the current text chunk, its storage kept
-  size_t charactersRoom_ = 0;
+  SaxWideText characters_;  // the current text chunk
   unsigned long fed_ = 0;
   bool stopped_ = false;
   HRESULT stopCode_ = S_OK;

@@ -2,6 +2,7 @@
 // their positions, and the bounds on hostile documents.
 #include <string>
 
+#include "platform/base/WideText.h"
 #include "platform/testing/Seams.h"
 #include "platform/xml/Sax.h"
 #include "tests/platform/xml/SaxRecorder.h"
@@ -173,6 +174,41 @@ TEST_F(SaxTest, NamesAndAttributeValuesAreTerminated) {
   EXPECT_EQ(elements, 16);  // eight starts and their ends, each checked
   EXPECT_EQ(names.attributesSeen, 7);  // four declarations, three others
   ASSERT_EQ(reader->putContentHandler(&rec), S_OK);
+}
+
+TEST_F(SaxTest, NamesValuesAndTextOfEveryLengthArriveIntact) {
+  // ASCII runs broken by two-, three- and four-byte characters (names take
+  // no four-byte ones) at every length around eight and sixteen bytes; two
+  // names alike in their first twenty bytes, each seen twice.
+  const char* const others[] = {"é", "日", "😀"};
+  const std::string alike(20, 'q');
+  std::string doc = "<r>";
+  Events want = {L"locator", L"startDocument", L"start {}r r"};
+  std::wstring text;
+  auto element = [&](const std::string& name, const std::string& run) {
+    doc += "<" + name + " v=\"" + run + "\">" + run + "日本" + run + "</" + name + ">";
+    const std::wstring n = qv::Utf8ToWide(name), r = qv::Utf8ToWide(run);
+    want.push_back(L"start {}" + n + L" " + n + L" [{}v v=" + r + L"]");
+    want.push_back(L"end {}" + n + L" " + n);
+    text += r + L"日本" + r;
+  };
+  for (int n = 0; n < 40; ++n) {
+    std::string run, name = "e";
+    for (int i = 0; i < n; ++i) {
+      run += i % 7 == 6 ? others[(n + i) % 3] : "x";
+      name += i % 7 == 6 ? others[(n + i) % 2] : "x";
+    }
+    element(name, run);
+  }
+  for (int twice = 0; twice < 2; ++twice) {
+    element(alike + "1", "one");
+    element(alike + "2", "two");
+  }
+  want.push_back(L"end {}r r");
+  want.push_back(L"endDocument");
+  ASSERT_EQ(Parse(doc + "</r>"), S_OK);
+  EXPECT_EQ(rec.events, want);
+  EXPECT_EQ(rec.text, text);
 }
 
 TEST_F(SaxTest, AnErrorHandlerFailureBecomesTheResult) {
