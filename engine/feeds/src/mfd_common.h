@@ -21,6 +21,8 @@ enum : int {
 // Zero-filled memory; counts each success. With `trace` set, each call is
 // written to the standard error stream.
 void* MFD_Malloc(size_t size, const char* source, long line, int trace);
+// The same without the zero fill, for a block its caller writes whole.
+void* MFD_MallocUnfilled(size_t size, const char* source, long line);
 // Frees and counts a non-null pointer.
 void MFD_Free(void* pointer, const char* source, long line, int trace);
 

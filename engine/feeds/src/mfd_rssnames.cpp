@@ -112,20 +112,24 @@ measured:
 // is set when one of them is a colon.
 MFD_RssName LookupN(const wchar_t* text, size_t n, bool* colon) {
   *colon = false;
-  if (n == 0 || n > kLongest) {
-    *colon = std::wmemchr(text, L':', n) != nullptr;
-    return MFD_RssName::Other;
+  MFD_RssName name = MFD_RssName::Other;
+  if (n > 0 && n <= kLongest) {
+    uint64_t word[2] = {0, 0};
+    uint32_t seen = 0;
+    const size_t low = n < 8 ? n : 8;
+    for (size_t i = 0; i < low; ++i) {
+      seen |= static_cast<uint32_t>(text[i]);
+      word[0] |= static_cast<uint64_t>(static_cast<unsigned char>(text[i])) << (i * 8);
+    }
+    for (size_t i = 8; i < n; ++i) {
+      seen |= static_cast<uint32_t>(text[i]);
+      word[1] |= static_cast<uint64_t>(static_cast<unsigned char>(text[i])) << ((i - 8) * 8);
+    }
+    if (seen < 0x80) name = Find({{word[0], word[1]}, n});
   }
-  uint64_t word[2] = {0, 0};
-  uint32_t seen = 0;
-  for (size_t i = 0; i < n; ++i) {
-    const wchar_t c = text[i];
-    seen |= static_cast<uint32_t>(c);
-    *colon = *colon || c == L':';
-    word[i / 8] |= static_cast<uint64_t>(static_cast<unsigned char>(c)) << (i % 8 * 8);
-  }
-  if (seen >= 0x80) return MFD_RssName::Other;
-  return Find({{word[0], word[1]}, n});
+  // No known name holds a colon: only a name not found is searched for one.
+  if (name == MFD_RssName::Other) *colon = std::wmemchr(text, L':', n) != nullptr;
+  return name;
 }
 
 struct KnownNs {

@@ -153,8 +153,8 @@ wchar_t* MFD_WStr_Replace(wchar_t* text, size_t start, size_t n, const wchar_t* 
 wchar_t* MFD_WStr_Dup(const wchar_t* text) {
   if (text == nullptr) return nullptr;
   size_t n = Len(text);
-  auto* copy = static_cast<wchar_t*>(MFD_MALLOC((n + 1) * sizeof(wchar_t)));
+  auto* copy = static_cast<wchar_t*>(MFD_MallocUnfilled((n + 1) * sizeof(wchar_t), MFD_SOURCE, __LINE__));
   if (copy == nullptr) return nullptr;
-  if (n > 0) std::wmemcpy(copy, text, n);
+  std::wmemcpy(copy, text, n + 1);  // the terminator with the text
   return copy;
 }
