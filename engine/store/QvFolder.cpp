@@ -446,6 +446,9 @@ bool QvFolder::ReplaceMessageEntries(const std::vector<MessageEntryRecord>& entr
 
 bool QvFolder::WriteHeaderRecord(const FolderMsgHeader& record) { return header_.WriteRecord(record); }
 bool QvFolder::ReadHeaderRecord(FolderMsgHeader* record) { return header_.ReadRecord(record); }
+bool QvFolder::UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change) {
+  return header_.UpdateRecord(id, change);
+}
 bool QvFolder::AppendHeaderRecord(const FolderMsgHeader& record) { return header_.Append(record); }
 
 bool QvFolder::LoadMessageHeader(FolderMsgHeader* records, uint32_t count) {

@@ -53,6 +53,7 @@ class QvFolder : public QvVirtualTrayForwarder, public virtual QvStoreNode {
   uint32_t GetRemainMessageCount() override;
   bool WriteHeaderRecord(const FolderMsgHeader& record) override;
   bool ReadHeaderRecord(FolderMsgHeader* record) override;
+  bool UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change) override;
   bool AppendHeaderRecord(const FolderMsgHeader& record) override;
   bool LoadMessageHeader(FolderMsgHeader* records, uint32_t count) override;
   bool CompactHeader() override;

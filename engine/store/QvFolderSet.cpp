@@ -305,6 +305,11 @@ bool QvFolderSet::WriteHeaderRecord(uint32_t folderId, const FolderMsgHeader& re
   return WithFolder(folderId, [&](QvStoreNode* node) { return node->WriteHeaderRecord(record); });
 }
 
+bool QvFolderSet::UpdateHeaderRecord(uint32_t folderId, uint32_t id,
+                                     const std::function<void(FolderMsgHeader*)>& change) {
+  return WithFolder(folderId, [&](QvStoreNode* node) { return node->UpdateHeaderRecord(id, change); });
+}
+
 bool QvFolderSet::ReadHeaderRecord(uint32_t folderId, FolderMsgHeader* record) {
   return WithFolder(folderId, [&](QvStoreNode* node) { return node->ReadHeaderRecord(record); });
 }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,6 +55,7 @@ class QvFolderSet {
   bool SetMessageFlags(uint32_t folderId, uint32_t messageId, bool unread, bool partial);
   bool WriteHeaderRecord(uint32_t folderId, const FolderMsgHeader& record);
   bool ReadHeaderRecord(uint32_t folderId, FolderMsgHeader* record);
+  bool UpdateHeaderRecord(uint32_t folderId, uint32_t id, const std::function<void(FolderMsgHeader*)>& change);
   bool RebuildFolderHeader(uint32_t folderId);
   bool ReplaceFolderEntries(uint32_t folderId, const std::vector<MessageEntryRecord>& entries);
 

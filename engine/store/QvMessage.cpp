@@ -443,21 +443,26 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
   if (code != QVMDL_SUCCESS && !(code == QVMDL_ERR_STG_SAFESAVE_NOFILE_EML && !(a.mask & Attr::kHeaderFields))) {
     return code;
   }
+  // The header block is the file's first 256 bytes, inside its first sector:
+  // it is rewritten in place, never torn by a cut, and the text after it is
+  // not copied for a change of a flag. The handle that writes it measures
+  // the file too.
   uint64_t currentSize = 0;
+  qv::ScopedHandle file;
   if (code == QVMDL_SUCCESS) {
-    qv::ScopedHandle file(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (a.mask & Attr::kHeaderFields) {
+      file = OpenInPlace();
+      if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+    } else {
+      file.reset(CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
     DWORD size = file.is_valid() ? GetFileSize(file.get(), nullptr) : INVALID_FILE_SIZE;
     if (size == INVALID_FILE_SIZE) return QVMDL_ERR_STG_DISK_FULL;
     currentSize = size;
   }
   if (!HasRoomFor(path_, currentSize)) return QVMDL_ERR_STG_DISK_FULL;
   if (!(a.mask & Attr::kHeaderFields)) return QVMDL_SUCCESS;
-  // The header block is the file's first 256 bytes, inside its first sector:
-  // it is rewritten in place, never torn by a cut, and the text after it is
-  // not copied for a change of a flag.
-  qv::ScopedHandle file = OpenInPlace();
-  if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
 
   uint8_t header[kHeaderBytes];
   size_t got = 0;
@@ -490,17 +495,14 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
 
 uint32_t QvMessage::SetListFields(const Attributes& a) {
   if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
-  QvFolderInterface::FolderMsgHeader record{};
-  record.id = messageId_;
-  if (!messageSet_->ReadHeaderRecord(&record)) return GetQvMiddleError();
-  QvFolderInterface::FolderMsgHeader updated = record;
-  if (a.mask & Attr::kListText1) QvMessageHeader::FillLongText(updated.toAddress, a.listText1);
-  if (a.mask & Attr::kListText2) QvMessageHeader::FillLongText(updated.fromAddress, a.listText2);
-  if (a.mask & Attr::kListShort1) QvMessageHeader::FillShortText(updated.fromName, a.listShort1);
-  if (a.mask & Attr::kListShort2) QvMessageHeader::FillShortText(updated.subject, a.listShort2);
-  if (a.mask & Attr::kListTime) updated.date = a.listTime;
-  if (memcmp(&updated, &record, sizeof record) == 0) return QVMDL_SUCCESS;
-  return messageSet_->WriteHeaderRecord(updated) ? QVMDL_SUCCESS : GetQvMiddleError();
+  const auto change = [&a](QvFolderInterface::FolderMsgHeader* updated) {
+    if (a.mask & Attr::kListText1) QvMessageHeader::FillLongText(updated->toAddress, a.listText1);
+    if (a.mask & Attr::kListText2) QvMessageHeader::FillLongText(updated->fromAddress, a.listText2);
+    if (a.mask & Attr::kListShort1) QvMessageHeader::FillShortText(updated->fromName, a.listShort1);
+    if (a.mask & Attr::kListShort2) QvMessageHeader::FillShortText(updated->subject, a.listShort2);
+    if (a.mask & Attr::kListTime) updated->date = a.listTime;
+  };
+  return messageSet_->UpdateHeaderRecord(messageId_, change) ? QVMDL_SUCCESS : GetQvMiddleError();
 }
 
 bool QvMessage::WriteEmail(Email* mail) {

@@ -238,15 +238,22 @@ bool QvMessageHeader::Append(const Record& record) {
   return Fail(AppendLocked(record));
 }
 
+uint32_t QvMessageHeader::OpenRecord(uint32_t id, const wchar_t* mode, uint32_t* slot, qv::ScopedFile* stream) {
+  uint32_t code = Reload();
+  if (code != QVMDL_SUCCESS) return code;
+  *slot = FindSlot(id);
+  if (*slot == kSlots) return QVMDL_ERR_STG_HEADER_NOT_FOUND;
+  stream->reset(_wfopen(path_.c_str(), mode));
+  return stream->get() != nullptr ? QVMDL_SUCCESS : QvStoreFile::FailureCode(Codes().open);
+}
+
 bool QvMessageHeader::ReadRecord(Record* record) {
   if (record == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
   QvNamedMutex::Hold hold(mutex_);
-  uint32_t code = Reload();
+  uint32_t slot = 0;
+  qv::ScopedFile stream;
+  uint32_t code = OpenRecord(record->id, L"rb", &slot, &stream);
   if (code != QVMDL_SUCCESS) return Fail(code);
-  uint32_t slot = FindSlot(record->id);
-  if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
-  qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
-  if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
   uint8_t raw[kRecordBytes];
   if (!ReadAt(stream.get(), RecordOffset(slot), raw, kRecordBytes)) return Fail(Codes().read);
   Record read;
@@ -258,14 +265,34 @@ bool QvMessageHeader::ReadRecord(Record* record) {
 
 bool QvMessageHeader::WriteRecord(const Record& record) {
   QvNamedMutex::Hold hold(mutex_);
-  uint32_t code = Reload();
+  uint32_t slot = 0;
+  qv::ScopedFile stream;
+  uint32_t code = OpenRecord(record.id, L"r+b", &slot, &stream);
   if (code != QVMDL_SUCCESS) return Fail(code);
-  uint32_t slot = FindSlot(record.id);
-  if (slot == kSlots) return Fail(QVMDL_ERR_STG_HEADER_NOT_FOUND);
   uint8_t raw[kRecordBytes];
   EncodeRecord(record, raw);
-  qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
-  if (stream.get() == nullptr) return Fail(QvStoreFile::FailureCode(Codes().open));
+  if (!WriteAt(stream.get(), RecordOffset(slot), raw, kRecordBytes) || !qv::CloseWritten(stream)) {
+    return Fail(QvStoreFile::FailureCode(Codes().write));
+  }
+  return true;
+}
+
+bool QvMessageHeader::UpdateRecord(uint32_t id, const std::function<void(Record*)>& change) {
+  QvNamedMutex::Hold hold(mutex_);
+  uint32_t slot = 0;
+  qv::ScopedFile stream;
+  uint32_t code = OpenRecord(id, L"r+b", &slot, &stream);
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  uint8_t raw[kRecordBytes];
+  if (!ReadAt(stream.get(), RecordOffset(slot), raw, kRecordBytes)) return Fail(Codes().read);
+  Record record;
+  DecodeRecord(raw, &record);
+  if (record.id != id) return Fail(Codes().format);
+  const Record before = record;
+  change(&record);
+  record.id = id;
+  if (memcmp(&record, &before, sizeof record) == 0) return true;
+  EncodeRecord(record, raw);
   if (!WriteAt(stream.get(), RecordOffset(slot), raw, kRecordBytes) || !qv::CloseWritten(stream)) {
     return Fail(QvStoreFile::FailureCode(Codes().write));
   }

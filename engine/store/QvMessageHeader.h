@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMailHeaderSource.h"
 #include "engine/foundation/QvNamedMutex.h"
+#include "platform/base/ScopedHandle.h"
 
 class QvMessageHeader {
  public:
@@ -40,6 +42,9 @@ class QvMessageHeader {
   bool Append(const Record& record);
   bool ReadRecord(Record* record);
   bool WriteRecord(const Record& record);
+  // Reads the record of `id`, lets `change` alter it and writes it back if it
+  // did, all under one hold of the file's mutex.
+  bool UpdateRecord(uint32_t id, const std::function<void(Record*)>& change);
   bool MarkDeleted(uint32_t id);
   // Reads `count` live records in slot order; dates come back in local time.
   bool LoadAll(Record* records, uint32_t count);
@@ -67,6 +72,8 @@ class QvMessageHeader {
 
  private:
   uint32_t Reload();
+  // The index reloaded, the slot of `id` and the file opened in `mode`.
+  uint32_t OpenRecord(uint32_t id, const wchar_t* mode, uint32_t* slot, qv::ScopedFile* stream);
   uint32_t ReadIndex();
   uint32_t WriteIndexAt(uint32_t firstSlot, uint32_t slots);
   uint32_t AppendLocked(const Record& record);

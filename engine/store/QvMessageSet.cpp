@@ -518,6 +518,13 @@ bool QvMessageSet::ReadHeaderRecord(FolderMsgHeader* record) {
   return folderSet_->ReadHeaderRecord(folder, record);
 }
 
+bool QvMessageSet::UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change) {
+  uint32_t folder = 0;
+  if (!GetMessageFolder(id, &folder)) return false;
+  if (folderSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  return folderSet_->UpdateHeaderRecord(folder, id, change);
+}
+
 bool QvMessageSet::WriteHeaderRecord(const FolderMsgHeader& record) {
   uint32_t folder = 0;
   if (!GetMessageFolder(record.id, &folder)) return false;

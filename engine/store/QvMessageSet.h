@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -83,6 +84,7 @@ class QvMessageSet {
   bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state);
   bool ReadHeaderRecord(FolderMsgHeader* record);
   bool WriteHeaderRecord(const FolderMsgHeader& record);
+  bool UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change);
 
   std::wstring MessagePath(uint32_t messageId) const { return ids_.PathOf(messageId) + L".eml"; }
   const std::wstring& DataDirectory() const { return dataDir_; }

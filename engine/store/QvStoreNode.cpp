@@ -1,6 +1,7 @@
 #include "engine/store/QvStoreNode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "engine/foundation/QvMiddleError.h"
 
@@ -38,6 +39,16 @@ bool QvStoreNode::RemoveAttachments(const std::vector<uint32_t>&, std::vector<ui
 uint32_t QvStoreNode::GetRemainMessageCount() { return 0; }
 bool QvStoreNode::WriteHeaderRecord(const FolderMsgHeader&) { return false; }
 bool QvStoreNode::ReadHeaderRecord(FolderMsgHeader*) { return false; }
+// A node whose records have no single read-and-write of their own.
+bool QvStoreNode::UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change) {
+  FolderMsgHeader record{};
+  record.id = id;
+  if (!ReadHeaderRecord(&record)) return false;
+  FolderMsgHeader updated = record;
+  change(&updated);
+  updated.id = id;
+  return memcmp(&updated, &record, sizeof record) == 0 || WriteHeaderRecord(updated);
+}
 bool QvStoreNode::AppendHeaderRecord(const FolderMsgHeader&) { return false; }
 bool QvStoreNode::LoadMessageHeader(FolderMsgHeader*, uint32_t) { return false; }
 bool QvStoreNode::CompactHeader() { return false; }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,7 @@ class QvStoreNode {
   virtual uint32_t GetRemainMessageCount();
   virtual bool WriteHeaderRecord(const FolderMsgHeader& record);
   virtual bool ReadHeaderRecord(FolderMsgHeader* record);
+  virtual bool UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change);
   virtual bool AppendHeaderRecord(const FolderMsgHeader& record);
   virtual bool LoadMessageHeader(FolderMsgHeader* records, uint32_t count);
   virtual bool CompactHeader();

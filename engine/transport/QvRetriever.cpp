@@ -168,7 +168,9 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     }
   }
   sessionEnded_ = false;
+  journal_ = &journal;
   newConnection();
+  journal_ = nullptr;
   // The last UID is a hint for older readers only (the list decides), so it
   // is written once a run rather than once a message.
   if (!lastStored_.empty()) account_->SaveLastUID(lastStored_);
@@ -471,7 +473,7 @@ bool QvRetriever::OnFetched(int kind) {
   if (!stored) return ReportError(GetQvMiddleError(), 0);
   if (!replace) {
     storedUids_.push_back(uid);
-    if (!QvUidJournal(account_).Append(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+    if (journal_ == nullptr || !journal_->Append(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
   }
   if (kind_ != Kind::Selected) lastStored_ = uid;
   ++saved_;

@@ -28,6 +28,7 @@
 
 class QvClassifier;
 class QvStorageInterface;
+class QvUidJournal;
 
 class QVMIDDLE_API QvRetriever : public PopClient {
  public:
@@ -142,6 +143,7 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   void Reset();
 
   QvClassifier* classifier_ = nullptr;
+  QvUidJournal* journal_ = nullptr;  // the run's, while a session is on
   PopAdaptor popAdaptor_{this};
   RasAdaptor rasAdaptor_{this};
   Notify* observer_ = nullptr;

@@ -15,16 +15,28 @@ QvUidJournal::QvUidJournal(QvAccountInfoInterface* account) : account_(account) 
   if (account != nullptr && account->Account() != nullptr) path_ = account->Account()->FolderPath() + L"\\UID.journal";
 }
 
+QvUidJournal::~QvUidJournal() { Close(); }
+
+void QvUidJournal::Close() {
+  if (file_ != nullptr) CloseHandle(static_cast<HANDLE>(file_));
+  file_ = nullptr;
+}
+
 bool QvUidJournal::Append(const std::string& uid) {
   if (path_.empty()) return true;
   const std::string bytes = qv::WideToUtf16LE(qv::Cp932ToWide(uid) + L"\r\n");
-  HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file_ == nullptr) {
+    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    file_ = file;
+  }
+  HANDLE file = static_cast<HANDLE>(file_);
   DWORD written = 0;
   const bool ok = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
                   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                   written == bytes.size() && FlushFileBuffers(file);
-  CloseHandle(file);
+  // After a failure the next call opens the file afresh.
+  if (!ok) Close();
   return ok;
 }
 
@@ -53,5 +65,6 @@ bool QvUidJournal::FoldIn() {
 }
 
 void QvUidJournal::Remove() {
+  Close();
   if (!path_.empty()) DeleteFileW(path_.c_str());
 }

@@ -14,8 +14,12 @@ class QvUidJournal {
   // The journal of the account's folder; an account without one journals
   // nothing and every call succeeds.
   explicit QvUidJournal(QvAccountInfoInterface* account);
+  ~QvUidJournal();
+  QvUidJournal(const QvUidJournal&) = delete;
+  QvUidJournal& operator=(const QvUidJournal&) = delete;
 
-  // Appends one UID and flushes it to the disk.
+  // Appends one UID and flushes it to the disk. The file stays open for the
+  // next one: a run journals every message it stores.
   bool Append(const std::string& uid);
   // Adds the journal's UIDs missing from the account's list to it, then
   // removes the journal. A line cut by a crash is dropped: its message was
@@ -24,6 +28,9 @@ class QvUidJournal {
   void Remove();
 
  private:
+  void Close();
+
   QvAccountInfoInterface* account_;
   std::wstring path_;
+  void* file_ = nullptr;  // HANDLE, open from the first Append to Remove
 };

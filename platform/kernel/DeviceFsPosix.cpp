@@ -123,10 +123,17 @@ bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, Dir
   return true;
 }
 
-// The entry of `dir` whose name equals `name` without regard to case.
-bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found) {
+// The entry of `dir` whose name equals `name` without regard to case; `known`
+// is the directory's own status when the caller has just taken it.
+bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found,
+                const struct stat* known = nullptr) {
   struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  if (known != nullptr) {
+    st = *known;
+  } else if (::stat(dir.c_str(), &st) != 0) {
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode)) return false;
   const std::wstring want = FoldCase(name);
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
@@ -175,7 +182,8 @@ std::wstring HostToDevicePath(const std::string& hostPath) {
 
 namespace kernel {
 
-std::string ResolveNames(const std::vector<std::wstring>& names) {
+std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* lookup) {
+  if (lookup != nullptr) *lookup = HostLookup();
   const std::string root = RootSetting();
   const bool hiddenFirst = !names.empty() && WideToUtf8(names[0]) == kKernelFolder;
   // A path spelled as on disk all the way down, the common case, answers in
@@ -186,7 +194,17 @@ std::string ResolveNames(const std::vector<std::wstring>& names) {
     whole += WideToUtf8(name);
   }
   struct stat st{};
-  if (!hiddenFirst && !names.empty() && ::lstat(whole.c_str(), &st) == 0) return whole;
+  bool wholeMissing = false;
+  if (!hiddenFirst && !names.empty()) {
+    if (::lstat(whole.c_str(), &st) == 0) {
+      if (lookup != nullptr && !S_ISLNK(st.st_mode)) {
+        lookup->found = true;
+        lookup->status = st;
+      }
+      return whole;
+    }
+    wholeMissing = errno == ENOENT;
+  }
   // Then a new or differently spelled last name below a parent spelled as on
   // disk: only that name is looked for.
   if (!hiddenFirst && names.size() > 1) {
@@ -194,7 +212,11 @@ std::string ResolveNames(const std::vector<std::wstring>& names) {
     const std::string parent = whole.substr(0, cut);
     if (::lstat(parent.c_str(), &st) == 0) {
       std::string found;
-      if (!FindNoCase(parent, names.back(), false, &found)) return whole;
+      // A linked parent is looked up through its link.
+      if (!FindNoCase(parent, names.back(), false, &found, S_ISLNK(st.st_mode) ? nullptr : &st)) {
+        if (lookup != nullptr) lookup->absent = wholeMissing && S_ISDIR(st.st_mode);
+        return whole;
+      }
       whole.replace(cut + 1, std::string::npos, found);
       return whole;
     }

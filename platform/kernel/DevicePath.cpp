@@ -89,14 +89,14 @@ bool MatchPattern(std::wstring_view pattern, std::wstring_view name) {
   return p == pattern.size();
 }
 
-bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical) {
+bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical, HostLookup* lookup) {
   std::vector<std::wstring> names;
   DWORD error = 0;
   if (!SplitDevicePath(path, &names, &error)) {
     SetLastError(error);
     return false;
   }
-  *host = ResolveNames(names);
+  *host = ResolveNames(names, lookup);
   if (canonical) *canonical = JoinDevicePath(names);
   return true;
 }

@@ -1,6 +1,8 @@
 // Device path parsing and host resolution. Internal to the platform library.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,12 +25,23 @@ bool HasWildcards(std::wstring_view name);
 // every name), without regard to case.
 bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
 
+// What resolving a path learnt of its last name on the way, so that a caller
+// that only opens what exists need not ask the file system again: `absent`
+// when the parent is a directory without the name, `found` with its status
+// when the name, spelt as given, is there and is no link.
+struct HostLookup {
+  bool absent = false;
+  bool found = false;
+  struct stat status{};
+};
+
 // Host path of split names below the root, each existing name matched
 // without regard to case.
-std::string ResolveNames(const std::vector<std::wstring>& names);
+std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* lookup = nullptr);
 // Parses and resolves a device path; sets the last error and returns false
 // for a refused path.
-bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical = nullptr);
+bool ResolveDevicePath(std::wstring_view path, std::string* host, std::wstring* canonical = nullptr,
+                       HostLookup* lookup = nullptr);
 // A change of names this process makes in one host directory. Made before
 // the change, it notes whether the directory's cached listing is current;
 // Done, after the change succeeded, keeps that listing current with it

@@ -59,9 +59,9 @@ bool DeleteConflict(const Key& key) {
   return false;
 }
 
-bool Resolve(LPCWSTR path, std::string* host, std::wstring* canonical) {
+bool Resolve(LPCWSTR path, std::string* host, std::wstring* canonical, HostLookup* lookup = nullptr) {
   if (!path) return Fail(ERROR_PATH_NOT_FOUND);
-  return ResolveDevicePath(path, host, canonical);
+  return ResolveDevicePath(path, host, canonical, lookup);
 }
 
 bool SharingFault(const std::wstring& devicePath) {
@@ -263,7 +263,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
                    HANDLE) {
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return INVALID_HANDLE_VALUE;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return INVALID_HANDLE_VALUE;
   if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -272,65 +273,80 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     SetLastError(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;
   }
+  // Probes for "_tmp" and "_bak" files mostly find nothing: the look-up that
+  // just found the name missing from its folder answers them.
+  if (lookup.absent && (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   std::lock_guard<std::mutex> g(FilesLock());
   struct stat st{};
-  const bool exists = ::stat(host.c_str(), &st) == 0;
-  if (exists && S_ISDIR(st.st_mode)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (exists && creation == CREATE_NEW) {
-    SetLastError(ERROR_FILE_EXISTS);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (!exists && (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING)) {
-    SetLastError(Win32Error(ENOENT, host));
-    return INVALID_HANDLE_VALUE;
-  }
-  const bool truncate = creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
-  if ((!exists || truncate) && fseam::TakeFault(device, ERROR_DISK_FULL)) {
-    SetLastError(ERROR_DISK_FULL);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (exists && (access & GENERIC_WRITE || truncate) && ReadOnlyMode(st)) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (exists && ShareConflict(Key(st.st_dev, st.st_ino), access, shareMode)) {
-    SetLastError(ERROR_SHARING_VIOLATION);
-    return INVALID_HANDLE_VALUE;
-  }
-  int oflags = O_CLOEXEC;
-  if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) {
-    oflags |= O_RDWR;
-  } else if (access & GENERIC_WRITE || truncate) {
-    oflags |= (access & GENERIC_READ) ? O_RDWR : O_WRONLY;
-  } else {
-    oflags |= O_RDONLY;
-  }
-  if (!exists) oflags |= O_CREAT | O_EXCL;
-  const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0400 : 0600;  // the device is one user's
-  int fd = -1;
-  auto openHost = [&] {
-    fd = ::open(host.c_str(), oflags, mode);
-    return fd >= 0;
-  };
-  if (exists) {
-    openHost();
-  } else {
-    ChangeNames(std::string(), host, openHost);
-  }
-  if (fd < 0) {
-    FailErrno(host);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (truncate && exists && ::ftruncate(fd, 0) != 0) {
-    FailErrno();
-    ::close(fd);
-    return INVALID_HANDLE_VALUE;
-  }
   struct stat now{};
-  ::fstat(fd, &now);
+  bool exists = false;
+  int fd = -1;
+  // A file the look-up just saw is opened as seen; should the open reach
+  // another file, renamed in since, the checks run again on that one.
+  for (bool seen = lookup.found && creation == OPEN_EXISTING;; seen = false) {
+    if (seen) st = lookup.status;
+    exists = seen || ::stat(host.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (exists && creation == CREATE_NEW) {
+      SetLastError(ERROR_FILE_EXISTS);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (!exists && (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING)) {
+      SetLastError(Win32Error(ENOENT, host));
+      return INVALID_HANDLE_VALUE;
+    }
+    const bool truncate = creation == CREATE_ALWAYS || creation == TRUNCATE_EXISTING;
+    if ((!exists || truncate) && fseam::TakeFault(device, ERROR_DISK_FULL)) {
+      SetLastError(ERROR_DISK_FULL);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (exists && (access & GENERIC_WRITE || truncate) && ReadOnlyMode(st)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (exists && ShareConflict(Key(st.st_dev, st.st_ino), access, shareMode)) {
+      SetLastError(ERROR_SHARING_VIOLATION);
+      return INVALID_HANDLE_VALUE;
+    }
+    int oflags = O_CLOEXEC;
+    if ((access & GENERIC_READ) && (access & GENERIC_WRITE)) {
+      oflags |= O_RDWR;
+    } else if (access & GENERIC_WRITE || truncate) {
+      oflags |= (access & GENERIC_READ) ? O_RDWR : O_WRONLY;
+    } else {
+      oflags |= O_RDONLY;
+    }
+    if (!exists) oflags |= O_CREAT | O_EXCL;
+    const mode_t mode = (flags & FILE_ATTRIBUTE_READONLY) ? 0400 : 0600;  // the device is one user's
+    fd = -1;
+    auto openHost = [&] {
+      fd = ::open(host.c_str(), oflags, mode);
+      return fd >= 0;
+    };
+    if (exists) {
+      openHost();
+    } else {
+      ChangeNames(std::string(), host, openHost);
+    }
+    if (fd < 0) {
+      FailErrno(host);
+      return INVALID_HANDLE_VALUE;
+    }
+    if (truncate && exists && ::ftruncate(fd, 0) != 0) {
+      FailErrno();
+      ::close(fd);
+      return INVALID_HANDLE_VALUE;
+    }
+    ::fstat(fd, &now);
+    if (!seen || (now.st_dev == st.st_dev && now.st_ino == st.st_ino)) break;
+    ::close(fd);
+  }
   HANDLE h = AddObject(std::make_shared<FileObject>(fd, access, shareMode, now.st_dev, now.st_ino, device));
   SetLastError(exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0);
   return h;

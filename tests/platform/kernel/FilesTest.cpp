@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -340,6 +341,36 @@ TEST_F(Files, FreeSpaceFromTheVolume) {
   EXPECT_GT(total.QuadPart, 0u);
   EXPECT_LE(avail.QuadPart, total.QuadPart);
   EXPECT_FALSE(GetDiskFreeSpaceExW(L"\\no|such", &avail, &total, &free));
+}
+
+// Another process's files: one made where an open just found nothing, and one
+// renamed over a name this process holds open, are what the next open reaches.
+TEST_F(Files, OpensSeeFilesOtherProcessesMakeOrSwapIn) {
+  ASSERT_TRUE(CreateDirectoryW(L"\\Box", nullptr));
+  std::string dir;
+  ASSERT_TRUE(qv::DeviceToHostPath(L"\\Box", &dir));
+  const auto hostWrite = [](const std::string& path, const char* text) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fputs(text, f);
+    fclose(f);
+  };
+  EXPECT_EQ(Open(L"\\Box\\list.msg_tmp", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  hostWrite(dir + "/list.msg_tmp", "made");
+  HANDLE made = Open(L"\\Box\\list.msg_tmp", GENERIC_READ, 0, OPEN_EXISTING);
+  ASSERT_NE(made, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(made), "made");
+  hostWrite(dir + "/other", "swapped");
+  ASSERT_EQ(::rename((dir + "/other").c_str(), (dir + "/list.msg_tmp").c_str()), 0);
+  // The handle still held, unshared, is on the file renamed away.
+  HANDLE swapped = Open(L"\\Box\\list.msg_tmp", GENERIC_READ, 0, OPEN_EXISTING);
+  ASSERT_NE(swapped, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(swapped), "swapped");
+  EXPECT_EQ(Open(L"\\Box\\list.msg_tmp", GENERIC_READ, 0, OPEN_EXISTING), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(made);
+  CloseHandle(swapped);
 }
 
 }  // namespace
