@@ -121,8 +121,7 @@ thread_local OwnedMutexes* t_owned = nullptr;
 thread_local bool t_ownedGone = false;
 struct OwnedReaper {
   ~OwnedReaper() {
-    if (t_owned) t_owned->Abandon();
-    delete std::exchange(t_owned, nullptr);
+    delete std::exchange(t_owned, nullptr);  // abandons what the thread still holds
     t_ownedGone = true;
   }
 };

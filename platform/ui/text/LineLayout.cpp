@@ -64,14 +64,14 @@ void LineLayout::Update(const std::u16string& text, size_t pos, size_t removed, 
     return;
   }
   // The paragraphs the change touched, in the old text.
-  size_t first = LineOf(pos);
-  while (first > 0 && !lines_[first - 1].hard) --first;
+  const auto paragraphStart = [this](size_t line) {
+    while (line > 0 && !lines_[line - 1].hard) --line;
+    return line;
+  };
+  size_t first = paragraphStart(LineOf(pos));
   // A paragraph ended by a lone CR joins the break of an LF that now follows
   // it, so it is laid out again with the change.
-  if (first > 0 && lines_[first].start > 0 && text[lines_[first].start - 1] == u'\r') {
-    --first;
-    while (first > 0 && !lines_[first - 1].hard) --first;
-  }
+  if (first > 0 && text[lines_[first].start - 1] == u'\r') first = paragraphStart(first - 1);
   size_t last = LineOf(pos + removed);
   while (last + 1 < lines_.size() && !lines_[last].hard) ++last;
   const bool atEnd = last + 1 == lines_.size();
