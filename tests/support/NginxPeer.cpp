@@ -5,8 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/PeerTools.h"
 
@@ -111,6 +114,18 @@ std::vector<std::string> NginxPeer::AccessLog() const {
   std::istringstream in(ReadWholeFile(dir_ + "/access.log"));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   return lines;
+}
+
+long NginxPeer::CountRequests(const std::string& prefix, long expected) const {
+  long count = 0;
+  for (int attempt = 0; attempt < 250; ++attempt) {
+    const std::vector<std::string> log = AccessLog();
+    count = static_cast<long>(
+        std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
+    if (count >= expected) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return count;
 }
 
 std::string NginxPeer::ErrorLog() const { return ReadWholeFile(dir_ + "/error.log"); }

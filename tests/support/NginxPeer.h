@@ -38,6 +38,10 @@ class NginxPeer {
   void PutFile(const std::string& path, const std::string& bytes);
   // The access log's lines so far.
   std::vector<std::string> AccessLog() const;
+  // How many logged requests start with `prefix`, waiting (a few seconds at
+  // most) for at least `expected`: nginx logs a request after answering it,
+  // so a client that stops reading early can be ahead of the log.
+  long CountRequests(const std::string& prefix, long expected) const;
   std::string ErrorLog() const;
 
  private:
