@@ -250,10 +250,12 @@ uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId,
   if (operation == kAssign && used) return QVMDL_ERR_STG_ENTRY_IN_USE;
   if (operation != kAssign && !used) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
   uint8_t* slot = entryTable_ + 4 * messageId;
+  // The shared mapping is the file's own page: every process sees the slot at
+  // once and it outlives this one. It reaches the disk with the lists and the
+  // counter, which are not synced either; waiting for its write here cost a
+  // disk round trip per message.
   QvLittleEndian::Put32(slot, operation == kFree ? kFreeSlot : folderId);
-  // Written through to the disk; the sync that ends the store of the
-  // message's own file (or the list naming it) makes it last.
-  return FlushViewOfFile(slot, 4) ? QVMDL_SUCCESS : QVMDL_ERR_STG_FILEIO_FILE_WRITE_ENTRY;
+  return QVMDL_SUCCESS;
 }
 
 bool QvMessageSet::GetMessageFolder(uint32_t messageId, uint32_t* folderId) {

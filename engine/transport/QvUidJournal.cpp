@@ -34,7 +34,7 @@ bool QvUidJournal::Append(const std::string& uid) {
   DWORD written = 0;
   const bool ok = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
                   WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size() && FlushFileBuffers(file);
+                  written == bytes.size();
   // After a failure the next call opens the file afresh.
   if (!ok) Close();
   return ok;

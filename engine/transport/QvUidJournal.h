@@ -1,8 +1,10 @@
-// The UIDs stored during a receive, one line each, appended and flushed the
-// moment a message is stored: a process that dies mid-session leaves them
-// here, and the next run folds them into the account's "\UID.list" before it
-// decides what is new, so nothing is fetched twice. The file goes once the
-// list itself was saved.
+// The UIDs stored during a receive, one line each, appended the moment a
+// message is stored: a process that dies mid-session leaves them here, and
+// the next run folds them into the account's "\UID.list" before it decides
+// what is new, so nothing is fetched twice. The file goes once the list
+// itself was saved. A line is written, not synced: it reaches the disk with
+// the system's write-back, as the store's lists and counter do (only a
+// message's own text is synced, before its line is written).
 #pragma once
 
 #include <string>
@@ -18,8 +20,8 @@ class QvUidJournal {
   QvUidJournal(const QvUidJournal&) = delete;
   QvUidJournal& operator=(const QvUidJournal&) = delete;
 
-  // Appends one UID and flushes it to the disk. The file stays open for the
-  // next one: a run journals every message it stores.
+  // Appends one UID. The file stays open for the next one: a run journals
+  // every message it stores.
   bool Append(const std::string& uid);
   // Adds the journal's UIDs missing from the account's list to it, then
   // removes the journal. A line cut by a crash is dropped: its message was

@@ -32,6 +32,10 @@ class Waitable : public KernelObject {
   virtual bool TakeAbandoned() { return false; }
   // True when the state lives outside this process and must be polled.
   virtual bool Polled() const { return false; }
+  // How many waits of this process look at the object now (under
+  // WaitLock()), for objects whose changes wake only when someone waits;
+  // null for the others, whose every change wakes all waits.
+  virtual int* Waiters() { return nullptr; }
 };
 
 HANDLE AddObject(std::shared_ptr<KernelObject> object);

@@ -71,6 +71,7 @@ int OpenNamed(const std::string& path, bool* isNew) {
 struct MutexState {
   DWORD owner = 0;
   int count = 0;
+  int waiters = 0;  // waits of this process on it, under WaitLock()
   bool abandoned = false;
   int fd = -1;  // named: the lock file
   std::wstring name;
@@ -179,6 +180,8 @@ class MutexObject : public Waitable {
   void Undo() override { Release(); }
   bool TakeAbandoned() override { return std::exchange(s_->abandoned, false); }
   bool Polled() const override { return s_->fd >= 0; }
+  // Handles of one name share the state, so its count covers them all.
+  int* Waiters() override { return &s_->waiters; }
   // With WaitLock() held.
   bool Release() {
     if (s_->owner != ThisThread() || s_->count == 0) return false;
@@ -272,6 +275,18 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
   bool polled = false;
   for (const auto& o : objects) polled = polled || o->Polled();
   std::unique_lock<std::mutex> lk(WaitLock());
+  // Counted while this wait looks at them; undone on every return, with the
+  // lock still held (the guard goes before `lk`).
+  struct Counted {
+    const std::vector<std::shared_ptr<Waitable>>& objects;
+    explicit Counted(const std::vector<std::shared_ptr<Waitable>>& o) : objects(o) { Add(1); }
+    ~Counted() { Add(-1); }
+    void Add(int step) const {
+      for (const auto& o : objects) {
+        if (int* n = o->Waiters()) *n += step;
+      }
+    }
+  } counted(objects);
   for (;;) {
     if (all) {
       size_t taken = 0;
@@ -359,11 +374,15 @@ HANDLE CreateMutexW(LPSECURITY_ATTRIBUTES, BOOL initialOwner, LPCWSTR name) {
 BOOL ReleaseMutex(HANDLE mutex) {
   auto m = Find<MutexObject>(mutex);
   if (!m) return Fail(ERROR_INVALID_HANDLE);
+  bool waited = false;
   {
     std::lock_guard<std::mutex> g(WaitLock());
     if (!m->Release()) return Fail(kErrorNotOwner);
+    waited = *m->Waiters() > 0;
   }
-  WakeWaiters();
+  // The store takes and frees its mutexes many times per message: waking
+  // every wait of the process for each would make them fight for the lock.
+  if (waited) WakeWaiters();
   return TRUE;
 }
 
