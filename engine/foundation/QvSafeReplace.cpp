@@ -31,12 +31,9 @@ bool RetryWhileBusy(const std::function<BOOL()>& step, const wchar_t* retryLine)
 }
 
 bool FileIsPresent(const std::wstring& path) {
-  // Opening with no sharing is the probe; a sharing violation means another
-  // handle holds the file, which therefore exists.
-  qv::ScopedHandle file(
-      CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (file) return true;
-  return GetLastError() == ERROR_SHARING_VIOLATION;
+  // A file, open elsewhere or not; a folder of the name is none.
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 uint32_t RestoreInterruptedFile(const std::wstring& target, const std::wstring& temp) {

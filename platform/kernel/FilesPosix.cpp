@@ -580,9 +580,15 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
 DWORD GetFileAttributesW(LPCWSTR path) {
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return INVALID_FILE_ATTRIBUTES;
-  struct stat st{};
-  if (::stat(host.c_str(), &st) != 0) {
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return INVALID_FILE_ATTRIBUTES;
+  // What the look-up saw of the name answers, as CreateFileW takes it.
+  if (lookup.absent) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  struct stat st = lookup.status;
+  if (!lookup.found && ::stat(host.c_str(), &st) != 0) {
     FailErrno(host);
     return INVALID_FILE_ATTRIBUTES;
   }

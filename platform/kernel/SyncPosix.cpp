@@ -9,6 +9,7 @@
 // PulseEvent sets the event, lets the current waiters run briefly, then
 // resets it.
 #include <fcntl.h>
+#include <pthread.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/syscall.h>
@@ -38,7 +39,17 @@ constexpr auto kPollStep = std::chrono::milliseconds(2);
 
 const auto g_processStart = std::chrono::steady_clock::now();
 
-DWORD ThisThread() { return static_cast<DWORD>(::syscall(SYS_gettid)); }
+// Asked for at every take and release of a mutex: kept per thread, and
+// forgotten in a forked child, whose only thread has an id of its own.
+thread_local DWORD t_threadId = 0;
+DWORD ThisThread() {
+  if (t_threadId == 0) {
+    static const bool registered = ::pthread_atfork(nullptr, nullptr, [] { t_threadId = 0; }) == 0;
+    (void)registered;
+    t_threadId = static_cast<DWORD>(::syscall(SYS_gettid));
+  }
+  return t_threadId;
+}
 
 std::string NameFile(const char* kind, LPCWSTR name) {
   static const char* hex = "0123456789abcdef";

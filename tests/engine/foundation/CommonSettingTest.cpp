@@ -132,10 +132,12 @@ TEST_F(CommonSettingTest, FileHeldByAnotherHandleIsNotMadeAnew) {
     ASSERT_TRUE(file.WritePrivateProfileString(L"uiPeriodicRetrievingMin", L"45"));
   }
   const std::string before = ReadBytes(kFile);
-  // The first look at the file meets another handle that holds it.
-  qv::testing::InjectFileFault(kFile, ERROR_SHARING_VIOLATION, 1);
+  // Another handle holds the file, sharing nothing, while the settings open.
+  HANDLE held = CreateFileW(kFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
   SetQvMiddleError(0);
   QvCommonSettingInterface settings(L"");
+  CloseHandle(held);
   EXPECT_EQ(GetQvMiddleError(), 0u);
   EXPECT_EQ(ReadBytes(kFile), before) << "made anew over its settings";
   Attributes record;
