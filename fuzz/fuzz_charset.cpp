@@ -1,10 +1,12 @@
 // Charset detection and the ISO-2022-JP / EUC-JP readers over any bytes. The
 // readers only shrink the text, and the ISO-2022-JP made from any text holds
-// only JIS X 0208 rows and cells between ESC $ B and the next escape.
+// only JIS X 0208 rows and cells between ESC $ B and the next escape. Plain
+// ASCII passes every reader unchanged; widened text ends every line in CR LF.
 #include <cstdint>
 #include <string>
 
 #include "engine/content/JapaneseCharset.h"
+#include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
 
 using namespace content;
@@ -20,6 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string euc = in;
   EucToSjis(euc);
   if (euc.size() > in.size()) __builtin_trap();
+  // Text the decoder widens without a copy must be text no reader changes.
+  if (IsUnshiftedAscii(in) && (sjis != in || euc != in || kind != kCharsetAscii)) __builtin_trap();
+  std::wstring wide = WidenSjisCrLf(in);
+  for (size_t i = 0; i < wide.size(); ++i)
+    if (wide[i] == L'\n' && (i == 0 || wide[i - 1] != L'\r')) __builtin_trap();
   std::string tokens = in;
   TokensToPictographs(tokens);
   ReplaceUnmappableSjis(tokens);

@@ -208,11 +208,16 @@ int EmlCompose::replace0D0Ato0A(const std::string& in, std::string& out) {
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   std::string copy;
   copy.reserve(in.size());
-  // A NUL is kept: what follows it is still part of the mail.
-  for (size_t i = 0; i < in.size(); ++i) {
-    if (in[i] == '\r' && i + 1 < in.size() && in[i + 1] == '\n') continue;
-    copy.push_back(in[i]);
+  // A NUL is kept: what follows it is still part of the mail. Runs up to
+  // each CR are copied whole.
+  size_t from = 0;
+  for (size_t cr = in.find('\r'); cr != std::string::npos; cr = in.find('\r', cr + 1)) {
+    if (cr + 1 < in.size() && in[cr + 1] == '\n') {
+      copy.append(in, from, cr - from);
+      from = cr + 1;
+    }
   }
+  copy.append(in, from, std::string::npos);
   out.swap(copy);
   return QVMDL_SUCCESS;
 }
@@ -272,7 +277,7 @@ bool IsSjisName(const std::wstring& lower) {
 
 void EmlCompose::toSJIS(std::string& text, const std::wstring& charset) {
   // The converters stop at a NUL; dropping NULs keeps the text after one.
-  std::erase(text, '\0');
+  if (text.find('\0') != std::string::npos) std::erase(text, '\0');
   std::wstring name = content::ToLowerW(charset);
   if (IsSjisName(name)) {
     // Already in the device code page.
@@ -291,7 +296,7 @@ void EmlCompose::toSJIS(std::string& text, const std::wstring& charset) {
 }
 
 void EmlCompose::toSJISforHTML(std::string& text, const std::wstring& charset) {
-  std::erase(text, '\0');
+  if (text.find('\0') != std::string::npos) std::erase(text, '\0');
   const std::wstring name = content::ToLowerW(charset);
   if (name == L"utf-8") {
     content::Utf8ToSjis(text);

@@ -9,6 +9,7 @@
 #include "engine/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
+#include "engine/content/JapaneseCharset.h"
 #include "engine/foundation/MailMemory.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
@@ -55,12 +56,6 @@ std::wstring WidenParam(const std::string& value) {
 std::string LfToCrLf(const std::string& in) {
   std::string out;
   EmlCompose().replace0Ato0D0A_S(in, out);
-  return out;
-}
-
-std::wstring WideLfToCrLf(const std::wstring& in) {
-  std::wstring out;
-  EmlCompose().replace0Ato0D0A(in, out);
   return out;
 }
 
@@ -316,8 +311,12 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
   uint32_t code = foundation::CheckHeapRoom(bytes.size());
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   std::string data;
+  // Plain ASCII comes through every step below unchanged: it is widened
+  // straight from the mail, without a copy.
+  bool asIs = false;
   if (Is(part.transferEncoding, L"quoted-printable")) data = content::DecodeQuotedPrintableText(bytes);
   else if (Is(part.transferEncoding, L"base64")) content::DecodeBase64Text(bytes, data);
+  else if (!Is(part.mediaSubtype, L"x-vmemodx") && content::IsUnshiftedAscii(bytes)) asIs = true;
   else data.assign(bytes);
   bool html = Is(part.mediaSubtype, L"html");
   bool attachment = Is(part.disposition, L"attachment");
@@ -330,8 +329,8 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
   };
 
   if (html) {
-    toSJISforHTML(data, part.charset);
-    std::wstring wide = WideLfToCrLf(content::WidenSjis(data));
+    if (!asIs) toSJISforHTML(data, part.charset);
+    std::wstring wide = content::WidenSjisCrLf(asIs ? bytes : std::string_view(data));
     if (wide.size() >= 2 && wide.compare(wide.size() - 2, 2, L"\r\n") == 0) wide.resize(wide.size() - 2);
     // An attached HTML file, or HTML beside a plain body outside an
     // alternative group, is an attachment; the body found stays.
@@ -351,14 +350,16 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
     return QVMDL_SUCCESS;
   }
 
-  toSJIS(data, part.charset);
-  content::ReplaceUnmappableSjis(data);
+  if (!asIs) {
+    toSJIS(data, part.charset);
+    content::ReplaceUnmappableSjis(data);
+  }
   if (Is(part.mediaSubtype, L"x-vmemodx")) {
     code = foundation::CheckHeapRoom(data.size());
     if (code != QVMDL_SUCCESS) return static_cast<int>(code);
     content::TokensToPictographs(data);
   }
-  std::wstring wide = WideLfToCrLf(content::WidenSjis(data));
+  std::wstring wide = content::WidenSjisCrLf(asIs ? bytes : std::string_view(data));
   code = foundation::CheckHeapRoom((mail->body.size() + wide.size()) * 2);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   if (attachment) {
@@ -394,7 +395,7 @@ bool EmlCompose::parseMimeExtractBody(Email* mail, const std::string& text, Encl
   if (!Is(part.transferEncoding, L"7bit")) toSJIS(data, part.charset);
   content::ReplaceUnmappableSjis(data);
   if (Is(part.mediaSubtype, L"x-vmemodx")) content::TokensToPictographs(data);
-  mail->body += WideLfToCrLf(content::WidenSjis(data));
+  mail->body += content::WidenSjisCrLf(data);
   return true;
 }
 
@@ -443,7 +444,7 @@ int EmlCompose::parseMimeContentMessage(Email* mail, const std::string& text, En
   else if (Is(part.transferEncoding, L"base64")) content::DecodeBase64Text(bytes, data);
   else data.assign(bytes);
   toSJIS(data, part.charset);
-  std::wstring wide = WideLfToCrLf(content::WidenSjis(data));
+  std::wstring wide = content::WidenSjisCrLf(data);
   if (!mail->body.empty()) mail->body += kMessageSeparator;
   mail->body += wide;
   return QVMDL_SUCCESS;

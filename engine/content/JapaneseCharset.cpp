@@ -1,10 +1,12 @@
 #include "engine/content/JapaneseCharset.h"
 
 #include <array>
+#include <cstring>
 #include <unordered_map>
 
 #include "engine/content/CharsetText.h"
 #include "engine/content/Pictograph.h"
+#include "platform/base/AsciiScan.h"
 #include "platform/codepage/CodePage.h"
 
 namespace content {
@@ -129,6 +131,11 @@ CharsetKind Detect(std::string_view text) {
   size_t i = 0;
   while (i < n) {
     uint8_t c = At(text, i);
+    if (c < 0x80 && c != kEsc) {
+      // Below 0x80 only an escape can change the guess.
+      i += qv::AsciiRun<kEsc>(text.data() + i, n - i);
+      continue;
+    }
     if (c == kEsc && i + 1 < n && (text[i + 1] == '$' || text[i + 1] == '(')) {
       if (state == kCharsetAscii) return kCharsetJis;
       i += 2;
@@ -293,6 +300,25 @@ void JisToSjis(std::string& text) {
   auto* p = reinterpret_cast<uint8_t*>(text.data());
   while (r < n) {
     uint8_t c = p[r];
+    if (mode == kAscii && c != kEsc && c != 0x0E && c != 0x0F) {
+      // Single bytes stand for themselves up to the next shift.
+      size_t run = 1 + qv::AsciiRun<kEsc, 0x0E, 0x0F>(text.data() + r + 1, n - r - 1);
+      if (w != r) std::memmove(p + w, p + r, run);
+      w += run;
+      r += run;
+      continue;
+    }
+    if (mode == kKanji) {
+      // The common pairs, both bytes in 21-7E, in a tight loop.
+      while (r + 1 < n && p[r] >= 0x21 && p[r] <= 0x7E && p[r + 1] >= 0x21 && p[r + 1] <= 0x7E) {
+        uint16_t code = JisPairToSjis(p[r], p[r + 1]);
+        p[w++] = static_cast<uint8_t>(code >> 8);
+        p[w++] = static_cast<uint8_t>(code);
+        r += 2;
+      }
+      if (r >= n) break;
+      c = p[r];
+    }
     if (c == kEsc && r + 2 < n) {
       uint8_t a = p[r + 1], b = p[r + 2];
       bool known = true;
@@ -319,7 +345,7 @@ void JisToSjis(std::string& text) {
       if (r + 1 >= n) break;  // a pair cut by the end ends the text
       uint8_t d = p[r + 1];
       uint16_t code;
-      if (IsPassThroughPictograph(c, d))
+      if (c >= 0xF8 && IsPassThroughPictograph(c, d))
         code = static_cast<uint16_t>(c << 8 | d);
       else if (c <= 0x98 && d >= 0x21 && d <= 0x7E)
         code = JisPairToSjis(c, d);
@@ -347,8 +373,10 @@ void EucToSjis(std::string& text) {
   while (r < n) {
     uint8_t c = p[r];
     if (c < 0x80) {
-      p[w++] = c;
-      ++r;
+      size_t run = 1 + qv::AsciiRun<>(text.data() + r + 1, n - r - 1);
+      if (w != r) std::memmove(p + w, p + r, run);
+      w += run;
+      r += run;
       continue;
     }
     if (r + 1 >= n) break;  // a lead cut by the end ends the text
@@ -421,6 +449,10 @@ void SjisToEuc(std::string& text) {
   std::string out;
   SjisToEucAppend(text, out);
   text.swap(out);
+}
+
+bool IsUnshiftedAscii(std::string_view text) {
+  return qv::AsciiRun<0x00, kEsc, 0x0E, 0x0F>(text.data(), text.size()) == text.size();
 }
 
 CharsetKind DetectCharset(std::string_view text) { return Detect<false>(text); }

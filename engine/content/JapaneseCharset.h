@@ -60,6 +60,10 @@ void SjisToEuc(std::string& text);
 // Shift_JIS to EUC-JP, appended to `out`.
 void SjisToEucAppend(std::string_view in, std::string& out);
 
+// ASCII without NUL, ESC, SO or SI: text that every conversion to Shift_JIS
+// here leaves as it stands, whatever charset it is labelled with.
+bool IsUnshiftedAscii(std::string_view text);
+
 // Guesses the charset of mail text. The HTML twin leaves pass-through
 // pictographs and the other user-defined pairs out of the decision.
 CharsetKind DetectCharset(std::string_view text);

@@ -4,26 +4,88 @@
 
 #include "engine/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
+#include "engine/foundation/MailMemory.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "platform/codepage/CodePage.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Memory.h"
 
 namespace content {
 
-std::wstring WidenSjis(std::string_view sjis) {
-  std::wstring out;
-  size_t start = 0;
-  // The platform conversion stops at a NUL; a NUL inside mail text must not
-  // cut off what follows it, so each run is widened on its own.
-  for (;;) {
-    size_t nul = sjis.find('\0', start);
-    std::string piece(sjis.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start));
-    std::wstring wide;
-    if (!piece.empty() && MultiByteToWString(piece, wide) > 0) out += wide;
-    if (nul == std::string_view::npos) break;
+namespace {
+
+// The wide length of a NUL-free run of the code page.
+size_t WideLength(std::string_view run) {
+  if (run.empty()) return 0;
+  int count = MultiByteToWideChar(CP_ACP, 0, run.data(), static_cast<int>(run.size()), nullptr, 0);
+  return count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+// Widens a NUL-free run into `out`, which has room for WideLength(run).
+size_t WidenRun(std::string_view run, wchar_t* out, size_t room) {
+  if (run.empty() || room == 0) return 0;
+  int made = MultiByteToWideChar(CP_ACP, 0, run.data(), static_cast<int>(run.size()), out, static_cast<int>(room));
+  return made > 0 ? static_cast<size_t>(made) : 0;
+}
+
+// Calls `each` with every run between NUL bytes, in order.
+template <typename Each>
+void ForEachRun(std::string_view text, Each each) {
+  for (size_t start = 0;;) {
+    size_t nul = text.find('\0', start);
+    each(text.substr(start, nul == std::string_view::npos ? std::string_view::npos : nul - start));
+    if (nul == std::string_view::npos) return;
     start = nul + 1;
   }
+}
+
+}  // namespace
+
+// The platform conversion stops at a NUL; a NUL inside mail text must not
+// cut off what follows it, so each run is widened on its own.
+std::wstring WidenSjis(std::string_view sjis) {
+  size_t length = 0;
+  ForEachRun(sjis, [&](std::string_view run) { length += WideLength(run); });
+  std::wstring out(length, L'\0');
+  size_t at = 0;
+  ForEachRun(sjis, [&](std::string_view run) { at += WidenRun(run, out.data() + at, length - at); });
+  out.resize(at);
+  return out;
+}
+
+std::wstring WidenSjisCrLf(std::string_view sjis) {
+  // CR and LF are single bytes that no pair swallows and nothing else
+  // widens to, so the line ends can be counted on the bytes: an LF needs a
+  // CR when the byte before it, NULs skipped, is none.
+  size_t length = 0, bare = 0;
+  ForEachRun(sjis, [&](std::string_view run) { length += WideLength(run); });
+  for (size_t at = sjis.find('\n'); at != std::string_view::npos; at = sjis.find('\n', at + 1)) {
+    size_t before = at;
+    while (before > 0 && sjis[before - 1] == '\0') --before;
+    if (before == 0 || sjis[before - 1] != '\r') ++bare;
+  }
+  const size_t total = length + bare;
+  if (foundation::CheckHeapRoom(total * 2) != QVMDL_SUCCESS) return std::wstring();
+  // Widened into the tail of the result, then moved down line by line with
+  // the CRs put in: one buffer, no second copy of the text.
+  std::wstring out(total, L'\0');
+  wchar_t* p = out.data();
+  size_t r = bare, made = bare;
+  ForEachRun(sjis, [&](std::string_view run) { made += WidenRun(run, p + made, total - made); });
+  size_t w = 0;
+  while (r < made) {
+    const wchar_t* lf = std::char_traits<wchar_t>::find(p + r, made - r, L'\n');
+    size_t end = lf == nullptr ? made : static_cast<size_t>(lf - p);
+    if (end > r && w != r) std::char_traits<wchar_t>::move(p + w, p + r, end - r);
+    w += end - r;
+    r = end;
+    if (lf == nullptr) break;
+    if (w == 0 || p[w - 1] != L'\r') p[w++] = L'\r';
+    p[w++] = L'\n';
+    ++r;
+  }
+  out.resize(w);
   return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include "engine/content/CharsetText.h"
 #include "engine/content/JapaneseCharset.h"
+#include "platform/base/AsciiScan.h"
 #include "platform/codepage/CodePage.h"
 
 namespace content {
@@ -248,25 +249,49 @@ bool IsUnmappableSjis(uint8_t lead, uint8_t trail) {
   return table.bits[static_cast<size_t>(UnmappableTable::LeadSlot(lead) * 256 + trail)];
 }
 
+namespace {
+
+// What ReplaceUnmappableSjis does with each lead and trail, by
+// (lead << 8 | trail): one lookup a pair.
+struct ReplacedPairs {
+  std::bitset<0x10000> bits;
+  ReplacedPairs() {
+    for (int c = 0x80; c <= 0xFF; ++c) {
+      if (!IsSjisLead(static_cast<uint8_t>(c))) continue;
+      for (int t = 0; t <= 0xFF; ++t) {
+        auto lead = static_cast<uint8_t>(c), trail = static_cast<uint8_t>(t);
+        bool replace;
+        if (c == 0xF0 || c == 0xF1 || (c >= 0xF4 && c <= 0xFC))
+          replace = !IsSjisTrail(trail);  // pictographs and user-defined characters stay
+        else if (c == 0xF2 || c == 0xF3)
+          replace = true;
+        else
+          replace = IsUnmappableSjis(lead, trail);
+        bits[static_cast<size_t>(c << 8 | t)] = replace;
+      }
+    }
+  }
+};
+
+}  // namespace
+
 void ReplaceUnmappableSjis(std::string& text) {
+  static const ReplacedPairs replaced;
   size_t n = TextLength(text), i = 0;
   auto* p = reinterpret_cast<uint8_t*>(text.data());
   while (i < n) {
     uint8_t c = p[i];
-    if (!IsDBCSLeadByte(c)) {
+    if (c < 0x80) {
+      i += qv::AsciiRun<>(text.data() + i, n - i);
+      continue;
+    }
+    // The code page's lead bytes are the Shift_JIS ones.
+    if (!IsSjisLead(c)) {
       ++i;
       continue;
     }
     if (i + 1 >= n) break;  // a final lead: the terminator is not touched
-    uint8_t t = p[i + 1];
-    bool replace;
-    if (c == 0xF0 || c == 0xF1 || (c >= 0xF4 && c <= 0xFC))
-      replace = !IsSjisTrail(t);  // pictographs and user-defined characters stay
-    else if (c == 0xF2 || c == 0xF3)
-      replace = true;
-    else
-      replace = IsUnmappableSjis(c, t);
-    if (replace) {
+    if (replaced.bits[static_cast<size_t>(c << 8 | p[i + 1])]) {
       p[i] = 0x81;
       p[i + 1] = 0xAC;
     }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/base/AsciiScan.h"
 #include "platform/base/WinTypes.h"
 
 namespace qv::codepage {
@@ -31,5 +32,22 @@ Result Utf8Decode(const uint8_t* in, size_t n, wchar_t* out, size_t cap, bool st
 Result Utf8Encode(const wchar_t* in, size_t n, uint8_t* out, size_t cap, bool strict);
 
 bool IsCp932LeadByte(uint8_t byte);
+
+// Both code pages map ASCII to itself: a decoder takes a run of it at once.
+// Returns false when the output is full (kChecked only).
+template <bool kWrite, bool kChecked>
+inline bool TakeAsciiRun(const uint8_t* in, size_t n, size_t& i, wchar_t* out, size_t cap, size_t& o) {
+  size_t run = AsciiRun<>(reinterpret_cast<const char*>(in + i), n - i);
+  if constexpr (kChecked) {
+    if (o == cap) return false;
+    if (run > cap - o) run = cap - o;
+  }
+  if constexpr (kWrite) {
+    for (size_t k = 0; k < run; ++k) out[o + k] = static_cast<wchar_t>(in[i + k]);
+  }
+  o += run;
+  i += run;
+  return true;
+}
 
 }  // namespace qv::codepage

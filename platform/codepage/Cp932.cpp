@@ -44,6 +44,17 @@ constexpr Tables BuildTables() {
 
 constexpr Tables kTables = BuildTables();
 
+// No pair maps with a trail outside 40-7E, 80-FC: whether a lead takes the
+// next byte along depends on that byte alone.
+constexpr bool OnlyTrailsMap() {
+  for (int code = 0x8000; code < 0x10000; ++code) {
+    auto t = static_cast<uint8_t>(code);
+    if (kTables.decode[code] != 0 && (t < 0x40 || t == 0x7F || t > 0xFC)) return false;
+  }
+  return true;
+}
+static_assert(OnlyTrailsMap());
+
 constexpr bool IsTrailByte(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 // kChecked: the output may run out (else the caller made room for the worst case).
@@ -54,6 +65,10 @@ Result DecodeLoop(const uint8_t* in, size_t n, wchar_t* out, size_t cap, bool st
   size_t i = 0;
   while (i < n) {
     uint8_t b = in[i];
+    if (b < 0x80) {
+      if (!TakeAsciiRun<kWrite, kChecked>(in, n, i, out, cap, o)) return {o, ERROR_INSUFFICIENT_BUFFER, false};
+      continue;
+    }
     wchar_t u = kCp932Single[b];
     size_t used = 1;
     if (u == kLeadMark) {
@@ -81,6 +96,23 @@ Result DecodeLoop(const uint8_t* in, size_t n, wchar_t* out, size_t cap, bool st
     ++o;
     i += used;
   }
+  r.count = o;
+  return r;
+}
+
+// The count of a lenient decode: no table beyond the lead-byte test.
+Result CountLoop(const uint8_t* in, size_t n) {
+  size_t o = 0, i = 0;
+  while (i < n) {
+    uint8_t b = in[i];
+    if (b < 0x80) {
+      TakeAsciiRun<false, false>(in, n, i, nullptr, 0, o);
+      continue;
+    }
+    i += kCp932Single[b] == kLeadMark && i + 1 < n && IsTrailByte(in[i + 1]) ? 2 : 1;
+    ++o;
+  }
+  Result r;
   r.count = o;
   return r;
 }
@@ -126,7 +158,7 @@ Result EncodeLoop(const wchar_t* in, size_t n, uint8_t* out, size_t cap, uint16_
 bool IsCp932LeadByte(uint8_t byte) { return kCp932Single[byte] == kLeadMark; }
 
 Result Cp932Decode(const uint8_t* in, size_t n, wchar_t* out, size_t cap, bool strict) {
-  if (out == nullptr) return DecodeLoop<false, false>(in, n, out, cap, strict);
+  if (out == nullptr) return strict ? DecodeLoop<false, false>(in, n, out, cap, strict) : CountLoop(in, n);
   // One byte never makes more than one character.
   if (cap >= n) return DecodeLoop<true, false>(in, n, out, cap, strict);
   return DecodeLoop<true, true>(in, n, out, cap, strict);

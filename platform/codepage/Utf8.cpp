@@ -55,15 +55,16 @@ Result DecodeLoop(const uint8_t* in, size_t n, wchar_t* out, size_t cap, bool st
   size_t i = 0;
   while (i < n) {
     uint32_t c = in[i];
-    size_t used = 1;
-    if (c >= 0x80) {
-      size_t bad = 0;
-      used = SequenceLength(in + i, n - i, &c, &bad);
-      if (used == 0) {
-        if (strict) return {o, ERROR_NO_UNICODE_TRANSLATION, false};
-        c = kReplacement;
-        used = bad;
-      }
+    if (c < 0x80) {
+      if (!TakeAsciiRun<kWrite, kChecked>(in, n, i, out, cap, o)) return {o, ERROR_INSUFFICIENT_BUFFER, false};
+      continue;
+    }
+    size_t bad = 0;
+    size_t used = SequenceLength(in + i, n - i, &c, &bad);
+    if (used == 0) {
+      if (strict) return {o, ERROR_NO_UNICODE_TRANSLATION, false};
+      c = kReplacement;
+      used = bad;
     }
     if constexpr (kChecked) {
       if (o == cap) return {o, ERROR_INSUFFICIENT_BUFFER, false};
