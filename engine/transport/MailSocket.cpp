@@ -92,6 +92,17 @@ int MailSocket::Receive(char* buffer, int size) const {
   return n < 0 ? -1 : n;
 }
 
+int MailSocket::ReceiveWaiting(char* buffer, int size) const {
+  const SOCKET s = socket_;
+  if (s == INVALID_SOCKET) return 0;
+  u_long on = 1;
+  if (ioctlsocket(s, FIONBIO, &on) != 0) return 0;
+  const int n = recv(s, buffer, size, 0);
+  u_long off = 0;
+  ioctlsocket(s, FIONBIO, &off);
+  return n > 0 ? n : 0;
+}
+
 int MailSocket::Handshake(const std::string& host) const {
   DWORD returned = 0;
   return WSAIoctl(socket_, SO_SSL_PERFORM_HANDSHAKE, const_cast<char*>(host.c_str()),

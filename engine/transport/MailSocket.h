@@ -37,6 +37,10 @@ class MailSocket {
   int WaitReadable(long microseconds) const;
   // The bytes read, 0 when the peer closed, or -1.
   int Receive(char* buffer, int size) const;
+  // Only what can be read without waiting (on any thread while no worker
+  // reads): the bytes read, or 0 when there are none yet, the peer closed or
+  // the read failed (a blocking read then meets it again).
+  int ReceiveWaiting(char* buffer, int size) const;
   // The deferred handshake, SNI and certificate check against `host`: 0, or
   // the network library's failure result.
   int Handshake(const std::string& host) const;

@@ -148,7 +148,8 @@ class QVMIDDLE_API PopClient {
   bool sendData(const char* text);
   uint32_t recvExec();
   uint32_t recvData();
-  NetResult receivePiece();
+  NetResult receivePiece(bool sawByte);
+  NetResult receiveWaiting(bool* sawByte);
   uint32_t cancelUnheard();
   void errorHandling(uint32_t code);
   void closeSocket();
