@@ -150,6 +150,7 @@ class QVMIDDLE_API PopClient {
   uint32_t recvData();
   NetResult receivePiece(bool sawByte);
   NetResult receiveWaiting(bool* sawByte);
+  bool endsWithin(size_t before) const;
   uint32_t cancelUnheard();
   void errorHandling(uint32_t code);
   void closeSocket();

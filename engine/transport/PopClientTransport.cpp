@@ -162,11 +162,16 @@ NetResult PopClient::receivePiece(bool sawByte) {
     buffer_.append(chunk, static_cast<size_t>(n));
     progress_ += static_cast<uint64_t>(n);
     sawByte = true;
-    const size_t eol = pop::FirstLineEnd(buffer_);
-    if (eol == std::string::npos) continue;
-    if (reply_ == Reply::Line || buffer_[0] != '+') return NetResult::Ok;
-    if (pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos) return NetResult::Ok;
+    if (endsWithin(before)) return NetResult::Ok;
   }
+}
+
+// Whether the reply in the buffer is whole, looking for its end only in what
+// came after `before` bytes (a long answer is not searched again from its start).
+bool PopClient::endsWithin(size_t before) const {
+  if (pop::FirstLineEnd(buffer_) == std::string::npos) return false;
+  if (reply_ == Reply::Line || buffer_[0] != '+') return true;
+  return pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos;
 }
 
 // What of a reply is in the socket already, on the session's thread: Ok once
@@ -180,10 +185,11 @@ NetResult PopClient::receiveWaiting(bool* sawByte) {
     const int n = socket_.ReceiveWaiting(chunk, sizeof chunk);
     if (n <= 0) break;
     if (buffer_.size() + static_cast<size_t>(n) > replyLimit_) return NetResult::Overflow;
+    const size_t before = buffer_.size();
     buffer_.append(chunk, static_cast<size_t>(n));
     progress_ += static_cast<uint64_t>(n);
     *sawByte = true;
-    if (replyEnd() != std::string::npos) return NetResult::Ok;
+    if (endsWithin(before)) return NetResult::Ok;
   }
   return NetResult::Interrupted;
 }
