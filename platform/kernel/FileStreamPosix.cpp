@@ -67,7 +67,8 @@ int CookieClose(void* c) {
 FILE* Open(std::wstring_view path, std::string_view mode) {
   std::string host;
   std::wstring device;
-  if (!ResolveDevicePath(path, &host, &device)) {
+  HostLookup lookup;
+  if (!ResolveDevicePath(path, &host, &device, &lookup)) {
     errno = ENOENT;
     return nullptr;
   }
@@ -90,8 +91,9 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
     errno = EACCES;
     return nullptr;
   }
-  struct stat st{};
-  const bool exists = ::stat(host.c_str(), &st) == 0;
+  // What the look-up saw of the name answers, as CreateFileW takes it.
+  struct stat st = lookup.status;
+  const bool exists = lookup.found || (!lookup.absent && ::stat(host.c_str(), &st) == 0);
   if (exists && S_ISDIR(st.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
     errno = EISDIR;

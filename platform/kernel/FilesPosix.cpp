@@ -681,9 +681,15 @@ BOOL FindClose(HANDLE handle) {
 
 BOOL GetDiskFreeSpaceExW(LPCWSTR directory, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
                          PULARGE_INTEGER totalFree) {
-  std::string host = qv::DeviceRoot();
+  std::string host;
   std::wstring device;
-  if (directory && !Resolve(directory, &host, &device)) return FALSE;
+  // The store asks before each write: the root is made sure of only when no
+  // folder is named.
+  if (directory == nullptr) {
+    host = qv::DeviceRoot();
+  } else if (!Resolve(directory, &host, &device)) {
+    return FALSE;
+  }
   struct statvfs vfs{};
   const bool known = ::statvfs(host.c_str(), &vfs) == 0;
   const auto seam = fseam::FreeSpace();
