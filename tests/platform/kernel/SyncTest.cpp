@@ -1,6 +1,8 @@
 #include "platform/kernel/Sync.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -65,6 +67,23 @@ TEST_F(Sync, UnnamedMutexHandsOverOnRelease) {
   EXPECT_EQ(t.result.load(), WAIT_OBJECT_0);
   CloseHandle(th);
   CloseHandle(m);
+}
+
+TEST_F(Sync, AForkedChildIsItsOwnThread) {
+  const DWORD parent = GetCurrentThreadId();  // known to this thread from now on
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The child's only thread is a new one: a mutex it takes is its own, and
+    // the parent's hold on another does not make it an owner.
+    HANDLE m = CreateMutexW(nullptr, FALSE, nullptr);
+    const bool own = GetCurrentThreadId() == static_cast<DWORD>(::getpid()) && GetCurrentThreadId() != parent &&
+                     WaitForSingleObject(m, 0) == WAIT_OBJECT_0 && ReleaseMutex(m);
+    std::_Exit(own ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 DWORD TakeAndLeave(LPVOID p) { return WaitForSingleObject(static_cast<HANDLE>(p), 0); }
