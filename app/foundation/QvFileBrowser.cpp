@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cwctype>
 #include <set>
+#include <string_view>
 
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/HandOffs.h"
@@ -103,11 +104,15 @@ std::wstring ControlText(HWND control, int limit = MAX_PATH) {
 // The user locale's number format: groups of three and two decimals.
 std::wstring LocaleNumber(double value) {
   char digits[64];
-  std::snprintf(digits, sizeof(digits), "%.2f", value);
-  std::string s = digits;
-  const size_t point = s.find('.');
-  for (size_t at = point; at > 3; at -= 3) s.insert(at - 3, ",");
-  return std::wstring(s.begin(), s.end());
+  const int written = std::snprintf(digits, sizeof(digits), "%.2f", value);
+  const std::string_view s(digits, written > 0 ? std::min(static_cast<size_t>(written), sizeof(digits) - 1) : 0);
+  const size_t point = std::min(s.find('.'), s.size());
+  std::wstring text;
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (i > 0 && i < point && (point - i) % 3 == 0) text += L',';
+    text += static_cast<wchar_t>(s[i]);
+  }
+  return text;
 }
 
 // Sizes of 1,024,000 bytes and more in MB, smaller ones in KB, from all 64 bits.
