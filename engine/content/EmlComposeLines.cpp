@@ -12,27 +12,36 @@ constexpr char kEsc = 0x1B;
 }  // namespace
 
 void EmlCompose::checkSendBodyReturnCode(std::wstring& text) {
+  // The walk reads the text as it grows with its breaks: what was passed is
+  // in `out` (a break lands at most a short token back from its end), what
+  // is ahead is still the original from `from` on. Inserting into the text
+  // itself moved its whole rest at every break.
+  std::wstring out;
+  out.reserve(text.size() + text.size() / (kBodyColumns - 1) + 1);
   size_t column = 0;
-  size_t i = 0;
-  while (i < text.size()) {
-    wchar_t c = text[i];
+  size_t from = 0;
+  const auto pass = [&] { out.push_back(text[from++]); };
+  while (from < text.size()) {
+    const wchar_t c = text[from];
+    const size_t i = out.size();
     if (column >= kBodyColumns) {
       if (c != L'\n') {
         // Keep a short "<...>" token whole: break one place ahead of it.
-        size_t at = (i >= kLookBack + 1 && text[i - kLookBack] == L'<') ? i - kLookBack - 1 : i;
-        text.insert(at, 1, L'\n');
-        ++i;  // the examined character moved on by one
+        const size_t at = (i >= kLookBack + 1 && out[i - kLookBack] == L'<') ? i - kLookBack - 1 : i;
+        out.insert(at, 1, L'\n');
+        pass();  // the examined character, moved on by one
         column = 1;
-        ++i;
         continue;
       }
       column = 1;
-      i += 2;  // the character after that LF is passed over
+      pass();  // the LF, and the character after it is passed over
+      if (from < text.size()) pass();
       continue;
     }
     column = c == L'\n' ? 1 : column + 1;
-    ++i;
+    pass();
   }
+  text.swap(out);
 }
 
 void EmlCompose::checkSendBodyReturnCode_S(std::string& text) {

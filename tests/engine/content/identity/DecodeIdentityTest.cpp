@@ -165,6 +165,28 @@ TEST(DecodeIdentity, FastStepsMatchTheirReference) {
   }
 }
 
+// Outgoing bodies with long lines, line ends and "<...>" tokens near the
+// break columns: the one-pass line breaking gives what breaking in place gave.
+TEST(DecodeIdentity, LineBreakingMatchesTheReference) {
+  std::mt19937 rng(9122026);
+  const wchar_t alphabet[] = {L'a', L'a', L'a', L'a', L'<', L'>', L'\n', L'\r', L'漢', L' '};
+  for (int k = 0; k < 2000; ++k) {
+    std::wstring text(rng() % 2400, L'a');
+    const bool sparse = k % 2 == 0;  // few line ends: many breaks
+    for (wchar_t& c : text) {
+      c = alphabet[rng() % std::size(alphabet)];
+      if (sparse && (c == L'\n' || c == L'\r') && rng() % 50 != 0) c = L'b';
+    }
+    std::wstring fast = text, slow = text;
+    EmlCompose().checkSendBodyReturnCode(fast);
+    reference::BreakLongLines(slow);
+    if (fast != slow) {
+      ADD_FAILURE() << "line breaking differs on a text of " << text.size() << " characters (case " << k << ")";
+      break;
+    }
+  }
+}
+
 // A single-part mail of each charset label and text kind: the body decoded
 // is the reference steps applied to the part's bytes.
 TEST(DecodeIdentity, TextBodiesMatchTheReference) {

@@ -358,4 +358,29 @@ std::wstring TextBody(std::string data, const std::wstring& charset, bool html) 
   return WidenSjisCrLf(data);
 }
 
+void BreakLongLines(std::wstring& text) {
+  constexpr size_t kBodyColumns = 300;
+  constexpr size_t kLookBack = 13;
+  size_t column = 0;
+  size_t i = 0;
+  while (i < text.size()) {
+    wchar_t c = text[i];
+    if (column >= kBodyColumns) {
+      if (c != L'\n') {
+        size_t at = (i >= kLookBack + 1 && text[i - kLookBack] == L'<') ? i - kLookBack - 1 : i;
+        text.insert(at, 1, L'\n');
+        ++i;
+        column = 1;
+        ++i;
+        continue;
+      }
+      column = 1;
+      i += 2;
+      continue;
+    }
+    column = c == L'\n' ? 1 : column + 1;
+    ++i;
+  }
+}
+
 }  // namespace reference

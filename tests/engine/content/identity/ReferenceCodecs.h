@@ -22,5 +22,7 @@ std::wstring WidenSjisCrLf(std::string_view sjis);
 // A text part's bytes to its body: charset conversion, unmappable pairs,
 // widening and line ends.
 std::wstring TextBody(std::string data, const std::wstring& charset, bool html);
+// The long-line breaking of an outgoing wide body, inserting in place.
+void BreakLongLines(std::wstring& text);
 
 }  // namespace reference
