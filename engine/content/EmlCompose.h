@@ -92,6 +92,9 @@ class QVMIDDLE_API EmlCompose {
   bool convertDecodeData(const std::string* raw, std::string* out);
   void clearForDecode(Email* mail);
   int decodeAt(Email* mail, std::string* text, int depth);
+  // While filing decodes a mail: a plain text that becomes the body is only
+  // measured, and the body holds a stand-in of one character when it has text.
+  bool bodyTextUnused_ = false;
   void parseHeader(Email* mail, const std::string& text, size_t& pos, int* oversize);
   bool parseDateField(const std::string& value, Email* mail);
   int parseBody(Email* mail, const std::string& text, int depth);

@@ -86,7 +86,13 @@ bool EmlCompose::Decode(Email* mail, const std::string* raw) {
 }
 
 bool EmlCompose::DecodeForSave(Email* mail, std::string* raw) {
-  if (!Decode(mail, raw)) return false;
+  // Filing reads the header fields, the parts, and whether the mail has a
+  // text at all; the text itself (several MB widened, for a large mail) is
+  // not made.
+  bodyTextUnused_ = true;
+  const bool decoded = Decode(mail, raw);
+  bodyTextUnused_ = false;
+  if (!decoded) return false;
   if (mail->generatedDateLine.empty()) return true;
   // Only a header line at a line start counts; the body is never touched.
   size_t pos = 0;
@@ -155,6 +161,9 @@ int EmlCompose::decodeAt(Email* mail, std::string* text, int depth) {
   size_t pos = 0;
   int oversize = 0;
   parseHeader(mail, *text, pos, &oversize);
+  // A feed item's body makes its HTML below: it is made whole, and so is
+  // every text inside it.
+  if (depth == 0 && mail->isFeed != 0) bodyTextUnused_ = false;
   int code = QVMDL_SUCCESS;
   if (text->find("\n\n") != std::string::npos || (!text->empty() && (*text)[0] == '\n'))
     code = parseBody(mail, *text, depth);

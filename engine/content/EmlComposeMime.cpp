@@ -359,8 +359,18 @@ int EmlCompose::parseMimeContentText(Email* mail, const std::string& text, Enclo
     if (code != QVMDL_SUCCESS) return static_cast<int>(code);
     content::TokensToPictographs(data);
   }
-  std::wstring wide = content::WidenSjisCrLf(asIs ? bytes : std::string_view(data));
-  code = foundation::CheckHeapRoom((mail->body.size() + wide.size()) * 2);
+  const std::string_view sjis = asIs ? bytes : std::string_view(data);
+  std::wstring wide;
+  size_t length = 0;
+  if (bodyTextUnused_ && !attachment && mail->body.empty()) {
+    // Only whether the body has text matters to the caller.
+    length = content::WidenedCrLfLength(sjis);
+    if (length > 0) wide.assign(1, L' ');
+  } else {
+    wide = content::WidenSjisCrLf(sjis);
+    length = wide.size();
+  }
+  code = foundation::CheckHeapRoom((mail->body.size() + length) * 2);
   if (code != QVMDL_SUCCESS) return static_cast<int>(code);
   if (attachment) {
     file();

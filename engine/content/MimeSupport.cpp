@@ -54,18 +54,35 @@ std::wstring WidenSjis(std::string_view sjis) {
   return out;
 }
 
-std::wstring WidenSjisCrLf(std::string_view sjis) {
-  // CR and LF are single bytes that no pair swallows and nothing else
-  // widens to, so the line ends can be counted on the bytes: an LF needs a
-  // CR when the byte before it, NULs skipped, is none.
-  size_t length = 0, bare = 0;
+namespace {
+
+// The length of the wide text with CR LF line ends, and how many of them
+// need a CR put in. CR and LF are single bytes that no pair swallows and
+// nothing else widens to, so the line ends can be counted on the bytes: an
+// LF needs a CR when the byte before it, NULs skipped, is none.
+size_t CrLfLength(std::string_view sjis, size_t* bare) {
+  size_t length = 0;
+  *bare = 0;
   ForEachRun(sjis, [&](std::string_view run) { length += WideLength(run); });
   for (size_t at = sjis.find('\n'); at != std::string_view::npos; at = sjis.find('\n', at + 1)) {
     size_t before = at;
     while (before > 0 && sjis[before - 1] == '\0') --before;
-    if (before == 0 || sjis[before - 1] != '\r') ++bare;
+    if (before == 0 || sjis[before - 1] != '\r') ++*bare;
   }
-  const size_t total = length + bare;
+  return length + *bare;
+}
+
+}  // namespace
+
+size_t WidenedCrLfLength(std::string_view sjis) {
+  size_t bare = 0;
+  const size_t total = CrLfLength(sjis, &bare);
+  return foundation::CheckHeapRoom(total * 2) == QVMDL_SUCCESS ? total : 0;
+}
+
+std::wstring WidenSjisCrLf(std::string_view sjis) {
+  size_t bare = 0;
+  const size_t total = CrLfLength(sjis, &bare);
   if (foundation::CheckHeapRoom(total * 2) != QVMDL_SUCCESS) return std::wstring();
   // Widened into the tail of the result, then moved down line by line with
   // the CRs put in: one buffer, no second copy of the text.

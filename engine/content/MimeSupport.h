@@ -22,6 +22,8 @@ std::wstring WidenSjis(std::string_view sjis);
 // WidenSjis with every LF not after a CR made CR LF, in one pass; empty when
 // the heap cannot hold the result.
 std::wstring WidenSjisCrLf(std::string_view sjis);
+// The length WidenSjisCrLf gives, without making the text.
+size_t WidenedCrLfLength(std::string_view sjis);
 // Wide text to the device code page (81 AC for what it cannot hold).
 std::string NarrowSjis(std::wstring_view wide);
 

@@ -4,7 +4,10 @@
 // cut and damaged at random. Every output must match byte for byte.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +19,7 @@
 #include "engine/content/Pictograph.h"
 #include "platform/codepage/CodePage.h"
 #include "tests/engine/content/identity/ReferenceCodecs.h"
+#include "tests/engine/content/mime/MimeTestSupport.h"
 
 namespace {
 
@@ -140,6 +144,8 @@ TEST(DecodeIdentity, FastStepsMatchTheirReference) {
       {"widening", [](const std::string& s) { return content::WidenSjis(s); }, reference::WidenSjis},
       {"widening with CR LF", [](const std::string& s) { return content::WidenSjisCrLf(s); },
        reference::WidenSjisCrLf},
+      {"length widened with CR LF", [](const std::string& s) { return std::to_wstring(content::WidenedCrLfLength(s)); },
+       [](const std::string& s) { return std::to_wstring(reference::WidenSjisCrLf(s).size()); }},
   };
   // Counting, a short output and strict reading, in both code pages.
   for (UINT page : {CP_ACP, CP_UTF8}) {
@@ -212,6 +218,87 @@ TEST(DecodeIdentity, TextBodiesMatchTheReference) {
     }
   }
   EXPECT_GT(checked, 5000);
+}
+
+// Filing decodes a mail without making its plain text: every other field,
+// and whether the body has text, must be what a full decode gives. Mails:
+// the received-mail corpora, and generated multipart mails mixing plain and
+// HTML texts, attachments and forwarded mails around generated bodies.
+std::vector<std::string> FilingMails() {
+  std::vector<std::string> mails;
+  const std::filesystem::path mime = mimetest::SourceDir();
+  const std::filesystem::path top = mime.parent_path().parent_path().parent_path().parent_path();
+  for (const auto& dir : {mime / "corpus", top / "fuzz/corpus/fuzz_decode"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      mails.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+  }
+  EXPECT_GT(mails.size(), 20u) << "the corpora are missing";
+  const std::vector<std::string> inputs = Inputs();
+  std::mt19937 rng(1209);
+  const char* parts[] = {"text/plain", "text/plain; charset=iso-2022-jp", "text/html", "application/octet-stream",
+                         "message/rfc822", "text/plain; name=\"note.txt\""};
+  for (int k = 0; k < 1500; ++k) {
+    std::string mail = "From: a@example.jp\r\nSubject: m" + std::to_string(k) +
+                       "\r\nContent-Type: multipart/" + (k % 3 == 0 ? "alternative" : "mixed") +
+                       "; boundary=\"b\"\r\n\r\n";
+    for (size_t n = 1 + rng() % 4; n-- > 0;) {
+      const std::string type = parts[rng() % std::size(parts)];
+      mail += "--b\r\nContent-Type: " + type + "\r\n";
+      if (rng() % 4 == 0) mail += "Content-Disposition: attachment; filename=\"f.bin\"\r\n";
+      mail += "\r\n";
+      if (type == "message/rfc822") mail += "Subject: inner\r\nContent-Type: text/plain\r\n\r\n";
+      mail += rng() % 5 == 0 ? std::string() : inputs[rng() % inputs.size()];
+      mail += "\r\n";
+    }
+    mail += "--b--\r\n";
+    mails.push_back(std::move(mail));
+  }
+  return mails;
+}
+
+// What filing may not change: every field but the body's text.
+std::wstring Fields(const Email& m) {
+  std::wstring out = m.fromName + L"|" + m.fromAddress + L"|" + m.replyTo + L"|" + m.subject + L"|" + m.messageId +
+                     L"|" + m.inReplyTo + L"|" + m.references + L"|" + m.dateText + L"|" + m.timeZone + L"|" +
+                     m.mailingList + L"|" + m.feedDownload + L"|" + m.htmlBody + L"|" +
+                     std::to_wstring(m.date.wYear * 10000 + m.date.wMonth * 100 + m.date.wDay) + L"|" +
+                     std::to_wstring(m.isPictureMail) + std::to_wstring(m.isFeed) + std::to_wstring(m.isSimple) +
+                     (m.body.empty() ? L"|no text|" : L"|text|");
+  for (const auto* list : {&m.to, &m.cc, &m.bcc}) {
+    for (const std::wstring& address : *list) out += address + L";";
+  }
+  for (const auto* parts : {&m.attachments, &m.inlineParts}) {
+    for (const Enclosure& e : *parts) {
+      // A picture named by its content id alone gets a name made from the clock.
+      const bool madeName = !e.contentId.empty() && e.name.empty();
+      out += (madeName ? L"(made)" + e.contentId : e.displayName) + L"|" + e.mediaType + L"/" + e.mediaSubtype + L"|" + std::to_wstring(e.offset) + L"+" +
+             std::to_wstring(e.length) + L"|" + std::to_wstring(e.index) + L";";
+    }
+    out += L"#";
+  }
+  return out;
+}
+
+TEST(DecodeIdentity, FilingKeepsEverythingButTheBodyText) {
+  int checked = 0, withText = 0;
+  for (const std::string& mail : FilingMails()) {
+    std::string fullRaw = mail, filingRaw = mail;
+    Email full, filing;
+    // Filing is the full decode plus a fixed Date line in the raw text.
+    const bool fullDecoded = EmlCompose().Decode(&full, &fullRaw);
+    ASSERT_EQ(EmlCompose().DecodeForSave(&filing, &filingRaw), fullDecoded);
+    if (!fullDecoded) continue;
+    if (Fields(filing) != Fields(full)) {
+      ADD_FAILURE() << "filing differs on: " << Hex(mail.substr(0, 400));
+      return;
+    }
+    ++checked;
+    withText += full.body.empty() ? 0 : 1;
+  }
+  EXPECT_GT(checked, 1000);
+  EXPECT_GT(withText, 500);
 }
 
 // What the fast steps take for granted about the code page: its lead bytes
