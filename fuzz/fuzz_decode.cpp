@@ -21,7 +21,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   eml.DecodeSimple(&simple, &raw, -1);
   std::string save = raw;
   Email saved;
-  eml.DecodeForSave(&saved, &save);
+  // Filing leaves the body's text out, nothing else.
+  if (eml.DecodeForSave(&saved, &save) &&
+      (saved.body.empty() != mail.body.empty() || saved.htmlBody != mail.htmlBody ||
+       saved.subject != mail.subject || saved.attachments.size() != mail.attachments.size() ||
+       saved.inlineParts.size() != mail.inlineParts.size())) {
+    __builtin_trap();
+  }
   std::string value;
   eml.GetHeaderField(raw, "Content-Type", &value);
   TInfoData info;
