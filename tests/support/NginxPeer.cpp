@@ -116,16 +116,23 @@ std::vector<std::string> NginxPeer::AccessLog() const {
   return lines;
 }
 
-long NginxPeer::CountRequests(const std::string& prefix, long expected) const {
+long NginxPeer::CountWaiting(const std::function<bool(const std::string&)>& counts, long expected) const {
   long count = 0;
   for (int attempt = 0; attempt < 250; ++attempt) {
     const std::vector<std::string> log = AccessLog();
-    count = static_cast<long>(
-        std::count_if(log.begin(), log.end(), [&](const std::string& line) { return line.rfind(prefix, 0) == 0; }));
+    count = static_cast<long>(std::count_if(log.begin(), log.end(), counts));
     if (count >= expected) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return count;
+}
+
+long NginxPeer::CountRequests(const std::string& prefix, long expected) const {
+  return CountWaiting([&](const std::string& line) { return line.rfind(prefix, 0) == 0; }, expected);
+}
+
+long NginxPeer::CountLines(const std::string& wanted, long expected) const {
+  return CountWaiting([&](const std::string& line) { return line == wanted; }, expected);
 }
 
 std::string NginxPeer::ErrorLog() const { return ReadWholeFile(dir_ + "/error.log"); }

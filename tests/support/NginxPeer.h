@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,12 @@ class NginxPeer {
   // most) for at least `expected`: nginx logs a request after answering it,
   // so a client that stops reading early can be ahead of the log.
   long CountRequests(const std::string& prefix, long expected) const;
+  // How many logged lines are `line` exactly, waiting in the same way.
+  long CountLines(const std::string& line, long expected) const;
   std::string ErrorLog() const;
 
  private:
+  long CountWaiting(const std::function<bool(const std::string&)>& counts, long expected) const;
   bool Start(std::string* why);
   void Stop();
 
