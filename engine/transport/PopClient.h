@@ -33,6 +33,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -150,7 +151,7 @@ class QVMIDDLE_API PopClient {
   uint32_t recvData();
   NetResult receivePiece(bool sawByte);
   NetResult receiveWaiting(bool* sawByte);
-  bool endsWithin(size_t before) const;
+  std::optional<NetResult> take(const char* chunk, int n);
   uint32_t cancelUnheard();
   void errorHandling(uint32_t code);
   void closeSocket();

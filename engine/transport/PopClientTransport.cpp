@@ -157,21 +157,23 @@ NetResult PopClient::receivePiece(bool sawByte) {
       }
       return NetResult::Ok;
     }
-    if (buffer_.size() + static_cast<size_t>(n) > replyLimit_) return NetResult::Overflow;
-    const size_t before = buffer_.size();
-    buffer_.append(chunk, static_cast<size_t>(n));
-    progress_ += static_cast<uint64_t>(n);
     sawByte = true;
-    if (endsWithin(before)) return NetResult::Ok;
+    if (const std::optional<NetResult> end = take(chunk, n)) return *end;
   }
 }
 
-// Whether the reply in the buffer is whole, looking for its end only in what
-// came after `before` bytes (a long answer is not searched again from its start).
-bool PopClient::endsWithin(size_t before) const {
-  if (pop::FirstLineEnd(buffer_) == std::string::npos) return false;
-  if (reply_ == Reply::Line || buffer_[0] != '+') return true;
-  return pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos;
+// Takes `n` bytes into the reply: Overflow past its limit, Ok once it is
+// whole, nothing while more is due. Its end is looked for only around what
+// came now, so a long answer is not searched again from its start.
+std::optional<NetResult> PopClient::take(const char* chunk, int n) {
+  if (buffer_.size() + static_cast<size_t>(n) > replyLimit_) return NetResult::Overflow;
+  const size_t before = buffer_.size();
+  buffer_.append(chunk, static_cast<size_t>(n));
+  progress_ += static_cast<uint64_t>(n);
+  if (pop::FirstLineEnd(buffer_) == std::string::npos) return std::nullopt;
+  if (reply_ == Reply::Line || buffer_[0] != '+') return NetResult::Ok;
+  if (pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos) return NetResult::Ok;
+  return std::nullopt;
 }
 
 // What of a reply is in the socket already, on the session's thread: Ok once
@@ -184,12 +186,8 @@ NetResult PopClient::receiveWaiting(bool* sawByte) {
   while (!cancel_ && !abort_) {
     const int n = socket_.ReceiveWaiting(chunk, sizeof chunk);
     if (n <= 0) break;
-    if (buffer_.size() + static_cast<size_t>(n) > replyLimit_) return NetResult::Overflow;
-    const size_t before = buffer_.size();
-    buffer_.append(chunk, static_cast<size_t>(n));
-    progress_ += static_cast<uint64_t>(n);
     *sawByte = true;
-    if (endsWithin(before)) return NetResult::Ok;
+    if (const std::optional<NetResult> end = take(chunk, n)) return *end;
   }
   return NetResult::Interrupted;
 }
