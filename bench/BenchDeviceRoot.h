@@ -1,5 +1,6 @@
 // A device root of a benchmark program's own, made once for the whole run
-// and removed at its end.
+// and removed at its end; below $TMPDIR when that is set, so that a run can
+// be pointed at another file system.
 #pragma once
 
 #include <stdlib.h>
@@ -12,7 +13,8 @@
 class BenchDeviceRoot {
  public:
   explicit BenchDeviceRoot(const std::string& name) {
-    std::string pattern = "/tmp/qvbench-" + name + "-XXXXXX";
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qvbench-" + name + "-XXXXXX";
     if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
     qv::SetDeviceRoot(path_);
   }

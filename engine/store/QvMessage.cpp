@@ -7,6 +7,7 @@
 #include "engine/foundation/QvLittleEndian.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvDeferredSync.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvMessageSet.h"
 #include "engine/store/QvStoreFile.h"
@@ -319,7 +320,8 @@ uint32_t QvMessage::ReplaceText(const uint8_t* header, const char* text, size_t 
 // where it stands: no second file is made and none deleted. The header's
 // magic is cleared while the text is written, so that a file cut off in
 // between is no message at all and the store's repair discards it. The one
-// sync carries the text, the header and the file's new directory entry.
+// sync carries the text, the header and the file's new directory entry; a
+// thread with deferred syncs has it run there and goes on at once.
 uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size_t length) {
   qv::ScopedHandle file = OpenInPlace();
   if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
@@ -329,7 +331,7 @@ uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size
   unfinished[0] = 0;
   const auto rewind = [&] { return SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; };
   if (WriteAllTo(file.get(), unfinished, kHeaderBytes) && WriteAllTo(file.get(), text, length) && rewind() &&
-      WriteAllTo(file.get(), header, kHeaderBytes) && FlushFileBuffers(file.get())) {
+      WriteAllTo(file.get(), header, kHeaderBytes) && SyncFirstText(file.get())) {
     return QVMDL_SUCCESS;
   }
   const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
@@ -339,6 +341,17 @@ uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size
   }
   if (rewind()) WriteAllTo(file.get(), header, kHeaderBytes);
   return code;
+}
+
+bool QvMessage::SyncFirstText(HANDLE file) {
+  if (QvDeferredSync* later = QvDeferredSync::OnThisThread()) {
+    HANDLE own = ReOpenFile(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+    if (own != INVALID_HANDLE_VALUE) {
+      later->Submit(own);
+      return true;
+    }
+  }
+  return FlushFileBuffers(file) != FALSE;
 }
 
 qv::ScopedHandle QvMessage::OpenInPlace() {

@@ -76,6 +76,8 @@ class QvMessage {
   uint32_t WriteFirstText(const uint8_t* header, const char* text, size_t length);
   // The file opened for a change where it stands, waiting out a brief holder.
   qv::ScopedHandle OpenInPlace();
+  // Syncs a first text, or queues its sync on the thread's deferred syncs.
+  static bool SyncFirstText(HANDLE file);
   uint32_t GetHeaderFields(Attributes* attributes, bool* older);
   uint32_t SetHeaderFields(const Attributes& attributes, bool* flagsChanged, uint8_t* unread, uint8_t* state);
   uint32_t GetListFields(Attributes* attributes);

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <set>
 
 #include "engine/content/Email.h"
 #include "engine/content/EmlCompose.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "engine/store/QvDeferredSync.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvMessageLimit.h"
@@ -110,6 +112,8 @@ bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASControlle
   kind_ = kind;
   map_.clear();
   storedUids_.clear();
+  unsafe_.clear();
+  unsynced_.clear();
   bool result = false;
   std::list<std::string> selected;
   if (ids == nullptr || Create_map_FromMsgIDToUIDL_AND_list_UID(account, *ids, &map_, &selected, false)) {
@@ -169,7 +173,17 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
   }
   sessionEnded_ = false;
   journal_ = &journal;
-  newConnection();
+  {
+    // A run that deletes nothing it fetches lets the texts' syncs run beside
+    // the session; what it deletes must be on the disk before "DELE".
+    std::optional<QvDeferredSync> syncs;
+    if ((kind == Kind::Whole || kind == Kind::Partial) && record_.deleteOnServer == 0) syncs.emplace();
+    syncs_ = syncs ? &*syncs : nullptr;
+    newConnection();
+    CommitSynced(true);
+    if (!unsafe_.empty()) saveResult_ = false;
+    syncs_ = nullptr;
+  }
   journal_ = nullptr;
   // The last UID is a hint for older readers only (the list decides), so it
   // is written once a run rather than once a message.
@@ -212,6 +226,9 @@ bool QvRetriever::SaveUidList(Kind kind, const std::list<std::wstring>& known) {
         if (seen.insert(wide).second) uids.push_back(std::move(wide));
       }
     }
+  }
+  if (!unsafe_.empty()) {
+    uids.remove_if([&](const std::wstring& uid) { return unsafe_.count(qv::WideToCp932(uid)) != 0; });
   }
   if (account_->SaveUIDL(uids)) return true;
   saveResult_ = false;
@@ -469,16 +486,50 @@ bool QvRetriever::OnFetched(int kind) {
   if (kind == PopClient::MSG_PopNewHeader) pop::InsertOversizeMark(text);
   // Header-only copies count as partial: they wait for their whole text.
   const bool partial = kind != PopClient::MSG_PopNewMessage;
+  const uint64_t ticketBefore = syncs_ != nullptr ? syncs_->LastTicket() : 0;
   const bool stored = replace ? ReplaceMessage(text, uid, partial) : SaveMessage(text, uid, partial);
   if (!stored) return ReportError(GetQvMiddleError(), 0);
   if (!replace) {
     storedUids_.push_back(uid);
-    if (journal_ == nullptr || !journal_->Append(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+    const uint64_t ticket = syncs_ != nullptr && syncs_->LastTicket() != ticketBefore ? syncs_->LastTicket() : 0;
+    if (!Journal(uid, ticket)) return false;
   }
   if (kind_ != Kind::Selected) lastStored_ = uid;
   ++saved_;
   ToObserver(static_cast<unsigned>(kind), 0, 0);
   return true;
+}
+
+bool QvRetriever::Journal(const std::string& uid, uint64_t ticket) {
+  if (journal_ == nullptr) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  if (ticket == 0) return journal_->Append(uid) || ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  if (!journal_->AppendPending(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  unsynced_.emplace_back(uid, ticket);
+  return CommitSynced(false);
+}
+
+bool QvRetriever::CommitSynced(bool all) {
+  // Enough to keep the disk busy while the session reads on.
+  constexpr size_t kMaxUnsynced = 16;
+  bool good = true;
+  while (!unsynced_.empty()) {
+    const auto& [uid, ticket] = unsynced_.front();
+    bool synced = false;
+    if (!syncs_->Done(ticket, &synced)) {
+      if (!all && unsynced_.size() <= kMaxUnsynced) break;
+      synced = syncs_->Wait(ticket);
+    }
+    if (!synced) {
+      // Stored but perhaps not on the disk: not known as received, so the
+      // next run fetches it again rather than lose it. The session goes on.
+      unsafe_.insert(uid);
+      ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
+    } else if (journal_ == nullptr || !journal_->Append(uid)) {
+      good = ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+    }
+    unsynced_.pop_front();
+  }
+  return good;
 }
 
 void QvRetriever::DiskFullRule() {

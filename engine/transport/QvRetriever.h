@@ -14,10 +14,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
+#include <deque>
 #include <list>
 #include <map>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/QvMiddleExport.h"
@@ -27,6 +31,7 @@
 #include "engine/transport/QvRASController.h"
 
 class QvClassifier;
+class QvDeferredSync;
 class QvStorageInterface;
 class QvUidJournal;
 
@@ -127,6 +132,12 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   std::list<std::string> PartialUids();
   bool OnReceiveMessage(int message, long w, long l);
   bool OnFetched(int kind);
+  // Journals a UID just stored, whose text's sync is `ticket` (0: done).
+  bool Journal(const std::string& uid, uint64_t ticket);
+  // Journals for good the UIDs whose texts reached the disk, waiting for
+  // them when `all` or when too many are on their way. A failed sync is
+  // reported and its UID left unknown; false only when the journal fails.
+  bool CommitSynced(bool all);
   bool OnMailBoxSize(long w, long l);
   bool OnRASReceiveMessage(unsigned int message, long w, long l);
   bool SaveMessage(std::string& text, const std::string& uid, bool partial);
@@ -144,6 +155,9 @@ class QVMIDDLE_API QvRetriever : public PopClient {
 
   QvClassifier* classifier_ = nullptr;
   QvUidJournal* journal_ = nullptr;  // the run's, while a session is on
+  QvDeferredSync* syncs_ = nullptr;  // the session's, when texts are synced beside it
+  std::deque<std::pair<std::string, uint64_t>> unsynced_;  // UIDs with their texts' syncs
+  std::set<std::string> unsafe_;  // UIDs whose texts could not be synced
   PopAdaptor popAdaptor_{this};
   RasAdaptor rasAdaptor_{this};
   Notify* observer_ = nullptr;

@@ -3,8 +3,12 @@
 // the next run folds them into the account's "\UID.list" before it decides
 // what is new, so nothing is fetched twice. The file goes once the list
 // itself was saved. A line is written, not synced: it reaches the disk with
-// the system's write-back, as the store's lists and counter do (only a
-// message's own text is synced, before its line is written).
+// the system's write-back, as the store's lists and counter do. A message's
+// own text is synced before its plain line is written. One whose sync is
+// still running gets a pending line first, marked with the host's boot: it
+// counts only for a run of the same boot, when the text is still in memory
+// if not yet on the disk (the fold then flushes it there); after a restart
+// the message is fetched again unless its plain line made it.
 #pragma once
 
 #include <string>
@@ -23,6 +27,8 @@ class QvUidJournal {
   // Appends one UID. The file stays open for the next one: a run journals
   // every message it stores.
   bool Append(const std::string& uid);
+  // Appends one UID whose message is stored but not yet synced.
+  bool AppendPending(const std::string& uid);
   // Adds the journal's UIDs missing from the account's list to it, then
   // removes the journal. A line cut by a crash is dropped: its message was
   // not confirmed stored.
@@ -31,6 +37,7 @@ class QvUidJournal {
 
  private:
   void Close();
+  bool Write(const std::wstring& line);
 
   QvAccountInfoInterface* account_;
   std::wstring path_;

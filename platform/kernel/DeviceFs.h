@@ -21,4 +21,13 @@ QV_PLATFORM_API bool DeviceToHostPath(std::wstring_view devicePath, std::string*
 // Device path of a host path below the root (used by tests and logs).
 QV_PLATFORM_API std::wstring HostToDevicePath(const std::string& hostPath);
 
+// What names this boot of the host: a file written but not synced by an
+// earlier process of the same boot is still there to be read and reaches
+// the disk in time; one written before a restart may be lost. Empty when the
+// host does not tell.
+QV_PLATFORM_API std::string BootId();
+// Writes everything of the device's file system that is still in memory to
+// the disk and waits for it.
+QV_PLATFORM_API bool FlushDeviceVolume();
+
 }  // namespace qv

@@ -1,10 +1,13 @@
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <time.h>
 
+#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -164,6 +167,24 @@ std::string DeviceRoot() {
 void SetDeviceRoot(const std::string& hostPath) {
   std::lock_guard<std::mutex> g(R().lock);
   R().override = hostPath;
+}
+
+std::string BootId() {
+  static const std::string id = [] {
+    std::string line;
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::getline(in, line);
+    return line;
+  }();
+  return id;
+}
+
+bool FlushDeviceVolume() {
+  const int fd = ::open(DeviceRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool flushed = ::syncfs(fd) == 0;
+  ::close(fd);
+  return flushed;
 }
 
 std::wstring HostToDevicePath(const std::string& hostPath) {

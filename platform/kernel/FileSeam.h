@@ -15,7 +15,8 @@ QV_PLATFORM_API void SetFreeSpace(ULONGLONG bytes);
 QV_PLATFORM_API void ClearFreeSpace();
 
 // ERROR_SHARING_VIOLATION makes opens, moves and deletes of the path fail
-// with 32; ERROR_DISK_FULL makes creating or writing it fail with 112.
+// with 32; ERROR_DISK_FULL makes creating or writing it fail with 112;
+// ERROR_WRITE_FAULT makes flushing it fail with 29.
 // `times` calls fail (-1: until cleared). Paths compare without regard to
 // case or the kind of separator.
 QV_PLATFORM_API void InjectFault(const std::wstring& devicePath, DWORD error, int times);

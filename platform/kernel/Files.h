@@ -69,7 +69,12 @@ QV_PLATFORM_API BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWO
 QV_PLATFORM_API DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method);
 QV_PLATFORM_API BOOL SetEndOfFile(HANDLE file);
 QV_PLATFORM_API DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
+// Any handle of the file may flush it, one reopened without access too.
 QV_PLATFORM_API BOOL FlushFileBuffers(HANDLE file);
+// A second handle on the open file. Access 0 gives one that only flushes,
+// measures and closes: it holds no claim against other opens, so the file
+// may meanwhile be opened in any mode, replaced or deleted.
+QV_PLATFORM_API HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD flags);
 QV_PLATFORM_API BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIME written);
 // Closes any kernel object: files, mappings, finds excepted (FindClose).
 QV_PLATFORM_API BOOL CloseHandle(HANDLE object);

@@ -452,8 +452,33 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 BOOL FlushFileBuffers(HANDLE file) {
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
+  if (fseam::TakeFault(f->devicePath(), ERROR_WRITE_FAULT)) return Fail(ERROR_WRITE_FAULT);
   if (::fdatasync(f->fd()) != 0 && errno != EINVAL) return FailErrno();
   return TRUE;
+}
+
+HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
+  auto f = Find<FileObject>(file);
+  if (!f) {
+    Fail(ERROR_INVALID_HANDLE);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A wider access than the file was opened with would need a new open.
+  if ((access & ~f->access()) != 0) {
+    Fail(ERROR_ACCESS_DENIED);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::lock_guard<std::mutex> g(FilesLock());
+  if (access != 0 && ShareConflict(Key(f->dev_, f->ino_), access, shareMode)) {
+    Fail(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  const int fd = ::fcntl(f->fd(), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) {
+    FailErrno();
+    return INVALID_HANDLE_VALUE;
+  }
+  return AddObject(std::make_shared<FileObject>(fd, access, shareMode, f->dev_, f->ino_, f->devicePath()));
 }
 
 BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIME written) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/kernel/FileSeam.h"
 #include "tests/support/DeviceRootFixture.h"
 
 namespace {
@@ -67,6 +68,38 @@ TEST_F(Files, CompatibleSharesSucceed) {
   CloseHandle(q);
   CloseHandle(w1);
   CloseHandle(r1);
+}
+
+// A reopened handle without access only flushes and closes: it holds the
+// file against no open, and outlives the handle it came from.
+TEST_F(Files, ReopenedForFlushingOnly) {
+  HANDLE a = Open(L"\\r.dat", GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+  ASSERT_NE(a, INVALID_HANDLE_VALUE);
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(a, "text", 4, &n, nullptr));
+  const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE flush = ReOpenFile(a, 0, all, 0);
+  ASSERT_NE(flush, INVALID_HANDLE_VALUE);
+  // More than the first handle had, or what its share mode refuses, is not given.
+  HANDLE reader = Open(L"\\w.dat", GENERIC_READ, FILE_SHARE_READ, CREATE_ALWAYS);
+  EXPECT_EQ(ReOpenFile(reader, GENERIC_WRITE, all, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(ReOpenFile(a, GENERIC_READ, all, 0), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);
+  CloseHandle(reader);
+  ASSERT_TRUE(CloseHandle(a));
+  HANDLE exclusive = Open(L"\\r.dat", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+  EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(exclusive), "text");
+  CloseHandle(exclusive);
+  EXPECT_TRUE(FlushFileBuffers(flush));
+  EXPECT_EQ(GetFileSize(flush, nullptr), 4u);
+  qv::file_seam::InjectFault(L"\\r.dat", ERROR_WRITE_FAULT, 1);
+  EXPECT_FALSE(FlushFileBuffers(flush));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_WRITE_FAULT));
+  EXPECT_TRUE(DeleteFileW(L"\\r.dat"));
+  EXPECT_TRUE(FlushFileBuffers(flush));
+  EXPECT_TRUE(CloseHandle(flush));
 }
 
 TEST_F(Files, CreationDispositions) {

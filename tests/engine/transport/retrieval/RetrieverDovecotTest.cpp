@@ -12,6 +12,7 @@
 #include "engine/store/QvPhoneStatus.h"
 #include "engine/store/QvSystemInfoInterface.h"
 #include "engine/transport/QvAutoRetriever.h"
+#include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
 #include "tests/engine/transport/retrieval/RetrieverFixture.h"
@@ -387,6 +388,59 @@ TEST_F(RetrieverTest, StorageThatWillNotOpenIsASaveFailure) {
   EXPECT_EQ(recorder.whole, 0);
   EXPECT_TRUE(KnownUids().empty());
   EXPECT_EQ(peer_.MessageCount(user_), 1);
+}
+
+// A mail whose text could not be synced was stored, but is not taken as
+// received: the run reports the failure and the next one fetches it again.
+// The mails stored around it count as usual.
+TEST_F(RetrieverTest, AMailWhoseSyncFailedIsFetchedAgain) {
+  Set(Settings::kMessageLeavingEnabled, false);  // mail stays on the server: syncs run beside the session
+  Deliver(NumberedMail(1, "plain"));
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 1u);
+  const unsigned long next = stored.begin()->second.id + 1;
+  for (int n = 2; n <= 4; ++n) Deliver(NumberedMail(n, "plain"));
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  qv::testing::InjectFileFault(
+      qv::FormatW(L"%s\\DATA\\%02lX\\%02lX.eml", root.c_str(), next & 0xFF, (next >> 8) & 0xFF), ERROR_WRITE_FAULT);
+  RetrieverRecorder second;
+  EXPECT_FALSE(Receive(second));
+  qv::testing::ClearFileFaults();
+  EXPECT_EQ(second.FirstError(), (NotifyEvent{3, QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0}));
+  EXPECT_EQ(second.whole, 3);
+  const std::string any = stored.begin()->first;
+  const std::list<std::wstring> known = KnownUids();
+  const std::set<std::wstring> knownSet(known.begin(), known.end());
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_EQ(knownSet.count(qv::Cp932ToWide(DovecotUid(n, any))), n == 2 ? 0u : 1u) << n;
+  }
+  RetrieverRecorder third;
+  ASSERT_TRUE(Receive(third)) << std::hex << third.Error();
+  EXPECT_EQ(third.whole, 1);
+  EXPECT_EQ(StoredByUid().count(DovecotUid(2, any)), 2u);
+  EXPECT_EQ(KnownUids().size(), 4u);
+}
+
+// What a run left in its journal: plain lines always count; a pending one
+// (stored, its sync not known to be over) only within the host's same boot.
+TEST_F(RetrieverTest, PendingJournalLinesCountOnlyWithinTheirBoot) {
+  const std::wstring path = account_->Account()->FolderPath() + L"\\UID.journal";
+  {
+    QvUidJournal journal(account_.get());
+    ASSERT_TRUE(journal.Append("whole"));
+    ASSERT_TRUE(journal.AppendPending("pending"));
+  }
+  std::string bytes = ReadBytes(path);
+  for (const wchar_t* line : {L"earlier\tanother-boot\r\n", L"unmarked\t\r\n", L"cut\t"}) {
+    bytes += qv::WideToUtf16LE(line);
+  }
+  WriteBytes(path, bytes);
+  ASSERT_TRUE(QvUidJournal(account_.get()).FoldIn());
+  EXPECT_EQ(KnownUids(), (std::list<std::wstring>{L"whole", L"pending"}));
+  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+// Syncs of new messages' texts, run on a thread of their own while the thread
+// that stores the messages goes on. While a QvDeferredSync lives on a thread
+// (it belongs to the thread that made it), the first text a message is given
+// on that thread is written but not waited for: its sync is queued here, and
+// the writer learns from LastTicket() which sync carries it. The text may be
+// treated as safe on the disk only once that ticket is Done() without a
+// failure; until then it is there for every reader, but a power cut could
+// take it. A replaced text is never deferred: its old copy is at stake.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "platform/base/WinTypes.h"
+
+class QvDeferredSync {
+ public:
+  QvDeferredSync();
+  // Waits for every queued sync.
+  ~QvDeferredSync();
+  QvDeferredSync(const QvDeferredSync&) = delete;
+  QvDeferredSync& operator=(const QvDeferredSync&) = delete;
+
+  // The one of the calling thread, if any.
+  static QvDeferredSync* OnThisThread();
+
+  // Queues a sync of `file`, a handle of the deferred sync's own from then on
+  // (it is closed after its sync), and returns the ticket of that sync.
+  uint64_t Submit(HANDLE file);
+  // The ticket of the latest Submit, 0 before the first.
+  uint64_t LastTicket() const { return submitted_; }
+  // Whether the sync of `ticket` is over; `ok` then tells whether the text
+  // reached the disk.
+  bool Done(uint64_t ticket, bool* ok);
+  // Waits until the sync of `ticket` is over: true when the text reached the disk.
+  bool Wait(uint64_t ticket);
+
+ private:
+  void Run();
+
+  QvDeferredSync* outer_;  // the thread's earlier one, back in place at the end
+  uint64_t submitted_ = 0;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::deque<HANDLE> queue_;
+  uint64_t finished_ = 0;          // every ticket up to this one is over
+  std::set<uint64_t> failed_;      // those of them that did not reach the disk
+  bool stopping_ = false;
+  std::thread thread_;
+};
