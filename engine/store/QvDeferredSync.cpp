@@ -6,10 +6,12 @@ namespace {
 
 thread_local QvDeferredSync* current = nullptr;
 
+constexpr int kThreads = 4;
+
 }  // namespace
 
 QvDeferredSync::QvDeferredSync() : outer_(current) {
-  thread_ = std::thread([this] { Run(); });
+  for (int i = 0; i < kThreads; ++i) threads_.emplace_back([this] { Run(); });
   current = this;
 }
 
@@ -20,7 +22,7 @@ QvDeferredSync::~QvDeferredSync() {
     stopping_ = true;
   }
   changed_.notify_all();
-  thread_.join();
+  for (std::thread& thread : threads_) thread.join();
 }
 
 QvDeferredSync* QvDeferredSync::OnThisThread() { return current; }
@@ -28,39 +30,40 @@ QvDeferredSync* QvDeferredSync::OnThisThread() { return current; }
 uint64_t QvDeferredSync::Submit(HANDLE file) {
   {
     std::lock_guard<std::mutex> hold(lock_);
-    queue_.push_back(file);
+    queue_.emplace_back(++submitted_, file);
   }
   changed_.notify_all();
-  return ++submitted_;
+  return submitted_;
 }
 
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (ticket > finished_) return false;
+  if (ticket > finished_ && finishedLater_.count(ticket) == 0) return false;
   *ok = failed_.count(ticket) == 0;
   return true;
 }
 
 bool QvDeferredSync::Wait(uint64_t ticket) {
   std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [&] { return ticket <= finished_; });
+  changed_.wait(hold, [&] { return ticket <= finished_ || finishedLater_.count(ticket) != 0; });
   return failed_.count(ticket) == 0;
 }
 
-// The syncs run in the order they came; the queue is emptied before the end.
+// The syncs start in the order they came; the queue is emptied before the end.
 void QvDeferredSync::Run() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
     changed_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) return;
-    HANDLE file = queue_.front();
+    const auto [ticket, file] = queue_.front();
     queue_.pop_front();
     hold.unlock();
     const bool synced = FlushFileBuffers(file) != FALSE;
     CloseHandle(file);
     hold.lock();
-    ++finished_;
-    if (!synced) failed_.insert(finished_);
+    if (!synced) failed_.insert(ticket);
+    finishedLater_.insert(ticket);
+    while (finishedLater_.count(finished_ + 1) != 0) finishedLater_.erase(++finished_);
     changed_.notify_all();
   }
 }

@@ -1,5 +1,6 @@
-// Syncs of new messages' texts, run on a thread of their own while the thread
-// that stores the messages goes on. While a QvDeferredSync lives on a thread
+// Syncs of new messages' texts, run on threads of their own while the thread
+// that stores the messages goes on. Several run at once: a journalling file
+// system then commits them together. While a QvDeferredSync lives on a thread
 // (it belongs to the thread that made it), the first text a message is given
 // on that thread is written but not waited for: its sync is queued here, and
 // the writer learns from LastTicket() which sync carries it. The text may be
@@ -14,6 +15,8 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/base/WinTypes.h"
 
@@ -46,9 +49,10 @@ class QvDeferredSync {
   uint64_t submitted_ = 0;
   std::mutex lock_;
   std::condition_variable changed_;
-  std::deque<HANDLE> queue_;
+  std::deque<std::pair<uint64_t, HANDLE>> queue_;
   uint64_t finished_ = 0;          // every ticket up to this one is over
-  std::set<uint64_t> failed_;      // those of them that did not reach the disk
+  std::set<uint64_t> finishedLater_;  // those over past the first still running
+  std::set<uint64_t> failed_;      // tickets over that did not reach the disk
   bool stopping_ = false;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };
