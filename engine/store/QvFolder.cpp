@@ -251,19 +251,36 @@ bool QvFolder::CreateMessage(uint32_t* id) {
   return CreateMessageImpl(id);
 }
 
-bool QvFolder::CreateMessageImpl(uint32_t* id) {
+// The checks are those of a created message followed by its attributes and
+// its first text; the room a text needs is in the header cache's check.
+bool QvFolder::CreateMessageWithText(uint32_t* id, const QvMessageInterface::Attributes& attributes,
+                                     const std::string& raw) {
+  if (id == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  QvMessage::NewText content;
+  const uint32_t code = QvMessage::ComposeNewText(attributes, raw, &content);
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  const uint32_t size = raw.size() > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(raw.size());
+  if (!header_.EnsureSpace(size) || !CreateMessageImpl(id, &content)) return false;
+  // As a flag change after the creation would tell them.
+  NotifyTrays(*id, content.state != 0, content.unread != 0);
+  return true;
+}
+
+bool QvFolder::CreateMessageImpl(uint32_t* id, const QvMessage::NewText* content) {
   if (messages_.GetCount() >= kMaxMessages) return Fail(QVMDL_ERR_STG_FOLDER_FULL);
   uint32_t created = 0;
-  if (!messageSet_->CreateMessageFile(&created, id_)) return false;
+  if (!messageSet_->CreateMessageFile(&created, id_, content)) return false;
   // A message no list holds could never be reached again: each failure
   // below takes the new message away again.
-  uint32_t code = messages_.Add(MessageEntryRecord{0, created, 0, 0});
+  uint32_t code = messages_.Add(MessageEntryRecord{0, created, content != nullptr ? content->unread : uint8_t{0},
+                                                   content != nullptr ? content->state : uint8_t{0}});
   if (code != QVMDL_SUCCESS) {
     messageSet_->RemoveMessageFile(created);
     return Fail(code);
   }
   FolderMsgHeader record{};
   record.id = created;
+  if (content != nullptr) QvMessage::ApplyListFields(*content->attributes, &record);
   if (!header_.Append(record)) {
     code = GetQvMiddleError();
     messages_.Remove(created);

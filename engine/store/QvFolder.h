@@ -16,6 +16,7 @@
 
 #include "engine/store/QvFolderEntry.h"
 #include "engine/store/QvMessageEntry.h"
+#include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvStoreNode.h"
 #include "engine/store/QvVirtualTrayForwarder.h"
@@ -44,6 +45,8 @@ class QvFolder : public QvVirtualTrayForwarder, public virtual QvStoreNode {
   QvMessage* OpenMessage(uint32_t id) override;
   bool CreateMessageOfSize(uint32_t* id, uint32_t size) override;
   bool CreateMessage(uint32_t* id) override;
+  bool CreateMessageWithText(uint32_t* id, const QvMessageInterface::Attributes& attributes,
+                             const std::string& raw) override;
   bool RemoveMessages(const std::vector<uint32_t>& ids) override;
   bool RemoveOneMessage(uint32_t id) override;
   bool MoveMessages(const std::vector<uint32_t>& ids, QvStoreNode* destination) override;
@@ -79,7 +82,7 @@ class QvFolder : public QvVirtualTrayForwarder, public virtual QvStoreNode {
   bool IsInSubtree(uint32_t id, uint32_t target, int depth);
   // The checks before messages leave this folder.
   bool CheckMovable(const std::vector<uint32_t>& ids, bool needKnown);
-  bool CreateMessageImpl(uint32_t* id);
+  bool CreateMessageImpl(uint32_t* id, const QvMessage::NewText* content = nullptr);
   // The tray notices after a message's flags changed or it went away.
   void NotifyTrays(uint32_t messageId, bool partialChanged, bool unreadChanged);
 

@@ -132,6 +132,16 @@ bool QvFolderInterface::CreateMessage(unsigned long* id, unsigned long size) {
   return true;
 }
 
+bool QvFolderInterface::CreateMessage(unsigned long* id, const QvMessageInterface::Attributes& attributes,
+                                      const std::string& raw) {
+  if (node_ == nullptr) return false;
+  if (id == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  uint32_t made = 0;
+  if (!node_->CreateMessageWithText(&made, attributes, raw)) return false;
+  *id = made;
+  return true;
+}
+
 bool QvFolderInterface::RemoveMessage(unsigned long id) {
   return node_ != nullptr && node_->RemoveMessages({static_cast<uint32_t>(id)});
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/QvMiddleExport.h"
+#include "engine/store/QvMessageInterface.h"
 #include "platform/base/WinTypes.h"
 
 class QvMessageInterface;
@@ -64,6 +65,9 @@ class QVMIDDLE_API QvFolderInterface {
   bool CreateMessage(unsigned long* id);
   // `size`: the expected size of the message in bytes.
   bool CreateMessage(unsigned long* id, unsigned long size);
+  // A message with its text and attributes, made in one step: no reader ever
+  // sees it without them, and a failure leaves nothing behind.
+  bool CreateMessage(unsigned long* id, const QvMessageInterface::Attributes& attributes, const std::string& raw);
   bool RemoveMessage(unsigned long id);
   bool RemoveMessage(std::vector<unsigned long>& ids);
   bool MoveMessage(unsigned long id, QvFolderInterface* destination);

@@ -325,15 +325,8 @@ uint32_t QvMessage::ReplaceText(const uint8_t* header, const char* text, size_t 
 uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size_t length) {
   qv::ScopedHandle file = OpenInPlace();
   if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
-  uint8_t unfinished[kHeaderBytes];
-  memcpy(unfinished, kMagic, sizeof kMagic);
-  memcpy(unfinished + sizeof kMagic, header + sizeof kMagic, kHeaderBytes - sizeof kMagic);
-  unfinished[0] = 0;
   const auto rewind = [&] { return SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; };
-  if (WriteAllTo(file.get(), unfinished, kHeaderBytes) && WriteAllTo(file.get(), text, length) && rewind() &&
-      WriteAllTo(file.get(), header, kHeaderBytes) && SyncFirstText(file.get())) {
-    return QVMDL_SUCCESS;
-  }
+  if (WriteWholeInPlace(file.get(), header, text, length)) return QVMDL_SUCCESS;
   const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   // Back to the message without text it was.
   if (SetFilePointer(file.get(), kHeaderBytes, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
@@ -341,6 +334,37 @@ uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size
   }
   if (rewind()) WriteAllTo(file.get(), header, kHeaderBytes);
   return code;
+}
+
+bool QvMessage::WriteWholeInPlace(HANDLE file, const uint8_t* header, const char* text, size_t length) {
+  uint8_t unfinished[kHeaderBytes];
+  memcpy(unfinished, kMagic, sizeof kMagic);
+  memcpy(unfinished + sizeof kMagic, header + sizeof kMagic, kHeaderBytes - sizeof kMagic);
+  unfinished[0] = 0;
+  return WriteAllTo(file, unfinished, kHeaderBytes) && WriteAllTo(file, text, length) &&
+         SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+         WriteAllTo(file, header, kHeaderBytes) && SyncFirstText(file);
+}
+
+uint32_t QvMessage::ComposeNewText(const Attributes& attributes, const std::string& raw, NewText* out) {
+  FreshHeader(out->header);
+  bool changed = false, flags = false;
+  const uint32_t code = ApplyHeaderFields(attributes, out->header, &changed, &flags);
+  if (code != QVMDL_SUCCESS) return code;
+  out->text = raw.data();
+  out->length = TextLength(raw);
+  out->unread = out->header[kOffUnread];
+  out->state = out->header[kOffState];
+  out->attributes = &attributes;
+  return QVMDL_SUCCESS;
+}
+
+void QvMessage::ApplyListFields(const Attributes& a, QvFolderInterface::FolderMsgHeader* record) {
+  if (a.mask & Attr::kListText1) QvMessageHeader::FillLongText(record->toAddress, a.listText1);
+  if (a.mask & Attr::kListText2) QvMessageHeader::FillLongText(record->fromAddress, a.listText2);
+  if (a.mask & Attr::kListShort1) QvMessageHeader::FillShortText(record->fromName, a.listShort1);
+  if (a.mask & Attr::kListShort2) QvMessageHeader::FillShortText(record->subject, a.listShort2);
+  if (a.mask & Attr::kListTime) record->date = a.listTime;
 }
 
 bool QvMessage::SyncFirstText(HANDLE file) {
@@ -508,13 +532,7 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
 
 uint32_t QvMessage::SetListFields(const Attributes& a) {
   if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
-  const auto change = [&a](QvFolderInterface::FolderMsgHeader* updated) {
-    if (a.mask & Attr::kListText1) QvMessageHeader::FillLongText(updated->toAddress, a.listText1);
-    if (a.mask & Attr::kListText2) QvMessageHeader::FillLongText(updated->fromAddress, a.listText2);
-    if (a.mask & Attr::kListShort1) QvMessageHeader::FillShortText(updated->fromName, a.listShort1);
-    if (a.mask & Attr::kListShort2) QvMessageHeader::FillShortText(updated->subject, a.listShort2);
-    if (a.mask & Attr::kListTime) updated->date = a.listTime;
-  };
+  const auto change = [&a](QvFolderInterface::FolderMsgHeader* updated) { ApplyListFields(a, updated); };
   return messageSet_->UpdateHeaderRecord(messageId_, change) ? QVMDL_SUCCESS : GetQvMiddleError();
 }
 

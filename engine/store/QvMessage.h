@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/foundation/QvNamedMutex.h"
 #include "platform/base/ScopedHandle.h"
@@ -61,6 +62,22 @@ class QvMessage {
   static void FreshHeader(uint8_t* header);
   // Whether the volume of `path` has `needed` bytes plus the reserve free.
   static bool HasRoomFor(const std::wstring& path, uint64_t needed);
+
+  // What a message made with its text in one step gets in its file: the
+  // header block holding the header fields of its attributes, then the text.
+  struct NewText {
+    uint8_t header[kHeaderBytes];
+    const char* text = nullptr;
+    size_t length = 0;
+    uint8_t unread = 0, state = 0;
+    const Attributes* attributes = nullptr;  // for the list fields
+  };
+  static uint32_t ComposeNewText(const Attributes& attributes, const std::string& raw, NewText* out);
+  // Writes a header and its text into a file at its start, the magic cleared
+  // until the text is whole, and syncs them (see WriteFirstText).
+  static bool WriteWholeInPlace(HANDLE file, const uint8_t* header, const char* text, size_t length);
+  // The list fields of `attributes` put into a header-cache record.
+  static void ApplyListFields(const Attributes& attributes, QvFolderInterface::FolderMsgHeader* record);
 
   uint32_t Id() const { return messageId_; }
   const std::wstring& Path() const { return path_; }

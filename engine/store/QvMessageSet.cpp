@@ -272,15 +272,15 @@ bool QvMessageSet::GetMessageFolder(uint32_t messageId, uint32_t* folderId) {
 // ---------------------------------------------------------------------------
 // Message files
 
-bool QvMessageSet::CreateMessageFile(uint32_t* messageId, uint32_t folderId) {
+bool QvMessageSet::CreateMessageFile(uint32_t* messageId, uint32_t folderId, const QvMessage::NewText* content) {
   if (messageId == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
   // Held throughout, so that two processes never pick the same free id.
   QvNamedMutex::Hold hold(entryMutex_);
-  uint32_t code = CreateLocked(messageId, folderId);
+  uint32_t code = CreateLocked(messageId, folderId, content);
   return code == QVMDL_SUCCESS || Fail(code);
 }
 
-uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
+uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId, const QvMessage::NewText* content) {
   if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
   // An id is free when neither a slot nor a file claims it; creating the
   // file only when it is new is the test for the file.
@@ -318,13 +318,19 @@ uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId) {
     if (madeDir) RemoveDirectoryW(dir.c_str());
     return code;
   };
-  uint8_t header[QvMessage::kHeaderBytes];
-  QvMessage::FreshHeader(header);
-  DWORD written = 0;
-  // Not synced: a message is committed by its first write, which replaces
-  // this file through a synced copy; one cut off before that holds no text
-  // and the next open of the storage reclaims it.
-  bool ok = WriteFile(file.get(), header, sizeof header, &written, nullptr) && written == sizeof header;
+  bool ok = false;
+  if (content != nullptr) {
+    // Given its text, the message is whole before any slot or list names it.
+    ok = QvMessage::WriteWholeInPlace(file.get(), content->header, content->text, content->length);
+  } else {
+    uint8_t header[QvMessage::kHeaderBytes];
+    QvMessage::FreshHeader(header);
+    DWORD written = 0;
+    // Not synced: a message is committed by its first write, which puts
+    // its text into this file and syncs it; one cut off before that holds
+    // no text and the next open of the storage reclaims it.
+    ok = WriteFile(file.get(), header, sizeof header, &written, nullptr) && written == sizeof header;
+  }
   uint32_t writeCode = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   file.reset();
   if (!ok) return undo(writeCode, true);

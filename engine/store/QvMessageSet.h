@@ -23,11 +23,11 @@
 #include "engine/foundation/QvNamedMutex.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
+#include "engine/store/QvMessage.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WinTypes.h"
 
 class QvFolderSet;
-class QvMessage;
 class QvMessageHeader;
 
 class QvMessageSet {
@@ -61,7 +61,8 @@ class QvMessageSet {
   bool UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId);
   bool GetMessageFolder(uint32_t messageId, uint32_t* folderId);
   bool IsValidId(uint32_t messageId) const { return messageId <= ids_.MaxId(); }
-  bool CreateMessageFile(uint32_t* messageId, uint32_t folderId);
+  // With `content`, the new file gets that header and text at once.
+  bool CreateMessageFile(uint32_t* messageId, uint32_t folderId, const QvMessage::NewText* content = nullptr);
 
   QvMessage* OpenMessage(uint32_t messageId);
   void CloseMessage(QvMessage* message);
@@ -101,7 +102,7 @@ class QvMessageSet {
   uint32_t RebuildEntryFile();
   uint32_t RebuildFromLists(uint8_t* table, std::vector<std::wstring>* lists);
   uint32_t UpdateEntryLocked(uint32_t operation, uint32_t messageId, uint32_t folderId);
-  uint32_t CreateLocked(uint32_t* messageId, uint32_t folderId);
+  uint32_t CreateLocked(uint32_t* messageId, uint32_t folderId, const QvMessage::NewText* content);
   uint32_t RemoveOneLocked(uint32_t messageId, QvMessageHeader* headers);
   uint32_t RemoveDirectoryIfEmpty(uint32_t messageId);
   uint32_t Slot(uint32_t messageId) const;

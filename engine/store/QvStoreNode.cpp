@@ -30,6 +30,9 @@ bool QvStoreNode::GetMessageIds(std::vector<uint32_t>*) { return false; }
 QvMessage* QvStoreNode::OpenMessage(uint32_t) { return nullptr; }
 bool QvStoreNode::CreateMessageOfSize(uint32_t*, uint32_t) { return false; }
 bool QvStoreNode::CreateMessage(uint32_t*) { return false; }
+bool QvStoreNode::CreateMessageWithText(uint32_t*, const QvMessageInterface::Attributes&, const std::string&) {
+  return false;
+}
 bool QvStoreNode::RemoveMessages(const std::vector<uint32_t>&) { return false; }
 bool QvStoreNode::RemoveOneMessage(uint32_t) { return false; }
 bool QvStoreNode::MoveMessages(const std::vector<uint32_t>&, QvStoreNode*) { return false; }

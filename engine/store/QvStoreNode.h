@@ -12,6 +12,7 @@
 #include "engine/store/QvFolderEntry.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageEntry.h"
+#include "engine/store/QvMessageInterface.h"
 
 class QvFolderSet;
 class QvMessageSet;
@@ -46,6 +47,10 @@ class QvStoreNode {
   virtual QvMessage* OpenMessage(uint32_t id);
   virtual bool CreateMessageOfSize(uint32_t* id, uint32_t size);
   virtual bool CreateMessage(uint32_t* id);
+  // A message made whole in one step: its text with its header fields, its
+  // list line with its flags and its header record with its list fields.
+  virtual bool CreateMessageWithText(uint32_t* id, const QvMessageInterface::Attributes& attributes,
+                                     const std::string& raw);
   virtual bool RemoveMessages(const std::vector<uint32_t>& ids);
   virtual bool RemoveOneMessage(uint32_t id);
   virtual bool MoveMessages(const std::vector<uint32_t>& ids, QvStoreNode* destination);

@@ -213,28 +213,16 @@ bool QvClassifier::SaveToFolder(std::string& raw, const std::string& uidl, bool 
   if (folder == nullptr) folder = ReceiveBox(account);
   if (folder == nullptr) return false;
 
+  Message::Attributes a = FilingAttributes(mail);
+  a.unread = 1;
+  a.state = state ? 1 : 0;
+  a.kind = Message::kReceived;
+  a.date = Message::LocalTimeToSystemTime(decoded && ValidDate(mail.date) ? mail.date : received);
+  a.listTime = a.date;
+  a.uidl = uidl;
+  // Made whole in one step: no half-written message stays in a folder.
   unsigned long id = 0;
-  if (!folder->CreateMessage(&id, static_cast<unsigned long>(raw.size()))) return false;
-  bool stored = false;
-  {
-    std::unique_ptr<Message> message(folder->OpenMessage(id));
-    if (message) {
-      Message::Attributes a = FilingAttributes(mail);
-      a.unread = 1;
-      a.state = state ? 1 : 0;
-      a.kind = Message::kReceived;
-      a.date = Message::LocalTimeToSystemTime(decoded && ValidDate(mail.date) ? mail.date : received);
-      a.listTime = a.date;
-      a.uidl = uidl;
-      stored = message->SetAttributes(a) && message->Write(raw);
-    }
-  }
-  if (!stored) {
-    // No half-written message stays in a folder.
-    const uint32_t code = GetQvMiddleError();
-    storage->RemoveMessage(id);
-    return Fail(code);
-  }
+  if (!folder->CreateMessage(&id, a, raw)) return false;
 
   // Recorded once the message is safely stored; its result never undoes the filing.
   st_MAILHISTORYDATA entry;

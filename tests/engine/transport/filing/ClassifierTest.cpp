@@ -92,6 +92,59 @@ TEST_F(ClassifierTest, StoredMessageCarriesItsHeaderAndTheReceiveHistory) {
   EXPECT_EQ(ReadHost(AccountFile("Acc", "recvhistory.dat")), "Hanako@Example.jp\n20261208100203\n");
 }
 
+// A message made in one step holds what one made step by step holds: the
+// same file, flags in its list line and record. One whose list cannot be
+// written leaves no file behind.
+TEST_F(ClassifierTest, OneStepMessageIsTheStepByStepOne) {
+  using A = QvMessageInterface;
+  const std::string raw = Mail("From: Hanako <hanako@example.jp>\r\nSubject: lunch") + ".dot\r\n";
+  A::Attributes a;
+  a.mask = A::kHeaderFields | A::kListFields;
+  a.unread = a.state = a.hasAttachments = a.isHtml = 1;
+  a.kind = A::kReceived;
+  a.date = a.listTime = SYSTEMTIME{2026, 12, 2, 8, 9, 10, 11, 0};
+  a.uidl = "UID-1";
+  a.listText1 = L"taro@example.jp";
+  a.listText2 = L"hanako@example.jp";
+  a.listShort1 = L"花子";
+  a.listShort2 = L"lunch";
+  auto folder = Folder(inbox_);
+  unsigned long oneStep = 0, stepwise = 0;
+  ASSERT_TRUE(folder->CreateMessage(&oneStep, a, raw)) << std::hex << GetQvMiddleError();
+  ASSERT_TRUE(folder->CreateMessage(&stepwise, raw.size()));
+  {
+    std::unique_ptr<A> message(folder->OpenMessage(stepwise));
+    ASSERT_TRUE(message && message->SetAttributes(a) && message->Write(raw));
+  }
+  EXPECT_EQ(ReadBytes(EmlPathOf(oneStep)), ReadBytes(EmlPathOf(stepwise)));
+  const auto made = Attributes(oneStep, 0x3fff), stepped = Attributes(stepwise, 0x3fff);
+  const auto fields = [](const A::Attributes& x) {
+    return std::make_tuple(x.unread, x.state, x.kind, x.uidl, x.listText1, x.listText2, x.listShort1, x.listShort2,
+                           x.listTime.wMinute);
+  };
+  EXPECT_EQ(fields(made), fields(stepped));
+  EXPECT_EQ(folder->GetUnreadCount(), 2u);
+  const std::string list = ReadBytes(StoreFile(L"TREE", inbox_, L".msg"));
+  for (unsigned long id : {oneStep, stepwise}) {
+    EXPECT_NE(list.find(qv::FormatA("%04lX\t1\t1\r\n", id)), std::string::npos) << list;
+  }
+
+  const auto emlFiles = [&] {
+    size_t count = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(
+             std::filesystem::path(HostOf(EmlPathOf(oneStep))).parent_path().parent_path())) {
+      count += e.path().extension() == ".eml" ? 1 : 0;
+    }
+    return count;
+  };
+  qv::testing::InjectFileFault(StoreFile(L"TREE", inbox_, L".msg"), ERROR_DISK_FULL);
+  unsigned long failed = 0;
+  EXPECT_FALSE(folder->CreateMessage(&failed, a, raw));
+  qv::testing::ClearFileFaults();
+  EXPECT_EQ(Messages(inbox_).size(), 2u);
+  EXPECT_EQ(emlFiles(), 2u);
+}
+
 TEST_F(ClassifierTest, NothingIsRecordedForMailThatWasNotStored) {
   qv::testing::SetFreeSpace(1000);
   EXPECT_FALSE(Save(Mail("From: a@example.jp")));
