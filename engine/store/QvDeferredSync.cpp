@@ -6,7 +6,7 @@ namespace {
 
 thread_local QvDeferredSync* current = nullptr;
 
-constexpr int kThreads = 4;
+constexpr int kThreads = 8;
 
 }  // namespace
 
@@ -21,7 +21,7 @@ QvDeferredSync::~QvDeferredSync() {
     std::lock_guard<std::mutex> hold(lock_);
     stopping_ = true;
   }
-  changed_.notify_all();
+  work_.notify_all();
   for (std::thread& thread : threads_) thread.join();
 }
 
@@ -32,7 +32,7 @@ uint64_t QvDeferredSync::Submit(HANDLE file) {
     std::lock_guard<std::mutex> hold(lock_);
     queue_.emplace_back(++submitted_, file);
   }
-  changed_.notify_all();
+  work_.notify_one();
   return submitted_;
 }
 
@@ -45,7 +45,7 @@ bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
 
 bool QvDeferredSync::Wait(uint64_t ticket) {
   std::unique_lock<std::mutex> hold(lock_);
-  changed_.wait(hold, [&] { return ticket <= finished_ || finishedLater_.count(ticket) != 0; });
+  done_.wait(hold, [&] { return ticket <= finished_ || finishedLater_.count(ticket) != 0; });
   return failed_.count(ticket) == 0;
 }
 
@@ -53,7 +53,7 @@ bool QvDeferredSync::Wait(uint64_t ticket) {
 void QvDeferredSync::Run() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
-    changed_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
+    work_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
     if (queue_.empty()) return;
     const auto [ticket, file] = queue_.front();
     queue_.pop_front();
@@ -64,6 +64,6 @@ void QvDeferredSync::Run() {
     if (!synced) failed_.insert(ticket);
     finishedLater_.insert(ticket);
     while (finishedLater_.count(finished_ + 1) != 0) finishedLater_.erase(++finished_);
-    changed_.notify_all();
+    done_.notify_all();
   }
 }

@@ -48,7 +48,8 @@ class QvDeferredSync {
   QvDeferredSync* outer_;  // the thread's earlier one, back in place at the end
   uint64_t submitted_ = 0;
   std::mutex lock_;
-  std::condition_variable changed_;
+  std::condition_variable work_;  // the sync threads wait here for a sync
+  std::condition_variable done_;  // Wait() waits here for its sync to end
   std::deque<std::pair<uint64_t, HANDLE>> queue_;
   uint64_t finished_ = 0;          // every ticket up to this one is over
   std::set<uint64_t> finishedLater_;  // those over past the first still running

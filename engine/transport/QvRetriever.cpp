@@ -510,7 +510,7 @@ bool QvRetriever::Journal(const std::string& uid, uint64_t ticket) {
 
 bool QvRetriever::CommitSynced(bool all) {
   // Enough to keep the disk busy while the session reads on.
-  constexpr size_t kMaxUnsynced = 16;
+  constexpr size_t kMaxUnsynced = 32;
   bool good = true;
   while (!unsynced_.empty()) {
     const auto& [uid, ticket] = unsynced_.front();
