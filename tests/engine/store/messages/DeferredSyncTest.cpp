@@ -1,0 +1,67 @@
+// Syncs run beside the thread that queued them: each ticket ends once, with
+// the result of its own file, whatever order the sync threads finish in; the
+// thread's deferred syncs are its own and end with their scope.
+#include "engine/store/QvDeferredSync.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/FileSeam.h"
+#include "platform/kernel/Files.h"
+#include "tests/support/DeviceRootFixture.h"
+
+namespace {
+
+using DeferredSyncTest = qv::test::DeviceRootTest;
+
+HANDLE SyncHandleOf(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  EXPECT_NE(file, INVALID_HANDLE_VALUE);
+  DWORD written = 0;
+  EXPECT_TRUE(WriteFile(file, "text", 4, &written, nullptr));
+  HANDLE own = ReOpenFile(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
+  CloseHandle(file);
+  return own;
+}
+
+TEST_F(DeferredSyncTest, EveryTicketEndsWithItsOwnFilesResult) {
+  ASSERT_EQ(QvDeferredSync::OnThisThread(), nullptr);
+  {
+    QvDeferredSync syncs;
+    EXPECT_EQ(QvDeferredSync::OnThisThread(), &syncs);
+    EXPECT_EQ(syncs.LastTicket(), 0u);
+    // Every third file fails its flush.
+    std::vector<uint64_t> tickets;
+    for (int i = 0; i < 60; ++i) {
+      const std::wstring path = qv::FormatW(L"\\sync%d.dat", i);
+      if (i % 3 == 0) qv::file_seam::InjectFault(path, ERROR_WRITE_FAULT, 1);
+      tickets.push_back(syncs.Submit(SyncHandleOf(path)));
+      EXPECT_EQ(syncs.LastTicket(), tickets.back());
+    }
+    // Waited for from the last: later ones may end before earlier ones.
+    for (size_t i = tickets.size(); i-- > 0;) {
+      EXPECT_EQ(syncs.Wait(tickets[i]), i % 3 != 0) << i;
+      bool ok = false;
+      EXPECT_TRUE(syncs.Done(tickets[i], &ok));
+      EXPECT_EQ(ok, i % 3 != 0) << i;
+    }
+    bool ok = true;
+    EXPECT_FALSE(syncs.Done(tickets.back() + 1, &ok));
+    // Another thread has none of its own.
+    std::thread([] { EXPECT_EQ(QvDeferredSync::OnThisThread(), nullptr); }).join();
+    {
+      QvDeferredSync inner;
+      EXPECT_EQ(QvDeferredSync::OnThisThread(), &inner);
+    }
+    EXPECT_EQ(QvDeferredSync::OnThisThread(), &syncs);
+    // What is still queued at the end is synced before the scope goes.
+    for (int i = 0; i < 20; ++i) syncs.Submit(SyncHandleOf(qv::FormatW(L"\\late%d.dat", i)));
+  }
+  EXPECT_EQ(QvDeferredSync::OnThisThread(), nullptr);
+}
+
+}  // namespace
