@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "bench/BenchDeviceRoot.h"
+#include "engine/foundation/QvAccountInfo.h"
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvRegistryValue.h"
@@ -119,6 +121,17 @@ std::unique_ptr<QvAccountInfoInterface> FreshAccount(const Mailbox& box, bool tl
   std::unique_ptr<QvClassificationParamInterface> rules(account->OpenClassificationParamInterface());
   if (!rules || !rules->SetAttributes({{L"large", L"件名", L"large", static_cast<uint32_t>(children[0]), 1, 0}})) {
     return nullptr;
+  }
+  // The message folders an account in use has, made untimed as mpop's
+  // maildir is: the pass times delivery into a store, not its first fill.
+  std::wstring root;
+  if (account->Account() == nullptr || account->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root) != QVMDL_SUCCESS) {
+    return nullptr;
+  }
+  for (unsigned low = 0; low < 256; ++low) {
+    wchar_t name[8];
+    swprintf(name, 8, L"%02X", low);
+    CreateDirectoryW((root + L"\\DATA\\" + name).c_str(), nullptr);
   }
   return account;
 }
