@@ -1,5 +1,7 @@
 #include "engine/transport/Md5.h"
 
+#include <string>
+
 #include <algorithm>
 #include <cstring>
 
@@ -141,12 +143,19 @@ void Md5GetDigest(uint8_t out[16], Md5Context* ctx) {
 }
 
 void Md5HexString(char* out, const char* input) {
+  const std::string hex = Md5Hex(input, std::strlen(input));
+  std::memcpy(out, hex.c_str(), hex.size() + 1);
+}
+
+std::string Md5Hex(const void* bytes, size_t length) {
   Md5Context ctx;
   Md5Init(&ctx);
-  Md5Update(&ctx, input, std::strlen(input));
+  Md5Update(&ctx, bytes, length);
   uint8_t digest[16];
   Md5GetDigest(digest, &ctx);
+  char out[33];
   Hex(out, digest);
+  return out;
 }
 
 void HmacMd5(uint8_t out[16], const void* text, size_t textLength, const void* key, size_t keyLength) {

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 struct Md5Context {
   uint32_t a, b, c, d;  // chaining words
@@ -23,6 +24,8 @@ void Md5GetDigest(uint8_t out[16], Md5Context* context);
 // MD5 of the NUL-terminated input as 32 lower-case hex digits and a NUL
 // (`out` holds at least 33 bytes).
 void Md5HexString(char* out, const char* input);
+// MD5 of `length` bytes as 32 lower-case hex digits.
+std::string Md5Hex(const void* bytes, size_t length);
 void HmacMd5(uint8_t out[16], const void* text, size_t textLength, const void* key, size_t keyLength);
 // HmacMd5 as 32 lower-case hex digits and a NUL (at least 33 bytes).
 void HmacMd5Hex(char* out, const void* text, size_t textLength, const void* key, size_t keyLength);

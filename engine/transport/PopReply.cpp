@@ -1,6 +1,5 @@
 #include "engine/transport/PopReply.h"
 
-#include <cstdio>
 
 #include "engine/transport/Md5.h"
 
@@ -147,18 +146,7 @@ std::string HeaderField(std::string_view text, std::string_view name) {
 std::string MadeUid(std::string_view header, uint32_t size) {
   const std::string source = HeaderField(header, "message-id") + "\n" + HeaderField(header, "date") + "\n" +
                              HeaderField(header, "from") + "\n" + std::to_string(size);
-  Md5Context context;
-  Md5Init(&context);
-  Md5Update(&context, source.data(), source.size());
-  uint8_t digest[16];
-  Md5GetDigest(digest, &context);
-  std::string hex;
-  for (uint8_t byte : digest) {
-    char two[3];
-    std::snprintf(two, sizeof two, "%02x", byte);
-    hex += two;
-  }
-  return hex;
+  return Md5Hex(source.data(), source.size());
 }
 
 void InsertOversizeMark(std::string& text) {

@@ -223,6 +223,7 @@ bool QvClassifier::SaveToFolder(std::string& raw, const std::string& uidl, bool 
   // Made whole in one step: no half-written message stays in a folder.
   unsigned long id = 0;
   if (!folder->CreateMessage(&id, a, raw)) return false;
+  lastSavedId_ = id;
 
   // Recorded once the message is safely stored; its result never undoes the filing.
   st_MAILHISTORYDATA entry;

@@ -36,6 +36,8 @@ class QVMIDDLE_API QvClassifier {
   // the same, in the receive box with its raw text, so that one message
   // never stops every later receive. `raw` gets a Date line when it had none.
   bool SaveToFolder(std::string& raw, const std::string& uidl, bool state, QvAccountInfoInterface* account);
+  // The id of the message the last successful SaveToFolder made.
+  unsigned long LastSavedId() const { return lastSavedId_; }
   // Moves a stored message to the folder its rules choose; a rule whose
   // folder is gone leaves it where it is.
   bool MoveToFolder(unsigned long messageId, QvAccountInfoInterface* account);
@@ -61,6 +63,7 @@ class QVMIDDLE_API QvClassifier {
   std::wstring storageOf_;
   unsigned long receiveBox_ = 0;  // its id, read once with the storage
   std::unique_ptr<QvStorageInterface> storage_;
+  unsigned long lastSavedId_ = 0;
   std::unique_ptr<MailHistory> history_;
   std::list<st_MAILHISTORYDATA> pendingHistory_;
   QvAccountInfoInterface* historyOf_ = nullptr;

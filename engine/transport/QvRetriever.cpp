@@ -492,7 +492,7 @@ bool QvRetriever::OnFetched(int kind) {
   if (!replace) {
     storedUids_.push_back(uid);
     const uint64_t ticket = syncs_ != nullptr && syncs_->LastTicket() != ticketBefore ? syncs_->LastTicket() : 0;
-    if (!Journal(uid, ticket)) return false;
+    if (!Journal(uid, ticket, text)) return false;
   }
   if (kind_ != Kind::Selected) lastStored_ = uid;
   ++saved_;
@@ -500,10 +500,11 @@ bool QvRetriever::OnFetched(int kind) {
   return true;
 }
 
-bool QvRetriever::Journal(const std::string& uid, uint64_t ticket) {
+bool QvRetriever::Journal(const std::string& uid, uint64_t ticket, const std::string& text) {
   if (journal_ == nullptr) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
   if (ticket == 0) return journal_->Append(uid) || ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
-  if (!journal_->AppendPending(uid)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  const unsigned long id = classifier_ != nullptr ? classifier_->LastSavedId() : 0;
+  if (!journal_->AppendPending(uid, id, text)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
   unsynced_.emplace_back(uid, ticket);
   return CommitSynced(false);
 }

@@ -132,8 +132,8 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   std::list<std::string> PartialUids();
   bool OnReceiveMessage(int message, long w, long l);
   bool OnFetched(int kind);
-  // Journals a UID just stored, whose text's sync is `ticket` (0: done).
-  bool Journal(const std::string& uid, uint64_t ticket);
+  // Journals a UID just stored with `text`, whose sync is `ticket` (0: done).
+  bool Journal(const std::string& uid, uint64_t ticket, const std::string& text);
   // Journals for good the UIDs whose texts reached the disk, waiting for
   // them when `all` or when too many are on their way. A failed sync is
   // reported and its UID left unknown; false only when the journal fails.

@@ -1,12 +1,18 @@
 #include "engine/transport/QvUidJournal.h"
 
+#include <algorithm>
+#include <cwchar>
 #include <list>
+#include <memory>
 #include <set>
 
 #include "engine/foundation/QvAccountInfo.h"
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvStorageInterface.h"
+#include "engine/transport/Md5.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/DeviceFs.h"
@@ -25,9 +31,30 @@ void QvUidJournal::Close() {
 
 bool QvUidJournal::Append(const std::string& uid) { return Write(qv::Cp932ToWide(uid)); }
 
-// A UID never holds a tab: the boot follows one.
-bool QvUidJournal::AppendPending(const std::string& uid) {
-  return Write(qv::Cp932ToWide(uid) + L"\t" + qv::Utf8ToWide(qv::BootId()));
+namespace {
+
+// The MD5 of a stored text (up to its first zero byte, as the store keeps it).
+std::wstring DigestOf(const std::string& text) {
+  const std::string hex = Md5Hex(text.data(), std::min(text.find('\0'), text.size()));
+  return std::wstring(hex.begin(), hex.end());
+}
+
+std::vector<std::wstring> SplitTabs(const std::wstring& line) {
+  std::vector<std::wstring> fields;
+  for (size_t start = 0;;) {
+    const size_t tab = line.find(L'\t', start);
+    fields.push_back(line.substr(start, tab == std::wstring::npos ? std::wstring::npos : tab - start));
+    if (tab == std::wstring::npos) return fields;
+    start = tab + 1;
+  }
+}
+
+}  // namespace
+
+// A UID never holds a tab: the other fields follow one each.
+bool QvUidJournal::AppendPending(const std::string& uid, unsigned long id, const std::string& text) {
+  return Write(qv::Cp932ToWide(uid) + L"\t" + qv::Utf8ToWide(qv::BootId()) + L"\t" + std::to_wstring(id) + L"\t" +
+               DigestOf(text));
 }
 
 bool QvUidJournal::Write(const std::wstring& line) {
@@ -56,30 +83,62 @@ bool QvUidJournal::FoldIn() {
   std::list<std::wstring> uids;
   if (!account_->GetUIDL(&uids)) return false;
   std::set<std::wstring> known(uids.begin(), uids.end());
-  bool added = false, unflushed = false;
+  const size_t before = uids.size();
+  bool unflushed = false;
+  std::vector<Pending> restarted;
   const std::wstring boot = qv::Utf8ToWide(qv::BootId());
   // Only whole lines: the last one may have been cut by the crash.
   for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
-    std::wstring uid = text.substr(start, end - start);
-    const size_t tab = uid.find(L'\t');
-    if (tab != std::wstring::npos) {
-      // A message whose text was not yet synced: lost if the host restarted since.
-      if (boot.empty() || uid.compare(tab + 1, std::wstring::npos, boot) != 0) continue;
-      uid.resize(tab);
-      unflushed = true;
-    }
+    std::vector<std::wstring> fields = SplitTabs(text.substr(start, end - start));
+    std::wstring& uid = fields[0];
     // A damaged line is no UID; keeping it would make the list unwritable.
     if (uid.empty() || uid.find_first_of(L"\r\n") != std::wstring::npos) continue;
-    if (known.insert(uid).second) {
-      uids.push_back(std::move(uid));
-      added = true;
+    if (fields.size() > 1) {
+      // A message whose text was not yet synced.
+      if (boot.empty() || fields[1] != boot) {
+        unsigned long id = 0;
+        if (fields.size() == 4 && swscanf(fields[2].c_str(), L"%lu", &id) == 1) {
+          restarted.push_back({uid, id, fields[3]});
+        }
+        continue;
+      }
+      unflushed = true;
     }
+    if (known.insert(uid).second) uids.push_back(std::move(uid));
   }
+  if (!restarted.empty()) CheckRestarted(restarted, &known, &uids);
   // The texts behind pending lines reach the disk before the list names them.
   if (unflushed && !qv::FlushDeviceVolume()) return false;
-  if (added && !account_->SaveUIDL(uids)) return false;
+  if (uids.size() != before && !account_->SaveUIDL(uids)) return false;
   Remove();
   return true;
+}
+
+void QvUidJournal::CheckRestarted(const std::vector<Pending>& pending, std::set<std::wstring>* known,
+                                  std::list<std::wstring>* uids) {
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  if (!storage) return;  // nothing counts: every such mail is fetched again
+  for (const Pending& p : pending) {
+    if (known->count(p.uid) != 0) continue;
+    std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(p.id));
+    if (!message) continue;
+    // The store keeps a UID's first hundred bytes: the message must carry a
+    // beginning of it, or the id went to another message since.
+    QvMessageInterface::Attributes a;
+    a.mask = QvMessageInterface::kUidl;
+    if (!message->GetAttributes(&a) || a.uidl.empty() || qv::Cp932ToWide(a.uidl) != p.uid.substr(0, a.uidl.size())) {
+      continue;
+    }
+    std::string raw;
+    const bool whole = message->SeekToHead() && message->Read(&raw) && DigestOf(raw) == p.digest;
+    message.reset();
+    if (whole) {
+      known->insert(p.uid);
+      uids->push_back(p.uid);
+    } else {
+      storage->RemoveMessage(p.id);
+    }
+  }
 }
 
 void QvUidJournal::Remove() {

@@ -5,13 +5,18 @@
 // itself was saved. A line is written, not synced: it reaches the disk with
 // the system's write-back, as the store's lists and counter do. A message's
 // own text is synced before its plain line is written. One whose sync is
-// still running gets a pending line first, marked with the host's boot: it
-// counts only for a run of the same boot, when the text is still in memory
-// if not yet on the disk (the fold then flushes it there); after a restart
-// the message is fetched again unless its plain line made it.
+// still running gets a pending line first: the host's boot, the message's id
+// and the MD5 of its text. Within the same boot it counts, as the text is
+// still in memory if not yet on the disk (the fold then flushes it there).
+// After a restart it counts only when the stored text is still the one it
+// was given; a copy the cut left torn is removed, and the mail is fetched
+// again.
 #pragma once
 
+#include <list>
+#include <set>
 #include <string>
+#include <vector>
 
 class QvAccountInfoInterface;
 
@@ -27,8 +32,9 @@ class QvUidJournal {
   // Appends one UID. The file stays open for the next one: a run journals
   // every message it stores.
   bool Append(const std::string& uid);
-  // Appends one UID whose message is stored but not yet synced.
-  bool AppendPending(const std::string& uid);
+  // Appends one UID whose message `id`, holding `text`, is stored but not
+  // yet synced.
+  bool AppendPending(const std::string& uid, unsigned long id, const std::string& text);
   // Adds the journal's UIDs missing from the account's list to it, then
   // removes the journal. A line cut by a crash is dropped: its message was
   // not confirmed stored.
@@ -38,6 +44,15 @@ class QvUidJournal {
  private:
   void Close();
   bool Write(const std::wstring& line);
+  struct Pending {
+    std::wstring uid;
+    unsigned long id;
+    std::wstring digest;
+  };
+  // Counts the pending messages of an earlier boot whose stored text is whole
+  // and removes the torn ones.
+  void CheckRestarted(const std::vector<Pending>& pending, std::set<std::wstring>* known,
+                      std::list<std::wstring>* uids);
 
   QvAccountInfoInterface* account_;
   std::wstring path_;

@@ -12,6 +12,7 @@
 #include "engine/store/QvPhoneStatus.h"
 #include "engine/store/QvSystemInfoInterface.h"
 #include "engine/transport/QvAutoRetriever.h"
+#include "engine/transport/Md5.h"
 #include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
@@ -424,23 +425,56 @@ TEST_F(RetrieverTest, AMailWhoseSyncFailedIsFetchedAgain) {
   EXPECT_EQ(KnownUids().size(), 4u);
 }
 
-// What a run left in its journal: plain lines always count; a pending one
-// (stored, its sync not known to be over) only within the host's same boot.
-TEST_F(RetrieverTest, PendingJournalLinesCountOnlyWithinTheirBoot) {
+// What a run left in its journal: plain lines always count, and pending ones
+// of the host's same boot. A pending line of an earlier boot counts only when
+// its message's stored text is the one it was given; a copy whose text did
+// not reach the disk goes, and its mail is fetched again.
+TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
+  Set(Settings::kMessageLeavingEnabled, false);
+  for (int n = 1; n <= 3; ++n) Deliver(NumberedMail(n, "plain"));
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 3u);
+  const auto md5 = [](const std::string& text) { return qv::Cp932ToWide(Md5Hex(text.data(), text.size())); };
+  // As a cut mid-run leaves it: none of the three known, each pending from
+  // another boot, and the last one's text not on the disk.
+  ASSERT_TRUE(account_->SaveUIDL({}));
   const std::wstring path = account_->Account()->FolderPath() + L"\\UID.journal";
   {
     QvUidJournal journal(account_.get());
     ASSERT_TRUE(journal.Append("whole"));
-    ASSERT_TRUE(journal.AppendPending("pending"));
+    ASSERT_TRUE(journal.AppendPending("pending", 0, "text"));
   }
-  std::string bytes = ReadBytes(path);
-  for (const wchar_t* line : {L"earlier\tanother-boot\r\n", L"unmarked\t\r\n", L"cut\t"}) {
-    bytes += qv::WideToUtf16LE(line);
+  std::wstring lines = L"earlier\tanother-boot\r\n";
+  std::string torn;
+  for (const auto& [uid, copy] : stored) {
+    lines += qv::FormatW(L"%s\tanother-boot\t%lu\t%s\r\n", qv::Cp932ToWide(uid).c_str(), copy.id, md5(copy.raw).c_str());
+    torn = uid;
   }
-  WriteBytes(path, bytes);
+  WriteBytes(path, ReadBytes(path) + qv::WideToUtf16LE(lines + L"cut\tanother"));
+  const unsigned long tornId = stored.find(torn)->second.id;
+  std::string eml = ReadBytes(EmlPathOf(tornId));
+  eml.replace(eml.size() - 8, 8, std::string(8, '\0'));
+  WriteBytes(EmlPathOf(tornId), eml);
+
   ASSERT_TRUE(QvUidJournal(account_.get()).FoldIn());
-  EXPECT_EQ(KnownUids(), (std::list<std::wstring>{L"whole", L"pending"}));
+  std::set<std::wstring> expected{L"whole", L"pending"};
+  for (const auto& [uid, copy] : stored) {
+    if (uid != torn) expected.insert(qv::Cp932ToWide(uid));
+  }
+  const std::list<std::wstring> known = KnownUids();
+  EXPECT_EQ(std::set<std::wstring>(known.begin(), known.end()), expected);
+  EXPECT_EQ(known.size(), expected.size());
   EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(StoredByUid().count(torn), 0u);
+
+  RetrieverRecorder again;
+  ASSERT_TRUE(Receive(again)) << std::hex << again.Error();
+  EXPECT_EQ(again.whole, 1);
+  const auto after = StoredByUid();
+  EXPECT_EQ(after.size(), 3u);
+  EXPECT_EQ(after.find(torn)->second.raw, stored.find(torn)->second.raw);
 }
 
 }  // namespace
