@@ -6,7 +6,7 @@
 // the system's write-back, as the store's lists and counter do. A message's
 // own text is synced before its plain line is written. One whose sync is
 // still running gets a pending line first: the host's boot, the message's id
-// and the MD5 of its text. Within the same boot it counts, as the text is
+// and a digest of its text. Within the same boot it counts, as the text is
 // still in memory if not yet on the disk (the fold then flushes it there).
 // After a restart it counts only when the stored text is still the one it
 // was given; a copy the cut left torn is removed, and the mail is fetched
@@ -40,6 +40,9 @@ class QvUidJournal {
   // not confirmed stored.
   bool FoldIn();
   void Remove();
+  // The digest a pending line keeps of its message's text (up to its first
+  // zero byte, as the store keeps it).
+  static std::wstring Digest(const std::string& text);
 
  private:
   void Close();

@@ -12,7 +12,6 @@
 #include "engine/store/QvPhoneStatus.h"
 #include "engine/store/QvSystemInfoInterface.h"
 #include "engine/transport/QvAutoRetriever.h"
-#include "engine/transport/Md5.h"
 #include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
@@ -436,7 +435,6 @@ TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
   ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
   const auto stored = StoredByUid();
   ASSERT_EQ(stored.size(), 3u);
-  const auto md5 = [](const std::string& text) { return qv::Cp932ToWide(Md5Hex(text.data(), text.size())); };
   // As a cut mid-run leaves it: none of the three known, each pending from
   // another boot, and the last one's text not on the disk.
   ASSERT_TRUE(account_->SaveUIDL({}));
@@ -449,7 +447,7 @@ TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
   std::wstring lines = L"earlier\tanother-boot\r\n";
   std::string torn;
   for (const auto& [uid, copy] : stored) {
-    lines += qv::FormatW(L"%s\tanother-boot\t%lu\t%s\r\n", qv::Cp932ToWide(uid).c_str(), copy.id, md5(copy.raw).c_str());
+    lines += qv::FormatW(L"%s\tanother-boot\t%lu\t%s\r\n", qv::Cp932ToWide(uid).c_str(), copy.id, QvUidJournal::Digest(copy.raw).c_str());
     torn = uid;
   }
   WriteBytes(path, ReadBytes(path) + qv::WideToUtf16LE(lines + L"cut\tanother"));
