@@ -31,6 +31,7 @@ uint64_t QvDeferredSync::Submit(HANDLE file) {
   {
     std::lock_guard<std::mutex> hold(lock_);
     queue_.emplace_back(++submitted_, file);
+    unfinished_.insert(submitted_);
   }
   work_.notify_one();
   return submitted_;
@@ -38,14 +39,14 @@ uint64_t QvDeferredSync::Submit(HANDLE file) {
 
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
   std::lock_guard<std::mutex> hold(lock_);
-  if (ticket > finished_ && finishedLater_.count(ticket) == 0) return false;
+  if (ticket > submitted_ || unfinished_.count(ticket) != 0) return false;
   *ok = failed_.count(ticket) == 0;
   return true;
 }
 
 bool QvDeferredSync::Wait(uint64_t ticket) {
   std::unique_lock<std::mutex> hold(lock_);
-  done_.wait(hold, [&] { return ticket <= finished_ || finishedLater_.count(ticket) != 0; });
+  done_.wait(hold, [&] { return ticket <= submitted_ && unfinished_.count(ticket) == 0; });
   return failed_.count(ticket) == 0;
 }
 
@@ -62,8 +63,7 @@ void QvDeferredSync::Run() {
     CloseHandle(file);
     hold.lock();
     if (!synced) failed_.insert(ticket);
-    finishedLater_.insert(ticket);
-    while (finishedLater_.count(finished_ + 1) != 0) finishedLater_.erase(++finished_);
+    unfinished_.erase(ticket);
     done_.notify_all();
   }
 }

@@ -51,8 +51,7 @@ class QvDeferredSync {
   std::condition_variable work_;  // the sync threads wait here for a sync
   std::condition_variable done_;  // Wait() waits here for its sync to end
   std::deque<std::pair<uint64_t, HANDLE>> queue_;
-  uint64_t finished_ = 0;          // every ticket up to this one is over
-  std::set<uint64_t> finishedLater_;  // those over past the first still running
+  std::set<uint64_t> unfinished_;  // tickets queued or syncing
   std::set<uint64_t> failed_;      // tickets over that did not reach the disk
   bool stopping_ = false;
   std::vector<std::thread> threads_;

@@ -34,7 +34,6 @@ bool QvUidJournal::Append(const std::string& uid) { return Write(qv::Cp932ToWide
 
 namespace {
 
-
 std::vector<std::wstring> SplitTabs(const std::wstring& line) {
   std::vector<std::wstring> fields;
   for (size_t start = 0;;) {
