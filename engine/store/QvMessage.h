@@ -6,7 +6,9 @@
 //  16   1  unread                   136   4  kind (4097 on)
 //  17   1  has attachments          140   1  attachments deleted (4098)
 //  18   1  state (the partial flag) 141   1  HTML body
-//  19   1  protected                142 114  zero
+//  19   1  protected                142   1  recorded (bit 0 text, bit 1 folder)
+//                                     144   4  folder id       148 4  text length
+//                                     152   8  text digest     160 96 zero
 // The list texts of a message live in its folder's header record, reached
 // through the message set. Every operation holds "QvMessage Mutex" while it
 // works on the file. Stored text is replaced through the "_tmp" copy and the
@@ -53,6 +55,8 @@ class QvMessage {
   bool WriteEmail(Email* mail);
   // Strips the attachments from the stored mail.
   bool DeleteAttachments();
+  // Records the folder that now holds the message in its header, in place.
+  bool RecordFolderInFile(uint32_t folderId);
 
   // The header's version, or kBadFormat for a wrong magic or version.
   static uint32_t CheckFormat(const uint8_t* header);
@@ -76,6 +80,18 @@ class QvMessage {
   // Writes a header and its text into a file at its start, the magic cleared
   // until the text is whole, and syncs them (see WriteFirstText).
   static bool WriteWholeInPlace(HANDLE file, const uint8_t* header, const char* text, size_t length);
+  // What the header records of the message itself, so that the store's
+  // repair knows where a message belongs without any list and tells a whole
+  // text from one a power cut tore: its folder, and its text's length and
+  // digest. Files written before carry zeros there and are taken as they are.
+  static void RecordFolder(uint8_t* header, uint32_t folderId);
+  static void RecordText(uint8_t* header, const char* text, size_t length);
+  static uint64_t TextDigest(const char* text, size_t length);
+  enum class Stored { kWhole, kTorn, kUnrecorded, kUnreadable };
+  // Reads a stored file whole and compares it with its header's record;
+  // `folderId` gets the recorded folder (kWhole only).
+  static Stored CheckStored(const std::wstring& path, uint32_t* folderId);
+
   // The list fields of `attributes` put into a header-cache record.
   static void ApplyListFields(const Attributes& attributes, QvFolderInterface::FolderMsgHeader* record);
 

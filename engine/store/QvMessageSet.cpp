@@ -238,9 +238,15 @@ uint32_t QvMessageSet::Slot(uint32_t messageId) const { return QvLittleEndian::G
 
 bool QvMessageSet::UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId) {
   if (operation < kAssign || operation > kFree) return false;  // no such operation: nothing to report
-  QvNamedMutex::Hold hold(entryMutex_);
-  uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
-  return code == QVMDL_SUCCESS || Fail(code);
+  {
+    QvNamedMutex::Hold hold(entryMutex_);
+    uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+  }
+  // A moved message's file says where it now is; its own mutex comes before
+  // the entry mutex, so this follows the slot's change.
+  if (operation == kChange) RecordFolderInFile(messageId, folderId);
+  return true;
 }
 
 uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId, uint32_t folderId) {
@@ -319,12 +325,15 @@ uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId, cons
     return code;
   };
   bool ok = false;
+  uint8_t header[QvMessage::kHeaderBytes];
   if (content != nullptr) {
     // Given its text, the message is whole before any slot or list names it.
-    ok = QvMessage::WriteWholeInPlace(file.get(), content->header, content->text, content->length);
+    memcpy(header, content->header, sizeof header);
+    QvMessage::RecordFolder(header, folderId);
+    ok = QvMessage::WriteWholeInPlace(file.get(), header, content->text, content->length);
   } else {
-    uint8_t header[QvMessage::kHeaderBytes];
     QvMessage::FreshHeader(header);
+    QvMessage::RecordFolder(header, folderId);
     DWORD written = 0;
     // Not synced: a message is committed by its first write, which puts
     // its text into this file and syncs it; one cut off before that holds
@@ -506,6 +515,30 @@ bool QvMessageSet::DiscardMessage(uint32_t messageId) {
   for (const wchar_t* suffix : {L"", L"_tmp", L"_bak"}) DeleteFileW((path + suffix).c_str());
   code = RemoveDirectoryIfEmpty(messageId);
   return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::AdoptOrDiscard(uint32_t messageId, const std::set<uint32_t>& tree, bool* adopted) {
+  // Held throughout: a creation holds it from its file to its slot, so a
+  // file met here without a slot is no creation still at work.
+  QvNamedMutex::Hold hold(entryMutex_);
+  if (entryTable_ == nullptr) return Fail(QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY);
+  if (messageId > ids_.MaxId() || messageId >= kSlots) return Fail(QVMDL_ERR_STG_MESSAGE_ID_RANGE);
+  if (Slot(messageId) != kFreeSlot) return true;
+  uint32_t folder = 0;
+  if (QvMessage::CheckStored(MessagePath(messageId), &folder) == QvMessage::Stored::kWhole && tree.count(folder) != 0) {
+    const uint32_t code = UpdateEntryLocked(kAssign, messageId, folder);
+    if (code != QVMDL_SUCCESS) return Fail(code);
+    *adopted = true;
+    return true;
+  }
+  return DiscardMessage(messageId);
+}
+
+void QvMessageSet::RecordFolderInFile(uint32_t messageId, uint32_t folderId) {
+  QvMessage* message = OpenMessage(messageId);
+  if (message == nullptr) return;
+  message->RecordFolderInFile(folderId);
+  CloseMessage(message);
 }
 
 // ---------------------------------------------------------------------------

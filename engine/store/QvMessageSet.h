@@ -17,6 +17,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,13 @@ class QvMessageSet {
   // Frees a slot and deletes whatever file of the id is left, for a message
   // that was never finished. The count is left to the recovery.
   bool DiscardMessage(uint32_t messageId);
+
+  // A file of an id without a slot: a whole text whose recorded folder is in
+  // `tree` gets its slot back (`adopted` set), anything else is discarded.
+  bool AdoptOrDiscard(uint32_t messageId, const std::set<uint32_t>& tree, bool* adopted);
+  // Writes the message's folder into its file's header: where a repair puts
+  // it back should its slot be lost.
+  void RecordFolderInFile(uint32_t messageId, uint32_t folderId);
 
   // For stored messages: the message's folder does the work.
   bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state);

@@ -13,10 +13,6 @@
 
 namespace {
 
-// How far past the saved cursor a creation cut short can have left its file:
-// ids are taken in turn, skipping only those in use.
-constexpr uint32_t kOrphanProbe = 64;
-
 // Every open counts the table's 65536 slots: over the bare array.
 uint32_t UsedSlots(const std::vector<uint32_t>& slots) {
   const uint32_t* slot = slots.data();
@@ -47,7 +43,10 @@ uint32_t QvStorage::Open(const std::wstring& root) {
   if (code != QVMDL_SUCCESS) return code;
   std::vector<uint32_t> slots;
   if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
-  if (ReclaimOrphans(slots) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  bool adopted = false;
+  if (ReclaimOrphans(slots, &adopted) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  // An adopted message is in no list yet, wherever its folder is.
+  if (adopted) return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
   if (LastWriteSettled(slots)) return QVMDL_SUCCESS;
   // Most often only the message made last is concerned: its folder alone is
   // rebuilt, and everything only when that does not settle the storage.
@@ -72,23 +71,85 @@ bool QvStorage::MessageHasText(uint32_t id) {
   return !messages_.LeftUnfinished(id);
 }
 
-bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots) {
-  // A creation cut short took the id at the saved cursor (or just past ids
-  // in use) and was never counted: its file, with or without a slot, holds
-  // no text. Older messages met on the way keep theirs.
+bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots, bool* adopted) {
+  // Ids are taken in turn from the saved cursor, skipping those in use, so
+  // whatever a writer cut short left lies in one run from there. A file
+  // without a slot whose header records a whole text and its folder is a
+  // message whose slot a power cut took (or a kill came before): it goes
+  // back into its folder. Any other unfinished creation holds no mail.
   uint32_t id = messages_.Ids().PeekNextId();
-  bool discarded = false;
-  for (uint32_t step = 0; step < kOrphanProbe && id < slots.size(); ++step) {
+  std::set<uint32_t> tree;
+  bool treeRead = false;
+  bool changed = false;
+  for (uint32_t step = 0; step <= messages_.Ids().MaxId() && id < slots.size(); ++step) {
     const std::wstring path = messages_.MessagePath(id);
     const bool present = FileIsPresent(path) || FileIsPresent(path + L"_tmp") || FileIsPresent(path + L"_bak");
     if (!present && slots[id] == QvMessageSet::kFreeSlot) break;
-    if (slots[id] == QvMessageSet::kFreeSlot || !MessageHasText(id)) {
+    if (slots[id] == QvMessageSet::kFreeSlot) {
+      if (!treeRead) tree = FolderTree();
+      treeRead = true;
+      if (!AdoptOrDiscard(id, tree, adopted)) return changed;
+      changed = true;
+    } else if (!MessageHasText(id)) {
       messages_.DiscardMessage(id);
-      discarded = true;
+      changed = true;
     }
     id = id + 1 > messages_.Ids().MaxId() ? 0 : id + 1;
   }
-  return discarded;
+  return changed;
+}
+
+bool QvStorage::AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted) {
+  const std::wstring path = messages_.MessagePath(id);
+  RestoreInterruptedFile(path, path + L"_tmp");
+  return messages_.AdoptOrDiscard(id, tree, adopted);
+}
+
+std::set<uint32_t> QvStorage::FolderTree() {
+  std::vector<uint32_t> folderIds;
+  std::set<uint32_t> tree;
+  if (folders_.GetAllFolderIds(&folderIds)) tree.insert(folderIds.begin(), folderIds.end());
+  return tree;
+}
+
+bool QvStorage::MessagesSince(uint32_t firstId, std::vector<uint32_t>* ids) {
+  ids->clear();
+  std::vector<uint32_t> slots;
+  if (!messages_.CopyEntryTable(&slots)) return false;
+  if (firstId >= slots.size()) return true;
+  const uint32_t maxId = messages_.Ids().MaxId();
+  const auto distance = [&](uint32_t from, uint32_t to) { return to >= from ? to - from : maxId + 1 - from + to; };
+  const uint32_t cursorAt = distance(firstId, messages_.Ids().PeekNextId());
+  // Before the cursor an id may be free (its message removed since); past it
+  // the run of taken ids ends at the first free one.
+  constexpr uint32_t kMaxGapWalk = 4096;
+  std::set<uint32_t> tree;
+  bool treeRead = false, adopted = false;
+  uint32_t id = firstId;
+  for (uint32_t step = 0; step <= maxId && id < slots.size(); ++step, id = id + 1 > maxId ? 0 : id + 1) {
+    const std::wstring path = messages_.MessagePath(id);
+    const bool slotted = slots[id] != QvMessageSet::kFreeSlot;
+    const bool present = slotted || FileIsPresent(path) || FileIsPresent(path + L"_tmp");
+    if (!present) {
+      if (step >= cursorAt || cursorAt > kMaxGapWalk) break;
+      continue;
+    }
+    if (!slotted) {
+      if (!treeRead) tree = FolderTree();
+      treeRead = true;
+      bool taken = false;
+      if (!AdoptOrDiscard(id, tree, &taken)) return false;
+      if (!taken) continue;
+      adopted = true;
+    }
+    ids->push_back(id);
+  }
+  return !adopted || RecoverEntries(kAllFolders);
+}
+
+QvMessage::Stored QvStorage::CheckText(uint32_t id) {
+  uint32_t folder = 0;
+  return QvMessage::CheckStored(messages_.MessagePath(id), &folder);
 }
 
 bool QvStorage::LastWriteSettled(const std::vector<uint32_t>& slots) {

@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "engine/store/QvFolderSet.h"
+#include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
 
 class QvStorage {
@@ -32,6 +34,14 @@ class QvStorage {
   static constexpr uint32_t kAllFolders = 0xFFFFFFFF;
   bool RecoverEntries(uint32_t folderId);
 
+  // The messages made from `firstId` on, in the order their ids were taken.
+  // A file there without a slot whose header records a whole text goes back
+  // into its folder first (a power cut or a kill took its slot). False with
+  // the error word set.
+  bool MessagesSince(uint32_t firstId, std::vector<uint32_t>* ids);
+  // Whether a message's file holds the whole text its header recorded.
+  QvMessage::Stored CheckText(uint32_t id);
+
  private:
   // The quick look: the count agrees with the table, and the message made
   // last is listed, has its header record and its text.
@@ -43,8 +53,11 @@ class QvStorage {
   // The whole look: the lists, header records, entry table, count and files
   // agree; messages without text are put in `unfinished`.
   bool LooksSettled(const std::vector<uint32_t>& slots, std::vector<uint32_t>* unfinished);
-  // True when it discarded a message, so that the table changed.
-  bool ReclaimOrphans(const std::vector<uint32_t>& slots);
+  // True when it adopted or discarded a message, so that the table changed.
+  bool ReclaimOrphans(const std::vector<uint32_t>& slots, bool* adopted);
+  // A file of a free id: back into its folder when whole, else gone.
+  bool AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted);
+  std::set<uint32_t> FolderTree();
   bool MessageHasText(uint32_t id);
 
   QvFolderSet folders_;

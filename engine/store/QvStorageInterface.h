@@ -34,6 +34,8 @@ class QVMIDDLE_API QvStorageInterface {
   bool RecoverMessageEntryAll();
   static bool CheckWantRecoverEntry(unsigned long code);
   unsigned long GetErrorInfo();
+  // The storage behind this face, for the engine's own receive bookkeeping.
+  QvStorage* Storage() const { return storage_; }
 
  private:
   QvStorage* storage_;

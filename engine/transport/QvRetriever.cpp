@@ -21,6 +21,7 @@
 #include "engine/transport/QvUidJournal.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"
+#include "platform/kernel/DeviceFs.h"
 
 namespace {
 
@@ -188,8 +189,14 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
   // The last UID is a hint for older readers only (the list decides), so it
   // is written once a run rather than once a message.
   if (!lastStored_.empty()) account_->SaveLastUID(lastStored_);
-  // The journal goes only once the list holds what it carries.
-  if (SaveUidList(kind, known)) journal.Remove();
+  // What the run stored reaches the disk, its slots, lists and counter with
+  // it, before the list names it for good and the journal goes; failing
+  // that, the journal stays and the next run settles from the store.
+  if (journal.Begun() && !qv::FlushDeviceVolume()) {
+    ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
+  } else if (SaveUidList(kind, known)) {
+    journal.Remove();
+  }
   delete classifier_;
   classifier_ = nullptr;
   clearServer_ = false;
@@ -486,6 +493,11 @@ bool QvRetriever::OnFetched(int kind) {
   if (kind == PopClient::MSG_PopNewHeader) pop::InsertOversizeMark(text);
   // Header-only copies count as partial: they wait for their whole text.
   const bool partial = kind != PopClient::MSG_PopNewMessage;
+  // The run's start in the store is on the disk before its first message.
+  if (!replace) {
+    const uint32_t begun = journal_ != nullptr ? journal_->Begin() : QVMDL_ERR_ACC_UIDL_CREATE;
+    if (begun != QVMDL_SUCCESS) return ReportError(begun, 0);
+  }
   const uint64_t ticketBefore = syncs_ != nullptr ? syncs_->LastTicket() : 0;
   const bool stored = replace ? ReplaceMessage(text, uid, partial) : SaveMessage(text, uid, partial);
   if (!stored) return ReportError(GetQvMiddleError(), 0);

@@ -11,7 +11,9 @@
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageInterface.h"
+#include "engine/store/QvStorage.h"
 #include "engine/store/QvStorageInterface.h"
 #include "platform/base/WideText.h"
 #include "platform/base/WinFormat.h"
@@ -46,21 +48,24 @@ std::vector<std::wstring> SplitTabs(const std::wstring& line) {
 
 }  // namespace
 
-// Eight bytes a step, each mixed in by a multiply: fast enough for a text the
-// session thread has just stored, and any block a cut left unwritten shows.
 std::wstring QvUidJournal::Digest(const std::string& text) {
   const size_t length = std::min(text.find('\0'), text.size());
-  uint64_t hash = 0x9E3779B97F4A7C15ull ^ length;
-  for (size_t at = 0; at < length; at += 8) {
-    uint64_t word = 0;
-    std::memcpy(&word, text.data() + at, std::min<size_t>(8, length - at));
-    hash = (hash ^ word) * 0xFF51AFD7ED558CCDull;
-    hash ^= hash >> 32;
+  return qv::FormatW(L"%016llx", static_cast<unsigned long long>(QvMessage::TextDigest(text.data(), length)));
+}
+
+// The start line: an empty UID, then "start", the boot and the id.
+uint32_t QvUidJournal::Begin() {
+  if (begun_ || path_.empty()) return QVMDL_SUCCESS;
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  if (!storage || storage->Storage() == nullptr) return GetQvMiddleError();
+  const uint32_t next = storage->Storage()->Messages().Ids().PeekNextId();
+  if (!Write(L"\tstart\t" + qv::Utf8ToWide(qv::BootId()) + L"\t" + qv::FormatW(L"%04X", next)) ||
+      !FlushFileBuffers(static_cast<HANDLE>(file_))) {
+    Close();
+    return QVMDL_ERR_ACC_UIDL_CREATE;
   }
-  hash ^= hash >> 33;
-  hash *= 0xC4CEB9FE1A85EC53ull;
-  hash ^= hash >> 33;
-  return qv::FormatW(L"%016llx", static_cast<unsigned long long>(hash));
+  begun_ = true;
+  return QVMDL_SUCCESS;
 }
 
 // A UID never holds a tab: the other fields follow one each.
@@ -98,11 +103,17 @@ bool QvUidJournal::FoldIn() {
   const size_t before = uids.size();
   bool unflushed = false;
   std::vector<Pending> restarted;
+  std::vector<Start> starts;
   const std::wstring boot = qv::Utf8ToWide(qv::BootId());
   // Only whole lines: the last one may have been cut by the crash.
   for (size_t start = 0, end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
     std::vector<std::wstring> fields = SplitTabs(text.substr(start, end - start));
     std::wstring& uid = fields[0];
+    unsigned firstId = 0;
+    if (uid.empty() && fields.size() == 4 && fields[1] == L"start" && swscanf(fields[3].c_str(), L"%x", &firstId) == 1) {
+      starts.push_back({fields[2], firstId});
+      continue;
+    }
     // A damaged line is no UID; keeping it would make the list unwritable.
     if (uid.empty() || uid.find_first_of(L"\r\n") != std::wstring::npos) continue;
     if (fields.size() > 1) {
@@ -119,10 +130,44 @@ bool QvUidJournal::FoldIn() {
     if (known.insert(uid).second) uids.push_back(std::move(uid));
   }
   if (!restarted.empty()) CheckRestarted(restarted, &known, &uids);
+  // Nothing of a run cut short is taken on trust of lines that may never
+  // have reached the disk: the store says what the run made.
+  if (!starts.empty() && !CheckStarted(starts, boot, &known, &uids, &unflushed)) return false;
   // The texts behind pending lines reach the disk before the list names them.
   if (unflushed && !qv::FlushDeviceVolume()) return false;
   if (uids.size() != before && !account_->SaveUIDL(uids)) return false;
   Remove();
+  return true;
+}
+
+bool QvUidJournal::CheckStarted(const std::vector<Start>& starts, const std::wstring& boot,
+                                std::set<std::wstring>* known, std::list<std::wstring>* uids, bool* unflushed) {
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  if (!storage || storage->Storage() == nullptr) return false;
+  for (const Start& start : starts) {
+    std::vector<uint32_t> ids;
+    if (!storage->Storage()->MessagesSince(static_cast<uint32_t>(start.firstId), &ids)) return false;
+    const bool sameBoot = !boot.empty() && start.boot == boot;
+    for (uint32_t id : ids) {
+      std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+      if (!message) continue;
+      QvMessageInterface::Attributes a;
+      a.mask = QvMessageInterface::kUidl;
+      message->GetAttributes(&a);  // an older file says so, and still gives its UID
+      message.reset();
+      if (a.uidl.empty()) continue;  // made here, not received
+      const std::wstring uid = qv::Cp932ToWide(a.uidl);
+      if (known->count(uid) != 0) continue;
+      if (sameBoot) {
+        *unflushed = true;  // whole in memory: the fold's flush puts it on the disk
+      } else if (storage->Storage()->CheckText(id) == QvMessage::Stored::kTorn) {
+        if (!storage->RemoveMessage(id)) return false;
+        continue;
+      }
+      known->insert(uid);
+      uids->push_back(uid);
+    }
+  }
   return true;
 }
 
@@ -155,5 +200,6 @@ void QvUidJournal::CheckRestarted(const std::vector<Pending>& pending, std::set<
 
 void QvUidJournal::Remove() {
   Close();
+  begun_ = false;
   if (!path_.empty()) DeleteFileW(path_.c_str());
 }

@@ -11,8 +11,17 @@
 // After a restart it counts only when the stored text is still the one it
 // was given; a copy the cut left torn is removed, and the mail is fetched
 // again.
+//
+// Before the run stores its first message, the journal's first line says
+// where in the store it starts: the boot and the next message id, synced.
+// A run cut short anywhere after that (a kill, a power cut that took every
+// other line) is settled from the store itself: every message made since
+// that id that carries a UID counts as received, once its text is known
+// whole (same boot, or the digest in its own header), and a torn one is
+// removed so that the mail comes again.
 #pragma once
 
+#include <cstdint>
 #include <list>
 #include <set>
 #include <string>
@@ -29,6 +38,10 @@ class QvUidJournal {
   QvUidJournal(const QvUidJournal&) = delete;
   QvUidJournal& operator=(const QvUidJournal&) = delete;
 
+  // Writes and syncs the start line, once per journal: called before the run
+  // stores its first message. The storage's code when it cannot be opened.
+  uint32_t Begin();
+  bool Begun() const { return begun_; }
   // Appends one UID. The file stays open for the next one: a run journals
   // every message it stores.
   bool Append(const std::string& uid);
@@ -52,6 +65,13 @@ class QvUidJournal {
     unsigned long id;
     std::wstring digest;
   };
+  struct Start {
+    std::wstring boot;
+    unsigned long firstId;
+  };
+  // Counts the messages a run stored from its start id on.
+  bool CheckStarted(const std::vector<Start>& starts, const std::wstring& boot, std::set<std::wstring>* known,
+                    std::list<std::wstring>* uids, bool* unflushed);
   // Counts the pending messages of an earlier boot whose stored text is whole
   // and removes the torn ones.
   void CheckRestarted(const std::vector<Pending>& pending, std::set<std::wstring>* known,
@@ -60,4 +80,5 @@ class QvUidJournal {
   QvAccountInfoInterface* account_;
   std::wstring path_;
   void* file_ = nullptr;  // HANDLE, open from the first Append to Remove
+  bool begun_ = false;
 };

@@ -70,7 +70,11 @@ TEST_F(MessageFileTest, NewFileIsAHeaderOfDefaults) {
   EXPECT_TRUE(AllZero(b, 16, 20));
   const uint16_t words[8] = {2025, 3, 5, 14, 9, 30, 15, 250};
   for (int i = 0; i < 8; ++i) EXPECT_EQ(U16At(b, 20 + 2 * i), words[i]) << i;
-  EXPECT_TRUE(AllZero(b, 36, 256));
+  EXPECT_TRUE(AllZero(b, 36, 142));
+  // The folder it was made in is recorded; no text yet.
+  EXPECT_EQ(b[142], 2);
+  EXPECT_EQ(U32At(b, 144), inbox_);
+  EXPECT_TRUE(AllZero(b, 148, 256));
 
   A::Attributes a;
   a.mask = A::kHeaderFields;
@@ -110,7 +114,14 @@ TEST_F(MessageFileTest, HeaderFieldsLandAtTheirOffsets) {
   EXPECT_EQ(std::string(b.data() + 136, 4), std::string("\x04\x03\x02\x01", 4));
   EXPECT_EQ(b[140], 1);
   EXPECT_EQ(b[141], 1);
-  EXPECT_TRUE(AllZero(b, 142, 256));
+  // Folder and text recorded: the text's length and digest.
+  EXPECT_EQ(b[142], 3);
+  EXPECT_EQ(U32At(b, 144), inbox_);
+  EXPECT_EQ(U32At(b, 148), kRaw.size());
+  const uint64_t digest = QvMessage::TextDigest(kRaw.data(), kRaw.size());
+  EXPECT_EQ(U32At(b, 152), static_cast<uint32_t>(digest));
+  EXPECT_EQ(U32At(b, 156), static_cast<uint32_t>(digest >> 32));
+  EXPECT_TRUE(AllZero(b, 160, 256));
   EXPECT_EQ(b.substr(256), kRaw);
 
   A::Attributes back;
