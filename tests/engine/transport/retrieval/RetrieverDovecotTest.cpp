@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <set>
 
 #include "engine/foundation/QvMiddleError.h"
@@ -15,6 +16,7 @@
 #include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
+#include "platform/kernel/DeviceFs.h"
 #include "tests/engine/transport/retrieval/RetrieverFixture.h"
 #include "tests/engine/transport/retrieval/CuttingRelay.h"
 #include "tests/support/SelfProcess.h"
@@ -473,6 +475,66 @@ TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
   const auto after = StoredByUid();
   EXPECT_EQ(after.size(), 3u);
   EXPECT_EQ(after.find(torn)->second.raw, stored.find(torn)->second.raw);
+}
+
+// A run cut short leaves its synced start line and whatever else reached the
+// disk. Killed: the journal holds nothing but that line and the UID list
+// none of the four. Power cut: besides, the second message's slot and the
+// counter's advance are gone, and the third one's text is torn. The next run
+// settles from the store: what is whole counts as received and stays listed
+// once, the torn one is fetched again.
+TEST_F(RetrieverTest, ARunCutShortIsSettledFromTheStore) {
+  Set(Settings::kMessageLeavingEnabled, false);
+  for (int n = 1; n <= 4; ++n) Deliver(NumberedMail(n, "plain"));
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 4u);
+  std::vector<std::pair<unsigned long, std::string>> byId;
+  for (const auto& [uid, copy] : stored) byId.emplace_back(copy.id, uid);
+  std::sort(byId.begin(), byId.end());
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  const std::wstring journal = account_->Account()->FolderPath() + L"\\UID.journal";
+
+  for (const bool powerCut : {false, true}) {
+    SCOPED_TRACE(powerCut ? "power cut" : "kill");
+    storage_.reset();
+    ASSERT_TRUE(account_->SaveUIDL({}));
+    const std::wstring boot = powerCut ? L"another-boot" : qv::Utf8ToWide(qv::BootId());
+    WriteBytes(journal, qv::WideToUtf16LE(qv::FormatW(L"\tstart\t%s\t%04lX\r\n", boot.c_str(), byId[0].first)));
+    std::string torn;
+    if (powerCut) {
+      std::string table = ReadBytes(root + L"\\DATA\\Entry.dat");
+      table.replace(4 * byId[1].first, 4, std::string(4, '\xFF'));
+      WriteBytes(root + L"\\DATA\\Entry.dat", table);
+      WriteBytes(root + L"\\DATA\\Status.txt", qv::FormatA("%04lX\t%X", byId[0].first, 0));
+      torn = byId[2].second;
+      std::string eml = ReadBytes(EmlPathOf(byId[2].first));
+      eml.replace(eml.size() - 8, 8, std::string(8, '\0'));
+      WriteBytes(EmlPathOf(byId[2].first), eml);
+    }
+    storage_.reset(account_->OpenStorage());
+    ASSERT_NE(storage_, nullptr);
+    storage_.reset();
+
+    RetrieverRecorder again;
+    Receive(again);
+    EXPECT_EQ(again.whole, powerCut ? 1 : 0);
+    storage_.reset(account_->OpenStorage());
+    const auto after = StoredByUid();
+    EXPECT_EQ(after.size(), 4u);
+    for (const auto& [uid, copy] : stored) {
+      ASSERT_EQ(after.count(uid), 1u) << uid;
+      EXPECT_EQ(after.find(uid)->second.raw, copy.raw) << uid;
+      if (uid != torn) {
+        EXPECT_EQ(after.find(uid)->second.id, copy.id) << uid;
+      }
+    }
+    const std::list<std::wstring> known = KnownUids();
+    EXPECT_EQ(std::set<std::wstring>(known.begin(), known.end()).size(), 4u);
+    EXPECT_EQ(GetFileAttributesW(journal.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
 }
 
 }  // namespace
