@@ -7,6 +7,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
+#include "engine/store/QvStoreChange.h"
 #include "engine/foundation/QvMiddleError.h"
 
 namespace {
@@ -154,16 +155,21 @@ bool QvFolder::MoveFolder(uint32_t id, QvStoreNode* destination) {
   if (IsInSubtree(id, target, 0)) return Fail(QVMDL_ERR_STG_FOLDER_OPEN);
   FolderEntryRecord entry;
   if (!folders_.Get(id, &entry)) return Fail(QVMDL_ERR_STG_FOLDER_NOT_LISTED);
-  uint32_t code = folders_.Remove(id);
-  if (code != QVMDL_SUCCESS) return Fail(code);
-  FireNotify0(id);
+  // Into the destination's list first, then out of this one: a death in
+  // between leaves the folder in both, and the storage's next open takes it
+  // out of the destination again.
+  const QvStoreChange::FolderMove move{id, id_, target};
+  QvStoreChange change(messageSet_->DataDirectory(), {}, &move);
+  if (!change.Recorded()) return Fail(QVMDL_ERR_STG_FILEIO_FILE_WRITE_FLD);
   entry.mask = 0;
-  code = destination->AddFolderEntry(entry);
+  uint32_t code = destination->AddFolderEntry(entry);
+  if (code != QVMDL_SUCCESS) return Fail(code);
+  code = folders_.Remove(id);
   if (code != QVMDL_SUCCESS) {
-    // Put it back where it was rather than leave it in no list at all.
-    if (folders_.Add(entry) == QVMDL_SUCCESS) FireNotify0(id);
+    destination->RemoveFolderEntry(id);
     return Fail(code);
   }
+  FireNotify0(id);
   destination->FireNotify0(id);
   return true;
 }
@@ -195,6 +201,7 @@ bool QvFolder::WriteFolderAttributes(uint32_t id, const FolderAttributes& attrib
 }
 
 uint32_t QvFolder::AddFolderEntry(const FolderEntryRecord& entry) { return folders_.Add(entry); }
+uint32_t QvFolder::RemoveFolderEntry(uint32_t id) { return folders_.Remove(id); }
 
 // ---------------------------------------------------------------------------
 // The message list
@@ -308,6 +315,8 @@ bool QvFolder::RemoveMessages(const std::vector<uint32_t>& given) {
   if (given.empty()) return true;
   const std::vector<uint32_t> ids = Distinct(given);
   if (!CheckMovable(ids, false)) return false;
+  QvStoreChange change(messageSet_->DataDirectory(), {id_});
+  if (!change.Recorded()) return Fail(QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG);
   uint32_t code = messages_.RemoveMany(ids);
   if (code != QVMDL_SUCCESS) return Fail(code);
   bool removed = messageSet_->RemoveMessageFiles(ids, &header_);
@@ -326,6 +335,8 @@ bool QvFolder::RemoveOneMessage(uint32_t id) {
   if (!HasFreeSpace() || !CheckMovable({id}, false)) return false;
   MessageEntryRecord entry;
   if (!messages_.Get(id, &entry)) return Fail(QVMDL_ERR_STG_MESSAGE_NOT_LISTED);
+  QvStoreChange change(messageSet_->DataDirectory(), {id_});
+  if (!change.Recorded()) return Fail(QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG);
   uint32_t code = messages_.Remove(id);
   if (code != QVMDL_SUCCESS) return Fail(code);
   header_.MarkDeleted(id);  // a record already missing does not keep the message
@@ -348,6 +359,8 @@ bool QvFolder::MoveOneMessage(uint32_t id, QvStoreNode* destination) {
   FolderMsgHeader record{};
   record.id = id;
   if (!header_.ReadRecord(&record)) return false;
+  QvStoreChange change(messageSet_->DataDirectory(), {id_, target});
+  if (!change.Recorded()) return Fail(QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG);
   uint32_t code = messages_.Remove(id);
   if (code != QVMDL_SUCCESS) return Fail(code);
   if (!header_.MarkDeleted(id)) {
@@ -386,6 +399,8 @@ bool QvFolder::MoveMessages(const std::vector<uint32_t>& given, QvStoreNode* des
   if (target == id_) return true;  // already there
   if (ids.empty()) return Fail(QVMDL_ERR_STG_FOLDER_FULL);
 
+  QvStoreChange change(messageSet_->DataDirectory(), {id_, target});
+  if (!change.Recorded()) return Fail(QVMDL_ERR_STG_FILEIO_FILE_WRITE_MSG);
   std::vector<MessageEntryRecord> entries;
   messages_.Collect(ids, &entries);
   for (MessageEntryRecord& e : entries) e.mask = 0;

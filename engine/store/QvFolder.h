@@ -63,6 +63,7 @@ class QvFolder : public QvVirtualTrayForwarder, public virtual QvStoreNode {
   bool RebuildHeader(QvStoreNode* folder) override;
   bool ReplaceMessageEntries(const std::vector<MessageEntryRecord>& entries) override;
   uint32_t AddFolderEntry(const FolderEntryRecord& entry) override;
+  uint32_t RemoveFolderEntry(uint32_t id) override;
   uint32_t AddMessageEntries(const std::vector<MessageEntryRecord>& entries) override;
   uint32_t AddMessageEntry(const MessageEntryRecord& entry) override;
   uint32_t GetMessageCount() override;

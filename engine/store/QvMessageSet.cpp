@@ -409,11 +409,16 @@ uint32_t QvMessageSet::RemoveDirectoryIfEmpty(uint32_t messageId) {
   return QVMDL_SUCCESS;
 }
 
+// The file goes before its slot: a death in between leaves a slot without a
+// file, which the storage's rebuild frees, never a file nothing names.
 uint32_t QvMessageSet::RemoveOneLocked(uint32_t messageId, QvMessageHeader* headers) {
-  uint32_t code = UpdateEntryLocked(kFree, messageId, 0);
-  if (code != QVMDL_SUCCESS) return code;
+  if (messageId > ids_.MaxId() || messageId >= kSlots) return QVMDL_ERR_STG_MESSAGE_ID_RANGE;
+  if (entryTable_ == nullptr) return QVMDL_ERR_STG_FILEIO_FILE_OPEN_ENTRY;
+  if (Slot(messageId) == kFreeSlot) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
   const std::wstring path = MessagePath(messageId);
   RetryWhileBusy([&] { return DeleteFileW(path.c_str()); }, kMoveRetryLine);
+  uint32_t code = UpdateEntryLocked(kFree, messageId, 0);
+  if (code != QVMDL_SUCCESS) return code;
   code = RemoveDirectoryIfEmpty(messageId);
   if (code != QVMDL_SUCCESS) return code;
   if (headers != nullptr && !headers->MarkDeleted(messageId)) return GetQvMiddleError();

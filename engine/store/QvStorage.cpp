@@ -7,6 +7,7 @@
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvMessage.h"
+#include "engine/store/QvStoreChange.h"
 #include "engine/store/QvStoreNode.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
@@ -41,6 +42,10 @@ uint32_t QvStorage::Open(const std::wstring& root) {
   uint32_t code = folders_.OpenTree(root, &messages_);
   if (code == QVMDL_SUCCESS) code = messages_.OpenEntryFile(root, &folders_);
   if (code != QVMDL_SUCCESS) return code;
+  if (!QvStoreChange::SettleLeftOver(messages_.DataDirectory(),
+                                     [this](const QvStoreChange::Record& record) { return SettleChange(record); })) {
+    return GetQvMiddleError();
+  }
   std::vector<uint32_t> slots;
   if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
   bool adopted = false;
@@ -59,6 +64,26 @@ uint32_t QvStorage::Open(const std::wstring& root) {
     if (!messages_.DiscardMessage(id)) return GetQvMiddleError();
   }
   return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
+}
+
+bool QvStorage::SettleChange(const QvStoreChange::Record& record) {
+  for (const QvStoreChange::FolderMove& move : record.moves) {
+    QvStoreNode* from = folders_.GetFolder(move.from);
+    QvStoreNode* to = folders_.GetFolder(move.to);
+    std::vector<uint32_t> inFrom, inTo;
+    if (from != nullptr && to != nullptr && from->GetFolderIds(&inFrom) && to->GetFolderIds(&inTo) &&
+        std::find(inFrom.begin(), inFrom.end(), move.folder) != inFrom.end() &&
+        std::find(inTo.begin(), inTo.end(), move.folder) != inTo.end()) {
+      to->RemoveFolderEntry(move.folder);  // the move had not finished: undone
+    }
+    if (from != nullptr) folders_.CloseFolder(from);
+    if (to != nullptr) folders_.CloseFolder(to);
+  }
+  std::set<uint32_t> done;
+  for (uint32_t folder : record.lists) {
+    if (done.insert(folder).second && folders_.IsValidId(folder) && !RecoverEntries(folder)) return false;
+  }
+  return true;
 }
 
 bool QvStorage::MessageHasText(uint32_t id) {

@@ -12,6 +12,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
+#include "engine/store/QvStoreChange.h"
 
 class QvStorage {
  public:
@@ -59,6 +60,8 @@ class QvStorage {
   bool AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted);
   std::set<uint32_t> FolderTree();
   bool MessageHasText(uint32_t id);
+  // Settles a change of lists that a dead writer left (see QvStoreChange).
+  bool SettleChange(const QvStoreChange::Record& record);
 
   QvFolderSet folders_;
   QvMessageSet messages_;

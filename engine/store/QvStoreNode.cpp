@@ -93,6 +93,7 @@ uint32_t QvStoreNode::GetId() { return id_; }
 QvFolderSet* QvStoreNode::GetFolderSet() { return folderSet_; }
 QvMessageSet* QvStoreNode::GetMessageSet() { return messageSet_; }
 uint32_t QvStoreNode::AddFolderEntry(const FolderEntryRecord&) { return QVMDL_SUCCESS; }
+uint32_t QvStoreNode::RemoveFolderEntry(uint32_t) { return QVMDL_SUCCESS; }
 uint32_t QvStoreNode::AddMessageEntries(const std::vector<MessageEntryRecord>&) { return QVMDL_SUCCESS; }
 uint32_t QvStoreNode::AddMessageEntry(const MessageEntryRecord&) { return QVMDL_SUCCESS; }
 uint32_t QvStoreNode::GetMessageCount() { return 0; }

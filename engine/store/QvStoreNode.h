@@ -74,6 +74,8 @@ class QvStoreNode {
   virtual QvFolderSet* GetFolderSet();
   virtual QvMessageSet* GetMessageSet();
   virtual uint32_t AddFolderEntry(const FolderEntryRecord& entry);
+  // Takes a child out of the list and leaves its files (a move's undo).
+  virtual uint32_t RemoveFolderEntry(uint32_t id);
   virtual uint32_t AddMessageEntries(const std::vector<MessageEntryRecord>& entries);
   virtual uint32_t AddMessageEntry(const MessageEntryRecord& entry);
   virtual uint32_t GetMessageCount();
