@@ -120,6 +120,7 @@ void PopClient::resetSession() {
   uidlComplete_ = fetchedWhole_ = false;
   deleted_.clear();
   deleting_.clear();
+  deleteSent_ = quitWithheld_ = false;
   madeUidSizes_.clear();
   madeUidPos_ = 0;
   pipelining_ = aheadSent_ = aheadHeaderOnly_ = false;
@@ -186,6 +187,7 @@ void PopClient::removeLatest(const std::string& uid) {
 PopClient::Step PopClient::sendDelete(uint32_t number, PopState next, uint32_t* error) {
   auto it = uidByNumber_.find(number);
   deleting_ = it == uidByNumber_.end() ? std::string() : it->second;
+  deleteSent_ = true;
   char command[32];
   std::snprintf(command, sizeof command, "DELE %u\r\n", number);
   return sendCommand(command, next, error);
@@ -266,9 +268,18 @@ PopClient::Step PopClient::sendCommand(const char* text, PopState next, uint32_t
   return Step::Wait;
 }
 
+bool PopClient::sendQuit() {
+  if (quitWithheld_) return false;
+  if (deleteSent_ && !notify(MSG_PopBeforeQuit, 0, 0)) {
+    quitWithheld_ = true;
+    return false;
+  }
+  return sendData("QUIT\r\n");
+}
+
 // A failure found in a reply: "QUIT" goes out first, the code follows.
 PopClient::Step PopClient::fail(uint32_t code, uint32_t* error) {
-  sendData("QUIT\r\n");
+  sendQuit();
   expecting_ = false;
   *error = code;
   return Step::Next;
@@ -424,6 +435,13 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
         state_ = PopState::DrainAhead;
         expecting_ = true;
         return Step::Wait;
+      }
+      // Without "QUIT" the server removes nothing: the session ends there.
+      if (deleteSent_ && (quitWithheld_ || !notify(MSG_PopBeforeQuit, 0, 0))) {
+        quitWithheld_ = true;
+        expecting_ = false;
+        *error = QVMDL_ERR_POP_QUIT;
+        return Step::Next;
       }
       return sendCommand("QUIT\r\n", PopState::QuitAnswer, error);
     case PopState::QuitAnswer:

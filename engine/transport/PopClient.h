@@ -102,6 +102,10 @@ class QVMIDDLE_API PopClient {
     MSG_PopRecvSize = 8,
     MSG_PopDeleteComplete = 9,
     MSG_PopUpdateStatus = 10,
+    // Before the "QUIT" that makes the server remove what "DELE" named: the
+    // observer puts what the session stored on the disk first; false keeps
+    // "QUIT" back, and the server keeps every message.
+    MSG_PopBeforeQuit = 11,
   };
 
   PopClient();
@@ -153,6 +157,9 @@ class QVMIDDLE_API PopClient {
   NetResult receiveWaiting(bool* sawByte);
   std::optional<NetResult> take(const char* chunk, int n);
   uint32_t cancelUnheard();
+  // C: QUIT, unless the session deleted and the observer could not make its
+  // mail safe; then nothing goes out and false comes back.
+  bool sendQuit();
   void errorHandling(uint32_t code);
   void closeSocket();
   bool checkLimit();
@@ -261,6 +268,8 @@ class QVMIDDLE_API PopClient {
   // the "+OK" to "QUIT".
   std::vector<std::string> deleted_;
   std::string deleting_;  // the UID of the "DELE" in flight
+  bool deleteSent_ = false;
+  bool quitWithheld_ = false;
   // Without UIDL: the messages and sizes of "LIST", and the next to ask.
   std::vector<std::pair<uint32_t, uint32_t>> madeUidSizes_;
   size_t madeUidPos_ = 0;

@@ -252,7 +252,7 @@ void PopClient::errorHandling(uint32_t code) {
 
 // Cancelled while the server stopped sending: say goodbye unheard.
 uint32_t PopClient::cancelUnheard() {
-  sendData("QUIT\r\n");
+  sendQuit();
   cancel_ = false;
   endReason_ = EndReason::Cancelled;
   errorHandling(QVMDL_ERR_POP_CANCELLED);
@@ -295,7 +295,7 @@ uint32_t PopClient::recvExec() {
           state_ != PopState::DrainAhead && !cancel_ && !responseOk()) {
         // C: (command)   S: -ERR ...   C: QUIT
         const uint32_t code = failureCode();
-        sendData("QUIT\r\n");
+        sendQuit();
         errorHandling(code);
         return code;
       }
@@ -307,7 +307,7 @@ uint32_t PopClient::recvExec() {
       endReason_ = EndReason::Cancelled;
       if (IsLogin(state)) {
         // C: QUIT, unheard: the session ends here.
-        sendData("QUIT\r\n");
+        sendQuit();
         cancel_ = false;  // spent on this session
         errorHandling(QVMDL_ERR_POP_CANCELLED);
         return QVMDL_ERR_POP_CANCELLED;

@@ -175,10 +175,11 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
   sessionEnded_ = false;
   journal_ = &journal;
   {
-    // A run that deletes nothing it fetches lets the texts' syncs run beside
-    // the session; what it deletes must be on the disk before "DELE".
+    // The texts' syncs run beside the session: the server removes what
+    // "DELE" named only at "QUIT", and everything stored is on the disk
+    // before that (MakeStoredSafe).
     std::optional<QvDeferredSync> syncs;
-    if ((kind == Kind::Whole || kind == Kind::Partial) && record_.deleteOnServer == 0) syncs.emplace();
+    if (kind == Kind::Whole || kind == Kind::Partial) syncs.emplace();
     syncs_ = syncs ? &*syncs : nullptr;
     newConnection();
     CommitSynced(true);
@@ -426,6 +427,8 @@ bool QvRetriever::OnReceiveMessage(int message, long w, long l) {
       return true;
     case PopClient::MSG_PopMailBoxSize:
       return OnMailBoxSize(w, l);
+    case PopClient::MSG_PopBeforeQuit:
+      return MakeStoredSafe();
     case PopClient::MSG_PopRecvSize:
     case PopClient::MSG_PopUpdateStatus:
       if (allowed_ > 0 && saved_ >= allowed_) {
@@ -543,6 +546,16 @@ bool QvRetriever::CommitSynced(bool all) {
     unsynced_.pop_front();
   }
   return good;
+}
+
+// Before the "QUIT" that removes what the session deleted on the server:
+// every text synced and the store's lists, slots and counter with them. A
+// text whose sync failed keeps "QUIT" back too, so that the server keeps it.
+bool QvRetriever::MakeStoredSafe() {
+  if (syncs_ != nullptr) CommitSynced(true);
+  if (journal_ == nullptr || !journal_->Begun()) return unsafe_.empty();
+  if (!qv::FlushDeviceVolume()) return ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
+  return unsafe_.empty();
 }
 
 void QvRetriever::DiskFullRule() {

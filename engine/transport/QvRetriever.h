@@ -143,6 +143,7 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   bool SaveMessage(std::string& text, const std::string& uid, bool partial);
   bool ReplaceMessage(const std::string& text, const std::string& uid, bool partial);
   bool FindMsg(const std::string& uid);
+  bool MakeStoredSafe();
   void DiskFullRule();
   static bool MakeWstringFromString(const std::string& text, std::wstring* out);
   bool ReportError(uint32_t code, long l);

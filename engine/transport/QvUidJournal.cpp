@@ -59,6 +59,10 @@ uint32_t QvUidJournal::Begin() {
   std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
   if (!storage || storage->Storage() == nullptr) return GetQvMiddleError();
   const uint32_t next = storage->Storage()->Messages().Ids().PeekNextId();
+  // The file is kept from run to run (emptied, not deleted), so its name is
+  // on the disk from its first run on and a sync of its bytes is enough.
+  const bool named = GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (!OpenFile() || (!named && !qv::FlushDeviceVolume())) return QVMDL_ERR_ACC_UIDL_CREATE;
   if (!Write(L"\tstart\t" + qv::Utf8ToWide(qv::BootId()) + L"\t" + qv::FormatW(L"%04X", next)) ||
       !FlushFileBuffers(static_cast<HANDLE>(file_))) {
     Close();
@@ -74,14 +78,18 @@ bool QvUidJournal::AppendPending(const std::string& uid, unsigned long id, const
                Digest(text));
 }
 
+bool QvUidJournal::OpenFile() {
+  if (file_ != nullptr) return true;
+  HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  file_ = file;
+  return true;
+}
+
 bool QvUidJournal::Write(const std::wstring& line) {
   if (path_.empty()) return true;
   const std::string bytes = qv::WideToUtf16LE(line + L"\r\n");
-  if (file_ == nullptr) {
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    file_ = file;
-  }
+  if (!OpenFile()) return false;
   HANDLE file = static_cast<HANDLE>(file_);
   DWORD written = 0;
   const bool ok = SetFilePointer(file, 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
@@ -95,8 +103,11 @@ bool QvUidJournal::Write(const std::wstring& line) {
 bool QvUidJournal::FoldIn() {
   if (path_.empty()) return true;
   std::string bytes;
-  if (!SafeReadWholeFile(path_, &bytes, nullptr)) return true;  // nothing left behind
+  if (!SafeReadWholeFile(path_, &bytes, nullptr) || bytes.empty()) return true;  // nothing left behind
   const std::wstring text = qv::Utf16LEToWide(std::string_view(bytes).substr(0, bytes.size() & ~size_t{1}));
+  // A run that wrote its start line is settled from the store alone: its
+  // other lines may have reached the disk when the messages they name did not.
+  const bool started = text.find(L"\tstart\t") != std::wstring::npos;
   std::list<std::wstring> uids;
   if (!account_->GetUIDL(&uids)) return false;
   std::set<std::wstring> known(uids.begin(), uids.end());
@@ -114,6 +125,7 @@ bool QvUidJournal::FoldIn() {
       starts.push_back({fields[2], firstId});
       continue;
     }
+    if (started) continue;
     // A damaged line is no UID; keeping it would make the list unwritable.
     if (uid.empty() || uid.find_first_of(L"\r\n") != std::wstring::npos) continue;
     if (fields.size() > 1) {
@@ -201,5 +213,7 @@ void QvUidJournal::CheckRestarted(const std::vector<Pending>& pending, std::set<
 void QvUidJournal::Remove() {
   Close();
   begun_ = false;
-  if (!path_.empty()) DeleteFileW(path_.c_str());
+  if (path_.empty()) return;
+  HANDLE file = CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }

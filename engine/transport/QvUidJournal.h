@@ -1,8 +1,8 @@
 // The UIDs stored during a receive, one line each, appended the moment a
 // message is stored: a process that dies mid-session leaves them here, and
 // the next run folds them into the account's "\UID.list" before it decides
-// what is new, so nothing is fetched twice. The file goes once the list
-// itself was saved. A line is written, not synced: it reaches the disk with
+// what is new, so nothing is fetched twice. The file is emptied once the
+// list itself was saved. A line is written, not synced: it reaches the disk with
 // the system's write-back, as the store's lists and counter do. A message's
 // own text is synced before its plain line is written. One whose sync is
 // still running gets a pending line first: the host's boot, the message's id
@@ -59,6 +59,7 @@ class QvUidJournal {
 
  private:
   void Close();
+  bool OpenFile();
   bool Write(const std::wstring& line);
   struct Pending {
     std::wstring uid;

@@ -161,6 +161,29 @@ TEST_F(PopDovecot, DeleteFlagRemovesEachFetchedAndEarlierReceivedMessage) {
   EXPECT_NE(log.find("DELE 3"), std::string::npos);
 }
 
+// "DELE" only marks: the server removes at "QUIT". An observer that cannot
+// put what it stored on the disk keeps "QUIT" back, and the server keeps
+// every message, those fetched and deleted in this session included.
+TEST_F(PopDovecot, NoQuitWhenTheFetchedMailCannotBeMadeSafe) {
+  peer_.AddMessage(user_, kMailA);
+  peer_.AddMessage(user_, kMailB);
+  account_.deleteOnServer = 1;
+  for (const bool safe : {false, true}) {
+    SCOPED_TRACE(safe ? "safe" : "not safe");
+    PopClient client;
+    PopRecorder recorder(&client);
+    recorder.answer = [safe](int message, long, long) { return safe || message != PopClient::MSG_PopBeforeQuit; };
+    const size_t logBefore = Log().size();
+    Run(recorder, client);
+    EXPECT_EQ(recorder.mails.size(), 2u);
+    const std::string log = Log().substr(logBefore);
+    EXPECT_NE(log.find("DELE 2"), std::string::npos) << log;
+    EXPECT_EQ(log.find("QUIT") != std::string::npos, safe) << log;
+    EXPECT_EQ(recorder.Error(), safe ? 0 : static_cast<long>(QVMDL_ERR_POP_QUIT));
+    EXPECT_EQ(peer_.MessageCount(user_), safe ? 0 : 2);
+  }
+}
+
 TEST_F(PopDovecot, PartialModeTakesTheLineCountAndSaysWhenTheMessageWasCutAndDeletesNothing) {
   std::string longMail = "From: d@example.com\r\nSubject: long\r\n\r\n";
   for (int i = 1; i <= 20; ++i) longMail += "line " + std::to_string(i) + "\r\n";
@@ -225,7 +248,8 @@ TEST_F(PopDovecot, SelectedAndClearingModes) {
     PopRecorder recorder(&client);
     Run(recorder, client, 4);
     ASSERT_EQ(recorder.Error(), 0);
-    EXPECT_EQ(recorder.Messages(), (std::vector<int>{4}));
+    // The observer is asked before the "QUIT" that removes them.
+    EXPECT_EQ(recorder.Messages(), (std::vector<int>{PopClient::MSG_PopBeforeQuit, 4}));
     EXPECT_EQ(peer_.MessageCount(user_), 0);
     EXPECT_TRUE(Uids(client).empty());
   }

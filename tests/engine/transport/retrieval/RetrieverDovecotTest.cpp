@@ -466,7 +466,7 @@ TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
   const std::list<std::wstring> known = KnownUids();
   EXPECT_EQ(std::set<std::wstring>(known.begin(), known.end()), expected);
   EXPECT_EQ(known.size(), expected.size());
-  EXPECT_EQ(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_TRUE(ReadBytes(path).empty());
   EXPECT_EQ(StoredByUid().count(torn), 0u);
 
   RetrieverRecorder again;
@@ -533,7 +533,7 @@ TEST_F(RetrieverTest, ARunCutShortIsSettledFromTheStore) {
     }
     const std::list<std::wstring> known = KnownUids();
     EXPECT_EQ(std::set<std::wstring>(known.begin(), known.end()).size(), 4u);
-    EXPECT_EQ(GetFileAttributesW(journal.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(ReadBytes(journal).empty());
   }
 }
 
