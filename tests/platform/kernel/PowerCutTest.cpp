@@ -264,6 +264,10 @@ TEST_F(PowerCut, SyncedDataSurvivesEverySeed) {
     WriteBytes(L"\\D\\moved_tmp", "");
     WriteBytes(L"\\D\\noise.dat", Fill('n', 1500));
     qt::ArmPowerCut();
+    // A new folder and file made lasting by a flush of the whole volume.
+    MakeDir(L"\\E");
+    Store(L"\\E\\new.dat", "new and flushed", false);
+    ASSERT_TRUE(qv::FlushDeviceVolume());
     // Written and synced by FlushFileBuffers.
     HANDLE h = OpenRw(L"\\D\\flushed.dat", OPEN_EXISTING);
     PutAt(h, 700, Fill('F', 1500));
@@ -272,10 +276,6 @@ TEST_F(PowerCut, SyncedDataSurvivesEverySeed) {
     // Written, synced, moved into place with the move written through.
     Store(L"\\D\\moved_tmp", "moved bytes", true);
     ASSERT_TRUE(MoveFileExW(L"\\D\\moved_tmp", L"\\D\\moved.dat", MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
-    // A new folder and file made lasting by a flush of the whole volume.
-    MakeDir(L"\\E");
-    Store(L"\\E\\new.dat", "new and flushed", false);
-    ASSERT_TRUE(qv::FlushDeviceVolume());
     // Then unsynced work around them, for the cut to chew on.
     h = OpenRw(L"\\D\\noise.dat", OPEN_EXISTING);
     PutAt(h, 0, Fill('N', 2000));
