@@ -356,6 +356,14 @@ std::vector<EntryCase> EntryCases() {
          ASSERT_TRUE(MoveFileW(L"\\c_tmp", L"\\c.dat"));
        },
        {"", "c_tmp=c ", "c.dat=c "}},
+      {"a chain on one name: renamed away, made again, renamed away", [] { Plant(L"\\a.dat", "old"); },
+       [] {
+         ASSERT_TRUE(MoveFileW(L"\\a.dat", L"\\b.dat"));
+         Store(L"\\a.dat", "new", true);
+         ASSERT_TRUE(MoveFileW(L"\\a.dat", L"\\c.dat"));
+       },
+       // A later change kept keeps every earlier one on its names.
+       {"a.dat=old ", "b.dat=old ", "a.dat=new b.dat=old ", "b.dat=old c.dat=new "}},
       {"everything made lasting by a volume flush", [] { Plant(L"\\d.dat", "d"); },
        [] {
          ASSERT_TRUE(DeleteFileW(L"\\d.dat"));
