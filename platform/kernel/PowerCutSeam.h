@@ -78,8 +78,8 @@ QV_PLATFORM_API void Arm();
 QV_PLATFORM_API void Disarm();
 QV_PLATFORM_API bool IsArmed();
 // Undoes the unsynced changes as the seed (or the mode) chooses, kills the
-// handles open now and starts a new boot. Does nothing but the new boot
-// while not armed.
+// handles open now and starts a new boot. Not armed, it undoes nothing but
+// still kills the handles and starts the new boot.
 QV_PLATFORM_API CutReport CutPower(uint64_t seed, CutMode mode = CutMode::kRandom);
 // Makes BootId() answer a new id, as after a restart.
 QV_PLATFORM_API void NewBoot();
