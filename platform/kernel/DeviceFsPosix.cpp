@@ -14,6 +14,8 @@
 #include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/DevicePath.h"
+#include "platform/kernel/CrashPointSeam.h"
+#include "platform/kernel/PowerCutSeam.h"
 
 namespace qv {
 namespace {
@@ -170,6 +172,8 @@ void SetDeviceRoot(const std::string& hostPath) {
 }
 
 std::string BootId() {
+  std::string after;
+  if (power_seam::BootOverride(&after)) return after;
   static const std::string id = [] {
     std::string line;
     std::ifstream in("/proc/sys/kernel/random/boot_id");
@@ -180,10 +184,12 @@ std::string BootId() {
 }
 
 bool FlushDeviceVolume() {
+  crash_seam::Point counted(crash_seam::FsCall::kFlush, [] { return std::wstring(L"\\"); });
   const int fd = ::open(DeviceRoot().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return false;
   const bool flushed = ::syncfs(fd) == 0;
   ::close(fd);
+  if (flushed && power_seam::Armed()) power_seam::VolumeSynced();
   return flushed;
 }
 
@@ -296,6 +302,12 @@ void DirChange::Done(const std::string& removed, const std::string& added) {
   if (!added.empty()) listing.byFolded[FoldCase(Utf8ToWide(added))] = added;
   listing.modified = st.st_mtim;
   if (listing.keptSince == 0) listing.keptSince = NowNanos();
+}
+
+void ForgetDirListings() {
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  cache.listings.clear();
 }
 
 std::string KernelDir(const char* sub) {

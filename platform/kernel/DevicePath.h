@@ -57,6 +57,9 @@ class DirChange {
   bool current_ = false;
 };
 
+// Drops every cached listing (after the files changed behind the kernel's back).
+void ForgetDirListings();
+
 // The kernel's own folder below the root (never listed), created on demand.
 std::string KernelDir(const char* sub);
 // The name the kernel's own folder has in the root.

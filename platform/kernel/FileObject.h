@@ -44,4 +44,8 @@ class FileObject : public KernelObject {
 // The open-file lock: share checks and the opens they guard run under it.
 std::mutex& FilesLock();
 
+// After a power cut: every view of a file keeps its bytes in private memory,
+// no longer reaching the file.
+void DetachViews();
+
 }  // namespace qv::kernel

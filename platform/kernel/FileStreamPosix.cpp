@@ -10,7 +10,9 @@
 #include "platform/kernel/DevicePath.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/PosixError.h"
+#include "platform/kernel/CrashPointSeam.h"
 #include "platform/kernel/FileSeam.h"
+#include "platform/kernel/PowerCutSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -22,6 +24,7 @@ struct Cookie {
 
 ssize_t CookieRead(void* c, char* buf, size_t size) {
   auto* cookie = static_cast<Cookie*>(c);
+  crash_seam::Point counted(crash_seam::FsCall::kRead, [cookie] { return cookie->devicePath; });
   ssize_t n;
   do {
     n = ::read(cookie->fd, buf, size);
@@ -32,21 +35,27 @@ ssize_t CookieRead(void* c, char* buf, size_t size) {
 
 ssize_t CookieWrite(void* c, const char* buf, size_t size) {
   auto* cookie = static_cast<Cookie*>(c);
+  crash_seam::Point counted(crash_seam::FsCall::kWrite, [cookie] { return cookie->devicePath; });
   if (size && file_seam::TakeFault(cookie->devicePath, ERROR_DISK_FULL)) {
     SetLastError(ERROR_DISK_FULL);
     errno = ENOSPC;
     return 0;  // a cookie reports failure as no bytes written
   }
+  const bool watched = size && power_seam::Armed();
+  if (watched) power_seam::BeforeChange(cookie->fd);
   size_t done = 0;
   while (done < size) {
     const ssize_t n = ::write(cookie->fd, buf + done, size - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       SetLastError(Win32Error(errno));
-      return static_cast<ssize_t>(done);
+      break;
     }
     done += static_cast<size_t>(n);
   }
+  // Appends land at the end: where the writing stopped tells where it was.
+  const off_t end = watched ? ::lseek(cookie->fd, 0, SEEK_CUR) : -1;
+  if (end >= 0) power_seam::Written(cookie->fd, static_cast<uint64_t>(end) - done, done);
   return static_cast<ssize_t>(done);
 }
 
@@ -65,6 +74,7 @@ int CookieClose(void* c) {
 }
 
 FILE* Open(std::wstring_view path, std::string_view mode) {
+  crash_seam::Point counted(crash_seam::FsCall::kOpen, [path] { return std::wstring(path); });
   std::string host;
   std::wstring device;
   HostLookup lookup;
@@ -108,11 +118,13 @@ FILE* Open(std::wstring_view path, std::string_view mode) {
   if (create) flags |= O_CREAT;
   if (truncate) flags |= O_TRUNC;
   if (append) flags |= O_APPEND;
+  if (truncate && exists && power_seam::Armed()) power_seam::BeforeChangeAt(host);
   const int fd = ::open(host.c_str(), flags, 0600);
   if (fd < 0) {
     SetLastError(Win32Error(errno, host));
     return nullptr;
   }
+  if (create && !exists && power_seam::Armed()) power_seam::Created(host, fd);
   auto* cookie = new Cookie{fd, device};
   const std::string cmode = std::string(1, mode[0]) + (plus ? "+" : "");
   FILE* f = ::fopencookie(cookie, cmode.c_str(), {CookieRead, CookieWrite, CookieSeek, CookieClose});

@@ -18,6 +18,8 @@
 #include "platform/kernel/Files.h"
 #include "platform/kernel/PosixError.h"
 #include "platform/kernel/FileSeam.h"
+#include "platform/kernel/CrashPointSeam.h"
+#include "platform/kernel/PowerCutSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -126,6 +128,7 @@ bool SyncDirectory(const std::string& dir) {
   if (fd < 0) return false;
   const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
   ::close(fd);
+  if (synced && power_seam::Armed()) power_seam::FolderSynced(dir);
   return synced;
 }
 
@@ -199,12 +202,14 @@ BOOL MoveNoReplace(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string*
     if (!ChangeNames(*fromHost, *target, [&] { return ::rename(fromHost->c_str(), target->c_str()) == 0; })) {
       return FailErrno(*target);
     }
+    if (power_seam::Armed()) power_seam::Moved(*fromHost, *target, S_ISDIR(src.st_mode), {});
     return TRUE;
   }
   if (!ChangeNames(*fromHost, *target,
                    [&] { return RenameNoReplace(*fromHost, *target, S_ISDIR(src.st_mode)) == 0; })) {
     return FailErrno(*target);
   }
+  if (power_seam::Armed()) power_seam::Moved(*fromHost, *target, S_ISDIR(src.st_mode), {});
   return TRUE;
 }
 
@@ -221,9 +226,12 @@ BOOL MoveReplacing(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string*
     if (S_ISDIR(dst.st_mode) || ReadOnlyMode(dst)) return Fail(ERROR_ACCESS_DENIED);
     if (DeleteConflict(Key(dst.st_dev, dst.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
   }
+  power_seam::Gone replaced;
+  if (power_seam::Armed()) replaced = power_seam::BeforeRemove(*toHost);
   if (!ChangeNames(*fromHost, *toHost, [&] { return ::rename(fromHost->c_str(), toHost->c_str()) == 0; })) {
     return FailErrno(*toHost);
   }
+  if (power_seam::Armed()) power_seam::Moved(*fromHost, *toHost, false, std::move(replaced));
   return TRUE;
 }
 
@@ -256,11 +264,30 @@ std::mutex& FilesLock() {
 
 using namespace qv::kernel;
 namespace fseam = qv::file_seam;
+namespace pseam = qv::power_seam;
+using qv::crash_seam::FsCall;
+using CountedCall = qv::crash_seam::Point;
+
+namespace {
+
+// The device path a counted call on a handle names, when the action asks.
+auto PathOf(HANDLE file) {
+  return [file] {
+    auto f = Find<FileObject>(file);
+    return f ? f->devicePath() : std::wstring();
+  };
+}
+auto PathOf(LPCWSTR path) {
+  return [path] { return std::wstring(path ? path : L""); };
+}
+
+}  // namespace
 
 extern "C" {
 
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES, DWORD creation, DWORD flags,
                    HANDLE) {
+  CountedCall counted(FsCall::kOpen, PathOf(path));
   std::string host;
   std::wstring device;
   HostLookup lookup;
@@ -331,13 +358,14 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     };
     if (exists) {
       openHost();
-    } else {
-      ChangeNames(std::string(), host, openHost);
+    } else if (ChangeNames(std::string(), host, openHost) && pseam::Armed()) {
+      pseam::Created(host, fd);
     }
     if (fd < 0) {
       FailErrno(host);
       return INVALID_HANDLE_VALUE;
     }
+    if (truncate && exists && pseam::Armed()) pseam::BeforeChange(fd);
     if (truncate && exists && ::ftruncate(fd, 0) != 0) {
       FailErrno();
       ::close(fd);
@@ -353,6 +381,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
 }
 
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
+  CountedCall counted(FsCall::kRead, PathOf(file));
   if (read) *read = 0;
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
@@ -370,23 +399,31 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
 }
 
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVOID) {
+  CountedCall counted(FsCall::kWrite, PathOf(file));
   if (written) *written = 0;
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (toWrite && fseam::TakeFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
+  off_t at = -1;
+  if (toWrite && pseam::Armed()) {
+    pseam::BeforeChange(f->fd());
+    at = ::lseek(f->fd(), 0, SEEK_CUR);
+  }
   DWORD done = 0;
+  BOOL ok = TRUE;
   while (done < toWrite) {
     const ssize_t n = ::write(f->fd(), static_cast<const char*>(buffer) + done, toWrite - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
-      if (written) *written = done;
-      return FailErrno();
+      ok = FailErrno();
+      break;
     }
     done += static_cast<DWORD>(n);
   }
+  if (at >= 0) pseam::Written(f->fd(), static_cast<uint64_t>(at), done);
   if (written) *written = done;
-  return TRUE;
+  return ok;
 }
 
 DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD method) {
@@ -424,9 +461,11 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
 }
 
 BOOL SetEndOfFile(HANDLE file) {
+  CountedCall counted(FsCall::kSetEnd, PathOf(file));
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
+  if (pseam::Armed()) pseam::BeforeChange(f->fd());
   const off_t pos = ::lseek(f->fd(), 0, SEEK_CUR);
   if (pos < 0 || ::ftruncate(f->fd(), pos) != 0) return FailErrno();
   return TRUE;
@@ -450,10 +489,12 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 }
 
 BOOL FlushFileBuffers(HANDLE file) {
+  CountedCall counted(FsCall::kFlush, PathOf(file));
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (fseam::TakeFault(f->devicePath(), ERROR_WRITE_FAULT)) return Fail(ERROR_WRITE_FAULT);
   if (::fdatasync(f->fd()) != 0 && errno != EINVAL) return FailErrno();
+  if (pseam::Armed()) pseam::FileSynced(f->fd());
   return TRUE;
 }
 
@@ -494,16 +535,19 @@ BOOL GetFileTime(HANDLE file, LPFILETIME created, LPFILETIME accessed, LPFILETIM
 }
 
 BOOL MoveFileW(LPCWSTR from, LPCWSTR to) {
+  CountedCall counted(FsCall::kMove, PathOf(from));
   std::string fromHost, toHost;
   return MoveNoReplace(from, to, &fromHost, &toHost);
 }
 
 BOOL DeleteAndRenameFile(LPCWSTR to, LPCWSTR from) {
+  CountedCall counted(FsCall::kMove, PathOf(from));
   std::string fromHost, toHost;
   return MoveReplacing(from, to, &fromHost, &toHost);
 }
 
 BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  CountedCall counted(FsCall::kMove, PathOf(from));
   std::string fromHost, toHost;
   const BOOL moved = (flags & MOVEFILE_REPLACE_EXISTING) ? MoveReplacing(from, to, &fromHost, &toHost)
                                                          : MoveNoReplace(from, to, &fromHost, &toHost);
@@ -515,6 +559,7 @@ BOOL MoveFileExW(LPCWSTR from, LPCWSTR to, DWORD flags) {
 }
 
 BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
+  CountedCall counted(FsCall::kCopy, PathOf(to));
   std::string fromHost, toHost;
   std::wstring fromDev, toDev;
   if (!ResolvePair(from, to, &fromHost, &toHost, &fromDev, &toDev)) return FALSE;
@@ -533,11 +578,13 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
   if (fseam::TakeFault(toDev, ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
   const int in = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailErrno(fromHost);
+  if (exists && pseam::Armed()) pseam::BeforeChangeAt(toHost);
   const int out = ::open(toHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, src.st_mode & 0777);
   if (out < 0) {
     ::close(in);
     return FailErrno(toHost);
   }
+  if (!exists && pseam::Armed()) pseam::Created(toHost, out);
   char buf[65536];
   BOOL ok = TRUE;
   for (;;) {
@@ -564,6 +611,7 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
 }
 
 BOOL DeleteFileW(LPCWSTR path) {
+  CountedCall counted(FsCall::kDelete, PathOf(path));
   std::string host;
   std::wstring device;
   if (!Resolve(path, &host, &device)) return FALSE;
@@ -573,11 +621,15 @@ BOOL DeleteFileW(LPCWSTR path) {
   if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (S_ISDIR(st.st_mode) || ReadOnlyMode(st)) return Fail(ERROR_ACCESS_DENIED);
   if (DeleteConflict(Key(st.st_dev, st.st_ino))) return Fail(ERROR_SHARING_VIOLATION);
+  pseam::Gone gone;
+  if (pseam::Armed()) gone = pseam::BeforeRemove(host);
   if (!ChangeNames(host, std::string(), [&] { return ::unlink(host.c_str()) == 0; })) return FailErrno(host);
+  if (pseam::Armed()) pseam::Removed(host, false, std::move(gone));
   return TRUE;
 }
 
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
+  CountedCall counted(FsCall::kCreateDir, PathOf(path));
   std::string host;
   std::wstring device;
   if (!Resolve(path, &host, &device)) return FALSE;
@@ -587,10 +639,12 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   if (!ChangeNames(std::string(), host, [&] { return ::mkdir(host.c_str(), 0700) == 0; })) {
     return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
   }
+  if (pseam::Armed()) pseam::Created(host, -1);
   return TRUE;
 }
 
 BOOL RemoveDirectoryW(LPCWSTR path) {
+  CountedCall counted(FsCall::kRemoveDir, PathOf(path));
   std::string host;
   std::wstring device;
   if (!Resolve(path, &host, &device)) return FALSE;
@@ -599,6 +653,7 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   if (!ChangeNames(host, std::string(), [&] { return ::rmdir(host.c_str()) == 0; })) return FailErrno(host);
+  if (pseam::Armed()) pseam::Removed(host, true, {});
   return TRUE;
 }
 
@@ -645,6 +700,7 @@ DWORD GetTempPathW(DWORD chars, LPWSTR out) {
 }
 
 HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  CountedCall counted(FsCall::kFind, PathOf(pattern));
   std::vector<std::wstring> names;
   DWORD error = 0;
   if (!pattern || !data) {
@@ -691,6 +747,7 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
 }
 
 BOOL FindNextFileW(HANDLE handle, LPWIN32_FIND_DATAW data) {
+  CountedCall counted(FsCall::kFind, [] { return std::wstring(); });
   auto find = Find<FindHandle>(handle);
   if (!find) return Fail(ERROR_INVALID_HANDLE);
   if (find->next >= find->entries.size()) return Fail(ERROR_NO_MORE_FILES);

@@ -7,11 +7,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <map>
+#include <string>
 
+#include "platform/kernel/CrashPointSeam.h"
 #include "platform/kernel/FileObject.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/PosixError.h"
+#include "platform/kernel/PowerCutSeam.h"
 
 namespace qv::kernel {
 namespace {
@@ -22,17 +26,21 @@ constexpr ULONGLONG kGranularity = 65536;
 
 class MappingObject : public KernelObject {
  public:
-  MappingObject(int fd, ULONGLONG size, bool writable) : fd(fd), size(size), writable(writable) {}
+  MappingObject(int fd, ULONGLONG size, bool writable, bool overFile)
+      : fd(fd), size(size), writable(writable), overFile(overFile) {}
   ~MappingObject() override { ::close(fd); }
   const int fd;
   const ULONGLONG size;
   const bool writable;
+  const bool overFile;  // false for memory without a file
 };
 
 struct View {
   size_t length;
   ULONGLONG offset;  // in the file
   std::shared_ptr<MappingObject> mapping;
+  bool write;
+  bool watched;  // by the power-cut seam
 };
 
 std::mutex& ViewsLock() {
@@ -46,9 +54,26 @@ std::map<uintptr_t, View>& Views() {
 }
 
 }  // namespace
+
+void DetachViews() {
+  std::lock_guard<std::mutex> g(ViewsLock());
+  for (const auto& [at, view] : Views()) {
+    if (!view.mapping->overFile) continue;
+    void* p = reinterpret_cast<void*>(at);
+    std::string bytes(static_cast<const char*>(p), view.length);
+    if (::mmap(p, view.length, PROT_READ | PROT_WRITE, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED) {
+      continue;
+    }
+    std::memcpy(p, bytes.data(), view.length);
+    if (!view.write) ::mprotect(p, view.length, PROT_READ);
+  }
+}
+
 }  // namespace qv::kernel
 
 using namespace qv::kernel;
+namespace pseam = qv::power_seam;
+using qv::crash_seam::FsCall;
 
 extern "C" {
 
@@ -59,6 +84,10 @@ HANDLE CreateFileForMappingW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECU
 
 HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWORD sizeHigh, DWORD sizeLow,
                           LPCWSTR) {
+  qv::crash_seam::Point counted(FsCall::kMap, [file] {
+    auto f = Find<FileObject>(file);
+    return f ? f->devicePath() : std::wstring();
+  });
   const ULONGLONG wanted = (static_cast<ULONGLONG>(sizeHigh) << 32) | sizeLow;
   const bool writable = (protect & PAGE_READWRITE) != 0;
   int fd = -1;
@@ -102,6 +131,7 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
         SetLastError(ERROR_ACCESS_DENIED);
         return nullptr;
       }
+      if (pseam::Armed()) pseam::BeforeChange(f->fd());
       if (::ftruncate(f->fd(), static_cast<off_t>(size)) != 0) {
         FailErrno();
         return nullptr;
@@ -114,7 +144,8 @@ HANDLE CreateFileMappingW(HANDLE file, LPSECURITY_ATTRIBUTES, DWORD protect, DWO
     }
   }
   SetLastError(0);
-  return AddObject(std::make_shared<MappingObject>(fd, size, writable));
+  const bool overFile = file && file != INVALID_HANDLE_VALUE;
+  return AddObject(std::make_shared<MappingObject>(fd, size, writable, overFile));
 }
 
 LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offsetLow, size_t bytes) {
@@ -144,8 +175,10 @@ LPVOID MapViewOfFile(HANDLE mapping, DWORD access, DWORD offsetHigh, DWORD offse
     FailErrno();
     return nullptr;
   }
+  const bool watched = write && m->overFile && pseam::Armed();
+  if (watched) pseam::ViewMapped(m->fd);
   std::lock_guard<std::mutex> g(ViewsLock());
-  Views()[reinterpret_cast<uintptr_t>(p)] = View{length, offset, m};
+  Views()[reinterpret_cast<uintptr_t>(p)] = View{length, offset, m, write, watched};
   return p;
 }
 
@@ -155,12 +188,14 @@ BOOL UnmapViewOfFile(LPCVOID view) {
   auto it = Views().find(reinterpret_cast<uintptr_t>(view));
   if (it == Views().end()) return Fail(ERROR_INVALID_PARAMETER);
   ::munmap(const_cast<void*>(view), it->second.length);
+  if (it->second.watched) pseam::ViewUnmapped(it->second.mapping->fd);
   keep = std::move(it->second.mapping);
   Views().erase(it);
   return TRUE;
 }
 
 BOOL FlushViewOfFile(LPCVOID view, size_t bytes) {
+  qv::crash_seam::Point counted(FsCall::kFlush, [] { return std::wstring(); });
   const auto at = reinterpret_cast<uintptr_t>(view);
   std::lock_guard<std::mutex> g(ViewsLock());
   auto it = Views().upper_bound(at);
@@ -176,9 +211,13 @@ BOOL FlushViewOfFile(LPCVOID view, size_t bytes) {
   // FlushFileBuffers on the volume makes them lasting.
   const auto offset = static_cast<off64_t>(it->second.offset + (from - base));
   constexpr unsigned kWrite = SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER;
-  if (::sync_file_range(it->second.mapping->fd, offset, static_cast<off64_t>(to - from), kWrite) == 0) return TRUE;
-  if (errno != ESPIPE && errno != EINVAL && errno != ENOSYS) return FailErrno();
-  if (::msync(reinterpret_cast<void*>(from), to - from, MS_SYNC) != 0) return FailErrno();
+  if (::sync_file_range(it->second.mapping->fd, offset, static_cast<off64_t>(to - from), kWrite) != 0) {
+    if (errno != ESPIPE && errno != EINVAL && errno != ENOSYS) return FailErrno();
+    if (::msync(reinterpret_cast<void*>(from), to - from, MS_SYNC) != 0) return FailErrno();
+  }
+  if (it->second.watched && pseam::Armed()) {
+    pseam::RangeSynced(it->second.mapping->fd, static_cast<uint64_t>(offset), to - from);
+  }
   return TRUE;
 }
 

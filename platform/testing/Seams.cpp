@@ -4,8 +4,10 @@
 
 #include "platform/inet/InetSeam.h"
 #include "platform/kernel/ClockSeam.h"
+#include "platform/kernel/CrashPointSeam.h"
 #include "platform/kernel/FileSeam.h"
 #include "platform/kernel/MemorySeam.h"
+#include "platform/kernel/PowerCutSeam.h"
 #include "platform/kernel/Time.h"
 #include "platform/shell/ShellSeam.h"
 #include "platform/shell/ShellUi.h"
@@ -22,6 +24,8 @@ namespace qv::testing {
 
 void ResetSeams() {
   file_seam::Reset();
+  power_seam::Reset();
+  crash_seam::Reset();
   clock_seam::Reset();
   memory_seam::Reset();
   msgbox_seam::Reset();
@@ -40,6 +44,18 @@ void InjectFileFault(const std::wstring& devicePath, DWORD error, int times) {
 }
 void ClearFileFaults() { file_seam::ClearFaults(); }
 int FileFaultHits(const std::wstring& devicePath) { return file_seam::FaultHits(devicePath); }
+
+void ArmPowerCut() { power_seam::Arm(); }
+void DisarmPowerCut() { power_seam::Disarm(); }
+PowerCutReport CutPower(uint64_t seed, PowerCutMode mode) { return power_seam::CutPower(seed, mode); }
+void StartNewBoot() { power_seam::NewBoot(); }
+
+void CountFileCalls() { crash_seam::Count(); }
+int FileCalls() { return crash_seam::Calls(); }
+void ArmCrashPoint(int n, CrashWhen when, std::function<void(const CrashCall&)> action) {
+  crash_seam::Arm(n, when, std::move(action));
+}
+void DisarmCrashPoint() { crash_seam::Disarm(); }
 
 void SetClock(const SYSTEMTIME& utc) {
   FILETIME ft{};

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/base/WinTypes.h"
+#include "platform/kernel/CrashPointSeam.h"
+#include "platform/kernel/PowerCutSeam.h"
 #include "platform/net/NetSeam.h"
 #include "platform/shell/ShellSeam.h"
 #include "platform/ui/UiSeam.h"
@@ -30,6 +32,29 @@ void InjectFileFault(const std::wstring& devicePath, DWORD error, int times = -1
 void ClearFileFaults();
 // Number of calls on that path the fault has failed so far.
 int FileFaultHits(const std::wstring& devicePath);
+
+// Power cuts (the service's own seam, platform/kernel/PowerCutSeam.h, says
+// what syncs what and what the test must do around a cut). Armed, the file
+// layer remembers what each file and folder changed since its last sync;
+// CutPower undoes a seeded choice of it on the files under the device root,
+// kills every file handle open then and starts a new boot (qv::BootId()).
+using PowerCutMode = qv::power_seam::CutMode;
+using PowerCutReport = qv::power_seam::CutReport;
+void ArmPowerCut();
+void DisarmPowerCut();
+PowerCutReport CutPower(uint64_t seed, PowerCutMode mode = PowerCutMode::kRandom);
+// A new boot id without a cut (a parent whose forked child cut the power).
+void StartNewBoot();
+
+// Crash points (platform/kernel/CrashPointSeam.h): the file layer's calls
+// counted, and an action run at the N-th, before or after it.
+using FsCall = qv::crash_seam::FsCall;
+using CrashWhen = qv::crash_seam::When;
+using CrashCall = qv::crash_seam::CallInfo;
+void CountFileCalls();
+int FileCalls();
+void ArmCrashPoint(int n, CrashWhen when, std::function<void(const CrashCall&)> action);
+void DisarmCrashPoint();
 
 // Clock: fix UTC at a moment (the clock then stands still unless advanced),
 // or shift the real clock. GetTickCount follows the advance.
