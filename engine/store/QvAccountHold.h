@@ -34,11 +34,9 @@ class QvAccountHold {
 
   bool Held() const { return held_; }
 
-  // The mutex name of an account folder (for tests: the same for every
-  // spelling of one folder).
-  static std::wstring MutexName(const std::wstring& folderPath);
-
  private:
+  // The same for every spelling of one folder.
+  static std::wstring MutexName(const std::wstring& folderPath);
   void Take(const std::wstring& folderPath);
 
   std::wstring name_;
