@@ -177,6 +177,7 @@ enum : uint32_t {
   QVMDL_ERR_ACC_NOT_A_FOLDER = 0x20000bd,       // the account path is no folder
   QVMDL_ERR_ACC_NO_MEMORY = 0x20000be,          // no memory for an account object
   QVMDL_ERR_ACC_CREATE_FOLDER = 0x20000bf,      // an account folder could not be created
+  QVMDL_ERR_ACC_BUSY = 0x20000c0,               // deleting or renaming: a receive or send holds the account
   QVMDL_ERR_ACC_LASTUID_CREATE = 0x20000ca,     // "\LastUID.ini" could not be created
   QVMDL_ERR_ACC_UIDL_CREATE = 0x20000cc,        // "\UID.list" could not be created
   // registry helpers
@@ -260,6 +261,7 @@ enum : uint32_t {
   QVMDL_ERR_RECV_MESSAGE_LIMIT = 0x200201d,   // no more room under the account's message limit
   QVMDL_ERR_RECV_EMPTY_MESSAGE = 0x200201e,
   QVMDL_ERR_RECV_NO_UID = 0x200201f,          // a fetched message without UID
+  QVMDL_ERR_RECV_ACCOUNT_BUSY = 0x2002020,    // a receive, send or deletion of the account is running
   QVMDL_ERR_RECV_NO_CARRIER_ACCOUNT = 0x2000007,
   QVMDL_ERR_RECV_PARTIAL_TWICE = 0x20000d0,   // a partial copy of a message already being completed
   QVMDL_ERR_RECV_UID_NOT_MAPPED = 0x20000d1,  // no stored message for the UID
@@ -288,6 +290,7 @@ enum : uint32_t {
   QVMDL_ERR_SEND_STORAGE_OPEN = 0x2002117,    // storage, root folder or send box not open
   QVMDL_ERR_SEND_CANCELLED = 0x2002118,
   QVMDL_ERR_SEND_SENT_BOX_FULL = 0x2002119,   // the sent box has no room for every message
+  QVMDL_ERR_SEND_ACCOUNT_BUSY = 0x200211A,    // a send, receive or deletion of the account is running
   QVMDL_ERR_RECV_TIMER = 0x2002201,             // the periodic-receive notification was refused
 
   // --- exporter, importer, classifier, limits, parameters (0x2004001-0x2004503)

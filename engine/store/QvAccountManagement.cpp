@@ -3,6 +3,7 @@
 // moved aside in one step before its tree is deleted. So a listing never
 // shows a half-made or half-deleted account.
 #include <new>
+#include <optional>
 
 #include "engine/foundation/QvAccountInfo.h"
 #include "engine/foundation/QvAccountInfoInterface.h"
@@ -11,6 +12,7 @@
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvAccountCache.h"
 #include "engine/store/QvAccountData.h"
+#include "engine/store/QvAccountHold.h"
 #include "engine/store/QvAccountName.h"
 #include "engine/store/QvAccountNameMap.h"
 #include "engine/store/QvClassificationParamSet.h"
@@ -143,6 +145,12 @@ bool QvAccountInfoInterface::Rename(const std::wstring& oldName, const std::wstr
   auto old = listing->folderOf.find(oldName);
   if (old == listing->folderOf.end() || listing->folderOf.count(newName) != 0) return false;
   const std::wstring folder = old->second;
+  // Not while a receive or send holds the account: it goes on under the name it started with.
+  QvAccountHold hold(held.dataPath + folder);
+  if (!hold.Held()) {
+    SetQvMiddleError(QVMDL_ERR_ACC_BUSY);
+    return false;
+  }
   QvAccountNameMap::Remove(listing, oldName, folder);
   QvAccountNameMap::Enter(listing, newName, folder);
   // The folder keeps its name; the caller stores the new strAccountName, and
@@ -164,6 +172,14 @@ bool QvAccountInfoInterface::Delete(const std::wstring& name, const std::wstring
   const std::wstring folder = found->second;
   const std::wstring folderPath = dataPath + folder;
   const std::wstring aside = dataPath + QvAccountName::DeletingName(folder);
+  // Not while a receive or send holds the account, in this process or
+  // another: what it deleted on the server would go with the folder. Held
+  // until the folder is moved aside, so that no run starts meanwhile.
+  std::optional<QvAccountHold> hold(std::in_place, folderPath);
+  if (!hold->Held()) {
+    SetQvMiddleError(QVMDL_ERR_ACC_BUSY);
+    return false;
+  }
 
   // The parts another user may hold; a sub-folder name that is no plain name
   // can have been opened by nobody.
@@ -187,6 +203,7 @@ bool QvAccountInfoInterface::Delete(const std::wstring& name, const std::wstring
     return true;
   });
   if (!movedAside) return false;
+  hold.reset();
   QvAccountNameMap::Remove(listing, name, folder);
   if (!RemoveTree(aside)) {
     SetQvMiddleError(QVMDL_ERR_ACC_DELETE_FILES);

@@ -10,6 +10,7 @@
 #include "engine/content/Email.h"
 #include "engine/content/EmlCompose.h"
 #include "engine/foundation/QvMiddleError.h"
+#include "engine/store/QvAccountHold.h"
 #include "engine/store/QvDeferredSync.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageInterface.h"
@@ -104,6 +105,14 @@ bool QvRetriever::CheckAccountInfoInterface(QvAccountInfoInterface* account) {
 bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASController* ras, const std::string& password,
                       const std::list<unsigned long>* ids) {
   if (!CheckAccountInfoInterface(account)) return false;
+  // One run of an account at a time, in any process: refused before it
+  // touches this retriever, the store or the server.
+  QvAccountHold accountHold(account);
+  if (!accountHold.Held()) {
+    SetQvMiddleError(QVMDL_ERR_RECV_ACCOUNT_BUSY);
+    ToObserver(MSG_Error, QVMDL_ERR_RECV_ACCOUNT_BUSY, 0);
+    return false;
+  }
   {
     std::lock_guard<std::mutex> hold(runLock_);
     running_ = true;

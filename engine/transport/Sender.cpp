@@ -9,6 +9,7 @@
 #include "engine/foundation/QvAccountInfoInterface.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/store/MailHistory.h"
+#include "engine/store/QvAccountHold.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvMessageLimit.h"
@@ -68,6 +69,13 @@ int Sender::Quit() {
 
 int Sender::Run(QvAccountInfoInterface* account, QvRASController* ras, const std::vector<unsigned long>* ids,
                 const std::wstring& password) {
+  // One run of an account at a time, in any process. Refused before this
+  // sender's state is touched: the caller may be a run of this very sender.
+  QvAccountHold hold(account);
+  if (!hold.Held()) {
+    if (observer_) observer_->notify(2, static_cast<long>(QVMDL_ERR_SEND_ACCOUNT_BUSY), 0);
+    return 0;
+  }
   account_ = account;
   ras_ = ras;
   removeAfterSend_ = true;

@@ -6,6 +6,7 @@
 #include "engine/feeds/src/RssClientCodes.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/foundation/QvRegistryValue.h"
+#include "engine/store/QvAccountHold.h"
 #include "engine/store/QvMessageInterface.h"
 #include "engine/store/QvPhoneStatus.h"
 #include "engine/store/QvStorageInterface.h"
@@ -127,6 +128,14 @@ void QvRssRetriever::ResetRun() {
 
 bool QvRssRetriever::Run(Road road, QvAccountInfoInterface* account, QvRASController* ras, int mode,
                          const std::string& password, const std::list<unsigned long>* ids) {
+  // One run of an account at a time, in any process; refused before this
+  // retriever's state is touched. No account: nothing to hold, and the
+  // check below reports it.
+  QvAccountHold accountHold(account);
+  if (!accountHold.Held()) {
+    Tell(QVMDL_ERR_RECV_ACCOUNT_BUSY);
+    return false;
+  }
   {
     std::lock_guard<std::mutex> hold(runLock_);
     running_ = true;

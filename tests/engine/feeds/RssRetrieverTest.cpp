@@ -10,6 +10,7 @@
 #include <set>
 #include <thread>
 #include <tuple>
+#include <utility>
 
 #include "engine/feeds/src/QvRssRetriever.h"
 #include "engine/foundation/QvMiddleError.h"
@@ -371,6 +372,65 @@ TEST_F(RssRetrieverTest, TwoRunsAtOnceKeepTheirOwnPictures) {
     SCOPED_TRACE(i);
     ExpectOwnColours(accounts[i].get(), i % 2);
   }
+}
+
+// While a run of the account is on, a second one, from the observer or from
+// another thread, is refused at once and fetches nothing; another account
+// runs. Once the run ended, the account runs again.
+TEST_F(RssRetrieverTest, ASecondRunOfTheAccountIsRefusedWhileOneRuns) {
+  peer_.PutFile("/two.xml", Rss20("UTF-8", Item20("t1", "http://feeds.example.jp/t1", "<category>news</category>") +
+                                               Item20("t2", "http://feeds.example.jp/t2", "<category>news</category>")));
+  ASSERT_TRUE(SetFeedUrl(account_.get(), L"http://feeds.example.jp/two.xml"));
+  std::unique_ptr<QvAccountInfoInterface> other = MakeAccount(L"other");
+  AddCategoryRules(other.get());
+  ASSERT_TRUE(SetFeedUrl(other.get(), L"http://feeds.example.jp/two.xml"));
+  struct Second {
+    bool result = true;
+    Heard heard;
+  };
+  Second nested, threaded, otherAccount;
+  const auto run = [this](QvAccountInfoInterface* account, Second* second) {
+    QvRASController ras;
+    QvRssRetriever retriever;
+    retriever.registerNotify(&second->heard);
+    second->result = retriever.RetrieveMessages(account, &ras, 0);
+  };
+  const long before = peer_.CountRequests("GET /two.xml", 0);
+  QvRssRetriever retriever;
+  Heard heard;
+  retriever.registerNotify(&heard);
+  int tries = 0;
+  heard.hook = [&](unsigned int message) {
+    if (message != QvRssRetriever::MSG_NewMessage || tries++ != 0) return;
+    run(account_.get(), &nested);
+    std::thread([&] { run(account_.get(), &threaded); }).join();
+    run(other.get(), &otherAccount);
+  };
+  EXPECT_TRUE(retriever.RetrieveMessages(account_.get(), &ras_, 0));
+  EXPECT_TRUE(heard.errors.empty());
+  for (const Second* second : {&nested, &threaded}) {
+    EXPECT_FALSE(second->result);
+    EXPECT_EQ(second->heard.messages, std::vector<unsigned int>{QvRssRetriever::MSG_Error});
+    EXPECT_EQ(second->heard.errors, std::vector<uint32_t>{QVMDL_ERR_RECV_ACCOUNT_BUSY});
+  }
+  EXPECT_TRUE(otherAccount.result);
+  EXPECT_EQ(Subjects(account_.get()), (std::multiset<std::wstring>{L"t1", L"t2"}));
+  EXPECT_EQ(Subjects(other.get()), (std::multiset<std::wstring>{L"t1", L"t2"}));
+  EXPECT_EQ(peer_.CountRequests("GET /two.xml", before + 2), before + 2) << "one fetch per account";
+
+  // Without an observer the error word tells it.
+  bool asked = false;
+  heard.hook = [&](unsigned int message) {
+    if (message != QvRssRetriever::MSG_NewMessage || std::exchange(asked, true)) return;
+    QvRASController ras;
+    QvRssRetriever second;
+    SetQvMiddleError(0);
+    nested.result = second.RetrieveMessages(account_.get(), &ras, 0);
+    EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_RECV_ACCOUNT_BUSY);
+  };
+  EXPECT_TRUE(retriever.RetrieveMessages(account_.get(), &ras_, 0));
+  EXPECT_TRUE(asked);
+  EXPECT_FALSE(nested.result);
 }
 
 // The controller calls the retriever only while a run is on, and never once

@@ -4,10 +4,12 @@
 // and the send history hold afterwards. A scripted server only plays the
 // one who strips STARTTLS.
 #include <functional>
+#include <thread>
 
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/transport/QvClassifier.h"
 #include "engine/transport/QvRASController.h"
+#include "engine/transport/QvRetriever.h"
 #include "engine/transport/Sender.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Time.h"
@@ -323,6 +325,57 @@ TEST_F(SenderTest, ACancelAfterTheFirstMessageLeavesTheRestWaiting) {
   EXPECT_EQ(peer_.WaitForMail(1).size(), 1u);
   EXPECT_EQ(Count(Log(), "MAIL FROM"), 1u);
   EXPECT_NE(Log().find("QUIT"), std::string::npos);
+}
+
+// While a run sends, a second send of the account is refused at once, from
+// this thread (the observer) or another, and so is a receive of it; the
+// refused runs touch nothing, and every message goes out once.
+TEST_F(SenderTest, ASecondRunOfTheAccountIsRefusedWhileOneSends) {
+  for (int i = 0; i < 3; ++i) Queue(Mail("To: a@example.org\r\n", "n\r\n"));
+  struct Second {
+    int result = -1;
+    std::vector<Event> events;
+  };
+  Second nested, threaded;
+  bool receiveRan = true;
+  uint32_t receiveWord = 0;
+  int tries = 0;
+  const auto sendAcc = [](Second* second) {
+    Account account = Open(L"Acc");
+    QvRASController ras;
+    Recorder heard;
+    Sender sender;
+    sender.RegisterNotify(&heard);
+    second->result = sender.SendMultiMail(account.get(), &ras, L"");
+    second->events = heard.events;
+  };
+  recorder_.onEvent = [&](const Event& e) {
+    if (e != kSent || tries++ != 0) return;
+    sendAcc(&nested);
+    std::thread([&] { sendAcc(&threaded); }).join();
+    QvRASController ras;
+    QvRetriever retriever;
+    SetQvMiddleError(0);
+    receiveRan = retriever.RetrieveMessages(account_.get(), &ras, "");
+    receiveWord = GetQvMiddleError();
+  };
+  EXPECT_EQ(Send(), 1);
+  EXPECT_EQ(recorder_.events, (std::vector<Event>{kConnecting, kConnected, kSent, kSent, kSent, kClosing})) << Log();
+  for (const Second* second : {&nested, &threaded}) {
+    EXPECT_EQ(second->result, 0);
+    EXPECT_EQ(second->events, std::vector<Event>{QueueError(QVMDL_ERR_SEND_ACCOUNT_BUSY)});
+  }
+  EXPECT_FALSE(receiveRan);
+  EXPECT_EQ(receiveWord, QVMDL_ERR_RECV_ACCOUNT_BUSY);
+  EXPECT_EQ(Count(Log(), "MAIL FROM"), 3u);
+  EXPECT_EQ(peer_.WaitForMail(3).size(), 3u);
+  EXPECT_TRUE(Messages(sendBox_).empty());
+  EXPECT_EQ(Messages(sent_).size(), 3u);
+
+  // Once it ended, the account sends again.
+  Queue(Mail("To: a@example.org\r\n", "again\r\n"));
+  EXPECT_EQ(Send(), 1);
+  EXPECT_EQ(Messages(sent_).size(), 4u);
 }
 
 }  // namespace
