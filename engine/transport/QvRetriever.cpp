@@ -206,7 +206,14 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
 bool QvRetriever::SaveUidList(Kind kind, const std::list<std::wstring>& known) {
   std::list<std::wstring> uids;
   if (sessionEnded_ && uidlListComplete() && kind != Kind::Selected) {
-    getUidlList(uids);
+    // A server may list a UID twice; the account knows it once, where it
+    // came first.
+    std::list<std::wstring> latest;
+    getUidlList(latest);
+    std::set<std::wstring> seen;
+    for (std::wstring& uid : latest) {
+      if (seen.insert(uid).second) uids.push_back(std::move(uid));
+    }
   } else {
     std::list<std::wstring> latest;
     if (sessionEnded_ && uidlListComplete()) getUidlList(latest);

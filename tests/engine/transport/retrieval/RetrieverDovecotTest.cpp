@@ -369,6 +369,50 @@ TEST_F(RetrieverTest, ServerWithoutUidlIsNotFetchedTwice) {
   }
 }
 
+// A UID the server lists twice is known once: the account's list takes the
+// server's UID list in its order, each UID at its first place.
+TEST_F(RetrieverTest, AUidListedTwiceIsSavedOnce) {
+  Set(Settings::kMessageLeavingEnabled, false);  // nothing is deleted
+  const std::string mail = NumberedMail(2, "plain");
+  const std::string size = std::to_string(mail.size());
+  struct Case {
+    const char* what;
+    std::string uidl;  // the listing's lines
+    std::function<void(TestServer&)> fetch;
+    bool received;
+    std::wstring list;
+  };
+  const Case cases[] = {
+      // Nothing new: C: LIST   S: (sizes)   C: QUIT
+      {"nothing new", "1 a\r\n2 b\r\n3 a\r\n4 b\r\n",
+       [&](TestServer& s) { s.ExpectLine("LIST").Send("+OK\r\n1 9\r\n2 9\r\n3 9\r\n4 9\r\n.\r\n"); }, false,
+       L"a\r\nb\r\n"},
+      // c is new: C: LIST   C: LIST 2 / RETR 2   C: UIDL 2   C: QUIT
+      {"one new", "1 a\r\n2 c\r\n3 a\r\n",
+       [&](TestServer& s) {
+         s.ExpectLine("LIST").Send("+OK\r\n1 9\r\n2 " + size + "\r\n3 9\r\n.\r\n");
+         s.ExpectLine("LIST 2").Send("+OK 2 " + size + "\r\n").ExpectLine("RETR 2").Send("+OK\r\n" + mail + ".\r\n");
+         s.ExpectLine("UIDL 2").Send("+OK 2 c\r\n");
+       },
+       true, L"a\r\nc\r\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(account_->SaveUIDL({L"a", L"b"}));
+    // C: USER / PASS / CAPA (-ERR) / UIDL   S: +OK / (the listing) / .   ...   C: QUIT
+    TestServer server;
+    server.Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+    server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("UIDL").Send("+OK\r\n" + c.uidl + ".\r\n");
+    c.fetch(server);
+    server.ExpectLine("QUIT").Send("+OK\r\n");
+    server.Start();
+    qv::testing::MapHost("pop.example.com", 110, server.Port());
+    RetrieverRecorder recorder;
+    EXPECT_EQ(Receive(recorder), c.received) << c.what << std::hex << recorder.Error();
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    EXPECT_EQ(ReadHost(AccountFile("Acc", "UID.list")), qv::WideToUtf16LE(c.list)) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace qv::test
 
