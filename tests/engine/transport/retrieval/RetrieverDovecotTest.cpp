@@ -434,6 +434,97 @@ TEST_F(RetrieverTest, StorageThatWillNotOpenIsASaveFailure) {
   EXPECT_EQ(peer_.MessageCount(user_), 1);
 }
 
+// An account that deletes what it received and fetches long mail in part:
+// when a run cannot read what the device holds in part (the storage, the
+// partial tray or a partial copy's UID), it cannot tell the partial copies
+// from the whole ones, so it deletes nothing on the server and reports the
+// storage's failure. Read again, the holdings let the whole one go.
+enum class Unreadable { Storage, PartialTray, PartialCopy };
+struct HoldingsCase {
+  Unreadable what;
+  bool clear;  // ClearMessagesOnPopServer, else RetrieveMessages
+};
+
+void PrintTo(const HoldingsCase& c, std::ostream* out) {
+  *out << static_cast<int>(c.what) << (c.clear ? " clearing" : " receiving");
+}
+
+class RetrieverHoldings : public RetrieverTest, public ::testing::WithParamInterface<HoldingsCase> {};
+
+TEST_P(RetrieverHoldings, ThatCannotBeReadDeleteNothingOnTheServer) {
+  const HoldingsCase c = GetParam();
+  Set(Settings::kMessageLeavingEnabled, true);
+  Set(Settings::kPartialRetrievingEnabled, true);
+  Set(Settings::kPartialRetrievingLines, true, 10);
+  Deliver(NumberedMail(1, "short", 2));
+  Deliver(NumberedMail(2, "long", 40));
+  Deliver(NumberedMail(3, "long", 40));
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 3u);
+  const std::string any = stored.begin()->first;
+  ASSERT_EQ(stored.find(DovecotUid(2, any))->second.state, 1);
+  ASSERT_EQ(peer_.MessageCount(user_), 3);
+  const std::list<std::wstring> known = KnownUids();
+  ASSERT_EQ(known.size(), 3u);
+
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  const struct {
+    std::wstring path;  // opens of it fail
+    uint32_t code;
+  } faults[] = {
+      {root + L"\\TREE\\Status.txt", QVMDL_ERR_STG_FILEIO_FILE_OPEN_TREESTATUS},
+      // A folder the tray looks through, apart from the one the storage's open checks.
+      {StoreFile(L"TREE", inboxChildren_[0], L".msg"), QVMDL_ERR_STG_FILEIO_FILE_OPEN_MSG},
+      // Not the message made last, which the storage's open checks itself.
+      {EmlPathOf(stored.find(DovecotUid(2, any))->second.id), QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML},
+  };
+  const auto& fault = faults[static_cast<int>(c.what)];
+  storage_.reset();
+  const size_t from = LogSize();
+  qv::testing::InjectFileFault(fault.path, ERROR_SHARING_VIOLATION);
+  RetrieverRecorder recorder;
+  bool done = false;
+  {
+    QvRetriever retriever;
+    ASSERT_TRUE(retriever.registerNotify(&recorder));
+    done = c.clear ? retriever.ClearMessagesOnPopServer(account_.get(), &ras_, peer_.Password())
+                   : retriever.RetrieveMessages(account_.get(), &ras_, peer_.Password());
+  }
+  const uint32_t word = GetQvMiddleError();
+  qv::testing::ClearFileFaults();
+  storage_.reset(account_->OpenStorage());
+  ASSERT_TRUE(storage_);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(recorder.FirstError(), (NotifyEvent{3, static_cast<long>(fault.code), 0})) << std::hex << recorder.Error();
+  EXPECT_EQ(word, fault.code) << std::hex << word;
+  EXPECT_EQ(Count(LogTail(from), "DELE"), 0u) << LogTail(from);
+  EXPECT_EQ(peer_.MessageCount(user_), 3);
+  EXPECT_EQ(KnownUids(), known);
+  EXPECT_EQ(StoredByUid().size(), 3u);
+
+  RetrieverRecorder clean;
+  EXPECT_FALSE(Receive(clean));
+  EXPECT_EQ(clean.Error(), QVMDL_ERR_RECV_NO_NEW_MAIL);
+  EXPECT_EQ(peer_.MessageCount(user_), 2);
+}
+
+std::string HoldingsCaseName(const ::testing::TestParamInfo<HoldingsCase>& info) {
+  static const char* const kNames[] = {"Storage", "PartialTray", "PartialCopy"};
+  return std::string(kNames[static_cast<int>(info.param.what)]) + (info.param.clear ? "Clearing" : "Receiving");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RetrieverHoldings,
+                         ::testing::Values(HoldingsCase{Unreadable::Storage, false},
+                                           HoldingsCase{Unreadable::Storage, true},
+                                           HoldingsCase{Unreadable::PartialTray, false},
+                                           HoldingsCase{Unreadable::PartialTray, true},
+                                           HoldingsCase{Unreadable::PartialCopy, false},
+                                           HoldingsCase{Unreadable::PartialCopy, true}),
+                         HoldingsCaseName);
+
 // A mail whose text could not be synced was stored, but is not taken as
 // received: the run reports the failure and the next one fetches it again.
 // The mails stored around it count as usual.
