@@ -6,6 +6,7 @@
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/store/QvFolderInterface.h"
 #include "engine/store/QvStorageInterface.h"
+#include "platform/kernel/Debug.h"
 
 namespace {
 
@@ -15,12 +16,7 @@ const wchar_t* const kMailTrays[4] = {L"受信ﾌｫﾙﾀﾞ", L"送信待ち�
 const wchar_t* const kFeedTrays[4] = {L"受信トレイ", L"送信待ちトレイ", L"送信済みトレイ", L"下書きトレイ"};
 const wchar_t* const kSubFolders[3] = {L"ﾌｫﾙﾀﾞ1", L"ﾌｫﾙﾀﾞ2", L"ﾌｫﾙﾀﾞ3"};
 
-bool MakeFolders(const std::wstring& name, const std::wstring& key, bool feed) {
-  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, key));
-  if (!account) {
-    account.reset(feed ? QvAccountInfoInterface::CreateFeed(name, key) : QvAccountInfoInterface::Create(name, key));
-  }
-  if (!account) return false;
+bool FillFolders(QvAccountInfoInterface* account, bool feed) {
   std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
   if (!storage) return false;
   std::unique_ptr<QvFolderInterface> root(storage->OpenRootFolder());
@@ -50,6 +46,24 @@ bool MakeFolders(const std::wstring& name, const std::wstring& key, bool feed) {
     }
   }
   return true;
+}
+
+bool MakeFolders(const std::wstring& name, const std::wstring& key, bool feed) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, key));
+  const bool created = !account;
+  if (created) {
+    account.reset(feed ? QvAccountInfoInterface::CreateFeed(name, key) : QvAccountInfoInterface::Create(name, key));
+  }
+  if (!account) return false;
+  if (FillFolders(account.get(), feed)) return true;
+  if (!created) return false;
+  // A new account that could not be made whole goes again, folder and files,
+  // so that no listing shows it half-made; the failure stays the one reported.
+  const uint32_t failure = GetQvMiddleError();
+  account.reset();
+  if (!QvAccountInfoInterface::Delete(name, key)) NKDbgPrintfW(L"QvAccountCreator: a half-made account stays\r\n");
+  SetQvMiddleError(failure);
+  return false;
 }
 
 }  // namespace

@@ -10,10 +10,11 @@
 
 namespace {
 
-// "%04X\t%X" of the largest count is 10 bytes; anything longer is not ours.
+// "%04X\t%X" of the largest count is 13 bytes; anything longer is not ours.
 constexpr DWORD kStatusReadLimit = 16;
-// The reader looks at no more than this.
-constexpr size_t kStatusScanBytes = 9;
+// The widest fields the reader takes.
+constexpr size_t kStatusIdDigits = 4;
+constexpr size_t kStatusCountDigits = 8;
 
 uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint32_t openCode, uint32_t writeCode,
                         bool* opened) {
@@ -37,24 +38,27 @@ QvIdTraits::QvIdTraits() : mutex_(L"QvIdTraits Mutex") {}
 std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) { return qv::FormatA("%04X\t%X", nextId, count); }
 
 bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, uint32_t* count) {
-  // Four digits, a tab, then the count's digits, within the first 9 bytes;
-  // whatever follows them (a line end an editor added) is not ours to judge.
-  if (size > kStatusScanBytes) size = kStatusScanBytes;
-  if (size < 6 || text[4] != '\t') return false;
+  // Read as "%04X\t%X" is scanned: the id's one to four digits (files
+  // written without the padding exist), a tab, then the count's one to eight.
+  // Whatever follows the count (a line end an editor added) is not ours to
+  // judge; a field longer than its width is.
+  size_t at = 0;
   uint32_t next = 0;
-  for (size_t i = 0; i < 4; ++i) {
-    int v = foundation::HexDigitValue(text[i]);
-    if (v < 0) return false;
+  for (; at < size && at < kStatusIdDigits; ++at) {
+    int v = foundation::HexDigitValue(text[at]);
+    if (v < 0) break;
     next = next * 16 + static_cast<uint32_t>(v);
   }
+  if (at == 0 || at >= size || text[at] != '\t') return false;
+  const size_t countStart = ++at;
   uint32_t value = 0;
-  size_t digits = 0;
-  for (size_t i = 5; i < size; ++i, ++digits) {
-    int v = foundation::HexDigitValue(text[i]);
+  for (; at < size; ++at) {
+    int v = foundation::HexDigitValue(text[at]);
     if (v < 0) break;
+    if (at - countStart == kStatusCountDigits) return false;
     value = value * 16 + static_cast<uint32_t>(v);
   }
-  if (digits == 0) return false;
+  if (at == countStart) return false;
   *nextId = next;
   *count = value;
   return true;

@@ -553,7 +553,9 @@ void PopClient::bookUids() {
   uidlComplete_ = true;
   if (mode_ == 2 || mode_ == 3) {
     // Select check. A line counts as received when the device knows its
-    // UID; lines up to the last UID too, but only when it knows none.
+    // UID; lines up to the last UID too, but only when it knows none. Only
+    // the known ones may be deleted: the last UID is a hint, not proof that
+    // the device holds a line's mail.
     const std::unordered_set<std::string> wanted(downloadList_.begin(), downloadList_.end());
     bool passedLast = lastUid_.empty();
     for (const UidlLine& line : uidlLines_) {
@@ -561,8 +563,10 @@ void PopClient::bookUids() {
         messageList_.push_back(line.number);
         pendingList_.push_back(line.uid);
         ++toProcess_;
-      } else if ((!passedLast && knownUids_.empty()) || knownUids_.count(line.uid)) {
+      } else if (knownUids_.count(line.uid)) {
         receivedList_.push_back(line.number);
+        latestList_.push_back(line.uid);
+      } else if (!passedLast && knownUids_.empty()) {
         latestList_.push_back(line.uid);
       }
       if (!passedLast && line.uid == lastUid_) passedLast = true;
@@ -577,7 +581,8 @@ void PopClient::bookUids() {
     return;
   }
   // Normal check: the known UID list decides what is new. The last UID only
-  // marks what came before it as received when the caller knows no UID at all.
+  // marks what came before it as received when the caller knows no UID at all,
+  // and such a line is never deleted (receivedList_ holds what may be).
   size_t lastAt = uidlLines_.size();
   for (size_t i = 0; i < uidlLines_.size() && !lastUid_.empty(); ++i) {
     if (uidlLines_[i].uid == lastUid_) {
@@ -589,8 +594,10 @@ void PopClient::bookUids() {
   const bool byLastUid = knownUids_.empty() && lastUidFound_;
   for (size_t i = 0; i < uidlLines_.size(); ++i) {
     const UidlLine& line = uidlLines_[i];
-    if (knownUids_.count(line.uid) || (byLastUid && i <= lastAt)) {
+    if (knownUids_.count(line.uid)) {
       receivedList_.push_back(line.number);
+      latestList_.push_back(line.uid);
+    } else if (byLastUid && i <= lastAt) {
       latestList_.push_back(line.uid);
     } else {
       messageList_.push_back(line.number);
@@ -598,7 +605,7 @@ void PopClient::bookUids() {
       ++toProcess_;
     }
   }
-  noKnownUid_ = receivedList_.empty();
+  noKnownUid_ = receivedList_.empty() && !byLastUid;
   listPos_ = 0;
   if (mode_ == 4) {
     receivedPos_ = 0;

@@ -261,7 +261,7 @@ class QVMIDDLE_API PopClient {
   std::list<std::string> downloadList_;
   std::vector<uint32_t> messageList_;
   uint32_t statRange_ = 0;  // without UIDL the message list is 1..statRange_
-  std::vector<uint32_t> receivedList_;
+  std::vector<uint32_t> receivedList_;  // received lines the known list names: the ones "DELE" may take
   std::list<std::string> latestList_;
   std::list<std::string> pendingList_;
   // UIDs whose "DELE" was answered "+OK": they leave the latest list with

@@ -168,7 +168,12 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     for (const auto& [uid, entry] : map_) download.push_back(uid);
     setDownloadList(download);
   }
-  setPartialList(PartialUids());
+  std::list<std::string> partial;
+  if (!PartialUids(&partial)) {
+    ReleaseAfter(ras);
+    return false;
+  }
+  setPartialList(partial);
   setPopMode(mode);
   ToObserver(MSG_Connection, 2, 0);
   clearServer_ = kind == Kind::Clear;
@@ -223,7 +228,14 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
 bool QvRetriever::SaveUidList(Kind kind, const std::list<std::wstring>& known) {
   std::list<std::wstring> uids;
   if (sessionEnded_ && uidlListComplete() && kind != Kind::Selected) {
-    getUidlList(uids);
+    // A server may list a UID twice; the account knows it once, where it
+    // came first.
+    std::list<std::wstring> latest;
+    getUidlList(latest);
+    std::set<std::wstring> seen;
+    for (std::wstring& uid : latest) {
+      if (seen.insert(uid).second) uids.push_back(std::move(uid));
+    }
   } else {
     std::list<std::wstring> latest;
     if (sessionEnded_ && uidlListComplete()) getUidlList(latest);
@@ -332,21 +344,28 @@ bool QvRetriever::setMailAccount(const std::wstring& password) {
 }
 
 // The UIDs of the copies held in part (partial or header only): the server
-// keeps them until they are fetched whole.
-std::list<std::string> QvRetriever::PartialUids() {
-  std::list<std::string> uids;
+// keeps them until they are fetched whole. A run that may delete cannot tell
+// them from the whole ones when they cannot be read: false then, with the
+// storage's error reported, and the run deletes nothing.
+bool QvRetriever::PartialUids(std::list<std::string>* uids) {
+  uids->clear();
+  const bool mayDelete = record_.deleteOnServer != 0 || kind_ == Kind::Clear;
+  const auto unreadable = [&] { return !mayDelete || ReportError(GetQvMiddleError(), 0); };
   std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
-  if (!storage) return uids;
+  if (!storage) return unreadable();
   std::unique_ptr<QvFolderInterface> tray(storage->OpenFolder(kPartialTray));
   std::vector<unsigned long> ids;
-  if (!tray || !tray->GetMessageIds(&ids)) return uids;
+  if (!tray || !tray->GetMessageIds(&ids)) return unreadable();
   for (unsigned long id : ids) {
     std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+    if (!message) return unreadable();
     QvMessageInterface::Attributes a;
     a.mask = QvMessageInterface::kUidl;
-    if (message && message->GetAttributes(&a) && !a.uidl.empty()) uids.push_back(a.uidl);
+    // A copy older than the UID field has none to keep.
+    if (!message->GetAttributes(&a) && GetQvMiddleError() != QVMDL_ERR_STG_EML_OLD_VERSION) return unreadable();
+    if (!a.uidl.empty()) uids->push_back(a.uidl);
   }
-  return uids;
+  return true;
 }
 
 bool QvRetriever::Create_map_FromMsgIDToUIDL_AND_list_UID(QvAccountInfoInterface* account,

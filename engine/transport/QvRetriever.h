@@ -129,7 +129,7 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   bool SaveUidList(Kind kind, const std::list<std::wstring>& known);
   bool CheckAccountInfoInterface(QvAccountInfoInterface* account);
   bool setMailAccount(const std::wstring& password);
-  std::list<std::string> PartialUids();
+  bool PartialUids(std::list<std::string>* uids);
   bool OnReceiveMessage(int message, long w, long l);
   bool OnFetched(int kind);
   // Journals a UID just stored with `text`, whose sync is `ticket` (0: done).

@@ -2,10 +2,12 @@
 // and the feed reader's account "Server" in the feed reader's own folders,
 // with what each leaves in the files and in the platform's registry.
 #include <cstring>
+#include <functional>
 #include <tuple>
 
 #include "AccountFixture.h"
 #include "engine/foundation/QvCommonSettingInterface.h"
+#include "engine/store/QvAccountCreator.h"
 #include "engine/store/QvAccountRegistration.h"
 #include "engine/store/QvClassificationParamInterface.h"
 #include "engine/store/QvFolderInterface.h"
@@ -395,6 +397,53 @@ TEST_F(SetupTest, ANewAccountThatCannotBeStoredIsRemovedAgain) {
   EXPECT_TRUE(SubKeys(HKEY_LOCAL_MACHINE, kExternal).empty());
   EXPECT_TRUE(SubKeys(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail\\accounts").empty());
   EXPECT_FALSE(Account(QvAccountInfoInterface::OpenAccountInfo(L"新規", L"")));
+}
+
+// A new account whose settings cannot be stored (the disk fills while
+// "AccountInfo.ini" is rewritten with the trays' ids) undoes itself, by
+// whichever way it was being made: no listing shows it, no file of it is
+// left, and the failure is reported. Made again with room, it is whole.
+TEST_F(SetupTest, ANewAccountWhoseSettingsCannotBeStoredUndoesItself) {
+  const ACCOUNT_INFO info = FullInfo();
+  struct Case {
+    const char* what;
+    std::function<bool()> make;
+  };
+  const Case cases[] = {
+      {"mail folders", [] { return QvAccountCreator().CreateFolders(L"新規"); }},
+      {"feed folders", [] { return QvAccountCreator().CreateFeedFolders(L"新規", L""); }},
+      {"set-up from another program", [&] { return SetAccountInfo(L"新規", &info) == 0; }},
+  };
+  ASSERT_TRUE(Create(L"other"));
+  const auto before = Listing();
+  const std::wstring settings = std::wstring(kData) + L"新規\\AccountInfo.ini_tmp";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qv::testing::InjectFileFault(settings, ERROR_DISK_FULL);
+    SetQvMiddleError(0);
+    EXPECT_FALSE(c.make());
+    const uint32_t word = GetQvMiddleError();
+    EXPECT_GT(qv::testing::FileFaultHits(settings), 0);
+    qv::testing::ClearFileFaults();
+    EXPECT_EQ(word, QVMDL_ERR_ACC_WRITE_FAILED) << std::hex << word;
+    EXPECT_EQ(Listing(), before);
+    std::vector<std::wstring> names;
+    ASSERT_TRUE(QvAccountInfoInterface::GetAccountNameList(&names, L""));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"other"});
+    EXPECT_FALSE(Account(QvAccountInfoInterface::OpenAccountInfo(L"新規", L"")));
+    EXPECT_TRUE(SubKeys(HKEY_LOCAL_MACHINE, kExternal).empty());
+
+    ASSERT_TRUE(c.make());
+    Account made(QvAccountInfoInterface::OpenAccountInfo(L"新規", L""));
+    ASSERT_TRUE(made);
+    Attributes trays;
+    trays.Select(Attributes::kJusinTrayID);
+    ASSERT_TRUE(made->GetAccountInfoAttributes(&trays));
+    EXPECT_NE(trays.ulJusinTrayID, 0u);
+    made.reset();
+    ASSERT_TRUE(QvAccountInfoInterface::Delete(L"新規", L""));
+    qv_account::DeleteExternalAccounts(L"新規");
+  }
 }
 
 }  // namespace

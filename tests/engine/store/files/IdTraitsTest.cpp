@@ -74,11 +74,80 @@ TEST_F(IdTraitsTest, MalformedOrMissingStatusIsAReadError) {
   MakeDir(tree_);
   QvIdTraits ids;
   EXPECT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_ERR_SAFESAVE_NOFILE);
-  for (const char* text : {"0012", "0012\t", "12\t3", "00G2\t3", "0012 3", "0012\tx", ""}) {
+  for (const char* text : {"0012", "0012\t", "\t3", "00G2\t3", "0012 3", "0012\tx", ""}) {
     WriteBytes(tree_ + L"\\Status.txt", text);
     EXPECT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_ERR_STG_STATUS_READ) << text;
   }
   EXPECT_TRUE(ids.Root().empty());
+}
+
+// The counter is read as "%04X\t%X" is scanned: the id takes one to four
+// digits (a file written without the padding is as good), the count one to
+// eight; garbage and values longer than their field stay refused.
+TEST_F(IdTraitsTest, StatusTextIsReadAsTheScannedFormat) {
+  struct Case {
+    const char* text;
+    bool ok;
+    uint32_t next;
+    uint32_t count;
+  };
+  const Case cases[] = {
+      {"00A3\t1F", true, 0xA3, 0x1F},
+      {"A3\t1F", true, 0xA3, 0x1F},
+      {"a3\t1f", true, 0xA3, 0x1F},
+      {"0\t0", true, 0, 0},
+      {"F\tF", true, 0xF, 0xF},
+      {"123\t4", true, 0x123, 4},
+      {"FFFF\t10000", true, 0xFFFF, 0x10000},
+      {"1\tFFFFFFFF", true, 1, 0xFFFFFFFFu},
+      {"A3\t1F\r\n", true, 0xA3, 0x1F},
+      {"00A3\t1F\n", true, 0xA3, 0x1F},
+      {"000A3\t1F", false, 0, 0},
+      {"12345\t6", false, 0, 0},
+      {"A3\t123456789", false, 0, 0},
+      {"\t1F", false, 0, 0},
+      {"A3\t", false, 0, 0},
+      {"A3 1F", false, 0, 0},
+      {"A3\t\t1F", false, 0, 0},
+      {" A3\t1F", false, 0, 0},
+      {"-3\t1F", false, 0, 0},
+      {"0xA3\t1F", false, 0, 0},
+      {"A3\tx1F", false, 0, 0},
+      {"G3\t1F", false, 0, 0},
+      {"A3", false, 0, 0},
+  };
+  MakeDir(tree_);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    uint32_t next = 0xDEAD, count = 0xBEEF;
+    const std::string text(c.text);
+    EXPECT_EQ(QvIdTraits::ParseStatus(text.data(), text.size(), &next, &count), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(next, c.next);
+      EXPECT_EQ(count, c.count);
+    }
+    WriteBytes(tree_ + L"\\Status.txt", text);
+    QvIdTraits ids;
+    EXPECT_EQ(ids.ReadStatus(tree_, 65535), c.ok ? QVMDL_SUCCESS : QVMDL_ERR_STG_STATUS_READ);
+    if (c.ok) {
+      EXPECT_EQ(ids.PeekNextId(), c.next);
+      EXPECT_EQ(ids.GetCount(), c.count);
+    }
+  }
+}
+
+TEST_F(IdTraitsTest, AnUnpaddedCounterIsRewrittenPadded) {
+  MakeDir(tree_);
+  WriteBytes(tree_ + L"\\Status.txt", "A3\t1F");
+  QvIdTraits ids;
+  ASSERT_EQ(ids.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(ids.NextId(), 0xA3u);
+  ASSERT_EQ(ids.IncrementCount(), QVMDL_SUCCESS);
+  EXPECT_EQ(ReadBytes(tree_ + L"\\Status.txt"), "00A4\t20");
+  QvIdTraits again;
+  ASSERT_EQ(again.ReadStatus(tree_, 65535), QVMDL_SUCCESS);
+  EXPECT_EQ(again.PeekNextId(), 0xA4u);
+  EXPECT_EQ(again.GetCount(), 0x20u);
 }
 
 TEST_F(IdTraitsTest, OnlyTheTempCopyLeftIsMovedIntoPlaceFirst) {

@@ -509,6 +509,100 @@ TEST_F(PopScripted, DeletesAndTheLatestListFollowWhatTheDeviceStored) {
   }
 }
 
+// With no known UID, the lines up to the last UID count as received: they
+// are not fetched, and since the device may never have held them, not
+// deleted either. A line the known list names is deleted as before.
+TEST_F(PopScripted, LinesReceivedOnlyByTheLastUidAreNeitherFetchedNorDeleted) {
+  struct Case {
+    const char* what;
+    int mode;
+    bool pipelining;
+    std::list<std::wstring> known;
+    std::list<std::string> download;
+    std::function<void(TestServer&)> script;  // after "CAPA"
+    std::vector<std::string> fetched;
+    std::vector<std::string> latest;
+  };
+  const std::string uidl = "+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n";
+  const Case cases[] = {
+      // C: UIDL   C: LIST 3 (size)   C: LIST 3 / RETR 3 / DELE 3   C: QUIT
+      {"receive", 0, false, {}, {},
+       [&](TestServer& s) {
+         s.ExpectLine("UIDL").Send(uidl).ExpectLine("LIST 3").Send("+OK 3 10\r\n");
+         s.ExpectLine("LIST 3").Send("+OK 3 10\r\n").ExpectLine("RETR 3").Send("+OK\r\nc\r\n.\r\n");
+         s.ExpectLine("DELE 3").Send("+OK\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"c"}, {"a", "b"}},
+      // C: UIDL   C: LIST (all sizes)   C: RETR 3 / DELE 3   C: QUIT
+      {"receive, pipelined", 0, true, {}, {},
+       [&](TestServer& s) {
+         s.ExpectLine("UIDL").Send(uidl).ExpectLine("LIST").Send("+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
+         s.ExpectLine("RETR 3").Send("+OK\r\nc\r\n.\r\n");
+         s.ExpectLine("DELE 3").Send("+OK\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"c"}, {"a", "b"}},
+      // Clearing the server: C: UIDL   C: QUIT
+      {"clear", 4, false, {}, {},
+       [&](TestServer& s) { s.ExpectLine("UIDL").Send(uidl).ExpectLine("QUIT").Send("+OK\r\n").Close(); },
+       {}, {"a", "b"}},
+      // Completing c: C: UIDL   C: LIST 3 (size)   C: LIST 3 / RETR 3 / DELE 3   C: QUIT
+      {"select", 2, false, {}, {"c"},
+       [&](TestServer& s) {
+         s.ExpectLine("UIDL").Send(uidl).ExpectLine("LIST 3").Send("+OK 3 10\r\n");
+         s.ExpectLine("LIST 3").Send("+OK 3 10\r\n").ExpectLine("RETR 3").Send("+OK\r\nc\r\n.\r\n");
+         s.ExpectLine("DELE 3").Send("+OK\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"c"}, {"a", "b"}},
+      // Known a and b: the known list decides, and both go.
+      // C: UIDL   C: LIST 3 (size)   C: DELE 1 / DELE 2   C: LIST 3 / RETR 3 / DELE 3   C: QUIT
+      {"known", 0, false, {L"a", L"b"}, {},
+       [&](TestServer& s) {
+         s.ExpectLine("UIDL").Send(uidl).ExpectLine("LIST 3").Send("+OK 3 10\r\n");
+         s.ExpectLine("DELE 1").Send("+OK\r\n").ExpectLine("DELE 2").Send("+OK\r\n");
+         s.ExpectLine("LIST 3").Send("+OK 3 10\r\n").ExpectLine("RETR 3").Send("+OK\r\nc\r\n.\r\n");
+         s.ExpectLine("DELE 3").Send("+OK\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {"c"}, {}},
+      // Clearing with a known: C: UIDL   C: DELE 1   C: QUIT
+      {"clear, known", 4, false, {L"a"}, {},
+       [&](TestServer& s) {
+         s.ExpectLine("UIDL").Send(uidl).ExpectLine("DELE 1").Send("+OK\r\n");
+         s.ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       {}, {}},
+  };
+  for (const Case& c : cases) {
+    recorder_->events.clear();
+    recorder_->mails.clear();
+    account_.deleteOnServer = true;
+    account_.uidList = c.known;
+    account_.lastUid = L"b";
+    TestServer server;
+    server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+    server.ExpectLine("CAPA").Send(c.pipelining ? "+OK\r\nPIPELINING\r\n.\r\n" : "-ERR\r\n");
+    c.script(server);
+    server.Start();
+    testing::MapHost("pop.example.com", 110, server.Port());
+    client_->setAccount(&account_, connection_);
+    std::list<std::string> download = c.download;
+    client_->setDownloadList(download);
+    client_->setPopMode(c.mode);
+    client_->newConnection();
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    std::vector<std::string> fetched;
+    for (const FetchedMail& mail : recorder_->mails) fetched.push_back(mail.uid);
+    EXPECT_EQ(fetched, c.fetched) << c.what;
+    EXPECT_EQ(Latest(), c.latest) << c.what;
+    EXPECT_EQ(recorder_->Error(), 0) << c.what;
+    const std::vector<std::string> lines = server.Lines();
+    for (const char* untouched : {"DELE 1", "DELE 2"}) {
+      const bool sent = std::find(lines.begin(), lines.end(), untouched) != lines.end();
+      EXPECT_EQ(sent, !c.known.empty() && (c.known.size() == 2 || std::string(untouched) == "DELE 1"))
+          << c.what << ": " << untouched;
+    }
+  }
+}
+
 TEST_F(PopScripted, PipelinedFetchesReadRepliesInOrderAndDrainWhatWasSentAhead) {
   // C: CAPA  S: +OK / PIPELINING / .   C: UIDL  S: +OK / 1 a / 2 b / 3 c / .
   // C: LIST  S: (all sizes)   C: RETR 1 / RETR 2   S: (1) (2) in one write

@@ -371,6 +371,50 @@ TEST_F(RetrieverTest, ServerWithoutUidlIsNotFetchedTwice) {
   }
 }
 
+// A UID the server lists twice is known once: the account's list takes the
+// server's UID list in its order, each UID at its first place.
+TEST_F(RetrieverTest, AUidListedTwiceIsSavedOnce) {
+  Set(Settings::kMessageLeavingEnabled, false);  // nothing is deleted
+  const std::string mail = NumberedMail(2, "plain");
+  const std::string size = std::to_string(mail.size());
+  struct Case {
+    const char* what;
+    std::string uidl;  // the listing's lines
+    std::function<void(TestServer&)> fetch;
+    bool received;
+    std::wstring list;
+  };
+  const Case cases[] = {
+      // Nothing new: C: LIST   S: (sizes)   C: QUIT
+      {"nothing new", "1 a\r\n2 b\r\n3 a\r\n4 b\r\n",
+       [&](TestServer& s) { s.ExpectLine("LIST").Send("+OK\r\n1 9\r\n2 9\r\n3 9\r\n4 9\r\n.\r\n"); }, false,
+       L"a\r\nb\r\n"},
+      // c is new: C: LIST   C: LIST 2 / RETR 2   C: UIDL 2   C: QUIT
+      {"one new", "1 a\r\n2 c\r\n3 a\r\n",
+       [&](TestServer& s) {
+         s.ExpectLine("LIST").Send("+OK\r\n1 9\r\n2 " + size + "\r\n3 9\r\n.\r\n");
+         s.ExpectLine("LIST 2").Send("+OK 2 " + size + "\r\n").ExpectLine("RETR 2").Send("+OK\r\n" + mail + ".\r\n");
+         s.ExpectLine("UIDL 2").Send("+OK 2 c\r\n");
+       },
+       true, L"a\r\nc\r\n"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(account_->SaveUIDL({L"a", L"b"}));
+    // C: USER / PASS / CAPA (-ERR) / UIDL   S: +OK / (the listing) / .   ...   C: QUIT
+    TestServer server;
+    server.Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+    server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("UIDL").Send("+OK\r\n" + c.uidl + ".\r\n");
+    c.fetch(server);
+    server.ExpectLine("QUIT").Send("+OK\r\n");
+    server.Start();
+    qv::testing::MapHost("pop.example.com", 110, server.Port());
+    RetrieverRecorder recorder;
+    EXPECT_EQ(Receive(recorder), c.received) << c.what << std::hex << recorder.Error();
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    EXPECT_EQ(ReadHost(AccountFile("Acc", "UID.list")), qv::WideToUtf16LE(c.list)) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace qv::test
 
@@ -391,6 +435,97 @@ TEST_F(RetrieverTest, StorageThatWillNotOpenIsASaveFailure) {
   EXPECT_TRUE(KnownUids().empty());
   EXPECT_EQ(peer_.MessageCount(user_), 1);
 }
+
+// An account that deletes what it received and fetches long mail in part:
+// when a run cannot read what the device holds in part (the storage, the
+// partial tray or a partial copy's UID), it cannot tell the partial copies
+// from the whole ones, so it deletes nothing on the server and reports the
+// storage's failure. Read again, the holdings let the whole one go.
+enum class Unreadable { Storage, PartialTray, PartialCopy };
+struct HoldingsCase {
+  Unreadable what;
+  bool clear;  // ClearMessagesOnPopServer, else RetrieveMessages
+};
+
+void PrintTo(const HoldingsCase& c, std::ostream* out) {
+  *out << static_cast<int>(c.what) << (c.clear ? " clearing" : " receiving");
+}
+
+class RetrieverHoldings : public RetrieverTest, public ::testing::WithParamInterface<HoldingsCase> {};
+
+TEST_P(RetrieverHoldings, ThatCannotBeReadDeleteNothingOnTheServer) {
+  const HoldingsCase c = GetParam();
+  Set(Settings::kMessageLeavingEnabled, true);
+  Set(Settings::kPartialRetrievingEnabled, true);
+  Set(Settings::kPartialRetrievingLines, true, 10);
+  Deliver(NumberedMail(1, "short", 2));
+  Deliver(NumberedMail(2, "long", 40));
+  Deliver(NumberedMail(3, "long", 40));
+  RetrieverRecorder first;
+  ASSERT_TRUE(Receive(first)) << std::hex << first.Error();
+  const auto stored = StoredByUid();
+  ASSERT_EQ(stored.size(), 3u);
+  const std::string any = stored.begin()->first;
+  ASSERT_EQ(stored.find(DovecotUid(2, any))->second.state, 1);
+  ASSERT_EQ(peer_.MessageCount(user_), 3);
+  const std::list<std::wstring> known = KnownUids();
+  ASSERT_EQ(known.size(), 3u);
+
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  const struct {
+    std::wstring path;  // opens of it fail
+    uint32_t code;
+  } faults[] = {
+      {root + L"\\TREE\\Status.txt", QVMDL_ERR_STG_FILEIO_FILE_OPEN_TREESTATUS},
+      // A folder the tray looks through, apart from the one the storage's open checks.
+      {StoreFile(L"TREE", inboxChildren_[0], L".msg"), QVMDL_ERR_STG_FILEIO_FILE_OPEN_MSG},
+      // Not the message made last, which the storage's open checks itself.
+      {EmlPathOf(stored.find(DovecotUid(2, any))->second.id), QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML},
+  };
+  const auto& fault = faults[static_cast<int>(c.what)];
+  storage_.reset();
+  const size_t from = LogSize();
+  qv::testing::InjectFileFault(fault.path, ERROR_SHARING_VIOLATION);
+  RetrieverRecorder recorder;
+  bool done = false;
+  {
+    QvRetriever retriever;
+    ASSERT_TRUE(retriever.registerNotify(&recorder));
+    done = c.clear ? retriever.ClearMessagesOnPopServer(account_.get(), &ras_, peer_.Password())
+                   : retriever.RetrieveMessages(account_.get(), &ras_, peer_.Password());
+  }
+  const uint32_t word = GetQvMiddleError();
+  qv::testing::ClearFileFaults();
+  storage_.reset(account_->OpenStorage());
+  ASSERT_TRUE(storage_);
+  EXPECT_FALSE(done);
+  EXPECT_EQ(recorder.FirstError(), (NotifyEvent{3, static_cast<long>(fault.code), 0})) << std::hex << recorder.Error();
+  EXPECT_EQ(word, fault.code) << std::hex << word;
+  EXPECT_EQ(Count(LogTail(from), "DELE"), 0u) << LogTail(from);
+  EXPECT_EQ(peer_.MessageCount(user_), 3);
+  EXPECT_EQ(KnownUids(), known);
+  EXPECT_EQ(StoredByUid().size(), 3u);
+
+  RetrieverRecorder clean;
+  EXPECT_FALSE(Receive(clean));
+  EXPECT_EQ(clean.Error(), QVMDL_ERR_RECV_NO_NEW_MAIL);
+  EXPECT_EQ(peer_.MessageCount(user_), 2);
+}
+
+std::string HoldingsCaseName(const ::testing::TestParamInfo<HoldingsCase>& info) {
+  static const char* const kNames[] = {"Storage", "PartialTray", "PartialCopy"};
+  return std::string(kNames[static_cast<int>(info.param.what)]) + (info.param.clear ? "Clearing" : "Receiving");
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RetrieverHoldings,
+                         ::testing::Values(HoldingsCase{Unreadable::Storage, false},
+                                           HoldingsCase{Unreadable::Storage, true},
+                                           HoldingsCase{Unreadable::PartialTray, false},
+                                           HoldingsCase{Unreadable::PartialTray, true},
+                                           HoldingsCase{Unreadable::PartialCopy, false},
+                                           HoldingsCase{Unreadable::PartialCopy, true}),
+                         HoldingsCaseName);
 
 // A mail whose text could not be synced was stored, but is not taken as
 // received: the run reports the failure and the next one fetches it again.
