@@ -14,6 +14,9 @@
 
 namespace {
 
+// Listed messages in a row that end the walk past the saved cursor.
+constexpr uint32_t kSettledRun = 64;
+
 // Every open counts the table's 65536 slots: over the bare array.
 uint32_t UsedSlots(const std::vector<uint32_t>& slots) {
   const uint32_t* slot = slots.data();
@@ -48,10 +51,10 @@ uint32_t QvStorage::Open(const std::wstring& root) {
   }
   std::vector<uint32_t> slots;
   if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
-  bool adopted = false;
-  if (ReclaimOrphans(slots, &adopted) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  bool unlisted = false;
+  if (ReclaimOrphans(slots, &unlisted) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
   // An adopted message is in no list yet, wherever its folder is.
-  if (adopted) return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
+  if (unlisted) return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
   if (LastWriteSettled(slots)) return QVMDL_SUCCESS;
   // Most often only the message made last is concerned: its folder alone is
   // rebuilt, and everything only when that does not settle the storage.
@@ -91,21 +94,32 @@ bool QvStorage::MessageHasText(uint32_t id) {
   RestoreInterruptedFile(path, path + L"_tmp");
   qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file || GetFileSize(file.get(), nullptr) <= QvMessage::kHeaderBytes) return false;
+  // Only a file that is not there, or holds no more than its header, has no
+  // text: one that cannot be opened now (held, or a passing fault) is kept.
+  if (!file) {
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  }
+  if (GetFileSize(file.get(), nullptr) <= QvMessage::kHeaderBytes) return false;
   file.reset();
   return !messages_.LeftUnfinished(id);
 }
 
-bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots, bool* adopted) {
+bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots, bool* unlisted) {
   // Ids are taken in turn from the saved cursor, skipping those in use, so
   // whatever a writer cut short left lies in one run from there. A file
   // without a slot whose header records a whole text and its folder is a
   // message whose slot a power cut took (or a kill came before): it goes
-  // back into its folder. Any other unfinished creation holds no mail.
+  // back into its folder. A slotted one no list names was cut short before
+  // its list line. Any other unfinished creation holds no mail. Once the
+  // ids taken before wrap round the range, a run of listed messages ends
+  // the walk.
   uint32_t id = messages_.Ids().PeekNextId();
   std::set<uint32_t> tree;
   bool treeRead = false;
   bool changed = false;
+  std::map<uint32_t, std::set<uint32_t>> lists;
+  uint32_t settledRun = 0;
   for (uint32_t step = 0; step <= messages_.Ids().MaxId() && id < slots.size(); ++step) {
     const std::wstring path = messages_.MessagePath(id);
     const bool present = FileIsPresent(path) || FileIsPresent(path + L"_tmp") || FileIsPresent(path + L"_bak");
@@ -113,15 +127,36 @@ bool QvStorage::ReclaimOrphans(const std::vector<uint32_t>& slots, bool* adopted
     if (slots[id] == QvMessageSet::kFreeSlot) {
       if (!treeRead) tree = FolderTree();
       treeRead = true;
-      if (!AdoptOrDiscard(id, tree, adopted)) return changed;
+      if (!AdoptOrDiscard(id, tree, unlisted)) return changed;
       changed = true;
+      settledRun = 0;
     } else if (!MessageHasText(id)) {
       messages_.DiscardMessage(id);
       changed = true;
+      settledRun = 0;
+    } else if (!IsListed(slots[id], id, &lists)) {
+      *unlisted = true;
+      settledRun = 0;
+    } else if (++settledRun >= kSettledRun) {
+      break;
     }
     id = id + 1 > messages_.Ids().MaxId() ? 0 : id + 1;
   }
   return changed;
+}
+
+bool QvStorage::IsListed(uint32_t folder, uint32_t id, std::map<uint32_t, std::set<uint32_t>>* lists) {
+  auto found = lists->find(folder);
+  if (found == lists->end()) {
+    std::set<uint32_t>& listed = (*lists)[folder];
+    if (QvStoreNode* node = folders_.GetFolder(folder)) {
+      std::vector<uint32_t> ids;
+      if (node->GetMessageIds(&ids)) listed.insert(ids.begin(), ids.end());
+      folders_.CloseFolder(node);
+    }
+    found = lists->find(folder);
+  }
+  return found->second.count(id) != 0;
 }
 
 bool QvStorage::AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted) {

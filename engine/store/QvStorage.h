@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -54,8 +55,10 @@ class QvStorage {
   // The whole look: the lists, header records, entry table, count and files
   // agree; messages without text are put in `unfinished`.
   bool LooksSettled(const std::vector<uint32_t>& slots, std::vector<uint32_t>* unfinished);
-  // True when it adopted or discarded a message, so that the table changed.
-  bool ReclaimOrphans(const std::vector<uint32_t>& slots, bool* adopted);
+  // True when it adopted or discarded a message, so that the table changed;
+  // `unlisted` is set when a message may be in no list.
+  bool ReclaimOrphans(const std::vector<uint32_t>& slots, bool* unlisted);
+  bool IsListed(uint32_t folder, uint32_t id, std::map<uint32_t, std::set<uint32_t>>* lists);
   // A file of a free id: back into its folder when whole, else gone.
   bool AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted);
   std::set<uint32_t> FolderTree();

@@ -1,0 +1,238 @@
+// Every change of the store, its process killed before and after each of its
+// file calls in turn: the next open of the storage must find every folder
+// listable and in one list, every message in exactly one list and in the
+// slot of that folder, no message file without a slot, the count agreeing,
+// each text whole, and the mail as before or as after the change.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/foundation/QvMiddleError.h"
+#include "engine/store/QvFolderSet.h"
+#include "engine/store/QvMessageSet.h"
+#include "engine/store/QvStorage.h"
+#include "engine/store/QvStoreNode.h"
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/CrashPointSeam.h"
+#include "platform/kernel/DeviceFs.h"
+#include "platform/testing/Seams.h"
+#include "tests/engine/store/files/StoreFixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Texts = std::multiset<std::string>;
+
+const std::wstring kRoot = L"\\Acc";
+
+std::string MailText(int n) {
+  return qv::FormatA("From: s%d@example.jp\r\nSubject: mail %d\r\n\r\nbody of mail %d\r\n", n, n, n);
+}
+
+// A folder node held for a step.
+struct Node {
+  Node(QvStorage& storage, uint32_t id) : set(&storage.Folders()), node(set->GetFolder(id)) {}
+  ~Node() {
+    if (node != nullptr) set->CloseFolder(node);
+  }
+  QvStoreNode* operator->() const { return node; }
+  QvFolderSet* set;
+  QvStoreNode* node;
+};
+
+uint32_t Store(QvStorage& storage, uint32_t folder, int n) {
+  Node node(storage, folder);
+  QvMessageInterface::Attributes a;
+  a.mask = QvMessageInterface::kUnread;
+  a.unread = 1;
+  uint32_t id = 0;
+  EXPECT_TRUE(node->CreateMessageWithText(&id, a, MailText(n))) << std::hex << GetQvMiddleError();
+  return id;
+}
+
+class CrashSweepTest : public StoreFixture {
+ protected:
+  void SetUp() override {
+    StoreFixture::SetUp();
+    MakeDir(kRoot);
+    ASSERT_EQ(QvStorage::Create(kRoot), QVMDL_SUCCESS);
+    QvStorage storage;
+    ASSERT_EQ(storage.Open(kRoot), QVMDL_SUCCESS);
+    {
+      Node root(storage, 0);
+      ASSERT_TRUE(root->CreateFolder(L"A", &a_));
+      ASSERT_TRUE(root->CreateFolder(L"B", &b_));
+    }
+    for (int n = 0; n < 3; ++n) inA_.push_back(Store(storage, a_, n));
+    for (int n = 3; n < 5; ++n) inB_.push_back(Store(storage, b_, n));
+    for (int n = 0; n < 5; ++n) before_.insert(MailText(n));
+    snapshot_ = root_ + "-snapshot";
+    fs::copy(HostOf(kRoot), snapshot_, fs::copy_options::recursive);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(snapshot_, ignored);
+    fs::remove_all(point_, ignored);
+    StoreFixture::TearDown();
+  }
+
+  // Each point starts from the snapshot under a root of its own, so that no
+  // cached listing of an earlier point is met.
+  void FreshRoot() {
+    std::error_code ignored;
+    if (!point_.empty()) fs::remove_all(point_, ignored);
+    point_ = root_ + qv::FormatA("-point%d", ++points_);
+    fs::create_directories(point_);
+    qv::SetDeviceRoot(point_);
+    fs::copy(snapshot_, HostOf(kRoot), fs::copy_options::recursive);
+  }
+
+  // What the next open finds, checked against every rule; the texts listed.
+  Texts Settled() {
+    Texts texts;
+    QvStorage storage;
+    const uint32_t opened = storage.Open(kRoot);
+    EXPECT_EQ(opened, QVMDL_SUCCESS) << std::hex << opened;
+    if (opened != QVMDL_SUCCESS) return texts;
+    std::vector<uint32_t> slots;
+    EXPECT_TRUE(storage.Messages().CopyEntryTable(&slots));
+    std::map<uint32_t, int> listedIn;  // message -> lists naming it
+    std::map<uint32_t, int> folderSeen;
+    std::vector<uint32_t> walk{0};
+    folderSeen[0] = 1;
+    size_t listed = 0;
+    while (!walk.empty()) {
+      const uint32_t folder = walk.back();
+      walk.pop_back();
+      Node node(storage, folder);
+      EXPECT_NE(node.node, nullptr) << folder;
+      if (node.node == nullptr) continue;
+      std::vector<uint32_t> children, ids;
+      EXPECT_TRUE(node->GetFolderIds(&children)) << folder;
+      for (uint32_t child : children) {
+        if (folderSeen[child]++ == 0) walk.push_back(child);
+      }
+      EXPECT_TRUE(node->GetMessageIds(&ids)) << "folder " << folder << " unlistable: " << std::hex
+                                              << GetQvMiddleError();
+      std::vector<QvFolderInterface::FolderMsgHeader> records(ids.size());
+      if (!ids.empty()) {
+        EXPECT_TRUE(node->LoadMessageHeader(records.data(), static_cast<uint32_t>(ids.size())));
+      }
+      for (uint32_t id : ids) {
+        ++listedIn[id];
+        ++listed;
+        EXPECT_TRUE(id < slots.size() && slots[id] == folder) << "message " << id << " in " << folder;
+        QvMessage* message = node->OpenMessage(id);
+        std::string raw;
+        EXPECT_TRUE(message != nullptr && message->SeekToHead() && message->Read(&raw)) << id;
+        if (message != nullptr) storage.Messages().CloseMessage(message);
+        texts.insert(raw);
+      }
+    }
+    for (const auto& [folder, seen] : folderSeen) EXPECT_EQ(seen, 1) << "folder " << folder << " in two lists";
+    for (const auto& [id, lists] : listedIn) EXPECT_EQ(lists, 1) << "message " << id << " in two lists";
+    const size_t used = std::count_if(slots.begin(), slots.end(), [](uint32_t s) { return s != 0xFFFFFFFF; });
+    EXPECT_EQ(used, listed);
+    EXPECT_EQ(storage.Messages().Ids().GetCount(), listed);
+    // No message file that nothing names.
+    for (const auto& entry : fs::recursive_directory_iterator(HostOf(kRoot + L"\\DATA"))) {
+      const std::string name = entry.path().filename().string();
+      if (entry.path().extension() != ".eml") continue;
+      const unsigned low = std::stoul(entry.path().parent_path().filename().string(), nullptr, 16);
+      const unsigned second = std::stoul(name.substr(0, 2), nullptr, 16);
+      const uint32_t id = low | (second << 8);
+      EXPECT_TRUE(id < slots.size() && slots[id] != 0xFFFFFFFF) << "orphan " << entry.path();
+    }
+    return texts;
+  }
+
+  using Op = std::function<void(QvStorage&)>;
+  using Allowed = std::function<bool(const Texts&)>;
+
+  // Counts the change's file calls, then kills it before and after each in a
+  // forked child and checks what the next open finds.
+  void Sweep(const char* name, const Op& op, const Allowed& allowed) {
+    SCOPED_TRACE(name);
+    FreshRoot();
+    int calls = 0;
+    {
+      QvStorage storage;
+      ASSERT_EQ(storage.Open(kRoot), QVMDL_SUCCESS);
+      qv::testing::CountFileCalls();
+      op(storage);
+      calls = qv::testing::FileCalls();
+      qv::testing::DisarmCrashPoint();
+    }
+    EXPECT_TRUE(allowed(Settled())) << "the change itself";
+    ASSERT_GT(calls, 0);
+    for (int n = 1; n <= calls; ++n) {
+      for (const auto when : {qv::testing::CrashWhen::kBefore, qv::testing::CrashWhen::kAfter}) {
+        SCOPED_TRACE(qv::FormatA("killed %s call %d of %d", when == qv::testing::CrashWhen::kBefore ? "before" : "after",
+                                 n, calls));
+        FreshRoot();
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+          QvStorage storage;
+          if (storage.Open(kRoot) != QVMDL_SUCCESS) _exit(3);
+          qv::testing::ArmCrashPoint(n, when, [](const qv::testing::CrashCall& call) {
+            // Where it died, for a failure's trace.
+            if (getenv("QV_SWEEP_TRACE") != nullptr) fprintf(stderr, "at %s %ls\n", qv::crash_seam::CallName(call.call), call.path.c_str());
+            _exit(0);
+          });
+          op(storage);
+          _exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        const Texts after = Settled();
+        EXPECT_TRUE(allowed(after)) << after.size() << " mails";
+        if (HasFailure()) return;
+      }
+    }
+  }
+
+  // The mails before, less any of `gone`.
+  Allowed LessAnyOf(std::vector<int> gone) {
+    return [this, gone](const Texts& texts) {
+      Texts rest = before_;
+      for (int n : gone) {
+        if (texts.count(MailText(n)) == 0) rest.erase(rest.find(MailText(n)));
+      }
+      return texts == rest;
+    };
+  }
+
+  uint32_t a_ = 0, b_ = 0;
+  std::vector<uint32_t> inA_, inB_;
+  Texts before_;
+  std::string snapshot_, point_;
+  int points_ = 0;
+};
+
+TEST_F(CrashSweepTest, EveryChangeKilledAtEveryFileCallLeavesAWholeStore) {
+  const Allowed same = [this](const Texts& texts) { return texts == before_; };
+  Sweep("create", [this](QvStorage& s) { Store(s, a_, 9); },
+        [this](const Texts& texts) {
+          Texts with = before_;
+          with.insert(MailText(9));
+          return texts == before_ || texts == with;
+        });
+  Sweep("move one", [this](QvStorage& s) { Node(s, a_)->MoveOneMessage(inA_[0], Node(s, b_).node); }, same);
+  Sweep("move two", [this](QvStorage& s) { Node(s, a_)->MoveMessages({inA_[0], inA_[2]}, Node(s, b_).node); }, same);
+  Sweep("remove one", [this](QvStorage& s) { Node(s, a_)->RemoveOneMessage(inA_[1]); }, LessAnyOf({1}));
+  Sweep("remove two", [this](QvStorage& s) { Node(s, b_)->RemoveMessages(inB_); }, LessAnyOf({3, 4}));
+  Sweep("move folder", [this](QvStorage& s) { Node(s, 0)->MoveFolder(a_, Node(s, b_).node); }, same);
+  Sweep("remove folder", [this](QvStorage& s) { Node(s, 0)->RemoveFolder(a_); }, LessAnyOf({0, 1, 2}));
+}
+
+}  // namespace
