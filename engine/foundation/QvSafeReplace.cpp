@@ -59,10 +59,16 @@ uint32_t RestoreInterruptedFile(const std::wstring& target, const std::wstring& 
   return QVMDL_ERR_SAFESAVE_NOFILE;
 }
 
+// The copy's move into place reaches the disk with its folder before the
+// backup goes: renames need not reach the disk in the order they were made,
+// and the file must never be left with neither its old nor its new name.
 uint32_t ReplaceFileWithTemp(const std::wstring& target, const std::wstring& temp) {
   const std::wstring backup = target + L"_bak";
   if (!MoveBusy(target, backup)) return QVMDL_ERR_SAFESAVE_BACKUP;
-  if (!MoveBusy(temp, target)) return QVMDL_ERR_SAFESAVE_MOVETMP;
+  if (!RetryWhileBusy([&] { return MoveFileExW(temp.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH); },
+                      kMoveRetryLine)) {
+    return QVMDL_ERR_SAFESAVE_MOVETMP;
+  }
   if (!DeleteBusy(backup)) return QVMDL_ERR_SAFESAVE_DELBAK;
   return QVMDL_SUCCESS;
 }

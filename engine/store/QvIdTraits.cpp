@@ -109,6 +109,14 @@ uint32_t QvIdTraits::ReadStatus(const std::wstring& root, uint32_t maxId) {
   return QVMDL_SUCCESS;
 }
 
+void QvIdTraits::Assume(const std::wstring& root, uint32_t maxId, uint32_t nextId, uint32_t count) {
+  QvNamedMutex::Hold hold(mutex_);
+  root_ = root;
+  maxId_ = maxId;
+  nextId_ = nextId > maxId ? 0 : nextId;
+  count_ = count;
+}
+
 uint32_t QvIdTraits::WriteStatus() {
   QvNamedMutex::Hold hold(mutex_);
   std::wstring path = StatusPath(root_);

@@ -22,6 +22,8 @@ class QvIdTraits {
   uint32_t ReadStatus(const std::wstring& root, uint32_t maxId);
   // Saves next id and count through the "_tmp" copy and the commit.
   uint32_t WriteStatus();
+  // Takes these values as read, for a counter rebuilt from what it counts.
+  void Assume(const std::wstring& root, uint32_t maxId, uint32_t nextId, uint32_t count);
 
   // The id the next allocation tries; the cursor wraps to 0 above max id.
   uint32_t NextId();

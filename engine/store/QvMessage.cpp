@@ -631,27 +631,6 @@ bool QvMessage::WriteEmail(Email* mail) {
   return messageSet_->WriteHeaderRecord(record);
 }
 
-// Not synced: the slot decides where a message is, and the record only says
-// where a repair puts it back when the slot is gone. A message moved just
-// before a power cut may then go back where it was, never nowhere.
-bool QvMessage::RecordFolderInFile(uint32_t folderId) {
-  QvNamedMutex::Hold hold(mutex_);
-  if (Prepare() != QVMDL_SUCCESS) return false;
-  qv::ScopedHandle file = OpenInPlace();
-  uint8_t header[kHeaderBytes];
-  size_t got = 0;
-  if (!file.is_valid() || !ReadAllFrom(file.get(), header, kHeaderBytes, &got) || got != kHeaderBytes ||
-      CheckFormat(header) == kBadFormat) {
-    return false;
-  }
-  if ((header[kOffRecorded] & kRecordedFolder) != 0 && QvLittleEndian::Get32(header + kOffFolder) == folderId) {
-    return true;
-  }
-  RecordFolder(header, folderId);
-  return SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         WriteAllTo(file.get(), header, kHeaderBytes);
-}
-
 bool QvMessage::DeleteAttachments() {
   Attributes a;
   a.mask = Attr::kHasAttachments | Attr::kState;

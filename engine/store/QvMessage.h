@@ -7,7 +7,7 @@
 //  17   1  has attachments          140   1  attachments deleted (4098)
 //  18   1  state (the partial flag) 141   1  HTML body
 //  19   1  protected                142   1  recorded (bit 0 text, bit 1 folder)
-//                                     144   4  folder id       148 4  text length
+//                                     144   4  folder made in  148 4  text length
 //                                     152   8  text digest     160 96 zero
 // The list texts of a message live in its folder's header record, reached
 // through the message set. Every operation holds "QvMessage Mutex" while it
@@ -55,8 +55,6 @@ class QvMessage {
   bool WriteEmail(Email* mail);
   // Strips the attachments from the stored mail.
   bool DeleteAttachments();
-  // Records the folder that now holds the message in its header, in place.
-  bool RecordFolderInFile(uint32_t folderId);
 
   // The header's version, or kBadFormat for a wrong magic or version.
   static uint32_t CheckFormat(const uint8_t* header);

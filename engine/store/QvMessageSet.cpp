@@ -132,10 +132,23 @@ uint32_t QvMessageSet::OpenEntryFile(const std::wstring& root, QvFolderSet* fold
   if (folderSet_ == nullptr) folderSet_ = folderSet;
   const std::wstring dataDir = DataDirOf(root);
   uint32_t code = ids_.ReadStatus(dataDir, kMaxId);
-  if (code != QVMDL_SUCCESS) return MapIds(code);
+  // The counter is rewritten in place and reaches the disk with the
+  // write-back: one a power cut tore is counted again from the table.
+  const bool torn = code == QVMDL_ERR_STG_STATUS_READ;
+  if (code != QVMDL_SUCCESS && !torn) return MapIds(code);
+  if (torn) ids_.Assume(dataDir, kMaxId, 0, 0);
   dataDir_ = dataDir;
   QvNamedMutex::Hold hold(entryMutex_);
-  return OpenTable();
+  code = OpenTable();
+  if (code != QVMDL_SUCCESS || !torn) return code;
+  uint32_t used = 0, next = 0;
+  for (uint32_t id = 0; id <= ids_.MaxId() && id < kSlots; ++id) {
+    if (Slot(id) == kFreeSlot) continue;
+    ++used;
+    next = id + 1;  // ids run on past the highest in use
+  }
+  ids_.Assume(dataDir, kMaxId, next, used);
+  return MapIds(ids_.WriteStatus());
 }
 
 uint32_t QvMessageSet::OpenTable() {
@@ -238,15 +251,9 @@ uint32_t QvMessageSet::Slot(uint32_t messageId) const { return QvLittleEndian::G
 
 bool QvMessageSet::UpdateEntry(uint32_t operation, uint32_t messageId, uint32_t folderId) {
   if (operation < kAssign || operation > kFree) return false;  // no such operation: nothing to report
-  {
-    QvNamedMutex::Hold hold(entryMutex_);
-    uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
-    if (code != QVMDL_SUCCESS) return Fail(code);
-  }
-  // A moved message's file says where it now is; its own mutex comes before
-  // the entry mutex, so this follows the slot's change.
-  if (operation == kChange) RecordFolderInFile(messageId, folderId);
-  return true;
+  QvNamedMutex::Hold hold(entryMutex_);
+  uint32_t code = UpdateEntryLocked(operation, messageId, folderId);
+  return code == QVMDL_SUCCESS || Fail(code);
 }
 
 uint32_t QvMessageSet::UpdateEntryLocked(uint32_t operation, uint32_t messageId, uint32_t folderId) {
@@ -537,13 +544,6 @@ bool QvMessageSet::AdoptOrDiscard(uint32_t messageId, const std::set<uint32_t>& 
     return true;
   }
   return DiscardMessage(messageId);
-}
-
-void QvMessageSet::RecordFolderInFile(uint32_t messageId, uint32_t folderId) {
-  QvMessage* message = OpenMessage(messageId);
-  if (message == nullptr) return;
-  message->RecordFolderInFile(folderId);
-  CloseMessage(message);
 }
 
 // ---------------------------------------------------------------------------

@@ -85,9 +85,6 @@ class QvMessageSet {
   // A file of an id without a slot: a whole text whose recorded folder is in
   // `tree` gets its slot back (`adopted` set), anything else is discarded.
   bool AdoptOrDiscard(uint32_t messageId, const std::set<uint32_t>& tree, bool* adopted);
-  // Writes the message's folder into its file's header: where a repair puts
-  // it back should its slot be lost.
-  void RecordFolderInFile(uint32_t messageId, uint32_t folderId);
 
   // For stored messages: the message's folder does the work.
   bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state);

@@ -1,6 +1,7 @@
 #include "engine/store/QvStorage.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <map>
 #include <set>
 
@@ -10,6 +11,8 @@
 #include "engine/store/QvStoreChange.h"
 #include "engine/store/QvStoreNode.h"
 #include "platform/base/ScopedHandle.h"
+#include "platform/base/WinFormat.h"
+#include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -51,22 +54,79 @@ uint32_t QvStorage::Open(const std::wstring& root) {
   }
   std::vector<uint32_t> slots;
   if (!messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
+  // The table's page reaches the disk with the write-back: a power cut can
+  // tear it. A slot naming no folder of the tree is rebuilt from the
+  // message's own file, then every list from the table.
   bool unlisted = false;
+  if (!ReslotTorn(slots, &unlisted)) return GetQvMiddleError();
+  if (unlisted && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
   if (ReclaimOrphans(slots, &unlisted) && !messages_.CopyEntryTable(&slots)) return GetQvMiddleError();
   // An adopted message is in no list yet, wherever its folder is.
-  if (unlisted) return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
-  if (LastWriteSettled(slots)) return QVMDL_SUCCESS;
+  if (unlisted) return Settled(RecoverEntries(kAllFolders));
+  // Within one boot a writer cut short left its damage where it wrote last.
+  // After a restart anything written since the last sync may be torn, so the
+  // first open of a boot looks at everything.
+  const bool sameBoot = SameBootAsLastOpen();
+  if (sameBoot && LastWriteSettled(slots)) return QVMDL_SUCCESS;
   // Most often only the message made last is concerned: its folder alone is
   // rebuilt, and everything only when that does not settle the storage.
-  if (RepairLastWrite(slots) && messages_.CopyEntryTable(&slots) && LastWriteSettled(slots)) return QVMDL_SUCCESS;
+  if (sameBoot && RepairLastWrite(slots) && messages_.CopyEntryTable(&slots) && LastWriteSettled(slots)) {
+    return QVMDL_SUCCESS;
+  }
+  // A file no slot names (a removal that a power cut undid in part) is
+  // met only by looking at every message directory.
+  bool strays = false;
+  if (!sameBoot && !ClaimStrays(slots, &strays)) return GetQvMiddleError();
+  if (strays) return Settled(RecoverEntries(kAllFolders));
   std::vector<uint32_t> unfinished;
-  if (LooksSettled(slots, &unfinished)) return QVMDL_SUCCESS;
+  if (LooksSettled(slots, &unfinished)) return Settled(true);
   // A message whose text never reached its file is no mail: it goes before
   // the lists are rebuilt, so that no list keeps it.
   for (uint32_t id : unfinished) {
     if (!messages_.DiscardMessage(id)) return GetQvMiddleError();
   }
-  return RecoverEntries(kAllFolders) ? QVMDL_SUCCESS : GetQvMiddleError();
+  return Settled(RecoverEntries(kAllFolders));
+}
+
+bool QvStorage::ClaimStrays(const std::vector<uint32_t>& slots, bool* changed) {
+  const std::wstring data = messages_.DataDirectory();
+  std::vector<uint32_t> found;
+  for (uint32_t low = 0; low <= QvIdTraits::LowByte(messages_.Ids().MaxId()) && low < 256; ++low) {
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileW(qv::FormatW(L"%s\\%02X\\*.eml", data.c_str(), low).c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) continue;
+    do {
+      unsigned second = 0;
+      wchar_t tail[8] = {};
+      if (swscanf(entry.cFileName, L"%2x%7ls", &second, tail) == 2 && wcscmp(tail, L".eml") == 0) {
+        const uint32_t id = QvIdTraits::Compose(low, second);
+        if (id < slots.size() && slots[id] == QvMessageSet::kFreeSlot) found.push_back(id);
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  if (found.empty()) return true;
+  const std::set<uint32_t> tree = FolderTree();
+  for (uint32_t id : found) {
+    if (!AdoptOrDiscard(id, tree, changed)) return false;
+  }
+  *changed = true;
+  return true;
+}
+
+std::wstring QvStorage::BootPath() const { return messages_.DataDirectory() + L"\\Boot.txt"; }
+
+bool QvStorage::SameBootAsLastOpen() {
+  std::string last;
+  return SafeReadWholeFile(BootPath(), &last, nullptr) && !last.empty() && last == qv::BootId();
+}
+
+// The boot is noted once the whole look found the storage settled; not
+// synced: a note lost with the power only brings the whole look back.
+uint32_t QvStorage::Settled(bool ok) {
+  if (!ok) return GetQvMiddleError();
+  if (!SameBootAsLastOpen()) SafeWriteWholeFile(BootPath(), qv::BootId());
+  return QVMDL_SUCCESS;
 }
 
 bool QvStorage::SettleChange(const QvStoreChange::Record& record) {
@@ -159,6 +219,40 @@ bool QvStorage::IsListed(uint32_t folder, uint32_t id, std::map<uint32_t, std::s
   return found->second.count(id) != 0;
 }
 
+bool QvStorage::ReslotTorn(const std::vector<uint32_t>& slots, bool* changed) {
+  std::set<uint32_t> tree;
+  std::map<uint32_t, std::set<uint32_t>> lists;
+  for (uint32_t id = 0; id < slots.size(); ++id) {
+    if (slots[id] == QvMessageSet::kFreeSlot) continue;
+    if (tree.empty()) tree = FolderTree();
+    if (tree.empty() || tree.count(slots[id]) != 0) continue;
+    *changed = true;
+    const std::wstring path = messages_.MessagePath(id);
+    if (!FileIsPresent(path) && !FileIsPresent(path + L"_tmp")) {
+      if (!messages_.DiscardMessage(id)) return false;
+      continue;
+    }
+    // The list that names it (a move changes the lists, not the file), or
+    // else the folder its file was made in; a mail no witness places is kept
+    // in the root folder rather than lost.
+    uint32_t recorded = 0;
+    const QvMessage::Stored stored = QvMessage::CheckStored(path, &recorded);
+    if (stored == QvMessage::Stored::kTorn) {
+      if (!messages_.DiscardMessage(id)) return false;
+      continue;
+    }
+    uint32_t folder = stored == QvMessage::Stored::kWhole && tree.count(recorded) != 0 ? recorded : 0;
+    for (uint32_t candidate : tree) {
+      if (IsListed(candidate, id, &lists)) {
+        folder = candidate;
+        break;
+      }
+    }
+    if (!messages_.UpdateEntry(QvMessageSet::kChange, id, folder)) return false;
+  }
+  return true;
+}
+
 bool QvStorage::AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted) {
   const std::wstring path = messages_.MessagePath(id);
   RestoreInterruptedFile(path, path + L"_tmp");
@@ -178,11 +272,11 @@ bool QvStorage::MessagesSince(uint32_t firstId, std::vector<uint32_t>* ids) {
   if (!messages_.CopyEntryTable(&slots)) return false;
   if (firstId >= slots.size()) return true;
   const uint32_t maxId = messages_.Ids().MaxId();
-  const auto distance = [&](uint32_t from, uint32_t to) { return to >= from ? to - from : maxId + 1 - from + to; };
-  const uint32_t cursorAt = distance(firstId, messages_.Ids().PeekNextId());
-  // Before the cursor an id may be free (its message removed since); past it
-  // the run of taken ids ends at the first free one.
-  constexpr uint32_t kMaxGapWalk = 4096;
+  // The run took its ids in turn from `firstId`; any of them may be gone (a
+  // message removed since, or one whose name a power cut took, as may be the
+  // counter's advance), so only a long gap ends the walk.
+  constexpr uint32_t kMaxGap = 64;
+  uint32_t gap = 0;
   std::set<uint32_t> tree;
   bool treeRead = false, adopted = false;
   uint32_t id = firstId;
@@ -191,9 +285,10 @@ bool QvStorage::MessagesSince(uint32_t firstId, std::vector<uint32_t>* ids) {
     const bool slotted = slots[id] != QvMessageSet::kFreeSlot;
     const bool present = slotted || FileIsPresent(path) || FileIsPresent(path + L"_tmp");
     if (!present) {
-      if (step >= cursorAt || cursorAt > kMaxGapWalk) break;
+      if (++gap >= kMaxGap) break;
       continue;
     }
+    gap = 0;
     if (!slotted) {
       if (!treeRead) tree = FolderTree();
       treeRead = true;

@@ -58,11 +58,21 @@ class QvStorage {
   // True when it adopted or discarded a message, so that the table changed;
   // `unlisted` is set when a message may be in no list.
   bool ReclaimOrphans(const std::vector<uint32_t>& slots, bool* unlisted);
+  // Rebuilds slots that name no folder of the tree (a torn page of the
+  // table); `changed` is set when one was found.
+  bool ReslotTorn(const std::vector<uint32_t>& slots, bool* changed);
   bool IsListed(uint32_t folder, uint32_t id, std::map<uint32_t, std::set<uint32_t>>* lists);
   // A file of a free id: back into its folder when whole, else gone.
   bool AdoptOrDiscard(uint32_t id, const std::set<uint32_t>& tree, bool* adopted);
   std::set<uint32_t> FolderTree();
   bool MessageHasText(uint32_t id);
+  // Whether the storage was last found settled in this boot of the host.
+  bool SameBootAsLastOpen();
+  // Adopts or discards the message files whose ids have no slot.
+  bool ClaimStrays(const std::vector<uint32_t>& slots, bool* changed);
+  std::wstring BootPath() const;
+  // The open's result after the whole look; notes the boot when it is good.
+  uint32_t Settled(bool ok);
   // Settles a change of lists that a dead writer left (see QvStoreChange).
   bool SettleChange(const QvStoreChange::Record& record);
 

@@ -6,6 +6,7 @@
 #include "engine/store/QvPathKey.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
+#include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -37,15 +38,18 @@ QvStoreChange::~QvStoreChange() {
   --t_depth;
 }
 
-// Synced, so that a power cut in the middle of the change leaves it too.
+// Synced, so that a power cut in the middle of the change leaves it too. The
+// file stays from change to change (emptied, not deleted): its name is on
+// the disk from the first change on, and a sync of its bytes is enough.
 bool QvStoreChange::Append(const std::string& lines) {
   const std::wstring path = PathOf(dataDir_);
   qv::ScopedHandle file(
       CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  const bool made = file.is_valid() && GetLastError() != ERROR_ALREADY_EXISTS;
   DWORD written = 0;
   return file.is_valid() && SetFilePointer(file.get(), 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER &&
          WriteFile(file.get(), lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr) &&
-         written == lines.size() && FlushFileBuffers(file.get());
+         written == lines.size() && FlushFileBuffers(file.get()) && (!made || qv::FlushDeviceVolume());
 }
 
 bool QvStoreChange::Read(const std::wstring& dataDir, Record* record) {
@@ -57,6 +61,7 @@ bool QvStoreChange::Read(const std::wstring& dataDir, Record* record) {
   DWORD got = 0;
   if (!ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &got, nullptr)) got = 0;
   bytes.resize(got);
+  if (bytes.empty()) return false;
   // A line cut by the death is dropped: its change had not started.
   for (size_t start = 0, end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2) {
     const std::string line = bytes.substr(start, end - start);
@@ -71,4 +76,7 @@ bool QvStoreChange::Read(const std::wstring& dataDir, Record* record) {
   return true;
 }
 
-void QvStoreChange::Remove(const std::wstring& dataDir) { DeleteFileW(PathOf(dataDir).c_str()); }
+void QvStoreChange::Remove(const std::wstring& dataDir) {
+  qv::ScopedHandle file(CreateFileW(PathOf(dataDir).c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}

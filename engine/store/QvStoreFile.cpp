@@ -99,13 +99,22 @@ uint32_t QvStoreFile::Commit(const std::wstring& path, const QvStoreFileCodes& c
   return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
 }
 
+// The copy is synced before it replaces the list: a rename can reach the
+// disk before the data it names, and a power cut would then leave a torn
+// list in place of a whole one.
 uint32_t QvStoreFile::WriteTemp(const std::wstring& path, const QvStoreFileCodes& codes, std::string_view bytes) {
   std::wstring temp = TempOf(path);
-  qv::ScopedFile stream(_wfopen(temp.c_str(), L"wb"));
-  if (!stream) return FailureCode(codes.open);
-  bool written = WriteAll(stream.get(), bytes.data(), bytes.size());
-  uint32_t failure = written ? QVMDL_SUCCESS : FailureCode(codes.write);
-  if (!qv::CloseWritten(stream) && written) failure = FailureCode(codes.write);
+  qv::ScopedHandle file(
+      CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return FailureCode(codes.open);
+  DWORD written = 0;
+  const bool ok = bytes.size() <= 0x7FFFFFFF &&
+                  (bytes.empty() || (WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
+                                               nullptr) &&
+                                     written == bytes.size())) &&
+                  FlushFileBuffers(file.get());
+  const uint32_t failure = ok ? QVMDL_SUCCESS : FailureCode(codes.write);
+  file.reset();
   if (failure != QVMDL_SUCCESS) DeleteFileW(temp.c_str());
   return failure;
 }

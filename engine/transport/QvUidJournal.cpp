@@ -36,6 +36,9 @@ bool QvUidJournal::Append(const std::string& uid) { return Write(qv::Cp932ToWide
 
 namespace {
 
+// A disk sector in UTF-16 units, less the line end.
+constexpr size_t kSectorUnits = 512 / 2 - 2;
+
 std::vector<std::wstring> SplitTabs(const std::wstring& line) {
   std::vector<std::wstring> fields;
   for (size_t start = 0;;) {
@@ -63,7 +66,12 @@ uint32_t QvUidJournal::Begin() {
   // on the disk from its first run on and a sync of its bytes is enough.
   const bool named = GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
   if (!OpenFile() || (!named && !qv::FlushDeviceVolume())) return QVMDL_ERR_ACC_UIDL_CREATE;
-  if (!Write(L"\tstart\t" + qv::Utf8ToWide(qv::BootId()) + L"\t" + qv::FormatW(L"%04X", next)) ||
+  // The line fills the file's first sector, so that the lines appended after
+  // it, which are not synced, never share a sector with it: a power cut can
+  // tear the sector it was writing, and takes only those.
+  std::wstring line = L"\tstart\t" + qv::Utf8ToWide(qv::BootId()) + L"\t" + qv::FormatW(L"%04X", next) + L"\t";
+  if (line.size() < kSectorUnits) line.append(kSectorUnits - line.size(), L' ');
+  if (!Write(line) ||
       !FlushFileBuffers(static_cast<HANDLE>(file_))) {
     Close();
     return QVMDL_ERR_ACC_UIDL_CREATE;
@@ -121,7 +129,7 @@ bool QvUidJournal::FoldIn() {
     std::vector<std::wstring> fields = SplitTabs(text.substr(start, end - start));
     std::wstring& uid = fields[0];
     unsigned firstId = 0;
-    if (uid.empty() && fields.size() == 4 && fields[1] == L"start" && swscanf(fields[3].c_str(), L"%x", &firstId) == 1) {
+    if (uid.empty() && fields.size() >= 4 && fields[1] == L"start" && swscanf(fields[3].c_str(), L"%x", &firstId) == 1) {
       starts.push_back({fields[2], firstId});
       continue;
     }

@@ -142,6 +142,17 @@ std::string DovecotPeer::MaildirOf(const std::string& user) const { return dir_ 
 
 std::string DovecotPeer::NewMailbox() {
   const std::string user = "user" + std::to_string(++nextUser_);
+  MakeMailbox(user);
+  return user;
+}
+
+void DovecotPeer::ResetMailbox(const std::string& user) {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_ + "/home/" + user, ignored);
+  MakeMailbox(user);
+}
+
+void DovecotPeer::MakeMailbox(const std::string& user) {
   const std::string home = dir_ + "/home/" + user;
   for (const std::string& path : {home, MaildirOf(user), MaildirOf(user) + "/new", MaildirOf(user) + "/cur",
                                   MaildirOf(user) + "/tmp"}) {
@@ -149,7 +160,6 @@ std::string DovecotPeer::NewMailbox() {
     ::chmod(path.c_str(), 0700);
     if (!HandOver(path, mailUid_, mailGid_)) error_ = "cannot hand " + path + " over";
   }
-  return user;
 }
 
 void DovecotPeer::AddMessage(const std::string& user, const std::string& text) {

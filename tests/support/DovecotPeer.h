@@ -44,6 +44,9 @@ class DovecotPeer {
 
   // A user with an empty mailbox of its own (no other test touches it).
   std::string NewMailbox();
+  // Empties a mailbox and forgets its UIDs, for a test that runs many rounds
+  // (the peer has a fixed number of users).
+  void ResetMailbox(const std::string& user);
   // Writes one message into the user's maildir ("new"), in the order given.
   void AddMessage(const std::string& user, const std::string& text);
   // Number of messages left in the user's maildir.
@@ -52,6 +55,7 @@ class DovecotPeer {
   std::string Log() const;
 
  private:
+  void MakeMailbox(const std::string& user);
   bool Start(std::string* why);
   void Stop();
   std::string MaildirOf(const std::string& user) const;
