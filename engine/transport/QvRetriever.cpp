@@ -187,6 +187,7 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     }
   }
   sessionEnded_ = false;
+  storedSafe_ = false;
   journal_ = &journal;
   {
     // The texts' syncs run beside the session: the server removes what
@@ -207,7 +208,7 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
   // What the run stored reaches the disk, its slots, lists and counter with
   // it, before the list names it for good and the journal goes; failing
   // that, the journal stays and the next run settles from the store.
-  if (journal.Begun() && !qv::FlushDeviceVolume()) {
+  if (journal.Begun() && !storedSafe_ && !qv::FlushDeviceVolume()) {
     ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
   } else if (SaveUidList(kind, known)) {
     journal.Remove();
@@ -583,6 +584,7 @@ bool QvRetriever::MakeStoredSafe() {
   if (syncs_ != nullptr) CommitSynced(true);
   if (journal_ == nullptr || !journal_->Begun()) return unsafe_.empty();
   if (!qv::FlushDeviceVolume()) return ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
+  storedSafe_ = true;  // nothing is stored after the "QUIT"
   return unsafe_.empty();
 }
 

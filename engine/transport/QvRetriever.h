@@ -181,6 +181,7 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   std::atomic<bool> cancelled_{false};
   bool errorSeen_ = false;
   bool sessionEnded_ = false;  // "QUIT" was answered
+  bool storedSafe_ = false;    // everything stored was flushed before "QUIT"
   std::vector<std::string> storedUids_;  // UIDs stored new in this run
   std::string lastStored_;
 
