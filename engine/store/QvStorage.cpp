@@ -129,8 +129,12 @@ uint32_t QvStorage::Settled(bool ok) {
   return QVMDL_SUCCESS;
 }
 
+// A record may outlive its change (its emptying is not synced) and name a
+// folder removed since: only folders of the tree are settled.
 bool QvStorage::SettleChange(const QvStoreChange::Record& record) {
+  const std::set<uint32_t> tree = FolderTree();
   for (const QvStoreChange::FolderMove& move : record.moves) {
+    if (tree.count(move.from) == 0 || tree.count(move.to) == 0) continue;
     QvStoreNode* from = folders_.GetFolder(move.from);
     QvStoreNode* to = folders_.GetFolder(move.to);
     std::vector<uint32_t> inFrom, inTo;
@@ -144,7 +148,7 @@ bool QvStorage::SettleChange(const QvStoreChange::Record& record) {
   }
   std::set<uint32_t> done;
   for (uint32_t folder : record.lists) {
-    if (done.insert(folder).second && folders_.IsValidId(folder) && !RecoverEntries(folder)) return false;
+    if (done.insert(folder).second && tree.count(folder) != 0 && !RecoverEntries(folder)) return false;
   }
   return true;
 }
