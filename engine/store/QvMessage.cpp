@@ -168,6 +168,8 @@ uint32_t QvMessage::CheckFormat(const uint8_t* header) {
   return kBadFormat;
 }
 
+bool QvMessage::HasMagic(const uint8_t* header) { return memcmp(header, kMagic, sizeof kMagic) == 0; }
+
 bool QvMessage::IsUnfinished(const uint8_t* header) {
   return header[0] == 0 && memcmp(header + 1, kMagic + 1, sizeof kMagic - 1) == 0;
 }

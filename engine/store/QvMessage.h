@@ -58,6 +58,7 @@ class QvMessage {
 
   // The header's version, or kBadFormat for a wrong magic or version.
   static uint32_t CheckFormat(const uint8_t* header);
+  static bool HasMagic(const uint8_t* header);
   // Whether a header is one a cut-off first write left: its magic cleared.
   static bool IsUnfinished(const uint8_t* header);
   // A new file's header: magic, the current version, the current UTC time.

@@ -472,13 +472,21 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
       (*out)[id] = RecoveredEntry{id, folder, a.unread, a.state};
       continue;
     }
+    // A header without our magic is one a power cut tore before its sync,
+    // or a file of no format of ours: the store cannot read it, so it leaves
+    // the store, but it is set aside ("_torn") rather than deleted.
+    const bool foreign = code == QVMDL_ERR_STG_FILE_VERSION_EML && !LeftUnfinished(id) && !HasMagic(id);
     if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML &&
-        !(code == QVMDL_ERR_STG_FILE_VERSION_EML && LeftUnfinished(id))) {
+        !(code == QVMDL_ERR_STG_FILE_VERSION_EML && (foreign || LeftUnfinished(id)))) {
       return Fail(code);
     }
     QvNamedMutex::Hold hold(entryMutex_);
     code = UpdateEntryLocked(kFree, id, 0);
-    if (code == QVMDL_SUCCESS) {
+    if (code == QVMDL_SUCCESS && foreign) {
+      const std::wstring path = MessagePath(id), aside = path + L"_torn";
+      DeleteFileW(aside.c_str());
+      if (!MoveFileW(path.c_str(), aside.c_str())) code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
+    } else if (code == QVMDL_SUCCESS) {
       DeleteFileW(MessagePath(id).c_str());
       code = RemoveDirectoryIfEmpty(id);
     }
@@ -491,6 +499,15 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   const int64_t difference = static_cast<int64_t>(out->size()) - static_cast<int64_t>(ids_.GetCount());
   if (difference != 0) code = MapIds(ids_.AddCount(static_cast<int32_t>(difference)));
   return code == QVMDL_SUCCESS || Fail(code);
+}
+
+bool QvMessageSet::HasMagic(uint32_t messageId) {
+  qv::ScopedHandle file(CreateFileW(MessagePath(messageId).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  uint8_t header[QvMessage::kHeaderBytes];
+  DWORD got = 0;
+  return file && ReadFile(file.get(), header, sizeof header, &got, nullptr) && got == sizeof header &&
+         QvMessage::HasMagic(header);
 }
 
 bool QvMessageSet::LeftUnfinished(uint32_t messageId) {

@@ -248,8 +248,20 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
   EXPECT_EQ(SlotOf(table, cut), 0xFFFFFFFFu);
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
 
-  // A file of another format stops the walk.
-  WriteBytes(EmlPath(good), std::string(300, 'Z'));
+  // A file without the store's magic (a header a power cut tore, or no file
+  // of ours) leaves the store but is set aside, and the walk goes on.
+  const std::string foreignBytes(300, 'Z');
+  WriteBytes(EmlPath(good), foreignBytes);
+  ASSERT_TRUE(messages_->RecoverEntries(&out)) << std::hex << GetQvMiddleError();
+  EXPECT_EQ(out.size(), 1u);
+  EXPECT_EQ(out.count(old), 1u);
+  EXPECT_FALSE(Exists(EmlPath(good)));
+  EXPECT_EQ(ReadBytes(EmlPath(good) + L"_torn"), foreignBytes);
+  EXPECT_EQ(SlotOf(TableBytes(), good), 0xFFFFFFFFu);
+  // A version of ours that this reader does not know still stops the walk.
+  std::string newer = oldHeader;
+  newer[13] = 0x20;  // 8192
+  WriteBytes(EmlPath(old), newer);
   EXPECT_FALSE(messages_->RecoverEntries(&out));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_FILE_VERSION_EML);
 }

@@ -199,13 +199,15 @@ class ReceiveSweep : public RetrieverTest {
 
 // Every file call of a receive of two mails and of twenty, in both modes.
 // A run of the tests takes every 11th point of the first and every 97th of
-// the second; QV_SWEEP_STRIDE=1 takes them all.
+// the second; QV_SWEEP_STRIDE and QV_SWEEP_STRIDE_20 set them (1: all).
 TEST_F(ReceiveSweep, KilledAtEveryFileCallNothingLostNothingTwice) {
-  const char* stride = std::getenv("QV_SWEEP_STRIDE");
-  const int every = stride != nullptr ? std::max(1, std::atoi(stride)) : 0;
+  const auto stride = [](const char* name, int otherwise) {
+    const char* given = std::getenv(name);
+    return given != nullptr ? std::max(1, std::atoi(given)) : otherwise;
+  };
   for (const bool deletes : {false, true}) {
-    Sweep(deletes, kMails, every != 0 ? every : 11);
-    Sweep(deletes, 20, every != 0 ? every : 97);
+    Sweep(deletes, kMails, stride("QV_SWEEP_STRIDE", 11));
+    Sweep(deletes, 20, stride("QV_SWEEP_STRIDE_20", 97));
   }
 }
 
