@@ -17,6 +17,7 @@
 #include "engine/transport/FilingAttributes.h"
 #include "engine/transport/QvClassifier.h"
 #include "engine/transport/QvRASController.h"
+#include "platform/base/WinFormat.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Time.h"
 
@@ -91,6 +92,7 @@ int Sender::Run(QvAccountInfoInterface* account, QvRASController* ras, const std
     CloseRun();
     return 0;
   }
+  SettleFiledCopies();
   if (ids) {
     queue_ = *ids;
   } else if (!sendBox_->GetMessageIds(&queue_)) {
@@ -346,18 +348,21 @@ void Sender::OnReceiveMessage(int message, long w, long /*l*/) {
   if (code == QVMDL_ERR_SMTP_ADDRESS) skip_ = true;
 }
 
-// Accepted by the server: from here on the message must never go again.
+// Accepted by the server: from here on the message must never go again. It
+// is marked so before anything else, and the mark names its copy once there
+// is one: a run cut short after that leaves the original for the next run to
+// take away once the copy is whole (SettleFiledCopies), never to send again.
 void Sender::Sentmail_Completed() {
   const unsigned long id = CurrentId();
+  MarkSentNotFiled(id);
   WriteSendHistoryData();
-  const bool filed = Savesentmaildata();
+  const bool filed = Savesentmaildata(id);
   bool settled;
   if (filed) {
     settled = !removeAfterSend_ || RemoveWaitfldmaildata(id);
-    if (!settled) MarkSentNotFiled(id);
   } else {
     settled = false;
-    if (!MoveToSentBox(id)) MarkSentNotFiled(id);
+    if (MoveToSentBox(id)) ClearSentMark(id);
   }
   Clearparameter();
   if (settled) {
@@ -383,10 +388,11 @@ void Sender::WriteSendHistoryData() {
   }
 }
 
-bool Sender::Savesentmaildata() {
+bool Sender::Savesentmaildata(unsigned long original) {
   QvFolderInterface* sentBox = SentBox();
   unsigned long id = 0;
   if (!sentBox || !sentBox->CreateMessage(&id, static_cast<unsigned long>(text_.size()))) return false;
+  MarkSentNotFiled(original, id);
   bool written = false;
   {
     std::unique_ptr<QvMessageInterface> message(sentBox->OpenMessage(id));
@@ -422,14 +428,50 @@ QvFolderInterface* Sender::SentBox() {
   return sentBox_.get();
 }
 
-bool Sender::MarkSentNotFiled(unsigned long id) {
+// The copy's id rides in the UID field, which a message of the send box
+// does not otherwise use.
+bool Sender::MarkSentNotFiled(unsigned long id, unsigned long copy) {
   std::unique_ptr<QvMessageInterface> message(sendBox_->OpenMessage(id));
   QvMessageInterface::Attributes a;
-  a.mask = QvMessageInterface::kState;
+  a.mask = QvMessageInterface::kState | QvMessageInterface::kUidl;
   a.state = kSentNotFiled;
+  a.uidl = copy != 0 ? qv::FormatA("%s%lu", kCopyMark, copy) : std::string();
   const bool marked = message && message->SetAttributes(a);
   if (!marked) NKDbgPrintfW(L"----Sender:: sent message %lu neither filed nor marked\r\n", id);
   return marked;
+}
+
+void Sender::ClearSentMark(unsigned long id) {
+  QvFolderInterface* sentBox = SentBox();
+  std::unique_ptr<QvMessageInterface> message(sentBox != nullptr ? sentBox->OpenMessage(id) : nullptr);
+  QvMessageInterface::Attributes a;
+  a.mask = QvMessageInterface::kState | QvMessageInterface::kUidl;
+  if (message) message->SetAttributes(a);
+}
+
+// An original marked with its copy, left by a run cut short between filing
+// the copy and removing the original: the copy is the mail now.
+void Sender::SettleFiledCopies() {
+  std::vector<unsigned long> waiting;
+  if (!sendBox_ || !sendBox_->GetMessageIds(&waiting)) return;
+  for (unsigned long id : waiting) {
+    unsigned long copy = 0;
+    {
+      std::unique_ptr<QvMessageInterface> message(sendBox_->OpenMessage(id));
+      QvMessageInterface::Attributes a;
+      a.mask = QvMessageInterface::kState | QvMessageInterface::kUidl;
+      if (!message || !message->GetAttributes(&a) || a.state != kSentNotFiled ||
+          a.uidl.rfind(kCopyMark, 0) != 0 || std::sscanf(a.uidl.c_str() + sizeof kCopyMark - 1, "%lu", &copy) != 1) {
+        continue;
+      }
+    }
+    std::unique_ptr<QvMessageInterface> filed(storage_->OpenMessage(copy));
+    std::string text;
+    if (filed && filed->Read(&text) && !text.empty()) {
+      filed.reset();
+      RemoveWaitfldmaildata(id);
+    }
+  }
 }
 
 void Sender::Sender_Error(uint32_t code, long detail) {

@@ -90,11 +90,14 @@ class QVMIDDLE_API Sender {
   void SendMail();
   void StartsendMail();
   void SendNG();
-  bool Savesentmaildata();
+  bool Savesentmaildata(unsigned long original);
   void WriteSendHistoryData();
   bool RemoveWaitfldmaildata(unsigned long id);
   bool MoveToSentBox(unsigned long id);
-  bool MarkSentNotFiled(unsigned long id);
+  bool MarkSentNotFiled(unsigned long id, unsigned long copy = 0);
+  void ClearSentMark(unsigned long id);
+  void SettleFiledCopies();
+  static constexpr char kCopyMark[] = "sent-copy:";
   QvFolderInterface* SentBox();
   void OnReceiveMessage(int message, long w, long l);
   void Sender_Error(uint32_t code, long detail = 0);
