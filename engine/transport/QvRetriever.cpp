@@ -202,9 +202,6 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     syncs_ = nullptr;
   }
   journal_ = nullptr;
-  // The last UID is a hint for older readers only (the list decides), so it
-  // is written once a run rather than once a message.
-  if (!lastStored_.empty()) account_->SaveLastUID(lastStored_);
   // What the run stored reaches the disk, its slots, lists and counter with
   // it, before the list names it for good and the journal goes; failing
   // that, the journal stays and the next run settles from the store.
@@ -212,6 +209,10 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
   } else if (SaveUidList(kind, known)) {
     journal.Remove();
+    // The last UID is a hint for older readers only (the list decides), so it
+    // is written once a run, and never ahead of the list: with no list, the
+    // hint alone would make the mail before it count as received.
+    if (!lastStored_.empty()) account_->SaveLastUID(lastStored_);
   }
   delete classifier_;
   classifier_ = nullptr;

@@ -136,6 +136,13 @@ class ReceiveSweep : public RetrieverTest {
     if (trace) {
       const std::string journal = ReadBytes(account_->Account()->FolderPath() + L"\\UID.journal");
       std::fprintf(stderr, "journal: %s\n", qv::WideToUtf8(qv::Utf16LEToWide(journal)).c_str());
+      const std::string known = ReadBytes(account_->Account()->FolderPath() + L"\\UID.list");
+      std::fprintf(stderr, "known: %s\n", qv::WideToUtf8(qv::Utf16LEToWide(known)).c_str());
+      for (const auto& entry : fs::recursive_directory_iterator(points_.back())) {
+        if (entry.is_regular_file() && entry.path().string().find("Storage") != std::string::npos) {
+          std::fprintf(stderr, "file %s %ju\n", entry.path().c_str(), static_cast<uintmax_t>(entry.file_size()));
+        }
+      }
     }
     RetrieverRecorder again;
     Receive(again);
