@@ -205,7 +205,7 @@ class ReceiveSweep : public RetrieverTest {
 };
 
 // Every file call of a receive of two mails and of twenty, in both modes.
-// A run of the tests takes every 11th point of the first and every 97th of
+// A run of the tests takes every 29th point of the first and every 251st of
 // the second; QV_SWEEP_STRIDE and QV_SWEEP_STRIDE_20 set them (1: all).
 TEST_F(ReceiveSweep, KilledAtEveryFileCallNothingLostNothingTwice) {
   const auto stride = [](const char* name, int otherwise) {
@@ -213,8 +213,8 @@ TEST_F(ReceiveSweep, KilledAtEveryFileCallNothingLostNothingTwice) {
     return given != nullptr ? std::max(1, std::atoi(given)) : otherwise;
   };
   for (const bool deletes : {false, true}) {
-    Sweep(deletes, kMails, stride("QV_SWEEP_STRIDE", 11));
-    Sweep(deletes, 20, stride("QV_SWEEP_STRIDE_20", 97));
+    Sweep(deletes, kMails, stride("QV_SWEEP_STRIDE", 29));
+    Sweep(deletes, 20, stride("QV_SWEEP_STRIDE_20", 251));
   }
 }
 
@@ -222,7 +222,7 @@ TEST_F(ReceiveSweep, KilledAtEveryFileCallNothingLostNothingTwice) {
 // by a run after the restart. QV_POWER_CUTS raises the number of cuts.
 TEST_F(ReceiveSweep, PowerCutsAtRandomCallsLoseNothingAndListNothingTorn) {
   const char* wanted = std::getenv("QV_POWER_CUTS");
-  const int cuts = wanted != nullptr ? std::atoi(wanted) : 60;
+  const int cuts = wanted != nullptr ? std::atoi(wanted) : 24;
   std::mt19937_64 random(20261209);
   const int callsKeep = CountCalls(false, 4), callsDelete = CountCalls(true, 4);
   ASSERT_GT(callsKeep, 20);
