@@ -475,9 +475,12 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
     // A header without our magic is one a power cut tore before its sync,
     // or a file of no format of ours: the store cannot read it, so it leaves
     // the store, but it is set aside ("_torn") rather than deleted.
-    const bool foreign = code == QVMDL_ERR_STG_FILE_VERSION_EML && !LeftUnfinished(id) && !HasMagic(id);
-    if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML &&
-        !(code == QVMDL_ERR_STG_FILE_VERSION_EML && (foreign || LeftUnfinished(id)))) {
+    uint8_t header[QvMessage::kHeaderBytes];
+    const bool headed = code == QVMDL_ERR_STG_FILE_VERSION_EML && ReadHeaderOf(id, header);
+    const bool unfinished = headed && QvMessage::IsUnfinished(header);
+    const bool foreign = headed && !unfinished && !QvMessage::HasMagic(header);
+    if (code != QVMDL_ERR_STG_FILE_FMTILLGL_EML && code != QVMDL_ERR_STG_SAFESAVE_NOFILE_EML && !unfinished &&
+        !foreign) {
       return Fail(code);
     }
     QvNamedMutex::Hold hold(entryMutex_);
@@ -501,22 +504,17 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   return code == QVMDL_SUCCESS || Fail(code);
 }
 
-bool QvMessageSet::HasMagic(uint32_t messageId) {
+bool QvMessageSet::ReadHeaderOf(uint32_t messageId, uint8_t* header) {
   qv::ScopedHandle file(CreateFileW(MessagePath(messageId).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  uint8_t header[QvMessage::kHeaderBytes];
   DWORD got = 0;
-  return file && ReadFile(file.get(), header, sizeof header, &got, nullptr) && got == sizeof header &&
-         QvMessage::HasMagic(header);
+  return file && ReadFile(file.get(), header, QvMessage::kHeaderBytes, &got, nullptr) &&
+         got == QvMessage::kHeaderBytes;
 }
 
 bool QvMessageSet::LeftUnfinished(uint32_t messageId) {
-  qv::ScopedHandle file(CreateFileW(MessagePath(messageId).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   uint8_t header[QvMessage::kHeaderBytes];
-  DWORD got = 0;
-  return file && ReadFile(file.get(), header, sizeof header, &got, nullptr) && got == sizeof header &&
-         QvMessage::IsUnfinished(header);
+  return ReadHeaderOf(messageId, header) && QvMessage::IsUnfinished(header);
 }
 
 bool QvMessageSet::CopyEntryTable(std::vector<uint32_t>* slots) {

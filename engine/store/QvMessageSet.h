@@ -78,8 +78,8 @@ class QvMessageSet {
   bool CopyEntryTable(std::vector<uint32_t>* slots);
   // Whether the message's file is one a cut-off first write left behind.
   bool LeftUnfinished(uint32_t messageId);
-  // Whether the message's file starts with the store's magic.
-  bool HasMagic(uint32_t messageId);
+  // The first bytes of the message's file, its header block.
+  bool ReadHeaderOf(uint32_t messageId, uint8_t* header);
   // Frees a slot and deletes whatever file of the id is left, for a message
   // that was never finished. The count is left to the recovery.
   bool DiscardMessage(uint32_t messageId);

@@ -289,12 +289,12 @@ TEST_F(CrashSweepTest, PowerCutsDuringChangesLeaveAWholeStore) {
       const uint64_t seed = random();
       // QV_CUT_AT="change name:call:b|a:seed" replays one cut.
       if (const char* at = getenv("QV_CUT_AT")) {
-        const std::string spec = at;
-        const size_t a = spec.find(':'), b = spec.find(':', a + 1), c = spec.find(':', b + 1);
-        if (spec.substr(0, a) != change.name) break;
-        DieAtAndCheck(change, std::stoi(spec.substr(a + 1, b - a - 1)),
-                      spec[b + 1] == 'b' ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter,
-                      std::stoull(spec.substr(c + 1)));
+        const std::string replay = at;
+        const size_t a = replay.find(':'), b = replay.find(':', a + 1), c = replay.find(':', b + 1);
+        if (replay.substr(0, a) != change.name) break;
+        DieAtAndCheck(change, std::stoi(replay.substr(a + 1, b - a - 1)),
+                      replay[b + 1] == 'b' ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter,
+                      std::stoull(replay.substr(c + 1)));
         return;
       }
       SCOPED_TRACE(qv::FormatA("%s: cut at call %d of %d, seed %llu", change.name, n, calls,
