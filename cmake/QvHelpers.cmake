@@ -30,6 +30,8 @@ endfunction()
 # only ones its code may call; LIBS are the outside libraries it uses.
 # With QV_LAYER_CHECK on, each layer is also linked alone with what it may
 # use (-Wl,--no-undefined), so a call against the arrows fails the build.
+# A folder of headers only is compiled header by header, each on its own, so
+# that it is checked against its layer as code is.
 function(qv_layer target)
   cmake_parse_arguments(L "" "DIR" "SUBDIRS;DEPS;LIBS" ${ARGN})
   qv_glob_sources(_src ${L_DIR})
@@ -37,6 +39,16 @@ function(qv_layer target)
     qv_glob_sources(_sub ${L_DIR}/${sub})
     list(APPEND _src ${_sub})
   endforeach()
+  if(NOT _src)
+    file(GLOB _headers CONFIGURE_DEPENDS ${L_DIR}/*.h)
+    foreach(h ${_headers})
+      get_filename_component(_name ${h} NAME_WE)
+      set(_tu ${CMAKE_CURRENT_BINARY_DIR}/${target}_headers/${_name}.cpp)
+      file(RELATIVE_PATH _rel ${CMAKE_SOURCE_DIR} ${h})
+      file(CONFIGURE OUTPUT ${_tu} CONTENT "#include \"${_rel}\"\n")
+      list(APPEND _src ${_tu})
+    endforeach()
+  endif()
   add_library(${target} OBJECT ${_src})
   target_link_libraries(${target} PUBLIC ${L_DEPS} ${L_LIBS})
   # The layer and every layer below it, for the link check and the aggregates.

@@ -3,7 +3,8 @@
 
 Prints each include that crosses a layer the wrong way and exits 1 when there
 is any; a source file in a folder the table does not name is a fault too, so
-that a new folder has to take its place in the layers.
+that a new folder has to take its place in the layers. The same pass checks
+the calls and forms of tools/banned_calls.txt.
 """
 import os
 import re
@@ -39,6 +40,25 @@ def load_rules(path):
     return rules
 
 
+def load_bans(path):
+    bans = []
+    with open(path, encoding='utf-8') as f:
+        for number, line in enumerate(f, 1):
+            if not line.strip() or line.lstrip().startswith('#'):
+                continue
+            parts = [p.strip() for p in line.rstrip('\n').split(' | ')]
+            if len(parts) != 3:
+                sys.exit(f'{path}:{number}: "<folders> | <expression> | <reason>" expected')
+            folders = parts[0].split()
+            bans.append(([d for d in folders if not d.startswith('-')],
+                         [d[1:] for d in folders if d.startswith('-')], re.compile(parts[1]), parts[2]))
+    return bans
+
+
+def under(rel, folders):
+    return any(rel.startswith(d + '/') for d in folders)
+
+
 def rule_of(rel, rules):
     parts = rel.split('/')[:-1]
     while parts:
@@ -58,7 +78,7 @@ def allowed(target, own, allow):
     return False
 
 
-def check(top, rules):
+def check(top, rules, bans=()):
     faults = []
     for dirpath, dirnames, filenames in os.walk(top):
         rel_dir = os.path.relpath(dirpath, top).replace(os.sep, '/')
@@ -74,8 +94,13 @@ def check(top, rules):
             if own is None:
                 faults.append(f'{rel}: its folder has no rule in tools/include_rules.txt')
                 continue
+            mine = [b for b in bans if under(rel, b[0]) and not under(rel, b[1])]
             with open(os.path.join(dirpath, name), encoding='utf-8', errors='replace') as f:
                 for number, line in enumerate(f, 1):
+                    code = line.split('//', 1)[0]
+                    for _, _, expression, reason in mine:
+                        if expression.search(code):
+                            faults.append(f'{rel}:{number}: {reason}')
                     m = INCLUDE.match(line)
                     if not m:
                         continue
@@ -90,13 +115,14 @@ def check(top, rules):
 
 def main():
     top = sys.argv[1] if len(sys.argv) > 1 else TOP
-    faults = check(top, load_rules(os.path.join(top, 'tools', 'include_rules.txt')))
+    faults = check(top, load_rules(os.path.join(top, 'tools', 'include_rules.txt')),
+                   load_bans(os.path.join(top, 'tools', 'banned_calls.txt')))
     for fault in faults:
         print(fault)
     if faults:
         print(f'include rules: {len(faults)} fault(s)')
         return 1
-    print('include rules: every include follows the layers')
+    print('include rules: every include follows the layers, no banned call')
     return 0
 
 

@@ -3,9 +3,9 @@
 // the UI thread.
 #pragma once
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/framework/CWnd.h"
 
-constexpr UINT kCloseRequestMessage = 0x632;
 // The main window's title, trailing blank included.
 constexpr const wchar_t* kMainWindowTitle = L"T-VELA4メール ";
 

@@ -8,10 +8,10 @@
 #include <optional>
 #include <string>
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/pim/Pim.h"
 #include "platform/ui/WinUser.h"
 
-constexpr UINT kContactsChangedMessage = WM_USER + 112;
 constexpr UINT kNoContactsNotice = 20150;
 constexpr UINT kRecvHistoryLoadFailed = 20219;
 constexpr UINT kSendHistoryLoadFailed = 20220;

@@ -4,14 +4,9 @@
 // WM_APP+1 (wParam 1 before, 0 after) that a system box is up.
 #pragma once
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/framework/CString.h"
 #include "platform/ui/WinUser.h"
-
-#ifndef WM_APP
-#define WM_APP 0x8000u
-#endif
-// Sent to a box's owner around the box: wParam 1 while it is up, then 0.
-constexpr UINT kSystemBoxMessage = WM_APP + 1;
 
 // The text of a resource string of the resource library; empty when the
 // library or the string is missing.

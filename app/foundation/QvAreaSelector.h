@@ -4,9 +4,9 @@
 // hears each step as kAreaSelectMessage (wParam 1 on, 2 anchored, 0 off).
 #pragma once
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/ui/WinUser.h"
 
-constexpr UINT kAreaSelectMessage = WM_USER + 124;  // 0x47C
 
 class QvAreaSelector {
  public:

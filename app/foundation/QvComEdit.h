@@ -2,14 +2,11 @@
 // that closes its page when Backspace is pressed while it is empty.
 #pragma once
 
+#include "app/protocol/Commands.h"
+#include "app/protocol/WindowMessages.h"
 #include "platform/framework/CEdit.h"
 
-// The program's "back" message: the page that gets it closes.
-constexpr UINT kBackMessage = 0x48E;
 constexpr UINT kEditMenuId = 159;
-constexpr UINT kCutCommand = 57635;
-constexpr UINT kCopyCommand = 57634;
-constexpr UINT kPasteCommand = 57637;
 
 // Tap-and-hold tracks submenu 0 of menu 159: Cut and Paste are left out of
 // a read-only field, Cut and Copy need a selection, Paste text on the

@@ -2,9 +2,9 @@
 // the panes' minimums, and scaled with its area when the area changes.
 #pragma once
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/framework/CStatic.h"
 
-constexpr UINT kSplitMovedMessage = WM_USER + 100;  // 0x464, to the parent after a drag
 
 class QvComSplitCtrl : public CStatic {
  public:

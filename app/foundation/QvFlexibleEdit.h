@@ -7,9 +7,8 @@
 
 #include "app/foundation/QvComAreaSelectEdit.h"
 #include "app/foundation/QvEllipsisStatic.h"
+#include "app/protocol/WindowMessages.h"
 
-constexpr UINT kMoveFocusMessage = WM_USER + 128;           // 0x480
-constexpr UINT kMoveFocusSelectingMessage = WM_USER + 129;  // 0x481, while selecting
 constexpr UINT_PTR kBackHoldTimer = 1;
 constexpr UINT kBackHoldMilliseconds = 1000;
 

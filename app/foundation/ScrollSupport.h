@@ -4,16 +4,13 @@
 // laid out (0, or negative once scrolled down).
 #pragma once
 
+#include "app/protocol/Commands.h"
 #include "platform/framework/CWnd.h"
 
 // Scroll steps in pixels.
 constexpr int kScrollLine = 10;
 constexpr int kScrollPage = 30;
 constexpr int kWheelLines = 3;
-
-// Commands every scrolling window answers.
-constexpr UINT kEndOkCommand = 40114;
-constexpr UINT kDoneCommand = 40079;
 
 // The focus window's screen rectangle; false when `window` has no handle or
 // the focus lies outside it.

@@ -6,12 +6,12 @@
 #include <string>
 
 #include "app/foundation/QvUnFullScreenDlg.h"
+#include "app/protocol/WindowMessages.h"
 
 class QvSetFolderNameDlg : public QvUnFullScreenDlg {
  public:
   static constexpr UINT kTemplateId = 101;
   static constexpr int kNameField = 1052;
-  static constexpr UINT kBackMessage = 0x48E;
 
   explicit QvSetFolderNameDlg(CWnd* parent);
 

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
+#include "platform/ui/CommCtrlTree.h"
 #include "platform/ui/window/Window.h"
 
 namespace qv::testing {
@@ -34,22 +36,84 @@ constexpr Named kNames[] = {
     {WM_ENTERIDLE, "WM_ENTERIDLE"}, {WM_ENTERMENULOOP, "WM_ENTERMENULOOP"}, {WM_EXITMENULOOP, "WM_EXITMENULOOP"},
 };
 
+constexpr Named kNotifications[] = {
+    {NM_CLICK, "NM_CLICK"}, {NM_DBLCLK, "NM_DBLCLK"}, {NM_RETURN, "NM_RETURN"}, {NM_RCLICK, "NM_RCLICK"},
+    {NM_SETFOCUS, "NM_SETFOCUS"}, {NM_KILLFOCUS, "NM_KILLFOCUS"}, {NM_CUSTOMDRAW, "NM_CUSTOMDRAW"},
+    {NM_HOVER, "NM_HOVER"}, {LVN_ITEMCHANGING, "LVN_ITEMCHANGING"}, {LVN_ITEMCHANGED, "LVN_ITEMCHANGED"},
+    {LVN_INSERTITEM, "LVN_INSERTITEM"}, {LVN_DELETEITEM, "LVN_DELETEITEM"},
+    {LVN_DELETEALLITEMS, "LVN_DELETEALLITEMS"}, {LVN_COLUMNCLICK, "LVN_COLUMNCLICK"},
+    {LVN_BEGINDRAG, "LVN_BEGINDRAG"}, {LVN_ODCACHEHINT, "LVN_ODCACHEHINT"}, {LVN_ITEMACTIVATE, "LVN_ITEMACTIVATE"},
+    {LVN_KEYDOWN, "LVN_KEYDOWN"}, {LVN_GETDISPINFOW, "LVN_GETDISPINFO"}, {LVN_ODFINDITEMW, "LVN_ODFINDITEM"},
+    {HDN_ITEMCHANGINGW, "HDN_ITEMCHANGING"}, {HDN_ITEMCHANGEDW, "HDN_ITEMCHANGED"},
+    {HDN_ITEMCLICKW, "HDN_ITEMCLICK"}, {HDN_ITEMDBLCLICKW, "HDN_ITEMDBLCLICK"},
+    {HDN_DIVIDERDBLCLICKW, "HDN_DIVIDERDBLCLICK"}, {HDN_BEGINTRACKW, "HDN_BEGINTRACK"},
+    {HDN_ENDTRACKW, "HDN_ENDTRACK"}, {HDN_TRACKW, "HDN_TRACK"}, {TCN_KEYDOWN, "TCN_KEYDOWN"},
+    {TCN_SELCHANGE, "TCN_SELCHANGE"}, {TCN_SELCHANGING, "TCN_SELCHANGING"},
+    {TVN_SELCHANGINGW, "TVN_SELCHANGING"}, {TVN_SELCHANGEDW, "TVN_SELCHANGED"},
+    {TVN_ITEMEXPANDINGW, "TVN_ITEMEXPANDING"}, {TVN_ITEMEXPANDEDW, "TVN_ITEMEXPANDED"},
+    {TVN_DELETEITEMW, "TVN_DELETEITEM"}, {TVN_KEYDOWN, "TVN_KEYDOWN"},
+};
+
+constexpr Named kStages[] = {
+    {CDDS_PREPAINT, "CDDS_PREPAINT"}, {CDDS_POSTPAINT, "CDDS_POSTPAINT"}, {CDDS_PREERASE, "CDDS_PREERASE"},
+    {CDDS_POSTERASE, "CDDS_POSTERASE"}, {CDDS_ITEMPREPAINT, "CDDS_ITEMPREPAINT"},
+    {CDDS_ITEMPOSTPAINT, "CDDS_ITEMPOSTPAINT"}, {CDDS_ITEMPREPAINT | CDDS_SUBITEM, "CDDS_SUBITEMPREPAINT"},
+    {CDDS_ITEMPOSTPAINT | CDDS_SUBITEM, "CDDS_SUBITEMPOSTPAINT"},
+};
+
+// The program's own names, added by its tests.
+std::mutex& AddedLock() {
+  static std::mutex lock;
+  return lock;
+}
+std::map<UINT, std::string>& Added() {
+  static std::map<UINT, std::string> names;
+  return names;
+}
+std::map<UINT, std::string>& AddedCommands() {
+  static std::map<UINT, std::string> names;
+  return names;
+}
+
+void AddName(std::map<UINT, std::string>& table, UINT number, const std::string& name) {
+  std::lock_guard<std::mutex> g(AddedLock());
+  std::string& names = table[number];
+  if (names.empty()) {
+    names = name;
+  } else if (("|" + names + "|").find("|" + name + "|") == std::string::npos) {
+    names += "|" + name;
+  }
+}
+
 std::string Hex(uint64_t v) {
   char b[32];
   std::snprintf(b, sizeof b, "0x%llx", static_cast<unsigned long long>(v));
   return b;
 }
 
-std::string Describe(UINT message, unsigned flags, WPARAM wParam, LPARAM lParam, bool showParams) {
-  std::string s = MessageName(message);
+std::string Describe(const MsgEntry& e, bool showParams) {
+  const unsigned flags = e.flags;
+  std::string s = MessageName(e.message);
+  if (e.message == WM_NOTIFY && (showParams || (flags & seq::code))) s += " " + NotificationName(e.code);
+  if (e.message == WM_COMMAND) {
+    std::lock_guard<std::mutex> g(AddedLock());
+    auto it = AddedCommands().find(LOWORD(e.wParam));
+    if (it != AddedCommands().end()) s += " " + it->second;
+  }
+  if (e.code == NM_CUSTOMDRAW && (showParams || (flags & seq::stage))) {
+    const Named* stage = std::find_if(std::begin(kStages), std::end(kStages),
+                                      [&](const Named& n) { return n.message == e.stage; });
+    s += " " + (stage != std::end(kStages) ? std::string(stage->name) : Hex(e.stage));
+    if (e.stage & CDDS_ITEM) s += " item " + std::to_string(e.item);
+  }
   const std::pair<unsigned, const char*> parts[] = {{seq::sent, "sent"},       {seq::posted, "posted"},
                                                     {seq::parent, "parent"},   {seq::other, "other"},
                                                     {seq::defwinproc, "defwinproc"}, {seq::optional, "optional"}};
   for (auto [bit, name] : parts) {
     if (flags & bit) s += std::string(" ") + name;
   }
-  if (showParams || (flags & seq::wparam)) s += " wParam=" + Hex(wParam);
-  if (showParams || (flags & seq::lparam)) s += " lParam=" + Hex(static_cast<uint64_t>(lParam));
+  if (showParams || (flags & seq::wparam)) s += " wParam=" + Hex(e.wParam);
+  if (showParams || (flags & seq::lparam)) s += " lParam=" + Hex(static_cast<uint64_t>(e.lParam));
   return s;
 }
 
@@ -59,17 +123,46 @@ std::string MessageName(UINT message) {
   for (const Named& n : kNames) {
     if (n.message == message) return n.name;
   }
+  {
+    std::lock_guard<std::mutex> g(AddedLock());
+    auto it = Added().find(message);
+    if (it != Added().end()) return it->second;
+  }
   if (message > WM_USER && message < WM_APP) return "WM_USER+" + std::to_string(message - WM_USER);
   if (message > WM_APP && message < 0xC000u) return "WM_APP+" + std::to_string(message - WM_APP);
   return Hex(message);
 }
 
+std::string NotificationName(UINT code) {
+  for (const Named& n : kNotifications) {
+    if (n.message == code) return n.name;
+  }
+  return std::to_string(static_cast<int>(code));
+}
+
+void AddMessageName(UINT message, const std::string& name) { AddName(Added(), message, name); }
+
+void AddCommandName(UINT id, const std::string& name) { AddName(AddedCommands(), id, name); }
+
 MessageLog::MessageLog() {
   id_ = qv::ui_seam::AddObserver([this](const qv::ui_seam::Observed& o) {
     HWND parent = GetAncestor(o.hwnd, GA_PARENT);
+    // The notification's header lives only during the call: read it now.
+    UINT code = 0;
+    DWORD stage = 0;
+    DWORD_PTR item = 0;
+    if (o.message == WM_NOTIFY && o.lParam != 0) {
+      code = reinterpret_cast<const NMHDR*>(o.lParam)->code;
+      if (code == NM_CUSTOMDRAW) {
+        const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(o.lParam);
+        stage = draw->dwDrawStage;
+        item = draw->dwItemSpec;
+      }
+    }
     std::lock_guard<std::mutex> g(lock_);
     if (std::find(ignored_.begin(), ignored_.end(), o.message) != ignored_.end()) return;
-    seen_.push_back({o, parent});
+    if (!kept_.empty() && std::find(kept_.begin(), kept_.end(), o.message) == kept_.end()) return;
+    seen_.push_back({o, parent, code, stage, item});
   });
 }
 
@@ -78,6 +171,11 @@ MessageLog::~MessageLog() { qv::ui_seam::RemoveObserver(id_); }
 void MessageLog::Ignore(std::vector<UINT> messages) {
   std::lock_guard<std::mutex> g(lock_);
   ignored_ = std::move(messages);
+}
+
+void MessageLog::Keep(std::vector<UINT> messages) {
+  std::lock_guard<std::mutex> g(lock_);
+  kept_ = std::move(messages);
 }
 
 void MessageLog::Clear() {
@@ -94,12 +192,24 @@ std::vector<UINT> MessageLog::MessagesOf(HWND hwnd) const {
   return out;
 }
 
+std::vector<UINT> MessageLog::NotificationsTo(HWND hwnd) const {
+  std::lock_guard<std::mutex> g(lock_);
+  std::vector<UINT> out;
+  for (const Seen& s : seen_) {
+    if (s.what.hwnd == hwnd && s.what.message == WM_NOTIFY) out.push_back(s.code);
+  }
+  return out;
+}
+
 std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expected) const {
   std::lock_guard<std::mutex> g(lock_);
+  // The subject's parent as it was seen, or as it is when the subject itself
+  // received nothing that was kept.
   HWND subjectParent = nullptr;
   for (const Seen& s : seen_) {
     if (s.what.hwnd == subject) subjectParent = s.parent;
   }
+  if (subjectParent == nullptr && IsWindow(subject)) subjectParent = GetAncestor(subject, GA_PARENT);
   // Each recorded message as the flags a table would give it.
   std::vector<MsgEntry> actual;
   for (const Seen& s : seen_) {
@@ -108,13 +218,15 @@ std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expec
     if (s.what.how & qv::ui_seam::kObservedPosted) flags |= seq::posted;
     if (s.what.how & qv::ui_seam::kObservedDefWinProc) flags |= seq::defwinproc;
     if (s.what.hwnd != subject) flags |= s.what.hwnd == subjectParent && subjectParent ? seq::parent : seq::other;
-    actual.push_back({s.what.message, flags, s.what.wParam, s.what.lParam});
+    actual.push_back({s.what.message, flags, s.what.wParam, s.what.lParam, s.code, s.stage, s.item});
   }
   constexpr unsigned kKind = seq::sent | seq::posted | seq::parent | seq::other | seq::defwinproc;
   auto matches = [](const MsgEntry& want, const MsgEntry& got) {
     return want.message == got.message && (want.flags & kKind) == (got.flags & kKind) &&
            (!(want.flags & seq::wparam) || want.wParam == got.wParam) &&
-           (!(want.flags & seq::lparam) || want.lParam == got.lParam);
+           (!(want.flags & seq::lparam) || want.lParam == got.lParam) &&
+           (!(want.flags & seq::code) || want.code == got.code) &&
+           (!(want.flags & seq::stage) || (want.stage == got.stage && want.item == got.item));
   };
   size_t a = 0;
   size_t e = 0;
@@ -133,12 +245,12 @@ std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expec
   std::string out = "expected:\n";
   for (size_t i = 0; i < expected.size(); ++i) {
     out += (i == e ? "  > " : "    ") +
-           Describe(expected[i].message, expected[i].flags, expected[i].wParam, expected[i].lParam, false) + "\n";
+           Describe(expected[i], false) + "\n";
   }
   out += "received:\n";
   for (size_t i = 0; i < actual.size(); ++i) {
     out += (i == a ? "  > " : "    ") +
-           Describe(actual[i].message, actual[i].flags, actual[i].wParam, actual[i].lParam, true) + "\n";
+           Describe(actual[i], true) + "\n";
   }
   return out;
 }

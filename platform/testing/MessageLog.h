@@ -1,6 +1,8 @@
 // Message-sequence tables for window tests: a log of the messages window
 // procedures receive (on any thread), compared with a table of expected
-// entries and printed by name when they differ.
+// entries and printed by name when they differ. A WM_NOTIFY entry carries its
+// notification code and, for custom draw, its draw stage, so one table
+// language serves windows and common controls.
 #pragma once
 
 #include <mutex>
@@ -21,6 +23,8 @@ constexpr unsigned defwinproc = 16u; // sent from inside DefWindowProcW
 constexpr unsigned optional = 32u;   // may be missing
 constexpr unsigned wparam = 64u;     // wParam is compared
 constexpr unsigned lparam = 128u;    // lParam is compared
+constexpr unsigned code = 256u;      // the notification code is compared (WM_NOTIFY)
+constexpr unsigned stage = 512u;     // the custom-draw stage is compared (NM_CUSTOMDRAW)
 }  // namespace seq
 
 struct MsgEntry {
@@ -28,6 +32,9 @@ struct MsgEntry {
   unsigned flags;
   WPARAM wParam = 0;
   LPARAM lParam = 0;
+  UINT code = 0;        // WM_NOTIFY: the notification code
+  DWORD stage = 0;      // NM_CUSTOMDRAW: the draw stage
+  DWORD_PTR item = 0;   // NM_CUSTOMDRAW: the item drawn (compared with the stage)
 };
 
 class MessageLog {
@@ -40,25 +47,40 @@ class MessageLog {
 
   // Leaves out messages of these numbers (noise a test does not look at).
   void Ignore(std::vector<UINT> messages);
+  // Records only messages of these numbers (none given: all).
+  void Keep(std::vector<UINT> messages);
   void Clear();
   // Empty when what was recorded matches `expected`, relative to `subject`;
   // otherwise both sequences, by name.
   std::string Compare(HWND subject, const std::vector<MsgEntry>& expected) const;
   // The messages of one window, in order.
   std::vector<UINT> MessagesOf(HWND hwnd) const;
+  // The notification codes `hwnd` received (WM_NOTIFY), in order.
+  std::vector<UINT> NotificationsTo(HWND hwnd) const;
 
  private:
   struct Seen {
     qv::ui_seam::Observed what;
     HWND parent;
+    UINT code;
+    DWORD stage;
+    DWORD_PTR item;
   };
   mutable std::mutex lock_;
   std::vector<Seen> seen_;
   std::vector<UINT> ignored_;
+  std::vector<UINT> kept_;
   int id_ = 0;
 };
 
 // "WM_CREATE", or the number in hex.
 std::string MessageName(UINT message);
+// "LVN_ITEMCHANGED", or the code as a signed number.
+std::string NotificationName(UINT code);
+// Names a program's private message; a number named twice (messages of
+// different windows) prints both names.
+void AddMessageName(UINT message, const std::string& name);
+// Names a program's command id: WM_COMMAND entries print it.
+void AddCommandName(UINT id, const std::string& name);
 
 }  // namespace qv::testing

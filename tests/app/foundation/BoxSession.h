@@ -14,6 +14,7 @@
 #include "app/foundation/LMessageBox.h"
 #include "app/foundation/Thumbnails.h"
 #include "platform/kernel/Library.h"
+#include "tests/app/ProtocolNames.h"
 #include "tests/platform/framework/FrameworkTest.h"
 #include "tests/support/TestImages.h"
 

@@ -76,7 +76,7 @@ TEST_F(FolderNameDlgTest, BackCancelsOnlyAnEmptyName) {
     bool up = false;
     Script() = {[&] {
                   SetWindowTextW(Field(dialog.m_hWnd), typed);
-                  SendMessageW(dialog.m_hWnd, QvSetFolderNameDlg::kBackMessage, 0, 0);
+                  SendMessageW(dialog.m_hWnd, kBackMessage, 0, 0);
                 },
                 [&] {
                   up = true;

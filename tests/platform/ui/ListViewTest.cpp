@@ -77,7 +77,6 @@ class Parent {
         }
       } else if (head->code == NM_CUSTOMDRAW) {
         auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(l);
-        stages.push_back({cd->nmcd.dwDrawStage, static_cast<int>(cd->nmcd.dwItemSpec)});
         auto it = answers.find(cd->nmcd.dwDrawStage);
         return it != answers.end() ? it->second : CDRF_DODEFAULT;
       } else if (head->code == HDN_BEGINTRACKW || head->code == HDN_ENDTRACKW || head->code == HDN_ITEMCLICKW) {
@@ -94,7 +93,6 @@ class Parent {
 
   std::vector<Note> notes;
   std::vector<Note> drawn;                 // WM_DRAWITEM: CtlType, item, itemState
-  std::vector<std::pair<DWORD, int>> stages;  // custom draw: stage, item
   std::map<UINT, LRESULT> answers;         // by notification code or draw stage
   std::wstring text;
 
@@ -358,24 +356,29 @@ TEST_F(ListViews, OwnerDrawnRowsTakeTheSmallImagesDepthAndHearSelectionAndFocus)
 }
 
 TEST_F(ListViews, CustomDrawStagesComeInOrder) {
-  using Stages = std::vector<std::pair<DWORD, int>>;
+  // The parent hears each stage as WM_NOTIFY NM_CUSTOMDRAW with its item.
+  auto at = [](DWORD stage, DWORD_PTR item = 0) {
+    return MsgEntry{WM_NOTIFY, seq::sent | seq::parent | seq::code | seq::stage, 0, 0, NM_CUSTOMDRAW, stage, item};
+  };
+  constexpr DWORD kSub = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
   struct Case {
     const char* name;
     LRESULT pre, item;
-    Stages want;
+    std::vector<MsgEntry> want;
   };
   const Case cases[] = {
-      {"default", CDRF_DODEFAULT, CDRF_DODEFAULT, {{CDDS_PREPAINT, 0}}},
-      {"skipped", CDRF_SKIPDEFAULT | CDRF_NOTIFYITEMDRAW, CDRF_DODEFAULT, {{CDDS_PREPAINT, 0}}},
+      {"default", CDRF_DODEFAULT, CDRF_DODEFAULT, {at(CDDS_PREPAINT)}},
+      {"skipped", CDRF_SKIPDEFAULT | CDRF_NOTIFYITEMDRAW, CDRF_DODEFAULT, {at(CDDS_PREPAINT)}},
       {"items", CDRF_NOTIFYITEMDRAW, CDRF_DODEFAULT,
-       {{CDDS_PREPAINT, 0}, {CDDS_ITEMPREPAINT, 0}, {CDDS_ITEMPREPAINT, 1}}},
+       {at(CDDS_PREPAINT), at(CDDS_ITEMPREPAINT, 0), at(CDDS_ITEMPREPAINT, 1)}},
       {"items and after", CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT, CDRF_NOTIFYPOSTPAINT | CDRF_SKIPDEFAULT,
-       {{CDDS_PREPAINT, 0}, {CDDS_ITEMPREPAINT, 0}, {CDDS_ITEMPOSTPAINT, 0}, {CDDS_ITEMPREPAINT, 1},
-        {CDDS_ITEMPOSTPAINT, 1}, {CDDS_POSTPAINT, 0}}},
+       {at(CDDS_PREPAINT), at(CDDS_ITEMPREPAINT, 0), at(CDDS_ITEMPOSTPAINT, 0), at(CDDS_ITEMPREPAINT, 1),
+        at(CDDS_ITEMPOSTPAINT, 1), at(CDDS_POSTPAINT)}},
       {"sub-items", CDRF_NOTIFYITEMDRAW, CDRF_NOTIFYSUBITEMDRAW,
-       {{CDDS_PREPAINT, 0}, {CDDS_ITEMPREPAINT, 0}, {CDDS_ITEMPREPAINT | CDDS_SUBITEM, 0}, {CDDS_ITEMPREPAINT | CDDS_SUBITEM, 0},
-        {CDDS_ITEMPREPAINT, 1}, {CDDS_ITEMPREPAINT | CDDS_SUBITEM, 1}, {CDDS_ITEMPREPAINT | CDDS_SUBITEM, 1}}},
+       {at(CDDS_PREPAINT), at(CDDS_ITEMPREPAINT, 0), at(kSub, 0), at(kSub, 0), at(CDDS_ITEMPREPAINT, 1),
+        at(kSub, 1), at(kSub, 1)}},
   };
+  log_.Keep({WM_NOTIFY});
   for (const Case& c : cases) {
     HWND list = Report(0, {{L"件名", 240}, {L"日付", 200}}, {{L"お知らせ", L"12/09"}, {L"会議", L"12/10"}});
     HWND parent = GetParent(list);
@@ -383,11 +386,13 @@ TEST_F(ListViews, CustomDrawStagesComeInOrder) {
     Parent p({});
     p.answers[CDDS_PREPAINT] = c.pre;
     p.answers[CDDS_ITEMPREPAINT] = c.item;
+    log_.Clear();
     InvalidateRect(list, nullptr, FALSE);
     Pump();
-    EXPECT_EQ(p.stages, c.want) << c.name;
+    EXPECT_EQ(log_.Compare(list, c.want), "") << c.name;
     DestroyWindow(parent);
   }
+  log_.Keep({});
 }
 
 TEST_F(ListViews, ATapOnTheCheckBoxTogglesItAndTellsTheParent) {

@@ -1,0 +1,35 @@
+// The names of the private messages and commands, for the tests' message
+// recorder: a failed sequence prints "kBackMessage", not "WM_USER+142".
+#pragma once
+
+#include <span>
+
+#include "app/protocol/Commands.h"
+#include "app/protocol/WindowMessages.h"
+
+struct ProtocolName {
+  UINT number;
+  const char* name;
+};
+
+inline std::span<const ProtocolName> PrivateMessageNames() {
+  static constexpr ProtocolName kNames[] = {
+      {kCloseRequestMessage, "kCloseRequestMessage"},
+      {kSystemBoxMessage, "kSystemBoxMessage"},
+      {kContactsChangedMessage, "kContactsChangedMessage"},
+      {kBackMessage, "kBackMessage"},
+      {kMoveFocusMessage, "kMoveFocusMessage"},
+      {kMoveFocusSelectingMessage, "kMoveFocusSelectingMessage"},
+      {kAreaSelectMessage, "kAreaSelectMessage"},
+      {kSplitMovedMessage, "kSplitMovedMessage"},
+  };
+  return kNames;
+}
+
+inline std::span<const ProtocolName> CommandNames() {
+  static constexpr ProtocolName kNames[] = {
+      {kEndOkCommand, "kEndOkCommand"}, {kDoneCommand, "kDoneCommand"}, {kCutCommand, "kCutCommand"},
+      {kCopyCommand, "kCopyCommand"},   {kPasteCommand, "kPasteCommand"},
+  };
+  return kNames;
+}
