@@ -1,7 +1,9 @@
 // The server-certificate hook the POP3, SMTP and feed clients install on their
 // secure sockets. A certificate must name the host and be within its validity
 // period; only then may the user accept one whose issuer is unknown, and that
-// answer is remembered for that host and that certificate alone.
+// answer is remembered for that host and that certificate alone. The engine
+// shows no window: the question goes to whatever the program installed.
+#include <atomic>
 #include <string>
 
 #include "engine/foundation/QvRegistryValue.h"
@@ -11,7 +13,6 @@
 #include "platform/kernel/Library.h"
 #include "platform/kernel/Time.h"
 #include "platform/net/Certificate.h"
-#include "platform/ui/MessageBox.h"
 
 namespace {
 
@@ -22,6 +23,8 @@ constexpr DWORD kCertTypeX509 = 1;
 constexpr DWORD kFlagIssuerUnknown = 0x1;
 
 constexpr wchar_t kAnswersKey[] = L"Software\\Norvale\\QvMail";
+
+std::atomic<CertificateQuestion> question{nullptr};
 
 // What the socket hands the hook: the encoded leaf certificate.
 struct CertificateBlob {
@@ -52,9 +55,8 @@ DWORD AskUser(const std::wstring& host, const X509Certificate& cert) {
   const std::wstring name = AnswerName(host, cert);
   DWORD remembered = 0;
   if (GetRegistryDword(HKEY_CURRENT_USER, kAnswersKey, name, &remembered) && remembered == 1) return kAccept;
-  if (MessageBoxW(nullptr, L"サーバー証明書が無効です。続行しますか?", L"確認", MB_YESNO | MB_ICONQUESTION) != IDYES) {
-    return kRefuse;
-  }
+  const CertificateQuestion ask = question.load();
+  if (ask == nullptr || !ask(host.c_str())) return kRefuse;
   SetRegistryDword(HKEY_CURRENT_USER, kAnswersKey, name, 1);
   return kAccept;
 }
@@ -79,6 +81,8 @@ DWORD CheckDecoded(const X509Certificate& cert, const std::wstring& host, DWORD 
 }
 
 }  // namespace
+
+void SetCertificateQuestion(CertificateQuestion ask) { question.store(ask); }
 
 DWORD certificateValidationCallback(DWORD type, void* argument, DWORD /*chainLength*/, void* chain, DWORD flags) {
   NKDbgPrintfW(L"[SSL] certificateValidationCallback()\r\n");

@@ -4,6 +4,7 @@
 // is pending; the close request and the closing of the process's dialogs.
 #include <algorithm>
 
+#include "app/foundation/CertificateQuestion.h"
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvMiddleError.h"
@@ -11,7 +12,9 @@
 #include "platform/kernel/Resource.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/window/Screen.h"
+#include "engine/foundation/QvPlatformHooks.h"
 #include "tests/app/foundation/BoxSession.h"
+#include "tests/support/TestCerts.h"
 
 namespace qv::test {
 namespace {
@@ -254,6 +257,32 @@ TEST_F(BoxTest, ClosingTheProcesssDialogsSparesTheMainWindow) {
   EXPECT_EQ(got(dialogs[2], WM_CLOSE) + got(dialogs[2], WM_COMMAND) + got(main_, WM_CLOSE), 0);
   EXPECT_FALSE(IsWindow(chooser));  // WM_CLOSE sent: gone at once
   for (HWND d : dialogs) DestroyWindow(d);
+}
+
+TEST_F(BoxTest, TheEnginesCertificateQuestionIsTheProgramsYesNoBox) {
+  CertRequest request("CN=pop.example.com");
+  request.dnsNames = {"pop.example.com"};
+  TestCert self = MakeCertificate(request);
+  struct Blob {
+    ULONG cbSize;
+    BYTE* pBlobData;
+  } blob{static_cast<ULONG>(self.der.size()), self.der.data()};
+  std::vector<std::wstring> asked;
+  int answer = IDNO;
+  qv::testing::SetQuestionHandler([&](const std::wstring& text, const std::wstring& caption) {
+    asked.push_back(text + L"|" + caption);
+    return answer;
+  });
+  auto check = [&] { return certificateValidationCallback(1, const_cast<char*>("pop.example.com"), 1, &blob, 1); };
+  SetCertificateQuestion(nullptr);
+  EXPECT_EQ(check(), 10u) << "nobody to ask: no";
+  EXPECT_TRUE(asked.empty()) << "the engine shows no box of its own";
+  InstallCertificateQuestion();
+  EXPECT_EQ(check(), 10u);
+  answer = IDYES;
+  EXPECT_EQ(check(), 0u);
+  EXPECT_EQ(asked, (std::vector<std::wstring>(2, L"サーバー証明書が無効です。続行しますか?|確認")));
+  SetCertificateQuestion(nullptr);
 }
 
 }  // namespace

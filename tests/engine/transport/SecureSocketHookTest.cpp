@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/foundation/QvPlatformHooks.h"
+#include "tests/engine/CertificateQuestion.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/platform/net/NetTestSupport.h"
 #include "tests/support/TestCerts.h"
@@ -16,13 +17,6 @@ namespace {
 
 class SecureSocketHook : public NetTest {
  protected:
-  void SetUp() override {
-    NetTest::SetUp();
-    testing::SetQuestionHandler([this](const std::wstring&, const std::wstring&) {
-      ++questions_;
-      return answer_;
-    });
-  }
 
   static TestCert Cert(const std::string& name, const TestCert* ca = nullptr) {
     CertRequest request("CN=" + name + ", O=Example");
@@ -52,8 +46,7 @@ class SecureSocketHook : public NetTest {
     return error;
   }
 
-  int answer_ = IDNO;
-  int questions_ = 0;
+  CertificateAnswers answers_;
 };
 
 TEST_F(SecureSocketHook, TrustedChainNamingTheHostPassesWithoutAQuestion) {
@@ -62,25 +55,25 @@ TEST_F(SecureSocketHook, TrustedChainNamingTheHostPassesWithoutAQuestion) {
   std::ofstream(caPath) << ca.certPem;
   testing::SetTrustedCaFile(caPath);
   EXPECT_EQ(Session(Cert("pop.example.com", &ca), "pop.example.com"), 0);
-  EXPECT_EQ(questions_, 0);
+  EXPECT_EQ(answers_.Asked(), 0);
 }
 
 TEST_F(SecureSocketHook, UnknownIssuerAsksTheUserAndRemembersAYes) {
   const TestCert self = Cert("pop.example.com");
   EXPECT_EQ(Session(self, "pop.example.com"), WSAECONNABORTED);
-  EXPECT_EQ(questions_, 1);
-  answer_ = IDYES;
+  EXPECT_EQ(answers_.Asked(), 1);
+  answers_.Answer(true);
   EXPECT_EQ(Session(self, "pop.example.com"), 0);
-  EXPECT_EQ(questions_, 2);
-  answer_ = IDNO;
+  EXPECT_EQ(answers_.Asked(), 2);
+  answers_.Answer(false);
   EXPECT_EQ(Session(self, "pop.example.com"), 0);  // remembered for this certificate
-  EXPECT_EQ(questions_, 2);
+  EXPECT_EQ(answers_.Asked(), 2);
 }
 
 TEST_F(SecureSocketHook, CertificateForAnotherHostIsRefusedWithoutAsking) {
-  answer_ = IDYES;
+  answers_.Answer(true);
   EXPECT_EQ(Session(Cert("evil.example.net"), "pop.example.com"), WSAECONNABORTED);
-  EXPECT_EQ(questions_, 0);
+  EXPECT_EQ(answers_.Asked(), 0);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "engine/foundation/QvMiddleError.h"
 #include "platform/ui/MessageBox.h"
+#include "tests/engine/CertificateQuestion.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/DovecotPeer.h"
 
@@ -273,27 +274,24 @@ TEST_F(PopDovecot, ImplicitTlsOn995AcceptsATrustedChainWithoutAQuestion) {
   peer_.AddMessage(user_, kMailA);
   testing::SetTrustedCaFile(peer_.CaFile());
   account_.popPort = 995;
+  CertificateAnswers answers(false);
   PopClient client;
   PopRecorder recorder(&client);
   Run(recorder, client);
   ASSERT_EQ(recorder.Error(), 0) << Log() << peer_.Log();
   ASSERT_EQ(recorder.mails.size(), 1u);
   EXPECT_EQ(recorder.mails[0].text, kMailA);
-  EXPECT_EQ(testing::QuestionCount(), 0);
+  EXPECT_EQ(answers.Asked(), 0);
 }
 
 TEST_F(PopDovecot, ImplicitTlsWithAnUnknownIssuerAsksAndANoRefuses) {
   peer_.AddMessage(user_, kMailA);
-  int questions = 0;
-  testing::SetQuestionHandler([&](const std::wstring&, const std::wstring&) {
-    ++questions;
-    return IDNO;
-  });
+  CertificateAnswers answers(false);
   account_.popPort = 995;
   PopClient client;
   PopRecorder recorder(&client);
   Run(recorder, client);
-  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(answers.Asked(), 1);
   EXPECT_EQ(recorder.Messages(), (std::vector<int>{3}));
   EXPECT_EQ(recorder.Error(), static_cast<long>(QVMDL_ERR_POP_CONNECT));
   EXPECT_EQ(Log().find("USER"), std::string::npos);

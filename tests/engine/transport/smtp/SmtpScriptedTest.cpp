@@ -10,6 +10,7 @@
 #include "engine/content/Base64.h"
 #include "engine/foundation/QvMiddleError.h"
 #include "engine/transport/SmtpReply.h"
+#include "tests/engine/CertificateQuestion.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/support/TestCerts.h"
@@ -449,11 +450,7 @@ TEST_F(SmtpScripted, FailedStartTlsNeverFallsBackToPlainText) {
 TEST_F(SmtpScripted, RefusedStartTlsCertificateSendsNothingFurther) {
   // As above, but the server does start TLS with a certificate nobody vouches
   // for; the user answers "no" to the question, the handshake fails.
-  int questions = 0;
-  testing::SetQuestionHandler([&](const std::wstring&, const std::wstring&) {
-    ++questions;
-    return IDNO;
-  });
+  CertificateAnswers answers(false);
   CertRequest request("CN=smtp.example.com");
   request.dnsNames = {"smtp.example.com"};
   const TestCert selfSigned = MakeCertificate(request);
@@ -467,7 +464,7 @@ TEST_F(SmtpScripted, RefusedStartTlsCertificateSendsNothingFurther) {
       .StartTls(selfSigned)
       .Stall();
   Run(server, 587);
-  EXPECT_EQ(questions, 1);
+  EXPECT_EQ(answers.Asked(), 1);
   EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_AUTH)}));
   EXPECT_EQ(server.Handshakes(), 0);
   EXPECT_EQ(server.Lines(), (std::vector<std::string>{"EHLO QvMail_1", "STARTTLS"}));
