@@ -85,8 +85,9 @@ TEST_F(SessionWorkerTest, StepsRunOutIntoTheTimeOutAndTheReadingWorkerIsStoppedA
 }
 
 TEST_F(SessionWorkerTest, AWakeEndsAProductionLengthStepAtOnce) {
-  // Steps of a second, 600 of them; the cancel comes after 50 ms.
-  testing::SetNetworkWait(1000, 600);
+  // Steps of ten seconds, 600 of them; the cancel comes after 50 ms. Ending
+  // well inside the first step shows the wake, however loaded the machine.
+  testing::SetNetworkWait(10000, 600);
   for (const auto& [end, code] : {std::pair{NetResult::Cancelled, kCodes.cancelled}, std::pair{NetResult::Interrupted, 0u},
                                   std::pair{NetResult::Aborted, kCodes.aborted}}) {
     SCOPED_TRACE(static_cast<int>(end));
@@ -100,7 +101,7 @@ TEST_F(SessionWorkerTest, AWakeEndsAProductionLengthStepAtOnce) {
     const auto start = Clock::now();
     EXPECT_EQ(worker_->Read(UntilStopped(), EndOnCancel(end), kCodes), code);
     canceller.join();
-    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
     EXPECT_TRUE(stopped_);
   }
 }
@@ -169,7 +170,7 @@ TEST_F(SessionWorkerTest, PauseRunsItsStepsUnlessACancelWakesIt) {
   EXPECT_FALSE(worker_->Pause(5, [this] { return cancel_.load(); }));
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
 
-  testing::SetNetworkWait(1000, 600);
+  testing::SetNetworkWait(10000, 600);
   std::thread canceller([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     cancel_ = true;
@@ -178,7 +179,7 @@ TEST_F(SessionWorkerTest, PauseRunsItsStepsUnlessACancelWakesIt) {
   const auto woken = Clock::now();
   EXPECT_TRUE(worker_->Pause(60, [this] { return cancel_.load(); }));
   canceller.join();
-  EXPECT_LT(Clock::now() - woken, std::chrono::milliseconds(500));
+  EXPECT_LT(Clock::now() - woken, std::chrono::seconds(5));
 }
 
 }  // namespace
