@@ -10,14 +10,17 @@
 #include FT_TRUETYPE_TABLES_H
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <tuple>
+#include <vector>
 
 #include "platform/base/WideText.h"
 #include "platform/gdi/GdiObjects.h"
@@ -57,8 +60,35 @@ struct Fonts {
   FT_Library library = nullptr;
   bool fontconfigReady = false;
   std::map<std::tuple<std::string, bool, bool>, FaceFile> faces;
-  std::map<std::tuple<std::string, int, LONG, bool, bool>, std::shared_ptr<FontInstance>> instances;
+  // Realised fonts by face, size, weight, slant and quality. Those no font
+  // object holds any more stay for reuse, the least recently asked for going
+  // first once more than kIdleInstances of them wait.
+  struct Cached {
+    std::shared_ptr<FontInstance> font;
+    uint64_t lastUse = 0;
+  };
+  std::map<std::tuple<std::string, int, LONG, bool, bool>, Cached> instances;
+  uint64_t uses = 0;
 };
+
+constexpr size_t kIdleInstances = 24;
+
+// Takes the idle instances beyond the bound out of the cache; the caller
+// frees them once it no longer holds the fonts' lock (freeing takes it).
+std::vector<std::shared_ptr<FontInstance>> TrimIdle(Fonts& f) {
+  std::vector<std::shared_ptr<FontInstance>> gone;
+  std::vector<decltype(f.instances)::iterator> idle;
+  for (auto it = f.instances.begin(); it != f.instances.end(); ++it) {
+    if (it->second.font.use_count() == 1) idle.push_back(it);
+  }
+  if (idle.size() <= kIdleInstances) return gone;
+  std::sort(idle.begin(), idle.end(), [](auto a, auto b) { return a->second.lastUse < b->second.lastUse; });
+  for (size_t i = 0; i + kIdleInstances < idle.size(); ++i) {
+    gone.push_back(std::move(idle[i]->second.font));
+    f.instances.erase(idle[i]);
+  }
+  return gone;
+}
 
 Fonts& TheFonts() {
   static Fonts* fonts = new Fonts;  // glyph caches live as long as the process
@@ -213,8 +243,15 @@ LOGFONTW SystemLogFont() {
   return lf;
 }
 
+size_t CachedFontInstances() {
+  Fonts& f = TheFonts();
+  std::lock_guard<std::mutex> lock(f.mutex);
+  return f.instances.size();
+}
+
 std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
   Fonts& f = TheFonts();
+  std::vector<std::shared_ptr<FontInstance>> trimmed;  // freed after the lock is let go
   std::lock_guard<std::mutex> lock(f.mutex);
   if (!f.library && FT_Init_FreeType(&f.library) != 0) {
     f.library = nullptr;
@@ -256,7 +293,8 @@ std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
   auto key = std::make_tuple(file.path + "#" + std::to_string(file.index), size, lf.lfWeight, wantItalic, mono);
   if (auto it = f.instances.find(key); it != f.instances.end()) {
     FT_Done_Face(face);
-    return it->second;
+    it->second.lastUse = ++f.uses;
+    return it->second.font;
   }
   if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(em)) != 0) {
     FT_Done_Face(face);
@@ -301,7 +339,8 @@ std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& lf) {
   if (under + font->lineThickness_ > tm.tmDescent) under = tm.tmDescent - font->lineThickness_;
   font->underlineTop_ = under < 1 ? 1 : under;
   font->strikeTop_ = os2 && os2->yStrikeoutPosition > 0 ? Scale(os2->yStrikeoutPosition, em, upem) : em / 3;
-  f.instances.emplace(key, font);
+  f.instances.emplace(key, Fonts::Cached{font, ++f.uses});
+  trimmed = TrimIdle(f);
   return font;
 }
 

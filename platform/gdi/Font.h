@@ -56,7 +56,10 @@ class FontInstance {
 // The font a DC starts with and the stock fonts are.
 LOGFONTW SystemLogFont();
 // Shared between every LOGFONT that comes to the same face, size and weight;
-// null with ERROR_NOT_SUPPORTED when no font is installed at all.
+// null with ERROR_NOT_SUPPORTED when no font is installed at all. Instances
+// no font holds are kept for reuse up to a bound, least recently used first out.
 std::shared_ptr<FontInstance> RealizeFont(const LOGFONTW& font);
+// How many instances the cache holds (in use or waiting for reuse).
+size_t CachedFontInstances();
 
 }  // namespace qv::gdi

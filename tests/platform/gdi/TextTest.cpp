@@ -4,6 +4,7 @@
 #include <cwchar>
 #include <string>
 
+#include "platform/gdi/Font.h"
 #include "tests/platform/gdi/GdiTestSupport.h"
 
 namespace qv::test {
@@ -68,6 +69,25 @@ TEST(GdiFont, HeightsInPixelsAndPoints) {
   Font nine(kGothic, -(9 * GetDeviceCaps(c.dc(), LOGPIXELSY) / 72));
   Selected selected(c.dc(), nine.get());
   EXPECT_EQ(ExtentOf(c.dc(), L"あ").cx, 24);
+}
+
+TEST(GdiFont, FontsNoLongerHeldAreFreedLeastRecentlyUsedFirst) {
+  // A list that zooms through 300 sizes must not keep 300 faces with their
+  // glyphs; a font still selected keeps drawing, and a recent one is reused.
+  Canvas c(200, 40);
+  Font held(kPGothic, -20);
+  Selected selected(c.dc(), held.get());
+  const SIZE before = ExtentOf(c.dc(), L"受信箱");
+  for (int size = 8; size < 308; ++size) {
+    Font passing(kGothic, -size);
+    Selected in(c.dc(), passing.get());
+    EXPECT_GT(ExtentOf(c.dc(), L"あ").cx, 0) << size;
+  }
+  EXPECT_LE(qv::gdi::CachedFontInstances(), 40u);
+  EXPECT_EQ(ExtentOf(c.dc(), L"受信箱").cx, before.cx) << "the held font was freed under its owner";
+  const size_t cached = qv::gdi::CachedFontInstances();
+  { Font again(kGothic, -307); }
+  EXPECT_EQ(qv::gdi::CachedFontInstances(), cached) << "the last size used was still there to reuse";
 }
 
 TEST(GdiFont, BoldIsWiderThanRegular) {
