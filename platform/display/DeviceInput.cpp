@@ -34,6 +34,17 @@ constexpr KeyBinding kKeys[] = {
     {SDLK_F2, VK_F2, KeyKind::Held},
     {SDLK_ESCAPE, VK_BACK, KeyKind::Held},
     {SDLK_BACKSPACE, VK_BACK, KeyKind::Stroke},
+    // The desktop's own keys, as Win32 gives them.
+    {SDLK_LSHIFT, VK_SHIFT, KeyKind::Held},
+    {SDLK_RSHIFT, VK_SHIFT, KeyKind::Held},
+    {SDLK_LCTRL, VK_CONTROL, KeyKind::Held},
+    {SDLK_RCTRL, VK_CONTROL, KeyKind::Held},
+    {SDLK_TAB, VK_TAB, KeyKind::Held},
+    {SDLK_DELETE, VK_DELETE, KeyKind::Held},
+    {SDLK_HOME, VK_HOME, KeyKind::Held},
+    {SDLK_END, VK_END, KeyKind::Held},
+    {SDLK_PAGEUP, VK_PRIOR, KeyKind::Held},
+    {SDLK_PAGEDOWN, VK_NEXT, KeyKind::Held},
     {kRotateKey, 0, KeyKind::Rotate},
 };
 
@@ -62,6 +73,7 @@ void DeviceInput::Handle(const SDL_Event& event) {
     case SDL_MOUSEBUTTONDOWN: Press(event.button); break;
     case SDL_MOUSEBUTTONUP: Release(event.button); break;
     case SDL_MOUSEMOTION: Move(event.motion); break;
+    case SDL_MOUSEWHEEL: Wheel(event.wheel); break;
     default: break;
   }
 }
@@ -149,6 +161,17 @@ void DeviceInput::Move(const SDL_MouseMotionEvent& motion) {
       std::abs(at.y - stylus_.at.y) > GetSystemMetrics(SM_CYDRAG) / 2) {
     stylus_.settled = true;
   }
+}
+
+// The wheel turns over the point the mouse is at, WHEEL_DELTA a notch,
+// positive away from the user, as WM_MOUSEWHEEL has it.
+void DeviceInput::Wheel(const SDL_MouseWheelEvent& wheel) {
+  int notches = wheel.y;
+  if (wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+  if (notches == 0) return;
+  const POINT at = ScreenPoint(wheel.mouseX, wheel.mouseY);
+  mouse_event(MOUSEEVENTF_WHEEL | MOUSEEVENTF_ABSOLUTE, static_cast<DWORD>(at.x), static_cast<DWORD>(at.y),
+              static_cast<DWORD>(notches * WHEEL_DELTA), 0);
 }
 
 void DeviceInput::Hold() {

@@ -10,6 +10,11 @@
 //                                each press and each auto-repeat, so that a held
 //                                Backspace deletes one character at a time and
 //                                never reads as a held Back key
+//   Shift, Ctrl, Tab, Delete,    the desktop's keys as Win32 gives them: VK_SHIFT,
+//   Home, End, PageUp, PageDown  VK_CONTROL (held with a tap: MK_SHIFT, MK_CONTROL),
+//                                VK_TAB (with its WM_CHAR), VK_DELETE, VK_HOME,
+//                                VK_END, VK_PRIOR, VK_NEXT
+//   wheel                        WM_MOUSEWHEEL over the point the mouse is at
 //   kRotateKey                   turns the screen; the windows hear only the turn
 //   left button                  the stylus: WM_LBUTTONDOWN, WM_MOUSEMOVE while
 //                                down, WM_LBUTTONUP; kept still for kHoldMilliseconds
@@ -58,6 +63,7 @@ class DeviceInput {
 
  private:
   void Key(const SDL_KeyboardEvent& key);
+  void Wheel(const SDL_MouseWheelEvent& wheel);
   void Text(const char* utf8);
   void Editing(const char* utf8);
   void Press(const SDL_MouseButtonEvent& button);

@@ -139,6 +139,17 @@ void DisplayTest::Motion(int x, int y) const {
   Push(e);
 }
 
+void DisplayTest::Wheel(int notches, int x, int y) const {
+  SDL_Event e{};
+  e.type = SDL_MOUSEWHEEL;
+  e.wheel.y = notches;
+  e.wheel.preciseY = static_cast<float>(notches);
+  e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+  e.wheel.mouseX = x;
+  e.wheel.mouseY = y;
+  Push(e);
+}
+
 void DisplayTest::Text(const char* utf8) const {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;

@@ -33,6 +33,8 @@ class DisplayTest : public UiTest {
   void Key(Uint32 type, SDL_Keycode key, bool repeat = false) const;
   void Button(Uint32 type, Uint8 button, int x, int y) const;
   void Motion(int x, int y) const;
+  // The wheel turned `notches` (positive away from the user) with the mouse at (x, y).
+  void Wheel(int notches, int x, int y) const;
   void Text(const char* utf8) const;
   void Editing(const char* utf8) const;
   // The long form SDL uses for compositions beyond its short event's 31 bytes.

@@ -52,7 +52,19 @@ TEST_F(Keys, DesktopKeysReachTheFocusAsTheDeviceKeys) {
         KeyUp(VK_BACK), KeyDown(VK_BACK, kFresh), Char(8, kFresh), KeyUp(VK_BACK)}},
       // Letters and the rest come as text, never as keys.
       {"letter", SDLK_a, {Down, Repeat, Up}, {}},
-      {"tab", SDLK_TAB, {Down, Up}, {}},
+      // The desktop's own keys, as Win32 gives them.
+      {"tab", SDLK_TAB, {Down, Up}, {KeyDown(VK_TAB, kFresh), Char(L'\t', kFresh), KeyUp(VK_TAB)}},
+      {"shift held", SDLK_LSHIFT, {Down, Repeat, Up},
+       {KeyDown(VK_SHIFT, kFresh), KeyDown(VK_SHIFT, kRepeat), KeyUp(VK_SHIFT)}},
+      {"right shift", SDLK_RSHIFT, {Down, Up}, {KeyDown(VK_SHIFT, kFresh), KeyUp(VK_SHIFT)}},
+      {"ctrl", SDLK_LCTRL, {Down, Up}, {KeyDown(VK_CONTROL, kFresh), KeyUp(VK_CONTROL)}},
+      {"right ctrl", SDLK_RCTRL, {Down, Up}, {KeyDown(VK_CONTROL, kFresh), KeyUp(VK_CONTROL)}},
+      {"delete", SDLK_DELETE, {Down, Repeat, Up},
+       {KeyDown(VK_DELETE, kFresh), KeyDown(VK_DELETE, kRepeat), KeyUp(VK_DELETE)}},
+      {"home", SDLK_HOME, {Down, Up}, {KeyDown(VK_HOME, kFresh), KeyUp(VK_HOME)}},
+      {"end", SDLK_END, {Down, Up}, {KeyDown(VK_END, kFresh), KeyUp(VK_END)}},
+      {"page up", SDLK_PAGEUP, {Down, Up}, {KeyDown(VK_PRIOR, kFresh), KeyUp(VK_PRIOR)}},
+      {"page down", SDLK_PAGEDOWN, {Down, Up}, {KeyDown(VK_NEXT, kFresh), KeyUp(VK_NEXT)}},
   };
   HWND focus = FocusedChild();
   for (const KeyCase& c : cases) {
@@ -62,6 +74,46 @@ TEST_F(Keys, DesktopKeysReachTheFocusAsTheDeviceKeys) {
     EXPECT_EQ(log_.Compare(focus, c.expected), "") << c.name;
     EXPECT_GE(GetAsyncKeyState(VK_BACK), 0) << c.name << ": a key was left down";
   }
+}
+
+TEST_F(Keys, ShiftTabAndModifiedTapsAndTheWheelReachTheirWindows) {
+  HWND focus = FocusedChild();
+  RECT r{};
+  GetWindowRect(focus, &r);
+  const int x = (r.left + r.right) / 2, y = (r.top + r.bottom) / 2;
+  log_.Clear();
+  Key(SDL_KEYDOWN, SDLK_LSHIFT);
+  Key(SDL_KEYDOWN, SDLK_TAB);
+  Key(SDL_KEYUP, SDLK_TAB);
+  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y);
+  Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y);
+  Key(SDL_KEYUP, SDLK_LSHIFT);
+  Key(SDL_KEYDOWN, SDLK_LCTRL);
+  Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, x, y);
+  Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, x, y);
+  Key(SDL_KEYUP, SDLK_LCTRL);
+  Wheel(-2, x, y);
+  Wheel(1, x, y);
+  Pump();
+  const LPARAM at = MAKELPARAM(x - r.left, y - r.top), screen = MAKELPARAM(x, y);
+  // A window without a wheel handler hands the turn on to its parent.
+  constexpr unsigned kUnhandled = seq::sent | seq::parent | seq::defwinproc | seq::wparam | seq::lparam;
+  const WPARAM down = MAKEWPARAM(0, static_cast<WORD>(-2 * WHEEL_DELTA)), up = MAKEWPARAM(0, WHEEL_DELTA);
+  EXPECT_EQ(log_.Compare(focus, {KeyDown(VK_SHIFT, kFresh), KeyDown(VK_TAB, kFresh), Char(L'\t', kFresh),
+                                 KeyUp(VK_TAB),
+                                 {WM_LBUTTONDOWN, kAll, MK_LBUTTON | MK_SHIFT, at},
+                                 {WM_LBUTTONUP, kAll, MK_SHIFT, at},
+                                 KeyUp(VK_SHIFT), KeyDown(VK_CONTROL, kFresh),
+                                 {WM_LBUTTONDOWN, kAll, MK_LBUTTON | MK_CONTROL, at},
+                                 {WM_LBUTTONUP, kAll, MK_CONTROL, at},
+                                 KeyUp(VK_CONTROL),
+                                 {WM_MOUSEWHEEL, kAll, down, screen},
+                                 {WM_MOUSEWHEEL, kUnhandled, down, screen},
+                                 {WM_MOUSEWHEEL, kAll, up, screen},
+                                 {WM_MOUSEWHEEL, kUnhandled, up, screen}}),
+            "");
+  EXPECT_GE(GetAsyncKeyState(VK_SHIFT), 0);
+  EXPECT_GE(GetAsyncKeyState(VK_CONTROL), 0);
 }
 
 TEST_F(Keys, TheRotateKeyTurnsTheScreenOncePerPress) {
