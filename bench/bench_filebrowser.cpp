@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "bench/BenchDeviceRoot.h"
 #include "platform/framework/AfxResource.h"
 #include "platform/imaging/Imaging.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 
 namespace {
 

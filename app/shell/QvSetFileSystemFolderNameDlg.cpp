@@ -1,6 +1,6 @@
 #include "app/shell/QvSetFileSystemFolderNameDlg.h"
 
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "platform/kernel/Files.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // server shows the in-memory screen pixel for pixel, and both pictures are
 // kept in the build folder (display-filebrowser.png from the X server,
 // app-filebrowser.png from the screen).
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "tests/app/display/ProgramDisplayTest.h"
 
 namespace qv::test {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "platform/kernel/Resource.h"
 #include "platform/registry/Registry.h"
 #include "platform/shell/ShellUi.h"

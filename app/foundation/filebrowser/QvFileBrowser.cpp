@@ -1,4 +1,4 @@
-#include "app/foundation/QvFileBrowser.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -21,21 +21,6 @@
 #include "platform/shell/ShellStrings.h"
 #include "platform/shell/ShellUi.h"
 
-struct QvFileBrowser::Item {
-  enum Kind : DWORD { kFolder = 1, kFile = 2 };
-  DWORD kind = kFile;
-  std::wstring name;
-  std::wstring iconKey;  // worked out when first drawn as a thumbnail
-  bool iconKeyMade = false;
-  FILETIME time{};
-  uint64_t size = 0;
-  bool picture = false;
-  int smallIcon = -1;
-  bool smallIconMade = false;
-  bool textsMade[4] = {};
-  std::wstring texts[4];  // display name, size, type, date
-};
-
 namespace {
 
 FolderNameDialogRunner g_folderNameDialog = nullptr;
@@ -43,36 +28,17 @@ FolderNameDialogRunner g_folderNameDialog = nullptr;
 constexpr const wchar_t* kRootText = L"マイ デバイス";
 constexpr const wchar_t* kNotAllowed = L"\\/:*?\"<>|";
 constexpr size_t kMaxPiece = 255;
-constexpr int kFrame = 122;
-constexpr int kDrawDrop = 4;
 constexpr int kColumnWidths[] = {145, 65, 75, 120};
-// The program's string ids of the shell strings and the shell's own ids.
-constexpr UINT kShellStringIds[][2] = {{20003, 8452}, {20186, 8451}, {20187, 8453}, {20188, 8454}, {20189, 8809},
-                                       {20190, 8754}, {20191, 8755}, {20192, 8733}, {20193, 8730}};
 constexpr UINT kColumnStrings[] = {20186, 20187, 20188, 20003};
 constexpr UINT kMyDocumentsString = 20189;
-constexpr UINT kKbString = 20192;
-constexpr UINT kMbString = 20193;
 
-std::wstring ShellText(UINT programId) {
-  for (const auto& ids : kShellStringIds) {
-    if (ids[0] == programId) return qv::shell::LoadShellString(ids[1]);
-  }
-  return {};
-}
 
-std::wstring Upper(std::wstring s) {
-  for (wchar_t& c : s) c = static_cast<wchar_t>(std::towupper(static_cast<wint_t>(c)));
-  return s;
-}
 
 std::wstring Trim(const std::wstring& s) {
   const size_t first = s.find_first_not_of(L" \t\u3000");
   if (first == std::wstring::npos) return {};
   return s.substr(first, s.find_last_not_of(L" \t\u3000") - first + 1);
 }
-
-bool IsRoot(const std::wstring& folder) { return folder.empty() || folder == L"\\"; }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) { return folder + L"\\" + name; }
 
@@ -101,46 +67,9 @@ std::wstring ControlText(HWND control, int limit = MAX_PATH) {
   return text;
 }
 
-// The user locale's number format: groups of three and two decimals.
-std::wstring LocaleNumber(double value) {
-  char digits[64];
-  const int written = std::snprintf(digits, sizeof(digits), "%.2f", value);
-  const std::string_view s(digits, written > 0 ? std::min(static_cast<size_t>(written), sizeof(digits) - 1) : 0);
-  const size_t point = std::min(s.find('.'), s.size());
-  std::wstring text;
-  for (size_t i = 0; i < s.size(); ++i) {
-    if (i > 0 && i < point && (point - i) % 3 == 0) text += L',';
-    text += static_cast<wchar_t>(s[i]);
-  }
-  return text;
-}
 
-// Sizes of 1,024,000 bytes and more in MB, smaller ones in KB, from all 64 bits.
-std::wstring SizeText(uint64_t size) {
-  const bool mega = size >= 1024000u;
-  const double value = static_cast<double>(size) / (mega ? 1048576.0 : 1024.0);
-  std::wstring format = ShellText(mega ? kMbString : kKbString);
-  const std::wstring number = LocaleNumber(value);
-  const size_t at = format.find(L"%s");
-  if (at != std::wstring::npos) format.replace(at, 2, number);
-  return format;
-}
 
-std::wstring DateText(const FILETIME& time) {
-  SYSTEMTIME t{};
-  if (!FileTimeToSystemTime(&time, &t)) return {};
-  return qv::FormatW(L"%04d/%02d/%02d %d:%02d:%02d", t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
-}
 
-// The extension of an upper-cased name from its first ".", for the type sort.
-std::wstring TypeSortPart(const std::wstring& upperName) {
-  const size_t dot = upperName.find(L'.');
-  return dot == std::wstring::npos ? std::wstring() : upperName.substr(dot);
-}
-
-int Order(const std::wstring& a, const std::wstring& b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-uint64_t TimeValue(const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
 void SetResult(HWND dialog, LRESULT result) { SetWindowLongW(dialog, DWL_MSGRESULT, result); }
 
@@ -444,215 +373,79 @@ bool QvFileBrowser::Navigate(const std::wstring& requested, bool focus) {
   CWaitCursor wait;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
   ClearItems();
-  std::wstring folder = requested;
-  if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-  folder_ = folder;  // the records' paths are made from it while listing
-  const auto each = [&](const std::wstring& pattern, const auto& take) {
-    WIN32_FIND_DATAW data{};
-    HANDLE find = FindFirstFileW(Join(folder, pattern).c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do take(data);
-    while (FindNextFileW(find, &data));
-    FindClose(find);
-  };
-  if (request_->Flags & kBrowseFolderFlag) {
-    each(L"*.*", [&](const WIN32_FIND_DATAW& d) {
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ListOne(d);
-    });
-  } else {
-    const auto folderLike = [&](const WIN32_FIND_DATAW& d) {
-      if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;
-      Item probe;
-      probe.name = d.cFileName;
-      return IsFolderShortcut(probe, nullptr);
-    };
-    each(L"*.*", [&](const WIN32_FIND_DATAW& d) {
-      if (patterns_.empty() || folderLike(d)) ListOne(d);
-    });
-    // A name two patterns both match is listed once.
-    std::set<std::wstring> listed;
-    for (const std::wstring& pattern : patterns_) {
-      each(pattern, [&](const WIN32_FIND_DATAW& d) {
-        if (folderLike(d) || !listed.insert(Upper(d.cFileName)).second) return;
-        ListOne(d);
-      });
-    }
-  }
-  if (!items_.empty()) {
+  rows_.List(requested, patterns_, (request_->Flags & kBrowseFolderFlag) != 0, viewAll_,
+             [this](FileRow& row) { return Show(row); });
+  if (rows_.Count() != 0) {
     Sort();
     LVITEMW state{};
     state.stateMask = LVIS_FOCUSED;
     state.state = LVIS_FOCUSED;
     SendMessageW(list_, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&state));
   }
-  SetDlgItemTextW(dialog_, kPathLine, folder_.empty() ? kRootText : folder_.c_str());
-  if (menuBar_) SendMessageW(menuBar_, TB_ENABLEBUTTON, kUp, IsRoot(folder_) ? FALSE : TRUE);
+  SetDlgItemTextW(dialog_, kPathLine, rows_.Folder().empty() ? kRootText : rows_.Folder().c_str());
+  if (menuBar_) SendMessageW(menuBar_, TB_ENABLEBUTTON, kUp, rows_.AtRoot() ? FALSE : TRUE);
   SendMessageW(list_, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(list_, nullptr, TRUE);
   if (focus) SetFocus(list_);
   return true;
 }
 
-bool QvFileBrowser::ListOne(const WIN32_FIND_DATAW& data) {
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) && !viewAll_) return false;
-  auto item = std::make_unique<Item>();
-  item->name = data.cFileName;
-  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-    item->kind = Item::kFolder;
-    item->time = data.ftCreationTime;
-  } else {
-    item->kind = Item::kFile;
-    item->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    FileTimeToLocalFileTime(&data.ftLastWriteTime, &item->time);
-  }
+bool QvFileBrowser::Show(FileRow& item) {
   LVITEMW row{};
   row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   row.iItem = 0;
   row.pszText = LPSTR_TEXTCALLBACKW;
   row.iImage = I_IMAGECALLBACK;
-  row.lParam = reinterpret_cast<LPARAM>(item.get());
+  row.lParam = reinterpret_cast<LPARAM>(&item);
   const int index = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)));
   if (index < 0) {
     ShowQvMiddleError(0x5023, dialog_, nullptr);
     return false;
   }
-  for (int sub = item->kind == Item::kFolder ? 2 : 1; sub <= (item->kind == Item::kFolder ? 2 : 3); ++sub) {
+  const bool folder = item.kind == FileRow::kFolder;
+  for (int sub = folder ? 2 : 1; sub <= (folder ? 2 : 3); ++sub) {
     LVITEMW text{};
     text.iSubItem = sub;
     text.pszText = LPSTR_TEXTCALLBACKW;
     SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&text));
   }
-  items_.push_back(std::move(item));
   return true;
 }
 
 void QvFileBrowser::ClearItems() {
   SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-  items_.clear();
+  rows_.Clear();
 }
 
-QvFileBrowser::Item* QvFileBrowser::ItemAt(int index) const {
+FileRow* QvFileBrowser::ItemAt(int index) const {
   LVITEMW row{};
   row.mask = LVIF_PARAM;
   row.iItem = index;
   if (!SendMessageW(list_, LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&row))) return nullptr;
-  return reinterpret_cast<Item*>(row.lParam);
-}
-
-std::wstring QvFileBrowser::PathOf(const Item& item) const { return Join(folder_, item.name); }
-
-bool QvFileBrowser::IsFolderShortcut(const Item& item, std::wstring* target) const {
-  const std::wstring upper = Upper(item.name);
-  if (upper.size() < 4 || upper.compare(upper.size() - 4, 4, L".LNK") != 0) return false;
-  WCHAR buffer[MAX_PATH] = {};
-  if (!SHGetShortcutTarget(PathOf(item).c_str(), buffer, MAX_PATH)) return false;
-  std::wstring t = buffer;
-  const size_t quote = t.rfind(L'"');
-  if (quote != std::wstring::npos && quote > 0) t.resize(quote);
-  if (!t.empty() && t.front() == L'"') t.erase(0, 1);
-  if (!IsFolderPath(t) || t.empty()) return false;
-  if (target) *target = t;
-  return true;
+  return reinterpret_cast<FileRow*>(row.lParam);
 }
 
 // ---------------------------------------------------------------------------
-// Texts, icons, sorting
+// Texts and sorting
 
 void QvFileBrowser::GiveDisplayInfo(LVITEMW* row) {
-  auto* item = reinterpret_cast<Item*>(row->lParam);
+  auto* item = reinterpret_cast<FileRow*>(row->lParam);
   if (!item) item = ItemAt(row->iItem);
   if (!item) return;
   if (row->mask & LVIF_IMAGE) row->iImage = SmallIconOf(*item);
   if (!(row->mask & LVIF_TEXT) || row->iSubItem < 0 || row->iSubItem > 3) return;
-  const int sub = row->iSubItem;
-  if (!item->textsMade[sub]) {
-    std::wstring& text = item->texts[sub];
-    const bool folder = item->kind == Item::kFolder;
-    switch (sub) {
-      case 0:
-        text = item->name;
-        if (!folder && !showExtensions_) text = text.substr(0, std::min(text.size(), text.rfind(L'.')));
-        break;
-      case 1:
-        if (!folder) text = SizeText(item->size);
-        break;
-      case 2: {
-        SHFILEINFO info{};
-        if (SHGetFileInfo(PathOf(*item).c_str(), 0, &info, sizeof(info), SHGFI_TYPENAME)) text = info.szTypeName;
-        break;
-      }
-      default:
-        if (!folder) text = DateText(item->time);
-        break;
-    }
-    item->textsMade[sub] = true;
-  }
+  const std::wstring& text = rows_.Text(*item, row->iSubItem, showExtensions_);
   if (row->pszText && row->cchTextMax > 0) {
-    const std::wstring& text = item->texts[sub];
     const size_t n = std::min(text.size(), static_cast<size_t>(row->cchTextMax - 1));
     std::copy_n(text.begin(), n, row->pszText);
     row->pszText[n] = 0;
   }
 }
 
-int QvFileBrowser::SmallIconOf(Item& item) {
-  if (item.smallIconMade) return item.smallIcon;
-  item.smallIconMade = true;
-  const std::wstring path = PathOf(item);
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return item.smallIcon = -1;
-  const bool volume = (attributes & FILE_ATTRIBUTE_TEMPORARY) != 0;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !volume) return item.smallIcon = 0;
-  const std::wstring upper = Upper(path);
-  const size_t dot = upper.rfind(L'.');
-  const size_t sep = upper.rfind(L'\\');
-  std::wstring key;
-  if (volume) key = upper;
-  else if (dot == std::wstring::npos || (sep != std::wstring::npos && dot < sep)) key = L"\\\\\\";
-  else if (upper.compare(dot, std::wstring::npos, L".EXE") == 0 || upper.compare(dot, std::wstring::npos, L".LNK") == 0)
-    key = upper;
-  else key = upper.substr(dot);
-  for (const auto& [known, index] : iconKeys_) {
-    if (known == key) return item.smallIcon = index;
-  }
-  SHFILEINFO info{};
-  if (!SHGetFileInfo(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_SMALLICON) || !info.hIcon) {
-    return item.smallIcon = -1;
-  }
-  const int index = ImageList_AddIcon(smallImages_, info.hIcon);
-  DestroyIcon(info.hIcon);
-  iconKeys_.emplace_back(key, index);
-  return item.smallIcon = index;
-}
-
 int QvFileBrowser::CompareItems(LPARAM a, LPARAM b, LPARAM browser) {
-  const auto& x = *reinterpret_cast<const Item*>(a);
-  const auto& y = *reinterpret_cast<const Item*>(b);
   const auto& self = *reinterpret_cast<const QvFileBrowser*>(browser);
-  if (x.kind != y.kind) return x.kind == Item::kFolder ? -1 : 1;  // folders first both ways
-  const int sign = self.ascending_ ? 1 : -1;
-  const std::wstring nx = Upper(x.name);
-  const std::wstring ny = Upper(y.name);
-  const bool folders = x.kind == Item::kFolder;
-  switch (self.sortKey_) {
-    case kBySize:
-      if (folders) return Order(nx, ny);
-      return sign * (x.size < y.size ? -1 : x.size > y.size ? 1 : 0);
-    case kByType: {
-      if (folders) return Order(nx, ny);
-      const std::wstring ex = TypeSortPart(nx);
-      const std::wstring ey = TypeSortPart(ny);
-      const int byType = Order(ex, ey);  // no extension sorts first ascending
-      return sign * (byType != 0 ? byType : Order(nx, ny));
-    }
-    case kByDate: {
-      const uint64_t tx = TimeValue(x.time);
-      const uint64_t ty = TimeValue(y.time);
-      return sign * (tx < ty ? -1 : tx > ty ? 1 : 0);
-    }
-    default:
-      return sign * Order(nx, ny);
-  }
+  return FileBrowserRows::Compare(*reinterpret_cast<const FileRow*>(a), *reinterpret_cast<const FileRow*>(b),
+                                  self.sortKey_, self.ascending_);
 }
 
 void QvFileBrowser::Sort() {
@@ -723,7 +516,7 @@ void QvFileBrowser::OnCommand(UINT id, UINT code) {
     case kFilterCombo:
       if (code == CBN_SELCHANGE) {
         MakePatterns();
-        Navigate(folder_, false);
+        Navigate(rows_.Folder(), false);
       }
       break;
     case kUp:
@@ -781,8 +574,8 @@ void QvFileBrowser::SelectionToName() {
   std::wstring text;
   bool any = false;
   for (int i = -1; (i = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0;) {
-    const Item* item = ItemAt(i);
-    if (!item || item->kind != Item::kFile || IsFolderShortcut(*item, nullptr)) continue;
+    const FileRow* item = ItemAt(i);
+    if (!item || item->kind != FileRow::kFile || rows_.IsFolderShortcut(*item, nullptr)) continue;
     any = true;
     if (single) {
       text = item->name;
@@ -803,38 +596,34 @@ void QvFileBrowser::SelectAll() {
 }
 
 void QvFileBrowser::Up() {
-  if (IsRoot(folder_)) return;
-  Navigate(folder_.substr(0, folder_.rfind(L'\\')), true);
+  if (rows_.AtRoot()) return;
+  const std::wstring& folder = rows_.Folder();
+  Navigate(folder.substr(0, folder.rfind(L'\\')), true);
 }
 
 void QvFileBrowser::NewFolder() {
   std::wstring name;
-  if (!g_folderNameDialog || g_folderNameDialog(folder_, &name) != IDOK || name.empty()) return;
+  if (!g_folderNameDialog || g_folderNameDialog(rows_.Folder(), &name) != IDOK || name.empty()) return;
   SendMessageW(list_, WM_SETREDRAW, FALSE, 0);
-  auto item = std::make_unique<Item>();
-  item->kind = Item::kFolder;
-  item->name = name;
-  WIN32_FIND_DATAW data{};
-  HANDLE find = FindFirstFileW(PathOf(*item).c_str(), &data);
-  if (find != INVALID_HANDLE_VALUE) {
-    item->time = data.ftCreationTime;
-    FindClose(find);
-  }
-  LVITEMW row{};
-  row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
-  row.pszText = LPSTR_TEXTCALLBACKW;
-  row.iImage = I_IMAGECALLBACK;
-  row.state = row.stateMask = LVIS_FOCUSED;
-  row.lParam = reinterpret_cast<LPARAM>(item.get());
-  const int index = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)));
-  if (index < 0) {
-    ShowQvMiddleError(0x5026, dialog_, nullptr);
-  } else {
+  const FileRow* made = rows_.AddFolder(name, [this](FileRow& item) {
+    LVITEMW row{};
+    row.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    row.pszText = LPSTR_TEXTCALLBACKW;
+    row.iImage = I_IMAGECALLBACK;
+    row.state = row.stateMask = LVIS_FOCUSED;
+    row.lParam = reinterpret_cast<LPARAM>(&item);
+    const int index = static_cast<int>(SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&row)));
+    if (index < 0) {
+      ShowQvMiddleError(0x5026, dialog_, nullptr);
+      return false;
+    }
     LVITEMW type{};
     type.iSubItem = 2;
     type.pszText = LPSTR_TEXTCALLBACKW;
     SendMessageW(list_, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&type));
-    items_.push_back(std::move(item));
+    return true;
+  });
+  if (made) {
     Sort();
     LVFINDINFOW find_info{};
     find_info.flags = LVFI_STRING;
@@ -851,11 +640,11 @@ void QvFileBrowser::NewFolder() {
 
 void QvFileBrowser::OpenSelectedItem() {
   const int i = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-  const Item* item = i >= 0 ? ItemAt(i) : nullptr;
+  const FileRow* item = i >= 0 ? ItemAt(i) : nullptr;
   if (!item) return;
   std::wstring target;
-  if (item->kind == Item::kFolder) Navigate(PathOf(*item), true);
-  else if (IsFolderShortcut(*item, &target)) Navigate(target, true);
+  if (item->kind == FileRow::kFolder) Navigate(rows_.PathOf(*item), true);
+  else if (rows_.IsFolderShortcut(*item, &target)) Navigate(target, true);
 }
 
 void QvFileBrowser::OnOK() {
@@ -877,7 +666,7 @@ bool QvFileBrowser::OkSaveOrChoose() {
     return false;
   }
   const bool folderMode = (request_->Flags & kBrowseFolderFlag) != 0;
-  if (folder_.size() + name.size() + 1 > std::min<size_t>(request_->nMaxFile, 256)) {
+  if (rows_.Folder().size() + name.size() + 1 > std::min<size_t>(request_->nMaxFile, 256)) {
     ShowWarningBoxRes(dialog_, 20217);
     return false;
   }
@@ -885,7 +674,7 @@ bool QvFileBrowser::OkSaveOrChoose() {
     ShowWarningBoxRes(dialog_, 20212);
     return false;
   }
-  const std::wstring path = folderMode && name.empty() ? folder_ : Join(folder_, name);
+  const std::wstring path = folderMode && name.empty() ? rows_.Folder() : Join(rows_.Folder(), name);
   if (!request_->lpstrFile || path.size() >= request_->nMaxFile) {
     ShowWarningBoxRes(dialog_, 20217);
     return false;
@@ -912,23 +701,23 @@ bool QvFileBrowser::OkOpen() {
     request_->lpstrFile[n] = 0;
   };
   if (request_->Flags & kBrowseFolderFlag) {
-    fill(folder_);
+    fill(rows_.Folder());
     return true;
   }
   const auto selectedFiles = [&] {
-    std::vector<const Item*> out;
+    std::vector<const FileRow*> out;
     for (int i = -1;
          (i = static_cast<int>(SendMessageW(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(i), LVNI_SELECTED))) >= 0;) {
-      const Item* item = ItemAt(i);
-      if (item && item->kind == Item::kFile) out.push_back(item);
+      const FileRow* item = ItemAt(i);
+      if (item && item->kind == FileRow::kFile) out.push_back(item);
     }
     return out;
   };
   if (request_->Flags & OFN_ALLOWMULTISELECT) {
-    fill(folder_);
-    resultPath_ = folder_;
+    fill(rows_.Folder());
+    resultPath_ = rows_.Folder();
     resultList_.clear();
-    for (const Item* item : selectedFiles()) resultList_.push_back(PathOf(*item));
+    for (const FileRow* item : selectedFiles()) resultList_.push_back(rows_.PathOf(*item));
     if (static_cast<int>(resultList_.size()) > limit_) {
       ShowWarningBox(dialog_, qv::FormatW(LoadResString(20064).GetString(), limit_).c_str());
       resultList_.clear();
@@ -936,9 +725,9 @@ bool QvFileBrowser::OkOpen() {
     }
     return true;
   }
-  const std::vector<const Item*> files = selectedFiles();
+  const std::vector<const FileRow*> files = selectedFiles();
   if (files.empty()) return false;  // nothing chosen: the browser stays
-  fill(PathOf(*files.front()));
+  fill(rows_.PathOf(*files.front()));
   return true;
 }
 
@@ -1007,114 +796,4 @@ LRESULT QvFileBrowser::SubclassProc(HWND control, UINT message, WPARAM wParam, L
     }
   }
   return CallWindowProcW(own, control, message, wParam, lParam);
-}
-
-// ---------------------------------------------------------------------------
-// Thumbnails
-
-LRESULT QvFileBrowser::CustomDraw(NMLVCUSTOMDRAW* draw) {
-  if (view_ != kThumbnails) return CDRF_DODEFAULT;
-  switch (draw->nmcd.dwDrawStage) {
-    case CDDS_PREPAINT:
-      painting_ = true;
-      KillTimer(dialog_, kThumbnailTimer);
-      paintRect_ = draw->nmcd.rc;
-      return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
-    case CDDS_ITEMPREPAINT: {
-      const int index = static_cast<int>(draw->nmcd.dwItemSpec);
-      auto* item = reinterpret_cast<Item*>(draw->nmcd.lItemlParam);
-      RECT overlap{};
-      if (item && IntersectRect(&overlap, &draw->nmcd.rc, &paintRect_)) DrawThumbnailItem(draw->nmcd.hdc, index, *item);
-      return CDRF_DODEFAULT;
-    }
-    case CDDS_POSTPAINT:
-      SetTimer(dialog_, kThumbnailTimer, kTimerDelay, nullptr);
-      return CDRF_DODEFAULT;
-    default:
-      return CDRF_DODEFAULT;
-  }
-}
-
-void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, Item& item) {
-  RECT icon{};
-  icon.left = LVIR_ICON;
-  SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon));
-  const int middle = (icon.left + icon.right) / 2;
-  const int top = icon.top + kDrawDrop;
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  Rectangle(dc, middle - kFrame / 2, top, middle - kFrame / 2 + kFrame, top + kFrame);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  const auto drawIcon = [&](HICON handle) {
-    DrawIconEx(dc, middle - iconWidth_ / 2, top + (kFrame - iconWidth_) / 2, handle, iconWidth_, iconWidth_, 0, nullptr,
-               DI_NORMAL);
-  };
-  if (item.kind == Item::kFolder) {
-    if (largeFolderIcon_) drawIcon(largeFolderIcon_);
-    return;
-  }
-  const std::wstring path = PathOf(item);
-  if (!item.iconKeyMade) {
-    item.iconKeyMade = true;
-    const std::wstring upper = Upper(item.name);
-    const size_t dot = upper.rfind(L'.');
-    const std::wstring ext = dot == std::wstring::npos ? std::wstring() : upper.substr(dot);
-    if (ext == L".EXE" || ext == L".LNK") item.iconKey = Upper(path);
-    else if (ext.empty()) item.iconKey = L"\\\\\\";
-    else item.iconKey = ext;
-    item.picture = ext == L".JPG" || ext == L".JPEG" || ext == L".GIF" || ext == L".PNG" || ext == L".BMP";
-  }
-  if (item.picture && loaderRunning_) {
-    Thumb thumb{};
-    if (thumbnailCache_.Get(path, &thumb)) {
-      HDC memory = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(memory, thumb.bitmap);
-      BitBlt(dc, middle - thumb.width / 2, top + (kFrame - thumb.height) / 2, thumb.width, thumb.height, memory, 0, 0,
-             SRCCOPY);
-      SelectObject(memory, old);
-      DeleteDC(memory);
-      return;
-    }
-    loader_.Request(index, path);
-  }
-  HICON handle = nullptr;
-  if (!iconCache_.Get(item.iconKey, &handle)) {
-    SHFILEINFO info{};
-    if (!SHGetFileInfo(path.c_str(), 0, &info, sizeof(info), SHGFI_ICON | SHGFI_LARGEICON) || !info.hIcon) return;
-    handle = info.hIcon;
-    iconCache_.Put(item.iconKey, handle);
-  }
-  drawIcon(handle);
-}
-
-void QvFileBrowser::TakeThumbnail() {
-  ThumbnailEntry e;
-  if (loaderRunning_ && loader_.TakeDone(&e)) PlaceThumbnail(e);
-}
-
-// A thumbnail goes to the item of its path; one whose path is no longer
-// listed (the folder changed while it was decoded) is dropped.
-void QvFileBrowser::PlaceThumbnail(ThumbnailEntry& entry) {
-  int index = -1;
-  const Item* byId = ItemAt(entry.itemId);
-  if (byId && PathOf(*byId) == entry.path) {
-    index = entry.itemId;
-  } else {
-    const int count = static_cast<int>(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count && index < 0; ++i) {
-      const Item* item = ItemAt(i);
-      if (item && PathOf(*item) == entry.path) index = i;
-    }
-  }
-  if (index < 0) {
-    if (entry.bitmap) DeleteObject(entry.bitmap);
-    return;
-  }
-  if (entry.bitmap) thumbnailCache_.Put(entry.path, {entry.width, entry.height, entry.bitmap});
-  else ItemAt(index)->picture = false;
-  RECT icon{};
-  icon.left = LVIR_ICON;
-  SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon));
-  InvalidateRect(list_, &icon, FALSE);
 }

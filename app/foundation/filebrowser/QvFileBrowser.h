@@ -2,7 +2,9 @@
 // this dialog (template 102) over an OPENFILENAME-like request and fills the
 // request back the way the system's dialogs do. It lists one folder at a
 // time as thumbnails, small icons or details, filters by the request's
-// patterns and decodes pictures on the thumbnail loader's thread.
+// patterns and decodes pictures on the thumbnail loader's thread. The rows
+// it shows live in FileBrowserRows; the thumbnails' painting is in
+// FileBrowserPaint.cpp.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +14,7 @@
 
 #include "app/foundation/KeyedCache.h"
 #include "app/foundation/Thumbnails.h"
+#include "app/foundation/filebrowser/FileBrowserRows.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/kernel/Files.h"
 #include "platform/ui/WinUser.h"
@@ -77,7 +80,12 @@ class QvFileBrowser {
     kThumbnails = 40206,
   };
   enum Mode : int { kOpen = 0, kSave = 1 };
-  enum SortKey : int { kByName = 0, kByType = 1, kBySize = 2, kByDate = 3 };
+  enum SortKey : int {
+    kByName = FileBrowserRows::kByName,
+    kByType = FileBrowserRows::kByType,
+    kBySize = FileBrowserRows::kBySize,
+    kByDate = FileBrowserRows::kByDate
+  };
   static constexpr UINT_PTR kSelectionTimer = 1;
   static constexpr UINT_PTR kThumbnailTimer = 2;
   static constexpr UINT kTimerDelay = 200;
@@ -106,16 +114,12 @@ class QvFileBrowser {
   const std::wstring& ResultPath() const { return resultPath_; }
   const std::vector<std::wstring>& ResultList() const { return resultList_; }
   HWND Window() const { return dialog_; }
-  const std::wstring& CurrentFolder() const { return folder_; }
+  const std::wstring& CurrentFolder() const { return rows_.Folder(); }
 
  protected:
-  struct Item;
-
   HWND Control(int id) const { return GetDlgItem(dialog_, id); }
-  // The record of list item `index`, or null.
-  Item* ItemAt(int index) const;
-  std::wstring PathOf(const Item& item) const;
-  bool IsFolderShortcut(const Item& item, std::wstring* target) const;
+  // The row of list item `index`, or null.
+  FileRow* ItemAt(int index) const;
 
  private:
   struct Filter {
@@ -143,12 +147,14 @@ class QvFileBrowser {
   void Up();
   void NewFolder();
   bool NameFieldTakesNoBack() const;
-  bool ListOne(const WIN32_FIND_DATAW& data);
+  // Puts `row` into the list view; false (after the error box) when it
+  // cannot be.
+  bool Show(FileRow& row);
   void ClearItems();
   void GiveDisplayInfo(LVITEMW* item);
-  int SmallIconOf(Item& item);
+  int SmallIconOf(FileRow& item);
   LRESULT CustomDraw(NMLVCUSTOMDRAW* draw);
-  void DrawThumbnailItem(HDC dc, int index, Item& item);
+  void DrawThumbnailItem(HDC dc, int index, FileRow& item);
   void TakeThumbnail();
   void PlaceThumbnail(ThumbnailEntry& entry);
   void Restore(int id);
@@ -175,8 +181,7 @@ class QvFileBrowser {
   HIMAGELIST smallImages_ = nullptr;
   std::vector<std::pair<std::wstring, int>> iconKeys_;
   HIMAGELIST largeImages_ = nullptr;
-  std::wstring folder_;
-  std::vector<std::unique_ptr<Item>> items_;
+  FileBrowserRows rows_;
   KeyedCache<HICON> iconCache_;
   struct Thumb {
     int width;
