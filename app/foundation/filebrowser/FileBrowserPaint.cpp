@@ -1,6 +1,8 @@
 // The file browser's painting: the small icons of the lists, and the
 // thumbnails view drawn over the list view's own items (a frame, the
 // picture decoded on the loader's thread, or the file's large icon).
+#include <algorithm>
+
 #include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "platform/gdi/ImageList.h"
 #include "platform/shell/ShellFiles.h"
@@ -99,10 +101,14 @@ void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, FileRow& item) {
   if (item.picture && loaderRunning_) {
     Thumb thumb{};
     if (thumbnailCache_.Get(path, &thumb)) {
+      // Centred inside the frame's lines, never over them.
+      const int inside = kFrame - 2;
+      const int w = std::min(thumb.width, inside), h = std::min(thumb.height, inside);
+      const int left = middle - kFrame / 2 + 1, inTop = top + 1;
       HDC memory = CreateCompatibleDC(dc);
       HGDIOBJ old = SelectObject(memory, thumb.bitmap);
-      BitBlt(dc, middle - thumb.width / 2, top + (kFrame - thumb.height) / 2, thumb.width, thumb.height, memory, 0, 0,
-             SRCCOPY);
+      BitBlt(dc, left + (inside - w) / 2, inTop + (inside - h) / 2, w, h, memory, (thumb.width - w) / 2,
+             (thumb.height - h) / 2, SRCCOPY);
       SelectObject(memory, old);
       DeleteDC(memory);
       return;

@@ -362,6 +362,7 @@ void QvFileBrowser::LayOut() {
   sip.cbSize = sizeof(sip);
   if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) bottom -= sip.rcSipRect.bottom - sip.rcSipRect.top;
   MoveWindow(list_, r.left, r.top, width - r.left, std::max<LONG>(0, bottom - r.top), TRUE);
+  FitColumns();
   SendMessageW(list_, LVM_ARRANGE, 0, 0);
 }
 
@@ -375,6 +376,7 @@ bool QvFileBrowser::Navigate(const std::wstring& requested, bool focus) {
   ClearItems();
   rows_.List(requested, patterns_, (request_->Flags & kBrowseFolderFlag) != 0, viewAll_,
              [this](FileRow& row) { return Show(row); });
+  FitColumns();
   if (rows_.Count() != 0) {
     Sort();
     LVITEMW state{};
@@ -434,12 +436,36 @@ void QvFileBrowser::GiveDisplayInfo(LVITEMW* row) {
   if (!item) return;
   if (row->mask & LVIF_IMAGE) row->iImage = SmallIconOf(*item);
   if (!(row->mask & LVIF_TEXT) || row->iSubItem < 0 || row->iSubItem > 3) return;
-  const std::wstring& text = rows_.Text(*item, row->iSubItem, showExtensions_);
+  const std::wstring& full = rows_.Text(*item, row->iSubItem, showExtensions_);
+  const std::wstring fitted = view_ == kThumbnails && row->iSubItem == 0 ? FitCaption(row->iItem, full) : full;
+  const std::wstring& text = fitted;
   if (row->pszText && row->cchTextMax > 0) {
     const size_t n = std::min(text.size(), static_cast<size_t>(row->cchTextMax - 1));
     std::copy_n(text.begin(), n, row->pszText);
     row->pszText[n] = 0;
   }
+}
+
+// Names that differ only at the end ("photo1001.jpg", "photo1002.jpg") must
+// stay apart under their pictures: a caption too wide keeps its head and as
+// much of its end as fits, with "…" between.
+std::wstring QvFileBrowser::FitCaption(int index, const std::wstring& text) const {
+  RECT label{};
+  label.left = LVIR_LABEL;
+  if (!SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&label))) return text;
+  const int room = label.right - label.left - 6;
+  const auto width = [&](const std::wstring& s) {
+    return static_cast<int>(SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(s.c_str())));
+  };
+  if (room <= 0 || width(text) <= room) return text;
+  constexpr size_t kHead = 2;
+  std::wstring best = text.substr(0, std::min(text.size(), kHead)) + L"…";
+  for (size_t tail = 1; kHead + tail < text.size(); ++tail) {
+    std::wstring candidate = text.substr(0, kHead) + L"…" + text.substr(text.size() - tail);
+    if (width(candidate) > room) break;
+    best = std::move(candidate);
+  }
+  return best;
 }
 
 int QvFileBrowser::CompareItems(LPARAM a, LPARAM b, LPARAM browser) {
@@ -565,8 +591,28 @@ void QvFileBrowser::SetView(UINT command) {
       CheckMenuRadioItem(menu, kSmallIcons, kThumbnails, command, MF_BYCOMMAND);
     }
   }
+  FitColumns();
   SendMessageW(list_, LVM_ARRANGE, 0, 0);
   InvalidateRect(list_, nullptr, TRUE);
+}
+
+// Size and type as wide as their widest text (or title), the name what is
+// left of the list's width but no less than its own widest (up to a third of
+// the list) nor a quarter; the date lies past the right edge, a scroll away.
+void QvFileBrowser::FitColumns() {
+  if (view_ != kDetails || !list_) return;
+  const auto widthOf = [&](int c) {
+    return static_cast<LONG>(SendMessageW(list_, LVM_GETCOLUMNWIDTH, static_cast<WPARAM>(c), 0));
+  };
+  for (int c : {FileBrowserRows::kNameColumn, FileBrowserRows::kSizeColumn, FileBrowserRows::kTypeColumn,
+                FileBrowserRows::kDateColumn}) {
+    SendMessageW(list_, LVM_SETCOLUMNWIDTH, static_cast<WPARAM>(c), LVSCW_AUTOSIZE_USEHEADER);
+  }
+  RECT client{};
+  GetClientRect(list_, &client);
+  const LONG rest = client.right - widthOf(FileBrowserRows::kSizeColumn) - widthOf(FileBrowserRows::kTypeColumn);
+  const LONG name = std::max({rest, std::min(widthOf(FileBrowserRows::kNameColumn), client.right / 3), client.right / 4});
+  SendMessageW(list_, LVM_SETCOLUMNWIDTH, FileBrowserRows::kNameColumn, name);
 }
 
 void QvFileBrowser::SelectionToName() {

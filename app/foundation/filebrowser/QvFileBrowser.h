@@ -141,6 +141,10 @@ class QvFileBrowser {
   void MakePatterns();
   void LayOut();
   void SetView(UINT command);
+  // The details view's columns fitted to the list's width and their texts.
+  void FitColumns();
+  // A thumbnail's caption as it fits under the picture, its end kept.
+  std::wstring FitCaption(int index, const std::wstring& text) const;
   void Sort();
   void SelectionToName();
   void SelectAll();

@@ -29,13 +29,22 @@ class FileBrowserTest : public BrowserTest {
     request_.lpstrInitialDir = L"\\Docs";
   }
   // Taps the head of column `c` in the details view.
+  // A column past the list's right edge is scrolled into view first.
   static void TapColumn(const QvFileBrowser& b, int c) {
     HWND header = reinterpret_cast<HWND>(SendMessageW(ListOf(b), LVM_GETHEADER, 0, 0));
     RECT r{};
-    SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&r));
-    MapWindowPoints(header, nullptr, reinterpret_cast<POINT*>(&r), 2);
     RECT list{};
     GetWindowRect(ListOf(b), &list);
+    const auto place = [&] {
+      SendMessageW(header, HDM_GETITEMRECT, static_cast<WPARAM>(c), reinterpret_cast<LPARAM>(&r));
+      MapWindowPoints(header, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    };
+    place();
+    if (r.left >= list.right - 10) {
+      SendMessageW(ListOf(b), LVM_SCROLL, static_cast<WPARAM>(r.left - list.left), 0);
+      UpdateWindow(ListOf(b));
+      place();
+    }
     qv::testing::InjectTap({(r.left + std::min(r.right, list.right)) / 2, (r.top + r.bottom) / 2});
   }
 };
@@ -70,6 +79,35 @@ TEST_F(FileBrowserTest, SortsByEveryKeyWithFoldersFirst) {
   }
 }
 
+TEST_F(FileBrowserTest, ThumbnailCaptionsKeepTheEndThatTellsFilesApart) {
+  Folder(L"\\Shots");
+  const std::vector<std::wstring> names = {L"holiday-photograph-1001.jpg", L"holiday-photograph-1002.jpg", L"a.jpg"};
+  for (const std::wstring& name : names) Lay(L"\\Shots\\" + name, 100);
+  request_.lpstrInitialDir = L"\\Shots";
+  Names captions;
+  std::vector<LONG> room, widths;
+  Run(QvFileBrowser::kOpen, {[&](QvFileBrowser& b) {
+        captions = Listed(b);
+        for (int i = 0; i < static_cast<int>(captions.size()); ++i) {
+          RECT label{};
+          label.left = LVIR_LABEL;
+          SendMessageW(ListOf(b), LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&label));
+          room.push_back(label.right - label.left);
+          widths.push_back(static_cast<LONG>(
+              SendMessageW(ListOf(b), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(captions[i].c_str()))));
+        }
+      }});
+  ASSERT_EQ(captions.size(), 3u);
+  EXPECT_EQ(captions[0], L"a.jpg") << "a caption that fits stays whole";
+  EXPECT_NE(captions[1], captions[2]);
+  for (int i : {1, 2}) {
+    const std::wstring& c = captions[static_cast<size_t>(i)];
+    EXPECT_EQ(c.substr(0, 3), L"ho…");
+    EXPECT_EQ(c.substr(c.size() - 5), i == 1 ? L"1.jpg" : L"2.jpg") << "the end is kept";
+    EXPECT_LE(widths[static_cast<size_t>(i)], room[static_cast<size_t>(i)]);
+  }
+}
+
 TEST_F(FileBrowserTest, DetailTextsFromAllSixtyFourBits) {
   LayDocs();
   Names sizes, types, names;
@@ -86,6 +124,20 @@ TEST_F(FileBrowserTest, DetailTextsFromAllSixtyFourBits) {
           SendMessageW(ListOf(b), LVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item));
           icons.push_back(item.iImage);
         }
+        // Sizes show whole beside the names, and types as far as the name leaves room.
+        HWND list = ListOf(b);
+        RECT client{};
+        GetClientRect(list, &client);
+        const auto column = [&](int c) { return static_cast<LONG>(SendMessageW(list, LVM_GETCOLUMNWIDTH, c, 0)); };
+        for (int c : {1, 2}) {
+          for (const std::wstring& text : Listed(b, c)) {
+            EXPECT_LE(SendMessageW(list, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(text.c_str())), column(c))
+                << "column " << c << " cuts " << std::string(text.begin(), text.end());
+          }
+        }
+        EXPECT_LE(column(0) + column(1), client.right);
+        EXPECT_GE(column(0), client.right / 4);
+        EXPECT_GE(client.right - column(0) - column(1), column(2) * 3 / 4) << "most of the type shows";
         UpdateWindow(b.Window());
         EXPECT_TRUE(qv::testing::SaveScreenPng(BuildFile("app-filebrowser-details.png")));
       }});
