@@ -18,8 +18,8 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "bench/BenchMaildir.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
 #include "engine/store/QvStorage.h"

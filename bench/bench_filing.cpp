@@ -12,13 +12,13 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "bench/BenchMaildir.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvClassificationParamInterface.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvStorageInterface.h"
-#include "engine/transport/QvClassifier.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
+#include "engine/public/transport/QvClassifier.h"
 #include "platform/kernel/Files.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MailCodec.h"

@@ -14,7 +14,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 

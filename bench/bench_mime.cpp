@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "engine/content/Base64.h"
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/JapaneseCharset.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/testing/Seams.h"

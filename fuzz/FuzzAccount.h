@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "fuzz/FuzzDeviceFile.h"
 #include "platform/kernel/Files.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "fuzz/FuzzDeviceFile.h"
 #include "platform/kernel/DeviceFs.h"
 

@@ -6,12 +6,12 @@
 #include <memory>
 #include <vector>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageImporter.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageImporter.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "fuzz/FuzzDeviceFile.h"
 #include "platform/kernel/Files.h"
 

@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/MailHistory.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/MailHistory.h"
 #include "fuzz/FuzzAccount.h"
 #include "platform/kernel/Files.h"
 

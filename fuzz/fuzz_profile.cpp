@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "fuzz/FuzzDeviceFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

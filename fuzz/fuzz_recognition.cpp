@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/DateTimeScanner.h"
 #include "engine/content/MailDate.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/feeds/src/RssText.h"
 #include "engine/feeds/src/mfd_common.h"

@@ -10,7 +10,7 @@
 #include <set>
 #include <string>
 
-#include "engine/store/QvAccountCreator.h"
+#include "engine/public/store/QvAccountCreator.h"
 #include "engine/transport/QvUidJournal.h"
 #include "fuzz/FuzzAccount.h"
 #include "platform/kernel/Files.h"

@@ -1,6 +1,6 @@
 #include "app/foundation/CertificateQuestion.h"
 
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "platform/ui/MessageBox.h"
 
 bool AskAboutCertificate(const wchar_t* /*host*/) {

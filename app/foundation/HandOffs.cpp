@@ -6,7 +6,7 @@
 
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvMiddleError.h"
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "platform/base/WinFormat.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/framework/AfxResource.h"

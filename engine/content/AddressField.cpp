@@ -1,6 +1,6 @@
 #include "engine/content/AddressField.h"
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
 

@@ -1,4 +1,4 @@
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 
 #include <cwctype>
 

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/foundation/MailMemory.h"

@@ -1,6 +1,6 @@
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 EmlCompose::EmlCompose() = default;
 EmlCompose::~EmlCompose() = default;

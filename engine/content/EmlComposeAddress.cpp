@@ -2,11 +2,11 @@
 #include <algorithm>
 
 #include "engine/content/AddressField.h"
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/foundation/MailMemory.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 namespace {
 

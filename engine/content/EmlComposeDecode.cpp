@@ -3,18 +3,18 @@
 #include <cstdio>
 
 #include "engine/content/AddressField.h"
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/DateField.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/HtmlCreater.h"
+#include "engine/public/content/HtmlCreater.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MailDate.h"
 #include "engine/foundation/MailMemory.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 // Feed items stored as messages: their own header set, the line shown on the
 // today screen, and their pictures.
 #include "engine/content/AddressField.h"
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/ImageCreater.h"
+#include "engine/public/content/ImageCreater.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 

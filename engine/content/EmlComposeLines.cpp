@@ -1,6 +1,6 @@
 // Breaking the long lines of an outgoing plain body at 300 columns, on the
 // wide text and again on its ISO-2022-JP form (where tokens made it longer).
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/JapaneseCharset.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <functional>
 #include <vector>
 
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
@@ -14,7 +14,7 @@
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"
 #include "engine/content/TransferText.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Sync.h"
 #include "platform/kernel/Time.h"
 

@@ -2,8 +2,8 @@
 #include <map>
 #include <mutex>
 
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 // Writing one decoded part of a stored mail to a file: mail attachments to
 // the folder the caller names, feed parts to the feed reader's picture folder.
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/TransferText.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 
 namespace {

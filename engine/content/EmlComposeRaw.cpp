@@ -5,12 +5,12 @@
 #include <vector>
 
 #include "engine/content/AddressField.h"
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "platform/kernel/Time.h"
 
 namespace {

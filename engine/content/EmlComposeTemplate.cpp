@@ -1,10 +1,10 @@
 // HTML mail templates: a whole HTML mail (body, inline images, files) kept as
 // a MIME file that the compose window saves and loads.
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"

@@ -1,9 +1,9 @@
 #include "engine/content/HeaderText.h"
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 
 namespace content {

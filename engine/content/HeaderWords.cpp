@@ -1,6 +1,6 @@
 #include "engine/content/HeaderWords.h"
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/TransferCodec.h"

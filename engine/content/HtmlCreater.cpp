@@ -1,4 +1,4 @@
-#include "engine/content/HtmlCreater.h"
+#include "engine/public/content/HtmlCreater.h"
 
 #include "engine/content/MimeSupport.h"
 

@@ -1,6 +1,6 @@
-#include "engine/content/ImageCreater.h"
+#include "engine/public/content/ImageCreater.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/Pictograph.h"
 #include "platform/base/AsciiScan.h"
 #include "platform/codepage/CodePage.h"

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/foundation/MailMemory.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"

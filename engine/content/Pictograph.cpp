@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/JapaneseCharset.h"
 #include "platform/base/AsciiScan.h"
 #include "platform/codepage/CodePage.h"

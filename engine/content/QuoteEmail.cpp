@@ -1,10 +1,10 @@
-#include "engine/content/QuoteEmail.h"
+#include "engine/public/content/QuoteEmail.h"
 
 #include <set>
 #include <vector>
 
-#include "engine/content/CharsetText.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "platform/base/WinFormat.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/content/TransferText.h"
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/TransferCodec.h"
 
 namespace content {

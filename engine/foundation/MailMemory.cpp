@@ -3,7 +3,7 @@
 #include <limits>
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 
 namespace foundation {

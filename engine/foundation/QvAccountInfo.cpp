@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "engine/foundation/MailMemory.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 
 class QvAccountInfo {
  public:

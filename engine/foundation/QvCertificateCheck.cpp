@@ -6,8 +6,8 @@
 #include <atomic>
 #include <string>
 
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Library.h"

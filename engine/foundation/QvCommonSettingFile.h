@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 
 class QvCommonSettingFile : public QvProfileManipulator {
  public:

@@ -1,11 +1,11 @@
-#include "engine/foundation/QvCommonSettingInterface.h"
+#include "engine/public/foundation/QvCommonSettingInterface.h"
 
 #include <cstdio>
 
 #include "engine/foundation/QvCommonSettingFile.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "platform/kernel/Files.h"
 #include "platform/registry/Registry.h"
 

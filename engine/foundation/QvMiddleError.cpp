@@ -1,4 +1,4 @@
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 #include <atomic>
 

@@ -1,11 +1,11 @@
 // Hand-offs to programs outside the engine: the receive-timer program started
 // by a user notification, and the phone program that places a call.
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Debug.h"

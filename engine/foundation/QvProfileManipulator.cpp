@@ -1,11 +1,11 @@
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 
 #include <cstdlib>
 #include <new>
 
 #include "engine/foundation/QvLittleEndian.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"

@@ -1,6 +1,6 @@
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/base/WideText.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "engine/foundation/QvSafeReplace.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"

@@ -1,11 +1,11 @@
-#include "engine/store/MailHistory.h"
+#include "engine/public/store/MailHistory.h"
 
 #include <utility>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvNamedMutex.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvPathKey.h"
 #include "platform/kernel/Files.h"
 

@@ -1,11 +1,11 @@
-#include "engine/store/QvAccountCreator.h"
+#include "engine/public/store/QvAccountCreator.h"
 
 #include <memory>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "platform/kernel/Debug.h"
 
 namespace {

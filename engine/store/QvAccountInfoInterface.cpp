@@ -1,21 +1,21 @@
 // The account facade's instance operations and the opening of accounts. The
 // operations that make and remove accounts are in QvAccountManagement.cpp.
-#include "engine/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
 
 #include <new>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvAccountCache.h"
 #include "engine/store/QvAccountData.h"
 #include "engine/store/QvAccountName.h"
 #include "engine/store/QvAccountNameMap.h"
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 #include "engine/store/QvClassificationParamSet.h"
 #include "engine/store/QvSignature.h"
-#include "engine/store/QvSignatureInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvSignatureInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "engine/store/QvStorageSet.h"
 #include "platform/kernel/Debug.h"
 

@@ -6,9 +6,9 @@
 #include <optional>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvAccountCache.h"
 #include "engine/store/QvAccountData.h"

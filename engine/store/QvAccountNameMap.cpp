@@ -1,7 +1,7 @@
 #include "engine/store/QvAccountNameMap.h"
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "engine/store/QvAccountData.h"
 #include "engine/store/QvPathKey.h"
 #include "platform/base/WideText.h"

@@ -1,14 +1,14 @@
-#include "engine/store/QvAccountRegistration.h"
+#include "engine/public/store/QvAccountRegistration.h"
 
 #include <exception>
 #include <memory>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvAccountCreator.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvAccountCreator.h"
 #include "engine/store/QvAccountData.h"
-#include "engine/store/QvSignatureInterface.h"
+#include "engine/public/store/QvSignatureInterface.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Debug.h"
 

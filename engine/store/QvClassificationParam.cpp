@@ -4,8 +4,8 @@
 #include <deque>
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvRuleLine.h"
 #include "platform/base/ScopedHandle.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 #include "engine/store/QvStoreFile.h"
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 
 class QvProfileManipulator;
 

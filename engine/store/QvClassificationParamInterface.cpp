@@ -1,6 +1,6 @@
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvClassificationParam.h"
 #include "engine/store/QvClassificationParamSet.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvClassificationParam.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"

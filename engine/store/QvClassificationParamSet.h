@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 class QvClassificationParam;
 

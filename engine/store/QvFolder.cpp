@@ -8,7 +8,7 @@
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
 #include "engine/store/QvStoreChange.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 struct FolderEntryRecord {
   uint32_t mask = 0;  // bit 0: the name is given

@@ -1,11 +1,11 @@
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
 
 #include <new>
 
 #include "engine/store/QvFolderSet.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreNode.h"
 
 namespace {

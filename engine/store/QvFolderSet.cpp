@@ -4,7 +4,7 @@
 #include <new>
 #include <set>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvFolder.h"
 #include "engine/store/QvMessageHeader.h"
 #include "engine/store/QvStoreFile.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
 #include "engine/store/QvMessageEntry.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 class QvMessageSet;
 class QvStoreNode;

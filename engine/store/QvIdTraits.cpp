@@ -1,7 +1,7 @@
 #include "engine/store/QvIdTraits.h"
 
 #include "engine/foundation/MailMemory.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 class QvIdTraits {
  public:

@@ -1,6 +1,6 @@
-#include "engine/store/QvMailFileRun.h"
+#include "engine/public/store/QvMailFileRun.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 QvMailFileRun::QvMailFileRun(uint32_t nullNotificationCode, uint32_t cancelledCode)
     : nullNotificationCode_(nullNotificationCode), cancelledCode_(cancelledCode) {}

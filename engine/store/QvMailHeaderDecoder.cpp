@@ -1,7 +1,7 @@
 #include "engine/store/QvMailHeaderDecoder.h"
 
-#include "engine/content/EmlCompose.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 bool QvMailHeaderDecoder::ReadHeaderFields(uint32_t id, QvMailHeaderFields* out) {
   if (out == nullptr || !reader_) {

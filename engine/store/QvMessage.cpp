@@ -3,9 +3,9 @@
 #include <cstring>
 #include <new>
 
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/foundation/QvLittleEndian.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvDeferredSync.h"
 #include "engine/store/QvMessageHeader.h"

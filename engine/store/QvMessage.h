@@ -20,9 +20,9 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 #include "platform/base/ScopedHandle.h"
 
 struct Email;

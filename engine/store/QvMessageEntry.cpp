@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/foundation/MailMemory.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/WinFormat.h"
 

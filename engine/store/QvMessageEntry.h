@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 struct MessageEntryRecord {
   uint32_t mask = 0;  // bit 0: unread given, bit 1: partial given

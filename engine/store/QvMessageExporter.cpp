@@ -1,9 +1,9 @@
-#include "engine/store/QvMessageExporter.h"
+#include "engine/public/store/QvMessageExporter.h"
 
 #include <algorithm>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"

@@ -5,7 +5,7 @@
 #include <cwchar>
 
 #include "engine/foundation/QvLittleEndian.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"

@@ -18,9 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvMailHeaderSource.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 #include "platform/base/ScopedHandle.h"
 
 class QvMessageHeader {

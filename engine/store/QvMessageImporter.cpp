@@ -1,15 +1,15 @@
-#include "engine/store/QvMessageImporter.h"
+#include "engine/public/store/QvMessageImporter.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "engine/content/Email.h"
-#include "engine/content/EmlCompose.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvMessage.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Memory.h"

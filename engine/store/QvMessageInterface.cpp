@@ -1,8 +1,8 @@
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Time.h"
 
 namespace {

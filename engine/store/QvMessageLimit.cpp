@@ -1,14 +1,14 @@
-#include "engine/store/QvMessageLimit.h"
+#include "engine/public/store/QvMessageLimit.h"
 
 #include <algorithm>
 #include <memory>
 #include <tuple>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 
 namespace {
 

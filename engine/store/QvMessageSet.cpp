@@ -6,7 +6,7 @@
 
 #include "engine/foundation/MailMemory.h"
 #include "engine/foundation/QvLittleEndian.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvNamedMutex.h"
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/foundation/QvNamedMutex.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
 #include "engine/store/QvMessage.h"
 #include "platform/base/ScopedHandle.h"

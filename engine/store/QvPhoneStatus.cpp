@@ -1,4 +1,4 @@
-#include "engine/store/QvPhoneStatus.h"
+#include "engine/public/store/QvPhoneStatus.h"
 
 #include <mutex>
 

@@ -1,8 +1,8 @@
-#include "engine/store/QvPluginInfoInterface.h"
+#include "engine/public/store/QvPluginInfoInterface.h"
 
 #include <algorithm>
 
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvAccountData.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Library.h"

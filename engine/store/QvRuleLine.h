@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 
 class QvRuleLine {
  public:

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"

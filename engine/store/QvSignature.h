@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/store/QvSignatureInterface.h"
+#include "engine/public/store/QvSignatureInterface.h"
 
 class QvSignature {
  public:

@@ -1,6 +1,6 @@
-#include "engine/store/QvSignatureInterface.h"
+#include "engine/public/store/QvSignatureInterface.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvSignature.h"
 
 QvSignatureInterface::QvSignatureInterface(QvSignature* signature) : signature_(signature) {}

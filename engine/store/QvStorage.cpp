@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvStoreChange.h"

@@ -1,10 +1,10 @@
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "engine/store/QvStorage.h"
 #include "engine/store/QvStorageSet.h"
 #include "engine/store/QvStoreNode.h"

@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 #include "engine/store/QvStorage.h"
 #include "engine/store/QvPathKey.h"
 

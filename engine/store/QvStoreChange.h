@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvNamedMutex.h"
+#include "engine/public/foundation/QvNamedMutex.h"
 
 class QvStoreChange {
  public:

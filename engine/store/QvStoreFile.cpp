@@ -1,6 +1,6 @@
 #include "engine/store/QvStoreFile.h"
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"

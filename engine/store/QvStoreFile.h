@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 
 struct QvStoreFileCodes {

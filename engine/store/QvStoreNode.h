@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "engine/store/QvFolderEntry.h"
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvMessageEntry.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 
 class QvFolderSet;
 class QvMessageSet;

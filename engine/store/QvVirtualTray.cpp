@@ -3,7 +3,7 @@
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 
 QvVirtualTray::QvVirtualTray(uint32_t id, QvFolderSet* folderSet, QvMessageSet* messageSet,
                              const std::wstring& directory)

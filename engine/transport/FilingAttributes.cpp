@@ -1,6 +1,6 @@
 #include "engine/transport/FilingAttributes.h"
 
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 
 QvMessageInterface::Attributes FilingAttributes(const Email& mail) {
   QvMessageInterface::Attributes a;

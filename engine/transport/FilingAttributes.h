@@ -3,7 +3,7 @@
 // caller adds what only it knows (unread, state, kind, dates, UIDL).
 #pragma once
 
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 
 struct Email;
 

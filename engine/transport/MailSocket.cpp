@@ -1,9 +1,9 @@
-#include "engine/transport/MailSocket.h"
+#include "engine/public/transport/MailSocket.h"
 
 #include <cstring>
 #include <type_traits>
 
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "platform/net/SecureSocket.h"
 #include "platform/net/Winsock.h"
 

@@ -14,13 +14,13 @@
 //   C: QUIT                  S: +OK Logging out.
 // Without PIPELINING each fetch waits for its own "LIST n" and answer:
 //   C: LIST 2   S: +OK 2 120   C: RETR 2   S: +OK ... / .   C: LIST 3 ...
-#include "engine/transport/PopClient.h"
+#include "engine/public/transport/PopClient.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
 #include "platform/codepage/CodePage.h"

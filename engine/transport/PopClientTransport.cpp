@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/PopClient.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/PopClient.h"
 #include "engine/transport/PopReply.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Memory.h"

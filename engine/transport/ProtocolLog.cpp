@@ -1,4 +1,4 @@
-#include "engine/transport/ProtocolLog.h"
+#include "engine/public/transport/ProtocolLog.h"
 
 #include <algorithm>
 #include <cctype>

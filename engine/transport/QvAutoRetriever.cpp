@@ -1,12 +1,12 @@
-#include "engine/transport/QvAutoRetriever.h"
+#include "engine/public/transport/QvAutoRetriever.h"
 
 #include <memory>
 #include <string>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvSystemInfoInterface.h"
-#include "engine/transport/QvRetriever.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
+#include "engine/public/transport/QvRetriever.h"
 #include "platform/kernel/Debug.h"
 
 QvAutoRetriever::QvAutoRetriever() : retriever_(new QvRetriever) {}

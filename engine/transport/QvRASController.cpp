@@ -1,11 +1,11 @@
-#include "engine/transport/QvRASController.h"
+#include "engine/public/transport/QvRASController.h"
 
 #include <cstring>
 #include <new>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvSystemInfoInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Library.h"
 #include "platform/kernel/Sync.h"

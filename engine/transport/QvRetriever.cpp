@@ -1,4 +1,4 @@
-#include "engine/transport/QvRetriever.h"
+#include "engine/public/transport/QvRetriever.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -7,18 +7,18 @@
 #include <optional>
 #include <set>
 
-#include "engine/content/Email.h"
-#include "engine/content/EmlCompose.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvAccountHold.h"
 #include "engine/store/QvDeferredSync.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvMessageLimit.h"
-#include "engine/store/QvPhoneStatus.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageLimit.h"
+#include "engine/public/store/QvPhoneStatus.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "engine/transport/PopReply.h"
-#include "engine/transport/QvClassifier.h"
+#include "engine/public/transport/QvClassifier.h"
 #include "engine/transport/QvUidJournal.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"

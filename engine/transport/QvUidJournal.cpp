@@ -8,13 +8,13 @@
 #include <set>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvMessage.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "engine/store/QvStorage.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "platform/base/WideText.h"
 #include "platform/base/WinFormat.h"
 #include "platform/codepage/CodePage.h"

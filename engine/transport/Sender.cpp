@@ -1,22 +1,22 @@
 // The outgoing queue's run: settings, room, connection, then per message
 // prepare -> send -> (the SMTP client's answer) -> record and file.
-#include "engine/transport/Sender.h"
+#include "engine/public/transport/Sender.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "engine/content/EmlCompose.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/MailHistory.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/MailHistory.h"
 #include "engine/store/QvAccountHold.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvMessageLimit.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageLimit.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "engine/transport/FilingAttributes.h"
-#include "engine/transport/QvClassifier.h"
-#include "engine/transport/QvRASController.h"
+#include "engine/public/transport/QvClassifier.h"
+#include "engine/public/transport/QvRASController.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Time.h"

@@ -1,8 +1,8 @@
-#include "engine/transport/SessionWorker.h"
+#include "engine/public/transport/SessionWorker.h"
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/MailSocket.h"
-#include "engine/transport/ProtocolLog.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/MailSocket.h"
+#include "engine/public/transport/ProtocolLog.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Sync.h"
 #include "platform/net/ConnMgr.h"

@@ -12,12 +12,12 @@
 //   C: DATA                      S: 354 End data with <CR><LF>.<CR><LF>
 //   C: (text) \r\n.\r\n          S: 250 2.0.0 Ok: queued as 4ABC
 //   C: QUIT                      S: 221 2.0.0 Bye
-#include "engine/transport/SmtpClient.h"
+#include "engine/public/transport/SmtpClient.h"
 
 #include <cstring>
 
 #include "engine/content/Base64.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/transport/Md5.h"
 #include "engine/transport/PopReply.h"
 #include "engine/transport/SmtpReply.h"

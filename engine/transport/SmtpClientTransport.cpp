@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/SmtpClient.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/SmtpClient.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/kernel/Debug.h"
 #include "platform/net/NetworkWait.h"

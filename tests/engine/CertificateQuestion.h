@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 
 namespace qv::test {
 

@@ -5,10 +5,10 @@
 #include <new>
 #include <string>
 
-#include "engine/feeds/src/RssClient.h"
+#include "engine/public/feeds/RssClient.h"
 #include "engine/feeds/src/RssClientCodes.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/QvRetriever.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/QvRetriever.h"
 
 int QvRetriever::HttpReceive(QvAccountInfoInterface* account, std::wstring* url, std::wstring* result, bool flag) {
   if (!CheckAccountInfoInterface(account)) return feeds::kErrFetchSetup;

@@ -1,16 +1,16 @@
-#include "engine/feeds/src/QvRssRetriever.h"
+#include "engine/public/feeds/QvRssRetriever.h"
 
 #include <memory>
 #include <new>
 
 #include "engine/feeds/src/RssClientCodes.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvAccountHold.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvPhoneStatus.h"
-#include "engine/store/QvStorageInterface.h"
-#include "engine/transport/QvClassifier.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvPhoneStatus.h"
+#include "engine/public/store/QvStorageInterface.h"
+#include "engine/public/transport/QvClassifier.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"
 

@@ -1,19 +1,19 @@
 // The feed session: entry points, transfers, the document parse and the item
 // walk. How one item becomes a message is in RssClientItem.cpp.
-#include "engine/feeds/src/RssClient.h"
+#include "engine/public/feeds/RssClient.h"
 
 #include <cstring>
 
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
-#include "engine/content/ImageCreater.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/content/ImageCreater.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/feeds/src/RssClientCodes.h"
-#include "engine/feeds/src/RssHttp.h"
+#include "engine/public/feeds/RssHttp.h"
 #include "engine/feeds/src/mfd_rssdocument.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/transport/ProtocolLog.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/transport/ProtocolLog.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"

@@ -6,15 +6,15 @@
 #include <cwchar>
 #include <vector>
 
-#include "engine/content/Email.h"
-#include "engine/content/EmlCompose.h"
-#include "engine/content/ImageCreater.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/content/ImageCreater.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/feeds/src/RssClient.h"
+#include "engine/public/feeds/RssClient.h"
 #include "engine/feeds/src/RssClientCodes.h"
 #include "engine/feeds/src/RssText.h"
 #include "engine/feeds/src/mfd_rssdocument.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/inet/WinInet.h"
 #include "platform/kernel/Debug.h"
 

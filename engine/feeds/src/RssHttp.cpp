@@ -1,4 +1,4 @@
-#include "engine/feeds/src/RssHttp.h"
+#include "engine/public/feeds/RssHttp.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,11 +1,11 @@
-#include "engine/feeds/src/RssOldItems.h"
+#include "engine/public/feeds/RssOldItems.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "platform/kernel/Resource.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/window/Screen.h"
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "tests/app/foundation/BoxSession.h"
 #include "tests/support/TestCerts.h"
 

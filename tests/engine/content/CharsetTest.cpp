@@ -2,7 +2,7 @@
 // the whole code table, the extension kanji, and the wide conversions.
 #include <gtest/gtest.h>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/Pictograph.h"
 #include "platform/codepage/CodePage.h"

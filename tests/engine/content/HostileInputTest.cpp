@@ -9,7 +9,7 @@
 
 #include "engine/content/AddressField.h"
 #include "engine/content/Base64.h"
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/Pictograph.h"
 

@@ -11,14 +11,14 @@
 #include <tuple>
 #include <vector>
 
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/imaging/Imaging.h"
 #include "platform/testing/Seams.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "engine/feeds/src/RssHttp.h"
+#include "engine/public/feeds/RssHttp.h"
 #include "platform/net/ConnMgr.h"
 #include "platform/testing/Seams.h"
 #include "tests/support/NginxPeer.h"

@@ -12,9 +12,9 @@
 #include <tuple>
 #include <utility>
 
-#include "engine/feeds/src/QvRssRetriever.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/feeds/QvRssRetriever.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 #include "platform/base/WideText.h"
 #include "platform/net/ConnMgr.h"
 #include "tests/engine/feeds/FeedFixtures.h"

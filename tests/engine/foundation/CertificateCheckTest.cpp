@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "FoundationFixture.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "tests/support/TestCerts.h"
 
 namespace {

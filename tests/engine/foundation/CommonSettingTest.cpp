@@ -4,9 +4,9 @@
 #include <string>
 
 #include "FoundationFixture.h"
-#include "engine/foundation/QvCommonSettingInterface.h"
-#include "engine/foundation/QvProfileManipulator.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvCommonSettingInterface.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Files.h"
 #include "tests/support/DeviceRootFixture.h"
 

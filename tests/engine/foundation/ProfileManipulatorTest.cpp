@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "FoundationFixture.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Sync.h"
 

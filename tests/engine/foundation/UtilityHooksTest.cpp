@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "FoundationFixture.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "platform/kernel/Notify.h"
 #include "platform/kernel/Sync.h"
 #include "platform/kernel/Time.h"

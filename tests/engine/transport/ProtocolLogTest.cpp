@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "engine/transport/ProtocolLog.h"
+#include "engine/public/transport/ProtocolLog.h"
 #include "platform/kernel/Files.h"
 #include "tests/support/DeviceRootFixture.h"
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "engine/foundation/QvPlatformHooks.h"
+#include "engine/public/foundation/QvPlatformHooks.h"
 #include "tests/engine/CertificateQuestion.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/platform/net/NetTestSupport.h"

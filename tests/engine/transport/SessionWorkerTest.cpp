@@ -6,10 +6,10 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/MailSocket.h"
-#include "engine/transport/ProtocolLog.h"
-#include "engine/transport/SessionWorker.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/MailSocket.h"
+#include "engine/public/transport/ProtocolLog.h"
+#include "engine/public/transport/SessionWorker.h"
 #include "platform/kernel/Sync.h"
 #include "tests/support/TestServer.h"
 #include "tests/support/TransportFixture.h"

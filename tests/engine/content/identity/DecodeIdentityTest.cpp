@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MimeSupport.h"
 #include "engine/content/Pictograph.h"

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "engine/content/CharsetText.h"
-#include "engine/content/EmlCompose.h"
+#include "engine/public/content/CharsetText.h"
+#include "engine/public/content/EmlCompose.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/Pictograph.h"
 #include "platform/codepage/CodePage.h"

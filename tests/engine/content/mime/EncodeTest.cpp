@@ -5,7 +5,7 @@
 #include "engine/content/HeaderText.h"
 #include "engine/content/JapaneseCharset.h"
 #include "engine/content/MimeSupport.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "tests/engine/content/mime/MimeTestSupport.h"
 
 using namespace mimetest;

@@ -1,6 +1,6 @@
 // HTML templates saved and loaded back, feed messages, their information
 // lines and pictures, and the feed thumbnails.
-#include "engine/content/ImageCreater.h"
+#include "engine/public/content/ImageCreater.h"
 #include "tests/engine/content/mime/MimeTestSupport.h"
 #include "tests/support/TestImages.h"
 

@@ -3,7 +3,7 @@
 // lines, and reused records.
 #include "engine/content/AddressField.h"
 #include "engine/content/HeaderWords.h"
-#include "engine/content/HtmlCreater.h"
+#include "engine/public/content/HtmlCreater.h"
 #include "engine/content/MimeSupport.h"
 #include "tests/engine/content/mime/MimeTestSupport.h"
 

@@ -10,8 +10,8 @@
 #include <sstream>
 #include <string>
 
-#include "engine/content/EmlCompose.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"

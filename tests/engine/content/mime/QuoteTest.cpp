@@ -1,6 +1,6 @@
 // Replies and forwards in modes 1 to 6.
-#include "engine/content/QuoteEmail.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/content/QuoteEmail.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "tests/engine/content/mime/MimeTestSupport.h"
 
 using namespace mimetest;

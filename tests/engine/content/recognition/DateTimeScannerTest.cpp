@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/content/CharsetText.h"
+#include "engine/public/content/CharsetText.h"
 #include "engine/content/DateTimeScanner.h"
 #include "platform/testing/Seams.h"
 

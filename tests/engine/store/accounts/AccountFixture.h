@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "platform/base/WideText.h"
 #include "tests/support/DeviceRootFixture.h"
 

@@ -14,10 +14,10 @@
 #include <sstream>
 
 #include "AccountFixture.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "engine/store/QvStorageSet.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/DeviceFs.h"

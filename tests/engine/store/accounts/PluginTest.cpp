@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "AccountFixture.h"
-#include "engine/store/QvPhoneStatus.h"
-#include "engine/store/QvPluginInfoInterface.h"
+#include "engine/public/store/QvPhoneStatus.h"
+#include "engine/public/store/QvPluginInfoInterface.h"
 #include "platform/kernel/Library.h"
 #include "tests/support/SelfProcess.h"
 

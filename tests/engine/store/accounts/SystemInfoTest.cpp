@@ -1,7 +1,7 @@
 // "SystemInfo.ini" in both of its forms, read after a save cut at any length,
 // and the device values the system information keeps in the registry.
 #include "AccountFixture.h"
-#include "engine/store/QvSystemInfoInterface.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
 #include "platform/base/WideText.h"
 #include "platform/testing/Seams.h"
 

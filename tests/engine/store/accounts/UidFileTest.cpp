@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "AccountFixture.h"
-#include "engine/store/QvStorageInterface.h"
-#include "engine/store/QvSystemInfoInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessageSet.h"
 #include "engine/store/QvStorage.h"

@@ -10,12 +10,12 @@
 #include <vector>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/foundation/QvAccountInfoInterface.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvClassificationParamInterface.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "platform/base/WinFormat.h"
 #include "tests/engine/store/accounts/AccountFixture.h"
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "engine/store/MailHistory.h"
+#include "engine/public/store/MailHistory.h"
 #include "platform/base/WinFormat.h"
 #include "tests/engine/store/filing/FilingFixture.h"
 #include "tests/support/SelfProcess.h"

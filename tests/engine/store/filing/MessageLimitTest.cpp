@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <set>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvMessageLimit.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvMessageLimit.h"
 #include "tests/engine/store/filing/FilingFixture.h"
 
 namespace {

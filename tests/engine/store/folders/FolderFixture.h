@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/store/QvFolder.h"
-#include "engine/store/QvFolderInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvFolderSet.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"

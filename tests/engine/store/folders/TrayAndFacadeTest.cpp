@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "FolderFixture.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "MessageStoreFixture.h"
-#include "engine/content/Email.h"
+#include "engine/public/content/Email.h"
 #include "platform/base/WinFormat.h"
 
 namespace {

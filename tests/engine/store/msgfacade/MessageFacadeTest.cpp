@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <memory>
 
-#include "engine/content/EmlCompose.h"
-#include "engine/content/Email.h"
-#include "engine/store/QvMessageInterface.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/store/QvMessageInterface.h"
 #include "platform/base/WinFormat.h"
 #include "tests/engine/store/messages/MessageStoreFixture.h"
 

@@ -5,7 +5,7 @@
 #include <deque>
 
 #include "RulesFixture.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 #include "platform/base/WinFormat.h"
 
 namespace {

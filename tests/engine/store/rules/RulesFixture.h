@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/store/QvClassificationParam.h"
-#include "engine/store/QvClassificationParamInterface.h"
+#include "engine/public/store/QvClassificationParamInterface.h"
 #include "engine/store/QvClassificationParamSet.h"
 #include "platform/base/WideText.h"
 #include "tests/support/DeviceRootFixture.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "RulesFixture.h"
-#include "engine/foundation/QvProfileManipulator.h"
+#include "engine/public/foundation/QvProfileManipulator.h"
 
 namespace {
 

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvAccountCreator.h"
-#include "engine/store/QvFolderInterface.h"
-#include "engine/store/QvMessageExporter.h"
-#include "engine/store/QvMessageImporter.h"
-#include "engine/store/QvMessageInterface.h"
-#include "engine/store/QvStorageInterface.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageExporter.h"
+#include "engine/public/store/QvMessageImporter.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
 #include "platform/base/WinFormat.h"
 #include "tests/engine/store/accounts/AccountFixture.h"
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvSystemInfoInterface.h"
-#include "engine/transport/QvRASController.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
+#include "engine/public/transport/QvRASController.h"
 #include "platform/kernel/WaitHook.h"
 #include "platform/net/ConnMgr.h"
 #include "tests/engine/store/accounts/AccountFixture.h"

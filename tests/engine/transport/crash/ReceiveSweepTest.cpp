@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/QvRetriever.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/QvRetriever.h"
 #include "platform/base/WideText.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/CrashPointSeam.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/transport/Sender.h"
+#include "engine/public/transport/Sender.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/testing/Seams.h"
 #include "tests/engine/transport/smtp/SenderFixture.h"

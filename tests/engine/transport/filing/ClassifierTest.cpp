@@ -6,9 +6,9 @@
 
 #include <filesystem>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/store/QvMessageLimit.h"
-#include "engine/transport/QvClassifier.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvMessageLimit.h"
+#include "engine/public/transport/QvClassifier.h"
 #include "platform/testing/Seams.h"
 #include "tests/engine/store/filing/FilingFixture.h"
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/ui/MessageBox.h"
 #include "tests/engine/CertificateQuestion.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"

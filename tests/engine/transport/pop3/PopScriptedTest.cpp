@@ -9,8 +9,8 @@
 #include <memory>
 #include <thread>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/transport/PopReply.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/support/TestServer.h"

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/transport/MailAccount.h"
-#include "engine/transport/PopClient.h"
+#include "engine/public/transport/MailAccount.h"
+#include "engine/public/transport/PopClient.h"
 #include "tests/support/TransportFixture.h"
 
 namespace qv::test {

@@ -8,11 +8,11 @@
 #include <algorithm>
 #include <set>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/foundation/QvRegistryValue.h"
-#include "engine/store/QvPhoneStatus.h"
-#include "engine/store/QvSystemInfoInterface.h"
-#include "engine/transport/QvAutoRetriever.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvRegistryValue.h"
+#include "engine/public/store/QvPhoneStatus.h"
+#include "engine/public/store/QvSystemInfoInterface.h"
+#include "engine/public/transport/QvAutoRetriever.h"
 #include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"

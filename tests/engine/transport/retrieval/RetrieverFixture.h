@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/store/MailHistory.h"
-#include "engine/transport/QvRASController.h"
-#include "engine/transport/QvRetriever.h"
+#include "engine/public/store/MailHistory.h"
+#include "engine/public/transport/QvRASController.h"
+#include "engine/public/transport/QvRetriever.h"
 #include "platform/base/WinFormat.h"
 #include "tests/engine/store/filing/FilingFixture.h"
 #include "tests/support/DovecotPeer.h"

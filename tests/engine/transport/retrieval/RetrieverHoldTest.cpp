@@ -9,7 +9,7 @@
 #include <set>
 #include <thread>
 
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Sync.h"

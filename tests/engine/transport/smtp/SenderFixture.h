@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/QvRASController.h"
-#include "engine/transport/Sender.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/QvRASController.h"
+#include "engine/public/transport/Sender.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Time.h"
 #include "tests/engine/store/filing/FilingFixture.h"

@@ -6,11 +6,11 @@
 #include <functional>
 #include <thread>
 
-#include "engine/foundation/QvMiddleError.h"
-#include "engine/transport/QvClassifier.h"
-#include "engine/transport/QvRASController.h"
-#include "engine/transport/QvRetriever.h"
-#include "engine/transport/Sender.h"
+#include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/transport/QvClassifier.h"
+#include "engine/public/transport/QvRASController.h"
+#include "engine/public/transport/QvRetriever.h"
+#include "engine/public/transport/Sender.h"
 #include "platform/base/WinFormat.h"
 #include "platform/kernel/Time.h"
 #include "tests/engine/store/filing/FilingFixture.h"

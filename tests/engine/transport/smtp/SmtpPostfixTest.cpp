@@ -2,7 +2,7 @@
 // plain submission, AUTH LOGIN and CRAM-MD5 through dovecot's SASL service,
 // STARTTLS on 587, TLS from the first byte on 465, POP-before-SMTP against
 // the dovecot POP3 peer. What postfix delivered is read back from its files.
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/content/Base64.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"
 #include "tests/support/DovecotPeer.h"

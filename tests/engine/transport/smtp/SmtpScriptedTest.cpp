@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "engine/content/Base64.h"
-#include "engine/foundation/QvMiddleError.h"
+#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/transport/SmtpReply.h"
 #include "tests/engine/CertificateQuestion.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/content/RawEmail_S.h"
-#include "engine/transport/MailAccount.h"
-#include "engine/transport/SmtpClient.h"
+#include "engine/public/content/RawEmail_S.h"
+#include "engine/public/transport/MailAccount.h"
+#include "engine/public/transport/SmtpClient.h"
 #include "tests/support/TransportFixture.h"
 
 namespace qv::test {
