@@ -137,7 +137,9 @@ TEST_F(RssClientTest, ACancelStopsTheRunningTransfer) {
   Fetch(client, L"http://feeds.example.jp/c.xml");
   const auto took = std::chrono::steady_clock::now() - asked;
   canceller.join();
-  EXPECT_LE(took, std::chrono::milliseconds(2 * kStep));
+  // The picture would take 25 s: a bound far from what load can reach still
+  // proves the cancel stopped it.
+  EXPECT_LE(took, std::chrono::milliseconds(5000));
   EXPECT_EQ(filing.errors, std::vector<uint32_t>{0x2002310});
   EXPECT_EQ(filing.heard.back(), RssClient::MSG_RssCancelled);
   EXPECT_EQ(std::count(filing.heard.begin(), filing.heard.end(), RssClient::MSG_RssOldDataExpired), 0);
