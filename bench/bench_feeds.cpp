@@ -119,6 +119,7 @@ class Store : public RssClient::NotifyRss {
     storage_.reset(account_->OpenStorage());
     std::unique_ptr<QvFolderInterface> box(storage_->OpenFolder(a.ulJusinTrayID));
     box->CreateFolder(L"news", &folder_);
+    folder_open_.reset(storage_->OpenFolder(folder_));
     client_.registerNotifyRss(this);
   }
   ~Store() override { client_.registerNotifyRss(nullptr); }
@@ -131,10 +132,13 @@ class Store : public RssClient::NotifyRss {
     if (!keep_) return;
     std::string raw, uid;
     client_.getData(&raw, &uid);
-    std::unique_ptr<QvFolderInterface> folder(storage_->OpenFolder(folder_));
+    // Made whole in one step into the folder kept open, as the retriever's
+    // classifier files an item.
+    QvMessageInterface::Attributes attributes;
+    attributes.unread = 1;
+    attributes.uidl = uid;
     unsigned long id = 0;
-    std::unique_ptr<QvMessageInterface> m(folder->CreateMessage(&id) ? storage_->OpenMessage(id) : nullptr);
-    if (!m || !m->Write(raw)) failed = true;
+    if (!folder_open_ || !folder_open_->CreateMessage(&id, attributes, raw)) failed = true;
   }
   bool failed = false;
   int stored = 0;
@@ -145,6 +149,7 @@ class Store : public RssClient::NotifyRss {
   std::unique_ptr<QvStorageInterface> storage_;
   bool keep_;
   unsigned long folder_ = 0;
+  std::unique_ptr<QvFolderInterface> folder_open_;
   RssOldItems old_;
 };
 
