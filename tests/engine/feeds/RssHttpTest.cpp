@@ -181,7 +181,7 @@ TEST_F(RssHttpTest, HostileAnswers) {
 //                                       <rss   (4 bytes a second)
 TEST_F(RssHttpTest, ASlowServerEndsAtItsDeadline) {
   qv::testing::SetNetworkWait(100, 600);
-  qv::testing::SetInetDeadlines(1000, 300, 1000, 1500);
+  qv::testing::SetInetDeadlines(2000, 1000, 1000, 3000);
   for (bool headers : {true, false}) {
     SCOPED_TRACE(headers ? "the body trickles" : "no header comes");
     qv::test::TestServer server;

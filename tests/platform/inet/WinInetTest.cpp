@@ -285,7 +285,7 @@ TEST_F(WinInetTest, ReadsOfAnySizeGiveTheWholeBodyInOrder) {
 }
 
 // Every response has deadlines of its own, here short ones set by the test
-// (headers 1 s; a body 300 ms plus 1 ms a byte; 1.5 s without a byte). Each
+// (headers 2 s; a body 1 s plus 1 ms a byte; 2 s without a byte). Each
 // slow server below would hold the exchange for 50 s or more; a prompt one
 // still passes.
 //
@@ -294,7 +294,7 @@ TEST_F(WinInetTest, ReadsOfAnySizeGiveTheWholeBodyInOrder) {
 //   ...                               (empty line)
 //                                     abcd   (every 500 ms)
 TEST_F(WinInetTest, DeadlinesEndSlowResponses) {
-  qv::testing::SetInetDeadlines(1000, 300, 1000, 1500);
+  qv::testing::SetInetDeadlines(2000, 1000, 1000, 2000);
   const std::string timeout = "error " + std::to_string(ERROR_INTERNET_TIMEOUT);
   auto trickle = [](qv::test::TestServer& s, const std::string& piece) {
     for (int i = 0; i < 100; ++i) s.Send(piece).Pause(500);
