@@ -32,8 +32,8 @@ struct HttpTransfer::Easy {
 namespace {
 
 constexpr long kConnectTimeoutMs = 60000;
-// A transfer that moves nothing for this long has stalled.
-constexpr long kStallSeconds = 60;
+
+using Milliseconds = std::chrono::milliseconds;
 
 bool ParseDotted(const std::string& text, uint32_t* address) {
   unsigned a, b, c, d;
@@ -140,6 +140,13 @@ size_t HttpTransfer::OnHeader(char* data, size_t size, size_t count, void* self)
 size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<HttpTransfer*>(self);
   const size_t n = size * count;
+  if (t->discard_) return n;
+  // The spill still holds bytes: libcurl keeps this delivery (and stops
+  // reading) until the reader has taken them.
+  if (t->spillAt_ < t->spill_.size()) {
+    t->paused_ = true;
+    return CURL_WRITEFUNC_PAUSE;
+  }
   // libcurl checks only an announced length against its own limit; a body
   // without one, or longer than it said, stops here.
   if (t->delivered_ + n > t->maxBody_) {
@@ -147,7 +154,13 @@ size_t HttpTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
     return 0;
   }
   t->delivered_ += n;
-  t->pending_.append(data, n);
+  const size_t take = std::min(n, t->sinkRoom_ - t->sinkGot_);
+  if (take > 0) std::memcpy(t->sink_ + t->sinkGot_, data, take);
+  t->sinkGot_ += take;
+  if (take < n) {
+    t->spill_.assign(data + take, n - take);
+    t->spillAt_ = 0;
+  }
   return n;
 }
 
@@ -161,13 +174,23 @@ int HttpTransfer::OnProgress(void* self, int64_t, int64_t, int64_t, int64_t) {
 DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::string& path) {
   std::string connectTo;
   if (const DWORD rc = Route(host, port, &connectTo); rc != ERROR_SUCCESS) return rc;
+  if (paused_ && attached_) {
+    // The body of the hop before (a redirect's) is nobody's.
+    discard_ = true;
+    curl_easy_pause(easy_->easy, CURLPAUSE_CONT);
+    discard_ = false;
+  }
   Detach();
   response_.Clear();
-  pending_.clear();
-  pendingAt_ = 0;
+  spill_.clear();
+  spillAt_ = 0;
+  paused_ = false;
   delivered_ = 0;
-  done_ = overLimit_ = badHeader_ = false;
+  done_ = overLimit_ = badHeader_ = timedOut_ = false;
   result_ = CURLE_OK;
+  deadlines_ = inet_seam::CurrentDeadlines();
+  hopStart_ = Clock::now();
+  bodyWaited_ = lastByteAt_ = Clock::duration::zero();
 
   CURL* e = easy_->easy;
   std::string& url = easy_->url;
@@ -188,9 +211,8 @@ DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::str
   curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
   curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, kConnectTimeoutMs);
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                   std::min<long>(kConnectTimeoutMs, std::max<long>(1, static_cast<long>(deadlines_.headerMs))));
   curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody_));
   curl_easy_setopt(e, CURLOPT_USERAGENT, plan_->agent.empty() ? nullptr : plan_->agent.c_str());
   curl_easy_setopt(e, CURLOPT_HTTPHEADER, easy_->headers);
@@ -217,18 +239,36 @@ DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::str
 
 DWORD HttpTransfer::Failure() const {
   if (cancelled_) return ERROR_INTERNET_OPERATION_CANCELLED;
+  if (timedOut_) return ERROR_INTERNET_TIMEOUT;
   if (overLimit_) return ERROR_INSUFFICIENT_BUFFER;
   if (badHeader_) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
   return MapCurl(result_);
 }
 
-DWORD HttpTransfer::Drive(const std::function<bool()>& enough) {
+bool HttpTransfer::PastDeadline(Phase phase, Clock::time_point driveStart) const {
+  const Clock::time_point now = Clock::now();
+  if (phase == Phase::Headers) return now - hopStart_ >= Milliseconds(deadlines_.headerMs);
+  const Clock::duration waited = bodyWaited_ + (now - driveStart);
+  if (waited - lastByteAt_ >= Milliseconds(deadlines_.idleMs)) return true;
+  // The length it announced, or what came so far, at the floor rate.
+  const uint64_t bytes = hasLength_ ? std::max(announced_, delivered_) : delivered_;
+  const uint64_t allowed = deadlines_.bodyBaseMs + bytes * 1000 / deadlines_.floorBytesPerSecond;
+  return waited >= Milliseconds(allowed);
+}
+
+void HttpTransfer::Account(Clock::time_point driveStart) {
+  bodyWaited_ += Clock::now() - driveStart;
+}
+
+DWORD HttpTransfer::Drive(const std::function<bool()>& enough, Phase phase) {
+  const Clock::time_point start = Clock::now();
   for (;;) {
     if (aborted_()) {
       cancelled_ = true;
       Detach();
       return ERROR_INTERNET_OPERATION_CANCELLED;
     }
+    const uint64_t before = delivered_;
     int running = 0;
     if (curl_multi_perform(easy_->multi, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
     int left = 0;
@@ -237,10 +277,19 @@ DWORD HttpTransfer::Drive(const std::function<bool()>& enough) {
       done_ = true;
       result_ = msg->data.result;
     }
-    if (enough()) return ERROR_SUCCESS;
+    if (phase == Phase::Body && delivered_ != before) lastByteAt_ = bodyWaited_ + (Clock::now() - start);
+    if (enough()) {
+      if (phase == Phase::Body) Account(start);
+      return ERROR_SUCCESS;
+    }
     if (done_) {
       Detach();
       return result_ == CURLE_OK && !cancelled_ ? ERROR_SUCCESS : Failure();
+    }
+    if (PastDeadline(phase, start)) {
+      timedOut_ = done_ = true;
+      Detach();
+      return ERROR_INTERNET_TIMEOUT;
     }
     curl_multi_poll(easy_->multi, nullptr, 0, kPollMilliseconds, nullptr);
   }
@@ -264,10 +313,17 @@ DWORD HttpTransfer::Send(const Plan& plan, std::vector<std::string> headerLines,
   uint16_t port = plan.port;
   for (int hop = 0;; ++hop) {
     if (const DWORD rc = Start(host, port, path); rc != ERROR_SUCCESS) return rc;
-    if (const DWORD rc = Drive([this] { return response_.Complete(); }); rc != ERROR_SUCCESS) return rc;
+    if (const DWORD rc = Drive([this] { return response_.Complete(); }, Phase::Headers); rc != ERROR_SUCCESS)
+      return rc;
     if (!response_.Complete()) return ERROR_HTTP_INVALID_SERVER_RESPONSE;
     const std::string* location = response_.Field("Location");
-    if (!plan.followRedirects || !IsRedirect(response_.Status()) || location == nullptr) return ERROR_SUCCESS;
+    if (!plan.followRedirects || !IsRedirect(response_.Status()) || location == nullptr) {
+      const std::string* length = response_.Field("Content-Length");
+      hasLength_ = length != nullptr && !length->empty() &&
+                   length->find_first_not_of("0123456789") == std::string::npos && length->size() <= 19;
+      announced_ = hasLength_ ? std::stoull(*length) : 0;
+      return ERROR_SUCCESS;
+    }
     if (hop == kMaxRedirects) return ERROR_HTTP_REDIRECT_FAILED;
     // The next hop, relative to this one; http only, and its host and path
     // pass the same checks as the caller's.
@@ -291,24 +347,48 @@ DWORD HttpTransfer::Send(const Plan& plan, std::vector<std::string> headerLines,
   }
 }
 
+size_t HttpTransfer::TakeSpill(void* buffer, DWORD size) {
+  const size_t n = std::min<size_t>(size, spill_.size() - spillAt_);
+  if (n > 0) std::memcpy(buffer, spill_.data() + spillAt_, n);
+  spillAt_ += n;
+  return n;
+}
+
 DWORD HttpTransfer::Read(void* buffer, DWORD size, DWORD* read) {
   *read = 0;
   if (easy_ == nullptr) return ERROR_INTERNET_INCORRECT_HANDLE_STATE;
-  if (pendingAt_ == pending_.size()) {
-    pending_.clear();
-    pendingAt_ = 0;
-    if (!done_) {
-      if (const DWORD rc = Drive([this] { return pendingAt_ < pending_.size(); }); rc != ERROR_SUCCESS) return rc;
-    }
-  }
-  if (pendingAt_ < pending_.size()) {
-    const size_t n = std::min<size_t>(size, pending_.size() - pendingAt_);
-    if (n > 0) std::memcpy(buffer, pending_.data() + pendingAt_, n);
-    pendingAt_ += n;
-    *read = static_cast<DWORD>(n);
+  if (spillAt_ < spill_.size()) {
+    *read = static_cast<DWORD>(TakeSpill(buffer, size));
     return ERROR_SUCCESS;
   }
-  return result_ == CURLE_OK && !cancelled_ ? ERROR_SUCCESS : Failure();
+  if (!done_) {
+    sink_ = static_cast<char*>(buffer);
+    sinkRoom_ = size;
+    sinkGot_ = 0;
+    DWORD rc = ERROR_SUCCESS;
+    if (paused_ && attached_) {
+      // libcurl hands the delivery it kept over at once, into the sink.
+      paused_ = false;
+      curl_easy_pause(easy_->easy, CURLPAUSE_CONT);
+    }
+    if (sinkGot_ == 0 && spillAt_ == spill_.size())
+      rc = Drive([this] { return sinkGot_ > 0 || spillAt_ < spill_.size(); }, Phase::Body);
+    const size_t got = sinkGot_;
+    sink_ = nullptr;
+    sinkRoom_ = sinkGot_ = 0;
+    // Bytes that came before a failure are the caller's; the next read
+    // reports it.
+    if (got > 0) {
+      *read = static_cast<DWORD>(got);
+      return ERROR_SUCCESS;
+    }
+    if (rc != ERROR_SUCCESS) return rc;
+    if (spillAt_ < spill_.size()) {
+      *read = static_cast<DWORD>(TakeSpill(buffer, size));
+      return ERROR_SUCCESS;
+    }
+  }
+  return result_ == CURLE_OK && !cancelled_ && !timedOut_ ? ERROR_SUCCESS : Failure();
 }
 
 }  // namespace qv::inet

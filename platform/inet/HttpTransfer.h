@@ -4,6 +4,13 @@
 // libcurl's own progress calls the owner's abort test is asked; once it says
 // yes, the exchange ends as cancelled.
 //
+// Body bytes go straight into the buffer of the read that waits for them; what
+// one delivery of libcurl brings beyond it waits in a spill of at most one
+// delivery, and libcurl is paused (keeping the rest in the socket) until the
+// caller has taken it. Every response has deadlines of its own
+// (inet_seam::Deadlines): a server that trickles or stalls ends the exchange
+// with ERROR_INTERNET_TIMEOUT.
+//
 //   GET /feed.rdf HTTP/1.1            HTTP/1.1 200 OK
 //   Host: feeds.example.jp:8080       Content-Length: 5120
 //   User-Agent: <agent>               (empty line)
@@ -11,6 +18,7 @@
 //   (empty line)
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -18,6 +26,7 @@
 
 #include "platform/base/WinTypes.h"
 #include "platform/inet/HttpResponse.h"
+#include "platform/inet/InetSeam.h"
 
 namespace qv::inet {
 
@@ -51,10 +60,15 @@ class HttpTransfer {
 
  private:
   struct Easy;
+  using Clock = std::chrono::steady_clock;
+  enum class Phase { Headers, Body };
   DWORD Start(const std::string& host, uint16_t port, const std::string& path);
-  DWORD Drive(const std::function<bool()>& enough);
+  DWORD Drive(const std::function<bool()>& enough, Phase phase);
+  bool PastDeadline(Phase phase, Clock::time_point driveStart) const;
+  void Account(Clock::time_point driveStart);
   DWORD Failure() const;
   void Detach();
+  size_t TakeSpill(void* buffer, DWORD size);
   static size_t OnHeader(char* data, size_t size, size_t count, void* self);
   static size_t OnBody(char* data, size_t size, size_t count, void* self);
   static int OnProgress(void* self, int64_t, int64_t, int64_t, int64_t);
@@ -64,9 +78,23 @@ class HttpTransfer {
   const Plan* plan_ = nullptr;
   std::string body_;
   HttpResponse response_;
-  std::string pending_;
-  size_t pendingAt_ = 0;
+  // The read's buffer while it drives; null otherwise.
+  char* sink_ = nullptr;
+  size_t sinkRoom_ = 0;
+  size_t sinkGot_ = 0;
+  // The part of one delivery the reader had no room for.
+  std::string spill_;
+  size_t spillAt_ = 0;
+  bool paused_ = false;   // libcurl holds a delivery until the spill is taken
+  bool discard_ = false;  // a body nobody reads (a redirect's) is dropped
   uint64_t delivered_ = 0;
+  inet_seam::Deadlines deadlines_;
+  Clock::time_point hopStart_;
+  uint64_t announced_ = 0;  // the body's Content-Length; 0 when none
+  bool hasLength_ = false;
+  Clock::duration bodyWaited_{};  // time reads spent waiting for the body
+  Clock::duration lastByteAt_{};  // bodyWaited_ when the last byte came
+  bool timedOut_ = false;
   uint64_t maxBody_ = kDefaultMaxBody;
   bool attached_ = false;
   bool done_ = false;

@@ -76,4 +76,22 @@ namespace qv::inet_seam {
 
 long LiveObjects() { return qv::inet::g_live.load(); }
 
+namespace {
+std::mutex g_deadlineLock;
+Deadlines g_deadlines;
+}  // namespace
+
+Deadlines CurrentDeadlines() {
+  std::lock_guard<std::mutex> g(g_deadlineLock);
+  return g_deadlines;
+}
+
+void SetDeadlines(const Deadlines& deadlines) {
+  std::lock_guard<std::mutex> g(g_deadlineLock);
+  g_deadlines = deadlines;
+  if (g_deadlines.floorBytesPerSecond == 0) g_deadlines.floorBytesPerSecond = 1;
+}
+
+void ResetDeadlines() { SetDeadlines(Deadlines()); }
+
 }  // namespace qv::inet_seam

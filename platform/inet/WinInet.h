@@ -15,7 +15,11 @@
 // - a body is capped (8 MiB unless HttpSetMaxBodyLength says otherwise): an
 //   announced length beyond the cap fails the send, a body that grows beyond
 //   it fails the read, both with ERROR_INSUFFICIENT_BUFFER;
-// - the host table of the network seams decides where a host name connects.
+// - the host table of the network seams decides where a host name connects;
+// - every response has deadlines of its own (inet_seam::Deadlines): headers
+//   that do not come in time fail the send, a body that trickles below a
+//   floor rate of its length or stalls fails the read, both with
+//   ERROR_INTERNET_TIMEOUT.
 // Header texts are exchanged as WCHAR buffers whose byte sizes count 2 bytes
 // per UTF-16 unit, as on the device.
 #pragma once

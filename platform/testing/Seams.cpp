@@ -30,6 +30,7 @@ void ResetSeams() {
   memory_seam::Reset();
   msgbox_seam::Reset();
   net_seam::Reset();
+  inet_seam::ResetDeadlines();
   xml_seam::SetReaderAvailable(true);
   ui_seam::Reset();
   shell_seam::Reset();
@@ -95,6 +96,15 @@ ConnMgrRecord ConnMgrCalls() { return net_seam::ConnMgrCalls(); }
 void ResetNetworkSeams() { net_seam::Reset(); }
 
 long InetLiveObjects() { return inet_seam::LiveObjects(); }
+
+void SetInetDeadlines(DWORD headerMs, DWORD bodyBaseMs, DWORD floorBytesPerSecond, DWORD idleMs) {
+  inet_seam::Deadlines d;
+  d.headerMs = headerMs;
+  d.bodyBaseMs = bodyBaseMs;
+  d.floorBytesPerSecond = floorBytesPerSecond;
+  d.idleMs = idleMs;
+  inet_seam::SetDeadlines(d);
+}
 
 void SetSaxReaderAvailable(bool available) { xml_seam::SetReaderAvailable(available); }
 

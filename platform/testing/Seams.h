@@ -105,6 +105,9 @@ void ResetNetworkSeams();
 // --- HTTP (the service's own seam: platform/inet/InetSeam.h) ---------------------
 // Sessions, connections and requests alive (0 once every transfer has ended).
 long InetLiveObjects();
+// The deadlines of every response (see platform/inet/InetSeam.h); ResetSeams
+// puts the production ones back.
+void SetInetDeadlines(DWORD headerMs, DWORD bodyBaseMs, DWORD floorBytesPerSecond, DWORD idleMs);
 
 // --- XML reader ------------------------------------------------------------------
 void SetSaxReaderAvailable(bool available);

@@ -193,6 +193,7 @@ bool QvRssRetriever::Session(Road road, QvRASController* ras, void* connection, 
       return false;
     }
   }
+  runStorage_.reset(account_->OpenStorage());
   if (cancelled_) {
     // Asked before the client's session began: it would not take it now.
     OnReceiveMessage(RssClient::MSG_RssErrorOccured, feeds::kErrCancelled, 0);
@@ -201,6 +202,7 @@ bool QvRssRetriever::Session(Road road, QvRASController* ras, void* connection, 
   } else {
     client_.GetRDF();
   }
+  runStorage_.reset();
   uidList_.clear();
   client_.getUidlList(uidList_);
   account_->SaveUIDL(uidList_);
@@ -250,9 +252,11 @@ bool QvRssRetriever::setMailAccount(std::wstring password) {
 bool QvRssRetriever::OnReceiveMessage(unsigned int message, long w, long l) {
   // A cancel asked before the client's session began takes effect now.
   if (cancelled_) client_.cancel();
-  // Held while the notification is handled, so that the store stays loaded.
-  std::unique_ptr<QvStorageInterface> storage(account_ != nullptr ? account_->OpenStorage() : nullptr);
-  if (!storage) return false;
+  // Held while the notification is handled, so that the store stays loaded
+  // (the session's own when one runs).
+  std::unique_ptr<QvStorageInterface> storage;
+  if (!runStorage_) storage.reset(account_ != nullptr ? account_->OpenStorage() : nullptr);
+  if (!runStorage_ && !storage) return false;
   switch (message) {
     case RssClient::MSG_RssDeleteOldData:
       return oldItems_.Note(account_);

@@ -68,7 +68,9 @@ void RssClient::setRssMode(int value) { mode = value; }
 void RssClient::cancel() {
   NKDbgPrintfW(L"RssClient::cancel()\r\n");
   // Only a running session takes it; the session clears it when it ends.
-  if (busy) cancelled = true;
+  if (!busy) return;
+  cancelled = true;
+  http->Interrupt();  // a running transfer stops now, not at its next wait step
 }
 
 bool RssClient::registerNotifyRss(NotifyRss* value) {
@@ -101,6 +103,7 @@ void RssClient::setAccount(MailAccount* record, void* conn) {
 void RssClient::initialize() {
   startedFlag = false;
   cancelled = false;
+  http->ClearInterrupt();
   connected = false;
   documentHost.clear();
 }

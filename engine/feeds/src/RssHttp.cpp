@@ -84,11 +84,22 @@ bool ReadStatus(HINTERNET request, DWORD* status) {
 
 }  // namespace
 
-RssHttp::RssHttp() = default;
+RssHttp::RssHttp() : wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-RssHttp::RssHttp(const std::wstring& agentName) : agent(agentName) {}
+RssHttp::RssHttp(const std::wstring& agentName) : agent(agentName), wake(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
 
-RssHttp::~RssHttp() { ClearBuf(); }
+RssHttp::~RssHttp() {
+  ClearBuf();
+  if (wake != nullptr) CloseHandle(wake);
+}
+
+void RssHttp::Interrupt() {
+  if (wake != nullptr) SetEvent(wake);
+}
+
+void RssHttp::ClearInterrupt() {
+  if (wake != nullptr) ResetEvent(wake);
+}
 
 void RssHttp::ClearBuf() {
   delete[] buffer;
@@ -136,11 +147,20 @@ int RssHttp::OpenURL(const std::wstring& host, const std::wstring& path, const s
   const auto* watched = static_cast<const std::wstring*>(abortWatch);
   WaitEnd end = WaitEnd::Finished;
   for (DWORD steps = 0;;) {
-    if (WaitForSingleObject(thread.get(), qv::NetworkWaitStep()) == WAIT_OBJECT_0) break;
+    // Once the worker was told to stop, only its end is waited for.
+    const HANDLE waits[2] = {thread.get(), wake};
+    const DWORD count = abortFlag || wake == nullptr ? 1 : 2;
+    const DWORD woke = WaitForMultipleObjects(count, waits, FALSE, qv::NetworkWaitStep());
+    if (woke == WAIT_OBJECT_0) break;
     const bool stopAsked = (watched != nullptr && watched->empty()) || (cancelWatch != nullptr && *cancelWatch);
     if (stopAsked && !abortFlag) {
       abortFlag = true;
       stopWorker();
+    }
+    if (woke == WAIT_OBJECT_0 + 1) {
+      // An interrupt is no wait step; one without a raised flag is stale.
+      if (!stopAsked) ClearInterrupt();
+      continue;
     }
     if (connection != nullptr && LinkDown(connection, &status)) {
       end = WaitEnd::LinkLost;
@@ -214,7 +234,7 @@ int RssHttp::OpenURLThread(void** params) {
   HttpSetMaxBodyLength(request.handle, kMaxBody);
   const BOOL sent = post ? HttpSendRequestW(request.handle, form.c_str(), static_cast<DWORD>(form.size()), nullptr, 0)
                          : HttpSendRequestW(request.handle, nullptr, 0, nullptr, 0);
-  if (!sent) return failed(-6);
+  if (!sent) return failed(GetLastError() == ERROR_INTERNET_TIMEOUT ? -8 : -6);
 
   DWORD status = 0;
   if (!ReadStatus(request.handle, &status)) return failed(-7);
@@ -245,7 +265,7 @@ int RssHttp::OpenURLThread(void** params) {
     char probe = 0;
     DWORD got = 0;
     if (!InternetReadFile(request.handle, want > 0 ? self->buffer + total : &probe, want > 0 ? want : 1, &got))
-      return failed(-7);
+      return failed(GetLastError() == ERROR_INTERNET_TIMEOUT ? -8 : -7);
     if (got == 0) break;
     if (want == 0) return failed(-7);  // more than the buffer holds
     total += got;

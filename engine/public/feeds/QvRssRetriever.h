@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -25,6 +26,7 @@
 #include "engine/public/transport/QvRetriever.h"
 
 class QvClassifier;
+class QvStorageInterface;
 
 class QVMIDDLE_API QvRssRetriever {
  public:
@@ -127,6 +129,10 @@ class QVMIDDLE_API QvRssRetriever {
   Notify* observer_ = nullptr;
   QvAccountInfoInterface* account_ = nullptr;
   QvClassifier* classifier_ = nullptr;
+  // The account's store, held for the client's session so that it stays
+  // loaded from item to item (opening it for every notification cost a
+  // profile read and two store locks an item).
+  std::unique_ptr<QvStorageInterface> runStorage_;
   UidMap uidMap_;
   MailAccount mailAccount_;
   QvAccountInfoInterface::Attributes attributes_;

@@ -13,6 +13,8 @@
 //   past the last wait step, -9 its exit code was lost, -10 the data
 //   connection went down, -11 the server answered 404, -12 aborted through
 //   the abort watch.
+// A response past one of the platform's deadlines (headers, or a body that
+// trickles or stalls) is -8 as well.
 #pragma once
 
 #include <atomic>
@@ -57,10 +59,16 @@ class QVMIDDLE_API RssHttp {
   std::wstring agent;
   void* connection = nullptr;
   // Set by the owner to a flag that another thread may raise: a raised flag
-  // stops a running transfer (text or binary) at the next wait step, as the
-  // abort watch does, and the result is -12.
+  // stops a running transfer (text or binary), as the abort watch does, and
+  // the result is -12. The owner calls Interrupt() after raising it, so that
+  // the wait sees it at once rather than at its next step.
   const std::atomic<bool>* cancelWatch = nullptr;
+  // Safe from another thread.
+  void Interrupt();
+  // Forgets an interrupt that came after the transfer it was meant for.
+  void ClearInterrupt();
 
  private:
   RssHttp();
+  HANDLE wake = nullptr;  // a manual-reset event Interrupt() sets
 };

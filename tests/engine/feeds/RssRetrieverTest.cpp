@@ -218,7 +218,9 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
     if (actor.joinable()) actor.join();
     heard.hook = nullptr;
     if (c.action == kCancel) {
-      EXPECT_LE(took, std::chrono::milliseconds(2 * kStep));
+      // The picture would take 25 s: a bound far from what load can reach
+      // still proves the cancel stopped it.
+      EXPECT_LE(took, std::chrono::milliseconds(5000));
     }
     qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
     qv::testing::SetNetworkWait(kStep, 600);

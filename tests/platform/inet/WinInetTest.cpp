@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cwchar>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -249,6 +250,113 @@ TEST_F(WinInetTest, BodyCapsAndTheEnvironmentsProxy) {
   EXPECT_TRUE(proxy.Lines().empty());
 }
 
+// The body comes in the caller's pieces, whatever their size against
+// libcurl's deliveries: every byte once, in order, then 0 at the end (and 0
+// again after it).
+TEST_F(WinInetTest, ReadsOfAnySizeGiveTheWholeBodyInOrder) {
+  qv::test::NginxPeer& peer = qv::test::NginxPeer::Shared();
+  ASSERT_TRUE(peer.Ready()) << peer.Error();
+  std::string pattern(300000, '\0');
+  for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
+  peer.PutFile("/order/body.bin", pattern);
+  peer.PutFile("/nolength/order.bin", pattern);
+  qv::testing::MapHost("order.example.jp", 80, peer.Port());
+  for (const wchar_t* path : {L"/order/body.bin", L"/nolength/order.bin"}) {
+    for (DWORD size : {1u, 7u, 1000u, 16384u, 16385u, 100000u, 400000u}) {
+      SCOPED_TRACE(testing::Message() << path << " reads of " << size);
+      HINTERNET request = Get(L"order.example.jp", path);
+      ASSERT_TRUE(sendOk_) << sendError_;
+      std::string body, chunk(size, '\0');
+      DWORD got = 0;
+      while (InternetReadFile(request, chunk.data(), size, &got) && got > 0) {
+        ASSERT_LE(got, size);
+        body.append(chunk.data(), got);
+        if (size == 1 && body.size() == 50000) break;  // enough of a byte at a time
+      }
+      EXPECT_EQ(body, pattern.substr(0, body.size()));
+      if (size != 1) {
+        EXPECT_EQ(body.size(), pattern.size());
+        EXPECT_TRUE(InternetReadFile(request, chunk.data(), size, &got));
+        EXPECT_EQ(got, 0u);
+      }
+      CloseRequest(request);
+    }
+  }
+}
+
+// Every response has deadlines of its own, here short ones set by the test
+// (headers 2 s; a body 1 s plus 1 ms a byte; 2 s without a byte). Each
+// slow server below would hold the exchange for 50 s or more; a prompt one
+// still passes.
+//
+//   GET /t HTTP/1.1                   HTTP/1.1 200 OK
+//   Host: slow.example.jp             Content-Length: 400
+//   ...                               (empty line)
+//                                     abcd   (every 500 ms)
+TEST_F(WinInetTest, DeadlinesEndSlowResponses) {
+  qv::testing::SetInetDeadlines(2000, 1000, 1000, 2000);
+  const std::string timeout = "error " + std::to_string(ERROR_INTERNET_TIMEOUT);
+  auto trickle = [](qv::test::TestServer& s, const std::string& piece) {
+    for (int i = 0; i < 100; ++i) s.Send(piece).Pause(500);
+  };
+  struct Case {
+    const char* name;
+    std::function<void(qv::test::TestServer&)> answer;
+    bool sent;         // false: the send fails with the time-out
+    std::string body;  // what the reads give
+  } cases[] = {
+      {"no header ever", [](qv::test::TestServer& s) { s.Stall(); }, false, ""},
+      {"headers trickle",
+       [&](qv::test::TestServer& s) {
+         s.Send("HTTP/1.1 200 OK\r\n");
+         trickle(s, "X-A: 1\r\n");
+       },
+       false, ""},
+      {"a body of announced length trickles",
+       [&](qv::test::TestServer& s) {
+         s.Send("HTTP/1.1 200 OK\r\nContent-Length: 400\r\n\r\n");
+         trickle(s, "abcd");
+       },
+       true, timeout},
+      {"a chunked body trickles",
+       [&](qv::test::TestServer& s) {
+         s.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+         trickle(s, "4\r\nabcd\r\n");
+       },
+       true, timeout},
+      {"a body stalls",
+       [](qv::test::TestServer& s) {
+         s.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n0123456789").Stall();
+       },
+       true, timeout},
+      {"a prompt answer",
+       [](qv::test::TestServer& s) {
+         s.Send("HTTP/1.1 200 OK\r\nContent-Length: 200000\r\n\r\n" + std::string(200000, 'z')).Close();
+       },
+       true, std::string(200000, 'z')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    qv::test::TestServer server;
+    server.ReadLine();
+    c.answer(server);
+    server.Start();
+    qv::testing::MapHost("slow.example.jp", 80, server.Port());
+    const Clock::time_point start = Clock::now();
+    HINTERNET request = Get(L"slow.example.jp", L"/t");
+    ASSERT_NE(request, nullptr);
+    EXPECT_EQ(sendOk_, c.sent);
+    if (c.sent) {
+      EXPECT_EQ(ReadAll(request), c.body);
+    } else {
+      EXPECT_EQ(sendError_, static_cast<DWORD>(ERROR_INTERNET_TIMEOUT));
+    }
+    // Far below what the slow servers would take, far above the deadlines.
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count(), 15000);
+    CloseRequest(request);
+  }
+}
+
 TEST_F(WinInetTest, ClosingTheSessionCancelsAPendingRead) {
   qv::test::TestServer server;
   server.ReadLine().Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nab").Stall();
@@ -265,7 +373,9 @@ TEST_F(WinInetTest, ClosingTheSessionCancelsAPendingRead) {
   EXPECT_EQ(ReadAll(request), "error " + std::to_string(ERROR_INTERNET_OPERATION_CANCELLED));
   closer.join();
   session_ = nullptr;
-  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closed).count(), 200);
+  // The server stalls for good: only the close can have ended the read (a
+  // bound far from what load can reach, far below the stall's deadline).
+  EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closed).count(), 5000);
   DWORD got = 0;
   char byte;
   EXPECT_FALSE(InternetReadFile(request, &byte, 1, &got));
