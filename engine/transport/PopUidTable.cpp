@@ -1,12 +1,14 @@
 #include "engine/transport/PopUidTable.h"
 
 #include <algorithm>
+#include <functional>
 
 void PopUidTable::clear() {
   entries_ = {};
   blocks_ = {};
   uidBytes_ = 0;
   repeated_ = {};
+  ascending_ = true;
   byNumber_ = {};
 }
 
@@ -37,17 +39,32 @@ std::string_view PopUidTable::uid(size_t i) const {
 void PopUidTable::seal() {
   const size_t n = entries_.size();
   repeated_.assign(n, false);
-  std::vector<uint32_t> order(n);
-  // By UID, then listing order: every line after the first of a UID repeats it.
-  for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
-  std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
-    const int c = uid(a).compare(uid(b));
-    return c != 0 ? c < 0 : a < b;
-  });
-  for (size_t k = 1; k < n; ++k) {
-    if (uid(order[k]) == uid(order[k - 1])) repeated_[order[k]] = true;
+  // UIDs seen, in an open-addressed table of line indices twice the lines'
+  // size: every line after the first of a UID repeats it.
+  size_t capacity = 1;
+  while (capacity < 2 * n) capacity <<= 1;
+  constexpr uint32_t kEmpty = ~uint32_t{0};
+  std::vector<uint32_t> slots(capacity, kEmpty);
+  const std::hash<std::string_view> hash;
+  for (size_t i = 0; i < n; ++i) {
+    const std::string_view text = uid(i);
+    size_t slot = hash(text) & (capacity - 1);
+    while (slots[slot] != kEmpty && uid(slots[slot]) != text) slot = (slot + 1) & (capacity - 1);
+    if (slots[slot] != kEmpty) {
+      repeated_[i] = true;
+    } else {
+      slots[slot] = static_cast<uint32_t>(i);
+    }
   }
-  // By number, then listing order: the same for a number listed twice.
+  slots = {};
+  // Numbers: listed in rising order as a rule, then found where they stand;
+  // else sorted by number, then listing order (a number listed again repeats).
+  ascending_ = true;
+  for (size_t i = 1; i < n && ascending_; ++i) ascending_ = entries_[i - 1].number < entries_[i].number;
+  byNumber_ = {};
+  if (ascending_) return;
+  std::vector<uint32_t> order(n);
+  for (size_t i = 0; i < n; ++i) order[i] = static_cast<uint32_t>(i);
   std::sort(order.begin(), order.end(), [this](uint32_t a, uint32_t b) {
     return entries_[a].number != entries_[b].number ? entries_[a].number < entries_[b].number : a < b;
   });
@@ -59,6 +76,14 @@ void PopUidTable::seal() {
 }
 
 std::optional<std::string_view> PopUidTable::find(uint32_t number) const {
+  if (ascending_) {
+    const auto it = std::lower_bound(entries_.begin(), entries_.end(), number,
+                                     [](const Entry& e, uint32_t n) { return e.number < n; });
+    if (it == entries_.end() || it->number != number) return std::nullopt;
+    const size_t i = static_cast<size_t>(it - entries_.begin());
+    if (repeated(i)) return std::nullopt;
+    return uid(i);
+  }
   const auto it = std::lower_bound(byNumber_.begin(), byNumber_.end(), number,
                                    [this](uint32_t i, uint32_t n) { return entries_[i].number < n; });
   if (it == byNumber_.end() || entries_[*it].number != number) return std::nullopt;

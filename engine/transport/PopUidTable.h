@@ -43,5 +43,6 @@ class PopUidTable {
   std::vector<std::string> blocks_;
   size_t uidBytes_ = 0;
   std::vector<bool> repeated_;
-  std::vector<uint32_t> byNumber_;  // the lines not repeated, by number
+  bool ascending_ = true;           // numbers rise in listing order
+  std::vector<uint32_t> byNumber_;  // else: the lines not repeated, by number
 };
