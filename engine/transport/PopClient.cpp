@@ -550,11 +550,9 @@ PopClient::Step PopClient::onStls(uint32_t* error) {
   // Whatever came in clear text after the "+OK" is not the server's word.
   buffer_.clear();
   carry_.clear();
-  const int r = socket_.Handshake(host_);
-  log_.write_free("[TLS] PopClient STLS handshake (ret:[%d])\r\n", r);
-  if (r != 0) {
+  if (const uint32_t r = handshake()) {
     expecting_ = false;
-    *error = QVMDL_ERR_POP_NO_NETWORK;
+    *error = r;
     return Step::Next;
   }
   return sendCommand("CAPA\r\n", PopState::CapaTls, error);

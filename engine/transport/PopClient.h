@@ -173,6 +173,7 @@ class QVMIDDLE_API PopClient {
   // Transport (PopClientTransport.cpp).
   uint32_t startRecv();
   uint32_t connectServer(const char* host, int port);
+  uint32_t handshake();
   bool sendData(const char* text);
   uint32_t recvExec();
   uint32_t recvData();

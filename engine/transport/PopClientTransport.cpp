@@ -80,6 +80,23 @@ uint32_t PopClient::connectServer(const char* host, int port) {
   return r;
 }
 
+// STLS's handshake, on the worker under the connect's rules: a cancel or an
+// abort ends it at once, and a peer that stalls it meets the wait steps. 0,
+// QVMDL_ERR_POP_NO_NETWORK when it failed (the socket is unusable then), or
+// the cancel's or abort's code.
+uint32_t PopClient::handshake() {
+  int ret = -1;
+  const SessionWorker::Work shake = [this, &ret] {
+    ret = socket_.Handshake(host_);
+    return ret == 0 ? NetResult::Ok : NetResult::SocketError;
+  };
+  uint32_t r = worker_.Send(shake, waitRules(false), kCodes);
+  log_.write_free("[TLS] PopClient STLS handshake (ret:[%d])\r\n", ret);
+  if (r == QVMDL_ERR_POP_CANCELLED) cancel_ = false;  // spent on this session
+  if (r && r != QVMDL_ERR_POP_CANCELLED && r != QVMDL_ERR_POP_ABORTED) r = QVMDL_ERR_POP_NO_NETWORK;
+  return r;
+}
+
 // POP3's rules for a worker wait. Abort ends it at once; so does a cancel
 // while connecting, and one while logging in cuts the wait short (the receive
 // loop then says "QUIT"). Later, a cancel gives the answer in flight up at
