@@ -4,6 +4,9 @@
 //
 // A session as dovecot answers it (new mail by the known-UID list):
 //   S: +OK Dovecot ready. <1.2@host>
+//   C: CAPA                  S: +OK / TOP / UIDL / STLS / ... / .
+//   C: STLS                  S: +OK Begin TLS negotiation now.   (handshake)
+//   C: CAPA                  S: +OK / TOP / UIDL / ... / .
 //   C: USER user1            S: +OK
 //   C: PASS ********         S: +OK Logged in.
 //   C: CAPA                  S: +OK / TOP / UIDL / PIPELINING / ... / .
@@ -30,21 +33,14 @@ namespace {
 
 std::string Narrow(const std::wstring& text) { return qv::WideToCp932(text); }
 
-// The lines of a multi-line reply between its status line and the terminator.
-template <typename F>
-bool ForEachLine(const std::string& reply, F&& take) {
-  const size_t eol = pop::FirstLineEnd(reply);
-  const size_t end = pop::ListEnd(reply);
-  if (eol == std::string::npos || end == std::string::npos) return false;
-  size_t pos = eol + 1;
-  const size_t stop = end + 2;  // the line end of the last line
-  while (pos < stop) {
-    size_t next = reply.find("\r\n", pos);
-    if (next == std::string::npos || next > stop) next = stop;
-    if (!take(std::string_view(reply).substr(pos, next - pos))) return false;
-    pos = next + 2;
-  }
-  return true;
+// Longest line of a list answer (a UIDL line is at most a number and 70 bytes).
+constexpr size_t kMaxListLine = 1024;
+
+// The first word of a CAPA line, upper-cased.
+std::string CapaWord(std::string_view line) {
+  std::string word(line.substr(0, line.find(' ')));
+  for (char& c : word) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
+  return word;
 }
 
 }  // namespace
@@ -116,7 +112,7 @@ void PopClient::resetSession() {
   state_ = PopState::Greeting;
   expecting_ = true;
   continues_ = false;
-  noUidl_ = lastUidFound_ = noKnownUid_ = headerOnly_ = firstLineChecked_ = deletesStarted_ = false;
+  noUidl_ = lastUidFound_ = noKnownUid_ = headerOnly_ = deletesStarted_ = false;
   uidlComplete_ = fetchedWhole_ = false;
   deleted_.clear();
   deleting_.clear();
@@ -124,7 +120,11 @@ void PopClient::resetSession() {
   madeUidSizes_.clear();
   madeUidPos_ = 0;
   pipelining_ = aheadSent_ = aheadHeaderOnly_ = false;
-  sizeByNumber_.clear();
+  sizes_.clear();
+  sizes_.shrink_to_fit();
+  sizesSorted_ = true;
+  stlsOffered_ = false;
+  greeting_.clear();
   carry_.clear();
   abort_ = false;
   endReason_ = EndReason::Complete;
@@ -139,12 +139,11 @@ void PopClient::resetSession() {
   lastRecvUid_.clear();
   lastError_ = 0;
   statRange_ = 0;
-  uidlLines_.clear();
-  uidByNumber_.clear();
+  uids_.clear();
   messageList_.clear();
+  messageList_.shrink_to_fit();
   receivedList_.clear();
   latestList_.clear();
-  pendingList_.clear();
   buffer_.clear();
   // The greeting is one line.
   reply_ = Reply::Line;
@@ -183,10 +182,22 @@ void PopClient::removeLatest(const std::string& uid) {
   if (it != latestList_.end()) latestList_.erase(it);
 }
 
+std::optional<std::string> PopClient::uidOf(uint32_t number) const {
+  const std::optional<std::string_view> uid = uids_.find(number);
+  if (!uid) return std::nullopt;
+  return std::string(*uid);
+}
+
+// The size "LIST" gave message `number`.
+std::optional<uint32_t> PopClient::sizeOf(uint32_t number) const {
+  const auto it = std::lower_bound(sizes_.begin(), sizes_.end(), std::make_pair(number, uint32_t{0}));
+  if (it == sizes_.end() || it->first != number) return std::nullopt;
+  return it->second;
+}
+
 // C: DELE n   (the UID is remembered until its "+OK")
 PopClient::Step PopClient::sendDelete(uint32_t number, PopState next, uint32_t* error) {
-  auto it = uidByNumber_.find(number);
-  deleting_ = it == uidByNumber_.end() ? std::string() : it->second;
+  deleting_ = uidOf(number).value_or(std::string());
   deleteSent_ = true;
   char command[32];
   std::snprintf(command, sizeof command, "DELE %u\r\n", number);
@@ -217,6 +228,9 @@ uint32_t PopClient::failureCode() const {
     case PopState::UserAnswer:
     case PopState::LoginAnswer:
       return QVMDL_ERR_POP_LOGIN;
+    case PopState::StlsAnswer:
+      // "STLS" offered, then refused: no secure socket, and no clear text.
+      return QVMDL_ERR_POP_NO_NETWORK;
     case PopState::SizeAnswer:
       return QVMDL_ERR_POP_LIST_SIZES;
     case PopState::StatAnswer:
@@ -309,7 +323,20 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
   const bool ok = !buffer_.empty() && buffer_[0] == '+';
   switch (state_) {
     case PopState::Greeting:
-      return onGreeting(error);
+      // S: +OK ready <stamp>   C: CAPA   (995: TLS is there already: the login)
+      greeting_ = buffer_.substr(0, pop::FirstLineEnd(buffer_));
+      if (ssl_) return login(error);
+      continues_ = false;
+      return sendCommand("CAPA\r\n", PopState::CapaFirst, error);
+    case PopState::CapaFirst:
+      return onCapaFirst(error);
+    case PopState::StlsAnswer:
+      return onStls(error);
+    case PopState::CapaTls:
+      // S: +OK / (capabilities) / .   or -ERR   C: USER or APOP, inside TLS
+      if (ok && readLines([](std::string_view) { return true; }) == Lines::More) return Step::Wait;
+      continues_ = false;
+      return login(error);
     case PopState::UserAnswer: {
       // S: +OK   C: PASS ********
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
@@ -319,6 +346,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
     case PopState::LoginAnswer:
       // S: +OK Logged in.   C: CAPA
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
+      continues_ = false;
       return sendCommand("CAPA\r\n", PopState::CapaAnswer, error);
     case PopState::CapaAnswer:
       return onCapa(error);
@@ -364,8 +392,8 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       confirmDelete();
       while (receivedPos_ < receivedList_.size()) {
         const uint32_t number = receivedList_[receivedPos_++];
-        auto it = uidByNumber_.find(number);
-        if (it != uidByNumber_.end() && partialUids_.count(it->second)) continue;
+        const std::optional<std::string> uid = uidOf(number);
+        if (uid && partialUids_.count(*uid)) continue;
         return sendDelete(number, PopState::DeleteReceived, error);
       }
       return moveTo(mode_ == 4 ? PopState::Quit : PopState::NextMessage);
@@ -416,7 +444,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       // C: DELE n   S: +OK   (each message of the delete list)
       if (!deletesStarted_) {
         deletesStarted_ = true;
-        latestList_.splice(latestList_.end(), pendingList_);
+        for (const uint32_t number : messageList_) latestList_.push_back(uidOf(number).value_or(std::string()));
         messagePos_ = 0;
       } else {
         if (!ok) return fail(QVMDL_ERR_POP_DELE_LISTED, error);
@@ -425,8 +453,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       }
       if (messagePos_ >= messageCount()) return moveTo(PopState::Quit);
       currentNumber_ = messageAt(messagePos_++);
-      auto it = uidByNumber_.find(currentNumber_);
-      currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
+      currentUid_ = uidOf(currentNumber_).value_or(std::string());
       return sendDelete(currentNumber_, PopState::DeleteListed, error);
     }
     case PopState::Quit:
@@ -463,6 +490,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
     case PopState::MadeUidTop: {
       // C: TOP n 0   (the header of the next message, for its UID)
       if (madeUidPos_ >= madeUidSizes_.size()) {
+        uids_.seal();
         bookUids();
         return Step::Next;
       }
@@ -479,27 +507,93 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
   }
 }
 
-// Greeting: S: +OK Dovecot ready. <1.2@host>   C: USER user
-// or, with APOP, C: APOP user <MD5 of the time stamp and the password>
-PopClient::Step PopClient::onGreeting(uint32_t* error) {
+// The login: C: USER user, or with APOP, C: APOP user <MD5 of the greeting's
+// time stamp and the password>. On port 110 it comes after the first "CAPA"
+// (and inside TLS when the server offered "STLS").
+PopClient::Step PopClient::login(uint32_t* error) {
+  continues_ = false;
   if (!apop_) {
     const std::string command = "USER " + user_ + "\r\n";
     return sendCommand(command.c_str(), PopState::UserAnswer, error);
   }
-  const size_t eol = pop::FirstLineEnd(buffer_);
-  const std::string greeting = buffer_.substr(0, eol);
-  const size_t open = greeting.find('<');
-  const size_t close = open == std::string::npos ? open : greeting.find('>', open);
+  const size_t open = greeting_.find('<');
+  const size_t close = open == std::string::npos ? open : greeting_.find('>', open);
   if (close == std::string::npos) return fail(QVMDL_ERR_POP_NO_TIMESTAMP, error);
-  const std::string stamp = greeting.substr(open, close - open + 1) + password_;
+  const std::string stamp = greeting_.substr(open, close - open + 1) + password_;
   char digest[33];
   Md5HexString(digest, stamp.c_str());
   const std::string command = "APOP " + user_ + " " + digest + "\r\n";
   return sendCommand(command.c_str(), PopState::LoginAnswer, error);
 }
 
-// UidlAnswer: S: +OK / 1 0000001 / 2 0000002 / .   (or -ERR: no UIDs, STAT
-// follows), checked as it comes and booked once whole.
+// CapaFirst: S: +OK / TOP / UIDL / STLS / .   C: STLS
+//            S: +OK / TOP / UIDL / .   or -ERR   C: USER user   (no TLS offered)
+PopClient::Step PopClient::onCapaFirst(uint32_t* error) {
+  if (buffer_.empty() || (buffer_[0] != '+' && buffer_[0] != '-')) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  if (buffer_[0] == '+') {
+    const Lines read = readLines([this](std::string_view line) {
+      if (CapaWord(line) == "STLS") stlsOffered_ = true;
+      return true;
+    });
+    if (read == Lines::More) return Step::Wait;
+    if (read == Lines::Bad) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  }
+  continues_ = false;
+  if (stlsOffered_) return sendCommand("STLS\r\n", PopState::StlsAnswer, error);
+  return login(error);
+}
+
+// StlsAnswer: S: +OK begin TLS   (handshake)   C: CAPA, inside TLS
+// A failed handshake leaves the socket unusable: nothing more goes out, not
+// even "QUIT", and the login never happens in clear text.
+PopClient::Step PopClient::onStls(uint32_t* error) {
+  // Whatever came in clear text after the "+OK" is not the server's word.
+  buffer_.clear();
+  carry_.clear();
+  if (const uint32_t r = handshake()) {
+    expecting_ = false;
+    *error = r;
+    return Step::Next;
+  }
+  return sendCommand("CAPA\r\n", PopState::CapaTls, error);
+}
+
+// Hands the whole lines of the multi-line answer in the buffer to `take` and
+// drops them (the status line stays, so the answer's end is still found), so
+// that a long list never sits whole in memory. Done at the terminator; More
+// while lines are still due; Bad when `take` refused a line or a line passes
+// kMaxListLine.
+PopClient::Lines PopClient::readLines(const std::function<bool(std::string_view)>& take) {
+  const size_t start = pop::FirstLineEnd(buffer_) + 1;
+  size_t pos = start;
+  for (;;) {
+    const size_t next = buffer_.find("\r\n", pos);
+    if (next == std::string::npos) break;
+    const std::string_view line(buffer_.data() + pos, next - pos);
+    pos = next + 2;
+    if (line == ".") {
+      continues_ = false;
+      return Lines::Done;
+    }
+    if (line.size() > kMaxListLine || !take(line)) {
+      continues_ = false;
+      return Lines::Bad;
+    }
+  }
+  buffer_.erase(start, pos - start);
+  continues_ = buffer_.size() - start <= kMaxListLine;
+  return continues_ ? Lines::More : Lines::Bad;
+}
+
+// A UIDL line that names no message we can take: its message stays on the
+// server, and the protocol log says so once.
+void PopClient::skipLine(const char* why, uint32_t number) {
+  log_.write_free("*** UIDL line %u %s: its message stays on the server\r\n", number, why);
+}
+
+// UidlAnswer: S: +OK / 1 0000001 / 2 0000002 / .   (or -ERR: no UIDs, made
+// from headers), read as it comes and booked once whole. A malformed line
+// is skipped, not the whole list.
 PopClient::Step PopClient::onUidl(uint32_t* error) {
   if (buffer_.empty() || buffer_[0] != '+') {
     // No UIDL: UIDs are made from each message's header.
@@ -510,66 +604,56 @@ PopClient::Step PopClient::onUidl(uint32_t* error) {
     return sendCommand("LIST\r\n", PopState::MadeUidList, error);
   }
   if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
-  const size_t eol = pop::FirstLineEnd(buffer_);
-  if (!firstLineChecked_) {
-    // The first line says early whether this is a UID list at all: it must
-    // be a valid line within 100 bytes. One not yet whole is waited for.
-    const size_t start = eol + 1;
-    const size_t next = buffer_.find("\r\n", start);
-    if (next == std::string::npos) {
-      if (buffer_.size() - start > pop::kMaxFirstUidlLine) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
-      continues_ = true;
-      return Step::Wait;
-    }
-    const std::string_view line = std::string_view(buffer_).substr(start, next - start);
-    uint32_t number = 0;
-    std::string_view uid;
-    if (line.size() > pop::kMaxFirstUidlLine || (line != "." && !pop::ParseUidlLine(line, &number, &uid))) {
-      return fail(QVMDL_ERR_POP_UNEXPECTED, error);
-    }
-    firstLineChecked_ = true;
-  }
-  if (listPending()) return Step::Wait;
-  bool valid = true;
-  ForEachLine(buffer_, [&](std::string_view line) {
+  bool full = false;
+  const Lines read = readLines([this, &full](std::string_view line) {
+    ++listLine_;
     uint32_t number = 0;
     std::string_view uid;
     if (!pop::ParseUidlLine(line, &number, &uid)) {
-      valid = false;
-      return false;
+      skipLine("is malformed", listLine_);
+      return true;
     }
-    uidlLines_.push_back({number, std::string(uid)});
-    uidByNumber_.emplace(number, std::string(uid));
-    return true;
+    full = !uids_.add(number, uid);
+    return !full;
   });
-  if (!valid) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  if (read == Lines::More) return Step::Wait;
+  if (read == Lines::Bad) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  uids_.seal();
   bookUids();
   return Step::Next;
 }
 
 // Decides from the UIDL lines what is new, what was received before, and
 // which state follows: the sizes by "LIST n" or "LIST", "STAT", or the deletes.
+// A line that repeats an earlier UID or number stands for nothing.
 void PopClient::bookUids() {
   uidlComplete_ = true;
+  const size_t count = uids_.size();
+  for (size_t i = 0; i < count; ++i) {
+    if (uids_.repeated(i)) skipLine("repeats a UID or number", static_cast<uint32_t>(i + 1));
+  }
+  if (knownUids_.size() < count / 2) messageList_.reserve(count - knownUids_.size());
   if (mode_ == 2 || mode_ == 3) {
     // Select check. A line counts as received when the device knows its
     // UID; lines up to the last UID too, but only when it knows none. Only
     // the known ones may be deleted: the last UID is a hint, not proof that
     // the device holds a line's mail.
-    const std::unordered_set<std::string> wanted(downloadList_.begin(), downloadList_.end());
+    const UidSet wanted(downloadList_.begin(), downloadList_.end());
     bool passedLast = lastUid_.empty();
-    for (const UidlLine& line : uidlLines_) {
-      if (wanted.count(line.uid)) {
-        messageList_.push_back(line.number);
-        pendingList_.push_back(line.uid);
+    for (size_t i = 0; i < count; ++i) {
+      if (uids_.repeated(i)) continue;
+      const uint32_t number = uids_.number(i);
+      const std::string_view uid = uids_.uid(i);
+      if (wanted.find(uid) != wanted.end()) {
+        messageList_.push_back(number);
         ++toProcess_;
-      } else if (knownUids_.count(line.uid)) {
-        receivedList_.push_back(line.number);
-        latestList_.push_back(line.uid);
+      } else if (knownUids_.find(uid) != knownUids_.end()) {
+        receivedList_.push_back(number);
+        latestList_.emplace_back(uid);
       } else if (!passedLast && knownUids_.empty()) {
-        latestList_.push_back(line.uid);
+        latestList_.emplace_back(uid);
       }
-      if (!passedLast && line.uid == lastUid_) passedLast = true;
+      if (!passedLast && uid == lastUid_) passedLast = true;
     }
     if (messageList_.empty()) {
       state_ = PopState::Quit;
@@ -583,25 +667,26 @@ void PopClient::bookUids() {
   // Normal check: the known UID list decides what is new. The last UID only
   // marks what came before it as received when the caller knows no UID at all,
   // and such a line is never deleted (receivedList_ holds what may be).
-  size_t lastAt = uidlLines_.size();
-  for (size_t i = 0; i < uidlLines_.size() && !lastUid_.empty(); ++i) {
-    if (uidlLines_[i].uid == lastUid_) {
+  size_t lastAt = count;
+  for (size_t i = 0; i < count && !lastUid_.empty(); ++i) {
+    if (!uids_.repeated(i) && uids_.uid(i) == lastUid_) {
       lastAt = i;
       lastUidFound_ = true;
       break;
     }
   }
   const bool byLastUid = knownUids_.empty() && lastUidFound_;
-  for (size_t i = 0; i < uidlLines_.size(); ++i) {
-    const UidlLine& line = uidlLines_[i];
-    if (knownUids_.count(line.uid)) {
-      receivedList_.push_back(line.number);
-      latestList_.push_back(line.uid);
+  for (size_t i = 0; i < count; ++i) {
+    if (uids_.repeated(i)) continue;
+    const uint32_t number = uids_.number(i);
+    const std::string_view uid = uids_.uid(i);
+    if (knownUids_.find(uid) != knownUids_.end()) {
+      receivedList_.push_back(number);
+      latestList_.emplace_back(uid);
     } else if (byLastUid && i <= lastAt) {
-      latestList_.push_back(line.uid);
+      latestList_.emplace_back(uid);
     } else {
-      messageList_.push_back(line.number);
-      pendingList_.push_back(line.uid);
+      messageList_.push_back(number);
       ++toProcess_;
     }
   }
@@ -624,7 +709,7 @@ void PopClient::bookUids() {
 PopClient::Step PopClient::onStat(uint32_t* error) {
   uint32_t count = 0, size = 0;
   if (!pop::ParseTwoNumbers(buffer_, &count, &size)) return fail(QVMDL_ERR_POP_STAT, error);
-  if (noUidl_ && uidlLines_.empty()) {
+  if (noUidl_ && uids_.size() == 0) {
     messageList_.clear();
     statRange_ = count;
   }
@@ -636,36 +721,27 @@ PopClient::Step PopClient::onStat(uint32_t* error) {
   return moveTo(PopState::NextMessage);
 }
 
-// ListAllAnswer: S: +OK 2 messages: / 1 39 / 2 120 / .   (the sizes of the
-// messages to fetch are added up)
+// ListAllAnswer: S: +OK 2 messages: / 1 39 / 2 120 / .   (read as it comes;
+// the sizes of the messages to fetch are added up)
 PopClient::Step PopClient::onListAll(uint32_t* error) {
-  if (listPending()) return Step::Wait;
-  std::vector<std::pair<uint32_t, uint32_t>> sizes;
-  if (!listSizes(&sizes)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
-  const std::unordered_set<uint32_t> wanted(messageList_.begin(), messageList_.end());
+  const Lines read = readLines([this](std::string_view line) { return listSize(line, &sizes_); });
+  if (read == Lines::More) return Step::Wait;
+  if (read == Lines::Bad) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  if (!sizesSorted_) std::sort(sizes_.begin(), sizes_.end());
+  sizesSorted_ = true;
   totalSize_ = 0;
-  for (const auto& [number, size] : sizes) {
-    if (wanted.count(number)) totalSize_ += size;
-  }
+  for (const uint32_t number : messageList_) totalSize_ += sizeOf(number).value_or(0);
   return afterMailBoxSize();
 }
 
-// A multi-line answer still arriving: the next piece is appended.
-bool PopClient::listPending() {
-  continues_ = pop::ListEnd(buffer_) == std::string::npos;
-  return continues_;
-}
-
-// The lines of a whole "LIST" answer, in order; every size is kept for the
-// fetches too.
-bool PopClient::listSizes(std::vector<std::pair<uint32_t, uint32_t>>* out) {
-  return ForEachLine(buffer_, [&](std::string_view line) {
-    uint32_t number = 0, size = 0;
-    if (!pop::ParseListLine(line, &number, &size)) return false;
-    out->emplace_back(number, size);
-    sizeByNumber_[number] = size;
-    return true;
-  });
+// One line of a "LIST" answer into `out`; false for a malformed line or a
+// list past PopUidTable's bound.
+bool PopClient::listSize(std::string_view line, std::vector<std::pair<uint32_t, uint32_t>>* out) {
+  uint32_t number = 0, size = 0;
+  if (!pop::ParseListLine(line, &number, &size) || out->size() >= PopUidTable::kMaxLines) return false;
+  if (!out->empty() && number <= out->back().first) sizesSorted_ = false;
+  out->emplace_back(number, size);
+  return true;
 }
 
 std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
@@ -697,14 +773,13 @@ PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
   aheadSent_ = false;
   if (!deleteOnServer_ && messagePos_ < messageCount()) {
     const uint32_t next = messageAt(messagePos_);
-    auto size = sizeByNumber_.find(next);
-    if (size != sizeByNumber_.end()) {
-      currentSize_ = size->second;
+    if (const std::optional<uint32_t> size = sizeOf(next)) {
+      currentSize_ = *size;
       if (checkLimit()) {
         commands += fetchCommand(next, headerOnly_);
         aheadSent_ = true;
         aheadHeaderOnly_ = headerOnly_;
-        limitSize = std::max(limitSize, size->second);
+        limitSize = std::max(limitSize, *size);
       }
     }
   }
@@ -727,17 +802,15 @@ PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
 PopClient::Step PopClient::nextMessage(uint32_t* error) {
   if (messagePos_ >= messageCount()) return moveTo(PopState::LastUid);
   currentNumber_ = messageAt(messagePos_++);
-  if (noUidl_ && uidlLines_.empty()) {
+  if (noUidl_ && uids_.size() == 0) {
     currentUid_ = madeUpUid();
   } else {
-    auto it = uidByNumber_.find(currentNumber_);
-    currentUid_ = it == uidByNumber_.end() ? std::string() : it->second;
+    currentUid_ = uidOf(currentNumber_).value_or(std::string());
   }
   if (!notify(MSG_PopUpdateStatus, 1, 0)) return endEarly();
   if (pipelining_) {
-    auto size = sizeByNumber_.find(currentNumber_);
-    if (size != sizeByNumber_.end()) {
-      currentSize_ = lastListSize_ = size->second;
+    if (const std::optional<uint32_t> size = sizeOf(currentNumber_)) {
+      currentSize_ = lastListSize_ = *size;
       return pipelinedFetch(error);
     }
   }
@@ -786,22 +859,23 @@ PopClient::Step PopClient::onMessage() {
 // CapaAnswer: S: +OK / TOP / UIDL / PIPELINING / .   (or -ERR: no list)   C: UIDL
 PopClient::Step PopClient::onCapa(uint32_t* error) {
   if (!buffer_.empty() && buffer_[0] == '+') {
-    if (listPending()) return Step::Wait;
-    ForEachLine(buffer_, [this](std::string_view line) {
-      std::string word(line.substr(0, line.find(' ')));
-      for (char& c : word) c = static_cast<char>(c >= 'a' && c <= 'z' ? c - 32 : c);
-      if (word == "PIPELINING") pipelining_ = true;
+    const Lines read = readLines([this](std::string_view line) {
+      if (CapaWord(line) == "PIPELINING") pipelining_ = true;
       return true;
     });
+    if (read == Lines::More) return Step::Wait;
+    if (read == Lines::Bad) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   }
   continues_ = false;
+  listLine_ = 0;
   return sendCommand("UIDL\r\n", PopState::UidlAnswer, error);
 }
 
 // MadeUidList: S: +OK / 1 120 / 2 300 / .   (every message and its size)
 PopClient::Step PopClient::onMadeUidList(uint32_t* error) {
-  if (listPending()) return Step::Wait;
-  if (!listSizes(&madeUidSizes_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
+  const Lines read = readLines([this](std::string_view line) { return listSize(line, &madeUidSizes_); });
+  if (read == Lines::More) return Step::Wait;
+  if (read == Lines::Bad) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   madeUidPos_ = 0;
   return moveTo(PopState::MadeUidTop);
 }
@@ -811,8 +885,7 @@ PopClient::Step PopClient::onMadeUidList(uint32_t* error) {
 PopClient::Step PopClient::onMadeUidHeader(uint32_t* error) {
   if (buffer_.empty() || buffer_[0] != '+') {
     continues_ = false;
-    uidlLines_.clear();
-    uidByNumber_.clear();
+    uids_.clear();
     return moveTo(PopState::Stat);
   }
   if (!pop::StatusOk(buffer_)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
@@ -827,15 +900,14 @@ PopClient::Step PopClient::onMadeUidHeader(uint32_t* error) {
   std::string uid = pop::MadeUid(header, currentSize_);
   // Two messages alike in all of it are told apart by their order.
   int same = 0;
-  for (const UidlLine& line : uidlLines_) {
-    if (line.uid.compare(0, 32, uid) == 0) ++same;
+  for (size_t i = 0; i < uids_.size(); ++i) {
+    if (uids_.uid(i).compare(0, 32, uid) == 0) ++same;
   }
   if (same) {
     uid += '-';
     uid += std::to_string(same + 1);
   }
-  uidlLines_.push_back({currentNumber_, uid});
-  uidByNumber_.emplace(currentNumber_, uid);
+  if (!uids_.add(currentNumber_, uid)) return fail(QVMDL_ERR_POP_UNEXPECTED, error);
   ++madeUidPos_;
   return moveTo(PopState::MadeUidTop);
 }
@@ -847,8 +919,7 @@ void PopClient::endSession() {
   deleted_.clear();
   closeSocket();
   connected_ = false;
-  uidlLines_.clear();
-  uidByNumber_.clear();
+  uids_.clear();
   state_ = PopState::Idle;
   expecting_ = false;
   const EndReason reason = endReason_;

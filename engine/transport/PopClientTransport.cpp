@@ -9,6 +9,8 @@
 #include "engine/transport/PopReply.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Memory.h"
+#include "platform/kernel/Sync.h"
+#include "platform/net/NetworkWait.h"
 
 namespace {
 
@@ -17,7 +19,10 @@ constexpr EngineCodes kCodes = {QVMDL_ERR_POP_NO_THREAD,  QVMDL_ERR_POP_CONNECT,
                                 QVMDL_ERR_POP_UNEXPECTED, QVMDL_ERR_POP_CANCELLED, QVMDL_ERR_POP_ABORTED,
                                 QVMDL_ERR_POP_TIMEOUT};
 
-constexpr size_t kListLimit = 16u << 20;     // "UIDL" / "LIST" answers
+// "UIDL" / "LIST" / "CAPA" answers are read as they come: a piece ends at
+// kListPiece bytes, and what is not yet a whole line may not pass kListLimit.
+constexpr size_t kListLimit = 1u << 20;
+constexpr size_t kListPiece = 256u << 10;
 constexpr size_t kMessageLimit = 64u << 20;  // any one "RETR" / "TOP" answer
 constexpr size_t kMessageSlack = 64u << 10;
 constexpr size_t kMemoryFloor = 307200;
@@ -52,8 +57,9 @@ void PopClient::closeSocket() { socket_.Close(); }
 uint32_t PopClient::startRecv() {
   NKDbgPrintfW(L"*****PopClient::startRecv()***** \r\n");
   // A secure socket that cannot be made is a failure: falling back to plain
-  // text would send the password in the clear.
-  if (!socket_.Open(ssl_, host_)) {
+  // text would send the password in the clear. Port 110 gets one whose
+  // handshake waits for "STLS".
+  if (!socket_.Open(true, host_, !ssl_)) {
     errorHandling(QVMDL_ERR_POP_NO_NETWORK);
     return QVMDL_ERR_POP_NO_NETWORK;
   }
@@ -74,31 +80,40 @@ uint32_t PopClient::connectServer(const char* host, int port) {
   return r;
 }
 
+// STLS's handshake, on the worker under the connect's rules: a cancel or an
+// abort ends it at once, and a peer that stalls it meets the wait steps. 0,
+// QVMDL_ERR_POP_NO_NETWORK when it failed (the socket is unusable then), or
+// the cancel's or abort's code.
+uint32_t PopClient::handshake() {
+  int ret = -1;
+  const SessionWorker::Work shake = [this, &ret] {
+    ret = socket_.Handshake(host_);
+    return ret == 0 ? NetResult::Ok : NetResult::SocketError;
+  };
+  uint32_t r = worker_.Send(shake, waitRules(false), kCodes);
+  log_.write_free("[TLS] PopClient STLS handshake (ret:[%d])\r\n", ret);
+  if (r == QVMDL_ERR_POP_CANCELLED) cancel_ = false;  // spent on this session
+  if (r && r != QVMDL_ERR_POP_CANCELLED && r != QVMDL_ERR_POP_ABORTED) r = QVMDL_ERR_POP_NO_NETWORK;
+  return r;
+}
+
 // POP3's rules for a worker wait. Abort ends it at once; so does a cancel
 // while connecting, and one while logging in cuts the wait short (the receive
-// loop then says "QUIT"). Later, a cancel lets the answer in flight arrive,
-// but gives it up as soon as one step passes without a byte: the session ends
-// unheard. While receiving, each step also asks the data connection's status.
+// loop then says "QUIT"). Later, a cancel gives the answer in flight up at
+// once, a message too (a peer trickling it would never let it end): the
+// session ends unheard. Only the answer to "QUIT" is still waited for. While
+// receiving, each step also asks the data connection's status.
 SessionWorker::Rules PopClient::waitRules(bool receiving) {
-  return [this, receiving, cancelSeen = false, lastProgress = progress_.load()](
-             WaitWake wake) mutable -> std::optional<NetResult> {
+  return [this, receiving](WaitWake wake) -> std::optional<NetResult> {
     if (wake == WaitWake::WorkerDone) return NetResult::Ok;  // before a cancel or abort that came meanwhile
     if (abort_) return NetResult::Aborted;
     if (!receiving) {
       if (cancel_) return NetResult::Cancelled;
       return std::nullopt;
     }
-    const bool stepEnded = wake == WaitWake::StepEnded;
-    if (stepEnded && SessionWorker::LinkDown(connection_)) return NetResult::LinkLost;
-    if (cancel_) {
-      if (IsLogin(state_)) return NetResult::Interrupted;
-      if (!cancelSeen) {
-        cancelSeen = true;
-        lastProgress = progress_;
-      } else if (stepEnded) {
-        if (progress_ == lastProgress) return NetResult::Cancelled;
-        lastProgress = progress_;
-      }
+    if (wake == WaitWake::StepEnded && SessionWorker::LinkDown(connection_)) return NetResult::LinkLost;
+    if (cancel_ && state_ != PopState::QuitAnswer) {
+      return IsLogin(state_) ? NetResult::Interrupted : NetResult::Cancelled;
     }
     return std::nullopt;
   };
@@ -133,6 +148,7 @@ NetResult PopClient::receivePiece(bool sawByte) {
   char chunk[8192];
   for (;;) {
     if (worker_.Stopping()) return NetResult::Ok;
+    if (pastDeadline()) return NetResult::TimedOut;
     const bool lineThere = pop::FirstLineEnd(buffer_) != std::string::npos;
     const bool timed = sawByte && lineThere;
     const int ready = socket_.WaitReadable(timed ? kPauseMicroseconds : SessionWorker::kSliceMicroseconds);
@@ -165,15 +181,33 @@ NetResult PopClient::receivePiece(bool sawByte) {
 // Takes `n` bytes into the reply: Overflow past its limit, Ok once it is
 // whole, nothing while more is due. Its end is looked for only around what
 // came now, so a long answer is not searched again from its start.
+// A list's piece ends at kListPiece bytes, for its lines to be taken out.
+// TimedOut when the reply's deadline passed before it was whole.
 std::optional<NetResult> PopClient::take(const char* chunk, int n) {
   if (buffer_.size() + static_cast<size_t>(n) > replyLimit_) return NetResult::Overflow;
+  if (!replyStarted_) {
+    replyStarted_ = true;
+    replyStart_ = GetTickCount();
+  }
   const size_t before = buffer_.size();
   buffer_.append(chunk, static_cast<size_t>(n));
   progress_ += static_cast<uint64_t>(n);
-  if (pop::FirstLineEnd(buffer_) == std::string::npos) return std::nullopt;
-  if (reply_ == Reply::Line || buffer_[0] != '+') return NetResult::Ok;
-  if (pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos) return NetResult::Ok;
+  replyBytes_ += static_cast<uint64_t>(n);
+  if (pop::FirstLineEnd(buffer_) != std::string::npos) {
+    if (reply_ == Reply::Line || buffer_[0] != '+') return NetResult::Ok;
+    if (pop::ListEnd(buffer_, before >= 4 ? before - 4 : 0) != std::string::npos) return NetResult::Ok;
+    if (reply_ == Reply::List && buffer_.size() >= kListPiece) return NetResult::Ok;
+  }
+  if (pastDeadline()) return NetResult::TimedOut;
   return std::nullopt;
+}
+
+// Whether the reply in hand is past its deadline: counted from its first
+// byte, by the size announced for it or its bytes so far, whichever is more.
+bool PopClient::pastDeadline() const {
+  if (!replyStarted_) return false;
+  const uint64_t elapsed = static_cast<DWORD>(GetTickCount() - replyStart_);
+  return elapsed > qv::ReplyDeadline(std::max(replyAnnounced_, replyBytes_));
 }
 
 // What of a reply is in the socket already, on the session's thread: Ok once
@@ -214,6 +248,11 @@ uint32_t PopClient::recvData() {
   };
   if (!continues_) {
     buffer_.clear();
+    // A new reply: its deadline starts with its first byte.
+    replyStarted_ = !carry_.empty();
+    replyStart_ = GetTickCount();
+    replyBytes_ = carry_.size();
+    replyAnnounced_ = reply_ == Reply::Message ? currentSize_ : 0;
     if (reply_ == Reply::Message) {
       const size_t want = std::min<size_t>(size_t{currentSize_} + 1024, replyLimit_);
       NKDbgPrintfW(L"*PopClient::recvData() reserve[%d]\r\n", static_cast<int>(want));
@@ -236,6 +275,7 @@ uint32_t PopClient::recvData() {
     return 0;
   }
   if (waiting == NetResult::Overflow) return kCodes.unexpected;
+  if (waiting == NetResult::TimedOut) return kCodes.timeout;
   // The worker is never left behind: it sees its stop flag within a slice
   // (or wakes at once when abort closed the socket).
   const uint32_t r = worker_.Read([this, sawByte] { return receivePiece(sawByte); }, waitRules(true), kCodes);
@@ -275,6 +315,12 @@ uint32_t PopClient::recvExec() {
       errorHandling(pending);
       return pending;
     }
+    if (expecting_ && cancel_ && !IsLogin(state_) && state_ != PopState::QuitAnswer &&
+        (continues_ || state_ == PopState::FetchStatus || state_ == PopState::FetchBody)) {
+      // A cancel while an answer or a message is on its way: it is dropped
+      // as it stands, and the message stays on the server.
+      return cancelUnheard();
+    }
     if (expecting_) {
       const bool firstPiece = !continues_;
       const uint32_t r = recvData();
@@ -292,7 +338,8 @@ uint32_t PopClient::recvExec() {
       }
       // A "-ERR" to "UIDL" or to a header's "TOP" only changes the way.
       if (state_ != PopState::UidlAnswer && state_ != PopState::MadeUidHeader && state_ != PopState::CapaAnswer &&
-          state_ != PopState::DrainAhead && !cancel_ && !responseOk()) {
+          state_ != PopState::CapaFirst && state_ != PopState::CapaTls && state_ != PopState::DrainAhead && !cancel_ &&
+          !responseOk()) {
         // C: (command)   S: -ERR ...   C: QUIT
         const uint32_t code = failureCode();
         sendQuit();

@@ -45,9 +45,8 @@ Ehlo JudgeEhlo(const std::string& reply) {
   return Ehlo::Incomplete;
 }
 
-bool OffersStartTls(const std::string& reply) {
-  return reply.find("250-STARTTLS") != std::string::npos || reply.find("250 STARTTLS") != std::string::npos;
-}
+// EHLO keywords are case-insensitive: "250-starttls" offers TLS as well.
+bool OffersStartTls(const std::string& reply) { return smtp::EhloOffers(reply, "STARTTLS"); }
 
 }  // namespace
 
@@ -260,15 +259,17 @@ SmtpClient::EhloAuth SmtpClient::smtp_ehlo() {
   const std::string& r = ehloReply_;
   mechanisms_ = 0;
   if (r.size() < 4) return EhloAuth::NoUsableReply;
-  if (r.find("250-AUTH") == std::string::npos && r.find("250 AUTH") == std::string::npos) {
+  std::string offered;
+  if (!smtp::EhloOffers(r, "AUTH", &offered)) {
     if ((r[0] == '1' || r[0] == '2' || r[0] == '3') && (r[3] == ' ' || r[3] == '\0')) return EhloAuth::NoUsableReply;
     if (r[3] != '-') return EhloAuth::NoUsableReply;
     if (r[0] != '5' || r[1] != '0') return EhloAuth::NotOffered;
     if (r[2] == '4' || r[2] == '3' || r[2] == '1') return EhloAuth::NoUsableReply;
     return EhloAuth::NotOffered;
   }
-  if (r.find("LOGIN", 9) != std::string::npos) mechanisms_ |= 1;
-  if (r.find("CRAM-MD5", 9) != std::string::npos) mechanisms_ |= 2;
+  // Mechanism names are whole words of the AUTH line, in any case.
+  if (smtp::HasWord(offered, "LOGIN")) mechanisms_ |= 1;
+  if (smtp::HasWord(offered, "CRAM-MD5")) mechanisms_ |= 2;
   return mechanisms_ ? EhloAuth::Usable : EhloAuth::NoMechanism;
 }
 

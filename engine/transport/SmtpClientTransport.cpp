@@ -8,6 +8,7 @@
 #include "engine/public/transport/SmtpClient.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/kernel/Debug.h"
+#include "platform/kernel/Sync.h"
 #include "platform/net/NetworkWait.h"
 
 namespace {
@@ -114,16 +115,28 @@ uint32_t SmtpClient::sendData() {
   return 0;
 }
 
-// Reads until the reply's last line is there, the peer closes, or the reply
-// passes kMaxReply (on the worker).
+// Reads until the reply's last line is there, the peer closes, the reply
+// passes kMaxReply, or its deadline (from its first byte) passes: a peer
+// that trickles a reply byte by byte is not waited for (on the worker).
 NetResult SmtpClient::receiveReply() {
   char chunk[8192];
   size_t scanned = 0;
+  DWORD firstByte = 0;
+  bool started = !reply_.empty();
+  if (started) firstByte = GetTickCount();
   for (;;) {
     if (worker_.Stopping()) return NetResult::Ok;
+    if (started && GetTickCount() - firstByte > qv::ReplyDeadline(reply_.size())) {
+      NKDbgPrintfW(L"!! reply deadline passed !!\r\n");
+      return NetResult::TimedOut;
+    }
     const int ready = socket_.WaitReadable(SessionWorker::kSliceMicroseconds);
     if (ready < 0) return NetResult::SocketError;
     if (ready == 0) continue;
+    if (!started) {
+      started = true;
+      firstByte = GetTickCount();
+    }
     const int n = socket_.Receive(chunk, sizeof chunk);
     if (n < 0) return NetResult::SocketError;
     if (n == 0) {

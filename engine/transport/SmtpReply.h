@@ -21,6 +21,14 @@ bool ReplyComplete(std::string_view reply, size_t* from = nullptr);
 // Where the last line of a whole reply starts (0 for a one-line reply).
 size_t LastLineStart(std::string_view reply);
 
+// Whether an "EHLO" reply offers `keyword` (compared without regard to
+// case, as EHLO keywords are) on one of its "250-" / "250 " lines; its
+// parameters (the rest of the line, blanks trimmed) go to `params`. The old
+// form "AUTH=LOGIN" counts as "AUTH LOGIN".
+bool EhloOffers(std::string_view reply, std::string_view keyword, std::string* params = nullptr);
+// Whether the blank-separated list `params` holds `word` (any case).
+bool HasWord(std::string_view params, std::string_view word);
+
 // An envelope address that can stand in "MAIL FROM"/"RCPT TO" as one line:
 // no CR, LF or NUL, which would let the address inject commands.
 bool EnvelopeAddressSafe(std::string_view address);

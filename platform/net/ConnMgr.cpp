@@ -86,4 +86,8 @@ namespace qv {
 DWORD NetworkWaitStep() { return seam::NetworkWaitStep(); }
 DWORD NetworkWaitSteps() { return seam::NetworkWaitSteps(); }
 
+uint64_t ReplyDeadline(uint64_t bytes) {
+  return seam::ReplyLineMilliseconds() + bytes * 1000 / seam::ReplyFloorRate();
+}
+
 }  // namespace qv

@@ -47,6 +47,8 @@ std::atomic<bool> g_anyHost{false};
 std::atomic<bool> g_anyFault{false};
 std::atomic<DWORD> g_waitStep{1000};
 std::atomic<DWORD> g_waitSteps{600};
+std::atomic<DWORD> g_replyLine{30000};
+std::atomic<DWORD> g_floorRate{1024};
 
 std::string Fold(const std::string& text) {
   std::string out = text;
@@ -117,6 +119,11 @@ void SetNetworkWait(DWORD stepMilliseconds, DWORD steps) {
   g_waitSteps = steps;
 }
 
+void SetReplyDeadline(DWORD lineMilliseconds, DWORD floorBytesPerSecond) {
+  g_replyLine = lineMilliseconds;
+  g_floorRate = floorBytesPerSecond ? floorBytesPerSecond : 1;
+}
+
 void SetConnMgrStatus(DWORD status) {
   std::lock_guard<std::mutex> g(N().lock);
   N().status = status;
@@ -158,6 +165,8 @@ void Reset() {
   g_anyFault = false;
   g_waitStep = 1000;
   g_waitSteps = 600;
+  g_replyLine = 30000;
+  g_floorRate = 1024;
 }
 
 std::string TrustedCaFile() {
@@ -214,6 +223,8 @@ int TakeNetFault(NetCall which) {
 
 DWORD NetworkWaitStep() { return g_waitStep; }
 DWORD NetworkWaitSteps() { return g_waitSteps; }
+DWORD ReplyLineMilliseconds() { return g_replyLine; }
+DWORD ReplyFloorRate() { return g_floorRate; }
 
 DWORD ConnMgrEstablish(const GUID& destination, DWORD params, DWORD flags, DWORD priority, BOOL exclusive,
                        DWORD timeoutMs) {

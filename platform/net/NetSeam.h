@@ -37,6 +37,9 @@ QV_PLATFORM_API void InjectNetFault(NetCall call, int wsaError, int times = 1);
 // The step and step count of the protocol clients' network waits
 // (NetworkWait.h); production: 1000 ms, 600 steps.
 QV_PLATFORM_API void SetNetworkWait(DWORD stepMilliseconds, DWORD steps);
+// The protocol clients' reply deadlines (NetworkWait.h); production: 30000 ms
+// for an answer line, 1024 bytes a second as the floor rate of a transfer.
+QV_PLATFORM_API void SetReplyDeadline(DWORD lineMilliseconds, DWORD floorBytesPerSecond);
 
 // Connection Manager (ConnMgr.h). The network's status: an
 // establish succeeds when it is CONNMGR_STATUS_CONNECTED (the production
@@ -90,6 +93,8 @@ int TakeNetFault(NetCall call);
 
 DWORD NetworkWaitStep();
 DWORD NetworkWaitSteps();
+DWORD ReplyLineMilliseconds();
+DWORD ReplyFloorRate();
 
 // Connection Manager.
 DWORD ConnMgrEstablish(const GUID& destination, DWORD params, DWORD flags, DWORD priority, BOOL exclusive,

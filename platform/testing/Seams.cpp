@@ -84,6 +84,9 @@ void ClearHostTable() { net_seam::ClearHostTable(); }
 void SetTrustedCaFile(const std::string& hostPath) { net_seam::SetTrustedCaFile(hostPath); }
 void InjectNetFault(NetCall call, int wsaError, int times) { net_seam::InjectNetFault(call, wsaError, times); }
 void SetNetworkWait(DWORD stepMilliseconds, DWORD steps) { net_seam::SetNetworkWait(stepMilliseconds, steps); }
+void SetReplyDeadline(DWORD lineMilliseconds, DWORD floorBytesPerSecond) {
+  net_seam::SetReplyDeadline(lineMilliseconds, floorBytesPerSecond);
+}
 void SetConnMgrStatus(DWORD status) { net_seam::SetConnMgrStatus(status); }
 void SetConnMgrEstablishHandler(std::function<DWORD(const GUID& destination, DWORD timeoutMs)> h) {
   net_seam::SetConnMgrEstablishHandler(std::move(h));

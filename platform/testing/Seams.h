@@ -94,6 +94,7 @@ void ClearHostTable();
 void SetTrustedCaFile(const std::string& hostPath);
 void InjectNetFault(NetCall call, int wsaError, int times = 1);
 void SetNetworkWait(DWORD stepMilliseconds, DWORD steps);
+void SetReplyDeadline(DWORD lineMilliseconds, DWORD floorBytesPerSecond);
 void SetConnMgrStatus(DWORD status);
 void SetConnMgrEstablishHandler(std::function<DWORD(const GUID& destination, DWORD timeoutMs)> h);
 void FailConnMgrStatusQuery(bool fail);

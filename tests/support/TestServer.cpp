@@ -186,7 +186,7 @@ void TestServer::Run(int connections) {
       if (!stopping_) Fail("accept failed");
       break;
     }
-    timeval tv{kReadTimeoutSeconds, 0};
+    timeval tv{readTimeoutSeconds_ > 0 ? readTimeoutSeconds_ : kReadTimeoutSeconds, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
     current_ = fd;
     if (!RunScript(fd)) break;

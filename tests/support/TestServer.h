@@ -51,6 +51,10 @@ class TestServer {
   // Waits, reading and dropping whatever comes, until the client closes.
   TestServer& Stall();
 
+  // How long a read waits before it gives up (before Start(); the default is
+  // five seconds), for a client that has much to digest before it answers.
+  void SetReadTimeout(int seconds) { readTimeoutSeconds_ = seconds; }
+
   // Accepts up to `connections` connections, one after another.
   void Start(int connections = 1);
   // Waits (up to `milliseconds`) for the script to end on every connection;
@@ -74,6 +78,7 @@ class TestServer {
   void Fail(const std::string& what);
 
   int listen_ = -1;
+  int readTimeoutSeconds_ = 0;
   uint16_t port_ = 0;
   std::vector<Step*> steps_;
   std::thread thread_;

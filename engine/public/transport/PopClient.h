@@ -24,14 +24,28 @@
 // A server without UIDL gets UIDs made from each message's header, read
 // with "TOP n 0" (pop::MadeUid), the same in every session.
 //
+// On port 110 the session asks "CAPA" before it logs in, and a server that
+// offers "STLS" gets it: the handshake, "CAPA" again, then the login inside
+// TLS. A refused "STLS" or a failed handshake ends the session (0x2002003);
+// no credential ever goes in clear to a server that offered TLS. A server
+// that offers no TLS (or answers "-ERR" to "CAPA") gets the plain login.
+//
 // Hostile servers are bounded: a response longer than its limit, a status line
-// without end, numbers out of range and malformed list lines end the session
-// with an error; a given-up worker is woken by closing the socket and joined,
-// so no thread outlives the session's buffer.
+// without end, numbers out of range end the session with an error; every
+// response has a deadline of its own (NetworkWait.h: a message's by the size
+// "LIST" announced), so a server trickling bytes cannot hold it. A list is
+// read as it comes, never whole in memory; a UIDL line that is malformed
+// (a blank or control byte, 8-bit bytes, a UID empty or over 70 bytes)
+// or repeats a UID or number leaves its message on the server, noted once
+// in the protocol log, and the rest is received. A cancel stops a message
+// in flight at once: it is dropped, neither stored nor deleted. A given-up
+// worker is woken by closing the socket and joined, so no thread outlives
+// the session's buffer.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <optional>
 #include <string>
@@ -42,6 +56,7 @@
 #include "engine/public/QvMiddleExport.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/MailSocket.h"
+#include "engine/public/transport/PopUidTable.h"
 #include "engine/public/transport/ProtocolLog.h"
 #include "engine/public/transport/SessionWorker.h"
 #include "platform/base/WinTypes.h"
@@ -80,6 +95,9 @@ enum class PopState : int {
   MadeUidHeader = 27,   // C: TOP n 0
   CapaAnswer = 28,      // C: CAPA (after the login)
   DrainAhead = 29,      // a fetch sent ahead is read and dropped before "QUIT"
+  CapaFirst = 30,       // C: CAPA (before the login, port 110)
+  StlsAnswer = 31,      // C: STLS
+  CapaTls = 32,         // C: CAPA (inside TLS, before the login)
 };
 
 class QVMIDDLE_API PopClient {
@@ -145,17 +163,24 @@ class QVMIDDLE_API PopClient {
   // at once without new input.
   enum class Step { Wait, Next };
   // Until the login is through, a cancel ends the session at once.
-  static constexpr bool IsLogin(PopState state) { return state <= PopState::LoginAnswer; }
+  static constexpr bool IsLogin(PopState state) {
+    return state <= PopState::LoginAnswer || state == PopState::CapaFirst || state == PopState::StlsAnswer ||
+           state == PopState::CapaTls;
+  }
+  // How far a multi-line answer read as it comes has got.
+  enum class Lines { More, Done, Bad };
 
   // Transport (PopClientTransport.cpp).
   uint32_t startRecv();
   uint32_t connectServer(const char* host, int port);
+  uint32_t handshake();
   bool sendData(const char* text);
   uint32_t recvExec();
   uint32_t recvData();
   NetResult receivePiece(bool sawByte);
   NetResult receiveWaiting(bool* sawByte);
   std::optional<NetResult> take(const char* chunk, int n);
+  bool pastDeadline() const;
   uint32_t cancelUnheard();
   // C: QUIT, unless the session deleted and the observer could not make its
   // mail safe; then nothing goes out and false comes back.
@@ -176,13 +201,18 @@ class QVMIDDLE_API PopClient {
   Step moveTo(PopState next);
   Step endEarly();
   Step afterMailBoxSize();
-  Step onGreeting(uint32_t* error);
+  Step login(uint32_t* error);
+  Step onCapaFirst(uint32_t* error);
+  Step onStls(uint32_t* error);
+  Lines readLines(const std::function<bool(std::string_view)>& take);
+  void skipLine(const char* why, uint32_t number);
   Step onUidl(uint32_t* error);
   Step onStat(uint32_t* error);
   Step onListAll(uint32_t* error);
   Step onMadeUidList(uint32_t* error);
-  bool listPending();
-  bool listSizes(std::vector<std::pair<uint32_t, uint32_t>>* out);
+  bool listSize(std::string_view line, std::vector<std::pair<uint32_t, uint32_t>>* out);
+  std::optional<uint32_t> sizeOf(uint32_t number) const;
+  std::optional<std::string> uidOf(uint32_t number) const;
   Step onCapa(uint32_t* error);
   Step pipelinedFetch(uint32_t* error);
   std::string fetchCommand(uint32_t number, bool headerOnly) const;
@@ -214,7 +244,13 @@ class QVMIDDLE_API PopClient {
   bool apop_ = false;
   bool ssl_ = false;
   std::string lastUid_;
-  std::unordered_set<std::string> knownUids_;
+  // Looked up by the listing's string views without a copy.
+  struct UidHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+  };
+  using UidSet = std::unordered_set<std::string, UidHash, std::equal_to<>>;
+  UidSet knownUids_;
   std::unordered_set<std::string> partialUids_;
   void* connection_ = nullptr;
   std::string senderAddress_, smtpServer_, smtpUser_, smtpPassword_;
@@ -232,7 +268,6 @@ class QVMIDDLE_API PopClient {
   bool lastUidFound_ = false;
   bool noKnownUid_ = false;
   bool headerOnly_ = false;
-  bool firstLineChecked_ = false;
   bool deletesStarted_ = false;
   bool uidlComplete_ = false;
   bool fetchedWhole_ = false;  // the current message came by "RETR" and the observer stored it
@@ -252,18 +287,12 @@ class QVMIDDLE_API PopClient {
   std::string lastRecvUid_;
   uint32_t lastError_ = 0;
 
-  struct UidlLine {
-    uint32_t number;
-    std::string uid;
-  };
-  std::vector<UidlLine> uidlLines_;
-  std::unordered_map<uint32_t, std::string> uidByNumber_;
+  PopUidTable uids_;  // the listing's lines (UIDL, or UIDs made from headers)
   std::list<std::string> downloadList_;
   std::vector<uint32_t> messageList_;
   uint32_t statRange_ = 0;  // without UIDL the message list is 1..statRange_
   std::vector<uint32_t> receivedList_;  // received lines the known list names: the ones "DELE" may take
   std::list<std::string> latestList_;
-  std::list<std::string> pendingList_;
   // UIDs whose "DELE" was answered "+OK": they leave the latest list with
   // the "+OK" to "QUIT".
   std::vector<std::string> deleted_;
@@ -275,10 +304,15 @@ class QVMIDDLE_API PopClient {
   size_t madeUidPos_ = 0;
   // PIPELINING.
   bool pipelining_ = false;
-  std::unordered_map<uint32_t, uint32_t> sizeByNumber_;  // from "LIST"
+  std::vector<std::pair<uint32_t, uint32_t>> sizes_;  // from "LIST": number and size, by number once whole
+  bool sizesSorted_ = true;
   bool aheadSent_ = false;       // the fetch of the message at messagePos_ is out
   bool aheadHeaderOnly_ = false;  // and whether it asked for the header only
   std::string carry_;            // bytes that came after the reply in hand
+  // STLS: what the first CAPA offered, and the greeting (APOP's time stamp).
+  bool stlsOffered_ = false;
+  std::string greeting_;
+  uint32_t listLine_ = 0;  // the UIDL answer's lines so far
 
   // Transport.
   MailSocket socket_;
@@ -287,4 +321,10 @@ class QVMIDDLE_API PopClient {
   Reply reply_ = Reply::Line;
   size_t replyLimit_ = 0;
   std::atomic<uint64_t> progress_{0};
+  // The reply in hand's deadline: from its first byte, by its bytes so far
+  // or the size announced for it, whichever is more.
+  bool replyStarted_ = false;
+  DWORD replyStart_ = 0;
+  uint64_t replyBytes_ = 0;
+  uint64_t replyAnnounced_ = 0;
 };

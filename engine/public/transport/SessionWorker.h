@@ -22,7 +22,7 @@ class MailSocket;
 class ProtocolLog;
 
 // What one worker's run came to, in the socket layer's own terms. A worker
-// itself ends with Ok, SocketError or Overflow (its thread's exit code); the
+// itself ends with Ok, SocketError, Overflow or TimedOut (its reply's deadline); the
 // others come from the wait.
 enum class NetResult : DWORD {
   Ok = 0,       // the step finished

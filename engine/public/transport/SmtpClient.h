@@ -9,7 +9,9 @@
 // watching cancel and the data connection. Results go to one observer.
 //
 // Hostile servers are bounded: a reply ends only when its last line is there,
-// may not pass kMaxReply bytes, and every wait has its step limit. A STARTTLS
+// may not pass kMaxReply bytes, must be whole within its deadline from its
+// first byte (NetworkWait.h), and every wait has its step limit. EHLO
+// keywords and AUTH mechanisms are matched without regard to case. A STARTTLS
 // handshake that fails ends the session: nothing goes out in plain text.
 #pragma once
 

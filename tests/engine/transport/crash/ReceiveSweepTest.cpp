@@ -40,6 +40,7 @@ namespace fs = std::filesystem;
 // seed, cutting the power there first). Point 0 only counts the calls.
 int SweepChild() {
   qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_SWEEP_PORT"))));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
   const int point = std::atoi(std::getenv("QV_SWEEP_POINT"));
   const bool before = std::getenv("QV_SWEEP_WHEN")[0] == 'b';
   const char* seed = std::getenv("QV_SWEEP_SEED");
@@ -117,7 +118,7 @@ class ReceiveSweep : public RetrieverTest {
   }
 
   int RunChild(int point, bool before, const std::string& seed) {
-    std::vector<std::string> env{"QV_SWEEP_PORT=" + std::to_string(peer_.PlainPort()),
+    std::vector<std::string> env{"QV_SWEEP_PORT=" + std::to_string(peer_.PlainPort()), "QV_POP_CA=" + peer_.CaFile(),
                                  "QV_SWEEP_PASSWORD=" + peer_.Password(),
                                  "QVMAIL_DEVICE_ROOT=" + points_.back(),
                                  "QV_SWEEP_POINT=" + std::to_string(point),

@@ -30,6 +30,8 @@ class PopDovecot : public PopTest {
     account_.popPort = 110;
     testing::MapHost("pop.example.com", 110, peer_.PlainPort());
     testing::MapHost("pop.example.com", 995, peer_.SecurePort());
+    // Port 110 offers STLS: the session upgrades before it logs in.
+    testing::SetTrustedCaFile(peer_.CaFile());
   }
 
   // One session; the recorder keeps what it saw.
@@ -286,6 +288,7 @@ TEST_F(PopDovecot, ImplicitTlsOn995AcceptsATrustedChainWithoutAQuestion) {
 
 TEST_F(PopDovecot, ImplicitTlsWithAnUnknownIssuerAsksAndANoRefuses) {
   peer_.AddMessage(user_, kMailA);
+  testing::SetTrustedCaFile("");
   CertificateAnswers answers(false);
   account_.popPort = 995;
   PopClient client;

@@ -56,7 +56,7 @@ class PopScripted : public PopTest {
   // Greeting and USER/PASS login; the server lists no capabilities, so
   // every command waits for its answer.
   static TestServer& Login(TestServer& server) {
-    return server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
+    return server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
         "+OK logged in\r\n").ExpectLine("CAPA").Send("-ERR\r\n");
   }
 
@@ -76,7 +76,7 @@ TEST_F(PopScripted, MalformedGreetingOrStatusLineEndsWithQuitAndUnexpectedAnswer
   // S: +OK ready   C: USER user   S: +OKAY   C: QUIT
   recorder_->events.clear();
   TestServer okay;
-  okay.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OKAY\r\n").ExpectLine("QUIT").Close();
+  okay.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OKAY\r\n").ExpectLine("QUIT").Close();
   Run(okay);
   EXPECT_TRUE(okay.Finish()) << okay.Error();
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_LOGIN));
@@ -106,7 +106,7 @@ TEST_F(PopScripted, RepliesSplitAcrossPiecesAndBytesAreJoined) {
   //   C: QUIT       S: +OK bye
   TestServer server;
   server.Send("+").Pause(150).Send("O").Pause(150).Send("K re").Pause(150).Send("ady\r").Pause(150).Send("\n");
-  server.ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+  server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
   server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nUIDL\r\n.\r\n");
   server.ExpectLine("UIDL").Send("+OK\r\n1 ab").Pause(150).Send("c\r\n2 d").Pause(150).Send("ef\r\n.\r\n");
   server.ExpectLine("STAT").Send("+OK 2 50\r\n");
@@ -150,7 +150,7 @@ TEST_F(PopScripted, StallEndsAfterTheWaitStepsWithTimeOut) {
   // S: +OK ready   C: USER user   (silence)
   testing::SetNetworkWait(20, 10);
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Stall();
   Run(server);
   EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_TIMEOUT));
@@ -159,7 +159,7 @@ TEST_F(PopScripted, StallEndsAfterTheWaitStepsWithTimeOut) {
 TEST_F(PopScripted, CancelFromAnotherThreadEndsAStalledLoginAtOnce) {
   // S: +OK ready   C: USER user   (silence)   ... cancel ...   C: QUIT
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").ExpectLine("QUIT").Stall();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").ExpectLine("QUIT").Stall();
   std::thread canceller([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     client_->cancel();
@@ -171,7 +171,7 @@ TEST_F(PopScripted, CancelFromAnotherThreadEndsAStalledLoginAtOnce) {
   EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
   EXPECT_TRUE(server.Finish()) << server.Error();  // "QUIT" came, then the close
-  EXPECT_EQ(server.Lines(), (std::vector<std::string>{"USER user", "QUIT"}));
+  EXPECT_EQ(server.Lines(), (std::vector<std::string>{"CAPA", "USER user", "QUIT"}));
 }
 
 TEST_F(PopScripted, CancelWhileAMessageStallsEndsTheSessionAsCancelled) {
@@ -192,9 +192,9 @@ TEST_F(PopScripted, CancelWhileAMessageStallsEndsTheSessionAsCancelled) {
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED));
 }
 
-TEST_F(PopScripted, CancelWhileAMessageArrivesLetsItEndButHandsNothingOver) {
-  // C: RETR 1   S: +OK / Subject: x | (pause; the observer cancels) | body / .
-  // C: QUIT     S: +OK                      (no "LIST 2")
+TEST_F(PopScripted, CancelWhileAMessageArrivesDropsItAtOnce) {
+  // C: RETR 1   S: +OK / Subject: x | (pause; the observer cancels)
+  // C: QUIT     (unheard, at once: the message is dropped; no "LIST 2")
   recorder_->answer = [this](int message, long, long) {
     if (message == PopClient::MSG_PopRecvSize) client_->cancel();
     return true;
@@ -202,7 +202,7 @@ TEST_F(PopScripted, CancelWhileAMessageArrivesLetsItEndButHandsNothingOver) {
   TestServer server;
   Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n.\r\n").ExpectLine("STAT").Send("+OK 2 100\r\n");
   server.ExpectLine("LIST 1").Send("+OK 1 50\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: x\r\n").Pause(150);
-  server.Send("\r\nbody\r\n.\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+  server.ExpectLine("QUIT").Close();
   Run(server);
   EXPECT_TRUE(server.Finish()) << server.Error();
   EXPECT_TRUE(recorder_->mails.empty());
@@ -214,7 +214,7 @@ TEST_F(PopScripted, CancelWhileAMessageArrivesLetsItEndButHandsNothingOver) {
 TEST_F(PopScripted, AbortFromAnotherThreadEndsAStallSilently) {
   // S: +OK ready   C: USER user   (silence)   ... abort: the socket closes ...
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Stall();
   std::thread aborter([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     client_->abort();
@@ -235,7 +235,7 @@ TEST_F(PopScripted, CancelBeforeTheStartSendsNothingAndIsSpentOnThatSession) {
   EXPECT_EQ(recorder_->events, (std::vector<PopEvent>{{3, static_cast<long>(QVMDL_ERR_POP_CANCELLED), 0}, {6, 0, 0}}));
   recorder_->events.clear();
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").Send("-ERR no\r\n").ExpectLine("QUIT").Close();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("-ERR no\r\n").ExpectLine("QUIT").Close();
   Run(server);
   EXPECT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_LOGIN));
@@ -251,20 +251,8 @@ TEST_F(PopScripted, DropInTheMiddleOfAMessageIsASocketError) {
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_SOCKET));
 }
 
-TEST_F(PopScripted, BogusUidlAndListLinesEndTheSession) {
-  const std::string longUid(71, 'u');
-  for (const std::string& list : {std::string("+OK\r\n1 abc\r\nx2 def\r\n.\r\n"), "+OK\r\n1 " + longUid + "\r\n.\r\n",
-                                  std::string("+OK\r\n1 ok\r\n2 bad\x01uid\r\n.\r\n"), std::string("+OK\r\n 1abc\r\n.\r\n")}) {
-    // C: UIDL   S: (the list)   C: QUIT
-    SCOPED_TRACE(list);
-    recorder_->events.clear();
-    TestServer server;
-    Login(server).ExpectLine("UIDL").Send(list).ExpectLine("QUIT").Close();
-    Run(server);
-    EXPECT_TRUE(server.Finish()) << server.Error();
-    EXPECT_EQ(recorder_->Messages(), (std::vector<int>{3}));
-    EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_UNEXPECTED));
-  }
+// (Bogus UIDL lines skip only their own message: HostilePeerTest.cpp.)
+TEST_F(PopScripted, BogusListLineEndsTheSession) {
   // A known UID leads to "LIST"; its answer has a line without a size.
   // C: UIDL  S: +OK / 1 a / 2 b / .   C: LIST   S: +OK / 1 10 / 2 big / .   C: QUIT
   recorder_->events.clear();
@@ -578,7 +566,7 @@ TEST_F(PopScripted, LinesReceivedOnlyByTheLastUidAreNeitherFetchedNorDeleted) {
     account_.uidList = c.known;
     account_.lastUid = L"b";
     TestServer server;
-    server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+    server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
     server.ExpectLine("CAPA").Send(c.pipelining ? "+OK\r\nPIPELINING\r\n.\r\n" : "-ERR\r\n");
     c.script(server);
     server.Start();
@@ -614,7 +602,7 @@ TEST_F(PopScripted, PipelinedFetchesReadRepliesInOrderAndDrainWhatWasSentAhead) 
     return message != PopClient::MSG_PopUpdateStatus || ++updates < 3;
   };
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
   server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nPIPELINING\r\n.\r\n");
   server.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
   server.ExpectLine("LIST").Send("+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
@@ -654,7 +642,7 @@ TEST_F(PopScripted, LostDataConnectionEndsTheWaitAndIsLogged) {
   // S: +OK ready   C: USER user   (silence; the data connection is down)
   testing::SetNetworkWait(20, 600);
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("USER user").Stall();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Stall();
   std::thread dropper([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
@@ -680,7 +668,7 @@ TEST_F(PopScripted, ApopWithoutTimeStampIsRefusedBeforeAnyCredential) {
   // S: +OK ready (no <...>)   C: QUIT
   account_.apop = 1;
   TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("QUIT").Close();
+  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("QUIT").Close();
   Run(server);
   EXPECT_TRUE(server.Finish()) << server.Error();
   EXPECT_EQ(recorder_->Error(), static_cast<long>(QVMDL_ERR_POP_NO_TIMESTAMP));

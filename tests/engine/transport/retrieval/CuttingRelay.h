@@ -1,7 +1,9 @@
 // A loopback relay between the client and dovecot that plays a data link
 // going down: once the client sends `cut` (say "RETR 101\r\n"), nothing more
 // of its goes through and the Connection Manager reports the connection
-// gone, while what the server already owes still arrives.
+// gone, while what the server already owes still arrives. It reads the
+// session in clear: before the login it hides dovecot's STLS offer, as
+// someone on the way could (the client then logs in without TLS).
 #pragma once
 
 #include <arpa/inet.h>
@@ -12,6 +14,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 #include <thread>
 
 #include "platform/net/ConnMgr.h"
@@ -68,7 +71,14 @@ class CuttingRelay {
       if (::poll(p, 2, 50) <= 0) continue;
       if (p[1].revents) {
         const ssize_t n = ::read(server, buffer, sizeof buffer);
-        if (n <= 0 || ::write(client, buffer, static_cast<size_t>(n)) != n) return;
+        if (n <= 0) return;
+        if (sent.find("USER ") == std::string::npos) {
+          std::string_view bytes(buffer, static_cast<size_t>(n));
+          for (size_t at = bytes.find("STLS\r\n"); at != std::string_view::npos; at = bytes.find("STLS\r\n", at + 1)) {
+            buffer[at] = 'X';
+          }
+        }
+        if (::write(client, buffer, static_cast<size_t>(n)) != n) return;
       }
       if (p[0].revents) {
         const ssize_t n = ::read(client, buffer, sizeof buffer);

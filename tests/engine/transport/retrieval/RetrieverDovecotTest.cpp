@@ -152,6 +152,7 @@ TEST_F(RetrieverBrokenRun, LinkLostAtTheHundredAndFirstKeepsTheFirstHundred) {
 // after the 50th message was stored.
 int KilledReceiver(const char* port) {
   qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(port)));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
   if (!account) return 2;
   QvRASController ras;
@@ -173,7 +174,7 @@ const bool g_child = [] {
 TEST_F(RetrieverBrokenRun, ProcessKilledAfterTheFiftiethStoresNoDuplicate) {
   storage_.reset();
   account_.reset();
-  const pid_t child = SpawnSelf({"QV_RETRIEVER_CHILD=" + std::to_string(peer_.PlainPort()),
+  const pid_t child = SpawnSelf({"QV_RETRIEVER_CHILD=" + std::to_string(peer_.PlainPort()), "QV_POP_CA=" + peer_.CaFile(),
                                  "QV_RETRIEVER_PASSWORD=" + peer_.Password(), "QVMAIL_DEVICE_ROOT=" + root_});
   int status = 0;
   ASSERT_EQ(::waitpid(child, &status, 0), child);
@@ -346,9 +347,10 @@ TEST_F(RetrieverTest, ServerWithoutUidlIsNotFetchedTwice) {
   const std::string size = std::to_string(mail.size());
   const std::string header = mail.substr(0, mail.find("\r\n\r\n") + 2);
   const auto session = [&](TestServer& server, bool fetch) {
-    // C: USER / PASS / CAPA / UIDL (-ERR) / LIST / TOP 1 0, then, the first
+    // C: CAPA (-ERR) / USER / PASS / CAPA / UIDL (-ERR) / LIST / TOP 1 0, then, the first
     // time, STAT / LIST 1 / RETR 1; QUIT.
-    server.Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+    server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n");
+    server.ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
     server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("UIDL").Send("-ERR\r\n");
     server.ExpectLine("LIST").Send("+OK\r\n1 " + size + "\r\n.\r\n");
     server.ExpectLine("TOP 1 0").Send("+OK\r\n" + header + ".\r\n");
@@ -400,9 +402,10 @@ TEST_F(RetrieverTest, AUidListedTwiceIsSavedOnce) {
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(account_->SaveUIDL({L"a", L"b"}));
-    // C: USER / PASS / CAPA (-ERR) / UIDL   S: +OK / (the listing) / .   ...   C: QUIT
+    // C: CAPA (-ERR) / USER / PASS / CAPA (-ERR) / UIDL   S: +OK / (the listing) / .   ...   C: QUIT
     TestServer server;
-    server.Send("+OK ready\r\n").ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
+    server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n");
+    server.ReadLine().Send("+OK\r\n").ReadLine().Send("+OK\r\n");
     server.ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("UIDL").Send("+OK\r\n" + c.uidl + ".\r\n");
     c.fetch(server);
     server.ExpectLine("QUIT").Send("+OK\r\n");

@@ -57,6 +57,8 @@ class RetrieverTest : public FilingTest {
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
     user_ = peer_.NewMailbox();
     qv::testing::MapHost("pop.example.com", 110, peer_.PlainPort());
+    // dovecot offers STLS on port 110: the receive upgrades before it logs in.
+    qv::testing::SetTrustedCaFile(peer_.CaFile());
     Settings s;
     s.strPopServerName = L"pop.example.com";
     s.uiPopServerPort = 110;

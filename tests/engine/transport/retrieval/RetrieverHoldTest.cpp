@@ -46,6 +46,7 @@ bool ReceiveAcc(const std::string& password, std::vector<NotifyEvent>* events,
 // parent has set "tried"; exit 0 when it went well, else 1 (2: no word).
 int ChildReceiver(const std::string& mode) {
   qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_HOLD_PORT"))));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
   const std::string password = std::getenv("QV_HOLD_PASSWORD");
   std::vector<NotifyEvent> events;
   if (mode == "second") {
@@ -80,7 +81,7 @@ class RetrieverTwoAtOnce : public RetrieverTest {
     for (int n = first; n < first + kPerRound; ++n) Deliver(NumberedMail(n, "round", 1));
   }
   pid_t SpawnReceiver(const std::string& mode) {
-    return SpawnSelf({"QV_HOLD_RECEIVER=" + mode, "QV_HOLD_PORT=" + std::to_string(peer_.PlainPort()),
+    return SpawnSelf({"QV_HOLD_RECEIVER=" + mode, "QV_HOLD_PORT=" + std::to_string(peer_.PlainPort()), "QV_POP_CA=" + peer_.CaFile(),
                       "QV_HOLD_PASSWORD=" + peer_.Password(), "QVMAIL_DEVICE_ROOT=" + root_});
   }
   // Every delivered mail stored exactly once, by its POP UID and by its
