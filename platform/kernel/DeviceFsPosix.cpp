@@ -32,7 +32,7 @@ RootState& R() {
 
 void MakeDirs(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
+    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), kernel::kOwnFolderMode);
   }
 }
 
@@ -44,9 +44,14 @@ std::string DefaultRoot() {
 }
 
 // Checked each time: a test may remove a root and then use its path again.
+// A folder that is there already, made by hand or by an older version with
+// room for others to look in, is closed to them.
 void EnsureDir(const std::string& path) {
   struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(path.c_str(), st.st_mode & kernel::kOwnFolderMode);
+    return;
+  }
   MakeDirs(path);
 }
 
@@ -310,8 +315,39 @@ void ForgetDirListings() {
   cache.listings.clear();
 }
 
+int OpenOwnHostFile(const std::string& hostPath, int flags) {
+  const int fd = ::open(hostPath.c_str(), flags | O_CLOEXEC, kOwnFileMode);
+  if (fd < 0) return fd;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+    const int kept = errno;
+    ::fchmod(fd, st.st_mode & 0700);  // the owner's bits only
+    errno = kept;
+  }
+  return fd;
+}
+
+bool ReplaceOwnHostFile(const std::string& hostPath, const std::string& bytes) {
+  const std::string temp = hostPath + ".tmp";
+  const int fd = OpenOwnHostFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (ok && ::rename(temp.c_str(), hostPath.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
+}
+
 std::string KernelDir(const char* sub) {
-  const std::string dir = DeviceRoot() + "/" + kKernelFolder + "/" + sub;
+  const std::string own = DeviceRoot() + "/" + kKernelFolder;
+  EnsureDir(own);
+  const std::string dir = own + "/" + sub;
   EnsureDir(dir);
   return dir;
 }
