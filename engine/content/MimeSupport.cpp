@@ -156,7 +156,7 @@ std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_
   while (!kept.empty() && Blank(kept.back())) kept.pop_back();
   if (kept.empty()) kept = kNoFileName;
   size_t room = pathLimit > folderLength ? pathLimit - folderLength : 0;
-  if (room < 1) room = 1;
+  room = std::clamp<size_t>(room, 1, kFileNameLimit);
   if (kept.size() > room) {
     size_t dot = kept.rfind(L'.');
     std::wstring ext = (dot != std::wstring::npos && kept.size() - dot <= 16 && kept.size() - dot < room)

@@ -45,7 +45,8 @@ inline constexpr size_t kFileNameLimit = 200;
 // (< > : " | ? *), no control or direction characters, no leading dots (so
 // neither "." nor ".." nor a hidden file) and no trailing dots or blanks;
 // kNoFileName when nothing is left. The name is shortened, keeping its
-// extension, so that folder + name stays within `pathLimit` characters. The
+// extension, to kFileNameLimit characters and so that folder + name stays
+// within `pathLimit` characters. The
 // name must be decoded (charset, RFC 2047, RFC 2231) before it comes here:
 // a separator hidden in an encoding would survive a check of the raw bytes.
 std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit = kPartPathLimit);

