@@ -3,6 +3,7 @@
 // counters were written without their padding opens and goes on from them.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "engine/foundation/QvMiddleError.h"
@@ -18,7 +19,9 @@ class StorageSetTest : public qv::test::DeviceRootTest {
  protected:
   void SetUp() override {
     DeviceRootTest::SetUp();
-    ASSERT_TRUE(CreateDirectoryW(L"\\Mail", nullptr));
+    for (const wchar_t* folder : {L"\\Mail", L"\\Mail\\Store", L"\\Mail\\Other"}) {
+      ASSERT_TRUE(CreateDirectoryW(folder, nullptr));
+    }
     ASSERT_EQ(QvStorage::Create(L"\\Mail\\Store"), QVMDL_SUCCESS);
     ASSERT_EQ(QvStorage::Create(L"\\Mail\\Other"), QVMDL_SUCCESS);
   }
@@ -80,12 +83,12 @@ TEST_F(StorageSetTest, UnpaddedCountersOpenAndAreFollowed) {
   for (const char* next : {"A3", "7", "1F0", "00B"}) {
     SCOPED_TRACE(next);
     const std::wstring root = L"\\Mail\\Store";
+    // The folder counter without any leading zeros.
     const std::string tree = ReadBytes(root + L"\\TREE\\Status.txt");
-    ASSERT_EQ(tree.size(), 6u) << tree;  // "%04X\t%X" of a small tree
-    // The folder counter without its leading zeros.
-    std::string unpadded = tree.substr(0, 4);
-    unpadded.erase(0, unpadded.find_first_not_of('0') == std::string::npos ? 3 : unpadded.find_first_not_of('0'));
-    WriteBytes(root + L"\\TREE\\Status.txt", unpadded + tree.substr(4));
+    const size_t tab = tree.find('\t');
+    ASSERT_NE(tab, std::string::npos) << tree;
+    const size_t digits = tree.find_first_not_of('0');
+    WriteBytes(root + L"\\TREE\\Status.txt", tree.substr(std::min(digits, tab - 1)));
     WriteBytes(root + L"\\DATA\\Status.txt", std::string(next) + "\t0");
 
     QvStorage* storage = set_.Open(root);
