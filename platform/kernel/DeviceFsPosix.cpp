@@ -23,6 +23,7 @@ namespace {
 struct RootState {
   std::mutex lock;
   std::string override;
+  std::string closed;  // the root last closed to others: each root once per setting
 };
 
 RootState& R() {
@@ -43,13 +44,17 @@ std::string DefaultRoot() {
   return std::string(home && *home ? home : "/tmp") + "/.local/share/qvmail/device";
 }
 
+// A folder of the platform's that is there already, made by hand or by an
+// older version with room for others to look in, is closed to them.
+void CloseToOthers(const std::string& path, const struct stat& st) {
+  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(path.c_str(), st.st_mode & kernel::kOwnFolderMode);
+}
+
 // Checked each time: a test may remove a root and then use its path again.
-// A folder that is there already, made by hand or by an older version with
-// room for others to look in, is closed to them.
 void EnsureDir(const std::string& path) {
   struct stat st{};
   if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(path.c_str(), st.st_mode & kernel::kOwnFolderMode);
+    CloseToOthers(path, st);
     return;
   }
   MakeDirs(path);
@@ -64,6 +69,16 @@ std::string RootSetting() {
   }
   if (root.empty()) root = DefaultRoot();
   while (root.size() > 1 && root.back() == '/') root.pop_back();
+  // The first use of a root opens it: one that exists is closed to others
+  // then, without a check on every path after that.
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> g(R().lock);
+    first = R().closed != root;
+    if (first) R().closed = root;
+  }
+  struct stat st {};
+  if (first && ::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) CloseToOthers(root, st);
   return root;
 }
 
@@ -174,6 +189,7 @@ std::string DeviceRoot() {
 void SetDeviceRoot(const std::string& hostPath) {
   std::lock_guard<std::mutex> g(R().lock);
   R().override = hostPath;
+  R().closed.clear();  // the root is opened anew
 }
 
 std::string BootId() {

@@ -63,6 +63,7 @@ TEST_F(OwnFiles, ARootOpenToOthersIsClosedWhenUsed) {
   for (mode_t loose : {0755, 0777, 0750, 0705, 0711}) {
     SCOPED_TRACE(loose);
     ASSERT_EQ(::chmod(root_.c_str(), loose), 0);
+    qv::SetDeviceRoot(root_);  // opened again, as by the next program
     EXPECT_EQ(GetFileAttributesW(L"\\Dir"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
     EXPECT_EQ(HostMode(root_), 0700);
   }
