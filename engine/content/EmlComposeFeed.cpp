@@ -190,8 +190,7 @@ bool EmlCompose::RssGetTodayImage(const std::string* raw, std::wstring* path, bo
     --it;
     if (small) --it;
     std::wstring written = content::kFeedTmpFolder +
-                           content::SafePartFileName(it->name.empty() ? it->displayName : it->name,
-                                                     std::char_traits<wchar_t>::length(content::kFeedTmpFolder));
+                           content::PartFileName(*it, std::char_traits<wchar_t>::length(content::kFeedTmpFolder));
     // A picture written by an earlier call is used as it stands.
     if (RssGetImage(*raw, *it) || GetErrorInfo() == QVMDL_ERR_EML_FILE_EXISTS) source = written;
   }

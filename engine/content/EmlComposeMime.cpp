@@ -411,7 +411,10 @@ bool EmlCompose::parseMimeExtractBody(Email* mail, const std::string& text, Encl
 
 bool EmlCompose::parseMimeAddEnclosure(Email* mail, Enclosure& part, int counter) {
   part.index = counter;
-  part.displayName = part.fileName.empty() ? part.name : part.fileName;
+  // The shown name is the one a part is saved under: made safe here, once,
+  // for every caller that takes it as a file name.
+  part.displayName = content::SafePartFileName(part.fileName.empty() ? part.name : part.fileName, 0,
+                                               content::kFileNameLimit);
   part.filedFlag = 0;
   if (!(Is(part.mediaType, L"message") && Is(part.mediaSubtype, L"rfc822"))) {
     std::wstring type = MimeTypeId(part.displayName);

@@ -39,8 +39,7 @@ int EmlCompose::writePartFile(const std::string& raw, const Enclosure& part, con
   if (!content::PhysicalMemoryAbove(raw.size() * 2)) return QVMDL_ERR_EML_NOT_ENOUGH_MEMORY;
   // The name comes from the mail: it is made safe and shortened before the
   // existence check, and an existing file is never replaced.
-  std::wstring path = folder + content::SafePartFileName(part.name.empty() ? part.displayName : part.name,
-                                                         folder.size());
+  std::wstring path = folder + content::PartFileName(part, folder.size());
   if (content::FileExists(path)) return QVMDL_ERR_EML_FILE_EXISTS;
   std::string text;
   int code = replace0D0Ato0A(raw, text);

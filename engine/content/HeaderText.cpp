@@ -3,13 +3,12 @@
 #include "engine/public/content/CharsetText.h"
 #include "engine/content/HeaderWords.h"
 #include "engine/content/JapaneseCharset.h"
+#include "engine/content/MimeSupport.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "platform/kernel/Debug.h"
 
 namespace content {
 namespace {
-
-constexpr size_t kFileNameLimit = 200;
 
 bool IsTrimmed(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 
@@ -191,23 +190,10 @@ void CleanHeaderValue(std::string_view text, size_t pos, std::string& out) {
   StripComments(TrimBlanks(text.substr(pos)), out);
 }
 
+// Widened first and checked as characters: a byte check would keep the "/"
+// after a lone lead byte, which the conversion gives back on its own.
 uint32_t MakeFileName(std::string_view sjis, std::wstring& out) {
-  std::string kept;
-  for (size_t i = 0; i < sjis.size(); ++i) {
-    auto c = static_cast<uint8_t>(sjis[i]);
-    if (c == 0) break;
-    if (IsSjisLead(c) && i + 1 < sjis.size() && sjis[i + 1] != '\0') {
-      kept.append(sjis.substr(i, 2));
-      ++i;
-      continue;
-    }
-    if (std::string_view("/\\:*?\"<>|").find(static_cast<char>(c)) != std::string_view::npos) continue;
-    kept.push_back(static_cast<char>(c));
-  }
-  std::wstring wide;
-  if (kept.empty() || MultiByteToWString(kept, wide) < 0) wide.clear();
-  if (wide.size() > kFileNameLimit) wide.resize(kFileNameLimit);
-  out = wide.empty() ? L"NoName" : wide;
+  out = SafePartFileName(WidenSjis(sjis.substr(0, sjis.find('\0'))), 0, kFileNameLimit);
   return QVMDL_SUCCESS;
 }
 

@@ -36,8 +36,8 @@ void UnquoteHeaderValue(std::string_view value, size_t& pos, std::string& out);
 // The text from `pos`, trimmed, comments removed.
 void CleanHeaderValue(std::string_view text, size_t pos, std::string& out);
 
-// A file name from a Shift_JIS name: characters no file name may hold are
-// dropped, the result is cut to 200 characters; "NoName" when empty.
+// A file name from a Shift_JIS name (up to its first NUL): widened, then
+// made safe by SafePartFileName within kFileNameLimit characters.
 uint32_t MakeFileName(std::string_view sjis, std::wstring& out);
 
 void DumpBytes(const std::wstring& label, std::string_view bytes);

@@ -42,8 +42,8 @@ bool HtmlCreater::CreateHtml(Email& mail) {
   html += L"</div>";
   if (!mail.attachments.empty()) {
     // The same safe name the picture is written under.
-    std::wstring name = content::SafePartFileName(mail.attachments.front().name,
-                                                  std::char_traits<wchar_t>::length(content::kFeedTmpFolder));
+    std::wstring name = content::PartFileName(mail.attachments.front(),
+                                              std::char_traits<wchar_t>::length(content::kFeedTmpFolder));
     html += L"<img src=\"" + std::wstring(content::kFeedTmpReference) + EscapeHtml(name, false) + L"\">\r\n";
   }
   html += L"\r\n</body>\r\n</html>\r\n";

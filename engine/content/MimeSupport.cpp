@@ -125,29 +125,54 @@ bool DiskSpaceBelow(const std::wstring& folder, uint64_t bytes) {
   return free.QuadPart < bytes;
 }
 
+namespace {
+
+// What no file name may hold: separators of every form a device path takes,
+// the characters the file system reserves, controls (C0, DEL, C1), the
+// direction marks that make a name read otherwise than it is stored, and
+// halves of surrogate pairs.
+bool Unfit(wchar_t c) {
+  if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) return true;
+  if (std::wstring_view(L"/\\:*?\"<>|").find(c) != std::wstring_view::npos) return true;
+  if (c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069)) return true;
+  return (c >= 0xD800 && c <= 0xDFFF) || static_cast<uint32_t>(c) > 0x10FFFF;
+}
+
+bool Blank(wchar_t c) { return c == L'.' || c == L' '; }
+
+}  // namespace
+
 std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit) {
   std::wstring kept;
   kept.reserve(name.size());
   for (wchar_t c : name) {
-    if (c < 0x20 || c == 0x7F) continue;
-    if (std::wstring_view(L"/\\:*?\"<>|").find(c) != std::wstring_view::npos) continue;
-    kept.push_back(c);
+    if (!Unfit(c)) kept.push_back(c);
   }
+  // Leading dots make "." and ".." and hidden files; trailing ones and blanks
+  // the file system drops, so the name would not be the one checked.
   size_t lead = 0;
-  while (lead < kept.size() && (kept[lead] == L'.' || kept[lead] == L' ')) ++lead;
+  while (lead < kept.size() && Blank(kept[lead])) ++lead;
   kept.erase(0, lead);
-  while (!kept.empty() && (kept.back() == L' ' || kept.back() == L'.')) kept.pop_back();
-  if (kept.empty()) kept = L"NoName";
+  while (!kept.empty() && Blank(kept.back())) kept.pop_back();
+  if (kept.empty()) kept = kNoFileName;
   size_t room = pathLimit > folderLength ? pathLimit - folderLength : 0;
-  if (room < 1) room = 1;
+  room = std::clamp<size_t>(room, 1, kFileNameLimit);
   if (kept.size() > room) {
     size_t dot = kept.rfind(L'.');
     std::wstring ext = (dot != std::wstring::npos && kept.size() - dot <= 16 && kept.size() - dot < room)
                            ? kept.substr(dot)
                            : std::wstring();
-    kept = kept.substr(0, room - ext.size()) + ext;
+    kept.resize(room - ext.size());
+    // The cut may end the stem on a dot or a blank; the first character is
+    // neither, so something is left.
+    while (Blank(kept.back())) kept.pop_back();
+    kept += ext;
   }
   return kept;
+}
+
+std::wstring PartFileName(const Enclosure& part, size_t folderLength) {
+  return SafePartFileName(part.name.empty() ? part.displayName : part.name, folderLength);
 }
 
 bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastError) {

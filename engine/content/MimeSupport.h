@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "engine/public/content/Enclosure.h"
+
 namespace content {
 
 // The temporary picture folder of the feed reader, as a device path and as
@@ -32,12 +34,25 @@ bool PhysicalMemoryAbove(size_t bytes);
 // True when the volume of `folder` has fewer than `bytes` free.
 bool DiskSpaceBelow(const std::wstring& folder, uint64_t bytes);
 
-// A name from mail made fit to be a file name in a folder: no path
-// separators or other characters a file name cannot hold, no control
-// characters, no leading dots (so neither "." nor ".."); "NoName" when
-// nothing is left. The name is shortened, keeping its extension, so that
-// folder + name stays within `pathLimit` characters.
+// The name a part gets when its mail gives none fit to use.
+inline constexpr wchar_t kNoFileName[] = L"NoName";
+// Longest name a part may have on its own, in characters.
+inline constexpr size_t kFileNameLimit = 200;
+
+// Every name from mail that becomes a file name, or a name shown for a part
+// that may be saved under it, goes through here: one base name with no path
+// separator ("/" or "\\"), none of the characters the file system reserves
+// (< > : " | ? *), no control or direction characters, no leading dots (so
+// neither "." nor ".." nor a hidden file) and no trailing dots or blanks;
+// kNoFileName when nothing is left. The name is shortened, keeping its
+// extension, to kFileNameLimit characters and so that folder + name stays
+// within `pathLimit` characters. The
+// name must be decoded (charset, RFC 2047, RFC 2231) before it comes here:
+// a separator hidden in an encoding would survive a check of the raw bytes.
 std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit = kPartPathLimit);
+// The name a part is written under in a folder of `folderLength`
+// characters: its "name", else its shown name, made safe as above.
+std::wstring PartFileName(const Enclosure& part, size_t folderLength);
 
 // Whole-file read; false when the file cannot be opened or read.
 bool ReadWholeFile(const std::wstring& path, std::string* out, uint32_t* lastError = nullptr);

@@ -519,12 +519,22 @@ uint32_t QvMessage::GetListFields(Attributes* a) {
   return QVMDL_SUCCESS;
 }
 
-bool QvMessage::SetAttributes(const Attributes& attributes) {
+bool QvMessage::SetAttributes(const Attributes& attributes) { return SetAttributesWith(attributes, true); }
+
+bool QvMessage::MarkInPlace(uint8_t state, const std::string& uidl) {
+  Attributes a;
+  a.mask = Attr::kState | Attr::kUidl;
+  a.state = state;
+  a.uidl = uidl;
+  return SetAttributesWith(a, false);
+}
+
+bool QvMessage::SetAttributesWith(const Attributes& attributes, bool reserve) {
   bool flagsChanged = false;
   uint8_t unread = 0, state = 0;
   {
     QvNamedMutex::Hold hold(mutex_);
-    uint32_t code = SetHeaderFields(attributes, &flagsChanged, &unread, &state);
+    uint32_t code = SetHeaderFields(attributes, reserve, &flagsChanged, &unread, &state);
     if (code != QVMDL_SUCCESS) return Fail(code);
   }
   // The folder's entry line and record are changed without the message's
@@ -539,7 +549,8 @@ bool QvMessage::SetAttributes(const Attributes& attributes) {
   return true;
 }
 
-uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uint8_t* unread, uint8_t* state) {
+uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool reserve, bool* flagsChanged, uint8_t* unread,
+                                    uint8_t* state) {
   // Settled first, so that a file whose last save was interrupted is measured
   // and rewritten as its committed state, not reported as a full disk.
   uint32_t code = Prepare();
@@ -564,7 +575,7 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool* flagsChanged, uin
     if (size == INVALID_FILE_SIZE) return QVMDL_ERR_STG_DISK_FULL;
     currentSize = size;
   }
-  if (!HasRoomFor(path_, currentSize)) return QVMDL_ERR_STG_DISK_FULL;
+  if (reserve && !HasRoomFor(path_, currentSize)) return QVMDL_ERR_STG_DISK_FULL;
   if (!(a.mask & Attr::kHeaderFields)) return QVMDL_SUCCESS;
 
   uint8_t header[kHeaderBytes];

@@ -51,6 +51,12 @@ class QvMessage {
   bool WriteRaw(const std::string& raw);
   bool GetAttributes(Attributes* attributes);
   bool SetAttributes(const Attributes& attributes);
+  // Writes the state byte and the UID field where they stand, whatever room
+  // the volume has left: the header block is rewritten in place and the
+  // folder's entry line too, so nothing grows, and the reserve that keeps
+  // the store from filling its volume is not asked of it. For a mark that
+  // must stand on a full store (the sender's "the server took this one").
+  bool MarkInPlace(uint8_t state, const std::string& uidl);
   // Encodes the mail and stores it with its attributes and header record.
   bool WriteEmail(Email* mail);
   // Strips the attachments from the stored mail.
@@ -111,7 +117,9 @@ class QvMessage {
   // Syncs a first text, or queues its sync on the thread's deferred syncs.
   static bool SyncFirstText(HANDLE file);
   uint32_t GetHeaderFields(Attributes* attributes, bool* older);
-  uint32_t SetHeaderFields(const Attributes& attributes, bool* flagsChanged, uint8_t* unread, uint8_t* state);
+  bool SetAttributesWith(const Attributes& attributes, bool reserve);
+  uint32_t SetHeaderFields(const Attributes& attributes, bool reserve, bool* flagsChanged, uint8_t* unread,
+                           uint8_t* state);
   uint32_t GetListFields(Attributes* attributes);
   uint32_t SetListFields(const Attributes& attributes);
   uint32_t Prepare();

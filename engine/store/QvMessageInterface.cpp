@@ -53,6 +53,10 @@ bool QvMessageInterface::SetAttributes(const Attributes& attributes) {
   return message_ != nullptr && message_->SetAttributes(attributes);
 }
 
+bool QvMessageInterface::MarkInPlace(uint8_t state, const std::string& uidl) {
+  return message_ != nullptr && message_->MarkInPlace(state, uidl);
+}
+
 bool QvMessageInterface::GetAttributes(Attributes* attributes) const {
   return message_ != nullptr && message_->GetAttributes(attributes);
 }

@@ -429,14 +429,13 @@ QvFolderInterface* Sender::SentBox() {
 }
 
 // The copy's id rides in the UID field, which a message of the send box
-// does not otherwise use.
+// does not otherwise use. The mark is written in place: a store too full
+// for a copy, a move or any other change must still learn that the server
+// took the message, or the next run would send it again.
 bool Sender::MarkSentNotFiled(unsigned long id, unsigned long copy) {
   std::unique_ptr<QvMessageInterface> message(sendBox_->OpenMessage(id));
-  QvMessageInterface::Attributes a;
-  a.mask = QvMessageInterface::kState | QvMessageInterface::kUidl;
-  a.state = kSentNotFiled;
-  a.uidl = copy != 0 ? qv::FormatA("%s%lu", kCopyMark, copy) : std::string();
-  const bool marked = message && message->SetAttributes(a);
+  const std::string uidl = copy != 0 ? qv::FormatA("%s%lu", kCopyMark, copy) : std::string();
+  const bool marked = message && message->MarkInPlace(kSentNotFiled, uidl);
   if (!marked) NKDbgPrintfW(L"----Sender:: sent message %lu neither filed nor marked\r\n", id);
   return marked;
 }

@@ -15,7 +15,7 @@ void Emit(std::wstring_view text) {
   const char* path = ::getenv("QVMAIL_DEBUG");
   if (!path || !*path) return;
   const std::string bytes = qv::WideToUtf8(text);
-  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+  const int fd = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
   if (fd < 0) return;
   [[maybe_unused]] const ssize_t n = ::write(fd, bytes.data(), bytes.size());
   ::close(fd);

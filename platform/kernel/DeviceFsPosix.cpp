@@ -23,6 +23,7 @@ namespace {
 struct RootState {
   std::mutex lock;
   std::string override;
+  std::string closed;  // the root last closed to others: each root once per setting
 };
 
 RootState& R() {
@@ -32,7 +33,7 @@ RootState& R() {
 
 void MakeDirs(const std::string& path) {
   for (size_t i = 1; i <= path.size(); ++i) {
-    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), 0700);
+    if (i == path.size() || path[i] == '/') ::mkdir(path.substr(0, i).c_str(), kernel::kOwnFolderMode);
   }
 }
 
@@ -43,10 +44,19 @@ std::string DefaultRoot() {
   return std::string(home && *home ? home : "/tmp") + "/.local/share/qvmail/device";
 }
 
+// A folder of the platform's that is there already, made by hand or by an
+// older version with room for others to look in, is closed to them.
+void CloseToOthers(const std::string& path, const struct stat& st) {
+  if ((st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) ::chmod(path.c_str(), st.st_mode & kernel::kOwnFolderMode);
+}
+
 // Checked each time: a test may remove a root and then use its path again.
 void EnsureDir(const std::string& path) {
   struct stat st{};
-  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return;
+  if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    CloseToOthers(path, st);
+    return;
+  }
   MakeDirs(path);
 }
 
@@ -59,6 +69,16 @@ std::string RootSetting() {
   }
   if (root.empty()) root = DefaultRoot();
   while (root.size() > 1 && root.back() == '/') root.pop_back();
+  // The first use of a root opens it: one that exists is closed to others
+  // then, without a check on every path after that.
+  bool first = false;
+  {
+    std::lock_guard<std::mutex> g(R().lock);
+    first = R().closed != root;
+    if (first) R().closed = root;
+  }
+  struct stat st {};
+  if (first && ::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) CloseToOthers(root, st);
   return root;
 }
 
@@ -169,6 +189,7 @@ std::string DeviceRoot() {
 void SetDeviceRoot(const std::string& hostPath) {
   std::lock_guard<std::mutex> g(R().lock);
   R().override = hostPath;
+  R().closed.clear();  // the root is opened anew
 }
 
 std::string BootId() {
@@ -310,8 +331,39 @@ void ForgetDirListings() {
   cache.listings.clear();
 }
 
+int OpenOwnHostFile(const std::string& hostPath, int flags) {
+  const int fd = ::open(hostPath.c_str(), flags | O_CLOEXEC, kOwnFileMode);
+  if (fd < 0) return fd;
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && st.st_uid == ::geteuid()) {
+    const int kept = errno;
+    ::fchmod(fd, st.st_mode & 0700);  // the owner's bits only
+    errno = kept;
+  }
+  return fd;
+}
+
+bool ReplaceOwnHostFile(const std::string& hostPath, const std::string& bytes) {
+  const std::string temp = hostPath + ".tmp";
+  const int fd = OpenOwnHostFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += static_cast<size_t>(n);
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (ok && ::rename(temp.c_str(), hostPath.c_str()) == 0) return true;
+  ::unlink(temp.c_str());
+  return false;
+}
+
 std::string KernelDir(const char* sub) {
-  const std::string dir = DeviceRoot() + "/" + kKernelFolder + "/" + sub;
+  const std::string own = DeviceRoot() + "/" + kKernelFolder;
+  EnsureDir(own);
+  const std::string dir = own + "/" + sub;
   EnsureDir(dir);
   return dir;
 }

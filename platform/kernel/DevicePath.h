@@ -62,6 +62,16 @@ void ForgetDirListings();
 
 // The kernel's own folder below the root (never listed), created on demand.
 std::string KernelDir(const char* sub);
+// The device is one user's: every file the platform makes under the root is
+// the owner's alone (0600), every folder 0700.
+inline constexpr unsigned kOwnFileMode = 0600;
+inline constexpr unsigned kOwnFolderMode = 0700;
+// Opens a host file of the platform's own with open(2) `flags`: created
+// 0600, and one left looser by an older version tightened. -1 with errno.
+int OpenOwnHostFile(const std::string& hostPath, int flags);
+// Writes a whole host file of the platform's own through "<path>.tmp" and a
+// rename, 0600 from the start.
+bool ReplaceOwnHostFile(const std::string& hostPath, const std::string& bytes);
 // The name the kernel's own folder has in the root.
 inline constexpr const char* kKernelFolder = ".qvkernel";
 

@@ -579,7 +579,7 @@ BOOL CopyFileW(LPCWSTR from, LPCWSTR to, BOOL failIfExists) {
   const int in = ::open(fromHost.c_str(), O_RDONLY | O_CLOEXEC);
   if (in < 0) return FailErrno(fromHost);
   if (exists && pseam::Armed()) pseam::BeforeChangeAt(toHost);
-  const int out = ::open(toHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, src.st_mode & 0777);
+  const int out = ::open(toHost.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, src.st_mode & 0700);
   if (out < 0) {
     ::close(in);
     return FailErrno(toHost);

@@ -38,7 +38,7 @@ struct Record {
 
 class DirLock {
  public:
-  DirLock() : fd_(::open((Dir() + "/lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600)) {
+  DirLock() : fd_(qv::kernel::OpenOwnHostFile(Dir() + "/lock", O_RDWR | O_CREAT)) {
     if (fd_ >= 0) ::flock(fd_, LOCK_EX);
   }
   ~DirLock() {
@@ -99,13 +99,7 @@ bool Save(DWORD id, const Record& r) {
   out << r.hasUser << ' ' << r.actionFlags << ' ' << r.maxSound << '\n';
   out << Encode(r.title) << '\n' << Encode(r.text) << '\n' << Encode(r.sound) << '\n';
   const std::string path = RecordPath(id);
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-    f << out.str();
-    if (!f.flush()) return false;
-  }
-  return std::rename(temp.c_str(), path.c_str()) == 0;
+  return qv::kernel::ReplaceOwnHostFile(path, out.str());
 }
 
 std::optional<Record> Load(DWORD id) {

@@ -64,7 +64,7 @@ std::string NameFile(const char* kind, LPCWSTR name) {
 // Opens a name's file and marks this process as holding the name. Returns
 // the descriptor and whether the name was new to every process.
 int OpenNamed(const std::string& path, bool* isNew) {
-  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+  const int fd = OpenOwnHostFile(path, O_RDWR | O_CREAT);
   if (fd < 0) return -1;
   struct flock fl{};
   fl.l_type = F_WRLCK;

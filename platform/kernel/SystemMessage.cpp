@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/kernel/SystemTextSeam.h"
+
 namespace {
 
 struct SystemText {
@@ -116,6 +118,7 @@ bool Expand(std::wstring_view in, DWORD flags, va_list* arguments, std::wstring*
 namespace qv::kernel {
 
 std::wstring SystemErrorText(DWORD code) {
+  if (auto given = systext_seam::Text(code)) return *given;
   const wchar_t* text = TextOf(code);
   return text ? std::wstring(text) : std::wstring();
 }

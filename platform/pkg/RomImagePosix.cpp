@@ -1,6 +1,8 @@
 #include "platform/pkg/RomImage.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -66,8 +68,12 @@ bool ReadKernelMemory(DWORD address, void* out, DWORD size) {
 bool WriteRomRegion(DWORD address, const std::string& bytes) {
   char name[16];
   std::snprintf(name, sizeof name, "%08X", static_cast<unsigned>(address));
-  FILE* file = std::fopen((RomDir() + "/" + name).c_str(), "wb");
-  if (file == nullptr) return false;
+  const int fd = qv::kernel::OpenOwnHostFile(RomDir() + "/" + name, O_WRONLY | O_CREAT | O_TRUNC);
+  FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
   const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && ok;
 }

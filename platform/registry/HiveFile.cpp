@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/kernel/DevicePath.h"
 #include "platform/kernel/PosixError.h"
 
 namespace qv::registry {
@@ -38,7 +39,7 @@ bool WriteAll(int fd, const std::string& text) {
 // Holds an exclusive flock on a file for its lifetime.
 class FileLock {
  public:
-  explicit FileLock(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)) {
+  explicit FileLock(const std::string& path) : fd_(kernel::OpenOwnHostFile(path, O_RDWR | O_CREAT)) {
     if (fd_ < 0) {
       error_ = kernel::Win32Error(errno);
       return;
@@ -134,7 +135,7 @@ LONG HiveFile::Mutate(const std::function<LONG(RegistryKey& root, bool* changed)
 
 DWORD HiveFile::Write(const std::string& text) {
   const std::string temp = path_ + ".tmp";
-  int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  int fd = kernel::OpenOwnHostFile(temp, O_WRONLY | O_CREAT | O_TRUNC);
   if (fd < 0) return kernel::Win32Error(errno);
   bool ok = WriteAll(fd, text) && ::fdatasync(fd) == 0;
   int err = errno;

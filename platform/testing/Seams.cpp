@@ -8,6 +8,7 @@
 #include "platform/kernel/FileSeam.h"
 #include "platform/kernel/MemorySeam.h"
 #include "platform/kernel/PowerCutSeam.h"
+#include "platform/kernel/SystemTextSeam.h"
 #include "platform/kernel/Time.h"
 #include "platform/shell/ShellSeam.h"
 #include "platform/shell/ShellUi.h"
@@ -28,6 +29,7 @@ void ResetSeams() {
   crash_seam::Reset();
   clock_seam::Reset();
   memory_seam::Reset();
+  systext_seam::Reset();
   msgbox_seam::Reset();
   net_seam::Reset();
   inet_seam::ResetDeadlines();
@@ -68,6 +70,7 @@ void ClearClock() { clock_seam::Clear(); }
 void SetTimeZoneBias(LONG minutes) { clock_seam::SetBias(minutes); }
 
 void SetAvailableMemory(size_t bytes) { memory_seam::SetAvailable(bytes); }
+void SetSystemErrorText(DWORD code, const std::wstring& text) { systext_seam::SetText(code, text); }
 
 void SetQuestionAnswer(int answer) { msgbox_seam::SetAnswer(answer); }
 void SetQuestionHandler(std::function<int(const std::wstring& text, const std::wstring& caption)> h) {

@@ -67,6 +67,10 @@ void SetTimeZoneBias(LONG minutes);
 // Free physical memory reported by GlobalMemoryStatus.
 void SetAvailableMemory(size_t bytes);
 
+// The text FormatMessageW gives for a system error code, in place of the
+// table's (kept until ResetSeams).
+void SetSystemErrorText(DWORD code, const std::wstring& text);
+
 // Answer of a Yes/No question box shown with no one to see it (IDYES, IDNO...).
 // The headless default is IDNO. A callback, when set, is asked instead and
 // receives the text and caption.

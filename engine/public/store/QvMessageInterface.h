@@ -79,6 +79,10 @@ class QVMIDDLE_API QvMessageInterface {
   bool Read(std::string* out);
   bool SeekToHead();
   bool SetAttributes(const Attributes& attributes);
+  // The state byte and the UID field written in place, even on a volume
+  // below the store's reserve: they grow nothing. SetAttributes asks for the
+  // reserve as any change does.
+  bool MarkInPlace(uint8_t state, const std::string& uidl);
   // A file older than the current version has every asked field filled and
   // still answers false with QVMDL_ERR_STG_EML_OLD_VERSION.
   bool GetAttributes(Attributes* attributes) const;

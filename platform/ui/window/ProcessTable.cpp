@@ -129,12 +129,7 @@ void Publish(Window& w) {
     bytes += f;
     bytes.push_back('\0');
   }
-  const std::string temp = w.published + ".new";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out << bytes;
-  }
-  std::rename(temp.c_str(), w.published.c_str());
+  kernel::ReplaceOwnHostFile(w.published, bytes);
 }
 
 void ForgetPublished(Window& w) {

@@ -11,6 +11,7 @@
 #include "platform/gdi/Surface.h"
 #include "platform/kernel/Resource.h"
 #include "platform/registry/Registry.h"
+#include "platform/testing/Seams.h"
 #include "platform/ui/window/Screen.h"
 #include "engine/public/foundation/QvPlatformHooks.h"
 #include "tests/app/foundation/BoxSession.h"
@@ -150,6 +151,25 @@ TEST_F(BoxTest, TheFamilyShowsItsCaptionsPicturesAndButtonsAndAnswers) {
     GetSystemErrorText(buffer, size, ERROR_FILE_NOT_FOUND);
     EXPECT_STREQ(buffer, text);
   }
+  // Texts of other shapes: only a final CR LF pair is a line end.
+  constexpr DWORD kCode = 0x2A2A;
+  const std::pair<const wchar_t*, const wchar_t*> shapes[] = {
+      {L"改行のない文", L"改行のない文"}, {L"x", L"x"},          {L"ab", L"ab"},
+      {L"行\n", L"行\n"},                {L"行\r", L"行\r"},    {L"\r\n", L""},
+      {L"一\r\n二\r\n", L"一\r\n二"},  {L"\n\r", L"\n\r"},
+  };
+  for (const auto& [given, kept] : shapes) {
+    qv::testing::SetSystemErrorText(kCode, given);
+    WCHAR buffer[32] = L"#";
+    GetSystemErrorText(buffer, 32, kCode);
+    EXPECT_STREQ(buffer, kept);
+  }
+  qv::testing::SetSystemErrorText(kCode, L"12345");
+  WCHAR exact[6] = L"#";
+  GetSystemErrorText(exact, 6, kCode);  // five characters and the zero fit
+  EXPECT_STREQ(exact, L"12345");
+  GetSystemErrorText(exact, 5, kCode);
+  EXPECT_STREQ(exact, L"");
 }
 
 // Every row, at both ends of its range, shows its own string (filled where

@@ -7,6 +7,7 @@
 #include "app/foundation/UiMenus.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/foundation/UiText.h"
+#include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 #include "platform/registry/Registry.h"
 #include "platform/shell/MenuBar.h"
@@ -248,9 +249,16 @@ TEST_F(UiUtilities, FolderTreesGoEvenWithReadOnlyFilesAndStopOnlyAtOpenOnes) {
   MakeDir(L"\\tree");
   MakeDir(L"\\tree\\sub");
   MakeDir(L"\\tree\\sub\\deeper");
-  for (const wchar_t* f : {L"\\tree\\a.txt", L"\\tree\\sub\\b.txt", L"\\tree\\sub\\deeper\\c.txt", L"\\tree\\z.txt"}) {
+  // A folder whose name starts with a dot is hidden as well: its attributes
+  // are more than the directory bit.
+  MakeDir(L"\\tree\\.hidden");
+  MakeDir(L"\\tree\\.hidden\\.inner");
+  for (const wchar_t* f : {L"\\tree\\a.txt", L"\\tree\\sub\\b.txt", L"\\tree\\sub\\deeper\\c.txt", L"\\tree\\z.txt",
+                           L"\\tree\\.hidden\\d.txt", L"\\tree\\.hidden\\.inner\\e.txt"}) {
     WriteBytes(f, "x");
   }
+  ASSERT_EQ(GetFileAttributesW(L"\\tree\\.hidden"), DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN});
+  ASSERT_TRUE(SetFileAttributesW(L"\\tree\\.hidden\\d.txt", FILE_ATTRIBUTE_READONLY));
   ASSERT_TRUE(SetFileAttributesW(L"\\tree\\sub\\b.txt", FILE_ATTRIBUTE_READONLY));
   HANDLE open = CreateFileW(L"\\tree\\sub\\deeper\\c.txt", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
                             nullptr);
@@ -258,7 +266,9 @@ TEST_F(UiUtilities, FolderTreesGoEvenWithReadOnlyFilesAndStopOnlyAtOpenOnes) {
   EXPECT_EQ(DeleteFolderTree(L"\\tree"), kFolderTreeFileKept);
   EXPECT_FALSE(DeleteLocalFolderTree(L"\\tree"));
   EXPECT_TRUE(Exists(L"\\tree\\sub\\deeper\\c.txt"));
-  for (const wchar_t* gone : {L"\\tree\\a.txt", L"\\tree\\sub\\b.txt", L"\\tree\\z.txt"}) EXPECT_FALSE(Exists(gone));
+  for (const wchar_t* gone : {L"\\tree\\a.txt", L"\\tree\\sub\\b.txt", L"\\tree\\z.txt", L"\\tree\\.hidden"}) {
+    EXPECT_FALSE(Exists(gone)) << qv::WideToUtf8(gone);
+  }
   CloseHandle(open);
   EXPECT_TRUE(DeleteLocalFolderTree(L"\\tree"));
   EXPECT_FALSE(Exists(L"\\tree"));

@@ -12,6 +12,7 @@
 
 #include "platform/kernel/DeviceFs.h"
 #include "tests/support/DeviceRootFixture.h"
+#include "tests/support/OwnerOnly.h"
 #include "tests/support/SelfProcess.h"
 
 namespace {
@@ -363,6 +364,39 @@ TEST_F(Registry, KeptInTheHiddenKernelFolder) {
   RegCloseKey(key);
   EXPECT_TRUE(std::filesystem::exists(root_ + "/.qvkernel/registry/HKCU.dat"));
   EXPECT_FALSE(std::filesystem::exists(root_ + "/.qvkernel/registry/HKLM.dat"));
+}
+
+}  // namespace
+
+namespace {
+
+// The hives, their lock files and their folder are the owner's alone, from
+// the first write on and after one left open to others by an older version.
+TEST_F(Registry, HivesAndTheirLocksAreTheOwnersAlone) {
+  HKEY key = Create(HKEY_CURRENT_USER, L"Software\\Own");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, L"Name", L"mine"));
+  RegCloseKey(key);
+  HKEY machine = Create(HKEY_LOCAL_MACHINE, L"Software\\Own");
+  ASSERT_EQ(ERROR_SUCCESS, SetDword(machine, L"Count", 1));
+  RegCloseKey(machine);
+  size_t files = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_ + "/.qvkernel/registry")) {
+    files += entry.is_regular_file() ? 1 : 0;
+  }
+  EXPECT_GE(files, 4u);  // two hives, two locks
+  EXPECT_EQ(qv::test::OpenToOthers(root_), std::vector<std::string>{});
+
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root_ + "/.qvkernel/registry")) {
+    ::chmod(entry.path().c_str(), entry.is_directory() ? 0755 : 0644);
+  }
+  ::chmod((root_ + "/.qvkernel/registry").c_str(), 0755);
+  key = Create(HKEY_CURRENT_USER, L"Software\\Own");
+  ASSERT_EQ(ERROR_SUCCESS, SetText(key, L"Name", L"still mine"));
+  RegCloseKey(key);
+  machine = Create(HKEY_LOCAL_MACHINE, L"Software\\Own");
+  ASSERT_EQ(ERROR_SUCCESS, SetDword(machine, L"Count", 2));
+  RegCloseKey(machine);
+  EXPECT_EQ(qv::test::OpenToOthers(root_), std::vector<std::string>{});
 }
 
 }  // namespace

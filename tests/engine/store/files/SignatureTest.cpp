@@ -112,6 +112,10 @@ TEST_F(SignatureTest, FolderTreeIsDeletedDepthFirstAndLinksAreNotFollowed) {
   MakeDir(L"\\Acc\\Signature\\sub");
   MakeDir(L"\\Acc\\Signature\\sub\\deeper");
   MakeDir(L"\\Acc\\Signature\\empty");
+  // Hidden as well as a folder: more than the directory bit is set.
+  MakeDir(L"\\Acc\\Signature\\.hidden");
+  WriteBytes(L"\\Acc\\Signature\\.hidden\\h.txt", "z");
+  ASSERT_EQ(GetFileAttributesW(L"\\Acc\\Signature\\.hidden"), DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN});
   WriteBytes(L"\\Acc\\Signature\\sub\\deeper\\f.txt", "x");
   WriteBytes(L"\\Acc\\Signature\\sub\\g.txt", "y");
   MakeDir(L"\\Outside");
@@ -120,6 +124,7 @@ TEST_F(SignatureTest, FolderTreeIsDeletedDepthFirstAndLinksAreNotFollowed) {
   EXPECT_TRUE(DeleteFolderTree(dir_)) << std::hex << GetQvMiddleError();
   EXPECT_FALSE(Exists(L"\\Acc\\Signature\\sub"));
   EXPECT_FALSE(Exists(L"\\Acc\\Signature\\empty"));
+  EXPECT_FALSE(Exists(L"\\Acc\\Signature\\.hidden"));
   EXPECT_FALSE(Exists(dir_ + L"\\Data1.txt"));
   EXPECT_TRUE(Exists(dir_));
   EXPECT_EQ(ReadBytes(L"\\Outside\\keep.txt"), "keep");

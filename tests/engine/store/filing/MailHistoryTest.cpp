@@ -1,10 +1,16 @@
 // The receive and send histories as files on disk: their exact bytes after a
 // run of registrations, what is refused, what a damaged file reads as, whose
-// folder they go to, and two processes registering into one account.
+// folder they go to, and two processes registering into one account without
+// losing each other's entries.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
+#include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <list>
 #include <set>
+#include <thread>
 
 #include "engine/public/store/MailHistory.h"
 #include "platform/base/WinFormat.h"
@@ -19,23 +25,65 @@ constexpr int kPerProcess = 500;
 
 std::string Stamp(int n) { return qv::FormatA("202612%02d%02d0000", 1 + n / 24, n % 24); }
 
-// Registers kPerProcess receive entries "<who>-<n>@example.jp" for "Acc".
-bool RegisterMany(const std::string& who) {
+// Reads "<who>-<n>@" back from an address; false for any other.
+bool Writer(const std::string& address, std::string* who, int* n) {
+  char name[16] = {};
+  if (sscanf(address.c_str(), "%15[a-z]-%d@", name, n) != 2) return false;
+  *who = name;
+  return true;
+}
+
+// Registers kPerProcess receive entries "<who>-<n>@example.jp" for "Acc" and
+// reads the list back after each one. The list keeps the latest entries, so
+// the writer's own entries in it must be its latest ones, newest first and
+// without a gap: n, n-1, ... An update lost to another writer that read the
+// file before this one wrote and wrote it after breaks that run once this
+// writer reads again. The first fault, empty when none.
+std::string RegisterMany(const std::string& who) {
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
-  if (!account) return false;
+  if (!account) return "no account";
   MailHistory history;
   for (int n = 0; n < kPerProcess; ++n) {
     st_MAILHISTORYDATA entry{Stamp(n % 500), qv::FormatA("%s-%d@example.jp", who.c_str(), n)};
-    if (history.RegistRecvHistoryData(&entry, account.get()) != 0) return false;
+    if (history.RegistRecvHistoryData(&entry, account.get()) != 0) return qv::FormatA("entry %d refused", n);
+    std::list<st_MAILHISTORYDATA> list;
+    if (history.GetRecvHistoryList(&list) < 0) return qv::FormatA("list unreadable after %d", n);
+    int due = n;
+    for (const auto& e : list) {
+      std::string writer;
+      int m = -1;
+      if (!Writer(e.strAddress, &writer, &m)) return "foreign entry " + e.strAddress;
+      if (writer != who) continue;
+      if (m != due) return qv::FormatA("after %s-%d the list holds %s where %s-%d was due", who.c_str(), n,
+                                       e.strAddress.c_str(), who.c_str(), due);
+      --due;
+    }
+    // Only a full list may have pushed every own entry out.
+    if (due == n && list.size() < MailHistory::kMaxEntries)
+      return qv::FormatA("%s-%d lost from a list of %zu", who.c_str(), n, list.size());
   }
-  return true;
+  return std::string();
+}
+
+// Whether the child has made its first entry: the parent starts only then,
+// so that the two writers overlap.
+bool ChildStarted() {
+  MailHistory history;
+  std::list<st_MAILHISTORYDATA> list;
+  history.GetRecvHistoryList(&list);
+  for (const auto& e : list) {
+    if (e.strAddress.rfind("child-", 0) == 0) return true;
+  }
+  return false;
 }
 
 const int kChildBranch = [] {
   const char* root = std::getenv("QV_HISTORY_CHILD");
   if (root == nullptr) return 0;
   qv::SetDeviceRoot(root);
-  std::_Exit(RegisterMany("child") ? 0 : 1);
+  const std::string fault = RegisterMany("child");
+  if (!fault.empty()) fprintf(stderr, "child: %s\n", fault.c_str());
+  std::_Exit(fault.empty() ? 0 : 1);
 }();
 
 class MailHistoryTest : public FilingTest {
@@ -144,14 +192,23 @@ TEST_F(MailHistoryTest, DamagedFilesKeepTheirPairs) {
   }
 }
 
-TEST_F(MailHistoryTest, TwoProcessesLeaveAWellFormedFile) {
+TEST_F(MailHistoryTest, TwoProcessesLoseNoEntryOfEachOther) {
   (void)kChildBranch;
   account_.reset();
   other_.reset();
   pid_t child = qv::test::SpawnSelf({"QV_HISTORY_CHILD=" + root_});
   ASSERT_GT(child, 0);
-  EXPECT_TRUE(RegisterMany("parent"));
-  EXPECT_EQ(qv::test::WaitExit(child), 0);
+  // A bound for a child that never starts, far beyond a loaded machine's.
+  const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  int status = 0;
+  pid_t ended = 0;
+  while (!ChildStarted() && std::chrono::steady_clock::now() < giveUp &&
+         (ended = waitpid(child, &status, WNOHANG)) == 0) {
+    std::this_thread::yield();
+  }
+  EXPECT_EQ(RegisterMany("parent"), "");
+  const int exitCode = ended == child ? (WIFEXITED(status) ? WEXITSTATUS(status) : -1) : qv::test::WaitExit(child);
+  EXPECT_EQ(exitCode, 0) << "the child lost an entry or had one refused";
 
   const std::string bytes = File("Acc", true);
   const auto entries = MailHistory::ParseHistoryText(bytes);
@@ -164,10 +221,10 @@ TEST_F(MailHistoryTest, TwoProcessesLeaveAWellFormedFile) {
   for (const auto& e : entries) {
     EXPECT_TRUE(seen.insert(e.strAddress).second) << e.strAddress;
     int n = -1;
-    char who[16] = {};
-    ASSERT_EQ(sscanf(e.strAddress.c_str(), "%15[a-z]-%d@", who, &n), 2) << e.strAddress;
-    int& last = std::string(who) == "parent" ? lastParent : lastChild;
-    EXPECT_LT(n, last) << e.strAddress;
+    std::string who;
+    ASSERT_TRUE(Writer(e.strAddress, &who, &n)) << e.strAddress;
+    int& last = who == "parent" ? lastParent : lastChild;
+    EXPECT_EQ(n, last - 1) << e.strAddress;  // each writer's latest, without a gap
     last = n;
     EXPECT_EQ(e.strDate, Stamp(n));
   }

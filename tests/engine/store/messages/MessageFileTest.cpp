@@ -419,6 +419,31 @@ TEST_F(MessageFileTest, ChangesNeedTheReserveOfFreeSpace) {
   EXPECT_EQ(Eml()[19], 1);
 }
 
+// The state and UID mark goes where it stands on a volume with no room at
+// all, and changes nothing but its bytes; the same fields as an ordinary
+// change still ask for the reserve.
+TEST_F(MessageFileTest, TheMarkInPlaceNeedsNoReserve) {
+  ASSERT_TRUE(message_->WriteRaw(kRaw));
+  const std::string before = Eml();
+  qv::testing::SetFreeSpace(0);
+  A::Attributes a;
+  a.mask = A::kState | A::kUidl;
+  a.state = 2;
+  a.uidl = "sent-copy:7";
+  EXPECT_FALSE(message_->SetAttributes(a));
+  EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
+  EXPECT_EQ(Eml(), before);
+  ASSERT_TRUE(message_->MarkInPlace(2, "sent-copy:7")) << std::hex << GetQvMiddleError();
+  A::Attributes back;
+  back.mask = A::kState | A::kUidl;
+  ASSERT_TRUE(message_->GetAttributes(&back));
+  EXPECT_EQ(back.state, 2);
+  EXPECT_EQ(back.uidl, "sent-copy:7");
+  const std::string after = Eml();
+  ASSERT_EQ(after.size(), before.size());
+  EXPECT_EQ(after.substr(256), before.substr(256));
+}
+
 // A full disk leaves the file as it was: a message without text (whose first
 // text goes in place) as well as a stored one (replaced through a copy).
 TEST_F(MessageFileTest, FullDiskLeavesTheFileAsItWas) {

@@ -180,6 +180,33 @@ TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
   EXPECT_TRUE(peer_.WaitForMail(0).empty());
 }
 
+// A volume below the store's reserve when the server takes the message: no
+// copy, no move, no ordinary change of the store goes through. The mark that
+// the server took it does, in place, and neither a run on the full volume
+// nor one after room came back sends it again.
+TEST_F(SenderTest, AFullVolumeWhenTheServerTakesAMessageStillKeepsItFromGoingAgain) {
+  const unsigned long id = Queue(Mail("To: a@example.org\r\n", "one\r\n"));
+  testing::SetFreeSpace(0);
+  EXPECT_EQ(Send(), 0);
+  EXPECT_EQ(recorder_.events,
+            (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY)}));
+  EXPECT_EQ(peer_.WaitForMail(1).size(), 1u);
+  EXPECT_EQ(Messages(sendBox_), Ids{id});
+  EXPECT_TRUE(Messages(sent_).empty());
+  EXPECT_EQ(Attributes(id, QvMessageInterface::kState).state, Sender::kSentNotFiled);
+
+  for (bool full : {true, false}) {
+    SCOPED_TRACE(full ? "still full" : "room again");
+    if (!full) testing::ClearFreeSpace();
+    peer_.ClearMail();
+    EXPECT_EQ(Send(), 0);
+    EXPECT_EQ(recorder_.events,
+              (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_SEND_MESSAGE_READ), kClosing}));
+    EXPECT_TRUE(peer_.WaitForMail(0).empty());
+    EXPECT_EQ(Messages(sendBox_), Ids{id});
+  }
+}
+
 TEST_F(SenderTest, AStrippedStartTlsOffer587EndsTheRunBeforeAnyCredential) {
   TestServer server;
   server.Send("220 mail ESMTP\r\n")
