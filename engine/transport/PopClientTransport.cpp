@@ -27,7 +27,7 @@ constexpr long kPauseMicroseconds = 100000;
 // How long and how often the session's thread itself waits for an answer
 // while it holds what others wait for (holdsForServer).
 constexpr long kBriefMicroseconds = 5000;
-constexpr int kBriefWaits = 4;
+constexpr int kBriefWaits = 8;
 
 }  // namespace
 
@@ -241,7 +241,9 @@ uint32_t PopClient::recvData() {
   for (int brief = 0; waiting == NetResult::Interrupted && brief < kBriefWaits && !cancel_ && !abort_ &&
                       holdsForServer();
        ++brief) {
-    if (socket_.WaitReadable(kBriefMicroseconds) <= 0) break;
+    const int ready = socket_.WaitReadable(kBriefMicroseconds);
+    if (ready < 0) break;
+    if (ready == 0) continue;
     bool more = false;
     waiting = receiveWaiting(&more);
     sawByte = sawByte || more;

@@ -40,7 +40,7 @@ constexpr uint32_t kStorageCodes = 510;
 constexpr uint32_t kPopStorageFull = 0x200200b;
 // Messages stored under one hold of the store's mutexes at most, so that
 // others wait for the store no longer than that takes.
-constexpr unsigned kBatchMessages = 32;
+constexpr unsigned kBatchMessages = 64;
 
 }  // namespace
 
