@@ -49,7 +49,7 @@ QvStoreBatch::QvStoreBatch() {
 
 QvStoreBatch::~QvStoreBatch() {
   if (outer_) {
-    for (const auto& [path, file] : files_) CloseHandle(static_cast<HANDLE>(file));
+    for (const auto& [path, kept] : files_) CloseHandle(static_cast<HANDLE>(kept.file));
     files_.clear();
     t_batch = 0;
     t_holder = nullptr;
@@ -57,24 +57,30 @@ QvStoreBatch::~QvStoreBatch() {
   Release();
 }
 
-void* QvStoreBatch::KeptFile(const std::wstring& path) {
+void* QvStoreBatch::KeptFile(const std::wstring& path, int64_t** at) {
   if (t_holder == nullptr) return nullptr;
   auto& files = t_holder->files_;
   auto found = files.find(path);
-  if (found != files.end()) return found->second;
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  files.emplace(path, file);
-  return file;
+  if (found == files.end()) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    found = files.emplace(path, Kept{file, 0}).first;
+  }
+  if (at != nullptr) {
+    *at = &found->second.at;
+  } else {
+    found->second.at = -1;
+  }
+  return found->second.file;
 }
 
 void QvStoreBatch::DropFile(const std::wstring& path) {
   if (t_holder == nullptr) return;
   auto found = t_holder->files_.find(path);
   if (found == t_holder->files_.end()) return;
-  CloseHandle(static_cast<HANDLE>(found->second));
+  CloseHandle(static_cast<HANDLE>(found->second.file));
   t_holder->files_.erase(found);
 }
 

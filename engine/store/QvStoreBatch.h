@@ -36,8 +36,10 @@ class QvStoreBatch {
 
   // A handle of `path` open for reading and writing (others may read, write
   // and replace it meanwhile), kept until the batch ends; null outside a
-  // batch or when the file cannot be opened.
-  static void* KeptFile(const std::wstring& path);
+  // batch or when the file cannot be opened. Given `at`, it points to where
+  // the handle's file pointer stands (-1: unknown), for the caller to keep
+  // after it moves it; without, the place is forgotten.
+  static void* KeptFile(const std::wstring& path, int64_t** at = nullptr);
   // Closes the kept handle of `path`, if any.
   static void DropFile(const std::wstring& path);
 
@@ -45,7 +47,11 @@ class QvStoreBatch {
   void Release();
 
   std::vector<void*> mutexes_;  // HANDLE each, the taken ones first
-  std::map<std::wstring, void*> files_;  // the kept handles, by device path
+  struct Kept {
+    void* file;  // HANDLE
+    int64_t at;  // its file pointer, when known
+  };
+  std::map<std::wstring, Kept> files_;  // by device path
   std::size_t taken_ = 0;
   bool held_ = false;
   bool outer_ = false;  // this object began the thread's batch

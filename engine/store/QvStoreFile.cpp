@@ -135,8 +135,10 @@ uint32_t QvStoreFile::Rewrite(const std::wstring& path, const QvStoreFileCodes& 
 
 uint32_t QvStoreFile::WriteInPlace(const std::wstring& path, const QvStoreFileCodes& codes, size_t offset,
                                    std::string_view bytes, bool append) {
-  // Under a store batch the file stays open from one message to the next.
-  HANDLE handle = static_cast<HANDLE>(QvStoreBatch::KeptFile(path));
+  // Under a store batch the file stays open from one message to the next,
+  // and a line appended after the last needs no move of its file pointer.
+  int64_t* keptAt = nullptr;
+  HANDLE handle = static_cast<HANDLE>(QvStoreBatch::KeptFile(path, &keptAt));
   qv::ScopedHandle owned;
   if (handle == nullptr) {
     owned.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -147,9 +149,12 @@ uint32_t QvStoreFile::WriteInPlace(const std::wstring& path, const QvStoreFileCo
   if (offset > 0x7FFFFFFF || bytes.size() > 0x7FFFFFFF) return codes.write;
   const LONG at = static_cast<LONG>(offset);
   DWORD written = 0;
-  if (SetFilePointer(handle, at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+  const bool there = keptAt != nullptr && *keptAt == static_cast<int64_t>(offset);
+  if (keptAt != nullptr) *keptAt = -1;
+  if ((there || SetFilePointer(handle, at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) &&
       WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
       written == bytes.size()) {
+    if (keptAt != nullptr) *keptAt = static_cast<int64_t>(offset + bytes.size());
     return QVMDL_SUCCESS;
   }
   const uint32_t code = FailureCode(codes.write);
