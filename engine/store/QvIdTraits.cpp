@@ -3,6 +3,7 @@
 #include "engine/foundation/MailMemory.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
@@ -84,6 +85,7 @@ uint32_t QvIdTraits::InitStatus(const std::wstring& root) {
 
 uint32_t QvIdTraits::ReadStatusFile(const std::wstring& root, uint32_t* nextId, uint32_t* count) {
   std::wstring path = StatusPath(root);
+  QvStoreBatch::DropFile(path);
   uint32_t code = RestoreInterruptedFile(path, path + L"_tmp");
   if (code != QVMDL_SUCCESS) return code;
   qv::ScopedHandle file(
@@ -99,6 +101,7 @@ uint32_t QvIdTraits::ReadStatusFile(const std::wstring& root, uint32_t* nextId, 
 
 uint32_t QvIdTraits::ReadStatus(const std::wstring& root, uint32_t maxId) {
   QvNamedMutex::Hold hold(mutex_);
+  trusted_ = 0;
   uint32_t next = 0, count = 0;
   uint32_t code = ReadStatusFile(root, &next, &count);
   if (code != QVMDL_SUCCESS) return code;
@@ -111,6 +114,7 @@ uint32_t QvIdTraits::ReadStatus(const std::wstring& root, uint32_t maxId) {
 
 void QvIdTraits::Assume(const std::wstring& root, uint32_t maxId, uint32_t nextId, uint32_t count) {
   QvNamedMutex::Hold hold(mutex_);
+  trusted_ = 0;
   root_ = root;
   maxId_ = maxId;
   nextId_ = nextId > maxId ? 0 : nextId;
@@ -119,7 +123,9 @@ void QvIdTraits::Assume(const std::wstring& root, uint32_t maxId, uint32_t nextI
 
 uint32_t QvIdTraits::WriteStatus() {
   QvNamedMutex::Hold hold(mutex_);
+  trusted_ = 0;
   std::wstring path = StatusPath(root_);
+  QvStoreBatch::DropFile(path);
   std::wstring temp = path + L"_tmp";
   uint32_t code = RestoreInterruptedFile(path, temp);
   if (code != QVMDL_SUCCESS) return code;
@@ -170,29 +176,42 @@ uint32_t QvIdTraits::ChangeCount(int64_t delta) {
 bool QvIdTraits::ChangeCountInPlace(int64_t delta, uint32_t* code) {
   if (root_.empty()) return false;
   const std::wstring path = StatusPath(root_);
-  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.is_valid()) return false;
   char buffer[kStatusReadLimit + 1] = {};
   DWORD got = 0;
   uint32_t savedNext = 0, savedCount = 0;
-  if (!ReadFile(file.get(), buffer, kStatusReadLimit, &got, nullptr) ||
-      !ParseStatus(buffer, got, &savedNext, &savedCount)) {
-    return false;
+  const uint64_t batch = QvStoreBatch::Current();
+  HANDLE handle = nullptr;
+  qv::ScopedHandle owned;
+  if (batch != 0 && trusted_ == batch && (handle = static_cast<HANDLE>(QvStoreBatch::KeptFile(path))) != nullptr) {
+    // Nobody else wrote it since this process did, under the same batch.
+    got = static_cast<DWORD>(statusLength_);
+    savedCount = count_;
+  } else {
+    QvStoreBatch::DropFile(path);
+    owned.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!owned.is_valid()) return false;
+    handle = owned.get();
+    if (!ReadFile(handle, buffer, kStatusReadLimit, &got, nullptr) || !ParseStatus(buffer, got, &savedNext, &savedCount)) {
+      return false;
+    }
   }
+  trusted_ = 0;
   // Another process may have changed the count since this one read it.
   const int64_t value = static_cast<int64_t>(savedCount) + delta;
   const uint32_t count = value < 0 ? 0 : static_cast<uint32_t>(value);
   const std::string text = FormatStatus(nextId_, count);
   if (text.size() < got) return false;
   DWORD written = 0;
-  if (SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != 0 ||
-      !WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+  if (SetFilePointer(handle, 0, nullptr, FILE_BEGIN) != 0 ||
+      !WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
       written != text.size()) {
     *code = GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : QVMDL_ERR_STG_STATUS_WRITE;
     return true;
   }
   count_ = count;
+  trusted_ = batch;
+  statusLength_ = text.size();
   *code = QVMDL_SUCCESS;
   return true;
 }

@@ -66,5 +66,9 @@ class QvIdTraits {
   // The message directory's count, which the storage's open checks against
   // the entry table and repairs, is rewritten in place (see ChangeCount).
   bool countInPlace_ = false;
+  // The store batch under which the file is known to hold the text of
+  // `statusLength_` bytes this process last wrote there.
+  uint64_t trusted_ = 0;
+  size_t statusLength_ = 0;
   friend class QvMessageSet;
 };

@@ -346,8 +346,18 @@ bool QvMessage::WriteWholeInPlace(HANDLE file, const uint8_t* header, const char
   memcpy(unfinished, kMagic, sizeof kMagic);
   memcpy(unfinished + sizeof kMagic, header + sizeof kMagic, kHeaderBytes - sizeof kMagic);
   unfinished[0] = 0;
-  return WriteAllTo(file, unfinished, kHeaderBytes) && WriteAllTo(file, text, length) &&
-         SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+  // A small mail goes with its unfinished header in one write.
+  constexpr size_t kOneWrite = 64 * 1024;
+  bool written = false;
+  if (length <= kOneWrite) {
+    std::string both;
+    both.reserve(kHeaderBytes + length);
+    both.append(reinterpret_cast<const char*>(unfinished), kHeaderBytes).append(text, length);
+    written = WriteAllTo(file, both.data(), both.size());
+  } else {
+    written = WriteAllTo(file, unfinished, kHeaderBytes) && WriteAllTo(file, text, length);
+  }
+  return written && SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
          WriteAllTo(file, header, kHeaderBytes) && SyncFirstText(file);
 }
 

@@ -4,6 +4,7 @@
 
 #include "engine/foundation/MailMemory.h"
 #include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/WinFormat.h"
 
@@ -68,6 +69,7 @@ uint32_t QvMessageEntry::Parse(const std::string& bytes, std::vector<MessageEntr
 
 uint32_t QvMessageEntry::Load() {
   if (path_.empty()) return QVMDL_SUCCESS;
+  if (trusted_ != 0 && trusted_ == QvStoreBatch::Current()) return QVMDL_SUCCESS;
   std::string bytes;
   uint32_t code = QvStoreFile::ReadSettled(path_, QvStoreFile::kMessageList, QvStoreFile::kListLimit, &bytes);
   if (code != QVMDL_SUCCESS) return code;
@@ -76,6 +78,7 @@ uint32_t QvMessageEntry::Load() {
   if (code != QVMDL_SUCCESS) return code;
   entries_.swap(parsed);
   bytes_.swap(bytes);
+  trusted_ = QvStoreBatch::Current();
   return QVMDL_SUCCESS;
 }
 
@@ -89,7 +92,10 @@ uint32_t QvMessageEntry::Append(const std::vector<MessageEntryRecord>& records) 
   if (!Format(added, &lines)) return QvStoreFile::kMessageList.write;
   if (path_.empty()) return QVMDL_SUCCESS;
   uint32_t code = QvStoreFile::WriteInPlace(path_, QvStoreFile::kMessageList, bytes_.size(), lines, true);
-  if (code != QVMDL_SUCCESS) return code;
+  if (code != QVMDL_SUCCESS) {
+    trusted_ = 0;  // the file is read again
+    return code;
+  }
   entries_.insert(entries_.end(), added.begin(), added.end());
   bytes_ += lines;
   return QVMDL_SUCCESS;
@@ -113,16 +119,25 @@ uint32_t QvMessageEntry::StoreLine(size_t index) {
                          (stored[7] == '0' || stored[7] == '1') && stored.substr(8) == "\r\n";
   if (!sameShape) return Store();
   uint32_t code = QvStoreFile::WriteInPlace(path_, QvStoreFile::kMessageList, start, line, false);
-  if (code == QVMDL_SUCCESS) bytes_.replace(start, line.size(), line);
+  if (code == QVMDL_SUCCESS) {
+    bytes_.replace(start, line.size(), line);
+  } else {
+    trusted_ = 0;
+  }
   return code;
 }
 
-uint32_t QvMessageEntry::Store() { return QvStoreFile::StoreList(path_, QvStoreFile::kMessageList, Format, entries_); }
+// The rewritten list is read again before its next use: bytes_ is not its text.
+uint32_t QvMessageEntry::Store() {
+  trusted_ = 0;
+  return QvStoreFile::StoreList(path_, QvStoreFile::kMessageList, Format, entries_);
+}
 
 uint32_t QvMessageEntry::ReadFile(const std::wstring& path) {
   QvNamedMutex::Hold hold(mutex_);
   path_ = path;
   entries_.clear();
+  trusted_ = 0;
   return QvStoreFile::LoadList(path_, QvStoreFile::kMessageList, Parse, &entries_, true);
 }
 
@@ -244,6 +259,7 @@ uint32_t QvMessageEntry::GetCount() {
 
 bool QvMessageEntry::ReplaceAll(const std::vector<MessageEntryRecord>& records) {
   QvNamedMutex::Hold hold(mutex_);
+  trusted_ = 0;
   std::vector<MessageEntryRecord> entries;
   entries.reserve(records.size());
   for (const MessageEntryRecord& r : records) entries.push_back(MessageEntryRecord{0, r.id, r.unread, r.partial});

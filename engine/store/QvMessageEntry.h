@@ -2,7 +2,8 @@
 // "%04X\t%d\t%d\r\n" of (id, unread, partial). Each operation works on the
 // file as it stands, so that other processes' changes are kept. New messages
 // are appended and a changed flag is overwritten in its line; removals
-// rewrite the list through its "_tmp" copy.
+// rewrite the list through its "_tmp" copy. Inside a store batch
+// (QvStoreBatch) the list read or written under it is the file itself.
 #pragma once
 
 #include <cstdint>
@@ -59,5 +60,6 @@ class QvMessageEntry {
   std::wstring path_;
   std::vector<MessageEntryRecord> entries_;
   std::string bytes_;  // the file as a writer last read it
+  uint64_t trusted_ = 0;  // the store batch under which entries_ and bytes_ are the file
   QvNamedMutex mutex_;
 };

@@ -6,6 +6,7 @@
 
 #include "engine/foundation/QvLittleEndian.h"
 #include "engine/public/foundation/QvMiddleError.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -24,6 +25,9 @@ constexpr size_t kLongUnits = 257;
 constexpr size_t kShortUnits = 32;
 constexpr uint32_t kLargestId = 0xFFFF;
 constexpr wchar_t kEllipsis = 0x2026;
+// Room a store batch keeps measured beyond what its next message needs:
+// below it the volume is measured again for each message.
+constexpr uint64_t kRoomMargin = uint64_t{64} << 20;
 
 // A text field: UTF-16LE, at most units - 1 units, NUL-terminated, zero-padded.
 void PutText(uint8_t* p, size_t units, const wchar_t* text, size_t capacity) {
@@ -177,10 +181,13 @@ uint32_t QvMessageHeader::ReadIndex() {
     }
   }
   if (foreign || size < RecordOffset(used_)) return Codes().format;
+  trusted_ = QvStoreBatch::Current();
   return QVMDL_SUCCESS;
 }
 
 uint32_t QvMessageHeader::Reload() {
+  if (trusted_ != 0 && trusted_ == QvStoreBatch::Current()) return QVMDL_SUCCESS;
+  trusted_ = 0;
   uint32_t code = QvStoreFile::SettleForRead(path_, Codes());
   return code == QVMDL_SUCCESS ? ReadIndex() : code;
 }
@@ -188,6 +195,7 @@ uint32_t QvMessageHeader::Reload() {
 uint32_t QvMessageHeader::Open(const std::wstring& path) {
   QvNamedMutex::Hold hold(mutex_);
   path_ = path;
+  trusted_ = 0;
   size_t cut = path.rfind(L'\\');
   directory_ = cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
   used_ = 0;
@@ -201,6 +209,7 @@ uint32_t QvMessageHeader::WriteIndexAt(uint32_t firstSlot, uint32_t slots) {
   uint8_t raw[kIndexBytes];
   for (uint32_t i = 0; i < slots; ++i) QvLittleEndian::Put32(raw + 4 * i, index_[firstSlot + i]);
   if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !qv::CloseWritten(stream)) {
+    trusted_ = 0;
     return QvStoreFile::FailureCode(Codes().write);
   }
   return QVMDL_SUCCESS;
@@ -221,6 +230,21 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
   // The record goes to the place its slot names, past any record a torn
   // append left behind; its slot follows only once the record is written.
   // The rest of the index on disk is the one just read.
+  if (HANDLE kept = static_cast<HANDLE>(QvStoreBatch::KeptFile(path_))) {
+    // Under a store batch: the file open from one message to the next.
+    const auto writeAt = [kept](long offset, const void* data, DWORD size) {
+      DWORD written = 0;
+      return SetFilePointer(kept, offset, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
+             WriteFile(kept, data, size, &written, nullptr) && written == size;
+    };
+    if (!writeAt(RecordOffset(used_), raw, kRecordBytes)) return QvStoreFile::FailureCode(Codes().write);
+    index_[used_] = record.id;
+    uint8_t slot[4];
+    QvLittleEndian::Put32(slot, record.id);
+    const bool indexed = writeAt(static_cast<long>(4 * used_), slot, sizeof slot);
+    ++used_;
+    return indexed ? QVMDL_SUCCESS : QvStoreFile::FailureCode(Codes().write);
+  }
   qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
   if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   if (!WriteAt(stream.get(), RecordOffset(used_), raw, kRecordBytes)) return QvStoreFile::FailureCode(Codes().write);
@@ -235,7 +259,9 @@ uint32_t QvMessageHeader::AppendLocked(const Record& record) {
 
 bool QvMessageHeader::Append(const Record& record) {
   QvNamedMutex::Hold hold(mutex_);
-  return Fail(AppendLocked(record));
+  const uint32_t code = AppendLocked(record);
+  if (code != QVMDL_SUCCESS) trusted_ = 0;  // the file is read again
+  return Fail(code);
 }
 
 uint32_t QvMessageHeader::OpenRecord(uint32_t id, const wchar_t* mode, uint32_t* slot, qv::ScopedFile* stream) {
@@ -357,6 +383,7 @@ bool QvMessageHeader::CheckCount(const std::vector<uint32_t>& ids) {
 
 uint32_t QvMessageHeader::CompactLocked() {
   if (deleted_ == 0) return QVMDL_SUCCESS;
+  trusted_ = 0;  // rare: the file is read again after it
   uint32_t live = Live();
   ULARGE_INTEGER available{}, total{}, totalFree{};
   uint64_t needed = ((static_cast<uint64_t>(live) * kRecordBytes + 12191) & ~uint64_t{8191}) + 512000;
@@ -411,11 +438,25 @@ bool QvMessageHeader::EnsureSpace(uint32_t size) {
   uint64_t fileBlocks = deleted_ != 0 ? (static_cast<uint64_t>(Live()) * kRecordBytes + 4000 + 8191) / 8192
                                       : (static_cast<uint64_t>(used_) * kRecordBytes + 5180 + 8191) / 8192;
   uint64_t mailBlocks = (static_cast<uint64_t>(size) + 8447) / 8192;
+  const uint64_t needed = (fileBlocks + mailBlocks) * 8192 + 536576;
+  // Under a store batch the room measured at its first message, less every
+  // message's asking since, answers while it lasts: its files are the only
+  // ones of the store that grow meanwhile. Other writers only make it
+  // earlier to measure again, never later than the volume fills.
+  const uint64_t batch = QvStoreBatch::Current();
+  const uint64_t asked = (mailBlocks + 1) * 8192 + kRecordBytes;
+  if (batch != 0 && roomBatch_ == batch && roomLeft_ > needed + kRoomMargin) {
+    roomLeft_ -= asked;
+    return Fail(CompactLocked());
+  }
   ULARGE_INTEGER available{}, total{}, totalFree{};
   if (!GetDiskFreeSpaceExW(directory_.empty() ? nullptr : directory_.c_str(), &available, &total, &totalFree) ||
-      available.QuadPart <= (fileBlocks + mailBlocks) * 8192 + 536576) {
+      available.QuadPart <= needed) {
+    roomBatch_ = 0;
     return Fail(QVMDL_ERR_STG_DISK_FULL);
   }
+  roomBatch_ = batch;
+  roomLeft_ = available.QuadPart - std::min<uint64_t>(available.QuadPart, asked);
   return Fail(CompactLocked());
 }
 
@@ -444,6 +485,7 @@ bool QvMessageHeader::Rebuild(const std::vector<uint32_t>& ids, QvMailHeaderSour
     QvLittleEndian::Put32(reinterpret_cast<uint8_t*>(bytes.data()) + 4 * i, ids[i]);
   }
   QvNamedMutex::Hold hold(mutex_);
+  trusted_ = 0;
   // The rebuilt file replaces the old one only once it is whole.
   uint32_t code = QvStoreFile::SettleForRead(path_, Codes());
   if (code == QVMDL_SUCCESS) code = QvStoreFile::WriteTemp(path_, Codes(), bytes);

@@ -88,4 +88,8 @@ class QvMessageHeader {
   uint32_t index_[kSlots];
   uint32_t used_ = 0;
   uint32_t deleted_ = 0;
+  uint64_t trusted_ = 0;  // the store batch under which index_ is the file's
+  // Free room measured under a store batch, less what was asked for since.
+  uint64_t roomBatch_ = 0;
+  uint64_t roomLeft_ = 0;
 };

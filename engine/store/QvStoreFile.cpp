@@ -2,6 +2,7 @@
 
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
 
@@ -43,13 +44,17 @@ uint32_t QvStoreFile::FailureCode(uint32_t ownCode) {
   return GetLastError() == ERROR_DISK_FULL ? QVMDL_ERR_STG_DISK_FULL : ownCode;
 }
 
+// Settling may put a copy in the file's place, and a read afresh is of the
+// file by its name: a handle a store batch kept of it goes first.
 uint32_t QvStoreFile::SettleForRead(const std::wstring& path, const QvStoreFileCodes& codes) {
+  QvStoreBatch::DropFile(path);
   uint32_t code = RestoreInterruptedFile(path, TempOf(path));
   if (code == QVMDL_SUCCESS || code == QVMDL_ERR_SAFESAVE_NOFILE) return QVMDL_SUCCESS;
   return MapSafeSave(code, codes);
 }
 
 uint32_t QvStoreFile::SettleForWrite(const std::wstring& path, const QvStoreFileCodes& codes) {
+  QvStoreBatch::DropFile(path);
   uint32_t code = RestoreInterruptedFile(path, TempOf(path));
   return code == QVMDL_SUCCESS ? code : MapSafeSave(code, codes);
 }
@@ -91,6 +96,7 @@ bool QvStoreFile::WriteAll(FILE* stream, const void* data, size_t size) {
 }
 
 uint32_t QvStoreFile::Commit(const std::wstring& path, const QvStoreFileCodes& codes) {
+  QvStoreBatch::DropFile(path);
   std::wstring temp = TempOf(path);
   if (GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
     return MoveFileW(temp.c_str(), path.c_str()) ? QVMDL_SUCCESS : codes.safeSave[4];
@@ -129,20 +135,31 @@ uint32_t QvStoreFile::Rewrite(const std::wstring& path, const QvStoreFileCodes& 
 
 uint32_t QvStoreFile::WriteInPlace(const std::wstring& path, const QvStoreFileCodes& codes, size_t offset,
                                    std::string_view bytes, bool append) {
-  qv::ScopedHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.is_valid()) return FailureCode(codes.open);
+  // Under a store batch the file stays open from one message to the next,
+  // and a line appended after the last needs no move of its file pointer.
+  int64_t* keptAt = nullptr;
+  HANDLE handle = static_cast<HANDLE>(QvStoreBatch::KeptFile(path, &keptAt));
+  qv::ScopedHandle owned;
+  if (handle == nullptr) {
+    owned.reset(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!owned.is_valid()) return FailureCode(codes.open);
+    handle = owned.get();
+  }
   if (offset > 0x7FFFFFFF || bytes.size() > 0x7FFFFFFF) return codes.write;
   const LONG at = static_cast<LONG>(offset);
   DWORD written = 0;
-  if (SetFilePointer(file.get(), at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-      WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+  const bool there = keptAt != nullptr && *keptAt == static_cast<int64_t>(offset);
+  if (keptAt != nullptr) *keptAt = -1;
+  if ((there || SetFilePointer(handle, at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) &&
+      WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
       written == bytes.size()) {
+    if (keptAt != nullptr) *keptAt = static_cast<int64_t>(offset + bytes.size());
     return QVMDL_SUCCESS;
   }
   const uint32_t code = FailureCode(codes.write);
-  if (append && SetFilePointer(file.get(), at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
-    SetEndOfFile(file.get());
+  if (append && SetFilePointer(handle, at, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
+    SetEndOfFile(handle);
   }
   return code;
 }

@@ -29,6 +29,10 @@ constexpr size_t kMemoryFloor = 307200;
 constexpr uint32_t kMaxWholeSize = 0x300000;
 // Once a status line is there, a pause this long ends a piece of the answer.
 constexpr long kPauseMicroseconds = 100000;
+// How long and how often the session's thread itself waits for an answer
+// while it holds what others wait for (holdsForServer).
+constexpr long kBriefMicroseconds = 5000;
+constexpr int kBriefWaits = 8;
 
 }  // namespace
 
@@ -269,13 +273,27 @@ uint32_t PopClient::recvData() {
   // before it): those are read here, since handing a read to the worker and
   // back costs two thread switches.
   bool sawByte = false;
-  const NetResult waiting = receiveWaiting(&sawByte);
+  NetResult waiting = receiveWaiting(&sawByte);
+  // While the session holds what others wait for (the store, as it files
+  // message after message), an answer a moment away is taken here rather
+  // than let go of that hold for it.
+  for (int brief = 0; waiting == NetResult::Interrupted && brief < kBriefWaits && !cancel_ && !abort_ &&
+                      holdsForServer();
+       ++brief) {
+    const int ready = socket_.WaitReadable(kBriefMicroseconds);
+    if (ready < 0) break;
+    if (ready == 0) continue;
+    bool more = false;
+    waiting = receiveWaiting(&more);
+    sawByte = sawByte || more;
+  }
   if (waiting == NetResult::Ok) {
     keepRest();
     return 0;
   }
   if (waiting == NetResult::Overflow) return kCodes.unexpected;
   if (waiting == NetResult::TimedOut) return kCodes.timeout;
+  beforeServerWait();
   // The worker is never left behind: it sees its stop flag within a slice
   // (or wakes at once when abort closed the socket).
   const uint32_t r = worker_.Read([this, sawByte] { return receivePiece(sawByte); }, waitRules(true), kCodes);

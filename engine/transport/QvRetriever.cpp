@@ -38,6 +38,9 @@ constexpr unsigned long kPartialTray = 0x10001;
 constexpr uint32_t kFirstStorageCode = 0x2000201;
 constexpr uint32_t kStorageCodes = 510;
 constexpr uint32_t kPopStorageFull = 0x200200b;
+// Messages stored under one hold of the store's mutexes at most, so that
+// others wait for the store no longer than that takes.
+constexpr unsigned kBatchMessages = 64;
 
 }  // namespace
 
@@ -141,6 +144,7 @@ bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASControlle
       result = Session(ras, connection, password);
     }
   }
+  batch_.reset();
   Reset();
   std::lock_guard<std::mutex> hold(runLock_);
   running_ = false;
@@ -197,6 +201,7 @@ bool QvRetriever::Session(QvRASController* ras, void* connection, const std::str
     if (kind == Kind::Whole || kind == Kind::Partial) syncs.emplace();
     syncs_ = syncs ? &*syncs : nullptr;
     newConnection();
+    batch_.reset();
     CommitSynced(true);
     if (!unsafe_.empty()) saveResult_ = false;
     syncs_ = nullptr;
@@ -531,8 +536,18 @@ bool QvRetriever::OnFetched(int kind) {
     const uint32_t begun = journal_ != nullptr ? journal_->Begin() : QVMDL_ERR_ACC_UIDL_CREATE;
     if (begun != QVMDL_SUCCESS) return ReportError(begun, 0);
   }
+  // New messages are stored under one hold of the store's mutexes while the
+  // server's answers are at hand; a replaced copy is not.
+  if (replace) {
+    batch_.reset();
+  } else if (!batch_) {
+    batch_.emplace();
+    batchStored_ = 0;
+    if (!batch_->Held()) batch_.reset();  // another holds part of the store: the next message tries again
+  }
   const uint64_t ticketBefore = syncs_ != nullptr ? syncs_->LastTicket() : 0;
   const bool stored = replace ? ReplaceMessage(text, uid, partial) : SaveMessage(text, uid, partial);
+  if (batch_ && ++batchStored_ >= kBatchMessages) batch_.reset();
   if (!stored) return ReportError(GetQvMiddleError(), 0);
   if (!replace) {
     storedUids_.push_back(uid);
@@ -545,8 +560,15 @@ bool QvRetriever::OnFetched(int kind) {
   return true;
 }
 
+// A run whose start line is on the disk is settled from the store alone
+// (QvUidJournal::FoldIn reads no other line of it): its messages need no line
+// of their own, only the watch over their syncs.
 bool QvRetriever::Journal(const std::string& uid, uint64_t ticket, const std::string& text) {
   if (journal_ == nullptr) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
+  if (journal_->Begun()) {
+    if (ticket != 0) unsynced_.emplace_back(uid, ticket);
+    return ticket == 0 || CommitSynced(false);
+  }
   if (ticket == 0) return journal_->Append(uid) || ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
   const unsigned long id = classifier_ != nullptr ? classifier_->LastSavedId() : 0;
   if (!journal_->AppendPending(uid, id, text)) return ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
@@ -570,7 +592,7 @@ bool QvRetriever::CommitSynced(bool all) {
       // next run fetches it again rather than lose it. The session goes on.
       unsafe_.insert(uid);
       ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);
-    } else if (journal_ == nullptr || !journal_->Append(uid)) {
+    } else if (journal_ == nullptr || (!journal_->Begun() && !journal_->Append(uid))) {
       good = ReportError(QVMDL_ERR_ACC_UIDL_CREATE, 0);
     }
     unsynced_.pop_front();
@@ -582,6 +604,7 @@ bool QvRetriever::CommitSynced(bool all) {
 // every text synced and the store's lists, slots and counter with them. A
 // text whose sync failed keeps "QUIT" back too, so that the server keeps it.
 bool QvRetriever::MakeStoredSafe() {
+  batch_.reset();
   if (syncs_ != nullptr) CommitSynced(true);
   if (journal_ == nullptr || !journal_->Begun()) return unsafe_.empty();
   if (!qv::FlushDeviceVolume()) return ReportError(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0);

@@ -18,7 +18,8 @@
 // other line) is settled from the store itself: every message made since
 // that id that carries a UID counts as received, once its text is known
 // whole (same boot, or the digest in its own header), and a torn one is
-// removed so that the mail comes again.
+// removed so that the mail comes again. The retriever writes no other line
+// after it: the fold reads none of a started run.
 #pragma once
 
 #include <cstdint>

@@ -315,7 +315,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
   // another file, renamed in since, the checks run again on that one.
   for (bool seen = lookup.found && creation == OPEN_EXISTING;; seen = false) {
     if (seen) st = lookup.status;
-    exists = seen || ::stat(host.c_str(), &st) == 0;
+    // A new name the look-up found missing from its folder needs no second
+    // look: O_EXCL refuses it should it have come meanwhile.
+    exists = seen || (!(lookup.absent && creation == CREATE_NEW) && ::stat(host.c_str(), &st) == 0);
     if (exists && S_ISDIR(st.st_mode)) {
       SetLastError(ERROR_ACCESS_DENIED);
       return INVALID_HANDLE_VALUE;

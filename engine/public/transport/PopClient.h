@@ -154,6 +154,12 @@ class QVMIDDLE_API PopClient {
   // A cancel that came after the session's last look at it would otherwise
   // end the next session at its start.
   void forgetCancel() { cancel_ = false; }
+  // On the session's thread, before it waits for the server's next bytes:
+  // what the session holds that others may need is let go of here.
+  virtual void beforeServerWait() {}
+  // Whether the session's thread holds something of that kind now: an
+  // answer then gets a few brief waits on that thread before the hold goes.
+  virtual bool holdsForServer() const { return false; }
 
  private:
   // What the command just sent expects back; it decides when the worker may

@@ -6,8 +6,10 @@
 // the rest of partially received messages. Runs on the caller's thread.
 //
 // What counts as received is the account's UID list alone (the last UID is a
-// hint kept for older readers). Each stored UID is journalled before the
-// session may go on or delete anything, and the list is rewritten only from
+// hint kept for older readers). The run's start in the store is journalled
+// before its first message is stored, so that a run cut short anywhere is
+// settled from the store; no UID is deleted before its text is on the disk,
+// and the list is rewritten only from
 // a session that read the server's whole UID list; a failed session keeps the
 // list and adds what it stored. Copies held in part (partial or header only)
 // are never deleted from the server until fetched whole.
@@ -19,6 +21,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -26,6 +29,7 @@
 
 #include "engine/public/QvMiddleExport.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/PopClient.h"
 #include "engine/public/transport/QvRASController.h"
@@ -54,6 +58,9 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   class Notify {
    public:
     virtual ~Notify() = default;
+    // Told on the session's thread, which may hold the store's mutexes
+    // while it stores messages (QvStoreBatch): the observer may use the
+    // store itself, but it posts to other threads rather than wait for them.
     virtual bool notify(unsigned int message, long w, long l) = 0;
     // Asked only while periodic retrieval is on: true when the program is in front.
     virtual void isActive(bool* answer, QvRetriever* retriever) = 0;
@@ -132,7 +139,8 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   bool PartialUids(std::list<std::string>* uids);
   bool OnReceiveMessage(int message, long w, long l);
   bool OnFetched(int kind);
-  // Journals a UID just stored with `text`, whose sync is `ticket` (0: done).
+  // Journals a UID just stored with `text`, whose sync is `ticket` (0: done);
+  // after the start line only the sync is watched.
   bool Journal(const std::string& uid, uint64_t ticket, const std::string& text);
   // Journals for good the UIDs whose texts reached the disk, waiting for
   // them when `all` or when too many are on their way. A failed sync is
@@ -144,6 +152,8 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   bool ReplaceMessage(const std::string& text, const std::string& uid, bool partial);
   bool FindMsg(const std::string& uid);
   bool MakeStoredSafe();
+  void beforeServerWait() override { batch_.reset(); }
+  bool holdsForServer() const override { return batch_.has_value(); }
   void DiskFullRule();
   static bool MakeWstringFromString(const std::string& text, std::wstring* out);
   bool ReportError(uint32_t code, long l);
@@ -157,6 +167,11 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   QvClassifier* classifier_ = nullptr;
   QvUidJournal* journal_ = nullptr;  // the run's, while a session is on
   QvDeferredSync* syncs_ = nullptr;  // the session's, when texts are synced beside it
+  // The store's mutexes, held from one stored message to the next while the
+  // server's answers are at hand: let go of before a wait for the server,
+  // after kBatchMessages messages and when the session ends.
+  std::optional<QvStoreBatch> batch_;
+  unsigned batchStored_ = 0;
   std::deque<std::pair<std::string, uint64_t>> unsynced_;  // UIDs with their texts' syncs
   std::set<std::string> unsafe_;  // UIDs whose texts could not be synced
   PopAdaptor popAdaptor_{this};
