@@ -9,10 +9,10 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/queue/MessageQueue.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/theme/StylePainter.h"
+#include "platform/ui/window/ControlOrder.h"
 #include "platform/ui/window/Paint.h"
 
 namespace qv::ui {

@@ -1,7 +1,6 @@
 #include "platform/ui/controls/ControlClasses.h"
 
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/window/Paint.h"
 
 namespace qv::ui {

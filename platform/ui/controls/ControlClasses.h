@@ -1,7 +1,7 @@
-// Inside the window system: the procedures of the classes every process has
-// ("Button", "Static", "ScrollBar", "Edit", "RICHEDIT50W"; "Dialog" is
-// DefDlgProcW) and the bytes
-// each keeps with a window. SystemClasses.cpp registers them.
+// Inside the window system: the procedures of the basic controls ("Button",
+// "Static", "ScrollBar", "Edit", "RICHEDIT50W", "ListBox", "ComboBox") and
+// the bytes each keeps with a window; the common controls keep theirs too.
+// ControlRegistration.cpp registers them.
 #pragma once
 
 #include <functional>
@@ -19,7 +19,6 @@ LRESULT RichEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);  // also "ComboLBox"
 LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // A combo box's list to its combo box: the stylus let go of a line (wParam
 // TRUE) or tapped beyond the list (FALSE).

@@ -16,7 +16,6 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"

@@ -6,7 +6,6 @@
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/queue/MessageQueue.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/window/Paint.h"
 

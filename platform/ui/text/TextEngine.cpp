@@ -10,7 +10,6 @@
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Caret.h"
 #include "platform/ui/input/Clipboard.h"
 #include "platform/ui/input/Focus.h"

@@ -2,7 +2,7 @@
 // first extra slot points to; they are laid out left to right in one row,
 // each as wide as its text, at the top of the control (TCS_BOTTOM: at the
 // bottom). The rest of the control is the display area for the pages.
-#include "platform/ui/controls/Tab.h"
+#include "platform/ui/commctrl/Tab.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -11,7 +11,6 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"

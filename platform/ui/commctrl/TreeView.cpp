@@ -20,10 +20,9 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"

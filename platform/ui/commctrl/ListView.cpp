@@ -14,8 +14,7 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
-#include "platform/ui/controls/ListViewState.h"
-#include "platform/ui/dialog/Dialog.h"
+#include "platform/ui/commctrl/ListViewState.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"

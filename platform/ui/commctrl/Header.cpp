@@ -2,7 +2,7 @@
 // first extra slot points to. A press on a divider starts tracking (unless
 // the parent refuses it); a press on a title, released over the same title,
 // clicks it.
-#include "platform/ui/controls/Header.h"
+#include "platform/ui/commctrl/Header.h"
 
 #include <algorithm>
 #include <cwchar>
