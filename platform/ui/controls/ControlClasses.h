@@ -34,6 +34,13 @@ inline HFONT ControlFont(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLo
 // The height of a line of `font` (null: the DC's own font) on the window's DC.
 int FontLineHeight(HWND hwnd, HFONT font);
 
+// A control's WM_COMMAND notification: its id and `code` in wParam, the
+// control in lParam, sent to `to` (its parent; a combo box's list tells its
+// combo box).
+LRESULT SendCommandNotify(HWND to, HWND control, WORD code);
+// The same to the control's parent, when it has one.
+void NotifyParent(HWND control, WORD code);
+
 // What the controls do alike: keep their font, redraw when their text
 // changes, paint through `paint` (which covers the whole client, so nothing
 // is erased first). Empty for any other message.
