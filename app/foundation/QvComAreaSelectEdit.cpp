@@ -2,6 +2,8 @@
 
 #include "app/foundation/QvClipboard.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 QvComAreaSelectEdit::~QvComAreaSelectEdit() {
   if (font_) DeleteObject(font_);
@@ -71,11 +73,11 @@ void QvComAreaSelectEdit::UpdateScrollBar() {
   RECT client{};
   GetClientRect(&client);
   RECT need{0, 0, 0, 0};
-  HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = SelectObject(dc, font_);
-  DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ::ReleaseDC(m_hWnd, dc);
+  {
+    const qv::ScopedGetDC dc(m_hWnd);
+    const qv::ScopedSelectObject withFont(dc, font_);
+    DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_NOPREFIX);
+  }
   const bool wide = need.right > client.right;
   const bool tall = GetLineCount() * kLineHeight > client.bottom;
   const bool lastLine = LineFromChar(-1) == GetLineCount() - 1;

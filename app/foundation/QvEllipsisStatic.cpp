@@ -1,6 +1,8 @@
 #include "app/foundation/QvEllipsisStatic.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 BOOL QvEllipsisStatic::Create(CWnd* parent) { return CStatic::Create(L"...", WS_CHILD, RECT{1, 1, 2, 2}, parent); }
 
@@ -10,11 +12,11 @@ void QvEllipsisStatic::AdjustToText() {
   CString text;
   GetWindowText(text);
   RECT need{};
-  HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
-  DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, old);
-  ::ReleaseDC(m_hWnd, dc);
+  {
+    const qv::ScopedGetDC dc(m_hWnd);
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+  }
   RECT area{};
   ::GetClientRect(parent, &area);
   const int w = need.right - need.left, h = need.bottom - need.top;

@@ -4,6 +4,8 @@
 #include "app/foundation/QvComEdit.h"
 #include "app/foundation/UiText.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 bool IsRepeat(LPARAM flags) { return (flags & (1 << 30)) != 0; }
@@ -13,11 +15,11 @@ RECT GetEditCaretRect(HWND edit) {
   POINT caret{};
   GetCaretPos(&caret);
   SIZE cell{};
-  HDC dc = GetDC(edit);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit, WM_GETFONT, 0, 0)));
-  GetTextExtentPoint32W(dc, L"A", 1, &cell);
-  SelectObject(dc, old);
-  ReleaseDC(edit, dc);
+  {
+    const qv::ScopedGetDC dc(edit);
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(edit, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32W(dc, L"A", 1, &cell);
+  }
   return {caret.x, caret.y, caret.x + cell.cx, caret.y + cell.cy};
 }
 

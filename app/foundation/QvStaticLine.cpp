@@ -1,6 +1,7 @@
 #include "app/foundation/QvStaticLine.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 COLORREF ResolveColour(COLORREF c) {
   return (c & kSystemColour) ? GetSysColor(static_cast<int>(c & 0xFF)) : c;
@@ -18,19 +19,18 @@ LRESULT QvStaticLine::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   CString text;
   GetWindowText(text);
   if (!text.IsEmpty()) {
-    HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
     ::SetTextColor(dc, ResolveColour(text_));
     ::SetBkColor(dc, ResolveColour(background_));
     DrawTextW(dc, text.GetString(), text.GetLength(), &r, format_);
-    SelectObject(dc, oldFont);
   }
-  HPEN pen = CreatePen(lineStyle_, lineWidth_, ResolveColour(lineColour_));
-  HGDIOBJ oldPen = SelectObject(dc, pen);
-  const int y = r.bottom - (lineWidth_ + 1) / 2;
-  MoveToEx(dc, r.left, y, nullptr);
-  LineTo(dc, r.right, y);
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
+  {
+    const qv::ScopedGdiObject<HPEN> pen(CreatePen(lineStyle_, lineWidth_, ResolveColour(lineColour_)));
+    const qv::ScopedSelectObject withPen(dc, pen.get());
+    const int y = r.bottom - (lineWidth_ + 1) / 2;
+    MoveToEx(dc, r.left, y, nullptr);
+    LineTo(dc, r.right, y);
+  }
   ::EndPaint(m_hWnd, &ps);
   return 0;
 }

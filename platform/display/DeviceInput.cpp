@@ -6,7 +6,7 @@
 
 #include "platform/base/WideText.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 
 namespace qv::display {
 namespace {

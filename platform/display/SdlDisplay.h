@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "platform/display/DeviceInput.h"
-#include "platform/ui/EventSource.h"
+#include "platform/ui/queue/EventSource.h"
 
 namespace qv::display {
 

@@ -4,7 +4,7 @@
 #include "platform/framework/CImageList.h"
 #include "platform/framework/CString.h"
 #include "platform/framework/CWnd.h"
-#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/commctrl/CommCtrlTree.h"
 
 class QV_PLATFORM_API CTreeCtrl : public CWnd {
  public:

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstring>
 #include <new>
-#include <unordered_map>
 
+#include "platform/base/HandleTable.h"
 #include "platform/gdi/DeviceContext.h"
 #include "platform/gdi/Font.h"
 
@@ -15,9 +15,8 @@ namespace {
 
 struct Table {
   std::mutex mutex;
-  std::unordered_map<uintptr_t, std::shared_ptr<GdiObject>> objects;
   // Far above the system colour indexes that stand in for brushes.
-  uintptr_t next = 0x10000;
+  qv::HandleTable<std::shared_ptr<GdiObject>, qv::HandleNumbering{0x10000, 4}> objects;
 };
 
 Table& Objects() {
@@ -107,10 +106,7 @@ HANDLE AddObject(std::shared_ptr<GdiObject> object) {
   Table& t = Objects();
   std::lock_guard<std::mutex> lock(t.mutex);
   try {
-    uintptr_t handle = t.next;
-    t.next += 4;
-    t.objects.emplace(handle, std::move(object));
-    return reinterpret_cast<HANDLE>(handle);
+    return reinterpret_cast<HANDLE>(t.objects.Add(std::move(object)));
   } catch (const std::bad_alloc&) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
@@ -120,24 +116,23 @@ HANDLE AddObject(std::shared_ptr<GdiObject> object) {
 std::shared_ptr<GdiObject> FindObject(HANDLE handle) {
   Table& t = Objects();
   std::lock_guard<std::mutex> lock(t.mutex);
-  auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == t.objects.end()) {
+  const std::shared_ptr<GdiObject>* object = t.objects.Find(reinterpret_cast<uintptr_t>(handle));
+  if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return it->second;
+  return *object;
 }
 
 bool RemoveObject(HANDLE handle, Kind kind) {
   std::shared_ptr<GdiObject> last;  // freed after the lock is let go
   Table& t = Objects();
   std::lock_guard<std::mutex> lock(t.mutex);
-  auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == t.objects.end() || it->second->kind != kind) return Fail(ERROR_INVALID_HANDLE);
-  if (it->second->stock) return true;
-  if (kind == Kind::Bitmap && static_cast<BitmapObject&>(*it->second).selectedIn) return false;
-  last = std::move(it->second);
-  t.objects.erase(it);
+  const std::shared_ptr<GdiObject>* object = t.objects.Find(reinterpret_cast<uintptr_t>(handle));
+  if (!object || (*object)->kind != kind) return Fail(ERROR_INVALID_HANDLE);
+  if ((*object)->stock) return true;
+  if (kind == Kind::Bitmap && static_cast<BitmapObject&>(**object).selectedIn) return false;
+  last = std::move(*t.objects.Take(reinterpret_cast<uintptr_t>(handle)));
   return true;
 }
 

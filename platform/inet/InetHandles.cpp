@@ -1,8 +1,8 @@
 #include "platform/inet/InetHandles.h"
 
 #include <mutex>
-#include <unordered_map>
 
+#include "platform/base/HandleTable.h"
 #include "platform/inet/InetSeam.h"
 
 namespace qv::inet {
@@ -12,9 +12,8 @@ std::atomic<long> g_live{0};
 
 struct HandleTable {
   std::mutex lock;
-  std::unordered_map<uintptr_t, std::shared_ptr<InetObject>> objects;
   // Handles are never reused, so a stale one cannot name a newer object.
-  uintptr_t next = 0xCC0000;
+  qv::HandleTable<std::shared_ptr<InetObject>, qv::HandleNumbering{0xCC0000, 4}> objects;
 };
 
 HandleTable& Table() {
@@ -38,21 +37,18 @@ bool InetObject::Aborted() const {
 HINTERNET AddHandle(std::shared_ptr<InetObject> object) {
   HandleTable& t = Table();
   std::lock_guard<std::mutex> g(t.lock);
-  const uintptr_t id = t.next;
-  t.next += 4;
-  t.objects.emplace(id, std::move(object));
-  return reinterpret_cast<HINTERNET>(id);
+  return reinterpret_cast<HINTERNET>(t.objects.Add(std::move(object)));
 }
 
 std::shared_ptr<InetObject> FindHandle(HINTERNET handle) {
   HandleTable& t = Table();
   std::lock_guard<std::mutex> g(t.lock);
-  const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == t.objects.end()) {
+  const std::shared_ptr<InetObject>* object = t.objects.Find(reinterpret_cast<uintptr_t>(handle));
+  if (!object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
-  return it->second;
+  return *object;
 }
 
 bool RemoveHandle(HINTERNET handle) {
@@ -60,10 +56,9 @@ bool RemoveHandle(HINTERNET handle) {
   {
     HandleTable& t = Table();
     std::lock_guard<std::mutex> g(t.lock);
-    const auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == t.objects.end()) return false;
-    object = std::move(it->second);
-    t.objects.erase(it);
+    std::optional<std::shared_ptr<InetObject>> taken = t.objects.Take(reinterpret_cast<uintptr_t>(handle));
+    if (!taken) return false;
+    object = std::move(*taken);
   }
   // A call still running on it sees this at its next slice and ends.
   object->closed = true;

@@ -1,16 +1,16 @@
 #include "platform/kernel/KernelObject.h"
 
-#include <unordered_map>
+#include "platform/base/HandleTable.h"
 
 namespace qv::kernel {
 namespace {
 
 struct Table {
   std::mutex lock;
-  std::unordered_map<uintptr_t, std::shared_ptr<KernelObject>> objects;
   // Handle values step by 4 from a base that no pointer or small integer
-  // (notification handles, ordinals) uses, as on the device.
-  uintptr_t next = 0x10000;
+  // (notification handles, ordinals) uses, as on the device; they wrap round
+  // below the top of the positive range, past those still open.
+  qv::HandleTable<std::shared_ptr<KernelObject>, qv::HandleNumbering{0x10000, 4, 0x7FFFFFF0}> objects;
 };
 
 Table& T() {
@@ -23,22 +23,14 @@ Table& T() {
 HANDLE AddObject(std::shared_ptr<KernelObject> object) {
   Table& t = T();
   std::lock_guard<std::mutex> g(t.lock);
-  uintptr_t value;
-  do {
-    value = t.next;
-    t.next += 4;
-    if (t.next >= 0x7FFFFFF0) t.next = 0x10000;
-  } while (t.objects.count(value));
-  t.objects.emplace(value, std::move(object));
-  return reinterpret_cast<HANDLE>(value);
+  return reinterpret_cast<HANDLE>(t.objects.Add(std::move(object)));
 }
 
 std::shared_ptr<KernelObject> FindObject(HANDLE handle) {
   Table& t = T();
   std::lock_guard<std::mutex> g(t.lock);
-  auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-  if (it == t.objects.end()) return nullptr;
-  return it->second;
+  const std::shared_ptr<KernelObject>* object = t.objects.Find(reinterpret_cast<uintptr_t>(handle));
+  return object ? *object : nullptr;
 }
 
 bool RemoveObject(HANDLE handle, bool (*accept)(KernelObject&)) {
@@ -46,13 +38,12 @@ bool RemoveObject(HANDLE handle, bool (*accept)(KernelObject&)) {
   {
     Table& t = T();
     std::lock_guard<std::mutex> g(t.lock);
-    auto it = t.objects.find(reinterpret_cast<uintptr_t>(handle));
-    if (it == t.objects.end() || !accept(*it->second)) {
+    const std::shared_ptr<KernelObject>* object = t.objects.Find(reinterpret_cast<uintptr_t>(handle));
+    if (!object || !accept(**object)) {
       SetLastError(ERROR_INVALID_HANDLE);
       return false;
     }
-    victim = std::move(it->second);
-    t.objects.erase(it);
+    victim = std::move(*t.objects.Take(reinterpret_cast<uintptr_t>(handle)));
   }
   return true;
 }

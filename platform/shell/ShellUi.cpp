@@ -4,7 +4,7 @@
 
 #include "platform/gdi/Font.h"
 #include "platform/shell/ShellSeam.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/WinUser.h"
 
 namespace qv::shell {

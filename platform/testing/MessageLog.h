@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 
 namespace qv::testing {
 

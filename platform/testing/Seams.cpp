@@ -14,7 +14,7 @@
 #include "platform/shell/ShellUi.h"
 #include "platform/ui/MessageBoxSeam.h"
 #include "platform/ui/Sound.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/queue/MessageQueue.h"

@@ -14,7 +14,7 @@
 #include "platform/kernel/PowerCutSeam.h"
 #include "platform/net/NetSeam.h"
 #include "platform/shell/ShellSeam.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 
 namespace qv::testing {
 
@@ -119,7 +119,7 @@ void SetSaxReaderAvailable(bool available);
 
 }  // namespace qv::testing
 
-// --- Window system (the service's own seam: platform/ui/UiSeam.h) ---------------
+// --- Window system (the service's own seam: platform/ui/queue/UiSeam.h) ---------------
 // Message-sequence tables are in platform/testing/MessageLog.h.
 
 namespace qv::testing {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/MessageBoxSeam.h"
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/Static.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 
@@ -68,23 +70,23 @@ void LayOut(HWND dialog, const Box& box) {
   RECT frame{0, 0, 0, 0};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
   const LONG clientWidth = screen.width - 2 * kScreenMargin - (frame.right - frame.left);
-  HDC dc = GetDC(dialog);
-  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
-  WCHAR text[1024];
-  GetDlgItemTextW(dialog, kTextId, text, 1024);
   const LONG textLeft = box.icon ? IconRect().right + kPadding : kPadding;
   RECT textRect{textLeft, kPadding, clientWidth - kPadding, kPadding};
-  DrawTextW(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-  textRect.right = clientWidth - kPadding;
-  if (box.icon) textRect.bottom = std::max(textRect.bottom, IconRect().bottom);
   LONG buttonWidth = kButtonWidth;
-  for (const Button& b : box.buttons) {
-    SIZE extent{};
-    GetTextExtentPoint32W(dc, b.text, static_cast<int>(wcslen(b.text)), &extent);
-    buttonWidth = std::max<LONG>(buttonWidth, extent.cx + 2 * kPadding);
+  {
+    const qv::ScopedGetDC dc(dialog);
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(dialog, WM_GETFONT, 0, 0)));
+    WCHAR text[1024];
+    GetDlgItemTextW(dialog, kTextId, text, 1024);
+    DrawTextW(dc, text, -1, &textRect, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    textRect.right = clientWidth - kPadding;
+    if (box.icon) textRect.bottom = std::max(textRect.bottom, IconRect().bottom);
+    for (const Button& b : box.buttons) {
+      SIZE extent{};
+      GetTextExtentPoint32W(dc, b.text, static_cast<int>(wcslen(b.text)), &extent);
+      buttonWidth = std::max<LONG>(buttonWidth, extent.cx + 2 * kPadding);
+    }
   }
-  SelectObject(dc, old);
-  ReleaseDC(dialog, dc);
   const LONG count = static_cast<LONG>(box.buttons.size());
   buttonWidth = std::min(buttonWidth, (clientWidth - 2 * kPadding - (count - 1) * kButtonGap) / count);
   const LONG rowWidth = count * buttonWidth + (count - 1) * kButtonGap;

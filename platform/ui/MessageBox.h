@@ -9,6 +9,7 @@
 #pragma once
 
 #include "platform/base/WinTypes.h"
+#include "platform/ui/window/CommandIds.h"
 
 #define MB_OK 0x00000000u
 #define MB_OKCANCEL 0x00000001u
@@ -31,13 +32,5 @@
 #define MB_DEFMASK 0x00000F00u
 #define MB_SETFOREGROUND 0x00010000u
 #define MB_TOPMOST 0x00040000u
-
-#define IDOK 1
-#define IDCANCEL 2
-#define IDABORT 3
-#define IDRETRY 4
-#define IDIGNORE 5
-#define IDYES 6
-#define IDNO 7
 
 extern "C" QV_PLATFORM_API int MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type);

@@ -20,6 +20,7 @@
 #include "platform/shell/ShellFiles.h"
 #include "platform/shell/ShellStrings.h"
 #include "platform/shell/ShellUi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 
@@ -227,12 +228,10 @@ void QvFileBrowser::Open() {
   std::wstring title = request_->lpstrTitle ? request_->lpstrTitle : L"";
   if (title.empty()) title = mode_ == kOpen ? L"ファイル選択" : L"保存先選択";
   SetDlgItemTextW(dialog_, kTitleLine, title.c_str());
-  HDC dc = GetDC(dialog_);
   LOGFONTW font{};
-  font.lfHeight = -(90 * GetDeviceCaps(dc, LOGPIXELSY) / 720);
+  font.lfHeight = -(90 * GetDeviceCaps(qv::ScopedGetDC(dialog_), LOGPIXELSY) / 720);
   font.lfWeight = FW_BOLD;
   font.lfCharSet = SHIFTJIS_CHARSET;
-  ReleaseDC(dialog_, dc);
   pathFont_ = CreateFontIndirectW(&font);
   SendDlgItemMessageW(dialog_, kPathLine, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_), TRUE);
 

@@ -9,11 +9,13 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/queue/MessageQueue.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/theme/StylePainter.h"
+#include "platform/ui/window/ControlOrder.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace qv::ui {
 namespace {
@@ -28,12 +30,7 @@ bool IsCheck(UINT type) {
 }
 bool IsRadio(UINT type) { return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON; }
 
-void Notify(HWND hwnd, WORD code) {
-  HWND parent = GetParent(hwnd);
-  if (parent) {
-    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
-  }
-}
+void Notify(HWND hwnd, WORD code) { NotifyParent(hwnd, code); }
 
 std::wstring TextOf(HWND hwnd) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
@@ -77,7 +74,7 @@ void Paint(HWND hwnd, HDC dc) {
   const UINT state = StateOf(hwnd);
   RECT r{};
   GetClientRect(hwnd, &r);
-  HGDIOBJ oldFont = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
+  const qv::ScopedSelectObject withFont(dc, ControlFont(hwnd));
   HBRUSH back = reinterpret_cast<HBRUSH>(
       SendMessageW(GetParent(hwnd), WM_CTLCOLORBTN, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
   FillRect(dc, &r, back ? back : GetSysColorBrush(COLOR_BTNFACE));
@@ -104,16 +101,13 @@ void Paint(HWND hwnd, HDC dc) {
     else StylePainter::PaintCheckMark(dc, mark, static_cast<int>(state & (BST_CHECKED | BST_INDETERMINATE)), s);
     StylePainter::PaintLabel(dc, label, text.c_str(), LabelFormat(style, false), s);
   }
-  if (oldFont) SelectObject(dc, oldFont);
 }
 
 // Redraws now: an owner-drawn button is asked to draw only what changed.
 void Redraw(HWND hwnd, UINT ownerAction) {
   if (TypeOf(hwnd) == BS_OWNERDRAW) {
     if (!IsWindowVisible(hwnd)) return;
-    HDC dc = GetDC(hwnd);
-    DrawOwned(hwnd, dc, ownerAction);
-    ReleaseDC(hwnd, dc);
+    DrawOwned(hwnd, qv::ScopedGetDC(hwnd), ownerAction);
     return;
   }
   InvalidateRect(hwnd, nullptr, FALSE);

@@ -4,6 +4,7 @@
 // it reaches the parent as WM_COMMAND with BN_CLICKED.
 #pragma once
 
+#include "platform/ui/window/CommandIds.h"  // BN_CLICKED
 #include "platform/ui/window/Window.h"
 
 #define BS_PUSHBUTTON 0x0000u
@@ -48,7 +49,7 @@
 #define BM_GETIMAGE 0x00F6u
 #define BM_SETIMAGE 0x00F7u
 
-#define BN_CLICKED 0
+// BN_CLICKED (0) comes from CommandIds.h.
 #define BN_PAINT 1
 #define BN_HILITE 2
 #define BN_UNHILITE 3

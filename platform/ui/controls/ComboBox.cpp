@@ -8,8 +8,8 @@
 #include <algorithm>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/controls/ControlClasses.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
@@ -31,12 +31,7 @@ struct ComboState {
 
 ComboState* StateOf(HWND hwnd) { return reinterpret_cast<ComboState*>(GetWindowLongW(hwnd, kStateSlot)); }
 
-void Notify(HWND hwnd, int code) {
-  if (HWND parent = GetParent(hwnd)) {
-    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), static_cast<WORD>(code)),
-                 reinterpret_cast<LPARAM>(hwnd));
-  }
-}
+void Notify(HWND hwnd, int code) { NotifyParent(hwnd, static_cast<WORD>(code)); }
 
 LRESULT ToList(const ComboState& s, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   return SendMessageW(s.list, message, wParam, lParam);
@@ -141,12 +136,11 @@ void Paint(HWND hwnd, HDC dc) {
   RECT r{};
   GetClientRect(hwnd, &r);
   HFONT font = reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot));
-  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
+  const qv::ScopedSelectObject withFont(dc, font);
   ControlState state;
   state.focused = GetFocus() == hwnd;
   state.disabled = !IsWindowEnabled(hwnd);
   StylePainter::PaintComboField(dc, r, SelectedText(*s).c_str(), s->dropped, state);
-  if (old) SelectObject(dc, old);
 }
 
 void FitField(HWND hwnd, const ComboState& s) {

@@ -1,10 +1,20 @@
 #include "platform/ui/controls/ControlClasses.h"
 
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/dialog/Dialog.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace qv::ui {
+
+LRESULT SendCommandNotify(HWND to, HWND control, WORD code) {
+  return SendMessageW(to, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), code), reinterpret_cast<LPARAM>(control));
+}
+
+void NotifyParent(HWND control, WORD code) {
+  if (HWND parent = GetParent(control)) SendCommandNotify(parent, control, code);
+}
 
 std::optional<LRESULT> ControlBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, void (*paint)(HWND, HDC)) {
   switch (message) {
@@ -53,12 +63,10 @@ std::optional<LRESULT> ListBasics(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 int FontLineHeight(HWND hwnd, HFONT font) {
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
   TEXTMETRICW tm{};
+  const qv::ScopedGetDC dc(hwnd);
+  const qv::ScopedSelectObject withFont(dc, font);
   GetTextMetricsW(dc, &tm);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
   return static_cast<int>(tm.tmHeight);
 }
 

@@ -1,7 +1,7 @@
-// Inside the window system: the procedures of the classes every process has
-// ("Button", "Static", "ScrollBar", "Edit", "RICHEDIT50W"; "Dialog" is
-// DefDlgProcW) and the bytes
-// each keeps with a window. SystemClasses.cpp registers them.
+// Inside the window system: the procedures of the basic controls ("Button",
+// "Static", "ScrollBar", "Edit", "RICHEDIT50W", "ListBox", "ComboBox") and
+// the bytes each keeps with a window; the common controls keep theirs too.
+// ControlRegistration.cpp registers them.
 #pragma once
 
 #include <functional>
@@ -19,7 +19,6 @@ LRESULT RichEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);  // also "ComboLBox"
 LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
 // A combo box's list to its combo box: the stylus let go of a line (wParam
 // TRUE) or tapped beyond the list (FALSE).
@@ -34,6 +33,13 @@ constexpr int kFontSlot = static_cast<int>(sizeof(LONG_PTR));
 inline HFONT ControlFont(HWND hwnd) { return reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot)); }
 // The height of a line of `font` (null: the DC's own font) on the window's DC.
 int FontLineHeight(HWND hwnd, HFONT font);
+
+// A control's WM_COMMAND notification: its id and `code` in wParam, the
+// control in lParam, sent to `to` (its parent; a combo box's list tells its
+// combo box).
+LRESULT SendCommandNotify(HWND to, HWND control, WORD code);
+// The same to the control's parent, when it has one.
+void NotifyParent(HWND control, WORD code);
 
 // What the controls do alike: keep their font, redraw when their text
 // changes, paint through `paint` (which covers the whole client, so nothing

@@ -16,7 +16,6 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
@@ -97,9 +96,7 @@ void Notify(HWND hwnd, const ListState& s, int code) {
   // A combo box's list tells its combo box everything; a list box tells its
   // parent only when asked to.
   if (!s.inCombo && !(StyleOf(hwnd) & LBS_NOTIFY)) return;
-  if (HWND to = s.inCombo ? s.combo : GetParent(hwnd)) {
-    SendMessageW(to, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), static_cast<WORD>(code)), reinterpret_cast<LPARAM>(hwnd));
-  }
+  if (HWND to = s.inCombo ? s.combo : GetParent(hwnd)) SendCommandNotify(to, hwnd, static_cast<WORD>(code));
 }
 
 void ShowLine(HWND hwnd, ListState& s, int index) {

@@ -10,10 +10,7 @@
 
 #include "platform/ui/window/Window.h"
 
-#define SB_HORZ 0
-#define SB_VERT 1
-#define SB_CTL 2
-#define SB_BOTH 3
+// SB_HORZ, SB_VERT, SB_CTL and SB_BOTH come with the window styles (Window.h).
 
 #define SB_LINEUP 0
 #define SB_LINELEFT 0

@@ -3,10 +3,10 @@
 #include "platform/ui/controls/Static.h"
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/queue/MessageQueue.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/window/Paint.h"
 
@@ -67,17 +67,16 @@ void Paint(HWND hwnd, HDC dc) {
   }
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(hwnd)) + 1, L'\0');
   text.resize(static_cast<size_t>(GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size()))));
-  HGDIOBJ oldFont = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
+  const qv::ScopedSelectObject withFont(dc, ControlFont(hwnd));
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   if (!IsWindowEnabled(hwnd)) SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
   DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &r, TextFormat(style));
   SetBkMode(dc, oldMode);
-  if (oldFont) SelectObject(dc, oldFont);
 }
 
 void Notify(HWND hwnd, WORD code) {
   if (!(StyleOf(hwnd) & SS_NOTIFY)) return;
-  SendMessageW(GetParent(hwnd), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd), code), reinterpret_cast<LPARAM>(hwnd));
+  SendCommandNotify(GetParent(hwnd), hwnd, code);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/dialog/DialogManager.h"
 #include "platform/ui/input/Focus.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/ui/window/CommandIds.h"
 
 namespace qv::ui {
 namespace {

@@ -16,6 +16,7 @@
 // order EndDialog was called in.
 #pragma once
 
+#include "platform/ui/window/ControlOrder.h"
 #include "platform/ui/window/Window.h"
 
 typedef INT_PTR (*DLGPROC)(HWND, UINT, WPARAM, LPARAM);
@@ -69,18 +70,6 @@ typedef const DLGTEMPLATE* LPCDLGTEMPLATEW;
 #define WM_NEXTDLGCTL 0x0028u
 #define MSGF_DIALOGBOX 0
 
-// WM_GETDLGCODE answers.
-#define DLGC_WANTARROWS 0x0001u
-#define DLGC_WANTTAB 0x0002u
-#define DLGC_WANTALLKEYS 0x0004u
-#define DLGC_WANTMESSAGE 0x0004u
-#define DLGC_HASSETSEL 0x0008u
-#define DLGC_DEFPUSHBUTTON 0x0010u
-#define DLGC_UNDEFPUSHBUTTON 0x0020u
-#define DLGC_RADIOBUTTON 0x0040u
-#define DLGC_WANTCHARS 0x0080u
-#define DLGC_STATIC 0x0100u
-#define DLGC_BUTTON 0x2000u
 
 #define WC_DIALOG L"Dialog"
 
@@ -105,8 +94,6 @@ QV_PLATFORM_API BOOL EndDialog(HWND hwnd, INT_PTR result);
 // focused control asks for them through WM_GETDLGCODE, and dispatches every
 // other message of the dialog's windows; FALSE for a message of another window.
 QV_PLATFORM_API BOOL IsDialogMessageW(HWND dialog, LPMSG msg);
-QV_PLATFORM_API HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous);
-QV_PLATFORM_API HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous);
 QV_PLATFORM_API BOOL MapDialogRect(HWND dialog, RECT* rect);
 // The system font's base units: width in the low word, height in the high.
 QV_PLATFORM_API LONG GetDialogBaseUnits();

@@ -7,6 +7,7 @@
 #include "platform/ui/dialog/DialogManager.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/queue/MessageQueue.h"
+#include "platform/ui/queue/ModalLoop.h"
 
 namespace qv::ui {
 
@@ -22,33 +23,33 @@ INT_PTR RunModal(HWND dialog, HWND owner, const std::function<void(HWND)>& first
   }
   bool toldIdle = false;
   INT_PTR result = -1;
-  MSG msg;
-  for (;;) {
-    data = DataOf(dialog);
-    if (!data) break;  // destroyed from outside
-    if (data->ended) {
-      result = data->result;
-      break;
-    }
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (firstIdle && !toldIdle) {
-        toldIdle = true;
-        firstIdle(dialog);
-        continue;
-      }
-      if (idleMessages) SendNotifyMessageW(owner, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(dialog));
-      WaitMessage();
-      continue;
-    }
-    if (msg.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
-      break;
-    }
-    if (!IsDialogMessageW(dialog, &msg)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-  }
+  RunModalLoop({.ended =
+                    [&] {
+                      const DialogData* now = DataOf(dialog);
+                      if (!now) return true;  // destroyed from outside
+                      if (!now->ended) return false;
+                      result = now->result;
+                      return true;
+                    },
+                .idle =
+                    [&] {
+                      if (firstIdle && !toldIdle) {
+                        toldIdle = true;
+                        firstIdle(dialog);
+                        return true;
+                      }
+                      if (idleMessages) {
+                        SendNotifyMessageW(owner, WM_ENTERIDLE, MSGF_DIALOGBOX, reinterpret_cast<LPARAM>(dialog));
+                      }
+                      return false;
+                    },
+                .handle =
+                    [&](MSG& msg) {
+                      if (!IsDialogMessageW(dialog, &msg)) {
+                        TranslateMessage(&msg);
+                        DispatchMessageW(&msg);
+                      }
+                    }});
   if (disableOwner && IsWindow(owner)) EnableWindow(owner, TRUE);
   if (IsWindow(dialog)) DestroyWindow(dialog);
   // A box shown by a worker hands the foreground back to its owner's thread.

@@ -10,8 +10,9 @@
 #include "platform/ui/dialog/DialogManager.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/ui/window/CommandIds.h"
 #include "platform/ui/queue/MessageQueue.h"
+#include "platform/ui/window/ControlOrder.h"
 
 namespace qv::ui {
 namespace {
@@ -23,32 +24,6 @@ DWORD StyleOf(HWND hwnd) { return static_cast<DWORD>(GetWindowLongW(hwnd, GWL_ST
 bool Usable(HWND hwnd) { return (StyleOf(hwnd) & (WS_VISIBLE | WS_DISABLED)) == WS_VISIBLE; }
 LRESULT CodeOf(HWND hwnd, WPARAM key = 0, const MSG* msg = nullptr) {
   return SendMessageW(hwnd, WM_GETDLGCODE, key, reinterpret_cast<LPARAM>(msg));
-}
-
-void Collect(HWND parent, std::vector<HWND>* out) {
-  for (HWND c = GetWindow(parent, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
-    if ((GetWindowLongW(c, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) && Usable(c)) Collect(c, out);
-    else out->push_back(c);
-  }
-}
-
-std::vector<HWND> Controls(HWND dialog) {
-  std::vector<HWND> out;
-  Collect(dialog, &out);
-  return out;
-}
-
-// The control `steps` places on from `at` within [from, to), wrapping
-// round, that `ok` accepts; null when none does.
-template <class Accept>
-HWND Walk(const std::vector<HWND>& items, size_t from, size_t to, size_t at, bool backwards, Accept ok) {
-  const size_t n = to - from;
-  for (size_t k = 1; k <= n; ++k) {
-    const size_t offset = (at - from + (backwards ? n - k % n : k)) % n;
-    HWND h = items[from + offset];
-    if (ok(h)) return h;
-  }
-  return nullptr;
 }
 
 void Command(HWND dialog, int id, HWND control) {
@@ -100,7 +75,7 @@ WCHAR MnemonicOf(HWND hwnd) {
 // (a label hands over to the control after it).
 void Mnemonic(HWND dialog, WCHAR ch) {
   const WCHAR key = static_cast<WCHAR>(std::towupper(static_cast<wint_t>(ch)));
-  const std::vector<HWND> items = Controls(dialog);
+  const std::vector<HWND> items = ControlsInOrder(dialog);
   for (size_t i = 0; i < items.size(); ++i) {
     if (!Usable(items[i]) || MnemonicOf(items[i]) != key) continue;
     HWND target = items[i];
@@ -166,7 +141,7 @@ void ShowDefaultButton(HWND dialog, HWND focus) {
                            (CodeOf(focus) & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON));
   const LRESULT def = SendMessageW(dialog, DM_GETDEFID, 0, 0);
   HWND chosen = focusIsPush ? focus : HIWORD(def) == DC_HASDEFID ? GetDlgItem(dialog, LOWORD(def)) : nullptr;
-  for (HWND c : Controls(dialog)) {
+  for (HWND c : ControlsInOrder(dialog)) {
     const LRESULT code = CodeOf(c);
     if (!(code & (DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON)) || (StyleOf(c) & BS_TYPEMASK) == BS_OWNERDRAW) continue;
     const bool isDefault = (code & DLGC_DEFPUSHBUTTON) != 0;
@@ -177,30 +152,6 @@ void ShowDefaultButton(HWND dialog, HWND focus) {
 }  // namespace qv::ui
 
 using namespace qv::ui;
-
-HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
-  const std::vector<HWND> items = Controls(dialog);
-  if (items.empty()) return nullptr;
-  auto at = std::find(items.begin(), items.end(), control);
-  // Without a control, the first tab stop forward and the last one back.
-  const size_t start = at != items.end() ? static_cast<size_t>(at - items.begin()) : previous ? 0 : items.size() - 1;
-  HWND next = Walk(items, 0, items.size(), start, previous != FALSE,
-                   [](HWND h) { return (StyleOf(h) & WS_TABSTOP) && Usable(h); });
-  return next ? next : control;
-}
-
-HWND GetNextDlgGroupItem(HWND dialog, HWND control, BOOL previous) {
-  const std::vector<HWND> items = Controls(dialog);
-  auto at = std::find(items.begin(), items.end(), control);
-  if (at == items.end()) return nullptr;
-  const size_t i = static_cast<size_t>(at - items.begin());
-  size_t from = i;
-  while (from > 0 && !(StyleOf(items[from]) & WS_GROUP)) --from;
-  size_t to = i + 1;
-  while (to < items.size() && !(StyleOf(items[to]) & WS_GROUP)) ++to;
-  HWND next = Walk(items, from, to, i, previous != FALSE, Usable);
-  return next ? next : control;
-}
 
 BOOL IsDialogMessageW(HWND dialog, LPMSG msg) {
   if (!msg || !dialog || (msg->hwnd != dialog && !IsChild(dialog, msg->hwnd))) return FALSE;

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "platform/kernel/Resource.h"
-#include "platform/ui/controls/Tab.h"
+#include "platform/ui/commctrl/Tab.h"
 #include "platform/ui/dialog/DialogManager.h"
 #include "platform/ui/input/Focus.h"
-#include "platform/ui/MessageBox.h"
+#include "platform/ui/window/CommandIds.h"
 #include "platform/ui/metrics/Metrics.h"
 
 struct PropSheetPage {

@@ -8,7 +8,7 @@
 // its caption carries the OK button and the tab row runs along its bottom.
 #pragma once
 
-#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrl.h"
 #include "platform/ui/dialog/Dialog.h"
 
 struct PropSheetPage;  // what the sheet keeps for each page

@@ -4,8 +4,8 @@
 
 #include <atomic>
 
-#include "platform/ui/SeamHooks.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/SeamHooks.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/queue/ThreadQueue.h"
 
 using namespace qv::ui;

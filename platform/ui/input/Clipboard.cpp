@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/kernel/Sync.h"
-#include "platform/ui/SeamHooks.h"
+#include "platform/ui/queue/SeamHooks.h"
 
 namespace {
 

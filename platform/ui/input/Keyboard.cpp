@@ -4,8 +4,8 @@
 // its key was pressed, however far injection has run ahead.
 #include "platform/ui/input/Keyboard.h"
 
-#include "platform/ui/UiSeam.h"
-#include "platform/ui/SeamHooks.h"
+#include "platform/ui/queue/UiSeam.h"
+#include "platform/ui/queue/SeamHooks.h"
 #include "platform/ui/input/InputRouting.h"
 #include "platform/ui/metrics/Metrics.h"
 

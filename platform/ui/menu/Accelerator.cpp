@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <vector>
 
+#include "platform/base/HandleTable.h"
 #include "platform/kernel/Resource.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
@@ -17,8 +17,7 @@ constexpr WORD kLastEntry = 0x80;
 
 struct Tables {
   std::mutex lock;
-  std::map<uintptr_t, std::vector<ACCEL>> tables;
-  uintptr_t next = 0x20000;
+  qv::HandleTable<std::vector<ACCEL>, qv::HandleNumbering{0x20000, 0x10}> tables;
 };
 
 Tables& T() {
@@ -28,10 +27,7 @@ Tables& T() {
 
 HACCEL Add(std::vector<ACCEL> entries) {
   std::lock_guard<std::mutex> g(T().lock);
-  const uintptr_t key = T().next;
-  T().next += 0x10;
-  T().tables.emplace(key, std::move(entries));
-  return reinterpret_cast<HACCEL>(key);
+  return reinterpret_cast<HACCEL>(T().tables.Add(std::move(entries)));
 }
 
 bool Down(int vk) { return GetKeyState(vk) < 0; }
@@ -90,17 +86,17 @@ HACCEL CreateAcceleratorTableW(LPACCEL entries, int count) {
 
 BOOL DestroyAcceleratorTable(HACCEL table) {
   std::lock_guard<std::mutex> g(T().lock);
-  return T().tables.erase(reinterpret_cast<uintptr_t>(table)) ? TRUE : FALSE;
+  return T().tables.Take(reinterpret_cast<uintptr_t>(table)) ? TRUE : FALSE;
 }
 
 int CopyAcceleratorTableW(HACCEL table, LPACCEL out, int count) {
   std::lock_guard<std::mutex> g(T().lock);
-  auto it = T().tables.find(reinterpret_cast<uintptr_t>(table));
-  if (it == T().tables.end()) return 0;
-  const int size = static_cast<int>(it->second.size());
+  const std::vector<ACCEL>* entries = T().tables.Find(reinterpret_cast<uintptr_t>(table));
+  if (!entries) return 0;
+  const int size = static_cast<int>(entries->size());
   if (!out) return size;
   const int copied = std::min(size, std::max(count, 0));
-  std::copy_n(it->second.begin(), copied, out);
+  std::copy_n(entries->begin(), copied, out);
   return copied;
 }
 
@@ -109,9 +105,9 @@ int TranslateAcceleratorW(HWND hwnd, HACCEL table, LPMSG msg) {
   WORD command = 0;
   {
     std::lock_guard<std::mutex> g(T().lock);
-    auto it = T().tables.find(reinterpret_cast<uintptr_t>(table));
-    if (it == T().tables.end()) return 0;
-    for (const ACCEL& a : it->second) {
+    const std::vector<ACCEL>* entries = T().tables.Find(reinterpret_cast<uintptr_t>(table));
+    if (!entries) return 0;
+    for (const ACCEL& a : *entries) {
       if (Matches(a, *msg)) {
         command = a.cmd;
         break;

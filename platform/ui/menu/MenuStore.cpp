@@ -1,15 +1,16 @@
 #include "platform/ui/menu/MenuStore.h"
 
-#include <map>
 #include <memory>
+
+#include "platform/base/HandleTable.h"
 
 namespace qv::ui {
 namespace {
 
 struct Table {
   std::recursive_mutex lock;
-  std::map<uintptr_t, std::unique_ptr<MenuData>> menus;
-  uintptr_t next = 0x10000;  // apart from small numbers that callers confuse with ids
+  // Apart from small numbers that callers confuse with ids; never reused.
+  qv::HandleTable<std::unique_ptr<MenuData>, qv::HandleNumbering{0x10000, 0x10}> menus;
 };
 
 Table& T() {
@@ -24,23 +25,18 @@ uintptr_t Key(HMENU menu) { return reinterpret_cast<uintptr_t>(menu); }
 std::unique_lock<std::recursive_mutex> LockMenus() { return std::unique_lock<std::recursive_mutex>(T().lock); }
 
 HMENU NewMenu() {
-  const uintptr_t key = T().next;
-  T().next += 0x10;
-  T().menus.emplace(key, std::make_unique<MenuData>());
-  return reinterpret_cast<HMENU>(key);
+  return reinterpret_cast<HMENU>(T().menus.Add(std::make_unique<MenuData>()));
 }
 
 MenuData* MenuOf(HMENU menu) {
-  auto it = T().menus.find(Key(menu));
-  return it == T().menus.end() ? nullptr : it->second.get();
+  std::unique_ptr<MenuData>* data = T().menus.Find(Key(menu));
+  return data ? data->get() : nullptr;
 }
 
 void FreeMenu(HMENU menu) {
-  auto it = T().menus.find(Key(menu));
-  if (it == T().menus.end()) return;
-  std::unique_ptr<MenuData> data = std::move(it->second);
-  T().menus.erase(it);
-  for (const MenuItem& i : data->items) {
+  std::optional<std::unique_ptr<MenuData>> data = T().menus.Take(Key(menu));
+  if (!data) return;
+  for (const MenuItem& i : (*data)->items) {
     if (i.popup) FreeMenu(i.popup);
   }
 }

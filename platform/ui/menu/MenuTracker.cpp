@@ -12,6 +12,7 @@
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/menu/MenuWindow.h"
 #include "platform/ui/queue/MessageQueue.h"
+#include "platform/ui/queue/ModalLoop.h"
 #include "platform/ui/window/Paint.h"
 
 namespace qv::ui {
@@ -298,31 +299,28 @@ class Tracker {
   }
 
   void Loop() {
-    MSG msg;
-    while (!ended_) {
-      if (!IsWindow(owner_) || levels_.empty() || !IsWindow(levels_.front().window)) break;
-      if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (Notify()) SendMessageW(owner_, WM_ENTERIDLE, MSGF_MENU, reinterpret_cast<LPARAM>(levels_.back().window));
-        if (ended_) break;
-        WaitMessage();
-        continue;
-      }
-      if (msg.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(msg.wParam));  // for the loop outside
-        ended_ = true;
-        break;
-      }
-      if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
-        Key(msg);
-      } else if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
-        if (msg.wParam >= L' ') Char(static_cast<WCHAR>(msg.wParam));
-      } else if ((msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
-                 (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) || msg.message == WM_CONTEXTMENU) {
-        if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) Pointer(msg);
-        // Key releases and the rest of the input belong to the menu too.
-      } else {
-        DispatchMessageW(&msg);
-      }
+    const bool ended = RunModalLoop(
+        {.ended = [this] { return ended_ || !IsWindow(owner_) || levels_.empty() || !IsWindow(levels_.front().window); },
+         .idle =
+             [this] {
+               if (Notify()) SendMessageW(owner_, WM_ENTERIDLE, MSGF_MENU, reinterpret_cast<LPARAM>(levels_.back().window));
+               return ended_;
+             },
+         .handle = [this](MSG& msg) { Take(msg); }});
+    if (!ended) ended_ = true;  // WM_QUIT
+  }
+
+  void Take(MSG& msg) {
+    if (msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) {
+      Key(msg);
+    } else if (msg.message == WM_CHAR || msg.message == WM_SYSCHAR) {
+      if (msg.wParam >= L' ') Char(static_cast<WCHAR>(msg.wParam));
+    } else if ((msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) ||
+               (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST) || msg.message == WM_CONTEXTMENU) {
+      if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) Pointer(msg);
+      // Key releases and the rest of the input belong to the menu too.
+    } else {
+      DispatchMessageW(&msg);
     }
   }
 

@@ -1,7 +1,7 @@
 // Turning the screen: a new screen surface at the new size, full-screen
 // top-level windows follow it (their WM_SIZE), and every top-level window
 // hears WM_SETTINGCHANGE.
-#include "platform/ui/SeamHooks.h"
+#include "platform/ui/queue/SeamHooks.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/Screen.h"
 #include "platform/ui/window/WindowTable.h"

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "platform/ui/SeamHooks.h"
+#include "platform/ui/queue/SeamHooks.h"
 
 namespace qv::ui {
 namespace {

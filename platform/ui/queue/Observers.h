@@ -2,7 +2,7 @@
 // (UiSeam.h). Observe costs one load when there are none.
 #pragma once
 
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 
 namespace qv::ui {
 

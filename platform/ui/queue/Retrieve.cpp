@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "platform/kernel/Sync.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/input/InputRouting.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/input/Focus.h"

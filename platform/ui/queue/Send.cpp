@@ -3,7 +3,7 @@
 // what others send to it meanwhile, until the receiver has answered.
 #include "platform/kernel/Sync.h"
 #include "platform/ui/queue/ThreadQueue.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/window/ProcessTable.h"
 
 using namespace qv::ui;

@@ -4,7 +4,7 @@
 
 #include "platform/kernel/Sync.h"
 #include "platform/kernel/WaitHook.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/queue/Observers.h"
 #include "platform/ui/window/ProcessTable.h"
 

@@ -8,7 +8,7 @@
 #include <deque>
 #include <memory>
 
-#include "platform/ui/EventSource.h"
+#include "platform/ui/queue/EventSource.h"
 #include "platform/ui/input/Ime.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/window/WindowTable.h"

@@ -1,7 +1,7 @@
 // Timers belong to the thread that sets them; their WM_TIMER is made when
 // the queue is otherwise idle and the timer has fallen due on the UI clock,
 // and the next one falls due an interval after it was taken.
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/queue/ThreadQueue.h"
 
 using namespace qv::ui;

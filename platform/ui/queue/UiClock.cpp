@@ -2,8 +2,8 @@
 #include <atomic>
 
 #include "platform/kernel/Sync.h"
-#include "platform/ui/SeamHooks.h"
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/SeamHooks.h"
+#include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/queue/ThreadQueue.h"
 
 namespace qv::ui_seam {

@@ -10,7 +10,6 @@
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Caret.h"
 #include "platform/ui/input/Clipboard.h"
 #include "platform/ui/input/Focus.h"
@@ -199,12 +198,7 @@ std::wstring TextEngine::TextOf(size_t from, size_t to, bool crlf) const {
   return Utf16ToWide(part);
 }
 
-void TextEngine::Notify(WORD code) const {
-  HWND parent = GetParent(hwnd_);
-  if (parent) {
-    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(hwnd_), code), reinterpret_cast<LPARAM>(hwnd_));
-  }
-}
+void TextEngine::Notify(WORD code) const { NotifyParent(hwnd_, code); }
 
 // EN_UPDATE once the new text is laid out, the repaint, then EN_CHANGE. Last
 // in every change: the parent may destroy the window from either.
@@ -212,14 +206,13 @@ void TextEngine::Changed(bool setText, const RECT* area) {
   HWND hwnd = hwnd_;
   const bool update = rich_ ? (eventMask_ & ENM_UPDATE) != 0 : true;
   const bool change = rich_ ? (eventMask_ & ENM_CHANGE) != 0 : !(setText && Multiline());
-  const WPARAM id = static_cast<WPARAM>(GetDlgCtrlID(hwnd));
   HWND parent = GetParent(hwnd);
-  if (update && parent) SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, EN_UPDATE), reinterpret_cast<LPARAM>(hwnd));
+  if (update && parent) SendCommandNotify(parent, hwnd, EN_UPDATE);
   if (!IsWindow(hwnd)) return;
   InvalidateRect(hwnd, area, FALSE);
   UpdateWindow(hwnd);
   if (change && parent && IsWindow(hwnd)) {
-    SendMessageW(parent, WM_COMMAND, MAKEWPARAM(id, EN_CHANGE), reinterpret_cast<LPARAM>(hwnd));
+    SendCommandNotify(parent, hwnd, EN_CHANGE);
   }
 }
 

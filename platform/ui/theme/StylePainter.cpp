@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 namespace qv::ui {
 namespace {
@@ -33,13 +34,10 @@ void Text(HDC dc, RECT r, LPCWSTR text, UINT format, int color) {
 
 // A filled ellipse with a 2-px outline.
 void Disc(HDC dc, const RECT& r, int outline, int fill) {
-  HPEN pen = CreatePen(PS_INSIDEFRAME, StylePainter::kFrame, GetSysColor(outline));
-  HGDIOBJ oldPen = SelectObject(dc, outline < 0 ? GetStockObject(NULL_PEN) : pen);
-  HGDIOBJ oldBrush = SelectObject(dc, GetSysColorBrush(fill));
+  const qv::ScopedGdiObject<HPEN> pen(CreatePen(PS_INSIDEFRAME, StylePainter::kFrame, GetSysColor(outline)));
+  const qv::ScopedSelectObject withPen(dc, outline < 0 ? GetStockObject(NULL_PEN) : pen.get());
+  const qv::ScopedSelectObject withBrush(dc, GetSysColorBrush(fill));
   Ellipse(dc, r.left, r.top, r.right, r.bottom);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
-  DeleteObject(pen);
 }
 
 // A solid triangle pointing `dir` (0 up, 1 down, 2 left, 3 right) centred in r.
@@ -225,28 +223,25 @@ void StylePainter::PaintMessageIcon(HDC dc, const RECT& box, UINT iconBits) {
     case 0x40u: look = {RGB(30, 90, 200), RGB(255, 255, 255), L"i"}; break;
     default: return;
   }
-  HBRUSH brush = CreateSolidBrush(look.disc);
-  HGDIOBJ oldBrush = SelectObject(dc, brush);
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(NULL_PEN));
-  Ellipse(dc, box.left, box.top, box.right, box.bottom);
-  SelectObject(dc, oldPen);
-  SelectObject(dc, oldBrush);
-  DeleteObject(brush);
+  {
+    const qv::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(look.disc));
+    const qv::ScopedSelectObject withBrush(dc, brush.get());
+    const qv::ScopedSelectObject withPen(dc, GetStockObject(NULL_PEN));
+    Ellipse(dc, box.left, box.top, box.right, box.bottom);
+  }
   LOGFONTW lf{};
   lf.lfHeight = -(box.bottom - box.top) * 2 / 3;
   lf.lfWeight = FW_BOLD;
   lf.lfCharSet = SHIFTJIS_CHARSET;
   std::wcsncpy(lf.lfFaceName, L"ＭＳ Ｐゴシック", LF_FACESIZE - 1);
-  HFONT font = CreateFontIndirectW(&lf);
-  HGDIOBJ oldFont = SelectObject(dc, font);
+  const qv::ScopedGdiObject<HFONT> font(CreateFontIndirectW(&lf));
+  const qv::ScopedSelectObject withFont(dc, font.get());
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = SetTextColor(dc, look.ink);
   RECT r = box;
   DrawTextW(dc, look.sign, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   SetTextColor(dc, oldColor);
   SetBkMode(dc, oldMode);
-  SelectObject(dc, oldFont);
-  DeleteObject(font);
 }
 
 void StylePainter::PaintMenuBackground(HDC dc, const RECT& r) {
@@ -272,11 +267,9 @@ void StylePainter::PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const Menu
     const LONG x = check.left + 10;
     const LONG cy = (check.top + check.bottom) / 2;
     const POINT tick[] = {{x, cy}, {x + 7, cy + 7}, {x + 21, cy - 8}};
-    HPEN pen = CreatePen(PS_SOLID, 4, GetSysColor(ink));
-    HGDIOBJ oldPen = SelectObject(dc, pen);
+    const qv::ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, 4, GetSysColor(ink)));
+    const qv::ScopedSelectObject withPen(dc, pen.get());
     Polyline(dc, tick, 3);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
   }
   if (look.cascade) Arrow(dc, {r.right - kMenuArrowColumn, r.top, r.right - kFrame, r.bottom}, 3, ink);
   if (!text) return;
@@ -293,26 +286,22 @@ void StylePainter::PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR te
   const int length = static_cast<int>(std::wcslen(text));
   GetTextExtentPoint32W(dc, text, length, &extent);
   const RECT area{at.x, at.y, at.x + extent.cx, at.y + lineHeight};
-  HBRUSH backBrush = CreateSolidBrush(back);
-  FillRect(dc, &area, backBrush);
-  DeleteObject(backBrush);
+  FillRect(dc, &area, qv::ScopedGdiObject<HBRUSH>(CreateSolidBrush(back)).get());
   const int oldMode = SetBkMode(dc, TRANSPARENT);
   const COLORREF oldColor = SetTextColor(dc, ink);
   TextOutW(dc, at.x, at.y, text, length);
   SetTextColor(dc, oldColor);
   SetBkMode(dc, oldMode);
   // A 2-px underline marks it as not yet part of the text.
-  HBRUSH inkBrush = CreateSolidBrush(ink);
+  const qv::ScopedGdiObject<HBRUSH> inkBrush(CreateSolidBrush(ink));
   const RECT line{area.left, area.bottom - kFrame, area.right, area.bottom};
-  FillRect(dc, &line, inkBrush);
-  DeleteObject(inkBrush);
+  FillRect(dc, &line, inkBrush.get());
 }
 
 void StylePainter::PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink) {
-  HBRUSH brush = CreateSolidBrush(ink);
+  const qv::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(ink));
   const RECT bar{at.x, at.y, at.x + kCaretWidth, at.y + lineHeight};
-  FillRect(dc, &bar, brush);
-  DeleteObject(brush);
+  FillRect(dc, &bar, brush.get());
 }
 
 void StylePainter::PaintHeaderItem(HDC dc, const RECT& r, LPCWSTR text, UINT format, int sort, bool pressed) {

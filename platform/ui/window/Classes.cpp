@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "platform/ui/SystemClasses.h"
+#include "platform/ui/window/LayerHooks.h"
 #include "platform/ui/window/ProcessTable.h"
 
 using namespace qv::ui;
@@ -12,7 +12,7 @@ using namespace qv::ui;
 namespace qv::ui {
 
 std::shared_ptr<WindowClass> FindClass(LPCWSTR nameOrAtom) {
-  EnsureSystemClasses();
+  EnsureLayerClasses();
   for (auto& c : Ui().classes) {
     if (IS_INTRESOURCE(nameOrAtom) ? c->atom == static_cast<ATOM>(reinterpret_cast<ULONG_PTR>(nameOrAtom))
                                    : (nameOrAtom && EqualNoCase(c->name, nameOrAtom))) {

@@ -1,9 +1,8 @@
 // What a window does with a message it leaves to the system.
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
-#include "platform/ui/menu/MenuWindow.h"
 #include "platform/ui/queue/ThreadQueue.h"
+#include "platform/ui/window/LayerHooks.h"
 #include "platform/ui/window/NonClient.h"
 #include "platform/ui/window/Paint.h"
 #include "platform/ui/window/PositionFlags.h"
@@ -130,20 +129,20 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_CANCELMODE:
-      CancelMenuFor(hwnd);  // an open menu of this window closes
+      if (Hooks().cancelMenu) Hooks().cancelMenu(hwnd);  // an open menu of this window closes
       if (GetCapture() == hwnd) ReleaseCapture();
       return 0;
     case WM_MOUSEACTIVATE:
       return 1;  // MA_ACTIVATE
     case WM_MOUSEWHEEL:
-      return WheelDefault(hwnd, wParam, lParam);
+      return Hooks().wheel ? Hooks().wheel(hwnd, wParam, lParam) : 0;
     case WM_LBUTTONDOWN:
     case WM_LBUTTONDBLCLK:
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP:
     case WM_CAPTURECHANGED:
       if (CaptionOkInput(hwnd, message, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) return 0;
-      WindowScrollBarInput(hwnd, message, wParam, lParam);
+      if (Hooks().scrollBarInput) Hooks().scrollBarInput(hwnd, message, wParam, lParam);
       return 0;
     default:
       return 0;

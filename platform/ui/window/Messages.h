@@ -134,3 +134,16 @@ struct MSG {
   POINT pt;
 };
 typedef MSG* LPMSG;
+
+// WM_GETDLGCODE answers (a control tells the dialog which keys it keeps).
+#define DLGC_WANTARROWS 0x0001u
+#define DLGC_WANTTAB 0x0002u
+#define DLGC_WANTALLKEYS 0x0004u
+#define DLGC_WANTMESSAGE 0x0004u
+#define DLGC_HASSETSEL 0x0008u
+#define DLGC_DEFPUSHBUTTON 0x0010u
+#define DLGC_UNDEFPUSHBUTTON 0x0020u
+#define DLGC_RADIOBUTTON 0x0040u
+#define DLGC_WANTCHARS 0x0080u
+#define DLGC_STATIC 0x0100u
+#define DLGC_BUTTON 0x2000u

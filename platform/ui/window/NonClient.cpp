@@ -1,32 +1,16 @@
 #include "platform/ui/window/NonClient.h"
 
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/MessageBox.h"
-#include "platform/ui/controls/Button.h"
-#include "platform/ui/controls/ScrollBar.h"
+#include "platform/ui/window/CommandIds.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/queue/ThreadQueue.h"
-#include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/window/Invalidate.h"
+#include "platform/ui/window/LayerHooks.h"
 #include "platform/ui/window/Paint.h"
 
 namespace qv::ui {
 namespace {
-
-struct Frame {
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  std::wstring text;
-  bool active = false;
-  bool okPressed = false;
-  RECT window{};  // own coordinates
-  RECT client{};  // in window coordinates
-  RECT bars[2]{};
-  ScrollBarState values[2];
-};
-
-ScrollValues ValuesOf(const ScrollBarState& s) { return {s.min, s.max, s.page, s.pos}; }
 
 // The window whose caption OK button is held down on this thread.
 thread_local HWND t_okPressed = nullptr;
@@ -37,34 +21,6 @@ RECT CaptionBar(DWORD style, const RECT& window) {
   const int frame = GetSystemMetrics(SM_CXDLGFRAME);
   const int caption = GetSystemMetrics(SM_CYCAPTION);
   return {window.left + frame, window.top + frame, window.right - frame, window.top + frame + caption};
-}
-
-void PaintFrame(HDC dc, const Frame& f) {
-  RECT inner = f.window;
-  auto shrink = [&inner](int by) { InflateRect(&inner, -by, -by); };
-  if ((f.style & WS_CAPTION) == WS_CAPTION || (f.style & WS_DLGFRAME)) {
-    StylePainter::PaintFrame(dc, inner, FrameKind::Window);
-    shrink(GetSystemMetrics(SM_CXDLGFRAME));
-  } else if (f.style & WS_BORDER) {
-    StylePainter::PaintFrame(dc, inner, FrameKind::Thin);
-    shrink(GetSystemMetrics(SM_CXBORDER));
-  }
-  if ((f.style & WS_CAPTION) == WS_CAPTION) {
-    const RECT bar{inner.left, inner.top, inner.right, inner.top + GetSystemMetrics(SM_CYCAPTION)};
-    StylePainter::PaintCaption(dc, bar, f.text.c_str(), f.active);
-    if (f.exStyle & WS_EX_CAPTIONOKBTN) StylePainter::PaintCaptionOkButton(dc, bar, f.okPressed);
-    inner.top = bar.bottom;
-  }
-  if (f.exStyle & WS_EX_CLIENTEDGE) StylePainter::PaintFrame(dc, inner, FrameKind::Sunken);
-  for (int bar : {SB_HORZ, SB_VERT}) {
-    if (IsRectEmpty(&f.bars[bar])) continue;
-    StylePainter::PaintScrollBar(dc, f.bars[bar], bar == SB_VERT, ValuesOf(f.values[bar]), f.values[bar].disabled,
-                                 ScrollPart::None);
-  }
-  if (!IsRectEmpty(&f.bars[0]) && !IsRectEmpty(&f.bars[1])) {
-    const RECT corner{f.bars[1].left, f.bars[0].top, f.bars[1].right, f.bars[0].bottom};
-    FillRect(dc, &corner, GetSysColorBrush(COLOR_BTNFACE));
-  }
 }
 
 }  // namespace
@@ -78,7 +34,8 @@ bool CaptionOkInput(HWND hwnd, UINT message, POINT client) {
     const RECT in = Insets(w->style, w->exStyle);
     const RECT bar = CaptionBar(w->style, {0, 0, w->rect.right - w->rect.left, w->rect.bottom - w->rect.top});
     if (IsRectEmpty(&bar)) return false;
-    button = StylePainter::CaptionOkButton(bar);
+    if (!Hooks().captionOkButton) return false;
+    button = Hooks().captionOkButton(bar);
     OffsetRect(&button, -in.left, -in.top);  // into client coordinates
   }
   const bool over = PtInRect(&button, client) != FALSE;
@@ -120,7 +77,7 @@ RECT ScrollBarRect(const Window& w, int bar) {
 }
 
 void PaintNonClient(HWND hwnd) {
-  Frame f;
+  NonClientFrame f;
   {
     auto lock = LockUi();
     Window* w = Find(hwnd, false);
@@ -139,9 +96,10 @@ void PaintNonClient(HWND hwnd) {
       f.values[bar] = w->scroll[bar];
     }
   }
+  if (!Hooks().paintFrame) return;
   HDC dc = GetWindowDC(hwnd);
   if (!dc) return;
-  PaintFrame(dc, f);
+  Hooks().paintFrame(dc, f);
   ReleaseDC(hwnd, dc);
   // What lies over the frame draws itself again on top of it.
   auto lock = LockUi();

@@ -2,8 +2,10 @@
 // move copies the screen's pixels, which is right only when nothing else
 // lies over the area; otherwise the whole area is painted again.
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/Invalidate.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 #include "platform/ui/window/Screen.h"
 
 #ifndef COMPLEXREGION
@@ -35,18 +37,17 @@ struct Plan {
 };
 
 void CopyPixels(HWND hwnd, const RECT& dest, int dx, int dy) {
-  HDC dc = GetDC(hwnd);
+  const qv::ScopedGetDC dc(hwnd);
   HDC mem = CreateCompatibleDC(dc);
   const int width = dest.right - dest.left;
   const int height = dest.bottom - dest.top;
-  HBITMAP bits = CreateCompatibleBitmap(dc, width, height);
-  HGDIOBJ old = SelectObject(mem, bits);
-  BitBlt(mem, 0, 0, width, height, dc, dest.left - dx, dest.top - dy, SRCCOPY);
-  BitBlt(dc, dest.left, dest.top, width, height, mem, 0, 0, SRCCOPY);
-  SelectObject(mem, old);
-  DeleteObject(bits);
+  {
+    const qv::ScopedGdiObject<HBITMAP> bits(CreateCompatibleBitmap(dc, width, height));
+    const qv::ScopedSelectObject withBits(mem, bits.get());
+    BitBlt(mem, 0, 0, width, height, dc, dest.left - dx, dest.top - dy, SRCCOPY);
+    BitBlt(dc, dest.left, dest.top, width, height, mem, 0, 0, SRCCOPY);
+  }
   DeleteDC(mem);
-  ReleaseDC(hwnd, dc);
 }
 
 // The uncovered part of `visible` once `moved` is drawn: its bounding box.

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/ui/EventSource.h"
+#include "platform/ui/queue/EventSource.h"
 #include "tests/support/PeerTools.h"
 
 // Xlib's macros (None, Bool, Status...) come last, after every other header.

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/kernel/Library.h"
-#include "platform/ui/controls/Tab.h"
+#include "platform/ui/commctrl/Tab.h"
 #include "platform/ui/dialog/DialogTemplate.h"
 #include "tests/platform/ui/UiTest.h"
 

@@ -4,7 +4,7 @@
 // drops a tree in place of the combo box's list.
 #include "platform/base/WideText.h"
 #include "platform/gdi/Surface.h"
-#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/window/Screen.h"
 #include "tests/platform/ui/DialogTestSupport.h"
 #include "tests/platform/ui/InputSteps.h"

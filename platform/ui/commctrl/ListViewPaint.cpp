@@ -7,7 +7,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
 #include "platform/ui/controls/Button.h"
-#include "platform/ui/controls/ListViewState.h"
+#include "platform/ui/commctrl/ListViewState.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/queue/MessageQueue.h"
 

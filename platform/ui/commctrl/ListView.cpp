@@ -14,8 +14,8 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
-#include "platform/ui/controls/ListViewState.h"
-#include "platform/ui/dialog/Dialog.h"
+#include "platform/ui/commctrl/ListViewState.h"
+#include "platform/ui/commctrl/Notify.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
@@ -23,13 +23,7 @@
 
 namespace qv::ui::listview {
 
-LRESULT Notify(HWND hwnd, NMHDR* head, UINT code) {
-  head->hwndFrom = hwnd;
-  head->idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
-  head->code = code;
-  HWND parent = GetParent(hwnd);
-  return parent ? SendMessageW(parent, WM_NOTIFY, head->idFrom, reinterpret_cast<LPARAM>(head)) : 0;
-}
+LRESULT Notify(HWND hwnd, NMHDR* head, UINT code) { return ParentNotify(hwnd, head, code); }
 
 UINT ItemState(const ListState& s, int i) {
   if (s.ownerData) {

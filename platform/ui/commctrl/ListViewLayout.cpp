@@ -6,10 +6,12 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
-#include "platform/ui/controls/ListViewState.h"
+#include "platform/ui/commctrl/ListViewState.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace qv::ui::listview {
 namespace {
@@ -511,12 +513,10 @@ LRESULT ApproximateViewRect(HWND hwnd, const ListState& s, int count, int width,
 }
 
 int TextWidth(HWND hwnd, const ListState& s, const std::wstring& text) {
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = s.font ? SelectObject(dc, s.font) : nullptr;
   SIZE size{};
+  const qv::ScopedGetDC dc(hwnd);
+  const qv::ScopedSelectObject withFont(dc, s.font);
   GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
   return size.cx;
 }
 

@@ -2,7 +2,7 @@
 // first extra slot points to. A press on a divider starts tracking (unless
 // the parent refuses it); a press on a title, released over the same title,
 // clicks it.
-#include "platform/ui/controls/Header.h"
+#include "platform/ui/commctrl/Header.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/ui/commctrl/Notify.h"
 #include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
@@ -55,13 +56,9 @@ RECT TitleRect(HWND hwnd, const HeaderState& s, int index) {
 
 LRESULT Notify(HWND hwnd, UINT code, int item, HDITEMW* pitem) {
   NMHEADERW nm{};
-  nm.hdr.hwndFrom = hwnd;
-  nm.hdr.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
-  nm.hdr.code = code;
   nm.iItem = item;
   nm.pitem = pitem;
-  HWND parent = GetParent(hwnd);
-  return parent ? SendMessageW(parent, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm)) : 0;
+  return ParentNotify(hwnd, &nm.hdr, code);
 }
 
 // Where a point lies: the divider wins over the title it ends.

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "platform/ui/controls/ControlClasses.h"
-#include "platform/ui/controls/ListView.h"
+#include "platform/ui/commctrl/Header.h"
+#include "platform/ui/commctrl/ListView.h"
 #include "platform/ui/controls/ScrollBar.h"
 #include "platform/ui/theme/StylePainter.h"
 

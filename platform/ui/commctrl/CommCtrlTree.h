@@ -4,7 +4,7 @@
 #pragma once
 
 #include "platform/gdi/ImageList.h"
-#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrl.h"
 #include "platform/ui/window/Window.h"
 
 
@@ -175,3 +175,6 @@ struct NMTVKEYDOWN {
 };
 typedef NMTVKEYDOWN* LPNMTVKEYDOWN;
 
+namespace qv::ui {
+LRESULT TreeViewProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+}  // namespace qv::ui

@@ -2,7 +2,7 @@
 // first extra slot points to; they are laid out left to right in one row,
 // each as wide as its text, at the top of the control (TCS_BOTTOM: at the
 // bottom). The rest of the control is the display area for the pages.
-#include "platform/ui/controls/Tab.h"
+#include "platform/ui/commctrl/Tab.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -10,8 +10,9 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/commctrl/Notify.h"
 #include "platform/ui/controls/ControlClasses.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
@@ -98,9 +99,8 @@ void Adjust(HWND hwnd, bool larger, RECT* r) {
 }
 
 LRESULT Notify(HWND hwnd, UINT code) {
-  NMHDR nm{hwnd, static_cast<UINT_PTR>(GetDlgCtrlID(hwnd)), code};
-  HWND parent = GetParent(hwnd);
-  return parent ? SendMessageW(parent, WM_NOTIFY, nm.idFrom, reinterpret_cast<LPARAM>(&nm)) : 0;
+  NMHDR nm{};
+  return ParentNotify(hwnd, &nm, code);
 }
 
 // A choice the user makes: the parent may keep the tab it has.
@@ -119,7 +119,7 @@ void Paint(HWND hwnd, HDC dc) {
   RECT client{};
   GetClientRect(hwnd, &client);
   TabState* s = StateOf(hwnd);
-  HGDIOBJ old = SelectObject(dc, UsedFont(hwnd));
+  const qv::ScopedSelectObject withFont(dc, UsedFont(hwnd));
   const bool bottom = AtBottom(hwnd);
   const int row = RowHeight(hwnd);
   const RECT strip = bottom ? RECT{client.left, client.bottom - row, client.right, client.bottom}
@@ -135,7 +135,6 @@ void Paint(HWND hwnd, HDC dc) {
     look.disabled = disabled;
     StylePainter::PaintTab(dc, r, s->items[static_cast<size_t>(i)].text.c_str(), i == s->selected, bottom, look);
   }
-  SelectObject(dc, old);
 }
 
 LRESULT InsertItem(HWND hwnd, TabState& s, int index, const TCITEMW* item) {
@@ -190,8 +189,8 @@ LRESULT SetItem(HWND hwnd, TabState& s, int index, const TCITEMW* item) {
 }
 
 LRESULT KeyDown(HWND hwnd, TabState& s, WPARAM key) {
-  NMTCKEYDOWN nm{{hwnd, static_cast<UINT_PTR>(GetDlgCtrlID(hwnd)), TCN_KEYDOWN}, static_cast<WORD>(key), 0};
-  if (HWND parent = GetParent(hwnd)) SendMessageW(parent, WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
+  NMTCKEYDOWN nm{{}, static_cast<WORD>(key), 0};
+  ParentNotify(hwnd, &nm.hdr, TCN_KEYDOWN);
   const int count = static_cast<int>(s.items.size());
   if (count == 0) return 0;
   int to = s.selected;

@@ -1,10 +1,10 @@
-#include "platform/ui/UiSeam.h"
+#include "platform/ui/queue/UiSeam.h"
 
 #include <atomic>
 #include <map>
 #include <mutex>
 
-#include "platform/ui/SeamHooks.h"
+#include "platform/ui/queue/SeamHooks.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/Observers.h"
 #include "platform/ui/queue/ThreadQueue.h"

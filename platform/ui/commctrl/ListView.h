@@ -6,7 +6,7 @@
 // reaches the parent as LVN_ITEMCHANGING / LVN_ITEMCHANGED.
 #pragma once
 
-#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrl.h"
 
 #define WC_LISTVIEWW L"SysListView32"
 #define WC_LISTVIEW WC_LISTVIEWW

@@ -4,7 +4,7 @@
 // TCM_SETCURSEL chooses without telling the parent.
 #pragma once
 
-#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrl.h"
 
 #define WC_TABCONTROLW L"SysTabControl32"
 #define WC_TABCONTROL WC_TABCONTROLW

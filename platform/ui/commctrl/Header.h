@@ -4,7 +4,7 @@
 // TRUE. Every notification reaches the parent as WM_NOTIFY.
 #pragma once
 
-#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrl.h"
 
 #define WC_HEADERW L"SysHeader32"
 #define WC_HEADER WC_HEADERW

@@ -1,4 +1,4 @@
-#include "platform/ui/EventSource.h"
+#include "platform/ui/queue/EventSource.h"
 
 #include "platform/ui/queue/ThreadQueue.h"
 

@@ -20,15 +20,17 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
-#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/commctrl/CommCtrlTree.h"
+#include "platform/ui/commctrl/Notify.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/controls/ScrollBar.h"
-#include "platform/ui/dialog/Dialog.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/ui/theme/StylePainter.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace qv::ui {
 namespace {
@@ -157,12 +159,12 @@ Layout LayOut(HWND hwnd, TreeState& s, const Item& it, int row) {
   l.indentEnd = static_cast<LONG>((Level(it) + (RootLines(hwnd) ? 1 : 0)) * s.indent);
   const SIZE image = ImageSize(s);
   l.image = {l.indentEnd, y + (h - image.cy) / 2, l.indentEnd + image.cx, y + (h - image.cy) / 2 + image.cy};
-  HDC dc = GetDC(hwnd);
-  HGDIOBJ old = ControlFont(hwnd) ? SelectObject(dc, ControlFont(hwnd)) : nullptr;
   SIZE text{};
-  GetTextExtentPoint32W(dc, it.text.c_str(), static_cast<int>(it.text.size()), &text);
-  if (old) SelectObject(dc, old);
-  ReleaseDC(hwnd, dc);
+  {
+    const qv::ScopedGetDC dc(hwnd);
+    const qv::ScopedSelectObject withFont(dc, ControlFont(hwnd));
+    GetTextExtentPoint32W(dc, it.text.c_str(), static_cast<int>(it.text.size()), &text);
+  }
   const LONG left = l.image.right + (image.cx ? 4 : 0);
   l.label = {left, y, left + text.cx + StylePainter::kLabelGap, y + h};
   return l;
@@ -183,13 +185,7 @@ void Changed(HWND hwnd, TreeState& s) {
   InvalidateRect(hwnd, nullptr, TRUE);
 }
 
-LRESULT SendNotify(HWND hwnd, NMHDR& h, UINT code) {
-  h.hwndFrom = hwnd;
-  h.idFrom = static_cast<UINT_PTR>(GetDlgCtrlID(hwnd));
-  h.code = code;
-  HWND parent = GetParent(hwnd);
-  return parent ? SendMessageW(parent, WM_NOTIFY, h.idFrom, reinterpret_cast<LPARAM>(&h)) : 0;
-}
+LRESULT SendNotify(HWND hwnd, NMHDR& h, UINT code) { return ParentNotify(hwnd, &h, code); }
 
 LRESULT Simple(HWND hwnd, UINT code) {
   NMHDR h{};
