@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <map>
 
-#include "platform/ui/CommCtrlTree.h"
+#include "platform/ui/CommCtrl.h"
+#include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/window/Window.h"
 
 namespace qv::testing {
