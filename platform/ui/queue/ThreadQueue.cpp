@@ -16,6 +16,24 @@ thread_local int t_defProcDepth = 0;
 
 bool HookPending() { return t_raw && t_raw->sentCount.load(std::memory_order_acquire) > 0; }
 
+// A thread with a display reads its input and shows its screen this often
+// while it waits in the kernel: the display does not wake kernel waits.
+constexpr DWORD kDisplayTurnMilliseconds = 10;
+
+DWORD HookStep() { return t_raw && t_raw->outside ? kDisplayTurnMilliseconds : INFINITE; }
+
+// What a thread blocked in the kernel does for its windows: it serves what
+// other threads send and, with a display, takes its input (routed to the
+// windows' threads, a worker's message box among them) and presents.
+void ServeWaiting() {
+  ThreadQueue* q = t_raw;
+  ServeSent();
+  if (!q || !q->outside) return;
+  q->source->Pump();
+  ServeSent();
+  q->source->Present();
+}
+
 // The windows of an ending thread go with it, without messages: there is no
 // one left to receive them. Senders waiting on it get 0.
 void ForgetThread(const std::shared_ptr<ThreadQueue>& q) {
@@ -63,7 +81,7 @@ thread_local QueueHolder t_holder;
 std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (t_holder.queue) return t_holder.queue;
   static std::once_flag hooked;
-  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeSent}); });
+  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeWaiting, HookStep}); });
   auto q = std::make_shared<ThreadQueue>();
   q->thread = GetCurrentThreadId();
   {
@@ -84,6 +102,13 @@ void Touch(ThreadQueue& q) {
 }
 
 void WakeOthers() { WakeKernelWaits(); }
+
+void ShowPainted(const ThreadQueue& painter) {
+  if (painter.outside) return;  // shows it itself once idle
+  for (auto& [id, q] : Ui().queues) {
+    if (q->outside) Touch(*q);
+  }
+}
 
 void TouchAll() {
   auto lock = LockUi();

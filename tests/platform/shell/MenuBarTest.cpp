@@ -57,7 +57,7 @@ TEST_F(MenuBarTest, SoftKeysPressTheButtonsTheMenuResourceMade) {
   HWND bar = Create(owner_);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(SHFindMenuBar(owner_), bar);
-  EXPECT_EQ(static_cast<UINT>(GetDlgCtrlID(bar)), qv::shell::kMenuBarId);
+  EXPECT_EQ(GetWindow(bar, GW_OWNER), owner_) << "a window of its own, owned by the top-level window";
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)), qv::shell::kMenuBarStyle);
   EXPECT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 2);
   Pump();
@@ -117,7 +117,7 @@ TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
   HWND child = Make(WS_CHILD | WS_VISIBLE, owner_, {0, 0, 100, 100}, 5);
   HWND first = Create(child);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(GetParent(first), owner_) << "the bar sits in the top-level window";
+  EXPECT_EQ(GetParent(first), owner_) << "the bar belongs to the top-level window";
   SendMessageW(first, TB_ENABLEBUTTON, kQuit, MAKELONG(FALSE, 0));
   HWND second = Create(owner_);
   ASSERT_NE(second, nullptr);
