@@ -1,7 +1,9 @@
-// A UI thread blocked in a kernel wait keeps the display alive: a worker's
+// The display stays alive whatever the UI thread waits in. Blocked in a
+// kernel wait, it still reads the desktop's input and presents: a worker's
 // message box, owned by the UI thread's window, shows on the X server while
 // the UI thread waits for the worker, and a tap on its button through the
-// display answers it, which ends the wait.
+// display answers it, which ends the wait. Idle in GetMessage, it presents
+// what a worker's window paints as soon as it is painted.
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -102,6 +104,54 @@ TEST_F(KernelWait, AWorkersMessageBoxIsShownAndAnsweredWhileTheUiThreadWaits) {
   qv::testing::SetQuestionAnswer(IDNO);
   CloseHandle(gaveUp);
   CloseHandle(answered);
+}
+
+TEST_F(KernelWait, AWorkersWindowIsPresentedWhenItPaintsWhileTheUiThreadIdles) {
+  constexpr COLORREF kNote = RGB(200, 30, 30);
+  HWND top = nullptr;
+  CurrentHandler() = [&top](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m != WM_PAINT) return std::nullopt;
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    RECT client{};
+    GetClientRect(h, &client);
+    HBRUSH b = CreateSolidBrush(h == top ? kPaper : kNote);
+    FillRect(dc, &client, b);
+    DeleteObject(b);
+    EndPaint(h, &ps);
+    return 0;
+  };
+  top = Make(WS_POPUP | WS_VISIBLE);
+  Pump();
+  ASSERT_EQ(Grab().At(200, 200), Rgb(kPaper));
+
+  HANDLE stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread worker([&] {
+    // A window of the worker's own, unowned (nothing is sent to the UI
+    // thread), shown and painted at once.
+    HWND note = Make(WS_POPUP, nullptr, {100, 100, 300, 300});
+    ShowWindow(note, SW_SHOWNA);
+    UpdateWindow(note);
+    WaitForSingleObject(stop, INFINITE);
+    DestroyWindow(note);
+  });
+  bool seen = false;
+  std::thread hand([&] {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    for (; !seen && std::chrono::steady_clock::now() < deadline;
+         std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+      const XPicture shown = Grab();
+      seen = !shown.pixels.empty() && shown.At(200, 200) == Rgb(kNote);
+    }
+    PostMessageW(top, WM_APP, 0, 0);  // the UI thread's wait ends only now
+  });
+  MSG msg{};
+  while (GetMessageW(&msg, nullptr, 0, 0) && msg.message != WM_APP) DispatchMessageW(&msg);
+  hand.join();
+  SetEvent(stop);
+  worker.join();
+  EXPECT_TRUE(seen) << "the worker's window reached the X server only once the UI thread had more to do";
+  CloseHandle(stop);
 }
 
 }  // namespace
