@@ -16,23 +16,9 @@ thread_local int t_defProcDepth = 0;
 
 bool HookPending() { return t_raw && t_raw->sentCount.load(std::memory_order_acquire) > 0; }
 
-// A thread with a display reads its input and shows its screen this often
-// while it waits in the kernel: the display does not wake kernel waits.
-constexpr DWORD kDisplayTurnMilliseconds = 10;
-
+// The display does not wake kernel waits: its thread looks at it every turn.
 DWORD HookStep() { return t_raw && t_raw->outside ? kDisplayTurnMilliseconds : INFINITE; }
 
-// What a thread blocked in the kernel does for its windows: it serves what
-// other threads send and, with a display, takes its input (routed to the
-// windows' threads, a worker's message box among them) and presents.
-void ServeWaiting() {
-  ThreadQueue* q = t_raw;
-  ServeSent();
-  if (!q || !q->outside) return;
-  q->source->Pump();
-  ServeSent();
-  q->source->Present();
-}
 
 // The windows of an ending thread go with it, without messages: there is no
 // one left to receive them. Senders waiting on it get 0.
@@ -81,7 +67,7 @@ thread_local QueueHolder t_holder;
 std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (t_holder.queue) return t_holder.queue;
   static std::once_flag hooked;
-  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeWaiting, HookStep}); });
+  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeWhileBlocked, HookStep}); });
   auto q = std::make_shared<ThreadQueue>();
   q->thread = GetCurrentThreadId();
   {
@@ -102,6 +88,15 @@ void Touch(ThreadQueue& q) {
 }
 
 void WakeOthers() { WakeKernelWaits(); }
+
+void ServeWhileBlocked() {
+  ThreadQueue* q = t_raw;
+  ServeSent();
+  if (!q || !q->outside) return;
+  q->source->Pump();
+  ServeSent();
+  q->source->Present();
+}
 
 void ShowPainted(const ThreadQueue& painter) {
   if (painter.outside) return;  // shows it itself once idle

@@ -109,6 +109,13 @@ void TouchAll();
 LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, unsigned how);
 // Serves every message other threads have sent to this thread.
 void ServeSent();
+// What a blocked thread (in a kernel wait, or waiting for a sent message's
+// answer) does for its windows: it serves what other threads send and, with a
+// display, takes its input (routed to the windows' threads, a worker's
+// message box among them) and presents. Called without the lock, every
+// kDisplayTurnMilliseconds at least while a display's thread waits.
+void ServeWhileBlocked();
+constexpr DWORD kDisplayTurnMilliseconds = 10;
 // With the lock held: a thread that drew on the screen without showing it
 // itself has the thread with the display present it now.
 void ShowPainted(const ThreadQueue& painter);

@@ -26,8 +26,29 @@ DWORD Rgb(COLORREF c) { return qv::gdi::PixelOf(c) & 0xFFFFFFu; }
 
 using KernelWait = DisplayTest;
 
+// How the UI thread waits for the worker that shows the box.
+enum class Wait { KernelEvent, SentMessage };
+
+struct BoxCase {
+  const char* name;
+  Wait wait;
+};
+
 TEST_F(KernelWait, AWorkersMessageBoxIsShownAndAnsweredWhileTheUiThreadWaits) {
-  CurrentHandler() = [](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+  HWND top = nullptr;
+  std::atomic<HWND> host{nullptr};  // the worker's window; WM_APP shows the box
+  HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::atomic<int> answer{0};
+  CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (h == host && m == WM_APP) {
+      answer = MessageBoxW(top, L"このメールを送信しますか？", kCaption, MB_OKCANCEL);
+      SetEvent(answered);
+      return 0;
+    }
+    if (h == host && m == WM_APP + 1) {
+      PostQuitMessage(0);
+      return 0;
+    }
     if (m != WM_PAINT) return std::nullopt;
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(h, &ps);
@@ -40,69 +61,81 @@ TEST_F(KernelWait, AWorkersMessageBoxIsShownAndAnsweredWhileTheUiThreadWaits) {
     return 0;
   };
   qv::testing::SetQuestionAnswer(qv::testing::kShowMessageBox);  // a real box, for the hand to answer
-  HWND top = Make(WS_POPUP | WS_VISIBLE);
+  top = Make(WS_POPUP | WS_VISIBLE);
   Pump();
   ASSERT_EQ(Grab().At(240, 400), Rgb(kPaper));
 
-  HANDLE answered = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE gaveUp = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  std::atomic<bool> waiting{false};
-  std::atomic<int> answer{0};
+  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::thread worker([&] {
-    answer = MessageBoxW(top, L"このメールを送信しますか？", kCaption, MB_OKCANCEL);
-    SetEvent(answered);
+    host = Make(WS_POPUP, nullptr, {0, 0, 10, 10});
+    SetEvent(ready);
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0)) DispatchMessageW(&m);
+    DestroyWindow(host);
   });
+  ASSERT_EQ(WaitForSingleObject(ready, 60000), WAIT_OBJECT_0);
 
-  // The test's hand: it waits for the box on the X server, then taps OK.
-  bool seenOnX = false;
-  bool seenWhileWaiting = false;
-  std::string missing;
-  std::thread hand([&] {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    POINT ok{};
-    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
-      HWND box = FindWindowW(nullptr, kCaption);
-      HWND button = box ? GetDlgItem(box, IDOK) : nullptr;
-      if (!button || !IsWindowVisible(box)) continue;
-      RECT b{}, whole{};
-      GetWindowRect(button, &b);
-      GetWindowRect(box, &whole);
-      ok = {(b.left + b.right) / 2, (b.top + b.bottom) / 2};
-      const XPicture shown = Grab();
-      if (shown.pixels.empty()) break;
-      // The box's body and its button, both drawn over the green window.
-      const POINT body{(whole.left + whole.right) / 2, whole.top + (b.top - whole.top) / 2};
-      if (shown.At(ok.x, ok.y) == Rgb(kPaper) || shown.At(body.x, body.y) == Rgb(kPaper)) continue;
-      seenOnX = true;
-      seenWhileWaiting = waiting;
-      break;
-    }
-    if (!seenOnX) {
-      missing = "the box never showed on the X server";
-      SetEvent(gaveUp);  // ends the wait; the tap below is read once the UI thread pumps again
-    }
-    Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, ok.x, ok.y);
-    Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, ok.x, ok.y);
-  });
+  const BoxCase cases[] = {
+      {"waiting on an event", Wait::KernelEvent},
+      {"waiting for a sent message's answer", Wait::SentMessage},
+  };
+  for (const BoxCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ResetEvent(answered);
+    answer = 0;
+    std::atomic<bool> waiting{false};
+    // The test's hand: it waits for the box on the X server, then taps OK;
+    // a box never seen there it closes itself, so that the wait ends.
+    bool seenOnX = false;
+    bool seenWhileWaiting = false;
+    std::thread hand([&] {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+      HWND box = nullptr;
+      POINT ok{};
+      for (; std::chrono::steady_clock::now() < deadline; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+        box = FindWindowW(nullptr, kCaption);
+        HWND button = box ? GetDlgItem(box, IDOK) : nullptr;
+        if (!button || !IsWindowVisible(box)) continue;
+        RECT b{}, whole{};
+        GetWindowRect(button, &b);
+        GetWindowRect(box, &whole);
+        ok = {(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+        const XPicture shown = Grab();
+        if (shown.pixels.empty()) break;
+        // The box's body and its button, both drawn over the green window.
+        const POINT body{(whole.left + whole.right) / 2, whole.top + (b.top - whole.top) / 2};
+        if (shown.At(ok.x, ok.y) == Rgb(kPaper) || shown.At(body.x, body.y) == Rgb(kPaper)) continue;
+        seenOnX = true;
+        seenWhileWaiting = waiting;
+        break;
+      }
+      if (seenOnX) {
+        Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, ok.x, ok.y);
+        Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, ok.x, ok.y);
+      } else if (box) {
+        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+      }
+    });
 
-  waiting = true;
-  HANDLE both[] = {answered, gaveUp};
-  const DWORD woke = WaitForMultipleObjects(2, both, FALSE, 120000);
-  waiting = false;
-  EXPECT_EQ(woke, WAIT_OBJECT_0) << missing;
-  hand.join();
-  // Whatever happened, the worker's box gets its tap and the worker ends.
-  for (int i = 0; i < 6000 && WaitForSingleObject(answered, 0) != WAIT_OBJECT_0; ++i) {
+    waiting = true;
+    if (c.wait == Wait::KernelEvent) {
+      PostMessageW(host, WM_APP, 0, 0);
+      EXPECT_EQ(WaitForSingleObject(answered, 120000), WAIT_OBJECT_0);
+    } else {
+      SendMessageW(host, WM_APP, 0, 0);
+    }
+    waiting = false;
+    hand.join();
+    EXPECT_TRUE(seenOnX) << "the box never showed on the X server";
+    EXPECT_TRUE(seenWhileWaiting) << "shown only once the UI thread stopped waiting";
+    EXPECT_EQ(answer.load(), IDOK) << "answered by the tap through the display";
     Pump();
-    WaitForSingleObject(answered, 10);
+    EXPECT_TRUE(IsWindowEnabled(top)) << "the box gave its owner back";
   }
+  PostMessageW(host, WM_APP + 1, 0, 0);
   worker.join();
-  EXPECT_TRUE(seenOnX) << missing;
-  EXPECT_TRUE(seenWhileWaiting) << "shown only once the UI thread stopped waiting";
-  EXPECT_EQ(answer.load(), IDOK);
-  EXPECT_TRUE(IsWindowEnabled(top)) << "the box gave its owner back";
   qv::testing::SetQuestionAnswer(IDNO);
-  CloseHandle(gaveUp);
+  CloseHandle(ready);
   CloseHandle(answered);
 }
 
