@@ -34,7 +34,8 @@ struct Bar {
 // procedure set over ours keeps calling it.
 struct OwnerHook {
   WNDPROC previous = nullptr;
-  HWND bar = nullptr;  // null once the bar is gone
+  HWND bar = nullptr;         // null once the bar is gone
+  bool fillsAboveBar = false;  // a full-screen dialog: sized again when the screen turns
 };
 
 std::mutex& HookLock() {
@@ -159,6 +160,15 @@ void Dock(HWND hwnd) {
   SetWindowPos(top, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The window takes the screen above the bar's strip.
+void FillAboveBar(HWND top) {
+  const auto screen = qv::ui::CurrentProfile();
+  const RECT area{0, 0, screen.width, screen.height - kMenuBarHeight};
+  RECT at{};
+  if (!GetWindowRect(top, &at) || EqualRect(&at, &area)) return;
+  SetWindowPos(top, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 // Directly over its owner, whatever came to the front with it.
 void Raise(HWND hwnd, HWND top) {
   HWND above = GetWindow(top, GW_HWNDPREV);
@@ -169,7 +179,10 @@ void Raise(HWND hwnd, HWND top) {
 LRESULT OwnerProc(HWND top, UINT message, WPARAM wParam, LPARAM lParam) {
   const OwnerHook hook = HookOf(top);
   HWND bar = hook.bar && IsWindow(hook.bar) ? hook.bar : nullptr;
-  if (bar && message == WM_SETTINGCHANGE) Dock(bar);  // before the window lays itself out again
+  if (message == WM_SETTINGCHANGE) {  // before the window lays itself out again
+    if (bar) Dock(bar);
+    if (hook.fillsAboveBar) FillAboveBar(top);
+  }
   const LRESULT result = CallWindowProcW(hook.previous ? hook.previous : DefWindowProcW, top, message, wParam, lParam);
   if (message == WM_NCDESTROY) {
     std::lock_guard<std::mutex> g(HookLock());
@@ -195,13 +208,19 @@ LRESULT OwnerProc(HWND top, UINT message, WPARAM wParam, LPARAM lParam) {
   return result;
 }
 
+// With the lock held: the window's record, its procedure wrapped on the first.
+OwnerHook& Hooked(HWND top) {
+  auto [it, fresh] = Hooks().try_emplace(top);
+  if (fresh) {
+    it->second.previous = reinterpret_cast<WNDPROC>(GetWindowLongW(top, GWL_WNDPROC));
+    SetWindowLongW(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerProc));
+  }
+  return it->second;
+}
+
 void Hook(HWND top, HWND bar) {
   std::lock_guard<std::mutex> g(HookLock());
-  auto [it, fresh] = Hooks().try_emplace(top);
-  it->second.bar = bar;
-  if (!fresh) return;  // still in its chain
-  it->second.previous = reinterpret_cast<WNDPROC>(GetWindowLongW(top, GWL_WNDPROC));
-  SetWindowLongW(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerProc));
+  Hooked(top).bar = bar;
 }
 
 // The bar goes: the window gets its own procedure back, unless another was
@@ -212,6 +231,7 @@ void Unhook(HWND bar) {
   auto it = Hooks().find(top);
   if (it == Hooks().end() || it->second.bar != bar) return;
   it->second.bar = nullptr;
+  if (it->second.fillsAboveBar) return;  // still sized with the screen
   if (GetWindowLongW(top, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(&OwnerProc)) return;
   SetWindowLongW(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.previous));
   Hooks().erase(it);
@@ -309,6 +329,15 @@ std::vector<Button> ButtonsOf(HMENU menu) {
 }
 
 }  // namespace
+
+void KeepAboveBar(HWND dialog) {
+  if (!IsWindow(dialog)) return;
+  {
+    std::lock_guard<std::mutex> g(HookLock());
+    Hooked(dialog).fillsAboveBar = true;
+  }
+  FillAboveBar(dialog);
+}
 
 BOOL TranslateSoftKey(const MSG* msg) {
   if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP)) return FALSE;

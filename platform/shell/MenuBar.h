@@ -98,4 +98,7 @@ namespace qv::shell {
 // top-level window has a bar presses that bar's button; TRUE when taken. The
 // program's message filter (PreTranslateMessage) calls it for every message.
 QV_PLATFORM_API BOOL TranslateSoftKey(const MSG* msg);
+// Sizes a full-screen dialog to the screen above the bar's strip, now and
+// whenever the screen turns, bar or no bar (SHInitDialog's full-screen sizes).
+void KeepAboveBar(HWND dialog);
 }  // namespace qv::shell

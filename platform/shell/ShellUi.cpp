@@ -117,7 +117,11 @@ BOOL SHInitDialog(PSHINITDLGINFO info) {
       sip.cbSize = sizeof sip;
       if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) height = std::min<int>(height, sip.rcSipRect.top);
     }
-    SetWindowPos(dlg, nullptr, 0, 0, profile.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (height == profile.height - qv::shell::kMenuBarHeight) {
+      qv::shell::KeepAboveBar(dlg);
+    } else {
+      SetWindowPos(dlg, nullptr, 0, 0, profile.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   if (info->dwFlags & SHIDIF_WANTSCROLLBAR) {
     SetWindowLongW(dlg, GWL_STYLE, GetWindowLongW(dlg, GWL_STYLE) | WS_VSCROLL);
