@@ -31,7 +31,9 @@
 //
 // Tap-and-hold is a WM_CONTEXTMENU to the window the stylus is on (wParam
 // its handle, lParam the screen point), between the WM_LBUTTONDOWN and the
-// WM_LBUTTONUP that the stylus still gives.
+// WM_LBUTTONUP that the stylus still gives; none when the window tracks the
+// press with SHRecognizeGesture, which then gives the press its only hold
+// (qv::ui::ClaimStylusHold).
 #pragma once
 
 #include <SDL2/SDL.h>

@@ -149,6 +149,33 @@ OwnedMutexes* ThreadOwned() {
 
 std::atomic<bool (*)()> g_hookPending{nullptr};
 std::atomic<void (*)()> g_hookServe{nullptr};
+std::atomic<DWORD (*)()> g_hookStep{nullptr};
+
+// With the wait lock held: how often the calling thread's hook serves
+// unasked, INFINITE when never.
+DWORD HookStep() {
+  auto step = g_hookStep.load(std::memory_order_acquire);
+  return step ? step() : INFINITE;
+}
+
+// The hook's regular turn while a thread waits with a finite step: the first
+// comes one step in, so that a wait that ends at once costs nothing more.
+struct HookTurns {
+  using Clock = std::chrono::steady_clock;
+  DWORD step;
+  Clock::time_point next;
+  explicit HookTurns(DWORD s) : step(s), next(Clock::now() + std::chrono::milliseconds(s == INFINITE ? 0 : s)) {}
+  // Serves when the turn is due (the lock let go meanwhile); true when it did.
+  bool Take(std::unique_lock<std::mutex>& lk) {
+    if (step == INFINITE || Clock::now() < next) return false;
+    lk.unlock();
+    g_hookServe.load(std::memory_order_acquire)();
+    lk.lock();
+    next = Clock::now() + std::chrono::milliseconds(step);
+    return true;
+  }
+  Clock::time_point Limit(Clock::time_point until) const { return step == INFINITE ? until : std::min(until, next); }
+};
 
 // With `lk` held: serves what the wait hook has pending for this thread, with
 // the lock let go meanwhile. True when it served anything.
@@ -298,6 +325,7 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
       }
     }
   } counted(objects);
+  HookTurns turns(HookStep());
   for (;;) {
     if (all) {
       size_t taken = 0;
@@ -317,12 +345,12 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
         }
       }
     }
-    if (ServeHook(lk)) continue;
+    if (ServeHook(lk) || turns.Take(lk)) continue;
     const auto now = Clock::now();
     if (milliseconds != INFINITE && now >= deadline) return WAIT_TIMEOUT;
     auto until = milliseconds == INFINITE ? now + std::chrono::hours(1) : deadline;
     if (polled) until = std::min(until, now + kPollStep);
-    WaitCondition().wait_until(lk, until);
+    WaitCondition().wait_until(lk, turns.Limit(until));
   }
 }
 
@@ -333,6 +361,7 @@ namespace qv {
 
 void SetWaitHook(WaitHook hook) {
   kernel::g_hookServe.store(hook.serve, std::memory_order_release);
+  kernel::g_hookStep.store(hook.step, std::memory_order_release);
   kernel::g_hookPending.store(hook.pending, std::memory_order_release);
 }
 
@@ -563,10 +592,12 @@ void Sleep(DWORD milliseconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(milliseconds);
     std::unique_lock<std::mutex> lk(WaitLock());
+    HookTurns turns(HookStep());
     for (;;) {
       if (ServeHook(lk)) continue;
       if (Clock::now() >= deadline) break;
-      WaitCondition().wait_until(lk, deadline);
+      if (turns.Take(lk)) continue;
+      WaitCondition().wait_until(lk, turns.Limit(deadline));
     }
     if (milliseconds != 0) return;
   }

@@ -1,6 +1,7 @@
 // Lets a service above the kernel run while a thread waits in the kernel: the
 // window system installs it so that a thread blocked in a wait, a Sleep or a
-// modal loop still serves the messages other threads send to its windows.
+// modal loop still serves the messages other threads send to its windows, and
+// a thread with a display keeps reading its input and showing its screen.
 // Unset, a wait costs one pointer load more.
 #pragma once
 
@@ -14,6 +15,11 @@ struct WaitHook {
   bool (*pending)();
   // Serves that work; called with no kernel lock held.
   void (*serve)();
+  // Milliseconds a waiting thread may go without serving though nothing woke
+  // it (its display's input and screen are looked at only when asked);
+  // INFINITE when a wake is all it needs. Cheap, called with the wait lock
+  // held. May be null.
+  DWORD (*step)();
 };
 
 QV_PLATFORM_API void SetWaitHook(WaitHook hook);

@@ -1,5 +1,7 @@
 #include "platform/shell/MenuBar.h"
 
+#include <map>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,34 @@ struct Bar {
   COLORREF background = 0;
   bool ownBackground = false;
   int keyDown = -1;  // the soft key held now: its button
+  bool hiddenWithOwner = false;  // shown again when the owner is
 };
+
+// The bar lies over its top-level window, not inside it: the window's
+// procedure is wrapped so that the bar follows the window's moves, sizes,
+// showing, hiding and stacking. Kept per window until it goes, since a
+// procedure set over ours keeps calling it.
+struct OwnerHook {
+  WNDPROC previous = nullptr;
+  HWND bar = nullptr;         // null once the bar is gone
+  bool fillsAboveBar = false;  // a full-screen dialog: sized again when the screen turns
+};
+
+std::mutex& HookLock() {
+  static std::mutex m;
+  return m;
+}
+
+std::map<HWND, OwnerHook>& Hooks() {
+  static auto* hooks = new std::map<HWND, OwnerHook>;
+  return *hooks;
+}
+
+OwnerHook HookOf(HWND top) {
+  std::lock_guard<std::mutex> g(HookLock());
+  auto it = Hooks().find(top);
+  return it == Hooks().end() ? OwnerHook{} : it->second;
+}
 
 Bar* BarOf(HWND hwnd) { return reinterpret_cast<Bar*>(GetWindowLongW(hwnd, 0)); }
 
@@ -115,6 +144,99 @@ LRESULT SetStateBit(Bar& bar, HWND hwnd, WPARAM command, BYTE bit, bool on) {
   return TRUE;
 }
 
+// The bar along the screen's bottom edge, the whole width. A top-level
+// window that filled the screen above the bar before (the screen turned)
+// fills it again.
+void Dock(HWND hwnd) {
+  RECT before{};
+  GetWindowRect(hwnd, &before);
+  const auto screen = qv::ui::CurrentProfile();
+  const RECT area{0, 0, screen.width, screen.height - kMenuBarHeight};
+  SetWindowPos(hwnd, nullptr, 0, area.bottom, screen.width, kMenuBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  const RECT was{0, 0, before.right - before.left, before.top};
+  HWND top = GetWindow(hwnd, GW_OWNER);
+  RECT at{};
+  if (!top || EqualRect(&was, &area) || !GetWindowRect(top, &at) || !EqualRect(&at, &was)) return;
+  SetWindowPos(top, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The window takes the screen above the bar's strip.
+void FillAboveBar(HWND top) {
+  const auto screen = qv::ui::CurrentProfile();
+  const RECT area{0, 0, screen.width, screen.height - kMenuBarHeight};
+  RECT at{};
+  if (!GetWindowRect(top, &at) || EqualRect(&at, &area)) return;
+  SetWindowPos(top, nullptr, 0, 0, area.right, area.bottom, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Directly over its owner, whatever came to the front with it.
+void Raise(HWND hwnd, HWND top) {
+  HWND above = GetWindow(top, GW_HWNDPREV);
+  if (above == hwnd) return;
+  SetWindowPos(hwnd, above ? above : HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+LRESULT OwnerProc(HWND top, UINT message, WPARAM wParam, LPARAM lParam) {
+  const OwnerHook hook = HookOf(top);
+  HWND bar = hook.bar && IsWindow(hook.bar) ? hook.bar : nullptr;
+  if (message == WM_SETTINGCHANGE) {  // before the window lays itself out again
+    if (bar) Dock(bar);
+    if (hook.fillsAboveBar) FillAboveBar(top);
+  }
+  const LRESULT result = CallWindowProcW(hook.previous ? hook.previous : DefWindowProcW, top, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    std::lock_guard<std::mutex> g(HookLock());
+    Hooks().erase(top);
+    return result;
+  }
+  Bar* state = bar ? BarOf(bar) : nullptr;
+  if (!state) return result;
+  if (message == WM_WINDOWPOSCHANGED) {
+    const auto* wp = reinterpret_cast<const WINDOWPOS*>(lParam);
+    if (wp && (wp->flags & SWP_HIDEWINDOW) && IsWindowVisible(bar)) {
+      state->hiddenWithOwner = true;
+      ShowWindow(bar, SW_HIDE);
+    } else if (wp && (wp->flags & SWP_SHOWWINDOW) && state->hiddenWithOwner) {
+      state->hiddenWithOwner = false;
+      ShowWindow(bar, SW_SHOWNA);
+    }
+    if (wp && !(wp->flags & SWP_NOZORDER)) Raise(bar, top);
+    if (wp && (wp->flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE)) Dock(bar);
+  } else if (message == WM_ACTIVATE && LOWORD(wParam) != WA_INACTIVE) {
+    Raise(bar, top);
+  }
+  return result;
+}
+
+// With the lock held: the window's record, its procedure wrapped on the first.
+OwnerHook& Hooked(HWND top) {
+  auto [it, fresh] = Hooks().try_emplace(top);
+  if (fresh) {
+    it->second.previous = reinterpret_cast<WNDPROC>(GetWindowLongW(top, GWL_WNDPROC));
+    SetWindowLongW(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(&OwnerProc));
+  }
+  return it->second;
+}
+
+void Hook(HWND top, HWND bar) {
+  std::lock_guard<std::mutex> g(HookLock());
+  Hooked(top).bar = bar;
+}
+
+// The bar goes: the window gets its own procedure back, unless another was
+// set over ours (then ours passes everything on until the window goes).
+void Unhook(HWND bar) {
+  HWND top = GetWindow(bar, GW_OWNER);
+  std::lock_guard<std::mutex> g(HookLock());
+  auto it = Hooks().find(top);
+  if (it == Hooks().end() || it->second.bar != bar) return;
+  it->second.bar = nullptr;
+  if (it->second.fillsAboveBar) return;  // still sized with the screen
+  if (GetWindowLongW(top, GWL_WNDPROC) != reinterpret_cast<LONG_PTR>(&OwnerProc)) return;
+  SetWindowLongW(top, GWL_WNDPROC, reinterpret_cast<LONG_PTR>(it->second.previous));
+  Hooks().erase(it);
+}
+
 LRESULT BarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Bar* bar = BarOf(hwnd);
   if (!bar) return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -163,7 +285,11 @@ LRESULT BarProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       b.popup = reinterpret_cast<HMENU>(lParam);
       return reinterpret_cast<LRESULT>(old);
     }
+    case WM_SETTINGCHANGE:
+      Dock(hwnd);
+      return 0;
     case WM_NCDESTROY:
+      Unhook(hwnd);
       if (bar->menu) DestroyMenu(bar->menu);
       delete bar;
       SetWindowLongW(hwnd, 0, 0);
@@ -204,6 +330,15 @@ std::vector<Button> ButtonsOf(HMENU menu) {
 
 }  // namespace
 
+void KeepAboveBar(HWND dialog) {
+  if (!IsWindow(dialog)) return;
+  {
+    std::lock_guard<std::mutex> g(HookLock());
+    Hooked(dialog).fillsAboveBar = true;
+  }
+  FillAboveBar(dialog);
+}
+
 BOOL TranslateSoftKey(const MSG* msg) {
   if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_KEYUP)) return FALSE;
   if (msg->wParam != VK_TSOFT1 && msg->wParam != VK_TSOFT2) return FALSE;
@@ -228,10 +363,10 @@ BOOL TranslateSoftKey(const MSG* msg) {
 HWND SHFindMenuBar(HWND hwnd) {
   HWND top = hwnd ? GetAncestor(hwnd, GA_ROOT) : nullptr;
   if (!top) return nullptr;
-  HWND bar = GetDlgItem(top, static_cast<int>(qv::shell::kMenuBarId));
   wchar_t cls[16] = {};
-  if (!bar || !GetClassNameW(bar, cls, 16) || std::wstring(cls) != qv::shell::kMenuBarClass) return nullptr;
-  return bar;
+  if (GetClassNameW(top, cls, 16) && std::wstring(cls) == qv::shell::kMenuBarClass) return top;
+  HWND bar = qv::shell::HookOf(top).bar;
+  return bar && IsWindow(bar) ? bar : nullptr;
 }
 
 BOOL SHCreateMenuBar(PSHMENUBARINFO info) {
@@ -253,12 +388,19 @@ BOOL SHCreateMenuBar(PSHMENUBARINFO info) {
   HWND top = GetAncestor(info->hwndParent, GA_ROOT);
   if (HWND old = SHFindMenuBar(top)) DestroyWindow(old);
   RegisterBarClass();
-  RECT client{};
-  GetClientRect(top, &client);
-  const DWORD style = kMenuBarStyle & ~((info->dwFlags & SHCMBF_HIDDEN) ? WS_VISIBLE : 0u);
-  HWND hwnd = CreateWindowExW(0, kMenuBarClass, L"", style, 0, client.bottom - kMenuBarHeight, client.right,
-                              kMenuBarHeight, top, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kMenuBarId)),
-                              nullptr, nullptr);
+  // A window that takes the whole screen leaves the bar its strip.
+  const auto screen = qv::ui::CurrentProfile();
+  RECT at{};
+  GetWindowRect(top, &at);
+  if (at.left == 0 && at.top == 0 && at.right == screen.width && at.bottom == screen.height) {
+    SetWindowPos(top, nullptr, 0, 0, screen.width, screen.height - kMenuBarHeight, SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // Shown with its window: one made before its window shows waits for it.
+  const bool wanted = !(info->dwFlags & SHCMBF_HIDDEN);
+  const bool ownerShown = IsWindowVisible(top) != FALSE;
+  const DWORD style = kMenuBarStyle & ~(wanted && ownerShown ? 0u : WS_VISIBLE);
+  HWND hwnd = CreateWindowExW(0, kMenuBarClass, L"", style, 0, screen.height - kMenuBarHeight, screen.width,
+                              kMenuBarHeight, top, nullptr, nullptr, nullptr);
   if (!hwnd) {
     if (menu) DestroyMenu(menu);
     return FALSE;
@@ -269,7 +411,10 @@ BOOL SHCreateMenuBar(PSHMENUBARINFO info) {
   if (menu) bar->buttons = ButtonsOf(menu);
   bar->ownBackground = (info->dwFlags & SHCMBF_COLORBK) != 0;
   bar->background = info->clrBk;
+  bar->hiddenWithOwner = wanted && !ownerShown;
   SetWindowLongW(hwnd, 0, reinterpret_cast<LONG_PTR>(bar));
+  Hook(top, hwnd);
+  Raise(hwnd, top);
   InvalidateRect(hwnd, nullptr, TRUE);
   info->hwndMB = hwnd;
   return TRUE;

@@ -1,9 +1,14 @@
-// The soft-key bar: the strip along the bottom of a top-level window whose
-// two buttons the soft keys (VK_TSOFT1, VK_TSOFT2) press. It is made from a
+// The soft-key bar: a window of its own along the screen's bottom edge, owned
+// by a top-level window and kept over it, whose two buttons the soft keys (VK_TSOFT1, VK_TSOFT2) press. It is made from a
 // menu resource: each top-level item is one button; a command item sends
 // WM_COMMAND to the bar's owner, a popup item opens its popup above the bar
 // (its choice arrives as WM_COMMAND as well). Buttons are enabled, checked and
 // relabelled with the toolbar messages; SHCMBM_* reach the bar's menus.
+// The bar docks again whenever the screen turns (WM_SETTINGCHANGE) or its
+// window moves or sizes; it shows, hides and comes to the front with its
+// window. A window that took the whole screen, or the screen above the bar,
+// is left the screen above the bar (SHInitDialog sizes full-screen dialogs
+// so from the start).
 #pragma once
 
 #include "platform/base/WinTypes.h"
@@ -74,9 +79,8 @@ typedef TBBUTTONINFOW* LPTBBUTTONINFOW;
 #endif
 
 namespace qv::shell {
-// The bar's window: a child of its top-level window with this id and style.
-constexpr UINT kMenuBarId = 0xE800;
-constexpr DWORD kMenuBarStyle = 0x50002800u;
+// The bar's window: a pop-up owned by its top-level window, with this style.
+constexpr DWORD kMenuBarStyle = 0x90002800u;
 constexpr const wchar_t* kMenuBarClass = L"MenuBar";
 // The bar's height in pixels at the device's 192 dpi.
 constexpr int kMenuBarHeight = 52;
@@ -94,4 +98,7 @@ namespace qv::shell {
 // top-level window has a bar presses that bar's button; TRUE when taken. The
 // program's message filter (PreTranslateMessage) calls it for every message.
 QV_PLATFORM_API BOOL TranslateSoftKey(const MSG* msg);
+// Sizes a full-screen dialog to the screen above the bar's strip, now and
+// whenever the screen turns, bar or no bar (SHInitDialog's full-screen sizes).
+void KeepAboveBar(HWND dialog);
 }  // namespace qv::shell

@@ -1,8 +1,10 @@
 #include "platform/shell/ShellUi.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/gdi/Font.h"
+#include "platform/shell/MenuBar.h"
 #include "platform/shell/ShellSeam.h"
 #include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/WinUser.h"
@@ -50,6 +52,8 @@ bool StylusHeld(HWND hwnd, POINT down, DWORD hold) {
   for (;;) {
     if (qv::ui_seam::ClockNow() - start >= hold) return true;
     MSG m;
+    // A hold the display gave before the gesture claimed it is this one.
+    if (PeekMessageW(&m, hwnd, WM_CONTEXTMENU, WM_CONTEXTMENU, PM_REMOVE)) return true;
     if (PeekMessageW(&m, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE)) {
       if (m.message != WM_MOUSEMOVE || !WithinDragBox(ScreenOf(m.hwnd, m.lParam), down)) return false;
       PeekMessageW(&m, nullptr, WM_MOUSEMOVE, WM_MOUSEMOVE, PM_REMOVE);  // the hand's tremor
@@ -77,6 +81,8 @@ DWORD SHRecognizeGesture(PSHRGINFO info) {
   ClientToScreen(hwnd, &down);
   const DWORD hold = (info->dwFlags & SHRG_LONGDELAY) ? qv::shell::kGestureLongHoldMilliseconds
                                                       : qv::shell::kGestureHoldMilliseconds;
+  // One tap-and-hold per press: this one's, not the display's as well.
+  qv::ui::ClaimStylusHold();
   HWND hadCapture = GetCapture();
   SetCapture(hwnd);
   SetTimer(hwnd, qv::shell::kGestureTimer, hold, nullptr);
@@ -102,14 +108,20 @@ BOOL SHInitDialog(PSHINITDLGINFO info) {
   if (info->dwFlags & SHIDIF_SIPDOWN) SipShowIM(SIPF_OFF);
   if (info->dwFlags & (SHIDIF_SIZEDLG | SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR)) {
     const auto profile = qv::ui::CurrentProfile();
-    int height = profile.height;
+    // The soft-key bar has the screen's bottom strip: a dialog ends above it
+    // unless it asked for the whole screen.
+    int height = profile.height - ((info->dwFlags & SHIDIF_FULLSCREENNOMENUBAR) ? 0 : qv::shell::kMenuBarHeight);
     // Only the plain size leaves the input panel its room.
     if (info->dwFlags & SHIDIF_SIZEDLG && !(info->dwFlags & (SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_FULLSCREENNOMENUBAR))) {
       SIPINFO sip{};
       sip.cbSize = sizeof sip;
-      if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) height -= sip.rcSipRect.bottom - sip.rcSipRect.top;
+      if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) height = std::min<int>(height, sip.rcSipRect.top);
     }
-    SetWindowPos(dlg, nullptr, 0, 0, profile.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    if (height == profile.height - qv::shell::kMenuBarHeight) {
+      qv::shell::KeepAboveBar(dlg);
+    } else {
+      SetWindowPos(dlg, nullptr, 0, 0, profile.width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
   }
   if (info->dwFlags & SHIDIF_WANTSCROLLBAR) {
     SetWindowLongW(dlg, GWL_STYLE, GetWindowLongW(dlg, GWL_STYLE) | WS_VSCROLL);

@@ -91,7 +91,8 @@ enum SIPSTATE { SIP_UP = 0, SIP_DOWN, SIP_FORCEDOWN, SIP_UNCHANGED, SIP_INPUTDIA
 #define IME_SMODE_NONE 0x0000u
 
 extern "C" {
-// Sizes the dialog to the screen (less the input panel with SHIDIF_SIZEDLG)
+// Sizes the dialog to the screen above the soft-key bar (and above the input
+// panel with SHIDIF_SIZEDLG; the whole screen with SHIDIF_FULLSCREENNOMENUBAR)
 // and gives it the title bar's OK button with SHIDIF_DONEBUTTON.
 QV_PLATFORM_API BOOL SHInitDialog(PSHINITDLGINFO info);
 QV_PLATFORM_API BOOL SHInitExtraControls();

@@ -350,7 +350,7 @@ void QvFileBrowser::LayOut() {
   }
   r = rectOf(kList);
   LONG bottom = client.bottom + 1;
-  // Here the menu bar is a strip inside the dialog: the list stops above it.
+  // The bar lies over the screen's bottom strip: a list reaching under it stops above it.
   if (menuBar_ && (GetWindowLongW(menuBar_, GWL_STYLE) & WS_VISIBLE)) {
     RECT bar{};
     GetWindowRect(menuBar_, &bar);
@@ -359,7 +359,11 @@ void QvFileBrowser::LayOut() {
   }
   SIPINFO sip{};
   sip.cbSize = sizeof(sip);
-  if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) bottom -= sip.rcSipRect.bottom - sip.rcSipRect.top;
+  if (SipGetInfo(&sip) && (sip.fdwFlags & SIPF_ON)) {
+    POINT panel{0, sip.rcSipRect.top};  // the panel lies over the screen's bottom, the bar's strip too
+    ScreenToClient(dialog_, &panel);
+    bottom = std::min(bottom, panel.y);
+  }
   MoveWindow(list_, r.left, r.top, width - r.left, std::max<LONG>(0, bottom - r.top), TRUE);
   FitColumns();
   SendMessageW(list_, LVM_ARRANGE, 0, 0);

@@ -17,6 +17,7 @@ struct AsyncKeys {
   BYTE down[256]{};
   BYTE pressedSince[256]{};
   POINT pointer{};
+  bool holdClaimed = false;  // this press's tap-and-hold is a gesture recognizer's
 };
 
 AsyncKeys& Async() {
@@ -209,6 +210,7 @@ void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR) {
       SetDown(a.down, button, IsDown(message));
       if (IsDown(message)) a.pressedSince[button] = 1;
     }
+    if (message == WM_LBUTTONDOWN) a.holdClaimed = false;
     InputEvent e;
     e.message = message;
     e.wParam = ((a.down[VK_LBUTTON] & 0x80) ? MK_LBUTTON : 0u) | ((a.down[VK_RBUTTON] & 0x80) ? MK_RBUTTON : 0u) |
@@ -222,6 +224,7 @@ void mouse_event(DWORD flags, DWORD x, DWORD y, DWORD data, ULONG_PTR) {
 
 void qv::ui::InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam, std::wstring_view text) {
   auto lock = LockUi();
+  if (message == WM_CONTEXTMENU && Async().holdClaimed) return;
   InputEvent e;
   e.message = message;
   e.wParam = wParam;
@@ -230,6 +233,11 @@ void qv::ui::InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam, std:
   e.screen = Async().pointer;
   e.time = qv::ui_seam::ClockNow();
   Queue(IsFocusMessage(message) ? Ui().foreground.get() : PointerQueue(e.screen), e);
+}
+
+void qv::ui::ClaimStylusHold() {
+  auto lock = LockUi();
+  Async().holdClaimed = true;
 }
 
 SHORT GetKeyState(int virtualKey) {

@@ -134,5 +134,9 @@ namespace qv::ui {
 // tap-and-hold come this way. `text` is the composition (or its result) that
 // a WM_IME_COMPOSITION carries into the thread's input context.
 QV_PLATFORM_API void InjectInputMessage(UINT message, WPARAM wParam, LPARAM lParam, std::wstring_view text = {});
+// The stylus's press now down gets its tap-and-hold from a gesture
+// recognizer (SHRecognizeGesture) alone: a WM_CONTEXTMENU injected for it is
+// dropped. The next press is the display's again.
+QV_PLATFORM_API void ClaimStylusHold();
 
 }  // namespace qv::ui

@@ -17,6 +17,7 @@ void SetEventSource(std::shared_ptr<EventSource> source) {
     auto lock = LockUi();
     old = std::move(q->source);
     q->source = source ? std::move(source) : HeadlessSource();
+    q->outside = q->source != HeadlessSource();
     Touch(*q);
   }
   // `old` goes here, outside the lock: a display closes its window.

@@ -1,6 +1,8 @@
 // Posting and sending. A send to a window of the calling thread is a direct
 // call; to another thread's window it waits in the sender's queue, serving
 // what others send to it meanwhile, until the receiver has answered.
+#include <chrono>
+
 #include "platform/kernel/Sync.h"
 #include "platform/ui/queue/ThreadQueue.h"
 #include "platform/ui/queue/UiSeam.h"
@@ -68,7 +70,17 @@ LRESULT SendAcross(const std::shared_ptr<ThreadQueue>& target, HWND hwnd, UINT m
       lock.lock();
       continue;
     }
-    me->wake.wait(lock);
+    if (!me->outside) {
+      me->wake.wait(lock);
+      continue;
+    }
+    // The display's thread keeps it alive meanwhile: the answer may wait for
+    // a tap on a box the other thread shows.
+    if (me->wake.wait_for(lock, std::chrono::milliseconds(kDisplayTurnMilliseconds)) == std::cv_status::timeout) {
+      lock.unlock();
+      ServeWhileBlocked();
+      lock.lock();
+    }
   }
   return s->result;
 }

@@ -16,6 +16,10 @@ thread_local int t_defProcDepth = 0;
 
 bool HookPending() { return t_raw && t_raw->sentCount.load(std::memory_order_acquire) > 0; }
 
+// The display does not wake kernel waits: its thread looks at it every turn.
+DWORD HookStep() { return t_raw && t_raw->outside ? kDisplayTurnMilliseconds : INFINITE; }
+
+
 // The windows of an ending thread go with it, without messages: there is no
 // one left to receive them. Senders waiting on it get 0.
 void ForgetThread(const std::shared_ptr<ThreadQueue>& q) {
@@ -63,7 +67,7 @@ thread_local QueueHolder t_holder;
 std::shared_ptr<ThreadQueue> CurrentQueue() {
   if (t_holder.queue) return t_holder.queue;
   static std::once_flag hooked;
-  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeSent}); });
+  std::call_once(hooked, [] { SetWaitHook({HookPending, ServeWhileBlocked, HookStep}); });
   auto q = std::make_shared<ThreadQueue>();
   q->thread = GetCurrentThreadId();
   {
@@ -84,6 +88,22 @@ void Touch(ThreadQueue& q) {
 }
 
 void WakeOthers() { WakeKernelWaits(); }
+
+void ServeWhileBlocked() {
+  ThreadQueue* q = t_raw;
+  ServeSent();
+  if (!q || !q->outside) return;
+  q->source->Pump();
+  ServeSent();
+  q->source->Present();
+}
+
+void ShowPainted(const ThreadQueue& painter) {
+  if (painter.outside) return;  // shows it itself once idle
+  for (auto& [id, q] : Ui().queues) {
+    if (q->outside) Touch(*q);
+  }
+}
 
 void TouchAll() {
   auto lock = LockUi();

@@ -81,6 +81,7 @@ struct ThreadQueue {
   int serving = 0;       // depth of sent messages from other threads being served
   // Pumped, presented and waited on by this thread only; changed under the lock.
   std::shared_ptr<EventSource> source = HeadlessSource();
+  bool outside = false;  // the source is not the headless one: it shows the screen
 
   HWND active = nullptr;
   HWND focus = nullptr;
@@ -108,6 +109,16 @@ void TouchAll();
 LRESULT Deliver(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, unsigned how);
 // Serves every message other threads have sent to this thread.
 void ServeSent();
+// What a blocked thread (in a kernel wait, or waiting for a sent message's
+// answer) does for its windows: it serves what other threads send and, with a
+// display, takes its input (routed to the windows' threads, a worker's
+// message box among them) and presents. Called without the lock, every
+// kDisplayTurnMilliseconds at least while a display's thread waits.
+void ServeWhileBlocked();
+constexpr DWORD kDisplayTurnMilliseconds = 10;
+// With the lock held: a thread that drew on the screen without showing it
+// itself has the thread with the display present it now.
+void ShowPainted(const ThreadQueue& painter);
 
 // Messages the window system sends itself across threads; they never reach
 // a window procedure.

@@ -242,6 +242,7 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   if (w->queue->caret.owner == hwnd && w->queue->caret.hidden > 0) --w->queue->caret.hidden;
   const POINT o = ClientOrigin(*w);
   RepaintAbove(w, Intersect(Offset(paint->rcPaint, o.x, o.y), VisibleClient(*w)));
+  ShowPainted(*w->queue);
   return TRUE;
 }
 

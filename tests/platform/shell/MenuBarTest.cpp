@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/shell/MenuBar.h"
+#include "platform/shell/ShellUi.h"
 #include "tests/platform/ui/DialogTestSupport.h"
 
 namespace qv::test {
@@ -57,7 +58,7 @@ TEST_F(MenuBarTest, SoftKeysPressTheButtonsTheMenuResourceMade) {
   HWND bar = Create(owner_);
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(SHFindMenuBar(owner_), bar);
-  EXPECT_EQ(static_cast<UINT>(GetDlgCtrlID(bar)), qv::shell::kMenuBarId);
+  EXPECT_EQ(GetWindow(bar, GW_OWNER), owner_) << "a window of its own, owned by the top-level window";
   EXPECT_EQ(static_cast<DWORD>(GetWindowLongW(bar, GWL_STYLE)), qv::shell::kMenuBarStyle);
   EXPECT_EQ(SendMessageW(bar, TB_BUTTONCOUNT, 0, 0), 2);
   Pump();
@@ -117,7 +118,7 @@ TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
   HWND child = Make(WS_CHILD | WS_VISIBLE, owner_, {0, 0, 100, 100}, 5);
   HWND first = Create(child);
   ASSERT_NE(first, nullptr);
-  EXPECT_EQ(GetParent(first), owner_) << "the bar sits in the top-level window";
+  EXPECT_EQ(GetParent(first), owner_) << "the bar belongs to the top-level window";
   SendMessageW(first, TB_ENABLEBUTTON, kQuit, MAKELONG(FALSE, 0));
   HWND second = Create(owner_);
   ASSERT_NE(second, nullptr);
@@ -128,6 +129,46 @@ TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
   SHMENUBARINFO bad{sizeof bad, owner_, SHCMBF_HMENU, 9999, res_, 0, 0, nullptr, 0};
   EXPECT_FALSE(SHCreateMenuBar(&bad));
   EXPECT_EQ(SHFindMenuBar(owner_), second) << "a failed request keeps the bar there is";
+}
+
+// Full-screen dialogs keep their size as the screen turns, with a bar or
+// without one: the screen above the bar's strip, or the whole screen.
+TEST_F(MenuBarTest, FullScreenDialogsFollowTheScreensTurns) {
+  using qv::shell::kMenuBarHeight;
+  struct Case {
+    const char* name;
+    DWORD flags;
+    bool bar;
+    LONG portraitHeight, landscapeHeight;
+  };
+  const Case cases[] = {
+      {"full screen, no bar yet", SHIDIF_SIZEDLGFULLSCREEN, false, 800 - kMenuBarHeight, 480 - kMenuBarHeight},
+      {"full screen with its bar", SHIDIF_SIZEDLGFULLSCREEN, true, 800 - kMenuBarHeight, 480 - kMenuBarHeight},
+      {"the whole screen", SHIDIF_FULLSCREENNOMENUBAR, false, 800, 480},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND dlg = Make(WS_POPUP | WS_VISIBLE, nullptr, {10, 10, 100, 100});
+    SHINITDLGINFO init{SHIDIM_FLAGS, dlg, c.flags};
+    ASSERT_TRUE(SHInitDialog(&init));
+    HWND bar = c.bar ? Create(dlg) : nullptr;
+    for (bool landscape : {true, false, true, false}) {
+      qv::testing::SetLandscape(landscape);
+      RECT r{};
+      GetWindowRect(dlg, &r);
+      EXPECT_EQ(r.left, 0);
+      EXPECT_EQ(r.top, 0);
+      EXPECT_EQ(r.right, landscape ? 800 : 480) << (landscape ? "landscape" : "portrait");
+      EXPECT_EQ(r.bottom, landscape ? c.landscapeHeight : c.portraitHeight) << (landscape ? "landscape" : "portrait");
+      if (!bar) continue;
+      RECT b{};
+      GetWindowRect(bar, &b);
+      EXPECT_EQ(b.top, r.bottom) << "the bar right under the dialog";
+      EXPECT_EQ(b.bottom, landscape ? 480 : 800);
+    }
+    DestroyWindow(dlg);
+    EXPECT_FALSE(bar && IsWindow(bar)) << "the bar goes with its window";
+  }
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "platform/gdi/ImageList.h"
 #include "platform/kernel/Sync.h"
 #include "platform/shell/DeviceServices.h"
+#include "platform/shell/MenuBar.h"
 #include "platform/shell/HandOff.h"
 #include "platform/shell/ShellFiles.h"
 #include "platform/shell/ShellUi.h"
@@ -276,8 +277,11 @@ TEST_F(ShellTest, SpecialFoldersShortcutsAndCopies) {
 TEST_F(ShellTest, DialogsFillTheScreenAndTheTitleOkButtonSendsOk) {
   qv::testing::SetInputPanelHeight(200);
   log_.Ignore({WM_PAINT, WM_ERASEBKGND});
-  for (const auto& [flags, height] : {std::pair{SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_DONEBUTTON, 800},
-                                      {SHIDIF_SIZEDLG | SHIDIF_DONEBUTTON, 600}}) {
+  // Above the soft-key bar's strip, above the input panel that lies over it,
+  // or the whole screen.
+  for (const auto& [flags, height] : {std::pair{SHIDIF_SIZEDLGFULLSCREEN | SHIDIF_DONEBUTTON, 800 - qv::shell::kMenuBarHeight},
+                                      {SHIDIF_SIZEDLG | SHIDIF_DONEBUTTON, 600},
+                                      {SHIDIF_FULLSCREENNOMENUBAR | SHIDIF_DONEBUTTON, 800}}) {
     HWND dlg = Make(WS_POPUP | WS_VISIBLE, nullptr, {10, 10, 100, 100});
     SHINITDLGINFO info{SHIDIM_FLAGS, dlg, flags};
     ASSERT_TRUE(SHInitDialog(&info));
