@@ -48,7 +48,7 @@ class RasControllerTest : public AccountTest {
     feed_ = MakeAccount(L"feed", QvSystemInfoInterface::kFeedSenderAddress, kHome);
   }
   void TearDown() override {
-    qv::SetWaitHook({nullptr, nullptr});
+    qv::SetWaitHook({nullptr, nullptr, nullptr});
     home_.reset();
     homeToo_.reset();
     work_.reset();
@@ -144,7 +144,7 @@ TEST_F(RasControllerTest, FailureStatusesAreMappedAndNothingIsKept) {
 
 TEST_F(RasControllerTest, AWifiLinkStillAssociatingIsWaitedForAndTriedOnce) {
   qv::testing::SetNetworkWait(0, 600);  // the 300 one-second steps pass at once
-  qv::SetWaitHook({[] { return g_linkPending.load(); }, LinkUp});
+  qv::SetWaitHook({[] { return g_linkPending.load(); }, LinkUp, nullptr});
   for (const bool comesUp : {true, false}) {
     SCOPED_TRACE(comesUp);
     ASSERT_TRUE(SetRegistryDword(HKEY_LOCAL_MACHINE, kHardware, L"Wifi", 0x0B));
