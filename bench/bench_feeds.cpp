@@ -169,7 +169,7 @@ std::unique_ptr<QvAccountInfoInterface> FeedAccount(benchmark::State& state) {
     state.SkipWithError("nginx did not start");
     return nullptr;
   }
-  qv::testing::MapHost("feeds.example.jp", 80, Peer().Port());
+  qv::seams::MapHost("feeds.example.jp", 80, Peer().Port());
   CreateDirectoryW(L"\\Application Data", nullptr);
   CreateDirectoryW(L"\\Application Data\\Rivulet", nullptr);
   CreateDirectoryW(L"\\Application Data\\Rivulet\\Accounts", nullptr);
@@ -195,7 +195,7 @@ void FeedRun(benchmark::State& state) {
   }
   if (store.failed || store.stored != kRunItems * static_cast<int>(state.iterations()))
     state.SkipWithError("items were lost");
-  qv::testing::ClearHostTable();
+  qv::seams::ClearHostTable();
   state.counters["items/s"] = benchmark::Counter(store.stored, benchmark::Counter::kIsRate);
 }
 
@@ -247,7 +247,7 @@ void RetrieverRun(benchmark::State& state) {
   if (counted.failed || counted.stored != kRunItems * static_cast<int>(state.iterations()) ||
       left.size() != static_cast<size_t>(kRunItems))
     state.SkipWithError("items were lost or kept twice");
-  qv::testing::ClearHostTable();
+  qv::seams::ClearHostTable();
   state.counters["items/s"] = benchmark::Counter(counted.stored, benchmark::Counter::kIsRate);
 }
 
@@ -352,7 +352,7 @@ void Interleaved(benchmark::State& state) {
   std::filesystem::remove_all(dir);
   if (store.failed || store.stored != kRunItems * kRounds * static_cast<int>(state.iterations()))
     state.SkipWithError("items were lost");
-  qv::testing::ClearHostTable();
+  qv::seams::ClearHostTable();
   std::sort(ratios.begin(), ratios.end());
   state.counters["ratio_min"] = ratios.front();
   state.counters["ratio_median"] = ratios[ratios.size() / 2];

@@ -135,12 +135,12 @@ size_t BareOnce(const std::string& url) {
 std::string BareUrl() { return "http://127.0.0.1:" + std::to_string(Shared().port) + "/big.bin"; }
 
 void Platform(benchmark::State& state) {
-  qv::testing::MapHost("feeds.example.jp", 80, Shared().port);
+  qv::seams::MapHost("feeds.example.jp", 80, Shared().port);
   std::string chunk(16384, '\0');
   for (auto _ : state) {
     if (PlatformOnce(chunk) != kFileSize) state.SkipWithError("short body");
   }
-  qv::testing::ClearHostTable();
+  qv::seams::ClearHostTable();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kFileSize));
 }
 
@@ -158,7 +158,7 @@ void BareCurl(benchmark::State& state) {
 void Interleaved(benchmark::State& state) {
   constexpr int kRounds = 21, kPerRound = 5;
   curl_global_init(CURL_GLOBAL_DEFAULT);
-  qv::testing::MapHost("feeds.example.jp", 80, Shared().port);
+  qv::seams::MapHost("feeds.example.jp", 80, Shared().port);
   const std::string url = BareUrl();
   std::string chunk(16384, '\0');
   std::vector<double> ratios;
@@ -176,7 +176,7 @@ void Interleaved(benchmark::State& state) {
       ratios.push_back(std::chrono::duration<double>(b - a).count() / std::chrono::duration<double>(c - b).count());
     }
   }
-  qv::testing::ClearHostTable();
+  qv::seams::ClearHostTable();
   std::sort(ratios.begin(), ratios.end());
   state.counters["ratio_min"] = ratios.front();
   state.counters["ratio_median"] = ratios[ratios.size() / 2];

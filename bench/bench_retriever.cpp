@@ -155,9 +155,9 @@ std::unique_ptr<QvAccountInfoInterface> FreshAccount(const Mailbox& box, bool tl
 
 void Retrieve(benchmark::State& state, Mailbox& box, bool tls) {
   TheRoot();
-  qv::testing::MapHost("pop.example.com", 110, box.peer.PlainPort());
-  qv::testing::MapHost("pop.example.com", 995, box.peer.SecurePort());
-  qv::testing::SetTrustedCaFile(box.peer.CaFile());
+  qv::seams::MapHost("pop.example.com", 110, box.peer.PlainPort());
+  qv::seams::MapHost("pop.example.com", 995, box.peer.SecurePort());
+  qv::seams::SetTrustedCaFile(box.peer.CaFile());
   QvRASController ras;
   double cpu = 0;
   for (auto _ : state) {

@@ -235,7 +235,7 @@ bool PopSession(MailAccount& account, size_t count, size_t bytes = 0) {
 void Fetch50_PopClient(benchmark::State& state) {
   TheRoot();
   ScriptedPop3 server(static_cast<size_t>(state.range(0)));
-  qv::testing::MapHost("pop.example.com", 110, server.Port());
+  qv::seams::MapHost("pop.example.com", 110, server.Port());
   MailAccount account;
   account.popServerName = L"pop.example.com";
   account.popUserName = L"bench";
@@ -373,7 +373,7 @@ PopPeerBox& ThePopBox() {
 void Dovecot1000_PopClient(benchmark::State& state) {
   TheRoot();
   PopPeerBox& box = ThePopBox();
-  qv::testing::MapHost("pop.example.com", 110, box.peer.PlainPort());
+  qv::seams::MapHost("pop.example.com", 110, box.peer.PlainPort());
   MailAccount account;
   account.popServerName = L"pop.example.com";
   account.popUserName = std::wstring(box.user.begin(), box.user.end());
@@ -448,7 +448,7 @@ class Accepted : public SmtpClient::NotifySmtp {
 void Postfix200_SmtpClient(benchmark::State& state) {
   TheRoot();
   SmtpFiles& files = TheSmtpFiles();
-  qv::testing::MapHost("smtp.example.com", 25, files.peer.PlainPort());
+  qv::seams::MapHost("smtp.example.com", 25, files.peer.PlainPort());
   MailAccount account;
   account.senderAddress = L"me@example.com";
   account.smtpServerName = L"smtp.example.com";
@@ -530,7 +530,7 @@ class SentCount : public Sender::Notify {
 void Postfix200_Sender(benchmark::State& state) {
   SmtpFiles& files = TheSmtpFiles();
   static SenderAccount bench;
-  qv::testing::MapHost("smtp.example.com", 25, files.peer.PlainPort());
+  qv::seams::MapHost("smtp.example.com", 25, files.peer.PlainPort());
   QvRASController ras;
   for (auto _ : state) {
     state.PauseTiming();

@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     return 0;
   }
-  qv::testing::ResetSeams();
-  qv::testing::RecordHandOffs();
-  qv::testing::SetUserInterface(true);
+  qv::seams::ResetSeams();
+  qv::seams::RecordHandOffs();
+  qv::seams::SetUserInterface(true);
   std::wstring url = qv::Utf8ToWide(bytes);
   if (url.find(L'\\') != std::wstring::npos || url.empty()) return 0;  // device paths are not this target's
   SHELLEXECUTEINFO info{};
@@ -32,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   info.fMask = SEE_MASK_FLAG_NO_UI;
   info.lpFile = url.c_str();
   if (!ShellExecuteEx(&info)) return 0;
-  const auto handed = qv::testing::HandOffs();
-  if (handed.size() != 1 || handed[0].kind != qv::testing::HandOffKind::Link) __builtin_trap();
+  const auto handed = qv::seams::HandOffs();
+  if (handed.size() != 1 || handed[0].kind != qv::seams::HandOffKind::Link) __builtin_trap();
   const std::wstring& link = handed[0].target;
   const std::wstring scheme = link.substr(0, link.find(L':'));
   if (scheme.size() != 4 && scheme.size() != 5) __builtin_trap();

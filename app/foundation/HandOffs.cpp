@@ -16,6 +16,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/shell/HandOff.h"
 #include "platform/shell/ShellFiles.h"
+#include "platform/base/ScopedHandle.h"
 
 namespace {
 
@@ -36,8 +37,7 @@ bool AnsiText(const std::wstring& wide, std::string* out) {
 }
 
 void CloseProcess(PROCESS_INFORMATION& pi) {
-  if (pi.hThread) CloseHandle(pi.hThread);
-  if (pi.hProcess) CloseHandle(pi.hProcess);
+  qv::ScopedHandle thread(pi.hThread), process(pi.hProcess);
 }
 
 }  // namespace
@@ -174,16 +174,16 @@ int WriteInternetShortcut(HWND owner, const std::wstring& path, const std::wstri
   }
   const std::wstring file = path + L".url";
   if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES && !ShowConfirmBoxRes(owner, kOverwriteShortcut, true)) return 0;
-  HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) {
+  const qv::ScopedHandle h(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!h) {
     ShowWarningBoxRes(owner, kBookmarkNotAdded);
     return -1;
   }
   DWORD written = 0;
   // A longer shortcut of the same name leaves nothing of itself behind.
-  const bool ok = WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                  written == text.size() && SetEndOfFile(h);
-  if (!CloseHandle(h) || !ok) {
+  const bool ok = WriteFile(h.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+                  written == text.size() && SetEndOfFile(h.get());
+  if (!ok) {
     ShowWarningBoxRes(owner, kBookmarkNotAdded);
     return -1;
   }

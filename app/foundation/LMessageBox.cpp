@@ -7,6 +7,7 @@
 #include "platform/framework/MessageMap.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/Sound.h"
+#include "platform/gdi/ScopedGdi.h"
 
 namespace {
 
@@ -200,10 +201,10 @@ void LMessageBox::OnSettingChange(UINT flags, LPCTSTR section) {
 void LMessageBox::OnPaint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(m_hWnd, &ps);
-  if (HBITMAP picture = ::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(layout_.picture))) {
-    ::TransparentImage(dc, kPictureAt, kPictureAt, kPictureSize, kPictureSize, picture, 0, 0, kPictureSize,
+  const qv::ScopedGdiObject<HBITMAP> picture(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(layout_.picture)));
+  if (picture) {
+    ::TransparentImage(dc, kPictureAt, kPictureAt, kPictureSize, kPictureSize, picture.get(), 0, 0, kPictureSize,
                        kPictureSize, kSeeThrough);
-    ::DeleteObject(picture);
   }
   ::EndPaint(m_hWnd, &ps);
 }

@@ -5,16 +5,14 @@
 #include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/ScopedGetDC.h"
 
-QvComAreaSelectEdit::~QvComAreaSelectEdit() {
-  if (font_) DeleteObject(font_);
-}
+QvComAreaSelectEdit::~QvComAreaSelectEdit() = default;
 
 void QvComAreaSelectEdit::Attached() {
   if (font_) return;
   LOGFONTW lf;
   InitLogFont(&lf, kLineHeight, false);
-  font_ = CreateFontIndirectW(&lf);
-  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  font_.reset(CreateFontIndirectW(&lf));
+  SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
 }
 
 BOOL QvComAreaSelectEdit::SubclassWindow(HWND hwnd) {
@@ -75,7 +73,7 @@ void QvComAreaSelectEdit::UpdateScrollBar() {
   RECT need{0, 0, 0, 0};
   {
     const qv::ScopedGetDC dc(m_hWnd);
-    const qv::ScopedSelectObject withFont(dc, font_);
+    const qv::ScopedSelectObject withFont(dc, font_.get());
     DrawTextW(dc, text.GetString(), text.GetLength(), &need, DT_CALCRECT | DT_NOPREFIX);
   }
   const bool wide = need.right > client.right;

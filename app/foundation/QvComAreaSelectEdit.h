@@ -4,6 +4,7 @@
 
 #include "app/foundation/QvAreaSelector.h"
 #include "platform/framework/CEdit.h"
+#include "platform/gdi/ScopedGdi.h"
 
 class QvComAreaSelectEdit : public CEdit {
  public:
@@ -19,7 +20,7 @@ class QvComAreaSelectEdit : public CEdit {
 
   void UpdateScrollBar();
   QvAreaSelector& Selector() { return *selector_; }
-  HFONT ControlFont() const { return font_; }
+  HFONT ControlFont() const { return font_.get(); }
 
  protected:
   // A derived field puts its own selector in place.
@@ -32,7 +33,7 @@ class QvComAreaSelectEdit : public CEdit {
 
   QvAreaSelector defaultSelector_{m_hWnd};
   QvAreaSelector* selector_;
-  HFONT font_ = nullptr;
+  qv::ScopedGdiObject<HFONT> font_;
   bool horizontalBar_ = false;
   bool verticalBar_ = false;
 };

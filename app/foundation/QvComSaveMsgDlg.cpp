@@ -3,6 +3,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "platform/framework/MessageMap.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 BEGIN_MESSAGE_MAP(QvComSaveMsgDlg, QvTimedDialog)
   ON_WM_PAINT()
@@ -28,9 +29,10 @@ void QvComSaveMsgDlg::OnPaint() {
   HDC dc = ::BeginPaint(m_hWnd, &ps);
   RECT client{};
   ::GetClientRect(m_hWnd, &client);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
-  ::SetBkMode(dc, TRANSPARENT);
-  ::DrawTextW(dc, L"保存しました", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  ::SelectObject(dc, old);
+  {
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::DrawTextW(dc, L"保存しました", -1, &client, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+  }
   ::EndPaint(m_hWnd, &ps);
 }

@@ -5,6 +5,7 @@
 #include "app/foundation/QvFlexibleEdit.h"
 #include "platform/framework/AfxResource.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 LRESULT QvComButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_KILLFOCUS) SendMessage(BM_SETSTYLE, GetButtonStyle() & ~BS_DEFPUSHBUTTON, TRUE);
@@ -71,14 +72,14 @@ void QvFlatButton::DrawItem(LPDRAWITEMSTRUCT dis) {
   HGDIOBJ font = reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT));
   if (!font || !GetObjectW(font, sizeof lf, &lf)) lf.lfHeight = 0;
   const Look look = LookFor(lf.lfHeight, static_cast<int>(dis->CtlID), (dis->itemState & ODS_FOCUS) != 0);
-  HBITMAP bitmap = LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(look.bitmap));
+  const qv::ScopedGdiObject<HBITMAP> bitmap(LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(look.bitmap)));
   if (!bitmap) return;
   HDC source = CreateCompatibleDC(dis->hDC);
-  HGDIOBJ old = SelectObject(source, bitmap);
-  BitBlt(dis->hDC, 0, 0, look.size.cx, look.size.cy, source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
+  {
+    const qv::ScopedSelectObject withBitmap(source, bitmap.get());
+    BitBlt(dis->hDC, 0, 0, look.size.cx, look.size.cy, source, 0, 0, SRCCOPY);
+  }
   DeleteDC(source);
-  DeleteObject(bitmap);
 }
 
 LRESULT QvFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -47,9 +47,7 @@ void QvFlexibleEdit::Selector::Step() {
 
 QvFlexibleEdit::QvFlexibleEdit() : selector_(m_hWnd, *this) { UseSelector(&selector_); }
 
-QvFlexibleEdit::~QvFlexibleEdit() {
-  if (background_) DeleteObject(background_);
-}
+QvFlexibleEdit::~QvFlexibleEdit() = default;
 
 BOOL QvFlexibleEdit::CreateEllipsisMarker() { return marker_.m_hWnd || marker_.Create(this); }
 
@@ -219,8 +217,8 @@ BOOL QvFlexibleEdit::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, L
     if (NeededHeight() != client.bottom) NotifyParentResize();
   }
   if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORSTATIC) {
-    if (!background_) background_ = CreateSolidBrush(GetSysColor(COLOR_WINDOW));
-    *result = reinterpret_cast<LRESULT>(background_);
+    if (!background_) background_.reset(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
+    *result = reinterpret_cast<LRESULT>(background_.get());
     return TRUE;
   }
   return QvComAreaSelectEdit::OnChildNotify(message, wParam, lParam, result);

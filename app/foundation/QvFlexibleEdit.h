@@ -8,6 +8,7 @@
 #include "app/foundation/QvComAreaSelectEdit.h"
 #include "app/foundation/QvEllipsisStatic.h"
 #include "app/protocol/WindowMessages.h"
+#include "platform/gdi/ScopedGdi.h"
 
 constexpr UINT_PTR kBackHoldTimer = 1;
 constexpr UINT kBackHoldMilliseconds = 1000;
@@ -56,7 +57,7 @@ class QvFlexibleEdit : public QvComAreaSelectEdit {
   void Paste();
 
   Selector selector_;
-  HBRUSH background_ = nullptr;
+  qv::ScopedGdiObject<HBRUSH> background_;
   bool tapHold_ = false;
   bool clickMenu_ = false;
   bool truncated_ = false;

@@ -13,9 +13,7 @@ LRESULT QvStaticLine::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   HDC dc = ::BeginPaint(m_hWnd, &ps);
   RECT r{};
   GetClientRect(&r);
-  HBRUSH bg = CreateSolidBrush(ResolveColour(background_));
-  FillRect(dc, &r, bg);
-  DeleteObject(bg);
+  FillRect(dc, &r, qv::ScopedGdiObject<HBRUSH>(CreateSolidBrush(ResolveColour(background_))).get());
   CString text;
   GetWindowText(text);
   if (!text.IsEmpty()) {

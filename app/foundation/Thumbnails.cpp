@@ -55,19 +55,18 @@ bool DecodeThumbnail(const std::wstring& path, HDC dc, UINT box, ThumbnailEntry*
         SUCCEEDED(image.p->GetImageInfo(&info)) && info.Width > 0 && info.Height > 0) {
       const SIZE size = ThumbnailSize(info.Width, info.Height, box);
       HDC memory = CreateCompatibleDC(dc);
-      HBITMAP bitmap = memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr;
-      if (bitmap != nullptr) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        const RECT whole{0, 0, size.cx, size.cy};
-        FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        made = SUCCEEDED(image.p->Draw(memory, &whole, nullptr));
-        SelectObject(memory, old);
+      qv::ScopedGdiObject<HBITMAP> bitmap(memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr);
+      if (bitmap) {
+        {
+          const qv::ScopedSelectObject drawing(memory, bitmap.get());
+          const RECT whole{0, 0, size.cx, size.cy};
+          FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+          made = SUCCEEDED(image.p->Draw(memory, &whole, nullptr));
+        }
         if (made) {
-          out->bitmap = bitmap;
+          out->bitmap = bitmap.release();
           out->width = size.cx;
           out->height = size.cy;
-        } else {
-          DeleteObject(bitmap);
         }
       }
       if (memory != nullptr) DeleteDC(memory);
@@ -83,8 +82,8 @@ bool DecodeThumbnail(const std::wstring& path, HDC dc, UINT box, ThumbnailEntry*
 struct ThumbnailLoader::Shared {
   HWND window = nullptr;
   UINT box = 0;
-  HANDLE stop = nullptr;     // manual reset
-  HANDLE request = nullptr;  // manual reset
+  qv::ScopedHandle stop;     // manual reset
+  qv::ScopedHandle request;  // manual reset
   CRITICAL_SECTION lock;
   ThumbnailQueue requests;
   ThumbnailQueue done;
@@ -93,11 +92,7 @@ struct ThumbnailLoader::Shared {
   Shared() { InitializeCriticalSection(&lock); }
   ~Shared() {
     ThumbnailEntry e;
-    while (done.TakeOldest(&e)) {
-      if (e.bitmap) DeleteObject(e.bitmap);
-    }
-    if (stop) CloseHandle(stop);
-    if (request) CloseHandle(request);
+    while (done.TakeOldest(&e)) FreeThumbnail(e);
     DeleteCriticalSection(&lock);
   }
 };
@@ -120,20 +115,19 @@ class Locked {
 ThumbnailLoader::ThumbnailLoader() : shared_(std::make_shared<Shared>()) {}
 
 ThumbnailLoader::~ThumbnailLoader() {
-  Stop();
-  if (thread_) CloseHandle(thread_);  // closing never ends the thread; it keeps `shared_` alive itself
+  Stop();  // letting the handle go never ends the thread; it keeps `shared_` alive itself
 }
 
 bool ThumbnailLoader::Start(HWND window, UINT boxSize) {
   if (thread_) return true;
   shared_->window = window;
   shared_->box = boxSize;
-  if (!shared_->stop) shared_->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  if (!shared_->request) shared_->request = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  if (!shared_->stop) shared_->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  if (!shared_->request) shared_->request.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   if (!shared_->stop || !shared_->request) return false;
   // The thread holds its own reference to the shared state.
   auto* own = new std::shared_ptr<Shared>(shared_);
-  thread_ = CreateThread(nullptr, 0, ThreadMain, own, 0, nullptr);
+  thread_.reset(CreateThread(nullptr, 0, ThreadMain, own, 0, nullptr));
   if (!thread_) {
     delete own;
     return false;
@@ -152,7 +146,7 @@ bool ThumbnailLoader::Request(int itemId, const std::wstring& path) {
   while (s.requests.Size() + s.done.Size() > kMaxEntries) {
     ThumbnailEntry dropped;
     if (s.done.TakeOldest(&dropped)) {
-      if (dropped.bitmap) DeleteObject(dropped.bitmap);
+      FreeThumbnail(dropped);
     } else {
       s.requests.TakeOldest(&dropped);
     }
@@ -161,7 +155,7 @@ bool ThumbnailLoader::Request(int itemId, const std::wstring& path) {
   entry.itemId = itemId;
   entry.path = path;
   s.requests.Append(entry);
-  if (s.request) SetEvent(s.request);
+  if (s.request) SetEvent(s.request.get());
   return true;
 }
 
@@ -172,25 +166,25 @@ bool ThumbnailLoader::TakeDone(ThumbnailEntry* out) {
 
 void ThumbnailLoader::Stop() {
   if (!thread_) return;
-  SetEvent(shared_->stop);
-  WaitForSingleObject(thread_, kStopWaitMs);
+  SetEvent(shared_->stop.get());
+  WaitForSingleObject(thread_.get(), kStopWaitMs);
 }
 
 DWORD ThumbnailLoader::ThreadMain(LPVOID parameter) {
   std::unique_ptr<std::shared_ptr<Shared>> own(static_cast<std::shared_ptr<Shared>*>(parameter));
   Shared& s = **own;
-  const HANDLE events[2] = {s.stop, s.request};  // the stop event wins a tie
+  const HANDLE events[2] = {s.stop.get(), s.request.get()};  // the stop event wins a tie
   for (;;) {
     const DWORD woke = WaitForMultipleObjects(2, events, FALSE, INFINITE);
     if (woke == WAIT_OBJECT_0) return 0;
     if (woke != WAIT_OBJECT_0 + 1) continue;
     for (;;) {
-      if (WaitForSingleObject(s.stop, 0) == WAIT_OBJECT_0) return 0;
+      if (WaitForSingleObject(s.stop.get(), 0) == WAIT_OBJECT_0) return 0;
       ThumbnailEntry entry;
       {
         Locked hold(&s.lock);
         if (!s.requests.TakeOldest(&entry)) {
-          ResetEvent(s.request);
+          ResetEvent(s.request.get());
           break;
         }
         s.decoding = entry.path;
@@ -202,11 +196,11 @@ DWORD ThumbnailLoader::ThreadMain(LPVOID parameter) {
         s.decoding.clear();
         if (!s.done.Contains(entry.path)) {
           s.done.Append(entry);
-        } else if (entry.bitmap) {
-          DeleteObject(entry.bitmap);
+        } else {
+          FreeThumbnail(entry);
         }
       }
-      PostMessageW(s.window, WM_USER, 0, 0);
+      PostMessageW(s.window, kThumbnailReadyMessage, 0, 0);
       if (dc) ReleaseDC(s.window, dc);
     }
   }

@@ -9,7 +9,10 @@
 #include <string>
 #include <unordered_map>
 
+#include "app/protocol/WindowMessages.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/kernel/Sync.h"
 #include "platform/ui/WinUser.h"
 
@@ -20,6 +23,13 @@ struct ThumbnailEntry {
   int width = 0;
   int height = 0;
 };
+
+// Frees an entry's picture (an entry hands its picture on by copy: whoever
+// keeps the last copy frees it).
+inline void FreeThumbnail(ThumbnailEntry& entry) {
+  qv::GdiObjectTraits<HBITMAP>::Free(entry.bitmap);
+  entry.bitmap = nullptr;
+}
 
 // Entries in the order they came, each path at most once.
 class ThumbnailQueue {
@@ -68,5 +78,5 @@ class ThumbnailLoader {
   // The queues and events live as long as the loader or its thread, whichever
   // ends last: a thread still decoding after Stop gave up waiting keeps them.
   std::shared_ptr<Shared> shared_;
-  HANDLE thread_ = nullptr;
+  qv::ScopedHandle thread_;
 };

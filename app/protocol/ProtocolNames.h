@@ -22,6 +22,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kMoveFocusSelectingMessage, "kMoveFocusSelectingMessage"},
       {kAreaSelectMessage, "kAreaSelectMessage"},
       {kSplitMovedMessage, "kSplitMovedMessage"},
+      {kThumbnailReadyMessage, "kThumbnailReadyMessage"},
   };
   return kNames;
 }

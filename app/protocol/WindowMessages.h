@@ -25,3 +25,5 @@ constexpr UINT kMoveFocusSelectingMessage = WM_USER + 129;
 constexpr UINT kAreaSelectMessage = WM_USER + 124;
 // The splitter was dragged to a new place.
 constexpr UINT kSplitMovedMessage = WM_USER + 100;
+// To the window a thumbnail loader serves: a thumbnail is ready to take.
+constexpr UINT kThumbnailReadyMessage = WM_USER;

@@ -151,11 +151,11 @@ bool QvAccountInfoInterface::Rename(const std::wstring& oldName, const std::wstr
     SetQvMiddleError(QVMDL_ERR_ACC_BUSY);
     return false;
   }
+  // The folder keeps its name; the caller stores the new strAccountName. The
+  // listing already knows the new name: a scan now would read the old one
+  // back from the folder before the caller has stored it, and lose the rename.
   QvAccountNameMap::Remove(listing, oldName, folder);
   QvAccountNameMap::Enter(listing, newName, folder);
-  // The folder keeps its name; the caller stores the new strAccountName, and
-  // the next look-up scans again.
-  listing->loaded = false;
   return true;
 }
 

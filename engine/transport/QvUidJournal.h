@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/WinTypes.h"
+
 class QvAccountInfoInterface;
 
 class QvUidJournal {
@@ -81,6 +83,6 @@ class QvUidJournal {
 
   QvAccountInfoInterface* account_;
   std::wstring path_;
-  void* file_ = nullptr;  // HANDLE, open from the first Append to Remove
+  HANDLE file_ = nullptr;  // open from the first Append to Remove
   bool begun_ = false;
 };

@@ -11,6 +11,7 @@
 // WM_CLOSE, or after a minute of the real clock if no one closes them.
 #include <string>
 
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
@@ -44,13 +45,15 @@ HANDLE LoggedEvent() {
 
 void Log(const std::wstring& line) {
   const std::wstring path = std::wstring(L"\\Windows\\") + kName + L".log";
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  SetFilePointer(file, 0, nullptr, FILE_END);
-  const std::string bytes = qv::WideToUtf8(line) + "\n";
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
+  {
+    const qv::ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
+    SetFilePointer(file.get(), 0, nullptr, FILE_END);
+    const std::string bytes = qv::WideToUtf8(line) + "\n";
+    DWORD written = 0;
+    WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  }
   SetEvent(LoggedEvent());
 }
 
@@ -89,11 +92,10 @@ int main(int argc, char** argv) {
   HWND window = CreateWindowExW(0, kClass, kTitle, WS_POPUP, 0, 0, 480, 800, nullptr, nullptr, nullptr, nullptr);
   if (!window) return 1;
   SetTimer(window, kGuard, 60000, nullptr);
-  HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, (std::wstring(kName) + L".Ready").c_str());
-  SetEvent(ready);
+  const qv::ScopedHandle ready(CreateEventW(nullptr, TRUE, FALSE, (std::wstring(kName) + L".Ready").c_str()));
+  SetEvent(ready.get());
   MSG m;
   while (GetMessageW(&m, nullptr, 0, 0)) DispatchMessageW(&m);
-  ResetEvent(ready);
-  CloseHandle(ready);
+  ResetEvent(ready.get());
   return 0;
 }

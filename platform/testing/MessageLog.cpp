@@ -8,7 +8,7 @@
 #include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/window/Window.h"
 
-namespace qv::testing {
+namespace qv::seams {
 namespace {
 
 struct Named {
@@ -256,4 +256,4 @@ std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expec
   return out;
 }
 
-}  // namespace qv::testing
+}  // namespace qv::seams

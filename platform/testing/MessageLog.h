@@ -11,7 +11,7 @@
 
 #include "platform/ui/queue/UiSeam.h"
 
-namespace qv::testing {
+namespace qv::seams {
 
 // Flags of an expected entry.
 namespace seq {
@@ -83,4 +83,4 @@ void AddMessageName(UINT message, const std::string& name);
 // Names a program's command id: WM_COMMAND entries print it.
 void AddCommandName(UINT id, const std::string& name);
 
-}  // namespace qv::testing
+}  // namespace qv::seams

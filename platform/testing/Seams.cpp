@@ -21,7 +21,7 @@
 #include "platform/ui/window/Screen.h"
 #include "platform/xml/Sax.h"
 
-namespace qv::testing {
+namespace qv::seams {
 
 void ResetSeams() {
   file_seam::Reset();
@@ -114,9 +114,9 @@ void SetInetDeadlines(DWORD headerMs, DWORD bodyBaseMs, DWORD floorBytesPerSecon
 
 void SetSaxReaderAvailable(bool available) { xml_seam::SetReaderAvailable(available); }
 
-}  // namespace qv::testing
+}  // namespace qv::seams
 
-namespace qv::testing {
+namespace qv::seams {
 
 void FixUiClock(DWORD now) { ui_seam::FixClock(now); }
 void AdvanceUiClock(DWORD milliseconds) { ui_seam::AdvanceClock(milliseconds); }
@@ -155,9 +155,9 @@ bool SaveScreenPng(const std::string& hostPath) {
   return out.good();
 }
 
-}  // namespace qv::testing
+}  // namespace qv::seams
 
-namespace qv::testing {
+namespace qv::seams {
 
 void RecordHandOffs() { shell_seam::RecordHandOffs(); }
 std::vector<HandOff> HandOffs() { return shell_seam::HandOffs(); }
@@ -166,4 +166,4 @@ void SetInputPanelHeight(int pixels) { shell_seam::SetInputPanelHeight(pixels); 
 std::vector<std::wstring> SoundsPlayed() { return sound_seam::SoundsPlayed(); }
 int PowerCalls() { return shell_seam::PowerCalls(); }
 
-}  // namespace qv::testing
+}  // namespace qv::seams

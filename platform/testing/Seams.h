@@ -16,7 +16,7 @@
 #include "platform/shell/ShellSeam.h"
 #include "platform/ui/queue/UiSeam.h"
 
-namespace qv::testing {
+namespace qv::seams {
 
 void ResetSeams();
 
@@ -84,11 +84,11 @@ int QuestionCount();
 constexpr int kShowMessageBox = -1;
 void SetMessageBoxShownHandler(std::function<void(HWND box)> h);
 
-}  // namespace qv::testing
+}  // namespace qv::seams
 
 // --- Network (the service's own seam: platform/net/NetSeam.h) ------------------
 
-namespace qv::testing {
+namespace qv::seams {
 
 using NetCall = qv::net_seam::NetCall;
 using ConnMgrRecord = qv::net_seam::ConnMgrRecord;
@@ -117,12 +117,12 @@ void SetInetDeadlines(DWORD headerMs, DWORD bodyBaseMs, DWORD floorBytesPerSecon
 // --- XML reader ------------------------------------------------------------------
 void SetSaxReaderAvailable(bool available);
 
-}  // namespace qv::testing
+}  // namespace qv::seams
 
 // --- Window system (the service's own seam: platform/ui/queue/UiSeam.h) ---------------
 // Message-sequence tables are in platform/testing/MessageLog.h.
 
-namespace qv::testing {
+namespace qv::seams {
 
 using WindowState = qv::ui_seam::WindowState;
 
@@ -147,11 +147,11 @@ void SetLandscape(bool landscape);
 // build folder: people look at them); false when it could not.
 bool SaveScreenPng(const std::string& hostPath);
 
-}  // namespace qv::testing
+}  // namespace qv::seams
 
 // --- Shell (the service's own seam: platform/shell/ShellSeam.h) -------------------
 
-namespace qv::testing {
+namespace qv::seams {
 
 using HandOff = qv::shell_seam::HandOff;
 using HandOffKind = qv::shell_seam::HandOffKind;
@@ -165,4 +165,4 @@ void SetInputPanelHeight(int pixels);
 std::vector<std::wstring> SoundsPlayed();
 int PowerCalls();
 
-}  // namespace qv::testing
+}  // namespace qv::seams

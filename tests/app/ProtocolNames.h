@@ -6,7 +6,7 @@
 #include "platform/testing/MessageLog.h"
 
 inline const bool kProtocolNamesAdded = [] {
-  for (const ProtocolName& n : PrivateMessageNames()) qv::testing::AddMessageName(n.number, n.name);
-  for (const ProtocolName& n : CommandNames()) qv::testing::AddCommandName(n.number, n.name);
+  for (const ProtocolName& n : PrivateMessageNames()) qv::seams::AddMessageName(n.number, n.name);
+  for (const ProtocolName& n : CommandNames()) qv::seams::AddCommandName(n.number, n.name);
   return true;
 }();

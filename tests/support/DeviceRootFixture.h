@@ -24,10 +24,10 @@ class DeviceRootTest : public ::testing::Test {
     root_ = MakeTempFolder("qvdevice");
     ASSERT_FALSE(root_.empty());
     qv::SetDeviceRoot(root_);
-    qv::testing::ResetSeams();
+    qv::seams::ResetSeams();
   }
   void TearDown() override {
-    qv::testing::ResetSeams();
+    qv::seams::ResetSeams();
     qv::SetDeviceRoot("");
     std::error_code ignored;
     std::filesystem::remove_all(root_, ignored);

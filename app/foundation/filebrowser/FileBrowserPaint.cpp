@@ -5,6 +5,7 @@
 
 #include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "platform/gdi/ImageList.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/shell/ShellFiles.h"
 #include "platform/shell/ShellUi.h"
 
@@ -74,11 +75,11 @@ void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, FileRow& item) {
   SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon));
   const int middle = (icon.left + icon.right) / 2;
   const int top = icon.top + kDrawDrop;
-  HGDIOBJ oldPen = SelectObject(dc, GetStockObject(BLACK_PEN));
-  HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
-  Rectangle(dc, middle - kFrame / 2, top, middle - kFrame / 2 + kFrame, top + kFrame);
-  SelectObject(dc, oldBrush);
-  SelectObject(dc, oldPen);
+  {
+    const qv::ScopedSelectObject pen(dc, GetStockObject(BLACK_PEN));
+    const qv::ScopedSelectObject brush(dc, GetStockObject(NULL_BRUSH));
+    Rectangle(dc, middle - kFrame / 2, top, middle - kFrame / 2 + kFrame, top + kFrame);
+  }
   const auto drawIcon = [&](HICON handle) {
     DrawIconEx(dc, middle - iconWidth_ / 2, top + (kFrame - iconWidth_) / 2, handle, iconWidth_, iconWidth_, 0, nullptr,
                DI_NORMAL);
@@ -106,10 +107,11 @@ void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, FileRow& item) {
       const int w = std::min(thumb.width, inside), h = std::min(thumb.height, inside);
       const int left = middle - kFrame / 2 + 1, inTop = top + 1;
       HDC memory = CreateCompatibleDC(dc);
-      HGDIOBJ old = SelectObject(memory, thumb.bitmap);
-      BitBlt(dc, left + (inside - w) / 2, inTop + (inside - h) / 2, w, h, memory, (thumb.width - w) / 2,
-             (thumb.height - h) / 2, SRCCOPY);
-      SelectObject(memory, old);
+      {
+        const qv::ScopedSelectObject picture(memory, thumb.bitmap);
+        BitBlt(dc, left + (inside - w) / 2, inTop + (inside - h) / 2, w, h, memory, (thumb.width - w) / 2,
+               (thumb.height - h) / 2, SRCCOPY);
+      }
       DeleteDC(memory);
       return;
     }
@@ -145,7 +147,7 @@ void QvFileBrowser::PlaceThumbnail(ThumbnailEntry& entry) {
     }
   }
   if (index < 0) {
-    if (entry.bitmap) DeleteObject(entry.bitmap);
+    FreeThumbnail(entry);
     return;
   }
   if (entry.bitmap) thumbnailCache_.Put(entry.path, {entry.width, entry.height, entry.bitmap});

@@ -84,12 +84,9 @@ QvFileBrowser::QvFileBrowser(OPENFILENAMEW* request) : QvFileBrowser() { request
 
 QvFileBrowser::QvFileBrowser()
     : iconCache_(32, [](const HICON& icon) { DestroyIcon(icon); }),
-      thumbnailCache_(32, [](const Thumb& t) {
-        if (t.bitmap) DeleteObject(t.bitmap);
-      }) {}
+      thumbnailCache_(32, [](const Thumb& t) { qv::GdiObjectTraits<HBITMAP>::Free(t.bitmap); }) {}
 
 QvFileBrowser::~QvFileBrowser() {
-  if (pathFont_) DeleteObject(pathFont_);
   if (largeImages_) {
     ImageList_RemoveAll(largeImages_);
     ImageList_Destroy(largeImages_);
@@ -154,7 +151,7 @@ INT_PTR QvFileBrowser::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETDLGCODE:
       SetResult(dialog_, DLGC_WANTALLKEYS);
       return TRUE;
-    case WM_USER:
+    case kThumbnailReadyMessage:
       if (!painting_) TakeThumbnail();
       return TRUE;
     default:
@@ -232,8 +229,8 @@ void QvFileBrowser::Open() {
   font.lfHeight = -(90 * GetDeviceCaps(qv::ScopedGetDC(dialog_), LOGPIXELSY) / 720);
   font.lfWeight = FW_BOLD;
   font.lfCharSet = SHIFTJIS_CHARSET;
-  pathFont_ = CreateFontIndirectW(&font);
-  SendDlgItemMessageW(dialog_, kPathLine, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_), TRUE);
+  pathFont_.reset(CreateFontIndirectW(&font));
+  SendDlgItemMessageW(dialog_, kPathLine, WM_SETFONT, reinterpret_cast<WPARAM>(pathFont_.get()), TRUE);
 
   FillFilters();
   MakePatterns();

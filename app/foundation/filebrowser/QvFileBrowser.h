@@ -16,6 +16,7 @@
 #include "app/foundation/Thumbnails.h"
 #include "app/foundation/filebrowser/FileBrowserRows.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/kernel/Files.h"
 #include "platform/ui/WinUser.h"
 
@@ -173,7 +174,7 @@ class QvFileBrowser {
   HWND dialog_ = nullptr;
   HWND menuBar_ = nullptr;
   HWND list_ = nullptr;
-  HFONT pathFont_ = nullptr;
+  qv::ScopedGdiObject<HFONT> pathFont_;
   int mode_ = kOpen;
   bool showExtensions_ = false;
   bool viewAll_ = false;

@@ -258,7 +258,7 @@ class QVMIDDLE_API PopClient {
   using UidSet = std::unordered_set<std::string, UidHash, std::equal_to<>>;
   UidSet knownUids_;
   std::unordered_set<std::string> partialUids_;
-  void* connection_ = nullptr;
+  HANDLE connection_ = nullptr;  // the link (Connection Manager) the session runs over
   std::string senderAddress_, smtpServer_, smtpUser_, smtpPassword_;
   uint32_t smtpPort_ = 0;
 

@@ -123,7 +123,7 @@ class QVMIDDLE_API Sender {
 
   QvAccountInfoInterface* account_ = nullptr;
   QvRASController* ras_ = nullptr;
-  void* connection_ = nullptr;
+  HANDLE connection_ = nullptr;  // the link (Connection Manager) the session runs over
   std::unique_ptr<QvStorageInterface> storage_;
   std::unique_ptr<QvFolderInterface> sendBox_;
   std::unique_ptr<QvFolderInterface> sentBox_;

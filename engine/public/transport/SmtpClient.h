@@ -154,7 +154,7 @@ class QVMIDDLE_API SmtpClient {
   std::string ehloReply_;
 
   std::string lastReply_;
-  void* connection_ = nullptr;
+  HANDLE connection_ = nullptr;  // the link (Connection Manager) the session runs over
   Tls tls_ = Tls::None;
   std::string* text_ = nullptr;
   uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5

@@ -64,8 +64,8 @@ TEST_F(FileBrowserDisplayTest, AThousandPicturesInTheWindow) {
     };
     MSG msg;
     while (notices() < static_cast<size_t>(visible) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
-    qv::testing::AdvanceUiClock(QvFileBrowser::kTimerDelay);
-    qv::testing::PumpMessages();
+    qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay);
+    qv::seams::PumpMessages();
     // Pictures drawn: frames that show their own picture's colour.
     for (int i = 0; i < visible; ++i) {
       RECT r{};
@@ -77,7 +77,7 @@ TEST_F(FileBrowserDisplayTest, AThousandPicturesInTheWindow) {
       const DWORD got = qv::ui::ScreenSurface()->Row(p.y)[p.x];
       drawn += ColorDistance(0xFF000000u | got, want) < 40 ? 1 : 0;
     }
-    EXPECT_TRUE(qv::testing::SaveScreenPng(OutputPath("app-filebrowser.png")));
+    EXPECT_TRUE(qv::seams::SaveScreenPng(OutputPath("app-filebrowser.png")));
     Capture();
     browser.EndBrowse(IDCANCEL);
   }};

@@ -28,12 +28,12 @@ class BrowserTest : public ProgramFrameTest {
     request_.lpstrFile = file_;
     request_.nMaxFile = MAX_PATH;
     SetExplorer(L"ShowExt", 1);
-    qv::testing::SetQuestionAnswer(qv::testing::kShowMessageBox);
-    qv::testing::SetQuestionHandler([this](const std::wstring& text, const std::wstring&) {
+    qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);
+    qv::seams::SetQuestionHandler([this](const std::wstring& text, const std::wstring&) {
       boxes_.push_back(text);
       return answer_;
     });
-    qv::testing::SetMessageBoxShownHandler([this](HWND box) {
+    qv::seams::SetMessageBoxShownHandler([this](HWND box) {
       WCHAR text[512] = {};
       GetDlgItemTextW(box, 0xFFFF, text, 512);
       boxes_.push_back(text);
@@ -102,9 +102,9 @@ class BrowserTest : public ProgramFrameTest {
     r.left = LVIR_BOUNDS;
     SendMessageW(ListOf(b), LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
     MapWindowPoints(ListOf(b), nullptr, reinterpret_cast<POINT*>(&r), 2);
-    if (add) qv::testing::InjectKey(VK_CONTROL, true);
-    qv::testing::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
-    if (add) qv::testing::InjectKey(VK_CONTROL, false);
+    if (add) qv::seams::InjectKey(VK_CONTROL, true);
+    qv::seams::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    if (add) qv::seams::InjectKey(VK_CONTROL, false);
   }
   static void PressOk(const QvFileBrowser& b) { EXPECT_TRUE(qv::shell::PressOkButton(b.Window())); }
 

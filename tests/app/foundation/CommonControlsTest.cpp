@@ -32,8 +32,8 @@ class CommonControls : public UiTest {
   }
   static void Run() { RunThroughFilter(); }
   static void Press(BYTE vk) {
-    qv::testing::InjectKey(vk, true);
-    qv::testing::InjectKey(vk, false);
+    qv::seams::InjectKey(vk, true);
+    qv::seams::InjectKey(vk, false);
     Run();
   }
   template <class Edit>
@@ -109,8 +109,8 @@ TEST_F(CommonControls, BackInAnEmptyFieldAsksThePageToCloseOncePerPress) {
     MakeEdit(edit, c.text);
     log_.Clear();
     for (int p = 0; p < c.presses; ++p) {
-      for (int r = 0; r <= c.repeats; ++r) qv::testing::InjectKey(VK_BACK, true);
-      qv::testing::InjectKey(VK_BACK, false);
+      for (int r = 0; r <= c.repeats; ++r) qv::seams::InjectKey(VK_BACK, true);
+      qv::seams::InjectKey(VK_BACK, false);
       Run();
     }
     EXPECT_EQ(BackMessages(), c.closes) << "text '" << WideToUtf8(c.text) << "', repeats " << c.repeats;
@@ -122,15 +122,15 @@ TEST_F(CommonControls, OnlyAHeldBackKeyClearsTheField) {
   QvFlexibleEdit edit;
   MakeEdit(edit, L"abcdefghij");
   // The device's Back key held down: one character goes, then the rest at one second.
-  qv::testing::InjectKey(VK_BACK, true);
+  qv::seams::InjectKey(VK_BACK, true);
   Run();
   for (int i = 0; i < 4; ++i) {
-    qv::testing::AdvanceUiClock(250);
-    qv::testing::InjectKey(VK_BACK, true);  // auto-repeat of the held key
+    qv::seams::AdvanceUiClock(250);
+    qv::seams::InjectKey(VK_BACK, true);  // auto-repeat of the held key
     Run();
   }
   EXPECT_EQ(edit.GetWindowTextLength(), 0);
-  qv::testing::InjectKey(VK_BACK, false);
+  qv::seams::InjectKey(VK_BACK, false);
   Run();
   EXPECT_EQ(BackMessages(), 0) << "the field was not empty when the key went down";
 
@@ -139,7 +139,7 @@ TEST_F(CommonControls, OnlyAHeldBackKeyClearsTheField) {
   edit.MoveCaretToEnd();
   for (int i = 0; i < 6; ++i) {
     Press(VK_BACK);
-    qv::testing::AdvanceUiClock(300);
+    qv::seams::AdvanceUiClock(300);
     Run();
   }
   EXPECT_EQ(TextOf(edit), CString(L"abcd"));
@@ -201,9 +201,9 @@ TEST_F(CommonControls, SplitterDragMovesThePanesAndTellsTheParent) {
   split.Layout({0, 0, 480, 400}, 1, 20, 20, 200, true);
   Run();
   log_.Clear();
-  qv::testing::InjectPointer(WM_LBUTTONDOWN, {240, 200});
-  qv::testing::InjectPointer(WM_MOUSEMOVE, {240, 260});
-  qv::testing::InjectPointer(WM_LBUTTONUP, {240, 260});
+  qv::seams::InjectPointer(WM_LBUTTONDOWN, {240, 200});
+  qv::seams::InjectPointer(WM_MOUSEMOVE, {240, 260});
+  qv::seams::InjectPointer(WM_LBUTTONUP, {240, 260});
   Run();
   EXPECT_EQ(split.GetPosition(), 260);
   RECT r{};
@@ -258,7 +258,7 @@ class HeldEdit : public QvComEdit {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_LBUTTONDOWN) PostMessage(kStep);
     if (message == kStep) {
-      qv::testing::AdvanceUiClock(600);
+      qv::seams::AdvanceUiClock(600);
       PostMessage(WM_NULL);
       return 0;
     }
@@ -294,9 +294,9 @@ TEST_F(CommonControls, TapAndHoldOpensTheEditMenuFittingTheField) {
     ASSERT_TRUE(edit.Create(WS_CHILD | WS_VISIBLE | c.style, RECT{10, 10, 470, 60}, &host_, 100));
     edit.SetWindowText(L"本文");
     edit.SetSel(0, c.selection ? 2 : 0);
-    qv::testing::InjectPointer(WM_LBUTTONDOWN, {40, 30});
+    qv::seams::InjectPointer(WM_LBUTTONDOWN, {40, 30});
     Run();
-    qv::testing::InjectPointer(WM_LBUTTONUP, {40, 30});
+    qv::seams::InjectPointer(WM_LBUTTONUP, {40, 30});
     Run();
     EXPECT_EQ(edit.items, c.items) << "style " << c.style;
     edit.DestroyWindow();
@@ -361,7 +361,7 @@ TEST_F(CommonControls, AllDrawnTogether) {
   Run();
   EXPECT_TRUE(flexible.IsTruncated());
   EXPECT_EQ(flexible.GetLineCount(), 2);
-  EXPECT_TRUE(qv::testing::SaveScreenPng(BuildFile("foundation-controls.png")));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile("foundation-controls.png")));
   DeleteObject(font);
 }
 

@@ -117,7 +117,7 @@ class ContactsTest : public qv::test::UiTest {
       SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
       POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
       ClientToScreen(list, &p);
-      qv::testing::InjectTap(p);
+      qv::seams::InjectTap(p);
       return;
     }
     ADD_FAILURE() << "no row " << qv::WideToUtf8(text);
@@ -125,7 +125,7 @@ class ContactsTest : public qv::test::UiTest {
   static void TapOk(HWND chooser) {
     RECT r{};
     GetWindowRect(GetDlgItem(GetWindow(chooser, GW_CHILD), IDOK), &r);
-    qv::testing::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    qv::seams::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
   }
 
   HMODULE resources_ = nullptr;
@@ -226,7 +226,7 @@ TEST_F(ContactsTest, TheChooserListsEveryAddressAndGivesTheTappedOne) {
   Add(L"鈴木", L"\"一郎\\", L"ichiro@example.jp");
   std::wstring shown;
   steps_ = {[&](HWND chooser) {
-              const qv::testing::WindowState state = qv::testing::ReadWindow(chooser);
+              const qv::seams::WindowState state = qv::seams::ReadWindow(chooser);
               EXPECT_EQ(state.className, L"MSContactChooser");
               EXPECT_EQ(state.text, L"連絡先選択");
               EXPECT_EQ(SendMessageW(ListOf(chooser), LB_GETCOUNT, 0, 0), 4);
@@ -234,7 +234,7 @@ TEST_F(ContactsTest, TheChooserListsEveryAddressAndGivesTheTappedOne) {
             },
             [&](HWND chooser) {
               UpdateWindow(chooser);
-              EXPECT_TRUE(qv::testing::SaveScreenPng(qv::test::BuildFile("contact-chooser.png")));
+              EXPECT_TRUE(qv::seams::SaveScreenPng(qv::test::BuildFile("contact-chooser.png")));
               TapOk(chooser);
             }};
   std::wstring out;
@@ -252,8 +252,8 @@ TEST_F(ContactsTest, TheChooserListsEveryAddressAndGivesTheTappedOne) {
   // Back gives up too, with a row selected.
   steps_ = {[&](HWND chooser) { TapRow(chooser, L"taro"); },
             [&](HWND) {
-              qv::testing::InjectKey(VK_ESCAPE, true);
-              qv::testing::InjectKey(VK_ESCAPE, false);
+              qv::seams::InjectKey(VK_ESCAPE, true);
+              qv::seams::InjectKey(VK_ESCAPE, false);
             },
             [&](HWND) { ADD_FAILURE() << "still up after Back"; }};
   EXPECT_FALSE(ChooseContactAddress(owner_, &out, kFromContacts));

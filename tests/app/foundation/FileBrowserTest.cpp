@@ -45,7 +45,7 @@ class FileBrowserTest : public BrowserTest {
       UpdateWindow(ListOf(b));
       place();
     }
-    qv::testing::InjectTap({(r.left + std::min(r.right, list.right)) / 2, (r.top + r.bottom) / 2});
+    qv::seams::InjectTap({(r.left + std::min(r.right, list.right)) / 2, (r.top + r.bottom) / 2});
   }
 };
 
@@ -139,7 +139,7 @@ TEST_F(FileBrowserTest, DetailTextsFromAllSixtyFourBits) {
         EXPECT_GE(column(0), client.right / 4);
         EXPECT_GE(client.right - column(0) - column(1), column(2) * 3 / 4) << "most of the type shows";
         UpdateWindow(b.Window());
-        EXPECT_TRUE(qv::testing::SaveScreenPng(BuildFile("app-filebrowser-details.png")));
+        EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile("app-filebrowser-details.png")));
       }});
   // Folders share image 0; each kind of file gets its own, past the list's first three.
   EXPECT_EQ(icons, (std::vector<int>{0, 0, 1, 2, 3, 4, 5}));
@@ -314,8 +314,8 @@ TEST_F(FileBrowserTest, SeveralFilesUpToTheLimit) {
                                TapItem(browser, 2, true);
                              },
                              [&] {
-                               qv::testing::AdvanceUiClock(QvFileBrowser::kTimerDelay);
-                               qv::testing::PumpMessages();
+                               qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay);
+                               qv::seams::PumpMessages();
                                field = NameField(browser);
                                PressOk(browser);
                              }});
@@ -446,13 +446,13 @@ TEST_F(ThumbnailViewTest, TakenOnlyAfterThePaintSettlesAndByPath) {
   Run(QvFileBrowser::kOpen, {[&](QvFileBrowser& b) {
                                // The first paint asked for the three pictures.
                                AwaitNotices(b.Window(), 3);
-                               qv::testing::PumpMessages();
+                               qv::seams::PumpMessages();
                                during = FrameMiddle(b, 0);  // the notices came while the paint was on
-                               qv::testing::AdvanceUiClock(QvFileBrowser::kTimerDelay - 1);
-                               qv::testing::PumpMessages();
+                               qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay - 1);
+                               qv::seams::PumpMessages();
                                still = FrameMiddle(b, 0);
-                               qv::testing::AdvanceUiClock(1);
-                               qv::testing::PumpMessages();
+                               qv::seams::AdvanceUiClock(1);
+                               qv::seams::PumpMessages();
                                after = FrameMiddle(b, 0);
                              },
                              [&](QvFileBrowser& b) {
@@ -464,8 +464,8 @@ TEST_F(ThumbnailViewTest, TakenOnlyAfterThePaintSettlesAndByPath) {
                                b.Navigate(L"\\Blue", false);
                                UpdateWindow(ListOf(b));
                                AwaitNotices(b.Window(), 6);
-                               qv::testing::AdvanceUiClock(QvFileBrowser::kTimerDelay);
-                               qv::testing::PumpMessages();
+                               qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay);
+                               qv::seams::PumpMessages();
                                moved = FrameMiddle(b, 0);
                              }});
   EXPECT_NE(during, RGB(255, 0, 0)) << std::hex << during;

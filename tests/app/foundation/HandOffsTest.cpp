@@ -14,7 +14,7 @@
 
 namespace {
 
-using qv::testing::HandOffKind;
+using qv::seams::HandOffKind;
 
 constexpr const wchar_t* kFavorites = L"\\Windows\\お気に入り";
 
@@ -22,8 +22,8 @@ class HandOffsTest : public qv::test::UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
-    qv::testing::RecordHandOffs();
-    qv::testing::SetUserInterface(true);
+    qv::seams::RecordHandOffs();
+    qv::seams::SetUserInterface(true);
     MakeDir(L"\\Windows");
     owner_ = Make();
   }
@@ -35,15 +35,15 @@ class HandOffsTest : public qv::test::UiTest {
   // Starts an installed stand-in for real and waits until its window is up.
   PROCESS_INFORMATION Run(const std::string& program) {
     Install(program);
-    qv::testing::ResetSeams();  // started for real; this also ends the test's windows
+    qv::seams::ResetSeams();  // started for real; this also ends the test's windows
     PROCESS_INFORMATION pi{};
     const std::wstring image = L"\\Windows\\" + qv::Utf8ToWide(program) + L".exe";
     EXPECT_TRUE(CreateProcessW(image.c_str(), L"", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
     EXPECT_TRUE(WaitNamed(qv::Utf8ToWide(program) + L".Ready"));
     EXPECT_TRUE(WaitNamed(qv::Utf8ToWide(program) + L".Logged"));  // its start
-    qv::testing::FixUiClock(1000);
-    qv::testing::RecordHandOffs();
-    qv::testing::SetUserInterface(true);
+    qv::seams::FixUiClock(1000);
+    qv::seams::RecordHandOffs();
+    qv::seams::SetUserInterface(true);
     owner_ = Make();
     return pi;
   }
@@ -97,7 +97,7 @@ TEST_F(HandOffsTest, TheRunningShortMailProgramIsFoundByItsTitleAndReadsTheNumbe
   EXPECT_TRUE(WaitNamed(L"swiftnote.Logged"));
   EXPECT_EQ(ReadBytes(L"\\Windows\\swiftnote.log"), "start \nmessage 090-1234-5678\n");
   EXPECT_EQ(NumberLeft(), L"090-1234-5678");
-  EXPECT_TRUE(qv::testing::HandOffs().empty());  // nothing started
+  EXPECT_TRUE(qv::seams::HandOffs().empty());  // nothing started
   Close(pi, L"Swiftnote");
 }
 
@@ -105,7 +105,7 @@ TEST_F(HandOffsTest, WithoutTheShortMailProgramItIsStartedWithTheNumberAsOneArgu
   EXPECT_FALSE(LaunchSwiftnote(L"+81312345678"));  // not installed: the start fails
   Install("swiftnote");
   EXPECT_TRUE(LaunchSwiftnote(L"+81312345678"));
-  const auto started = qv::testing::HandOffs();
+  const auto started = qv::seams::HandOffs();
   ASSERT_EQ(started.size(), 1u);
   EXPECT_EQ(started[0].kind, HandOffKind::Program);
   EXPECT_EQ(started[0].target, kSwiftnoteProgram);
@@ -144,7 +144,7 @@ TEST_F(HandOffsTest, HostileNumbersAndLinksAreRefusedBeforeAnythingIsHandedOver)
       EXPECT_EQ(BoxesShown(), before + 1) << qv::WideToUtf8(c.url);
     }
   }
-  EXPECT_TRUE(qv::testing::HandOffs().empty());
+  EXPECT_TRUE(qv::seams::HandOffs().empty());
   EXPECT_EQ(NumberLeft(), L"<none>");
   EXPECT_TRUE(Favorites().empty());
   EXPECT_TRUE(LaunchSwiftnote(L"*#06#"));
@@ -186,13 +186,13 @@ TEST_F(HandOffsTest, AnExistingShortcutIsOverwrittenWholeOnlyAfterYesAndAFailedW
   MakeDir(kFavorites);
   const std::string longer = "[InternetShortcut]\r\nURL=http://example.jp/a/very/long/address/indeed\r\n";
   WriteBytes(path + L".url", longer);
-  qv::testing::SetQuestionAnswer(IDNO);
+  qv::seams::SetQuestionAnswer(IDNO);
   EXPECT_EQ(WriteInternetShortcut(owner_, path, L"http://b.jp/"), 0);
   EXPECT_EQ(ReadBytes(path + L".url"), longer);
-  qv::testing::SetQuestionAnswer(IDYES);
+  qv::seams::SetQuestionAnswer(IDYES);
   EXPECT_EQ(WriteInternetShortcut(owner_, path, L"http://b.jp/"), 1);
   EXPECT_EQ(ReadBytes(path + L".url"), "[InternetShortcut]\r\nURL=http://b.jp/\r\n");
-  qv::testing::InjectFileFault(path + L".url", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(path + L".url", ERROR_DISK_FULL);
   const int before = BoxesShown();
   EXPECT_EQ(WriteInternetShortcut(owner_, path, L"http://c.jp/"), -1);
   EXPECT_EQ(BoxesShown(), before + 2);  // the question, then the failure
@@ -224,7 +224,7 @@ TEST_F(HandOffsTest, HelpAndFilesGoThroughTheShell) {
   EXPECT_TRUE(ShellOpenFile(owner_, L"\\photo.jpg"));
   WriteBytes(L"\\setup.exe", "MZ");
   EXPECT_FALSE(ShellOpenFile(owner_, L"\\setup.exe"));
-  const auto handed = qv::testing::HandOffs();
+  const auto handed = qv::seams::HandOffs();
   ASSERT_EQ(handed.size(), 2u);
   EXPECT_EQ(handed[0].target, L"\\Windows\\peghelp.exe");
   EXPECT_EQ(handed[0].parameters, L"file:QvMail.htm#Main_Contents");

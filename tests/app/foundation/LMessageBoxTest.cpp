@@ -88,7 +88,7 @@ TEST_F(LMessageBoxTest, ABoxOverTheThumbnailSheet) {
       [&](ThumbnailSheet& sheet) {
         for (const ThumbnailEntry& e : sheet.Done()) pictures += e.bitmap ? 1 : 0;
         jpegTopLeft = ScreenAt(sheet.m_hWnd, {ThumbnailSheet::Cell(0).left + 8, ThumbnailSheet::Cell(0).top + 40});
-        saved = qv::testing::SaveScreenPng(BuildFile("app-thumbnails.png"));
+        saved = qv::seams::SaveScreenPng(BuildFile("app-thumbnails.png"));
       },
       [&](HWND box) {
         WCHAR text[64] = {};
@@ -96,8 +96,8 @@ TEST_F(LMessageBoxTest, ABoxOverTheThumbnailSheet) {
         caption = text;
         labels = ShownLabels(box);
         picture = ScreenAt(box, {52, 30});  // the question's disc, above its sign
-        saved = saved && qv::testing::SaveScreenPng(BuildFile("app-lmessagebox.png"));
-        qv::testing::InjectTap(CentreOf(GetDlgItem(box, kLMessageBoxNo)));
+        saved = saved && qv::seams::SaveScreenPng(BuildFile("app-lmessagebox.png"));
+        qv::seams::InjectTap(CentreOf(GetDlgItem(box, kLMessageBoxNo)));
       });
   EXPECT_EQ(answer, IDNO);
   EXPECT_TRUE(saved);
@@ -118,12 +118,12 @@ TEST_F(LMessageBoxTest, RelabelledButtonsAnswerAndTheTimerAnswersOk) {
     bool upBeforeTime = false;
     Script() = {[&] {
                   labels = ShownLabels(Box());
-                  qv::testing::AdvanceUiClock(2499);
+                  qv::seams::AdvanceUiClock(2499);
                 },
                 [&] {
                   upBeforeTime = Box() != frame_->m_hWnd;
-                  if (c.button) qv::testing::InjectTap(CentreOf(GetDlgItem(Box(), c.button)));
-                  else qv::testing::AdvanceUiClock(1);
+                  if (c.button) qv::seams::InjectTap(CentreOf(GetDlgItem(Box(), c.button)));
+                  else qv::seams::AdvanceUiClock(1);
                 }};
     LMessageBox box(L"新着メールが3件あります。", L"受信", 0x23, 25, L"今すぐ", L"あとで", L"やめる", frame_);
     EXPECT_EQ(box.DoModal(), c.answer) << c.button;
@@ -148,7 +148,7 @@ TEST_F(LMessageBoxTest, WithoutButtonsTheTitleBarOkAnswersAndAMenuIsClosed) {
     RECT r{};
     GetWindowRect(Box(), &r);
     const LONG captionMiddle = r.top + GetSystemMetrics(SM_CYDLGFRAME) + GetSystemMetrics(SM_CYCAPTION) / 2;
-    qv::testing::InjectTap({r.right - 20, captionMiddle});
+    qv::seams::InjectTap({r.right - 20, captionMiddle});
   }};
   EXPECT_EQ(ShowLMessageBox(frame_, L"送信しました。", L"お知らせ", 0, nullptr, nullptr, nullptr), IDOK);
   EXPECT_TRUE(labels.empty());
@@ -162,11 +162,11 @@ TEST_F(LMessageBoxTest, TheSavedNoticeSitsOverItsOwnerAndEndsWithItsTimer) {
   bool upBeforeTime = false;
   Script() = {[&] {
                 GetWindowRect(Box(), &placed);
-                qv::testing::AdvanceUiClock(2499);
+                qv::seams::AdvanceUiClock(2499);
               },
               [&] {
                 upBeforeTime = Box() != frame_->m_hWnd;
-                qv::testing::AdvanceUiClock(1);
+                qv::seams::AdvanceUiClock(1);
               }};
   QvComSaveMsgDlg notice(L"保存", L"下書きに保存しました", 25, frame_);
   EXPECT_EQ(notice.DoModal(), IDOK);

@@ -62,8 +62,8 @@ class BoxTest : public FrameworkTest {
 
   // Boxes come up for real; each is recorded and answered with `key`.
   void ShowBoxes(BYTE key) {
-    qv::testing::SetQuestionAnswer(qv::testing::kShowMessageBox);
-    qv::testing::SetMessageBoxShownHandler([this, key](HWND box) {
+    qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);
+    qv::seams::SetMessageBoxShownHandler([this, key](HWND box) {
       Shown s;
       WCHAR text[512];
       GetWindowTextW(box, text, 512);
@@ -159,12 +159,12 @@ TEST_F(BoxTest, TheFamilyShowsItsCaptionsPicturesAndButtonsAndAnswers) {
       {L"一\r\n二\r\n", L"一\r\n二"},  {L"\n\r", L"\n\r"},
   };
   for (const auto& [given, kept] : shapes) {
-    qv::testing::SetSystemErrorText(kCode, given);
+    qv::seams::SetSystemErrorText(kCode, given);
     WCHAR buffer[32] = L"#";
     GetSystemErrorText(buffer, 32, kCode);
     EXPECT_STREQ(buffer, kept);
   }
-  qv::testing::SetSystemErrorText(kCode, L"12345");
+  qv::seams::SetSystemErrorText(kCode, L"12345");
   WCHAR exact[6] = L"#";
   GetSystemErrorText(exact, 6, kCode);  // five characters and the zero fit
   EXPECT_STREQ(exact, L"12345");
@@ -289,7 +289,7 @@ TEST_F(BoxTest, TheEnginesCertificateQuestionIsTheProgramsYesNoBox) {
   } blob{static_cast<ULONG>(self.der.size()), self.der.data()};
   std::vector<std::wstring> asked;
   int answer = IDNO;
-  qv::testing::SetQuestionHandler([&](const std::wstring& text, const std::wstring& caption) {
+  qv::seams::SetQuestionHandler([&](const std::wstring& text, const std::wstring& caption) {
     asked.push_back(text + L"|" + caption);
     return answer;
   });

@@ -95,7 +95,7 @@ TEST_F(ScrollBases, CodesAndWheelMoveTheBarAndTheChildrenWithinTheLimits) {
   for (const Case& c : cases) {
     Scroll(SB_THUMBPOSITION, c.start);
     if (c.code == kWheel) {
-      qv::testing::InjectWheel({240, 400}, c.arg);
+      qv::seams::InjectWheel({240, 400}, c.arg);
       Run();
     } else {
       Scroll(c.code, c.arg);
@@ -111,8 +111,8 @@ TEST_F(ScrollBases, CodesAndWheelMoveTheBarAndTheChildrenWithinTheLimits) {
 
 TEST_F(ScrollBases, TabbingBelowTheClientScrollsTheFieldIntoViewAndGrowingPullsContentsDown) {
   ::SetFocus(fields_[3]);
-  qv::testing::InjectKey(VK_TAB, true);
-  qv::testing::InjectKey(VK_TAB, false);
+  qv::seams::InjectKey(VK_TAB, true);
+  qv::seams::InjectKey(VK_TAB, false);
   Run();
   ASSERT_EQ(::GetFocus(), fields_[4]);
   EXPECT_EQ(FieldTop(4) + kFieldHeight, kClient);  // its bottom on the client's bottom
@@ -139,7 +139,7 @@ TEST_F(ScrollBases, DialogScrolledHalfWayIsDrawn) {
   Run();
   dialog_.UpdateWindow();
   EXPECT_EQ(Position(), kLimit / 2);
-  EXPECT_TRUE(qv::testing::SaveScreenPng(BuildFile("scroll-dialog.png")));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile("scroll-dialog.png")));
 }
 
 TEST_F(ScrollBases, APageWhoseChildrenFitScrollsNothingAndDoneEndsTheSheet) {

@@ -23,10 +23,10 @@ SYSTEMTIME At(int y, int mo, int d, int h, int mi, int s, int dow = 0) {
 class DeviceZone : public ::testing::Test {
  protected:
   void SetUp() override {
-    qv::testing::SetClock(At(2008, 6, 1, 12, 0, 0));
-    qv::testing::SetTimeZoneBias(-540);
+    qv::seams::SetClock(At(2008, 6, 1, 12, 0, 0));
+    qv::seams::SetTimeZoneBias(-540);
   }
-  void TearDown() override { qv::testing::ResetSeams(); }
+  void TearDown() override { qv::seams::ResetSeams(); }
 };
 
 }  // namespace
@@ -103,7 +103,7 @@ TEST_F(DeviceZone, ReceivedDatesToLocalTime) {
   EXPECT_EQ(t.wHour, 9);
   t = DateToLocal(At(2008, 5, 1, 0, 0, 0, 4), "+09");  // cut short: hours only
   EXPECT_EQ(t.wHour, 0);
-  qv::testing::SetTimeZoneBias(300);
+  qv::seams::SetTimeZoneBias(300);
   t = DateToLocal(At(2008, 5, 1, 12, 0, 0, 4), "+0900");
   EXPECT_EQ(t.wDay, 30);
   EXPECT_EQ(t.wHour, 22);
@@ -113,7 +113,7 @@ TEST_F(DeviceZone, ZoneTextOfTheDevice) {
   char z[6] = "?????";
   ASSERT_EQ(GetTimeZoneText(z), 1);
   EXPECT_STREQ(z, "+0900");
-  qv::testing::SetTimeZoneBias(330);
+  qv::seams::SetTimeZoneBias(330);
   GetTimeZoneText(z);
   EXPECT_STREQ(z, "-0530");
 }

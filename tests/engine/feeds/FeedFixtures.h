@@ -240,8 +240,8 @@ class FeedAccountTest : public DeviceRootTest {
   void SetUp() override {
     DeviceRootTest::SetUp();
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
-    qv::testing::MapHost("feeds.example.jp", 80, peer_.Port());
-    qv::testing::SetNetworkWait(kStep, 600);
+    qv::seams::MapHost("feeds.example.jp", 80, peer_.Port());
+    qv::seams::SetNetworkWait(kStep, 600);
     MakeDir(L"\\Application Data");
     MakeDir(L"\\Application Data\\Rivulet");
     MakeDir(L"\\Application Data\\Rivulet\\Accounts");

@@ -127,13 +127,13 @@ TEST_F(RssClientTest, ACancelStopsTheRunningTransfer) {
   peer_.PutFile("/ok.xml", Rss20("UTF-8", Item20("three", "http://feeds.example.jp/3", "")));
   // Wait steps far longer than the bound below: the cancel must wake the
   // transfer's wait at once, not at its next step.
-  qv::testing::SetNetworkWait(30000, 600);
+  qv::seams::SetNetworkWait(30000, 600);
   RssClient client;
   Filing filing(client, account_.get());
   std::chrono::steady_clock::time_point asked;
   std::thread canceller([&] {
     // The first item is filed and the picture's transfer runs.
-    while (filing.items == 0 || qv::testing::InetLiveObjects() == 0) std::this_thread::yield();
+    while (filing.items == 0 || qv::seams::InetLiveObjects() == 0) std::this_thread::yield();
     asked = std::chrono::steady_clock::now();
     client.cancel();
   });
@@ -147,10 +147,10 @@ TEST_F(RssClientTest, ACancelStopsTheRunningTransfer) {
   EXPECT_EQ(filing.heard.back(), RssClient::MSG_RssCancelled);
   EXPECT_EQ(std::count(filing.heard.begin(), filing.heard.end(), RssClient::MSG_RssOldDataExpired), 0);
   EXPECT_EQ(filing.Messages().size(), 1u);
-  EXPECT_EQ(qv::testing::InetLiveObjects(), 0);
+  EXPECT_EQ(qv::seams::InetLiveObjects(), 0);
 
   // Spent by that session: the next one runs in full and replaces the item.
-  qv::testing::SetNetworkWait(kStep, 600);
+  qv::seams::SetNetworkWait(kStep, 600);
   filing.errors.clear();
   Fetch(client, L"http://feeds.example.jp/ok.xml");
   EXPECT_TRUE(filing.errors.empty());
@@ -255,9 +255,9 @@ TEST_F(RssClientTest, RunsAndTheirOutcomes) {
        {}, {"a", "b"}},
       {"a time-out keeps the old items",
        [&] {
-         qv::testing::SetNetworkWait(kStep, 2);
+         qv::seams::SetNetworkWait(kStep, 2);
          Fetch(client, L"http://feeds.example.jp/slowpic.xml");
-         qv::testing::SetNetworkWait(kStep, 600);
+         qv::seams::SetNetworkWait(kStep, 600);
        },
        {0x200230d}, {"a", "b", "c"}},
       {"the push address of the registry wins",
@@ -364,8 +364,8 @@ TEST_F(RssClientTest, TheRetrieversOneFetch) {
   QvRetriever retriever;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    qv::testing::SetConnMgrStatus(c.network);
-    const qv::testing::ConnMgrRecord before = qv::testing::ConnMgrCalls();
+    qv::seams::SetConnMgrStatus(c.network);
+    const qv::seams::ConnMgrRecord before = qv::seams::ConnMgrCalls();
     const long requestsBefore = requests(c.path);
     std::wstring url = L"http://feeds.example.jp" + std::wstring(c.path, c.path + strlen(c.path));
     std::wstring file = L"\\Application Data\\got";
@@ -374,7 +374,7 @@ TEST_F(RssClientTest, TheRetrieversOneFetch) {
     EXPECT_EQ(GetQvMiddleError(), c.errorWord);
     EXPECT_EQ(ReadBytes(file), c.file);
     EXPECT_EQ(requests(c.path, requestsBefore + c.requests) - requestsBefore, c.requests);
-    const qv::testing::ConnMgrRecord after = qv::testing::ConnMgrCalls();
+    const qv::seams::ConnMgrRecord after = qv::seams::ConnMgrCalls();
     EXPECT_EQ(after.establishCalls - before.establishCalls, c.establishes);
     EXPECT_EQ(after.openConnections, 0);
   }

@@ -31,15 +31,15 @@ std::string Pattern(size_t size, char seed) {
 class RssHttpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    qv::testing::ResetSeams();
+    qv::seams::ResetSeams();
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
-    qv::testing::MapHost("feeds.example.jp", 80, peer_.Port());
-    qv::testing::MapHost("port.example.jp", 8080, peer_.Port());
-    qv::testing::MapHost("hostile.example.jp", 80, server_.Port());
+    qv::seams::MapHost("feeds.example.jp", 80, peer_.Port());
+    qv::seams::MapHost("port.example.jp", 8080, peer_.Port());
+    qv::seams::MapHost("hostile.example.jp", 80, server_.Port());
   }
   void TearDown() override {
-    EXPECT_EQ(qv::testing::InetLiveObjects(), 0) << "a transfer outlived its call";
-    qv::testing::ResetSeams();
+    EXPECT_EQ(qv::seams::InetLiveObjects(), 0) << "a transfer outlived its call";
+    qv::seams::ResetSeams();
   }
 
   qv::test::NginxPeer& peer_ = qv::test::NginxPeer::Shared();
@@ -156,7 +156,7 @@ TEST_F(RssHttpTest, HostileAnswers) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     qv::test::TestServer server;
-    qv::testing::MapHost("hostile.example.jp", 80, server.Port());
+    qv::seams::MapHost("hostile.example.jp", 80, server.Port());
     ReadRequest(server);
     server.Send(c.answer).Close();
     server.Start();
@@ -180,12 +180,12 @@ TEST_F(RssHttpTest, HostileAnswers) {
 //                                       (empty line)
 //                                       <rss   (4 bytes a second)
 TEST_F(RssHttpTest, ASlowServerEndsAtItsDeadline) {
-  qv::testing::SetNetworkWait(100, 600);
-  qv::testing::SetInetDeadlines(2000, 1000, 1000, 3000);
+  qv::seams::SetNetworkWait(100, 600);
+  qv::seams::SetInetDeadlines(2000, 1000, 1000, 3000);
   for (bool headers : {true, false}) {
     SCOPED_TRACE(headers ? "the body trickles" : "no header comes");
     qv::test::TestServer server;
-    qv::testing::MapHost("hostile.example.jp", 80, server.Port());
+    qv::seams::MapHost("hostile.example.jp", 80, server.Port());
     ReadRequest(server);
     if (headers) {
       server.Send("HTTP/1.1 200 OK\r\nContent-Length: 120\r\n\r\n");
@@ -204,7 +204,7 @@ TEST_F(RssHttpTest, ASlowServerEndsAtItsDeadline) {
 
 // A worker that never ends is stopped and joined when the steps run out.
 TEST_F(RssHttpTest, StepLimitWithoutConnection) {
-  qv::testing::SetNetworkWait(50, 6);
+  qv::seams::SetNetworkWait(50, 6);
   ReadRequest(server_);
   server_.Send("HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n0123456789").Stall();
   server_.Start();
@@ -215,13 +215,13 @@ TEST_F(RssHttpTest, StepLimitWithoutConnection) {
   EXPECT_GE(elapsed, 6 * 50);
   // Far from what load can reach, far below the stall's own deadline (30 s).
   EXPECT_LT(elapsed, 10000);
-  EXPECT_EQ(qv::testing::InetLiveObjects(), 0);
+  EXPECT_EQ(qv::seams::InetLiveObjects(), 0);
   http.reset();  // the worker wrote into its buffer: it must be gone now
 }
 
 TEST_F(RssHttpTest, LinkDropEndsTheWait) {
   constexpr DWORD kStep = 100;
-  qv::testing::SetNetworkWait(kStep, 600);
+  qv::seams::SetNetworkWait(kStep, 600);
   CONNMGR_CONNECTIONINFO info{};
   info.cbSize = sizeof info;
   HANDLE link = nullptr;
@@ -234,20 +234,20 @@ TEST_F(RssHttpTest, LinkDropEndsTheWait) {
   std::thread drop([&] {
     std::this_thread::sleep_for(std::chrono::milliseconds(250));
     dropped = Clock::now();
-    qv::testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+    qv::seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
   });
   EXPECT_EQ(http_.OpenURL(link, L"hostile.example.jp", L"/feed", L"", nullptr, 0), -10);
   drop.join();
   // The server stalls for good: only the drop can have ended the wait.
   EXPECT_LT(Millis(dropped), 5000);
   EXPECT_EQ(http_.connection, link);
-  EXPECT_EQ(qv::testing::InetLiveObjects(), 0);
+  EXPECT_EQ(qv::seams::InetLiveObjects(), 0);
   ConnMgrReleaseConnection(link, 0);
 }
 
 TEST_F(RssHttpTest, AbortWatchStopsASlowTransferAndTheNextOneWorks) {
   constexpr DWORD kStep = 100;
-  qv::testing::SetNetworkWait(kStep, 600);
+  qv::seams::SetNetworkWait(kStep, 600);
   peer_.PutFile("/slow/big.jpg", Pattern(1 << 20, 5));
   peer_.PutFile("/feed.xml", "<rss/>");
   std::wstring watch = L"http://feeds.example.jp/slow/big.jpg";

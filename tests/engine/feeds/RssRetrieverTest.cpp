@@ -197,7 +197,7 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
     heard.Clear();
     ASSERT_TRUE(Fetch(retriever, account_.get(), L"http://feeds.example.jp/old.xml"));
     ASSERT_EQ(Subjects(account_.get()), (std::multiset<std::wstring>{L"o1", L"o2"}));
-    qv::testing::SetNetworkWait(kStep, c.steps);
+    qv::seams::SetNetworkWait(kStep, c.steps);
     bool oldKept = true;
     std::thread actor;
     std::chrono::steady_clock::time_point asked;
@@ -207,10 +207,10 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
       oldKept = oldKept && held.count(L"o1") == 1 && held.count(L"o2") == 1;
       if (c.action == kNone || actor.joinable()) return;
       actor = std::thread([&] {
-        while (qv::testing::InetLiveObjects() == 0) std::this_thread::yield();
+        while (qv::seams::InetLiveObjects() == 0) std::this_thread::yield();
         asked = std::chrono::steady_clock::now();
         if (c.action == kCancel) retriever.CancelRetrieveMessages();
-        else qv::testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+        else qv::seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
       });
     };
     EXPECT_EQ(Fetch(retriever, account_.get(), c.url), c.result);
@@ -222,8 +222,8 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
       // still proves the cancel stopped it.
       EXPECT_LE(took, std::chrono::milliseconds(5000));
     }
-    qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
-    qv::testing::SetNetworkWait(kStep, 600);
+    qv::seams::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
+    qv::seams::SetNetworkWait(kStep, 600);
     EXPECT_TRUE(oldKept) << "an old item went before the new ones were in";
     EXPECT_EQ(heard.errors, c.errors);
     std::multiset<std::wstring> want;
@@ -245,7 +245,7 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
                                                Item20("n2", "http://feeds.example.jp/n2",
                                                       "<category>news</category>" +
                                                           Image("http://feeds.example.jp/pic/small.png"))));
-  qv::testing::MapHost("feeds.example.jp", 80, own->Port());
+  qv::seams::MapHost("feeds.example.jp", 80, own->Port());
   heard.Clear();
   heard.hook = [&](unsigned int message) {
     if (message == QvRssRetriever::MSG_NewMessage) own.reset();
@@ -312,7 +312,7 @@ TEST_F(RssRetrieverTest, RunsThatCannotStart) {
   SetQvMiddleError(0x2000000);
   EXPECT_FALSE(retriever.RetrieveMessages(nullptr, &ras_, 0));
   EXPECT_EQ(GetQvMiddleError(), 0x2000000u) << "an observer hears it instead";
-  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTIONFAILED);
+  qv::seams::SetConnMgrStatus(CONNMGR_STATUS_CONNECTIONFAILED);
   EXPECT_FALSE(retriever.ClearMessagesOnPopServer(account_.get(), &ras_, ""));
   EXPECT_EQ(heard.errors, (std::vector<uint32_t>{0x2002019, 0x200201a}));
   EXPECT_TRUE(retriever.registerNotify(nullptr));
@@ -333,7 +333,7 @@ TEST_F(RssRetrieverTest, AClearingRunFilesWhatItFetches) {
 
 // The child of the two-process case: one run into the shared device root.
 int ChildRun(const char* port) {
-  qv::testing::MapHost("feeds.example.jp", 80, static_cast<WORD>(std::atoi(port)));
+  qv::seams::MapHost("feeds.example.jp", 80, static_cast<WORD>(std::atoi(port)));
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"feed3", kFeedKey));
   if (!account || !SetFeedUrl(account.get(), L"http://feeds.example.jp/colour1.xml")) return 2;
   QvRASController ras;

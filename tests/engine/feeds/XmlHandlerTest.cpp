@@ -226,9 +226,9 @@ TEST_F(XmlHandlerTest, FeaturesAndArguments) {
 TEST(XmlReaderCreate, WithoutTheReaderOrMemoryNothingIsLeftBehind) {
   long balance = MFD_MallocCount() - MFD_FreeCount();
   MFD_XmlReader* reader = nullptr;
-  qv::testing::SetSaxReaderAvailable(false);
+  qv::seams::SetSaxReaderAvailable(false);
   EXPECT_EQ(MFD_XmlReader_Create(&reader), MFD_ERR_NOINTERFACE);
-  qv::testing::SetSaxReaderAvailable(true);
+  qv::seams::SetSaxReaderAvailable(true);
   EXPECT_EQ(reader, nullptr);
   for (long n = 0; n < 6; ++n) {
     MFD_FailAllocationAfter(n);

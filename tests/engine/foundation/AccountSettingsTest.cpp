@@ -169,7 +169,7 @@ TEST_F(AccountSettingsTest, FailedReadKeepsTheMaskFailedWriteClearsIt) {
   EXPECT_TRUE(record.MaskEmpty());
 
   ASSERT_TRUE(account_->Profile().CreateProfileFile());
-  qv::testing::SetFreeSpace(1000);
+  qv::seams::SetFreeSpace(1000);
   record.Select(Attributes::kSenderName);
   EXPECT_FALSE(account_->SetAccountInfoAttributes(record));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_PRF_BATCH_DISK_SPACE) << "no room is reported as such";

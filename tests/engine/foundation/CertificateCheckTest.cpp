@@ -123,11 +123,11 @@ TEST_F(CertificateCheckTest, UnknownIssuerIsAskedAndTheAnswerRemembered) {
 
 TEST_F(CertificateCheckTest, WithNobodyToAnswerTheQuestionIsNo) {
   SetCertificateQuestion(nullptr);  // no program: nobody to ask
-  const int asked = qv::testing::QuestionCount();
+  const int asked = qv::seams::QuestionCount();
   const auto cert = Make("CN=mail.example.com");
   EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u);
   EXPECT_EQ(Check(cert, "mail.example.com", kIssuerUnknown), 10u) << "a No is not remembered";
-  EXPECT_EQ(qv::testing::QuestionCount(), asked) << "the engine shows no box";
+  EXPECT_EQ(qv::seams::QuestionCount(), asked) << "the engine shows no box";
   EXPECT_TRUE(questions_.empty());
 }
 

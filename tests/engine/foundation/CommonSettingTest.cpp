@@ -149,13 +149,13 @@ TEST_F(CommonSettingTest, FileHeldByAnotherHandleIsNotMadeAnew) {
 TEST_F(CommonSettingTest, FailedWritesClearTheMaskAndKeepNoRoomApart) {
   QvCommonSettingInterface settings(L"");
   Attributes record;
-  qv::testing::SetFreeSpace(4096);
+  qv::seams::SetFreeSpace(4096);
   record.mask[0] = QvCommonSettingInterface::kAllSettings;
   EXPECT_FALSE(settings.SetCommonSettingAttributes(record));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_PRF_DISK_SPACE);
   EXPECT_EQ(record.mask[0], 0u);
 
-  qv::testing::ClearFreeSpace();
+  qv::seams::ClearFreeSpace();
   ASSERT_TRUE(DeleteFileW(kFile.c_str()));
   record.mask[0] = QvCommonSettingInterface::kPeriodicRetrievingMin;
   EXPECT_FALSE(settings.SetCommonSettingAttributes(record));

@@ -387,13 +387,13 @@ TEST_F(ProfileTest, FreeSpaceIsCheckedBeforeWriting) {
   ASSERT_TRUE(profile_->WritePrivateProfileString(L"v", L"old"));
   const std::string before = ReadBytes(kPath);
   const ULONGLONG needed = before.size() + 0x7F000;
-  qv::testing::SetFreeSpace(needed);  // must exceed, not equal
+  qv::seams::SetFreeSpace(needed);  // must exceed, not equal
   EXPECT_FALSE(profile_->WritePrivateProfileString(L"v", L"new"));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_PRF_DISK_SPACE);
   EXPECT_FALSE(profile_->WriteValues({Item(L"v", ProfileItem::kText, L"new")}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_PRF_BATCH_DISK_SPACE);
   EXPECT_EQ(ReadBytes(kPath), before);
-  qv::testing::SetFreeSpace(needed + 1);
+  qv::seams::SetFreeSpace(needed + 1);
   EXPECT_TRUE(profile_->WritePrivateProfileString(L"v", L"new"));
 }
 
@@ -401,14 +401,14 @@ TEST_F(ProfileTest, DiskFullLeavesTheFileAsItWas) {
   Create();
   ASSERT_TRUE(profile_->WritePrivateProfileString(L"v", L"old"));
   const std::string before = ReadBytes(kPath);
-  qv::testing::InjectFileFault(kPath + L"_tmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(kPath + L"_tmp", ERROR_DISK_FULL);
   SetQvMiddleError(0);
   EXPECT_FALSE(profile_->WritePrivateProfileString(L"v", L"new"));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_PRF_WRITE_OPEN);
   SetQvMiddleError(0);
   EXPECT_FALSE(profile_->WriteValues({Item(L"v", ProfileItem::kText, L"new")}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(ReadBytes(kPath), before);
   EXPECT_EQ(Get(L"v"), L"old");
 }

@@ -58,31 +58,31 @@ TEST_F(SafeReplaceTest, RestoreTable) {
 
 TEST_F(SafeReplaceTest, RestoreReportsTheLastFailedDeletionButRunsBoth) {
   Layout(true, true, true);
-  qv::testing::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(RestoreInterruptedFile(kFile, kTemp), QVMDL_ERR_SAFESAVE_DELTMP);
   EXPECT_TRUE(Exists(kTemp));
   EXPECT_FALSE(Exists(kBackup)) << "the backup is deleted even after the temp failed";
 
   WriteBytes(kBackup, "old");
-  qv::testing::InjectFileFault(kBackup, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(kBackup, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(RestoreInterruptedFile(kFile, kTemp), QVMDL_ERR_SAFESAVE_DELBAK);
   EXPECT_EQ(ReadBytes(kFile), "current");
 }
 
 TEST_F(SafeReplaceTest, RestoreFailuresOfTheMoves) {
   Layout(false, true, true);
-  qv::testing::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(RestoreInterruptedFile(kFile, kTemp), QVMDL_ERR_SAFESAVE_MOVETMP);
   EXPECT_FALSE(Exists(kBackup)) << "the backup deletion still runs";
   EXPECT_FALSE(Exists(kFile));
 
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   DeleteFileW(kTemp.c_str());
   WriteBytes(kBackup, "old");
-  qv::testing::InjectFileFault(kBackup, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(kBackup, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(RestoreInterruptedFile(kFile, kTemp), QVMDL_ERR_SAFESAVE_RESTOREBAK);
-  EXPECT_EQ(qv::testing::FileFaultHits(kBackup), 101) << "101 tries of the move";
-  qv::testing::ClearFileFaults();
+  EXPECT_EQ(qv::seams::FileFaultHits(kBackup), 101) << "101 tries of the move";
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(ReadBytes(kBackup), "old");
 }
 
@@ -122,14 +122,14 @@ TEST_F(SafeReplaceTest, CommitNeverReplacesALeftOverBackup) {
 TEST_F(SafeReplaceTest, BusyMoveIsTried101TimesThenFails) {
   const std::string debug = CaptureDebug();
   Layout(true, true, false);
-  qv::testing::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION);
   EXPECT_EQ(ReplaceFileWithTemp(kFile, kTemp), QVMDL_ERR_SAFESAVE_MOVETMP);
-  EXPECT_EQ(qv::testing::FileFaultHits(kTemp), 101);
+  EXPECT_EQ(qv::seams::FileFaultHits(kTemp), 101);
   const std::string lines = ReadHostFile(debug);
   EXPECT_EQ(Count(lines, " Retry MoveFile():("), 100u);
   EXPECT_NE(lines.find(" Retry MoveFile():(100) /// Reason: file busy\r\n"), std::string::npos);
   // What is left (the backup and the temp) is settled by the next restore.
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(ReadBytes(kBackup), "current");
   EXPECT_EQ(RestoreInterruptedFile(kFile, kTemp), QVMDL_SUCCESS);
   EXPECT_EQ(ReadBytes(kFile), "new");
@@ -138,9 +138,9 @@ TEST_F(SafeReplaceTest, BusyMoveIsTried101TimesThenFails) {
 
 TEST_F(SafeReplaceTest, BusyMoveThatFreesUpSucceeds) {
   Layout(true, true, false);
-  qv::testing::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION, 7);
+  qv::seams::InjectFileFault(kTemp, ERROR_SHARING_VIOLATION, 7);
   EXPECT_EQ(ReplaceFileWithTemp(kFile, kTemp), QVMDL_SUCCESS);
-  EXPECT_EQ(qv::testing::FileFaultHits(kTemp), 7);
+  EXPECT_EQ(qv::seams::FileFaultHits(kTemp), 7);
   EXPECT_EQ(ReadBytes(kFile), "new");
 }
 

@@ -128,7 +128,7 @@ void AddOtherNotification() {
 
 TEST_F(UtilityTest, RecvTimerSetsOneNotificationAtTheNextTime) {
   SYSTEMTIME utc = {2026, 12, 0, 8, 14, 50, 0, 0};  // 23:50 JST
-  qv::testing::SetClock(utc);
+  qv::seams::SetClock(utc);
   AddOtherNotification();
   EXPECT_EQ(SetRecvTimer(true, 30), 0u);
   EXPECT_EQ(SetRecvTimer(true, 15), 0u);  // replaces the first

@@ -30,7 +30,7 @@ class SecureSocketHook : public NetTest {
     TestServer server;
     server.StartTls(cert).ExpectLine("NOOP").Send("+OK\r\n").Close();
     server.Start();
-    testing::MapHost(host, 995, server.Port());
+    seams::MapHost(host, 995, server.Port());
     SOCKET s = NewSocket();
     MakeSecure(s, certificateValidationCallback, const_cast<char*>(host));
     const int error = Connect(s, host, 995);
@@ -53,7 +53,7 @@ TEST_F(SecureSocketHook, TrustedChainNamingTheHostPassesWithoutAQuestion) {
   const TestCert ca = MakeCa();
   const std::string caPath = root_ + "/ca.pem";
   std::ofstream(caPath) << ca.certPem;
-  testing::SetTrustedCaFile(caPath);
+  seams::SetTrustedCaFile(caPath);
   EXPECT_EQ(Session(Cert("pop.example.com", &ca), "pop.example.com"), 0);
   EXPECT_EQ(answers_.Asked(), 0);
 }

@@ -76,7 +76,7 @@ TEST_F(SessionWorkerTest, AFinishedWorkerGivesItsOwnResultAndItsCode) {
 }
 
 TEST_F(SessionWorkerTest, StepsRunOutIntoTheTimeOutAndTheReadingWorkerIsStoppedAndJoined) {
-  testing::SetNetworkWait(10, 5);
+  seams::SetNetworkWait(10, 5);
   const auto start = Clock::now();
   EXPECT_EQ(worker_->Read(UntilStopped(), EndOnCancel(NetResult::Cancelled), kCodes), kCodes.timeout);
   EXPECT_TRUE(stopped_);  // joined before the call returned
@@ -87,7 +87,7 @@ TEST_F(SessionWorkerTest, StepsRunOutIntoTheTimeOutAndTheReadingWorkerIsStoppedA
 TEST_F(SessionWorkerTest, AWakeEndsAProductionLengthStepAtOnce) {
   // Steps of ten seconds, 600 of them; the cancel comes after 50 ms. Ending
   // well inside the first step shows the wake, however loaded the machine.
-  testing::SetNetworkWait(10000, 600);
+  seams::SetNetworkWait(10000, 600);
   for (const auto& [end, code] : {std::pair{NetResult::Cancelled, kCodes.cancelled}, std::pair{NetResult::Interrupted, 0u},
                                   std::pair{NetResult::Aborted, kCodes.aborted}}) {
     SCOPED_TRACE(static_cast<int>(end));
@@ -128,14 +128,14 @@ TEST_F(SessionWorkerTest, ConnectFailuresAreConnectFailures) {
   TestServer server;
   server.Stall();
   server.Start();
-  testing::MapHost("open.example.com", 110, server.Port());
+  seams::MapHost("open.example.com", 110, server.Port());
   // A loopback port nobody listens on: a server's, once it is gone.
   WORD closedPort = 0;
   {
     TestServer gone;
     closedPort = gone.Port();
   }
-  testing::MapHost("closed.example.com", 110, closedPort);
+  seams::MapHost("closed.example.com", 110, closedPort);
 
   ASSERT_TRUE(socket_.Open(false, ""));
   EXPECT_EQ(worker_->Connect("unmapped.example.com", 110, none, kCodes), kCodes.connect);
@@ -145,8 +145,8 @@ TEST_F(SessionWorkerTest, ConnectFailuresAreConnectFailures) {
 }
 
 TEST_F(SessionWorkerTest, ALostDataConnectionEndsTheWaitAndAReadLogsIt) {
-  testing::SetNetworkWait(10, 100);
-  testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+  seams::SetNetworkWait(10, 100);
+  seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
   const SessionWorker::Rules watch = [this](WaitWake wake) -> std::optional<NetResult> {
     if (wake == WaitWake::StepEnded && SessionWorker::LinkDown(connection_)) return NetResult::LinkLost;
     return std::nullopt;
@@ -165,12 +165,12 @@ TEST_F(SessionWorkerTest, ALostDataConnectionEndsTheWaitAndAReadLogsIt) {
 }
 
 TEST_F(SessionWorkerTest, PauseRunsItsStepsUnlessACancelWakesIt) {
-  testing::SetNetworkWait(10, 600);
+  seams::SetNetworkWait(10, 600);
   const auto start = Clock::now();
   EXPECT_FALSE(worker_->Pause(5, [this] { return cancel_.load(); }));
   EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(50));
 
-  testing::SetNetworkWait(10000, 600);
+  seams::SetNetworkWait(10000, 600);
   std::thread canceller([this] {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     cancel_ = true;

@@ -56,13 +56,13 @@ TEST_F(EditInput, JapaneseComposedIntoAnEdit) {
   }
   EXPECT_GT(underline, 3 * 32);
   EXPECT_GT(candidates.left, GET_X_LPARAM(start) + 20);
-  EXPECT_TRUE(qv::testing::SaveScreenPng(OutputPath("edit-composition.png")));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(OutputPath("edit-composition.png")));
   Text("日本語");
   Editing("");
   Text("で");
   Pump();
   EXPECT_EQ(TextOf(edit), L"宛先：日本語で");
-  EXPECT_TRUE(qv::testing::SaveScreenPng(OutputPath("edit-composed.png")));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(OutputPath("edit-composed.png")));
   DestroyWindow(top);
   DeleteObject(font);
 }

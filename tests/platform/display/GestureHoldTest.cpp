@@ -64,7 +64,7 @@ class GestureHold : public DisplayTest {
         changed.wait_for(g, std::chrono::seconds(30), [&] { return pressed; });
       }
       for (int i = 0; i < 6000 && !done; ++i) {
-        qv::testing::AdvanceUiClock(50);
+        qv::seams::AdvanceUiClock(50);
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
       }
     });
@@ -72,7 +72,7 @@ class GestureHold : public DisplayTest {
     Pump();
     done = true;
     clock.join();
-    qv::testing::AdvanceUiClock(qv::display::kHoldMilliseconds + 100);  // the display's hold is due in any case
+    qv::seams::AdvanceUiClock(qv::display::kHoldMilliseconds + 100);  // the display's hold is due in any case
     Pump();
     Button(SDL_MOUSEBUTTONUP, c.button, 200, 130);
     Pump();

@@ -60,7 +60,7 @@ TEST_F(KernelWait, AWorkersMessageBoxIsShownAndAnsweredWhileTheUiThreadWaits) {
     EndPaint(h, &ps);
     return 0;
   };
-  qv::testing::SetQuestionAnswer(qv::testing::kShowMessageBox);  // a real box, for the hand to answer
+  qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);  // a real box, for the hand to answer
   top = Make(WS_POPUP | WS_VISIBLE);
   Pump();
   ASSERT_EQ(Grab().At(240, 400), Rgb(kPaper));
@@ -134,7 +134,7 @@ TEST_F(KernelWait, AWorkersMessageBoxIsShownAndAnsweredWhileTheUiThreadWaits) {
   }
   PostMessageW(host, WM_APP + 1, 0, 0);
   worker.join();
-  qv::testing::SetQuestionAnswer(IDNO);
+  qv::seams::SetQuestionAnswer(IDNO);
   CloseHandle(ready);
   CloseHandle(answered);
 }

@@ -21,14 +21,14 @@ struct KeyCase {
   const char* name;
   SDL_Keycode key;
   std::vector<Step> steps;
-  std::vector<qv::testing::MsgEntry> expected;
+  std::vector<qv::seams::MsgEntry> expected;
 };
 
 constexpr unsigned kAll = seq::posted | seq::wparam | seq::lparam;
 
-qv::testing::MsgEntry KeyDown(WPARAM vk, LPARAM bits) { return {WM_KEYDOWN, kAll, vk, bits}; }
-qv::testing::MsgEntry KeyUp(WPARAM vk) { return {WM_KEYUP, kAll, vk, kUp}; }
-qv::testing::MsgEntry Char(WPARAM c, LPARAM bits) { return {WM_CHAR, kAll, c, bits}; }
+qv::seams::MsgEntry KeyDown(WPARAM vk, LPARAM bits) { return {WM_KEYDOWN, kAll, vk, bits}; }
+qv::seams::MsgEntry KeyUp(WPARAM vk) { return {WM_KEYUP, kAll, vk, kUp}; }
+qv::seams::MsgEntry Char(WPARAM c, LPARAM bits) { return {WM_CHAR, kAll, c, bits}; }
 
 TEST_F(Keys, DesktopKeysReachTheFocusAsTheDeviceKeys) {
   const KeyCase cases[] = {
@@ -137,7 +137,7 @@ TEST_F(Keys, TheRotateKeyTurnsTheScreenOncePerPress) {
   // The windows hear the turns, never the key.
   const std::vector<UINT> got = log_.MessagesOf(top);
   for (UINT m : got) {
-    EXPECT_TRUE(m != WM_KEYDOWN && m != WM_KEYUP && m != WM_CHAR) << qv::testing::MessageName(m);
+    EXPECT_TRUE(m != WM_KEYDOWN && m != WM_KEYUP && m != WM_CHAR) << qv::seams::MessageName(m);
   }
   EXPECT_EQ(std::count(got.begin(), got.end(), WM_SETTINGCHANGE), 2);
 }

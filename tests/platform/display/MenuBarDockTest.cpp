@@ -139,12 +139,12 @@ class MenuBarDock : public DisplayTest {
 TEST_F(MenuBarDock, AFullScreenDialogsListEndsAboveTheBarUprightAndTurned) {
   Pump();
   ExpectDocked("portrait");
-  ASSERT_TRUE(qv::testing::SaveScreenPng(OutputPath("display-menubar-portrait.png")));
+  ASSERT_TRUE(qv::seams::SaveScreenPng(OutputPath("display-menubar-portrait.png")));
 
   Rotate();
   ASSERT_EQ(qv::ui::CurrentProfile().orientation, qv::ui::Orientation::Landscape);
   ExpectDocked("landscape");
-  ASSERT_TRUE(qv::testing::SaveScreenPng(OutputPath("display-menubar-landscape.png")));
+  ASSERT_TRUE(qv::seams::SaveScreenPng(OutputPath("display-menubar-landscape.png")));
 
   Rotate();
   ASSERT_EQ(qv::ui::CurrentProfile().orientation, qv::ui::Orientation::Portrait);

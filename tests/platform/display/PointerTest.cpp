@@ -19,7 +19,7 @@ struct Act {
 struct PointerCase {
   const char* name;
   std::vector<Act> acts;
-  std::vector<qv::testing::MsgEntry> expected;  // at the child, which lies at (100, 100)
+  std::vector<qv::seams::MsgEntry> expected;  // at the child, which lies at (100, 100)
 };
 
 constexpr unsigned kAll = seq::posted | seq::wparam | seq::lparam;
@@ -80,7 +80,7 @@ TEST_F(Pointer, TapsDragsAndHoldsReachTheWindowUnderTheStylus) {
         case Act::MiddleDown: Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_MIDDLE, a.x, a.y); break;
         case Act::MiddleUp: Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_MIDDLE, a.x, a.y); break;
         case Act::Move: Motion(a.x, a.y); break;
-        case Act::Wait: qv::testing::AdvanceUiClock(static_cast<DWORD>(a.x)); break;
+        case Act::Wait: qv::seams::AdvanceUiClock(static_cast<DWORD>(a.x)); break;
       }
       Pump();
     }
@@ -96,13 +96,13 @@ TEST_F(Pointer, TheHoldFallsDueOnTheUiClock) {
   log_.Clear();
   Button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 10, 20);
   Pump();
-  qv::testing::AdvanceUiClock(kHoldMilliseconds - 1);
+  qv::seams::AdvanceUiClock(kHoldMilliseconds - 1);
   Pump();
   EXPECT_EQ(log_.MessagesOf(top), std::vector<UINT>{WM_LBUTTONDOWN});
-  qv::testing::AdvanceUiClock(1);
+  qv::seams::AdvanceUiClock(1);
   Pump();
   EXPECT_EQ(log_.MessagesOf(top), (std::vector<UINT>{WM_LBUTTONDOWN, WM_CONTEXTMENU}));
-  qv::testing::AdvanceUiClock(kHoldMilliseconds);
+  qv::seams::AdvanceUiClock(kHoldMilliseconds);
   Pump();  // once per press
   EXPECT_EQ(log_.MessagesOf(top), (std::vector<UINT>{WM_LBUTTONDOWN, WM_CONTEXTMENU}));
   Button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 10, 20);

@@ -141,7 +141,7 @@ class ScreenPictures : public DisplayTest {
   // The PNG holds the very pixels of the screen.
   static void SaveAndCheck(const std::string& name) {
     const std::string path = OutputPath(name);
-    ASSERT_TRUE(qv::testing::SaveScreenPng(path)) << path;
+    ASSERT_TRUE(qv::seams::SaveScreenPng(path)) << path;
     std::ifstream file(path, std::ios::binary);
     const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
     qv::Image image;

@@ -19,17 +19,17 @@ constexpr unsigned kAll = seq::posted | seq::wparam | seq::lparam;
 struct TextCase {
   const char* name;
   std::vector<std::string> events;
-  std::vector<qv::testing::MsgEntry> expected;
+  std::vector<qv::seams::MsgEntry> expected;
 };
 
-qv::testing::MsgEntry Char(wchar_t c) { return {WM_CHAR, kAll, static_cast<WPARAM>(c), 1}; }
-qv::testing::MsgEntry Start() { return {WM_IME_STARTCOMPOSITION, kAll, 0, 0}; }
-qv::testing::MsgEntry Composing(wchar_t last) {
+qv::seams::MsgEntry Char(wchar_t c) { return {WM_CHAR, kAll, static_cast<WPARAM>(c), 1}; }
+qv::seams::MsgEntry Start() { return {WM_IME_STARTCOMPOSITION, kAll, 0, 0}; }
+qv::seams::MsgEntry Composing(wchar_t last) {
   return {WM_IME_COMPOSITION, kAll, static_cast<WPARAM>(last), kCompositionString | kCursorPosition};
 }
-qv::testing::MsgEntry Result(wchar_t last) { return {WM_IME_COMPOSITION, kAll, static_cast<WPARAM>(last), kResultString}; }
-qv::testing::MsgEntry Dropped() { return {WM_IME_COMPOSITION, kAll, 0, kCompositionString}; }
-qv::testing::MsgEntry End() { return {WM_IME_ENDCOMPOSITION, kAll, 0, 0}; }
+qv::seams::MsgEntry Result(wchar_t last) { return {WM_IME_COMPOSITION, kAll, static_cast<WPARAM>(last), kResultString}; }
+qv::seams::MsgEntry Dropped() { return {WM_IME_COMPOSITION, kAll, 0, kCompositionString}; }
+qv::seams::MsgEntry End() { return {WM_IME_ENDCOMPOSITION, kAll, 0, 0}; }
 
 TEST_F(TextInput, TextAndCompositionReachTheFocus) {
   const TextCase cases[] = {

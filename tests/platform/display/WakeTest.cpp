@@ -65,7 +65,7 @@ TEST_F(Wake, GetMessageWakesForEventsPostsAndTheClock) {
   const WakeCase cases[] = {
       {"desktop key", [this](const DisplayTest&, HWND) { Key(SDL_KEYDOWN, SDLK_UP); }, WM_KEYDOWN, VK_UP},
       {"post", [](const DisplayTest&, HWND h) { PostMessageW(h, WM_APP, 7, 0); }, WM_APP, 7},
-      {"clock", [](const DisplayTest&, HWND) { qv::testing::AdvanceUiClock(100); }, WM_TIMER, 5},
+      {"clock", [](const DisplayTest&, HWND) { qv::seams::AdvanceUiClock(100); }, WM_TIMER, 5},
       {"desktop key up", [this](const DisplayTest&, HWND) { Key(SDL_KEYUP, SDLK_UP); }, WM_KEYUP, VK_UP},
   };
   for (const WakeCase& c : cases) {

@@ -126,13 +126,13 @@ TEST_F(DataExchange, OkStaysOpenOnAFailureAndEndsOnceTheValuesHold) {
   HWND focusAfterFailure = nullptr, countField = nullptr;
   Script() = {
       [&] { SetDlgItemTextW(dialog, kCount, L"0"); },
-      [&] { qv::testing::InjectTap(CentreOf(GetDlgItem(dialog, IDOK))); },
+      [&] { qv::seams::InjectTap(CentreOf(GetDlgItem(dialog, IDOK))); },
       [&] {
         upAfterFailure = IsWindowVisible(dialog);
         focusAfterFailure = GetFocus();
         countField = GetDlgItem(dialog, kCount);
         SetDlgItemTextW(dialog, kCount, L"7");
-        qv::testing::InjectTap(CentreOf(GetDlgItem(dialog, IDOK)));
+        qv::seams::InjectTap(CentreOf(GetDlgItem(dialog, IDOK)));
       },
   };
   EXPECT_EQ(dialog.DoModal(), IDOK);

@@ -131,7 +131,7 @@ class FrameworkTest : public DialogTest {
     Calls().clear();
   }
 
-  static std::wstring TextOf(HWND hwnd) { return qv::testing::ReadWindow(hwnd).text; }
+  static std::wstring TextOf(HWND hwnd) { return qv::seams::ReadWindow(hwnd).text; }
 };
 
 }  // namespace qv::test

@@ -99,7 +99,7 @@ TEST_F(Routing, NotificationsReachTheControlFirstAndTheParentOnlyWhenLeft) {
     }
 
     Pump();
-    qv::testing::InjectTap(CentreOf(button));
+    qv::seams::InjectTap(CentreOf(button));
     Pump();
     std::vector<std::string> clicked;  // the button also paints (and asks for colours) as it is pressed
     for (const std::string& call : Calls()) {
@@ -294,7 +294,7 @@ TEST_F(Routing, ADialogsCommandsGoToItsOwnerThenTheApplication) {
   const char* const expected[] = {"dialog", "copy", "app", nullptr};  // a control's id is not routed
   for (int i = 0; i < 4; ++i) {
     Calls().clear();
-    qv::testing::InjectTap(CentreOf(dialog.GetDlgItem(static_cast<int>(ids[i]))->m_hWnd));
+    qv::seams::InjectTap(CentreOf(dialog.GetDlgItem(static_cast<int>(ids[i]))->m_hWnd));
     PumpDialog(dialog.m_hWnd);
     EXPECT_EQ(Calls(), expected[i] ? std::vector<std::string>{expected[i]} : std::vector<std::string>{}) << i;
   }
@@ -366,10 +366,10 @@ TEST_F(Routing, PreTranslateWalksFromTheFocusToTheTopLevelThenTheApplication) {
     field.SetFocus();
     Pump();
     Calls().clear();
-    qv::testing::InjectKey(VK_DOWN, true);
+    qv::seams::InjectKey(VK_DOWN, true);
     ASSERT_TRUE(app.PumpMessage());
     EXPECT_EQ(Calls(), c.calls) << c.name;
-    qv::testing::InjectKey(VK_DOWN, false);
+    qv::seams::InjectKey(VK_DOWN, false);
     Pump();
     view.DestroyWindow();
     app.m_pMainWnd = nullptr;
@@ -404,7 +404,7 @@ END_MESSAGE_MAP()
 TEST_F(Routing, AFrameIsMadeUnderTheWceCopyOfItsClassAndSeesItsCreation) {
   auto* frame = new ClassFrame;
   ASSERT_TRUE(frame->LoadFrame(128));
-  EXPECT_EQ(qv::testing::ReadWindow(frame->m_hWnd).className, L"WCE_QvSampleFrame");
+  EXPECT_EQ(qv::seams::ReadWindow(frame->m_hWnd).className, L"WCE_QvSampleFrame");
   EXPECT_EQ(Calls(), std::vector<std::string>{"OnCreate"});
   EXPECT_EQ(CWnd::FindWindow(L"WCE_QvSampleFrame", nullptr), frame);
   HWND hwnd = frame->m_hWnd;

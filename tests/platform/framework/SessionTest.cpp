@@ -132,23 +132,23 @@ TEST_F(Session, TapsKeysAValidationFailureAndOk) {
       },
       [&] {
         dialog = GetActiveWindow();
-        qv::testing::InjectTap(CentreOf(GetDlgItem(dialog, kCount)));
+        qv::seams::InjectTap(CentreOf(GetDlgItem(dialog, kCount)));
       },
       [] {
         Press(VK_BACK);
         Type(L"75");
       },
-      [&] { qv::testing::InjectTap(CentreOf(GetDlgItem(dialog, IDOK))); },  // 75 is past 50
+      [&] { qv::seams::InjectTap(CentreOf(GetDlgItem(dialog, IDOK))); },  // 75 is past 50
       [&] {
         EXPECT_EQ(GetFocus(), GetDlgItem(dialog, kCount));
         Press(VK_BACK);
         Press(VK_BACK);
         Type(L"30");
-        qv::testing::InjectTap(CentreOf(GetDlgItem(dialog, kNotify)));
+        qv::seams::InjectTap(CentreOf(GetDlgItem(dialog, kNotify)));
       },
       [&] {
         shownText = TextOf(GetDlgItem(dialog, kCount));
-        EXPECT_TRUE(qv::testing::SaveScreenPng(png));
+        EXPECT_TRUE(qv::seams::SaveScreenPng(png));
         Press(VK_RETURN);  // the default button
       },
       [] {

@@ -125,10 +125,10 @@ TEST_F(ImageFile, FullDiskLeavesTheOldPictureAndNoCopyBehind) {
 
   // The picture is written beside its target first; that copy's disk fills up.
   Bitmap b = ToBitmap(Quarters(64, 64));
-  qv::testing::InjectFileFault(L"\\Tmp\\t.jpg.jpgtmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(L"\\Tmp\\t.jpg.jpgtmp", ERROR_DISK_FULL);
   EXPECT_FALSE(SaveJpegFile(b.Data(), L"\\Tmp\\t.jpg"));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_DISK_FULL));
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_FALSE(HostExists("Tmp/t.jpg.jpgtmp"));
   ImageInfo kept;
   ASSERT_TRUE(GetImageInfo(L"\\Tmp\\t.jpg", &kept));

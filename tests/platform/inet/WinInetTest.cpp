@@ -87,14 +87,14 @@ TEST(InternetCanonicalizeUrl, BufferSizesInCharacters) {
 class WinInetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    qv::testing::ResetSeams();
+    qv::seams::ResetSeams();
     session_ = InternetOpenW(L"QvTest", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
     ASSERT_NE(session_, nullptr);
   }
   void TearDown() override {
     if (session_ != nullptr) InternetCloseHandle(session_);
-    EXPECT_EQ(qv::testing::InetLiveObjects(), 0);
-    qv::testing::ResetSeams();
+    EXPECT_EQ(qv::seams::InetLiveObjects(), 0);
+    qv::seams::ResetSeams();
   }
   // A sent GET of `path` on `host`, or null.
   HINTERNET Get(const wchar_t* host, const wchar_t* path, ULONGLONG maxBody = 0) {
@@ -143,7 +143,7 @@ TEST_F(WinInetTest, HeaderQueries) {
               "X-Folded: a\r\n b\r\nX-Big: 99999999999\r\n\r\nabc")
       .Close();
   server.Start();
-  qv::testing::MapHost("h.example.jp", 80, server.Port());
+  qv::seams::MapHost("h.example.jp", 80, server.Port());
   HINTERNET request = Get(L"h.example.jp", L"/q");
   ASSERT_TRUE(sendOk_) << sendError_;
 
@@ -214,7 +214,7 @@ TEST_F(WinInetTest, BodyCapsAndTheEnvironmentsProxy) {
   ASSERT_TRUE(peer.Ready()) << peer.Error();
   peer.PutFile("/cap/1000.bin", std::string(1000, 'x'));
   peer.PutFile("/nolength/1000.bin", std::string(1000, 'y'));
-  qv::testing::MapHost("cap.example.jp", 80, peer.Port());
+  qv::seams::MapHost("cap.example.jp", 80, peer.Port());
   // A proxy the environment names must never see a request.
   qv::test::TestServer proxy;
   proxy.Stall();
@@ -260,7 +260,7 @@ TEST_F(WinInetTest, ReadsOfAnySizeGiveTheWholeBodyInOrder) {
   for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<char>('a' + (i * 7 + i / 26) % 26);
   peer.PutFile("/order/body.bin", pattern);
   peer.PutFile("/nolength/order.bin", pattern);
-  qv::testing::MapHost("order.example.jp", 80, peer.Port());
+  qv::seams::MapHost("order.example.jp", 80, peer.Port());
   for (const wchar_t* path : {L"/order/body.bin", L"/nolength/order.bin"}) {
     for (DWORD size : {1u, 7u, 1000u, 16384u, 16385u, 100000u, 400000u}) {
       SCOPED_TRACE(testing::Message() << path << " reads of " << size);
@@ -294,7 +294,7 @@ TEST_F(WinInetTest, ReadsOfAnySizeGiveTheWholeBodyInOrder) {
 //   ...                               (empty line)
 //                                     abcd   (every 500 ms)
 TEST_F(WinInetTest, DeadlinesEndSlowResponses) {
-  qv::testing::SetInetDeadlines(2000, 1000, 1000, 2000);
+  qv::seams::SetInetDeadlines(2000, 1000, 1000, 2000);
   const std::string timeout = "error " + std::to_string(ERROR_INTERNET_TIMEOUT);
   auto trickle = [](qv::test::TestServer& s, const std::string& piece) {
     for (int i = 0; i < 100; ++i) s.Send(piece).Pause(500);
@@ -341,7 +341,7 @@ TEST_F(WinInetTest, DeadlinesEndSlowResponses) {
     server.ReadLine();
     c.answer(server);
     server.Start();
-    qv::testing::MapHost("slow.example.jp", 80, server.Port());
+    qv::seams::MapHost("slow.example.jp", 80, server.Port());
     const Clock::time_point start = Clock::now();
     HINTERNET request = Get(L"slow.example.jp", L"/t");
     ASSERT_NE(request, nullptr);
@@ -361,7 +361,7 @@ TEST_F(WinInetTest, ClosingTheSessionCancelsAPendingRead) {
   qv::test::TestServer server;
   server.ReadLine().Send("HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\nab").Stall();
   server.Start();
-  qv::testing::MapHost("stall.example.jp", 80, server.Port());
+  qv::seams::MapHost("stall.example.jp", 80, server.Port());
   HINTERNET request = Get(L"stall.example.jp", L"/");
   ASSERT_TRUE(sendOk_);
   Clock::time_point closed;

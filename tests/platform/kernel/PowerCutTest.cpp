@@ -25,7 +25,7 @@
 
 namespace {
 
-namespace qt = qv::testing;
+namespace qt = qv::seams;
 using qt::CrashWhen;
 using qt::FsCall;
 using qt::PowerCutMode;

@@ -204,7 +204,7 @@ TEST_F(Sync, CriticalSectionsAndCounters) {
 
 TEST_F(Sync, TickCountFollowsTheClockSeam) {
   const DWORD before = GetTickCount();
-  qv::testing::AdvanceClock(60000);
+  qv::seams::AdvanceClock(60000);
   const DWORD after = GetTickCount();
   EXPECT_GE(after - before, 60000u);
   EXPECT_LT(after - before, 70000u);

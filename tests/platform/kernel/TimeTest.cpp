@@ -12,7 +12,7 @@ FILETIME Make(ULONGLONG v) { return FILETIME{static_cast<DWORD>(v), static_cast<
 
 class Time : public ::testing::Test {
  protected:
-  void TearDown() override { qv::testing::ResetSeams(); }
+  void TearDown() override { qv::seams::ResetSeams(); }
 };
 
 TEST_F(Time, KnownMoments) {
@@ -69,7 +69,7 @@ TEST_F(Time, LocalTimeIsJapanUnlessTheSeamSaysOtherwise) {
   ASSERT_TRUE(LocalFileTimeToFileTime(&local, &again));
   EXPECT_EQ(Value(again), Value(utc));
 
-  qv::testing::SetTimeZoneBias(300);  // UTC-5
+  qv::seams::SetTimeZoneBias(300);  // UTC-5
   GetTimeZoneInformation(&tz);
   EXPECT_EQ(tz.Bias, 300);
   ASSERT_TRUE(FileTimeToLocalFileTime(&utc, &local));
@@ -78,7 +78,7 @@ TEST_F(Time, LocalTimeIsJapanUnlessTheSeamSaysOtherwise) {
 
 TEST_F(Time, FixedAndAdvancedClock) {
   const SYSTEMTIME at{2026, 12, 0, 31, 20, 30, 0, 0};  // 05:30 next day in Japan
-  qv::testing::SetClock(at);
+  qv::seams::SetClock(at);
   SYSTEMTIME utc{}, local{};
   GetSystemTime(&utc);
   EXPECT_EQ(utc.wDay, 31);
@@ -91,13 +91,13 @@ TEST_F(Time, FixedAndAdvancedClock) {
   EXPECT_EQ(local.wDayOfWeek, 5);  // a Friday
   FILETIME a{}, b{};
   GetSystemTimeAsFileTime(&a);
-  qv::testing::AdvanceClock(90 * 1000);
+  qv::seams::AdvanceClock(90 * 1000);
   GetSystemTimeAsFileTime(&b);
   EXPECT_EQ(Value(b) - Value(a), 90ULL * 10000000);
   EXPECT_EQ(CompareFileTime(&a, &b), -1);
   EXPECT_EQ(CompareFileTime(&b, &a), 1);
   EXPECT_EQ(CompareFileTime(&a, &a), 0);
-  qv::testing::ClearClock();
+  qv::seams::ClearClock();
   GetSystemTime(&utc);
   EXPECT_GE(utc.wYear, 2024);
 }

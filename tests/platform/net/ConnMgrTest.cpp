@@ -25,8 +25,8 @@ CONNMGR_CONNECTIONINFO Request(const GUID& net) {
 
 class ConnMgr : public ::testing::Test {
  protected:
-  void SetUp() override { qv::testing::ResetSeams(); }
-  void TearDown() override { qv::testing::ResetSeams(); }
+  void SetUp() override { qv::seams::ResetSeams(); }
+  void TearDown() override { qv::seams::ResetSeams(); }
 };
 
 TEST_F(ConnMgr, EstablishStatusRelease) {
@@ -40,7 +40,7 @@ TEST_F(ConnMgr, EstablishStatusRelease) {
   ASSERT_EQ(ConnMgrConnectionStatus(h, &status), S_OK);
   EXPECT_EQ(status, static_cast<DWORD>(CONNMGR_STATUS_CONNECTED));
 
-  const qv::testing::ConnMgrRecord r = qv::testing::ConnMgrCalls();
+  const qv::seams::ConnMgrRecord r = qv::seams::ConnMgrCalls();
   EXPECT_EQ(r.establishCalls, 1);
   EXPECT_EQ(r.openConnections, 1);
   EXPECT_TRUE(Same(r.lastDestination, kNet1));
@@ -48,13 +48,13 @@ TEST_F(ConnMgr, EstablishStatusRelease) {
   EXPECT_EQ(r.lastTimeout, 30000u);
 
   EXPECT_EQ(ConnMgrReleaseConnection(h, 0), S_OK);
-  EXPECT_EQ(qv::testing::ConnMgrCalls().openConnections, 0);
+  EXPECT_EQ(qv::seams::ConnMgrCalls().openConnections, 0);
   EXPECT_EQ(ConnMgrConnectionStatus(h, &status), E_INVALIDARG);
   EXPECT_EQ(ConnMgrReleaseConnection(h, 0), E_INVALIDARG);
 }
 
 TEST_F(ConnMgr, FailedEstablishGivesTheStatusAndNoHandle) {
-  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTIONFAILED);
+  qv::seams::SetConnMgrStatus(CONNMGR_STATUS_CONNECTIONFAILED);
   CONNMGR_CONNECTIONINFO info = Request(kNet1);
   HANDLE h = reinterpret_cast<HANDLE>(1);
   DWORD status = 0;
@@ -67,7 +67,7 @@ TEST_F(ConnMgr, FailedEstablishGivesTheStatusAndNoHandle) {
 
 TEST_F(ConnMgr, HandlerDecidesEachEstablishAndTheLinkCanDrop) {
   int calls = 0;
-  qv::testing::SetConnMgrEstablishHandler([&](const GUID& net, DWORD timeout) -> DWORD {
+  qv::seams::SetConnMgrEstablishHandler([&](const GUID& net, DWORD timeout) -> DWORD {
     ++calls;
     EXPECT_EQ(timeout, 29952u);
     return calls == 1 || !Same(net, kNet2) ? CONNMGR_STATUS_NOPATHTODESTINATION : CONNMGR_STATUS_CONNECTED;
@@ -79,13 +79,13 @@ TEST_F(ConnMgr, HandlerDecidesEachEstablishAndTheLinkCanDrop) {
   EXPECT_EQ(status, static_cast<DWORD>(CONNMGR_STATUS_NOPATHTODESTINATION));
   ASSERT_EQ(ConnMgrEstablishConnectionSync(&info, &h, 29952, &status), S_OK);
 
-  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+  qv::seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
   ASSERT_EQ(ConnMgrConnectionStatus(h, &status), S_OK);
   EXPECT_EQ(status, static_cast<DWORD>(CONNMGR_STATUS_DISCONNECTED));
-  qv::testing::FailConnMgrStatusQuery(true);
+  qv::seams::FailConnMgrStatusQuery(true);
   EXPECT_EQ(ConnMgrConnectionStatus(h, &status), E_FAIL);
   EXPECT_EQ(ConnMgrReleaseConnection(h, 0), S_OK);
-  EXPECT_EQ(qv::testing::ConnMgrCalls().statusCalls, 2);
+  EXPECT_EQ(qv::seams::ConnMgrCalls().statusCalls, 2);
 }
 
 TEST_F(ConnMgr, DestinationsAndUrlMapping) {
@@ -94,7 +94,7 @@ TEST_F(ConnMgr, DestinationsAndUrlMapping) {
   EXPECT_STREQ(d.szDescription, L"インターネット");
   EXPECT_EQ(ConnMgrEnumDestinations(1, &d), E_FAIL);
 
-  qv::testing::SetConnMgrDestinations({{L"社内", kNet1}, {L"センタ名称設定", kNet2}});
+  qv::seams::SetConnMgrDestinations({{L"社内", kNet1}, {L"センタ名称設定", kNet2}});
   ASSERT_EQ(ConnMgrEnumDestinations(1, &d), S_OK);
   EXPECT_STREQ(d.szDescription, L"センタ名称設定");
   EXPECT_TRUE(Same(d.guid, kNet2));
@@ -108,10 +108,10 @@ TEST_F(ConnMgr, DestinationsAndUrlMapping) {
 TEST_F(ConnMgr, NetworkWaitSeam) {
   EXPECT_EQ(qv::NetworkWaitStep(), 1000u);
   EXPECT_EQ(qv::NetworkWaitSteps(), 600u);
-  qv::testing::SetNetworkWait(10, 3);
+  qv::seams::SetNetworkWait(10, 3);
   EXPECT_EQ(qv::NetworkWaitStep(), 10u);
   EXPECT_EQ(qv::NetworkWaitSteps(), 3u);
-  qv::testing::ResetSeams();
+  qv::seams::ResetSeams();
   EXPECT_EQ(qv::NetworkWaitStep(), 1000u);
 }
 

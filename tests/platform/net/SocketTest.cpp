@@ -18,7 +18,7 @@ TEST_F(Sockets, HostTableSendsTheDevicePortToTheTestServer) {
   TestServer server;
   server.Send("+OK ready\r\n").ExpectLine("USER me").Send("+OK send PASS\r\n").Close();
   server.Start();
-  testing::MapHost("Pop.Example.com", 110, server.Port());
+  seams::MapHost("Pop.Example.com", 110, server.Port());
 
   hostent* h = gethostbyname("pop.example.COM");
   ASSERT_NE(h, nullptr);
@@ -38,7 +38,7 @@ TEST_F(Sockets, HostTableSendsTheDevicePortToTheTestServer) {
 
 TEST_F(Sockets, HostTableRefusesOtherPortsAndUnknownNames) {
   TestServer server;
-  testing::MapHost("pop.example.com", 995, server.Port());
+  seams::MapHost("pop.example.com", 995, server.Port());
   SOCKET s = NewSocket();
   EXPECT_EQ(Connect(s, "pop.example.com", 110), WSAECONNREFUSED);
   EXPECT_EQ(gethostbyname("elsewhere.example.net"), nullptr);
@@ -56,7 +56,7 @@ TEST_F(Sockets, GetaddrinfoGivesThePortAndTheMappedAddress) {
   TestServer server;
   server.Send("220 hi\r\n").Close();
   server.Start();
-  testing::MapHost("smtp.example.com", 587, server.Port());
+  seams::MapHost("smtp.example.com", 587, server.Port());
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_STREAM;
@@ -136,9 +136,9 @@ TEST_F(Sockets, ErrorCodes) {
 
 TEST_F(Sockets, InjectedFaultsFailTheNamedCallOnly) {
   WSADATA data;
-  testing::InjectNetFault(testing::NetCall::Startup, WSASYSNOTREADY);
+  seams::InjectNetFault(seams::NetCall::Startup, WSASYSNOTREADY);
   EXPECT_EQ(WSAStartup(MAKEWORD(2, 2), &data), WSASYSNOTREADY);
-  testing::InjectNetFault(testing::NetCall::Socket, WSAEMFILE);
+  seams::InjectNetFault(seams::NetCall::Socket, WSAEMFILE);
   EXPECT_EQ(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP), INVALID_SOCKET);
   EXPECT_EQ(WSAGetLastError(), WSAEMFILE);
   SOCKET s = NewSocket();  // the fault was used up
@@ -147,10 +147,10 @@ TEST_F(Sockets, InjectedFaultsFailTheNamedCallOnly) {
   server.Send("+OK\r\n").Stall();
   server.Start();
   ASSERT_EQ(Connect(s, "127.0.0.1", server.Port()), 0);
-  testing::InjectNetFault(testing::NetCall::Send, WSAECONNRESET);
+  seams::InjectNetFault(seams::NetCall::Send, WSAECONNRESET);
   EXPECT_EQ(send(s, "x", 1, 0), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAECONNRESET);
-  testing::InjectNetFault(testing::NetCall::Recv, WSAECONNABORTED);
+  seams::InjectNetFault(seams::NetCall::Recv, WSAECONNABORTED);
   char buf[8];
   EXPECT_EQ(recv(s, buf, sizeof buf, 0), SOCKET_ERROR);
   EXPECT_EQ(WSAGetLastError(), WSAECONNABORTED);
@@ -189,7 +189,7 @@ TEST_F(Sockets, WaitsWithoutLimitStillEndAfterTheClientsWholeWait) {
   server.Start();
   SOCKET s = NewSocket();
   ASSERT_EQ(Connect(s, "127.0.0.1", server.Port()), 0);
-  testing::SetNetworkWait(20, 5);  // the clients give up after 100 ms; the socket after 200
+  seams::SetNetworkWait(20, 5);  // the clients give up after 100 ms; the socket after 200
   auto t0 = std::chrono::steady_clock::now();
   char c;
   EXPECT_EQ(recv(s, &c, 1, 0), SOCKET_ERROR);

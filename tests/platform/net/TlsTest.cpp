@@ -76,7 +76,7 @@ TEST_F(Tls, ImplicitTlsWithARealPeerHandsTheHookTheLeafAndIssuerUnknown) {
   const TestCert cert = MailCert();
   OpensslPeer peer(cert);
   ASSERT_TRUE(peer.Ready()) << peer.Error();
-  testing::MapHost("mail.example.com", 995, peer.Port());
+  seams::MapHost("mail.example.com", 995, peer.Port());
 
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_);
@@ -96,11 +96,11 @@ TEST_F(Tls, ImplicitTlsWithARealPeerHandsTheHookTheLeafAndIssuerUnknown) {
 TEST_F(Tls, TrustedCaClearsTheIssuerUnknownFlagAndSniCarriesTheName) {
   const TestCert ca = MakeCa();
   const TestCert cert = MailCert(&ca);
-  testing::SetTrustedCaFile(WriteCa(ca));
+  seams::SetTrustedCaFile(WriteCa(ca));
   TestServer server;
   server.StartTls(cert).ExpectLine("NOOP").Send("+OK\r\n").Close();
   server.Start();
-  testing::MapHost("mail.example.com", 995, server.Port());
+  seams::MapHost("mail.example.com", 995, server.Port());
 
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_);
@@ -119,12 +119,12 @@ TEST_F(Tls, ExpiredLeafIsLeftToTheHookButAnotherCaIsNot) {
   request.dnsNames = {"mail.example.com"};
   request.notAfterSeconds = -60;
   const TestCert expired = MakeCertificate(request, &ca);
-  testing::SetTrustedCaFile(WriteCa(ca));
+  seams::SetTrustedCaFile(WriteCa(ca));
   {
     TestServer server;
     server.StartTls(expired).Close();
     server.Start();
-    testing::MapHost("mail.example.com", 995, server.Port());
+    seams::MapHost("mail.example.com", 995, server.Port());
     SOCKET s = NewSocket();
     MakeSecure(s, RecordingHook, host_);
     ASSERT_EQ(Connect(s, "mail.example.com", 995), 0);
@@ -136,7 +136,7 @@ TEST_F(Tls, ExpiredLeafIsLeftToTheHookButAnotherCaIsNot) {
   TestServer server;
   server.StartTls(other).Close();
   server.Start();
-  testing::MapHost("mail.example.com", 995, server.Port());
+  seams::MapHost("mail.example.com", 995, server.Port());
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_);
   ASSERT_EQ(Connect(s, "mail.example.com", 995), 0);
@@ -147,7 +147,7 @@ TEST_F(Tls, HookRefusalAbortsTheHandshakeAndTheSocketStaysUnusable) {
   TestServer server;
   server.StartTls(MailCert()).ExpectLine("PASS secret");
   server.Start();
-  testing::MapHost("mail.example.com", 995, server.Port());
+  seams::MapHost("mail.example.com", 995, server.Port());
   hook_.answer = 10;
 
   SOCKET s = NewSocket();
@@ -169,17 +169,17 @@ TEST_F(Tls, WithoutAHookOnlyAVerifiedChainNamingTheHostPasses) {
     TestServer server;  // self-signed
     server.StartTls(MailCert()).Close();
     server.Start();
-    testing::MapHost("mail.example.com", 995, server.Port());
+    seams::MapHost("mail.example.com", 995, server.Port());
     SOCKET s = NewSocket();
     MakeSecure(s, nullptr, nullptr);
     EXPECT_EQ(Connect(s, "mail.example.com", 995), WSAECONNABORTED);
   }
-  testing::SetTrustedCaFile(WriteCa(ca));
+  seams::SetTrustedCaFile(WriteCa(ca));
   {
     TestServer server;
     server.StartTls(MailCert(&ca)).ExpectLine("NOOP").Close();
     server.Start();
-    testing::MapHost("mail.example.com", 995, server.Port());
+    seams::MapHost("mail.example.com", 995, server.Port());
     SOCKET s = NewSocket();
     MakeSecure(s, nullptr, nullptr);
     ASSERT_EQ(Connect(s, "mail.example.com", 995), 0);
@@ -190,7 +190,7 @@ TEST_F(Tls, WithoutAHookOnlyAVerifiedChainNamingTheHostPasses) {
     TestServer server;  // trusted, but for another name
     server.StartTls(MailCert(&ca)).Close();
     server.Start();
-    testing::MapHost("pop.example.org", 995, server.Port());
+    seams::MapHost("pop.example.org", 995, server.Port());
     SOCKET s = NewSocket();
     MakeSecure(s, nullptr, nullptr);
     EXPECT_EQ(Connect(s, "pop.example.org", 995), WSAECONNABORTED);
@@ -203,7 +203,7 @@ TEST_F(Tls, DeferredHandshakeAfterAPlainExchange) {
   server.Send("220 ready\r\n").ExpectLine("STARTTLS").Send("220 go ahead\r\n");
   server.StartTls(MailCert()).ExpectLine("EHLO QvMail").Send("250 ok\r\n").Close();
   server.Start();
-  testing::MapHost("smtp.example.com", 587, server.Port());
+  seams::MapHost("smtp.example.com", 587, server.Port());
 
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_, true);
@@ -232,7 +232,7 @@ TEST_F(Tls, PlainTextInjectedBeforeTheDeferredHandshakeIsRefused) {
   TestServer server;
   server.Send("220 go ahead\r\n").Pause(100).Send("250 injected\r\n").StartTls(MailCert());
   server.Start();
-  testing::MapHost("smtp.example.com", 587, server.Port());
+  seams::MapHost("smtp.example.com", 587, server.Port());
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_, true);
   ASSERT_EQ(Connect(s, "smtp.example.com", 587), 0);
@@ -270,7 +270,7 @@ TEST_F(Tls, StalledHandshakeEndsAtItsDeadlineOrAtOnceOnClose) {
   TestServer server;
   server.Stall();  // takes the connection, never answers the hello
   server.Start(2);
-  testing::MapHost("mail.example.com", 995, server.Port());
+  seams::MapHost("mail.example.com", 995, server.Port());
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_);
   DWORD ms = 300;
@@ -298,7 +298,7 @@ TEST_F(Tls, PeerDroppingMidLineAfterTheHandshake) {
   TestServer server;
   server.StartTls(MailCert()).Send("+OK partial li").Pause(200).Drop();
   server.Start();
-  testing::MapHost("mail.example.com", 995, server.Port());
+  seams::MapHost("mail.example.com", 995, server.Port());
   SOCKET s = NewSocket();
   MakeSecure(s, RecordingHook, host_);
   ASSERT_EQ(Connect(s, "mail.example.com", 995), 0);

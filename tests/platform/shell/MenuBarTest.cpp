@@ -36,8 +36,8 @@ class MenuBarTest : public UiTest {
   }
   // The soft key pressed and released, through the program's message filter.
   void SoftKey(BYTE vk) {
-    qv::testing::InjectKey(vk, true);
-    qv::testing::InjectKey(vk, false);
+    qv::seams::InjectKey(vk, true);
+    qv::seams::InjectKey(vk, false);
     MSG m;
     while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
       if (qv::shell::TranslateSoftKey(&m)) continue;
@@ -111,7 +111,7 @@ TEST_F(MenuBarTest, ButtonsAreEnabledCheckedAndRelabelled) {
 
   UpdateWindow(owner_);
   const char* dir = std::getenv("QV_BINARY_DIR");
-  EXPECT_TRUE(qv::testing::SaveScreenPng(std::string(dir ? dir : ".") + "/shell-menubar.png"));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir ? dir : ".") + "/shell-menubar.png"));
 }
 
 TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
@@ -153,7 +153,7 @@ TEST_F(MenuBarTest, FullScreenDialogsFollowTheScreensTurns) {
     ASSERT_TRUE(SHInitDialog(&init));
     HWND bar = c.bar ? Create(dlg) : nullptr;
     for (bool landscape : {true, false, true, false}) {
-      qv::testing::SetLandscape(landscape);
+      qv::seams::SetLandscape(landscape);
       RECT r{};
       GetWindowRect(dlg, &r);
       EXPECT_EQ(r.left, 0);

@@ -23,8 +23,8 @@
 
 namespace {
 
-using qv::testing::HandOffKind;
-namespace seq = qv::testing::seq;
+using qv::seams::HandOffKind;
+namespace seq = qv::seams::seq;
 using Steps = std::deque<std::function<void()>>;
 
 constexpr UINT kStep = WM_APP + 7;
@@ -33,8 +33,8 @@ class ShellTest : public qv::test::UiTest {
  protected:
   void SetUp() override {
     UiTest::SetUp();
-    qv::testing::RecordHandOffs();
-    qv::testing::SetUserInterface(true);
+    qv::seams::RecordHandOffs();
+    qv::seams::SetUserInterface(true);
     MakeDir(L"\\My Documents");
     MakeDir(L"\\Windows");
   }
@@ -60,19 +60,19 @@ class ShellTest : public qv::test::UiTest {
       }
       return std::nullopt;
     };
-    qv::testing::InjectPointer(WM_LBUTTONDOWN, kDown);
+    qv::seams::InjectPointer(WM_LBUTTONDOWN, kDown);
     Pump();
     DestroyWindow(w);
     return result;
   }
   static std::function<void()> Wait(DWORD ms) {
-    return [ms] { qv::testing::AdvanceUiClock(ms); };
+    return [ms] { qv::seams::AdvanceUiClock(ms); };
   }
   static std::function<void()> Move(int dx) {
-    return [dx] { qv::testing::InjectPointer(WM_MOUSEMOVE, {kDown.x + dx, kDown.y}); };
+    return [dx] { qv::seams::InjectPointer(WM_MOUSEMOVE, {kDown.x + dx, kDown.y}); };
   }
   static std::function<void()> Lift() {
-    return [] { qv::testing::InjectPointer(WM_LBUTTONUP, kDown); };
+    return [] { qv::seams::InjectPointer(WM_LBUTTONUP, kDown); };
   }
 
   static constexpr POINT kDown{200, 300};
@@ -139,10 +139,10 @@ TEST_F(ShellTest, HandOffsPassOnlyTheAllowLists) {
     info.cbSize = kDeviceShellExecuteInfoSize;
     info.fMask = SEE_MASK_FLAG_NO_UI;
     info.lpFile = c.file;
-    const size_t before = qv::testing::HandOffs().size();
+    const size_t before = qv::seams::HandOffs().size();
     SetLastError(0);
     EXPECT_EQ(ShellExecuteEx(&info), c.error == 0) << qv::WideToUtf8(c.file);
-    const auto after = qv::testing::HandOffs();
+    const auto after = qv::seams::HandOffs();
     if (c.error != 0) {
       EXPECT_EQ(GetLastError(), c.error) << qv::WideToUtf8(c.file);
       EXPECT_EQ(after.size(), before) << qv::WideToUtf8(c.file);
@@ -155,7 +155,7 @@ TEST_F(ShellTest, HandOffsPassOnlyTheAllowLists) {
 }
 
 TEST_F(ShellTest, WithoutUserInterfaceAQuietHandOffFails) {
-  qv::testing::SetUserInterface(false);
+  qv::seams::SetUserInterface(false);
   SHELLEXECUTEINFO info{};
   info.cbSize = sizeof info;
   info.fMask = SEE_MASK_FLAG_NO_UI;
@@ -163,14 +163,14 @@ TEST_F(ShellTest, WithoutUserInterfaceAQuietHandOffFails) {
   EXPECT_FALSE(ShellExecuteEx(&info));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_ASSOCIATION));
   EXPECT_EQ(reinterpret_cast<intptr_t>(info.hInstApp), SE_ERR_NOASSOC);
-  EXPECT_TRUE(qv::testing::HandOffs().empty());
+  EXPECT_TRUE(qv::seams::HandOffs().empty());
 }
 
 TEST_F(ShellTest, DeviceProgramsAreFoundInWindowsAndStartedWithTheirCommandLine) {
   WriteBytes(L"\\Windows\\peghelp.exe", "");
   PROCESS_INFORMATION pi{};
   ASSERT_TRUE(CreateProcessW(L"peghelp.exe", L"file:a.htm", nullptr, nullptr, FALSE, 0, nullptr, nullptr, nullptr, &pi));
-  const auto recorded = qv::testing::HandOffs();
+  const auto recorded = qv::seams::HandOffs();
   ASSERT_EQ(recorded.size(), 1u);
   EXPECT_EQ(recorded[0].kind, HandOffKind::Program);
   EXPECT_EQ(recorded[0].target, L"\\Windows\\peghelp.exe");
@@ -180,7 +180,7 @@ TEST_F(ShellTest, DeviceProgramsAreFoundInWindowsAndStartedWithTheirCommandLine)
 }
 
 TEST_F(ShellTest, AStartedDeviceProgramRunsInThisDeviceAndItsHandleSignalsItsEnd) {
-  qv::testing::ResetSeams();  // not recorded: really started
+  qv::seams::ResetSeams();  // not recorded: really started
   const std::filesystem::path built = std::string(::getenv("QV_BINARY_DIR")) + "/outside/DevicePrograms/peghelp";
   std::filesystem::copy_file(built, Host(L"\\Windows") + "/peghelp.exe");
   PROCESS_INFORMATION pi{};
@@ -265,7 +265,7 @@ TEST_F(ShellTest, SpecialFoldersShortcutsAndCopies) {
   }
   op.pFrom = L"\\My Documents\\元\\a.txt\0";
   op.pTo = L"\\My Documents\\b.txt\0";
-  qv::testing::SetQuestionAnswer(IDNO);
+  qv::seams::SetQuestionAnswer(IDNO);
   EXPECT_EQ(SHFileOperationW(&op), 0);
   EXPECT_TRUE(op.fAnyOperationsAborted);
   EXPECT_EQ(ReadBytes(L"\\My Documents\\b.txt"), "old");
@@ -275,7 +275,7 @@ TEST_F(ShellTest, SpecialFoldersShortcutsAndCopies) {
 }
 
 TEST_F(ShellTest, DialogsFillTheScreenAndTheTitleOkButtonSendsOk) {
-  qv::testing::SetInputPanelHeight(200);
+  qv::seams::SetInputPanelHeight(200);
   log_.Ignore({WM_PAINT, WM_ERASEBKGND});
   // Above the soft-key bar's strip, above the input panel that lies over it,
   // or the whole screen.
@@ -285,7 +285,7 @@ TEST_F(ShellTest, DialogsFillTheScreenAndTheTitleOkButtonSendsOk) {
     HWND dlg = Make(WS_POPUP | WS_VISIBLE, nullptr, {10, 10, 100, 100});
     SHINITDLGINFO info{SHIDIM_FLAGS, dlg, flags};
     ASSERT_TRUE(SHInitDialog(&info));
-    const auto state = qv::testing::ReadWindow(dlg);
+    const auto state = qv::seams::ReadWindow(dlg);
     EXPECT_EQ(state.window.bottom - state.window.top, height);
     EXPECT_EQ(state.window.right - state.window.left, 480);
     log_.Clear();
@@ -312,7 +312,7 @@ TEST_F(ShellTest, MetricsPanelSoundsAndPower) {
   ASSERT_TRUE(SipGetInfo(&sip));
   EXPECT_EQ(sip.fdwFlags & SIPF_ON, 0u);
   EXPECT_EQ(sip.rcVisibleDesktop.bottom, 800);
-  qv::testing::SetInputPanelHeight(260);
+  qv::seams::SetInputPanelHeight(260);
   ASSERT_TRUE(SipGetInfo(&sip));
   EXPECT_EQ(sip.rcSipRect.top, 540);
   SipShowIM(SIPF_OFF);
@@ -321,11 +321,11 @@ TEST_F(ShellTest, MetricsPanelSoundsAndPower) {
 
   EXPECT_FALSE(PlaySoundW(L"\\Windows\\msgbox.wav", nullptr, SND_ASYNC));  // no such file here
   EXPECT_TRUE(PlaySoundW(nullptr, nullptr, SND_PURGE));
-  EXPECT_EQ(qv::testing::SoundsPlayed(), std::vector<std::wstring>{L"\\Windows\\msgbox.wav"});
+  EXPECT_EQ(qv::seams::SoundsPlayed(), std::vector<std::wstring>{L"\\Windows\\msgbox.wav"});
   SystemIdleTimerReset();
   HANDLE req = SetPowerRequirement(L"BKL1:", D0, POWER_NAME, nullptr, 0);
   EXPECT_EQ(ReleasePowerRequirement(req), static_cast<DWORD>(ERROR_SUCCESS));
-  EXPECT_EQ(qv::testing::PowerCalls(), 3);
+  EXPECT_EQ(qv::seams::PowerCalls(), 3);
 }
 
 TEST_F(ShellTest, ADetachedOrAlphanumericContextTurnsCompositionOff) {

@@ -54,9 +54,9 @@ TEST_F(Accelerators, AKeyOfTheTableIsACommandBeforeTheDialogSeesIt) {
     Trace trace({WM_COMMAND, WM_KEYDOWN, WM_CHAR});
     trace.Name(dialog, "dialog");
     trace.Name(GetDlgItem(dialog, IDOK), "button");
-    for (BYTE k : c.held) qv::testing::InjectKey(k, true);
+    for (BYTE k : c.held) qv::seams::InjectKey(k, true);
     PressKey(c.key);
-    for (BYTE k : c.held) qv::testing::InjectKey(k, false);
+    for (BYTE k : c.held) qv::seams::InjectKey(k, false);
     PumpWith(dialog, table);
     EXPECT_EQ(trace.Compare(c.want), "") << c.name;
     DestroyWindow(dialog);

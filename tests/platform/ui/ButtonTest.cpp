@@ -32,15 +32,15 @@ TEST_F(Buttons, ClickedOnReleaseInsideOnly) {
                         {"dragged out", {150, 130}, {300, 300}, false},
                         {"dragged out and back", {110, 110}, {190, 150}, true}};
   for (const Case& c : cases) {
-    qv::testing::AdvanceUiClock(1000);  // apart: two quick presses on one spot are a double tap
+    qv::seams::AdvanceUiClock(1000);  // apart: two quick presses on one spot are a double tap
     log_.Ignore({WM_PAINT, WM_ERASEBKGND, WM_GETDLGCODE, WM_CTLCOLORBTN, WM_GETTEXT, WM_GETTEXTLENGTH, BM_GETSTATE});
     log_.Clear();
-    qv::testing::InjectPointer(WM_LBUTTONDOWN, c.down);
-    qv::testing::InjectPointer(WM_MOUSEMOVE, {300, 300});
+    qv::seams::InjectPointer(WM_LBUTTONDOWN, c.down);
+    qv::seams::InjectPointer(WM_MOUSEMOVE, {300, 300});
     Pump();
     EXPECT_EQ(SendMessageW(button, BM_GETSTATE, 0, 0) & BST_PUSHED, 0u) << c.name << ": outside, it lets go";
-    qv::testing::InjectPointer(WM_MOUSEMOVE, c.up);
-    qv::testing::InjectPointer(WM_LBUTTONUP, c.up);
+    qv::seams::InjectPointer(WM_MOUSEMOVE, c.up);
+    qv::seams::InjectPointer(WM_LBUTTONUP, c.up);
     Pump();
     std::vector<MsgEntry> want{{WM_LBUTTONDOWN, seq::posted},
                                {WM_KILLFOCUS, seq::sent | seq::parent | seq::optional},
@@ -71,7 +71,7 @@ TEST_F(Buttons, AutomaticRadioButtonClearsTheRestOfItsGroupOnly) {
   };
   const Case cases[] = {{1, {0, 1, 0, 1}}, {2, {0, 0, 1, 1}}, {2, {0, 0, 1, 1}}, {0, {1, 0, 0, 1}}};
   for (const Case& c : cases) {
-    qv::testing::InjectTap(CentreOf(radios[c.tap]));
+    qv::seams::InjectTap(CentreOf(radios[c.tap]));
     Pump();
     for (int i = 0; i < 4; ++i) {
       EXPECT_EQ(SendMessageW(radios[i], BM_GETCHECK, 0, 0), static_cast<LRESULT>(c.checks[i])) << "tap " << c.tap << " radio " << i;
@@ -211,11 +211,11 @@ TEST_F(Buttons, LabelsAnswerAsStaticsAndNotifyTapsWhenAsked) {
   EXPECT_EQ(SendMessageW(quiet, WM_GETDLGCODE, 0, 0), static_cast<LRESULT>(DLGC_STATIC));
   Pump();
   log_.Clear();
-  qv::testing::InjectTap(CentreOf(quiet));
+  qv::seams::InjectTap(CentreOf(quiet));
   Pump();
   EXPECT_EQ(log_.MessagesOf(parent), std::vector<UINT>{});
   log_.Clear();
-  qv::testing::InjectTap(CentreOf(notifying));
+  qv::seams::InjectTap(CentreOf(notifying));
   Pump();
   EXPECT_EQ(log_.Compare(notifying, {{WM_LBUTTONDOWN, seq::posted},
                                      {WM_LBUTTONUP, seq::posted},

@@ -78,10 +78,10 @@ inline void PumpDialog(HWND dialog) {
 }
 
 inline void PressKey(BYTE vk, bool shift = false) {
-  if (shift) qv::testing::InjectKey(VK_SHIFT, true);
-  qv::testing::InjectKey(vk, true);
-  qv::testing::InjectKey(vk, false);
-  if (shift) qv::testing::InjectKey(VK_SHIFT, false);
+  if (shift) qv::seams::InjectKey(VK_SHIFT, true);
+  qv::seams::InjectKey(vk, true);
+  qv::seams::InjectKey(vk, false);
+  if (shift) qv::seams::InjectKey(VK_SHIFT, false);
 }
 
 // The tests' resource library (tests/platform/kernel/resources/Sample.qvrc),
@@ -104,7 +104,7 @@ inline void TapTab(HWND tab, int index) {
   RECT r{};
   SendMessageW(tab, TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
   MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&r), 2);
-  qv::testing::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+  qv::seams::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
 }
 
 // One expected entry: which window (by role), the message and, when given, wParam.
@@ -146,12 +146,12 @@ class Trace {
     if (same) return "";
     std::string out = "expected:\n";
     for (const Step& s : expected) {
-      out += "  " + s.who + " " + qv::testing::MessageName(s.message) +
+      out += "  " + s.who + " " + qv::seams::MessageName(s.message) +
              (s.wParam ? " wParam=" + std::to_string(*s.wParam) : "") + "\n";
     }
     out += "received:\n";
     for (const auto& o : seen_) {
-      out += "  " + NameOf(o.hwnd) + " " + qv::testing::MessageName(o.message) + " wParam=" + std::to_string(o.wParam) + "\n";
+      out += "  " + NameOf(o.hwnd) + " " + qv::seams::MessageName(o.message) + " wParam=" + std::to_string(o.wParam) + "\n";
     }
     return out;
   }

@@ -502,7 +502,7 @@ TEST_F(Edits, PictureOfAnEditAndARichEdit) {
   SendMessageW(rich, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&word));
   Pump();
   const char* dir = getenv("QV_BINARY_DIR");
-  EXPECT_TRUE(qv::testing::SaveScreenPng(std::string(dir ? dir : ".") + "/edit-controls.png"));
+  EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir ? dir : ".") + "/edit-controls.png"));
   RECT r{};
   GetClientRect(rich, &r);
   EXPECT_GT(SendMessageW(rich, EM_GETLINECOUNT, 0, 0), 2);

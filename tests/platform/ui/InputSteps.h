@@ -7,14 +7,14 @@
 namespace qv::test {
 
 inline void Key(BYTE vk) {
-  qv::testing::InjectKey(vk, true);
-  qv::testing::InjectKey(vk, false);
-  qv::testing::PumpMessages();
+  qv::seams::InjectKey(vk, true);
+  qv::seams::InjectKey(vk, false);
+  qv::seams::PumpMessages();
 }
 
 inline void Tap(POINT screen) {
-  qv::testing::InjectTap(screen);
-  qv::testing::PumpMessages();
+  qv::seams::InjectTap(screen);
+  qv::seams::PumpMessages();
 }
 
 }  // namespace qv::test

@@ -34,8 +34,8 @@ TEST_F(Input, FocusInAnotherTopLevelWindowActivatesIt) {
   SetFocus(child);
   EXPECT_EQ(GetActiveWindow(), first);
   EXPECT_EQ(GetFocus(), child);
-  EXPECT_TRUE(qv::testing::ReadWindow(second).exists);
-  EXPECT_FALSE(qv::testing::ReadWindow(second).active);
+  EXPECT_TRUE(qv::seams::ReadWindow(second).exists);
+  EXPECT_FALSE(qv::seams::ReadWindow(second).active);
 }
 
 TEST_F(Input, DisablingSendsCancelModeAndEnableAndDropsTheFocus) {
@@ -69,7 +69,7 @@ TEST_F(Input, TapsReachTheWindowUnderThePointUnlessDisabled) {
     EnableWindow(child, c.childEnabled);
     Pump();
     log_.Clear();
-    qv::testing::InjectTap({150, 160});
+    qv::seams::InjectTap({150, 160});
     Pump();
     std::vector<UINT> childGot = log_.MessagesOf(child);
     std::vector<UINT> topGot = log_.MessagesOf(top);
@@ -80,7 +80,7 @@ TEST_F(Input, TapsReachTheWindowUnderThePointUnlessDisabled) {
   EnableWindow(top, TRUE);
   EnableWindow(child, TRUE);
   log_.Clear();
-  qv::testing::InjectTap({150, 160});
+  qv::seams::InjectTap({150, 160});
   Pump();
   EXPECT_EQ(log_.Compare(child, {{WM_LBUTTONDOWN, seq::posted | seq::wparam | seq::lparam, MK_LBUTTON, MAKELPARAM(50, 60)},
                                  {WM_LBUTTONUP, seq::posted | seq::wparam | seq::lparam, 0, MAKELPARAM(50, 60)}}),
@@ -97,14 +97,14 @@ TEST_F(Input, CaptureTakesThePointerAndTellsTheWindowThatLosesIt) {
   EXPECT_EQ(SetCapture(b), a);
   EXPECT_EQ(log_.Compare(a, {{WM_CAPTURECHANGED, seq::sent | seq::lparam, 0, L(b)}}), "");
   log_.Clear();
-  qv::testing::InjectPointer(WM_LBUTTONDOWN, {10, 20});  // over a, yet b has the pointer
+  qv::seams::InjectPointer(WM_LBUTTONDOWN, {10, 20});  // over a, yet b has the pointer
   Pump();
   EXPECT_EQ(log_.Compare(b, {{WM_LBUTTONDOWN, seq::posted | seq::lparam, 0, MAKELPARAM(-190, -180)}}), "");
   log_.Clear();
   EXPECT_TRUE(ReleaseCapture());
   EXPECT_EQ(log_.Compare(b, {{WM_CAPTURECHANGED, seq::sent | seq::lparam, 0, 0}}), "");
   EXPECT_EQ(GetCapture(), nullptr);
-  qv::testing::InjectPointer(WM_LBUTTONUP, {10, 20});
+  qv::seams::InjectPointer(WM_LBUTTONUP, {10, 20});
   log_.Clear();
   Pump();
   EXPECT_EQ(log_.MessagesOf(a), std::vector<UINT>{WM_LBUTTONUP});
@@ -133,11 +133,11 @@ TEST_F(Input, GetKeyStateFollowsRetrievalDuringAReplayedShift) {
     return std::nullopt;
   };
   // All four keys are in before the first is taken.
-  qv::testing::InjectKey(VK_SHIFT, true);
-  qv::testing::InjectKey('A', true);
-  qv::testing::InjectKey('A', false);
-  qv::testing::InjectKey(VK_SHIFT, false);
-  qv::testing::InjectKey('B', true);
+  qv::seams::InjectKey(VK_SHIFT, true);
+  qv::seams::InjectKey('A', true);
+  qv::seams::InjectKey('A', false);
+  qv::seams::InjectKey(VK_SHIFT, false);
+  qv::seams::InjectKey('B', true);
   Pump();
   const std::vector<Seen> want = {
       {WM_KEYDOWN, VK_SHIFT, true, false}, {WM_KEYDOWN, 'A', true, false}, {WM_CHAR, L'A', true, false},
@@ -152,7 +152,7 @@ TEST_F(Input, GetKeyStateFollowsRetrievalDuringAReplayedShift) {
     EXPECT_EQ(seen[i].shiftAsync, want[i].shiftAsync) << i;
   }
   EXPECT_LT(GetKeyState('B'), 0);
-  qv::testing::InjectKey('B', false);
+  qv::seams::InjectKey('B', false);
 }
 
 TEST_F(Input, KeysGoToTheFocusAsItStandsWhenTheyAreTaken) {
@@ -166,8 +166,8 @@ TEST_F(Input, KeysGoToTheFocusAsItStandsWhenTheyAreTaken) {
     return std::nullopt;
   };
   log_.Clear();
-  qv::testing::InjectKey(VK_DOWN, true);
-  qv::testing::InjectKey(VK_DOWN, false);
+  qv::seams::InjectKey(VK_DOWN, true);
+  qv::seams::InjectKey(VK_DOWN, false);
   Pump();
   EXPECT_EQ(log_.MessagesOf(a), (std::vector<UINT>{WM_KEYDOWN, WM_KILLFOCUS}));
   EXPECT_EQ(log_.MessagesOf(b), (std::vector<UINT>{WM_SETFOCUS, WM_KEYUP}));
@@ -177,22 +177,22 @@ TEST_F(Input, TheCaretHidesWhilePaintingAndCountsShowsAndHides) {
   HWND w = Make(WS_POPUP | WS_VISIBLE);
   Pump();
   ASSERT_TRUE(CreateCaret(w, nullptr, 2, 20));
-  EXPECT_FALSE(qv::testing::ReadWindow(w).caretShown);
+  EXPECT_FALSE(qv::seams::ReadWindow(w).caretShown);
   ShowCaret(w);
   SetCaretPos(5, 6);
-  EXPECT_TRUE(qv::testing::ReadWindow(w).caretShown);
-  EXPECT_EQ(qv::testing::ReadWindow(w).caret.x, 5);
+  EXPECT_TRUE(qv::seams::ReadWindow(w).caretShown);
+  EXPECT_EQ(qv::seams::ReadWindow(w).caret.x, 5);
   PAINTSTRUCT ps;
   BeginPaint(w, &ps);
-  EXPECT_FALSE(qv::testing::ReadWindow(w).caretShown);
+  EXPECT_FALSE(qv::seams::ReadWindow(w).caretShown);
   EndPaint(w, &ps);
-  EXPECT_TRUE(qv::testing::ReadWindow(w).caretShown);
+  EXPECT_TRUE(qv::seams::ReadWindow(w).caretShown);
   HideCaret(w);
   HideCaret(w);
   ShowCaret(w);
-  EXPECT_FALSE(qv::testing::ReadWindow(w).caretShown);
+  EXPECT_FALSE(qv::seams::ReadWindow(w).caretShown);
   ShowCaret(w);
-  EXPECT_TRUE(qv::testing::ReadWindow(w).caretShown);
+  EXPECT_TRUE(qv::seams::ReadWindow(w).caretShown);
   DestroyWindow(w);
   POINT p;
   EXPECT_FALSE(GetCaretPos(&p));  // gone with its window

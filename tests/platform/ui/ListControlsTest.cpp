@@ -60,9 +60,9 @@ TEST_F(ListControls, ListBoxTellsTheUsersChangesAndDoubleTapsOnly) {
   const Case cases[] = {
       {"LB_SETCURSEL", [&] { SendMessageW(list, LB_SETCURSEL, 1, 0); }, {}, 1},
       {"tap on a line", [&] { Tap(line(2)); }, {LBN_SELCHANGE}, 2},
-      {"tap on the selected line", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(2)); }, {}, 2},
-      {"double tap", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(0)); Tap(line(0)); }, {LBN_SELCHANGE, LBN_DBLCLK}, 0},
-      {"slow second tap", [&] { qv::testing::AdvanceUiClock(1000); Tap(line(1)); qv::testing::AdvanceUiClock(GetDoubleClickTime() + 1); Tap(line(1)); }, {LBN_SELCHANGE}, 1},
+      {"tap on the selected line", [&] { qv::seams::AdvanceUiClock(1000); Tap(line(2)); }, {}, 2},
+      {"double tap", [&] { qv::seams::AdvanceUiClock(1000); Tap(line(0)); Tap(line(0)); }, {LBN_SELCHANGE, LBN_DBLCLK}, 0},
+      {"slow second tap", [&] { qv::seams::AdvanceUiClock(1000); Tap(line(1)); qv::seams::AdvanceUiClock(GetDoubleClickTime() + 1); Tap(line(1)); }, {LBN_SELCHANGE}, 1},
       {"Down", [&] { Key(VK_DOWN); }, {LBN_SELCHANGE}, 2},
       {"End", [&] { Key(VK_END); }, {LBN_SELCHANGE}, 6},
       {"Down on the last line", [&] { Key(VK_DOWN); }, {}, 6},
@@ -103,7 +103,7 @@ TEST_F(ListControls, ControlsOutliveNoParentThatDestroysThemOnANotification) {
     if (c.drop) SendMessageW(control, CB_SHOWDROPDOWN, TRUE, 0);
     HWND lines = c.drop ? FindWindowW(WC_COMBOLBOX, nullptr) : control;
     const int h = static_cast<int>(SendMessageW(lines, LB_GETITEMHEIGHT, 0, 0));
-    qv::testing::AdvanceUiClock(1000);
+    qv::seams::AdvanceUiClock(1000);
     Tap(ScreenPoint(lines, {20, h + h / 2}));
     if (IsWindow(control)) Tap(ScreenPoint(lines, {20, h + h / 2}));  // the double tap
     EXPECT_FALSE(IsWindow(control)) << qv::WideToUtf8(c.cls) << " " << c.closeOn;
@@ -172,7 +172,7 @@ ComboFixture MakeCombo(UiTest& t, DWORD style = 0) {
   Fill(f.combo, CB_ADDSTRING, {L"仕事", L"家族", L"友人", L"メルマガ"});
   SendMessageW(f.combo, CB_SETCURSEL, 0, 0);
   f.list = FindWindowW(WC_COMBOLBOX, nullptr);
-  qv::testing::PumpMessages();
+  qv::seams::PumpMessages();
   f.codes.Watch(f.parent);
   return f;
 }
@@ -206,7 +206,7 @@ TEST_F(ListControls, ComboBoxTellsTheUsersChoiceAndBackingOut) {
   };
   for (const Case& c : cases) {
     f.codes.seen.clear();
-    qv::testing::AdvanceUiClock(1000);  // no two taps make a double tap
+    qv::seams::AdvanceUiClock(1000);  // no two taps make a double tap
     c.act();
     EXPECT_EQ(f.codes.seen, c.heard) << c.name;
     EXPECT_EQ(SendMessageW(f.combo, CB_GETCURSEL, 0, 0), c.selected) << c.name;

@@ -146,10 +146,10 @@ RECT ItemRect(HWND list, int i, int code = LVIR_BOUNDS) {
 // A tap at a point of the list's client, with keys held.
 void TapAt(HWND list, POINT p, std::vector<BYTE> held = {}) {
   ClientToScreen(list, &p);
-  for (BYTE k : held) qv::testing::InjectKey(k, true);
-  qv::testing::InjectTap(p);
-  for (BYTE k : held) qv::testing::InjectKey(k, false);
-  qv::testing::PumpMessages();
+  for (BYTE k : held) qv::seams::InjectKey(k, true);
+  qv::seams::InjectTap(p);
+  for (BYTE k : held) qv::seams::InjectKey(k, false);
+  qv::seams::PumpMessages();
 }
 
 POINT LabelOf(HWND list, int i) {
@@ -450,9 +450,9 @@ TEST_F(ListViews, TheHeaderClicksColumnsAndTracksUnlessTheParentRefuses) {
     POINT to{c.to, 10};
     ClientToScreen(header, &from);
     ClientToScreen(header, &to);
-    qv::testing::InjectPointer(WM_LBUTTONDOWN, from);
-    qv::testing::InjectPointer(WM_MOUSEMOVE, to);
-    qv::testing::InjectPointer(WM_LBUTTONUP, to);
+    qv::seams::InjectPointer(WM_LBUTTONDOWN, from);
+    qv::seams::InjectPointer(WM_MOUSEMOVE, to);
+    qv::seams::InjectPointer(WM_LBUTTONUP, to);
     Pump();
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), c.width0) << c.name;
     EXPECT_EQ(p.notes, c.heard) << c.name << "\nheard:\n" << Print(p.notes);
@@ -597,7 +597,7 @@ TEST_F(ListViews, AReportViewAsTheUserSeesIt) {
   Pump();
   const char* dir = std::getenv("QV_BINARY_DIR");
   const std::string png = std::string(dir && *dir ? dir : ".") + "/ui-listview.png";
-  EXPECT_TRUE(qv::testing::SaveScreenPng(png)) << png;
+  EXPECT_TRUE(qv::seams::SaveScreenPng(png)) << png;
   const RECT selected = ItemRect(list, 1);
   const RECT checkedRow = ItemRect(list, 2);
   const int box = qv::ui::StylePainter::kCheckBox;

@@ -63,7 +63,7 @@ class Menus : public UiTest {
   static std::vector<HWND> MenuWindows() {
     std::vector<HWND> out;
     for (HWND w = GetWindow(GetDesktopWindow(), GW_CHILD); w; w = GetWindow(w, GW_HWNDNEXT)) {
-      if (qv::testing::ReadWindow(w).className == L"MNU" && IsWindowVisible(w)) out.insert(out.begin(), w);
+      if (qv::seams::ReadWindow(w).className == L"MNU" && IsWindowVisible(w)) out.insert(out.begin(), w);
     }
     return out;
   }
@@ -196,7 +196,7 @@ TEST_F(Menus, TapsChooseEnabledItemsAndATapOutsideCloses) {
     Build();
     if (c.liftFirst) {
       steps_.push_back(
-          [] { qv::testing::InjectPointer(WM_LBUTTONUP, ItemCentre(MenuWindows().at(0), TopSeparators(), 0)); });
+          [] { qv::seams::InjectPointer(WM_LBUTTONUP, ItemCentre(MenuWindows().at(0), TopSeparators(), 0)); });
     }
     for (auto [level, item] : c.taps) {
       steps_.push_back([level = level, item = item] {
@@ -204,7 +204,7 @@ TEST_F(Menus, TapsChooseEnabledItemsAndATapOutsideCloses) {
         const POINT at = level < 0 ? POINT{470, 790}
                                    : ItemCentre(open.at(static_cast<size_t>(level)),
                                                 level == 0 ? TopSeparators() : std::vector<bool>{false, false}, item);
-        qv::testing::InjectTap(at);
+        qv::seams::InjectTap(at);
       });
     }
     EXPECT_EQ(static_cast<UINT>(TrackPopupMenu(menu_, TPM_RETURNCMD, 20, 20, 0, owner_, nullptr)), c.result) << c.name;
@@ -293,7 +293,7 @@ TEST_F(Menus, AnOpenMenuIsPaintedThroughTheStylePainter) {
   bool saved = false;
   steps_.push_back([&] {
     Pump();  // paints still waiting
-    saved = qv::testing::SaveScreenPng(png);
+    saved = qv::seams::SaveScreenPng(png);
     const std::vector<HWND> open = MenuWindows();
     ASSERT_EQ(open.size(), 2u);
     RECT top;

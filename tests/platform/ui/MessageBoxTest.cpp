@@ -39,8 +39,8 @@ struct Seen {
 // sends to its windows; `act` answers the box from the box's thread.
 int OnWorker(HWND owner, const wchar_t* text, const wchar_t* caption, UINT type, Seen* seen,
              std::function<void(const Seen&)> act) {
-  qv::testing::SetQuestionAnswer(qv::testing::kShowMessageBox);
-  qv::testing::SetMessageBoxShownHandler([&](HWND box) {
+  qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);
+  qv::seams::SetMessageBoxShownHandler([&](HWND box) {
     WCHAR name[32];
     GetClassNameW(box, name, 32);
     seen->box = box;
@@ -72,7 +72,7 @@ TEST_F(MessageBoxes, HeadlessByDefault) {
   EXPECT_EQ(MessageBoxW(owner, L"削除しますか？", L"確認", MB_YESNO), IDNO);
   EXPECT_EQ(MessageBoxW(owner, L"削除しますか？", L"確認", MB_OKCANCEL), IDCANCEL);
   EXPECT_EQ(MessageBoxW(owner, L"送信しました。", L"情報", MB_OK), IDOK);
-  EXPECT_EQ(qv::testing::QuestionCount(), 2);
+  EXPECT_EQ(qv::seams::QuestionCount(), 2);
   EXPECT_EQ(FindWindowW(WC_DIALOG, nullptr), nullptr);
 }
 
@@ -84,7 +84,7 @@ TEST_F(MessageBoxes, AWorkersBoxRunsModalOverTheUiWindowAndATapAnswersIt) {
   bool saved = false;
   const int answer = OnWorker(owner, L"受信したメールを削除しますか？\nこの操作は元に戻せません。", L"確認",
                               MB_YESNO | MB_ICONQUESTION, &seen, [&](const Seen& s) {
-                                saved = qv::testing::SaveScreenPng(OutputPath());
+                                saved = qv::seams::SaveScreenPng(OutputPath());
                                 // Pixels while the box is up: its caption, its frame, the default button's frame.
                                 EXPECT_EQ(ScreenAt((s.window.left + s.window.right) / 2, s.window.top + 10),
                                           GetSysColor(COLOR_ACTIVECAPTION));
@@ -92,7 +92,7 @@ TEST_F(MessageBoxes, AWorkersBoxRunsModalOverTheUiWindowAndATapAnswersIt) {
                                           GetSysColor(COLOR_WINDOWFRAME));
                                 EXPECT_EQ(ScreenAt(s.yes.left, s.yes.top + 10), GetSysColor(COLOR_WINDOWFRAME));
                                 EXPECT_EQ(ScreenAt(s.no.left, s.no.top + 10), GetSysColor(COLOR_BTNSHADOW));
-                                qv::testing::InjectTap(CentreOf(GetDlgItem(s.box, IDNO)));
+                                qv::seams::InjectTap(CentreOf(GetDlgItem(s.box, IDNO)));
                               });
   EXPECT_EQ(answer, IDNO);
   EXPECT_TRUE(saved) << OutputPath();

@@ -127,9 +127,9 @@ TEST_F(MessageQueue, RetrievalOrderIsPostedInputQuitPaintTimer) {
   HWND w = Make(WS_POPUP | WS_VISIBLE);
   Pump();
   SetTimer(w, 5, 10, nullptr);
-  qv::testing::AdvanceUiClock(10);
+  qv::seams::AdvanceUiClock(10);
   InvalidateRect(w, nullptr, FALSE);
-  qv::testing::InjectKey('A', true);
+  qv::seams::InjectKey('A', true);
   PostQuitMessage(3);
   PostMessageW(w, WM_USER + 1, 0, 0);
   PostMessageW(w, WM_USER + 2, 0, 0);
@@ -203,7 +203,7 @@ TEST_F(MessageQueue, ATimerKeepsOneMessageWaitingAndKillTimerRemovesIt) {
                         {1, false, 1},  {250, true, 0}, {1000, false, 0}};
   for (const Step& s : steps) {
     log_.Clear();
-    qv::testing::AdvanceUiClock(s.advance);
+    qv::seams::AdvanceUiClock(s.advance);
     if (s.kill) {
       EXPECT_TRUE(KillTimer(w, 9));
     }
@@ -224,9 +224,9 @@ TEST_F(MessageQueue, ThreadTimersCallTheirProcedureAndDieWithNothing) {
   EXPECT_NE(a, b);
   HWND w = Make();
   SetTimer(w, 1, 50, nullptr);
-  EXPECT_EQ(qv::testing::ReadWindow(w).timers, 1);
+  EXPECT_EQ(qv::seams::ReadWindow(w).timers, 1);
   DestroyWindow(w);  // its timer goes with it
-  qv::testing::AdvanceUiClock(50);
+  qv::seams::AdvanceUiClock(50);
   Pump();
   EXPECT_EQ(g_procTicks, (std::vector<UINT_PTR>{a, b}));
   KillTimer(nullptr, a);
@@ -238,7 +238,7 @@ TEST_F(MessageQueue, GetMessageWakesForATimerWhenTheClockMoves) {
   SetTimer(w, 1, 500, nullptr);
   std::thread mover([] {
     // Another thread moves the clock; the blocked GetMessage wakes for it.
-    qv::testing::AdvanceUiClock(500);
+    qv::seams::AdvanceUiClock(500);
   });
   MSG m;
   ASSERT_TRUE(GetMessageW(&m, nullptr, 0, 0));

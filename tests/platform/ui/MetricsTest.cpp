@@ -15,7 +15,7 @@ TEST_F(Metrics, TheScreenIsPortraitUntilTurned) {
     int width, height;
   };
   for (const Case& c : {Case{false, 480, 800}, Case{true, 800, 480}, Case{false, 480, 800}}) {
-    qv::testing::SetLandscape(c.landscape);
+    qv::seams::SetLandscape(c.landscape);
     EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), c.width);
     EXPECT_EQ(GetSystemMetrics(SM_CYSCREEN), c.height);
     EXPECT_EQ(qv::ui::CurrentProfile().dpi, 192);
@@ -33,7 +33,7 @@ TEST_F(Metrics, TurningResizesFullScreenWindowsAndTellsEveryTopLevelWindow) {
   HWND child = Make(WS_CHILD | WS_VISIBLE, full, {0, 0, 10, 10}, 1);
   Pump();
   log_.Clear();
-  qv::testing::SetLandscape(true);
+  qv::seams::SetLandscape(true);
   EXPECT_EQ(log_.Compare(full, {{WM_WINDOWPOSCHANGING, seq::sent},
                                 {WM_WINDOWPOSCHANGED, seq::sent},
                                 {WM_SIZE, seq::sent | seq::defwinproc | seq::lparam, 0, MAKELPARAM(800, 480)},

@@ -84,7 +84,7 @@ TEST_F(Paint, APaintThatDoesNotValidateComesBack) {
     }
     return std::nullopt;
   };
-  EXPECT_EQ(qv::testing::PumpMessages(5), 5);
+  EXPECT_EQ(qv::seams::PumpMessages(5), 5);
   EXPECT_EQ(paints, 5);
 }
 
@@ -96,7 +96,7 @@ TEST_F(Paint, SetRedrawFalseStopsPaintingUntilTurnedOnAndInvalidated) {
   log_.Clear();
   Pump();
   EXPECT_EQ(log_.MessagesOf(w), std::vector<UINT>{});
-  EXPECT_FALSE(qv::testing::ReadWindow(w).redraw);
+  EXPECT_FALSE(qv::seams::ReadWindow(w).redraw);
   SendMessageW(w, WM_SETREDRAW, TRUE, 0);
   Pump();
   EXPECT_EQ(log_.MessagesOf(w), std::vector<UINT>{WM_SETREDRAW});  // nothing was kept meanwhile

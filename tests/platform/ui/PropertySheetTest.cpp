@@ -239,12 +239,12 @@ TEST_F(Sheets, ThreeJapaneseTabsAsTheUserSeesThem) {
   HWND sheet = Modeless(3, TitleCallback);
   ASSERT_NE(sheet, nullptr);
   EXPECT_EQ(CallbackSeen(), (std::vector<UINT>{PSCB_PRECREATE, PSCB_GETTITLE, PSCB_INITIALIZED}));
-  EXPECT_EQ(qv::testing::ReadWindow(sheet).text, L"アカウント設定：仕事");
+  EXPECT_EQ(qv::seams::ReadWindow(sheet).text, L"アカウント設定：仕事");
   PropSheet_SetCurSel(sheet, nullptr, 1);
   Pump();
   const char* dir = std::getenv("QV_BINARY_DIR");
   const std::string png = std::string(dir && *dir ? dir : ".") + "/ui-property-sheet.png";
-  EXPECT_TRUE(qv::testing::SaveScreenPng(png)) << png;
+  EXPECT_TRUE(qv::seams::SaveScreenPng(png)) << png;
   HWND tab = PropSheet_GetTabControl(sheet);
   RECT chosen{}, other{};
   SendMessageW(tab, TCM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&chosen));

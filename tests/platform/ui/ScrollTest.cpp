@@ -100,7 +100,7 @@ TEST_F(Scrolling, TapsAndDragsOnABarReportScrollCodes) {
   for (const Case& c : cases) {
     log_.Ignore({WM_LBUTTONDOWN, WM_LBUTTONUP, WM_MOUSEMOVE, WM_CAPTURECHANGED, WM_PAINT, WM_ERASEBKGND});
     log_.Clear();
-    for (auto [message, at] : c.stylus) qv::testing::InjectPointer(message, at);
+    for (auto [message, at] : c.stylus) qv::seams::InjectPointer(message, at);
     Pump();
     EXPECT_EQ(log_.Compare(w, c.want), "") << c.name;
     EXPECT_EQ(GetCapture(), nullptr) << c.name;
@@ -124,7 +124,7 @@ TEST_F(Scrolling, AScrollBarControlKeepsItsOwnValuesAndTellsItsParent) {
   Pump();
   log_.Ignore({WM_PAINT, WM_ERASEBKGND, WM_CTLCOLORSCROLLBAR});
   log_.Clear();
-  qv::testing::InjectTap({10, 113});  // its left arrow
+  qv::seams::InjectTap({10, 113});  // its left arrow
   Pump();
   EXPECT_EQ(log_.Compare(bar, {{WM_LBUTTONDOWN, seq::posted},
                                {WM_HSCROLL, seq::sent | seq::parent | seq::wparam | seq::lparam, SB_LINELEFT,
@@ -143,7 +143,7 @@ TEST_F(Scrolling, TheWheelScrollsLinesOrGoesToTheParent) {
   Pump();
   log_.Ignore({WM_PAINT, WM_ERASEBKGND});
   log_.Clear();
-  qv::testing::InjectWheel({100, 100}, -WHEEL_DELTA);
+  qv::seams::InjectWheel({100, 100}, -WHEEL_DELTA);
   Pump();
   const MsgEntry down{WM_VSCROLL, seq::sent | seq::defwinproc | seq::wparam, SB_LINEDOWN};
   EXPECT_EQ(log_.Compare(list, {{WM_MOUSEWHEEL, seq::posted | seq::wparam | seq::lparam,
@@ -152,7 +152,7 @@ TEST_F(Scrolling, TheWheelScrollsLinesOrGoesToTheParent) {
                                 {WM_VSCROLL, seq::sent | seq::defwinproc | seq::wparam, SB_ENDSCROLL}}),
             "");
   log_.Clear();
-  qv::testing::InjectWheel({100, 400}, WHEEL_DELTA);
+  qv::seams::InjectWheel({100, 400}, WHEEL_DELTA);
   Pump();
   EXPECT_EQ(log_.Compare(plain, {{WM_MOUSEWHEEL, seq::posted},
                                  {WM_MOUSEWHEEL, seq::sent | seq::parent | seq::defwinproc | seq::lparam, 0,

@@ -150,19 +150,19 @@ TEST_F(TreeView, ExpansionSelectionAndDeletionAreToldInOrderAndMayBeRefused) {
        }, {}, nullptr},
       {"tap on a button", [&] { Tap(t.ButtonOf(L"受信ボックス")); },
        {{TVN_ITEMEXPANDINGW, C, L"受信ボックス"}, {TVN_ITEMEXPANDEDW, C, L"受信ボックス"}}, nullptr},
-      {"refused expansion", [&] { t.refuseExpansion = true; qv::testing::AdvanceUiClock(1000); Tap(t.ButtonOf(L"受信ボックス")); t.refuseExpansion = false; },
+      {"refused expansion", [&] { t.refuseExpansion = true; qv::seams::AdvanceUiClock(1000); Tap(t.ButtonOf(L"受信ボックス")); t.refuseExpansion = false; },
        {{TVN_ITEMEXPANDINGW, E, L"受信ボックス"}}, nullptr},
       {"TVM_SELECTITEM under a collapsed item", [&] { EXPECT_TRUE(t.Send(TVM_SELECTITEM, TVGN_CARET, t[L"仕事"])); },
        {{TVN_SELCHANGINGW, U, L"仕事"}, {TVN_SELCHANGEDW, U, L"仕事"}}, L"仕事"},
       {"refused selection", [&] { t.refuseSelection = true; EXPECT_FALSE(t.Send(TVM_SELECTITEM, TVGN_CARET, t[L"家族"])); t.refuseSelection = false; },
        {{TVN_SELCHANGINGW, U, L"家族"}}, L"仕事"},
-      {"tap on a label", [&] { qv::testing::AdvanceUiClock(1000); Tap(t.LabelOf(L"家族")); },
+      {"tap on a label", [&] { qv::seams::AdvanceUiClock(1000); Tap(t.LabelOf(L"家族")); },
        {{NM_CLICK, 0, L""}, {TVN_SELCHANGINGW, M, L"家族"}, {TVN_SELCHANGEDW, M, L"家族"}}, L"家族"},
       {"Down", [&] { Key(VK_DOWN); },
        {{TVN_KEYDOWN, 0, L""}, {TVN_SELCHANGINGW, K, L"送信ボックス"}, {TVN_SELCHANGEDW, K, L"送信ボックス"}}, L"送信ボックス"},
       {"Right on a collapsed item", [&] { Key(VK_RIGHT); },
        {{TVN_KEYDOWN, 0, L""}, {TVN_ITEMEXPANDINGW, E, L"送信ボックス"}, {TVN_ITEMEXPANDEDW, E, L"送信ボックス"}}, L"送信ボックス"},
-      {"double tap on a label", [&] { qv::testing::AdvanceUiClock(1000); Tap(t.LabelOf(L"受信ボックス")); Tap(t.LabelOf(L"受信ボックス")); },
+      {"double tap on a label", [&] { qv::seams::AdvanceUiClock(1000); Tap(t.LabelOf(L"受信ボックス")); Tap(t.LabelOf(L"受信ボックス")); },
        {{NM_CLICK, 0, L""}, {TVN_SELCHANGINGW, M, L"受信ボックス"}, {TVN_SELCHANGEDW, M, L"受信ボックス"}, {NM_DBLCLK, 0, L""},
         {TVN_ITEMEXPANDINGW, C, L"受信ボックス"}, {TVN_ITEMEXPANDEDW, C, L"受信ボックス"}}, L"受信ボックス"},
       {"Enter", [&] { Key(VK_RETURN); }, {{TVN_KEYDOWN, 0, L""}, {NM_RETURN, 0, L""}}, L"受信ボックス"},
@@ -319,7 +319,7 @@ TEST_F(TreeView, FolderTreeAndOpenComboBoxAsPeopleSeeThem) {
   SetFocus(combo);
   SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
   Pump();
-  const bool saved = qv::testing::SaveScreenPng(PngPath());
+  const bool saved = qv::seams::SaveScreenPng(PngPath());
   EXPECT_TRUE(saved) << PngPath();
   // The selected folder is highlighted (the tree shows it without the focus);
   // its own picture is drawn beside it; a collapsed box shows its button.

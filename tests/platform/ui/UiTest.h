@@ -16,8 +16,8 @@
 
 namespace qv::test {
 
-using qv::testing::MsgEntry;
-namespace seq = qv::testing::seq;
+using qv::seams::MsgEntry;
+namespace seq = qv::seams::seq;
 
 // Answers a message in place of DefWindowProcW when it returns a value.
 using Handler = std::function<std::optional<LRESULT>(HWND, UINT, WPARAM, LPARAM)>;
@@ -40,7 +40,7 @@ class UiTest : public DeviceRootTest {
  protected:
   void SetUp() override {
     DeviceRootTest::SetUp();
-    qv::testing::FixUiClock(1000);
+    qv::seams::FixUiClock(1000);
     WNDCLASSW wc{};
     wc.lpfnWndProc = TestProc;
     wc.cbWndExtra = 16;
@@ -59,11 +59,11 @@ class UiTest : public DeviceRootTest {
     return CreateWindowExW(0, kTestClass, title, style, r.left, r.top, r.right - r.left, r.bottom - r.top, parent,
                            reinterpret_cast<HMENU>(static_cast<intptr_t>(id)), nullptr, nullptr);
   }
-  static int Pump() { return qv::testing::PumpMessages(); }
+  static int Pump() { return qv::seams::PumpMessages(); }
   static WPARAM W(HWND h) { return reinterpret_cast<WPARAM>(h); }
   static LPARAM L(HWND h) { return reinterpret_cast<LPARAM>(h); }
 
-  qv::testing::MessageLog log_;
+  qv::seams::MessageLog log_;
 };
 
 }  // namespace qv::test

@@ -435,9 +435,9 @@ TEST(SaxCom, CreationNeedsInitialisationAndAnAvailableReader) {
   EXPECT_EQ(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_ALL, IID_ISAXContentHandler, &object),
             E_NOINTERFACE);
   EXPECT_EQ(object, nullptr);
-  qv::testing::SetSaxReaderAvailable(false);
+  qv::seams::SetSaxReaderAvailable(false);
   EXPECT_EQ(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_ALL, IID_ISAXXMLReader, &object), E_NOINTERFACE);
-  qv::testing::SetSaxReaderAvailable(true);
+  qv::seams::SetSaxReaderAvailable(true);
   ASSERT_EQ(CoCreateInstance(CLSID_SAXXMLReader, nullptr, CLSCTX_ALL, IID_IUnknown, &object), S_OK);
   EXPECT_EQ(static_cast<IUnknown*>(object)->Release(), 0u);
   CoUninitialize();

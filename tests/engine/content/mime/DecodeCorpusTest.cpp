@@ -206,15 +206,15 @@ TEST_F(DecodeCorpus, PartFilesNeedRoomOnTheVolume) {
   Enclosure part = m.attachments.front();
   part.folder = DeviceFolder(L"Full");
   part.name = L"data.bin";
-  qv::testing::SetFreeSpace(100);
+  qv::seams::SetFreeSpace(100);
   EXPECT_FALSE(eml_.GetEnclosure(raw_, part));
   EXPECT_EQ(eml_.GetErrorInfo(), QVMDL_ERR_EML_DISK_SPACE);
   EXPECT_FALSE(DeviceFileExists(part.folder + part.name));
-  qv::testing::ClearFreeSpace();
-  qv::testing::InjectFileFault(part.folder + part.name, ERROR_DISK_FULL);
+  qv::seams::ClearFreeSpace();
+  qv::seams::InjectFileFault(part.folder + part.name, ERROR_DISK_FULL);
   EXPECT_FALSE(eml_.GetEnclosure(raw_, part));
   EXPECT_NE(eml_.GetErrorInfo(), QVMDL_SUCCESS);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_FALSE(DeviceFileExists(part.folder + part.name));  // a failed write leaves no file
 }
 

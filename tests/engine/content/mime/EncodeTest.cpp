@@ -266,7 +266,7 @@ TEST_F(Encode, EnvelopeAndRawTextForSendingDropBccOnly) {
                                                          "secret@example.jp"}));
   ASSERT_NE(stored.find("\r\nBcc: secret@example.jp\r\n"), std::string::npos);
 
-  qv::testing::AdvanceClock(61000);
+  qv::seams::AdvanceClock(61000);
   std::string text;
   RawEmail_S raw;
   raw.text = &text;

@@ -273,7 +273,7 @@ TEST_F(Feed, TodayImageFromTheItemOrTheDefault) {
   std::wstring def;
   EXPECT_TRUE(eml_.RssGetDefaultTodayImage(&def, true));
   EXPECT_EQ(def, L"\\Windows\\TINFO.jpg");
-  qv::testing::SetAvailableMemory(0x100000);
+  qv::seams::SetAvailableMemory(0x100000);
   DeleteFileW((tmp_ + L"default_large.jpg").c_str());
   ASSERT_TRUE(eml_.RssGetWeatherImage(&weather, false));
   EXPECT_TRUE(weather.empty());  // too little memory to make the default

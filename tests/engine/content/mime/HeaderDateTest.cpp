@@ -169,7 +169,7 @@ TEST_F(Headers, LineEndConversions) {
   std::wstring wide;
   eml_.replace0Ato0D0A(L"\nx", wide);
   EXPECT_EQ(wide, L"\r\nx");
-  qv::testing::SetAvailableMemory(1000);
+  qv::seams::SetAvailableMemory(1000);
   std::string raw = "Subject: s\r\n\r\nbody";
   Email m;
   EXPECT_FALSE(eml_.Decode(&m, &raw));

@@ -59,7 +59,7 @@ class MimeTest : public qv::test::DeviceRootTest {
     utc.wMinute = 11;
     utc.wSecond = 12;
     utc.wMilliseconds = 345;
-    qv::testing::SetClock(utc);
+    qv::seams::SetClock(utc);
   }
   // Makes a device folder ("\Files") and returns its device path with the
   // final backslash.

@@ -20,10 +20,10 @@ class Recognition : public ::testing::Test {
     utc.wMonth = 6;
     utc.wDay = 10;
     utc.wHour = 3;  // 12:00 in Japan
-    qv::testing::SetClock(utc);
-    qv::testing::SetTimeZoneBias(-540);
+    qv::seams::SetClock(utc);
+    qv::seams::SetTimeZoneBias(-540);
   }
-  void TearDown() override { qv::testing::ResetSeams(); }
+  void TearDown() override { qv::seams::ResetSeams(); }
 
   static DateTimeScanner Scan(std::wstring_view text) {
     DateTimeScanner s;

@@ -273,12 +273,12 @@ TEST_F(AccountTest, AFailedCreationLeavesNothingBehind) {
   const auto before = Listing();
   for (const Case& c : cases) {
     const std::wstring building = std::wstring(kData) + QvAccountName::BuildingName(L"acc");
-    qv::testing::InjectFileFault(building + c.file, c.error);
+    qv::seams::InjectFileFault(building + c.file, c.error);
     SetQvMiddleError(0);
     EXPECT_FALSE(Create(L"acc")) << qv::WideToUtf8(c.file);
-    EXPECT_GT(qv::testing::FileFaultHits(building + c.file), 0) << qv::WideToUtf8(c.file);
+    EXPECT_GT(qv::seams::FileFaultHits(building + c.file), 0) << qv::WideToUtf8(c.file);
     EXPECT_NE(GetQvMiddleError(), 0u);
-    qv::testing::ClearFileFaults();
+    qv::seams::ClearFileFaults();
     EXPECT_EQ(Listing(), before) << qv::WideToUtf8(c.file);
     std::vector<std::wstring> names;
     ASSERT_TRUE(QvAccountInfoInterface::GetAccountNameList(&names, L""));

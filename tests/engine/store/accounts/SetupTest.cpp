@@ -389,7 +389,7 @@ TEST_F(SetupTest, ANewAccountThatCannotBeStoredIsRemovedAgain) {
   ACCOUNT_INFO info = FullInfo();
   ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail\\accounts\\新規", L"Kept", L"1"));
   const auto before = Listing();
-  qv::testing::InjectFileFault(std::wstring(kData) + L"新規\\Signature\\Data1.txt_tmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(std::wstring(kData) + L"新規\\Signature\\Data1.txt_tmp", ERROR_DISK_FULL);
   const int result = SetAccountInfo(L"新規", &info);
   EXPECT_NE(result, 0);
   EXPECT_EQ(static_cast<uint32_t>(result), GetQvMiddleError());
@@ -419,12 +419,12 @@ TEST_F(SetupTest, ANewAccountWhoseSettingsCannotBeStoredUndoesItself) {
   const std::wstring settings = std::wstring(kData) + L"新規\\AccountInfo.ini_tmp";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    qv::testing::InjectFileFault(settings, ERROR_DISK_FULL);
+    qv::seams::InjectFileFault(settings, ERROR_DISK_FULL);
     SetQvMiddleError(0);
     EXPECT_FALSE(c.make());
     const uint32_t word = GetQvMiddleError();
-    EXPECT_GT(qv::testing::FileFaultHits(settings), 0);
-    qv::testing::ClearFileFaults();
+    EXPECT_GT(qv::seams::FileFaultHits(settings), 0);
+    qv::seams::ClearFileFaults();
     EXPECT_EQ(word, QVMDL_ERR_ACC_WRITE_FAILED) << std::hex << word;
     EXPECT_EQ(Listing(), before);
     std::vector<std::wstring> names;

@@ -87,8 +87,8 @@ TEST_F(SystemInfoTest, ChangeFailsWhenTheFileCannotBeWritten) {
   };
   const std::wstring temp = std::wstring(kSystem) + L"\\SystemInfo.ini_tmp";
   const Case cases[] = {
-      {"disk full", [&] { qv::testing::InjectFileFault(temp, ERROR_DISK_FULL); }},
-      {"copy held elsewhere", [&] { qv::testing::InjectFileFault(temp, ERROR_SHARING_VIOLATION); }},
+      {"disk full", [&] { qv::seams::InjectFileFault(temp, ERROR_DISK_FULL); }},
+      {"copy held elsewhere", [&] { qv::seams::InjectFileFault(temp, ERROR_SHARING_VIOLATION); }},
       {"folder gone", [&] { std::filesystem::rename(Host(kIni), Host("kept.ini")), RemoveDirectoryW(kSystem); }},
   };
   for (const Case& c : cases) {
@@ -96,7 +96,7 @@ TEST_F(SystemInfoTest, ChangeFailsWhenTheFileCannotBeWritten) {
     SetQvMiddleError(0);
     EXPECT_FALSE(Change(L"new")) << c.what;
     EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_SYS_INI_CREATE) << c.what;
-    qv::testing::ClearFileFaults();
+    qv::seams::ClearFileFaults();
     EXPECT_EQ(Carrier(), HostExists(kIni) ? L"old" : L"<none>") << c.what;
   }
   // Without "SystemInfoPath" nothing is written and the answer is false.

@@ -2,6 +2,7 @@
 // cut at any byte leaves the last committed list and last UID readable.
 #include <atomic>
 #include <list>
+#include <set>
 #include <thread>
 
 #include "AccountFixture.h"
@@ -71,11 +72,29 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
   ASSERT_TRUE(SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"SystemInfoPath",
                                L"\\Application Data\\QuvoMail\\System\\"));
   std::atomic<bool> stop{false};
+  std::atomic<int> renames{0};
+  // Renames an open account and stores the new name, as the program does:
+  // the new name finds the very object that is open, the old one nothing.
+  const auto rename = [&](const std::wstring& from, const std::wstring& to) {
+    Account held = Open(from);
+    if (!held || !QvAccountInfoInterface::Rename(from, to, L"")) return false;
+    QvAccountInfoInterface::Attributes name;
+    name.strAccountName = to;
+    name.Select(QvAccountInfoInterface::Attributes::kAccountName);
+    if (!held->SetAccountInfoAttributes(name)) return false;
+    Account found = Open(to);
+    ++renames;
+    return found && found->Account() == held->Account() && !Open(from);
+  };
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
     threads.emplace_back([&, t] {
       for (int i = 0; i < 60 && !stop; ++i) {
         const std::wstring mine = t == 0 ? L"a" : L"b";
+        if (i % 2 == 1) {
+          // Away and back, while the other thread opens, lists and deletes.
+          if (!rename(mine, mine + L"2") || !rename(mine + L"2", mine)) stop = true;
+        }
         Account a = Open(mine);
         Account again = Open(mine);
         if (!a || !again || a->Account() != again->Account()) stop = true;
@@ -89,6 +108,11 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
         }
         std::vector<std::wstring> names;
         QvAccountInfoInterface::GetAccountNameList(&names, L"");
+        // One name per account, the old and the new never both.
+        const std::set<std::wstring> distinct(names.begin(), names.end());
+        if (distinct.size() != names.size() || (distinct.count(mine) != 0 && distinct.count(mine + L"2") != 0)) {
+          stop = true;
+        }
         // The system information's shared file object is made and dropped
         // by both threads; the carrier name is always one a thread wrote.
         std::unique_ptr<QvSystemInfoInterface> info(QvSystemInfoInterface::GetSystemInfo());
@@ -102,6 +126,7 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
   }
   for (auto& thread : threads) thread.join();
   EXPECT_FALSE(stop.load());
+  EXPECT_EQ(renames.load(), 2 * 30 * 2);
   // Every object was given back: each account deletes.
   EXPECT_TRUE(QvAccountInfoInterface::Delete(L"a", L""));
   EXPECT_TRUE(QvAccountInfoInterface::Delete(L"b", L""));

@@ -163,29 +163,29 @@ class CrashSweepTest : public StoreFixture {
     FreshRoot();
     QvStorage storage;
     EXPECT_EQ(storage.Open(kRoot), QVMDL_SUCCESS);
-    qv::testing::CountFileCalls();
+    qv::seams::CountFileCalls();
     op(storage);
-    const int calls = qv::testing::FileCalls();
-    qv::testing::DisarmCrashPoint();
+    const int calls = qv::seams::FileCalls();
+    qv::seams::DisarmCrashPoint();
     return calls;
   }
 
   // Runs the change in a forked child that dies at call `n`, the power cut
   // there first when a seed is given.
-  void DieAt(const Op& op, int n, qv::testing::CrashWhen when, const uint64_t* seed) {
+  void DieAt(const Op& op, int n, qv::seams::CrashWhen when, const uint64_t* seed) {
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      if (seed != nullptr) qv::testing::ArmPowerCut();
+      if (seed != nullptr) qv::seams::ArmPowerCut();
       QvStorage storage;
       if (storage.Open(kRoot) != QVMDL_SUCCESS) _exit(3);
       const uint64_t cut = seed != nullptr ? *seed : 0;
-      qv::testing::ArmCrashPoint(n, when, [seed, cut](const qv::testing::CrashCall& call) {
+      qv::seams::ArmCrashPoint(n, when, [seed, cut](const qv::seams::CrashCall& call) {
         // Where it died, for a failure's trace.
         if (getenv("QV_SWEEP_TRACE") != nullptr) {
           fprintf(stderr, "at %s %ls\n", qv::crash_seam::CallName(call.call), call.path.c_str());
         }
-        if (seed != nullptr) qv::testing::CutPower(cut);
+        if (seed != nullptr) qv::seams::CutPower(cut);
         _exit(0);
       });
       op(storage);
@@ -194,7 +194,7 @@ class CrashSweepTest : public StoreFixture {
     int status = 0;
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-    if (seed != nullptr) qv::testing::StartNewBoot();
+    if (seed != nullptr) qv::seams::StartNewBoot();
   }
 
   // Counts the change's file calls, then kills it before and after each in a
@@ -208,8 +208,8 @@ class CrashSweepTest : public StoreFixture {
     const char* stride = getenv("QV_STORE_STRIDE");
     const int every = stride != nullptr ? std::max(1, std::atoi(stride)) : 4;
     for (int n = 1 + (calls - 1) % every; n <= calls; n += every) {
-      for (const auto when : {qv::testing::CrashWhen::kBefore, qv::testing::CrashWhen::kAfter}) {
-        SCOPED_TRACE(qv::FormatA("killed %s call %d of %d", when == qv::testing::CrashWhen::kBefore ? "before" : "after",
+      for (const auto when : {qv::seams::CrashWhen::kBefore, qv::seams::CrashWhen::kAfter}) {
+        SCOPED_TRACE(qv::FormatA("killed %s call %d of %d", when == qv::seams::CrashWhen::kBefore ? "before" : "after",
                                  n, calls));
         FreshRoot();
         DieAt(op, n, when, nullptr);
@@ -254,7 +254,7 @@ class CrashSweepTest : public StoreFixture {
     };
   }
 
-  void DieAtAndCheck(const Change& change, int n, qv::testing::CrashWhen when, uint64_t seed) {
+  void DieAtAndCheck(const Change& change, int n, qv::seams::CrashWhen when, uint64_t seed) {
     FreshRoot();
     DieAt(change.op, n, when, &seed);
     const Texts after = Settled();
@@ -285,7 +285,7 @@ TEST_F(CrashSweepTest, PowerCutsDuringChangesLeaveAWholeStore) {
     ASSERT_GT(calls, 0);
     for (int cut = 0; cut < perChange; ++cut) {
       const int n = 1 + static_cast<int>(random() % static_cast<uint64_t>(calls));
-      const auto when = random() % 2 == 0 ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter;
+      const auto when = random() % 2 == 0 ? qv::seams::CrashWhen::kBefore : qv::seams::CrashWhen::kAfter;
       const uint64_t seed = random();
       // QV_CUT_AT="change name:call:b|a:seed" replays one cut.
       if (const char* at = getenv("QV_CUT_AT")) {
@@ -293,7 +293,7 @@ TEST_F(CrashSweepTest, PowerCutsDuringChangesLeaveAWholeStore) {
         const size_t a = replay.find(':'), b = replay.find(':', a + 1), c = replay.find(':', b + 1);
         if (replay.substr(0, a) != change.name) break;
         DieAtAndCheck(change, std::stoi(replay.substr(a + 1, b - a - 1)),
-                      replay[b + 1] == 'b' ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter,
+                      replay[b + 1] == 'b' ? qv::seams::CrashWhen::kBefore : qv::seams::CrashWhen::kAfter,
                       std::stoull(replay.substr(c + 1)));
         return;
       }
@@ -360,7 +360,7 @@ TEST_F(CrashSweepTest, TheFirstOpenAfterARestartSettlesWhatACutLeft) {
       ASSERT_EQ(settled.Open(kRoot), QVMDL_SUCCESS);
     }
     c.damage();
-    qv::testing::StartNewBoot();
+    qv::seams::StartNewBoot();
     EXPECT_EQ(Settled(), c.expected);
     EXPECT_FALSE(HasFailure());
   }

@@ -139,9 +139,9 @@ TEST_F(FolderListTest, MessageChangesKeepTheOtherLinesAsTheyStand) {
   }
   QvMessageEntry list;
   ASSERT_EQ(list.ReadFile(msg_), QVMDL_SUCCESS);
-  qv::testing::InjectFileFault(msg_, ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(msg_, ERROR_DISK_FULL);
   EXPECT_EQ(list.Add({0, 3, 0, 0}), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(ReadBytes(msg_), "1\t1\t0\r\n0002\t0\t1\r\n");
   EXPECT_FALSE(list.Contains(3));
 }
@@ -178,7 +178,7 @@ TEST_F(FolderListTest, ReplaceAllCommitsThroughTheTempCopy) {
   QvMessageEntry list;
   ASSERT_EQ(list.ReadFile(msg_), QVMDL_SUCCESS);
   ASSERT_EQ(list.Add({0, 7, 1, 0}), QVMDL_SUCCESS);
-  qv::testing::InjectFileFault(msg_ + L"_tmp", ERROR_DISK_FULL, 1);
+  qv::seams::InjectFileFault(msg_ + L"_tmp", ERROR_DISK_FULL, 1);
   EXPECT_FALSE(list.ReplaceAll({{0, 1, 0, 0}}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(ReadBytes(msg_), "0007\t1\t0\r\n");  // the committed list is whole
@@ -195,7 +195,7 @@ TEST_F(FolderListTest, FailedRewriteLeavesTheCommittedFile) {
   QvFolderEntry list;
   ASSERT_EQ(list.ReadFile(fld_), QVMDL_SUCCESS);
   ASSERT_EQ(list.Add({0, 1, L"one"}), QVMDL_SUCCESS);
-  qv::testing::InjectFileFault(fld_ + L"_tmp", ERROR_DISK_FULL, 1);
+  qv::seams::InjectFileFault(fld_ + L"_tmp", ERROR_DISK_FULL, 1);
   EXPECT_EQ(list.Add({0, 2, L"two"}), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(ReadBytes(fld_), "0001\tone\r\n");
   EXPECT_FALSE(Exists(fld_ + L"_tmp"));

@@ -161,7 +161,7 @@ TEST_F(IdTraitsTest, OnlyTheTempCopyLeftIsMovedIntoPlaceFirst) {
 }
 
 TEST_F(IdTraitsTest, FullDiskLeavesNoHalfMadeTree) {
-  qv::testing::InjectFileFault(tree_ + L"\\Status.txt", ERROR_DISK_FULL, 1);
+  qv::seams::InjectFileFault(tree_ + L"\\Status.txt", ERROR_DISK_FULL, 1);
   QvIdTraits ids;
   EXPECT_EQ(ids.InitStatus(tree_), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_FALSE(Exists(tree_));

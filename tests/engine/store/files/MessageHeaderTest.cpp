@@ -182,13 +182,13 @@ TEST_F(MessageHeaderTest, CompactionWithoutRoomOnlyKeepsTheMarks) {
   ASSERT_EQ(h.Open(fdb_), QVMDL_SUCCESS);
   for (uint32_t id = 1; id <= 3; ++id) ASSERT_TRUE(h.Append(MakeRecord(id)));
   ASSERT_TRUE(h.MarkDeleted(1));
-  qv::testing::SetFreeSpace(100000);
+  qv::seams::SetFreeSpace(100000);
   ASSERT_TRUE(h.Compact());
   EXPECT_EQ(ReadBytes(fdb_).size(), 4000u + 3u * 1180u);
   EXPECT_EQ(h.Deleted(), 1u);
   EXPECT_FALSE(h.EnsureSpace(1000));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFreeSpace();
+  qv::seams::ClearFreeSpace();
   ASSERT_TRUE(h.EnsureSpace(1000));
   EXPECT_EQ(h.Deleted(), 0u);
   EXPECT_EQ(h.Used(), 2u);
@@ -200,7 +200,7 @@ TEST_F(MessageHeaderTest, FailedCompactionLeavesTheFileAsItWas) {
   for (uint32_t id = 1; id <= 3; ++id) ASSERT_TRUE(h.Append(MakeRecord(id)));
   ASSERT_TRUE(h.MarkDeleted(2));
   std::string before = ReadBytes(fdb_);
-  qv::testing::InjectFileFault(fdb_ + L"_tmp", ERROR_DISK_FULL, 1);
+  qv::seams::InjectFileFault(fdb_ + L"_tmp", ERROR_DISK_FULL, 1);
   EXPECT_FALSE(h.Compact());
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(ReadBytes(fdb_), before);
@@ -222,7 +222,7 @@ TEST_F(MessageHeaderTest, LoadedDatesAreLocalAndChecked) {
   ASSERT_TRUE(h.Append(dated(3, {2020, 1, 3, 1, 24, 0, 0, 9})));
   ASSERT_TRUE(h.Append(dated(4, {2020, 1, 3, 1, 10, 60, 0, 1})));
   ASSERT_TRUE(h.Append(dated(5, {0, 0, 0, 0, 0, 0, 0, 0})));
-  qv::testing::SetTimeZoneBias(-540);
+  qv::seams::SetTimeZoneBias(-540);
   auto all = LoadAll(h, 5);
   EXPECT_EQ(all[0].date.wYear, 2020);
   EXPECT_EQ(all[0].date.wHour, 9);  // UTC midnight is 9 in the morning in Japan
@@ -274,7 +274,7 @@ TEST_F(MessageHeaderTest, RebuildWritesEveryMessageAndKeepsTheOldFileOnFailure) 
   EXPECT_EQ(ReadBytes(fdb_), before);
 
   source.failOn = 0xFFFFFFFF;
-  qv::testing::SetTimeZoneBias(-540);
+  qv::seams::SetTimeZoneBias(-540);
   ASSERT_TRUE(h.Rebuild({4, 9, 2}, source));
   QvMessageHeader::Record r{};
   r.id = 2;

@@ -45,7 +45,7 @@ TEST_F(RebuildDecodeTest, RecordsCarryTheDecodedHeaderFields) {
       "x\r\n";
   QvMessageHeader h;
   ASSERT_EQ(h.Open(fdb_), QVMDL_SUCCESS);
-  qv::testing::SetTimeZoneBias(-540);
+  qv::seams::SetTimeZoneBias(-540);
   ASSERT_TRUE(h.Rebuild({5, 6}, decoder_)) << std::hex << GetQvMiddleError();
   QvMessageHeader::Record r{};
   r.id = 5;

@@ -72,12 +72,12 @@ TEST_F(SignatureTest, MaskSelectsTheFiles) {
 
 TEST_F(SignatureTest, WritesNeedRoomAndReportAFullDisk) {
   QvSignature s(dir_);
-  qv::testing::SetFreeSpace(511999);
+  qv::seams::SetFreeSpace(511999);
   EXPECT_FALSE(s.WriteAttributes({1, L"x", L""}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_SIG_DISK_SPACE);
-  qv::testing::ClearFreeSpace();
+  qv::seams::ClearFreeSpace();
   ASSERT_TRUE(s.WriteAttributes({1, L"old", L""}));
-  qv::testing::InjectFileFault(dir_ + L"\\Data1.txt_tmp", ERROR_DISK_FULL, 1);
+  qv::seams::InjectFileFault(dir_ + L"\\Data1.txt_tmp", ERROR_DISK_FULL, 1);
   EXPECT_FALSE(s.WriteAttributes({1, L"new", L""}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_SIG_OPEN_DATA1);  // the copy could not be made
   EXPECT_EQ(ReadBytes(dir_ + L"\\Data1.txt"), std::string("o\0l\0d\0", 6));

@@ -26,7 +26,7 @@ class FilingTest : public AccountTest {
 
   void SetUp() override {
     AccountTest::SetUp();
-    qv::testing::SetClock(SYSTEMTIME{2026, 12, 3, 8, 1, 2, 3, 0});  // 10:02:03 JST
+    qv::seams::SetClock(SYSTEMTIME{2026, 12, 3, 8, 1, 2, 3, 0});  // 10:02:03 JST
     ASSERT_TRUE(QvAccountCreator().CreateFolders(L"Acc"));
     account_ = Open(L"Acc");
     ASSERT_TRUE(account_);

@@ -66,11 +66,11 @@ TEST_F(FolderMessageTest, CreateOfSizeNeedsRoomForTheMessage) {
   auto inbox = Open(inbox_);
   unsigned long id = 0;
   // Header file 1 block + message (1 MiB + 256 bytes) 129 blocks, plus 536576.
-  qv::testing::SetFreeSpace(130 * 8192 + 536576);
+  qv::seams::SetFreeSpace(130 * 8192 + 536576);
   EXPECT_FALSE(inbox->CreateMessage(&id, 1 << 20));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(Msg(inbox_), "");
-  qv::testing::SetFreeSpace(130 * 8192 + 536577);
+  qv::seams::SetFreeSpace(130 * 8192 + 536577);
   EXPECT_TRUE(inbox->CreateMessage(&id, 1 << 20)) << std::hex << GetQvMiddleError();
   EXPECT_EQ(Msg(inbox_), MsgLine(id, 0, 0));
 }

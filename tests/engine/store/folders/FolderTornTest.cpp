@@ -51,11 +51,11 @@ TEST_F(FolderTornTest, AnInterruptedListSaveReadsAsTheCommittedCopy) {
 TEST_F(FolderTornTest, AFailedListWriteTakesTheNewFolderAway) {
   auto root = Open(0);
   const std::string fld = Fld(0), status = Status();
-  qv::testing::InjectFileFault(Base(0) + L".fld_tmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(Base(0) + L".fld_tmp", ERROR_DISK_FULL);
   unsigned long id = 0;
   EXPECT_FALSE(root->CreateFolder(L"A", &id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Fld(0), fld);
   EXPECT_FALSE(Exists(Base(5) + L".fld"));
   EXPECT_FALSE(Exists(Base(5) + L".fdb"));
@@ -65,11 +65,11 @@ TEST_F(FolderTornTest, AFailedListWriteTakesTheNewFolderAway) {
 
 TEST_F(FolderTornTest, AFailedListWriteTakesTheNewMessageAway) {
   auto inbox = Open(inbox_);
-  qv::testing::InjectFileFault(Base(inbox_) + L".msg", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(Base(inbox_) + L".msg", ERROR_DISK_FULL);
   unsigned long id = 0;
   EXPECT_FALSE(inbox->CreateMessage(&id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Msg(inbox_), "");
   EXPECT_EQ(FolderOf(0), 0xFFFFFFFFu);
   EXPECT_FALSE(Exists(EmlPath(0)));
@@ -80,11 +80,11 @@ TEST_F(FolderTornTest, AFailedHeaderAppendTakesTheNewMessageAway) {
   auto inbox = Open(inbox_);
   RecordingObserver observer;
   ASSERT_TRUE(inbox->RegisterNotify(&observer));
-  qv::testing::InjectFileFault(Base(inbox_) + L".fdb", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(Base(inbox_) + L".fdb", ERROR_DISK_FULL);
   unsigned long id = 0;
   EXPECT_FALSE(inbox->CreateMessage(&id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Msg(inbox_), "");
   EXPECT_EQ(Fdb(inbox_), std::string(4000, '\xFF'));
   EXPECT_EQ(FolderOf(0), 0xFFFFFFFFu);
@@ -96,11 +96,11 @@ TEST_F(FolderTornTest, AFailedMoveLeavesTheMessagesInTheSource) {
   const std::string msg = Msg(inbox_), fdb = Fdb(inbox_);
   auto inbox = Open(inbox_);
   auto dest = Open(builtIn_[1]);
-  qv::testing::InjectFileFault(Base(builtIn_[1]) + L".msg", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(Base(builtIn_[1]) + L".msg", ERROR_DISK_FULL);
   std::vector<unsigned long> ids{a, b};
   EXPECT_FALSE(inbox->MoveMessage(ids, dest.get()));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Msg(inbox_), msg);
   EXPECT_EQ(Fdb(inbox_), fdb);
   EXPECT_EQ(Msg(builtIn_[1]), "");

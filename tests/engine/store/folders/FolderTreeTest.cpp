@@ -46,7 +46,7 @@ TEST_F(FolderTreeTest, TwentyUserFoldersAreTheLimitAndTheTwentyFirstMakesNoFile)
 TEST_F(FolderTreeTest, ChangesNeedFreeSpaceOf512000Bytes) {
   auto root = Open(0);
   unsigned long id = 0;
-  qv::testing::SetFreeSpace(511999);
+  qv::seams::SetFreeSpace(511999);
   const std::string fld = Fld(0);
   EXPECT_FALSE(root->CreateFolder(L"x", &id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
@@ -55,7 +55,7 @@ TEST_F(FolderTreeTest, ChangesNeedFreeSpaceOf512000Bytes) {
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_FALSE(root->RemoveFolder(builtIn_[3]));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::SetFreeSpace(512000);
+  qv::seams::SetFreeSpace(512000);
   EXPECT_TRUE(root->CreateFolder(L"x", &id)) << std::hex << GetQvMiddleError();
 }
 
@@ -141,10 +141,10 @@ TEST_F(FolderTreeTest, MoveFolderPutsTheEntryBackWhenTheDestinationCannotTakeIt)
   const uint32_t a = NewFolder(0, L"A");
   auto root = Open(0);
   auto inbox = Open(inbox_);
-  qv::testing::InjectFileFault(Base(inbox_) + L".fld_tmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(Base(inbox_) + L".fld_tmp", ERROR_DISK_FULL);
   EXPECT_FALSE(root->MoveFolder(a, inbox.get()));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Fld(inbox_), "");
   EXPECT_NE(Fld(0).find(qv::FormatA("%04X\tA\r\n", a)), std::string::npos);
 }

@@ -52,7 +52,7 @@ TEST_F(FolderSetTest, AllocationSkipsIdsWhoseFilesExist) {
 }
 
 TEST_F(FolderSetTest, FullDiskLeavesNoHalfFolder) {
-  qv::testing::InjectFileFault(kTree + L"\\02\\00.fdb", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(kTree + L"\\02\\00.fdb", ERROR_DISK_FULL);
   uint32_t id = 77;
   EXPECT_FALSE(folders_->AllocateFolder(&id));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);

@@ -47,7 +47,7 @@ class MessageFileTest : public MessageStoreFixture {
  protected:
   void SetUp() override {
     MessageStoreFixture::SetUp();
-    qv::testing::SetClock(kClock);
+    qv::seams::SetClock(kClock);
     id_ = NewMessage(inbox_);
     message_ = messages_->OpenMessage(id_);
     ASSERT_NE(message_, nullptr);
@@ -298,7 +298,7 @@ TEST_F(MessageFileTest, DatesConvertWithTheOffsetInForce) {
   EXPECT_EQ(utc.wHour, 14);
   EXPECT_EQ(utc.wMilliseconds, 5);
   EXPECT_TRUE(SameTime(QvMessageInterface::SystemTimeToLocalTime(utc), local));
-  qv::testing::SetTimeZoneBias(300);  // five hours behind UTC
+  qv::seams::SetTimeZoneBias(300);  // five hours behind UTC
   utc = QvMessageInterface::LocalTimeToSystemTime(SYSTEMTIME{2025, 1, 3, 1, 22, 0, 0, 0});
   EXPECT_EQ(utc.wDay, 2);
   EXPECT_EQ(utc.wHour, 3);
@@ -400,21 +400,21 @@ TEST_F(MessageFileTest, InterruptedSavesAreSettledBeforeUse) {
 
 TEST_F(MessageFileTest, ChangesNeedTheReserveOfFreeSpace) {
   const std::string raw(10000, 'x');  // rounds up to 16384
-  qv::testing::SetFreeSpace(512000 + 16384 - 1);
+  qv::seams::SetFreeSpace(512000 + 16384 - 1);
   EXPECT_FALSE(message_->WriteRaw(raw));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(Eml().size(), 256u);
-  qv::testing::SetFreeSpace(512000 + 16384);
+  qv::seams::SetFreeSpace(512000 + 16384);
   ASSERT_TRUE(message_->WriteRaw(raw));
 
   A::Attributes a;
   a.mask = A::kIsProtected;
   a.isProtected = 1;
-  qv::testing::SetFreeSpace(512000 + 256 + 10000 - 1);
+  qv::seams::SetFreeSpace(512000 + 256 + 10000 - 1);
   EXPECT_FALSE(message_->SetAttributes(a));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(Eml()[19], 0);
-  qv::testing::SetFreeSpace(512000 + 256 + 10000);
+  qv::seams::SetFreeSpace(512000 + 256 + 10000);
   EXPECT_TRUE(message_->SetAttributes(a));
   EXPECT_EQ(Eml()[19], 1);
 }
@@ -425,7 +425,7 @@ TEST_F(MessageFileTest, ChangesNeedTheReserveOfFreeSpace) {
 TEST_F(MessageFileTest, TheMarkInPlaceNeedsNoReserve) {
   ASSERT_TRUE(message_->WriteRaw(kRaw));
   const std::string before = Eml();
-  qv::testing::SetFreeSpace(0);
+  qv::seams::SetFreeSpace(0);
   A::Attributes a;
   a.mask = A::kState | A::kUidl;
   a.state = 2;
@@ -452,8 +452,8 @@ TEST_F(MessageFileTest, FullDiskLeavesTheFileAsItWas) {
       ASSERT_TRUE(message_->WriteRaw(kRaw));
     }
     const std::string before = Eml();
-    qv::testing::InjectFileFault(EmlPath(id_) + L"_tmp", ERROR_DISK_FULL);
-    qv::testing::InjectFileFault(EmlPath(id_), ERROR_DISK_FULL);
+    qv::seams::InjectFileFault(EmlPath(id_) + L"_tmp", ERROR_DISK_FULL);
+    qv::seams::InjectFileFault(EmlPath(id_), ERROR_DISK_FULL);
     EXPECT_FALSE(message_->WriteRaw("Subject: lost\r\n\r\n"));
     EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
     A::Attributes a;
@@ -461,7 +461,7 @@ TEST_F(MessageFileTest, FullDiskLeavesTheFileAsItWas) {
     a.unread = 1;
     EXPECT_FALSE(message_->SetAttributes(a));
     EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
-    qv::testing::ClearFileFaults();
+    qv::seams::ClearFileFaults();
     EXPECT_EQ(Eml(), before) << stored;
     EXPECT_FALSE(Exists(EmlPath(id_) + L"_tmp"));
     EXPECT_EQ(MsgList(inbox_), qv::FormatA("%04X\t0\t0\r\n", id_));

@@ -268,7 +268,7 @@ TEST_F(MessageSetTest, RecoveryDropsMissingAndShortFiles) {
 
 TEST_F(MessageSetTest, FullDiskUndoesACreation) {
   const std::wstring next = L"\\Acc\\DATA\\00\\00.eml";
-  qv::testing::InjectFileFault(next, ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(next, ERROR_DISK_FULL);
   uint32_t id = 99;
   EXPECT_FALSE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
@@ -278,21 +278,21 @@ TEST_F(MessageSetTest, FullDiskUndoesACreation) {
   EXPECT_EQ(TableBytes(), std::string(262144, '\xFF'));
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt"), "0000\t0");
 
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   // The message directory's count is rewritten in place.
-  qv::testing::InjectFileFault(kData + L"\\Status.txt", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(kData + L"\\Status.txt", ERROR_DISK_FULL);
   EXPECT_FALSE(messages_->CreateMessageFile(&id, inbox_));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_STG_DISK_FULL);
   EXPECT_EQ(TableBytes(), std::string(262144, '\xFF'));
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "0");
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
 
   // A rebuild needs the reserve too.
   DropTable();
-  qv::testing::SetFreeSpace(511999);
+  qv::seams::SetFreeSpace(511999);
   QvMessageSet reopened;
   EXPECT_EQ(Reopen(&reopened), QVMDL_ERR_STG_DISK_FULL);
-  qv::testing::SetFreeSpace(512000);
+  qv::seams::SetFreeSpace(512000);
   EXPECT_EQ(Reopen(&reopened), QVMDL_SUCCESS);
 }
 

@@ -25,7 +25,7 @@ class MessageFacadeTest : public MessageStoreFixture {
  protected:
   void SetUp() override {
     MessageStoreFixture::SetUp();
-    qv::testing::SetClock(SYSTEMTIME{2025, 3, 5, 14, 9, 30, 15, 250});
+    qv::seams::SetClock(SYSTEMTIME{2025, 3, 5, 14, 9, 30, 15, 250});
     id_ = NewMessage(inbox_);
   }
 
@@ -329,7 +329,7 @@ TEST_F(MessageFacadeTest, HostileFilesFailCleanlyWithTheirCodes) {
 TEST_F(MessageFacadeTest, DatesTakeTodaysOffsetAndOddDatesComeBackAsGiven) {
   // A summer date of a zone that keeps daylight time elsewhere in the year
   // still gets the offset in force now.
-  qv::testing::SetTimeZoneBias(-600);
+  qv::seams::SetTimeZoneBias(-600);
   SYSTEMTIME utc = A::LocalTimeToSystemTime(SYSTEMTIME{1990, 7, 0, 1, 8, 0, 0, 0});
   EXPECT_EQ(utc.wMonth, 6);
   EXPECT_EQ(utc.wDay, 30);
@@ -351,7 +351,7 @@ TEST_F(MessageFacadeTest, DatesTakeTodaysOffsetAndOddDatesComeBackAsGiven) {
 TEST_F(MessageFacadeTest, RoundTripHoldsOnTheRunningClock) {
   // With the clock running, the offset must come from one reading of it:
   // otherwise a millisecond that passes inside the call leaks into the date.
-  qv::testing::ClearClock();
+  qv::seams::ClearClock();
   const SYSTEMTIME local{2025, 6, 0, 15, 12, 0, 0, 500};
   for (int i = 0; i < 20000; ++i) {
     const SYSTEMTIME utc = A::LocalTimeToSystemTime(local);

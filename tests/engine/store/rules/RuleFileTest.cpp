@@ -125,10 +125,10 @@ TEST_F(RulesTest, NullArgumentsAndNullObject) {
 TEST_F(RulesTest, AFullVolumeLeavesTheRulesAsTheyWere) {
   ASSERT_TRUE(Write(Sample()));
   const std::string before = ReadBytes(kRuleFile);
-  qv::testing::InjectFileFault(kRuleFile + L"_tmp", ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(kRuleFile + L"_tmp", ERROR_DISK_FULL);
   EXPECT_FALSE(Write({{L"new", L"To", L"k", 1, 1, 0}}));
   EXPECT_EQ(GetQvMiddleError(), QVMDL_ERR_CLS_DISK_FULL);
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(ReadBytes(kRuleFile), before);
   EXPECT_FALSE(Exists(kRuleFile + L"_tmp"));
   EXPECT_EQ(ReadOk(), Sample());

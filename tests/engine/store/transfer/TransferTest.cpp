@@ -189,7 +189,7 @@ TEST_F(TransferTest, AFullVolumeStopsTheExportWithNoFileCut) {
   ASSERT_TRUE(exporter.SetSource(StoreMessages(20)) && exporter.RegisterNotification(&heard));
   // Injected at the sixth file's create; then a real 32 KB volume that fills
   // in the middle of a write.
-  qv::testing::InjectFileFault(ExportName(6), ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(ExportName(6), ERROR_DISK_FULL);
   MakeDir(L"\\Small");
   // A machine that refuses mounts (a container without the right) still
   // checks the injected case.
@@ -228,8 +228,8 @@ TEST_F(TransferTest, ImportRefusesFilesBeforeStoringAnything) {
   const std::wstring file = L"\\Export\\in.eml";
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
-    qv::testing::ResetSeams();
-    if (c.memory != 0) qv::testing::SetAvailableMemory(c.memory);
+    qv::seams::ResetSeams();
+    if (c.memory != 0) qv::seams::SetAvailableMemory(c.memory);
     DeleteFileW(file.c_str());
     if (c.bytes != "<none>") WriteBytes(file, c.bytes == "<4G>" ? Raw(1) : c.bytes);
     if (c.bytes == "<4G>") std::filesystem::resize_file(Host(file), 0x100000000ull);

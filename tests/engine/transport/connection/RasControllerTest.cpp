@@ -79,7 +79,7 @@ class RasControllerTest : public AccountTest {
 
 // What the Connection Manager was asked: establishes, releases, open connections, last network.
 std::string Asked() {
-  const auto c = qv::testing::ConnMgrCalls();
+  const auto c = qv::seams::ConnMgrCalls();
   return std::to_string(c.establishCalls) + "/" + std::to_string(c.releaseCalls) + "/" +
          std::to_string(c.openConnections) + (memcmp(&c.lastDestination, &kHome, sizeof kHome) == 0 ? " home" : " work");
 }
@@ -92,7 +92,7 @@ TEST_F(RasControllerTest, ReusesTheNetworksConnectionAndSwitchesForAnother) {
   void* first = controller.EstablishConnection(&status, home_.get());
   ASSERT_NE(first, nullptr);
   EXPECT_EQ(status, 0);
-  const auto calls = qv::testing::ConnMgrCalls();
+  const auto calls = qv::seams::ConnMgrCalls();
   EXPECT_EQ(calls.lastParams, static_cast<DWORD>(CONNMGR_PARAM_GUIDDESTNET));
   EXPECT_EQ(calls.lastPriority, static_cast<DWORD>(CONNMGR_PRIORITY_HIPRIBKGND));
   EXPECT_EQ(calls.lastTimeout, 30000u);
@@ -126,30 +126,30 @@ TEST_F(RasControllerTest, FailureStatusesAreMappedAndNothingIsKept) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.establish << " " << c.held);
-    qv::testing::ResetNetworkSeams();
-    qv::testing::SetConnMgrStatus(c.held);
-    qv::testing::SetConnMgrEstablishHandler([&](const GUID&, DWORD) { return c.establish; });
-    qv::testing::FailConnMgrStatusQuery(c.queryFails);
+    qv::seams::ResetNetworkSeams();
+    qv::seams::SetConnMgrStatus(c.held);
+    qv::seams::SetConnMgrEstablishHandler([&](const GUID&, DWORD) { return c.establish; });
+    qv::seams::FailConnMgrStatusQuery(c.queryFails);
     QvRASController controller;
     long status = 0;
     EXPECT_EQ(controller.EstablishConnection(&status, home_.get()), nullptr);
     EXPECT_EQ(status, c.status);
-    EXPECT_EQ(qv::testing::ConnMgrCalls().openConnections, 0);
+    EXPECT_EQ(qv::seams::ConnMgrCalls().openConnections, 0);
     QvRASController forAccount(work_.get());
     EXPECT_FALSE(forAccount.EstablishConnection(&status));
     EXPECT_EQ(status, c.status);
-    EXPECT_EQ(qv::testing::ConnMgrCalls().openConnections, 0);
+    EXPECT_EQ(qv::seams::ConnMgrCalls().openConnections, 0);
   }
 }
 
 TEST_F(RasControllerTest, AWifiLinkStillAssociatingIsWaitedForAndTriedOnce) {
-  qv::testing::SetNetworkWait(0, 600);  // the 300 one-second steps pass at once
+  qv::seams::SetNetworkWait(0, 600);  // the 300 one-second steps pass at once
   qv::SetWaitHook({[] { return g_linkPending.load(); }, LinkUp, nullptr});
   for (const bool comesUp : {true, false}) {
     SCOPED_TRACE(comesUp);
     ASSERT_TRUE(SetRegistryDword(HKEY_LOCAL_MACHINE, kHardware, L"Wifi", 0x0B));
     int establishes = 0;
-    qv::testing::SetConnMgrEstablishHandler([&](const GUID&, DWORD) -> DWORD {
+    qv::seams::SetConnMgrEstablishHandler([&](const GUID&, DWORD) -> DWORD {
       if (++establishes == 1) {
         g_linkPending = comesUp;
         return CONNMGR_STATUS_CONNECTIONFAILED;
@@ -171,11 +171,11 @@ TEST_F(RasControllerTest, AWifiLinkStillAssociatingIsWaitedForAndTriedOnce) {
   // The one-argument form never waits.
   ASSERT_TRUE(SetRegistryDword(HKEY_LOCAL_MACHINE, kHardware, L"Wifi", 0x0B));
   g_linkPending = true;
-  qv::testing::SetConnMgrEstablishHandler([](const GUID&, DWORD) -> DWORD { return CONNMGR_STATUS_CONNECTIONFAILED; });
+  qv::seams::SetConnMgrEstablishHandler([](const GUID&, DWORD) -> DWORD { return CONNMGR_STATUS_CONNECTIONFAILED; });
   QvRASController forAccount(home_.get());
   long status = 0;
   EXPECT_FALSE(forAccount.EstablishConnection(&status));
-  EXPECT_EQ(qv::testing::ConnMgrCalls().lastTimeout, 29952u);
+  EXPECT_EQ(qv::seams::ConnMgrCalls().lastTimeout, 29952u);
   g_linkPending = false;
 }
 
@@ -200,7 +200,7 @@ TEST_F(RasControllerTest, TheSecondRingIsOffExactlyWhileAMailConnectionIsHeld) {
     QvRASController controller;
     for (const auto& [step, ring] : run.steps) {
       long status = 0;
-      qv::testing::SetConnMgrStatus(step == kFail ? CONNMGR_STATUS_CONNECTIONFAILED : CONNMGR_STATUS_CONNECTED);
+      qv::seams::SetConnMgrStatus(step == kFail ? CONNMGR_STATUS_CONNECTIONFAILED : CONNMGR_STATUS_CONNECTED);
       switch (step) {
         case kHome: case kFail: controller.EstablishConnection(&status, home_.get()); break;
         case kHomeToo: controller.EstablishConnection(&status, homeToo_.get()); break;
@@ -213,14 +213,14 @@ TEST_F(RasControllerTest, TheSecondRingIsOffExactlyWhileAMailConnectionIsHeld) {
   }
   // A controller that ends holding a mail connection puts the ring back.
   RegDeleteKeyW(HKEY_CURRENT_USER, kRing);
-  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
+  qv::seams::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
   {
     QvRASController controller;
     long status = 0;
     controller.EstablishConnection(&status, home_.get());
   }
   EXPECT_EQ(Ring(), "1/2");
-  EXPECT_EQ(qv::testing::ConnMgrCalls().openConnections, 0);
+  EXPECT_EQ(qv::seams::ConnMgrCalls().openConnections, 0);
 }
 
 TEST_F(RasControllerTest, AnObserverThatEndedIsNeverCalled) {

@@ -39,12 +39,12 @@ namespace fs = std::filesystem;
 // The child: one receive of "Acc", dying at the chosen file call (or, with a
 // seed, cutting the power there first). Point 0 only counts the calls.
 int SweepChild() {
-  qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_SWEEP_PORT"))));
-  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
+  qv::seams::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_SWEEP_PORT"))));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::seams::SetTrustedCaFile(ca);
   const int point = std::atoi(std::getenv("QV_SWEEP_POINT"));
   const bool before = std::getenv("QV_SWEEP_WHEN")[0] == 'b';
   const char* seed = std::getenv("QV_SWEEP_SEED");
-  if (seed != nullptr) qv::testing::ArmPowerCut();
+  if (seed != nullptr) qv::seams::ArmPowerCut();
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
   if (!account) return 2;
   QvRASController ras;
@@ -52,22 +52,22 @@ int SweepChild() {
   RetrieverRecorder recorder;
   retriever.registerNotify(&recorder);
   if (point == 0) {
-    qv::testing::CountFileCalls();
+    qv::seams::CountFileCalls();
   } else {
     const uint64_t cut = seed != nullptr ? std::strtoull(seed, nullptr, 10) : 0;
-    qv::testing::ArmCrashPoint(point, before ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter,
-                               [seed, cut](const qv::testing::CrashCall& call) {
+    qv::seams::ArmCrashPoint(point, before ? qv::seams::CrashWhen::kBefore : qv::seams::CrashWhen::kAfter,
+                               [seed, cut](const qv::seams::CrashCall& call) {
                                  // Where it died, for a failure's trace.
                                  if (std::getenv("QV_SWEEP_TRACE") != nullptr) {
                                    std::fprintf(stderr, "at %s %ls\n", qv::crash_seam::CallName(call.call),
                                                 call.path.c_str());
                                  }
-                                 if (seed != nullptr) qv::testing::CutPower(cut);
+                                 if (seed != nullptr) qv::seams::CutPower(cut);
                                  _exit(0);
                                });
   }
   retriever.RetrieveMessages(account.get(), &ras, std::getenv("QV_SWEEP_PASSWORD"));
-  if (point == 0) std::ofstream(std::getenv("QV_SWEEP_COUNT")) << qv::testing::FileCalls();
+  if (point == 0) std::ofstream(std::getenv("QV_SWEEP_COUNT")) << qv::seams::FileCalls();
   return 0;
 }
 
@@ -238,7 +238,7 @@ TEST_F(ReceiveSweep, PowerCutsAtRandomCallsLoseNothingAndListNothingTorn) {
     if (std::getenv("QV_CUT_ONLY") != nullptr && std::atoi(std::getenv("QV_CUT_ONLY")) != cut) continue;
     FreshPoint(deletes, 4);
     ASSERT_EQ(RunChild(point, before, seed), 0);
-    qv::testing::StartNewBoot();
+    qv::seams::StartNewBoot();
     CheckAfterRestart(deletes, 4);
     if (HasFailure()) return;
   }

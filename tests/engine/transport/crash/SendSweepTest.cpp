@@ -30,21 +30,21 @@ std::string Queued(int n) { return Mail(qv::FormatA("To: to%d@example.org\r\n", 
 // The child: one send of "Acc", dying at the chosen file call; point 0 only
 // counts the calls.
 int SendChild() {
-  qv::testing::MapHost("smtp.example.com", 25, static_cast<WORD>(std::atoi(std::getenv("QV_SEND_PORT"))));
+  qv::seams::MapHost("smtp.example.com", 25, static_cast<WORD>(std::atoi(std::getenv("QV_SEND_PORT"))));
   const int point = std::atoi(std::getenv("QV_SEND_POINT"));
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
   if (!account) return 2;
   QvRASController ras;
   Sender sender;
   if (point == 0) {
-    qv::testing::CountFileCalls();
+    qv::seams::CountFileCalls();
   } else {
     const bool before = std::getenv("QV_SEND_WHEN")[0] == 'b';
-    qv::testing::ArmCrashPoint(point, before ? qv::testing::CrashWhen::kBefore : qv::testing::CrashWhen::kAfter,
-                               [](const qv::testing::CrashCall&) { _exit(0); });
+    qv::seams::ArmCrashPoint(point, before ? qv::seams::CrashWhen::kBefore : qv::seams::CrashWhen::kAfter,
+                               [](const qv::seams::CrashCall&) { _exit(0); });
   }
   sender.SendMultiMail(account.get(), &ras, L"");
-  if (point == 0) std::ofstream(std::getenv("QV_SEND_COUNT")) << qv::testing::FileCalls();
+  if (point == 0) std::ofstream(std::getenv("QV_SEND_COUNT")) << qv::seams::FileCalls();
   return 0;
 }
 

@@ -137,18 +137,18 @@ TEST_F(ClassifierTest, OneStepMessageIsTheStepByStepOne) {
     }
     return count;
   };
-  qv::testing::InjectFileFault(StoreFile(L"TREE", inbox_, L".msg"), ERROR_DISK_FULL);
+  qv::seams::InjectFileFault(StoreFile(L"TREE", inbox_, L".msg"), ERROR_DISK_FULL);
   unsigned long failed = 0;
   EXPECT_FALSE(folder->CreateMessage(&failed, a, raw));
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(Messages(inbox_).size(), 2u);
   EXPECT_EQ(emlFiles(), 2u);
 }
 
 TEST_F(ClassifierTest, NothingIsRecordedForMailThatWasNotStored) {
-  qv::testing::SetFreeSpace(1000);
+  qv::seams::SetFreeSpace(1000);
   EXPECT_FALSE(Save(Mail("From: a@example.jp")));
-  qv::testing::ClearFreeSpace();
+  qv::seams::ClearFreeSpace();
   EXPECT_TRUE(Messages(inbox_).empty());
   EXPECT_EQ(ReadHost(AccountFile("Acc", "recvhistory.dat")), "");
 }
@@ -164,7 +164,7 @@ TEST_F(ClassifierTest, PoisonMailGoesToTheReceiveBoxAndTheNextIsFiledNormally) {
 
   // Too large for the memory at hand: it cannot be decoded.
   const std::string undecodable = Mail("From: friend@example.jp") + std::string(700000, 'x') + "\r\n";
-  qv::testing::SetAvailableMemory(1200000);
+  qv::seams::SetAvailableMemory(1200000);
   QvClassifier classifier;
   for (std::string raw : {undecodable, Mail("From: friend@example.jp\r\nSubject: lost"),
                           Mail("From: friend@example.jp\r\nSubject: far"),

@@ -90,13 +90,13 @@ class HostilePop : public PopTest {
     PopTest::SetUp();
     if (HasFatalFailure()) return;
     account_.deleteOnServer = 1;
-    testing::SetReplyDeadline(kLineDeadline, kFloorRate);
+    seams::SetReplyDeadline(kLineDeadline, kFloorRate);
   }
 
   // One session against `server` on port 110; the recorder keeps what it saw.
   void Run(TestServer& server, PopClient& client) {
     server.Start();
-    testing::MapHost("pop.example.com", 110, server.Port());
+    seams::MapHost("pop.example.com", 110, server.Port());
     client.setAccount(&account_, connection_);
     client.setPopMode(0);
     client.newConnection();
@@ -121,7 +121,7 @@ class HostilePop : public PopTest {
   TestCert TrustedServerCert() {
     const TestCert ca = MakeCa();
     WriteHost("ca.pem", ca.certPem);
-    testing::SetTrustedCaFile(Host("ca.pem"));
+    seams::SetTrustedCaFile(Host("ca.pem"));
     CertRequest request("CN=pop.example.com");
     request.dnsNames = {"pop.example.com"};
     return MakeCertificate(request, &ca);
@@ -290,8 +290,8 @@ TEST_F(HostilePop, Table) {
 TEST_F(HostilePop, CancelStopsATricklingMessageAtOnceAndLeavesItOnTheServer) {
   // C: RETR 1   S: +OK / x|x|x... (one byte every 300 ms; the deadline is the
   // production one here)   ... cancel from another thread ...   C: QUIT (unheard)
-  testing::SetReplyDeadline(30000, 1024);
-  testing::SetNetworkWait(50, 600);
+  seams::SetReplyDeadline(30000, 1024);
+  seams::SetNetworkWait(50, 600);
   for (const bool fromObserver : {false, true}) {
     SCOPED_TRACE(fromObserver ? "cancel by the observer" : "cancel from another thread");
     PopClient client;
@@ -413,7 +413,7 @@ class HostileSmtp : public SmtpTest {
   void SetUp() override {
     SmtpTest::SetUp();
     if (HasFatalFailure()) return;
-    testing::SetReplyDeadline(kLineDeadline, kFloorRate);
+    seams::SetReplyDeadline(kLineDeadline, kFloorRate);
   }
 };
 
@@ -459,7 +459,7 @@ TEST_F(HostileSmtp, Table) {
     TestServer server;
     row.script(server);
     server.Start();
-    testing::MapHost("smtp.example.com", row.port, server.Port());
+    seams::MapHost("smtp.example.com", row.port, server.Port());
     account_.smtpPort = row.port;
     const auto start = Clock::now();
     Send();

@@ -28,10 +28,10 @@ class PopDovecot : public PopTest {
     account_.popUserName = Wide(user_);
     account_.popPassword = Wide(peer_.Password());
     account_.popPort = 110;
-    testing::MapHost("pop.example.com", 110, peer_.PlainPort());
-    testing::MapHost("pop.example.com", 995, peer_.SecurePort());
+    seams::MapHost("pop.example.com", 110, peer_.PlainPort());
+    seams::MapHost("pop.example.com", 995, peer_.SecurePort());
     // Port 110 offers STLS: the session upgrades before it logs in.
-    testing::SetTrustedCaFile(peer_.CaFile());
+    seams::SetTrustedCaFile(peer_.CaFile());
   }
 
   // One session; the recorder keeps what it saw.
@@ -274,7 +274,7 @@ TEST_F(PopDovecot, WrongPasswordIsReportedWithItsCodeAndNeverLogged) {
 
 TEST_F(PopDovecot, ImplicitTlsOn995AcceptsATrustedChainWithoutAQuestion) {
   peer_.AddMessage(user_, kMailA);
-  testing::SetTrustedCaFile(peer_.CaFile());
+  seams::SetTrustedCaFile(peer_.CaFile());
   account_.popPort = 995;
   CertificateAnswers answers(false);
   PopClient client;
@@ -288,7 +288,7 @@ TEST_F(PopDovecot, ImplicitTlsOn995AcceptsATrustedChainWithoutAQuestion) {
 
 TEST_F(PopDovecot, ImplicitTlsWithAnUnknownIssuerAsksAndANoRefuses) {
   peer_.AddMessage(user_, kMailA);
-  testing::SetTrustedCaFile("");
+  seams::SetTrustedCaFile("");
   CertificateAnswers answers(false);
   account_.popPort = 995;
   PopClient client;

@@ -33,7 +33,7 @@ class PopScripted : public PopTest {
   // Starts the server and runs one session against it on port 110.
   void Run(TestServer& server, int mode = 0) {
     server.Start();
-    testing::MapHost("pop.example.com", 110, server.Port());
+    seams::MapHost("pop.example.com", 110, server.Port());
     client_->setAccount(&account_, connection_);
     client_->setPopMode(mode);
     client_->newConnection();
@@ -148,7 +148,7 @@ TEST_F(PopScripted, MessageThatNeverEndsStopsAtItsLimitWithoutGrowing) {
 
 TEST_F(PopScripted, StallEndsAfterTheWaitStepsWithTimeOut) {
   // S: +OK ready   C: USER user   (silence)
-  testing::SetNetworkWait(20, 10);
+  seams::SetNetworkWait(20, 10);
   TestServer server;
   server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Stall();
   Run(server);
@@ -176,7 +176,7 @@ TEST_F(PopScripted, CancelFromAnotherThreadEndsAStalledLoginAtOnce) {
 
 TEST_F(PopScripted, CancelWhileAMessageStallsEndsTheSessionAsCancelled) {
   // C: RETR 1   S: +OK / half a message / (silence)   ... cancel ...   C: QUIT
-  testing::SetNetworkWait(50, 600);
+  seams::SetNetworkWait(50, 600);
   TestServer server;
   Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 100\r\n");
   server.ExpectLine("LIST 1").Send("+OK 1 100\r\n").ExpectLine("RETR 1").Send("+OK\r\nSubject: half\r\n").Stall();
@@ -328,7 +328,7 @@ TEST_F(PopScripted, UseUidlListAlwaysIgnoresTheLastUid) {
 TEST_F(PopScripted, FreeMemoryDecidesBetweenWholeHeaderOnlyAndNothing) {
   {
     // Room for the header only: C: LIST 1  S: +OK 1 300000  C: TOP 1 0
-    testing::SetAvailableMemory(400000);
+    seams::SetAvailableMemory(400000);
     TestServer server;
     Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 300000\r\n");
     server.ExpectLine("LIST 1").Send("+OK 1 300000\r\n").ExpectLine("TOP 1 0").Send("+OK\r\nSubject: s\r\n\r\n.\r\n");
@@ -343,7 +343,7 @@ TEST_F(PopScripted, FreeMemoryDecidesBetweenWholeHeaderOnlyAndNothing) {
     // is deleted either: C: LIST 1  S: +OK 1 10  C: QUIT
     recorder_->events.clear();
     recorder_->mails.clear();
-    testing::SetAvailableMemory(100000);
+    seams::SetAvailableMemory(100000);
     account_.deleteOnServer = 1;
     TestServer server;
     Login(server).ExpectLine("UIDL").Send("+OK\r\n1 a\r\n.\r\n").ExpectLine("STAT").Send("+OK 1 10\r\n");
@@ -486,7 +486,7 @@ TEST_F(PopScripted, DeletesAndTheLatestListFollowWhatTheDeviceStored) {
     TestServer server;
     c.script(Login(server));
     server.Start();
-    testing::MapHost("pop.example.com", 110, server.Port());
+    seams::MapHost("pop.example.com", 110, server.Port());
     client_->setAccount(&account_, connection_);
     client_->setPartialList(c.partial);
     client_->setPopMode(c.mode);
@@ -570,7 +570,7 @@ TEST_F(PopScripted, LinesReceivedOnlyByTheLastUidAreNeitherFetchedNorDeleted) {
     server.ExpectLine("CAPA").Send(c.pipelining ? "+OK\r\nPIPELINING\r\n.\r\n" : "-ERR\r\n");
     c.script(server);
     server.Start();
-    testing::MapHost("pop.example.com", 110, server.Port());
+    seams::MapHost("pop.example.com", 110, server.Port());
     client_->setAccount(&account_, connection_);
     std::list<std::string> download = c.download;
     client_->setDownloadList(download);
@@ -640,12 +640,12 @@ TEST(PopOversizeMark, GoesAtTheEndOfTheHeaderBlock) {
 
 TEST_F(PopScripted, LostDataConnectionEndsTheWaitAndIsLogged) {
   // S: +OK ready   C: USER user   (silence; the data connection is down)
-  testing::SetNetworkWait(20, 600);
+  seams::SetNetworkWait(20, 600);
   TestServer server;
   server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Stall();
   std::thread dropper([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+    seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
   });
   Run(server);
   dropper.join();

@@ -91,7 +91,7 @@ class CuttingRelay {
         if (at != std::string::npos) {
           pass = at > before ? at - before : 0;
           cutDone_ = true;
-          qv::testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+          qv::seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
         }
         if (pass && ::write(server, buffer, pass) != static_cast<ssize_t>(pass)) return;
       }

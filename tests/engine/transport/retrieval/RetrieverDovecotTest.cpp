@@ -125,10 +125,10 @@ class RetrieverBrokenRun : public RetrieverTest {
 };
 
 TEST_F(RetrieverBrokenRun, LinkLostAtTheHundredAndFirstKeepsTheFirstHundred) {
-  qv::testing::SetNetworkWait(20, 600);
+  qv::seams::SetNetworkWait(20, 600);
   {
     CuttingRelay relay(peer_.PlainPort(), "RETR 101\r\n");
-    qv::testing::MapHost("pop.example.com", 110, relay.Port());
+    qv::seams::MapHost("pop.example.com", 110, relay.Port());
     RetrieverRecorder recorder;
     EXPECT_FALSE(Receive(recorder));
     EXPECT_TRUE(relay.Cut());
@@ -140,8 +140,8 @@ TEST_F(RetrieverBrokenRun, LinkLostAtTheHundredAndFirstKeepsTheFirstHundred) {
   const auto first = StoredByUid();
   for (int n = 1; n <= 100; ++n) EXPECT_EQ(first.count(DovecotUid(n, first.begin()->first)), 1u) << n;
 
-  qv::testing::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
-  qv::testing::MapHost("pop.example.com", 110, peer_.PlainPort());
+  qv::seams::SetConnMgrStatus(CONNMGR_STATUS_CONNECTED);
+  qv::seams::MapHost("pop.example.com", 110, peer_.PlainPort());
   RetrieverRecorder again;
   ASSERT_TRUE(Receive(again)) << std::hex << again.Error();
   EXPECT_EQ(again.whole, 100);
@@ -151,8 +151,8 @@ TEST_F(RetrieverBrokenRun, LinkLostAtTheHundredAndFirstKeepsTheFirstHundred) {
 // The child: receives into the same device root and dies by SIGKILL right
 // after the 50th message was stored.
 int KilledReceiver(const char* port) {
-  qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(port)));
-  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
+  qv::seams::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(port)));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::seams::SetTrustedCaFile(ca);
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
   if (!account) return 2;
   QvRASController ras;
@@ -311,7 +311,7 @@ TEST_F(RetrieverTest, AutomaticReceiveOfTheCarrierAccount) {
     SetPhoneStatus(10, 0u);
     long status = 0;
     if (!c.linkUp) ras_.ReleaseConnection(&status);
-    qv::testing::SetConnMgrEstablishHandler(
+    qv::seams::SetConnMgrEstablishHandler(
         [&](const GUID&, DWORD) -> DWORD { return c.linkUp ? CONNMGR_STATUS_CONNECTED : CONNMGR_STATUS_CONNECTIONFAILED; });
     RetrieverRecorder recorder;
     ASSERT_TRUE(automatic.Retriever()->registerNotify(&recorder));
@@ -360,7 +360,7 @@ TEST_F(RetrieverTest, ServerWithoutUidlIsNotFetchedTwice) {
     }
     server.ExpectLine("QUIT").Send("+OK\r\n");
     server.Start();
-    qv::testing::MapHost("pop.example.com", 110, server.Port());
+    qv::seams::MapHost("pop.example.com", 110, server.Port());
   };
   for (bool first : {true, false}) {
     TestServer server;
@@ -410,7 +410,7 @@ TEST_F(RetrieverTest, AUidListedTwiceIsSavedOnce) {
     c.fetch(server);
     server.ExpectLine("QUIT").Send("+OK\r\n");
     server.Start();
-    qv::testing::MapHost("pop.example.com", 110, server.Port());
+    qv::seams::MapHost("pop.example.com", 110, server.Port());
     RetrieverRecorder recorder;
     EXPECT_EQ(Receive(recorder), c.received) << c.what << std::hex << recorder.Error();
     EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
@@ -429,10 +429,10 @@ TEST_F(RetrieverTest, StorageThatWillNotOpenIsASaveFailure) {
   std::wstring root;
   ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
   storage_.reset();
-  qv::testing::InjectFileFault(root + L"\\TREE\\Status.txt", ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(root + L"\\TREE\\Status.txt", ERROR_SHARING_VIOLATION);
   RetrieverRecorder recorder;
   EXPECT_FALSE(Receive(recorder));
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(recorder.FirstError(), (NotifyEvent{3, QVMDL_ERR_STG_FILEIO_FILE_OPEN_TREESTATUS, 0}));
   EXPECT_EQ(recorder.whole, 0);
   EXPECT_TRUE(KnownUids().empty());
@@ -489,7 +489,7 @@ TEST_P(RetrieverHoldings, ThatCannotBeReadDeleteNothingOnTheServer) {
   const auto& fault = faults[static_cast<int>(c.what)];
   storage_.reset();
   const size_t from = LogSize();
-  qv::testing::InjectFileFault(fault.path, ERROR_SHARING_VIOLATION);
+  qv::seams::InjectFileFault(fault.path, ERROR_SHARING_VIOLATION);
   RetrieverRecorder recorder;
   bool done = false;
   {
@@ -499,7 +499,7 @@ TEST_P(RetrieverHoldings, ThatCannotBeReadDeleteNothingOnTheServer) {
                    : retriever.RetrieveMessages(account_.get(), &ras_, peer_.Password());
   }
   const uint32_t word = GetQvMiddleError();
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   storage_.reset(account_->OpenStorage());
   ASSERT_TRUE(storage_);
   EXPECT_FALSE(done);
@@ -544,11 +544,11 @@ TEST_F(RetrieverTest, AMailWhoseSyncFailedIsFetchedAgain) {
   for (int n = 2; n <= 4; ++n) Deliver(NumberedMail(n, "plain"));
   std::wstring root;
   ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
-  qv::testing::InjectFileFault(
+  qv::seams::InjectFileFault(
       qv::FormatW(L"%s\\DATA\\%02lX\\%02lX.eml", root.c_str(), next & 0xFF, (next >> 8) & 0xFF), ERROR_WRITE_FAULT);
   RetrieverRecorder second;
   EXPECT_FALSE(Receive(second));
-  qv::testing::ClearFileFaults();
+  qv::seams::ClearFileFaults();
   EXPECT_EQ(second.FirstError(), (NotifyEvent{3, QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML, 0}));
   EXPECT_EQ(second.whole, 3);
   const std::string any = stored.begin()->first;

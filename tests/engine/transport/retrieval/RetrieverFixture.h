@@ -56,9 +56,9 @@ class RetrieverTest : public FilingTest {
     WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
     user_ = peer_.NewMailbox();
-    qv::testing::MapHost("pop.example.com", 110, peer_.PlainPort());
+    qv::seams::MapHost("pop.example.com", 110, peer_.PlainPort());
     // dovecot offers STLS on port 110: the receive upgrades before it logs in.
-    qv::testing::SetTrustedCaFile(peer_.CaFile());
+    qv::seams::SetTrustedCaFile(peer_.CaFile());
     Settings s;
     s.strPopServerName = L"pop.example.com";
     s.uiPopServerPort = 110;

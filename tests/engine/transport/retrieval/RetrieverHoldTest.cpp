@@ -45,8 +45,8 @@ bool ReceiveAcc(const std::string& password, std::vector<NotifyEvent>* events,
 // once it stored its 100th mail, sets "receiving" and goes on only when the
 // parent has set "tried"; exit 0 when it went well, else 1 (2: no word).
 int ChildReceiver(const std::string& mode) {
-  qv::testing::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_HOLD_PORT"))));
-  if (const char* ca = ::getenv("QV_POP_CA")) qv::testing::SetTrustedCaFile(ca);
+  qv::seams::MapHost("pop.example.com", 110, static_cast<WORD>(std::atoi(std::getenv("QV_HOLD_PORT"))));
+  if (const char* ca = ::getenv("QV_POP_CA")) qv::seams::SetTrustedCaFile(ca);
   const std::string password = std::getenv("QV_HOLD_PASSWORD");
   std::vector<NotifyEvent> events;
   if (mode == "second") {

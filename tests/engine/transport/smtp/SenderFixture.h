@@ -55,20 +55,20 @@ class SenderTest : public FilingTest {
     if (HasFatalFailure()) return;
     WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
     // The peer's certificate is an hour old: the clock stands at the real now.
-    testing::ClearClock();
+    seams::ClearClock();
     SYSTEMTIME now{};
     GetSystemTime(&now);
-    testing::SetClock(now);
+    seams::SetClock(now);
     GetLocalTime(&now);
     stamp_ =
         qv::FormatW(L"%04d%02d%02d%02d%02d%02d", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond);
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
     peer_.ClearMail();
-    testing::MapHost("smtp.example.com", 25, peer_.PlainPort());
-    testing::MapHost("smtp.example.com", 587, peer_.PlainPort());
-    testing::MapHost("smtp.example.com", 465, peer_.SecurePort());
-    testing::MapHost("smtp.example.com", 2525, peer_.LoginPort());
-    testing::SetTrustedCaFile(peer_.CaFile());
+    seams::MapHost("smtp.example.com", 25, peer_.PlainPort());
+    seams::MapHost("smtp.example.com", 587, peer_.PlainPort());
+    seams::MapHost("smtp.example.com", 465, peer_.SecurePort());
+    seams::MapHost("smtp.example.com", 2525, peer_.LoginPort());
+    seams::SetTrustedCaFile(peer_.CaFile());
     Settings s;
     s.Select(Settings::kSousinTrayID);
     ASSERT_TRUE(account_->GetAccountInfoAttributes(&s));

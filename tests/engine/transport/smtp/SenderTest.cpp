@@ -111,7 +111,7 @@ TEST_F(SenderTest, RunsWithNothingToSendOrNowhereToSendIt) {
       {"no data connection",
        [this](auto*) {
          Queue(Mail("To: a@example.org\r\n", "x\r\n"));
-         testing::SetConnMgrStatus(0x21);
+         seams::SetConnMgrStatus(0x21);
        },
        0,
        {kConnecting, QueueError(QVMDL_ERR_SEND_CONNECTION)},
@@ -141,7 +141,7 @@ TEST_F(SenderTest, RunsWithNothingToSendOrNowhereToSendIt) {
     EXPECT_EQ(Messages(sendBox_).size(), waiting - c.delivered);
     Empty(sendBox_);
     Configure(25, false);
-    testing::SetConnMgrStatus(0x10);
+    seams::SetConnMgrStatus(0x10);
   }
 }
 
@@ -155,9 +155,9 @@ TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
   unsigned long probe = 0;
   ASSERT_TRUE(Folder(sent_)->CreateMessage(&probe) && Folder(sent_)->RemoveMessage(probe));
   ++probe;
-  testing::InjectFileFault(EmlPathOf(probe), ERROR_DISK_FULL);
+  seams::InjectFileFault(EmlPathOf(probe), ERROR_DISK_FULL);
   EXPECT_EQ(Send(), 0);
-  testing::ClearFileFaults();
+  seams::ClearFileFaults();
   EXPECT_EQ(recorder_.events,
             (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY)}));
   EXPECT_EQ(peer_.WaitForMail(1).size(), 1u);
@@ -166,9 +166,9 @@ TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
   EXPECT_EQ(Count(Log(), "QUIT"), 1u);
 
   peer_.ClearMail();
-  testing::InjectFileFault(StoreFile(L"TREE", sent_, L".msg"), ERROR_DISK_FULL);
+  seams::InjectFileFault(StoreFile(L"TREE", sent_, L".msg"), ERROR_DISK_FULL);
   EXPECT_EQ(Send(), 0);
-  testing::ClearFileFaults();
+  seams::ClearFileFaults();
   ASSERT_EQ(peer_.WaitForMail(1).size(), 1u);
   ASSERT_EQ(Messages(sendBox_).size(), 1u);
   EXPECT_EQ(Attributes(Messages(sendBox_)[0], QvMessageInterface::kState).state, Sender::kSentNotFiled);
@@ -186,7 +186,7 @@ TEST_F(SenderTest, AMessageTheServerTookIsNeverSentAgain) {
 // nor one after room came back sends it again.
 TEST_F(SenderTest, AFullVolumeWhenTheServerTakesAMessageStillKeepsItFromGoingAgain) {
   const unsigned long id = Queue(Mail("To: a@example.org\r\n", "one\r\n"));
-  testing::SetFreeSpace(0);
+  seams::SetFreeSpace(0);
   EXPECT_EQ(Send(), 0);
   EXPECT_EQ(recorder_.events,
             (std::vector<Event>{kConnecting, kConnected, QueueError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY)}));
@@ -197,7 +197,7 @@ TEST_F(SenderTest, AFullVolumeWhenTheServerTakesAMessageStillKeepsItFromGoingAga
 
   for (bool full : {true, false}) {
     SCOPED_TRACE(full ? "still full" : "room again");
-    if (!full) testing::ClearFreeSpace();
+    if (!full) seams::ClearFreeSpace();
     peer_.ClearMail();
     EXPECT_EQ(Send(), 0);
     EXPECT_EQ(recorder_.events,
@@ -215,7 +215,7 @@ TEST_F(SenderTest, AStrippedStartTlsOffer587EndsTheRunBeforeAnyCredential) {
       .ExpectLine("QUIT")
       .Close();
   server.Start();
-  testing::MapHost("smtp.example.com", 587, server.Port());
+  seams::MapHost("smtp.example.com", 587, server.Port());
   Configure(587, true);
   const unsigned long id = Queue(Mail("To: a@example.org\r\n", "x\r\n"));
   EXPECT_EQ(Send(), 0);

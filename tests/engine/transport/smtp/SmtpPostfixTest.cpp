@@ -17,10 +17,10 @@ class SmtpPostfix : public SmtpTest {
     SmtpTest::SetUp();
     ASSERT_TRUE(peer_.Ready()) << peer_.Error();
     peer_.ClearMail();
-    testing::MapHost("smtp.example.com", 25, peer_.PlainPort());
-    testing::MapHost("smtp.example.com", 587, peer_.PlainPort());
-    testing::MapHost("smtp.example.com", 465, peer_.SecurePort());
-    testing::SetTrustedCaFile(peer_.CaFile());
+    seams::MapHost("smtp.example.com", 25, peer_.PlainPort());
+    seams::MapHost("smtp.example.com", 587, peer_.PlainPort());
+    seams::MapHost("smtp.example.com", 465, peer_.SecurePort());
+    seams::SetTrustedCaFile(peer_.CaFile());
     account_.smtpUserName = Wide(peer_.User());
     account_.smtpPassword = Wide(peer_.Password());
   }
@@ -133,7 +133,7 @@ TEST_F(SmtpPostfix, StartTlsOn587AndImplicitTlsOn465) {
 TEST_F(SmtpPostfix, PopBeforeSmtpLogsInOnTheDovecotPeerFirst) {
   DovecotPeer& pop = DovecotPeer::Shared();
   ASSERT_TRUE(pop.Ready()) << pop.Error();
-  testing::MapHost("pop.example.com", 110, pop.PlainPort());
+  seams::MapHost("pop.example.com", 110, pop.PlainPort());
   account_.smtpAuthMode = 1;
   account_.popServerName = L"pop.example.com";
   account_.popUserName = Wide(pop.NewMailbox());

@@ -25,7 +25,7 @@ class SmtpScripted : public SmtpTest {
  protected:
   void Run(TestServer& server, WORD port = 25) {
     server.Start();
-    testing::MapHost("smtp.example.com", port, server.Port());
+    seams::MapHost("smtp.example.com", port, server.Port());
     account_.smtpPort = port;
     Send();
   }
@@ -286,7 +286,7 @@ TEST_F(SmtpScripted, ReplyThatNeverEndsStopsAtItsLimit) {
 TEST_F(SmtpScripted, StallTimesOutAndCancelEndsAtOnce) {
   {
     // S: 220 ready   C: HELO QvMail   (silence)
-    testing::SetNetworkWait(20, 5);
+    seams::SetNetworkWait(20, 5);
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Stall();
     Run(server);
@@ -296,7 +296,7 @@ TEST_F(SmtpScripted, StallTimesOutAndCancelEndsAtOnce) {
   }
   {
     // The same stall with the production wait, cancelled from another thread.
-    testing::SetNetworkWait(1000, 600);
+    seams::SetNetworkWait(1000, 600);
     NewClient();
     TestServer server;
     server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Stall();
@@ -365,7 +365,7 @@ TEST_F(SmtpScripted, GreetingsEhloRefusalsAndStrippedStartTls) {
        },
        Failed(QVMDL_ERR_SMTP_NO_NETWORK), "AUTH"},
   };
-  testing::SetNetworkWait(1000, 600);  // a reply waited out would outlast the test
+  seams::SetNetworkWait(1000, 600);  // a reply waited out would outlast the test
   for (const Case& c : cases) {
     NewClient();
     account_.smtpAuthMode = c.auth ? 2 : 0;
@@ -417,12 +417,12 @@ TEST_F(SmtpScripted, DropMidDataIsAFailureNotAnAcceptance) {
 }
 
 TEST_F(SmtpScripted, LostDataConnectionEndsTheWait) {
-  testing::SetNetworkWait(20, 50);
+  seams::SetNetworkWait(20, 50);
   TestServer server;
   server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Stall();
   std::thread cut([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    testing::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
+    seams::SetConnMgrStatus(CONNMGR_STATUS_DISCONNECTED);
   });
   Run(server);
   cut.join();
@@ -492,7 +492,7 @@ TEST_F(SmtpScripted, StartTlsNotOfferedKeepsPlainTextAndRefusedEhloIsAnAuthFailu
 
 TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
   // POP: S: +OK ready   C: USER user   S: +OK   C: PASS pw   S: +OK   C: QUIT   S: +OK bye
-  testing::SetNetworkWait(10, 600);
+  seams::SetNetworkWait(10, 600);
   account_.smtpAuthMode = 1;
   account_.popServerName = L"pop.example.com";
   account_.popUserName = L"user";
@@ -508,7 +508,7 @@ TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
       .Send("+OK bye\r\n")
       .Close();
   pop.Start();
-  testing::MapHost("pop.example.com", 110, pop.Port());
+  seams::MapHost("pop.example.com", 110, pop.Port());
   TestServer server;
   server.Send("220 ready\r\n").ExpectLine("HELO QvMail").Send("250 hi\r\n");
   Envelope(server).Send("250 queued\r\n").Close();
@@ -528,7 +528,7 @@ TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
   refusing.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
       "-ERR no\r\n").ExpectLine("QUIT");
   refusing.Start();
-  testing::MapHost("pop.example.com", 110, refusing.Port());
+  seams::MapHost("pop.example.com", 110, refusing.Port());
   Send();
   EXPECT_TRUE(refusing.Finish()) << refusing.Error();
   EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_AUTH)}));
