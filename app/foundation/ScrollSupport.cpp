@@ -40,7 +40,7 @@ void EnsureRectVisible(HWND window, const RECT& screenRect) {
 void ScrollChildren(HWND window, int dy) {
   // No scroll rectangle: every child moves, those already scrolled out of
   // the client too, so the page keeps together.
-  ScrollWindowEx(window, 0, dy, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN);
+  ScrollWindowEx(window, 0, dy, nullptr, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE | SW_ERASE);
 }
 
 void UpdateScrollRangeFromChildren(int& offset, HWND window, int margin) {
@@ -117,7 +117,6 @@ void ScrollByVScrollCode(int& offset, HWND window, int code, int position) {
   if (next == p) return;
   ScrollChildren(window, p - next);
   offset += p - next;
-  InvalidateRect(window, nullptr, TRUE);
 }
 
 void TranslateMouseWheel(const MSG* msg, HWND window, int step) {

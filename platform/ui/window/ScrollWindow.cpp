@@ -1,6 +1,7 @@
 // Scrolling a window's client. Windows keep no pixels of their own, so the
 // move copies the screen's pixels, which is right only when nothing else
-// lies over the area; otherwise the whole area is painted again.
+// lies over the area; otherwise the whole area is painted again. What was
+// waiting to be painted moves with the pixels.
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ScopedGdi.h"
 #include "platform/ui/window/Invalidate.h"
@@ -33,6 +34,8 @@ struct Plan {
   RECT moved{};    // where moved pixels land
   std::vector<HWND> children;
   std::vector<HWND> partlyOutside;  // moved children that bring in pixels from outside the area
+  RECT pending{};                   // the update rectangle when the pixels were copied
+  bool erase = false;
   bool copy = false;
 };
 
@@ -93,6 +96,8 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
     const POINT o = ClientOrigin(*w);
     plan.copy = ShownOnScreen(*w) && !RectEmpty(plan.moved) && !childrenLeftBehind &&
                 !Covered(w, Offset(plan.visible, o.x, o.y));
+    plan.pending = w->update;
+    plan.erase = w->erase;
   }
   if (plan.copy) CopyPixels(hwnd, plan.moved, dx, dy);
   for (HWND c : plan.children) {
@@ -109,6 +114,11 @@ int ScrollWindowEx(HWND hwnd, int dx, int dy, const RECT* scroll, const RECT* cl
     Window* w = Find(hwnd);
     if (!w) return ERROR;
     if (flags & SW_INVALIDATE) Invalidate(w, band, (flags & SW_ERASE) != 0, true);
+    // Pixels waiting to be painted were copied as they stood: the part of the
+    // update rectangle inside the area moves with them and is painted where
+    // it landed, as the update region moves with a scroll.
+    const RECT waiting = plan.copy ? Intersect(plan.pending, plan.visible) : RECT{};
+    if (!RectEmpty(waiting)) Invalidate(w, Intersect(Offset(waiting, dx, dy), plan.visible), plan.erase, true);
     for (HWND c : plan.copy ? plan.partlyOutside : plan.children) {
       if (Window* child = Find(c, false)) Invalidate(child, ClientRect(*child), true, true);
     }

@@ -198,6 +198,33 @@ TEST_F(Scrolling, ScrollWindowExMovesPixelsAndChildrenAndInvalidatesTheBand) {
   }
 }
 
+TEST_F(Scrolling, WhatWaitedToBePaintedMovesWithTheScroll) {
+  // Rows invalidated but not painted yet are copied as they stand: they must
+  // be painted again where the scroll put them, or they stay stale (a list's
+  // old selection left drawn on row after row).
+  struct Case {
+    int dx, dy;
+    RECT waiting;  // invalidated before the scroll
+    RECT after;    // what must be pending after it (besides the band)
+  };
+  const Case cases[] = {{0, -50, {0, 100, 200, 120}, {0, 50, 200, 70}},
+                        {0, 40, {0, 100, 200, 120}, {0, 140, 200, 160}},
+                        {-30, 0, {100, 0, 120, 300}, {70, 0, 90, 300}}};
+  for (const Case& c : cases) {
+    HWND w = Make(WS_POPUP | WS_VISIBLE, nullptr, {100, 100, 300, 400});
+    Pump();
+    InvalidateRect(w, &c.waiting, FALSE);
+    ScrollWindowEx(w, c.dx, c.dy, nullptr, nullptr, nullptr, nullptr, SW_INVALIDATE);
+    RECT pending{};
+    GetUpdateRect(w, &pending, FALSE);
+    RECT covered{};
+    UnionRect(&covered, &pending, &c.after);
+    EXPECT_TRUE(EqualRect(&covered, &pending)) << c.dx << "," << c.dy << ": pending " << pending.left << ","
+                                               << pending.top << "," << pending.right << "," << pending.bottom;
+    DestroyWindow(w);
+  }
+}
+
 TEST_F(Scrolling, ScrollingUnderAnotherWindowRepaintsEverything) {
   HWND w = Make(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 200, 300});
   Make(WS_POPUP | WS_VISIBLE, nullptr, {150, 0, 250, 50});  // over w's corner
