@@ -7,6 +7,7 @@
 #include "platform/ui/queue/SeamHooks.h"
 #include "platform/ui/queue/UiSeam.h"
 #include "platform/ui/queue/ThreadQueue.h"
+#include "platform/ui/window/Invalidate.h"
 
 using namespace qv::ui;
 
@@ -23,6 +24,14 @@ BOOL WithCaret(HWND hwnd, F&& change) {
   if (!q || !q->caret.owner || (hwnd && q->caret.owner != hwnd)) return FALSE;
   change(q->caret);
   return TRUE;
+}
+
+// The caret's line in its owner, painted again when the caret comes or goes
+// (the bar may stand right of the caret's point, after a composition).
+void RepaintCaretLine(const Caret& c) {
+  Window* w = Find(c.owner, false);
+  if (!w) return;
+  Invalidate(w, RECT{0, c.pos.y, ClientRect(*w).right, c.pos.y + c.size.cy}, false, false);
 }
 
 }  // namespace
@@ -42,12 +51,17 @@ BOOL DestroyCaret() {
 
 BOOL ShowCaret(HWND hwnd) {
   return WithCaret(hwnd, [](Caret& c) {
-    if (c.hidden > 0 && --c.hidden == 0) c.blinkStart = qv::ui_seam::ClockNow();
+    if (c.hidden > 0 && --c.hidden == 0) {
+      c.blinkStart = qv::ui_seam::ClockNow();
+      RepaintCaretLine(c);
+    }
   });
 }
 
 BOOL HideCaret(HWND hwnd) {
-  return WithCaret(hwnd, [](Caret& c) { ++c.hidden; });
+  return WithCaret(hwnd, [](Caret& c) {
+    if (c.hidden++ == 0) RepaintCaretLine(c);
+  });
 }
 
 BOOL SetCaretPos(int x, int y) {
@@ -72,12 +86,18 @@ BOOL SetCaretBlinkTime(UINT milliseconds) {
 namespace qv::ui {
 
 // Whether the caret of hwnd's thread is drawn at this moment of its blink.
+bool CaretShown(HWND hwnd) {
+  auto lock = LockUi();
+  Window* w = Find(hwnd, false);
+  return w && w->queue->caret.owner == hwnd && w->queue->caret.hidden == 0;
+}
+
 bool CaretVisibleNow(HWND hwnd) {
   auto lock = LockUi();
   Window* w = Find(hwnd, false);
   if (!w) return false;
   const Caret& c = w->queue->caret;
-  if (c.owner != hwnd || c.hidden > 0) return false;
+  if (c.owner != hwnd || c.hidden > 0 || c.paintHidden > 0) return false;
   const UINT blink = g_blink;
   return blink == 0 || ((qv::ui_seam::ClockNow() - c.blinkStart) / blink) % 2 == 0;
 }

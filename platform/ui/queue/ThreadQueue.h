@@ -53,6 +53,7 @@ struct Caret {
   POINT pos{};
   int hidden = 1;  // shown while 0
   DWORD blinkStart = 0;
+  int paintHidden = 0;  // BeginPaint's own hiding, until EndPaint: the window draws it itself then
 };
 
 // The thread's input context: the composition as of the WM_IME_ messages

@@ -106,7 +106,7 @@ WindowState ReadWindow(HWND hwnd) {
   s.focused = q.focus == hwnd;
   s.active = q.active == hwnd;
   s.captured = q.capture == hwnd;
-  s.caretShown = q.caret.owner == hwnd && q.caret.hidden == 0;
+  s.caretShown = q.caret.owner == hwnd && q.caret.hidden == 0 && q.caret.paintHidden == 0;
   s.caret = q.caret.owner == hwnd ? q.caret.pos : POINT{};
   return s;
 }

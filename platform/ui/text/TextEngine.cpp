@@ -805,7 +805,7 @@ void TextEngine::Paint(HDC dc) {
   if (!composing_.empty()) {
     StylePainter::PaintComposition(dc, at, lineHeight_, Utf16ToWide(composing_).c_str(), text, back);
   }
-  if (Focused()) {
+  if (Focused() && qv::ui::CaretShown(hwnd_)) {
     int composed = 0;
     for (size_t i = 0; i < composing_.size();) {
       size_t units = 1;

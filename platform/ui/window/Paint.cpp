@@ -216,7 +216,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
     auto lock = LockUi();
     Window* w = Find(hwnd);
     if (!w) return nullptr;
-    if (w->queue->caret.owner == hwnd) ++w->queue->caret.hidden;
+    if (w->queue->caret.owner == hwnd) ++w->queue->caret.paintHidden;
     paint->rcPaint = w->update;
     erase = w->erase;
     w->update = RECT{};
@@ -239,7 +239,7 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   auto lock = LockUi();
   Window* w = Find(hwnd);
   if (!w) return FALSE;
-  if (w->queue->caret.owner == hwnd && w->queue->caret.hidden > 0) --w->queue->caret.hidden;
+  if (w->queue->caret.owner == hwnd && w->queue->caret.paintHidden > 0) --w->queue->caret.paintHidden;
   const POINT o = ClientOrigin(*w);
   RepaintAbove(w, Intersect(Offset(paint->rcPaint, o.x, o.y), VisibleClient(*w)));
   ShowPainted(*w->queue);

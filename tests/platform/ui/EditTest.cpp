@@ -3,6 +3,7 @@
 #include "platform/base/WideText.h"
 #include "platform/gdi/Surface.h"
 #include "platform/kernel/Library.h"
+#include "platform/ui/window/ScopedGetDC.h"
 #include "platform/ui/window/Screen.h"
 #include "tests/platform/ui/DialogTestSupport.h"
 
@@ -202,6 +203,37 @@ TEST_F(Edits, WhatTypingShowsIsWhatAWholePaintShows) {
     DeleteDC(whole);
     DeleteObject(bitmap);
     ReleaseDC(edit, screen);
+    DestroyWindow(edit);
+  }
+}
+
+// A field draws its caret bar only while the caret is shown: HideCaret takes
+// it away (a read-only field that hides its caret shows none) and ShowCaret
+// brings it back, each repainting the line.
+TEST_F(Edits, HideCaretTakesTheBarAwayAndShowCaretBringsItBack) {
+  for (DWORD style : {0u, static_cast<DWORD>(ES_READONLY), static_cast<DWORD>(ES_MULTILINE)}) {
+    HWND edit = Field(WC_EDIT, style, {10, 10, 310, 60}, L"本日");
+    SendMessageW(edit, EM_SETSEL, 2, 2);
+    UpdateWindow(edit);
+    POINT caret{};
+    ASSERT_TRUE(GetCaretPos(&caret));
+    RECT line{};
+    GetClientRect(edit, &line);
+    const auto inked = [&] {
+      const qv::ScopedGetDC dc(edit);
+      int n = 0;
+      for (int y = caret.y; y < caret.y + 20; ++y) {
+        for (int x = caret.x; x < caret.x + 4; ++x) n += GetPixel(dc, x, y) == RGB(0, 0, 0);
+      }
+      return n;
+    };
+    EXPECT_GT(inked(), 10) << style << ": the bar shows";
+    EXPECT_TRUE(HideCaret(edit));
+    Pump();
+    EXPECT_EQ(inked(), 0) << style << ": hidden, no bar";
+    EXPECT_TRUE(ShowCaret(edit));
+    Pump();
+    EXPECT_GT(inked(), 10) << style << ": shown again";
     DestroyWindow(edit);
   }
 }
