@@ -448,7 +448,7 @@ void Paint(HWND hwnd, HDC dc) {
       const int image = &it == s->selected ? it.selectedImage : it.image;
       if (image >= 0) ImageList_Draw(s->images, image, dc, l.image.left, l.image.top, ILD_TRANSPARENT);
     }
-    StylePainter::PaintListItem(dc, l.label, it.text.c_str(), selected, &it == s->selected, state);
+    StylePainter::PaintListItem(dc, l.label, it.text.c_str(), selected, &it == s->selected, state, selected && !focused);
   }
   if (old) SelectObject(dc, old);
 }

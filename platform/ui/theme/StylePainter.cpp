@@ -170,11 +170,11 @@ void StylePainter::PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed) {
 }
 
 void StylePainter::PaintListItem(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool caret,
-                                 const ControlState& s) {
-  if (selected) Fill(dc, r, s.disabled ? COLOR_BTNFACE : COLOR_HIGHLIGHT);
+                                 const ControlState& s, bool inactive) {
+  if (selected) Fill(dc, r, s.disabled || inactive ? COLOR_BTNFACE : COLOR_HIGHLIGHT);
   Text(dc, {r.left + kLabelGap / 2, r.top, r.right - kLabelGap / 2, r.bottom}, text,
        DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX,
-       s.disabled ? COLOR_GRAYTEXT : selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+       s.disabled ? COLOR_GRAYTEXT : selected ? (inactive ? COLOR_BTNTEXT : COLOR_HIGHLIGHTTEXT) : COLOR_WINDOWTEXT);
   if (caret && s.focused) Frame(dc, r, 1, selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWFRAME);
 }
 

@@ -84,7 +84,10 @@ class QV_PLATFORM_API StylePainter {
   static void PaintCaptionOkButton(HDC dc, const RECT& bar, bool pressed);
   // One line of a list (list box, combo box, tree label): the highlight
   // under a selected line, its text, and the focus mark round the caret line.
-  static void PaintListItem(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool caret, const ControlState& s);
+  // An inactive selection (a control that shows it without the focus) is
+  // drawn in the face colour, so that only the focused control looks chosen.
+  static void PaintListItem(HDC dc, const RECT& r, LPCWSTR text, bool selected, bool caret, const ControlState& s,
+                            bool inactive = false);
   // The field of a drop-down list combo box: its frame, the chosen line and
   // the drop button at the right end, as wide as the field is deep.
   static RECT ComboButton(const RECT& field);

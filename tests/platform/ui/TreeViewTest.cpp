@@ -321,10 +321,12 @@ TEST_F(TreeView, FolderTreeAndOpenComboBoxAsPeopleSeeThem) {
   Pump();
   const bool saved = qv::seams::SaveScreenPng(PngPath());
   EXPECT_TRUE(saved) << PngPath();
-  // The selected folder is highlighted (the tree shows it without the focus);
-  // its own picture is drawn beside it; a collapsed box shows its button.
+  // The selected folder shows in the face colour while the open combo box has
+  // the focus (the tree shows its selection without it, as inactive: only the
+  // focused control looks chosen); its own picture is drawn beside it; a
+  // collapsed box shows its button.
   const RECT label = t.ItemRect(t[L"会議の案内"], true);
-  EXPECT_EQ(ScreenAt(t.Screen({label.left + 1, label.top + 1})), GetSysColor(COLOR_HIGHLIGHT));
+  EXPECT_EQ(ScreenAt(t.Screen({label.left + 3, label.top + 3})), GetSysColor(COLOR_BTNFACE));
   const RECT boxLabel = t.ItemRect(in, true);
   EXPECT_EQ(ScreenAt(t.Screen({boxLabel.left - 36 + 4, (boxLabel.top + boxLabel.bottom) / 2})), RGB(40, 90, 200));
   const RECT folderLabel = t.ItemRect(work, true);
@@ -343,6 +345,10 @@ TEST_F(TreeView, FolderTreeAndOpenComboBoxAsPeopleSeeThem) {
   EXPECT_EQ(ScreenAt({dropped.left + 3, dropped.top + 1 + h + 2}), GetSysColor(COLOR_HIGHLIGHT));
   EXPECT_EQ(ScreenAt({dropped.left + 3, dropped.top + 1 + 2}), GetSysColor(COLOR_WINDOW));
   SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+  // With the focus the selection is the highlight again.
+  SetFocus(t.hwnd);
+  Pump();
+  EXPECT_EQ(ScreenAt(t.Screen({label.left + 3, label.top + 3})), GetSysColor(COLOR_HIGHLIGHT));
   DestroyWindow(t.hwnd);
   ImageList_Destroy(images);
 }
