@@ -77,8 +77,18 @@ void StylePainter::PaintPushButton(HDC dc, const RECT& r, LPCWSTR text, UINT for
 void StylePainter::PaintCheckMark(HDC dc, const RECT& box, int check, const ControlState& s) {
   Fill(dc, Inset(box, kFrame), s.pressed ? COLOR_BTNFACE : COLOR_WINDOW);
   Frame(dc, box, kFrame, s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWFRAME);
-  if (check == 1) Fill(dc, Inset(box, 3 * kFrame), s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT);
-  if (check == 2) Fill(dc, Inset(box, 3 * kFrame), COLOR_BTNSHADOW);
+  if (check == 1) {
+    // A tick: down to the bottom third, then up to the right.
+    const LONG w = box.right - box.left;
+    const POINT tick[] = {{box.left + w * 5 / 26, box.top + w * 13 / 26},
+                          {box.left + w * 11 / 26, box.top + w * 18 / 26},
+                          {box.left + w * 20 / 26, box.top + w * 8 / 26}};
+    const qv::ScopedGdiObject<HPEN> pen(
+        CreatePen(PS_SOLID, std::max<int>(2, static_cast<int>(w) / 9), GetSysColor(s.disabled ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT)));
+    const qv::ScopedSelectObject withPen(dc, pen.get());
+    Polyline(dc, tick, 3);
+  }
+  if (check == 2) Fill(dc, Inset(box, 3 * kFrame), COLOR_BTNSHADOW);  // indeterminate: a grey square
 }
 
 void StylePainter::PaintRadioMark(HDC dc, const RECT& box, bool checked, const ControlState& s) {
@@ -87,8 +97,27 @@ void StylePainter::PaintRadioMark(HDC dc, const RECT& box, bool checked, const C
 }
 
 void StylePainter::PaintLabel(HDC dc, const RECT& r, LPCWSTR text, UINT format, const ControlState& s) {
-  Text(dc, Inset(r, kFrame), text, format, LabelColor(s));
-  if (s.focused) PaintFocusRect(dc, r);
+  const RECT area = Inset(r, kFrame);
+  Text(dc, area, text, format, LabelColor(s));
+  if (!s.focused || !text || !*text) return;
+  // A dotted frame round the label's text, as the focus shows on a check
+  // box or radio button, kept within the control.
+  RECT size = area;
+  DrawTextW(dc, text, -1, &size, (format & ~static_cast<UINT>(DT_VCENTER | DT_BOTTOM)) | DT_CALCRECT);
+  const LONG w = size.right - size.left, h = size.bottom - size.top;
+  const LONG left = (format & DT_CENTER) ? (area.left + area.right - w) / 2 : (format & DT_RIGHT) ? area.right - w : area.left;
+  const LONG top = (format & DT_VCENTER) ? (area.top + area.bottom - h) / 2 : (format & DT_BOTTOM) ? area.bottom - h : area.top;
+  RECT frame{left - 1, top - 1, left + w + 1, top + h + 1};
+  IntersectRect(&frame, &frame, &r);
+  const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+  for (LONG x = frame.left; x < frame.right; x += 2) {
+    SetPixel(dc, x, frame.top, ink);
+    SetPixel(dc, x, frame.bottom - 1, ink);
+  }
+  for (LONG y = frame.top; y < frame.bottom; y += 2) {
+    SetPixel(dc, frame.left, y, ink);
+    SetPixel(dc, frame.right - 1, y, ink);
+  }
 }
 
 void StylePainter::PaintGroupBox(HDC dc, const RECT& r, LPCWSTR text, const ControlState& s) {

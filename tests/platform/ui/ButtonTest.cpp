@@ -2,6 +2,8 @@
 // radio buttons keep one checked a group, owner-drawn buttons hear their
 // states, BS_NOTIFY adds the focus notifications; and the look the painter
 // gives them, pinned by geometry and colour.
+#include <algorithm>
+
 #include "platform/gdi/Surface.h"
 #include "platform/ui/theme/StylePainter.h"
 #include "platform/ui/window/Screen.h"
@@ -196,10 +198,32 @@ TEST_F(Buttons, PainterDrawsFlatFramesInSystemColours) {
       {"default face", 179 - frame, 155 - frame, COLOR_BTNFACE},
       {"pressed face", 100, 182, COLOR_HIGHLIGHT},
       {"check mark frame", 20, 280 - 13, COLOR_WINDOWFRAME},
-      {"check mark, ticked", 20 + 13, 280, COLOR_WINDOWTEXT},
+      // A tick, not a filled square (which reads as "indeterminate").
+      {"check mark, on the tick", 20 + 8, 267 + 15, COLOR_WINDOWTEXT},
+      {"check mark, off the tick", 20 + 7, 267 + 7, COLOR_WINDOW},
       {"check mark, between frame and tick", 20 + frame + 1, 280, COLOR_WINDOW},
   };
   for (const Pixel& p : pixels) EXPECT_EQ(ScreenAt(p.x, p.y), GetSysColor(p.color)) << p.what;
+
+  // A focused check box: a dotted frame round its label, no navy bar across
+  // the control, nothing on its right edge.
+  SetFocus(check);
+  Pump();
+  int navy = 0, edge = 0, longestDotted = 0;
+  for (int y = 260; y < 300; ++y) {
+    int run = 0;
+    for (int x = 20; x < 300; ++x) {
+      navy += ScreenAt(x, y) == GetSysColor(COLOR_HIGHLIGHT);
+      const bool dot = ScreenAt(x, y) == GetSysColor(COLOR_WINDOWTEXT);
+      const bool gap = x + 1 < 300 && ScreenAt(x + 1, y) == GetSysColor(COLOR_BTNFACE);
+      run = dot && gap ? run + 1 : (ScreenAt(x, y) == GetSysColor(COLOR_BTNFACE) ? run : 0);
+      longestDotted = std::max(longestDotted, run);
+    }
+    edge += ScreenAt(299, y) != GetSysColor(COLOR_BTNFACE);
+  }
+  EXPECT_EQ(navy, 0);
+  EXPECT_EQ(edge, 0) << "the focus frame stays round the label";
+  EXPECT_GE(longestDotted, 20) << "a dotted frame";
 }
 
 TEST_F(Buttons, LabelsAnswerAsStaticsAndNotifyTapsWhenAsked) {

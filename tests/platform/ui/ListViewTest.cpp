@@ -616,7 +616,8 @@ TEST_F(ListViews, AReportViewAsTheUserSeesIt) {
       {"empty rows below still gridded", 450, checkedRow.top + 3 * (checkedRow.bottom - checkedRow.top) - 1, COLOR_BTNFACE},
       {"plain row", 450, checkedRow.top + 4, COLOR_WINDOW},
       {"check box frame", boxLeft, boxTop + box / 2, COLOR_WINDOWFRAME},
-      {"check box ticked", boxLeft + box / 2, boxTop + box / 2, COLOR_WINDOWTEXT},
+      {"check box ticked", boxLeft + 8, boxTop + 15, COLOR_WINDOWTEXT},
+      {"check box, off the tick", boxLeft + 7, boxTop + 7, COLOR_WINDOW},
   };
   for (const Pixel& p : pixels) EXPECT_EQ(ScreenAt(p.x, p.y), GetSysColor(p.color)) << p.what;
 }
