@@ -140,6 +140,17 @@ bool Unfit(wchar_t c) {
 
 bool Blank(wchar_t c) { return c == L'.' || c == L' '; }
 
+size_t Utf8Bytes(wchar_t c) {
+  const auto u = static_cast<uint32_t>(c);
+  return u < 0x80 ? 1 : u < 0x800 ? 2 : u < 0x10000 ? 3 : 4;
+}
+
+size_t Utf8Bytes(std::wstring_view s) {
+  size_t n = 0;
+  for (wchar_t c : s) n += Utf8Bytes(c);
+  return n;
+}
+
 }  // namespace
 
 std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit) {
@@ -157,12 +168,18 @@ std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_
   if (kept.empty()) kept = kNoFileName;
   size_t room = pathLimit > folderLength ? pathLimit - folderLength : 0;
   room = std::clamp<size_t>(room, 1, kFileNameLimit);
-  if (kept.size() > room) {
+  if (kept.size() > room || Utf8Bytes(kept) > kFileNameBytes) {
     size_t dot = kept.rfind(L'.');
     std::wstring ext = (dot != std::wstring::npos && kept.size() - dot <= 16 && kept.size() - dot < room)
                            ? kept.substr(dot)
                            : std::wstring();
-    kept.resize(room - ext.size());
+    kept.resize(std::min(kept.size(), room) - ext.size());
+    // Then as many characters as the bytes allow.
+    size_t bytes = Utf8Bytes(kept) + Utf8Bytes(ext);
+    while (bytes > kFileNameBytes && kept.size() > 1) {
+      bytes -= Utf8Bytes(kept.back());
+      kept.pop_back();
+    }
     // The cut may end the stem on a dot or a blank; the first character is
     // neither, so something is left.
     while (Blank(kept.back())) kept.pop_back();

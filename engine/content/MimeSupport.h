@@ -36,8 +36,11 @@ bool DiskSpaceBelow(const std::wstring& folder, uint64_t bytes);
 
 // The name a part gets when its mail gives none fit to use.
 inline constexpr wchar_t kNoFileName[] = L"NoName";
-// Longest name a part may have on its own, in characters.
+// Longest name a part may have on its own, in characters, and in the bytes
+// of UTF-8 (a file system holds 255 bytes a name; 200 Japanese characters
+// take 600).
 inline constexpr size_t kFileNameLimit = 200;
+inline constexpr size_t kFileNameBytes = 240;
 
 // Every name from mail that becomes a file name, or a name shown for a part
 // that may be saved under it, goes through here: one base name with no path
@@ -45,8 +48,8 @@ inline constexpr size_t kFileNameLimit = 200;
 // (< > : " | ? *), no control or direction characters, no leading dots (so
 // neither "." nor ".." nor a hidden file) and no trailing dots or blanks;
 // kNoFileName when nothing is left. The name is shortened, keeping its
-// extension, to kFileNameLimit characters and so that folder + name stays
-// within `pathLimit` characters. The
+// extension, to kFileNameLimit characters (and kFileNameBytes in UTF-8) and
+// so that folder + name stays within `pathLimit` characters. The
 // name must be decoded (charset, RFC 2047, RFC 2231) before it comes here:
 // a separator hidden in an encoding would survive a check of the raw bytes.
 std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit = kPartPathLimit);

@@ -23,6 +23,12 @@ struct HostileName {
 
 const std::wstring kLong = std::wstring(196, L'n') + L".jpg";
 
+std::string Repeat(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += piece;
+  return out;
+}
+
 const HostileName kNames[] = {
     {"plain climb", "; name=\"../../x.sh\"", L"x.sh"},
     {"backslash climb", "; name=\"..\\\\..\\\\x.sh\"", L"x.sh"},
@@ -52,6 +58,10 @@ const HostileName kNames[] = {
     {"RFC 2231 dot dot", "\nContent-Disposition: attachment; filename*=UTF-8''%2E%2E", L"NoName"},
     {"disposition", "\nContent-Disposition: attachment; filename=\"../../y.sh\"", L"y.sh"},
     {"long", "; name=\"" + std::string(400, 'n') + ".jpg\"", kLong},
+    // 150 Japanese characters are 450 bytes of UTF-8, beyond any file system's
+    // 255 a name: cut to what fits, the extension kept.
+    {"long Japanese", "\nContent-Disposition: attachment; filename*=UTF-8''" + Repeat("%E8%B3%87", 150) + ".jpg",
+     std::wstring(78, L'資') + L".jpg"},
 };
 
 // A base name any folder can hold: what every row's result must be, beside
@@ -59,6 +69,9 @@ const HostileName kNames[] = {
 ::testing::AssertionResult IsSafeBaseName(const std::wstring& name) {
   if (name.empty()) return ::testing::AssertionFailure() << "empty";
   if (name.size() > content::kFileNameLimit) return ::testing::AssertionFailure() << "too long";
+  size_t bytes = 0;
+  for (wchar_t c : name) bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
+  if (bytes > 255) return ::testing::AssertionFailure() << bytes << " bytes: longer than a file system holds";
   if (name.front() == L'.' || name.back() == L'.' || name.back() == L' ')
     return ::testing::AssertionFailure() << "dot or blank at an end";
   for (wchar_t c : name) {
