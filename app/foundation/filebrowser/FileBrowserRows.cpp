@@ -44,12 +44,12 @@ int Order(const std::wstring& a, const std::wstring& b) { return a < b ? -1 : a 
 
 uint64_t TimeValue(const FILETIME& t) { return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
+}  // namespace
+
 bool IsFolderPath(const std::wstring& path) {
   const DWORD a = GetFileAttributesW(path.empty() ? L"\\" : path.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
-
-}  // namespace
 
 std::wstring ShellText(UINT programId) {
   for (const auto& ids : kShellStringIds) {

@@ -69,5 +69,7 @@ std::wstring UpperName(std::wstring s);
 std::wstring FileSizeText(uint64_t size);
 // "2026/12/09 7:05:03".
 std::wstring FileDateText(const FILETIME& time);
+// Whether a device path names a folder ("" is the root).
+bool IsFolderPath(const std::wstring& path);
 // A program string of the shell's own strings.
 std::wstring ShellText(UINT programId);

@@ -43,11 +43,6 @@ std::wstring Trim(const std::wstring& s) {
 
 std::wstring Join(const std::wstring& folder, const std::wstring& name) { return folder + L"\\" + name; }
 
-bool IsFolderPath(const std::wstring& path) {
-  const DWORD a = GetFileAttributesW(path.empty() ? L"\\" : path.c_str());
-  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 DWORD ReadExplorerValue(LPCWSTR name) {
   HKEY key = nullptr;
   DWORD value = 0;
@@ -437,8 +432,9 @@ void QvFileBrowser::GiveDisplayInfo(LVITEMW* row) {
   if (row->mask & LVIF_IMAGE) row->iImage = SmallIconOf(*item);
   if (!(row->mask & LVIF_TEXT) || row->iSubItem < 0 || row->iSubItem > 3) return;
   const std::wstring& full = rows_.Text(*item, row->iSubItem, showExtensions_);
-  const std::wstring fitted = view_ == kThumbnails && row->iSubItem == 0 ? FitCaption(row->iItem, full) : full;
-  const std::wstring& text = fitted;
+  std::wstring fitted;
+  if (view_ == kThumbnails && row->iSubItem == 0) fitted = FitCaption(row->iItem, full);
+  const std::wstring& text = fitted.empty() ? full : fitted;
   if (row->pszText && row->cchTextMax > 0) {
     const size_t n = std::min(text.size(), static_cast<size_t>(row->cchTextMax - 1));
     std::copy_n(text.begin(), n, row->pszText);
@@ -458,14 +454,17 @@ std::wstring QvFileBrowser::FitCaption(int index, const std::wstring& text) cons
     return static_cast<int>(SendMessageW(list_, LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(s.c_str())));
   };
   if (room <= 0 || width(text) <= room) return text;
+  // The longest tail that fits; the width grows with the tail.
   constexpr size_t kHead = 2;
-  std::wstring best = text.substr(0, std::min(text.size(), kHead)) + L"…";
-  for (size_t tail = 1; kHead + tail < text.size(); ++tail) {
-    std::wstring candidate = text.substr(0, kHead) + L"…" + text.substr(text.size() - tail);
-    if (width(candidate) > room) break;
-    best = std::move(candidate);
+  const auto with = [&](size_t tail) {
+    return text.substr(0, std::min(text.size(), kHead)) + L"…" + text.substr(text.size() - tail);
+  };
+  size_t fits = 0, tooLong = text.size() > kHead ? text.size() - kHead : 0;
+  while (fits + 1 < tooLong) {
+    const size_t tail = (fits + tooLong) / 2;
+    (width(with(tail)) > room ? tooLong : fits) = tail;
   }
-  return best;
+  return with(fits);
 }
 
 int QvFileBrowser::CompareItems(LPARAM a, LPARAM b, LPARAM browser) {
