@@ -9,6 +9,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "platform/gdi/GdiTypes.h"
 #include "platform/imaging/Imaging.h"
@@ -51,8 +52,9 @@ inline COLORREF ColorOf(DWORD pixel) {
 }
 
 // A DC that draws on `surface` with its (0, 0) at `origin` and never outside
-// `clip` (surface coordinates). Deleted with DeleteDC.
-QV_PLATFORM_API HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip);
+// `clip` nor inside any of `holes` (surface coordinates). Deleted with DeleteDC.
+QV_PLATFORM_API HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip,
+                                    std::vector<RECT> holes = {});
 // Moves a surface DC (one a window keeps for its life) to a new origin and
 // clip: its own clip is dropped; selected objects, colours, modes and viewport
 // origin stay, as a kept DC's do between paints.
