@@ -94,10 +94,12 @@ void Transfer(DeviceContext& dc, int x, int y, int width, int height, const Sour
       from = copy.data();
     }
     DWORD* to = dc.surface->Row(r.top + j);
-    for (int i = r.left; i < r.right; ++i) {
-      int c = columns[static_cast<size_t>(i - r.left)];
-      if (c >= 0) op(to[i], from[c]);
-    }
+    ForSpans(dc, r.top + j, r.left, r.right, [&](int x0, int x1) {
+      for (int i = x0; i < x1; ++i) {
+        int c = columns[static_cast<size_t>(i - r.left)];
+        if (c >= 0) op(to[i], from[c]);
+      }
+    });
   }
 }
 
@@ -118,8 +120,20 @@ void Copy(DeviceContext& dc, int x, int y, int width, int height, const Source& 
   bool upward = dy < 0;  // rows moved down within one surface start at the bottom
   for (int n = 0; n < r.bottom - r.top; ++n) {
     int row = upward ? r.bottom - 1 - n : r.top + n;
-    std::memmove(dc.surface->Row(row) + r.left, src.surface->Row(row + dy) + r.left + dx,
-                 static_cast<size_t>(r.right - r.left) * sizeof(DWORD));
+    if (dc.holes.empty()) {
+      std::memmove(dc.surface->Row(row) + r.left, src.surface->Row(row + dy) + r.left + dx,
+                   static_cast<size_t>(r.right - r.left) * sizeof(DWORD));
+      continue;
+    }
+    // Around what lies over the DC; within one row, a part is moved before
+    // the one whose pixels it would overwrite.
+    std::vector<std::pair<int, int>> parts;
+    ForSpans(dc, row, r.left, r.right, [&](int x0, int x1) { parts.emplace_back(x0, x1); });
+    if (dx < 0) std::reverse(parts.begin(), parts.end());
+    for (const auto& [x0, x1] : parts) {
+      std::memmove(dc.surface->Row(row) + x0, src.surface->Row(row + dy) + x0 + dx,
+                   static_cast<size_t>(x1 - x0) * sizeof(DWORD));
+    }
   }
 }
 
@@ -137,11 +151,13 @@ BOOL Blit(HDC dest, int x, int y, int width, int height, HDC source, int sx, int
     if (!ClipTo(dc->clip, &r)) return TRUE;
     for (int row = r.top; row < r.bottom; ++row) {
       DWORD* p = dc->surface->Row(row);
-      if (t == 0xF0) {
-        std::fill(p + r.left, p + r.right, pattern);
-        continue;
-      }
-      for (int i = r.left; i < r.right; ++i) p[i] = Rop3(t, pattern, 0, p[i]);
+      ForSpans(*dc, row, r.left, r.right, [&](int x0, int x1) {
+        if (t == 0xF0) {
+          std::fill(p + x0, p + x1, pattern);
+          return;
+        }
+        for (int i = x0; i < x1; ++i) p[i] = Rop3(t, pattern, 0, p[i]);
+      });
     }
     return TRUE;
   }

@@ -82,10 +82,13 @@ void Span(Surface& surface, int y, int x0, int x1, DWORD pixel, int rop) {
 
 void FillSurfaceRect(DeviceContext& dc, RECT r, DWORD pixel, int rop) {
   if (!ClipTo(dc.clip, &r)) return;
-  for (int y = r.top; y < r.bottom; ++y) Span(*dc.surface, y, r.left, r.right, pixel, rop);
+  for (int y = r.top; y < r.bottom; ++y) {
+    ForSpans(dc, y, r.left, r.right, [&](int x0, int x1) { Span(*dc.surface, y, x0, x1, pixel, rop); });
+  }
 }
 
-HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip, HWND window) {
+HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip, std::vector<RECT> holes,
+                    HWND window) {
   if (!surface) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -94,6 +97,9 @@ HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& 
   dc->origin = origin;
   dc->bounds = clip;
   dc->window = window;
+  for (RECT& h : holes) {
+    if (ClipTo(clip, &h)) dc->holes.push_back(h);
+  }
   dc->Update();
   return static_cast<HDC>(AddObject(std::move(dc)));
 }
@@ -103,6 +109,7 @@ BOOL PlaceSurfaceDC(HDC hdc, POINT origin, const RECT& clip) {
   if (!dc || dc->memory) return Fail(ERROR_INVALID_HANDLE);
   dc->origin = origin;
   dc->bounds = clip;
+  dc->holes.clear();
   dc->state.hasClip = false;
   dc->Update();
   return TRUE;

@@ -38,6 +38,9 @@ struct DeviceContext : GdiObject {
   std::shared_ptr<Surface> surface;
   POINT origin{};  // where the DC's (0, 0) lies on the surface
   RECT bounds{};   // the part of the surface the DC may touch
+  // Parts of `bounds` it never touches: the windows that lie over a window's
+  // DC (surface coordinates). Few, and most DCs have none.
+  std::vector<RECT> holes;
   DcState state;
   std::vector<DcState> saved;
 
@@ -55,6 +58,43 @@ std::shared_ptr<DeviceContext> FindDc(HDC dc);
 // Clip a rectangle (surface coordinates) to the DC; false when nothing is left.
 bool ClipTo(const RECT& clip, RECT* r);
 inline bool Empty(const RECT& r) { return r.right <= r.left || r.bottom <= r.top; }
+
+// Calls f(x0, x1) for each part of row y's [x0, x1) (already within the
+// clip) that no hole covers, left to right.
+template <class F>
+void ForSpans(const DeviceContext& dc, int y, int x0, int x1, F&& f) {
+  if (dc.holes.empty()) {
+    if (x1 > x0) f(x0, x1);
+    return;
+  }
+  int at = x0;
+  while (at < x1) {
+    // The hole on this row that starts first at or before the rest of the span.
+    int end = x1;
+    bool covered = false;
+    for (const RECT& h : dc.holes) {
+      if (y < h.top || y >= h.bottom || h.right <= at || h.left >= end) continue;
+      if (h.left <= at) {
+        at = static_cast<int>(h.right);
+        covered = true;
+        break;
+      }
+      end = static_cast<int>(h.left);
+    }
+    if (covered) continue;
+    f(at, end);
+    at = end;
+  }
+}
+
+// Whether the DC may change the pixel at (x, y) (surface coordinates).
+inline bool Writable(const DeviceContext& dc, int x, int y) {
+  if (x < dc.clip.left || x >= dc.clip.right || y < dc.clip.top || y >= dc.clip.bottom) return false;
+  for (const RECT& h : dc.holes) {
+    if (x >= h.left && x < h.right && y >= h.top && y < h.bottom) return false;
+  }
+  return true;
+}
 
 // R2_* applied to one pixel; alpha stays opaque.
 inline DWORD Rop2(int rop, DWORD pen, DWORD dest) {

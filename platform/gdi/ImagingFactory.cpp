@@ -81,12 +81,15 @@ class ImageObject final : public ComObject<IImage> {
       const LONG sy = std::min<LONG>(oy + (y - dc->Y(destination->top)), static_cast<LONG>(fullH) - 1);
       const auto* row = reinterpret_cast<const DWORD*>(pixels.Row(static_cast<UINT>(sy)));
       DWORD* out = surface.Row(y);
-      for (LONG x = onSurface.left; x < onSurface.right; ++x) {
-        const LONG sx = std::min<LONG>(ox + (x - dc->X(destination->left)), static_cast<LONG>(fullW) - 1);
-        const DWORD s = row[sx];
-        const unsigned a = s >> 24;
-        out[x] = a == 255 ? s : a == 0 ? out[x] : qv::gdi::Blend(out[x], s, a);
-      }
+      qv::gdi::ForSpans(*dc, static_cast<int>(y), static_cast<int>(onSurface.left), static_cast<int>(onSurface.right),
+                        [&](int x0, int x1) {
+        for (LONG x = x0; x < x1; ++x) {
+          const LONG sx = std::min<LONG>(ox + (x - dc->X(destination->left)), static_cast<LONG>(fullW) - 1);
+          const DWORD s = row[sx];
+          const unsigned a = s >> 24;
+          out[x] = a == 255 ? s : a == 0 ? out[x] : qv::gdi::Blend(out[x], s, a);
+        }
+      });
     }
     return S_OK;
   }

@@ -50,8 +50,10 @@ class Mask {
     for (int y = r.top; y < r.bottom; ++y) {
       DWORD* row = dc.surface->Row(y);
       const BYTE* bits = &bits_[static_cast<size_t>(y - box_.top) * width_];
-      for (int x = r.left; x < r.right; ++x)
-        if (bits[x - box_.left]) row[x] = Rop2(rop, pixel, row[x]);
+      ForSpans(dc, y, r.left, r.right, [&](int x0, int x1) {
+        for (int x = x0; x < x1; ++x)
+          if (bits[x - box_.left]) row[x] = Rop2(rop, pixel, row[x]);
+      });
     }
   }
 
@@ -80,7 +82,7 @@ void ClippedSpan(DeviceContext& dc, int y, int x0, int x1, DWORD pixel, int rop)
   if (y < dc.clip.top || y >= dc.clip.bottom) return;
   x0 = std::max(x0, static_cast<int>(dc.clip.left));
   x1 = std::min(x1, static_cast<int>(dc.clip.right));
-  if (x1 > x0) Span(*dc.surface, y, x0, x1, pixel, rop);
+  ForSpans(dc, y, x0, x1, [&](int a, int b) { Span(*dc.surface, y, a, b, pixel, rop); });
 }
 
 // Pen and brush of a shape, resolved for painting.
@@ -167,10 +169,9 @@ void DrawLine(DeviceContext& dc, POINT from, POINT to) {
   DWORD gapPixel = PixelOf(ResolveColor(dc.state.bkColor));
   bool fillGaps = dc.state.bkMode == OPAQUE;
   int dash = 0, left = dashes ? dashes->length[0] : 0;
-  const RECT& clip = dc.clip;
   for (int n = 0; n < steps; ++n) {  // the end point is left out
     bool on = dash % 2 == 0;
-    if ((on || fillGaps) && x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom) {
+    if ((on || fillGaps) && Writable(dc, x, y)) {
       DWORD* p = dc.surface->Row(y) + x;
       *p = Rop2(rop, on ? pixel : gapPixel, *p);
     }
@@ -244,7 +245,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF color) {
   if (!dc) return CLR_INVALID;
   COLORREF resolved = ResolveColor(color);
   x = dc->X(x), y = dc->Y(y);
-  if (x < dc->clip.left || x >= dc->clip.right || y < dc->clip.top || y >= dc->clip.bottom) return CLR_INVALID;
+  if (!Writable(*dc, x, y)) return CLR_INVALID;
   dc->surface->Row(y)[x] = PixelOf(resolved);
   return resolved;
 }

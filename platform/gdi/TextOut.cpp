@@ -11,20 +11,22 @@ namespace qv::gdi {
 
 namespace {
 
-void PaintGlyph(Surface& surface, const Glyph& g, int x, int y, const RECT& clip, DWORD pixel) {
+void PaintGlyph(const DeviceContext& dc, const Glyph& g, int x, int y, const RECT& clip, DWORD pixel) {
   int x0 = std::max(x, static_cast<int>(clip.left)), x1 = std::min(x + g.width, static_cast<int>(clip.right));
   int y0 = std::max(y, static_cast<int>(clip.top)), y1 = std::min(y + g.height, static_cast<int>(clip.bottom));
   for (int row = y0; row < y1; ++row) {
     const BYTE* cover = g.coverage.data() + static_cast<size_t>(row - y) * g.width;
-    DWORD* p = surface.Row(row);
-    for (int col = x0; col < x1; ++col) {
-      unsigned a = cover[col - x];
-      if (a == 255) {
-        p[col] = pixel;
-      } else if (a != 0) {
-        p[col] = Blend(p[col], pixel, a);
+    DWORD* p = dc.surface->Row(row);
+    ForSpans(dc, row, x0, x1, [&](int from, int to) {
+      for (int col = from; col < to; ++col) {
+        unsigned a = cover[col - x];
+        if (a == 255) {
+          p[col] = pixel;
+        } else if (a != 0) {
+          p[col] = Blend(p[col], pixel, a);
+        }
       }
-    }
+    });
   }
 }
 
@@ -60,7 +62,9 @@ FontObject& FontOf(const DeviceContext& dc) {
 void PaintBar(DeviceContext& dc, int x0, int x1, int y, int thickness, const RECT& clip, DWORD pixel) {
   RECT r{x0, y, x1, y + thickness};
   if (!ClipTo(clip, &r) || !ClipTo(dc.clip, &r)) return;
-  for (int row = r.top; row < r.bottom; ++row) Span(*dc.surface, row, r.left, r.right, pixel, R2_COPYPEN);
+  for (int row = r.top; row < r.bottom; ++row) {
+    ForSpans(dc, row, r.left, r.right, [&](int a, int b) { Span(*dc.surface, row, a, b, pixel, R2_COPYPEN); });
+  }
 }
 
 void PaintRun(DeviceContext& dc, const FontObject& font, const TextRun& run, int x, int top, const RECT& clip,
@@ -72,7 +76,7 @@ void PaintRun(DeviceContext& dc, const FontObject& font, const TextRun& run, int
   int pen = x;
   for (size_t i = 0; i < run.glyphs.size(); ++i) {
     const Glyph& g = *run.glyphs[i];
-    if (g.width > 0) PaintGlyph(*dc.surface, g, pen + g.left, baseline - g.top, box, pixel);
+    if (g.width > 0) PaintGlyph(dc, g, pen + g.left, baseline - g.top, box, pixel);
     pen += run.advances[i];
   }
   if (font.logFont.lfUnderline)

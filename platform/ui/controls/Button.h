@@ -75,6 +75,20 @@
 #define ODS_FOCUS 0x0010u
 #define ODS_DEFAULT 0x0020u
 
+#define ODS_COMBOBOXEDIT 0x1000u
+
+// Owner-drawn lists ask their parent how deep an item is (WM_MEASUREITEM,
+// lParam a MEASUREITEMSTRUCT*) before they draw any.
+struct MEASUREITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemWidth;
+  UINT itemHeight;
+  ULONG_PTR itemData;
+};
+typedef MEASUREITEMSTRUCT* LPMEASUREITEMSTRUCT;
+
 struct DRAWITEMSTRUCT {
   UINT CtlType;
   UINT CtlID;

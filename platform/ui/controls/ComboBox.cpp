@@ -9,6 +9,7 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
@@ -26,6 +27,7 @@ struct ComboState {
   bool extendedUi = false;
   int dropHeight = 0;     // the list's height, from the window's height at creation
   int droppedWidth = 0;   // 0: as wide as the field
+  int fieldItemHeight = 0;  // the chosen line's depth; 0: as the list's lines
   LRESULT selectedAtDrop = CB_ERR;
 };
 
@@ -37,8 +39,28 @@ LRESULT ToList(const ComboState& s, UINT message, WPARAM wParam = 0, LPARAM lPar
   return SendMessageW(s.list, message, wParam, lParam);
 }
 
-int FieldHeight(const ComboState& s) {
-  return static_cast<int>(ToList(s, LB_GETITEMHEIGHT)) + 2 * StylePainter::kFrame + 2;
+int FieldItemHeight(const ComboState& s) {
+  return s.fieldItemHeight > 0 ? s.fieldItemHeight : static_cast<int>(ToList(s, LB_GETITEMHEIGHT));
+}
+
+int FieldHeight(const ComboState& s) { return FieldItemHeight(s) + 2 * StylePainter::kFrame + 2; }
+
+bool OwnerDrawn(HWND hwnd) { return (GetWindowLongW(hwnd, GWL_STYLE) & CBS_OWNERDRAWFIXED) != 0; }
+
+// An owner-drawn combo box asks its parent how deep the chosen line
+// (itemID -1) and the list's lines (itemID 0) are.
+void MeasureOwned(HWND hwnd, ComboState& s, int width) {
+  HWND parent = GetParent(hwnd);
+  if (!parent) return;
+  const int listed = static_cast<int>(ToList(s, LB_GETITEMHEIGHT));
+  for (const UINT item : {static_cast<UINT>(-1), 0u}) {
+    MEASUREITEMSTRUCT mis{ODT_COMBOBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), item, static_cast<UINT>(std::max(0, width)),
+                          static_cast<UINT>(listed), 0};
+    SendMessageW(parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+    const int height = std::clamp(static_cast<int>(mis.itemHeight), 1, 255);
+    if (item == 0) ToList(s, LB_SETITEMHEIGHT, 0, height);
+    else s.fieldItemHeight = height;
+  }
 }
 
 // Where the list drops: below the field, or above it when the screen ends.
@@ -140,7 +162,31 @@ void Paint(HWND hwnd, HDC dc) {
   ControlState state;
   state.focused = GetFocus() == hwnd;
   state.disabled = !IsWindowEnabled(hwnd);
-  StylePainter::PaintComboField(dc, r, SelectedText(*s).c_str(), s->dropped, state);
+  // The parent chooses the field's colours, as for an edit (a disabled one as for a label).
+  HWND parent = GetParent(hwnd);
+  HBRUSH back = nullptr;
+  if (parent) {
+    back = reinterpret_cast<HBRUSH>(SendMessageW(parent, state.disabled ? WM_CTLCOLORSTATIC : WM_CTLCOLOREDIT,
+                                                 reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)));
+    if (StateOf(hwnd) != s) return;
+  }
+  const bool owned = OwnerDrawn(hwnd) && parent;
+  const std::wstring text = owned ? L"" : SelectedText(*s);
+  StylePainter::PaintComboField(dc, r, owned ? nullptr : text.c_str(), s->dropped, state, back, GetTextColor(dc));
+  if (!owned) return;
+  const LRESULT at = ToList(*s, LB_GETCURSEL);
+  DRAWITEMSTRUCT dis{};
+  dis.CtlType = ODT_COMBOBOX;
+  dis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
+  dis.itemID = static_cast<UINT>(at);
+  dis.itemAction = ODA_DRAWENTIRE;
+  dis.itemState = ODS_COMBOBOXEDIT | (state.focused && !s->dropped ? ODS_SELECTED | ODS_FOCUS : 0u) |
+                  (state.disabled ? ODS_DISABLED : 0u);
+  dis.hwndItem = hwnd;
+  dis.hDC = dc;
+  dis.rcItem = StylePainter::ComboLine(r);
+  dis.itemData = at >= 0 ? static_cast<ULONG_PTR>(ToList(*s, LB_GETITEMDATA, static_cast<WPARAM>(at))) : 0;
+  SendMessageW(parent, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
 }
 
 void FitField(HWND hwnd, const ComboState& s) {
@@ -177,9 +223,12 @@ UINT ListTwin(UINT message) {
 LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto setUp = [hwnd](ComboState& s, const CREATESTRUCTW* cs) {
     const DWORD style = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
-    s.list = CreateWindowExW(0, WC_COMBOLBOX, L"", WS_POPUP | WS_BORDER | WS_VSCROLL | ((style & CBS_SORT) ? LBS_SORT : 0u),
-                             0, 0, cs ? cs->cx : 0, 0, hwnd, nullptr, nullptr, hwnd);
+    const DWORD listStyle = ((style & CBS_SORT) ? LBS_SORT : 0u) | ((style & CBS_OWNERDRAWFIXED) ? LBS_OWNERDRAWFIXED : 0u) |
+                            ((style & CBS_HASSTRINGS) ? LBS_HASSTRINGS : 0u);
+    s.list = CreateWindowExW(0, WC_COMBOLBOX, L"", WS_POPUP | WS_BORDER | WS_VSCROLL | listStyle, 0, 0, cs ? cs->cx : 0, 0,
+                             hwnd, nullptr, nullptr, hwnd);
     if (!s.list) return false;
+    if (style & CBS_OWNERDRAWFIXED) MeasureOwned(hwnd, s, cs ? cs->cx : 0);
     s.dropHeight = std::max(0, (cs ? cs->cy : 0) - FieldHeight(s));
     FitField(hwnd, s);
     return true;
@@ -282,8 +331,16 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return CB_OKAY;
     }
     case CB_GETITEMHEIGHT:
-      return static_cast<INT_PTR>(wParam) == -1 ? FieldHeight(*s) : ToList(*s, LB_GETITEMHEIGHT);
+      return static_cast<INT_PTR>(wParam) == -1 ? FieldItemHeight(*s) : ToList(*s, LB_GETITEMHEIGHT);
     case CB_SETITEMHEIGHT: {
+      // -1: the chosen line's field; else the list's lines.
+      if (static_cast<INT_PTR>(wParam) == -1) {
+        const int height = static_cast<int>(static_cast<INT_PTR>(lParam));
+        if (height <= 0 || height > 255) return CB_ERR;
+        s->fieldItemHeight = height;
+        FitField(hwnd, *s);
+        return CB_OKAY;
+      }
       const LRESULT r = ToList(*s, LB_SETITEMHEIGHT, 0, lParam);
       if (r != LB_ERR) FitField(hwnd, *s);
       return r;

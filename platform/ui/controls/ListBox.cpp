@@ -5,6 +5,7 @@
 // a tap beyond the list that backs out).
 #include "platform/ui/controls/ListBox.h"
 
+#include "platform/ui/controls/Button.h"
 #include "platform/ui/controls/ComboBox.h"
 
 #include <algorithm>
@@ -92,6 +93,14 @@ void Changed(HWND hwnd, ListState& s) {
   if (!(StyleOf(hwnd) & LBS_NOREDRAW)) InvalidateRect(hwnd, nullptr, TRUE);
 }
 
+// Who chooses a list's colours and draws its owner-drawn lines: a combo
+// box's parent for its list, else the list's parent.
+HWND Owner(HWND hwnd, const ListState& s) { return s.inCombo ? GetParent(s.combo) : GetParent(hwnd); }
+bool OwnerDrawn(HWND hwnd) { return (StyleOf(hwnd) & LBS_OWNERDRAWFIXED) != 0; }
+// An owner-drawn list without LBS_HASSTRINGS keeps the caller's word as the
+// item, not text.
+bool KeepsWords(HWND hwnd) { return OwnerDrawn(hwnd) && !(StyleOf(hwnd) & LBS_HASSTRINGS); }
+
 void Notify(HWND hwnd, const ListState& s, int code) {
   // A combo box's list tells its combo box everything; a list box tells its
   // parent only when asked to.
@@ -123,9 +132,11 @@ int LineAt(HWND hwnd, const ListState& s, POINT p) {
   return i < Count(s) ? i : -1;
 }
 
-int InsertAt(HWND hwnd, ListState& s, int index, LPCWSTR text) {
+int InsertAt(HWND hwnd, ListState& s, int index, LPARAM item) {
   if (index < 0 || index > Count(s)) index = Count(s);
-  Line line{text ? text : L"", 0};
+  const bool word = KeepsWords(hwnd);
+  const auto text = reinterpret_cast<LPCWSTR>(item);
+  Line line{!word && text ? text : L"", word ? static_cast<ULONG_PTR>(item) : 0};
   s.lines.insert(s.lines.begin() + index, std::move(line));
   if (s.selected >= index) ++s.selected;
   Changed(hwnd, s);
@@ -159,15 +170,44 @@ int DefaultItemHeight(HWND hwnd) {
   return FontLineHeight(hwnd, ControlFont(hwnd)) + 2 * StylePainter::kFrame + 4;
 }
 
+// WM_DRAWITEM for each line shown of an owner-drawn list.
+void PaintOwned(HWND hwnd, HDC dc, ListState& s, HWND owner) {
+  const RECT client = Client(hwnd);
+  HWND control = s.inCombo ? s.combo : hwnd;
+  const bool focused = GetFocus() == control;
+  for (int i = s.top; i < Count(s); ++i) {
+    const LONG y = static_cast<LONG>((i - s.top) * s.itemHeight);
+    if (y >= client.bottom) break;
+    DRAWITEMSTRUCT dis{};
+    dis.CtlType = s.inCombo ? ODT_COMBOBOX : ODT_LISTBOX;
+    dis.CtlID = static_cast<UINT>(GetDlgCtrlID(control));
+    dis.itemID = static_cast<UINT>(i);
+    dis.itemAction = ODA_DRAWENTIRE;
+    dis.itemState = (i == s.selected ? ODS_SELECTED | (focused || s.inCombo ? ODS_FOCUS : 0u) : 0u) |
+                    (IsWindowEnabled(hwnd) ? 0u : ODS_DISABLED);
+    dis.hwndItem = control;
+    dis.hDC = dc;
+    dis.rcItem = {-s.left, y, std::max(client.right, static_cast<LONG>(s.extent)) - s.left, y + s.itemHeight};
+    dis.itemData = s.lines[static_cast<size_t>(i)].data;
+    SendMessageW(owner, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+    if (!IsWindow(hwnd) || StateOf(hwnd) != &s) return;
+  }
+}
+
 void Paint(HWND hwnd, HDC dc) {
   ListState* s = StateOf(hwnd);
   if (!s) return;
   const RECT client = Client(hwnd);
-  HWND parent = s->inCombo ? nullptr : GetParent(hwnd);
+  HWND parent = Owner(hwnd, *s);
   HBRUSH back = parent ? reinterpret_cast<HBRUSH>(SendMessageW(parent, WM_CTLCOLORLISTBOX,
                                                                reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(hwnd)))
                        : nullptr;
+  if (StateOf(hwnd) != s) return;
   FillRect(dc, &client, back ? back : GetSysColorBrush(COLOR_WINDOW));
+  if (OwnerDrawn(hwnd) && parent) {
+    PaintOwned(hwnd, dc, *s, parent);
+    return;
+  }
   HFONT font = reinterpret_cast<HFONT>(GetWindowLongW(hwnd, kFontSlot));
   HGDIOBJ old = font ? SelectObject(dc, font) : nullptr;
   ControlState state;
@@ -295,13 +335,13 @@ std::optional<LRESULT> ListMessage(HWND hwnd, ListState& s, UINT message, WPARAM
   const bool valid = index < s.lines.size();
   switch (message) {
     case LB_ADDSTRING: {
-      const LPCWSTR text = reinterpret_cast<LPCWSTR>(lParam);
-      return InsertAt(hwnd, s, (StyleOf(hwnd) & LBS_SORT) ? SortedPlace(s, text) : Count(s), text);
+      const bool sorted = (StyleOf(hwnd) & LBS_SORT) && !KeepsWords(hwnd);
+      return InsertAt(hwnd, s, sorted ? SortedPlace(s, reinterpret_cast<LPCWSTR>(lParam)) : Count(s), lParam);
     }
     case LB_INSERTSTRING: {
       const int at = static_cast<int>(static_cast<INT_PTR>(wParam));
       if (at > Count(s)) return LB_ERR;
-      return InsertAt(hwnd, s, at, reinterpret_cast<LPCWSTR>(lParam));
+      return InsertAt(hwnd, s, at, lParam);
     }
     case LB_DELETESTRING:
       if (!valid) return LB_ERR;
@@ -402,6 +442,13 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     s.inCombo = std::wstring(cls) == WC_COMBOLBOX;
     if (s.inCombo && cs) s.combo = static_cast<HWND>(cs->lpCreateParams);
     s.itemHeight = DefaultItemHeight(hwnd);
+    if (OwnerDrawn(hwnd) && !s.inCombo && cs) {
+      // The owner says how deep its lines are (a combo box asks for its list).
+      MEASUREITEMSTRUCT mis{ODT_LISTBOX, static_cast<UINT>(GetDlgCtrlID(hwnd)), 0, static_cast<UINT>(std::max(0, cs->cx)),
+                            static_cast<UINT>(s.itemHeight), 0};
+      if (HWND parent = GetParent(hwnd)) SendMessageW(parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+      s.itemHeight = std::clamp(static_cast<int>(mis.itemHeight), 1, 255);
+    }
     UpdateScroll(hwnd, s);
     return true;
   };
@@ -409,7 +456,7 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   ListState* s = StateOf(hwnd);
   if (!s) return DefWindowProcW(hwnd, message, wParam, lParam);
   auto relayOut = [hwnd, s, message] {
-    if (message == WM_SETFONT) s->itemHeight = DefaultItemHeight(hwnd);
+    if (message == WM_SETFONT && !OwnerDrawn(hwnd)) s->itemHeight = DefaultItemHeight(hwnd);
     Changed(hwnd, *s);
   };
   if (auto done = ListBasics(hwnd, message, wParam, lParam, Paint, relayOut)) return *done;

@@ -142,7 +142,7 @@ void TextEngine::Relayout() {
   const bool wraps = Multiline() && (rich_ ? !wrapOff_ : !((Style() & ES_AUTOHSCROLL) || wantH_));
   const int wrapWidth = wraps ? std::max<int>(1, format_.right - format_.left) : 0;
   layout_.Configure(Multiline(), wrapWidth, [this](char32_t c, int x) { return Advance(c, x); });
-  layout_.Rebuild(buf_.Text());
+  layout_.Rebuild(Shown());
   if (wraps) xScroll_ = 0;
   ScrollTo(static_cast<long long>(top_), xScroll_);
   UpdateScrollBars();
@@ -228,6 +228,9 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
     }
   }
   if (count == 0 && with.empty()) return false;
+  // A composition in the way moves to where the caret lands.
+  std::u16string held = composing_;
+  LayOutComposition(u"");
   const size_t inserted = with.size();
   const size_t linesBefore = layout_.Count();
   const size_t topBefore = top_;
@@ -241,13 +244,14 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
   desiredX_ = -1;
   atLineEnd_ = false;
   modified_ = true;
+  LayOutComposition(std::move(held));
   ScrollToCaret();
   UpdateScrollBars();
   PlaceCaret();
   // Only the lines that moved are drawn again while nothing scrolled.
   RECT client{};
   GetClientRect(hwnd_, &client);
-  if (top_ == topBefore && xScroll_ == xBefore && hadSel == 0 && first >= top_) {
+  if (composing_.empty() && top_ == topBefore && xScroll_ == xBefore && hadSel == 0 && first >= top_) {
     client.top = std::max<LONG>(client.top, format_.top + static_cast<LONG>(first - top_) * lineHeight_);
     if (layout_.Count() == linesBefore) {
       // The rest of the caret's paragraph may have re-wrapped; what follows it has not moved.
@@ -261,6 +265,7 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
 }
 
 void TextEngine::SetText(std::wstring_view text) {
+  composing_.clear();  // what it was composed into is gone
   buf_.Replace(0, buf_.Length(), Stored(text), false);
   buf_.ClearUndo();
   layout_.Rebuild(buf_.Text());
@@ -306,10 +311,36 @@ void TextEngine::MoveCaret(size_t pos, bool extend, bool lineEnd) {
 }
 
 size_t TextEngine::LineFromChar(long long pos) const {
-  return layout_.LineOf(pos < 0 ? SelStart() : static_cast<size_t>(pos));
+  return LineOfPos(pos < 0 ? SelStart() : static_cast<size_t>(pos));
 }
 
-size_t TextEngine::LineEnd(size_t line) const { return layout_.Lines()[line].end; }
+size_t TextEngine::LineEnd(size_t line) const { return FromShown(layout_.Lines()[line].end); }
+
+size_t TextEngine::ToShown(size_t pos) const {
+  return composing_.empty() || pos < composeAt_ ? pos : pos + composing_.size();
+}
+
+size_t TextEngine::FromShown(size_t shown) const {
+  if (composing_.empty() || shown < composeAt_) return shown;
+  return shown < composeAt_ + composing_.size() ? composeAt_ : shown - composing_.size();
+}
+
+void TextEngine::LayOutComposition(std::u16string text) {
+  if (composing_.empty() && text.empty()) return;
+  const size_t at = composing_.empty() ? caret_ : composeAt_;
+  const size_t before = composing_.size();
+  composing_ = std::move(text);
+  composeAt_ = at;
+  if (composing_.empty()) {
+    shown_.clear();
+  } else {
+    const std::u16string& t = buf_.Text();
+    shown_.assign(t, 0, at);
+    shown_ += composing_;
+    shown_.append(t, at);
+  }
+  layout_.Update(Shown(), at, before, composing_.size());
+}
 
 int TextEngine::LineOffset(size_t line) const {
   const DWORD align = Style() & (ES_CENTER | ES_RIGHT);
@@ -320,24 +351,26 @@ int TextEngine::LineOffset(size_t line) const {
   return align == ES_RIGHT ? room : room / 2;
 }
 
-POINT TextEngine::PointIn(size_t line, size_t pos) const {
+POINT TextEngine::PointIn(size_t line, size_t pos) const { return ShownPoint(line, ToShown(pos)); }
+
+POINT TextEngine::ShownPoint(size_t line, size_t shown) const {
   const long long row = static_cast<long long>(line) - static_cast<long long>(top_);
-  return POINT{format_.left - xScroll_ + LineOffset(line) + layout_.XOf(buf_.Text(), line, pos),
+  return POINT{format_.left - xScroll_ + LineOffset(line) + layout_.XOf(Shown(), line, shown),
                static_cast<LONG>(format_.top + row * lineHeight_)};
 }
 
 POINT TextEngine::PosFromChar(size_t pos) const {
   pos = std::min(pos, buf_.Length());
-  return PointIn(layout_.LineOf(pos), pos);
+  return PointIn(LineOfPos(pos), pos);
 }
 
 bool TextEngine::EndsSoftLine(size_t line, size_t pos) const {
   const Line& l = layout_.Lines()[line];
-  return !l.hard && pos == l.end && l.end == l.next && line + 1 < layout_.Count();
+  return !l.hard && ToShown(pos) == l.end && l.end == l.next && line + 1 < layout_.Count();
 }
 
 size_t TextEngine::CaretLine() const {
-  const size_t line = layout_.LineOf(caret_);
+  const size_t line = LineOfPos(caret_);
   return atLineEnd_ && line > 0 && EndsSoftLine(line - 1, caret_) ? line - 1 : line;
 }
 
@@ -346,7 +379,7 @@ size_t TextEngine::CharFromPos(POINT p, size_t* line) const {
   row += static_cast<long long>(top_);
   const size_t l = static_cast<size_t>(std::clamp<long long>(row, 0, static_cast<long long>(layout_.Count()) - 1));
   if (line) *line = l;
-  return layout_.PosAt(buf_.Text(), l, p.x - format_.left + xScroll_ - LineOffset(l));
+  return PosNear(l, p.x - format_.left + xScroll_ - LineOffset(l));
 }
 
 size_t TextEngine::WordEdge(size_t pos, bool forward) const {
@@ -375,7 +408,7 @@ void TextEngine::ScrollToCaret() {
   else if (static_cast<long long>(line) >= top + vis) top = static_cast<long long>(line) - vis + 1;
   int x = xScroll_;
   const int width = format_.right - format_.left;
-  const int at = layout_.XOf(buf_.Text(), line, caret_);
+  const int at = XAt(line, caret_);  // past the composition, if any
   if (at < x) x = std::max(0, at - width / 4);
   else if (at >= x + width) x = at - width + width / 4;
   ScrollTo(top, x);
@@ -411,17 +444,13 @@ void TextEngine::UpdateScrollBars() {
 
 void TextEngine::PlaceCaret() {
   if (!Focused()) return;
-  POINT p = PointIn(CaretLine(), caret_);
-  int composed = 0;
-  for (size_t i = 0; i < composing_.size();) {
-    size_t units = 1;
-    composed += Advance(LineLayout::CodeAt(composing_, i, &units), 0);
-    i += units;
-  }
-  SetCaretPos(p.x + composed, p.y);
+  const POINT p = PointIn(CaretLine(), caret_);  // after the composition
+  SetCaretPos(p.x, p.y);
   // The candidate list goes below the line, leaving the composition seen.
+  const POINT from = composing_.empty() ? p : ShownPoint(layout_.LineOf(composeAt_), composeAt_);
   if (HIMC context = ImmGetContext(hwnd_)) {
-    CANDIDATEFORM form{0, CFS_EXCLUDE, {p.x, p.y + lineHeight_}, {p.x, p.y, p.x + composed + 1, p.y + lineHeight_}};
+    CANDIDATEFORM form{0, CFS_EXCLUDE, {from.x, p.y + lineHeight_},
+                       {std::min(from.x, p.x), from.y, std::max(from.x, p.x) + 1, p.y + lineHeight_}};
     ImmSetCandidateWindow(context, &form);
     ImmReleaseContext(hwnd_, context);
   }
@@ -474,13 +503,19 @@ bool TextEngine::Redo() { return !ReadOnly() && StepHistory(false); }
 bool TextEngine::StepHistory(bool back) {
   size_t a = 0;
   size_t b = 0;
-  if (!(back ? buf_.Undo(&a, &b) : buf_.Redo(&a, &b))) return false;
+  std::u16string held = composing_;
+  LayOutComposition(u"");
+  if (!(back ? buf_.Undo(&a, &b) : buf_.Redo(&a, &b))) {
+    LayOutComposition(std::move(held));
+    return false;
+  }
   layout_.Rebuild(buf_.Text());
   // What an undo put back is selected; a redo leaves the caret after it.
   caret_ = std::min(b, buf_.Length());
   anchor_ = back ? std::min(a, buf_.Length()) : caret_;
   atLineEnd_ = false;
   modified_ = true;
+  LayOutComposition(std::move(held));
   ScrollToCaret();
   UpdateScrollBars();
   PlaceCaret();
@@ -573,15 +608,15 @@ LRESULT TextEngine::KeyDown(WPARAM key) {
       const long long step = key == VK_UP ? -1 : key == VK_DOWN ? 1 : key == VK_PRIOR ? -VisibleLines() : VisibleLines();
       const long long to = std::clamp<long long>(static_cast<long long>(line) + step, 0,
                                                  static_cast<long long>(layout_.Count()) - 1);
-      const int x = desiredX_ >= 0 ? desiredX_ : layout_.XOf(t, line, caret_);
+      const int x = desiredX_ >= 0 ? desiredX_ : XAt(line, caret_);
       if (key == VK_PRIOR || key == VK_NEXT) ScrollTo(static_cast<long long>(top_) + step, xScroll_);
-      const size_t pos = layout_.PosAt(t, static_cast<size_t>(to), x);
+      const size_t pos = PosNear(static_cast<size_t>(to), x);
       MoveCaret(pos, shift, EndsSoftLine(static_cast<size_t>(to), pos));
       desiredX_ = x;
       return 0;
     }
     case VK_HOME:
-      MoveCaret(ctrl ? 0 : layout_.Lines()[line].start, shift);
+      MoveCaret(ctrl ? 0 : LineStart(line), shift);
       desiredX_ = -1;
       return 0;
     case VK_END:
@@ -715,18 +750,26 @@ void TextEngine::Composition(UINT message, LPARAM lParam) {
       }
       ImmReleaseContext(hwnd_, context);
     }
-    composing_ = WideToUtf16(text);
+    LayOutComposition(WideToUtf16(text));
   } else {
-    composing_.clear();  // started, ended, or the result is on its way as characters
+    LayOutComposition(u"");  // started, ended, or the result is on its way as characters
   }
+  // The composition takes room as typed text does: the view follows its end.
+  ScrollToCaret();
+  UpdateScrollBars();
   PlaceCaret();
   InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
 void TextEngine::PaintLine(HDC dc, size_t line, int x0, int y, COLORREF text, COLORREF back) {
   const Line& l = layout_.Lines()[line];
-  const std::u16string& t = buf_.Text();
+  const std::u16string& t = Shown();
   const bool selecting = ShowsSelection() && SelStart() != SelEnd();
+  const size_t selFrom = ToShown(SelStart());
+  const size_t selTo = ToShown(SelEnd());
+  const size_t composeTo = composeAt_ + composing_.size();  // the composition is never selected
+  int markFrom = -1;  // where the composition runs on this line
+  int markTo = -1;
   std::wstring run;
   std::vector<int> advances;
   int x = 0;
@@ -749,7 +792,8 @@ void TextEngine::PaintLine(HDC dc, size_t line, int x0, int y, COLORREF text, CO
   for (size_t i = l.start; i < l.end;) {
     size_t units = 1;
     const char32_t c = LineLayout::CodeAt(t, i, &units);
-    const bool selected = selecting && i >= SelStart() && i < SelEnd();
+    const bool composed = i >= composeAt_ && i < composeTo;
+    const bool selected = selecting && !composed && i >= selFrom && i < selTo;
     if (selected != runSelected || x0 + x > format_.right) {
       flush();
       if (x0 + x > format_.right) break;  // the rest lies beyond the view
@@ -762,10 +806,15 @@ void TextEngine::PaintLine(HDC dc, size_t line, int x0, int y, COLORREF text, CO
       run.push_back(masked_ ? passwordChar_ : (c < 0x20 ? L' ' : static_cast<wchar_t>(c)));
       advances.push_back(w);
     }
+    if (composed) {
+      if (markFrom < 0) markFrom = x;
+      markTo = x + w;
+    }
     x += w;
     i += units;
   }
   flush();
+  if (markFrom >= 0) StylePainter::PaintCompositionMark(dc, {x0 + markFrom, y, x0 + markTo, y + lineHeight_}, text);
 }
 
 void TextEngine::Paint(HDC dc) {
@@ -801,18 +850,8 @@ void TextEngine::Paint(HDC dc) {
     if (y + lineHeight_ <= clip.top || y >= clip.bottom) continue;
     PaintLine(dc, line, format_.left - xScroll_ + LineOffset(line), y, text, back);
   }
-  const POINT at = PointIn(CaretLine(), caret_);
-  if (!composing_.empty()) {
-    StylePainter::PaintComposition(dc, at, lineHeight_, Utf16ToWide(composing_).c_str(), text, back);
-  }
   if (Focused() && qv::ui::CaretShown(hwnd_)) {
-    int composed = 0;
-    for (size_t i = 0; i < composing_.size();) {
-      size_t units = 1;
-      composed += Advance(LineLayout::CodeAt(composing_, i, &units), 0);
-      i += units;
-    }
-    StylePainter::PaintCaretBar(dc, {at.x + composed, at.y}, lineHeight_, text);
+    StylePainter::PaintCaretBar(dc, PointIn(CaretLine(), caret_), lineHeight_, text);  // after the composition
   }
   RestoreDC(dc, saved);
 }
@@ -880,7 +919,7 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     }
     case WM_KILLFOCUS:
       DestroyCaret();
-      composing_.clear();
+      LayOutComposition(u"");
       InvalidateRect(hwnd_, nullptr, FALSE);
       Notify(EN_KILLFOCUS);
       return 0;
@@ -938,28 +977,26 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     case EM_GETLINECOUNT:
       return static_cast<LRESULT>(layout_.Count());
     case EM_LINEINDEX: {
-      const long long l = static_cast<int>(wParam) < 0 ? static_cast<long long>(layout_.LineOf(caret_))
+      const long long l = static_cast<int>(wParam) < 0 ? static_cast<long long>(LineOfPos(caret_))
                                                        : static_cast<long long>(static_cast<int>(wParam));
       if (l >= static_cast<long long>(layout_.Count())) return -1;
-      return static_cast<LRESULT>(layout_.Lines()[static_cast<size_t>(l)].start);
+      return static_cast<LRESULT>(LineStart(static_cast<size_t>(l)));
     }
     case EM_LINELENGTH: {
-      const auto& lines = layout_.Lines();
       if (static_cast<int>(wParam) < 0) {
-        const Line& a = lines[layout_.LineOf(SelStart())];
-        const Line& b = lines[layout_.LineOf(SelEnd())];
-        return static_cast<LRESULT>((SelStart() - a.start) + (b.end > SelEnd() ? b.end - SelEnd() : 0));
+        const size_t a = LineStart(LineOfPos(SelStart()));
+        const size_t b = LineEnd(LineOfPos(SelEnd()));
+        return static_cast<LRESULT>((SelStart() - a) + (b > SelEnd() ? b - SelEnd() : 0));
       }
-      const Line& l = lines[layout_.LineOf(static_cast<size_t>(static_cast<int>(wParam)))];
-      return static_cast<LRESULT>(l.end - l.start);
+      const size_t l = LineOfPos(static_cast<size_t>(static_cast<int>(wParam)));
+      return static_cast<LRESULT>(LineEnd(l) - LineStart(l));
     }
     case EM_LINEFROMCHAR:
       return static_cast<LRESULT>(LineFromChar(static_cast<int>(wParam)));
     case EM_GETLINE: {
       if (!lParam || wParam >= layout_.Count()) return 0;
-      const Line& l = layout_.Lines()[wParam];
       const WORD room = *reinterpret_cast<const WORD*>(lParam);
-      const std::wstring text = TextOf(l.start, l.end, false);
+      const std::wstring text = TextOf(LineStart(wParam), LineEnd(wParam), false);
       const size_t n = std::min<size_t>(room, text.size());
       std::copy_n(text.data(), n, reinterpret_cast<LPWSTR>(lParam));
       return static_cast<LRESULT>(n);
@@ -990,7 +1027,7 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     case EM_GETPASSWORDCHAR:
       return Password() ? static_cast<LRESULT>(passwordChar_) : 0;
     case EM_GETFIRSTVISIBLELINE:
-      return Multiline() ? static_cast<LRESULT>(top_) : static_cast<LRESULT>(layout_.PosAt(buf_.Text(), 0, xScroll_));
+      return Multiline() ? static_cast<LRESULT>(top_) : static_cast<LRESULT>(PosNear(0, xScroll_));
     case EM_GETRECT:
       if (lParam) *reinterpret_cast<RECT*>(lParam) = format_;
       return 0;

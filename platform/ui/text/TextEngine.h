@@ -97,7 +97,22 @@ class TextEngine {
   void MoveCaret(size_t pos, bool extend, bool lineEnd = false);
   size_t CaretLine() const;
   POINT PointIn(size_t line, size_t pos) const;
+  // The same for a position of the shown text (composition included).
+  POINT ShownPoint(size_t line, size_t shown) const;
   bool EndsSoftLine(size_t line, size_t pos) const;
+  // The text being composed is laid out with the text, at `composeAt_`, as
+  // typed text would be: the layout's positions count the shown text, these
+  // go between them and the stored text's.
+  const std::u16string& Shown() const { return composing_.empty() ? buf_.Text() : shown_; }
+  size_t ToShown(size_t pos) const;
+  size_t FromShown(size_t shown) const;
+  size_t LineOfPos(size_t pos) const { return layout_.LineOf(ToShown(pos)); }
+  int XAt(size_t line, size_t pos) const { return layout_.XOf(Shown(), line, ToShown(pos)); }
+  size_t PosNear(size_t line, int x) const { return FromShown(layout_.PosAt(Shown(), line, x)); }
+  size_t LineStart(size_t line) const { return FromShown(layout_.Lines()[line].start); }
+  // Puts `text` in the layout as the composition (empty: none), at the caret
+  // when none was there.
+  void LayOutComposition(std::u16string text);
   void ScrollToCaret();
   void ScrollTo(long long line, int x);
   void UpdateScrollBars();
@@ -150,6 +165,8 @@ class TextEngine {
   bool dragging_ = false;
   char16_t pendingHigh_ = 0;  // the first half of a character typed in two
   std::u16string composing_;
+  size_t composeAt_ = 0;
+  std::u16string shown_;  // while composing: the text with the composition in it
   COLORREF background_ = 0;
   bool systemBackground_ = true;
 

@@ -212,11 +212,29 @@ RECT StylePainter::ComboButton(const RECT& field) {
   return {std::max(field.left, field.right - depth), field.top, field.right, field.bottom};
 }
 
-void StylePainter::PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s) {
+RECT StylePainter::ComboLine(const RECT& field) {
+  return Inset({field.left, field.top, ComboButton(field).left, field.bottom}, kFrame + 1);
+}
+
+void StylePainter::PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s,
+                                   HBRUSH back, COLORREF ink) {
   const RECT button = ComboButton(field);
-  Fill(dc, Inset({field.left, field.top, button.left, field.bottom}, kFrame), s.disabled ? COLOR_BTNFACE : COLOR_WINDOW);
-  const RECT line = Inset({field.left, field.top, button.left, field.bottom}, kFrame + 1);
-  PaintListItem(dc, line, text, s.focused && !dropped, s.focused && !dropped, {false, false, s.disabled, false});
+  const RECT inside = Inset({field.left, field.top, button.left, field.bottom}, kFrame);
+  if (back) FillRect(dc, &inside, back);
+  else Fill(dc, inside, s.disabled ? COLOR_BTNFACE : COLOR_WINDOW);
+  const RECT line = ComboLine(field);
+  const bool chosen = s.focused && !dropped;
+  if (text && back && !chosen && !s.disabled) {
+    // In the parent's colour.
+    const COLORREF oldColor = SetTextColor(dc, ink);
+    const int oldMode = SetBkMode(dc, TRANSPARENT);
+    RECT r{line.left + kLabelGap / 2, line.top, line.right - kLabelGap / 2, line.bottom};
+    DrawTextW(dc, text, -1, &r, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+    SetBkMode(dc, oldMode);
+    SetTextColor(dc, oldColor);
+  } else if (text) {
+    PaintListItem(dc, line, text, chosen, chosen, {false, false, s.disabled, false});
+  }
   Fill(dc, Inset(button, kFrame), dropped ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
   Arrow(dc, button, 1, dropped ? COLOR_HIGHLIGHTTEXT : s.disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT);
   Frame(dc, button, kFrame, COLOR_BTNSHADOW);
@@ -309,21 +327,11 @@ void StylePainter::PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const Menu
   if (tab) Text(dc, body, tab + 1, DT_RIGHT | DT_VCENTER | DT_SINGLELINE, ink);
 }
 
-void StylePainter::PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR text, COLORREF ink, COLORREF back) {
-  if (!text || !*text) return;
-  SIZE extent{};
-  const int length = static_cast<int>(std::wcslen(text));
-  GetTextExtentPoint32W(dc, text, length, &extent);
-  const RECT area{at.x, at.y, at.x + extent.cx, at.y + lineHeight};
-  FillRect(dc, &area, qv::ScopedGdiObject<HBRUSH>(CreateSolidBrush(back)).get());
-  const int oldMode = SetBkMode(dc, TRANSPARENT);
-  const COLORREF oldColor = SetTextColor(dc, ink);
-  TextOutW(dc, at.x, at.y, text, length);
-  SetTextColor(dc, oldColor);
-  SetBkMode(dc, oldMode);
+void StylePainter::PaintCompositionMark(HDC dc, const RECT& run, COLORREF ink) {
+  if (run.right <= run.left) return;
   // A 2-px underline marks it as not yet part of the text.
   const qv::ScopedGdiObject<HBRUSH> inkBrush(CreateSolidBrush(ink));
-  const RECT line{area.left, area.bottom - kFrame, area.right, area.bottom};
+  const RECT line{run.left, run.bottom - kFrame, run.right, run.bottom};
   FillRect(dc, &line, inkBrush.get());
 }
 

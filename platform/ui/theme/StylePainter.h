@@ -90,8 +90,13 @@ class QV_PLATFORM_API StylePainter {
                             bool inactive = false);
   // The field of a drop-down list combo box: its frame, the chosen line and
   // the drop button at the right end, as wide as the field is deep.
+  // `back` and `ink`: the parent's colours for the field (WM_CTLCOLOREDIT),
+  // null for the look's own; `text` null leaves the line to its owner, in
+  // ComboLine.
   static RECT ComboButton(const RECT& field);
-  static void PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s);
+  static RECT ComboLine(const RECT& field);
+  static void PaintComboField(HDC dc, const RECT& field, LPCWSTR text, bool dropped, const ControlState& s,
+                              HBRUSH back = nullptr, COLORREF ink = 0);
   // A tree's expand button (a boxed plus or minus) centred on `centre`, and
   // its connecting lines, 1 px in the shadow colour.
   static constexpr int kTreeButton = 18;
@@ -109,9 +114,9 @@ class QV_PLATFORM_API StylePainter {
   static void PaintMenuBackground(HDC dc, const RECT& r);
   static void PaintMenuItem(HDC dc, const RECT& r, LPCWSTR text, const MenuItemLook& look);
 
-  // The text being composed in a text field, at `at` over what lies there,
-  // underlined; and the caret's bar.
-  static void PaintComposition(HDC dc, POINT at, int lineHeight, LPCWSTR text, COLORREF ink, COLORREF back);
+  // The mark under a run of text being composed (`run`: the run's cell on its
+  // line; the field lays the text out and draws it); and the caret's bar.
+  static void PaintCompositionMark(HDC dc, const RECT& run, COLORREF ink);
   static void PaintCaretBar(HDC dc, POINT at, int lineHeight, COLORREF ink);
 
   // Lists and their headers.

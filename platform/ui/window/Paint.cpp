@@ -1,7 +1,9 @@
 // Update rectangles, WM_PAINT and the DCs windows draw with. A window's
 // update rectangle is the bounding box of what was invalidated; paint DCs
-// are clipped to it on the screen surface. With no pixels kept per window,
-// what a window paints over is repainted by the windows that lie above it.
+// are clipped to it on the screen surface. A window's DCs leave out what lies
+// over it: the windows above a top-level window, its children with
+// WS_CLIPCHILDREN and its siblings above with WS_CLIPSIBLINGS. With no pixels
+// kept per window, what it still paints over repaints itself.
 #include <mutex>
 
 #include "platform/gdi/Gdi.h"
@@ -25,6 +27,33 @@ RECT VisibleClient(const Window& w) {
   return Intersect(r, ClientRect(*Desktop()));
 }
 
+// Whether a window's drawing leaves out its siblings above it: top-level
+// windows always do, children when they ask.
+bool ClipsSiblings(const Window& w) { return IsDesktop(w.parent) || (w.style & WS_CLIPSIBLINGS); }
+
+// What a window's DC leaves alone in `clip` (screen): its children when it
+// clips them, and the windows above it or above an ancestor where that level
+// clips its siblings.
+std::vector<RECT> Covering(const Window& w, const RECT& clip) {
+  std::vector<RECT> holes;
+  auto add = [&](const Window& o) {
+    if (!(o.style & WS_VISIBLE)) return;
+    const RECT r = Intersect(ScreenRect(o), clip);
+    if (!RectEmpty(r)) holes.push_back(r);
+  };
+  if (w.style & WS_CLIPCHILDREN) {
+    for (const Window* c : w.children) add(*c);
+  }
+  for (const Window* at = &w; at->parent; at = at->parent) {
+    if (!ClipsSiblings(*at)) continue;
+    for (const Window* s : at->parent->children) {
+      if (s == at) break;  // the rest lie below
+      add(*s);
+    }
+  }
+  return holes;
+}
+
 HDC MakeDc(const Window* w, bool wholeWindow, const RECT* clipScreen) {
   auto screen = ScreenSurface();
   if (!screen) return nullptr;
@@ -35,7 +64,8 @@ HDC MakeDc(const Window* w, bool wholeWindow, const RECT* clipScreen) {
     clip = wholeWindow ? Intersect(ScreenRect(*w), clip) : VisibleClient(*w);
   }
   if (clipScreen) clip = Intersect(clip, *clipScreen);
-  return gdi::CreateSurfaceDC(screen, origin, clip, w ? w->hwnd : nullptr);
+  return gdi::CreateSurfaceDC(screen, origin, clip, w ? Covering(*w, clip) : std::vector<RECT>{},
+                              w ? w->hwnd : nullptr);
 }
 
 void InvalidateScreenPart(Window* w, const RECT& screen) {
@@ -84,10 +114,14 @@ void Expose(Window* parent, const RECT& screen) {
 }
 
 void RepaintAbove(Window* w, const RECT& screen) {
-  for (Window* c : w->children) {
-    if ((c->style & WS_VISIBLE) && !RectEmpty(Intersect(ScreenRect(*c), screen))) InvalidateScreenPart(c, screen);
+  // What the DC left out needs nothing; the rest was drawn over.
+  if (!(w->style & WS_CLIPCHILDREN)) {
+    for (Window* c : w->children) {
+      if ((c->style & WS_VISIBLE) && !RectEmpty(Intersect(ScreenRect(*c), screen))) InvalidateScreenPart(c, screen);
+    }
   }
   for (Window* at = w; at->parent; at = at->parent) {
+    if (ClipsSiblings(*at)) continue;
     for (Window* s : at->parent->children) {
       if (s == at) break;  // the rest lie below
       if ((s->style & WS_VISIBLE) && !RectEmpty(Intersect(ScreenRect(*s), screen))) InvalidateScreenPart(s, screen);

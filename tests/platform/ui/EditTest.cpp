@@ -522,6 +522,108 @@ TEST_F(Edits, CompositionSequenceEndsInCharacters) {
   }
 }
 
+// Text being composed is laid out with the text, as the same text typed
+// would be: it wraps where that text wraps and the view follows its end, so
+// committing it moves neither the caret nor the view, and the screen differs
+// only by the composition's underline.
+TEST_F(Edits, CompositionIsLaidOutAsTheTypedTextWouldBe) {
+  struct Case {
+    const char* name;
+    const wchar_t* cls;
+    DWORD style;
+    RECT r;
+    std::wstring text;
+    std::wstring composed;
+  };
+  const Case cases[] = {
+      {"a field full to its right edge", WC_EDIT, ES_AUTOHSCROLL, {10, 10, 310, 60}, L"明日の会議は十時から", L"か"},
+      {"a field scrolled past its right edge", WC_EDIT, ES_AUTOHSCROLL, {10, 10, 310, 60},
+       L"明日の会議は十時からです、よろしく", L"おねがい"},
+      {"a rich edit at its last line's end", RICHEDIT_CLASSW, ES_MULTILINE, {10, 10, 310, 100},
+       L"本日は晴天なり。明日の会議は十時からです、よろしくお願いします。", L"しりょうはきょうゆうふぉるだーに"},
+      {"a multi-line edit at its last line's end", WC_EDIT, ES_MULTILINE, {10, 10, 310, 100},
+       L"本日は晴天なり。明日の会議は十時からです、よろしくお願いします。", L"しりょうはきょうゆうふぉるだーに"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    HWND edit = Field(c.cls, c.style, c.r, c.text.c_str());
+    const LONG width = c.r.right - c.r.left;
+    const LONG height = c.r.bottom - c.r.top;
+    const DWORD end = static_cast<DWORD>(c.text.size());
+    SendMessageW(edit, EM_SETSEL, end, end);
+    UpdateWindow(edit);
+    HDC screen = GetDC(edit);
+    HDC measure = CreateCompatibleDC(screen);
+    SelectObject(measure, font_);
+    TEXTMETRICW tm{};
+    GetTextMetricsW(measure, &tm);
+    DeleteDC(measure);
+    RECT view{};
+    SendMessageW(edit, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&view));
+    auto shot = [&] {
+      std::vector<COLORREF> px;
+      for (LONG y = 0; y < height; ++y) {
+        for (LONG x = 0; x < width; ++x) px.push_back(GetPixel(screen, x, y));
+      }
+      return px;
+    };
+
+    qv::ui::InjectInputMessage(WM_IME_STARTCOMPOSITION, 0, 0);
+    qv::ui::InjectInputMessage(WM_IME_COMPOSITION, c.composed.back(), GCS_COMPSTR | GCS_CURSORPOS, c.composed.c_str());
+    Pump();
+    POINT composing{};
+    GetCaretPos(&composing);
+    const LRESULT firstComposing = SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0);
+    EXPECT_EQ(Text(edit), c.text) << "not yet text";
+    EXPECT_GE(composing.x, view.left);
+    EXPECT_LE(composing.x + 2, view.right) << "the composition's end is in view";
+    EXPECT_GE(composing.y, view.top);
+    EXPECT_LE(composing.y + tm.tmHeight, view.bottom) << "the composition's line is in view";
+    const std::vector<COLORREF> whileComposing = shot();
+    {
+      // What the screen shows is what painting the whole field shows.
+      HDC whole = CreateCompatibleDC(screen);
+      HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+      SelectObject(whole, bitmap);
+      SendMessageW(edit, WM_PAINT, reinterpret_cast<WPARAM>(whole), 0);
+      int differing = 0;
+      for (LONG y = 0; y < height; ++y) {
+        for (LONG x = 0; x < width; ++x) differing += whileComposing[y * width + x] != GetPixel(whole, x, y);
+      }
+      EXPECT_EQ(differing, 0);
+      DeleteDC(whole);
+      DeleteObject(bitmap);
+    }
+
+    qv::ui::InjectInputMessage(WM_IME_COMPOSITION, c.composed.back(), GCS_RESULTSTR, c.composed.c_str());
+    Type(c.composed);
+    qv::ui::InjectInputMessage(WM_IME_ENDCOMPOSITION, 0, 0);
+    Pump();
+    EXPECT_EQ(Text(edit), c.text + c.composed);
+    POINT typed{};
+    GetCaretPos(&typed);
+    EXPECT_EQ(typed.x, composing.x);
+    EXPECT_EQ(typed.y, composing.y);
+    EXPECT_EQ(SendMessageW(edit, EM_GETFIRSTVISIBLELINE, 0, 0), firstComposing);
+    // The same glyphs in the same places; only the underline's two rows at
+    // the foot of a line differ.
+    const std::vector<COLORREF> afterTyping = shot();
+    int underline = 0;
+    int elsewhere = 0;
+    for (LONG y = 0; y < height; ++y) {
+      const bool foot = y >= view.top && (y - view.top) % tm.tmHeight >= tm.tmHeight - 2;
+      for (LONG x = 0; x < width; ++x) {
+        if (whileComposing[y * width + x] == afterTyping[y * width + x]) continue;
+        (foot ? underline : elsewhere) += 1;
+      }
+    }
+    EXPECT_EQ(elsewhere, 0);
+    EXPECT_GT(underline, 2 * 20) << "the composition was underlined";
+    ReleaseDC(edit, screen);
+    DestroyWindow(edit);
+  }
+}
+
 // Keeps a picture of both fields with Japanese text in the build folder.
 TEST_F(Edits, PictureOfAnEditAndARichEdit) {
   HWND edit = Field(WC_EDIT, ES_MULTILINE | WS_BORDER | WS_VSCROLL, {10, 10, 470, 250},

@@ -227,6 +227,118 @@ TEST_F(ListControls, ComboBoxTellsTheUsersChoiceAndBackingOut) {
   EXPECT_STREQ(text, L"家族");
 }
 
+// The parent colours a combo box as it colours an edit (WM_CTLCOLOREDIT for
+// the field) and a list (WM_CTLCOLORLISTBOX for the dropped list); an
+// owner-drawn one asks how deep its field and lines are and has its parent
+// draw them.
+TEST_F(ListControls, ComboBoxAsksItsParentForColoursAndOwnerDrawing) {
+  struct Asked {
+    UINT message;
+    HWND from;  // lParam: the control or its list
+  };
+  struct Drawn {
+    UINT type;
+    int item;
+    UINT state;
+    LONG height;
+  };
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  HBRUSH green = CreateSolidBrush(RGB(0, 255, 0));
+  struct Case {
+    const char* name;
+    DWORD style;
+  };
+  const Case cases[] = {{"drawn by the combo box", 0}, {"drawn by its owner", CBS_OWNERDRAWFIXED | CBS_HASSTRINGS}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const bool owned = (c.style & CBS_OWNERDRAWFIXED) != 0;
+    std::vector<Asked> colours;
+    std::vector<MEASUREITEMSTRUCT> measured;
+    std::vector<Drawn> drawn;
+    const Handler parentOf = [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+      switch (m) {
+        case WM_CTLCOLOREDIT:
+        case WM_CTLCOLORLISTBOX:
+          colours.push_back({m, reinterpret_cast<HWND>(l)});
+          return reinterpret_cast<LRESULT>(m == WM_CTLCOLOREDIT ? red : green);
+        case WM_MEASUREITEM: {
+          auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
+          measured.push_back(*mis);
+          mis->itemHeight = mis->itemID == static_cast<UINT>(-1) ? 44 : 52;
+          return TRUE;
+        }
+        case WM_DRAWITEM: {
+          const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
+          drawn.push_back({dis->CtlType, static_cast<int>(dis->itemID), dis->itemState, dis->rcItem.bottom - dis->rcItem.top});
+          return TRUE;
+        }
+        default:
+          return std::nullopt;
+      }
+    };
+    CurrentHandler() = parentOf;
+    ComboFixture f = MakeCombo(*this, c.style);
+    CurrentHandler() = parentOf;  // in place of the fixture's
+    ASSERT_NE(f.list, nullptr);
+    RECT field{};
+    GetWindowRect(f.combo, &field);
+    auto pixel = [](LONG x, LONG y) { return qv::gdi::ColorOf(qv::ui::ScreenSurface()->Row(y)[x]); };
+    // The field's inside, left of its text, takes the parent's brush.
+    EXPECT_EQ(pixel(field.left + 3, (field.top + field.bottom) / 2), RGB(255, 0, 0));
+    ASSERT_FALSE(colours.empty());
+    EXPECT_EQ(colours.front().message, WM_CTLCOLOREDIT);
+    EXPECT_EQ(colours.front().from, f.combo);
+    if (owned) {
+      ASSERT_EQ(measured.size(), 2u);
+      EXPECT_EQ(measured[0].CtlType, static_cast<UINT>(ODT_COMBOBOX));
+      EXPECT_EQ(measured[0].CtlID, static_cast<UINT>(kId));
+      EXPECT_EQ(measured[0].itemID, static_cast<UINT>(-1));
+      EXPECT_EQ(measured[1].itemID, 0u);
+      EXPECT_EQ(SendMessageW(f.combo, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), 44);
+      EXPECT_EQ(SendMessageW(f.combo, CB_GETITEMHEIGHT, 0, 0), 52);
+      ASSERT_EQ(drawn.size(), 1u);
+      EXPECT_EQ(drawn[0].type, static_cast<UINT>(ODT_COMBOBOX));
+      EXPECT_EQ(drawn[0].item, 0);
+      EXPECT_TRUE(drawn[0].state & ODS_COMBOBOXEDIT);
+      EXPECT_EQ(drawn[0].height, 44);
+    } else {
+      EXPECT_TRUE(measured.empty());
+      EXPECT_TRUE(drawn.empty());
+    }
+    colours.clear();
+    drawn.clear();
+    SendMessageW(f.combo, CB_SHOWDROPDOWN, TRUE, 0);
+    Pump();
+    ASSERT_TRUE(IsWindowVisible(f.list));
+    const bool listColoured = std::any_of(colours.begin(), colours.end(), [&](const Asked& a) {
+      return a.message == WM_CTLCOLORLISTBOX && a.from == f.list;
+    });
+    EXPECT_TRUE(listColoured);
+    RECT list{};
+    GetWindowRect(f.list, &list);
+    const int line = static_cast<int>(SendMessageW(f.combo, CB_GETITEMHEIGHT, 0, 0));
+    // An unchosen line's right end shows the list's brush, unless its owner drew it.
+    if (!owned) {
+      EXPECT_EQ(pixel(list.right - 30, list.top + 1 + line + line / 2), RGB(0, 255, 0));
+    }
+    std::vector<int> lines;
+    for (const Drawn& d : drawn) {
+      if (d.state & ODS_COMBOBOXEDIT) continue;
+      lines.push_back(d.item);
+      EXPECT_EQ(d.type, static_cast<UINT>(ODT_COMBOBOX));
+      EXPECT_EQ(d.height, 52);
+      EXPECT_EQ((d.state & ODS_SELECTED) != 0, d.item == 0) << d.item;
+    }
+    EXPECT_EQ(lines, owned ? std::vector<int>({0, 1, 2, 3}) : std::vector<int>{});
+    SendMessageW(f.combo, CB_SHOWDROPDOWN, FALSE, 0);
+    CurrentHandler() = nullptr;
+    DestroyWindow(f.parent);
+    Pump();
+  }
+  DeleteObject(red);
+  DeleteObject(green);
+}
+
 TEST_F(ListControls, ExtendedComboBoxDropsOnDownAndWiderWhenAsked) {
   ComboFixture f = MakeCombo(*this);
   SendMessageW(f.combo, CB_SETEXTENDEDUI, TRUE, 0);

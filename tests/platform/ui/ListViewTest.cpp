@@ -355,6 +355,56 @@ TEST_F(ListViews, OwnerDrawnRowsTakeTheSmallImagesDepthAndHearSelectionAndFocus)
   EXPECT_EQ(p.drawn, (std::vector<Note>{{ODT_LISTVIEW, 0, 0, 0}, {ODT_LISTVIEW, 1, 0, ODS_SELECTED}, {ODT_LISTVIEW, 2, 0, 0}}));
 }
 
+// An owner-drawn report asks its parent how deep a row is: the answer, not
+// the images or the font, sets the rows and the rectangles it draws in.
+TEST_F(ListViews, OwnerDrawnRowsAreAsDeepAsTheParentSays) {
+  struct Case {
+    const char* name;
+    bool withImages;
+    UINT answer;  // 0: the parent leaves the default
+    int want;
+  };
+  const Case cases[] = {{"the parent's depth", false, 60, 60},
+                        {"the parent's depth over the small images'", true, 40, 40},
+                        {"the images' depth when the parent keeps it", true, 0, 72}};
+  for (const Case& c : cases) {
+    std::vector<MEASUREITEMSTRUCT> asked;
+    std::vector<RECT> drawn;
+    CurrentHandler() = [&](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
+      if (m == WM_MEASUREITEM) {
+        auto* mis = reinterpret_cast<MEASUREITEMSTRUCT*>(l);
+        asked.push_back(*mis);
+        if (c.answer) mis->itemHeight = c.answer;
+        return TRUE;
+      }
+      if (m == WM_DRAWITEM) {
+        drawn.push_back(reinterpret_cast<const DRAWITEMSTRUCT*>(l)->rcItem);
+        return TRUE;
+      }
+      return std::nullopt;
+    };
+    HWND list = Report(LVS_OWNERDRAWFIXED | LVS_NOCOLUMNHEADER, {{L"", 480}});
+    if (c.withImages) {
+      HIMAGELIST rows = ImageList_Create(1, 72, ILC_COLOR32, 1, 1);
+      SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(rows));
+    }
+    AddItems(list, Rows(3));
+    drawn.clear();
+    InvalidateRect(list, nullptr, FALSE);
+    Pump();
+    ASSERT_FALSE(asked.empty()) << c.name;
+    EXPECT_EQ(asked.back().CtlType, static_cast<UINT>(ODT_LISTVIEW)) << c.name;
+    EXPECT_EQ(asked.back().CtlID, static_cast<UINT>(kListId)) << c.name;
+    const RECT r = ItemRect(list, 2);
+    EXPECT_EQ(r.bottom - r.top, c.want) << c.name;
+    EXPECT_EQ(r.top, 2 * c.want) << c.name;
+    ASSERT_EQ(drawn.size(), 3u) << c.name;
+    for (const RECT& d : drawn) EXPECT_EQ(d.bottom - d.top, c.want) << c.name;
+    CurrentHandler() = nullptr;
+    DestroyWindow(GetParent(list));
+  }
+}
+
 TEST_F(ListViews, CustomDrawStagesComeInOrder) {
   // The parent hears each stage as WM_NOTIFY NM_CUSTOMDRAW with its item.
   auto at = [](DWORD stage, DWORD_PTR item = 0) {

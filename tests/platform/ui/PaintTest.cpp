@@ -1,6 +1,10 @@
 // Update rectangles and WM_PAINT: invalidations add up, BeginPaint takes
 // them, painting waits for an idle queue, WM_SETREDRAW FALSE stops it, and
 // paint DCs draw on the window's part of the screen.
+#include <algorithm>
+#include <functional>
+#include <map>
+
 #include "platform/gdi/Gdi.h"
 #include "platform/ui/window/Screen.h"
 #include "tests/platform/ui/UiTest.h"
@@ -158,18 +162,99 @@ TEST_F(Paint, EraseFillsTheClassBrushOnTheWindowsPartOfTheScreen) {
   EXPECT_NE(qv::gdi::ColorOf(screen->Row(200)[150]), RGB(0, 0, 0));
 }
 
-TEST_F(Paint, PaintingUnderAWindowMakesTheWindowOverItRepaint) {
-  HWND below = Make(WS_POPUP | WS_VISIBLE);
-  HWND above = Make(WS_POPUP | WS_VISIBLE, nullptr, {100, 100, 200, 200});
-  Pump();
-  InvalidateRect(below, nullptr, TRUE);
-  log_.Clear();
-  Pump();
-  EXPECT_EQ(log_.Compare(below, {{WM_PAINT, seq::posted}, {WM_ERASEBKGND, seq::sent | seq::defwinproc},
-                                 {WM_PAINT, seq::posted | seq::other},
-                                 {WM_ERASEBKGND, seq::sent | seq::defwinproc | seq::other}}),
-            "");
-  EXPECT_FALSE(GetUpdateRect(above, nullptr, FALSE));
+// A window's paint and GetDC leave out what lies over it, as the clip styles
+// ask: the windows above a top-level window always, its children with
+// WS_CLIPCHILDREN, its siblings above with WS_CLIPSIBLINGS. What was left
+// out keeps its pixels and is not painted again; without the styles a
+// parent's invalidation reaches its children, which paint after it.
+TEST_F(Paint, PaintAndGetDcLeaveOutWhatLiesOverTheWindow) {
+  using qv::test::CurrentHandler;
+  std::map<HWND, COLORREF> colourOf;
+  std::vector<HWND> painted;
+  CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (m == WM_ERASEBKGND) return 1;
+    if (m != WM_PAINT || !colourOf.count(h)) return std::nullopt;
+    painted.push_back(h);
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(h, &ps);
+    HBRUSH b = CreateSolidBrush(colourOf[h]);
+    RECT all{-1000, -1000, 1000, 1000};
+    FillRect(dc, &all, b);
+    DeleteObject(b);
+    EndPaint(h, &ps);
+    return 0;
+  };
+  const COLORREF kRed = RGB(200, 0, 0), kBlue = RGB(0, 0, 200), kGreen = RGB(0, 160, 0);
+  struct Case {
+    const char* name;
+    // Makes the windows: the one acted on, and the one over it.
+    std::function<std::pair<HWND, HWND>()> make;
+    bool byGetDc;         // else an invalidation of the lower one
+    bool overPaints;      // the window over it paints again
+    COLORREF overAfter;   // the colour the window over it shows then
+  };
+  const Case cases[] = {
+      {"a popup over a top-level window, its paint",
+       [&] { HWND below = Make(WS_POPUP | WS_VISIBLE);
+             return std::pair{below, Make(WS_POPUP | WS_VISIBLE, nullptr, {100, 100, 200, 200})}; },
+       false, false, kBlue},
+      {"a popup over a top-level window's child, GetDC",
+       [&] { HWND below = Make(WS_POPUP | WS_VISIBLE);
+             HWND child = Make(WS_CHILD | WS_VISIBLE, below, {50, 50, 400, 400});
+             HWND popup = Make(WS_POPUP | WS_VISIBLE, nullptr, {100, 100, 200, 200});
+             return std::pair{child, popup}; },
+       true, false, kBlue},
+      {"a child of a WS_CLIPCHILDREN parent",
+       [&] { HWND parent = Make(WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN);
+             return std::pair{parent, Make(WS_CHILD | WS_VISIBLE, parent, {100, 100, 200, 200})}; },
+       false, false, kBlue},
+      {"a WS_CLIPSIBLINGS sibling above",
+       [&] { HWND parent = Make(WS_POPUP | WS_VISIBLE);
+             HWND lower = Make(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent, {0, 0, 300, 300});
+             HWND upper = Make(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, parent, {100, 100, 200, 200});
+             SetWindowPos(upper, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+             return std::pair{lower, upper}; },
+       false, false, kBlue},
+      {"a child of a parent without WS_CLIPCHILDREN",
+       [&] { HWND parent = Make(WS_POPUP | WS_VISIBLE);
+             return std::pair{parent, Make(WS_CHILD | WS_VISIBLE, parent, {100, 100, 200, 200})}; },
+       false, true, kBlue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    colourOf.clear();
+    const auto [below, over] = c.make();
+    ASSERT_NE(over, nullptr);
+    colourOf[below] = kRed;
+    colourOf[over] = kBlue;
+    Pump();
+    RECT box{};
+    GetWindowRect(over, &box);
+    const POINT mid{(box.left + box.right) / 2, (box.top + box.bottom) / 2};
+    auto shown = [&] { return qv::gdi::ColorOf(qv::ui::ScreenSurface()->Row(mid.y)[mid.x]); };
+    ASSERT_EQ(shown(), kBlue);
+    painted.clear();
+    if (c.byGetDc) {
+      HDC dc = GetDC(below);
+      HBRUSH green = CreateSolidBrush(kGreen);
+      RECT all{-1000, -1000, 1000, 1000};
+      FillRect(dc, &all, green);
+      DeleteObject(green);
+      ReleaseDC(below, dc);
+    } else {
+      InvalidateRect(below, nullptr, TRUE);
+    }
+    Pump();
+    EXPECT_EQ(std::count(painted.begin(), painted.end(), over) > 0, c.overPaints);
+    EXPECT_EQ(shown(), c.overAfter);
+    if (!c.byGetDc) {
+      ASSERT_FALSE(painted.empty());
+      EXPECT_EQ(painted.front(), below);
+    }
+    for (HWND top : {GetAncestor(below, GA_ROOT), GetAncestor(over, GA_ROOT)}) DestroyWindow(top);
+    Pump();
+  }
+  CurrentHandler() = nullptr;
 }
 
 }  // namespace
