@@ -51,7 +51,7 @@ bool PopClient::registerNotifyPop(NotifyPop* observer) {
   return true;
 }
 
-void PopClient::setPopMode(int mode) { mode_ = mode; }
+void PopClient::setPopMode(int mode) { mode_ = static_cast<PopMode>(mode); }
 
 void PopClient::setAccount(MailAccount* account, void* connection) {
   downloadList_.clear();
@@ -160,7 +160,7 @@ void PopClient::newConnection() {
     return;
   }
   if (connected_) return;
-  if (((mode_ == 2 || mode_ == 3) && downloadList_.empty()) || host_.empty()) {
+  if (((mode_ == PopMode::Select || mode_ == PopMode::DeleteListed) && downloadList_.empty()) || host_.empty()) {
     // Nothing to do: the session stands as if "QUIT" were out, so that
     // quit() sends nothing.
     state_ = PopState::QuitAnswer;
@@ -344,8 +344,9 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       return sendCommand(pass.c_str(), PopState::LoginAnswer, error);
     }
     case PopState::LoginAnswer:
-      // S: +OK Logged in.   C: CAPA
+      // S: +OK Logged in.   C: CAPA   (POP-before-SMTP: C: QUIT)
       if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
+      if (mode_ == PopMode::LoginOnly) return moveTo(PopState::Quit);
       continues_ = false;
       return sendCommand("CAPA\r\n", PopState::CapaAnswer, error);
     case PopState::CapaAnswer:
@@ -396,7 +397,7 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
         if (uid && partialUids_.count(*uid)) continue;
         return sendDelete(number, PopState::DeleteReceived, error);
       }
-      return moveTo(mode_ == 4 ? PopState::Quit : PopState::NextMessage);
+      return moveTo(mode_ == PopMode::DeleteReceived ? PopState::Quit : PopState::NextMessage);
     case PopState::NextMessage:
       return nextMessage(error);
     case PopState::MessageSize: {
@@ -633,7 +634,7 @@ void PopClient::bookUids() {
     if (uids_.repeated(i)) skipLine("repeats a UID or number", static_cast<uint32_t>(i + 1));
   }
   if (knownUids_.size() < count / 2) messageList_.reserve(count - knownUids_.size());
-  if (mode_ == 2 || mode_ == 3) {
+  if (mode_ == PopMode::Select || mode_ == PopMode::DeleteListed) {
     // Select check. A line counts as received when the device knows its
     // UID; lines up to the last UID too, but only when it knows none. Only
     // the known ones may be deleted: the last UID is a hint, not proof that
@@ -657,7 +658,7 @@ void PopClient::bookUids() {
     }
     if (messageList_.empty()) {
       state_ = PopState::Quit;
-    } else if (mode_ == 3) {
+    } else if (mode_ == PopMode::DeleteListed) {
       state_ = PopState::DeleteListed;
     } else {
       state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
@@ -692,7 +693,7 @@ void PopClient::bookUids() {
   }
   noKnownUid_ = receivedList_.empty() && !byLastUid;
   listPos_ = 0;
-  if (mode_ == 4) {
+  if (mode_ == PopMode::DeleteReceived) {
     receivedPos_ = 0;
     state_ = PopState::DeleteReceived;
   } else if (pipelining_ && !messageList_.empty()) {
@@ -746,7 +747,7 @@ bool PopClient::listSize(std::string_view line, std::vector<std::pair<uint32_t, 
 
 std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
   char command[48];
-  if (mode_ == 1) {
+  if (mode_ == PopMode::Partial) {
     std::snprintf(command, sizeof command, "TOP %u %u\r\n", number, headerOnly ? 0u : partialLines_);
   } else if (headerOnly) {
     std::snprintf(command, sizeof command, "TOP %u 0\r\n", number);
@@ -841,7 +842,7 @@ PopClient::Step PopClient::onMessage() {
   int kind = MSG_PopNewMessage;
   if (headerOnly_) {
     kind = MSG_PopNewHeader;
-  } else if (mode_ == 1 && static_cast<uint64_t>(currentSize_) > raw.size() + 2) {
+  } else if (mode_ == PopMode::Partial && static_cast<uint64_t>(currentSize_) > raw.size() + 2) {
     kind = MSG_PopNewPartMessage;
   }
   receivedBytes_ += headerOnly_ ? currentText_.size() : currentSize_;
@@ -849,7 +850,7 @@ PopClient::Step PopClient::onMessage() {
   currentText_.clear();
   currentText_.shrink_to_fit();
   // True means stored for good; only a "RETR" brings the whole text.
-  fetchedWhole_ = goOn && kind == MSG_PopNewMessage && mode_ != 1 && !headerOnly_;
+  fetchedWhole_ = goOn && kind == MSG_PopNewMessage && mode_ != PopMode::Partial && !headerOnly_;
   if (!goOn) return endEarly();
   ++processed_;
   latestList_.push_back(currentUid_);
@@ -923,13 +924,13 @@ void PopClient::endSession() {
   state_ = PopState::Idle;
   expecting_ = false;
   const EndReason reason = endReason_;
-  const int mode = mode_;
-  mode_ = 0;
+  const PopMode mode = mode_;
+  mode_ = PopMode::Receive;
   if (reason == EndReason::Declined) {
     notify(MSG_PopAborted, static_cast<long>(processed_), 0);
   } else if (reason == EndReason::Cancelled) {
     notify(MSG_PopCanceled, 0, 0);
-  } else if (mode == 3) {
+  } else if (mode == PopMode::DeleteListed) {
     notify(MSG_PopDeleteComplete, static_cast<long>(processed_), 0);
   } else {
     notify(MSG_PopComplete, static_cast<long>(processed_), 0);

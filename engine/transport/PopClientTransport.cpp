@@ -316,7 +316,7 @@ uint32_t PopClient::cancelUnheard() {
   errorHandling(QVMDL_ERR_POP_CANCELLED);
   closeSocket();
   state_ = PopState::Idle;
-  mode_ = 0;
+  mode_ = PopMode::Receive;
   notify(MSG_PopCanceled, 0, 0);
   return QVMDL_ERR_POP_CANCELLED;
 }
@@ -402,6 +402,6 @@ bool PopClient::checkLimit() {
     headerOnly_ = true;
     return true;
   }
-  if ((mode_ == 0 || mode_ == 2) && currentSize_ > kMaxWholeSize) headerOnly_ = true;
+  if ((mode_ == PopMode::Receive || mode_ == PopMode::Select) && currentSize_ > kMaxWholeSize) headerOnly_ = true;
   return true;
 }

@@ -19,7 +19,7 @@
 #include "engine/content/Base64.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/transport/Md5.h"
-#include "engine/transport/PopReply.h"
+#include "engine/transport/PopBeforeSmtp.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"
@@ -62,23 +62,15 @@ void SmtpClient::notifySmtp(int /*ignored*/) {
 
 void SmtpClient::setAccount(MailAccount* account, void* connection) {
   senderAddress_.clear();
-  popUser_.clear();
-  popPassword_.clear();
-  popServer_.clear();
   smtpServer_.clear();
   smtpUser_.clear();
   smtpPassword_.clear();
+  popLogin_->SetAccount(MailAccount{}, nullptr);
   if (!account) return;
   senderAddress_ = qv::WideToCp932(account->senderAddress);
-  popUser_ = qv::WideToCp932(account->popUserName);
-  popPassword_ = qv::WideToCp932(account->popPassword);
-  popServer_ = qv::WideToCp932(account->popServerName);
   smtpServer_ = qv::WideToCp932(account->smtpServerName);
-  popPort_ = account->popPort;
   smtpPort_ = account->smtpPort;
-  deleteOnServer_ = account->deleteOnServer;
-  popBeforeSmtp_ = account->popBeforeSmtp;
-  apop_ = account->apop;
+  popLogin_->SetAccount(*account, connection);
   authMode_ = account->smtpAuthMode;
   smtpUser_ = qv::WideToCp932(account->smtpUserName);
   smtpPassword_ = qv::WideToCp932(account->smtpPassword);
@@ -126,6 +118,7 @@ void SmtpClient::newConnection() {
   static const char kTitle[] = "*** Smtp Protocol Start ";
   log_.start(kTitle, sizeof kTitle - 1);
   cancel_ = false;
+  popLogin_->ForgetCancel();
   idleCancel_ = false;
   reported_ = false;
   if (!envelopeSafe()) {
@@ -134,8 +127,7 @@ void SmtpClient::newConnection() {
   }
   keepReading_ = false;
   worker_.ClearWake();
-  if (authMode_ == 1 && !popServer_.empty()) {
-    popDone_ = true;
+  if (authMode_ == 1 && popLogin_->HasServer()) {
     sessionStarted_ = true;
     if (const uint32_t r = authenticate()) {
       sessionStarted_ = false;
@@ -156,7 +148,6 @@ void SmtpClient::newConnection() {
 uint32_t SmtpClient::startSend() {
   sessionStarted_ = true;
   state_ = SmtpState::Greeting;
-  popDone_ = false;
   tlsActive_ = false;
   uint32_t r = openSocket(tls_ != Tls::None || opportunisticTls());
   if (!r) r = connectServer(smtpServer_.c_str(), static_cast<int>(smtpPort_));
@@ -336,69 +327,16 @@ bool SmtpClient::auth_cram_md5_user() {
   return sendData(line.c_str());
 }
 
-// POP-before-SMTP: a POP3 login on the POP server, never over TLS.
-//   S: +OK ready <1.2@pop>     C: USER u / PASS p   (or APOP u <digest>)
-//   S: +OK                     C: QUIT
+// POP-before-SMTP: the POP3 client's login on the POP server, then QUIT.
+//   S: +OK ready <1.2@pop>   C: CAPA   S: +OK / STLS / .   C: STLS   (TLS)   C: CAPA
+//   C: USER u / PASS p   (or APOP u <digest>)   S: +OK   C: QUIT   S: +OK bye
 uint32_t SmtpClient::authenticate() {
-  if (const uint32_t r = openSocket(false)) return r;
-  if (const uint32_t r = connectServer(popServer_.c_str(), static_cast<int>(popPort_))) {
-    return r == QVMDL_ERR_SMTP_CONNECT ? static_cast<uint32_t>(QVMDL_ERR_SMTP_POP_CONNECT) : r;
-  }
-  state_ = apop_ ? SmtpState::PopApop : SmtpState::PopUser;
-  uint32_t result = 0;
-  while (state_ != SmtpState::PopDone && !result) {
-    reply_.clear();
-    if (const uint32_t r = recvData()) {
-      result = r;
-      break;
-    }
-    logReceived(0);
-    const SmtpState state = state_;
-    if ((state == SmtpState::PopPass || state == SmtpState::PopLogin) && !pop::StatusOk(reply_)) {
-      result = QVMDL_ERR_SMTP_AUTH;  // S: -ERR
-      break;
-    }
-    std::string line;
-    switch (state) {
-      case SmtpState::PopUser:
-        // S: +OK ready   C: USER u
-        line = "USER " + popUser_ + "\r\n";
-        state_ = SmtpState::PopPass;
-        break;
-      case SmtpState::PopPass:
-        // S: +OK   C: PASS ********
-        line = "PASS " + popPassword_ + "\r\n";
-        state_ = SmtpState::PopLogin;
-        break;
-      case SmtpState::PopApop: {
-        // S: +OK ready <1.2@pop>   C: APOP u <digest>
-        const size_t open = reply_.find('<');
-        const size_t close = open == std::string::npos ? open : reply_.find('>', open);
-        if (close == std::string::npos) {
-          result = QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
-        const std::string stamp = reply_.substr(open, close - open + 1) + popPassword_;
-        char digest[33];
-        Md5HexString(digest, stamp.c_str());
-        line = "APOP " + popUser_ + " " + digest + "\r\n";
-        state_ = SmtpState::PopLogin;
-        break;
-      }
-      case SmtpState::PopLogin:
-        // S: +OK logged in   C: QUIT
-        line = "QUIT \r\n";
-        state_ = SmtpState::PopGoodbye;
-        break;
-      default:  // PopGoodbye: S: +OK bye
-        state_ = SmtpState::PopDone;
-        break;
-    }
-    if (!line.empty() && !sendData(line.c_str())) result = QVMDL_ERR_SMTP_SOCKET;
-  }
-  if (result == QVMDL_ERR_SMTP_AUTH) sendQuit();
-  closeSocket();
-  return result;
+  if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
+  state_ = SmtpState::PopLogin;
+  const uint32_t r = popLogin_->Login();
+  if (r) return cancel_ ? static_cast<uint32_t>(QVMDL_ERR_SMTP_CANCELLED) : r;
+  state_ = SmtpState::PopDone;
+  return cancel_ ? static_cast<uint32_t>(QVMDL_ERR_SMTP_CANCELLED) : 0;
 }
 
 // STARTTLS (port 587), right after connect:

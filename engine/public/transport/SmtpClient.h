@@ -1,5 +1,7 @@
 // One SMTP submission session for the outgoing queue, run synchronously on
-// the caller's thread: optional POP-before-SMTP login, connect (plain, TLS
+// the caller's thread: optional POP-before-SMTP login (the POP3 client's own:
+// CAPA first and STLS when offered, never a credential in clear to a server
+// that offered TLS), connect (plain, TLS
 // from the first byte on port 465, STARTTLS on port 587), greeting,
 // HELO/EHLO, optional AUTH (LOGIN or CRAM-MD5; never in plain text when the
 // server offers STARTTLS, and never on 587 without it), then per message MAIL FROM,
@@ -18,6 +20,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
@@ -28,9 +31,11 @@
 #include "engine/public/transport/SessionWorker.h"
 #include "platform/base/WinTypes.h"
 
+class PopBeforeSmtp;
+
 // The SMTP session's states, by the numbers status(), the log and the tests
 // know. A state names the reply it waits for ("...Answer") or where the
-// session stands; 20 to 25 are the POP-before-SMTP login.
+// session stands; 22 and 25 are the POP-before-SMTP login.
 enum class SmtpState : int {
   Greeting = 0,         // S: 220
   HeloAnswer = 3,       // C: HELO
@@ -47,11 +52,7 @@ enum class SmtpState : int {
   LoginPass = 17,       // C: (user, base64)
   LoginResult = 18,     // C: (password, base64)
   CramRefused = 19,     // no CRAM-MD5 challenge: "*" and "QUIT" went out
-  PopUser = 20,         // POP: the greeting; USER goes out
-  PopPass = 21,         // POP: C: USER
-  PopLogin = 22,        // POP: C: PASS or APOP
-  PopApop = 23,         // POP: the greeting; APOP goes out
-  PopGoodbye = 24,      // POP: C: QUIT
+  PopLogin = 22,        // POP: the POP3 client logs in and out
   PopDone = 25,         // POP: the login is over
   TlsStarted = 26,      // STARTTLS done: HELO or EHLO goes out without a reply to read
   TlsEhloAnswer = 27,   // C: EHLO QvMail_1
@@ -127,10 +128,8 @@ class QVMIDDLE_API SmtpClient {
 
   // 8-bit copies of the account (without a trailing NUL here: std::string
   // keeps its own length).
-  std::string senderAddress_, popUser_, popPassword_, popServer_, smtpServer_;
-  uint32_t popPort_ = 110;
+  std::string senderAddress_, smtpServer_;
   uint32_t smtpPort_ = 25;
-  uint8_t deleteOnServer_ = 0, popBeforeSmtp_ = 0, apop_ = 0;
   uint32_t authMode_ = 0;
   std::string smtpUser_, smtpPassword_;
   uint32_t popWaitSeconds_ = 0;
@@ -141,7 +140,6 @@ class QVMIDDLE_API SmtpClient {
 
   std::atomic<SmtpState> state_{SmtpState::Greeting};
   bool sessionStarted_ = false;
-  bool popDone_ = false;
   std::atomic<bool> cancel_{false};
   // A cancel while the session idles (or waits for the answer to a finished
   // message): the next message is refused, and quit() still says goodbye.
@@ -158,6 +156,9 @@ class QVMIDDLE_API SmtpClient {
   Tls tls_ = Tls::None;
   std::string* text_ = nullptr;
   uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5
+
+  // The POP-before-SMTP login (the POP3 client's).
+  std::unique_ptr<PopBeforeSmtp> popLogin_;
 
   // Transport.
   MailSocket socket_;
