@@ -89,6 +89,13 @@ class QVMIDDLE_API SmtpClient {
  private:
   // How the connection is secured.
   enum class Tls { None, Implicit, StartTls };
+  // How the account logs in (MailAccount::smtpAuthMode).
+  enum class Auth : uint32_t { None = 0, PopBeforeSmtp = 1, ByEhlo = 2, CramMd5 = 3, Login = 4 };
+  // The mechanisms the EHLO list offers (bits of mechanisms_).
+  static constexpr uint32_t kLoginOffered = 1, kCramOffered = 2;
+  // What one round of the dialogue comes to: go on, the message was taken,
+  // or the session is over (already reported).
+  enum class Turn { Go, Accepted, Ended };
   // What the gathered "EHLO" reply offers.
   enum class EhloAuth { Usable, NoUsableReply, NotOffered, NoMechanism };
 
@@ -110,6 +117,21 @@ class QVMIDDLE_API SmtpClient {
   uint32_t startSend();
   uint32_t startTlsExec();
   uint32_t sendExec();
+  uint32_t giveUp(uint32_t code);
+  Turn onReply(uint32_t* failure);
+  Turn command(const std::string& line, SmtpState next, uint32_t* failure);
+  Turn sent(bool ok, uint32_t* failure);
+  Turn fail(uint32_t code, uint32_t* failure);
+  Turn onGreeting(uint32_t* failure);
+  Turn greet(uint32_t* failure);
+  Turn onEhlo(uint32_t* failure);
+  Turn onStartTls(uint32_t* failure);
+  Turn onLoggedIn(uint32_t* failure);
+  Turn onRecipient(uint32_t* failure);
+  Turn onData(uint32_t* failure);
+  Turn onEndOfData(uint32_t* failure);
+  // The account logs in with AUTH (and so asks for STARTTLS first).
+  bool logsIn() const { return static_cast<uint32_t>(authMode_) >= static_cast<uint32_t>(Auth::ByEhlo); }
   bool responseCheck() const;
   EhloAuth smtp_ehlo();
   void smtp_auth();
@@ -130,7 +152,7 @@ class QVMIDDLE_API SmtpClient {
   // keeps its own length).
   std::string senderAddress_, smtpServer_;
   uint32_t smtpPort_ = 25;
-  uint32_t authMode_ = 0;
+  Auth authMode_ = Auth::None;
   std::string smtpUser_, smtpPassword_;
   uint32_t popWaitSeconds_ = 0;
 
@@ -155,7 +177,7 @@ class QVMIDDLE_API SmtpClient {
   HANDLE connection_ = nullptr;  // the link (Connection Manager) the session runs over
   Tls tls_ = Tls::None;
   std::string* text_ = nullptr;
-  uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5
+  uint32_t mechanisms_ = 0;  // kLoginOffered, kCramOffered
 
   // The POP-before-SMTP login (the POP3 client's).
   std::unique_ptr<PopBeforeSmtp> popLogin_;
