@@ -697,39 +697,49 @@ void PopClient::bookUids() {
   }
   if (knownUids_.size() < count / 2) messageList_.reserve(count - knownUids_.size());
   if (mode_ == PopMode::Select || mode_ == PopMode::DeleteListed) {
-    // Select check. A line counts as received when the device knows its
-    // UID; lines up to the last UID too, but only when it knows none. Only
-    // the known ones may be deleted: the last UID is a hint, not proof that
-    // the device holds a line's mail.
-    const UidSet wanted(downloadList_.begin(), downloadList_.end());
-    bool passedLast = lastUid_.empty();
-    for (size_t i = 0; i < count; ++i) {
-      if (uids_.repeated(i)) continue;
-      const uint32_t number = uids_.number(i);
-      const std::string_view uid = uids_.uid(i);
-      if (wanted.find(uid) != wanted.end()) {
-        messageList_.push_back(number);
-        ++toProcess_;
-      } else if (knownUids_.find(uid) != knownUids_.end()) {
-        receivedList_.push_back(number);
-        latestList_.emplace_back(uid);
-      } else if (!passedLast && knownUids_.empty()) {
-        latestList_.emplace_back(uid);
-      }
-      if (!passedLast && uid == lastUid_) passedLast = true;
-    }
-    if (messageList_.empty()) {
-      state_ = PopState::Quit;
-    } else if (mode_ == PopMode::DeleteListed) {
-      state_ = PopState::DeleteListed;
-    } else {
-      state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
-    }
-    return;
+    bookSelected();
+  } else {
+    bookNew();
   }
-  // Normal check: the known UID list decides what is new. The last UID only
-  // marks what came before it as received when the caller knows no UID at all,
-  // and such a line is never deleted (receivedList_ holds what may be).
+}
+
+// Select check (the download list's messages). A line counts as received
+// when the device knows its UID; lines up to the last UID too, but only when
+// it knows none. Only the known ones may be deleted: the last UID is a hint,
+// not proof that the device holds a line's mail.
+void PopClient::bookSelected() {
+  const size_t count = uids_.size();
+  const UidSet wanted(downloadList_.begin(), downloadList_.end());
+  bool passedLast = lastUid_.empty();
+  for (size_t i = 0; i < count; ++i) {
+    if (uids_.repeated(i)) continue;
+    const uint32_t number = uids_.number(i);
+    const std::string_view uid = uids_.uid(i);
+    if (wanted.find(uid) != wanted.end()) {
+      messageList_.push_back(number);
+      ++toProcess_;
+    } else if (knownUids_.find(uid) != knownUids_.end()) {
+      receivedList_.push_back(number);
+      latestList_.emplace_back(uid);
+    } else if (!passedLast && knownUids_.empty()) {
+      latestList_.emplace_back(uid);
+    }
+    if (!passedLast && uid == lastUid_) passedLast = true;
+  }
+  if (messageList_.empty()) {
+    state_ = PopState::Quit;
+  } else if (mode_ == PopMode::DeleteListed) {
+    state_ = PopState::DeleteListed;
+  } else {
+    state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
+  }
+}
+
+// Normal check: the known UID list decides what is new. The last UID only
+// marks what came before it as received when the caller knows no UID at all,
+// and such a line is never deleted (receivedList_ holds what may be).
+void PopClient::bookNew() {
+  const size_t count = uids_.size();
   size_t lastAt = count;
   for (size_t i = 0; i < count && !lastUid_.empty(); ++i) {
     if (!uids_.repeated(i) && uids_.uid(i) == lastUid_) {

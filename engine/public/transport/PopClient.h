@@ -257,6 +257,8 @@ class QVMIDDLE_API PopClient {
   Step onMessage();
   Step nextMessage(uint32_t* error);
   void bookUids();
+  void bookSelected();
+  void bookNew();
   void endSession();
   void resetSession();
   std::string madeUpUid() const;
