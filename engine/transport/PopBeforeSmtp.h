@@ -8,6 +8,7 @@
 
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/PopClient.h"
+#include "platform/base/WinTypes.h"
 
 class PopBeforeSmtp final : private PopClient::NotifyPop {
  public:
@@ -36,7 +37,7 @@ class PopBeforeSmtp final : private PopClient::NotifyPop {
   bool notify(int message, long w, long l) override;
 
   MailAccount account_;
-  void* connection_ = nullptr;
+  HANDLE connection_ = nullptr;  // the link (Connection Manager) the login runs over
   Client client_;
   uint32_t popError_ = 0;
   bool complete_ = false;
