@@ -609,6 +609,61 @@ TEST_F(HostileSmtp, PopBeforeSmtpAsksCapaAndUpgradesBeforeItsLogin) {
   }
 }
 
+// POP-before-SMTP against a POP server that greets and then says nothing:
+// the login meets the wait's deadline (10 steps of 20 ms), and with the
+// production wait a cancel of the send ends it at once. No SMTP session follows.
+//   S: +OK ready   C: CAPA   (silence)
+TEST_F(HostileSmtp, StalledPopBeforeSmtpLoginMeetsItsDeadlineAndTheCancel) {
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "deadline");
+    if (cancel) {
+      seams::SetNetworkWait(1000, 600);
+    } else {
+      seams::SetNetworkWait(20, 10);
+    }
+    NewClient();
+    account_.smtpAuthMode = 1;
+    account_.popServerName = L"pop.example.com";
+    account_.popUserName = L"user";
+    account_.popPassword = L"pw";
+    auto pop = std::make_unique<TestServer>();
+    pop->Send("+OK ready\r\n").ExpectLine("CAPA").Stall();
+    pop->Start();
+    seams::MapHost("pop.example.com", 110, pop->Port());
+    TestServer smtp;
+    smtp.Stall();
+    smtp.Start();
+    seams::MapHost("smtp.example.com", 25, smtp.Port());
+    std::atomic<bool> stop{false};
+    Clock::time_point cancelled{};
+    // The cancel comes once the session stands in the POP login.
+    std::thread canceller([&] {
+      if (!cancel) return;
+      while (!stop && client_->status() != static_cast<int>(SmtpState::PopLogin)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      cancelled = Clock::now();
+      client_->cancel();
+    });
+    const auto start = Clock::now();
+    const bool inTime = SendWithin(std::chrono::seconds(30), pop);
+    const auto ended = Clock::now();
+    stop = true;
+    canceller.join();
+    EXPECT_TRUE(inTime);
+    if (cancel) {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_CANCELLED)}));
+      EXPECT_LT(ended - cancelled, std::chrono::seconds(5));
+    } else {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_TIMEOUT)}));
+      EXPECT_GE(ended - start, std::chrono::milliseconds(200));
+      EXPECT_LT(ended - start, std::chrono::seconds(20));
+    }
+    EXPECT_TRUE(smtp.Lines().empty());
+    EXPECT_EQ(Log().find("USER"), std::string::npos) << Log();
+  }
+}
+
 // C: STARTTLS   S: 220 go   (the server reads the client's hello and never
 // answers): the handshake meets the wait's deadline (10 steps of 20 ms
 // here), and with the production wait (600 steps of a second) a cancel ends
