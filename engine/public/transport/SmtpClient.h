@@ -1,8 +1,8 @@
 // One SMTP submission session for the outgoing queue, run synchronously on
 // the caller's thread: optional POP-before-SMTP login (the POP3 client's own:
 // CAPA first and STLS when offered, never a credential in clear to a server
-// that offered TLS), connect (plain, TLS
-// from the first byte on port 465, STARTTLS on port 587), greeting,
+// that offered TLS), connect (plain, TLS from the first byte on port 465,
+// STARTTLS on port 587), greeting,
 // HELO/EHLO, optional AUTH (LOGIN or CRAM-MD5; never in plain text when the
 // server offers STARTTLS, and never on 587 without it), then per message MAIL FROM,
 // RCPT TO for each recipient, DATA, the dot-stuffed text and the end of data;
@@ -13,8 +13,9 @@
 // Hostile servers are bounded: a reply ends only when its last line is there,
 // may not pass kMaxReply bytes, must be whole within its deadline from its
 // first byte (NetworkWait.h), and every wait has its step limit. EHLO
-// keywords and AUTH mechanisms are matched without regard to case. A STARTTLS
-// handshake that fails ends the session: nothing goes out in plain text.
+// keywords and AUTH mechanisms are matched without regard to case. STARTTLS's
+// handshake runs on the worker like any reply (the wait's deadline, the
+// cancel); one that fails ends the session: nothing goes out in plain text.
 #pragma once
 
 #include <atomic>
