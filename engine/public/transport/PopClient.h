@@ -194,6 +194,8 @@ class QVMIDDLE_API PopClient {
   uint32_t handshake();
   bool sendData(const char* text);
   uint32_t recvExec();
+  std::optional<uint32_t> readAnswer();
+  std::optional<uint32_t> takeCancel();
   uint32_t recvData();
   NetResult receivePiece(bool sawByte);
   NetResult receiveWaiting(bool* sawByte);
