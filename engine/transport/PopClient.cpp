@@ -51,7 +51,7 @@ bool PopClient::registerNotifyPop(NotifyPop* observer) {
   return true;
 }
 
-void PopClient::setPopMode(int mode) { mode_ = mode; }
+void PopClient::setPopMode(int mode) { mode_ = static_cast<PopMode>(mode); }
 
 void PopClient::setAccount(MailAccount* account, void* connection) {
   downloadList_.clear();
@@ -160,7 +160,7 @@ void PopClient::newConnection() {
     return;
   }
   if (connected_) return;
-  if (((mode_ == 2 || mode_ == 3) && downloadList_.empty()) || host_.empty()) {
+  if (((mode_ == PopMode::Select || mode_ == PopMode::DeleteListed) && downloadList_.empty()) || host_.empty()) {
     // Nothing to do: the session stands as if "QUIT" were out, so that
     // quit() sends nothing.
     state_ = PopState::QuitAnswer;
@@ -220,6 +220,10 @@ std::string PopClient::madeUpUid() const {
 }
 
 bool PopClient::responseOk() const { return pop::StatusOk(buffer_); }
+
+// The answer starts with "+": the steps go by that; the receive loop has
+// checked the status word itself where it must be "+OK".
+bool PopClient::positive() const { return !buffer_.empty() && buffer_[0] == '+'; }
 
 // The code of a "-ERR" (or a malformed status line) in answer to the command
 // the state waits on.
@@ -318,98 +322,58 @@ PopClient::Step PopClient::afterMailBoxSize() {
   return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::NextMessage);
 }
 
+// One step of the session, chosen by the state: the answer in the buffer is
+// acted on, or the next command goes out.
 PopClient::Step PopClient::handleState(uint32_t* error) {
-  char command[64];
-  const bool ok = !buffer_.empty() && buffer_[0] == '+';
   switch (state_) {
+    // Login (CAPA and STLS on port 110 first).
     case PopState::Greeting:
-      // S: +OK ready <stamp>   C: CAPA   (995: TLS is there already: the login)
-      greeting_ = buffer_.substr(0, pop::FirstLineEnd(buffer_));
-      if (ssl_) return login(error);
-      continues_ = false;
-      return sendCommand("CAPA\r\n", PopState::CapaFirst, error);
+      return onGreeting(error);
     case PopState::CapaFirst:
       return onCapaFirst(error);
     case PopState::StlsAnswer:
       return onStls(error);
     case PopState::CapaTls:
-      // S: +OK / (capabilities) / .   or -ERR   C: USER or APOP, inside TLS
-      if (ok && readLines([](std::string_view) { return true; }) == Lines::More) return Step::Wait;
-      continues_ = false;
-      return login(error);
-    case PopState::UserAnswer: {
-      // S: +OK   C: PASS ********
-      if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
-      const std::string pass = "PASS " + password_ + "\r\n";
-      return sendCommand(pass.c_str(), PopState::LoginAnswer, error);
-    }
+      return onCapaTls(error);
+    case PopState::UserAnswer:
+      return onUserAnswer(error);
     case PopState::LoginAnswer:
-      // S: +OK Logged in.   C: CAPA
-      if (!ok) return fail(QVMDL_ERR_POP_LOGIN, error);
-      continues_ = false;
-      return sendCommand("CAPA\r\n", PopState::CapaAnswer, error);
+      return onLoginAnswer(error);
     case PopState::CapaAnswer:
       return onCapa(error);
-    case PopState::DrainAhead:
-      // S: (the fetch sent ahead, whole)   C: QUIT
-      if (!buffer_.empty() && buffer_[0] == '+' && pop::ListEnd(buffer_) == std::string::npos) {
-        continues_ = true;
-        return Step::Wait;
-      }
-      continues_ = false;
-      aheadSent_ = false;
-      return moveTo(PopState::Quit);
+    // The listing, the sizes and the mailbox size.
     case PopState::UidlAnswer:
       return onUidl(error);
-    case PopState::NextSize: {
-      // C: LIST n   (each listed message, to add up the mailbox size)
-      if (listPos_ >= messageCount()) {
-        receivedPos_ = 0;
-        return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::Quit);
-      }
-      const uint32_t number = messageAt(listPos_);
-      ++listPos_;
-      std::snprintf(command, sizeof command, "LIST %u\r\n", number);
-      return sendCommand(command, PopState::SizeAnswer, error);
-    }
-    case PopState::SizeAnswer: {
-      // S: +OK n size
-      uint32_t number = 0, size = 0;
-      if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_SIZES, error);
-      lastListSize_ = size;
-      totalSize_ += size;
-      if (listPos_ < messageCount()) return moveTo(PopState::NextSize);
-      return afterMailBoxSize();
-    }
+    case PopState::NextSize:
+      return nextSize(error);
+    case PopState::SizeAnswer:
+      return onSizeAnswer(error);
     case PopState::Stat:
       // C: STAT
       return sendCommand("STAT\r\n", PopState::StatAnswer, error);
     case PopState::StatAnswer:
       return onStat(error);
+    case PopState::ListAll:
+      // C: LIST
+      return sendCommand("LIST\r\n", PopState::ListAllAnswer, error);
+    case PopState::ListAllAnswer:
+      return onListAll(error);
+    case PopState::MadeUidList:
+      return onMadeUidList(error);
+    case PopState::MadeUidTop:
+      return madeUidTop(error);
+    case PopState::MadeUidHeader:
+      return onMadeUidHeader(error);
+    // Fetches and deletes.
     case PopState::DeleteReceived:
-      // C: DELE n   S: +OK   (each message received before, unless the
-      // device holds it only in part)
-      confirmDelete();
-      while (receivedPos_ < receivedList_.size()) {
-        const uint32_t number = receivedList_[receivedPos_++];
-        const std::optional<std::string> uid = uidOf(number);
-        if (uid && partialUids_.count(*uid)) continue;
-        return sendDelete(number, PopState::DeleteReceived, error);
-      }
-      return moveTo(mode_ == 4 ? PopState::Quit : PopState::NextMessage);
+      return deleteReceived(error);
     case PopState::NextMessage:
       return nextMessage(error);
-    case PopState::MessageSize: {
-      // S: +OK n size   C: RETR n  (or TOP n lines; TOP n 0 for the header only)
-      uint32_t number = 0, size = 0;
-      if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_MESSAGE, error);
-      currentSize_ = lastListSize_ = size;
-      if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
-      return sendCommand(fetchCommand(currentNumber_, headerOnly_).c_str(), PopState::FetchStatus, error);
-    }
+    case PopState::MessageSize:
+      return onMessageSize(error);
     case PopState::FetchStatus:
       // S: +OK size octets
-      if (!ok) return fail(QVMDL_ERR_POP_FETCH, error);
+      if (!positive()) return fail(QVMDL_ERR_POP_FETCH, error);
       return moveTo(PopState::FetchBody);
     case PopState::FetchBody:
       return onMessage();
@@ -421,90 +385,189 @@ PopClient::Step PopClient::handleState(uint32_t* error) {
       return sendDelete(currentNumber_, PopState::DeleteAnswer, error);
     case PopState::DeleteAnswer:
       // S: +OK
-      if (!ok) return fail(QVMDL_ERR_POP_DELE, error);
+      if (!positive()) return fail(QVMDL_ERR_POP_DELE, error);
       confirmDelete();
       return moveTo(PopState::NextMessage);
+    case PopState::DeleteListed:
+      return deleteListed(error);
+    // The end.
     case PopState::LastUid:
-      // C: UIDL n   (the last message fetched, kept on the server)
-      if (!deleteOnServer_ && !noUidl_ && currentNumber_ != 0) {
-        std::snprintf(command, sizeof command, "UIDL %u\r\n", currentNumber_);
-        return sendCommand(command, PopState::LastUidAnswer, error);
-      }
-      return moveTo(PopState::Quit);
-    case PopState::LastUidAnswer: {
-      // S: +OK n uid   (the UID follows the blank after the number)
-      if (!ok) return fail(QVMDL_ERR_POP_LAST_UIDL, error);
-      const size_t eol = buffer_.find_first_of("\r\n");
-      const std::string line = buffer_.substr(0, eol);
-      const size_t first = line.find(' ', 4);
-      lastRecvUid_ = line.size() > 4 && first != std::string::npos ? line.substr(first + 1) : std::string();
-      return moveTo(PopState::Quit);
-    }
-    case PopState::DeleteListed: {
-      // C: DELE n   S: +OK   (each message of the delete list)
-      if (!deletesStarted_) {
-        deletesStarted_ = true;
-        for (const uint32_t number : messageList_) latestList_.push_back(uidOf(number).value_or(std::string()));
-        messagePos_ = 0;
-      } else {
-        if (!ok) return fail(QVMDL_ERR_POP_DELE_LISTED, error);
-        confirmDelete();
-        ++processed_;
-      }
-      if (messagePos_ >= messageCount()) return moveTo(PopState::Quit);
-      currentNumber_ = messageAt(messagePos_++);
-      currentUid_ = uidOf(currentNumber_).value_or(std::string());
-      return sendDelete(currentNumber_, PopState::DeleteListed, error);
-    }
+      return lastUid(error);
+    case PopState::LastUidAnswer:
+      return onLastUid(error);
+    case PopState::DrainAhead:
+      return onDrainAhead();
     case PopState::Quit:
-      // C: QUIT   (after the answer to a fetch sent ahead, if any)
-      if (aheadSent_) {
-        state_ = PopState::DrainAhead;
-        expecting_ = true;
-        return Step::Wait;
-      }
-      // Without "QUIT" the server removes nothing: the session ends there.
-      if (deleteSent_ && (quitWithheld_ || !notify(MSG_PopBeforeQuit, 0, 0))) {
-        quitWithheld_ = true;
-        expecting_ = false;
-        *error = QVMDL_ERR_POP_QUIT;
-        return Step::Next;
-      }
-      return sendCommand("QUIT\r\n", PopState::QuitAnswer, error);
+      return quitStep(error);
     case PopState::QuitAnswer:
-      // S: +OK Logging out.
-      if (!ok) {
-        expecting_ = false;
-        *error = QVMDL_ERR_POP_QUIT;
-        return Step::Next;
-      }
-      endSession();
-      return Step::Wait;
-    case PopState::ListAll:
-      // C: LIST
-      return sendCommand("LIST\r\n", PopState::ListAllAnswer, error);
-    case PopState::ListAllAnswer:
-      return onListAll(error);
-    case PopState::MadeUidList:
-      return onMadeUidList(error);
-    case PopState::MadeUidTop: {
-      // C: TOP n 0   (the header of the next message, for its UID)
-      if (madeUidPos_ >= madeUidSizes_.size()) {
-        uids_.seal();
-        bookUids();
-        return Step::Next;
-      }
-      currentNumber_ = madeUidSizes_[madeUidPos_].first;
-      currentSize_ = madeUidSizes_[madeUidPos_].second;
-      std::snprintf(command, sizeof command, "TOP %u 0\r\n", currentNumber_);
-      return sendCommand(command, PopState::MadeUidHeader, error);
-    }
-    case PopState::MadeUidHeader:
-      return onMadeUidHeader(error);
+      return onQuit(error);
     default:
       state_ = PopState::Idle;
       return Step::Wait;
   }
+}
+
+// Greeting: S: +OK ready <stamp>   C: CAPA   (995: TLS is there already: the login)
+PopClient::Step PopClient::onGreeting(uint32_t* error) {
+  greeting_ = buffer_.substr(0, pop::FirstLineEnd(buffer_));
+  if (ssl_) return login(error);
+  continues_ = false;
+  return sendCommand("CAPA\r\n", PopState::CapaFirst, error);
+}
+
+// CapaTls: S: +OK / (capabilities) / .   or -ERR   C: USER or APOP, inside TLS
+PopClient::Step PopClient::onCapaTls(uint32_t* error) {
+  if (positive() && readLines([](std::string_view) { return true; }) == Lines::More) return Step::Wait;
+  continues_ = false;
+  return login(error);
+}
+
+// UserAnswer: S: +OK   C: PASS ********
+PopClient::Step PopClient::onUserAnswer(uint32_t* error) {
+  if (!positive()) return fail(QVMDL_ERR_POP_LOGIN, error);
+  const std::string pass = "PASS " + password_ + "\r\n";
+  return sendCommand(pass.c_str(), PopState::LoginAnswer, error);
+}
+
+// LoginAnswer: S: +OK Logged in.   C: CAPA   (POP-before-SMTP: C: QUIT)
+PopClient::Step PopClient::onLoginAnswer(uint32_t* error) {
+  if (!positive()) return fail(QVMDL_ERR_POP_LOGIN, error);
+  if (mode_ == PopMode::LoginOnly) return moveTo(PopState::Quit);
+  continues_ = false;
+  return sendCommand("CAPA\r\n", PopState::CapaAnswer, error);
+}
+
+// NextSize: C: LIST n   (each listed message, to add up the mailbox size)
+PopClient::Step PopClient::nextSize(uint32_t* error) {
+  if (listPos_ >= messageCount()) {
+    receivedPos_ = 0;
+    return moveTo(deleteOnServer_ && !receivedList_.empty() ? PopState::DeleteReceived : PopState::Quit);
+  }
+  const uint32_t number = messageAt(listPos_);
+  ++listPos_;
+  char command[32];
+  std::snprintf(command, sizeof command, "LIST %u\r\n", number);
+  return sendCommand(command, PopState::SizeAnswer, error);
+}
+
+// SizeAnswer: S: +OK n size
+PopClient::Step PopClient::onSizeAnswer(uint32_t* error) {
+  uint32_t number = 0, size = 0;
+  if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_SIZES, error);
+  lastListSize_ = size;
+  totalSize_ += size;
+  if (listPos_ < messageCount()) return moveTo(PopState::NextSize);
+  return afterMailBoxSize();
+}
+
+// MadeUidTop: C: TOP n 0   (the header of the next message, for its UID)
+PopClient::Step PopClient::madeUidTop(uint32_t* error) {
+  if (madeUidPos_ >= madeUidSizes_.size()) {
+    uids_.seal();
+    bookUids();
+    return Step::Next;
+  }
+  currentNumber_ = madeUidSizes_[madeUidPos_].first;
+  currentSize_ = madeUidSizes_[madeUidPos_].second;
+  char command[32];
+  std::snprintf(command, sizeof command, "TOP %u 0\r\n", currentNumber_);
+  return sendCommand(command, PopState::MadeUidHeader, error);
+}
+
+// DeleteReceived: C: DELE n   S: +OK   (each message received before, unless
+// the device holds it only in part)
+PopClient::Step PopClient::deleteReceived(uint32_t* error) {
+  confirmDelete();
+  while (receivedPos_ < receivedList_.size()) {
+    const uint32_t number = receivedList_[receivedPos_++];
+    const std::optional<std::string> uid = uidOf(number);
+    if (uid && partialUids_.count(*uid)) continue;
+    return sendDelete(number, PopState::DeleteReceived, error);
+  }
+  return moveTo(mode_ == PopMode::DeleteReceived ? PopState::Quit : PopState::NextMessage);
+}
+
+// MessageSize: S: +OK n size   C: RETR n  (or TOP n lines; TOP n 0 for the header only)
+PopClient::Step PopClient::onMessageSize(uint32_t* error) {
+  uint32_t number = 0, size = 0;
+  if (!pop::ParseTwoNumbers(buffer_, &number, &size)) return fail(QVMDL_ERR_POP_LIST_MESSAGE, error);
+  currentSize_ = lastListSize_ = size;
+  if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
+  return sendCommand(fetchCommand(currentNumber_, headerOnly_).c_str(), PopState::FetchStatus, error);
+}
+
+// DeleteListed: C: DELE n   S: +OK   (each message of the delete list)
+PopClient::Step PopClient::deleteListed(uint32_t* error) {
+  if (!deletesStarted_) {
+    deletesStarted_ = true;
+    for (const uint32_t number : messageList_) latestList_.push_back(uidOf(number).value_or(std::string()));
+    messagePos_ = 0;
+  } else {
+    if (!positive()) return fail(QVMDL_ERR_POP_DELE_LISTED, error);
+    confirmDelete();
+    ++processed_;
+  }
+  if (messagePos_ >= messageCount()) return moveTo(PopState::Quit);
+  currentNumber_ = messageAt(messagePos_++);
+  currentUid_ = uidOf(currentNumber_).value_or(std::string());
+  return sendDelete(currentNumber_, PopState::DeleteListed, error);
+}
+
+// LastUid: C: UIDL n   (the last message fetched, kept on the server)
+PopClient::Step PopClient::lastUid(uint32_t* error) {
+  if (deleteOnServer_ || noUidl_ || currentNumber_ == 0) return moveTo(PopState::Quit);
+  char command[32];
+  std::snprintf(command, sizeof command, "UIDL %u\r\n", currentNumber_);
+  return sendCommand(command, PopState::LastUidAnswer, error);
+}
+
+// LastUidAnswer: S: +OK n uid   (the UID follows the blank after the number)
+PopClient::Step PopClient::onLastUid(uint32_t* error) {
+  if (!positive()) return fail(QVMDL_ERR_POP_LAST_UIDL, error);
+  const size_t eol = buffer_.find_first_of("\r\n");
+  const std::string line = buffer_.substr(0, eol);
+  const size_t first = line.find(' ', 4);
+  lastRecvUid_ = line.size() > 4 && first != std::string::npos ? line.substr(first + 1) : std::string();
+  return moveTo(PopState::Quit);
+}
+
+// DrainAhead: S: (the fetch sent ahead, whole)   C: QUIT
+PopClient::Step PopClient::onDrainAhead() {
+  if (positive() && pop::ListEnd(buffer_) == std::string::npos) {
+    continues_ = true;
+    return Step::Wait;
+  }
+  continues_ = false;
+  aheadSent_ = false;
+  return moveTo(PopState::Quit);
+}
+
+// Quit: C: QUIT   (after the answer to a fetch sent ahead, if any)
+PopClient::Step PopClient::quitStep(uint32_t* error) {
+  if (aheadSent_) {
+    state_ = PopState::DrainAhead;
+    expecting_ = true;
+    return Step::Wait;
+  }
+  // Without "QUIT" the server removes nothing: the session ends there.
+  if (deleteSent_ && (quitWithheld_ || !notify(MSG_PopBeforeQuit, 0, 0))) {
+    quitWithheld_ = true;
+    expecting_ = false;
+    *error = QVMDL_ERR_POP_QUIT;
+    return Step::Next;
+  }
+  return sendCommand("QUIT\r\n", PopState::QuitAnswer, error);
+}
+
+// QuitAnswer: S: +OK Logging out.
+PopClient::Step PopClient::onQuit(uint32_t* error) {
+  if (!positive()) {
+    expecting_ = false;
+    *error = QVMDL_ERR_POP_QUIT;
+    return Step::Next;
+  }
+  endSession();
+  return Step::Wait;
 }
 
 // The login: C: USER user, or with APOP, C: APOP user <MD5 of the greeting's
@@ -633,40 +696,50 @@ void PopClient::bookUids() {
     if (uids_.repeated(i)) skipLine("repeats a UID or number", static_cast<uint32_t>(i + 1));
   }
   if (knownUids_.size() < count / 2) messageList_.reserve(count - knownUids_.size());
-  if (mode_ == 2 || mode_ == 3) {
-    // Select check. A line counts as received when the device knows its
-    // UID; lines up to the last UID too, but only when it knows none. Only
-    // the known ones may be deleted: the last UID is a hint, not proof that
-    // the device holds a line's mail.
-    const UidSet wanted(downloadList_.begin(), downloadList_.end());
-    bool passedLast = lastUid_.empty();
-    for (size_t i = 0; i < count; ++i) {
-      if (uids_.repeated(i)) continue;
-      const uint32_t number = uids_.number(i);
-      const std::string_view uid = uids_.uid(i);
-      if (wanted.find(uid) != wanted.end()) {
-        messageList_.push_back(number);
-        ++toProcess_;
-      } else if (knownUids_.find(uid) != knownUids_.end()) {
-        receivedList_.push_back(number);
-        latestList_.emplace_back(uid);
-      } else if (!passedLast && knownUids_.empty()) {
-        latestList_.emplace_back(uid);
-      }
-      if (!passedLast && uid == lastUid_) passedLast = true;
-    }
-    if (messageList_.empty()) {
-      state_ = PopState::Quit;
-    } else if (mode_ == 3) {
-      state_ = PopState::DeleteListed;
-    } else {
-      state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
-    }
-    return;
+  if (mode_ == PopMode::Select || mode_ == PopMode::DeleteListed) {
+    bookSelected();
+  } else {
+    bookNew();
   }
-  // Normal check: the known UID list decides what is new. The last UID only
-  // marks what came before it as received when the caller knows no UID at all,
-  // and such a line is never deleted (receivedList_ holds what may be).
+}
+
+// Select check (the download list's messages). A line counts as received
+// when the device knows its UID; lines up to the last UID too, but only when
+// it knows none. Only the known ones may be deleted: the last UID is a hint,
+// not proof that the device holds a line's mail.
+void PopClient::bookSelected() {
+  const size_t count = uids_.size();
+  const UidSet wanted(downloadList_.begin(), downloadList_.end());
+  bool passedLast = lastUid_.empty();
+  for (size_t i = 0; i < count; ++i) {
+    if (uids_.repeated(i)) continue;
+    const uint32_t number = uids_.number(i);
+    const std::string_view uid = uids_.uid(i);
+    if (wanted.find(uid) != wanted.end()) {
+      messageList_.push_back(number);
+      ++toProcess_;
+    } else if (knownUids_.find(uid) != knownUids_.end()) {
+      receivedList_.push_back(number);
+      latestList_.emplace_back(uid);
+    } else if (!passedLast && knownUids_.empty()) {
+      latestList_.emplace_back(uid);
+    }
+    if (!passedLast && uid == lastUid_) passedLast = true;
+  }
+  if (messageList_.empty()) {
+    state_ = PopState::Quit;
+  } else if (mode_ == PopMode::DeleteListed) {
+    state_ = PopState::DeleteListed;
+  } else {
+    state_ = pipelining_ ? PopState::ListAll : PopState::NextSize;
+  }
+}
+
+// Normal check: the known UID list decides what is new. The last UID only
+// marks what came before it as received when the caller knows no UID at all,
+// and such a line is never deleted (receivedList_ holds what may be).
+void PopClient::bookNew() {
+  const size_t count = uids_.size();
   size_t lastAt = count;
   for (size_t i = 0; i < count && !lastUid_.empty(); ++i) {
     if (!uids_.repeated(i) && uids_.uid(i) == lastUid_) {
@@ -692,7 +765,7 @@ void PopClient::bookUids() {
   }
   noKnownUid_ = receivedList_.empty() && !byLastUid;
   listPos_ = 0;
-  if (mode_ == 4) {
+  if (mode_ == PopMode::DeleteReceived) {
     receivedPos_ = 0;
     state_ = PopState::DeleteReceived;
   } else if (pipelining_ && !messageList_.empty()) {
@@ -746,7 +819,7 @@ bool PopClient::listSize(std::string_view line, std::vector<std::pair<uint32_t, 
 
 std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
   char command[48];
-  if (mode_ == 1) {
+  if (mode_ == PopMode::Partial) {
     std::snprintf(command, sizeof command, "TOP %u %u\r\n", number, headerOnly ? 0u : partialLines_);
   } else if (headerOnly) {
     std::snprintf(command, sizeof command, "TOP %u 0\r\n", number);
@@ -841,7 +914,7 @@ PopClient::Step PopClient::onMessage() {
   int kind = MSG_PopNewMessage;
   if (headerOnly_) {
     kind = MSG_PopNewHeader;
-  } else if (mode_ == 1 && static_cast<uint64_t>(currentSize_) > raw.size() + 2) {
+  } else if (mode_ == PopMode::Partial && static_cast<uint64_t>(currentSize_) > raw.size() + 2) {
     kind = MSG_PopNewPartMessage;
   }
   receivedBytes_ += headerOnly_ ? currentText_.size() : currentSize_;
@@ -849,7 +922,7 @@ PopClient::Step PopClient::onMessage() {
   currentText_.clear();
   currentText_.shrink_to_fit();
   // True means stored for good; only a "RETR" brings the whole text.
-  fetchedWhole_ = goOn && kind == MSG_PopNewMessage && mode_ != 1 && !headerOnly_;
+  fetchedWhole_ = goOn && kind == MSG_PopNewMessage && mode_ != PopMode::Partial && !headerOnly_;
   if (!goOn) return endEarly();
   ++processed_;
   latestList_.push_back(currentUid_);
@@ -923,13 +996,13 @@ void PopClient::endSession() {
   state_ = PopState::Idle;
   expecting_ = false;
   const EndReason reason = endReason_;
-  const int mode = mode_;
-  mode_ = 0;
+  const PopMode mode = mode_;
+  mode_ = PopMode::Receive;
   if (reason == EndReason::Declined) {
     notify(MSG_PopAborted, static_cast<long>(processed_), 0);
   } else if (reason == EndReason::Cancelled) {
     notify(MSG_PopCanceled, 0, 0);
-  } else if (mode == 3) {
+  } else if (mode == PopMode::DeleteListed) {
     notify(MSG_PopDeleteComplete, static_cast<long>(processed_), 0);
   } else {
     notify(MSG_PopComplete, static_cast<long>(processed_), 0);

@@ -316,7 +316,7 @@ uint32_t PopClient::cancelUnheard() {
   errorHandling(QVMDL_ERR_POP_CANCELLED);
   closeSocket();
   state_ = PopState::Idle;
-  mode_ = 0;
+  mode_ = PopMode::Receive;
   notify(MSG_PopCanceled, 0, 0);
   return QVMDL_ERR_POP_CANCELLED;
 }
@@ -333,57 +333,72 @@ uint32_t PopClient::recvExec() {
       errorHandling(pending);
       return pending;
     }
-    if (expecting_ && cancel_ && !IsLogin(state_) && state_ != PopState::QuitAnswer &&
-        (continues_ || state_ == PopState::FetchStatus || state_ == PopState::FetchBody)) {
-      // A cancel while an answer or a message is on its way: it is dropped
-      // as it stands, and the message stays on the server.
-      return cancelUnheard();
-    }
     if (expecting_) {
-      const bool firstPiece = !continues_;
-      const uint32_t r = recvData();
-      if (firstPiece) {
-        log_.write_free("-[IN (%02d)]", static_cast<int>(buffer_.size()));
-        log_.write(buffer_.data(), static_cast<unsigned>(buffer_.size()));
-      }
-      if (abort_) return QVMDL_ERR_POP_ABORTED;
-      // A cancel gave the answer up. (One that cut a login's wait short
-      // comes back as no code and is handled below.)
-      if (r == QVMDL_ERR_POP_CANCELLED) return cancelUnheard();
-      if (r) {
-        errorHandling(r);
-        return r;
-      }
-      // A "-ERR" to "UIDL" or to a header's "TOP" only changes the way.
-      if (state_ != PopState::UidlAnswer && state_ != PopState::MadeUidHeader && state_ != PopState::CapaAnswer &&
-          state_ != PopState::CapaFirst && state_ != PopState::CapaTls && state_ != PopState::DrainAhead && !cancel_ &&
-          !responseOk()) {
-        // C: (command)   S: -ERR ...   C: QUIT
-        const uint32_t code = failureCode();
-        sendQuit();
-        errorHandling(code);
-        return code;
-      }
+      if (const std::optional<uint32_t> end = readAnswer()) return *end;
     }
-    const PopState state = state_;
-    if (cancel_ && !continues_ && state != PopState::FetchStatus && state != PopState::FetchBody &&
-        state != PopState::QuitAnswer && state != PopState::Idle) {
-      expecting_ = false;
-      endReason_ = EndReason::Cancelled;
-      if (IsLogin(state)) {
-        // C: QUIT, unheard: the session ends here.
-        sendQuit();
-        cancel_ = false;  // spent on this session
-        errorHandling(QVMDL_ERR_POP_CANCELLED);
-        return QVMDL_ERR_POP_CANCELLED;
-      }
-      state_ = PopState::Quit;
-      cancel_ = false;
-      errorHandling(QVMDL_ERR_POP_CANCELLED);
-    }
+    if (const std::optional<uint32_t> end = takeCancel()) return *end;
     pending = incomingData();
     if (!continues_) buffer_.clear();
   }
+}
+
+// The answer the state waits for (or its next piece), logged and checked:
+// the code the session ends with, or nothing to go on.
+std::optional<uint32_t> PopClient::readAnswer() {
+  if (cancel_ && !IsLogin(state_) && state_ != PopState::QuitAnswer &&
+      (continues_ || state_ == PopState::FetchStatus || state_ == PopState::FetchBody)) {
+    // A cancel while an answer or a message is on its way: it is dropped
+    // as it stands, and the message stays on the server.
+    return cancelUnheard();
+  }
+  const bool firstPiece = !continues_;
+  const uint32_t r = recvData();
+  if (firstPiece) {
+    log_.write_free("-[IN (%02d)]", static_cast<int>(buffer_.size()));
+    log_.write(buffer_.data(), static_cast<unsigned>(buffer_.size()));
+  }
+  if (abort_) return QVMDL_ERR_POP_ABORTED;
+  // A cancel gave the answer up. (One that cut a login's wait short comes
+  // back as no code and is handled by takeCancel.)
+  if (r == QVMDL_ERR_POP_CANCELLED) return cancelUnheard();
+  if (r) {
+    errorHandling(r);
+    return r;
+  }
+  // A "-ERR" to "UIDL" or to a header's "TOP" only changes the way.
+  if (state_ != PopState::UidlAnswer && state_ != PopState::MadeUidHeader && state_ != PopState::CapaAnswer &&
+      state_ != PopState::CapaFirst && state_ != PopState::CapaTls && state_ != PopState::DrainAhead && !cancel_ &&
+      !responseOk()) {
+    // C: (command)   S: -ERR ...   C: QUIT
+    const uint32_t code = failureCode();
+    sendQuit();
+    errorHandling(code);
+    return code;
+  }
+  return std::nullopt;
+}
+
+// A cancel between answers: during the login the session ends at once
+// ("QUIT" goes out unheard); later "QUIT" is the next command, and the
+// session ends with its answer.
+std::optional<uint32_t> PopClient::takeCancel() {
+  const PopState state = state_;
+  if (!cancel_ || continues_ || state == PopState::FetchStatus || state == PopState::FetchBody ||
+      state == PopState::QuitAnswer || state == PopState::Idle) {
+    return std::nullopt;
+  }
+  expecting_ = false;
+  endReason_ = EndReason::Cancelled;
+  if (IsLogin(state)) {
+    sendQuit();
+    cancel_ = false;  // spent on this session
+    errorHandling(QVMDL_ERR_POP_CANCELLED);
+    return QVMDL_ERR_POP_CANCELLED;
+  }
+  state_ = PopState::Quit;
+  cancel_ = false;
+  errorHandling(QVMDL_ERR_POP_CANCELLED);
+  return std::nullopt;
 }
 
 // Whether a message may be fetched, and whole or header only.
@@ -402,6 +417,6 @@ bool PopClient::checkLimit() {
     headerOnly_ = true;
     return true;
   }
-  if ((mode_ == 0 || mode_ == 2) && currentSize_ > kMaxWholeSize) headerOnly_ = true;
+  if ((mode_ == PopMode::Receive || mode_ == PopMode::Select) && currentSize_ > kMaxWholeSize) headerOnly_ = true;
   return true;
 }

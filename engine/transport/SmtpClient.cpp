@@ -19,7 +19,7 @@
 #include "engine/content/Base64.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/transport/Md5.h"
-#include "engine/transport/PopReply.h"
+#include "engine/transport/PopBeforeSmtp.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Debug.h"
@@ -62,24 +62,16 @@ void SmtpClient::notifySmtp(int /*ignored*/) {
 
 void SmtpClient::setAccount(MailAccount* account, void* connection) {
   senderAddress_.clear();
-  popUser_.clear();
-  popPassword_.clear();
-  popServer_.clear();
   smtpServer_.clear();
   smtpUser_.clear();
   smtpPassword_.clear();
+  popLogin_->SetAccount(MailAccount{}, nullptr);
   if (!account) return;
   senderAddress_ = qv::WideToCp932(account->senderAddress);
-  popUser_ = qv::WideToCp932(account->popUserName);
-  popPassword_ = qv::WideToCp932(account->popPassword);
-  popServer_ = qv::WideToCp932(account->popServerName);
   smtpServer_ = qv::WideToCp932(account->smtpServerName);
-  popPort_ = account->popPort;
   smtpPort_ = account->smtpPort;
-  deleteOnServer_ = account->deleteOnServer;
-  popBeforeSmtp_ = account->popBeforeSmtp;
-  apop_ = account->apop;
-  authMode_ = account->smtpAuthMode;
+  popLogin_->SetAccount(*account, connection);
+  authMode_ = static_cast<Auth>(account->smtpAuthMode);
   smtpUser_ = qv::WideToCp932(account->smtpUserName);
   smtpPassword_ = qv::WideToCp932(account->smtpPassword);
   connection_ = connection;
@@ -114,7 +106,7 @@ bool SmtpClient::envelopeSafe() const {
 
 // Ports other than 465 and 587 still take STARTTLS when the server offers
 // it, before any credential goes out.
-bool SmtpClient::opportunisticTls() const { return tls_ == Tls::None && authMode_ >= 2; }
+bool SmtpClient::opportunisticTls() const { return tls_ == Tls::None && logsIn(); }
 
 void SmtpClient::newConnection() {
   NKDbgPrintfW(L"SmtpClient::newConnection\r\n");
@@ -126,6 +118,7 @@ void SmtpClient::newConnection() {
   static const char kTitle[] = "*** Smtp Protocol Start ";
   log_.start(kTitle, sizeof kTitle - 1);
   cancel_ = false;
+  popLogin_->ForgetCancel();
   idleCancel_ = false;
   reported_ = false;
   if (!envelopeSafe()) {
@@ -134,8 +127,7 @@ void SmtpClient::newConnection() {
   }
   keepReading_ = false;
   worker_.ClearWake();
-  if (authMode_ == 1 && !popServer_.empty()) {
-    popDone_ = true;
+  if (authMode_ == Auth::PopBeforeSmtp && popLogin_->HasServer()) {
     sessionStarted_ = true;
     if (const uint32_t r = authenticate()) {
       sessionStarted_ = false;
@@ -156,7 +148,6 @@ void SmtpClient::newConnection() {
 uint32_t SmtpClient::startSend() {
   sessionStarted_ = true;
   state_ = SmtpState::Greeting;
-  popDone_ = false;
   tlsActive_ = false;
   uint32_t r = openSocket(tls_ != Tls::None || opportunisticTls());
   if (!r) r = connectServer(smtpServer_.c_str(), static_cast<int>(smtpPort_));
@@ -268,17 +259,17 @@ SmtpClient::EhloAuth SmtpClient::smtp_ehlo() {
     return EhloAuth::NotOffered;
   }
   // Mechanism names are whole words of the AUTH line, in any case.
-  if (smtp::HasWord(offered, "LOGIN")) mechanisms_ |= 1;
-  if (smtp::HasWord(offered, "CRAM-MD5")) mechanisms_ |= 2;
+  if (smtp::HasWord(offered, "LOGIN")) mechanisms_ |= kLoginOffered;
+  if (smtp::HasWord(offered, "CRAM-MD5")) mechanisms_ |= kCramOffered;
   return mechanisms_ ? EhloAuth::Usable : EhloAuth::NoMechanism;
 }
 
 // C: AUTH CRAM-MD5 or AUTH LOGIN as the account and the offer decide, else
 // HELO. A failed send shows in the reply that does not come.
 void SmtpClient::smtp_auth() {
-  if (authMode_ == 3 || (authMode_ == 2 && (mechanisms_ & 2))) {
+  if (authMode_ == Auth::CramMd5 || (authMode_ == Auth::ByEhlo && (mechanisms_ & kCramOffered))) {
     auth_cram_md5();
-  } else if (authMode_ == 4 || (authMode_ == 2 && (mechanisms_ & 1))) {
+  } else if (authMode_ == Auth::Login || (authMode_ == Auth::ByEhlo && (mechanisms_ & kLoginOffered))) {
     auth_login();
   } else {
     state_ = SmtpState::HeloAnswer;
@@ -336,69 +327,16 @@ bool SmtpClient::auth_cram_md5_user() {
   return sendData(line.c_str());
 }
 
-// POP-before-SMTP: a POP3 login on the POP server, never over TLS.
-//   S: +OK ready <1.2@pop>     C: USER u / PASS p   (or APOP u <digest>)
-//   S: +OK                     C: QUIT
+// POP-before-SMTP: the POP3 client's login on the POP server, then QUIT.
+//   S: +OK ready <1.2@pop>   C: CAPA   S: +OK / STLS / .   C: STLS   (TLS)   C: CAPA
+//   C: USER u / PASS p   (or APOP u <digest>)   S: +OK   C: QUIT   S: +OK bye
 uint32_t SmtpClient::authenticate() {
-  if (const uint32_t r = openSocket(false)) return r;
-  if (const uint32_t r = connectServer(popServer_.c_str(), static_cast<int>(popPort_))) {
-    return r == QVMDL_ERR_SMTP_CONNECT ? static_cast<uint32_t>(QVMDL_ERR_SMTP_POP_CONNECT) : r;
-  }
-  state_ = apop_ ? SmtpState::PopApop : SmtpState::PopUser;
-  uint32_t result = 0;
-  while (state_ != SmtpState::PopDone && !result) {
-    reply_.clear();
-    if (const uint32_t r = recvData()) {
-      result = r;
-      break;
-    }
-    logReceived(0);
-    const SmtpState state = state_;
-    if ((state == SmtpState::PopPass || state == SmtpState::PopLogin) && !pop::StatusOk(reply_)) {
-      result = QVMDL_ERR_SMTP_AUTH;  // S: -ERR
-      break;
-    }
-    std::string line;
-    switch (state) {
-      case SmtpState::PopUser:
-        // S: +OK ready   C: USER u
-        line = "USER " + popUser_ + "\r\n";
-        state_ = SmtpState::PopPass;
-        break;
-      case SmtpState::PopPass:
-        // S: +OK   C: PASS ********
-        line = "PASS " + popPassword_ + "\r\n";
-        state_ = SmtpState::PopLogin;
-        break;
-      case SmtpState::PopApop: {
-        // S: +OK ready <1.2@pop>   C: APOP u <digest>
-        const size_t open = reply_.find('<');
-        const size_t close = open == std::string::npos ? open : reply_.find('>', open);
-        if (close == std::string::npos) {
-          result = QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
-        const std::string stamp = reply_.substr(open, close - open + 1) + popPassword_;
-        char digest[33];
-        Md5HexString(digest, stamp.c_str());
-        line = "APOP " + popUser_ + " " + digest + "\r\n";
-        state_ = SmtpState::PopLogin;
-        break;
-      }
-      case SmtpState::PopLogin:
-        // S: +OK logged in   C: QUIT
-        line = "QUIT \r\n";
-        state_ = SmtpState::PopGoodbye;
-        break;
-      default:  // PopGoodbye: S: +OK bye
-        state_ = SmtpState::PopDone;
-        break;
-    }
-    if (!line.empty() && !sendData(line.c_str())) result = QVMDL_ERR_SMTP_SOCKET;
-  }
-  if (result == QVMDL_ERR_SMTP_AUTH) sendQuit();
-  closeSocket();
-  return result;
+  if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
+  state_ = SmtpState::PopLogin;
+  const uint32_t r = popLogin_->Login();
+  if (r) return cancel_ ? static_cast<uint32_t>(QVMDL_ERR_SMTP_CANCELLED) : r;
+  state_ = SmtpState::PopDone;
+  return cancel_ ? static_cast<uint32_t>(QVMDL_ERR_SMTP_CANCELLED) : 0;
 }
 
 // STARTTLS (port 587), right after connect:
@@ -428,7 +366,7 @@ uint32_t SmtpClient::startTlsExec() {
       keepReading_ = judged == Ehlo::Incomplete;
       if (keepReading_) continue;
       if (!OffersStartTls(reply_)) {
-        if (authMode_ < 2) return 0;
+        if (!logsIn()) return 0;
         NKDbgPrintfW(L"SmtpClient:: no STARTTLS offered, no AUTH in plain text\r\n");
         sendQuit();
         return QVMDL_ERR_SMTP_NO_NETWORK;
@@ -464,13 +402,7 @@ uint32_t SmtpClient::sendExec() {
       if (state_ == SmtpState::Accepted && !pending) return 0;
       pending = QVMDL_ERR_SMTP_CANCELLED;
     }
-    if (pending) {
-      if (pending != QVMDL_ERR_SMTP_SOCKET && pending != QVMDL_ERR_SMTP_TIMEOUT && pending != QVMDL_ERR_NET_LINK_LOST) {
-        sendQuit();
-      }
-      errorHandling(pending);
-      return pending;
-    }
+    if (pending) return giveUp(pending);
     if (state_ != SmtpState::TlsStarted) {
       const size_t before = keepReading_ ? reply_.size() : 0;
       if (const uint32_t r = recvData()) {
@@ -481,165 +413,197 @@ uint32_t SmtpClient::sendExec() {
       }
       logReceived(before);
     }
-    bool sent = true;
-    switch (state_) {
-      case SmtpState::Greeting:
-        // S: 220 ready
-        if (!responseCheck()) {
-          pending = QVMDL_ERR_SMTP_UNEXPECTED;
-          break;
-        }
-        [[fallthrough]];
-      case SmtpState::TlsStarted:
-        // C: HELO QvMail, or EHLO QvMail when the account authenticates
-        if (authMode_ <= 1) {
-          state_ = SmtpState::HeloAnswer;
-          sent = sendData("HELO QvMail\r\n");
-        } else if (smtpUser_.empty() || smtpPassword_.empty() || smtpUser_.size() > kMaxCredential ||
-                   smtpPassword_.size() > kMaxCredential) {
-          pending = QVMDL_ERR_SMTP_AUTH;
-        } else {
-          state_ = SmtpState::EhloAnswer;
-          ehloReply_.clear();
-          sent = sendData("EHLO QvMail\r\n");
-        }
+    switch (onReply(&pending)) {
+      case Turn::Go:
         break;
-      case SmtpState::EhloAnswer:
-        // S: 250-mail / 250-AUTH LOGIN CRAM-MD5 / 250 8BITMIME   C: AUTH ...
-        // S: 502 (no EHLO)                                      C: HELO QvMail
-        ehloReply_ = reply_;
-        switch (JudgeEhlo(reply_)) {
-          case Ehlo::Refused:
-            // No extensions: the mail goes without authentication.
-            keepReading_ = false;
-            state_ = SmtpState::HeloAnswer;
-            sent = sendData("HELO QvMail\r\n");
-            break;
-          case Ehlo::Failed:
-            // S: 554 no service   (nothing more comes: end now)
-            keepReading_ = false;
-            pending = QVMDL_ERR_SMTP_UNEXPECTED;
-            break;
-          case Ehlo::Incomplete:
-            keepReading_ = true;
-            break;
-          case Ehlo::Accepted:
-            keepReading_ = false;
-            if (opportunisticTls() && !tlsActive_ && OffersStartTls(reply_)) {
-              // S: 250-STARTTLS ...   C: STARTTLS   (before any AUTH)
-              state_ = SmtpState::StartTlsAnswer;
-              sent = sendData("STARTTLS\r\n");
-              break;
-            }
-            switch (smtp_ehlo()) {
-              case EhloAuth::Usable:
-                smtp_auth();
-                break;
-              case EhloAuth::NoUsableReply:
-                pending = QVMDL_ERR_SMTP_UNEXPECTED;
-                break;
-              case EhloAuth::NotOffered:
-                pending = QVMDL_ERR_SMTP_NO_AUTH;
-                break;
-              case EhloAuth::NoMechanism:
-                pending = QVMDL_ERR_SMTP_NO_MECHANISM;
-                break;
-            }
-            break;
-        }
-        break;
-      case SmtpState::HeloAnswer:
-      case SmtpState::CramResult:
-      case SmtpState::LoginResult:
-        // S: 250 hi / 235 ok   C: MAIL FROM: <sender>
-        if (!responseCheck()) {
-          pending = state_ == SmtpState::HeloAnswer ? QVMDL_ERR_SMTP_UNEXPECTED : QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
-        state_ = SmtpState::MailFromAnswer;
-        sent = sendData(("MAIL FROM: <" + envelopeSender_ + ">\r\n").c_str());
-        break;
-      case SmtpState::MailFromAnswer:
-      case SmtpState::RcptToAnswer:
-        // S: 250 ok   C: RCPT TO: <each recipient>, after the last one DATA
-        if (!responseCheck()) {
-          pending = QVMDL_ERR_SMTP_ADDRESS;
-          break;
-        }
-        if (state_ == SmtpState::MailFromAnswer) {
-          nextRecipient_ = recipients_.begin();
-          state_ = SmtpState::RcptToAnswer;
-        }
-        if (nextRecipient_ != recipients_.end()) {
-          sent = sendData(("RCPT TO: <" + *nextRecipient_++ + ">\r\n").c_str());
-          break;
-        }
-        state_ = SmtpState::DataAnswer;
-        sent = sendData("DATA\r\n");
-        break;
-      case SmtpState::DataAnswer:
-        // S: 354 go   C: (text, dot-stuffed) / .
-        if (!responseCheck()) {
-          pending = QVMDL_ERR_SMTP_UNEXPECTED;
-          break;
-        }
-        // C: (text) .   in one go: the end of data rides with the text.
-        if (const uint32_t r = sendData()) {
-          pending = r;
-          break;
-        }
-        state_ = SmtpState::Accepted;
-        break;
-      case SmtpState::Accepted:
-        // S: 250 queued   (the session idles for the next message)
-        if (CodeIs(reply_, "334")) {
-          state_ = SmtpState::Challenged;
-          lastReply_ = reply_;
-          notifySmtp(0);
-          return 0;
-        }
-        if (!responseCheck()) {
-          pending = QVMDL_ERR_SMTP_UNEXPECTED;
-          break;
-        }
-        if (cancel_) log_.write_free("[#1011]:send finish and Abort occured!!\r\n");
-        notifySmtp(0);
+      case Turn::Accepted:
         return 0;
-      case SmtpState::StartTlsAnswer:
-        // S: 220 ready for TLS   (handshake, then EHLO again inside TLS)
-        if (!responseCheck()) {
-          NKDbgPrintfW(L"status ResTls ERROR!!\r\n");
-          pending = QVMDL_ERR_SMTP_AUTH;
-          break;
-        }
-        state_ = SmtpState::TlsHandshake;
-        if (const uint32_t r = smtp_tls()) {
-          // The socket is unusable: no QUIT in plain text.
-          closeSocket();
-          errorHandling(r);
-          return r;
-        }
-        tlsActive_ = true;
-        state_ = SmtpState::TlsStarted;
-        break;
-      case SmtpState::CramAnswer:
-        state_ = SmtpState::CramResult;
-        sent = auth_cram_md5_user();
-        break;
-      case SmtpState::LoginUser:
-        state_ = SmtpState::LoginPass;
-        sent = auth_login_user();
-        break;
-      case SmtpState::LoginPass:
-        state_ = SmtpState::LoginResult;
-        sent = auth_login_pass();
-        break;
-      case SmtpState::CramRefused:
-        pending = QVMDL_ERR_SMTP_NO_AUTH;
-        break;
-      default:
-        break;
+      case Turn::Ended:
+        return pending;
     }
-    if (!sent && !pending) pending = QVMDL_ERR_SMTP_SOCKET;
   }
+}
+
+// A failed session: "QUIT" while the connection can still carry it, then the code.
+uint32_t SmtpClient::giveUp(uint32_t code) {
+  if (code != QVMDL_ERR_SMTP_SOCKET && code != QVMDL_ERR_SMTP_TIMEOUT && code != QVMDL_ERR_NET_LINK_LOST) sendQuit();
+  errorHandling(code);
+  return code;
+}
+
+// The reply in reply_, acted on by the state that waited for it. A failure
+// goes to `failure` (the loop then ends the session); Accepted ends the
+// loop with the message taken, Ended with the session already over.
+SmtpClient::Turn SmtpClient::onReply(uint32_t* failure) {
+  switch (state_) {
+    case SmtpState::Greeting:
+      return onGreeting(failure);
+    case SmtpState::TlsStarted:
+      return greet(failure);
+    case SmtpState::EhloAnswer:
+      return onEhlo(failure);
+    case SmtpState::StartTlsAnswer:
+      return onStartTls(failure);
+    case SmtpState::CramAnswer:
+      // S: 334 <challenge>   C: base64(user digest)
+      state_ = SmtpState::CramResult;
+      return sent(auth_cram_md5_user(), failure);
+    case SmtpState::LoginUser:
+      // S: 334 VXNlcm5hbWU6   C: base64(user)
+      state_ = SmtpState::LoginPass;
+      return sent(auth_login_user(), failure);
+    case SmtpState::LoginPass:
+      // S: 334 UGFzc3dvcmQ6   C: base64(password)
+      state_ = SmtpState::LoginResult;
+      return sent(auth_login_pass(), failure);
+    case SmtpState::CramRefused:
+      return fail(QVMDL_ERR_SMTP_NO_AUTH, failure);
+    case SmtpState::HeloAnswer:
+    case SmtpState::CramResult:
+    case SmtpState::LoginResult:
+      return onLoggedIn(failure);
+    case SmtpState::MailFromAnswer:
+    case SmtpState::RcptToAnswer:
+      return onRecipient(failure);
+    case SmtpState::DataAnswer:
+      return onData(failure);
+    case SmtpState::Accepted:
+      return onEndOfData(failure);
+    default:
+      return Turn::Go;
+  }
+}
+
+// C: (line), and the session waits in `next` for its answer.
+SmtpClient::Turn SmtpClient::command(const std::string& line, SmtpState next, uint32_t* failure) {
+  state_ = next;
+  return sent(sendData(line.c_str()), failure);
+}
+
+// A send that failed ends the session.
+SmtpClient::Turn SmtpClient::sent(bool ok, uint32_t* failure) {
+  if (!ok) *failure = QVMDL_ERR_SMTP_SOCKET;
+  return Turn::Go;
+}
+
+SmtpClient::Turn SmtpClient::fail(uint32_t code, uint32_t* failure) {
+  *failure = code;
+  return Turn::Go;
+}
+
+// Greeting: S: 220 ready   C: HELO or EHLO
+SmtpClient::Turn SmtpClient::onGreeting(uint32_t* failure) {
+  if (!responseCheck()) return fail(QVMDL_ERR_SMTP_UNEXPECTED, failure);
+  return greet(failure);
+}
+
+// After the greeting, or inside TLS after STARTTLS's handshake:
+// C: HELO QvMail, or EHLO QvMail when the account logs in.
+SmtpClient::Turn SmtpClient::greet(uint32_t* failure) {
+  if (!logsIn()) return command("HELO QvMail\r\n", SmtpState::HeloAnswer, failure);
+  if (smtpUser_.empty() || smtpPassword_.empty() || smtpUser_.size() > kMaxCredential ||
+      smtpPassword_.size() > kMaxCredential) {
+    return fail(QVMDL_ERR_SMTP_AUTH, failure);
+  }
+  ehloReply_.clear();
+  return command("EHLO QvMail\r\n", SmtpState::EhloAnswer, failure);
+}
+
+// EhloAnswer: S: 250-mail / 250-AUTH LOGIN CRAM-MD5 / 250 8BITMIME   C: AUTH ...
+//             S: 502 (no EHLO)                                      C: HELO QvMail
+SmtpClient::Turn SmtpClient::onEhlo(uint32_t* failure) {
+  ehloReply_ = reply_;
+  const Ehlo judged = JudgeEhlo(reply_);
+  keepReading_ = judged == Ehlo::Incomplete;
+  switch (judged) {
+    case Ehlo::Refused:
+      // No extensions: the mail goes without authentication.
+      return command("HELO QvMail\r\n", SmtpState::HeloAnswer, failure);
+    case Ehlo::Failed:
+      // S: 554 no service   (nothing more comes: end now)
+      return fail(QVMDL_ERR_SMTP_UNEXPECTED, failure);
+    case Ehlo::Incomplete:
+      return Turn::Go;
+    case Ehlo::Accepted:
+      break;
+  }
+  if (opportunisticTls() && !tlsActive_ && OffersStartTls(reply_)) {
+    // S: 250-STARTTLS ...   C: STARTTLS   (before any AUTH)
+    return command("STARTTLS\r\n", SmtpState::StartTlsAnswer, failure);
+  }
+  switch (smtp_ehlo()) {
+    case EhloAuth::Usable:
+      smtp_auth();
+      return Turn::Go;
+    case EhloAuth::NoUsableReply:
+      return fail(QVMDL_ERR_SMTP_UNEXPECTED, failure);
+    case EhloAuth::NotOffered:
+      return fail(QVMDL_ERR_SMTP_NO_AUTH, failure);
+    case EhloAuth::NoMechanism:
+      return fail(QVMDL_ERR_SMTP_NO_MECHANISM, failure);
+  }
+  return Turn::Go;
+}
+
+// StartTlsAnswer: S: 220 ready for TLS   (handshake, then EHLO again inside TLS)
+SmtpClient::Turn SmtpClient::onStartTls(uint32_t* failure) {
+  if (!responseCheck()) {
+    NKDbgPrintfW(L"status ResTls ERROR!!\r\n");
+    return fail(QVMDL_ERR_SMTP_AUTH, failure);
+  }
+  state_ = SmtpState::TlsHandshake;
+  if (const uint32_t r = smtp_tls()) {
+    // The socket is unusable: no QUIT in plain text.
+    closeSocket();
+    errorHandling(r);
+    *failure = r;
+    return Turn::Ended;
+  }
+  tlsActive_ = true;
+  state_ = SmtpState::TlsStarted;
+  return Turn::Go;
+}
+
+// HeloAnswer, CramResult, LoginResult: S: 250 hi / 235 ok   C: MAIL FROM: <sender>
+SmtpClient::Turn SmtpClient::onLoggedIn(uint32_t* failure) {
+  if (!responseCheck()) {
+    return fail(state_ == SmtpState::HeloAnswer ? QVMDL_ERR_SMTP_UNEXPECTED : QVMDL_ERR_SMTP_AUTH, failure);
+  }
+  return command("MAIL FROM: <" + envelopeSender_ + ">\r\n", SmtpState::MailFromAnswer, failure);
+}
+
+// MailFromAnswer, RcptToAnswer: S: 250 ok   C: RCPT TO: <each recipient>, after the last one DATA
+SmtpClient::Turn SmtpClient::onRecipient(uint32_t* failure) {
+  if (!responseCheck()) return fail(QVMDL_ERR_SMTP_ADDRESS, failure);
+  if (state_ == SmtpState::MailFromAnswer) {
+    nextRecipient_ = recipients_.begin();
+    state_ = SmtpState::RcptToAnswer;
+  }
+  if (nextRecipient_ != recipients_.end()) {
+    return command("RCPT TO: <" + *nextRecipient_++ + ">\r\n", SmtpState::RcptToAnswer, failure);
+  }
+  return command("DATA\r\n", SmtpState::DataAnswer, failure);
+}
+
+// DataAnswer: S: 354 go   C: (text, dot-stuffed) .   in one go: the end of
+// data rides with the text.
+SmtpClient::Turn SmtpClient::onData(uint32_t* failure) {
+  if (!responseCheck()) return fail(QVMDL_ERR_SMTP_UNEXPECTED, failure);
+  if (const uint32_t r = sendData()) return fail(r, failure);
+  state_ = SmtpState::Accepted;
+  return Turn::Go;
+}
+
+// Accepted: S: 250 queued   (the session idles for the next message)
+SmtpClient::Turn SmtpClient::onEndOfData(uint32_t* failure) {
+  if (CodeIs(reply_, "334")) {
+    state_ = SmtpState::Challenged;
+    lastReply_ = reply_;
+    notifySmtp(0);
+    return Turn::Accepted;
+  }
+  if (!responseCheck()) return fail(QVMDL_ERR_SMTP_UNEXPECTED, failure);
+  if (cancel_) log_.write_free("[#1011]:send finish and Abort occured!!\r\n");
+  notifySmtp(0);
+  return Turn::Accepted;
 }

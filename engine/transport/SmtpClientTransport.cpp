@@ -6,6 +6,7 @@
 
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/transport/SmtpClient.h"
+#include "engine/transport/PopBeforeSmtp.h"
 #include "engine/transport/SmtpReply.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Sync.h"
@@ -34,11 +35,12 @@ void SmtpClient::cancel() {
     return;
   }
   cancel_ = true;
+  popLogin_->Cancel();
   closeSocket();
   worker_.Wake();
 }
 
-SmtpClient::SmtpClient() = default;
+SmtpClient::SmtpClient() : popLogin_(std::make_unique<PopBeforeSmtp>()) {}
 
 SmtpClient::~SmtpClient() { closeSocket(); }
 
@@ -68,13 +70,21 @@ SessionWorker::Rules SmtpClient::waitRules(bool watchLink) {
   };
 }
 
-// The deferred handshake. A failed one leaves the socket unusable and ends
-// the session: the mail never goes out in plain text after a STARTTLS.
+// The deferred handshake, on the worker under SMTP's wait rules: a cancel
+// ends it at once, and a peer that stalls it meets the wait's deadline (the
+// socket is closed to wake it). A failed one leaves the socket unusable and
+// ends the session: the mail never goes out in plain text after a STARTTLS.
 uint32_t SmtpClient::smtp_tls() {
-  const int ret = socket_.Handshake(smtpServer_);
+  int ret = -1;
+  const SessionWorker::Work shake = [this, &ret] {
+    ret = socket_.Handshake(smtpServer_);
+    return ret == 0 ? NetResult::Ok : NetResult::SocketError;
+  };
+  const uint32_t r = worker_.Send(shake, waitRules(true), kCodes);
   log_.write_free("[TLS 3]SmtpClient called WSAIoctl() for HANDSHAKE (ret:[%d])\r\n", ret);
   if (cancel_) return QVMDL_ERR_SMTP_CANCELLED;
-  return ret == 0 ? 0 : static_cast<uint32_t>(QVMDL_ERR_SMTP_AUTH);
+  if (r == QVMDL_ERR_SMTP_SOCKET) return QVMDL_ERR_SMTP_AUTH;  // the handshake itself failed
+  return r;
 }
 
 bool SmtpClient::sendData(const char* text) {
@@ -141,7 +151,7 @@ NetResult SmtpClient::receiveReply() {
     if (n < 0) return NetResult::SocketError;
     if (n == 0) {
       // Only a goodbye may end with the close.
-      if (state_ == SmtpState::Closed || state_ == SmtpState::PopGoodbye) return NetResult::Ok;
+      if (state_ == SmtpState::Closed) return NetResult::Ok;
       NKDbgPrintfW(L"!! Socket is closed !!\r\n");
       return NetResult::SocketError;
     }

@@ -29,6 +29,7 @@
 // TLS. A refused "STLS" or a failed handshake ends the session (0x2002003);
 // no credential ever goes in clear to a server that offered TLS. A server
 // that offers no TLS (or answers "-ERR" to "CAPA") gets the plain login.
+// POP-before-SMTP runs this very login (PopMode::LoginOnly), then "QUIT".
 //
 // Hostile servers are bounded: a response longer than its limit, a status line
 // without end, numbers out of range end the session with an error; every
@@ -100,6 +101,16 @@ enum class PopState : int {
   CapaTls = 32,         // C: CAPA (inside TLS, before the login)
 };
 
+// What a session does once logged in (setPopMode's numbers).
+enum class PopMode : int {
+  Receive = 0,         // fetch new mail whole (header only when too big or short of memory)
+  Partial = 1,         // fetch new mail by "TOP n lines"
+  Select = 2,          // fetch the download list's messages
+  DeleteListed = 3,    // delete the download list's messages
+  DeleteReceived = 4,  // delete what the device has received, fetch nothing
+  LoginOnly = 5,       // log in and say "QUIT" (POP-before-SMTP)
+};
+
 class QVMIDDLE_API PopClient {
  public:
   class NotifyPop {
@@ -132,6 +143,7 @@ class QVMIDDLE_API PopClient {
   PopClient& operator=(const PopClient&) = delete;
 
   bool registerNotifyPop(NotifyPop* observer);
+  // A PopMode number.
   void setPopMode(int mode);
   void setAccount(MailAccount* account, void* connection);
   void setDownloadList(std::list<std::string>& uids);
@@ -182,6 +194,8 @@ class QVMIDDLE_API PopClient {
   uint32_t handshake();
   bool sendData(const char* text);
   uint32_t recvExec();
+  std::optional<uint32_t> readAnswer();
+  std::optional<uint32_t> takeCancel();
   uint32_t recvData();
   NetResult receivePiece(bool sawByte);
   NetResult receiveWaiting(bool* sawByte);
@@ -200,6 +214,7 @@ class QVMIDDLE_API PopClient {
   uint32_t incomingData();
   Step handleState(uint32_t* error);
   bool responseOk() const;
+  bool positive() const;
   uint32_t failureCode() const;
   bool notify(int message, long w, long l);
   Step sendCommand(const char* text, PopState next, uint32_t* error);
@@ -208,6 +223,21 @@ class QVMIDDLE_API PopClient {
   Step endEarly();
   Step afterMailBoxSize();
   Step login(uint32_t* error);
+  Step onGreeting(uint32_t* error);
+  Step onCapaTls(uint32_t* error);
+  Step onUserAnswer(uint32_t* error);
+  Step onLoginAnswer(uint32_t* error);
+  Step nextSize(uint32_t* error);
+  Step onSizeAnswer(uint32_t* error);
+  Step madeUidTop(uint32_t* error);
+  Step deleteReceived(uint32_t* error);
+  Step onMessageSize(uint32_t* error);
+  Step deleteListed(uint32_t* error);
+  Step lastUid(uint32_t* error);
+  Step onLastUid(uint32_t* error);
+  Step onDrainAhead();
+  Step quitStep(uint32_t* error);
+  Step onQuit(uint32_t* error);
   Step onCapaFirst(uint32_t* error);
   Step onStls(uint32_t* error);
   Lines readLines(const std::function<bool(std::string_view)>& take);
@@ -229,6 +259,8 @@ class QVMIDDLE_API PopClient {
   Step onMessage();
   Step nextMessage(uint32_t* error);
   void bookUids();
+  void bookSelected();
+  void bookNew();
   void endSession();
   void resetSession();
   std::string madeUpUid() const;
@@ -263,7 +295,7 @@ class QVMIDDLE_API PopClient {
   uint32_t smtpPort_ = 0;
 
   // Session.
-  int mode_ = 0;
+  PopMode mode_ = PopMode::Receive;
   std::atomic<PopState> state_{PopState::Idle};
   bool connected_ = false;
   std::atomic<bool> cancel_{false};

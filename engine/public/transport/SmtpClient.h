@@ -1,6 +1,8 @@
 // One SMTP submission session for the outgoing queue, run synchronously on
-// the caller's thread: optional POP-before-SMTP login, connect (plain, TLS
-// from the first byte on port 465, STARTTLS on port 587), greeting,
+// the caller's thread: optional POP-before-SMTP login (the POP3 client's own:
+// CAPA first and STLS when offered, never a credential in clear to a server
+// that offered TLS), connect (plain, TLS from the first byte on port 465,
+// STARTTLS on port 587), greeting,
 // HELO/EHLO, optional AUTH (LOGIN or CRAM-MD5; never in plain text when the
 // server offers STARTTLS, and never on 587 without it), then per message MAIL FROM,
 // RCPT TO for each recipient, DATA, the dot-stuffed text and the end of data;
@@ -11,13 +13,15 @@
 // Hostile servers are bounded: a reply ends only when its last line is there,
 // may not pass kMaxReply bytes, must be whole within its deadline from its
 // first byte (NetworkWait.h), and every wait has its step limit. EHLO
-// keywords and AUTH mechanisms are matched without regard to case. A STARTTLS
-// handshake that fails ends the session: nothing goes out in plain text.
+// keywords and AUTH mechanisms are matched without regard to case. STARTTLS's
+// handshake runs on the worker like any reply (the wait's deadline, the
+// cancel); one that fails ends the session: nothing goes out in plain text.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
@@ -28,9 +32,11 @@
 #include "engine/public/transport/SessionWorker.h"
 #include "platform/base/WinTypes.h"
 
+class PopBeforeSmtp;
+
 // The SMTP session's states, by the numbers status(), the log and the tests
 // know. A state names the reply it waits for ("...Answer") or where the
-// session stands; 20 to 25 are the POP-before-SMTP login.
+// session stands; 22 and 25 are the POP-before-SMTP login.
 enum class SmtpState : int {
   Greeting = 0,         // S: 220
   HeloAnswer = 3,       // C: HELO
@@ -47,11 +53,7 @@ enum class SmtpState : int {
   LoginPass = 17,       // C: (user, base64)
   LoginResult = 18,     // C: (password, base64)
   CramRefused = 19,     // no CRAM-MD5 challenge: "*" and "QUIT" went out
-  PopUser = 20,         // POP: the greeting; USER goes out
-  PopPass = 21,         // POP: C: USER
-  PopLogin = 22,        // POP: C: PASS or APOP
-  PopApop = 23,         // POP: the greeting; APOP goes out
-  PopGoodbye = 24,      // POP: C: QUIT
+  PopLogin = 22,        // POP: the POP3 client logs in and out
   PopDone = 25,         // POP: the login is over
   TlsStarted = 26,      // STARTTLS done: HELO or EHLO goes out without a reply to read
   TlsEhloAnswer = 27,   // C: EHLO QvMail_1
@@ -88,6 +90,13 @@ class QVMIDDLE_API SmtpClient {
  private:
   // How the connection is secured.
   enum class Tls { None, Implicit, StartTls };
+  // How the account logs in (MailAccount::smtpAuthMode).
+  enum class Auth : uint32_t { None = 0, PopBeforeSmtp = 1, ByEhlo = 2, CramMd5 = 3, Login = 4 };
+  // The mechanisms the EHLO list offers (bits of mechanisms_).
+  static constexpr uint32_t kLoginOffered = 1, kCramOffered = 2;
+  // What one round of the dialogue comes to: go on, the message was taken,
+  // or the session is over (already reported).
+  enum class Turn { Go, Accepted, Ended };
   // What the gathered "EHLO" reply offers.
   enum class EhloAuth { Usable, NoUsableReply, NotOffered, NoMechanism };
 
@@ -109,6 +118,21 @@ class QVMIDDLE_API SmtpClient {
   uint32_t startSend();
   uint32_t startTlsExec();
   uint32_t sendExec();
+  uint32_t giveUp(uint32_t code);
+  Turn onReply(uint32_t* failure);
+  Turn command(const std::string& line, SmtpState next, uint32_t* failure);
+  Turn sent(bool ok, uint32_t* failure);
+  Turn fail(uint32_t code, uint32_t* failure);
+  Turn onGreeting(uint32_t* failure);
+  Turn greet(uint32_t* failure);
+  Turn onEhlo(uint32_t* failure);
+  Turn onStartTls(uint32_t* failure);
+  Turn onLoggedIn(uint32_t* failure);
+  Turn onRecipient(uint32_t* failure);
+  Turn onData(uint32_t* failure);
+  Turn onEndOfData(uint32_t* failure);
+  // The account logs in with AUTH (and so asks for STARTTLS first).
+  bool logsIn() const { return static_cast<uint32_t>(authMode_) >= static_cast<uint32_t>(Auth::ByEhlo); }
   bool responseCheck() const;
   EhloAuth smtp_ehlo();
   void smtp_auth();
@@ -127,11 +151,9 @@ class QVMIDDLE_API SmtpClient {
 
   // 8-bit copies of the account (without a trailing NUL here: std::string
   // keeps its own length).
-  std::string senderAddress_, popUser_, popPassword_, popServer_, smtpServer_;
-  uint32_t popPort_ = 110;
+  std::string senderAddress_, smtpServer_;
   uint32_t smtpPort_ = 25;
-  uint8_t deleteOnServer_ = 0, popBeforeSmtp_ = 0, apop_ = 0;
-  uint32_t authMode_ = 0;
+  Auth authMode_ = Auth::None;
   std::string smtpUser_, smtpPassword_;
   uint32_t popWaitSeconds_ = 0;
 
@@ -141,7 +163,6 @@ class QVMIDDLE_API SmtpClient {
 
   std::atomic<SmtpState> state_{SmtpState::Greeting};
   bool sessionStarted_ = false;
-  bool popDone_ = false;
   std::atomic<bool> cancel_{false};
   // A cancel while the session idles (or waits for the answer to a finished
   // message): the next message is refused, and quit() still says goodbye.
@@ -157,7 +178,10 @@ class QVMIDDLE_API SmtpClient {
   HANDLE connection_ = nullptr;  // the link (Connection Manager) the session runs over
   Tls tls_ = Tls::None;
   std::string* text_ = nullptr;
-  uint32_t mechanisms_ = 0;  // bit 0 LOGIN, bit 1 CRAM-MD5
+  uint32_t mechanisms_ = 0;  // kLoginOffered, kCramOffered
+
+  // The POP-before-SMTP login (the POP3 client's).
+  std::unique_ptr<PopBeforeSmtp> popLogin_;
 
   // Transport.
   MailSocket socket_;

@@ -7,6 +7,7 @@
 // Apart from the tables: a cancel of a trickling message, and a listing of a
 // million messages with its memory measured.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "engine/public/foundation/QvMiddleError.h"
+#include "engine/transport/Md5.h"
 #include "tests/engine/transport/pop3/PopTestSupport.h"
 #include "tests/engine/transport/smtp/SmtpTestSupport.h"
 #include "tests/support/TestCerts.h"
@@ -415,6 +417,39 @@ class HostileSmtp : public SmtpTest {
     if (HasFatalFailure()) return;
     seams::SetReplyDeadline(kLineDeadline, kFloorRate);
   }
+
+  // A CA in a file the socket layer trusts, and a certificate it signed for `host`.
+  TestCert TrustedServerCert(const std::string& host) {
+    const TestCert ca = MakeCa();
+    WriteHost("ca.pem", ca.certPem);
+    seams::SetTrustedCaFile(Host("ca.pem"));
+    CertRequest request("CN=" + host);
+    request.dnsNames = {host};
+    return MakeCertificate(request, &ca);
+  }
+
+  // Send() on a thread of its own, waited for at most `bound`: a session
+  // that hangs fails the test rather than holding it. The server's script
+  // is ended (its destructor) before the join, so a hung session wakes.
+  bool SendWithin(std::chrono::seconds bound, std::unique_ptr<TestServer>& server) {
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread session([&] {
+      Send();
+      std::lock_guard<std::mutex> g(lock);
+      done = true;
+      ended.notify_all();
+    });
+    bool inTime = false;
+    {
+      std::unique_lock<std::mutex> g(lock);
+      inTime = ended.wait_for(g, bound, [&] { return done; });
+    }
+    if (!inTime) server.reset();
+    session.join();
+    return inTime;
+  }
 };
 
 TEST_F(HostileSmtp, Table) {
@@ -467,6 +502,223 @@ TEST_F(HostileSmtp, Table) {
     EXPECT_EQ(recorder_.events, row.events);
     server.Finish(row.events[0].w == QVMDL_ERR_SMTP_TIMEOUT ? 0 : 5000);
     EXPECT_EQ(server.Lines(), row.lines);
+  }
+}
+
+// POP-before-SMTP logs in as receiving does: CAPA first, STLS when offered,
+// and never a credential in clear to a POP server that offered TLS.
+struct PopBeforeSmtpRow {
+  const char* name;
+  bool apop;
+  std::function<void(TestServer&)> pop;  // the POP server's whole script
+  long error;                            // the SMTP session's end code, 0 when the mail went
+  std::vector<std::string> popLines;     // what the POP server read
+};
+
+TEST_F(HostileSmtp, PopBeforeSmtpAsksCapaAndUpgradesBeforeItsLogin) {
+  const TestCert trusted = TrustedServerCert("pop.example.com");
+  CertRequest request("CN=pop.example.com");
+  request.dnsNames = {"pop.example.com"};
+  const TestCert selfSigned = MakeCertificate(request);
+  char digest[33];
+  Md5HexString(digest, "<1.2@pop>pw");
+  const std::string apop = std::string("APOP user ") + digest;
+  const std::vector<PopBeforeSmtpRow> rows = {
+      // S: +OK ready   C: CAPA   S: +OK / USER / .   C: USER user / PASS pw / QUIT
+      {"no TLS offered: the plain login", false,
+       [](TestServer& s) {
+         s.Send("+OK ready\r\n").ExpectLine("CAPA").Send("+OK\r\nUSER\r\n.\r\n");
+         s.ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+         s.ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       0, {"CAPA", "USER user", "PASS pw", "QUIT"}},
+      // S: +OK ready <1.2@pop>   C: CAPA   S: -ERR   C: APOP user <digest>   S: +OK   C: QUIT
+      {"CAPA refused: APOP", true,
+       [apop](TestServer& s) {
+         s.Send("+OK ready <1.2@pop>\r\n").ExpectLine("CAPA").Send("-ERR\r\n");
+         s.ExpectLine(apop).Send("+OK\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       0, {"CAPA", apop, "QUIT"}},
+      // C: CAPA   S: +OK / STLS / .   C: STLS   S: +OK   (TLS)   C: CAPA / USER / PASS / QUIT, inside TLS
+      {"STLS offered and working", false,
+       [&trusted](TestServer& s) {
+         s.Send("+OK ready\r\n").ExpectLine("CAPA").Send("+OK\r\nUSER\r\nSTLS\r\n.\r\n");
+         s.ExpectLine("STLS").Send("+OK go\r\n").StartTls(trusted).ExpectLine("CAPA").Send("+OK\r\nUSER\r\n.\r\n");
+         s.ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+         s.ExpectLine("QUIT").Send("+OK\r\n").Close();
+       },
+       0, {"CAPA", "STLS", "CAPA", "USER user", "PASS pw", "QUIT"}},
+      // C: CAPA   S: +OK / stls / .   C: STLS   S: -ERR   C: QUIT   (no login, no mail)
+      {"STLS offered (lower case), then refused", false,
+       [](TestServer& s) {
+         s.Send("+OK ready\r\n").ExpectLine("CAPA").Send("+OK\r\nstls\r\n.\r\n");
+         s.ExpectLine("STLS").Send("-ERR not now\r\n").ExpectLine("QUIT").Close();
+       },
+       QVMDL_ERR_SMTP_NO_NETWORK, {"CAPA", "STLS", "QUIT"}},
+      // C: STLS   S: +OK   (the server closes: the handshake fails; nothing more goes out)
+      {"STLS handshake cut", true,
+       [](TestServer& s) {
+         s.Send("+OK ready <1.2@pop>\r\n").ExpectLine("CAPA").Send("+OK\r\nSTLS\r\n.\r\n");
+         s.ExpectLine("STLS").Send("+OK go\r\n").Close();
+       },
+       QVMDL_ERR_SMTP_NO_NETWORK, {"CAPA", "STLS"}},
+      // C: STLS   S: +OK   (a certificate nobody vouches for; the headless answer is "no")
+      {"STLS certificate refused", false,
+       [&selfSigned](TestServer& s) {
+         s.Send("+OK ready\r\n").ExpectLine("CAPA").Send("+OK\r\nSTLS\r\n.\r\n");
+         s.ExpectLine("STLS").Send("+OK go\r\n").StartTls(selfSigned).Stall();
+       },
+       QVMDL_ERR_SMTP_NO_NETWORK, {"CAPA", "STLS"}},
+  };
+  for (const PopBeforeSmtpRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    WriteBytes(L"\\Application Data\\QuvoMail\\QvMailLog.txt", "");
+    NewClient();
+    account_.smtpAuthMode = 1;
+    account_.popServerName = L"pop.example.com";
+    account_.popUserName = L"user";
+    account_.popPassword = L"pw";
+    account_.apop = row.apop ? 1 : 0;
+    TestServer pop;
+    row.pop(pop);
+    pop.Start();
+    seams::MapHost("pop.example.com", 110, pop.Port());
+    // S: 220 ready   C: HELO QvMail / MAIL FROM / RCPT TO / DATA / (text) .   S: 250
+    TestServer smtp;
+    smtp.Send("220 ready\r\n").ExpectLine("HELO QvMail").Send("250 hi\r\n").ExpectLine("MAIL FROM: <me@example.com>");
+    smtp.Send("250 ok\r\n").ExpectLine("RCPT TO: <you@example.com>").Send("250 ok\r\n").ExpectLine("DATA");
+    smtp.Send("354 go\r\n").ReadLine().ReadLine().ReadLine().ReadLine().ReadLine().ExpectLine(".");
+    smtp.Send("250 queued\r\n").Close();
+    smtp.Start();
+    seams::MapHost("smtp.example.com", 25, smtp.Port());
+    const auto start = Clock::now();
+    Send();
+    EXPECT_LT(Clock::now() - start, kRowBound);
+    const std::vector<SmtpEvent> events = {row.error ? Failed(row.error) : Accepted()};
+    EXPECT_EQ(recorder_.events, events) << Log();
+    pop.Finish(5000);
+    EXPECT_EQ(pop.Lines(), row.popLines);
+    if (row.error) {
+      // No login happened: no SMTP session either, and no credential went out.
+      EXPECT_TRUE(smtp.Lines().empty());
+      EXPECT_EQ(Log().find("USER"), std::string::npos) << Log();
+      EXPECT_EQ(Log().find("APOP"), std::string::npos) << Log();
+    } else {
+      EXPECT_TRUE(smtp.Finish()) << smtp.Error();
+    }
+  }
+}
+
+// POP-before-SMTP against a POP server that greets and then says nothing:
+// the login meets the wait's deadline (10 steps of 20 ms), and with the
+// production wait a cancel of the send ends it at once. No SMTP session follows.
+//   S: +OK ready   C: CAPA   (silence)
+TEST_F(HostileSmtp, StalledPopBeforeSmtpLoginMeetsItsDeadlineAndTheCancel) {
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "deadline");
+    if (cancel) {
+      seams::SetNetworkWait(1000, 600);
+    } else {
+      seams::SetNetworkWait(20, 10);
+    }
+    NewClient();
+    account_.smtpAuthMode = 1;
+    account_.popServerName = L"pop.example.com";
+    account_.popUserName = L"user";
+    account_.popPassword = L"pw";
+    auto pop = std::make_unique<TestServer>();
+    pop->Send("+OK ready\r\n").ExpectLine("CAPA").Stall();
+    pop->Start();
+    seams::MapHost("pop.example.com", 110, pop->Port());
+    TestServer smtp;
+    smtp.Stall();
+    smtp.Start();
+    seams::MapHost("smtp.example.com", 25, smtp.Port());
+    std::atomic<bool> stop{false};
+    Clock::time_point cancelled{};
+    // The cancel comes once the session stands in the POP login.
+    std::thread canceller([&] {
+      if (!cancel) return;
+      while (!stop && client_->status() != static_cast<int>(SmtpState::PopLogin)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      cancelled = Clock::now();
+      client_->cancel();
+    });
+    const auto start = Clock::now();
+    const bool inTime = SendWithin(std::chrono::seconds(30), pop);
+    const auto ended = Clock::now();
+    stop = true;
+    canceller.join();
+    EXPECT_TRUE(inTime);
+    if (cancel) {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_CANCELLED)}));
+      EXPECT_LT(ended - cancelled, std::chrono::seconds(5));
+    } else {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_TIMEOUT)}));
+      EXPECT_GE(ended - start, std::chrono::milliseconds(200));
+      EXPECT_LT(ended - start, std::chrono::seconds(20));
+    }
+    EXPECT_TRUE(smtp.Lines().empty());
+    EXPECT_EQ(Log().find("USER"), std::string::npos) << Log();
+  }
+}
+
+// C: STARTTLS   S: 220 go   (the server reads the client's hello and never
+// answers): the handshake meets the wait's deadline (10 steps of 20 ms
+// here), and with the production wait (600 steps of a second) a cancel ends
+// it at once.
+TEST_F(HostileSmtp, StalledStartTlsHandshakeMeetsItsDeadlineAndTheCancel) {
+  for (const bool cancel : {false, true}) {
+    SCOPED_TRACE(cancel ? "cancelled" : "deadline");
+    if (cancel) {
+      seams::SetNetworkWait(1000, 600);
+    } else {
+      seams::SetNetworkWait(20, 10);
+    }
+    NewClient();
+    account_.smtpAuthMode = 2;
+    account_.smtpUserName = L"u";
+    account_.smtpPassword = L"secret-word";
+    account_.smtpPort = 587;
+    auto server = std::make_unique<TestServer>();
+    server->Send("220 ready\r\n")
+        .ExpectLine("EHLO QvMail_1")
+        .Send("250-mail\r\n250 STARTTLS\r\n")
+        .ExpectLine("STARTTLS")
+        .Send("220 go\r\n")
+        .Stall();
+    server->Start();
+    seams::MapHost("smtp.example.com", 587, server->Port());
+    std::atomic<bool> stop{false};
+    Clock::time_point cancelled{};
+    // The cancel comes once the session stands in the handshake.
+    std::thread canceller([&] {
+      if (!cancel) return;
+      while (!stop && client_->status() != static_cast<int>(SmtpState::TlsHandshake)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      }
+      cancelled = Clock::now();
+      client_->cancel();
+    });
+    const auto start = Clock::now();
+    const bool inTime = SendWithin(std::chrono::seconds(30), server);
+    const auto ended = Clock::now();
+    stop = true;
+    canceller.join();
+    EXPECT_TRUE(inTime);
+    if (cancel) {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_CANCELLED)}));
+      // Within a wait step (1 s) of the cancel; the bound is generous.
+      EXPECT_LT(ended - cancelled, std::chrono::seconds(5));
+    } else {
+      EXPECT_EQ(recorder_.events, (std::vector<SmtpEvent>{Failed(QVMDL_ERR_SMTP_TIMEOUT)}));
+      EXPECT_GE(ended - start, std::chrono::milliseconds(200));
+      EXPECT_LT(ended - start, std::chrono::seconds(20));
+    }
+    if (server) {
+      EXPECT_EQ(server->Lines(), (std::vector<std::string>{"EHLO QvMail_1", "STARTTLS"}));
+    }
   }
 }
 

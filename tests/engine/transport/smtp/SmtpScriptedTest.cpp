@@ -491,7 +491,8 @@ TEST_F(SmtpScripted, StartTlsNotOfferedKeepsPlainTextAndRefusedEhloIsAnAuthFailu
 }
 
 TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
-  // POP: S: +OK ready   C: USER user   S: +OK   C: PASS pw   S: +OK   C: QUIT   S: +OK bye
+  // POP: S: +OK ready   C: CAPA   S: +OK / USER / .   (no STLS)
+  //      C: USER user   S: +OK   C: PASS pw   S: +OK   C: QUIT   S: +OK bye
   seams::SetNetworkWait(10, 600);
   account_.smtpAuthMode = 1;
   account_.popServerName = L"pop.example.com";
@@ -500,11 +501,13 @@ TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
   account_.popBeforeSmtpWaitSeconds = 500;  // over 300: 60
   TestServer pop;
   pop.Send("+OK ready\r\n")
+      .ExpectLine("CAPA")
+      .Send("+OK\r\nUSER\r\n.\r\n")
       .ExpectLine("USER user")
       .Send("+OK\r\n")
       .ExpectLine("PASS pw")
       .Send("+OK in\r\n")
-      .ExpectLine("QUIT ")
+      .ExpectLine("QUIT")
       .Send("+OK bye\r\n")
       .Close();
   pop.Start();
@@ -525,8 +528,8 @@ TEST_F(SmtpScripted, PopBeforeSmtpWaitIsCappedAndARefusedLoginEndsIt) {
   // A refused password: 0x2002102, no SMTP session.
   NewClient();
   TestServer refusing;
-  refusing.Send("+OK ready\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send(
-      "-ERR no\r\n").ExpectLine("QUIT");
+  refusing.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n");
+  refusing.ExpectLine("PASS pw").Send("-ERR no\r\n").ExpectLine("QUIT");
   refusing.Start();
   seams::MapHost("pop.example.com", 110, refusing.Port());
   Send();
