@@ -40,13 +40,22 @@ using Refresh = std::pair<WPARAM, LPARAM>;
 class RefreshWindow : public CFrameWnd {
  public:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == kRefreshMessage) refreshes.emplace_back(wParam, lParam);
+    if (message == kRefreshMessage) {
+      refreshes.emplace_back(wParam, lParam);
+      if (left) ++late;
+    }
+    if (message == kLeftMarker) left = true;
     if (message == kSystemBoxMessage && wParam == 1) ++boxes;
     if (message == WM_DESTROY) UnregisterWindow(this);
     return CFrameWnd::WindowProc(message, wParam, lParam);
   }
+  // Posted by a test right after the window left the registry: a refresh
+  // behind it in the queue was posted after the window left.
+  static constexpr UINT kLeftMarker = WM_APP + 0x3F;
   std::vector<Refresh> refreshes;
   int boxes = 0;
+  bool left = false;
+  int late = 0;
 };
 
 inline RefreshWindow* MakeRefreshWindow(const wchar_t* title = L"mail") {
