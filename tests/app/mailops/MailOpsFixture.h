@@ -80,6 +80,8 @@ class MailOpsTest : public FrameworkTest {
     ASSERT_TRUE(CreateDirectoryW(L"\\Application Data", nullptr));
     ASSERT_TRUE(CreateDirectoryW(kData, nullptr));
     ASSERT_TRUE(WriteText(kProgramKey, L"DataPath", kData));
+    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail\\System", nullptr));
+    ASSERT_TRUE(WriteText(kProgramKey, L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"));
     const char* dir = std::getenv("QV_BINARY_DIR");
     ::setenv("QVMAIL_LIBRARY_PATH", (std::string(dir && *dir ? dir : ".") + "/outside/QvMailRes").c_str(), 1);
     res_ = LoadLibraryW(L"QvMailRes.dll");
