@@ -35,6 +35,9 @@ constexpr const wchar_t* kSendBoxName = L"送信ﾎﾞｯｸｽ";
 // The folders kept open so that the engine tells of changes, and their observer.
 std::vector<Folder> OpenFolderList;
 std::unique_ptr<QvFolderNotifySink> FolderNotifySinkObject;
+// How many of the kept folders are the two boxes with their children (they
+// come first); 0 when a box could not be kept.
+size_t KeptBoxFolders = 0;
 std::atomic<int> AutoReceiveHolds{0};
 
 DWORD SystemId(int kind) {
@@ -119,16 +122,21 @@ void Keep(Folder folder) {
   OpenFolderList.push_back(std::move(folder));
 }
 
-void KeepBoxAndChildren(DWORD boxId) {
+bool KeepBoxAndChildren(DWORD boxId) {
   Folder box = OpenQuietly(boxId);
-  if (!box) return;
+  if (!box) return false;
   Ids children;
   const bool listed = box->GetFolderIds(&children);
   std::vector<Folder> kept;
   for (unsigned long child : children) kept.emplace_back(box->OpenFolder(child));
   Keep(std::move(box));
-  if (!listed) return;
-  for (Folder& child : kept) Keep(std::move(child));
+  if (!listed) return false;
+  bool all = true;
+  for (Folder& child : kept) {
+    all = all && child != nullptr;
+    Keep(std::move(child));
+  }
+  return all;
 }
 
 }  // namespace
@@ -404,9 +412,11 @@ void LoadFolderTree() {
   if (!IsMailOpsOwnerThread()) return;
   if (!FolderNotifySinkObject) FolderNotifySinkObject = std::make_unique<QvFolderNotifySink>();
   OpenFolderList.clear();
+  KeptBoxFolders = 0;
   if (CurrentStorage() == nullptr) return;
-  KeepBoxAndChildren(SystemId(kReceiveBox));
-  KeepBoxAndChildren(SystemId(kSendBox));
+  const bool receive = KeepBoxAndChildren(SystemId(kReceiveBox));
+  const bool send = KeepBoxAndChildren(SystemId(kSendBox));
+  if (receive && send) KeptBoxFolders = OpenFolderList.size();
   Keep(OpenQuietly(SystemId(kOutbox)));
   Keep(OpenQuietly(SystemId(kDrafts)));
 }
@@ -415,6 +425,7 @@ void CloseFolderInterfaces() {
   if (!IsMailOpsOwnerThread()) return;
   // The folders go first: each takes its observer off as it closes.
   OpenFolderList.clear();
+  KeptBoxFolders = 0;
   FolderNotifySinkObject.reset();
 }
 
@@ -481,6 +492,13 @@ int CountAccountUnreadMessages(const std::wstring& name) {
   if (!GetCurrentAccountName().IsEmpty() && GetCurrentAccountName().str() == name) {
     QvStorageInterface* storage = CurrentStorage();
     if (storage == nullptr) return -1;
+    if (KeptBoxFolders > 0 && KeptBoxFolders <= OpenFolderList.size()) {
+      // The boxes and their folders are open already: their entry lists
+      // hold the counts.
+      long sum = 0;
+      for (size_t i = 0; i < KeptBoxFolders; ++i) sum += static_cast<long>(OpenFolderList[i]->GetUnreadCount());
+      return static_cast<int>(sum);
+    }
     const long received = BoxUnread(storage, SystemId(kReceiveBox));
     const long sent = received < 0 ? -1 : BoxUnread(storage, SystemId(kSendBox));
     return sent < 0 ? -1 : static_cast<int>(received + sent);
