@@ -1,0 +1,605 @@
+// The message operations on real stored mail of an account made through the
+// engine: parts written as files (one folder each, under safe names), the
+// record as the windows get it, answers, saves, moves, removes and flags read
+// back from what the engine stored, and the engine-error box on failures.
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/mailops/MessageOperations.h"
+#include "app/mailops/MessageStatus.h"
+#include "app/mailops/QvMessageRecord.h"
+#include "app/mailops/TempFiles.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "tests/app/mailops/MailOpsFixture.h"
+
+namespace qv::test {
+namespace {
+
+using Attributes = QvAccountInfoInterface::Attributes;
+using Attr = QvMessageInterface::Attributes;
+
+constexpr wchar_t kTemp[] = L"\\Application Data\\QuvoMail\\_TempFiles";
+constexpr wchar_t kView[] = L"\\Application Data\\QuvoMail\\_TempFiles\\_V\\";
+
+// Mail text with CR LF line ends from a text written with LF.
+std::string Crlf(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += '\r';
+    out += c;
+  }
+  return out;
+}
+
+std::string Join(const CStringArray& list) {
+  std::string out;
+  for (INT_PTR i = 0; i < list.GetSize(); ++i) {
+    if (i > 0) out += ",";
+    const std::wstring w = static_cast<LPCWSTR>(list[i]);
+    out += std::string(w.begin(), w.end());
+  }
+  return out;
+}
+
+std::wstring W(const CString& s) { return static_cast<LPCWSTR>(s); }
+
+// A mail with one attachment named `name` (as the header gives it).
+std::string MailWithAttachment(const std::string& name) {
+  return Crlf(
+      "From: alice@example.com\nTo: me@example.com\nSubject: named\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=\"MIX\"\n\n"
+      "--MIX\nContent-Type: text/plain; charset=us-ascii\n\nsee attached\n"
+      "--MIX\nContent-Type: application/octet-stream; name=\"" + name + "\"\n"
+      "Content-Disposition: attachment; filename=\"" + name + "\"\n"
+      "Content-Transfer-Encoding: base64\n\nQUJD\n--MIX--\n");
+}
+
+// Two attachments and one inline picture of the HTML text.
+const std::string kThreeParts = Crlf(
+    "From: Alice <alice@example.com>\nTo: me@example.com, bob@example.com\nCc: carol@example.com\n"
+    "Subject: three parts\nDate: Wed, 2 Dec 2026 10:20:30 +0900\nMIME-Version: 1.0\n"
+    "Content-Type: multipart/mixed; boundary=\"MIX\"\n\n"
+    "--MIX\nContent-Type: multipart/related; boundary=\"REL\"\n\n"
+    "--REL\nContent-Type: text/html; charset=us-ascii\n\n<html><img src=\"cid:Pic1@X\"></html>\n"
+    "--REL\nContent-Type: image/png; name=\"pic.png\"\nContent-Transfer-Encoding: base64\n"
+    "Content-ID: <Pic1@X>\n\ncGljdHVyZQ==\n--REL--\n"
+    "--MIX\nContent-Type: application/octet-stream; name=\"a.bin\"\n"
+    "Content-Disposition: attachment; filename=\"a.bin\"\nContent-Transfer-Encoding: base64\n\nQUJD\n"
+    "--MIX\nContent-Type: application/octet-stream; name=\"b.dat\"\n"
+    "Content-Disposition: attachment; filename=\"b.dat\"\nContent-Transfer-Encoding: base64\n\nREVG\n"
+    "--MIX--\n");
+
+class MessageOperationsTest : public MailOpsTest {
+ protected:
+  void SetUp() override {
+    MailOpsTest::SetUp();
+    account_ = MakeAccount(L"alpha");
+    Attributes record;
+    record.strSenderAddress = L"me@example.com";
+    record.strSenderName = L"自分";
+    record.Select(Attributes::kSenderAddress);
+    record.Select(Attributes::kSenderName);
+    SetSettings(L"alpha", record);
+    ASSERT_TRUE(OpenCurrentAccount(L"alpha"));
+    RegisterWindow(main_);
+    SetTempFolderName(L"_V");
+  }
+  void TearDown() override {
+    SetTempFolderName(L"");
+    MailOpsTest::TearDown();
+  }
+
+  DWORD Tray(int kind) const { return account_.trays[kind]; }
+
+  // A mail stored in a folder of the open account as the receive stores it.
+  unsigned long StoreRaw(DWORD folder, const std::string& raw, uint32_t kind = QvMessageInterface::kReceived,
+                         bool unread = false) {
+    std::unique_ptr<QvFolderInterface> f(CurrentStorage()->OpenFolder(folder));
+    EXPECT_TRUE(f);
+    if (!f) return 0;
+    Attr a;
+    a.mask = QvMessageInterface::kUnread | QvMessageInterface::kKind | QvMessageInterface::kDate;
+    a.unread = unread ? 1 : 0;
+    a.kind = kind;
+    a.date = SYSTEMTIME{2026, 12, 3, 2, 1, 20, 30, 0};
+    unsigned long id = 0;
+    EXPECT_TRUE(f->CreateMessage(&id, a, raw)) << std::hex << GetQvMiddleError();
+    return id;
+  }
+
+  Ids MessagesOf(DWORD folder) {
+    Ids ids;
+    std::unique_ptr<QvFolderInterface> f(CurrentStorage()->OpenFolder(folder));
+    EXPECT_TRUE(f && f->GetMessageIds(&ids));
+    return ids;
+  }
+
+  // What the engine stored, decoded by the engine.
+  Email ReadBack(unsigned long id) {
+    Email mail;
+    std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+    EXPECT_TRUE(m);
+    if (!m) return mail;
+    std::string raw;
+    EXPECT_TRUE(m->SeekToHead() && m->Read(&raw));
+    EXPECT_TRUE(EmlCompose().Decode(&mail, &raw));
+    return mail;
+  }
+
+  Attr Flags(unsigned long id) {
+    Attr a;
+    std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+    EXPECT_TRUE(m);
+    a.mask = QvMessageInterface::kUnread | QvMessageInterface::kIsProtected | QvMessageInterface::kKind |
+             QvMessageInterface::kAttachmentsDeleted | QvMessageInterface::kHasAttachments;
+    if (m) EXPECT_TRUE(m->GetAttributes(&a));
+    return a;
+  }
+
+  bool Refreshed(WPARAM folder) {
+    Pump();
+    const bool seen = std::find(main_->refreshes.begin(), main_->refreshes.end(), Refresh(folder, 0)) !=
+                      main_->refreshes.end();
+    main_->refreshes.clear();
+    return seen;
+  }
+
+  bool RefreshedBoth(WPARAM a, WPARAM b) {
+    Pump();
+    auto seen = [&](WPARAM f) {
+      return std::find(main_->refreshes.begin(), main_->refreshes.end(), Refresh(f, 0)) != main_->refreshes.end();
+    };
+    const bool both = seen(a) && seen(b);
+    main_->refreshes.clear();
+    return both;
+  }
+
+  TestAccount account_;
+};
+
+TEST_F(MessageOperationsTest, EveryPartGetsAFolderNamedAfterTheMessageId) {
+  unsigned long id = 0;
+  for (int n = 0; n < 0x11 && id < 0x11; ++n) id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("filler.bin"));
+  ASSERT_EQ(id, 0x11u) << "the store gives ids one after another";
+  const unsigned long mailId = StoreRaw(Tray(kReceiveBox), kThreeParts);
+  ASSERT_EQ(mailId, 0x12u);
+
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadMessageForView(mailId, &record, Tray(kReceiveBox)));
+  const std::wstring folder = kView;
+  struct Part {
+    std::wstring path;
+    std::wstring name;
+    std::wstring type;
+    std::wstring contentId;
+    std::string bytes;
+  };
+  const Part attachments[] = {
+      {folder + L"00000012_0\\a.bin", L"a.bin", L"application/octet-stream", L"", "ABC"},
+      {folder + L"00000012_1\\b.dat", L"b.dat", L"application/octet-stream", L"", "DEF"},
+  };
+  const Part inlines[] = {{folder + L"00000012_2\\pic.png", L"pic.png", L"image/png", L"cid:pic1@x", "picture"}};
+  ASSERT_EQ(record.attachmentPaths.GetSize(), 2);
+  ASSERT_EQ(record.extraFiles.GetCount(), 2u);
+  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
+  for (size_t i = 0; i < 2; ++i) {
+    const Part& p = attachments[i];
+    EXPECT_EQ(W(record.attachmentPaths[static_cast<INT_PTR>(i)]), p.path);
+    const QvHtmlFile* file = record.extraFiles.GetAt(i);
+    EXPECT_EQ(file->GetPath(), p.path);
+    EXPECT_EQ(file->GetName(), p.name);
+    EXPECT_EQ(ReadBytes(p.path), p.bytes);
+  }
+  const QvHtmlFile* picture = record.inlineFiles.GetAt(0);
+  EXPECT_EQ(picture->GetPath(), inlines[0].path);
+  EXPECT_EQ(picture->GetName(), inlines[0].name);
+  EXPECT_EQ(picture->GetType(), inlines[0].type);
+  EXPECT_EQ(picture->GetContentId(), inlines[0].contentId) << "compared in lower case";
+  EXPECT_EQ(ReadBytes(inlines[0].path), inlines[0].bytes);
+  EXPECT_NE(record.inlineFiles.FindByContentId(L"CID:PIC1@X"), nullptr);
+
+  // The record as the viewer shows it.
+  EXPECT_EQ(record.messageId, 0x12u);
+  EXPECT_EQ(record.folder, Tray(kReceiveBox));
+  EXPECT_EQ(record.notFromStore, 0);
+  EXPECT_EQ(W(record.from), L"Alice<alice@example.com>") << "the mail's own name, no contact";
+  EXPECT_EQ(W(record.senderName), L"Alice");
+  EXPECT_EQ(Join(record.toList), "me@example.com,bob@example.com");
+  EXPECT_EQ(Join(record.ccList), "carol@example.com");
+  EXPECT_EQ(W(record.subject), L"three parts");
+  EXPECT_NE(W(record.htmlText).find(L"cid:Pic1@X"), std::wstring::npos);
+  EXPECT_EQ(W(record.dateText).size(), 16u) << W(record.dateText);
+}
+
+TEST_F(MessageOperationsTest, AnInlinePartWithoutANameIsStoredAsNoname) {
+  const unsigned long id = StoreRaw(
+      Tray(kReceiveBox),
+      Crlf("From: alice@example.com\nTo: me@example.com\nSubject: pic\nMIME-Version: 1.0\n"
+           "Content-Type: multipart/related; boundary=\"REL\"\n\n"
+           "--REL\nContent-Type: text/html; charset=us-ascii\n\n<img src=\"cid:n@x\">\n"
+           "--REL\nContent-Type: image/gif\nContent-Transfer-Encoding: base64\nContent-ID: <n@x>\n\nR0lG\n"
+           "--REL--\n"));
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadStoredMessage(id, &record, true));
+  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
+  const QvHtmlFile* file = record.inlineFiles.GetAt(0);
+  EXPECT_EQ(file->GetName(), L"noname");
+  EXPECT_EQ(file->GetPath(), std::wstring(kView) + qv::FormatW(L"%08X_0\\noname", static_cast<unsigned>(id)));
+  EXPECT_EQ(ReadBytes(file->GetPath()), "GIF");
+  EXPECT_EQ(file->GetContentId(), L"cid:n@x");
+}
+
+TEST_F(MessageOperationsTest, HostilePartNamesStayInsideTheirFolder) {
+  struct Case {
+    std::string header;  // the name as the mail's headers give it
+    std::wstring stored;
+  };
+  const Case cases[] = {
+      {"../../x", L"x"},          {"..\\\\..\\\\y", L"y"},  {"a\\\\b", L"ab"},       {"", L"NoName"},
+      {"con", L"con"},            {".hidden", L"hidden"},   {"a/b/c.txt", L"abc.txt"}, {"a:b?.txt", L"ab.txt"},
+      {"..", L"NoName"},          {"x. ", L"x"},
+  };
+  for (const Case& c : cases) {
+    const unsigned long id = StoreRaw(Tray(kReceiveBox), MailWithAttachment(c.header));
+    QvMessageRecord record;
+    ASSERT_TRUE(LoadMessageForView(id, &record, Tray(kReceiveBox))) << c.header;
+    const std::wstring folder = std::wstring(kView) + qv::FormatW(L"%08X_0\\", static_cast<unsigned>(id));
+    ASSERT_EQ(record.attachmentPaths.GetSize(), 1) << c.header;
+    const std::wstring path = W(record.attachmentPaths[0]);
+    EXPECT_EQ(path, folder + c.stored) << c.header;
+    EXPECT_EQ(record.extraFiles.GetAt(0)->GetPath(), path) << c.header;
+    EXPECT_EQ(ReadBytes(path), "ABC") << c.header << ": the file the engine wrote";
+  }
+  // Nothing landed above the part folders.
+  for (const wchar_t* outside : {L"\\Application Data\\QuvoMail\\_TempFiles\\x",
+                                 L"\\Application Data\\QuvoMail\\x", L"\\Application Data\\QuvoMail\\_TempFiles\\y"}) {
+    EXPECT_FALSE(Exists(outside)) << std::string(outside, outside + wcslen(outside));
+  }
+}
+
+TEST_F(MessageOperationsTest, AStaleFileOfAnEarlierLoadIsNotTakenForThePart) {
+  const unsigned long id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("a.bin"));
+  const std::wstring folder = std::wstring(kView) + qv::FormatW(L"%08X_0", static_cast<unsigned>(id));
+  ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail\\_TempFiles", nullptr));
+  ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail\\_TempFiles\\_V", nullptr));
+  MakeDir(folder);
+  WriteBytes(folder + L"\\a.bin", "old");
+  WriteBytes(folder + L"\\other", "old");
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadMessageForView(id, &record, Tray(kReceiveBox)));
+  EXPECT_EQ(ReadBytes(folder + L"\\a.bin"), "ABC");
+  EXPECT_FALSE(Exists(folder + L"\\other"));
+  EXPECT_TRUE(RemoveTempFolder(L"_V"));
+  EXPECT_FALSE(Exists(kView));
+  EXPECT_TRUE(Exists(kTemp));
+}
+
+TEST_F(MessageOperationsTest, TempFolderPaths) {
+  struct Case {
+    const wchar_t* dataPath;  // null: no "DataPath"
+    const wchar_t* sub;
+    const wchar_t* path;
+  };
+  const Case cases[] = {
+      {L"\\Application Data\\QuvoMail\\", L"_V", L"\\Application Data\\QuvoMail\\_TempFiles\\_V"},
+      {L"\\Data\\Mail", L"_E", L"\\Data\\Mail\\_TempFiles\\_E"},
+      {L"\\Data\\Mail\\\\", nullptr, L"\\Data\\Mail\\_TempFiles"},
+      {L"\\Data\\Mail", L"", L"\\Data\\Mail\\_TempFiles"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(WriteText(kProgramKey, L"DataPath", c.dataPath));
+    CString path;
+    GetAppTempFolderPath(path, c.sub);
+    EXPECT_EQ(W(path), c.path);
+  }
+}
+
+TEST_F(MessageOperationsTest, AnswersChooseTheirModeByTheSendersAddress) {
+  enum Action { kReply, kReplyAll, kForward };
+  struct Case {
+    std::string from, to, cc;
+    Action action;
+    std::string wantTo, wantCc;
+    std::wstring subject;
+  };
+  const Case cases[] = {
+      // Someone else's mail: the answer goes back to its sender.
+      {"alice@example.com", "me@example.com", "carol@example.com", kReply, "alice@example.com", "", L"Re: hello"},
+      {"alice@example.com", "me@example.com", "carol@example.com", kReplyAll, "alice@example.com",
+       "me@example.com,carol@example.com", L"Re: hello"},
+      {"alice@example.com", "me@example.com", "", kForward, "", "", L"Fw: hello"},
+      // One's own mail (mode 4 and 5): its recipients are kept.
+      {"me@example.com", "bob@example.com", "carol@example.com", kReply, "bob@example.com", "carol@example.com",
+       L"Re: hello"},
+      {"Me@Example.com", "bob@example.com", "", kReply, "bob@example.com", "", L"Re: hello"},
+      {"me@example.com", "bob@example.com", "carol@example.com", kReplyAll, "bob@example.com",
+       "carol@example.com", L"Re: hello"},
+      {"me@example.com", "bob@example.com", "", kForward, "", "", L"Fw: hello"},
+  };
+  for (const Case& c : cases) {
+    std::string raw = "From: " + c.from + "\nTo: " + c.to + "\n";
+    if (!c.cc.empty()) raw += "Cc: " + c.cc + "\n";
+    raw += "Subject: hello\n\nline one\nline two\n";
+    const unsigned long id = StoreRaw(Tray(kReceiveBox), Crlf(raw));
+    QvMessageRecord record;
+    bool made = false;
+    switch (c.action) {
+      case kReply: made = CreateReplyRecord(id, &record, false); break;
+      case kReplyAll: made = CreateReplyAllRecord(id, &record, false); break;
+      case kForward: made = CreateForwardRecord(id, &record); break;
+    }
+    const std::string what = c.from + " action " + std::to_string(c.action);
+    ASSERT_TRUE(made) << what;
+    EXPECT_EQ(Join(record.toList), c.wantTo) << what;
+    EXPECT_EQ(Join(record.ccList), c.wantCc) << what;
+    EXPECT_EQ(W(record.subject), c.subject) << what;
+    EXPECT_EQ(W(record.from), L"me@example.com") << what;
+    EXPECT_EQ(W(record.senderName), L"自分") << what;
+    EXPECT_EQ(record.messageId, 0u) << what << ": an answer is a new message";
+    if (c.action != kForward) EXPECT_EQ(W(record.body), L">line one\r\n>line two\r\n") << what;
+  }
+}
+
+TEST_F(MessageOperationsTest, MarkingReadInAListTouchesOnlyReceivedMail) {
+  struct Case {
+    uint32_t kind;
+    uint8_t unreadAfter;
+  };
+  // Sent (0), received (1), composed (3), imported (4).
+  const Case cases[] = {{0, 1}, {1, 0}, {3, 1}, {4, 0}};
+  Ids ids;
+  for (const Case& c : cases) ids.push_back(StoreRaw(Tray(kReceiveBox), MailWithAttachment("a"), c.kind, true));
+  Refreshed(0);
+  ASSERT_TRUE(SetMessagesRead(ids, false, Tray(kReceiveBox)));
+  for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(Flags(ids[i]).unread, cases[i].unreadAfter) << cases[i].kind;
+  EXPECT_TRUE(Refreshed(Tray(kReceiveBox)));
+  EXPECT_EQ(CountCurrentAccountUnread(), 2);
+
+  // Nothing differs: nothing is written, nothing refreshed.
+  ASSERT_TRUE(SetMessagesRead(ids, false, Tray(kReceiveBox)));
+  EXPECT_FALSE(Refreshed(Tray(kReceiveBox)));
+  // Only sent mail in the list: nothing changes.
+  ASSERT_TRUE(SetMessagesRead({ids[0]}, false, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[0]).unread, 1);
+  EXPECT_FALSE(Refreshed(Tray(kReceiveBox)));
+
+  // One message by itself is marked whatever its kind.
+  ASSERT_TRUE(SetMessageRead(ids[0], false, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[0]).unread, 0);
+  ASSERT_TRUE(SetMessageRead(ids[1], true, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[1]).unread, 1);
+  EXPECT_TRUE(Refreshed(Tray(kReceiveBox)));
+}
+
+TEST_F(MessageOperationsTest, ProtectFlagToggledAndSet) {
+  const Ids ids = {StoreRaw(Tray(kReceiveBox), MailWithAttachment("a")),
+                   StoreRaw(Tray(kReceiveBox), MailWithAttachment("b"))};
+  ASSERT_TRUE(ToggleMessageProtect(ids[0], Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[0]).isProtected, 1);
+  EXPECT_EQ(Flags(ids[1]).isProtected, 0);
+  ASSERT_TRUE(SetMessagesProtect(ids, true, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[1]).isProtected, 1);
+  ASSERT_TRUE(ToggleMessageProtect(ids[0], Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[0]).isProtected, 0);
+  ASSERT_TRUE(SetMessagesProtect(ids, false, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(ids[1]).isProtected, 0);
+  EXPECT_TRUE(Refreshed(Tray(kReceiveBox)));
+}
+
+TEST_F(MessageOperationsTest, SaveUpdateMoveAndRemoveReadBackWhatTheEngineStored) {
+  WriteBytes(L"\\Application Data\\note.txt", "note bytes");
+  QvMessageRecord record;
+  ASSERT_TRUE(InitNewMessageRecord(&record));
+  record.toList.Add(L"bob@example.com");
+  record.ccList.Add(L"carol@example.com");
+  record.subject = L"下書き";
+  record.body = L"本文\r\n";
+  record.attachmentPaths.Add(L"\\Application Data\\note.txt");
+
+  EXPECT_FALSE(SaveNewMessage(kSendBox, &record)) << "only drafts and the outbox";
+  EXPECT_FALSE(SaveNewMessage(kReceiveBox, &record));
+  main_->refreshes.clear();
+  ASSERT_TRUE(SaveNewMessage(kDrafts, &record));
+  const unsigned long id = record.messageId;
+  EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{id});
+  EXPECT_EQ(record.folder, Tray(kDrafts));
+  EXPECT_EQ(record.notFromStore, 0);
+  EXPECT_TRUE(Refreshed(Tray(kDrafts)));
+  Email stored = ReadBack(id);
+  EXPECT_EQ(stored.subject, L"下書き");
+  EXPECT_EQ(stored.fromAddress, L"me@example.com");
+  EXPECT_EQ(stored.fromName, L"自分");
+  EXPECT_EQ(stored.to, std::list<std::wstring>{L"bob@example.com"});
+  EXPECT_EQ(stored.cc, std::list<std::wstring>{L"carol@example.com"});
+  EXPECT_EQ(stored.body.substr(0, 2), L"本文");
+  ASSERT_EQ(stored.attachments.size(), 1u);
+  EXPECT_EQ(stored.attachments.front().fileName, L"note.txt");
+
+  // Loaded for editing, changed, written over.
+  QvMessageRecord edit;
+  SetTempFolderName(L"_E");
+  ASSERT_TRUE(LoadMessageForEdit(id, &edit));
+  edit.folder = Tray(kDrafts);
+  ASSERT_EQ(edit.attachmentPaths.GetSize(), 1);
+  EXPECT_EQ(W(edit.attachmentPaths[0]),
+            qv::FormatW(L"\\Application Data\\QuvoMail\\_TempFiles\\_E\\%08X_0\\note.txt", static_cast<unsigned>(id)));
+  edit.subject = L"changed";
+  ASSERT_TRUE(UpdateStoredMessage(&edit));
+  EXPECT_TRUE(Refreshed(Tray(kDrafts)));
+  stored = ReadBack(id);
+  EXPECT_EQ(stored.subject, L"changed");
+  EXPECT_EQ(stored.to, std::list<std::wstring>{L"bob@example.com"});
+  ASSERT_EQ(stored.attachments.size(), 1u);
+  EXPECT_EQ(stored.attachments.front().fileName, L"note.txt");
+
+  // To the outbox and back.
+  ASSERT_TRUE(MoveMessageDraftOutbox(id, true));
+  EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{});
+  EXPECT_EQ(MessagesOf(Tray(kOutbox)), Ids{id});
+  EXPECT_TRUE(RefreshedBoth(Tray(kDrafts), Tray(kOutbox)));
+  ASSERT_TRUE(MoveMessageDraftOutbox(id, false));
+  EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{id});
+  EXPECT_EQ(MessagesOf(Tray(kOutbox)), Ids{});
+
+  // A second one straight into the outbox, then both removed.
+  QvMessageRecord second;
+  ASSERT_TRUE(InitNewMessageRecord(&second));
+  second.toList.Add(L"dave@example.com");
+  ASSERT_TRUE(SaveNewMessage(kOutbox, &second));
+  EXPECT_EQ(MessagesOf(Tray(kOutbox)), Ids{second.messageId});
+  Ids drafts = {id};
+  RemoveMessages(Tray(kDrafts), drafts);
+  EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{});
+  EXPECT_TRUE(RemoveStoredMessage(second.messageId));
+  EXPECT_EQ(MessagesOf(Tray(kOutbox)), Ids{});
+  EXPECT_EQ(main_->boxes, 0);
+}
+
+TEST_F(MessageOperationsTest, FailuresShowTheEngineErrorAndLeaveNothingBehind) {
+  QvMessageRecord record;
+  ASSERT_TRUE(InitNewMessageRecord(&record));
+  record.toList.Add(L"bob@example.com");
+  record.attachmentPaths.Add(L"\\Application Data\\missing.txt");
+  struct Case {
+    const char* what;
+    std::function<bool()> run;
+  };
+  const Case cases[] = {
+      {"a save whose attachment is gone", [&] { return SaveNewMessage(kDrafts, &record); }},
+      {"a view of no message", [&] { return LoadMessageForView(0x7777, &record, Tray(kReceiveBox)); }},
+      {"a reply to no message", [&] { return CreateReplyRecord(0x7777, &record, false); }},
+      {"a move of no message", [&] { return MoveMessageDraftOutbox(0x7777, true); }},
+      {"marking no message", [&] { return SetMessageRead(0x7777, false, Tray(kReceiveBox)); }},
+      {"a header of no message", [&] { return MessageHasRecipients(0x7777); }},
+      {"a template that is not there", [&] { return LoadHtmlTemplate(&record, L"\\nothing.whm"); }},
+  };
+  for (const Case& c : cases) {
+    ClearDetailCode();
+    const int before = main_->boxes;
+    EXPECT_FALSE(c.run()) << c.what;
+    Pump();
+    EXPECT_EQ(main_->boxes - before, 1) << c.what;
+    EXPECT_NE(DetailCode(), 0u) << c.what;
+  }
+  EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{}) << "the half-made message is removed again";
+}
+
+TEST_F(MessageOperationsTest, RemovingAttachmentsKeepsTheText) {
+  const unsigned long id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("a.bin"));
+  {
+    std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+    Attr a;
+    a.mask = QvMessageInterface::kHasAttachments;
+    a.hasAttachments = 1;
+    ASSERT_TRUE(m->SetAttributes(a));
+  }
+  Ids none;
+  EXPECT_FALSE(RemoveMessageAttachments(none, Tray(kReceiveBox)));
+  Ids ids = {id};
+  ASSERT_TRUE(RemoveMessageAttachments(ids, Tray(kReceiveBox)));
+  EXPECT_EQ(Flags(id).attachmentsDeleted, 1);
+  const Email stored = ReadBack(id);
+  EXPECT_TRUE(stored.attachments.empty());
+  EXPECT_EQ(stored.body.substr(0, 12), L"see attached");
+  EXPECT_TRUE(Refreshed(Tray(kReceiveBox)));
+}
+
+TEST_F(MessageOperationsTest, PreviewWritesItsPicturesApartAndKeepsTheWindowsFolder) {
+  const unsigned long id = StoreRaw(Tray(kReceiveBox), kThreeParts);
+  SetTempFolderName(L"_E");
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadMessagePreview(Tray(kReceiveBox), id, true, 1400, &record));
+  EXPECT_EQ(W(GetTempFolderName()), L"_E");
+  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
+  EXPECT_EQ(record.inlineFiles.GetAt(0)->GetPath(),
+            qv::FormatW(L"\\Application Data\\QuvoMail\\_TempFiles\\_PV\\%08X_0\\pic.png", static_cast<unsigned>(id)));
+  EXPECT_EQ(record.attachmentPaths.GetSize(), 0) << "the pane writes no attachment";
+  EXPECT_EQ(record.folder, Tray(kReceiveBox));
+  EXPECT_TRUE(MessageHasRecipients(id));
+}
+
+TEST_F(MessageOperationsTest, MailtoFillsTheRecordFromTheCurrentAccount) {
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadMailtoIntoRecord(L"mailto:bob@example.com?subject=hi&cc=carol@example.com", &record));
+  EXPECT_EQ(Join(record.toList), "bob@example.com");
+  EXPECT_EQ(Join(record.ccList), "carol@example.com");
+  EXPECT_EQ(W(record.subject), L"hi");
+  EXPECT_EQ(W(record.from), L"me@example.com");
+  EXPECT_EQ(W(record.senderName), L"自分");
+}
+
+TEST_F(MessageOperationsTest, TemplateRoundTripKeepsTheRecordsAddresses) {
+  WriteBytes(L"\\Application Data\\p.png", "PNGDATA");
+  QvMessageRecord source;
+  source.htmlText = L"<html><img src=\"cid:p1@t\"></html>";
+  source.inlineFiles.Add(L"\\Application Data\\p.png", L"p.png", L"image/png", L"cid:p1@t");
+  ASSERT_TRUE(SaveHtmlTemplate(source, L"\\Application Data\\t.whm"));
+
+  QvMessageRecord record;
+  record.toList.Add(L"bob@example.com");
+  record.subject = L"kept";
+  ASSERT_TRUE(LoadHtmlTemplate(&record, L"\\Application Data\\t.whm"));
+  EXPECT_NE(W(record.htmlText).find(L"cid:p1@t"), std::wstring::npos);
+  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
+  const QvHtmlFile* file = record.inlineFiles.GetAt(0);
+  EXPECT_EQ(file->GetPath(), L"\\Application Data\\QuvoMail\\_TempFiles\\_T\\00000000_0\\p.png");
+  EXPECT_EQ(ReadBytes(file->GetPath()), "PNGDATA");
+  EXPECT_EQ(file->GetContentId(), L"cid:p1@t");
+  EXPECT_EQ(Join(record.toList), "bob@example.com");
+  EXPECT_EQ(W(record.subject), L"kept");
+}
+
+TEST_F(MessageOperationsTest, ClearEmptiesTheRecordAndMarksItNotFromTheStore) {
+  const unsigned long id = StoreRaw(Tray(kReceiveBox), kThreeParts);
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadMessageForView(id, &record, Tray(kReceiveBox)));
+  record.pictureFiles.Add(L"x");
+  record.quotedBody = L"q";
+  record.isNew = record.inDrafts = record.isReply = record.isBlank = record.hasDrawing = 1;
+  record.Clear();
+  EXPECT_EQ(record.messageId, 0u);
+  EXPECT_EQ(record.folder, 0u);
+  EXPECT_EQ(record.notFromStore, 1);
+  EXPECT_EQ(record.isStored + record.isNew + record.inDrafts + record.isReply + record.isBlank + record.hasDrawing +
+                record.pictureFromAttachment + record.htmlNeedsSignature,
+            0);
+  EXPECT_EQ(record.toList.GetSize() + record.ccList.GetSize() + record.bccList.GetSize() +
+                record.attachmentPaths.GetSize() + record.pictureFiles.GetSize(),
+            0);
+  EXPECT_TRUE(record.inlineFiles.IsEmpty());
+  EXPECT_TRUE(record.extraFiles.IsEmpty());
+  EXPECT_TRUE(record.from.IsEmpty() && record.subject.IsEmpty() && record.htmlText.IsEmpty() &&
+              record.senderName.IsEmpty() && record.dateText.IsEmpty() && record.quotedBody.IsEmpty());
+}
+
+TEST_F(MessageOperationsTest, CharsetAndAnsiConversions) {
+  struct Case {
+    std::wstring text, charset;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {L"abc", L"us-ascii", "abc"},
+      {L"あ", L"shift_jis", "\x82\xa0"},
+      {L"あ", L"iso-2022-jp", "\x1b$B$\"\x1b(B"},
+      {L"あ", L"euc-jp", "\xa4\xa2"},
+      {std::wstring(3000, L'あ'), L"iso-2022-jp", ""},
+  };
+  for (const Case& c : cases) {
+    std::string out;
+    ConvertFromUtf16ToCharset(&out, c.text, c.charset);
+    if (!c.bytes.empty()) EXPECT_EQ(out, c.bytes);
+    else EXPECT_EQ(out.size(), 6000u + 6u) << "the longest form fits";
+  }
+  std::string ansi;
+  ASSERT_TRUE(WideToAnsi(&ansi, L"aあ"));
+  EXPECT_EQ(ansi, "a\x82\xa0");
+  ASSERT_TRUE(WideToAnsi(&ansi, L""));
+  EXPECT_EQ(ansi, "");
+}
+
+}  // namespace
+}  // namespace qv::test
