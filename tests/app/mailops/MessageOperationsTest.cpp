@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/foundation/QvMiddleError.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/MessageStatus.h"
 #include "app/mailops/QvMessageRecord.h"
@@ -45,7 +46,7 @@ std::string Join(const CStringArray& list) {
   return out;
 }
 
-std::wstring W(const CString& s) { return static_cast<LPCWSTR>(s); }
+std::wstring Str(const CString& s) { return static_cast<LPCWSTR>(s); }
 
 // A mail with one attachment named `name` (as the header gives it).
 std::string MailWithAttachment(const std::string& name) {
@@ -136,7 +137,9 @@ class MessageOperationsTest : public MailOpsTest {
     EXPECT_TRUE(m);
     a.mask = QvMessageInterface::kUnread | QvMessageInterface::kIsProtected | QvMessageInterface::kKind |
              QvMessageInterface::kAttachmentsDeleted | QvMessageInterface::kHasAttachments;
-    if (m) EXPECT_TRUE(m->GetAttributes(&a));
+    if (m) {
+      EXPECT_TRUE(m->GetAttributes(&a));
+    }
     return a;
   }
 
@@ -162,7 +165,7 @@ class MessageOperationsTest : public MailOpsTest {
 };
 
 TEST_F(MessageOperationsTest, EveryPartGetsAFolderNamedAfterTheMessageId) {
-  unsigned long id = 0;
+  unsigned long id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("filler.bin"));
   for (int n = 0; n < 0x11 && id < 0x11; ++n) id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("filler.bin"));
   ASSERT_EQ(id, 0x11u) << "the store gives ids one after another";
   const unsigned long mailId = StoreRaw(Tray(kReceiveBox), kThreeParts);
@@ -188,7 +191,7 @@ TEST_F(MessageOperationsTest, EveryPartGetsAFolderNamedAfterTheMessageId) {
   ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
   for (size_t i = 0; i < 2; ++i) {
     const Part& p = attachments[i];
-    EXPECT_EQ(W(record.attachmentPaths[static_cast<INT_PTR>(i)]), p.path);
+    EXPECT_EQ(Str(record.attachmentPaths[static_cast<INT_PTR>(i)]), p.path);
     const QvHtmlFile* file = record.extraFiles.GetAt(i);
     EXPECT_EQ(file->GetPath(), p.path);
     EXPECT_EQ(file->GetName(), p.name);
@@ -206,31 +209,49 @@ TEST_F(MessageOperationsTest, EveryPartGetsAFolderNamedAfterTheMessageId) {
   EXPECT_EQ(record.messageId, 0x12u);
   EXPECT_EQ(record.folder, Tray(kReceiveBox));
   EXPECT_EQ(record.notFromStore, 0);
-  EXPECT_EQ(W(record.from), L"Alice<alice@example.com>") << "the mail's own name, no contact";
-  EXPECT_EQ(W(record.senderName), L"Alice");
+  EXPECT_EQ(Str(record.from), L"Alice<alice@example.com>") << "the mail's own name, no contact";
+  EXPECT_EQ(Str(record.senderName), L"Alice");
   EXPECT_EQ(Join(record.toList), "me@example.com,bob@example.com");
   EXPECT_EQ(Join(record.ccList), "carol@example.com");
-  EXPECT_EQ(W(record.subject), L"three parts");
-  EXPECT_NE(W(record.htmlText).find(L"cid:Pic1@X"), std::wstring::npos);
-  EXPECT_EQ(W(record.dateText).size(), 16u) << W(record.dateText);
+  EXPECT_EQ(Str(record.subject), L"three parts");
+  EXPECT_NE(Str(record.htmlText).find(L"cid:Pic1@X"), std::wstring::npos);
+  EXPECT_EQ(Str(record.dateText).size(), 16u) << Str(record.dateText);
 }
 
-TEST_F(MessageOperationsTest, AnInlinePartWithoutANameIsStoredAsNoname) {
-  const unsigned long id = StoreRaw(
-      Tray(kReceiveBox),
-      Crlf("From: alice@example.com\nTo: me@example.com\nSubject: pic\nMIME-Version: 1.0\n"
-           "Content-Type: multipart/related; boundary=\"REL\"\n\n"
-           "--REL\nContent-Type: text/html; charset=us-ascii\n\n<img src=\"cid:n@x\">\n"
-           "--REL\nContent-Type: image/gif\nContent-Transfer-Encoding: base64\nContent-ID: <n@x>\n\nR0lG\n"
-           "--REL--\n"));
+// The decoder names every part it files, so a part without a name reaches
+// the record only from a mail record made otherwise (a template, a caller's
+// own): the mail's parts are taken from a decode and their names dropped.
+TEST_F(MessageOperationsTest, APartWithoutANameIsStoredUnderANameOfItsOwn) {
+  const std::string raw = kThreeParts;
+  const unsigned long id = StoreRaw(Tray(kReceiveBox), raw);
+  Email mail;
+  ASSERT_TRUE(EmlCompose().Decode(&mail, &raw));
+  ASSERT_EQ(mail.inlineParts.size(), 1u);
+  ASSERT_EQ(mail.attachments.size(), 2u);
+  for (Enclosure& part : mail.inlineParts) part.name = part.fileName = part.displayName = L"";
+  mail.attachments.front().name = mail.attachments.front().fileName = mail.attachments.front().displayName = L"";
   QvMessageRecord record;
-  ASSERT_TRUE(LoadStoredMessage(id, &record, true));
-  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
-  const QvHtmlFile* file = record.inlineFiles.GetAt(0);
-  EXPECT_EQ(file->GetName(), L"noname");
-  EXPECT_EQ(file->GetPath(), std::wstring(kView) + qv::FormatW(L"%08X_0\\noname", static_cast<unsigned>(id)));
-  EXPECT_EQ(ReadBytes(file->GetPath()), "GIF");
-  EXPECT_EQ(file->GetContentId(), L"cid:n@x");
+  ASSERT_TRUE(LoadRecordParts(&record, mail, raw, id, false));
+  const std::wstring folder = std::wstring(kView) + qv::FormatW(L"%08X_", static_cast<unsigned>(id));
+  struct Row {
+    const QvHtmlFile* file;
+    std::wstring path, name;
+    std::string bytes;
+  };
+  const Row rows[] = {
+      {record.extraFiles.GetAt(0), folder + L"0\\NoName", L"NoName", "ABC"},
+      {record.extraFiles.GetAt(1), folder + L"1\\b.dat", L"b.dat", "DEF"},
+      {record.inlineFiles.GetAt(0), folder + L"2\\noname", L"noname", "picture"},
+  };
+  for (const Row& r : rows) {
+    ASSERT_NE(r.file, nullptr) << r.name;
+    EXPECT_EQ(r.file->GetPath(), r.path);
+    EXPECT_EQ(r.file->GetName(), r.name);
+    EXPECT_EQ(ReadBytes(r.path), r.bytes) << r.name;
+  }
+  EXPECT_EQ(record.inlineFiles.GetAt(0)->GetContentId(), L"cid:pic1@x");
+  ASSERT_EQ(record.attachmentPaths.GetSize(), 2);
+  EXPECT_EQ(Str(record.attachmentPaths[0]), folder + L"0\\NoName");
 }
 
 TEST_F(MessageOperationsTest, HostilePartNamesStayInsideTheirFolder) {
@@ -239,7 +260,7 @@ TEST_F(MessageOperationsTest, HostilePartNamesStayInsideTheirFolder) {
     std::wstring stored;
   };
   const Case cases[] = {
-      {"../../x", L"x"},          {"..\\\\..\\\\y", L"y"},  {"a\\\\b", L"ab"},       {"", L"NoName"},
+      {"../../x", L"x"},          {"..\\\\..\\\\y", L"y"},  {"a\\\\b", L"ab"},       {"/", L"NoName"},
       {"con", L"con"},            {".hidden", L"hidden"},   {"a/b/c.txt", L"abc.txt"}, {"a:b?.txt", L"ab.txt"},
       {"..", L"NoName"},          {"x. ", L"x"},
   };
@@ -249,7 +270,7 @@ TEST_F(MessageOperationsTest, HostilePartNamesStayInsideTheirFolder) {
     ASSERT_TRUE(LoadMessageForView(id, &record, Tray(kReceiveBox))) << c.header;
     const std::wstring folder = std::wstring(kView) + qv::FormatW(L"%08X_0\\", static_cast<unsigned>(id));
     ASSERT_EQ(record.attachmentPaths.GetSize(), 1) << c.header;
-    const std::wstring path = W(record.attachmentPaths[0]);
+    const std::wstring path = Str(record.attachmentPaths[0]);
     EXPECT_EQ(path, folder + c.stored) << c.header;
     EXPECT_EQ(record.extraFiles.GetAt(0)->GetPath(), path) << c.header;
     EXPECT_EQ(ReadBytes(path), "ABC") << c.header << ": the file the engine wrote";
@@ -294,7 +315,7 @@ TEST_F(MessageOperationsTest, TempFolderPaths) {
     ASSERT_TRUE(WriteText(kProgramKey, L"DataPath", c.dataPath));
     CString path;
     GetAppTempFolderPath(path, c.sub);
-    EXPECT_EQ(W(path), c.path);
+    EXPECT_EQ(Str(path), c.path);
   }
 }
 
@@ -336,11 +357,12 @@ TEST_F(MessageOperationsTest, AnswersChooseTheirModeByTheSendersAddress) {
     ASSERT_TRUE(made) << what;
     EXPECT_EQ(Join(record.toList), c.wantTo) << what;
     EXPECT_EQ(Join(record.ccList), c.wantCc) << what;
-    EXPECT_EQ(W(record.subject), c.subject) << what;
-    EXPECT_EQ(W(record.from), L"me@example.com") << what;
-    EXPECT_EQ(W(record.senderName), L"自分") << what;
+    EXPECT_EQ(Str(record.subject), c.subject) << what;
+    EXPECT_EQ(Str(record.from), L"me@example.com") << what;
+    EXPECT_EQ(Str(record.senderName), L"自分") << what;
     EXPECT_EQ(record.messageId, 0u) << what << ": an answer is a new message";
-    if (c.action != kForward) EXPECT_EQ(W(record.body), L">line one\r\n>line two\r\n") << what;
+    const std::wstring body = c.action == kForward ? L"line one\r\nline two" : L">line one\r\n>line two";
+    EXPECT_EQ(Str(record.body), body) << what;
   }
 }
 
@@ -425,7 +447,7 @@ TEST_F(MessageOperationsTest, SaveUpdateMoveAndRemoveReadBackWhatTheEngineStored
   ASSERT_TRUE(LoadMessageForEdit(id, &edit));
   edit.folder = Tray(kDrafts);
   ASSERT_EQ(edit.attachmentPaths.GetSize(), 1);
-  EXPECT_EQ(W(edit.attachmentPaths[0]),
+  EXPECT_EQ(Str(edit.attachmentPaths[0]),
             qv::FormatW(L"\\Application Data\\QuvoMail\\_TempFiles\\_E\\%08X_0\\note.txt", static_cast<unsigned>(id)));
   edit.subject = L"changed";
   ASSERT_TRUE(UpdateStoredMessage(&edit));
@@ -464,26 +486,31 @@ TEST_F(MessageOperationsTest, FailuresShowTheEngineErrorAndLeaveNothingBehind) {
   ASSERT_TRUE(InitNewMessageRecord(&record));
   record.toList.Add(L"bob@example.com");
   record.attachmentPaths.Add(L"\\Application Data\\missing.txt");
+  // The code each failure reports, and whether its box is shown (the error
+  // table keeps some codes quiet).
   struct Case {
     const char* what;
     std::function<bool()> run;
+    DWORD code;
+    int boxes;
   };
   const Case cases[] = {
-      {"a save whose attachment is gone", [&] { return SaveNewMessage(kDrafts, &record); }},
-      {"a view of no message", [&] { return LoadMessageForView(0x7777, &record, Tray(kReceiveBox)); }},
-      {"a reply to no message", [&] { return CreateReplyRecord(0x7777, &record, false); }},
-      {"a move of no message", [&] { return MoveMessageDraftOutbox(0x7777, true); }},
-      {"marking no message", [&] { return SetMessageRead(0x7777, false, Tray(kReceiveBox)); }},
-      {"a header of no message", [&] { return MessageHasRecipients(0x7777); }},
-      {"a template that is not there", [&] { return LoadHtmlTemplate(&record, L"\\nothing.whm"); }},
+      {"a save whose attachment is gone", [&] { return SaveNewMessage(kDrafts, &record); }, 0x2000902, 1},
+      {"a template that is not there", [&] { return LoadHtmlTemplate(&record, L"\\nothing.whm"); }, 0x2000209, 1},
+      {"a view of no message", [&] { return LoadMessageForView(0x7777, &record, Tray(kReceiveBox)); }, 0x200008B,
+       0},
+      {"a reply to no message", [&] { return CreateReplyRecord(0x7777, &record, false); }, 0x200008B, 0},
+      {"marking no message", [&] { return SetMessageRead(0x7777, false, Tray(kReceiveBox)); }, 0x200008B, 0},
+      {"a header of no message", [&] { return MessageHasRecipients(0x7777); }, 0x200008B, 0},
+      {"a move of no message", [&] { return MoveMessageDraftOutbox(0x7777, true); }, 0x2004716, 0},
   };
   for (const Case& c : cases) {
     ClearDetailCode();
     const int before = main_->boxes;
     EXPECT_FALSE(c.run()) << c.what;
     Pump();
-    EXPECT_EQ(main_->boxes - before, 1) << c.what;
-    EXPECT_NE(DetailCode(), 0u) << c.what;
+    EXPECT_EQ(DetailCode(), c.code) << c.what;
+    EXPECT_EQ(main_->boxes - before, c.boxes) << c.what;
   }
   EXPECT_EQ(MessagesOf(Tray(kDrafts)), Ids{}) << "the half-made message is removed again";
 }
@@ -513,7 +540,7 @@ TEST_F(MessageOperationsTest, PreviewWritesItsPicturesApartAndKeepsTheWindowsFol
   SetTempFolderName(L"_E");
   QvMessageRecord record;
   ASSERT_TRUE(LoadMessagePreview(Tray(kReceiveBox), id, true, 1400, &record));
-  EXPECT_EQ(W(GetTempFolderName()), L"_E");
+  EXPECT_EQ(Str(GetTempFolderName()), L"_E");
   ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
   EXPECT_EQ(record.inlineFiles.GetAt(0)->GetPath(),
             qv::FormatW(L"\\Application Data\\QuvoMail\\_TempFiles\\_PV\\%08X_0\\pic.png", static_cast<unsigned>(id)));
@@ -527,9 +554,9 @@ TEST_F(MessageOperationsTest, MailtoFillsTheRecordFromTheCurrentAccount) {
   ASSERT_TRUE(LoadMailtoIntoRecord(L"mailto:bob@example.com?subject=hi&cc=carol@example.com", &record));
   EXPECT_EQ(Join(record.toList), "bob@example.com");
   EXPECT_EQ(Join(record.ccList), "carol@example.com");
-  EXPECT_EQ(W(record.subject), L"hi");
-  EXPECT_EQ(W(record.from), L"me@example.com");
-  EXPECT_EQ(W(record.senderName), L"自分");
+  EXPECT_EQ(Str(record.subject), L"hi");
+  EXPECT_EQ(Str(record.from), L"me@example.com");
+  EXPECT_EQ(Str(record.senderName), L"自分");
 }
 
 TEST_F(MessageOperationsTest, TemplateRoundTripKeepsTheRecordsAddresses) {
@@ -543,14 +570,14 @@ TEST_F(MessageOperationsTest, TemplateRoundTripKeepsTheRecordsAddresses) {
   record.toList.Add(L"bob@example.com");
   record.subject = L"kept";
   ASSERT_TRUE(LoadHtmlTemplate(&record, L"\\Application Data\\t.whm"));
-  EXPECT_NE(W(record.htmlText).find(L"cid:p1@t"), std::wstring::npos);
+  EXPECT_NE(Str(record.htmlText).find(L"cid:p1@t"), std::wstring::npos);
   ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
   const QvHtmlFile* file = record.inlineFiles.GetAt(0);
   EXPECT_EQ(file->GetPath(), L"\\Application Data\\QuvoMail\\_TempFiles\\_T\\00000000_0\\p.png");
   EXPECT_EQ(ReadBytes(file->GetPath()), "PNGDATA");
   EXPECT_EQ(file->GetContentId(), L"cid:p1@t");
   EXPECT_EQ(Join(record.toList), "bob@example.com");
-  EXPECT_EQ(W(record.subject), L"kept");
+  EXPECT_EQ(Str(record.subject), L"kept");
 }
 
 TEST_F(MessageOperationsTest, ClearEmptiesTheRecordAndMarksItNotFromTheStore) {
