@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/foundation/Contacts.h"
 #include "app/foundation/QvMiddleError.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/MessageStatus.h"
@@ -15,6 +16,7 @@
 #include "app/mailops/TempFiles.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
+#include "platform/pim/Pim.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
 namespace qv::test {
@@ -317,6 +319,45 @@ TEST_F(MessageOperationsTest, TempFolderPaths) {
     GetAppTempFolderPath(path, c.sub);
     EXPECT_EQ(Str(path), c.path);
   }
+}
+
+TEST_F(MessageOperationsTest, TheViewNamesKnownAddressesAndKeepsThePartialMark) {
+  qv::pim::PimApplication book;
+  ASSERT_TRUE(book.Logon());
+  for (const auto& [last, address] : {std::pair{L"山田", L"alice@example.com"}, std::pair{L"Bob", L"bob@example.com"}}) {
+    qv::pim::Contact c;
+    c.lastName = last;
+    c.email[0] = address;
+    book.Add(c);
+  }
+  NotifyContactsChanged();  // answers cached by earlier look-ups go
+  std::wstring alice, bob;
+  ASSERT_TRUE(LookupContactName(L"alice@example.com", &alice));
+  ASSERT_TRUE(LookupContactName(L"bob@example.com", &bob));
+
+  struct Case {
+    uint8_t state;  // the engine's partial-receive mark
+    uint32_t partial;
+  };
+  for (const Case c : {Case{0, 0}, Case{1, 0x10}}) {
+    const unsigned long id = StoreRaw(Tray(kReceiveBox), kThreeParts);
+    {
+      std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+      Attr a;
+      a.mask = QvMessageInterface::kState;
+      a.state = c.state;
+      ASSERT_TRUE(m->SetAttributes(a));
+    }
+    QvMessageRecord record;
+    ASSERT_TRUE(LoadMessageForView(id, &record, Tray(kReceiveBox)));
+    EXPECT_EQ(record.partialFlag, c.partial) << int(c.state);
+    EXPECT_EQ(Str(record.from), L"\"" + alice + L"\"<alice@example.com>") << "the address book's name first";
+    ASSERT_EQ(record.toList.GetSize(), 2);
+    EXPECT_EQ(Str(record.toList[0]), L"me@example.com") << "no contact: as it was";
+    EXPECT_EQ(Str(record.toList[1]), L"\"" + bob + L"\"<bob@example.com>");
+    EXPECT_EQ(Str(record.ccList[0]), L"carol@example.com");
+  }
+  NotifyContactsChanged();
 }
 
 TEST_F(MessageOperationsTest, AnswersChooseTheirModeByTheSendersAddress) {
