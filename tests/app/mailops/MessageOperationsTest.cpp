@@ -407,6 +407,54 @@ TEST_F(MessageOperationsTest, AnswersChooseTheirModeByTheSendersAddress) {
   }
 }
 
+TEST_F(MessageOperationsTest, APictureMailsFirstAttachmentIsItsPicture) {
+  const std::string raw = Crlf(
+      "From: alice@example.com\nTo: me@example.com\nSubject: drawn\nX-Qvmail_PictureMail: 1\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=\"MIX\"\n\n"
+      "--MIX\nContent-Type: text/plain; charset=us-ascii\n\nlook\n"
+      "--MIX\nContent-Type: image/jpeg; name=\"a.jpg\"\nContent-Disposition: attachment; filename=\"a.jpg\"\n"
+      "Content-Transfer-Encoding: base64\n\nSlBH\n"
+      "--MIX\nContent-Type: application/octet-stream; name=\"b.bin\"\n"
+      "Content-Disposition: attachment; filename=\"b.bin\"\nContent-Transfer-Encoding: base64\n\nQUJD\n--MIX--\n");
+  enum Action { kView, kEdit, kReplyKeeping, kReplyDropping, kForward };
+  struct Case {
+    Action action;
+    const wchar_t* picture;      // the picture's file name, "" for none
+    const wchar_t* attachments;  // the attachments' file names
+  };
+  const Case cases[] = {
+      {kView, L"a.jpg", L"b.bin"},   {kEdit, L"a.jpg", L"b.bin"},   {kReplyKeeping, L"a.jpg", L""},
+      {kReplyDropping, L"", L""},    {kForward, L"a.jpg", L"b.bin"},
+  };
+  auto names = [](const CStringArray& paths) {
+    std::wstring out;
+    for (INT_PTR i = 0; i < paths.GetSize(); ++i) {
+      const std::wstring path = Str(paths[i]);
+      out += (i > 0 ? L"," : L"") + path.substr(path.rfind(L'\\') + 1);
+    }
+    return out;
+  };
+  for (const Case& c : cases) {
+    const unsigned long id = StoreRaw(Tray(kReceiveBox), raw);
+    QvMessageRecord record;
+    bool loaded = false;
+    switch (c.action) {
+      case kView: loaded = LoadMessageForView(id, &record, Tray(kReceiveBox)); break;
+      case kEdit: loaded = LoadMessageForEdit(id, &record); break;
+      case kReplyKeeping: loaded = CreateReplyRecord(id, &record, true); break;
+      case kReplyDropping: loaded = CreateReplyRecord(id, &record, false); break;
+      case kForward: loaded = CreateForwardRecord(id, &record); break;
+    }
+    ASSERT_TRUE(loaded) << c.action;
+    EXPECT_EQ(record.isPictureMail, 1) << c.action;
+    EXPECT_EQ(names(record.pictureFiles), c.picture) << c.action;
+    EXPECT_EQ(names(record.attachmentPaths), c.attachments) << c.action;
+    if (*c.picture) {
+      EXPECT_EQ(ReadBytes(Str(record.pictureFiles[0])), "JPG") << c.action;
+    }
+  }
+}
+
 TEST_F(MessageOperationsTest, MarkingReadInAListTouchesOnlyReceivedMail) {
   struct Case {
     uint32_t kind;
