@@ -465,8 +465,14 @@ TEST_F(MessageOperationsTest, MarkingReadInAListTouchesOnlyReceivedMail) {
   Ids ids;
   for (const Case& c : cases) ids.push_back(StoreRaw(Tray(kReceiveBox), MailWithAttachment("a"), c.kind, true));
   Refreshed(0);
+  std::vector<QvMailListItem> rows;
+  ASSERT_TRUE(LoadMessageHeaders(Tray(kReceiveBox), ids, &rows));
   ASSERT_TRUE(SetMessagesRead(ids, false, Tray(kReceiveBox)));
-  for (size_t i = 0; i < ids.size(); ++i) EXPECT_EQ(Flags(ids[i]).unread, cases[i].unreadAfter) << cases[i].kind;
+  for (size_t i = 0; i < ids.size(); ++i) {
+    EXPECT_EQ(Flags(ids[i]).unread, cases[i].unreadAfter) << cases[i].kind;
+    // A changed message's list row is read again; the others' stay.
+    EXPECT_EQ(IsHeaderCached(ids[i]), cases[i].unreadAfter == 1) << cases[i].kind;
+  }
   EXPECT_TRUE(Refreshed(Tray(kReceiveBox)));
   EXPECT_EQ(CountCurrentAccountUnread(), 2);
 
