@@ -16,6 +16,7 @@
 #include "app/mailops/TempFiles.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
+#include "engine/public/store/QvSignatureInterface.h"
 #include "platform/pim/Pim.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
@@ -642,6 +643,58 @@ TEST_F(MessageOperationsTest, PreviewWritesItsPicturesApartAndKeepsTheWindowsFol
   EXPECT_EQ(record.attachmentPaths.GetSize(), 0) << "the pane writes no attachment";
   EXPECT_EQ(record.folder, Tray(kReceiveBox));
   EXPECT_TRUE(MessageHasRecipients(id));
+}
+
+TEST_F(MessageOperationsTest, ShortReadsGiveTheHeaderAndACutBody) {
+  const unsigned long id =
+      StoreRaw(Tray(kReceiveBox), Crlf("From: alice@example.com\nSubject: long\n\n" + std::string(3000, 'x') + "\n"));
+  CString header;
+  ASSERT_TRUE(GetMessageHeaderText(id, &header));
+  EXPECT_NE(Str(header).find(L"Subject: long"), std::wstring::npos);
+  EXPECT_EQ(Str(header).find(L"xxx"), std::wstring::npos) << "the header only";
+  EXPECT_FALSE(MessageHasRecipients(id)) << "no To, Cc or Bcc";
+
+  struct Case {
+    bool full;
+    int limit;
+    size_t longest;
+  };
+  for (const Case c : {Case{false, 1400, 1400}, Case{false, 10, 10}, Case{true, 10, 3002}}) {
+    QvMessageRecord record;
+    ASSERT_TRUE(LoadMessagePreview(Tray(kReceiveBox), id, c.full, c.limit, &record));
+    EXPECT_LE(Str(record.body).size(), c.longest) << c.full << " " << c.limit;
+    EXPECT_GE(Str(record.body).size(), std::min<size_t>(c.longest, 10)) << c.full << " " << c.limit;
+  }
+}
+
+TEST_F(MessageOperationsTest, ANewMessageStartsFromTheAccountAndItsSignature) {
+  {
+    std::unique_ptr<QvSignatureInterface> signature(CurrentAccountInfo()->OpenSignature());
+    QvSignatureInterface::Attributes texts;
+    texts.mask = 3;
+    texts.first = L"--\r\n一つ目";
+    texts.second = L"--\r\n二つ目";
+    ASSERT_TRUE(signature->WriteAttributes(texts));
+  }
+  struct Case {
+    bool use;
+    int32_t choice;
+    const wchar_t* body;
+  };
+  for (const Case c : {Case{false, 1, L""}, Case{true, 1, L"--\r\n一つ目"}, Case{true, 2, L"--\r\n二つ目"}}) {
+    Attributes settings;
+    settings.bUseSignature = c.use;
+    settings.iUseSignature = c.choice;
+    settings.Select(Attributes::kUseSignature);
+    settings.Select(Attributes::kUseSignatureIndex);
+    SetSettings(L"alpha", settings);
+    ASSERT_TRUE(OpenCurrentAccount(L"alpha"));
+    QvMessageRecord record;
+    ASSERT_TRUE(InitNewMessageRecord(&record));
+    EXPECT_EQ(Str(record.from), L"me@example.com");
+    EXPECT_EQ(Str(record.senderName), L"自分");
+    EXPECT_EQ(Str(record.body), c.body) << c.use << c.choice;
+  }
 }
 
 TEST_F(MessageOperationsTest, MailtoFillsTheRecordFromTheCurrentAccount) {
