@@ -171,6 +171,28 @@ void TakePictureFromAttachments(QvMessageRecord* record) {
   record->pictureFromAttachment = 1;
 }
 
+// Mail composed here has no Message-ID of its own, and the encoder writes
+// the record's message id as the one answered ("In-Reply-To", then the end of
+// "References"). A stored answer decodes with that id in its In-Reply-To, so
+// it goes back where the encoder looks for it, and "References" loses the id
+// the encoder adds again; else an edited answer would leave its thread.
+void KeepAnsweredMessageId(QvMessageRecord* record) {
+  if (!record->mailMessageId.IsEmpty() || record->inReplyTo.IsEmpty()) return;
+  const std::wstring answered = Wide(record->inReplyTo);
+  std::wstring references = Wide(record->references);
+  const std::wstring tail = L"> <" + answered;
+  if (references == answered) {
+    references.clear();
+  } else if (references.size() > tail.size() &&
+             references.compare(references.size() - tail.size(), tail.size(), tail) == 0) {
+    references.resize(references.size() - tail.size());
+  }
+  record->mailMessageId = answered.c_str();
+  record->references = references.c_str();
+  // Its own parent is in "References" when there is one.
+  record->inReplyTo.Empty();
+}
+
 bool ReadRaw(DWORD messageId, std::string* raw) {
   Message message(OpenMessageById(messageId));
   if (!message) return false;
@@ -410,6 +432,7 @@ bool LoadStoredMessage(DWORD messageId, QvMessageRecord* record, bool full) {
 bool LoadMessageForEdit(DWORD messageId, QvMessageRecord* record) {
   CWaitCursor wait;
   if (!LoadStoredMessage(messageId, record, true)) return false;
+  KeepAnsweredMessageId(record);
   TakePictureFromAttachments(record);
   return true;
 }

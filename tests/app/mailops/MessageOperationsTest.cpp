@@ -776,5 +776,42 @@ TEST_F(MessageOperationsTest, CharsetAndAnsiConversions) {
   EXPECT_EQ(ansi, "");
 }
 
+
+TEST_F(MessageOperationsTest, AnEditedAnswerStaysInItsThread) {
+  struct Case {
+    std::string headers;  // of the answered mail
+    std::string inReplyTo, references;
+  };
+  const Case cases[] = {
+      {"Message-ID: <orig@x>\n", "<orig@x>", "<orig@x>"},
+      {"Message-ID: <orig@x>\nReferences: <a@x> <b@x>\n", "<orig@x>", "<a@x> <b@x> <orig@x>"},
+      {"Message-ID: <orig@x>\nIn-Reply-To: <up@x>\n", "<orig@x>", "<up@x> <orig@x>"},
+  };
+  auto header = [&](unsigned long id, const std::string& name) {
+    std::string raw, value;
+    std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+    EXPECT_TRUE(m && m->SeekToHead() && m->Read(&raw));
+    EmlCompose().GetHeaderField(raw, name, &value);
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r' || value.back() == ' ')) value.pop_back();
+    while (!value.empty() && value.front() == ' ') value.erase(0, 1);
+    return value;
+  };
+  for (const Case& c : cases) {
+    const unsigned long id = StoreRaw(
+        Tray(kReceiveBox), Crlf("From: alice@example.com\nTo: me@example.com\n" + c.headers + "Subject: t\n\nb\n"));
+    QvMessageRecord reply;
+    ASSERT_TRUE(CreateReplyRecord(id, &reply, false));
+    ASSERT_TRUE(SaveNewMessage(kDrafts, &reply));
+    for (int round = 0; round < 2; ++round) {
+      EXPECT_EQ(header(reply.messageId, "In-Reply-To"), c.inReplyTo) << c.headers << round;
+      EXPECT_EQ(header(reply.messageId, "References"), c.references) << c.headers << round;
+      QvMessageRecord edit;
+      ASSERT_TRUE(LoadMessageForEdit(reply.messageId, &edit));
+      edit.folder = Tray(kDrafts);
+      ASSERT_TRUE(UpdateStoredMessage(&edit));
+    }
+  }
+}
+
 }  // namespace
 }  // namespace qv::test
