@@ -285,6 +285,29 @@ TEST_F(MessageOperationsTest, HostilePartNamesStayInsideTheirFolder) {
   }
 }
 
+// A template is a file that may come from anywhere: the names of its parts
+// are held to the same rule.
+TEST_F(MessageOperationsTest, HostileNamesInATemplateStayInsideTheirFolder) {
+  WriteBytes(L"\\Application Data\\p.png", "PNGDATA");
+  QvMessageRecord source;
+  source.htmlText = L"<html><img src=\"cid:p1@t\"></html>";
+  source.inlineFiles.Add(L"\\Application Data\\p.png", L"p.png", L"image/png", L"cid:p1@t");
+  ASSERT_TRUE(SaveHtmlTemplate(source, L"\\Application Data\\t.whm"));
+  std::string bytes = ReadBytes(L"\\Application Data\\t.whm");
+  for (size_t at = bytes.find("p.png"); at != std::string::npos; at = bytes.find("p.png", at + 1))
+    bytes.replace(at, 5, "../../../evil.png");
+  ASSERT_NE(bytes.find("../../../evil.png"), std::string::npos);
+  WriteBytes(L"\\Application Data\\hostile.whm", bytes);
+
+  QvMessageRecord record;
+  ASSERT_TRUE(LoadHtmlTemplate(&record, L"\\Application Data\\hostile.whm"));
+  ASSERT_EQ(record.inlineFiles.GetCount(), 1u);
+  const std::wstring path = L"\\Application Data\\QuvoMail\\_TempFiles\\_T\\00000000_0\\evil.png";
+  EXPECT_EQ(record.inlineFiles.GetAt(0)->GetPath(), path);
+  EXPECT_EQ(ReadBytes(path), "PNGDATA");
+  EXPECT_FALSE(Exists(L"\\Application Data\\evil.png"));
+}
+
 TEST_F(MessageOperationsTest, AStaleFileOfAnEarlierLoadIsNotTakenForThePart) {
   const unsigned long id = StoreRaw(Tray(kReceiveBox), MailWithAttachment("a.bin"));
   const std::wstring folder = std::wstring(kView) + qv::FormatW(L"%08X_0", static_cast<unsigned>(id));
