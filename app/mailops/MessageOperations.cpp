@@ -17,7 +17,6 @@
 #include "engine/public/content/EmlCompose.h"
 #include "engine/public/content/PartFileName.h"
 #include "engine/public/content/QuoteEmail.h"
-#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
