@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/public/content/Enclosure.h"
+#include "engine/public/content/PartFileName.h"
 
 namespace content {
 
@@ -16,8 +17,6 @@ namespace content {
 // the relative reference placed in feed HTML.
 inline constexpr wchar_t kFeedTmpFolder[] = L"\\Application Data\\Rivulet\\Tmp\\";
 inline constexpr wchar_t kFeedTmpReference[] = L"Application Data/Rivulet/Tmp/";
-// Longest path a part file may have, in characters.
-inline constexpr size_t kPartPathLimit = 256;
 
 // Device code page to wide text; NUL bytes do not end the text.
 std::wstring WidenSjis(std::string_view sjis);
@@ -42,19 +41,9 @@ inline constexpr wchar_t kNoFileName[] = L"NoName";
 inline constexpr size_t kFileNameLimit = 200;
 inline constexpr size_t kFileNameBytes = 240;
 
-// Every name from mail that becomes a file name, or a name shown for a part
-// that may be saved under it, goes through here: one base name with no path
-// separator ("/" or "\\"), none of the characters the file system reserves
-// (< > : " | ? *), no control or direction characters, no leading dots (so
-// neither "." nor ".." nor a hidden file) and no trailing dots or blanks;
-// kNoFileName when nothing is left. The name is shortened, keeping its
-// extension, to kFileNameLimit characters (and kFileNameBytes in UTF-8) and
-// so that folder + name stays within `pathLimit` characters. The
-// name must be decoded (charset, RFC 2047, RFC 2231) before it comes here:
-// a separator hidden in an encoding would survive a check of the raw bytes.
-std::wstring SafePartFileName(std::wstring_view name, size_t folderLength, size_t pathLimit = kPartPathLimit);
 // The name a part is written under in a folder of `folderLength`
-// characters: its "name", else its shown name, made safe as above.
+// characters: its "name", else its shown name, made safe by SafePartFileName
+// (engine/public/content/PartFileName.h).
 std::wstring PartFileName(const Enclosure& part, size_t folderLength);
 
 // Whole-file read; false when the file cannot be opened or read.
