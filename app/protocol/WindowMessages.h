@@ -9,6 +9,10 @@
 // To the main frame.
 // Close the program (posted by the close request; the error box sends it too).
 constexpr UINT kCloseRequestMessage = 0x632;
+// To every window that shows mail (the main frame's launcher, folder screens,
+// mail lists): the store changed. wParam a folder id and lParam 0, or wParam
+// 0xFFFFFFFF and lParam 1 for everything.
+constexpr UINT kRefreshMessage = WM_USER + 102;
 // A system box is up (wParam 1) or gone again (wParam 0).
 constexpr UINT kSystemBoxMessage = WM_APP + 1;
 // The phone book changed: cached contact names are stale.
