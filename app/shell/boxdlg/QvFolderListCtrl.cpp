@@ -133,7 +133,8 @@ void QvFolderListCtrl::DrawItem(LPDRAWITEMSTRUCT dis) {
     CString tail;
     tail.Format(L" (%d)", count);
     label.left += dc->GetTextExtent(name).cx;
-    dc->SetTextColor(kCountColour);
+    // Blue does not read on the highlight: a chosen row's count takes its text colour.
+    dc->SetTextColor(chosen ? GetSysColor(COLOR_HIGHLIGHTTEXT) : kCountColour);
     dc->DrawText(tail, &label, DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
   }
   dc->SelectObject(old);
