@@ -211,6 +211,13 @@ bool RenameAccount(const std::wstring& oldName, const std::wstring& newName) {
     ShowMailOpsError(GetQvMiddleError());
     return false;
   }
+  // The engine keeps the folder and lists the new name; the account's own
+  // settings must say it too, or the next listing reads the old one back.
+  Account account(OpenAccountInfoByName(newName));
+  Attributes record;
+  record.strAccountName = newName;
+  record.Select(Attributes::kAccountName);
+  if (!account || !SetAccountAttributes(account.get(), record)) return false;
   if (GetCurrentAccountName().str() == oldName) SetCurrentAccountName(newName);
   return true;
 }

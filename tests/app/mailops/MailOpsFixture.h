@@ -40,13 +40,22 @@ using Refresh = std::pair<WPARAM, LPARAM>;
 class RefreshWindow : public CFrameWnd {
  public:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == kRefreshMessage) refreshes.emplace_back(wParam, lParam);
+    if (message == kRefreshMessage) {
+      refreshes.emplace_back(wParam, lParam);
+      if (left) ++late;
+    }
+    if (message == kLeftMarker) left = true;
     if (message == kSystemBoxMessage && wParam == 1) ++boxes;
     if (message == WM_DESTROY) UnregisterWindow(this);
     return CFrameWnd::WindowProc(message, wParam, lParam);
   }
+  // Posted by a test right after the window left the registry: a refresh
+  // behind it in the queue was posted after the window left.
+  static constexpr UINT kLeftMarker = WM_APP + 0x3F;
   std::vector<Refresh> refreshes;
   int boxes = 0;
+  bool left = false;
+  int late = 0;
 };
 
 inline RefreshWindow* MakeRefreshWindow(const wchar_t* title = L"mail") {
@@ -71,6 +80,8 @@ class MailOpsTest : public FrameworkTest {
     ASSERT_TRUE(CreateDirectoryW(L"\\Application Data", nullptr));
     ASSERT_TRUE(CreateDirectoryW(kData, nullptr));
     ASSERT_TRUE(WriteText(kProgramKey, L"DataPath", kData));
+    ASSERT_TRUE(CreateDirectoryW(L"\\Application Data\\QuvoMail\\System", nullptr));
+    ASSERT_TRUE(WriteText(kProgramKey, L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"));
     const char* dir = std::getenv("QV_BINARY_DIR");
     ::setenv("QVMAIL_LIBRARY_PATH", (std::string(dir && *dir ? dir : ".") + "/outside/QvMailRes").c_str(), 1);
     res_ = LoadLibraryW(L"QvMailRes.dll");
