@@ -4,6 +4,8 @@
 // the launcher only repainted, what the switch costs at the least.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -21,6 +23,7 @@
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
 #include "platform/framework/Framework.h"
+#include "platform/kernel/Files.h"
 #include "platform/kernel/Library.h"
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
@@ -29,27 +32,44 @@ namespace {
 
 constexpr int kFolders = 50;
 constexpr int kPerFolder = 200;
+constexpr size_t kMails = 10000;
 
-// 50 folders below the receive box (the 3 set-up makes and 47 more), 200 mails each.
+// 50 folders in all (the four trays, and user folders below both boxes,
+// alternately), 200 mails each, every tenth unread.
 void MakeAccount(const std::wstring& name) {
   QvAccountCreator().CreateFolders(name);
   std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(name, L""));
   QvAccountInfoInterface::Attributes s;
-  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  for (auto bit : {QvAccountInfoInterface::Attributes::kJusinTrayID, QvAccountInfoInterface::Attributes::kSousinZumiTrayID,
+                   QvAccountInfoInterface::Attributes::kSitagakiTrayID, QvAccountInfoInterface::Attributes::kSousinTrayID}) {
+    s.Select(bit);
+  }
   info->GetAccountInfoAttributes(&s);
+  const unsigned long trays[4] = {s.ulJusinTrayID, s.ulSousinZumiTrayID, s.ulSitagakiTrayID, s.ulSousinTrayID};
   std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
-  std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(s.ulJusinTrayID));
-  std::vector<unsigned long> ids;
-  box->GetFolderIds(&ids);
-  while (static_cast<int>(ids.size()) < kFolders) {
+  auto all = [&] {
+    std::vector<unsigned long> folders(trays, trays + 4);
+    for (int box = 0; box < 2; ++box) {
+      std::unique_ptr<QvFolderInterface> f(storage->OpenFolder(trays[box]));
+      std::vector<unsigned long> children;
+      if (f && f->GetFolderIds(&children)) folders.insert(folders.end(), children.begin(), children.end());
+    }
+    return folders;
+  };
+  for (int n = static_cast<int>(all().size()); n < kFolders; ++n) {
+    std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(trays[n % 2]));
     unsigned long id = 0;
-    box->CreateFolder(L"f" + std::to_wstring(ids.size()), &id);
-    ids.push_back(id);
+    box->CreateFolder(L"f" + std::to_wstring(n), &id);
   }
   const std::string raw = "From: a@example.com\r\nSubject: s\r\n\r\nbody\r\n";
-  for (unsigned long folder : ids) {
+  // The store keeps at most 20 user folders: the 10,000 mails then spread
+  // over the folders there are, 200 a folder or more.
+  const std::vector<unsigned long> folders = all();
+  const int per = std::max<int>(kPerFolder, static_cast<int>((kMails + folders.size() - 1) / folders.size()));
+  std::fprintf(stderr, "%ls: %zu folders, %zu mails\n", name.c_str(), folders.size(), folders.size() * per);
+  for (unsigned long folder : folders) {
     std::unique_ptr<QvFolderInterface> f(storage->OpenFolder(folder));
-    for (int i = 0; i < kPerFolder; ++i) {
+    for (int i = 0; i < per; ++i) {
       QvMessageInterface::Attributes a;
       a.mask = QvMessageInterface::kUnread | QvMessageInterface::kKind | QvMessageInterface::kListText2;
       a.unread = i % 10 == 0 ? 1 : 0;
