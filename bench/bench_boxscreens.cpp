@@ -170,6 +170,28 @@ void BM_SwitchAccountToPaintedLauncher(benchmark::State& state) {
 }
 BENCHMARK(BM_SwitchAccountToPaintedLauncher)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
+// The parts of the switch: the account opened alone, then the list rebuilt
+// from the open account and painted.
+void BM_OpenAccountOnly(benchmark::State& state) {
+  Set();
+  bool other = false;
+  for (auto _ : state) {
+    other = !other;
+    OpenCurrentAccount(other ? L"乙" : L"甲");
+  }
+}
+BENCHMARK(BM_OpenAccountOnly)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+void BM_RebuildAndPaintOnly(benchmark::State& state) {
+  Launcher& l = Set().launcher;
+  for (auto _ : state) {
+    l.Build();
+    qv::seams::PumpMessages();
+    l.UpdateWindow();
+  }
+}
+BENCHMARK(BM_RebuildAndPaintOnly)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
 void BM_RepaintLauncherOnly(benchmark::State& state) {
   Launcher& l = Set().launcher;
   for (auto _ : state) {

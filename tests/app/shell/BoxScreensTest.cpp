@@ -619,3 +619,31 @@ TEST_F(BoxScreensTest, TheSettingsLauncherRunsItsItems) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// The Back message closes every box screen as a cancel; the screens leave
+// the registry as they go.
+TEST_F(BoxScreensTest, BackClosesEveryBoxScreen) {
+  OpenWork();
+  for (int kind : {0, 1, 2}) {
+    std::unique_ptr<QvBaseBoxDlg> screen;
+    if (kind < 2) screen = std::make_unique<MailBox>(kind == 0 ? L"受信ﾎﾞｯｸｽ" : L"送信ﾎﾞｯｸｽ", kind, owner_);
+    else screen = std::make_unique<QvSettingBoxDlg>(L"設定", owner_);
+    bool seenUp = false;
+    const INT_PTR result = Run(*screen, {[&] {
+                                 seenUp = ::IsWindowVisible(screen->m_hWnd);
+                                 screen->SendMessage(kBackMessage, 0, 0);
+                               },
+                               [] { ADD_FAILURE() << "still up after Back"; }});
+    EXPECT_TRUE(seenUp) << kind;
+    EXPECT_EQ(result, IDCANCEL) << kind;
+    EXPECT_EQ(Script().size(), 1u) << kind << ": closed before the next step";
+    Script().clear();
+    EXPECT_FALSE(IsWindowRegistered(screen.get())) << kind;
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
