@@ -7,7 +7,6 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
 #include "platform/ui/commctrl/ListViewState.h"
-#include "platform/ui/controls/Button.h"
 #include "platform/ui/input/Keyboard.h"
 #include "platform/ui/queue/MessageQueue.h"
 #include "platform/gdi/ScopedGdi.h"
@@ -123,23 +122,18 @@ void Measure(HWND hwnd) {
   if (!s) return;
   s->textHeight = FontLineHeight(hwnd, s->font);
   const int small = ImageSize(s->images[LVSIL_SMALL]).cy;
-  const bool owned = (StyleOf(hwnd) & LVS_OWNERDRAWFIXED) != 0;
-  if (owned && small > 0) {
-    // Owner-drawn rows are as deep as the small images unless the owner says otherwise.
-    s->rowHeight = small;
-  } else {
-    s->rowHeight = std::max({s->textHeight + kPad, small, ImageSize(s->images[LVSIL_STATE]).cy,
-                             Boxed(*s) ? StylePainter::kCheckBox + 4 : 0});
+  if ((StyleOf(hwnd) & LVS_OWNERDRAWFIXED) && ViewOf(hwnd) == LVS_REPORT && s->measuredHeight > 0) {
+    // Once the owner answered WM_MEASUREITEM its height stays, whatever the font or images.
+    s->rowHeight = s->measuredHeight;
+    return;
   }
-  if (!owned || ViewOf(hwnd) != LVS_REPORT) return;
-  HWND parent = GetParent(hwnd);
-  if (!parent) return;
-  // The owner's answer sets the rows' depth.
-  MEASUREITEMSTRUCT mis{ODT_LISTVIEW, static_cast<UINT>(GetDlgCtrlID(hwnd)), static_cast<UINT>(-1), 0,
-                        static_cast<UINT>(s->rowHeight), 0};
-  SendMessageW(parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
-  if (StateOf(hwnd) != s) return;
-  s->rowHeight = std::max(1, static_cast<int>(std::min<UINT>(mis.itemHeight, 0xFFFF)));
+  if ((StyleOf(hwnd) & LVS_OWNERDRAWFIXED) && small > 0) {
+    // Owner-drawn rows are as deep as the small images: the owner's way to choose.
+    s->rowHeight = small;
+    return;
+  }
+  s->rowHeight = std::max({s->textHeight + kPad, small, ImageSize(s->images[LVSIL_STATE]).cy,
+                           Boxed(*s) ? StylePainter::kCheckBox + 4 : 0});
 }
 
 void Relayout(HWND hwnd) {
