@@ -1,5 +1,6 @@
-// The static and button wrappers.
+// The static, button and progress bar wrappers.
 #include "platform/framework/CButton.h"
+#include "platform/framework/CProgressCtrl.h"
 #include "platform/framework/CStatic.h"
 
 BOOL CButton::Create(LPCTSTR caption, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
@@ -17,4 +18,8 @@ BOOL CButton::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT*
 
 BOOL CStatic::Create(LPCTSTR text, DWORD style, const RECT& rect, CWnd* parent, UINT id) {
   return CWnd::Create(WC_STATIC, text, style, rect, parent, id);
+}
+
+BOOL CProgressCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
+  return CWnd::Create(PROGRESS_CLASSW, nullptr, style, rect, parent, id);
 }

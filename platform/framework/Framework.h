@@ -21,6 +21,7 @@
 #include "platform/framework/CMenu.h"
 #include "platform/framework/CPropertyPage.h"
 #include "platform/framework/CPropertySheet.h"
+#include "platform/framework/CProgressCtrl.h"
 #include "platform/framework/CStatic.h"
 #include "platform/framework/CString.h"
 #include "platform/framework/CTreeCtrl.h"

@@ -85,7 +85,7 @@ void FillSurfaceRect(DeviceContext& dc, RECT r, DWORD pixel, int rop) {
   for (int y = r.top; y < r.bottom; ++y) Span(*dc.surface, y, r.left, r.right, pixel, rop);
 }
 
-HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip) {
+HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip, HWND window) {
   if (!surface) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
@@ -93,6 +93,7 @@ HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& 
   std::shared_ptr<DeviceContext> dc = NewDc(std::move(surface));
   dc->origin = origin;
   dc->bounds = clip;
+  dc->window = window;
   dc->Update();
   return static_cast<HDC>(AddObject(std::move(dc)));
 }
@@ -115,6 +116,11 @@ std::shared_ptr<Surface> SurfaceOf(HDC hdc) {
 }  // namespace qv::gdi
 
 using namespace qv::gdi;
+
+HWND WindowFromDC(HDC hdc) {
+  std::shared_ptr<DeviceContext> dc = FindDc(hdc);
+  return dc ? dc->window : nullptr;
+}
 
 HDC CreateCompatibleDC(HDC other) {
   if (other && !FindDc(other)) return nullptr;

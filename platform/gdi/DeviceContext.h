@@ -34,6 +34,7 @@ struct DeviceContext : GdiObject {
   DeviceContext() : GdiObject(kKind) {}
 
   bool memory = false;
+  HWND window = nullptr;  // the window a screen DC was made for (WindowFromDC)
   std::shared_ptr<Surface> surface;
   POINT origin{};  // where the DC's (0, 0) lies on the surface
   RECT bounds{};   // the part of the surface the DC may touch

@@ -15,6 +15,9 @@ extern "C" {
 // Device contexts.
 QV_PLATFORM_API HDC CreateCompatibleDC(HDC dc);
 QV_PLATFORM_API BOOL DeleteDC(HDC dc);
+// The window a DC from GetDC, GetWindowDC or BeginPaint draws for; null for
+// memory DCs.
+QV_PLATFORM_API HWND WindowFromDC(HDC dc);
 QV_PLATFORM_API int SaveDC(HDC dc);
 QV_PLATFORM_API BOOL RestoreDC(HDC dc, int saved);
 QV_PLATFORM_API HGDIOBJ SelectObject(HDC dc, HGDIOBJ object);

@@ -51,8 +51,10 @@ inline COLORREF ColorOf(DWORD pixel) {
 }
 
 // A DC that draws on `surface` with its (0, 0) at `origin` and never outside
-// `clip` (surface coordinates). Deleted with DeleteDC.
-QV_PLATFORM_API HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip);
+// `clip` (surface coordinates), for `window` (what WindowFromDC answers).
+// Deleted with DeleteDC.
+QV_PLATFORM_API HDC CreateSurfaceDC(std::shared_ptr<Surface> surface, POINT origin, const RECT& clip,
+                                    HWND window = nullptr);
 // Moves a surface DC (one a window keeps for its life) to a new origin and
 // clip: its own clip is dropped; selected objects, colours, modes and viewport
 // origin stay, as a kept DC's do between paints.

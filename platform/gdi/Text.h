@@ -2,6 +2,7 @@
 // shared by the text calls and DrawText's layout.
 #pragma once
 
+#include <string>
 #include <vector>
 
 #include "platform/gdi/DeviceContext.h"
@@ -27,5 +28,11 @@ void PaintRun(DeviceContext& dc, const FontObject& font, const TextRun& run, int
               DWORD pixel);
 // A horizontal bar of the font's line thickness `below` rows under the baseline.
 void PaintBar(DeviceContext& dc, int x0, int x1, int y, int thickness, const RECT& clip, DWORD pixel);
+
+// The text seam: whether a test observes drawn text, and the report of one
+// run drawn with its cell at logical (x, y) inside `clip` (surface).
+bool TextObserved();
+void ReportText(const DeviceContext& dc, const FontObject& font, std::wstring shown, int x, int y, int width,
+                int height, const RECT& clip);
 
 }  // namespace qv::gdi

@@ -117,7 +117,7 @@ class Layout {
 
   // The characters of a line as drawn (tabs as blanks, the ellipsis added)
   // and their advances.
-  void Shape(const Line& line, TextRun* run) const {
+  void Shape(const Line& line, TextRun* run, std::wstring* shown = nullptr) const {
     std::wstring s(text_.begin() + static_cast<ptrdiff_t>(line.begin), text_.begin() + static_cast<ptrdiff_t>(line.end));
     std::vector<int> advances;
     int x = 0;
@@ -133,6 +133,7 @@ class Layout {
       advances.insert(advances.end(), dots.advances.begin(), dots.advances.end());
     }
     ShapeRun(font_, s.data(), s.size(), advances.data(), run);
+    if (shown) *shown = std::move(s);
   }
 
   // The marked characters of a line: [x0, x1) from the line's start.
@@ -261,7 +262,8 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
   for (const Line& line : lines) {
     // An edit control shows no partly visible last line.
     if ((format & DT_EDITCONTROL) && y != top && y + lineHeight > rect->bottom) break;
-    layout.Shape(line, &run);
+    std::wstring shown;
+    layout.Shape(line, &run, TextObserved() ? &shown : nullptr);
     int x = rect->left;
     if (format & DT_CENTER) x = rect->left + (width - run.width) / 2;
     if (format & DT_RIGHT) x = rect->right - run.width;
@@ -271,6 +273,7 @@ int DrawTextW(HDC hdc, LPCWSTR text, int count, RECT* rect, UINT format) {
       if (ClipTo(clip, &cell)) FillSurfaceRect(*dc, cell, background);
     }
     PaintRun(*dc, font, run, sx, sy, clip, ink);
+    if (TextObserved()) ReportText(*dc, font, std::move(shown), x, y, run.width, lineHeight, clip);
     layout.ForEachUnderlined(line, run, [&](int x0, int x1) {
       PaintBar(*dc, sx + x0, sx + x1, sy + tm.tmAscent + f.UnderlineTop(), f.LineThickness(), clip, ink);
     });

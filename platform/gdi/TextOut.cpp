@@ -167,6 +167,7 @@ BOOL ExtTextOutW(HDC hdc, int x, int y, UINT options, const RECT* rect, LPCWSTR 
     if (ClipTo(clip, &cell)) FillSurfaceRect(*dc, cell, background);
   }
   PaintRun(*dc, font, run, sx, sy, clip, PixelOf(ResolveColor(s.textColor)));
+  if (TextObserved()) ReportText(*dc, font, std::wstring(text, count), x, y, run.width, tm.tmHeight, clip);
   return TRUE;
 }
 

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <optional>
 
+#include "platform/shell/DeviceServices.h"
+
 namespace qv::shell_seam {
 namespace {
 
@@ -15,6 +17,7 @@ struct State {
   std::optional<bool> userInterface;
   int panelHeight = 0;
   int powerCalls = 0;
+  DWORD powerState = POWER_STATE_ON;
 };
 
 State& S() {
@@ -49,8 +52,19 @@ int PowerCalls() {
   return S().powerCalls;
 }
 
+void SetPowerState(DWORD flag) {
+  std::lock_guard g(S().lock);
+  S().powerState = flag;
+}
+
+DWORD PowerState() {
+  std::lock_guard g(S().lock);
+  return S().powerState;
+}
+
 void Reset() {
   std::lock_guard g(S().lock);
+  S().powerState = POWER_STATE_ON;
   S().recording = false;
   S().handOffs.clear();
   S().userInterface.reset();

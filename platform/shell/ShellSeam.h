@@ -34,6 +34,9 @@ QV_PLATFORM_API std::vector<HandOff> HandOffs();
 QV_PLATFORM_API void SetUserInterface(bool present);
 QV_PLATFORM_API void SetInputPanelHeight(int pixels);
 QV_PLATFORM_API int PowerCalls();
+// The system power state's POWER_STATE_* flag (on after Reset).
+QV_PLATFORM_API void SetPowerState(DWORD flag);
+QV_PLATFORM_API DWORD PowerState();
 QV_PLATFORM_API void Reset();
 
 // Inside the shell.

@@ -165,5 +165,6 @@ void SetUserInterface(bool present) { shell_seam::SetUserInterface(present); }
 void SetInputPanelHeight(int pixels) { shell_seam::SetInputPanelHeight(pixels); }
 std::vector<std::wstring> SoundsPlayed() { return sound_seam::SoundsPlayed(); }
 int PowerCalls() { return shell_seam::PowerCalls(); }
+void SetPowerState(DWORD flag) { shell_seam::SetPowerState(flag); }
 
 }  // namespace qv::seams

@@ -164,5 +164,7 @@ void SetUserInterface(bool present);
 void SetInputPanelHeight(int pixels);
 std::vector<std::wstring> SoundsPlayed();
 int PowerCalls();
+// The system power state GetSystemPowerState reports (POWER_STATE_*).
+void SetPowerState(DWORD flag);
 
 }  // namespace qv::seams

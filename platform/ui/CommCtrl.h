@@ -5,5 +5,6 @@
 #include "platform/ui/commctrl/CommCtrl.h"
 #include "platform/ui/commctrl/Header.h"
 #include "platform/ui/commctrl/ListView.h"
+#include "platform/ui/commctrl/ProgressBar.h"
 #include "platform/ui/commctrl/Tab.h"
 #include "platform/ui/dialog/PropertySheet.h"

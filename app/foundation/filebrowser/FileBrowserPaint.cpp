@@ -69,16 +69,25 @@ LRESULT QvFileBrowser::CustomDraw(NMLVCUSTOMDRAW* draw) {
   }
 }
 
-void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, FileRow& item) {
+// The picture frame of an item: wider than the list's own icon rectangle,
+// so whatever repaints a thumbnail must take this one.
+RECT QvFileBrowser::ThumbnailFrame(int index) const {
   RECT icon{};
   icon.left = LVIR_ICON;
   SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon));
   const int middle = (icon.left + icon.right) / 2;
   const int top = icon.top + kDrawDrop;
+  return RECT{middle - kFrame / 2, top, middle - kFrame / 2 + kFrame, top + kFrame};
+}
+
+void QvFileBrowser::DrawThumbnailItem(HDC dc, int index, FileRow& item) {
+  const RECT frame = ThumbnailFrame(index);
+  const int middle = (frame.left + frame.right) / 2;
+  const int top = frame.top;
   {
     const qv::ScopedSelectObject pen(dc, GetStockObject(BLACK_PEN));
     const qv::ScopedSelectObject brush(dc, GetStockObject(NULL_BRUSH));
-    Rectangle(dc, middle - kFrame / 2, top, middle - kFrame / 2 + kFrame, top + kFrame);
+    Rectangle(dc, frame.left, frame.top, frame.right, frame.bottom);
   }
   const auto drawIcon = [&](HICON handle) {
     DrawIconEx(dc, middle - iconWidth_ / 2, top + (kFrame - iconWidth_) / 2, handle, iconWidth_, iconWidth_, 0, nullptr,
@@ -152,8 +161,6 @@ void QvFileBrowser::PlaceThumbnail(ThumbnailEntry& entry) {
   }
   if (entry.bitmap) thumbnailCache_.Put(entry.path, {entry.width, entry.height, entry.bitmap});
   else ItemAt(index)->picture = false;
-  RECT icon{};
-  icon.left = LVIR_ICON;
-  SendMessageW(list_, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&icon));
-  InvalidateRect(list_, &icon, FALSE);
+  const RECT frame = ThumbnailFrame(index);
+  InvalidateRect(list_, &frame, FALSE);
 }

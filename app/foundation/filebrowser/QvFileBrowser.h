@@ -159,6 +159,7 @@ class QvFileBrowser {
   void GiveDisplayInfo(LVITEMW* item);
   int SmallIconOf(FileRow& item);
   LRESULT CustomDraw(NMLVCUSTOMDRAW* draw);
+  RECT ThumbnailFrame(int index) const;
   void DrawThumbnailItem(HDC dc, int index, FileRow& item);
   void TakeThumbnail();
   void PlaceThumbnail(ThumbnailEntry& entry);

@@ -4,6 +4,7 @@
 #include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/commctrl/Header.h"
 #include "platform/ui/commctrl/ListView.h"
+#include "platform/ui/commctrl/ProgressBar.h"
 #include "platform/ui/commctrl/Tab.h"
 #include "platform/ui/controls/ControlClasses.h"
 #include "platform/ui/window/LayerHooks.h"
@@ -15,7 +16,8 @@ void RegisterCommonControls() {
   const SystemClass classes[] = {{WC_LISTVIEWW, ListViewProc, kControlExtra, CS_DBLCLKS},
                                  {WC_HEADERW, HeaderProc, kControlExtra, CS_DBLCLKS},
                                  {WC_TREEVIEW, TreeViewProc, kControlExtra, CS_DBLCLKS},
-                                 {WC_TABCONTROLW, TabProc, kControlExtra, CS_DBLCLKS}};
+                                 {WC_TABCONTROLW, TabProc, kControlExtra, CS_DBLCLKS},
+                                 {PROGRESS_CLASSW, ProgressProc, kControlExtra, 0}};
   RegisterSystemClasses(classes);
 }
 

@@ -35,7 +35,7 @@ HDC MakeDc(const Window* w, bool wholeWindow, const RECT* clipScreen) {
     clip = wholeWindow ? Intersect(ScreenRect(*w), clip) : VisibleClient(*w);
   }
   if (clipScreen) clip = Intersect(clip, *clipScreen);
-  return gdi::CreateSurfaceDC(screen, origin, clip);
+  return gdi::CreateSurfaceDC(screen, origin, clip, w ? w->hwnd : nullptr);
 }
 
 void InvalidateScreenPart(Window* w, const RECT& screen) {

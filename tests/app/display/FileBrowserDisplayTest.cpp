@@ -3,6 +3,8 @@
 // server shows the in-memory screen pixel for pixel, and both pictures are
 // kept in the build folder (display-filebrowser.png from the X server,
 // app-filebrowser.png from the screen).
+#include <algorithm>
+
 #include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "tests/app/display/ProgramDisplayTest.h"
 
@@ -66,16 +68,22 @@ TEST_F(FileBrowserDisplayTest, AThousandPicturesInTheWindow) {
     while (notices() < static_cast<size_t>(visible) && GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay);
     qv::seams::PumpMessages();
-    // Pictures drawn: frames that show their own picture's colour.
+    // Pictures drawn whole: frames that show their own picture's colour at
+    // its middle and near both of its sides.
     for (int i = 0; i < visible; ++i) {
       RECT r{};
       r.left = LVIR_ICON;
       SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&r));
-      POINT p{(r.left + r.right) / 2, r.top + 4 + 61 - 20};  // above the band
-      ClientToScreen(list, &p);
+      const int middle = (r.left + r.right) / 2, half = std::min(96 + i % 3 * 16, 120) / 2;
       const DWORD want = 0xFF000000u | static_cast<DWORD>((i * 53 % 256) << 16 | (i * 97 % 256) << 8 | (i * 151 % 256));
-      const DWORD got = qv::ui::ScreenSurface()->Row(p.y)[p.x];
-      drawn += ColorDistance(0xFF000000u | got, want) < 40 ? 1 : 0;
+      int shown = 0;
+      for (int x : {middle - half + 2, middle, middle + half - 3}) {
+        POINT p{x, r.top + 4 + 61 - 20};  // above the band
+        ClientToScreen(list, &p);
+        const DWORD got = qv::ui::ScreenSurface()->Row(p.y)[p.x];
+        shown += ColorDistance(0xFF000000u | got, want) < 40 ? 1 : 0;
+      }
+      drawn += shown == 3 ? 1 : 0;
     }
     EXPECT_TRUE(qv::seams::SaveScreenPng(OutputPath("app-filebrowser.png")));
     Capture();

@@ -328,6 +328,43 @@ TEST_F(ShellTest, MetricsPanelSoundsAndPower) {
   EXPECT_EQ(qv::seams::PowerCalls(), 3);
 }
 
+TEST_F(ShellTest, TheSystemPowerStateIsKeptAndReported) {
+  struct Step {
+    LPCWSTR name;
+    DWORD flags;
+    DWORD answer;
+    DWORD now;        // the state's flag afterwards
+    LPCWSTR nowName;
+  };
+  const Step steps[] = {
+      {nullptr, 0, ERROR_SUCCESS, POWER_STATE_ON, L"on"},  // no change: the state at start
+      {nullptr, POWER_STATE_UNATTENDED, ERROR_SUCCESS, POWER_STATE_UNATTENDED, L"unattended"},
+      {nullptr, POWER_STATE_SUSPEND, ERROR_SUCCESS, POWER_STATE_UNATTENDED, L"unattended"},  // nothing to suspend
+      {L"ON", 0, ERROR_SUCCESS, POWER_STATE_ON, L"on"},
+      {L"useridle", 0, ERROR_SUCCESS, POWER_STATE_USERIDLE, L"useridle"},
+      {L"no such state", 0, ERROR_INVALID_PARAMETER, POWER_STATE_USERIDLE, L"useridle"},
+      {nullptr, 0x12345u, ERROR_INVALID_PARAMETER, POWER_STATE_USERIDLE, L"useridle"},
+      {nullptr, POWER_STATE_ON, ERROR_SUCCESS, POWER_STATE_ON, L"on"},
+  };
+  for (const Step& s : steps) {
+    if (s.name || s.flags) {
+      EXPECT_EQ(SetSystemPowerState(s.name, s.flags, POWER_FORCE), s.answer);
+    }
+    WCHAR name[32] = {};
+    DWORD flags = 0;
+    ASSERT_EQ(GetSystemPowerState(name, 32, &flags), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(flags, s.now);
+    EXPECT_STREQ(name, s.nowName);
+  }
+  WCHAR small[2] = {};
+  DWORD flags = 0;
+  EXPECT_EQ(GetSystemPowerState(small, 2, &flags), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(GetSystemPowerState(nullptr, 0, &flags), static_cast<DWORD>(ERROR_SUCCESS));
+  qv::seams::SetPowerState(POWER_STATE_UNATTENDED);  // as a test holds the device for a receive
+  EXPECT_EQ(GetSystemPowerState(nullptr, 0, &flags), static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(flags, static_cast<DWORD>(POWER_STATE_UNATTENDED));
+}
+
 TEST_F(ShellTest, ADetachedOrAlphanumericContextTurnsCompositionOff) {
   HWND edit = Make();
   EXPECT_TRUE(qv::shell::CompositionEnabled(edit));
