@@ -24,6 +24,9 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kAreaSelectMessage, "kAreaSelectMessage"},
       {kSplitMovedMessage, "kSplitMovedMessage"},
       {kThumbnailReadyMessage, "kThumbnailReadyMessage"},
+      {kConnectionStateMessage, "kConnectionStateMessage"},
+      {kProgressCountMessage, "kProgressCountMessage"},
+      {kPartProgressMessage, "kPartProgressMessage"},
   };
   return kNames;
 }
@@ -32,6 +35,7 @@ inline std::span<const ProtocolName> CommandNames() {
   static constexpr ProtocolName kNames[] = {
       {kEndOkCommand, "kEndOkCommand"}, {kDoneCommand, "kDoneCommand"}, {kCutCommand, "kCutCommand"},
       {kCopyCommand, "kCopyCommand"},   {kPasteCommand, "kPasteCommand"},
+      {kTaskFailedCommand, "kTaskFailedCommand"},
   };
   return kNames;
 }
