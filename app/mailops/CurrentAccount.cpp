@@ -15,6 +15,7 @@
 #include "engine/public/store/QvStorageInterface.h"
 #include "platform/framework/CWaitCursor.h"
 #include "platform/kernel/Sync.h"
+#include "platform/registry/Registry.h"
 #include "platform/ui/input/Focus.h"
 
 namespace {
@@ -40,6 +41,24 @@ const QvAccountSettings& NoSettings() {
 void TakeOwnership() {
   DWORD none = 0;
   OwnerThread.compare_exchange_strong(none, GetCurrentThreadId());
+}
+
+// "NoRead" is rewritten only when it changed: a registry write goes to the
+// disk, and switching back and forth changes nothing.
+void StoreNoRead(const std::wstring& name, DWORD unread) {
+  const std::wstring path = std::wstring(kProgramKey) + L"\\accounts\\" + name;
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    DWORD stored = 0;
+    DWORD size = sizeof stored;
+    DWORD type = 0;
+    const bool same = RegQueryValueExW(key, L"NoRead", nullptr, &type, reinterpret_cast<BYTE*>(&stored), &size) ==
+                          ERROR_SUCCESS &&
+                      type == REG_DWORD && stored == unread;
+    RegCloseKey(key);
+    if (same) return;
+  }
+  SetAccountNoRead(name.c_str(), unread);
 }
 
 bool LookupSystemFolder(int kind, QvSystemFolderItem* out) {
@@ -111,7 +130,7 @@ bool OpenCurrentAccount(const std::wstring& name) {
   LoadFolderTree();
   ClearHeaderCache();
   const int unread = CountCurrentAccountUnread();
-  if (unread >= 0) SetAccountNoRead(name.c_str(), static_cast<DWORD>(unread));
+  if (unread >= 0) StoreNoRead(name, static_cast<DWORD>(unread));
   return rules;
 }
 

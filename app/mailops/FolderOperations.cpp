@@ -34,7 +34,11 @@ constexpr const wchar_t* kSendBoxName = L"送信ﾎﾞｯｸｽ";
 
 // The folders kept open so that the engine tells of changes, and their observer.
 std::vector<Folder> OpenFolderList;
+std::vector<DWORD> OpenFolderIds;  // beside OpenFolderList
 std::unique_ptr<QvFolderNotifySink> FolderNotifySinkObject;
+// How many of the kept folders are the two boxes with their children (they
+// come first); 0 when a box could not be kept.
+size_t KeptBoxFolders = 0;
 std::atomic<int> AutoReceiveHolds{0};
 
 DWORD SystemId(int kind) {
@@ -57,15 +61,37 @@ bool ReadName(QvFolderInterface* parent, DWORD id, CString* name) {
   return true;
 }
 
+// A folder the operations keep open, or null. Only the owner thread keeps any.
+QvFolderInterface* KeptFolder(unsigned long id) {
+  if (!IsMailOpsOwnerThread()) return nullptr;
+  for (size_t i = 0; i < OpenFolderIds.size() && i < OpenFolderList.size(); ++i) {
+    if (OpenFolderIds[i] == id) return OpenFolderList[i].get();
+  }
+  return nullptr;
+}
+
+// The unread count of a child of an open folder: from the kept folder when
+// there is one, so a launcher build does not open every folder again.
+bool ChildUnread(QvFolderInterface* parent, unsigned long child, unsigned long* unread, bool current = true) {
+  // Ids are the storage's own: the kept folders answer only for the current one.
+  if (QvFolderInterface* kept = current ? KeptFolder(child) : nullptr) {
+    *unread = kept->GetUnreadCount();
+    return true;
+  }
+  Folder folder(parent->OpenFolder(child));
+  if (!folder) return false;
+  *unread = folder->GetUnreadCount();
+  return true;
+}
+
 // Unread mail of every child of an open box; -1 when a child cannot be opened.
-long ChildrenUnread(QvFolderInterface* box, bool* anyUnread) {
+long ChildrenUnread(QvFolderInterface* box, bool* anyUnread, bool current = true) {
   Ids children;
   if (!box->GetFolderIds(&children)) return -1;
   long sum = 0;
   for (unsigned long child : children) {
-    Folder folder(box->OpenFolder(child));
-    if (!folder) return -1;
-    const unsigned long unread = folder->GetUnreadCount();
+    unsigned long unread = 0;
+    if (!ChildUnread(box, child, &unread, current)) return -1;
     if (unread > 0 && anyUnread != nullptr) *anyUnread = true;
     sum += static_cast<long>(unread);
   }
@@ -79,7 +105,7 @@ long BoxUnread(QvStorageInterface* storage, DWORD boxId) {
     ShowMailOpsError(storage->GetErrorInfo());
     return -1;
   }
-  const long children = ChildrenUnread(box.get(), nullptr);
+  const long children = ChildrenUnread(box.get(), nullptr, storage == CurrentStorage());
   if (children < 0) {
     ShowMailOpsError(GetQvMiddleError());
     return -1;
@@ -113,22 +139,28 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 }
 
 // Registers the sink on the folder and keeps it open.
-void Keep(Folder folder) {
+void Keep(Folder folder, DWORD id) {
   if (!folder) return;
   if (!folder->RegisterNotify(FolderNotifySinkObject.get())) ShowMailOpsError(folder->GetErrorInfo());
   OpenFolderList.push_back(std::move(folder));
+  OpenFolderIds.push_back(id);
 }
 
-void KeepBoxAndChildren(DWORD boxId) {
+bool KeepBoxAndChildren(DWORD boxId) {
   Folder box = OpenQuietly(boxId);
-  if (!box) return;
+  if (!box) return false;
   Ids children;
   const bool listed = box->GetFolderIds(&children);
   std::vector<Folder> kept;
   for (unsigned long child : children) kept.emplace_back(box->OpenFolder(child));
-  Keep(std::move(box));
-  if (!listed) return;
-  for (Folder& child : kept) Keep(std::move(child));
+  Keep(std::move(box), boxId);
+  if (!listed) return false;
+  bool all = true;
+  for (size_t i = 0; i < kept.size(); ++i) {
+    all = all && kept[i] != nullptr;
+    Keep(std::move(kept[i]), static_cast<DWORD>(children[i]));
+  }
+  return all;
 }
 
 }  // namespace
@@ -246,13 +278,13 @@ bool GetBoxFolderItems(DWORD boxId, std::vector<QvFolderItem>* items) {
   }
   for (unsigned long child : children) {
     QvFolderItem item;
-    Folder folder(box->OpenFolder(child));
-    if (!folder || !ReadName(box.get(), child, &item.name)) {
+    unsigned long unread = 0;
+    if (!ChildUnread(box.get(), child, &unread) || !ReadName(box.get(), child, &item.name)) {
       ShowMailOpsError(box->GetErrorInfo());
       items->clear();
       return false;
     }
-    item.unread = static_cast<int>(folder->GetUnreadCount());
+    item.unread = static_cast<int>(unread);
     item.kind = kind;
     item.folderId = child;
     items->push_back(item);
@@ -404,17 +436,22 @@ void LoadFolderTree() {
   if (!IsMailOpsOwnerThread()) return;
   if (!FolderNotifySinkObject) FolderNotifySinkObject = std::make_unique<QvFolderNotifySink>();
   OpenFolderList.clear();
+  OpenFolderIds.clear();
+  KeptBoxFolders = 0;
   if (CurrentStorage() == nullptr) return;
-  KeepBoxAndChildren(SystemId(kReceiveBox));
-  KeepBoxAndChildren(SystemId(kSendBox));
-  Keep(OpenQuietly(SystemId(kOutbox)));
-  Keep(OpenQuietly(SystemId(kDrafts)));
+  const bool receive = KeepBoxAndChildren(SystemId(kReceiveBox));
+  const bool send = KeepBoxAndChildren(SystemId(kSendBox));
+  if (receive && send) KeptBoxFolders = OpenFolderList.size();
+  Keep(OpenQuietly(SystemId(kOutbox)), SystemId(kOutbox));
+  Keep(OpenQuietly(SystemId(kDrafts)), SystemId(kDrafts));
 }
 
 void CloseFolderInterfaces() {
   if (!IsMailOpsOwnerThread()) return;
   // The folders go first: each takes its observer off as it closes.
   OpenFolderList.clear();
+  OpenFolderIds.clear();
+  KeptBoxFolders = 0;
   FolderNotifySinkObject.reset();
 }
 
@@ -481,6 +518,13 @@ int CountAccountUnreadMessages(const std::wstring& name) {
   if (!GetCurrentAccountName().IsEmpty() && GetCurrentAccountName().str() == name) {
     QvStorageInterface* storage = CurrentStorage();
     if (storage == nullptr) return -1;
+    if (KeptBoxFolders > 0 && KeptBoxFolders <= OpenFolderList.size()) {
+      // The boxes and their folders are open already: their entry lists
+      // hold the counts.
+      long sum = 0;
+      for (size_t i = 0; i < KeptBoxFolders; ++i) sum += static_cast<long>(OpenFolderList[i]->GetUnreadCount());
+      return static_cast<int>(sum);
+    }
     const long received = BoxUnread(storage, SystemId(kReceiveBox));
     const long sent = received < 0 ? -1 : BoxUnread(storage, SystemId(kSendBox));
     return sent < 0 ? -1 : static_cast<int>(received + sent);
