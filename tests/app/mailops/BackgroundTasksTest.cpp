@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <future>
 #include <list>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "app/mailops/QvRasHolder.h"
 #include "app/protocol/Commands.h"
 #include "app/protocol/WindowMessages.h"
+#include "engine/public/store/QvMessageImporter.h"
 #include "engine/public/transport/QvRetriever.h"
 #include "engine/public/transport/Sender.h"
 #include "platform/kernel/Files.h"
@@ -559,6 +561,76 @@ TEST_F(BackgroundTasksTest, AbortCancelsTheRunningOperationAndTheTaskEndsAsFaile
   }
   CloseHandle(shared.started);
   CloseHandle(shared.finish);
+}
+
+// An import aborted from the progress window through the real engine: the
+// importer stops between two files, and the window hears the failure.
+class HeldImportSink : public QvMailFileRun::Notification {
+ public:
+  HeldImportSink(HWND owner, HANDLE started, HANDLE proceed) : sink_(owner), started_(started), proceed_(proceed) {}
+  void Start(uint32_t total) override { Engine().Start(total); }
+  void Progress(uint32_t done) override {
+    Engine().Progress(done);
+    if (done == 1) {
+      SetEvent(started_);
+      WaitForSingleObject(proceed_, INFINITE);
+    }
+  }
+  void End(uint32_t cancelled) override { Engine().End(cancelled); }
+
+ private:
+  QvMailFileRun::Notification& Engine() { return sink_; }
+  QvImportNotifySink sink_;
+  HANDLE started_;
+  HANDLE proceed_;
+};
+
+TEST_F(BackgroundTasksTest, AbortOfAnImportStopsTheEngineBetweenTwoFiles) {
+  const TestAccount account = MakeAccount(L"imp");
+  std::list<std::wstring> files;
+  for (int i = 0; i < 4; ++i) {
+    const std::wstring path = L"\\m" + std::to_wstring(i) + L".eml";
+    std::ofstream(HostOf(path), std::ios::binary) << "From: a@example.com\r\nSubject: " << i << "\r\n\r\nbody\r\n";
+    files.push_back(path);
+  }
+  HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE proceed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  MailTaskOperations ops;
+  ops.importMessages = [&](DWORD folderId, const std::list<std::wstring>& paths, HWND owner, uint32_t* code) {
+    std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"imp", L""));
+    std::unique_ptr<QvStorageInterface> storage(info ? info->OpenStorage() : nullptr);
+    std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
+    if (!folder) return false;
+    HeldImportSink sink(owner, started, proceed);
+    QvMessageImporter importer;
+    importer.RegisterNotification(&sink);
+    importer.SetDestination(folder.get());
+    importer.SetSource(std::vector<std::wstring>(paths.begin(), paths.end()));
+    SetRunningImporter(&importer);
+    const bool ok = importer.Fire(nullptr);
+    SetRunningImporter(nullptr);
+    *code = importer.GetErrorInfo();
+    return ok;
+  };
+  SetMailTaskOperations(ops);
+  auto task = std::make_unique<QvImportTask>(account.trays[0], files);
+  ASSERT_TRUE(task->Start(Progress(), nullptr));
+  ASSERT_EQ(WaitForSingleObject(started, INFINITE), WAIT_OBJECT_0);
+  task->Cancel();
+  SetEvent(proceed);
+  task.reset();
+  EXPECT_EQ(Posted({{kProgressCountMessage, kExact, 0, 4},
+                    {kProgressCountMessage, kExact, 1, 4},
+                    {WM_COMMAND, kExact, kTaskFailedCommand, L(Progress())}}),
+            "");
+  Ids stored;
+  std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"imp", L""));
+  std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
+  std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(account.trays[0]));
+  ASSERT_TRUE(folder && folder->GetMessageIds(&stored));
+  EXPECT_EQ(stored.size(), 1u) << "the run went on after the abort";
+  CloseHandle(started);
+  CloseHandle(proceed);
 }
 
 // ---- event tasks ----
