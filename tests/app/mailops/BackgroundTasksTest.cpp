@@ -834,6 +834,35 @@ TEST_F(BackgroundTasksTest, StopDuringThePeriodicPauseWaitsForThePauseToEnd) {
   ender->DestroyWindow();
 }
 
+TEST_F(BackgroundTasksTest, PeriodicStartAndStopRacesLeaveNoThreadAndNoHandle) {
+  PassProbe probe;
+  MailTaskOperations ops;
+  ops.periodicPass = [&] {
+    ++probe.entered;
+    Sleep(0);
+    // Ends this pass's pause before it begins (the event keeps the word).
+    EndPeriodicPauseForTest();
+    ++probe.left;
+    return true;
+  };
+  SetMailTaskOperations(ops);
+  const int ticksBefore = qv::seams::PowerCalls();
+  for (int round = 0; round < 100; ++round) {
+    HANDLE thread = StartPeriodicReceiveThread();
+    ASSERT_NE(thread, nullptr);
+    if (round % 2 == 0) Sleep(0);
+    StopPeriodicReceiveThread();
+    EXPECT_FALSE(IsPeriodicReceiveRunning());
+    EXPECT_EQ(probe.entered.load(), round + 1) << "every start runs its pass";
+    EXPECT_EQ(probe.left.load(), round + 1) << "a stop returned while the pass ran";
+    DWORD exitCode = 0;
+    EXPECT_FALSE(GetExitCodeThread(thread, &exitCode));
+  }
+  // Each pass had its keep-awake task, which ticks before its first wait.
+  EXPECT_GE(qv::seams::PowerCalls() - ticksBefore, 100);
+  EXPECT_EQ(GetMailTaskState(), kMailTaskIdle);
+}
+
 TEST_F(BackgroundTasksTest, PeriodicPassThatThrowsStillEndsTheThread) {
   MailTaskOperations ops;
   ops.periodicPass = []() -> bool { throw std::bad_alloc(); };
