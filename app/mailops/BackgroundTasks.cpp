@@ -7,7 +7,6 @@
 #include "app/mailops/MailTaskState.h"
 #include "app/protocol/Commands.h"
 #include "platform/kernel/Debug.h"
-#include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
 #include "platform/shell/DeviceServices.h"
 #include "platform/ui/WinUser.h"
@@ -39,29 +38,26 @@ void SetMailTaskOperations(MailTaskOperations operations) {
 
 // ---- tasks ----
 
-QvTask::~QvTask() {
-  Join();
-  if (thread_ != nullptr) CloseHandle(thread_);
-}
+QvTask::~QvTask() { Join(); }
 
 bool QvTask::Start(HWND owner, QvRasHolder* context) {
-  if (thread_ != nullptr) return false;
+  if (thread_) return false;
   owner_ = owner;
   context_ = context;
   return CreateTaskThread(false);
 }
 
 bool QvTask::CreateTaskThread(bool suspended) {
-  thread_ = CreateThread(nullptr, 0, ThreadMain, this, suspended ? CREATE_SUSPENDED : 0, nullptr);
-  return thread_ != nullptr;
+  thread_.reset(CreateThread(nullptr, 0, ThreadMain, this, suspended ? CREATE_SUSPENDED : 0, nullptr));
+  return static_cast<bool>(thread_);
 }
 
 void QvTask::Resume() {
-  if (thread_ != nullptr) ResumeThread(thread_);
+  if (thread_) ResumeThread(thread_.get());
 }
 
 void QvTask::Join() {
-  if (thread_ != nullptr) WaitForSingleObject(thread_, INFINITE);
+  if (thread_) WaitForSingleObject(thread_.get(), INFINITE);
 }
 
 void QvTask::NotifyOwner() const {
@@ -127,7 +123,7 @@ void QvImportTask::Run() {
 
 QvEventTask::QvEventTask(DWORD intervalMs, HWND owner) : interval_(intervalMs) {
   owner_ = owner;
-  event_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  event_.reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
   CreateTaskThread(true);
 }
 
@@ -140,7 +136,7 @@ void QvEventTask::Launch() {
 }
 
 void QvEventTask::Stop() {
-  if (event_ != nullptr) SetEvent(event_);
+  if (event_) SetEvent(event_.get());
 }
 
 void QvEventTask::StopAndJoin() {
@@ -149,15 +145,14 @@ void QvEventTask::StopAndJoin() {
   Launch();
   Join();
   // Only now: the thread's last wait was on this very event.
-  if (event_ != nullptr) CloseHandle(event_);
-  event_ = nullptr;
+  event_.reset();
 }
 
 void QvEventTask::Run() {
   DWORD waited = WAIT_FAILED;
   do {
     Tick();
-    waited = WaitForSingleObject(event_, interval_);
+    waited = WaitForSingleObject(event_.get(), interval_);
   } while (waited == WAIT_TIMEOUT);
   result_ = waited == WAIT_OBJECT_0 ? 1 : 0;
 }

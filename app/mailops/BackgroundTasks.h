@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinTypes.h"
 
 class QvRasHolder;
@@ -87,7 +88,7 @@ class QvTask {
 
  private:
   static DWORD ThreadMain(LPVOID task);
-  HANDLE thread_ = nullptr;
+  qv::ScopedHandle thread_;
 };
 
 class QvReceiveTask : public QvTask {
@@ -171,7 +172,7 @@ class QvEventTask : public QvTask {
   void Run() override;
 
  private:
-  HANDLE event_ = nullptr;
+  qv::ScopedHandle event_;
   DWORD interval_;
   bool launched_ = false;
 };
