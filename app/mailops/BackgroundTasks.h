@@ -36,6 +36,10 @@ struct MailTaskOperations {
       exportMessages;
   std::function<bool(DWORD folderId, const std::list<std::wstring>& files, HWND owner, uint32_t* code)>
       importMessages;
+  // The two background passes run on threads the UI thread never waits for
+  // but to stop them: each opens its own accounts and storages
+  // (TaskAccountObjects) and posts what the windows must know, touching
+  // nothing the UI thread owns.
   // Run on the periodic-receive thread: one pass over the accounts.
   std::function<bool()> periodicPass;
   // Run on the automatic-receive thread: one receive of the carrier account.
