@@ -172,19 +172,15 @@ bool SaveAccountSettings(const std::wstring& name, const QvAccountSettings& sett
   }
   bool written = SetAccountAttributes(account.get(), record);
   if (written) {
-    if (settings.signatures.size() < 2) {
-      ShowMailOpsError(kErrorException);
+    // A signature the copy lacks is stored empty.
+    std::unique_ptr<QvSignatureInterface> signature(account->OpenSignature());
+    QvSignatureInterface::Attributes texts;
+    texts.mask = kSignatureMask;
+    if (settings.signatures.size() > 0) texts.first = settings.signatures[0];
+    if (settings.signatures.size() > 1) texts.second = settings.signatures[1];
+    if (!signature || !signature->WriteAttributes(texts)) {
+      ShowMailOpsError(signature ? signature->GetErrorInfo() : GetQvMiddleError());
       written = false;
-    } else {
-      std::unique_ptr<QvSignatureInterface> signature(account->OpenSignature());
-      QvSignatureInterface::Attributes texts;
-      texts.mask = kSignatureMask;
-      texts.first = settings.signatures[0];
-      texts.second = settings.signatures[1];
-      if (!signature || !signature->WriteAttributes(texts)) {
-        ShowMailOpsError(signature ? signature->GetErrorInfo() : GetQvMiddleError());
-        written = false;
-      }
     }
   }
   if (!written) {

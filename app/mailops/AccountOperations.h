@@ -22,7 +22,8 @@ bool SetAccountAttributes(QvAccountInfoInterface* account, QvAccountInfoInterfac
 // Every field and both signatures; false for an empty name or when a read fails.
 bool LoadAccountSettings(const std::wstring& name, QvAccountSettings* settings);
 // Creates the account when it does not exist yet (and removes it again when
-// its settings cannot be written); registers it in the platform's list.
+// its settings cannot be written); registers it in the platform's list. A
+// signature the copy lacks is stored empty.
 bool SaveAccountSettings(const std::wstring& name, const QvAccountSettings& settings);
 bool DeleteAccount(const std::wstring& name);
 bool RenameAccount(const std::wstring& oldName, const std::wstring& newName);
