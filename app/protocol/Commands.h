@@ -8,6 +8,11 @@
 constexpr UINT kEndOkCommand = 40114;
 constexpr UINT kDoneCommand = 40079;
 
+// To the progress window from a task's thread when its operation ended
+// (lParam the window's own handle): with success it is the same id as OK.
+constexpr UINT kTaskSucceededCommand = kEndOkCommand;
+constexpr UINT kTaskFailedCommand = 40101;
+
 // To a text field, from its tap-and-hold edit menu.
 constexpr UINT kCutCommand = 57635;
 constexpr UINT kCopyCommand = 57634;

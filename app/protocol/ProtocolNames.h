@@ -44,6 +44,9 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kFramePingMessage, "kFramePingMessage"},
       {kComeToFrontMessage, "kComeToFrontMessage"},
       {kCloseSequenceEndMessage, "kCloseSequenceEndMessage"},
+      {kConnectionStateMessage, "kConnectionStateMessage"},
+      {kProgressCountMessage, "kProgressCountMessage"},
+      {kPartProgressMessage, "kPartProgressMessage"},
   };
   return kNames;
 }
@@ -56,6 +59,7 @@ inline std::span<const ProtocolName> CommandNames() {
       {kSendOutboxCommand, "kSendOutboxCommand"}, {kSendReceiveCommand, "kSendReceiveCommand"},
       {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
       {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
+      {kTaskFailedCommand, "kTaskFailedCommand"},
   };
   return kNames;
 }

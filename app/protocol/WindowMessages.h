@@ -68,5 +68,13 @@ constexpr UINT kMoveFocusSelectingMessage = WM_USER + 129;
 constexpr UINT kAreaSelectMessage = WM_USER + 124;
 // The splitter was dragged to a new place.
 constexpr UINT kSplitMovedMessage = WM_USER + 100;
+// To the progress window, posted by a task's notify sink from the task's
+// thread. Connection state: wParam 0 connecting, 1 connected, 2 released,
+// 3 other. Count: wParam messages done, lParam their total. Part progress
+// within one message: wParam done, lParam total.
+constexpr UINT kConnectionStateMessage = WM_USER + 113;
+constexpr UINT kProgressCountMessage = WM_USER + 114;
+constexpr UINT kPartProgressMessage = WM_USER + 115;
+
 // To the window a thumbnail loader serves: a thumbnail is ready to take.
 constexpr UINT kThumbnailReadyMessage = WM_USER;

@@ -78,7 +78,8 @@
 #define ODS_COMBOBOXEDIT 0x1000u
 
 // Owner-drawn lists ask their parent how deep an item is (WM_MEASUREITEM,
-// lParam a MEASUREITEMSTRUCT*) before they draw any.
+// lParam a MEASUREITEMSTRUCT*) before they draw any: the owner sets
+// itemHeight (and itemWidth for a menu item) and answers TRUE.
 struct MEASUREITEMSTRUCT {
   UINT CtlType;
   UINT CtlID;
@@ -101,17 +102,5 @@ struct DRAWITEMSTRUCT {
   ULONG_PTR itemData;
 };
 typedef DRAWITEMSTRUCT* LPDRAWITEMSTRUCT;
-
-// WM_MEASUREITEM, lParam a MEASUREITEMSTRUCT*: the owner sets itemHeight
-// (and itemWidth for a menu item) and answers TRUE.
-struct MEASUREITEMSTRUCT {
-  UINT CtlType;
-  UINT CtlID;
-  UINT itemID;
-  UINT itemWidth;
-  UINT itemHeight;
-  ULONG_PTR itemData;
-};
-typedef MEASUREITEMSTRUCT* LPMEASUREITEMSTRUCT;
 
 #define WC_BUTTON L"Button"
