@@ -12,3 +12,17 @@ constexpr UINT kDoneCommand = 40079;
 constexpr UINT kCutCommand = 57635;
 constexpr UINT kCopyCommand = 57634;
 constexpr UINT kPasteCommand = 57637;
+
+// The main frame's commands (menu bar, launcher items, account submenu).
+constexpr UINT kNewMessageCommand = 2547;
+constexpr UINT kReceiveCommand = 40117;
+constexpr UINT kSendOutboxCommand = 40125;
+constexpr UINT kSendReceiveCommand = 40126;
+constexpr UINT kRulesCommand = 40128;
+constexpr UINT kImportCommand = 40105;
+constexpr UINT kVersionCommand = 40150;
+// The menu item that becomes the account submenu.
+constexpr UINT kAccountMenuItem = 40080;
+// One per account of the combo, in its order.
+constexpr UINT kAccountCommandFirst = 33000;
+constexpr UINT kAccountCommandLast = 33009;

@@ -23,6 +23,26 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kAreaSelectMessage, "kAreaSelectMessage"},
       {kSplitMovedMessage, "kSplitMovedMessage"},
       {kThumbnailReadyMessage, "kThumbnailReadyMessage"},
+      {kComposeFromArgsMessage, "kComposeFromArgsMessage"},
+      {kEnterAutoReceiveMessage, "kEnterAutoReceiveMessage"},
+      {kAccountListMessage, "kAccountListMessage"},
+      {kSetStateBitsMessage, "kSetStateBitsMessage"},
+      {kClearStateBitsMessage, "kClearStateBitsMessage"},
+      {kTestStateBitsMessage, "kTestStateBitsMessage"},
+      {kGetStateWordMessage, "kGetStateWordMessage"},
+      {kActiveWindowQueryMessage, "kActiveWindowQueryMessage"},
+      {kOpenBoxFromArgsMessage, "kOpenBoxFromArgsMessage"},
+      {kEnterUnattendedMessage, "kEnterUnattendedMessage"},
+      {kOpenAndComposeMessage, "kOpenAndComposeMessage"},
+      {kClearContactCachesMessage, "kClearContactCachesMessage"},
+      {kHandwrittenToMessage, "kHandwrittenToMessage"},
+      {kSelectLauncherItemMessage, "kSelectLauncherItemMessage"},
+      {kAccountListChangedMessage, "kAccountListChangedMessage"},
+      {kOpenReceiveBoxMessage, "kOpenReceiveBoxMessage"},
+      {kOpenSendBoxMessage, "kOpenSendBoxMessage"},
+      {kFramePingMessage, "kFramePingMessage"},
+      {kComeToFrontMessage, "kComeToFrontMessage"},
+      {kCloseSequenceEndMessage, "kCloseSequenceEndMessage"},
   };
   return kNames;
 }
@@ -31,6 +51,10 @@ inline std::span<const ProtocolName> CommandNames() {
   static constexpr ProtocolName kNames[] = {
       {kEndOkCommand, "kEndOkCommand"}, {kDoneCommand, "kDoneCommand"}, {kCutCommand, "kCutCommand"},
       {kCopyCommand, "kCopyCommand"},   {kPasteCommand, "kPasteCommand"},
+      {kNewMessageCommand, "kNewMessageCommand"}, {kReceiveCommand, "kReceiveCommand"},
+      {kSendOutboxCommand, "kSendOutboxCommand"}, {kSendReceiveCommand, "kSendReceiveCommand"},
+      {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
+      {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
   };
   return kNames;
 }

@@ -9,10 +9,49 @@
 // To the main frame.
 // Close the program (posted by the close request; the error box sends it too).
 constexpr UINT kCloseRequestMessage = 0x632;
+// What a window that takes a close request over (it stores its work, then
+// ends and passes the close on) answers it.
+constexpr LRESULT kCloseTakenOver = 1;
 // A system box is up (wParam 1) or gone again (wParam 0).
 constexpr UINT kSystemBoxMessage = WM_APP + 1;
 // The phone book changed: cached contact names are stale.
 constexpr UINT kContactsChangedMessage = WM_USER + 112;
+
+// The main frame's own protocol, from its windows, the background receive
+// threads and other programs (a second start posts integers only; any text
+// goes through the registry's "CmdArgs").
+// Compose from the stored arguments; wParam the kind (0 mail, 1 handwritten, 2 decorated).
+constexpr UINT kComposeFromArgsMessage = WM_USER + 101;
+constexpr UINT kEnterAutoReceiveMessage = WM_USER + 104;
+// The account list (the user makes the first account there).
+constexpr UINT kAccountListMessage = WM_USER + 105;
+// The frame's state word: set bits wParam, clear them, 1 when any is set, the word.
+constexpr UINT kSetStateBitsMessage = WM_USER + 106;
+constexpr UINT kClearStateBitsMessage = WM_USER + 107;
+constexpr UINT kTestStateBitsMessage = WM_USER + 108;
+constexpr UINT kGetStateWordMessage = WM_USER + 109;
+// Answers the framework object of the active window (this process's only).
+constexpr UINT kActiveWindowQueryMessage = WM_USER + 110;
+constexpr UINT kOpenBoxFromArgsMessage = WM_USER + 111;
+constexpr UINT kEnterUnattendedMessage = WM_USER + 127;
+// Open the named account from the stored arguments, then compose (wParam the kind).
+constexpr UINT kOpenAndComposeMessage = WM_USER + 130;
+constexpr UINT kClearContactCachesMessage = WM_USER + 131;
+// A handwritten message to the address stored in "CmdArgs".
+constexpr UINT kHandwrittenToMessage = WM_USER + 135;
+// Select launcher item 0 (wParam 0) or the settings item (1), from the account combo.
+constexpr UINT kSelectLauncherItemMessage = WM_USER + 141;
+// The account list changed; wParam 1 keeps the current account.
+constexpr UINT kAccountListChangedMessage = WM_USER + 143;
+constexpr UINT kOpenReceiveBoxMessage = WM_USER + 145;
+constexpr UINT kOpenSendBoxMessage = WM_USER + 146;
+// Answers 0: a caller's check that the frame is there.
+constexpr UINT kFramePingMessage = WM_USER + 147;
+constexpr UINT kComeToFrontMessage = WM_USER + 150;
+// The last step of the close sequence, posted by the frame to itself.
+constexpr UINT kCloseSequenceEndMessage = WM_APP + 3;
+// The bit of the state word set while a message window is open.
+constexpr WPARAM kStateMessageWindowOpen = 1;
 
 // To a page or dialog, from one of its fields.
 // Back: the page closes (Backspace in an empty field, or a held Back key).
