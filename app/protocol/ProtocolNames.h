@@ -16,6 +16,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
   static constexpr ProtocolName kNames[] = {
       {kCloseRequestMessage, "kCloseRequestMessage"},
       {kSystemBoxMessage, "kSystemBoxMessage"},
+      {kRefreshMessage, "kRefreshMessage"},
       {kContactsChangedMessage, "kContactsChangedMessage"},
       {kBackMessage, "kBackMessage"},
       {kMoveFocusMessage, "kMoveFocusMessage"},

@@ -12,6 +12,10 @@ constexpr UINT kCloseRequestMessage = 0x632;
 // What a window that takes a close request over (it stores its work, then
 // ends and passes the close on) answers it.
 constexpr LRESULT kCloseTakenOver = 1;
+// To every window that shows mail (the main frame's launcher, folder screens,
+// mail lists): the store changed. wParam a folder id and lParam 0, or wParam
+// 0xFFFFFFFF and lParam 1 for everything.
+constexpr UINT kRefreshMessage = WM_USER + 102;
 // A system box is up (wParam 1) or gone again (wParam 0).
 constexpr UINT kSystemBoxMessage = WM_APP + 1;
 // The phone book changed: cached contact names are stale.
