@@ -1,6 +1,7 @@
 #include "app/shell/mainframe/AttachmentRequest.h"
 
 #include "app/foundation/UiFiles.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Files.h"
@@ -49,22 +50,21 @@ AttachmentListResult WriteAttachmentList(const std::vector<std::wstring>& paths,
   if (folder.empty()) return AttachmentListResult::kWriteFailed;
   // A name nobody holds: made here or not at all, so a list left by an
   // earlier request is never written into or read for this one.
-  HANDLE file = INVALID_HANDLE_VALUE;
+  qv::ScopedHandle file;
   std::wstring path;
   const DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-  for (DWORD n = 0; n < 64 && file == INVALID_HANDLE_VALUE; ++n) {
+  for (DWORD n = 0; n < 64 && !file; ++n) {
     path = folder + kAttachmentListPrefix + std::to_wstring(GetCurrentProcessId()) + L"." +
            std::to_wstring((seed + n) & 0xFFFFu);
-    file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS)
-      break;
+    file.reset(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file && GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  if (file == INVALID_HANDLE_VALUE) return AttachmentListResult::kWriteFailed;
+  if (!file) return AttachmentListResult::kWriteFailed;
   DWORD written = 0;
-  const bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                  written == bytes.size();
-  const bool closed = CloseHandle(file);
-  if (!ok || !closed) {
+  const bool ok = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                  written == bytes.size() && FlushFileBuffers(file.get());
+  file.reset();
+  if (!ok) {
     DeleteFileW(path.c_str());
     return AttachmentListResult::kWriteFailed;
   }
