@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/mailops/AccountOperations.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
 #include "platform/framework/Framework.h"
 
 class QvFolderListCtrl : public CListCtrl {
@@ -33,8 +33,9 @@ class QvAccountSelector : public CComboBox {
   void Refill() {
     const CString keep = GetCurrentName();
     ResetContent();
+    // No account yet is no failure (the engine calls an empty list one).
     std::vector<std::wstring> names;
-    GetAccountNames(&names);
+    if (!QvAccountInfoInterface::GetAccountNameList(&names, L"")) names.clear();
     for (const std::wstring& n : names) AddString(n.c_str());
     SelectByName(keep);
   }

@@ -1,5 +1,7 @@
 #include "app/shell/mainframe/QvMainFrame.h"
 
+#include <algorithm>
+
 #include <vector>
 
 #include "app/foundation/CloseRequest.h"
@@ -20,6 +22,7 @@
 #include "app/shell/mainframe/LauncherStandIn.h"
 #include "app/shell/mainframe/AttachmentRequest.h"
 #include "app/shell/mainframe/CommandLine.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/framework/Framework.h"
 #include "platform/kernel/Debug.h"
@@ -63,20 +66,21 @@ HWND MainWindowHandle() {
   return main ? main->m_hWnd : nullptr;
 }
 
-bool AnyAccount() {
+// Asked quietly: a device with no data folder yet simply has no account.
+std::vector<std::wstring> AccountNames() {
   std::vector<std::wstring> names;
-  GetAccountNames(&names);
-  return !names.empty();
+  if (!QvAccountInfoInterface::GetAccountNameList(&names, L"")) names.clear();
+  return names;
 }
+
+bool AnyAccount() { return !AccountNames().empty(); }
 
 // The carrier's own account is set: the registry knows the carrier's
 // contract ("cuscon") and some account is marked as the carrier's.
 bool CarrierAccountSet() {
   CString cuscon;
   if (!ReadRegistryString(L"Jacket\\", L"cuscon", cuscon)) return false;
-  std::vector<std::wstring> names;
-  GetAccountNames(&names);
-  for (const std::wstring& name : names) {
+  for (const std::wstring& name : AccountNames()) {
     QvAccountSettings settings;
     if (LoadAccountSettings(name, &settings) && settings.bTaccount) return true;
   }
@@ -177,6 +181,9 @@ BOOL QvMainFrame::PreTranslateMessage(MSG* msg) {
 
 LRESULT QvMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (IsCloseRequestMessage(message)) {
+    // Only a return of the user after this request cancels it: the frame's
+    // activation as a dialog that took an earlier request over ended is not one.
+    CloseReactivatedFlag = false;
     // The dialogs that take the close over store their work first and set
     // the pending mark; the sequence then goes on when they pass it back.
     CloseForeignDialogs();

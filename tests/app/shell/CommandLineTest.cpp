@@ -255,6 +255,7 @@ TEST_F(CommandLine, AFirstStartOnlySetsItsStartFlags) {
 
 TEST_F(CommandLine, RequestsThatCannotBeMetSayWhyAndEndTheStart) {
   // Without an account there is no one to write as.
+  ASSERT_TRUE(qv::test::MakeDataFolder());
   EXPECT_EQ(Run(L"mailto:a@example.jp"), 0);
   EXPECT_EQ(boxes_, 1);
   EXPECT_EQ(log_.Compare(target_, {}), "");

@@ -114,8 +114,28 @@ class MainFrame : public qv::test::FrameworkTest {
     frame_->UpdateWindow();
     SetForegroundWindow(frameHwnd_);
     Pump();
+    // The start's look for the front runs its course.
+    for (int i = 0; i < kForegroundTicks; ++i) {
+      qv::seams::AdvanceUiClock(kFrameTimerMs);
+      Pump();
+    }
     Calls().clear();
     log_.Clear();
+  }
+  // A screen of the program over the frame, as a modal one stands: the frame
+  // disabled below it, which keeps the front.
+  HWND ScreenInFront(const wchar_t* title) {
+    HWND screen = Make(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 480, 800}, 0, title);
+    SetWindowLongW(screen, GWL_HWNDPARENT, reinterpret_cast<LONG_PTR>(frameHwnd_));
+    frame_->EnableWindow(FALSE);
+    SetForegroundWindow(screen);
+    Pump();
+    return screen;
+  }
+  void CloseScreen(HWND screen) {
+    frame_->EnableWindow(TRUE);
+    DestroyWindow(screen);
+    Pump();
   }
   void Send(UINT message, WPARAM w = 0, LPARAM l = 0) { PostMessageW(frameHwnd_, message, w, l), Pump(); }
   // The launcher's texts, in order.
@@ -156,12 +176,17 @@ TEST_F(MainFrame, OpensTheLastSelectedAccountAndListsItsBoxesWithUnreadCounts) {
 }
 
 TEST_F(MainFrame, WithoutAnAccountTheAccountListOpensAndTheFrameEndsWhenNoneWasMade) {
-  MakeFrame(false);
+  ASSERT_TRUE(qv::test::MakeDataFolder());  // installed, no account yet
+  frame_ = new QvMainFrame;
+  app_.m_pMainWnd = frame_;
+  ASSERT_TRUE(frame_->LoadFrame(kMainFrameResource, 0x00CF8000));
+  frameHwnd_ = frame_->m_hWnd;
   EXPECT_EQ(Calls(), std::vector<std::string>());  // posted, not yet taken
-  EXPECT_TRUE(IsWindow(frameHwnd_));
+  EXPECT_EQ(frame_->AccountCombo()->GetCount(), 0);
   Pump();
   EXPECT_EQ(Calls(), std::vector<std::string>{"accountList"});
   EXPECT_FALSE(IsWindow(frameHwnd_));
+  EXPECT_TRUE(Boxes().empty()) << qv::WideToUtf8(Boxes().empty() ? L"" : Boxes()[0]);
   frame_ = nullptr;
 }
 
@@ -237,28 +262,25 @@ TEST_F(MainFrame, ComposeAndBoxRequestsTakeTheirTextFromTheStoredArguments) {
 TEST_F(MainFrame, AComposeRequestWhileAnotherScreenIsInFrontWarnsOnce) {
   MakeFrame();
   ASSERT_TRUE(SetCmdArgs(L"mailto:a@example.jp"));
-  HWND other = Make(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 480, 800}, 0, L"別の画面");
-  SetForegroundWindow(other);
-  Pump();
-  struct Case {
-    UINT message;
-    size_t boxes;  // warning 20033 each
-  };
+  HWND other = ScreenInFront(L"別の画面");
   // Opening the box fails with its warning; the compose after it is not
   // tried, and warns no second time.
-  const Case cases[] = {{kComposeFromArgsMessage, 1}, {kOpenBoxFromArgsMessage, 1}, {kOpenAndComposeMessage, 1}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(qv::seams::MessageName(c.message));
+  for (UINT message : {kComposeFromArgsMessage, kOpenBoxFromArgsMessage, kOpenAndComposeMessage}) {
+    SCOPED_TRACE(qv::seams::MessageName(message));
     Boxes().clear();
     Calls().clear();
-    SetForegroundWindow(other);
-    Pump();
-    Send(c.message, 0);
-    ASSERT_EQ(Boxes().size(), c.boxes);
+    Send(message, 0);
+    ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_TRUE(BoxSaid(0, kStringOtherScreenBusy)) << qv::WideToUtf8(Boxes()[0]);
     EXPECT_EQ(Calls(), std::vector<std::string>());
   }
-  DestroyWindow(other);
+  // The message window (state word exactly 1) lets a compose through.
+  frame_->SendMessage(kSetStateBitsMessage, kStateMessageWindowOpen);
+  Boxes().clear();
+  Send(kComposeFromArgsMessage, 1);
+  EXPECT_EQ(Calls(), std::vector<std::string>{"compose 1 mailto:a@example.jp"});
+  EXPECT_TRUE(Boxes().empty());
+  CloseScreen(other);
 }
 
 // A screen of this program in front is asked to step back (Back, 0x48E) up
@@ -267,20 +289,17 @@ TEST_F(MainFrame, ComingToTheFrontSendsBackToTheProgramsOwnScreenThreeTimesThenW
   MakeFrame();
   SetCmdArgs(L"");
   frame_->SendMessage(kSetStateBitsMessage, kStateMessageWindowOpen);
-  HWND sheet = Make(WS_POPUP | WS_VISIBLE, nullptr, {0, 0, 480, 800}, 0, L"メール作成");
+  HWND sheet = ScreenInFront(L"メール作成");
   int backs = 0;
   qv::test::CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
-    if (h == sheet && m == kBackMessage) ++backs;
-    if (h == sheet && m == WM_ACTIVATE) SetForegroundWindow(sheet);  // it keeps the front
+    if (h == sheet && m == kBackMessage) ++backs;  // and stays: it has unsaved work
     return std::nullopt;
   };
-  SetForegroundWindow(sheet);
-  Pump();
   log_.Keep({kComeToFrontMessage, kBackMessage, kOpenBoxFromArgsMessage});
   log_.Clear();
   Send(kComeToFrontMessage);
   EXPECT_EQ(backs, 3);
-  EXPECT_EQ(Boxes().size(), 1u);
+  ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_TRUE(BoxSaid(0, kStringOtherScreenBusy));
   EXPECT_EQ(log_.Compare(frameHwnd_, {{kComeToFrontMessage, seq::posted},
                                       {kBackMessage, seq::sent | seq::other},
@@ -291,8 +310,28 @@ TEST_F(MainFrame, ComingToTheFrontSendsBackToTheProgramsOwnScreenThreeTimesThenW
                                       {kComeToFrontMessage, seq::posted}}),
             "");
   EXPECT_EQ(ComeToFrontTries, 0);
+  // A screen that steps back lets the frame come to the front, which then
+  // opens what the stored arguments ask for.
+  qv::test::CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (h == sheet && m == kBackMessage) {
+      frame_->EnableWindow(TRUE);
+      ShowWindow(sheet, SW_HIDE);
+    }
+    return std::nullopt;
+  };
+  SetCmdArgs(L"-sendbox");
+  log_.Clear();
+  Boxes().clear();
+  Send(kComeToFrontMessage);
+  EXPECT_EQ(log_.Compare(frameHwnd_, {{kComeToFrontMessage, seq::posted},
+                                      {kBackMessage, seq::sent | seq::other},
+                                      {kComeToFrontMessage, seq::posted},
+                                      {kOpenBoxFromArgsMessage, seq::posted}}),
+            "");
+  EXPECT_EQ(Calls(), std::vector<std::string>{"folderScreen 1"});
+  EXPECT_TRUE(Boxes().empty());
   qv::test::CurrentHandler() = nullptr;
-  DestroyWindow(sheet);
+  CloseScreen(sheet);
 }
 
 // ---- refresh, accounts ----
@@ -333,7 +372,7 @@ TEST_F(MainFrame, AnAutomaticReceiveSignalsItsEventsAndAStartForItClosesAtItsEnd
   qv::ScopedHandle enter(CreateEventW(nullptr, TRUE, FALSE, L"MIS_EnterAutoRetrievere"));
   qv::ScopedHandle leave(CreateEventW(nullptr, TRUE, FALSE, L"MIS_LeaveAutoRetrievere"));
   AutoReceiveStartFlag = 1;
-  log_.Keep({kEnterAutoReceiveMessage, WM_TIMER, WM_DESTROY});
+  log_.Keep({kEnterAutoReceiveMessage, WM_TIMER});
   Send(kEnterAutoReceiveMessage);
   EXPECT_EQ(Calls(), std::vector<std::string>{"startAutoReceive"});
   EXPECT_EQ(WaitForSingleObject(enter.get(), 0), WAIT_OBJECT_0);
@@ -348,8 +387,7 @@ TEST_F(MainFrame, AnAutomaticReceiveSignalsItsEventsAndAStartForItClosesAtItsEnd
   EXPECT_FALSE(IsWindow(frameHwnd_));
   EXPECT_EQ(log_.Compare(frameHwnd_, {{kEnterAutoReceiveMessage, seq::posted},
                                       {WM_TIMER, seq::posted | seq::wparam, kAutoReceiveTimer},
-                                      {WM_TIMER, seq::posted | seq::wparam, kAutoReceiveTimer},
-                                      {WM_DESTROY, seq::sent}}),
+                                      {WM_TIMER, seq::posted | seq::wparam, kAutoReceiveTimer}}),
             "");
   frame_ = nullptr;
 }
@@ -377,12 +415,11 @@ TEST_F(MainFrame, TheUserComingBackKeepsTheProgramOpenAfterAnUnattendedReceive) 
 
 TEST_F(MainFrame, ACloseRequestEndsWithTheHookAndTheFramesEnd) {
   MakeFrame();
-  log_.Keep({kCloseRequestMessage, kCloseSequenceEndMessage, WM_CLOSE, WM_DESTROY});
+  log_.Keep({kCloseRequestMessage, kCloseSequenceEndMessage, WM_CLOSE});
   Send(WM_CLOSE);
   EXPECT_EQ(log_.Compare(frameHwnd_, {{WM_CLOSE, seq::posted},
                                       {kCloseRequestMessage, seq::posted},
-                                      {kCloseSequenceEndMessage, seq::posted},
-                                      {WM_DESTROY, seq::sent}}),
+                                      {kCloseSequenceEndMessage, seq::posted}}),
             "");
   EXPECT_FALSE(IsWindow(frameHwnd_));
   EXPECT_FALSE(CloseRequestSeenFlag);
@@ -435,7 +472,8 @@ TEST_F(MainFrame, ACloseTakenOverByADialogWaitsForItToPassItBack) {
     SetWindowLongW(h, DWLP_MSGRESULT, kCloseTakenOver);
     return TRUE;
   };
-  log_.Keep({kCloseRequestMessage, kCloseSequenceEndMessage, WM_CLOSE, WM_DESTROY});
+  log_.Keep({kCloseRequestMessage, kCloseSequenceEndMessage, WM_CLOSE});
+  log_.Clear();
   Send(kCloseRequestMessage);
   EXPECT_EQ(Calls(), std::vector<std::string>{"progress stores its work"});
   EXPECT_TRUE(IsWindow(frameHwnd_));
@@ -447,9 +485,9 @@ TEST_F(MainFrame, ACloseTakenOverByADialogWaitsForItToPassItBack) {
   Pump();
   EXPECT_FALSE(IsWindow(frameHwnd_));
   EXPECT_EQ(log_.Compare(frameHwnd_, {{kCloseRequestMessage, seq::posted},
+                                      {kCloseRequestMessage, seq::sent | seq::other},
                                       {kCloseRequestMessage, seq::posted},
-                                      {kCloseSequenceEndMessage, seq::posted},
-                                      {WM_DESTROY, seq::sent}}),
+                                      {kCloseSequenceEndMessage, seq::posted}}),
             "");
   frame_ = nullptr;
 }
