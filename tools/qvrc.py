@@ -22,6 +22,8 @@ Source format, one statement a line ("#" starts a comment outside quotes):
     RECT <x> <y> <cx> <cy> <#rrggbb>
     FRAME <x> <y> <cx> <cy> <#rrggbb>
     ELLIPSE <x> <y> <cx> <cy> <#rrggbb>
+    POLY <#rrggbb> <x1> <y1> <x2> <y2> <x3> <y3> ...    filled, the pixels whose centres lie inside
+    LINE <x1> <y1> <x2> <y2> <width> <#rrggbb>          the pixels within width/2 of the segment
   END
   ICON <id> <width> <height> <#rrggbb background, or "clear">
     (the shapes of a bitmap; an icon keeps alpha: shapes are opaque)
@@ -309,6 +311,9 @@ class Compiler:
         for number, toks in body:
             w = f'line {number}'
             kind = toks[0][1]
+            if kind in ('POLY', 'LINE'):
+                self.shape(pixels, kind, toks, w)
+                continue
             x, y, cx, cy = (self.number(t[1], w) for t in toks[1:5])
             colour = self.colour(toks[5][1], w) | opaque
             for row in range(max(0, y), min(height, y + cy)):
@@ -329,6 +334,36 @@ class Compiler:
         header = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 32, 0, width * height * 4, 7559, 7559, 0, 0)
         rows = b''.join(b''.join(struct.pack('<I', p) for p in pixels[r]) for r in reversed(range(height)))
         return header + rows
+
+    def shape(self, pixels, kind, toks, where):
+        """A filled polygon or a thick line, tested at each pixel's centre."""
+        height, width = len(pixels), len(pixels[0])
+        if kind == 'POLY':
+            colour = self.colour(toks[1][1], where) | 0xFF000000
+            coords = [self.number(t[1], where) for t in toks[2:]]
+            if len(coords) < 6 or len(coords) % 2:
+                raise SourceError(f'{where}: POLY takes three points or more')
+            points = list(zip(coords[0::2], coords[1::2]))
+
+            def inside(px, py):
+                hit = False
+                for (ax, ay), (bx, by) in zip(points, points[1:] + points[:1]):
+                    if (ay > py) != (by > py) and px < ax + (py - ay) * (bx - ax) / (by - ay):
+                        hit = not hit
+                return hit
+        else:
+            ax, ay, bx, by, thick = (self.number(t[1], where) for t in toks[1:6])
+            colour = self.colour(toks[6][1], where) | 0xFF000000
+            length2 = (bx - ax) ** 2 + (by - ay) ** 2
+
+            def inside(px, py):
+                t = 0.0 if length2 == 0 else max(0.0, min(1.0, ((px - ax) * (bx - ax) + (py - ay) * (by - ay)) / length2))
+                dx, dy = px - (ax + t * (bx - ax)), py - (ay + t * (by - ay))
+                return dx * dx + dy * dy <= (thick / 2) ** 2
+        for row in range(height):
+            for col in range(width):
+                if inside(col + 0.5, row + 0.5):
+                    pixels[row][col] = colour
 
     @staticmethod
     def colour(word, where):

@@ -5,6 +5,7 @@
 #include <climits>
 #include <memory>
 
+#include "app/foundation/MessageBoxes.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/HeaderRowCache.h"
@@ -26,8 +27,8 @@ using Ids = std::vector<unsigned long>;
 
 constexpr DWORD kRootFolderId = 0;
 constexpr uint32_t kNameMask = 1;
-// The error box's row for a folder order that could not be saved.
-constexpr uint32_t kErrorFolderOrderNotSaved = 20505;
+// The folder order could not be saved.
+constexpr UINT kFolderOrderNotSavedText = 20290;
 constexpr const wchar_t* kReceiveBoxName = L"受信ﾎﾞｯｸｽ";
 constexpr const wchar_t* kSendBoxName = L"送信ﾎﾞｯｸｽ";
 
@@ -327,7 +328,7 @@ bool WriteFolderOrderFile(int kind, const std::vector<unsigned long>& ids) {
   for (unsigned long id : ids) bytes += std::to_string(static_cast<int32_t>(static_cast<uint32_t>(id))) + "\n";
   const std::wstring path = OrderFilePath(kind);
   if (!path.empty() && WriteWholeFile(path, bytes)) return true;
-  ShowMailOpsError(kErrorFolderOrderNotSaved);
+  ShowErrorBoxRes(GetMainWindowHandle(), kFolderOrderNotSavedText);
   return false;
 }
 

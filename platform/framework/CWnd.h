@@ -9,7 +9,7 @@
 //
 // Messages go through the class's message map (MessageMap.h); what it does
 // not handle goes to the window's previous procedure. WM_COMMAND, WM_NOTIFY,
-// WM_CTLCOLORxxx, WM_DRAWITEM and the scroll messages of a control are
+// WM_CTLCOLORxxx, WM_DRAWITEM, WM_MEASUREITEM and the scroll messages of a control are
 // first reflected to the control's own object; only when that leaves them
 // does the parent's map see them.
 #pragma once
@@ -148,6 +148,9 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   void InvalidateRect(LPCRECT rect, BOOL erase = TRUE);
   void ValidateRect(LPCRECT rect);
   void UpdateWindow();
+  // WM_SETREDRAW: while off, the window collects no painting; turned on, it
+  // paints again only once invalidated.
+  void SetRedraw(BOOL redraw = TRUE) { SendMessage(WM_SETREDRAW, static_cast<WPARAM>(redraw)); }
   UINT_PTR SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc = nullptr);
   BOOL KillTimer(UINT_PTR id);
   CDC* GetDC();
@@ -179,6 +182,7 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   afx_msg void OnKillFocus(CWnd* next);
   afx_msg HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
   afx_msg void OnDrawItem(int id, LPDRAWITEMSTRUCT dis);
+  afx_msg void OnMeasureItem(int id, LPMEASUREITEMSTRUCT mis);
   afx_msg void OnActivate(UINT state, CWnd* other, BOOL minimized);
   afx_msg void OnShowWindow(BOOL show, UINT status);
   afx_msg void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu);

@@ -359,6 +359,10 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     if (message == WM_DRAWITEM) {
       const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       if (dis && dis->CtlType != ODT_MENU) control = dis->hwndItem;
+    } else if (message == WM_MEASUREITEM) {
+      // No handle in the record: the control is the child of that id.
+      const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+      if (mis && mis->CtlType != ODT_MENU) control = ::GetDlgItem(m_hWnd, static_cast<int>(mis->CtlID));
     } else if (message == WM_HSCROLL || message == WM_VSCROLL) {
       control = reinterpret_cast<HWND>(lParam);
     }
@@ -428,6 +432,7 @@ BOOL CWnd::ReflectChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
       return OnCmdMsg(0, static_cast<int>(MAKELONG(head->code, WM_REFLECT_BASE + WM_NOTIFY)), &notify, nullptr);
     }
     case WM_DRAWITEM:
+    case WM_MEASUREITEM:
     case WM_HSCROLL:
     case WM_VSCROLL:
       return CWnd::OnWndMsg(WM_REFLECT_BASE + message, wParam, lParam, result);

@@ -11,7 +11,9 @@
 #include "platform/framework/CCmdTarget.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/framework/Geometry.h"
-#include "platform/ui/controls/Edit.h"  // EN_ codes of the ON_EN_ entries
+#include "platform/ui/controls/ComboBox.h"  // CBN_ codes of the ON_CBN_ entries
+#include "platform/ui/controls/Edit.h"      // EN_ codes of the ON_EN_ entries
+#include "platform/ui/controls/ListBox.h"   // LBN_ codes of the ON_LBN_ entries
 
 class CDC;
 class CMenu;
@@ -114,6 +116,18 @@ BOOL DrawItemReflect(CCmdTarget* t, AFX_CALL& c) {
   return TRUE;
 }
 template <class T, auto F>
+BOOL MeasureItem(CCmdTarget* t, AFX_CALL& c) {
+  Invoke<T, F>(t, static_cast<int>(c.wParam), reinterpret_cast<LPMEASUREITEMSTRUCT>(c.lParam));
+  c.result = TRUE;
+  return TRUE;
+}
+template <class T, auto F>
+BOOL MeasureItemReflect(CCmdTarget* t, AFX_CALL& c) {
+  Invoke<T, F>(t, reinterpret_cast<LPMEASUREITEMSTRUCT>(c.lParam));
+  c.result = TRUE;
+  return TRUE;
+}
+template <class T, auto F>
 BOOL Activate(CCmdTarget* t, AFX_CALL& c) {
   Invoke<T, F>(t, static_cast<UINT>(LOWORD(c.wParam)), WndOf(reinterpret_cast<HWND>(c.lParam)),
                static_cast<BOOL>(HIWORD(c.wParam)));
@@ -187,6 +201,23 @@ BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_
 #define ON_EN_SETFOCUS(id, memberFxn) ON_CONTROL(EN_SETFOCUS, id, memberFxn)
 #define ON_EN_KILLFOCUS(id, memberFxn) ON_CONTROL(EN_KILLFOCUS, id, memberFxn)
 #define ON_EN_MAXTEXT(id, memberFxn) ON_CONTROL(EN_MAXTEXT, id, memberFxn)
+#define ON_CBN_ERRSPACE(id, memberFxn) ON_CONTROL(CBN_ERRSPACE, id, memberFxn)
+#define ON_CBN_SELCHANGE(id, memberFxn) ON_CONTROL(CBN_SELCHANGE, id, memberFxn)
+#define ON_CBN_DBLCLK(id, memberFxn) ON_CONTROL(CBN_DBLCLK, id, memberFxn)
+#define ON_CBN_SETFOCUS(id, memberFxn) ON_CONTROL(CBN_SETFOCUS, id, memberFxn)
+#define ON_CBN_KILLFOCUS(id, memberFxn) ON_CONTROL(CBN_KILLFOCUS, id, memberFxn)
+#define ON_CBN_EDITCHANGE(id, memberFxn) ON_CONTROL(CBN_EDITCHANGE, id, memberFxn)
+#define ON_CBN_EDITUPDATE(id, memberFxn) ON_CONTROL(CBN_EDITUPDATE, id, memberFxn)
+#define ON_CBN_DROPDOWN(id, memberFxn) ON_CONTROL(CBN_DROPDOWN, id, memberFxn)
+#define ON_CBN_CLOSEUP(id, memberFxn) ON_CONTROL(CBN_CLOSEUP, id, memberFxn)
+#define ON_CBN_SELENDOK(id, memberFxn) ON_CONTROL(CBN_SELENDOK, id, memberFxn)
+#define ON_CBN_SELENDCANCEL(id, memberFxn) ON_CONTROL(CBN_SELENDCANCEL, id, memberFxn)
+#define ON_LBN_ERRSPACE(id, memberFxn) ON_CONTROL(LBN_ERRSPACE, id, memberFxn)
+#define ON_LBN_SELCHANGE(id, memberFxn) ON_CONTROL(LBN_SELCHANGE, id, memberFxn)
+#define ON_LBN_DBLCLK(id, memberFxn) ON_CONTROL(LBN_DBLCLK, id, memberFxn)
+#define ON_LBN_SELCANCEL(id, memberFxn) ON_CONTROL(LBN_SELCANCEL, id, memberFxn)
+#define ON_LBN_SETFOCUS(id, memberFxn) ON_CONTROL(LBN_SETFOCUS, id, memberFxn)
+#define ON_LBN_KILLFOCUS(id, memberFxn) ON_CONTROL(LBN_KILLFOCUS, id, memberFxn)
 
 // Notifications by WM_NOTIFY.
 #define ON_NOTIFY(code, id, memberFxn) QV_AFX_ENTRY(WM_NOTIFY, static_cast<WORD>(code), static_cast<WORD>(id), static_cast<WORD>(id), AfxSig_notify, Notify, memberFxn)
@@ -200,6 +231,7 @@ BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_
 #define ON_NOTIFY_REFLECT_EX(code, memberFxn) QV_AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, static_cast<WORD>(code), 0, 0, AfxSig_reflect, NotifyReflectEx, memberFxn)
 #define ON_WM_CTLCOLOR_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_CTLCOLOR, CtlColorReflect, CtlColor)
 #define ON_WM_DRAWITEM_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_DRAWITEM, DrawItemReflect, DrawItem)
+#define ON_WM_MEASUREITEM_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_MEASUREITEM, MeasureItemReflect, MeasureItem)
 #define ON_BN_CLICKED_REFLECT(memberFxn) ON_CONTROL_REFLECT(BN_CLICKED, memberFxn)
 
 // Any message: LRESULT (WPARAM, LPARAM).
@@ -226,6 +258,7 @@ BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_
 #define ON_WM_KILLFOCUS() QV_AFX_WM(WM_KILLFOCUS, Focus, OnKillFocus)
 #define ON_WM_CTLCOLOR() QV_AFX_WM(WM_CTLCOLOR, CtlColor, OnCtlColor)
 #define ON_WM_DRAWITEM() QV_AFX_WM(WM_DRAWITEM, DrawItem, OnDrawItem)
+#define ON_WM_MEASUREITEM() QV_AFX_WM(WM_MEASUREITEM, MeasureItem, OnMeasureItem)
 #define ON_WM_ACTIVATE() QV_AFX_WM(WM_ACTIVATE, Activate, OnActivate)
 #define ON_WM_SHOWWINDOW() QV_AFX_WM(WM_SHOWWINDOW, ShowWindow, OnShowWindow)
 #define ON_WM_INITMENUPOPUP() QV_AFX_WM(WM_INITMENUPOPUP, InitMenuPopup, OnInitMenuPopup)

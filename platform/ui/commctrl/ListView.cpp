@@ -15,6 +15,7 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
 #include "platform/ui/commctrl/ListViewState.h"
+#include "platform/ui/controls/Button.h"  // the owner-drawing records
 #include "platform/ui/commctrl/Notify.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/input/Keyboard.h"
@@ -735,6 +736,28 @@ DWORD SetExtendedStyle(HWND hwnd, DWORD mask, DWORD style) {
   return old;
 }
 
+// An owner-drawn report asks its owner how deep its rows are (WM_MEASUREITEM,
+// itemID -1), offering the height it has; an answer that differs is kept.
+void AskOwnerForRowHeight(HWND hwnd) {
+  ListState* s = StateOf(hwnd);
+  if (!s || !(StyleOf(hwnd) & LVS_OWNERDRAWFIXED) || ViewOf(hwnd) != LVS_REPORT) return;
+  MEASUREITEMSTRUCT mis{};
+  mis.CtlType = ODT_LISTVIEW;
+  mis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
+  mis.itemID = static_cast<UINT>(-1);
+  mis.itemHeight = static_cast<UINT>(std::max(1, s->rowHeight));
+  HWND owner = GetParent(hwnd);
+  if (!owner) return;
+  SendMessageW(owner, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+  if (!(s = StateOf(hwnd))) return;
+  const int answered = std::max(1, static_cast<int>(std::min<UINT>(mis.itemHeight, 0x7FFF)));
+  if (answered == s->rowHeight) return;
+  s->measuredHeight = answered;
+  Measure(hwnd);
+  Relayout(hwnd);
+  InvalidateRect(hwnd, nullptr, FALSE);
+}
+
 void OnCreate(HWND hwnd) {
   auto* s = new ListState;
   s->ownerData = (StyleOf(hwnd) & LVS_OWNERDATA) != 0;
@@ -747,6 +770,7 @@ void OnCreate(HWND hwnd) {
   s->header = CreateWindowExW(0, WC_HEADERW, L"", headerStyle, 0, 0, 0, 0, hwnd, nullptr, nullptr, nullptr);
   Measure(hwnd);
   Relayout(hwnd);
+  AskOwnerForRowHeight(hwnd);
 }
 
 void OnDestroy(HWND hwnd) {
@@ -846,6 +870,14 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(s->font);
+    case WM_WINDOWPOSCHANGED: {
+      // A new size asks the owner again: a control made from a template gets
+      // its framework object only after its creation, and this is how such an
+      // object still sees WM_MEASUREITEM.
+      const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos && !(pos->flags & SWP_NOSIZE)) AskOwnerForRowHeight(hwnd);
+      return IsWindow(hwnd) ? DefWindowProcW(hwnd, message, wParam, lParam) : 0;
+    }
     case WM_SIZE:
       Relayout(hwnd);
       InvalidateRect(hwnd, nullptr, FALSE);

@@ -122,6 +122,11 @@ void Measure(HWND hwnd) {
   if (!s) return;
   s->textHeight = FontLineHeight(hwnd, s->font);
   const int small = ImageSize(s->images[LVSIL_SMALL]).cy;
+  if ((StyleOf(hwnd) & LVS_OWNERDRAWFIXED) && ViewOf(hwnd) == LVS_REPORT && s->measuredHeight > 0) {
+    // Once the owner answered WM_MEASUREITEM its height stays, whatever the font or images.
+    s->rowHeight = s->measuredHeight;
+    return;
+  }
   if ((StyleOf(hwnd) & LVS_OWNERDRAWFIXED) && small > 0) {
     // Owner-drawn rows are as deep as the small images: the owner's way to choose.
     s->rowHeight = small;

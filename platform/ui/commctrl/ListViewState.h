@@ -63,6 +63,8 @@ struct ListState {
   // Measured by Measure().
   int textHeight = 0;
   int rowHeight = 0;
+  // An owner-drawn report's row height as its owner answered WM_MEASUREITEM; 0 = not asked yet.
+  int measuredHeight = 0;
   int listColumnWidth = 0;  // LVS_LIST, set by LVM_SETCOLUMNWIDTH
 };
 

@@ -88,4 +88,16 @@ struct DRAWITEMSTRUCT {
 };
 typedef DRAWITEMSTRUCT* LPDRAWITEMSTRUCT;
 
+// WM_MEASUREITEM, lParam a MEASUREITEMSTRUCT*: the owner sets itemHeight
+// (and itemWidth for a menu item) and answers TRUE.
+struct MEASUREITEMSTRUCT {
+  UINT CtlType;
+  UINT CtlID;
+  UINT itemID;
+  UINT itemWidth;
+  UINT itemHeight;
+  ULONG_PTR itemData;
+};
+typedef MEASUREITEMSTRUCT* LPMEASUREITEMSTRUCT;
+
 #define WC_BUTTON L"Button"
