@@ -19,7 +19,8 @@
 #include "app/mailops/WindowRegistry.h"
 #include "app/protocol/Commands.h"
 #include "app/protocol/WindowMessages.h"
-#include "app/shell/mainframe/LauncherStandIn.h"
+#include "app/shell/boxdlg/QvAccountSelector.h"
+#include "app/shell/boxdlg/QvFolderListCtrl.h"
 #include "app/shell/mainframe/AttachmentRequest.h"
 #include "app/shell/mainframe/CommandLine.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
@@ -211,6 +212,7 @@ int QvMainFrame::OnCreate(LPCREATESTRUCT cs) {
   combo_ = std::make_unique<QvAccountSelector>();
   combo_->Create(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | CBS_DROPDOWNLIST, CRect(0, 0, 350, 400), this,
                  kAccountComboId);
+  combo_->SetUp();
   launcher_ = std::make_unique<QvFolderListCtrl>();
   launcher_->Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, CRect(0, 46, 480, 800), this, kLauncherListId);
   launcher_->SetUp();
@@ -218,7 +220,7 @@ int QvMainFrame::OnCreate(LPCREATESTRUCT cs) {
   controlsMade_ = true;
   Layout();
 
-  combo_->Refill();
+  RefillAccounts();
   if (combo_->GetCount() > 0) {
     CString last;
     if (GetLastSelectAccount(last)) combo_->SelectByName(last);
@@ -405,7 +407,7 @@ LRESULT QvMainFrame::OnAccountList(WPARAM, LPARAM) {
   if (FrameRunners().accountList) FrameRunners().accountList(this);
   else ShowWarningBoxRes(m_hWnd, kStringNoAccount);
   if (closing_) return 0;
-  combo_->Refill();
+  RefillAccounts();
   if (combo_->GetCount() > 0) {
     SwitchToSelectedAccount();
   } else {
@@ -475,7 +477,7 @@ LRESULT QvMainFrame::OnSelectLauncherItem(WPARAM wParam, LPARAM) {
 
 LRESULT QvMainFrame::OnAccountListChanged(WPARAM wParam, LPARAM) {
   const CString current = GetCurrentAccountName();
-  combo_->Refill();
+  RefillAccounts();
   if (wParam) {
     OpenCurrentAccount(std::wstring(current));
     BuildLauncher();
@@ -600,6 +602,13 @@ void QvMainFrame::OnLauncherOpen(NMHDR*, LRESULT* result) {
 
 // ---- the launcher and the accounts ----
 
+// No account is no failure here: the engine's empty list is not shown as
+// an error, and the combo is left empty.
+void QvMainFrame::RefillAccounts() {
+  if (AnyAccount()) combo_->Refill();
+  else combo_->ResetContent();
+}
+
 void QvMainFrame::SwitchToSelectedAccount() {
   const CString name = combo_->GetCurrentName();
   if (name.IsEmpty()) return;
@@ -659,7 +668,7 @@ void QvMainFrame::RecreateMenuBar() {
 void QvMainFrame::OpenLauncherItem(int index) {
   if (index < 0) return;
   // Items 0-3 are the folders that could be read, in kind order.
-  const DWORD_PTR data = launcher_->GetItemData(index);
+  const DWORD_PTR data = launcher_->GetItemKey(index);
   const int count = launcher_->GetItemCount();
   const int fixed = count - 3;  // new message, receive, settings
   if (index < fixed) {

@@ -168,6 +168,7 @@ class QvMainFrame : public CFrameWnd {
 
  private:
   void Layout();
+  void RefillAccounts();
   void SwitchToSelectedAccount();
   void BuildLauncher();
   void BuildAccountMenu();

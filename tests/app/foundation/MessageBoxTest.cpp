@@ -317,7 +317,10 @@ TEST_F(BoxTest, ClosingTheProcesssDialogsLetsTheOnesThatTakeTheCloseOverFinish) 
     EXPECT_EQ(std::count(seen.begin(), seen.end(), kCloseRequestMessage), 1);
     EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_CLOSE), cases[i].closes);
   }
-  EXPECT_EQ(stored, (std::vector<HWND>{dialogs[0], dialogs[1]}));
+  std::sort(stored.begin(), stored.end());
+  std::vector<HWND> takers = {dialogs[0], dialogs[1]};
+  std::sort(takers.begin(), takers.end());
+  EXPECT_EQ(stored, takers);
   for (HWND d : dialogs) DestroyWindow(d);
 }
 

@@ -12,7 +12,8 @@
 #include "app/foundation/UiRegistry.h"
 #include "app/mailops/CurrentAccount.h"
 #include "app/protocol/Commands.h"
-#include "app/shell/mainframe/LauncherStandIn.h"
+#include "app/shell/boxdlg/QvAccountSelector.h"
+#include "app/shell/boxdlg/QvFolderListCtrl.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -138,11 +139,19 @@ class MainFrame : public qv::test::FrameworkTest {
     Pump();
   }
   void Send(UINT message, WPARAM w = 0, LPARAM l = 0) { PostMessageW(frameHwnd_, message, w, l), Pump(); }
-  // The launcher's texts, in order.
+  // The launcher's rows, in order.
   std::vector<std::wstring> LauncherTexts() {
     std::vector<std::wstring> texts;
     QvFolderListCtrl* list = frame_->Launcher();
-    for (int i = 0; i < list->GetItemCount(); ++i) texts.push_back(std::wstring(list->GetItemText(i, 0)));
+    // As the list draws them: the name, then " (n)" for a count of 1 or more.
+    for (int i = 0; i < list->GetItemCount(); ++i) {
+      std::wstring text(list->GetItemText(i, 0));
+      const DWORD_PTR key = list->GetItemKey(i);
+      if (key != QvFolderListCtrl::kNoKey && list->CountOf(key) > 0) {
+        text += L" (" + std::to_wstring(list->CountOf(key)) + L")";
+      }
+      texts.push_back(text);
+    }
     return texts;
   }
   static std::wstring Res(UINT id) { return std::wstring(LoadResString(id)); }

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "platform/kernel/Library.h"
 #include "platform/kernel/Sync.h"
 #include "tests/platform/ui/UiTest.h"
 #include "tests/support/SelfProcess.h"
