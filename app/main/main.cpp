@@ -51,6 +51,9 @@ int main(int argc, char** argv) {
   std::wstring line = CommandLineOf(argc, argv);
   const int code = AfxWinMain(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
   if (display) qv::ui::SetEventSource(nullptr);
-  display.reset();
+  // SDL stays up to the process's end: letting it go unloads the desktop's
+  // libraries with what they keep for the process still in them.
+  static auto* kept = new std::shared_ptr<qv::display::SdlDisplay>(std::move(display));
+  (void)kept;
   return code;
 }

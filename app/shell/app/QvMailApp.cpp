@@ -9,11 +9,14 @@
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
 #include "app/protocol/WindowMessages.h"
+#include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
+#include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/framework/Framework.h"
+#include "platform/kernel/Debug.h"
 #include "platform/kernel/Library.h"
 #include "platform/kernel/Sync.h"
 #include "platform/net/Winsock.h"
@@ -39,6 +42,18 @@ bool IsEditable(HWND hwnd) {
 }  // namespace
 
 QvMailApp::QvMailApp() : CWinApp(nullptr) {}
+
+void InstallScreenRunners() {
+  MainFrameRunners& r = FrameRunners();
+  r.folderScreen = [](CWnd* frame, int boxKind) {
+    QvMailBoxDlg screen(boxKind == 0 ? L"受信ﾎﾞｯｸｽ" : L"送信ﾎﾞｯｸｽ", boxKind, frame);
+    screen.DoModal();
+  };
+  r.settings = [](CWnd* frame) {
+    QvSettingBoxDlg screen(L"設定", frame);
+    screen.DoModal();
+  };
+}
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
   *resources = LoadLibraryW(L"QvMailRes.dll");
@@ -105,6 +120,7 @@ BOOL QvMailApp::InitInstance() {
     return FALSE;
   }
 
+  InstallScreenRunners();
   auto* frame = new QvMainFrame;
   m_pMainWnd = frame;
   const bool background = AutoReceiveStartFlag || UnattendedStartFlag;
@@ -117,6 +133,7 @@ BOOL QvMailApp::InitInstance() {
   if (!background) {
     frame->ShowWindow(SW_SHOWNORMAL);
     frame->UpdateWindow();
+    OutputDebugStringW(L"QvMail: launcher shown\n");
     QvMainFrame::CheckFreeSpace();
   }
   frame->ProcessOwnCmdLine();

@@ -49,5 +49,9 @@ bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t**
 // one was (the key is then spent).
 bool RouteBackKey(const MSG* msg);
 
+// The screens the main frame opens that this program has so far: the folder
+// screens and the settings launcher.
+void InstallScreenRunners();
+
 // Places `window` at `width` x `height`, centred in its parent's rectangle.
 void CenterWindowInParent(CWnd* window, int width, int height);

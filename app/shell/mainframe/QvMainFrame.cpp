@@ -170,6 +170,8 @@ BOOL QvMainFrame::PreCreateWindow(CREATESTRUCT& cs) {
     if (!RegisterClassW(&wc)) return FALSE;
   }
   cs.lpszClass = kMainFrameClass;
+  // The device's own bar shows the title: the frame draws no caption or border.
+  cs.style &= ~(WS_CAPTION | WS_THICKFRAME | WS_SYSMENU);
   if (AutoReceiveStartFlag || UnattendedStartFlag) cs.style &= ~WS_VISIBLE;
   return CFrameWnd::PreCreateWindow(cs);
 }
@@ -181,6 +183,11 @@ BOOL QvMainFrame::PreTranslateMessage(MSG* msg) {
 }
 
 LRESULT QvMainFrame::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  // What other programs and windows asked, for the debug log.
+  if ((message >= kComposeFromArgsMessage && message <= kComeToFrontMessage) || message == kCloseSequenceEndMessage ||
+      message == kCloseRequestMessage) {
+    NKDbgPrintfW(L"QvMainFrame <- 0x%x (%u)\n", message, static_cast<unsigned>(wParam));
+  }
   if (IsCloseRequestMessage(message)) {
     // Only a return of the user after this request cancels it: the frame's
     // activation as a dialog that took an earlier request over ended is not one.
@@ -208,7 +215,8 @@ int QvMainFrame::OnCreate(LPCREATESTRUCT cs) {
   separator_.SetLineStyle(PS_SOLID);
   separator_.SetLineColor(kSystemColour | COLOR_WINDOWTEXT);
   separator_.SetBkColor(kSystemColour | COLOR_3DFACE);
-  separator_.Create(L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 0, 0), this, 0xFFFF);
+  // The strip behind the combo: it paints around its siblings, below them.
+  separator_.Create(L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, CRect(0, 0, 0, 0), this, 0xFFFF);
   combo_ = std::make_unique<QvAccountSelector>();
   combo_->Create(WS_CHILD | WS_VISIBLE | WS_BORDER | WS_TABSTOP | CBS_DROPDOWNLIST, CRect(0, 0, 350, 400), this,
                  kAccountComboId);
@@ -217,6 +225,7 @@ int QvMainFrame::OnCreate(LPCREATESTRUCT cs) {
   launcher_->Create(WS_CHILD | WS_VISIBLE | WS_TABSTOP, CRect(0, 46, 480, 800), this, kLauncherListId);
   launcher_->SetUp();
   launcher_->SetNeighbours(combo_.get(), combo_.get());
+  ::SetWindowPos(separator_.m_hWnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   controlsMade_ = true;
   Layout();
 
@@ -642,6 +651,9 @@ void QvMainFrame::BuildLauncher() {
   launcher_->AddItem(index++, kReceiveText, 2, 0, false, static_cast<DWORD_PTR>(-1));
   launcher_->AddItem(index++, kSettingsText, 3, 0, false, static_cast<DWORD_PTR>(-1));
   if (selected >= 0) launcher_->SelectAndShow(selected);
+  // The counts live beside the rows: rows of the same text show new ones only
+  // when painted again.
+  launcher_->Invalidate();
   refreshPending_ = false;
 }
 

@@ -192,6 +192,16 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message != CB_GETCOUNT && message != CB_GETLBTEXT && message != CB_GETLBTEXTLEN) Redraw(hwnd);
     return r;
   }
+  // A combo's height is its field and its list: sized afresh, the list takes
+  // what lies below the field, which keeps its own height.
+  if (message == WM_WINDOWPOSCHANGING) {
+    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (pos && !(pos->flags & SWP_NOSIZE) && pos->cy != FieldHeight(*s)) {
+      s->dropHeight = std::max(0, pos->cy - FieldHeight(*s));
+      pos->cy = FieldHeight(*s);
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
   if (message == WM_SETFONT) {
     ControlBasics(hwnd, message, wParam, lParam, Paint);
     ToList(*s, WM_SETFONT, wParam, lParam);
