@@ -4,17 +4,13 @@
 // with below its receive box and mail spread over the box and them.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/foundation/UiRegistry.h"
 #include "platform/kernel/Files.h"
 #include "platform/registry/Registry.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
-#include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvMessageInterface.h"
@@ -38,7 +34,6 @@ inline const std::vector<SeededAccount>& TwoAccounts() {
 // Makes the account and stores its mail; false when the engine refused.
 inline bool MakeSeededAccount(const SeededAccount& a) {
   if (!QvAccountCreator().CreateFolders(a.name)) {
-    ADD_FAILURE() << "CreateFolders: " << std::hex << GetQvMiddleError();
     return false;
   }
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(a.name, L""));
@@ -51,10 +46,7 @@ inline bool MakeSeededAccount(const SeededAccount& a) {
   std::unique_ptr<QvFolderInterface> inbox(storage->OpenFolder(s.ulJusinTrayID));
   std::vector<unsigned long> folders = {s.ulJusinTrayID};
   std::vector<unsigned long> children;
-  if (!inbox || !inbox->GetFolderIds(&children)) {
-    ADD_FAILURE() << "inbox: " << std::hex << GetQvMiddleError();
-    return false;
-  }
+  if (!inbox || !inbox->GetFolderIds(&children)) return false;
   folders.insert(folders.end(), children.begin(), children.end());
   for (int i = 0; i < a.messages; ++i) {
     std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(folders[static_cast<size_t>(i) % folders.size()]));
@@ -67,28 +59,29 @@ inline bool MakeSeededAccount(const SeededAccount& a) {
     const std::string raw = "From: sender" + std::to_string(i) + "@example.jp\r\nSubject: message " +
                             std::to_string(i) + "\r\n\r\nbody\r\n";
     unsigned long id = 0;
-    if (!folder->CreateMessage(&id, attributes, raw)) {
-      ADD_FAILURE() << "CreateMessage: " << std::hex << GetQvMiddleError();
-      return false;
-    }
+    if (!folder->CreateMessage(&id, attributes, raw)) return false;
   }
   return true;
+}
+
+// A text value under the program's key.
+inline bool SetProgramValue(const wchar_t* name, const std::wstring& text) {
+  HKEY key = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", 0, nullptr, 0, 0, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  const LONG set = RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                  static_cast<DWORD>((text.size() + 1) * 2));
+  RegCloseKey(key);
+  return set == ERROR_SUCCESS;
 }
 
 // The data folder an installed program has, named in the registry.
 inline bool MakeDataFolder() {
   CreateDirectoryW(L"\\Application Data", nullptr);
   CreateDirectoryW(L"\\Application Data\\QuvoMail\\", nullptr);
-  HKEY key = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", 0, nullptr, 0, 0, nullptr, &key, nullptr) !=
-      ERROR_SUCCESS) {
-    return false;
-  }
-  const std::wstring path = L"\\Application Data\\QuvoMail\\";
-  const LONG set = RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
-                                  static_cast<DWORD>((path.size() + 1) * 2));
-  RegCloseKey(key);
-  return set == ERROR_SUCCESS;
+  return SetProgramValue(L"DataPath", L"\\Application Data\\QuvoMail\\");
 }
 
 // Both accounts, the first one the last selected.
@@ -97,7 +90,7 @@ inline bool MakeTwoAccountRoot() {
   for (const SeededAccount& a : TwoAccounts()) {
     if (!MakeSeededAccount(a)) return false;
   }
-  return SetLastSelectAccount(TwoAccounts()[0].name.c_str());
+  return SetProgramValue(L"LastSelectAccount", TwoAccounts()[0].name);
 }
 
 }  // namespace qv::test
