@@ -143,10 +143,15 @@ void Paint(HWND hwnd, HDC dc) {
   StylePainter::PaintComboField(dc, r, SelectedText(*s).c_str(), s->dropped, state);
 }
 
+// Set while the combo sizes itself to its field (not a new height for it).
+thread_local bool t_fitting = false;
+
 void FitField(HWND hwnd, const ComboState& s) {
   RECT r{};
   GetWindowRect(hwnd, &r);
+  t_fitting = true;
   SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, FieldHeight(s), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  t_fitting = false;
 }
 
 // The CB_ messages that are their LB_ twins.
@@ -196,7 +201,7 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // what lies below the field, which keeps its own height.
   if (message == WM_WINDOWPOSCHANGING) {
     auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
-    if (pos && !(pos->flags & SWP_NOSIZE) && pos->cy != FieldHeight(*s)) {
+    if (pos && !(pos->flags & SWP_NOSIZE) && !t_fitting) {
       s->dropHeight = std::max(0, pos->cy - FieldHeight(*s));
       pos->cy = FieldHeight(*s);
     }
