@@ -7,6 +7,7 @@
 // does nothing (/bin/true), the floor any start pays. The display is an Xvfb
 // of the benchmark's own unless $DISPLAY names one.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -69,7 +70,18 @@ struct XServer {
       struct stat st {};
       if (stat(("/tmp/.X" + std::to_string(n) + "-lock").c_str(), &st) == 0) continue;
       const std::string name = ":" + std::to_string(n);
-      pid = Spawn({"/usr/bin/Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"}, {});
+      // Its output goes nowhere: a server holding the benchmark's output open
+      // would keep a reader of it waiting after the run.
+      posix_spawn_file_actions_t quiet;
+      posix_spawn_file_actions_init(&quiet);
+      posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+      std::vector<std::string> argv = {"/usr/bin/Xvfb", name, "-screen", "0", "1280x1024x24", "-nolisten", "tcp"};
+      std::vector<char*> a;
+      for (std::string& s : argv) a.push_back(s.data());
+      a.push_back(nullptr);
+      posix_spawn(&pid, a[0], &quiet, nullptr, a.data(), environ);
+      posix_spawn_file_actions_destroy(&quiet);
       const std::string socket = "/tmp/.X11-unix/X" + std::to_string(n);
       for (int i = 0; i < 500 && stat(socket.c_str(), &st) != 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -97,9 +109,10 @@ ProgramRoot& Root() {
   return *r;
 }
 
+// Ends with the run (the server is the benchmark's own child).
 XServer& Display() {
-  static auto* x = new XServer;
-  return *x;
+  static XServer x;
+  return x;
 }
 
 // Starts the program, waits for its painted launcher; the time that took.
