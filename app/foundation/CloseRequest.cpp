@@ -7,6 +7,7 @@
 CWnd* MainFrameWindow = nullptr;
 bool ClosePendingFlag = false;
 bool CloseRequestSeenFlag = false;
+bool CloseReactivatedFlag = false;
 
 bool IsCloseRequestMessage(UINT message) {
   if (message != kCloseRequestMessage) return false;
@@ -37,7 +38,7 @@ BOOL CloseDialogsEnumProc(HWND window, LPARAM) {
     // The platform's contact dialog ends only through its OK command.
     if (std::wcscmp(title, L"連絡先") == 0) {
       ::SendMessageW(window, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(window));
-    } else {
+    } else if (::SendMessageW(window, kCloseRequestMessage, 0, 0) != kCloseTakenOver) {
       ::PostMessageW(window, WM_CLOSE, 0, 0);
     }
   } else if (std::wcscmp(className, L"MSContactChooser") == 0) {

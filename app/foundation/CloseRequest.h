@@ -17,12 +17,18 @@ extern CWnd* MainFrameWindow;
 extern bool ClosePendingFlag;
 // Set once a close request was seen.
 extern bool CloseRequestSeenFlag;
+// Set when the program is activated, or asked to compose, after a close
+// request was seen: that close is off.
+extern bool CloseReactivatedFlag;
 
 // True for the close request, which is then remembered as seen.
 bool IsCloseRequestMessage(UINT message);
 void PostCloseRequest();
 // For a dialog that took a close request while it was modal, when it ends.
 void ForwardPendingClose();
-// Closes this process's dialogs (not the main window) and the contact chooser.
+// Closes this process's dialogs (not the main window) and the contact
+// chooser. Each dialog is first sent the close request: one that answers
+// kCloseTakenOver (the progress window, the message sheet) stores its work
+// and ends itself; the others are closed.
 void CloseForeignDialogs();
 BOOL CloseDialogsEnumProc(HWND window, LPARAM parameter);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "app/foundation/ProgramScreen.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Memory.h"
 #include "platform/kernel/SystemMessage.h"
@@ -27,6 +28,8 @@ CString LoadResString(UINT id) {
 }
 
 int QvMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  // Nobody could see or answer it: the start goes on as if cancelled.
+  if (!EnsureScreen()) return IDCANCEL;
   SendMessageW(owner, kSystemBoxMessage, 1, 0);
   const int answer = MessageBoxW(owner, text, caption, type);
   SendMessageW(owner, kSystemBoxMessage, 0, 0);

@@ -32,6 +32,9 @@ constexpr KeyBinding kKeys[] = {
     {SDLK_KP_ENTER, VK_RETURN, KeyKind::Held},
     {SDLK_F1, VK_F1, KeyKind::Held},
     {SDLK_F2, VK_F2, KeyKind::Held},
+    // The device's help key (the desktop's Help key, or F3 beside the soft keys).
+    {SDLK_HELP, VK_HELP, KeyKind::Held},
+    {SDLK_F3, VK_HELP, KeyKind::Held},
     {SDLK_ESCAPE, VK_BACK, KeyKind::Held},
     {SDLK_BACKSPACE, VK_BACK, KeyKind::Stroke},
     // The desktop's own keys, as Win32 gives them.

@@ -23,6 +23,9 @@ std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
   // One small bitmap copied whole: a GL driver buys nothing here and brings
   // threads and memory of its own ($SDL_RENDER_DRIVER still chooses).
   SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  // The window's own pixels too: no GL renderer behind the window surface
+  // (it costs a start a GL driver's load and its shader compiles).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A composition longer than SDL's short event holds comes whole.
   SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (SDL_Init(SDL_INIT_VIDEO) != 0) {

@@ -45,7 +45,9 @@ BOOL CFrameWnd::Create(LPCTSTR className, LPCTSTR windowName, DWORD style, const
     w = rect.right - rect.left;
     h = rect.bottom - rect.top;
   }
-  return CreateEx(exStyle, className, windowName, style, x, y, w, h, parent ? parent->m_hWnd : nullptr, nullptr);
+  // The kept title, not `windowName`: LoadFrame passes the title itself,
+  // whose old text the assignment above has freed.
+  return CreateEx(exStyle, className, m_strTitle, style, x, y, w, h, parent ? parent->m_hWnd : nullptr, nullptr);
 }
 
 BOOL CFrameWnd::PreCreateWindow(CREATESTRUCT& cs) {

@@ -1,10 +1,15 @@
 #include "platform/framework/CWinApp.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cwchar>
 
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/AfxStrings.h"
+#include "platform/base/WideText.h"
+#include "platform/kernel/Library.h"
 #include "platform/kernel/Sync.h"
+#include "platform/ui/metrics/Metrics.h"
 
 namespace {
 
@@ -130,6 +135,72 @@ LPCTSTR AfxGetAppName() {
   return app ? app->m_pszAppName : nullptr;
 }
 
+AfxDeviceType AfxGetDeviceType() {
+  WCHAR type[64] = {};
+  if (!SystemParametersInfoW(SPI_GETPLATFORMTYPE, sizeof type, type, 0)) return AfxDeviceUnknown;
+  if (std::wcscmp(type, PLATFORM_TYPE_POCKETPC) == 0) return AfxDevicePocketPC;
+  if (std::wcscmp(type, PLATFORM_TYPE_SMARTPHONE) == 0) return AfxDeviceSmartphone;
+  return AfxDeviceCe;
+}
+
+namespace {
+std::atomic<bool> g_controlContainer{false};
+}  // namespace
+
+void AfxEnableControlContainer() { g_controlContainer = true; }
+bool AfxControlContainerEnabled() { return g_controlContainer; }
+
+namespace qv::afx {
+
+std::wstring SingleInstanceName() {
+  WCHAR path[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring name = path;
+  std::replace(name.begin(), name.end(), L'\\', L'/');
+  return name;
+}
+
+namespace {
+
+struct CopySearch {
+  std::wstring module;
+  DWORD self;
+  HWND found = nullptr;
+};
+
+BOOL MatchCopy(HWND hwnd, LPARAM param) {
+  auto* search = reinterpret_cast<CopySearch*>(param);
+  DWORD process = 0;
+  if (!GetWindowThreadProcessId(hwnd, &process) || process == search->self) return TRUE;
+  WCHAR module[MAX_PATH] = {};
+  if (!GetWindowModuleFileNameW(hwnd, module, MAX_PATH)) return TRUE;
+  if (FoldCase(std::wstring_view(module)) != FoldCase(search->module)) return TRUE;
+  search->found = hwnd;
+  return FALSE;
+}
+
+}  // namespace
+
+HWND FindRunningCopy(int tries, DWORD stepMs) {
+  WCHAR own[MAX_PATH] = {};
+  GetModuleFileNameW(nullptr, own, MAX_PATH);
+  CopySearch search{own, GetCurrentProcessId()};
+  for (int i = 0; i < tries; ++i) {
+    EnumWindows(MatchCopy, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    if (i + 1 == tries) break;
+    // The running copy may still be making its window: give it the processor.
+    HANDLE self = GetCurrentThread();
+    const int old = GetThreadPriority(self);
+    SetThreadPriority(self, THREAD_PRIORITY_IDLE);
+    Sleep(stepMs);
+    SetThreadPriority(self, old);
+  }
+  return nullptr;
+}
+
+}  // namespace qv::afx
+
 int AfxWinMain(HINSTANCE instance, HINSTANCE, LPTSTR cmdLine, int cmdShow) {
   CWinApp* app = AfxGetApp();
   if (!app) return -1;
@@ -144,7 +215,25 @@ int AfxWinMain(HINSTANCE instance, HINSTANCE, LPTSTR cmdLine, int cmdShow) {
     title.LoadString(AFX_IDS_APP_TITLE);
     app->m_pszAppName = title;
   }
-  if (!app->InitApplication() || !app->InitInstance()) {
+  if (!app->InitApplication()) {
+    if (app->m_pMainWnd && app->m_pMainWnd->m_hWnd) app->m_pMainWnd->DestroyWindow();
+    return app->ExitInstance();
+  }
+  const AfxDeviceType device = AfxGetDeviceType();
+  if (device == AfxDevicePocketPC || device == AfxDeviceSmartphone) {
+    // Held for the life of the process: the mark later starts find.
+    static HANDLE mark = nullptr;
+    mark = CreateMutexW(nullptr, FALSE, qv::afx::SingleInstanceName().c_str());
+    if (mark && GetLastError() == ERROR_ALREADY_EXISTS) {
+      if (HWND running = qv::afx::FindRunningCopy(qv::afx::kRunningCopyTries, qv::afx::kRunningCopyStepMs)) {
+        SetForegroundWindow(running);
+        CloseHandle(mark);
+        mark = nullptr;
+        return 0;
+      }
+    }
+  }
+  if (!app->InitInstance()) {
     if (app->m_pMainWnd && app->m_pMainWnd->m_hWnd) app->m_pMainWnd->DestroyWindow();
     return app->ExitInstance();
   }

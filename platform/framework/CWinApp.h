@@ -6,6 +6,8 @@
 // and ExitInstance runs at once.
 #pragma once
 
+#include <string>
+
 #include "platform/framework/CWnd.h"
 
 class QV_PLATFORM_API CWinThread : public CCmdTarget {
@@ -57,6 +59,29 @@ class QV_PLATFORM_API CWinApp : public CWinThread {
  private:
   CString appName_, registryKey_;
 };
+
+// The kinds of device the framework tells apart, from the platform type the
+// system reports: a Windows Mobile device is a Pocket PC or a Smartphone.
+enum AfxDeviceType { AfxDeviceUnknown = 0, AfxDeviceCe = 1, AfxDevicePocketPC = 2, AfxDeviceSmartphone = 3 };
+QV_PLATFORM_API AfxDeviceType AfxGetDeviceType();
+// Lets dialogs host ActiveX controls; the device has none to host, so it
+// only records that the program asked.
+QV_PLATFORM_API void AfxEnableControlContainer();
+QV_PLATFORM_API bool AfxControlContainerEnabled();
+
+namespace qv::afx {
+// On a Windows Mobile device one copy of a program runs. The name a copy
+// marks itself by: its program file's path with "\" turned into "/".
+QV_PLATFORM_API std::wstring SingleInstanceName();
+// A top-level window of another running copy of this program (its process
+// runs the same program file, compared without regard to case): looked for
+// up to `tries` times, `stepMs` apart, the thread dropped to idle priority
+// while it waits. Null when none showed.
+QV_PLATFORM_API HWND FindRunningCopy(int tries, DWORD stepMs);
+// The framework's own look: 40 tries, 250 ms apart.
+constexpr int kRunningCopyTries = 40;
+constexpr DWORD kRunningCopyStepMs = 250;
+}  // namespace qv::afx
 
 QV_PLATFORM_API CWinApp* AfxGetApp();
 // The application when called on its thread, else null.

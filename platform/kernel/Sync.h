@@ -15,6 +15,15 @@
 #define THREAD_PRIORITY_NORMAL 0
 #define THREAD_PRIORITY_BELOW_NORMAL (-1)
 #define THREAD_PRIORITY_ABOVE_NORMAL 1
+#define THREAD_PRIORITY_LOWEST (-2)
+#define THREAD_PRIORITY_HIGHEST 2
+#define THREAD_PRIORITY_IDLE (-15)
+#define THREAD_PRIORITY_TIME_CRITICAL 15
+#define THREAD_PRIORITY_ERROR_RETURN 0x7FFFFFFF
+
+#define SYNCHRONIZE 0x00100000u
+#define EVENT_MODIFY_STATE 0x0002u
+#define EVENT_ALL_ACCESS 0x001F0003u
 
 #define EVENT_PULSE 1
 #define EVENT_RESET 2
@@ -37,6 +46,9 @@ QV_PLATFORM_API BOOL EventModify(HANDLE event, DWORD func);
 QV_PLATFORM_API BOOL SetEvent(HANDLE event);
 QV_PLATFORM_API BOOL ResetEvent(HANDLE event);
 QV_PLATFORM_API BOOL PulseEvent(HANDLE event);
+// Opens an event another handle (of any process) holds open; with none open
+// the event does not exist: null and error 2.
+QV_PLATFORM_API HANDLE OpenEventW(DWORD access, BOOL inherit, LPCWSTR name);
 
 QV_PLATFORM_API DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 QV_PLATFORM_API DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, DWORD milliseconds);
@@ -45,7 +57,14 @@ QV_PLATFORM_API HANDLE CreateThread(LPSECURITY_ATTRIBUTES sa, size_t stackSize, 
                                     LPVOID parameter, DWORD flags, LPDWORD threadId);
 QV_PLATFORM_API DWORD ResumeThread(HANDLE thread);
 QV_PLATFORM_API BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
+// The priority is kept per thread and read back; the host's scheduler is
+// not asked (the device's levels have no meaning for it). Both take a
+// thread's handle or the pseudo handle of GetCurrentThread.
 QV_PLATFORM_API BOOL SetThreadPriority(HANDLE thread, int priority);
+QV_PLATFORM_API int GetThreadPriority(HANDLE thread);
+// A pseudo handle that means the calling thread wherever it is used; it
+// needs no closing.
+QV_PLATFORM_API HANDLE GetCurrentThread();
 QV_PLATFORM_API DWORD GetCurrentThreadId();
 QV_PLATFORM_API DWORD GetCurrentProcessId();
 

@@ -354,6 +354,31 @@ DWORD Wait(const std::vector<std::shared_ptr<Waitable>>& objects, bool all, DWOR
   }
 }
 
+// GetCurrentThread's answer, as Win32 gives it: -2.
+HANDLE const kCurrentThreadPseudoHandle = reinterpret_cast<HANDLE>(static_cast<intptr_t>(-2));
+
+// Priorities set on threads, by thread id (normal ones are not kept).
+struct PriorityTable {
+  std::mutex lock;
+  std::map<DWORD, int> byThread;
+};
+PriorityTable& Priorities() {
+  static auto* t = new PriorityTable;
+  return *t;
+}
+
+bool ThreadIdOf(HANDLE thread, DWORD* tid) {
+  if (thread == kCurrentThreadPseudoHandle) {
+    *tid = ThisThread();
+    return true;
+  }
+  auto t = Find<ThreadObject>(thread);
+  if (!t) return false;
+  std::lock_guard<std::mutex> g(t->s->lock);
+  *tid = t->s->tid;
+  return true;
+}
+
 }  // namespace
 }  // namespace qv::kernel
 
@@ -454,6 +479,32 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, 
   return h;
 }
 
+HANDLE OpenEventW(DWORD, BOOL, LPCWSTR name) {
+  if (!name || !*name) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  // An event lives while some handle holds its file open (each holder keeps
+  // a read lock on its first byte); a file nobody holds is a leftover.
+  const int probe = ::open(NameFile("event", name).c_str(), O_RDWR | O_CLOEXEC);
+  bool held = false;
+  if (probe >= 0) {
+    struct flock fl{};
+    fl.l_type = F_WRLCK;
+    fl.l_whence = SEEK_SET;
+    fl.l_len = 1;
+    held = ::fcntl(probe, F_OFD_SETLK, &fl) != 0;
+    ::close(probe);
+  }
+  if (!held) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return nullptr;
+  }
+  HANDLE h = CreateEventW(nullptr, FALSE, FALSE, name);
+  if (h) SetLastError(0);
+  return h;
+}
+
 BOOL EventModify(HANDLE event, DWORD func) {
   auto e = Find<EventObject>(event);
   if (!e) return Fail(ERROR_INVALID_HANDLE);
@@ -528,6 +579,11 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start,
       const DWORD code = start(parameter);
       if (t_owned) t_owned->Abandon();  // before the thread counts as ended
       {
+        // A later thread given the same id starts at the normal priority.
+        std::lock_guard<std::mutex> g(Priorities().lock);
+        Priorities().byThread.erase(state->tid);
+      }
+      {
         std::lock_guard<std::mutex> g(WaitLock());
         state->exitCode = code;
         state->done = true;
@@ -566,8 +622,29 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
   return TRUE;
 }
 
-BOOL SetThreadPriority(HANDLE thread, int) {
-  return Find<ThreadObject>(thread) ? TRUE : Fail(ERROR_INVALID_HANDLE);
+HANDLE GetCurrentThread() { return kCurrentThreadPseudoHandle; }
+
+BOOL SetThreadPriority(HANDLE thread, int priority) {
+  DWORD tid = 0;
+  if (!ThreadIdOf(thread, &tid)) return Fail(ERROR_INVALID_HANDLE);
+  if (priority < THREAD_PRIORITY_IDLE || priority > THREAD_PRIORITY_TIME_CRITICAL) {
+    return Fail(ERROR_INVALID_PARAMETER);
+  }
+  std::lock_guard<std::mutex> g(Priorities().lock);
+  if (priority == THREAD_PRIORITY_NORMAL) Priorities().byThread.erase(tid);
+  else Priorities().byThread[tid] = priority;
+  return TRUE;
+}
+
+int GetThreadPriority(HANDLE thread) {
+  DWORD tid = 0;
+  if (!ThreadIdOf(thread, &tid)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return THREAD_PRIORITY_ERROR_RETURN;
+  }
+  std::lock_guard<std::mutex> g(Priorities().lock);
+  const auto it = Priorities().byThread.find(tid);
+  return it == Priorities().byThread.end() ? THREAD_PRIORITY_NORMAL : it->second;
 }
 
 DWORD GetCurrentThreadId() { return ThisThread(); }

@@ -142,6 +142,8 @@ void SetLandscape(bool landscape) {
   qv::ui::SetOrientation(landscape ? qv::ui::Orientation::Landscape : qv::ui::Orientation::Portrait);
 }
 
+void SetPlatformType(const std::wstring& type) { qv::ui::SetPlatformType(type); }
+
 bool SaveScreenPng(const std::string& hostPath) {
   const auto screen = qv::ui::ScreenSurface();
   if (!screen) return false;

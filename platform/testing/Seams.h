@@ -143,6 +143,8 @@ WindowState ReadWindow(HWND hwnd);
 int PumpMessages(int limit = 10000);
 // Turns the device screen.
 void SetLandscape(bool landscape);
+// Makes the device report another platform type ("PocketPC" by default).
+void SetPlatformType(const std::wstring& type);
 // Writes the screen as it stands to a PNG file at a host path (the
 // build folder: people look at them); false when it could not.
 bool SaveScreenPng(const std::string& hostPath);

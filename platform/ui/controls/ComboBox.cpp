@@ -189,10 +189,15 @@ void Paint(HWND hwnd, HDC dc) {
   SendMessageW(parent, WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
 }
 
+// Set while the combo sizes itself to its field (not a new height for it).
+thread_local bool t_fitting = false;
+
 void FitField(HWND hwnd, const ComboState& s) {
   RECT r{};
   GetWindowRect(hwnd, &r);
+  t_fitting = true;
   SetWindowPos(hwnd, nullptr, 0, 0, r.right - r.left, FieldHeight(s), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  t_fitting = false;
 }
 
 // The CB_ messages that are their LB_ twins.
@@ -240,6 +245,16 @@ LRESULT ComboBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     const LRESULT r = ToList(*s, twin, wParam, lParam);
     if (message != CB_GETCOUNT && message != CB_GETLBTEXT && message != CB_GETLBTEXTLEN) Redraw(hwnd);
     return r;
+  }
+  // A combo's height is its field and its list: sized afresh, the list takes
+  // what lies below the field, which keeps its own height.
+  if (message == WM_WINDOWPOSCHANGING) {
+    auto* pos = reinterpret_cast<WINDOWPOS*>(lParam);
+    if (pos && !(pos->flags & SWP_NOSIZE) && !t_fitting) {
+      s->dropHeight = std::max(0, pos->cy - FieldHeight(*s));
+      pos->cy = FieldHeight(*s);
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
   }
   if (message == WM_SETFONT) {
     ControlBasics(hwnd, message, wParam, lParam, Paint);

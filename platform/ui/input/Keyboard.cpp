@@ -267,6 +267,13 @@ BOOL GetKeyboardState(BYTE* state) {
 
 BOOL TranslateMessage(const MSG* msg) {
   if (!msg || (msg->message != WM_KEYDOWN && msg->message != WM_SYSKEYDOWN)) return FALSE;
+  // The help key asks the top-level window that has it for help, once a
+  // press (its auto-repeats ask nothing more).
+  if (msg->wParam == VK_HELP) {
+    if (msg->lParam & (1 << 30)) return FALSE;
+    HWND top = GetAncestor(msg->hwnd, GA_ROOT);
+    return top ? PostMessageW(top, WM_HELP, 0, 0) : FALSE;
+  }
   const bool shift = GetKeyState(VK_SHIFT) < 0;
   const bool caps = (GetKeyState(VK_CAPITAL) & 1) != 0;
   if (GetKeyState(VK_CONTROL) < 0) return FALSE;

@@ -1,6 +1,8 @@
 #include "platform/ui/metrics/Metrics.h"
 
+#include <algorithm>
 #include <atomic>
+#include <mutex>
 
 #include "platform/ui/queue/SeamHooks.h"
 
@@ -13,12 +15,43 @@ constexpr int kDpi = 192;
 
 std::atomic<Orientation> g_orientation{Orientation::Portrait};
 
+constexpr const wchar_t* kOemInfo = L"Norvale QV-480";
+
+struct PlatformType {
+  std::mutex lock;
+  std::wstring type = PLATFORM_TYPE_POCKETPC;
+};
+PlatformType& Platform() {
+  static auto* p = new PlatformType;
+  return *p;
+}
+
+BOOL CopyAnswer(const std::wstring& text, UINT bytes, LPVOID out) {
+  if (!out) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if ((text.size() + 1) * 2 > bytes) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  auto* chars = static_cast<wchar_t*>(out);
+  std::copy(text.begin(), text.end(), chars);
+  chars[text.size()] = 0;
+  return TRUE;
+}
+
 }  // namespace
 
 DeviceProfile CurrentProfile() {
   const Orientation o = g_orientation.load(std::memory_order_relaxed);
   return o == Orientation::Portrait ? DeviceProfile{kShortSide, kLongSide, kDpi, o}
                                     : DeviceProfile{kLongSide, kShortSide, kDpi, o};
+}
+
+void SetPlatformType(const std::wstring& type) {
+  std::lock_guard<std::mutex> g(Platform().lock);
+  Platform().type = type.empty() ? PLATFORM_TYPE_POCKETPC : type;
 }
 
 // Only the device profile's turn changes it (DeviceProfile.cpp).
@@ -79,5 +112,24 @@ int GetSystemMetrics(int index) {
       return 8;
     default:
       return 0;
+  }
+}
+
+// Sizes are in bytes, as the device counts them: two a character.
+BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT) {
+  switch (action) {
+    case SPI_GETPLATFORMTYPE: {
+      std::wstring type;
+      {
+        std::lock_guard<std::mutex> g(qv::ui::Platform().lock);
+        type = qv::ui::Platform().type;
+      }
+      return qv::ui::CopyAnswer(type, uiParam, pvParam);
+    }
+    case SPI_GETOEMINFO:
+      return qv::ui::CopyAnswer(qv::ui::kOemInfo, uiParam, pvParam);
+    default:
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
   }
 }

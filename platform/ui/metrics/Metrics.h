@@ -5,6 +5,8 @@
 // (GetSysColor, platform/gdi/Gdi.h).
 #pragma once
 
+#include <string>
+
 #include "platform/base/WinTypes.h"
 
 #define SM_CXSCREEN 0
@@ -52,6 +54,15 @@
 
 extern "C" QV_PLATFORM_API int GetSystemMetrics(int index);
 
+// What kind of device this is, and who made it: wide texts into pvParam,
+// uiParam its size in bytes; a buffer too small is error 122.
+#define SPI_GETPLATFORMTYPE 257u
+#define SPI_GETOEMINFO 258u
+// The device's platform types.
+#define PLATFORM_TYPE_POCKETPC L"PocketPC"
+#define PLATFORM_TYPE_SMARTPHONE L"SmartPhone"
+extern "C" QV_PLATFORM_API BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT winIni);
+
 namespace qv::ui {
 
 enum class Orientation { Portrait, Landscape };
@@ -67,5 +78,9 @@ QV_PLATFORM_API DeviceProfile CurrentProfile();
 // Turns the screen (the display's rotate key, tests). Returns at once when
 // the orientation is already that one.
 QV_PLATFORM_API void SetOrientation(Orientation orientation);
+
+// The platform type SystemParametersInfoW reports (a Pocket PC unless a test
+// makes the device something else); empty restores it.
+QV_PLATFORM_API void SetPlatformType(const std::wstring& type);
 
 }  // namespace qv::ui

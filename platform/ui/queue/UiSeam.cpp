@@ -132,6 +132,7 @@ void Reset() {
   ForgetAsyncKeys();
   ForgetClipboard();
   SetOrientation(Orientation::Portrait);
+  SetPlatformType(L"");
   UnfixClock();
 }
 

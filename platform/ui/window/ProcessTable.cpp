@@ -143,6 +143,22 @@ bool ReadForeign(HWND hwnd, ForeignWindow* out) {
   return ReadEntry(TableDir() + "/" + HexOf(hwnd), out);
 }
 
+std::vector<HWND> ListForeign() {
+  std::vector<HWND> out;
+  const std::string dir = TableDir();
+  DIR* d = ::opendir(dir.c_str());
+  if (!d) return out;
+  while (dirent* e = ::readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.find('.') != std::string::npos) continue;
+    HWND h = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoull(name.c_str(), nullptr, 16)));
+    ForeignWindow f;
+    if (IsForeignHandle(h) && ReadEntry(dir + "/" + name, &f)) out.push_back(h);
+  }
+  ::closedir(d);
+  return out;
+}
+
 HWND FindForeign(LPCWSTR className, LPCWSTR title) {
   const std::string dir = TableDir();
   DIR* d = ::opendir(dir.c_str());

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/ui/window/WindowTable.h"
 
@@ -25,6 +26,8 @@ struct ForeignWindow {
 bool ReadForeign(HWND hwnd, ForeignWindow* out);
 // The first live foreign window that matches (null arguments match anything).
 HWND FindForeign(LPCWSTR className, LPCWSTR title);
+// Every live top-level window of the other processes under the device root.
+std::vector<HWND> ListForeign();
 // Posts to a window of another process; only integers travel.
 bool PostForeign(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -244,6 +244,10 @@ QV_PLATFORM_API BOOL EnumChildWindows(HWND parent, WNDENUMPROC proc, LPARAM para
 // of another one. Either argument may be null.
 QV_PLATFORM_API HWND FindWindowW(LPCWSTR className, LPCWSTR windowName);
 QV_PLATFORM_API DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId);
+// The program file of the process that made the window, for a window of any
+// process on the device (as a device path when the file lies below the
+// device root); 0 for a window that is gone.
+QV_PLATFORM_API UINT GetWindowModuleFileNameW(HWND hwnd, LPWSTR out, UINT size);
 
 // Showing, placing, rectangles.
 QV_PLATFORM_API BOOL ShowWindow(HWND hwnd, int command);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "platform/kernel/Library.h"
 #include "platform/ui/queue/ThreadQueue.h"
 #include "platform/ui/window/Invalidate.h"
 #include "platform/ui/window/ProcessTable.h"
@@ -225,6 +226,8 @@ BOOL EnumWindows(WNDENUMPROC proc, LPARAM param) {
     auto lock = LockUi();
     all = Handles(Desktop()->children);
   }
+  // The device has one desktop: the other processes' windows are on it too.
+  for (HWND h : ListForeign()) all.push_back(h);
   return EnumOver(all, proc, param);
 }
 
@@ -251,6 +254,28 @@ HWND FindWindowW(LPCWSTR className, LPCWSTR windowName) {
   }
   if (className && IS_INTRESOURCE(className)) return nullptr;  // atoms are this process's own
   return FindForeign(className, windowName);
+}
+
+UINT GetWindowModuleFileNameW(HWND hwnd, LPWSTR out, UINT size) {
+  std::wstring module;
+  if (IsForeignHandle(hwnd)) {
+    ForeignWindow f;
+    if (!ReadForeign(hwnd, &f)) return 0;
+    module = f.module;
+  } else {
+    if (!IsWindow(hwnd)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return 0;
+    }
+    WCHAR own[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    module = own;
+  }
+  if (!out || size == 0) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return 0;
+  }
+  return static_cast<UINT>(CopyText(module, out, static_cast<int>(size)));
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, LPDWORD processId) {

@@ -279,6 +279,51 @@ TEST_F(BoxTest, ClosingTheProcesssDialogsSparesTheMainWindow) {
   for (HWND d : dialogs) DestroyWindow(d);
 }
 
+// The windows that take a close over (the progress window, the message
+// sheet) are asked first and store their work before they end; only the
+// others are closed outright.
+TEST_F(BoxTest, ClosingTheProcesssDialogsLetsTheOnesThatTakeTheCloseOverFinish) {
+  auto units = Units({});
+  struct Case {
+    const wchar_t* title;
+    LRESULT answer;  // to the close request
+    int closes;      // WM_CLOSE it then gets
+  };
+  const Case cases[] = {
+      {L"送受信中", kCloseTakenOver, 0},  // stores, then ends itself
+      {L"メール作成", kCloseTakenOver, 0},
+      {L"受信設定", 0, 1},                // knows nothing of the request
+  };
+  std::vector<HWND> dialogs;
+  for (const Case& c : cases) {
+    dialogs.push_back(CreateDialogIndirectParamW(nullptr, AsTemplate(units), nullptr, TestDlgProc, 0));
+    SetWindowTextW(dialogs.back(), c.title);
+  }
+  std::vector<HWND> stored;
+  CurrentDlgHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<INT_PTR> {
+    if (m != kCloseRequestMessage) return std::nullopt;
+    const size_t i = std::find(dialogs.begin(), dialogs.end(), h) - dialogs.begin();
+    if (i >= dialogs.size() || cases[i].answer != kCloseTakenOver) return std::nullopt;
+    stored.push_back(h);
+    SetWindowLongW(h, DWLP_MSGRESULT, kCloseTakenOver);
+    return TRUE;
+  };
+  log_.Clear();
+  CloseForeignDialogs();
+  Pump();
+  for (size_t i = 0; i < dialogs.size(); ++i) {
+    SCOPED_TRACE(i);
+    const std::vector<UINT> seen = log_.MessagesOf(dialogs[i]);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), kCloseRequestMessage), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), WM_CLOSE), cases[i].closes);
+  }
+  std::sort(stored.begin(), stored.end());
+  std::vector<HWND> takers = {dialogs[0], dialogs[1]};
+  std::sort(takers.begin(), takers.end());
+  EXPECT_EQ(stored, takers);
+  for (HWND d : dialogs) DestroyWindow(d);
+}
+
 TEST_F(BoxTest, TheEnginesCertificateQuestionIsTheProgramsYesNoBox) {
   CertRequest request("CN=pop.example.com");
   request.dnsNames = {"pop.example.com"};

@@ -47,6 +47,13 @@ int PlayChild(const std::string& role) {
     HANDLE e = CreateEventW(nullptr, FALSE, FALSE, kEvent);
     Check(GetLastError() == ERROR_ALREADY_EXISTS, "the event is known");
     Check(SetEvent(e), "the event is set");
+  } else if (role == "event-open") {
+    // Opens the parent's event by name only; it is not made here.
+    HANDLE e = OpenEventW(EVENT_ALL_ACCESS, FALSE, kEvent);
+    Check(e != nullptr, "the parent's event opens");
+    Check(SetEvent(e), "the event is set");
+    Check(OpenEventW(EVENT_ALL_ACCESS, FALSE, L"QvTest.NoSuchEvent") == nullptr, "an unknown name does not open");
+    Check(GetLastError() == ERROR_FILE_NOT_FOUND, "an unknown name is error 2");
   } else {
     Check(false, "unknown part");
   }
@@ -97,6 +104,15 @@ TEST_F(CrossProcess, NamedEventSignalledByAnotherProcess) {
   EXPECT_EQ(qv::test::WaitExit(Spawn("event-set", root_)), 0);
   EXPECT_EQ(WaitForSingleObject(e, 5000), WAIT_OBJECT_0);
   EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_TIMEOUT);  // auto-reset took it
+  CloseHandle(e);
+}
+
+TEST_F(CrossProcess, AnotherProcessOpensAnEventByItsName) {
+  HANDLE e = CreateEventW(nullptr, TRUE, FALSE, kEvent);
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(qv::test::WaitExit(Spawn("event-open", root_)), 0);
+  EXPECT_EQ(WaitForSingleObject(e, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(WaitForSingleObject(e, 0), WAIT_OBJECT_0);  // opened, it stays manual-reset
   CloseHandle(e);
 }
 

@@ -212,4 +212,88 @@ TEST_F(Sync, TickCountFollowsTheClockSeam) {
   EXPECT_GE(GetTickCount() - after, 10u);
 }
 
+
+// ---- opening events by name, thread priorities ----
+
+TEST_F(Sync, OpenEventFindsOnlyAnEventSomeHandleHolds) {
+  struct Case {
+    const char* what;
+    bool created, closedAgain;
+    bool opens;
+  };
+  const Case cases[] = {
+      {"never made", false, false, false},
+      {"made and held", true, false, true},
+      {"made, then every handle closed", true, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::wstring name = L"QvTest.Open." + std::to_wstring(&c - cases);
+    HANDLE made = c.created ? CreateEventW(nullptr, FALSE, FALSE, name.c_str()) : nullptr;
+    if (c.closedAgain) CloseHandle(made);
+    SetLastError(0);
+    HANDLE opened = OpenEventW(EVENT_MODIFY_STATE, FALSE, name.c_str());
+    EXPECT_EQ(opened != nullptr, c.opens);
+    EXPECT_EQ(GetLastError(), c.opens ? 0u : static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    if (opened) {
+      // The same event: what the opened handle sets, the made one sees.
+      ASSERT_TRUE(SetEvent(opened));
+      EXPECT_EQ(WaitForSingleObject(made, 0), WAIT_OBJECT_0);
+      CloseHandle(opened);
+    }
+    if (made && !c.closedAgain) CloseHandle(made);
+  }
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, nullptr), nullptr);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(OpenEventW(EVENT_ALL_ACCESS, FALSE, L""), nullptr);
+}
+
+struct PriorityProbe {
+  HANDLE go;
+  std::atomic<int> seen{12345};
+};
+
+DWORD ReadOwnPriority(LPVOID p) {
+  auto* probe = static_cast<PriorityProbe*>(p);
+  WaitForSingleObject(probe->go, 5000);
+  probe->seen = GetThreadPriority(GetCurrentThread());
+  return 0;
+}
+
+TEST_F(Sync, ThreadPrioritiesAreKeptPerThread) {
+  HANDLE self = GetCurrentThread();
+  EXPECT_EQ(self, GetCurrentThread());  // a pseudo handle, the same every time
+  EXPECT_EQ(GetThreadPriority(self), THREAD_PRIORITY_NORMAL);
+  const int levels[] = {THREAD_PRIORITY_IDLE, THREAD_PRIORITY_LOWEST, THREAD_PRIORITY_BELOW_NORMAL,
+                        THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST, THREAD_PRIORITY_TIME_CRITICAL,
+                        THREAD_PRIORITY_NORMAL};
+  for (int level : levels) {
+    ASSERT_TRUE(SetThreadPriority(self, level));
+    EXPECT_EQ(GetThreadPriority(self), level);
+  }
+  EXPECT_FALSE(SetThreadPriority(self, 99));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  EXPECT_EQ(GetThreadPriority(self), THREAD_PRIORITY_NORMAL);
+
+  // Another thread's handle sets that thread's level, not this one's.
+  PriorityProbe probe;
+  probe.go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE th = CreateThread(nullptr, 0, ReadOwnPriority, &probe, 0, nullptr);
+  ASSERT_NE(th, nullptr);
+  ASSERT_TRUE(SetThreadPriority(th, THREAD_PRIORITY_IDLE));
+  EXPECT_EQ(GetThreadPriority(th), THREAD_PRIORITY_IDLE);
+  EXPECT_EQ(GetThreadPriority(self), THREAD_PRIORITY_NORMAL);
+  SetEvent(probe.go);
+  ASSERT_EQ(WaitForSingleObject(th, 5000), WAIT_OBJECT_0);
+  EXPECT_EQ(probe.seen.load(), THREAD_PRIORITY_IDLE);
+  CloseHandle(th);
+  CloseHandle(probe.go);
+
+  HANDLE notAThread = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  EXPECT_EQ(GetThreadPriority(notAThread), THREAD_PRIORITY_ERROR_RETURN);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+  EXPECT_FALSE(SetThreadPriority(notAThread, THREAD_PRIORITY_IDLE));
+  CloseHandle(notAThread);
+}
+
 }  // namespace

@@ -5,8 +5,11 @@
 #include <stdlib.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
+#include "platform/kernel/Library.h"
 #include "platform/kernel/Sync.h"
 #include "tests/platform/ui/UiTest.h"
 #include "tests/support/SelfProcess.h"
@@ -107,6 +110,50 @@ TEST_F(CrossProcess, ThisProcessesWindowsAreInTheTableUntilDestroyed) {
   EXPECT_EQ(files, 1);
   DestroyWindow(mine);
   EXPECT_TRUE(std::filesystem::is_empty(Host(".qvkernel/windows")));
+}
+
+// A second start looks at every top-level window on the device and asks
+// which program made it: the other process's windows are enumerated with
+// this one's, and each answers its own program's path.
+TEST_F(CrossProcess, EnumerationListsTheOtherProcesssWindowWithItsProgram) {
+  const pid_t child = Start("wait");
+  HWND mine = Make(WS_POPUP, nullptr, {0, 0, 10, 10}, 0, L"本体");
+  std::vector<HWND> seen;
+  EnumWindows(
+      [](HWND h, LPARAM p) {
+        reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&seen));
+  HWND theirs = FindWindowW(kHandoverClass, nullptr);
+  ASSERT_NE(theirs, nullptr);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), mine), 1);
+  EXPECT_EQ(std::count(seen.begin(), seen.end(), theirs), 1);
+
+  WCHAR own[MAX_PATH] = {};
+  ASSERT_GT(GetModuleFileNameW(nullptr, own, MAX_PATH), 0u);
+  struct Case {
+    HWND window;
+    UINT size;
+    std::wstring expected;
+  };
+  const std::wstring path = own;  // both run this very test program
+  const Case cases[] = {
+      {mine, MAX_PATH, path},
+      {theirs, MAX_PATH, path},
+      {theirs, 5, path.substr(0, 4)},  // cut to the buffer, ended with a zero
+  };
+  for (const Case& c : cases) {
+    WCHAR out[MAX_PATH] = {};
+    EXPECT_EQ(GetWindowModuleFileNameW(c.window, out, c.size), c.expected.size());
+    EXPECT_EQ(std::wstring(out), c.expected);
+  }
+  EXPECT_TRUE(PostMessageW(theirs, kHandover, 42, -7));
+  EXPECT_EQ(qv::test::WaitExit(child), 0);
+  WCHAR out[MAX_PATH] = {};
+  EXPECT_EQ(GetWindowModuleFileNameW(theirs, out, MAX_PATH), 0u);  // gone with its process
+  DestroyWindow(mine);
+  EXPECT_EQ(GetWindowModuleFileNameW(mine, out, MAX_PATH), 0u);
 }
 
 }  // namespace

@@ -220,4 +220,29 @@ TEST_F(Input, TheClipboardHoldsACopyOfUnicodeText) {
   CloseClipboard();
 }
 
+// The help key asks the top-level window for help (posted, so that the
+// program's message filter sees it), once a press however long it is held.
+TEST_F(Input, TheHelpKeyPostsHelpToTheTopLevelWindowOncePerPress) {
+  HWND top = Make(WS_POPUP | WS_VISIBLE);
+  HWND child = Make(WS_CHILD | WS_VISIBLE, top, {0, 0, 10, 10}, 1);
+  SetFocus(child);
+  Pump();
+  log_.Keep({WM_KEYDOWN, WM_KEYUP, WM_HELP, WM_CHAR});
+  log_.Clear();
+  qv::seams::InjectKey(VK_HELP, true);
+  qv::seams::InjectKey(VK_HELP, true);  // held: an auto-repeat
+  qv::seams::InjectKey(VK_HELP, false);
+  qv::seams::InjectKey(VK_F1, true);     // another key asks for nothing
+  qv::seams::InjectKey(VK_F1, false);
+  Pump();
+  EXPECT_EQ(log_.MessagesOf(child), (std::vector<UINT>{WM_KEYDOWN, WM_KEYDOWN, WM_KEYUP, WM_KEYDOWN, WM_KEYUP}));
+  EXPECT_EQ(log_.Compare(top, {{WM_KEYDOWN, seq::posted | seq::other},
+                               {WM_HELP, seq::posted | seq::wparam | seq::lparam, 0, 0},
+                               {WM_KEYDOWN, seq::posted | seq::other},
+                               {WM_KEYUP, seq::posted | seq::other},
+                               {WM_KEYDOWN, seq::posted | seq::other},
+                               {WM_KEYUP, seq::posted | seq::other}}),
+            "");
+}
+
 }  // namespace

@@ -339,6 +339,32 @@ TEST_F(ListControls, ComboBoxAsksItsParentForColoursAndOwnerDrawing) {
   DeleteObject(green);
 }
 
+// Moved or sized, a combo keeps its field's height: the height given is its
+// field and its list together, as at creation.
+TEST_F(ListControls, ASizedComboBoxKeepsItsFieldAndGivesTheRestToItsList) {
+  ComboFixture f = MakeCombo(*this);
+  RECT before{};
+  GetWindowRect(f.combo, &before);
+  const int field = before.bottom - before.top;
+  struct Case {
+    int height;   // given to MoveWindow
+    int dropped;  // the list's height then
+  };
+  for (const Case& c : {Case{400, 400 - field}, Case{field, 0}, Case{field + 120, 120}}) {
+    SCOPED_TRACE(c.height);
+    MoveWindow(f.combo, 0, 5, 350, c.height, TRUE);
+    RECT now{};
+    GetWindowRect(f.combo, &now);
+    EXPECT_EQ(now.bottom - now.top, field);
+    EXPECT_EQ(now.right - now.left, 350);
+    EXPECT_EQ(now.top, 5);
+    RECT drop{};
+    SendMessageW(f.combo, CB_GETDROPPEDCONTROLRECT, 0, reinterpret_cast<LPARAM>(&drop));
+    EXPECT_EQ(drop.bottom - drop.top, c.dropped);
+  }
+  DestroyWindow(f.parent);
+}
+
 TEST_F(ListControls, ExtendedComboBoxDropsOnDownAndWiderWhenAsked) {
   ComboFixture f = MakeCombo(*this);
   SendMessageW(f.combo, CB_SETEXTENDEDUI, TRUE, 0);

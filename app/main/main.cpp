@@ -1,0 +1,59 @@
+// The program's entry point: the device screen in a desktop window, then the
+// application's start-up and message loop. Without a display the program
+// says so in one line and ends: it never runs with nobody to see it.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/foundation/ProgramScreen.h"
+#include "app/shell/app/QvMailApp.h"
+#include "platform/base/WideText.h"
+#include "platform/display/SdlDisplay.h"
+#include "platform/framework/Framework.h"
+#include "platform/ui/queue/EventSource.h"
+
+namespace {
+
+// The one application object.
+QvMailApp theApp;
+
+// The arguments as the device's one line: the shell took the quotes round
+// the texts of "-a", "-attach" and "-setadress" away, so they are put back.
+std::wstring CommandLineOf(int argc, char** argv) {
+  std::wstring line;
+  bool quoteNext = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = qv::Utf8ToWide(argv[i]);
+    if (i > 1) line += L' ';
+    line += quoteNext && (arg.empty() || arg.front() != L'"') ? L'"' + arg + L'"' : arg;
+    quoteNext = arg == L"-a" || arg == L"-attach" || arg == L"-setadress";
+  }
+  return line;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // The window opens when the program first shows something: a second start
+  // that hands its command line over ends without one.
+  std::shared_ptr<qv::display::SdlDisplay> display;
+  SetScreenOpener([&display] {
+    // With no desktop named at all SDL is not asked (its probes print their own complaints).
+    const bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
+    if (desktop) display = qv::display::SdlDisplay::Open();
+    if (!display) {
+      std::fprintf(stderr, "QvMail: no display to show the program on (set DISPLAY to an X server)\n");
+      return false;
+    }
+    qv::ui::SetEventSource(display);
+    return true;
+  });
+  std::wstring line = CommandLineOf(argc, argv);
+  const int code = AfxWinMain(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
+  if (display) qv::ui::SetEventSource(nullptr);
+  // SDL stays up to the process's end: letting it go unloads the desktop's
+  // libraries with what they keep for the process still in them.
+  static auto* kept = new std::shared_ptr<qv::display::SdlDisplay>(std::move(display));
+  (void)kept;
+  return code;
+}

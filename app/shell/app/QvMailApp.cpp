@@ -1,0 +1,184 @@
+#include "app/shell/app/QvMailApp.h"
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "app/foundation/CloseRequest.h"
+#include "app/foundation/MessageBoxes.h"
+#include "app/foundation/ProgramScreen.h"
+#include "app/foundation/StartFlags.h"
+#include "app/protocol/WindowMessages.h"
+#include "app/shell/mailbox/QvMailBoxDlg.h"
+#include "app/shell/mainframe/QvMainFrame.h"
+#include "app/shell/settingbox/QvSettingBoxDlg.h"
+#include "platform/com/Com.h"
+#include "platform/base/ScopedHandle.h"
+#include "platform/base/WideText.h"
+#include "platform/framework/Framework.h"
+#include "platform/kernel/Debug.h"
+#include "platform/kernel/Library.h"
+#include "platform/kernel/Sync.h"
+#include "platform/net/Winsock.h"
+#include "platform/shell/MenuBar.h"
+#include "platform/shell/ShellUi.h"
+
+namespace {
+
+// The frame's usual style, and with it minimized for a start that only receives.
+constexpr DWORD kFrameStyle = 0x00CF8000;
+constexpr DWORD kHiddenFrameStyle = 0x20CF8000;
+
+bool HasClass(HWND hwnd, const wchar_t* name) {
+  WCHAR cls[256] = {};
+  return ::GetClassNameW(hwnd, cls, 256) > 0 && qv::FoldCase(std::wstring_view(cls)) == qv::FoldCase(name);
+}
+
+bool IsEditable(HWND hwnd) {
+  const bool edit = HasClass(hwnd, L"Edit") || HasClass(hwnd, L"HtmlEditCtrl") || HasClass(hwnd, L"RICHEDIT50W");
+  return edit && !(::GetWindowLongW(hwnd, GWL_STYLE) & ES_READONLY);
+}
+
+}  // namespace
+
+QvMailApp::QvMailApp() : CWinApp(nullptr) {}
+
+void InstallScreenRunners() {
+  MainFrameRunners& r = FrameRunners();
+  r.folderScreen = [](CWnd* frame, int boxKind) {
+    QvMailBoxDlg screen(boxKind == 0 ? L"受信ﾎﾞｯｸｽ" : L"送信ﾎﾞｯｸｽ", boxKind, frame);
+    screen.DoModal();
+  };
+  r.settings = [](CWnd* frame) {
+    QvSettingBoxDlg screen(L"設定", frame);
+    screen.DoModal();
+  };
+}
+
+bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
+  *resources = LoadLibraryW(L"QvMailRes.dll");
+  if (!*resources) {
+    *failure = kNoResourceLibrary;
+    return false;
+  }
+  AfxSetResourceHandle(*resources);
+  *richEdit = LoadLibraryW(L"riched20.dll");
+  if (!*richEdit) {
+    *failure = kNoRichEdit;
+    return false;
+  }
+  return true;
+}
+
+BOOL QvMailApp::InitApplication() {
+  const BOOL kept = CWinApp::InitApplication();
+  const AfxDeviceType device = AfxGetDeviceType();
+  if (device != AfxDevicePocketPC && device != AfxDeviceSmartphone) return kept;
+  qv::ScopedHandle mutex(CreateMutexW(nullptr, FALSE, qv::afx::SingleInstanceName().c_str()));
+  if (!mutex) return kept;
+  const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+  WaitForSingleObject(mutex.get(), INFINITE);
+  HWND target = nullptr;
+  if (existed) {
+    if (!qv::afx::FindRunningCopy(runningCopyTries, runningCopyStepMs)) {
+      // No window to hand over to: the line counts as a first start's.
+      const int result = QvMainFrame::ProcessCmdLine(nullptr);
+      ReleaseMutex(mutex.get());
+      return result;
+    }
+    target = ::FindWindowW(L"WCE_QvMailMainFrame", kMainWindowTitle);
+  }
+  const int result = QvMainFrame::ProcessCmdLine(target);
+  ReleaseMutex(mutex.get());
+  return result;
+}
+
+BOOL QvMailApp::InitInstance() {
+  if (!EnsureScreen()) {
+    exitCode_ = kExitNoScreen;
+    return FALSE;
+  }
+  SHInitExtraControls();
+  WSADATA wsa{};
+  if (WSAStartup(MAKEWORD(1, 1), &wsa) != 0) {
+    const CString text = LoadResString(kStringSocketsFailed);
+    AfxMessageBox(text.IsEmpty() ? L"Unable to start the network" : static_cast<LPCWSTR>(text));
+    return FALSE;
+  }
+  sockets_ = true;
+  AfxEnableControlContainer();
+  com_ = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+  SetRegistryKey(kFrameworkRegistryKey);
+
+  // Without its texts and dialogs, or its editor, the program could only
+  // fail later in every screen: it says so now and does not start.
+  const wchar_t* failure = nullptr;
+  if (!LoadProgramLibraries(&resources_, &richEdit_, &failure)) {
+    exitCode_ = kExitMissingLibrary;
+    std::fprintf(stderr, "QvMail: %s: the program does not start\n", qv::WideToUtf8(failure).c_str());
+    ::MessageBoxW(nullptr, failure, L"QvMail", MB_OK | MB_ICONERROR);
+    return FALSE;
+  }
+
+  InstallScreenRunners();
+  auto* frame = new QvMainFrame;
+  m_pMainWnd = frame;
+  const bool background = AutoReceiveStartFlag || UnattendedStartFlag;
+  if (!frame->LoadFrame(kMainFrameResource, background ? kHiddenFrameStyle : kFrameStyle)) {
+    m_pMainWnd = nullptr;
+    return FALSE;
+  }
+  if (UnattendedStartFlag) UnattendedStartFlag = 1;
+  frame->ShowWindow(SW_MINIMIZE);
+  if (!background) {
+    frame->ShowWindow(SW_SHOWNORMAL);
+    frame->UpdateWindow();
+    OutputDebugStringW(L"QvMail: launcher shown\n");
+    QvMainFrame::CheckFreeSpace();
+  }
+  frame->ProcessOwnCmdLine();
+  return TRUE;
+}
+
+int QvMailApp::ExitInstance() {
+  if (com_) CoUninitialize();
+  com_ = false;
+  if (sockets_) WSACleanup();
+  sockets_ = false;
+  const int code = CWinApp::ExitInstance();
+  return exitCode_ ? exitCode_ : code;
+}
+
+BOOL QvMailApp::PreTranslateMessage(MSG* msg) {
+  if (qv::shell::TranslateSoftKey(msg)) return TRUE;
+  if (RouteBackKey(msg)) return TRUE;
+  return CWinApp::PreTranslateMessage(msg);
+}
+
+bool RouteBackKey(const MSG* msg) {
+  if (msg->message != WM_KEYDOWN || msg->wParam != VK_BACK || !msg->hwnd) return false;
+  if (IsEditable(msg->hwnd)) return false;
+  bool topFound = false;
+  for (HWND w = msg->hwnd; w; w = ::GetParent(w)) {
+    HWND parent = ::GetParent(w);
+    if (!topFound && parent && (!::IsWindowEnabled(parent) || HasClass(parent, L"WCE_QvMailMainFrame"))) {
+      topFound = true;
+    }
+    if (topFound && HasClass(w, L"Dialog")) {
+      ::SendMessageW(w, kBackMessage, 0, 0);
+      return true;
+    }
+  }
+  return false;
+}
+
+void CenterWindowInParent(CWnd* window, int width, int height) {
+  if (!window || !window->m_hWnd) return;
+  HWND parent = ::GetParent(window->m_hWnd);
+  RECT area{};
+  if (parent) ::GetWindowRect(parent, &area);
+  else area = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  const int x = ((area.right - area.left) - width) / 2;
+  const int y = area.top + ((area.bottom - area.top) - height) / 2;
+  ::SetWindowPos(window->m_hWnd, nullptr, x, y, width, height, SWP_NOZORDER | SWP_FRAMECHANGED);
+}

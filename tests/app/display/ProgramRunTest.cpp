@@ -1,0 +1,332 @@
+// The real program in the tests' X server, on a device root with two
+// accounts made through the engine: its launcher, the account switch, the
+// folder screen, each kept as a PNG read back from the X server; and second
+// starts against it, which hand their command line over and end without a
+// window. The program is driven as other programs drive it: integer
+// messages to its main window through the device's window table.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/foundation/UiFiles.h"
+#include "app/foundation/UiRegistry.h"
+#include "app/protocol/Commands.h"
+#include "app/protocol/WindowMessages.h"
+#include "app/shell/mainframe/AttachmentRequest.h"
+#include "platform/base/ScopedHandle.h"
+#include "platform/base/WideText.h"
+#include "platform/imaging/Imaging.h"
+#include "platform/kernel/Sync.h"
+#include "tests/app/support/ProgramRoot.h"
+#include "tests/platform/display/DisplayTest.h"
+
+// Xlib's macros come last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr const wchar_t* kFrameClass = L"WCE_QvMailMainFrame";
+constexpr const wchar_t* kFrameTitle = L"T-VELA4メール ";
+
+std::string Program() {
+  const char* dir = std::getenv("QV_BINARY_DIR");
+  return std::string(dir && *dir ? dir : ".") + "/app/QvMail";
+}
+
+// Starts the program with these arguments under the test's device root; its
+// debug log goes to `log`.
+pid_t StartProgram(const std::string& root, const std::string& log, const std::vector<std::string>& args) {
+  std::vector<std::string> env = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
+  for (char** e = environ; *e; ++e) {
+    const std::string s = *e;
+    if (s.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0 && s.rfind("QVMAIL_DEBUG=", 0) != 0) env.push_back(s);
+  }
+  std::vector<std::string> argv = {Program()};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> a, e;
+  for (std::string& s : argv) a.push_back(s.data());
+  a.push_back(nullptr);
+  for (std::string& s : env) e.push_back(s.data());
+  e.push_back(nullptr);
+  pid_t pid = -1;
+  EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), nullptr, nullptr, a.data(), e.data()), 0);
+  return pid;
+}
+
+// The exit code once the process ended within the limit; -1 otherwise.
+int WaitEnd(pid_t pid, std::chrono::milliseconds limit) {
+  const auto end = Clock::now() + limit;
+  int status = 0;
+  while (Clock::now() < end) {
+    const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return -1;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Polls until `done` holds (real time: another process works meanwhile).
+bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return done();
+}
+
+// The X window of a process, by the _NET_WM_PID SDL gives its window.
+Window WindowOfProcess(Display* d, pid_t pid) {
+  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
+  if (pidAtom == 0) return 0;
+  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
+  unsigned count = 0;
+  Window found = 0;
+  if (!XQueryTree(d, root, &root, &parent, &children, &count)) return 0;
+  for (unsigned i = 0; i < count && !found; ++i) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                           &data) == Success &&
+        data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
+      found = children[i];
+    }
+    if (data) XFree(data);
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<DWORD> pixels;  // 0xRRGGBB
+  DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// What the program's window shows, raised over the tests' own.
+Shot Grab(pid_t pid) {
+  Shot shot;
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return shot;
+  if (Window w = WindowOfProcess(d, pid)) {
+    XRaiseWindow(d, w);
+    XSync(d, False);
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, w, &a);
+    if (XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap)) {
+      shot.width = a.width;
+      shot.height = a.height;
+      for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+      }
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(d);
+  return shot;
+}
+
+// The same picture twice, 100 ms apart: the program has finished painting.
+// With `before`, the picture must first have changed from it.
+Shot Settled(pid_t pid, const Shot* before = nullptr) {
+  if (before) Within(std::chrono::seconds(20), [&] { return Grab(pid).pixels != before->pixels; });
+  Shot last;
+  Within(std::chrono::seconds(20), [&] {
+    Shot now = Grab(pid);
+    const bool same = now.width > 0 && now.pixels == last.pixels;
+    last = std::move(now);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return same;
+  });
+  return last;
+}
+
+void Keep(const Shot& shot, const std::string& path) {
+  std::vector<DWORD> pixels = shot.pixels;
+  BitmapData data{static_cast<UINT>(shot.width), static_cast<UINT>(shot.height), shot.width * 4, PixelFormat32bppRGB,
+                  pixels.data(), 0};
+  std::vector<BYTE> png;
+  qv::EncodePng(data, &png);
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+// How many pixels of a band of rows differ between two pictures.
+int Differing(const Shot& a, const Shot& b, int top, int bottom) {
+  int n = 0;
+  for (int y = top; y < bottom && y < a.height && y < b.height; ++y) {
+    for (int x = 0; x < a.width && x < b.width; ++x) n += a.At(x, y) != b.At(x, y);
+  }
+  return n;
+}
+
+class ProgramRun : public qv::test::DisplayTest {
+ protected:
+  void SetUp() override {
+    DisplayTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(qv::test::MakeTwoAccountRoot());
+    log_path_ = root_ + "/first.log";
+    first_ = StartProgram(root_, log_path_, {});
+    ASSERT_GT(first_, 0);
+    ASSERT_TRUE(Within(std::chrono::seconds(30), [&] {
+      return ReadFile(log_path_).find("QvMail: launcher shown") != std::string::npos &&
+             FindWindowW(kFrameClass, kFrameTitle) != nullptr;
+    })) << ReadFile(log_path_);
+    frame_ = FindWindowW(kFrameClass, kFrameTitle);
+  }
+  void TearDown() override {
+    if (first_ > 0) {
+      if (frame_) PostMessageW(frame_, WM_CLOSE, 0, 0);
+      if (WaitEnd(first_, std::chrono::seconds(20)) != 0) {
+        ADD_FAILURE() << "the program did not end on its close request";
+        kill(first_, SIGKILL);
+        waitpid(first_, nullptr, 0);
+      }
+    }
+    DisplayTest::TearDown();
+  }
+  // Lines the first copy's log gained that name a message it received.
+  bool FirstGot(UINT message) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"QvMainFrame <- 0x%x", message);
+    return ReadFile(log_path_).find(qv::WideToUtf8(text)) != std::string::npos;
+  }
+  // Every top-level window on the device belongs to the first copy or to this test.
+  void ExpectOnlyTheFirstsWindows() {
+    std::vector<HWND> all;
+    EnumWindows(
+        [](HWND h, LPARAM p) {
+          reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
+          return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    for (HWND h : all) {
+      DWORD pid = 0;
+      GetWindowThreadProcessId(h, &pid);
+      EXPECT_TRUE(pid == static_cast<DWORD>(first_) || pid == GetCurrentProcessId()) << "a window of process " << pid;
+    }
+  }
+
+  std::string log_path_;
+  pid_t first_ = -1;
+  HWND frame_ = nullptr;
+};
+
+TEST_F(ProgramRun, TheLauncherTheAccountSwitchAndTheFolderScreen) {
+  const Shot work = Settled(first_);
+  ASSERT_EQ(work.width, 480);
+  ASSERT_EQ(work.height, 800);
+  Keep(work, OutputPath("program-launcher-work.png"));
+  // The launcher's first row (its text starts 44 pixels in) is drawn on the
+  // list's background below the 46-pixel strip of the combo.
+  EXPECT_GT(Differing(work, Shot{work.width, work.height, std::vector<DWORD>(work.pixels.size(), work.At(470, 60))},
+                      46, 46 + 48),
+            100);
+
+  // The second account through the account menu's command (the combo follows).
+  ASSERT_TRUE(PostMessageW(frame_, WM_COMMAND, kAccountCommandFirst + 1, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] {
+    CString last;
+    return GetLastSelectAccount(last) && last == L"個人";
+  }));
+  const Shot personal = Settled(first_, &work);
+  Keep(personal, OutputPath("program-launcher-personal.png"));
+  EXPECT_GT(Differing(work, personal, 0, 46), 0) << "the combo shows the other name";
+  EXPECT_GT(Differing(work, personal, 46, 46 + 48), 0) << "the receive box's count changed";
+
+  // Back to the first account, and its receive box's folder screen.
+  ASSERT_TRUE(PostMessageW(frame_, WM_COMMAND, kAccountCommandFirst, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] {
+    CString last;
+    return GetLastSelectAccount(last) && last == L"仕事";
+  }));
+  ASSERT_TRUE(PostMessageW(frame_, kOpenReceiveBoxMessage, 0, 0));
+  HWND screen = nullptr;
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return (screen = FindWindowW(nullptr, L"受信ﾎﾞｯｸｽ")) != nullptr; }));
+  const Shot folders = Settled(first_, &personal);
+  Keep(folders, OutputPath("program-folder-screen.png"));
+  EXPECT_GT(Differing(work, folders, 0, 46 + 48 * 4), 1000);
+  ASSERT_TRUE(PostMessageW(screen, WM_COMMAND, IDCANCEL, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(screen); }));
+}
+
+// ---- second starts ----
+
+TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
+  qv::ScopedHandle enterAuto(CreateEventW(nullptr, TRUE, FALSE, L"MIS_EnterAutoRetrievere"));
+  WriteBytes(L"\\a.txt", "a");
+  WriteBytes(L"\\b c.txt", "b");
+  struct Case {
+    std::vector<std::string> args;
+    UINT expected;  // what the first copy receives
+  };
+  const Case cases[] = {
+      {{}, kClearContactCachesMessage},
+      {{"-receiveTmail"}, kEnterAutoReceiveMessage},
+      {{"mailto:a@example.jp"}, kComposeFromArgsMessage},
+      {{"mailto:b@example.jp", "-attach", "\\a.txt", "-attach", "\\b c.txt", "-attach", "\\missing.txt"},
+       kComposeFromArgsMessage},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(empty)" : c.args[0]);
+    const std::string log = root_ + "/second.log";
+    const pid_t second = StartProgram(root_, log, c.args);
+    EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0) << ReadFile(log);
+    EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return FirstGot(c.expected); })) << ReadFile(log_path_);
+    if (Display* d = XOpenDisplay(nullptr)) {
+      EXPECT_EQ(WindowOfProcess(d, second), 0u) << "the second never opened a window";
+      XCloseDisplay(d);
+    }
+    ExpectOnlyTheFirstsWindows();
+    std::remove(log.c_str());
+  }
+  EXPECT_EQ(WaitForSingleObject(enterAuto.get(), 5000), WAIT_OBJECT_0) << "the first entered the automatic receive";
+  // The last request's attachments wait in a list of their own, named beside the mailto.
+  CString args;
+  ASSERT_TRUE(GetCmdArgs(args));
+  std::wstring mailto, list;
+  SplitComposeArgs(std::wstring(args), &mailto, &list);
+  EXPECT_EQ(mailto, L"mailto:b@example.jp");
+  EXPECT_EQ(ReadBytes(list), "\\a.txt\r\n\\b c.txt\r\n");
+  EXPECT_TRUE(IsWindow(frame_));
+}
+
+TEST_F(ProgramRun, BadCommandLinesEndTheSecondStartWithoutHarm) {
+  const std::vector<std::vector<std::string>> lines = {
+      {std::string(100000, 'x')},
+      {"-zzz"},
+      {"-a", "どこにもない"},
+  };
+  for (const auto& args : lines) {
+    SCOPED_TRACE(args[0].substr(0, 20));
+    const pid_t second = StartProgram(root_, root_ + "/bad.log", args);
+    EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0);
+    ExpectOnlyTheFirstsWindows();
+  }
+  EXPECT_TRUE(IsWindow(frame_));
+  EXPECT_EQ(waitpid(first_, nullptr, WNOHANG), 0) << "the first copy runs on";
+}
+
+}  // namespace
