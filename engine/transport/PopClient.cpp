@@ -119,7 +119,8 @@ void PopClient::resetSession() {
   deleteSent_ = quitWithheld_ = false;
   madeUidSizes_.clear();
   madeUidPos_ = 0;
-  pipelining_ = aheadSent_ = aheadHeaderOnly_ = false;
+  pipelining_ = false;
+  ahead_.clear();
   sizes_.clear();
   sizes_.shrink_to_fit();
   sizesSorted_ = true;
@@ -538,13 +539,13 @@ PopClient::Step PopClient::onDrainAhead() {
     return Step::Wait;
   }
   continues_ = false;
-  aheadSent_ = false;
+  ahead_.pop_front();
   return moveTo(PopState::Quit);
 }
 
-// Quit: C: QUIT   (after the answer to a fetch sent ahead, if any)
+// Quit: C: QUIT   (after the answers to the fetches sent ahead, if any)
 PopClient::Step PopClient::quitStep(uint32_t* error) {
-  if (aheadSent_) {
+  if (!ahead_.empty()) {
     state_ = PopState::DrainAhead;
     expecting_ = true;
     return Step::Wait;
@@ -830,41 +831,52 @@ std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
 }
 
 // NextMessage, pipelined: the size is known from "LIST"; the fetch goes out
-// at once, with the next message's fetch behind it while nothing is deleted.
-//   C: RETR 1 / RETR 2   S: +OK (1) / .   C: RETR 3   S: +OK (2) / .   ...
+// at once, with the next messages' fetches behind it while nothing is
+// deleted, so that the server sends on while a message is stored.
+//   C: RETR 1 / RETR 2 / RETR 3   S: +OK (1) / .   C: RETR 4   S: +OK (2) / .   ...
+// The fetches out ahead are at most kMaxAhead, and past the first they stop
+// once their sizes reach kAheadBytes: the socket and carry_ hold their answers.
 PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
+  constexpr size_t kMaxAhead = 16;
+  constexpr uint64_t kAheadBytes = 512u << 10;
   std::string commands;
-  if (aheadSent_) {
-    headerOnly_ = aheadHeaderOnly_;
+  if (!ahead_.empty()) {
+    headerOnly_ = ahead_.front();
+    ahead_.pop_front();
   } else {
     if (!checkLimit()) return fail(QVMDL_ERR_POP_NO_MEMORY, error);
     commands = fetchCommand(currentNumber_, headerOnly_);
   }
   const bool thisHeaderOnly = headerOnly_;
   const uint32_t thisSize = currentSize_;
+  // The reply limit set with a send must hold the largest answer still due.
   uint32_t limitSize = thisSize;
-  aheadSent_ = false;
-  if (!deleteOnServer_ && messagePos_ < messageCount()) {
-    const uint32_t next = messageAt(messagePos_);
-    if (const std::optional<uint32_t> size = sizeOf(next)) {
-      currentSize_ = *size;
-      if (checkLimit()) {
-        commands += fetchCommand(next, headerOnly_);
-        aheadSent_ = true;
-        aheadHeaderOnly_ = headerOnly_;
-        limitSize = std::max(limitSize, *size);
-      }
-    }
+  uint64_t aheadBytes = 0;
+  for (size_t i = 0; i < ahead_.size(); ++i) {
+    const uint32_t size = sizeOf(messageAt(messagePos_ + i)).value_or(0);
+    limitSize = std::max(limitSize, size);
+    aheadBytes += size;
+  }
+  while (!deleteOnServer_ && messagePos_ + ahead_.size() < messageCount() && ahead_.size() < kMaxAhead &&
+         (ahead_.empty() || aheadBytes < kAheadBytes)) {
+    const uint32_t next = messageAt(messagePos_ + ahead_.size());
+    const std::optional<uint32_t> size = sizeOf(next);
+    if (!size) break;
+    currentSize_ = *size;
+    if (!checkLimit()) break;
+    commands += fetchCommand(next, headerOnly_);
+    ahead_.push_back(headerOnly_);
+    limitSize = std::max(limitSize, *size);
+    aheadBytes += *size;
   }
   headerOnly_ = thisHeaderOnly;
   if (commands.empty()) {
-    // This fetch went out with the one before.
+    // This fetch went out with one before.
     currentSize_ = thisSize;
     state_ = PopState::FetchStatus;
     expecting_ = true;
     return Step::Wait;
   }
-  // The reply limit must hold the larger of the two.
   currentSize_ = limitSize;
   const Step step = sendCommand(commands.c_str(), PopState::FetchStatus, error);
   currentSize_ = thisSize;

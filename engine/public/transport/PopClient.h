@@ -46,6 +46,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <list>
 #include <optional>
@@ -344,8 +345,9 @@ class QVMIDDLE_API PopClient {
   bool pipelining_ = false;
   std::vector<std::pair<uint32_t, uint32_t>> sizes_;  // from "LIST": number and size, by number once whole
   bool sizesSorted_ = true;
-  bool aheadSent_ = false;       // the fetch of the message at messagePos_ is out
-  bool aheadHeaderOnly_ = false;  // and whether it asked for the header only
+  // The fetches out beyond the one in hand, for the messages from
+  // messagePos_ on, each with whether it asked for the header only.
+  std::deque<bool> ahead_;
   std::string carry_;            // bytes that came after the reply in hand
   // STLS: what the first CAPA offered, and the greeting (APOP's time stamp).
   bool stlsOffered_ = false;

@@ -189,7 +189,14 @@ class ReceiveSweep : public RetrieverTest {
     const int calls = CountCalls(deletes, mails);
     ASSERT_GT(calls, 20);
     const char* only = std::getenv("QV_SWEEP_ONLY");
+    // QV_SWEEP_SHARD="k/n" takes the k-th of every n points of the stride,
+    // so that n processes share a dense sweep.
+    int shard = 0, shards = 1;
+    if (const char* given = std::getenv("QV_SWEEP_SHARD")) std::sscanf(given, "%d/%d", &shard, &shards);
+    shards = std::max(1, shards);
+    int taken = 0;
     for (int point = only != nullptr ? std::atoi(only) : 1; point <= calls; point += stride) {
+      if (taken++ % shards != shard) continue;
       for (const bool before : {true, false}) {
         SCOPED_TRACE(qv::FormatA("%s, %d mails, killed %s call %d of %d", deletes ? "delete" : "keep", mails,
                                  before ? "before" : "after", point, calls));
@@ -225,6 +232,10 @@ TEST_F(ReceiveSweep, PowerCutsAtRandomCallsLoseNothingAndListNothingTorn) {
   const char* wanted = std::getenv("QV_POWER_CUTS");
   const int cuts = wanted != nullptr ? std::atoi(wanted) : 24;
   std::mt19937_64 random(20261209);
+  // QV_SWEEP_SHARD="k/n": the k-th of every n cuts.
+  int shard = 0, shards = 1;
+  if (const char* given = std::getenv("QV_SWEEP_SHARD")) std::sscanf(given, "%d/%d", &shard, &shards);
+  shards = std::max(1, shards);
   const int callsKeep = CountCalls(false, 4), callsDelete = CountCalls(true, 4);
   ASSERT_GT(callsKeep, 20);
   ASSERT_GT(callsDelete, 20);
@@ -236,6 +247,7 @@ TEST_F(ReceiveSweep, PowerCutsAtRandomCallsLoseNothingAndListNothingTorn) {
     SCOPED_TRACE(qv::FormatA("cut %d: %s, %s call %d, seed %s", cut, deletes ? "delete" : "keep",
                              before ? "before" : "after", point, seed.c_str()));
     if (std::getenv("QV_CUT_ONLY") != nullptr && std::atoi(std::getenv("QV_CUT_ONLY")) != cut) continue;
+    if (cut % shards != shard) continue;
     FreshPoint(deletes, 4);
     ASSERT_EQ(RunChild(point, before, seed), 0);
     qv::seams::StartNewBoot();

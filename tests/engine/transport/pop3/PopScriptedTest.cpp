@@ -591,31 +591,67 @@ TEST_F(PopScripted, LinesReceivedOnlyByTheLastUidAreNeitherFetchedNorDeleted) {
   }
 }
 
+// With PIPELINING the fetches go out ahead of the one in hand, as many as
+// the window takes (16, and past the first only while their sizes stay under
+// 512 KB); the replies are read in order, and the observer that refuses the
+// third "next message" leaves every fetch sent ahead read to its end and
+// dropped before "QUIT".
 TEST_F(PopScripted, PipelinedFetchesReadRepliesInOrderAndDrainWhatWasSentAhead) {
-  // C: CAPA  S: +OK / PIPELINING / .   C: UIDL  S: +OK / 1 a / 2 b / 3 c / .
-  // C: LIST  S: (all sizes)   C: RETR 1 / RETR 2   S: (1) (2) in one write
-  // C: RETR 3 (sent ahead)    S: (3)   C: QUIT   S: +OK
-  // The observer refuses the third "next message": the fetch of 3 sent ahead
-  // is read to its end and dropped before "QUIT".
-  int updates = 0;
-  recorder_->answer = [&updates](int message, long, long) {
-    return message != PopClient::MSG_PopUpdateStatus || ++updates < 3;
+  const std::string login = "+OK ready\r\n";
+  const auto list = [](const std::string& size, int count) {
+    std::string answer = "+OK\r\n";
+    for (int n = 1; n <= count; ++n) answer += std::to_string(n) + " " + size + "\r\n";
+    return answer + ".\r\n";
   };
-  TestServer server;
-  server.Send("+OK ready\r\n").ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
-  server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nPIPELINING\r\n.\r\n");
-  server.ExpectLine("UIDL").Send("+OK\r\n1 a\r\n2 b\r\n3 c\r\n.\r\n");
-  server.ExpectLine("LIST").Send("+OK\r\n1 10\r\n2 10\r\n3 10\r\n.\r\n");
-  server.ExpectLine("RETR 1").ExpectLine("RETR 2").Send("+OK\r\none\r\n.\r\n+OK\r\ntwo\r\n..\r\n.\r\n");
-  server.ExpectLine("RETR 3").Send("+OK\r\nthree\r\n.\r\n").ExpectLine("QUIT").Send("+OK\r\n").Close();
-  Run(server);
-  EXPECT_TRUE(server.Finish()) << server.Error();
-  ASSERT_EQ(recorder_->mails.size(), 2u) << Log();
-  EXPECT_EQ(recorder_->mails[0].text, "one\r\n");
-  EXPECT_EQ(recorder_->mails[1].text, "two\r\n.\r\n");
-  EXPECT_EQ(recorder_->mails[1].uid, "b");
-  EXPECT_EQ(recorder_->events.back(), (PopEvent{PopClient::MSG_PopAborted, 2, 0}));
-  EXPECT_EQ(Latest(), (std::vector<std::string>{"a", "b"}));
+  const std::string one = "+OK\r\none\r\n.\r\n", two = "+OK\r\ntwo\r\n..\r\n.\r\n";
+  struct Case {
+    const char* what;
+    int count;
+    std::function<void(TestServer&)> script;  // after "UIDL"
+  };
+  const Case cases[] = {
+      // C: LIST  S: (5 of 10 octets)   C: RETR 1 / ... / RETR 5   S: (1) ... (5)
+      // C: QUIT   (3, 4 and 5 sent ahead, read and dropped)
+      {"small: all five at once", 5,
+       [&](TestServer& s) {
+         s.ExpectLine("LIST").Send(list("10", 5));
+         for (int n = 1; n <= 5; ++n) s.ExpectLine("RETR " + std::to_string(n));
+         s.Send(one + two + "+OK\r\nthree\r\n.\r\n+OK\r\nfour\r\n.\r\n+OK\r\nfive\r\n.\r\n");
+       }},
+      // C: LIST  S: (4 of 300,000 octets)   C: RETR 1 / RETR 2 / RETR 3   (the
+      // window's bytes reached)   S: (1)   C: RETR 4   S: (2) (3) (4)   C: QUIT
+      {"large: the window's bytes", 4,
+       [&](TestServer& s) {
+         s.ExpectLine("LIST").Send(list("300000", 4));
+         s.ExpectLine("RETR 1").ExpectLine("RETR 2").ExpectLine("RETR 3").Send(one);
+         s.ExpectLine("RETR 4").Send(two + "+OK\r\nthree\r\n.\r\n+OK\r\nfour\r\n.\r\n");
+       }},
+  };
+  for (const Case& c : cases) {
+    client_ = std::make_unique<PopClient>();
+    recorder_ = std::make_unique<PopRecorder>(client_.get());
+    ASSERT_TRUE(client_->registerNotifyPop(recorder_.get()));
+    int updates = 0;
+    recorder_->answer = [&updates](int message, long, long) {
+      return message != PopClient::MSG_PopUpdateStatus || ++updates < 3;
+    };
+    std::string uidl = "+OK\r\n";
+    for (int n = 1; n <= c.count; ++n) uidl += std::to_string(n) + " u" + std::to_string(n) + "\r\n";
+    TestServer server;
+    server.Send(login).ExpectLine("CAPA").Send("-ERR\r\n").ExpectLine("USER user").Send("+OK\r\n").ExpectLine("PASS pw").Send("+OK\r\n");
+    server.ExpectLine("CAPA").Send("+OK\r\nTOP\r\nPIPELINING\r\n.\r\n");
+    server.ExpectLine("UIDL").Send(uidl + ".\r\n");
+    c.script(server);
+    server.ExpectLine("QUIT").Send("+OK\r\n").Close();
+    Run(server);
+    EXPECT_TRUE(server.Finish()) << c.what << ": " << server.Error();
+    ASSERT_EQ(recorder_->mails.size(), 2u) << c.what << "\n" << Log();
+    EXPECT_EQ(recorder_->mails[0].text, "one\r\n") << c.what;
+    EXPECT_EQ(recorder_->mails[1].text, "two\r\n.\r\n") << c.what;
+    EXPECT_EQ(recorder_->mails[1].uid, "u2") << c.what;
+    EXPECT_EQ(recorder_->events.back(), (PopEvent{PopClient::MSG_PopAborted, 2, 0})) << c.what;
+    EXPECT_EQ(Latest(), (std::vector<std::string>{"u1", "u2"})) << c.what;
+  }
 }
 
 TEST(PopOversizeMark, GoesAtTheEndOfTheHeaderBlock) {
