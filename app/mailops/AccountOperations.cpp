@@ -353,16 +353,24 @@ bool ChangeSystemIni(const std::wstring& name) {
   return false;
 }
 
+namespace {
+
+// The current account's rules, or null (an engine failure shown).
+std::unique_ptr<QvClassificationParamInterface> OpenCurrentRules() {
+  QvAccountInfoInterface* account = CurrentAccountInfo();
+  if (account == nullptr) return nullptr;
+  std::unique_ptr<QvClassificationParamInterface> param(account->OpenClassificationParamInterface());
+  if (!param) ShowMailOpsError(GetQvMiddleError());
+  return param;
+}
+
+}  // namespace
+
 bool LoadClassificationRules() {
   // Rules of an account that is no longer open must not linger.
   ClassificationRuleRows.clear();
-  QvAccountInfoInterface* account = CurrentAccountInfo();
-  if (account == nullptr) return false;
-  std::unique_ptr<QvClassificationParamInterface> param(account->OpenClassificationParamInterface());
-  if (!param) {
-    ShowMailOpsError(GetQvMiddleError());
-    return false;
-  }
+  std::unique_ptr<QvClassificationParamInterface> param = OpenCurrentRules();
+  if (!param) return false;
   std::vector<QvClassificationParamInterface::Attributes> rules;
   if (!param->GetAttributes(&rules)) {
     const uint32_t code = param->GetErrorInfo();
@@ -395,13 +403,8 @@ void GetClassificationRuleNames(std::vector<std::wstring>* names) {
 }
 
 bool SaveClassificationRules(const std::vector<QvClassificationRuleRow>& rows) {
-  QvAccountInfoInterface* account = CurrentAccountInfo();
-  if (account == nullptr) return false;
-  std::unique_ptr<QvClassificationParamInterface> param(account->OpenClassificationParamInterface());
-  if (!param) {
-    ShowMailOpsError(GetQvMiddleError());
-    return false;
-  }
+  std::unique_ptr<QvClassificationParamInterface> param = OpenCurrentRules();
+  if (!param) return false;
   std::vector<QvClassificationParamInterface::Attributes> rules;
   for (const auto& row : rows) rules.push_back(RuleOf(row));
   if (!param->SetAttributes(rules)) {
