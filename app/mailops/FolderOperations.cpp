@@ -33,8 +33,11 @@ constexpr const wchar_t* kReceiveBoxName = L"受信ﾎﾞｯｸｽ";
 constexpr const wchar_t* kSendBoxName = L"送信ﾎﾞｯｸｽ";
 
 // The folders kept open so that the engine tells of changes, and their observer.
-std::vector<Folder> OpenFolderList;
-std::vector<DWORD> OpenFolderIds;  // beside OpenFolderList
+struct HeldFolder {
+  DWORD id;
+  Folder folder;
+};
+std::vector<HeldFolder> OpenFolderList;
 std::unique_ptr<QvFolderNotifySink> FolderNotifySinkObject;
 // How many of the kept folders are the two boxes with their children (they
 // come first); 0 when a box could not be kept.
@@ -64,8 +67,8 @@ bool ReadName(QvFolderInterface* parent, DWORD id, CString* name) {
 // A folder the operations keep open, or null. Only the owner thread keeps any.
 QvFolderInterface* KeptFolder(unsigned long id) {
   if (!IsMailOpsOwnerThread()) return nullptr;
-  for (size_t i = 0; i < OpenFolderIds.size() && i < OpenFolderList.size(); ++i) {
-    if (OpenFolderIds[i] == id) return OpenFolderList[i].get();
+  for (const HeldFolder& kept : OpenFolderList) {
+    if (kept.id == id) return kept.folder.get();
   }
   return nullptr;
 }
@@ -142,8 +145,12 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
 void Keep(Folder folder, DWORD id) {
   if (!folder) return;
   if (!folder->RegisterNotify(FolderNotifySinkObject.get())) ShowMailOpsError(folder->GetErrorInfo());
-  OpenFolderList.push_back(std::move(folder));
-  OpenFolderIds.push_back(id);
+  OpenFolderList.push_back({id, std::move(folder)});
+}
+
+void LetKeptFoldersGo() {
+  OpenFolderList.clear();
+  KeptBoxFolders = 0;
 }
 
 bool KeepBoxAndChildren(DWORD boxId) {
@@ -435,9 +442,7 @@ bool RemoveFolder(DWORD folderId) {
 void LoadFolderTree() {
   if (!IsMailOpsOwnerThread()) return;
   if (!FolderNotifySinkObject) FolderNotifySinkObject = std::make_unique<QvFolderNotifySink>();
-  OpenFolderList.clear();
-  OpenFolderIds.clear();
-  KeptBoxFolders = 0;
+  LetKeptFoldersGo();
   if (CurrentStorage() == nullptr) return;
   const bool receive = KeepBoxAndChildren(SystemId(kReceiveBox));
   const bool send = KeepBoxAndChildren(SystemId(kSendBox));
@@ -449,9 +454,7 @@ void LoadFolderTree() {
 void CloseFolderInterfaces() {
   if (!IsMailOpsOwnerThread()) return;
   // The folders go first: each takes its observer off as it closes.
-  OpenFolderList.clear();
-  OpenFolderIds.clear();
-  KeptBoxFolders = 0;
+  LetKeptFoldersGo();
   FolderNotifySinkObject.reset();
 }
 
@@ -522,7 +525,7 @@ int CountAccountUnreadMessages(const std::wstring& name) {
       // The boxes and their folders are open already: their entry lists
       // hold the counts.
       long sum = 0;
-      for (size_t i = 0; i < KeptBoxFolders; ++i) sum += static_cast<long>(OpenFolderList[i]->GetUnreadCount());
+      for (size_t i = 0; i < KeptBoxFolders; ++i) sum += static_cast<long>(OpenFolderList[i].folder->GetUnreadCount());
       return static_cast<int>(sum);
     }
     const long received = BoxUnread(storage, SystemId(kReceiveBox));
