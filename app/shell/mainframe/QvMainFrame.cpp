@@ -637,8 +637,9 @@ void QvMainFrame::BuildLauncher() {
     if (!GetSystemFolderItem(kind, &item)) continue;
     int count = item.unread;
     if (kind == kReceiveBox || kind == kSendBox) {
+      // A sum needs no order: the order file is not read for it.
       std::vector<QvFolderItem> children;
-      if (GetOrderedFolderItems(kind, &children)) {
+      if (GetBoxFolderItems(item.folderId, &children)) {
         for (const QvFolderItem& child : children) count += child.unread;
       }
     }
