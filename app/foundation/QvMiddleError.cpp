@@ -5,9 +5,13 @@
 #include "app/foundation/UiRegistry.h"
 
 // clang-format off
+// The first row whose range holds a code wins: 20503 (a header the folder no
+// longer holds, another window removed the mail) sits before the program's
+// out-of-memory range, since it is no lack of memory and must not close.
 const QvMiddleErrorRow QvMiddleErrorTable[] = {
     {0x2000001, 0x20001FF, 20089, 1}, {0x2000200, 0x20003FF, 20090, 0}, {0x2000400, 0x20005FF, 20091, 1},
-    {0x2000900, 0x20009FF, 20113, 0}, {0x5000, 0x5499, 20091, 1},       {0x5FFF, 0x5FFF, 20089, 1},
+    {0x2000900, 0x20009FF, 20113, 0}, {20503, 20503, 20244, 0},         {0x5000, 0x5499, 20091, 1},
+    {0x5FFF, 0x5FFF, 20089, 1},
     {0x2002001, 0x2002001, 20092, 0}, {0x2002002, 0x2002002, 20096, 0}, {0x2002003, 0x2002003, 20093, 0},
     {0x2002004, 0x2002004, 20094, 0}, {0x2002005, 0x2002005, 20093, 0}, {0x2002006, 0x2002006, 20095, 0},
     {0x2002007, 0x2002007, 20096, 0}, {0x2002008, 0x2002008, 20097, 0}, {0x200200B, 0x200200B, 20100, 0},

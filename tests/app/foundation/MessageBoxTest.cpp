@@ -181,7 +181,7 @@ TEST_F(BoxTest, EveryRowOfTheErrorTableReachesItsStringAndCloseFlag) {
     return true;
   });
   const std::wstring argument = L"550 mailbox unavailable";
-  ASSERT_EQ(QvMiddleErrorRowCount, 61u);
+  ASSERT_EQ(QvMiddleErrorRowCount, 62u);
   for (size_t i = 0; i < QvMiddleErrorRowCount; ++i) {
     const QvMiddleErrorRow& row = QvMiddleErrorTable[i];
     const std::wstring fill = row.stringId == 20107 ? L"送信トレイ" : row.stringId == 20134 ? Res(20128) : argument;
@@ -213,7 +213,8 @@ TEST_F(BoxTest, CodesOutsideTheRowsTheProgramsOwnAndAPendingClose) {
       {0x200008B, false, 0, 0, 0},     {0x2000000, false, 0, 0, 0},     {0x2000700, false, 0, 0, 0},
       {0x5F00, false, 1, 20176, 0},    {0x5FFF, false, 1, 20089, 1},    {0x5010, false, 1, 20091, 1},
       {0x2004003, false, 0, 20240, 0}, {0x2004107, false, 0, 20241, 0}, {0x2000802, false, 0, 20242, 0},
-      {0x0, false, 0, 20243, 0},       {0x2002111, false, 0, 20114, 0},  // no argument: (LPCWSTR)-1
+      {0x0, false, 0, 20243, 0},       {20503, false, 0, 20244, 0},     {20502, false, 1, 20091, 1},
+      {0x2002111, false, 0, 20114, 0},  // no argument: (LPCWSTR)-1
       {0x2002110, false, 0, 0, 0},                                       // no send box name to give
       {0x2000050, true, 1, 0, 1},      {0x2002001, true, 0, 0, 0},
   };
