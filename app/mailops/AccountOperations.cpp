@@ -45,12 +45,22 @@ QvClassificationParamInterface::Attributes RuleOf(const QvClassificationRuleRow&
   return rule;
 }
 
+// Every account's name in the engine's order. No account at all is an empty
+// list, not a failure: the engine's "list empty" code sits in the range the
+// error box answers by closing the program.
+bool ReadAccountNameList(std::vector<std::wstring>* all) {
+  if (QvAccountInfoInterface::GetAccountNameList(all, L"")) return true;
+  const uint32_t code = GetQvMiddleError();
+  if (code == QVMDL_ERR_ACC_LIST_EMPTY) return true;
+  ShowMailOpsError(code);
+  return false;
+}
+
 // One flag of every account, in the engine's order.
 bool AccountsWhere(std::vector<std::wstring>* names, uint32_t bit, bool Attributes::*flag, bool wanted) {
   names->clear();
   std::vector<std::wstring> all;
-  if (!QvAccountInfoInterface::GetAccountNameList(&all, L"")) {
-    ShowMailOpsError(GetQvMiddleError());
+  if (!ReadAccountNameList(&all)) {
     return false;
   }
   for (const std::wstring& name : all) {
@@ -220,8 +230,7 @@ bool RenameAccount(const std::wstring& oldName, const std::wstring& newName) {
 
 bool GetAccountNames(std::vector<std::wstring>* names) {
   std::vector<std::wstring> all;
-  if (!QvAccountInfoInterface::GetAccountNameList(&all, L"")) {
-    ShowMailOpsError(GetQvMiddleError());
+  if (!ReadAccountNameList(&all)) {
     return false;
   }
   names->insert(names->end(), all.begin(), all.end());
@@ -238,8 +247,7 @@ bool GetAccountNames(CStringArray& names) {
 
 int GetAccountCount() {
   std::vector<std::wstring> all;
-  if (!QvAccountInfoInterface::GetAccountNameList(&all, L"")) {
-    ShowMailOpsError(GetQvMiddleError());
+  if (!ReadAccountNameList(&all)) {
     return -1;
   }
   return static_cast<int>(all.size());
@@ -253,8 +261,7 @@ bool GetPeriodicRecvAccounts(std::vector<std::wstring>* names, int batch) {
 
 bool SetPeriodicRecvAccounts(const std::vector<std::wstring>& names, int batch) {
   std::vector<std::wstring> all;
-  if (!QvAccountInfoInterface::GetAccountNameList(&all, L"")) {
-    ShowMailOpsError(GetQvMiddleError());
+  if (!ReadAccountNameList(&all)) {
     return false;
   }
   bool done = true;

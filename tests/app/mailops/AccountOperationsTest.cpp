@@ -39,6 +39,18 @@ class AccountOperationsTest : public MailOpsTest {
 };
 
 TEST_F(AccountOperationsTest, AccountNamesAndTheExtensionLibrary) {
+  {
+    // No account yet: empty lists and no error box (the engine's "list
+    // empty" code is one the box answers by closing the program).
+    ClearDetailCode();
+    std::vector<std::wstring> names{L"stale"};
+    EXPECT_TRUE(GetAccountNames(&names));
+    EXPECT_EQ(names, std::vector<std::wstring>{L"stale"}) << "nothing added";
+    EXPECT_EQ(GetAccountCount(), 0);
+    EXPECT_TRUE(GetPeriodicRecvAccounts(&names, 0));
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(DetailCode(), 0u);
+  }
   MakeAccount(L"alpha");
   MakeAccount(L"beta");
   struct Case {
