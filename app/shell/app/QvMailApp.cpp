@@ -8,6 +8,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
+#include "app/mailops/NotifySinks.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
@@ -147,6 +148,13 @@ int QvMailApp::ExitInstance() {
   sockets_ = false;
   const int code = CWinApp::ExitInstance();
   return exitCode_ ? exitCode_ : code;
+}
+
+BOOL QvMailApp::OnIdle(LONG count) {
+  // In use while one of the program's windows is the active one, as the
+  // main frame answers the active-window query.
+  SetProgramInUse(::GetActiveWindow() != nullptr);
+  return CWinApp::OnIdle(count);
 }
 
 BOOL QvMailApp::PreTranslateMessage(MSG* msg) {

@@ -22,6 +22,9 @@ class QvMailApp : public CWinApp {
   int ExitInstance() override;
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL InitApplication() override;
+  // Between turns of the message loop, keeps the "program in use" flag the
+  // engine's receive asks about from its own thread.
+  BOOL OnIdle(LONG count) override;
 
   // How long a second start looks for the running copy's window.
   int runningCopyTries = qv::afx::kRunningCopyTries;

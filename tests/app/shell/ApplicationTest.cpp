@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/foundation/StartFlags.h"
+#include "app/mailops/NotifySinks.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/app/QvMailApp.h"
 #include "platform/kernel/Library.h"
@@ -145,6 +146,30 @@ TEST_F(Application, AWindowIsCentredInItsParent) {
   EXPECT_EQ(r.bottom - r.top, 160);
   child.DestroyWindow();
   DestroyWindow(parent);
+}
+
+}  // namespace
+
+namespace {
+
+// The engine asks from a receive's own thread whether the program is in use;
+// the loop's idle turn keeps the answer, so no thread has to ask the UI.
+TEST_F(Application, TheIdleTurnKeepsWhetherTheProgramIsInUse) {
+  QvMailApp app;
+  CFrameWnd* frame = new CFrameWnd;  // deletes itself with its window
+  ASSERT_TRUE(frame->Create(nullptr, L"frame", WS_POPUP | WS_VISIBLE));
+  const struct {
+    bool active;
+    bool inUse;
+  } steps[] = {{true, true}, {false, false}, {true, true}};
+  for (const auto& step : steps) {
+    ::SetActiveWindow(step.active ? frame->m_hWnd : nullptr);
+    app.OnIdle(1);
+    EXPECT_EQ(IsProgramInUse(), step.inUse) << step.active;
+  }
+  frame->DestroyWindow();
+  app.OnIdle(1);
+  EXPECT_FALSE(IsProgramInUse()) << "no window left";
 }
 
 }  // namespace
