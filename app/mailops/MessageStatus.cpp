@@ -18,10 +18,44 @@ constexpr uint32_t kStatusMask = QvMessageInterface::kUnread | QvMessageInterfac
                                  QvMessageInterface::kIsHtml;
 constexpr uint32_t kEntryNeedsRepair = 0x2000047;
 
-bool Read(QvStorageInterface* storage, DWORD messageId, QvMessageInterface::Attributes* attributes) {
+constexpr uint32_t kOlderFile = 0x2004721;
+
+// The kind an older file never stored, from the folder it lies in: received
+// in the receive box and its folders, sent in the send box and its folders,
+// composed in the drafts and the outbox.
+uint32_t KindOfFolder(DWORD folderId) {
+  int folderKind = -1;
+  GetFolderRootKind(folderId, &folderKind);
+  switch (folderKind) {
+    case kReceiveBox:
+    case kReceiveUserFolder:
+      return 1;
+    case kSendBox:
+    case kSendUserFolder:
+      return 0;
+    case kDrafts:
+    case kOutbox:
+      return 3;
+    default:
+      return 2;
+  }
+}
+
+// Reads the status fields. An older file has every field filled but the
+// kind: that is written into it first, which also brings the file up to the
+// current version.
+bool Read(QvStorageInterface* storage, DWORD messageId, DWORD folderId, QvMessageInterface::Attributes* attributes) {
   std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(messageId));
   attributes->mask = kStatusMask;
-  return message && message->GetAttributes(attributes);
+  if (!message) return false;
+  if (message->GetAttributes(attributes)) return true;
+  if (GetQvMiddleError() != kOlderFile) return false;
+  attributes->kind = KindOfFolder(folderId);
+  QvMessageInterface::Attributes upgrade;
+  upgrade.mask = QvMessageInterface::kKind | QvMessageInterface::kAttachmentsDeleted;
+  upgrade.kind = attributes->kind;
+  upgrade.attachmentsDeleted = attributes->attachmentsDeleted;
+  return message->SetAttributes(upgrade);
 }
 
 }  // namespace
@@ -30,12 +64,12 @@ bool GetMessageStatus(DWORD messageId, DWORD folderId, uint32_t* status, uint32_
   QvStorageInterface* storage = CurrentStorage();
   if (storage == nullptr) return false;
   QvMessageInterface::Attributes attributes;
-  bool read = Read(storage, messageId, &attributes);
+  bool read = Read(storage, messageId, folderId, &attributes);
   if (!read) {
     const uint32_t code = GetQvMiddleError();
     if (code == kEntryNeedsRepair && GetMailTaskState() != kMailTaskAutoReceive && RecoverEntry(folderId, code)) {
       BroadcastFolderAndRootRefresh(folderId);
-      read = Read(storage, messageId, &attributes);
+      read = Read(storage, messageId, folderId, &attributes);
     }
     if (!read) {
       ShowMailOpsError(GetQvMiddleError());

@@ -2,6 +2,8 @@
 // kept up to its bound, dropped when the engine says a message changed (on
 // whichever thread changed it).
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 #include <thread>
 
@@ -160,6 +162,46 @@ TEST_F(HeaderRowCacheTest, RowsDroppedOnATaskThreadWhileTheListReadsThem) {
   uint32_t status = 0, kind = 0;
   ASSERT_TRUE(GetMessageStatus(ids[0], a_.trays[kReceiveBox], &status, &kind));
   EXPECT_EQ(rows[0].status, status);
+}
+
+// A mail file written before the kind was stored: its status reads with the
+// kind its folder implies, and that kind is written into it.
+TEST_F(HeaderRowCacheTest, AnOlderFileGetsTheKindOfItsFolder) {
+  const struct {
+    unsigned long folder;
+    uint32_t kind;
+  } cases[] = {{a_.trays[kReceiveBox], 1}, {a_.receiveChildren.at(0), 1}, {a_.trays[kSendBox], 0},
+               {a_.sendChildren.at(0), 0},  {a_.trays[kDrafts], 3},        {a_.trays[kOutbox], 3}};
+  for (const auto& c : cases) {
+    const unsigned long id = Store(L"alpha", static_cast<DWORD>(c.folder), 1, 1).at(0);
+    char name[16];
+    std::snprintf(name, sizeof name, "%02X/%02X.eml", static_cast<unsigned>(id & 0xFF),
+                  static_cast<unsigned>((id >> 8) & 0xFF));
+    std::string path;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(Host("Application Data/QuvoMail"))) {
+      const std::string p = entry.path().string();
+      const std::string tail = std::string("/DATA/") + name;
+      if (p.size() > tail.size() && p.compare(p.size() - tail.size(), tail.size(), tail) == 0) path = p;
+    }
+    ASSERT_FALSE(path.empty()) << id;
+    {
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(12);
+      file.write("\x00\x10\x00\x00", 4);  // the first version, without the kind
+    }
+    ASSERT_TRUE(OpenCurrentAccount(L"alpha"));
+    ClearDetailCode();
+    uint32_t status = 0, kind = 99;
+    ASSERT_TRUE(GetMessageStatus(id, static_cast<DWORD>(c.folder), &status, &kind)) << c.folder;
+    EXPECT_EQ(kind, c.kind) << c.folder;
+    EXPECT_EQ(status & kStatusUnread, kStatusUnread) << c.folder;
+    EXPECT_EQ(DetailCode(), 0u) << "no error box";
+    std::unique_ptr<QvMessageInterface> m(CurrentStorage()->OpenMessage(id));
+    QvMessageInterface::Attributes stored;
+    stored.mask = QvMessageInterface::kKind;
+    ASSERT_TRUE(m && m->GetAttributes(&stored)) << "the file is brought up to date";
+    EXPECT_EQ(stored.kind, c.kind);
+  }
 }
 
 }  // namespace
