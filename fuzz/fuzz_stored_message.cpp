@@ -16,14 +16,14 @@ namespace {
 void ReadMessage(const uint8_t* data, size_t size) {
   WriteFuzzDeviceFile(L"\\Fuzz.eml", data, size);
   QvMessage message(0, nullptr, L"\\Fuzz.eml");
-  QvMessageInterface::Attributes a;
-  a.mask = QvMessageInterface::kHeaderFields;
+  QvMessageFields::Attributes a;
+  a.mask = QvMessageFields::kHeaderFields;
   message.GetAttributes(&a);
   std::string raw;
   message.Read(&raw);
   message.SeekToHead();
-  QvMessageInterface::Attributes w;
-  w.mask = QvMessageInterface::kUidl | QvMessageInterface::kKind | QvMessageInterface::kAttachmentsDeleted;
+  QvMessageFields::Attributes w;
+  w.mask = QvMessageFields::kUidl | QvMessageFields::kKind | QvMessageFields::kAttachmentsDeleted;
   w.uidl = "uid";
   message.SetAttributes(w);
 }

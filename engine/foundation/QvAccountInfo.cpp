@@ -10,7 +10,7 @@
 
 namespace {
 
-using Attributes = QvAccountInfoInterface::Attributes;
+using Attributes = QvAccountAttributes;
 
 // How one field of the record is kept in "AccountInfo.ini".
 struct FieldDef {
@@ -190,7 +190,7 @@ bool QvAccountInfo::GuidFromText(std::wstring_view text, GUID* guid) {
   return true;
 }
 
-bool QvAccountInfo::GetAccountInfoAttributes(QvAccountInfoInterface::Attributes* attributes) {
+bool QvAccountInfo::GetAccountInfoAttributes(QvAccountAttributes* attributes) {
   if (attributes->MaskEmpty()) {
     SetQvMiddleError(QVMDL_ERR_ACC_READ_NO_MASK);
     return false;
@@ -223,7 +223,7 @@ bool QvAccountInfo::GetAccountInfoAttributes(QvAccountInfoInterface::Attributes*
   return true;
 }
 
-bool QvAccountInfo::SetAccountInfoAttributes(QvAccountInfoInterface::Attributes& attributes) {
+bool QvAccountInfo::SetAccountInfoAttributes(QvAccountAttributes& attributes) {
   if (attributes.MaskEmpty()) {
     SetQvMiddleError(QVMDL_ERR_ACC_WRITE_NO_MASK);
     return false;
@@ -309,7 +309,7 @@ bool QvAccountInfo::GetLastUID(std::wstring* uid) {
       SetQvMiddleError(QVMDL_ERR_ACC_LASTUID_READ);
       return false;
     }
-    QvAccountInfoInterface::Attributes settings;
+    QvAccountAttributes settings;
     settings.Select(Attributes::kLastUid);
     if (!GetAccountInfoAttributes(&settings)) return false;
     *uid = settings.strLastUid;

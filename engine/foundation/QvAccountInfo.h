@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/foundation/QvAccountAttributes.h"
 #include "engine/public/foundation/QvProfileManipulator.h"
 
 class QvAccountInfo {
@@ -24,10 +24,10 @@ class QvAccountInfo {
 
   // Reads the masked fields (missing keys give their defaults) and clears the
   // mask. A failed read leaves the mask as it was.
-  bool GetAccountInfoAttributes(QvAccountInfoInterface::Attributes* attributes);
+  bool GetAccountInfoAttributes(QvAccountAttributes* attributes);
   // Stores the masked fields in one rewrite of the file and clears the mask,
   // whatever the result.
-  bool SetAccountInfoAttributes(QvAccountInfoInterface::Attributes& attributes);
+  bool SetAccountInfoAttributes(QvAccountAttributes& attributes);
 
   // The account's three sub-folders, each named by a key of "AccountInfo.ini".
   enum SubFolder { kStorageFolder, kClassificationFolder, kSignatureFolder };

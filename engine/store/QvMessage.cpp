@@ -9,7 +9,7 @@
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvDeferredSync.h"
 #include "engine/store/QvMessageHeader.h"
-#include "engine/store/QvMessageSet.h"
+#include "engine/store/QvMessageOwner.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/kernel/Files.h"
@@ -17,7 +17,7 @@
 
 namespace {
 
-using Attr = QvMessageInterface;
+using Attr = QvMessageFields;
 
 constexpr char kMagic[12] = {'Q', 'V', 'M', 'A', 'I', 'L', 'E', 'M', 'L', 'F', 'M', 'T'};
 constexpr uint32_t kVersions[] = {4096, 4097, 4098};
@@ -156,8 +156,8 @@ uint32_t ApplyHeaderFields(const Attr::Attributes& a, uint8_t* header, bool* cha
 
 }  // namespace
 
-QvMessage::QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::wstring& path)
-    : messageSet_(messageSet), messageId_(messageId), path_(path), mutex_(L"QvMessage Mutex") {}
+QvMessage::QvMessage(uint32_t messageId, QvMessageOwner* owner, const std::wstring& path)
+    : owner_(owner), messageId_(messageId), path_(path), mutex_(L"QvMessage Mutex") {}
 
 uint32_t QvMessage::CheckFormat(const uint8_t* header) {
   if (memcmp(header, kMagic, sizeof kMagic) != 0) return kBadFormat;
@@ -517,10 +517,10 @@ uint32_t QvMessage::GetHeaderFields(Attributes* a, bool* older) {
 }
 
 uint32_t QvMessage::GetListFields(Attributes* a) {
-  if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
+  if (owner_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
   QvFolderInterface::FolderMsgHeader record{};
   record.id = messageId_;
-  if (!messageSet_->ReadHeaderRecord(&record)) return GetQvMiddleError();
+  if (!owner_->ReadHeaderRecord(&record)) return GetQvMiddleError();
   if (a->mask & Attr::kListText1) a->listText1.assign(record.toAddress, wcsnlen(record.toAddress, 257));
   if (a->mask & Attr::kListText2) a->listText2.assign(record.fromAddress, wcsnlen(record.fromAddress, 257));
   if (a->mask & Attr::kListShort1) a->listShort1.assign(record.fromName, wcsnlen(record.fromName, 32));
@@ -549,8 +549,8 @@ bool QvMessage::SetAttributesWith(const Attributes& attributes, bool reserve) {
   }
   // The folder's entry line and record are changed without the message's
   // mutex held, for the same reason as in GetAttributes.
-  if (flagsChanged && (messageSet_ == nullptr || !messageSet_->UpdateEntryLine(messageId_, unread, state))) {
-    return messageSet_ == nullptr ? Fail(QVMDL_ERR_STG_NULL_ARGUMENT) : false;
+  if (flagsChanged && (owner_ == nullptr || !owner_->UpdateEntryLine(messageId_, unread, state))) {
+    return owner_ == nullptr ? Fail(QVMDL_ERR_STG_NULL_ARGUMENT) : false;
   }
   if (attributes.mask & Attr::kListFields) {
     uint32_t code = SetListFields(attributes);
@@ -618,9 +618,9 @@ uint32_t QvMessage::SetHeaderFields(const Attributes& a, bool reserve, bool* fla
 }
 
 uint32_t QvMessage::SetListFields(const Attributes& a) {
-  if (messageSet_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
+  if (owner_ == nullptr) return QVMDL_ERR_STG_NULL_ARGUMENT;
   const auto change = [&a](QvFolderInterface::FolderMsgHeader* updated) { ApplyListFields(a, updated); };
-  return messageSet_->UpdateHeaderRecord(messageId_, change) ? QVMDL_SUCCESS : GetQvMiddleError();
+  return owner_->UpdateHeaderRecord(messageId_, change) ? QVMDL_SUCCESS : GetQvMiddleError();
 }
 
 bool QvMessage::WriteEmail(Email* mail) {
@@ -630,7 +630,7 @@ bool QvMessage::WriteEmail(Email* mail) {
   if (!composer.Encode(mail, &raw)) return false;
   if (!HasRoomFor(path_, RoundUp8K(TextLength(raw)))) return Fail(QVMDL_ERR_STG_DISK_FULL);
 
-  const SYSTEMTIME date = QvMessageInterface::LocalTimeToSystemTime(mail->date);
+  const SYSTEMTIME date = QvMessageFields::LocalTimeToSystemTime(mail->date);
   Attributes a;
   a.mask = Attr::kHeaderFields;
   a.hasAttachments = mail->attachments.empty() ? 0 : 1;
@@ -639,7 +639,7 @@ bool QvMessage::WriteEmail(Email* mail) {
   a.date = date;
   if (!SetAttributes(a) || !WriteRaw(raw)) return false;
 
-  if (messageSet_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  if (owner_ == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
   QvFolderInterface::FolderMsgHeader record{};
   record.id = messageId_;
   if (!mail->to.empty()) {
@@ -651,7 +651,7 @@ bool QvMessage::WriteEmail(Email* mail) {
   QvMessageHeader::FillShortText(record.fromName, mail->fromName);
   QvMessageHeader::FillShortText(record.subject, mail->subject);
   record.date = date;
-  return messageSet_->WriteHeaderRecord(record);
+  return owner_->WriteHeaderRecord(record);
 }
 
 bool QvMessage::DeleteAttachments() {

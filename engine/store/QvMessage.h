@@ -21,16 +21,16 @@
 #include <string>
 
 #include "engine/public/store/QvFolderInterface.h"
-#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvMessageFields.h"
 #include "engine/public/foundation/QvNamedMutex.h"
 #include "platform/base/ScopedHandle.h"
 
 struct Email;
-class QvMessageSet;
+class QvMessageOwner;
 
 class QvMessage {
  public:
-  using Attributes = QvMessageInterface::Attributes;
+  using Attributes = QvMessageFields::Attributes;
 
   static constexpr uint32_t kHeaderBytes = 256;
   static constexpr uint32_t kUidlBytes = 100;
@@ -39,7 +39,7 @@ class QvMessage {
   // Room every change of the store leaves on the volume.
   static constexpr uint64_t kReserveBytes = 512000;
 
-  QvMessage(uint32_t messageId, QvMessageSet* messageSet, const std::wstring& path);
+  QvMessage(uint32_t messageId, QvMessageOwner* owner, const std::wstring& path);
   ~QvMessage() = default;
   QvMessage(const QvMessage&) = delete;
   QvMessage& operator=(const QvMessage&) = delete;
@@ -102,7 +102,7 @@ class QvMessage {
 
   uint32_t Id() const { return messageId_; }
   const std::wstring& Path() const { return path_; }
-  QvMessageSet* MessageSet() const { return messageSet_; }
+  QvMessageOwner* Owner() const { return owner_; }
 
  private:
   // Settles and opens the file for reading; it must hold a whole header.
@@ -126,7 +126,7 @@ class QvMessage {
   uint32_t Commit();
   std::wstring TempPath() const { return path_ + L"_tmp"; }
 
-  QvMessageSet* messageSet_;
+  QvMessageOwner* owner_;
   uint32_t readPosition_ = kHeaderBytes;
   uint32_t messageId_;
   std::wstring path_;

@@ -1,44 +1,13 @@
 #include "engine/public/store/QvMessageInterface.h"
 
 #include "engine/store/QvMessage.h"
-#include "engine/store/QvMessageSet.h"
+#include "engine/store/QvMessageOwner.h"
 #include "engine/public/foundation/QvMiddleError.h"
-#include "platform/kernel/Time.h"
-
-namespace {
-
-int64_t Ticks(const FILETIME& f) {
-  return static_cast<int64_t>((static_cast<uint64_t>(f.dwHighDateTime) << 32) | f.dwLowDateTime);
-}
-
-// Local time minus UTC, both taken from one reading of the clock: two
-// readings could straddle a millisecond and put that millisecond into every
-// date converted.
-int64_t LocalOffsetNow() {
-  FILETIME utc{}, local{};
-  GetSystemTimeAsFileTime(&utc);
-  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
-  return Ticks(local) - Ticks(utc);
-}
-
-// `t` moved by `ticks`; a date the file-time form cannot hold is kept.
-SYSTEMTIME Shift(SYSTEMTIME t, int64_t ticks) {
-  FILETIME f{};
-  if (!SystemTimeToFileTime(&t, &f)) return t;
-  int64_t moved = Ticks(f) + ticks;
-  if (moved < 0) return t;
-  const auto bits = static_cast<uint64_t>(moved);
-  FILETIME g{static_cast<DWORD>(bits & 0xFFFFFFFF), static_cast<DWORD>(bits >> 32)};
-  SYSTEMTIME out{};
-  return FileTimeToSystemTime(&g, &out) ? out : t;
-}
-
-}  // namespace
 
 QvMessageInterface::QvMessageInterface(QvMessage* message) : message_(message) {}
 
 QvMessageInterface::~QvMessageInterface() {
-  if (message_ != nullptr && message_->MessageSet() != nullptr) message_->MessageSet()->CloseMessage(message_);
+  if (message_ != nullptr && message_->Owner() != nullptr) message_->Owner()->CloseMessage(message_);
 }
 
 bool QvMessageInterface::Write(const std::string& raw) { return message_ != nullptr && message_->WriteRaw(raw); }
@@ -66,7 +35,3 @@ bool QvMessageInterface::DeleteAttachments() { return message_ != nullptr && mes
 uint32_t QvMessageInterface::GetErrorInfo() const {
   return message_ == nullptr ? static_cast<uint32_t>(QVMDL_SUCCESS) : GetQvMiddleError();
 }
-
-SYSTEMTIME QvMessageInterface::LocalTimeToSystemTime(SYSTEMTIME local) { return Shift(local, -LocalOffsetNow()); }
-
-SYSTEMTIME QvMessageInterface::SystemTimeToLocalTime(SYSTEMTIME utc) { return Shift(utc, LocalOffsetNow()); }

@@ -25,15 +25,15 @@
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/store/QvIdTraits.h"
 #include "engine/store/QvMessage.h"
+#include "engine/store/QvMessageOwner.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WinTypes.h"
 
 class QvFolderSet;
 class QvMessageHeader;
 
-class QvMessageSet {
+class QvMessageSet : public QvMessageOwner {
  public:
-  using FolderMsgHeader = QvFolderInterface::FolderMsgHeader;
 
   static constexpr uint32_t kSlots = 65536;
   static constexpr uint32_t kTableBytes = kSlots * 4;
@@ -66,7 +66,7 @@ class QvMessageSet {
   bool CreateMessageFile(uint32_t* messageId, uint32_t folderId, const QvMessage::NewText* content = nullptr);
 
   QvMessage* OpenMessage(uint32_t messageId);
-  void CloseMessage(QvMessage* message);
+  void CloseMessage(QvMessage* message) override;
   bool IsMessageOpen(uint32_t messageId);
   bool HasOpenMessages();
 
@@ -89,10 +89,10 @@ class QvMessageSet {
   bool AdoptOrDiscard(uint32_t messageId, const std::set<uint32_t>& tree, bool* adopted);
 
   // For stored messages: the message's folder does the work.
-  bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state);
-  bool ReadHeaderRecord(FolderMsgHeader* record);
-  bool WriteHeaderRecord(const FolderMsgHeader& record);
-  bool UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change);
+  bool UpdateEntryLine(uint32_t messageId, uint8_t unread, uint8_t state) override;
+  bool ReadHeaderRecord(FolderMsgHeader* record) override;
+  bool WriteHeaderRecord(const FolderMsgHeader& record) override;
+  bool UpdateHeaderRecord(uint32_t id, const std::function<void(FolderMsgHeader*)>& change) override;
 
   std::wstring MessagePath(uint32_t messageId) const { return ids_.PathOf(messageId) + L".eml"; }
   const std::wstring& DataDirectory() const { return dataDir_; }

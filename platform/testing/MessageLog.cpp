@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <cwchar>
 #include <map>
 
 #include "platform/ui/CommCtrl.h"
@@ -92,6 +94,55 @@ std::string Hex(uint64_t v) {
   return b;
 }
 
+constexpr DWORD_PTR kNoItem = static_cast<DWORD_PTR>(-1);
+
+// A row or column as a number; a tree item's handle in hex.
+std::string ItemText(DWORD_PTR item) {
+  const auto n = static_cast<intptr_t>(item);
+  return n >= -1 && n < 0x10000 ? std::to_string(n) : Hex(item);
+}
+
+bool IsClass(HWND hwnd, const wchar_t* name) {
+  wchar_t got[64] = {};
+  return hwnd && GetClassNameW(hwnd, got, 64) > 0 && std::wcscmp(got, name) == 0;
+}
+
+// What a notification names, read while its structure lives. The code tells
+// the structure, and for a click the sender's class: a list view's click
+// carries its row, a tree view's only the header.
+MsgEntry ReadNote(const NMHDR* head) {
+  MsgEntry n{WM_NOTIFY, 0};
+  n.code = head->code;
+  n.item = kNoItem;
+  const UINT c = head->code;
+  if (c == NM_CUSTOMDRAW) {
+    const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(head);
+    n.stage = draw->dwDrawStage;
+    n.item = draw->dwItemSpec;
+  } else if (c == LVN_ITEMCHANGING || c == LVN_ITEMCHANGED || c == LVN_INSERTITEM || c == LVN_DELETEITEM) {
+    const auto* lv = reinterpret_cast<const NMLISTVIEW*>(head);
+    n.item = static_cast<DWORD_PTR>(static_cast<intptr_t>(lv->iItem));
+    n.oldState = lv->uOldState;
+    n.newState = lv->uNewState;
+  } else if (c == LVN_COLUMNCLICK) {
+    n.item = static_cast<DWORD_PTR>(static_cast<intptr_t>(reinterpret_cast<const NMLISTVIEW*>(head)->iSubItem));
+  } else if (c == LVN_ITEMACTIVATE ||
+             ((c == NM_CLICK || c == NM_DBLCLK || c == NM_RCLICK) && IsClass(head->hwndFrom, WC_LISTVIEW))) {
+    n.item = static_cast<DWORD_PTR>(static_cast<intptr_t>(reinterpret_cast<const NMITEMACTIVATE*>(head)->iItem));
+  } else if (c == LVN_GETDISPINFOW) {
+    n.item = static_cast<DWORD_PTR>(static_cast<intptr_t>(reinterpret_cast<const NMLVDISPINFOW*>(head)->item.iItem));
+  } else if (c == HDN_ITEMCHANGINGW || c == HDN_ITEMCHANGEDW || c == HDN_ITEMCLICKW || c == HDN_ITEMDBLCLICKW ||
+             c == HDN_DIVIDERDBLCLICKW || c == HDN_BEGINTRACKW || c == HDN_ENDTRACKW || c == HDN_TRACKW) {
+    n.item = static_cast<DWORD_PTR>(static_cast<intptr_t>(reinterpret_cast<const NMHEADERW*>(head)->iItem));
+  } else if (c == TVN_SELCHANGINGW || c == TVN_SELCHANGEDW || c == TVN_ITEMEXPANDINGW || c == TVN_ITEMEXPANDEDW ||
+             c == TVN_DELETEITEMW) {
+    const auto* tv = reinterpret_cast<const NMTREEVIEWW*>(head);
+    n.item = reinterpret_cast<DWORD_PTR>(c == TVN_DELETEITEMW ? tv->itemOld.hItem : tv->itemNew.hItem);
+    n.action = tv->action;
+  }
+  return n;
+}
+
 std::string Describe(const MsgEntry& e, bool showParams) {
   const unsigned flags = e.flags;
   std::string s = MessageName(e.message);
@@ -106,6 +157,12 @@ std::string Describe(const MsgEntry& e, bool showParams) {
                                       [&](const Named& n) { return n.message == e.stage; });
     s += " " + (stage != std::end(kStages) ? std::string(stage->name) : Hex(e.stage));
     if (e.stage & CDDS_ITEM) s += " item " + std::to_string(e.item);
+  } else if (e.message == WM_NOTIFY) {
+    if ((flags & seq::item) || (showParams && e.item != kNoItem)) s += " item " + ItemText(e.item);
+    if ((flags & seq::states) || (showParams && (e.oldState || e.newState))) {
+      s += " states " + Hex(e.oldState) + "->" + Hex(e.newState);
+    }
+    if ((flags & seq::action) || (showParams && e.action)) s += " action " + std::to_string(e.action);
   }
   const std::pair<unsigned, const char*> parts[] = {{seq::sent, "sent"},       {seq::posted, "posted"},
                                                     {seq::parent, "parent"},   {seq::other, "other"},
@@ -148,22 +205,17 @@ void AddCommandName(UINT id, const std::string& name) { AddName(AddedCommands(),
 MessageLog::MessageLog() {
   id_ = qv::ui_seam::AddObserver([this](const qv::ui_seam::Observed& o) {
     HWND parent = GetAncestor(o.hwnd, GA_PARENT);
-    // The notification's header lives only during the call: read it now.
-    UINT code = 0;
-    DWORD stage = 0;
-    DWORD_PTR item = 0;
-    if (o.message == WM_NOTIFY && o.lParam != 0) {
-      code = reinterpret_cast<const NMHDR*>(o.lParam)->code;
-      if (code == NM_CUSTOMDRAW) {
-        const auto* draw = reinterpret_cast<const NMCUSTOMDRAW*>(o.lParam);
-        stage = draw->dwDrawStage;
-        item = draw->dwItemSpec;
-      }
-    }
+    // The notification's structure lives only during the call: read it now.
+    MsgEntry note{o.message, 0};
+    if (o.message == WM_NOTIFY && o.lParam != 0) note = ReadNote(reinterpret_cast<const NMHDR*>(o.lParam));
     std::lock_guard<std::mutex> g(lock_);
     if (std::find(ignored_.begin(), ignored_.end(), o.message) != ignored_.end()) return;
     if (!kept_.empty() && std::find(kept_.begin(), kept_.end(), o.message) == kept_.end()) return;
-    seen_.push_back({o, parent, code, stage, item});
+    if (o.message == WM_NOTIFY && !keptCodes_.empty() &&
+        std::find(keptCodes_.begin(), keptCodes_.end(), note.code) == keptCodes_.end()) {
+      return;
+    }
+    seen_.push_back({o, parent, note});
   });
 }
 
@@ -177,6 +229,11 @@ void MessageLog::Ignore(std::vector<UINT> messages) {
 void MessageLog::Keep(std::vector<UINT> messages) {
   std::lock_guard<std::mutex> g(lock_);
   kept_ = std::move(messages);
+}
+
+void MessageLog::KeepCodes(std::vector<UINT> codes) {
+  std::lock_guard<std::mutex> g(lock_);
+  keptCodes_ = std::move(codes);
 }
 
 void MessageLog::Clear() {
@@ -197,7 +254,16 @@ std::vector<UINT> MessageLog::NotificationsTo(HWND hwnd) const {
   std::lock_guard<std::mutex> g(lock_);
   std::vector<UINT> out;
   for (const Seen& s : seen_) {
-    if (s.what.hwnd == hwnd && s.what.message == WM_NOTIFY) out.push_back(s.code);
+    if (s.what.hwnd == hwnd && s.what.message == WM_NOTIFY) out.push_back(s.note.code);
+  }
+  return out;
+}
+
+std::vector<MsgEntry> MessageLog::NotesTo(HWND hwnd) const {
+  std::lock_guard<std::mutex> g(lock_);
+  std::vector<MsgEntry> out;
+  for (const Seen& s : seen_) {
+    if (s.what.hwnd == hwnd && s.what.message == WM_NOTIFY) out.push_back(s.note);
   }
   return out;
 }
@@ -219,7 +285,12 @@ std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expec
     if (s.what.how & qv::ui_seam::kObservedPosted) flags |= seq::posted;
     if (s.what.how & qv::ui_seam::kObservedDefWinProc) flags |= seq::defwinproc;
     if (s.what.hwnd != subject) flags |= s.what.hwnd == subjectParent && subjectParent ? seq::parent : seq::other;
-    actual.push_back({s.what.message, flags, s.what.wParam, s.what.lParam, s.code, s.stage, s.item});
+    MsgEntry got = s.note;
+    got.message = s.what.message;
+    got.flags = flags;
+    got.wParam = s.what.wParam;
+    got.lParam = s.what.lParam;
+    actual.push_back(got);
   }
   constexpr unsigned kKind = seq::sent | seq::posted | seq::parent | seq::other | seq::defwinproc;
   auto matches = [](const MsgEntry& want, const MsgEntry& got) {
@@ -227,7 +298,10 @@ std::string MessageLog::Compare(HWND subject, const std::vector<MsgEntry>& expec
            (!(want.flags & seq::wparam) || want.wParam == got.wParam) &&
            (!(want.flags & seq::lparam) || want.lParam == got.lParam) &&
            (!(want.flags & seq::code) || want.code == got.code) &&
-           (!(want.flags & seq::stage) || (want.stage == got.stage && want.item == got.item));
+           (!(want.flags & seq::stage) || (want.stage == got.stage && want.item == got.item)) &&
+           (!(want.flags & seq::item) || want.item == got.item) &&
+           (!(want.flags & seq::states) || (want.oldState == got.oldState && want.newState == got.newState)) &&
+           (!(want.flags & seq::action) || want.action == got.action);
   };
   size_t a = 0;
   size_t e = 0;

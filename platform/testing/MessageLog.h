@@ -1,8 +1,9 @@
 // Message-sequence tables for window tests: a log of the messages window
 // procedures receive (on any thread), compared with a table of expected
 // entries and printed by name when they differ. A WM_NOTIFY entry carries its
-// notification code and, for custom draw, its draw stage, so one table
-// language serves windows and common controls.
+// notification code and what the notification names (the custom-draw stage,
+// the list row or column, the tree item, the old and new states, the tree's
+// action), so one table language serves windows and common controls.
 #pragma once
 
 #include <mutex>
@@ -24,7 +25,10 @@ constexpr unsigned optional = 32u;   // may be missing
 constexpr unsigned wparam = 64u;     // wParam is compared
 constexpr unsigned lparam = 128u;    // lParam is compared
 constexpr unsigned code = 256u;      // the notification code is compared (WM_NOTIFY)
-constexpr unsigned stage = 512u;     // the custom-draw stage is compared (NM_CUSTOMDRAW)
+constexpr unsigned stage = 512u;     // the custom-draw stage is compared (NM_CUSTOMDRAW), with its item
+constexpr unsigned item = 1024u;     // the item the notification names is compared
+constexpr unsigned states = 2048u;   // the old and new states are compared (list views)
+constexpr unsigned action = 4096u;   // the tree view's action is compared
 }  // namespace seq
 
 struct MsgEntry {
@@ -34,7 +38,13 @@ struct MsgEntry {
   LPARAM lParam = 0;
   UINT code = 0;        // WM_NOTIFY: the notification code
   DWORD stage = 0;      // NM_CUSTOMDRAW: the draw stage
-  DWORD_PTR item = 0;   // NM_CUSTOMDRAW: the item drawn (compared with the stage)
+  // The item a notification names: the item drawn (custom draw), the list's
+  // row (its column for LVN_COLUMNCLICK), the header's column, the tree's
+  // item (the one going for TVN_DELETEITEM, else the new one); -1 for none.
+  DWORD_PTR item = 0;
+  UINT oldState = 0;    // a list view's item change: the states before and after
+  UINT newState = 0;
+  UINT action = 0;      // a tree view's notification: how it came about
 };
 
 class MessageLog {
@@ -49,6 +59,8 @@ class MessageLog {
   void Ignore(std::vector<UINT> messages);
   // Records only messages of these numbers (none given: all).
   void Keep(std::vector<UINT> messages);
+  // Records only notifications of these codes (none given: all).
+  void KeepCodes(std::vector<UINT> codes);
   void Clear();
   // Empty when what was recorded matches `expected`, relative to `subject`;
   // otherwise both sequences, by name.
@@ -57,19 +69,20 @@ class MessageLog {
   std::vector<UINT> MessagesOf(HWND hwnd) const;
   // The notification codes `hwnd` received (WM_NOTIFY), in order.
   std::vector<UINT> NotificationsTo(HWND hwnd) const;
+  // The notifications `hwnd` received, with what each names, in order.
+  std::vector<MsgEntry> NotesTo(HWND hwnd) const;
 
  private:
   struct Seen {
     qv::ui_seam::Observed what;
     HWND parent;
-    UINT code;
-    DWORD stage;
-    DWORD_PTR item;
+    MsgEntry note;  // a notification's code and what it names
   };
   mutable std::mutex lock_;
   std::vector<Seen> seen_;
   std::vector<UINT> ignored_;
   std::vector<UINT> kept_;
+  std::vector<UINT> keptCodes_;
   int id_ = 0;
 };
 

@@ -1,67 +1,24 @@
 // The exported face of one stored message. The storage and folder facades
 // hand one out per open; it holds one reference on the message set's shared
 // QvMessage, forwards every call to it and gives the reference back when the
-// caller deletes it. The attribute record and the two date conversions that
-// every writer of message dates uses live here as well. The facade takes no
-// lock of its own: the stored message's mutex serialises the calls, and two
-// facades of one message share its read position.
+// caller deletes it. Its mask bits, kinds, attribute record and date
+// conversions are QvMessageFields', which the stored message shares. The
+// facade takes no lock of its own: the stored message's mutex serialises the
+// calls, and two facades of one message share its read position.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
+#include "engine/public/store/QvMessageFields.h"
 #include "platform/base/WinTypes.h"
 
 struct Email;
 class QvMessage;
 
-class QVMIDDLE_API QvMessageInterface {
+class QVMIDDLE_API QvMessageInterface : public QvMessageFields {
  public:
-  // Mask bits. The header fields live in the ".eml" file's first 256 bytes,
-  // the list fields in the header record of the folder holding the message.
-  enum : uint32_t {
-    kUnread = 0x1,
-    kHasAttachments = 0x2,
-    kState = 0x4,
-    kIsProtected = 0x8,
-    kDate = 0x10,
-    kUidl = 0x20,
-    kListText1 = 0x40,
-    kListText2 = 0x80,
-    kListShort1 = 0x100,
-    kListShort2 = 0x200,
-    kListTime = 0x400,
-    kKind = 0x800,
-    kAttachmentsDeleted = 0x1000,
-    kIsHtml = 0x2000,
-    kHeaderFields = 0x383f,
-    kListFields = 0x7c0,
-  };
-
-  // Message kinds.
-  enum : uint32_t { kFeedItem = 0, kReceived = 1, kOlderFile = 2, kComposed = 3, kImported = 4 };
-
-  struct Attributes {
-    uint32_t mask = 0;           // fields the caller wants read or written
-    uint32_t defaultedMask = 0;  // set by a read: fields the file's version lacks, given defaults
-    uint32_t size = 0;           // set by a header read: the raw mail's size
-    uint8_t unread = 0;
-    uint8_t hasAttachments = 0;
-    uint8_t state = 0;
-    uint8_t isProtected = 0;
-    uint32_t kind = 0;
-    uint8_t attachmentsDeleted = 0;
-    uint8_t isHtml = 0;
-    SYSTEMTIME date{};  // UTC
-    std::string uidl;
-    std::wstring listText1;   // 256 characters at most
-    std::wstring listText2;   // 256 characters at most
-    std::wstring listShort1;  // 31 characters at most
-    std::wstring listShort2;  // 31 characters at most
-    SYSTEMTIME listTime{};
-  };
-
   // Takes over the reference on `message` that its opener holds. A facade
   // without a message answers every call with false and leaves the error
   // word alone.
@@ -90,10 +47,6 @@ class QVMIDDLE_API QvMessageInterface {
   bool DeleteAttachments();
   // The library-wide error word; success when no message is held.
   uint32_t GetErrorInfo() const;
-
-  // Both apply the offset in force now to any date.
-  static SYSTEMTIME LocalTimeToSystemTime(SYSTEMTIME local);
-  static SYSTEMTIME SystemTimeToLocalTime(SYSTEMTIME utc);
 
  private:
   QvMessage* message_;

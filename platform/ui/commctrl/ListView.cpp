@@ -11,6 +11,9 @@
 #include <cwchar>
 #include <cwctype>
 #include <numeric>
+#include <optional>
+#include <span>
+#include <utility>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ImageList.h"
@@ -836,23 +839,19 @@ LRESULT Scroll(HWND hwnd, int bar, WPARAM wParam) {
   return 0;
 }
 
-}  // namespace
+// --- Messages ------------------------------------------------------------------
+// The procedure hands each message to the group that answers it: the
+// window's own messages, then the list's by what they work on. A group
+// leaves the messages it does not know (empty).
 
-LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  ListState* s = StateOf(hwnd);
-  if (!s && message != WM_CREATE) return DefWindowProcW(hwnd, message, wParam, lParam);
-  const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+using Answer = std::optional<LRESULT>;
+
+// Paint, font, size and style, focus, input, scrolling and the header's notifications.
+Answer WindowMessage(HWND hwnd, ListState& s, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_CREATE:
-      OnCreate(hwnd);
-      return 0;
     case WM_DESTROY:
       OnDestroy(hwnd);
       return 0;
-    case WM_NCDESTROY:
-      delete s;
-      SetWindowLongW(hwnd, kStateSlot, 0);
-      return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_PAINT: {
       PAINTSTRUCT ps;
       if (HDC dc = BeginPaint(hwnd, &ps)) Paint(hwnd, dc, ps.rcPaint);
@@ -862,14 +861,14 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_SETFONT:
-      s->font = reinterpret_cast<HFONT>(wParam);
-      if (s->header) SendMessageW(s->header, WM_SETFONT, wParam, 0);
+      s.font = reinterpret_cast<HFONT>(wParam);
+      if (s.header) SendMessageW(s.header, WM_SETFONT, wParam, 0);
       Measure(hwnd);
       Relayout(hwnd);
       if (LOWORD(lParam)) InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
     case WM_GETFONT:
-      return reinterpret_cast<LRESULT>(s->font);
+      return reinterpret_cast<LRESULT>(s.font);
     case WM_WINDOWPOSCHANGED: {
       // A new size asks the owner again: a control made from a template gets
       // its framework object only after its creation, and this is how such an
@@ -888,18 +887,12 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ENABLE:
       InvalidateRect(hwnd, nullptr, FALSE);
       return 0;
-    case WM_SETFOCUS: {
-      s->hasFocus = true;
-      InvalidateRect(hwnd, nullptr, FALSE);
-      NMHDR nm{};
-      Notify(hwnd, &nm, NM_SETFOCUS);
-      return 0;
-    }
+    case WM_SETFOCUS:
     case WM_KILLFOCUS: {
-      s->hasFocus = false;
+      s.hasFocus = message == WM_SETFOCUS;
       InvalidateRect(hwnd, nullptr, FALSE);
       NMHDR nm{};
-      Notify(hwnd, &nm, NM_KILLFOCUS);
+      Notify(hwnd, &nm, message == WM_SETFOCUS ? NM_SETFOCUS : NM_KILLFOCUS);
       return 0;
     }
     case WM_GETDLGCODE:
@@ -912,26 +905,43 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_RBUTTONDOWN:
     case WM_MOUSEMOVE:
     case WM_LBUTTONUP: {
+      const POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
       RECT client{};
       GetClientRect(hwnd, &client);
-      if (!PtInRect(&client, at) && !s->pressed) return DefWindowProcW(hwnd, message, wParam, lParam);  // its scroll bar
+      if (!PtInRect(&client, at) && !s.pressed) return DefWindowProcW(hwnd, message, wParam, lParam);  // its scroll bar
       if (message == WM_LBUTTONUP) OnButtonUp(hwnd, wParam, at);
       else if (message != WM_MOUSEMOVE) OnButtonDown(hwnd, message, wParam, at);
       return 0;
     }
     case WM_CAPTURECHANGED:
-      s->pressed = false;
+      s.pressed = false;
       return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_VSCROLL:
-      return Scroll(hwnd, SB_VERT, wParam);
     case WM_HSCROLL:
-      return Scroll(hwnd, SB_HORZ, wParam);
+      return Scroll(hwnd, message == WM_VSCROLL ? SB_VERT : SB_HORZ, wParam);
     case WM_NOTIFY:
-      if (lParam && reinterpret_cast<const NMHDR*>(lParam)->hwndFrom == s->header) return FromHeader(hwnd, wParam, lParam);
+      if (lParam && reinterpret_cast<const NMHDR*>(lParam)->hwndFrom == s.header) return FromHeader(hwnd, wParam, lParam);
       return 0;
+    default:
+      return std::nullopt;
+  }
+}
 
+LRESULT SetItemStates(HWND hwnd, ListState& s, int i, const LVITEMW& in) {
+  if (i != -1) return ChangeState(hwnd, i, in.stateMask, in.state);
+  if (s.ownerData) return SetAllOwnerStates(hwnd, in.stateMask & ~LVIS_FOCUSED, in.state);
+  // Every item; the parent may destroy the list while it is told.
+  const LVITEMW every = in;
+  ListState* now = &s;
+  for (int k = 0; now && k < Count(*now); ++k, now = StateOf(hwnd)) ChangeState(hwnd, k, every.stateMask, every.state);
+  return TRUE;
+}
+
+// The items, their text and states, the selection, sorting and finding.
+Answer ItemMessage(HWND hwnd, ListState& s, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case LVM_GETITEMCOUNT:
-      return Count(*s);
+      return Count(s);
     case LVM_SETITEMCOUNT:
       return SetItemCount(hwnd, static_cast<int>(wParam), static_cast<UINT>(lParam));
     case LVM_INSERTITEMW:
@@ -960,38 +970,43 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_DELETEALLITEMS:
       DeleteAll(hwnd, true);
       return TRUE;
-    case LVM_SETITEMSTATE: {
-      const auto* in = reinterpret_cast<const LVITEMW*>(lParam);
-      if (!in) return FALSE;
-      if (static_cast<int>(wParam) != -1) return ChangeState(hwnd, static_cast<int>(wParam), in->stateMask, in->state);
-      if (s->ownerData) return SetAllOwnerStates(hwnd, in->stateMask & ~LVIS_FOCUSED, in->state);
-      const LVITEMW every = *in;
-      for (int i = 0; (s = StateOf(hwnd)) && i < Count(*s); ++i) ChangeState(hwnd, i, every.stateMask, every.state);
-      return TRUE;
-    }
+    case LVM_SETITEMSTATE:
+      return lParam ? SetItemStates(hwnd, s, static_cast<int>(wParam), *reinterpret_cast<const LVITEMW*>(lParam)) : FALSE;
     case LVM_GETITEMSTATE: {
       const int i = static_cast<int>(wParam);
-      return i >= 0 && i < Count(*s) ? ItemState(*s, i) & static_cast<UINT>(lParam) : 0;
+      return i >= 0 && i < Count(s) ? ItemState(s, i) & static_cast<UINT>(lParam) : 0;
     }
     case LVM_GETSELECTEDCOUNT: {
       int n = 0;
-      for (int i = NextWithState(*s, -1, LVIS_SELECTED); i >= 0; i = NextWithState(*s, i, LVIS_SELECTED)) ++n;
+      for (int i = NextWithState(s, -1, LVIS_SELECTED); i >= 0; i = NextWithState(s, i, LVIS_SELECTED)) ++n;
       return n;
     }
     case LVM_GETNEXTITEM:
       return NextItem(hwnd, static_cast<int>(wParam), static_cast<UINT>(lParam));
     case LVM_GETSELECTIONMARK:
-      return s->mark;
-    case LVM_SETSELECTIONMARK: {
-      const int old = s->mark;
-      s->mark = static_cast<int>(lParam);
-      return old;
-    }
+      return s.mark;
+    case LVM_SETSELECTIONMARK:
+      return std::exchange(s.mark, static_cast<int>(lParam));
     case LVM_SORTITEMS:
       return SortItems(hwnd, static_cast<LPARAM>(wParam), reinterpret_cast<PFNLVCOMPARE>(lParam));
     case LVM_FINDITEMW:
       return lParam ? FindItem(hwnd, static_cast<int>(wParam), *reinterpret_cast<const LVFINDINFOW*>(lParam)) : -1;
+    case LVM_REDRAWITEMS:
+      for (int i = std::max(0, static_cast<int>(wParam)); i <= std::min(static_cast<int>(lParam), Count(s) - 1); ++i) {
+        InvalidateItem(hwnd, s, i);
+      }
+      return TRUE;
+    case LVM_UPDATE:
+      if (static_cast<int>(wParam) >= 0 && static_cast<int>(wParam) < Count(s)) InvalidateItem(hwnd, s, static_cast<int>(wParam));
+      return TRUE;
+    default:
+      return std::nullopt;
+  }
+}
 
+// The columns and the header, the image lists, the colours and the extended style.
+Answer LookMessage(HWND hwnd, ListState& s, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case LVM_INSERTCOLUMNW:
       return lParam ? InsertColumn(hwnd, static_cast<int>(wParam), *reinterpret_cast<const LVCOLUMNW*>(lParam)) : -1;
     case LVM_SETCOLUMNW:
@@ -1000,57 +1015,62 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return GetColumn(hwnd, static_cast<int>(wParam), reinterpret_cast<LVCOLUMNW*>(lParam));
     case LVM_DELETECOLUMN: {
       const int at = static_cast<int>(wParam);
-      if (at < 0 || at >= static_cast<int>(s->columns.size())) return FALSE;
-      s->columns.erase(s->columns.begin() + at);
-      if (s->header) SendMessageW(s->header, HDM_DELETEITEM, wParam, 0);
+      if (at < 0 || at >= static_cast<int>(s.columns.size())) return FALSE;
+      s.columns.erase(s.columns.begin() + at);
+      if (s.header) SendMessageW(s.header, HDM_DELETEITEM, wParam, 0);
       Relayout(hwnd);
       InvalidateRect(hwnd, nullptr, FALSE);
       return TRUE;
     }
     case LVM_GETCOLUMNWIDTH: {
-      if (ViewOf(hwnd) == LVS_LIST) return CellSize(hwnd, *s).cx;
+      if (ViewOf(hwnd) == LVS_LIST) return CellSize(hwnd, s).cx;
       const int at = static_cast<int>(wParam);
-      return at >= 0 && at < static_cast<int>(s->columns.size()) ? s->columns[static_cast<size_t>(at)].width : 0;
+      return at >= 0 && at < static_cast<int>(s.columns.size()) ? s.columns[static_cast<size_t>(at)].width : 0;
     }
     case LVM_SETCOLUMNWIDTH:
       return SetColumnWidth(hwnd, static_cast<int>(wParam), static_cast<short>(LOWORD(lParam)));
     case LVM_GETHEADER:
-      return reinterpret_cast<LRESULT>(s->header);
-
+      return reinterpret_cast<LRESULT>(s.header);
     case LVM_SETIMAGELIST: {
       if (wParam > LVSIL_STATE) return 0;
-      HIMAGELIST old = s->images[wParam];
-      s->images[wParam] = reinterpret_cast<HIMAGELIST>(lParam);
+      HIMAGELIST old = std::exchange(s.images[wParam], reinterpret_cast<HIMAGELIST>(lParam));
       Measure(hwnd);
       Relayout(hwnd);
       InvalidateRect(hwnd, nullptr, FALSE);
       return reinterpret_cast<LRESULT>(old);
     }
     case LVM_GETIMAGELIST:
-      return wParam <= LVSIL_STATE ? reinterpret_cast<LRESULT>(s->images[wParam]) : 0;
+      return wParam <= LVSIL_STATE ? reinterpret_cast<LRESULT>(s.images[wParam]) : 0;
     case LVM_SETEXTENDEDLISTVIEWSTYLE:
       return SetExtendedStyle(hwnd, static_cast<DWORD>(wParam), static_cast<DWORD>(lParam));
     case LVM_GETEXTENDEDLISTVIEWSTYLE:
-      return s->exStyle;
+      return s.exStyle;
     case LVM_SETBKCOLOR:
     case LVM_SETTEXTCOLOR:
     case LVM_SETTEXTBKCOLOR: {
-      COLORREF& slot = message == LVM_SETBKCOLOR ? s->back : message == LVM_SETTEXTCOLOR ? s->ink : s->textBack;
+      COLORREF& slot = message == LVM_SETBKCOLOR ? s.back : message == LVM_SETTEXTCOLOR ? s.ink : s.textBack;
       slot = static_cast<COLORREF>(lParam);
       InvalidateRect(hwnd, nullptr, FALSE);
       return TRUE;
     }
     case LVM_GETBKCOLOR:
-      return s->back;
+      return s.back;
     case LVM_GETTEXTCOLOR:
-      return s->ink;
+      return s.ink;
     case LVM_GETTEXTBKCOLOR:
-      return s->textBack;
+      return s.textBack;
+    default:
+      return std::nullopt;
+  }
+}
 
+// Where things are: scrolling, hit tests, rectangles and sizes.
+Answer GeometryMessage(HWND hwnd, ListState& s, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case LVM_GETTOPINDEX:
-      return TopIndex(hwnd, *s);
+      return TopIndex(hwnd, s);
     case LVM_GETCOUNTPERPAGE:
-      return CountPerPage(hwnd, *s);
+      return CountPerPage(hwnd, s);
     case LVM_ENSUREVISIBLE:
       return EnsureVisible(hwnd, static_cast<int>(wParam), lParam != 0);
     case LVM_SCROLL:
@@ -1059,27 +1079,27 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case LVM_SUBITEMHITTEST: {
       auto* hit = reinterpret_cast<LVHITTESTINFO*>(lParam);
       if (!hit) return -1;
-      HitTest(hwnd, *s, hit, message == LVM_SUBITEMHITTEST);
+      HitTest(hwnd, s, hit, message == LVM_SUBITEMHITTEST);
       return hit->iItem;
     }
     case LVM_GETITEMRECT:
     case LVM_GETSUBITEMRECT: {
       auto* r = reinterpret_cast<RECT*>(lParam);
       const int i = static_cast<int>(wParam);
-      if (!r || i < 0 || i >= Count(*s)) return FALSE;
+      if (!r || i < 0 || i >= Count(s)) return FALSE;
       const int sub = message == LVM_GETSUBITEMRECT ? r->top : 0;
-      return PartRect(hwnd, *s, i, sub, r->left, r) ? TRUE : FALSE;
+      return PartRect(hwnd, s, i, sub, r->left, r) ? TRUE : FALSE;
     }
     case LVM_GETITEMPOSITION: {
       auto* p = reinterpret_cast<POINT*>(lParam);
       const int i = static_cast<int>(wParam);
-      if (!p || i < 0 || i >= Count(*s)) return FALSE;
-      const RECT r = Bounds(hwnd, *s, i);
+      if (!p || i < 0 || i >= Count(s)) return FALSE;
+      const RECT r = Bounds(hwnd, s, i);
       *p = {r.left, r.top};
       return TRUE;
     }
     case LVM_GETITEMSPACING: {
-      const SIZE cell = CellSize(hwnd, *s);
+      const SIZE cell = CellSize(hwnd, s);
       return MAKELONG(cell.cx, cell.cy);
     }
     case LVM_GETVIEWRECT: {
@@ -1087,29 +1107,45 @@ LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!r) return FALSE;
       RECT client{};
       GetClientRect(hwnd, &client);
-      const LRESULT size = ApproximateViewRect(hwnd, *s, -1, client.right, client.bottom);
+      const LRESULT size = ApproximateViewRect(hwnd, s, -1, client.right, client.bottom);
       *r = {0, 0, LOWORD(size), HIWORD(size)};
       return TRUE;
     }
     case LVM_APPROXIMATEVIEWRECT:
-      return ApproximateViewRect(hwnd, *s, static_cast<int>(wParam), static_cast<short>(LOWORD(lParam)),
+      return ApproximateViewRect(hwnd, s, static_cast<int>(wParam), static_cast<short>(LOWORD(lParam)),
                                  static_cast<short>(HIWORD(lParam)));
     case LVM_GETSTRINGWIDTHW:
-      return lParam ? TextWidth(hwnd, *s, reinterpret_cast<LPCWSTR>(lParam)) : 0;
-    case LVM_REDRAWITEMS:
-      for (int i = std::max(0, static_cast<int>(wParam)); i <= std::min(static_cast<int>(lParam), Count(*s) - 1); ++i) {
-        InvalidateItem(hwnd, *s, i);
-      }
-      return TRUE;
-    case LVM_UPDATE:
-      if (static_cast<int>(wParam) >= 0 && static_cast<int>(wParam) < Count(*s)) InvalidateItem(hwnd, *s, static_cast<int>(wParam));
-      return TRUE;
+      return lParam ? TextWidth(hwnd, s, reinterpret_cast<LPCWSTR>(lParam)) : 0;
     case LVM_ARRANGE:
       InvalidateRect(hwnd, nullptr, FALSE);
       return TRUE;
     default:
-      return DefWindowProcW(hwnd, message, wParam, lParam);
+      return std::nullopt;
   }
+}
+
+}  // namespace
+
+LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_CREATE) {
+    OnCreate(hwnd);
+    return 0;
+  }
+  ListState* s = StateOf(hwnd);
+  if (!s) return DefWindowProcW(hwnd, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    delete s;
+    SetWindowLongW(hwnd, kStateSlot, 0);
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  using Group = Answer (*)(HWND, ListState&, UINT, WPARAM, LPARAM);
+  static constexpr Group kWindow[] = {WindowMessage};
+  static constexpr Group kList[] = {ItemMessage, LookMessage, GeometryMessage};
+  const bool own = message >= LVM_FIRST && message < LVM_FIRST + 0x100;
+  for (Group group : own ? std::span<const Group>(kList) : std::span<const Group>(kWindow)) {
+    if (Answer answer = group(hwnd, *s, message, wParam, lParam)) return *answer;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
 }  // namespace qv::ui::listview

@@ -34,57 +34,31 @@ void TextBuffer::Replace(size_t pos, size_t count, std::u16string_view with, boo
   pos = std::min(pos, text_.size());
   count = std::min(count, text_.size() - pos);
   if (count == 0 && with.empty()) return;
-  if (undoable && depth_ > 0) {
-    redo_.clear();
-    Step* last = undo_.empty() ? nullptr : &undo_.back();
-    if (typing && typingOpen_ && last && count == 0 && last->pos + last->inserted.size() == pos) {
-      last->inserted.append(with);  // typing runs on: one step
-    } else {
-      undo_.push_back(Step{pos, text_.substr(pos, count), std::u16string(with)});
-      if (undo_.size() > depth_) undo_.erase(undo_.begin());
-    }
-    typingOpen_ = typing;
-  }
+  if (undoable) history_.Record(pos, std::u16string_view(text_).substr(pos, count), with, typing);
   text_.replace(pos, count, with);
 }
 
-void TextBuffer::ClearUndo() {
-  undo_.clear();
-  redo_.clear();
-  typingOpen_ = false;
-}
-
-void TextBuffer::Apply(const Step& s, bool inverse) {
+void TextBuffer::Apply(const UndoHistory::Step& s, bool inverse) {
   const std::u16string& out = inverse ? s.inserted : s.removed;
   const std::u16string& in = inverse ? s.removed : s.inserted;
   text_.replace(std::min(s.pos, text_.size()), out.size(), in);
 }
 
 bool TextBuffer::Undo(size_t* selStart, size_t* selEnd) {
-  if (undo_.empty()) return false;
-  Step s = undo_.back();
-  undo_.pop_back();
-  Apply(s, true);
-  typingOpen_ = false;
-  *selStart = s.pos;
-  *selEnd = s.pos + s.removed.size();
-  if (depth_ == 1) {
-    // A single undo undoes itself next time.
-    undo_.push_back(Step{s.pos, s.inserted, s.removed});
-  } else {
-    redo_.push_back(std::move(s));
-  }
+  const std::optional<UndoHistory::Step> s = history_.TakeUndo();
+  if (!s) return false;
+  Apply(*s, true);
+  *selStart = s->pos;
+  *selEnd = s->pos + s->removed.size();
   return true;
 }
 
 bool TextBuffer::Redo(size_t* selStart, size_t* selEnd) {
-  if (redo_.empty()) return false;
-  Step s = redo_.back();
-  redo_.pop_back();
-  Apply(s, false);
-  *selStart = s.pos;
-  *selEnd = s.pos + s.inserted.size();
-  undo_.push_back(std::move(s));
+  const std::optional<UndoHistory::Step> s = history_.TakeRedo();
+  if (!s) return false;
+  Apply(*s, false);
+  *selStart = s->pos;
+  *selEnd = s->pos + s->inserted.size();
   return true;
 }
 

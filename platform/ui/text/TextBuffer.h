@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "platform/ui/text/UndoHistory.h"
 
 namespace qv::ui::text {
 
@@ -31,32 +32,24 @@ class TextBuffer {
 
   // The undo history holds `depth` steps (1: the edit's single undo, whose
   // second undo puts the change back).
-  void SetUndoDepth(size_t depth) { depth_ = depth; }
-  size_t UndoDepth() const { return depth_; }
-  bool CanUndo() const { return !undo_.empty(); }
-  bool CanRedo() const { return !redo_.empty(); }
-  void ClearUndo();
+  void SetUndoDepth(size_t depth) { history_.SetDepth(depth); }
+  size_t UndoDepth() const { return history_.Depth(); }
+  bool CanUndo() const { return history_.CanUndo(); }
+  bool CanRedo() const { return history_.CanRedo(); }
+  void ClearUndo() { history_.Clear(); }
   // Takes the last step back; false when there is none. `selStart` and
   // `selEnd` then hold what the step put back (selected, as edits show it).
   bool Undo(size_t* selStart, size_t* selEnd);
   bool Redo(size_t* selStart, size_t* selEnd);
   // Ends typing's run of joined steps (the caret moved elsewhere).
-  void BreakTyping() { typingOpen_ = false; }
+  void BreakTyping() { history_.BreakTyping(); }
 
  private:
-  struct Step {
-    size_t pos = 0;
-    std::u16string removed;
-    std::u16string inserted;
-  };
-  void Apply(const Step& s, bool inverse);
+  void Apply(const UndoHistory::Step& s, bool inverse);
 
   std::u16string text_;
   bool crlf_;
-  size_t depth_ = 1;
-  std::vector<Step> undo_;
-  std::vector<Step> redo_;
-  bool typingOpen_ = false;
+  UndoHistory history_;
 };
 
 }  // namespace qv::ui::text

@@ -229,7 +229,7 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
   }
   if (count == 0 && with.empty()) return false;
   // A composition in the way moves to where the caret lands.
-  std::u16string held = composing_;
+  std::u16string held = ime_.Text();
   LayOutComposition(u"");
   const size_t inserted = with.size();
   const size_t linesBefore = layout_.Count();
@@ -251,7 +251,7 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
   // Only the lines that moved are drawn again while nothing scrolled.
   RECT client{};
   GetClientRect(hwnd_, &client);
-  if (composing_.empty() && top_ == topBefore && xScroll_ == xBefore && hadSel == 0 && first >= top_) {
+  if (ime_.Empty() && top_ == topBefore && xScroll_ == xBefore && hadSel == 0 && first >= top_) {
     client.top = std::max<LONG>(client.top, format_.top + static_cast<LONG>(first - top_) * lineHeight_);
     if (layout_.Count() == linesBefore) {
       // The rest of the caret's paragraph may have re-wrapped; what follows it has not moved.
@@ -265,7 +265,7 @@ bool TextEngine::Change(size_t pos, size_t count, std::u16string with, Cause cau
 }
 
 void TextEngine::SetText(std::wstring_view text) {
-  composing_.clear();  // what it was composed into is gone
+  ime_.Drop();  // what it was composed into is gone
   buf_.Replace(0, buf_.Length(), Stored(text), false);
   buf_.ClearUndo();
   layout_.Rebuild(buf_.Text());
@@ -316,30 +316,10 @@ size_t TextEngine::LineFromChar(long long pos) const {
 
 size_t TextEngine::LineEnd(size_t line) const { return FromShown(layout_.Lines()[line].end); }
 
-size_t TextEngine::ToShown(size_t pos) const {
-  return composing_.empty() || pos < composeAt_ ? pos : pos + composing_.size();
-}
-
-size_t TextEngine::FromShown(size_t shown) const {
-  if (composing_.empty() || shown < composeAt_) return shown;
-  return shown < composeAt_ + composing_.size() ? composeAt_ : shown - composing_.size();
-}
-
 void TextEngine::LayOutComposition(std::u16string text) {
-  if (composing_.empty() && text.empty()) return;
-  const size_t at = composing_.empty() ? caret_ : composeAt_;
-  const size_t before = composing_.size();
-  composing_ = std::move(text);
-  composeAt_ = at;
-  if (composing_.empty()) {
-    shown_.clear();
-  } else {
-    const std::u16string& t = buf_.Text();
-    shown_.assign(t, 0, at);
-    shown_ += composing_;
-    shown_.append(t, at);
+  if (auto change = ime_.Set(std::move(text), caret_, buf_.Text())) {
+    layout_.Update(Shown(), change->at, change->removed, change->inserted);
   }
-  layout_.Update(Shown(), at, before, composing_.size());
 }
 
 int TextEngine::LineOffset(size_t line) const {
@@ -447,7 +427,7 @@ void TextEngine::PlaceCaret() {
   const POINT p = PointIn(CaretLine(), caret_);  // after the composition
   SetCaretPos(p.x, p.y);
   // The candidate list goes below the line, leaving the composition seen.
-  const POINT from = composing_.empty() ? p : ShownPoint(layout_.LineOf(composeAt_), composeAt_);
+  const POINT from = ime_.Empty() ? p : ShownPoint(layout_.LineOf(ime_.At()), ime_.At());
   if (HIMC context = ImmGetContext(hwnd_)) {
     CANDIDATEFORM form{0, CFS_EXCLUDE, {from.x, p.y + lineHeight_},
                        {std::min(from.x, p.x), from.y, std::max(from.x, p.x) + 1, p.y + lineHeight_}};
@@ -503,7 +483,7 @@ bool TextEngine::Redo() { return !ReadOnly() && StepHistory(false); }
 bool TextEngine::StepHistory(bool back) {
   size_t a = 0;
   size_t b = 0;
-  std::u16string held = composing_;
+  std::u16string held = ime_.Text();
   LayOutComposition(u"");
   if (!(back ? buf_.Undo(&a, &b) : buf_.Redo(&a, &b))) {
     LayOutComposition(std::move(held));
@@ -739,18 +719,7 @@ LRESULT TextEngine::DlgCode(const MSG* msg) const {
 
 void TextEngine::Composition(UINT message, LPARAM lParam) {
   if (message == WM_IME_COMPOSITION && (lParam & GCS_COMPSTR) && !(lParam & GCS_RESULTSTR) && !ReadOnly()) {
-    std::wstring text;
-    if (HIMC context = ImmGetContext(hwnd_)) {
-      const LONG bytes = ImmGetCompositionStringW(context, GCS_COMPSTR, nullptr, 0);
-      if (bytes > 0) {
-        text.resize(static_cast<size_t>(bytes) / 2);
-        text.resize(static_cast<size_t>(ImmGetCompositionStringW(context, GCS_COMPSTR, text.data(),
-                                                                 static_cast<DWORD>(bytes))) / 2);
-        text.resize(std::wcslen(text.c_str()));
-      }
-      ImmReleaseContext(hwnd_, context);
-    }
-    LayOutComposition(WideToUtf16(text));
+    LayOutComposition(ImeComposition::ReadFrom(hwnd_));
   } else {
     LayOutComposition(u"");  // started, ended, or the result is on its way as characters
   }
@@ -767,7 +736,8 @@ void TextEngine::PaintLine(HDC dc, size_t line, int x0, int y, COLORREF text, CO
   const bool selecting = ShowsSelection() && SelStart() != SelEnd();
   const size_t selFrom = ToShown(SelStart());
   const size_t selTo = ToShown(SelEnd());
-  const size_t composeTo = composeAt_ + composing_.size();  // the composition is never selected
+  const size_t composeAt = ime_.At();
+  const size_t composeTo = ime_.End();  // the composition is never selected
   int markFrom = -1;  // where the composition runs on this line
   int markTo = -1;
   std::wstring run;
@@ -792,7 +762,7 @@ void TextEngine::PaintLine(HDC dc, size_t line, int x0, int y, COLORREF text, CO
   for (size_t i = l.start; i < l.end;) {
     size_t units = 1;
     const char32_t c = LineLayout::CodeAt(t, i, &units);
-    const bool composed = i >= composeAt_ && i < composeTo;
+    const bool composed = i >= composeAt && i < composeTo;
     const bool selected = selecting && !composed && i >= selFrom && i < selTo;
     if (selected != runSelected || x0 + x > format_.right) {
       flush();
@@ -856,7 +826,9 @@ void TextEngine::Paint(HDC dc) {
   RestoreDC(dc, saved);
 }
 
-std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+// Painting, the font and size, focus, keys, the pointer, scrolling and the
+// input method's composition.
+std::optional<LRESULT> TextEngine::WindowMessage(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
       if (wParam) {
@@ -884,14 +856,6 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
       return 0;
     case WM_GETFONT:
       return reinterpret_cast<LRESULT>(font_);
-    case WM_SETTEXT:
-      SetText(lParam ? reinterpret_cast<LPCWSTR>(lParam) : L"");
-      return TRUE;
-    case WM_GETTEXT:
-      return CopyText(TextOf(0, buf_.Length(), true), reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
-    case WM_GETTEXTLENGTH:
-      return static_cast<LRESULT>(buf_.Length() +
-                                  (rich_ ? std::count(buf_.Text().begin(), buf_.Text().end(), u'\r') : 0));
     case WM_GETDLGCODE:
       return DlgCode(reinterpret_cast<const MSG*>(lParam));
     case WM_SIZE:
@@ -945,6 +909,22 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     case WM_IME_ENDCOMPOSITION:
       Composition(message, lParam);
       return 0;
+    default:
+      return std::nullopt;
+  }
+}
+
+// The text, the selection, the clipboard, undo, the limit and the modified flag.
+std::optional<LRESULT> TextEngine::TextMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_SETTEXT:
+      SetText(lParam ? reinterpret_cast<LPCWSTR>(lParam) : L"");
+      return TRUE;
+    case WM_GETTEXT:
+      return CopyText(TextOf(0, buf_.Length(), true), reinterpret_cast<LPWSTR>(lParam), static_cast<int>(wParam));
+    case WM_GETTEXTLENGTH:
+      return static_cast<LRESULT>(buf_.Length() +
+                                  (rich_ ? std::count(buf_.Text().begin(), buf_.Text().end(), u'\r') : 0));
     case WM_COPY:
       return Copy() ? 1 : 0;
     case WM_CUT:
@@ -974,6 +954,24 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     case EM_REPLACESEL:
       ReplaceSel(lParam ? reinterpret_cast<LPCWSTR>(lParam) : L"", wParam != 0);
       return 0;
+    case EM_LIMITTEXT:
+      limit_ = wParam ? static_cast<size_t>(wParam) : rich_ ? kRichZeroLimit : kMostText;
+      return 0;
+    case EM_GETLIMITTEXT:
+      return static_cast<LRESULT>(limit_);
+    case EM_GETMODIFY:
+      return modified_ ? TRUE : FALSE;
+    case EM_SETMODIFY:
+      modified_ = wParam != 0;
+      return 0;
+    default:
+      return std::nullopt;
+  }
+}
+
+// Lines and the view's place in them.
+std::optional<LRESULT> TextEngine::LineMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case EM_GETLINECOUNT:
       return static_cast<LRESULT>(layout_.Count());
     case EM_LINEINDEX: {
@@ -1001,16 +999,25 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
       std::copy_n(text.data(), n, reinterpret_cast<LPWSTR>(lParam));
       return static_cast<LRESULT>(n);
     }
-    case EM_LIMITTEXT:
-      limit_ = wParam ? static_cast<size_t>(wParam) : rich_ ? kRichZeroLimit : kMostText;
-      return 0;
-    case EM_GETLIMITTEXT:
-      return static_cast<LRESULT>(limit_);
-    case EM_GETMODIFY:
-      return modified_ ? TRUE : FALSE;
-    case EM_SETMODIFY:
-      modified_ = wParam != 0;
-      return 0;
+    case EM_GETFIRSTVISIBLELINE:
+      return Multiline() ? static_cast<LRESULT>(top_) : static_cast<LRESULT>(PosNear(0, xScroll_));
+    case EM_SCROLL:
+      return MAKELONG(static_cast<int>(Scroll(true, static_cast<WORD>(wParam))), TRUE);
+    case EM_LINESCROLL:
+      if (!Multiline()) return FALSE;
+      ScrollTo(static_cast<long long>(top_) + static_cast<int>(lParam), xScroll_ + static_cast<int>(wParam) * aveWidth_);
+      return TRUE;
+    case EM_SCROLLCARET:
+      ScrollToCaret();
+      return TRUE;
+    default:
+      return std::nullopt;
+  }
+}
+
+// How the text shows: read-only, the password mask, the format rectangle, margins.
+std::optional<LRESULT> TextEngine::LookMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
     case EM_SETREADONLY: {
       const LONG_PTR style = GetWindowLongW(hwnd_, GWL_STYLE);
       SetWindowLongW(hwnd_, GWL_STYLE, wParam ? style | ES_READONLY : style & ~static_cast<LONG_PTR>(ES_READONLY));
@@ -1026,8 +1033,6 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
     }
     case EM_GETPASSWORDCHAR:
       return Password() ? static_cast<LRESULT>(passwordChar_) : 0;
-    case EM_GETFIRSTVISIBLELINE:
-      return Multiline() ? static_cast<LRESULT>(top_) : static_cast<LRESULT>(PosNear(0, xScroll_));
     case EM_GETRECT:
       if (lParam) *reinterpret_cast<RECT*>(lParam) = format_;
       return 0;
@@ -1052,18 +1057,20 @@ std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lP
       GetClientRect(hwnd_, &client);
       return MAKELONG(format_.left - client.left, std::max<LONG>(0, client.right - format_.right));
     }
-    case EM_SCROLL:
-      return MAKELONG(static_cast<int>(Scroll(true, static_cast<WORD>(wParam))), TRUE);
-    case EM_LINESCROLL:
-      if (!Multiline()) return FALSE;
-      ScrollTo(static_cast<long long>(top_) + static_cast<int>(lParam), xScroll_ + static_cast<int>(wParam) * aveWidth_);
-      return TRUE;
-    case EM_SCROLLCARET:
-      ScrollToCaret();
-      return TRUE;
     default:
       return std::nullopt;
   }
+}
+
+std::optional<LRESULT> TextEngine::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+  using Group = std::optional<LRESULT> (TextEngine::*)(UINT, WPARAM, LPARAM);
+  static constexpr Group kGroups[] = {&TextEngine::WindowMessage, &TextEngine::TextMessage, &TextEngine::LineMessage,
+                                      &TextEngine::LookMessage};
+  for (Group group : kGroups) {
+    // A group that answers may have let the window (and this engine) go.
+    if (std::optional<LRESULT> answer = (this->*group)(message, wParam, lParam)) return answer;
+  }
+  return std::nullopt;
 }
 
 }  // namespace qv::ui::text

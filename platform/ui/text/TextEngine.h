@@ -1,6 +1,7 @@
 // The text engine under the "Edit" and "RICHEDIT50W" classes: the buffer,
 // its line layout over the window's font, the selection and caret, undo,
-// scrolling, the clipboard, painting and the input method's composition.
+// scrolling, the clipboard, painting and the input method's composition
+// (the undo history and the composition are classes of their own).
 // One engine lives in each such window and answers the messages the two
 // classes share; each class adds the few of its own.
 #pragma once
@@ -9,6 +10,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "platform/ui/text/ImeComposition.h"
 #include "platform/ui/text/LineLayout.h"
 #include "platform/ui/text/TextBuffer.h"
 #include "platform/ui/window/Window.h"
@@ -100,12 +102,10 @@ class TextEngine {
   // The same for a position of the shown text (composition included).
   POINT ShownPoint(size_t line, size_t shown) const;
   bool EndsSoftLine(size_t line, size_t pos) const;
-  // The text being composed is laid out with the text, at `composeAt_`, as
-  // typed text would be: the layout's positions count the shown text, these
-  // go between them and the stored text's.
-  const std::u16string& Shown() const { return composing_.empty() ? buf_.Text() : shown_; }
-  size_t ToShown(size_t pos) const;
-  size_t FromShown(size_t shown) const;
+  // The layout's positions count the shown text (the composition in it).
+  const std::u16string& Shown() const { return ime_.Shown(buf_.Text()); }
+  size_t ToShown(size_t pos) const { return ime_.ToShown(pos); }
+  size_t FromShown(size_t shown) const { return ime_.FromShown(shown); }
   size_t LineOfPos(size_t pos) const { return layout_.LineOf(ToShown(pos)); }
   int XAt(size_t line, size_t pos) const { return layout_.XOf(Shown(), line, ToShown(pos)); }
   size_t PosNear(size_t line, int x) const { return FromShown(layout_.PosAt(Shown(), line, x)); }
@@ -123,7 +123,11 @@ class TextEngine {
   int LineOffset(size_t line) const;
   size_t WordEdge(size_t pos, bool forward) const;
 
-  // Messages.
+  // Messages, by what they work on (each group leaves the others' empty).
+  std::optional<LRESULT> WindowMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  std::optional<LRESULT> TextMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  std::optional<LRESULT> LineMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  std::optional<LRESULT> LookMessage(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT Char(WPARAM ch);
   LRESULT KeyDown(WPARAM key);
   LRESULT Pointer(UINT message, WPARAM wParam, LPARAM lParam);
@@ -164,9 +168,7 @@ class TextEngine {
   bool tabs_ = false;    // as of the last layout: tabs go to tab stops
   bool dragging_ = false;
   char16_t pendingHigh_ = 0;  // the first half of a character typed in two
-  std::u16string composing_;
-  size_t composeAt_ = 0;
-  std::u16string shown_;  // while composing: the text with the composition in it
+  ImeComposition ime_;
   COLORREF background_ = 0;
   bool systemBackground_ = true;
 

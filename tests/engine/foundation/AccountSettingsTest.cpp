@@ -10,7 +10,7 @@
 
 namespace {
 
-using Attributes = QvAccountInfoInterface::Attributes;
+using Attributes = QvAccountAttributes;
 
 const std::wstring kFolder = L"\\Accounts\\Mail1";
 

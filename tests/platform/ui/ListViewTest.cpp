@@ -5,6 +5,7 @@
 // report view as a user sees it, saved as a PNG.
 #include <map>
 #include <set>
+#include <tuple>
 
 #include "platform/gdi/ImageList.h"
 #include "platform/gdi/Surface.h"
@@ -15,62 +16,57 @@
 namespace qv::test {
 namespace {
 
-using ListViews = DialogTest;
+// The log keeps the notifications of the codes a test listens for.
+class ListViews : public DialogTest {
+ protected:
+  void Listen(std::vector<UINT> codes) {
+    log_.Keep({WM_NOTIFY});
+    log_.KeepCodes(std::move(codes));
+    log_.Clear();
+  }
+};
 
 constexpr int kListId = 5;
 
-// One notification the parent heard.
-struct Note {
-  UINT code;
-  int item;
-  UINT oldState = 0;
-  UINT newState = 0;
-  bool operator==(const Note&) const = default;
-};
-
-std::string NameOf(UINT code) {
-  const std::map<UINT, std::string> names{
-      {LVN_ITEMCHANGING, "LVN_ITEMCHANGING"}, {LVN_ITEMCHANGED, "LVN_ITEMCHANGED"}, {LVN_KEYDOWN, "LVN_KEYDOWN"},
-      {LVN_COLUMNCLICK, "LVN_COLUMNCLICK"},   {LVN_DELETEITEM, "LVN_DELETEITEM"},   {LVN_GETDISPINFOW, "LVN_GETDISPINFO"},
-      {NM_CLICK, "NM_CLICK"}, {LVN_ITEMACTIVATE, "LVN_ITEMACTIVATE"},                 {NM_DBLCLK, "NM_DBLCLK"},             {NM_RETURN, "NM_RETURN"},
-      {NM_SETFOCUS, "NM_SETFOCUS"},           {NM_KILLFOCUS, "NM_KILLFOCUS"},       {HDN_BEGINTRACKW, "HDN_BEGINTRACK"},
-      {HDN_ENDTRACKW, "HDN_ENDTRACK"},        {HDN_ITEMCLICKW, "HDN_ITEMCLICK"}};
-  auto it = names.find(code);
-  return it != names.end() ? it->second : std::to_string(static_cast<int>(code));
+// What the parent hears from the list: a notification and the item it
+// names (-1: none); a state change with its old and new states.
+MsgEntry Heard(UINT code, int item) {
+  return {WM_NOTIFY, seq::sent | seq::parent | seq::code | seq::item, 0, 0, code, 0,
+          static_cast<DWORD_PTR>(static_cast<intptr_t>(item))};
 }
-
-std::string Print(const std::vector<Note>& notes) {
-  std::string out;
-  for (const Note& n : notes) {
-    out += "  " + NameOf(n.code) + " item " + std::to_string(n.item) + " " + std::to_string(n.oldState) + "->" +
-           std::to_string(n.newState) + "\n";
+MsgEntry Change(UINT code, int item, UINT from, UINT to) {
+  MsgEntry e = Heard(code, item);
+  e.flags |= seq::states;
+  e.oldState = from;
+  e.newState = to;
+  return e;
+}
+// The state change as the parent hears it: asked first, then told.
+std::vector<MsgEntry> Changes(std::vector<std::tuple<int, UINT, UINT>> changes) {
+  std::vector<MsgEntry> out;
+  for (auto [item, from, to] : changes) {
+    out.push_back(Change(LVN_ITEMCHANGING, item, from, to));
+    out.push_back(Change(LVN_ITEMCHANGED, item, from, to));
   }
   return out;
 }
 
-// The parent: records the list's and the header's notifications (all but
-// custom draw), answers those the test names.
+// The parent: answers the notifications the test names (by code, or by draw
+// stage for custom draw), gives owner data's text, and keeps what it was
+// asked to draw; the log records what it hears.
 class Parent {
  public:
-  explicit Parent(std::set<UINT> heard) : heard_(std::move(heard)) {
+  Parent() {
     CurrentHandler() = [this](HWND, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
       if (m == WM_DRAWITEM) {
         const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(l);
-        drawn.push_back({dis->CtlType, static_cast<int>(dis->itemID), 0, dis->itemState});
+        drawn.push_back({dis->CtlType, static_cast<int>(dis->itemID), dis->itemState});
         return TRUE;
       }
       if (m != WM_NOTIFY) return std::nullopt;
       const auto* head = reinterpret_cast<const NMHDR*>(l);
-      Note n{head->code, -1};
-      if (head->code == LVN_ITEMCHANGING || head->code == LVN_ITEMCHANGED || head->code == LVN_COLUMNCLICK ||
-          head->code == LVN_DELETEITEM) {
-        const auto* lv = reinterpret_cast<const NMLISTVIEW*>(l);
-        n = {head->code, head->code == LVN_COLUMNCLICK ? lv->iSubItem : lv->iItem, lv->uOldState, lv->uNewState};
-      } else if (head->code == NM_CLICK || head->code == NM_DBLCLK || head->code == LVN_ITEMACTIVATE) {
-        n.item = reinterpret_cast<const NMITEMACTIVATE*>(l)->iItem;
-      } else if (head->code == LVN_GETDISPINFOW) {
+      if (head->code == LVN_GETDISPINFOW) {
         auto* info = reinterpret_cast<NMLVDISPINFOW*>(l);
-        n.item = info->item.iItem;
         if (info->item.mask & LVIF_TEXT) {
           text = L"行" + std::to_wstring(info->item.iItem) + L"・" + std::to_wstring(info->item.iSubItem);
           info->item.pszText = text.data();
@@ -79,10 +75,7 @@ class Parent {
         auto* cd = reinterpret_cast<NMLVCUSTOMDRAW*>(l);
         auto it = answers.find(cd->nmcd.dwDrawStage);
         return it != answers.end() ? it->second : CDRF_DODEFAULT;
-      } else if (head->code == HDN_BEGINTRACKW || head->code == HDN_ENDTRACKW || head->code == HDN_ITEMCLICKW) {
-        n.item = reinterpret_cast<const NMHEADERW*>(l)->iItem;
       }
-      if (heard_.count(head->code)) notes.push_back(n);
       auto it = answers.find(head->code);
       return it != answers.end() ? it->second : 0;
     };
@@ -91,13 +84,15 @@ class Parent {
   Parent(const Parent&) = delete;
   Parent& operator=(const Parent&) = delete;
 
-  std::vector<Note> notes;
-  std::vector<Note> drawn;                 // WM_DRAWITEM: CtlType, item, itemState
-  std::map<UINT, LRESULT> answers;         // by notification code or draw stage
+  struct Drawn {
+    UINT type;
+    int item;
+    UINT state;
+    bool operator==(const Drawn&) const = default;
+  };
+  std::vector<Drawn> drawn;           // WM_DRAWITEM: CtlType, item, itemState
+  std::map<UINT, LRESULT> answers;    // by notification code or draw stage
   std::wstring text;
-
- private:
-  std::set<UINT> heard_;
 };
 
 HWND MakeList(HWND parent, DWORD style, RECT r = {0, 0, 480, 600}) {
@@ -190,19 +185,19 @@ TEST_F(ListViews, EveryStateChangeIsToldWithOldAndNewAndSingleSelectionKeepsOne)
     DWORD style;
     std::function<void(HWND)> act;
     std::vector<int> selected;
-    std::vector<Note> changed;  // the LVN_ITEMCHANGED notes; each has its LVN_ITEMCHANGING before it
+    std::vector<std::tuple<int, UINT, UINT>> changed;  // item, old and new states; each asked, then told
   };
   const Case cases[] = {
-      {"tap", 0, [](HWND l) { TapAt(l, LabelOf(l, 1)); }, {1}, {{LVN_ITEMCHANGED, 1, 0, kSel | kFoc}}},
+      {"tap", 0, [](HWND l) { TapAt(l, LabelOf(l, 1)); }, {1}, {{1, 0, kSel | kFoc}}},
       {"Ctrl-tap adds", 0, [](HWND l) { TapAt(l, LabelOf(l, 1)); TapAt(l, LabelOf(l, 3), {VK_CONTROL}); }, {1, 3},
-       {{LVN_ITEMCHANGED, 1, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 1, kSel | kFoc, kSel}, {LVN_ITEMCHANGED, 3, 0, kSel | kFoc}}},
+       {{1, 0, kSel | kFoc}, {1, kSel | kFoc, kSel}, {3, 0, kSel | kFoc}}},
       {"Shift-tap ranges", 0, [](HWND l) { TapAt(l, LabelOf(l, 1)); TapAt(l, LabelOf(l, 3), {VK_SHIFT}); }, {1, 2, 3},
-       {{LVN_ITEMCHANGED, 1, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 2, 0, kSel}, {LVN_ITEMCHANGED, 3, 0, kSel},
-        {LVN_ITEMCHANGED, 1, kSel | kFoc, kSel}, {LVN_ITEMCHANGED, 3, kSel, kSel | kFoc}}},
+       {{1, 0, kSel | kFoc}, {2, 0, kSel}, {3, 0, kSel},
+        {1, kSel | kFoc, kSel}, {3, kSel, kSel | kFoc}}},
       {"Ctrl-tap in a single-selection list", LVS_SINGLESEL,
        [](HWND l) { TapAt(l, LabelOf(l, 1)); TapAt(l, LabelOf(l, 3), {VK_CONTROL}); }, {3},
-       {{LVN_ITEMCHANGED, 1, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 1, kSel | kFoc, kFoc}, {LVN_ITEMCHANGED, 1, kFoc, 0},
-        {LVN_ITEMCHANGED, 3, 0, kSel | kFoc}}},
+       {{1, 0, kSel | kFoc}, {1, kSel | kFoc, kFoc}, {1, kFoc, 0},
+        {3, 0, kSel | kFoc}}},
       {"single selection turned on keeps the focused one", 0,
        [](HWND l) {
          TapAt(l, LabelOf(l, 0));
@@ -210,32 +205,26 @@ TEST_F(ListViews, EveryStateChangeIsToldWithOldAndNewAndSingleSelectionKeepsOne)
          SetWindowLongW(l, GWL_STYLE, GetWindowLongW(l, GWL_STYLE) | LVS_SINGLESEL);
        },
        {2},
-       {{LVN_ITEMCHANGED, 0, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 0, kSel | kFoc, kSel}, {LVN_ITEMCHANGED, 2, 0, kSel | kFoc},
-        {LVN_ITEMCHANGED, 0, kSel, 0}}},
+       {{0, 0, kSel | kFoc}, {0, kSel | kFoc, kSel}, {2, 0, kSel | kFoc},
+        {0, kSel, 0}}},
       {"keys", 0, [](HWND l) { SetFocus(l); PressKey(VK_DOWN); PressKey(VK_DOWN); PressKey(VK_DOWN, true); }, {1, 2},
-       {{LVN_ITEMCHANGED, 0, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 0, kSel | kFoc, kFoc}, {LVN_ITEMCHANGED, 0, kFoc, 0},
-        {LVN_ITEMCHANGED, 1, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 2, 0, kSel}, {LVN_ITEMCHANGED, 1, kSel | kFoc, kSel},
-        {LVN_ITEMCHANGED, 2, kSel, kSel | kFoc}}},
+       {{0, 0, kSel | kFoc}, {0, kSel | kFoc, kFoc}, {0, kFoc, 0},
+        {1, 0, kSel | kFoc}, {2, 0, kSel}, {1, kSel | kFoc, kSel},
+        {2, kSel, kSel | kFoc}}},
       {"a tap below the last row hits nothing and clears", 0,
        [](HWND l) { TapAt(l, LabelOf(l, 2)); TapAt(l, {50, ItemRect(l, 4).bottom + 30}); }, {},
-       {{LVN_ITEMCHANGED, 2, 0, kSel | kFoc}, {LVN_ITEMCHANGED, 2, kSel | kFoc, kFoc}}},
+       {{2, 0, kSel | kFoc}, {2, kSel | kFoc, kFoc}}},
   };
   for (const Case& c : cases) {
     HWND list = Report(c.style, {{L"名前", 300}}, Rows(5));
     HWND parent = GetParent(list);
     Pump();
-    Parent p({LVN_ITEMCHANGING, LVN_ITEMCHANGED});
+    Parent p;
+    Listen({LVN_ITEMCHANGING, LVN_ITEMCHANGED});
     c.act(list);
     Pump();
     EXPECT_EQ(Selected(list), c.selected) << c.name;
-    std::vector<Note> changed;
-    for (size_t i = 0; i < p.notes.size(); ++i) {
-      if (p.notes[i].code != LVN_ITEMCHANGED) continue;
-      changed.push_back(p.notes[i]);
-      ASSERT_GT(i, 0u) << c.name;
-      EXPECT_EQ((Note{LVN_ITEMCHANGING, p.notes[i].item, p.notes[i].oldState, p.notes[i].newState}), p.notes[i - 1]) << c.name;
-    }
-    EXPECT_EQ(changed, c.changed) << c.name << "\nheard:\n" << Print(changed);
+    EXPECT_EQ(log_.Compare(list, Changes(c.changed)), "") << c.name;
     DestroyWindow(parent);
   }
 }
@@ -246,18 +235,22 @@ TEST_F(ListViews, TapsTellTheParentWhatWasTappedAndActivated) {
     DWORD exStyle;
     int taps;
     int row;  // -1: below the last row
-    std::vector<Note> heard;
+    std::vector<MsgEntry> heard;
   };
   const Case cases[] = {
-      {"tap", 0, 1, 1, {{NM_SETFOCUS, -1}, {NM_CLICK, 1}}},
-      {"double tap", 0, 2, 1, {{NM_SETFOCUS, -1}, {NM_CLICK, 1}, {NM_DBLCLK, 1}, {LVN_ITEMACTIVATE, 1}}},
-      {"one-tap activation", LVS_EX_ONECLICKACTIVATE, 1, 1, {{NM_SETFOCUS, -1}, {NM_CLICK, 1}, {LVN_ITEMACTIVATE, 1}}},
-      {"below the rows", LVS_EX_ONECLICKACTIVATE, 2, -1, {{NM_SETFOCUS, -1}, {NM_CLICK, -1}, {NM_DBLCLK, -1}}},
+      {"tap", 0, 1, 1, {Heard(NM_SETFOCUS, -1), Heard(NM_CLICK, 1)}},
+      {"double tap", 0, 2, 1,
+       {Heard(NM_SETFOCUS, -1), Heard(NM_CLICK, 1), Heard(NM_DBLCLK, 1), Heard(LVN_ITEMACTIVATE, 1)}},
+      {"one-tap activation", LVS_EX_ONECLICKACTIVATE, 1, 1,
+       {Heard(NM_SETFOCUS, -1), Heard(NM_CLICK, 1), Heard(LVN_ITEMACTIVATE, 1)}},
+      {"below the rows", LVS_EX_ONECLICKACTIVATE, 2, -1,
+       {Heard(NM_SETFOCUS, -1), Heard(NM_CLICK, -1), Heard(NM_DBLCLK, -1)}},
   };
   for (const Case& c : cases) {
     HWND list = Report(0, {{L"名前", 300}}, Rows(3), c.exStyle);
     Pump();
-    Parent p({NM_SETFOCUS, NM_CLICK, NM_DBLCLK, LVN_ITEMACTIVATE});
+    Parent p;
+    Listen({NM_SETFOCUS, NM_CLICK, NM_DBLCLK, LVN_ITEMACTIVATE});
     const POINT at = c.row >= 0 ? LabelOf(list, c.row) : POINT{40, ItemRect(list, 2).bottom + 40};
     TapAt(list, at);
     if (c.taps == 2) {
@@ -267,18 +260,19 @@ TEST_F(ListViews, TapsTellTheParentWhatWasTappedAndActivated) {
       PostMessageW(list, WM_LBUTTONUP, 0, MAKELPARAM(at.x, at.y));
     }
     Pump();
-    EXPECT_EQ(p.notes, c.heard) << c.name << "\nheard:\n" << Print(p.notes);
+    EXPECT_EQ(log_.Compare(list, c.heard), "") << c.name;
     DestroyWindow(GetParent(list));
   }
 }
 
 TEST_F(ListViews, ARefusedChangeLeavesTheState) {
   HWND list = Report(0, {{L"名前", 300}}, Rows(3));
-  Parent p({LVN_ITEMCHANGED});
+  Parent p;
   p.answers[LVN_ITEMCHANGING] = TRUE;
+  Listen({LVN_ITEMCHANGED});
   TapAt(list, LabelOf(list, 1));
   EXPECT_EQ(Selected(list), std::vector<int>{});
-  EXPECT_TRUE(p.notes.empty());
+  EXPECT_EQ(log_.Compare(list, {}), "");
 }
 
 TEST_F(ListViews, OwnerDataIsAskedOnlyForTheRowsThatShowAndDrawsOnlyTheCount) {
@@ -298,12 +292,14 @@ TEST_F(ListViews, OwnerDataIsAskedOnlyForTheRowsThatShowAndDrawsOnlyTheCount) {
     HWND parent = GetParent(list);
     SendMessageW(list, LVM_SETITEMCOUNT, static_cast<WPARAM>(c.count), 0);
     Pump();
-    Parent p({LVN_GETDISPINFOW});
+    Parent p;
+    Listen({LVN_GETDISPINFOW});
     c.act(list);
     InvalidateRect(list, nullptr, FALSE);
     Pump();
+    const std::vector<MsgEntry> questions = log_.NotesTo(parent);
     std::set<int> asked;
-    for (const Note& n : p.notes) asked.insert(n.item);
+    for (const MsgEntry& n : questions) asked.insert(static_cast<int>(n.item));
     // The rows that show: from the top one down to the one the list's bottom edge cuts, within the count.
     const int top = static_cast<int>(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
     const int count = static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
@@ -315,7 +311,7 @@ TEST_F(ListViews, OwnerDataIsAskedOnlyForTheRowsThatShowAndDrawsOnlyTheCount) {
     EXPECT_EQ(*asked.rbegin(), last) << c.name;
     EXPECT_EQ(asked.size(), static_cast<size_t>(last - top + 1)) << c.name;
     // Two columns: two questions a row, never more.
-    EXPECT_EQ(p.notes.size(), 2 * asked.size()) << c.name;
+    EXPECT_EQ(questions.size(), 2 * asked.size()) << c.name;
     LVHITTESTINFO below{{20, ItemRect(list, count - 1).bottom + 2}, 0, -1, 0};
     if (below.pt.y < 600) {
       EXPECT_EQ(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&below)), -1) << c.name;
@@ -325,9 +321,10 @@ TEST_F(ListViews, OwnerDataIsAskedOnlyForTheRowsThatShowAndDrawsOnlyTheCount) {
   // Selecting every row of an owner-data list is one notification.
   HWND list = Report(LVS_OWNERDATA, {{L"件名", 240}});
   SendMessageW(list, LVM_SETITEMCOUNT, 100000, 0);
-  Parent p({LVN_ITEMCHANGED});
+  Parent p;
+  Listen({LVN_ITEMCHANGED});
   SetState(list, -1, kSel, kSel);
-  EXPECT_EQ(p.notes, (std::vector<Note>{{LVN_ITEMCHANGED, -1, 0, kSel}}));
+  EXPECT_EQ(log_.Compare(list, {Change(LVN_ITEMCHANGED, -1, 0, kSel)}), "");
   EXPECT_EQ(SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0), 100000);
 }
 
@@ -340,19 +337,19 @@ TEST_F(ListViews, OwnerDrawnRowsTakeTheSmallImagesDepthAndHearSelectionAndFocus)
   const RECT r = ItemRect(list, 1);
   EXPECT_EQ(r.bottom - r.top, 72);
   EXPECT_EQ(r.top, 72);
-  Parent p({});
+  Parent p;
   SetFocus(list);
   SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
   SendMessageW(list, WM_KEYDOWN, VK_DOWN, 0);
   p.drawn.clear();
   InvalidateRect(list, nullptr, FALSE);
   Pump();
-  const std::vector<Note> want{{ODT_LISTVIEW, 0, 0, 0}, {ODT_LISTVIEW, 1, 0, ODS_SELECTED | ODS_FOCUS}, {ODT_LISTVIEW, 2, 0, 0}};
+  const std::vector<Parent::Drawn> want{{ODT_LISTVIEW, 0, 0}, {ODT_LISTVIEW, 1, ODS_SELECTED | ODS_FOCUS}, {ODT_LISTVIEW, 2, 0}};
   EXPECT_EQ(p.drawn, want);
   p.drawn.clear();
   SetFocus(parent);
   Pump();
-  EXPECT_EQ(p.drawn, (std::vector<Note>{{ODT_LISTVIEW, 0, 0, 0}, {ODT_LISTVIEW, 1, 0, ODS_SELECTED}, {ODT_LISTVIEW, 2, 0, 0}}));
+  EXPECT_EQ(p.drawn, (std::vector<Parent::Drawn>{{ODT_LISTVIEW, 0, 0}, {ODT_LISTVIEW, 1, ODS_SELECTED}, {ODT_LISTVIEW, 2, 0}}));
 }
 
 // An owner-drawn report asks its parent how deep a row is: the answer, not
@@ -433,7 +430,7 @@ TEST_F(ListViews, CustomDrawStagesComeInOrder) {
     HWND list = Report(0, {{L"件名", 240}, {L"日付", 200}}, {{L"お知らせ", L"12/09"}, {L"会議", L"12/10"}});
     HWND parent = GetParent(list);
     Pump();
-    Parent p({});
+    Parent p;
     p.answers[CDDS_PREPAINT] = c.pre;
     p.answers[CDDS_ITEMPREPAINT] = c.item;
     log_.Clear();
@@ -453,25 +450,26 @@ TEST_F(ListViews, ATapOnTheCheckBoxTogglesItAndTellsTheParent) {
     const char* name;
     std::function<void()> act;
     UINT check1;
-    std::vector<Note> changed;
+    std::vector<MsgEntry> changed;
   };
   auto box = [&] {
     const RECT b = ItemRect(list, 1);
     return POINT{b.left + 6 + qv::ui::StylePainter::kCheckBox / 2, (b.top + b.bottom) / 2};
   };
   const Case cases[] = {
-      {"box", [&] { TapAt(list, box()); }, checked, {{LVN_ITEMCHANGED, 1, unchecked, checked}}},
-      {"box again", [&] { TapAt(list, box()); }, unchecked, {{LVN_ITEMCHANGED, 1, checked, unchecked}}},
+      {"box", [&] { TapAt(list, box()); }, checked, {Change(LVN_ITEMCHANGED, 1, unchecked, checked)}},
+      {"box again", [&] { TapAt(list, box()); }, unchecked, {Change(LVN_ITEMCHANGED, 1, checked, unchecked)}},
       {"label selects only", [&] { TapAt(list, LabelOf(list, 1)); }, unchecked,
-       {{LVN_ITEMCHANGED, 1, unchecked, unchecked | kSel | kFoc}}},
+       {Change(LVN_ITEMCHANGED, 1, unchecked, unchecked | kSel | kFoc)}},
       {"space", [&] { PressKey(VK_SPACE); Pump(); }, checked,
-       {{LVN_ITEMCHANGED, 1, unchecked | kSel | kFoc, checked | kSel | kFoc}}},
+       {Change(LVN_ITEMCHANGED, 1, unchecked | kSel | kFoc, checked | kSel | kFoc)}},
   };
   for (const Case& c : cases) {
-    Parent p({LVN_ITEMCHANGED});
+    Parent p;
+    Listen({LVN_ITEMCHANGED});
     c.act();
     EXPECT_EQ(SendMessageW(list, LVM_GETITEMSTATE, 1, LVIS_STATEIMAGEMASK), static_cast<LRESULT>(c.check1)) << c.name;
-    EXPECT_EQ(p.notes, c.changed) << c.name << "\nheard:\n" << Print(p.notes);
+    EXPECT_EQ(log_.Compare(list, c.changed), "") << c.name;
   }
 }
 
@@ -481,12 +479,22 @@ TEST_F(ListViews, TheHeaderClicksColumnsAndTracksUnlessTheParentRefuses) {
     LRESULT refuse;
     int from, to;  // x of the press and of the release, in the header
     int width0;
-    std::vector<Note> heard;
+    std::vector<MsgEntry> heard;
+  };
+  // The header tells the list, which tells its parent.
+  auto told = [](UINT code, int column) {
+    MsgEntry toList = Heard(code, column);
+    toList.flags &= ~seq::parent;
+    return std::vector<MsgEntry>{toList, Heard(code, column)};
+  };
+  auto join = [](std::vector<MsgEntry> a, const std::vector<MsgEntry>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
   };
   const Case cases[] = {
-      {"drag", FALSE, 200, 260, 260, {{HDN_BEGINTRACKW, 0}, {HDN_ENDTRACKW, 0}}},
-      {"refused", TRUE, 200, 260, 200, {{HDN_BEGINTRACKW, 0}}},
-      {"click", FALSE, 300, 300, 200, {{HDN_ITEMCLICKW, 1}, {LVN_COLUMNCLICK, 1}}},
+      {"drag", FALSE, 200, 260, 260, join(told(HDN_BEGINTRACKW, 0), told(HDN_ENDTRACKW, 0))},
+      {"refused", TRUE, 200, 260, 200, told(HDN_BEGINTRACKW, 0)},
+      {"click", FALSE, 300, 300, 200, join(told(HDN_ITEMCLICKW, 1), {Heard(LVN_COLUMNCLICK, 1)})},
   };
   for (const Case& c : cases) {
     HWND list = Report(0, {{L"件名", 200}, {L"差出人", 200}});
@@ -494,8 +502,9 @@ TEST_F(ListViews, TheHeaderClicksColumnsAndTracksUnlessTheParentRefuses) {
     Pump();
     HWND header = reinterpret_cast<HWND>(SendMessageW(list, LVM_GETHEADER, 0, 0));
     ASSERT_TRUE(IsWindowVisible(header));
-    Parent p({HDN_BEGINTRACKW, HDN_ENDTRACKW, HDN_ITEMCLICKW, LVN_COLUMNCLICK});
+    Parent p;
     p.answers[HDN_BEGINTRACKW] = c.refuse;
+    Listen({HDN_BEGINTRACKW, HDN_ENDTRACKW, HDN_ITEMCLICKW, LVN_COLUMNCLICK});
     POINT from{c.from, 10};
     POINT to{c.to, 10};
     ClientToScreen(header, &from);
@@ -505,7 +514,7 @@ TEST_F(ListViews, TheHeaderClicksColumnsAndTracksUnlessTheParentRefuses) {
     qv::seams::InjectPointer(WM_LBUTTONUP, to);
     Pump();
     EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), c.width0) << c.name;
-    EXPECT_EQ(p.notes, c.heard) << c.name << "\nheard:\n" << Print(p.notes);
+    EXPECT_EQ(log_.Compare(list, c.heard), "") << c.name;
     DestroyWindow(parent);
   }
 }
@@ -604,10 +613,11 @@ TEST_F(ListViews, HitTestsAndQueries) {
   EXPECT_EQ(Selected(list), std::vector<int>{2});  // the selection went with its item
   EXPECT_EQ(SendMessageW(list, LVM_GETNEXTITEM, 2, LVNI_ABOVE), 1);
   // Deleting tells the parent about each item.
-  Parent p({LVN_DELETEITEM});
+  Parent p;
+  Listen({LVN_DELETEITEM});
   SendMessageW(list, LVM_DELETEITEM, 1, 0);
   SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
-  EXPECT_EQ(p.notes, (std::vector<Note>{{LVN_DELETEITEM, 1}, {LVN_DELETEITEM, 0}, {LVN_DELETEITEM, 1}}));
+  EXPECT_EQ(log_.Compare(list, {Heard(LVN_DELETEITEM, 1), Heard(LVN_DELETEITEM, 0), Heard(LVN_DELETEITEM, 1)}), "");
 }
 
 TEST_F(ListViews, KeysMoveTheFocusAndScrollItIntoView) {
@@ -623,7 +633,8 @@ TEST_F(ListViews, KeysMoveTheFocusAndScrollItIntoView) {
   const Case cases[] = {{VK_DOWN, 0, 0},         {VK_DOWN, 1, 0},     {VK_NEXT, page - 1, 0},
                         {VK_NEXT, 2 * page - 2, page - 1}, {VK_END, 99, 100 - page}, {VK_PRIOR, 100 - page, 100 - page},
                         {VK_HOME, 0, 0}};
-  Parent p({LVN_KEYDOWN, NM_RETURN});
+  Parent p;
+  Listen({LVN_KEYDOWN, NM_RETURN});
   for (const Case& c : cases) {
     PressKey(c.key);
     Pump();
@@ -633,8 +644,9 @@ TEST_F(ListViews, KeysMoveTheFocusAndScrollItIntoView) {
   }
   PressKey(VK_RETURN);
   Pump();
-  EXPECT_EQ(p.notes.size(), std::size(cases) + 2);
-  EXPECT_EQ(p.notes.back().code, static_cast<UINT>(NM_RETURN));
+  std::vector<MsgEntry> heard(std::size(cases) + 1, Heard(LVN_KEYDOWN, -1));
+  heard.push_back(Heard(NM_RETURN, -1));
+  EXPECT_EQ(log_.Compare(list, heard), "");
 }
 
 TEST_F(ListViews, AReportViewAsTheUserSeesIt) {

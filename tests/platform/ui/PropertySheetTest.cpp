@@ -278,38 +278,39 @@ TEST_F(Sheets, ATabControlsParentMayRefuseAChange) {
     SendMessageW(tab, TCM_INSERTITEMW, 99, reinterpret_cast<LPARAM>(&item));
   }
   bool refuse = false;
-  std::vector<UINT> codes;
   CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
     if (h != parent || m != WM_NOTIFY) return std::nullopt;
-    const UINT code = reinterpret_cast<const NMHDR*>(l)->code;
-    if (code == TCN_KEYDOWN) return 0;
-    codes.push_back(code);
-    return code == TCN_SELCHANGING && refuse ? TRUE : FALSE;
+    return reinterpret_cast<const NMHDR*>(l)->code == TCN_SELCHANGING && refuse ? TRUE : FALSE;
   };
+  // What the parent hears of a change: asked, then told.
+  const MsgEntry asked{WM_NOTIFY, seq::sent | seq::parent | seq::code, 0, 0, TCN_SELCHANGING};
+  const MsgEntry told{WM_NOTIFY, seq::sent | seq::parent | seq::code, 0, 0, TCN_SELCHANGE};
+  log_.Keep({WM_NOTIFY});
+  log_.KeepCodes({TCN_SELCHANGING, TCN_SELCHANGE});
   auto tap = [&](int index) { TapTab(tab, index); };
   struct Case {
     std::function<void()> input;
     bool refuse;
     int selected;
-    std::vector<UINT> codes;
+    std::vector<MsgEntry> heard;
   };
   const Case cases[] = {
-      {[&] { tap(2); }, false, 2, {TCN_SELCHANGING, TCN_SELCHANGE}},
-      {[&] { tap(0); }, true, 2, {TCN_SELCHANGING}},
-      {[&] { tap(0); }, false, 0, {TCN_SELCHANGING, TCN_SELCHANGE}},  // soon after: a double tap
-      {[&] { PressKey(VK_RIGHT); }, true, 0, {TCN_SELCHANGING}},
-      {[&] { PressKey(VK_RIGHT); }, false, 1, {TCN_SELCHANGING, TCN_SELCHANGE}},
+      {[&] { tap(2); }, false, 2, {asked, told}},
+      {[&] { tap(0); }, true, 2, {asked}},
+      {[&] { tap(0); }, false, 0, {asked, told}},  // soon after: a double tap
+      {[&] { PressKey(VK_RIGHT); }, true, 0, {asked}},
+      {[&] { PressKey(VK_RIGHT); }, false, 1, {asked, told}},
       {[&] { tap(1); }, false, 1, {}},  // the tab already chosen
       {[&] { SendMessageW(tab, TCM_SETCURSEL, 0, 0); }, true, 0, {}},  // the program's choice is not asked
       {[&] { SendMessageW(tab, TCM_DELETEITEM, 0, 0); }, false, -1, {}},
   };
   for (size_t i = 0; i < std::size(cases); ++i) {
     refuse = cases[i].refuse;
-    codes.clear();
+    log_.Clear();
     cases[i].input();
     Pump();
     EXPECT_EQ(SendMessageW(tab, TCM_GETCURSEL, 0, 0), cases[i].selected) << i;
-    EXPECT_EQ(codes, cases[i].codes) << i;
+    EXPECT_EQ(log_.Compare(tab, cases[i].heard), "") << i;
   }
   RECT r{0, 0, 480, 400};
   SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&r));

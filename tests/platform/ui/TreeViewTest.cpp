@@ -4,8 +4,6 @@
 #include <cstring>
 #include <map>
 
-#include "platform/base/WideText.h"
-
 #include "platform/gdi/Surface.h"
 #include "platform/ui/commctrl/CommCtrlTree.h"
 #include "platform/ui/window/Screen.h"
@@ -19,36 +17,23 @@ using TreeView = UiTest;
 
 constexpr int kTreeId = 31;
 
-struct Note {
-  UINT code;
-  UINT action;
-  std::wstring item;
-  bool operator==(const Note&) const = default;
-};
-
-std::string NameOf(UINT code) {
-  const std::pair<UINT, const char*> names[] = {
-      {TVN_SELCHANGINGW, "SELCHANGING"}, {TVN_SELCHANGEDW, "SELCHANGED"}, {TVN_ITEMEXPANDINGW, "ITEMEXPANDING"},
-      {TVN_ITEMEXPANDEDW, "ITEMEXPANDED"}, {TVN_DELETEITEMW, "DELETEITEM"}, {TVN_KEYDOWN, "KEYDOWN"},
-      {NM_CLICK, "NM_CLICK"}, {NM_DBLCLK, "NM_DBLCLK"}, {NM_RETURN, "NM_RETURN"}};
-  for (auto [c, n] : names) {
-    if (c == code) return n;
-  }
-  return std::to_string(code);
+// What the parent hears: a tree notification with its action and item, or
+// a plain one.
+MsgEntry Told(UINT code, UINT action, HTREEITEM item) {
+  MsgEntry e{WM_NOTIFY, seq::sent | seq::parent | seq::code | seq::item | seq::action, 0, 0, code};
+  e.item = reinterpret_cast<DWORD_PTR>(item);
+  e.action = action;
+  return e;
 }
+MsgEntry Told(UINT code) { return {WM_NOTIFY, seq::sent | seq::parent | seq::code, 0, 0, code}; }
 
-void PrintTo(const Note& n, std::ostream* os) {
-  *os << NameOf(n.code) << "(" << n.action << ", " << qv::WideToUtf8(n.item) << ")";
-}
-
-// A tree of named items whose parent records its notifications and may
-// refuse the changing ones.
+// A tree of named items whose parent may refuse the changing notifications
+// (the log records what it hears).
 struct Tree {
   HWND parent = nullptr;
   HWND hwnd = nullptr;
   std::map<std::wstring, HTREEITEM> items;
   std::map<HTREEITEM, std::wstring> names;
-  std::vector<Note> heard;
   bool refuseSelection = false;
   bool refuseExpansion = false;
   bool deleteAgainWhenTold = false;  // a parent that asks to delete while being told of a deletion
@@ -106,14 +91,11 @@ void Listen(Tree& t) {
   CurrentHandler() = [&t](HWND h, UINT m, WPARAM, LPARAM l) -> std::optional<LRESULT> {
     if (h != t.parent || m != WM_NOTIFY) return std::nullopt;
     const auto* hdr = reinterpret_cast<const NMHDR*>(l);
-    if (hdr->idFrom != kTreeId || hdr->code == NM_SETFOCUS || hdr->code == NM_KILLFOCUS) return std::nullopt;
+    if (hdr->idFrom != kTreeId) return std::nullopt;
     const auto* nm = reinterpret_cast<const NMTREEVIEWW*>(l);
-    const bool tv = hdr->code <= TVN_FIRST && hdr->code > TVN_FIRST - 100 && hdr->code != TVN_KEYDOWN;
-    const HTREEITEM item = !tv ? nullptr : hdr->code == TVN_DELETEITEMW ? nm->itemOld.hItem : nm->itemNew.hItem;
-    t.heard.push_back({hdr->code, tv ? nm->action : 0u, item ? t.names[item] : L""});
     if (hdr->code == TVN_DELETEITEMW && t.deleteAgainWhenTold) {
       EXPECT_FALSE(SendMessageW(t.hwnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT)));
-      EXPECT_FALSE(SendMessageW(t.hwnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(item)));
+      EXPECT_FALSE(SendMessageW(t.hwnd, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(nm->itemOld.hItem)));
     }
     if (hdr->code == TVN_SELCHANGINGW) return t.refuseSelection ? TRUE : FALSE;
     if (hdr->code == TVN_ITEMEXPANDINGW) return t.refuseExpansion ? TRUE : FALSE;
@@ -135,12 +117,12 @@ TEST_F(TreeView, ExpansionSelectionAndDeletionAreToldInOrderAndMayBeRefused) {
   struct Case {
     const char* name;
     std::function<void()> act;
-    std::vector<Note> heard;
+    std::vector<MsgEntry> heard;
     const wchar_t* caret;
   };
   const Case cases[] = {
       {"first TVM_EXPAND", [&] { EXPECT_TRUE(t.Send(TVM_EXPAND, TVE_EXPAND, in)); },
-       {{TVN_ITEMEXPANDINGW, E, L"受信ボックス"}, {TVN_ITEMEXPANDEDW, E, L"受信ボックス"}}, nullptr},
+       {Told(TVN_ITEMEXPANDINGW, E, t[L"受信ボックス"]), Told(TVN_ITEMEXPANDEDW, E, t[L"受信ボックス"])}, nullptr},
       {"later TVM_EXPANDs", [&] {
          EXPECT_TRUE(t.Send(TVM_EXPAND, TVE_COLLAPSE, in));
          EXPECT_FALSE(t.Send(TVM_EXPAND, TVE_COLLAPSE, in));  // already collapsed
@@ -149,31 +131,34 @@ TEST_F(TreeView, ExpansionSelectionAndDeletionAreToldInOrderAndMayBeRefused) {
          EXPECT_FALSE(t.Send(TVM_EXPAND, TVE_EXPAND, t[L"仕事"]));  // no children
        }, {}, nullptr},
       {"tap on a button", [&] { Tap(t.ButtonOf(L"受信ボックス")); },
-       {{TVN_ITEMEXPANDINGW, C, L"受信ボックス"}, {TVN_ITEMEXPANDEDW, C, L"受信ボックス"}}, nullptr},
+       {Told(TVN_ITEMEXPANDINGW, C, t[L"受信ボックス"]), Told(TVN_ITEMEXPANDEDW, C, t[L"受信ボックス"])}, nullptr},
       {"refused expansion", [&] { t.refuseExpansion = true; qv::seams::AdvanceUiClock(1000); Tap(t.ButtonOf(L"受信ボックス")); t.refuseExpansion = false; },
-       {{TVN_ITEMEXPANDINGW, E, L"受信ボックス"}}, nullptr},
+       {Told(TVN_ITEMEXPANDINGW, E, t[L"受信ボックス"])}, nullptr},
       {"TVM_SELECTITEM under a collapsed item", [&] { EXPECT_TRUE(t.Send(TVM_SELECTITEM, TVGN_CARET, t[L"仕事"])); },
-       {{TVN_SELCHANGINGW, U, L"仕事"}, {TVN_SELCHANGEDW, U, L"仕事"}}, L"仕事"},
+       {Told(TVN_SELCHANGINGW, U, t[L"仕事"]), Told(TVN_SELCHANGEDW, U, t[L"仕事"])}, L"仕事"},
       {"refused selection", [&] { t.refuseSelection = true; EXPECT_FALSE(t.Send(TVM_SELECTITEM, TVGN_CARET, t[L"家族"])); t.refuseSelection = false; },
-       {{TVN_SELCHANGINGW, U, L"家族"}}, L"仕事"},
+       {Told(TVN_SELCHANGINGW, U, t[L"家族"])}, L"仕事"},
       {"tap on a label", [&] { qv::seams::AdvanceUiClock(1000); Tap(t.LabelOf(L"家族")); },
-       {{NM_CLICK, 0, L""}, {TVN_SELCHANGINGW, M, L"家族"}, {TVN_SELCHANGEDW, M, L"家族"}}, L"家族"},
+       {Told(NM_CLICK), Told(TVN_SELCHANGINGW, M, t[L"家族"]), Told(TVN_SELCHANGEDW, M, t[L"家族"])}, L"家族"},
       {"Down", [&] { Key(VK_DOWN); },
-       {{TVN_KEYDOWN, 0, L""}, {TVN_SELCHANGINGW, K, L"送信ボックス"}, {TVN_SELCHANGEDW, K, L"送信ボックス"}}, L"送信ボックス"},
+       {Told(TVN_KEYDOWN), Told(TVN_SELCHANGINGW, K, t[L"送信ボックス"]), Told(TVN_SELCHANGEDW, K, t[L"送信ボックス"])}, L"送信ボックス"},
       {"Right on a collapsed item", [&] { Key(VK_RIGHT); },
-       {{TVN_KEYDOWN, 0, L""}, {TVN_ITEMEXPANDINGW, E, L"送信ボックス"}, {TVN_ITEMEXPANDEDW, E, L"送信ボックス"}}, L"送信ボックス"},
+       {Told(TVN_KEYDOWN), Told(TVN_ITEMEXPANDINGW, E, t[L"送信ボックス"]), Told(TVN_ITEMEXPANDEDW, E, t[L"送信ボックス"])}, L"送信ボックス"},
       {"double tap on a label", [&] { qv::seams::AdvanceUiClock(1000); Tap(t.LabelOf(L"受信ボックス")); Tap(t.LabelOf(L"受信ボックス")); },
-       {{NM_CLICK, 0, L""}, {TVN_SELCHANGINGW, M, L"受信ボックス"}, {TVN_SELCHANGEDW, M, L"受信ボックス"}, {NM_DBLCLK, 0, L""},
-        {TVN_ITEMEXPANDINGW, C, L"受信ボックス"}, {TVN_ITEMEXPANDEDW, C, L"受信ボックス"}}, L"受信ボックス"},
-      {"Enter", [&] { Key(VK_RETURN); }, {{TVN_KEYDOWN, 0, L""}, {NM_RETURN, 0, L""}}, L"受信ボックス"},
+       {Told(NM_CLICK), Told(TVN_SELCHANGINGW, M, t[L"受信ボックス"]), Told(TVN_SELCHANGEDW, M, t[L"受信ボックス"]), Told(NM_DBLCLK),
+        Told(TVN_ITEMEXPANDINGW, C, t[L"受信ボックス"]), Told(TVN_ITEMEXPANDEDW, C, t[L"受信ボックス"])}, L"受信ボックス"},
+      {"Enter", [&] { Key(VK_RETURN); }, {Told(TVN_KEYDOWN), Told(NM_RETURN)}, L"受信ボックス"},
       {"deleting the selected item", [&] { t.deleteAgainWhenTold = true; EXPECT_TRUE(t.Send(TVM_DELETEITEM, 0, in)); t.deleteAgainWhenTold = false; },
-       {{TVN_SELCHANGINGW, U, L"送信ボックス"}, {TVN_SELCHANGEDW, U, L"送信ボックス"}, {TVN_DELETEITEMW, 0, L"受信ボックス"},
-        {TVN_DELETEITEMW, 0, L"仕事"}, {TVN_DELETEITEMW, 0, L"家族"}}, L"送信ボックス"},
+       {Told(TVN_SELCHANGINGW, U, t[L"送信ボックス"]), Told(TVN_SELCHANGEDW, U, t[L"送信ボックス"]), Told(TVN_DELETEITEMW, 0, t[L"受信ボックス"]),
+        Told(TVN_DELETEITEMW, 0, t[L"仕事"]), Told(TVN_DELETEITEMW, 0, t[L"家族"])}, L"送信ボックス"},
   };
+  log_.Keep({WM_NOTIFY});
+  log_.KeepCodes({TVN_SELCHANGINGW, TVN_SELCHANGEDW, TVN_ITEMEXPANDINGW, TVN_ITEMEXPANDEDW, TVN_DELETEITEMW,
+                  TVN_KEYDOWN, NM_CLICK, NM_DBLCLK, NM_RETURN});
   for (const Case& c : cases) {
-    t.heard.clear();
+    log_.Clear();
     c.act();
-    EXPECT_EQ(t.heard, c.heard) << c.name;
+    EXPECT_EQ(log_.Compare(t.hwnd, c.heard), "") << c.name;
     HTREEITEM caret = t.Next(TVGN_CARET);
     EXPECT_EQ(caret ? t.names[caret] : L"", c.caret ? c.caret : L"") << c.name;
   }
