@@ -16,64 +16,71 @@ constexpr const char* kTitle = "T-VELA4メール";
 }  // namespace
 
 std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
+  const SdlLibrary* sdl = LoadSdl();
+  if (!sdl) {
+    OutputDebugStringW((L"display: " + Utf8ToWide(SdlLoadFailure()) + L"\n").c_str());
+    return nullptr;
+  }
   // The first tap on the window is a tap, not only the click that focuses it.
-  SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+  sdl->SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   // The program's signals stay its own (SDL would turn SIGINT into a quit).
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   // One small bitmap copied whole: a GL driver buys nothing here and brings
   // threads and memory of its own ($SDL_RENDER_DRIVER still chooses).
-  SDL_SetHint(SDL_HINT_RENDER_DRIVER, "software");
+  sdl->SetHint(SDL_HINT_RENDER_DRIVER, "software");
   // The window's own pixels too: no GL renderer behind the window surface
   // (it costs a start a GL driver's load and its shader compiles).
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  sdl->SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A composition longer than SDL's short event holds comes whole.
-  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
-  if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-    OutputDebugStringW((L"display: none (" + Utf8ToWide(SDL_GetError()) + L"), headless\n").c_str());
+  sdl->SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
+  if (sdl->Init(SDL_INIT_VIDEO) != 0) {
+    OutputDebugStringW((L"display: none (" + Utf8ToWide(sdl->GetError()) + L"), headless\n").c_str());
     return nullptr;
   }
   // With no display at all SDL falls back on drivers that show nothing.
-  const char* driver = SDL_GetCurrentVideoDriver();
-  if (!driver || SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) {
+  const char* driver = sdl->GetCurrentVideoDriver();
+  if (!driver || std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0) {
     OutputDebugStringW(L"display: none, headless\n");
-    SDL_Quit();
+    sdl->Quit();
     return nullptr;
   }
-  std::shared_ptr<SdlDisplay> display(new SdlDisplay);
+  std::shared_ptr<SdlDisplay> display(new SdlDisplay(sdl));
   if (!display->Start()) return nullptr;  // the destructor lets SDL go
   return display;
 }
 
 bool SdlDisplay::Start() {
-  wakeEvent_ = SDL_RegisterEvents(1);
+  wakeEvent_ = sdl_->RegisterEvents(1);
   const auto screen = ui::ScreenSurface();
   if (wakeEvent_ == static_cast<Uint32>(-1) || !screen) return false;
-  window_ = SDL_CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, screen->Width(),
+  window_ = sdl_->CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, screen->Width(),
                              screen->Height(), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-  if (window_) renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (window_) renderer_ = sdl_->CreateRenderer(window_, -1, 0);
   if (!renderer_ || !Fit(screen->Width(), screen->Height())) {
-    OutputDebugStringW((L"display: " + Utf8ToWide(SDL_GetError()) + L"\n").c_str());
+    OutputDebugStringW((L"display: " + Utf8ToWide(sdl_->GetError()) + L"\n").c_str());
     return false;
   }
-  SDL_StartTextInput();
+  sdl_->StartTextInput();
   return true;
 }
 
 SdlDisplay::~SdlDisplay() {
-  if (texture_) SDL_DestroyTexture(texture_);
-  if (renderer_) SDL_DestroyRenderer(renderer_);
-  if (window_) SDL_DestroyWindow(window_);
-  SDL_Quit();
+  if (texture_) sdl_->DestroyTexture(texture_);
+  if (renderer_) sdl_->DestroyRenderer(renderer_);
+  if (window_) sdl_->DestroyWindow(window_);
+  sdl_->Quit();
 }
 
+Uint32 SdlDisplay::WindowId() const { return sdl_->GetWindowID(window_); }
+
 bool SdlDisplay::Fit(int width, int height) {
-  if (texture_) SDL_DestroyTexture(texture_);
-  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
+  if (texture_) sdl_->DestroyTexture(texture_);
+  texture_ = sdl_->CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, width, height);
   if (!texture_) return false;
   // The screen's alpha means nothing on a window.
-  SDL_SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
-  if (width != width_ || height != height_) SDL_SetWindowSize(window_, width, height);
-  SDL_RenderSetLogicalSize(renderer_, width, height);
+  sdl_->SetTextureBlendMode(texture_, SDL_BLENDMODE_NONE);
+  if (width != width_ || height != height_) sdl_->SetWindowSize(window_, width, height);
+  sdl_->RenderSetLogicalSize(renderer_, width, height);
   width_ = width;
   height_ = height;
   shown_.assign(static_cast<size_t>(width) * height, 0);
@@ -85,7 +92,7 @@ void SdlDisplay::Pump() {
   if (pumping_) return;  // a window procedure peeking while a turn is sent
   pumping_ = true;
   SDL_Event e;
-  while (SDL_PollEvent(&e)) {
+  while (sdl_->PollEvent(&e)) {
     if (e.type == wakeEvent_) {
       wakePending_ = false;
     } else if (e.type == SDL_QUIT) {
@@ -95,7 +102,7 @@ void SdlDisplay::Pump() {
     } else {
       input_.Handle(e);
     }
-    if (e.type == SDL_TEXTEDITING_EXT) SDL_free(e.editExt.text);  // handed over to us
+    if (e.type == SDL_TEXTEDITING_EXT) sdl_->Free(e.editExt.text);  // handed over to us
   }
   input_.DeliverDueHold();
   input_.PlaceCandidates();
@@ -118,15 +125,15 @@ void SdlDisplay::Present() {
   }
   if (!changed) return;
   stale_ = false;
-  SDL_UpdateTexture(texture_, nullptr, shown_.data(), static_cast<int>(rowBytes));
-  SDL_RenderClear(renderer_);
-  SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-  SDL_RenderPresent(renderer_);
+  sdl_->UpdateTexture(texture_, nullptr, shown_.data(), static_cast<int>(rowBytes));
+  sdl_->RenderClear(renderer_);
+  sdl_->RenderCopy(renderer_, texture_, nullptr, nullptr);
+  sdl_->RenderPresent(renderer_);
 }
 
 bool SdlDisplay::Wait(DWORD milliseconds) {
   const DWORD limit = std::min(milliseconds, input_.UntilHold());
-  SDL_WaitEventTimeout(nullptr, limit > static_cast<DWORD>(INT_MAX) ? -1 : static_cast<int>(limit));
+  sdl_->WaitEventTimeout(nullptr, limit > static_cast<DWORD>(INT_MAX) ? -1 : static_cast<int>(limit));
   return true;
 }
 
@@ -136,7 +143,7 @@ void SdlDisplay::Wake() {
   if (wakePending_.exchange(true)) return;
   SDL_Event e{};
   e.type = wakeEvent_;
-  if (SDL_PushEvent(&e) != 1) wakePending_ = false;
+  if (sdl_->PushEvent(&e) != 1) wakePending_ = false;
 }
 
 }  // namespace qv::display
