@@ -82,13 +82,12 @@ pid_t StartProgram(const std::string& root, const std::string& log, const std::v
   return pid;
 }
 
-// A folder holding a display library that cannot be loaded, put before the
-// loader's own search (LD_LIBRARY_PATH): a machine without SDL, as the
-// program meets it.
-std::string BrokenDisplayLibraryFolder(const std::string& root) {
-  const std::string dir = root + "/.broken-sdl";  // hidden from the device
+// A folder holding libraries that cannot be loaded, put before the loader's
+// own search (LD_LIBRARY_PATH): a machine without them, as the program meets it.
+std::string BrokenLibraryFolder(const std::string& root, const std::vector<std::string>& names) {
+  const std::string dir = root + "/.broken-libraries";  // hidden from the device
   std::filesystem::create_directories(dir);
-  std::ofstream(dir + "/libSDL2-2.0.so.0", std::ios::binary).write("not a library", 13);
+  for (const std::string& name : names) std::ofstream(dir + "/" + name, std::ios::binary).write("not a library", 13);
   return dir;
 }
 
@@ -340,13 +339,12 @@ TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
   EXPECT_TRUE(IsWindow(frame_));
 }
 
-// A second start only hands over: it needs no display library, and runs
-// where none can be loaded.
-TEST_F(ProgramRun, ASecondStartHandsOverWhereTheDisplayLibraryCannotBeLoaded) {
+// A second start only hands over: it needs neither the display library nor
+// the web's, and runs where neither can be loaded.
+TEST_F(ProgramRun, ASecondStartHandsOverWhereTheDisplayAndWebLibrariesCannotBeLoaded) {
   const std::string log = root_ + "/second.log";
-  const pid_t second =
-      StartProgram(root_, log, {"-receiveTmail"}, {"LD_LIBRARY_PATH=" + BrokenDisplayLibraryFolder(root_)},
-                   root_ + "/second.err");
+  const std::string broken = BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0", "libcurl.so.4"});
+  const pid_t second = StartProgram(root_, log, {"-receiveTmail"}, {"LD_LIBRARY_PATH=" + broken}, root_ + "/second.err");
   EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0) << ReadFile(root_ + "/second.err");
   EXPECT_EQ(ReadFile(root_ + "/second.err"), "");
   EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return FirstGot(kEnterAutoReceiveMessage); }))
@@ -385,7 +383,7 @@ TEST_F(ProgramWithoutAScreen, SaysWhyInOneLineAndEnds) {
   };
   const Case cases[] = {
       {"no desktop named", {"DISPLAY", "WAYLAND_DISPLAY"}, "DISPLAY"},
-      {"no display library", {"LD_LIBRARY_PATH=" + BrokenDisplayLibraryFolder(root_)}, "libSDL2-2.0.so.0"},
+      {"no display library", {"LD_LIBRARY_PATH=" + BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0"})}, "libSDL2-2.0.so.0"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
