@@ -340,10 +340,11 @@ TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
 }
 
 // A second start only hands over: it needs neither the display library nor
-// the web's, and runs where neither can be loaded.
-TEST_F(ProgramRun, ASecondStartHandsOverWhereTheDisplayAndWebLibrariesCannotBeLoaded) {
+// the web's nor TLS, and runs where none of them can be loaded.
+TEST_F(ProgramRun, ASecondStartHandsOverWhereTheDisplayWebAndTlsLibrariesCannotBeLoaded) {
   const std::string log = root_ + "/second.log";
-  const std::string broken = BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0", "libcurl.so.4"});
+  const std::string broken =
+      BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0", "libcurl.so.4", "libssl.so.3", "libcrypto.so.3"});
   const pid_t second = StartProgram(root_, log, {"-receiveTmail"}, {"LD_LIBRARY_PATH=" + broken}, root_ + "/second.err");
   EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0) << ReadFile(root_ + "/second.err");
   EXPECT_EQ(ReadFile(root_ + "/second.err"), "");
