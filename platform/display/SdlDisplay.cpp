@@ -56,6 +56,9 @@ bool SdlDisplay::Start() {
   window_ = sdl_->CreateWindow(kTitle, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, screen->Width(),
                              screen->Height(), SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
   if (window_) renderer_ = sdl_->CreateRenderer(window_, -1, 0);
+  SDL_RendererInfo info{};
+  textureKeepsPixels_ = renderer_ && sdl_->GetRendererInfo(renderer_, &info) == 0 && info.name &&
+                        std::strcmp(info.name, "software") == 0;
   if (!renderer_ || !Fit(screen->Width(), screen->Height())) {
     OutputDebugStringW((L"display: " + Utf8ToWide(sdl_->GetError()) + L"\n").c_str());
     return false;
@@ -83,7 +86,9 @@ bool SdlDisplay::Fit(int width, int height) {
   sdl_->RenderSetLogicalSize(renderer_, width, height);
   width_ = width;
   height_ = height;
-  shown_.assign(static_cast<size_t>(width) * height, 0);
+  // A new texture starts cleared, as the copy does (the first present
+  // finds every row changed anyway: it is stale).
+  if (!textureKeepsPixels_) shown_.assign(static_cast<size_t>(width) * height, 0);
   stale_ = true;
   return true;
 }
@@ -116,16 +121,26 @@ void SdlDisplay::Present() {
   if (!screen) return;
   if ((screen->Width() != width_ || screen->Height() != height_) && !Fit(screen->Width(), screen->Height())) return;
   const size_t rowBytes = static_cast<size_t>(width_) * sizeof(DWORD);
+  // Where the last presented pixels are: in the texture itself (no second
+  // copy of the screen to make and keep), or in the copy.
+  BYTE* shown = reinterpret_cast<BYTE*>(shown_.data());
+  int pitch = static_cast<int>(rowBytes);
+  if (textureKeepsPixels_) {
+    void* pixels = nullptr;
+    if (sdl_->LockTexture(texture_, nullptr, &pixels, &pitch) != 0) return;
+    shown = static_cast<BYTE*>(pixels);
+  }
   bool changed = stale_;
   for (int y = 0; y < height_; ++y) {
-    DWORD* shown = shown_.data() + static_cast<size_t>(y) * width_;
-    if (std::memcmp(shown, screen->Row(y), rowBytes) == 0) continue;
-    std::memcpy(shown, screen->Row(y), rowBytes);
+    BYTE* row = shown + static_cast<size_t>(y) * pitch;
+    if (std::memcmp(row, screen->Row(y), rowBytes) == 0) continue;
+    std::memcpy(row, screen->Row(y), rowBytes);
     changed = true;
   }
+  if (textureKeepsPixels_) sdl_->UnlockTexture(texture_);
   if (!changed) return;
   stale_ = false;
-  sdl_->UpdateTexture(texture_, nullptr, shown_.data(), static_cast<int>(rowBytes));
+  if (!textureKeepsPixels_) sdl_->UpdateTexture(texture_, nullptr, shown_.data(), pitch);
   sdl_->RenderClear(renderer_);
   sdl_->RenderCopy(renderer_, texture_, nullptr, nullptr);
   sdl_->RenderPresent(renderer_);

@@ -56,7 +56,10 @@ class SdlDisplay final : public ui::EventSource {
   SDL_Texture* texture_ = nullptr;
   int width_ = 0;
   int height_ = 0;
-  std::vector<DWORD> shown_;  // the pixels last presented
+  // The pixels last presented: the texture's own where the renderer keeps
+  // them (SDL's software renderer hands its pixels out to a lock), else a copy.
+  bool textureKeepsPixels_ = false;
+  std::vector<DWORD> shown_;
   bool stale_ = true;         // the window lost them (exposed, resized)
   Uint32 wakeEvent_ = 0;
   std::atomic<bool> wakePending_{false};

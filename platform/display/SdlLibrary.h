@@ -38,6 +38,9 @@ namespace qv::display {
   X(DestroyTexture, SDL_DestroyTexture)                  \
   X(SetTextureBlendMode, SDL_SetTextureBlendMode)        \
   X(UpdateTexture, SDL_UpdateTexture)                    \
+  X(LockTexture, SDL_LockTexture)                        \
+  X(UnlockTexture, SDL_UnlockTexture)                    \
+  X(GetRendererInfo, SDL_GetRendererInfo)                \
   X(PollEvent, SDL_PollEvent)                            \
   X(WaitEventTimeout, SDL_WaitEventTimeout)              \
   X(PushEvent, SDL_PushEvent)                            \
