@@ -4,11 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 #include "app/foundation/ProgramScreen.h"
 #include "app/shell/app/QvMailApp.h"
 #include "platform/base/WideText.h"
 #include "platform/display/SdlDisplay.h"
+#include "platform/display/SdlLibrary.h"
 #include "platform/framework/Framework.h"
 #include "platform/ui/queue/EventSource.h"
 
@@ -42,7 +44,12 @@ int main(int argc, char** argv) {
     const bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
     if (desktop) display = qv::display::SdlDisplay::Open();
     if (!display) {
-      std::fprintf(stderr, "QvMail: no display to show the program on (set DISPLAY to an X server)\n");
+      const std::string failure = desktop ? qv::display::SdlLoadFailure() : std::string();
+      if (!failure.empty()) {
+        std::fprintf(stderr, "QvMail: the display library is missing (%s)\n", failure.c_str());
+      } else {
+        std::fprintf(stderr, "QvMail: no display to show the program on (set DISPLAY to an X server)\n");
+      }
       return false;
     }
     qv::ui::SetEventSource(display);

@@ -138,7 +138,7 @@ void DeviceInput::PlaceCandidates() {
   if (!ui::CandidateScreenRect(&r) || EqualRect(&r, &candidates_)) return;
   candidates_ = r;
   SDL_Rect area{r.left, r.top, std::max<int>(1, r.right - r.left), std::max<int>(1, r.bottom - r.top)};
-  SDL_SetTextInputRect(&area);
+  sdl_->SetTextInputRect(&area);
 }
 
 void DeviceInput::Press(const SDL_MouseButtonEvent& button) {

@@ -38,6 +38,7 @@
 
 #include <SDL2/SDL.h>
 
+#include "platform/display/SdlLibrary.h"
 #include "platform/ui/WinUser.h"
 
 namespace qv::display {
@@ -52,6 +53,7 @@ inline constexpr LPARAM kResultString = 0x0800;       // GCS_RESULTSTR
 
 class DeviceInput {
  public:
+  explicit DeviceInput(const SdlLibrary* sdl) : sdl_(sdl) {}
   // Turns one SDL event into the device's input; other events are left alone.
   void Handle(const SDL_Event& event);
   // Delivers the tap-and-hold of a stylus that has stayed put long enough.
@@ -79,6 +81,7 @@ class DeviceInput {
     DWORD since = 0;       // when, on the UI clock
     bool settled = false;  // tap-and-hold given, or ruled out by a move
   };
+  const SdlLibrary* sdl_;
   Stylus stylus_;
   bool composing_ = false;
   RECT candidates_{};

@@ -20,13 +20,15 @@
 #include <vector>
 
 #include "platform/display/DeviceInput.h"
+#include "platform/display/SdlLibrary.h"
 #include "platform/ui/queue/EventSource.h"
 
 namespace qv::display {
 
 class SdlDisplay final : public ui::EventSource {
  public:
-  // Null when SDL cannot open a display (no X server, no Wayland).
+  // Null when SDL cannot be loaded (SdlLoadFailure says why) or cannot open
+  // a display (no X server, no Wayland).
   static std::shared_ptr<SdlDisplay> Open();
   ~SdlDisplay() override;
   SdlDisplay(const SdlDisplay&) = delete;
@@ -38,22 +40,26 @@ class SdlDisplay final : public ui::EventSource {
   void Wake() override;
 
   // The SDL window (events pushed for it carry this id).
-  Uint32 WindowId() const { return SDL_GetWindowID(window_); }
+  Uint32 WindowId() const;
   // Where the candidate list was last placed (screen pixels).
   RECT CandidateArea() const { return input_.Candidates(); }
 
  private:
-  SdlDisplay() = default;
+  explicit SdlDisplay(const SdlLibrary* sdl) : sdl_(sdl), input_(sdl) {}
   bool Start();
   // A window, texture and logical size for a screen of this size.
   bool Fit(int width, int height);
 
+  const SdlLibrary* sdl_;
   SDL_Window* window_ = nullptr;
   SDL_Renderer* renderer_ = nullptr;
   SDL_Texture* texture_ = nullptr;
   int width_ = 0;
   int height_ = 0;
-  std::vector<DWORD> shown_;  // the pixels last presented
+  // The pixels last presented: the texture's own where the renderer keeps
+  // them (SDL's software renderer hands its pixels out to a lock), else a copy.
+  bool textureKeepsPixels_ = false;
+  std::vector<DWORD> shown_;
   bool stale_ = true;         // the window lost them (exposed, resized)
   Uint32 wakeEvent_ = 0;
   std::atomic<bool> wakePending_{false};

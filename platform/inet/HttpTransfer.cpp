@@ -3,12 +3,11 @@
 // can stop between them.
 #include "platform/inet/HttpTransfer.h"
 
-#include <curl/curl.h>
-
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
 
+#include "platform/inet/CurlLibrary.h"
 #include "platform/inet/InetText.h"
 #include "platform/inet/WinInet.h"
 #include "platform/net/NetSeam.h"
@@ -22,10 +21,10 @@ struct HttpTransfer::Easy {
   curl_slist* connectTo = nullptr;
   std::string url;
   ~Easy() {
-    if (multi != nullptr) curl_multi_cleanup(multi);
-    if (easy != nullptr) curl_easy_cleanup(easy);
-    curl_slist_free_all(headers);
-    curl_slist_free_all(connectTo);
+    if (multi != nullptr) Curl().multi_cleanup(multi);
+    if (easy != nullptr) Curl().easy_cleanup(easy);
+    Curl().slist_free_all(headers);
+    Curl().slist_free_all(connectTo);
   }
 };
 
@@ -106,9 +105,9 @@ bool IsRedirect(DWORD status) {
 
 std::string UrlPart(CURLU* url, CURLUPart part, unsigned flags = 0) {
   char* text = nullptr;
-  if (curl_url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
+  if (Curl().url_get(url, part, &text, flags) != CURLUE_OK || text == nullptr) return {};
   std::string out = text;
-  curl_free(text);
+  Curl().free(text);
   return out;
 }
 
@@ -122,7 +121,7 @@ HttpTransfer::~HttpTransfer() {
 }
 
 void HttpTransfer::Detach() {
-  if (easy_ != nullptr && attached_) curl_multi_remove_handle(easy_->multi, easy_->easy);
+  if (easy_ != nullptr && attached_) Curl().multi_remove_handle(easy_->multi, easy_->easy);
   attached_ = false;
 }
 
@@ -177,7 +176,7 @@ DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::str
   if (paused_ && attached_) {
     // The body of the hop before (a redirect's) is nobody's.
     discard_ = true;
-    curl_easy_pause(easy_->easy, CURLPAUSE_CONT);
+    Curl().easy_pause(easy_->easy, CURLPAUSE_CONT);
     discard_ = false;
   }
   Detach();
@@ -201,38 +200,38 @@ DWORD HttpTransfer::Start(const std::string& host, uint16_t port, const std::str
     url += std::to_string(port);
   }
   url += path;
-  curl_slist_free_all(easy_->connectTo);
-  easy_->connectTo = connectTo.empty() ? nullptr : curl_slist_append(nullptr, connectTo.c_str());
-  curl_easy_setopt(e, CURLOPT_URL, easy_->url.c_str());
-  curl_easy_setopt(e, CURLOPT_CONNECT_TO, easy_->connectTo);
-  curl_easy_setopt(e, CURLOPT_PROXY, "");  // never from the environment
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
-  curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are ours: each hop goes through the host table
-  curl_easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
-  curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-  curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+  Curl().slist_free_all(easy_->connectTo);
+  easy_->connectTo = connectTo.empty() ? nullptr : Curl().slist_append(nullptr, connectTo.c_str());
+  Curl().easy_setopt(e, CURLOPT_URL, easy_->url.c_str());
+  Curl().easy_setopt(e, CURLOPT_CONNECT_TO, easy_->connectTo);
+  Curl().easy_setopt(e, CURLOPT_PROXY, "");  // never from the environment
+  Curl().easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
+  Curl().easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);  // redirects are ours: each hop goes through the host table
+  Curl().easy_setopt(e, CURLOPT_PATH_AS_IS, 1L);
+  Curl().easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+  Curl().easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+  Curl().easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
                    std::min<long>(kConnectTimeoutMs, std::max<long>(1, static_cast<long>(deadlines_.headerMs))));
-  curl_easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody_));
-  curl_easy_setopt(e, CURLOPT_USERAGENT, plan_->agent.empty() ? nullptr : plan_->agent.c_str());
-  curl_easy_setopt(e, CURLOPT_HTTPHEADER, easy_->headers);
-  curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
-  curl_easy_setopt(e, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
-  curl_easy_setopt(e, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(e, CURLOPT_XFERINFODATA, this);
-  curl_easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
+  Curl().easy_setopt(e, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBody_));
+  Curl().easy_setopt(e, CURLOPT_USERAGENT, plan_->agent.empty() ? nullptr : plan_->agent.c_str());
+  Curl().easy_setopt(e, CURLOPT_HTTPHEADER, easy_->headers);
+  Curl().easy_setopt(e, CURLOPT_HEADERFUNCTION, OnHeader);
+  Curl().easy_setopt(e, CURLOPT_HEADERDATA, this);
+  Curl().easy_setopt(e, CURLOPT_WRITEFUNCTION, OnBody);
+  Curl().easy_setopt(e, CURLOPT_WRITEDATA, this);
+  Curl().easy_setopt(e, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  Curl().easy_setopt(e, CURLOPT_XFERINFODATA, this);
+  Curl().easy_setopt(e, CURLOPT_NOPROGRESS, 0L);
   if (plan_->verb == "GET") {
-    curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    Curl().easy_setopt(e, CURLOPT_HTTPGET, 1L);
   } else if (plan_->verb == "HEAD") {
-    curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
+    Curl().easy_setopt(e, CURLOPT_NOBODY, 1L);
   } else {
-    curl_easy_setopt(e, CURLOPT_POSTFIELDS, body_.data());
-    curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
-    if (plan_->verb != "POST") curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, plan_->verb.c_str());
+    Curl().easy_setopt(e, CURLOPT_POSTFIELDS, body_.data());
+    Curl().easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body_.size()));
+    if (plan_->verb != "POST") Curl().easy_setopt(e, CURLOPT_CUSTOMREQUEST, plan_->verb.c_str());
   }
-  if (curl_multi_add_handle(easy_->multi, e) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+  if (Curl().multi_add_handle(easy_->multi, e) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
   attached_ = true;
   return ERROR_SUCCESS;
 }
@@ -270,9 +269,9 @@ DWORD HttpTransfer::Drive(const std::function<bool()>& enough, Phase phase) {
     }
     const uint64_t before = delivered_;
     int running = 0;
-    if (curl_multi_perform(easy_->multi, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
+    if (Curl().multi_perform(easy_->multi, &running) != CURLM_OK) return ERROR_INTERNET_INTERNAL_ERROR;
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(easy_->multi, &left)) {
+    while (CURLMsg* msg = Curl().multi_info_read(easy_->multi, &left)) {
       if (msg->msg != CURLMSG_DONE) continue;
       done_ = true;
       result_ = msg->data.result;
@@ -291,7 +290,7 @@ DWORD HttpTransfer::Drive(const std::function<bool()>& enough, Phase phase) {
       Detach();
       return ERROR_INTERNET_TIMEOUT;
     }
-    curl_multi_poll(easy_->multi, nullptr, 0, kPollMilliseconds, nullptr);
+    Curl().multi_poll(easy_->multi, nullptr, 0, kPollMilliseconds, nullptr);
   }
 }
 
@@ -300,15 +299,15 @@ DWORD HttpTransfer::Send(const Plan& plan, std::vector<std::string> headerLines,
   body_ = std::move(body);
   if (easy_ == nullptr) {
     easy_ = new Easy;
-    easy_->easy = curl_easy_init();
-    easy_->multi = curl_multi_init();
+    easy_->easy = Curl().easy_init();
+    easy_->multi = Curl().multi_init();
     if (easy_->easy == nullptr || easy_->multi == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
   }
-  curl_slist_free_all(easy_->headers);
+  Curl().slist_free_all(easy_->headers);
   easy_->headers = nullptr;
   if (plan.pragmaNoCache) headerLines.push_back("Pragma: no-cache");
   headerLines.push_back("Expect:");  // the body goes at once, no 100-continue round
-  for (const std::string& line : headerLines) easy_->headers = curl_slist_append(easy_->headers, line.c_str());
+  for (const std::string& line : headerLines) easy_->headers = Curl().slist_append(easy_->headers, line.c_str());
   std::string host = plan.host, path = plan.path;
   uint16_t port = plan.port;
   for (int hop = 0;; ++hop) {
@@ -327,16 +326,16 @@ DWORD HttpTransfer::Send(const Plan& plan, std::vector<std::string> headerLines,
     if (hop == kMaxRedirects) return ERROR_HTTP_REDIRECT_FAILED;
     // The next hop, relative to this one; http only, and its host and path
     // pass the same checks as the caller's.
-    CURLU* url = curl_url();
+    CURLU* url = Curl().url();
     if (url == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-    const bool parsed = curl_url_set(url, CURLUPART_URL, easy_->url.c_str(), 0) == CURLUE_OK &&
-                        curl_url_set(url, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK;
+    const bool parsed = Curl().url_set(url, CURLUPART_URL, easy_->url.c_str(), 0) == CURLUE_OK &&
+                        Curl().url_set(url, CURLUPART_URL, location->c_str(), 0) == CURLUE_OK;
     const std::string scheme = parsed ? UrlPart(url, CURLUPART_SCHEME) : std::string();
     const std::string nextHost = UrlPart(url, CURLUPART_HOST);
     const std::string nextPort = UrlPart(url, CURLUPART_PORT, CURLU_DEFAULT_PORT);
     std::string nextPath = UrlPart(url, CURLUPART_PATH);
     const std::string query = UrlPart(url, CURLUPART_QUERY);
-    curl_url_cleanup(url);
+    Curl().url_cleanup(url);
     if (!query.empty()) nextPath += "?" + query;
     DWORD portNumber = 0;
     if (scheme != "http" || !ValidHost(nextHost) || !ParsePort(nextPort, &portNumber) ||
@@ -369,7 +368,7 @@ DWORD HttpTransfer::Read(void* buffer, DWORD size, DWORD* read) {
     if (paused_ && attached_) {
       // libcurl hands the delivery it kept over at once, into the sink.
       paused_ = false;
-      curl_easy_pause(easy_->easy, CURLPAUSE_CONT);
+      Curl().easy_pause(easy_->easy, CURLPAUSE_CONT);
     }
     if (sinkGot_ == 0 && spillAt_ == spill_.size())
       rc = Drive([this] { return sinkGot_ > 0 || spillAt_ < spill_.size(); }, Phase::Body);

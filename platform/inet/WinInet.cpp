@@ -2,12 +2,10 @@
 // request's transfer.
 #include "platform/inet/WinInet.h"
 
-#include <curl/curl.h>
-
 #include <cwchar>
-#include <mutex>
 
 #include "platform/base/WideText.h"
+#include "platform/inet/CurlLibrary.h"
 #include "platform/inet/InetHandles.h"
 #include "platform/inet/InetText.h"
 
@@ -18,13 +16,8 @@ using qv::inet::Session;
 
 namespace {
 
-// libcurl's global set-up, once, before any transfer of any thread.
-bool CurlReady() {
-  static std::once_flag once;
-  static bool ready = false;
-  std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-  return ready;
-}
+// libcurl loaded and set up, once, before any transfer of any thread.
+bool CurlReady() { return qv::inet::LoadCurl() != nullptr; }
 
 BOOL Fail(DWORD error) {
   SetLastError(error);

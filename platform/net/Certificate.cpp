@@ -1,10 +1,6 @@
 #include "platform/net/Certificate.h"
 
 #include <arpa/inet.h>
-#include <openssl/bio.h>
-#include <openssl/evp.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 
 #include <map>
 #include <memory>
@@ -14,13 +10,18 @@
 
 #include "platform/base/WideText.h"
 #include "platform/kernel/Library.h"
+// Last: OpenSSL through the table loaded on first use.
+#include "platform/net/OpenSslCalls.h"
 
 namespace {
 
 // The record handed out and everything it points into.
 struct Decoded {
   X509Certificate record{};
-  std::unique_ptr<X509, decltype(&X509_free)> x509{nullptr, X509_free};
+  struct FreeX509 {
+    void operator()(X509* x) const { X509_free(x); }
+  };
+  std::unique_ptr<X509, FreeX509> x509;
   std::wstring issuer;
   std::wstring subject;
   std::vector<std::wstring> commonNames;
@@ -82,7 +83,10 @@ std::wstring FromAsn1(const ASN1_STRING* s, bool* hasNul) {
 }
 
 std::wstring NameText(const X509_NAME* name) {
-  std::unique_ptr<BIO, decltype(&BIO_free)> bio(BIO_new(BIO_s_mem()), BIO_free);
+  struct FreeBio {
+    void operator()(BIO* b) const { BIO_free(b); }
+  };
+  std::unique_ptr<BIO, FreeBio> bio(BIO_new(BIO_s_mem()));
   if (!bio) return {};
   const unsigned long flags = (ASN1_STRFLGS_RFC2253 & ~ASN1_STRFLGS_ESC_MSB) | XN_FLAG_SEP_CPLUS_SPC | XN_FLAG_FN_SN;
   if (X509_NAME_print_ex(bio.get(), name, 0, flags) < 0) return {};
@@ -168,6 +172,10 @@ BOOL SslCrackCertificate(const BYTE* blob, DWORD length, DWORD, PX509Certificate
   if (out != nullptr) *out = nullptr;
   if (blob == nullptr || length == 0 || out == nullptr || length > 0x7FFFFFFF) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!qv::net::LoadOpenSsl()) {  // no OpenSSL here: nothing can be read
+    SetLastError(ERROR_MOD_NOT_FOUND);
     return FALSE;
   }
   std::unique_ptr<Decoded> d = Decode(blob, length);

@@ -5,18 +5,14 @@
 
 #include <arpa/inet.h>
 #include <errno.h>
-#include <openssl/bio.h>
-#include <openssl/err.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-#include <openssl/x509_vfy.h>
-#include <openssl/x509v3.h>
 #include <sys/socket.h>
 
 #include <climits>
 #include <mutex>
 
 #include "platform/net/NetSeam.h"
+// Last: OpenSSL through the table loaded on first use.
+#include "platform/net/OpenSslCalls.h"
 
 namespace qv::net {
 namespace {
@@ -115,6 +111,7 @@ bool IsAddress(const std::string& name) {
 
 TlsChannel::TlsChannel(int fd, const std::string& peerName, CertHook hook, void* hookArgument)
     : peerName_(peerName), hook_(hook), hookArgument_(hookArgument) {
+  if (!LoadOpenSsl()) return;  // no OpenSSL here: the channel is never ready
   ctx_ = SSL_CTX_new(TLS_client_method());
   if (!ctx_) return;
   SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
@@ -148,6 +145,7 @@ TlsChannel::TlsChannel(int fd, const std::string& peerName, CertHook hook, void*
 }
 
 TlsChannel::~TlsChannel() {
+  if (!ctx_) return;  // never set up (OpenSSL may not even be loaded)
   SSL_free(ssl_);
   SSL_CTX_free(ctx_);
 }

@@ -4,11 +4,14 @@
 // starts against it, which hand their command line over and end without a
 // window. The program is driven as other programs drive it: integer
 // messages to its main window through the device's window table.
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -46,23 +49,46 @@ std::string Program() {
 }
 
 // Starts the program with these arguments under the test's device root; its
-// debug log goes to `log`.
-pid_t StartProgram(const std::string& root, const std::string& log, const std::vector<std::string>& args) {
-  std::vector<std::string> env = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
+// debug log goes to `log`. `env` adds "NAME=value" to the test's environment
+// (replacing the test's own NAME) or, as a bare "NAME", takes NAME away; with
+// `errors` the program's stderr goes to that file.
+pid_t StartProgram(const std::string& root, const std::string& log, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env = {}, const std::string& errors = "") {
+  std::vector<std::string> all = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
+  for (const std::string& v : env) {
+    if (v.find('=') != std::string::npos) all.push_back(v);
+  }
+  const auto named = [&](const std::string& s) {
+    const std::string name = s.substr(0, s.find('='));
+    if (name == "QVMAIL_DEVICE_ROOT" || name == "QVMAIL_DEBUG") return true;
+    return std::any_of(env.begin(), env.end(), [&](const std::string& v) { return v.substr(0, v.find('=')) == name; });
+  };
   for (char** e = environ; *e; ++e) {
-    const std::string s = *e;
-    if (s.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0 && s.rfind("QVMAIL_DEBUG=", 0) != 0) env.push_back(s);
+    if (!named(*e)) all.push_back(*e);
   }
   std::vector<std::string> argv = {Program()};
   argv.insert(argv.end(), args.begin(), args.end());
   std::vector<char*> a, e;
   for (std::string& s : argv) a.push_back(s.data());
   a.push_back(nullptr);
-  for (std::string& s : env) e.push_back(s.data());
+  for (std::string& s : all) e.push_back(s.data());
   e.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!errors.empty()) posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), nullptr, nullptr, a.data(), e.data()), 0);
+  EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, a.data(), e.data()), 0);
+  posix_spawn_file_actions_destroy(&actions);
   return pid;
+}
+
+// A folder holding libraries that cannot be loaded, put before the loader's
+// own search (LD_LIBRARY_PATH): a machine without them, as the program meets it.
+std::string BrokenLibraryFolder(const std::string& root, const std::vector<std::string>& names) {
+  const std::string dir = root + "/.broken-libraries";  // hidden from the device
+  std::filesystem::create_directories(dir);
+  for (const std::string& name : names) std::ofstream(dir + "/" + name, std::ios::binary).write("not a library", 13);
+  return dir;
 }
 
 // The exit code once the process ended within the limit; -1 otherwise.
@@ -313,6 +339,20 @@ TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
   EXPECT_TRUE(IsWindow(frame_));
 }
 
+// A second start only hands over: it needs neither the display library nor
+// the web's nor TLS, and runs where none of them can be loaded.
+TEST_F(ProgramRun, ASecondStartHandsOverWhereTheDisplayWebAndTlsLibrariesCannotBeLoaded) {
+  const std::string log = root_ + "/second.log";
+  const std::string broken =
+      BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0", "libcurl.so.4", "libssl.so.3", "libcrypto.so.3"});
+  const pid_t second = StartProgram(root_, log, {"-receiveTmail"}, {"LD_LIBRARY_PATH=" + broken}, root_ + "/second.err");
+  EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0) << ReadFile(root_ + "/second.err");
+  EXPECT_EQ(ReadFile(root_ + "/second.err"), "");
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return FirstGot(kEnterAutoReceiveMessage); }))
+      << ReadFile(log_path_);
+  ExpectOnlyTheFirstsWindows();
+}
+
 TEST_F(ProgramRun, BadCommandLinesEndTheSecondStartWithoutHarm) {
   const std::vector<std::vector<std::string>> lines = {
       {std::string(100000, 'x')},
@@ -327,6 +367,36 @@ TEST_F(ProgramRun, BadCommandLinesEndTheSecondStartWithoutHarm) {
   }
   EXPECT_TRUE(IsWindow(frame_));
   EXPECT_EQ(waitpid(first_, nullptr, WNOHANG), 0) << "the first copy runs on";
+}
+
+// ---- first starts with no screen to be had ----
+
+// Without a screen the program says why in one line of its own and ends
+// with its no-screen code, before it makes anything.
+class ProgramWithoutAScreen : public qv::test::DisplayTest {};
+
+TEST_F(ProgramWithoutAScreen, SaysWhyInOneLineAndEnds) {
+  if (IsSkipped()) return;
+  struct Case {
+    const char* what;
+    std::vector<std::string> env;
+    const char* names;  // what the line must name
+  };
+  const Case cases[] = {
+      {"no desktop named", {"DISPLAY", "WAYLAND_DISPLAY"}, "DISPLAY"},
+      {"no display library", {"LD_LIBRARY_PATH=" + BrokenLibraryFolder(root_, {"libSDL2-2.0.so.0"})}, "libSDL2-2.0.so.0"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string errors = root_ + "/start.err";
+    const pid_t pid = StartProgram(root_, root_ + "/start.log", {}, c.env, errors);
+    EXPECT_EQ(WaitEnd(pid, std::chrono::seconds(20)), 2);
+    const std::string text = ReadFile(errors);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+    EXPECT_EQ(text.rfind("QvMail: ", 0), 0u) << text;
+    EXPECT_NE(text.find(c.names), std::string::npos) << text;
+    EXPECT_EQ(FindWindowW(kFrameClass, kFrameTitle), nullptr) << "no frame was made";
+  }
 }
 
 }  // namespace
