@@ -98,5 +98,4 @@ class QvProgressDlg : public CDialog {
   int frame_ = 0;
   bool closePending_ = false;
   bool centring_ = false;
-  HWND menuBar_ = nullptr;
 };

@@ -13,7 +13,9 @@ class QvStaticResult : public CWnd {
 
   // Takes over the page's control `id` (its place and font) and makes the two
   // parts with their texts.
-  BOOL Attach(CWnd* page, UINT id, LPCWSTR name, LPCWSTR result);
+  BOOL Bind(CWnd* page, UINT id, LPCWSTR name, LPCWSTR result);
+  // Lays the two parts out within the line's width.
+  void Layout();
   // The line's height in the page's font.
   int LineHeight() const { return height_; }
   QvStaticLine& NamePart() { return name_; }
@@ -23,8 +25,6 @@ class QvStaticResult : public CWnd {
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void Layout();
-
   QvStaticLine name_;
   QvStaticLine result_;
   SIZE nameSize_{};
