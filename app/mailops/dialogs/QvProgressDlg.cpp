@@ -41,7 +41,8 @@ struct Place {
 constexpr Place kLayout[] = {
     {QvProgressDlg::kCountId, {55, 35, 250, 30}},
     {QvProgressDlg::kImageId, {30, 65, 300, 220}},
-    {QvProgressDlg::kOperationId, {25, 315, 250, 30}},
+    // Kept clear of the abort button beside it (the longest text needs 150).
+    {QvProgressDlg::kOperationId, {25, 315, 200, 30}},
     {QvProgressDlg::kAbortId, {230, 305, 120, 40}},
 };
 
