@@ -69,6 +69,8 @@ void ShowSendResult(uint32_t code, int32_t detail, CWnd* parent);
 // Fills the receive, send and background-pass entries of the table (the
 // others are left as they are); the caller installs the table.
 void AddReceiveSendOperations(MailTaskOperations* operations);
+// Adds them to the installed table.
+void InstallReceiveSendOperations();
 
 // The dialog the password prompts run, replaceable by a test: answers true
 // with the typed text, false when cancelled. Null puts the real one back.

@@ -41,6 +41,7 @@ class QvPasswordDlg : public QvScrollDlg {
   void OnFieldFocus();
   void OnFieldFocusLost();
 
+  QvCLREdit field_;
   CString password_;
   CString message_;
   bool showNote_ = false;
