@@ -366,6 +366,7 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   };
   const Case cases[] = {
       {"a full-width character is refused, then the right one", L"ｐｏｐ", true},
+      {"an empty password is refused, then the right one", L"", true},
       {"cancel", nullptr, false},
   };
   const char* dir = std::getenv("QV_BINARY_DIR");
