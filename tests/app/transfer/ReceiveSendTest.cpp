@@ -162,8 +162,7 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
 }
 
 // The outbox goes out over STARTTLS with AUTH; the listed-id send only the
-// listed ones; a send the engine calls failed fails even when no step of it
-// reported an error.
+// listed ones; a run that sends nothing is a failure.
 TEST_F(TransferTest, SendWithStartTlsAndAuthBehindTheProgressWindow) {
   const DWORD outbox = account_.trays[3];
   const auto queue = [&](const std::string& subject) {
@@ -211,7 +210,7 @@ TEST_F(TransferTest, SendWithStartTlsAndAuthBehindTheProgressWindow) {
   EXPECT_EQ(waiting().size(), 1u);
 
   // The fourth went out once already but could not be filed: the run passes
-  // over it, sends nothing and calls itself failed without an error step.
+  // over it, sends nothing and calls itself failed.
   {
     std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
     std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
