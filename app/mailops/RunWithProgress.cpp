@@ -12,6 +12,7 @@
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/MailTaskState.h"
 #include "app/mailops/QvRasHolder.h"
+#include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
 #include "app/mailops/dialogs/QvRoundRecvResultPage.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
@@ -61,7 +62,7 @@ Outcome RunWindow(QvTask& task, CWnd* parent, int kind, LPCWSTR account, QvRasHo
 }
 
 // The send's own failure texts, else the engine-error box.
-void ReportSendFailure(CWnd* parent, uint32_t code, int32_t detail) { ShowEngineError(parent, code, detail); }
+void ReportSendFailure(CWnd* parent, uint32_t code, int32_t detail) { ShowSendResult(code, detail, parent); }
 
 // Read quietly: an account that cannot be read is the receive's to report.
 bool PartialRetrieval(LPCWSTR account) {
