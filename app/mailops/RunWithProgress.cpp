@@ -26,12 +26,28 @@ constexpr uint32_t kCodeRefused = 0;
 
 HWND HandleOf(CWnd* window) { return window ? window->GetSafeHwnd() : nullptr; }
 
+// The window a run reports to. A close sequence may destroy it (and its
+// object) while the progress window is up, so after a run only its handle is
+// used, and only while that window still stands.
+class Parent {
+ public:
+  explicit Parent(CWnd* window) : window_(window), handle_(HandleOf(window)) {}
+  bool Alive() const { return handle_ == nullptr || ::IsWindow(handle_); }
+  // For the window and the boxes: null once the window is gone.
+  CWnd* Window() const { return handle_ && ::IsWindow(handle_) ? window_ : nullptr; }
+  HWND Handle() const { return handle_ && ::IsWindow(handle_) ? handle_ : nullptr; }
+
+ private:
+  CWnd* window_;
+  HWND handle_;
+};
+
 // The text a box fills its "%s" with: none for -1.
 std::wstring DetailText(int32_t detail) { return detail == -1 ? std::wstring() : std::to_wstring(detail); }
 
-void ShowEngineError(CWnd* parent, uint32_t code, int32_t detail) {
+void ShowEngineError(const Parent& parent, uint32_t code, int32_t detail) {
   const std::wstring text = DetailText(detail);
-  ShowQvMiddleError(code, HandleOf(parent), detail == -1 ? nullptr : text.c_str());
+  ShowQvMiddleError(code, parent.Handle(), detail == -1 ? nullptr : text.c_str());
 }
 
 // A run that may not start now says so: the automatic and the periodic
@@ -53,8 +69,8 @@ struct Outcome {
   int lastCount = 0;
 };
 
-Outcome RunWindow(QvTask& task, CWnd* parent, int kind, LPCWSTR account, QvRasHolder* holder) {
-  QvProgressDlg window(&task, parent, kind, account, holder);
+Outcome RunWindow(QvTask& task, const Parent& parent, int kind, LPCWSTR account, QvRasHolder* holder) {
+  QvProgressDlg window(&task, parent.Window(), kind, account, holder);
   Outcome outcome;
   outcome.window = window.DoModal();
   outcome.lastCount = window.LastCount();
@@ -62,7 +78,9 @@ Outcome RunWindow(QvTask& task, CWnd* parent, int kind, LPCWSTR account, QvRasHo
 }
 
 // The send's own failure texts, else the engine-error box.
-void ReportSendFailure(CWnd* parent, uint32_t code, int32_t detail) { ShowSendResult(code, detail, parent); }
+void ReportSendFailure(const Parent& parent, uint32_t code, int32_t detail) {
+  ShowSendResult(code, detail, parent.Window());
+}
 
 // Read quietly: an account that cannot be read is the receive's to report.
 bool PartialRetrieval(LPCWSTR account) {
@@ -75,86 +93,92 @@ bool PartialRetrieval(LPCWSTR account) {
 
 // Import and export runs have texts of their own by code; a run refused
 // before it started (code 0) is said to be so.
-void ShowFileFailure(CWnd* parent, uint32_t code) { ShowQvMiddleError(code, HandleOf(parent), nullptr); }
+void ShowFileFailure(const Parent& parent, uint32_t code) { ShowQvMiddleError(code, parent.Handle(), nullptr); }
 
 }  // namespace
 
 bool ImportMessagesWithProgress(CWnd* parent, DWORD folderId, const std::list<std::wstring>& files) {
+  const Parent owner(parent);
   if (IsImportOrExportRunning()) {
     ShowQvMiddleError(kCodeRefused, HandleOf(parent), nullptr);
     return false;
   }
   QvImportTask task(folderId, files);
-  if (RunWindow(task, parent, QvProgressDlg::kImport, nullptr, nullptr).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringImported);
+  if (RunWindow(task, owner, QvProgressDlg::kImport, nullptr, nullptr).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringImported);
     return true;
   }
-  ShowFileFailure(parent, task.ErrorCode());
+  ShowFileFailure(owner, task.ErrorCode());
   return false;
 }
 
 bool ExportMessagesWithProgress(CWnd* parent, const std::wstring& path, const std::vector<unsigned long>& ids) {
+  const Parent owner(parent);
   if (IsImportOrExportRunning()) {
     ShowQvMiddleError(kCodeRefused, HandleOf(parent), nullptr);
     return false;
   }
   QvExportTask task(path, ids);
-  if (RunWindow(task, parent, QvProgressDlg::kExport, nullptr, nullptr).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringExported);
+  if (RunWindow(task, owner, QvProgressDlg::kExport, nullptr, nullptr).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringExported);
     return true;
   }
-  ShowFileFailure(parent, task.ErrorCode());
+  ShowFileFailure(owner, task.ErrorCode());
   return false;
 }
 
 bool SendMessagesWithProgress(CWnd* parent, const std::vector<unsigned long>& ids) {
+  const Parent owner(parent);
   if (RefusedAsBusy(parent)) return false;
   const CString account = GetCurrentAccountName();
   QvSendTask task(ids);
   QvRasHolder holder;
   holder.SetKeepMode(QvRasHolder::kReleaseAlways);
-  if (RunWindow(task, parent, QvProgressDlg::kSend, account, &holder).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringSent);
+  if (RunWindow(task, owner, QvProgressDlg::kSend, account, &holder).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringSent);
     return true;
   }
-  ReportSendFailure(parent, task.ErrorCode(), task.ErrorDetail());
+  ReportSendFailure(owner, task.ErrorCode(), task.ErrorDetail());
   return false;
 }
 
 bool ReceiveAccountWithProgress(CWnd* parent, LPCWSTR account) {
+  const Parent owner(parent);
   if (RefusedAsBusy(parent)) return false;
   const CString name = account ? CString(account) : GetCurrentAccountName();
   const int kind = PartialRetrieval(account) ? QvProgressDlg::kReceivePartial : QvProgressDlg::kReceive;
   QvReceiveTask task{std::wstring(name)};
   QvRasHolder holder;
   holder.SetKeepMode(QvRasHolder::kReleaseAlways);
-  if (RunWindow(task, parent, kind, name, &holder).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringReceived);
+  if (RunWindow(task, owner, kind, name, &holder).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringReceived);
     return true;
   }
-  ShowEngineError(parent, task.ErrorCode(), task.ErrorDetail());
+  ShowEngineError(owner, task.ErrorCode(), task.ErrorDetail());
   return false;
 }
 
 bool ReceiveSelectedWithProgress(CWnd* parent, const std::list<unsigned long>& ids) {
+  const Parent owner(parent);
   if (RefusedAsBusy(parent)) return false;
   const CString account = GetCurrentAccountName();
   QvReceiveTask task(&ids);
   QvRasHolder holder;
   holder.SetKeepMode(QvRasHolder::kReleaseAlways);
-  if (RunWindow(task, parent, QvProgressDlg::kDownload, account, &holder).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringReceived);
+  if (RunWindow(task, owner, QvProgressDlg::kDownload, account, &holder).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringReceived);
     return true;
   }
   if (task.ErrorCode() == kCodeNothingLeft) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringNothingToDownload);
+    ShowNoticeBoxRes(owner.Handle(), kStringNothingToDownload);
   } else {
-    ShowEngineError(parent, task.ErrorCode(), task.ErrorDetail());
+    ShowEngineError(owner, task.ErrorCode(), task.ErrorDetail());
   }
   return false;
 }
 
 bool SendAndReceiveWithProgress(CWnd* parent) {
+  const Parent owner(parent);
   if (RefusedAsBusy(parent)) return false;
   const CString account = GetCurrentAccountName();
   QvRasHolder holder;
@@ -162,22 +186,24 @@ bool SendAndReceiveWithProgress(CWnd* parent) {
     QvSendTask send{std::vector<unsigned long>()};
     // The receive that follows reuses the connection the send made.
     holder.SetKeepMode(QvRasHolder::kReleaseOnFailure);
-    if (RunWindow(send, parent, QvProgressDlg::kSend, account, &holder).window != IDOK) {
-      ReportSendFailure(parent, send.ErrorCode(), send.ErrorDetail());
+    if (RunWindow(send, owner, QvProgressDlg::kSend, account, &holder).window != IDOK) {
+      ReportSendFailure(owner, send.ErrorCode(), send.ErrorDetail());
       return false;
     }
     holder.SetKeepMode(QvRasHolder::kReleaseAlways);
+    if (!owner.Alive()) return false;
   }
   QvReceiveTask receive{std::wstring(account)};
-  if (RunWindow(receive, parent, QvProgressDlg::kReceive, account, &holder).window == IDOK) {
-    ShowNoticeBoxRes(HandleOf(parent), kStringSentAndReceived);
+  if (RunWindow(receive, owner, QvProgressDlg::kReceive, account, &holder).window == IDOK) {
+    ShowNoticeBoxRes(owner.Handle(), kStringSentAndReceived);
     return true;
   }
-  ShowEngineError(parent, receive.ErrorCode(), receive.ErrorDetail());
+  ShowEngineError(owner, receive.ErrorCode(), receive.ErrorDetail());
   return false;
 }
 
 bool BatchReceiveWithProgress(CWnd* parent) {
+  const Parent owner(parent);
   if (RefusedAsBusy(parent)) return false;
   std::vector<std::wstring> accounts;
   if (!GetPeriodicRecvAccounts(&accounts, 1)) return false;
@@ -186,16 +212,16 @@ bool BatchReceiveWithProgress(CWnd* parent) {
   QvRasHolder holder;
   holder.SetKeepMode(QvRasHolder::kKeep);
   for (size_t i = 0; i < accounts.size(); ++i) {
-    if (CloseRequestSeenFlag) break;
+    if (CloseRequestSeenFlag || !owner.Alive()) break;
     const bool last = i + 1 == accounts.size();
     if (last) holder.SetKeepMode(QvRasHolder::kReleaseAlways);
     QvReceiveTask task{accounts[i]};
-    const Outcome outcome = RunWindow(task, parent, QvProgressDlg::kReceive, accounts[i].c_str(), &holder);
+    const Outcome outcome = RunWindow(task, owner, QvProgressDlg::kReceive, accounts[i].c_str(), &holder);
     RoundRecvResult& row = rows[i];
     row.count = outcome.lastCount;
     row.code = task.ErrorCode();
     if (outcome.window != IDOK && row.code != kCodeNothingLeft) {
-      ShowEngineError(parent, row.code, task.ErrorDetail());
+      ShowEngineError(owner, row.code, task.ErrorDetail());
       if (row.code == 0) row.code = kCodeAborted;
     }
     // The program is closing: no question, the batch ends here.
@@ -203,10 +229,10 @@ bool BatchReceiveWithProgress(CWnd* parent) {
     const UINT ask = row.code == kCodeAborted ? kStringBatchAskAfterAbort : kStringBatchAskAfterFailure;
     if (outcome.window != IDOK) {
       const std::wstring text = qv::FormatW(LoadResString(ask), accounts[i].c_str());
-      if (!ShowConfirmBox(HandleOf(parent), text.c_str(), true)) break;
+      if (!ShowConfirmBox(owner.Handle(), text.c_str(), true)) break;
     }
   }
-  ShowRoundRecvResults(parent, rows);
+  if (owner.Alive()) ShowRoundRecvResults(owner.Window(), rows);
   return true;
 }
 
