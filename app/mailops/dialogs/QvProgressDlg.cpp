@@ -85,14 +85,7 @@ QvProgressDlg::QvProgressDlg(QvTask* task, CWnd* parent, int kind, LPCWSTR accou
   set_ = StartSet(kind);
 }
 
-QvProgressDlg::~QvProgressDlg() {
-  for (auto* set : {&sending_, &arriving_}) {
-    for (HBITMAP& b : *set) {
-      if (b) DeleteObject(b);
-      b = nullptr;
-    }
-  }
-}
+QvProgressDlg::~QvProgressDlg() = default;
 
 void QvProgressDlg::SetText(UINT id, LPCWSTR text) {
   if (HWND control = ::GetDlgItem(m_hWnd, static_cast<int>(id))) ::SetWindowTextW(control, text);
@@ -115,8 +108,8 @@ BOOL QvProgressDlg::OnInitDialog() {
 
   const HINSTANCE res = AfxGetResourceHandle();
   for (int i = 0; i < kFrames; ++i) {
-    sending_[static_cast<size_t>(i)] = LoadBitmapW(res, MAKEINTRESOURCEW(kSendingImages[static_cast<size_t>(i)]));
-    arriving_[static_cast<size_t>(i)] = LoadBitmapW(res, MAKEINTRESOURCEW(kArrivingImages[static_cast<size_t>(i)]));
+    sending_[static_cast<size_t>(i)].reset(LoadBitmapW(res, MAKEINTRESOURCEW(kSendingImages[static_cast<size_t>(i)])));
+    arriving_[static_cast<size_t>(i)].reset(LoadBitmapW(res, MAKEINTRESOURCEW(kArrivingImages[static_cast<size_t>(i)])));
   }
   frame_ = 0;
   ShowFrame();
@@ -136,7 +129,7 @@ BOOL QvProgressDlg::OnInitDialog() {
 void QvProgressDlg::ShowFrame() {
   const auto& set = set_ == 0 ? sending_ : arriving_;
   if (HWND image = ::GetDlgItem(m_hWnd, kImageId)) {
-    ::SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(set[static_cast<size_t>(frame_)]));
+    ::SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(set[static_cast<size_t>(frame_)].get()));
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/framework/CDialog.h"
 #include "platform/framework/CString.h"
+#include "platform/gdi/ScopedGdi.h"
 
 class QvRasHolder;
 class QvTask;
@@ -92,8 +93,8 @@ class QvProgressDlg : public CDialog {
   DWORD savedConversion_ = 0;
   bool saved_ = false;
   int lastCount_ = 0;
-  std::array<HBITMAP, kFrames> sending_{};
-  std::array<HBITMAP, kFrames> arriving_{};
+  std::array<qv::ScopedGdiObject<HBITMAP>, kFrames> sending_;
+  std::array<qv::ScopedGdiObject<HBITMAP>, kFrames> arriving_;
   int set_ = 1;
   int frame_ = 0;
   bool closePending_ = false;
