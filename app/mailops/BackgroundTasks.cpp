@@ -36,6 +36,8 @@ void SetMailTaskOperations(MailTaskOperations operations) {
   InstalledOperations() = std::move(operations);
 }
 
+MailTaskOperations GetMailTaskOperations() { return Operations(); }
+
 // ---- tasks ----
 
 QvTask::~QvTask() { Join(); }

@@ -49,6 +49,8 @@ struct MailTaskOperations {
 // Installs the operations (an empty table puts the refusing ones back). Set
 // while no task runs.
 void SetMailTaskOperations(MailTaskOperations operations);
+// The table as installed, so that each kind of operation adds its own.
+MailTaskOperations GetMailTaskOperations();
 
 class QvTask {
  public:

@@ -34,6 +34,8 @@ std::atomic<int> LeaseCount{0};
 
 qv::ScopedHandle AutoReceiveThread;
 qv::ScopedHandle PeriodicReceiveThread;
+std::atomic<bool> AutoStopRequested{false};
+std::atomic<bool> PeriodicStopRequested{false};
 
 bool ThreadRuns(const qv::ScopedHandle& thread) {
   return thread && WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
@@ -73,6 +75,21 @@ void SetRunningSender(Sender* sender) {
   std::lock_guard<std::mutex> hold(TaskLock());
   RunningSender = sender;
   SendFinishedFlag = false;
+}
+
+bool ClaimRunningRetriever(QvRetriever* retriever) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningRetriever != nullptr) return false;
+  RunningRetriever = retriever;
+  return true;
+}
+
+bool ClaimRunningSender(Sender* sender) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningSender != nullptr) return false;
+  RunningSender = sender;
+  SendFinishedFlag = false;
+  return true;
 }
 
 void SetSendFinished(bool finished) {
@@ -139,12 +156,17 @@ bool IsAccountTaskRunning() {
 void SetAutoReceiveThread(HANDLE thread) {
   std::lock_guard<std::mutex> hold(TaskLock());
   AutoReceiveThread.reset(thread);
+  AutoStopRequested.store(false);
 }
 
 void SetPeriodicReceiveThread(HANDLE thread) {
   std::lock_guard<std::mutex> hold(TaskLock());
   PeriodicReceiveThread.reset(thread);
+  PeriodicStopRequested.store(false);
 }
+
+bool IsAutoReceiveStopRequested() { return AutoStopRequested.load(); }
+bool IsPeriodicReceiveStopRequested() { return PeriodicStopRequested.load(); }
 
 bool IsAutoReceiveThreadRunning() {
   std::lock_guard<std::mutex> hold(TaskLock());
@@ -160,7 +182,8 @@ namespace {
 
 // Takes the handle out of its slot so that the wait runs without the lock
 // (the thread clears its running object under it on its way out).
-void StopAndJoin(qv::ScopedHandle* slot, bool (*cancel)()) {
+void StopAndJoin(qv::ScopedHandle* slot, std::atomic<bool>* requested, bool (*cancel)()) {
+  requested->store(true);
   cancel();
   qv::ScopedHandle thread;
   {
@@ -168,10 +191,12 @@ void StopAndJoin(qv::ScopedHandle* slot, bool (*cancel)()) {
     thread = std::move(*slot);
   }
   if (thread) WaitForSingleObject(thread.get(), INFINITE);
+  // Heard: the thread it was for has ended.
+  requested->store(false);
 }
 
 }  // namespace
 
-void StopAutoReceiveThread() { StopAndJoin(&AutoReceiveThread, StopAutoRetriever); }
+void StopAutoReceiveThread() { StopAndJoin(&AutoReceiveThread, &AutoStopRequested, StopAutoRetriever); }
 
-void StopPeriodicReceiveThread() { StopAndJoin(&PeriodicReceiveThread, CancelRetriever); }
+void StopPeriodicReceiveThread() { StopAndJoin(&PeriodicReceiveThread, &PeriodicStopRequested, CancelRetriever); }

@@ -9,6 +9,8 @@
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
 #include "app/mailops/NotifySinks.h"
+#include "app/mailops/ReceiveSendOperations.h"
+#include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
@@ -54,6 +56,10 @@ void InstallScreenRunners() {
     QvSettingBoxDlg screen(L"設定", frame);
     screen.DoModal();
   };
+  // Receiving and sending run behind the progress window.
+  r.receive = [](CWnd* frame) { ReceiveAccountWithProgress(frame, nullptr); };
+  r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
+  r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
@@ -122,6 +128,8 @@ BOOL QvMailApp::InitInstance() {
   }
 
   InstallScreenRunners();
+  // The tasks and the background threads run the receive and send work.
+  InstallReceiveSendOperations();
   auto* frame = new QvMainFrame;
   m_pMainWnd = frame;
   const bool background = AutoReceiveStartFlag || UnattendedStartFlag;

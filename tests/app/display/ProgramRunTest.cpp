@@ -298,6 +298,25 @@ TEST_F(ProgramRun, TheLauncherTheAccountSwitchAndTheFolderScreen) {
   ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(screen); }));
 }
 
+// The frame's receive command as a person gives it: the progress window
+// opens over the launcher (with the password prompt of an account that has
+// none saved over it); closing the program then stops the receive, and the
+// program ends cleanly once the task has ended, though the frame that ran the
+// receive is gone by then.
+TEST_F(ProgramRun, TheReceiveCommandRunsBehindTheProgressWindowAndAClosedProgramStopsIt) {
+  const Shot work = Settled(first_);
+  ASSERT_TRUE(PostMessageW(frame_, WM_COMMAND, kReceiveCommand, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(30), [&] {
+    return ReadFile(log_path_).find("QvProgressDlg::OnInitDialog") != std::string::npos;
+  })) << ReadFile(log_path_);
+  const Shot running = Settled(first_, &work);
+  Keep(running, OutputPath("program-receive-progress.png"));
+  EXPECT_GT(Differing(work, running, 220, 580), 1000) << "a window stands over the launcher";
+  ASSERT_TRUE(PostMessageW(frame_, WM_CLOSE, 0, 0));
+  EXPECT_EQ(WaitEnd(first_, std::chrono::seconds(60)), 0) << ReadFile(log_path_);
+  first_ = -1;
+}
+
 // ---- second starts ----
 
 TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
