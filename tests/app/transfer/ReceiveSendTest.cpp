@@ -357,7 +357,6 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   s.strPopPasswd = L"";
   SetSettings(L"Acc", s);
   ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
-  Deliver(2, "asked");
   struct Case {
     const char* what;
     const wchar_t* typed;  // null: cancel
@@ -370,7 +369,10 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   };
   const char* dir = std::getenv("QV_BINARY_DIR");
   const std::wstring right(pop_.Password().begin(), pop_.Password().end());
+  size_t delivered = 0;
   for (const Case& c : cases) {
+    Deliver(2, c.what);
+    delivered += c.received ? 2 : 0;
     HWND parent = nullptr;
     HWND owner = nullptr;
     bool stayedOpen = false;
@@ -412,7 +414,7 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
     }
     EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
   }
-  EXPECT_EQ(StoredSubjects().size(), 2u);
+  EXPECT_EQ(StoredSubjects().size(), delivered);
 }
 
 // ---- the periodic pass ----
