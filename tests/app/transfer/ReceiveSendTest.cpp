@@ -109,9 +109,13 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
       {"at the end", "QUIT\r\n"},
   };
   constexpr int kMails = 5;
+  int n = 0;
   for (const Case& c : cases) {
-    PointAt(L"Acc", pop_.NewMailbox(), &user_);
-    ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
+    // An account of its own each round: nothing known from the last one.
+    const std::wstring name = L"Ab" + std::to_wstring(++n);
+    MakeAccount(name);
+    PointAt(name, pop_.NewMailbox(), &user_);
+    ASSERT_TRUE(OpenCurrentAccount(name));
     Deliver(kMails, c.what);
     HoldingRelay relay(pop_.PlainPort(), c.hold);
     seams::MapHost("pop.example.com", 110, relay.Port());
@@ -126,7 +130,7 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
     ReceiveAccountWithProgress(frame_, nullptr);
     EXPECT_TRUE(aborted) << c.what;
     EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
-    auto stored = StoredSubjects();
+    auto stored = StoredSubjects(name);
     EXPECT_EQ(Distinct(stored).size(), stored.size()) << c.what << ": a mail stored twice";
     EXPECT_GE(static_cast<int>(stored.size()) + pop_.MessageCount(user_), kMails)
         << c.what << ": a mail deleted on the server that is not stored";
@@ -140,24 +144,10 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
     if (!ReceiveAccountWithProgress(frame_, nullptr)) {
       EXPECT_EQ(DetailCode(), kCodeNothingLeft) << c.what;
     }
-    stored = StoredSubjects();
+    stored = StoredSubjects(name);
     EXPECT_EQ(stored.size(), static_cast<size_t>(kMails)) << c.what;
     EXPECT_EQ(Distinct(stored).size(), static_cast<size_t>(kMails)) << c.what;
     EXPECT_EQ(pop_.MessageCount(user_), 0) << c.what;
-    // Next round on an empty receive box, with no UID known (a new mailbox
-    // made in the same second has the same UIDs).
-    std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
-    ASSERT_TRUE(info->SaveUIDL({}));
-    std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
-    std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(account_.trays[0]));
-    Ids ids;
-    ASSERT_TRUE(box->GetMessageIds(&ids));
-    ASSERT_TRUE(ids.empty() || box->RemoveMessage(ids));
-    for (const unsigned long child : account_.receiveChildren) {
-      std::unique_ptr<QvFolderInterface> f(storage->OpenFolder(child));
-      Ids more;
-      if (f && f->GetMessageIds(&more) && !more.empty()) f->RemoveMessage(more);
-    }
   }
 }
 
@@ -260,6 +250,50 @@ TEST_F(TransferTest, SendAbortedBeforeTheServerTookItIsSentOnceByTheRerun) {
   EXPECT_EQ(smtp_.WaitForMail(1).size(), 1u);
   ASSERT_TRUE(box->GetMessageIds(&left));
   EXPECT_TRUE(left.empty());
+}
+
+// Clearing the server asks first, then runs behind the progress window, where
+// an abort stops it before the server removed anything.
+TEST_F(TransferTest, ClearingTheServerAsksThenRunsBehindTheProgressWindowWithAbort) {
+  struct Case {
+    const char* what;
+    int answer;
+    const char* hold;  // null: no abort
+    int left;
+  };
+  const Case cases[] = {
+      {"answered no", IDNO, nullptr, 3},
+      {"aborted at the login", IDYES, "USER ", 3},
+      {"run through", IDYES, nullptr, 0},
+  };
+  for (const Case& c : cases) {
+    PointAt(L"Acc", pop_.NewMailbox(), &user_);
+    ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
+    Deliver(3, c.what);
+    seams::SetQuestionAnswer(c.answer);
+    std::unique_ptr<HoldingRelay> relay;
+    if (c.hold != nullptr) {
+      relay = std::make_unique<HoldingRelay>(pop_.PlainPort(), c.hold);
+      seams::MapHost("pop.example.com", 110, relay->Port());
+    }
+    bool windowSeen = false;
+    WhileProgressUp([&] {
+      windowSeen = windowSeen || ProgressWindow() != nullptr;
+      if (relay && !relay->Held()) return false;
+      if (relay) {
+        Abort();
+        relay->Release();
+      }
+      return true;
+    });
+    ClearMessagesOnServer(frame_);
+    seams::MapHost("pop.example.com", 110, pop_.PlainPort());
+    EXPECT_EQ(pop_.MessageCount(user_), c.left) << c.what;
+    EXPECT_EQ(windowSeen, c.answer == IDYES) << c.what;
+    EXPECT_TRUE(StoredSubjects().empty()) << c.what;
+    EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
+    Script().clear();
+  }
 }
 
 // ---- password prompts ----
