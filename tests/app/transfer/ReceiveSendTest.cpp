@@ -15,6 +15,7 @@
 #include "app/mailops/dialogs/QvPasswordDlg.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
 #include "engine/public/transport/Sender.h"
+#include "platform/shell/MenuBar.h"
 #include "tests/app/transfer/TransferFixture.h"
 
 namespace qv::test {
@@ -422,6 +423,8 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
     HWND parent = nullptr;
     HWND owner = nullptr;
     bool stayedOpen = false;
+    LONG fieldRight = 0;
+    bool hasBar = false;
     bool saved = false;
     int round = 0;
     WhileProgressUp([&] {
@@ -431,6 +434,10 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
         parent = ::GetParent(dialog);
         owner = ProgressWindow();
         saved = seams::SaveScreenPng(std::string(dir && *dir ? dir : ".") + "/app-password-dialog.png");
+        RECT field{};
+        ::GetWindowRect(::GetDlgItem(dialog, QvPasswordDlg::kPasswordField), &field);
+        fieldRight = field.right;
+        hasBar = SHFindMenuBar(dialog) != nullptr;
       }
       if (c.typed == nullptr) {
         ::PostMessageW(dialog, kCloseRequestMessage, 0, 0);
@@ -452,6 +459,8 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
     EXPECT_NE(owner, nullptr) << c.what;
     EXPECT_EQ(parent, owner) << c.what << ": the dialog's parent is the progress window";
     EXPECT_TRUE(saved) << c.what;
+    EXPECT_LE(fieldRight, GetSystemMetrics(SM_CXSCREEN)) << c.what << ": the field stays on the screen";
+    EXPECT_TRUE(hasBar) << c.what << ": the dialog has its own soft keys";
     if (c.typed != nullptr) {
       EXPECT_TRUE(stayedOpen) << c.what;
     }
