@@ -195,18 +195,20 @@ bool QvAccountInfo::GetAccountInfoAttributes(QvAccountAttributes* attributes) {
     SetQvMiddleError(QVMDL_ERR_ACC_READ_NO_MASK);
     return false;
   }
-  items_.clear();
+  // The items are the call's own: one account object serves every thread
+  // that opened the account (its profile file is locked by its own mutex).
+  std::deque<ProfileItem> items;
   std::vector<const FieldDef*> wanted;
   for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
     if (!attributes->Selected(bit) || kFields[bit].type == FieldDef::kNone) continue;
-    items_.push_back(ItemFor(kFields[bit]));
+    items.push_back(ItemFor(kFields[bit]));
     wanted.push_back(&kFields[bit]);
   }
-  if (!profile_.ReadValues(items_)) return false;
+  if (!profile_.ReadValues(items)) return false;
 
   for (size_t i = 0; i < wanted.size(); ++i) {
     const FieldDef& field = *wanted[i];
-    const ProfileItem& item = items_[i];
+    const ProfileItem& item = items[i];
     switch (field.type) {
       case FieldDef::kText: attributes->*field.text = item.text; break;
       case FieldDef::kNumber: attributes->*field.number = item.number; break;
@@ -228,7 +230,7 @@ bool QvAccountInfo::SetAccountInfoAttributes(QvAccountAttributes& attributes) {
     SetQvMiddleError(QVMDL_ERR_ACC_WRITE_NO_MASK);
     return false;
   }
-  items_.clear();
+  std::deque<ProfileItem> items;
   for (uint32_t bit = 0; bit < Attributes::kFieldCount; ++bit) {
     const FieldDef& field = kFields[bit];
     if (!attributes.Selected(bit) || field.type == FieldDef::kNone) continue;
@@ -241,10 +243,9 @@ bool QvAccountInfo::SetAccountInfoAttributes(QvAccountAttributes& attributes) {
       case FieldDef::kGuid: item.text = GuidToText(attributes.guidNetworkSetting); break;
       default: break;
     }
-    items_.push_back(std::move(item));
+    items.push_back(std::move(item));
   }
-  const bool written = profile_.WriteValues(std::move(items_));
-  items_.clear();
+  const bool written = profile_.WriteValues(std::move(items));
   attributes.ClearMask();
   if (!written) {
     if (GetQvMiddleError() != QVMDL_ERR_PRF_BATCH_DISK_SPACE) SetQvMiddleError(QVMDL_ERR_ACC_WRITE_FAILED);

@@ -62,5 +62,4 @@ class QvAccountInfo {
  private:
   std::wstring folderPath_;
   QvProfileManipulator profile_;
-  std::deque<ProfileItem> items_;
 };

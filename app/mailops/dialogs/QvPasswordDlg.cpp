@@ -32,6 +32,9 @@ QvPasswordDlg::~QvPasswordDlg() {
 
 BOOL QvPasswordDlg::OnInitDialog() {
   const BOOL result = QvScrollDlg::OnInitDialog();
+  // The whole screen above the soft keys, as every page of the program.
+  SHINITDLGINFO init{SHIDIM_FLAGS, m_hWnd, SHIDIF_SIZEDLGFULLSCREEN};
+  SHInitDialog(&init);
   SetWindowTextW(m_hWnd, L"T-VELA4メール ");
   CreateMenuBar(m_hWnd, kMenuBar);
   field_.SubclassDlgItem(kPasswordField, this);

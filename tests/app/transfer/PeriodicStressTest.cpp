@@ -58,7 +58,7 @@ class PeriodicStressTest : public TransferTest {
 };
 
 TEST_F(PeriodicStressTest, PeriodicPassesWhileTheUserSwitchesReadsMarksAndRemoves) {
-  constexpr int kPasses = 8;
+  constexpr int kPasses = 5;
   // Two accounts with periodic receive, each its own mailbox.
   TestAccount other = MakeAccount(L"Other");
   std::string otherUser;

@@ -15,6 +15,7 @@
 #include "app/mailops/dialogs/QvPasswordDlg.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
 #include "engine/public/transport/Sender.h"
+#include "platform/shell/MenuBar.h"
 #include "tests/app/transfer/TransferFixture.h"
 
 namespace qv::test {
@@ -109,9 +110,13 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
       {"at the end", "QUIT\r\n"},
   };
   constexpr int kMails = 5;
+  int n = 0;
   for (const Case& c : cases) {
-    PointAt(L"Acc", pop_.NewMailbox(), &user_);
-    ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
+    // An account of its own each round: nothing known from the last one.
+    const std::wstring name = L"Ab" + std::to_wstring(++n);
+    MakeAccount(name);
+    PointAt(name, pop_.NewMailbox(), &user_);
+    ASSERT_TRUE(OpenCurrentAccount(name));
     Deliver(kMails, c.what);
     HoldingRelay relay(pop_.PlainPort(), c.hold);
     seams::MapHost("pop.example.com", 110, relay.Port());
@@ -126,7 +131,7 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
     ReceiveAccountWithProgress(frame_, nullptr);
     EXPECT_TRUE(aborted) << c.what;
     EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
-    auto stored = StoredSubjects();
+    auto stored = StoredSubjects(name);
     EXPECT_EQ(Distinct(stored).size(), stored.size()) << c.what << ": a mail stored twice";
     EXPECT_GE(static_cast<int>(stored.size()) + pop_.MessageCount(user_), kMails)
         << c.what << ": a mail deleted on the server that is not stored";
@@ -140,24 +145,10 @@ TEST_F(TransferTest, AbortAtSeveralPointsThenRerunLosesNothingAndDoublesNothing)
     if (!ReceiveAccountWithProgress(frame_, nullptr)) {
       EXPECT_EQ(DetailCode(), kCodeNothingLeft) << c.what;
     }
-    stored = StoredSubjects();
+    stored = StoredSubjects(name);
     EXPECT_EQ(stored.size(), static_cast<size_t>(kMails)) << c.what;
     EXPECT_EQ(Distinct(stored).size(), static_cast<size_t>(kMails)) << c.what;
     EXPECT_EQ(pop_.MessageCount(user_), 0) << c.what;
-    // Next round on an empty receive box, with no UID known (a new mailbox
-    // made in the same second has the same UIDs).
-    std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"Acc", L""));
-    ASSERT_TRUE(info->SaveUIDL({}));
-    std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
-    std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(account_.trays[0]));
-    Ids ids;
-    ASSERT_TRUE(box->GetMessageIds(&ids));
-    ASSERT_TRUE(ids.empty() || box->RemoveMessage(ids));
-    for (const unsigned long child : account_.receiveChildren) {
-      std::unique_ptr<QvFolderInterface> f(storage->OpenFolder(child));
-      Ids more;
-      if (f && f->GetMessageIds(&more) && !more.empty()) f->RemoveMessage(more);
-    }
   }
 }
 
@@ -262,6 +253,62 @@ TEST_F(TransferTest, SendAbortedBeforeTheServerTookItIsSentOnceByTheRerun) {
   EXPECT_TRUE(left.empty());
 }
 
+// Clearing the server of the mail the device holds asks first, then runs
+// behind the progress window, where an abort stops it before the server
+// removed anything.
+TEST_F(TransferTest, ClearingTheServerAsksThenRunsBehindTheProgressWindowWithAbort) {
+  struct Case {
+    const char* what;
+    int answer;
+    const char* hold;  // null: no abort
+    int left;
+  };
+  const Case cases[] = {
+      {"answered no", IDNO, nullptr, 3},
+      {"aborted at the login", IDYES, "USER ", 3},
+      {"run through", IDYES, nullptr, 0},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    const std::wstring name = L"Cl" + std::to_wstring(++n);
+    MakeAccount(name);
+    PointAt(name, pop_.NewMailbox(), &user_);
+    Settings keep;
+    keep.Select(Settings::kMessageLeavingEnabled);
+    keep.bMessageLeavingEnabled = false;  // left on the server
+    SetSettings(name, keep);
+    ASSERT_TRUE(OpenCurrentAccount(name));
+    Deliver(3, c.what);
+    WhileProgressUp(nullptr);
+    ASSERT_TRUE(ReceiveAccountWithProgress(frame_, nullptr)) << c.what;
+    ASSERT_EQ(pop_.MessageCount(user_), 3) << c.what;
+    Script().clear();
+    seams::SetQuestionAnswer(c.answer);
+    std::unique_ptr<HoldingRelay> relay;
+    if (c.hold != nullptr) {
+      relay = std::make_unique<HoldingRelay>(pop_.PlainPort(), c.hold);
+      seams::MapHost("pop.example.com", 110, relay->Port());
+    }
+    bool windowSeen = false;
+    WhileProgressUp([&] {
+      windowSeen = windowSeen || ProgressWindow() != nullptr;
+      if (relay && !relay->Held()) return false;
+      if (relay) {
+        Abort();
+        relay->Release();
+      }
+      return true;
+    });
+    ClearMessagesOnServer(frame_);
+    seams::MapHost("pop.example.com", 110, pop_.PlainPort());
+    EXPECT_EQ(pop_.MessageCount(user_), c.left) << c.what << std::hex << DetailCode();
+    EXPECT_EQ(windowSeen, c.answer == IDYES) << c.what;
+    EXPECT_EQ(StoredSubjects(name).size(), 3u) << c.what;
+    EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
+    Script().clear();
+  }
+}
+
 // ---- password prompts ----
 
 std::atomic<int> Prompts{0};
@@ -357,7 +404,6 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   s.strPopPasswd = L"";
   SetSettings(L"Acc", s);
   ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
-  Deliver(2, "asked");
   struct Case {
     const char* what;
     const wchar_t* typed;  // null: cancel
@@ -370,10 +416,15 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   };
   const char* dir = std::getenv("QV_BINARY_DIR");
   const std::wstring right(pop_.Password().begin(), pop_.Password().end());
+  size_t delivered = 0;
   for (const Case& c : cases) {
+    Deliver(2, c.what);
+    delivered += c.received ? 2 : 0;
     HWND parent = nullptr;
     HWND owner = nullptr;
     bool stayedOpen = false;
+    LONG fieldRight = 0;
+    bool hasBar = false;
     bool saved = false;
     int round = 0;
     WhileProgressUp([&] {
@@ -383,6 +434,10 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
         parent = ::GetParent(dialog);
         owner = ProgressWindow();
         saved = seams::SaveScreenPng(std::string(dir && *dir ? dir : ".") + "/app-password-dialog.png");
+        RECT field{};
+        ::GetWindowRect(::GetDlgItem(dialog, QvPasswordDlg::kPasswordField), &field);
+        fieldRight = field.right;
+        hasBar = SHFindMenuBar(dialog) != nullptr;
       }
       if (c.typed == nullptr) {
         ::PostMessageW(dialog, kCloseRequestMessage, 0, 0);
@@ -404,6 +459,8 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
     EXPECT_NE(owner, nullptr) << c.what;
     EXPECT_EQ(parent, owner) << c.what << ": the dialog's parent is the progress window";
     EXPECT_TRUE(saved) << c.what;
+    EXPECT_LE(fieldRight, GetSystemMetrics(SM_CXSCREEN)) << c.what << ": the field stays on the screen";
+    EXPECT_TRUE(hasBar) << c.what << ": the dialog has its own soft keys";
     if (c.typed != nullptr) {
       EXPECT_TRUE(stayedOpen) << c.what;
     }
@@ -412,7 +469,7 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
     }
     EXPECT_EQ(GetMailTaskState(), kMailTaskIdle) << c.what;
   }
-  EXPECT_EQ(StoredSubjects().size(), 2u);
+  EXPECT_EQ(StoredSubjects().size(), delivered);
 }
 
 // ---- the periodic pass ----
