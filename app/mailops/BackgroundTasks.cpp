@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/mailops/MailTaskState.h"
+#include "app/mailops/TaskAccount.h"
 #include "app/protocol/Commands.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Sync.h"
@@ -35,6 +36,8 @@ void SetMailTaskOperations(MailTaskOperations operations) {
   std::lock_guard<std::mutex> hold(OperationsLock());
   InstalledOperations() = std::move(operations);
 }
+
+MailTaskOperations GetMailTaskOperations() { return Operations(); }
 
 // ---- tasks ----
 
@@ -99,24 +102,33 @@ void QvSendTask::Run() {
   result_ = ops.sendMessages && ops.sendMessages(owner_, &errorCode_, &errorDetail_, context_, ids_) ? 1 : 0;
 }
 
+namespace {
+
+std::wstring TaskAccountName() {
+  MailTaskAccount account;
+  return CaptureMailTaskAccount(&account) ? account.name : std::wstring();
+}
+
+}  // namespace
+
 QvExportTask::QvExportTask(std::wstring folder, std::vector<unsigned long> ids)
-    : folder_(std::move(folder)), ids_(std::move(ids)) {}
+    : account_(TaskAccountName()), folder_(std::move(folder)), ids_(std::move(ids)) {}
 QvExportTask::~QvExportTask() { Join(); }
 void QvExportTask::Cancel() { CancelExporter(); }
 
 void QvExportTask::Run() {
   const MailTaskOperations ops = Operations();
-  result_ = ops.exportMessages && ops.exportMessages(ids_, folder_, owner_, &errorCode_) ? 1 : 0;
+  result_ = ops.exportMessages && ops.exportMessages(account_, ids_, folder_, owner_, &errorCode_) ? 1 : 0;
 }
 
 QvImportTask::QvImportTask(DWORD folderId, std::list<std::wstring> files)
-    : folderId_(folderId), files_(std::move(files)) {}
+    : account_(TaskAccountName()), folderId_(folderId), files_(std::move(files)) {}
 QvImportTask::~QvImportTask() { Join(); }
 void QvImportTask::Cancel() { CancelImporter(); }
 
 void QvImportTask::Run() {
   const MailTaskOperations ops = Operations();
-  result_ = ops.importMessages && ops.importMessages(folderId_, files_, owner_, &errorCode_) ? 1 : 0;
+  result_ = ops.importMessages && ops.importMessages(account_, folderId_, files_, owner_, &errorCode_) ? 1 : 0;
 }
 
 // ---- event tasks ----

@@ -32,9 +32,13 @@ struct MailTaskOperations {
   std::function<bool(HWND owner, uint32_t* code, int32_t* detail, QvRasHolder* holder,
                      std::vector<unsigned long> ids)>
       sendMessages;
-  std::function<bool(const std::vector<unsigned long>& ids, const std::wstring& folder, HWND owner, uint32_t* code)>
+  // Import and export work on the account that was current when the task
+  // was made (its name), through objects of their own thread.
+  std::function<bool(const std::wstring& account, const std::vector<unsigned long>& ids, const std::wstring& folder,
+                     HWND owner, uint32_t* code)>
       exportMessages;
-  std::function<bool(DWORD folderId, const std::list<std::wstring>& files, HWND owner, uint32_t* code)>
+  std::function<bool(const std::wstring& account, DWORD folderId, const std::list<std::wstring>& files, HWND owner,
+                     uint32_t* code)>
       importMessages;
   // The two background passes run on threads the UI thread never waits for
   // but to stop them: each opens its own accounts and storages
@@ -49,6 +53,9 @@ struct MailTaskOperations {
 // Installs the operations (an empty table puts the refusing ones back). Set
 // while no task runs.
 void SetMailTaskOperations(MailTaskOperations operations);
+// The table as installed, so that each operations module can put in its own
+// entries and leave the others' alone.
+MailTaskOperations GetMailTaskOperations();
 
 class QvTask {
  public:
@@ -129,6 +136,7 @@ class QvSendTask : public QvTask {
 
 class QvExportTask : public QvTask {
  public:
+  // Made on the UI thread: it takes the current account's name then.
   QvExportTask(std::wstring folder, std::vector<unsigned long> ids);
   ~QvExportTask() override;
   void Cancel() override;
@@ -137,12 +145,14 @@ class QvExportTask : public QvTask {
   void Run() override;
 
  private:
+  std::wstring account_;
   std::wstring folder_;
   std::vector<unsigned long> ids_;
 };
 
 class QvImportTask : public QvTask {
  public:
+  // Made on the UI thread: it takes the current account's name then.
   QvImportTask(DWORD folderId, std::list<std::wstring> files);
   ~QvImportTask() override;
   void Cancel() override;
@@ -151,6 +161,7 @@ class QvImportTask : public QvTask {
   void Run() override;
 
  private:
+  std::wstring account_;
   DWORD folderId_;
   std::list<std::wstring> files_;
 };
