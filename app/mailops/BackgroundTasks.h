@@ -53,8 +53,7 @@ struct MailTaskOperations {
 // Installs the operations (an empty table puts the refusing ones back). Set
 // while no task runs.
 void SetMailTaskOperations(MailTaskOperations operations);
-// The table as installed, so that each operations module can put in its own
-// entries and leave the others' alone.
+// The table as installed, so that each kind of operation adds its own.
 MailTaskOperations GetMailTaskOperations();
 
 class QvTask {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 #include "app/foundation/QvMiddleError.h"
 #include "app/foundation/UiRegistry.h"
@@ -9,6 +10,7 @@
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/HeaderRowCache.h"
 #include "app/mailops/MailTaskState.h"
+#include "app/mailops/TaskAccount.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvMessageInterface.h"
@@ -32,6 +34,22 @@ std::unique_ptr<QvAccountInfoInterface> CurrentAccount;
 std::unique_ptr<QvStorageInterface> CurrentStore;
 std::unique_ptr<QvMessageInterface> CurrentMessage;
 DWORD SystemFolderIds[4] = {0, 0, 0, 0};
+
+// A copy of the open account's name and folders for the task threads,
+// rewritten by the owner thread whenever the account changes.
+std::mutex PublishedLock;
+MailTaskAccount PublishedAccount;
+bool PublishedOpen = false;
+
+void PublishCurrentAccount() {
+  std::lock_guard<std::mutex> hold(PublishedLock);
+  PublishedOpen = !CurrentAccountName.IsEmpty() && CurrentAccount != nullptr;
+  PublishedAccount = MailTaskAccount();
+  if (!PublishedOpen) return;
+  PublishedAccount.name = CurrentAccountName.str();
+  for (int kind = kReceiveBox; kind <= kOutbox; ++kind) PublishedAccount.systemFolderIds[kind] = SystemFolderIds[kind];
+  PublishedAccount.carrier = CurrentSettings.bTaccount;
+}
 
 const QvAccountSettings& NoSettings() {
   static const QvAccountSettings none;
@@ -125,6 +143,7 @@ bool OpenCurrentAccount(const std::wstring& name) {
   SystemFolderIds[kSendBox] = CurrentSettings.ulSousinZumiTrayID;
   SystemFolderIds[kDrafts] = CurrentSettings.ulSitagakiTrayID;
   SystemFolderIds[kOutbox] = CurrentSettings.ulSousinTrayID;
+  PublishCurrentAccount();
 
   const bool rules = LoadClassificationRules();
   LoadFolderTree();
@@ -143,6 +162,7 @@ void CloseCurrentAccount() {
   CurrentAccountName.Empty();
   CurrentSettings = QvAccountSettings();
   for (DWORD& id : SystemFolderIds) id = 0;
+  PublishCurrentAccount();
   ClearHeaderCache();
 }
 
@@ -150,6 +170,14 @@ void SetCurrentAccountName(const std::wstring& name) {
   if (!IsMailOpsOwnerThread() || !CurrentAccount) return;
   CurrentAccountName = name.c_str();
   CurrentSettings.name = name;
+  PublishCurrentAccount();
+}
+
+bool CurrentTaskAccount(MailTaskAccount* account) {
+  std::lock_guard<std::mutex> hold(PublishedLock);
+  if (!PublishedOpen || account == nullptr) return PublishedOpen;
+  *account = PublishedAccount;
+  return true;
 }
 
 CString GetCurrentAccountName() { return IsMailOpsOwnerThread() ? CurrentAccountName : CString(); }

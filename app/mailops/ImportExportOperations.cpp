@@ -5,10 +5,14 @@
 #include <new>
 #include <utility>
 
+#include "app/foundation/FileChoosers.h"
+#include "app/foundation/MessageBoxes.h"
+#include "app/foundation/UiRegistry.h"
 #include "app/mailops/BackgroundTasks.h"
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/MailTaskState.h"
 #include "app/mailops/NotifySinks.h"
+#include "app/mailops/RunWithProgress.h"
 #include "app/mailops/TaskAccount.h"
 #include "app/mailops/WindowRegistry.h"
 #include "engine/public/foundation/QvMiddleError.h"
@@ -17,6 +21,7 @@
 #include "engine/public/store/QvMessageImporter.h"
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
+#include "platform/base/WinFormat.h"
 
 namespace {
 
@@ -116,7 +121,48 @@ class ImportProgress : public QvMailFileRun::Notification {
   bool started_ = false;
 };
 
+constexpr const wchar_t* kDefaultImportFolder = L"\\My Documents";
+constexpr UINT kStringFilesSetAside = 20244;
+// So many names fit a box on the screen; the rest are counted.
+constexpr size_t kNamesShown = 10;
+
+std::wstring FolderOf(const std::wstring& path) {
+  const size_t slash = path.rfind(L'\\');
+  if (slash == std::wstring::npos) return path;
+  return slash == 0 ? std::wstring(L"\\") : path.substr(0, slash);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  const size_t slash = path.rfind(L'\\');
+  return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+// The box that names the files an import set aside.
+void ShowFilesSetAside(CWnd* parent, const std::vector<ImportFailure>& failures) {
+  if (failures.empty()) return;
+  std::wstring names;
+  for (size_t i = 0; i < failures.size() && i < kNamesShown; ++i) names += L"\n" + NameOf(failures[i].path);
+  if (failures.size() > kNamesShown) names += qv::FormatW(L"\n(ほか %d 件)", static_cast<int>(failures.size() - kNamesShown));
+  const CString format = LoadResString(kStringFilesSetAside);
+  const std::wstring text = qv::FormatW(format.GetString(), names.substr(1).c_str());
+  ShowErrorBox(parent != nullptr ? parent->GetSafeHwnd() : GetMainWindowHandle(), text.c_str());
+}
+
 }  // namespace
+
+void ImportMessagesToFolder(CWnd* parent, DWORD folderId) {
+  CString start;
+  if (!GetLastImportDir(start) || start.IsEmpty()) start = kDefaultImportFolder;
+  std::vector<std::wstring> chosen;
+  const HWND owner = parent != nullptr ? parent->GetSafeHwnd() : GetMainWindowHandle();
+  if (!SelectImportFiles(owner, start.GetString(), &chosen, kImportFileLimit) || chosen.empty()) return;
+  SetLastImportDir(FolderOf(chosen.front()).c_str());
+  TakeImportFailures();
+  // The entry shows the notice or the engine's error; the files set aside
+  // are named after it, whatever the run's outcome.
+  ImportMessagesWithProgress(parent, folderId, std::list<std::wstring>(chosen.begin(), chosen.end()));
+  ShowFilesSetAside(parent, TakeImportFailures());
+}
 
 bool ImportMessages(const std::wstring& account, DWORD folderId, const std::list<std::wstring>& files, HWND owner,
                     uint32_t* code) {

@@ -35,6 +35,8 @@ std::atomic<int> LeaseCount{0};
 
 qv::ScopedHandle AutoReceiveThread;
 qv::ScopedHandle PeriodicReceiveThread;
+std::atomic<bool> AutoStopRequested{false};
+std::atomic<bool> PeriodicStopRequested{false};
 
 bool ThreadRuns(const qv::ScopedHandle& thread) {
   return thread && WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
@@ -74,6 +76,21 @@ void SetRunningSender(Sender* sender) {
   std::lock_guard<std::mutex> hold(TaskLock());
   RunningSender = sender;
   SendFinishedFlag = false;
+}
+
+bool ClaimRunningRetriever(QvRetriever* retriever) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningRetriever != nullptr) return false;
+  RunningRetriever = retriever;
+  return true;
+}
+
+bool ClaimRunningSender(Sender* sender) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningSender != nullptr) return false;
+  RunningSender = sender;
+  SendFinishedFlag = false;
+  return true;
 }
 
 void SetSendFinished(bool finished) {
@@ -162,12 +179,17 @@ bool IsAccountTaskRunning() {
 void SetAutoReceiveThread(HANDLE thread) {
   std::lock_guard<std::mutex> hold(TaskLock());
   AutoReceiveThread.reset(thread);
+  AutoStopRequested.store(false);
 }
 
 void SetPeriodicReceiveThread(HANDLE thread) {
   std::lock_guard<std::mutex> hold(TaskLock());
   PeriodicReceiveThread.reset(thread);
+  PeriodicStopRequested.store(false);
 }
+
+bool IsAutoReceiveStopRequested() { return AutoStopRequested.load(); }
+bool IsPeriodicReceiveStopRequested() { return PeriodicStopRequested.load(); }
 
 bool IsAutoReceiveThreadRunning() {
   std::lock_guard<std::mutex> hold(TaskLock());
@@ -183,7 +205,8 @@ namespace {
 
 // Takes the handle out of its slot so that the wait runs without the lock
 // (the thread clears its running object under it on its way out).
-void StopAndJoin(qv::ScopedHandle* slot, bool (*cancel)()) {
+void StopAndJoin(qv::ScopedHandle* slot, std::atomic<bool>* requested, bool (*cancel)()) {
+  requested->store(true);
   cancel();
   qv::ScopedHandle thread;
   {
@@ -195,6 +218,6 @@ void StopAndJoin(qv::ScopedHandle* slot, bool (*cancel)()) {
 
 }  // namespace
 
-void StopAutoReceiveThread() { StopAndJoin(&AutoReceiveThread, StopAutoRetriever); }
+void StopAutoReceiveThread() { StopAndJoin(&AutoReceiveThread, &AutoStopRequested, StopAutoRetriever); }
 
-void StopPeriodicReceiveThread() { StopAndJoin(&PeriodicReceiveThread, CancelRetriever); }
+void StopPeriodicReceiveThread() { StopAndJoin(&PeriodicReceiveThread, &PeriodicStopRequested, CancelRetriever); }

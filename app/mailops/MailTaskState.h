@@ -30,6 +30,10 @@ bool CheckMailTaskBusy(CWnd* parent);
 void SetRunningAutoRetriever(QvAutoRetriever* retriever);
 void SetRunningRetriever(QvRetriever* retriever);
 void SetRunningSender(Sender* sender);
+// Set only into an empty slot: false when another run holds it, so two runs
+// that both found the slot empty never share it.
+bool ClaimRunningRetriever(QvRetriever* retriever);
+bool ClaimRunningSender(Sender* sender);
 // The engine said sending can no longer be cancelled.
 void SetSendFinished(bool finished);
 void SetRunningImporter(QvMessageImporter* importer);
@@ -72,5 +76,10 @@ void SetPeriodicReceiveThread(HANDLE thread);
 bool IsAutoReceiveThreadRunning();
 bool IsPeriodicReceiveThreadRunning();
 // Cancel the thread's engine object, then wait for the thread without limit.
+// A stop that comes before the thread made its engine object is kept as a
+// request, which the pass reads before each receive it would start; the
+// next thread registered starts without it.
 void StopAutoReceiveThread();
 void StopPeriodicReceiveThread();
+bool IsAutoReceiveStopRequested();
+bool IsPeriodicReceiveStopRequested();

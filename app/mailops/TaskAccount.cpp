@@ -8,6 +8,7 @@ bool CaptureMailTaskAccount(MailTaskAccount* account) {
   if (!IsMailOpsOwnerThread() || CurrentAccountInfo() == nullptr) return false;
   account->name = GetCurrentAccountName().str();
   for (int kind = kReceiveBox; kind <= kOutbox; ++kind) GetSystemFolderId(kind, &account->systemFolderIds[kind]);
+  account->carrier = IsCurrentTAccount();
   return true;
 }
 

@@ -14,11 +14,16 @@ class QvStorageInterface;
 struct MailTaskAccount {
   std::wstring name;
   DWORD systemFolderIds[4] = {0, 0, 0, 0};
+  bool carrier = false;  // the carrier's own account
 };
 
 // The current account as a task will need it; false when none is open or
 // off the owner thread.
 bool CaptureMailTaskAccount(MailTaskAccount* account);
+// The same from any thread: the account as the owner thread last opened,
+// renamed or closed it (a task's lease keeps it from changing meanwhile);
+// false when none is open.
+bool CurrentTaskAccount(MailTaskAccount* account);
 
 // The task's own engine objects, opened on the task's thread.
 class TaskAccountObjects {

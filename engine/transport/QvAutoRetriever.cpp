@@ -9,7 +9,8 @@
 #include "engine/public/transport/QvRetriever.h"
 #include "platform/kernel/Debug.h"
 
-QvAutoRetriever::QvAutoRetriever() : retriever_(new QvRetriever) {}
+// A stop from the making on ends the first wait, however soon it comes.
+QvAutoRetriever::QvAutoRetriever() : retriever_(new QvRetriever) { retriever_->ExpectRun(); }
 
 QvAutoRetriever::~QvAutoRetriever() { delete retriever_; }
 

@@ -61,9 +61,19 @@ bool QvRetriever::registerNotify(Notify* observer) {
 
 void QvRetriever::CancelRetrieveMessages() {
   std::lock_guard<std::mutex> hold(runLock_);
-  if (!running_) return;  // nothing to cancel; the next run starts clean
+  if (!running_) {
+    // Only a run the caller announced hears a cancel before it starts.
+    if (expected_) cancelledAhead_ = true;
+    return;
+  }
   cancelled_ = true;
   cancel();
+}
+
+void QvRetriever::ExpectRun() {
+  std::lock_guard<std::mutex> hold(runLock_);
+  expected_ = true;
+  cancelledAhead_ = false;
 }
 
 void QvRetriever::RasAdaptor::notify(unsigned int message, long w, long l) {
@@ -107,19 +117,39 @@ bool QvRetriever::CheckAccountInfoInterface(QvAccountInfoInterface* account) {
 
 bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASController* ras, const std::string& password,
                       const std::list<unsigned long>* ids) {
-  if (!CheckAccountInfoInterface(account)) return false;
+  const auto takeBackWord = [this] {
+    std::lock_guard<std::mutex> hold(runLock_);
+    expected_ = cancelledAhead_ = false;
+  };
+  if (!CheckAccountInfoInterface(account)) {
+    takeBackWord();
+    return false;
+  }
   // One run of an account at a time, in any process: refused before it
   // touches this retriever, the store or the server.
   QvAccountHold accountHold(account);
   if (!accountHold.Held()) {
+    takeBackWord();
     SetQvMiddleError(QVMDL_ERR_RECV_ACCOUNT_BUSY);
     ToObserver(MSG_Error, QVMDL_ERR_RECV_ACCOUNT_BUSY, 0);
     return false;
   }
+  bool cancelledAhead = false;
   {
     std::lock_guard<std::mutex> hold(runLock_);
     running_ = true;
     cancelled_ = false;
+    cancelledAhead = cancelledAhead_;
+    expected_ = cancelledAhead_ = false;
+  }
+  if (cancelledAhead) {
+    // Stopped before it started: nothing is touched, the caller hears the
+    // cancel as from a session.
+    SetQvMiddleError(QVMDL_ERR_POP_CANCELLED);
+    ToObserver(MSG_Error, QVMDL_ERR_POP_CANCELLED, 0);
+    std::lock_guard<std::mutex> hold(runLock_);
+    running_ = false;
+    return false;
   }
   account_ = account;
   kind_ = kind;

@@ -8,6 +8,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
+#include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
@@ -53,6 +54,10 @@ void InstallScreenRunners() {
     QvSettingBoxDlg screen(L"設定", frame);
     screen.DoModal();
   };
+  // Receiving and sending run behind the progress window.
+  r.receive = [](CWnd* frame) { ReceiveAccountWithProgress(frame, nullptr); };
+  r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
+  r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {

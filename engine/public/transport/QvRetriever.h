@@ -81,8 +81,14 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   bool RetrieveSelectedMessages(const std::list<unsigned long>& ids, QvAccountInfoInterface* account,
                                 QvRASController* ras, std::string password);
   bool ClearMessagesOnPopServer(QvAccountInfoInterface* account, QvRASController* ras, std::string password);
-  // Any thread; cancels the run in progress, and only that.
+  // Any thread; cancels the run in progress, and only that, or the run
+  // announced by ExpectRun that has not started yet. A cancel while no run
+  // is on or announced is dropped: the next run starts clean.
   void CancelRetrieveMessages();
+  // The caller's word that it starts a run of this retriever next: a cancel
+  // from now until that run starts ends the run at its start, before it
+  // touches the store or the server. The run takes the word back.
+  void ExpectRun();
   void SetTAccountMode() { tAccount_ = true; }
   void CancelTAccountMode() { tAccount_ = false; }
   void StartPeriodicRetr() { periodic_ = true; }
@@ -203,4 +209,6 @@ class QVMIDDLE_API QvRetriever : public PopClient {
   // A cancel reaches the POP session only while a run is on.
   std::mutex runLock_;
   bool running_ = false;
+  bool expected_ = false;         // a run was announced and has not started
+  bool cancelledAhead_ = false;   // ...and was cancelled before its start
 };

@@ -325,6 +325,45 @@ TEST_F(RetrieverTest, AutomaticReceiveOfTheCarrierAccount) {
   }
 }
 
+// A cancel that comes before the run starts stops it only when the caller
+// announced the run; a cancel after an announced run ended is dropped.
+TEST_F(RetrieverTest, CancelBeforeAnnouncedRunEndsItAtItsStart) {
+  struct Case {
+    const char* what;
+    bool announce, cancelAhead, firstStores;
+  };
+  const Case cases[] = {
+      {"announced, cancelled ahead", true, true, false},
+      {"announced, not cancelled", true, false, true},
+      {"not announced, cancelled ahead", false, true, true},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    Deliver(NumberedMail(++n, "ahead"));
+    const int onServer = peer_.MessageCount(user_);
+    QvRetriever retriever;
+    if (c.announce) retriever.ExpectRun();
+    if (c.cancelAhead) retriever.CancelRetrieveMessages();
+    RetrieverRecorder first;
+    const size_t logBefore = LogSize();
+    EXPECT_EQ(Receive(first, retriever), c.firstStores) << c.what << std::hex << first.Error();
+    EXPECT_EQ(first.whole, c.firstStores ? 1 : 0) << c.what;
+    if (!c.firstStores) {
+      EXPECT_EQ(first.Error(), static_cast<long>(QVMDL_ERR_POP_CANCELLED)) << c.what;
+      // Never connected: the server was not touched.
+      EXPECT_EQ(LogTail(logBefore).find("USER"), std::string::npos) << c.what;
+      EXPECT_EQ(peer_.MessageCount(user_), onServer) << c.what;
+    }
+    retriever.registerNotify(nullptr);
+    // The word is spent by that run: a cancel now is dropped.
+    retriever.CancelRetrieveMessages();
+    Deliver(NumberedMail(++n, "ahead"));
+    RetrieverRecorder second;
+    EXPECT_TRUE(Receive(second, retriever)) << c.what << std::hex << second.Error();
+    EXPECT_EQ(second.whole, c.firstStores ? 1 : 2) << c.what;
+  }
+}
+
 TEST_F(RetrieverTest, CancelWhileIdleDoesNotCancelTheNextRun) {
   Deliver(NumberedMail(1, "plain"));
   QvRetriever retriever;
