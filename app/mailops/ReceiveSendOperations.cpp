@@ -17,6 +17,7 @@
 #include "app/mailops/TaskAccount.h"
 #include "app/mailops/WindowRegistry.h"
 #include "app/mailops/dialogs/QvPasswordDlg.h"
+#include "app/mailops/dialogs/QvProgressDlg.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -39,6 +40,8 @@ constexpr uint32_t kSendAuthFailed = 0x2002116;
 constexpr uint32_t kSendTlsRefused = 0x200210e;
 constexpr UINT kSendAuthFailedText = 20116;
 constexpr UINT kSendTlsRefusedText = 20136;
+constexpr UINT kClearServerQuestion = 20183;
+constexpr UINT kClearServerDone = 20130;
 
 // The POP password typed during one send-and-receive, for the receive that
 // follows the send.
@@ -172,6 +175,50 @@ bool PeriodicReceiveOne(QvRetriever* retriever, QvRASController* controller, QvA
   UpdateNoRead(name);
   return result;
 }
+
+// Empties the server's mailbox of the account on the task's thread, with the
+// password asked for on the UI thread before the task started.
+bool ClearServerOfAccount(const std::wstring& name, const std::string& password, HWND owner, uint32_t* code,
+                          int32_t* detail, QvRasHolder* holder) {
+  MailTaskLease lease;
+  std::unique_ptr<QvAccountInfoInterface> account;
+  if (holder == nullptr || !OpenOwnAccount(name, &account)) {
+    *code = GetQvMiddleError();
+    return false;
+  }
+  QvRASController* controller = holder->GetController();
+  RunningRetrieverSlot slot;
+  if (slot.get() == nullptr) {
+    if (!IsRetrieverRunning()) ShowMailOpsError(kErrorNoRetrieverOrSender);
+    return false;
+  }
+  QvRecvNotifySink sink(owner);
+  slot.get()->registerNotify(&sink);
+  const bool result = slot.get()->ClearMessagesOnPopServer(account.get(), controller, password);
+  slot.get()->registerNotify(nullptr);
+  *code = sink.ErrorCode() != 0 || result ? sink.ErrorCode() : GetQvMiddleError();
+  *detail = sink.ErrorDetail();
+  holder->SetNotifyObject(&sink);
+  holder->Finish(result);
+  return result;
+}
+
+class QvClearServerTask : public QvTask {
+ public:
+  QvClearServerTask(std::wstring account, std::string password)
+      : account_(std::move(account)), password_(std::move(password)) {}
+  ~QvClearServerTask() override { Join(); }
+  void Cancel() override { CancelRetriever(); }
+
+ protected:
+  void Run() override {
+    result_ = ClearServerOfAccount(account_, password_, owner_, &errorCode_, &errorDetail_, context_) ? 1 : 0;
+  }
+
+ private:
+  std::wstring account_;
+  std::string password_;
+};
 
 }  // namespace
 
@@ -422,6 +469,28 @@ bool RunAutoReceive() {
     if (IsCurrentAccountName(carrier)) BroadcastRefresh();
   }
   return true;
+}
+
+void ClearMessagesOnServer(CWnd* parent) {
+  const HWND owner = parent != nullptr ? parent->GetSafeHwnd() : GetMainWindowHandle();
+  if (CheckMailTaskBusy(parent)) return;
+  QvAccountInfoInterface* account = CurrentAccountInfo();
+  if (account == nullptr) return;
+  const std::wstring name = GetCurrentAccountName().str();
+  std::string password;
+  if (!GetAccountPassword(account, name, &password, nullptr)) return;
+  if (!ShowConfirmBoxRes(owner, kClearServerQuestion, false)) return;
+  // Behind the progress window like every other run, so that it can be
+  // aborted and the UI thread never waits on the server.
+  QvClearServerTask task(name, password);
+  QvRasHolder holder;
+  holder.SetKeepMode(QvRasHolder::kReleaseAlways);
+  QvProgressDlg window(&task, parent, QvProgressDlg::kReceive, name.c_str(), &holder);
+  if (window.DoModal() == IDOK) {
+    ShowNoticeBoxRes(owner, kClearServerDone);
+    return;
+  }
+  ShowQvMiddleError(task.ErrorCode(), owner, reinterpret_cast<LPCWSTR>(-1));
 }
 
 // ---- send ----

@@ -1,5 +1,7 @@
 #include "app/mailops/dialogs/QvPasswordDlg.h"
 
+#include <atomic>
+
 #include "app/foundation/HandOffs.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/UiMenus.h"
@@ -15,9 +17,13 @@ constexpr UINT kBadCharactersText = 20070;
 constexpr unsigned kInputIndicatorItem = 22;
 constexpr unsigned kPasswordInputMode = 6;
 
+std::atomic<HWND> ShowingDialog{nullptr};
+
 }  // namespace
 
 QvPasswordDlg::QvPasswordDlg(CWnd* parent) : QvScrollDlg(kTemplateId, parent) {}
+
+HWND QvPasswordDlg::Showing() { return ShowingDialog.load(); }
 
 QvPasswordDlg::~QvPasswordDlg() {
   // A field still without its context gets it back before it goes.
@@ -32,6 +38,7 @@ BOOL QvPasswordDlg::OnInitDialog() {
   ::SendMessageW(::GetDlgItem(m_hWnd, kPasswordField), EM_LIMITTEXT, kMaxPassword, 0);
   SetDlgItemTextW(m_hWnd, kMessageStatic, message_.GetString());
   if (!showNote_) ::ShowWindow(::GetDlgItem(m_hWnd, kNoteStatic), SW_HIDE);
+  ShowingDialog.store(m_hWnd);
   return result;
 }
 
@@ -109,6 +116,7 @@ LRESULT QvPasswordDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_DESTROY:
       if (detached_ != nullptr) OnFieldFocusLost();
+      if (ShowingDialog.load() == m_hWnd) ShowingDialog.store(nullptr);
       break;
     default:
       break;

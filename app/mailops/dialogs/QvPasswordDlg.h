@@ -33,6 +33,9 @@ class QvPasswordDlg : public QvScrollDlg {
   BOOL OnInitDialog() override;
   BOOL PreTranslateMessage(MSG* msg) override;
 
+  // The password dialog up now, on whichever thread; null when none is.
+  static HWND Showing();
+
  protected:
   void OnOK() override;
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -8,6 +8,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
+#include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
@@ -126,6 +127,8 @@ BOOL QvMailApp::InitInstance() {
   }
 
   InstallScreenRunners();
+  // The tasks and the background threads run the receive and send work.
+  InstallReceiveSendOperations();
   auto* frame = new QvMainFrame;
   m_pMainWnd = frame;
   const bool background = AutoReceiveStartFlag || UnattendedStartFlag;
