@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,10 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "app/foundation/MessageBoxes.h"
 #include "app/mailops/BackgroundTasks.h"
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/ImportExportOperations.h"
 #include "app/mailops/MailTaskState.h"
+#include "app/mailops/dialogs/QvExportDlg.h"
+#include "platform/testing/Seams.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvMessageExporter.h"
 #include "engine/public/store/QvMessageImporter.h"
@@ -273,6 +277,130 @@ TEST_F(ImportExportTest, ASecondRunIsRefusedWithoutACode) {
   EXPECT_EQ(exportRun.code, 0u);
   EXPECT_EQ(Exported().size(), 0u);
   EXPECT_EQ(FolderIds(Inbox()).size(), 1u);
+}
+
+// The export dialog through its real window: where it starts, what each
+// destination leads to, and Back. Its picture is kept as
+// app-exportdlg.png in the build folder.
+class ExportDlgTest : public ImportExportTest {
+ protected:
+  void SetUp() override {
+    ImportExportTest::SetUp();
+    frame_ = new ScriptFrame;  // deletes itself with its window
+    ASSERT_TRUE(frame_->Create(nullptr, L"frame", WS_POPUP | WS_VISIBLE));
+    qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);
+    qv::seams::SetMessageBoxShownHandler([this](HWND box) {
+      WCHAR text[512] = {};
+      GetDlgItemTextW(box, 0xFFFF, text, 512);
+      boxes_.push_back(text);
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+  }
+  void TearDown() override {
+    qv::seams::SetMessageBoxShownHandler(nullptr);
+    qv::seams::SetQuestionAnswer(IDNO);
+    Script().clear();
+    if (frame_ != nullptr) frame_->DestroyWindow();
+    frame_ = nullptr;
+    ImportExportTest::TearDown();
+  }
+  static std::wstring Res(UINT id) { return LoadResString(id).GetString(); }
+  static std::string BuildFile(const std::string& name) {
+    const char* dir = std::getenv("QV_BINARY_DIR");
+    return std::string(dir && *dir ? dir : ".") + "/" + name;
+  }
+  static std::wstring Field(HWND dialog) {
+    WCHAR text[300] = {};
+    GetDlgItemTextW(dialog, QvExportDlg::kDestinationField, text, 300);
+    return text;
+  }
+  static std::wstring LastExportDir() {
+    CString folder;
+    return GetLastExportDir(folder) ? std::wstring(folder.GetString()) : std::wstring(L"(none)");
+  }
+
+  ScriptFrame* frame_ = nullptr;
+  std::vector<std::wstring> boxes_;
+};
+
+TEST_F(ExportDlgTest, EachDestinationExportsOrIsRefused) {
+  std::ofstream(HostOf(L"\\My Documents\\afile"), std::ios::binary) << "x";
+  const Ids ids = Store(L"imp", Inbox(), 3, 0);
+  struct Case {
+    const wchar_t* name;
+    const wchar_t* typed;
+    INT_PTR end;
+    std::vector<UINT> boxes;  // the texts shown, in order
+    const wchar_t* remembered;
+    size_t files;
+  } cases[] = {
+      {L"a file, not a folder", L"\\My Documents\\afile", IDCANCEL, {20140}, L"(none)", 0},
+      {L"no such folder", L"\\My Documents\\gone", IDCANCEL, {20140}, L"(none)", 0},
+      {L"empty", L"", IDCANCEL, {}, L"(none)", 0},
+      {L"a folder", kOut, IDOK, {20047}, kOut, 3},
+  };
+  bool first = true;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    boxes_.clear();
+    QvExportDlg dialog(frame_, ids);
+    std::wstring shown;
+    bool stayed = false;
+    bool kept = true;
+    Script() = {[&] {
+                  shown = Field(dialog.m_hWnd);
+                  if (first) kept = qv::seams::SaveScreenPng(BuildFile("app-exportdlg.png"));
+                  SetDlgItemTextW(dialog.m_hWnd, QvExportDlg::kDestinationField, c.typed);
+                  PostMessageW(dialog.m_hWnd, WM_COMMAND, IDOK, 0);
+                },
+                [&] {
+                  stayed = IsWindow(dialog.m_hWnd) != FALSE;
+                  dialog.EndDialog(IDCANCEL);
+                }};
+    EXPECT_EQ(dialog.DoModal(), c.end);
+    Script().clear();
+    EXPECT_TRUE(kept);
+    // Nothing was remembered before this case: the field starts at the default.
+    EXPECT_EQ(shown, L"\\My Documents");
+    first = false;
+    std::vector<std::wstring> want;
+    for (UINT id : c.boxes) want.push_back(Res(id));
+    EXPECT_EQ(boxes_, want);
+    if (c.end == IDCANCEL && !c.boxes.empty()) {
+      EXPECT_TRUE(stayed);
+    }
+    EXPECT_EQ(LastExportDir(), c.remembered);
+    EXPECT_EQ(Exported().size(), c.files);
+  }
+  // The next dialog starts where the last export went.
+  QvExportDlg again(frame_, ids);
+  std::wstring shown;
+  Script() = {[&] {
+    shown = Field(again.m_hWnd);
+    again.EndDialog(IDCANCEL);
+  }};
+  again.DoModal();
+  EXPECT_EQ(shown, kOut);
+}
+
+TEST_F(ExportDlgTest, BackCancelsOnlyAnEmptyField) {
+  for (const wchar_t* typed : {L"", L"\\x"}) {
+    SCOPED_TRACE(typed);
+    QvExportDlg dialog(frame_, Ids{1});
+    bool up = false;
+    Script() = {[&] {
+                  SetDlgItemTextW(dialog.m_hWnd, QvExportDlg::kDestinationField, typed);
+                  SendMessageW(dialog.m_hWnd, kBackMessage, 0, 0);
+                },
+                [&] {
+                  up = IsWindow(dialog.m_hWnd) != FALSE;
+                  dialog.EndDialog(IDABORT);
+                }};
+    const INT_PTR end = dialog.DoModal();
+    Script().clear();
+    EXPECT_EQ(end, *typed ? IDABORT : IDCANCEL);
+    EXPECT_EQ(up, *typed != 0);
+  }
 }
 
 }  // namespace
