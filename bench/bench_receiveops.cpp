@@ -82,7 +82,7 @@ class GapProbe {
     static GapProbe* self = nullptr;
     return self;
   }
-  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+  static LRESULT Proc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
     if (message == kProbeMessage && Self() != nullptr) {
       GapProbe& p = *Self();
       const Clock::time_point now = Clock::now();
