@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <regex>
 
 #include "app/mailops/dialogs/QvPasswordDlg.h"
@@ -433,6 +435,32 @@ TEST_F(TransferTest, PeriodicPassReceivesPlainAccountsFirstThenEveryTlsOne) {
     EXPECT_EQ(NoRead(name), 1u) << std::string(name.begin(), name.end());
   }
   EXPECT_EQ(GetMailTaskState(), kMailTaskIdle);
+}
+
+// A stop that comes as the periodic thread starts, before its retriever
+// exists or before its run begins, ends the pass at once: it never waits out
+// a receive. The server never answers the login here, so a stop that went
+// unheard would wait for the reply deadline.
+TEST_F(TransferTest, StopRacingThePeriodicStartDoesNotWaitOutTheReceive) {
+  Settings s;
+  s.Select(Settings::kPeriodicRetrievingEnabled);
+  s.bPeriodicRetrievingEnabled = true;
+  SetSettings(L"Acc", s);
+  Deliver(2, "never");
+  seams::SetReplyDeadline(120000, 1);
+  for (int round = 0; round < 20; ++round) {
+    HoldingRelay relay(pop_.PlainPort(), "USER ");
+    seams::MapHost("pop.example.com", 110, relay.Port());
+    ASSERT_NE(StartPeriodicReceiveThread(), nullptr) << round;
+    EndPeriodicPauseForTest();
+    auto stopped = std::async(std::launch::async, [] { StopPeriodicReceiveThread(); });
+    // Far beyond any stop heard, far below the deadline of an unheard one.
+    ASSERT_EQ(stopped.wait_for(std::chrono::seconds(60)), std::future_status::ready) << round;
+    EXPECT_FALSE(IsPeriodicReceiveRunning()) << round;
+    EXPECT_FALSE(relay.Held() && StoredSubjects().size() > 0) << round;
+  }
+  EXPECT_EQ(StoredSubjects().size(), 0u);
+  EXPECT_EQ(pop_.MessageCount(user_), 2);
 }
 
 }  // namespace
