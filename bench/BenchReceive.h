@@ -21,7 +21,6 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
-#include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvClassificationParamInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -30,6 +29,7 @@
 #include "engine/public/transport/QvRASController.h"
 #include "engine/public/transport/QvRetriever.h"
 #include "platform/kernel/Files.h"
+#include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
 #include "tests/support/DovecotPeer.h"
 
@@ -43,7 +43,15 @@ struct Root : BenchDeviceRoot {
   explicit Root(const char* name) : BenchDeviceRoot(name) {
     CreateDirectoryW(L"\\Application Data", nullptr);
     CreateDirectoryW(L"\\Application Data\\QuvoMail", nullptr);
-    SetRegistryValue(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", L"DataPath", L"\\Application Data\\QuvoMail\\");
+    // Through the platform's registry: the program's benches link the
+    // engine as the program does, without its inner helpers.
+    const std::wstring data = L"\\Application Data\\QuvoMail\\";
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", 0, nullptr, 0, 0, nullptr, &key, &disposition);
+    RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>(2 * (data.size() + 1)));
+    RegCloseKey(key);
   }
 };
 // The program's one root, named by the first caller.
