@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <list>
@@ -22,11 +23,14 @@
 #include "app/mailops/ImportExportOperations.h"
 #include "app/mailops/MailTaskState.h"
 #include "app/mailops/dialogs/QvExportDlg.h"
+#include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "platform/testing/Seams.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvMessageExporter.h"
 #include "engine/public/store/QvMessageImporter.h"
+#include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
+#include "platform/shell/ShellUi.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
 namespace qv::test {
@@ -401,6 +405,55 @@ TEST_F(ExportDlgTest, BackCancelsOnlyAnEmptyField) {
     EXPECT_EQ(end, *typed ? IDABORT : IDCANCEL);
     EXPECT_EQ(up, *typed != 0);
   }
+}
+
+// The import as the user runs it: files chosen in the file browser, the
+// import behind the progress window, its notice, then the damaged file
+// named in a box of its own; the folder chosen is remembered.
+TEST_F(ExportDlgTest, TheImportNamesTheFileItSetAside) {
+  Plant("a.eml", Mail(1));
+  Plant("bad.eml", Damaged(Damage::kNoSender));
+  Plant("c.eml", Mail(3));
+  ASSERT_TRUE(SetLastImportDir(kSource));
+  const Ids before = FolderIds(Inbox());
+  bool chosen = false;
+  std::function<void()> idle;
+  int spins = 0;
+  // Steps that keep the progress window up until it goes by itself.
+  idle = [&] {
+    if (++spins < 100000 && GetSecondWindow() != nullptr) Script().push_back(idle);
+  };
+  // The three files tapped in the browser's list (Ctrl adds), then OK.
+  const auto tap = [](HWND list, int index) {
+    RECT r{};
+    r.left = LVIR_BOUNDS;
+    SendMessageW(list, LVM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&r));
+    MapWindowPoints(list, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    if (index > 0) qv::seams::InjectKey(VK_CONTROL, true);
+    qv::seams::InjectTap({(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    if (index > 0) qv::seams::InjectKey(VK_CONTROL, false);
+  };
+  HWND browser = nullptr;
+  Script() = {[&] {
+                browser = GetActiveWindow();
+                for (int i = 0; i < 3; ++i) tap(GetDlgItem(browser, QvFileBrowser::kList), i);
+              },
+              [&] {
+                qv::seams::AdvanceUiClock(QvFileBrowser::kTimerDelay);
+                qv::seams::PumpMessages();
+                chosen = qv::shell::PressOkButton(browser);
+                Script().push_back(idle);
+              }};
+  ImportMessagesToFolder(frame_, Inbox());
+  Script().clear();
+  EXPECT_TRUE(chosen);
+  ASSERT_EQ(boxes_.size(), 2u);
+  EXPECT_EQ(boxes_[0], Res(20049));
+  EXPECT_EQ(boxes_[1], qv::FormatW(Res(20244).c_str(), L"bad.eml"));
+  EXPECT_EQ(FolderIds(Inbox()).size() - before.size(), 2u);
+  CString remembered;
+  EXPECT_TRUE(GetLastImportDir(remembered));
+  EXPECT_EQ(std::wstring(remembered.GetString()), kSource);
 }
 
 }  // namespace
