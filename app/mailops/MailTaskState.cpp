@@ -214,6 +214,8 @@ void StopAndJoin(qv::ScopedHandle* slot, std::atomic<bool>* requested, bool (*ca
     thread = std::move(*slot);
   }
   if (thread) WaitForSingleObject(thread.get(), INFINITE);
+  // Heard: the thread it was for has ended.
+  requested->store(false);
 }
 
 }  // namespace

@@ -77,8 +77,8 @@ bool IsAutoReceiveThreadRunning();
 bool IsPeriodicReceiveThreadRunning();
 // Cancel the thread's engine object, then wait for the thread without limit.
 // A stop that comes before the thread made its engine object is kept as a
-// request, which the pass reads before each receive it would start; the
-// next thread registered starts without it.
+// request, which the pass reads before each receive it would start, until
+// the stop has joined the thread.
 void StopAutoReceiveThread();
 void StopPeriodicReceiveThread();
 bool IsAutoReceiveStopRequested();

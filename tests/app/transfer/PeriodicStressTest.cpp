@@ -8,6 +8,7 @@
 #include "app/mailops/HeaderRowCache.h"
 #include "app/mailops/MessageOperations.h"
 #include "engine/public/content/Email.h"
+#include "platform/kernel/Sync.h"
 #include "tests/app/transfer/TransferFixture.h"
 
 namespace qv::test {

@@ -104,7 +104,9 @@ class TransferTest : public MailOpsTest {
     s.strPopUserName = std::wstring(user.begin(), user.end());
     s.strPopPasswd = std::wstring(pop_.Password().begin(), pop_.Password().end());
     s.bPopPasswdSavingEnabled = true;
-    s.bMessageLeavingEnabled = false;
+    // The engine's "leaving" is the mail leaving the server: deleted there
+    // once it is stored.
+    s.bMessageLeavingEnabled = true;
     s.strSmtpServerName = L"smtp.example.com";
     s.uiSmtpServerPort = 587;
     s.bSmtpSvrAuthEnabled = s.bSmtpAuthEnabled = true;
@@ -169,15 +171,17 @@ class TransferTest : public MailOpsTest {
   // cancelled): each runs `poll` until it answers true, then idles along
   // until the window has gone.
   void WhileProgressUp(std::function<bool()> poll) {
-    auto state = std::make_shared<std::function<bool()>>(std::move(poll));
-    auto step = std::make_shared<std::function<void()>>();
-    *step = [this, state, step] {
-      if (++spins_ > kMaxSpins) return;  // a script gone wrong fails, never hangs
-      if (*state && (*state)()) *state = nullptr;
-      if (*state || ProgressWindow() != nullptr) Script().push_back(*step);
-    };
-    Script().push_back(*step);
+    Script().push_back(IdleStep{this, std::make_shared<std::function<bool()>>(std::move(poll))});
   }
+  struct IdleStep {
+    TransferTest* test;
+    std::shared_ptr<std::function<bool()>> poll;
+    void operator()() const {
+      if (++test->spins_ > kMaxSpins) return;  // a script gone wrong fails, never hangs
+      if (*poll && (*poll)()) *poll = nullptr;
+      if (*poll || ProgressWindow() != nullptr) Script().push_back(*this);
+    }
+  };
   static HWND ProgressWindow() {
     CWnd* second = GetSecondWindow();
     return second != nullptr ? second->GetSafeHwnd() : nullptr;
