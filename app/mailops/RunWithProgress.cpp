@@ -4,6 +4,8 @@
 #include "app/foundation/QvMiddleError.h"
 #include "app/foundation/QvSinglePropertySheet.h"
 #include "app/foundation/CloseRequest.h"
+#include <memory>
+
 #include "app/mailops/AccountOperations.h"
 #include "app/mailops/BackgroundTasks.h"
 #include "app/mailops/CurrentAccount.h"
@@ -12,6 +14,7 @@
 #include "app/mailops/QvRasHolder.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
 #include "app/mailops/dialogs/QvRoundRecvResultPage.h"
+#include "engine/public/foundation/QvAccountInfoInterface.h"
 #include "platform/base/WinFormat.h"
 
 namespace {
@@ -19,8 +22,6 @@ namespace {
 constexpr const wchar_t* kResultCaption = L"まとめて受信結果";
 // The engine-error box's row for code 0: another operation runs.
 constexpr uint32_t kCodeRefused = 0;
-constexpr UINT kStringExportFailed = 20240;
-constexpr UINT kStringImportFailed = 20241;
 
 HWND HandleOf(CWnd* window) { return window ? window->GetSafeHwnd() : nullptr; }
 
@@ -62,20 +63,18 @@ Outcome RunWindow(QvTask& task, CWnd* parent, int kind, LPCWSTR account, QvRasHo
 // The send's own failure texts, else the engine-error box.
 void ReportSendFailure(CWnd* parent, uint32_t code, int32_t detail) { ShowEngineError(parent, code, detail); }
 
+// Read quietly: an account that cannot be read is the receive's to report.
 bool PartialRetrieval(LPCWSTR account) {
   if (account == nullptr) return CurrentAccountSettings().bPartialRetrievingEnabled;
-  QvAccountSettings settings;
-  return LoadAccountSettings(account, &settings) && settings.bPartialRetrievingEnabled;
+  std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(account, L""));
+  QvAccountInfoInterface::Attributes read;
+  read.Select(QvAccountInfoInterface::Attributes::kPartialRetrievingEnabled);
+  return info && info->GetAccountInfoAttributes(&read) && read.bPartialRetrievingEnabled;
 }
 
-// Import and export fail in words of their own when the engine gave no code.
-void ShowFileFailure(CWnd* parent, uint32_t code, UINT ownText) {
-  if (code != 0) {
-    ShowQvMiddleError(code, HandleOf(parent), nullptr);
-  } else {
-    ShowErrorBoxRes(HandleOf(parent), ownText);
-  }
-}
+// Import and export runs have texts of their own by code; a run refused
+// before it started (code 0) is said to be so.
+void ShowFileFailure(CWnd* parent, uint32_t code) { ShowQvMiddleError(code, HandleOf(parent), nullptr); }
 
 }  // namespace
 
@@ -89,7 +88,7 @@ bool ImportMessagesWithProgress(CWnd* parent, DWORD folderId, const std::list<st
     ShowNoticeBoxRes(HandleOf(parent), kStringImported);
     return true;
   }
-  ShowFileFailure(parent, task.ErrorCode(), kStringImportFailed);
+  ShowFileFailure(parent, task.ErrorCode());
   return false;
 }
 
@@ -103,7 +102,7 @@ bool ExportMessagesWithProgress(CWnd* parent, const std::wstring& path, const st
     ShowNoticeBoxRes(HandleOf(parent), kStringExported);
     return true;
   }
-  ShowFileFailure(parent, task.ErrorCode(), kStringExportFailed);
+  ShowFileFailure(parent, task.ErrorCode());
   return false;
 }
 
@@ -198,7 +197,8 @@ bool BatchReceiveWithProgress(CWnd* parent) {
       ShowEngineError(parent, row.code, task.ErrorDetail());
       if (row.code == 0) row.code = kCodeAborted;
     }
-    if (last) break;
+    // The program is closing: no question, the batch ends here.
+    if (last || CloseRequestSeenFlag) break;
     const UINT ask = row.code == kCodeAborted ? kStringBatchAskAfterAbort : kStringBatchAskAfterFailure;
     if (outcome.window != IDOK) {
       const std::wstring text = qv::FormatW(LoadResString(ask), accounts[i].c_str());

@@ -41,7 +41,8 @@ struct Place {
 constexpr Place kLayout[] = {
     {QvProgressDlg::kCountId, {55, 35, 250, 30}},
     {QvProgressDlg::kImageId, {30, 65, 300, 220}},
-    {QvProgressDlg::kOperationId, {25, 315, 250, 30}},
+    // Kept clear of the abort button beside it (the longest text needs 150).
+    {QvProgressDlg::kOperationId, {25, 315, 200, 30}},
     {QvProgressDlg::kAbortId, {230, 305, 120, 40}},
 };
 
@@ -160,12 +161,12 @@ LRESULT QvProgressDlg::OnChgTitle(WPARAM wParam, LPARAM) {
   if (!firstStateSeen_) {
     changePending_ = state == 2;
     firstStateSeen_ = true;
-  }
-  // A release already queued behind this state means the connection is
-  // being changed: say so at once rather than flash "connecting".
-  if (state != 2) {
+    // A run that starts by letting an earlier connection go is changing
+    // servers: when that release is already queued behind this first state,
+    // say so at once rather than flash "connecting".
     MSG queued{};
-    if (::PeekMessageW(&queued, m_hWnd, kConnectionStateMessage, kConnectionStateMessage, PM_NOREMOVE) &&
+    if (state != 2 &&
+        ::PeekMessageW(&queued, m_hWnd, kConnectionStateMessage, kConnectionStateMessage, PM_NOREMOVE) &&
         queued.wParam == 2) {
       changePending_ = true;
       if (state == 0) state = 2;

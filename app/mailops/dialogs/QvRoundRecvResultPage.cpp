@@ -63,10 +63,7 @@ LRESULT QvRoundRecvResultPage::WindowProc(UINT message, WPARAM wParam, LPARAM lP
     if (HWND sheet = ::GetParent(m_hWnd)) ::PostMessageW(sheet, WM_COMMAND, IDCANCEL, 0);
     return 0;
   }
-  if (message == WM_SIZE) {
-    const LRESULT r = QvScrollPage::WindowProc(message, wParam, lParam);
-    Layout(false);
-    return r;
-  }
+  // Laid out before the base measures the children for its scroll range.
+  if (message == WM_SIZE) Layout(false);
   return QvScrollPage::WindowProc(message, wParam, lParam);
 }

@@ -40,6 +40,8 @@ BOOL QvStaticResult::Bind(CWnd* page, UINT id, LPCWSTR name, LPCWSTR result) {
     p.line->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     p.line->SetDrawTextFormat(p.format);
     p.line->SetLineStyle(PS_NULL);
+    // The text stands on the page itself, not on a field of its own.
+    p.line->SetBkColor(kSystemColour | COLOR_BTNFACE);
   }
   nameSize_ = Measure(m_hWnd, font, name);
   resultSize_ = Measure(m_hWnd, font, result);
