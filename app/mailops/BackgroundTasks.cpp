@@ -69,9 +69,17 @@ void QvTask::NotifyOwner() const {
   PostMessageW(owner_, WM_COMMAND, id, reinterpret_cast<LPARAM>(owner_));
 }
 
+namespace {
+thread_local const std::wstring* RunningAccount = nullptr;
+}  // namespace
+
+std::wstring RunningTaskAccountName() { return RunningAccount != nullptr ? *RunningAccount : std::wstring(); }
+
 DWORD QvTask::ThreadMain(LPVOID parameter) {
   auto* task = static_cast<QvTask*>(parameter);
+  RunningAccount = &task->taskAccount_;
   task->Run();
+  RunningAccount = nullptr;
   task->NotifyOwner();
   return 0;
 }
@@ -104,7 +112,7 @@ void QvSendTask::Run() {
 
 namespace {
 
-std::wstring TaskAccountName() {
+std::wstring CapturedAccountName() {
   MailTaskAccount account;
   return CaptureMailTaskAccount(&account) ? account.name : std::wstring();
 }
@@ -112,23 +120,27 @@ std::wstring TaskAccountName() {
 }  // namespace
 
 QvExportTask::QvExportTask(std::wstring folder, std::vector<unsigned long> ids)
-    : account_(TaskAccountName()), folder_(std::move(folder)), ids_(std::move(ids)) {}
+    : folder_(std::move(folder)), ids_(std::move(ids)) {
+  taskAccount_ = CapturedAccountName();
+}
 QvExportTask::~QvExportTask() { Join(); }
 void QvExportTask::Cancel() { CancelExporter(); }
 
 void QvExportTask::Run() {
   const MailTaskOperations ops = Operations();
-  result_ = ops.exportMessages && ops.exportMessages(account_, ids_, folder_, owner_, &errorCode_) ? 1 : 0;
+  result_ = ops.exportMessages && ops.exportMessages(ids_, folder_, owner_, &errorCode_) ? 1 : 0;
 }
 
 QvImportTask::QvImportTask(DWORD folderId, std::list<std::wstring> files)
-    : account_(TaskAccountName()), folderId_(folderId), files_(std::move(files)) {}
+    : folderId_(folderId), files_(std::move(files)) {
+  taskAccount_ = CapturedAccountName();
+}
 QvImportTask::~QvImportTask() { Join(); }
 void QvImportTask::Cancel() { CancelImporter(); }
 
 void QvImportTask::Run() {
   const MailTaskOperations ops = Operations();
-  result_ = ops.importMessages && ops.importMessages(account_, folderId_, files_, owner_, &errorCode_) ? 1 : 0;
+  result_ = ops.importMessages && ops.importMessages(folderId_, files_, owner_, &errorCode_) ? 1 : 0;
 }
 
 // ---- event tasks ----

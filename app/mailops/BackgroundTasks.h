@@ -32,13 +32,9 @@ struct MailTaskOperations {
   std::function<bool(HWND owner, uint32_t* code, int32_t* detail, QvRasHolder* holder,
                      std::vector<unsigned long> ids)>
       sendMessages;
-  // Import and export work on the account that was current when the task
-  // was made (its name), through objects of their own thread.
-  std::function<bool(const std::wstring& account, const std::vector<unsigned long>& ids, const std::wstring& folder,
-                     HWND owner, uint32_t* code)>
+  std::function<bool(const std::vector<unsigned long>& ids, const std::wstring& folder, HWND owner, uint32_t* code)>
       exportMessages;
-  std::function<bool(const std::wstring& account, DWORD folderId, const std::list<std::wstring>& files, HWND owner,
-                     uint32_t* code)>
+  std::function<bool(DWORD folderId, const std::list<std::wstring>& files, HWND owner, uint32_t* code)>
       importMessages;
   // The two background passes run on threads the UI thread never waits for
   // but to stop them: each opens its own accounts and storages
@@ -53,6 +49,11 @@ struct MailTaskOperations {
 // Installs the operations (an empty table puts the refusing ones back). Set
 // while no task runs.
 void SetMailTaskOperations(MailTaskOperations operations);
+
+// On the thread of an import or an export task: the name of the account
+// that was current when the task was made (the operation opens its own
+// objects of it); empty on any other thread.
+std::wstring RunningTaskAccountName();
 // The table as installed, so that each kind of operation adds its own.
 MailTaskOperations GetMailTaskOperations();
 
@@ -93,6 +94,8 @@ class QvTask {
   int32_t errorDetail_ = -1;
   uint32_t aux_ = 0;
   HWND owner_ = nullptr;
+  // Taken on the UI thread when an import or an export task is made.
+  std::wstring taskAccount_;
   int result_ = 0;
   QvRasHolder* context_ = nullptr;
 
@@ -144,7 +147,6 @@ class QvExportTask : public QvTask {
   void Run() override;
 
  private:
-  std::wstring account_;
   std::wstring folder_;
   std::vector<unsigned long> ids_;
 };
@@ -160,7 +162,6 @@ class QvImportTask : public QvTask {
   void Run() override;
 
  private:
-  std::wstring account_;
   DWORD folderId_;
   std::list<std::wstring> files_;
 };

@@ -164,8 +164,7 @@ void ImportMessagesToFolder(CWnd* parent, DWORD folderId) {
   ShowFilesSetAside(parent, TakeImportFailures());
 }
 
-bool ImportMessages(const std::wstring& account, DWORD folderId, const std::list<std::wstring>& files, HWND owner,
-                    uint32_t* code) {
+bool ImportMessages(DWORD folderId, const std::list<std::wstring>& files, HWND owner, uint32_t* code) {
   uint32_t ignored = 0;
   if (code == nullptr) code = &ignored;
   *code = 0;
@@ -187,7 +186,7 @@ bool ImportMessages(const std::wstring& account, DWORD folderId, const std::list
 
   TaskAccountObjects objects;
   std::unique_ptr<QvFolderInterface> destination;
-  if (objects.Open(account)) destination.reset(objects.Storage()->OpenFolder(folderId));
+  if (objects.Open(RunningTaskAccountName())) destination.reset(objects.Storage()->OpenFolder(folderId));
   if (!destination) {
     *code = FailureCode(GetQvMiddleError(), QVMDL_ERR_IMP_NO_DESTINATION);
     return false;
@@ -249,8 +248,7 @@ std::vector<ImportFailure> TakeImportFailures() {
   return std::exchange(Failures(), {});
 }
 
-bool ExportMessages(const std::wstring& account, const std::vector<unsigned long>& ids, const std::wstring& folder,
-                    HWND owner, uint32_t* code) {
+bool ExportMessages(const std::vector<unsigned long>& ids, const std::wstring& folder, HWND owner, uint32_t* code) {
   uint32_t ignored = 0;
   if (code == nullptr) code = &ignored;
   *code = 0;
@@ -267,7 +265,7 @@ bool ExportMessages(const std::wstring& account, const std::vector<unsigned long
   ClaimedExporter claimed(exporter);
 
   TaskAccountObjects objects;
-  if (!objects.Open(account)) {
+  if (!objects.Open(RunningTaskAccountName())) {
     *code = FailureCode(GetQvMiddleError(), QVMDL_ERR_STG_NULL_ARGUMENT);
     return false;
   }

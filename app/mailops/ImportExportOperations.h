@@ -27,22 +27,22 @@ struct ImportFailure {
 // the files that could not be taken are then named in a box of their own.
 void ImportMessagesToFolder(CWnd* parent, DWORD folderId);
 
-// Run on the import task's thread, on its own objects of `account`. A file
+// Run on the import task's thread, on its own objects of the account the
+// task was made for (RunningTaskAccountName). A file
 // that cannot be taken (unreadable, empty, not a mail) is set aside and the
 // rest go on; the result is false only when nothing was imported of what
 // was asked, or a cancel or a store failure stopped the run. `code` is the
 // engine's reason (0 when the import was refused because another import or
 // export runs).
-bool ImportMessages(const std::wstring& account, DWORD folderId, const std::list<std::wstring>& files, HWND owner,
-                    uint32_t* code);
+bool ImportMessages(DWORD folderId, const std::list<std::wstring>& files, HWND owner, uint32_t* code);
 // The files the last import set aside, in the order tried; emptied by the read.
 std::vector<ImportFailure> TakeImportFailures();
 
-// Run on the export task's thread: one file per message into `folder`.
+// Run on the export task's thread, on its own objects of the task's account:
+// one file per message into `folder`.
 // An id that cannot be opened fails the whole export before anything is
 // written; `code` is then the store's reason.
-bool ExportMessages(const std::wstring& account, const std::vector<unsigned long>& ids, const std::wstring& folder,
-                    HWND owner, uint32_t* code);
+bool ExportMessages(const std::vector<unsigned long>& ids, const std::wstring& folder, HWND owner, uint32_t* code);
 
 // Puts the two operations into the task table, leaving the other entries.
 void InstallImportExportOperations();

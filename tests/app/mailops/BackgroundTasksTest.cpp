@@ -422,8 +422,7 @@ TEST_F(BackgroundTasksTest, TaskWhoseOperationRefusesStillEndsTheProgressWindow)
 TEST_F(BackgroundTasksTest, TaskWithoutAnOwnerRunsButPostsNothing) {
   std::atomic<int> ran{0};
   MailTaskOperations ops;
-  ops.exportMessages = [&](const std::wstring&, const std::vector<unsigned long>&, const std::wstring&, HWND owner,
-                           uint32_t*) {
+  ops.exportMessages = [&](const std::vector<unsigned long>&, const std::wstring&, HWND owner, uint32_t*) {
     EXPECT_EQ(owner, nullptr);
     ++ran;
     return true;
@@ -597,8 +596,7 @@ TEST_F(BackgroundTasksTest, AbortOfAnImportStopsTheEngineBetweenTwoFiles) {
   HANDLE started = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE proceed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   MailTaskOperations ops;
-  ops.importMessages = [&](const std::wstring&, DWORD folderId, const std::list<std::wstring>& paths, HWND owner,
-                           uint32_t* code) {
+  ops.importMessages = [&](DWORD folderId, const std::list<std::wstring>& paths, HWND owner, uint32_t* code) {
     std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"imp", L""));
     std::unique_ptr<QvStorageInterface> storage(info ? info->OpenStorage() : nullptr);
     std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
