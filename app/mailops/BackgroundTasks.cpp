@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/mailops/MailTaskState.h"
+#include "app/mailops/TaskAccount.h"
 #include "app/protocol/Commands.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Sync.h"
@@ -68,9 +69,17 @@ void QvTask::NotifyOwner() const {
   PostMessageW(owner_, WM_COMMAND, id, reinterpret_cast<LPARAM>(owner_));
 }
 
+namespace {
+thread_local const std::wstring* RunningAccount = nullptr;
+}  // namespace
+
+std::wstring RunningTaskAccountName() { return RunningAccount != nullptr ? *RunningAccount : std::wstring(); }
+
 DWORD QvTask::ThreadMain(LPVOID parameter) {
   auto* task = static_cast<QvTask*>(parameter);
+  RunningAccount = &task->taskAccount_;
   task->Run();
+  RunningAccount = nullptr;
   task->NotifyOwner();
   return 0;
 }
@@ -101,8 +110,19 @@ void QvSendTask::Run() {
   result_ = ops.sendMessages && ops.sendMessages(owner_, &errorCode_, &errorDetail_, context_, ids_) ? 1 : 0;
 }
 
+namespace {
+
+std::wstring CapturedAccountName() {
+  MailTaskAccount account;
+  return CaptureMailTaskAccount(&account) ? account.name : std::wstring();
+}
+
+}  // namespace
+
 QvExportTask::QvExportTask(std::wstring folder, std::vector<unsigned long> ids)
-    : folder_(std::move(folder)), ids_(std::move(ids)) {}
+    : folder_(std::move(folder)), ids_(std::move(ids)) {
+  taskAccount_ = CapturedAccountName();
+}
 QvExportTask::~QvExportTask() { Join(); }
 void QvExportTask::Cancel() { CancelExporter(); }
 
@@ -112,7 +132,9 @@ void QvExportTask::Run() {
 }
 
 QvImportTask::QvImportTask(DWORD folderId, std::list<std::wstring> files)
-    : folderId_(folderId), files_(std::move(files)) {}
+    : folderId_(folderId), files_(std::move(files)) {
+  taskAccount_ = CapturedAccountName();
+}
 QvImportTask::~QvImportTask() { Join(); }
 void QvImportTask::Cancel() { CancelImporter(); }
 

@@ -49,6 +49,11 @@ struct MailTaskOperations {
 // Installs the operations (an empty table puts the refusing ones back). Set
 // while no task runs.
 void SetMailTaskOperations(MailTaskOperations operations);
+
+// On the thread of an import or an export task: the name of the account
+// that was current when the task was made (the operation opens its own
+// objects of it); empty on any other thread.
+std::wstring RunningTaskAccountName();
 // The table as installed, so that each kind of operation adds its own.
 MailTaskOperations GetMailTaskOperations();
 
@@ -89,6 +94,8 @@ class QvTask {
   int32_t errorDetail_ = -1;
   uint32_t aux_ = 0;
   HWND owner_ = nullptr;
+  // Taken on the UI thread when an import or an export task is made.
+  std::wstring taskAccount_;
   int result_ = 0;
   QvRasHolder* context_ = nullptr;
 
@@ -131,6 +138,7 @@ class QvSendTask : public QvTask {
 
 class QvExportTask : public QvTask {
  public:
+  // Made on the UI thread: it takes the current account's name then.
   QvExportTask(std::wstring folder, std::vector<unsigned long> ids);
   ~QvExportTask() override;
   void Cancel() override;
@@ -145,6 +153,7 @@ class QvExportTask : public QvTask {
 
 class QvImportTask : public QvTask {
  public:
+  // Made on the UI thread: it takes the current account's name then.
   QvImportTask(DWORD folderId, std::list<std::wstring> files);
   ~QvImportTask() override;
   void Cancel() override;

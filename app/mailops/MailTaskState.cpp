@@ -30,6 +30,7 @@ Sender* RunningSender = nullptr;
 bool SendFinishedFlag = false;
 QvMessageImporter* RunningImporter = nullptr;
 QvMessageExporter* RunningExporter = nullptr;
+bool ImportCancelRequested = false;
 std::atomic<int> LeaseCount{0};
 
 qv::ScopedHandle AutoReceiveThread;
@@ -107,6 +108,26 @@ void SetRunningExporter(QvMessageExporter* exporter) {
   RunningExporter = exporter;
 }
 
+bool ClaimRunningImporter(QvMessageImporter* importer) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningImporter != nullptr || RunningExporter != nullptr) return false;
+  RunningImporter = importer;
+  ImportCancelRequested = false;
+  return true;
+}
+
+bool ClaimRunningExporter(QvMessageExporter* exporter) {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  if (RunningImporter != nullptr || RunningExporter != nullptr) return false;
+  RunningExporter = exporter;
+  return true;
+}
+
+bool IsImportCancelRequested() {
+  std::lock_guard<std::mutex> hold(TaskLock());
+  return ImportCancelRequested;
+}
+
 bool IsImportOrExportRunning() {
   std::lock_guard<std::mutex> hold(TaskLock());
   return RunningImporter != nullptr || RunningExporter != nullptr;
@@ -134,7 +155,9 @@ bool CancelSender() {
 
 bool CancelImporter() {
   std::lock_guard<std::mutex> hold(TaskLock());
-  return RunningImporter != nullptr && RunningImporter->Cancel();
+  if (RunningImporter == nullptr) return false;
+  ImportCancelRequested = true;
+  return RunningImporter->Cancel();
 }
 
 bool CancelExporter() {

@@ -39,6 +39,14 @@ void SetSendFinished(bool finished);
 void SetRunningImporter(QvMessageImporter* importer);
 void SetRunningExporter(QvMessageExporter* exporter);
 bool IsImportOrExportRunning();
+// Sets the object only while no import or export runs (one check and set,
+// so two tasks never both win); false leaves everything as it was.
+bool ClaimRunningImporter(QvMessageImporter* importer);
+bool ClaimRunningExporter(QvMessageExporter* exporter);
+// An import runs as several engine runs when files fail; the engine forgets
+// a cancel at the start of each run, so the cancel is also kept here until
+// the next import is claimed.
+bool IsImportCancelRequested();
 
 // Each false when its object is not set; safe from the UI thread while the
 // object works on another.

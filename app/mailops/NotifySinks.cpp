@@ -124,7 +124,9 @@ void QvFileRunNotifySink::Start(uint32_t total) {
 }
 
 void QvFileRunNotifySink::Progress(uint32_t) {
-  Sleep(pauseMs_);
+  // The pause lets the progress window repaint; with no window there is
+  // nothing to wait for.
+  if (owner_ != nullptr) Sleep(pauseMs_);
   ++count_;
   PostTo(owner_, kProgressCountMessage, count_, total_);
 }

@@ -81,7 +81,7 @@ class QvSendNotifySink : public Sender::Notify {
 };
 
 // Export and import: each item done pauses a little so the progress window
-// repaints while the engine works.
+// repaints while the engine works (not without a window).
 class QvFileRunNotifySink : public QvMailFileRun::Notification {
  public:
   void Start(uint32_t total) override;

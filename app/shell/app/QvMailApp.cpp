@@ -8,6 +8,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
+#include "app/mailops/ImportExportOperations.h"
 #include "app/mailops/NotifySinks.h"
 #include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/RunWithProgress.h"
@@ -130,6 +131,7 @@ BOOL QvMailApp::InitInstance() {
   InstallScreenRunners();
   // The tasks and the background threads run the receive and send work.
   InstallReceiveSendOperations();
+  InstallImportExportOperations();
   auto* frame = new QvMainFrame;
   m_pMainWnd = frame;
   const bool background = AutoReceiveStartFlag || UnattendedStartFlag;
