@@ -45,7 +45,14 @@ class Parent {
 // The text a box fills its "%s" with: none for -1.
 std::wstring DetailText(int32_t detail) { return detail == -1 ? std::wstring() : std::to_wstring(detail); }
 
+// A task that ends with no code said what there was to say itself (a
+// failed open, a cancelled password, nothing to send): a refusal because
+// another operation runs is told before the window opens, so a box for
+// code 0 after a run would only be a second, wrong one.
+bool SaidByTheTask(uint32_t code) { return code == kCodeRefused; }
+
 void ShowEngineError(const Parent& parent, uint32_t code, int32_t detail) {
+  if (SaidByTheTask(code)) return;
   const std::wstring text = DetailText(detail);
   ShowQvMiddleError(code, parent.Handle(), detail == -1 ? nullptr : text.c_str());
 }
@@ -79,6 +86,7 @@ Outcome RunWindow(QvTask& task, const Parent& parent, int kind, LPCWSTR account,
 
 // The send's own failure texts, else the engine-error box.
 void ReportSendFailure(const Parent& parent, uint32_t code, int32_t detail) {
+  if (SaidByTheTask(code)) return;
   ShowSendResult(code, detail, parent.Window());
 }
 
@@ -91,9 +99,10 @@ bool PartialRetrieval(LPCWSTR account) {
   return info && info->GetAccountInfoAttributes(&read) && read.bPartialRetrievingEnabled;
 }
 
-// Import and export runs have texts of their own by code; a run refused
-// before it started (code 0) is said to be so.
-void ShowFileFailure(const Parent& parent, uint32_t code) { ShowQvMiddleError(code, parent.Handle(), nullptr); }
+// Import and export runs have texts of their own by code.
+void ShowFileFailure(const Parent& parent, uint32_t code) {
+  if (!SaidByTheTask(code)) ShowQvMiddleError(code, parent.Handle(), nullptr);
+}
 
 }  // namespace
 

@@ -96,7 +96,10 @@ bool DovecotPeer::Start(std::string* why) {
        << "auth_mechanisms = plain apop\n"
        << "auth_failure_delay = 0\n"
        << "mail_location = maildir:~/Maildir\n"
-       << "pop3_uidl_format = %08Xu%08Xv\n"
+       // The mail file's own name: unique across mailboxes. The UID and
+       // UID-validity pair repeats for two mailboxes made in one second, and a
+       // test that moves an account to a fresh mailbox would see old UIDs.
+       << "pop3_uidl_format = %g\n"
        << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " << dir_ << "/passwd\n}\n"
        << "userdb {\n  driver = passwd-file\n  args = " << dir_ << "/passwd\n}\n"
        << "service pop3-login {\n"
