@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 
@@ -96,10 +97,7 @@ bool DovecotPeer::Start(std::string* why) {
        << "auth_mechanisms = plain apop\n"
        << "auth_failure_delay = 0\n"
        << "mail_location = maildir:~/Maildir\n"
-       // The mail file's own name: unique across mailboxes. The UID and
-       // UID-validity pair repeats for two mailboxes made in one second, and a
-       // test that moves an account to a fresh mailbox would see old UIDs.
-       << "pop3_uidl_format = %g\n"
+       << "pop3_uidl_format = %08Xu%08Xv\n"
        << "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN " << dir_ << "/passwd\n}\n"
        << "userdb {\n  driver = passwd-file\n  args = " << dir_ << "/passwd\n}\n"
        << "service pop3-login {\n"
@@ -163,6 +161,18 @@ void DovecotPeer::MakeMailbox(const std::string& user) {
     ::chmod(path.c_str(), 0700);
     if (!HandOver(path, mailUid_, mailGid_)) error_ = "cannot hand " + path + " over";
   }
+  // Dovecot takes a new mailbox's UID validity from the clock in seconds, so
+  // two mailboxes made in one second would hand out the same UIDLs, and a
+  // test that moves an account to a fresh mailbox would meet old UIDs. Each
+  // mailbox starts with a validity of its own.
+  static unsigned lastValidity = static_cast<unsigned>(::time(nullptr)) - 1000000u;
+  const unsigned validity = ++lastValidity;
+  char header[96];
+  std::snprintf(header, sizeof header, "3 V%u N1 G%08x%08x%08x%08x\n", validity, validity,
+                static_cast<unsigned>(::getpid()), static_cast<unsigned>(nextUser_), static_cast<unsigned>(sequence_));
+  const std::string list = MaildirOf(user) + "/dovecot-uidlist";
+  WriteWholeFile(list, header);
+  if (!HandOver(list, mailUid_, mailGid_)) error_ = "cannot hand " + list + " over";
 }
 
 void DovecotPeer::AddMessage(const std::string& user, const std::string& text) {
