@@ -23,8 +23,8 @@ class QvAccountNameMap {
     // Renames the account's folder does not hold yet, by folder (case-folded):
     // the name the folder held when it was renamed, and the new one. The
     // caller stores the new name after the rename, and a scan meanwhile would
-    // read the old one back; while the folder still holds that old name the
-    // new one stands.
+    // read the old one back; while the folder still holds that old name and
+    // the account is open, the new one stands.
     struct Renamed {
       std::wstring from;
       std::wstring to;
