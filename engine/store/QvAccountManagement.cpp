@@ -152,10 +152,9 @@ bool QvAccountInfoInterface::Rename(const std::wstring& oldName, const std::wstr
     return false;
   }
   // The folder keeps its name; the caller stores the new strAccountName. The
-  // listing already knows the new name: a scan now would read the old one
-  // back from the folder before the caller has stored it, and lose the rename.
-  QvAccountNameMap::Remove(listing, oldName, folder);
-  QvAccountNameMap::Enter(listing, newName, folder);
+  // listing knows the new name at once, and keeps it through the scans of
+  // other threads until the caller has stored it.
+  QvAccountNameMap::Rename(listing, oldName, newName, folder, QvAccountNameMap::StoredName(held.dataPath, folder));
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvProfileManipulator.h"
+#include "engine/store/QvAccountCache.h"
 #include "engine/store/QvAccountData.h"
 #include "engine/store/QvPathKey.h"
 #include "platform/base/WideText.h"
@@ -35,10 +36,19 @@ void QvAccountNameMap::Enter(Listing* listing, const std::wstring& name, const s
 void QvAccountNameMap::Remove(Listing* listing, const std::wstring& name, const std::wstring& folder) {
   listing->folderOf.erase(name);
   listing->foldersInUse.erase(qv::FoldCase(folder));
+  listing->renamed.erase(qv::FoldCase(folder));
   std::erase(listing->order, name);
 }
 
+void QvAccountNameMap::Rename(Listing* listing, const std::wstring& oldName, const std::wstring& newName,
+                              const std::wstring& folder, const std::wstring& stored) {
+  Remove(listing, oldName, folder);
+  Enter(listing, newName, folder);
+  listing->renamed[qv::FoldCase(folder)] = Listing::Renamed{stored, newName};
+}
+
 uint32_t QvAccountNameMap::Scan(const std::wstring& dataPath, Listing* listing) {
+  std::map<std::wstring, Listing::Renamed> renamed = std::move(listing->renamed);
   *listing = Listing{};
   WIN32_FIND_DATAW data{};
   HANDLE find = FindFirstFileW((dataPath + L"*.*").c_str(), &data);
@@ -55,8 +65,21 @@ uint32_t QvAccountNameMap::Scan(const std::wstring& dataPath, Listing* listing) 
   } while (FindNextFileW(find, &data));
   FindClose(find);
   for (const std::wstring& folder : folders) {
-    listing->foldersInUse.insert(qv::FoldCase(folder));
-    if (IsAccountFolder(dataPath, folder)) Enter(listing, StoredName(dataPath, folder), folder);
+    const std::wstring folded = qv::FoldCase(folder);
+    listing->foldersInUse.insert(folded);
+    if (!IsAccountFolder(dataPath, folder)) continue;
+    std::wstring name = StoredName(dataPath, folder);
+    // A rename whose name is not stored yet keeps its new name while the
+    // account is open, for its user stores the name through that object.
+    // Once the folder holds any other name, or nobody has the account open
+    // to store one, the folder's name counts.
+    auto pending = renamed.find(folded);
+    if (pending != renamed.end() && pending->second.from == name &&
+        QvAccountCache::Instance().Users(dataPath + folder) != 0) {
+      name = pending->second.to;
+      listing->renamed.insert(*pending);
+    }
+    Enter(listing, name, folder);
   }
   listing->loaded = true;
   return listing->order.empty() ? QVMDL_ERR_ACC_LIST_EMPTY : QVMDL_SUCCESS;

@@ -20,6 +20,16 @@ class QvAccountNameMap {
     std::map<std::wstring, std::wstring> folderOf;
     std::set<std::wstring> foldersInUse;  // every folder of the data folder, case-folded
     std::vector<std::wstring> order;
+    // Renames the account's folder does not hold yet, by folder (case-folded):
+    // the name the folder held when it was renamed, and the new one. The
+    // caller stores the new name after the rename, and a scan meanwhile would
+    // read the old one back; while the folder still holds that old name and
+    // the account is open, the new one stands.
+    struct Renamed {
+      std::wstring from;
+      std::wstring to;
+    };
+    std::map<std::wstring, Renamed> renamed;
   };
 
   // The listing of the data folder a registry key names, held under the
@@ -48,6 +58,10 @@ class QvAccountNameMap {
   // Enters a new account as the scan would find it.
   static void Enter(Listing* listing, const std::wstring& name, const std::wstring& folder);
   static void Remove(Listing* listing, const std::wstring& name, const std::wstring& folder);
+  // Moves an entered account to a new name; its folder holds `stored` until
+  // the caller stores the new one.
+  static void Rename(Listing* listing, const std::wstring& oldName, const std::wstring& newName,
+                     const std::wstring& folder, const std::wstring& stored);
 
   // A folder holds an account when it has "AccountInfo.ini"; folders whose
   // name begins with a dot are being made or deleted.

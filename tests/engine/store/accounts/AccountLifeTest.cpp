@@ -1,5 +1,6 @@
 // An account from creation to deletion, names the store must refuse, and
 // values planted in "AccountInfo.ini".
+#include <set>
 #include <thread>
 
 #include "AccountFixture.h"
@@ -254,6 +255,60 @@ TEST_F(AccountTest, EachDataFolderHasItsOwnNameMap) {
   EXPECT_TRUE(QvAccountInfoInterface::Delete(L"both", kFeedKey));
   EXPECT_TRUE(HostExists(std::string(kDataHost) + "both/AccountInfo.ini"));
   EXPECT_TRUE(Open(L"both"));
+}
+
+// Between a rename and the caller storing the new name, other threads list
+// and make accounts, which reads every folder again: the new name stands
+// while the renamer has the account open, and the old one never comes back.
+TEST_F(AccountTest, ARenameStandsThroughListingsUntilItsNameIsStored) {
+  struct Case {
+    const char* what;
+    bool keepOpen;  // the renamer holds the account across the rename
+    bool store;     // the new name is stored
+    const wchar_t* listed;  // what a listing shows once the account is closed
+  };
+  const Case cases[] = {
+      {"open and stored", true, true, L"new"},
+      {"not open, stored afterwards", false, true, L"new"},
+      // Once nobody has it open to store the name, the folder's name counts.
+      {"open, closed without storing", true, false, L"old"},
+      {"not open, never stored", false, false, L"old"},
+  };
+  const auto names = [] {
+    std::vector<std::wstring> list;
+    EXPECT_TRUE(QvAccountInfoInterface::GetAccountNameList(&list, L""));
+    return std::set<std::wstring>(list.begin(), list.end());
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Account held = Create(L"old");
+    ASSERT_TRUE(held);
+    if (!c.keepOpen) held.reset();
+    ASSERT_TRUE(QvAccountInfoInterface::Rename(L"old", L"new", L""));
+    if (c.keepOpen) {
+      // Another thread lists, makes and deletes an account meanwhile.
+      EXPECT_EQ(names(), std::set<std::wstring>{L"new"});
+      ASSERT_TRUE(Create(L"other"));
+      EXPECT_EQ(names(), (std::set<std::wstring>{L"new", L"other"}));
+      ASSERT_TRUE(QvAccountInfoInterface::Delete(L"other", L""));
+      Account found = Open(L"new");
+      ASSERT_TRUE(found);
+      EXPECT_EQ(found->Account(), held->Account());
+      EXPECT_FALSE(Open(L"old"));
+    }
+    if (c.store) {
+      Account renamed = c.keepOpen ? std::move(held) : Open(L"new");
+      ASSERT_TRUE(renamed);
+      Attributes name;
+      name.strAccountName = L"new";
+      name.Select(Attributes::kAccountName);
+      ASSERT_TRUE(renamed->SetAccountInfoAttributes(name));
+    }
+    held.reset();
+    EXPECT_EQ(names(), std::set<std::wstring>{c.listed});
+    EXPECT_TRUE(Open(c.listed));
+    EXPECT_TRUE(QvAccountInfoInterface::Delete(c.listed, L"")) << std::hex << GetQvMiddleError();
+  }
 }
 
 TEST_F(AccountTest, AFailedCreationLeavesNothingBehind) {

@@ -2,6 +2,7 @@
 // cut at any byte leaves the last committed list and last UID readable.
 #include <atomic>
 #include <list>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -73,18 +74,30 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
                                L"\\Application Data\\QuvoMail\\System\\"));
   std::atomic<bool> stop{false};
   std::atomic<int> renames{0};
+  // The first check that failed, for the report.
+  std::mutex whyLock;
+  std::string why;
+  const auto fail = [&](const std::string& what) {
+    std::lock_guard<std::mutex> guard(whyLock);
+    if (!stop.exchange(true)) why = what;
+  };
   // Renames an open account and stores the new name, as the program does:
   // the new name finds the very object that is open, the old one nothing.
   const auto rename = [&](const std::wstring& from, const std::wstring& to) {
+    const std::string step = qv::WideToUtf8(from) + "->" + qv::WideToUtf8(to) + ": ";
     Account held = Open(from);
-    if (!held || !QvAccountInfoInterface::Rename(from, to, L"")) return false;
+    if (!held) return fail(step + "the old name opens nothing"), false;
+    if (!QvAccountInfoInterface::Rename(from, to, L"")) return fail(step + "Rename failed"), false;
     QvAccountInfoInterface::Attributes name;
     name.strAccountName = to;
     name.Select(QvAccountInfoInterface::Attributes::kAccountName);
-    if (!held->SetAccountInfoAttributes(name)) return false;
+    if (!held->SetAccountInfoAttributes(name)) return fail(step + "storing the name failed"), false;
     Account found = Open(to);
     ++renames;
-    return found && found->Account() == held->Account() && !Open(from);
+    if (!found) return fail(step + "the new name opens nothing"), false;
+    if (found->Account() != held->Account()) return fail(step + "the new name opens another object"), false;
+    if (Open(from)) return fail(step + "the old name still opens"), false;
+    return true;
   };
   std::vector<std::thread> threads;
   for (int t = 0; t < 2; ++t) {
@@ -97,35 +110,38 @@ TEST_F(AccountTest, ThreadsOpeningRenamingAndDeletingLeaveNoStaleEntry) {
         }
         Account a = Open(mine);
         Account again = Open(mine);
-        if (!a || !again || a->Account() != again->Account()) stop = true;
+        if (!a || !again) fail(qv::WideToUtf8(mine) + ": the name opens nothing");
+        if (a && again && a->Account() != again->Account()) fail(qv::WideToUtf8(mine) + ": two objects for one account");
         std::unique_ptr<QvStorageInterface> storage(a ? a->OpenStorage() : nullptr);
         storage.reset();
         again.reset();
         a.reset();
         if (i % 10 == 9) {
           // Delete and make it again; the other thread works on the other account.
-          if (!QvAccountInfoInterface::Delete(mine, L"") || !Create(mine)) stop = true;
+          if (!QvAccountInfoInterface::Delete(mine, L"")) fail(qv::WideToUtf8(mine) + ": Delete failed");
+          else if (!Create(mine)) fail(qv::WideToUtf8(mine) + ": Create failed");
         }
         std::vector<std::wstring> names;
         QvAccountInfoInterface::GetAccountNameList(&names, L"");
         // One name per account, the old and the new never both.
         const std::set<std::wstring> distinct(names.begin(), names.end());
-        if (distinct.size() != names.size() || (distinct.count(mine) != 0 && distinct.count(mine + L"2") != 0)) {
-          stop = true;
+        if (distinct.size() != names.size()) fail(qv::WideToUtf8(mine) + ": a name listed twice");
+        if (distinct.count(mine) != 0 && distinct.count(mine + L"2") != 0) {
+          fail(qv::WideToUtf8(mine) + ": old and new name both listed");
         }
         // The system information's shared file object is made and dropped
         // by both threads; the carrier name is always one a thread wrote.
         std::unique_ptr<QvSystemInfoInterface> info(QvSystemInfoInterface::GetSystemInfo());
         std::wstring carrier;
-        if (!info || !info->ChangeSystemIni(mine) || !QvSystemInfoInterface::GetTAccount(carrier) ||
-            (carrier != L"a" && carrier != L"b")) {
-          stop = true;
-        }
+        if (!info) fail("no system information object");
+        else if (!info->ChangeSystemIni(mine)) fail(qv::WideToUtf8(mine) + ": writing the carrier name failed");
+        else if (!QvSystemInfoInterface::GetTAccount(carrier)) fail(qv::WideToUtf8(mine) + ": reading the carrier name failed");
+        else if (carrier != L"a" && carrier != L"b") fail("carrier name " + qv::WideToUtf8(carrier));
       }
     });
   }
   for (auto& thread : threads) thread.join();
-  EXPECT_FALSE(stop.load());
+  EXPECT_FALSE(stop.load()) << why;
   EXPECT_EQ(renames.load(), 2 * 30 * 2);
   // Every object was given back: each account deletes.
   EXPECT_TRUE(QvAccountInfoInterface::Delete(L"a", L""));
