@@ -35,6 +35,10 @@ constexpr uint32_t kFeedStorageFull = 0x200200b;
 constexpr unsigned kClientComplete = 5;
 constexpr unsigned kClientRunFailed = 6;
 
+// New items stored under one hold of the store's mutexes at most, so that
+// others wait for the store no longer than that takes.
+constexpr unsigned kBatchItems = 64;
+
 }  // namespace
 
 QvRssRetriever::QvRssRetriever() {
@@ -202,6 +206,7 @@ bool QvRssRetriever::Session(Road road, QvRASController* ras, void* connection, 
   } else {
     client_.GetRDF();
   }
+  batch_.reset();
   runStorage_.reset();
   uidList_.clear();
   client_.getUidlList(uidList_);
@@ -268,6 +273,9 @@ bool QvRssRetriever::OnReceiveMessage(unsigned int message, long w, long l) {
       return OnItem(true, w, l);
     case RssClient::MSG_RssNeedStoredData:
       return rssRequestMailData();
+    case RssClient::MSG_RssFetchingParts:
+      batch_.reset();  // not held while the network is waited for
+      return true;
     case RssClient::MSG_RssErrorOccured:
       OnError(w, l);
       return true;
@@ -364,7 +372,15 @@ void QvRssRetriever::DiskFullRule() {
 bool QvRssRetriever::SaveMessage(std::string& raw, const std::string& uid, const bool& partial) {
   diskFull_ = false;
   if (classifier_ == nullptr) SetQvMiddleError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+  // New items are stored under one hold of the store's mutexes; a replaced
+  // copy is not.
+  if (!batch_) {
+    batch_.emplace();
+    batchStored_ = 0;
+    if (!batch_->Held()) batch_.reset();  // another holds part of the store: the next item tries again
+  }
   status_ = classifier_ != nullptr && classifier_->SaveToFolder(raw, uid, partial, account_);
+  if (batch_ && ++batchStored_ >= kBatchItems) batch_.reset();
   if (!status_) {
     DiskFullRule();
     if (diskFull_) NKDbgPrintfW(L"QvRssRetriever::SaveMessages() --- Disk Full Err\r\n");
@@ -382,6 +398,7 @@ bool QvRssRetriever::FindMsg(const std::string& uid) {
 // The stored item takes the raw text the client built, feed header lines and all.
 bool QvRssRetriever::ReplaceMessage(QvAccountInfoInterface* account, const std::string& raw, const std::string& uid) {
   diskFull_ = false;
+  batch_.reset();
   if (!FindMsg(uid)) return false;
   if (QvRetriever::ReplaceStoredMessage(account, uidMap_[uid].id, raw, false)) return true;
   DiskFullRule();

@@ -15,12 +15,14 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
 #include "engine/public/feeds/RssClient.h"
 #include "engine/public/feeds/RssOldItems.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/QvRASController.h"
 #include "engine/public/transport/QvRetriever.h"
@@ -42,6 +44,9 @@ class QVMIDDLE_API QvRssRetriever {
   class Notify {
    public:
     virtual ~Notify() = default;
+    // Told on the run's thread, which may hold the store's mutexes while it
+    // stores items (QvStoreBatch): the observer may use the store itself, but
+    // it posts to other threads rather than wait for them.
     virtual void notify(unsigned int message, long w, long l) = 0;
     // Asked only while periodic retrieval is on: true when the mail program is in front.
     virtual void isActive(bool* mailActive, QvRssRetriever* retriever) = 0;
@@ -133,6 +138,11 @@ class QVMIDDLE_API QvRssRetriever {
   // loaded from item to item (opening it for every notification cost a
   // profile read and two store locks an item).
   std::unique_ptr<QvStorageInterface> runStorage_;
+  // The store's mutexes, held from one new item to the next (QvStoreBatch):
+  // let go of before the client waits for an item's parts, after
+  // kBatchItems items and when the session ends.
+  std::optional<QvStoreBatch> batch_;
+  unsigned batchStored_ = 0;
   UidMap uidMap_;
   MailAccount mailAccount_;
   QvAccountInfoInterface::Attributes attributes_;
