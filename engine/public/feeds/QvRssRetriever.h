@@ -124,6 +124,8 @@ class QVMIDDLE_API QvRssRetriever {
   bool PhoneRule();
   bool SetMyPhoneStatus(unsigned int item, unsigned int value);
   void DiskFullRule();
+  bool CoverUid(const std::string& uid);
+  void SettleLastUid();
   // To the observer, or into the error word when none listens.
   void Tell(uint32_t code);
   void ToObserver(unsigned int message, long w, long l);
@@ -143,6 +145,11 @@ class QVMIDDLE_API QvRssRetriever {
   // kBatchItems items and when the session ends.
   std::optional<QvStoreBatch> batch_;
   unsigned batchStored_ = 0;
+  // The last UID on the disk is saved ahead of the items stored (CoverUid):
+  // the UID it covers up to, and the last item stored under that cover.
+  bool uidAhead_ = false;
+  uint32_t uidCoveredTo_ = 0;
+  std::string lastCoveredUid_;
   UidMap uidMap_;
   MailAccount mailAccount_;
   QvAccountInfoInterface::Attributes attributes_;
