@@ -383,8 +383,12 @@ TEST_F(Files, NamesBelowAMissingOrOtherwiseSpelledFolder) {
       if (made) CloseHandle(h);
     }
     EXPECT_EQ(made, c.error == 0);
-    if (c.error != 0) EXPECT_EQ(GetLastError(), c.error);
-    if (c.made != nullptr) EXPECT_TRUE(HostExists(c.made));
+    if (c.error != 0) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
+    if (c.made != nullptr) {
+      EXPECT_TRUE(HostExists(c.made));
+    }
   }
   EXPECT_FALSE(HostExists("Deep/Gone"));
 }
