@@ -1,9 +1,11 @@
 #include "engine/public/feeds/QvRssRetriever.h"
 
+#include <cstdio>
 #include <memory>
 #include <new>
 
 #include "engine/feeds/src/RssClientCodes.h"
+#include "engine/feeds/src/RssText.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvAccountHold.h"
@@ -34,6 +36,10 @@ constexpr uint32_t kFeedStorageFull = 0x200200b;
 // sender of the same interface.
 constexpr unsigned kClientComplete = 5;
 constexpr unsigned kClientRunFailed = 6;
+
+// New items stored under one hold of the store's mutexes at most, so that
+// others wait for the store no longer than that takes.
+constexpr unsigned kBatchItems = 64;
 
 }  // namespace
 
@@ -202,6 +208,8 @@ bool QvRssRetriever::Session(Road road, QvRASController* ras, void* connection, 
   } else {
     client_.GetRDF();
   }
+  batch_.reset();
+  SettleLastUid();
   runStorage_.reset();
   uidList_.clear();
   client_.getUidlList(uidList_);
@@ -268,6 +276,9 @@ bool QvRssRetriever::OnReceiveMessage(unsigned int message, long w, long l) {
       return OnItem(true, w, l);
     case RssClient::MSG_RssNeedStoredData:
       return rssRequestMailData();
+    case RssClient::MSG_RssFetchingParts:
+      batch_.reset();  // not held while the network is waited for
+      return true;
     case RssClient::MSG_RssErrorOccured:
       OnError(w, l);
       return true;
@@ -307,20 +318,25 @@ bool QvRssRetriever::OnItem(bool partial, long w, long l) {
       status_ = false;
       return false;
     }
+    const bool covered = CoverUid(uid);
     const bool stored = SaveMessage(raw, uid, partial);
-    if (stored) account_->SaveLastUID(uid);
+    if (stored && covered) lastCoveredUid_ = uid;
+    else if (stored) account_->SaveLastUID(uid);
     else ItemFailed(GetQvMiddleError(), l);
     // Counted and announced either way: the reader lists what it heard of.
     ++itemCount_;
     ToObserver(MSG_NewPartMessage, w, l);
     return stored;
   }
-  const bool stored = FindMsg(uid) ? ReplaceMessage(account_, raw, uid) : SaveMessage(raw, uid, partial);
+  const bool replace = FindMsg(uid);
+  const bool covered = !replace && mode_ != 2 && CoverUid(uid);
+  const bool stored = replace ? ReplaceMessage(account_, raw, uid) : SaveMessage(raw, uid, partial);
   if (!stored) {
     ItemFailed(GetQvMiddleError(), l);
     return false;
   }
-  if (mode_ != 2) account_->SaveLastUID(uid);
+  if (covered) lastCoveredUid_ = uid;
+  else if (mode_ != 2) account_->SaveLastUID(uid);
   ++itemCount_;
   ToObserver(MSG_NewMessage, w, l);
   return true;
@@ -353,6 +369,43 @@ void QvRssRetriever::OnComplete(long w, long l) {
 // ---------------------------------------------------------------------------
 // The store
 
+// The client numbers a run's items on from the account's last UID. Saved
+// after each item, a run cut off between an item's store and that save would
+// give the next run's first item a UID a stored item carries already, and it
+// cost a safe replacement (three syncs) an item. So the last UID goes to the
+// disk before the items it covers, kBatchItems UIDs at a time, and back to
+// the run's last item at the session's end: a cut leaves a gap in the
+// numbering, never a UID given twice. A UID not in the client's own form is
+// saved after its item, as before.
+bool QvRssRetriever::CoverUid(const std::string& uid) {
+  if (uid.empty() || uid.size() > 10) return false;
+  uint64_t number = 0;
+  for (char c : uid) {
+    const int digit = feeds::HexDigit(c);
+    if (digit < 0) return false;
+    number = number * 16 + static_cast<uint64_t>(digit);
+  }
+  if (number > 0xFFFFFFFFu) return false;
+  if (uidAhead_ && number <= uidCoveredTo_) return true;
+  const uint64_t upTo = number + kBatchItems - 1;
+  if (upTo > 0xFFFFFFFFu) return false;
+  char text[16];
+  snprintf(text, sizeof text, "00%08X", static_cast<unsigned>(upTo));
+  if (!account_->SaveLastUID(text)) return false;
+  uidAhead_ = true;
+  uidCoveredTo_ = static_cast<uint32_t>(upTo);
+  return true;
+}
+
+// Back from the cover to the last item stored under it; with none stored,
+// the cover stays (a gap in the numbering).
+void QvRssRetriever::SettleLastUid() {
+  if (uidAhead_ && !lastCoveredUid_.empty()) account_->SaveLastUID(lastCoveredUid_);
+  uidAhead_ = false;
+  uidCoveredTo_ = 0;
+  lastCoveredUid_.clear();
+}
+
 void QvRssRetriever::DiskFullRule() {
   const uint32_t code = GetQvMiddleError();
   if (code >= kFirstStorageCode && code <= kLastStorageCode && PhoneRule()) {
@@ -364,7 +417,15 @@ void QvRssRetriever::DiskFullRule() {
 bool QvRssRetriever::SaveMessage(std::string& raw, const std::string& uid, const bool& partial) {
   diskFull_ = false;
   if (classifier_ == nullptr) SetQvMiddleError(QVMDL_ERR_EML_NOT_ENOUGH_MEMORY);
+  // New items are stored under one hold of the store's mutexes; a replaced
+  // copy is not.
+  if (!batch_) {
+    batch_.emplace();
+    batchStored_ = 0;
+    if (!batch_->Held()) batch_.reset();  // another holds part of the store: the next item tries again
+  }
   status_ = classifier_ != nullptr && classifier_->SaveToFolder(raw, uid, partial, account_);
+  if (batch_ && ++batchStored_ >= kBatchItems) batch_.reset();
   if (!status_) {
     DiskFullRule();
     if (diskFull_) NKDbgPrintfW(L"QvRssRetriever::SaveMessages() --- Disk Full Err\r\n");
@@ -382,6 +443,7 @@ bool QvRssRetriever::FindMsg(const std::string& uid) {
 // The stored item takes the raw text the client built, feed header lines and all.
 bool QvRssRetriever::ReplaceMessage(QvAccountInfoInterface* account, const std::string& raw, const std::string& uid) {
   diskFull_ = false;
+  batch_.reset();
   if (!FindMsg(uid)) return false;
   if (QvRetriever::ReplaceStoredMessage(account, uidMap_[uid].id, raw, false)) return true;
   DiskFullRule();

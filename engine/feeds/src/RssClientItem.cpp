@@ -177,6 +177,7 @@ int RssClient::parseItemData(MFD_RssChannelItem* item, int number) {
   checkExpandInfo(item_, &expand);
   const bool wanted = expand.imageState == ExpandInfo::kWanted || expand.contentsState == ExpandInfo::kWanted;
   if (wanted && connected) {
+    sendNotify(MSG_RssFetchingParts);
     code = recvExpandInfoData(&expand);
     if (code != 0) return code;
   }

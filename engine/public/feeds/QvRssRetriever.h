@@ -15,12 +15,14 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
 #include "engine/public/feeds/RssClient.h"
 #include "engine/public/feeds/RssOldItems.h"
 #include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/QvRASController.h"
 #include "engine/public/transport/QvRetriever.h"
@@ -42,6 +44,9 @@ class QVMIDDLE_API QvRssRetriever {
   class Notify {
    public:
     virtual ~Notify() = default;
+    // Told on the run's thread, which may hold the store's mutexes while it
+    // stores items (QvStoreBatch): the observer may use the store itself, but
+    // it posts to other threads rather than wait for them.
     virtual void notify(unsigned int message, long w, long l) = 0;
     // Asked only while periodic retrieval is on: true when the mail program is in front.
     virtual void isActive(bool* mailActive, QvRssRetriever* retriever) = 0;
@@ -119,6 +124,8 @@ class QVMIDDLE_API QvRssRetriever {
   bool PhoneRule();
   bool SetMyPhoneStatus(unsigned int item, unsigned int value);
   void DiskFullRule();
+  bool CoverUid(const std::string& uid);
+  void SettleLastUid();
   // To the observer, or into the error word when none listens.
   void Tell(uint32_t code);
   void ToObserver(unsigned int message, long w, long l);
@@ -133,6 +140,16 @@ class QVMIDDLE_API QvRssRetriever {
   // loaded from item to item (opening it for every notification cost a
   // profile read and two store locks an item).
   std::unique_ptr<QvStorageInterface> runStorage_;
+  // The store's mutexes, held from one new item to the next (QvStoreBatch):
+  // let go of before the client waits for an item's parts, after
+  // kBatchItems items and when the session ends.
+  std::optional<QvStoreBatch> batch_;
+  unsigned batchStored_ = 0;
+  // The last UID on the disk is saved ahead of the items stored (CoverUid):
+  // the UID it covers up to, and the last item stored under that cover.
+  bool uidAhead_ = false;
+  uint32_t uidCoveredTo_ = 0;
+  std::string lastCoveredUid_;
   UidMap uidMap_;
   MailAccount mailAccount_;
   QvAccountInfoInterface::Attributes attributes_;

@@ -54,6 +54,9 @@ class QVMIDDLE_API RssClient {
     // The item walk ended without a transfer error: the observer removes the
     // old items it noted at MSG_RssDeleteOldData (and only those).
     MSG_RssOldDataExpired = 8,
+    // An item's parts are about to be fetched from the network: an observer
+    // holding the store for a run of items lets go of it for the wait.
+    MSG_RssFetchingParts = 9,
   };
 
   RssClient();

@@ -156,6 +156,53 @@ TEST_F(RssRetrieverTest, ThreeFeedsBecomeStoredItems) {
     EXPECT_GE(peer_.CountLines(std::string(request) + " | Rivulet Middle (TV-4100) | 200", 1), 1) << request;
 }
 
+// The account's last UID on the disk covers every item the moment the store
+// lists it, so that a run cut off after any item never numbers a later item
+// with a UID a stored one carries; once the run is over it names the last.
+TEST_F(RssRetrieverTest, TheLastUidOnTheDiskCoversEveryStoredItem) {
+  std::string items;
+  for (int k = 0; k < 5; ++k)
+    items += Item20("u" + std::to_string(k), "http://feeds.example.jp/u" + std::to_string(k), "<category>news</category>");
+  peer_.PutFile("/uids.xml", Rss20("UTF-8", items));
+  std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+  ASSERT_TRUE(storage);
+  std::unique_ptr<QvFolderInterface> news(
+      storage->OpenFolder(ReceiveBoxFolders(account_.get(), storage.get())[L"news"]));
+  ASSERT_TRUE(news);
+  struct Watch : QvFolderInterface::Notify {
+    void FolderChanged(uint32_t) override {}
+    void MessageChanged(uint32_t id) override {
+      std::unique_ptr<QvMessageInterface> message(storage->OpenMessage(id));
+      QvMessageInterface::Attributes a;
+      a.mask = QvMessageInterface::kUidl;
+      std::wstring last;
+      if (!message || !message->GetAttributes(&a) || !account->GetLastUID(&last)) {
+        failures.push_back("unreadable at message " + std::to_string(id));
+        return;
+      }
+      const unsigned long stored = std::stoul(a.uidl, nullptr, 16);
+      const unsigned long covered = last.empty() ? 0 : std::stoul(std::string(last.begin(), last.end()), nullptr, 16);
+      seen.push_back(stored);
+      if (covered < stored) failures.push_back("item " + a.uidl + " stored while the disk said " + std::to_string(covered));
+    }
+    QvStorageInterface* storage = nullptr;
+    QvAccountInfoInterface* account = nullptr;
+    std::vector<unsigned long> seen;
+    std::vector<std::string> failures;
+  } watch;
+  watch.storage = storage.get();
+  watch.account = account_.get();
+  ASSERT_TRUE(news->RegisterNotify(&watch));
+  QvRssRetriever retriever;
+  EXPECT_TRUE(Fetch(retriever, account_.get(), L"http://feeds.example.jp/uids.xml"));
+  news->UnregisterNotify(&watch);
+  EXPECT_EQ(watch.seen, (std::vector<unsigned long>{0xA, 0xB, 0xC, 0xD, 0xE}));
+  EXPECT_EQ(watch.failures, std::vector<std::string>{});
+  std::wstring last;
+  ASSERT_TRUE(account_->GetLastUID(&last));
+  EXPECT_EQ(last, W(Uid(0xE)));
+}
+
 // The items of the run before go only once the new ones are in; a run that
 // breaks off keeps every one of them.
 TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/base/WideText.h"
 #include "platform/kernel/FileSeam.h"
 #include "tests/support/DeviceRootFixture.h"
 
@@ -343,6 +344,53 @@ TEST_F(Files, Directories) {
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(GetFileAttributesW(L"\\mail"), INVALID_FILE_ATTRIBUTES);
   EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+}
+
+// Names below a folder that is there, where the next folder is missing or
+// spelled otherwise than on disk, and folders this process has just made.
+TEST_F(Files, NamesBelowAMissingOrOtherwiseSpelledFolder) {
+  std::filesystem::create_directories(Host("Deep/Sub"));
+  struct Case {
+    const wchar_t* path;
+    bool folder;          // CreateDirectoryW, else CreateFileW
+    DWORD creation;
+    DWORD error;          // 0: made
+    const char* made;     // where it is on the host
+  } cases[] = {
+      {L"\\Deep\\Gone\\x.txt", false, CREATE_NEW, ERROR_PATH_NOT_FOUND, nullptr},
+      {L"\\Deep\\Gone\\x.txt", false, OPEN_EXISTING, ERROR_PATH_NOT_FOUND, nullptr},
+      {L"\\Deep\\Gone\\x.txt", false, CREATE_ALWAYS, ERROR_PATH_NOT_FOUND, nullptr},
+      {L"\\Deep\\Gone\\y", true, 0, ERROR_PATH_NOT_FOUND, nullptr},
+      {L"\\DEEP\\Gone\\x.txt", false, CREATE_NEW, ERROR_PATH_NOT_FOUND, nullptr},
+      {L"\\Deep\\SUB\\n.txt", false, CREATE_NEW, 0, "Deep/Sub/n.txt"},
+      {L"\\Deep\\sub\\Inner", true, 0, 0, "Deep/Sub/Inner"},
+      {L"\\Deep\\SUB\\inner\\m.txt", false, CREATE_NEW, 0, "Deep/Sub/Inner/m.txt"},
+      {L"\\Deep\\New", true, 0, 0, "Deep/New"},
+      {L"\\Deep\\NEW", true, 0, ERROR_ALREADY_EXISTS, nullptr},
+      {L"\\Deep\\new\\f.txt", false, CREATE_NEW, 0, "Deep/New/f.txt"},
+      {L"\\Deep\\New\\F.TXT", false, CREATE_NEW, ERROR_FILE_EXISTS, nullptr},
+      {L"\\Deep\\New\\F.TXT", false, OPEN_EXISTING, 0, "Deep/New/f.txt"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(qv::WideToUtf8(c.path));
+    SetLastError(0);
+    bool made = false;
+    if (c.folder) {
+      made = CreateDirectoryW(c.path, nullptr) != FALSE;
+    } else {
+      HANDLE h = Open(c.path, GENERIC_READ | GENERIC_WRITE, 0, c.creation);
+      made = h != INVALID_HANDLE_VALUE;
+      if (made) CloseHandle(h);
+    }
+    EXPECT_EQ(made, c.error == 0);
+    if (c.error != 0) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
+    if (c.made != nullptr) {
+      EXPECT_TRUE(HostExists(c.made));
+    }
+  }
+  EXPECT_FALSE(HostExists("Deep/Gone"));
 }
 
 TEST_F(Files, StreamsAreBinary) {
