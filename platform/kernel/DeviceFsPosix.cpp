@@ -268,19 +268,6 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
       whole.replace(cut + 1, std::string::npos, found);
       return whole;
     }
-    // A missing parent below a folder spelled as on disk (a new message's
-    // folder): that folder's listing says whether the parent is there
-    // spelled otherwise, without a walk from the root.
-    if (names.size() > 2 && errno == ENOENT) {
-      const size_t upCut = parent.rfind('/');
-      const std::string grand = parent.substr(0, upCut);
-      std::string found;
-      if (::lstat(grand.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-          !FindNoCase(grand, names[names.size() - 2], false, &found, &st)) {
-        if (lookup != nullptr) lookup->noParent = wholeMissing;
-        return whole;
-      }
-    }
   }
   EnsureDir(root);
   std::string host = root;
@@ -336,22 +323,6 @@ void DirChange::Done(const std::string& removed, const std::string& added) {
   if (!added.empty()) listing.byFolded[FoldCase(Utf8ToWide(added))] = added;
   listing.modified = st.st_mtim;
   if (listing.keptSince == 0) listing.keptSince = NowNanos();
-}
-
-void NoteNewDir(const std::string& dir) {
-  struct stat st {};
-  if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-  DirCache& cache = Dirs();
-  std::lock_guard<std::mutex> guard(cache.lock);
-  if (cache.listings.size() >= kMaxListings) cache.listings.clear();
-  DirListing& listing = cache.listings[dir];
-  listing.byFolded.clear();
-  listing.device = st.st_dev;
-  listing.inode = st.st_ino;
-  listing.modified = st.st_mtim;
-  // Another process may put a name in within the clock's tick: the listing
-  // answers only for the settling time, as one kept across a change does.
-  listing.keptSince = NowNanos();
 }
 
 void ForgetDirListings() {

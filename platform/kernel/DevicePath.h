@@ -32,7 +32,6 @@ bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
 struct HostLookup {
   bool absent = false;
   bool found = false;
-  bool noParent = false;  // the parent's own folder is there without the parent
   struct stat status{};
 };
 
@@ -58,9 +57,6 @@ class DirChange {
   bool current_ = false;
 };
 
-// Notes a directory this process has just made as empty, so that the first
-// look-ups of names in it need not read it.
-void NoteNewDir(const std::string& dir);
 // Drops every cached listing (after the files changed behind the kernel's back).
 void ForgetDirListings();
 

@@ -306,11 +306,6 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  // A name whose folder the look-up found missing cannot be opened or made.
-  if (lookup.noParent) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
   std::lock_guard<std::mutex> g(FilesLock());
   struct stat st{};
   struct stat now{};
@@ -639,19 +634,13 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   CountedCall counted(FsCall::kCreateDir, PathOf(path));
   std::string host;
   std::wstring device;
-  HostLookup lookup;
-  if (!Resolve(path, &host, &device, &lookup)) return FALSE;
+  if (!Resolve(path, &host, &device)) return FALSE;
   if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
-  if (lookup.noParent) return Fail(ERROR_PATH_NOT_FOUND);
-  // A name the look-up found missing needs no second look: mkdir refuses
-  // one that came meanwhile.
   struct stat st{};
-  if (lookup.found || (!lookup.absent && ::lstat(host.c_str(), &st) == 0)) return Fail(ERROR_ALREADY_EXISTS);
+  if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
   if (!ChangeNames(std::string(), host, [&] { return ::mkdir(host.c_str(), 0700) == 0; })) {
-    if (errno == EEXIST) return Fail(ERROR_ALREADY_EXISTS);
     return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
   }
-  NoteNewDir(host);
   if (pseam::Armed()) pseam::Created(host, -1);
   return TRUE;
 }
