@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "bench/BenchDeviceRoot.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvClassificationParamInterface.h"
 #include "engine/public/store/QvFolderInterface.h"

@@ -18,7 +18,7 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "bench/BenchMaildir.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/store/QvMessage.h"
 #include "engine/store/QvMessageSet.h"

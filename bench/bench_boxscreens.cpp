@@ -17,7 +17,7 @@
 #include "app/shell/boxdlg/QvAccountSelector.h"
 #include "app/shell/boxdlg/QvFolderListCtrl.h"
 #include "bench/BenchDeviceRoot.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvMessageInterface.h"

@@ -29,7 +29,7 @@
 #include "engine/public/feeds/QvRssRetriever.h"
 #include "engine/public/feeds/RssClient.h"
 #include "engine/public/feeds/RssOldItems.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvClassificationParamInterface.h"

@@ -15,7 +15,7 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "bench/BenchMaildir.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvClassificationParamInterface.h"

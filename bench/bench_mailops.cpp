@@ -16,7 +16,7 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/FolderOperations.h"
 #include "bench/BenchDeviceRoot.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvMessageInterface.h"

@@ -40,7 +40,7 @@
 
 #include "bench/BenchDeviceRoot.h"
 #include "engine/public/content/RawEmail_S.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "fuzz/FuzzDeviceFile.h"
 #include "platform/kernel/Files.h"

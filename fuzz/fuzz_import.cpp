@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/MailHistory.h"
 #include "fuzz/FuzzAccount.h"

@@ -6,7 +6,7 @@
 
 #include "app/foundation/UiRegistry.h"
 #include "app/mailops/CurrentAccount.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvCommonSettingInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvPlatformHooks.h"

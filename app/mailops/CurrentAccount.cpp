@@ -11,7 +11,7 @@
 #include "app/mailops/HeaderRowCache.h"
 #include "app/mailops/MailTaskState.h"
 #include "app/mailops/TaskAccount.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"

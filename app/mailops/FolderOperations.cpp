@@ -11,7 +11,7 @@
 #include "app/mailops/HeaderRowCache.h"
 #include "app/mailops/QvFolderNotifySink.h"
 #include "app/mailops/WindowRegistry.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvStorageInterface.h"

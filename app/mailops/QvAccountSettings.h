@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 
 struct QvAccountSettings : QvAccountInfoInterface::Attributes {
   std::wstring name;

@@ -18,7 +18,7 @@
 #include "app/mailops/WindowRegistry.h"
 #include "app/mailops/dialogs/QvPasswordDlg.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvStorageInterface.h"

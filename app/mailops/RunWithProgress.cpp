@@ -15,7 +15,7 @@
 #include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/dialogs/QvProgressDlg.h"
 #include "app/mailops/dialogs/QvRoundRecvResultPage.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "platform/base/WinFormat.h"
 
 namespace {

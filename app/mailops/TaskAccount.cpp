@@ -1,7 +1,7 @@
 #include "app/mailops/TaskAccount.h"
 
 #include "app/mailops/CurrentAccount.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
 
 bool CaptureMailTaskAccount(MailTaskAccount* account) {

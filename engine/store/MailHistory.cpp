@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvNamedMutex.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/foundation/QvSafeReplace.h"

@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvStorageInterface.h"

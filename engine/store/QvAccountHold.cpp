@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/store/QvPathKey.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"

@@ -1,6 +1,6 @@
 // The account facade's instance operations and the opening of accounts. The
 // operations that make and remove accounts are in QvAccountManagement.cpp.
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 
 #include <new>
 

@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvProfileManipulator.h"
 #include "engine/foundation/QvSafeReplace.h"

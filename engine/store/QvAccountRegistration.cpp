@@ -3,7 +3,7 @@
 #include <exception>
 #include <memory>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"

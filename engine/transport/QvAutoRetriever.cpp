@@ -3,7 +3,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvSystemInfoInterface.h"
 #include "engine/public/transport/QvRetriever.h"

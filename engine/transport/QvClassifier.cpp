@@ -7,7 +7,7 @@
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/public/store/MailHistory.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvSystemInfoInterface.h"
 #include "platform/kernel/Debug.h"

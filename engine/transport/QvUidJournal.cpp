@@ -8,7 +8,7 @@
 #include <set>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/foundation/QvSafeReplace.h"
 #include "engine/store/QvMessage.h"

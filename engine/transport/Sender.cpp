@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "engine/public/content/EmlCompose.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/MailHistory.h"
 #include "engine/store/QvAccountHold.h"

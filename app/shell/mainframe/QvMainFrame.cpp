@@ -23,7 +23,7 @@
 #include "app/shell/boxdlg/QvFolderListCtrl.h"
 #include "app/shell/mainframe/AttachmentRequest.h"
 #include "app/shell/mainframe/CommandLine.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/framework/Framework.h"
 #include "platform/kernel/Debug.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
 

@@ -21,7 +21,7 @@
 #include "engine/public/QvMiddleExport.h"
 #include "engine/public/feeds/RssClient.h"
 #include "engine/public/feeds/RssOldItems.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/QvRASController.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/public/QvMiddleExport.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 
 class QvProfileManipulator;
 

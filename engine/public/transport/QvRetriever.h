@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "engine/public/QvMiddleExport.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/public/transport/MailAccount.h"
 #include "engine/public/transport/PopClient.h"

@@ -20,7 +20,7 @@
 #include "app/mailops/MailTaskState.h"
 #include "app/mailops/WindowRegistry.h"
 #include "app/protocol/WindowMessages.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"

@@ -18,7 +18,7 @@
 #include "engine/content/MimeSupport.h"
 #include "engine/public/feeds/RssClient.h"
 #include "engine/public/feeds/RssOldItems.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/store/QvAccountCreator.h"

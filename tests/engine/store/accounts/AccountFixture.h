@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "platform/base/WideText.h"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "engine/foundation/QvAccountInfo.h"
-#include "engine/public/foundation/QvAccountInfoInterface.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvClassificationParamInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
