@@ -316,12 +316,11 @@ void ResetRememberedPassword(bool remember) {
 
 // ---- receive ----
 
-bool ReceiveAccount(QvAccountInfoInterface* account, const std::wstring& name, HWND owner, uint32_t* code,
-                    int32_t* detail, QvRasHolder* holder) {
-  if (account == nullptr || holder == nullptr || IsRetrieverRunning()) return false;
-  QvRASController* controller = holder->GetController();
-  std::string password;
-  if (!GetAccountPassword(account, name, &password, nullptr)) return false;
+// One engine receive behind the running-retriever slot, its steps told to
+// the window through a sink whose code and detail go to the caller; the
+// holder hears how it ended.
+template <typename Run>
+bool RetrieveWithSink(HWND owner, uint32_t* code, int32_t* detail, QvRasHolder* holder, Run run) {
   RunningRetrieverSlot slot;
   if (slot.get() == nullptr) {
     // Either no memory or another receive took the slot meanwhile.
@@ -334,12 +333,24 @@ bool ReceiveAccount(QvAccountInfoInterface* account, const std::wstring& name, H
     return false;
   }
   slot.get()->registerNotify(sink.get());
-  const bool result = slot.get()->RetrieveMessages(account, controller, password);
+  const bool result = run(slot.get());
+  slot.get()->registerNotify(nullptr);
   if (code != nullptr) *code = sink->ErrorCode();
   if (detail != nullptr) *detail = sink->ErrorDetail();
   holder->SetNotifyObject(sink.get());
   holder->Finish(result);
-  slot.get()->registerNotify(nullptr);
+  return result;
+}
+
+bool ReceiveAccount(QvAccountInfoInterface* account, const std::wstring& name, HWND owner, uint32_t* code,
+                    int32_t* detail, QvRasHolder* holder) {
+  if (account == nullptr || holder == nullptr || IsRetrieverRunning()) return false;
+  QvRASController* controller = holder->GetController();
+  std::string password;
+  if (!GetAccountPassword(account, name, &password, nullptr)) return false;
+  const bool result = RetrieveWithSink(owner, code, detail, holder, [&](QvRetriever* retriever) {
+    return retriever->RetrieveMessages(account, controller, password);
+  });
   if (IsCurrentAccountName(name)) BroadcastRefresh();
   return result;
 }
@@ -378,26 +389,9 @@ bool ReceiveSelectedMessages(const std::list<unsigned long>& ids, HWND owner, ui
   QvRASController* controller = holder->GetController();
   std::string password;
   if (!GetAccountPassword(account.get(), current.name, &password, nullptr)) return false;
-  bool result = false;
-  {
-    RunningRetrieverSlot slot;
-    if (slot.get() == nullptr) {
-      if (!IsRetrieverRunning()) ShowMailOpsError(kErrorNoRetrieverOrSender);
-      return false;
-    }
-    std::unique_ptr<QvRecvNotifySink> sink(new (std::nothrow) QvRecvNotifySink(owner));
-    if (!sink) {
-      ShowMailOpsError(kErrorNoRetrieverOrSender);
-      return false;
-    }
-    slot.get()->registerNotify(sink.get());
-    result = slot.get()->RetrieveSelectedMessages(ids, account.get(), controller, password);
-    slot.get()->registerNotify(nullptr);
-    if (code != nullptr) *code = sink->ErrorCode();
-    if (detail != nullptr) *detail = sink->ErrorDetail();
-    holder->SetNotifyObject(sink.get());
-    holder->Finish(result);
-  }
+  const bool result = RetrieveWithSink(owner, code, detail, holder, [&](QvRetriever* retriever) {
+    return retriever->RetrieveSelectedMessages(ids, account.get(), controller, password);
+  });
   for (const int box : {kReceiveBox, kSendBox}) BroadcastFolderTreeRefresh(current.systemFolderIds[box]);
   return result;
 }
