@@ -211,6 +211,11 @@ bool DeleteAccount(const std::wstring& name) {
 }
 
 bool RenameAccount(const std::wstring& oldName, const std::wstring& newName) {
+  // Open before the rename: the engine keeps a rename whose name is not yet
+  // stored only while the account is open, so a listing on another thread
+  // between the two steps cannot read the old name back.
+  Account account(OpenAccountInfoByName(oldName));
+  if (!account) return false;
   DeleteAccountRegKey(oldName.c_str());
   UnregisterInboxAccount(oldName.c_str());
   if (!QvAccountInfoInterface::Rename(oldName, newName, L"")) {
@@ -219,7 +224,6 @@ bool RenameAccount(const std::wstring& oldName, const std::wstring& newName) {
   }
   // The engine keeps the folder and lists the new name; the account's own
   // settings must say it too, or the next listing reads the old one back.
-  Account account(OpenAccountInfoByName(newName));
   Attributes record;
   record.strAccountName = newName;
   record.Select(Attributes::kAccountName);
