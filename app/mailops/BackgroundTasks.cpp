@@ -84,10 +84,15 @@ DWORD QvTask::ThreadMain(LPVOID parameter) {
   return 0;
 }
 
-QvReceiveTask::QvReceiveTask(std::wstring account) : account_(std::move(account)) {}
-QvReceiveTask::QvReceiveTask(const std::list<unsigned long>* ids) : ids_(ids) {}
-QvReceiveTask::~QvReceiveTask() { Join(); }
-void QvReceiveTask::Cancel() { CancelRetriever(); }
+// A receive's abort is kept from the task's making to its end (see
+// CancelForegroundReceive); none outlives its task.
+QvReceiveTask::QvReceiveTask(std::wstring account) : account_(std::move(account)) { EndForegroundReceive(); }
+QvReceiveTask::QvReceiveTask(const std::list<unsigned long>* ids) : ids_(ids) { EndForegroundReceive(); }
+QvReceiveTask::~QvReceiveTask() {
+  Join();
+  EndForegroundReceive();
+}
+void QvReceiveTask::Cancel() { CancelForegroundReceive(); }
 
 void QvReceiveTask::Run() {
   const MailTaskOperations ops = Operations();
@@ -97,6 +102,7 @@ void QvReceiveTask::Run() {
   } else if (ops.receiveAccountByName) {
     ok = ops.receiveAccountByName(account_, owner_, &errorCode_, &errorDetail_, context_);
   }
+  EndForegroundReceive();
   result_ = ok ? 1 : 0;
 }
 

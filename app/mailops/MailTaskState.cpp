@@ -37,6 +37,7 @@ qv::ScopedHandle AutoReceiveThread;
 qv::ScopedHandle PeriodicReceiveThread;
 std::atomic<bool> AutoStopRequested{false};
 std::atomic<bool> PeriodicStopRequested{false};
+std::atomic<bool> ForegroundReceiveCancelled{false};
 
 bool ThreadRuns(const qv::ScopedHandle& thread) {
   return thread && WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT;
@@ -145,6 +146,16 @@ bool CancelRetriever() {
   RunningRetriever->CancelRetrieveMessages();
   return true;
 }
+
+void CancelForegroundReceive() {
+  // Kept first: a retriever claimed after this looks at the flag, one
+  // claimed before is reached by the cancel.
+  ForegroundReceiveCancelled.store(true);
+  CancelRetriever();
+}
+
+void EndForegroundReceive() { ForegroundReceiveCancelled.store(false); }
+bool IsForegroundReceiveCancelled() { return ForegroundReceiveCancelled.load(); }
 
 bool CancelSender() {
   std::lock_guard<std::mutex> hold(TaskLock());

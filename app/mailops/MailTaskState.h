@@ -52,6 +52,13 @@ bool IsImportCancelRequested();
 // object works on another.
 bool StopAutoRetriever();
 bool CancelRetriever();
+// The abort of a foreground receive. It may come before the receive has made
+// its retriever (while the account opens or the password is read), so it is
+// kept until the task ends, and a retriever made meanwhile hears it before
+// its run starts.
+void CancelForegroundReceive();
+void EndForegroundReceive();
+bool IsForegroundReceiveCancelled();
 bool CancelSender();
 bool CancelImporter();
 bool CancelExporter();

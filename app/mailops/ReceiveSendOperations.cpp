@@ -139,6 +139,9 @@ class RunningRetrieverSlot {
     // run the caller starts next.
     if (retriever_) retriever_->ExpectRun();
     if (retriever_ && !ClaimRunningRetriever(retriever_.get())) retriever_.reset();
+    // A foreground receive aborted before its retriever was made ends this
+    // run at its start.
+    if (retriever_ && IsForegroundReceiveCancelled()) retriever_->CancelRetrieveMessages();
   }
   ~RunningRetrieverSlot() {
     if (retriever_) SetRunningRetriever(nullptr);

@@ -472,6 +472,39 @@ TEST_F(TransferTest, PasswordDialogFromTheTaskThreadOverTheProgressWindow) {
   EXPECT_EQ(StoredSubjects().size(), delivered);
 }
 
+// The person aborts while the task still opens the account and asks for the
+// password: the retriever made after that hears the abort before its run.
+TEST_F(TransferTest, AnAbortBeforeTheRetrieverIsMadeEndsTheReceiveAtItsStart) {
+  Settings s;
+  s.Select(Settings::kPopPasswdSavingEnabled);
+  s.Select(Settings::kPopPasswd);
+  s.bPopPasswdSavingEnabled = false;
+  s.strPopPasswd = L"";
+  SetSettings(L"Acc", s);
+  ASSERT_TRUE(OpenCurrentAccount(L"Acc"));
+  Deliver(2, "aborted early");
+  static std::wstring password;
+  static bool abort;
+  password.assign(pop_.Password().begin(), pop_.Password().end());
+  abort = true;
+  SetPasswordPromptRunnerForTest([](const PasswordPromptRequest& request, CString* typed) {
+    if (abort) ::SendMessageW(request.parent, WM_COMMAND, IDCANCEL, 0);  // from the task's thread, as a tap would
+    *typed = password.c_str();
+    return true;
+  });
+  WhileProgressUp(nullptr);
+  EXPECT_FALSE(ReceiveAccountWithProgress(frame_, nullptr));
+  abort = false;
+  EXPECT_TRUE(StoredSubjects().empty()) << "nothing fetched";
+  EXPECT_EQ(pop_.MessageCount(user_), 2) << "nothing deleted";
+  EXPECT_EQ(GetMailTaskState(), kMailTaskIdle);
+  // The next receive is not touched by the abort that is over.
+  WhileProgressUp(nullptr);
+  EXPECT_TRUE(ReceiveAccountWithProgress(frame_, nullptr)) << std::hex << DetailCode();
+  SetPasswordPromptRunnerForTest(nullptr);
+  EXPECT_EQ(StoredSubjects().size(), 2u);
+}
+
 // ---- the periodic pass ----
 
 // Accounts over TLS wait until the plain ones are done, every one of them
