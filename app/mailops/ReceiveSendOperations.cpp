@@ -159,10 +159,6 @@ bool IsRetrieverRunning() {
   return state == kMailTaskReceive || state == kMailTaskPeriodicReceive;
 }
 
-bool PasswordField(QvAccountInfoInterface* account, Attributes* record) {
-  return GetAccountAttributes(account, record);
-}
-
 bool OpenOwnAccount(const std::wstring& name, std::unique_ptr<QvAccountInfoInterface>* account) {
   account->reset(QvAccountInfoInterface::OpenAccountInfo(name, L""));
   return *account != nullptr;
@@ -235,7 +231,7 @@ bool PromptPopPassword(QvAccountInfoInterface* account, const std::wstring& name
   if (account == nullptr) return false;
   Attributes record;
   record.Select(Attributes::kPopPasswdSavingEnabled);
-  if (!PasswordField(account, &record)) return false;
+  if (!GetAccountAttributes(account, &record)) return false;
   if (record.bPopPasswdSavingEnabled) return true;
   {
     PasswordCacheState& cache = PasswordCache();
@@ -271,7 +267,7 @@ bool PromptSmtpPassword(QvAccountInfoInterface* account, const std::wstring& nam
                              Attributes::kSmtpAuthEnabled, Attributes::kSmtpSvrAuthEnabled}) {
     record.Select(bit);
   }
-  if (!PasswordField(account, &record)) return false;
+  if (!GetAccountAttributes(account, &record)) return false;
   if (!record.bSmtpSvrAuthEnabled) return true;
   if (record.bSmtpAuthEnabled && record.bUseSameUserPass) return PromptPopPassword(account, name, password, typed);
   if (record.bSmtpAuthEnabled && !record.bSmtpPasswdSavingEnabled) {

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "app/foundation/CloseRequest.h"
 #include "app/foundation/HandOffs.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/UiMenus.h"
@@ -35,7 +36,7 @@ BOOL QvPasswordDlg::OnInitDialog() {
   // The whole screen above the soft keys, as every page of the program.
   SHINITDLGINFO init{SHIDIM_FLAGS, m_hWnd, SHIDIF_SIZEDLGFULLSCREEN};
   SHInitDialog(&init);
-  SetWindowTextW(m_hWnd, L"T-VELA4メール ");
+  SetWindowTextW(m_hWnd, kMainWindowTitle);
   CreateMenuBar(m_hWnd, kMenuBar);
   field_.SubclassDlgItem(kPasswordField, this);
   ::SendMessageW(::GetDlgItem(m_hWnd, kPasswordField), EM_LIMITTEXT, kMaxPassword, 0);

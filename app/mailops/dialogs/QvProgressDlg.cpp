@@ -16,7 +16,6 @@
 
 namespace {
 
-constexpr const wchar_t* kCaption = L"T-VELA4メール ";
 constexpr const wchar_t* kAccountLine = L"アカウント名: %s";
 constexpr const wchar_t* kImporting = L"インポート中";
 constexpr const wchar_t* kExporting = L"エクスポート中";
@@ -95,7 +94,7 @@ BOOL QvProgressDlg::OnInitDialog() {
   OutputDebugStringW(L"QvProgressDlg::OnInitDialog\r\n");
   accountLine_ = qv::FormatW(kAccountLine, static_cast<LPCWSTR>(account_)).c_str();
   CDialog::OnInitDialog();
-  SetWindowText(kCaption);
+  SetWindowText(kMainWindowTitle);
   CreateMenuBar(m_hWnd, kMenuBar);
 
   for (UINT id : {kOperationId, kCountId, kExtraTextId, kAccountLineId}) SetText(id, L"");
