@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "engine/foundation/QvLittleEndian.h"
+#include "engine/foundation/QvLocalTime.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
@@ -56,29 +57,6 @@ void CopyText(wchar_t (&field)[N], const std::wstring& text) {
   size_t n = std::min(text.size(), N - 1);
   std::wmemcpy(field, text.data(), n);
   std::fill(field + n, field + N, L'\0');
-}
-
-int64_t FileTimeValue(const FILETIME& ft) {
-  return static_cast<int64_t>((static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-}
-
-// Local time minus UTC at this moment, in 100 ns units, from one reading of
-// the clock: two readings could straddle a millisecond and put it into every
-// date shifted.
-int64_t CurrentLocalOffset() {
-  FILETIME utc{}, local{};
-  GetSystemTimeAsFileTime(&utc);
-  if (!FileTimeToLocalFileTime(&utc, &local)) return 0;
-  return FileTimeValue(local) - FileTimeValue(utc);
-}
-
-bool ShiftTime(SYSTEMTIME* t, int64_t offset) {
-  FILETIME ft;
-  if (!SystemTimeToFileTime(t, &ft)) return false;
-  uint64_t v = static_cast<uint64_t>(FileTimeValue(ft) + offset);
-  ft.dwLowDateTime = static_cast<DWORD>(v);
-  ft.dwHighDateTime = static_cast<DWORD>(v >> 32);
-  return FileTimeToSystemTime(&ft, t);
 }
 
 long FileSize(FILE* stream) {
@@ -359,9 +337,9 @@ uint32_t QvMessageHeader::LoadLocked(Record* records, uint32_t count) {
     if (loaded[n].id != index_[slot]) return Codes().format;
     ++n;
   }
-  int64_t offset = CurrentLocalOffset();
+  int64_t offset = QvLocalTime::OffsetNow();
   for (Record& r : loaded) {
-    ShiftTime(&r.date, offset);  // a date that is no time at all stays as it is, and is cleared next
+    QvLocalTime::Shift(&r.date, offset);  // a date that is no time at all stays as it is, and is cleared next
     ClearInvalidDate(&r.date);
   }
   std::copy(loaded.begin(), loaded.end(), records);
@@ -466,7 +444,7 @@ bool QvMessageHeader::Rebuild(const std::vector<uint32_t>& ids, QvMailHeaderSour
   // takes the message's own mutex, which is held while records are written.
   std::string bytes(kIndexBytes, '\xFF');
   bytes.reserve(kIndexBytes + static_cast<size_t>(kRecordBytes) * ids.size());
-  int64_t offset = CurrentLocalOffset();
+  int64_t offset = QvLocalTime::OffsetNow();
   for (size_t i = 0; i < ids.size(); ++i) {
     if (ids[i] > kLargestId) return Fail(Codes().write);
     QvMailHeaderFields fields;
@@ -478,7 +456,7 @@ bool QvMessageHeader::Rebuild(const std::vector<uint32_t>& ids, QvMailHeaderSour
     FillShortText(record.fromName, fields.fromName);
     FillShortText(record.subject, fields.subject);
     record.date = fields.date;
-    if (!ShiftTime(&record.date, -offset)) record.date = SYSTEMTIME{};
+    if (!QvLocalTime::Shift(&record.date, -offset)) record.date = SYSTEMTIME{};
     uint8_t raw[kRecordBytes];
     EncodeRecord(record, raw);
     bytes.append(reinterpret_cast<const char*>(raw), kRecordBytes);

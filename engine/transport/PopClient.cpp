@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
@@ -89,7 +90,9 @@ void PopClient::setPartialList(const std::list<std::string>& uids) {
 }
 
 void PopClient::getMail(std::string* text, std::string* uid) {
-  if (text) *text = currentText_;
+  // The text is handed over, not copied: a message can be megabytes, and the
+  // client drops its own copy when the notification returns anyway.
+  if (text) *text = std::move(currentText_);
   if (uid) *uid = currentUid_;
 }
 

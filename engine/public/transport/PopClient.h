@@ -153,6 +153,8 @@ class QVMIDDLE_API PopClient {
   // deleted from the server by the deletes of received mail (modes 0, 1, 4).
   void setPartialList(const std::list<std::string>& uids);
   void newConnection();
+  // The message just fetched, during its notification. The text moves out:
+  // a second call within the same notification gets an empty one.
   void getMail(std::string* text, std::string* uid);
   std::string getLastRecvUid();
   void getUidlList(std::list<std::wstring>& out);
