@@ -13,6 +13,7 @@
 #include "app/foundation/UiMenus.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/mailops/AccountOperations.h"
+#include "app/mailops/BackgroundTasks.h"
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/MailTaskState.h"
@@ -408,6 +409,7 @@ LRESULT QvMainFrame::OnEnterAutoReceive(WPARAM, LPARAM) {
   SetSystemPowerState(nullptr, POWER_STATE_ON, 0);
   SignalNamedEvent(kNamedEnterAuto);
   if (FrameRunners().startAutoReceive) FrameRunners().startAutoReceive();
+  else StartAutoReceiveThread();
   SetTimer(kAutoReceiveTimer, kFrameTimerMs, nullptr);
   return 0;
 }
@@ -455,6 +457,7 @@ LRESULT QvMainFrame::OnEnterUnattended(WPARAM, LPARAM) {
   OutputDebugStringW(L"[TVELA4 PM]Enter Unattended Mode...\n");
   SignalNamedEvent(kNamedEnterUnattended);
   if (FrameRunners().startPeriodicReceive) FrameRunners().startPeriodicReceive();
+  else StartPeriodicReceiveThread();
   SetTimer(kUnattendedTimer, kFrameTimerMs, nullptr);
   return 0;
 }

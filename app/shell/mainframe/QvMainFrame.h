@@ -85,7 +85,8 @@ struct MainFrameRunners {
   std::function<void(CWnd* frame, const std::wstring& account)> classificationRules;
   std::function<void(CWnd* frame)> import;
   std::function<void(CWnd* frame)> version;
-  // The background receive threads; true when one started.
+  // The background receive threads; true when one started. Unset, the mail
+  // operations' own threads start.
   std::function<bool()> startAutoReceive;
   std::function<bool()> startPeriodicReceive;
   // Whether they still run (the mail operations' threads unless replaced).

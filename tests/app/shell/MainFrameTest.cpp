@@ -10,7 +10,9 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/StartFlags.h"
 #include "app/foundation/UiRegistry.h"
+#include "app/mailops/BackgroundTasks.h"
 #include "app/mailops/CurrentAccount.h"
+#include "app/mailops/MailTaskState.h"
 #include "app/protocol/Commands.h"
 #include "app/shell/boxdlg/QvAccountSelector.h"
 #include "app/shell/boxdlg/QvFolderListCtrl.h"
@@ -418,6 +420,29 @@ TEST_F(MainFrame, TheUserComingBackKeepsTheProgramOpenAfterAnUnattendedReceive) 
   EXPECT_EQ(WaitForSingleObject(leave.get(), 0), WAIT_OBJECT_0);
   EXPECT_TRUE(IsWindow(frameHwnd_));
   DestroyWindow(other);
+}
+
+// The program installs no start runners: the frame starts the mail
+// operations' own threads, which run the installed passes.
+TEST_F(MainFrame, WithoutStartRunnersTheBackgroundReceivesRunOnTheMailOperationsThreads) {
+  MakeFrame();
+  MainFrameRunners& r = FrameRunners();
+  r.startAutoReceive = r.startPeriodicReceive = nullptr;
+  r.autoReceiveRunning = r.periodicReceiveRunning = nullptr;
+  qv::ScopedHandle autoRan(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  qv::ScopedHandle periodicRan(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  MailTaskOperations ops = GetMailTaskOperations();
+  ops.autoPass = [event = autoRan.get()] { return SetEvent(event) != FALSE; };
+  ops.periodicPass = [event = periodicRan.get()] { return SetEvent(event) != FALSE; };
+  SetMailTaskOperations(ops);
+  Send(kEnterAutoReceiveMessage);
+  EXPECT_EQ(WaitForSingleObject(autoRan.get(), 60000), WAIT_OBJECT_0);
+  StopAutoReceiveThread();
+  Send(kEnterUnattendedMessage);
+  EXPECT_EQ(WaitForSingleObject(periodicRan.get(), 60000), WAIT_OBJECT_0);
+  EndPeriodicPauseForTest();
+  StopPeriodicReceiveThread();
+  SetMailTaskOperations({});
 }
 
 // ---- the close sequence ----
