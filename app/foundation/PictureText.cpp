@@ -8,6 +8,7 @@
 #include "app/foundation/PictureChars.h"
 #include "app/foundation/QvPictureCharBitmap.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 namespace {
 
@@ -86,9 +87,8 @@ int Width(HDC dc, const Line& line, const wchar_t* text, int length) {
 void DrawPictograph(HDC dc, const Line& line, int x, int y, wchar_t c) {
   const RECT cell{x, y, x + line.cell, y + line.height};
   if (GetBkMode(dc) == OPAQUE) {
-    HBRUSH back = CreateSolidBrush(GetBkColor(dc));
-    FillRect(dc, &cell, back);
-    DeleteObject(back);
+    qv::ScopedGdiObject<HBRUSH> back(CreateSolidBrush(GetBkColor(dc)));
+    FillRect(dc, &cell, back.get());
   }
   const QvPictureCharBitmap* sheet = GetPictureCharBitmapFor(c, line.fontHeight);
   const int side = std::min(line.cell, line.height);

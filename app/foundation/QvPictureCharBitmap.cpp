@@ -3,6 +3,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "app/foundation/PictureChars.h"
 #include "platform/gdi/Gdi.h"
@@ -71,23 +72,17 @@ bool QvPictureCharBitmap::Load(int glyphSize) {
   HMODULE library = PictureCharLibrary(set_);
   if (library == nullptr) return false;
   const UINT id = set_ == PictureSet::kPicture ? kSheets[slot].picture : kSheets[slot].web;
-  HBITMAP sheet = LoadBitmapW(library, MAKEINTRESOURCEW(id));
-  if (sheet == nullptr) return false;
+  qv::ScopedGdiObject<HBITMAP> sheet(LoadBitmapW(library, MAKEINTRESOURCEW(id)));
+  if (!sheet) return false;
   BITMAP info{};
-  GetObjectW(sheet, sizeof info, &info);
+  GetObjectW(sheet.get(), sizeof info, &info);
   // A sheet too small for its set's characters would draw garbage: refused.
   const int columns = info.bmWidth / glyphSize, rows = info.bmHeight / glyphSize;
-  if (columns <= 0 || columns * rows < CharCount()) {
-    DeleteObject(sheet);
-    return false;
-  }
+  if (columns <= 0 || columns * rows < CharCount()) return false;
   sheetDc_ = CreateCompatibleDC(nullptr);
-  if (sheetDc_ == nullptr) {
-    DeleteObject(sheet);
-    return false;
-  }
-  sheet_ = sheet;
-  oldBitmap_ = SelectObject(sheetDc_, sheet_);
+  if (sheetDc_ == nullptr) return false;
+  sheet_ = std::move(sheet);
+  selected_ = std::make_unique<qv::ScopedSelectObject>(sheetDc_, sheet_.get());
   sheetWidth_ = info.bmWidth;
   sheetHeight_ = info.bmHeight;
   glyph_ = glyphSize;
@@ -95,14 +90,10 @@ bool QvPictureCharBitmap::Load(int glyphSize) {
 }
 
 void QvPictureCharBitmap::Unload() {
-  if (sheetDc_ != nullptr) {
-    SelectObject(sheetDc_, oldBitmap_);
-    DeleteDC(sheetDc_);
-  }
-  if (sheet_ != nullptr) DeleteObject(sheet_);
-  sheet_ = nullptr;
+  selected_.reset();  // the sheet leaves its DC before either goes
+  if (sheetDc_ != nullptr) DeleteDC(sheetDc_);
   sheetDc_ = nullptr;
-  oldBitmap_ = nullptr;
+  sheet_.reset();
   sheetWidth_ = sheetHeight_ = glyph_ = 0;
 }
 
@@ -120,28 +111,25 @@ int QvPictureCharBitmap::IndexOf(wchar_t ch) const {
 
 BOOL QvPictureCharBitmap::DrawChar(HDC dc, const RECT& rect, wchar_t ch, BOOL outline, BOOL highlighted) const {
   const int index = IndexOf(ch);
-  if (index < 0 || sheet_ == nullptr) return FALSE;
+  if (index < 0 || !sheet_) return FALSE;
   const int columns = Columns();
   StretchBlt(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, sheetDc_,
              index % columns * glyph_, index / columns * glyph_, glyph_, glyph_, SRCCOPY);
   if (outline) {
     const COLORREF face = GetSysColor(highlighted ? COLOR_HIGHLIGHT : COLOR_BTNFACE);
-    HPEN pen = CreatePen(PS_SOLID, 1, ~face & 0xFFFFFF);
-    HGDIOBJ oldPen = SelectObject(dc, pen);
-    HGDIOBJ oldBrush = SelectObject(dc, GetStockObject(NULL_BRUSH));
+    qv::ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, ~face & 0xFFFFFF));
+    qv::ScopedSelectObject penIn(dc, pen.get());
+    qv::ScopedSelectObject hollow(dc, GetStockObject(NULL_BRUSH));
     const int oldRop = SetROP2(dc, R2_XORPEN);
     Rectangle(dc, rect.left, rect.top, rect.right, rect.bottom);
     SetROP2(dc, oldRop);
-    SelectObject(dc, oldBrush);
-    SelectObject(dc, oldPen);
-    DeleteObject(pen);
   }
   return TRUE;
 }
 
 BOOL QvPictureCharBitmap::DrawCharOver(HDC dc, const RECT& rect, wchar_t ch) const {
   const int index = IndexOf(ch);
-  if (index < 0 || sheet_ == nullptr) return FALSE;
+  if (index < 0 || !sheet_) return FALSE;
   const int columns = Columns();
   // The sheets keep pure white for the background alone (a glyph's own white
   // is a shade off it), so leaving it out never punches holes in a glyph.

@@ -4,7 +4,10 @@
 // glyphs in the order of the set's character table (PictureChars.h).
 #pragma once
 
+#include <memory>
+
 #include "platform/gdi/GdiTypes.h"
+#include "platform/gdi/ScopedGdi.h"
 
 enum class PictureSet { kPicture, kWebPicture };
 
@@ -22,10 +25,10 @@ class QvPictureCharBitmap {
   // loaded, for another size or when the library or the sheet is missing.
   bool Load(int glyphSize);
   void Unload();
-  bool IsLoaded() const { return sheet_ != nullptr; }
+  bool IsLoaded() const { return static_cast<bool>(sheet_); }
 
   PictureSet Set() const { return set_; }
-  HBITMAP Sheet() const { return sheet_; }
+  HBITMAP Sheet() const { return sheet_.get(); }
   int SheetWidth() const { return sheetWidth_; }
   int SheetHeight() const { return sheetHeight_; }
   int GlyphWidth() const { return glyph_; }
@@ -49,9 +52,9 @@ class QvPictureCharBitmap {
 
  private:
   PictureSet set_;
-  HBITMAP sheet_ = nullptr;
-  HDC sheetDc_ = nullptr;
-  HGDIOBJ oldBitmap_ = nullptr;
+  qv::ScopedGdiObject<HBITMAP> sheet_;
+  HDC sheetDc_ = nullptr;  // holds the sheet for the blits while it is loaded
+  std::unique_ptr<qv::ScopedSelectObject> selected_;
   int sheetWidth_ = 0, sheetHeight_ = 0, glyph_ = 0;
 };
 

@@ -346,11 +346,11 @@ TEST_F(PictureTextTest, ABoxCutsTheTextWithAnEllipsisUntilItFits) {
 
 // A look at text with pictographs at the three sizes, plain and highlighted.
 TEST_F(PictureTextTest, SampleLinesLookRight) {
-  Canvas canvas(480, 200);
+  Canvas canvas(480, 240);
   const wchar_t* line = L"お知らせ\uE63E\uE63F晴れ\uE6F0 件名\uE022\uE04A ok\uE6E2\uE6D1\uE0CC";
   int y = 4;
-  for (int height : {13, 24, 32}) {
-    Font font(canvas.dc(), height);
+  for (int height : {13, 24, 25, 32}) {
+    Font font(canvas.dc(), height, height == 25 ? 700 : 400);  // 25 bold: an unread row of the mail list
     const int width = DrawPictureText(canvas.dc(), 4, y, line, -1) - 4;
     EXPECT_EQ(width, GetPictureTextExtent(canvas.dc(), line, -1).cx);
     y += height + 6;
