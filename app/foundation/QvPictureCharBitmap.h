@@ -2,6 +2,8 @@
 // resources of its own library (KxPictureChar, KxWebPictureChar), loaded by
 // name once for the program and freed at its end; a sheet is a grid of square
 // glyphs in the order of the set's character table (PictureChars.h).
+// The program-wide sheets belong to the UI thread, as the controls that draw
+// them do.
 #pragma once
 
 #include <memory>

@@ -290,21 +290,44 @@ TEST_F(PictureTextTest, PictographsTakeTheGetaCellAndShowTheirGlyph) {
   }
 }
 
+// The glyph is centred in its cell; the sheet's white around it never shows.
 TEST_F(PictureTextTest, AGlyphLiesOverTheBackgroundOrFillsItsCellWhenOpaque) {
   const COLORREF blue = RGB(0, 0, 160), green = RGB(0, 140, 0);
   struct Case {
     int mode;
-    COLORREF canvas, expectedCorner;
+    COLORREF canvas, around;
   };
   for (const Case& c : {Case{OPAQUE, kWhite, blue}, Case{TRANSPARENT, green, green}}) {
-    Canvas canvas(60, 40, c.canvas);
+    Canvas canvas(60, 40, c.canvas), glyph(60, 40);
     Font font(canvas.dc(), 24);
     SetBkMode(canvas.dc(), c.mode);
     SetBkColor(canvas.dc(), blue);
     DrawPictureText(canvas.dc(), 0, 0, L"\uE63E", 1);
-    EXPECT_EQ(canvas.At(0, 0), c.expectedCorner) << "the sheet's white is left out";
-    EXPECT_NE(canvas.At(12, 12), c.expectedCorner) << "the sun is drawn";
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(canvas.dc(), &metrics);
+    const int cell = TextWidth(canvas.dc(), L"\u3013"), side = std::min<int>(cell, metrics.tmHeight);
+    const int left = (cell - side) / 2, top = (metrics.tmHeight - side) / 2;
+    ASSERT_TRUE(GetWebPictureCharBitmap(24)->DrawChar(glyph.dc(), RECT{left, top, left + side, top + side}, 0xE63E,
+                                                      FALSE, FALSE));
+    int inkPixels = 0, whitePixels = 0;
+    for (int y = 0; y < metrics.tmHeight; ++y)
+      for (int x = 0; x < cell; ++x) {
+        const bool ink = glyph.At(x, y) != kWhite;
+        ASSERT_EQ(canvas.At(x, y), ink ? glyph.At(x, y) : c.around) << x << "," << y;
+        ++(ink ? inkPixels : whitePixels);
+      }
+    EXPECT_GT(inkPixels, side * side / 4);
+    EXPECT_GT(whitePixels, 0);
   }
+  // A glyph's own white (the envelope) is no hole for the background.
+  Canvas canvas(60, 40, green);
+  Font font(canvas.dc(), 32);
+  DrawPictureText(canvas.dc(), 0, 0, L"\uE6D3", 1);
+  const int cell = TextWidth(canvas.dc(), L"\u3013");
+  int holes = 0;
+  for (int y = 12; y < 22; ++y)
+    for (int x = cell / 2 - 5; x < cell / 2 + 5; ++x) holes += canvas.At(x, y) == green;
+  EXPECT_EQ(holes, 0);
 }
 
 TEST_F(PictureTextTest, ABoxCutsTheTextWithAnEllipsisUntilItFits) {
