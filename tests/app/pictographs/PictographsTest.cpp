@@ -25,7 +25,7 @@ constexpr COLORREF kWhite = RGB(255, 255, 255);
 // A memory DC on a bitmap, its pixels read straight.
 class Canvas {
  public:
-  Canvas(int width, int height, COLORREF fill = kWhite) : width_(width), height_(height) {
+  Canvas(int width, int height, COLORREF fill = kWhite) {
     dc_ = CreateCompatibleDC(nullptr);
     bitmap_ = CreateCompatibleBitmap(dc_, width, height);
     old_ = SelectObject(dc_, bitmap_);
@@ -59,7 +59,6 @@ class Canvas {
   }
 
  private:
-  int width_, height_;
   HDC dc_;
   HBITMAP bitmap_;
   HGDIOBJ old_;
