@@ -37,7 +37,7 @@ const QvMiddleErrorRow QvMiddleErrorTable[] = {
 // clang-format on
 const size_t QvMiddleErrorRowCount = sizeof QvMiddleErrorTable / sizeof QvMiddleErrorTable[0];
 
-UINT DetailStringId = 0;
+std::atomic<UINT> DetailStringId{0};
 
 namespace {
 
@@ -79,7 +79,7 @@ void ShowRow(UINT stringId, HWND owner, LPCWSTR argument) {
   if (stringId == kNoticeText) {
     ShowNoticeBoxRes(owner, stringId);
   } else if (stringId == kDetailText) {
-    ShowErrorBox(owner, Filled(stringId, LoadResString(DetailStringId)));
+    ShowErrorBox(owner, Filled(stringId, LoadResString(DetailStringId.load())));
   } else {
     ShowErrorBoxRes(owner, stringId);
   }

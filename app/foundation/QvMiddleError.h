@@ -3,6 +3,7 @@
 // error box; rows with the close flag then ask the main window to close.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -24,8 +25,9 @@ const QvMiddleErrorRow* FindQvMiddleErrorRow(uint32_t code);
 
 // Set by the mail operations before they report a code of the "detail"
 // row (string 20134): the id of the string that names the operation.
-// Read and cleared by ShowQvMiddleError.
-extern UINT DetailStringId;
+// Read and cleared by ShowQvMiddleError. Task threads set it while the UI
+// thread may read it, hence atomic.
+extern std::atomic<UINT> DetailStringId;
 
 // One system folder of the current account as the mail operations give it.
 struct QvSystemFolderItem {

@@ -197,7 +197,7 @@ TEST_F(BoxTest, EveryRowOfTheErrorTableReachesItsStringAndCloseFlag) {
       EXPECT_EQ(shown_[0].caption, row.stringId == 20126 ? L"お知らせ" : L"エラー") << "row " << i;
       EXPECT_EQ(mainCloses_, row.close && code != 0x5F00 ? 1 : 0) << "row " << i;
       EXPECT_EQ(DetailCode(), code) << "row " << i;
-      EXPECT_EQ(DetailStringId, row.stringId == 20134 ? 0u : 20128u) << "row " << i;
+      EXPECT_EQ(DetailStringId.load(), row.stringId == 20134 ? 0u : 20128u) << "row " << i;
     }
   }
 }
