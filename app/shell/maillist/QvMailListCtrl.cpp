@@ -488,8 +488,10 @@ void QvMailListCtrl::OnLButtonUp(UINT flags, CPoint point) {
   anchor_ = -1;
   lastHover_ = -1;
   if (dragged) KillTimer(kScrollTimer);
-  if (GetCapture() == this) ReleaseCapture();
+  // The list view ends its tap first: losing the capture before would
+  // cancel it, and the screen would hear no click.
   CListCtrl::OnLButtonUp(flags, point);
+  if (GetCapture() == this) ReleaseCapture();
 }
 
 // --- Other messages --------------------------------------------------------------
