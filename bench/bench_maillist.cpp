@@ -29,6 +29,7 @@
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
 #include "platform/framework/Framework.h"
+#include "platform/kernel/Files.h"
 #include "platform/kernel/Library.h"
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
