@@ -506,6 +506,14 @@ void QvMailListCtrl::OnContextMenu(CWnd* wnd, CPoint point) {
   (void)wnd;
   if (marking_) return;
   SetFocus();
+  if (point.x == -1 && point.y == -1) {
+    // From the keyboard: under the selected row, else the list's corner.
+    CRect row(0, 0, 0, 0);
+    const int at = GetSelectedIndex();
+    if (at >= 0) GetItemRect(at, &row, LVIR_BOUNDS);
+    point = CPoint(row.left + kTextLeft, row.bottom);
+    ClientToScreen(&point);
+  }
   CWnd* owner = GetParent() ? GetParent() : this;
   TrackPopupMenuRes(owner, kContextMenu, point, 0);
 }

@@ -33,8 +33,12 @@ class ClickParent : public CFrameWnd {
       const auto* nm = reinterpret_cast<NMITEMACTIVATE*>(lParam);
       clicks.push_back({nm->iItem, nm->uKeyFlags, GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0});
     }
+    // A popup is noted by its first command and closed at once.
+    if (message == WM_INITMENUPOPUP) popups.push_back(GetMenuItemID(reinterpret_cast<HMENU>(wParam), 0));
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU) EndMenu();
     return CFrameWnd::WindowProc(message, wParam, lParam);
   }
+  std::vector<UINT> popups;
   struct Click {
     int item;
     UINT keys;
@@ -334,6 +338,24 @@ TEST_F(MailListCtrlTest, TapsCarryShiftAndCtrlAndBelowTheRowsAreIgnored) {
       EXPECT_EQ(parent_->clicks[0].shift, c.modifier == VK_SHIFT);
       EXPECT_EQ(parent_->clicks[0].ctrl, c.modifier == VK_CONTROL);
     }
+  }
+}
+
+// Tap-and-hold outside marking mode: menu 161's popup over the screen, the
+// list focused; in marking mode none.
+TEST_F(MailListCtrlTest, ContextMenuOnlyOutsideMarkingMode) {
+  StoreMails(Inbox(), kFive);
+  ASSERT_TRUE(Load());
+  for (bool marking : {false, true}) {
+    list_.SetMarkingMode(marking);
+    parent_->SetFocus();
+    parent_->popups.clear();
+    list_.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_.m_hWnd), MAKELPARAM(100, 200));
+    list_.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_.m_hWnd), MAKELPARAM(0xFFFF, 0xFFFF));
+    Pump();
+    const std::vector<UINT> want = marking ? std::vector<UINT>() : std::vector<UINT>({40095, 40095});
+    EXPECT_EQ(parent_->popups, want);
+    EXPECT_EQ(CWnd::GetFocus() == &list_, !marking);
   }
 }
 
