@@ -9,6 +9,8 @@
 #include "app/mailops/MessageOperations.h"
 #include "app/shell/boxdlg/QvTitleBarCtrl.h"
 #include "app/shell/maillist/QvMailListCtrl.h"
+#include "platform/pim/Pim.h"
+#include "platform/testing/Seams.h"
 #include "platform/ui/window/Screen.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
@@ -152,6 +154,21 @@ TEST_F(MailListCtrlTest, LoadsSortsByTheSavedStateAndTellsTheTitleBar) {
     list.DestroyWindow();
   }
   EXPECT_EQ(title_.GetCount(), 5);
+}
+
+// One open asks the address book about each correspondent once, an
+// unknown one too: every ask reads the whole book.
+TEST_F(MailListCtrlTest, AnOpenReadsTheAddressBookOncePerCorrespondent) {
+  std::vector<Mail> mails;
+  for (int i = 0; i < 6; ++i) mails.push_back({L"件名", i % 2 ? L"a@example.com" : L"b@example.com", 1 + i, 0});
+  StoreMails(Inbox(), mails);
+  qv::seams::InjectFileFault(qv::pim::kContactsFile, ERROR_SHARING_VIOLATION, -1);
+  ClearHeaderCache();
+  ASSERT_TRUE(Load());
+  // The session's own read, then one for each of the two addresses.
+  EXPECT_EQ(qv::seams::FileFaultHits(qv::pim::kContactsFile), 3);
+  qv::seams::ClearFileFaults();
+  EXPECT_EQ(list_.GetRowCount(), 6);
 }
 
 TEST_F(MailListCtrlTest, ChoosingColumnsTogglesAndKeepsTheSelectedMessage) {
