@@ -172,6 +172,31 @@ void BM_OpenFullFolderAgain(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenFullFolderAgain)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
+// The receive box opened for the first time after others: the header-row
+// cache full of the other folders' rows.
+void BM_OpenAfterOtherFolders(benchmark::State& state) {
+  Setting& s = Set();
+  s.Use(L"乙");
+  std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(L"乙", L""));
+  std::unique_ptr<QvStorageInterface> storage(info->OpenStorage());
+  std::unique_ptr<QvFolderInterface> box(storage->OpenFolder(s.tree.receive));
+  std::vector<unsigned long> others;
+  box->GetFolderIds(&others);
+  for (auto _ : state) {
+    state.PauseTiming();
+    ClearHeaderCache();
+    for (size_t i = 0; i < 2 && i < others.size(); ++i) {
+      std::vector<unsigned long> ids;
+      std::vector<QvMailListItem> rows;
+      if (GetMessageIds(others[i], &ids)) LoadMessageHeaders(others[i], ids, &rows);
+    }
+    state.ResumeTiming();
+    s.OpenAndPaint(s.tree.receive);
+  }
+  state.counters["cached"] = static_cast<double>(CachedHeaderCount());
+}
+BENCHMARK(BM_OpenAfterOtherFolders)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
 void BM_OpenReceiveBoxOfTenThousandTree(benchmark::State& state) {
   Setting& s = Set();
   s.Use(L"乙");
