@@ -1,6 +1,7 @@
 #include "app/shell/maillist/QvMailListRows.h"
 
 #include <algorithm>
+#include <new>
 #include <unordered_map>
 
 #include "app/mailops/FolderOperations.h"
@@ -95,15 +96,30 @@ void QvMailListRows::Assign(std::vector<QvMailListItem> rows) {
 
 bool QvMailListRows::LoadAll(DWORD folderId) {
   rows_.clear();
-  std::vector<unsigned long> ids;
-  if (!GetMessageIds(folderId, &ids)) return false;
-  std::vector<QvMailListItem> rows;
-  if (!ids.empty() && !LoadMessageHeaders(folderId, ids, &rows)) return false;
-  Assign(std::move(rows));
+  try {
+    std::vector<unsigned long> ids;
+    if (!GetMessageIds(folderId, &ids)) return false;
+    std::vector<QvMailListItem> rows;
+    if (!ids.empty() && !LoadMessageHeaders(folderId, ids, &rows)) return false;
+    Assign(std::move(rows));
+  } catch (const std::bad_alloc&) {
+    // No room for the rows: none are kept.
+    rows_.clear();
+    return false;
+  }
   return true;
 }
 
 bool QvMailListRows::LoadChanges(DWORD folderId) {
+  try {
+    return LoadChangesOrThrow(folderId);
+  } catch (const std::bad_alloc&) {
+    rows_.clear();
+    return false;
+  }
+}
+
+bool QvMailListRows::LoadChangesOrThrow(DWORD folderId) {
   std::vector<unsigned long> ids;
   if (!GetMessageIds(folderId, &ids)) {
     rows_.clear();

@@ -54,5 +54,7 @@ class QvMailListRows {
   int IndexOf(DWORD messageId) const;
 
  private:
+  bool LoadChangesOrThrow(DWORD folderId);
+
   std::vector<std::unique_ptr<QvMailListItem>> rows_;
 };

@@ -154,6 +154,12 @@ TEST_F(MailListCtrlTest, LoadsSortsByTheSavedStateAndTellsTheTitleBar) {
     list.DestroyWindow();
   }
   EXPECT_EQ(title_.GetCount(), 5);
+  // A folder that cannot be read leaves an empty list.
+  ASSERT_TRUE(Load());
+  EXPECT_FALSE(list_.LoadRows(QvMailListKind::ForKind(0), 0x7FFF));
+  EXPECT_EQ(list_.GetRowCount(), 0);
+  EXPECT_EQ(list_.GetItemCount(), 0);
+  EXPECT_EQ(title_.GetCount(), 0);
 }
 
 // One open asks the address book about each correspondent once, an
