@@ -448,6 +448,16 @@ TEST_F(MailListCtrlTest, RowsPaintWithIconsBoldUnreadAndCutSubjects) {
     return other;
   };
   EXPECT_GT(colours(third), 40);
+  // Marking mode: the marked rows show the check, the others no icon.
+  list_.SetMarkingMode(true);
+  list_.SetItemState(-1, 0, LVIS_SELECTED);
+  list_.SetItemState(1, LVIS_SELECTED, LVIS_SELECTED);
+  list_.SetMarks(true);
+  parent_->UpdateWindow();
+  Pump();
+  EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir ? dir : ".") + "/maillist-marking.png"));
+  EXPECT_EQ(at(30, top + 72 + 28), 0xFFFFFFu);  // the check box white inside, on a selected row grey
+  EXPECT_EQ(at(20, top + 2 * 72 + 20), at(300, top + 2 * 72 + 2));  // no icon on an unmarked row
 }
 
 TEST(MailListKinds, EachKindAnswersItsIds) {
