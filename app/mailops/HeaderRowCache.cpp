@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <utility>
 
 #include "app/foundation/Contacts.h"
 #include "app/mailops/CurrentAccount.h"
@@ -20,9 +25,39 @@ using Header = QvFolderInterface::FolderMsgHeader;
 // Above this many records one buffer of them is not asked for.
 constexpr size_t kMaxHeaderRecords = 0x7FFFFFFF / sizeof(Header);
 
+// Rows by id, and the ids in the order they came for the bound (an entry
+// whose row was dropped or came again since is stale and skipped): a list
+// of 1,000 looks up every row, and scanning a bounded queue for each would
+// cost millions of comparisons an open.
 struct Cache {
   std::mutex lock;
-  std::deque<QvMailListItem> rows;  // oldest first
+  struct Entry {
+    QvMailListItem row;
+    uint64_t stamp = 0;
+  };
+  std::unordered_map<DWORD, Entry> rows;
+  std::deque<std::pair<DWORD, uint64_t>> order;  // oldest first
+  uint64_t next = 0;
+
+  bool Current(const std::pair<DWORD, uint64_t>& at) const {
+    auto found = rows.find(at.first);
+    return found != rows.end() && found->second.stamp == at.second;
+  }
+  void Trim() {
+    while (!order.empty() && (rows.size() > kHeaderCacheRows || !Current(order.front()))) {
+      if (Current(order.front())) rows.erase(order.front().first);
+      order.pop_front();
+    }
+    // Rows dropped in the middle leave stale entries behind: past twice
+    // the bound they are swept out.
+    if (order.size() > 2 * kHeaderCacheRows) {
+      std::deque<std::pair<DWORD, uint64_t>> kept;
+      for (const auto& at : order) {
+        if (Current(at)) kept.push_back(at);
+      }
+      order.swap(kept);
+    }
+  }
 };
 
 Cache& TheCache() {
@@ -33,20 +68,19 @@ Cache& TheCache() {
 bool FindCached(DWORD messageId, QvMailListItem* row) {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
-  for (const QvMailListItem& cached : cache.rows) {
-    if (cached.messageId == messageId) {
-      *row = cached;
-      return true;
-    }
-  }
-  return false;
+  auto found = cache.rows.find(messageId);
+  if (found == cache.rows.end()) return false;
+  *row = found->second.row;
+  return true;
 }
 
 void AddCached(const QvMailListItem& row) {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
-  cache.rows.push_back(row);
-  while (cache.rows.size() > kHeaderCacheRows) cache.rows.pop_front();
+  const uint64_t stamp = ++cache.next;
+  cache.rows[row.messageId] = Cache::Entry{row, stamp};
+  cache.order.emplace_back(row.messageId, stamp);
+  cache.Trim();
 }
 
 // The folder's header records, read in one call.
@@ -92,12 +126,30 @@ bool LoadFolderHeaders(DWORD folderId, LoadedHeaders* loaded) {
   return false;
 }
 
-std::wstring ContactOr(const std::wstring& address) {
-  std::wstring name;
-  return !address.empty() && LookupContactName(address, &name) && !name.empty() ? name : address;
+// The address book's names of the addresses one load has met, misses too:
+// a folder's mail comes from few correspondents, and an address the book
+// lacks would otherwise be looked for again on every row.
+using NameMemo = std::map<std::wstring, std::optional<std::wstring>>;
+
+bool MemoLookup(NameMemo* memo, const std::wstring& address, std::wstring* name) {
+  auto found = memo->find(address);
+  if (found == memo->end()) {
+    std::wstring looked;
+    std::optional<std::wstring> entry;
+    if (LookupContactName(address, &looked)) entry = looked;
+    found = memo->emplace(address, std::move(entry)).first;
+  }
+  if (!found->second) return false;
+  *name = *found->second;
+  return true;
 }
 
-bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row) {
+std::wstring ContactOr(NameMemo* memo, const std::wstring& address) {
+  std::wstring name;
+  return !address.empty() && MemoLookup(memo, address, &name) && !name.empty() ? name : address;
+}
+
+bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row, NameMemo* memo) {
   uint32_t status = 0;
   uint32_t kind = 0;
   if (!GetMessageStatus(header.id, folderId, &status, &kind)) return false;
@@ -107,13 +159,13 @@ bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row) {
   std::wstring correspondent;
   if (kind == QvMailListItem::kReceived || kind == QvMailListItem::kImported) {
     std::wstring contact;
-    if (!from.empty() && LookupContactName(from, &contact) && !contact.empty()) {
+    if (!from.empty() && MemoLookup(memo, from, &contact) && !contact.empty()) {
       correspondent = contact;
     } else {
       correspondent = !fromName.empty() ? fromName : from;
     }
   } else {
-    correspondent = ContactOr(to);
+    correspondent = ContactOr(memo, to);
   }
   row->messageId = header.id;
   row->correspondent = correspondent.c_str();
@@ -147,6 +199,9 @@ bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, s
   if (ids.empty()) return true;
   PoomSession contacts;
   LoadedHeaders loaded;
+  NameMemo names;
+  // Where each id's record lies (the first, should the folder list one twice).
+  std::unordered_map<unsigned long, size_t> places;
   bool haveLoaded = false;
   for (unsigned long id : ids) {
     QvMailListItem row;
@@ -157,13 +212,14 @@ bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, s
     if (!haveLoaded) {
       if (!LoadFolderHeaders(folderId, &loaded)) return false;
       haveLoaded = true;
+      for (size_t i = 0; i < loaded.ids.size(); ++i) places.emplace(loaded.ids[i], i);
     }
-    auto found = std::find(loaded.ids.begin(), loaded.ids.end(), id);
-    if (found == loaded.ids.end()) {
+    auto found = places.find(id);
+    if (found == places.end()) {
       ShowMailOpsError(kErrorHeaderNotFound);
       return false;
     }
-    if (!BuildHeaderRow(folderId, loaded.records[static_cast<size_t>(found - loaded.ids.begin())], &row)) {
+    if (!BuildHeaderRow(folderId, loaded.records[found->second], &row, &names)) {
       ShowMailOpsError(kErrorNoHeaderBuffer);
       return false;
     }
@@ -176,9 +232,8 @@ bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, s
 void DropCachedHeader(DWORD messageId) {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
-  cache.rows.erase(std::remove_if(cache.rows.begin(), cache.rows.end(),
-                                  [messageId](const QvMailListItem& row) { return row.messageId == messageId; }),
-                   cache.rows.end());
+  cache.rows.erase(messageId);
+  cache.Trim();
 }
 
 void DropCachedHeadersOf(const std::vector<unsigned long>& ids) {
@@ -189,6 +244,7 @@ void ClearHeaderCache() {
   Cache& cache = TheCache();
   std::lock_guard<std::mutex> hold(cache.lock);
   cache.rows.clear();
+  cache.order.clear();
 }
 
 size_t CachedHeaderCount() {
