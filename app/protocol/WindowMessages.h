@@ -78,3 +78,10 @@ constexpr UINT kPartProgressMessage = WM_USER + 115;
 
 // To the window a thumbnail loader serves: a thumbnail is ready to take.
 constexpr UINT kThumbnailReadyMessage = WM_USER;
+
+// To the mail list that opened a message window, from that window: the
+// message before (+119) or after (+120) the one shown. wParam the shown
+// message's id, lParam a DWORD* that receives the neighbour's id; the answer
+// is 1 when there is one.
+constexpr UINT kPreviousMessageMessage = WM_USER + 119;
+constexpr UINT kNextMessageMessage = WM_USER + 120;

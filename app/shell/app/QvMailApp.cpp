@@ -14,6 +14,7 @@
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
+#include "app/shell/maillist/QvMailListDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "platform/com/Com.h"
@@ -53,6 +54,9 @@ void InstallScreenRunners() {
     QvMailBoxDlg screen(boxKind == 0 ? L"受信ﾎﾞｯｸｽ" : L"送信ﾎﾞｯｸｽ", boxKind, frame);
     screen.DoModal();
   };
+  // A folder's mail list, from the launcher and from the folder screen.
+  r.mailList = [](CWnd* frame, DWORD folderId) { OpenMailList(folderId, frame); };
+  QvMailBoxDlg::SetMailListRunner([](CWnd* screen, DWORD folderId) { OpenMailList(folderId, screen); });
   r.settings = [](CWnd* frame) {
     QvSettingBoxDlg screen(L"設定", frame);
     screen.DoModal();
