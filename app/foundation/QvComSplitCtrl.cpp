@@ -55,7 +55,7 @@ int QvComSplitCtrl::Along(LPARAM point) const {
 LRESULT QvComSplitCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN:
-      SetCapture(m_hWnd);
+      SetCapture();
       dragging_ = true;
       dragStart_ = Along(lParam) - position_;
       return 0;

@@ -131,6 +131,10 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   BOOL IsWindowEnabled() const;
   CWnd* SetFocus();
   static CWnd* GetFocus();
+  // The mouse goes to this window, wherever the pointer is, until released.
+  CWnd* SetCapture();
+  static CWnd* GetCapture();
+  static BOOL ReleaseCapture();
   static CWnd* GetActiveWindow();
   CWnd* SetActiveWindow();
   BOOL SetForegroundWindow();

@@ -6,6 +6,11 @@
 // held above or below the list. What differs between folders comes from the
 // list kind object (QvMailListKind.h).
 //
+// The window is a virtual list: made with LVS_OWNERDATA (a dialog template's
+// "LVS_REPORT|LVS_OWNERDATA|LVS_OWNERDRAWFIXED|LVS_NOCOLUMNHEADER|
+// LVS_SINGLESEL|LVS_SHOWSELALWAYS"); the list view holds only the count and
+// the states, the rows live here. SetUp sets the other styles itself.
+//
 // A reload keeps the marked, selected and focused state of every row by
 // message id, so a refresh that adds or removes rows above the selection
 // leaves the same message selected.

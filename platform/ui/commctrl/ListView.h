@@ -47,6 +47,8 @@
 #define LVS_EX_LABELTIP 0x00004000u
 #define LVS_EX_BORDERSELECT 0x00008000u
 #define LVS_EX_DOUBLEBUFFER 0x00010000u
+// The device's own: a report never scrolls sideways and shows no horizontal bar.
+#define LVS_EX_NOHSCROLL 0x10000000u
 
 #define LVSIL_NORMAL 0
 #define LVSIL_SMALL 1

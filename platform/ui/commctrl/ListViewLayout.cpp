@@ -102,7 +102,7 @@ void UpdateBars(HWND hwnd, ListState& s) {
     SetScrollInfo(hwnd, bar, &si, TRUE);
   }
   const RECT area = ItemArea(hwnd, s);
-  const int wide = ViewOf(hwnd) == LVS_REPORT ? ColumnsWidth(s) : 0;
+  const int wide = ViewOf(hwnd) == LVS_REPORT && !(s.exStyle & LVS_EX_NOHSCROLL) ? ColumnsWidth(s) : 0;
   s.scrollX = std::clamp(s.scrollX, 0, std::max(0, wide - static_cast<int>(area.right - area.left)));
   if (wide > 0 && !(style & LVS_NOSCROLL)) {
     // A report wider than the list scrolls sideways by pixels.
@@ -466,7 +466,8 @@ void ScrollSideways(HWND hwnd, int x) {
   ListState* s = StateOf(hwnd);
   if (!s || ViewOf(hwnd) != LVS_REPORT) return;
   RECT area = ItemArea(hwnd, *s);
-  x = std::clamp(x, 0, std::max(0, ColumnsWidth(*s) - static_cast<int>(area.right - area.left)));
+  const int wide = (s->exStyle & LVS_EX_NOHSCROLL) ? 0 : ColumnsWidth(*s);
+  x = std::clamp(x, 0, std::max(0, wide - static_cast<int>(area.right - area.left)));
   const int dx = s->scrollX - x;
   if (dx == 0) return;
   s->scrollX = x;
