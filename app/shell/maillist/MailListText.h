@@ -4,13 +4,9 @@
 
 #include <string>
 
-#include "platform/base/WinTypes.h"
-#include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiTypes.h"
 
-// The longest head of `text` that fits `width` with "..." after it (the
-// whole text when it fits), measured in the font selected into `dc`.
-std::wstring FitMailListText(HDC dc, const std::wstring& text, int width);
 // Draws `text` cut to the box, left-aligned, vertically centred, in the
 // colours and font selected into `dc`. `fontHeight` picks the pictographs'
-// size.
+// size (the dialog font's height).
 void DrawMailListText(HDC dc, const std::wstring& text, const RECT& box, int fontHeight);

@@ -175,7 +175,7 @@ void QvMailListCtrl::FocusAndSelect(int index) {
 int QvMailListCtrl::GetSortState() {
   if (sortState_ == QvMailListRows::kSortUnset) {
     int stored = 0;
-    sortState_ = GetSortColumn(&stored) ? QvMailListRows::NormalizeSortState(stored) : QvMailListRows::kSortDefault;
+    sortState_ = ::GetSortColumn(&stored) ? QvMailListRows::NormalizeSortState(stored) : QvMailListRows::kSortDefault;
   }
   return sortState_;
 }
@@ -200,13 +200,13 @@ void QvMailListCtrl::ApplySort(bool keepFocus) {
 
 void QvMailListCtrl::ChooseSortColumn(int column) {
   sortState_ = QvMailListRows::NextSortState(GetSortState(), column);
-  SetSortColumn(sortState_);
+  ::SetSortColumn(sortState_);
   ApplySort(true);
 }
 
 void QvMailListCtrl::SetUnreadFirst(bool on) {
   sortOption_ = on ? (sortOption_ | QvMailListRows::kUnreadFirst) : (sortOption_ & ~QvMailListRows::kUnreadFirst);
-  SetSortOption(sortOption_);
+  ::SetSortOption(sortOption_);
   ApplySort(true);
 }
 

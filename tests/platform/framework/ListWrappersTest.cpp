@@ -65,5 +65,37 @@ TEST_F(ListWrappers, TextsDataAndImageListsThroughTheWrappers) {
   parent.DestroyWindow();
 }
 
+// The capture wrappers: the pointer's messages go to the capturing window
+// wherever the pointer is, until it is released.
+TEST_F(ListWrappers, CaptureWrappersTakeAndGiveBackThePointer) {
+  struct Counting : CWnd {
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+      if (message == WM_MOUSEMOVE) ++moves;
+      return CWnd::WindowProc(message, wParam, lParam);
+    }
+    int moves = 0;
+  };
+  Counting parent;
+  ASSERT_TRUE(parent.CreateEx(0, nullptr, L"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 480, 800), nullptr, 0));
+  Counting left;
+  Counting right;
+  ASSERT_TRUE(left.CreateEx(0, nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 240, 800), &parent, 1));
+  ASSERT_TRUE(right.CreateEx(0, nullptr, L"", WS_CHILD | WS_VISIBLE, CRect(240, 0, 480, 800), &parent, 2));
+  EXPECT_EQ(CWnd::GetCapture(), nullptr);
+  EXPECT_EQ(left.SetCapture(), nullptr);
+  EXPECT_EQ(CWnd::GetCapture(), &left);
+  qv::seams::InjectPointer(WM_MOUSEMOVE, {400, 100});  // over the right one
+  qv::seams::PumpMessages();
+  EXPECT_EQ(left.moves, 1);
+  EXPECT_EQ(right.moves, 0);
+  EXPECT_TRUE(CWnd::ReleaseCapture());
+  EXPECT_EQ(CWnd::GetCapture(), nullptr);
+  qv::seams::InjectPointer(WM_MOUSEMOVE, {410, 100});
+  qv::seams::PumpMessages();
+  EXPECT_EQ(left.moves, 1);
+  EXPECT_EQ(right.moves, 1);
+  parent.DestroyWindow();
+}
+
 }  // namespace
 }  // namespace qv::test

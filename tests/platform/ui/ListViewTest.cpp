@@ -583,6 +583,32 @@ TEST_F(ListViews, AReportWiderThanTheListScrollsSidewaysWithItsHeader) {
   }
 }
 
+// The device's own extended style: a report as wide as ever shows no
+// horizontal bar and never moves sideways, whatever asks it to.
+TEST_F(ListViews, NoSidewaysScrollStyleKeepsAWideReportInPlace) {
+  HWND list = Report(0, {{L"件名", 400}, {L"差出人", 400}}, Rows(3));
+  Pump();
+  RECT before{};
+  GetClientRect(list, &before);
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_NOHSCROLL | LVS_EX_FULLROWSELECT);
+  Pump();
+  RECT after{};
+  GetClientRect(list, &after);
+  EXPECT_FALSE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
+  EXPECT_EQ(after.bottom - before.bottom, GetSystemMetrics(SM_CYHSCROLL));
+  const std::function<void()> pushes[] = {[&] { SendMessageW(list, WM_HSCROLL, SB_PAGERIGHT, 0); },
+                                          [&] { SetFocus(list); PressKey(VK_RIGHT); Pump(); },
+                                          [&] { SendMessageW(list, LVM_SCROLL, 300, 0); }};
+  for (const auto& push : pushes) {
+    push();
+    EXPECT_EQ(ItemRect(list, 0).left, 0);
+  }
+  // Turned off again, the bar comes back.
+  SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_NOHSCROLL, 0);
+  Pump();
+  EXPECT_TRUE(GetWindowLongW(list, GWL_STYLE) & WS_HSCROLL);
+}
+
 TEST_F(ListViews, HitTestsAndQueries) {
   HWND list = Report(LVS_SHOWSELALWAYS, {{L"件名", 200}, {L"差出人", 200}}, {{L"b", L"x"}, {L"c", L"y"}, {L"a", L"z"}},
                      LVS_EX_FULLROWSELECT);
