@@ -186,10 +186,15 @@ LRESULT QvMailListDlg::OnSplitMoved(WPARAM, LPARAM) {
 
 void QvMailListDlg::SwitchMenuBar(UINT id) {
   if (id == menuBarId_ && menuBar_ && ::IsWindow(menuBar_)) return;
+  // The old bar's end must not leave the screen inactive or the list unfocused.
+  const bool active = ::GetActiveWindow() == m_hWnd;
+  const HWND focus = ::GetFocus();
   if (menuBar_ && ::IsWindow(menuBar_)) ::DestroyWindow(menuBar_);
   menuBar_ = nullptr;
   menuBarId_ = id;
   if (CreateMenuBar(m_hWnd, id)) menuBar_ = SHFindMenuBar(m_hWnd);
+  if (active && ::GetActiveWindow() != m_hWnd) ::SetActiveWindow(m_hWnd);
+  if (focus && ::IsWindow(focus) && ::GetFocus() != focus) ::SetFocus(focus);
 }
 
 void QvMailListDlg::FollowSelection() {
@@ -396,6 +401,13 @@ LRESULT QvMailListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kBackMessage) {
     PostMessage(WM_COMMAND, IDCANCEL, 0);
     return 0;
+  }
+  if (message == WM_CTLCOLORSTATIC && preview_.m_hWnd && reinterpret_cast<HWND>(lParam) == preview_.m_hWnd) {
+    // The pane reads as a page of mail, not as a greyed field.
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
+    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
+    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
   }
   return CDialog::WindowProc(message, wParam, lParam);
 }

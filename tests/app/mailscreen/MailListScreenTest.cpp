@@ -668,5 +668,59 @@ TEST_F(MailListScreenTest, PreviewNeighboursSplitterAndBack) {
   EXPECT_FALSE(::IsWindow(screen.m_hWnd)) << "the second Back closed the screen";
 }
 
+// The screen as it paints, upright and turned: the title with the folder's
+// name and count, the rows over the preview in portrait and beside it in
+// landscape, bold unread rows, and the marking mode's soft keys. Kept as
+// PNGs in the build folder.
+TEST_F(MailListScreenTest, TheScreenPaintsItsRowsAndPreviewUprightAndTurned) {
+  const std::string pictograph = "\xEE\x98\xBE";  // U+E63E, a web pictograph
+  StoreMail(Tray(kReceiveBox), {.unread = true, .subject = "会議の日程について" + pictograph, .day = 5});
+  StoreMail(Tray(kReceiveBox), {.isProtected = true, .from = "\"鈴木花子\" <hanako@example.jp>",
+                                .subject = "とても長い件名はボックスに収まらないので末尾が省略されるはずです", .day = 4});
+  StoreMail(Tray(kReceiveBox), {.from = "\"佐藤\" <sato@example.jp>", .subject = "週報", .day = 3});
+  StoreMail(Tray(kReceiveBox), {.unread = true, .subject = "お知らせ", .day = 2});
+  const auto png = [](const std::string& name) {
+    const char* dir = std::getenv("QV_BINARY_DIR");
+    return std::string(dir && *dir ? dir : ".") + "/" + name + ".png";
+  };
+  Screen screen(Tray(kReceiveBox), owner_);
+  RECT list[2]{}, preview[2]{};
+  int orientation[2]{-1, -1};
+  std::wstring title, previewText;
+  Run(screen, {[&] {
+                 screen.List().SelectMessage(screen.List().GetMessageId(0));
+                 qv::seams::AdvanceUiClock(QvMailListDlg::kPreviewDelayMs);
+                 Pump();
+                 screen.UpdateWindow();
+                 title = qv::seams::ReadWindow(screen.m_hWnd).text;
+                 CString shown;
+                 screen.Preview().GetWindowText(shown);
+                 previewText = shown.GetString();
+                 ::GetWindowRect(screen.List().m_hWnd, &list[0]);
+                 ::GetWindowRect(screen.Preview().m_hWnd, &preview[0]);
+                 orientation[0] = screen.Orientation();
+                 EXPECT_TRUE(qv::seams::SaveScreenPng(png("mailscreen-portrait")));
+                 qv::seams::SetLandscape(true);
+                 Pump();
+                 ::GetWindowRect(screen.List().m_hWnd, &list[1]);
+                 ::GetWindowRect(screen.Preview().m_hWnd, &preview[1]);
+                 orientation[1] = screen.Orientation();
+                 EXPECT_TRUE(qv::seams::SaveScreenPng(png("mailscreen-landscape")));
+                 qv::seams::SetLandscape(false);
+                 Pump();
+                 screen.SendMessage(WM_COMMAND, kMarkToDeleteCommand, 0);
+                 screen.SendMessage(WM_COMMAND, kToggleMarksCommand, 0);
+                 Pump();
+                 EXPECT_TRUE(qv::seams::SaveScreenPng(png("mailscreen-marking")));
+               }});
+  EXPECT_EQ(orientation[0], 1);
+  EXPECT_EQ(orientation[1], 0);
+  EXPECT_LE(list[0].bottom, preview[0].top) << "upright: the preview under the rows";
+  EXPECT_LE(list[1].right, preview[1].left) << "turned: the preview beside the rows";
+  EXPECT_NE(previewText.find(L"会議の日程について"), std::wstring::npos) << Str(previewText);
+  EXPECT_FALSE(title.empty());
+  EXPECT_EQ(screen.TitleBar().GetCount(), 4);
+}
+
 }  // namespace
 }  // namespace qv::test
