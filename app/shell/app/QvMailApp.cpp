@@ -15,6 +15,7 @@
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
+#include "app/shell/receive/QvSetRegularRecvSheet.h"
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
@@ -61,6 +62,11 @@ void InstallScreenRunners() {
   r.receive = [](CWnd* frame) { ReceiveAccountWithProgress(frame, nullptr); };
   r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
   r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
+  // The launcher's option settings: periodic and round receiving.
+  QvSettingBoxDlg::SetPeriodicSettingsAction([](CWnd* parent) {
+    QvSetRegularRecvSheet sheet(parent);
+    sheet.DoModal();
+  });
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
