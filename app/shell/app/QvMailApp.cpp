@@ -63,10 +63,10 @@ void InstallScreenRunners() {
   r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
   r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
   // The launcher's option settings: periodic and round receiving.
-  QvSettingBoxDlg::SetPeriodicSettingsAction([](CWnd* parent) {
+  QvSettingBoxDlg::InstalledActions().periodicSettings = [](CWnd* parent) {
     QvSetRegularRecvSheet sheet(parent);
     sheet.DoModal();
-  });
+  };
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {

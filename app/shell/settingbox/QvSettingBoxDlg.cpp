@@ -18,10 +18,6 @@ constexpr int kSettingsImage = 3;
 
 void QvSettingBoxDlg::SetActions(Actions actions) { Installed() = std::move(actions); }
 
-void QvSettingBoxDlg::SetPeriodicSettingsAction(std::function<void(CWnd* parent)> action) {
-  Installed().periodicSettings = std::move(action);
-}
-
 BOOL QvSettingBoxDlg::OnInitDialog() {
   QvBaseBoxDlg::OnInitDialog();
   CreateMenuBar(m_hWnd, kMenuBarId);

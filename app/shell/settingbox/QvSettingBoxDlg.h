@@ -22,8 +22,6 @@ class QvSettingBoxDlg : public QvBaseBoxDlg {
     std::function<void(CWnd* parent)> periodicSettings;
   };
   static void SetActions(Actions actions);
-  // Installs only the option settings' action, keeping the others.
-  static void SetPeriodicSettingsAction(std::function<void(CWnd* parent)> action);
 
   QvSettingBoxDlg(LPCTSTR caption, CWnd* parent) : QvBaseBoxDlg(caption, parent) {}
 
