@@ -13,6 +13,7 @@
 #include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
+#include "app/shell/account/QvSetAccountMenuPage.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/receive/QvSetRegularRecvSheet.h"
@@ -67,6 +68,9 @@ void InstallScreenRunners() {
     QvSetRegularRecvSheet sheet(parent);
     sheet.DoModal();
   };
+  // The account list, from the frame (no account yet) and from the settings launcher.
+  r.accountList = [](CWnd* frame) { RunAccountListSheet(frame); };
+  QvSettingBoxDlg::InstalledActions().accountList = [](CWnd* parent, const CString&) { RunAccountListSheet(parent); };
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
