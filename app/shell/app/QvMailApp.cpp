@@ -13,9 +13,12 @@
 #include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
+#include "app/shell/folderorder/QvSortFolderPage.h"
+#include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
+#include "app/shell/version/QvVersionDlg.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -61,6 +64,11 @@ void InstallScreenRunners() {
   r.receive = [](CWnd* frame) { ReceiveAccountWithProgress(frame, nullptr); };
   r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
   r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
+  // The version dialog, the folder order page and the histories (the
+  // address chooser's receive and send history sources).
+  InstallVersionDialog();
+  InstallFolderOrderPage();
+  InstallHistoryScreen();
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
