@@ -14,10 +14,13 @@
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/account/QvSetAccountMenuPage.h"
+#include "app/shell/folderorder/QvSortFolderPage.h"
+#include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/receive/QvSetRegularRecvSheet.h"
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
+#include "app/shell/version/QvVersionDlg.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -71,6 +74,11 @@ void InstallScreenRunners() {
   // The account list, from the frame (no account yet) and from the settings launcher.
   r.accountList = [](CWnd* frame) { RunAccountListSheet(frame); };
   QvSettingBoxDlg::InstalledActions().accountList = [](CWnd* parent, const CString&) { RunAccountListSheet(parent); };
+  // The version dialog, the folder order page and the histories (the
+  // address chooser's receive and send history sources).
+  InstallVersionDialog();
+  InstallFolderOrderPage();
+  InstallHistoryScreen();
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {
