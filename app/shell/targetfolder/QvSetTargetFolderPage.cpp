@@ -53,6 +53,9 @@ BOOL QvSetTargetFolderPage::OnInitDialog() {
   sendTree_.SubclassFolderTree(kSendTree, this);
   receiveTree_.AddBoxFolders(kReceiveBox);
   sendTree_.AddBoxFolders(kSendBox);
+  // The trees only drop down when their combo asks.
+  receiveTree_.ShowWindow(SW_HIDE);
+  sendTree_.ShowWindow(SW_HIDE);
   // The preselected folder decides the side; each tree starts on its box otherwise.
   if (!receiveTree_.SelectFolder(folderId)) {
     receiveTree_.SelectFolder(receiveRoot_);
