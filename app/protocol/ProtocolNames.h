@@ -49,6 +49,8 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kPartProgressMessage, "kPartProgressMessage"},
       {kPreviousMessageMessage, "kPreviousMessageMessage"},
       {kNextMessageMessage, "kNextMessageMessage"},
+      {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
+      {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
   };
   return kNames;
 }
