@@ -21,6 +21,7 @@
 #include "app/shell/folderorder/QvSortFolderPage.h"
 #include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
+#include "app/shell/maillist/MailListSheets.h"
 #include "app/shell/maillist/QvMailListDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/receive/QvSetRegularRecvSheet.h"
@@ -69,6 +70,7 @@ void InstallScreenRunners() {
   // A folder's mail list, from the launcher and from the folder screen.
   r.mailList = [](CWnd* frame, DWORD folderId) { OpenMailList(folderId, frame); };
   QvMailBoxDlg::SetMailListRunner([](CWnd* screen, DWORD folderId) { OpenMailList(folderId, screen); });
+  InstallMailListSheets();
   r.settings = [](CWnd* frame) {
     QvSettingBoxDlg screen(L"設定", frame);
     screen.DoModal();

@@ -3,6 +3,7 @@
 // with the message and the arguments), which commands are on for which row,
 // sending, sending again, deleting, moving, the refresh while the folder
 // changes under the list, and the screen as it paints.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -16,6 +17,8 @@
 #include "app/mailops/MailTaskState.h"
 #include "app/protocol/MailListCommands.h"
 #include "app/shell/maillist/MailListRunners.h"
+#include "app/shell/maillist/MailListSheets.h"
+#include "app/shell/targetfolder/QvSetTargetFolderPage.h"
 #include "app/shell/maillist/QvMailListDlg.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
@@ -720,6 +723,39 @@ TEST_F(MailListScreenTest, TheScreenPaintsItsRowsAndPreviewUprightAndTurned) {
   EXPECT_NE(previewText.find(L"会議の日程について"), std::wstring::npos) << Str(previewText);
   EXPECT_FALSE(title.empty());
   EXPECT_EQ(screen.TitleBar().GetCount(), 4);
+}
+
+// The program's own move sheet: the new-folder choice makes the folder under
+// the receive box and the message goes there; kept as a picture.
+TEST_F(MailListScreenTest, TheMoveSheetMakesTheNewFolderAndMovesTheMailThere) {
+  InstallMailListSheets();
+  const DWORD moved = StoreMail(Tray(kReceiveBox), {.subject = "移動するメール", .day = 2});
+  const DWORD stays = StoreMail(Tray(kReceiveBox), {.day = 1});
+  Screen screen(Tray(kReceiveBox), owner_);
+  std::wstring caption;
+  Run(screen, {[&] {
+                 screen.List().SelectMessage(moved);
+                 screen.PostMessage(WM_COMMAND, kMoveSelectedCommand, 0);
+               },
+               [&] {
+                 HWND sheet = ::GetActiveWindow();
+                 caption = qv::seams::ReadWindow(sheet).text;
+                 HWND page = reinterpret_cast<HWND>(::SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+                 ::SendDlgItemMessageW(page, QvSetTargetFolderPage::kNewChoice, BM_CLICK, 0, 0);
+                 ::SetDlgItemTextW(page, QvSetTargetFolderPage::kNameField, L"保管");
+                 Pump();
+                 const char* dir = std::getenv("QV_BINARY_DIR");
+                 EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir && *dir ? dir : ".") + "/mailscreen-move-sheet.png"));
+                 ::PostMessageW(page, WM_COMMAND, IDOK, 0);
+               },
+               [] {}});
+  EXPECT_NE(caption.find(L"移動先フォルダ"), std::wstring::npos) << Str(caption);
+  std::vector<QvFolderItem> folders;
+  ASSERT_TRUE(GetOrderedFolderItems(kReceiveBox, &folders));
+  const auto made = std::find_if(folders.begin(), folders.end(), [](const QvFolderItem& f) { return f.name == L"保管"; });
+  ASSERT_NE(made, folders.end());
+  EXPECT_EQ(MessagesOf(made->folderId), Ids{moved});
+  EXPECT_EQ(MessagesOf(Tray(kReceiveBox)), Ids{stays});
 }
 
 }  // namespace
