@@ -6,6 +6,7 @@
 // Each state is kept as a PNG read back from the X server. The program is
 // driven as other programs drive it: integer messages to its windows
 // through the device's window table; its boxes are answered the same way.
+#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,6 +141,54 @@ Shot Grab(pid_t pid) {
   }
   XCloseDisplay(d);
   return shot;
+}
+
+
+// A tap (button 1 down and up) on the program's window at (x, y), as the X
+// server would deliver the stylus.
+void Tap(pid_t pid, int x, int y) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
+  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
+  unsigned count = 0;
+  if (pidAtom && XQueryTree(d, root, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                             &data) == Success &&
+          data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
+        found = children[i];
+      }
+      if (data) XFree(data);
+    }
+  }
+  if (children) XFree(children);
+  // The X server's own test input (the library is loaded where it is
+  // installed): the events come as the pointer's, not as sent ones.
+  using Motion = int (*)(Display*, int, int, int, unsigned long);
+  using Press = int (*)(Display*, unsigned, Bool, unsigned long);
+  static void* xtest = dlopen("libXtst.so.6", RTLD_NOW);  // kept: the display's extension hooks live in it
+  const auto motion = xtest ? reinterpret_cast<Motion>(dlsym(xtest, "XTestFakeMotionEvent")) : nullptr;
+  const auto press = xtest ? reinterpret_cast<Press>(dlsym(xtest, "XTestFakeButtonEvent")) : nullptr;
+  EXPECT_TRUE(motion && press) << "libXtst.so.6";
+  if (found && motion && press) {
+    int rx = 0, ry = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, found, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    motion(d, -1, rx, ry, 0);
+    XSync(d, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    press(d, 1, True, 0);
+    XSync(d, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    press(d, 1, False, 0);
+    XSync(d, False);
+  }
+  XCloseDisplay(d);
 }
 
 // The same picture twice, 100 ms apart, after it changed from `before`.
@@ -317,6 +366,18 @@ size_t CountIn(DWORD folderId) {
   return folder && folder->GetMessageIds(&ids) ? ids.size() : static_cast<size_t>(-1);
 }
 
+// The receive box's user folder `index` (in the engine's order).
+DWORD ChildFolder(size_t index) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+  QvAccountInfoInterface::Attributes s;
+  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  if (!account || !account->GetAccountInfoAttributes(&s)) return 0;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> box(storage ? storage->OpenFolder(s.ulJusinTrayID) : nullptr);
+  std::vector<unsigned long> children;
+  return box && box->GetFolderIds(&children) && index < children.size() ? static_cast<DWORD>(children[index]) : 0;
+}
+
 class MailListRun : public qv::test::DisplayTest {
  protected:
   void SetUp() override {
@@ -390,6 +451,26 @@ TEST_F(MailListRun, TwoHundredJapaneseMailsShownSortedMarkedAndDeleted) {
   ASSERT_TRUE(PostMessageW(question, WM_COMMAND, IDYES, 0));
   EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return CountIn(box_) == kMails - 1; })) << CountIn(box_);
 
+  // The selected message moved to a folder of the box: the move sheet, its
+  // receive side's folder tree dropped down and a folder tapped, OK.
+  const Shot beforeMove = Settled(program_);
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kMoveSelectedCommand, 0));
+  HWND sheet = Await(L"移動先フォルダ");
+  ASSERT_NE(sheet, nullptr);
+  const Shot moveSheet = Settled(program_, &beforeMove);
+  Keep(moveSheet, OutputPath("program-maillist-move-sheet.png"));
+  Tap(program_, 444, 180);
+  const Shot tree = Settled(program_, &moveSheet);
+  Keep(tree, OutputPath("program-maillist-move-tree.png"));
+  Tap(program_, 230, 291);  // the box's second folder
+  const Shot chosen = Settled(program_, &tree);
+  Keep(chosen, OutputPath("program-maillist-move-chosen.png"));
+  Tap(program_, 120, 772);  // the OK soft key
+  const DWORD second = ChildFolder(1);
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] { return CountIn(second) == 1 && CountIn(box_) == kMails - 2; }))
+      << CountIn(second) << " " << CountIn(box_);
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(sheet); }));
+
   // Marking mode: every row selected and marked, then the marked ones
   // deleted but the protected (the program's own three-button box).
   ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kMarkToDeleteCommand, 0));
@@ -402,6 +483,7 @@ TEST_F(MailListRun, TwoHundredJapaneseMailsShownSortedMarkedAndDeleted) {
   ASSERT_NE(three, nullptr);
   Keep(Settled(program_, &marked), OutputPath("program-maillist-delete-marked.png"));
   ASSERT_TRUE(PostMessageW(three, WM_COMMAND, kLMessageBoxNo, 0));  // "保護以外"
+  // The moved message was not protected (the newest protected one is older).
   EXPECT_TRUE(Within(std::chrono::seconds(20), [&] { return CountIn(box_) == kProtected; })) << CountIn(box_);
   const Shot left = Settled(program_, &marked);
   Keep(left, OutputPath("program-maillist-protected-left.png"));
