@@ -377,6 +377,10 @@ LRESULT QvMailListDlg::OnNextMessage(WPARAM wParam, LPARAM lParam) {
 
 void QvMailListDlg::OnListTap(NMHDR*, LRESULT* result) {
   *result = 0;
+  TapOrEnter();
+}
+
+void QvMailListDlg::TapOrEnter() {
   if (marking_ == kNotMarking) {
     SendMessage(WM_COMMAND, kind_->GetOpenCommand(), 0);
     return;
@@ -386,7 +390,8 @@ void QvMailListDlg::OnListTap(NMHDR*, LRESULT* result) {
 }
 
 void QvMailListDlg::OnOK() {
-  // Enter reaches the list itself (it wants every key); the dialog stays.
+  // The dialog makes Enter on the list its OK: the row's Enter; the dialog stays.
+  if (::GetFocus() == list_.m_hWnd) TapOrEnter();
 }
 
 void QvMailListDlg::OnCancel() {

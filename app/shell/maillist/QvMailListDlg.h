@@ -121,6 +121,9 @@ class QvMailListDlg : public CDialog {
 
  private:
   void Layout(int cx, int cy);
+  // A tap or Enter on a row: the kind's open command, or in marking mode the
+  // mark toggle (not while Shift or Ctrl is held).
+  void TapOrEnter();
   void SwitchMenuBar(UINT id);
   // The bar of the selected row (outside marking mode).
   void FollowSelection();

@@ -758,5 +758,53 @@ TEST_F(MailListScreenTest, TheMoveSheetMakesTheNewFolderAndMovesTheMailThere) {
   EXPECT_EQ(MessagesOf(Tray(kReceiveBox)), Ids{stays});
 }
 
+// The keys: Delete asks to delete, Ctrl+Enter answers, Enter on the list
+// opens; in marking mode a tap marks, but not while Ctrl or Shift is held.
+TEST_F(MailListScreenTest, KeysAndTapsReachTheirCommands) {
+  const DWORD id = StoreMail(Tray(kReceiveBox), {});
+  MailListScreenRunners().viewMessage = [](CWnd*, DWORD, DWORD m) { Called("view " + std::to_string(m)); };
+  MailListScreenRunners().replyMessage = [](CWnd*, DWORD m, bool, bool) { Called("reply " + std::to_string(m)); };
+  answer_ = IDNO;
+  Screen screen(Tray(kReceiveBox), owner_);
+  std::vector<int> marks;
+  const auto tap = [&] {
+    NMITEMACTIVATE n{};
+    n.hdr = {screen.List().m_hWnd, static_cast<UINT_PTR>(QvMailListDlg::kListId), NM_CLICK};
+    screen.SendMessage(WM_NOTIFY, QvMailListDlg::kListId, reinterpret_cast<LPARAM>(&n));
+    marks.push_back(screen.List().GetMarkedCount());
+  };
+  Run(screen, {[&] {
+                 screen.List().SetFocus();
+                 PressKey(VK_DELETE);
+                 RunThroughFilter();
+               },
+               [&] {
+                 qv::seams::InjectKey(VK_CONTROL, true);
+                 PressKey(VK_RETURN);
+                 qv::seams::InjectKey(VK_CONTROL, false);
+                 RunThroughFilter();
+               },
+               [&] {
+                 PressKey(VK_RETURN);
+                 RunThroughFilter();
+               },
+               [&] {
+                 screen.SendMessage(WM_COMMAND, kMarkToExportCommand, 0);
+                 for (BYTE held : {BYTE(VK_CONTROL), BYTE(VK_SHIFT)}) {
+                   qv::seams::InjectKey(held, true);
+                   Pump();
+                   tap();
+                   qv::seams::InjectKey(held, false);
+                   Pump();
+                 }
+                 tap();
+                 tap();
+               }});
+  ASSERT_EQ(boxes_.size(), 1u);
+  EXPECT_EQ(boxes_[0], std::wstring(LoadResString(QvMailListDlg::kStringDeleteOne).GetString()));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"reply " + std::to_string(id), "view " + std::to_string(id)}));
+  EXPECT_EQ(marks, (std::vector<int>{0, 0, 1, 0}));
+}
+
 }  // namespace
 }  // namespace qv::test
