@@ -806,5 +806,60 @@ TEST_F(MailListScreenTest, KeysAndTapsReachTheirCommands) {
   EXPECT_EQ(marks, (std::vector<int>{0, 0, 1, 0}));
 }
 
+// The sort commands: the same column again reverses it, another starts
+// ascending; the state is stored ("SortColm", "SortOpt"); the menu checks the
+// current column and names the correspondent as the list kind does.
+TEST_F(MailListScreenTest, SortCommandsToggleStoreAndShowTheirState) {
+  StoreMail(Tray(kSendBox), {.kind = 0, .day = 1});
+  StoreMail(Tray(kSendBox), {.kind = 0, .day = 2});
+  class Probe : public CCmdUI {
+   public:
+    void Enable(BOOL) override { m_bEnableChanged = TRUE; }
+    void SetCheck(int c) override { check = c; }
+    void SetText(LPCTSTR t) override { text = t; }
+    int check = -1;
+    std::wstring text;
+  };
+  const auto probe = [](CCmdTarget& screen, UINT id) {
+    Probe p;
+    p.m_nID = id;
+    p.DoUpdate(&screen, FALSE);
+    return p;
+  };
+  struct Case {
+    UINT command;
+    int state;  // after it
+    UINT checked;
+  };
+  const Case cases[] = {{kSortByDateCommand, 3, kSortByDateCommand},
+                        {kSortByDateCommand, 6, kSortByDateCommand},
+                        {kSortBySubjectCommand, 2, kSortBySubjectCommand},
+                        {kSortBySubjectCommand, 5, kSortBySubjectCommand},
+                        {kSortByCorrespondentCommand, 1, kSortByCorrespondentCommand},
+                        {kSortByCorrespondentCommand, 4, kSortByCorrespondentCommand}};
+  Screen screen(Tray(kSendBox), owner_);
+  std::vector<std::string> wrong;
+  std::wstring label;
+  DWORD option = 0;
+  Run(screen, {[&] {
+    for (const Case& c : cases) {
+      screen.SendMessage(WM_COMMAND, c.command, 0);
+      int stored = 0;
+      GetSortColumn(&stored);
+      if (screen.List().GetSortState() != c.state || stored != c.state) wrong.push_back("state " + std::to_string(c.state));
+      for (UINT id : {kSortByDateCommand, kSortBySubjectCommand, kSortByCorrespondentCommand}) {
+        if (probe(screen, id).check != (id == c.checked ? 1 : 0)) wrong.push_back("check " + std::to_string(id));
+      }
+    }
+    label = probe(screen, kSortByCorrespondentCommand).text;
+    screen.SendMessage(WM_COMMAND, kUnreadFirstCommand, 0);
+    GetSortOption(&option);
+    if (probe(screen, kUnreadFirstCommand).check != 1) wrong.push_back("unread first");
+  }});
+  EXPECT_TRUE(wrong.empty()) << ::testing::PrintToString(wrong);
+  EXPECT_EQ(label, std::wstring(LoadResString(20006).GetString())) << "宛先順 in the send box";
+  EXPECT_EQ(option & 1u, 1u);
+}
+
 }  // namespace
 }  // namespace qv::test
