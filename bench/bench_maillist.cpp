@@ -5,8 +5,9 @@
 // bottom a page a key press at a time, timed from the key to the painted
 // screen; re-sorting by another column to the repainted page; and the
 // memory the open list holds a message, beside the header-row cache's own.
-// Beside them, the header records of the folder read alone: the open must
-// cost about one such read, never one a row.
+// Beside them, the header records of the folder read alone (the open must
+// cost about one such read, never one a row) and the status words of its
+// messages read alone (what a first open adds to them).
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
@@ -20,6 +21,7 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/HeaderRowCache.h"
+#include "app/mailops/MessageStatus.h"
 #include "app/shell/boxdlg/QvTitleBarCtrl.h"
 #include "app/shell/maillist/QvMailListCtrl.h"
 #include "bench/BenchDeviceRoot.h"
@@ -29,6 +31,7 @@
 #include "engine/public/store/QvMessageInterface.h"
 #include "engine/public/store/QvStorageInterface.h"
 #include "platform/framework/Framework.h"
+#include "platform/kernel/Files.h"
 #include "platform/kernel/Library.h"
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
@@ -194,6 +197,24 @@ void BM_HeaderRecordsReadAlone(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_HeaderRecordsReadAlone)->Unit(benchmark::kMillisecond)->MinTime(1.0);
+
+// What the first open costs beyond the records: each row's status word and
+// kind, read from its message's own header (an open, a read and a close of
+// the message file under its lock), alone.
+void BM_StatusWordsReadAlone(benchmark::State& state) {
+  Setting& s = Set();
+  s.Use(L"甲");
+  std::vector<unsigned long> ids;
+  GetMessageIds(s.full.receive, &ids);
+  for (auto _ : state) {
+    for (unsigned long id : ids) {
+      uint32_t status = 0, kind = 0;
+      GetMessageStatus(id, s.full.receive, &status, &kind);
+      benchmark::DoNotOptimize(status);
+    }
+  }
+}
+BENCHMARK(BM_StatusWordsReadAlone)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 
 // Page Down from the first row to the last, each press to its painted page.
 void BM_ScrollPageByPage(benchmark::State& state) {

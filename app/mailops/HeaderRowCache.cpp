@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <string>
 
 #include "app/foundation/Contacts.h"
 #include "app/mailops/CurrentAccount.h"
@@ -92,12 +95,30 @@ bool LoadFolderHeaders(DWORD folderId, LoadedHeaders* loaded) {
   return false;
 }
 
-std::wstring ContactOr(const std::wstring& address) {
-  std::wstring name;
-  return !address.empty() && LookupContactName(address, &name) && !name.empty() ? name : address;
+// The address book's names of the addresses one load has met, misses too:
+// a folder's mail comes from few correspondents, and an address the book
+// lacks would otherwise be looked for again on every row.
+using NameMemo = std::map<std::wstring, std::optional<std::wstring>>;
+
+bool MemoLookup(NameMemo* memo, const std::wstring& address, std::wstring* name) {
+  auto found = memo->find(address);
+  if (found == memo->end()) {
+    std::wstring looked;
+    std::optional<std::wstring> entry;
+    if (LookupContactName(address, &looked)) entry = looked;
+    found = memo->emplace(address, std::move(entry)).first;
+  }
+  if (!found->second) return false;
+  *name = *found->second;
+  return true;
 }
 
-bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row) {
+std::wstring ContactOr(NameMemo* memo, const std::wstring& address) {
+  std::wstring name;
+  return !address.empty() && MemoLookup(memo, address, &name) && !name.empty() ? name : address;
+}
+
+bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row, NameMemo* memo) {
   uint32_t status = 0;
   uint32_t kind = 0;
   if (!GetMessageStatus(header.id, folderId, &status, &kind)) return false;
@@ -107,13 +128,13 @@ bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row) {
   std::wstring correspondent;
   if (kind == QvMailListItem::kReceived || kind == QvMailListItem::kImported) {
     std::wstring contact;
-    if (!from.empty() && LookupContactName(from, &contact) && !contact.empty()) {
+    if (!from.empty() && MemoLookup(memo, from, &contact) && !contact.empty()) {
       correspondent = contact;
     } else {
       correspondent = !fromName.empty() ? fromName : from;
     }
   } else {
-    correspondent = ContactOr(to);
+    correspondent = ContactOr(memo, to);
   }
   row->messageId = header.id;
   row->correspondent = correspondent.c_str();
@@ -147,6 +168,7 @@ bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, s
   if (ids.empty()) return true;
   PoomSession contacts;
   LoadedHeaders loaded;
+  NameMemo names;
   bool haveLoaded = false;
   for (unsigned long id : ids) {
     QvMailListItem row;
@@ -163,7 +185,7 @@ bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, s
       ShowMailOpsError(kErrorHeaderNotFound);
       return false;
     }
-    if (!BuildHeaderRow(folderId, loaded.records[static_cast<size_t>(found - loaded.ids.begin())], &row)) {
+    if (!BuildHeaderRow(folderId, loaded.records[static_cast<size_t>(found - loaded.ids.begin())], &row, &names)) {
       ShowMailOpsError(kErrorNoHeaderBuffer);
       return false;
     }

@@ -488,8 +488,10 @@ void QvMailListCtrl::OnLButtonUp(UINT flags, CPoint point) {
   anchor_ = -1;
   lastHover_ = -1;
   if (dragged) KillTimer(kScrollTimer);
-  if (GetCapture() == this) ReleaseCapture();
+  // The list view ends its tap first: losing the capture before would
+  // cancel it, and the screen would hear no click.
   CListCtrl::OnLButtonUp(flags, point);
+  if (GetCapture() == this) ReleaseCapture();
 }
 
 // --- Other messages --------------------------------------------------------------
@@ -504,6 +506,14 @@ void QvMailListCtrl::OnContextMenu(CWnd* wnd, CPoint point) {
   (void)wnd;
   if (marking_) return;
   SetFocus();
+  if (point.x == -1 && point.y == -1) {
+    // From the keyboard: under the selected row, else the list's corner.
+    CRect row(0, 0, 0, 0);
+    const int at = GetSelectedIndex();
+    if (at >= 0) GetItemRect(at, &row, LVIR_BOUNDS);
+    point = CPoint(row.left + kTextLeft, row.bottom);
+    ClientToScreen(&point);
+  }
   CWnd* owner = GetParent() ? GetParent() : this;
   TrackPopupMenuRes(owner, kContextMenu, point, 0);
 }

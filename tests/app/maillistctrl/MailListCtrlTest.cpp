@@ -25,13 +25,36 @@ struct Mail {
   bool isProtected = false;
 };
 
+// The screen's side of a tap: the keys NM_CLICK carries and those held then.
+class ClickParent : public CFrameWnd {
+ public:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_NOTIFY && reinterpret_cast<NMHDR*>(lParam)->code == NM_CLICK) {
+      const auto* nm = reinterpret_cast<NMITEMACTIVATE*>(lParam);
+      clicks.push_back({nm->iItem, nm->uKeyFlags, GetKeyState(VK_SHIFT) < 0, GetKeyState(VK_CONTROL) < 0});
+    }
+    // A popup is noted by its first command and closed at once.
+    if (message == WM_INITMENUPOPUP) popups.push_back(GetMenuItemID(reinterpret_cast<HMENU>(wParam), 0));
+    if (message == WM_ENTERIDLE && wParam == MSGF_MENU) EndMenu();
+    return CFrameWnd::WindowProc(message, wParam, lParam);
+  }
+  std::vector<UINT> popups;
+  struct Click {
+    int item;
+    UINT keys;
+    bool shift;
+    bool ctrl;
+  };
+  std::vector<Click> clicks;
+};
+
 class MailListCtrlTest : public MailOpsTest {
  protected:
   void SetUp() override {
     MailOpsTest::SetUp();
     account_ = MakeAccount(L"仕事");
     ASSERT_TRUE(OpenCurrentAccount(L"仕事"));
-    parent_ = new CFrameWnd;  // deletes itself with its window
+    parent_ = new ClickParent;  // deletes itself with its window
     ASSERT_TRUE(parent_->Create(nullptr, L"list", WS_POPUP | WS_VISIBLE, CRect(0, 0, 480, 800)));
     ASSERT_TRUE(title_.Create(L"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 480, QvTitleBarCtrl::kHeight), parent_));
     // Four rows fit: 46 + 4 * 72 + a part row.
@@ -88,7 +111,7 @@ class MailListCtrlTest : public MailOpsTest {
   }
 
   TestAccount account_;
-  CFrameWnd* parent_ = nullptr;
+  ClickParent* parent_ = nullptr;
   QvTitleBarCtrl title_;
   QvMailListCtrl list_;
 };
@@ -277,6 +300,62 @@ TEST_F(MailListCtrlTest, UpAndDownWrapUnlessShiftOrInMarkingWithCtrl) {
     EXPECT_EQ(list_.GetNextItem(-1, LVNI_FOCUSED), c.focused) << "from " << c.from << " key " << int(c.key);
     EXPECT_EQ(selected, c.selected) << "from " << c.from << " key " << int(c.key);
     list_.SetMarkingMode(false);
+  }
+}
+
+// Taps in marking mode with Shift or Ctrl held, as the screen reads them;
+// a tap below the rows changes nothing and is no click.
+TEST_F(MailListCtrlTest, TapsCarryShiftAndCtrlAndBelowTheRowsAreIgnored) {
+  StoreMails(Inbox(), kFive);
+  ASSERT_TRUE(Load());
+  list_.SetMarkingMode(true);
+  list_.SelectMessage(list_.GetMessageId(0));
+  struct Case {
+    BYTE modifier;
+    int row;  // -1: below the rows
+    std::vector<int> selected;
+    UINT keys;
+  } cases[] = {{VK_CONTROL, 2, {0, 2}, LVKF_CONTROL}, {VK_SHIFT, 3, {2, 3}, LVKF_SHIFT},
+               {0, -1, {2, 3}, 0},                   {0, 1, {1}, 0}};
+  for (const Case& c : cases) {
+    parent_->clicks.clear();
+    POINT at = ScreenPointOfRow(c.row < 0 ? 4 : c.row);
+    if (c.row < 0) at.y += 2 * QvMailListCtrl::kRowHeight;
+    if (c.modifier) qv::seams::InjectKey(c.modifier, true);
+    qv::seams::InjectTap(at);
+    Pump();
+    if (c.modifier) qv::seams::InjectKey(c.modifier, false);
+    Pump();
+    std::vector<int> selected;
+    for (int i = list_.GetNextItem(-1, LVNI_SELECTED); i >= 0; i = list_.GetNextItem(i, LVNI_SELECTED)) {
+      selected.push_back(i);
+    }
+    EXPECT_EQ(selected, c.selected) << "row " << c.row;
+    ASSERT_EQ(parent_->clicks.size(), c.row < 0 ? 0u : 1u) << "row " << c.row;
+    if (c.row >= 0) {
+      EXPECT_EQ(parent_->clicks[0].item, c.row);
+      EXPECT_EQ(parent_->clicks[0].keys, c.keys);
+      EXPECT_EQ(parent_->clicks[0].shift, c.modifier == VK_SHIFT);
+      EXPECT_EQ(parent_->clicks[0].ctrl, c.modifier == VK_CONTROL);
+    }
+  }
+}
+
+// Tap-and-hold outside marking mode: menu 161's popup over the screen, the
+// list focused; in marking mode none.
+TEST_F(MailListCtrlTest, ContextMenuOnlyOutsideMarkingMode) {
+  StoreMails(Inbox(), kFive);
+  ASSERT_TRUE(Load());
+  for (bool marking : {false, true}) {
+    list_.SetMarkingMode(marking);
+    parent_->SetFocus();
+    parent_->popups.clear();
+    list_.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_.m_hWnd), MAKELPARAM(100, 200));
+    list_.SendMessage(WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list_.m_hWnd), MAKELPARAM(0xFFFF, 0xFFFF));
+    Pump();
+    const std::vector<UINT> want = marking ? std::vector<UINT>() : std::vector<UINT>({40095, 40095});
+    EXPECT_EQ(parent_->popups, want);
+    EXPECT_EQ(CWnd::GetFocus() == &list_, !marking);
   }
 }
 
