@@ -241,11 +241,14 @@ TEST_F(MailListScreenTest, CommandsReachTheirRunnersWithTheMessageAndArguments) 
       if (c.command) {
         screen.SendMessage(WM_COMMAND, c.command, 0);
       } else {
-        // As the list view tells its parent of a tap on a row.
-        NMITEMACTIVATE tap{};
-        tap.hdr = {screen.List().m_hWnd, static_cast<UINT_PTR>(QvMailListDlg::kListId), NM_CLICK};
-        tap.iItem = 0;
-        screen.SendMessage(WM_NOTIFY, QvMailListDlg::kListId, reinterpret_cast<LPARAM>(&tap));
+        // The stylus on the row.
+        RECT row{};
+        screen.List().GetItemRect(0, &row, LVIR_BOUNDS);
+        POINT at{row.left + 100, row.top + 30};
+        ::ClientToScreen(screen.List().m_hWnd, &at);
+        qv::seams::InjectPointer(WM_LBUTTONDOWN, at);
+        qv::seams::InjectPointer(WM_LBUTTONUP, at);
+        Pump();
       }
     }});
     EXPECT_EQ(Calls(), c.want.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.want});
