@@ -297,6 +297,7 @@ TEST_F(MailListScreenTest, CommandsAreOnOnlyWhereTheyApply) {
   StoreMail(Tray(kDrafts), {.kind = 3});
   StoreMail(Tray(kOutbox), {.kind = 3});
   StoreMail(work_.receiveChildren[0], {.kind = 4});
+  StoreMail(work_.sendChildren[0], {.kind = 0});
   struct Case {
     int folderKind;
     bool marking;
@@ -316,10 +317,14 @@ TEST_F(MailListScreenTest, CommandsAreOnOnlyWhereTheyApply) {
       {kOutbox, false, {{kSendSelectedCommand, true}, {kSendAgainCommand, false}, {kMoveSelectedCommand, false}}},
       {kReceiveUserFolder, false, {{kSendSelectedCommand, false}, {kSendAgainCommand, false},
                                    {kReplyOrEditKeyCommand, true}, {kMoveSelectedCommand, true}}},
+      {kSendUserFolder, false, {{kSendSelectedCommand, false}, {kSendAgainCommand, true}, {kMarkUnreadCommand, false},
+                                {kReplyAllCommand, false}, {kMoveSelectedCommand, true}, {kProtectCommand, true}}},
   };
   std::vector<std::string> wrong;
   for (const Case& c : cases) {
-    const DWORD folder = c.folderKind == kReceiveUserFolder ? work_.receiveChildren[0] : Tray(c.folderKind);
+    const DWORD folder = c.folderKind == kReceiveUserFolder ? work_.receiveChildren[0]
+                         : c.folderKind == kSendUserFolder  ? work_.sendChildren[0]
+                                                            : Tray(c.folderKind);
     Screen screen(folder, owner_);
     Run(screen, {[&] {
       screen.List().SelectMessage(screen.List().GetMessageId(0));
