@@ -382,6 +382,8 @@ TEST_F(MailListScreenTest, SendAgainCopiesTheStoredAddressesWithTheAccountsSende
   c.email[0] = L"yamada@example.jp";
   book.Add(c);
   NotifyContactsChanged();
+  std::wstring known;
+  ASSERT_TRUE(LookupContactName(L"yamada@example.jp", &known)) << "the address book names the recipient";
   const DWORD sent = StoreMail(Tray(kSendBox), {.kind = 0, .from = "\"前の名前\" <old@example.jp>",
                                                 .to = "yamada@example.jp", .subject = "再送"});
   const DWORD received = StoreMail(Tray(kReceiveBox), {});
