@@ -12,6 +12,7 @@
 #include "platform/display/SdlDisplay.h"
 #include "platform/display/SdlLibrary.h"
 #include "platform/framework/Framework.h"
+#include "platform/ui/MessageBoxSeam.h"
 #include "platform/ui/queue/EventSource.h"
 
 namespace {
@@ -53,6 +54,9 @@ int main(int argc, char** argv) {
       return false;
     }
     qv::ui::SetEventSource(display);
+    // Someone is there to see the boxes: each is shown and waits for its
+    // answer (without a screen, questions get the platform's fixed No).
+    qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
     return true;
   });
   std::wstring line = CommandLineOf(argc, argv);

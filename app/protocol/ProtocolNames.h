@@ -47,6 +47,10 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kConnectionStateMessage, "kConnectionStateMessage"},
       {kProgressCountMessage, "kProgressCountMessage"},
       {kPartProgressMessage, "kPartProgressMessage"},
+      {kPreviousMessageMessage, "kPreviousMessageMessage"},
+      {kNextMessageMessage, "kNextMessageMessage"},
+      {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
+      {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
   };
   return kNames;
 }

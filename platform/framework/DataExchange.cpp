@@ -4,12 +4,14 @@
 #include <climits>
 #include <cwchar>
 #include <limits>
+#include <string>
 #include <type_traits>
 
 #include "platform/framework/AfxStrings.h"
 #include "platform/framework/CException.h"
 #include "platform/framework/CWinApp.h"
 #include "platform/framework/CWnd.h"
+#include "platform/ui/controls/ComboBox.h"
 
 namespace {
 
@@ -135,6 +137,53 @@ void DDX_Radio(CDataExchange* dx, int id, int& value) {
     ++index;
   }
 }
+
+namespace {
+
+// The messages of one kind of list control.
+struct ListMessages {
+  UINT getCurSel, setCurSel, getText, getTextLen, selectString, findStringExact;
+};
+constexpr ListMessages kComboMessages{CB_GETCURSEL, CB_SETCURSEL, CB_GETLBTEXT, CB_GETLBTEXTLEN, CB_SELECTSTRING, CB_FINDSTRINGEXACT};
+constexpr ListMessages kListMessages{LB_GETCURSEL, LB_SETCURSEL, LB_GETTEXT, LB_GETTEXTLEN, LB_SELECTSTRING, LB_FINDSTRINGEXACT};
+
+void ListIndex(CDataExchange* dx, int id, int& index, const ListMessages& m) {
+  HWND control = dx->PrepareCtrl(id);
+  if (dx->m_bSaveAndValidate) index = static_cast<int>(SendMessageW(control, m.getCurSel, 0, 0));
+  else SendMessageW(control, m.setCurSel, static_cast<WPARAM>(index), 0);
+}
+
+void ListString(CDataExchange* dx, int id, CString& value, const ListMessages& m, bool exact) {
+  HWND control = dx->PrepareCtrl(id);
+  if (dx->m_bSaveAndValidate) {
+    value.Empty();
+    const LRESULT index = SendMessageW(control, m.getCurSel, 0, 0);
+    if (index < 0) return;
+    const LRESULT length = SendMessageW(control, m.getTextLen, static_cast<WPARAM>(index), 0);
+    if (length <= 0) return;
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT got = SendMessageW(control, m.getText, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+    value = text.c_str();
+    return;
+  }
+  const WPARAM fromStart = static_cast<WPARAM>(-1);
+  if (!exact) {
+    SendMessageW(control, m.selectString, fromStart, reinterpret_cast<LPARAM>(static_cast<LPCTSTR>(value)));
+    return;
+  }
+  const LRESULT index = SendMessageW(control, m.findStringExact, fromStart, reinterpret_cast<LPARAM>(static_cast<LPCTSTR>(value)));
+  if (index >= 0) SendMessageW(control, m.setCurSel, static_cast<WPARAM>(index), 0);
+}
+
+}  // namespace
+
+void DDX_CBIndex(CDataExchange* dx, int id, int& index) { ListIndex(dx, id, index, kComboMessages); }
+void DDX_LBIndex(CDataExchange* dx, int id, int& index) { ListIndex(dx, id, index, kListMessages); }
+void DDX_CBString(CDataExchange* dx, int id, CString& value) { ListString(dx, id, value, kComboMessages, false); }
+void DDX_CBStringExact(CDataExchange* dx, int id, CString& value) { ListString(dx, id, value, kComboMessages, true); }
+void DDX_LBString(CDataExchange* dx, int id, CString& value) { ListString(dx, id, value, kListMessages, false); }
+void DDX_LBStringExact(CDataExchange* dx, int id, CString& value) { ListString(dx, id, value, kListMessages, true); }
 
 void DDX_Control(CDataExchange* dx, int id, CWnd& control) {
   if (control.m_hWnd) return;

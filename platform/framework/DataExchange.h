@@ -33,6 +33,17 @@ QV_PLATFORM_API void DDX_Text(CDataExchange* dx, int id, BYTE& value);
 QV_PLATFORM_API void DDX_Check(CDataExchange* dx, int id, int& value);
 // The index of the checked radio button of the group `id` starts, -1 for none.
 QV_PLATFORM_API void DDX_Radio(CDataExchange* dx, int id, int& value);
+// The selected line of a combo box or list box, -1 for none; -1 given clears
+// the selection.
+QV_PLATFORM_API void DDX_CBIndex(CDataExchange* dx, int id, int& index);
+QV_PLATFORM_API void DDX_LBIndex(CDataExchange* dx, int id, int& index);
+// The text of the selected line (empty for none). Filling selects the first
+// line that starts with `value`, ignoring case; the Exact forms take only a
+// whole line. A value no line matches leaves the selection as it was.
+QV_PLATFORM_API void DDX_CBString(CDataExchange* dx, int id, CString& value);
+QV_PLATFORM_API void DDX_CBStringExact(CDataExchange* dx, int id, CString& value);
+QV_PLATFORM_API void DDX_LBString(CDataExchange* dx, int id, CString& value);
+QV_PLATFORM_API void DDX_LBStringExact(CDataExchange* dx, int id, CString& value);
 // Subclasses the control into `control` the first time.
 QV_PLATFORM_API void DDX_Control(CDataExchange* dx, int id, CWnd& control);
 

@@ -268,9 +268,12 @@ void ConnMgrReleased(LONG cache) {
 std::vector<std::pair<std::wstring, GUID>> ConnMgrDestinations() {
   std::lock_guard<std::mutex> g(N().lock);
   if (N().destinations) return *N().destinations;
-  // The device's Internet destination.
+  // The device's own table: the Internet (where every URL maps), the
+  // carrier's mail centre that new accounts are given, and the work network.
   const GUID internet = {0x436EF144, 0xB4FB, 0x4863, {0xA0, 0x41, 0x8F, 0x90, 0x5A, 0x62, 0xC5, 0x72}};
-  return {{L"インターネット", internet}};
+  const GUID centre = {0x5C3E0A27, 0x8D41, 0x4F6B, {0x9E, 0x12, 0x7A, 0x60, 0xC4, 0x1B, 0x2D, 0x93}};
+  const GUID work = {0xA1182988, 0x0D73, 0x439E, {0x87, 0xAD, 0x2A, 0x5B, 0x36, 0x9F, 0x80, 0x8B}};
+  return {{L"インターネット", internet}, {L"センタ名称設定", centre}, {L"会社", work}};
 }
 
 }  // namespace qv::net_seam

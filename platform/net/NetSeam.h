@@ -51,7 +51,8 @@ QV_PLATFORM_API void SetConnMgrEstablishHandler(std::function<DWORD(const GUID& 
 // Makes ConnMgrConnectionStatus itself fail (E_FAIL).
 QV_PLATFORM_API void FailConnMgrStatusQuery(bool fail);
 // The destinations ConnMgrEnumDestinations lists, in order; the production
-// default is the one Internet destination.
+// default is the device's table: the Internet first, then the carrier's
+// centre "センタ名称設定" and the work network.
 QV_PLATFORM_API void SetConnMgrDestinations(std::vector<std::pair<std::wstring, GUID>> destinations);
 // What the Connection Manager was asked, since the last reset.
 struct ConnMgrRecord {

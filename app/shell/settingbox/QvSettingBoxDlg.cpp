@@ -18,6 +18,8 @@ constexpr int kSettingsImage = 3;
 
 void QvSettingBoxDlg::SetActions(Actions actions) { Installed() = std::move(actions); }
 
+QvSettingBoxDlg::Actions& QvSettingBoxDlg::InstalledActions() { return Installed(); }
+
 BOOL QvSettingBoxDlg::OnInitDialog() {
   QvBaseBoxDlg::OnInitDialog();
   CreateMenuBar(m_hWnd, kMenuBarId);

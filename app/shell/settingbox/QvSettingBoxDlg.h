@@ -22,6 +22,8 @@ class QvSettingBoxDlg : public QvBaseBoxDlg {
     std::function<void(CWnd* parent)> periodicSettings;
   };
   static void SetActions(Actions actions);
+  // The installed actions, for a screen that installs its own item alone.
+  static Actions& InstalledActions();
 
   QvSettingBoxDlg(LPCTSTR caption, CWnd* parent) : QvBaseBoxDlg(caption, parent) {}
 

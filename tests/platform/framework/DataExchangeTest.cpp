@@ -147,5 +147,86 @@ TEST_F(DataExchange, OkStaysOpenOnAFailureAndEndsOnceTheValuesHold) {
   frame->DestroyWindow();
 }
 
+constexpr int kCombo = 20, kList = 21;
+
+// A combo box and a list box exchanged both by index and by text.
+class ListDialog : public CDialog {
+ public:
+  bool byText = false, exact = false;
+  int comboIndex = -1, listIndex = -1;
+  CString comboText, listText;
+  void DoDataExchange(CDataExchange* dx) override {
+    if (!byText) {
+      DDX_CBIndex(dx, kCombo, comboIndex);
+      DDX_LBIndex(dx, kList, listIndex);
+    } else if (exact) {
+      DDX_CBStringExact(dx, kCombo, comboText);
+      DDX_LBStringExact(dx, kList, listText);
+    } else {
+      DDX_CBString(dx, kCombo, comboText);
+      DDX_LBString(dx, kList, listText);
+    }
+  }
+  BOOL OnInitDialog() override {
+    for (const wchar_t* line : {L"mail.example.jp", L"Mail", L"インターネット", L"会社"}) {
+      SendDlgItemMessageW(m_hWnd, kCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+      SendDlgItemMessageW(m_hWnd, kList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
+    }
+    return CDialog::OnInitDialog();
+  }
+};
+
+std::vector<DWORD> ListTemplate() {
+  return Units({Control(kCombo, WC_COMBOBOX, CBS_DROPDOWNLIST | WS_TABSTOP, {4, 4, 150, 80}),
+                Control(kList, WC_LISTBOX, LBS_NOTIFY | WS_TABSTOP, {4, 84, 150, 150})});
+}
+
+// Filling selects the member's line in both kinds; reading gives back the
+// selection the user left, by index and by text.
+TEST_F(DataExchange, ComboAndListBoxesByIndexAndByText) {
+  struct Case {
+    bool byText, exact;
+    int index;            // filled, when by index
+    const wchar_t* text;  // filled, when by text
+    int selected;         // the line selected after filling
+    int userPick;         // the user's line before reading back; -1 for none
+    const wchar_t* readText;
+  };
+  const Case cases[] = {
+      {false, false, 2, nullptr, 2, 3, L"会社"},
+      {false, false, -1, nullptr, -1, -1, L""},
+      {false, false, 9, nullptr, -1, 0, L"mail.example.jp"},  // past the end: nothing selected
+      {true, false, 0, L"インターネット", 2, 1, L"Mail"},
+      {true, false, 0, L"mail", 0, 2, L"インターネット"},  // first line starting so, case aside
+      {true, false, 0, L"不明", -1, -1, L""},             // no line: selection unchanged
+      {true, true, 0, L"mail", 1, 0, L"mail.example.jp"},  // whole line only, case aside
+      {true, true, 0, L"Mai", -1, 3, L"会社"},
+  };
+  for (const Case& c : cases) {
+    BoxApp app;
+    auto units = ListTemplate();
+    ListDialog dialog;
+    dialog.byText = c.byText;
+    dialog.exact = c.exact;
+    dialog.comboIndex = dialog.listIndex = c.index;
+    if (c.text) dialog.comboText = dialog.listText = c.text;
+    ASSERT_TRUE(dialog.CreateIndirect(AsTemplate(units)));
+    const std::wstring label = c.text ? c.text : std::to_wstring(c.index);
+    EXPECT_EQ(SendDlgItemMessageW(dialog, kCombo, CB_GETCURSEL, 0, 0), c.selected) << label;
+    EXPECT_EQ(SendDlgItemMessageW(dialog, kList, LB_GETCURSEL, 0, 0), c.selected) << label;
+    SendDlgItemMessageW(dialog, kCombo, CB_SETCURSEL, static_cast<WPARAM>(c.userPick), 0);
+    SendDlgItemMessageW(dialog, kList, LB_SETCURSEL, static_cast<WPARAM>(c.userPick), 0);
+    ASSERT_TRUE(dialog.UpdateData(TRUE));
+    if (c.byText) {
+      EXPECT_EQ(dialog.comboText, c.readText) << label;
+      EXPECT_EQ(dialog.listText, c.readText) << label;
+    } else {
+      EXPECT_EQ(dialog.comboIndex, c.userPick) << label;
+      EXPECT_EQ(dialog.listIndex, c.userPick) << label;
+    }
+    EXPECT_TRUE(app.boxes.empty()) << label;
+  }
+}
+
 }  // namespace
 }  // namespace qv::test

@@ -92,7 +92,12 @@ TEST_F(ConnMgr, DestinationsAndUrlMapping) {
   CONNMGR_DESTINATION_INFO d{};
   ASSERT_EQ(ConnMgrEnumDestinations(0, &d), S_OK);
   EXPECT_STREQ(d.szDescription, L"インターネット");
-  EXPECT_EQ(ConnMgrEnumDestinations(1, &d), E_FAIL);
+  // The device's table: the carrier's centre, which new accounts are given, and work.
+  ASSERT_EQ(ConnMgrEnumDestinations(1, &d), S_OK);
+  EXPECT_STREQ(d.szDescription, L"センタ名称設定");
+  ASSERT_EQ(ConnMgrEnumDestinations(2, &d), S_OK);
+  EXPECT_STREQ(d.szDescription, L"会社");
+  EXPECT_EQ(ConnMgrEnumDestinations(3, &d), E_FAIL);
 
   qv::seams::SetConnMgrDestinations({{L"社内", kNet1}, {L"センタ名称設定", kNet2}});
   ASSERT_EQ(ConnMgrEnumDestinations(1, &d), S_OK);

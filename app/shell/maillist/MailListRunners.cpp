@@ -1,0 +1,6 @@
+#include "app/shell/maillist/MailListRunners.h"
+
+MailListRunners& MailListScreenRunners() {
+  static MailListRunners runners;
+  return runners;
+}

@@ -1,0 +1,45 @@
+// The mail-list screen's preview pane (control 1070): the selected message
+// read for a glance, never edited. It keeps the folder and message it shows
+// so that the same message is not loaded twice, and the record it loaded.
+//
+// The pane shows the message's plain text. How a record reaches the screen
+// is decided in one place (Present), which the HTML edit control takes over
+// once it is there: decorated mail then shows as HTML with its inline images.
+#pragma once
+
+#include "app/mailops/QvMessageRecord.h"
+#include "platform/framework/CEdit.h"
+
+class QvPreviewBodyCtrl : public CEdit {
+ public:
+  static constexpr UINT kControlId = 1070;
+  // The plain preview reads at most this many characters of a message that
+  // is not decoded whole.
+  static constexpr int kPreviewLimit = 1400;
+  static constexpr UINT kTextLimit = 10240;
+
+  // A read-only child of `parent`, hidden until laid out.
+  bool CreatePane(CWnd* parent);
+
+  // Loads and shows the message unless it is the one shown; `whole` decodes
+  // all of it (status bit 5 of its row). A failed load empties the pane.
+  void ShowMessage(DWORD folderId, DWORD messageId, bool whole);
+  void ClearPane();
+
+  bool IsShown() const { return shown_; }
+  DWORD ShownFolder() const { return folderId_; }
+  DWORD ShownMessage() const { return messageId_; }
+  const QvMessageRecord& Record() const { return record_; }
+  // How often a message was read from the store for the pane.
+  int LoadCount() const { return loads_; }
+
+ private:
+  // The one place that puts a loaded record on the screen.
+  void Present(const QvMessageRecord& record);
+
+  bool shown_ = false;
+  DWORD folderId_ = 0;
+  DWORD messageId_ = 0;
+  QvMessageRecord record_;
+  int loads_ = 0;
+};

@@ -1,0 +1,495 @@
+// The real program in the tests' X server over a receive box of 200
+// Japanese mails (ISO-2022-JP, Shift_JIS and UTF-8, with pictographs, long
+// subjects, unread and protected ones), stored through the engine as a
+// receive stores them: the mail list opened from the folder screen, sorted,
+// marked, a message deleted, the marked ones deleted but the protected.
+// Each state is kept as a PNG read back from the X server. The program is
+// driven as other programs drive it: integer messages to its windows
+// through the device's window table; its boxes are answered the same way.
+#include <dlfcn.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/foundation/LMessageBox.h"
+#include "app/foundation/UiRegistry.h"
+#include "app/protocol/BoxCommands.h"
+#include "app/protocol/MailListCommands.h"
+#include "app/protocol/WindowMessages.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
+#include "platform/base/WideText.h"
+#include "platform/codepage/CodePage.h"
+#include "platform/imaging/Imaging.h"
+#include "tests/app/support/ProgramRoot.h"
+#include "tests/platform/display/DisplayTest.h"
+
+// Xlib's macros come last.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Attr = QvMessageInterface::Attributes;
+constexpr const wchar_t* kFrameClass = L"WCE_QvMailMainFrame";
+constexpr const wchar_t* kFrameTitle = L"T-VELA4メール ";
+constexpr const wchar_t* kAccount = L"仕事";
+constexpr const wchar_t* kReceiveFolderName = L"受信ﾌｫﾙﾀﾞ";
+constexpr int kMails = 200;
+constexpr int kProtected = 20;  // every tenth
+
+std::string ProgramPath() {
+  const char* dir = std::getenv("QV_BINARY_DIR");
+  return std::string(dir && *dir ? dir : ".") + "/app/QvMail";
+}
+
+pid_t Start(const std::string& root, const std::string& log) {
+  std::vector<std::string> env = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
+  for (char** e = environ; *e; ++e) {
+    const std::string v = *e;
+    if (v.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0 && v.rfind("QVMAIL_DEBUG=", 0) != 0) env.push_back(v);
+  }
+  std::string program = ProgramPath();
+  std::vector<char*> a{program.data(), nullptr}, e;
+  for (std::string& s : env) e.push_back(s.data());
+  e.push_back(nullptr);
+  pid_t pid = -1;
+  EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, a.data(), e.data()), 0);
+  return pid;
+}
+
+// Polls until `done` holds (real time: another process works meanwhile).
+bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
+  const auto end = Clock::now() + limit;
+  while (Clock::now() < end) {
+    if (done()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return done();
+}
+
+int WaitEnd(pid_t pid, std::chrono::seconds limit) {
+  int status = 0;
+  if (!Within(limit, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct Shot {
+  int width = 0, height = 0;
+  std::vector<DWORD> pixels;  // 0xRRGGBB
+  DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+
+// What the program's window (found by the _NET_WM_PID SDL gives it) shows.
+Shot Grab(pid_t pid) {
+  Shot shot;
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return shot;
+  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
+  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
+  unsigned count = 0;
+  if (pidAtom && XQueryTree(d, root, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                             &data) == Success &&
+          data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
+        found = children[i];
+      }
+      if (data) XFree(data);
+    }
+  }
+  if (children) XFree(children);
+  if (found) {
+    XRaiseWindow(d, found);
+    XSync(d, False);
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, found, &a);
+    if (XImage* image = XGetImage(d, found, 0, 0, a.width, a.height, AllPlanes, ZPixmap)) {
+      shot.width = a.width;
+      shot.height = a.height;
+      for (int y = 0; y < a.height; ++y) {
+        for (int x = 0; x < a.width; ++x) shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
+      }
+      XDestroyImage(image);
+    }
+  }
+  XCloseDisplay(d);
+  return shot;
+}
+
+
+// A tap (button 1 down and up) on the program's window at (x, y), as the X
+// server would deliver the stylus.
+void Tap(pid_t pid, int x, int y) {
+  Display* d = XOpenDisplay(nullptr);
+  if (!d) return;
+  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
+  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
+  unsigned count = 0;
+  if (pidAtom && XQueryTree(d, root, &root, &parent, &children, &count)) {
+    for (unsigned i = 0; i < count && !found; ++i) {
+      Atom type = 0;
+      int format = 0;
+      unsigned long items = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
+                             &data) == Success &&
+          data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
+        found = children[i];
+      }
+      if (data) XFree(data);
+    }
+  }
+  if (children) XFree(children);
+  // The X server's own test input (the library is loaded where it is
+  // installed): the events come as the pointer's, not as sent ones.
+  using Motion = int (*)(Display*, int, int, int, unsigned long);
+  using Press = int (*)(Display*, unsigned, Bool, unsigned long);
+  static void* xtest = dlopen("libXtst.so.6", RTLD_NOW);  // kept: the display's extension hooks live in it
+  const auto motion = xtest ? reinterpret_cast<Motion>(dlsym(xtest, "XTestFakeMotionEvent")) : nullptr;
+  const auto press = xtest ? reinterpret_cast<Press>(dlsym(xtest, "XTestFakeButtonEvent")) : nullptr;
+  EXPECT_TRUE(motion && press) << "libXtst.so.6";
+  if (found && motion && press) {
+    int rx = 0, ry = 0;
+    Window child = 0;
+    XTranslateCoordinates(d, found, DefaultRootWindow(d), x, y, &rx, &ry, &child);
+    motion(d, -1, rx, ry, 0);
+    XSync(d, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    press(d, 1, True, 0);
+    XSync(d, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    press(d, 1, False, 0);
+    XSync(d, False);
+  }
+  XCloseDisplay(d);
+}
+
+// The same picture twice, 100 ms apart, after it changed from `before`.
+Shot Settled(pid_t pid, const Shot* before = nullptr) {
+  if (before) Within(std::chrono::seconds(20), [&] { return Grab(pid).pixels != before->pixels; });
+  Shot last;
+  Within(std::chrono::seconds(20), [&] {
+    Shot now = Grab(pid);
+    const bool same = now.width > 0 && now.pixels == last.pixels;
+    last = std::move(now);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    return same;
+  });
+  return last;
+}
+
+void Keep(const Shot& shot, const std::string& path) {
+  std::vector<DWORD> pixels = shot.pixels;
+  BitmapData data{static_cast<UINT>(shot.width), static_cast<UINT>(shot.height), shot.width * 4, PixelFormat32bppRGB,
+                  pixels.data(), 0};
+  std::vector<BYTE> png;
+  qv::EncodePng(data, &png);
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+}
+
+std::string Tail(const std::string& text) { return text.size() > 4000 ? text.substr(text.size() - 4000) : text; }
+
+int Differing(const Shot& a, const Shot& b, int top, int bottom) {
+  int n = 0;
+  for (int y = top; y < bottom && y < a.height && y < b.height; ++y) {
+    for (int x = 0; x < a.width && x < b.width; ++x) n += a.At(x, y) != b.At(x, y);
+  }
+  return n;
+}
+
+// ---- the mails ----
+
+std::string Cp932(const std::wstring& text) {
+  const int n = WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+// Shift_JIS double bytes as JIS X 0208 between the escapes.
+std::string Iso2022jp(const std::wstring& text) {
+  const std::string sjis = Cp932(text);
+  std::string out;
+  bool kanji = false;
+  for (size_t i = 0; i < sjis.size(); ++i) {
+    const auto c1 = static_cast<uint8_t>(sjis[i]);
+    if (c1 < 0x80) {
+      if (kanji) out += "\x1b(B";
+      kanji = false;
+      out += static_cast<char>(c1);
+      continue;
+    }
+    const auto c2 = static_cast<uint8_t>(sjis[++i]);
+    if (!kanji) out += "\x1b$B";
+    kanji = true;
+    const int row = c1 < 0xA0 ? c1 - 0x70 : c1 - 0xB0;
+    if (c2 < 0x9F) {
+      out += static_cast<char>(row * 2 - 1);
+      out += static_cast<char>(c2 - (c2 > 0x7F ? 0x20 : 0x1F));
+    } else {
+      out += static_cast<char>(row * 2);
+      out += static_cast<char>(c2 - 0x7E);
+    }
+  }
+  if (kanji) out += "\x1b(B";
+  return out;
+}
+
+std::string Base64(const std::string& bytes) {
+  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+  }
+  return out;
+}
+
+const wchar_t* const kNames[] = {L"山田太郎", L"鈴木花子", L"佐藤一郎", L"高橋美咲", L"田中健"};
+const wchar_t* const kTopics[] = {L"会議の日程について", L"週報", L"お見積りのご依頼", L"新年会のお知らせ",
+                                  L"出張報告", L"資料送付の件", L"打ち合わせ議事録"};
+
+// Mail i in one of the three charsets; every seventh with a pictograph, every
+// eleventh with a subject far longer than a row.
+std::string MakeMail(int i) {
+  std::wstring subject = std::wstring(kTopics[i % 7]) + L" 第" + std::to_wstring(i) + L"号";
+  if (i % 7 == 3) subject += L"\xE63E";  // sunny (a web pictograph)
+  if (i % 11 == 0) subject += L"(長い件名の例：この件名は一行に収まらないため末尾が省略されて表示されます)";
+  const std::wstring name = kNames[i % 5];
+  const std::wstring body = name + L"です。\n" + subject + L"の件、よろしくお願いいたします。\n";
+  char date[80];
+  static const char* kDays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+  // Later for each mail: the newest (199, with a pictograph; 198, with a
+  // long subject) come first in the default order.
+  const int day = 1 + i / 8;  // December 2026 starts on a Tuesday
+  std::snprintf(date, sizeof date, "%s, %02d Dec 2026 %02d:%02d:00 +0900", kDays[day % 7], day, 8 + i % 8, i % 60);
+  std::string from, subjectField, bodyBytes, type, encoding = "7bit";
+  switch (i % 3) {
+    case 0:
+      from = "=?ISO-2022-JP?B?" + Base64(Iso2022jp(name)) + "?=";
+      subjectField = "=?ISO-2022-JP?B?" + Base64(Iso2022jp(subject)) + "?=";
+      bodyBytes = Iso2022jp(body);
+      type = "text/plain; charset=ISO-2022-JP";
+      break;
+    case 1:
+      from = "=?Shift_JIS?B?" + Base64(Cp932(name)) + "?=";
+      subjectField = "=?Shift_JIS?B?" + Base64(Cp932(subject)) + "?=";
+      bodyBytes = Cp932(body);
+      type = "text/plain; charset=Shift_JIS";
+      encoding = "8bit";
+      break;
+    default:
+      from = "=?UTF-8?B?" + Base64(qv::WideToUtf8(name)) + "?=";
+      subjectField = "=?UTF-8?B?" + Base64(qv::WideToUtf8(subject)) + "?=";
+      bodyBytes = qv::WideToUtf8(body);
+      type = "text/plain; charset=UTF-8";
+      encoding = "8bit";
+  }
+  return "From: " + from + " <user" + std::to_string(i % 5) + "@example.jp>\r\nTo: me@example.jp\r\nSubject: " +
+         subjectField + "\r\nDate: " + date + "\r\nMIME-Version: 1.0\r\nContent-Type: " + type +
+         "\r\nContent-Transfer-Encoding: " + encoding + "\r\n\r\n" + bodyBytes;
+}
+
+// The account and its receive box of 200 mails, stored as the receive
+// stores them (the list record from the decoded header).
+bool MakeJapaneseReceiveBox(DWORD* box) {
+  if (!qv::test::MakeDataFolder() || !QvAccountCreator().CreateFolders(kAccount)) return false;
+  if (!qv::test::SetProgramValue(L"LastSelectAccount", kAccount)) return false;
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+  if (!account) return false;
+  QvAccountInfoInterface::Attributes s;
+  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  if (!account->GetAccountInfoAttributes(&s)) return false;
+  *box = s.ulJusinTrayID;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(*box) : nullptr);
+  if (!folder) return false;
+  for (int i = 0; i < kMails; ++i) {
+    std::string raw = MakeMail(i);
+    Email mail;
+    if (!EmlCompose().Decode(&mail, &raw)) return false;
+    Attr a;
+    a.mask = QvMessageInterface::kUnread | QvMessageInterface::kKind | QvMessageInterface::kDate |
+             QvMessageInterface::kIsProtected | QvMessageInterface::kListFields;
+    a.unread = i % 4 == 0;
+    a.isProtected = i % 10 == 0;
+    a.kind = QvMessageInterface::kReceived;
+    a.date = QvMessageInterface::LocalTimeToSystemTime(mail.date);
+    a.listText1 = L"me@example.jp";
+    a.listText2 = mail.fromAddress;
+    a.listShort1 = mail.fromName.substr(0, 31);
+    a.listShort2 = mail.subject.substr(0, 31);
+    a.listTime = a.date;
+    unsigned long id = 0;
+    if (!folder->CreateMessage(&id, a, raw)) return false;
+  }
+  return true;
+}
+
+size_t CountIn(DWORD folderId) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+  std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
+  std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
+  std::vector<unsigned long> ids;
+  return folder && folder->GetMessageIds(&ids) ? ids.size() : static_cast<size_t>(-1);
+}
+
+// The receive box's user folder `index` (in the engine's order).
+DWORD ChildFolder(size_t index) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+  QvAccountInfoInterface::Attributes s;
+  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  if (!account || !account->GetAccountInfoAttributes(&s)) return 0;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> box(storage ? storage->OpenFolder(s.ulJusinTrayID) : nullptr);
+  std::vector<unsigned long> children;
+  return box && box->GetFolderIds(&children) && index < children.size() ? static_cast<DWORD>(children[index]) : 0;
+}
+
+class MailListRun : public qv::test::DisplayTest {
+ protected:
+  void SetUp() override {
+    DisplayTest::SetUp();
+    if (IsSkipped()) return;
+    ASSERT_TRUE(MakeJapaneseReceiveBox(&box_));
+    log_ = root_ + "/program.log";
+    program_ = Start(root_, log_);
+    ASSERT_GT(program_, 0);
+    ASSERT_TRUE(Within(std::chrono::seconds(30), [&] {
+      return ReadFile(log_).find("QvMail: launcher shown") != std::string::npos &&
+             FindWindowW(kFrameClass, kFrameTitle) != nullptr;
+    })) << ReadFile(log_);
+    frame_ = FindWindowW(kFrameClass, kFrameTitle);
+  }
+  void TearDown() override {
+    if (program_ > 0) {
+      if (frame_) PostMessageW(frame_, WM_CLOSE, 0, 0);
+      if (WaitEnd(program_, std::chrono::seconds(20)) != 0) {
+        ADD_FAILURE() << "the program did not end on its close request";
+        kill(program_, SIGKILL);
+        waitpid(program_, nullptr, 0);
+      }
+    }
+    DisplayTest::TearDown();
+  }
+  // A window of the program by its title, once it is there.
+  HWND Await(const wchar_t* title) {
+    HWND found = nullptr;
+    Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(nullptr, title)) != nullptr; });
+    return found;
+  }
+
+  DWORD box_ = 0;
+  std::string log_;
+  pid_t program_ = -1;
+  HWND frame_ = nullptr;
+};
+
+TEST_F(MailListRun, TwoHundredJapaneseMailsShownSortedMarkedAndDeleted) {
+  if (IsSkipped()) return;
+  const Shot launcher = Settled(program_);
+  // The receive box's folder screen, then its own folder's mail list.
+  ASSERT_TRUE(PostMessageW(frame_, kOpenReceiveBoxMessage, 0, 0));
+  HWND folders = Await(L"受信ﾎﾞｯｸｽ");
+  ASSERT_NE(folders, nullptr);
+  Settled(program_, &launcher);
+  ASSERT_TRUE(PostMessageW(folders, WM_COMMAND, kOpenItemCommand, 0));
+  HWND list = Await(kReceiveFolderName);
+  ASSERT_NE(list, nullptr) << ReadFile(log_);
+  const Shot shown = Settled(program_);
+  ASSERT_EQ(shown.width, 480);
+  Keep(shown, OutputPath("program-maillist.png"));
+  EXPECT_GT(Differing(shown, launcher, 100, 400), 10000) << "rows stand where the launcher was";
+
+  // Sorted by subject, then by date again (newest first, the default).
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kSortBySubjectCommand, 0));
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [] {
+    int state = 0;
+    return GetSortColumn(&state) && state == 2;
+  }));
+  const Shot sorted = Settled(program_, &shown);
+  Keep(sorted, OutputPath("program-maillist-by-subject.png"));
+  EXPECT_GT(Differing(shown, sorted, 100, 400), 1000) << "other rows come first";
+
+  // One message deleted after its question (the system box "確認").
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kDeleteSelectedCommand, 0));
+  HWND question = Await(L"確認");
+  ASSERT_NE(question, nullptr) << Tail(ReadFile(log_));
+  Keep(Settled(program_, &sorted), OutputPath("program-maillist-delete-question.png"));
+  ASSERT_TRUE(PostMessageW(question, WM_COMMAND, IDYES, 0));
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return CountIn(box_) == kMails - 1; })) << CountIn(box_);
+
+  // The selected message moved to a folder of the box: the move sheet, its
+  // receive side's folder tree dropped down and a folder tapped, OK.
+  const Shot beforeMove = Settled(program_);
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kMoveSelectedCommand, 0));
+  HWND sheet = Await(L"移動先フォルダ");
+  ASSERT_NE(sheet, nullptr);
+  const Shot moveSheet = Settled(program_, &beforeMove);
+  Keep(moveSheet, OutputPath("program-maillist-move-sheet.png"));
+  Tap(program_, 444, 180);
+  const Shot tree = Settled(program_, &moveSheet);
+  Keep(tree, OutputPath("program-maillist-move-tree.png"));
+  Tap(program_, 230, 291);  // the box's second folder
+  const Shot chosen = Settled(program_, &tree);
+  Keep(chosen, OutputPath("program-maillist-move-chosen.png"));
+  Tap(program_, 120, 772);  // the OK soft key
+  const DWORD second = ChildFolder(1);
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] { return CountIn(second) == 1 && CountIn(box_) == kMails - 2; }))
+      << CountIn(second) << " " << CountIn(box_);
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(sheet); }));
+
+  // Marking mode: every row selected and marked, then the marked ones
+  // deleted but the protected (the program's own three-button box).
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kMarkToDeleteCommand, 0));
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kSelectAllCommand, 0));
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kToggleMarksCommand, 0));
+  const Shot marked = Settled(program_, &sorted);
+  Keep(marked, OutputPath("program-maillist-marked.png"));
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, kFinishMarkingCommand, 0));
+  HWND three = Await(L" 確認");  // the drawn box sets its caption off by a blank
+  ASSERT_NE(three, nullptr);
+  Keep(Settled(program_, &marked), OutputPath("program-maillist-delete-marked.png"));
+  ASSERT_TRUE(PostMessageW(three, WM_COMMAND, kLMessageBoxNo, 0));  // "保護以外"
+  // The moved message was not protected (the newest protected one is older).
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] { return CountIn(box_) == kProtected; })) << CountIn(box_);
+  const Shot left = Settled(program_, &marked);
+  Keep(left, OutputPath("program-maillist-protected-left.png"));
+  EXPECT_TRUE(IsWindow(list)) << "protected mail is left: the list stays";
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, IDCANCEL, 0));
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(list); }));
+}
+
+}  // namespace
