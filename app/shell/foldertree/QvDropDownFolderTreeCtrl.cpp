@@ -4,6 +4,7 @@
 
 BEGIN_MESSAGE_MAP(QvDropDownFolderTreeCtrl, QvFolderTreeCtrl)
   ON_WM_LBUTTONDOWN()
+  ON_WM_LBUTTONDBLCLK()
   ON_NOTIFY_REFLECT(NM_RETURN, &QvDropDownFolderTreeCtrl::OnReturn)
 END_MESSAGE_MAP()
 
@@ -59,6 +60,8 @@ void QvDropDownFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
   QvFolderTreeCtrl::OnLButtonDown(flags, point);
   if (onItem && m_hWnd) ReportChoice();
 }
+
+void QvDropDownFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { OnLButtonDown(flags, point); }
 
 void QvDropDownFolderTreeCtrl::OnReturn(NMHDR*, LRESULT* result) {
   ReportChoice();

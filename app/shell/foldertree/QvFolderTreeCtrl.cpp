@@ -5,6 +5,7 @@
 
 BEGIN_MESSAGE_MAP(QvFolderTreeCtrl, CTreeCtrl)
   ON_WM_LBUTTONDOWN()
+  ON_WM_LBUTTONDBLCLK()
   ON_WM_GETDLGCODE()
 END_MESSAGE_MAP()
 
@@ -111,8 +112,11 @@ void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
     if (toggled) OnBoxToggled(static_cast<DWORD>(GetItemData(item)));
   }
   if (item) SelectItem(item);
-  CTreeCtrl::OnLButtonDown(flags, point);
+  // The tree's own press, whichever message brought the tap.
+  DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
 }
+
+void QvFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { OnLButtonDown(flags, point); }
 
 UINT QvFolderTreeCtrl::OnGetDlgCode() {
   // The arrows move through the tree, as a tree in a dialog does.

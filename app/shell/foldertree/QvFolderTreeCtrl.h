@@ -53,6 +53,9 @@ class QvFolderTreeCtrl : public CTreeCtrl {
 
  protected:
   afx_msg void OnLButtonDown(UINT flags, CPoint point);
+  // A second tap soon after the first is a tap as well, not the tree's own
+  // double click (which would open or close a box behind OnBoxToggled's back).
+  afx_msg void OnLButtonDblClk(UINT flags, CPoint point);
   afx_msg UINT OnGetDlgCode();
   DECLARE_MESSAGE_MAP()
 
