@@ -10,6 +10,15 @@ BOOL QvVersionDlg::OnInitDialog() {
   // Full screen with the title bar's OK, as the device's own dialogs are.
   SHINITDLGINFO init{SHIDIM_FLAGS, m_hWnd, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN};
   SHInitDialog(&init);
+  // The template's texts across the whole width, centred as they are.
+  CRect client;
+  GetClientRect(&client);
+  for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    ::MoveWindow(child, kMargin, r.top, client.Width() - 2 * kMargin, r.bottom - r.top, FALSE);
+  }
   CString version;
   GetRegistryVersion(version);
   SetDlgItemTextW(m_hWnd, kVersionText, version.GetString());

@@ -8,6 +8,7 @@ class QvVersionDlg : public CDialog {
  public:
   static constexpr UINT kTemplateId = 130;
   static constexpr int kVersionText = 1211;
+  static constexpr int kMargin = 12;
 
   QvVersionDlg() : CDialog(kTemplateId, nullptr) {}
 

@@ -13,6 +13,7 @@
 #include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/version/QvVersionDlg.h"
 #include "platform/pim/Pim.h"
+#include "platform/shell/MenuBar.h"
 #include "platform/testing/TextLog.h"
 #include "platform/ui/MessageBoxSeam.h"
 #include "tests/app/mailops/MailOpsFixture.h"
@@ -107,6 +108,10 @@ TEST_F(HistoryVersionTest, AtMostTwentyRowsNewestFirstEachWithItsRecord) {
     selected = dialog.List().GetSelectedIndex();
     row0 = dialog.List().GetItemText(0, 0).GetString();
     caption = qv::seams::ReadWindow(dialog.m_hWnd).text;
+    HWND bar = SHFindMenuBar(dialog.m_hWnd);
+    ASSERT_TRUE(bar);
+    ::UpdateWindow(bar);
+    EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("history-receive.png")));
   }});
   EXPECT_EQ(rows, QvMailHistoryDlg::kMaxRows);
   EXPECT_EQ(selected, 0);
