@@ -49,6 +49,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kPartProgressMessage, "kPartProgressMessage"},
       {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
       {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
+      {kHistoryRowChosenMessage, "kHistoryRowChosenMessage"},
   };
   return kNames;
 }

@@ -15,7 +15,7 @@ BEGIN_MESSAGE_MAP(QvMailHistoryDlg, CDialog)
   ON_WM_SIZE()
   ON_COMMAND(QvMailHistoryDlg::kChooseCommand, &QvMailHistoryDlg::OnChoose)
   ON_COMMAND(QvMailHistoryDlg::kCancelCommand, &QvMailHistoryDlg::OnCancelCommand)
-  ON_MESSAGE(kHistoryChosenMessage, &QvMailHistoryDlg::OnRowChosen)
+  ON_MESSAGE(kHistoryRowChosenMessage, &QvMailHistoryDlg::OnRowChosen)
 END_MESSAGE_MAP()
 
 namespace {
