@@ -279,7 +279,30 @@ TEST_F(FolderSettingsTest, TheOrderPageMovesFoldersBelowTheBoxAndStoresThem) {
   std::vector<DWORD_PTR> first, afterUp, afterUpUp, afterNothing;
   bool noDefault = false, upDefault = false, downDefault = false, upFocused = false, downFocused = false;
   int selectedAfterUp = -1;
+  // Turned to landscape and back: the list and the buttons stay on the page.
+  std::vector<bool> fits;
+  auto fitted = [&] {
+    CRect client, list, down;
+    page.GetClientRect(&client);
+    page.List().GetWindowRect(&list);
+    ::GetWindowRect(::GetDlgItem(page.m_hWnd, QvSortFolderPage::kDownId), &down);
+    ::MapWindowPoints(nullptr, page.m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+    ::MapWindowPoints(nullptr, page.m_hWnd, reinterpret_cast<POINT*>(&down), 2);
+    return list.right <= client.right && down.right <= client.right && down.bottom <= client.bottom &&
+           list.bottom <= down.top && client.Width() > 400;
+  };
   Script() = {[&] {
+                fits.push_back(fitted());
+                qv::seams::SetLandscape(true);
+              },
+              [&] {
+                fits.push_back(fitted());
+                ::UpdateWindow(sheet.m_hWnd);
+                EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("folder-order-landscape.png")));
+                qv::seams::SetLandscape(false);
+              },
+              [&] {
+                fits.push_back(fitted());
                 first = ids();
                 EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("folder-order.png")));
                 noDefault = !isDefault(QvSortFolderPage::kUpId) && !isDefault(QvSortFolderPage::kDownId);
@@ -303,6 +326,7 @@ TEST_F(FolderSettingsTest, TheOrderPageMovesFoldersBelowTheBoxAndStoresThem) {
                 ::PostMessageW(page.m_hWnd, WM_COMMAND, IDOK, 0);  // the soft key
               }};
   EXPECT_EQ(sheet.DoModal(), IDOK);
+  EXPECT_EQ(fits, (std::vector<bool>{true, true, true}));
   const DWORD root = work_.trays[kReceiveBox];
   EXPECT_EQ(first, (std::vector<DWORD_PTR>{root, f[0], f[1], f[2]}));
   EXPECT_TRUE(noDefault);
@@ -370,6 +394,25 @@ TEST_F(FolderSettingsTest, ASiblingsNameIsRefusedWhateverTheCaseOfItsLetters) {
     dialog.SetParentFolder(work_.trays[kReceiveBox]);
     dialog.SetName(c.current);
     Script() = {[&] {
+      if (&c == &cases[0]) {
+        for (bool landscape : {false, true}) {
+          qv::seams::SetLandscape(landscape);
+          qv::seams::PumpMessages();
+          // The field inside the dialog, the dialog on the screen.
+          CRect client, field, window;
+          dialog.GetClientRect(&client);
+          ::GetWindowRect(::GetDlgItem(dialog.m_hWnd, QvSetFolderNameDlg::kNameField), &field);
+          ::MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&field), 2);
+          dialog.GetWindowRect(&window);
+          EXPECT_TRUE(field.left >= 0 && field.right <= client.right && field.bottom <= client.bottom) << landscape;
+          EXPECT_TRUE(window.left >= 0 && window.top >= 0 && window.right <= GetSystemMetrics(SM_CXSCREEN) &&
+                      window.bottom <= GetSystemMetrics(SM_CYSCREEN))
+              << landscape;
+          ::UpdateWindow(dialog.m_hWnd);
+          EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath(landscape ? "folder-name-landscape.png" : "folder-name.png")));
+        }
+        qv::seams::SetLandscape(false);
+      }
       ::SetDlgItemTextW(dialog.m_hWnd, QvSetFolderNameDlg::kNameField, c.typed.c_str());
       ::PostMessageW(dialog.m_hWnd, WM_COMMAND, IDOK, 0);
     }};

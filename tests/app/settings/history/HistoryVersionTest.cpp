@@ -112,6 +112,19 @@ TEST_F(HistoryVersionTest, AtMostTwentyRowsNewestFirstEachWithItsRecord) {
     ASSERT_TRUE(bar);
     ::UpdateWindow(bar);
     EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("history-receive.png")));
+    qv::seams::SetLandscape(true);
+  },
+               [&] {
+                 // Turned: the list still spans the screen below the heading.
+                 CRect client, list;
+                 dialog.GetClientRect(&client);
+                 dialog.List().GetWindowRect(&list);
+                 ::MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&list), 2);
+                 EXPECT_EQ(list, CRect(0, QvMailHistoryDlg::kHeadingHeight, client.right, client.bottom));
+                 EXPECT_GT(client.Width(), client.Height());
+                 ::UpdateWindow(dialog.m_hWnd);
+                 EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("history-receive-landscape.png")));
+                 qv::seams::SetLandscape(false);
   }});
   EXPECT_EQ(rows, QvMailHistoryDlg::kMaxRows);
   EXPECT_EQ(selected, 0);
