@@ -2,52 +2,25 @@
 // rows a history gives, drawn from their records; what each way of
 // choosing chooses; the address chooser's history sources; the version
 // kept in the registry.
-#include <cstdlib>
 #include <optional>
 
 #include "app/foundation/Contacts.h"
-#include "app/foundation/MessageBoxes.h"
 #include "app/foundation/UiRegistry.h"
-#include "app/mailops/AccountOperations.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/version/QvVersionDlg.h"
 #include "platform/pim/Pim.h"
 #include "platform/shell/MenuBar.h"
 #include "platform/testing/TextLog.h"
-#include "platform/ui/MessageBoxSeam.h"
-#include "tests/app/mailops/MailOpsFixture.h"
+#include "tests/app/settings/screens/ScreensFixture.h"
 
 namespace qv::test {
 namespace {
 
-std::string PngPath(const std::string& name) {
-  const char* dir = std::getenv("QV_BINARY_DIR");
-  return std::string(dir && *dir ? dir : ".") + "/" + name;
-}
-
-class HistoryVersionTest : public MailOpsTest {
+class HistoryVersionTest : public ScreensTest {
  protected:
   void SetUp() override {
-    MailOpsTest::SetUp();
-    // Every box comes up; its texts are kept and it is closed.
-    qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
-    qv::msgbox_seam::SetShownHandler([this](HWND box) {
-      std::wstring texts;
-      EnumChildWindows(
-          box,
-          [](HWND child, LPARAM all) {
-            *reinterpret_cast<std::wstring*>(all) += qv::seams::ReadWindow(child).text + L"|";
-            return TRUE;
-          },
-          reinterpret_cast<LPARAM>(&texts));
-      boxes_.push_back(texts);
-      ::PostMessageW(box, WM_COMMAND, IDOK, 0);
-    });
-    owner_ = new ScriptFrame;
-    ASSERT_TRUE(owner_->Create(nullptr, L"T-VELA4メール ", WS_POPUP | WS_VISIBLE));
-    MakeAccount(L"仕事");
-    ASSERT_TRUE(OpenCurrentAccount(L"仕事"));
+    ScreensTest::SetUp();
     ASSERT_TRUE(SetLastSelectAccount(L"仕事"));
     ASSERT_TRUE(book_.Logon());
     InstallHistoryScreen();
@@ -56,9 +29,7 @@ class HistoryVersionTest : public MailOpsTest {
     ReleasePoomSession();
     NotifyContactsChanged();
     SetContactsHooks({});
-    qv::msgbox_seam::Reset();
-    if (owner_) owner_->DestroyWindow();
-    MailOpsTest::TearDown();
+    ScreensTest::TearDown();
   }
   // Entries given oldest first; the history lists the newest first.
   static void Write(bool receive, const std::vector<std::pair<std::string, std::string>>& entries) {
@@ -89,9 +60,7 @@ class HistoryVersionTest : public MailOpsTest {
     return result;
   }
 
-  ScriptFrame* owner_ = nullptr;
   qv::pim::PimApplication book_;
-  std::vector<std::wstring> boxes_;
 };
 
 TEST_F(HistoryVersionTest, AtMostTwentyRowsNewestFirstEachWithItsRecord) {
@@ -240,10 +209,7 @@ TEST_F(HistoryVersionTest, TheAddressChooserTakesAnEntryFromEitherHistory) {
     EXPECT_EQ(ChooseContactAddress(owner_->m_hWnd, &address, c.source), c.chosen) << c.source;
     Script().clear();
     EXPECT_EQ(address, c.address) << c.source;
-    EXPECT_EQ(boxes_.size(), c.notice ? 1u : 0u);
-    if (c.notice && !boxes_.empty()) {
-      EXPECT_NE(boxes_[0].find(LoadResString(c.notice).GetString()), std::wstring::npos) << boxes_[0];
-    }
+    EXPECT_TRUE(c.notice ? OneBoxSaid(c.notice) : boxes_.empty()) << c.source;
   }
 }
 
