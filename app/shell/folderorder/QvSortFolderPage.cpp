@@ -27,7 +27,9 @@ constexpr int kScrollMargin = 10;
 void SetDefault(HWND button, bool on) {
   const LONG style = ::GetWindowLongW(button, GWL_STYLE);
   const LONG type = static_cast<LONG>(on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-  if ((style & static_cast<LONG>(BS_TYPEMASK)) != type) ::SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+  if ((style & static_cast<LONG>(BS_TYPEMASK)) != type) {
+    ::SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+  }
 }
 
 }  // namespace

@@ -65,7 +65,9 @@ class HistoryVersionTest : public ScreensTest {
 
 TEST_F(HistoryVersionTest, AtMostTwentyRowsNewestFirstEachWithItsRecord) {
   std::vector<std::pair<std::string, std::string>> entries;
-  for (int i = 1; i <= 25; ++i) entries.emplace_back("202612100930" + std::to_string(10 + i), "u" + std::to_string(i) + "@example.jp");
+  for (int i = 1; i <= 25; ++i) {
+    entries.emplace_back("202612100930" + std::to_string(10 + i), "u" + std::to_string(i) + "@example.jp");
+  }
   Write(true, entries);
   QvMailHistoryDlg dialog(owner_, QvMailHistoryDlg::kReceiveHistory);
   ASSERT_TRUE(dialog.LoadRecvHistory());
@@ -131,7 +133,8 @@ TEST_F(HistoryVersionTest, RowsAreDrawnFromTheirRecordsWhateverTheirTextsHold) {
 }
 
 TEST_F(HistoryVersionTest, OnlyASelectedRowIsEverChosen) {
-  Write(true, {{"20261201000000", "a@example.jp"}, {"20261202000000", "b@example.jp"}, {"20261203000000", "c@example.jp"}});
+  Write(true,
+        {{"20261201000000", "a@example.jp"}, {"20261202000000", "b@example.jp"}, {"20261203000000", "c@example.jp"}});
   auto list = [] { return ::GetDlgItem(::GetActiveWindow(), QvMailHistoryDlg::kListId); };
   auto select = [&](int row) {
     LVITEMW item{};
