@@ -185,6 +185,23 @@ TEST_F(HistoryVersionTest, OnlyASelectedRowIsEverChosen) {
   }
 }
 
+TEST_F(HistoryVersionTest, AnEmptyHistoryOpensEmptyAndChoosesNothing) {
+  QvMailHistoryDlg dialog(owner_, QvMailHistoryDlg::kSendHistory);
+  ASSERT_TRUE(dialog.LoadSendHistory());
+  int rows = -1, selected = 0;
+  const auto command = [](UINT id) { ::PostMessageW(::GetActiveWindow(), WM_COMMAND, id, 0); };
+  EXPECT_EQ(Run(dialog, {[&] {
+                           rows = dialog.List().GetItemCount();
+                           selected = dialog.List().GetSelectedIndex();
+                           command(QvMailHistoryDlg::kChooseCommand);
+                         },
+                         [&] { command(QvMailHistoryDlg::kCancelCommand); }}),
+            QvMailHistoryDlg::kCancelledResult);
+  EXPECT_EQ(rows, 0);
+  EXPECT_EQ(selected, -1);
+  EXPECT_FALSE(dialog.GetSelectedHistory());
+}
+
 TEST_F(HistoryVersionTest, TheAddressChooserTakesAnEntryFromEitherHistory) {
   AddContact(L"佐藤", L"花子", L"hanako@example.jp");
   Write(true, {{"20261201000000", "r@example.jp"}});
