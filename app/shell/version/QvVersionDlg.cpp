@@ -3,6 +3,7 @@
 #include "app/foundation/UiRegistry.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mainframe/QvMainFrame.h"
+#include "platform/shell/MenuBar.h"
 #include "platform/shell/ShellUi.h"
 
 BOOL QvVersionDlg::OnInitDialog() {
@@ -10,6 +11,12 @@ BOOL QvVersionDlg::OnInitDialog() {
   // Full screen with the title bar's OK, as the device's own dialogs are.
   SHINITDLGINFO init{SHIDIM_FLAGS, m_hWnd, SHIDIF_DONEBUTTON | SHIDIF_SIZEDLGFULLSCREEN};
   SHInitDialog(&init);
+  // No soft keys of its own, and none of the screen below it either.
+  SHMENUBARINFO bar{};
+  bar.cbSize = sizeof bar;
+  bar.hwndParent = m_hWnd;
+  bar.dwFlags = SHCMBF_EMPTYBAR;
+  SHCreateMenuBar(&bar);
   // The template's texts across the whole width, centred as they are.
   CRect client;
   GetClientRect(&client);
