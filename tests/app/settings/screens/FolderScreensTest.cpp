@@ -81,9 +81,17 @@ TEST_F(FolderScreensTest, EachBoxHoldsItsFoldersInTheUsersOrder) {
     Ids children = kind == kReceiveBox ? work_.receiveChildren : work_.sendChildren;
     std::reverse(children.begin(), children.end());
     WriteFolderOrderFile(kind, std::vector<unsigned long>(children.begin(), children.end()));
+    // Made by the control (receive box), or by a dialog's template and taken over (send box).
     QvFolderTreeCtrl tree;
-    ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 480, 400), &parent_, 1217));
+    if (kind == kReceiveBox) {
+      ASSERT_TRUE(tree.Create(WS_CHILD | WS_VISIBLE, CRect(0, 0, 480, 400), &parent_, 1217));
+    } else {
+      ASSERT_TRUE(::CreateWindowExW(0, L"SysTreeView32", L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 400, parent_.m_hWnd,
+                                    reinterpret_cast<HMENU>(1217), nullptr, nullptr));
+      ASSERT_TRUE(tree.SubclassFolderTree(1217, &parent_));
+    }
     EXPECT_TRUE(tree.GetStyle() & TVS_SHOWSELALWAYS);
+    EXPECT_NE(tree.GetImageList(TVSIL_NORMAL), nullptr);
     EXPECT_EQ(tree.AddBoxFolders(5), nullptr);
     HTREEITEM box = tree.AddBoxFolders(kind);
     ASSERT_TRUE(box);
