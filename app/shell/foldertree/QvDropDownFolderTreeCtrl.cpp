@@ -56,9 +56,8 @@ BOOL QvDropDownFolderTreeCtrl::PreTranslateMessage(MSG* msg) {
 }
 
 void QvDropDownFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
-  const bool onItem = ItemAt(point) != nullptr;
-  QvFolderTreeCtrl::OnLButtonDown(flags, point);
-  if (onItem && m_hWnd) ReportChoice();
+  // A hold only selects; a tap on an item chooses it.
+  if (Tap(flags, point) && m_hWnd) ReportChoice();
 }
 
 void QvDropDownFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { OnLButtonDown(flags, point); }

@@ -100,11 +100,13 @@ bool QvFolderTreeCtrl::IsHold(CPoint point) {
   return SHRecognizeGesture(&info) == GN_CONTEXTMENU;
 }
 
-void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
+void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) { Tap(flags, point); }
+
+bool QvFolderTreeCtrl::Tap(UINT flags, CPoint point) {
   HTREEITEM item = ItemAt(point);
   if (IsHold(point)) {
     if (item) SelectItem(item);
-    return;
+    return false;
   }
   if (item && IsBoxItem(item)) {
     const bool expanded = (GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
@@ -114,9 +116,10 @@ void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
   if (item) SelectItem(item);
   // The tree's own press, whichever message brought the tap.
   DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
+  return item != nullptr;
 }
 
-void QvFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { OnLButtonDown(flags, point); }
+void QvFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { Tap(flags, point); }
 
 UINT QvFolderTreeCtrl::OnGetDlgCode() {
   // The arrows move through the tree, as a tree in a dialog does.

@@ -59,6 +59,9 @@ class QvFolderTreeCtrl : public CTreeCtrl {
   afx_msg UINT OnGetDlgCode();
   DECLARE_MESSAGE_MAP()
 
+  // A tap at the point, as the tree takes it; true when it was a plain tap
+  // on an item (not a hold).
+  bool Tap(UINT flags, CPoint point);
   // The item under a point of the client area, or null.
   HTREEITEM ItemAt(CPoint point) const;
   // True when the item stands for a box's own folder (kinds 0-3).

@@ -176,6 +176,7 @@ TEST_F(FolderScreensTest, TapsOpenAndCloseABoxAndAHoldOnlySelects) {
     EXPECT_EQ(tree.toggled.size(), s.toggles);
   }
   EXPECT_EQ(tree.toggled, (std::vector<DWORD>{box, box}));
+  EXPECT_EQ(parent_.hides.size(), 4u) << "each tap chose its item; the hold did not";
 }
 
 TEST_F(FolderScreensTest, TheDropDownReportsAChoiceAndKeepsKeysThatWouldDoNothing) {
