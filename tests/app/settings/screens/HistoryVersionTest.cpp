@@ -149,11 +149,11 @@ TEST_F(HistoryVersionTest, OnlyASelectedRowIsEverChosen) {
     qv::seams::InjectKey(vk, true);
     qv::seams::InjectKey(vk, false);
   };
-  auto tap = [&](int row) {
+  auto tap = [&](int row) {  // 3: below the last row
     RECT r{};
     r.left = LVIR_BOUNDS;
-    ::SendMessageW(list(), LVM_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&r));
-    POINT p{r.left + 60, (r.top + r.bottom) / 2};
+    ::SendMessageW(list(), LVM_GETITEMRECT, static_cast<WPARAM>(std::min(row, 2)), reinterpret_cast<LPARAM>(&r));
+    POINT p{r.left + 60, row > 2 ? r.bottom + 40 : (r.top + r.bottom) / 2};
     ::ClientToScreen(list(), &p);
     qv::seams::InjectTap(p);
   };
@@ -171,12 +171,23 @@ TEST_F(HistoryVersionTest, OnlyASelectedRowIsEverChosen) {
       {"dialog OK, no row", [&] { select(-1); command(IDOK); }, 2, nullptr},
       {"cancel key", [&] { command(QvMailHistoryDlg::kCancelCommand); }, 2, nullptr},
       {"Back", [&] { ::PostMessageW(::GetActiveWindow(), kBackMessage, 0, 0); }, 2, nullptr},
+      {"tap below the rows", [&] { select(1); tap(3); }, 2, nullptr},
   };
   for (const Case& c : cases) {
     QvMailHistoryDlg dialog(owner_, QvMailHistoryDlg::kReceiveHistory);
     ASSERT_TRUE(dialog.LoadRecvHistory());
-    // Nothing chosen leaves the screen up: the next step cancels it.
-    EXPECT_EQ(Run(dialog, {c.act, [&] { command(QvMailHistoryDlg::kCancelCommand); }}), c.result) << c.what;
+    // Nothing chosen leaves the screen up, its selection kept: the next step cancels it.
+    int kept = -2;
+    EXPECT_EQ(Run(dialog, {c.act,
+                           [&] {
+                             kept = dialog.List().GetSelectedIndex();
+                             command(QvMailHistoryDlg::kCancelCommand);
+                           }}),
+              c.result)
+        << c.what;
+    if (std::string(c.what) == "tap below the rows") {
+      EXPECT_EQ(kept, 1);
+    }
     const std::optional<QvNameAddressItem> chosen = dialog.GetSelectedHistory();
     EXPECT_EQ(chosen.has_value(), c.chosen != nullptr) << c.what;
     if (chosen && c.chosen) {
