@@ -17,19 +17,22 @@ BOOL QvVersionDlg::OnInitDialog() {
   bar.hwndParent = m_hWnd;
   bar.dwFlags = SHCMBF_EMPTYBAR;
   SHCreateMenuBar(&bar);
-  // The template's texts across the whole width, centred as they are.
+  FitTexts();
+  CString version;
+  GetRegistryVersion(version);
+  SetDlgItemTextW(m_hWnd, kVersionText, version.GetString());
+  return result;
+}
+
+void QvVersionDlg::FitTexts() {
   CRect client;
   GetClientRect(&client);
   for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
     RECT r{};
     ::GetWindowRect(child, &r);
     ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
-    ::MoveWindow(child, kMargin, r.top, client.Width() - 2 * kMargin, r.bottom - r.top, FALSE);
+    ::MoveWindow(child, kMargin, r.top, client.Width() - 2 * kMargin, r.bottom - r.top, TRUE);
   }
-  CString version;
-  GetRegistryVersion(version);
-  SetDlgItemTextW(m_hWnd, kVersionText, version.GetString());
-  return result;
 }
 
 LRESULT QvVersionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -37,7 +40,9 @@ LRESULT QvVersionDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     PostMessageW(m_hWnd, WM_COMMAND, IDCANCEL, 0);
     return 0;
   }
-  return CDialog::WindowProc(message, wParam, lParam);
+  const LRESULT result = CDialog::WindowProc(message, wParam, lParam);
+  if (message == WM_SIZE) FitTexts();
+  return result;
 }
 
 void InstallVersionDialog() {

@@ -16,6 +16,11 @@ class QvVersionDlg : public CDialog {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  // The template's texts across the whole width (centred as they are), in
+  // either orientation.
+  void FitTexts();
 };
 
 // The main frame's version command opens the dialog.

@@ -262,13 +262,31 @@ TEST_F(HistoryVersionTest, TheVersionComesFromTheRegistryOrBecomesTheDefault) {
     }
     QvVersionDlg dialog;
     std::wstring shown;
+    // The version stands in the middle of the screen, upright or turned.
+    auto centred = [&] {
+      CRect client, text;
+      dialog.GetClientRect(&client);
+      ::GetWindowRect(::GetDlgItem(dialog.m_hWnd, QvVersionDlg::kVersionText), &text);
+      ::MapWindowPoints(nullptr, dialog.m_hWnd, reinterpret_cast<POINT*>(&text), 2);
+      return std::abs(text.CenterPoint().x - client.CenterPoint().x) <= 1;
+    };
     Script() = {[&] {
-      shown = qv::seams::ReadWindow(::GetDlgItem(dialog.m_hWnd, QvVersionDlg::kVersionText)).text;
-      if (!c.stored) {
-        EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("version.png")));
-      }
-      ::PostMessageW(dialog.m_hWnd, kBackMessage, 0, 0);
-    }};
+                  shown = qv::seams::ReadWindow(::GetDlgItem(dialog.m_hWnd, QvVersionDlg::kVersionText)).text;
+                  EXPECT_TRUE(centred());
+                  if (!c.stored) {
+                    EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("version.png")));
+                  }
+                  qv::seams::SetLandscape(true);
+                },
+                [&] {
+                  EXPECT_TRUE(centred());
+                  ::UpdateWindow(dialog.m_hWnd);
+                  if (!c.stored) {
+                    EXPECT_TRUE(qv::seams::SaveScreenPng(PngPath("version-landscape.png")));
+                  }
+                  qv::seams::SetLandscape(false);
+                  ::PostMessageW(dialog.m_hWnd, kBackMessage, 0, 0);
+                }};
     EXPECT_EQ(dialog.DoModal(), IDCANCEL);
     EXPECT_EQ(shown, c.shown);
     CString after;
