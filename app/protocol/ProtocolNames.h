@@ -51,6 +51,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kNextMessageMessage, "kNextMessageMessage"},
       {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
       {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
+      {kHistoryRowChosenMessage, "kHistoryRowChosenMessage"},
   };
   return kNames;
 }

@@ -82,6 +82,9 @@ constexpr UINT kPartProgressMessage = WM_USER + 115;
 constexpr UINT kShowFolderTreeMessage = WM_USER + 133;
 constexpr UINT kHideFolderTreeMessage = WM_USER + 134;
 
+// To the history screen from its list: wParam the row chosen (Enter or a tap).
+constexpr UINT kHistoryRowChosenMessage = WM_USER + 1;
+
 // To the window a thumbnail loader serves: a thumbnail is ready to take.
 constexpr UINT kThumbnailReadyMessage = WM_USER;
 

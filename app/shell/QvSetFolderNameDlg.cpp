@@ -3,7 +3,7 @@
 #include "app/foundation/MessageBoxes.h"
 
 QvSetFolderNameDlg::QvSetFolderNameDlg(CWnd* parent) : QvUnFullScreenDlg(kTemplateId, parent) {
-  SetSize(400, 160);
+  SetSize(kWidth, kHeight);
 }
 
 BOOL QvSetFolderNameDlg::OnInitDialog() {
@@ -13,7 +13,30 @@ BOOL QvSetFolderNameDlg::OnInitDialog() {
     if (!caption.IsEmpty()) SetWindowTextW(m_hWnd, caption.GetString());
   }
   SetDlgItemTextW(m_hWnd, kNameField, name_.c_str());
+  FitControls();
   return result;
+}
+
+void QvSetFolderNameDlg::FitControls() {
+  RECT client{};
+  ::GetClientRect(m_hWnd, &client);
+  for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    RECT r{};
+    ::GetWindowRect(child, &r);
+    ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    ::MoveWindow(child, kMargin, r.top, client.right - 2 * kMargin, r.bottom - r.top, TRUE);
+  }
+}
+
+void QvSetFolderNameDlg::Recentre() {
+  CenterWindowInParent(m_hWnd, kWidth, kHeight);
+  RECT r{};
+  ::GetWindowRect(m_hWnd, &r);
+  const int cx = GetSystemMetrics(SM_CXSCREEN), cy = GetSystemMetrics(SM_CYSCREEN);
+  if (r.left < 0 || r.top < 0 || r.right > cx || r.bottom > cy) {
+    ::SetWindowPos(m_hWnd, nullptr, (cx - kWidth) / 2, (cy - kHeight) / 2, kWidth, kHeight,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+  }
 }
 
 LRESULT QvSetFolderNameDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -23,7 +46,9 @@ LRESULT QvSetFolderNameDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lPara
     if (!(field && ::IsWindowEnabled(field) && ::GetWindowTextLengthW(field) > 0)) EndDialog(IDCANCEL);
     return 0;
   }
-  return QvUnFullScreenDlg::WindowProc(message, wParam, lParam);
+  const LRESULT result = QvUnFullScreenDlg::WindowProc(message, wParam, lParam);
+  if (message == WM_SETTINGCHANGE) Recentre();
+  return result;
 }
 
 std::wstring QvSetFolderNameDlg::FieldText() const {

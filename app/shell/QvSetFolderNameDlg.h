@@ -12,6 +12,9 @@ class QvSetFolderNameDlg : public QvUnFullScreenDlg {
  public:
   static constexpr UINT kTemplateId = 101;
   static constexpr int kNameField = 1052;
+  static constexpr int kWidth = 400;
+  static constexpr int kHeight = 160;
+  static constexpr int kMargin = 8;
 
   explicit QvSetFolderNameDlg(CWnd* parent);
 
@@ -28,6 +31,11 @@ class QvSetFolderNameDlg : public QvUnFullScreenDlg {
   std::wstring FieldText() const;
   // Warns with the string, selects the whole name and keeps the dialog.
   void Refuse(UINT stringId);
+  // The prompt and the field across the dialog, whatever the template's units give.
+  void FitControls();
+  // Centred in the parent again after the screen turned; on the screen
+  // when the parent does not hold it.
+  void Recentre();
 
   std::wstring name_;
 

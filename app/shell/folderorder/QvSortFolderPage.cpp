@@ -20,11 +20,16 @@ namespace {
 
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 56;
+// The scroll page keeps this much below its lowest control: the buttons end
+// above it, so a page that fits shows no scroll bar.
+constexpr int kScrollMargin = 10;
 
 void SetDefault(HWND button, bool on) {
   const LONG style = ::GetWindowLongW(button, GWL_STYLE);
   const LONG type = static_cast<LONG>(on ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
-  if ((style & static_cast<LONG>(BS_TYPEMASK)) != type) ::SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+  if ((style & static_cast<LONG>(BS_TYPEMASK)) != type) {
+    ::SendMessageW(button, BM_SETSTYLE, static_cast<WPARAM>(type), TRUE);
+  }
 }
 
 }  // namespace
@@ -106,7 +111,7 @@ void QvSortFolderPage::Layout() {
   CRect client;
   GetClientRect(&client);
   const int width = client.Width() - 2 * kMargin;
-  const int buttonsTop = client.Height() - kMargin - kButtonHeight;
+  const int buttonsTop = client.Height() - kScrollMargin - kMargin / 2 - kButtonHeight;
   list_.MoveWindow(kMargin, kMargin, width, std::max(kButtonHeight, buttonsTop - 2 * kMargin), TRUE);
   list_.FitColumn();
   const int half = (width - kMargin) / 2;

@@ -4,6 +4,7 @@
 
 BEGIN_MESSAGE_MAP(QvDropDownFolderTreeCtrl, QvFolderTreeCtrl)
   ON_WM_LBUTTONDOWN()
+  ON_WM_LBUTTONDBLCLK()
   ON_NOTIFY_REFLECT(NM_RETURN, &QvDropDownFolderTreeCtrl::OnReturn)
 END_MESSAGE_MAP()
 
@@ -55,10 +56,11 @@ BOOL QvDropDownFolderTreeCtrl::PreTranslateMessage(MSG* msg) {
 }
 
 void QvDropDownFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
-  const bool onItem = ItemAt(point) != nullptr;
-  QvFolderTreeCtrl::OnLButtonDown(flags, point);
-  if (onItem && m_hWnd) ReportChoice();
+  // A hold only selects; a tap on an item chooses it.
+  if (Tap(flags, point) && m_hWnd) ReportChoice();
 }
+
+void QvDropDownFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { OnLButtonDown(flags, point); }
 
 void QvDropDownFolderTreeCtrl::OnReturn(NMHDR*, LRESULT* result) {
   ReportChoice();

@@ -25,6 +25,7 @@ class QvDropDownFolderTreeCtrl : public QvFolderTreeCtrl {
 
  protected:
   afx_msg void OnLButtonDown(UINT flags, CPoint point);
+  afx_msg void OnLButtonDblClk(UINT flags, CPoint point);
   afx_msg void OnReturn(NMHDR* nm, LRESULT* result);
   DECLARE_MESSAGE_MAP()
 

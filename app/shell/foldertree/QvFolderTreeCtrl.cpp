@@ -5,6 +5,7 @@
 
 BEGIN_MESSAGE_MAP(QvFolderTreeCtrl, CTreeCtrl)
   ON_WM_LBUTTONDOWN()
+  ON_WM_LBUTTONDBLCLK()
   ON_WM_GETDLGCODE()
 END_MESSAGE_MAP()
 
@@ -99,11 +100,13 @@ bool QvFolderTreeCtrl::IsHold(CPoint point) {
   return SHRecognizeGesture(&info) == GN_CONTEXTMENU;
 }
 
-void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
+void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) { Tap(flags, point); }
+
+bool QvFolderTreeCtrl::Tap(UINT flags, CPoint point) {
   HTREEITEM item = ItemAt(point);
   if (IsHold(point)) {
     if (item) SelectItem(item);
-    return;
+    return false;
   }
   if (item && IsBoxItem(item)) {
     const bool expanded = (GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED) != 0;
@@ -111,8 +114,12 @@ void QvFolderTreeCtrl::OnLButtonDown(UINT flags, CPoint point) {
     if (toggled) OnBoxToggled(static_cast<DWORD>(GetItemData(item)));
   }
   if (item) SelectItem(item);
-  CTreeCtrl::OnLButtonDown(flags, point);
+  // The tree's own press, whichever message brought the tap.
+  DefWindowProc(WM_LBUTTONDOWN, flags, MAKELPARAM(point.x, point.y));
+  return item != nullptr;
 }
+
+void QvFolderTreeCtrl::OnLButtonDblClk(UINT flags, CPoint point) { Tap(flags, point); }
 
 UINT QvFolderTreeCtrl::OnGetDlgCode() {
   // The arrows move through the tree, as a tree in a dialog does.

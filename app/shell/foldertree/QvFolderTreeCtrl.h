@@ -53,9 +53,15 @@ class QvFolderTreeCtrl : public CTreeCtrl {
 
  protected:
   afx_msg void OnLButtonDown(UINT flags, CPoint point);
+  // A second tap soon after the first is a tap as well, not the tree's own
+  // double click (which would open or close a box behind OnBoxToggled's back).
+  afx_msg void OnLButtonDblClk(UINT flags, CPoint point);
   afx_msg UINT OnGetDlgCode();
   DECLARE_MESSAGE_MAP()
 
+  // A tap at the point, as the tree takes it; true when it was a plain tap
+  // on an item (not a hold).
+  bool Tap(UINT flags, CPoint point);
   // The item under a point of the client area, or null.
   HTREEITEM ItemAt(CPoint point) const;
   // True when the item stands for a box's own folder (kinds 0-3).

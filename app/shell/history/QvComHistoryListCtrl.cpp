@@ -40,8 +40,7 @@ LOGFONTW QvComHistoryListCtrl::FontAtPoints(CFont* base, int dpi, LONG weight) {
 void QvComHistoryListCtrl::MakeFont() {
   CClientDC dc(this);
   const LOGFONTW lf = FontAtPoints(GetFont(), dc.GetDeviceCaps(LOGPIXELSY), FW_NORMAL);
-  font_.DeleteObject();
-  font_.CreateFontIndirect(&lf);
+  if (!font_.m_hObject) font_.CreateFontIndirect(&lf);
 }
 
 CString QvComHistoryListCtrl::DateLine(const CString& stamp) {
@@ -91,7 +90,7 @@ void QvComHistoryListCtrl::OnKeyDown(UINT key, UINT repeat, UINT flags) {
   if (key == VK_RETURN) {
     // Only a selected row can be chosen: a stale selection mark chooses nothing.
     const int row = GetSelectedIndex();
-    if (row >= 0) ::PostMessageW(::GetParent(m_hWnd), kHistoryChosenMessage, static_cast<WPARAM>(row), 0);
+    if (row >= 0) ::PostMessageW(::GetParent(m_hWnd), kHistoryRowChosenMessage, static_cast<WPARAM>(row), 0);
     return;
   }
   CListCtrl::OnKeyDown(key, repeat, flags);
@@ -102,7 +101,7 @@ void QvComHistoryListCtrl::OnLButtonDown(UINT flags, CPoint point) {
   LVHITTESTINFO hit{};
   hit.pt = point;
   const int row = static_cast<int>(SendMessage(LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-  if (row >= 0) ::PostMessageW(::GetParent(m_hWnd), kHistoryChosenMessage, static_cast<WPARAM>(row), 0);
+  if (row >= 0) ::PostMessageW(::GetParent(m_hWnd), kHistoryRowChosenMessage, static_cast<WPARAM>(row), 0);
   CListCtrl::OnLButtonDown(flags, point);
 }
 

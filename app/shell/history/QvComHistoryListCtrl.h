@@ -2,19 +2,17 @@
 // row number and the date on top, the name and address below), each row
 // drawn from its own record, so no text in a name or address can shift
 // another field. Enter and a tap on a row tell the parent which row was
-// chosen (kHistoryChosenMessage, wParam the row); a tap below the rows
+// chosen (kHistoryRowChosenMessage, wParam the row); a tap below the rows
 // keeps the selection.
 #pragma once
 
 #include <vector>
 
+#include "app/protocol/WindowMessages.h"
 #include "app/shell/history/QvNameAddressItem.h"
 #include "platform/framework/CGdiObject.h"
 #include "platform/framework/CListCtrl.h"
 #include "platform/framework/MessageMap.h"
-
-// To the history screen from its list: wParam the chosen row.
-constexpr UINT kHistoryChosenMessage = WM_USER + 1;
 
 class QvComHistoryListCtrl : public CListCtrl {
  public:

@@ -15,7 +15,7 @@ BEGIN_MESSAGE_MAP(QvMailHistoryDlg, CDialog)
   ON_WM_SIZE()
   ON_COMMAND(QvMailHistoryDlg::kChooseCommand, &QvMailHistoryDlg::OnChoose)
   ON_COMMAND(QvMailHistoryDlg::kCancelCommand, &QvMailHistoryDlg::OnCancelCommand)
-  ON_MESSAGE(kHistoryChosenMessage, &QvMailHistoryDlg::OnRowChosen)
+  ON_MESSAGE(kHistoryRowChosenMessage, &QvMailHistoryDlg::OnRowChosen)
 END_MESSAGE_MAP()
 
 namespace {
@@ -97,13 +97,17 @@ BOOL QvMailHistoryDlg::OnInitDialog() {
 
   CreateMenuBar(m_hWnd, kMenuBarId);
   GetClientRect(&client);
-  OnSize(SIZE_RESTORED, client.Width(), client.Height());
+  Layout(client.Width(), client.Height());
   list_.SetFocus();
   return FALSE;
 }
 
 void QvMailHistoryDlg::OnSize(UINT type, int cx, int cy) {
   CDialog::OnSize(type, cx, cy);
+  Layout(cx, cy);
+}
+
+void QvMailHistoryDlg::Layout(int cx, int cy) {
   if (!list_.m_hWnd) return;
   list_.MoveWindow(0, kHeadingHeight, cx, std::max(0, cy - kHeadingHeight), TRUE);
   list_.SetColumnWidth(0, cx);

@@ -55,6 +55,8 @@ class QvMailHistoryDlg : public CDialog {
 
  private:
   void RebuildRecords();
+  // The list below the heading, full width.
+  void Layout(int cx, int cy);
   // Ends with 1 when `row` is one of the list's rows; otherwise nothing is chosen.
   void Choose(int row);
 

@@ -8,6 +8,7 @@ class QvVersionDlg : public CDialog {
  public:
   static constexpr UINT kTemplateId = 130;
   static constexpr int kVersionText = 1211;
+  static constexpr int kMargin = 12;
 
   QvVersionDlg() : CDialog(kTemplateId, nullptr) {}
 
@@ -15,6 +16,11 @@ class QvVersionDlg : public CDialog {
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  // The template's texts across the whole width (centred as they are), in
+  // either orientation.
+  void FitTexts();
 };
 
 // The main frame's version command opens the dialog.

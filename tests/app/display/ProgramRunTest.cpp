@@ -20,6 +20,7 @@
 
 #include "app/foundation/UiFiles.h"
 #include "app/foundation/UiRegistry.h"
+#include "app/protocol/BoxCommands.h"
 #include "app/protocol/Commands.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/mainframe/AttachmentRequest.h"
@@ -294,6 +295,34 @@ TEST_F(ProgramRun, TheLauncherTheAccountSwitchAndTheFolderScreen) {
   const Shot folders = Settled(first_, &personal);
   Keep(folders, OutputPath("program-folder-screen.png"));
   EXPECT_GT(Differing(work, folders, 0, 46 + 48 * 4), 1000);
+  ASSERT_TRUE(PostMessageW(screen, WM_COMMAND, IDCANCEL, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(screen); }));
+}
+
+// The version from the frame's menu, and the folder order page from the
+// folder screen's: each opens over its screen and Back or cancel closes it.
+TEST_F(ProgramRun, TheVersionAndTheFolderOrderPageOpenFromTheirMenus) {
+  const Shot launcher = Settled(first_);
+  ASSERT_TRUE(PostMessageW(frame_, WM_COMMAND, kVersionCommand, 0));
+  HWND version = nullptr;
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return (version = FindWindowW(nullptr, L"バージョン情報")) != nullptr; }));
+  const Shot shown = Settled(first_, &launcher);
+  Keep(shown, OutputPath("program-version.png"));
+  EXPECT_GT(Differing(launcher, shown, 46, 400), 1000) << "the dialog stands over the launcher";
+  ASSERT_TRUE(PostMessageW(version, kBackMessage, 0, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(version); }));
+
+  ASSERT_TRUE(PostMessageW(frame_, kOpenReceiveBoxMessage, 0, 0));
+  HWND screen = nullptr;
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return (screen = FindWindowW(nullptr, L"受信ﾎﾞｯｸｽ")) != nullptr; }));
+  const Shot folders = Settled(first_, &shown);
+  ASSERT_TRUE(PostMessageW(screen, WM_COMMAND, kFolderOrderCommand, 0));
+  HWND order = nullptr;
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return (order = FindWindowW(nullptr, L"フォルダ並び替え")) != nullptr; }));
+  const Shot ordering = Settled(first_, &folders);
+  Keep(ordering, OutputPath("program-folder-order.png"));
+  ASSERT_TRUE(PostMessageW(order, WM_COMMAND, IDCANCEL, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(order); }));
   ASSERT_TRUE(PostMessageW(screen, WM_COMMAND, IDCANCEL, 0));
   ASSERT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(screen); }));
 }
