@@ -6,6 +6,8 @@
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/CDC.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 BEGIN_MESSAGE_MAP(QvClassifyItemView, CWnd)
   ON_WM_PAINT()
@@ -36,15 +38,15 @@ BOOL QvClassifyItemView::Create(CWnd* parent, const RECT& rect, UINT id) {
   const int line = LineHeight();
   static const wchar_t* const kLabelLines[kLines] = {L"対象       :", L"振り分け先:", L"ヘッダー    :", L"キーワード :"};
   int width = kLabelWidth;
-  HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = ::SelectObject(dc, ParentFont(m_hWnd));
-  for (const wchar_t* label : kLabelLines) {
-    SIZE extent{};
-    ::GetTextExtentPoint32W(dc, label, static_cast<int>(std::wcslen(label)), &extent);
-    width = std::max(width, static_cast<int>(extent.cx) + 2);
+  {
+    const qv::ScopedGetDC dc(m_hWnd);
+    const qv::ScopedSelectObject font(dc, ParentFont(m_hWnd));
+    for (const wchar_t* label : kLabelLines) {
+      SIZE extent{};
+      ::GetTextExtentPoint32W(dc, label, static_cast<int>(std::wcslen(label)), &extent);
+      width = std::max(width, static_cast<int>(extent.cx) + 2);
+    }
   }
-  ::SelectObject(dc, old);
-  ::ReleaseDC(m_hWnd, dc);
   valueLeft_ = kLabelLeft + width + (kValueLeft - kLabelLeft - kLabelWidth);
   const RECT labelRect{kLabelLeft, kLabelLeft, kLabelLeft + width, kLabelLeft + kLines * line};
   if (!labels_.Create(L"対象       :\n振り分け先:\nヘッダー    :\nキーワード :", WS_CHILD | WS_VISIBLE | SS_LEFT,
@@ -56,12 +58,10 @@ BOOL QvClassifyItemView::Create(CWnd* parent, const RECT& rect, UINT id) {
 }
 
 int QvClassifyItemView::LineHeight() const {
-  HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = ::SelectObject(dc, ParentFont(m_hWnd));
+  const qv::ScopedGetDC dc(m_hWnd);
+  const qv::ScopedSelectObject font(dc, ParentFont(m_hWnd));
   TEXTMETRICW tm{};
   ::GetTextMetricsW(dc, &tm);
-  ::SelectObject(dc, old);
-  ::ReleaseDC(m_hWnd, dc);
   return tm.tmHeight > 0 ? static_cast<int>(tm.tmHeight) : 16;
 }
 
@@ -77,7 +77,7 @@ void QvClassifyItemView::OnPaint() {
   GetClientRect(&client);
   const int line = LineHeight();
   HDC hdc = dc.GetSafeHdc();
-  HGDIOBJ old = ::SelectObject(hdc, ParentFont(m_hWnd));
+  const qv::ScopedSelectObject font(hdc, ParentFont(m_hWnd));
   ::SetBkMode(hdc, TRANSPARENT);
   ::SetTextColor(hdc, ::GetSysColor(gone_ ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT));
   for (int i = 0; i < kLines; ++i) {
@@ -86,7 +86,6 @@ void QvClassifyItemView::OnPaint() {
     const CString& text = values_[static_cast<size_t>(i)];
     ::DrawTextW(hdc, text.GetString(), text.GetLength(), &r, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
   }
-  ::SelectObject(hdc, old);
 }
 
 // The labels stand on the view's own background.
