@@ -27,6 +27,8 @@ int TimerMinutes() {
     if (!CeGetUserNotification(handles[i], needed, &needed, reinterpret_cast<LPBYTE>(buffer.data()))) continue;
     const auto* info = reinterpret_cast<const CE_NOTIFICATION_INFO_HEADER*>(buffer.data());
     if (std::wstring(info->pcent->lpszApplication) != L"\\Windows\\QvRecvTimer.exe") continue;
+    // The program starts the mail program's unattended receive.
+    if (std::wstring(info->pcent->lpszArguments) != L"-t") return -2;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     FILETIME a{}, b{};
@@ -85,6 +87,7 @@ TEST_F(ReceiveSettingsTest, ThePeriodicPageStoresWhatEachWayThroughItLeaves) {
       {"on: an empty field is refused", true, 20, {L"仕事"}, false, L"", {}, IDCANCEL, true, 20, {L"仕事"}, -1, {0}},
       {"on: 5 is refused", true, 20, {L"仕事"}, false, L"5", {}, IDCANCEL, true, 20, {L"仕事"}, -1, {0}},
       {"on: 100 is refused", true, 20, {}, false, L"100", {}, IDCANCEL, true, 20, {}, -1, {0}},
+      {"on: pasted letters are refused", true, 20, {}, false, L"1O", {}, IDCANCEL, true, 20, {}, -1, {0}},
       {"on: 10 and 99 are taken", true, 20, {L"仕事"}, false, L"99", {}, IDOK, true, 99, {L"仕事"}, 99, {}},
       {"an account without a password is refused while on", true, 20, {}, false, nullptr, {L"自宅", L"仕事"}, IDOK,
        true, 20, {L"仕事"}, 20, {20144}},

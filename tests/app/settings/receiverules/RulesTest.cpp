@@ -356,6 +356,30 @@ TEST_F(RulesTest, TheKeywordFollowsTheHeaderFromAMessageUntilTyped) {
   for (size_t i = 0; i < seen.size(); ++i) EXPECT_EQ(seen[i], steps[i].want) << i;
 }
 
+TEST_F(RulesTest, TheEditorsFieldsTakeNoMoreThanTheirLimits) {
+  const Names others;
+  QvClassificationRuleRow rule;
+  QvSinglePropertySheet sheet(L"", owner_);
+  ASSERT_TRUE(SetupClassifyPage(sheet, &rule, &others));
+  auto* page = sheet.OwnedPage();
+  std::wstring name, keyword;
+  Script() = {[&] {
+    const auto type = [&](int id, const std::wstring& text) {
+      HWND field = GetDlgItem(page->m_hWnd, id);
+      SetFocus(field);
+      for (wchar_t c : text) SendMessageW(field, WM_CHAR, c, 0);
+      return ItemText(page->m_hWnd, id);
+    };
+    name = type(Editor::kName, L"振り分け名前の十一字");
+    name = type(Editor::kName, L"目");
+    keyword = type(Editor::kKeyword, std::wstring(129, L'k'));
+    sheet.EndDialog(IDCANCEL);
+  }};
+  sheet.DoModal();
+  EXPECT_EQ(name, L"振り分け名前の十一字");
+  EXPECT_EQ(keyword, std::wstring(128, L'k'));
+}
+
 TEST_F(RulesTest, BackLeavesOnlyAnEmptyEditor) {
   struct Case {
     const wchar_t* name;
