@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "app/mailops/AccountOperations.h"
+#include "app/shell/app/QvMailApp.h"
+#include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/receive/QvSetRegularRecvSheet.h"
+#include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "platform/kernel/Notify.h"
 #include "platform/kernel/Time.h"
 #include "tests/app/settings/receiverules/SettingsFixture.h"
@@ -163,6 +166,26 @@ TEST_F(ReceiveSettingsTest, TheRoundPageStoresItsAccountsWithoutThePasswordCheck
   EXPECT_EQ(Periodic(1), (Names{L"仕事", L"自宅"}));
   EXPECT_TRUE(boxes_.empty());
   EXPECT_FALSE(Stored(L"自宅").bPeriodicRetrievingEnabled) << "the periodic flags are the other page's";
+}
+
+TEST_F(ReceiveSettingsTest, TheLaunchersOptionSettingsOpenTheSheet) {
+  InstallScreenRunners();
+  ASSERT_TRUE(QvSettingBoxDlg::InstalledActions().periodicSettings);
+  std::wstring title;
+  HWND box = nullptr;
+  Script() = {[&] {
+    WCHAR text[64] = {};
+    GetWindowTextW(GetActiveWindow(), text, 64);
+    title = text;
+    box = GetDlgItem(reinterpret_cast<HWND>(SendMessageW(GetActiveWindow(), PSM_GETCURRENTPAGEHWND, 0, 0)),
+                     QvSetRegularRecvPage::kOnBox);
+    PostMessageW(GetActiveWindow(), WM_COMMAND, IDCANCEL, 0);
+  }};
+  QvSettingBoxDlg::InstalledActions().periodicSettings(owner_);
+  QvSettingBoxDlg::SetActions({});
+  FrameRunners() = MainFrameRunners{};
+  EXPECT_EQ(title, L"受信設定");
+  EXPECT_NE(box, nullptr);
 }
 
 TEST_F(ReceiveSettingsTest, BackCancelsUnlessTheIntervalFieldIsOnAndHoldsText) {
