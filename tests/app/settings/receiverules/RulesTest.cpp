@@ -191,6 +191,26 @@ TEST_F(RulesTest, TheListPageEditsItsCopiesAndGivesTheRulesBackInListOrder) {
   EXPECT_EQ(rules[0].target, 2);
 }
 
+TEST_F(RulesTest, AButtonLosingItsUseHandsTheFocusToTheListAndBackCancels) {
+  Rules rules = {{L"A", L"From", L"a", work_, 1}, {L"B", L"From", L"b", work_, 1}};
+  QvSinglePropertySheet sheet(L"", owner_);
+  auto* page = new ListPage(&rules, L"仕事");
+  sheet.SetupPage(L"x", page);
+  HWND focus = nullptr, list = nullptr;
+  Script() = {[&] {
+    list = page->List().m_hWnd;
+    SetFocus(GetDlgItem(page->m_hWnd, ListPage::kDown));
+    // Down moves the first rule to the end, where Down has no use.
+    SendDlgItemMessageW(page->m_hWnd, ListPage::kDown, BM_CLICK, 0, 0);
+    focus = GetFocus();
+    SendMessageW(page->m_hWnd, kBackMessage, 0, 0);
+  }};
+  EXPECT_EQ(sheet.DoModal(), IDCANCEL);
+  EXPECT_EQ(focus, list);
+  ASSERT_EQ(rules.size(), 2u);
+  EXPECT_EQ(rules[0].name, L"B") << "given back in list order whatever the ending";
+}
+
 TEST_F(RulesTest, NewIsOffAt256Rules) {
   for (const size_t count : {size_t{255}, kMaxClassificationRules}) {
     Rules rules(count, QvClassificationRuleRow{L"r", L"From", L"k", work_, 1});
