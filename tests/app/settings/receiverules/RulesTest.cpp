@@ -249,7 +249,7 @@ TEST_F(RulesTest, TheListPageTakesTheOtherTemplateWhenTheScreenTurns) {
     Script().push_back([&] { qv::ui::SetOrientation(t.to); });
     Script().push_back([&] {
       EXPECT_EQ(page->LaidOutTemplate(), t.wantTemplate);
-      // Where the template and the Part put them, as far as the page has scrolled.
+      // Where the template and the page put them, as far as the page has scrolled.
       const int offset = page->ScrollOffset();
       RECT view = ChildRect(page->m_hWnd, page->View().m_hWnd);
       OffsetRect(&view, 0, -offset);
