@@ -1,6 +1,8 @@
 // The read-only view of one classification rule below (or beside) the rule
 // list: four labels and beside them the rule's target, destination, header
 // and keyword. The values turn grey while the destination folder is gone.
+// The labels take 120 pixels, more when the parent's font needs it, so
+// that no label wraps; the values start 5 pixels after them.
 #pragma once
 
 #include <array>
@@ -27,14 +29,18 @@ class QvClassifyItemView : public CWnd {
   bool FolderGone() const { return gone_; }
   // The height of one line: the parent's font's.
   int LineHeight() const;
+  // Where the value lines start.
+  int ValueLeft() const { return valueLeft_; }
 
  protected:
   afx_msg void OnPaint();
   afx_msg void OnSize(UINT type, int cx, int cy);
+  afx_msg HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT type);
   DECLARE_MESSAGE_MAP()
 
  private:
   CStatic labels_;
   std::array<CString, kLines> values_;
   bool gone_ = false;
+  int valueLeft_ = kValueLeft;
 };

@@ -208,24 +208,17 @@ void QvSetAccountClassifyPage::OnSelChange() { Update(); }
 
 void QvSetAccountClassifyPage::Layout() {
   const UINT wanted = Landscape() ? kLandscapeTemplate : kPortraitTemplate;
-  if (wanted != laidOut_ && qv::RelayoutDialog(AfxGetResourceHandle(), m_hWnd, MAKEINTRESOURCEW(wanted))) {
-    laidOut_ = wanted;
-    // The template's places are the unscrolled ones.
-    if (const int offset = ScrollOffset()) {
-      for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
-        RECT r{};
-        ::GetWindowRect(child, &r);
-        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&r), 2);
-        ::SetWindowPos(child, nullptr, r.left, r.top - offset, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      }
-    }
+  if (wanted != laidOut_) {
+    // The template's places are the unscrolled ones: back to the top first.
+    SendMessage(WM_VSCROLL, MAKEWPARAM(SB_TOP, 0), 0);
+    if (qv::RelayoutDialog(AfxGetResourceHandle(), m_hWnd, MAKEINTRESOURCEW(wanted))) laidOut_ = wanted;
   }
   if (!view_.m_hWnd) return;
   const int offset = ScrollOffset();
   if (laidOut_ == kLandscapeTemplate) {
-    view_.SetWindowPos(nullptr, 210, 48 - offset, 390, 155, SWP_NOZORDER | SWP_NOACTIVATE);
+    view_.SetWindowPos(nullptr, 210, 48 + offset, 390, 155, SWP_NOZORDER | SWP_NOACTIVATE);
   } else {
-    view_.SetWindowPos(nullptr, 25, 295 - offset, 425, 150, SWP_NOZORDER | SWP_NOACTIVATE);
+    view_.SetWindowPos(nullptr, 25, 295 + offset, 425, 150, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 

@@ -5,7 +5,10 @@
 #include <algorithm>
 
 #include "app/mailops/AccountOperations.h"
+#include "app/shell/app/QvMailApp.h"
+#include "app/shell/mainframe/QvMainFrame.h"
 #include "app/shell/receive/QvSetRegularRecvSheet.h"
+#include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "platform/kernel/Notify.h"
 #include "platform/kernel/Time.h"
 #include "tests/app/settings/receiverules/SettingsFixture.h"
@@ -27,6 +30,8 @@ int TimerMinutes() {
     if (!CeGetUserNotification(handles[i], needed, &needed, reinterpret_cast<LPBYTE>(buffer.data()))) continue;
     const auto* info = reinterpret_cast<const CE_NOTIFICATION_INFO_HEADER*>(buffer.data());
     if (std::wstring(info->pcent->lpszApplication) != L"\\Windows\\QvRecvTimer.exe") continue;
+    // The program starts the mail program's unattended receive.
+    if (std::wstring(info->pcent->lpszArguments) != L"-t") return -2;
     SYSTEMTIME now{};
     GetLocalTime(&now);
     FILETIME a{}, b{};
@@ -85,6 +90,7 @@ TEST_F(ReceiveSettingsTest, ThePeriodicPageStoresWhatEachWayThroughItLeaves) {
       {"on: an empty field is refused", true, 20, {L"仕事"}, false, L"", {}, IDCANCEL, true, 20, {L"仕事"}, -1, {0}},
       {"on: 5 is refused", true, 20, {L"仕事"}, false, L"5", {}, IDCANCEL, true, 20, {L"仕事"}, -1, {0}},
       {"on: 100 is refused", true, 20, {}, false, L"100", {}, IDCANCEL, true, 20, {}, -1, {0}},
+      {"on: pasted letters are refused", true, 20, {}, false, L"1O", {}, IDCANCEL, true, 20, {}, -1, {0}},
       {"on: 10 and 99 are taken", true, 20, {L"仕事"}, false, L"99", {}, IDOK, true, 99, {L"仕事"}, 99, {}},
       {"an account without a password is refused while on", true, 20, {}, false, nullptr, {L"自宅", L"仕事"}, IDOK,
        true, 20, {L"仕事"}, 20, {20144}},
@@ -160,6 +166,26 @@ TEST_F(ReceiveSettingsTest, TheRoundPageStoresItsAccountsWithoutThePasswordCheck
   EXPECT_EQ(Periodic(1), (Names{L"仕事", L"自宅"}));
   EXPECT_TRUE(boxes_.empty());
   EXPECT_FALSE(Stored(L"自宅").bPeriodicRetrievingEnabled) << "the periodic flags are the other page's";
+}
+
+TEST_F(ReceiveSettingsTest, TheLaunchersOptionSettingsOpenTheSheet) {
+  InstallScreenRunners();
+  ASSERT_TRUE(QvSettingBoxDlg::InstalledActions().periodicSettings);
+  std::wstring title;
+  HWND box = nullptr;
+  Script() = {[&] {
+    WCHAR text[64] = {};
+    GetWindowTextW(GetActiveWindow(), text, 64);
+    title = text;
+    box = GetDlgItem(reinterpret_cast<HWND>(SendMessageW(GetActiveWindow(), PSM_GETCURRENTPAGEHWND, 0, 0)),
+                     QvSetRegularRecvPage::kOnBox);
+    PostMessageW(GetActiveWindow(), WM_COMMAND, IDCANCEL, 0);
+  }};
+  QvSettingBoxDlg::InstalledActions().periodicSettings(owner_);
+  QvSettingBoxDlg::SetActions({});
+  FrameRunners() = MainFrameRunners{};
+  EXPECT_EQ(title, L"受信設定");
+  EXPECT_NE(box, nullptr);
 }
 
 TEST_F(ReceiveSettingsTest, BackCancelsUnlessTheIntervalFieldIsOnAndHoldsText) {

@@ -135,7 +135,11 @@ TEST_F(TargetFolderPageTest, ChoicesEnableTheirControlsAndTheTreeDropsDownUnderI
       for (int id : s.on) EXPECT_TRUE(Enabled(page->m_hWnd, id)) << s.click << " " << id;
       for (int id : s.off) EXPECT_FALSE(Enabled(page->m_hWnd, id)) << s.click << " " << id;
     }
-    EXPECT_EQ(SendDlgItemMessageW(page->m_hWnd, Page::kNameField, EM_GETLIMITTEXT, 0, 0), Page::kMaxName);
+    // An 11th character cannot be typed.
+    SendDlgItemMessageW(page->m_hWnd, Page::kNewChoice, BM_CLICK, 0, 0);
+    Type(GetDlgItem(page->m_hWnd, Page::kNameField), L"あいうえおかきくけこさ");
+    EXPECT_EQ(ItemText(page->m_hWnd, Page::kNameField), L"あいうえおかきくけこ");
+    SendDlgItemMessageW(page->m_hWnd, Page::kExistingChoice, BM_CLICK, 0, 0);
     combo = GetDlgItem(page->m_hWnd, Page::kReceiveCombo);
     tree = GetDlgItem(page->m_hWnd, Page::kReceiveTree);
     SendMessageW(page->m_hWnd, WM_COMMAND, MAKEWPARAM(Page::kReceiveCombo, CBN_DROPDOWN), reinterpret_cast<LPARAM>(combo));
