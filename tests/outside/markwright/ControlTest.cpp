@@ -1,0 +1,316 @@
+// The "HtmlEditCtrl" window through its messages: what each private message
+// answers, the notifications it sends its parent and in which order, edit
+// scripts with the HTML they leave, and the pictures of decorated mail.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "outside/Markwright/HtmlEditCtrl.h"
+#include "outside/Markwright/QvHtmlFileList.h"
+#include "platform/gdi/Surface.h"
+#include "platform/ui/controls/RichEdit.h"
+#include "platform/ui/window/Screen.h"
+#include "tests/platform/ui/UiTest.h"
+#include "tests/support/TestImages.h"
+
+namespace {
+
+using qv::test::UiTest;
+
+struct Event {
+  UINT message;
+  UINT code;  // notification code, command code, or wParam of the part reports
+  bool operator==(const Event&) const = default;
+};
+
+class HtmlControl : public UiTest {
+ protected:
+  void SetUp() override {
+    UiTest::SetUp();
+    InitializeHtmlEditCtrl(nullptr, 0);
+    parent_ = Make(WS_POPUP | WS_VISIBLE);
+    qv::test::CurrentHandler() = [this](HWND h, UINT m, WPARAM w, LPARAM l) -> std::optional<LRESULT> {
+      if (h != parent_) return std::nullopt;
+      if (m == WM_NOTIFY) {
+        auto* n = reinterpret_cast<NMHTMLEDIT*>(l);
+        events_.push_back({m, n->hdr.code});
+        if (n->hdr.code == HEN_RESOLVE) {
+          asked_.push_back(n->text);
+          const std::wstring ref = n->text;
+          if (ref == L"cid:logo" || ref == L"cid:photo") wcsncpy(n->buffer, picture_.c_str(), HTMLEDIT_MAXPATH);
+        }
+        if (n->hdr.code == HEN_IMAGECHECK) return refuse_ ? 1 : 0;
+        if (n->hdr.code == HEN_FORMAT) {
+          lastFormat_ = n->format;
+          lastParagraph_ = n->paragraph;
+        }
+        return 0;
+      }
+      if (m == WM_COMMAND) events_.push_back({m, HIWORD(w)});
+      if (m == HEN_PARTDROPPED || m == HEN_PARTSCHANGED) events_.push_back({m, static_cast<UINT>(w)});
+      return std::nullopt;
+    };
+    picture_ = L"\\pic.png";
+    WriteBytes(picture_, ToString(qv::test::MakePng(qv::test::Quarters(60, 40), qv::test::PngKind::Rgb)));
+  }
+  void TearDown() override {
+    if (ctrl_) DestroyWindow(ctrl_);
+    DestroyWindow(parent_);
+    UiTest::TearDown();
+  }
+  static std::string ToString(const qv::test::Bytes& b) { return std::string(b.begin(), b.end()); }
+
+  HWND Create(DWORD style = 0, RECT r = {0, 0, 480, 800}) {
+    ctrl_ = CreateWindowExW(0, HTMLEDIT_CLASS, L"", WS_CHILD | WS_VISIBLE | style, r.left, r.top, r.right - r.left,
+                            r.bottom - r.top, parent_, reinterpret_cast<HMENU>(1070), nullptr, nullptr);
+    return ctrl_;
+  }
+  LRESULT Send(UINT m, WPARAM w = 0, LPARAM l = 0) { return SendMessageW(ctrl_, m, w, l); }
+  void Load(const std::wstring& html) { Send(HEM_LOADHTML, reinterpret_cast<WPARAM>(html.c_str())); }
+  std::wstring Html() {
+    std::wstring out(static_cast<size_t>(Send(HEM_GETHTML)) + 1, L'\0');
+    out.resize(static_cast<size_t>(Send(HEM_GETHTML, out.size(), reinterpret_cast<LPARAM>(out.data()))));
+    return out;
+  }
+  CHARRANGE Sel() {
+    CHARRANGE r{};
+    Send(EM_EXGETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    return r;
+  }
+  void SavePng(const char* name) {
+    Pump();
+    UpdateWindow(parent_);
+    const char* dir = getenv("QV_BINARY_DIR");
+    EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir ? dir : ".") + "/" + name));
+  }
+  static COLORREF ScreenAt(int x, int y) { return qv::gdi::ColorOf(qv::ui::ScreenSurface()->Row(y)[x]); }
+
+  HWND parent_ = nullptr;
+  HWND ctrl_ = nullptr;
+  std::vector<Event> events_;
+  std::vector<std::wstring> asked_;
+  std::wstring picture_;
+  bool refuse_ = false;
+  QvCharFormat lastFormat_;
+  int lastParagraph_ = 0;
+};
+
+// Each message with its answer, in one running document.
+TEST_F(HtmlControl, MessagesAnswerAsDocumented) {
+  Create();
+  Load(L"<div>ab <a href='http://x.jp/'>link</a> <a href='MAILTO:a@b'>m</a></div><div align=right>cd</div>");
+  CHARRANGE all{0, -1};
+  POINT caret{};
+  RECT rect{};
+  wchar_t buffer[HTMLEDIT_MAXLINK] = {};
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LRESULT answer;
+  };
+  const Step steps[] = {
+      {HEM_GETTEXTLENGTH, 0, 0, 13},                           // "ab link m" CR LF "cd"
+      {WM_GETTEXTLENGTH, 0, 0, 13},
+      {EM_GETLINECOUNT, 0, 0, 2},
+      {EM_EXLINEFROMCHAR, 0, 12, 1},
+      {HEM_LINKATCHAR, 3, reinterpret_cast<LPARAM>(buffer), 2},  // http: kind 2
+      {HEM_LINKATCHAR, 8, reinterpret_cast<LPARAM>(buffer), 1},  // mailto: in any case, kind 1
+      {HEM_LINKATCHAR, 0, reinterpret_cast<LPARAM>(buffer), 0},
+      {HEM_GETLINKLENGTH, 0, 0, 0},                            // no link focused yet
+      {HEM_SELECTLINK, 1, 0, TRUE},
+      {HEM_GETLINKLENGTH, 0, 0, 10},                           // "MAILTO:a@b"
+      {HEM_SELECTLINK, 2, 0, FALSE},
+      {EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&all), 12},
+      {HEM_GETSELECTION, 0, reinterpret_cast<LPARAM>(&all), 12},
+      {HEM_GETCARETPOS, 0, reinterpret_cast<LPARAM>(&caret), MAKELONG(0, 0)},  // filled below
+      {HEM_GETLINKRECT, 0, reinterpret_cast<LPARAM>(&rect), TRUE},
+      {HEM_FOCUSLASTLINK, 0, 0, TRUE},
+  };
+  for (const Step& s : steps) {
+    const LRESULT got = Send(s.message, s.wParam, s.lParam);
+    if (s.message != HEM_GETCARETPOS) {
+      EXPECT_EQ(got, s.answer) << "message 0x" << std::hex << s.message;
+    }
+  }
+  EXPECT_EQ(std::wstring(buffer), L"MAILTO:a@b");
+  EXPECT_GT(caret.x, 200) << "the caret stands at the end of the right-aligned line";
+  EXPECT_GT(rect.right, rect.left);
+  EXPECT_LT(rect.top, 40);
+}
+
+TEST_F(HtmlControl, LinkFocusStepsInDocumentOrderAndStopsAtTheEnds) {
+  Create(ES_READONLY);
+  Send(HEM_READINGMODE);
+  Load(L"<a href='http://a/'>A</a> x <a href='tel:1'>B</a><br><a href='image:c'>C</a>");
+  RECT none{};
+  Send(HEM_GETLINKRECT, 0, reinterpret_cast<LPARAM>(&none));
+  EXPECT_EQ(none.left, -1);
+  EXPECT_EQ(none.bottom, -1);
+  RECT view{0, 0, 480, 800};
+  const std::pair<WPARAM, std::wstring> moves[] = {{0, L"http://a/"}, {0, L"tel:1"}, {0, L"image:c"}, {0, L""},
+                                                   {1, L"tel:1"},     {1, L"http://a/"}, {1, L""}};
+  std::wstring focused;
+  for (const auto& [direction, expect] : moves) {
+    const LRESULT moved = Send(HEM_MOVELINKFOCUS, direction, reinterpret_cast<LPARAM>(&view));
+    wchar_t text[64] = {};
+    Send(HEM_GETLINKTEXT, 64, reinterpret_cast<LPARAM>(text));
+    if (expect.empty()) {
+      EXPECT_EQ(moved, FALSE) << "no move at the end";
+      EXPECT_EQ(std::wstring(text), focused) << "the focus stays";
+    } else {
+      EXPECT_EQ(moved, TRUE);
+      EXPECT_EQ(std::wstring(text), expect);
+      focused = expect;
+    }
+  }
+  RECT below{0, 600, 480, 800};
+  EXPECT_EQ(Send(HEM_MOVELINKFOCUS, 0, reinterpret_cast<LPARAM>(&below)), FALSE) << "a link outside the area is no move";
+}
+
+TEST_F(HtmlControl, InsertedImageNotifiesThenChecksAndMayBeRefused) {
+  Create();
+  Load(L"<div>x</div>");
+  events_.clear();
+  refuse_ = true;
+  Send(HEM_INSERTIMAGE, 0, reinterpret_cast<LPARAM>(picture_.c_str()));
+  EXPECT_EQ(events_, (std::vector<Event>{{WM_NOTIFY, HEN_IMAGEINSERTING}, {WM_NOTIFY, HEN_IMAGECHECK}}));
+  EXPECT_EQ(Html(), L"<div>x</div>") << "a refused picture is not inserted";
+  events_.clear();
+  refuse_ = false;
+  Send(HEM_CARETTOEND);
+  events_.clear();
+  Send(HEM_INSERTIMAGE, 0, reinterpret_cast<LPARAM>(picture_.c_str()));
+  ASSERT_GE(events_.size(), 2u);
+  EXPECT_EQ(events_[0], (Event{WM_NOTIFY, HEN_IMAGEINSERTING}));
+  EXPECT_EQ(events_[1], (Event{WM_NOTIFY, HEN_IMAGECHECK}));
+  EXPECT_NE(std::find(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), events_.end())
+      << "a picture taller than the line changes the content height";
+  EXPECT_NE(std::find(events_.begin(), events_.end(), Event{WM_COMMAND, EN_CHANGE}), events_.end());
+  EXPECT_EQ(Html(), L"<div>x<img src=\"\\pic.png\"></div>");
+}
+
+TEST_F(HtmlControl, FormatReportFollowsTheCaret) {
+  Create();
+  SetFocus(ctrl_);
+  Load(L"<div>a<b>b</b><font size=6 color='#0000ff'>c</font></div><div align=center><marquee>d</marquee></div>");
+  struct Case {
+    LONG caret;
+    int size;
+    unsigned long attrs;
+    unsigned long color;
+    int paragraph;
+  };
+  const Case cases[] = {{1, 3, 0, 0, 1}, {2, 3, QVCF_BOLD, 0, 1}, {3, 6, 0, 0xFF0000, 1}, {5, 3, 0, 0, 4}};
+  for (const Case& c : cases) {
+    CHARRANGE r{c.caret, c.caret};
+    Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+    EXPECT_EQ(lastFormat_.GetFontSize(), c.size) << c.caret;
+    EXPECT_EQ(lastFormat_.GetAttribute(), c.attrs) << c.caret;
+    EXPECT_EQ(lastFormat_.GetColorRef(), c.color) << c.caret;
+    EXPECT_EQ(lastParagraph_, c.paragraph) << c.caret;
+  }
+  Send(HEM_LEAVEDECORATION);
+  lastParagraph_ = -7;
+  CHARRANGE r{1, 1};
+  Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+  EXPECT_EQ(lastParagraph_, -7) << "no reports after leaving decoration mode";
+}
+
+// Edit scripts: keys, characters and formats across run boundaries, with
+// the HTML and the caret they leave.
+TEST_F(HtmlControl, EditScriptsKeepModelAndCaret) {
+  struct Op {
+    enum Kind { kChar, kKey, kSel, kFormat, kColor, kPara, kRule, kAppend } kind;
+    WPARAM a = 0;
+    LPARAM b = 0;
+    const wchar_t* text = nullptr;
+  };
+  struct Script {
+    const wchar_t* html;
+    std::vector<Op> ops;
+    const wchar_t* expect;
+    LONG caret;
+  };
+  QvCharFormat bold;
+  bold.SetAttribute(QVCF_BOLD);
+  QvCharFormat big;
+  big.SetFontSize(7);
+  const Script scripts[] = {
+      {L"<div>ab</div>", {{Op::kSel, 1, 1}, {Op::kChar, L'X'}}, L"<div>aXb</div>", 2},
+      {L"<div>a<b>b</b></div>", {{Op::kSel, 2, 2}, {Op::kChar, L'c'}}, L"<div>a<b>bc</b></div>", 3},
+      {L"<div>a<b>b</b></div>", {{Op::kSel, 1, 1}, {Op::kChar, L'c'}}, L"<div>ac<b>b</b></div>", 2},
+      {L"<div>abc</div>", {{Op::kSel, 1, 3}, {Op::kFormat, QVCF_BOLD, reinterpret_cast<LPARAM>(&bold)}},
+       L"<div>a<b>bc</b></div>", 3},
+      {L"<div>a<b>bc</b>d</div>", {{Op::kSel, 0, 4}, {Op::kFormat, QVCF_BOLD, reinterpret_cast<LPARAM>(&bold)}},
+       L"<div><b>abcd</b></div>", 4},
+      {L"<div>abcd</div>", {{Op::kSel, 1, 3}, {Op::kFormat, QVCF_SIZE, reinterpret_cast<LPARAM>(&big)}},
+       L"<div>a<font size=\"7\">bc</font>d</div>", 3},
+      {L"<div>ab</div>", {{Op::kSel, 1, 1}, {Op::kFormat, QVCF_BOLD, reinterpret_cast<LPARAM>(&bold)}, {Op::kChar, L'Z'}},
+       L"<div>a<b>Z</b>b</div>", 2},
+      {L"<div>ab</div>", {{Op::kSel, 1, 1}, {Op::kChar, L'\r'}}, L"<div>a</div><div>b</div>", 2},
+      {L"<div>a</div><div>b</div>", {{Op::kSel, 2, 2}, {Op::kChar, VK_BACK}}, L"<div>ab</div>", 1},
+      {L"<div>a<b>bc</b>d</div>", {{Op::kSel, 2, 4}, {Op::kChar, VK_BACK}}, L"<div>a<b>b</b></div>", 2},
+      {L"<div>abc</div>", {{Op::kSel, 1, 1}, {Op::kKey, VK_DELETE}}, L"<div>ac</div>", 1},
+      {L"<div>abc</div>", {{Op::kSel, 0, 0}, {Op::kKey, VK_RIGHT}, {Op::kKey, VK_RIGHT}, {Op::kChar, L'-'}},
+       L"<div>ab-c</div>", 3},
+      {L"<div>ab</div>", {{Op::kSel, 0, 2}, {Op::kColor, 0x0000FF}}, L"<div><font color=\"#ff0000\">ab</font></div>", 2},
+      {L"<div>a</div><div>b</div>", {{Op::kSel, 0, 2}, {Op::kPara, 2}}, L"<div align=\"center\">a</div><div align=\"center\">b</div>", 2},
+      {L"<div>a</div>", {{Op::kSel, 0, 0}, {Op::kPara, 4}}, L"<div><marquee>a</marquee></div>", 0},
+      // A rule at the end leaves an empty paragraph for the caret after it.
+      {L"<div>a</div>", {{Op::kSel, 1, 1}, {Op::kRule}}, L"<div>a</div><hr><div><br></div>", 4},
+      {L"<div>a</div>", {{Op::kAppend, 0, 0, L"\r\nsig"}}, L"<div>a</div><div>sig</div>", 0},
+      {L"<div>ab</div>", {{Op::kSel, 1, 1}, {Op::kChar, L' '}, {Op::kChar, L' '}}, L"<div>a&nbsp;&nbsp;b</div>", 3},
+  };
+  Create();
+  for (const Script& s : scripts) {
+    Load(s.html);
+    for (const Op& op : s.ops) {
+      switch (op.kind) {
+        case Op::kChar: Send(WM_CHAR, op.a); break;
+        case Op::kKey: Send(WM_KEYDOWN, op.a); break;
+        case Op::kSel: {
+          CHARRANGE r{static_cast<LONG>(op.a), static_cast<LONG>(op.b)};
+          Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+          break;
+        }
+        case Op::kFormat: Send(HEM_SETCHARFORMAT, op.a, op.b); break;
+        case Op::kColor: Send(HEM_SETCOLOR, op.a); break;
+        case Op::kPara: Send(HEM_PARAGRAPHON, op.a); break;
+        case Op::kRule: Send(HEM_INSERTRULE); break;
+        case Op::kAppend: Send(HEM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(op.text)); break;
+      }
+    }
+    EXPECT_EQ(Html(), s.expect) << s.html;
+    EXPECT_EQ(Sel().cpMax, s.caret) << s.html;
+  }
+}
+
+TEST_F(HtmlControl, HeightChangeIsReportedOnlyWhenItChanges) {
+  Create();
+  Load(L"<div>a</div>");
+  events_.clear();
+  Send(WM_CHAR, L'b');
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), 0);
+  Send(WM_CHAR, L'\r');
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), 1);
+}
+
+TEST_F(HtmlControl, PicturesComeOnlyFromTheParentOrTheMessageFolder) {
+  Create(ES_READONLY);
+  QvHtmlFileList inline_files;
+  MakeDir(L"\\msg");
+  WriteBytes(L"\\msg\\own.png", ToString(qv::test::MakePng(qv::test::Quarters(20, 20), qv::test::PngKind::Rgb)));
+  inline_files.Add(L"\\msg\\part1.png", L"part1.png", L"image/png", L"cid:listed");
+  WriteBytes(L"\\msg\\part1.png", ToString(qv::test::MakePng(qv::test::Quarters(30, 30), qv::test::PngKind::Rgb)));
+  Send(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&inline_files), 0);
+  Load(L"<img src='cid:logo'><img src='cid:listed'><img src='own.png'><img src='http://remote/x.png'>"
+       L"<img src='file:///etc/passwd'><img src='..\\up.png'>");
+  SavePng("markwright-sources.png");
+  EXPECT_EQ(asked_, (std::vector<std::wstring>{L"cid:logo", L"cid:listed", L"own.png"}))
+      << "only local references are asked for, each once";
+}
+
+}  // namespace
