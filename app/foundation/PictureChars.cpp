@@ -56,6 +56,20 @@ constexpr auto kPictureIndex = MakeIndex<std::size(kPictureRuns), 0xE000, 0xE0CC
 constexpr auto kWebPictureIndex =
     MakeIndex<std::size(kWebPictureRuns), 0xE63E, 0xE757, kWebPictureCharCount>(kWebPictureRuns);
 
+// The characters in sheet order, ended by 0xFFFF.
+template <int kCount, std::size_t kRuns>
+constexpr auto MakeTable(const Run (&runs)[kRuns]) {
+  std::array<wchar_t, kCount + 1> table{};
+  int next = 0;
+  for (const Run& r : runs)
+    for (unsigned c = r.first; c <= r.last; ++c) table[next++] = static_cast<wchar_t>(c);
+  table[next] = 0xFFFF;
+  return table;
+}
+
+constexpr auto kPictureTable = MakeTable<kPictureCharCount>(kPictureRuns);
+constexpr auto kWebPictureTable = MakeTable<kWebPictureCharCount>(kWebPictureRuns);
+
 template <uint16_t kLow, std::size_t kSize>
 int Lookup(const std::array<int16_t, kSize>& index, wchar_t c) {
   const auto u = static_cast<uint32_t>(c);
@@ -66,3 +80,5 @@ int Lookup(const std::array<int16_t, kSize>& index, wchar_t c) {
 
 int GetPictureCharIndex(wchar_t c) { return Lookup<0xE000>(kPictureIndex, c); }
 int GetWebPictureCharIndex(wchar_t c) { return Lookup<0xE63E>(kWebPictureIndex, c); }
+const wchar_t* PictureCharTable() { return kPictureTable.data(); }
+const wchar_t* WebPictureCharTable() { return kWebPictureTable.data(); }

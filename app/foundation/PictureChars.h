@@ -13,3 +13,7 @@ int GetWebPictureCharIndex(wchar_t c);
 
 inline bool IsPictureChar(wchar_t c) { return GetPictureCharIndex(c) >= 0; }
 inline bool IsWebPictureChar(wchar_t c) { return GetWebPictureCharIndex(c) >= 0; }
+
+// The sets' characters in sheet order, each table ended by 0xFFFF.
+const wchar_t* PictureCharTable();
+const wchar_t* WebPictureCharTable();

@@ -7,6 +7,7 @@
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
+#include "app/foundation/QvPictureCharBitmap.h"
 #include "app/foundation/StartFlags.h"
 #include "app/mailops/ImportExportOperations.h"
 #include "app/mailops/NotifySinks.h"
@@ -128,6 +129,8 @@ BOOL QvMailApp::InitInstance() {
     return FALSE;
   }
 
+  // The pictograph sets: without one, text shows U+3013 for its characters.
+  LoadPictureCharLibraries();
   InstallScreenRunners();
   // The tasks and the background threads run the receive and send work.
   InstallReceiveSendOperations();
@@ -152,6 +155,7 @@ BOOL QvMailApp::InitInstance() {
 }
 
 int QvMailApp::ExitInstance() {
+  FreePictureCharLibraries();
   if (com_) CoUninitialize();
   com_ = false;
   if (sockets_) WSACleanup();
