@@ -17,6 +17,17 @@ constexpr int kSizeEighths[8] = {8, 5, 6, 8, 9, 12, 16, 24};
 constexpr uint32_t kDefaultText = 0x000000;
 constexpr uint32_t kLinkColor = 0xFF0000;  // blue as COLORREF
 
+// A text colour too close to the page's own (white text on a cell colour the
+// layout does not draw) falls back to the default, so nothing is unreadable.
+uint32_t Readable(uint32_t color, uint32_t background) {
+  int worst = 0;
+  for (int shift : {0, 8, 16}) {
+    const int d = std::abs(static_cast<int>((color >> shift) & 0xFF) - static_cast<int>((background >> shift) & 0xFF));
+    worst = std::max(worst, d);
+  }
+  return worst < 64 ? kDefaultText : color;
+}
+
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == 0x3000; }
 
 bool IsWide(wchar_t c) {
@@ -428,7 +439,7 @@ void Layout::Paint(HDC dc, const Document& doc, const RECT& client, const RECT& 
         }
         const uint32_t color = selected ? highlightText
                                : !f.link.empty() ? (f.color != kNoColor ? f.color : kLinkColor)
-                               : f.color != kNoColor ? f.color : kDefaultText;
+                               : f.color != kNoColor ? Readable(f.color, s.background) : kDefaultText;
         SetTextColor(dc, color);
         qv::ScopedSelectObject select(dc, font.font.get());
         DrawTextRun(dc, x, baseline - font.ascent, chars.data() + at, static_cast<int>(e - k), font.height);
