@@ -79,7 +79,7 @@ class Control {
     layout_.Build(doc_);
     AfterLayout();
   }
-  void AfterLayout() {
+  void AfterLayout(const int* top = nullptr, const int* bottom = nullptr) {
     const int height = layout_.ContentHeight();
     if (record_) {
       record_[0] = layout_.Width();
@@ -90,6 +90,14 @@ class Control {
     if (height != contentHeight_) {
       contentHeight_ = height;
       Command(HEN_HEIGHTCHANGED);
+    }
+    if (top && bottom) {
+      RECT rc{};
+      GetClientRect(hwnd_, &rc);
+      rc.top = std::max(rc.top, static_cast<LONG>(*top));
+      rc.bottom = std::min(rc.bottom, static_cast<LONG>(*bottom));
+      if (rc.top < rc.bottom) InvalidateRect(hwnd_, &rc, FALSE);
+      return;
     }
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
@@ -122,10 +130,17 @@ class Control {
 
   // After any edit: layout of the touched paragraphs, caret, notifications.
   void Edited(size_t pos, size_t removed, size_t inserted) {
+    const int oldHeight = layout_.ContentHeight();
+    const size_t paras = layout_.Paras().size();
     layout_.Update(doc_, pos, removed, inserted);
     links_.clear();
     linksValid_ = false;
-    AfterLayout();
+    // Only the touched paragraph is painted again while nothing below moved.
+    const bool inPlace = layout_.ContentHeight() == oldHeight && layout_.Paras().size() == paras;
+    const ParaBox& box = layout_.Paras()[layout_.ParaIndexOf(pos)];
+    const int top = box.y - scrollY_;
+    const int bottom = box.y + box.height - scrollY_;
+    AfterLayout(inPlace ? &top : nullptr, inPlace ? &bottom : nullptr);
     ScrollToCaret();
     PlaceCaret();
     if (eventMask_ & ENM_CHANGE) Command(EN_CHANGE);
