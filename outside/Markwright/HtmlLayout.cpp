@@ -53,7 +53,8 @@ uint32_t FontKey(const Format& f, bool link) {
 void SetPainter(const HtmlEditTextPainter* painter) { g_painter = painter; }
 
 int FitText(HDC dc, const wchar_t* text, int length, int* widths, int fontHeight) {
-  if (g_painter && g_painter->fit) return g_painter->fit(dc, text, length, 0x3FFFFFFF, widths, fontHeight);
+  // The sets have glyphs up to 32 pixels: larger text takes the largest.
+  if (g_painter && g_painter->fit) return g_painter->fit(dc, text, length, 0x3FFFFFFF, widths, std::min(fontHeight, 32));
   int fit = 0;
   SIZE size{};
   GetTextExtentExPointW(dc, text, length, 0x3FFFFFFF, &fit, widths, &size);
@@ -62,7 +63,7 @@ int FitText(HDC dc, const wchar_t* text, int length, int* widths, int fontHeight
 
 void DrawTextRun(HDC dc, int x, int y, const wchar_t* text, int length, int fontHeight) {
   if (g_painter && g_painter->draw) {
-    g_painter->draw(dc, x, y, text, length, fontHeight);
+    g_painter->draw(dc, x, y, text, length, std::min(fontHeight, 32));
     return;
   }
   ExtTextOutW(dc, x, y, 0, nullptr, text, static_cast<UINT>(length), nullptr);
