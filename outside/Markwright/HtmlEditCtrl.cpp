@@ -20,6 +20,7 @@
 #include "platform/kernel/Files.h"
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/input/Caret.h"
+#include "platform/ui/input/Clipboard.h"
 #include "platform/ui/window/ScopedGetDC.h"
 
 namespace markwright {
@@ -833,6 +834,36 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case EM_GETMODIFY: return 0;
+    case EM_CANUNDO: return FALSE;  // no undo: the compose pages never ask for one
+    case EM_REPLACESEL: {
+      const auto* text = reinterpret_cast<const wchar_t*>(lParam);
+      if (!text || ReadOnly()) return 0;
+      ReplaceSelection(text);
+      return 0;
+    }
+    case WM_COPY:
+    case WM_CUT: {
+      if (SelFrom() == SelTo()) return 0;
+      const std::wstring text = doc_.PlainText(SelFrom(), SelTo());
+      if (OpenClipboard(hwnd_)) {
+        EmptyClipboard();
+        SetClipboardData(CF_UNICODETEXT, const_cast<wchar_t*>(text.c_str()));
+        CloseClipboard();
+      }
+      if (message == WM_CUT && !ReadOnly()) DeleteRange(SelFrom(), SelTo());
+      return 0;
+    }
+    case WM_PASTE: {
+      if (ReadOnly() || !OpenClipboard(hwnd_)) return 0;
+      const auto* text = static_cast<const wchar_t*>(GetClipboardData(CF_UNICODETEXT));
+      const std::wstring copy = text ? text : L"";
+      CloseClipboard();
+      if (!copy.empty()) ReplaceSelection(copy);
+      return 0;
+    }
+    case WM_CLEAR:
+      if (!ReadOnly()) DeleteRange(SelFrom(), SelTo());
+      return 0;
     // The private messages.
     case HEM_SETCHARFORMAT: {
       const auto* cf = reinterpret_cast<const QvCharFormat*>(lParam);

@@ -223,7 +223,7 @@ TEST_F(HtmlControl, FormatReportFollowsTheCaret) {
 // the HTML and the caret they leave.
 TEST_F(HtmlControl, EditScriptsKeepModelAndCaret) {
   struct Op {
-    enum Kind { kChar, kKey, kSel, kFormat, kColor, kPara, kRule, kAppend } kind;
+    enum Kind { kChar, kKey, kSel, kFormat, kColor, kPara, kRule, kAppend, kReplace, kMsg } kind;
     WPARAM a = 0;
     LPARAM b = 0;
     const wchar_t* text = nullptr;
@@ -263,6 +263,10 @@ TEST_F(HtmlControl, EditScriptsKeepModelAndCaret) {
       {L"<div>a</div>", {{Op::kSel, 1, 1}, {Op::kRule}}, L"<div>a</div><hr><div><br></div>", 4},
       {L"<div>a</div>", {{Op::kAppend, 0, 0, L"\r\nsig"}}, L"<div>a</div><div>sig</div>", 0},
       {L"<div>ab</div>", {{Op::kSel, 1, 1}, {Op::kChar, L' '}, {Op::kChar, L' '}}, L"<div>a&nbsp;&nbsp;b</div>", 3},
+      // The pads' text replaces the selection in the typing format; cut and paste keep the text.
+      {L"<div><b>ab</b>c</div>", {{Op::kSel, 1, 1}, {Op::kReplace, 0, 0, L"\uE63Ex"}}, L"<div><b>a\uE63Exb</b>c</div>", 3},
+      {L"<div>abc</div>", {{Op::kSel, 0, 1}, {Op::kMsg, WM_CUT}, {Op::kSel, 2, 2}, {Op::kMsg, WM_PASTE}},
+       L"<div>bca</div>", 3},
   };
   Create();
   for (const Script& s : scripts) {
@@ -281,6 +285,8 @@ TEST_F(HtmlControl, EditScriptsKeepModelAndCaret) {
         case Op::kPara: Send(HEM_PARAGRAPHON, op.a); break;
         case Op::kRule: Send(HEM_INSERTRULE); break;
         case Op::kAppend: Send(HEM_APPENDTEXT, 0, reinterpret_cast<LPARAM>(op.text)); break;
+        case Op::kReplace: Send(EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(op.text)); break;
+        case Op::kMsg: Send(static_cast<UINT>(op.a)); break;
       }
     }
     EXPECT_EQ(Html(), s.expect) << s.html;
