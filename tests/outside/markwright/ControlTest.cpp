@@ -317,6 +317,42 @@ TEST_F(HtmlControl, PicturesComeOnlyFromTheParentOrTheMessageFolder) {
   SavePng("markwright-sources.png");
   EXPECT_EQ(asked_, (std::vector<std::wstring>{L"cid:logo", L"cid:listed", L"own.png"}))
       << "only local references are asked for, each once";
+  // A picture outside the message's folder, named every way a mail could try.
+  qv::test::Pixels secret;
+  secret.width = secret.height = 24;
+  secret.argb.assign(24 * 24, 0xFFFF00FF);
+  WriteBytes(L"\\secret.png", ToString(qv::test::MakePng(secret, qv::test::PngKind::Rgb)));
+  asked_.clear();
+  Load(L"<img src='..\\secret.png'><img src='/secret.png'><img src='\\secret.png'><img src='file:///secret.png'>"
+       L"<img src='file:secret.png'><img src='secret.png'><img src='cid:../secret.png'><img src='x/../../secret.png'>");
+  Pump();
+  UpdateWindow(parent_);
+  int magenta = 0;
+  for (int y = 0; y < 200; ++y)
+    for (int x = 0; x < 480; ++x) magenta += ScreenAt(x, y) == RGB(255, 0, 255) ? 1 : 0;
+  EXPECT_EQ(magenta, 0) << "no picture outside the message's folder is drawn";
+  EXPECT_EQ(asked_, (std::vector<std::wstring>{L"secret.png", L"cid:../secret.png"}));
+}
+
+TEST_F(HtmlControl, RemovedInlinePartsAreReportedByTheirIndex) {
+  Create();
+  QvHtmlFileList files;
+  files.Add(L"\\msg\\a.png", L"a.png", L"image/png", L"cid:a");
+  files.Add(L"\\msg\\b.png", L"b.png", L"image/png", L"cid:b");
+  Send(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&files), 0);
+  Load(L"<div>x<img src='cid:a'>y<img src='cid:b'></div>");
+  events_.clear();
+  CHARRANGE r{3, 4};
+  Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+  Send(WM_KEYDOWN, VK_DELETE);
+  std::vector<Event> parts;
+  for (const Event& e : events_) {
+    if (e.message == HEN_PARTDROPPED || e.message == HEN_PARTSCHANGED) parts.push_back(e);
+  }
+  EXPECT_EQ(parts, (std::vector<Event>{{HEN_PARTDROPPED, 1}, {HEN_PARTSCHANGED, 1}}));
+  events_.clear();
+  Send(WM_CHAR, L'z');
+  for (const Event& e : events_) EXPECT_NE(e.message, static_cast<UINT>(HEN_PARTDROPPED)) << "reported once";
 }
 
 }  // namespace
