@@ -356,3 +356,38 @@ TEST_F(HtmlControl, RemovedInlinePartsAreReportedByTheirIndex) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lines break as DrawText breaks them: Latin at blanks, Japanese between any
+// two characters, never before closing marks or small kana.
+TEST_F(HtmlControl, LinesBreakTheJapaneseWay) {
+  Create(ES_READONLY, {0, 0, 130, 400});
+  struct Case {
+    const wchar_t* text;
+    const wchar_t* never_first;  // characters no line may start with
+  };
+  const Case cases[] = {
+      {L"あいうえお、かきくけこ。さしすせそ」たちつてと。なにぬねの", L"、。」"},
+      {L"きゃきゅきょっとちゃちゅちょっとにゃにゅにょっと", L"ゃゅょっ"},
+      {L"alpha beta gamma delta epsilon zeta", L" "},
+  };
+  for (const Case& c : cases) {
+    Load(std::wstring(L"<div>") + c.text + L"</div>");
+    const LRESULT lines = Send(EM_GETLINECOUNT);
+    EXPECT_GE(lines, 2) << "the text wraps";
+    const std::wstring text = c.text;
+    for (LRESULT line = 1; line < lines; ++line) {
+      const LRESULT start = Send(EM_LINEINDEX, static_cast<WPARAM>(line));
+      ASSERT_GE(start, 1);
+      ASSERT_LT(static_cast<size_t>(start), text.size());
+      EXPECT_EQ(std::wstring(c.never_first).find(text[static_cast<size_t>(start)]), std::wstring::npos)
+          << "line " << line << " starts at " << start << " with a character that may not start one";
+      if (text[0] == L'a') {
+        EXPECT_EQ(text[static_cast<size_t>(start) - 1], L' ') << "Latin breaks after a blank";
+      }
+    }
+  }
+}
+
+}  // namespace
