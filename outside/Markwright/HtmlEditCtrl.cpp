@@ -102,6 +102,8 @@ class Control {
     }
     InvalidateRect(hwnd_, nullptr, FALSE);
   }
+  // One line of the default format: the step of EM_LINESCROLL and the arrows.
+  int LineStep() { return std::max(8, layout_.FontFor(Format{}).height); }
   int ClientHeight() const {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
@@ -535,7 +537,7 @@ void Control::OnKeyDown(WPARAM key) {
   const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
   if (reading_ || (ReadOnly() && key != VK_LEFT && key != VK_RIGHT)) {
     // Reading: the keys scroll.
-    const int line = std::max(8, std::abs(base_.lfHeight));
+    const int line = LineStep();
     switch (key) {
       case VK_UP: ScrollTo(scrollY_ - line); return;
       case VK_DOWN: ScrollTo(scrollY_ + line); return;
@@ -731,7 +733,7 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       }
       return 0;
     case WM_VSCROLL: {
-      const int line = std::max(8, std::abs(base_.lfHeight));
+      const int line = LineStep();
       switch (LOWORD(wParam)) {
         case SB_LINEUP: ScrollTo(scrollY_ - line); break;
         case SB_LINEDOWN: ScrollTo(scrollY_ + line); break;
@@ -807,7 +809,7 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     case EM_LINESCROLL: {
-      const int line = std::max(8, std::abs(base_.lfHeight));
+      const int line = LineStep();
       ScrollTo(scrollY_ + static_cast<int>(lParam) * line);
       return TRUE;
     }

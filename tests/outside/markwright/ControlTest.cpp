@@ -391,3 +391,69 @@ TEST_F(HtmlControl, LinesBreakTheJapaneseWay) {
 }
 
 }  // namespace
+
+namespace {
+
+// The messages whose answer is a state: each step's message, then what the
+// control reports afterwards.
+TEST_F(HtmlControl, StateMessagesLeaveTheirState) {
+  Create();
+  SetFocus(ctrl_);
+  std::wstring lines;
+  for (int i = 0; i < 60; ++i) lines += L"<div>行" + std::to_wstring(i) + L"</div>";
+  Load(lines);
+  int record[2] = {0, 0};
+  EXPECT_EQ(Send(HEM_SETRECORD, reinterpret_cast<WPARAM>(record)), TRUE);
+  EXPECT_EQ(record[0], 480);
+  const int height = record[1];
+  EXPECT_GT(height, 800) << "sixty lines are taller than the view";
+  Send(WM_CHAR, L'\r');
+  EXPECT_GT(record[1], height) << "the record follows the content height";
+
+  struct Step {
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+    LONG selMin, selMax;  // the selection after it
+  };
+  CHARRANGE start{0, 0};
+  const Step steps[] = {
+      {EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&start), 0, 0},
+      {HEM_SELECTIONMODE, 1, 0, 0, 0},
+      {WM_KEYDOWN, VK_RIGHT, 0, 0, 1},
+      {WM_KEYDOWN, VK_RIGHT, 0, 0, 2},  // selection mode extends
+      {HEM_SELECTIONMODE, 0, 0, 0, 2},
+      {WM_KEYDOWN, VK_RIGHT, 0, 2, 2},  // and off again collapses
+      {HEM_CARETTOEND, 0, 0, -1, -1},   // -1: the text's length
+  };
+  for (const Step& s : steps) {
+    Send(s.message, s.wParam, s.lParam);
+    const CHARRANGE r = Sel();
+    // Between the 61 paragraphs 60 ends, each CR LF in the plain text.
+    const LONG length = static_cast<LONG>(Send(HEM_GETTEXTLENGTH)) - 60;
+    EXPECT_EQ(r.cpMin, s.selMin < 0 ? length : s.selMin) << "message 0x" << std::hex << s.message;
+    EXPECT_EQ(r.cpMax, s.selMax < 0 ? length : s.selMax) << "message 0x" << std::hex << s.message;
+  }
+  EXPECT_GT(HIWORD(Send(HEM_GETCARETSIZE)), 10);
+  EXPECT_EQ(Send(EM_SETEVENTMASK, 0, 0), static_cast<LRESULT>(ENM_CHANGE)) << "changes are announced by default";
+  events_.clear();
+  Send(WM_CHAR, L'x');
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, EN_CHANGE}), 0);
+  // Scrolling: the character at the top-left follows EM_LINESCROLL, and the
+  // caret goes to the first visible line.
+  POINTL topLeft{10, 10};
+  Send(EM_LINESCROLL, 0, -1000);
+  EXPECT_EQ(Send(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&topLeft)), 0);
+  Send(EM_LINESCROLL, 0, 10);
+  const LRESULT top = Send(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&topLeft));
+  EXPECT_GT(top, 20);
+  Send(HEM_CARETTOTOP);
+  EXPECT_EQ(Sel().cpMin, top - 3) << "the first visible line starts before the character under (10, 10)";
+  // Reading mode: no caret, typing changes nothing.
+  Send(HEM_READINGMODE);
+  const std::wstring before = Html();
+  Send(WM_CHAR, L'y');
+  EXPECT_EQ(Html(), before);
+}
+
+}  // namespace
