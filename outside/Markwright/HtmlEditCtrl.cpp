@@ -81,6 +81,9 @@ class Control {
     AfterLayout();
   }
   void AfterLayout(const int* top = nullptr, const int* bottom = nullptr) {
+    // A whole layout looks for blinking text; an edit only starts the timer
+    // when blinking text came in (ApplyCharFormat, ReplaceSelection).
+    if (!top) UpdateBlinking();
     const int height = layout_.ContentHeight();
     if (record_) {
       record_[0] = layout_.Width();
@@ -101,6 +104,22 @@ class Control {
       return;
     }
     InvalidateRect(hwnd_, nullptr, FALSE);
+  }
+  // Blinking runs show and hide on a timer while the document has any.
+  void UpdateBlinking() {
+    bool any = false;
+    for (size_t i = 0; i < doc_.Length() && !any; ++i) {
+      const wchar_t c = doc_.At(i);
+      any = c != kParagraphEnd && c != kObject && (doc_.FormatOf(doc_.Tag(i)).attrs & kBlink);
+    }
+    if (any && !blinking_) SetTimer(hwnd_, kBlinkTimer, kBlinkMs, nullptr);
+    if (!any && blinking_) KillTimer(hwnd_, kBlinkTimer);
+    if (!any) blinkHidden_ = false;
+    blinking_ = any;
+  }
+  void StartBlinking() {
+    if (!blinking_) SetTimer(hwnd_, kBlinkTimer, kBlinkMs, nullptr);
+    blinking_ = true;
   }
   // One line of the default format: the step of EM_LINESCROLL and the arrows.
   int LineStep() { return std::max(8, layout_.FontFor(Format{}).height); }
@@ -190,6 +209,7 @@ class Control {
     const uint32_t format = TypingFormat();
     doc_.Erase(from, to);
     const size_t n = doc_.InsertText(from, text, format);
+    if (doc_.FormatOf(format).attrs & kBlink) StartBlinking();
     caret_ = anchor_ = from + n;
     Edited(from, to - from, n);
     typingSet_ = false;
@@ -243,6 +263,7 @@ class Control {
     }
     doc_.ApplyFormat(SelFrom(), SelTo(), mask, value);
     Edited(SelFrom(), SelTo() - SelFrom(), SelTo() - SelFrom());
+    if (value.attrs & mask & kBlink) StartBlinking();
     ReportFormat();
   }
   void InsertImage(const wchar_t* path);
@@ -273,6 +294,10 @@ class Control {
   DWORD eventMask_ = ENM_CHANGE;
   int textMode_ = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
   bool dragging_ = false;
+  bool blinking_ = false;
+  bool blinkHidden_ = false;
+  static constexpr UINT_PTR kBlinkTimer = 0x4D57;
+  static constexpr UINT kBlinkMs = 500;
   int* record_ = nullptr;
   QvHtmlFileList inlineFiles_, extraFiles_;
   std::vector<bool> shownParts_;
@@ -627,6 +652,7 @@ void Control::Paint() {
   s.caretPos = caret_;
   s.scrollY = scrollY_;
   s.background = doc_.background();
+  s.blinkHidden = blinkHidden_;
   s.drawObject = [this](HDC d, uint32_t id, const RECT& r) { DrawPicture(d, id, r); };
   layout_.Paint(dc, doc_, rc, ps.rcPaint, s);
   EndPaint(hwnd_, &ps);
@@ -657,6 +683,11 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_PAINT: Paint(); return 0;
     case WM_ERASEBKGND: return 1;
+    case WM_TIMER:
+      if (wParam != kBlinkTimer) return DefWindowProcW(hwnd_, message, wParam, lParam);
+      blinkHidden_ = !blinkHidden_;
+      InvalidateRect(hwnd_, nullptr, FALSE);
+      return 0;
     case WM_SETFONT: {
       font_ = reinterpret_cast<HFONT>(wParam);
       LOGFONTW lf{};

@@ -443,7 +443,8 @@ void Layout::Paint(HDC dc, const Document& doc, const RECT& client, const RECT& 
                                : f.color != kNoColor ? Readable(f.color, s.background) : kDefaultText;
         SetTextColor(dc, color);
         qv::ScopedSelectObject select(dc, font.font.get());
-        DrawTextRun(dc, x, baseline - font.ascent, chars.data() + at, static_cast<int>(e - k), font.height);
+        if (!(s.blinkHidden && (f.attrs & kBlink)))
+          DrawTextRun(dc, x, baseline - font.ascent, chars.data() + at, static_cast<int>(e - k), font.height);
         if (!f.link.empty() && at < s.linkTo && p.start + e > s.linkFrom) {
           // The focused link: a frame along the top and bottom of its runs.
           qv::ScopedGdiObject<HBRUSH> black(CreateSolidBrush(0));

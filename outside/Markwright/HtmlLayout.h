@@ -82,6 +82,7 @@ class Layout {
     size_t caretPos = 0;
     int scrollY = 0;
     uint32_t background = 0xFFFFFF;
+    bool blinkHidden = false;  // the off phase of blinking runs
     std::function<void(HDC, uint32_t id, const RECT&)> drawObject;
   };
   void Paint(HDC dc, const Document& doc, const RECT& client, const RECT& clip, const PaintState& state);

@@ -457,3 +457,37 @@ TEST_F(HtmlControl, StateMessagesLeaveTheirState) {
 }
 
 }  // namespace
+
+namespace {
+
+// Blinking text shows and hides every half second on the UI clock; the
+// rest stays.
+TEST_F(HtmlControl, BlinkingTextShowsAndHides) {
+  Create(ES_READONLY, {0, 0, 480, 200});
+  Load(L"<div><font color='#ff0000'>■■■</font><blink><font color='#0000ff'>■■■</font></blink></div>");
+  auto count = [](COLORREF color) {
+    int n = 0;
+    for (int y = 0; y < 60; ++y)
+      for (int x = 0; x < 480; ++x) n += ScreenAt(x, y) == color ? 1 : 0;
+    return n;
+  };
+  const int shownOrder[] = {1, 0, 1, 0};
+  Pump();
+  for (int phase : shownOrder) {
+    UpdateWindow(parent_);
+    EXPECT_GT(count(RGB(255, 0, 0)), 50) << "plain text stays";
+    if (phase) {
+      EXPECT_GT(count(RGB(0, 0, 255)), 50);
+    } else {
+      EXPECT_EQ(count(RGB(0, 0, 255)), 0);
+    }
+    qv::seams::AdvanceUiClock(500);
+    Pump();
+  }
+  Load(L"<div>no blinking</div>");
+  Pump();
+  qv::seams::AdvanceUiClock(500);
+  EXPECT_EQ(Pump(), 0) << "the timer stops with the last blinking text";
+}
+
+}  // namespace
