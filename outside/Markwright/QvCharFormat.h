@@ -44,7 +44,7 @@ class MARKWRIGHT_API QvCharFormat {
  private:
   uint8_t size_ = 3;
   uint8_t composition_ = 0;
-  uint8_t spare_[2] = {0, 0};
+  [[maybe_unused]] uint8_t spare_[2] = {0, 0};  // kept for the layout the program reads
   uint32_t attribute_ = 0;
   uint32_t color_ = 0;
   const wchar_t* link_ = nullptr;
