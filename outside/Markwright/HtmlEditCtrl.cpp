@@ -116,6 +116,23 @@ class Control {
     if (!any && blinking_) KillTimer(hwnd_, kBlinkTimer);
     if (!any) blinkHidden_ = false;
     blinking_ = any;
+    UpdateMoving();
+  }
+  // The two moving paragraph kinds move only where nobody edits them.
+  void UpdateMoving() {
+    bool any = false;
+    if (ReadOnly()) {
+      for (size_t i = doc_.ParagraphEnd(0);; i = doc_.ParagraphEnd(i + 1)) {
+        const ParagraphStyle& st = doc_.StyleOf(doc_.Tag(i));
+        if (st.scroll || st.swing) any = true;
+        if (any || i + 1 >= doc_.Chars().size()) break;
+      }
+    }
+    if (any && !moving_) SetTimer(hwnd_, kMarqueeTimer, kMarqueeMs, nullptr);
+    if (!any && moving_) KillTimer(hwnd_, kMarqueeTimer);
+    if (!any) marqueeStep_ = -1;
+    else if (marqueeStep_ < 0) marqueeStep_ = 0;
+    moving_ = any;
   }
   void StartBlinking() {
     if (!blinking_) SetTimer(hwnd_, kBlinkTimer, kBlinkMs, nullptr);
@@ -298,6 +315,10 @@ class Control {
   bool blinkHidden_ = false;
   static constexpr UINT_PTR kBlinkTimer = 0x4D57;
   static constexpr UINT kBlinkMs = 500;
+  bool moving_ = false;
+  int marqueeStep_ = -1;
+  static constexpr UINT_PTR kMarqueeTimer = 0x4D58;
+  static constexpr UINT kMarqueeMs = 100;
   int* record_ = nullptr;
   QvHtmlFileList inlineFiles_, extraFiles_;
   std::vector<bool> shownParts_;
@@ -653,6 +674,7 @@ void Control::Paint() {
   s.scrollY = scrollY_;
   s.background = doc_.background();
   s.blinkHidden = blinkHidden_;
+  s.marqueeStep = marqueeStep_;
   s.drawObject = [this](HDC d, uint32_t id, const RECT& r) { DrawPicture(d, id, r); };
   layout_.Paint(dc, doc_, rc, ps.rcPaint, s);
   EndPaint(hwnd_, &ps);
@@ -684,8 +706,13 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_PAINT: Paint(); return 0;
     case WM_ERASEBKGND: return 1;
     case WM_TIMER:
-      if (wParam != kBlinkTimer) return DefWindowProcW(hwnd_, message, wParam, lParam);
-      blinkHidden_ = !blinkHidden_;
+      if (wParam == kBlinkTimer) {
+        blinkHidden_ = !blinkHidden_;
+      } else if (wParam == kMarqueeTimer) {
+        marqueeStep_ = (marqueeStep_ + 1) % 100000;
+      } else {
+        return DefWindowProcW(hwnd_, message, wParam, lParam);
+      }
       InvalidateRect(hwnd_, nullptr, FALSE);
       return 0;
     case WM_SETFONT: {
@@ -863,6 +890,7 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     case EM_SETREADONLY: {
       const LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
       SetWindowLongW(hwnd_, GWL_STYLE, wParam ? (style | ES_READONLY) : (style & ~static_cast<LONG>(ES_READONLY)));
+      UpdateMoving();
       InvalidateRect(hwnd_, nullptr, FALSE);
       return TRUE;
     }
@@ -965,6 +993,7 @@ LRESULT Control::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     case HEM_READINGMODE:
       reading_ = true;
+      UpdateMoving();
       HideCaret(hwnd_);
       InvalidateRect(hwnd_, nullptr, FALSE);
       return TRUE;

@@ -393,10 +393,29 @@ void Layout::Paint(HDC dc, const Document& doc, const RECT& client, const RECT& 
   const DWORD highlightText = GetSysColor(COLOR_HIGHLIGHTTEXT);
   for (; pi < paras_.size() && paras_[pi].y < bottom; ++pi) {
     const ParaBox& p = paras_[pi];
+    const ParagraphStyle& style = doc.StyleOf(doc.Tag(p.start + p.length));
+    const bool moving = s.marqueeStep >= 0 && (style.scroll || style.swing);
     for (const LineBox& line : p.lines) {
       const int ly = p.y + line.y - s.scrollY;
       if (ly + line.height < clip.top || ly > clip.bottom) continue;
-      const int lx = client.left + kMargin + line.x0;
+      int lx = client.left + kMargin + line.x0;
+      if (moving) {
+        // Scrolling text leaves at the left and comes back at the right;
+        // swinging text goes from side to side within the width.
+        const int avail = width_ - 2 * kMargin;
+        const long travelled = static_cast<long>(s.marqueeStep) * kMarqueePixels;
+        if (style.swing) {
+          const int range = std::max(0, avail - line.width);
+          const long at = range > 0 ? travelled % (2L * range) : 0;
+          lx = client.left + kMargin + static_cast<int>(at <= range ? at : 2L * range - at);
+        } else {
+          // It starts where the layout put it, so the first screen shows it.
+          const long period = std::max(1L, static_cast<long>(avail) + line.width);
+          long at = line.x0 - travelled % period;
+          if (at < -line.width) at += period;
+          lx = client.left + kMargin + static_cast<int>(at);
+        }
+      }
       const int baseline = ly + line.ascent;
       size_t k = line.start;
       while (k < line.end) {

@@ -83,11 +83,13 @@ class Layout {
     int scrollY = 0;
     uint32_t background = 0xFFFFFF;
     bool blinkHidden = false;  // the off phase of blinking runs
+    int marqueeStep = -1;      // steps the moving paragraphs have taken; -1: they stand still
     std::function<void(HDC, uint32_t id, const RECT&)> drawObject;
   };
   void Paint(HDC dc, const Document& doc, const RECT& client, const RECT& clip, const PaintState& state);
 
   static constexpr int kMargin = 4;
+  static constexpr int kMarqueePixels = 6;  // a moving paragraph's step
 
  private:
   void LayOutParagraph(const Document& doc, size_t start, ParaBox* box);

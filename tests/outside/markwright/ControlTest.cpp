@@ -19,6 +19,8 @@ namespace {
 
 using qv::test::UiTest;
 
+COLORREF ScreenAtPixel(int x, int y) { return qv::gdi::ColorOf(qv::ui::ScreenSurface()->Row(y)[x]); }
+
 struct Event {
   UINT message;
   UINT code;  // notification code, command code, or wParam of the part reports
@@ -488,6 +490,50 @@ TEST_F(HtmlControl, BlinkingTextShowsAndHides) {
   Pump();
   qv::seams::AdvanceUiClock(500);
   EXPECT_EQ(Pump(), 0) << "the timer stops with the last blinking text";
+}
+
+}  // namespace
+
+namespace {
+
+// The leftmost column of a colour in the top rows; -1 when it is not there.
+int LeftmostOf(COLORREF color, int rows) {
+  for (int x = 0; x < 480; ++x)
+    for (int y = 0; y < rows; ++y)
+      if (ScreenAtPixel(x, y) == color) return x;
+  return -1;
+}
+
+// Scrolling paragraphs move right to left, swinging ones side to side, in a
+// read-only control; in an edited one they stand where the caret expects them.
+TEST_F(HtmlControl, MovingParagraphsMoveOnlyWhileRead) {
+  for (const bool readOnly : {true, false}) {
+    Create(readOnly ? ES_READONLY : 0, {0, 0, 480, 100});
+    Load(L"<marquee><font color='#ff0000'>■■</font></marquee><marquee behavior=alternate><font color='#0000ff'>■■</font></marquee>");
+    // Timer messages do not pile up: the clock goes on a step at a time.
+    auto steps = [this](int n) {
+      for (int i = 0; i < n; ++i) {
+        qv::seams::AdvanceUiClock(100);
+        Pump();
+      }
+      UpdateWindow(parent_);
+    };
+    steps(10);
+    const int scroll0 = LeftmostOf(RGB(255, 0, 0), 50), swing0 = LeftmostOf(RGB(0, 0, 255), 100);
+    steps(10);
+    const int scroll1 = LeftmostOf(RGB(255, 0, 0), 50), swing1 = LeftmostOf(RGB(0, 0, 255), 100);
+    if (readOnly) {
+      EXPECT_GT(scroll0, 380) << "scrolling text has left at the left and comes back at the right";
+      EXPECT_LT(scroll1, scroll0 - 40) << "and moves left";
+      EXPECT_GT(swing1, swing0 + 40) << "swinging text moves right first";
+    } else {
+      EXPECT_EQ(scroll1, scroll0);
+      EXPECT_LT(scroll0, 20) << "at the margin";
+      EXPECT_EQ(swing1, swing0);
+    }
+    DestroyWindow(ctrl_);
+    ctrl_ = nullptr;
+  }
 }
 
 }  // namespace
