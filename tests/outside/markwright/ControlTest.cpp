@@ -9,6 +9,7 @@
 
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "outside/Markwright/QvHtmlFileList.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/gdi/Surface.h"
 #include "platform/ui/controls/RichEdit.h"
 #include "platform/ui/window/Screen.h"
@@ -299,11 +300,27 @@ TEST_F(HtmlControl, EditScriptsKeepModelAndCaret) {
 TEST_F(HtmlControl, HeightChangeIsReportedOnlyWhenItChanges) {
   Create();
   Load(L"<div>a</div>");
+  int record[2] = {0, 0};
+  Send(HEM_SETRECORD, reinterpret_cast<WPARAM>(record));
   events_.clear();
   Send(WM_CHAR, L'b');
   EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), 0);
   Send(WM_CHAR, L'\r');
   EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), 1);
+  // A larger base font makes every line taller.
+  const int before = record[1];
+  LOGFONTW lf{};
+  lf.lfHeight = -40;
+  wcscpy(lf.lfFaceName, L"ＭＳ Ｐゴシック");
+  HFONT big = CreateFontIndirectW(&lf);
+  events_.clear();
+  Send(WM_SETFONT, reinterpret_cast<WPARAM>(big), TRUE);
+  EXPECT_EQ(std::count(events_.begin(), events_.end(), Event{WM_COMMAND, HEN_HEIGHTCHANGED}), 1);
+  EXPECT_GT(record[1], before + 20);
+  EXPECT_EQ(Send(WM_GETFONT), reinterpret_cast<LRESULT>(big));
+  DestroyWindow(ctrl_);
+  ctrl_ = nullptr;
+  qv::ScopedGdiObject<HFONT> owner(big);
 }
 
 TEST_F(HtmlControl, PicturesComeOnlyFromTheParentOrTheMessageFolder) {
