@@ -21,6 +21,9 @@ namespace markwright {
 namespace {
 
 constexpr int kMaxDepth = 400;
+// gumbo checks each attribute against the ones before it: a tag with a huge
+// number of them costs quadratic time, so a tag this long keeps only its name.
+constexpr size_t kMaxTagBytes = 16 * 1024;
 
 bool IEquals(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -51,7 +54,8 @@ bool IsVoid(std::string_view name) {
 }
 
 // Drops the start tags that would nest deeper than kMaxDepth (their end tags
-// then close nothing and are ignored), so gumbo never builds a deep tree.
+// then close nothing and are ignored), so gumbo never builds a deep tree, and
+// strips the attributes of start tags longer than kMaxTagBytes.
 std::string BoundDepth(std::string_view html) {
   std::string out;
   out.reserve(html.size());
@@ -86,7 +90,13 @@ std::string BoundDepth(std::string_view html) {
       }
       ++depth;
     }
-    out.append(html.substr(i, close + 1 - i));
+    if (!end && close + 1 - i > kMaxTagBytes) {
+      out += '<';
+      out.append(name);
+      out += '>';
+    } else {
+      out.append(html.substr(i, close + 1 - i));
+    }
     i = close + 1;
   }
   return out;

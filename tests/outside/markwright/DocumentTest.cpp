@@ -3,6 +3,7 @@
 // and that hostile HTML leaves nothing runnable or remote in the model.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "outside/Markwright/HtmlDocument.h"
@@ -98,6 +99,15 @@ TEST(MarkwrightDocument, DeepAndLargeDocumentsStayBounded) {
   Document d;
   d.LoadHtml(deep);
   EXPECT_EQ(Shape(d), L"bottom");
+  // A tag with a hundred thousand attributes keeps its name only.
+  std::string attrs = "<b";
+  for (int i = 0; i < 100000; ++i) attrs += " a" + std::to_string(i) + "=1";
+  const auto start = std::chrono::steady_clock::now();
+  d.LoadHtml(attrs + ">bold");
+  // Quadratic in the attributes it took minutes; kept to its name, milliseconds.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  EXPECT_EQ(Shape(d), L"bold");
+  EXPECT_EQ(d.FormatAt(0).attrs, static_cast<uint32_t>(markwright::kBold));
   std::string huge(3u * 1024 * 1024, 'x');
   d.LoadHtml(huge);
   EXPECT_LE(d.Length(), markwright::kMaxChars);
