@@ -77,6 +77,9 @@ class Control {
     RECT rc{};
     GetClientRect(hwnd_, &rc);
     layout_.Configure(base_, rc.right - rc.left);
+    // Pictures are asked for before the layout runs, so that the parent's
+    // answer to a notification never finds a layout half built.
+    for (uint32_t id = 0; id < doc_.ObjectCount(); ++id) PictureOf(id);
     layout_.Build(doc_);
     AfterLayout();
   }
@@ -574,6 +577,7 @@ void Control::InsertImage(const wchar_t* path) {
   const size_t from = SelFrom(), to = SelTo();
   doc_.Erase(from, to);
   const size_t added = doc_.InsertObject(from, o);
+  if (added) PictureOf(static_cast<uint32_t>(doc_.ObjectCount() - 1));
   caret_ = anchor_ = from + added;
   Edited(from, to - from, added);
 }
