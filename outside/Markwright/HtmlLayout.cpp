@@ -165,6 +165,7 @@ void Layout::LayOutParagraph(const Document& doc, size_t start, ParaBox* box) {
   box->xs.assign(box->length + 1, 0);
   auto lineMetrics = [&](size_t from, size_t to, LineBox* line) {
     int ascent = 0, descent = 0;
+    uint32_t lastTag = UINT32_MAX;
     for (size_t i = from; i < to || (i == from && i <= to); ++i) {
       const size_t at = start + i;
       if (i >= to) {
@@ -186,7 +187,11 @@ void Layout::LayOutParagraph(const Document& doc, size_t start, ParaBox* box) {
         }
         continue;
       }
-      const FontEntry& f = FontFor(c == kLineBreak ? (i > 0 ? doc.FormatAt(at - 1) : Format{}) : doc.FormatOf(doc.Tag(at)));
+      // A run of one format needs its font looked up once.
+      const uint32_t tag = c == kLineBreak ? UINT32_MAX : doc.Tag(at);
+      if (tag != UINT32_MAX && tag == lastTag) continue;
+      lastTag = tag;
+      const FontEntry& f = FontFor(c == kLineBreak ? (i > 0 ? doc.FormatAt(at - 1) : Format{}) : doc.FormatOf(tag));
       ascent = std::max(ascent, f.ascent);
       descent = std::max(descent, f.descent);
     }
