@@ -554,3 +554,31 @@ TEST_F(HtmlControl, MovingParagraphsMoveOnlyWhileRead) {
 }
 
 }  // namespace
+
+namespace {
+
+// A compose body in edit mode: formats typed in, a selection across two
+// paragraphs, the caret, a rule and a picture; drawn for people to look at.
+TEST_F(HtmlControl, EditModePicture) {
+  Create(0, {0, 0, 480, 400});
+  SetFocus(ctrl_);
+  Load(L"<div>こんにちは。<b>太字</b>と<font color='#ff0000'>赤</font>と<u>下線</u></div>"
+       L"<div align=center><font size=5>中央の大きな文字</font></div><div align=right>右寄せ <a href='http://x.jp/'>リンク</a></div>");
+  Send(HEM_CARETTOEND);
+  Send(HEM_INSERTRULE);
+  Send(HEM_INSERTIMAGE, 0, reinterpret_cast<LPARAM>(picture_.c_str()));
+  for (wchar_t c : std::wstring(L"続けて入力")) Send(WM_CHAR, c);
+  CHARRANGE r{3, 20};
+  Send(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
+  SavePng("markwright-edit.png");
+  // The selection is drawn in the highlight colour from its first line to its last.
+  POINT from{}, to{};
+  Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&from), 3);
+  Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&to), 19);
+  const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
+  EXPECT_EQ(ScreenAt(from.x + 3, from.y + 3), highlight);
+  EXPECT_EQ(ScreenAt(to.x + 3, to.y + 3), highlight);
+  EXPECT_NE(ScreenAt(from.x - 6, from.y + 3), highlight) << "before the selection";
+}
+
+}  // namespace
