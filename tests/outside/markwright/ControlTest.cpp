@@ -582,3 +582,24 @@ TEST_F(HtmlControl, EditModePicture) {
 }
 
 }  // namespace
+
+namespace {
+
+// A document past the model's bound is cut there, and the parent is told.
+constexpr size_t kBig = 2200000;
+
+TEST_F(HtmlControl, TooLargeADocumentIsCutAndReported) {
+  Create(ES_READONLY);
+  std::vector<UINT> errors;
+  qv::test::CurrentHandler() = [&](HWND h, UINT m, WPARAM, LPARAM) -> std::optional<LRESULT> {
+    if (h == parent_ && m == HEN_DOCUMENTERROR) errors.push_back(m);
+    return std::nullopt;
+  };
+  Load(std::wstring(L"<div>") + std::wstring(kBig, L'x'));
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_LT(Send(HEM_GETTEXTLENGTH), static_cast<LRESULT>(kBig));
+  Load(L"<div>small</div>");
+  EXPECT_EQ(errors.size(), 1u);
+}
+
+}  // namespace
