@@ -50,6 +50,7 @@ class Control {
   }
 
   LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+  void Created(DWORD style) { wantsBar_ = (style & WS_VSCROLL) != 0; }
 
  private:
   bool ReadOnly() const { return reading_ || (static_cast<DWORD>(GetWindowLongW(hwnd_, GWL_STYLE)) & ES_READONLY); }
@@ -150,7 +151,9 @@ class Control {
   }
   void ClampScroll() { scrollY_ = std::clamp(scrollY_, 0, std::max(0, layout_.ContentHeight() - ClientHeight())); }
   void UpdateScrollBar() {
-    if (!(GetWindowLongW(hwnd_, GWL_STYLE) & WS_VSCROLL)) return;
+    // The style made with, not the current one: a bar that was not needed
+    // took WS_VSCROLL away with it.
+    if (!wantsBar_) return;
     SCROLLINFO si{sizeof(si), SIF_ALL, 0, layout_.ContentHeight() - 1, static_cast<UINT>(ClientHeight()), scrollY_, 0};
     SetScrollInfo(hwnd_, SB_VERT, &si, TRUE);
   }
@@ -314,6 +317,7 @@ class Control {
   DWORD eventMask_ = ENM_CHANGE;
   int textMode_ = TM_RICHTEXT | TM_MULTILEVELUNDO | TM_MULTICODEPAGE;
   bool dragging_ = false;
+  bool wantsBar_ = false;
   bool blinking_ = false;
   bool blinkHidden_ = false;
   static constexpr UINT_PTR kBlinkTimer = 0x4D57;
@@ -1061,6 +1065,7 @@ LRESULT HtmlEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   }
   if (message == WM_CREATE) {
     const auto* cs = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+    if (cs) control->Created(static_cast<DWORD>(cs->style));
     if (cs && cs->lpszName && *cs->lpszName) control->Handle(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(cs->lpszName));
     control->Handle(WM_SIZE, 0, 0);
     return 0;

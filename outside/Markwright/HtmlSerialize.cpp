@@ -4,8 +4,6 @@
 // <hr> and <img src>. Every run writes its own tags, so reading the text
 // back gives the same model. Blanks that the parser would fold away are
 // written as &nbsp;.
-#include <cstdio>
-
 #include "outside/Markwright/HtmlDocument.h"
 
 namespace markwright {
@@ -29,10 +27,16 @@ void EscapeAll(std::wstring* out, const std::wstring& text) {
   for (wchar_t c : text) Escape(out, c, true);
 }
 
+// "#rrggbb" of a COLORREF (its bytes are red, green, blue from the low end).
 std::wstring Hex(uint32_t colorRef) {
-  wchar_t buf[8];
-  std::swprintf(buf, 8, L"#%02x%02x%02x", colorRef & 0xFF, (colorRef >> 8) & 0xFF, (colorRef >> 16) & 0xFF);
-  return buf;
+  static constexpr wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring out = L"#";
+  for (int shift : {0, 8, 16}) {
+    const uint32_t byte = (colorRef >> shift) & 0xFF;
+    out += kDigits[byte >> 4];
+    out += kDigits[byte & 0xF];
+  }
+  return out;
 }
 
 bool IsPlain(wchar_t c) { return c != L' ' && c != kLineBreak && c != kParagraphEnd && c != kObject; }

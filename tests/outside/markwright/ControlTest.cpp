@@ -603,3 +603,30 @@ TEST_F(HtmlControl, TooLargeADocumentIsCutAndReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// With the scroll-bar style the bar follows the content and the view.
+TEST_F(HtmlControl, ScrollBarFollowsContentAndView) {
+  Create(WS_VSCROLL | ES_READONLY, {0, 0, 480, 300});
+  std::wstring lines;
+  for (int i = 0; i < 60; ++i) lines += L"<div>行" + std::to_wstring(i) + L"</div>";
+  Load(lines);
+  int record[2] = {0, 0};
+  Send(HEM_SETRECORD, reinterpret_cast<WPARAM>(record));
+  SCROLLINFO si{sizeof(si), SIF_ALL, 0, 0, 0, 0, 0};
+  ASSERT_TRUE(GetScrollInfo(ctrl_, SB_VERT, &si));
+  EXPECT_EQ(si.nMax, record[1] - 1);
+  RECT client{};
+  GetClientRect(ctrl_, &client);
+  EXPECT_EQ(si.nPage, static_cast<UINT>(client.bottom));
+  EXPECT_EQ(si.nPos, 0);
+  Send(WM_VSCROLL, SB_PAGEDOWN);
+  GetScrollInfo(ctrl_, SB_VERT, &si);
+  EXPECT_EQ(si.nPos, client.bottom);
+  Send(WM_VSCROLL, SB_BOTTOM);
+  GetScrollInfo(ctrl_, SB_VERT, &si);
+  EXPECT_EQ(si.nPos, record[1] - client.bottom);
+}
+
+}  // namespace
