@@ -186,7 +186,22 @@ struct State {
   ParagraphStyle style;
   bool pre = false;
   bool hidden = false;
+  bool gridCell = false;  // in a cell of a row of several: its line breaks flow
 };
+
+// Cells of the row a cell stands in.
+int CellsInRow(const GumboNode* cell) {
+  const GumboNode* row = cell->parent;
+  if (!row || row->type != GUMBO_NODE_ELEMENT) return 1;
+  int cells = 0;
+  const GumboVector& children = row->v.element.children;
+  for (unsigned i = 0; i < children.length; ++i) {
+    const auto* child = static_cast<const GumboNode*>(children.data[i]);
+    if (child->type == GUMBO_NODE_ELEMENT && (child->v.element.tag == GUMBO_TAG_TD || child->v.element.tag == GUMBO_TAG_TH))
+      ++cells;
+  }
+  return cells;
+}
 
 }  // namespace
 
@@ -262,6 +277,12 @@ class HtmlBuilder {
 
   void LineBreak() {
     if (state_.hidden) return;
+    if (state_.gridCell) {
+      // A picture grid's captions stay beside their pictures.
+      if (!pendingSpace_) spaceFormat_ = state_.format;
+      pendingSpace_ = true;
+      return;
+    }
     pendingSpace_ = false;
     if (!touched_) paraStyle_ = state_.style;
     Put(kLineBreak, 0);
@@ -369,7 +390,7 @@ class HtmlBuilder {
   }
 
   // Sets up an element; answers whether its children are walked, and how it closes.
-  bool Open(GumboElement& e, int* kind);
+  bool Open(GumboNode* node, int* kind);
 
   Document* doc_;
   State state_;
@@ -387,7 +408,8 @@ class HtmlBuilder {
   std::vector<bool> rowHasCell_;
 };
 
-bool HtmlBuilder::Open(GumboElement& e, int* kind) {
+bool HtmlBuilder::Open(GumboNode* node, int* kind) {
+  GumboElement& e = node->v.element;
   *kind = kInline;
   if (e.tag_namespace != GUMBO_NAMESPACE_HTML) return false;  // SVG and MathML: not shown
   switch (e.tag) {
@@ -496,6 +518,7 @@ bool HtmlBuilder::Open(GumboElement& e, int* kind) {
       }
       if (!rowHasCell_.empty()) rowHasCell_.back() = true;
       if (e.tag == GUMBO_TAG_TH) state_.format.attrs |= kBold;
+      state_.gridCell = CellsInRow(node) > 1;
       *kind = kCell;
       break;
     case GUMBO_TAG_P: case GUMBO_TAG_DIV: case GUMBO_TAG_BLOCKQUOTE: case GUMBO_TAG_DL: case GUMBO_TAG_DT:
@@ -542,7 +565,7 @@ void HtmlBuilder::Walk(GumboNode* root) {
       case GUMBO_NODE_ELEMENT: case GUMBO_NODE_TEMPLATE: {
         const State saved = state_;
         int kind = kInline;
-        if (Open(child->v.element, &kind)) {
+        if (Open(child, &kind)) {
           stack.push_back({child, 0, saved, kind});
         } else {
           state_ = saved;
