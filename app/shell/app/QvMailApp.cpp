@@ -6,6 +6,7 @@
 
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
+#include "app/foundation/PictureText.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/QvPictureCharBitmap.h"
 #include "app/foundation/StartFlags.h"
@@ -29,6 +30,7 @@
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
 #include "app/shell/targetfolder/QvSetTargetFolderPage.h"
 #include "app/shell/version/QvVersionDlg.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -186,6 +188,11 @@ BOOL QvMailApp::InitInstance() {
 
   // The pictograph sets: without one, text shows U+3013 for its characters.
   LoadPictureCharLibraries();
+  // The HTML edit control draws text with pictographs as every other text
+  // control of the program does.
+  static const HtmlEditTextPainter kPictureTextPainter = {FitPictureText, DrawPictureText};
+  SetHtmlEditTextPainter(&kPictureTextPainter);
+  InitializeHtmlEditCtrl(AfxGetInstanceHandle(), 0);
   InstallScreenRunners();
   // The tasks and the background threads run the receive and send work.
   InstallReceiveSendOperations();
@@ -210,6 +217,7 @@ BOOL QvMailApp::InitInstance() {
 }
 
 int QvMailApp::ExitInstance() {
+  TerminateHtmlEditCtrl();
   FreePictureCharLibraries();
   if (com_) CoUninitialize();
   com_ = false;
