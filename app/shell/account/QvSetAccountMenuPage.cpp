@@ -225,13 +225,10 @@ LRESULT QvSetAccountMenuPage::WindowProc(UINT message, WPARAM wParam, LPARAM lPa
       }
       break;
     case WM_NOTIFY: {
-      const auto* nm = reinterpret_cast<const NMLISTVIEW*>(lParam);
-      if (nm->hdr.idFrom == kList && nm->hdr.code == LVN_ITEMCHANGED && (nm->uNewState & LVIS_SELECTED)) {
-        selected_ = nm->iItem;
-        UpdateButtons();
-      } else if (nm->hdr.idFrom == kList && nm->hdr.code == LVN_ITEMCHANGED && (nm->uOldState & LVIS_SELECTED) &&
-                 nm->iItem == selected_) {
-        selected_ = -1;
+      const auto* nm = reinterpret_cast<const NMHDR*>(lParam);
+      if (nm->idFrom == kList && nm->code == LVN_ITEMCHANGED && list_.m_hWnd) {
+        // Whatever changed (one row or all at once), the selection is what the list says.
+        selected_ = list_.GetNextItem(-1, LVNI_SELECTED);
         UpdateButtons();
       }
       break;
