@@ -51,6 +51,12 @@ LRESULT QvScrollPage::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         OnDone();
         return 0;
       }
+      // The soft keys' OK and cancel come to the page that made the bar; they
+      // are the sheet's, which checks and stores every page.
+      if ((LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL) && GetSheet()) {
+        GetSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(LOWORD(wParam), 0), 0);
+        return 0;
+      }
       break;
     case WM_LBUTTONDOWN:
       return 0;

@@ -47,6 +47,8 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kConnectionStateMessage, "kConnectionStateMessage"},
       {kProgressCountMessage, "kProgressCountMessage"},
       {kPartProgressMessage, "kPartProgressMessage"},
+      {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
+      {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
   };
   return kNames;
 }

@@ -76,5 +76,11 @@ constexpr UINT kConnectionStateMessage = WM_USER + 113;
 constexpr UINT kProgressCountMessage = WM_USER + 114;
 constexpr UINT kPartProgressMessage = WM_USER + 115;
 
+// To a page with drop-down folder trees, with the tree's control id in
+// wParam: show the tree under its combo; hide it again (lParam 1: the
+// tree's selection is the choice, 0: it goes back to what the combo shows).
+constexpr UINT kShowFolderTreeMessage = WM_USER + 133;
+constexpr UINT kHideFolderTreeMessage = WM_USER + 134;
+
 // To the window a thumbnail loader serves: a thumbnail is ready to take.
 constexpr UINT kThumbnailReadyMessage = WM_USER;

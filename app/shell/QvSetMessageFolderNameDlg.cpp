@@ -4,6 +4,7 @@
 
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/FolderOperations.h"
+#include "platform/base/WideText.h"
 
 BOOL QvSetMessageFolderNameDlg::OnInitDialog() {
   const BOOL result = QvSetFolderNameDlg::OnInitDialog();
@@ -21,7 +22,8 @@ BOOL QvSetMessageFolderNameDlg::OnInitDialog() {
         ownDropped = true;
         continue;
       }
-      siblings_.push_back(name);
+      // Kept folded: the store takes "work" and "Work" for one name.
+      siblings_.push_back(qv::FoldCase(name));
     }
   }
   return result;
@@ -33,7 +35,7 @@ void QvSetMessageFolderNameDlg::OnOK() {
     EndDialog(IDCANCEL);
     return;
   }
-  if (std::find(siblings_.begin(), siblings_.end(), typed) != siblings_.end()) {
+  if (std::find(siblings_.begin(), siblings_.end(), qv::FoldCase(typed)) != siblings_.end()) {
     Refuse(20048);
     return;
   }

@@ -1,6 +1,7 @@
 // The name of a mail folder below the receive box or the send box: a new
 // folder's, or a folder's new name. At most 10 characters; a sibling's name
-// is refused; an empty name cancels.
+// is refused, whatever the case of its letters (as the store compares
+// names); an empty name cancels.
 #pragma once
 
 #include <vector>

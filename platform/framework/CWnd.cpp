@@ -82,6 +82,13 @@ int CWnd::GetDlgItemText(int id, CString& out) const {
 
 void CWnd::CheckDlgButton(int id, UINT check) { ::CheckDlgButton(m_hWnd, id, check); }
 UINT CWnd::IsDlgButtonChecked(int id) const { return ::IsDlgButtonChecked(m_hWnd, id); }
+void CWnd::CheckRadioButton(int first, int last, int check) { ::CheckRadioButton(m_hWnd, first, last, check); }
+int CWnd::GetCheckedRadioButton(int first, int last) const {
+  for (int id = first; id <= last; ++id) {
+    if (::IsDlgButtonChecked(m_hWnd, id) == BST_CHECKED) return id;
+  }
+  return 0;
+}
 CWnd* CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
 CWnd* CWnd::GetOwner() const { return m_hWndOwner ? FromHandle(m_hWndOwner) : GetParent(); }
 

@@ -118,6 +118,10 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   int GetDlgItemText(int id, CString& out) const;
   void CheckDlgButton(int id, UINT check);
   UINT IsDlgButtonChecked(int id) const;
+  // Checks `check` and clears the other buttons of first..last.
+  void CheckRadioButton(int first, int last, int check);
+  // The first checked button of first..last, 0 when none is.
+  int GetCheckedRadioButton(int first, int last) const;
   CWnd* GetParent() const;
   CWnd* GetOwner() const;
   void SetOwner(CWnd* owner) { m_hWndOwner = owner ? owner->m_hWnd : nullptr; }

@@ -8,18 +8,28 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
+#include "app/foundation/QvSinglePropertySheet.h"
+#include "app/mailops/AccountOperations.h"
+#include "app/mailops/FolderOperations.h"
 #include "app/mailops/ImportExportOperations.h"
 #include "app/mailops/NotifySinks.h"
 #include "app/mailops/ReceiveSendOperations.h"
 #include "app/mailops/RunWithProgress.h"
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/account/QvSetAccountMenuPage.h"
+#include "app/shell/folderorder/QvSortFolderPage.h"
+#include "app/shell/history/QvMailHistoryDlg.h"
 #include "app/shell/mailbox/QvMailBoxDlg.h"
 #include "app/shell/mainframe/QvMainFrame.h"
+#include "app/shell/receive/QvSetRegularRecvSheet.h"
+#include "app/shell/rules/QvSetAccountClassifyPage.h"
 #include "app/shell/settingbox/QvSettingBoxDlg.h"
+#include "app/shell/targetfolder/QvSetTargetFolderPage.h"
+#include "app/shell/version/QvVersionDlg.h"
 #include "platform/com/Com.h"
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
+#include "platform/base/WinFormat.h"
 #include "platform/framework/Framework.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Library.h"
@@ -62,9 +72,44 @@ void InstallScreenRunners() {
   r.receive = [](CWnd* frame) { ReceiveAccountWithProgress(frame, nullptr); };
   r.sendOutbox = [](CWnd* frame) { SendMessagesWithProgress(frame, {}); };
   r.sendAndReceive = [](CWnd* frame) { SendAndReceiveWithProgress(frame); };
+  // The account's classification rules, stored on OK (the frame then reopens the account).
+  r.classificationRules = [](CWnd* frame, const std::wstring& account) {
+    if (!LoadClassificationRules()) return;
+    std::vector<QvClassificationRuleRow> rules;
+    GetClassificationRules(&rules);
+    const std::wstring caption = qv::FormatW(L"%s：%s", LoadResString(kStringRulesCaption).GetString(), account.c_str());
+    QvSinglePropertySheet sheet(caption.c_str(), frame);
+    sheet.SetupPage(caption, new QvSetAccountClassifyPage(&rules, account));
+    if (sheet.DoModal() == IDOK) SaveClassificationRules(rules);
+  };
+  // The import: the target folder (an existing one, or one made now), then the files.
+  r.import = [](CWnd* frame) {
+    const CString caption = LoadResString(kStringImportCaption);
+    QvSinglePropertySheet sheet(caption, frame);
+    auto* page = new QvSetTargetFolderPage;
+    page->existingText = L"既存のフォルダにインポートする";
+    page->newText = L"フォルダを新規作成してインポートする";
+    sheet.SetupPage(caption.GetString(), page);
+    if (sheet.DoModal() != IDOK) return;
+    DWORD target = page->folderId;
+    if (page->mode == QvSetTargetFolderPage::kNewFolder && !CreateSubFolder(page->parentId, page->newName, &target)) {
+      return;
+    }
+    ImportMessagesToFolder(frame, target);
+  };
+  // The launcher's option settings: periodic and round receiving.
+  QvSettingBoxDlg::InstalledActions().periodicSettings = [](CWnd* parent) {
+    QvSetRegularRecvSheet sheet(parent);
+    sheet.DoModal();
+  };
   // The account list, from the frame (no account yet) and from the settings launcher.
   r.accountList = [](CWnd* frame) { RunAccountListSheet(frame); };
   QvSettingBoxDlg::InstalledActions().accountList = [](CWnd* parent, const CString&) { RunAccountListSheet(parent); };
+  // The version dialog, the folder order page and the histories (the
+  // address chooser's receive and send history sources).
+  InstallVersionDialog();
+  InstallFolderOrderPage();
+  InstallHistoryScreen();
 }
 
 bool LoadProgramLibraries(HMODULE* resources, HMODULE* richEdit, const wchar_t** failure) {

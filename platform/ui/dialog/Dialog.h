@@ -110,5 +110,21 @@ QV_PLATFORM_API BOOL CheckRadioButton(HWND dialog, int first, int last, int chec
 
 }  // extern "C"
 
+#ifndef ERROR_CONTROL_ID_NOT_FOUND
+#define ERROR_CONTROL_ID_NOT_FOUND 1421L
+#endif
+
+namespace qv {
+// Lays a live dialog's controls out as another template places them, for a
+// screen that turned: each control of the template moves to its place and
+// size there, matched by id (controls without one, id -1, by their order
+// among the dialog's children without one). The dialog keeps its size, its
+// controls' texts, states and visibility, and every child the template does
+// not name. FALSE (ERROR_CONTROL_ID_NOT_FOUND) when a control of the template has no
+// match in the dialog; the others are placed all the same.
+QV_PLATFORM_API BOOL RelayoutDialog(HINSTANCE instance, HWND dialog, LPCWSTR templateName);
+QV_PLATFORM_API BOOL RelayoutDialogIndirect(HWND dialog, LPCDLGTEMPLATEW dialogTemplate);
+}  // namespace qv
+
 #define DialogBoxW(instance, name, owner, proc) DialogBoxParamW(instance, name, owner, proc, 0)
 #define CreateDialogW(instance, name, owner, proc) CreateDialogParamW(instance, name, owner, proc, 0)

@@ -342,5 +342,67 @@ TEST_F(Dialogs, TemplatesFromAResourceLibraryAndBadOnesRefused) {
   EXPECT_EQ(CreateDialogParamW(nullptr, MAKEINTRESOURCEW(102), nullptr, TestDlgProc, 0), nullptr);
 }
 
+TEST_F(Dialogs, RelayoutPlacesEachControlAsTheOtherTemplateDoes) {
+  // Portrait: a list, two unnamed labels and a button; the landscape form
+  // moves them, and a child made at run time is not the template's.
+  auto portrait = Units({Control(10, WC_BUTTON, 0, {4, 4, 60, 18}, L"A"), Control(-1, WC_STATIC, 0, {4, 20, 60, 30}),
+                         Control(-1, WC_STATIC, 0, {4, 32, 60, 42}), Control(11, WC_BUTTON, 0, {4, 50, 60, 64})});
+  HWND dialog = Modeless(portrait);
+  ASSERT_NE(dialog, nullptr);
+  HWND own = CreateWindowExW(0, WC_STATIC, L"", WS_CHILD, 1, 2, 3, 4, dialog, nullptr, nullptr, nullptr);
+  SetDlgItemTextW(dialog, 10, L"kept");
+  ShowWindow(GetDlgItem(dialog, 11), SW_HIDE);
+  struct Case {
+    const char* name;
+    std::vector<DialogControl> controls;
+    BOOL result;
+    RECT want[4];  // units: 10, first label, second label, 11
+  } cases[] = {
+      {"landscape",
+       {Control(11, WC_BUTTON, 0, {100, 4, 150, 18}), Control(-1, WC_STATIC, 0, {70, 4, 90, 14}),
+        Control(10, WC_BUTTON, 0, {4, 4, 60, 30}), Control(-1, WC_STATIC, 0, {70, 20, 95, 30})},
+       TRUE,
+       {{4, 4, 60, 30}, {70, 4, 90, 14}, {70, 20, 95, 30}, {100, 4, 150, 18}}},
+      {"a control the dialog lacks",
+       {Control(12, WC_BUTTON, 0, {1, 1, 9, 9}), Control(10, WC_BUTTON, 0, {8, 8, 40, 20})},
+       FALSE,
+       {{8, 8, 40, 20}, {70, 4, 90, 14}, {70, 20, 95, 30}, {100, 4, 150, 18}}},
+      {"back to portrait",
+       {Control(10, WC_BUTTON, 0, {4, 4, 60, 18}), Control(-1, WC_STATIC, 0, {4, 20, 60, 30}),
+        Control(-1, WC_STATIC, 0, {4, 32, 60, 42}), Control(11, WC_BUTTON, 0, {4, 50, 60, 64})},
+       TRUE,
+       {{4, 4, 60, 18}, {4, 20, 60, 30}, {4, 32, 60, 42}, {4, 50, 60, 64}}},
+  };
+  std::vector<HWND> labels;
+  for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+    if (GetDlgCtrlID(c) == -1 || GetDlgCtrlID(c) == 0xFFFF) labels.push_back(c);
+  }
+  ASSERT_GE(labels.size(), 2u);
+  const HWND controls[4] = {GetDlgItem(dialog, 10), labels[0], labels[1], GetDlgItem(dialog, 11)};
+  for (const Case& c : cases) {
+    auto units = Units(c.controls);
+    EXPECT_EQ(qv::RelayoutDialogIndirect(dialog, AsTemplate(units)), c.result) << c.name;
+    for (int i = 0; i < 4; ++i) {
+      RECT got{}, want = c.want[i];
+      GetWindowRect(controls[i], &got);
+      MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&got), 2);
+      MapDialogRect(dialog, &want);
+      EXPECT_TRUE(EqualRect(&got, &want)) << c.name << " control " << i << ": " << got.left << "," << got.top << " "
+                                          << got.right << "," << got.bottom;
+    }
+  }
+  RECT ownRect{};
+  GetWindowRect(own, &ownRect);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&ownRect), 2);
+  EXPECT_EQ(ownRect.left, 1);
+  EXPECT_EQ(ownRect.bottom, 6);
+  WCHAR text[16] = {};
+  GetDlgItemTextW(dialog, 10, text, 16);
+  EXPECT_STREQ(text, L"kept");
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 11)));
+  EXPECT_FALSE(qv::RelayoutDialog(nullptr, dialog, MAKEINTRESOURCEW(4242)));
+  DestroyWindow(dialog);
+}
+
 }  // namespace
 }  // namespace qv::test
