@@ -5,6 +5,8 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/shell/account/NetworkDestinations.h"
 #include "app/shell/account/QvSetAccountPropertySheet.h"
+#include "engine/public/store/QvPhoneStatus.h"
+#include "platform/shell/ShellUi.h"
 #include "tests/app/settings/account/AccountSheetFixture.h"
 
 namespace qv::test {
@@ -264,6 +266,52 @@ TEST_F(AccountSheetTest, APasswordIsNeverWrittenInClear) {
   for (const auto& [path, bytes] : Files(L"acct")) {
     EXPECT_EQ(bytes.find("Clear-Pass-42"), std::string::npos) << path;
     EXPECT_EQ(bytes.find(wide), std::string::npos) << path;
+  }
+}
+
+// The phone's input indicator and the input method while a field has the
+// focus: ASCII fields show mode 6 and run without the input method, which
+// comes back when they lose the focus; number fields show 7 and keep it.
+TEST_F(AccountSheetTest, TheIndicatorAndTheInputMethodFollowTheFocusedField) {
+  MakeDir(L"\\Windows");
+  std::filesystem::copy_file(std::string(::getenv("QV_BINARY_DIR")) + "/outside/KxPhoneStatus/libKxPhoneStatus.so",
+                             HostOf(L"\\Windows\\KxPhoneStatus.so"), std::filesystem::copy_options::overwrite_existing);
+  Prepare(L"acct");
+  struct Case {
+    int page, control;
+    unsigned indicator;  // the low four bits of item 22 while focused
+    bool detached;
+  } cases[] = {
+      {kMain, M::kSenderAddress, 6, true}, {kMain, M::kPopServer, 6, true}, {kMain, M::kSmtpServer, 6, true},
+      {kMain, M::kPopUser, 6, true},       {kMain, M::kPopPassword, 6, true}, {kDetail, D::kPopPort, 7, false},
+      {kDetail, D::kSmtpPort, 7, false},   {kAction, A::kPartialLines, 7, false},
+  };
+  for (const Case& c : cases) {
+    SetPhoneStatus(22, 0x50);
+    unsigned indicator = 0;
+    bool before = false, during = false, after = false;
+    Run([&] { return EditAccount(owner_, L"acct", true, 0); },
+        {[&] {
+           ShowPage(c.page);
+           HWND field = Item(c.control);
+           // What the field is associated with, asked by swapping it back at once.
+           auto associated = [field] {
+             HIMC h = ImmAssociateContext(field, nullptr);
+             ImmAssociateContext(field, h);
+             return h != nullptr;
+           };
+           before = associated();
+           SetFocus(field);
+           indicator = GetPhoneStatus(22);
+           during = associated();
+           SetFocus(Sheet());
+           after = associated();
+           SoftKey(IDCANCEL);
+         }});
+    EXPECT_EQ(indicator, 0x50u | c.indicator) << c.control;
+    EXPECT_TRUE(before) << c.control;
+    EXPECT_EQ(during, !c.detached) << c.control;
+    EXPECT_TRUE(after) << c.control;
   }
 }
 
