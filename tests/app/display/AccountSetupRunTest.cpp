@@ -288,6 +288,7 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   });
   Shot("setup-8-received.png");
   ASSERT_TRUE(fetched) << ReadFile(log_) << pop.Log();
+  std::ofstream(OutputPath("setup-run.log"), std::ios::binary) << ReadFile(log_);
   // The password typed into the sheet never reaches the program's log.
   EXPECT_EQ(ReadFile(log_).find(pop.Password()), std::string::npos);
 }
