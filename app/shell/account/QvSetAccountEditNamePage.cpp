@@ -1,5 +1,7 @@
 #include "app/shell/account/QvSetAccountEditNamePage.h"
 
+#include <algorithm>
+
 #include "app/foundation/MessageBoxes.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "platform/base/WideText.h"
@@ -53,7 +55,12 @@ BOOL QvSetAccountEditNamePage::OnApply() {
     Warn(text);
     return FALSE;
   }
-  if (!QvAccountInfoInterface::CheckValidChar(name.str())) {
+  // What the store cannot keep as a folder name is refused here, not by a
+  // failed save after the whole sheet was filled in.
+  const std::wstring& n = name.str();
+  auto loose = [](wchar_t c) { return c == L'.' || c == 0x3000; };
+  const bool control = std::any_of(n.begin(), n.end(), [](wchar_t c) { return c < 0x20; });
+  if (!QvAccountInfoInterface::CheckValidChar(n) || control || loose(n.front()) || loose(n.back())) {
     Warn(LoadResString(kBadCharText));
     return FALSE;
   }

@@ -1,5 +1,7 @@
 #include "app/shell/account/QvSetAccountMenuPage.h"
 
+#include <algorithm>
+
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvMiddleError.h"
 #include "app/foundation/QvSinglePropertySheet.h"
@@ -41,6 +43,11 @@ BOOL QvSetAccountMenuPage::OnInitDialog() {
   list_.SubclassDlgItem(kList, this);
   if (images_.Create(kImagesBitmap, 32, 1, RGB(0xFF, 0xFF, 0xFF))) list_.SetImageList(images_, LVSIL_SMALL);
   list_.InsertColumn(0, L"アカウント", LVCFMT_LEFT, kColumnWidth);
+  // The one column then takes the list's width, as it does on every resize.
+  CRect area;
+  list_.GetClientRect(&area);
+  list_.SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(area.Width(), area.Height()));
+  Layout();
   current_ = GetCurrentAccountName().str();
   Fill();
   int at = -1;
@@ -159,6 +166,29 @@ void QvSetAccountMenuPage::OnDelete() {
   list_.SetFocus();
 }
 
+void QvSetAccountMenuPage::Layout() {
+  // The list takes what the two rows of buttons leave, so that the page
+  // never scrolls, in either orientation.
+  HWND first = ::GetDlgItem(m_hWnd, kNew);
+  if (!first || !list_.m_hWnd) return;
+  RECT client{}, button{};
+  ::GetClientRect(m_hWnd, &client);
+  ::GetWindowRect(first, &button);
+  const int margin = 16, gap = 12;
+  const int h = button.bottom - button.top;
+  const int w = (client.right - 2 * margin - gap) / 2;
+  // Placed where the page's scrolling has its content now.
+  const int shift = ScrollOffset();
+  const int second = client.bottom - margin - h + shift;
+  const int top = second - gap - h;
+  list_.MoveWindow(margin, margin + shift, client.right - 2 * margin, std::max(h, top - gap - margin - shift), TRUE);
+  for (int row = 0; row < 2; ++row) {
+    for (int col = 0; col < 2; ++col) {
+      ::MoveWindow(::GetDlgItem(m_hWnd, kGrid[row][col]), margin + col * (w + gap), row ? second : top, w, h, TRUE);
+    }
+  }
+}
+
 bool QvSetAccountMenuPage::MoveFocus(UINT key) {
   HWND focus = ::GetFocus();
   auto enabled = [&](int id) { return ::IsWindowEnabled(::GetDlgItem(m_hWnd, id)) != FALSE; };
@@ -225,17 +255,17 @@ LRESULT QvSetAccountMenuPage::WindowProc(UINT message, WPARAM wParam, LPARAM lPa
       }
       break;
     case WM_NOTIFY: {
-      const auto* nm = reinterpret_cast<const NMLISTVIEW*>(lParam);
-      if (nm->hdr.idFrom == kList && nm->hdr.code == LVN_ITEMCHANGED && (nm->uNewState & LVIS_SELECTED)) {
-        selected_ = nm->iItem;
-        UpdateButtons();
-      } else if (nm->hdr.idFrom == kList && nm->hdr.code == LVN_ITEMCHANGED && (nm->uOldState & LVIS_SELECTED) &&
-                 nm->iItem == selected_) {
-        selected_ = -1;
+      const auto* nm = reinterpret_cast<const NMHDR*>(lParam);
+      if (nm->idFrom == kList && nm->code == LVN_ITEMCHANGED && list_.m_hWnd) {
+        // Whatever changed (one row or all at once), the selection is what the list says.
+        selected_ = list_.GetNextItem(-1, LVNI_SELECTED);
         UpdateButtons();
       }
       break;
     }
+    case WM_SIZE:
+      Layout();  // first: the page then finds nothing to scroll
+      break;
     case kNoAccountMessage:
       ShowNoticeBoxRes(m_hWnd, kNoAccountText);
       return 0;

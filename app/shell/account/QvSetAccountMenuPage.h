@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/foundation/QvScrollPage.h"
+#include "app/foundation/QvSingleColumnListCtrl.h"
 #include "platform/framework/CImageList.h"
-#include "platform/framework/CListCtrl.h"
 
 class QvSetAccountMenuPage : public QvScrollPage {
  public:
@@ -32,13 +32,14 @@ class QvSetAccountMenuPage : public QvScrollPage {
 
   const std::vector<std::wstring>& Names() const { return names_; }
   int Selected() const { return selected_; }
-  CListCtrl& List() { return list_; }
+  QvSingleColumnListCtrl& List() { return list_; }
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void Fill();
+  void Layout();
   void Select(int index);
   void UpdateButtons();
   void OnNew();
@@ -47,7 +48,7 @@ class QvSetAccountMenuPage : public QvScrollPage {
   void OnDelete();
   bool MoveFocus(UINT key);
 
-  CListCtrl list_;
+  QvSingleColumnListCtrl list_;
   CImageList images_;
   std::vector<std::wstring> names_;
   std::wstring current_;

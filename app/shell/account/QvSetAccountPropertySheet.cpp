@@ -48,14 +48,15 @@ INT_PTR QvSetAccountPropertySheet::DoModal() {
 }
 
 LRESULT QvSetAccountPropertySheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  CPropertyPage* page = GetActivePage();
-  if (page && page->m_hWnd) {
-    // The page asks before the changes are dropped, and knows whether Back may close.
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-      ::SendMessageW(page->m_hWnd, WM_COMMAND, kDoneCommand, 0);
+  // The page asks before the changes are dropped, and knows whether Back may close.
+  const bool cancel = message == WM_COMMAND && LOWORD(wParam) == IDCANCEL;
+  if (cancel || message == kBackMessage) {
+    HWND page = reinterpret_cast<HWND>(::SendMessageW(m_hWnd, PSM_GETCURRENTPAGEHWND, 0, 0));
+    if (page && cancel) {
+      ::SendMessageW(page, WM_COMMAND, kDoneCommand, 0);
       return 0;
     }
-    if (message == kBackMessage) return ::SendMessageW(page->m_hWnd, message, wParam, lParam);
+    if (page) return ::SendMessageW(page, message, wParam, lParam);
   }
   return CPropertySheet::WindowProc(message, wParam, lParam);
 }

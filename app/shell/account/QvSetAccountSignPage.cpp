@@ -4,6 +4,8 @@
 
 BOOL QvSetAccountSignPage::OnInitDialog() {
   signatures.resize(2);
+  views_[0].SubclassDlgItem(kFirst, this);
+  views_[1].SubclassDlgItem(kSecond, this);
   for (int id : {kFirst, kSecond}) ::SendDlgItemMessageW(m_hWnd, id, EM_LIMITTEXT, kLimit, 0);
   return QvAccountScrollPage::OnInitDialog();
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/foundation/QvSignatureView.h"
 #include "app/shell/account/QvAccountScrollPage.h"
 
 class QvSetAccountSignPage : public QvAccountScrollPage {
@@ -20,4 +21,7 @@ class QvSetAccountSignPage : public QvAccountScrollPage {
 
   BOOL OnInitDialog() override;
   void DoDataExchange(CDataExchange* dx) override;
+
+ private:
+  QvSignatureView views_[2];
 };
