@@ -52,6 +52,8 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kShowFolderTreeMessage, "kShowFolderTreeMessage"},
       {kHideFolderTreeMessage, "kHideFolderTreeMessage"},
       {kHistoryRowChosenMessage, "kHistoryRowChosenMessage"},
+      {kNoAccountMessage, "kNoAccountMessage"},
+      {kWarnNoNetworkMessage, "kWarnNoNetworkMessage"},
   };
   return kNames;
 }

@@ -82,6 +82,12 @@ constexpr UINT kPartProgressMessage = WM_USER + 115;
 constexpr UINT kShowFolderTreeMessage = WM_USER + 133;
 constexpr UINT kHideFolderTreeMessage = WM_USER + 134;
 
+// The account menu page, to itself: no account is left, which it says (20053).
+constexpr UINT kNoAccountMessage = WM_USER + 105;
+// The account sheet's action page, to itself: it came back because no
+// connection was chosen, which it says (20074).
+constexpr UINT kWarnNoNetworkMessage = WM_USER + 117;
+
 // To the history screen from its list: wParam the row chosen (Enter or a tap).
 constexpr UINT kHistoryRowChosenMessage = WM_USER + 1;
 

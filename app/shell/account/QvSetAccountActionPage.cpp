@@ -1,6 +1,7 @@
 #include "app/shell/account/QvSetAccountActionPage.h"
 
 #include "app/foundation/MessageBoxes.h"
+#include "app/protocol/WindowMessages.h"
 #include "app/shell/account/NetworkDestinations.h"
 #include "platform/framework/CPropertySheet.h"
 #include "platform/framework/DataExchange.h"

@@ -16,8 +16,6 @@ class QvSetAccountActionPage : public QvAccountScrollPage {
     kRemoveOld = 1033, kRemoveOldCount = 1051, kAutoReceive = 1031, kAutoRetry = 1038, kRetryCount = 1029,
   };
   static constexpr UINT kNoNetworkText = 20074;
-  // Posted to itself when the sheet comes back for a missing connection.
-  static constexpr UINT kWarnNoNetworkMessage = WM_USER + 117;
 
   QvSetAccountActionPage() : QvAccountScrollPage(kTemplate, 151, true) {}
 

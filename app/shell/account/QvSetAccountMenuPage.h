@@ -21,7 +21,6 @@ class QvSetAccountMenuPage : public QvScrollPage {
   static constexpr UINT kInsertFailedCode = 20489;
   // End the hosting sheet with this id as its result.
   static constexpr UINT kEndCommands[] = {40072, 40085};
-  static constexpr UINT kNoAccountMessage = WM_USER + 105;
 
   QvSetAccountMenuPage() : QvScrollPage(kTemplate) {}
 
