@@ -15,6 +15,9 @@ constexpr UINT kTaskFailedCommand = 40101;
 
 // To a text field, from its tap-and-hold edit menu.
 constexpr UINT kCutCommand = 57635;
+// The message pages' buttons: add an attachment; choose an address.
+constexpr UINT kAddAttachmentCommand = 40070;
+constexpr UINT kChooseAddressCommand = 40083;
 constexpr UINT kCopyCommand = 57634;
 constexpr UINT kPasteCommand = 57637;
 

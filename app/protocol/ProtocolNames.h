@@ -21,6 +21,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kBackMessage, "kBackMessage"},
       {kMoveFocusMessage, "kMoveFocusMessage"},
       {kMoveFocusSelectingMessage, "kMoveFocusSelectingMessage"},
+      {kStepMessageRequest, "kStepMessageRequest"},
       {kAreaSelectMessage, "kAreaSelectMessage"},
       {kSplitMovedMessage, "kSplitMovedMessage"},
       {kThumbnailReadyMessage, "kThumbnailReadyMessage"},
@@ -61,6 +62,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
 inline std::span<const ProtocolName> CommandNames() {
   static constexpr ProtocolName kNames[] = {
       {kEndOkCommand, "kEndOkCommand"}, {kDoneCommand, "kDoneCommand"}, {kCutCommand, "kCutCommand"},
+      {kAddAttachmentCommand, "kAddAttachmentCommand"}, {kChooseAddressCommand, "kChooseAddressCommand"},
       {kCopyCommand, "kCopyCommand"},   {kPasteCommand, "kPasteCommand"},
       {kNewMessageCommand, "kNewMessageCommand"}, {kReceiveCommand, "kReceiveCommand"},
       {kSendOutboxCommand, "kSendOutboxCommand"}, {kSendReceiveCommand, "kSendReceiveCommand"},

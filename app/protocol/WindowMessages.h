@@ -64,6 +64,9 @@ constexpr UINT kBackMessage = 0x48E;
 // second one).
 constexpr UINT kMoveFocusMessage = WM_USER + 128;
 constexpr UINT kMoveFocusSelectingMessage = WM_USER + 129;
+// A message window's field or list asks its sheet for the previous
+// (wParam 1) or next (0) message.
+constexpr UINT kStepMessageRequest = WM_USER + 121;
 // An area selection stepped: wParam 1 on, 2 anchored, 0 off.
 constexpr UINT kAreaSelectMessage = WM_USER + 124;
 // The splitter was dragged to a new place.

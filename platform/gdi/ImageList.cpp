@@ -7,10 +7,17 @@
 #include <mutex>
 
 #include "platform/gdi/DeviceContext.h"
+#include "platform/kernel/Library.h"
 
 namespace qv::gdi {
 
 namespace {
+
+// LoadLibraryW(COMMCTRL_LIBRARY) finds the image-list functions here.
+const bool kProvided = [] {
+  qv::RegisterLibraryAlias(COMMCTRL_LIBRARY, "");
+  return true;
+}();
 
 struct ImageListObject : GdiObject {
   static constexpr Kind kKind = Kind::ImageList;

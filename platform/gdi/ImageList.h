@@ -4,6 +4,11 @@
 
 #include "platform/gdi/GdiTypes.h"
 
+// The device's common-control library, where callers look the ImageList_*
+// functions up by name (LoadLibraryW, GetProcAddressW); this platform
+// provides them itself.
+#define COMMCTRL_LIBRARY L"commctrl.dll"
+
 extern "C" {
 
 QV_PLATFORM_API HIMAGELIST ImageList_Create(int width, int height, UINT flags, int initial, int grow);

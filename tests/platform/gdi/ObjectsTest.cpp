@@ -5,6 +5,7 @@
 #include "platform/gdi/DeviceCaps.h"
 #include "platform/gdi/ImageList.h"
 #include "platform/gdi/ResourceImages.h"
+#include "platform/kernel/Library.h"
 #include "tests/platform/gdi/GdiTestSupport.h"
 
 namespace qv::test {
@@ -294,6 +295,27 @@ TEST(GdiObjects, MemoryDcsDrawTheSameOnWorkerThreads) {
     });
   for (std::thread& w : workers) w.join();
   EXPECT_EQ(mismatches, std::vector<int>(4, 0));
+}
+
+// Callers written for the device find the image-list functions by name in
+// the common-control library; each name resolves to the function itself.
+TEST(GdiImageList, FoundByNameInTheCommonControlLibrary) {
+  HMODULE library = LoadLibraryW(COMMCTRL_LIBRARY);
+  ASSERT_NE(library, nullptr);
+  const struct {
+    const wchar_t* name;
+    const void* function;
+  } names[] = {
+      {L"ImageList_GetImageCount", reinterpret_cast<const void*>(&ImageList_GetImageCount)},
+      {L"ImageList_Draw", reinterpret_cast<const void*>(&ImageList_Draw)},
+      {L"ImageList_AddMasked", reinterpret_cast<const void*>(&ImageList_AddMasked)},
+      {L"ImageList_Remove", reinterpret_cast<const void*>(&ImageList_Remove)},
+  };
+  for (const auto& n : names) {
+    EXPECT_EQ(reinterpret_cast<const void*>(GetProcAddressW(library, n.name)), n.function) << n.name;
+  }
+  EXPECT_EQ(GetProcAddressW(library, L"ImageList_NoSuchCall"), nullptr);
+  FreeLibrary(library);
 }
 
 }  // namespace
