@@ -117,7 +117,7 @@ QvAttachedFileListCtrl::~QvAttachedFileListCtrl() {
 }
 
 BOOL QvAttachedFileListCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
-  if (!CListCtrl::Create(style | LVS_SMALLICON | LVS_AUTOARRANGE | LVS_SHAREIMAGELISTS, rect, parent, id)) return FALSE;
+  if (!CListCtrl::Create(style | LVS_SMALLICON | LVS_AUTOARRANGE | LVS_SINGLESEL | LVS_SHAREIMAGELISTS, rect, parent, id)) return FALSE;
   images_.Create(32, 32, ILC_COLOR32 | ILC_MASK, 0, 128);
   SetImageList(images_, LVSIL_SMALL);
   more_.Create(this);
