@@ -27,9 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QvLinkRange& r = list.GetRange(i);
     if (r.start < end || r.length <= 0 || r.start + r.length > length) __builtin_trap();
     if (r.kind < QvLinkRange::kMail || r.kind > QvLinkRange::kTelephone) __builtin_trap();
-    if (r.kind == QvLinkRange::kWeb && (r.length > QvLinkRangeList::kMaxWebLength || text[r.start] != L'h')) __builtin_trap();
-    if (r.kind == QvLinkRange::kMail && (r.length > QvLinkRangeList::kMaxMailLength || text[r.start + r.length - 1] == L'.'))
-      __builtin_trap();
+    const bool web = r.kind == QvLinkRange::kWeb, mail = r.kind == QvLinkRange::kMail;
+    if (web && (r.length > QvLinkRangeList::kMaxWebLength || text[r.start] != L'h')) __builtin_trap();
+    if (mail && (r.length > QvLinkRangeList::kMaxMailLength || text[r.start + r.length - 1] == L'.')) __builtin_trap();
     const CString whole = list.GetLinkText(i);
     if (whole.GetLength() < r.length || r.start + whole.GetLength() > length) __builtin_trap();
     CString argument;

@@ -235,7 +235,9 @@ BOOL QvAddressView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LR
 LRESULT QvAddressView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_KEYDOWN:
-      if (!QvComAreaSelectEdit::Selector().IsActive() && wParam != VK_RETURN && OnKeyDown(static_cast<UINT>(wParam))) return 0;
+      // While selecting text the selector has the keys; Enter is the base's.
+      if (QvComAreaSelectEdit::Selector().IsActive() || wParam == VK_RETURN) break;
+      if (OnKeyDown(static_cast<UINT>(wParam))) return 0;
       break;
     case WM_SETTEXT:
     case WM_CHAR:

@@ -113,11 +113,11 @@ QvAttachedFileListCtrl::~QvAttachedFileListCtrl() {
   for (auto& entry : icons_) {
     if (entry.second) DestroyIcon(entry.second);
   }
-  if (placeholder_) DeleteObject(placeholder_);
 }
 
 BOOL QvAttachedFileListCtrl::Create(DWORD style, const RECT& rect, CWnd* parent, UINT id) {
-  if (!CListCtrl::Create(style | LVS_SMALLICON | LVS_AUTOARRANGE | LVS_SINGLESEL | LVS_SHAREIMAGELISTS, rect, parent, id)) return FALSE;
+  const DWORD kinds = LVS_SMALLICON | LVS_AUTOARRANGE | LVS_SINGLESEL | LVS_SHAREIMAGELISTS;
+  if (!CListCtrl::Create(style | kinds, rect, parent, id)) return FALSE;
   images_.Create(32, 32, ILC_COLOR32 | ILC_MASK, 0, 128);
   SetImageList(images_, LVSIL_SMALL);
   more_.Create(this);
@@ -133,7 +133,8 @@ void QvAttachedFileListCtrl::AddFile(const CString& path, int index, bool fit) {
   } else {
     SHFILEINFO info{};
     ++iconLookups_;
-    SHGetFileInfo(path, FILE_ATTRIBUTE_NORMAL, &info, sizeof info, SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
+    SHGetFileInfo(path, FILE_ATTRIBUTE_NORMAL, &info, sizeof info,
+                  SHGFI_USEFILEATTRIBUTES | SHGFI_ICON | SHGFI_SMALLICON);
     icon = info.hIcon;
     icons_[ext] = icon;
   }
@@ -157,8 +158,8 @@ void QvAttachedFileListCtrl::SetFiles(const CStringArray& paths, bool placeholde
       images_.DeleteImageList();
       images_.Create(1, 1, ILC_COLOR32 | ILC_MASK, 0, 128);
       SetImageList(images_, LVSIL_SMALL);
-      if (!placeholder_) placeholder_ = LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kPlaceholderBitmap));
-      const int image = placeholder_ ? CallAddMasked(images_, placeholder_, RGB(255, 0, 255)) : -1;
+      if (!placeholder_) placeholder_.reset(LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(kPlaceholderBitmap)));
+      const int image = placeholder_ ? CallAddMasked(images_, placeholder_.get(), RGB(255, 0, 255)) : -1;
       paths_.InsertAt(0, CString());
       InsertItem(0, text, image);
     } else {
@@ -364,7 +365,8 @@ bool QvAttachedFileListCtrl::OnKeyDown(UINT key) {
       return true;
     case VK_UP:
       if (current <= 0) {
-        if (!::SendMessageW(parent, kMoveFocusMessage, reinterpret_cast<WPARAM>(above_), 1) && above_) ::SetFocus(above_);
+        const LRESULT moved = ::SendMessageW(parent, kMoveFocusMessage, reinterpret_cast<WPARAM>(above_), 1);
+        if (!moved && above_) ::SetFocus(above_);
       } else {
         SelectItem(current - 1);
         ::SendMessageW(parent, kMoveFocusMessage, 3, 0);

@@ -14,6 +14,7 @@
 #include "platform/framework/CImageList.h"
 #include "platform/framework/CListCtrl.h"
 #include "platform/framework/Containers.h"
+#include "platform/gdi/ScopedGdi.h"
 
 // The label of an attachment: the text after the last "\", failing that after
 // the last ":", else the whole path.
@@ -95,7 +96,7 @@ class QvAttachedFileListCtrl : public CListCtrl {
   bool firstItemGrey_ = false;
   POINT tap_{};
   std::map<std::wstring, HICON> icons_;
-  HBITMAP placeholder_ = nullptr;
+  qv::ScopedGdiObject<HBITMAP> placeholder_;
   int iconLookups_ = 0;
 };
 
