@@ -1,6 +1,8 @@
 // The address fields: adding and replacing addresses, the syntax check, the
 // read-only view's stepping with the arrows, the cutter, and a 10,000-address
 // field (shown whole when received, bounded when composed).
+#include <cstdlib>
+
 #include "app/message/address/QvAddressView.h"
 #include "platform/ui/window/ControlOrder.h"
 #include "tests/platform/ui/UiTest.h"
@@ -129,6 +131,7 @@ TEST_F(AddressView, ReadOnlyStepsThroughAddressesAndLeaves) {
   EXPECT_EQ(view_.GetCurrentIndex(), 2);
   EXPECT_EQ(Sel(), std::make_pair(21, 27));
   EXPECT_EQ(::GetFocus(), view_.m_hWnd);
+  EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(std::getenv("QV_BINARY_DIR") ?: ".") + "/address-view.png"));
   Key(VK_DOWN);
   EXPECT_EQ(::GetFocus(), after_.m_hWnd);
 }
