@@ -1,9 +1,14 @@
 #include "app/message/address/QvAddressView.h"
 
+#include <algorithm>
+
 #include "app/foundation/PictureChars.h"
+#include "app/foundation/PictureText.h"
 #include "app/protocol/Commands.h"
 #include "app/protocol/WindowMessages.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/shell/ShellUi.h"
+#include "platform/ui/controls/Edit.h"
 #include "platform/ui/input/Ime.h"
 #include "platform/ui/window/ControlOrder.h"
 
@@ -232,8 +237,59 @@ BOOL QvAddressView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LR
   return QvFlexibleEdit::OnChildNotify(message, wParam, lParam, result);
 }
 
+void QvAddressView::PaintText() {
+  PAINTSTRUCT ps{};
+  HDC dc = ::BeginPaint(m_hWnd, &ps);
+  RECT client{};
+  GetClientRect(&client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+  const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  TEXTMETRICW tm{};
+  GetTextMetricsW(dc, &tm);
+  CString text;
+  GetWindowText(text);
+  int selStart = 0, selEnd = 0;
+  GetSel(selStart, selEnd);
+  if (::GetFocus() != m_hWnd) selStart = selEnd = 0;
+  SetBkMode(dc, OPAQUE);
+  const int lines = static_cast<int>(SendMessage(EM_GETLINECOUNT));
+  for (int line = static_cast<int>(SendMessage(EM_GETFIRSTVISIBLELINE)); line < lines; ++line) {
+    const int first = static_cast<int>(SendMessage(EM_LINEINDEX, static_cast<WPARAM>(line)));
+    const int length = static_cast<int>(SendMessage(EM_LINELENGTH, static_cast<WPARAM>(first)));
+    const LRESULT at = SendMessage(EM_POSFROMCHAR, static_cast<WPARAM>(first));
+    int x = static_cast<short>(LOWORD(at));
+    const int y = static_cast<short>(HIWORD(at));
+    if (first < 0 || y > client.bottom) break;
+    // Three runs: before, inside and after the selection.
+    const int cuts[] = {first, std::clamp(selStart, first, first + length), std::clamp(selEnd, first, first + length),
+                        first + length};
+    for (int run = 0; run < 3; ++run) {
+      const bool selected = run == 1;
+      ::SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
+      ::SetBkColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
+      if (cuts[run + 1] > cuts[run]) {
+        x = DrawPictureText(dc, x, y, text.GetString() + cuts[run], cuts[run + 1] - cuts[run], tm.tmHeight);
+      }
+    }
+  }
+  ::EndPaint(m_hWnd, &ps);
+}
+
 LRESULT QvAddressView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case WM_PAINT:
+      if (IsReadOnly() && firstPaintDone_) {
+        PaintText();
+        return 0;
+      }
+      if (!firstPaintDone_) {
+        // The first paint is the edit's own; from then on the view draws.
+        const LRESULT result = QvFlexibleEdit::WindowProc(message, wParam, lParam);
+        firstPaintDone_ = true;
+        if (IsReadOnly()) ::InvalidateRect(m_hWnd, nullptr, FALSE);
+        return result;
+      }
+      break;
     case WM_KEYDOWN:
       // While selecting text the selector has the keys; Enter is the base's.
       if (QvComAreaSelectEdit::Selector().IsActive() || wParam == VK_RETURN) break;

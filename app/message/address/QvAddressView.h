@@ -61,12 +61,16 @@ class QvAddressView : public QvFlexibleEdit {
   // The last range whose start is at or before the position.
   int AddressAt(int position);
   bool OnKeyDown(UINT key);
+  // A read-only field after its first paint: the view draws the text itself,
+  // line by line, with pictographs as pictures.
+  void PaintText();
   CString CleanAddress(const CString& text) const;
 
   CArray<QvAddressRange> ranges_;
   int current_ = 0;
   CString textCache_;
   bool noteSelection_ = false;
+  bool firstPaintDone_ = false;
 };
 
 // The flat button that labels an address row and opens the contact chooser.

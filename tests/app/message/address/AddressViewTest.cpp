@@ -131,6 +131,10 @@ TEST_F(AddressView, ReadOnlyStepsThroughAddressesAndLeaves) {
   EXPECT_EQ(view_.GetCurrentIndex(), 2);
   EXPECT_EQ(Sel(), std::make_pair(21, 27));
   EXPECT_EQ(::GetFocus(), view_.m_hWnd);
+  // A received name keeps its pictograph, drawn as a picture.
+  view_.SetWindowText(L"a@x.jp, 太郎\xE63E <t@y.jp>, c@z.jp");
+  view_.SetSel(22, 28);
+  Pump();
   EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(std::getenv("QV_BINARY_DIR") ?: ".") + "/address-view.png"));
   Key(VK_DOWN);
   EXPECT_EQ(::GetFocus(), after_.m_hWnd);
