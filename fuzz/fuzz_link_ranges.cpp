@@ -14,7 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (data[i] < 0x80 || i + 1 == size) {
       text.AppendChar(static_cast<wchar_t>(data[i] ? data[i] : ' '));
     } else {
-      text.AppendChar(static_cast<wchar_t>((data[i] & 0x7F) << 8 | data[i + 1]));
+      // The scanner takes a zero-ended text: no zero inside it.
+      const wchar_t c = static_cast<wchar_t>((data[i] & 0x7F) << 8 | data[i + 1]);
+      text.AppendChar(c ? c : L' ');
       ++i;
     }
   }
@@ -29,8 +31,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (r.kind < QvLinkRange::kMail || r.kind > QvLinkRange::kTelephone) __builtin_trap();
     const bool web = r.kind == QvLinkRange::kWeb, mail = r.kind == QvLinkRange::kMail;
     if (web && (r.length > QvLinkRangeList::kMaxWebLength || text[r.start] != L'h')) __builtin_trap();
-    if (mail && (r.length > QvLinkRangeList::kMaxMailLength || text[r.start + r.length - 1] == L'.')) __builtin_trap();
     const CString whole = list.GetLinkText(i);
+    // A sentence's full stop never ends an address (its shown part may be cut).
+    if (mail && (r.length > QvLinkRangeList::kMaxMailLength || whole[whole.GetLength() - 1] == L'.')) __builtin_trap();
     if (whole.GetLength() < r.length || r.start + whole.GetLength() > length) __builtin_trap();
     CString argument;
     if (ActionForRange(list, i, argument) == QvLinkAction::kRefuse && r.kind != QvLinkRange::kWeb) __builtin_trap();
