@@ -365,7 +365,9 @@ bool QvAttachedFileListCtrl::OnKeyDown(UINT key) {
       return true;
     case VK_UP:
       if (current <= 0) {
-        const LRESULT moved = ::SendMessageW(parent, kMoveFocusMessage, reinterpret_cast<WPARAM>(above_), 1);
+        // As the fields ask: the direction, then the window; unanswered, the
+        // list moves the focus itself.
+        const LRESULT moved = ::SendMessageW(parent, kMoveFocusMessage, 1, reinterpret_cast<LPARAM>(above_));
         if (!moved && above_) ::SetFocus(above_);
       } else {
         SelectItem(current - 1);
@@ -374,7 +376,8 @@ bool QvAttachedFileListCtrl::OnKeyDown(UINT key) {
       return true;
     case VK_DOWN:
       if (current >= count - 1) {
-        ::SendMessageW(parent, kMoveFocusMessage, reinterpret_cast<WPARAM>(below_), 2);
+        const LRESULT moved = ::SendMessageW(parent, kMoveFocusMessage, 2, reinterpret_cast<LPARAM>(below_));
+        if (!moved && below_) ::SetFocus(below_);
       } else {
         SelectItem(current + 1);
         ::SendMessageW(parent, kMoveFocusMessage, 4, 0);
