@@ -17,6 +17,7 @@
 #include "app/protocol/WindowMessages.h"
 #include "app/shell/maillist/MailListRunners.h"
 #include "engine/public/content/EmlCompose.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/CMenu.h"
 #include "platform/shell/MenuBar.h"
@@ -58,6 +59,7 @@ BEGIN_MESSAGE_MAP(QvMailListDlg, CDialog)
   ON_NOTIFY(LVN_ITEMCHANGED, kListId, &QvMailListDlg::OnItemChanged)
   ON_NOTIFY(NM_CLICK, kListId, &QvMailListDlg::OnListTap)
   ON_NOTIFY(NM_RETURN, kListId, &QvMailListDlg::OnListTap)
+  ON_NOTIFY(HEN_RESOLVE, QvPreviewBodyCtrl::kControlId, &QvMailListDlg::OnResolveInlineFile)
   ON_MESSAGE(kSplitMovedMessage, &QvMailListDlg::OnSplitMoved)
   ON_MESSAGE(kRefreshMessage, &QvMailListDlg::OnRefresh)
   ON_MESSAGE(kPreviousMessageMessage, &QvMailListDlg::OnPreviousMessage)
@@ -300,6 +302,11 @@ void QvMailListDlg::OnUpdateCommand(CCmdUI* ui) {
 
 // ---- preview and selection ----
 
+void QvMailListDlg::OnResolveInlineFile(NMHDR* nm, LRESULT* result) {
+  preview_.ResolveInlineFile(reinterpret_cast<NMHTMLEDIT*>(nm));
+  *result = 0;
+}
+
 void QvMailListDlg::OnItemChanged(NMHDR* nm, LRESULT* result) {
   *result = 0;
   const auto* change = reinterpret_cast<const NMLISTVIEW*>(nm);
@@ -406,13 +413,6 @@ LRESULT QvMailListDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == kBackMessage) {
     PostMessage(WM_COMMAND, IDCANCEL, 0);
     return 0;
-  }
-  if (message == WM_CTLCOLORSTATIC && preview_.m_hWnd && reinterpret_cast<HWND>(lParam) == preview_.m_hWnd) {
-    // The pane reads as a page of mail, not as a greyed field.
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    ::SetBkColor(dc, ::GetSysColor(COLOR_WINDOW));
-    ::SetTextColor(dc, ::GetSysColor(COLOR_WINDOWTEXT));
-    return reinterpret_cast<LRESULT>(::GetSysColorBrush(COLOR_WINDOW));
   }
   return CDialog::WindowProc(message, wParam, lParam);
 }

@@ -82,6 +82,7 @@ class QvMailListDlg : public CDialog {
   afx_msg void OnEnable(BOOL enable);
   afx_msg void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu);
   afx_msg void OnItemChanged(NMHDR* nm, LRESULT* result);
+  afx_msg void OnResolveInlineFile(NMHDR* nm, LRESULT* result);
   afx_msg void OnListTap(NMHDR* nm, LRESULT* result);
   afx_msg LRESULT OnSplitMoved(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnRefresh(WPARAM wParam, LPARAM lParam);

@@ -1,11 +1,25 @@
 #include "app/shell/maillist/QvPreviewBodyCtrl.h"
 
+#include <algorithm>
+#include <string>
+
 #include "app/mailops/MessageOperations.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/framework/AfxResource.h"
 
 bool QvPreviewBodyCtrl::CreatePane(CWnd* parent) {
-  const DWORD style = WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL;
-  if (!Create(style, CRect(0, 0, 0, 0), parent, kControlId)) return false;
-  SetLimitText(kTextLimit);
+  // Made by the control's own class name, so that the key handling and other
+  // programs see "HtmlEditCtrl"; the object joins it afterwards.
+  HWND pane = ::CreateWindowExW(0, HTMLEDIT_CLASS, L"", kStyle, 0, 0, 0, 0, parent->m_hWnd,
+                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kControlId)), AfxGetInstanceHandle(),
+                                nullptr);
+  if (!pane) return false;
+  if (!SubclassWindow(pane)) {
+    ::DestroyWindow(pane);
+    return false;
+  }
+  SendMessage(EM_EXLIMITTEXT, 0, kTextLimit);
+  SendMessage(HEM_READINGMODE, 1, 0);
   if (CFont* font = parent->GetFont()) SetFont(font, FALSE);
   return true;
 }
@@ -33,13 +47,30 @@ void QvPreviewBodyCtrl::ClearPane() {
 }
 
 void QvPreviewBodyCtrl::Present(const QvMessageRecord& record) {
-  // Plain text only for now: decorated mail shows its text part. CR LF
-  // line ends, as the edit control breaks lines on them.
-  CString text = record.body;
-  text.Replace(L"\r\n", L"\n");
-  text.Replace(L"\n", L"\r\n");
-  if (m_hWnd) {
-    SetWindowText(text);
-    SetSel(0, 0);
+  if (!m_hWnd) return;
+  if (!record.isPictureMail && !record.htmlText.IsEmpty()) {
+    // The lists first: the control asks for the pictures while it lays the text out.
+    SendMessage(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&record.inlineFiles),
+                reinterpret_cast<LPARAM>(&record.extraFiles));
+    SendMessage(HEM_LOADHTML, reinterpret_cast<WPARAM>(static_cast<LPCWSTR>(record.htmlText)), 0);
+    return;
   }
+  SetWindowText(record.body);
+}
+
+void QvPreviewBodyCtrl::ResolveInlineFile(NMHTMLEDIT* request) const {
+  if (!request || !request->text || !request->buffer || request->bufferChars <= 0) return;
+  // Content ids compare without regard to case: lowered letter by letter.
+  std::wstring reference = request->text;
+  for (wchar_t& c : reference) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
+  }
+  if (reference.size() <= 4 || reference.compare(0, 4, L"cid:") != 0) return;
+  const QvHtmlFile* file = record_.inlineFiles.FindByContentId(reference);
+  if (!file) return;
+  const std::wstring& path = file->GetPath();
+  const size_t room = std::min<size_t>(static_cast<size_t>(request->bufferChars) - 1, HTMLEDIT_MAXPATH);
+  const size_t n = std::min(path.size(), room);
+  path.copy(request->buffer, n);
+  request->buffer[n] = 0;
 }

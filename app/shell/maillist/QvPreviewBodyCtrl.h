@@ -2,29 +2,39 @@
 // read for a glance, never edited. It keeps the folder and message it shows
 // so that the same message is not loaded twice, and the record it loaded.
 //
-// The pane shows the message's plain text. How a record reaches the screen
-// is decided in one place (Present), which the HTML edit control takes over
-// once it is there: decorated mail then shows as HTML with its inline images.
+// The pane is the HTML edit control in reading mode: decorated mail shows as
+// HTML with its inline pictures, every other mail as its plain text, with
+// the pictographs the control draws through the program's painter. How a
+// record reaches the screen is decided in one place (Present).
 #pragma once
 
 #include "app/mailops/QvMessageRecord.h"
-#include "platform/framework/CEdit.h"
+#include "platform/framework/CWnd.h"
 
-class QvPreviewBodyCtrl : public CEdit {
+struct NMHTMLEDIT;
+
+class QvPreviewBodyCtrl : public CWnd {
  public:
   static constexpr UINT kControlId = 1070;
+  // Child, visible, read-only.
+  static constexpr DWORD kStyle = 0x50000800;
   // The plain preview reads at most this many characters of a message that
   // is not decoded whole.
   static constexpr int kPreviewLimit = 1400;
   static constexpr UINT kTextLimit = 10240;
 
-  // A read-only child of `parent`, hidden until laid out.
+  // The control as a child of `parent`, in reading mode; sized by the layout.
   bool CreatePane(CWnd* parent);
 
   // Loads and shows the message unless it is the one shown; `whole` decodes
   // all of it (status bit 5 of its row). A failed load empties the pane.
   void ShowMessage(DWORD folderId, DWORD messageId, bool whole);
   void ClearPane();
+
+  // The control's question for a picture's file (notification 2): a "cid:"
+  // reference, matched without regard to case, gets the path of the loaded
+  // record's inline file; anything else is left unanswered.
+  void ResolveInlineFile(NMHTMLEDIT* request) const;
 
   bool IsShown() const { return shown_; }
   DWORD ShownFolder() const { return folderId_; }

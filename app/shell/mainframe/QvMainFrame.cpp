@@ -415,9 +415,10 @@ LRESULT QvMainFrame::OnEnterAutoReceive(WPARAM, LPARAM) {
 }
 
 LRESULT QvMainFrame::OnAccountList(WPARAM, LPARAM) {
+  const std::weak_ptr<char> alive = life_;
   if (FrameRunners().accountList) FrameRunners().accountList(this);
   else ShowWarningBoxRes(m_hWnd, kStringNoAccount);
-  if (closing_) return 0;
+  if (alive.expired() || closing_) return 0;
   RefillAccounts();
   if (combo_->GetCount() > 0) {
     SwitchToSelectedAccount();
@@ -582,8 +583,9 @@ void QvMainFrame::OnSendReceive() {
 void QvMainFrame::OnRules() {
   const CString account = combo_->GetCurrentName();
   if (account.IsEmpty()) return;
+  const std::weak_ptr<char> alive = life_;
   if (FrameRunners().classificationRules) FrameRunners().classificationRules(this, std::wstring(account));
-  if (!closing_) OpenCurrentAccount(std::wstring(account));
+  if (!alive.expired() && !closing_) OpenCurrentAccount(std::wstring(account));
 }
 
 void QvMainFrame::OnImport() {
@@ -687,6 +689,7 @@ void QvMainFrame::OpenLauncherItem(int index) {
   const DWORD_PTR data = launcher_->GetItemKey(index);
   const int count = launcher_->GetItemCount();
   const int fixed = count - 3;  // new message, receive, settings
+  const std::weak_ptr<char> alive = life_;
   if (index < fixed) {
     int kind = kReceiveBox;
     for (; kind <= kOutbox; ++kind) {
@@ -708,7 +711,7 @@ void QvMainFrame::OpenLauncherItem(int index) {
     mode_ = kModeSettings;
     if (FrameRunners().settings) FrameRunners().settings(this);
   }
-  if (launcher_->m_hWnd) launcher_->SetFocus();
+  if (!alive.expired() && launcher_->m_hWnd) launcher_->SetFocus();
 }
 
 bool QvMainFrame::OpenBoxFromArgs() {

@@ -191,6 +191,10 @@ class QvMainFrame : public CFrameWnd {
   bool menuBarPending_ = false;
   DWORD stateWord_ = 0;
   bool closing_ = false;
+  // Screens run modally from the frame's handlers; a close during one may
+  // end the frame, object and all. A handler keeps a weak copy before it
+  // runs one and touches nothing of the frame after it when the copy expired.
+  std::shared_ptr<char> life_ = std::make_shared<char>();
   int foregroundDone_ = 0;
   int foregroundTicks_ = 0;
   int mode_ = kModeNone;

@@ -165,6 +165,20 @@ void Keep(Display* d, Window w, const std::string& path) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
+// Pixels of the program's window in rows [top, bottom) that are not white.
+int Inked(Display* d, Window w, int top, int bottom) {
+  XWindowAttributes a{};
+  XGetWindowAttributes(d, w, &a);
+  XImage* image = a.width > 0 ? XGetImage(d, w, 0, top, a.width, bottom - top, AllPlanes, ZPixmap) : nullptr;
+  if (!image) return 0;
+  int n = 0;
+  for (int y = 0; y < bottom - top; ++y) {
+    for (int x = 0; x < a.width; ++x) n += (XGetPixel(image, x, y) & 0xFFFFFF) != 0xFFFFFF;
+  }
+  XDestroyImage(image);
+  return n;
+}
+
 class AccountSetupRun : public qv::test::DisplayTest {
  protected:
   void TearDown() override {
@@ -275,6 +289,13 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   ASSERT_TRUE(Within(std::chrono::seconds(30), [&] {
     return ReadFile(log_).find("QvMail: launcher shown") != std::string::npos;
   })) << ReadFile(log_);
+  // The new account's four boxes stand above the three fixed rows, down to the launcher's seventh row.
+  // The list's own rows may still be on the screen for a moment: the picture must have settled.
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] {
+    const int before = Inked(input_.display(), Current(), 240, 370);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    return before > 300 && Inked(input_.display(), Current(), 240, 370) == before;
+  }));
   Shot("setup-7-launcher.png");
 
   // Receive: the server logs the account's login over TLS and the mail fetched.

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -358,6 +359,50 @@ bool MakeJapaneseReceiveBox(DWORD* box) {
   return true;
 }
 
+// Two mails newer than the rest: a decorated one with two inline pictures
+// (red, by "cid:") and a plain one with pictographs, stored as the receive
+// stores them (decorated mail marked for the whole decode).
+bool AddPreviewMails(DWORD box) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+  std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
+  std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(box) : nullptr);
+  if (!folder) return false;
+  std::vector<DWORD> red(60 * 40, 0xFF0000);
+  BitmapData data{60, 40, 60 * 4, PixelFormat32bppRGB, red.data(), 0};
+  std::vector<BYTE> png;
+  qv::EncodePng(data, &png);
+  std::string picture = Base64(std::string(png.begin(), png.end()));
+  for (size_t at = 76; at < picture.size(); at += 78) picture.insert(at, "\r\n");
+  std::string related = "Content-Type: multipart/related; boundary=\"R\"\r\n\r\n--R\r\nContent-Type: text/html; "
+                        "charset=UTF-8\r\n\r\n<div><font color=\"#0000FF\" size=\"5\">装飾メール</font></div><img "
+                        "src=\"cid:a@example.jp\"><div><b>二枚目</b></div><img src=\"cid:b@example.jp\">\r\n";
+  for (const char* id : {"a", "b"}) {
+    related += std::string("--R\r\nContent-Type: image/png; name=\"") + id + ".png\"\r\nContent-ID: <" + id +
+               "@example.jp>\r\nContent-Transfer-Encoding: base64\r\n\r\n" + picture + "\r\n";
+  }
+  const std::string contents[] = {related + "--R--\r\n",
+                                  "Content-Type: text/plain; charset=UTF-8\r\n\r\n晴れ\xEE\x98\xBE 雨\xEE\x99\x80 \xEE\x80\x81\r\n"};
+  for (int i = 0; i < 2; ++i) {
+    std::string raw = "From: shop@example.jp\r\nTo: me@example.jp\r\nSubject: preview " + std::to_string(i) +
+                      "\r\nDate: Thu, 31 Dec 2026 23:5" + std::to_string(9 - i) + ":00 +0900\r\nMIME-Version: 1.0\r\n" +
+                      contents[i];
+    Email mail;
+    if (!EmlCompose().Decode(&mail, &raw)) return false;
+    Attr a;
+    a.mask = QvMessageInterface::kKind | QvMessageInterface::kDate | QvMessageInterface::kIsHtml |
+             QvMessageInterface::kListFields;
+    a.kind = QvMessageInterface::kReceived;
+    a.isHtml = i == 0;
+    a.date = a.listTime = QvMessageInterface::LocalTimeToSystemTime(mail.date);
+    a.listText1 = L"me@example.jp";
+    a.listText2 = a.listShort1 = mail.fromAddress;
+    a.listShort2 = mail.subject;
+    unsigned long id = 0;
+    if (!folder->CreateMessage(&id, a, raw)) return false;
+  }
+  return true;
+}
+
 size_t CountIn(DWORD folderId) {
   std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
   std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
@@ -488,6 +533,45 @@ TEST_F(MailListRun, TwoHundredJapaneseMailsShownSortedMarkedAndDeleted) {
   const Shot left = Settled(program_, &marked);
   Keep(left, OutputPath("program-maillist-protected-left.png"));
   EXPECT_TRUE(IsWindow(list)) << "protected mail is left: the list stays";
+  ASSERT_TRUE(PostMessageW(list, WM_COMMAND, IDCANCEL, 0));
+  EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(list); }));
+}
+
+// The preview of the real program: the newest mail, decorated, with its two
+// pictures; the next one down, plain, with its pictographs.
+TEST_F(MailListRun, ThePreviewShowsDecoratedMailAndPictographs) {
+  if (IsSkipped()) return;
+  ASSERT_TRUE(AddPreviewMails(box_));
+  ASSERT_TRUE(PostMessageW(frame_, kOpenReceiveBoxMessage, 0, 0));
+  HWND folders = Await(L"受信ﾎﾞｯｸｽ");
+  ASSERT_NE(folders, nullptr);
+  ASSERT_TRUE(PostMessageW(folders, WM_COMMAND, kOpenItemCommand, 0));
+  HWND list = Await(kReceiveFolderName);
+  ASSERT_NE(list, nullptr) << ReadFile(log_);
+  const auto count = [](const Shot& shot, const std::function<bool(DWORD)>& is) {
+    int n = 0;
+    for (int y = shot.height / 2; y < shot.height; ++y) {
+      for (int x = 0; x < shot.width; ++x) n += is(shot.At(x, y));
+    }
+    return n;
+  };
+  const auto colourful = [](DWORD p) {
+    const int r = (p >> 16) & 255, g = (p >> 8) & 255, b = p & 255;
+    return std::max({r, g, b}) - std::min({r, g, b}) > 60 && p != 0xFF0000 && p != 0x000080;
+  };
+  Shot decorated;
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] {
+    decorated = Settled(program_);
+    return count(decorated, [](DWORD p) { return p == 0xFF0000; }) >= 2 * 60 * 40;
+  })) << "both pictures in the preview";
+  Keep(decorated, OutputPath("program-preview-decorated.png"));
+  Tap(program_, 200, 205);  // the second row: selected (opening waits for the message window)
+  Shot plain;
+  EXPECT_TRUE(Within(std::chrono::seconds(20), [&] {
+    plain = Settled(program_, &decorated);
+    return count(plain, [](DWORD p) { return p == 0xFF0000; }) == 0 && count(plain, colourful) > 100;
+  })) << "pictographs in colour, no picture";
+  Keep(plain, OutputPath("program-preview-pictographs.png"));
   ASSERT_TRUE(PostMessageW(list, WM_COMMAND, IDCANCEL, 0));
   EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return !IsWindow(list); }));
 }

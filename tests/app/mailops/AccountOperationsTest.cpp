@@ -124,6 +124,19 @@ TEST_F(AccountOperationsTest, SettingsRoundTripAndNewAccounts) {
   EXPECT_FALSE(SaveAccountSettings(L"", settings));
 }
 
+// A new account saved from the sheet's copy, which holds no folder ids,
+// keeps the boxes its creation made: they open once it is the current one.
+TEST_F(AccountOperationsTest, ANewAccountKeepsTheBoxesItsCreationMade) {
+  QvAccountSettings settings;
+  settings.signatures = {L"", L""};
+  ASSERT_TRUE(SaveAccountSettings(L"gamma", settings));
+  ASSERT_TRUE(OpenCurrentAccount(L"gamma"));
+  for (int kind = kReceiveBox; kind <= kOutbox; ++kind) {
+    QvFolderItem item;
+    EXPECT_TRUE(GetSystemFolderItem(kind, &item) && item.folderId != 0) << kind;
+  }
+}
+
 TEST_F(AccountOperationsTest, ANewAccountWhoseSignatureCannotBeWrittenIsRemovedAgain) {
   MakeAccount(L"alpha");
   // Where a new account's signatures go: as for an existing one.

@@ -11,6 +11,8 @@
 
 #include "app/foundation/Contacts.h"
 #include "app/foundation/MessageBoxes.h"
+#include "app/foundation/PictureText.h"
+#include "app/foundation/QvPictureCharBitmap.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/mailops/AccountOperations.h"
 #include "app/mailops/MessageOperations.h"
@@ -22,6 +24,8 @@
 #include "app/shell/maillist/QvMailListDlg.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/gdi/Surface.h"
 #include "platform/base/WideText.h"
 #include "platform/pim/Pim.h"
 #include "platform/ui/MessageBoxSeam.h"
@@ -29,6 +33,7 @@
 #include "tests/app/ProtocolNames.h"
 #include "tests/app/foundation/BoxSession.h"
 #include "tests/app/mailops/MailOpsFixture.h"
+#include "tests/support/TestImages.h"
 
 namespace qv::test {
 namespace {
@@ -58,11 +63,11 @@ struct Mail {
   std::string subject = "件名";
   int day = 1;  // of December 2026, 10:00
   int minute = 0;
+  std::string content = "";  // the content headers and body, when not the plain default
 };
 
 
-// A header text as an encoded word, so that it reads back as written.
-std::string Encoded(const std::string& utf8) {
+std::string Base64(const std::string& utf8) {
   static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   for (size_t i = 0; i < utf8.size(); i += 3) {
@@ -74,8 +79,11 @@ std::string Encoded(const std::string& utf8) {
     out += i + 1 < utf8.size() ? kDigits[(n >> 6) & 63] : '=';
     out += i + 2 < utf8.size() ? kDigits[n & 63] : '=';
   }
-  return "=?UTF-8?B?" + out + "?=";
+  return out;
 }
+
+// A header text as an encoded word, so that it reads back as written.
+std::string Encoded(const std::string& utf8) { return "=?UTF-8?B?" + Base64(utf8) + "?="; }
 
 // A mail stored through the engine on `storage` (the test's, or a receive
 // thread's own), dated 10:00 JST on day `m.day` of December 2026.
@@ -87,6 +95,9 @@ unsigned long StoreOn(QvStorageInterface* storage, DWORD folder, const Mail& m) 
   a.mask = QvMessageInterface::kUnread | QvMessageInterface::kKind | QvMessageInterface::kIsProtected |
            QvMessageInterface::kDate | QvMessageInterface::kListFields;
   a.unread = m.unread ? 1 : 0;
+  // Decorated mail is decoded whole for the preview, as the receive marks it.
+  a.mask |= QvMessageInterface::kIsHtml;
+  a.isHtml = m.content.find("text/html") != std::string::npos ? 1 : 0;
   // The list's record, as the receive makes it from the header.
   const auto address = [](const std::string& field) {
     const size_t open = field.find('<');
@@ -109,9 +120,10 @@ unsigned long StoreOn(QvStorageInterface* storage, DWORD folder, const Mail& m) 
   std::snprintf(date, sizeof date, "%s, %02d Dec 2026 10:%02d:00 +0900", kWeekdays[(m.day - 1) % 7], m.day, m.minute);
   std::string raw = "From: " + m.from + "\r\n";
   if (!m.to.empty()) raw += "To: " + m.to + "\r\n";
-  raw += "Subject: " + Encoded(m.subject) + "\r\nDate: " + date +
-         "\r\nMIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n" +
-         "本文 " + m.subject + "\r\n";
+  raw += "Subject: " + Encoded(m.subject) + "\r\nDate: " + date + "\r\nMIME-Version: 1.0\r\n" +
+         (m.content.empty() ? "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+                              "本文 " + m.subject + "\r\n"
+                            : m.content);
   unsigned long id = 0;
   EXPECT_TRUE(f->CreateMessage(&id, a, raw)) << std::hex << GetQvMiddleError();
   return id;
@@ -138,6 +150,11 @@ class MailListScreenTest : public MailOpsTest {
       ::PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
     qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
+    // The preview's control, registered as the program registers it.
+    LoadPictureCharLibraries();
+    static const HtmlEditTextPainter painter = {FitPictureText, DrawPictureText};
+    SetHtmlEditTextPainter(&painter);
+    InitializeHtmlEditCtrl(nullptr, 0);
     owner_ = new ScriptFrame;
     ASSERT_TRUE(owner_->Create(nullptr, L"T-VELA4メール ", WS_POPUP | WS_VISIBLE));
   }
@@ -146,6 +163,8 @@ class MailListScreenTest : public MailOpsTest {
     SetRunningSender(nullptr);
     qv::msgbox_seam::Reset();
     if (owner_) owner_->DestroyWindow();
+    TerminateHtmlEditCtrl();
+    SetHtmlEditTextPainter(nullptr);
     MailOpsTest::TearDown();
   }
 
@@ -733,6 +752,85 @@ TEST_F(MailListScreenTest, TheScreenPaintsItsRowsAndPreviewUprightAndTurned) {
   EXPECT_NE(previewText.find(L"会議の日程について"), std::wstring::npos) << Str(previewText);
   EXPECT_FALSE(title.empty());
   EXPECT_EQ(screen.TitleBar().GetCount(), 4);
+}
+
+// The preview is the HTML edit control in reading mode: decorated mail shows
+// its HTML with the pictures its "cid:" references name (the screen answers
+// the control's question for them), plain mail its text with pictographs
+// from the sets. Kept as PNGs.
+TEST_F(MailListScreenTest, ThePreviewShowsDecoratedMailWithItsPicturesAndPlainMailWithPictographs) {
+  qv::test::Pixels red{60, 40, std::vector<DWORD>(60 * 40, qv::test::kRed)};
+  const auto bytes = qv::test::MakePng(red, qv::test::PngKind::Rgb);
+  std::string picture = Base64(std::string(bytes.begin(), bytes.end()));
+  for (size_t at = 76; at < picture.size(); at += 78) picture.insert(at, "\r\n");
+  const auto part = [&](const std::string& id) {
+    return "--R\r\nContent-Type: image/png; name=\"" + id.substr(0, 4) + ".png\"\r\nContent-ID: <" + id + ">\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+           picture + "\r\n";
+  };
+  const std::string html = "<div>装飾<b>太字</b></div><img src=\"cid:Pic1@example.jp\"><div>二枚目</div>"
+                           "<img src=\"CID:pic2@example.jp\">";
+  struct Case {
+    const char* png;
+    std::string content;
+    const wchar_t* text;
+    int redPixels, colourPixels;  // at least
+  } cases[] = {
+      {"mailscreen-preview-decorated", "Content-Type: multipart/related; boundary=\"R\"\r\n\r\n--R\r\nContent-Type: "
+       "text/html; charset=UTF-8\r\n\r\n" + html + "\r\n" + part("Pic1@example.jp") + part("pic2@example.jp") + "--R--\r\n",
+       L"装飾太字", 2 * 60 * 40, 2 * 60 * 40},
+      {"mailscreen-preview-pictographs", "Content-Type: text/plain; charset=UTF-8\r\n\r\n晴れ\xEE\x98\xBE 雨\xEE\x99\x80 \xEE\x80\x81\r\n",
+       L"晴れ\uE63E", 0, 100},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.png);
+    const unsigned long id = StoreMail(Tray(kReceiveBox), {.content = c.content});
+    Screen screen(Tray(kReceiveBox), owner_);
+    std::wstring text, found[3];
+    int redPixels = 0, colourPixels = 0;
+    Run(screen, {[&] {
+                   screen.List().SelectMessage(id);
+                   qv::seams::AdvanceUiClock(QvMailListDlg::kPreviewDelayMs);
+                   Pump();
+                   screen.UpdateWindow();
+                   const qv::seams::WindowState pane = qv::seams::ReadWindow(screen.Preview().m_hWnd);
+                   CString shown;
+                   screen.Preview().GetWindowText(shown);
+                   text = shown.GetString();
+                   EXPECT_EQ(pane.className + L" " + std::to_wstring(pane.style & 0x50000800), L"HtmlEditCtrl 1342179328");
+                   RECT box{};
+                   ::GetWindowRect(screen.Preview().m_hWnd, &box);
+                   auto surface = qv::ui::ScreenSurface();
+                   for (int y = box.top; y < box.bottom; ++y) {
+                     for (int x = box.left; x < box.right; ++x) {
+                       const COLORREF p = qv::gdi::ColorOf(surface->Row(y)[x]);
+                       redPixels += p == RGB(255, 0, 0);
+                       colourPixels += std::max({GetRValue(p), GetGValue(p), GetBValue(p)}) -
+                                           std::min({GetRValue(p), GetGValue(p), GetBValue(p)}) > 60;
+                     }
+                   }
+                   const char* dir = std::getenv("QV_BINARY_DIR");
+                   EXPECT_TRUE(qv::seams::SaveScreenPng(std::string(dir && *dir ? dir : ".") + "/" + c.png + ".png"));
+                   // The screen's own answer to the control's question (notification 2 from 1070).
+                   const wchar_t* asked[] = {L"CID:PIC1@EXAMPLE.JP", L"cid:none@example.jp", L"pic1@example.jp"};
+                   for (int i = 0; i < 3; ++i) {
+                     wchar_t buffer[HTMLEDIT_MAXPATH + 1] = {};
+                     NMHTMLEDIT n{};
+                     n.hdr = {screen.Preview().m_hWnd, QvPreviewBodyCtrl::kControlId, HEN_RESOLVE};
+                     n.text = asked[i];
+                     n.buffer = buffer;
+                     n.bufferChars = HTMLEDIT_MAXPATH + 1;
+                     EXPECT_EQ(screen.SendMessage(WM_NOTIFY, QvPreviewBodyCtrl::kControlId, reinterpret_cast<LPARAM>(&n)), 0);
+                     found[i] = buffer;
+                   }
+                 }});
+    EXPECT_NE(text.find(c.text), std::wstring::npos) << Str(text);
+    const QvHtmlFile* first = screen.Preview().Record().inlineFiles.GetAt(0);
+    EXPECT_GE(redPixels, c.redPixels) << "both pictures drawn";
+    EXPECT_GE(colourPixels, c.colourPixels);
+    EXPECT_EQ(found[0], first ? first->GetPath() : L"") << "a content id in any case finds its file";
+    EXPECT_EQ(found[0].empty(), c.redPixels == 0);
+    EXPECT_EQ(found[1] + found[2], L"") << "no file for an unknown id or a bare name";
+  }
 }
 
 // The program's own move sheet: the new-folder choice makes the folder under

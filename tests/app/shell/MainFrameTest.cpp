@@ -3,6 +3,7 @@
 // message-sequence tables; the screens and operations it opens are the
 // test's own runners, which note that they ran.
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -558,6 +559,41 @@ TEST_F(MainFrame, SendingAnEmptyOutboxShowsTheEnginesNothingToSend) {
   Send(WM_COMMAND, kSendOutboxCommand);
   EXPECT_EQ(Calls(), std::vector<std::string>());
   EXPECT_EQ(Boxes().size(), 1u);
+}
+
+// A close that comes while a screen runs from the frame ends the frame, its
+// object too, under the screen; the frame's handler then touches nothing of
+// itself (AddressSanitizer watches).
+TEST_F(MainFrame, ACloseWhileAScreenRunsEndsTheFrameUnderIt) {
+  struct Case {
+    const char* what;
+    std::function<void(MainFrameRunners&, std::function<void()>)> install;
+    std::function<void(QvMainFrame*)> open;
+  };
+  const Case cases[] = {
+      {"account list", [](MainFrameRunners& r, auto close) { r.accountList = [close](CWnd*) { close(); }; },
+       [](QvMainFrame* f) { f->SendMessage(kAccountListMessage); }},
+      {"rules", [](MainFrameRunners& r, auto close) { r.classificationRules = [close](CWnd*, const std::wstring&) { close(); }; },
+       [](QvMainFrame* f) { f->SendMessage(WM_COMMAND, kRulesCommand); }},
+      {"launcher", [](MainFrameRunners& r, auto close) { r.settings = [close](CWnd*) { close(); }; },
+       [](QvMainFrame* f) {
+         f->Launcher()->SelectAndShow(kLauncherSettings);
+         NMHDR nm{f->Launcher()->m_hWnd, kLauncherListId, static_cast<UINT>(NM_RETURN)};
+         f->SendMessage(WM_NOTIFY, kLauncherListId, reinterpret_cast<LPARAM>(&nm));
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MakeFrame(&c == cases);
+    c.install(FrameRunners(), [this] {
+      PostMessageW(frameHwnd_, kCloseRequestMessage, 0, 0);
+      Pump();
+    });
+    c.open(frame_);
+    EXPECT_FALSE(IsWindow(frameHwnd_));
+    frame_ = nullptr;
+    InstallRunners();
+  }
 }
 
 }  // namespace
