@@ -11,6 +11,8 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <map>
+#include <memory>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -165,6 +167,31 @@ void Keep(Display* d, Window w, const std::string& path) {
   std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
 }
 
+// The message count of the account's receive box and of each folder below it, by name.
+std::map<std::wstring, size_t> MessagesByFolder(const std::wstring& name) {
+  std::map<std::wstring, size_t> counts;
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, L""));
+  QvAccountInfoInterface::Attributes s;
+  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  if (!account || !account->GetAccountInfoAttributes(&s)) return counts;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> box(storage ? storage->OpenFolder(s.ulJusinTrayID) : nullptr);
+  std::vector<unsigned long> ids;
+  if (!box || !box->GetFolderIds(&ids)) return counts;
+  ids.insert(ids.begin(), s.ulJusinTrayID);
+  for (unsigned long id : ids) {
+    std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(id));
+    QvFolderInterface::FolderAttributes a;
+    a.mask = 1;
+    std::vector<unsigned long> messages;
+    // The box itself is not among its own children: it is named by its place.
+    if (id == s.ulJusinTrayID) a.name = L"(box)";
+    else if (!box->ReadFolderAttributes(id, &a)) continue;
+    if (folder && folder->GetMessageIds(&messages)) counts[a.name] = messages.size();
+  }
+  return counts;
+}
+
 class AccountSetupRun : public qv::test::DisplayTest {
  protected:
   void TearDown() override {
@@ -238,6 +265,8 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   pop.AddMessage(user, "From: sender@example.com\r\nTo: " + user +
                            "@example.com\r\nSubject: =?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?=\r\n"
                            "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n\x1b$B$3$s$K$A$O\x1b(B\r\n");
+  // The one the rule files away.
+  pop.AddMessage(user, "From: filed@example.org\r\nTo: " + user + "@example.com\r\nSubject: filed mail\r\n\r\nbody\r\n");
   // An empty device root: the package is installed as `make run` installs it.
   ASSERT_EQ(Install(), 0);
   Start(pop.CaFile());
@@ -313,22 +342,40 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   Shot("setup-10-chooser.png");
   input_.Tap(Current(), 443, 181);  // the receive box's folder tree
   Shot("setup-11-tree.png");
-  std::ofstream(OutputPath("setup-run.log"), std::ios::binary) << ReadFile(log_);
-  system(("ls -laR '" + root_ + "/Application Data' > " + OutputPath("tree.txt") + "; cat '" + root_ + "/Application Data/QuvoMail/dovecot/AccountInfo.ini' | iconv -f utf-16le -t utf-8 >> " + OutputPath("tree.txt")).c_str());
-  return;
+  input_.Tap(Current(), 230, 291);  // フォルダ2
+  Shot("setup-12-chosen.png");
+  input_.Tap(Current(), 120, 773);  // the chooser's OK
+  Shot("setup-13-rule-filled.png");
+  input_.Tap(Current(), 120, 773);  // the editor's OK
+  Shot("setup-14-rule-list.png");
+  input_.Tap(Current(), 120, 773);  // the rule list's OK: the rules are stored
+  ASSERT_TRUE(Gone(L"振り分け設定：dovecot")) << ReadFile(log_);
 
   // Receive: the server logs the account's login over TLS and the mail fetched.
-  HWND frame = FindWindowW(L"WCE_QvMailMainFrame", nullptr);
-  ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(PostMessageW(frame, WM_COMMAND, kReceiveCommand, 0));
+  input_.Tap(Current(), 360, 773);  // メニュー
+  input_.Tap(Current(), 360, 379);  // 受信
   const bool fetched = Within(std::chrono::seconds(60), [&] {
     const std::string log = pop.Log();
     return log.find("Login: user=<" + user + ">") != std::string::npos && log.find(", TLS,") != std::string::npos &&
-           log.find("retr=1/") != std::string::npos;
+           log.find("retr=2/") != std::string::npos;
   });
-  Shot("setup-8-received.png");
   ASSERT_TRUE(fetched) << ReadFile(log_) << pop.Log();
+  ASSERT_TRUE(Up(L"お知らせ"));
+  Shot("setup-15-received.png");
+  input_.Key(XK_Return);
+  ASSERT_TRUE(Gone(L"お知らせ"));
+  input_.Tap(Current(), 100, 70);  // 受信ﾎﾞｯｸｽ
+  Shot("setup-16-receive-box.png");
+  input_.Tap(Current(), 100, 219);  // ﾌｫﾙﾀﾞ2: its mail list
+  ASSERT_TRUE(Up(L"ﾌｫﾙﾀﾞ2")) << ReadFile(log_);
+  Shot("setup-17-filed-mail.png");
   std::ofstream(OutputPath("setup-run.log"), std::ios::binary) << ReadFile(log_);
+  // In the store: the rule's mail in ﾌｫﾙﾀﾞ2, the other in the receive folder.
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  EXPECT_EQ(MessagesByFolder(L"dovecot"), (std::map<std::wstring, size_t>{
+                                              {L"(box)", 1}, {L"ﾌｫﾙﾀﾞ1", 0}, {L"ﾌｫﾙﾀﾞ2", 1}, {L"ﾌｫﾙﾀﾞ3", 0}}));
   // The password typed into the sheet never reaches the program's log.
   EXPECT_EQ(ReadFile(log_).find(pop.Password()), std::string::npos);
 }
