@@ -24,10 +24,12 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 # Runs the program's main job: an optimised build without the tests, so that
-# it needs nothing the tests need.
+# it needs nothing the tests need. A device root the package was never
+# installed on gets it first, as a device gets the CAB before the first start.
 run: deps
 	@cmake -S . -B $(RUN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQV_BUILD_TESTS=OFF -DQV_LAYER_CHECK=OFF $(CMAKE_FLAGS) >/dev/null
 	@cmake --build $(RUN_BUILD) -j $(JOBS)
+	@$(RUN_BUILD)/setup/QvMailInstall
 	@if [ -x $(RUN_BUILD)/app/QvMail ]; then exec $(RUN_BUILD)/app/QvMail; \
 	else echo "QvMail: the program is not built yet; the engine library and the platform layer were built in $(RUN_BUILD)/."; fi
 

@@ -173,13 +173,12 @@ bool SaveAccountSettings(const std::wstring& name, const QvAccountSettings& sett
   // The last UID belongs to the receive, which may have moved it on since
   // the settings were read.
   record.mask[Attributes::kLastUid / 32] &= ~(1u << (Attributes::kLastUid % 32));
-  if (created) {
-    // The creation made the four boxes and stored their ids; the copy was
-    // never read from this account and holds none of them.
-    for (uint32_t bit : {Attributes::kJusinTrayID, Attributes::kSousinTrayID, Attributes::kSousinZumiTrayID,
-                         Attributes::kSitagakiTrayID}) {
-      record.mask[bit / 32] &= ~(1u << (bit % 32));
-    }
+  // The box ids belong to the store, which gave them when the account was
+  // made: a new account's copy holds none, and writing its zeros would lose
+  // the boxes.
+  for (uint32_t bit : {Attributes::kJusinTrayID, Attributes::kSousinTrayID, Attributes::kSousinZumiTrayID,
+                       Attributes::kSitagakiTrayID}) {
+    record.mask[bit / 32] &= ~(1u << (bit % 32));
   }
   if (!settings.bTaccount) {
     // Only the carrier's account receives automatically.

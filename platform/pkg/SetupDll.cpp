@@ -38,13 +38,15 @@ SetupOutcome WithSetupLibrary(const std::wstring& setupLibrary, Steps steps) {
 }  // namespace
 
 SetupOutcome RunSetupInstall(const std::wstring& setupLibrary, const std::wstring& installDir,
-                             bool previouslyInstalled) {
+                             bool previouslyInstalled, const std::function<FailedItems()>& packageSteps) {
   return WithSetupLibrary(setupLibrary, [&](const SetupExports& e) {
     if (e.installInit(nullptr, TRUE, previouslyInstalled ? TRUE : FALSE, installDir.c_str()) !=
         codeINSTALL_INIT_CONTINUE) {
       return SetupOutcome::kCancelled;
     }
-    if (e.installExit(nullptr, installDir.c_str(), 0, 0, 0, 0, 0) != codeINSTALL_EXIT_DONE) {
+    const FailedItems failed = packageSteps ? packageSteps() : FailedItems{};
+    if (e.installExit(nullptr, installDir.c_str(), failed.dirs, failed.files, failed.regKeys, failed.regValues,
+                      failed.shortcuts) != codeINSTALL_EXIT_DONE) {
       return SetupOutcome::kUndone;
     }
     return SetupOutcome::kDone;

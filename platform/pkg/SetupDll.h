@@ -4,6 +4,7 @@
 // runs the calls in the installer's order.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "platform/base/WinTypes.h"
@@ -30,10 +31,20 @@ enum class SetupOutcome {
   kMissingExport  // it lacks one of the four exports
 };
 
+// What the package's own steps could not make, as Install_Exit is told it.
+struct FailedItems {
+  WORD dirs = 0;
+  WORD files = 0;
+  WORD regKeys = 0;
+  WORD regValues = 0;
+  WORD shortcuts = 0;
+};
+
 // Install_Init (first call), the package's own steps, then Install_Exit with
-// no failed items.
+// the items those steps could not make (none when there are no steps).
 QV_PLATFORM_API SetupOutcome RunSetupInstall(const std::wstring& setupLibrary, const std::wstring& installDir,
-                                             bool previouslyInstalled);
+                                             bool previouslyInstalled,
+                                             const std::function<FailedItems()>& packageSteps = {});
 // Uninstall_Init, the package's own steps, then Uninstall_Exit.
 QV_PLATFORM_API SetupOutcome RunSetupRemoval(const std::wstring& setupLibrary, const std::wstring& installDir);
 

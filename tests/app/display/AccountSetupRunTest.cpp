@@ -1,10 +1,12 @@
 // The real program's first use under the tests' X server, driven through X
-// input as a person drives it (pointer taps, typed keys): on a freshly
-// installed device with no account, the account list comes up by itself;
-// an account is made through the name page and the account sheet against
-// the tests' dovecot (POP3 over TLS) and postfix, the list is closed, and
-// a receive fetches the mail waiting on the server. Every step is kept as a
-// PNG read back from the X server.
+// input as a person drives it (pointer taps, typed keys): the package is
+// installed on an empty device root as `make run` installs it; with no
+// account the account list comes up by itself; an account is made through
+// the name page and the account sheet against the tests' dovecot (POP3 over
+// TLS) and postfix; a classification rule files one sender's mail into a
+// folder chosen from the tree; a receive from the frame's menu fetches the
+// waiting mail, and the filed one is seen in its folder's mail list. Every
+// step is kept as a PNG read back from the X server.
 #include <dlfcn.h>
 #include <signal.h>
 #include <spawn.h>
@@ -13,10 +15,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <map>
+#include <memory>
 #include <sstream>
 #include <thread>
 
-#include "app/protocol/Commands.h"
 #include "platform/base/WideText.h"
 #include "platform/imaging/Imaging.h"
 #include "tests/app/support/ProgramRoot.h"
@@ -179,6 +182,31 @@ int Inked(Display* d, Window w, int top, int bottom) {
   return n;
 }
 
+// The message count of the account's receive box and of each folder below it, by name.
+std::map<std::wstring, size_t> MessagesByFolder(const std::wstring& name) {
+  std::map<std::wstring, size_t> counts;
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, L""));
+  QvAccountInfoInterface::Attributes s;
+  s.Select(QvAccountInfoInterface::Attributes::kJusinTrayID);
+  if (!account || !account->GetAccountInfoAttributes(&s)) return counts;
+  std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
+  std::unique_ptr<QvFolderInterface> box(storage ? storage->OpenFolder(s.ulJusinTrayID) : nullptr);
+  std::vector<unsigned long> ids;
+  if (!box || !box->GetFolderIds(&ids)) return counts;
+  ids.insert(ids.begin(), s.ulJusinTrayID);
+  for (unsigned long id : ids) {
+    std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(id));
+    QvFolderInterface::FolderAttributes a;
+    a.mask = 1;
+    std::vector<unsigned long> messages;
+    // The box itself is not among its own children: it is named by its place.
+    if (id == s.ulJusinTrayID) a.name = L"(box)";
+    else if (!box->ReadFolderAttributes(id, &a)) continue;
+    if (folder && folder->GetMessageIds(&messages)) counts[a.name] = messages.size();
+  }
+  return counts;
+}
+
 class AccountSetupRun : public qv::test::DisplayTest {
  protected:
   void TearDown() override {
@@ -204,6 +232,18 @@ class AccountSetupRun : public qv::test::DisplayTest {
     for (std::string& s : env) e.push_back(s.data());
     e.push_back(nullptr);
     ASSERT_EQ(posix_spawn(&pid_, program.c_str(), nullptr, nullptr, a.data(), e.data()), 0);
+  }
+  // The package's installer on the test's device root; its exit code.
+  int Install() {
+    const char* dir = std::getenv("QV_BINARY_DIR");
+    std::string installer = std::string(dir && *dir ? dir : ".") + "/setup/QvMailInstall";
+    std::string rootVar = "QVMAIL_DEVICE_ROOT=" + root_;
+    std::vector<char*> a = {installer.data(), nullptr}, e = {rootVar.data(), nullptr};
+    pid_t pid = -1;
+    int status = -1;
+    if (posix_spawn(&pid, installer.c_str(), nullptr, nullptr, a.data(), e.data()) != 0) return -1;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   bool Up(const wchar_t* title) {
     return Within(std::chrono::seconds(30), [&] { return FindWindowW(nullptr, title) != nullptr; });
@@ -240,10 +280,10 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   pop.AddMessage(user, "From: sender@example.com\r\nTo: " + user +
                            "@example.com\r\nSubject: =?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?=\r\n"
                            "Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n\x1b$B$3$s$K$A$O\x1b(B\r\n");
-  // Installed, no account yet: the data folder and the system folder.
-  ASSERT_TRUE(qv::test::MakeDataFolder());
-  CreateDirectoryW(L"\\Application Data\\QuvoMail\\System", nullptr);
-  ASSERT_TRUE(qv::test::SetProgramValue(L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"));
+  // The one the rule files away.
+  pop.AddMessage(user, "From: filed@example.org\r\nTo: " + user + "@example.com\r\nSubject: filed mail\r\n\r\nbody\r\n");
+  // An empty device root: the package is installed as `make run` installs it.
+  ASSERT_EQ(Install(), 0);
   Start(pop.CaFile());
 
   // No account: the account list comes up by itself, with its notice.
@@ -298,18 +338,54 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   }));
   Shot("setup-7-launcher.png");
 
+  // The frame's menu: the classification rules.
+  input_.Tap(Current(), 360, 773);  // メニュー
+  input_.Tap(Current(), 360, 601);  // 振り分け設定...
+  ASSERT_TRUE(Up(L"振り分け設定：dovecot")) << ReadFile(log_);
+  Shot("setup-8-rules.png");
+  input_.Tap(Current(), 399, 82);  // 新規
+  Shot("setup-8a-new.png");
+  TapType(320, 86, "filed");
+  TapType(320, 190, "filed@example.org");
+  Shot("setup-9-rule.png");
+  input_.Tap(Current(), 395, 412);  // 選択...
+  Shot("setup-10-chooser.png");
+  input_.Tap(Current(), 443, 181);  // the receive box's folder tree
+  Shot("setup-11-tree.png");
+  input_.Tap(Current(), 230, 291);  // フォルダ2
+  Shot("setup-12-chosen.png");
+  input_.Tap(Current(), 120, 773);  // the chooser's OK
+  Shot("setup-13-rule-filled.png");
+  input_.Tap(Current(), 120, 773);  // the editor's OK
+  Shot("setup-14-rule-list.png");
+  input_.Tap(Current(), 120, 773);  // the rule list's OK: the rules are stored
+  ASSERT_TRUE(Gone(L"振り分け設定：dovecot")) << ReadFile(log_);
+
   // Receive: the server logs the account's login over TLS and the mail fetched.
-  HWND frame = FindWindowW(L"WCE_QvMailMainFrame", nullptr);
-  ASSERT_NE(frame, nullptr);
-  ASSERT_TRUE(PostMessageW(frame, WM_COMMAND, kReceiveCommand, 0));
+  input_.Tap(Current(), 360, 773);  // メニュー
+  input_.Tap(Current(), 360, 379);  // 受信
   const bool fetched = Within(std::chrono::seconds(60), [&] {
     const std::string log = pop.Log();
     return log.find("Login: user=<" + user + ">") != std::string::npos && log.find(", TLS,") != std::string::npos &&
-           log.find("retr=1/") != std::string::npos;
+           log.find("retr=2/") != std::string::npos;
   });
-  Shot("setup-8-received.png");
   ASSERT_TRUE(fetched) << ReadFile(log_) << pop.Log();
+  ASSERT_TRUE(Up(L"お知らせ"));
+  Shot("setup-15-received.png");
+  input_.Key(XK_Return);
+  ASSERT_TRUE(Gone(L"お知らせ"));
+  input_.Tap(Current(), 100, 70);  // 受信ﾎﾞｯｸｽ
+  Shot("setup-16-receive-box.png");
+  input_.Tap(Current(), 100, 219);  // ﾌｫﾙﾀﾞ2: its mail list
+  ASSERT_TRUE(Up(L"ﾌｫﾙﾀﾞ2")) << ReadFile(log_);
+  Shot("setup-17-filed-mail.png");
   std::ofstream(OutputPath("setup-run.log"), std::ios::binary) << ReadFile(log_);
+  // In the store: the rule's mail in ﾌｫﾙﾀﾞ2, the other in the receive folder.
+  kill(pid_, SIGKILL);
+  waitpid(pid_, nullptr, 0);
+  pid_ = -1;
+  EXPECT_EQ(MessagesByFolder(L"dovecot"), (std::map<std::wstring, size_t>{
+                                              {L"(box)", 1}, {L"ﾌｫﾙﾀﾞ1", 0}, {L"ﾌｫﾙﾀﾞ2", 1}, {L"ﾌｫﾙﾀﾞ3", 0}}));
   // The password typed into the sheet never reaches the program's log.
   EXPECT_EQ(ReadFile(log_).find(pop.Password()), std::string::npos);
 }

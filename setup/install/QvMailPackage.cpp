@@ -1,0 +1,86 @@
+#include "setup/install/QvMailPackage.h"
+
+#include <vector>
+
+#include "platform/kernel/Files.h"
+#include "platform/pkg/Package.h"
+#include "platform/pkg/RegistryString.h"
+#include "platform/registry/Registry.h"
+
+namespace qv::setup {
+
+const GUID kQvMailPackageGuid = {0x6C1E42A7, 0x3B90, 0x4D5E, {0x9A, 0x21, 0x57, 0x0F, 0xC4, 0x88, 0x13, 0xB6}};
+
+namespace {
+
+constexpr wchar_t kProgramKey[] = L"Software\\Norvale\\QvMail";
+constexpr wchar_t kSetupLibrary[] = L"QvMailSetup.dll";
+constexpr wchar_t kInstallDir[] = L"\\Program Files\\QvMail";
+
+// The folders in the order they are made (each one's parent first).
+constexpr const wchar_t* kFolders[] = {L"\\Application Data", L"\\Application Data\\QuvoMail",
+                                       L"\\Application Data\\QuvoMail\\System"};
+
+struct Value {
+  const wchar_t* name;
+  const wchar_t* text;
+};
+// The names end with "\": the engine appends file and folder names directly.
+constexpr Value kValues[] = {{L"DataPath", L"\\Application Data\\QuvoMail\\"},
+                             {L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"}};
+
+bool FolderExists(const wchar_t* path) {
+  const DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool ValuePresent(const wchar_t* name) {
+  WCHAR text[MAX_PATH];
+  const HRESULT read = RegistryGetString(HKEY_CURRENT_USER, kProgramKey, name, text, MAX_PATH);
+  return read != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && read != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+void DeleteProgramValue(const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kProgramKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, name);
+  RegCloseKey(key);
+}
+
+}  // namespace
+
+bool IsQvMailPackageInstalled() {
+  HPACKAGE package = Pkg_OpenPackageByGUID(&kQvMailPackageGuid);
+  if (package == nullptr) return false;
+  Pkg_Close(package);
+  return true;
+}
+
+qv::pkg::SetupOutcome InstallQvMailPackage() {
+  const bool previously = IsQvMailPackageInstalled();
+  std::vector<const wchar_t*> written;
+  const qv::pkg::SetupOutcome outcome =
+      qv::pkg::RunSetupInstall(kSetupLibrary, kInstallDir, previously, [&written] {
+        qv::pkg::FailedItems failed;
+        for (const wchar_t* folder : kFolders) {
+          if (!CreateDirectoryW(folder, nullptr) && !FolderExists(folder)) ++failed.dirs;
+        }
+        for (const Value& v : kValues) {
+          if (ValuePresent(v.name)) continue;
+          if (FAILED(RegistrySetString(HKEY_CURRENT_USER, kProgramKey, v.name, v.text))) {
+            ++failed.regValues;
+          } else {
+            written.push_back(v.name);
+          }
+        }
+        if (!qv::pkg::RegisterPackage(kQvMailPackageGuid, L"T-VELA4メール", 4, 2, 0)) ++failed.regKeys;
+        return failed;
+      });
+  if (outcome == qv::pkg::SetupOutcome::kUndone) {
+    for (const wchar_t* name : written) DeleteProgramValue(name);
+    if (!previously) qv::pkg::UnregisterPackage(kQvMailPackageGuid);
+  }
+  return outcome;
+}
+
+}  // namespace qv::setup
