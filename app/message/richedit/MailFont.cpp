@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/kernel/Debug.h"
 #include "platform/shell/ShellUi.h"
 
@@ -13,7 +14,8 @@ int UIFontSize(bool points) {
 }
 
 BOOL MailFont::Make(int height, bool bold, bool underline) {
-  DeleteObject();  // a new creation replaces the previous font
+  // A new creation replaces the previous font, freed here.
+  const qv::ScopedGdiObject<HFONT> previous(static_cast<HFONT>(Detach()));
   LOGFONTW lf{};
   lf.lfHeight = height;
   lf.lfWeight = bold ? 700 : 400;

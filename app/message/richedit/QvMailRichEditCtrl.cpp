@@ -4,7 +4,9 @@
 #include "app/foundation/QvFlexibleEdit.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/protocol/WindowMessages.h"
+#include "platform/gdi/ScopedGdi.h"
 #include "platform/kernel/Library.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 bool IsRepeat(LPARAM flags) { return (flags & (1 << 30)) != 0; }
@@ -55,11 +57,9 @@ void QvMailRichEditCtrl::GetNeededHeight(RECT& rect) {
   const LRESULT at = SendMessage(EM_POSFROMCHAR, static_cast<WPARAM>(length > 0 ? length - 1 : 0));
   TEXTMETRICW tm{};
   {
-    HDC dc = ::GetDC(m_hWnd);
-    HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    const qv::ScopedGetDC dc(m_hWnd);
+    const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
     GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ::ReleaseDC(m_hWnd, dc);
   }
   rect.bottom = static_cast<SHORT>(HIWORD(at)) + tm.tmHeight + 8;
 }

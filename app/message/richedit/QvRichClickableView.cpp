@@ -6,6 +6,8 @@
 #include "app/foundation/PictureText.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 bool IsPictograph(wchar_t c) { return IsPictureChar(c) || IsWebPictureChar(c); }
@@ -32,13 +34,11 @@ POINT QvRichClickableView::PosOf(long index) const {
 }
 
 int QvRichClickableView::LineHeight() {
-  HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = SelectObject(dc, bodyFont_.GetSafeHandle() ? bodyFont_.GetSafeHandle()
-                                                            : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  const qv::ScopedGetDC dc(m_hWnd);
+  const qv::ScopedSelectObject withFont(dc, bodyFont_.GetSafeHandle() ? bodyFont_.GetSafeHandle()
+                                                                      : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
   TEXTMETRICW tm{};
   GetTextMetricsW(dc, &tm);
-  SelectObject(dc, old);
-  ::ReleaseDC(m_hWnd, dc);
   return tm.tmHeight > 0 ? tm.tmHeight : 1;
 }
 
@@ -220,7 +220,8 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
   const int lines = static_cast<int>(SendMessage(EM_GETLINECOUNT));
   SetBkMode(dc, OPAQUE);
   int bottom = client.top;
-  HBRUSH back = CreateSolidBrush(kBackColor);
+  const qv::ScopedGdiObject<HBRUSH> backBrush(CreateSolidBrush(kBackColor));
+  HBRUSH back = backBrush.get();
   for (; line < lines; ++line) {
     const long lineStart = static_cast<long>(SendMessage(EM_LINEINDEX, line));
     if (lineStart < 0 || lineStart > length) break;
@@ -246,7 +247,7 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
         ++j;
       }
       HGDIOBJ font = (link >= 0 && !selectedText ? linkFont_ : bodyFont_).GetSafeHandle();
-      HGDIOBJ old = SelectObject(dc, font ? font : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+      const qv::ScopedSelectObject withFont(dc, font ? font : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
       if (selectedText) {
         SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
         SetBkColor(dc, GetSysColor(COLOR_HIGHLIGHT));
@@ -259,10 +260,10 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
       }
       const POINT at = PosOf(i);
       const int right = DrawPictureText(dc, at.x, at.y, text.GetString() + i, static_cast<int>(j - i), lineHeight);
-      SelectObject(dc, old);
       if (focused && link >= 0 && link == selected_ && !selectedText) {
         const QvLinkRange& r = links_.GetRange(link);
-        HBRUSH ink = CreateSolidBrush(RGB(0, 0, 0));
+        const qv::ScopedGdiObject<HBRUSH> inkBrush(CreateSolidBrush(RGB(0, 0, 0)));
+        HBRUSH ink = inkBrush.get();
         const RECT top{at.x, at.y, right, at.y + 1};
         const RECT under{at.x, at.y + lineHeight - 1, right, at.y + lineHeight};
         FillRect(dc, &top, ink);
@@ -275,7 +276,6 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
           const RECT end{right - 1, at.y, right, at.y + lineHeight};
           FillRect(dc, &end, ink);
         }
-        DeleteObject(ink);
       }
       i = j;
     }
@@ -284,7 +284,6 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
     const RECT rest{client.left, std::max(bottom, client.top), client.right, client.bottom};
     FillRect(dc, &rest, back);
   }
-  DeleteObject(back);
 }
 
 void QvRichClickableView::RepaintPictographCells() {
