@@ -5,8 +5,11 @@
 #include <functional>
 
 #include "app/foundation/QvPictureCharBitmap.h"
+#include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/message/richedit/QvRichClickableView.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
 #include "app/message/subject/QvSubjectEdit.h"
+#include "platform/base/WideText.h"
 #include "platform/registry/Registry.h"
 #include "tests/app/foundation/BoxSession.h"
 
@@ -259,6 +262,42 @@ TEST_F(RichEdit, ReadOnlySubjectPagesAndLeaves) {
     EXPECT_EQ(PictureCharValue() == 1u, false) << "a read-only subject takes no pictographs";
     subject.DestroyWindow();
   }
+}
+
+TEST_F(RichEdit, DecoratedLinksOpenOnlyAsTheirKindAllows) {
+  struct Case {
+    const wchar_t* href;
+    HtmlLinkKind kind;
+  };
+  const Case cases[] = {
+      {L"https://example.jp/x", kHtmlLinkWeb},  {L"HTTP://example.jp/", kHtmlLinkWeb},
+      {L"mailto:hanako@example.jp", kHtmlLinkMail}, {L"tel:0312345678", kHtmlLinkTel},
+      {L"image:photo1.jpg", kHtmlLinkImage},    {L"file:///etc/passwd", kHtmlLinkNone},
+      {L"javascript:alert(1)", kHtmlLinkNone},  {L"\\Windows\\cmd.exe", kHtmlLinkNone},
+      {L"ftp://example.jp/", kHtmlLinkNone},    {L"", kHtmlLinkNone},
+  };
+  std::wstring html = L"<p>";
+  std::vector<const Case*> inDocument;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ClassifyHtmlLink(c.href), c.kind) << WideToUtf8(c.href);
+    // The control's parser drops script links itself; the others reach the body.
+    if (!*c.href || std::wstring(c.href).starts_with(L"javascript:")) continue;
+    html += L"<a href=\"" + std::wstring(c.href) + L"\">link</a> ";
+    inDocument.push_back(&c);
+  }
+  html += L"</p>";
+  // The same through the control: each focused link's kind.
+  ASSERT_TRUE(InitializeHtmlEditCtrl(nullptr, 0));
+  QvHtmlBodyCtrl body;
+  ASSERT_TRUE(body.Create(WS_CHILD | WS_VISIBLE | ES_MULTILINE, RECT{0, 40, 480, 400}, &page_, 200));
+  body.SendMessage(HEM_LOADHTML, reinterpret_cast<WPARAM>(html.c_str()));
+  for (int i = 0; i < static_cast<int>(inDocument.size()); ++i) {
+    ASSERT_TRUE(body.SelectLink(i)) << i;
+    CString text;
+    EXPECT_EQ(body.GetCurrentLink(text), inDocument[i]->kind) << WideToUtf8(inDocument[i]->href);
+    EXPECT_EQ(std::wstring(text.GetString()), std::wstring(inDocument[i]->href));
+  }
+  EXPECT_FALSE(body.SelectLink(static_cast<int>(inDocument.size())));
 }
 
 }  // namespace
