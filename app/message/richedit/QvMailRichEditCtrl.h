@@ -58,7 +58,12 @@ class QvMailRichEditCtrl : public QvRichEditCtrl {
   BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
   // WM_KEYDOWN; true when the key was taken.
   virtual bool OnBodyKey(UINT key, LPARAM flags);
-  void TextChanged() { cacheValid_ = false; }
+  void TextChanged() {
+    cacheValid_ = false;
+    ++changes_;
+  }
+  // Counts the changes seen, so a view re-reads its text once per change.
+  unsigned ChangeCount() const { return changes_; }
   int LineOfCaret() const;
 
   MailFont bodyFont_;
@@ -87,6 +92,7 @@ class QvMailRichEditCtrl : public QvRichEditCtrl {
   AreaHooks selector_;
   CString cache_;
   bool cacheValid_ = false;
+  unsigned changes_ = 0;
   bool backOut_ = false;
   bool backHeld_ = false;
   bool holdTimer_ = false;

@@ -158,9 +158,9 @@ void QvRichClickableView::SyncLink() {
 }
 
 void QvRichClickableView::Rescan() {
-  const CString& text = GetBodyText();
-  if (text == links_.GetText() && links_.GetText().GetLength() > 0) return;
-  links_.Scan(text.GetString());
+  if (scannedAt_ == ChangeCount()) return;
+  scannedAt_ = ChangeCount();
+  links_.Scan(GetBodyText().GetString());
   selected_ = -1;
   lastStart_ = lastEnd_ = -1;
   SyncLink();
@@ -207,7 +207,7 @@ bool QvRichClickableView::OnBodyKey(UINT key, LPARAM flags) {
 
 // Text runs of one look; links and the selection in their own looks, the
 // selected link of a focused view framed; pictographs drawn from the sets.
-void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
+void QvRichClickableView::PaintWhole(HDC dc, const RECT& client, const RECT& update) {
   const CString& text = GetBodyText();
   const long length = text.GetLength();
   const int lineHeight = LineHeight();
@@ -230,7 +230,7 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
     if (origin.y >= client.bottom) break;
     const RECT row{client.left, origin.y, client.right, origin.y + lineHeight};
     bottom = row.bottom;
-    if (row.bottom <= client.top) continue;
+    if (row.bottom <= update.top || row.top >= update.bottom) continue;
     FillRect(dc, &row, back);
     long i = lineStart;
     while (i < nextStart && i < length) {
@@ -286,25 +286,54 @@ void QvRichClickableView::PaintWhole(HDC dc, const RECT& client) {
   }
 }
 
-void QvRichClickableView::RepaintPictographCells() {
-  RECT client{};
-  GetClientRect(&client);
-  long first = 0, last = 0;
-  GetVisibleRange(first, last, client);
+// Typing repaints only the line it changed; of the pictographs, only those
+// in the rich edit's own update are drawn again, one cell each.
+void QvRichClickableView::RepaintPictographCells(const RECT& within) {
+  if (IsRectEmpty(&within)) return;
+  POINTL topLeft{within.left, within.top};
+  POINTL bottomRight{within.right - 1, within.bottom - 1};
+  const long from = static_cast<long>(SendMessage(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&topLeft)));
+  const long to = static_cast<long>(SendMessage(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&bottomRight)));
   const CString& text = GetBodyText();
   const int lineHeight = LineHeight();
-  bool any = false;
-  for (long i = std::max(0L, first); i <= last && i < text.GetLength(); ++i) {
-    if (!IsPictograph(text[static_cast<int>(i)])) continue;
-    const POINT from = PosOf(i);
-    const POINT to = PosOf(i + 1);
-    const RECT cell{from.x, from.y, to.y == from.y && to.x > from.x ? to.x : from.x + lineHeight, from.y + lineHeight};
-    InvalidateRect(&cell, FALSE);
-    any = true;
+  int width = lineHeight;
+  {
+    // Every pictograph takes the cell of the geta mark.
+    const qv::ScopedGetDC dc(m_hWnd);
+    const qv::ScopedSelectObject withFont(dc, bodyFont_.GetSafeHandle() ? bodyFont_.GetSafeHandle()
+                                                                        : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+    width = GetPictureTextExtent(dc, L"\u3013", 1, lineHeight).cx;
   }
-  if (!any) return;
-  redrawPending_ = true;
+  cells_.clear();
+  for (long i = std::max(0L, from - 1); i <= to && i < text.GetLength(); ++i) {
+    if (!IsPictograph(text[static_cast<int>(i)])) continue;
+    const POINT at = PosOf(i);
+    RECT cell{at.x, at.y, at.x + width, at.y + lineHeight};
+    RECT meet{};
+    if (!IntersectRect(&meet, &cell, &within)) continue;
+    cells_.push_back({i, cell});
+    InvalidateRect(&cell, FALSE);
+  }
+  if (cells_.empty()) return;
   UpdateWindow();
+}
+
+void QvRichClickableView::PaintCells(HDC dc) {
+  const CString& text = GetBodyText();
+  const int lineHeight = LineHeight();
+  long selStart = 0, selEnd = 0;
+  GetSel(selStart, selEnd);
+  const qv::ScopedSelectObject withFont(dc, bodyFont_.GetSafeHandle() ? bodyFont_.GetSafeHandle()
+                                                                      : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  SetBkMode(dc, OPAQUE);
+  for (const Cell& c : cells_) {
+    if (c.index >= text.GetLength()) continue;
+    const bool selected = c.index >= selStart && c.index < selEnd;
+    SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : kTextColor);
+    SetBkColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHT) : kBackColor);
+    DrawPictureText(dc, c.box.left, c.box.top, text.GetString() + c.index, 1, lineHeight);
+  }
+  cells_.clear();
 }
 
 void QvRichClickableView::Paint() {
@@ -317,18 +346,27 @@ void QvRichClickableView::Paint() {
     ::PostMessageW(::GetParent(m_hWnd), kFirstPaintDoneMessage, 0, reinterpret_cast<LPARAM>(m_hWnd));
     return;
   }
+  if (!cells_.empty()) {
+    PAINTSTRUCT ps{};
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    PaintCells(dc);
+    ::EndPaint(m_hWnd, &ps);
+    return;
+  }
   if (IsReadOnly() || redrawPending_) {
     PAINTSTRUCT ps{};
     HDC dc = ::BeginPaint(m_hWnd, &ps);
     RECT client{};
     GetClientRect(&client);
-    PaintWhole(dc, client);
+    PaintWhole(dc, client, ps.rcPaint);
     ::EndPaint(m_hWnd, &ps);
     redrawPending_ = false;
     return;
   }
+  RECT update{};
+  ::GetUpdateRect(m_hWnd, &update, FALSE);
   Default();
-  RepaintPictographCells();
+  RepaintPictographCells(update);
 }
 
 LRESULT QvRichClickableView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -397,8 +435,8 @@ LRESULT QvRichClickableView::WindowProc(UINT message, WPARAM wParam, LPARAM lPar
     case WM_PASTE:
     case EM_PASTESPECIAL:
     case EM_REPLACESEL: {
+      // Changes that send no EN_CHANGE are scanned here.
       const LRESULT r = QvMailRichEditCtrl::WindowProc(message, wParam, lParam);
-      TextChanged();
       Rescan();
       return r;
     }

@@ -4,6 +4,8 @@
 // page when tapped. Left and right page between messages there.
 #pragma once
 
+#include <vector>
+
 #include "app/message/links/QvLinkRangeList.h"
 #include "app/message/richedit/QvMailRichEditCtrl.h"
 
@@ -47,16 +49,25 @@ class QvRichClickableView : public QvMailRichEditCtrl {
   void SelectLink(int index);
   void RepaintLink(int index);
   void Paint();
-  void PaintWhole(HDC dc, const RECT& client);
-  void RepaintPictographCells();
+  // Draws the lines that meet `update`.
+  void PaintWhole(HDC dc, const RECT& client, const RECT& update);
+  // The pictographs whose cells meet `within` are drawn again by the view.
+  void RepaintPictographCells(const RECT& within);
+  void PaintCells(HDC dc);
 
   QvLinkRangeList links_;
+  unsigned scannedAt_ = ~0u;
   int selected_ = -1;
   long lastStart_ = -1;
   long lastEnd_ = -1;
   CString pressLink_;
   int orientation_ = 1;
   bool redrawPending_ = false;
+  struct Cell {
+    long index;
+    RECT box;
+  };
+  std::vector<Cell> cells_;
   bool composing_ = false;
   bool firstPaintDone_ = false;
 };
