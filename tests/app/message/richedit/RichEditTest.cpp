@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "app/foundation/QvPictureCharBitmap.h"
+#include "app/foundation/UiRegistry.h"
 #include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/message/richedit/QvRichClickableView.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
@@ -259,7 +260,24 @@ TEST_F(RichEdit, ReadOnlySubjectPagesAndLeaves) {
     EXPECT_EQ(std::count(got.begin(), got.end(), c.wantToPage), 1) << "key " << int(c.key);
     HWND focus = ::GetFocus();
     EXPECT_EQ(focus, c.focus == 0 ? subject.m_hWnd : c.focus < 0 ? before_ : after) << "key " << int(c.key);
-    EXPECT_EQ(PictureCharValue() == 1u, false) << "a read-only subject takes no pictographs";
+    subject.DestroyWindow();
+  }
+}
+
+TEST_F(RichEdit, OnlyAWritableSubjectTakesPictographs) {
+  for (bool readOnly : {false, true}) {
+    QvSubjectEdit subject;
+    ASSERT_TRUE(subject.Create(WS_CHILD | WS_VISIBLE | ES_MULTILINE | (readOnly ? ES_READONLY : 0),
+                               RECT{0, 40, 480, 80}, &page_, 300));
+    ::SetFocus(before_);
+    SetPictureCharCursor(0);
+    subject.SetFocus();
+    Run();
+    EXPECT_EQ(PictureCharValue(), readOnly ? 0u : 1u) << "read-only " << readOnly;
+    SetPictureCharCursor(1);
+    ::SetFocus(before_);
+    Run();
+    EXPECT_EQ(PictureCharValue(), readOnly ? 1u : 0u) << "read-only " << readOnly;
     subject.DestroyWindow();
   }
 }
