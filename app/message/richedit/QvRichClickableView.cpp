@@ -294,7 +294,12 @@ void QvRichClickableView::RepaintPictographCells(const RECT& within) {
   POINTL bottomRight{within.right - 1, within.bottom - 1};
   const long from = static_cast<long>(SendMessage(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&topLeft)));
   const long to = static_cast<long>(SendMessage(EM_CHARFROMPOS, 0, reinterpret_cast<LPARAM>(&bottomRight)));
-  const CString& text = GetBodyText();
+  // Only the characters of the update: the whole body may be read later, once per change.
+  const long first = std::max(0L, from - 1);
+  if (to < first) return;
+  std::vector<wchar_t> shown(static_cast<size_t>(to - first) + 2);
+  TEXTRANGEW range{{static_cast<LONG>(first), static_cast<LONG>(to + 1)}, shown.data()};
+  const long count = static_cast<long>(SendMessage(EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range)));
   const int lineHeight = LineHeight();
   int width = lineHeight;
   {
@@ -305,13 +310,13 @@ void QvRichClickableView::RepaintPictographCells(const RECT& within) {
     width = GetPictureTextExtent(dc, L"\u3013", 1, lineHeight).cx;
   }
   cells_.clear();
-  for (long i = std::max(0L, from - 1); i <= to && i < text.GetLength(); ++i) {
-    if (!IsPictograph(text[static_cast<int>(i)])) continue;
-    const POINT at = PosOf(i);
+  for (long k = 0; k < count; ++k) {
+    if (!IsPictograph(shown[static_cast<size_t>(k)])) continue;
+    const POINT at = PosOf(first + k);
     RECT cell{at.x, at.y, at.x + width, at.y + lineHeight};
     RECT meet{};
     if (!IntersectRect(&meet, &cell, &within)) continue;
-    cells_.push_back({i, cell});
+    cells_.push_back({first + k, shown[static_cast<size_t>(k)], cell});
     InvalidateRect(&cell, FALSE);
   }
   if (cells_.empty()) return;
@@ -319,7 +324,6 @@ void QvRichClickableView::RepaintPictographCells(const RECT& within) {
 }
 
 void QvRichClickableView::PaintCells(HDC dc) {
-  const CString& text = GetBodyText();
   const int lineHeight = LineHeight();
   long selStart = 0, selEnd = 0;
   GetSel(selStart, selEnd);
@@ -327,11 +331,10 @@ void QvRichClickableView::PaintCells(HDC dc) {
                                                                       : reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
   SetBkMode(dc, OPAQUE);
   for (const Cell& c : cells_) {
-    if (c.index >= text.GetLength()) continue;
     const bool selected = c.index >= selStart && c.index < selEnd;
     SetTextColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHTTEXT) : kTextColor);
     SetBkColor(dc, selected ? GetSysColor(COLOR_HIGHLIGHT) : kBackColor);
-    DrawPictureText(dc, c.box.left, c.box.top, text.GetString() + c.index, 1, lineHeight);
+    DrawPictureText(dc, c.box.left, c.box.top, &c.ch, 1, lineHeight);
   }
   cells_.clear();
 }

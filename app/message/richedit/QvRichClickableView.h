@@ -65,6 +65,7 @@ class QvRichClickableView : public QvMailRichEditCtrl {
   bool redrawPending_ = false;
   struct Cell {
     long index;
+    wchar_t ch;
     RECT box;
   };
   std::vector<Cell> cells_;
