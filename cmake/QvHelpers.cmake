@@ -4,10 +4,14 @@ function(qv_glob_sources var dir)
   set(${var} ${_src} PARENT_SCOPE)
 endfunction()
 
-# qv_add_test_folder(<dir> LABEL <label> LIBS <libs...>): one GoogleTest program
-# per test folder, named after its path, registered with CTest.
+# qv_add_test_folder(<dir> LABEL <label> [SHARDS <n>] LIBS <libs...>): one
+# GoogleTest program per test folder, named after its path, registered with
+# CTest. With SHARDS the program is registered as n tests, each running its
+# share of the cases (GoogleTest's own sharding), so that a long program does
+# not hold up the run by itself. The registered names are kept in the global
+# property QV_TESTS_<program>.
 function(qv_add_test_folder dir)
-  cmake_parse_arguments(T "" "LABEL" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "LABEL;SHARDS" "LIBS" ${ARGN})
   qv_glob_sources(_src ${dir})
   if(NOT _src)
     return()
@@ -19,9 +23,23 @@ function(qv_add_test_folder dir)
   if(NOT T_LABEL)
     set(T_LABEL unit)
   endif()
-  add_test(NAME ${_name} COMMAND ${_name} --gtest_brief=1)
-  set_tests_properties(${_name} PROPERTIES LABELS ${T_LABEL} TIMEOUT 900
-    ENVIRONMENT "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  set(_env "QV_SOURCE_DIR=${CMAKE_SOURCE_DIR};QV_BINARY_DIR=${CMAKE_BINARY_DIR}")
+  set(_tests)
+  if(T_SHARDS AND T_SHARDS GREATER 1)
+    math(EXPR _last "${T_SHARDS} - 1")
+    foreach(_i RANGE ${_last})
+      add_test(NAME ${_name}_${_i} COMMAND ${_name} --gtest_brief=1)
+      set_tests_properties(${_name}_${_i} PROPERTIES
+        ENVIRONMENT "${_env};GTEST_TOTAL_SHARDS=${T_SHARDS};GTEST_SHARD_INDEX=${_i}")
+      list(APPEND _tests ${_name}_${_i})
+    endforeach()
+  else()
+    add_test(NAME ${_name} COMMAND ${_name} --gtest_brief=1)
+    set_tests_properties(${_name} PROPERTIES ENVIRONMENT "${_env}")
+    set(_tests ${_name})
+  endif()
+  set_tests_properties(${_tests} PROPERTIES LABELS ${T_LABEL} TIMEOUT 900)
+  set_property(GLOBAL PROPERTY QV_TESTS_${_name} ${_tests})
 endfunction()
 
 # qv_layer(<target> DIR <dir> [SUBDIRS <folders...>] [DEPS <layers...>]
