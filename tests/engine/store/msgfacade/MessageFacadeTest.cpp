@@ -335,23 +335,18 @@ TEST_F(MessageFacadeTest, OneReadOfManyHeadersAnswersAsEachOwnRead) {
   ASSERT_TRUE(Open(id_)->Write(kRaw));
   const std::string whole = Eml();
   std::string flagged = whole, older = whole, foreign = whole;
-  flagged[16] = 1;   // unread
-  flagged[19] = 1;   // protected
-  flagged[141] = 1;  // HTML
-  older[12] = 0x00;  // 4096
-  older[13] = 0x10;
-  older[17] = 1;
+  flagged[16] = flagged[19] = flagged[141] = 1;  // unread, protected, HTML
+  older[12] = 0x00, older[13] = 0x10, older[17] = 1;  // 4096, with attachments
   foreign[3] = 'X';
   struct Case {
     const char* what;
     std::string bytes;  // the file; empty: none
     std::string moved;  // left as "_tmp" by a replace cut short
   };
-  const Case cases[] = {
-      {"whole", whole, ""},          {"flags", flagged, ""},    {"older", older, ""},
-      {"foreign", foreign, ""},      {"torn", whole.substr(0, 200), ""}, {"interrupted", "", flagged},
-      {"debris beside", whole, flagged}, {"gone", "", ""},
-  };
+  const Case cases[] = {{"whole", whole, ""},        {"flags", flagged, ""},
+                        {"older", older, ""},        {"foreign", foreign, ""},
+                        {"torn", whole.substr(0, 200), ""}, {"interrupted", "", flagged},
+                        {"debris beside", whole, flagged}, {"gone", "", ""}};
   std::vector<uint32_t> ids;
   for (const Case& c : cases) {
     const uint32_t id = NewMessage(inbox_);
