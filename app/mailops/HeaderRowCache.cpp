@@ -86,7 +86,9 @@ void AddCached(const QvMailListItem& row) {
 // The folder's header records, read in one call.
 struct LoadedHeaders {
   std::vector<unsigned long> ids;
-  std::vector<Header> records;
+  // Left unset until read: zeroing a full folder's records first would
+  // cost a pass over megabytes each open.
+  std::unique_ptr<Header[]> records;
 };
 
 bool TryLoad(QvFolderInterface* folder, LoadedHeaders* loaded, bool* noBuffer) {
@@ -95,14 +97,13 @@ bool TryLoad(QvFolderInterface* folder, LoadedHeaders* loaded, bool* noBuffer) {
     *noBuffer = true;
     return false;
   }
-  try {
-    loaded->records.assign(loaded->ids.size(), Header{});
-  } catch (const std::bad_alloc&) {
+  if (loaded->ids.empty()) return true;
+  loaded->records.reset(new (std::nothrow) Header[loaded->ids.size()]);
+  if (!loaded->records) {
     *noBuffer = true;
     return false;
   }
-  return loaded->records.empty() ||
-         folder->LoadMessageHeader(loaded->records.data(), static_cast<unsigned long>(loaded->records.size()));
+  return folder->LoadMessageHeader(loaded->records.get(), static_cast<unsigned long>(loaded->ids.size()));
 }
 
 bool LoadFolderHeaders(DWORD folderId, LoadedHeaders* loaded) {
@@ -149,10 +150,7 @@ std::wstring ContactOr(NameMemo* memo, const std::wstring& address) {
   return !address.empty() && MemoLookup(memo, address, &name) && !name.empty() ? name : address;
 }
 
-bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row, NameMemo* memo) {
-  uint32_t status = 0;
-  uint32_t kind = 0;
-  if (!GetMessageStatus(header.id, folderId, &status, &kind)) return false;
+void BuildHeaderRow(const Header& header, uint32_t status, uint32_t kind, QvMailListItem* row, NameMemo* memo) {
   const std::wstring to = header.toAddress;
   const std::wstring from = header.fromAddress;
   const std::wstring fromName = header.fromName;
@@ -175,7 +173,6 @@ bool BuildHeaderRow(DWORD folderId, const Header& header, QvMailListItem* row, N
   row->status = status;
   row->kind = kind;
   row->spare = 0;
-  return true;
 }
 
 // The address book stays open for the whole call.
@@ -197,34 +194,49 @@ class PoomSession {
 bool LoadMessageHeaders(DWORD folderId, const std::vector<unsigned long>& ids, std::vector<QvMailListItem>* rows) {
   rows->clear();
   if (ids.empty()) return true;
+  // Cached rows first; the misses are made together below.
+  std::vector<size_t> missing;
+  rows->resize(ids.size());
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (!FindCached(ids[i], &(*rows)[i])) missing.push_back(i);
+  }
+  if (missing.empty()) return true;
   PoomSession contacts;
   LoadedHeaders loaded;
-  NameMemo names;
+  if (!LoadFolderHeaders(folderId, &loaded)) {
+    rows->clear();
+    return false;
+  }
   // Where each id's record lies (the first, should the folder list one twice).
   std::unordered_map<unsigned long, size_t> places;
-  bool haveLoaded = false;
-  for (unsigned long id : ids) {
-    QvMailListItem row;
-    if (FindCached(id, &row)) {
-      rows->push_back(row);
-      continue;
-    }
-    if (!haveLoaded) {
-      if (!LoadFolderHeaders(folderId, &loaded)) return false;
-      haveLoaded = true;
-      for (size_t i = 0; i < loaded.ids.size(); ++i) places.emplace(loaded.ids[i], i);
-    }
-    auto found = places.find(id);
+  for (size_t i = 0; i < loaded.ids.size(); ++i) places.emplace(loaded.ids[i], i);
+  std::vector<size_t> records;
+  std::vector<unsigned long> missingIds;
+  records.reserve(missing.size());
+  missingIds.reserve(missing.size());
+  for (size_t i : missing) {
+    auto found = places.find(ids[i]);
     if (found == places.end()) {
       ShowMailOpsError(kErrorHeaderNotFound);
+      rows->clear();
       return false;
     }
-    if (!BuildHeaderRow(folderId, loaded.records[found->second], &row, &names)) {
-      ShowMailOpsError(kErrorNoHeaderBuffer);
-      return false;
-    }
+    records.push_back(found->second);
+    missingIds.push_back(ids[i]);
+  }
+  // Every status of the misses in one read of the store.
+  std::vector<uint32_t> statuses;
+  std::vector<uint32_t> kinds;
+  if (!GetMessageStatuses(folderId, missingIds, &statuses, &kinds)) {
+    ShowMailOpsError(kErrorNoHeaderBuffer);
+    rows->clear();
+    return false;
+  }
+  NameMemo names;
+  for (size_t k = 0; k < missing.size(); ++k) {
+    QvMailListItem& row = (*rows)[missing[k]];
+    BuildHeaderRow(loaded.records[records[k]], statuses[k], kinds[k], &row, &names);
     AddCached(row);
-    rows->push_back(row);
   }
   return true;
 }

@@ -58,6 +58,17 @@ bool Read(QvStorageInterface* storage, DWORD messageId, DWORD folderId, QvMessag
   return message->SetAttributes(upgrade);
 }
 
+uint32_t StatusWord(const QvMessageInterface::Attributes& attributes) {
+  uint32_t word = 0;
+  if (attributes.unread) word |= kStatusUnread;
+  if (attributes.hasAttachments) word |= kStatusHasAttachments;
+  if (attributes.isProtected) word |= kStatusProtected;
+  if (attributes.attachmentsDeleted) word |= kStatusAttachmentsDeleted;
+  if (attributes.state) word |= kStatusPartial;
+  if (attributes.isHtml) word |= kStatusHtml;
+  return word;
+}
+
 }  // namespace
 
 bool GetMessageStatus(DWORD messageId, DWORD folderId, uint32_t* status, uint32_t* kind) {
@@ -76,14 +87,27 @@ bool GetMessageStatus(DWORD messageId, DWORD folderId, uint32_t* status, uint32_
       return false;
     }
   }
-  uint32_t word = 0;
-  if (attributes.unread) word |= kStatusUnread;
-  if (attributes.hasAttachments) word |= kStatusHasAttachments;
-  if (attributes.isProtected) word |= kStatusProtected;
-  if (attributes.attachmentsDeleted) word |= kStatusAttachmentsDeleted;
-  if (attributes.state) word |= kStatusPartial;
-  if (attributes.isHtml) word |= kStatusHtml;
-  *status = word;
+  *status = StatusWord(attributes);
   *kind = attributes.kind;
+  return true;
+}
+
+bool GetMessageStatuses(DWORD folderId, const std::vector<unsigned long>& ids, std::vector<uint32_t>* statuses,
+                        std::vector<uint32_t>* kinds) {
+  statuses->assign(ids.size(), 0);
+  kinds->assign(ids.size(), 0);
+  QvStorageInterface* storage = CurrentStorage();
+  if (storage == nullptr) return false;
+  std::vector<QvMessageInterface::Attributes> read;
+  std::vector<unsigned long> codes;
+  if (!storage->GetMessageHeaderFields(ids, kStatusMask, &read, &codes)) read.clear();
+  for (size_t i = 0; i < ids.size(); ++i) {
+    if (i < read.size() && codes[i] == QVMDL_SUCCESS) {
+      (*statuses)[i] = StatusWord(read[i]);
+      (*kinds)[i] = read[i].kind;
+    } else if (!GetMessageStatus(static_cast<DWORD>(ids[i]), folderId, &(*statuses)[i], &(*kinds)[i])) {
+      return false;
+    }
+  }
   return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/base/WinTypes.h"
 
@@ -18,3 +19,10 @@ constexpr uint32_t kStatusHtml = 0x20;
 // entry needs repair is repaired (unless the automatic receive waits) and
 // the folder refreshed; other failures show the engine error.
 bool GetMessageStatus(DWORD messageId, DWORD folderId, uint32_t* status, uint32_t* kind);
+
+// The same for many messages of one folder, read in one call of the store
+// (one lock, not an open of each message): a list's rows need every status
+// of a folder. A message that call cannot read (an older file, a list entry
+// to repair) goes through GetMessageStatus; false at the first that fails.
+bool GetMessageStatuses(DWORD folderId, const std::vector<unsigned long>& ids, std::vector<uint32_t>* statuses,
+                        std::vector<uint32_t>* kinds);

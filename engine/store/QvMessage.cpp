@@ -205,21 +205,35 @@ uint32_t QvMessage::Commit() {
   return ReplaceWithCopy(TempPath(), path_, MOVEFILE_WRITE_THROUGH);
 }
 
-uint32_t QvMessage::OpenStored(HANDLE* file, DWORD* size) {
-  uint32_t code = Prepare();
-  if (code != QVMDL_SUCCESS) return code;
-  *file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                      nullptr);
-  if (*file == INVALID_HANDLE_VALUE) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+uint32_t QvMessage::OpenStored(HANDLE* file, DWORD* size) { return OpenStoredAt(path_, file, size, true); }
+
+uint32_t QvMessage::OpenStoredAt(const std::wstring& path, HANDLE* file, DWORD* size, bool settleFirst) {
+  const auto open = [&] {
+    *file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                        nullptr);
+    return *file != INVALID_HANDLE_VALUE;
+  };
+  // A stored file that opens is whole (a replace swaps it in one step), so
+  // a reader in a hurry settles only a message whose file is missing; the
+  // debris beside a whole file is left to the message's next own open.
+  if (settleFirst || !open()) {
+    uint32_t code = RestoreInterruptedFile(path, path + L"_tmp");
+    if (code != QVMDL_SUCCESS) return MapPrepare(code);
+    if (!open()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
+  }
   *size = GetFileSize(*file, nullptr);
   if (*size == INVALID_FILE_SIZE || *size < kHeaderBytes) return QVMDL_ERR_STG_FILE_FMTILLGL_EML;
   return QVMDL_SUCCESS;
 }
 
 uint32_t QvMessage::ReadHeader(uint8_t* header, uint32_t* fileSize) {
+  return ReadHeaderAt(path_, header, fileSize, true);
+}
+
+uint32_t QvMessage::ReadHeaderAt(const std::wstring& path, uint8_t* header, uint32_t* fileSize, bool settleFirst) {
   HANDLE handle = INVALID_HANDLE_VALUE;
   DWORD size = 0;
-  uint32_t code = OpenStored(&handle, &size);
+  uint32_t code = OpenStoredAt(path, &handle, &size, settleFirst);
   qv::ScopedHandle file(handle);
   if (code != QVMDL_SUCCESS) return code;
   size_t got = 0;
@@ -488,7 +502,17 @@ uint32_t QvMessage::GetHeaderFields(Attributes* a, bool* older) {
   uint8_t header[kHeaderBytes];
   uint32_t fileSize = 0;
   uint32_t code = ReadHeader(header, &fileSize);
-  if (code != QVMDL_SUCCESS) return code;
+  return code == QVMDL_SUCCESS ? DecodeHeaderFields(header, fileSize, a, older) : code;
+}
+
+uint32_t QvMessage::ReadHeaderFieldsAt(const std::wstring& path, Attributes* a, bool* older) {
+  uint8_t header[kHeaderBytes];
+  uint32_t fileSize = 0;
+  uint32_t code = ReadHeaderAt(path, header, &fileSize, false);
+  return code == QVMDL_SUCCESS ? DecodeHeaderFields(header, fileSize, a, older) : code;
+}
+
+uint32_t QvMessage::DecodeHeaderFields(const uint8_t* header, uint32_t fileSize, Attributes* a, bool* older) {
   uint32_t version = CheckFormat(header);
   if (version < 4096) return QVMDL_ERR_STG_FILE_VERSION_EML;
   a->size = fileSize - kHeaderBytes;

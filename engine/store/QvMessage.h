@@ -97,6 +97,12 @@ class QvMessage {
   // `folderId` gets the recorded folder (kWhole only).
   static Stored CheckStored(const std::wstring& path, uint32_t* folderId);
 
+  // The header fields the mask of `attributes` asks for, of the file at
+  // `path`, with "QvMessage Mutex" held by the caller: what GetAttributes
+  // reads, for callers that read many messages under one hold. `older` says
+  // the file's version lacks some fields (given their defaults).
+  static uint32_t ReadHeaderFieldsAt(const std::wstring& path, Attributes* attributes, bool* older);
+
   // The list fields of `attributes` put into a header-cache record.
   static void ApplyListFields(const Attributes& attributes, QvFolderInterface::FolderMsgHeader* record);
 
@@ -108,6 +114,11 @@ class QvMessage {
   // Settles and opens the file for reading; it must hold a whole header.
   uint32_t OpenStored(HANDLE* file, DWORD* size);
   uint32_t ReadHeader(uint8_t* header, uint32_t* fileSize);
+  // `settleFirst`: an interrupted replace is settled before the open, not
+  // only when the file is missing.
+  static uint32_t OpenStoredAt(const std::wstring& path, HANDLE* file, DWORD* size, bool settleFirst);
+  static uint32_t ReadHeaderAt(const std::wstring& path, uint8_t* header, uint32_t* fileSize, bool settleFirst);
+  static uint32_t DecodeHeaderFields(const uint8_t* header, uint32_t fileSize, Attributes* attributes, bool* older);
   uint32_t ReadRawLocked(std::string* out);
   uint32_t WriteRawLocked(const std::string& raw);
   uint32_t ReplaceText(const uint8_t* header, const char* text, size_t length);

@@ -323,26 +323,30 @@ uint32_t QvMessageHeader::LoadLocked(Record* records, uint32_t count) {
   uint32_t live = Live();
   if (live > count) return QVMDL_ERR_STG_HEADER_TOO_MANY;
   if (live < count) return Codes().format;
-  std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * used_);
-  {
-    qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
-    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
-    if (!data.empty() && !ReadAt(stream.get(), kIndexBytes, data.data(), data.size())) return Codes().read;
-  }
-  std::vector<Record> loaded(count);
+  // Read a block of slots at a time and decoded straight into the caller's
+  // records: a full folder's file and a second copy of its records would
+  // cost megabytes of fresh pages each open.
+  constexpr uint32_t kBlockSlots = 32;
+  std::vector<uint8_t> data(static_cast<size_t>(kRecordBytes) * kBlockSlots);
+  qv::ScopedFile stream(_wfopen(path_.c_str(), L"rb"));
+  if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+  const int64_t offset = QvLocalTime::OffsetNow();
   uint32_t n = 0;
-  for (uint32_t slot = 0; slot < used_; ++slot) {
-    if (index_[slot] == kDeletedSlot) continue;
-    DecodeRecord(data.data() + static_cast<size_t>(kRecordBytes) * slot, &loaded[n]);
-    if (loaded[n].id != index_[slot]) return Codes().format;
-    ++n;
+  for (uint32_t first = 0; first < used_; first += kBlockSlots) {
+    const uint32_t slots = std::min(kBlockSlots, used_ - first);
+    if (!ReadAt(stream.get(), RecordOffset(first), data.data(), static_cast<size_t>(kRecordBytes) * slots)) {
+      return Codes().read;
+    }
+    for (uint32_t i = 0; i < slots; ++i) {
+      if (index_[first + i] == kDeletedSlot) continue;
+      Record& r = records[n];
+      DecodeRecord(data.data() + static_cast<size_t>(kRecordBytes) * i, &r);
+      if (r.id != index_[first + i]) return Codes().format;
+      QvLocalTime::Shift(&r.date, offset);  // a date that is no time at all stays as it is, and is cleared next
+      ClearInvalidDate(&r.date);
+      ++n;
+    }
   }
-  int64_t offset = QvLocalTime::OffsetNow();
-  for (Record& r : loaded) {
-    QvLocalTime::Shift(&r.date, offset);  // a date that is no time at all stays as it is, and is cleared next
-    ClearInvalidDate(&r.date);
-  }
-  std::copy(loaded.begin(), loaded.end(), records);
   return QVMDL_SUCCESS;
 }
 

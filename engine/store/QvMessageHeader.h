@@ -47,6 +47,7 @@ class QvMessageHeader {
   bool UpdateRecord(uint32_t id, const std::function<void(Record*)>& change);
   bool MarkDeleted(uint32_t id);
   // Reads `count` live records in slot order; dates come back in local time.
+  // On a failure the records may have been partly written.
   bool LoadAll(Record* records, uint32_t count);
   bool CheckCount(const std::vector<uint32_t>& ids);
   bool Compact();

@@ -504,6 +504,25 @@ bool QvMessageSet::RecoverEntries(std::map<uint32_t, RecoveredEntry>* out) {
   return code == QVMDL_SUCCESS || Fail(code);
 }
 
+void QvMessageSet::ReadHeaderFields(const std::vector<uint32_t>& ids, uint32_t mask,
+                                    std::vector<QvMessage::Attributes>* out, std::vector<uint32_t>* codes) {
+  out->assign(ids.size(), QvMessage::Attributes{});
+  codes->assign(ids.size(), QVMDL_SUCCESS);
+  QvNamedMutex::Hold hold(messageMutex_);
+  for (size_t i = 0; i < ids.size(); ++i) {
+    QvMessage::Attributes& a = (*out)[i];
+    a.mask = mask & QvMessageFields::kHeaderFields;
+    if (!IsValidId(ids[i])) {
+      (*codes)[i] = QVMDL_ERR_STG_MESSAGE_ID_RANGE;
+      continue;
+    }
+    bool older = false;
+    uint32_t code = QvMessage::ReadHeaderFieldsAt(MessagePath(ids[i]), &a, &older);
+    if (code == QVMDL_SUCCESS && older) code = QVMDL_ERR_STG_EML_OLD_VERSION;
+    (*codes)[i] = code;
+  }
+}
+
 bool QvMessageSet::ReadHeaderOf(uint32_t messageId, uint8_t* header) {
   qv::ScopedHandle file(CreateFileW(MessagePath(messageId).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

@@ -78,6 +78,12 @@ class QvMessageSet : public QvMessageOwner {
   bool CopyEntryTable(std::vector<uint32_t>* slots);
   // Whether the message's file is one a cut-off first write left behind.
   bool LeftUnfinished(uint32_t messageId);
+  // The header fields `mask` names of each message of `ids`, all read under
+  // one hold of "QvMessage Mutex": a list of a folder's flags costs one lock,
+  // not one a message. `codes[i]` is QVMDL_SUCCESS, the older-file code (fields filled
+  // with defaults, as GetAttributes gives them) or why message i was not read.
+  void ReadHeaderFields(const std::vector<uint32_t>& ids, uint32_t mask, std::vector<QvMessage::Attributes>* out,
+                        std::vector<uint32_t>* codes);
   // The first bytes of the message's file, its header block.
   bool ReadHeaderOf(uint32_t messageId, uint8_t* header);
   // Frees a slot and deletes whatever file of the id is left, for a message

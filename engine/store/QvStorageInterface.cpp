@@ -64,6 +64,20 @@ QvMessageInterface* QvStorageInterface::OpenMessage(unsigned long id) {
   return facade;
 }
 
+bool QvStorageInterface::GetMessageHeaderFields(const std::vector<unsigned long>& ids, uint32_t mask,
+                                                std::vector<QvMessageFields::Attributes>* attributes,
+                                                std::vector<unsigned long>* codes) {
+  if (storage_ == nullptr) return false;
+  if (attributes == nullptr || codes == nullptr) return Fail(QVMDL_ERR_STG_NULL_ARGUMENT);
+  std::vector<uint32_t> wanted;
+  wanted.reserve(ids.size());
+  for (unsigned long id : ids) wanted.push_back(id > 0xFFFFFFFFul ? 0xFFFFFFFFu : static_cast<uint32_t>(id));
+  std::vector<uint32_t> read;
+  storage_->Messages().ReadHeaderFields(wanted, mask, attributes, &read);
+  codes->assign(read.begin(), read.end());
+  return true;
+}
+
 bool QvStorageInterface::RemoveMessage(unsigned long id) {
   if (storage_ == nullptr) return false;
   const auto messageId = static_cast<uint32_t>(id);

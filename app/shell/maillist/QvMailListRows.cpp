@@ -44,10 +44,7 @@ int CompareDates(const SYSTEMTIME& a, const SYSTEMTIME& b) {
   return 0;
 }
 
-int CompareTexts(const CString& a, const CString& b) {
-  const int c = a.str().compare(b.str());
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
+int CompareTexts(const QvRowText& a, const QvRowText& b) { return a.Compare(b); }
 
 }  // namespace
 

@@ -74,7 +74,8 @@ class QVMIDDLE_API QvFolderInterface {
   bool MoveMessage(std::vector<unsigned long>& ids, QvFolderInterface* destination);
   bool RemoveAttachments(std::vector<unsigned long>& ids, std::vector<unsigned long>* failed);
   unsigned long GetRemainMessageCount();
-  // `records` holds `count` records; dates come back in local time.
+  // `records` holds `count` records; dates come back in local time. A
+  // failure may leave them partly written.
   bool LoadMessageHeader(FolderMsgHeader* records, unsigned long count);
   bool FlushMessageHeader();
   bool RegisterNotify(Notify* observer);

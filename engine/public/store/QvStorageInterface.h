@@ -5,8 +5,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/public/QvMiddleExport.h"
+#include "engine/public/store/QvMessageFields.h"
 
 class QvFolderInterface;
 class QvMessageInterface;
@@ -26,6 +28,13 @@ class QVMIDDLE_API QvStorageInterface {
   QvFolderInterface* OpenRootFolder();
   QvFolderInterface* OpenFolder(unsigned long id);
   QvMessageInterface* OpenMessage(unsigned long id);
+  // The header fields of `mask` of many messages at once, under one hold
+  // of the message lock (what OpenMessage and GetAttributes give for each).
+  // `codes[i]` is QVMDL_SUCCESS when `attributes[i]` was read, else the code a message's
+  // own read would set: the older-file code comes with the fields filled.
+  bool GetMessageHeaderFields(const std::vector<unsigned long>& ids, uint32_t mask,
+                              std::vector<QvMessageFields::Attributes>* attributes,
+                              std::vector<unsigned long>* codes);
   bool RemoveMessage(unsigned long id);
   bool MoveMessage(unsigned long id, unsigned long target);
   unsigned long GetUserFolderCnt();

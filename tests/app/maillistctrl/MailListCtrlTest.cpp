@@ -9,6 +9,7 @@
 #include "app/mailops/MessageOperations.h"
 #include "app/shell/boxdlg/QvTitleBarCtrl.h"
 #include "app/shell/maillist/QvMailListCtrl.h"
+#include "app/shell/maillist/QvMailListRows.h"
 #include "platform/pim/Pim.h"
 #include "platform/testing/Seams.h"
 #include "platform/ui/window/Screen.h"
@@ -491,6 +492,23 @@ TEST(MailListKinds, EachKindAnswersItsIds) {
   }
   EXPECT_EQ(QvMailListKind::ForKind(6).GetKind(), 0);
   EXPECT_EQ(QvMailListKind::ForKind(-1).GetKind(), 0);
+}
+
+// Rows keep their texts as UTF-16 yet sort by code point, as wide text
+// does: a pictograph (a surrogate pair) after the full-width forms.
+TEST(MailListRowTexts, KeepTheirTextAndSortByCodePoint) {
+  const wchar_t* ordered[] = {L"", L"A", L"Ab", L"\u3042", L"\uFF08x", L"\U0001F600", L"\U0001F600a"};
+  for (const wchar_t* text : ordered) EXPECT_EQ(QvRowText(text).str(), std::wstring(text));
+  for (size_t i = 0; i < std::size(ordered); ++i) {
+    for (size_t j = 0; j < std::size(ordered); ++j) {
+      QvMailListItem a, b;
+      a.subject = ordered[i];
+      b.subject = ordered[j];
+      a.messageId = b.messageId = 1;
+      const int want = i < j ? -1 : (i > j ? 1 : 0);
+      EXPECT_EQ(QvMailListRows::Compare(a, b, 2, false), want) << i << " " << j;
+    }
+  }
 }
 
 TEST(MailListKinds, IconOfEachKindAndStatus) {

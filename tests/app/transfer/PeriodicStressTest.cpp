@@ -52,7 +52,7 @@ class PeriodicStressTest : public TransferTest {
       ASSERT_TRUE(m->GetAttributes(&a)) << pass;
       EXPECT_EQ(rows[i].messageId, ids[i]) << pass;
       EXPECT_EQ((rows[i].status & QvMailListItem::kUnread) != 0, a.unread != 0) << "pass " << pass << " id " << ids[i];
-      EXPECT_EQ(std::wstring(rows[i].subject.GetString()), a.listShort2) << "pass " << pass << " id " << ids[i];
+      EXPECT_EQ(rows[i].subject.str(), a.listShort2) << "pass " << pass << " id " << ids[i];
     }
   }
 };

@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <tuple>
+#include <vector>
 
 #include "engine/public/content/EmlCompose.h"
 #include "engine/public/content/Email.h"
@@ -324,6 +326,61 @@ TEST_F(MessageFacadeTest, HostileFilesFailCleanlyWithTheirCodes) {
   EXPECT_FALSE(m->Write(kRaw));
   EXPECT_NE(m->GetErrorInfo(), static_cast<uint32_t>(QVMDL_SUCCESS));
   EXPECT_TRUE(std::filesystem::is_directory(HostOf(EmlPath(id_))));
+}
+
+// A folder's header fields read in one call give, message by message, what
+// each message's own read gives: fields, older-file defaults and codes, an
+// interrupted replace settled first.
+TEST_F(MessageFacadeTest, OneReadOfManyHeadersAnswersAsEachOwnRead) {
+  ASSERT_TRUE(Open(id_)->Write(kRaw));
+  const std::string whole = Eml();
+  std::string flagged = whole, older = whole, foreign = whole;
+  flagged[16] = flagged[19] = flagged[141] = 1;  // unread, protected, HTML
+  older[12] = 0x00, older[13] = 0x10, older[17] = 1;  // 4096, with attachments
+  foreign[3] = 'X';
+  struct Case {
+    const char* what;
+    std::string bytes;  // the file; empty: none
+    std::string moved;  // left as "_tmp" by a replace cut short
+  };
+  const Case cases[] = {{"whole", whole, ""},        {"flags", flagged, ""},
+                        {"older", older, ""},        {"foreign", foreign, ""},
+                        {"torn", whole.substr(0, 200), ""}, {"interrupted", "", flagged},
+                        {"debris beside", whole, flagged}, {"gone", "", ""}};
+  std::vector<uint32_t> ids;
+  for (const Case& c : cases) {
+    const uint32_t id = NewMessage(inbox_);
+    ids.push_back(id);
+    DeleteFileW(EmlPath(id).c_str());
+    if (!c.bytes.empty()) WriteBytes(EmlPath(id), c.bytes);
+    if (!c.moved.empty()) WriteBytes(EmlPath(id) + L"_tmp", c.moved);
+  }
+  ids.push_back(QvMessageSet::kMaxId + 1);
+  const uint32_t mask = A::kUnread | A::kHasAttachments | A::kIsProtected | A::kKind | A::kIsHtml | A::kListShort2;
+  std::vector<A::Attributes> batch;
+  std::vector<uint32_t> codes;
+  messages_->ReadHeaderFields(ids, mask, &batch, &codes);
+  ASSERT_EQ(batch.size(), ids.size());
+  ASSERT_EQ(codes.size(), ids.size());
+  EXPECT_EQ(codes.back(), static_cast<uint32_t>(QVMDL_ERR_STG_MESSAGE_ID_RANGE));
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    A::Attributes own;
+    own.mask = mask & A::kHeaderFields;
+    auto m = Open(ids[i]);
+    const bool read = m->GetAttributes(&own);
+    EXPECT_EQ(codes[i], read ? static_cast<uint32_t>(QVMDL_SUCCESS) : m->GetErrorInfo()) << cases[i].what;
+    if (!read && codes[i] != static_cast<uint32_t>(QVMDL_ERR_STG_EML_OLD_VERSION)) continue;
+    const A::Attributes& got = batch[i];
+    EXPECT_EQ(got.mask, own.mask) << cases[i].what;
+    EXPECT_EQ(std::make_tuple(got.unread, got.hasAttachments, got.isProtected, got.kind, got.isHtml, got.size,
+                              got.defaultedMask),
+              std::make_tuple(own.unread, own.hasAttachments, own.isProtected, own.kind, own.isHtml, own.size,
+                              own.defaultedMask))
+        << cases[i].what;
+  }
+  EXPECT_EQ(batch[1].unread + batch[1].isProtected + batch[1].isHtml, 3) << "flags";
+  EXPECT_EQ(batch[5].unread, 1) << "interrupted";
+  EXPECT_EQ(Eml(), whole);
 }
 
 TEST_F(MessageFacadeTest, DatesTakeTodaysOffsetAndOddDatesComeBackAsGiven) {
