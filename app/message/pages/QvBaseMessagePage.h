@@ -13,6 +13,7 @@
 
 #include "app/message/pages/QvMessagePage.h"
 #include "platform/framework/CGdiObject.h"
+#include "platform/kernel/Time.h"
 
 class QvToolPage;
 struct NMHTMLEDIT;
@@ -84,6 +85,9 @@ class QvBaseMessagePage : public QvMessagePage {
   enum class TemplateSave { kSaved, kTooLarge, kFailed, kCancelled };
   // Checks the limits, asks for the destination and saves; tells the user.
   TemplateSave SaveAsHtmlTemplate();
+  // Writes the template beside `path`, checks its size, then replaces `path`:
+  // a template already there is kept when the new one fails or is too large.
+  static TemplateSave WriteHtmlTemplate(const QvMessageRecord& record, const std::wstring& path);
   // The destination chooser; a test replaces it. Empty: cancelled.
   static void SetTemplatePathChooser(std::wstring (*chooser)(CWnd* owner));
 
@@ -105,7 +109,7 @@ class QvBaseMessagePage : public QvMessagePage {
   afx_msg void OnMouseMove(UINT flags, CPoint point);
   afx_msg void OnDestroy();
   afx_msg void OnBodyHeightChanged();
-  afx_msg void OnBodyNotify(NMHDR* header, LRESULT* result);
+  afx_msg void OnBodyNotifyRange(UINT id, NMHDR* header, LRESULT* result);
   afx_msg LRESULT OnDocumentError(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnPageFlag(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFieldStep(WPARAM wParam, LPARAM lParam);
