@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <memory>
 
 #include "platform/framework/CBitmapButton.h"
@@ -136,6 +137,10 @@ class QvEditToolPage : public QvTextToolPage {
   afx_msg LRESULT OnBodyFocus(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnOtherFocus(WPARAM wParam, LPARAM lParam);
   afx_msg void OnCloseButton();
+  afx_msg void OnPaletteButton(UINT id);
+  // One of the palette's popup menus above (or beside) its button; a second
+  // request while it is up shows nothing.
+  void ShowPalettePopup(int control, UINT menuId, int w, int h);
   bool FindButton(HWND hwnd, int* row, int* column) const;
 
   DWORD m_enableWord = kStartEnableWord;  // the decoration state's, until the state record comes
@@ -144,6 +149,7 @@ class QvEditToolPage : public QvTextToolPage {
   int m_firstFocus = 0;
   int m_bodyFocused = 0;
   bool m_paletteOpen = false;
+  std::map<int, bool> m_popupGuard;
 
   DECLARE_MESSAGE_MAP()
 };
