@@ -267,6 +267,11 @@ void QvBaseMessagePage::Layout(bool keepCaret) {
     y += h;
     header = y;
   }
+  // The first rule closes the header; the others belong to the pages that use them.
+  if (m_rules[0].m_hWnd) {
+    m_rules[0].SetWindowPos(nullptr, 0, header - shift, client.Width(), 1, SWP_NOZORDER | SWP_NOACTIVATE);
+    header += 1;
+  }
   m_headerHeight = header;
   int lines = 0;
   if (m_body && m_body->m_hWnd) {

@@ -115,6 +115,13 @@ POINT QvToolPage::PageOrigin() const {
   return p;
 }
 
+void QvToolPage::Relayout() {
+  ForgetSize();
+  CRect client;
+  GetClientRect(&client);
+  PostMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.Width(), client.Height()));
+}
+
 bool QvToolPage::HasPlacedPage() const { return m_page && m_pageCreated && m_page->m_hWnd; }
 
 void QvToolPage::OnSize(UINT type, int cx, int cy) {
@@ -263,15 +270,13 @@ void QvEditToolPage::OpenPalette() {
   m_paletteOpen = true;
   if (Button(0, 0).m_hWnd) Button(0, 0).SetFocus();
   if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
-  ForgetSize();
-  PostMessage(WM_SIZE, 0, 0);
+  Relayout();
 }
 
 void QvEditToolPage::ClosePalette() {
   m_paletteOpen = false;
   if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
-  ForgetSize();
-  PostMessage(WM_SIZE, 0, 0);
+  Relayout();
 }
 
 void QvEditToolPage::ApplyEnableWord(DWORD word) {

@@ -36,6 +36,8 @@ class QvToolPage : public CPropertyPage {
   int PageCreated() const { return m_pageCreated; }
   // Forces the next WM_SIZE to lay out even at an unchanged size.
   void ForgetSize() { m_savedWidth = 0; }
+  // Forgets the size and posts WM_SIZE with the client's, so that the layout runs again.
+  void Relayout();
 
   BOOL OnSetActive() override;
   BOOL OnKillActive() override;
