@@ -14,7 +14,7 @@ struct REPASTESPECIAL {
 class QvRichEditCtrl : public CWnd {
  public:
   void SetSel(long start, long end) {
-    CHARRANGE r{start, end};
+    CHARRANGE r{static_cast<LONG>(start), static_cast<LONG>(end)};
     SendMessage(EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&r));
   }
   void GetSel(long& start, long& end) const {

@@ -54,6 +54,9 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kHistoryRowChosenMessage, "kHistoryRowChosenMessage"},
       {kNoAccountMessage, "kNoAccountMessage"},
       {kWarnNoNetworkMessage, "kWarnNoNetworkMessage"},
+      {kAdjacentMessageMessage, "kAdjacentMessageMessage"},
+      {kFirstPaintDoneMessage, "kFirstPaintDoneMessage"},
+      {kLeaveBodyDownMessage, "kLeaveBodyDownMessage"},
   };
   return kNames;
 }

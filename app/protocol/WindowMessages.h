@@ -100,3 +100,12 @@ constexpr UINT kThumbnailReadyMessage = WM_USER;
 // is 1 when there is one.
 constexpr UINT kPreviousMessageMessage = WM_USER + 119;
 constexpr UINT kNextMessageMessage = WM_USER + 120;
+
+// From the message window's text fields and bodies to their page.
+// A read-only field asks for the message before (wParam 1) or after (0)
+// the one shown (left and right keys).
+constexpr UINT kAdjacentMessageMessage = WM_USER + 121;
+// A body view painted for the first time.
+constexpr UINT kFirstPaintDoneMessage = WM_USER + 136;
+// The focus leaves the body downwards, to the tool page above the body's page.
+constexpr UINT kLeaveBodyDownMessage = WM_USER + 138;

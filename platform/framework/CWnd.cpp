@@ -154,6 +154,25 @@ void CWnd::ValidateRect(LPCRECT rect) { ::ValidateRect(m_hWnd, rect); }
 void CWnd::UpdateWindow() { ::UpdateWindow(m_hWnd); }
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse, TIMERPROC proc) { return ::SetTimer(m_hWnd, id, elapse, proc); }
 BOOL CWnd::KillTimer(UINT_PTR id) { return ::KillTimer(m_hWnd, id); }
+
+void CWnd::CreateCaret(CBitmap* bitmap) {
+  // A bitmap caret takes the bitmap's size.
+  HBITMAP handle = bitmap ? static_cast<HBITMAP>(bitmap->GetSafeHandle()) : nullptr;
+  BITMAP info{};
+  if (handle) ::GetObjectW(handle, sizeof info, &info);
+  ::CreateCaret(m_hWnd, handle, info.bmWidth, info.bmHeight);
+}
+void CWnd::CreateSolidCaret(int width, int height) { ::CreateCaret(m_hWnd, nullptr, width, height); }
+// The gray caret of the desktop is drawn as the solid one here: one look for every field.
+void CWnd::CreateGrayCaret(int width, int height) { ::CreateCaret(m_hWnd, reinterpret_cast<HBITMAP>(1), width, height); }
+void CWnd::ShowCaret() { ::ShowCaret(m_hWnd); }
+void CWnd::HideCaret() { ::HideCaret(m_hWnd); }
+void CWnd::SetCaretPos(POINT point) { ::SetCaretPos(point.x, point.y); }
+CPoint CWnd::GetCaretPos() {
+  POINT p{};
+  ::GetCaretPos(&p);
+  return CPoint(p.x, p.y);
+}
 CDC* CWnd::GetDC() { return CDC::FromHandle(::GetDC(m_hWnd)); }
 int CWnd::ReleaseDC(CDC* dc) { return dc ? ::ReleaseDC(m_hWnd, dc->m_hDC) : 0; }
 

@@ -22,6 +22,7 @@
 #include "platform/ui/window/Paint.h"
 
 class CDataExchange;
+class CBitmap;
 class CDC;
 class CFont;
 class CMenu;
@@ -165,6 +166,16 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   BOOL KillTimer(UINT_PTR id);
   CDC* GetDC();
   int ReleaseDC(CDC* dc);
+  // The thread's one caret, owned by this window while it has the focus.
+  // A null bitmap makes a solid caret of the given size.
+  void CreateCaret(CBitmap* bitmap);
+  void CreateSolidCaret(int width, int height);
+  void CreateGrayCaret(int width, int height);
+  void ShowCaret();
+  void HideCaret();
+  // In the client coordinates of the caret's own window.
+  static void SetCaretPos(POINT point);
+  static CPoint GetCaretPos();
   void SetFont(CFont* font, BOOL redraw = TRUE);
   CFont* GetFont() const;
   int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT type = MB_OK);

@@ -1,5 +1,7 @@
 // The edit wrappers over the real controls: selection, lines and the rich
 // edit's own calls reach the control and come back as the control keeps them.
+#include <functional>
+
 #include "platform/kernel/Library.h"
 #include "tests/platform/framework/FrameworkTest.h"
 
@@ -59,6 +61,44 @@ TEST_F(EditWrappers, EditAndRichEditThroughTheirWrappers) {
   EXPECT_EQ(std::wstring(text.GetString()), L"件名\r\n貼付\r\nです");
   const CPoint at = rich.GetCharPos(3);
   EXPECT_EQ(rich.CharFromPos(at), 3);
+}
+
+}  // namespace
+}  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// The caret wrappers: one caret per thread, its size, place and hide count.
+TEST_F(EditWrappers, CaretWrappersReachTheThreadsCaret) {
+  CWnd* window = CWnd::FromHandle(Make(WS_POPUP | WS_VISIBLE));
+  CBitmap bitmap;
+  ASSERT_TRUE(bitmap.CreateBitmap(3, 17, 1, 32, nullptr));
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    POINT at;
+    int hides;
+    bool shown;
+  };
+  const Case cases[] = {
+      {"solid, shown", [&] { window->CreateSolidCaret(2, 20); }, {5, 7}, 0, true},
+      {"gray, hidden once", [&] { window->CreateGrayCaret(2, 20); }, {0, 40}, 1, false},
+      {"bitmap, hidden twice", [&] { window->CreateCaret(&bitmap); }, {9, 1}, 2, false},
+  };
+  for (const Case& c : cases) {
+    c.make();
+    EXPECT_FALSE(qv::ui::CaretShown(*window)) << c.what << ": a new caret starts hidden";
+    window->ShowCaret();
+    CWnd::SetCaretPos(c.at);
+    for (int i = 0; i < c.hides; ++i) window->HideCaret();
+    const CPoint p = CWnd::GetCaretPos();
+    EXPECT_EQ(std::make_pair(p.x, p.y), std::make_pair(c.at.x, c.at.y)) << c.what;
+    EXPECT_EQ(qv::ui::CaretShown(*window), c.shown) << c.what;
+    for (int i = 0; i < c.hides; ++i) window->ShowCaret();
+    EXPECT_TRUE(qv::ui::CaretShown(*window)) << c.what << ": each hide undone by one show";
+    DestroyCaret();
+  }
 }
 
 }  // namespace
