@@ -10,8 +10,10 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/QvMessageRecord.h"
+#include "app/protocol/WindowMessages.h"
 #include "app/foundation/FileChoosers.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WinFormat.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/framework/AfxResource.h"
@@ -31,10 +33,10 @@ constexpr UINT kTemplateTooLarge = 20194;
 constexpr UINT kTemplateSaved = 20059;
 constexpr UINT kTemplateNotSaved = 20060;
 constexpr UINT kDocumentErrorCode = 0x5F00;
-constexpr UINT kFieldStep = WM_USER + 129;
-constexpr UINT kLayoutKeepCaret = WM_USER + 136;
-constexpr UINT kPageFlag = WM_APP + 1;
-constexpr UINT kCloseSheet = WM_APP + 3;
+constexpr UINT kFieldStep = kMoveFocusSelectingMessage;  // wParam 1 previous, else next
+constexpr UINT kLayoutKeepCaret = kFirstPaintDoneMessage;
+constexpr UINT kPageFlag = kPageFlagMessage;
+constexpr UINT kCloseSheet = kCloseSheetMessage;
 constexpr UINT kSelectAll = 2502;
 constexpr int kMaxHtmlBytes = 10240;
 constexpr uint64_t kMaxInlineBytes = 92160;
@@ -72,12 +74,9 @@ std::wstring JoinList(const CStringArray& list) {
 }
 
 DWORD FileSizeOf(const std::wstring& path, bool* found) {
-  HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  *found = file != INVALID_HANDLE_VALUE;
-  if (!*found) return 0;
-  const DWORD size = ::GetFileSize(file, nullptr);
-  ::CloseHandle(file);
-  return size;
+  qv::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  *found = file.is_valid();
+  return *found ? ::GetFileSize(file.get(), nullptr) : 0;
 }
 
 std::wstring DefaultTemplateChooser(CWnd* owner) {
@@ -567,9 +566,11 @@ QvBaseMessagePage::TemplateSave QvBaseMessagePage::WriteHtmlTemplate(const QvMes
     ::DeleteFileW(temp.c_str());
     return TemplateSave::kTooLarge;
   }
-  HANDLE file = ::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  const bool flushed = file != INVALID_HANDLE_VALUE && ::FlushFileBuffers(file);
-  if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+  bool flushed = false;
+  {
+    qv::ScopedHandle file(::CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    flushed = file.is_valid() && ::FlushFileBuffers(file.get());
+  }
   bool there = false;
   FileSizeOf(path, &there);
   const bool replaced = flushed && (there ? ::DeleteAndRenameFile(path.c_str(), temp.c_str())

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/message/pages/QvMessagePage.h"
+#include "app/protocol/WindowMessages.h"
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/CDC.h"
 #include "platform/framework/CMenu.h"
@@ -11,13 +12,13 @@
 
 namespace {
 
-constexpr UINT kFocusLeavesBody = WM_USER + 138;
-constexpr UINT kDecorationChanged = WM_USER + 139;
-constexpr UINT kOpenPalette = WM_USER + 140;
-constexpr UINT kBack = WM_USER + 142;
-constexpr UINT kBodyGotFocus = WM_USER + 148;
-constexpr UINT kBodyLostFocus = WM_USER + 149;
-constexpr UINT kAskPageKind = WM_APP + 2;
+constexpr UINT kFocusLeavesBody = kLeaveBodyDownMessage;
+constexpr UINT kDecorationChanged = kDecorationChangedMessage;
+constexpr UINT kOpenPalette = kOpenPaletteMessage;
+constexpr UINT kBack = kBackMessage;
+constexpr UINT kBodyGotFocus = kBodyGotFocusMessage;
+constexpr UINT kBodyLostFocus = kBodyLostFocusMessage;
+constexpr UINT kAskPageKind = kPageKindQuery;
 constexpr int kCloseButton = 1200;
 constexpr UINT kTextToolTemplate = 137;
 constexpr UINT kDecoratedPageTemplate = 125;
