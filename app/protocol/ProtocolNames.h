@@ -58,6 +58,13 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kAdjacentMessageMessage, "kAdjacentMessageMessage"},
       {kFirstPaintDoneMessage, "kFirstPaintDoneMessage"},
       {kLeaveBodyDownMessage, "kLeaveBodyDownMessage"},
+      {kPageFlagMessage, "kPageFlagMessage"},
+      {kPageKindQuery, "kPageKindQuery"},
+      {kCloseSheetMessage, "kCloseSheetMessage"},
+      {kDecorationChangedMessage, "kDecorationChangedMessage"},
+      {kOpenPaletteMessage, "kOpenPaletteMessage"},
+      {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
+      {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
   };
   return kNames;
 }

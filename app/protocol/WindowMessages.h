@@ -112,3 +112,18 @@ constexpr UINT kAdjacentMessageMessage = WM_USER + 121;
 constexpr UINT kFirstPaintDoneMessage = WM_USER + 136;
 // The focus leaves the body downwards, to the tool page above the body's page.
 constexpr UINT kLeaveBodyDownMessage = WM_USER + 138;
+
+// Between a message page, its tool page and the sheet.
+// To a message page: a flag the sheet keeps there (wParam).
+constexpr UINT kPageFlagMessage = WM_APP + 1;
+// To the sheet: which kind of page it shows (its answer).
+constexpr UINT kPageKindQuery = WM_APP + 2;
+// To the sheet: close the window (a page that cannot go on).
+constexpr UINT kCloseSheetMessage = WM_APP + 3;
+// To the compose tool page from its decorated page: the decoration's enable
+// word changed; open the palette or move the focus into it; the body got
+// the focus; another field got it.
+constexpr UINT kDecorationChangedMessage = WM_USER + 139;
+constexpr UINT kOpenPaletteMessage = WM_USER + 140;
+constexpr UINT kBodyGotFocusMessage = WM_USER + 148;
+constexpr UINT kBodyLostFocusMessage = WM_USER + 149;

@@ -18,6 +18,8 @@
 #include "platform/framework/CString.h"
 #include "platform/framework/Geometry.h"
 #include "platform/framework/MessageMap.h"
+#include "platform/ui/controls/ScrollBar.h"
+#include "platform/ui/window/Paint.h"
 
 class CDataExchange;
 class CBitmap;
@@ -178,6 +180,21 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   CFont* GetFont() const;
   int MessageBox(LPCTSTR text, LPCTSTR caption = nullptr, UINT type = MB_OK);
   static CWnd* FindWindow(LPCTSTR className, LPCTSTR windowName);
+
+  // The window's own scroll bars (SB_HORZ, SB_VERT) or, for a bar control,
+  // SB_CTL. GetScrollInfo fills only what `mask` asks (info->fMask is set).
+  BOOL SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw = TRUE);
+  BOOL GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask = SIF_ALL) const;
+  int GetScrollPos(int bar) const;
+  int SetScrollPos(int bar, int pos, BOOL redraw = TRUE);
+  void GetScrollRange(int bar, int* min, int* max) const;
+  void SetScrollRange(int bar, int min, int max, BOOL redraw = TRUE);
+  // The highest position a thumb can reach: the range's top less the page.
+  int GetScrollLimit(int bar) const;
+  void ShowScrollBar(UINT bar, BOOL show = TRUE);
+  BOOL EnableScrollBarCtrl(int bar, BOOL enable = TRUE);
+  void ScrollWindow(int dx, int dy, LPCRECT scroll = nullptr, LPCRECT clip = nullptr);
+  int ScrollWindowEx(int dx, int dy, LPCRECT scroll, LPCRECT clip, LPRECT update, UINT flags);
   static CWnd* GetDesktopWindow();
 
   // The default handlers of the ON_WM_ entries: each passes the message on.
@@ -211,6 +228,9 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
   afx_msg void OnSettingChange(UINT flags, LPCTSTR section);
   afx_msg void OnEnable(BOOL enable);
   afx_msg void OnWindowPosChanged(WINDOWPOS* pos);
+  // `bar` is the scroll bar control that sent it, null for the window's own.
+  afx_msg void OnHScroll(UINT code, UINT pos, CScrollBar* bar);
+  afx_msg void OnVScroll(UINT code, UINT pos, CScrollBar* bar);
 
   UINT m_nFlags = 0;
   WNDPROC m_pfnSuper = nullptr;  // the procedure messages go on to
@@ -220,6 +240,19 @@ class QV_PLATFORM_API CWnd : public CCmdTarget {
  protected:
   static const AFX_MSGMAP* GetThisMessageMap();
   const AFX_MSGMAP* GetMessageMap() const override;
+};
+
+// The "ScrollBar" control.
+class QV_PLATFORM_API CScrollBar : public CWnd {
+ public:
+  BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+  int GetScrollPos() const { return CWnd::GetScrollPos(SB_CTL); }
+  int SetScrollPos(int pos, BOOL redraw = TRUE) { return CWnd::SetScrollPos(SB_CTL, pos, redraw); }
+  void GetScrollRange(int* min, int* max) const { CWnd::GetScrollRange(SB_CTL, min, max); }
+  void SetScrollRange(int min, int max, BOOL redraw = TRUE) { CWnd::SetScrollRange(SB_CTL, min, max, redraw); }
+  BOOL SetScrollInfo(LPSCROLLINFO info, BOOL redraw = TRUE) { return CWnd::SetScrollInfo(SB_CTL, info, redraw); }
+  BOOL GetScrollInfo(LPSCROLLINFO info, UINT mask = SIF_ALL) const { return CWnd::GetScrollInfo(SB_CTL, info, mask); }
+  int GetScrollLimit() const { return CWnd::GetScrollLimit(SB_CTL); }
 };
 
 // The one procedure of every window with a framework object.

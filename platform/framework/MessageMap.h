@@ -17,6 +17,7 @@
 
 class CDC;
 class CMenu;
+class CScrollBar;
 class CWnd;
 
 // The kinds of handler; AfxSig_end closes a table.
@@ -151,6 +152,22 @@ template <class T, auto F>
 BOOL SettingChange(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, static_cast<UINT>(c.wParam), reinterpret_cast<LPCTSTR>(c.lParam)); return TRUE; }
 template <class T, auto F>
 BOOL Enable(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, static_cast<BOOL>(c.wParam)); return TRUE; }
+// The scroll messages: a bar control's object (CScrollBar, CWnd.h) or null
+// for the window's own bars. The bar's type is looked up only when a map
+// uses the entry, where CWnd.h is complete.
+template <class T, class Bar = CScrollBar>
+Bar* ScrollBarOf(LPARAM lParam) { return static_cast<Bar*>(WndOf(reinterpret_cast<HWND>(lParam))); }
+template <class T, auto F>
+BOOL Scroll(CCmdTarget* t, AFX_CALL& c) {
+  Invoke<T, F>(t, static_cast<UINT>(LOWORD(c.wParam)), static_cast<UINT>(static_cast<short>(HIWORD(c.wParam))),
+               ScrollBarOf<T>(c.lParam));
+  return TRUE;
+}
+template <class T, auto F>
+BOOL ScrollReflect(CCmdTarget* t, AFX_CALL& c) {
+  Invoke<T, F>(t, static_cast<UINT>(LOWORD(c.wParam)), static_cast<UINT>(static_cast<short>(HIWORD(c.wParam))));
+  return TRUE;
+}
 template <class T, auto F>
 BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_cast<WINDOWPOS*>(c.lParam)); return TRUE; }
 
@@ -231,6 +248,8 @@ BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_
 #define ON_NOTIFY_REFLECT_EX(code, memberFxn) QV_AFX_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, static_cast<WORD>(code), 0, 0, AfxSig_reflect, NotifyReflectEx, memberFxn)
 #define ON_WM_CTLCOLOR_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_CTLCOLOR, CtlColorReflect, CtlColor)
 #define ON_WM_DRAWITEM_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_DRAWITEM, DrawItemReflect, DrawItem)
+#define ON_WM_HSCROLL_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_HSCROLL, ScrollReflect, HScroll)
+#define ON_WM_VSCROLL_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_VSCROLL, ScrollReflect, VScroll)
 #define ON_WM_MEASUREITEM_REFLECT() QV_AFX_WM(WM_REFLECT_BASE + WM_MEASUREITEM, MeasureItemReflect, MeasureItem)
 #define ON_BN_CLICKED_REFLECT(memberFxn) ON_CONTROL_REFLECT(BN_CLICKED, memberFxn)
 
@@ -267,4 +286,6 @@ BOOL WindowPosChanged(CCmdTarget* t, AFX_CALL& c) { Invoke<T, F>(t, reinterpret_
 #define ON_WM_CONTEXTMENU() QV_AFX_WM(WM_CONTEXTMENU, ContextMenu, OnContextMenu)
 #define ON_WM_SETTINGCHANGE() QV_AFX_WM(WM_SETTINGCHANGE, SettingChange, OnSettingChange)
 #define ON_WM_ENABLE() QV_AFX_WM(WM_ENABLE, Enable, OnEnable)
+#define ON_WM_HSCROLL() QV_AFX_WM(WM_HSCROLL, Scroll, OnHScroll)
+#define ON_WM_VSCROLL() QV_AFX_WM(WM_VSCROLL, Scroll, OnVScroll)
 #define ON_WM_WINDOWPOSCHANGED() QV_AFX_WM(WM_WINDOWPOSCHANGED, WindowPosChanged, OnWindowPosChanged)

@@ -4,6 +4,8 @@
 // shell-menubar.png in the build folder.
 #include <cstdlib>
 
+#include "platform/framework/CWnd.h"
+#include "platform/shell/CommandBar.h"
 #include "platform/shell/MenuBar.h"
 #include "platform/shell/ShellUi.h"
 #include "tests/platform/ui/DialogTestSupport.h"
@@ -129,6 +131,34 @@ TEST_F(MenuBarTest, OneBarPerTopLevelWindowRecreatedOnRequest) {
   SHMENUBARINFO bad{sizeof bad, owner_, SHCMBF_HMENU, 9999, res_, 0, 0, nullptr, 0};
   EXPECT_FALSE(SHCreateMenuBar(&bad));
   EXPECT_EQ(SHFindMenuBar(owner_), second) << "a failed request keeps the bar there is";
+}
+
+// The command bar object over the bar: an empty bar first, then one from a
+// menu resource whose commands go to the child that made it; a failed menu
+// keeps the bar there is; destroying it leaves the window no bar.
+TEST_F(MenuBarTest, CommandBarObjectFollowsItsBar) {
+  HWND child = Make(WS_CHILD | WS_VISIBLE, owner_, {0, 0, 100, 100}, 5);
+  CWnd* page = CWnd::FromHandle(child);
+  CCommandBar bar;
+  ASSERT_TRUE(bar.Create(page));
+  EXPECT_EQ(bar.GetCreateStyle(), 0x50002800u);
+  EXPECT_EQ(bar.GetBarId(), AFX_IDW_COMMANDBAR);
+  EXPECT_EQ(bar.GetMenu(), nullptr) << "an empty bar";
+  HWND empty = bar.m_hWnd;
+  ASSERT_TRUE(bar.InsertMenuBar(140, res_));
+  EXPECT_FALSE(IsWindow(empty));
+  EXPECT_EQ(SHFindMenuBar(child), bar.m_hWnd);
+  EXPECT_NE(bar.GetMenu(), nullptr);
+  HWND made = bar.m_hWnd;
+  EXPECT_FALSE(bar.InsertMenuBar(9999, res_));
+  EXPECT_EQ(bar.m_hWnd, made);
+  EXPECT_TRUE(IsWindow(made));
+  bar.SetBarStyle(bar.GetBarStyle() | CBRS_SIZE_DYNAMIC);
+  EXPECT_EQ(bar.GetBarStyle(), CBRS_SIZE_DYNAMIC);
+  EXPECT_TRUE(bar.DestroyWindow());
+  EXPECT_EQ(bar.m_hWnd, nullptr);
+  EXPECT_EQ(SHFindMenuBar(child), nullptr);
+  CWnd::DeleteTempMap();
 }
 
 // Full-screen dialogs keep their size as the screen turns, with a bar or
