@@ -13,6 +13,8 @@ int GetWebPictureCharIndex(wchar_t c);
 
 inline bool IsPictureChar(wchar_t c) { return GetPictureCharIndex(c) >= 0; }
 inline bool IsWebPictureChar(wchar_t c) { return GetWebPictureCharIndex(c) >= 0; }
+// A character of either set: drawn from a glyph sheet, not from the font.
+inline bool IsPictograph(wchar_t c) { return IsPictureChar(c) || IsWebPictureChar(c); }
 
 // The sets' characters in sheet order, each table ended by 0xFFFF.
 const wchar_t* PictureCharTable();

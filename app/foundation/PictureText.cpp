@@ -15,8 +15,6 @@ namespace {
 constexpr wchar_t kGeta = 0x3013;  // drawn where a set is missing
 constexpr wchar_t kEllipsis[] = L"...";
 
-bool IsPictograph(wchar_t c) { return IsPictureChar(c) || IsWebPictureChar(c); }
-
 // What every call needs of the DC's font once.
 struct Line {
   int height = 0;      // the font's line height

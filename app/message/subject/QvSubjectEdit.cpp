@@ -10,7 +10,6 @@
 #include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
-bool IsPictograph(wchar_t c) { return IsPictureChar(c) || IsWebPictureChar(c); }
 bool NotDrawn(wchar_t c) { return c == L'\t' || c == L'\n' || c == L'\r'; }
 }  // namespace
 
