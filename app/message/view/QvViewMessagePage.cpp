@@ -207,6 +207,12 @@ bool QvViewMessagePage::IsStored() const { return m_record && m_record->notFromS
 BOOL QvViewMessagePage::OnInitDialog() {
   // The attachment list is made in the template's place, with its pictures.
   if (QvAttachedFileListCtrl* list = AttachmentList()) ReplaceTemplateControl(*list, kFieldIds[kAttachRow]);
+  // The header fields grow with their text: many lines, no side scrolling.
+  for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
+    if (auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row))) {
+      ReplaceTemplateControl(*field, kFieldIds[row], ES_MULTILINE | ES_READONLY, ES_AUTOHSCROLL);
+    }
+  }
   QvBaseMessagePage::OnInitDialog();
   m_menuId = static_cast<uint16_t>(MessageKind() != 0 ? m_kindMenu : m_plainMenu);
   CreateCommandBar(MenuForKind());
@@ -217,6 +223,9 @@ BOOL QvViewMessagePage::OnInitDialog() {
   if (CWnd* label = Label(kBccRow)) label->ShowWindow(SW_HIDE);
   for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
     if (CWnd* field = Field(row)) field->SendMessage(EM_SETREADONLY, TRUE);
+    if (row != kDateRow) {
+      if (auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row))) field->CreateEllipsisMarker();
+    }
   }
   if (m_body && m_body->m_hWnd) m_body->SendMessage(EM_SETREADONLY, TRUE);
   for (int row = 0; row < kRowCount; ++row) {
@@ -240,22 +249,40 @@ void QvViewMessagePage::ArrangeRows() {
   show(kSubjectRow, !m_record->subject.IsEmpty());
   show(kAttachRow, attachments && list);
   show(kBccRow, false);
-  if (m_rules[1].m_hWnd) m_rules[1].ShowWindow(!m_record->subject.IsEmpty() ? SW_SHOW : SW_HIDE);
-  if (m_rules[2].m_hWnd) m_rules[2].ShowWindow(attachments ? SW_SHOW : SW_HIDE);
-  // An address field taller than three lines is cut there unless all is shown.
+  // One rule closes the header (the base lays it); the template's others stay hidden.
+  for (int i = 1; i < 3; ++i) {
+    if (m_rules[i].m_hWnd) m_rules[i].ShowWindow(SW_HIDE);
+  }
+  Layout(false);  // the widths the heights follow
+  // Every field as high as its text; an address field of more than three
+  // lines shows three and the ellipsis marker unless all is shown.
   m_collapsible = 0;
-  for (Row row : {kFromRow, kToRow, kCcRow}) {
-    QvAddressView* field = AddressField(row);
+  for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
+    auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row));
     if (!field || !field->m_hWnd || !(field->GetStyle() & WS_VISIBLE)) continue;
-    const int lines = std::max(static_cast<int>(field->SendMessage(EM_GETLINECOUNT)), 1);
-    const int lineHeight = std::max(LineHeight(), 1);
-    if (lines > kShownAddressLines) m_collapsible = 1;
-    const int shown = (lines > kShownAddressLines && !m_showAll) ? kShownAddressLines : lines;
-    CRect r;
-    field->GetWindowRect(&r);
-    field->SetWindowPos(nullptr, 0, 0, r.Width(), shown * lineHeight + 2, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    if (row == kFromRow || row == kToRow || row == kCcRow) {
+      if (field->IsTruncated()) field->SetWindowText(FieldText(row));
+      field->ClearTruncated();
+      if (field->GetLineCount() > kShownAddressLines) {
+        m_collapsible = 1;
+        if (!m_showAll) field->TruncateAtLine(kShownAddressLines);
+      }
+    }
+    ResizeToContentHeight(field->m_hWnd, field->NeededHeight());
   }
   Layout(false);
+}
+
+CString QvViewMessagePage::FieldText(Row row) const {
+  if (!m_record) return CString();
+  const CStringArray* list = row == kToRow ? &m_record->toList : row == kCcRow ? &m_record->ccList : nullptr;
+  if (!list) return row == kFromRow ? m_record->from : CString();
+  CString text;
+  for (INT_PTR i = 0; i < list->GetSize(); ++i) {
+    if (i > 0) text += L",";
+    text += (*list)[i];
+  }
+  return text;
 }
 
 void QvViewMessagePage::LinkNeighbours() {
@@ -688,7 +715,12 @@ LRESULT QvViewMessagePage::OnBack(WPARAM, LPARAM) {
   return 0;
 }
 
-void QvViewMessagePage::OnSize(UINT type, int cx, int cy) { QvBaseMessagePage::OnSize(type, cx, cy); }
+void QvViewMessagePage::OnSize(UINT type, int cx, int cy) {
+  const bool resized = cx != m_lastSize[0] || cy != m_lastSize[1];
+  QvBaseMessagePage::OnSize(type, cx, cy);
+  // A new width wraps the header fields anew.
+  if (resized && IsInitialised()) ArrangeRows();
+}
 
 // --- Update handlers ----------------------------------------------------------
 
