@@ -65,6 +65,8 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
+      {kOpenOtherPadMessage, "kOpenOtherPadMessage"},
+      {kReleaseHtmlViewMessage, "kReleaseHtmlViewMessage"},
   };
   return kNames;
 }
@@ -79,6 +81,13 @@ inline std::span<const ProtocolName> CommandNames() {
       {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
       {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
       {kTaskFailedCommand, "kTaskFailedCommand"},
+      {kBackToPlainCommand, "kBackToPlainCommand"}, {kDecorateCommand, "kDecorateCommand"},
+      {kAddHandwritingCommand, "kAddHandwritingCommand"}, {kSaveDraftCommand, "kSaveDraftCommand"},
+      {kSendAgainMessageCommand, "kSendAgainMessageCommand"}, {kReceiveRestCommand, "kReceiveRestCommand"},
+      {kReplySenderCommand, "kReplySenderCommand"}, {kReplyEveryoneCommand, "kReplyEveryoneCommand"},
+      {kReplySenderQuotedCommand, "kReplySenderQuotedCommand"},
+      {kReplyEveryoneQuotedCommand, "kReplyEveryoneQuotedCommand"},
+      {kForwardMessageCommand, "kForwardMessageCommand"}, {kOtherPadCommand, "kOtherPadCommand"},
   };
   return kNames;
 }

@@ -127,3 +127,9 @@ constexpr UINT kDecorationChangedMessage = WM_USER + 139;
 constexpr UINT kOpenPaletteMessage = WM_USER + 140;
 constexpr UINT kBodyGotFocusMessage = WM_USER + 148;
 constexpr UINT kBodyLostFocusMessage = WM_USER + 149;
+
+// To the message sheet from a pad: the active page opens the other pad.
+constexpr UINT kOpenOtherPadMessage = WM_USER + 144;
+// To the HTML view page from its sheet: let go of the HTML control's view
+// before the sheet removes or reloads the message's files.
+constexpr UINT kReleaseHtmlViewMessage = WM_USER + 151;

@@ -102,6 +102,17 @@ class QvMessageSheet : public CPropertySheet {
  private:
   // The sheet's dialog initialisation: the accelerator table.
   void OnSheetInit();
+  // Runs the compose sheet, then sends at once when asked; whether the user sent.
+  BOOL RunCompose(CWnd* parent);
+  // The reply, reply-to-all and forward entries (answer kinds in MessageSheetIds.h).
+  static BOOL Answer(CWnd* parent, DWORD messageId, int answer, bool quote);
+  static BOOL ComposeNew(CWnd* parent, LPCWSTR to, int kind);
+  // The account's signature after a non-empty body, when the account uses one.
+  void AppendSignature();
+  // The plain compose page's menu: alone (kind 1) or beside a handwriting page (kind 0).
+  void SetTextMenu(int kind);
+  // After the store question: leaving the pages commits nothing more.
+  void ClearCommitOnLeave();
   std::unique_ptr<QvToolPage> MakeToolPage(ToolKind kind);
   // Detaches, without deleting, the slots' pages from the sheet's tabs.
   void RemoveFromSheet(QvToolPage* page);
@@ -109,7 +120,7 @@ class QvMessageSheet : public CPropertySheet {
   void ActivateSlot(Slot slot);
   bool IsComposing() const { return m_pageKind >= 0 && m_pageKind <= 2; }
   // Every tool page's StorePage in page order; false at the first veto.
-  bool StoreAllPages(bool activeOnly = false);
+  bool StoreAllPages();
   // Into the Drafts: a new message is made there, a stored one updated (and
   // brought back from the Outbox). False when the store failed.
   bool StoreAsDraft();
