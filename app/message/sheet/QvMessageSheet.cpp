@@ -685,25 +685,34 @@ LRESULT QvMessageSheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     CPropertySheet::WindowProc(message, wParam, lParam);
     return kCloseTakenOver;
   }
-  auto* active = dynamic_cast<QvToolPage*>(GetActivePage());
+  // Asking for the active page sends to the sheet itself: only where needed.
+  auto activePage = [this] { return dynamic_cast<QvToolPage*>(GetActivePage()); };
+  QvToolPage* active = nullptr;
   switch (message) {
     case WM_INITDIALOG: {
       const LRESULT r = CPropertySheet::WindowProc(message, wParam, lParam);
       OnSheetInit();
       return r;
     }
+    // A box or sheet over this one waits: so does the window below.
+    case WM_ENTERIDLE:
+      if (CWnd* owner = GetParent()) return owner->SendMessage(message, wParam, lParam);
+      return 0;
     case kPageKindQuery: return m_pageKind;
     case kCloseSheetMessage: OnCloseRequest(); return 0;
     case kStepMessageRequest: OnStepMessage(wParam != 0); return 0;
     case kBackMessage:
+      active = activePage();
       if (active && active->m_hWnd) return active->SendMessage(message, wParam, lParam);
       return 0;
     case kOpenOtherPadMessage:
+      active = activePage();
       if (active && active->GetMessagePage() && active->GetMessagePage()->m_hWnd) {
         active->GetMessagePage()->SendMessage(WM_COMMAND, kOtherPadCommand, 0);
       }
       return 0;
     case WM_INITMENUPOPUP:
+      active = activePage();
       if (active && active->m_hWnd) return active->SendMessage(message, wParam, lParam);
       break;
     default: break;
