@@ -65,6 +65,9 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
+      {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
+      {kPadTextMessage, "kPadTextMessage"},
+      {kOpenOtherPadMessage, "kOpenOtherPadMessage"},
   };
   return kNames;
 }

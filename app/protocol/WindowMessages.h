@@ -127,3 +127,13 @@ constexpr UINT kDecorationChangedMessage = WM_USER + 139;
 constexpr UINT kOpenPaletteMessage = WM_USER + 140;
 constexpr UINT kBodyGotFocusMessage = WM_USER + 148;
 constexpr UINT kBodyLostFocusMessage = WM_USER + 149;
+
+// To a compose page, posted to itself: the address check of a field it
+// left failed (wParam the field); it warns and takes the focus back.
+constexpr UINT kAddressCheckFailedMessage = WM_USER + 125;
+// To a compose page from an input pad: insert a number (wParam 1, lParam
+// the number) or a text (wParam 2, lParam the text) at the selection.
+constexpr UINT kPadTextMessage = WM_USER + 126;
+// To a compose page from an input pad: open the other pad (wParam 0 the
+// pictographs, 1 the web pictographs).
+constexpr UINT kOpenOtherPadMessage = WM_USER + 144;
