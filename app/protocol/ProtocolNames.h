@@ -66,8 +66,8 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
       {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
-      {kPadTextMessage, "kPadTextMessage"},
-      {kOpenOtherPadMessage, "kOpenOtherPadMessage"},
+      {kPadInsertMessage, "kPadInsertMessage"},
+      {kOtherPadMessage, "kOtherPadMessage"},
   };
   return kNames;
 }
@@ -82,6 +82,8 @@ inline std::span<const ProtocolName> CommandNames() {
       {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
       {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
       {kTaskFailedCommand, "kTaskFailedCommand"},
+      {kPadCloseCommand, "kPadCloseCommand"}, {kPadInsertCommand, "kPadInsertCommand"},
+      {kToWebPadCommand, "kToWebPadCommand"}, {kToPicturePadCommand, "kToPicturePadCommand"},
   };
   return kNames;
 }

@@ -131,9 +131,9 @@ constexpr UINT kBodyLostFocusMessage = WM_USER + 149;
 // To a compose page, posted to itself: the address check of a field it
 // left failed (wParam the field); it warns and takes the focus back.
 constexpr UINT kAddressCheckFailedMessage = WM_USER + 125;
-// To a compose page from an input pad: insert a number (wParam 1, lParam
-// the number) or a text (wParam 2, lParam the text) at the selection.
-constexpr UINT kPadTextMessage = WM_USER + 126;
-// To a compose page from an input pad: open the other pad (wParam 0 the
-// pictographs, 1 the web pictographs).
-constexpr UINT kOpenOtherPadMessage = WM_USER + 144;
+// From an input pad to its target window (the field that opened it).
+// Insert: wParam 1 with lParam the pictograph's code unit, or wParam 2 with
+// lParam a const wchar_t* template line (valid during the call).
+constexpr UINT kPadInsertMessage = WM_USER + 126;
+// Open the other pad: wParam 1 from the pictograph pad, 0 from the web one.
+constexpr UINT kOtherPadMessage = WM_USER + 144;
