@@ -56,3 +56,9 @@ constexpr UINT kForwardMessageCommand = 2539;
 constexpr UINT kDeleteShownCommand = 2528;
 // To a message page from its sheet: open the other input pad.
 constexpr UINT kOtherPadCommand = 40143;
+// The input pads' soft keys: close; insert the selected one; ask for the
+// web pictograph pad (from the pictograph pad) or the pictograph pad (from the web one).
+constexpr UINT kPadCloseCommand = 40144;
+constexpr UINT kPadInsertCommand = 40147;
+constexpr UINT kToWebPadCommand = 40218;
+constexpr UINT kToPicturePadCommand = 40219;

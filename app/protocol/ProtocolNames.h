@@ -65,8 +65,10 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
-      {kOpenOtherPadMessage, "kOpenOtherPadMessage"},
       {kReleaseHtmlViewMessage, "kReleaseHtmlViewMessage"},
+      {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
+      {kPadInsertMessage, "kPadInsertMessage"},
+      {kOtherPadMessage, "kOtherPadMessage"},
   };
   return kNames;
 }
@@ -88,6 +90,8 @@ inline std::span<const ProtocolName> CommandNames() {
       {kReplySenderQuotedCommand, "kReplySenderQuotedCommand"},
       {kReplyEveryoneQuotedCommand, "kReplyEveryoneQuotedCommand"},
       {kForwardMessageCommand, "kForwardMessageCommand"}, {kOtherPadCommand, "kOtherPadCommand"},
+      {kPadCloseCommand, "kPadCloseCommand"}, {kPadInsertCommand, "kPadInsertCommand"},
+      {kToWebPadCommand, "kToWebPadCommand"}, {kToPicturePadCommand, "kToPicturePadCommand"},
   };
   return kNames;
 }

@@ -705,7 +705,7 @@ LRESULT QvMessageSheet::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
       active = activePage();
       if (active && active->m_hWnd) return active->SendMessage(message, wParam, lParam);
       return 0;
-    case kOpenOtherPadMessage:
+    case kOtherPadMessage:
       active = activePage();
       if (active && active->GetMessagePage() && active->GetMessagePage()->m_hWnd) {
         active->GetMessagePage()->SendMessage(WM_COMMAND, kOtherPadCommand, 0);
