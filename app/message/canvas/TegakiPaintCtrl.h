@@ -20,8 +20,9 @@ class TegakiPaintCtrl : public CStatic {
 
   // Where the window goes in its parent; set before it is attached.
   void SetPlacement(int left, int top, int right, int bottom);
-  // Subclasses an existing static control and builds the surfaces.
-  BOOL Attach(HWND control);
+  // Subclasses the page's static control, moves it to the placement and
+  // builds the three white surfaces.
+  BOOL AttachControl(HWND control);
   int DrawWidth() const { return m_right - m_left - 4; }
   int DrawHeight() const { return m_bottom - m_top - 4; }
 
