@@ -3,7 +3,10 @@
 #include "app/message/tools/QvToolPage.h"
 
 std::unique_ptr<QvToolPage> MakeProgramToolPage(QvMessageSheet::ToolKind kind, QvMessageRecord* record) {
-  (void)kind;
-  (void)record;
-  return nullptr;
+  using Tool = QvMessageSheet::ToolKind;
+  switch (kind) {
+    case Tool::kPlainEdit: return std::make_unique<QvEditToolPage>(record, 0);
+    case Tool::kDecoratedEdit: return std::make_unique<QvEditToolPage>(record, 1);
+    default: return nullptr;
+  }
 }
