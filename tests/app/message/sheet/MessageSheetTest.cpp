@@ -8,6 +8,8 @@
 
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
+#include "app/foundation/PictureText.h"
+#include "app/foundation/QvPictureCharBitmap.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/TempFiles.h"
 #include "app/message/pages/QvMessagePage.h"
@@ -17,7 +19,10 @@
 #include "app/shell/mainframe/AttachmentRequest.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/transport/Sender.h"
+#include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/testing/Seams.h"
 #include "platform/ui/MessageBoxSeam.h"
+#include "tests/app/foundation/BoxSession.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
 namespace qv::test {
@@ -290,6 +295,33 @@ TEST_F(MessageSheetTest, AttachmentsOnlyFromTheRequestsOwnList) {
   }
   EXPECT_EQ(counts, (std::vector<int>{0, 1}));
   EXPECT_EQ(GetFileAttributesW(list.c_str()), INVALID_FILE_ATTRIBUTES) << "the list is taken once";
+}
+
+// The program's own compose pages in the sheet, plain and then decorated,
+// kept as message-sheet-plain.png and message-sheet-deco.png.
+TEST_F(MessageSheetTest, TheComposeSheetWithItsOwnPages) {
+  QvMessageSheet::SetToolPageMaker(nullptr);
+  // The body controls, registered as the program registers them.
+  LoadPictureCharLibraries();
+  static const HtmlEditTextPainter painter = {FitPictureText, DrawPictureText};
+  SetHtmlEditTextPainter(&painter);
+  InitializeHtmlEditCtrl(nullptr, 0);
+  std::vector<std::string> seen;
+  auto keep = [&seen](const char* name) {
+    return [&seen, name] {
+      QvMessageSheet* sheet = UpSheet();
+      sheet->UpdateWindow();
+      seen.push_back(std::to_string(sheet->PageKind()) + " " + std::to_string(sheet->GetPageCount()));
+      EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile(name)));
+    };
+  };
+  Script() = {keep("message-sheet-plain.png"), Send(WM_COMMAND, kDecorateCommand), keep("message-sheet-deco.png"),
+              [this] {
+                answer_ = IDNO;
+                UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
+              }};
+  EXPECT_FALSE(QvMessageSheet::ComposeNewMessage(owner_, L"you@example.jp"));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 1", "2 1"}));
 }
 
 }  // namespace
