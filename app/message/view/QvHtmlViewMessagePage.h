@@ -17,7 +17,6 @@ class QvHtmlViewMessagePage : public QvViewMessagePage {
   void ReloadPage(int a, int b) override;
   void ShowMessage(uint32_t id) override;
   void SetBodyText(int a) override;
-  void RemoveAttachments() override;
 
   // Moves every inline part the control does not show into the attachment
   // list (at most 256 entries in all; a cut is told).
@@ -31,11 +30,12 @@ class QvHtmlViewMessagePage : public QvViewMessagePage {
  protected:
   int CurrentBodyLink(CString& target) override;
   CString BodySelection() override;
+  // Warns when the mail has no attachments of its own, else asks.
+  bool AskRemoveAttachments() override;
   afx_msg void OnOpenInBrowser();
   afx_msg void OnSaveTemplate();
   afx_msg LRESULT OnPartDropped(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnPartsChanged(WPARAM wParam, LPARAM lParam);
-  afx_msg void OnUpdateRemoveAttachments(CCmdUI* ui);
   void LoadHtml();
 
  private:

@@ -11,7 +11,7 @@ class QvTextViewMessagePage : public QvViewMessagePage {
   explicit QvTextViewMessagePage(QvMessageRecord* record);
   ~QvTextViewMessagePage() override;
 
-  void SetBodyText(int a) override;
+  BOOL OnInitDialog() override;
   QvRichClickableView& BodyView() { return m_view; }
 
  protected:

@@ -21,6 +21,9 @@ class QvViewMessagePage : public QvBaseMessagePage {
   static constexpr int kMaxPlugins = 50;
   static constexpr UINT kFirstPluginCommand = 40001;
   static constexpr int kShownAddressLines = 3;
+  static constexpr int kMaxPlainBody = 65535;
+  // CurrentBodyLink's kind for an "image:" link (the others are QvLinkRange's).
+  static constexpr int kImageLink = 6;
 
   ~QvViewMessagePage() override;
 
@@ -44,6 +47,7 @@ class QvViewMessagePage : public QvBaseMessagePage {
   void FocusBody(int a, int b) override;
   // Cuts the record to what the page shows; tells the person when it cut.
   void BeforeFill(int a, int b) override;
+  void RefreshAttachments() override;
   void OnOK() override;
 
   // The plug-ins: library path to menu text, read once at construction.
@@ -68,10 +72,15 @@ class QvViewMessagePage : public QvBaseMessagePage {
   // The folder the message's parts were written to; empty when it has none.
   std::wstring MessageFolder() const;
 
-  // The composing entry a "mailto:" link or command 40098 goes through (the
-  // sheet installs it); the address is the first To.
-  using ComposeEntry = bool (*)(CWnd* owner, const CString& address, bool asMailto);
-  static void SetComposeEntry(ComposeEntry entry);
+  // The sheet's entries the page opens other windows through: compose to an
+  // address (`mailto`: the argument of a "mailto:" link, which may carry
+  // more than one address), and edit a stored message as a new one.
+  struct SheetEntries {
+    bool (*compose)(CWnd* owner, const CString& to, bool mailto) = nullptr;
+    bool (*editAsNew)(CWnd* owner, uint32_t folder, uint32_t messageId) = nullptr;
+  };
+  static void SetSheetEntries(const SheetEntries& entries);
+  static const SheetEntries& GetSheetEntries();
   // The single-page sheet of a message's header text (command 40153).
   static bool ShowHeaderSheet(CWnd* owner, uint32_t messageId);
 
@@ -84,6 +93,20 @@ class QvViewMessagePage : public QvBaseMessagePage {
   virtual int CurrentBodyLink(CString& target) = 0;
   // The body's selected text, line ends as "\r\n".
   virtual CString BodySelection();
+  // Asks before the attachments are removed; true to go on.
+  virtual bool AskRemoveAttachments();
+  // Makes `control` in the place of the template's control `id`, with its style.
+  template <typename Control>
+  bool ReplaceTemplateControl(Control& control, UINT id) {
+    HWND placeholder = ::GetDlgItem(m_hWnd, static_cast<int>(id));
+    if (!placeholder || control.m_hWnd) return false;
+    CRect r;
+    ::GetWindowRect(placeholder, &r);
+    ScreenToClient(&r);
+    const DWORD style = static_cast<DWORD>(::GetWindowLongW(placeholder, GWL_STYLE));
+    ::DestroyWindow(placeholder);
+    return control.Create(style | WS_CHILD, r, this, id) != FALSE;
+  }
   // Shows or hides the header rows by content and lays out again.
   void ArrangeRows();
   QvAddressView* AddressField(Row row) const;
