@@ -65,6 +65,7 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
+      {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
       {kPadInsertMessage, "kPadInsertMessage"},
       {kOtherPadMessage, "kOtherPadMessage"},
   };
