@@ -34,3 +34,10 @@ constexpr UINT kAccountMenuItem = 40080;
 // One per account of the combo, in its order.
 constexpr UINT kAccountCommandFirst = 33000;
 constexpr UINT kAccountCommandLast = 33009;
+
+// The input pads' soft keys: close; insert the selected one; ask for the
+// web pictograph pad (from the pictograph pad) or the pictograph pad (from the web one).
+constexpr UINT kPadCloseCommand = 40144;
+constexpr UINT kPadInsertCommand = 40147;
+constexpr UINT kToWebPadCommand = 40218;
+constexpr UINT kToPicturePadCommand = 40219;

@@ -65,6 +65,9 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
+      {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
+      {kPadInsertMessage, "kPadInsertMessage"},
+      {kOtherPadMessage, "kOtherPadMessage"},
   };
   return kNames;
 }
@@ -79,6 +82,8 @@ inline std::span<const ProtocolName> CommandNames() {
       {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
       {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
       {kTaskFailedCommand, "kTaskFailedCommand"},
+      {kPadCloseCommand, "kPadCloseCommand"}, {kPadInsertCommand, "kPadInsertCommand"},
+      {kToWebPadCommand, "kToWebPadCommand"}, {kToPicturePadCommand, "kToPicturePadCommand"},
   };
   return kNames;
 }
