@@ -5,11 +5,12 @@
 
 #include <string>
 
+#include "app/foundation/QvStaticLine.h"
+#include "app/message/address/QvAddressView.h"
 #include "app/message/canvas/TegakiPaintCtrl.h"
 #include "app/message/pages/QvMessagePage.h"
-
-class QvTegakiAddressView;
-class QvTegakiSubjectEdit;
+#include "app/message/richedit/MailFont.h"
+#include "app/message/subject/QvSubjectEdit.h"
 
 class QvBasePictureCanvasPage : public QvMessagePage {
  public:
@@ -21,17 +22,22 @@ class QvBasePictureCanvasPage : public QvMessagePage {
   static constexpr int kToId = 1144;
   static constexpr int kSecondLabelId = 1157;
   static constexpr int kSecondAddressId = 1158;
+  static constexpr int kLineIds[2] = {1149, 1150};
   static constexpr int kCanvasSide = 454;
+  static constexpr int kCanvasTop = 83;
   static constexpr int kScrollRange = 495;
+  static constexpr int kLineStep = 50;
 
   explicit QvBasePictureCanvasPage(QvMessageRecord* record);
   ~QvBasePictureCanvasPage() override;
 
   TegakiPaintCtrl& Canvas() { return m_canvas; }
-  QvTegakiAddressView* ToField() const { return m_to; }
-  QvTegakiSubjectEdit* SubjectField() const { return m_subject; }
+  QvTegakiAddressView& ToField() { return m_to; }
+  QvTegakiAddressView& SecondField() { return m_second; }
+  QvTegakiSubjectEdit& SubjectField() { return m_subject; }
   int ScrollPos() const { return m_scrollPos; }
   int ScrollPage() const { return m_scrollPage; }
+  const CString& Title() const { return m_titleText; }
   // The label column's width for a font height in pixels.
   static int LabelWidthFor(int fontHeight);
   // Shows the record's first picture file, or the placeholder bitmap; a
@@ -41,22 +47,42 @@ class QvBasePictureCanvasPage : public QvMessagePage {
   virtual void FirstLayout();
   // The canvas page takes the focus (an up key from the tool buttons).
   virtual void TakeFocus();
+  // Lays the page out again at its client size.
+  void Relayout();
 
   BOOL OnInitDialog() override;
+  BOOL PreTranslateMessage(MSG* msg) override;
 
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  void SetTitle(UINT id);
   void Layout(int cx, int cy);
+  void Place();
   void Scroll(UINT code, int thumb);
+  // The address row the cursor keys and scrolling work with: To, or the
+  // second row on the view page.
+  virtual QvTegakiAddressView& AddressRow() { return m_to; }
+  bool OnArrowKey(HWND focus, UINT key);
+  // Copy, cut, paste, delete and the selection mode in the focused field.
+  bool OnTextCommand(UINT id);
+  CEdit* FocusedField() const;
 
-  QvTegakiAddressView* m_to = nullptr;
-  QvTegakiAddressView* m_second = nullptr;
-  QvTegakiSubjectEdit* m_subject = nullptr;
+  MailFont m_font;
+  QvAddressButton m_toButton;
+  CStatic m_secondLabel;
+  CStatic m_subjectLabel;
+  QvTegakiAddressView m_to;
+  QvTegakiAddressView m_second;
+  QvStaticLine m_lines[2];
+  QvTegakiSubjectEdit m_subject;
   TegakiPaintCtrl m_canvas;
   RECT m_canvasRect{13, 83, 467, 537};
   int m_lastWidth = -1;
   int m_lastHeight = -1;
   int m_scrollPos = 0;
   int m_scrollPage = 0;
-  UINT m_modeBitmapBit = 0;
+  HMENU m_popupMenu = nullptr;
+  CString m_titleText;
+  // Bit 3 of the page's mode word: a received mail (placeholder 307, else 308).
+  uint32_t m_modeWord = 0;
 };

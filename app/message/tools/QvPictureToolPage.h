@@ -22,7 +22,6 @@ class QvPictureToolPage : public QvToolPage {
   static const QvToolButton kButtons[5];
 
   ~QvPictureToolPage() override;
-  BOOL DiscardPictureOf(int a, int b);
   void DiscardPicture(int a, int b) override;
   BOOL PrepareSend(int value) override;
   CStateDisplayTegakiBar& StateBar() { return m_bar; }
