@@ -297,8 +297,8 @@ TEST_F(MessageSheetTest, AttachmentsOnlyFromTheRequestsOwnList) {
   EXPECT_EQ(GetFileAttributesW(list.c_str()), INVALID_FILE_ATTRIBUTES) << "the list is taken once";
 }
 
-// The program's own compose pages in the sheet, plain and then decorated,
-// kept as message-sheet-plain.png and message-sheet-deco.png.
+// The program's own pages in the sheet: compose plain, then decorated, and
+// a received mail read; kept as message-sheet-plain.png, -deco.png and -view.png.
 TEST_F(MessageSheetTest, TheComposeSheetWithItsOwnPages) {
   QvMessageSheet::SetToolPageMaker(nullptr);
   // The body controls, registered as the program registers them.
@@ -321,7 +321,9 @@ TEST_F(MessageSheetTest, TheComposeSheetWithItsOwnPages) {
                 UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
               }};
   EXPECT_FALSE(QvMessageSheet::ComposeNewMessage(owner_, L"you@example.jp"));
-  EXPECT_EQ(seen, (std::vector<std::string>{"1 1", "2 1"}));
+  Script() = {keep("message-sheet-view.png"), Send(WM_COMMAND, IDOK)};
+  QvMessageSheet::ViewMessage(work_.trays[0], StoreMail(0, QvMessageInterface::kReceived, kReceived));
+  EXPECT_EQ(seen, (std::vector<std::string>{"1 1", "2 1", "4 1"}));
 }
 
 }  // namespace
