@@ -64,6 +64,10 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kOpenPaletteMessage, "kOpenPaletteMessage"},
       {kBodyGotFocusMessage, "kBodyGotFocusMessage"},
       {kBodyLostFocusMessage, "kBodyLostFocusMessage"},
+      {kReleaseHtmlViewMessage, "kReleaseHtmlViewMessage"},
+      {kAddressCheckFailedMessage, "kAddressCheckFailedMessage"},
+      {kPadInsertMessage, "kPadInsertMessage"},
+      {kOtherPadMessage, "kOtherPadMessage"},
   };
   return kNames;
 }
@@ -78,6 +82,15 @@ inline std::span<const ProtocolName> CommandNames() {
       {kRulesCommand, "kRulesCommand"}, {kImportCommand, "kImportCommand"},
       {kVersionCommand, "kVersionCommand"}, {kAccountMenuItem, "kAccountMenuItem"},
       {kTaskFailedCommand, "kTaskFailedCommand"},
+      {kBackToPlainCommand, "kBackToPlainCommand"}, {kDecorateCommand, "kDecorateCommand"},
+      {kAddHandwritingCommand, "kAddHandwritingCommand"}, {kSaveDraftCommand, "kSaveDraftCommand"},
+      {kSendAgainMessageCommand, "kSendAgainMessageCommand"}, {kReceiveRestCommand, "kReceiveRestCommand"},
+      {kReplySenderCommand, "kReplySenderCommand"}, {kReplyEveryoneCommand, "kReplyEveryoneCommand"},
+      {kReplySenderQuotedCommand, "kReplySenderQuotedCommand"},
+      {kReplyEveryoneQuotedCommand, "kReplyEveryoneQuotedCommand"},
+      {kForwardMessageCommand, "kForwardMessageCommand"}, {kOtherPadCommand, "kOtherPadCommand"},
+      {kPadCloseCommand, "kPadCloseCommand"}, {kPadInsertCommand, "kPadInsertCommand"},
+      {kToWebPadCommand, "kToWebPadCommand"}, {kToPicturePadCommand, "kToPicturePadCommand"},
   };
   return kNames;
 }

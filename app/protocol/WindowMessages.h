@@ -126,3 +126,16 @@ constexpr UINT kDecorationChangedMessage = WM_USER + 139;
 constexpr UINT kOpenPaletteMessage = WM_USER + 140;
 constexpr UINT kBodyGotFocusMessage = WM_USER + 148;
 constexpr UINT kBodyLostFocusMessage = WM_USER + 149;
+
+// To the HTML view page from its sheet: let go of the HTML control's view
+// before the sheet removes or reloads the message's files.
+constexpr UINT kReleaseHtmlViewMessage = WM_USER + 151;
+// To a compose page, posted to itself: the address check of a field it
+// left failed (wParam the field); it warns and takes the focus back.
+constexpr UINT kAddressCheckFailedMessage = WM_USER + 125;
+// From an input pad to its target window (the field that opened it).
+// Insert: wParam 1 with lParam the pictograph's code unit, or wParam 2 with
+// lParam a const wchar_t* template line (valid during the call).
+constexpr UINT kPadInsertMessage = WM_USER + 126;
+// Open the other pad: wParam 1 from the pictograph pad, 0 from the web one.
+constexpr UINT kOtherPadMessage = WM_USER + 144;

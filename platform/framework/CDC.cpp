@@ -140,6 +140,10 @@ CPoint CDC::MoveTo(int x, int y) {
 
 BOOL CDC::LineTo(int x, int y) { return ::LineTo(m_hDC, x, y); }
 COLORREF CDC::SetPixel(int x, int y, COLORREF color) { return ::SetPixel(m_hDC, x, y, color); }
+int CDC::SetROP2(int mode) { return ::SetROP2(m_hDC, mode); }
+int CDC::GetROP2() const { return ::GetROP2(m_hDC); }
+BOOL CDC::Polyline(const POINT* points, int count) { return ::Polyline(m_hDC, points, count); }
+void CDC::InvertRect(LPCRECT rect) { ::InvertRect(m_hDC, rect); }
 COLORREF CDC::GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
 BOOL CDC::PatBlt(int x, int y, int width, int height, DWORD rop) { return ::PatBlt(m_hDC, x, y, width, height, rop); }
 

@@ -59,6 +59,10 @@ class QV_PLATFORM_API CDC : public CObject {
   CPoint MoveTo(int x, int y);
   BOOL LineTo(int x, int y);
   COLORREF SetPixel(int x, int y, COLORREF color);
+  int SetROP2(int mode);
+  int GetROP2() const;
+  BOOL Polyline(const POINT* points, int count);
+  void InvertRect(LPCRECT rect);
   COLORREF GetPixel(int x, int y) const;
   BOOL PatBlt(int x, int y, int width, int height, DWORD rop);
   BOOL BitBlt(int x, int y, int width, int height, CDC* source, int sx, int sy, DWORD rop);

@@ -128,6 +128,15 @@ BOOL SystemParametersInfoW(UINT action, UINT uiParam, LPVOID pvParam, UINT) {
     }
     case SPI_GETOEMINFO:
       return qv::ui::CopyAnswer(qv::ui::kOemInfo, uiParam, pvParam);
+    case SPI_GETWORKAREA: {
+      if (!pvParam) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+      }
+      const qv::ui::DeviceProfile p = qv::ui::CurrentProfile();
+      *static_cast<RECT*>(pvParam) = RECT{0, 0, p.width, p.height};
+      return TRUE;
+    }
     default:
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;

@@ -54,6 +54,9 @@
 
 extern "C" QV_PLATFORM_API int GetSystemMetrics(int index);
 
+// The usable screen area (RECT* in pvParam): the whole screen as it stands,
+// for no task bar takes a part of it on this device.
+#define SPI_GETWORKAREA 48u
 // What kind of device this is, and who made it: wide texts into pvParam,
 // uiParam its size in bytes; a buffer too small is error 122.
 #define SPI_GETPLATFORMTYPE 257u
