@@ -22,6 +22,7 @@
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/links/QvLinkRangeList.h"
 #include "app/message/richedit/QvMailRichEditCtrl.h"
+#include "app/message/sheet/QvMessageSheet.h"
 #include "app/message/subject/QvSubjectEdit.h"
 #include "app/message/view/MessagePlugins.h"
 #include "app/message/view/QvViewHeaderPage.h"
@@ -101,7 +102,18 @@ constexpr const wchar_t* kShowAllText = L"すべて表示";
 constexpr const wchar_t* kShortText = L"簡略表示";
 constexpr const wchar_t* kOtherSubmenu = L"その他";
 
-QvViewMessagePage::SheetEntries g_entries;
+// The sheet's own entries unless a test puts others in.
+bool ComposeThroughSheet(CWnd* owner, const CString& to, bool mailto) {
+  if (mailto) return QvMessageSheet::EditMessageFile(owner, CString(L"mailto:") + to, 0) != FALSE;
+  return QvMessageSheet::ComposeNewMessage(owner, to) != FALSE;
+}
+
+bool EditAsNewThroughSheet(CWnd* owner, uint32_t folder, uint32_t messageId) {
+  return QvMessageSheet::EditStoredMessage(owner, folder, messageId, TRUE, TRUE) != FALSE;
+}
+
+const QvViewMessagePage::SheetEntries kSheetEntries = {ComposeThroughSheet, EditAsNewThroughSheet};
+QvViewMessagePage::SheetEntries g_entries = kSheetEntries;
 
 bool CutArray(CStringArray& list, int limit) {
   if (list.GetSize() <= limit) return false;
@@ -191,7 +203,9 @@ QvViewMessagePage::QvViewMessagePage(UINT templateId, QvMessageRecord* record, C
 
 QvViewMessagePage::~QvViewMessagePage() { ClearMainFrameStateBits(kViewerState); }
 
-void QvViewMessagePage::SetSheetEntries(const SheetEntries& entries) { g_entries = entries; }
+void QvViewMessagePage::SetSheetEntries(const SheetEntries& entries) {
+  g_entries = entries.compose || entries.editAsNew ? entries : kSheetEntries;
+}
 const QvViewMessagePage::SheetEntries& QvViewMessagePage::GetSheetEntries() { return g_entries; }
 
 QvAddressView* QvViewMessagePage::AddressField(Row row) const { return dynamic_cast<QvAddressView*>(Field(row)); }

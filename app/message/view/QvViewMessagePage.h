@@ -74,7 +74,8 @@ class QvViewMessagePage : public QvBaseMessagePage {
 
   // The sheet's entries the page opens other windows through: compose to an
   // address (`mailto`: the argument of a "mailto:" link, which may carry
-  // more than one address), and edit a stored message as a new one.
+  // more than one address), and edit a stored message as a new one. Empty
+  // entries put the sheet's own back.
   struct SheetEntries {
     bool (*compose)(CWnd* owner, const CString& to, bool mailto) = nullptr;
     bool (*editAsNew)(CWnd* owner, uint32_t folder, uint32_t messageId) = nullptr;

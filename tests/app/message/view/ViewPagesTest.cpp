@@ -234,6 +234,14 @@ TEST_F(ViewPages, PluginsRunByFullPath) {
   QvViewMessagePage* page = Show(Plain("me@example.com", "", "record"), 0);
   ASSERT_EQ(page->Plugins().size(), 1u);
   EXPECT_EQ(page->Plugins().begin()->first, L"\\Plugins\\Echo.dll");
+  // The page menu's "その他" lists it under the first plug-in command.
+  CMenu menu;
+  ASSERT_TRUE(menu.LoadMenu(173));
+  page->CustomizePopupMenu(menu.GetSubMenu(0));
+  HMENU popup = menu.GetSubMenu(0)->GetSafeHmenu();
+  HMENU other = ::GetSubMenu(popup, ::GetMenuItemCount(popup) - 3);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(::GetMenuItemID(other, ::GetMenuItemCount(other) - 1), QvViewMessagePage::kFirstPluginCommand);
   page->SendMessage(WM_COMMAND, QvViewMessagePage::kFirstPluginCommand, 0);
   page->SendMessage(WM_COMMAND, QvViewMessagePage::kFirstPluginCommand + 1, 0);  // no such plug-in
   std::ifstream in(log);
@@ -258,6 +266,15 @@ TEST_F(ViewPages, DecoratedMailFindsItsPictures) {
     EXPECT_NE(::GetFileAttributesW(path), INVALID_FILE_ATTRIBUTES);
   }
   EXPECT_FALSE(page->ResolveInlineSource(L"Pic1@Example.JP", path, HTMLEDIT_MAXPATH + 1)) << "only cid: names a part";
+  // A dropped part's index from the control is checked before it is used.
+  record_.attachmentPaths.Add(L"\\x.bin");
+  page->SendMessage(HEN_PARTDROPPED, 1000, 0);
+  page->SendMessage(HEN_PARTDROPPED, static_cast<WPARAM>(-1), 0);
+  page->SendMessage(HEN_PARTSCHANGED, 0, 0);
+  EXPECT_EQ(record_.attachmentPaths.GetSize(), 1);
+  page->SendMessage(HEN_PARTDROPPED, 0, 0);
+  page->SendMessage(HEN_PARTSCHANGED, 0, 0);
+  EXPECT_EQ(record_.attachmentPaths.GetSize(), 0);
   ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile("view-html.png")));
 
   // Stored as a draft and read back, the picture is found again.
