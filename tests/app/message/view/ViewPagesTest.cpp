@@ -317,6 +317,12 @@ TEST_F(ViewPages, HeaderPageShowsTheHeader) {
   header.ScreenToClient(&r);
   header.GetClientRect(&client);
   EXPECT_EQ(r, CRect(20, 20, client.right - 20, client.bottom - 20));
+  header.Text().SetFocus();
+  header.OnSetActive();
+  int start = -1, end = -1;
+  header.Text().GetSel(start, end);
+  EXPECT_EQ(start, 0) << "activation clears the selection";
+  EXPECT_EQ(end, 0);
   qv::seams::PumpMessages();
   ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile("view-header.png")));
 }
