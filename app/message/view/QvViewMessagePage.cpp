@@ -121,13 +121,6 @@ bool CutArray(CStringArray& list, int limit) {
   return true;
 }
 
-std::wstring LowerAscii(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return text;
-}
-
 std::wstring FirstParsedAddress(const CString& field) {
   std::wstring text = field.GetString(), address, name;
   EmlCompose composer;
@@ -410,7 +403,7 @@ bool QvViewMessagePage::IsInsideFolder(const std::wstring& path, const std::wstr
   std::replace(p.begin(), p.end(), L'/', L'\\');
   std::replace(f.begin(), f.end(), L'/', L'\\');
   if (f.back() != L'\\') f.push_back(L'\\');
-  if (p.size() <= f.size() || LowerAscii(p.substr(0, f.size())) != LowerAscii(f)) return false;
+  if (p.size() <= f.size() || CString(p.substr(0, f.size()).c_str()).CompareNoCase(f.c_str()) != 0) return false;
   // Below the folder: plain names only, never a step up, a drive or a stream.
   std::wstring rest = p.substr(f.size());
   size_t start = 0;
@@ -785,7 +778,8 @@ void QvViewMessagePage::OnUpdateComposeTo(CCmdUI* ui) {
     CString text;
     Field(static_cast<Row>(row))->GetWindowText(text);
     QvAddressRange range;
-    enable = GetAddressRange(text, 0, 0, &range, false) != 0 && range.kind == 1;
+    GetAddressRange(text, 0, 0, &range, false);
+    enable = range.kind == 1;
   }
   ui->Enable(enable);
 }
