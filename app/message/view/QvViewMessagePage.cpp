@@ -209,7 +209,8 @@ QvAttachedFileListCtrl* QvViewMessagePage::AttachmentList() const {
 
 UINT QvViewMessagePage::MenuForKind() const { return MessageKind() != 0 ? kKindBarMenu : kPlainBarMenu; }
 
-bool QvViewMessagePage::IsStored() const { return m_record && m_record->notFromStore == 0 && m_record->messageId; }
+// The store's ids start at 0: a stored record is told by its flags, not its id.
+bool QvViewMessagePage::IsStored() const { return m_record && m_record->notFromStore == 0 && m_record->isNew == 0; }
 
 BOOL QvViewMessagePage::OnInitDialog() {
   // The attachment list is made in the template's place, with its pictures.

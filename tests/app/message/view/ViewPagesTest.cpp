@@ -8,7 +8,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/foundation/MessageBoxes.h"
 #include "app/mailops/MessageOperations.h"
+#include "app/mailops/MessageStatus.h"
 #include "app/mailops/TempFiles.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/tools/QvTextViewToolPage.h"
@@ -325,6 +327,62 @@ TEST_F(ViewPages, HeaderPageShowsTheHeader) {
   EXPECT_EQ(end, 0);
   qv::seams::PumpMessages();
   ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile("view-header.png")));
+}
+
+
+// The window above the tool page, as the sheet stands there: it keeps the
+// messages its page sends and posts it.
+class RecordingSheet : public CWnd {
+ public:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_COMMAND || message == kStepMessageRequest) got.push_back({message, wParam});
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+  std::vector<std::pair<UINT, WPARAM>> got;
+};
+
+// What the page sends on to its sheet, and what it does to the stored
+// message first: a message-sequence table.
+TEST_F(ViewPages, CommandsReachTheSheetAndTheStore) {
+  RecordingSheet sheet;
+  ASSERT_TRUE(sheet.CreateEx(0, AfxRegisterWndClass(0), L"", WS_POPUP | WS_VISIBLE, 0, 0, 480, 800, nullptr, nullptr));
+  record_.Clear();
+  const unsigned long id = Store(Plain("me@example.com", "", "commands"));
+  ASSERT_TRUE(LoadMessageForView(id, &record_, Tray()));
+  QvTextViewToolPage tools(&record_, 0);
+  ASSERT_TRUE(tools.Create(137, &sheet));
+  auto* page = static_cast<QvViewMessagePage*>(tools.GetMessagePage());
+  std::wstring asked;
+  qv::seams::SetQuestionHandler([&](const std::wstring& text, const std::wstring&) {
+    asked = text;
+    return IDYES;
+  });
+  const struct {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    std::vector<std::pair<UINT, WPARAM>> sheetGets;
+  } cases[] = {
+      {"reply", WM_COMMAND, 2562, {{WM_COMMAND, 2562}}},
+      {"forward", WM_COMMAND, 2539, {{WM_COMMAND, 2539}}},
+      {"send again", WM_COMMAND, 40214, {{WM_COMMAND, 40214}}},
+      {"previous message", kStepMessageRequest, 1, {{kStepMessageRequest, 1}}},
+      {"Back", kBackMessage, 0, {{WM_COMMAND, IDCANCEL}}},
+      {"protect", WM_COMMAND, 40115, {}},
+      {"delete the protected message", WM_COMMAND, 2528, {{kStepMessageRequest, 0}}},
+  };
+  for (const auto& c : cases) {
+    sheet.got.clear();
+    page->SendMessage(c.message, c.wParam, 0);
+    qv::seams::PumpMessages();
+    EXPECT_EQ(sheet.got, c.sheetGets) << c.what;
+  }
+  EXPECT_EQ(asked, LoadResString(20043).GetString()) << "a protected message asks its own question";
+  uint32_t word = 0, kind = 0;
+  EXPECT_FALSE(GetMessageStatus(id, Tray(), &word, &kind)) << "the message is gone";
+  qv::seams::SetQuestionHandler(nullptr);
+  tools.DestroyWindow();
+  sheet.DestroyWindow();
 }
 
 }  // namespace
