@@ -88,8 +88,10 @@ class ViewPages : public MailOpsTest {
   unsigned long Store(const std::string& raw) {
     std::unique_ptr<QvFolderInterface> f(CurrentStorage()->OpenFolder(Tray()));
     QvMessageInterface::Attributes a;
-    a.mask = QvMessageInterface::kKind;
+    // The receive marks a mail with attached files; so does this.
+    a.mask = QvMessageInterface::kKind | QvMessageInterface::kHasAttachments;
     a.kind = QvMessageInterface::kReceived;
+    a.hasAttachments = raw.find("Content-Disposition: attachment") != std::string::npos ? 1 : 0;
     unsigned long id = 0;
     EXPECT_TRUE(f && f->CreateMessage(&id, a, raw));
     return id;
@@ -329,6 +331,31 @@ TEST_F(ViewPages, HeaderPageShowsTheHeader) {
   ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile("view-header.png")));
 }
 
+
+// Removing a stored mail's attachments asks first, then shows the mail again
+// without them; the attachment row goes with them.
+TEST_F(ViewPages, RemovingAttachmentsShowsTheMailAgain) {
+  const std::string raw = Crlf(
+      "From: alice@example.jp\nTo: me@example.com\nSubject: parts\nMIME-Version: 1.0\n"
+      "Content-Type: multipart/mixed; boundary=\"MIX\"\n\n--MIX\nContent-Type: text/plain\n\nsee attached\n"
+      "--MIX\nContent-Type: application/pdf; name=\"a.pdf\"\nContent-Disposition: attachment; filename=\"a.pdf\"\n"
+      "Content-Transfer-Encoding: base64\n\nQUJD\n--MIX--\n");
+  QvViewMessagePage* page = Show(raw, 0);
+  ASSERT_TRUE(Visible(page, QvBaseMessagePage::kAttachRow));
+  auto* list = static_cast<QvAttachedFileListCtrl*>(page->Field(QvBaseMessagePage::kAttachRow));
+  EXPECT_EQ(list->GetPathCount(), 1);
+  int answer = IDNO;
+  qv::seams::SetQuestionHandler([&](const std::wstring&, const std::wstring&) { return answer; });
+  for (int a : {IDNO, IDYES}) {
+    answer = a;
+    page->SendMessage(WM_COMMAND, 40154, 0);
+    qv::seams::PumpMessages();
+    EXPECT_EQ(record_.attachmentPaths.GetSize(), a == IDYES ? 0 : 1);
+    EXPECT_EQ(Visible(page, QvBaseMessagePage::kAttachRow), a == IDNO);
+  }
+  EXPECT_EQ(std::wstring(record_.body.GetString()).find(L"see attached"), 0u) << "the mail itself is shown again";
+  qv::seams::SetQuestionHandler(nullptr);
+}
 
 // The window above the tool page, as the sheet stands there: it keeps the
 // messages its page sends and posts it.
