@@ -580,8 +580,6 @@ void QvViewMessagePage::ShowMessage(uint32_t id) {
   if (!m_record || m_record->notFromStore) return;
   RemoveTempFolder(GetTempFolderName());
   const DWORD folder = m_record->folder;
-  // The record is read afresh: nothing of the message shown before stays.
-  m_record->Clear();
   if (!LoadMessageForView(id, m_record, folder)) return;
   SetMessageRead(id, false, folder);
   uint32_t status = 0, kind = 0;
