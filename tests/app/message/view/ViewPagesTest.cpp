@@ -154,6 +154,13 @@ TEST_F(ViewPages, RowsFollowTheMessage) {
     EXPECT_EQ(after.Height() > before.Height(), c.collapsible) << c.raw;
   }
   ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile("view-plain.png")));
+
+  // A hostile To of 10,000 addresses is shown bounded: 256 of them, cut to three lines.
+  std::string crowd;
+  for (int i = 0; i < 10000; ++i) crowd += (i ? ", " : "") + std::string("p") + std::to_string(i) + "@example.jp";
+  QvViewMessagePage* page = Show(Plain(crowd, "", "crowd"), 0);
+  EXPECT_EQ(record_.toList.GetSize(), 256);
+  EXPECT_EQ(page->Collapsible(), 1);
 }
 
 // Only http(s) opens, and only after the person saw the whole target and
