@@ -207,6 +207,11 @@ TEST_F(ViewPages, LinksActOnlyAsTheirSchemeAllows) {
     EXPECT_EQ(std::wstring(dialled.GetString()), c.dialled ? c.dialled : L"") << c.target;
   }
   qv::seams::SetQuestionHandler(nullptr);
+  // "Compose to" on a header field takes the address under its caret.
+  composed().clear();
+  page->Field(QvBaseMessagePage::kToRow)->SetFocus();
+  page->SendMessage(WM_COMMAND, 40098, 0);
+  EXPECT_EQ(composed(), std::vector<std::wstring>{L"me@example.com"});
 }
 
 // "image:" takes only a file below the message's own folder.
