@@ -203,7 +203,10 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
   // A pictograph set that is not installed: the pad closes at once.
   SetPictureCharLibraryNames(L"\\Windows\\none.dll", nullptr);
   CInputPad missing;
+  Script().push_back([] { Command(IDOK); });  // would pick, were the pad up
   EXPECT_EQ(missing.CreateInputPad(kPadPictureChar, &target_), FALSE);
+  EXPECT_EQ(Script().size(), 1u);
+  Script().clear();
   SetPictureCharLibraryNames(nullptr, nullptr);
   // A missing face-mark file: the message, and nothing picked.
   CInputPad::SetProgramFolder(L"\\nowhere\\");
