@@ -41,9 +41,10 @@ void CStateDisplayDecorationBar::DrawBitmap(HDC dc, UINT id, int x, int y) {
   BITMAP info{};
   ::GetObjectW(bitmap.get(), sizeof info, &info);
   HDC memory = ::CreateCompatibleDC(dc);
-  HGDIOBJ old = ::SelectObject(memory, bitmap.get());
-  ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, old);
+  {
+    qv::ScopedSelectObject held(memory, bitmap.get());
+    ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+  }
   ::DeleteDC(memory);
 }
 

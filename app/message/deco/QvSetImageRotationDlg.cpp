@@ -1,6 +1,9 @@
 #include "app/message/deco/QvSetImageRotationDlg.h"
 
+#include <memory>
+
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 QvSetImageRotationDlg::QvSetImageRotationDlg(CWnd* parent) : QvUnFullScreenDlg(kTemplateId, parent) {
   SetSize(kWidth, kHeight);
@@ -20,7 +23,7 @@ void QvSetImageRotationDlg::LayOut() {
   GetClientRect(&client);
   const int width = client.right - client.left;
   HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  auto font = std::make_unique<qv::ScopedSelectObject>(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
   const auto textHeight = [&](int id, int boxWidth) {
     CString text;
     GetDlgItemText(id, text);
@@ -42,7 +45,7 @@ void QvSetImageRotationDlg::LayOut() {
   }
   y += 5;
   place(kButton, 90, y, 75, textHeight(kButton, 75) + 15);
-  ::SelectObject(dc, old);
+  font.reset();
   ::ReleaseDC(m_hWnd, dc);
 }
 

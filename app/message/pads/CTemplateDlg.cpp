@@ -6,6 +6,7 @@
 #include "app/protocol/WindowMessages.h"
 #include "platform/framework/CFile.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines, size_t maxLines) {
   lines->clear();
@@ -86,10 +87,11 @@ BOOL CTemplateDlg::OnInitDialog() {
   }
   if (!lines_.empty()) {
     HDC dc = ::GetDC(list_.m_hWnd);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(list_.SendMessage(WM_GETFONT)));
     SIZE extent{};
-    ::GetTextExtentPoint32W(dc, lines_[longest].c_str(), static_cast<int>(lines_[longest].size()), &extent);
-    ::SelectObject(dc, old);
+    {
+      qv::ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(list_.SendMessage(WM_GETFONT)));
+      ::GetTextExtentPoint32W(dc, lines_[longest].c_str(), static_cast<int>(lines_[longest].size()), &extent);
+    }
     ::ReleaseDC(list_.m_hWnd, dc);
     list_.SetHorizontalExtent(extent.cx);
     list_.SetCurSel(0);
