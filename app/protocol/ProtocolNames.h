@@ -55,7 +55,6 @@ inline std::span<const ProtocolName> PrivateMessageNames() {
       {kHistoryRowChosenMessage, "kHistoryRowChosenMessage"},
       {kNoAccountMessage, "kNoAccountMessage"},
       {kWarnNoNetworkMessage, "kWarnNoNetworkMessage"},
-      {kAdjacentMessageMessage, "kAdjacentMessageMessage"},
       {kFirstPaintDoneMessage, "kFirstPaintDoneMessage"},
       {kLeaveBodyDownMessage, "kLeaveBodyDownMessage"},
       {kPageFlagMessage, "kPageFlagMessage"},

@@ -3,27 +3,12 @@
 #include <algorithm>
 
 #include "app/foundation/UiMenus.h"
+#include "app/mailops/InlineParts.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/shell/ShellUi.h"
 
-namespace {
-
-bool IsCidReference(const std::wstring& reference) {
-  if (reference.size() < 4) return false;
-  std::wstring head = reference.substr(0, 4);
-  for (wchar_t& c : head) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-  return head == L"cid:";
-}
-
-}  // namespace
-
 std::wstring QvHtmlPreviewDlg::ResolveReference(const QvMessageRecord& record, const std::wstring& reference) {
-  if (!IsCidReference(reference)) return {};
-  std::wstring id = reference;
-  for (wchar_t& c : id) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-  // Stored ids are found with or without their "cid:".
-  const QvHtmlFile* file = record.inlineFiles.FindByContentId(id);
-  if (!file) file = record.inlineFiles.FindByContentId(id.substr(4));
+  const QvHtmlFile* file = FindInlinePart(record.inlineFiles, reference);
   return file ? file->GetPath() : std::wstring();
 }
 
