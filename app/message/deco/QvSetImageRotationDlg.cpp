@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "app/protocol/WindowMessages.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ScopedGdi.h"
 
@@ -73,4 +74,12 @@ BOOL QvSetImageRotationDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   return QvUnFullScreenDlg::OnCommand(wParam, lParam);
+}
+
+LRESULT QvSetImageRotationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kBackMessage) {
+    PostMessage(WM_COMMAND, IDCANCEL);
+    return 0;
+  }
+  return QvUnFullScreenDlg::WindowProc(message, wParam, lParam);
 }

@@ -4,6 +4,7 @@
 
 #include "app/foundation/UiMenus.h"
 #include "app/mailops/InlineParts.h"
+#include "app/protocol/WindowMessages.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/shell/ShellUi.h"
 
@@ -47,6 +48,10 @@ BOOL QvHtmlPreviewDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
 }
 
 LRESULT QvHtmlPreviewDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kBackMessage) {
+    PostMessage(WM_COMMAND, IDCANCEL);
+    return 0;
+  }
   const LRESULT r = CDialog::WindowProc(message, wParam, lParam);
   if (message == WM_SIZE && body_.m_hWnd) body_.MoveWindow(0, 0, LOWORD(lParam), HIWORD(lParam));
   return r;

@@ -168,6 +168,8 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
       {"the other pad from the pictographs", kPadPictureChar, {[] { Command(kToWebPadCommand); }}, FALSE, L"", {}, {1}, 1},
       {"the other pad from the web set", kPadWebPictChar, {[] { Command(kToPicturePadCommand); }}, FALSE, L"", {}, {0}, 1},
       {"closed", kPadPictureChar, {[] { Command(kPadCloseCommand); }}, FALSE, L"", {}, {}, 0},
+      {"Back cancels before the OK behind it", kPadTemplate,
+       {[] { SendMessageW(GetActiveWindow(), kBackMessage, 0, 0), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
       {"a face mark with Enter", kPadTemplate, {keys({VK_DOWN, VK_RETURN})}, TRUE, L"あいう", {{2, L"あいう"}}, {}, 0},
       {"no pad of that type", static_cast<e_pad_type>(3), {}, FALSE, L"", {}, {}, 0},
   };
