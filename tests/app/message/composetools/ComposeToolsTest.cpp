@@ -114,7 +114,7 @@ TEST_F(ComposeTools, PictographStepsWrapAndStopAtTheLastCharacter) {
 }
 
 TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
-  const std::wstring longLine(200, L'k'), pairLine = std::wstring(126, L'k') + L"\U0001F600";
+  const std::wstring longLine(200, L'k');
   struct Case {
     std::string bytes;
     std::vector<std::wstring> want;
@@ -128,7 +128,6 @@ TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
       {Utf16(std::wstring(126, L'k')) + Utf16(L"\xD83D\xDE00") + Utf16(L"\r\n"), {std::wstring(126, L'k')}},
       {Utf16(L"a\r\n") + "b", {L"a"}},  // an odd byte at the end
   };
-  (void)pairLine;
   for (const Case& c : cases) {
     WriteDeviceFile("FaceMark.pad", c.bytes);
     std::vector<std::wstring> lines;
@@ -170,7 +169,8 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
       {"closed", kPadPictureChar, {[] { Command(kPadCloseCommand); }}, FALSE, L"", {}, {}, 0},
       {"Back cancels before the OK behind it", kPadTemplate,
        {[] { SendMessageW(GetActiveWindow(), kBackMessage, 0, 0), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
-      {"a face mark with Enter", kPadTemplate, {keys({VK_DOWN, VK_RETURN})}, TRUE, L"あいう", {{2, L"あいう"}}, {}, 0},
+      {"a face mark with Enter", kPadTemplate,
+       {[] { qv::seams::SaveScreenPng(BuildFile("composetools-facemarks.png")); }, keys({VK_DOWN, VK_RETURN})}, TRUE, L"あいう", {{2, L"あいう"}}, {}, 0},
       {"no pad of that type", static_cast<e_pad_type>(3), {}, FALSE, L"", {}, {}, 0},
   };
   for (const Case& c : cases) {
@@ -356,6 +356,16 @@ TEST_F(ComposeTools, DecorationBarShowsTheStateAndSkipsRepaints) {
   state.display = 0;
   bar.Update();
   EXPECT_NE(ScreenPixel(bar, 182 + 12, 3 + 19), 0x303030u);
+  // Landscape: a column at the bar's left, the colour at y 22.
+  qv::seams::SetLandscape(true);
+  target_.SetWindowPos(nullptr, 0, 0, 800, 480, SWP_NOZORDER);
+  bar.SetWindowPos(nullptr, 0, 0, 48, 376, SWP_NOZORDER);
+  bar.Invalidate();
+  bar.UpdateWindow();
+  EXPECT_EQ(ScreenPixel(bar, 5 + 19, 22 + 31), 0xFFCCCCu);
+  EXPECT_EQ(ScreenPixel(bar, 26 + 19, 3 + 31), ScreenPixel(bar, 47, 3 + 31));  // the ground, not a picture
+  qv::seams::SaveScreenPng(BuildFile("composetools-decoration-landscape.png"));
+  qv::seams::SetLandscape(false);
   state.InitFormat();
   EXPECT_EQ(state.sizeStep, 3);
   EXPECT_EQ(state.alignment, 2);  // the paragraph's alignment stays
