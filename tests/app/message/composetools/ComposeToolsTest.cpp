@@ -166,7 +166,7 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
        {{1, {web[251]}}}, {}, 0},
       {"the other pad from the pictographs", kPadPictureChar, {[] { Command(kToWebPadCommand); }}, FALSE, L"", {}, {1}, 1},
       {"the other pad from the web set", kPadWebPictChar, {[] { Command(kToPicturePadCommand); }}, FALSE, L"", {}, {0}, 1},
-      {"closed", kPadPictureChar, {[] { Command(kPadCloseCommand); }}, FALSE, L"", {}, {}, 0},
+      {"closed before the OK behind", kPadPictureChar, {[] { Command(kPadCloseCommand), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
       {"Back cancels before the OK behind it", kPadTemplate,
        {[] { SendMessageW(GetActiveWindow(), kBackMessage, 0, 0), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
       {"a face mark with Enter", kPadTemplate,
@@ -298,8 +298,8 @@ TEST_F(ComposeTools, ColourPadsFocusPickAndPaintTheirColours) {
         swatches.emplace_back(ScreenPixel(dlg, at.x + 22, at.y + 22), e.color);
       }
       qv::seams::SaveScreenPng(BuildFile(c.pen ? "composetools-penpad.png" : "composetools-colourpad.png"));
-      if (c.end == 0) PostMessageW(dlg, kBackMessage, 0, 0);
-      else if (c.end == IDOK) Command(IDOK);
+      if (c.end == 0) SendMessageW(dlg, kBackMessage, 0, 0);  // ends it before the OK behind
+      if (c.end <= IDOK) Command(IDOK);
       else PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(c.end, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, static_cast<int>(c.end))));
     });
     EXPECT_EQ(pad.DoModal(), c.result) << c.what;
