@@ -389,6 +389,9 @@ TEST_F(ComposeTools, RotationDialogStacksItsControlsAndReadsTheAngle) {
         MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&r), 2);
         boxes.push_back(r);
       }
+      RECT client{};
+      GetClientRect(h, &client);
+      boxes.push_back(client);
       if (c.radio) CheckRadioButton(h, QvSetImageRotationDlg::kRadio90, QvSetImageRotationDlg::kRadio0, c.radio);
       UpdateWindow(h);
       if (c.radio == QvSetImageRotationDlg::kRadio90) qv::seams::SaveScreenPng(BuildFile("composetools-rotation.png"));
@@ -396,7 +399,8 @@ TEST_F(ComposeTools, RotationDialogStacksItsControlsAndReadsTheAngle) {
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.GetAngle(), c.angle);
-    ASSERT_EQ(boxes.size(), 4u);
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_LE(boxes[3].bottom, boxes[4].bottom);  // the button is not cut off
     EXPECT_EQ(boxes[0].left, 5);
     EXPECT_EQ(boxes[0].top, 5);
     EXPECT_EQ(boxes[1].left, 30);
