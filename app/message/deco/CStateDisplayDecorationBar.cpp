@@ -1,6 +1,7 @@
 #include "app/message/deco/CStateDisplayDecorationBar.h"
 
 #include "platform/framework/AfxResource.h"
+#include "platform/framework/CDC.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ScopedGdi.h"
 
@@ -72,10 +73,8 @@ void CStateDisplayDecorationBar::Paint(HDC dc) {
 LRESULT CStateDisplayDecorationBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(m_hWnd, &ps);
+      CPaintDC dc(this);
       Paint(dc);
-      ::EndPaint(m_hWnd, &ps);
       return 0;
     }
     case WM_SETFOCUS:
