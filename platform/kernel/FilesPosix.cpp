@@ -255,6 +255,14 @@ FileObject::~FileObject() {
   ::close(fd_);
 }
 
+bool FileObject::SettlePosition() {
+  const off_t at = PendingPosition();
+  if (at < 0) return true;
+  if (::lseek(fd_, at, SEEK_SET) < 0) return false;
+  SetPendingPosition(-1);
+  return true;
+}
+
 std::mutex& FilesLock() {
   static auto* m = new std::mutex;
   return *m;
@@ -388,14 +396,23 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
+  const off_t at = f->PendingPosition();
   DWORD done = 0;
+  BOOL ok = TRUE;
   while (done < toRead) {
-    const ssize_t n = ::read(f->fd(), static_cast<char*>(buffer) + done, toRead - done);
+    char* into = static_cast<char*>(buffer) + done;
+    const ssize_t n = at >= 0 ? ::pread(f->fd(), into, toRead - done, at + static_cast<off_t>(done))
+                              : ::read(f->fd(), into, toRead - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return FailErrno();
+    if (n < 0) {
+      ok = FailErrno();
+      break;
+    }
     if (n == 0) break;
     done += static_cast<DWORD>(n);
   }
+  if (at >= 0) f->SetPendingPosition(at + static_cast<off_t>(done));
+  if (!ok) return FALSE;
   if (read) *read = done;
   return TRUE;
 }
@@ -407,15 +424,18 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (toWrite && fseam::TakeFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
-  off_t at = -1;
+  const off_t pending = f->PendingPosition();
+  off_t at = pending;
   if (toWrite && pseam::Armed()) {
     pseam::BeforeChange(f->fd());
-    at = ::lseek(f->fd(), 0, SEEK_CUR);
+    if (at < 0) at = ::lseek(f->fd(), 0, SEEK_CUR);
   }
   DWORD done = 0;
   BOOL ok = TRUE;
   while (done < toWrite) {
-    const ssize_t n = ::write(f->fd(), static_cast<const char*>(buffer) + done, toWrite - done);
+    const char* from = static_cast<const char*>(buffer) + done;
+    const ssize_t n = pending >= 0 ? ::pwrite(f->fd(), from, toWrite - done, pending + static_cast<off_t>(done))
+                                   : ::write(f->fd(), from, toWrite - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ok = FailErrno();
@@ -423,7 +443,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
     }
     done += static_cast<DWORD>(n);
   }
-  if (at >= 0) pseam::Written(f->fd(), static_cast<uint64_t>(at), done);
+  if (pending >= 0) f->SetPendingPosition(pending + static_cast<off_t>(done));
+  if (toWrite && at >= 0 && pseam::Armed()) pseam::Written(f->fd(), static_cast<uint64_t>(at), done);
   if (written) *written = done;
   return ok;
 }
@@ -442,16 +463,22 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? ::lseek(f->fd(), 0, SEEK_CUR) : ::lseek(f->fd(), 0, SEEK_END);
+  // The new position is only noted: the next read or write goes there by
+  // itself. Only the end, or a current position not known, asks the host.
+  const off_t pending = f->PendingPosition();
+  const off_t base = whence == SEEK_SET ? 0
+                     : whence == SEEK_CUR ? (pending >= 0 ? pending : ::lseek(f->fd(), 0, SEEK_CUR))
+                                          : ::lseek(f->fd(), 0, SEEK_END);
+  if (base < 0) {
+    FailErrno();
+    return INVALID_SET_FILE_POINTER;
+  }
   if (base + move < 0) {
     SetLastError(kErrorNegativeSeek);
     return INVALID_SET_FILE_POINTER;
   }
-  const off_t pos = ::lseek(f->fd(), base + move, SEEK_SET);
-  if (pos < 0) {
-    FailErrno();
-    return INVALID_SET_FILE_POINTER;
-  }
+  const off_t pos = base + move;
+  f->SetPendingPosition(pos);
   if (distanceHigh) {
     *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
   } else if (pos > 0xFFFFFFFE) {
@@ -468,7 +495,8 @@ BOOL SetEndOfFile(HANDLE file) {
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (pseam::Armed()) pseam::BeforeChange(f->fd());
-  const off_t pos = ::lseek(f->fd(), 0, SEEK_CUR);
+  const off_t pending = f->PendingPosition();
+  const off_t pos = pending >= 0 ? pending : ::lseek(f->fd(), 0, SEEK_CUR);
   if (pos < 0 || ::ftruncate(f->fd(), pos) != 0) return FailErrno();
   return TRUE;
 }
@@ -514,6 +542,12 @@ HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
   std::lock_guard<std::mutex> g(FilesLock());
   if (access != 0 && ShareConflict(Key(f->dev_, f->ino_), access, shareMode)) {
     Fail(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A handle that reads or writes shares the host offset, so it is made the
+  // position first; one that only flushes and measures needs none.
+  if (access != 0 && !f->SettlePosition()) {
+    FailErrno();
     return INVALID_HANDLE_VALUE;
   }
   const int fd = ::fcntl(f->fd(), F_DUPFD_CLOEXEC, 0);
