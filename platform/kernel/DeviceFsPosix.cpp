@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include <atomic>
+#include <climits>
 #include <fstream>
 #include <map>
 #include <mutex>
@@ -191,6 +192,8 @@ void ReadNotices(DirCache& cache) {
     const ssize_t n = ::read(cache.notices, buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;  // none left (EAGAIN)
+    // A read stops short of a full buffer only when the queue ran dry.
+    const bool drained = n < static_cast<ssize_t>(sizeof buffer - sizeof(struct inotify_event) - NAME_MAX - 1);
     for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(struct inotify_event)) <= n;) {
       const auto* e = reinterpret_cast<const struct inotify_event*>(buffer + at);
       at += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
@@ -223,6 +226,7 @@ void ReadNotices(DirCache& cache) {
         if (gone != listing.byFolded.end() && gone->second == name) listing.byFolded.erase(gone);
       }
     }
+    if (drained) return;
   }
 }
 
@@ -396,6 +400,29 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
       }
       whole.replace(cut + 1, std::string::npos, found);
       return whole;
+    }
+    // A missing parent, as under a folder made with its first file: the
+    // nearest folder above that is spelled as on disk, and only the first
+    // name below it looked for. Every name after one missing keeps its
+    // spelling.
+    if (wholeMissing && errno == ENOENT) {
+      size_t end = cut;
+      for (size_t depth = names.size() - 1; depth > 1;) {
+        end = whole.rfind('/', end - 1);
+        --depth;
+        const std::string above = whole.substr(0, end);
+        if (::lstat(above.c_str(), &st) != 0) {
+          if (errno == ENOENT) continue;
+          break;
+        }
+        std::string found;
+        if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) ||
+            FindNoCase(above, names[depth], false, &found, &st)) {
+          break;  // otherwise spelled, or not a plain folder: the walk below decides
+        }
+        if (lookup != nullptr) lookup->parentMissing = true;
+        return whole;
+      }
     }
   }
   EnsureDir(root);

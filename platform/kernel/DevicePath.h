@@ -27,10 +27,13 @@ bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
 
 // What resolving a path learnt of its last name on the way, so that a caller
 // that only opens what exists need not ask the file system again: `absent`
-// when the parent is a directory without the name, `found` with its status
-// when the name, spelt as given, is there and is no link.
+// when the parent is a directory without the name, `parentMissing` when the
+// parent itself is not there under any spelling (below a folder that is),
+// `found` with its status when the name, spelt as given, is there and is no
+// link.
 struct HostLookup {
   bool absent = false;
+  bool parentMissing = false;
   bool found = false;
   struct stat status{};
 };

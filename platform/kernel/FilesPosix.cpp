@@ -314,6 +314,12 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
+  if (lookup.parentMissing) {
+    // A new file's injected fault comes first, as when the open is tried.
+    const bool makes = creation != OPEN_EXISTING && creation != TRUNCATE_EXISTING;
+    SetLastError(makes && fseam::TakeFault(device, ERROR_DISK_FULL) ? ERROR_DISK_FULL : ERROR_PATH_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   std::lock_guard<std::mutex> g(FilesLock());
   struct stat st{};
   struct stat now{};
@@ -668,10 +674,12 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   CountedCall counted(FsCall::kCreateDir, PathOf(path));
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return FALSE;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return FALSE;
   if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
+  if (lookup.parentMissing) return Fail(ERROR_PATH_NOT_FOUND);
   struct stat st{};
-  if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
+  if (!lookup.absent && ::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
   if (!ChangeNames(std::string(), host, [&] { return ::mkdir(host.c_str(), 0700) == 0; })) {
     return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
   }
