@@ -211,8 +211,10 @@ void ReadNotices(DirCache& cache) {
       }
       DirListing& listing = it->second;
       if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
-        // The folder went or moved: its path names something else now.
-        if (e->mask & IN_IGNORED) listing.watch = -1;
+        // The folder went or moved: its path names something else now. A
+        // folder removed takes its watch with it.
+        if (!(e->mask & IN_MOVE_SELF)) listing.watch = -1;
+        cache.watched.erase(owner);
         ForgetListing(cache, it);
         continue;
       }
@@ -244,9 +246,15 @@ int WatchFor(DirCache& cache, const std::string& dir) {
   if (cache.notices < 0) return -1;
   const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges);
   if (watch < 0) return -1;
-  // The same folder reached by another spelling or link shares the watch:
-  // only one listing follows it.
-  if (!cache.watched.emplace(watch, dir).second && cache.watched[watch] != dir) return -1;
+  // A folder watched already under another path (moved there since, or
+  // reached by another spelling or link) has one watch: the listing under
+  // its new path follows it, and the old one goes.
+  auto [owner, added] = cache.watched.emplace(watch, dir);
+  if (!added && owner->second != dir) {
+    auto old = cache.listings.find(owner->second);
+    if (old != cache.listings.end()) cache.listings.erase(old);
+    owner->second = dir;
+  }
   return watch;
 }
 
@@ -486,6 +494,16 @@ void DirChange::Done(const std::string& removed, const std::string& added) {
   if (!added.empty()) listing.byFolded[FoldCase(Utf8ToWide(added))] = added;
   listing.modified = st.st_mtim;
   if (listing.keptSince == 0) listing.keptSince = NowNanos();
+}
+
+bool KnownEmptyDir(const std::string& dir, const struct stat& st) {
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  CheckEpoch(cache);
+  ReadNotices(cache);
+  auto it = cache.listings.find(dir);
+  return it != cache.listings.end() && it->second.watch >= 0 && Current(it->second, st, 0) &&
+         it->second.byFolded.empty();
 }
 
 void ForgetDirListings() {

@@ -62,6 +62,9 @@ class DirChange {
 
 // Drops every cached listing (after the files changed behind the kernel's back).
 void ForgetDirListings();
+// Whether the folder `dir`, whose status `st` the caller has just taken, is
+// known to hold no name: only a listing kept exact by change notices answers.
+bool KnownEmptyDir(const std::string& dir, const struct stat& st);
 
 // The kernel's own folder below the root (never listed), created on demand.
 std::string KernelDir(const char* sub);

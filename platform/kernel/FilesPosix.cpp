@@ -691,10 +691,11 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   CountedCall counted(FsCall::kRemoveDir, PathOf(path));
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return FALSE;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return FALSE;
   if (device == L"\\") return Fail(ERROR_ACCESS_DENIED);
-  struct stat st{};
-  if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
+  struct stat st = lookup.status;
+  if (!lookup.found && ::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   if (!ChangeNames(host, std::string(), [&] { return ::rmdir(host.c_str()) == 0; })) return FailErrno(host);
   if (pseam::Armed()) pseam::Removed(host, true, {});
@@ -762,7 +763,13 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   const std::wstring last = names.back();
   names.pop_back();
   const bool atRoot = names.empty();
-  const std::string dirHost = ResolveNames(names);
+  HostLookup where;
+  const std::string dirHost = ResolveNames(names, &where);
+  // A folder known to be empty needs no read, as when its last file went.
+  if (where.found && S_ISDIR(where.status.st_mode) && KnownEmptyDir(dirHost, where.status)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   DIR* dir = ::opendir(dirHost.c_str());
   if (!dir) {
     SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32Error(errno));
