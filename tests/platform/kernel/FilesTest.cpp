@@ -158,6 +158,66 @@ TEST_F(Files, ReadWriteSeekTruncate) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
+// A position set is where the next read or write goes, from the start, from
+// where the handle stands or from the end; a handle reopened for reading
+// starts where the first stands.
+TEST_F(Files, PositionsSetAreWhereTheNextReadOrWriteGoes) {
+  HANDLE h = Open(L"\\pos.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  enum Op { kWrite, kRead, kBegin, kCurrent, kEnd, kSetEnd, kReopenRead };
+  const struct {
+    Op op;
+    LONG move;         // for the seeks; the bytes asked for a read
+    const char* text;  // written, or expected from a read
+    DWORD after;       // the position then
+  } steps[] = {
+      {kWrite, 0, "0123456789", 10}, {kBegin, 2, nullptr, 2},   {kWrite, 0, "ab", 4},
+      {kCurrent, 0, nullptr, 4},     {kCurrent, 3, nullptr, 7}, {kRead, 2, "78", 9},
+      {kEnd, 0, nullptr, 10},        {kWrite, 0, "XY", 12},     {kBegin, 6, nullptr, 6},
+      {kSetEnd, 0, nullptr, 6},      {kEnd, -2, nullptr, 4},    {kRead, 9, "45", 6},
+      {kBegin, 8, nullptr, 8},       {kWrite, 0, "Z", 9},       {kBegin, 2, nullptr, 2},
+      {kReopenRead, 3, "ab4", 2},
+  };
+  for (const auto& s : steps) {
+    DWORD n = 0;
+    std::string got;
+    switch (s.op) {
+      case kWrite:
+        ASSERT_TRUE(WriteFile(h, s.text, static_cast<DWORD>(strlen(s.text)), &n, nullptr));
+        break;
+      case kRead:
+        got.resize(static_cast<size_t>(s.move));
+        ASSERT_TRUE(ReadFile(h, got.data(), static_cast<DWORD>(s.move), &n, nullptr));
+        got.resize(n);
+        EXPECT_EQ(got, s.text);
+        break;
+      case kBegin:
+      case kCurrent:
+      case kEnd:
+        EXPECT_EQ(SetFilePointer(h, s.move, nullptr, s.op == kBegin ? FILE_BEGIN : s.op == kCurrent ? FILE_CURRENT : FILE_END),
+                  s.after);
+        break;
+      case kSetEnd:
+        ASSERT_TRUE(SetEndOfFile(h));
+        break;
+      case kReopenRead: {
+        HANDLE other = ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
+        ASSERT_NE(other, INVALID_HANDLE_VALUE);
+        got.resize(static_cast<size_t>(s.move));
+        ASSERT_TRUE(ReadFile(other, got.data(), static_cast<DWORD>(s.move), &n, nullptr));
+        got.resize(n);
+        EXPECT_EQ(got, s.text);
+        CloseHandle(other);
+        ASSERT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+        break;
+      }
+    }
+    EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), s.after) << "after step " << (&s - steps);
+  }
+  CloseHandle(h);
+  EXPECT_EQ(ReadHost("pos.bin"), std::string("01ab45\0\0Z", 9));
+}
+
 TEST_F(Files, NamesResolveWithoutRegardToCase) {
   std::filesystem::create_directories(Host("Application Data/QuvoMail"));
   WriteHost("Application Data/QuvoMail/QvMailLog.txt", "log");
