@@ -9,11 +9,13 @@
 
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <climits>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
@@ -111,6 +113,7 @@ struct DirListing {
   int64_t keptSince = 0;  // when it began to answer for a while only; 0 when settled
   int watch = -1;         // the change notices' watch, -1 for none
   bool atRoot = false;
+  uint64_t used = 0;      // when it last answered, in look-ups
   std::map<std::wstring, std::string> byFolded;
 };
 
@@ -121,6 +124,7 @@ struct DirCache {
   bool noticesRefused = false;
   unsigned epoch = 0;   // the fork epoch the notices belong to
   std::map<int, std::string> watched;  // watch -> listing
+  uint64_t lookups = 0;
 };
 
 // A child made by fork shares the parent's notice descriptor: were it to
@@ -142,7 +146,8 @@ DirCache& Dirs() {
 }
 
 constexpr int64_t kSettleNanos = 50'000'000;  // far beyond the file system clock's tick
-constexpr size_t kMaxListings = 512;
+// Enough for an account's two trees of 256 folders and the rest of the device.
+constexpr size_t kMaxListings = 1024;
 constexpr uint32_t kWatchedChanges =
     IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
@@ -182,6 +187,16 @@ void ForgetListing(DirCache& cache, std::map<std::string, DirListing>::iterator 
     if (cache.notices >= 0) ::inotify_rm_watch(cache.notices, it->second.watch);
   }
   cache.listings.erase(it);
+}
+
+// Makes room: the quarter of the listings that answered least lately go.
+void ForgetLeastUsed(DirCache& cache) {
+  std::vector<std::pair<uint64_t, std::string>> byUse;
+  byUse.reserve(cache.listings.size());
+  for (const auto& [dir, listing] : cache.listings) byUse.emplace_back(listing.used, dir);
+  const size_t drop = byUse.size() / 4 + 1;
+  std::nth_element(byUse.begin(), byUse.begin() + static_cast<ptrdiff_t>(drop - 1), byUse.end());
+  for (size_t i = 0; i < drop && i < byUse.size(); ++i) ForgetListing(cache, cache.listings.find(byUse[i].second));
 }
 
 // Applies every change notice that has come. Called with the lock held.
@@ -304,7 +319,7 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   auto it = cache.listings.find(dir);
   if (it == cache.listings.end() || !Current(it->second, st, NowNanos())) {
     if (it != cache.listings.end()) ForgetListing(cache, it);
-    if (cache.listings.size() >= kMaxListings) DropListings(cache);
+    if (cache.listings.size() >= kMaxListings) ForgetLeastUsed(cache);
     DirListing& listing = cache.listings[dir];
     listing.watch = WatchFor(cache, dir);
     if (!ReadListing(dir, st, atRoot, &listing)) {
@@ -313,6 +328,7 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
     }
     it = cache.listings.find(dir);
   }
+  it->second.used = ++cache.lookups;
   auto hit = it->second.byFolded.find(want);
   if (hit == it->second.byFolded.end()) return false;
   *found = hit->second;
