@@ -7,8 +7,10 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <string>
 
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/FileSeam.h"
 #include "tests/support/DeviceRootFixture.h"
@@ -158,61 +160,47 @@ TEST_F(Files, ReadWriteSeekTruncate) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-// A position set is where the next read or write goes, from the start, from
-// where the handle stands or from the end; a handle reopened for reading
-// starts where the first stands.
+// A position set is where the next read or write goes; a handle reopened for
+// reading starts where the first stands.
 TEST_F(Files, PositionsSetAreWhereTheNextReadOrWriteGoes) {
   HANDLE h = Open(L"\\pos.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  enum Op { kWrite, kRead, kBegin, kCurrent, kEnd, kSetEnd, kReopenRead };
+  DWORD n = 0;
+  const auto read = [&n](HANDLE from, DWORD count) {
+    std::string got(count, '\0');
+    EXPECT_TRUE(ReadFile(from, got.data(), count, &n, nullptr));
+    return got.substr(0, n);
+  };
+  const auto seek = [h](LONG move, DWORD method) { return SetFilePointer(h, move, nullptr, method); };
+  // The parts of a braced list are made in order.
+  const auto then = [](std::initializer_list<std::string> parts) {
+    return std::accumulate(parts.begin(), parts.end(), std::string());
+  };
   const struct {
-    Op op;
-    LONG move;         // for the seeks; the bytes asked for a read
-    const char* text;  // written, or expected from a read
-    DWORD after;       // the position then
+    std::function<std::string()> step;  // what a read gave, or a seek's answer
+    std::string gives;
+    DWORD after;
   } steps[] = {
-      {kWrite, 0, "0123456789", 10}, {kBegin, 2, nullptr, 2},   {kWrite, 0, "ab", 4},
-      {kCurrent, 0, nullptr, 4},     {kCurrent, 3, nullptr, 7}, {kRead, 2, "78", 9},
-      {kEnd, 0, nullptr, 10},        {kWrite, 0, "XY", 12},     {kBegin, 6, nullptr, 6},
-      {kSetEnd, 0, nullptr, 6},      {kEnd, -2, nullptr, 4},    {kRead, 9, "45", 6},
-      {kBegin, 8, nullptr, 8},       {kWrite, 0, "Z", 9},       {kBegin, 2, nullptr, 2},
-      {kReopenRead, 3, "ab4", 2},
+      {[&] { return std::to_string(WriteFile(h, "0123456789", 10, &n, nullptr)); }, "1", 10},
+      {[&] { return std::to_string(seek(2, FILE_BEGIN)); }, "2", 2},
+      {[&] { return std::to_string(WriteFile(h, "ab", 2, &n, nullptr)); }, "1", 4},
+      {[&] { return std::to_string(seek(3, FILE_CURRENT)); }, "7", 7},
+      {[&] { return read(h, 2); }, "78", 9},
+      {[&] { return then({std::to_string(seek(0, FILE_END)), std::to_string(WriteFile(h, "XY", 2, &n, nullptr))}); },
+       "101", 12},
+      {[&] { return then({std::to_string(seek(6, FILE_BEGIN)), std::to_string(SetEndOfFile(h))}); }, "61", 6},
+      {[&] { return then({std::to_string(seek(-2, FILE_END)), read(h, 9)}); }, "445", 6},
+      {[&] { return then({std::to_string(seek(8, FILE_BEGIN)), std::to_string(WriteFile(h, "Z", 1, &n, nullptr))}); },
+       "81", 9},
+      {[&] {
+         seek(2, FILE_BEGIN);
+         const qv::ScopedHandle other(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+         return read(other.get(), 3);
+       }, "ab4", 5},
   };
   for (const auto& s : steps) {
-    DWORD n = 0;
-    std::string got;
-    switch (s.op) {
-      case kWrite:
-        ASSERT_TRUE(WriteFile(h, s.text, static_cast<DWORD>(strlen(s.text)), &n, nullptr));
-        break;
-      case kRead:
-        got.resize(static_cast<size_t>(s.move));
-        ASSERT_TRUE(ReadFile(h, got.data(), static_cast<DWORD>(s.move), &n, nullptr));
-        got.resize(n);
-        EXPECT_EQ(got, s.text);
-        break;
-      case kBegin:
-      case kCurrent:
-      case kEnd:
-        EXPECT_EQ(SetFilePointer(h, s.move, nullptr, s.op == kBegin ? FILE_BEGIN : s.op == kCurrent ? FILE_CURRENT : FILE_END),
-                  s.after);
-        break;
-      case kSetEnd:
-        ASSERT_TRUE(SetEndOfFile(h));
-        break;
-      case kReopenRead: {
-        HANDLE other = ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0);
-        ASSERT_NE(other, INVALID_HANDLE_VALUE);
-        got.resize(static_cast<size_t>(s.move));
-        ASSERT_TRUE(ReadFile(other, got.data(), static_cast<DWORD>(s.move), &n, nullptr));
-        got.resize(n);
-        EXPECT_EQ(got, s.text);
-        CloseHandle(other);
-        ASSERT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
-        break;
-      }
-    }
-    EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), s.after) << "after step " << (&s - steps);
+    EXPECT_EQ(s.step(), s.gives) << "step " << (&s - steps);
+    EXPECT_EQ(seek(0, FILE_CURRENT), s.after) << "step " << (&s - steps);
   }
   CloseHandle(h);
   EXPECT_EQ(ReadHost("pos.bin"), std::string("01ab45\0\0Z", 9));
