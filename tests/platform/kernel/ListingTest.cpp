@@ -35,7 +35,6 @@ TEST_F(Listings, AnotherHandsChangeRightAfterOurOwnIsSeenAtOnce) {
       {[&] { fs::rename(box + "/Own.eml", box + "/Kept.EML"); }, L"\\box\\kept.eml", L"\\box\\own.eml",
        L"\\Box\\KEPT.eml"},
       {[&] { fs::create_directory(box + "/Sub"); }, L"\\BOX\\SUB", L"\\box\\sub.eml", nullptr},
-      // A second process that looks the folder up as well.
       {[&] {
          const pid_t child = fork();
          if (child == 0) {
