@@ -196,6 +196,10 @@ BOOL QvEditMessagePage::OnInitDialog() {
   for (CWnd* w : {Label(kFromRow), Field(kFromRow), Label(kSubjectRow)}) {
     if (w && w->m_hWnd) w->EnableWindow(FALSE);
   }
+  // One rule closes the header; the template's others would lie over the body.
+  for (int i = 1; i < 3; ++i) {
+    if (m_rules[i].m_hWnd) m_rules[i].ShowWindow(SW_HIDE);
+  }
   // Cursor-key neighbours in column order: fields, subject, attachments, body.
   CWnd* order[] = {Field(kToRow), Field(kCcRow), Field(kBccRow), Field(kSubjectRow), Field(kAttachRow), m_body};
   for (size_t i = 0; i < std::size(order); ++i) {
