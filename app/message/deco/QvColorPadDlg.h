@@ -5,7 +5,7 @@
 
 class QvColorPadDlg : public QvBaseColorPadDlg {
  public:
-  explicit QvColorPadDlg(CWnd* parent) : QvBaseColorPadDlg(Table(), parent) {}
+  explicit QvColorPadDlg(CWnd* parent) : QvBaseColorPadDlg(ColorTable(), parent) {}
   // The 24 text colours; the decoration bar knows exactly these.
-  static const QvBaseColorPadDlg::Table& Table();
+  static const QvBaseColorPadDlg::Table& ColorTable();
 };

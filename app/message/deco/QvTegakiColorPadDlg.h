@@ -5,7 +5,7 @@
 
 class QvTegakiColorPadDlg : public QvBaseColorPadDlg {
  public:
-  explicit QvTegakiColorPadDlg(CWnd* parent) : QvBaseColorPadDlg(Table(), parent) {}
+  explicit QvTegakiColorPadDlg(CWnd* parent) : QvBaseColorPadDlg(ColorTable(), parent) {}
   // The 24 pen colours; the handwriting state bar knows exactly these.
-  static const QvBaseColorPadDlg::Table& Table();
+  static const QvBaseColorPadDlg::Table& ColorTable();
 };

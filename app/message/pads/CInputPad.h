@@ -38,6 +38,9 @@ class CInputPad {
 
   // The template file of type 1: the running program's folder + "FaceMark.pad".
   static std::wstring TemplateFilePath();
+  // The folder type 1 reads its file from, ending in a separator; empty
+  // gives back the running program's folder (tests name one of the device).
+  static void SetProgramFolder(const std::wstring& folder);
 
  private:
   int CreateTemplateInputPad(CWnd* parent, const std::wstring& path);

@@ -25,6 +25,7 @@ class QvPictographPad : public CBasicPad {
   void SetTarget(CWnd* target) { target_ = target; }
   BOOL OnInitDialog() override;
   void OnOK() override;
+  BOOL PreTranslateMessage(MSG* msg) override;
 
   // The character of the selected cell (0 when the pad has none).
   wchar_t SelectedChar() const;
