@@ -11,7 +11,10 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
+#include "app/message/deco/QvColorPadDlg.h"
 #include "app/message/deco/QvDecorationState.h"
+#include "app/message/preview/QvHtmlPreviewDlg.h"
+#include "app/message/preview/QvTemplateFileBrowser.h"
 #include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/protocol/WindowMessages.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
@@ -370,7 +373,16 @@ void QvDecoEditMessagePage::OnFontSizePad() {
   TrackPopupMenuRes(this, kSizePopup, at, 0);
 }
 
-void QvDecoEditMessagePage::OnTextColor() {}
+void QvDecoEditMessagePage::OnTextColor() {
+  if (!m_html || !m_html->m_hWnd) return;
+  QvColorPadDlg pad(this);
+  pad.SetColor(m_decoState ? m_decoState->textColor : 0x000000);
+  pad.DoModal();
+  if (!pad.IsPicked()) return;
+  m_html->SendMessage(HEM_SETCOLOR, pad.GetColor());
+  if (m_decoState) m_decoState->textColor = pad.GetColor();
+  DecorationChanged(true);
+}
 
 void QvDecoEditMessagePage::OnParagraph(UINT id) {
   if (!m_html || !m_html->m_hWnd) return;
@@ -424,10 +436,35 @@ void QvDecoEditMessagePage::OnClearAllFormats() {
 }
 
 void QvDecoEditMessagePage::OnPreview() {
-  if (m_record) m_record->htmlText = HtmlText();
+  if (!m_record) return;
+  m_record->htmlText = HtmlText();
+  CollectInlineFiles(m_record->htmlText);
+  QvHtmlPreviewDlg preview(this);
+  preview.SetRecord(m_record);
+  preview.SetMode(QvHtmlPreviewDlg::kMessagePreview);
+  preview.DoModal();
 }
 
-void QvDecoEditMessagePage::OnApplyTemplate() {}
+void QvDecoEditMessagePage::OnApplyTemplate() {
+  if (!m_record) return;
+  if (BodyLength() > 0 && !ShowConfirmBoxRes(m_hWnd, kTemplateQuestion, false)) return;
+  QvTemplateFileBrowser browser;
+  std::wstring path;
+  if (browser.Run(m_hWnd, L"\\My Documents\\テンプレート", &path, QvTemplateFileBrowser::kChoose) != 1) return;
+  ApplyTemplate(browser.Record());
+}
+
+void QvDecoEditMessagePage::ApplyTemplate(const QvMessageRecord& chosen) {
+  if (!m_record) return;
+  m_record->attachmentPaths.RemoveAll();
+  for (INT_PTR i = 0; i < chosen.attachmentPaths.GetSize(); ++i) m_record->attachmentPaths.Add(chosen.attachmentPaths[i]);
+  RefreshAttachments();
+  m_record->body.Empty();
+  m_record->htmlText = chosen.htmlText;
+  m_record->inlineFiles = chosen.inlineFiles;
+  SetBodyText(1);
+  Layout(false);
+}
 
 void QvDecoEditMessagePage::OnSaveTemplate() {
   if (!CheckBeforeSend(0, nullptr)) return;

@@ -14,6 +14,7 @@
 #include "app/mailops/QvMessageRecord.h"
 #include "app/message/address/QvAddressView.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
+#include "app/message/pads/CInputPad.h"
 #include "app/message/richedit/QvRichClickableView.h"
 #include "app/message/subject/QvSubjectEdit.h"
 #include "app/message/tools/QvToolPage.h"
@@ -25,6 +26,8 @@
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/kernel/Files.h"
+#include "platform/kernel/Sync.h"
+#include "platform/registry/Registry.h"
 #include "platform/ui/controls/RichEdit.h"
 
 namespace {
@@ -321,6 +324,8 @@ void QvEditMessagePage::BeforeFill(int, int) {
 void QvEditMessagePage::RefreshAttachments() {
   QvAttachedFileListCtrl* list = AttachmentList();
   if (!list || !list->m_hWnd || !m_record) return;
+  // The list adds to what it shows: it starts again from the record.
+  list->RemoveAll();
   list->SetFiles(m_record->attachmentPaths, false);
   Layout(false);
 }
@@ -537,7 +542,53 @@ void QvEditMessagePage::OnSelectArea() {
   if (m_editBody && m_editBody->m_hWnd && ::GetFocus() == m_editBody->m_hWnd) m_editBody->Selector().Step();
 }
 
-void QvEditMessagePage::OnInputPad() {}
+void QvEditMessagePage::SetKeypadMode(DWORD mode) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyglideKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+      ERROR_SUCCESS) {
+    ::RegSetValueExW(key, L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode), sizeof mode);
+    ::RegCloseKey(key);
+  }
+  if (HANDLE changed = ::CreateEventW(nullptr, FALSE, FALSE, L"ExKeypadModeChanged")) {
+    ::SetEvent(changed);
+    ::CloseHandle(changed);
+  }
+}
+
+void QvEditMessagePage::RunInputPad(int kind) {
+  CInputPad pad;
+  pad.SetMailMode(AllowPictographs(m_focusInBody) ? 1 : 0);
+  if (pad.CreateInputPad(static_cast<e_pad_type>(kind), this)) {
+    ReplaceBodySelection(pad.GetInputString().c_str());
+    if (m_editBody && m_editBody->m_hWnd) m_editBody->SetFocus();
+    m_padChanged = 0;
+  } else {
+    m_padChanged = pad.IsChangeOccured() ? 1 : 0;
+  }
+}
+
+void QvEditMessagePage::OnInputPad() {
+  // A phone keypad in its own mode is switched to the pad's for the while.
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  HKEY key = nullptr;
+  m_keypadSwitched = 0;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\PhoneStatus", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key, L"Status22", nullptr, nullptr, reinterpret_cast<BYTE*>(&status), &size) !=
+        ERROR_SUCCESS) {
+      status = 0;
+    }
+    ::RegCloseKey(key);
+  }
+  if (status & 0x100000) {
+    SetKeypadMode(1);
+    m_keypadSwitched = 1;
+  }
+  RunInputPad(kPadWebPictChar);
+  CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : Field(kSubjectRow);
+  if (target && target->m_hWnd) target->SetFocus();
+  if (!m_padChanged && m_keypadSwitched) SetKeypadMode(0x100001);
+}
 
 void QvEditMessagePage::OnInputMethod() {
   HWND focus = ::GetFocus();
@@ -616,16 +667,21 @@ LRESULT QvEditMessagePage::OnPadText(WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-LRESULT QvEditMessagePage::OnOtherPad(WPARAM, LPARAM) { return 0; }
+LRESULT QvEditMessagePage::OnOtherPad(WPARAM wParam, LPARAM) {
+  RunInputPad(wParam ? kPadWebPictChar : kPadPictureChar);
+  CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : Field(kSubjectRow);
+  if (target && target->m_hWnd) target->SetFocus();
+  return 0;
+}
 
 LRESULT QvEditMessagePage::OnCloseRequest(WPARAM, LPARAM) {
   // The checks stay off while the close request runs, so that what was
-  // typed reaches the record whatever it holds.
+  // typed reaches the record whatever it holds; the sheet stores it and
+  // closes. The answer says whether the record holds it all.
   const int checks = m_checkAddresses;
   m_checkAddresses = 0;
   const BOOL copied = CheckBeforeSend(0, nullptr);
   m_checkAddresses = checks;
-  PostToSheet(kCloseSheetMessage);
   return copied;
 }
 

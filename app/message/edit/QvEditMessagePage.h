@@ -130,6 +130,10 @@ class QvEditMessagePage : public QvBaseMessagePage {
   // The row of the focused address field, or -1.
   int FocusedAddressRow() const;
   void ShowAddressError(HWND field);
+  // The pad of `kind`; its text replaces the body's selection.
+  void RunInputPad(int kind);
+  // Writes the keypad mode and tells the keypad.
+  static void SetKeypadMode(DWORD mode);
   // Writes the fields into the record (no checks).
   void CopyFieldsToRecord();
 

@@ -269,7 +269,8 @@ void QvEditToolPage::SetEditMenuMode(int flag) {
 
 BOOL QvEditToolPage::OnInitDialog() {
   if (auto* page = dynamic_cast<QvDecoEditMessagePage*>(m_page.get()); page && m_mode) {
-    page->TakeDecorationTools(nullptr, &m_decoState, m_mode);
+    page->TakeDecorationTools(&m_stateBar, &m_decoState, m_mode);
+    m_stateBar.AttachState(&m_decoState);
   }
   QvTextToolPage::OnInitDialog();
   if (m_mode) {
@@ -434,7 +435,7 @@ void QvEditToolPage::OnPaint() {
 }
 
 LRESULT QvEditToolPage::OnDecorationChanged(WPARAM, LPARAM) {
-  if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
+  if (m_stateBar.m_hWnd) m_stateBar.Update();
   ApplyEnableWord(m_decoState.markerColor);
   return 0;
 }

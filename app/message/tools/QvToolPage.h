@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "app/message/deco/CStateDisplayDecorationBar.h"
 #include "app/message/deco/QvDecorationState.h"
 #include "platform/framework/CBitmapButton.h"
 #include "platform/framework/CPropertyPage.h"
@@ -103,7 +104,7 @@ class QvTextToolPage : public QvToolPage {
   afx_msg LRESULT OnBack(WPARAM wParam, LPARAM lParam);
 
   std::unique_ptr<std::array<std::array<CBitmapButton, kColumns>, kRows>> m_buttons;
-  CWnd m_stateBar;
+  CStateDisplayDecorationBar m_stateBar;
 
   DECLARE_MESSAGE_MAP()
 };

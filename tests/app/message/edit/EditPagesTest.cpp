@@ -19,6 +19,7 @@
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/base/WideText.h"
 #include "platform/pkg/RegistryString.h"
+#include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
 
@@ -340,6 +341,56 @@ TEST_F(EditPages, InputMethodFollowsThePreloadedKeyboard) {
     ASSERT_NE(page, nullptr);
     EXPECT_EQ(page->HasJapaneseKeyboard(), c.japanese) << (c.preload ? qv::WideToUtf8(c.preload) : "none");
   }
+}
+
+// A pad's pictograph or line goes in at the selection; a keypad in its own
+// mode is switched for the pad and back when the pad changed nothing.
+TEST_F(EditPages, PadsInsertAndTheKeypadIsSwitchedBack) {
+  auto mode = [] {
+    HKEY key = nullptr;
+    DWORD value = 0, size = sizeof value;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\Keyglide", 0, KEY_READ, &key) != ERROR_SUCCESS) return -1;
+    const LONG read = RegQueryValueExW(key, L"mode", nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return read == ERROR_SUCCESS ? static_cast<int>(value) : -1;
+  };
+  struct Case {
+    DWORD status;  // the phone's "Status22"
+    int modeAfter;
+  } cases[] = {{0, -1}, {0x100000, 0x100001}};
+  for (const Case& c : cases) {
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\PhoneStatus", 0, nullptr, 0, KEY_WRITE, nullptr,
+                              &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, L"Status22", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&c.status), sizeof c.status);
+    RegCloseKey(key);
+    QvEditMessagePage* page = Open(0);
+    ASSERT_NE(page, nullptr);
+    page->Body()->SetFocus();
+    page->SendMessage(WM_COMMAND, QvEditMessagePage::kInputPad);  // no one picks: the pad is cancelled
+    EXPECT_EQ(mode(), c.modeAfter) << c.status;
+  }
+  QvEditMessagePage* page = Open(0);
+  page->SendMessage(kPadInsertMessage, 1, 0xE63E);
+  page->SendMessage(kPadInsertMessage, 2, reinterpret_cast<LPARAM>(L"(^_^)"));
+  EXPECT_EQ(std::wstring(page->BodyText()), L"\xE63E(^_^)");
+}
+
+// A chosen template replaces the attachments, the body and its pictures.
+TEST_F(EditPages, TemplateReplacesBodyAndAttachments) {
+  record_.body = L"前の本文";
+  record_.attachmentPaths.Add(Files(1, 8, "old")[0].c_str());
+  auto* page = dynamic_cast<QvDecoEditMessagePage*>(Open(1));
+  ASSERT_NE(page, nullptr);
+  QvMessageRecord chosen;
+  chosen.htmlText = L"<html><body><p>テンプレートの本文</p></body></html>";
+  chosen.attachmentPaths.Add(Files(1, 8, "new")[0].c_str());
+  page->ApplyTemplate(chosen);
+  ASSERT_EQ(page->AttachmentList()->GetPathCount(), 1);
+  EXPECT_EQ(std::wstring(page->AttachmentList()->GetPath(0)), L"\\new0.txt");
+  EXPECT_NE(std::wstring(page->HtmlText()).find(L"テンプレートの本文"), std::wstring::npos);
+  EXPECT_EQ(std::wstring(page->HtmlText()).find(L"前の本文"), std::wstring::npos);
 }
 
 TEST_F(EditPages, PagesAsDrawn) {
