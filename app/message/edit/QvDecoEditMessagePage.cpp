@@ -104,7 +104,6 @@ BEGIN_MESSAGE_MAP(QvDecoEditMessagePage, QvEditMessagePage)
   ON_COMMAND(kSaveTemplate, &QvDecoEditMessagePage::OnSaveTemplate)
   ON_COMMAND(kShowBar, &QvDecoEditMessagePage::OnShowDecorationBar)
   ON_CONTROL_RANGE(EN_SETFOCUS, 1045, 1071, &QvDecoEditMessagePage::OnFieldFocus)
-  ON_CONTROL(EN_SETFOCUS, QvBaseMessagePage::kBodyId, &QvDecoEditMessagePage::OnBodyFocus)
   ON_UPDATE_COMMAND_UI_RANGE(kPreview, kDefaultFormat, &QvDecoEditMessagePage::OnUpdateDecoration)
   ON_UPDATE_COMMAND_UI(kShowBar, &QvDecoEditMessagePage::OnUpdateDecoration)
   ON_UPDATE_COMMAND_UI_RANGE(kParagraph4Off, kParagraph5Off, &QvDecoEditMessagePage::OnUpdateDecoration)
@@ -476,7 +475,11 @@ void QvDecoEditMessagePage::OnShowDecorationBar() {
 }
 
 void QvDecoEditMessagePage::OnFieldFocus(UINT id) {
-  if (id == static_cast<UINT>(kBodyId)) return;
+  // The range holds the body too: it reports its own way.
+  if (id == static_cast<UINT>(kBodyId)) {
+    OnBodyFocus();
+    return;
+  }
   if (m_html && m_html->m_hWnd) m_html->SendMessage(HEM_LEAVEDECORATION);
   if (CWnd* toolPage = GetParent()) toolPage->SendMessage(kBodyLostFocusMessage);
 }

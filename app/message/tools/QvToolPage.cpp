@@ -230,6 +230,7 @@ BEGIN_MESSAGE_MAP(QvEditToolPage, QvTextToolPage)
   ON_MESSAGE(kBodyGotFocus, &QvEditToolPage::OnBodyFocus)
   ON_MESSAGE(kBodyLostFocus, &QvEditToolPage::OnOtherFocus)
   ON_BN_CLICKED(kCloseButton, &QvEditToolPage::OnCloseButton)
+  ON_STN_CLICKED(QvTextToolPage::kStateBarId, &QvEditToolPage::OnStateBarClick)
   ON_COMMAND_RANGE(1163, 1202, &QvEditToolPage::OnPaletteButton)
 END_MESSAGE_MAP()
 
@@ -472,6 +473,15 @@ LRESULT QvEditToolPage::OnOtherFocus(WPARAM, LPARAM) {
 }
 
 void QvEditToolPage::OnCloseButton() { ClosePalette(); }
+
+void QvEditToolPage::OnStateBarClick() {
+  if (!m_mode || !m_bodyFocused) return;
+  if (m_paletteOpen) {
+    ClosePalette();
+  } else {
+    OpenPalette();
+  }
+}
 
 void QvEditToolPage::OnPaletteButton(UINT id) {
   for (const PaletteCommand& p : kPaletteCommands) {

@@ -147,6 +147,8 @@ class QvEditToolPage : public QvTextToolPage {
   afx_msg LRESULT OnBodyFocus(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnOtherFocus(WPARAM wParam, LPARAM lParam);
   afx_msg void OnCloseButton();
+  // The decoration bar toggles the palette, only while the body has the focus.
+  afx_msg void OnStateBarClick();
   afx_msg void OnPaletteButton(UINT id);
   // One of the palette's popup menus above (or beside) its button; a second
   // request while it is up shows nothing.

@@ -327,6 +327,25 @@ TEST_F(EditPages, DecoratedPageChecksEachPictureAndTheMailSize) {
   EXPECT_TRUE(tools_->StorePage(1));
   tools_->OnSheetClosing(1, 0);
   EXPECT_FALSE(tools_->StorePage(1));
+  // The decoration bar toggles the palette only while the body has the
+  // focus; a header field taking the focus closes it.
+  QvEditMessagePage* page = static_cast<QvEditMessagePage*>(tools_->GetMessagePage());
+  auto clickBar = [this] { tools_->SendMessage(WM_COMMAND, MAKEWPARAM(QvTextToolPage::kStateBarId, STN_CLICKED)); };
+  struct BarStep {
+    const char* what;
+    std::function<void()> act;
+    bool open;
+  } barSteps[] = {
+      {"bar, subject focused", [&] { page->Field(QvBaseMessagePage::kSubjectRow)->SetFocus(), clickBar(); }, false},
+      {"bar, body focused", [&] { page->Body()->SetFocus(), clickBar(); }, true},
+      {"bar again", [&] { clickBar(); }, false},
+      {"bar after the body", [&] { page->Body()->SetFocus(), clickBar(); }, true},
+      {"To takes the focus", [&] { page->Field(QvBaseMessagePage::kToRow)->SetFocus(); }, false},
+  };
+  for (const BarStep& s : barSteps) {
+    s.act();
+    EXPECT_EQ(tools_->IsPaletteOpen(), s.open) << s.what;
+  }
 }
 
 // The input method command needs the device's preloaded Japanese keyboard.
