@@ -18,7 +18,6 @@
 #include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/protocol/WindowMessages.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
-#include "platform/base/ScopedHandle.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/kernel/Files.h"
@@ -68,15 +67,6 @@ constexpr CommandBit kCommandBits[] = {
     {kTextColor, 12},     {kParagraph4On, 8},  {kParagraph4Off, 20}, {kParagraph5On, 9}, {kParagraph5Off, 21},
     {kAlignLeft, 14},     {kAlignRight, 14},   {kAlignCentre, 14},  {kInsertRule, 16}, {kInsertImage, 17},
 };
-
-bool FileBytes(const std::wstring& path, uint64_t* size) {
-  qv::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid()) return false;
-  DWORD high = 0;
-  const DWORD low = ::GetFileSize(file.get(), &high);
-  *size = (static_cast<uint64_t>(high) << 32) | low;
-  return true;
-}
 
 std::wstring Lower(std::wstring s) {
   for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
@@ -203,7 +193,7 @@ uint64_t QvDecoEditMessagePage::InlineBytes(int* count) const {
   if (m_record) {
     for (size_t i = 0; i < m_record->inlineFiles.GetCount(); ++i) {
       uint64_t size = 0;
-      if (FileBytes(m_record->inlineFiles.GetAt(i)->GetPath(), &size)) total += size;
+      if (FileBytes(m_record->inlineFiles.GetAt(i)->GetPath().c_str(), &size)) total += size;
       ++n;
     }
   }

@@ -45,16 +45,6 @@ constexpr UINT kAnchoredMenu = 177;
 
 bool (*g_attachmentChooser)(HWND, std::vector<std::wstring>*, int) = &SelectAttachmentFiles;
 
-// The size of a file, false when it can't be opened.
-bool FileBytes(const CString& path, uint64_t* size) {
-  qv::ScopedHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid()) return false;
-  DWORD high = 0;
-  const DWORD low = ::GetFileSize(file.get(), &high);
-  *size = (static_cast<uint64_t>(high) << 32) | low;
-  return true;
-}
-
 // Cuts a text to `limit` UTF-16 units, never between the halves of a pair.
 void CutText(CString& text, int limit) {
   if (text.GetLength() <= limit) return;
@@ -86,6 +76,15 @@ CString RecordLineBreaks(const CString& text) {
 }
 
 }  // namespace
+
+bool QvEditMessagePage::FileBytes(const wchar_t* path, uint64_t* size) {
+  qv::ScopedHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.is_valid()) return false;
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(file.get(), &high);
+  *size = (static_cast<uint64_t>(high) << 32) | low;
+  return true;
+}
 
 bool IsJapaneseKeyboardPreloaded() {
   CString layout;
@@ -549,10 +548,8 @@ void QvEditMessagePage::SetKeypadMode(DWORD mode) {
     ::RegSetValueExW(key, L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode), sizeof mode);
     ::RegCloseKey(key);
   }
-  if (HANDLE changed = ::CreateEventW(nullptr, FALSE, FALSE, L"ExKeypadModeChanged")) {
-    ::SetEvent(changed);
-    ::CloseHandle(changed);
-  }
+  qv::ScopedHandle changed(::CreateEventW(nullptr, FALSE, FALSE, L"ExKeypadModeChanged"));
+  if (changed.is_valid()) ::SetEvent(changed.get());
 }
 
 void QvEditMessagePage::RunInputPad(int kind) {
