@@ -139,4 +139,8 @@ HRESULT SafeArrayDestroy(SAFEARRAY* array) {
   return S_OK;
 }
 
+LPVOID CoTaskMemAlloc(ULONG size) { return std::malloc(size == 0 ? 1 : size); }
+
+void CoTaskMemFree(LPVOID block) { std::free(block); }
+
 }  // extern "C"

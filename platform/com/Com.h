@@ -103,6 +103,10 @@ QV_PLATFORM_API void CoUninitialize();
 // when the object does not answer `iid`.
 QV_PLATFORM_API HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 
+// Memory handed across an interface; CoTaskMemFree takes null.
+QV_PLATFORM_API LPVOID CoTaskMemAlloc(ULONG size);
+QV_PLATFORM_API void CoTaskMemFree(LPVOID block);
+
 QV_PLATFORM_API void VariantInit(VARIANT* v);
 // Releases what the variant owns (an interface, an array) and empties it.
 QV_PLATFORM_API HRESULT VariantClear(VARIANT* v);

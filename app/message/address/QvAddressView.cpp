@@ -11,6 +11,7 @@
 #include "platform/ui/controls/Edit.h"
 #include "platform/ui/input/Ime.h"
 #include "platform/ui/window/ControlOrder.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 void QvTextCutter::Cut(CString& selected, int start, int end) {
   const int length = text_.GetLength();
@@ -350,4 +351,48 @@ LRESULT QvAddressButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
     }
   }
   return QvFlatButton::WindowProc(message, wParam, lParam);
+}
+
+int QvTegakiAddressView::TegakiNeededHeight() const {
+  CString text;
+  GetWindowText(text);
+  CString sample = text.Left(10);
+  if (text.IsEmpty() || text[text.GetLength() - 1] == L'\n') sample += L"l";
+  RECT client{};
+  GetClientRect(&client);
+  RECT need{0, 0, client.right, 0};
+  const qv::ScopedGetDC dc(m_hWnd);
+  const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  DrawTextW(dc, sample.GetString(), sample.GetLength(), &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  return need.bottom + 8;
+}
+
+void QvTegakiAddressView::SelectCurrentAddress() {
+  QvAddressView::SelectCurrentAddress();
+  const QvAddressRange r = GetAddressRange(GetCurrentIndex());
+  if (r.length <= 0) return;
+  // A long address list is one wide line here: bring the address into view.
+  const LRESULT at = SendMessage(EM_POSFROMCHAR, static_cast<WPARAM>(r.start));
+  const int x = static_cast<short>(LOWORD(at));
+  if (x / 12 != 0) SendMessage(EM_LINESCROLL, static_cast<WPARAM>(x / 12), 0);
+}
+
+LRESULT QvTegakiAddressView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_KILLFOCUS && IsReadOnly()) {
+    // The selection highlight goes with the focus; the field draws itself whole once more.
+    const LRESULT result = QvAddressView::WindowProc(message, wParam, lParam);
+    Invalidate(FALSE);
+    UpdateWindow();
+    return result;
+  }
+  return QvAddressView::WindowProc(message, wParam, lParam);
+}
+
+BOOL QvTegakiAddressView::OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (message == WM_COMMAND && HIWORD(wParam) == EN_UPDATE) {
+    RECT client{};
+    GetClientRect(&client);
+    if (TegakiNeededHeight() != client.bottom) NotifyParentResize();
+  }
+  return QvAddressView::OnChildNotify(message, wParam, lParam, result);
 }

@@ -43,7 +43,7 @@ class QvAddressView : public QvFlexibleEdit {
   bool AddAddress(const CString& text, bool append);
   bool ReplaceSelection(const CString& text);
   int CheckAddresses();
-  void SelectCurrentAddress();
+  virtual void SelectCurrentAddress();
   void ClearAll();
 
   int GetAddressCount();
@@ -77,4 +77,18 @@ class QvAddressView : public QvFlexibleEdit {
 class QvAddressButton : public QvFlatButton {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+// The address field of the handwriting pages: as tall as its first ten
+// characters need (the page lays it out), repainted when a read-only field
+// loses the focus, and scrolled sideways to the address it selects.
+class QvTegakiAddressView : public QvAddressView {
+ public:
+  QvTegakiAddressView() { SetParentResizeNotify(false); }
+  int TegakiNeededHeight() const;
+  void SelectCurrentAddress() override;
+
+ protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
 };

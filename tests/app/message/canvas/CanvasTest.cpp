@@ -1,0 +1,331 @@
+// The handwriting canvas and its state bar on the program's frame: a stroke
+// list replayed gives the bitmap the stylus drew, undo and redo keep one
+// step, the erasers, pictures in and the JPEG out, and the bar's pieces by
+// geometry and colour. The canvas is kept as canvas.png and the bars as
+// tegaki-bar.png and tegaki-bar-landscape.png in the build folder.
+#include <algorithm>
+#include <vector>
+
+#include "app/message/canvas/CStateDisplayTegakiBar.h"
+#include "app/message/canvas/TegakiPaintCtrl.h"
+#include "platform/gdi/ImagingFactory.h"
+#include "platform/testing/Seams.h"
+#include "tests/app/foundation/BoxSession.h"
+
+namespace qv::test {
+namespace {
+
+constexpr COLORREF kWhiteRef = 0xFFFFFF;
+constexpr int kSide = 450;
+
+// One recorded step: the stylus (down, move, up at a point of the canvas) or a tool.
+struct Step {
+  enum Kind { kDown, kMove, kUp, kPen, kEraser, kWidth, kColor, kClear, kUndo, kRedo } kind;
+  int x = 0, y = 0;  // point, or the width or colour in x
+};
+
+std::vector<Step> Stroke(std::initializer_list<POINT> points) {
+  std::vector<Step> steps;
+  bool first = true;
+  for (POINT p : points) {
+    steps.push_back({first ? Step::kDown : Step::kMove, p.x, p.y});
+    first = false;
+  }
+  steps.push_back({Step::kUp, points.end()[-1].x, points.end()[-1].y});
+  return steps;
+}
+
+class Canvas : public ProgramFrameTest {
+ protected:
+  void TearDown() override {
+    for (auto& c : canvases_) {
+      if (c->m_hWnd) c->DestroyWindow();
+    }
+    canvases_.clear();
+    ProgramFrameTest::TearDown();
+  }
+  TegakiPaintCtrl* Make() {
+    HWND control = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | WS_VISIBLE, 0, 0, 10, 10, frame_->m_hWnd,
+                                     reinterpret_cast<HMENU>(1145), nullptr, nullptr);
+    auto* canvas = new TegakiPaintCtrl;
+    canvases_.emplace_back(canvas);
+    canvas->SetPlacement(13, 83, 467, 537);
+    EXPECT_TRUE(canvas->AttachControl(control));
+    return canvas;
+  }
+  // Live: the stylus through the device's input; else messages sent straight to the canvas.
+  void Play(TegakiPaintCtrl* canvas, const std::vector<Step>& steps, bool live) {
+    for (const Step& s : steps) {
+      static constexpr UINT kMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
+      switch (s.kind) {
+        case Step::kDown: case Step::kMove: case Step::kUp:
+          if (live) {
+            POINT p{s.x, s.y};
+            canvas->ClientToScreen(&p);
+            seams::InjectPointer(kMessages[s.kind], p);
+            seams::PumpMessages();
+          } else {
+            canvas->SendMessage(kMessages[s.kind], s.kind == Step::kUp ? 0 : MK_LBUTTON, MAKELPARAM(s.x, s.y));
+          }
+          break;
+        case Step::kPen: canvas->SelectPen(); break;
+        case Step::kEraser: canvas->SelectEraser(); break;
+        case Step::kWidth: canvas->SetWidth(s.x); break;
+        case Step::kColor: canvas->SetColor(static_cast<COLORREF>(s.x)); break;
+        case Step::kClear: canvas->Clear(); break;
+        case Step::kUndo: canvas->Undo(); break;
+        case Step::kRedo: canvas->Redo(); break;
+      }
+    }
+  }
+  static std::vector<COLORREF> Pixels(HDC dc) {
+    std::vector<COLORREF> out;
+    out.reserve(kSide * kSide);
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) out.push_back(GetPixel(dc, x, y));
+    return out;
+  }
+  static std::vector<COLORREF> Surface(TegakiPaintCtrl* c) { return Pixels(c->DrawingDC()); }
+  // What the window shows once it painted.
+  static std::vector<COLORREF> OnScreen(TegakiPaintCtrl* c) {
+    seams::PumpMessages();
+    HDC dc = ::GetDC(c->m_hWnd);
+    std::vector<COLORREF> shown = Pixels(dc);
+    ::ReleaseDC(c->m_hWnd, dc);
+    return shown;
+  }
+  static int Count(const std::vector<COLORREF>& pixels, COLORREF color) {
+    return static_cast<int>(std::count(pixels.begin(), pixels.end(), color));
+  }
+  std::wstring WritePicture(const wchar_t* name, const Bytes& bytes) {
+    HANDLE f = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD n = 0;
+    EXPECT_TRUE(WriteFile(f, bytes.data(), static_cast<DWORD>(bytes.size()), &n, nullptr));
+    CloseHandle(f);
+    return name;
+  }
+  std::vector<std::unique_ptr<TegakiPaintCtrl>> canvases_;
+};
+
+// Strokes in two colours and widths, a white eraser, undo and redo, drawn
+// with the stylus and recorded; the list played again on a new canvas gives
+// the same bitmap, and the window shows exactly the surface that is saved.
+TEST_F(Canvas, ReplayedStrokeListGivesTheSameBitmap) {
+  std::vector<Step> steps = Stroke({{20, 20}, {200, 40}, {220, 300}});
+  steps.push_back({Step::kColor, 0x0000FF});
+  steps.push_back({Step::kWidth, 10});
+  for (const Step& s : Stroke({{400, 30}, {60, 420}})) steps.push_back(s);
+  steps.push_back({Step::kUndo});
+  steps.push_back({Step::kRedo});
+  steps.push_back({Step::kEraser});
+  for (const Step& s : Stroke({{100, 200}, {300, 220}})) steps.push_back(s);
+  steps.push_back({Step::kPen});
+  steps.push_back({Step::kWidth, 2});
+  for (const Step& s : Stroke({{30, 440}, {440, 440}})) steps.push_back(s);
+
+  TegakiPaintCtrl* live = Make();
+  Play(live, steps, true);
+  const std::vector<COLORREF> drawn = Surface(live);
+  EXPECT_EQ(OnScreen(live), drawn) << "the window and the saved surface differ";
+  EXPECT_GT(Count(drawn, 0x000000), 1000);
+  EXPECT_GT(Count(drawn, 0x0000FF), 3000);
+  EXPECT_EQ(GetPixel(live->DrawingDC(), 200, 40), 0x000000u);
+  EXPECT_EQ(GetPixel(live->DrawingDC(), 200, 211), kWhiteRef) << "the eraser crossed the red stroke here";
+  EXPECT_TRUE(seams::SaveScreenPng(BuildFile("canvas.png")));
+  live->DestroyWindow();
+
+  TegakiPaintCtrl* replayed = Make();
+  Play(replayed, steps, false);
+  EXPECT_EQ(Surface(replayed), drawn);
+}
+
+// One step of undo and one of redo, by the bitmaps they bring back.
+TEST_F(Canvas, UndoAndRedoKeepOneStep) {
+  TegakiPaintCtrl* c = Make();
+  Play(c, Stroke({{10, 10}, {100, 100}}), false);
+  const auto one = Surface(c);
+  Play(c, Stroke({{10, 100}, {100, 10}}), false);
+  const auto two = Surface(c);
+  struct Case {
+    Step::Kind action;
+    const std::vector<COLORREF>* expect;
+    bool canUndo, canRedo;
+  } cases[] = {
+      {Step::kUndo, &one, false, true},
+      {Step::kUndo, &one, false, true},  // a second undo has nothing to take back
+      {Step::kRedo, &two, true, false},
+      {Step::kRedo, &two, true, false},
+      {Step::kUndo, &one, false, true},
+  };
+  int i = 0;
+  for (const Case& k : cases) {
+    Play(c, {{k.action}}, false);
+    EXPECT_TRUE(Surface(c) == *k.expect) << "step " << i;
+    EXPECT_EQ(c->CanUndo(), k.canUndo) << "step " << i;
+    EXPECT_EQ(c->CanRedo(), k.canRedo) << "step " << i;
+    ++i;
+  }
+  Play(c, {{Step::kClear}}, false);
+  EXPECT_EQ(Count(Surface(c), kWhiteRef), kSide * kSide);
+  EXPECT_FALSE(c->IsModified());
+  Play(c, {{Step::kUndo}}, false);
+  EXPECT_TRUE(Surface(c) == one);
+}
+
+// Input that must and must not change the drawing.
+TEST_F(Canvas, OnlyAStrokeOnAWritableCanvasMarksItModified) {
+  struct Case {
+    const char* name;
+    bool readOnly;
+    std::vector<Step> steps;
+    bool modified;
+  } cases[] = {
+      {"hover without the button", false, {{Step::kMove, 50, 50}, {Step::kMove, 90, 90}}, false},
+      {"a tap", false, {{Step::kDown, 50, 50}, {Step::kUp, 50, 50}}, false},
+      {"a stroke", false, Stroke({{50, 50}, {90, 90}}), true},
+      {"a stroke on a read-only canvas", true, Stroke({{50, 50}, {90, 90}}), false},
+      {"moves after the button came up", false,
+       {{Step::kDown, 50, 50}, {Step::kUp, 50, 50}, {Step::kMove, 90, 90}}, false},
+  };
+  for (const Case& k : cases) {
+    TegakiPaintCtrl* c = Make();
+    c->SetReadOnly(k.readOnly);
+    Play(c, k.steps, false);
+    EXPECT_EQ(c->IsModified(), k.modified) << k.name;
+    EXPECT_EQ(Count(Surface(c), kWhiteRef) < kSide * kSide, k.modified) << k.name;
+    c->DestroyWindow();
+  }
+}
+
+TEST_F(Canvas, PicturesAreFittedAndTheEraserRestoresThem) {
+  struct Fit {
+    int a, b;
+    RECT r;
+  } fits[] = {
+      {100, 50, {175, 200, 275, 250}},  // smaller both ways: centred at its size
+      {450, 450, {0, 0, 450, 450}},     // exactly the canvas
+      {900, 450, {0, 112, 450, 337}},   // wide
+      {300, 900, {150, 0, 300, 450}},   // tall
+      {449, 450, {0, 0, 449, 450}},     // tall by one
+      {1000, 1000, {0, 0, 450, 450}},
+  };
+  for (const Fit& f : fits) {
+    const RECT r = TegakiPaintCtrl::FitRect(f.a, f.b, kSide, kSide);
+    EXPECT_TRUE(r.left == f.r.left && r.top == f.r.top && r.right == f.r.right && r.bottom == f.r.bottom)
+        << f.a << "x" << f.b << " -> " << r.left << "," << r.top << "," << r.right << "," << r.bottom;
+  }
+
+  ASSERT_TRUE(CreateDirectoryW(L"\\Tmp", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  const std::wstring quarters = WritePicture(L"\\Tmp\\q.png", MakePng(Quarters(900, 900), PngKind::Rgb));
+  TegakiPaintCtrl* c = Make();
+  c->SelectEraser();
+  EXPECT_EQ(c->GetTool(), TegakiPaintCtrl::kWhiteEraser);
+  ASSERT_TRUE(c->LoadPicture(quarters.c_str()));
+  EXPECT_EQ(c->GetTool(), TegakiPaintCtrl::kRestoreEraser);
+  EXPECT_TRUE(c->IsModified());
+  EXPECT_FALSE(c->CanUndo());
+  const auto picture = Surface(c);
+  EXPECT_EQ(GetPixel(c->DrawingDC(), 10, 10), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(c->DrawingDC(), 440, 440), RGB(255, 255, 255));
+  // Pen over the picture, then the eraser along the same line gives the picture back.
+  Play(c, {{Step::kPen}, {Step::kWidth, 5}}, false);
+  Play(c, Stroke({{100, 100}, {300, 100}}), false);
+  EXPECT_EQ(GetPixel(c->DrawingDC(), 200, 100), 0x000000u);
+  Play(c, {{Step::kEraser}, {Step::kWidth, 10}}, false);
+  std::vector<Step> wipe;
+  for (int x = 90; x <= 310; x += 4) wipe.push_back({x == 90 ? Step::kDown : Step::kMove, x, 100});
+  wipe.push_back({Step::kUp, 310, 100});
+  Play(c, wipe, false);
+  EXPECT_TRUE(Surface(c) == picture);
+  // Clearing forgets the picture: the eraser paints white again.
+  Play(c, {{Step::kClear}}, false);
+  EXPECT_EQ(c->GetTool(), TegakiPaintCtrl::kWhiteEraser);
+  EXPECT_EQ(c->GetDrawColor(), kWhiteRef);
+
+  // A picture turned a quarter: green (top right) comes to the top left.
+  ASSERT_TRUE(c->LoadPictureRotated(quarters.c_str(), 90.0f));
+  EXPECT_EQ(GetPixel(c->DrawingDC(), 10, 10), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(c->DrawingDC(), 10, 440), RGB(255, 0, 0));
+
+  // Damaged pictures fail and leave the canvas as it was.
+  Bytes jpeg = MakeJpeg(Quarters(64, 64));
+  jpeg.resize(jpeg.size() / 2);
+  const std::wstring broken = WritePicture(L"\\Tmp\\cut.jpg", jpeg);
+  const auto before = Surface(c);
+  EXPECT_FALSE(c->LoadPicture(broken.c_str()));
+  EXPECT_FALSE(c->LoadPictureRotated(broken.c_str(), 90.0f));
+  EXPECT_FALSE(c->LoadPicture(L"\\Tmp\\missing.jpg"));
+  EXPECT_TRUE(Surface(c) == before);
+}
+
+TEST_F(Canvas, SavedJpegHoldsTheStrokes) {
+  TegakiPaintCtrl* c = Make();
+  Play(c, {{Step::kWidth, 10}, {Step::kColor, 0x0000FF}}, false);
+  Play(c, Stroke({{20, 225}, {430, 225}}), false);
+  ASSERT_TRUE(c->SaveAsJpeg(L"\\drawn.jpg"));
+  Image saved;
+  ASSERT_TRUE(saved.LoadFile(L"\\drawn.jpg"));
+  Bitmap back;
+  ASSERT_TRUE(saved.Decode(&back));
+  ASSERT_EQ(back.Width(), 450u);
+  ASSERT_EQ(back.Height(), 450u);
+  EXPECT_LE(ColorDistance(back.Pixel(225, 225), kRed), 40) << "the stroke, top row first";
+  EXPECT_LE(ColorDistance(back.Pixel(225, 100), kWhite), 16);
+  EXPECT_LE(ColorDistance(back.Pixel(225, 350), kWhite), 16);
+  EXPECT_FALSE(c->SaveAsJpeg(L"\\no such folder\\x.jpg"));
+}
+
+// The bar's pieces: where each is, and what colour its ground, glyph or swatch has.
+TEST_F(Canvas, StateBarShowsThePenState) {
+  for (bool landscape : {false, true}) {
+    seams::SetLandscape(landscape);
+    QvTegakiPenState state;
+    CStateDisplayTegakiBar bar;
+    const CRect area = landscape ? CRect(700, 0, 774, 334) : CRect(0, 600, 480, 645);
+    ASSERT_TRUE(bar.Create(L"", WS_CHILD | WS_VISIBLE, area, frame_, 1164));
+    bar.AttachState(&state);
+    auto centre = [&](CStateDisplayTegakiBar::Piece piece) {
+      RECT r = CStateDisplayTegakiBar::PieceRect(piece, !landscape);
+      if (!landscape) r.bottom = 45;
+      return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    };
+    auto pixel = [&](CStateDisplayTegakiBar::Piece piece, int dx, int dy) {
+      seams::PumpMessages();
+      HDC dc = ::GetDC(bar.m_hWnd);
+      POINT p = centre(piece);
+      const COLORREF c = GetPixel(dc, p.x + dx, p.y + dy);
+      ::ReleaseDC(bar.m_hWnd, dc);
+      return c;
+    };
+    const COLORREF blue = RGB(0x3C, 0x78, 0xD8), ground = RGB(0xE8, 0xE8, 0xE8), ink = RGB(0x30, 0x30, 0x30);
+    struct Case {
+      int tool, width;
+      COLORREF color;
+      COLORREF toolGround, eraserGround, swatch;
+      int lineThickness;
+    } cases[] = {
+        {1, 5, 0x000000, blue, ground, 0x000000, 5},
+        {2, 2, 0x0000FF, ground, blue, 0x0000FF, 2},
+        {1, 10, 0xFFC800, blue, ground, 0xFFC800, 10},
+        {1, 10, 0x123456, blue, ground, 0xFFC800, 10},  // not a pad colour: the swatch stays
+    };
+    for (const Case& k : cases) {
+      state = QvTegakiPenState(k.tool, k.width, k.color);
+      bar.Update();
+      EXPECT_EQ(pixel(CStateDisplayTegakiBar::kTool, 0, -20), k.toolGround) << landscape;
+      EXPECT_EQ(pixel(CStateDisplayTegakiBar::kEraser, -30, 0), k.eraserGround) << landscape;
+      EXPECT_EQ(pixel(CStateDisplayTegakiBar::kColor, 0, 0), k.swatch) << landscape;
+      int thick = 0;
+      for (int dy = -12; dy <= 12; ++dy) thick += pixel(CStateDisplayTegakiBar::kWidth, 0, dy) == ink;
+      EXPECT_EQ(thick, k.lineThickness) << landscape << " width " << k.width;
+    }
+    EXPECT_TRUE(seams::SaveScreenPng(BuildFile(landscape ? "tegaki-bar-landscape.png" : "tegaki-bar.png")));
+    bar.SetEnabledLook(false);
+    EXPECT_EQ(pixel(CStateDisplayTegakiBar::kTool, 0, -20), ground);
+    EXPECT_EQ(pixel(CStateDisplayTegakiBar::kColor, 0, 0), ground) << "no swatch while disabled";
+    bar.DestroyWindow();
+  }
+}
+
+}  // namespace
+}  // namespace qv::test
