@@ -27,6 +27,7 @@
 #include "platform/framework/CCmdUI.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
+#include "platform/shell/ShellUi.h"
 #include "platform/registry/Registry.h"
 #include "platform/ui/controls/RichEdit.h"
 
@@ -592,6 +593,7 @@ void QvEditMessagePage::OnInputMethod() {
   CWnd* subject = Field(kSubjectRow);
   m_focusInBody = subject && subject->m_hWnd == focus ? 0 : 1;
   CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : subject;
+  ::SipShowIM(SIPF_ON);
   if (target && target->m_hWnd) target->SetFocus();
 }
 
