@@ -7,6 +7,7 @@
 #include "app/foundation/FileChoosers.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvClipboard.h"
+#include "app/foundation/QvComAreaSelectEdit.h"
 #include "app/foundation/UiMenus.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/foundation/UiText.h"
@@ -539,7 +540,15 @@ void QvEditMessagePage::OnInsertQuote() {
 }
 
 void QvEditMessagePage::OnSelectArea() {
-  if (m_editBody && m_editBody->m_hWnd && ::GetFocus() == m_editBody->m_hWnd) m_editBody->Selector().Step();
+  HWND focus = ::GetFocus();
+  if (m_editBody && m_editBody->m_hWnd && focus == m_editBody->m_hWnd) {
+    m_editBody->Selector().Step();
+    return;
+  }
+  for (Row row : {kToRow, kCcRow, kBccRow, kSubjectRow}) {
+    auto* field = dynamic_cast<QvComAreaSelectEdit*>(Field(row));
+    if (field && field->m_hWnd == focus) field->Selector().Step();
+  }
 }
 
 void QvEditMessagePage::SetKeypadMode(DWORD mode) {

@@ -18,6 +18,7 @@
 #include "app/message/tools/QvToolPage.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/base/WideText.h"
+#include "platform/framework/CCmdUI.h"
 #include "platform/pkg/RegistryString.h"
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
@@ -265,6 +266,32 @@ TEST_F(EditPages, BackClosesOnlyAnEmptyPage) {
       c.fill(page);
       EXPECT_EQ(page->SendMessage(kBackMessage), c.closes) << c.what << " decorated " << decorated;
     }
+  }
+}
+
+// The selection mode of the body: on, anchored, off; the editing commands
+// wait while it runs.
+TEST_F(EditPages, SelectionModeStepsAndHoldsTheEditingCommands) {
+  QvEditMessagePage* page = Open(0);
+  ASSERT_NE(page, nullptr);
+  page->Body()->SetWindowText(L"本文");
+  page->Body()->SetFocus();
+  struct Step {
+    bool selecting;
+    BOOL addEnabled;
+  } steps[] = {{true, FALSE}, {true, FALSE}, {false, TRUE}};
+  for (const Step& s : steps) {
+    page->SendMessage(WM_COMMAND, QvEditMessagePage::kSelectArea);
+    // The soft keys change with the mode; the body keeps the focus.
+    EXPECT_EQ(::GetFocus(), page->Body()->m_hWnd);
+    EXPECT_EQ(page->IsSelecting(), s.selecting);
+    struct Probe : CCmdUI {
+      BOOL enabled = -1;
+      void Enable(BOOL on) override { enabled = on; }
+    } probe;
+    probe.m_nID = QvEditMessagePage::kAddAttachment;
+    probe.DoUpdate(page, FALSE);
+    EXPECT_EQ(probe.enabled, s.addEnabled) << s.selecting;
   }
 }
 
