@@ -269,8 +269,8 @@ void QvDecoEditMessagePage::SetBodyText(int) {
     m_html->SetWindowText(m_record->body);
   } else {
     m_html->SetWindowText(L"");
-    m_html->SendMessage(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&m_record->extraFiles),
-                        reinterpret_cast<LPARAM>(&m_record->inlineFiles));
+    m_html->SendMessage(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&m_record->inlineFiles),
+                        reinterpret_cast<LPARAM>(&m_record->extraFiles));
     m_loadingHtml = 1;
     m_html->SendMessage(HEM_LOADHTML, reinterpret_cast<WPARAM>(m_record->htmlText.GetString()), 0);
     m_loadingHtml = 0;

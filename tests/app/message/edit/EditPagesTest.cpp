@@ -23,6 +23,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
+#include "tests/support/TestImages.h"
 
 namespace qv::test {
 namespace {
@@ -373,6 +374,36 @@ TEST_F(EditPages, DecoratedPageChecksEachPictureAndTheMailSize) {
     s.act();
     EXPECT_EQ(tools_->IsPaletteOpen(), s.open) << s.what;
   }
+}
+
+// A decorated draft shows its inline picture and keeps it when stored; a
+// picture the text no longer names is dropped.
+TEST_F(EditPages, DecoratedDraftShowsAndKeepsItsPictures) {
+  Pixels red{60, 40, std::vector<DWORD>(60 * 40, kRed)};
+  const Bytes gif = MakeGif(red);
+  WriteHost("pic.gif", std::string(gif.begin(), gif.end()));
+  WriteHost("gone.gif", std::string(gif.begin(), gif.end()));
+  record_.htmlText = L"<html><body><p>本文</p><img src=\"cid:abc@example.jp\"></body></html>";
+  record_.inlineFiles.Add(L"\\pic.gif", L"pic.gif", L"image/gif", L"abc@example.jp");
+  record_.inlineFiles.Add(L"\\gone.gif", L"gone.gif", L"image/gif", L"gone@example.jp");
+  auto* page = dynamic_cast<QvDecoEditMessagePage*>(Open(1));
+  ASSERT_NE(page, nullptr);
+  for (int i = 0; i < 3; ++i) {
+    tools_->Invalidate(FALSE);
+    tools_->UpdateWindow();
+    qv::seams::PumpMessages();
+  }
+  HDC dc = ::GetDC(page->Body()->m_hWnd);
+  int redPixels = 0;
+  for (int y = 0; y < 200; y += 2) {
+    for (int x = 0; x < 200; x += 2) redPixels += ::GetPixel(dc, x, y) == RGB(255, 0, 0);
+  }
+  ::ReleaseDC(page->Body()->m_hWnd, dc);
+  EXPECT_GT(redPixels, 30 * 20 / 2) << "the picture is drawn";
+  ASSERT_TRUE(tools_->StorePage(1));
+  ASSERT_EQ(record_.inlineFiles.GetCount(), 1u);
+  EXPECT_EQ(record_.inlineFiles.GetAt(0)->GetPath(), L"\\pic.gif");
+  EXPECT_NE(std::wstring(record_.htmlText).find(L"cid:abc@example.jp"), std::wstring::npos);
 }
 
 // The input method command needs the device's preloaded Japanese keyboard.
