@@ -513,7 +513,12 @@ TEST_F(EditPages, PagesAsDrawn) {
   record_.body = L"本文の一行目\r\n二行目です。";
   for (const std::wstring& f : Files(2, 16)) record_.attachmentPaths.Add(f.c_str());
   for (int decorated : {0, 1}) {
-    Open(decorated);
+    QvEditMessagePage* page = Open(decorated);
+    ASSERT_NE(page, nullptr);
+    // Both bodies take what is typed.
+    page->Body()->SetFocus();
+    page->Body()->SendMessage(WM_CHAR, L'あ', 1);
+    EXPECT_EQ(std::wstring(page->BodyText()).substr(0, 3), L"あ本文") << decorated;
     tools_->UpdateWindow();
     qv::seams::PumpMessages();
     ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile(decorated ? "compose-decorated.png" : "compose-plain.png")));
