@@ -24,6 +24,7 @@ Source format, one statement a line ("#" starts a comment outside quotes):
     ELLIPSE <x> <y> <cx> <cy> <#rrggbb>
     POLY <#rrggbb> <x1> <y1> <x2> <y2> <x3> <y3> ...    filled, the pixels whose centres lie inside
     LINE <x1> <y1> <x2> <y2> <width> <#rrggbb>          the pixels within width/2 of the segment
+    TEXT <size> <#rrggbb> "<text>"                      centred, <size> pixels high, in the device's gothic
   END
   ICON <id> <width> <height> <#rrggbb background, or "clear">
     (the shapes of a bitmap; an icon keeps alpha: shapes are opaque)
@@ -32,6 +33,9 @@ Source format, one statement a line ("#" starts a comment outside quotes):
 Ids are decimal or 0x hex numbers, or names defined by "DEFINE <name> <value>".
 Texts take the escapes \\n, \\t, \\", \\\\ and \\uXXXX.
 """
+import ctypes
+import ctypes.util
+import os
 import re
 import struct
 import sys
@@ -315,6 +319,12 @@ class Compiler:
             if kind in ('POLY', 'LINE'):
                 self.shape(pixels, kind, toks, w)
                 continue
+            if kind == 'TEXT':
+                size, colour = self.number(toks[1][1], w), self.colour(toks[2][1], w)
+                if len(toks) != 4 or not toks[3][0]:
+                    raise SourceError(f'{w}: TEXT takes a size, a colour and a text')
+                draw_text(pixels, size, colour, toks[3][1], w)
+                continue
             x, y, cx, cy = (self.number(t[1], w) for t in toks[1:5])
             colour = self.colour(toks[5][1], w) | opaque
             for row in range(max(0, y), min(height, y + cy)):
@@ -393,6 +403,97 @@ def emit_cpp(resources, out):
               'QvResourceDirectory(size_t* count) {\n')
     out.write('  *count = sizeof kEntries / sizeof kEntries[0];\n  return kEntries;\n}\n')
 
+
+
+# ---- text in bitmaps: FreeType through ctypes, so that the build needs no
+# more than the library and the gothic font the program itself draws with.
+
+FONT_FILES = ('/usr/share/fonts/opentype/ipafont-gothic/ipagp.ttf',
+              '/usr/share/fonts/truetype/fonts-japanese-gothic.ttf')
+
+
+class _Bitmap(ctypes.Structure):
+    _fields_ = [('rows', ctypes.c_uint), ('width', ctypes.c_uint), ('pitch', ctypes.c_int),
+                ('buffer', ctypes.POINTER(ctypes.c_ubyte)), ('num_grays', ctypes.c_ushort),
+                ('pixel_mode', ctypes.c_ubyte), ('palette_mode', ctypes.c_ubyte), ('palette', ctypes.c_void_p)]
+
+
+class _GlyphSlot(ctypes.Structure):
+    _fields_ = [('library', ctypes.c_void_p), ('face', ctypes.c_void_p), ('next', ctypes.c_void_p),
+                ('glyph_index', ctypes.c_uint), ('generic', ctypes.c_void_p * 2), ('metrics', ctypes.c_long * 8),
+                ('linearHoriAdvance', ctypes.c_long), ('linearVertAdvance', ctypes.c_long),
+                ('advance', ctypes.c_long * 2), ('format', ctypes.c_uint), ('bitmap', _Bitmap),
+                ('bitmap_left', ctypes.c_int), ('bitmap_top', ctypes.c_int)]
+
+
+class _Face(ctypes.Structure):
+    _fields_ = [('num_faces', ctypes.c_long), ('face_index', ctypes.c_long), ('face_flags', ctypes.c_long),
+                ('style_flags', ctypes.c_long), ('num_glyphs', ctypes.c_long), ('family_name', ctypes.c_char_p),
+                ('style_name', ctypes.c_char_p), ('num_fixed_sizes', ctypes.c_int),
+                ('available_sizes', ctypes.c_void_p), ('num_charmaps', ctypes.c_int), ('charmaps', ctypes.c_void_p),
+                ('generic', ctypes.c_void_p * 2), ('bbox', ctypes.c_long * 4), ('units_per_EM', ctypes.c_ushort),
+                ('ascender', ctypes.c_short), ('descender', ctypes.c_short), ('height', ctypes.c_short),
+                ('max_advance_width', ctypes.c_short), ('max_advance_height', ctypes.c_short),
+                ('underline_position', ctypes.c_short), ('underline_thickness', ctypes.c_short),
+                ('glyph', ctypes.POINTER(_GlyphSlot))]
+
+
+_freetype = {}
+
+
+def _face(where):
+    if 'face' not in _freetype:
+        path = next((f for f in FONT_FILES if os.path.exists(f)), None)
+        name = ctypes.util.find_library('freetype') or 'libfreetype.so.6'
+        if path is None:
+            raise SourceError(f'{where}: TEXT needs the gothic font (Debian package fonts-ipafont-gothic)')
+        lib = ctypes.CDLL(name)
+        handle, face = ctypes.c_void_p(), ctypes.POINTER(_Face)()
+        if lib.FT_Init_FreeType(ctypes.byref(handle)) or \
+                lib.FT_New_Face(handle, path.encode(), ctypes.c_long(0), ctypes.byref(face)):
+            raise SourceError(f'{where}: FreeType cannot open {path}')
+        _freetype.update(lib=lib, face=face)
+    return _freetype['lib'], _freetype['face']
+
+
+def _glyphs(text, size, where):
+    """Each character's coverage rows, left and top offsets and advance, at `size` pixels."""
+    lib, face = _face(where)
+    if lib.FT_Set_Pixel_Sizes(face, ctypes.c_uint(0), ctypes.c_uint(size)):
+        raise SourceError(f'{where}: no {size}-pixel size in the font')
+    out = []
+    for ch in text:
+        if lib.FT_Load_Char(face, ctypes.c_ulong(ord(ch)), ctypes.c_int(4)):  # FT_LOAD_RENDER
+            raise SourceError(f'{where}: the font cannot draw {ch!r}')
+        slot = face.contents.glyph.contents
+        bm = slot.bitmap
+        rows = [[bm.buffer[r * bm.pitch + c] for c in range(bm.width)] for r in range(bm.rows)]
+        out.append((rows, slot.bitmap_left, slot.bitmap_top, slot.advance[0] >> 6))
+    return out
+
+
+def draw_text(pixels, size, colour, text, where):
+    """Anti-aliased text centred in the bitmap: the ink is blended over what is there."""
+    glyphs = _glyphs(text, size, where)
+    height, width = len(pixels), len(pixels[0])
+    advance = sum(g[3] for g in glyphs)
+    top = max((g[2] for g in glyphs), default=0)
+    bottom = max((len(g[0]) - g[2] for g in glyphs), default=0)
+    x = (width - advance) // 2
+    baseline = (height - (top + bottom)) // 2 + top
+    for rows, left, gtop, adv in glyphs:
+        for r, row in enumerate(rows):
+            py = baseline - gtop + r
+            for c, cover in enumerate(row):
+                px = x + left + c
+                if cover and 0 <= py < height and 0 <= px < width:
+                    under = pixels[py][px]
+                    mixed = 0
+                    for shift in (0, 8, 16):
+                        a, b = (colour >> shift) & 0xFF, (under >> shift) & 0xFF
+                        mixed |= ((a * cover + b * (255 - cover)) // 255) << shift
+                    pixels[py][px] = mixed | 0xFF000000
+        x += adv
 
 def main():
     if len(sys.argv) != 3:

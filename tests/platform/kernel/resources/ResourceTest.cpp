@@ -3,6 +3,7 @@
 // resource of each kind) and the program's own QvMailRes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -184,6 +185,35 @@ TEST_F(ResourceTest, PicturesThroughTheDrawingLayer) {
   DeleteDC(dc);
   DeleteObject(bitmap);
   DestroyIcon(icon);
+}
+
+// Text in a bitmap: blue ink blended over white, both characters inked,
+// and the ink centred in the picture.
+TEST_F(ResourceTest, TextInABitmapIsCentredInk) {
+  HBITMAP bitmap = LoadBitmapW(sample_, MAKEINTRESOURCEW(307));
+  ASSERT_NE(bitmap, nullptr);
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  int left = 40, right = -1, top = 20, bottom = -1, inkedLeftHalf = 0, inkedRightHalf = 0;
+  for (int y = 0; y < 20; ++y) {
+    for (int x = 0; x < 40; ++x) {
+      const COLORREF c = GetPixel(dc, x, y);
+      // Blended blue over white: red and green fall together, blue stays full.
+      EXPECT_EQ(GetRValue(c), GetGValue(c)) << x << "," << y;
+      EXPECT_EQ(GetBValue(c), 0xFF) << x << "," << y;
+      if (c == RGB(0xFF, 0xFF, 0xFF)) continue;
+      left = std::min(left, x), right = std::max(right, x), top = std::min(top, y), bottom = std::max(bottom, y);
+      (x < 20 ? inkedLeftHalf : inkedRightHalf) += GetRValue(c) < 0x80;
+    }
+  }
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  DeleteObject(bitmap);
+  EXPECT_GT(inkedLeftHalf, 10);
+  EXPECT_GT(inkedRightHalf, 10);
+  EXPECT_NEAR(left + right, 39, 3) << left << ".." << right;
+  EXPECT_NEAR(top + bottom, 19, 3) << top << ".." << bottom;
+  EXPECT_GE(bottom - top, 10) << "the text is drawn at its size";
 }
 
 // Every id the engine-error table names has a text in the program's library.
