@@ -46,7 +46,11 @@ BOOL QvBasePictureCanvasPage::OnInitDialog() {
   m_secondLabel.SubclassDlgItem(kSecondLabelId, this);
   m_subjectLabel.SubclassDlgItem(kSubjectLabelId, this);
   m_subject.SubclassDlgItem(kSubjectId, this);
-  for (int i = 0; i < 2; ++i) m_lines[i].SubclassDlgItem(kLineIds[i], this);
+  for (int i = 0; i < 2; ++i) {
+    m_lines[i].SubclassDlgItem(kLineIds[i], this);
+    m_lines[i].SetLineStyle(PS_SOLID);
+    m_lines[i].SetLineColor(RGB(0xA0, 0xA0, 0xA0));
+  }
   m_canvas.AttachControl(::GetDlgItem(m_hWnd, kCanvasId));
   if (!m_font.CreateUIFont(false, false)) {
     ShowQvMiddleError(20505, m_hWnd, nullptr);

@@ -6,6 +6,7 @@
 #include "platform/framework/AfxResource.h"
 #include "platform/gdi/ImagingFactory.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
 
@@ -81,7 +82,6 @@ void TegakiPaintCtrl::SetPlacement(int left, int top, int right, int bottom) {
 BOOL TegakiPaintCtrl::AttachControl(HWND control) {
   if (DrawWidth() <= 0 || DrawHeight() <= 0 || !SubclassWindow(control)) return FALSE;
   SetWindowPos(nullptr, m_left, m_top, DrawWidth(), DrawHeight(), SWP_NOZORDER | SWP_FRAMECHANGED);
-  m_windowDC = ::GetDC(m_hWnd);
   std::memset(&m_info, 0, sizeof(m_info));
   BITMAPINFOHEADER& h = m_info.bmiHeader;
   h.biSize = sizeof(BITMAPINFOHEADER);
@@ -99,7 +99,7 @@ bool TegakiPaintCtrl::CreateSurface(HDC* dc, HBITMAP* bitmap, HGDIOBJ* old) {
   DWORD* bits = nullptr;
   *bitmap = CreateWhiteDib(&bits);
   if (*bitmap == nullptr) return false;
-  *dc = CreateCompatibleDC(m_windowDC);
+  *dc = CreateCompatibleDC(nullptr);
   if (*dc == nullptr) return false;
   *old = SelectObject(*dc, *bitmap);
   return true;
@@ -107,7 +107,7 @@ bool TegakiPaintCtrl::CreateSurface(HDC* dc, HBITMAP* bitmap, HGDIOBJ* old) {
 
 HBITMAP TegakiPaintCtrl::CreateWhiteDib(DWORD** bits) {
   void* memory = nullptr;
-  HBITMAP bitmap = CreateDIBSection(m_windowDC, &m_info, DIB_RGB_COLORS, &memory, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(nullptr, &m_info, DIB_RGB_COLORS, &memory, nullptr, 0);
   if (bitmap == nullptr) return nullptr;
   std::fill_n(static_cast<DWORD*>(memory), static_cast<size_t>(DrawWidth()) * DrawHeight(), 0x00FFFFFFu);
   if (bits != nullptr) *bits = static_cast<DWORD*>(memory);
@@ -133,8 +133,6 @@ void TegakiPaintCtrl::Release() {
   }
   if (m_background != nullptr) DeleteObject(m_background);
   m_background = nullptr;
-  if (m_windowDC != nullptr && m_hWnd != nullptr) ::ReleaseDC(m_hWnd, m_windowDC);
-  m_windowDC = nullptr;
 }
 
 void TegakiPaintCtrl::SelectPen() {
@@ -211,7 +209,9 @@ void TegakiPaintCtrl::OnMove(int x, int y) {
 }
 
 void TegakiPaintCtrl::DrawLineTo(int x, int y) {
-  for (HDC dc : {m_windowDC, m_drawDC}) {
+  // The window's DC is taken for each step: it must follow the window as the page scrolls it.
+  const qv::ScopedGetDC window(m_hWnd);
+  for (HDC dc : {static_cast<HDC>(window), m_drawDC}) {
     if (dc == nullptr) continue;
     PenAndBrush tools(dc, m_penWidth, m_drawColor);
     MoveToEx(dc, m_lastX, m_lastY, nullptr);
@@ -228,7 +228,8 @@ void TegakiPaintCtrl::EraseAt(int x, int y) {
   const int top = y - (g / 2 + 1);
   HDC source = CreateCompatibleDC(m_drawDC);
   HGDIOBJ old = SelectObject(source, m_background);
-  for (HDC dc : {m_windowDC, m_drawDC}) {
+  const qv::ScopedGetDC window(m_hWnd);
+  for (HDC dc : {static_cast<HDC>(window), m_drawDC}) {
     if (dc != nullptr) BitBlt(dc, left, top, g, g, source, left, top, SRCCOPY);
   }
   SelectObject(source, old);

@@ -84,7 +84,6 @@ class TegakiPaintCtrl : public CStatic {
   COLORREF m_drawColor = 0;
   COLORREF m_penColor = 0;
   BITMAPINFO m_info{};
-  HDC m_windowDC = nullptr;
   HDC m_drawDC = nullptr, m_undoDC = nullptr, m_redoDC = nullptr;
   HBITMAP m_drawBitmap = nullptr, m_undoBitmap = nullptr, m_redoBitmap = nullptr;
   HGDIOBJ m_drawOld = nullptr, m_undoOld = nullptr, m_redoOld = nullptr;
