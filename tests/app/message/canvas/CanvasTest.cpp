@@ -78,11 +78,19 @@ class Canvas : public ProgramFrameTest {
       }
     }
   }
+  // Every pixel of a DC's 450 x 450 top-left square as COLORREF values, copied out in one blit.
   static std::vector<COLORREF> Pixels(HDC dc) {
-    std::vector<COLORREF> out;
-    out.reserve(kSide * kSide);
-    for (int y = 0; y < kSide; ++y)
-      for (int x = 0; x < kSide; ++x) out.push_back(GetPixel(dc, x, y));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const ScopedGdiObject<HBITMAP> copy(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+      const MemoryDC into(copy.get());
+      BitBlt(into, 0, 0, kSide, kSide, dc, 0, 0, SRCCOPY);
+    }
+    std::vector<COLORREF> out(static_cast<size_t>(kSide) * kSide);
+    const auto* p = static_cast<const DWORD*>(bits);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF);
     return out;
   }
   static std::vector<COLORREF> Surface(TegakiPaintCtrl* c) { return Pixels(c->DrawingDC()); }
@@ -216,7 +224,7 @@ TEST_F(Canvas, PicturesAreFittedAndTheEraserRestoresThem) {
   }
 
   ASSERT_TRUE(CreateDirectoryW(L"\\Tmp", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-  const std::wstring quarters = WritePicture(L"\\Tmp\\q.png", MakePng(Quarters(900, 900), PngKind::Rgb));
+  const std::wstring quarters = WritePicture(L"\\Tmp\\q.png", MakePng(Quarters(600, 600), PngKind::Rgb));
   TegakiPaintCtrl* c = Make();
   c->SelectEraser();
   EXPECT_EQ(c->GetTool(), TegakiPaintCtrl::kWhiteEraser);
