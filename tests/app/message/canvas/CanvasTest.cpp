@@ -258,11 +258,16 @@ TEST_F(Canvas, PicturesAreFittedAndTheEraserRestoresThem) {
   // Damaged pictures fail and leave the canvas as it was.
   Bytes jpeg = MakeJpeg(Quarters(64, 64));
   jpeg.resize(jpeg.size() / 2);
-  const std::wstring broken = WritePicture(L"\\Tmp\\cut.jpg", jpeg);
+  // A 50-megapixel picture (10000 x 5000) whose data stops early.
+  const Bytes huge = {0, 0, 0x27, 0x10, 0, 0, 0x13, 0x88, 8, 2, 0, 0, 0};
+  const std::wstring pictures[] = {WritePicture(L"\\Tmp\\cut.jpg", jpeg),
+                                   WritePicture(L"\\Tmp\\huge.png", MakePngFromParts(huge, Bytes(30001 * 4, 0))),
+                                   L"\\Tmp\\missing.jpg"};
   const auto before = Surface(c);
-  EXPECT_FALSE(c->LoadPicture(broken.c_str()));
-  EXPECT_FALSE(c->LoadPictureRotated(broken.c_str(), 90.0f));
-  EXPECT_FALSE(c->LoadPicture(L"\\Tmp\\missing.jpg"));
+  for (const std::wstring& bad : pictures) {
+    EXPECT_FALSE(c->LoadPicture(bad.c_str()));
+    EXPECT_FALSE(c->LoadPictureRotated(bad.c_str(), 90.0f));
+  }
   EXPECT_TRUE(Surface(c) == before);
 }
 
