@@ -163,12 +163,14 @@ TEST_F(PicturePages, PicturesAreNamedByTimeAndNeverReused) {
   Line(page->Canvas());
   EXPECT_TRUE(tools->StorePage(1));
   EXPECT_EQ(record_.hasDrawing, 1);
-  seams::FixUiClock();
+  // Two commits in one second: 9:05:01 on 7 March 2009, Japan time.
+  seams::SetClock(SYSTEMTIME{2009, 3, 6, 7, 0, 5, 1, 0});
   ASSERT_TRUE(tools->PrepareSend(0));
   const std::wstring first = page->LastPicturePath();
   ASSERT_TRUE(tools->PrepareSend(0));
   const std::wstring second = page->LastPicturePath();
   EXPECT_NE(first, second) << "two commits in one second";
+  EXPECT_EQ(first, std::wstring(QvHandwritingCanvasPage::kPictureFolder) + L"20090307090501.jpg");
   EXPECT_EQ(first.rfind(QvHandwritingCanvasPage::kPictureFolder, 0), 0u);
   ASSERT_EQ(record_.pictureFiles.GetSize(), 1);
   EXPECT_EQ(std::wstring(record_.pictureFiles[0].GetString()), second);
