@@ -42,6 +42,39 @@ class ComObject : public Interface {
   std::atomic<ULONG> references_{1};
 };
 
+// The same for an object that answers two interfaces; IUnknown is the first's.
+template <typename First, typename Second>
+class DualComObject : public First, public Second {
+ public:
+  DualComObject(const IID& first, const IID& second) : first_(first), second_(second) {}
+  virtual ~DualComObject() = default;
+
+  HRESULT QueryInterface(REFIID iid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, first_)) {
+      *object = static_cast<First*>(this);
+    } else if (IsEqualGUID(iid, second_)) {
+      *object = static_cast<Second*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG AddRef() override { return ++references_; }
+  ULONG Release() override {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ private:
+  const IID& first_;
+  const IID& second_;
+  std::atomic<ULONG> references_{1};
+};
+
 class ImageObject final : public ComObject<IImage> {
  public:
   explicit ImageObject(qv::Image&& image) : ComObject(IID_IImage), image_(std::move(image)) {}
@@ -108,36 +141,16 @@ bool IsOurFormat(PixelFormatID format) { return format == PixelFormat32bppRGB ||
 
 // Decoded pixels behind the bitmap interfaces. The pixels are lent, not
 // copied, by LockBits: both 32-bit formats have the same memory layout.
-class BitmapObject final : public IBitmapImage, public IBasicBitmapOps {
+class BitmapObject final : public DualComObject<IBitmapImage, IBasicBitmapOps> {
  public:
-  BitmapObject(qv::Bitmap&& pixels, PixelFormatID format) : pixels_(std::move(pixels)), format_(format) {}
-  virtual ~BitmapObject() = default;
+  BitmapObject(qv::Bitmap&& pixels, PixelFormatID format)
+      : DualComObject(IID_IBitmapImage, IID_IBasicBitmapOps), pixels_(std::move(pixels)), format_(format) {}
 
   static HRESULT Make(qv::Bitmap&& pixels, PixelFormatID format, IBitmapImage** out) {
     auto* made = new (std::nothrow) BitmapObject(std::move(pixels), format);
     if (made == nullptr) return E_OUTOFMEMORY;
     *out = made;
     return S_OK;
-  }
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBitmapImage)) {
-      *object = static_cast<IBitmapImage*>(this);
-    } else if (IsEqualGUID(iid, IID_IBasicBitmapOps)) {
-      *object = static_cast<IBasicBitmapOps*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT GetSize(SIZE* size) override {
@@ -209,32 +222,14 @@ class BitmapObject final : public IBitmapImage, public IBasicBitmapOps {
   qv::Bitmap pixels_;
   PixelFormatID format_;
   bool locked_ = false;
-  std::atomic<ULONG> references_{1};
 };
 
 // The JPEG encoder on a file and its sink: the pixels gather in a bitmap and
 // the file is written once, when the encoder terminates after a good sink.
-class JpegFileEncoder final : public IImageEncoder, public IImageSink {
+class JpegFileEncoder final : public DualComObject<IImageEncoder, IImageSink> {
  public:
-  explicit JpegFileEncoder(std::wstring path) : path_(std::move(path)) {}
-  virtual ~JpegFileEncoder() = default;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown)) {
-      *object = static_cast<IImageEncoder*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit JpegFileEncoder(std::wstring path)
+      : DualComObject(IID_IImageEncoder, IID_IImageSink), path_(std::move(path)) {}
 
   HRESULT GetEncodeSink(IImageSink** sink) override {
     if (sink == nullptr) return E_POINTER;
@@ -310,7 +305,6 @@ class JpegFileEncoder final : public IImageEncoder, public IImageSink {
   PixelFormatID format_ = PixelFormat32bppRGB;
   State state_ = State::kFresh;
   bool lastPassSeen_ = false;
-  std::atomic<ULONG> references_{1};
 };
 
 class FactoryObject final : public ComObject<IImagingFactory> {

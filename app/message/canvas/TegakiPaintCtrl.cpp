@@ -34,16 +34,6 @@ class ImagingScope {
   IImagingFactory* factory_ = nullptr;
 };
 
-template <typename T>
-struct Releasing {
-  T* p = nullptr;
-  ~Releasing() {
-    if (p != nullptr) p->Release();
-  }
-  T** operator&() { return &p; }
-  T* operator->() const { return p; }
-};
-
 }  // namespace
 
 TegakiPaintCtrl::TegakiPaintCtrl() = default;
@@ -290,7 +280,7 @@ bool TegakiPaintCtrl::LoadPicture(const wchar_t* path) {
   if (m_draw == nullptr || path == nullptr) return false;
   ImagingScope imaging;
   if (imaging.factory() == nullptr) return false;
-  Releasing<IImage> image;
+  qv::com::ComRef<IImage> image;
   ImageInfo info{};
   if (FAILED(imaging.factory()->CreateImageFromFile(path, &image)) || FAILED(image->GetImageInfo(&info))) {
     return false;
@@ -313,16 +303,16 @@ bool TegakiPaintCtrl::LoadPictureRotated(const wchar_t* path, float angle) {
   ImagingScope imaging;
   IImagingFactory* factory = imaging.factory();
   if (factory == nullptr) return false;
-  Releasing<IImage> image;
+  qv::com::ComRef<IImage> image;
   ImageInfo info{};
   if (FAILED(factory->CreateImageFromFile(path, &image)) || FAILED(image->GetImageInfo(&info))) return false;
   const RECT fit = FitRect(static_cast<int>(info.Width), static_cast<int>(info.Height), DrawWidth(), DrawHeight());
   // Decoded straight at the fitted size: a large photo is scaled while it is
   // decoded, never held at its own size.
-  Releasing<IBitmapImage> fitted;
-  Releasing<IBasicBitmapOps> ops;
-  Releasing<IBitmapImage> turned;
-  if (FAILED(factory->CreateBitmapFromImage(image.p, static_cast<UINT>(fit.right - fit.left),
+  qv::com::ComRef<IBitmapImage> fitted;
+  qv::com::ComRef<IBasicBitmapOps> ops;
+  qv::com::ComRef<IBitmapImage> turned;
+  if (FAILED(factory->CreateBitmapFromImage(image.get(), static_cast<UINT>(fit.right - fit.left),
                                             static_cast<UINT>(fit.bottom - fit.top), PixelFormat32bppRGB,
                                             InterpolationHintDefault, &fitted)) ||
       FAILED(fitted->QueryInterface(IID_IBasicBitmapOps, reinterpret_cast<void**>(&ops))) ||
@@ -375,8 +365,8 @@ bool TegakiPaintCtrl::SaveAsJpeg(const wchar_t* path) {
     }
   }
   CoTaskMemFree(codecs);
-  Releasing<IImageEncoder> encoder;
-  Releasing<IImageSink> sink;
+  qv::com::ComRef<IImageEncoder> encoder;
+  qv::com::ComRef<IImageSink> sink;
   if (!found || FAILED(factory->CreateImageEncoderToFile(&jpeg, path, &encoder)) ||
       FAILED(encoder->GetEncodeSink(&sink))) {
     return false;
