@@ -7,58 +7,33 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/imaging/Imaging.h"
 
 namespace {
 
-// Reference counting and QueryInterface for one interface beside IUnknown.
-template <typename Interface>
-class ComObject : public Interface {
+// Stands for "no second interface" in ComObject.
+struct NoInterface {};
+
+// Reference counting and QueryInterface for one interface, or two, beside
+// IUnknown (which is the first's).
+template <typename First, typename Second = NoInterface>
+class ComObject : public First, public Second {
  public:
-  ComObject(const IID& iid) : iid_(iid) {}
+  explicit ComObject(const IID& first, const IID& second = IID_IUnknown) : first_(first), second_(second) {}
   virtual ~ComObject() = default;
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, iid_)) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
     *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
-
- private:
-  const IID& iid_;
-  std::atomic<ULONG> references_{1};
-};
-
-// The same for an object that answers two interfaces; IUnknown is the first's.
-template <typename First, typename Second>
-class DualComObject : public First, public Second {
- public:
-  DualComObject(const IID& first, const IID& second) : first_(first), second_(second) {}
-  virtual ~DualComObject() = default;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
     if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, first_)) {
       *object = static_cast<First*>(this);
-    } else if (IsEqualGUID(iid, second_)) {
-      *object = static_cast<Second*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
+    } else if constexpr (!std::is_same_v<Second, NoInterface>) {
+      if (IsEqualGUID(iid, second_)) *object = static_cast<Second*>(this);
     }
+    if (*object == nullptr) return E_NOINTERFACE;
     AddRef();
     return S_OK;
   }
@@ -141,10 +116,10 @@ bool IsOurFormat(PixelFormatID format) { return format == PixelFormat32bppRGB ||
 
 // Decoded pixels behind the bitmap interfaces. The pixels are lent, not
 // copied, by LockBits: both 32-bit formats have the same memory layout.
-class BitmapObject final : public DualComObject<IBitmapImage, IBasicBitmapOps> {
+class BitmapObject final : public ComObject<IBitmapImage, IBasicBitmapOps> {
  public:
   BitmapObject(qv::Bitmap&& pixels, PixelFormatID format)
-      : DualComObject(IID_IBitmapImage, IID_IBasicBitmapOps), pixels_(std::move(pixels)), format_(format) {}
+      : ComObject(IID_IBitmapImage, IID_IBasicBitmapOps), pixels_(std::move(pixels)), format_(format) {}
 
   static HRESULT Make(qv::Bitmap&& pixels, PixelFormatID format, IBitmapImage** out) {
     auto* made = new (std::nothrow) BitmapObject(std::move(pixels), format);
@@ -226,10 +201,10 @@ class BitmapObject final : public DualComObject<IBitmapImage, IBasicBitmapOps> {
 
 // The JPEG encoder on a file and its sink: the pixels gather in a bitmap and
 // the file is written once, when the encoder terminates after a good sink.
-class JpegFileEncoder final : public DualComObject<IImageEncoder, IImageSink> {
+class JpegFileEncoder final : public ComObject<IImageEncoder, IImageSink> {
  public:
   explicit JpegFileEncoder(std::wstring path)
-      : DualComObject(IID_IImageEncoder, IID_IImageSink), path_(std::move(path)) {}
+      : ComObject(IID_IImageEncoder, IID_IImageSink), path_(std::move(path)) {}
 
   HRESULT GetEncodeSink(IImageSink** sink) override {
     if (sink == nullptr) return E_POINTER;
