@@ -8,6 +8,7 @@
 
 #include "app/message/canvas/CStateDisplayTegakiBar.h"
 #include "app/message/canvas/TegakiPaintCtrl.h"
+#include "app/message/deco/QvTegakiColorPadDlg.h"
 #include "platform/gdi/ImagingFactory.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
@@ -290,6 +291,11 @@ TEST_F(Canvas, SavedJpegHoldsTheStrokes) {
 
 // The bar's pieces: where each is, and what colour its ground, glyph or swatch has.
 TEST_F(Canvas, StateBarShowsThePenState) {
+  // Every colour the pen's pad offers has its piece in both layouts.
+  for (const auto& entry : QvTegakiColorPadDlg::ColorTable()) {
+    UINT portrait = 0, landscape = 0;
+    EXPECT_TRUE(CStateDisplayTegakiBar::ColorBitmaps(entry.color, &portrait, &landscape)) << std::hex << entry.color;
+  }
   for (bool landscape : {false, true}) {
     seams::SetLandscape(landscape);
     QvTegakiPenState state;
