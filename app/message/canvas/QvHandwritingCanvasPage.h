@@ -23,8 +23,13 @@ class QvHandwritingCanvasPage : public QvBasePictureCanvasPage {
   void SetTools(CStateDisplayTegakiBar* bar, QvTegakiPenState* state);
   // Writes the drawing as a new JPEG, first in the record's picture list.
   BOOL CommitPicture();
-  // Deletes the JPEG written last.
+  // Deletes the JPEG written last (of a picture mail).
   void DiscardPicture(int a, int b);
+  // The mail turns into another kind: its picture leaves the picture list.
+  void DropPicture();
+  // A received handwritten mail's JPEG came as an ordinary attachment: it
+  // moves to the end of the picture list, so that the canvas shows it.
+  void AdoptAttachment();
   const std::wstring& LastPicturePath() const { return m_picturePath; }
   // A picture's file name for a time and a sequence number: every field
   // zero-padded, so names sort by time; the sequence (after an underscore
@@ -44,6 +49,8 @@ class QvHandwritingCanvasPage : public QvBasePictureCanvasPage {
   BOOL StorePage(int isActive, QvToolPage* toolPage) override;
   BOOL CheckBeforeSend(int value, QvToolPage* toolPage) override;
   void FocusFirstField(int a, int b) override;
+  // Scrolls back up when the page is scrolled down, then focuses the subject.
+  void FocusBody();
   void CustomizePopupMenu(CMenu* popup) override;
 
  protected:

@@ -177,6 +177,18 @@ TEST_F(PicturePages, PicturesAreNamedByTimeAndNeverReused) {
   for (const std::wstring& p : {first, second}) EXPECT_NE(GetFileAttributesW(p.c_str()), INVALID_FILE_ATTRIBUTES);
   tools->DiscardPicture(0, 0);
   EXPECT_EQ(GetFileAttributesW(second.c_str()), INVALID_FILE_ATTRIBUTES);
+  // With the check, a malformed To stops the commit; a received picture
+  // attachment becomes the picture; turning the mail into text drops it.
+  page->ToField().SetWindowText(L"<broken@example.jp");
+  EXPECT_FALSE(tools->PrepareSend(1));
+  EXPECT_EQ(page->LastPicturePath(), second);
+  record_.attachmentPaths.Add(L"\\got.jpg");
+  page->AdoptAttachment();
+  EXPECT_EQ(record_.attachmentPaths.GetSize(), 0);
+  ASSERT_EQ(record_.pictureFiles.GetSize(), 2);
+  EXPECT_STREQ(record_.pictureFiles[1].GetString(), L"\\got.jpg");
+  page->DropPicture();
+  EXPECT_STREQ(record_.pictureFiles[0].GetString(), L"\\got.jpg");
 
   // A draft whose picture cannot be read opens white, with no picture listed.
   HANDLE f = CreateFileW(L"\\cut.jpg", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
