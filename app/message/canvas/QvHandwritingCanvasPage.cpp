@@ -50,6 +50,9 @@ BOOL QvHandwritingCanvasPage::OnInitDialog() {
     }
     // No recipient is ever taken from a debugging value: a new mail starts
     // with the To list it was given and nothing else.
+    if (m_record->isPictureMail != 0 && m_record->pictureFromAttachment != 0 && m_record->pictureFiles.IsEmpty()) {
+      AdoptAttachment();
+    }
     if (m_record->isPictureMail != 0) ShowRecordPicture();
     m_record->isPictureMail = 1;
     m_record->hasDrawing = 0;
@@ -113,6 +116,14 @@ void QvHandwritingCanvasPage::AdoptAttachment() {
   if (m_record == nullptr || m_record->isPictureMail == 0 || m_record->attachmentPaths.IsEmpty()) return;
   m_record->pictureFiles.Add(m_record->attachmentPaths[0]);
   m_record->attachmentPaths.RemoveAt(0);
+}
+
+void QvHandwritingCanvasPage::FirstLayout() {
+  QvBasePictureCanvasPage::FirstLayout();
+  if (m_record != nullptr && m_record->pictureFromAttachment != 0) {
+    m_record->pictureFromAttachment = 0;
+    SetTimer(kRotationTimer, 1, nullptr);
+  }
 }
 
 void QvHandwritingCanvasPage::FocusBody() {

@@ -43,6 +43,10 @@ class QvHandwritingCanvasPage : public QvBasePictureCanvasPage {
   bool ValidateTo();
   void SetValidateTo(int on) { m_validateTo = on; }
 
+  // Once the tool page has laid the page out: a picture handed over with the
+  // compose request is offered for turning.
+  void FirstLayout() override;
+
   BOOL OnInitDialog() override;
   BOOL OnPageActivate() override;
   BOOL PrepareSend(int value, QvToolPage* toolPage) override;

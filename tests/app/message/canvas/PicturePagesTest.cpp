@@ -22,9 +22,9 @@ class PicturePages : public ProgramFrameTest {
     auto* tools = new Tools(&record_);
     held_.emplace_back(tools);
     EXPECT_TRUE(tools->Create(QvPictureToolPage::kTemplate, frame_));
-    // Where the sheet puts its pages: below the title strip.
-    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER | SWP_SHOWWINDOW);
+    // As the sheet does: activated, then placed below the title strip.
     tools->OnSetActive();
+    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER | SWP_SHOWWINDOW);
     seams::PumpMessages();
     return tools;
   }
@@ -89,6 +89,30 @@ TEST_F(PicturePages, HandwritingPageTakesTheRecord) {
     EXPECT_STREQ(to[0].GetString(), L"suzuki@example.jp");
     tools->DestroyWindow();
   }
+
+  // A picture handed over with the request shows on the canvas and is
+  // offered for turning: a quarter turn chosen, its green top right comes
+  // to the top left.
+  HANDLE f = CreateFileW(L"\\q.png", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const Bytes png = MakePng(Quarters(200, 200), PngKind::Rgb);
+  DWORD n = 0;
+  WriteFile(f, png.data(), static_cast<DWORD>(png.size()), &n, nullptr);
+  CloseHandle(f);
+  record_.Clear();
+  record_.isPictureMail = record_.pictureFromAttachment = 1;
+  record_.attachmentPaths.Add(L"\\q.png");
+  Script().push_back([] {
+    HWND box = ::GetActiveWindow();
+    ::CheckRadioButton(box, 1152, 1155, 1152);
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+  });
+  auto* tools = Open<QvHandwritingToolPage>();
+  EXPECT_EQ(record_.attachmentPaths.GetSize(), 0);
+  ASSERT_EQ(record_.pictureFiles.GetSize(), 1);
+  seams::AdvanceUiClock(10);
+  seams::PumpMessages();
+  EXPECT_TRUE(Script().empty()) << "the turn was offered";
+  EXPECT_EQ(GetPixel(PageOf(tools)->Canvas().DrawingDC(), 140, 140), RGB(0, 255, 0));
 }
 
 // Portrait geometry of the tool page and its page, and the pen commands
