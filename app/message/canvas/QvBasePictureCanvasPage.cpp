@@ -4,6 +4,7 @@
 
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvMiddleError.h"
+#include "app/foundation/UiMenus.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/framework/AfxResource.h"
@@ -246,6 +247,13 @@ LRESULT QvBasePictureCanvasPage::WindowProc(UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
       if (lParam == 0 && OnTextCommand(LOWORD(wParam))) return 0;
       break;
+    case WM_CONTEXTMENU: {
+      const HWND from = reinterpret_cast<HWND>(wParam);
+      const UINT menu = from == m_subject.m_hWnd ? SubjectMenu() : from == AddressRow().m_hWnd ? AddressMenu() : 0;
+      if (menu == 0) break;
+      TrackPopupMenuRes(this, menu, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}, 0);
+      return 0;
+    }
     default:
       break;
   }
