@@ -5,6 +5,7 @@
 
 #include "platform/framework/AfxResource.h"
 #include "platform/gdi/ImagingFactory.h"
+#include "platform/ui/input/Focus.h"
 #include "platform/ui/window/Paint.h"
 #include "platform/ui/window/ScopedGetDC.h"
 
@@ -118,9 +119,15 @@ LRESULT TegakiPaintCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
       OnButtonDown(x, y);
       return 0;
     case WM_MOUSEMOVE:
+      // A button released outside the window ends the stroke too.
+      if ((wParam & MK_LBUTTON) == 0) m_buttonDown = false;
       OnMove(x, y);
       return 0;
     case WM_LBUTTONUP:
+      m_buttonDown = false;
+      if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+      return 0;
+    case WM_CAPTURECHANGED:
       m_buttonDown = false;
       return 0;
     case WM_PAINT:
@@ -140,6 +147,8 @@ void TegakiPaintCtrl::OnButtonDown(int x, int y) {
   m_buttonDown = true;
   m_lastX = x;
   m_lastY = y;
+  // The stroke's moves and its end come here even off the canvas.
+  ::SetCapture(m_hWnd);
   SnapshotTo(m_undo, &m_undoBackground);
   m_redoAvailable = false;
   m_undoAvailable = true;

@@ -21,7 +21,7 @@ constexpr int kSide = 450;
 
 // One recorded step: the stylus (down, move, up at a point of the canvas) or a tool.
 struct Step {
-  enum Kind { kDown, kMove, kUp, kPen, kEraser, kWidth, kColor, kClear, kUndo, kRedo } kind;
+  enum Kind { kDown, kMove, kUp, kHover, kPen, kEraser, kWidth, kColor, kClear, kUndo, kRedo } kind;
   int x = 0, y = 0;  // point, or the width or colour in x
 };
 
@@ -57,8 +57,11 @@ class Canvas : public ProgramFrameTest {
   // Live: the stylus through the device's input; else messages sent straight to the canvas.
   void Play(TegakiPaintCtrl* canvas, const std::vector<Step>& steps, bool live) {
     for (const Step& s : steps) {
-      static constexpr UINT kMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
+      static constexpr UINT kMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP, WM_MOUSEMOVE};
       switch (s.kind) {
+        case Step::kHover:
+          canvas->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(s.x, s.y));
+          break;
         case Step::kDown: case Step::kMove: case Step::kUp:
           if (live) {
             POINT p{s.x, s.y};
@@ -195,6 +198,7 @@ TEST_F(Canvas, OnlyAStrokeOnAWritableCanvasMarksItModified) {
       {"a stroke on a read-only canvas", true, Stroke({{50, 50}, {90, 90}}), false},
       {"moves after the button came up", false,
        {{Step::kDown, 50, 50}, {Step::kUp, 50, 50}, {Step::kMove, 90, 90}}, false},
+      {"moves after the button came up elsewhere", false, {{Step::kDown, 50, 50}, {Step::kHover, 90, 90}}, false},
   };
   for (const Case& k : cases) {
     TegakiPaintCtrl* c = Make();
