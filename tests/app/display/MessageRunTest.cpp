@@ -39,8 +39,8 @@ constexpr const wchar_t* kTitle = L"T-VELA4メール ";
 std::string Picture() {
   std::vector<DWORD> red(60 * 40, 0xFF0000);
   BitmapData data{60, 40, 60 * 4, PixelFormat32bppRGB, red.data(), 0};
-  std::vector<BYTE> png;
-  qv::EncodePng(data, &png);
+  std::vector<BYTE> png;  // a JPEG: decorated mail shows GIF and JPEG pictures in its text
+  qv::EncodeJpeg(data, 90, &png);
   static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
   std::string out;
   for (size_t i = 0; i < png.size(); i += 3) {
@@ -59,7 +59,7 @@ std::vector<std::string> ReadingMails() {
                         "charset=UTF-8\r\n\r\n<div><font color=\"#0000FF\" size=\"5\">装飾メール</font></div><img "
                         "src=\"cid:a@example.jp\"><div><b>二枚目</b></div><img src=\"cid:b@example.jp\">\r\n";
   for (const char* id : {"a", "b"}) {
-    related += std::string("--R\r\nContent-Type: image/png; name=\"") + id + ".png\"\r\nContent-ID: <" + id +
+    related += std::string("--R\r\nContent-Type: image/jpeg; name=\"") + id + ".jpg\"\r\nContent-ID: <" + id +
                "@example.jp>\r\nContent-Transfer-Encoding: base64\r\n\r\n" + Picture() + "\r\n";
   }
   return {
@@ -94,11 +94,6 @@ std::vector<std::string> HostileMails() {
 
 class MessageRun : public DisplayTest {
  protected:
-  void SetUp() override {
-    DisplayTest::SetUp();
-    if (IsSkipped()) return;
-    ASSERT_TRUE(input_.Ready()) << "the X server's test input (XTEST) is not there";
-  }
   void TearDown() override {
     KillProgram(pid_);
     DisplayTest::TearDown();
@@ -208,7 +203,6 @@ class MessageRun : public DisplayTest {
     return shot;
   }
 
-  XInput input_;
   pid_t pid_ = -1;
   std::string log_;
   DWORD box_ = 0, drafts_ = 0;
@@ -310,6 +304,12 @@ TEST_F(MessageRun, HostileMailIsShownWithNothingRunOrWrittenOutside) {
     last = Keep("message-run-hostile-" + std::to_string(i) + ".png", &last);
     ASSERT_TRUE(IsWindow(viewer)) << i << Tail(ReadFile(log_));
   }
+  // Ten thousand addresses: shown cut, with the notice that says so.
+  HWND notice = Await(L"お知らせ");
+  ASSERT_NE(notice, nullptr) << Tail(ReadFile(log_));
+  ASSERT_TRUE(PostMessageW(notice, WM_COMMAND, IDOK, 0));
+  Keep("message-run-hostile-5.png", &last);
+  EXPECT_TRUE(IsWindow(viewer));
   EXPECT_FALSE(std::filesystem::exists("/tmp/qv-hostile-ran"));
   // Every unpacked part lies in the message window's own folder.
   for (const auto& entry : std::filesystem::recursive_directory_iterator(root_)) {
