@@ -10,6 +10,7 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/HeaderRowCache.h"
+#include "app/mailops/InlineParts.h"
 #include "app/mailops/MessageStatus.h"
 #include "app/mailops/TempFiles.h"
 #include "app/mailops/WindowRegistry.h"
@@ -64,12 +65,10 @@ std::wstring MediaType(const Enclosure& part) {
   return part.mediaType + L"/" + part.mediaSubtype;
 }
 
-// What an HTML text calls an inline part: "cid:" and its Content-ID, else
-// the id its Content-Location gives.
+// What an HTML text calls an inline part: its Content-ID, else the id its
+// Content-Location gives, as the record keeps references (InlineParts.h).
 std::wstring PartReference(const Enclosure& part) {
-  const std::wstring& id = !part.contentId.empty() ? part.contentId : part.contentLocation;
-  if (id.empty()) return std::wstring();
-  return L"cid:" + id;
+  return InlinePartReference(!part.contentId.empty() ? part.contentId : part.contentLocation);
 }
 
 bool StartsWithNoCase(const std::wstring& text, const std::wstring& prefix) {
@@ -394,8 +393,7 @@ void FillEmailFromRecord(Email* mail, const QvMessageRecord& record) {
     Enclosure part;
     SplitPath(file->GetPath(), &part.folder, &part.name);
     part.displayName = part.name;
-    part.contentId = file->GetContentId();
-    if (StartsWithNoCase(part.contentId, L"cid:")) part.contentId.erase(0, 4);
+    part.contentId = MailContentId(file->GetContentId());
     part.isInline = 1;
     mail->inlineParts.push_back(part);
   }

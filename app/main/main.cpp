@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/foundation/ProgramScreen.h"
+#include "app/message/sheet/QvMessageSheet.h"
 #include "app/shell/app/QvMailApp.h"
 #include "platform/base/WideText.h"
 #include "platform/display/SdlDisplay.h"
@@ -59,6 +60,8 @@ int main(int argc, char** argv) {
     qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
     return true;
   });
+  // The message window behind the mail list's and the main frame's entries.
+  QvMessageSheet::InstallRunners();
   std::wstring line = CommandLineOf(argc, argv);
   const int code = AfxWinMain(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
   if (display) qv::ui::SetEventSource(nullptr);

@@ -35,6 +35,27 @@ constexpr UINT kAccountMenuItem = 40080;
 constexpr UINT kAccountCommandFirst = 33000;
 constexpr UINT kAccountCommandLast = 33009;
 
+// The message window's sheet-wide commands, from its pages' menus and keys.
+// Leave handwriting or decoration; decorate the plain text; add a handwriting page.
+constexpr UINT kBackToPlainCommand = 40183;
+constexpr UINT kDecorateCommand = 40184;
+constexpr UINT kAddHandwritingCommand = 40185;
+// Store as draft and close; store in the Outbox and close.
+constexpr UINT kSaveDraftCommand = 40186;
+constexpr UINT kSendMessageCommand = 40125;
+// A copy of the shown (sent) message into the Outbox; the rest of a partly received one.
+constexpr UINT kSendAgainMessageCommand = 40214;
+constexpr UINT kReceiveRestCommand = 40094;
+// Answers: to the sender, to all, each with the received text quoted.
+constexpr UINT kReplySenderCommand = 2562;
+constexpr UINT kReplyEveryoneCommand = 40121;
+constexpr UINT kReplySenderQuotedCommand = 40207;
+constexpr UINT kReplyEveryoneQuotedCommand = 40208;
+constexpr UINT kForwardMessageCommand = 2539;
+// Delete the shown message: the sheet hands it to the active page.
+constexpr UINT kDeleteShownCommand = 2528;
+// To a message page from its sheet: open the other input pad.
+constexpr UINT kOtherPadCommand = 40143;
 // The input pads' soft keys: close; insert the selected one; ask for the
 // web pictograph pad (from the pictograph pad) or the pictograph pad (from the web one).
 constexpr UINT kPadCloseCommand = 40144;

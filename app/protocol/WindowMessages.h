@@ -64,8 +64,9 @@ constexpr UINT kBackMessage = 0x48E;
 // second one).
 constexpr UINT kMoveFocusMessage = WM_USER + 128;
 constexpr UINT kMoveFocusSelectingMessage = WM_USER + 129;
-// A message window's field or list asks its sheet for the previous
-// (wParam 1) or next (0) message.
+// A message window's read-only field, body or list asks its page (which
+// passes it on to the sheet) for the previous (wParam 1) or next (0)
+// message: the left and right keys.
 constexpr UINT kStepMessageRequest = WM_USER + 121;
 // An area selection stepped: wParam 1 on, 2 anchored, 0 off.
 constexpr UINT kAreaSelectMessage = WM_USER + 124;
@@ -104,10 +105,8 @@ constexpr UINT kThumbnailReadyMessage = WM_USER;
 constexpr UINT kPreviousMessageMessage = WM_USER + 119;
 constexpr UINT kNextMessageMessage = WM_USER + 120;
 
-// From the message window's text fields and bodies to their page.
-// A read-only field asks for the message before (wParam 1) or after (0)
-// the one shown (left and right keys).
-constexpr UINT kAdjacentMessageMessage = WM_USER + 121;
+// From the message window's text fields and bodies to their page: the
+// step request above (kStepMessageRequest), passed on to the sheet.
 // A body view painted for the first time.
 constexpr UINT kFirstPaintDoneMessage = WM_USER + 136;
 // The focus leaves the body downwards, to the tool page above the body's page.
@@ -128,6 +127,9 @@ constexpr UINT kOpenPaletteMessage = WM_USER + 140;
 constexpr UINT kBodyGotFocusMessage = WM_USER + 148;
 constexpr UINT kBodyLostFocusMessage = WM_USER + 149;
 
+// To the HTML view page from its sheet: let go of the HTML control's view
+// before the sheet removes or reloads the message's files.
+constexpr UINT kReleaseHtmlViewMessage = WM_USER + 151;
 // To a compose page, posted to itself: the address check of a field it
 // left failed (wParam the field); it warns and takes the focus back.
 constexpr UINT kAddressCheckFailedMessage = WM_USER + 125;

@@ -22,28 +22,33 @@ constexpr const wchar_t* kFolders[] = {L"\\Application Data", L"\\Application Da
                                        L"\\Application Data\\QuvoMail\\System"};
 
 struct Value {
+  const wchar_t* key;
   const wchar_t* name;
   const wchar_t* text;
 };
 // The names end with "\": the engine appends file and folder names directly.
-constexpr Value kValues[] = {{L"DataPath", L"\\Application Data\\QuvoMail\\"},
-                             {L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"}};
+// The device's preloaded keyboard (its default value) is the Japanese one
+// that the compose pages' input method command asks for; a device that
+// names another keeps it.
+constexpr Value kValues[] = {{kProgramKey, L"DataPath", L"\\Application Data\\QuvoMail\\"},
+                             {kProgramKey, L"SystemInfoPath", L"\\Application Data\\QuvoMail\\System\\"},
+                             {L"keyboard layout\\Preload", L"", L"e0090411"}};
 
 bool FolderExists(const wchar_t* path) {
   const DWORD attributes = GetFileAttributesW(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool ValuePresent(const wchar_t* name) {
+bool ValuePresent(const Value& v) {
   WCHAR text[MAX_PATH];
-  const HRESULT read = RegistryGetString(HKEY_CURRENT_USER, kProgramKey, name, text, MAX_PATH);
+  const HRESULT read = RegistryGetString(HKEY_CURRENT_USER, v.key, v.name, text, MAX_PATH);
   return read != HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) && read != HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
-void DeleteProgramValue(const wchar_t* name) {
+void DeleteValue(const Value& v) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, kProgramKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
-  RegDeleteValueW(key, name);
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, v.key, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+  RegDeleteValueW(key, v.name);
   RegCloseKey(key);
 }
 
@@ -58,7 +63,7 @@ bool IsQvMailPackageInstalled() {
 
 qv::pkg::SetupOutcome InstallQvMailPackage() {
   const bool previously = IsQvMailPackageInstalled();
-  std::vector<const wchar_t*> written;
+  std::vector<const Value*> written;
   const qv::pkg::SetupOutcome outcome =
       qv::pkg::RunSetupInstall(kSetupLibrary, kInstallDir, previously, [&written] {
         qv::pkg::FailedItems failed;
@@ -66,18 +71,18 @@ qv::pkg::SetupOutcome InstallQvMailPackage() {
           if (!CreateDirectoryW(folder, nullptr) && !FolderExists(folder)) ++failed.dirs;
         }
         for (const Value& v : kValues) {
-          if (ValuePresent(v.name)) continue;
-          if (FAILED(RegistrySetString(HKEY_CURRENT_USER, kProgramKey, v.name, v.text))) {
+          if (ValuePresent(v)) continue;
+          if (FAILED(RegistrySetString(HKEY_CURRENT_USER, v.key, v.name, v.text))) {
             ++failed.regValues;
           } else {
-            written.push_back(v.name);
+            written.push_back(&v);
           }
         }
         if (!qv::pkg::RegisterPackage(kQvMailPackageGuid, L"T-VELA4メール", 4, 2, 0)) ++failed.regKeys;
         return failed;
       });
   if (outcome == qv::pkg::SetupOutcome::kUndone) {
-    for (const wchar_t* name : written) DeleteProgramValue(name);
+    for (const Value* v : written) DeleteValue(*v);
     if (!previously) qv::pkg::UnregisterPackage(kQvMailPackageGuid);
   }
   return outcome;

@@ -100,7 +100,7 @@ void QvPictureViewCanvasPage::DeleteMessage() {
   if (!ShowConfirmBoxRes(m_hWnd, protectedMail ? 20043 : 20042, false)) return;
   CloseCurrentMessage();
   RemoveStoredMessage(m_record->messageId);
-  PostToSheet(kAdjacentMessageMessage, 0, 0);
+  PostToSheet(kStepMessageRequest, 0, 0);
 }
 
 bool QvPictureViewCanvasPage::OnCommand(UINT id) {
@@ -140,7 +140,7 @@ LRESULT QvPictureViewCanvasPage::WindowProc(UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
       if (lParam == 0 && OnCommand(LOWORD(wParam))) return 0;
       break;
-    case kAdjacentMessageMessage:
+    case kStepMessageRequest:
       PostToSheet(message, wParam, lParam);
       return 0;
     case kAreaSelectMessage:

@@ -8,6 +8,7 @@
 #include "app/foundation/QvFlatButton.h"
 #include "app/foundation/QvMiddleError.h"
 #include "app/mailops/CurrentAccount.h"
+#include "app/mailops/InlineParts.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/protocol/WindowMessages.h"
@@ -188,6 +189,8 @@ BOOL QvBaseMessagePage::OnInitDialog() {
     if (!::GetDlgItem(m_hWnd, kLabelIds[row]) || !m_labels[row]->SubclassDlgItem(kLabelIds[row], this)) {
       m_labels[row].reset();
     }
+    // A field the subclass made in the template's place is kept as it is.
+    if (m_fields[row]->m_hWnd) continue;
     if (!::GetDlgItem(m_hWnd, kFieldIds[row]) || !m_fields[row]->SubclassDlgItem(kFieldIds[row], this)) {
       m_fields[row].reset();
     }
@@ -491,9 +494,7 @@ void QvBaseMessagePage::OnSelectAll() {
 
 bool QvBaseMessagePage::ResolveInlineSource(const wchar_t* source, wchar_t* buffer, int bufferChars) const {
   if (!source || !m_record) return false;
-  const std::wstring s = source;
-  if (s.size() < 4 || Lower(s.substr(0, 4)) != L"cid:") return false;
-  const QvHtmlFile* file = m_record->inlineFiles.FindByContentId(Lower(s.substr(4)));
+  const QvHtmlFile* file = FindInlinePart(m_record->inlineFiles, source);
   return file && CopyOut(file->GetPath(), buffer, bufferChars);
 }
 
@@ -511,22 +512,24 @@ std::wstring QvBaseMessagePage::MakeContentId(const SYSTEMTIME& t, DWORD tick, s
 bool QvBaseMessagePage::InsertInlineImage(const wchar_t* path, wchar_t* buffer, int bufferChars) {
   if (!path || !m_record) return false;
   QvHtmlFileList& files = m_record->inlineFiles;
-  std::wstring id;
+  // The record keeps the reference as the HTML text writes it.
+  std::wstring reference;
   for (size_t i = 0; i < files.GetCount(); ++i) {
     if (Lower(files.GetAt(i)->GetPath()) == Lower(path)) {
-      id = files.GetAt(i)->GetContentId();
+      reference = InlinePartReference(files.GetAt(i)->GetContentId());
       break;
     }
   }
-  if (id.empty()) {
+  if (reference.empty()) {
     SYSTEMTIME now{};
     ::GetLocalTime(&now);
-    id = Lower(MakeContentId(now, ::GetTickCount(), files.GetCount(), GetSenderAddress().GetString()));
+    reference =
+        InlinePartReference(MakeContentId(now, ::GetTickCount(), files.GetCount(), GetSenderAddress().GetString()));
     const std::wstring p = path;
     const size_t slash = p.find_last_of(L"\\/");
-    files.Add(p, slash == std::wstring::npos ? p : p.substr(slash + 1), L"", id);
+    files.Add(p, slash == std::wstring::npos ? p : p.substr(slash + 1), L"", reference);
   }
-  return CopyOut(L"cid:" + id, buffer, bufferChars);
+  return CopyOut(reference, buffer, bufferChars);
 }
 
 void QvBaseMessagePage::TrimInlineImages(int limit, CStringArray* removed) {

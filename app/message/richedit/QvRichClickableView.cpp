@@ -174,7 +174,7 @@ bool QvRichClickableView::OnBodyKey(UINT key, LPARAM flags) {
       case VK_LEFT:
       case VK_RIGHT:
         if (ModifierDown()) break;
-        ::PostMessageW(::GetParent(m_hWnd), kAdjacentMessageMessage, key == VK_LEFT ? 1 : 0, 0);
+        ::PostMessageW(::GetParent(m_hWnd), kStepMessageRequest, key == VK_LEFT ? 1 : 0, 0);
         taken = true;
         break;
       case VK_UP:

@@ -71,7 +71,7 @@ bool QvSubjectEdit::OnSubjectKey(UINT key, LPARAM flags, LRESULT* result) {
   switch (key) {
     case VK_LEFT:
     case VK_RIGHT:
-      if (!modifier) ::PostMessageW(::GetParent(m_hWnd), kAdjacentMessageMessage, key == VK_LEFT ? 1 : 0, 0);
+      if (!modifier) ::PostMessageW(::GetParent(m_hWnd), kStepMessageRequest, key == VK_LEFT ? 1 : 0, 0);
       return true;
     case VK_UP:
       if (prev_) MoveFocusTo(prev_, 1);

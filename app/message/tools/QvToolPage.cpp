@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "app/message/edit/QvDecoEditMessagePage.h"
+#include "app/message/edit/QvEditMessagePage.h"
 #include "app/message/pages/QvMessagePage.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/framework/AfxResource.h"
@@ -231,20 +233,44 @@ BEGIN_MESSAGE_MAP(QvEditToolPage, QvTextToolPage)
   ON_COMMAND_RANGE(1163, 1202, &QvEditToolPage::OnPaletteButton)
 END_MESSAGE_MAP()
 
+namespace {
+
+std::unique_ptr<QvMessagePage> MakeComposePage(QvMessageRecord* record, int decorated) {
+  if (decorated) return std::make_unique<QvDecoEditMessagePage>(record);
+  return std::make_unique<QvTextEditMessagePage>(record);
+}
+
+}  // namespace
+
+QvEditToolPage::QvEditToolPage(QvMessageRecord* record, int decorated)
+    : QvEditToolPage(record, decorated, MakeComposePage(record, decorated)) {}
+
 QvEditToolPage::QvEditToolPage(QvMessageRecord* record, int decorated, std::unique_ptr<QvMessagePage> page)
     : QvTextToolPage(record, decorated, std::move(page), decorated ? kDecoratedPageTemplate : kPlainPageTemplate) {}
 
 QvEditToolPage::~QvEditToolPage() = default;
 
-BOOL QvEditToolPage::CheckSize() { return TRUE; }
+BOOL QvEditToolPage::CheckSize() {
+  auto* page = dynamic_cast<QvEditMessagePage*>(m_page.get());
+  return page && page->m_hWnd ? page->CheckSize() : TRUE;
+}
+
+bool QvEditToolPage::HasRoomForPicture() {
+  auto* page = dynamic_cast<QvEditMessagePage*>(m_page.get());
+  return !page || !page->m_hWnd || page->HasRoomForPicture();
+}
 
 void QvEditToolPage::SetEditMenuMode(int flag) {
-  if (m_mode || !m_page) return;
-  const UINT menu = flag ? 181 : 182;
-  if (m_page->m_hWnd) m_page->CreateCommandBar(menu);
+  auto* page = dynamic_cast<QvTextEditMessagePage*>(m_page.get());
+  if (m_mode || !page) return;
+  page->SetMenuId(flag ? 181 : 182);
+  if (page->m_hWnd) page->CreateCommandBar(page->MenuId());
 }
 
 BOOL QvEditToolPage::OnInitDialog() {
+  if (auto* page = dynamic_cast<QvDecoEditMessagePage*>(m_page.get()); page && m_mode) {
+    page->TakeDecorationTools(nullptr, &m_decoState, m_mode);
+  }
   QvTextToolPage::OnInitDialog();
   if (m_mode) {
     m_lastEnableWord = kStartEnableWord;
@@ -275,6 +301,9 @@ void QvEditToolPage::OpenPalette() {
 }
 
 void QvEditToolPage::ClosePalette() {
+  if (auto* page = dynamic_cast<QvDecoEditMessagePage*>(m_page.get()); page && page->m_hWnd) {
+    page->CloseDecoration(0, 0);
+  }
   m_paletteOpen = false;
   if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
   Relayout();
@@ -405,7 +434,8 @@ void QvEditToolPage::OnPaint() {
 }
 
 LRESULT QvEditToolPage::OnDecorationChanged(WPARAM, LPARAM) {
-  ApplyEnableWord(m_enableWord);
+  if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
+  ApplyEnableWord(m_decoState.markerColor);
   return 0;
 }
 

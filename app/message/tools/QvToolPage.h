@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "app/message/deco/QvDecorationState.h"
 #include "platform/framework/CBitmapButton.h"
 #include "platform/framework/CPropertyPage.h"
 
@@ -112,12 +113,18 @@ class QvTextToolPage : public QvToolPage {
 class QvEditToolPage : public QvTextToolPage {
  public:
   static constexpr DWORD kStartEnableWord = 0xF3BF;
-  // `page` is the compose page the sheet made for the record.
+  // Hosts the compose page of the record: the decorated one when
+  // `decorated` is set, else the plain one.
+  QvEditToolPage(QvMessageRecord* record, int decorated);
+  // Hosts `page` instead (a page made elsewhere).
   QvEditToolPage(QvMessageRecord* record, int decorated, std::unique_ptr<QvMessagePage> page);
   ~QvEditToolPage() override;
 
   BOOL CheckSize() override;
   void SetEditMenuMode(int flag);
+  // Whether a handwritten picture still fits beside the compose page's attachments.
+  bool HasRoomForPicture();
+  QvDecorationState& DecorationState() { return m_decoState; }
 
   bool IsPaletteOpen() const { return m_paletteOpen; }
   void OpenPalette();
@@ -145,7 +152,7 @@ class QvEditToolPage : public QvTextToolPage {
   void ShowPalettePopup(int control, UINT menuId, int w, int h);
   bool FindButton(HWND hwnd, int* row, int* column) const;
 
-  DWORD m_enableWord = kStartEnableWord;  // the decoration state's, until the state record comes
+  QvDecorationState m_decoState;
   DWORD m_lastEnableWord = 0;
   int m_paletteFocus = 0;
   int m_firstFocus = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "app/mailops/InlineParts.h"
 #include "app/mailops/MessageOperations.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/framework/AfxResource.h"
@@ -60,13 +61,7 @@ void QvPreviewBodyCtrl::Present(const QvMessageRecord& record) {
 
 void QvPreviewBodyCtrl::ResolveInlineFile(NMHTMLEDIT* request) const {
   if (!request || !request->text || !request->buffer || request->bufferChars <= 0) return;
-  // Content ids compare without regard to case: lowered letter by letter.
-  std::wstring reference = request->text;
-  for (wchar_t& c : reference) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  if (reference.size() <= 4 || reference.compare(0, 4, L"cid:") != 0) return;
-  const QvHtmlFile* file = record_.inlineFiles.FindByContentId(reference);
+  const QvHtmlFile* file = FindInlinePart(record_.inlineFiles, request->text);
   if (!file) return;
   const std::wstring& path = file->GetPath();
   const size_t room = std::min<size_t>(static_cast<size_t>(request->bufferChars) - 1, HTMLEDIT_MAXPATH);

@@ -154,7 +154,7 @@ TEST_F(RichEdit, ReadOnlyViewPagesStepsLinksAndOffersTappedOnes) {
   struct Step {
     BYTE key;
     int wantLink;
-    int adjacent;  // kAdjacentMessageMessage's wParam, -1 none
+    int adjacent;  // kStepMessageRequest's wParam, -1 none
   };
   EXPECT_EQ(view.SelectedLink(), 0) << "the focus selects the link nearest the caret";
   const Step steps[] = {{VK_DOWN, 1, -1}, {VK_DOWN, 2, -1}, {VK_UP, 1, -1}, {VK_LEFT, 1, 1}, {VK_RIGHT, 1, 0}};
@@ -163,7 +163,7 @@ TEST_F(RichEdit, ReadOnlyViewPagesStepsLinksAndOffersTappedOnes) {
     Press(s.key);
     EXPECT_EQ(view.SelectedLink(), s.wantLink) << "key " << int(s.key);
     const auto got = log_.MessagesOf(page_);
-    const bool paged = std::find(got.begin(), got.end(), kAdjacentMessageMessage) != got.end();
+    const bool paged = std::find(got.begin(), got.end(), kStepMessageRequest) != got.end();
     EXPECT_EQ(paged, s.adjacent >= 0) << "key " << int(s.key);
   }
   CString argument;
@@ -242,8 +242,8 @@ TEST_F(RichEdit, ReadOnlySubjectPagesAndLeaves) {
     int focus;  // 0 stays, -1 the window before, 1 the window after
   };
   HWND after = Make(WS_CHILD | WS_VISIBLE, page_, {0, 700, 480, 720});
-  const Case cases[] = {{VK_LEFT, kAdjacentMessageMessage, 0},
-                        {VK_RIGHT, kAdjacentMessageMessage, 0},
+  const Case cases[] = {{VK_LEFT, kStepMessageRequest, 0},
+                        {VK_RIGHT, kStepMessageRequest, 0},
                         {VK_UP, kMoveFocusMessage, -1},
                         {VK_DOWN, kMoveFocusMessage, 1}};
   for (const Case& c : cases) {
