@@ -22,9 +22,10 @@ class PicturePages : public ProgramFrameTest {
     auto* tools = new Tools(&record_);
     held_.emplace_back(tools);
     EXPECT_TRUE(tools->Create(QvPictureToolPage::kTemplate, frame_));
-    // As the sheet does: activated, then placed below the title strip.
+    // As the sheet does: activated, placed below the title strip while hidden, then shown.
     tools->OnSetActive();
-    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER | SWP_SHOWWINDOW);
+    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER);
+    tools->ShowWindow(SW_SHOW);
     seams::PumpMessages();
     return tools;
   }
@@ -129,6 +130,9 @@ TEST_F(PicturePages, ToolsSurroundTheCanvasAndFollowThePen) {
   EXPECT_EQ(Placed(tools->StateBar(), *tools), CRect(0, 696 - 110, 480, 696 - 65));
   EXPECT_EQ(Placed(*page, *tools), CRect(0, 4, 480, 4 + 696 - 106));
   EXPECT_EQ(Placed(page->Canvas(), *page), CRect(13, 83, 463, 533));
+  for (QvFlexibleEdit* field : {static_cast<QvFlexibleEdit*>(&page->ToField()), static_cast<QvFlexibleEdit*>(&page->SubjectField())}) {
+    EXPECT_EQ(Placed(*field, *page).Height(), field->FirstCharsHeight()) << "header rows laid out while hidden";
+  }
   struct Step {
     UINT command;
     int tool, width;
