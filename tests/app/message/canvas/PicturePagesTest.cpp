@@ -3,6 +3,8 @@
 // under names that sort and never repeat, the pen commands reaching the
 // state bar, and the read-only view. Kept as handwriting-page.png and
 // picture-view.png in the build folder.
+#include "app/mailops/MessageOperations.h"
+#include "engine/public/content/Email.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/message/canvas/QvHandwritingCanvasPage.h"
 #include "app/message/canvas/QvPictureViewCanvasPage.h"
@@ -217,6 +219,23 @@ TEST_F(PicturePages, PicturesAreNamedByTimeAndNeverReused) {
   EXPECT_STREQ(record_.pictureFiles[1].GetString(), L"\\got.jpg");
   page->DropPicture();
   EXPECT_STREQ(record_.pictureFiles[0].GetString(), L"\\got.jpg");
+
+  // The picture travels as the mail's first attachment, where the loaders take it from.
+  struct Written {
+    uint8_t picture;
+    std::vector<std::wstring> names;
+  } written[] = {{1, {L"p.jpg", L"x.txt"}}, {0, {L"x.txt"}}};
+  for (const Written& w : written) {
+    QvMessageRecord r;
+    r.isPictureMail = w.picture;
+    r.pictureFiles.Add(L"\\Application Data\\Volatile\\p.jpg");
+    r.attachmentPaths.Add(L"\\My Documents\\x.txt");
+    Email mail;
+    FillEmailFromRecord(&mail, r);
+    std::vector<std::wstring> names;
+    for (const Enclosure& part : mail.attachments) names.push_back(part.name);
+    EXPECT_EQ(names, w.names);
+  }
 
   // A draft whose picture cannot be read opens white, with no picture listed.
   HANDLE f = CreateFileW(L"\\cut.jpg", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
