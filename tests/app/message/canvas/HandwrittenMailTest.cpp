@@ -1,5 +1,6 @@
 // A handwritten mail through the message sheet and the store: drawn in red,
-// sent to the outbox, loaded back; its picture is the JPEG of the strokes.
+// sent to the outbox, loaded back; its picture is the JPEG of the strokes,
+// and a debugging registry value has added no hidden recipient.
 #include "app/mailops/MessageOperations.h"
 #include "app/message/canvas/QvHandwritingCanvasPage.h"
 #include "app/message/sheet/QvMessageSheet.h"
@@ -38,6 +39,7 @@ class HandwrittenMail : public MailOpsTest {
 };
 
 TEST_F(HandwrittenMail, SentPictureHoldsTheStrokes) {
+  ASSERT_TRUE(WriteText(L"Software\\Norvale\\QvMail\\*debug*", L"Initmailto", L"hidden@example.jp"));
   Script() = {[] {
     auto* sheet = dynamic_cast<QvMessageSheet*>(CWnd::FromHandlePermanent(::GetActiveWindow()));
     ASSERT_NE(sheet, nullptr);
@@ -46,9 +48,9 @@ TEST_F(HandwrittenMail, SentPictureHoldsTheStrokes) {
     TegakiPaintCtrl& canvas = static_cast<QvHandwritingCanvasPage*>(tools->GetMessagePage())->Canvas();
     canvas.SetColor(0x0000FF);
     canvas.SetWidth(10);
-    canvas.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 225));
-    canvas.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(430, 225));
-    canvas.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(430, 225));
+    canvas.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 120));
+    canvas.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(430, 120));
+    canvas.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(430, 120));
     sheet->SendMessage(WM_COMMAND, 40125);  // send
   }};
   EXPECT_TRUE(QvMessageSheet::ComposeHandwrittenMessage(owner_, L"you@example.jp"));
@@ -59,6 +61,8 @@ TEST_F(HandwrittenMail, SentPictureHoldsTheStrokes) {
   QvMessageRecord back;
   ASSERT_TRUE(LoadMessageForEdit(ids[0], &back));
   EXPECT_EQ(back.isPictureMail, 1);
+  ASSERT_EQ(back.toList.GetSize(), 1);
+  EXPECT_STREQ(back.toList[0].GetString(), L"you@example.jp");
   ASSERT_EQ(back.pictureFiles.GetSize(), 1);
   EXPECT_EQ(back.attachmentPaths.GetSize(), 0);
   Image picture;
@@ -66,8 +70,8 @@ TEST_F(HandwrittenMail, SentPictureHoldsTheStrokes) {
   Bitmap pixels;
   ASSERT_TRUE(picture.Decode(&pixels));
   ASSERT_EQ(pixels.Width(), 450u);
-  EXPECT_LE(ColorDistance(pixels.Pixel(225, 225), kRed), 40) << "the stroke";
-  EXPECT_LE(ColorDistance(pixels.Pixel(225, 100), kWhite), 16);
+  EXPECT_LE(ColorDistance(pixels.Pixel(225, 120), kRed), 40) << "the stroke, top row first";
+  EXPECT_LE(ColorDistance(pixels.Pixel(225, 330), kWhite), 16);
 }
 
 }  // namespace
