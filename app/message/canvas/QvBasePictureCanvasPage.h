@@ -56,12 +56,17 @@ class QvBasePictureCanvasPage : public QvMessagePage {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void SetTitle(UINT id);
+  // Makes the mail font at the shell's size and gives it to every field.
+  void ApplyFont();
   void Layout(int cx, int cy);
   void Place();
   void Scroll(UINT code, int thumb);
   // The address row the cursor keys and scrolling work with: To, or the
   // second row on the view page.
   virtual QvTegakiAddressView& AddressRow() { return m_to; }
+  // The tap-and-hold menus of the address row and the subject.
+  virtual UINT AddressMenu() const { return 180; }
+  virtual UINT SubjectMenu() const { return 159; }
   bool OnArrowKey(HWND focus, UINT key);
   // Copy, cut, paste, delete and the selection mode in the focused field.
   bool OnTextCommand(UINT id);

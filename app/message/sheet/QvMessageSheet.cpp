@@ -569,6 +569,11 @@ void QvMessageSheet::OnStepMessage(bool previous) {
   AddSlotsToSheet();
   if (first) SetActivePage(first);
   for (auto& page : old) RemoveFromSheet(page.get());
+  // The sheet lays the new page out once it stands in its place.
+  if (first) {
+    first->SetSkipNextLayout(0);
+    first->Relayout();
+  }
   if (first && first->GetMessagePage() && first->GetMessagePage()->m_hWnd) first->GetMessagePage()->SetFocus();
   if (!read) {
     EndDialog(IDOK);
