@@ -24,7 +24,7 @@ Source format, one statement a line ("#" starts a comment outside quotes):
     ELLIPSE <x> <y> <cx> <cy> <#rrggbb>
     POLY <#rrggbb> <x1> <y1> <x2> <y2> <x3> <y3> ...    filled, the pixels whose centres lie inside
     LINE <x1> <y1> <x2> <y2> <width> <#rrggbb>          the pixels within width/2 of the segment
-    TEXT <size> <#rrggbb> "<text>"                      centred, <size> pixels high, in the device's gothic
+    TEXT <size> <#rrggbb> "<text>" [left=<x>]           centred (or from x), <size> pixels high, in gothic
   END
   ICON <id> <width> <height> <#rrggbb background, or "clear">
     (the shapes of a bitmap; an icon keeps alpha: shapes are opaque)
@@ -321,9 +321,12 @@ class Compiler:
                 continue
             if kind == 'TEXT':
                 size, colour = self.number(toks[1][1], w), self.colour(toks[2][1], w)
-                if len(toks) != 4 or not toks[3][0]:
-                    raise SourceError(f'{w}: TEXT takes a size, a colour and a text')
-                draw_text(pixels, size, colour, toks[3][1], w)
+                left = None
+                if len(toks) == 5 and not toks[4][0] and toks[4][1].startswith('left='):
+                    left = self.number(toks[4][1][5:], w)
+                elif len(toks) != 4 or not toks[3][0]:
+                    raise SourceError(f'{w}: TEXT takes a size, a colour, a text and maybe left=<x>')
+                draw_text(pixels, size, colour, toks[3][1], w, left)
                 continue
             x, y, cx, cy = (self.number(t[1], w) for t in toks[1:5])
             colour = self.colour(toks[5][1], w) | opaque
@@ -472,14 +475,15 @@ def _glyphs(text, size, where):
     return out
 
 
-def draw_text(pixels, size, colour, text, where):
-    """Anti-aliased text centred in the bitmap: the ink is blended over what is there."""
+def draw_text(pixels, size, colour, text, where, left=None):
+    """Anti-aliased text centred in the bitmap (or from `left` across), centred
+    down: the ink is blended over what is there."""
     glyphs = _glyphs(text, size, where)
     height, width = len(pixels), len(pixels[0])
     advance = sum(g[3] for g in glyphs)
     top = max((g[2] for g in glyphs), default=0)
     bottom = max((len(g[0]) - g[2] for g in glyphs), default=0)
-    x = (width - advance) // 2
+    x = (width - advance) // 2 if left is None else left
     baseline = (height - (top + bottom)) // 2 + top
     for rows, left, gtop, adv in glyphs:
         for r, row in enumerate(rows):
