@@ -7,7 +7,6 @@
 // folder chosen from the tree; a receive from the frame's menu fetches the
 // waiting mail, and the filed one is seen in its folder's mail list. Every
 // step is kept as a PNG read back from the X server.
-#include <dlfcn.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -26,161 +25,11 @@
 #include "tests/platform/display/DisplayTest.h"
 #include "tests/support/DovecotPeer.h"
 
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-#include <X11/keysym.h>
-
-extern char** environ;
+#include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return done();
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The X server's own input, as from a pointer and a keyboard (XTEST).
-class XInput {
- public:
-  XInput() {
-    lib_ = dlopen("libXtst.so.6", RTLD_NOW);
-    if (lib_) {
-      motion_ = reinterpret_cast<Motion>(dlsym(lib_, "XTestFakeMotionEvent"));
-      button_ = reinterpret_cast<Button>(dlsym(lib_, "XTestFakeButtonEvent"));
-      key_ = reinterpret_cast<KeyFn>(dlsym(lib_, "XTestFakeKeyEvent"));
-    }
-    display_ = XOpenDisplay(nullptr);
-    // A window that went between finding it and using it is no reason to end the test program.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-  }
-  ~XInput() {
-    if (display_) XCloseDisplay(display_);
-    if (lib_) dlclose(lib_);
-  }
-  bool Ready() const { return display_ && motion_ && button_ && key_; }
-  // A tap at a point of the program's window.
-  void Tap(Window w, int x, int y) {
-    // Over the tests' own window, if one is up: the tap lands on the program.
-    XRaiseWindow(display_, w);
-    XSync(display_, False);
-    int sx = 0, sy = 0;
-    Window child = 0;
-    XTranslateCoordinates(display_, w, DefaultRootWindow(display_), x, y, &sx, &sy, &child);
-    motion_(display_, DefaultScreen(display_), sx, sy, 0);
-    button_(display_, 1, True, 0);
-    button_(display_, 1, False, 30);
-    XSync(display_, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  }
-  void Key(KeySym sym, bool shift = false) {
-    const KeyCode code = XKeysymToKeycode(display_, sym);
-    const KeyCode shiftCode = XKeysymToKeycode(display_, XK_Shift_L);
-    if (shift) key_(display_, shiftCode, True, 0);
-    key_(display_, code, True, 0);
-    key_(display_, code, False, 10);
-    if (shift) key_(display_, shiftCode, False, 0);
-    XSync(display_, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
-  }
-  void Type(const std::string& text) {
-    for (char c : text) {
-      const KeySym sym = c == '@' ? XK_at : c == '.' ? XK_period : c == '-' ? XK_minus : static_cast<KeySym>(c);
-      const KeyCode code = XKeysymToKeycode(display_, sym);
-      // Shifted when the key's plain symbol is another one.
-      const bool shift = XkbKeycodeToKeysymOr(code) != sym;
-      Key(sym, shift);
-    }
-  }
-  Display* display() const { return display_; }
-
- private:
-  KeySym XkbKeycodeToKeysymOr(KeyCode code) {
-    int per = 0;
-    KeySym* syms = XGetKeyboardMapping(display_, code, 1, &per);
-    const KeySym plain = syms && per > 0 ? syms[0] : NoSymbol;
-    if (syms) XFree(syms);
-    return plain;
-  }
-  using Motion = int (*)(Display*, int, int, int, unsigned long);
-  using Button = int (*)(Display*, unsigned, Bool, unsigned long);
-  using KeyFn = int (*)(Display*, unsigned, Bool, unsigned long);
-  void* lib_ = nullptr;
-  Motion motion_ = nullptr;
-  Button button_ = nullptr;
-  KeyFn key_ = nullptr;
-  Display* display_ = nullptr;
-};
-
-Window WindowOfProcess(Display* d, pid_t pid) {
-  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
-  if (pidAtom == 0) return 0;
-  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (!XQueryTree(d, root, &root, &parent, &children, &count)) return 0;
-  for (unsigned i = 0; i < count && !found; ++i) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                           &data) == Success &&
-        data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
-      found = children[i];
-    }
-    if (data) XFree(data);
-  }
-  if (children) XFree(children);
-  return found;
-}
-
-// The program's window as the X server shows it, kept as a PNG.
-void Keep(Display* d, Window w, const std::string& path) {
-  XRaiseWindow(d, w);
-  XSync(d, False);
-  XWindowAttributes a{};
-  XGetWindowAttributes(d, w, &a);
-  XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap);
-  if (!image) return;
-  std::vector<DWORD> pixels;
-  for (int y = 0; y < a.height; ++y) {
-    for (int x = 0; x < a.width; ++x) pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-  }
-  XDestroyImage(image);
-  BitmapData data{static_cast<UINT>(a.width), static_cast<UINT>(a.height), a.width * 4, PixelFormat32bppRGB,
-                  pixels.data(), 0};
-  std::vector<BYTE> png;
-  qv::EncodePng(data, &png);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-}
-
-// Pixels of the program's window in rows [top, bottom) that are not white.
-int Inked(Display* d, Window w, int top, int bottom) {
-  XWindowAttributes a{};
-  XGetWindowAttributes(d, w, &a);
-  XImage* image = a.width > 0 ? XGetImage(d, w, 0, top, a.width, bottom - top, AllPlanes, ZPixmap) : nullptr;
-  if (!image) return 0;
-  int n = 0;
-  for (int y = 0; y < bottom - top; ++y) {
-    for (int x = 0; x < a.width; ++x) n += (XGetPixel(image, x, y) & 0xFFFFFF) != 0xFFFFFF;
-  }
-  XDestroyImage(image);
-  return n;
-}
+using namespace qv::test;
 
 // The message count of the account's receive box and of each folder below it, by name.
 std::map<std::wstring, size_t> MessagesByFolder(const std::wstring& name) {
@@ -210,40 +59,23 @@ std::map<std::wstring, size_t> MessagesByFolder(const std::wstring& name) {
 class AccountSetupRun : public qv::test::DisplayTest {
  protected:
   void TearDown() override {
-    if (pid_ > 0) {
-      kill(pid_, SIGKILL);
-      waitpid(pid_, nullptr, 0);
-    }
+    KillProgram(pid_);
     DisplayTest::TearDown();
   }
   // `ca`: the device's trust store holds the tests' CA (OpenSSL's own default file).
   void Start(const std::string& ca) {
-    const char* dir = std::getenv("QV_BINARY_DIR");
-    std::string program = std::string(dir && *dir ? dir : ".") + "/app/QvMail";
     log_ = root_ + "/run.log";
-    std::vector<std::string> env = {"QVMAIL_DEVICE_ROOT=" + root_, "QVMAIL_DEBUG=" + log_, "SSL_CERT_FILE=" + ca};
-    for (char** e = environ; *e; ++e) {
-      const std::string v = *e;
-      if (v.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0 && v.rfind("QVMAIL_DEBUG=", 0) != 0 && v.rfind("SSL_CERT_FILE=", 0) != 0) {
-        env.push_back(v);
-      }
-    }
-    std::vector<char*> a = {program.data(), nullptr}, e;
-    for (std::string& s : env) e.push_back(s.data());
-    e.push_back(nullptr);
-    ASSERT_EQ(posix_spawn(&pid_, program.c_str(), nullptr, nullptr, a.data(), e.data()), 0);
+    pid_ = StartProgram(root_, log_, {}, {"SSL_CERT_FILE=" + ca});
+    ASSERT_GT(pid_, 0);
   }
   // The package's installer on the test's device root; its exit code.
   int Install() {
-    const char* dir = std::getenv("QV_BINARY_DIR");
-    std::string installer = std::string(dir && *dir ? dir : ".") + "/setup/QvMailInstall";
+    std::string installer = BuiltProgram("/setup/QvMailInstall");
     std::string rootVar = "QVMAIL_DEVICE_ROOT=" + root_;
     std::vector<char*> a = {installer.data(), nullptr}, e = {rootVar.data(), nullptr};
     pid_t pid = -1;
-    int status = -1;
     if (posix_spawn(&pid, installer.c_str(), nullptr, nullptr, a.data(), e.data()) != 0) return -1;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return WaitEnd(pid, std::chrono::seconds(60));
   }
   bool Up(const wchar_t* title) {
     return Within(std::chrono::seconds(30), [&] { return FindWindowW(nullptr, title) != nullptr; });
@@ -253,7 +85,7 @@ class AccountSetupRun : public qv::test::DisplayTest {
   }
   void Shot(const std::string& name) {
     std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the last paint reaches the X server
-    Keep(input_.display(), Current(), OutputPath(name));
+    Keep(GrabWindow(input_.display(), Current()), OutputPath(name));
   }
   // The program's window as it is now (the display may make it anew).
   Window Current() {
@@ -332,9 +164,9 @@ TEST_F(AccountSetupRun, AnAccountMadeThroughTheSheetsReceivesOverTls) {
   // The new account's four boxes stand above the three fixed rows, down to the launcher's seventh row.
   // The list's own rows may still be on the screen for a moment: the picture must have settled.
   EXPECT_TRUE(Within(std::chrono::seconds(20), [&] {
-    const int before = Inked(input_.display(), Current(), 240, 370);
+    const int before = Inked(GrabWindow(input_.display(), Current()), 240, 370);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    return before > 300 && Inked(input_.display(), Current(), 240, 370) == before;
+    return before > 300 && Inked(GrabWindow(input_.display(), Current()), 240, 370) == before;
   }));
   Shot("setup-7-launcher.png");
 

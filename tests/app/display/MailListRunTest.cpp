@@ -6,7 +6,6 @@
 // Each state is kept as a PNG read back from the X server. The program is
 // driven as other programs drive it: integer messages to its windows
 // through the device's window table; its boxes are answered the same way.
-#include <dlfcn.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,16 +37,11 @@
 #include "tests/app/support/ProgramRoot.h"
 #include "tests/platform/display/DisplayTest.h"
 
-// Xlib's macros come last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-extern char** environ;
+#include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace qv::test;
 using Attr = QvMessageInterface::Attributes;
 constexpr const wchar_t* kFrameClass = L"WCE_QvMailMainFrame";
 constexpr const wchar_t* kFrameTitle = L"T-VELA4メール ";
@@ -55,175 +49,6 @@ constexpr const wchar_t* kAccount = L"仕事";
 constexpr const wchar_t* kReceiveFolderName = L"受信ﾌｫﾙﾀﾞ";
 constexpr int kMails = 200;
 constexpr int kProtected = 20;  // every tenth
-
-std::string ProgramPath() {
-  const char* dir = std::getenv("QV_BINARY_DIR");
-  return std::string(dir && *dir ? dir : ".") + "/app/QvMail";
-}
-
-pid_t Start(const std::string& root, const std::string& log) {
-  std::vector<std::string> env = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
-  for (char** e = environ; *e; ++e) {
-    const std::string v = *e;
-    if (v.rfind("QVMAIL_DEVICE_ROOT=", 0) != 0 && v.rfind("QVMAIL_DEBUG=", 0) != 0) env.push_back(v);
-  }
-  std::string program = ProgramPath();
-  std::vector<char*> a{program.data(), nullptr}, e;
-  for (std::string& s : env) e.push_back(s.data());
-  e.push_back(nullptr);
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, program.c_str(), nullptr, nullptr, a.data(), e.data()), 0);
-  return pid;
-}
-
-// Polls until `done` holds (real time: another process works meanwhile).
-bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return done();
-}
-
-int WaitEnd(pid_t pid, std::chrono::seconds limit) {
-  int status = 0;
-  if (!Within(limit, [&] { return waitpid(pid, &status, WNOHANG) == pid; })) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<DWORD> pixels;  // 0xRRGGBB
-  DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// What the program's window (found by the _NET_WM_PID SDL gives it) shows.
-Shot Grab(pid_t pid) {
-  Shot shot;
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return shot;
-  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
-  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
-  unsigned count = 0;
-  if (pidAtom && XQueryTree(d, root, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) {
-      Atom type = 0;
-      int format = 0;
-      unsigned long items = 0, after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                             &data) == Success &&
-          data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
-        found = children[i];
-      }
-      if (data) XFree(data);
-    }
-  }
-  if (children) XFree(children);
-  if (found) {
-    XRaiseWindow(d, found);
-    XSync(d, False);
-    XWindowAttributes a{};
-    XGetWindowAttributes(d, found, &a);
-    if (XImage* image = XGetImage(d, found, 0, 0, a.width, a.height, AllPlanes, ZPixmap)) {
-      shot.width = a.width;
-      shot.height = a.height;
-      for (int y = 0; y < a.height; ++y) {
-        for (int x = 0; x < a.width; ++x) shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-      }
-      XDestroyImage(image);
-    }
-  }
-  XCloseDisplay(d);
-  return shot;
-}
-
-
-// A tap (button 1 down and up) on the program's window at (x, y), as the X
-// server would deliver the stylus.
-void Tap(pid_t pid, int x, int y) {
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return;
-  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
-  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr, found = 0;
-  unsigned count = 0;
-  if (pidAtom && XQueryTree(d, root, &root, &parent, &children, &count)) {
-    for (unsigned i = 0; i < count && !found; ++i) {
-      Atom type = 0;
-      int format = 0;
-      unsigned long items = 0, after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                             &data) == Success &&
-          data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
-        found = children[i];
-      }
-      if (data) XFree(data);
-    }
-  }
-  if (children) XFree(children);
-  // The X server's own test input (the library is loaded where it is
-  // installed): the events come as the pointer's, not as sent ones.
-  using Motion = int (*)(Display*, int, int, int, unsigned long);
-  using Press = int (*)(Display*, unsigned, Bool, unsigned long);
-  static void* xtest = dlopen("libXtst.so.6", RTLD_NOW);  // kept: the display's extension hooks live in it
-  const auto motion = xtest ? reinterpret_cast<Motion>(dlsym(xtest, "XTestFakeMotionEvent")) : nullptr;
-  const auto press = xtest ? reinterpret_cast<Press>(dlsym(xtest, "XTestFakeButtonEvent")) : nullptr;
-  EXPECT_TRUE(motion && press) << "libXtst.so.6";
-  if (found && motion && press) {
-    int rx = 0, ry = 0;
-    Window child = 0;
-    XTranslateCoordinates(d, found, DefaultRootWindow(d), x, y, &rx, &ry, &child);
-    motion(d, -1, rx, ry, 0);
-    XSync(d, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    press(d, 1, True, 0);
-    XSync(d, False);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    press(d, 1, False, 0);
-    XSync(d, False);
-  }
-  XCloseDisplay(d);
-}
-
-// The same picture twice, 100 ms apart, after it changed from `before`.
-Shot Settled(pid_t pid, const Shot* before = nullptr) {
-  if (before) Within(std::chrono::seconds(20), [&] { return Grab(pid).pixels != before->pixels; });
-  Shot last;
-  Within(std::chrono::seconds(20), [&] {
-    Shot now = Grab(pid);
-    const bool same = now.width > 0 && now.pixels == last.pixels;
-    last = std::move(now);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return same;
-  });
-  return last;
-}
-
-void Keep(const Shot& shot, const std::string& path) {
-  std::vector<DWORD> pixels = shot.pixels;
-  BitmapData data{static_cast<UINT>(shot.width), static_cast<UINT>(shot.height), shot.width * 4, PixelFormat32bppRGB,
-                  pixels.data(), 0};
-  std::vector<BYTE> png;
-  qv::EncodePng(data, &png);
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-}
-
-std::string Tail(const std::string& text) { return text.size() > 4000 ? text.substr(text.size() - 4000) : text; }
-
-int Differing(const Shot& a, const Shot& b, int top, int bottom) {
-  int n = 0;
-  for (int y = top; y < bottom && y < a.height && y < b.height; ++y) {
-    for (int x = 0; x < a.width && x < b.width; ++x) n += a.At(x, y) != b.At(x, y);
-  }
-  return n;
-}
 
 // ---- the mails ----
 
@@ -430,7 +255,7 @@ class MailListRun : public qv::test::DisplayTest {
     if (IsSkipped()) return;
     ASSERT_TRUE(MakeJapaneseReceiveBox(&box_));
     log_ = root_ + "/program.log";
-    program_ = Start(root_, log_);
+    program_ = StartProgram(root_, log_);
     ASSERT_GT(program_, 0);
     ASSERT_TRUE(Within(std::chrono::seconds(30), [&] {
       return ReadFile(log_).find("QvMail: launcher shown") != std::string::npos &&

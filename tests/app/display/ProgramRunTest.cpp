@@ -31,57 +31,13 @@
 #include "tests/app/support/ProgramRoot.h"
 #include "tests/platform/display/DisplayTest.h"
 
-// Xlib's macros come last.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
-extern char** environ;
+#include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using namespace qv::test;
 constexpr const wchar_t* kFrameClass = L"WCE_QvMailMainFrame";
 constexpr const wchar_t* kFrameTitle = L"T-VELA4メール ";
-
-std::string Program() {
-  const char* dir = std::getenv("QV_BINARY_DIR");
-  return std::string(dir && *dir ? dir : ".") + "/app/QvMail";
-}
-
-// Starts the program with these arguments under the test's device root; its
-// debug log goes to `log`. `env` adds "NAME=value" to the test's environment
-// (replacing the test's own NAME) or, as a bare "NAME", takes NAME away; with
-// `errors` the program's stderr goes to that file.
-pid_t StartProgram(const std::string& root, const std::string& log, const std::vector<std::string>& args,
-                   const std::vector<std::string>& env = {}, const std::string& errors = "") {
-  std::vector<std::string> all = {"QVMAIL_DEVICE_ROOT=" + root, "QVMAIL_DEBUG=" + log};
-  for (const std::string& v : env) {
-    if (v.find('=') != std::string::npos) all.push_back(v);
-  }
-  const auto named = [&](const std::string& s) {
-    const std::string name = s.substr(0, s.find('='));
-    if (name == "QVMAIL_DEVICE_ROOT" || name == "QVMAIL_DEBUG") return true;
-    return std::any_of(env.begin(), env.end(), [&](const std::string& v) { return v.substr(0, v.find('=')) == name; });
-  };
-  for (char** e = environ; *e; ++e) {
-    if (!named(*e)) all.push_back(*e);
-  }
-  std::vector<std::string> argv = {Program()};
-  argv.insert(argv.end(), args.begin(), args.end());
-  std::vector<char*> a, e;
-  for (std::string& s : argv) a.push_back(s.data());
-  a.push_back(nullptr);
-  for (std::string& s : all) e.push_back(s.data());
-  e.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (!errors.empty()) posix_spawn_file_actions_addopen(&actions, 2, errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  pid_t pid = -1;
-  EXPECT_EQ(posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, a.data(), e.data()), 0);
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
 
 // A folder holding libraries that cannot be loaded, put before the loader's
 // own search (LD_LIBRARY_PATH): a machine without them, as the program meets it.
@@ -90,122 +46,6 @@ std::string BrokenLibraryFolder(const std::string& root, const std::vector<std::
   std::filesystem::create_directories(dir);
   for (const std::string& name : names) std::ofstream(dir + "/" + name, std::ios::binary).write("not a library", 13);
   return dir;
-}
-
-// The exit code once the process ended within the limit; -1 otherwise.
-int WaitEnd(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = Clock::now() + limit;
-  int status = 0;
-  while (Clock::now() < end) {
-    const pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return -1;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Polls until `done` holds (real time: another process works meanwhile).
-bool Within(std::chrono::seconds limit, const std::function<bool()>& done) {
-  const auto end = Clock::now() + limit;
-  while (Clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  return done();
-}
-
-// The X window of a process, by the _NET_WM_PID SDL gives its window.
-Window WindowOfProcess(Display* d, pid_t pid) {
-  const Atom pidAtom = XInternAtom(d, "_NET_WM_PID", True);
-  if (pidAtom == 0) return 0;
-  Window root = DefaultRootWindow(d), parent = 0, *children = nullptr;
-  unsigned count = 0;
-  Window found = 0;
-  if (!XQueryTree(d, root, &root, &parent, &children, &count)) return 0;
-  for (unsigned i = 0; i < count && !found; ++i) {
-    Atom type = 0;
-    int format = 0;
-    unsigned long items = 0, after = 0;
-    unsigned char* data = nullptr;
-    if (XGetWindowProperty(d, children[i], pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after,
-                           &data) == Success &&
-        data && items == 1 && static_cast<pid_t>(*reinterpret_cast<unsigned long*>(data)) == pid) {
-      found = children[i];
-    }
-    if (data) XFree(data);
-  }
-  if (children) XFree(children);
-  return found;
-}
-
-struct Shot {
-  int width = 0, height = 0;
-  std::vector<DWORD> pixels;  // 0xRRGGBB
-  DWORD At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// What the program's window shows, raised over the tests' own.
-Shot Grab(pid_t pid) {
-  Shot shot;
-  Display* d = XOpenDisplay(nullptr);
-  if (!d) return shot;
-  if (Window w = WindowOfProcess(d, pid)) {
-    XRaiseWindow(d, w);
-    XSync(d, False);
-    XWindowAttributes a{};
-    XGetWindowAttributes(d, w, &a);
-    if (XImage* image = XGetImage(d, w, 0, 0, a.width, a.height, AllPlanes, ZPixmap)) {
-      shot.width = a.width;
-      shot.height = a.height;
-      for (int y = 0; y < a.height; ++y) {
-        for (int x = 0; x < a.width; ++x) shot.pixels.push_back(XGetPixel(image, x, y) & 0xFFFFFF);
-      }
-      XDestroyImage(image);
-    }
-  }
-  XCloseDisplay(d);
-  return shot;
-}
-
-// The same picture twice, 100 ms apart: the program has finished painting.
-// With `before`, the picture must first have changed from it.
-Shot Settled(pid_t pid, const Shot* before = nullptr) {
-  if (before) Within(std::chrono::seconds(20), [&] { return Grab(pid).pixels != before->pixels; });
-  Shot last;
-  Within(std::chrono::seconds(20), [&] {
-    Shot now = Grab(pid);
-    const bool same = now.width > 0 && now.pixels == last.pixels;
-    last = std::move(now);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return same;
-  });
-  return last;
-}
-
-void Keep(const Shot& shot, const std::string& path) {
-  std::vector<DWORD> pixels = shot.pixels;
-  BitmapData data{static_cast<UINT>(shot.width), static_cast<UINT>(shot.height), shot.width * 4, PixelFormat32bppRGB,
-                  pixels.data(), 0};
-  std::vector<BYTE> png;
-  qv::EncodePng(data, &png);
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-}
-
-// How many pixels of a band of rows differ between two pictures.
-int Differing(const Shot& a, const Shot& b, int top, int bottom) {
-  int n = 0;
-  for (int y = top; y < bottom && y < a.height && y < b.height; ++y) {
-    for (int x = 0; x < a.width && x < b.width; ++x) n += a.At(x, y) != b.At(x, y);
-  }
-  return n;
 }
 
 class ProgramRun : public qv::test::DisplayTest {
