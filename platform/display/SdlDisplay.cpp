@@ -16,6 +16,7 @@ constexpr const char* kTitle = "T-VELA4メール";
 }  // namespace
 
 std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
+  KeepSdlFromLaunchingABus();  // a no-op when OpenAside did it on its caller's thread
   const SdlLibrary* sdl = LoadSdl();
   if (!sdl) {
     OutputDebugStringW((L"display: " + Utf8ToWide(SdlLoadFailure()) + L"\n").c_str());
@@ -54,6 +55,7 @@ std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
 }
 
 std::future<std::shared_ptr<SdlDisplay>> SdlDisplay::OpenAside() {
+  KeepSdlFromLaunchingABus();  // here: the environment changes before the thread runs
   return std::async(std::launch::async, [] { return Open(); });
 }
 
