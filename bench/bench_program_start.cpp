@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -32,7 +33,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// $QV_PROGRAM names another build of the program (a before and after in one run).
 std::string ProgramPath() {
+  if (const char* other = getenv("QV_PROGRAM"); other != nullptr && *other != '\0') return other;
   char self[4096];
   const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
   std::string dir = n > 0 ? std::string(self, static_cast<size_t>(n)) : ".";
@@ -116,11 +119,11 @@ XServer& Display() {
 }
 
 // Starts the program, waits for its painted launcher; the time that took.
-double StartToLauncher(pid_t* pid) {
+double StartToLauncher(pid_t* pid, const std::string& program = ProgramPath()) {
   const std::string log = Root().root.path() + "/start.log";
   std::remove(log.c_str());
   const auto start = Clock::now();
-  *pid = Spawn({ProgramPath()}, {"QVMAIL_DEVICE_ROOT=" + Root().root.path(), "QVMAIL_DEBUG=" + log});
+  *pid = Spawn({program}, {"QVMAIL_DEVICE_ROOT=" + Root().root.path(), "QVMAIL_DEBUG=" + log});
   while (!Contains(log, "QvMail: launcher shown")) {
     if (Clock::now() - start > std::chrono::seconds(30)) return -1;
     std::this_thread::sleep_for(std::chrono::microseconds(200));
@@ -137,12 +140,30 @@ void CloseProgram(pid_t pid) {
   waitpid(pid, nullptr, 0);
 }
 
+// The minimum and the median of the times taken, as counters in milliseconds:
+// on a loaded machine the mean says more about the load than the program.
+void SetSpread(benchmark::State& state, std::vector<double> seconds, const std::string& prefix = "") {
+  if (seconds.empty()) return;
+  std::sort(seconds.begin(), seconds.end());
+  state.counters[prefix + "min_ms"] = seconds.front() * 1000;
+  state.counters[prefix + "median_ms"] = seconds[seconds.size() / 2] * 1000;
+}
+
+// $QV_PROGRAM_BESIDE names another build started after each timed start,
+// untimed, its figures apart ("beside_"): the pairs meet the same moments
+// of a loaded machine.
+const char* Beside() {
+  const char* other = getenv("QV_PROGRAM_BESIDE");
+  return other != nullptr && *other != '\0' ? other : nullptr;
+}
+
 void BM_ColdStartToPaintedLauncher(benchmark::State& state) {
   Display();
   if (!Root().made) {
     state.SkipWithError("the accounts could not be made");
     return;
   }
+  std::vector<double> times, beside;
   for (auto _ : state) {
     pid_t pid = -1;
     const double seconds = StartToLauncher(&pid);
@@ -154,7 +175,17 @@ void BM_ColdStartToPaintedLauncher(benchmark::State& state) {
       return;
     }
     state.SetIterationTime(seconds);
+    times.push_back(seconds);
+    if (Beside() != nullptr) {
+      state.PauseTiming();
+      pid_t other = -1;
+      beside.push_back(StartToLauncher(&other, Beside()));
+      CloseProgram(other);
+      state.ResumeTiming();
+    }
   }
+  SetSpread(state, times);
+  SetSpread(state, beside, "beside_");
 }
 BENCHMARK(BM_ColdStartToPaintedLauncher)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
 
@@ -165,13 +196,16 @@ void BM_SecondStartHandsOverAndEnds(benchmark::State& state) {
     state.SkipWithError("no first copy");
     return;
   }
+  std::vector<double> times;
   for (auto _ : state) {
     const auto start = Clock::now();
     const pid_t second = Spawn({ProgramPath()}, {"QVMAIL_DEVICE_ROOT=" + Root().root.path()});
     waitpid(second, nullptr, 0);
-    state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    times.push_back(std::chrono::duration<double>(Clock::now() - start).count());
+    state.SetIterationTime(times.back());
   }
   CloseProgram(first);
+  SetSpread(state, times);
 }
 BENCHMARK(BM_SecondStartHandsOverAndEnds)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(50);
 

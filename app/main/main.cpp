@@ -3,6 +3,7 @@
 // says so in one line and ends: it never runs with nobody to see it.
 #include <cstdio>
 #include <cstdlib>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -41,30 +42,52 @@ int main(int argc, char** argv) {
   // The window opens when the program first shows something: a second start
   // that hands its command line over ends without one.
   std::shared_ptr<qv::display::SdlDisplay> display;
-  SetScreenOpener([&display] {
-    // With no desktop named at all SDL is not asked (its probes print their own complaints).
-    const bool desktop = std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY");
-    if (desktop) display = qv::display::SdlDisplay::Open();
-    if (!display) {
-      const std::string failure = desktop ? qv::display::SdlLoadFailure() : std::string();
-      if (!failure.empty()) {
-        std::fprintf(stderr, "QvMail: the display library is missing (%s)\n", failure.c_str());
-      } else {
-        std::fprintf(stderr, "QvMail: no display to show the program on (set DISPLAY to an X server)\n");
-      }
-      return false;
-    }
-    qv::ui::SetEventSource(display);
-    // Someone is there to see the boxes: each is shown and waits for its
-    // answer (without a screen, questions get the platform's fixed No).
-    qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
+  // With no desktop named at all SDL is not asked (its probes print their own complaints).
+  const auto desktopNamed = [] {
+    const char* x = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+  };
+  // The window opens on a thread of its own while the program makes its
+  // frame: SDL's load and start-up would otherwise come before all of it.
+  std::future<std::shared_ptr<qv::display::SdlDisplay>> opening;
+  const auto beginner = [&opening, &desktopNamed] {
+    if (!desktopNamed()) return false;
+    opening = qv::display::SdlDisplay::OpenAside();
     return true;
-  });
+  };
+  SetScreenOpener(
+      [&display, &opening, &desktopNamed] {
+        const bool desktop = desktopNamed();
+        if (opening.valid()) {
+          display = opening.get();
+        } else if (desktop) {
+          display = qv::display::SdlDisplay::Open();
+        }
+        if (!display) {
+          const std::string failure = desktop ? qv::display::SdlLoadFailure() : std::string();
+          if (!failure.empty()) {
+            std::fprintf(stderr, "QvMail: the display library is missing (%s)\n", failure.c_str());
+          } else {
+            std::fprintf(stderr, "QvMail: no display to show the program on (set DISPLAY to an X server)\n");
+          }
+          return false;
+        }
+        qv::ui::SetEventSource(display);
+        // Someone is there to see the boxes: each is shown and waits for its
+        // answer (without a screen, questions get the platform's fixed No).
+        qv::msgbox_seam::SetAnswer(qv::msgbox_seam::kShowBox);
+        return true;
+      },
+      beginner);
   // The message window behind the mail list's and the main frame's entries.
   QvMessageSheet::InstallRunners();
   std::wstring line = CommandLineOf(argc, argv);
   const int code = AfxWinMain(nullptr, nullptr, line.data(), SW_SHOWNORMAL);
   if (display) qv::ui::SetEventSource(nullptr);
+  // An opening the start never waited for (it ended before showing
+  // anything) ends here, and its display is kept as any other.
+  if (opening.valid()) display = opening.get();
   // SDL stays up to the process's end: letting it go unloads the desktop's
   // libraries with what they keep for the process still in them.
   static auto* kept = new std::shared_ptr<qv::display::SdlDisplay>(std::move(display));

@@ -16,6 +16,7 @@ constexpr const char* kTitle = "T-VELA4メール";
 }  // namespace
 
 std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
+  KeepSdlFromLaunchingABus();  // a no-op when OpenAside did it on its caller's thread
   const SdlLibrary* sdl = LoadSdl();
   if (!sdl) {
     OutputDebugStringW((L"display: " + Utf8ToWide(SdlLoadFailure()) + L"\n").c_str());
@@ -31,6 +32,10 @@ std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
   // The window's own pixels too: no GL renderer behind the window surface
   // (it costs a start a GL driver's load and its shader compiles).
   sdl->SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // The display's modes are never changed (the window is the screen's
+  // size, scaled): the mode list's extension costs a start round trips to
+  // the X server.
+  sdl->SetHint(SDL_HINT_VIDEO_X11_XRANDR, "0");
   // A composition longer than SDL's short event holds comes whole.
   sdl->SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (sdl->Init(SDL_INIT_VIDEO) != 0) {
@@ -47,6 +52,11 @@ std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
   std::shared_ptr<SdlDisplay> display(new SdlDisplay(sdl));
   if (!display->Start()) return nullptr;  // the destructor lets SDL go
   return display;
+}
+
+std::future<std::shared_ptr<SdlDisplay>> SdlDisplay::OpenAside() {
+  KeepSdlFromLaunchingABus();  // here: the environment changes before the thread runs
+  return std::async(std::launch::async, [] { return Open(); });
 }
 
 bool SdlDisplay::Start() {

@@ -7,8 +7,11 @@
 //   ... the message loop ...
 //   qv::ui::SetEventSource(nullptr);                   // on the same thread
 //
-// Everything SDL does happens on the thread that opened it (SDL's video
-// wants one thread); other threads only Wake it, through SDL's own queue.
+// SDL is called by one thread at a time. The display may be opened on a
+// thread of its own while the program starts up (OpenAside: loading SDL and
+// the desktop's libraries, and the round trips to the X server, are most of
+// a start), and is then called only by the thread that installed it; other
+// threads only Wake it, through SDL's own queue.
 // The window shows the screen pixel for pixel and may be resized (the screen
 // is scaled to fit); turning the screen turns the window.
 #pragma once
@@ -16,6 +19,7 @@
 #include <SDL2/SDL.h>
 
 #include <atomic>
+#include <future>
 #include <memory>
 #include <vector>
 
@@ -30,6 +34,9 @@ class SdlDisplay final : public ui::EventSource {
   // Null when SDL cannot be loaded (SdlLoadFailure says why) or cannot open
   // a display (no X server, no Wayland).
   static std::shared_ptr<SdlDisplay> Open();
+  // Open on a thread of its own; the future's get() hands the display over
+  // (the opening thread has let go of SDL by then).
+  static std::future<std::shared_ptr<SdlDisplay>> OpenAside();
   ~SdlDisplay() override;
   SdlDisplay(const SdlDisplay&) = delete;
   SdlDisplay& operator=(const SdlDisplay&) = delete;

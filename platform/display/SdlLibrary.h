@@ -63,4 +63,12 @@ const SdlLibrary* LoadSdl();
 // Why LoadSdl gives null, in one line; empty when SDL loads.
 std::string SdlLoadFailure();
 
+// Called before SDL starts, on the thread that starts the display (it may
+// change the environment). Where no session bus can be found, the D-Bus
+// library SDL uses would fork a bus launcher (dbus-launch) from within a
+// process that already runs threads, and wait for it: the bus address is
+// then set to "disabled:", so that it does not try. A session that has a
+// bus is left as it is.
+void KeepSdlFromLaunchingABus();
+
 }  // namespace qv::display

@@ -1,4 +1,6 @@
 #include <dlfcn.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 
 #include "platform/display/SdlLibrary.h"
 
@@ -51,5 +53,15 @@ const SdlLibrary* LoadSdl() {
 }
 
 std::string SdlLoadFailure() { return Load().failure; }
+
+void KeepSdlFromLaunchingABus() {
+  if (::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+  // The D-Bus library's own second place to look: the user's bus socket.
+  if (const char* runtime = ::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+    struct stat st {};
+    if (::stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return;
+  }
+  ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 0);
+}
 
 }  // namespace qv::display

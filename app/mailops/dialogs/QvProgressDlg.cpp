@@ -105,11 +105,6 @@ BOOL QvProgressDlg::OnInitDialog() {
   if (HWND bar = ::GetDlgItem(m_hWnd, kProgressBarId)) ::ShowWindow(bar, SW_HIDE);
   Centre();
 
-  const HINSTANCE res = AfxGetResourceHandle();
-  for (int i = 0; i < kFrames; ++i) {
-    sending_[static_cast<size_t>(i)].reset(LoadBitmapW(res, MAKEINTRESOURCEW(kSendingImages[static_cast<size_t>(i)])));
-    arriving_[static_cast<size_t>(i)].reset(LoadBitmapW(res, MAKEINTRESOURCEW(kArrivingImages[static_cast<size_t>(i)])));
-  }
   frame_ = 0;
   ShowFrame();
   for (const Place& p : kLayout) {
@@ -125,8 +120,13 @@ BOOL QvProgressDlg::OnInitDialog() {
   return TRUE;
 }
 
+// Each frame is loaded when it is first shown: all ten at once would keep
+// the queue waiting before the window's first turn.
 void QvProgressDlg::ShowFrame() {
-  const auto& set = set_ == 0 ? sending_ : arriving_;
+  auto& set = set_ == 0 ? sending_ : arriving_;
+  const auto& ids = set_ == 0 ? kSendingImages : kArrivingImages;
+  auto& shown = set[static_cast<size_t>(frame_)];
+  if (!shown) shown.reset(LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(ids[static_cast<size_t>(frame_)])));
   if (HWND image = ::GetDlgItem(m_hWnd, kImageId)) {
     ::SendMessageW(image, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(set[static_cast<size_t>(frame_)].get()));
   }

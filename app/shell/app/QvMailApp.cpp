@@ -160,7 +160,9 @@ BOOL QvMailApp::InitApplication() {
 }
 
 BOOL QvMailApp::InitInstance() {
-  if (!EnsureScreen()) {
+  // The screen opens beside the making of the frame, which needs it only
+  // when the frame is shown; where there will be none the start ends now.
+  if (!BeginScreen() && !EnsureScreen()) {
     exitCode_ = kExitNoScreen;
     return FALSE;
   }
@@ -182,6 +184,7 @@ BOOL QvMailApp::InitInstance() {
   if (!LoadProgramLibraries(&resources_, &richEdit_, &failure)) {
     exitCode_ = kExitMissingLibrary;
     std::fprintf(stderr, "QvMail: %s: the program does not start\n", qv::WideToUtf8(failure).c_str());
+    EnsureScreen();  // the box is shown on the screen where there is one
     ::MessageBoxW(nullptr, failure, L"QvMail", MB_OK | MB_ICONERROR);
     return FALSE;
   }
@@ -203,6 +206,10 @@ BOOL QvMailApp::InitInstance() {
   if (!frame->LoadFrame(kMainFrameResource, background ? kHiddenFrameStyle : kFrameStyle)) {
     m_pMainWnd = nullptr;
     return FALSE;
+  }
+  if (!EnsureScreen()) {
+    exitCode_ = kExitNoScreen;
+    return FALSE;  // the frame goes with the failed start
   }
   if (UnattendedStartFlag) UnattendedStartFlag = 1;
   frame->ShowWindow(SW_MINIMIZE);

@@ -77,7 +77,9 @@ void DisplayTest::SetUpTestSuite() {
 void DisplayTest::SetUp() {
   UiTest::SetUp();
   ASSERT_EQ(Server().failure, "");
-  if (!Server().tried) Server().display = qv::display::SdlDisplay::Open();
+  // Opened on a thread of its own, as the program opens it, and then used
+  // by the test thread alone.
+  if (!Server().tried) Server().display = qv::display::SdlDisplay::OpenAside().get();
   Server().tried = true;
   display_ = Server().display;
   if (!display_) {
