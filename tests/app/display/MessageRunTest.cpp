@@ -171,13 +171,7 @@ class MessageRun : public DisplayTest {
     }
     return out;
   }
-  size_t CountIn(DWORD folderId) {
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
-    std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
-    std::vector<unsigned long> ids;
-    return folder && folder->GetMessageIds(&ids) ? ids.size() : static_cast<size_t>(-1);
-  }
+  static size_t CountIn(DWORD folderId) { return CountStored(kAccount, folderId); }
   // The program up on the launcher, then the receive box's list on its newest mail.
   HWND OpenList(const std::vector<std::string>& env = {}) {
     log_ = root_ + "/program.log";
