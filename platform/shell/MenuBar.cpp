@@ -398,9 +398,10 @@ BOOL SHCreateMenuBar(PSHMENUBARINFO info) {
   // Shown with its window: one made before its window shows waits for it.
   const bool wanted = !(info->dwFlags & SHCMBF_HIDDEN);
   const bool ownerShown = IsWindowVisible(top) != FALSE;
-  const DWORD style = kMenuBarStyle & ~(wanted && ownerShown ? 0u : WS_VISIBLE);
-  HWND hwnd = CreateWindowExW(0, kMenuBarClass, L"", style, 0, screen.height - kMenuBarHeight, screen.width,
-                              kMenuBarHeight, top, nullptr, nullptr, nullptr);
+  // Made hidden and shown without activation: a bar made again while a field
+  // of its window has the focus (a page's menu changing) leaves it there.
+  HWND hwnd = CreateWindowExW(0, kMenuBarClass, L"", kMenuBarStyle & ~WS_VISIBLE, 0, screen.height - kMenuBarHeight,
+                              screen.width, kMenuBarHeight, top, nullptr, nullptr, nullptr);
   if (!hwnd) {
     if (menu) DestroyMenu(menu);
     return FALSE;
@@ -415,6 +416,7 @@ BOOL SHCreateMenuBar(PSHMENUBARINFO info) {
   SetWindowLongW(hwnd, 0, reinterpret_cast<LONG_PTR>(bar));
   Hook(top, hwnd);
   Raise(hwnd, top);
+  if (wanted && ownerShown && (kMenuBarStyle & WS_VISIBLE)) ShowWindow(hwnd, SW_SHOWNA);
   InvalidateRect(hwnd, nullptr, TRUE);
   info->hwndMB = hwnd;
   return TRUE;

@@ -52,9 +52,10 @@ BOOL QvBaseColorPadDlg::OnInitDialog() {
   const int current = IndexOf(color_);
   if (current >= 0 && buttons_[static_cast<size_t>(current)].m_hWnd) {
     GotoDlgCtrl(&buttons_[static_cast<size_t>(current)]);
-    return FALSE;
+  } else {
+    SetFocus();  // the dialog itself: no button stands for the colour
   }
-  return TRUE;
+  return FALSE;
 }
 
 // The caption's OK: closes without a pick, the colour as it came.

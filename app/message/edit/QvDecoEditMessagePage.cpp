@@ -11,11 +11,13 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
+#include "app/message/deco/QvColorPadDlg.h"
 #include "app/message/deco/QvDecorationState.h"
+#include "app/message/preview/QvHtmlPreviewDlg.h"
+#include "app/message/preview/QvTemplateFileBrowser.h"
 #include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/protocol/WindowMessages.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
-#include "platform/base/ScopedHandle.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/kernel/Files.h"
@@ -66,15 +68,6 @@ constexpr CommandBit kCommandBits[] = {
     {kAlignLeft, 14},     {kAlignRight, 14},   {kAlignCentre, 14},  {kInsertRule, 16}, {kInsertImage, 17},
 };
 
-bool FileBytes(const std::wstring& path, uint64_t* size) {
-  qv::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid()) return false;
-  DWORD high = 0;
-  const DWORD low = ::GetFileSize(file.get(), &high);
-  *size = (static_cast<uint64_t>(high) << 32) | low;
-  return true;
-}
-
 std::wstring Lower(std::wstring s) {
   for (auto& c : s) c = static_cast<wchar_t>(std::towlower(c));
   return s;
@@ -101,7 +94,6 @@ BEGIN_MESSAGE_MAP(QvDecoEditMessagePage, QvEditMessagePage)
   ON_COMMAND(kSaveTemplate, &QvDecoEditMessagePage::OnSaveTemplate)
   ON_COMMAND(kShowBar, &QvDecoEditMessagePage::OnShowDecorationBar)
   ON_CONTROL_RANGE(EN_SETFOCUS, 1045, 1071, &QvDecoEditMessagePage::OnFieldFocus)
-  ON_CONTROL(EN_SETFOCUS, QvBaseMessagePage::kBodyId, &QvDecoEditMessagePage::OnBodyFocus)
   ON_UPDATE_COMMAND_UI_RANGE(kPreview, kDefaultFormat, &QvDecoEditMessagePage::OnUpdateDecoration)
   ON_UPDATE_COMMAND_UI(kShowBar, &QvDecoEditMessagePage::OnUpdateDecoration)
   ON_UPDATE_COMMAND_UI_RANGE(kParagraph4Off, kParagraph5Off, &QvDecoEditMessagePage::OnUpdateDecoration)
@@ -201,7 +193,7 @@ uint64_t QvDecoEditMessagePage::InlineBytes(int* count) const {
   if (m_record) {
     for (size_t i = 0; i < m_record->inlineFiles.GetCount(); ++i) {
       uint64_t size = 0;
-      if (FileBytes(m_record->inlineFiles.GetAt(i)->GetPath(), &size)) total += size;
+      if (FileBytes(m_record->inlineFiles.GetAt(i)->GetPath().c_str(), &size)) total += size;
       ++n;
     }
   }
@@ -370,7 +362,16 @@ void QvDecoEditMessagePage::OnFontSizePad() {
   TrackPopupMenuRes(this, kSizePopup, at, 0);
 }
 
-void QvDecoEditMessagePage::OnTextColor() {}
+void QvDecoEditMessagePage::OnTextColor() {
+  if (!m_html || !m_html->m_hWnd) return;
+  QvColorPadDlg pad(this);
+  pad.SetColor(m_decoState ? m_decoState->textColor : 0x000000);
+  pad.DoModal();
+  if (!pad.IsPicked()) return;
+  m_html->SendMessage(HEM_SETCOLOR, pad.GetColor());
+  if (m_decoState) m_decoState->textColor = pad.GetColor();
+  DecorationChanged(true);
+}
 
 void QvDecoEditMessagePage::OnParagraph(UINT id) {
   if (!m_html || !m_html->m_hWnd) return;
@@ -424,10 +425,35 @@ void QvDecoEditMessagePage::OnClearAllFormats() {
 }
 
 void QvDecoEditMessagePage::OnPreview() {
-  if (m_record) m_record->htmlText = HtmlText();
+  if (!m_record) return;
+  m_record->htmlText = HtmlText();
+  CollectInlineFiles(m_record->htmlText);
+  QvHtmlPreviewDlg preview(this);
+  preview.SetRecord(m_record);
+  preview.SetMode(QvHtmlPreviewDlg::kMessagePreview);
+  preview.DoModal();
 }
 
-void QvDecoEditMessagePage::OnApplyTemplate() {}
+void QvDecoEditMessagePage::OnApplyTemplate() {
+  if (!m_record) return;
+  if (BodyLength() > 0 && !ShowConfirmBoxRes(m_hWnd, kTemplateQuestion, false)) return;
+  QvTemplateFileBrowser browser;
+  std::wstring path;
+  if (browser.Run(m_hWnd, L"\\My Documents\\テンプレート", &path, QvTemplateFileBrowser::kChoose) != 1) return;
+  ApplyTemplate(browser.Record());
+}
+
+void QvDecoEditMessagePage::ApplyTemplate(const QvMessageRecord& chosen) {
+  if (!m_record) return;
+  m_record->attachmentPaths.RemoveAll();
+  for (INT_PTR i = 0; i < chosen.attachmentPaths.GetSize(); ++i) m_record->attachmentPaths.Add(chosen.attachmentPaths[i]);
+  RefreshAttachments();
+  m_record->body.Empty();
+  m_record->htmlText = chosen.htmlText;
+  m_record->inlineFiles = chosen.inlineFiles;
+  SetBodyText(1);
+  Layout(false);
+}
 
 void QvDecoEditMessagePage::OnSaveTemplate() {
   if (!CheckBeforeSend(0, nullptr)) return;
@@ -439,7 +465,11 @@ void QvDecoEditMessagePage::OnShowDecorationBar() {
 }
 
 void QvDecoEditMessagePage::OnFieldFocus(UINT id) {
-  if (id == static_cast<UINT>(kBodyId)) return;
+  // The range holds the body too: it reports its own way.
+  if (id == static_cast<UINT>(kBodyId)) {
+    OnBodyFocus();
+    return;
+  }
   if (m_html && m_html->m_hWnd) m_html->SendMessage(HEM_LEAVEDECORATION);
   if (CWnd* toolPage = GetParent()) toolPage->SendMessage(kBodyLostFocusMessage);
 }

@@ -56,6 +56,8 @@ class QvDecoEditMessagePage : public QvEditMessagePage {
   QvHtmlBodyCtrl* HtmlBody() const;
   // The editor's HTML text.
   CString HtmlText() const;
+  // A chosen template replaces the attachments, the body and its pictures.
+  void ApplyTemplate(const QvMessageRecord& chosen);
   // The inline files the HTML text still refers to stay; the others go.
   void CollectInlineFiles(const CString& html);
 

@@ -7,6 +7,7 @@
 #include "app/foundation/FileChoosers.h"
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvClipboard.h"
+#include "app/foundation/QvComAreaSelectEdit.h"
 #include "app/foundation/UiMenus.h"
 #include "app/foundation/UiRegistry.h"
 #include "app/foundation/UiText.h"
@@ -14,6 +15,7 @@
 #include "app/mailops/QvMessageRecord.h"
 #include "app/message/address/QvAddressView.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
+#include "app/message/pads/CInputPad.h"
 #include "app/message/richedit/QvRichClickableView.h"
 #include "app/message/subject/QvSubjectEdit.h"
 #include "app/message/tools/QvToolPage.h"
@@ -25,6 +27,9 @@
 #include "platform/framework/AfxResource.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/kernel/Files.h"
+#include "platform/kernel/Sync.h"
+#include "platform/shell/ShellUi.h"
+#include "platform/registry/Registry.h"
 #include "platform/ui/controls/RichEdit.h"
 
 namespace {
@@ -41,16 +46,6 @@ constexpr UINT kSelectingMenu = 176;
 constexpr UINT kAnchoredMenu = 177;
 
 bool (*g_attachmentChooser)(HWND, std::vector<std::wstring>*, int) = &SelectAttachmentFiles;
-
-// The size of a file, false when it can't be opened.
-bool FileBytes(const CString& path, uint64_t* size) {
-  qv::ScopedHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!file.is_valid()) return false;
-  DWORD high = 0;
-  const DWORD low = ::GetFileSize(file.get(), &high);
-  *size = (static_cast<uint64_t>(high) << 32) | low;
-  return true;
-}
 
 // Cuts a text to `limit` UTF-16 units, never between the halves of a pair.
 void CutText(CString& text, int limit) {
@@ -83,6 +78,15 @@ CString RecordLineBreaks(const CString& text) {
 }
 
 }  // namespace
+
+bool QvEditMessagePage::FileBytes(const wchar_t* path, uint64_t* size) {
+  qv::ScopedHandle file(::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file.is_valid()) return false;
+  DWORD high = 0;
+  const DWORD low = ::GetFileSize(file.get(), &high);
+  *size = (static_cast<uint64_t>(high) << 32) | low;
+  return true;
+}
 
 bool IsJapaneseKeyboardPreloaded() {
   CString layout;
@@ -195,6 +199,10 @@ BOOL QvEditMessagePage::OnInitDialog() {
   }
   for (CWnd* w : {Label(kFromRow), Field(kFromRow), Label(kSubjectRow)}) {
     if (w && w->m_hWnd) w->EnableWindow(FALSE);
+  }
+  // One rule closes the header; the template's others would lie over the body.
+  for (int i = 1; i < 3; ++i) {
+    if (m_rules[i].m_hWnd) m_rules[i].ShowWindow(SW_HIDE);
   }
   // Cursor-key neighbours in column order: fields, subject, attachments, body.
   CWnd* order[] = {Field(kToRow), Field(kCcRow), Field(kBccRow), Field(kSubjectRow), Field(kAttachRow), m_body};
@@ -317,6 +325,8 @@ void QvEditMessagePage::BeforeFill(int, int) {
 void QvEditMessagePage::RefreshAttachments() {
   QvAttachedFileListCtrl* list = AttachmentList();
   if (!list || !list->m_hWnd || !m_record) return;
+  // The list adds to what it shows: it starts again from the record.
+  list->RemoveAll();
   list->SetFiles(m_record->attachmentPaths, false);
   Layout(false);
 }
@@ -530,16 +540,69 @@ void QvEditMessagePage::OnInsertQuote() {
 }
 
 void QvEditMessagePage::OnSelectArea() {
-  if (m_editBody && m_editBody->m_hWnd && ::GetFocus() == m_editBody->m_hWnd) m_editBody->Selector().Step();
+  HWND focus = ::GetFocus();
+  if (m_editBody && m_editBody->m_hWnd && focus == m_editBody->m_hWnd) {
+    m_editBody->Selector().Step();
+    return;
+  }
+  for (Row row : {kToRow, kCcRow, kBccRow, kSubjectRow}) {
+    auto* field = dynamic_cast<QvComAreaSelectEdit*>(Field(row));
+    if (field && field->m_hWnd == focus) field->Selector().Step();
+  }
 }
 
-void QvEditMessagePage::OnInputPad() {}
+void QvEditMessagePage::SetKeypadMode(DWORD mode) {
+  HKEY key = nullptr;
+  if (::RegCreateKeyExW(HKEY_CURRENT_USER, kKeyglideKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
+      ERROR_SUCCESS) {
+    ::RegSetValueExW(key, L"mode", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&mode), sizeof mode);
+    ::RegCloseKey(key);
+  }
+  qv::ScopedHandle changed(::CreateEventW(nullptr, FALSE, FALSE, L"ExKeypadModeChanged"));
+  if (changed.is_valid()) ::SetEvent(changed.get());
+}
+
+void QvEditMessagePage::RunInputPad(int kind) {
+  CInputPad pad;
+  pad.SetMailMode(AllowPictographs(m_focusInBody) ? 1 : 0);
+  if (pad.CreateInputPad(static_cast<e_pad_type>(kind), this)) {
+    ReplaceBodySelection(pad.GetInputString().c_str());
+    if (m_editBody && m_editBody->m_hWnd) m_editBody->SetFocus();
+    m_padChanged = 0;
+  } else {
+    m_padChanged = pad.IsChangeOccured() ? 1 : 0;
+  }
+}
+
+void QvEditMessagePage::OnInputPad() {
+  // A phone keypad in its own mode is switched to the pad's for the while.
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  HKEY key = nullptr;
+  m_keypadSwitched = 0;
+  if (::RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\PhoneStatus", 0, KEY_READ, &key) == ERROR_SUCCESS) {
+    if (::RegQueryValueExW(key, L"Status22", nullptr, nullptr, reinterpret_cast<BYTE*>(&status), &size) !=
+        ERROR_SUCCESS) {
+      status = 0;
+    }
+    ::RegCloseKey(key);
+  }
+  if (status & 0x100000) {
+    SetKeypadMode(1);
+    m_keypadSwitched = 1;
+  }
+  RunInputPad(kPadWebPictChar);
+  CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : Field(kSubjectRow);
+  if (target && target->m_hWnd) target->SetFocus();
+  if (!m_padChanged && m_keypadSwitched) SetKeypadMode(0x100001);
+}
 
 void QvEditMessagePage::OnInputMethod() {
   HWND focus = ::GetFocus();
   CWnd* subject = Field(kSubjectRow);
   m_focusInBody = subject && subject->m_hWnd == focus ? 0 : 1;
   CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : subject;
+  ::SipShowIM(SIPF_ON);
   if (target && target->m_hWnd) target->SetFocus();
 }
 
@@ -612,16 +675,21 @@ LRESULT QvEditMessagePage::OnPadText(WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-LRESULT QvEditMessagePage::OnOtherPad(WPARAM, LPARAM) { return 0; }
+LRESULT QvEditMessagePage::OnOtherPad(WPARAM wParam, LPARAM) {
+  RunInputPad(wParam ? kPadWebPictChar : kPadPictureChar);
+  CWnd* target = m_focusInBody ? static_cast<CWnd*>(m_editBody) : Field(kSubjectRow);
+  if (target && target->m_hWnd) target->SetFocus();
+  return 0;
+}
 
 LRESULT QvEditMessagePage::OnCloseRequest(WPARAM, LPARAM) {
   // The checks stay off while the close request runs, so that what was
-  // typed reaches the record whatever it holds.
+  // typed reaches the record whatever it holds; the sheet stores it and
+  // closes. The answer says whether the record holds it all.
   const int checks = m_checkAddresses;
   m_checkAddresses = 0;
   const BOOL copied = CheckBeforeSend(0, nullptr);
   m_checkAddresses = checks;
-  PostToSheet(kCloseSheetMessage);
   return copied;
 }
 

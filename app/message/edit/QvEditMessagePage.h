@@ -127,9 +127,15 @@ class QvEditMessagePage : public QvBaseMessagePage {
   virtual void ReplaceBodySelection(const CString& text);
   virtual int BodyLength() const;
   uint64_t SizeLimitBytes() const { return static_cast<uint64_t>(m_sizeLimitMb) * 1024 * 1024; }
+  // The size of a file, false when it can't be opened.
+  static bool FileBytes(const wchar_t* path, uint64_t* size);
   // The row of the focused address field, or -1.
   int FocusedAddressRow() const;
   void ShowAddressError(HWND field);
+  // The pad of `kind`; its text replaces the body's selection.
+  void RunInputPad(int kind);
+  // Writes the keypad mode and tells the keypad.
+  static void SetKeypadMode(DWORD mode);
   // Writes the fields into the record (no checks).
   void CopyFieldsToRecord();
 

@@ -4,6 +4,7 @@
 
 #include "app/foundation/UiMenus.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/shell/ShellUi.h"
 
 namespace {
 
@@ -28,6 +29,8 @@ std::wstring QvHtmlPreviewDlg::ResolveReference(const QvMessageRecord& record, c
 
 BOOL QvHtmlPreviewDlg::OnInitDialog() {
   CDialog::OnInitDialog();
+  SHINITDLGINFO init{SHIDIM_FLAGS, m_hWnd, SHIDIF_SIZEDLGFULLSCREEN};
+  SHInitDialog(&init);
   CreateMenuBar(m_hWnd, mode_ == kTemplatePreview ? kTemplateMenu : kMessageMenu);
   RECT client{};
   GetClientRect(&client);

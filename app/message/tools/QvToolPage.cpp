@@ -230,6 +230,7 @@ BEGIN_MESSAGE_MAP(QvEditToolPage, QvTextToolPage)
   ON_MESSAGE(kBodyGotFocus, &QvEditToolPage::OnBodyFocus)
   ON_MESSAGE(kBodyLostFocus, &QvEditToolPage::OnOtherFocus)
   ON_BN_CLICKED(kCloseButton, &QvEditToolPage::OnCloseButton)
+  ON_STN_CLICKED(QvTextToolPage::kStateBarId, &QvEditToolPage::OnStateBarClick)
   ON_COMMAND_RANGE(1163, 1202, &QvEditToolPage::OnPaletteButton)
 END_MESSAGE_MAP()
 
@@ -269,7 +270,8 @@ void QvEditToolPage::SetEditMenuMode(int flag) {
 
 BOOL QvEditToolPage::OnInitDialog() {
   if (auto* page = dynamic_cast<QvDecoEditMessagePage*>(m_page.get()); page && m_mode) {
-    page->TakeDecorationTools(nullptr, &m_decoState, m_mode);
+    page->TakeDecorationTools(&m_stateBar, &m_decoState, m_mode);
+    m_stateBar.AttachState(&m_decoState);
   }
   QvTextToolPage::OnInitDialog();
   if (m_mode) {
@@ -434,7 +436,7 @@ void QvEditToolPage::OnPaint() {
 }
 
 LRESULT QvEditToolPage::OnDecorationChanged(WPARAM, LPARAM) {
-  if (m_stateBar.m_hWnd) m_stateBar.Invalidate();
+  if (m_stateBar.m_hWnd) m_stateBar.Update();
   ApplyEnableWord(m_decoState.markerColor);
   return 0;
 }
@@ -471,6 +473,15 @@ LRESULT QvEditToolPage::OnOtherFocus(WPARAM, LPARAM) {
 }
 
 void QvEditToolPage::OnCloseButton() { ClosePalette(); }
+
+void QvEditToolPage::OnStateBarClick() {
+  if (!m_mode || !m_bodyFocused) return;
+  if (m_paletteOpen) {
+    ClosePalette();
+  } else {
+    OpenPalette();
+  }
+}
 
 void QvEditToolPage::OnPaletteButton(UINT id) {
   for (const PaletteCommand& p : kPaletteCommands) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "app/message/deco/CStateDisplayDecorationBar.h"
 #include "app/message/deco/QvDecorationState.h"
 #include "platform/framework/CBitmapButton.h"
 #include "platform/framework/CPropertyPage.h"
@@ -103,7 +104,7 @@ class QvTextToolPage : public QvToolPage {
   afx_msg LRESULT OnBack(WPARAM wParam, LPARAM lParam);
 
   std::unique_ptr<std::array<std::array<CBitmapButton, kColumns>, kRows>> m_buttons;
-  CWnd m_stateBar;
+  CStateDisplayDecorationBar m_stateBar;
 
   DECLARE_MESSAGE_MAP()
 };
@@ -146,6 +147,8 @@ class QvEditToolPage : public QvTextToolPage {
   afx_msg LRESULT OnBodyFocus(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnOtherFocus(WPARAM wParam, LPARAM lParam);
   afx_msg void OnCloseButton();
+  // The decoration bar toggles the palette, only while the body has the focus.
+  afx_msg void OnStateBarClick();
   afx_msg void OnPaletteButton(UINT id);
   // One of the palette's popup menus above (or beside) its button; a second
   // request while it is up shows nothing.
