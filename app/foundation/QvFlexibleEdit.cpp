@@ -101,6 +101,20 @@ int QvFlexibleEdit::NeededHeight() const {
   return (lines < 0 ? -lines : lines) + 8;
 }
 
+int QvFlexibleEdit::FirstCharsHeight() const {
+  CString text;
+  GetWindowText(text);
+  CString sample = text.Left(10);
+  if (text.IsEmpty() || text[text.GetLength() - 1] == L'\n') sample += L"l";
+  RECT client{};
+  GetClientRect(&client);
+  RECT need{0, 0, client.right, 0};
+  const qv::ScopedGetDC dc(m_hWnd);
+  const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  DrawTextW(dc, sample.GetString(), sample.GetLength(), &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
+  return need.bottom + 8;
+}
+
 void QvFlexibleEdit::NotifyParentResize() {
   HWND parent = ::GetParent(m_hWnd);
   RECT area{};

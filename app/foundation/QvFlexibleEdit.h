@@ -33,6 +33,9 @@ class QvFlexibleEdit : public QvComAreaSelectEdit {
 
   // The height the text needs: its lines in the control font, and 8.
   int NeededHeight() const;
+  // The handwriting pages' fields: the height the first ten characters need
+  // (with an "l" when the text is empty or ends with a line feed), and 8.
+  int FirstCharsHeight() const;
   void NotifyParentResize();
   void MoveFocusTo(HWND target, int direction);
 

@@ -129,4 +129,24 @@ using ClassCreator = HRESULT (*)(REFIID iid, void** object);
 // replaces the earlier one.
 QV_PLATFORM_API void RegisterComClass(REFCLSID clsid, ClassCreator create);
 
+// An interface pointer released at the end of its scope; &ref is where a
+// call that hands out a reference puts it.
+template <typename T>
+class ComRef {
+ public:
+  ComRef() = default;
+  ~ComRef() {
+    if (p_ != nullptr) p_->Release();
+  }
+  ComRef(const ComRef&) = delete;
+  ComRef& operator=(const ComRef&) = delete;
+  T* get() const { return p_; }
+  T* operator->() const { return p_; }
+  T** operator&() { return &p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
 }  // namespace qv::com

@@ -7,28 +7,35 @@
 #include <cwchar>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "platform/gdi/DeviceContext.h"
 #include "platform/imaging/Imaging.h"
 
 namespace {
 
-// Reference counting and QueryInterface for one interface beside IUnknown.
-template <typename Interface>
-class ComObject : public Interface {
+// Stands for "no second interface" in ComObject.
+struct NoInterface {};
+
+// Reference counting and QueryInterface for one interface, or two, beside
+// IUnknown (which is the first's).
+template <typename First, typename Second = NoInterface>
+class ComObject : public First, public Second {
  public:
-  ComObject(const IID& iid) : iid_(iid) {}
+  explicit ComObject(const IID& first, const IID& second = IID_IUnknown) : first_(first), second_(second) {}
   virtual ~ComObject() = default;
 
   HRESULT QueryInterface(REFIID iid, void** object) override {
     if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, iid_)) {
-      *object = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
     *object = nullptr;
-    return E_NOINTERFACE;
+    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, first_)) {
+      *object = static_cast<First*>(this);
+    } else if constexpr (!std::is_same_v<Second, NoInterface>) {
+      if (IsEqualGUID(iid, second_)) *object = static_cast<Second*>(this);
+    }
+    if (*object == nullptr) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
   }
   ULONG AddRef() override { return ++references_; }
   ULONG Release() override {
@@ -38,7 +45,8 @@ class ComObject : public Interface {
   }
 
  private:
-  const IID& iid_;
+  const IID& first_;
+  const IID& second_;
   std::atomic<ULONG> references_{1};
 };
 
@@ -108,36 +116,16 @@ bool IsOurFormat(PixelFormatID format) { return format == PixelFormat32bppRGB ||
 
 // Decoded pixels behind the bitmap interfaces. The pixels are lent, not
 // copied, by LockBits: both 32-bit formats have the same memory layout.
-class BitmapObject final : public IBitmapImage, public IBasicBitmapOps {
+class BitmapObject final : public ComObject<IBitmapImage, IBasicBitmapOps> {
  public:
-  BitmapObject(qv::Bitmap&& pixels, PixelFormatID format) : pixels_(std::move(pixels)), format_(format) {}
-  virtual ~BitmapObject() = default;
+  BitmapObject(qv::Bitmap&& pixels, PixelFormatID format)
+      : ComObject(IID_IBitmapImage, IID_IBasicBitmapOps), pixels_(std::move(pixels)), format_(format) {}
 
   static HRESULT Make(qv::Bitmap&& pixels, PixelFormatID format, IBitmapImage** out) {
     auto* made = new (std::nothrow) BitmapObject(std::move(pixels), format);
     if (made == nullptr) return E_OUTOFMEMORY;
     *out = made;
     return S_OK;
-  }
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBitmapImage)) {
-      *object = static_cast<IBitmapImage*>(this);
-    } else if (IsEqualGUID(iid, IID_IBasicBitmapOps)) {
-      *object = static_cast<IBasicBitmapOps*>(this);
-    } else {
-      *object = nullptr;
-      return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
   }
 
   HRESULT GetSize(SIZE* size) override {
@@ -209,32 +197,14 @@ class BitmapObject final : public IBitmapImage, public IBasicBitmapOps {
   qv::Bitmap pixels_;
   PixelFormatID format_;
   bool locked_ = false;
-  std::atomic<ULONG> references_{1};
 };
 
 // The JPEG encoder on a file and its sink: the pixels gather in a bitmap and
 // the file is written once, when the encoder terminates after a good sink.
-class JpegFileEncoder final : public IImageEncoder, public IImageSink {
+class JpegFileEncoder final : public ComObject<IImageEncoder, IImageSink> {
  public:
-  explicit JpegFileEncoder(std::wstring path) : path_(std::move(path)) {}
-  virtual ~JpegFileEncoder() = default;
-
-  HRESULT QueryInterface(REFIID iid, void** object) override {
-    if (object == nullptr) return E_POINTER;
-    if (IsEqualGUID(iid, IID_IUnknown)) {
-      *object = static_cast<IImageEncoder*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete this;
-    return left;
-  }
+  explicit JpegFileEncoder(std::wstring path)
+      : ComObject(IID_IImageEncoder, IID_IImageSink), path_(std::move(path)) {}
 
   HRESULT GetEncodeSink(IImageSink** sink) override {
     if (sink == nullptr) return E_POINTER;
@@ -310,7 +280,6 @@ class JpegFileEncoder final : public IImageEncoder, public IImageSink {
   PixelFormatID format_ = PixelFormat32bppRGB;
   State state_ = State::kFresh;
   bool lastPassSeen_ = false;
-  std::atomic<ULONG> references_{1};
 };
 
 class FactoryObject final : public ComObject<IImagingFactory> {

@@ -11,7 +11,6 @@
 #include "platform/ui/controls/Edit.h"
 #include "platform/ui/input/Ime.h"
 #include "platform/ui/window/ControlOrder.h"
-#include "platform/ui/window/ScopedGetDC.h"
 
 void QvTextCutter::Cut(CString& selected, int start, int end) {
   const int length = text_.GetLength();
@@ -353,19 +352,7 @@ LRESULT QvAddressButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
   return QvFlatButton::WindowProc(message, wParam, lParam);
 }
 
-int QvTegakiAddressView::TegakiNeededHeight() const {
-  CString text;
-  GetWindowText(text);
-  CString sample = text.Left(10);
-  if (text.IsEmpty() || text[text.GetLength() - 1] == L'\n') sample += L"l";
-  RECT client{};
-  GetClientRect(&client);
-  RECT need{0, 0, client.right, 0};
-  const qv::ScopedGetDC dc(m_hWnd);
-  const qv::ScopedSelectObject withFont(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
-  DrawTextW(dc, sample.GetString(), sample.GetLength(), &need, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EDITCONTROL);
-  return need.bottom + 8;
-}
+int QvTegakiAddressView::TegakiNeededHeight() const { return FirstCharsHeight(); }
 
 void QvTegakiAddressView::SelectCurrentAddress() {
   QvAddressView::SelectCurrentAddress();

@@ -1,5 +1,7 @@
 #include "app/message/canvas/CStateDisplayTegakiBar.h"
 
+#include "app/message/canvas/TegakiPaintCtrl.h"
+
 #include "platform/framework/AfxResource.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/window/Paint.h"
@@ -87,22 +89,19 @@ void CStateDisplayTegakiBar::Paint(HDC dc) {
   const bool portrait = IsPortrait();
   RECT client;
   GetClientRect(&client);
-  HDC source = CreateCompatibleDC(dc);
   for (int i = 0; i < kPieces; ++i) {
     const auto piece = static_cast<Piece>(i);
     RECT at = PieceRect(piece, portrait);
     if (portrait) at.bottom = client.bottom;
-    HBITMAP bitmap = LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(BitmapId(piece, portrait)));
-    if (bitmap == nullptr) continue;
+    const qv::ScopedGdiObject<HBITMAP> bitmap(
+        LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(BitmapId(piece, portrait))));
+    if (!bitmap) continue;
     BITMAP info{};
-    GetObjectW(bitmap, sizeof(info), &info);
-    HGDIOBJ old = SelectObject(source, bitmap);
+    GetObjectW(bitmap.get(), sizeof(info), &info);
+    const qv::MemoryDC source(bitmap.get());
     StretchBlt(dc, at.left, at.top, at.right - at.left, at.bottom - at.top, source, 0, 0, info.bmWidth, info.bmHeight,
                SRCCOPY);
-    SelectObject(source, old);
-    DeleteObject(bitmap);
   }
-  DeleteDC(source);
 }
 
 LRESULT CStateDisplayTegakiBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {

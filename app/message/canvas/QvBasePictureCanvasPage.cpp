@@ -4,6 +4,7 @@
 
 #include "app/foundation/MessageBoxes.h"
 #include "app/foundation/QvMiddleError.h"
+#include "app/foundation/UiMenus.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/framework/AfxResource.h"
@@ -46,7 +47,11 @@ BOOL QvBasePictureCanvasPage::OnInitDialog() {
   m_secondLabel.SubclassDlgItem(kSecondLabelId, this);
   m_subjectLabel.SubclassDlgItem(kSubjectLabelId, this);
   m_subject.SubclassDlgItem(kSubjectId, this);
-  for (int i = 0; i < 2; ++i) m_lines[i].SubclassDlgItem(kLineIds[i], this);
+  for (int i = 0; i < 2; ++i) {
+    m_lines[i].SubclassDlgItem(kLineIds[i], this);
+    m_lines[i].SetLineStyle(PS_SOLID);
+    m_lines[i].SetLineColor(RGB(0xA0, 0xA0, 0xA0));
+  }
   m_canvas.AttachControl(::GetDlgItem(m_hWnd, kCanvasId));
   if (!m_font.CreateUIFont(false, false)) {
     ShowQvMiddleError(20505, m_hWnd, nullptr);
@@ -242,6 +247,13 @@ LRESULT QvBasePictureCanvasPage::WindowProc(UINT message, WPARAM wParam, LPARAM 
     case WM_COMMAND:
       if (lParam == 0 && OnTextCommand(LOWORD(wParam))) return 0;
       break;
+    case WM_CONTEXTMENU: {
+      const HWND from = reinterpret_cast<HWND>(wParam);
+      const UINT menu = from == m_subject.m_hWnd ? SubjectMenu() : from == AddressRow().m_hWnd ? AddressMenu() : 0;
+      if (menu == 0) break;
+      TrackPopupMenuRes(this, menu, POINT{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))}, 0);
+      return 0;
+    }
     default:
       break;
   }

@@ -62,6 +62,9 @@ class QvBasePictureCanvasPage : public QvMessagePage {
   // The address row the cursor keys and scrolling work with: To, or the
   // second row on the view page.
   virtual QvTegakiAddressView& AddressRow() { return m_to; }
+  // The tap-and-hold menus of the address row and the subject.
+  virtual UINT AddressMenu() const { return 180; }
+  virtual UINT SubjectMenu() const { return 159; }
   bool OnArrowKey(HWND focus, UINT key);
   // Copy, cut, paste, delete and the selection mode in the focused field.
   bool OnTextCommand(UINT id);

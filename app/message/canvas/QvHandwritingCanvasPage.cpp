@@ -50,6 +50,9 @@ BOOL QvHandwritingCanvasPage::OnInitDialog() {
     }
     // No recipient is ever taken from a debugging value: a new mail starts
     // with the To list it was given and nothing else.
+    if (m_record->isPictureMail != 0 && m_record->pictureFromAttachment != 0 && m_record->pictureFiles.IsEmpty()) {
+      AdoptAttachment();
+    }
     if (m_record->isPictureMail != 0) ShowRecordPicture();
     m_record->isPictureMail = 1;
     m_record->hasDrawing = 0;
@@ -97,7 +100,36 @@ BOOL QvHandwritingCanvasPage::StorePage(int, QvToolPage*) {
 
 BOOL QvHandwritingCanvasPage::CheckBeforeSend(int, QvToolPage*) { return ValidateTo() ? TRUE : FALSE; }
 
-BOOL QvHandwritingCanvasPage::PrepareSend(int, QvToolPage*) { return CommitPicture(); }
+BOOL QvHandwritingCanvasPage::PrepareSend(int check, QvToolPage*) {
+  if (m_hWnd == nullptr) return TRUE;
+  if (check != 0 && !ValidateTo()) return FALSE;
+  return CommitPicture();
+}
+
+void QvHandwritingCanvasPage::DropPicture() {
+  if (m_record != nullptr && m_record->isPictureMail != 0 && !m_record->pictureFiles.IsEmpty()) {
+    m_record->pictureFiles.RemoveAt(0);
+  }
+}
+
+void QvHandwritingCanvasPage::AdoptAttachment() {
+  if (m_record == nullptr || m_record->isPictureMail == 0 || m_record->attachmentPaths.IsEmpty()) return;
+  m_record->pictureFiles.Add(m_record->attachmentPaths[0]);
+  m_record->attachmentPaths.RemoveAt(0);
+}
+
+void QvHandwritingCanvasPage::FirstLayout() {
+  QvBasePictureCanvasPage::FirstLayout();
+  if (m_record != nullptr && m_record->pictureFromAttachment != 0) {
+    m_record->pictureFromAttachment = 0;
+    SetTimer(kRotationTimer, 1, nullptr);
+  }
+}
+
+void QvHandwritingCanvasPage::FocusBody() {
+  if (m_scrollPos > 0) SendMessage(WM_VSCROLL, SB_PAGEUP, 0);
+  m_subject.SetFocus();
+}
 
 void QvHandwritingCanvasPage::FocusFirstField(int, int) {
   if (m_to.m_hWnd != nullptr) m_to.SetFocus();
@@ -156,7 +188,7 @@ BOOL QvHandwritingCanvasPage::CommitPicture() {
 }
 
 void QvHandwritingCanvasPage::DiscardPicture(int, int) {
-  if (!m_picturePath.empty()) DeleteFileW(m_picturePath.c_str());
+  if (m_record != nullptr && m_record->isPictureMail != 0 && !m_picturePath.empty()) DeleteFileW(m_picturePath.c_str());
 }
 
 bool QvHandwritingCanvasPage::NothingEntered() {

@@ -23,8 +23,13 @@ class QvHandwritingCanvasPage : public QvBasePictureCanvasPage {
   void SetTools(CStateDisplayTegakiBar* bar, QvTegakiPenState* state);
   // Writes the drawing as a new JPEG, first in the record's picture list.
   BOOL CommitPicture();
-  // Deletes the JPEG written last.
+  // Deletes the JPEG written last (of a picture mail).
   void DiscardPicture(int a, int b);
+  // The mail turns into another kind: its picture leaves the picture list.
+  void DropPicture();
+  // A received handwritten mail's JPEG came as an ordinary attachment: it
+  // moves to the end of the picture list, so that the canvas shows it.
+  void AdoptAttachment();
   const std::wstring& LastPicturePath() const { return m_picturePath; }
   // A picture's file name for a time and a sequence number: every field
   // zero-padded, so names sort by time; the sequence (after an underscore
@@ -38,12 +43,18 @@ class QvHandwritingCanvasPage : public QvBasePictureCanvasPage {
   bool ValidateTo();
   void SetValidateTo(int on) { m_validateTo = on; }
 
+  // Once the tool page has laid the page out: a picture handed over with the
+  // compose request is offered for turning.
+  void FirstLayout() override;
+
   BOOL OnInitDialog() override;
   BOOL OnPageActivate() override;
   BOOL PrepareSend(int value, QvToolPage* toolPage) override;
   BOOL StorePage(int isActive, QvToolPage* toolPage) override;
   BOOL CheckBeforeSend(int value, QvToolPage* toolPage) override;
   void FocusFirstField(int a, int b) override;
+  // Scrolls back up when the page is scrolled down, then focuses the subject.
+  void FocusBody();
   void CustomizePopupMenu(CMenu* popup) override;
 
  protected:

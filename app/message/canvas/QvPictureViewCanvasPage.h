@@ -28,6 +28,8 @@ class QvPictureViewCanvasPage : public QvBasePictureCanvasPage {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   QvTegakiAddressView& AddressRow() override { return m_second; }
+  UINT AddressMenu() const override { return 179; }
+  UINT SubjectMenu() const override { return 156; }
 
  private:
   bool OnCommand(UINT id);

@@ -5,31 +5,11 @@
 
 #include "platform/framework/AfxResource.h"
 #include "platform/gdi/ImagingFactory.h"
+#include "platform/ui/input/Focus.h"
 #include "platform/ui/window/Paint.h"
+#include "platform/ui/window/ScopedGetDC.h"
 
 namespace {
-
-// A device-independent pen and brush of one colour selected into a DC for a scope.
-class PenAndBrush {
- public:
-  PenAndBrush(HDC dc, int width, COLORREF color)
-      : dc_(dc), pen_(CreatePen(PS_SOLID, width, color)), brush_(CreateSolidBrush(color)),
-        oldPen_(SelectObject(dc, pen_)), oldBrush_(SelectObject(dc, brush_)) {}
-  ~PenAndBrush() {
-    SelectObject(dc_, oldPen_);
-    SelectObject(dc_, oldBrush_);
-    DeleteObject(pen_);
-    DeleteObject(brush_);
-  }
-  PenAndBrush(const PenAndBrush&) = delete;
-  PenAndBrush& operator=(const PenAndBrush&) = delete;
-
- private:
-  HDC dc_;
-  HPEN pen_;
-  HBRUSH brush_;
-  HGDIOBJ oldPen_, oldBrush_;
-};
 
 // COM, the Imaging factory and whatever else a load or save made, released
 // in reverse on every way out.
@@ -55,16 +35,6 @@ class ImagingScope {
   IImagingFactory* factory_ = nullptr;
 };
 
-template <typename T>
-struct Releasing {
-  T* p = nullptr;
-  ~Releasing() {
-    if (p != nullptr) p->Release();
-  }
-  T** operator&() { return &p; }
-  T* operator->() const { return p; }
-};
-
 }  // namespace
 
 TegakiPaintCtrl::TegakiPaintCtrl() = default;
@@ -81,7 +51,6 @@ void TegakiPaintCtrl::SetPlacement(int left, int top, int right, int bottom) {
 BOOL TegakiPaintCtrl::AttachControl(HWND control) {
   if (DrawWidth() <= 0 || DrawHeight() <= 0 || !SubclassWindow(control)) return FALSE;
   SetWindowPos(nullptr, m_left, m_top, DrawWidth(), DrawHeight(), SWP_NOZORDER | SWP_FRAMECHANGED);
-  m_windowDC = ::GetDC(m_hWnd);
   std::memset(&m_info, 0, sizeof(m_info));
   BITMAPINFOHEADER& h = m_info.bmiHeader;
   h.biSize = sizeof(BITMAPINFOHEADER);
@@ -91,23 +60,19 @@ BOOL TegakiPaintCtrl::AttachControl(HWND control) {
   h.biBitCount = 32;
   h.biCompression = BI_RGB;
   h.biSizeImage = static_cast<DWORD>(((DrawWidth() * 32 + 31) / 32) * 4 * DrawHeight());
-  return CreateSurface(&m_drawDC, &m_drawBitmap, &m_drawOld) && CreateSurface(&m_undoDC, &m_undoBitmap, &m_undoOld) &&
-         CreateSurface(&m_redoDC, &m_redoBitmap, &m_redoOld);
+  return m_draw.Create(this) && m_undo.Create(this) && m_redo.Create(this);
 }
 
-bool TegakiPaintCtrl::CreateSurface(HDC* dc, HBITMAP* bitmap, HGDIOBJ* old) {
-  DWORD* bits = nullptr;
-  *bitmap = CreateWhiteDib(&bits);
-  if (*bitmap == nullptr) return false;
-  *dc = CreateCompatibleDC(m_windowDC);
-  if (*dc == nullptr) return false;
-  *old = SelectObject(*dc, *bitmap);
-  return true;
+bool TegakiPaintCtrl::Surface::Create(TegakiPaintCtrl* owner) {
+  bitmap.reset(owner->CreateWhiteDib(nullptr));
+  if (!bitmap) return false;
+  dc = std::make_unique<qv::MemoryDC>(bitmap.get());
+  return static_cast<HDC>(*dc) != nullptr;
 }
 
 HBITMAP TegakiPaintCtrl::CreateWhiteDib(DWORD** bits) {
   void* memory = nullptr;
-  HBITMAP bitmap = CreateDIBSection(m_windowDC, &m_info, DIB_RGB_COLORS, &memory, nullptr, 0);
+  HBITMAP bitmap = CreateDIBSection(nullptr, &m_info, DIB_RGB_COLORS, &memory, nullptr, 0);
   if (bitmap == nullptr) return nullptr;
   std::fill_n(static_cast<DWORD*>(memory), static_cast<size_t>(DrawWidth()) * DrawHeight(), 0x00FFFFFFu);
   if (bits != nullptr) *bits = static_cast<DWORD*>(memory);
@@ -115,26 +80,11 @@ HBITMAP TegakiPaintCtrl::CreateWhiteDib(DWORD** bits) {
 }
 
 void TegakiPaintCtrl::Release() {
-  struct Surface {
-    HDC* dc;
-    HBITMAP* bitmap;
-    HGDIOBJ* old;
-  } surfaces[] = {{&m_drawDC, &m_drawBitmap, &m_drawOld},
-                  {&m_undoDC, &m_undoBitmap, &m_undoOld},
-                  {&m_redoDC, &m_redoBitmap, &m_redoOld}};
-  for (Surface& s : surfaces) {
-    if (*s.dc != nullptr) {
-      SelectObject(*s.dc, *s.old);
-      DeleteDC(*s.dc);
-    }
-    if (*s.bitmap != nullptr) DeleteObject(*s.bitmap);
-    *s.dc = nullptr;
-    *s.bitmap = nullptr;
+  for (Surface* surface : {&m_draw, &m_undo, &m_redo}) {
+    surface->dc.reset();
+    surface->bitmap.reset();
   }
-  if (m_background != nullptr) DeleteObject(m_background);
-  m_background = nullptr;
-  if (m_windowDC != nullptr && m_hWnd != nullptr) ::ReleaseDC(m_hWnd, m_windowDC);
-  m_windowDC = nullptr;
+  m_background.reset();
 }
 
 void TegakiPaintCtrl::SelectPen() {
@@ -169,9 +119,15 @@ LRESULT TegakiPaintCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
       OnButtonDown(x, y);
       return 0;
     case WM_MOUSEMOVE:
+      // A button released outside the window ends the stroke too.
+      if ((wParam & MK_LBUTTON) == 0) m_buttonDown = false;
       OnMove(x, y);
       return 0;
     case WM_LBUTTONUP:
+      m_buttonDown = false;
+      if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+      return 0;
+    case WM_CAPTURECHANGED:
       m_buttonDown = false;
       return 0;
     case WM_PAINT:
@@ -187,11 +143,13 @@ LRESULT TegakiPaintCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) 
 }
 
 void TegakiPaintCtrl::OnButtonDown(int x, int y) {
-  if (m_readOnly || m_drawDC == nullptr) return;
+  if (m_readOnly || m_draw == nullptr) return;
   m_buttonDown = true;
   m_lastX = x;
   m_lastY = y;
-  SnapshotTo(m_undoDC, &m_undoBackground);
+  // The stroke's moves and its end come here even off the canvas.
+  ::SetCapture(m_hWnd);
+  SnapshotTo(m_undo, &m_undoBackground);
   m_redoAvailable = false;
   m_undoAvailable = true;
 }
@@ -199,7 +157,7 @@ void TegakiPaintCtrl::OnButtonDown(int x, int y) {
 void TegakiPaintCtrl::OnMove(int x, int y) {
   // Only a stroke marks the drawing changed: a stylus hovering over an
   // untouched canvas must not make the page ask before it closes.
-  if (m_readOnly || !m_buttonDown || m_drawDC == nullptr) return;
+  if (m_readOnly || !m_buttonDown || m_draw == nullptr) return;
   m_modified = true;
   if (m_tool == kRestoreEraser) {
     EraseAt(x, y);
@@ -211,9 +169,14 @@ void TegakiPaintCtrl::OnMove(int x, int y) {
 }
 
 void TegakiPaintCtrl::DrawLineTo(int x, int y) {
-  for (HDC dc : {m_windowDC, m_drawDC}) {
+  // The window's DC is taken for each step: it must follow the window as the page scrolls it.
+  const qv::ScopedGetDC window(m_hWnd);
+  const qv::ScopedGdiObject<HPEN> pen(CreatePen(PS_SOLID, m_penWidth, m_drawColor));
+  const qv::ScopedGdiObject<HBRUSH> brush(CreateSolidBrush(m_drawColor));
+  for (HDC dc : {static_cast<HDC>(window), static_cast<HDC>(m_draw)}) {
     if (dc == nullptr) continue;
-    PenAndBrush tools(dc, m_penWidth, m_drawColor);
+    const qv::ScopedSelectObject withPen(dc, pen.get());
+    const qv::ScopedSelectObject withBrush(dc, brush.get());
     MoveToEx(dc, m_lastX, m_lastY, nullptr);
     LineTo(dc, x, y);
     // A dot at the joint rounds wide strokes.
@@ -222,30 +185,28 @@ void TegakiPaintCtrl::DrawLineTo(int x, int y) {
 }
 
 void TegakiPaintCtrl::EraseAt(int x, int y) {
-  if (m_background == nullptr) return;
+  if (!m_background) return;
   const int g = m_eraserWidth;
   const int left = x - (g / 2 + 1);
   const int top = y - (g / 2 + 1);
-  HDC source = CreateCompatibleDC(m_drawDC);
-  HGDIOBJ old = SelectObject(source, m_background);
-  for (HDC dc : {m_windowDC, m_drawDC}) {
+  const qv::MemoryDC source(m_background.get());
+  const qv::ScopedGetDC window(m_hWnd);
+  for (HDC dc : {static_cast<HDC>(window), static_cast<HDC>(m_draw)}) {
     if (dc != nullptr) BitBlt(dc, left, top, g, g, source, left, top, SRCCOPY);
   }
-  SelectObject(source, old);
-  DeleteDC(source);
 }
 
 void TegakiPaintCtrl::SnapshotTo(HDC dc, bool* savedBackground) {
-  BitBlt(dc, 0, 0, DrawWidth(), DrawHeight(), m_drawDC, 0, 0, SRCCOPY);
+  BitBlt(dc, 0, 0, DrawWidth(), DrawHeight(), m_draw, 0, 0, SRCCOPY);
   *savedBackground = m_hasBackground;
 }
 
 void TegakiPaintCtrl::Clear() {
-  if (m_drawDC == nullptr) return;
-  SnapshotTo(m_undoDC, &m_undoBackground);
+  if (m_draw == nullptr) return;
+  SnapshotTo(m_undo, &m_undoBackground);
   m_redoAvailable = false;
   m_undoAvailable = true;
-  PatBlt(m_drawDC, 0, 0, DrawWidth(), DrawHeight(), WHITENESS);
+  PatBlt(m_draw, 0, 0, DrawWidth(), DrawHeight(), WHITENESS);
   m_modified = false;
   m_hasBackground = false;
   if (m_tool == kPen) {
@@ -258,25 +219,25 @@ void TegakiPaintCtrl::Clear() {
 }
 
 void TegakiPaintCtrl::Undo() {
-  if (!m_undoAvailable || m_drawDC == nullptr) return;
-  SnapshotTo(m_redoDC, &m_redoBackground);
+  if (!m_undoAvailable || m_draw == nullptr) return;
+  SnapshotTo(m_redo, &m_redoBackground);
   m_redoAvailable = true;
-  Restore(m_undoDC, m_undoBackground);
+  Restore(m_undo, m_undoBackground);
   m_undoAvailable = false;
   AfterRestore();
 }
 
 void TegakiPaintCtrl::Redo() {
-  if (!m_redoAvailable || m_drawDC == nullptr) return;
-  SnapshotTo(m_undoDC, &m_undoBackground);
+  if (!m_redoAvailable || m_draw == nullptr) return;
+  SnapshotTo(m_undo, &m_undoBackground);
   m_undoAvailable = true;
-  Restore(m_redoDC, m_redoBackground);
+  Restore(m_redo, m_redoBackground);
   m_redoAvailable = false;
   AfterRestore();
 }
 
 void TegakiPaintCtrl::Restore(HDC from, bool savedBackground) {
-  BitBlt(m_drawDC, 0, 0, DrawWidth(), DrawHeight(), from, 0, 0, SRCCOPY);
+  BitBlt(m_draw, 0, 0, DrawWidth(), DrawHeight(), from, 0, 0, SRCCOPY);
   m_hasBackground = savedBackground;
 }
 
@@ -288,7 +249,7 @@ void TegakiPaintCtrl::AfterRestore() {
 void TegakiPaintCtrl::Paint() {
   PAINTSTRUCT ps;
   HDC dc = ::BeginPaint(m_hWnd, &ps);
-  if (m_drawDC != nullptr) BitBlt(dc, 0, 0, DrawWidth(), DrawHeight(), m_drawDC, 0, 0, SRCCOPY);
+  if (m_draw != nullptr) BitBlt(dc, 0, 0, DrawWidth(), DrawHeight(), m_draw, 0, 0, SRCCOPY);
   ::EndPaint(m_hWnd, &ps);
 }
 
@@ -311,13 +272,11 @@ RECT TegakiPaintCtrl::FitRect(int a, int b, int W, int H) {
 }
 
 void TegakiPaintCtrl::SetBackground(HBITMAP picture) {
-  if (m_background != nullptr) DeleteObject(m_background);
-  m_background = picture;
-  HDC source = CreateCompatibleDC(m_drawDC);
-  HGDIOBJ old = SelectObject(source, picture);
-  BitBlt(m_drawDC, 0, 0, DrawWidth(), DrawHeight(), source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
-  DeleteDC(source);
+  m_background.reset(picture);
+  {
+    const qv::MemoryDC source(picture);
+    BitBlt(m_draw, 0, 0, DrawWidth(), DrawHeight(), source, 0, 0, SRCCOPY);
+  }
   m_modified = true;
   m_hasBackground = true;
   if (m_tool == kWhiteEraser) m_tool = kRestoreEraser;
@@ -327,45 +286,42 @@ void TegakiPaintCtrl::SetBackground(HBITMAP picture) {
 }
 
 bool TegakiPaintCtrl::LoadPicture(const wchar_t* path) {
-  if (m_drawDC == nullptr || path == nullptr) return false;
+  if (m_draw == nullptr || path == nullptr) return false;
   ImagingScope imaging;
   if (imaging.factory() == nullptr) return false;
-  Releasing<IImage> image;
+  qv::com::ComRef<IImage> image;
   ImageInfo info{};
   if (FAILED(imaging.factory()->CreateImageFromFile(path, &image)) || FAILED(image->GetImageInfo(&info))) {
     return false;
   }
-  HBITMAP picture = CreateWhiteDib(nullptr);
-  if (picture == nullptr) return false;
-  HDC dc = CreateCompatibleDC(m_drawDC);
-  HGDIOBJ old = SelectObject(dc, picture);
+  qv::ScopedGdiObject<HBITMAP> picture(CreateWhiteDib(nullptr));
+  if (!picture) return false;
   const RECT fit = FitRect(static_cast<int>(info.Width), static_cast<int>(info.Height), DrawWidth(), DrawHeight());
-  const bool drawn = SUCCEEDED(image->Draw(dc, &fit, nullptr));
-  SelectObject(dc, old);
-  DeleteDC(dc);
-  if (!drawn) {
-    DeleteObject(picture);
-    return false;
+  bool drawn;
+  {
+    const qv::MemoryDC dc(picture.get());
+    drawn = SUCCEEDED(image->Draw(dc, &fit, nullptr));
   }
-  SetBackground(picture);
+  if (!drawn) return false;
+  SetBackground(picture.release());
   return true;
 }
 
 bool TegakiPaintCtrl::LoadPictureRotated(const wchar_t* path, float angle) {
-  if (m_drawDC == nullptr || path == nullptr) return false;
+  if (m_draw == nullptr || path == nullptr) return false;
   ImagingScope imaging;
   IImagingFactory* factory = imaging.factory();
   if (factory == nullptr) return false;
-  Releasing<IImage> image;
+  qv::com::ComRef<IImage> image;
   ImageInfo info{};
   if (FAILED(factory->CreateImageFromFile(path, &image)) || FAILED(image->GetImageInfo(&info))) return false;
   const RECT fit = FitRect(static_cast<int>(info.Width), static_cast<int>(info.Height), DrawWidth(), DrawHeight());
   // Decoded straight at the fitted size: a large photo is scaled while it is
   // decoded, never held at its own size.
-  Releasing<IBitmapImage> fitted;
-  Releasing<IBasicBitmapOps> ops;
-  Releasing<IBitmapImage> turned;
-  if (FAILED(factory->CreateBitmapFromImage(image.p, static_cast<UINT>(fit.right - fit.left),
+  qv::com::ComRef<IBitmapImage> fitted;
+  qv::com::ComRef<IBasicBitmapOps> ops;
+  qv::com::ComRef<IBitmapImage> turned;
+  if (FAILED(factory->CreateBitmapFromImage(image.get(), static_cast<UINT>(fit.right - fit.left),
                                             static_cast<UINT>(fit.bottom - fit.top), PixelFormat32bppRGB,
                                             InterpolationHintDefault, &fitted)) ||
       FAILED(fitted->QueryInterface(IID_IBasicBitmapOps, reinterpret_cast<void**>(&ops))) ||
@@ -379,8 +335,8 @@ bool TegakiPaintCtrl::LoadPictureRotated(const wchar_t* path, float angle) {
     return false;
   }
   DWORD* bits = nullptr;
-  HBITMAP picture = CreateWhiteDib(&bits);
-  if (picture != nullptr) {
+  qv::ScopedGdiObject<HBITMAP> picture(CreateWhiteDib(&bits));
+  if (picture) {
     const RECT at = FitRect(size.cx, size.cy, DrawWidth(), DrawHeight());
     const int w = std::min<int>(size.cx, DrawWidth() - at.left);
     const int h = std::min<int>(size.cy, DrawHeight() - at.top);
@@ -392,15 +348,15 @@ bool TegakiPaintCtrl::LoadPictureRotated(const wchar_t* path, float angle) {
     }
   }
   turned->UnlockBits(&data);
-  if (picture == nullptr) return false;
-  SetBackground(picture);
+  if (!picture) return false;
+  SetBackground(picture.release());
   return true;
 }
 
 bool TegakiPaintCtrl::SaveAsJpeg(const wchar_t* path) {
-  if (m_drawBitmap == nullptr || path == nullptr) return false;
+  if (!m_draw.bitmap || path == nullptr) return false;
   DIBSECTION section{};
-  if (GetObjectW(m_drawBitmap, sizeof(section), &section) != sizeof(section) || section.dsBm.bmBits == nullptr) {
+  if (GetObjectW(m_draw.bitmap.get(), sizeof(section), &section) != sizeof(section) || section.dsBm.bmBits == nullptr) {
     return false;
   }
   ImagingScope imaging;
@@ -418,8 +374,8 @@ bool TegakiPaintCtrl::SaveAsJpeg(const wchar_t* path) {
     }
   }
   CoTaskMemFree(codecs);
-  Releasing<IImageEncoder> encoder;
-  Releasing<IImageSink> sink;
+  qv::com::ComRef<IImageEncoder> encoder;
+  qv::com::ComRef<IImageSink> sink;
   if (!found || FAILED(factory->CreateImageEncoderToFile(&jpeg, path, &encoder)) ||
       FAILED(encoder->GetEncodeSink(&sink))) {
     return false;
@@ -443,17 +399,15 @@ bool TegakiPaintCtrl::SaveAsJpeg(const wchar_t* path) {
 }
 
 bool TegakiPaintCtrl::ShowResourceBitmap(UINT id) {
-  if (m_drawDC == nullptr) return false;
-  HBITMAP bitmap = LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id));
-  if (bitmap == nullptr) return false;
+  if (m_draw == nullptr) return false;
+  const qv::ScopedGdiObject<HBITMAP> bitmap(LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
+  if (!bitmap) return false;
   BITMAP info{};
-  GetObjectW(bitmap, sizeof(info), &info);
-  HDC source = CreateCompatibleDC(m_drawDC);
-  HGDIOBJ old = SelectObject(source, bitmap);
-  BitBlt(m_drawDC, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-  SelectObject(source, old);
-  DeleteDC(source);
-  DeleteObject(bitmap);
+  GetObjectW(bitmap.get(), sizeof(info), &info);
+  {
+    const qv::MemoryDC source(bitmap.get());
+    BitBlt(m_draw, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
+  }
   Invalidate(FALSE);
   return true;
 }

@@ -5,10 +5,35 @@
 // so a paint only copies that surface.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "platform/framework/CStatic.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
+
+namespace qv {
+
+struct MemoryDcTraits {
+  static HDC InvalidValue() { return nullptr; }
+  static bool IsValid(HDC dc) { return dc != nullptr; }
+  static void Free(HDC dc) { ::DeleteDC(dc); }
+};
+
+// A memory DC with one bitmap selected into it for its lifetime.
+class MemoryDC {
+ public:
+  explicit MemoryDC(HBITMAP bitmap) : dc_(::CreateCompatibleDC(nullptr)), selected_(dc_.get(), bitmap) {}
+  MemoryDC(const MemoryDC&) = delete;
+  MemoryDC& operator=(const MemoryDC&) = delete;
+  operator HDC() const { return dc_.get(); }  // NOLINT: stands for the DC in GDI calls
+
+ private:
+  ScopedGeneric<HDC, MemoryDcTraits> dc_;
+  ScopedSelectObject selected_;
+};
+
+}  // namespace qv
 
 class TegakiPaintCtrl : public CStatic {
  public:
@@ -50,7 +75,7 @@ class TegakiPaintCtrl : public CStatic {
   bool ShowResourceBitmap(UINT id);
 
   // The drawing surface's DC (the pixels a paint copies to the window).
-  HDC DrawingDC() const { return m_drawDC; }
+  HDC DrawingDC() const { return m_draw.dc ? static_cast<HDC>(*m_draw.dc) : nullptr; }
   // Where a picture of a x b goes in a W x H area: centred at its size when
   // smaller both ways, else scaled to fit with its aspect ratio kept.
   static RECT FitRect(int a, int b, int W, int H);
@@ -68,10 +93,17 @@ class TegakiPaintCtrl : public CStatic {
   void AfterRestore();
   void Paint();
   void Release();
-  bool CreateSurface(HDC* dc, HBITMAP* bitmap, HGDIOBJ* old);
-  // A white DIB section of the drawing size with its pixels at `bits` (top row first).
+  // A white DIB section of the drawing size; `bits` gets its pixels (bottom row first).
   HBITMAP CreateWhiteDib(DWORD** bits);
   void SetBackground(HBITMAP picture);
+
+  // A white bitmap of the drawing size in a DC of its own.
+  struct Surface {
+    qv::ScopedGdiObject<HBITMAP> bitmap;
+    std::unique_ptr<qv::MemoryDC> dc;  // destroyed first: the bitmap leaves it before it is deleted
+    bool Create(TegakiPaintCtrl* owner);
+    operator HDC() const { return dc ? static_cast<HDC>(*dc) : nullptr; }  // NOLINT
+  };
 
   int m_left = 0, m_top = 0, m_right = 0, m_bottom = 0;
   bool m_readOnly = false;
@@ -84,11 +116,8 @@ class TegakiPaintCtrl : public CStatic {
   COLORREF m_drawColor = 0;
   COLORREF m_penColor = 0;
   BITMAPINFO m_info{};
-  HDC m_windowDC = nullptr;
-  HDC m_drawDC = nullptr, m_undoDC = nullptr, m_redoDC = nullptr;
-  HBITMAP m_drawBitmap = nullptr, m_undoBitmap = nullptr, m_redoBitmap = nullptr;
-  HGDIOBJ m_drawOld = nullptr, m_undoOld = nullptr, m_redoOld = nullptr;
-  HBITMAP m_background = nullptr;
+  Surface m_draw, m_undo, m_redo;
+  qv::ScopedGdiObject<HBITMAP> m_background;
   bool m_hasBackground = false;
   bool m_undoBackground = false, m_redoBackground = false;
   bool m_undoAvailable = false, m_redoAvailable = false;

@@ -11,16 +11,6 @@
 namespace qv::test {
 namespace {
 
-template <typename T>
-struct Ref {
-  T* p = nullptr;
-  ~Ref() {
-    if (p != nullptr) p->Release();
-  }
-  T* operator->() const { return p; }
-  T** operator&() { return &p; }
-};
-
 class ImagingSurface : public DeviceRootTest {
  protected:
   void SetUp() override {
@@ -53,15 +43,15 @@ class ImagingSurface : public DeviceRootTest {
 
 TEST_F(ImagingSurface, BitmapsFromPicturesResizeAndTurn) {
   const Bytes png = MakePng(Quarters(40, 20), PngKind::Rgb);
-  Ref<IImage> image;
+  com::ComRef<IImage> image;
   ASSERT_EQ(factory_->CreateImageFromBuffer(png.data(), static_cast<UINT>(png.size()), BufferDisposalFlagNone,
                                             &image), S_OK);
-  Ref<IBitmapImage> bitmap;
-  ASSERT_EQ(factory_->CreateBitmapFromImage(image.p, 0, 0, PixelFormat32bppRGB, InterpolationHintDefault, &bitmap),
+  com::ComRef<IBitmapImage> bitmap;
+  ASSERT_EQ(factory_->CreateBitmapFromImage(image.get(), 0, 0, PixelFormat32bppRGB, InterpolationHintDefault, &bitmap),
             S_OK);
-  Ref<IBasicBitmapOps> ops;
+  com::ComRef<IBasicBitmapOps> ops;
   ASSERT_EQ(bitmap->QueryInterface(IID_IBasicBitmapOps, reinterpret_cast<void**>(&ops)), S_OK);
-  Ref<IBitmapImage> half, turned, upside;
+  com::ComRef<IBitmapImage> half, turned, upside;
   ASSERT_EQ(ops->Resize(20, 10, PixelFormat32bppRGB, InterpolationHintDefault, &half), S_OK);
   ASSERT_EQ(ops->Rotate(90.0f, InterpolationHintDefault, &turned), S_OK);
   ASSERT_EQ(ops->Rotate(-180.0f, InterpolationHintDefault, &upside), S_OK);
@@ -71,10 +61,10 @@ TEST_F(ImagingSurface, BitmapsFromPicturesResizeAndTurn) {
     LONG w, h;
     DWORD corners[4];
   } cases[] = {
-      {bitmap.p, 40, 20, {kRed, kGreen, kBlue, kWhite}},
-      {half.p, 20, 10, {kRed, kGreen, kBlue, kWhite}},
-      {turned.p, 20, 40, {kGreen, kWhite, kRed, kBlue}},  // counterclockwise
-      {upside.p, 40, 20, {kWhite, kBlue, kGreen, kRed}},
+      {bitmap.get(), 40, 20, {kRed, kGreen, kBlue, kWhite}},
+      {half.get(), 20, 10, {kRed, kGreen, kBlue, kWhite}},
+      {turned.get(), 20, 40, {kGreen, kWhite, kRed, kBlue}},  // counterclockwise
+      {upside.get(), 40, 20, {kWhite, kBlue, kGreen, kRed}},
   };
   for (const Case& c : cases) {
     const SIZE size = SizeOf(c.bitmap);
@@ -84,9 +74,9 @@ TEST_F(ImagingSurface, BitmapsFromPicturesResizeAndTurn) {
                            At(c.bitmap, c.w - 2, c.h - 2)};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(seen[i], c.corners[i]) << c.w << "x" << c.h << " corner " << i;
   }
-  Ref<IBitmapImage> none;
+  com::ComRef<IBitmapImage> none;
   EXPECT_EQ(ops->Rotate(45.0f, InterpolationHintDefault, &none), E_NOTIMPL);
-  EXPECT_EQ(none.p, nullptr);
+  EXPECT_EQ(none.get(), nullptr);
   // One lock at a time; a written lock changes the bitmap.
   BitmapData data{};
   ASSERT_EQ(bitmap->LockBits(nullptr, ImageLockModeWrite, PixelFormat32bppRGB, &data), S_OK);
@@ -95,7 +85,7 @@ TEST_F(ImagingSurface, BitmapsFromPicturesResizeAndTurn) {
   EXPECT_EQ(data.Stride, 160);
   static_cast<DWORD*>(data.Scan0)[0] = 0xFF123456u;
   ASSERT_EQ(bitmap->UnlockBits(&data), S_OK);
-  EXPECT_EQ(At(bitmap.p, 0, 0), 0xFF123456u);
+  EXPECT_EQ(At(bitmap.get(), 0, 0), 0xFF123456u);
   RECT outside{30, 10, 41, 20};
   EXPECT_EQ(bitmap->LockBits(&outside, ImageLockModeRead, PixelFormat32bppRGB, &data), E_INVALIDARG);
 }
@@ -141,9 +131,9 @@ TEST_F(ImagingSurface, JpegEncoderWritesOnlyAFinishedPicture) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DeleteFileW(L"\\pic.jpg");
-    Ref<IImageEncoder> encoder;
+    com::ComRef<IImageEncoder> encoder;
     ASSERT_EQ(factory_->CreateImageEncoderToFile(jpeg, L"\\pic.jpg", &encoder), S_OK);
-    Ref<IImageSink> sink;
+    com::ComRef<IImageSink> sink;
     ASSERT_EQ(encoder->GetEncodeSink(&sink), S_OK);
     ::ImageInfo info{};
     info.RawDataFormat = c.steps.raw;
@@ -174,7 +164,7 @@ TEST_F(ImagingSurface, JpegEncoderWritesOnlyAFinishedPicture) {
 
   CLSID unknown = clsid;
   unknown.Data1 ^= 1;
-  Ref<IImageEncoder> none;
+  com::ComRef<IImageEncoder> none;
   EXPECT_EQ(factory_->CreateImageEncoderToFile(&unknown, L"\\x.jpg", &none), REGDB_E_CLASSNOTREG);
 }
 

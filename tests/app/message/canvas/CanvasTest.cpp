@@ -8,6 +8,7 @@
 
 #include "app/message/canvas/CStateDisplayTegakiBar.h"
 #include "app/message/canvas/TegakiPaintCtrl.h"
+#include "app/message/deco/QvTegakiColorPadDlg.h"
 #include "platform/gdi/ImagingFactory.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
@@ -20,7 +21,7 @@ constexpr int kSide = 450;
 
 // One recorded step: the stylus (down, move, up at a point of the canvas) or a tool.
 struct Step {
-  enum Kind { kDown, kMove, kUp, kPen, kEraser, kWidth, kColor, kClear, kUndo, kRedo } kind;
+  enum Kind { kDown, kMove, kUp, kHover, kPen, kEraser, kWidth, kColor, kClear, kUndo, kRedo } kind;
   int x = 0, y = 0;  // point, or the width or colour in x
 };
 
@@ -56,8 +57,11 @@ class Canvas : public ProgramFrameTest {
   // Live: the stylus through the device's input; else messages sent straight to the canvas.
   void Play(TegakiPaintCtrl* canvas, const std::vector<Step>& steps, bool live) {
     for (const Step& s : steps) {
-      static constexpr UINT kMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP};
+      static constexpr UINT kMessages[] = {WM_LBUTTONDOWN, WM_MOUSEMOVE, WM_LBUTTONUP, WM_MOUSEMOVE};
       switch (s.kind) {
+        case Step::kHover:
+          canvas->SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(s.x, s.y));
+          break;
         case Step::kDown: case Step::kMove: case Step::kUp:
           if (live) {
             POINT p{s.x, s.y};
@@ -78,11 +82,19 @@ class Canvas : public ProgramFrameTest {
       }
     }
   }
+  // Every pixel of a DC's 450 x 450 top-left square as COLORREF values, copied out in one blit.
   static std::vector<COLORREF> Pixels(HDC dc) {
-    std::vector<COLORREF> out;
-    out.reserve(kSide * kSide);
-    for (int y = 0; y < kSide; ++y)
-      for (int x = 0; x < kSide; ++x) out.push_back(GetPixel(dc, x, y));
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kSide, -kSide, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    const ScopedGdiObject<HBITMAP> copy(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    {
+      const MemoryDC into(copy.get());
+      BitBlt(into, 0, 0, kSide, kSide, dc, 0, 0, SRCCOPY);
+    }
+    std::vector<COLORREF> out(static_cast<size_t>(kSide) * kSide);
+    const auto* p = static_cast<const DWORD*>(bits);
+    for (size_t i = 0; i < out.size(); ++i) out[i] = RGB((p[i] >> 16) & 0xFF, (p[i] >> 8) & 0xFF, p[i] & 0xFF);
     return out;
   }
   static std::vector<COLORREF> Surface(TegakiPaintCtrl* c) { return Pixels(c->DrawingDC()); }
@@ -186,6 +198,7 @@ TEST_F(Canvas, OnlyAStrokeOnAWritableCanvasMarksItModified) {
       {"a stroke on a read-only canvas", true, Stroke({{50, 50}, {90, 90}}), false},
       {"moves after the button came up", false,
        {{Step::kDown, 50, 50}, {Step::kUp, 50, 50}, {Step::kMove, 90, 90}}, false},
+      {"moves after the button came up elsewhere", false, {{Step::kDown, 50, 50}, {Step::kHover, 90, 90}}, false},
   };
   for (const Case& k : cases) {
     TegakiPaintCtrl* c = Make();
@@ -216,7 +229,7 @@ TEST_F(Canvas, PicturesAreFittedAndTheEraserRestoresThem) {
   }
 
   ASSERT_TRUE(CreateDirectoryW(L"\\Tmp", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
-  const std::wstring quarters = WritePicture(L"\\Tmp\\q.png", MakePng(Quarters(900, 900), PngKind::Rgb));
+  const std::wstring quarters = WritePicture(L"\\Tmp\\q.png", MakePng(Quarters(600, 600), PngKind::Rgb));
   TegakiPaintCtrl* c = Make();
   c->SelectEraser();
   EXPECT_EQ(c->GetTool(), TegakiPaintCtrl::kWhiteEraser);
@@ -250,11 +263,16 @@ TEST_F(Canvas, PicturesAreFittedAndTheEraserRestoresThem) {
   // Damaged pictures fail and leave the canvas as it was.
   Bytes jpeg = MakeJpeg(Quarters(64, 64));
   jpeg.resize(jpeg.size() / 2);
-  const std::wstring broken = WritePicture(L"\\Tmp\\cut.jpg", jpeg);
+  // A 50-megapixel picture (10000 x 5000) whose data stops early.
+  const Bytes huge = {0, 0, 0x27, 0x10, 0, 0, 0x13, 0x88, 8, 2, 0, 0, 0};
+  const std::wstring pictures[] = {WritePicture(L"\\Tmp\\cut.jpg", jpeg),
+                                   WritePicture(L"\\Tmp\\huge.png", MakePngFromParts(huge, Bytes(30001 * 4, 0))),
+                                   L"\\Tmp\\missing.jpg"};
   const auto before = Surface(c);
-  EXPECT_FALSE(c->LoadPicture(broken.c_str()));
-  EXPECT_FALSE(c->LoadPictureRotated(broken.c_str(), 90.0f));
-  EXPECT_FALSE(c->LoadPicture(L"\\Tmp\\missing.jpg"));
+  for (const std::wstring& bad : pictures) {
+    EXPECT_FALSE(c->LoadPicture(bad.c_str()));
+    EXPECT_FALSE(c->LoadPictureRotated(bad.c_str(), 90.0f));
+  }
   EXPECT_TRUE(Surface(c) == before);
 }
 
@@ -277,6 +295,11 @@ TEST_F(Canvas, SavedJpegHoldsTheStrokes) {
 
 // The bar's pieces: where each is, and what colour its ground, glyph or swatch has.
 TEST_F(Canvas, StateBarShowsThePenState) {
+  // Every colour the pen's pad offers has its piece in both layouts.
+  for (const auto& entry : QvTegakiColorPadDlg::ColorTable()) {
+    UINT portrait = 0, landscape = 0;
+    EXPECT_TRUE(CStateDisplayTegakiBar::ColorBitmaps(entry.color, &portrait, &landscape)) << std::hex << entry.color;
+  }
   for (bool landscape : {false, true}) {
     seams::SetLandscape(landscape);
     QvTegakiPenState state;
