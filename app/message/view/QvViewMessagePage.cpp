@@ -22,6 +22,7 @@
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/links/QvLinkRangeList.h"
 #include "app/message/richedit/QvMailRichEditCtrl.h"
+#include "app/message/sheet/QvMessageSheet.h"
 #include "app/message/subject/QvSubjectEdit.h"
 #include "app/message/view/MessagePlugins.h"
 #include "app/message/view/QvViewHeaderPage.h"
@@ -101,19 +102,23 @@ constexpr const wchar_t* kShowAllText = L"すべて表示";
 constexpr const wchar_t* kShortText = L"簡略表示";
 constexpr const wchar_t* kOtherSubmenu = L"その他";
 
-QvViewMessagePage::SheetEntries g_entries;
+// The sheet's own entries unless a test puts others in.
+bool ComposeThroughSheet(CWnd* owner, const CString& to, bool mailto) {
+  if (mailto) return QvMessageSheet::EditMessageFile(owner, CString(L"mailto:") + to, 0) != FALSE;
+  return QvMessageSheet::ComposeNewMessage(owner, to) != FALSE;
+}
+
+bool EditAsNewThroughSheet(CWnd* owner, uint32_t folder, uint32_t messageId) {
+  return QvMessageSheet::EditStoredMessage(owner, folder, messageId, TRUE, TRUE) != FALSE;
+}
+
+const QvViewMessagePage::SheetEntries kSheetEntries = {ComposeThroughSheet, EditAsNewThroughSheet};
+QvViewMessagePage::SheetEntries g_entries = kSheetEntries;
 
 bool CutArray(CStringArray& list, int limit) {
   if (list.GetSize() <= limit) return false;
   list.SetSize(limit);
   return true;
-}
-
-std::wstring LowerAscii(std::wstring text) {
-  for (wchar_t& c : text) {
-    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
-  }
-  return text;
 }
 
 std::wstring FirstParsedAddress(const CString& field) {
@@ -191,7 +196,9 @@ QvViewMessagePage::QvViewMessagePage(UINT templateId, QvMessageRecord* record, C
 
 QvViewMessagePage::~QvViewMessagePage() { ClearMainFrameStateBits(kViewerState); }
 
-void QvViewMessagePage::SetSheetEntries(const SheetEntries& entries) { g_entries = entries; }
+void QvViewMessagePage::SetSheetEntries(const SheetEntries& entries) {
+  g_entries = entries.compose || entries.editAsNew ? entries : kSheetEntries;
+}
 const QvViewMessagePage::SheetEntries& QvViewMessagePage::GetSheetEntries() { return g_entries; }
 
 QvAddressView* QvViewMessagePage::AddressField(Row row) const { return dynamic_cast<QvAddressView*>(Field(row)); }
@@ -202,11 +209,18 @@ QvAttachedFileListCtrl* QvViewMessagePage::AttachmentList() const {
 
 UINT QvViewMessagePage::MenuForKind() const { return MessageKind() != 0 ? kKindBarMenu : kPlainBarMenu; }
 
-bool QvViewMessagePage::IsStored() const { return m_record && m_record->notFromStore == 0 && m_record->messageId; }
+// The store's ids start at 0: a stored record is told by its flags, not its id.
+bool QvViewMessagePage::IsStored() const { return m_record && m_record->notFromStore == 0 && m_record->isNew == 0; }
 
 BOOL QvViewMessagePage::OnInitDialog() {
   // The attachment list is made in the template's place, with its pictures.
   if (QvAttachedFileListCtrl* list = AttachmentList()) ReplaceTemplateControl(*list, kFieldIds[kAttachRow]);
+  // The header fields grow with their text: many lines, no side scrolling.
+  for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
+    if (auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row))) {
+      ReplaceTemplateControl(*field, kFieldIds[row], ES_MULTILINE | ES_READONLY, ES_AUTOHSCROLL);
+    }
+  }
   QvBaseMessagePage::OnInitDialog();
   m_menuId = static_cast<uint16_t>(MessageKind() != 0 ? m_kindMenu : m_plainMenu);
   CreateCommandBar(MenuForKind());
@@ -217,6 +231,9 @@ BOOL QvViewMessagePage::OnInitDialog() {
   if (CWnd* label = Label(kBccRow)) label->ShowWindow(SW_HIDE);
   for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
     if (CWnd* field = Field(row)) field->SendMessage(EM_SETREADONLY, TRUE);
+    if (row != kDateRow) {
+      if (auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row))) field->CreateEllipsisMarker();
+    }
   }
   if (m_body && m_body->m_hWnd) m_body->SendMessage(EM_SETREADONLY, TRUE);
   for (int row = 0; row < kRowCount; ++row) {
@@ -240,22 +257,40 @@ void QvViewMessagePage::ArrangeRows() {
   show(kSubjectRow, !m_record->subject.IsEmpty());
   show(kAttachRow, attachments && list);
   show(kBccRow, false);
-  if (m_rules[1].m_hWnd) m_rules[1].ShowWindow(!m_record->subject.IsEmpty() ? SW_SHOW : SW_HIDE);
-  if (m_rules[2].m_hWnd) m_rules[2].ShowWindow(attachments ? SW_SHOW : SW_HIDE);
-  // An address field taller than three lines is cut there unless all is shown.
+  // One rule closes the header (the base lays it); the template's others stay hidden.
+  for (int i = 1; i < 3; ++i) {
+    if (m_rules[i].m_hWnd) m_rules[i].ShowWindow(SW_HIDE);
+  }
+  Layout(false);  // the widths the heights follow
+  // Every field as high as its text; an address field of more than three
+  // lines shows three and the ellipsis marker unless all is shown.
   m_collapsible = 0;
-  for (Row row : {kFromRow, kToRow, kCcRow}) {
-    QvAddressView* field = AddressField(row);
+  for (Row row : {kDateRow, kFromRow, kToRow, kCcRow, kSubjectRow}) {
+    auto* field = dynamic_cast<QvFlexibleEdit*>(Field(row));
     if (!field || !field->m_hWnd || !(field->GetStyle() & WS_VISIBLE)) continue;
-    const int lines = std::max(static_cast<int>(field->SendMessage(EM_GETLINECOUNT)), 1);
-    const int lineHeight = std::max(LineHeight(), 1);
-    if (lines > kShownAddressLines) m_collapsible = 1;
-    const int shown = (lines > kShownAddressLines && !m_showAll) ? kShownAddressLines : lines;
-    CRect r;
-    field->GetWindowRect(&r);
-    field->SetWindowPos(nullptr, 0, 0, r.Width(), shown * lineHeight + 2, SWP_NOZORDER | SWP_NOMOVE | SWP_NOACTIVATE);
+    if (row == kFromRow || row == kToRow || row == kCcRow) {
+      if (field->IsTruncated()) field->SetWindowText(FieldText(row));
+      field->ClearTruncated();
+      if (field->GetLineCount() > kShownAddressLines) {
+        m_collapsible = 1;
+        if (!m_showAll) field->TruncateAtLine(kShownAddressLines);
+      }
+    }
+    ResizeToContentHeight(field->m_hWnd, field->NeededHeight());
   }
   Layout(false);
+}
+
+CString QvViewMessagePage::FieldText(Row row) const {
+  if (!m_record) return CString();
+  const CStringArray* list = row == kToRow ? &m_record->toList : row == kCcRow ? &m_record->ccList : nullptr;
+  if (!list) return row == kFromRow ? m_record->from : CString();
+  CString text;
+  for (INT_PTR i = 0; i < list->GetSize(); ++i) {
+    if (i > 0) text += L",";
+    text += (*list)[i];
+  }
+  return text;
 }
 
 void QvViewMessagePage::LinkNeighbours() {
@@ -369,7 +404,7 @@ bool QvViewMessagePage::IsInsideFolder(const std::wstring& path, const std::wstr
   std::replace(p.begin(), p.end(), L'/', L'\\');
   std::replace(f.begin(), f.end(), L'/', L'\\');
   if (f.back() != L'\\') f.push_back(L'\\');
-  if (p.size() <= f.size() || LowerAscii(p.substr(0, f.size())) != LowerAscii(f)) return false;
+  if (p.size() <= f.size() || CString(p.substr(0, f.size()).c_str()).CompareNoCase(f.c_str()) != 0) return false;
   // Below the folder: plain names only, never a step up, a drive or a stream.
   std::wstring rest = p.substr(f.size());
   size_t start = 0;
@@ -688,7 +723,12 @@ LRESULT QvViewMessagePage::OnBack(WPARAM, LPARAM) {
   return 0;
 }
 
-void QvViewMessagePage::OnSize(UINT type, int cx, int cy) { QvBaseMessagePage::OnSize(type, cx, cy); }
+void QvViewMessagePage::OnSize(UINT type, int cx, int cy) {
+  const bool resized = cx != m_lastSize[0] || cy != m_lastSize[1];
+  QvBaseMessagePage::OnSize(type, cx, cy);
+  // A new width wraps the header fields anew.
+  if (resized && IsInitialised()) ArrangeRows();
+}
 
 // --- Update handlers ----------------------------------------------------------
 
@@ -739,7 +779,8 @@ void QvViewMessagePage::OnUpdateComposeTo(CCmdUI* ui) {
     CString text;
     Field(static_cast<Row>(row))->GetWindowText(text);
     QvAddressRange range;
-    enable = GetAddressRange(text, 0, 0, &range, false) != 0 && range.kind == 1;
+    GetAddressRange(text, 0, 0, &range, false);
+    enable = range.kind == 1;
   }
   ui->Enable(enable);
 }

@@ -74,7 +74,8 @@ class QvViewMessagePage : public QvBaseMessagePage {
 
   // The sheet's entries the page opens other windows through: compose to an
   // address (`mailto`: the argument of a "mailto:" link, which may carry
-  // more than one address), and edit a stored message as a new one.
+  // more than one address), and edit a stored message as a new one. Empty
+  // entries put the sheet's own back.
   struct SheetEntries {
     bool (*compose)(CWnd* owner, const CString& to, bool mailto) = nullptr;
     bool (*editAsNew)(CWnd* owner, uint32_t folder, uint32_t messageId) = nullptr;
@@ -95,21 +96,24 @@ class QvViewMessagePage : public QvBaseMessagePage {
   virtual CString BodySelection();
   // Asks before the attachments are removed; true to go on.
   virtual bool AskRemoveAttachments();
-  // Makes `control` in the place of the template's control `id`, with its style.
+  // Makes `control` in the place of the template's control `id`, with its
+  // style changed by `add` and `remove`.
   template <typename Control>
-  bool ReplaceTemplateControl(Control& control, UINT id) {
+  bool ReplaceTemplateControl(Control& control, UINT id, DWORD add = 0, DWORD remove = 0) {
     HWND placeholder = ::GetDlgItem(m_hWnd, static_cast<int>(id));
     if (!placeholder || control.m_hWnd) return false;
     CRect r;
     ::GetWindowRect(placeholder, &r);
     ScreenToClient(&r);
-    const DWORD style = static_cast<DWORD>(::GetWindowLongW(placeholder, GWL_STYLE));
+    const DWORD style = (static_cast<DWORD>(::GetWindowLongW(placeholder, GWL_STYLE)) & ~remove) | add;
     ::DestroyWindow(placeholder);
     return control.Create(style | WS_CHILD, r, this, id) != FALSE;
   }
   // Shows or hides the header rows by content and lays out again.
   void ArrangeRows();
   QvAddressView* AddressField(Row row) const;
+  // An address row's whole text as the record gives it.
+  CString FieldText(Row row) const;
   QvAttachedFileListCtrl* AttachmentList() const;
   UINT MenuForKind() const;
 
