@@ -1,6 +1,7 @@
 #include "app/message/deco/CStateDisplayDecorationBar.h"
 
 #include "platform/framework/AfxResource.h"
+#include "platform/framework/CDC.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/ScopedGdi.h"
 
@@ -41,9 +42,10 @@ void CStateDisplayDecorationBar::DrawBitmap(HDC dc, UINT id, int x, int y) {
   BITMAP info{};
   ::GetObjectW(bitmap.get(), sizeof info, &info);
   HDC memory = ::CreateCompatibleDC(dc);
-  HGDIOBJ old = ::SelectObject(memory, bitmap.get());
-  ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  ::SelectObject(memory, old);
+  {
+    qv::ScopedSelectObject held(memory, bitmap.get());
+    ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+  }
   ::DeleteDC(memory);
 }
 
@@ -71,10 +73,8 @@ void CStateDisplayDecorationBar::Paint(HDC dc) {
 LRESULT CStateDisplayDecorationBar::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(m_hWnd, &ps);
+      CPaintDC dc(this);
       Paint(dc);
-      ::EndPaint(m_hWnd, &ps);
       return 0;
     }
     case WM_SETFOCUS:

@@ -1,6 +1,10 @@
 #include "app/message/deco/QvSetImageRotationDlg.h"
 
+#include <memory>
+
+#include "app/protocol/WindowMessages.h"
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/ScopedGdi.h"
 
 QvSetImageRotationDlg::QvSetImageRotationDlg(CWnd* parent) : QvUnFullScreenDlg(kTemplateId, parent) {
   SetSize(kWidth, kHeight);
@@ -20,7 +24,7 @@ void QvSetImageRotationDlg::LayOut() {
   GetClientRect(&client);
   const int width = client.right - client.left;
   HDC dc = ::GetDC(m_hWnd);
-  HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
+  auto font = std::make_unique<qv::ScopedSelectObject>(dc, reinterpret_cast<HGDIOBJ>(SendMessage(WM_GETFONT)));
   const auto textHeight = [&](int id, int boxWidth) {
     CString text;
     GetDlgItemText(id, text);
@@ -42,7 +46,7 @@ void QvSetImageRotationDlg::LayOut() {
   }
   y += 5;
   place(kButton, 90, y, 75, textHeight(kButton, 75) + 15);
-  ::SelectObject(dc, old);
+  font.reset();
   ::ReleaseDC(m_hWnd, dc);
 }
 
@@ -70,4 +74,12 @@ BOOL QvSetImageRotationDlg::OnCommand(WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   return QvUnFullScreenDlg::OnCommand(wParam, lParam);
+}
+
+LRESULT QvSetImageRotationDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kBackMessage) {
+    PostMessage(WM_COMMAND, IDCANCEL);
+    return 0;
+  }
+  return QvUnFullScreenDlg::WindowProc(message, wParam, lParam);
 }

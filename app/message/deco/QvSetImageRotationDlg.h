@@ -27,6 +27,7 @@ class QvSetImageRotationDlg : public QvUnFullScreenDlg {
 
  protected:
   BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
  private:
   void LayOut();

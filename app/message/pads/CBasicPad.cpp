@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/protocol/Commands.h"
+#include "app/protocol/WindowMessages.h"
 #include "platform/shell/ShellUi.h"
 #include "platform/ui/metrics/Metrics.h"
 
@@ -43,6 +44,9 @@ void CBasicPad::FitFirstChild() {
 
 LRESULT CBasicPad::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
+    case kBackMessage:
+      PostMessage(WM_COMMAND, IDCANCEL);
+      return 0;
     case WM_SETTINGCHANGE:  // the screen turned
       LayOut();
       break;

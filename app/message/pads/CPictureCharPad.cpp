@@ -193,10 +193,8 @@ void QvPictographPad::OnOK() {
 LRESULT QvPictographPad::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: {
-      PAINTSTRUCT ps;
-      HDC dc = ::BeginPaint(m_hWnd, &ps);
+      CPaintDC dc(this);
       Paint(dc);
-      ::EndPaint(m_hWnd, &ps);
       return 0;
     }
     case WM_GETDLGCODE:

@@ -4,48 +4,8 @@
 
 #include "app/foundation/UiMenus.h"
 #include "app/protocol/WindowMessages.h"
-#include "platform/framework/CFile.h"
 #include "platform/gdi/Gdi.h"
-
-bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines, size_t maxLines) {
-  lines->clear();
-  CFile file;
-  if (!file.Open(path.c_str(), CFile::modeRead | CFile::shareDenyWrite)) return false;
-  // UTF-16LE, two bytes a character; a line ends at CR immediately followed
-  // by LF, and what follows the last CR LF is no line.
-  std::wstring line;
-  bool cut = false;  // the line is past its length: the rest of it is dropped
-  bool cr = false;
-  unsigned char buffer[8192];
-  int pending = -1;  // the first byte of a character split over two reads
-  for (UINT got; lines->size() < maxLines && (got = file.Read(buffer, sizeof buffer)) > 0;) {
-    for (UINT i = 0; i < got && lines->size() < maxLines; ++i) {
-      if (pending < 0) {
-        pending = buffer[i];
-        continue;
-      }
-      const wchar_t ch = static_cast<wchar_t>(pending | (buffer[i] << 8));
-      pending = -1;
-      if (cr && ch == L'\n') {
-        lines->push_back(line);
-        line.clear();
-        cut = cr = false;
-        continue;
-      }
-      if (cr && !cut) line.push_back(L'\r');
-      cr = ch == L'\r';
-      if (cr || cut) continue;
-      if (line.size() < CTemplateDlg::kMaxLine) {
-        line.push_back(ch);
-        continue;
-      }
-      // Over-long: keep the line's head, never half of a surrogate pair.
-      if (line.back() >= 0xD800 && line.back() <= 0xDBFF) line.pop_back();
-      cut = true;
-    }
-  }
-  return true;
-}
+#include "platform/gdi/ScopedGdi.h"
 
 LRESULT CTemplateListBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
@@ -86,10 +46,11 @@ BOOL CTemplateDlg::OnInitDialog() {
   }
   if (!lines_.empty()) {
     HDC dc = ::GetDC(list_.m_hWnd);
-    HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HGDIOBJ>(list_.SendMessage(WM_GETFONT)));
     SIZE extent{};
-    ::GetTextExtentPoint32W(dc, lines_[longest].c_str(), static_cast<int>(lines_[longest].size()), &extent);
-    ::SelectObject(dc, old);
+    {
+      qv::ScopedSelectObject font(dc, reinterpret_cast<HGDIOBJ>(list_.SendMessage(WM_GETFONT)));
+      ::GetTextExtentPoint32W(dc, lines_[longest].c_str(), static_cast<int>(lines_[longest].size()), &extent);
+    }
     ::ReleaseDC(list_.m_hWnd, dc);
     list_.SetHorizontalExtent(extent.cx);
     list_.SetCurSel(0);

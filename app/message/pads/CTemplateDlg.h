@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/message/pads/CBasicPad.h"
+#include "app/message/pads/TemplateFile.h"
 #include "platform/framework/CListBox.h"
 
 // The list turns Enter into IDOK for its parent.
@@ -20,8 +21,6 @@ class CTemplateDlg : public CBasicPad {
   static constexpr UINT kMenuId = 178;
   static constexpr int kListId = 1204;
   static constexpr UINT kPickCommand = 40147;
-  // Characters a template line holds at most.
-  static constexpr size_t kMaxLine = 127;
 
   explicit CTemplateDlg(CWnd* parent) : CBasicPad(kTemplateId, parent) {}
 
@@ -45,8 +44,3 @@ class CTemplateDlg : public CBasicPad {
   int lastIndex_ = -1;
   bool enter_ = false;
 };
-
-// Reads a template file (UTF-16LE, lines ended by CR LF, a last line without
-// it dropped, lines cut to kMaxLine characters); false when it cannot be read.
-// At most `maxLines` lines are kept.
-bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines, size_t maxLines = 4096);

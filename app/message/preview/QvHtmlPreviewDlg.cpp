@@ -3,27 +3,13 @@
 #include <algorithm>
 
 #include "app/foundation/UiMenus.h"
+#include "app/mailops/InlineParts.h"
+#include "app/protocol/WindowMessages.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/shell/ShellUi.h"
 
-namespace {
-
-bool IsCidReference(const std::wstring& reference) {
-  if (reference.size() < 4) return false;
-  std::wstring head = reference.substr(0, 4);
-  for (wchar_t& c : head) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-  return head == L"cid:";
-}
-
-}  // namespace
-
 std::wstring QvHtmlPreviewDlg::ResolveReference(const QvMessageRecord& record, const std::wstring& reference) {
-  if (!IsCidReference(reference)) return {};
-  std::wstring id = reference;
-  for (wchar_t& c : id) c = (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-  // Stored ids are found with or without their "cid:".
-  const QvHtmlFile* file = record.inlineFiles.FindByContentId(id);
-  if (!file) file = record.inlineFiles.FindByContentId(id.substr(4));
+  const QvHtmlFile* file = FindInlinePart(record.inlineFiles, reference);
   return file ? file->GetPath() : std::wstring();
 }
 
@@ -62,6 +48,10 @@ BOOL QvHtmlPreviewDlg::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
 }
 
 LRESULT QvHtmlPreviewDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == kBackMessage) {
+    PostMessage(WM_COMMAND, IDCANCEL);
+    return 0;
+  }
   const LRESULT r = CDialog::WindowProc(message, wParam, lParam);
   if (message == WM_SIZE && body_.m_hWnd) body_.MoveWindow(0, 0, LOWORD(lParam), HIWORD(lParam));
   return r;

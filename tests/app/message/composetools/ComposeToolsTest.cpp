@@ -1,7 +1,8 @@
 // The input pads, the colour pads, the decoration bar, the rotation dialog,
-// the HTML preview and the template chooser's checks, run modally over a
-// scripted frame with the program's resources. Pictures of each window go to
+// the HTML preview and the template chooser, run modally over a scripted
+// frame with the program's resources; boxes come up for real and are recorded. Pictures of each window go to
 // composetools-*.png in the build folder.
+#include <array>
 #include <fstream>
 
 #include "app/foundation/PictureChars.h"
@@ -22,7 +23,8 @@
 #include "platform/shell/MenuBar.h"
 #include "platform/testing/Seams.h"
 #include "platform/ui/window/Screen.h"
-#include "tests/app/foundation/BoxSession.h"
+#include "app/mailops/MessageOperations.h"
+#include "tests/app/foundation/BrowserSession.h"
 
 namespace qv::test {
 namespace {
@@ -47,21 +49,36 @@ COLORREF ScreenPixel(HWND window, int x, int y) {
   ClientToScreen(window, &p);
   return qv::gdi::ColorOf(qv::ui::ScreenSurface()->Row(p.y)[p.x]);
 }
+std::array<LONG, 4> Box(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
 void Key(BYTE vk) {
   qv::seams::InjectKey(vk, true);
   qv::seams::InjectKey(vk, false);
 }
 void Command(UINT id) { ::PostMessageW(GetActiveWindow(), WM_COMMAND, id, 0); }
 
-class ComposeTools : public ProgramFrameTest {
+constexpr wchar_t kFolder[] = L"\\My Documents\\テンプレート";
+
+// Modal windows over the browser (the preview) take the script's steps too.
+WNDPROC g_browserProc = nullptr;
+LRESULT StepsOverBrowser(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_ENTERIDLE && wParam == MSGF_DIALOGBOX) {
+    if (!TakeStep(hwnd)) ::PostMessageW(reinterpret_cast<HWND>(lParam), WM_COMMAND, IDCANCEL, 0);
+    return 0;
+  }
+  return CallWindowProcW(g_browserProc, hwnd, message, wParam, lParam);
+}
+
+class ComposeTools : public BrowserTest {
  protected:
   void SetUp() override {
-    ProgramFrameTest::SetUp();
+    BrowserTest::SetUp();
     ASSERT_TRUE(target_.CreateEx(0, AfxRegisterWndClass(0), L"", WS_CHILD | WS_VISIBLE, 0, 0, 480, 200, *frame_, nullptr));
+    // The template folder, and the data folder a loaded template's parts are written to.
+    for (const wchar_t* f : {L"\\My Documents", kFolder, L"\\Application Data", L"\\Application Data\\QuvoMail"}) Folder(f);
   }
   void TearDown() override {
     CInputPad::SetProgramFolder(L"");
-    ProgramFrameTest::TearDown();
+    BrowserTest::TearDown();
   }
   void WriteDeviceFile(const std::string& name, const std::string& bytes) {
     std::ofstream(root_ + "/" + name, std::ios::binary) << bytes;
@@ -71,24 +88,34 @@ class ComposeTools : public ProgramFrameTest {
     for (wchar_t c : text) out += {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF)};
     return out;
   }
-  // The warnings shown while `run` runs, each answered.
-  std::vector<std::wstring> Boxes(const std::function<void()>& run) {
-    std::vector<std::wstring> texts;
-    qv::seams::SetQuestionAnswer(qv::seams::kShowMessageBox);
-    qv::seams::SetMessageBoxShownHandler([&](HWND box) {
-      WCHAR text[512];
-      GetDlgItemTextW(box, 0xFFFF, text, 512);
-      texts.push_back(text);
-      Key(VK_RETURN);
-    });
-    run();
-    return texts;
-  }
   std::wstring Res(UINT id) const {
     WCHAR text[512];
     return LoadStringW(res_, id, text, 512) > 0 ? text : L"";
   }
-
+  // Runs the chooser; the first step takes over the browser's idle turns.
+  INT_PTR Choose(QvTemplateFileBrowser& chooser, int mode, std::wstring* path,
+                 std::vector<std::function<void(QvFileBrowser&)>> steps) {
+    Script().push_back([&chooser] {
+      g_browserProc = reinterpret_cast<WNDPROC>(
+          SetWindowLongW(chooser.Window(), GWL_WNDPROC, reinterpret_cast<LONG_PTR>(StepsOverBrowser)));
+    });
+    for (auto& s : steps) Script().push_back([&chooser, s] { s(chooser); });
+    const INT_PTR end = chooser.Run(frame_->m_hWnd, kFolder, path, mode);
+    Script().clear();
+    return end;
+  }
+  static std::function<void(QvFileBrowser&)> Type(const std::wstring& name) {
+    return [name](QvFileBrowser& b) {
+      SetDlgItemTextW(b.Window(), QvFileBrowser::kNameField, name.c_str());
+      PressOk(b);
+    };
+  }
+  static std::function<void(QvFileBrowser&)> Pick(int index) {
+    return [index](QvFileBrowser& b) {
+      TapItem(b, index);
+      PressOk(b);
+    };
+  }
   Target target_;
 };
 
@@ -114,7 +141,7 @@ TEST_F(ComposeTools, PictographStepsWrapAndStopAtTheLastCharacter) {
 }
 
 TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
-  const std::wstring longLine(200, L'k'), pairLine = std::wstring(126, L'k') + L"\U0001F600";
+  const std::wstring longLine(200, L'k');
   struct Case {
     std::string bytes;
     std::vector<std::wstring> want;
@@ -128,7 +155,6 @@ TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
       {Utf16(std::wstring(126, L'k')) + Utf16(L"\xD83D\xDE00") + Utf16(L"\r\n"), {std::wstring(126, L'k')}},
       {Utf16(L"a\r\n") + "b", {L"a"}},  // an odd byte at the end
   };
-  (void)pairLine;
   for (const Case& c : cases) {
     WriteDeviceFile("FaceMark.pad", c.bytes);
     std::vector<std::wstring> lines;
@@ -167,8 +193,11 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
        {{1, {web[251]}}}, {}, 0},
       {"the other pad from the pictographs", kPadPictureChar, {[] { Command(kToWebPadCommand); }}, FALSE, L"", {}, {1}, 1},
       {"the other pad from the web set", kPadWebPictChar, {[] { Command(kToPicturePadCommand); }}, FALSE, L"", {}, {0}, 1},
-      {"closed", kPadPictureChar, {[] { Command(kPadCloseCommand); }}, FALSE, L"", {}, {}, 0},
-      {"a face mark with Enter", kPadTemplate, {keys({VK_DOWN, VK_RETURN})}, TRUE, L"あいう", {{2, L"あいう"}}, {}, 0},
+      {"closed before the OK behind", kPadPictureChar, {[] { Command(kPadCloseCommand), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
+      {"Back cancels before the OK behind it", kPadTemplate,
+       {[] { SendMessageW(GetActiveWindow(), kBackMessage, 0, 0), Command(IDOK); }}, FALSE, L"", {}, {}, 0},
+      {"a face mark with Enter", kPadTemplate,
+       {[] { qv::seams::SaveScreenPng(BuildFile("composetools-facemarks.png")); }, keys({VK_DOWN, VK_RETURN})}, TRUE, L"あいう", {{2, L"あいう"}}, {}, 0},
       {"no pad of that type", static_cast<e_pad_type>(3), {}, FALSE, L"", {}, {}, 0},
   };
   for (const Case& c : cases) {
@@ -203,14 +232,17 @@ TEST_F(ComposeTools, PadsSendPickAndHandOverToTheOtherPad) {
   // A pictograph set that is not installed: the pad closes at once.
   SetPictureCharLibraryNames(L"\\Windows\\none.dll", nullptr);
   CInputPad missing;
+  Script().push_back([] { Command(IDOK); });  // would pick, were the pad up
   EXPECT_EQ(missing.CreateInputPad(kPadPictureChar, &target_), FALSE);
+  EXPECT_EQ(Script().size(), 1u);
+  Script().clear();
   SetPictureCharLibraryNames(nullptr, nullptr);
   // A missing face-mark file: the message, and nothing picked.
   CInputPad::SetProgramFolder(L"\\nowhere\\");
   CInputPad pad;
-  int result = -1;
-  EXPECT_EQ(Boxes([&] { result = pad.CreateInputPad(kPadTemplate, &target_); }), std::vector<std::wstring>{Res(20209)});
-  EXPECT_EQ(result, FALSE);
+  boxes_.clear();
+  EXPECT_EQ(pad.CreateInputPad(kPadTemplate, &target_), FALSE);
+  EXPECT_EQ(boxes_, std::vector<std::wstring>{Res(20209)});
 }
 
 TEST_F(ComposeTools, PictographPadSitsAboveTheMenuBarAndFramesItsSelection) {
@@ -239,9 +271,9 @@ TEST_F(ComposeTools, PictographPadSitsAboveTheMenuBarAndFramesItsSelection) {
   EXPECT_NE(bar, nullptr);
   EXPECT_EQ(frame, GetSysColor(COLOR_HIGHLIGHT));
   EXPECT_NE(inside, frame);
-  const RECT base = CBasicPad::DefaultRect({0, 0, 480, 800}, 52, 0);
-  EXPECT_EQ(base.top, 740 - (800 - 104 - 8) / 3);
-  EXPECT_EQ(CBasicPad::DefaultRect({0, 0, 480, 800}, 52, 20).bottom - CBasicPad::DefaultRect({0, 0, 480, 800}, 52, 20).top, 222);
+  // A third of the area less two captions; with items, whole items and 2.
+  EXPECT_EQ(Box(CBasicPad::DefaultRect({0, 0, 480, 800}, 52, 0)), Box({0, 740 - 229, 480, 740}));
+  EXPECT_EQ(Box(CBasicPad::DefaultRect({0, 0, 480, 800}, 52, 20)), Box({0, 740 - 222, 480, 740}));
 }
 
 TEST_F(ComposeTools, ColourPadsFocusPickAndPaintTheirColours) {
@@ -287,14 +319,12 @@ TEST_F(ComposeTools, ColourPadsFocusPickAndPaintTheirColours) {
         RECT r{};
         GetWindowRect(button, &r);
         MapWindowPoints(nullptr, dlg, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, at.x) << c.what << i;
-        EXPECT_EQ(r.top, at.y) << c.what << i;
-        EXPECT_EQ(r.right - r.left, 44) << c.what << i;
+        EXPECT_EQ(Box(r), Box({at.x, at.y, at.x + 44, at.y + 44})) << c.what << i;
         swatches.emplace_back(ScreenPixel(dlg, at.x + 22, at.y + 22), e.color);
       }
       qv::seams::SaveScreenPng(BuildFile(c.pen ? "composetools-penpad.png" : "composetools-colourpad.png"));
-      if (c.end == 0) PostMessageW(dlg, kBackMessage, 0, 0);
-      else if (c.end == IDOK) Command(IDOK);
+      if (c.end == 0) SendMessageW(dlg, kBackMessage, 0, 0);  // ends it before the OK behind
+      if (c.end <= IDOK) Command(IDOK);
       else PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(c.end, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dlg, static_cast<int>(c.end))));
     });
     EXPECT_EQ(pad.DoModal(), c.result) << c.what;
@@ -304,10 +334,8 @@ TEST_F(ComposeTools, ColourPadsFocusPickAndPaintTheirColours) {
     ASSERT_EQ(swatches.size(), 24u) << c.what;
     // A few bitmaps serve both pads: they show the pen's shade of the colour.
     const auto near = [](COLORREF a, COLORREF b) {
-      for (int shift : {0, 8, 16}) {
-        if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) > 0x10) return false;
-      }
-      return true;
+      return std::abs(int(a & 0xFF) - int(b & 0xFF)) + std::abs(int(a >> 8 & 0xFF) - int(b >> 8 & 0xFF)) +
+                 std::abs(int(a >> 16 & 0xFF) - int(b >> 16 & 0xFF)) <= 0x20;
     };
     for (const auto& [painted, wanted] : swatches) EXPECT_TRUE(near(painted, wanted)) << c.what << " " << std::hex << painted;
   }
@@ -351,6 +379,16 @@ TEST_F(ComposeTools, DecorationBarShowsTheStateAndSkipsRepaints) {
   state.display = 0;
   bar.Update();
   EXPECT_NE(ScreenPixel(bar, 182 + 12, 3 + 19), 0x303030u);
+  // Landscape: a column at the bar's left, the colour at y 22.
+  qv::seams::SetLandscape(true);
+  target_.SetWindowPos(nullptr, 0, 0, 800, 480, SWP_NOZORDER);
+  bar.SetWindowPos(nullptr, 0, 0, 48, 376, SWP_NOZORDER);
+  bar.Invalidate();
+  bar.UpdateWindow();
+  EXPECT_EQ(ScreenPixel(bar, 5 + 19, 22 + 31), 0xFFCCCCu);
+  EXPECT_EQ(ScreenPixel(bar, 26 + 19, 3 + 31), ScreenPixel(bar, 47, 3 + 31));  // the ground, not a picture
+  qv::seams::SaveScreenPng(BuildFile("composetools-decoration-landscape.png"));
+  qv::seams::SetLandscape(false);
   state.InitFormat();
   EXPECT_EQ(state.sizeStep, 3);
   EXPECT_EQ(state.alignment, 2);  // the paragraph's alignment stays
@@ -374,6 +412,9 @@ TEST_F(ComposeTools, RotationDialogStacksItsControlsAndReadsTheAngle) {
         MapWindowPoints(nullptr, h, reinterpret_cast<POINT*>(&r), 2);
         boxes.push_back(r);
       }
+      RECT client{};
+      GetClientRect(h, &client);
+      boxes.push_back(client);
       if (c.radio) CheckRadioButton(h, QvSetImageRotationDlg::kRadio90, QvSetImageRotationDlg::kRadio0, c.radio);
       UpdateWindow(h);
       if (c.radio == QvSetImageRotationDlg::kRadio90) qv::seams::SaveScreenPng(BuildFile("composetools-rotation.png"));
@@ -381,7 +422,8 @@ TEST_F(ComposeTools, RotationDialogStacksItsControlsAndReadsTheAngle) {
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_EQ(dlg.GetAngle(), c.angle);
-    ASSERT_EQ(boxes.size(), 4u);
+    ASSERT_EQ(boxes.size(), 5u);
+    EXPECT_LE(boxes[3].bottom, boxes[4].bottom);  // the button is not cut off
     EXPECT_EQ(boxes[0].left, 5);
     EXPECT_EQ(boxes[0].top, 5);
     EXPECT_EQ(boxes[1].left, 30);
@@ -392,15 +434,7 @@ TEST_F(ComposeTools, RotationDialogStacksItsControlsAndReadsTheAngle) {
   }
 }
 
-TEST_F(ComposeTools, TemplateNamesLimitsAndPictureTrimming) {
-  struct Name {
-    const wchar_t* name;
-    bool ok;
-  };
-  for (const Name& n : {Name{L"挨拶", true}, Name{L"greeting.WHM", true}, Name{L"a.b.whm", false}, Name{L"a.b", false},
-                        Name{L"a/b", false}, Name{L"tab\t", false}, Name{L"del\x7f", false}, Name{L"x{1}", false}}) {
-    EXPECT_EQ(QvTemplateFileBrowser::IsValidSaveName(n.name), n.ok) << n.name;
-  }
+TEST_F(ComposeTools, TemplateLimitsAndPictureTrimming) {
   QvMessageRecord record;
   record.htmlText = L"<p>x</p>";
   EXPECT_TRUE(QvTemplateFileBrowser::FitsLimits(153600, record));
@@ -438,21 +472,11 @@ TEST_F(ComposeTools, TemplateNamesLimitsAndPictureTrimming) {
 }
 
 TEST_F(ComposeTools, PreviewShowsTheHtmlWithItsCidPictures) {
-  const Bytes red = MakeJpeg([] {
-    Pixels p{64, 64, std::vector<DWORD>(64 * 64, kRed)};
-    return p;
-  }());
+  const Bytes red = MakeJpeg(Pixels{64, 64, std::vector<DWORD>(64 * 64, kRed)});
   WriteDeviceFile("red.jpg", std::string(red.begin(), red.end()));
-  QvMessageRecord record;
+  QvMessageRecord record;  // the reference in any case finds the part
   record.htmlText = L"<p>テンプレート</p><img src=\"CID:Red@Part\">";
   record.inlineFiles.Add(L"\\red.jpg", L"red.jpg", L"image/jpeg", L"cid:red@part");
-  struct Ref {
-    const wchar_t* ref;
-    std::wstring want;
-  };
-  for (const Ref& r : {Ref{L"cid:RED@part", L"\\red.jpg"}, Ref{L"red@part", L""}, Ref{L"cid:other", L""}}) {
-    EXPECT_EQ(QvHtmlPreviewDlg::ResolveReference(record, r.ref), r.want) << r.ref;
-  }
   ASSERT_TRUE(InitializeHtmlEditCtrl(nullptr, 0));
   int redPixels = 0;
   QvHtmlPreviewDlg dlg(frame_);
@@ -475,6 +499,84 @@ TEST_F(ComposeTools, PreviewShowsTheHtmlWithItsCidPictures) {
   });
   EXPECT_EQ(dlg.DoModal(), IDOK);
   EXPECT_GT(redPixels, 32 * 32 / 4 / 2);
+}
+
+TEST_F(ComposeTools, SaveNamesAreCheckedAndGetTheirExtensionOnce) {
+  struct Case {
+    std::vector<std::wstring> typed;
+    std::wstring path;
+    size_t refusals;
+  };
+  const std::wstring folder = kFolder;
+  const Case cases[] = {
+      {{L"挨拶"}, folder + L"\\挨拶.whm", 0},
+      {{L"a.b", L"ok.WHM"}, folder + L"\\ok.WHM", 1},
+      {{L"x|y", L"a.b.whm", L"夏"}, folder + L"\\夏.whm", 2},
+      {{L"tab\t", L"del\x7f", L"x{1}", L"a/b", L"x"}, folder + L"\\x.whm", 4},
+  };
+  for (const Case& c : cases) {
+    boxes_.clear();
+    QvTemplateFileBrowser chooser;
+    std::vector<std::function<void(QvFileBrowser&)>> steps;
+    for (const std::wstring& t : c.typed) steps.push_back(Type(t));
+    std::wstring path;
+    EXPECT_EQ(Choose(chooser, QvTemplateFileBrowser::kSave, &path, steps), 1) << c.path;
+    EXPECT_EQ(path, c.path);
+    EXPECT_EQ(boxes_, std::vector<std::wstring>(c.refusals, Res(20197))) << c.path;
+  }
+}
+
+TEST_F(ComposeTools, ChosenTemplatesAreLimitedTrimmedAndPreviewedFirst) {
+  // A template with a PNG among its pictures, one too large, one not a template.
+  const Bytes jpeg = MakeJpeg(Quarters(16, 16)), png = MakePng(Quarters(16, 16), PngKind::Rgb);
+  LayBytes(L"\\a.jpg", jpeg);
+  LayBytes(L"\\b.png", png);
+  QvMessageRecord made;
+  made.htmlText = L"<p>夏のご挨拶</p><img src=\"cid:a@x\"><img src=\"cid:b@x\">";
+  made.inlineFiles.Add(L"\\a.jpg", L"a.jpg", L"image/jpeg", L"cid:a@x");
+  made.inlineFiles.Add(L"\\b.png", L"b.png", L"image/png", L"cid:b@x");
+  ASSERT_TRUE(SaveHtmlTemplate(made, std::wstring(kFolder) + L"\\a-summer.whm"));
+  Lay(std::wstring(kFolder) + L"\\b-big.whm", 10 * 1024 * 1024);
+  LayBytes(std::wstring(kFolder) + L"\\c-bad.whm", Bytes{'<', 's', 'c', 'r', 'i', 'p', 't', '>'});
+  struct Case {
+    const char* what;
+    int item;
+    bool previewOk;
+    INT_PTR result;
+    std::vector<std::wstring> boxes;
+  };
+  const Case cases[] = {
+      {"taken after the preview, the PNG dropped", 0, true, 1, {Res(20199)}},
+      {"the preview cancelled: the browser stays", 0, false, 2, {Res(20199)}},
+      {"10 MB is refused unread", 1, true, 2, {Res(20198)}},
+  };
+  for (const Case& c : cases) {
+    boxes_.clear();
+    QvTemplateFileBrowser chooser;
+    bool previewed = false;
+    std::vector<std::function<void(QvFileBrowser&)>> steps{Pick(c.item)};
+    if (c.item == 0) {
+      steps.push_back([&previewed, ok = c.previewOk](QvFileBrowser&) {
+        previewed = true;
+        ::PostMessageW(GetActiveWindow(), WM_COMMAND, ok ? IDOK : IDCANCEL, 0);
+      });
+    }
+    std::wstring path;
+    EXPECT_EQ(Choose(chooser, QvTemplateFileBrowser::kChoose, &path, steps), c.result) << c.what;
+    EXPECT_EQ(previewed, c.item == 0) << c.what;
+    EXPECT_EQ(boxes_, c.boxes) << c.what;
+    if (c.result != 1) continue;
+    EXPECT_EQ(path, std::wstring(kFolder) + L"\\a-summer.whm");
+    EXPECT_NE(std::wstring(chooser.Record().htmlText.GetString()).find(L"夏のご挨拶"), std::wstring::npos);
+    EXPECT_EQ(chooser.Record().inlineFiles.GetCount(), 1u);
+  }
+  // Not a template: the engine's box, then the chooser's.
+  boxes_.clear();
+  QvTemplateFileBrowser chooser;
+  std::wstring path;
+  EXPECT_EQ(Choose(chooser, QvTemplateFileBrowser::kChoose, &path, {Pick(2)}), 2);
+  ASSERT_FALSE(boxes_.empty());
+  EXPECT_EQ(boxes_.back(), Res(20207));
 }
 
 }  // namespace
