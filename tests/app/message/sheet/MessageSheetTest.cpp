@@ -3,13 +3,10 @@
 // kinds each entry and switch leads to, the close request in every kind
 // (the composed message is stored or kept, never dropped), sending again,
 // a send the program is too busy for, and the sheets' temporary folders.
-#include <algorithm>
 #include <map>
 
 #include "app/foundation/CloseRequest.h"
 #include "app/foundation/MessageBoxes.h"
-#include "app/foundation/PictureText.h"
-#include "app/foundation/QvPictureCharBitmap.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/TempFiles.h"
 #include "app/message/pages/QvMessagePage.h"
@@ -19,10 +16,8 @@
 #include "app/shell/mainframe/AttachmentRequest.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/transport/Sender.h"
-#include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/testing/Seams.h"
 #include "platform/ui/MessageBoxSeam.h"
-#include "tests/app/foundation/BoxSession.h"
 #include "tests/app/mailops/MailOpsFixture.h"
 
 namespace qv::test {
@@ -138,6 +133,14 @@ class MessageSheetTest : public MailOpsTest {
   static std::function<void()> Send(UINT message, WPARAM w = 0) {
     return [message, w] { UpSheet()->SendMessage(message, w, 0); };
   }
+  // The title bar's OK, answered No: the sheet closes storing nothing.
+  std::function<void()> CloseNo() {
+    return [this] {
+      answer_ = IDNO;
+      UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
+      answer_ = IDYES;
+    };
+  }
 
   TestAccount work_;
   Owner* owner_ = nullptr;
@@ -157,12 +160,7 @@ TEST_F(MessageSheetTest, KindsFollowTheEntriesAndTheSwitches) {
   std::vector<std::string> seen;
   auto look = [&seen] { seen.push_back(Shown(UpSheet())); };
   auto command = [](UINT id) { return Send(WM_COMMAND, id); };
-  // Each nested sheet is closed with "No" to the store question.
-  auto closeNo = [this] {
-    answer_ = IDNO;
-    UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
-    answer_ = IDYES;
-  };
+  auto closeNo = CloseNo();
   Script() = {look, command(kReplySenderCommand), look, closeNo, command(kForwardMessageCommand), look, closeNo,
               Send(WM_COMMAND, IDOK)};
   QvMessageSheet::ViewMessage(work_.trays[0], received);
@@ -287,43 +285,11 @@ TEST_F(MessageSheetTest, AttachmentsOnlyFromTheRequestsOwnList) {
   std::vector<int> counts;
   for (const std::wstring& args : {std::wstring(L"mailto:x@example.jp"), JoinComposeArgs(L"mailto:x@example.jp", list)}) {
     Script() = {[&] { counts.push_back(static_cast<int>(UpSheet()->Record().attachmentPaths.GetSize())); },
-                [this] {
-                  answer_ = IDNO;
-                  UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
-                }};
+                CloseNo()};
     QvMessageSheet::EditMessageFile(owner_, args.c_str(), 0);
   }
   EXPECT_EQ(counts, (std::vector<int>{0, 1}));
   EXPECT_EQ(GetFileAttributesW(list.c_str()), INVALID_FILE_ATTRIBUTES) << "the list is taken once";
-}
-
-// The program's own pages in the sheet: compose plain, then decorated, and
-// a received mail read; kept as message-sheet-plain.png, -deco.png and -view.png.
-TEST_F(MessageSheetTest, TheComposeSheetWithItsOwnPages) {
-  QvMessageSheet::SetToolPageMaker(nullptr);
-  // The body controls, registered as the program registers them.
-  LoadPictureCharLibraries();
-  static const HtmlEditTextPainter painter = {FitPictureText, DrawPictureText};
-  SetHtmlEditTextPainter(&painter);
-  InitializeHtmlEditCtrl(nullptr, 0);
-  std::vector<std::string> seen;
-  auto keep = [&seen](const char* name) {
-    return [&seen, name] {
-      QvMessageSheet* sheet = UpSheet();
-      sheet->UpdateWindow();
-      seen.push_back(std::to_string(sheet->PageKind()) + " " + std::to_string(sheet->GetPageCount()));
-      EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile(name)));
-    };
-  };
-  Script() = {keep("message-sheet-plain.png"), Send(WM_COMMAND, kDecorateCommand), keep("message-sheet-deco.png"),
-              [this] {
-                answer_ = IDNO;
-                UpSheet()->SendMessage(WM_COMMAND, MAKEWPARAM(IDOK, 0x1000), 0);
-              }};
-  EXPECT_FALSE(QvMessageSheet::ComposeNewMessage(owner_, L"you@example.jp"));
-  Script() = {keep("message-sheet-view.png"), Send(WM_COMMAND, IDOK)};
-  QvMessageSheet::ViewMessage(work_.trays[0], StoreMail(0, QvMessageInterface::kReceived, kReceived));
-  EXPECT_EQ(seen, (std::vector<std::string>{"1 1", "2 1", "4 1"}));
 }
 
 }  // namespace
