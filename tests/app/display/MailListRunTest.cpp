@@ -88,21 +88,6 @@ std::string Iso2022jp(const std::wstring& text) {
   return out;
 }
 
-std::string Base64(const std::string& bytes) {
-  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-  std::string out;
-  for (size_t i = 0; i < bytes.size(); i += 3) {
-    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
-    if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
-    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
-    out += kDigits[(n >> 18) & 63];
-    out += kDigits[(n >> 12) & 63];
-    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
-    out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
-  }
-  return out;
-}
-
 const wchar_t* const kNames[] = {L"山田太郎", L"鈴木花子", L"佐藤一郎", L"高橋美咲", L"田中健"};
 const wchar_t* const kTopics[] = {L"会議の日程について", L"週報", L"お見積りのご依頼", L"新年会のお知らせ",
                                   L"出張報告", L"資料送付の件", L"打ち合わせ議事録"};
