@@ -458,13 +458,16 @@ void QvMessageSheet::OnCloseQuestion() {
 void QvMessageSheet::OnCloseRequest() {
   ReleaseHtmlView();
   if (IsComposing()) {
-    if (auto* active = dynamic_cast<QvToolPage*>(GetActivePage())) active->OnSheetClosing(0, 0);
+    auto* active = dynamic_cast<QvToolPage*>(GetActivePage());
+    if (active) active->OnSheetClosing(0, 0);
     // The message being composed is never lost to a close: a page that
     // cannot give its content keeps the sheet, and a store that fails
     // leaves a copy of its own in the Drafts before the sheet goes.
     bool kept = StoreAllPages();
     if (kept) kept = StoreAsDraft() || StoreRecoveryCopy();
     if (!kept) {
+      // The close is off: the page takes its checks back.
+      if (active) active->OnSheetClosing(1, 0);
       ClosePendingFlag = false;
       CloseReactivatedFlag = true;
       ShowErrorBoxRes(m_hWnd, kErrorNotStored);

@@ -32,7 +32,7 @@ class LoggingToolPage : public QvToolPage {
   LoggingToolPage(Tool tool, QvMessageRecord* record) : QvToolPage(137, record, 0, nullptr, 0), tool_(tool) {}
   BOOL StorePage(int active) override { return Log("store" + std::to_string(active)) && !veto; }
   void DiscardPicture(int, int) override { Log("discard"); }
-  void OnSheetClosing(int, int) override { Log("closing"); }
+  void OnSheetClosing(int flag, int) override { Log("closing" + std::to_string(flag)); }
   BOOL CheckBeforeSend(int) override { return Log("check"); }
   Tool tool_;
   static inline bool veto = false;
@@ -180,9 +180,9 @@ TEST_F(MessageSheetTest, KindsFollowTheEntriesAndTheSwitches) {
 // stored; in both the close goes on to the main window.
 TEST_F(MessageSheetTest, CloseRequestStoresInEveryComposeKindAndPassesTheCloseOn) {
   const std::map<int, std::vector<std::string>> pageCalls = {
-      {0, {"hw-edit closing", "hw-edit store1", "plain-edit store0", "hw-edit discard"}},
-      {1, {"plain-edit closing", "plain-edit store1"}},
-      {2, {"deco-edit closing", "deco-edit store1"}},
+      {0, {"hw-edit closing0", "hw-edit store1", "plain-edit store0", "hw-edit discard"}},
+      {1, {"plain-edit closing0", "plain-edit store1"}},
+      {2, {"deco-edit closing0", "deco-edit store1"}},
       {3, {}}, {4, {}}, {5, {}}};
   for (const auto& [kind, calls] : pageCalls) {
     SCOPED_TRACE(kind);
@@ -213,6 +213,8 @@ TEST_F(MessageSheetTest, CloseRequestNeverDropsTheComposedMessage) {
               Send(kCloseRequestMessage)};
   RunKind(1);
   EXPECT_TRUE(stayed);
+  ASSERT_GE(Calls().size(), 3u);
+  EXPECT_EQ(Calls()[2], "plain-edit closing1") << "the page takes its checks back when the close is off";
   ASSERT_EQ(boxes_.size(), 1u);
   EXPECT_EQ(boxes_[0], LoadResString(20060).GetString());
   // The stored message is gone under the sheet: the update fails, the copy does not.
