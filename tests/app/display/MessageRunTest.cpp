@@ -16,6 +16,7 @@
 #include "app/protocol/MailListCommands.h"
 #include "app/protocol/WindowMessages.h"
 #include "engine/public/content/Email.h"
+#include "platform/base/WideText.h"
 #include "engine/public/content/EmlCompose.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
@@ -165,9 +166,13 @@ class MessageRun : public DisplayTest {
   }
   static size_t CountIn(DWORD folderId) { return CountStored(kAccount, folderId); }
   // The program up on the launcher, then the receive box's list on its newest mail.
-  HWND OpenList(const std::vector<std::string>& env = {}) {
+  void Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
     log_ = root_ + "/program.log";
-    pid_ = StartProgram(root_, log_, {}, env);
+    pid_ = StartProgram(root_, log_, args, env);
+    ASSERT_GT(pid_, 0);
+  }
+  HWND OpenList(const std::vector<std::string>& env = {}) {
+    Start({}, env);
     EXPECT_TRUE(Within(std::chrono::seconds(30), [&] {
       return ReadFile(log_).find("QvMail: launcher shown") != std::string::npos;
     })) << ReadFile(log_);
@@ -274,6 +279,29 @@ TEST_F(MessageRun, ReadStepReplyStoreAndSendThroughPostfix) {
   EXPECT_TRUE(std::any_of(stored.begin(), stored.end(), [&](const std::string& r) { return bare(r) == bare(bytes); }))
       << "stored as sent, byte for byte but the line ends";
   Keep("message-run-6-received.png");
+}
+
+// Another program's compose request: a mailto (in the device's code page) with a pictograph in its
+// body and a file to attach; the mail is stored as a draft with both.
+TEST_F(MessageRun, AComposeRequestWithAPictographAndAnAttachmentStoredAsDraft) {
+  if (IsSkipped()) return;
+  MakeBox({}, nullptr);
+  std::filesystem::create_directories(root_ + "/My Documents");
+  std::ofstream(root_ + "/My Documents/note.txt") << "attached note\r\n";
+  Start({"mailto:shop@example.jp?subject=order&body=%90%B0%F8%9F", "-attach", "\\My Documents\\note.txt"});
+  HWND sheet = AwaitSheet();
+  ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
+  Keep("message-run-7-compose-request.png");
+  ASSERT_TRUE(PostMessageW(sheet, WM_COMMAND, kSaveDraftCommand, 0));
+  ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(sheet); })) << Tail(ReadFile(log_));
+  const std::vector<std::string> drafts = RawIn(drafts_);
+  ASSERT_EQ(drafts.size(), 1u);
+  std::string raw = drafts[0];
+  Email mail;
+  ASSERT_TRUE(EmlCompose().Decode(&mail, &raw));
+  EXPECT_NE(mail.body.find(L"晴\xE63E"), std::wstring::npos) << qv::WideToUtf8(mail.body) << "\n" << raw;
+  ASSERT_EQ(mail.attachments.size(), 1u) << raw;
+  EXPECT_NE(raw.find("note.txt"), std::string::npos);
 }
 
 TEST_F(MessageRun, HostileMailIsShownWithNothingRunOrWrittenOutside) {
