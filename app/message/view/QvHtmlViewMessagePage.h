@@ -32,6 +32,7 @@ class QvHtmlViewMessagePage : public QvViewMessagePage {
   CString BodySelection() override;
   // Warns when the mail has no attachments of its own, else asks.
   bool AskRemoveAttachments() override;
+  bool BodyLinksComposeAsMailto() const override { return true; }
   afx_msg void OnOpenInBrowser();
   afx_msg void OnSaveTemplate();
   afx_msg LRESULT OnPartDropped(WPARAM wParam, LPARAM lParam);

@@ -501,23 +501,23 @@ void QvViewMessagePage::OnShortMail() {
 }
 
 void QvViewMessagePage::OnComposeTo() {
+  if (!g_entries.compose) return;
   const int row = FocusedRow();
-  CString address;
   if (row == kFromRow || row == kToRow || row == kCcRow) {
+    // The address under the caret of the focused header field.
     QvAddressView* field = AddressField(static_cast<Row>(row));
     CStringArray all;
     if (field) field->GetAddresses(all);
     const int index = field ? field->GetCurrentIndex() : 0;
-    if (index >= 0 && index < all.GetSize()) address = all[index];
-  } else {
-    CString target, argument;
-    if (CurrentBodyLink(target) != QvLinkRange::kMail ||
-        ClassifyLinkTarget(target.GetString(), argument) != QvLinkAction::kCompose) {
-      return;
-    }
-    address = argument;
+    if (index >= 0 && index < all.GetSize() && !all[index].IsEmpty()) g_entries.compose(this, all[index], false);
+    return;
   }
-  if (!address.IsEmpty() && g_entries.compose) g_entries.compose(this, address, false);
+  CString target, argument;
+  if (CurrentBodyLink(target) == QvLinkRange::kMail &&
+      ClassifyLinkTarget(target.GetString(), argument) == QvLinkAction::kCompose) {
+    // The decorated page hands the whole link on, as a "mailto:" request.
+    g_entries.compose(this, argument, BodyLinksComposeAsMailto());
+  }
 }
 
 // --- Commands -----------------------------------------------------------------

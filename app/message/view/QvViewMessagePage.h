@@ -94,6 +94,8 @@ class QvViewMessagePage : public QvBaseMessagePage {
   virtual int CurrentBodyLink(CString& target) = 0;
   // The body's selected text, line ends as "\r\n".
   virtual CString BodySelection();
+  // Whether "compose to" on a body link hands the whole "mailto:" request on.
+  virtual bool BodyLinksComposeAsMailto() const { return false; }
   // Asks before the attachments are removed; true to go on.
   virtual bool AskRemoveAttachments();
   // Makes `control` in the place of the template's control `id`, with its

@@ -207,6 +207,11 @@ TEST_F(ViewPages, LinksActOnlyAsTheirSchemeAllows) {
     EXPECT_EQ(std::wstring(dialled.GetString()), c.dialled ? c.dialled : L"") << c.target;
   }
   qv::seams::SetQuestionHandler(nullptr);
+  // "Compose to" on a header field takes the address under its caret.
+  composed().clear();
+  page->Field(QvBaseMessagePage::kToRow)->SetFocus();
+  page->SendMessage(WM_COMMAND, 40098, 0);
+  EXPECT_EQ(composed(), std::vector<std::wstring>{L"me@example.com"});
 }
 
 // "image:" takes only a file below the message's own folder.
@@ -242,9 +247,13 @@ TEST_F(ViewPages, PluginsRunByFullPath) {
   std::filesystem::copy_file(BuildFile("tests/libQvViewPlugin.so"), Host("Plugins/Echo.dll"));
   const std::string log = Host("plugin.log");
   ::setenv("QV_VIEW_PLUGIN_LOG", log.c_str(), 1);
+  // 59 more under other names: the menu shows the first 50.
+  for (int i = 0; i < 59; ++i) {
+    std::filesystem::copy_file(BuildFile("tests/libQvViewPlugin.so"), Host("Plugins/More" + std::to_string(10 + i) + ".dll"));
+  }
   QvViewMessagePage* page = Show(Plain("me@example.com", "", "record"), 0);
-  ASSERT_EQ(page->Plugins().size(), 1u);
-  EXPECT_EQ(page->Plugins().begin()->first, L"\\Plugins\\Echo.dll");
+  ASSERT_EQ(page->Plugins().size(), 60u);
+  EXPECT_EQ(page->Plugins().begin()->first, L"\\Plugins\\Echo.dll") << "map order: the path";
   // The page menu's "その他" lists it under the first plug-in command.
   CMenu menu;
   ASSERT_TRUE(menu.LoadMenu(173));
@@ -252,9 +261,12 @@ TEST_F(ViewPages, PluginsRunByFullPath) {
   HMENU popup = menu.GetSubMenu(0)->GetSafeHmenu();
   HMENU other = ::GetSubMenu(popup, ::GetMenuItemCount(popup) - 3);
   ASSERT_NE(other, nullptr);
-  EXPECT_EQ(::GetMenuItemID(other, ::GetMenuItemCount(other) - 1), QvViewMessagePage::kFirstPluginCommand);
+  ASSERT_EQ(::GetMenuItemCount(other), 1 + QvViewMessagePage::kMaxPlugins) << "a separator and 50 plug-ins";
+  EXPECT_EQ(::GetMenuItemID(other, 1), QvViewMessagePage::kFirstPluginCommand);
+  EXPECT_EQ(::GetMenuItemID(other, QvViewMessagePage::kMaxPlugins), QvViewMessagePage::kFirstPluginCommand + 49);
   page->SendMessage(WM_COMMAND, QvViewMessagePage::kFirstPluginCommand, 0);
-  page->SendMessage(WM_COMMAND, QvViewMessagePage::kFirstPluginCommand + 1, 0);  // no such plug-in
+  // The 51st plug-in has no command: past the menu's 50 nothing runs.
+  page->SendMessage(WM_COMMAND, QvViewMessagePage::kFirstPluginCommand + QvViewMessagePage::kMaxPlugins, 0);
   std::ifstream in(log);
   std::stringstream got;
   got << in.rdbuf();

@@ -1,7 +1,10 @@
 // A message-window plug-in for the reading page's tests: an engine plug-in
-// by its identification, and "ExecutePlugIn" that appends the window it was
+// by its identification, named after its own file (so that copies under
+// other names are other plug-ins), and "ExecutePlugIn" that appends the window it was
 // given (0 or 1) and the three texts, UTF-8, one per line, to the host file
 // $QV_VIEW_PLUGIN_LOG; a subject "throw" makes it throw instead.
+#include <dlfcn.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -39,9 +42,16 @@ std::string Utf8(const wchar_t* text) {
 
 VIEW_PLUGIN_API int GetPluginInfo(int which, wchar_t** text) {
   static wchar_t identification[] = L"QuvoMailPlugIn 01";
-  static wchar_t title[] = L"記録する";
+  static std::wstring title;
   if (text == nullptr || which < 0 || which > 1) return 0;
-  *text = which == 0 ? identification : title;
+  if (title.empty()) {
+    Dl_info info{};
+    dladdr(reinterpret_cast<void*>(&GetPluginInfo), &info);
+    const std::string path = info.dli_fname ? info.dli_fname : "";
+    const std::string name = path.substr(path.find_last_of('/') + 1);
+    title = L"記録:" + std::wstring(name.begin(), name.end());
+  }
+  *text = which == 0 ? identification : title.data();
   return 1;
 }
 
