@@ -122,6 +122,8 @@ BOOL QvDecoEditMessagePage::OnInitDialog() {
     }
   }
   QvEditMessagePage::OnInitDialog();
+  // The template's editor reads; here it is written in.
+  if (m_html && m_html->m_hWnd) m_html->SendMessage(EM_SETREADONLY, FALSE);
   if (m_record && m_record->htmlNeedsSignature == 1) {
     InsertSignature();
     m_record->htmlNeedsSignature = 0;
@@ -165,18 +167,26 @@ int QvDecoEditMessagePage::BodyLength() const {
   return static_cast<int>(m_html->SendMessage(HEM_GETTEXTLENGTH));
 }
 
-void QvDecoEditMessagePage::CollectInlineFiles(const CString& html) {
+void QvDecoEditMessagePage::CollectInlineFiles(CString& html) {
   if (!m_record) return;
-  const std::wstring text = Lower(html.GetString());
+  std::wstring text = html.GetString();
   QvHtmlFileList kept;
   for (size_t i = 0; i < m_record->inlineFiles.GetCount(); ++i) {
     const QvHtmlFile* file = m_record->inlineFiles.GetAt(i);
-    // Ids are kept in lower case, with or without their "cid:"; the text refers to them either way.
-    if (file && !file->GetContentId().empty() && text.find(file->GetContentId()) != std::wstring::npos) {
-      kept.Add(*file);
+    if (!file || file->GetContentId().empty()) continue;
+    // The editor writes a picture put in as its path: the mail names it by its content id.
+    const std::wstring& id = file->GetContentId();
+    const std::wstring reference = id.rfind(L"cid:", 0) == 0 ? id : L"cid:" + id;
+    const std::wstring quotedPath = L"\"" + Lower(file->GetPath()) + L"\"";
+    for (size_t at = Lower(text).find(quotedPath); at != std::wstring::npos; at = Lower(text).find(quotedPath, at)) {
+      text.replace(at + 1, quotedPath.size() - 2, reference);
+      at += reference.size() + 2;
     }
+    // Ids are kept in lower case, with or without their "cid:"; the text refers to them either way.
+    if (Lower(text).find(id) != std::wstring::npos) kept.Add(*file);
   }
   m_record->inlineFiles = kept;
+  html = text.c_str();
 }
 
 BOOL QvDecoEditMessagePage::CheckBeforeSend(int value, QvToolPage* toolPage) {
@@ -187,11 +197,12 @@ BOOL QvDecoEditMessagePage::CheckBeforeSend(int value, QvToolPage* toolPage) {
   return toolPage ? CheckSizeLimits() : TRUE;
 }
 
-uint64_t QvDecoEditMessagePage::InlineBytes(int* count) const {
+uint64_t QvDecoEditMessagePage::InlineBytes(int* count, int except) const {
   uint64_t total = 0;
   int n = 0;
   if (m_record) {
     for (size_t i = 0; i < m_record->inlineFiles.GetCount(); ++i) {
+      if (static_cast<int>(i) == except) continue;
       uint64_t size = 0;
       if (FileBytes(m_record->inlineFiles.GetAt(i)->GetPath().c_str(), &size)) total += size;
       ++n;
@@ -233,10 +244,10 @@ BOOL QvDecoEditMessagePage::CheckSizeLimits() {
   return FALSE;
 }
 
-bool QvDecoEditMessagePage::CheckImageInsert(DWORD fileSize) {
+bool QvDecoEditMessagePage::CheckImageInsert(DWORD fileSize, int fresh) {
   if (m_loadingHtml) return true;
   int count = 0;
-  const uint64_t inlineBytes = InlineBytes(&count);
+  const uint64_t inlineBytes = InlineBytes(&count, fresh);
   int attachments = 0;
   uint64_t listed = 0;
   if (QvAttachedFileListCtrl* list = AttachmentList()) attachments = list->GetPathCount();
@@ -269,8 +280,8 @@ void QvDecoEditMessagePage::SetBodyText(int) {
     m_html->SetWindowText(m_record->body);
   } else {
     m_html->SetWindowText(L"");
-    m_html->SendMessage(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&m_record->extraFiles),
-                        reinterpret_cast<LPARAM>(&m_record->inlineFiles));
+    m_html->SendMessage(HEM_SETFILELISTS, reinterpret_cast<WPARAM>(&m_record->inlineFiles),
+                        reinterpret_cast<LPARAM>(&m_record->extraFiles));
     m_loadingHtml = 1;
     m_html->SendMessage(HEM_LOADHTML, reinterpret_cast<WPARAM>(m_record->htmlText.GetString()), 0);
     m_loadingHtml = 0;
@@ -497,9 +508,20 @@ void QvDecoEditMessagePage::OnUpdateDecoration(CCmdUI* ui) {
 BOOL QvDecoEditMessagePage::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
   const auto* header = reinterpret_cast<const NMHDR*>(lParam);
   if (header && header->idFrom == static_cast<UINT_PTR>(kBodyId)) {
+    if (header->code == HEN_IMAGEINSERTING && m_record) {
+      // The base names the picture and lists it; a part it adds is counted
+      // once, by the check that follows, and goes again when refused.
+      const size_t before = m_record->inlineFiles.GetCount();
+      const BOOL handled = QvEditMessagePage::OnNotify(wParam, lParam, result);
+      m_freshPart = m_record->inlineFiles.GetCount() > before ? static_cast<int>(before) : -1;
+      return handled;
+    }
     if (header->code == HEN_IMAGECHECK) {
       const auto* note = reinterpret_cast<const NMHTMLEDIT*>(lParam);
-      *result = CheckImageInsert(note->fileSize) ? 0 : 1;
+      const bool taken = CheckImageInsert(note->fileSize, m_freshPart);
+      if (!taken && m_record && m_freshPart >= 0) m_record->inlineFiles.RemoveAt(static_cast<size_t>(m_freshPart));
+      m_freshPart = -1;
+      *result = taken ? 0 : 1;
       return TRUE;
     }
     if (header->code == HEN_FORMAT) {

@@ -51,22 +51,26 @@ class QvDecoEditMessagePage : public QvEditMessagePage {
   void CloseDecoration(int a, int b);
   // Whether a picture of `fileSize` bytes may go into the body now; asks
   // and warns as the limits say. False refuses it.
-  bool CheckImageInsert(DWORD fileSize);
+  // `fresh` is the inline part the editor's insert added for it (not yet
+  // counted), -1 when none.
+  bool CheckImageInsert(DWORD fileSize, int fresh = -1);
   int ImageCheckState() const { return m_imageCheckState; }
   QvHtmlBodyCtrl* HtmlBody() const;
   // The editor's HTML text.
   CString HtmlText() const;
   // A chosen template replaces the attachments, the body and its pictures.
   void ApplyTemplate(const QvMessageRecord& chosen);
-  // The inline files the HTML text still refers to stay; the others go.
-  void CollectInlineFiles(const CString& html);
+  // The pictures the editor names by their path are named by their content
+  // id in `html`; the inline files the text refers to stay, the others go.
+  void CollectInlineFiles(CString& html);
 
   BOOL OnInitDialog() override;
 
  protected:
   void ReplaceBodySelection(const CString& text) override;
   int BodyLength() const override;
-  uint64_t InlineBytes(int* count) const;
+  // The inline parts' bytes and count, without the part `except`.
+  uint64_t InlineBytes(int* count, int except = -1) const;
   UINT ImageSizeMessage() const;
   void SetCharFormat(DWORD mask, int size, COLORREF color, DWORD attributes);
   void DecorationChanged(bool relayout);
@@ -97,6 +101,8 @@ class QvDecoEditMessagePage : public QvEditMessagePage {
   QvDecorationState* m_decoState = nullptr;
   CStateDisplayDecorationBar* m_decoBar = nullptr;
   int m_decoValue = 0;
+  // The inline part the editor's current insert added (-1 none).
+  int m_freshPart = -1;
 
   DECLARE_MESSAGE_MAP()
 };

@@ -5,6 +5,7 @@
 // histories), Back on an empty page, the quote cut at the body's limit, and
 // the decorated page's picture and size checks. The pages are kept as
 // compose-plain.png and compose-decorated.png in the build folder.
+#include <cstring>
 #include <functional>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/edit/QvDecoEditMessagePage.h"
 #include "app/message/edit/QvEditMessagePage.h"
+#include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/message/tools/QvToolPage.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
 #include "platform/base/WideText.h"
@@ -23,6 +25,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
+#include "tests/support/TestImages.h"
 
 namespace qv::test {
 namespace {
@@ -375,6 +378,70 @@ TEST_F(EditPages, DecoratedPageChecksEachPictureAndTheMailSize) {
   }
 }
 
+// A decorated draft shows its inline picture and keeps it when stored; a
+// picture the text no longer names is dropped.
+TEST_F(EditPages, DecoratedDraftShowsAndKeepsItsPictures) {
+  Pixels red{60, 40, std::vector<DWORD>(60 * 40, kRed)};
+  const Bytes gif = MakeGif(red);
+  WriteHost("pic.gif", std::string(gif.begin(), gif.end()));
+  WriteHost("gone.gif", std::string(gif.begin(), gif.end()));
+  record_.htmlText = L"<html><body><p>本文</p><img src=\"cid:abc@example.jp\"></body></html>";
+  record_.inlineFiles.Add(L"\\pic.gif", L"pic.gif", L"image/gif", L"abc@example.jp");
+  record_.inlineFiles.Add(L"\\gone.gif", L"gone.gif", L"image/gif", L"gone@example.jp");
+  auto* page = dynamic_cast<QvDecoEditMessagePage*>(Open(1));
+  ASSERT_NE(page, nullptr);
+  for (int i = 0; i < 3; ++i) {
+    tools_->Invalidate(FALSE);
+    tools_->UpdateWindow();
+    qv::seams::PumpMessages();
+  }
+  HDC dc = ::GetDC(page->Body()->m_hWnd);
+  int redPixels = 0;
+  for (int y = 0; y < 200; y += 2) {
+    for (int x = 0; x < 200; x += 2) redPixels += ::GetPixel(dc, x, y) == RGB(255, 0, 0);
+  }
+  ::ReleaseDC(page->Body()->m_hWnd, dc);
+  EXPECT_GT(redPixels, 30 * 20 / 2) << "the picture is drawn";
+  ASSERT_TRUE(tools_->StorePage(1));
+  ASSERT_EQ(record_.inlineFiles.GetCount(), 1u);
+  EXPECT_EQ(record_.inlineFiles.GetAt(0)->GetPath(), L"\\pic.gif");
+  EXPECT_NE(std::wstring(record_.htmlText).find(L"cid:abc@example.jp"), std::wstring::npos);
+}
+
+// Pictures put in through the editor: each counts once; a refused one
+// leaves the record's pictures as they were.
+TEST_F(EditPages, PicturesInsertedThroughTheEditorCountOnce) {
+  Pixels red{40, 40, std::vector<DWORD>(40 * 40, kRed)};
+  const Bytes gif = MakeGif(red);
+  struct Case {
+    const char* file;
+    size_t bytes;
+    int answer;  // to the size question, 0: none asked
+    size_t inlineAfter;
+  } cases[] = {{"a.gif", 60000, 0, 1}, {"b.gif", 200000, IDNO, 1}, {"c.gif", 30000, 0, 2}};
+  auto* page = dynamic_cast<QvDecoEditMessagePage*>(Open(1));
+  ASSERT_NE(page, nullptr);
+  for (const Case& c : cases) {
+    std::string bytes(gif.begin(), gif.end());
+    bytes.resize(c.bytes, 0);
+    WriteHost(c.file, bytes);
+    const std::wstring path = L"\\" + std::wstring(c.file, c.file + std::strlen(c.file));
+    const int asked = qv::seams::QuestionCount();
+    qv::seams::SetQuestionAnswer(c.answer ? c.answer : IDNO);
+    page->HtmlBody()->SendMessage(HEM_INSERTIMAGE, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    EXPECT_EQ(qv::seams::QuestionCount() - asked, c.answer ? 1 : 0) << c.file;
+    EXPECT_EQ(record_.inlineFiles.GetCount(), c.inlineAfter) << c.file;
+  }
+  ASSERT_TRUE(tools_->StorePage(1));
+  ASSERT_EQ(record_.inlineFiles.GetCount(), 2u) << "both pictures the text shows";
+  for (size_t i = 0; i < 2; ++i) {
+    const std::wstring id = record_.inlineFiles.GetAt(i)->GetContentId();
+    EXPECT_NE(std::wstring(record_.htmlText).find(id.rfind(L"cid:", 0) == 0 ? id : L"cid:" + id), std::wstring::npos)
+        << "the stored text names the picture by its content id";
+  }
+  EXPECT_EQ(std::wstring(record_.htmlText).find(L"\\"), std::wstring::npos) << "no device path in the mail";
+}
+
 // The input method command needs the device's preloaded Japanese keyboard.
 TEST_F(EditPages, InputMethodFollowsThePreloadedKeyboard) {
   struct Case {
@@ -446,7 +513,12 @@ TEST_F(EditPages, PagesAsDrawn) {
   record_.body = L"本文の一行目\r\n二行目です。";
   for (const std::wstring& f : Files(2, 16)) record_.attachmentPaths.Add(f.c_str());
   for (int decorated : {0, 1}) {
-    Open(decorated);
+    QvEditMessagePage* page = Open(decorated);
+    ASSERT_NE(page, nullptr);
+    // Both bodies take what is typed.
+    page->Body()->SetFocus();
+    page->Body()->SendMessage(WM_CHAR, L'あ', 1);
+    EXPECT_EQ(std::wstring(page->BodyText()).substr(0, 3), L"あ本文") << decorated;
     tools_->UpdateWindow();
     qv::seams::PumpMessages();
     ASSERT_TRUE(qv::seams::SaveScreenPng(BuildFile(decorated ? "compose-decorated.png" : "compose-plain.png")));
