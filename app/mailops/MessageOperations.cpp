@@ -381,9 +381,14 @@ void FillEmailFromRecord(Email* mail, const QvMessageRecord& record) {
   mail->timeZone = Wide(record.timeZone);
   mail->dateText = Wide(record.receivedDate);
   mail->attachments.clear();
-  for (INT_PTR i = 0; i < record.attachmentPaths.GetSize(); ++i) {
+  // A picture mail's picture travels as its first attachment: that is where
+  // the loaders take it back from.
+  CStringArray files;
+  if (record.isPictureMail != 0 && !record.pictureFiles.IsEmpty()) files.Add(record.pictureFiles[0]);
+  for (INT_PTR i = 0; i < record.attachmentPaths.GetSize(); ++i) files.Add(record.attachmentPaths[i]);
+  for (INT_PTR i = 0; i < files.GetSize(); ++i) {
     Enclosure part;
-    SplitPath(Wide(record.attachmentPaths[i]), &part.folder, &part.name);
+    SplitPath(Wide(files[i]), &part.folder, &part.name);
     part.displayName = part.name;
     mail->attachments.push_back(part);
   }

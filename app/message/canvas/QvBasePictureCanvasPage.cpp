@@ -53,14 +53,22 @@ BOOL QvBasePictureCanvasPage::OnInitDialog() {
     m_lines[i].SetLineColor(RGB(0xA0, 0xA0, 0xA0));
   }
   m_canvas.AttachControl(::GetDlgItem(m_hWnd, kCanvasId));
+  ApplyFont();
+  return TRUE;
+}
+
+void QvBasePictureCanvasPage::ApplyFont() {
+  // A new font replaces the old one, which the fields must not keep.
   if (!m_font.CreateUIFont(false, false)) {
     ShowQvMiddleError(20505, m_hWnd, nullptr);
   } else {
-    CWnd* withFont[] = {&m_toButton, &m_to, &m_second, &m_secondLabel, &m_subjectLabel, &m_subject, &m_canvas};
-    for (CWnd* w : withFont) w->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.GetSafeHandle()), FALSE);
+    // The text fields keep the program's own field font (their rows follow it).
+    CWnd* withFont[] = {&m_toButton, &m_secondLabel, &m_subjectLabel, &m_canvas};
+    for (CWnd* w : withFont) {
+      if (w->m_hWnd != nullptr) w->SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(m_font.GetSafeHandle()), TRUE);
+    }
   }
   Relayout();
-  return TRUE;
 }
 
 void QvBasePictureCanvasPage::SetTitle(UINT id) {
@@ -101,7 +109,8 @@ void QvBasePictureCanvasPage::Place() {
   const int label = LabelWidthFor(m_font.Height());
   const int top = -m_scrollPos;
   auto put = [](CWnd& w, int x, int y, int width, int height) {
-    if (w.m_hWnd != nullptr && w.IsWindowVisible()) {
+    // Its own visibility, not its parents': the page is laid out before it shows.
+    if (w.m_hWnd != nullptr && (w.GetStyle() & WS_VISIBLE) != 0) {
       w.SetWindowPos(nullptr, x, y, std::max(0, width), std::max(0, height), SWP_NOZORDER | SWP_NOACTIVATE);
     }
   };
@@ -242,7 +251,7 @@ LRESULT QvBasePictureCanvasPage::WindowProc(UINT message, WPARAM wParam, LPARAM 
       Scroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
       return 0;
     case WM_ACTIVATE:
-      if (LOWORD(wParam) != WA_INACTIVE && m_font.IsUIFontChanged() && m_font.CreateUIFont(false, false)) Relayout();
+      if (LOWORD(wParam) != WA_INACTIVE && m_font.IsUIFontChanged()) ApplyFont();
       break;
     case WM_COMMAND:
       if (lParam == 0 && OnTextCommand(LOWORD(wParam))) return 0;

