@@ -11,6 +11,16 @@ bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines
   std::wstring line;
   bool cut = false;  // the line is past its length: the rest of it is dropped
   bool cr = false;
+  // Over-long: the line's head is kept, never half of a surrogate pair.
+  const auto take = [&](wchar_t ch) {
+    if (cut) return;
+    if (line.size() < kTemplateLineMax) {
+      line.push_back(ch);
+      return;
+    }
+    if (line.back() >= 0xD800 && line.back() <= 0xDBFF) line.pop_back();
+    cut = true;
+  };
   unsigned char buffer[8192];
   int pending = -1;  // the first byte of a character split over two reads
   for (UINT got; lines->size() < maxLines && (got = file.Read(buffer, sizeof buffer)) > 0;) {
@@ -27,16 +37,9 @@ bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines
         cut = cr = false;
         continue;
       }
-      if (cr && !cut) line.push_back(L'\r');
+      if (cr) take(L'\r');  // a CR without its LF is a character of the line
       cr = ch == L'\r';
-      if (cr || cut) continue;
-      if (line.size() < kTemplateLineMax) {
-        line.push_back(ch);
-        continue;
-      }
-      // Over-long: keep the line's head, never half of a surrogate pair.
-      if (line.back() >= 0xD800 && line.back() <= 0xDBFF) line.pop_back();
-      cut = true;
+      if (!cr) take(ch);
     }
   }
   return true;

@@ -154,6 +154,7 @@ TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
       {Utf16(longLine + L"\r\nz\r\n"), {std::wstring(127, L'k'), L"z"}},
       {Utf16(std::wstring(126, L'k')) + Utf16(L"\xD83D\xDE00") + Utf16(L"\r\n"), {std::wstring(126, L'k')}},
       {Utf16(L"a\r\n") + "b", {L"a"}},  // an odd byte at the end
+      {Utf16(std::wstring(127, L'k') + L"\rX\r\n"), {std::wstring(127, L'k')}},  // a lone CR counts too
   };
   for (const Case& c : cases) {
     WriteDeviceFile("FaceMark.pad", c.bytes);
