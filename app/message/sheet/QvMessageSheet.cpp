@@ -664,9 +664,6 @@ BOOL QvMessageSheet::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kReplySenderQuotedCommand:
     case kReplyEveryoneQuotedCommand: OnReply(id); return TRUE;
     case kForwardMessageCommand: OnForward(); return TRUE;
-    case kDeleteShownCommand:
-      if (CPropertyPage* page = GetActivePage()) page->SendMessage(WM_COMMAND, kDeleteShownCommand, 0);
-      return TRUE;
     default: break;
   }
   if (id == IDOK && HIWORD(wParam) == kOkButtonNotification && lParam == 0) {
@@ -678,6 +675,13 @@ BOOL QvMessageSheet::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (id == IDCANCEL && IsComposing()) {
     OnCloseQuestion();
     return TRUE;
+  }
+  // Other commands (the accelerators', another window's) belong to the page shown.
+  if (lParam == 0 && id != IDOK && id != IDCANCEL) {
+    if (auto* active = dynamic_cast<QvToolPage*>(GetActivePage()); active && active->m_hWnd) {
+      active->SendMessage(WM_COMMAND, wParam, 0);
+      return TRUE;
+    }
   }
   return CPropertySheet::OnCommand(wParam, lParam);
 }
