@@ -677,9 +677,12 @@ BOOL QvMessageSheet::OnCommand(WPARAM wParam, LPARAM lParam) {
     return TRUE;
   }
   // Other commands (the accelerators', another window's) belong to the page shown.
-  if (lParam == 0 && id != IDOK && id != IDCANCEL) {
+  // A page that sends one back is not answered again.
+  if (lParam == 0 && id != IDOK && id != IDCANCEL && !m_forwarding) {
     if (auto* active = dynamic_cast<QvToolPage*>(GetActivePage()); active && active->m_hWnd) {
+      m_forwarding = true;
       active->SendMessage(WM_COMMAND, wParam, 0);
+      m_forwarding = false;
       return TRUE;
     }
   }
