@@ -219,8 +219,13 @@ TEST_F(MessageSheetTest, CloseRequestNeverDropsTheComposedMessage) {
   EXPECT_EQ(boxes_[0], LoadResString(20060).GetString());
   // The stored message is gone under the sheet: the update fails, the copy does not.
   const unsigned long draft = StoreMail(2, QvMessageInterface::kComposed, kReceived);
-  Script() = {[&] { ASSERT_TRUE(RemoveStoredMessage(draft)); }, Send(kCloseRequestMessage)};
+  bool kept = false;  // the sheet still up after the close request: ended here
+  Script() = {[&] { ASSERT_TRUE(RemoveStoredMessage(draft)); }, Send(kCloseRequestMessage), [&] {
+                kept = UpSheet() != nullptr;
+                if (kept) UpSheet()->EndDialog(IDCANCEL);
+              }};
   QvMessageSheet::EditStoredMessage(owner_, work_.trays[2], draft, TRUE, FALSE);
+  EXPECT_FALSE(kept) << "the copy is written and the sheet closes";
   const Ids drafts = InTray(2);
   EXPECT_EQ(drafts.size(), 2u) << "the first close's draft and the recovery copy";
 }
