@@ -224,11 +224,14 @@ inline void RunClient(benchmark::State& state, int count, const std::string& com
 }
 
 // mpop into a maildir of the pass's own (its UID file removed each pass).
-inline void RunMpop(benchmark::State& state, Mailbox& box, bool tls, const std::string& name) {
+// With `startTls` it upgrades the plain port's session as the retriever
+// must when the server offers it, so that both do the same work.
+inline void RunMpop(benchmark::State& state, Mailbox& box, bool tls, const std::string& name, bool startTls = false) {
   const std::string dir = Scratch(name);
   const std::string config = dir + "/mpoprc", uidls = dir + "/uidls", maildirs = dir + "/maildir";
-  const std::string security = tls ? "tls on\ntls_starttls off\ntls_trust_file " + box.peer.CaFile() + "\n"
-                                   : std::string("tls off\n");
+  const std::string security = tls        ? "tls on\ntls_starttls off\ntls_trust_file " + box.peer.CaFile() + "\n"
+                               : startTls ? "tls on\ntls_starttls on\ntls_trust_file " + box.peer.CaFile() + "\n"
+                                          : std::string("tls off\n");
   WriteFile(config, "defaults\n" + security + "auth user\nkeep on\nreceived_header off\nuidls_file " + uidls +
                         "\ndelivery maildir " + maildirs + "\naccount bench\nhost localhost\nport " +
                         std::to_string(tls ? box.peer.SecurePort() : box.peer.PlainPort()) + "\nuser " + box.user +

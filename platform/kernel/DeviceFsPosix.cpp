@@ -1,15 +1,21 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdlib.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <time.h>
 
+#include <algorithm>
+#include <atomic>
+#include <climits>
 #include <fstream>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
@@ -84,7 +90,14 @@ std::string RootSetting() {
 
 // Names of the directories looked into lately, case-folded, so that a path
 // lookup does not read a whole directory for every name that is not spelled
-// as on disk (or not there at all). A listing answers only while the
+// as on disk (or not there at all).
+//
+// A listing the host's change notices watch is kept exact by them: every
+// name made, removed or renamed in its directory, by this process or any
+// other, comes as a notice read before the listing answers, so it needs
+// neither a second read nor a look at the directory's time.
+//
+// One without a watch (the host refused one) answers only while the
 // directory's modification time is the one it was read at. One read well
 // after that time answers as long as that holds. One read within the clock's
 // coarse tick of a change, or kept across this process's own creates,
@@ -98,21 +111,45 @@ struct DirListing {
   ino_t inode = 0;
   struct timespec modified {};
   int64_t keptSince = 0;  // when it began to answer for a while only; 0 when settled
+  int watch = -1;         // the change notices' watch, -1 for none
+  bool atRoot = false;
+  uint64_t used = 0;      // when it last answered, in look-ups
   std::map<std::wstring, std::string> byFolded;
 };
 
 struct DirCache {
   std::mutex lock;
   std::map<std::string, DirListing> listings;
+  int notices = -1;     // the change notices' descriptor, -1 before the first or after a failure
+  bool noticesRefused = false;
+  unsigned epoch = 0;   // the fork epoch the notices belong to
+  std::map<int, std::string> watched;  // watch -> listing
+  uint64_t lookups = 0;
 };
 
+// A child made by fork shares the parent's notice descriptor: were it to
+// read from it, the parent would miss what it read. It drops its copy and
+// everything read through it (the epoch tells the next look-up).
+std::atomic<unsigned> g_forkEpoch{0};
+std::atomic<int> g_noticesFd{-1};
+
 DirCache& Dirs() {
-  static DirCache* cache = new DirCache;
+  static DirCache* cache = [] {
+    ::pthread_atfork(nullptr, nullptr, [] {
+      const int fd = g_noticesFd.exchange(-1);
+      if (fd >= 0) ::close(fd);
+      g_forkEpoch.fetch_add(1);
+    });
+    return new DirCache;
+  }();
   return *cache;
 }
 
 constexpr int64_t kSettleNanos = 50'000'000;  // far beyond the file system clock's tick
-constexpr size_t kMaxListings = 512;
+// Enough for an account's two trees of 256 folders and the rest of the device.
+constexpr size_t kMaxListings = 1024;
+constexpr uint32_t kWatchedChanges =
+    IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
 int64_t Nanos(const struct timespec& t) { return static_cast<int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec; }
 
@@ -122,11 +159,125 @@ int64_t NowNanos() {
   return Nanos(now);
 }
 
+// Every listing and watch dropped; the notices' descriptor closed with its
+// watches (opened again on demand). Called with the cache's lock held.
+void DropListings(DirCache& cache) {
+  cache.listings.clear();
+  cache.watched.clear();
+  if (cache.notices >= 0) {
+    g_noticesFd.store(-1);
+    ::close(cache.notices);
+    cache.notices = -1;
+  }
+}
+
+// A listing of a child after fork was read through the parent's notices.
+void CheckEpoch(DirCache& cache) {
+  const unsigned epoch = g_forkEpoch.load();
+  if (cache.epoch == epoch) return;
+  cache.epoch = epoch;
+  cache.notices = -1;  // closed in the child already
+  cache.listings.clear();
+  cache.watched.clear();
+}
+
+void ForgetListing(DirCache& cache, std::map<std::string, DirListing>::iterator it) {
+  if (it->second.watch >= 0) {
+    cache.watched.erase(it->second.watch);
+    if (cache.notices >= 0) ::inotify_rm_watch(cache.notices, it->second.watch);
+  }
+  cache.listings.erase(it);
+}
+
+// Makes room: the quarter of the listings that answered least lately go.
+void ForgetLeastUsed(DirCache& cache) {
+  std::vector<std::pair<uint64_t, std::string>> byUse;
+  byUse.reserve(cache.listings.size());
+  for (const auto& [dir, listing] : cache.listings) byUse.emplace_back(listing.used, dir);
+  const size_t drop = byUse.size() / 4 + 1;
+  std::nth_element(byUse.begin(), byUse.begin() + static_cast<ptrdiff_t>(drop - 1), byUse.end());
+  for (size_t i = 0; i < drop && i < byUse.size(); ++i) ForgetListing(cache, cache.listings.find(byUse[i].second));
+}
+
+// Applies every change notice that has come. Called with the lock held.
+void ReadNotices(DirCache& cache) {
+  if (cache.notices < 0 || cache.watched.empty()) return;
+  alignas(struct inotify_event) char buffer[16384];
+  for (;;) {
+    const ssize_t n = ::read(cache.notices, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;  // none left (EAGAIN)
+    // A read stops short of a full buffer only when the queue ran dry.
+    const bool drained = n < static_cast<ssize_t>(sizeof buffer - sizeof(struct inotify_event) - NAME_MAX - 1);
+    for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(struct inotify_event)) <= n;) {
+      const auto* e = reinterpret_cast<const struct inotify_event*>(buffer + at);
+      at += static_cast<ssize_t>(sizeof(struct inotify_event) + e->len);
+      if (e->mask & IN_Q_OVERFLOW) {
+        // Notices were lost: nothing read through them can be trusted.
+        DropListings(cache);
+        return;
+      }
+      auto owner = cache.watched.find(e->wd);
+      if (owner == cache.watched.end()) continue;
+      auto it = cache.listings.find(owner->second);
+      if (it == cache.listings.end()) {
+        cache.watched.erase(owner);
+        continue;
+      }
+      DirListing& listing = it->second;
+      if (e->mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_IGNORED | IN_UNMOUNT)) {
+        // The folder went or moved: its path names something else now. A
+        // folder removed takes its watch with it.
+        if (!(e->mask & IN_MOVE_SELF)) listing.watch = -1;
+        cache.watched.erase(owner);
+        ForgetListing(cache, it);
+        continue;
+      }
+      const std::string_view name = e->len > 0 ? std::string_view(e->name) : std::string_view();
+      if (name.empty() || (listing.atRoot && name == kernel::kKernelFolder)) continue;
+      const std::wstring folded = FoldCase(Utf8ToWide(name));
+      if (e->mask & (IN_CREATE | IN_MOVED_TO)) {
+        listing.byFolded[folded] = std::string(name);
+      } else if (e->mask & (IN_DELETE | IN_MOVED_FROM)) {
+        auto gone = listing.byFolded.find(folded);
+        if (gone != listing.byFolded.end() && gone->second == name) listing.byFolded.erase(gone);
+      }
+    }
+    if (drained) return;
+  }
+}
+
+// A watch on `dir` for a listing about to be read, -1 when the host gives
+// none. Taken before the read, so that no change falls between the two.
+int WatchFor(DirCache& cache, const std::string& dir) {
+  if (cache.notices < 0 && !cache.noticesRefused) {
+    cache.notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (cache.notices < 0) {
+      cache.noticesRefused = true;  // out of instances: listings go by time alone
+      return -1;
+    }
+    g_noticesFd.store(cache.notices);
+  }
+  if (cache.notices < 0) return -1;
+  const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges);
+  if (watch < 0) return -1;
+  // A folder watched already under another path (moved there since, or
+  // reached by another spelling or link) has one watch: the listing under
+  // its new path follows it, and the old one goes.
+  auto [owner, added] = cache.watched.emplace(watch, dir);
+  if (!added && owner->second != dir) {
+    auto old = cache.listings.find(owner->second);
+    if (old != cache.listings.end()) cache.listings.erase(old);
+    owner->second = dir;
+  }
+  return watch;
+}
+
 // Whether a listing still answers for the directory as `st` shows it.
 bool Current(const DirListing& listing, const struct stat& st, int64_t now) {
-  if (listing.device != st.st_dev || listing.inode != st.st_ino || Nanos(listing.modified) != Nanos(st.st_mtim)) {
-    return false;
-  }
+  if (listing.device != st.st_dev || listing.inode != st.st_ino) return false;
+  if (listing.watch >= 0) return true;
+  if (Nanos(listing.modified) != Nanos(st.st_mtim)) return false;
   return listing.keptSince == 0 || now - listing.keptSince <= kSettleNanos;
 }
 
@@ -134,6 +285,7 @@ bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, Dir
   const int64_t now = NowNanos();
   DIR* d = ::opendir(dir.c_str());
   if (!d) return false;
+  listing->atRoot = atRoot;
   listing->byFolded.clear();
   while (dirent* e = ::readdir(d)) {
     const std::string_view entry(e->d_name);
@@ -162,16 +314,21 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   const std::wstring want = FoldCase(name);
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
+  CheckEpoch(cache);
+  ReadNotices(cache);
   auto it = cache.listings.find(dir);
   if (it == cache.listings.end() || !Current(it->second, st, NowNanos())) {
-    if (cache.listings.size() >= kMaxListings) cache.listings.clear();
+    if (it != cache.listings.end()) ForgetListing(cache, it);
+    if (cache.listings.size() >= kMaxListings) ForgetLeastUsed(cache);
     DirListing& listing = cache.listings[dir];
+    listing.watch = WatchFor(cache, dir);
     if (!ReadListing(dir, st, atRoot, &listing)) {
-      cache.listings.erase(dir);
+      ForgetListing(cache, cache.listings.find(dir));
       return false;
     }
     it = cache.listings.find(dir);
   }
+  it->second.used = ++cache.lookups;
   auto hit = it->second.byFolded.find(want);
   if (hit == it->second.byFolded.end()) return false;
   *found = hit->second;
@@ -268,6 +425,29 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
       whole.replace(cut + 1, std::string::npos, found);
       return whole;
     }
+    // A missing parent, as under a folder made with its first file: the
+    // nearest folder above that is spelled as on disk, and only the first
+    // name below it looked for. Every name after one missing keeps its
+    // spelling.
+    if (wholeMissing && errno == ENOENT) {
+      size_t end = cut;
+      for (size_t depth = names.size() - 1; depth > 1;) {
+        end = whole.rfind('/', end - 1);
+        --depth;
+        const std::string above = whole.substr(0, end);
+        if (::lstat(above.c_str(), &st) != 0) {
+          if (errno == ENOENT) continue;
+          break;
+        }
+        std::string found;
+        if (S_ISLNK(st.st_mode) || !S_ISDIR(st.st_mode) ||
+            FindNoCase(above, names[depth], false, &found, &st)) {
+          break;  // otherwise spelled, or not a plain folder: the walk below decides
+        }
+        if (lookup != nullptr) lookup->parentMissing = true;
+        return whole;
+      }
+    }
   }
   EnsureDir(root);
   std::string host = root;
@@ -294,12 +474,19 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
 }
 
 DirChange::DirChange(const std::string& dir) : dir_(dir) {
+  DirCache& cache = Dirs();
+  {
+    // A watched listing learns of the change from its notice.
+    std::lock_guard<std::mutex> guard(cache.lock);
+    CheckEpoch(cache);
+    auto it = cache.listings.find(dir_);
+    if (it == cache.listings.end() || it->second.watch >= 0) return;
+  }
   struct stat st {};
   if (::stat(dir_.c_str(), &st) != 0) return;
-  DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
   auto it = cache.listings.find(dir_);
-  current_ = it != cache.listings.end() && Current(it->second, st, NowNanos());
+  current_ = it != cache.listings.end() && it->second.watch < 0 && Current(it->second, st, NowNanos());
 }
 
 void DirChange::Done(const std::string& removed, const std::string& added) {
@@ -310,9 +497,9 @@ void DirChange::Done(const std::string& removed, const std::string& added) {
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
   auto it = cache.listings.find(dir_);
-  if (it == cache.listings.end()) return;
+  if (it == cache.listings.end() || it->second.watch >= 0) return;
   if (!seen) {
-    cache.listings.erase(it);
+    ForgetListing(cache, it);
     return;
   }
   DirListing& listing = it->second;
@@ -325,10 +512,21 @@ void DirChange::Done(const std::string& removed, const std::string& added) {
   if (listing.keptSince == 0) listing.keptSince = NowNanos();
 }
 
+bool KnownEmptyDir(const std::string& dir, const struct stat& st) {
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  CheckEpoch(cache);
+  ReadNotices(cache);
+  auto it = cache.listings.find(dir);
+  return it != cache.listings.end() && it->second.watch >= 0 && Current(it->second, st, 0) &&
+         it->second.byFolded.empty();
+}
+
 void ForgetDirListings() {
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
-  cache.listings.clear();
+  CheckEpoch(cache);
+  DropListings(cache);
 }
 
 int OpenOwnHostFile(const std::string& hostPath, int flags) {

@@ -27,10 +27,13 @@ bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
 
 // What resolving a path learnt of its last name on the way, so that a caller
 // that only opens what exists need not ask the file system again: `absent`
-// when the parent is a directory without the name, `found` with its status
-// when the name, spelt as given, is there and is no link.
+// when the parent is a directory without the name, `parentMissing` when the
+// parent itself is not there under any spelling (below a folder that is),
+// `found` with its status when the name, spelt as given, is there and is no
+// link.
 struct HostLookup {
   bool absent = false;
+  bool parentMissing = false;
   bool found = false;
   struct stat status{};
 };
@@ -59,6 +62,9 @@ class DirChange {
 
 // Drops every cached listing (after the files changed behind the kernel's back).
 void ForgetDirListings();
+// Whether the folder `dir`, whose status `st` the caller has just taken, is
+// known to hold no name: only a listing kept exact by change notices answers.
+bool KnownEmptyDir(const std::string& dir, const struct stat& st);
 
 // The kernel's own folder below the root (never listed), created on demand.
 std::string KernelDir(const char* sub);

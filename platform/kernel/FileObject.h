@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <string>
 
 #include "platform/kernel/KernelObject.h"
@@ -31,6 +32,16 @@ class FileObject : public KernelObject {
   DWORD access() const { return access_; }
   const std::wstring& devicePath() const { return devicePath_; }
 
+  // Where the next read or write goes when SetFilePointer named it and no
+  // seek of the host file followed (-1: the host file's own offset is the
+  // position). Reads and writes go there without a seek of their own, so a
+  // record rewritten in place costs one call rather than two.
+  off_t PendingPosition() const { return pending_.load(std::memory_order_relaxed); }
+  void SetPendingPosition(off_t at) { pending_.store(at, std::memory_order_relaxed); }
+  // Moves the host file's offset to the pending position, if any; false
+  // with errno set when the seek fails.
+  bool SettlePosition();
+
   DWORD share_;
   dev_t dev_;
   ino_t ino_;
@@ -39,6 +50,7 @@ class FileObject : public KernelObject {
   int fd_;
   DWORD access_;
   std::wstring devicePath_;
+  std::atomic<off_t> pending_{-1};
 };
 
 // The open-file lock: share checks and the opens they guard run under it.

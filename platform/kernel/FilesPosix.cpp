@@ -255,6 +255,14 @@ FileObject::~FileObject() {
   ::close(fd_);
 }
 
+bool FileObject::SettlePosition() {
+  const off_t at = PendingPosition();
+  if (at < 0) return true;
+  if (::lseek(fd_, at, SEEK_SET) < 0) return false;
+  SetPendingPosition(-1);
+  return true;
+}
+
 std::mutex& FilesLock() {
   static auto* m = new std::mutex;
   return *m;
@@ -304,6 +312,12 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
   // just found the name missing from its folder answers them.
   if (lookup.absent && (creation == OPEN_EXISTING || creation == TRUNCATE_EXISTING)) {
     SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (lookup.parentMissing) {
+    // A new file's injected fault comes first, as when the open is tried.
+    const bool makes = creation != OPEN_EXISTING && creation != TRUNCATE_EXISTING;
+    SetLastError(makes && fseam::TakeFault(device, ERROR_DISK_FULL) ? ERROR_DISK_FULL : ERROR_PATH_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
   std::lock_guard<std::mutex> g(FilesLock());
@@ -388,14 +402,23 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPVOID) {
   auto f = Find<FileObject>(file);
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_READ)) return Fail(ERROR_ACCESS_DENIED);
+  const off_t at = f->PendingPosition();
   DWORD done = 0;
+  BOOL ok = TRUE;
   while (done < toRead) {
-    const ssize_t n = ::read(f->fd(), static_cast<char*>(buffer) + done, toRead - done);
+    char* into = static_cast<char*>(buffer) + done;
+    const ssize_t n = at >= 0 ? ::pread(f->fd(), into, toRead - done, at + static_cast<off_t>(done))
+                              : ::read(f->fd(), into, toRead - done);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return FailErrno();
+    if (n < 0) {
+      ok = FailErrno();
+      break;
+    }
     if (n == 0) break;
     done += static_cast<DWORD>(n);
   }
+  if (at >= 0) f->SetPendingPosition(at + static_cast<off_t>(done));
+  if (!ok) return FALSE;
   if (read) *read = done;
   return TRUE;
 }
@@ -407,15 +430,18 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (toWrite && fseam::TakeFault(f->devicePath(), ERROR_DISK_FULL)) return Fail(ERROR_DISK_FULL);
-  off_t at = -1;
+  const off_t pending = f->PendingPosition();
+  off_t at = pending;
   if (toWrite && pseam::Armed()) {
     pseam::BeforeChange(f->fd());
-    at = ::lseek(f->fd(), 0, SEEK_CUR);
+    if (at < 0) at = ::lseek(f->fd(), 0, SEEK_CUR);
   }
   DWORD done = 0;
   BOOL ok = TRUE;
   while (done < toWrite) {
-    const ssize_t n = ::write(f->fd(), static_cast<const char*>(buffer) + done, toWrite - done);
+    const char* from = static_cast<const char*>(buffer) + done;
+    const ssize_t n = pending >= 0 ? ::pwrite(f->fd(), from, toWrite - done, pending + static_cast<off_t>(done))
+                                   : ::write(f->fd(), from, toWrite - done);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       ok = FailErrno();
@@ -423,7 +449,8 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPVO
     }
     done += static_cast<DWORD>(n);
   }
-  if (at >= 0) pseam::Written(f->fd(), static_cast<uint64_t>(at), done);
+  if (pending >= 0) f->SetPendingPosition(pending + static_cast<off_t>(done));
+  if (toWrite && at >= 0 && pseam::Armed()) pseam::Written(f->fd(), static_cast<uint64_t>(at), done);
   if (written) *written = done;
   return ok;
 }
@@ -442,16 +469,22 @@ DWORD SetFilePointer(HANDLE file, LONG distance, LONG* distanceHigh, DWORD metho
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_SET_FILE_POINTER;
   }
-  const off_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? ::lseek(f->fd(), 0, SEEK_CUR) : ::lseek(f->fd(), 0, SEEK_END);
+  // The new position is only noted: the next read or write goes there by
+  // itself. Only the end, or a current position not known, asks the host.
+  const off_t pending = f->PendingPosition();
+  const off_t base = whence == SEEK_SET ? 0
+                     : whence == SEEK_CUR ? (pending >= 0 ? pending : ::lseek(f->fd(), 0, SEEK_CUR))
+                                          : ::lseek(f->fd(), 0, SEEK_END);
+  if (base < 0) {
+    FailErrno();
+    return INVALID_SET_FILE_POINTER;
+  }
   if (base + move < 0) {
     SetLastError(kErrorNegativeSeek);
     return INVALID_SET_FILE_POINTER;
   }
-  const off_t pos = ::lseek(f->fd(), base + move, SEEK_SET);
-  if (pos < 0) {
-    FailErrno();
-    return INVALID_SET_FILE_POINTER;
-  }
+  const off_t pos = base + move;
+  f->SetPendingPosition(pos);
   if (distanceHigh) {
     *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(pos) >> 32);
   } else if (pos > 0xFFFFFFFE) {
@@ -468,7 +501,8 @@ BOOL SetEndOfFile(HANDLE file) {
   if (!f) return Fail(ERROR_INVALID_HANDLE);
   if (!(f->access() & GENERIC_WRITE)) return Fail(ERROR_ACCESS_DENIED);
   if (pseam::Armed()) pseam::BeforeChange(f->fd());
-  const off_t pos = ::lseek(f->fd(), 0, SEEK_CUR);
+  const off_t pending = f->PendingPosition();
+  const off_t pos = pending >= 0 ? pending : ::lseek(f->fd(), 0, SEEK_CUR);
   if (pos < 0 || ::ftruncate(f->fd(), pos) != 0) return FailErrno();
   return TRUE;
 }
@@ -514,6 +548,12 @@ HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
   std::lock_guard<std::mutex> g(FilesLock());
   if (access != 0 && ShareConflict(Key(f->dev_, f->ino_), access, shareMode)) {
     Fail(ERROR_SHARING_VIOLATION);
+    return INVALID_HANDLE_VALUE;
+  }
+  // A handle that reads or writes shares the host offset, so it is made the
+  // position first; one that only flushes and measures needs none.
+  if (access != 0 && !f->SettlePosition()) {
+    FailErrno();
     return INVALID_HANDLE_VALUE;
   }
   const int fd = ::fcntl(f->fd(), F_DUPFD_CLOEXEC, 0);
@@ -634,10 +674,12 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
   CountedCall counted(FsCall::kCreateDir, PathOf(path));
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return FALSE;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return FALSE;
   if (device == L"\\") return Fail(ERROR_ALREADY_EXISTS);
+  if (lookup.parentMissing) return Fail(ERROR_PATH_NOT_FOUND);
   struct stat st{};
-  if (::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
+  if (!lookup.absent && ::lstat(host.c_str(), &st) == 0) return Fail(ERROR_ALREADY_EXISTS);
   if (!ChangeNames(std::string(), host, [&] { return ::mkdir(host.c_str(), 0700) == 0; })) {
     return errno == ENOENT ? Fail(ERROR_PATH_NOT_FOUND) : FailErrno(host);
   }
@@ -649,10 +691,11 @@ BOOL RemoveDirectoryW(LPCWSTR path) {
   CountedCall counted(FsCall::kRemoveDir, PathOf(path));
   std::string host;
   std::wstring device;
-  if (!Resolve(path, &host, &device)) return FALSE;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return FALSE;
   if (device == L"\\") return Fail(ERROR_ACCESS_DENIED);
-  struct stat st{};
-  if (::lstat(host.c_str(), &st) != 0) return FailErrno(host);
+  struct stat st = lookup.status;
+  if (!lookup.found && ::lstat(host.c_str(), &st) != 0) return FailErrno(host);
   if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
   if (!ChangeNames(host, std::string(), [&] { return ::rmdir(host.c_str()) == 0; })) return FailErrno(host);
   if (pseam::Armed()) pseam::Removed(host, true, {});
@@ -720,7 +763,13 @@ HANDLE FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   const std::wstring last = names.back();
   names.pop_back();
   const bool atRoot = names.empty();
-  const std::string dirHost = ResolveNames(names);
+  HostLookup where;
+  const std::string dirHost = ResolveNames(names, &where);
+  // A folder known to be empty needs no read, as when its last file went.
+  if (where.found && S_ISDIR(where.status.st_mode) && KnownEmptyDir(dirHost, where.status)) {
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
   DIR* dir = ::opendir(dirHost.c_str());
   if (!dir) {
     SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND : Win32Error(errno));

@@ -131,6 +131,17 @@ class MailOpsTest : public FrameworkTest {
     return account;
   }
 
+  // An account that sends as `sender`, opened as the current one.
+  TestAccount MakeCurrentAccount(const std::wstring& name, const std::wstring& sender) {
+    TestAccount account = MakeAccount(name);
+    QvAccountInfoInterface::Attributes record;
+    record.strSenderAddress = sender;
+    record.Select(QvAccountInfoInterface::Attributes::kSenderAddress);
+    SetSettings(name, record);
+    EXPECT_TRUE(OpenCurrentAccount(name));
+    return account;
+  }
+
   // Sets fields of an account's stored settings.
   static void SetSettings(const std::wstring& name, QvAccountInfoInterface::Attributes& record) {
     std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(name, L""));

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
 #include "platform/kernel/FileSeam.h"
 #include "tests/support/DeviceRootFixture.h"
@@ -156,6 +157,29 @@ TEST_F(Files, ReadWriteSeekTruncate) {
   CloseHandle(h);
   EXPECT_FALSE(CloseHandle(h));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
+}
+
+// Positions set with no read or write between: the next one goes there, and
+// a handle reopened for reading starts where the first stands.
+TEST_F(Files, PositionsSetAreWhereTheNextReadOrWriteGoes) {
+  HANDLE h = Open(L"\\pos.bin", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, CREATE_ALWAYS);
+  DWORD n = 0;
+  char got[4] = {};
+  ASSERT_TRUE(WriteFile(h, "0123456789", 10, &n, nullptr));
+  EXPECT_EQ(SetFilePointer(h, 2, nullptr, FILE_BEGIN), 2u);
+  EXPECT_EQ(SetFilePointer(h, 3, nullptr, FILE_CURRENT), 5u);
+  ASSERT_TRUE(WriteFile(h, "ab", 2, &n, nullptr));
+  EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), 7u);
+  ASSERT_TRUE(ReadFile(h, got, 2, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "78");
+  EXPECT_EQ(SetFilePointer(h, 6, nullptr, FILE_BEGIN), 6u);
+  ASSERT_TRUE(SetEndOfFile(h));
+  EXPECT_EQ(SetFilePointer(h, -3, nullptr, FILE_END), 3u);
+  const qv::ScopedHandle other(ReOpenFile(h, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, 0));
+  ASSERT_TRUE(ReadFile(other.get(), got, 4, &n, nullptr));
+  EXPECT_EQ(std::string(got, n), "34a");
+  CloseHandle(h);
+  EXPECT_EQ(ReadHost("pos.bin"), "01234a");
 }
 
 TEST_F(Files, NamesResolveWithoutRegardToCase) {

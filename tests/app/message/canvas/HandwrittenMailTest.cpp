@@ -17,12 +17,7 @@ class HandwrittenMail : public MailOpsTest {
  protected:
   void SetUp() override {
     MailOpsTest::SetUp();
-    work_ = MakeAccount(L"仕事");
-    QvAccountInfoInterface::Attributes record;
-    record.strSenderAddress = L"me@example.com";
-    record.Select(QvAccountInfoInterface::Attributes::kSenderAddress);
-    SetSettings(L"仕事", record);
-    ASSERT_TRUE(OpenCurrentAccount(L"仕事"));
+    work_ = MakeCurrentAccount(L"仕事", L"me@example.com");
     owner_ = new ScriptFrame;
     ASSERT_TRUE(owner_->Create(nullptr, L"owner", WS_POPUP | WS_VISIBLE));
     ::SetActiveWindow(owner_->m_hWnd);
