@@ -134,7 +134,7 @@ bool ResizeBitmap(const BitmapData& source, UINT width, UINT height, Bitmap* out
   } catch (const std::bad_alloc&) {
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   }
-  if (!out->Create(width, height)) return false;
+  if (!out->Allocate(width, height)) return false;
   const size_t rowFloats = static_cast<size_t>(width) * 4;
   auto slot = [&](UINT s) { return ring.data() + (s % ringRows) * rowFloats; };
   UINT next = 0;  // the first source row not yet resized across
