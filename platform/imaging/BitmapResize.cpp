@@ -61,49 +61,50 @@ Taps MakeTaps(UINT from, UINT to) {
 
 BYTE ToByte(float v) { return static_cast<BYTE>(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
 
-// One source row resized across, as alpha-weighted colour (b, g, r, a per
-// pixel, colours premultiplied by a / 255). `line` holds the source row so
-// converted, once per row rather than once per tap.
-void AcrossRow(const BitmapData& src, UINT y, const Taps& taps, float* line, float* out) {
+// One pixel's b, g, r, a, worked on together.
+typedef float Lanes __attribute__((vector_size(16)));
+struct Px {
+  Lanes v;
+};
+
+Lanes Splat(float w) { return Lanes{w, w, w, w}; }
+
+// One source row resized across, as alpha-weighted colour (colours
+// premultiplied by a / 255). `line` holds the source row so converted, once
+// per row rather than once per tap.
+void AcrossRow(const BitmapData& src, UINT y, const Taps& taps, Px* line, Px* out) {
   const BYTE* p = imaging::DataRow(src, y);
   if (imaging::DataHasAlpha(src)) {
     for (UINT x = 0; x < src.Width; ++x, p += 4) {
       const float a = p[3];
       const float f = a / 255.0f;
-      line[x * 4 + 0] = p[0] * f;
-      line[x * 4 + 1] = p[1] * f;
-      line[x * 4 + 2] = p[2] * f;
-      line[x * 4 + 3] = a;
+      line[x].v = Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), 255.0f} *
+                  Lanes{f, f, f, a / 255.0f};
     }
   } else {
     for (UINT x = 0; x < src.Width; ++x, p += 4) {
-      line[x * 4 + 0] = p[0];
-      line[x * 4 + 1] = p[1];
-      line[x * 4 + 2] = p[2];
-      line[x * 4 + 3] = 255.0f;
+      line[x].v = Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), 255.0f};
     }
   }
   const UINT to = static_cast<UINT>(taps.first.size());
   for (UINT i = 0; i < to; ++i) {
-    float acc[4] = {0, 0, 0, 0};
+    Lanes acc = Splat(0.0f);
     const float* w = taps.weight.data() + taps.offset[i];
-    const float* s = line + static_cast<size_t>(taps.first[i]) * 4;
-    for (UINT k = 0; k < taps.count[i]; ++k, s += 4) {
-      for (int c = 0; c < 4; ++c) acc[c] += w[k] * s[c];
-    }
-    for (int c = 0; c < 4; ++c) out[i * 4 + c] = acc[c];
+    const Px* s = line + taps.first[i];
+    for (UINT k = 0; k < taps.count[i]; ++k) acc += Splat(w[k]) * s[k].v;
+    out[i].v = acc;
   }
 }
 
-void StoreRow(const float* acc, UINT width, BYTE* p) {
-  for (UINT x = 0; x < width; ++x, acc += 4, p += 4) {
-    const float a = acc[3];
+void StoreRow(const Px* acc, UINT width, BYTE* p) {
+  for (UINT x = 0; x < width; ++x, p += 4) {
+    const float a = acc[x].v[3];
     if (a < 0.5f) {
       p[0] = p[1] = p[2] = p[3] = 0;
       continue;
     }
-    const float f = 255.0f / a;
-    for (int c = 0; c < 3; ++c) p[c] = ToByte(acc[c] * f);
+    const Lanes c = acc[x].v * Splat(255.0f / a);
+    for (int k = 0; k < 3; ++k) p[k] = ToByte(c[k]);
     p[3] = ToByte(a);
   }
 }
@@ -120,34 +121,35 @@ bool ResizeBitmap(const BitmapData& source, UINT width, UINT height, Bitmap* out
   // intermediate is ever held.
   Taps across;
   Taps down;
-  std::vector<float> line;
-  std::vector<float> ring;
-  std::vector<float> acc;
+  std::vector<Px> line;
+  std::vector<Px> ring;
+  std::vector<Px> acc;
   UINT ringRows = 1;
   try {
     across = MakeTaps(source.Width, width);
     down = MakeTaps(source.Height, height);
     for (UINT n : down.count) ringRows = std::max(ringRows, n);
-    line.resize(static_cast<size_t>(source.Width) * 4);
-    ring.resize(static_cast<size_t>(ringRows) * width * 4);
-    acc.resize(static_cast<size_t>(width) * 4);
+    line.resize(source.Width);
+    ring.resize(static_cast<size_t>(ringRows) * width);
+    acc.resize(width);
   } catch (const std::bad_alloc&) {
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   }
   if (!out->Allocate(width, height)) return false;
-  const size_t rowFloats = static_cast<size_t>(width) * 4;
-  auto slot = [&](UINT s) { return ring.data() + (s % ringRows) * rowFloats; };
+  auto slot = [&](UINT s) { return ring.data() + static_cast<size_t>(s % ringRows) * width; };
   UINT next = 0;  // the first source row not yet resized across
   for (UINT y = 0; y < height; ++y) {
     const UINT first = down.first[y], count = down.count[y];
     // The taps only move down, so the rows still needed are all in the ring.
     for (; next < first + count; ++next) AcrossRow(source, next, across, line.data(), slot(next));
     const float* w = down.weight.data() + down.offset[y];
-    std::fill(acc.begin(), acc.end(), 0.0f);
-    for (UINT k = 0; k < count; ++k) {
-      const float* row = slot(first + k);
-      const float wk = w[k];
-      for (size_t i = 0; i < rowFloats; ++i) acc[i] += wk * row[i];
+    const Px* top = slot(first);
+    const Lanes w0 = Splat(w[0]);
+    for (UINT i = 0; i < width; ++i) acc[i].v = w0 * top[i].v;
+    for (UINT k = 1; k < count; ++k) {
+      const Px* row = slot(first + k);
+      const Lanes wk = Splat(w[k]);
+      for (UINT i = 0; i < width; ++i) acc[i].v += wk * row[i].v;
     }
     StoreRow(acc.data(), width, out->Row(y));
   }
