@@ -31,12 +31,21 @@ bool CheckData(const BitmapData& data) {
 
 }  // namespace imaging
 
-bool Bitmap::Create(UINT width, UINT height) {
+bool Bitmap::Create(UINT width, UINT height) { return Make(width, height, true); }
+
+bool Bitmap::Allocate(UINT width, UINT height) { return Make(width, height, false); }
+
+bool Bitmap::Make(UINT width, UINT height, bool zeroed) {
   Clear();
   if (width == 0 || height == 0) return imaging::Fail(ERROR_INVALID_PARAMETER);
   if (!imaging::CheckSize(width, height)) return false;
+  const size_t bytes = static_cast<size_t>(width) * height * 4;
   try {
-    pixels_.assign(static_cast<size_t>(width) * height * 4, 0);
+    if (zeroed) {
+      pixels_.assign(bytes, 0);
+    } else {
+      pixels_.resize(bytes);
+    }
   } catch (const std::bad_alloc&) {
     return imaging::Fail(ERROR_NOT_ENOUGH_MEMORY);
   }
@@ -46,7 +55,7 @@ bool Bitmap::Create(UINT width, UINT height) {
 }
 
 void Bitmap::Clear() {
-  std::vector<BYTE>().swap(pixels_);
+  decltype(pixels_)().swap(pixels_);
   width_ = height_ = 0;
 }
 

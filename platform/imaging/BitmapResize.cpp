@@ -59,73 +59,53 @@ Taps MakeTaps(UINT from, UINT to) {
   return t;
 }
 
-// Alpha-weighted colour, scaled by 256 to keep fractions between passes.
-struct Plane {
-  UINT width = 0;
-  UINT height = 0;
-  std::vector<uint16_t> v;  // 4 per pixel: b, g, r, a (premultiplied)
-  uint16_t* At(UINT x, UINT y) { return v.data() + (static_cast<size_t>(y) * width + x) * 4; }
-};
-
-void Premultiplied(const BitmapData& src, UINT x, UINT y, float out[4]) {
-  const BYTE* p = imaging::DataRow(src, y) + static_cast<size_t>(x) * 4;
-  float a = imaging::DataHasAlpha(src) ? p[3] : 255.0f;
-  out[0] = p[0] * a / 255.0f;
-  out[1] = p[1] * a / 255.0f;
-  out[2] = p[2] * a / 255.0f;
-  out[3] = a;
-}
-
-uint16_t Keep(float v) { return static_cast<uint16_t>(std::clamp(v * 256.0f + 0.5f, 0.0f, 65535.0f)); }
-
 BYTE ToByte(float v) { return static_cast<BYTE>(std::clamp(v + 0.5f, 0.0f, 255.0f)); }
 
-void Store(Bitmap* out, UINT x, UINT y, const float acc[4]) {
-  BYTE* p = out->Row(y) + static_cast<size_t>(x) * 4;
-  float a = acc[3];
-  if (a < 0.5f) {
-    p[0] = p[1] = p[2] = p[3] = 0;
-    return;
-  }
-  for (int c = 0; c < 3; ++c) p[c] = ToByte(acc[c] * 255.0f / a);
-  p[3] = ToByte(a);
-}
+// One pixel's b, g, r, a, worked on together.
+typedef float Lanes __attribute__((vector_size(16)));
+struct Px {
+  Lanes v;
+};
 
-// First pass: source -> plane along one axis (horizontal when `alongX`).
-void FirstPass(const BitmapData& src, const Taps& taps, bool alongX, Plane* plane) {
-  UINT lines = alongX ? src.Height : src.Width;
-  UINT to = static_cast<UINT>(taps.first.size());
-  for (UINT line = 0; line < lines; ++line) {
-    for (UINT i = 0; i < to; ++i) {
-      float acc[4] = {0, 0, 0, 0};
-      for (UINT k = 0; k < taps.count[i]; ++k) {
-        UINT s = taps.first[i] + k;
-        float px[4];
-        Premultiplied(src, alongX ? s : line, alongX ? line : s, px);
-        float w = taps.weight[taps.offset[i] + k];
-        for (int c = 0; c < 4; ++c) acc[c] += w * px[c];
-      }
-      uint16_t* dst = alongX ? plane->At(i, line) : plane->At(line, i);
-      for (int c = 0; c < 4; ++c) dst[c] = Keep(acc[c]);
+Lanes Splat(float w) { return Lanes{w, w, w, w}; }
+
+// One source row resized across, as alpha-weighted colour (colours
+// premultiplied by a / 255). `line` holds the source row so converted, once
+// per row rather than once per tap.
+void AcrossRow(const BitmapData& src, UINT y, const Taps& taps, Px* line, Px* out) {
+  const BYTE* p = imaging::DataRow(src, y);
+  if (imaging::DataHasAlpha(src)) {
+    for (UINT x = 0; x < src.Width; ++x, p += 4) {
+      const float a = p[3];
+      const float f = a / 255.0f;
+      line[x].v = Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), 255.0f} *
+                  Lanes{f, f, f, a / 255.0f};
+    }
+  } else {
+    for (UINT x = 0; x < src.Width; ++x, p += 4) {
+      line[x].v = Lanes{static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2]), 255.0f};
     }
   }
+  const UINT to = static_cast<UINT>(taps.first.size());
+  for (UINT i = 0; i < to; ++i) {
+    Lanes acc = Splat(0.0f);
+    const float* w = taps.weight.data() + taps.offset[i];
+    const Px* s = line + taps.first[i];
+    for (UINT k = 0; k < taps.count[i]; ++k) acc += Splat(w[k]) * s[k].v;
+    out[i].v = acc;
+  }
 }
 
-// Second pass: plane -> bitmap along the other axis.
-void SecondPass(Plane* plane, const Taps& taps, bool alongX, Bitmap* out) {
-  UINT lines = alongX ? plane->height : plane->width;
-  UINT to = static_cast<UINT>(taps.first.size());
-  for (UINT line = 0; line < lines; ++line) {
-    for (UINT i = 0; i < to; ++i) {
-      float acc[4] = {0, 0, 0, 0};
-      for (UINT k = 0; k < taps.count[i]; ++k) {
-        UINT s = taps.first[i] + k;
-        const uint16_t* px = alongX ? plane->At(s, line) : plane->At(line, s);
-        float w = taps.weight[taps.offset[i] + k] / 256.0f;
-        for (int c = 0; c < 4; ++c) acc[c] += w * px[c];
-      }
-      Store(out, alongX ? i : line, alongX ? line : i, acc);
+void StoreRow(const Px* acc, UINT width, BYTE* p) {
+  for (UINT x = 0; x < width; ++x, p += 4) {
+    const float a = acc[x].v[3];
+    if (a < 0.5f) {
+      p[0] = p[1] = p[2] = p[3] = 0;
+      continue;
     }
+    const Lanes c = acc[x].v * Splat(255.0f / a);
+    for (int k = 0; k < 3; ++k) p[k] = ToByte(c[k]);
+    p[3] = ToByte(a);
   }
 }
 
@@ -136,25 +116,43 @@ bool ResizeBitmap(const BitmapData& source, UINT width, UINT height, Bitmap* out
   out->Clear();
   if (!imaging::CheckData(source)) return false;
   if (!imaging::CheckSize(width, height)) return false;
-  // The intermediate plane is the smaller of the two orders' (width first:
-  // target width x source height).
-  bool widthFirst = static_cast<ULONGLONG>(width) * source.Height <= static_cast<ULONGLONG>(source.Width) * height;
-  Plane plane;
-  plane.width = widthFirst ? width : source.Width;
-  plane.height = widthFirst ? source.Height : height;
-  if (!imaging::CheckSize(plane.width, plane.height)) return false;
+  // Rows are resized across as the rows below need them and kept in a ring
+  // just tall enough for one output row's taps, so no picture-sized
+  // intermediate is ever held.
   Taps across;
   Taps down;
+  std::vector<Px> line;
+  std::vector<Px> ring;
+  std::vector<Px> acc;
+  UINT ringRows = 1;
   try {
     across = MakeTaps(source.Width, width);
     down = MakeTaps(source.Height, height);
-    plane.v.resize(static_cast<size_t>(plane.width) * plane.height * 4);
+    for (UINT n : down.count) ringRows = std::max(ringRows, n);
+    line.resize(source.Width);
+    ring.resize(static_cast<size_t>(ringRows) * width);
+    acc.resize(width);
   } catch (const std::bad_alloc&) {
     return Fail(ERROR_NOT_ENOUGH_MEMORY);
   }
-  if (!out->Create(width, height)) return false;
-  FirstPass(source, widthFirst ? across : down, widthFirst, &plane);
-  SecondPass(&plane, widthFirst ? down : across, !widthFirst, out);
+  if (!out->Allocate(width, height)) return false;
+  auto slot = [&](UINT s) { return ring.data() + static_cast<size_t>(s % ringRows) * width; };
+  UINT next = 0;  // the first source row not yet resized across
+  for (UINT y = 0; y < height; ++y) {
+    const UINT first = down.first[y], count = down.count[y];
+    // The taps only move down, so the rows still needed are all in the ring.
+    for (; next < first + count; ++next) AcrossRow(source, next, across, line.data(), slot(next));
+    const float* w = down.weight.data() + down.offset[y];
+    const Px* top = slot(first);
+    const Lanes w0 = Splat(w[0]);
+    for (UINT i = 0; i < width; ++i) acc[i].v = w0 * top[i].v;
+    for (UINT k = 1; k < count; ++k) {
+      const Px* row = slot(first + k);
+      const Lanes wk = Splat(w[k]);
+      for (UINT i = 0; i < width; ++i) acc[i].v += wk * row[i].v;
+    }
+    StoreRow(acc.data(), width, out->Row(y));
+  }
   return true;
 }
 

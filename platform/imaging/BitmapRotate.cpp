@@ -19,22 +19,23 @@ bool RotateBitmap(const BitmapData& source, int degrees, Bitmap* out) {
   }
   UINT w = source.Width, h = source.Height;
   bool across = turns % 2 == 1;
-  if (!out->Create(across ? h : w, across ? w : h)) return false;
-  bool alpha = imaging::DataHasAlpha(source);
+  // Every pixel is written below, so the bitmap is not cleared first.
+  if (!out->Allocate(across ? h : w, across ? w : h)) return false;
+  const DWORD opaque = imaging::DataHasAlpha(source) ? 0u : 0xFF000000u;
   for (UINT y = 0; y < h; ++y) {
     const BYTE* row = imaging::DataRow(source, y);
-    for (UINT x = 0; x < w; ++x) {
-      // Counterclockwise: the top-right corner goes to the top left.
-      UINT tx, ty;
-      switch (turns) {
-        case 1: tx = y, ty = w - 1 - x; break;
-        case 2: tx = w - 1 - x, ty = h - 1 - y; break;
-        case 3: tx = h - 1 - y, ty = x; break;
-        default: tx = x, ty = y; break;
-      }
-      BYTE* p = out->Row(ty) + static_cast<size_t>(tx) * 4;
-      std::memcpy(p, row + static_cast<size_t>(x) * 4, 4);
-      if (!alpha) p[3] = 255;
+    auto pixel = [&](UINT x) {
+      DWORD p;
+      std::memcpy(&p, row + static_cast<size_t>(x) * 4, 4);
+      return p | opaque;
+    };
+    auto put = [&](UINT tx, UINT ty, DWORD p) { std::memcpy(out->Row(ty) + static_cast<size_t>(tx) * 4, &p, 4); };
+    // Counterclockwise: the top-right corner goes to the top left.
+    switch (turns) {
+      case 1: for (UINT x = 0; x < w; ++x) put(y, w - 1 - x, pixel(x)); break;
+      case 2: for (UINT x = 0; x < w; ++x) put(w - 1 - x, h - 1 - y, pixel(x)); break;
+      case 3: for (UINT x = 0; x < w; ++x) put(h - 1 - y, x, pixel(x)); break;
+      default: for (UINT x = 0; x < w; ++x) put(x, y, pixel(x)); break;
     }
   }
   return true;

@@ -16,6 +16,10 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <new>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "platform/base/WinTypes.h"
@@ -52,6 +56,32 @@ inline constexpr ULONGLONG kMaxImagePixels = 4096ull * 4096;  // 64 MB as 32-bit
 inline constexpr size_t kMaxImageFileBytes = 64u * 1024 * 1024;
 inline constexpr int kDefaultJpegQuality = 75;
 
+namespace imaging {
+
+// Leaves elements made without a value unset, so that a picture-sized buffer
+// that its writer fills anyway is not cleared first.
+template <typename T, typename Base = std::allocator<T>>
+class UnsetAllocator : public Base {
+  using Traits = std::allocator_traits<Base>;
+
+ public:
+  template <typename U>
+  struct rebind {
+    using other = UnsetAllocator<U, typename Traits::template rebind_alloc<U>>;
+  };
+  using Base::Base;
+  template <typename U>
+  void construct(U* at) noexcept(std::is_nothrow_default_constructible_v<U>) {
+    ::new (static_cast<void*>(at)) U;
+  }
+  template <typename U, typename... Args>
+  void construct(U* at, Args&&... args) {
+    Traits::construct(static_cast<Base&>(*this), at, std::forward<Args>(args)...);
+  }
+};
+
+}  // namespace imaging
+
 // Decoded pixels: top row first, B, G, R, A each, alpha not premultiplied
 // (opaque pictures have 255 throughout).
 class QV_PLATFORM_API Bitmap {
@@ -59,6 +89,8 @@ class QV_PLATFORM_API Bitmap {
   // Makes a bitmap of that size, all pixels 0 (transparent black); false with
   // ERROR_NOT_ENOUGH_MEMORY over the limits, ERROR_INVALID_PARAMETER when empty.
   bool Create(UINT width, UINT height);
+  // The same with the pixels left unset, for a writer that fills every one.
+  bool Allocate(UINT width, UINT height);
   void Clear();
 
   UINT Width() const { return width_; }
@@ -75,7 +107,9 @@ class QV_PLATFORM_API Bitmap {
  private:
   UINT width_ = 0;
   UINT height_ = 0;
-  std::vector<BYTE> pixels_;
+  bool Make(UINT width, UINT height, bool zeroed);
+
+  std::vector<BYTE, imaging::UnsetAllocator<BYTE>> pixels_;
 };
 
 // A picture file held in memory with its header read; nothing is decoded yet.

@@ -67,7 +67,7 @@ bool RunJpeg(JpegReadJob* job, const BYTE* data, size_t size, UINT minWidth, UIN
     if (cinfo->output_width >= minWidth && cinfo->output_height >= minHeight) break;
   }
   if (!CheckSize(cinfo->output_width, cinfo->output_height) ||
-      !out->Create(cinfo->output_width, cinfo->output_height)) {
+      !out->Allocate(cinfo->output_width, cinfo->output_height)) {  // every row is written below
     DWORD error = GetLastError();
     jpeg_destroy_decompress(cinfo);
     return Fail(error);

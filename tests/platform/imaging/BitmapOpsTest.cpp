@@ -1,6 +1,8 @@
 // Quarter turns, exact-size resizing and JPEG writing on bitmaps in memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "platform/imaging/Imaging.h"
 #include "tests/support/TestImages.h"
 
@@ -109,6 +111,69 @@ TEST(BitmapResize, ExactSizesKeepSolidAreasAndTransparency) {
   EXPECT_FALSE(ResizeBitmap(source.Data(), 0, 10, &out));
   EXPECT_FALSE(ResizeBitmap(source.Data(), kMaxImageSide + 1, 10, &out));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
+}
+
+// A picture whose blue rises down the rows and green across the columns,
+// resized: every output row must come from the source rows under it, in
+// order, whether the picture shrinks or grows and whatever its alpha.
+TEST(BitmapResize, RampsStayRampsAtTheirCentres) {
+  struct Case {
+    UINT fromW, fromH, toW, toH;
+    bool opaque;  // read as PixelFormat32bppRGB, the fourth byte ignored
+    BYTE alpha;
+  };
+  const Case cases[] = {
+      {500, 375, 454, 340, true, 0},    // a photo fitted to the canvas
+      {40, 300, 30, 41, true, 0},       // rows shrunk by more than 7
+      {300, 40, 41, 30, false, 255},    // columns shrunk, opaque by alpha
+      {20, 60, 33, 170, true, 0},       // enlarged
+      {64, 257, 64, 256, false, 128},   // half covered, one row fewer
+      {90, 300, 12, 1, true, 0},        // a single row
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.fromW << "x" << c.fromH << " -> " << c.toW << "x" << c.toH);
+    Pixels ramps{c.fromW, c.fromH, std::vector<DWORD>(static_cast<size_t>(c.fromW) * c.fromH)};
+    auto blueAt = [&](double y) { return y * 255.0 / (c.fromH - 1); };
+    auto greenAt = [&](double x) { return x * 255.0 / (c.fromW - 1); };
+    for (UINT y = 0; y < c.fromH; ++y)
+      for (UINT x = 0; x < c.fromW; ++x)
+        ramps.At(x, y) = static_cast<DWORD>(c.alpha) << 24 | 77u << 16 |
+                         static_cast<DWORD>(greenAt(x) + 0.5) << 8 | static_cast<DWORD>(blueAt(y) + 0.5);
+    Bitmap source = ToBitmap(ramps);
+    BitmapData data = source.Data();
+    if (c.opaque) data.PixelFormat = PixelFormat32bppRGB;
+    Bitmap out;
+    ASSERT_TRUE(ResizeBitmap(data, c.toW, c.toH, &out));
+    ASSERT_EQ(out.Width(), c.toW);
+    ASSERT_EQ(out.Height(), c.toH);
+    const int alpha = c.opaque ? 255 : c.alpha;
+    const double sy = static_cast<double>(c.fromH) / c.toH, ry = std::max(1.0, sy);
+    const double sx = static_cast<double>(c.fromW) / c.toW, rx = std::max(1.0, sx);
+    int lastBlue = -1;
+    for (UINT y = 0; y < c.toH; ++y) {
+      const int blue = static_cast<int>(out.Pixel(0, y) & 0xFF);
+      EXPECT_GE(blue, lastBlue) << "row " << y;
+      lastBlue = blue;
+      const double cy = (y + 0.5) * sy;
+      if (cy - ry >= 0 && cy + ry <= c.fromH) {
+        EXPECT_NEAR(blue, blueAt(cy - 0.5), 1.5) << "row " << y;
+      }
+      int lastGreen = -1;
+      for (UINT x = 0; x < c.toW; ++x) {
+        const DWORD p = out.Pixel(x, y);
+        EXPECT_EQ(static_cast<int>(p >> 24), alpha) << x << "," << y;
+        EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 77, 1) << x << "," << y;
+        EXPECT_NEAR(static_cast<int>(p & 0xFF), blue, 1) << x << "," << y;
+        const int green = static_cast<int>((p >> 8) & 0xFF);
+        EXPECT_GE(green, lastGreen) << x << "," << y;
+        lastGreen = green;
+        const double cx = (x + 0.5) * sx;
+        if (cx - rx >= 0 && cx + rx <= c.fromW) {
+          EXPECT_NEAR(green, greenAt(cx - 0.5), 1.5) << x << "," << y;
+        }
+      }
+    }
+  }
 }
 
 TEST(JpegEncode, RoundTripKeepsColoursAndQualityMatters) {
