@@ -3,7 +3,10 @@
 // everything as it was when a message is open or unknown.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "FolderFixture.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "tests/engine/store/files/HeaderRecords.h"
 
 namespace {
@@ -128,6 +131,43 @@ TEST_F(FolderMessageTest, RemoveMessagesChangesNothingWhileOneIsOpen) {
   EXPECT_EQ(FolderOf(a), 0xFFFFFFFFu);
   std::vector<unsigned long> none;
   EXPECT_TRUE(inbox->RemoveMessage(none));
+}
+
+// A feed run removes as many messages as it files, so a removal's file calls
+// are counted per message: the difference between removing 16 and removing
+// 8 in one call, which leaves out what a call costs once. The folder's index
+// stays open over the call and each message's directory stays; reopening the
+// one or removing the other costs a row at least 8 calls more.
+TEST_F(FolderMessageTest, RemovingMessagesCostsAFewFileCallsEach) {
+  struct Row {
+    int kept;      // messages left in the folder as well
+    bool batched;  // under a store batch, as the retriever files
+    int most;      // file calls for 8 messages more
+  } rows[] = {{0, false, 52}, {3, false, 52}, {0, true, 24}, {3, true, 24}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(::testing::Message() << "kept " << row.kept << (row.batched ? ", batched" : ""));
+    int calls[2] = {};
+    for (int round = 0; round < 2; ++round) {
+      for (int i = 0; i < row.kept; ++i) NewMessage(inbox_);
+      std::vector<unsigned long> before;
+      ASSERT_TRUE(Open(inbox_)->GetMessageIds(&before));
+      std::vector<unsigned long> ids;
+      for (int i = 0; i < 8 * (round + 1); ++i) ids.push_back(NewMessage(inbox_));
+      auto inbox = Open(inbox_);
+      std::optional<QvStoreBatch> batch;
+      if (row.batched) batch.emplace();
+      qv::seams::CountFileCalls();
+      ASSERT_TRUE(inbox->RemoveMessage(ids)) << std::hex << GetQvMiddleError();
+      calls[round] = qv::seams::FileCalls();
+      qv::seams::DisarmCrashPoint();
+      batch.reset();
+      for (unsigned long id : ids) EXPECT_FALSE(Exists(EmlPath(id)));
+      std::vector<unsigned long> left;
+      ASSERT_TRUE(inbox->GetMessageIds(&left));
+      EXPECT_EQ(left, before);
+    }
+    EXPECT_LE(calls[1] - calls[0], row.most);
+  }
 }
 
 TEST_F(FolderMessageTest, RemoveOneMessageTellsTheFolderAndTheTrays) {
