@@ -15,6 +15,7 @@
 #include <curl/curl.h>
 #include <expat.h>
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -314,12 +315,20 @@ int64_t ByHandOnce(const std::string& url, const std::string& dir, int64_t first
   return static_cast<int64_t>(walk.items.size());
 }
 
+// The by-hand path's folder, below $TMPDIR like the device root, so that
+// both write to the same file system; empty when it could not be made.
+std::string ByHandFolder() {
+  const char* base = getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/qvbench-maildir-XXXXXX";
+  return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+}
+
 std::string ByHandUrl() { return "http://127.0.0.1:" + std::to_string(Peer().Port()) + "/run.xml?mode=push"; }
 
 void CurlExpatFiles(benchmark::State& state) {
   if (!Peer().Ready()) return state.SkipWithError("nginx did not start");
-  char dir[] = "/tmp/qvbench-maildir-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return state.SkipWithError("no folder");
+  const std::string dir = ByHandFolder();
+  if (dir.empty()) return state.SkipWithError("no folder");
   const std::string url = ByHandUrl();
   curl_global_init(CURL_GLOBAL_DEFAULT);
   int64_t items = 0;
@@ -339,8 +348,8 @@ void Interleaved(benchmark::State& state) {
   BenchDeviceRoot root("feeds");
   std::unique_ptr<QvAccountInfoInterface> account = FeedAccount(state);
   if (!account) return;
-  char dir[] = "/tmp/qvbench-maildir-XXXXXX";
-  if (mkdtemp(dir) == nullptr) return state.SkipWithError("no folder");
+  const std::string dir = ByHandFolder();
+  if (dir.empty()) return state.SkipWithError("no folder");
   const std::string url = ByHandUrl();
   curl_global_init(CURL_GLOBAL_DEFAULT);
   RssClient client;

@@ -165,6 +165,9 @@ uint32_t QvMessageHeader::ReadIndex() {
 
 uint32_t QvMessageHeader::Reload() {
   if (trusted_ != 0 && trusted_ == QvStoreBatch::Current()) return QVMDL_SUCCESS;
+  // A mark run holds the mutex since it read the index: only its own marks
+  // changed the file.
+  if (marking_) return QVMDL_SUCCESS;
   trusted_ = 0;
   uint32_t code = QvStoreFile::SettleForRead(path_, Codes());
   return code == QVMDL_SUCCESS ? ReadIndex() : code;
@@ -181,13 +184,37 @@ uint32_t QvMessageHeader::Open(const std::wstring& path) {
   return Reload();
 }
 
+// The mutex stays held so that no other process replaces the file while it
+// is open here; a file left to settle is settled before it is opened.
+QvMessageHeader::MarkRun::MarkRun(QvMessageHeader* header) : header_(header), hold_(header->mutex_) {
+  if (header_->markRuns_++ == 0 && header_->Reload() == QVMDL_SUCCESS) {
+    header_->marking_.reset(CreateFileW(header_->path_.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  }
+}
+
+QvMessageHeader::MarkRun::~MarkRun() {
+  if (--header_->markRuns_ == 0) header_->marking_.reset();
+}
+
 uint32_t QvMessageHeader::WriteIndexAt(uint32_t firstSlot, uint32_t slots) {
-  qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
-  if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
   uint8_t raw[kIndexBytes];
   for (uint32_t i = 0; i < slots; ++i) QvLittleEndian::Put32(raw + 4 * i, index_[firstSlot + i]);
-  if (!WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) || !qv::CloseWritten(stream)) {
+  bool written = false;
+  if (marking_) {
+    DWORD wrote = 0;
+    written = SetFilePointer(marking_.get(), static_cast<LONG>(4 * firstSlot), nullptr, FILE_BEGIN) !=
+                  INVALID_SET_FILE_POINTER &&
+              WriteFile(marking_.get(), raw, 4 * slots, &wrote, nullptr) && wrote == 4 * slots;
+  } else {
+    qv::ScopedFile stream(_wfopen(path_.c_str(), L"r+b"));
+    if (stream.get() == nullptr) return QvStoreFile::FailureCode(Codes().open);
+    written = WriteAt(stream.get(), static_cast<long>(4 * firstSlot), raw, 4 * slots) && qv::CloseWritten(stream);
+  }
+  if (!written) {
     trusted_ = 0;
+    marking_.reset();  // the index is read again before the next mark
     return QvStoreFile::FailureCode(Codes().write);
   }
   return QVMDL_SUCCESS;

@@ -46,6 +46,20 @@ class QvMessageHeader {
   // did, all under one hold of the file's mutex.
   bool UpdateRecord(uint32_t id, const std::function<void(Record*)>& change);
   bool MarkDeleted(uint32_t id);
+  // Holds the file's mutex and keeps the file open for the MarkDeleted calls
+  // made meanwhile (a removal of many messages opened it once per message);
+  // each mark still reaches the file at once.
+  class MarkRun {
+   public:
+    explicit MarkRun(QvMessageHeader* header);
+    ~MarkRun();
+    MarkRun(const MarkRun&) = delete;
+    MarkRun& operator=(const MarkRun&) = delete;
+
+   private:
+    QvMessageHeader* header_;
+    QvNamedMutex::Hold hold_;
+  };
   // Reads `count` live records in slot order; dates come back in local time.
   // On a failure the records may have been partly written.
   bool LoadAll(Record* records, uint32_t count);
@@ -90,6 +104,8 @@ class QvMessageHeader {
   uint32_t used_ = 0;
   uint32_t deleted_ = 0;
   uint64_t trusted_ = 0;  // the store batch under which index_ is the file's
+  qv::ScopedHandle marking_;  // the file, open for a MarkRun
+  int markRuns_ = 0;
   // Free room measured under a store batch, less what was asked for since.
   uint64_t roomBatch_ = 0;
   uint64_t roomLeft_ = 0;

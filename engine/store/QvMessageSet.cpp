@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 
 #include "engine/foundation/MailMemory.h"
 #include "engine/foundation/QvLittleEndian.h"
@@ -424,9 +425,9 @@ uint32_t QvMessageSet::RemoveOneLocked(uint32_t messageId, QvMessageHeader* head
   if (Slot(messageId) == kFreeSlot) return QVMDL_ERR_STG_MESSAGE_NOT_LISTED;
   const std::wstring path = MessagePath(messageId);
   RetryWhileBusy([&] { return DeleteFileW(path.c_str()); }, kMoveRetryLine);
+  // The id's directory stays, empty or not: a feed run removes as many
+  // messages as it files, and each next id's directory was made again.
   uint32_t code = UpdateEntryLocked(kFree, messageId, 0);
-  if (code != QVMDL_SUCCESS) return code;
-  code = RemoveDirectoryIfEmpty(messageId);
   if (code != QVMDL_SUCCESS) return code;
   if (headers != nullptr && !headers->MarkDeleted(messageId)) return GetQvMiddleError();
   return QVMDL_SUCCESS;
@@ -442,6 +443,8 @@ bool QvMessageSet::RemoveMessageFile(uint32_t messageId) {
 bool QvMessageSet::RemoveMessageFiles(const std::vector<uint32_t>& messageIds, QvMessageHeader* headers) {
   if (messageIds.empty()) return true;
   QvNamedMutex::Hold hold(entryMutex_);
+  std::optional<QvMessageHeader::MarkRun> marks;
+  if (headers != nullptr) marks.emplace(headers);
   for (uint32_t id : messageIds) {
     uint32_t code = RemoveOneLocked(id, headers);
     if (code != QVMDL_SUCCESS) return Fail(code);

@@ -3,7 +3,10 @@
 // everything as it was when a message is open or unknown.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "FolderFixture.h"
+#include "engine/public/store/QvStoreBatch.h"
 #include "tests/engine/store/files/HeaderRecords.h"
 
 namespace {
@@ -128,6 +131,28 @@ TEST_F(FolderMessageTest, RemoveMessagesChangesNothingWhileOneIsOpen) {
   EXPECT_EQ(FolderOf(a), 0xFFFFFFFFu);
   std::vector<unsigned long> none;
   EXPECT_TRUE(inbox->RemoveMessage(none));
+}
+
+// A feed run removes as many messages as it files. File calls of removing 16
+// less those of removing 8 in one call: the folder's index stays open over the
+// call and each id's directory stays (reopening or removing costs 8 more).
+TEST_F(FolderMessageTest, RemovingMessagesCostsAFewFileCallsEach) {
+  for (const auto& [batched, most] : {std::pair{false, 52}, std::pair{true, 24}}) {
+    int calls[2] = {};
+    for (int round = 0; round < 2; ++round) {
+      NewMessage(inbox_);  // one stays
+      std::vector<unsigned long> ids;
+      for (int i = 0; i < 8 * (round + 1); ++i) ids.push_back(NewMessage(inbox_));
+      std::optional<QvStoreBatch> batch;  // as the retriever files
+      if (batched) batch.emplace();
+      qv::seams::CountFileCalls();
+      ASSERT_TRUE(Open(inbox_)->RemoveMessage(ids)) << std::hex << GetQvMiddleError();
+      calls[round] = qv::seams::FileCalls();
+      qv::seams::DisarmCrashPoint();
+      for (unsigned long id : ids) EXPECT_FALSE(Exists(EmlPath(id)));
+    }
+    EXPECT_LE(calls[1] - calls[0], most) << "batched " << batched;
+  }
 }
 
 TEST_F(FolderMessageTest, RemoveOneMessageTellsTheFolderAndTheTrays) {

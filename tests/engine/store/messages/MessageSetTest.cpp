@@ -56,7 +56,7 @@ TEST_F(MessageSetTest, MessagesAreMadeAndRemovedWithTheirSlots) {
 
   ASSERT_TRUE(messages_->RemoveMessageFile(b));
   EXPECT_FALSE(Exists(L"\\Acc\\DATA\\01\\00.eml"));
-  EXPECT_FALSE(Exists(L"\\Acc\\DATA\\01"));  // its directory held nothing else
+  EXPECT_TRUE(Exists(L"\\Acc\\DATA\\01"));  // kept, empty, for the next id it holds
   EXPECT_EQ(SlotOf(TableBytes(), b), 0xFFFFFFFFu);
   EXPECT_EQ(ReadBytes(kData + L"\\Status.txt").substr(5), "2");
   EXPECT_FALSE(messages_->GetMessageFolder(b, &folder));
