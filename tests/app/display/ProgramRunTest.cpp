@@ -67,7 +67,7 @@ class ProgramRun : public qv::test::DisplayTest {
     if (first_ > 0) {
       if (frame_) PostMessageW(frame_, WM_CLOSE, 0, 0);
       if (WaitEnd(first_, std::chrono::seconds(20)) != 0) {
-        ADD_FAILURE() << "the program did not end on its close request";
+        ADD_FAILURE() << "the program did not end on its close request\n" << Tail(ReadFile(log_path_));
         kill(first_, SIGKILL);
         waitpid(first_, nullptr, 0);
       }
@@ -209,6 +209,26 @@ TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
     const pid_t second = StartProgram(root_, log, c.args);
     EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0) << ReadFile(log);
     EXPECT_TRUE(Within(std::chrono::seconds(10), [&] { return FirstGot(c.expected); })) << ReadFile(log_path_);
+    if (c.expected == kComposeFromArgsMessage) {
+      // The request opened the message window: stored as a draft, so that
+      // the next request meets the frame, not a busy screen.
+      HWND sheet = nullptr;
+      ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return (sheet = FindWindowW(L"Dialog", kFrameTitle)) != nullptr; }))
+          << Tail(ReadFile(log_path_));
+      if (c.args.size() > 1) {
+        // The request's attachments came in a list of their own, named beside
+        // the mailto; the message window read it and took it away.
+        CString args;
+        ASSERT_TRUE(GetCmdArgs(args));
+        std::wstring mailto, list;
+        SplitComposeArgs(std::wstring(args), &mailto, &list);
+        EXPECT_EQ(mailto, L"mailto:b@example.jp");
+        EXPECT_FALSE(list.empty());
+        EXPECT_EQ(ReadBytes(list), "<missing>");
+      }
+      ASSERT_TRUE(PostMessageW(sheet, WM_COMMAND, kSaveDraftCommand, 0));
+      ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(sheet); })) << Tail(ReadFile(log_path_));
+    }
     if (Display* d = XOpenDisplay(nullptr)) {
       EXPECT_EQ(WindowOfProcess(d, second), 0u) << "the second never opened a window";
       XCloseDisplay(d);
@@ -217,13 +237,6 @@ TEST_F(ProgramRun, ASecondStartHandsItsCommandLineOverAndEndsWithoutAWindow) {
     std::remove(log.c_str());
   }
   EXPECT_EQ(WaitForSingleObject(enterAuto.get(), 5000), WAIT_OBJECT_0) << "the first entered the automatic receive";
-  // The last request's attachments wait in a list of their own, named beside the mailto.
-  CString args;
-  ASSERT_TRUE(GetCmdArgs(args));
-  std::wstring mailto, list;
-  SplitComposeArgs(std::wstring(args), &mailto, &list);
-  EXPECT_EQ(mailto, L"mailto:b@example.jp");
-  EXPECT_EQ(ReadBytes(list), "\\a.txt\r\n\\b c.txt\r\n");
   EXPECT_TRUE(IsWindow(frame_));
 }
 
