@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/protocol/BoxCommands.h"
@@ -18,6 +19,7 @@
 #include "engine/public/content/Email.h"
 #include "platform/base/WideText.h"
 #include "engine/public/content/EmlCompose.h"
+#include "engine/public/store/MailHistory.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -289,6 +291,15 @@ TEST_F(MessageRun, AComposeRequestWithAPictographAndAnAttachmentStoredAsDraft) {
   MakeBox({}, nullptr);
   std::filesystem::create_directories(root_ + "/My Documents");
   std::ofstream(root_ + "/My Documents/note.txt") << "attached note\r\n";
+  {
+    // One correspondent in each history, for the address chooser to offer.
+    std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+    ASSERT_TRUE(info);
+    MailHistory history;
+    st_MAILHISTORYDATA received{"20261209080500", "friend@example.jp"}, sent{"20261210123000", "shop@example.jp"};
+    ASSERT_EQ(history.RegistRecvHistoryData(&received, info.get()), 0);
+    ASSERT_EQ(history.RegistSendHistoryData(&sent, info.get()), 0);
+  }
   Start({"mailto:shop@example.jp?subject=order&body=%90%B0%F8%9F", "-attach", "\\My Documents\\note.txt"});
   HWND sheet = AwaitSheet();
   ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
@@ -296,7 +307,19 @@ TEST_F(MessageRun, AComposeRequestWithAPictographAndAnAttachmentStoredAsDraft) {
   // The attachment taken off again: a tap on it, then its menu's "添付ファイル削除".
   Tap(pid_, 140, 247);
   Tap(pid_, 270, 327);
-  Keep("message-run-8-attachment-removed.png", &two);
+  const Shot removed = Keep("message-run-8-attachment-removed.png", &two);
+  // The address chooser's history sources: each history opens over the
+  // compose page and Back returns to it.
+  for (const auto& [command, title, picture] :
+       {std::tuple{40220, L"受信履歴", "message-run-9-receive-history.png"},
+        std::tuple{40215, L"送信履歴", "message-run-10-send-history.png"}}) {
+    ASSERT_TRUE(PostMessageW(sheet, WM_COMMAND, command, 0));
+    HWND history = Await(title);
+    ASSERT_NE(history, nullptr) << title << "\n" << Tail(ReadFile(log_));
+    Keep(picture, &removed);
+    ASSERT_TRUE(PostMessageW(history, WM_COMMAND, IDCANCEL, 0));
+    ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(history); })) << title;
+  }
   ASSERT_TRUE(PostMessageW(sheet, WM_COMMAND, kSaveDraftCommand, 0));
   ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(sheet); })) << Tail(ReadFile(log_));
   const std::vector<std::string> drafts = RawIn(drafts_);
