@@ -458,13 +458,16 @@ void QvMessageSheet::OnCloseQuestion() {
 void QvMessageSheet::OnCloseRequest() {
   ReleaseHtmlView();
   if (IsComposing()) {
-    if (auto* active = dynamic_cast<QvToolPage*>(GetActivePage())) active->OnSheetClosing(0, 0);
+    auto* active = dynamic_cast<QvToolPage*>(GetActivePage());
+    if (active) active->OnSheetClosing(0, 0);
     // The message being composed is never lost to a close: a page that
     // cannot give its content keeps the sheet, and a store that fails
     // leaves a copy of its own in the Drafts before the sheet goes.
     bool kept = StoreAllPages();
     if (kept) kept = StoreAsDraft() || StoreRecoveryCopy();
     if (!kept) {
+      // The close is off: the page takes its checks back.
+      if (active) active->OnSheetClosing(1, 0);
       ClosePendingFlag = false;
       CloseReactivatedFlag = true;
       ShowErrorBoxRes(m_hWnd, kErrorNotStored);
@@ -661,9 +664,6 @@ BOOL QvMessageSheet::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kReplySenderQuotedCommand:
     case kReplyEveryoneQuotedCommand: OnReply(id); return TRUE;
     case kForwardMessageCommand: OnForward(); return TRUE;
-    case kDeleteShownCommand:
-      if (CPropertyPage* page = GetActivePage()) page->SendMessage(WM_COMMAND, kDeleteShownCommand, 0);
-      return TRUE;
     default: break;
   }
   if (id == IDOK && HIWORD(wParam) == kOkButtonNotification && lParam == 0) {
@@ -675,6 +675,16 @@ BOOL QvMessageSheet::OnCommand(WPARAM wParam, LPARAM lParam) {
   if (id == IDCANCEL && IsComposing()) {
     OnCloseQuestion();
     return TRUE;
+  }
+  // Other commands (the accelerators', another window's) belong to the page shown.
+  // A page that sends one back is not answered again.
+  if (lParam == 0 && id != IDOK && id != IDCANCEL && !m_forwarding) {
+    if (auto* active = dynamic_cast<QvToolPage*>(GetActivePage()); active && active->m_hWnd) {
+      m_forwarding = true;
+      active->SendMessage(WM_COMMAND, wParam, 0);
+      m_forwarding = false;
+      return TRUE;
+    }
   }
   return CPropertySheet::OnCommand(wParam, lParam);
 }

@@ -142,6 +142,7 @@ class QvMessageSheet : public CPropertySheet {
   std::unique_ptr<QvToolPage> m_textPage;
   std::unique_ptr<QvToolPage> m_htmlPage;
   bool m_sendRequested = false;
+  bool m_forwarding = false;  // a command is on its way to the page
   std::wstring m_tempFolder;
   std::wstring m_previousTempFolder;
 };

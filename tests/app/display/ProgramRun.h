@@ -33,6 +33,22 @@ extern char** environ;
 
 namespace qv::test {
 
+// Bytes as base64, for a mail's parts.
+inline std::string Base64(const std::string& bytes) {
+  static const char* kDigits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  for (size_t i = 0; i < bytes.size(); i += 3) {
+    uint32_t n = static_cast<uint8_t>(bytes[i]) << 16;
+    if (i + 1 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 1]) << 8;
+    if (i + 2 < bytes.size()) n |= static_cast<uint8_t>(bytes[i + 2]);
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < bytes.size() ? kDigits[(n >> 6) & 63] : '=';
+    out += i + 2 < bytes.size() ? kDigits[n & 63] : '=';
+  }
+  return out;
+}
+
 // A program of the build folder, e.g. "/app/QvMail" or "/setup/QvMailInstall".
 inline std::string BuiltProgram(const std::string& relative = "/app/QvMail") {
   const char* dir = std::getenv("QV_BINARY_DIR");

@@ -77,6 +77,15 @@ inline bool SetProgramValue(const wchar_t* name, const std::wstring& text) {
   return set == ERROR_SUCCESS;
 }
 
+// How many messages a folder of an account holds; -1 when it cannot be read.
+inline size_t CountStored(const std::wstring& name, DWORD folderId) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, L""));
+  std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
+  std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
+  std::vector<unsigned long> ids;
+  return folder && folder->GetMessageIds(&ids) ? ids.size() : static_cast<size_t>(-1);
+}
+
 // The data folder an installed program has, named in the registry.
 inline bool MakeDataFolder() {
   CreateDirectoryW(L"\\Application Data", nullptr);
