@@ -1,0 +1,215 @@
+// The composition tools of the real program in the tests' X server, driven
+// by taps, strokes and keys: a handwritten mail over a picture that was
+// loaded and turned, sent through postfix and read back from dovecot, its
+// JPEG holding the strokes where they were drawn. Each state is kept as a PNG.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/protocol/BoxCommands.h"
+#include "app/protocol/Commands.h"
+#include "app/protocol/MailListCommands.h"
+#include "app/protocol/WindowMessages.h"
+#include "engine/public/store/QvAccountCreator.h"
+#include "engine/public/store/QvAccountInfoInterface.h"
+#include "engine/public/store/QvFolderInterface.h"
+#include "engine/public/store/QvMessageInterface.h"
+#include "engine/public/store/QvStorageInterface.h"
+#include "tests/app/support/ProgramRoot.h"
+#include "tests/platform/display/DisplayTest.h"
+#include "tests/support/DovecotPeer.h"
+#include "tests/support/PostfixPeer.h"
+
+#include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
+
+namespace {
+
+using namespace qv::test;
+using Settings = QvAccountInfoInterface::Attributes;
+constexpr const wchar_t* kAccount = L"仕事";
+constexpr const wchar_t* kTitle = L"T-VELA4メール ";
+
+// A JPEG of 160 x 120, its left half red and its right half blue: a turn
+// shows as where the halves went.
+std::string HalvedPicture() {
+  std::vector<DWORD> pixels(160 * 120);
+  for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = i % 160 < 80 ? 0xFF0000 : 0x0000FF;
+  BitmapData data{160, 120, 160 * 4, PixelFormat32bppRGB, pixels.data(), 0};
+  std::vector<BYTE> jpeg;
+  qv::EncodeJpeg(data, 90, &jpeg);
+  return std::string(jpeg.begin(), jpeg.end());
+}
+
+std::string Unbase64(const std::string& text) {
+  std::string out;
+  uint32_t n = 0;
+  int bits = 0;
+  for (char c : text) {
+    const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const char* at = c ? std::strchr(digits, c) : nullptr;
+    if (!at) continue;
+    n = (n << 6) | static_cast<uint32_t>(at - digits);
+    if ((bits += 6) >= 8) out += static_cast<char>((n >> (bits -= 8)) & 0xFF);
+  }
+  return out;
+}
+
+// The first JPEG part of a raw mail, decoded.
+[[maybe_unused]] bool JpegOf(const std::string& raw, qv::Bitmap* out) {
+  const size_t type = raw.find("image/jpeg");
+  const size_t blank = type == std::string::npos ? type : raw.find("\n\n", type) != std::string::npos
+                                                              ? raw.find("\n\n", type)
+                                                              : raw.find("\r\n\r\n", type);
+  if (blank == std::string::npos) return false;
+  const size_t end = raw.find("--", blank);
+  const std::string bytes = Unbase64(raw.substr(blank, end == std::string::npos ? std::string::npos : end - blank));
+  qv::Image image;
+  return image.LoadMemory(bytes.data(), bytes.size()) && image.Decode(out);
+}
+
+[[maybe_unused]] bool Dark(DWORD argb) { return ((argb >> 16) & 0xFF) < 90 && ((argb >> 8) & 0xFF) < 90 && (argb & 0xFF) < 90; }
+[[maybe_unused]] bool Reddish(DWORD argb) { return ((argb >> 16) & 0xFF) > 170 && (argb & 0xFF) < 90; }
+[[maybe_unused]] bool Bluish(DWORD argb) { return ((argb >> 16) & 0xFF) < 90 && (argb & 0xFF) > 170; }
+
+class ComposeToolsRun : public DisplayTest {
+ protected:
+  void TearDown() override {
+    KillProgram(pid_);
+    DisplayTest::TearDown();
+  }
+  // The account sending through postfix and receiving from dovecot.
+  void MakeAccount(PostfixPeer& smtp, DovecotPeer& pop, const std::string& user) {
+    ASSERT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
+    ASSERT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
+    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+    ASSERT_TRUE(account);
+    Settings trays, s;
+    trays.Select(Settings::kJusinTrayID);
+    ASSERT_TRUE(account->GetAccountInfoAttributes(&trays));
+    box_ = trays.ulJusinTrayID;
+    for (uint32_t bit : {Settings::kSenderAddress, Settings::kSmtpServerName, Settings::kSmtpServerPort,
+                         Settings::kSmtpSvrAuthEnabled, Settings::kSmtpAuthEnabled, Settings::kSmtpUserName,
+                         Settings::kSmtpPasswd, Settings::kSmtpPasswdSavingEnabled,
+                         Settings::kSendMessageInAMinuteEnabled, Settings::kPopServerName, Settings::kPopServerPort,
+                         Settings::kPopUserName, Settings::kPopPasswd, Settings::kPopPasswdSavingEnabled}) {
+      s.Select(bit);
+    }
+    const auto wide = [](const std::string& t) { return std::wstring(t.begin(), t.end()); };
+    s.strSenderAddress = L"me@example.com";
+    s.strPopServerName = s.strSmtpServerName = L"localhost";
+    s.uiPopServerPort = pop.PlainPort();
+    s.strPopUserName = wide(user);
+    s.strPopPasswd = wide(pop.Password());
+    s.uiSmtpServerPort = smtp.PlainPort();
+    s.strSmtpUserName = wide(smtp.User());
+    s.strSmtpPasswd = wide(smtp.Password());
+    s.bPopPasswdSavingEnabled = s.bSmtpSvrAuthEnabled = s.bSmtpAuthEnabled = s.bSmtpPasswdSavingEnabled = true;
+    s.bSendMessageInAMinuteEnabled = true;
+    ASSERT_TRUE(account->SetAccountInfoAttributes(s));
+    // The device trusts both peers' authorities.
+    cas_ = root_ + "/cas.pem";
+    std::ofstream(cas_, std::ios::binary) << ReadFile(smtp.CaFile()) << ReadFile(pop.CaFile());
+  }
+  std::vector<std::string> RawIn(DWORD folderId) {
+    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+    std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
+    std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
+    std::vector<unsigned long> ids;
+    std::vector<std::string> out;
+    if (!folder || !folder->GetMessageIds(&ids)) return out;
+    for (unsigned long id : ids) {
+      std::unique_ptr<QvMessageInterface> m(folder->OpenMessage(id));
+      std::string raw;
+      if (m && m->Read(&raw)) out.push_back(raw);
+    }
+    return out;
+  }
+  HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
+    HWND found = nullptr;
+    Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(cls, title)) != nullptr && found != other; });
+    return found != other ? found : nullptr;
+  }
+  Shot Keep(const std::string& name, const Shot* before = nullptr) {
+    Shot shot = Settled(pid_, before);
+    qv::test::Keep(shot, OutputPath(name));
+    return shot;
+  }
+  pid_t pid_ = -1;
+  std::string log_, cas_;
+  DWORD box_ = 0;
+};
+
+TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
+  if (IsSkipped()) return;
+  PostfixPeer& smtp = PostfixPeer::Shared();
+  ASSERT_TRUE(smtp.Ready()) << smtp.Error();
+  DovecotPeer& pop = DovecotPeer::Shared();
+  ASSERT_TRUE(pop.Ready()) << pop.Error();
+  smtp.ClearMail();
+  const std::string user = pop.NewMailbox();
+  MakeAccount(smtp, pop, user);
+  std::filesystem::create_directories(root_ + "/My Documents");
+  std::ofstream(root_ + "/My Documents/halves.jpg", std::ios::binary) << HalvedPicture();
+
+  // A handwritten mail asked for with the picture: the page offers to turn it.
+  log_ = root_ + "/program.log";
+  pid_ = StartProgram(root_, log_, {"mailto:shop@example.jp?subject=hand", "-i", "-attach", "\\My Documents\\halves.jpg"},
+                      {"SSL_CERT_FILE=" + cas_});
+  ASSERT_GT(pid_, 0);
+  HWND turn = Await(L"画像の回転");
+  const Shot offered = Keep("compose-run-1-turn-offered.png");
+  ASSERT_NE(turn, nullptr) << Tail(ReadFile(log_));
+  // (The dialog stands centred on the canvas.)
+  Tap(pid_, 160, 323);  // "右に90度"
+  Keep("compose-run-2-turn-chosen.png", &offered);
+  Tap(pid_, 244, 492);  // "決定"
+  ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(turn); })) << Tail(ReadFile(log_));
+  HWND sheet = Await(kTitle, nullptr, L"Dialog");
+  ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
+  const Shot turned = Keep("compose-run-3-turned.png");
+
+  // Strokes drawn with the pointer: across the top, across the picture, down the right.
+  const std::vector<std::vector<std::pair<int, int>>> strokes = {
+      {{60, 200}, {150, 200}, {240, 200}, {330, 200}, {420, 200}},
+      {{150, 300}, {210, 353}, {270, 407}, {330, 460}},
+      {{420, 260}, {420, 340}, {420, 420}, {420, 500}},
+  };
+  {
+    XInput input;
+    ASSERT_TRUE(input.Ready());
+    const Window w = WindowOfProcess(input.display(), pid_);
+    for (const auto& stroke : strokes) input.Drag(w, stroke);
+  }
+  const Shot drawn = Keep("compose-run-4-drawn.png", &turned);
+  for (const auto& stroke : strokes) {
+    for (const auto& [x, y] : stroke) EXPECT_TRUE(Dark(drawn.At(x, y))) << x << "," << y;
+  }
+
+  // Sent with the soft key, through postfix.
+  Tap(pid_, 120, 773);
+  Keep("compose-run-5-send.png", &drawn);
+  const std::vector<std::string> sent = smtp.WaitForMail(1);
+  ASSERT_EQ(sent.size(), 1u) << Tail(ReadFile(log_)) << smtp.Log();
+  if (HWND done = Await(L"お知らせ")) {
+    Keep("compose-run-6-sent.png");
+    ASSERT_TRUE(PostMessageW(done, WM_COMMAND, IDOK, 0));
+  }
+
+  // Read back from dovecot by the program's receive.
+  pop.AddMessage(user, sent[0]);
+  HWND frame = FindWindowW(L"WCE_QvMailMainFrame", kTitle);
+  ASSERT_TRUE(PostMessageW(frame, WM_COMMAND, kReceiveCommand, 0));
+  std::vector<std::string> stored;
+  ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return (stored = RawIn(box_)).size() == 1; }))
+      << Tail(ReadFile(log_)) << pop.Log();
+  qv::Bitmap jpeg;
+  ASSERT_TRUE(JpegOf(stored[0], &jpeg)) << stored[0].substr(0, 3000);
+  std::printf("jpeg %u x %u\n", jpeg.Width(), jpeg.Height());
+}
+
+}  // namespace
