@@ -3,7 +3,8 @@
 // loaded and turned, sent through postfix and read back from dovecot, its
 // JPEG holding the strokes where they were drawn. Each state is kept as a PNG.
 #include <algorithm>
-#include <cstdio>
+#include <cmath>
+#include <functional>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -60,7 +61,7 @@ std::string Unbase64(const std::string& text) {
 }
 
 // The first JPEG part of a raw mail, decoded.
-[[maybe_unused]] bool JpegOf(const std::string& raw, qv::Bitmap* out) {
+bool JpegOf(const std::string& raw, qv::Bitmap* out) {
   const size_t type = raw.find("image/jpeg");
   const size_t blank = type == std::string::npos ? type : raw.find("\n\n", type) != std::string::npos
                                                               ? raw.find("\n\n", type)
@@ -72,9 +73,36 @@ std::string Unbase64(const std::string& text) {
   return image.LoadMemory(bytes.data(), bytes.size()) && image.Decode(out);
 }
 
-[[maybe_unused]] bool Dark(DWORD argb) { return ((argb >> 16) & 0xFF) < 90 && ((argb >> 8) & 0xFF) < 90 && (argb & 0xFF) < 90; }
-[[maybe_unused]] bool Reddish(DWORD argb) { return ((argb >> 16) & 0xFF) > 170 && (argb & 0xFF) < 90; }
-[[maybe_unused]] bool Bluish(DWORD argb) { return ((argb >> 16) & 0xFF) < 90 && (argb & 0xFF) > 170; }
+// What a pixel shows, loosely (a JPEG blurs edges): ink, either half of the
+// picture, paper, or something between.
+enum Ink { kPaper, kStroke, kRed, kBlue, kBetween };
+Ink Kind(DWORD rgb) {
+  const int r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+  if (r > 200 && g > 200 && b > 200) return kPaper;
+  if (r < 90 && g < 90 && b < 90) return kStroke;
+  if (r > 170 && g < 90 && b < 90) return kRed;
+  if (r < 90 && g < 90 && b > 170) return kBlue;
+  return kBetween;
+}
+
+// Where the two halves of the picture lie: their mean points.
+struct Halves {
+  double redX = 0, redY = 0, blueX = 0, blueY = 0;
+  int red = 0, blue = 0;
+};
+Halves HalvesOf(const std::function<DWORD(int, int)>& at, int width, int height) {
+  Halves h;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Ink k = Kind(at(x, y));
+      if (k == kRed) h.redX += x, h.redY += y, ++h.red;
+      if (k == kBlue) h.blueX += x, h.blueY += y, ++h.blue;
+    }
+  }
+  if (h.red) h.redX /= h.red, h.redY /= h.red;
+  if (h.blue) h.blueX /= h.blue, h.blueY /= h.blue;
+  return h;
+}
 
 class ComposeToolsRun : public DisplayTest {
  protected:
@@ -187,7 +215,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   }
   const Shot drawn = Keep("compose-run-4-drawn.png", &turned);
   for (const auto& stroke : strokes) {
-    for (const auto& [x, y] : stroke) EXPECT_TRUE(Dark(drawn.At(x, y))) << x << "," << y;
+    for (const auto& [x, y] : stroke) EXPECT_EQ(Kind(drawn.At(x, y)), kStroke) << x << "," << y;
   }
 
   // Sent with the soft key, through postfix.
@@ -195,10 +223,11 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   Keep("compose-run-5-send.png", &drawn);
   const std::vector<std::string> sent = smtp.WaitForMail(1);
   ASSERT_EQ(sent.size(), 1u) << Tail(ReadFile(log_)) << smtp.Log();
-  if (HWND done = Await(L"お知らせ")) {
-    Keep("compose-run-6-sent.png");
-    ASSERT_TRUE(PostMessageW(done, WM_COMMAND, IDOK, 0));
-  }
+  HWND done = Await(L"お知らせ");
+  Keep("compose-run-6-sent.png");
+  ASSERT_NE(done, nullptr) << Tail(ReadFile(log_));
+  Tap(pid_, 240, 465);  // its OK
+  ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(done); }));
 
   // Read back from dovecot by the program's receive.
   pop.AddMessage(user, sent[0]);
@@ -209,7 +238,34 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
       << Tail(ReadFile(log_)) << pop.Log();
   qv::Bitmap jpeg;
   ASSERT_TRUE(JpegOf(stored[0], &jpeg)) << stored[0].substr(0, 3000);
-  std::printf("jpeg %u x %u\n", jpeg.Width(), jpeg.Height());
+  // The canvas on the screen: its paper starts below the subject row.
+  int left = 0, top = 135;
+  while (left < 100 && Kind(turned.At(left, 300)) != kPaper) ++left;
+  while (top < 200 && Kind(turned.At(240, top)) != kPaper) ++top;
+  const int width = static_cast<int>(jpeg.Width()), height = static_cast<int>(jpeg.Height());
+  ASSERT_LE(left + width, drawn.width);
+  ASSERT_LE(top + height, drawn.height);
+  // The picture as sent is the canvas as drawn, pixel for pixel (edges aside).
+  int compared = 0, differing = 0;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      const Ink sent = Kind(jpeg.Pixel(x, y)), shown = Kind(drawn.At(left + x, top + y));
+      if (sent == kBetween || shown == kBetween) continue;
+      ++compared;
+      differing += sent != shown;
+    }
+  }
+  EXPECT_GT(compared, width * height * 9 / 10);
+  EXPECT_LT(differing, compared / 200) << "of " << compared;
+  for (const auto& stroke : strokes) {
+    for (const auto& [x, y] : stroke) EXPECT_EQ(Kind(jpeg.Pixel(x - left, y - top)), kStroke) << x << "," << y;
+  }
+  // The picture was turned a quarter: its halves, side by side in the file, lie above each other now.
+  const Halves after = HalvesOf([&](int x, int y) { return jpeg.Pixel(x, y); }, width, height);
+  ASSERT_GT(after.red, 2000);
+  ASSERT_GT(after.blue, 2000);
+  EXPECT_LT(std::abs(after.redX - after.blueX), 10.0);
+  EXPECT_GT(std::abs(after.redY - after.blueY), 60.0);
 }
 
 }  // namespace
