@@ -16,6 +16,9 @@
 #include "app/protocol/Commands.h"
 #include "app/protocol/MailListCommands.h"
 #include "app/protocol/WindowMessages.h"
+#include "engine/public/content/Email.h"
+#include "engine/public/content/EmlCompose.h"
+#include "platform/base/WideText.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -169,7 +172,7 @@ class ComposeToolsRun : public DisplayTest {
   }
   pid_t pid_ = -1;
   std::string log_, cas_;
-  DWORD box_ = 0;
+  DWORD box_ = 0, drafts_ = 0;
 };
 
 TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
@@ -266,6 +269,84 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   ASSERT_GT(after.blue, 2000);
   EXPECT_LT(std::abs(after.redX - after.blueX), 10.0);
   EXPECT_GT(std::abs(after.redY - after.blueY), 60.0);
+}
+
+// A decorated mail: text typed in two colours, a pictograph from the pad.
+TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
+  if (IsSkipped()) return;
+  ASSERT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
+  ASSERT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
+  {
+    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
+    ASSERT_TRUE(account);
+    Settings trays;
+    trays.Select(Settings::kSitagakiTrayID);
+    ASSERT_TRUE(account->GetAccountInfoAttributes(&trays));
+    drafts_ = trays.ulSitagakiTrayID;
+  }
+  log_ = root_ + "/program.log";
+  pid_ = StartProgram(root_, log_, {"mailto:shop@example.jp?subject=deco", "-d"});
+  ASSERT_GT(pid_, 0);
+  HWND sheet = Await(kTitle, nullptr, L"Dialog");
+  ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
+  const Shot opened = Keep("compose-run-deco-1.png");
+  XInput input;
+  ASSERT_TRUE(input.Ready());
+  Tap(pid_, 120, 420);  // into the body
+  input.Type("red");
+  const Shot typed = Keep("compose-run-deco-2.png", &opened);
+  Tap(pid_, 360, 773);
+  const Shot menu = Keep("compose-run-deco-3.png", &typed);
+  Tap(pid_, 325, 563);  // "文字装飾..."
+  const Shot palette = Keep("compose-run-deco-4.png", &menu);
+  Tap(pid_, 281, 618);  // the text colour
+  const Shot pad = Keep("compose-run-deco-5.png", &palette);
+  Tap(pid_, 173, 380);  // red
+  Shot now = Keep("compose-run-deco-6.png", &pad);
+  input.Type("RED");
+  now = Keep("compose-run-deco-7.png", &now);
+  // The second colour, the same way.
+  Tap(pid_, 360, 773);
+  now = Keep("compose-run-deco-8.png", &now);
+  Tap(pid_, 325, 563);
+  now = Keep("compose-run-deco-9.png", &now);
+  Tap(pid_, 281, 618);
+  now = Keep("compose-run-deco-10.png", &now);
+  Tap(pid_, 305, 380);  // blue
+  now = Keep("compose-run-deco-11.png", &now);
+  input.Type("BLUE");
+  now = Keep("compose-run-deco-12.png", &now);
+  // Both colours on the screen, in the body's first line.
+  int red = 0, blue = 0;
+  for (int y = 270; y < 300; ++y) {
+    for (int x = 0; x < 240; ++x) red += Kind(now.At(x, y)) == kRed, blue += Kind(now.At(x, y)) == kBlue;
+  }
+  EXPECT_GT(red, 40);
+  EXPECT_GT(blue, 40);
+  // A pictograph from the pad.
+  Tap(pid_, 360, 773);
+  now = Keep("compose-run-deco-13.png", &now);
+  Tap(pid_, 325, 511);  // "絵文字・記号..."
+  now = Keep("compose-run-deco-14.png", &now);
+  Tap(pid_, 82, 594);   // the cloud
+  Tap(pid_, 120, 773);  // "入力"
+  now = Keep("compose-run-deco-15.png", &now);
+  Tap(pid_, 360, 773);  // "閉じる"
+  now = Keep("compose-run-deco-16.png", &now);
+  // Stored as a draft from the menu.
+  Tap(pid_, 360, 773);
+  now = Keep("compose-run-deco-17.png", &now);
+  Tap(pid_, 325, 67);  // "下書き保存"
+  ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(sheet); })) << Tail(ReadFile(log_));
+  const std::vector<std::string> drafts = RawIn(drafts_);
+  ASSERT_EQ(drafts.size(), 1u);
+  std::string raw = drafts[0];
+  Email mail;
+  ASSERT_TRUE(EmlCompose().Decode(&mail, &raw));
+  const std::string html = qv::WideToUtf8(mail.htmlBody);
+  for (const char* part : {"<font color=\"#ff0000\">RED</font>", "<font color=\"#0000ff\">BLUE\xEE\x98\xBF"}) {
+    EXPECT_NE(html.find(part), std::string::npos) << part << "\n" << html;
+  }
 }
 
 }  // namespace
