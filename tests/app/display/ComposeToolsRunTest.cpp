@@ -107,6 +107,16 @@ Halves HalvesOf(const std::function<DWORD(int, int)>& at, int width, int height)
   return h;
 }
 
+// Text in red and in blue within a band of rows of the left half.
+void ExpectBothColours(const Shot& shot, int top, int bottom) {
+  int red = 0, blue = 0;
+  for (int y = top; y < bottom; ++y) {
+    for (int x = 0; x < 240; ++x) red += Kind(shot.At(x, y)) == kRed, blue += Kind(shot.At(x, y)) == kBlue;
+  }
+  EXPECT_GT(red, 40) << top;
+  EXPECT_GT(blue, 40) << top;
+}
+
 class ComposeToolsRun : public DisplayTest {
  protected:
   void TearDown() override {
@@ -317,12 +327,7 @@ TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
   input.Type("BLUE");
   now = Keep("compose-run-deco-12.png", &now);
   // Both colours on the screen, in the body's first line.
-  int red = 0, blue = 0;
-  for (int y = 270; y < 300; ++y) {
-    for (int x = 0; x < 240; ++x) red += Kind(now.At(x, y)) == kRed, blue += Kind(now.At(x, y)) == kBlue;
-  }
-  EXPECT_GT(red, 40);
-  EXPECT_GT(blue, 40);
+  ExpectBothColours(now, 270, 300);
   // A pictograph from the pad.
   Tap(pid_, 360, 773);
   now = Keep("compose-run-deco-13.png", &now);
@@ -333,6 +338,14 @@ TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
   now = Keep("compose-run-deco-15.png", &now);
   Tap(pid_, 360, 773);  // "閉じる"
   now = Keep("compose-run-deco-16.png", &now);
+  // Previewed from the menu.
+  Tap(pid_, 360, 773);
+  now = Keep("compose-run-deco-preview-1.png", &now);
+  Tap(pid_, 325, 615);  // "プレビュー..."
+  now = Keep("compose-run-deco-preview-2.png", &now);
+  ExpectBothColours(now, 55, 90);
+  Tap(pid_, 120, 773);  // "完了"
+  now = Keep("compose-run-deco-preview-3.png", &now);
   // Stored as a draft from the menu.
   Tap(pid_, 360, 773);
   now = Keep("compose-run-deco-17.png", &now);
