@@ -1,7 +1,9 @@
 // The composition tools of the real program in the tests' X server, driven
 // by taps, strokes and keys: a handwritten mail over a picture that was
 // loaded and turned, sent through postfix and read back from dovecot, its
-// JPEG holding the strokes where they were drawn. Each state is kept as a PNG.
+// JPEG holding the strokes where they were drawn; a decorated mail typed in
+// two colours with a pictograph from the pad, previewed and stored as a
+// draft that holds the decorations. Each state is kept as a PNG.
 #include <algorithm>
 #include <cmath>
 #include <functional>
