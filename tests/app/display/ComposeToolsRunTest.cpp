@@ -14,18 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/protocol/BoxCommands.h"
 #include "app/protocol/Commands.h"
-#include "app/protocol/MailListCommands.h"
-#include "app/protocol/WindowMessages.h"
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
 #include "platform/base/WideText.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
-#include "engine/public/store/QvFolderInterface.h"
-#include "engine/public/store/QvMessageInterface.h"
-#include "engine/public/store/QvStorageInterface.h"
 #include "tests/app/support/ProgramRoot.h"
 #include "tests/platform/display/DisplayTest.h"
 #include "tests/support/DovecotPeer.h"
@@ -158,20 +152,6 @@ class ComposeToolsRun : public DisplayTest {
     cas_ = root_ + "/cas.pem";
     std::ofstream(cas_, std::ios::binary) << ReadFile(smtp.CaFile()) << ReadFile(pop.CaFile());
   }
-  std::vector<std::string> RawIn(DWORD folderId) {
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
-    std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
-    std::vector<unsigned long> ids;
-    std::vector<std::string> out;
-    if (!folder || !folder->GetMessageIds(&ids)) return out;
-    for (unsigned long id : ids) {
-      std::unique_ptr<QvMessageInterface> m(folder->OpenMessage(id));
-      std::string raw;
-      if (m && m->Read(&raw)) out.push_back(raw);
-    }
-    return out;
-  }
   HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
     HWND found = nullptr;
     Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(cls, title)) != nullptr && found != other; });
@@ -249,7 +229,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   HWND frame = FindWindowW(L"WCE_QvMailMainFrame", kTitle);
   ASSERT_TRUE(PostMessageW(frame, WM_COMMAND, kReceiveCommand, 0));
   std::vector<std::string> stored;
-  ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return (stored = RawIn(box_)).size() == 1; }))
+  ASSERT_TRUE(Within(std::chrono::seconds(60), [&] { return (stored = RawStored(kAccount, box_)).size() == 1; }))
       << Tail(ReadFile(log_)) << pop.Log();
   qv::Bitmap jpeg;
   ASSERT_TRUE(JpegOf(stored[0], &jpeg)) << stored[0].substr(0, 3000);
@@ -353,7 +333,7 @@ TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
   now = Keep("compose-run-deco-17.png", &now);
   Tap(pid_, 325, 67);  // "下書き保存"
   ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(sheet); })) << Tail(ReadFile(log_));
-  const std::vector<std::string> drafts = RawIn(drafts_);
+  const std::vector<std::string> drafts = RawStored(kAccount, drafts_);
   ASSERT_EQ(drafts.size(), 1u);
   std::string raw = drafts[0];
   Email mail;
