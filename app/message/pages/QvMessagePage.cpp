@@ -10,6 +10,7 @@
 #include "app/mailops/FolderOperations.h"
 #include "app/mailops/MessageStatus.h"
 #include "app/mailops/QvMessageRecord.h"
+#include "app/protocol/Commands.h"
 #include "app/shell/targetfolder/QvSetTargetFolderPage.h"
 #include "platform/framework/CCmdUI.h"
 #include "platform/framework/CPropertySheet.h"
@@ -27,6 +28,8 @@ constexpr UINT kMoveCaption = 20157;
 BEGIN_MESSAGE_MAP(QvMessagePage, CDialog)
   ON_WM_INITMENUPOPUP()
   ON_UPDATE_COMMAND_UI_RANGE(kSheetCommandFirst, kSheetCommandLast, &QvMessagePage::OnUpdateSheetCommand)
+  ON_COMMAND_RANGE(kSheetCommandFirst, kSheetCommandLast, &QvMessagePage::OnSheetCommand)
+  ON_COMMAND(kSendMessageCommand, &QvMessagePage::OnSendCommand)
 END_MESSAGE_MAP()
 
 QvMessagePage::QvMessagePage(UINT templateId, QvMessageRecord* record) : CDialog(templateId), m_record(record) {}
@@ -146,3 +149,8 @@ void QvMessagePage::OnInitMenuPopup(CMenu* popup, UINT, BOOL sysMenu) {
 }
 
 void QvMessagePage::OnUpdateSheetCommand(CCmdUI* ui) { ui->Enable(TRUE); }
+
+// The soft keys and the page menu give their commands to the page, a child
+// window: the sheet's own ones (send, save, the page switches) go up to it.
+void QvMessagePage::OnSheetCommand(UINT id) { SendToSheet(WM_COMMAND, id, 0); }
+void QvMessagePage::OnSendCommand() { OnSheetCommand(kSendMessageCommand); }

@@ -72,6 +72,8 @@ class QvMessagePage : public CDialog {
  protected:
   afx_msg void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu);
   afx_msg void OnUpdateSheetCommand(CCmdUI* ui);
+  afx_msg void OnSheetCommand(UINT id);
+  afx_msg void OnSendCommand();
 
   QvMessageRecord* m_record = nullptr;
   uint32_t m_status[2] = {0, 0};

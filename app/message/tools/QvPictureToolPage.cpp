@@ -150,6 +150,9 @@ BOOL QvHandwritingToolPage::OnSetActive() {
   if (m_firstActivation) {
     m_firstActivation = 0;
     m_firstLayoutPending = 1;
+    // The sheet may have placed the page before it first showed it: no
+    // later placement would come to run the first layout then.
+    if (HasPlacedPage()) AfterPlacement();
   }
   return result;
 }

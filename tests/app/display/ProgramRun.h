@@ -18,6 +18,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -263,6 +264,26 @@ class XInput {
     motion_(display_, DefaultScreen(display_), sx, sy, 0);
     button_(display_, 1, True, 0);
     button_(display_, 1, False, 30);
+    XSync(display_, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  }
+  // A stroke with the button held: pressed at the first point, moved
+  // through the others, let go at the last.
+  void Drag(Window w, const std::vector<std::pair<int, int>>& points) {
+    if (!Ready() || !w || points.empty()) return;
+    XRaiseWindow(display_, w);
+    XSync(display_, False);
+    for (size_t i = 0; i < points.size(); ++i) {
+      int sx = 0, sy = 0;
+      Window child = 0;
+      XTranslateCoordinates(display_, w, DefaultRootWindow(display_), points[i].first, points[i].second, &sx, &sy,
+                            &child);
+      motion_(display_, DefaultScreen(display_), sx, sy, 0);
+      if (i == 0) button_(display_, 1, True, 0);
+      XSync(display_, False);
+      std::this_thread::sleep_for(std::chrono::milliseconds(15));
+    }
+    button_(display_, 1, False, 0);
     XSync(display_, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(150));
   }

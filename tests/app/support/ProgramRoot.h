@@ -86,6 +86,22 @@ inline size_t CountStored(const std::wstring& name, DWORD folderId) {
   return folder && folder->GetMessageIds(&ids) ? ids.size() : static_cast<size_t>(-1);
 }
 
+// The raw text of every message of a folder of an account, oldest first.
+inline std::vector<std::string> RawStored(const std::wstring& name, DWORD folderId) {
+  std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(name, L""));
+  std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
+  std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
+  std::vector<unsigned long> ids;
+  std::vector<std::string> out;
+  if (!folder || !folder->GetMessageIds(&ids)) return out;
+  for (unsigned long id : ids) {
+    std::unique_ptr<QvMessageInterface> m(folder->OpenMessage(id));
+    std::string raw;
+    if (m && m->Read(&raw)) out.push_back(raw);
+  }
+  return out;
+}
+
 // The data folder an installed program has, named in the registry.
 inline bool MakeDataFolder() {
   CreateDirectoryW(L"\\Application Data", nullptr);
