@@ -153,9 +153,7 @@ class ComposeToolsRun : public DisplayTest {
     std::ofstream(cas_, std::ios::binary) << ReadFile(smtp.CaFile()) << ReadFile(pop.CaFile());
   }
   HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
-    HWND found = nullptr;
-    Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(cls, title)) != nullptr && found != other; });
-    return found != other ? found : nullptr;
+    return AwaitWindow(title, other, cls);
   }
   Shot Keep(const std::string& name, const Shot* before = nullptr) {
     Shot shot = Settled(pid_, before);

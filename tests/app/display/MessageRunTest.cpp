@@ -151,21 +151,7 @@ class MessageRun : public DisplayTest {
       ASSERT_TRUE(folder->CreateMessage(&id, a, raw));
     }
   }
-  // The raw text of the messages of a folder.
-  std::vector<std::string> RawIn(DWORD folderId) {
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    std::unique_ptr<QvStorageInterface> storage(account ? account->OpenStorage() : nullptr);
-    std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(folderId) : nullptr);
-    std::vector<unsigned long> ids;
-    std::vector<std::string> out;
-    if (!folder || !folder->GetMessageIds(&ids)) return out;
-    for (unsigned long id : ids) {
-      std::unique_ptr<QvMessageInterface> m(folder->OpenMessage(id));
-      std::string raw;
-      if (m && m->Read(&raw)) out.push_back(raw);
-    }
-    return out;
-  }
+  static std::vector<std::string> RawIn(DWORD folderId) { return RawStored(kAccount, folderId); }
   static size_t CountIn(DWORD folderId) { return CountStored(kAccount, folderId); }
   // The program up on the launcher, then the receive box's list on its newest mail.
   void Start(const std::vector<std::string>& args, const std::vector<std::string>& env = {}) {
@@ -185,9 +171,7 @@ class MessageRun : public DisplayTest {
     return Await(L"受信ﾌｫﾙﾀﾞ");
   }
   HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
-    HWND found = nullptr;
-    Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(cls, title)) != nullptr && found != other; });
-    return found != other ? found : nullptr;
+    return AwaitWindow(title, other, cls);
   }
   HWND AwaitSheet(HWND other = nullptr) { return Await(kTitle, other, L"Dialog"); }
   Shot Keep(const std::string& name, const Shot* before = nullptr) {

@@ -24,6 +24,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/imaging/Imaging.h"
+#include "platform/ui/window/Window.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -98,6 +99,14 @@ inline bool Within(std::chrono::milliseconds limit, const std::function<bool()>&
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return done();
+}
+
+// A window of that title (and class, when given) other than `other`, once
+// it is there; null after 20 s.
+inline HWND AwaitWindow(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
+  HWND found = nullptr;
+  Within(std::chrono::seconds(20), [&] { return (found = FindWindowW(cls, title)) != nullptr && found != other; });
+  return found != other ? found : nullptr;
 }
 
 // The exit code once the process ended within the limit; -1 otherwise.
