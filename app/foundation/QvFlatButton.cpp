@@ -82,6 +82,22 @@ void QvFlatButton::DrawItem(LPDRAWITEMSTRUCT dis) {
   DeleteDC(source);
 }
 
+bool QvFlatButton::SendCommandOnEnterOrTap(UINT message, WPARAM wParam, LPARAM lParam, UINT command,
+                                           LRESULT* result) {
+  HWND parent = ::GetParent(m_hWnd);
+  if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+    ::SendMessageW(parent, WM_COMMAND, command, 0);
+    *result = 0;
+    return true;
+  }
+  if (message == WM_LBUTTONUP && ::GetCapture() == m_hWnd) {
+    *result = QvFlatButton::WindowProc(message, wParam, lParam);
+    ::SendMessageW(parent, WM_COMMAND, command, 0);
+    return true;
+  }
+  return false;
+}
+
 LRESULT QvFlatButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_LBUTTONDOWN: {

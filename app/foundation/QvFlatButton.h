@@ -11,6 +11,9 @@
 class QvComButton : public CButton {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Enter, or a tap released on the button, sends `command` to the parent:
+  // true when `message` was one of them, with its answer in `result`.
+  bool SendCommandOnEnterOrTap(UINT message, WPARAM wParam, LPARAM lParam, UINT command, LRESULT* result);
 };
 
 class QvFlatButton : public CButton {
@@ -35,6 +38,9 @@ class QvFlatButton : public CButton {
  protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
   BOOL OnChildNotify(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+  // Enter, or a tap released on the button, sends `command` to the parent:
+  // true when `message` was one of them, with its answer in `result`.
+  bool SendCommandOnEnterOrTap(UINT message, WPARAM wParam, LPARAM lParam, UINT command, LRESULT* result);
 
  private:
   std::map<UINT, HWND> keys_;

@@ -324,14 +324,7 @@ LRESULT QvAddressView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT QvAddressButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  HWND parent = ::GetParent(m_hWnd);
-  if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-    ::SendMessageW(parent, WM_COMMAND, kChooseAddressCommand, 0);
-    return 0;
-  }
-  if (message == WM_LBUTTONUP && ::GetCapture() == m_hWnd) {
-    const LRESULT result = QvFlatButton::WindowProc(message, wParam, lParam);
-    ::SendMessageW(parent, WM_COMMAND, kChooseAddressCommand, 0);
+  if (LRESULT result = 0; SendCommandOnEnterOrTap(message, wParam, lParam, kChooseAddressCommand, &result)) {
     return result;
   }
   if (message == WM_CHAR && wParam != VK_BACK && wParam != VK_RETURN) {

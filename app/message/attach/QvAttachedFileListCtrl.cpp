@@ -479,23 +479,16 @@ LRESULT QvAttachedFileListCtrl::WindowProc(UINT message, WPARAM wParam, LPARAM l
 }
 
 LRESULT QvAttachedFileButton::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-  HWND parent = ::GetParent(m_hWnd);
-  if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-    ::SendMessageW(parent, WM_COMMAND, kAddAttachmentCommand, 0);
-    return 0;
+  if (LRESULT result = 0; SendCommandOnEnterOrTap(message, wParam, lParam, kAddAttachmentCommand, &result)) {
+    return result;
   }
   if (message == WM_KEYDOWN && wParam == VK_RIGHT) {
     // Right with an empty list beside adds, as there is nothing to step into.
     HWND list = FindKeyTarget(VK_RIGHT);
     if (list && ::IsWindow(list) && ::SendMessageW(list, LVM_GETITEMCOUNT, 0, 0) == 0) {
-      ::SendMessageW(parent, WM_COMMAND, kAddAttachmentCommand, 0);
+      ::SendMessageW(::GetParent(m_hWnd), WM_COMMAND, kAddAttachmentCommand, 0);
       return 0;
     }
-  }
-  if (message == WM_LBUTTONUP && ::GetCapture() == m_hWnd) {
-    const LRESULT result = QvFlatButton::WindowProc(message, wParam, lParam);
-    ::SendMessageW(parent, WM_COMMAND, kAddAttachmentCommand, 0);
-    return result;
   }
   return QvFlatButton::WindowProc(message, wParam, lParam);
 }
