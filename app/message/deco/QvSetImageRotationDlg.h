@@ -1,4 +1,6 @@
-// Asks by how much a loaded picture is to be turned: 0, 90, 180 or 270 degrees.
+// Asks by how much a loaded picture is to be turned: 0, 90, 180 or 270 degrees,
+// counted counter-clockwise as the imaging library turns (90 is a quarter turn
+// to the left, the first button; 270 to the right).
 #pragma once
 
 #include "app/foundation/QvUnFullScreenDlg.h"

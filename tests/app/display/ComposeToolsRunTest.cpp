@@ -186,7 +186,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   const Shot offered = Keep("compose-run-1-turn-offered.png");
   ASSERT_NE(turn, nullptr) << Tail(ReadFile(log_));
   // (The dialog stands centred on the canvas.)
-  Tap(pid_, 160, 323);  // "右に90度"
+  Tap(pid_, 160, 364);  // "右に90度": a quarter turn clockwise
   Keep("compose-run-2-turn-chosen.png", &offered);
   Tap(pid_, 244, 492);  // "決定"
   ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(turn); })) << Tail(ReadFile(log_));
@@ -259,6 +259,8 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   ASSERT_GT(after.blue, 2000);
   EXPECT_LT(std::abs(after.redX - after.blueX), 10.0);
   EXPECT_GT(std::abs(after.redY - after.blueY), 60.0);
+  // Turned to the right, as the button says: the left (red) half is on top.
+  EXPECT_LT(after.redY, after.blueY);
 }
 
 // A decorated mail: text typed in two colours, a pictograph from the pad.
