@@ -443,6 +443,8 @@ void QvDecoEditMessagePage::OnPreview() {
   preview.SetRecord(m_record);
   preview.SetMode(QvHtmlPreviewDlg::kMessagePreview);
   preview.DoModal();
+  // Back to the body: the decoration commands are on only while it has the focus.
+  if (m_html && m_html->m_hWnd) m_html->SetFocus();
 }
 
 void QvDecoEditMessagePage::OnApplyTemplate() {

@@ -342,6 +342,9 @@ TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
   for (const char* part : {"<font color=\"#ff0000\">RED</font>", "<font color=\"#0000ff\">BLUE\xEE\x98\xBF"}) {
     EXPECT_NE(html.find(part), std::string::npos) << part << "\n" << html;
   }
+  // The plain alternative carries the same words, for readers without HTML.
+  const std::string plain = qv::WideToUtf8(mail.body);
+  EXPECT_NE(plain.find("redREDBLUE"), std::string::npos) << plain;
 }
 
 }  // namespace

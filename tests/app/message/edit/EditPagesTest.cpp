@@ -506,6 +506,23 @@ TEST_F(EditPages, TemplateReplacesBodyAndAttachments) {
   EXPECT_EQ(std::wstring(page->HtmlText()).find(L"前の本文"), std::wstring::npos);
 }
 
+// Closing the preview gives the body its focus back, so that the decoration
+// commands that need it stay on.
+TEST_F(EditPages, PreviewGivesTheFocusBackToTheBody) {
+  auto* page = dynamic_cast<QvDecoEditMessagePage*>(Open(1));
+  ASSERT_NE(page, nullptr);
+  page->HtmlBody()->SetFocus();
+  HWND preview = nullptr;
+  Script().push_back([&] {
+    preview = ::GetActiveWindow();
+    ::PostMessageW(preview, WM_COMMAND, IDCANCEL, 0);
+  });
+  page->SendMessage(WM_COMMAND, 40156);  // preview
+  EXPECT_NE(preview, nullptr) << "the preview was shown";
+  EXPECT_TRUE(Script().empty());
+  EXPECT_EQ(::GetFocus(), page->HtmlBody()->m_hWnd);
+}
+
 TEST_F(EditPages, PagesAsDrawn) {
   record_.toList.Add(L"山田<yamada@example.jp>");
   record_.ccList.Add(L"suzuki@example.jp");
