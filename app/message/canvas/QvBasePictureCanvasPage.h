@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/foundation/QvFlatButton.h"
 #include "app/foundation/QvStaticLine.h"
 #include "app/message/address/QvAddressView.h"
 #include "app/message/canvas/TegakiPaintCtrl.h"
@@ -74,8 +75,9 @@ class QvBasePictureCanvasPage : public QvMessagePage {
 
   MailFont m_font;
   QvAddressButton m_toButton;
-  CStatic m_secondLabel;
-  CStatic m_subjectLabel;
+  // Row labels drawn as the To button is, so that the three match.
+  QvFlatButton m_secondLabel;
+  QvFlatButton m_subjectLabel;
   QvTegakiAddressView m_to;
   QvTegakiAddressView m_second;
   QvStaticLine m_lines[2];
