@@ -18,6 +18,47 @@ std::wstring Widen(const std::string& sjis) {
   return wide;
 }
 
+// Whether `text` is well-formed UTF-8: no stray continuation byte, no overlong
+// form, no surrogate, nothing above U+10FFFF.
+bool IsWellFormedUtf8(const std::string& text) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* end = p + text.size();
+  while (p < end) {
+    const unsigned char c = *p++;
+    if (c < 0x80) continue;
+    int more = 0;
+    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      more = 1;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      more = 2;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      more = 3;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (end - p < more || *p < low || *p > high) return false;
+    for (int i = 1; i < more; ++i)
+      if (p[i] < 0x80 || p[i] > 0xBF) return false;
+    p += more;
+  }
+  return true;
+}
+
+// Percent escapes of a link are the device's Shift_JIS, except where they
+// spell well-formed UTF-8, as links written today do: those are turned into
+// Shift_JIS so that the rest of the parse reads one code.
+std::string LinkText(EmlCompose& composer, const std::string& piece) {
+  std::string decoded;
+  composer.replacePercent(piece, decoded);
+  if (!content::IsAscii(decoded) && IsWellFormedUtf8(decoded)) content::Utf8ToSjis(decoded);
+  return decoded;
+}
+
 }  // namespace
 
 bool EmlCompose::ParseAddress(std::wstring& field, std::wstring* address, std::wstring* name) {
@@ -52,18 +93,13 @@ void EmlCompose::parseMailtoSub(const std::string& url, Email* mail) {
   size_t question = url.find('?', kSchemeLength);
   std::string addressPart = url.substr(kSchemeLength, question == std::string::npos ? std::string::npos
                                                                                     : question - kSchemeLength);
-  if (!addressPart.empty()) {
-    std::string decoded;
-    replacePercent(addressPart, decoded);
-    parseMailtoAddress(mail->to, decoded);
-  }
+  if (!addressPart.empty()) parseMailtoAddress(mail->to, LinkText(*this, addressPart));
   if (question == std::string::npos) return;
   size_t pos = question + 1;
   while (pos <= url.size()) {
     size_t amp = url.find('&', pos);
     std::string param = url.substr(pos, amp == std::string::npos ? std::string::npos : amp - pos);
-    std::string decoded;
-    replacePercent(param, decoded);
+    const std::string decoded = LinkText(*this, param);
     auto valueAfter = [&](const char* key) { return decoded.substr(std::char_traits<char>::length(key)); };
     // Header values lose their line breaks; only the body may keep them.
     if (content::StartsWithNoCase(decoded, "to=")) {

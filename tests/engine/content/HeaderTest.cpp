@@ -225,6 +225,30 @@ TEST(Mailto, LinksBecomeMail) {
   ASSERT_TRUE(c.ParseMailto("mailto:a@x%0D%0ABcc:e@x?subject=S%0D%0ABcc:%20e@x%00&to=%82%A0@x", &m4));
   EXPECT_EQ(m4.subject, L"SBcc: e@x");
   EXPECT_EQ(m4.to, (std::list<std::wstring>{L"a@xBcc:e@x", L"あ@x"}));
+  // Escapes that spell UTF-8, as links written today do, read as UTF-8; the
+  // device's Shift_JIS escapes and broken UTF-8 read as Shift_JIS bytes.
+  const struct {
+    const char* link;
+    std::string bytes;       // the escapes' bytes
+    const wchar_t* utf8;     // null: read as Shift_JIS
+  } codes[] = {
+      {"mailto:a@x?subject=%E3%81%82%E6%97%A5", "", L"あ日"},
+      {"mailto:a@x?subject=%82%A0%93%FA", "\x82\xA0\x93\xFA", nullptr},
+      {"mailto:a@x?subject=%E3%81", "\xE3\x81", nullptr},                      // cut short
+      {"mailto:a@x?subject=%C0%81%82%A0", "\xC0\x81\x82\xA0", nullptr},      // overlong form
+      {"mailto:a@x?subject=%ED%A0%80%82%A0", "\xED\xA0\x80\x82\xA0", nullptr},  // a surrogate
+  };
+  for (const auto& code : codes) {
+    Email m;
+    ASSERT_TRUE(c.ParseMailto(code.link, &m)) << code.link;
+    std::wstring expected = code.utf8 ? code.utf8 : L"";
+    if (!code.utf8) content::MultiByteToWString(code.bytes, expected);
+    EXPECT_EQ(m.subject, expected) << code.link;
+  }
+  Email m5;
+  ASSERT_TRUE(c.ParseMailto("mailto:%E5%B1%B1%E7%94%B0%3Cy@x%3E?cc=%E5%B7%9D%3Cz@x%3E", &m5));
+  EXPECT_EQ(m5.to, std::list<std::wstring>{L"y@x"});
+  EXPECT_EQ(m5.cc, std::list<std::wstring>{L"z@x"});
   std::string s = "%4a%zz%4";
   std::string out;
   c.replacePercent(s, out);
