@@ -5,6 +5,7 @@
 #include "app/mailops/CurrentAccount.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/MessageStatus.h"
+#include "app/mailops/QvMailListItem.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/protocol/WindowMessages.h"
 #include "platform/kernel/Files.h"
@@ -132,6 +133,8 @@ void QvPictureViewCanvasPage::CustomizePopupMenu(CMenu* popup) {
                      GetMessageStatus(m_record->messageId, m_record->folder, &status, &kind);
   const wchar_t* text = !known ? L"保護状態不明" : (status & kProtectedBit) != 0 ? L"保護解除" : L"保護";
   popup->ModifyMenu(40115, MF_BYCOMMAND | MF_STRING | (known ? MF_ENABLED : MF_GRAYED), 40115, text);
+  // Only a message that went out can go out again.
+  popup->EnableMenuItem(40214, MF_BYCOMMAND | (known && kind == QvMailListItem::kSent ? MF_ENABLED : MF_GRAYED));
   popup->CheckMenuItem(40094, MF_BYCOMMAND | ((m_modeWord & 8) != 0 ? MF_CHECKED : MF_UNCHECKED));
 }
 

@@ -15,6 +15,7 @@
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/MessageStatus.h"
 #include "app/mailops/QvAccountSettings.h"
+#include "app/mailops/QvMailListItem.h"
 #include "app/mailops/QvMessageRecord.h"
 #include "app/mailops/RunWithProgress.h"
 #include "app/mailops/TempFiles.h"
@@ -176,7 +177,7 @@ BEGIN_MESSAGE_MAP(QvViewMessagePage, QvBaseMessagePage)
   ON_UPDATE_COMMAND_UI(kHeaderCommand, &QvViewMessagePage::OnUpdateNoSelection)
   ON_UPDATE_COMMAND_UI(kOutlookPlugin, &QvViewMessagePage::OnUpdateFixedPlugin)
   ON_UPDATE_COMMAND_UI(kTodoPlugin, &QvViewMessagePage::OnUpdateFixedPlugin)
-  ON_UPDATE_COMMAND_UI(kSendAgain, &QvViewMessagePage::OnUpdateAlways)
+  ON_UPDATE_COMMAND_UI(kSendAgain, &QvViewMessagePage::OnUpdateSendAgain)
 END_MESSAGE_MAP()
 
 QvViewMessagePage::QvViewMessagePage(UINT templateId, QvMessageRecord* record, CWnd* body, int bodyLimit,
@@ -798,3 +799,8 @@ void QvViewMessagePage::OnUpdateFixedPlugin(CCmdUI* ui) {
 }
 
 void QvViewMessagePage::OnUpdateAlways(CCmdUI* ui) { ui->Enable(TRUE); }
+
+// Only a message that went out can go out again; the sheet refuses the others.
+void QvViewMessagePage::OnUpdateSendAgain(CCmdUI* ui) {
+  ui->Enable(IsStored() && MessageKind() == QvMailListItem::kSent);
+}

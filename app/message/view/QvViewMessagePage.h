@@ -155,6 +155,7 @@ class QvViewMessagePage : public QvBaseMessagePage {
   afx_msg void OnUpdateNoSelection(CCmdUI* ui);
   afx_msg void OnUpdateFixedPlugin(CCmdUI* ui);
   afx_msg void OnUpdateAlways(CCmdUI* ui);
+  afx_msg void OnUpdateSendAgain(CCmdUI* ui);
 
   bool SelectionRunning() const { return m_selecting != 0; }
   bool IsStored() const;

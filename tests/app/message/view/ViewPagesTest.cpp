@@ -11,6 +11,7 @@
 #include "app/foundation/MessageBoxes.h"
 #include "app/mailops/MessageOperations.h"
 #include "app/mailops/MessageStatus.h"
+#include "app/mailops/QvMailListItem.h"
 #include "app/mailops/TempFiles.h"
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/tools/QvTextViewToolPage.h"
@@ -19,6 +20,7 @@
 #include "app/message/view/QvTextViewMessagePage.h"
 #include "app/message/view/QvViewHeaderPage.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
+#include "platform/framework/CCmdUI.h"
 #include "app/foundation/UiRegistry.h"
 #include "platform/registry/Registry.h"
 #include "platform/testing/Seams.h"
@@ -85,12 +87,12 @@ class ViewPages : public MailOpsTest {
     static std::vector<std::wstring> list;
     return list;
   }
-  unsigned long Store(const std::string& raw) {
+  unsigned long Store(const std::string& raw, uint32_t kind = QvMessageInterface::kReceived) {
     std::unique_ptr<QvFolderInterface> f(CurrentStorage()->OpenFolder(Tray()));
     QvMessageInterface::Attributes a;
     // The receive marks a mail with attached files; so does this.
     a.mask = QvMessageInterface::kKind | QvMessageInterface::kHasAttachments;
-    a.kind = QvMessageInterface::kReceived;
+    a.kind = kind;
     a.hasAttachments = raw.find("Content-Disposition: attachment") != std::string::npos ? 1 : 0;
     unsigned long id = 0;
     EXPECT_TRUE(f && f->CreateMessage(&id, a, raw));
@@ -389,6 +391,24 @@ class RecordingSheet : public CWnd {
 
 // What the page sends on to its sheet, and what it does to the stored
 // message first: a message-sequence table.
+// Send again is offered only for a message that went out.
+TEST_F(ViewPages, SendAgainOnlyForSentMail) {
+  for (const uint32_t kind : {QvMailListItem::kSent, QvMailListItem::kReceived, QvMailListItem::kImported}) {
+    record_.Clear();
+    ASSERT_TRUE(LoadMessageForView(Store(Plain("me@example.com", "", "again"), kind), &record_, Tray()));
+    QvTextViewToolPage tools(&record_, 0);
+    ASSERT_TRUE(tools.Create(137, main_));
+    struct Probe : CCmdUI {
+      BOOL enabled = -1;
+      void Enable(BOOL on) override { enabled = on; }
+    } probe;
+    probe.m_nID = 40214;
+    probe.DoUpdate(tools.GetMessagePage(), FALSE);
+    EXPECT_EQ(probe.enabled, kind == QvMailListItem::kSent ? TRUE : FALSE) << kind;
+    tools.DestroyWindow();
+  }
+}
+
 TEST_F(ViewPages, CommandsReachTheSheetAndTheStore) {
   RecordingSheet sheet;
   ASSERT_TRUE(sheet.CreateEx(0, AfxRegisterWndClass(0), L"", WS_POPUP | WS_VISIBLE, 0, 0, 480, 800, nullptr, nullptr));
@@ -411,7 +431,7 @@ TEST_F(ViewPages, CommandsReachTheSheetAndTheStore) {
   } cases[] = {
       {"reply", WM_COMMAND, 2562, {{WM_COMMAND, 2562}}},
       {"forward", WM_COMMAND, 2539, {{WM_COMMAND, 2539}}},
-      {"send again", WM_COMMAND, 40214, {{WM_COMMAND, 40214}}},
+      {"send again, greyed for a received message", WM_COMMAND, 40214, {}},
       {"previous message", kStepMessageRequest, 1, {{kStepMessageRequest, 1}}},
       {"Back", kBackMessage, 0, {{WM_COMMAND, IDCANCEL}}},
       {"protect", WM_COMMAND, 40115, {}},
