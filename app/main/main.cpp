@@ -73,6 +73,13 @@ int main(int argc, char** argv) {
           }
           return false;
         }
+        // The desktop's close button asks the frame to close, as the
+        // device's own close does: the message window stores what was typed.
+        display->SetCloseHandler([] {
+          CWnd* frame = AfxGetMainWnd();
+          if (frame != nullptr && ::IsWindow(frame->m_hWnd)) ::PostMessageW(frame->m_hWnd, WM_CLOSE, 0, 0);
+          else PostQuitMessage(0);
+        });
         qv::ui::SetEventSource(display);
         // Someone is there to see the boxes: each is shown and waits for its
         // answer (without a screen, questions get the platform's fixed No).

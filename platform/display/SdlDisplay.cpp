@@ -111,7 +111,8 @@ void SdlDisplay::Pump() {
     if (e.type == wakeEvent_) {
       wakePending_ = false;
     } else if (e.type == SDL_QUIT) {
-      PostQuitMessage(0);
+      if (onClose_) onClose_();
+      else PostQuitMessage(0);
     } else if (e.type == SDL_WINDOWEVENT) {
       stale_ = stale_ || e.window.event == SDL_WINDOWEVENT_EXPOSED || e.window.event == SDL_WINDOWEVENT_SIZE_CHANGED;
     } else {

@@ -19,6 +19,7 @@
 #include <SDL2/SDL.h>
 
 #include <atomic>
+#include <functional>
 #include <future>
 #include <memory>
 #include <vector>
@@ -48,6 +49,10 @@ class SdlDisplay final : public ui::EventSource {
 
   // The SDL window (events pushed for it carry this id).
   Uint32 WindowId() const;
+  // What the desktop's close button on the window does (on the display's
+  // thread). Without one, the thread's loop is asked to quit; a program that
+  // keeps work in its windows closes them its own way first.
+  void SetCloseHandler(std::function<void()> handler) { onClose_ = std::move(handler); }
   // Where the candidate list was last placed (screen pixels).
   RECT CandidateArea() const { return input_.Candidates(); }
 
@@ -71,6 +76,7 @@ class SdlDisplay final : public ui::EventSource {
   Uint32 wakeEvent_ = 0;
   std::atomic<bool> wakePending_{false};
   bool pumping_ = false;
+  std::function<void()> onClose_;
   DeviceInput input_;
 };
 

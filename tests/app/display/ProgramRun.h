@@ -340,4 +340,23 @@ inline void Tap(pid_t pid, int x, int y) {
   input.Tap(WindowOfProcess(input.display(), pid), x, y);
 }
 
+// The desktop's close button on the program's window: the window manager's
+// WM_DELETE_WINDOW, as a click on it sends.
+inline void CloseFromDesktop(pid_t pid) {
+  Display* d = XOpenDisplay(nullptr);
+  ASSERT_NE(d, nullptr);
+  const Window w = WindowOfProcess(d, pid);
+  EXPECT_NE(w, 0u);
+  XEvent e{};
+  e.xclient.type = ClientMessage;
+  e.xclient.window = w;
+  e.xclient.message_type = XInternAtom(d, "WM_PROTOCOLS", False);
+  e.xclient.format = 32;
+  e.xclient.data.l[0] = static_cast<long>(XInternAtom(d, "WM_DELETE_WINDOW", False));
+  e.xclient.data.l[1] = CurrentTime;
+  if (w) XSendEvent(d, w, False, NoEventMask, &e);
+  XSync(d, False);
+  XCloseDisplay(d);
+}
+
 }  // namespace qv::test

@@ -103,4 +103,22 @@ TEST_F(Wake, GetMessageWakesForEventsPostsAndTheClock) {
   qv::ui::SetEventSource(nullptr);
 }
 
+// The desktop's close button: the loop is asked to quit, unless the program
+// said what closing means to it.
+TEST_F(Wake, TheCloseButtonQuitsUnlessTheProgramTakesIt) {
+  for (const bool taken : {false, true}) {
+    int calls = 0;
+    if (taken) display_->SetCloseHandler([&calls] { ++calls; });
+    SDL_Event e{};
+    e.type = SDL_QUIT;
+    Push(e);
+    display_->Pump();
+    MSG msg{};
+    const bool quit = PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+    EXPECT_EQ(quit, !taken) << taken;
+    EXPECT_EQ(calls, taken ? 1 : 0) << taken;
+  }
+  display_->SetCloseHandler(nullptr);
+}
+
 }  // namespace
