@@ -159,7 +159,9 @@ bool KeepBoxAndChildren(DWORD boxId) {
   Ids children;
   const bool listed = box->GetFolderIds(&children);
   std::vector<Folder> kept;
-  for (unsigned long child : children) kept.emplace_back(box->OpenFolder(child));
+  // Through the storage: the box's own open would read its list again for
+  // every child just to find the child listed in it.
+  for (unsigned long child : children) kept.emplace_back(OpenQuietly(child));
   Keep(std::move(box), boxId);
   if (!listed) return false;
   bool all = true;
