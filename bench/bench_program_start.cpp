@@ -17,6 +17,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -107,8 +109,17 @@ struct ProgramRoot {
   bool made = qv::test::MakeTwoAccountRoot();
 };
 
+// Kept to the process's end (the platform may still use it from its own exit
+// handlers), but its folder goes with the run: only the folder is removed then.
 ProgramRoot& Root() {
-  static auto* r = new ProgramRoot;
+  static auto* r = [] {
+    auto* made = new ProgramRoot;
+    std::atexit([] {
+      std::error_code ignored;
+      std::filesystem::remove_all(Root().root.path(), ignored);
+    });
+    return made;
+  }();
   return *r;
 }
 

@@ -42,6 +42,10 @@ std::unique_ptr<QvFolderNotifySink> FolderNotifySinkObject;
 // How many of the kept folders are the two boxes with their children (they
 // come first); 0 when a box could not be kept.
 size_t KeptBoxFolders = 0;
+// The root folder, kept open beside them without an observer: every launcher
+// build and folder look-up reads the names of the boxes from it, and opening
+// it each time reads its three files again.
+Folder KeptRoot;
 std::atomic<int> AutoReceiveHolds{0};
 
 DWORD SystemId(int kind) {
@@ -150,6 +154,7 @@ void Keep(Folder folder, DWORD id) {
 
 void LetKeptFoldersGo() {
   OpenFolderList.clear();
+  KeptRoot.reset();
   KeptBoxFolders = 0;
 }
 
@@ -159,7 +164,9 @@ bool KeepBoxAndChildren(DWORD boxId) {
   Ids children;
   const bool listed = box->GetFolderIds(&children);
   std::vector<Folder> kept;
-  for (unsigned long child : children) kept.emplace_back(box->OpenFolder(child));
+  // Through the storage: the box's own open would read its list again for
+  // every child just to find the child listed in it.
+  for (unsigned long child : children) kept.emplace_back(OpenQuietly(child));
   Keep(std::move(box), boxId);
   if (!listed) return false;
   bool all = true;
@@ -444,6 +451,7 @@ void LoadFolderTree() {
   if (!FolderNotifySinkObject) FolderNotifySinkObject = std::make_unique<QvFolderNotifySink>();
   LetKeptFoldersGo();
   if (CurrentStorage() == nullptr) return;
+  KeptRoot = OpenQuietly(kRootFolderId);
   const bool receive = KeepBoxAndChildren(SystemId(kReceiveBox));
   const bool send = KeepBoxAndChildren(SystemId(kSendBox));
   if (receive && send) KeptBoxFolders = OpenFolderList.size();

@@ -262,12 +262,18 @@ bool QvFolderSet::GetAllFolderIds(std::vector<uint32_t>* ids) {
   std::set<uint32_t> seen{0};
   std::vector<std::pair<std::vector<uint32_t>, size_t>> stack;
   auto childrenOf = [&](uint32_t id, std::vector<uint32_t>* children) {
-    bool cached = false;
-    QvStoreNode* node = TakeForRepair(id, Repair::kWalk, &cached);
-    if (node == nullptr) return false;
-    bool ok = node->GetFolderIds(children);
-    ReleaseRepair(node, cached);
-    return ok;
+    auto found = openNodes_.find(id);
+    if (found != openNodes_.end()) return found->second->node->GetFolderIds(children);
+    if (id > ids_.MaxId()) return Fail(QVMDL_ERR_STG_FOLDER_ID_RANGE);
+    // A walk needs the child lists alone: every open of a storage walks the
+    // tree, and reading each folder's message list and header cache as well
+    // would triple its cost.
+    QvFolderEntry list;
+    const uint32_t code = list.ReadFile(BasePath(id) + L".fld");
+    if (code != QVMDL_SUCCESS) return Fail(code);
+    children->clear();
+    for (const FolderEntryRecord& entry : list.Entries()) children->push_back(entry.id);
+    return true;
   };
   std::vector<uint32_t> rootChildren;
   if (!childrenOf(0, &rootChildren)) return true;

@@ -69,7 +69,7 @@ class QvFolderSet {
   static void SetNodeMaker(NodeMaker maker);
 
  private:
-  enum class Repair { kWalk, kHeader, kEntries };
+  enum class Repair { kHeader, kEntries };
   QvStoreNode* MakeNode(uint32_t id);
   uint32_t OpenNode(QvStoreNode* node, uint32_t id);
   // A cached node, or a node opened for this one task and not cached.

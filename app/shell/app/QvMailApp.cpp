@@ -160,6 +160,14 @@ BOOL QvMailApp::InitApplication() {
 }
 
 BOOL QvMailApp::InitInstance() {
+  // The program's own libraries load before the screen's thread begins:
+  // the loader takes one library at a time, and the fifty of the desktop's
+  // display library would keep these, and the frame, waiting. A missing one
+  // is told below, once it is known whether there is a screen to tell it on.
+  const wchar_t* failure = nullptr;
+  const bool libraries = LoadProgramLibraries(&resources_, &richEdit_, &failure);
+  // The pictograph sets: without one, text shows U+3013 for its characters.
+  if (libraries) LoadPictureCharLibraries();
   // The screen opens beside the making of the frame, which needs it only
   // when the frame is shown; where there will be none the start ends now.
   if (!BeginScreen() && !EnsureScreen()) {
@@ -180,8 +188,7 @@ BOOL QvMailApp::InitInstance() {
 
   // Without its texts and dialogs, or its editor, the program could only
   // fail later in every screen: it says so now and does not start.
-  const wchar_t* failure = nullptr;
-  if (!LoadProgramLibraries(&resources_, &richEdit_, &failure)) {
+  if (!libraries) {
     exitCode_ = kExitMissingLibrary;
     std::fprintf(stderr, "QvMail: %s: the program does not start\n", qv::WideToUtf8(failure).c_str());
     EnsureScreen();  // the box is shown on the screen where there is one
@@ -189,8 +196,6 @@ BOOL QvMailApp::InitInstance() {
     return FALSE;
   }
 
-  // The pictograph sets: without one, text shows U+3013 for its characters.
-  LoadPictureCharLibraries();
   // The HTML edit control draws text with pictographs as every other text
   // control of the program does.
   static const HtmlEditTextPainter kPictureTextPainter = {FitPictureText, DrawPictureText};

@@ -86,6 +86,31 @@ TEST_F(FolderOperationsTest, KindsOfFolders) {
   EXPECT_TRUE(children.empty());
 }
 
+// The open account keeps its root folder open: the boxes' names come from
+// it without its files being read again for every item, so the launcher's
+// build after a switch reads each folder's list once. Here the root's message
+// list and header cache cannot be opened at all, and every box still answers.
+TEST_F(FolderOperationsTest, TheBoxesAreReadFromTheRootFolderKeptOpen) {
+  std::wstring folder;
+  ASSERT_TRUE(QvAccountInfoInterface::GetAccountFolderPath(L"alpha", &folder));
+  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
+  const std::wstring root = folder + L"\\Storage\\TREE\\00\\00";
+  for (const wchar_t* ext : {L".msg", L".fdb"}) qv::seams::InjectFileFault(root + ext, ERROR_SHARING_VIOLATION);
+  for (int kind : {kReceiveBox, kSendBox, kDrafts, kOutbox}) {
+    QvFolderItem item;
+    EXPECT_TRUE(GetSystemFolderItem(kind, &item)) << kind;
+    EXPECT_EQ(item.folderId, a_.trays[kind]) << kind;
+    EXPECT_FALSE(item.name.IsEmpty()) << kind;
+  }
+  EXPECT_EQ(qv::seams::FileFaultHits(root + L".msg"), 0);
+  EXPECT_EQ(qv::seams::FileFaultHits(root + L".fdb"), 0);
+  qv::seams::ClearFileFaults();
+  // Closed with the account, as the boxes are.
+  CloseCurrentAccount();
+  EXPECT_EQ(OpenFolderCount(), 0u);
+  ASSERT_TRUE(OpenCurrentAccount(L"alpha"));
+}
+
 TEST_F(FolderOperationsTest, ItemsNamesAndUnreadCounts) {
   Store(L"alpha", a_.trays[kReceiveBox], 3, 1);
   Store(L"alpha", a_.receiveChildren[1], 4, 4);

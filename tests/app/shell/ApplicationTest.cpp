@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/foundation/ProgramScreen.h"
 #include "app/foundation/StartFlags.h"
 #include "app/mailops/NotifySinks.h"
 #include "app/protocol/WindowMessages.h"
@@ -66,6 +67,46 @@ TEST_F(Application, AStartWithoutItsLibrariesEndsWithItsOwnExitCode) {
   EXPECT_EQ(app.m_pMainWnd, nullptr) << "no frame was made";
   EXPECT_TRUE(AfxControlContainerEnabled());
   EXPECT_EQ(app.ExitInstance(), kExitMissingLibrary);
+}
+
+// The program's libraries are had before the screen's opening begins: that
+// opening loads the desktop's display library beside the frame's making, and
+// a load of the program's own would wait for it. With or without a screen,
+// and with or without its texts, the start then ends as it always did.
+TEST_F(Application, TheProgramsLibrariesAreLoadedBeforeTheScreenBegins) {
+  struct Case {
+    const char* what;
+    bool resources;
+    bool screen;
+    int exitCode;
+  };
+  const Case cases[] = {
+      {"no screen", true, false, kExitNoScreen},
+      {"no screen and no texts", false, false, kExitNoScreen},
+      {"no texts", false, true, kExitMissingLibrary},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ::setenv("QVMAIL_LIBRARY_PATH", c.resources ? qv::test::BuildFile("outside/QvMailRes").c_str() : "/nonexistent", 1);
+    AfxSetResourceHandle(nullptr);
+    int begun = 0;
+    bool textsAtBegin = false;
+    SetScreenOpener([&c] { return c.screen; },
+                    [&] {
+                      ++begun;
+                      textsAtBegin = AfxGetResourceHandle() != nullptr;
+                      return c.screen;
+                    });
+    QvMailApp app;
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(begun, 1);
+    EXPECT_EQ(textsAtBegin, c.resources);
+    EXPECT_EQ(app.m_pMainWnd, nullptr);
+    EXPECT_EQ(app.ExitInstance(), c.exitCode);
+    SetScreenOpener({});
+    if (HINSTANCE texts = AfxGetResourceHandle()) FreeLibrary(texts);
+    AfxSetResourceHandle(nullptr);
+  }
 }
 
 // A first start reads its switches into the start flags, which the frame's

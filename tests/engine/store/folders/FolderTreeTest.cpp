@@ -188,4 +188,54 @@ TEST_F(FolderTreeTest, OpenFolderChecksTheChildList) {
   EXPECT_FALSE(folders_->IsFolderOpen(QvFolderSet::kPartialTray));
 }
 
+// Every open of a storage walks its tree: the walk reads the child lists and
+// leaves each folder's message list and header cache alone, whatever the
+// shape of the tree, and still finds every folder depth first.
+TEST_F(FolderTreeTest, TheWalkReadsOnlyTheChildListsOfEveryShapeOfTree) {
+  struct Shape {
+    const char* name;
+    std::vector<std::pair<int, const wchar_t*>> folders;  // parent (index into made, -1 the inbox), name
+    std::vector<int> order;                               // the walk's order of the made folders after the inbox
+  };
+  const std::vector<Shape> shapes = {
+      {"none below the inbox", {}, {}},
+      {"three side by side", {{-1, L"a"}, {-1, L"b"}, {-1, L"c"}}, {0, 1, 2}},
+      {"a chain", {{-1, L"a"}, {0, L"a1"}, {1, L"a11"}}, {0, 1, 2}},
+      {"a branch and a leaf", {{-1, L"a"}, {-1, L"b"}, {0, L"a1"}}, {0, 2, 1}},
+  };
+  for (const Shape& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    std::vector<uint32_t> made;
+    for (const auto& [parent, name] : shape.folders) {
+      made.push_back(NewFolder(parent < 0 ? inbox_ : made[static_cast<size_t>(parent)], name));
+    }
+    std::vector<uint32_t> every = {0};
+    every.insert(every.end(), builtIn_.begin(), builtIn_.end());
+    every.insert(every.end(), made.begin(), made.end());
+    for (uint32_t id : every) {
+      if (id != 0) NewMessage(id);
+      qv::seams::InjectFileFault(Base(id) + L".msg", ERROR_SHARING_VIOLATION);
+      qv::seams::InjectFileFault(Base(id) + L".fdb", ERROR_SHARING_VIOLATION);
+    }
+    std::vector<uint32_t> walked;
+    ASSERT_TRUE(folders_->GetAllFolderIds(&walked));
+    std::vector<uint32_t> expected = {0, inbox_};
+    for (int i : shape.order) expected.push_back(made[static_cast<size_t>(i)]);
+    expected.insert(expected.end(), builtIn_.begin() + 1, builtIn_.end());
+    EXPECT_EQ(walked, expected);
+    for (uint32_t id : every) {
+      EXPECT_EQ(qv::seams::FileFaultHits(Base(id) + L".msg"), 0) << id;
+      EXPECT_EQ(qv::seams::FileFaultHits(Base(id) + L".fdb"), 0) << id;
+    }
+    qv::seams::ClearFileFaults();
+    // The next shape starts from the inbox alone: a removal takes a branch.
+    auto inbox = Open(inbox_);
+    for (size_t i = 0; i < made.size(); ++i) {
+      if (shape.folders[i].first < 0) {
+        ASSERT_TRUE(inbox->RemoveFolder(made[i])) << std::hex << GetQvMiddleError();
+      }
+    }
+  }
+}
+
 }  // namespace
