@@ -50,6 +50,12 @@ bool QvDeferredSync::Wait(uint64_t ticket) {
   return failed_.count(ticket) == 0;
 }
 
+bool QvDeferredSync::WaitAll() {
+  std::unique_lock<std::mutex> hold(lock_);
+  done_.wait(hold, [&] { return unfinished_.empty(); });
+  return failed_.empty();
+}
+
 // The syncs start in the order they came; the queue is emptied before the end.
 void QvDeferredSync::Run() {
   std::unique_lock<std::mutex> hold(lock_);

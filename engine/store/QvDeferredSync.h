@@ -41,6 +41,9 @@ class QvDeferredSync {
   bool Done(uint64_t ticket, bool* ok);
   // Waits until the sync of `ticket` is over: true when the text reached the disk.
   bool Wait(uint64_t ticket);
+  // Waits until every sync submitted so far is over: true when each of them
+  // reached the disk.
+  bool WaitAll();
 
  private:
   void Run();
