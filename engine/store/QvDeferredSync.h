@@ -47,6 +47,10 @@ class QvDeferredSync {
 
  private:
   void Run();
+  // Syncs what is queued on the calling thread.
+  void SyncQueued();
+  // Takes the queue's first sync and runs it, `hold` let go meanwhile.
+  void SyncFront(std::unique_lock<std::mutex>& hold);
 
   QvDeferredSync* outer_;  // the thread's earlier one, back in place at the end
   uint64_t submitted_ = 0;
@@ -57,5 +61,6 @@ class QvDeferredSync {
   std::set<uint64_t> unfinished_;  // tickets queued or syncing
   std::set<uint64_t> failed_;      // tickets over that did not reach the disk
   bool stopping_ = false;
+  size_t idle_ = 0;  // sync threads waiting for a sync
   std::vector<std::thread> threads_;
 };
