@@ -1,19 +1,20 @@
 #include "engine/store/QvDeferredSync.h"
 
+#include <system_error>
+
 #include "platform/kernel/Files.h"
 
 namespace {
 
 thread_local QvDeferredSync* current = nullptr;
 
-constexpr int kThreads = 8;
+constexpr size_t kThreads = 8;
 
 }  // namespace
 
-QvDeferredSync::QvDeferredSync() : outer_(current) {
-  for (int i = 0; i < kThreads; ++i) threads_.emplace_back([this] { Run(); });
-  current = this;
-}
+// The sync threads start with the syncs that need them: a run that stores
+// nothing, or a few texts, does not pay for eight threads.
+QvDeferredSync::QvDeferredSync() : outer_(current) { current = this; }
 
 QvDeferredSync::~QvDeferredSync() {
   current = outer_;
@@ -28,13 +29,41 @@ QvDeferredSync::~QvDeferredSync() {
 QvDeferredSync* QvDeferredSync::OnThisThread() { return current; }
 
 uint64_t QvDeferredSync::Submit(HANDLE file) {
+  bool another = false;
   {
     std::lock_guard<std::mutex> hold(lock_);
     queue_.emplace_back(++submitted_, file);
     unfinished_.insert(submitted_);
+    // One thread more only while the waiting ones cannot take the queue.
+    another = idle_ < queue_.size() && threads_.size() < kThreads;
+  }
+  if (another) {
+    try {
+      threads_.emplace_back([this] { Run(); });
+    } catch (const std::system_error&) {
+      // No thread to be had: with none at all, the sync is done here.
+      if (threads_.empty()) SyncQueued();
+    }
   }
   work_.notify_one();
   return submitted_;
+}
+
+void QvDeferredSync::SyncQueued() {
+  std::unique_lock<std::mutex> hold(lock_);
+  while (!queue_.empty()) SyncFront(hold);
+}
+
+void QvDeferredSync::SyncFront(std::unique_lock<std::mutex>& hold) {
+  const auto [ticket, file] = queue_.front();
+  queue_.pop_front();
+  hold.unlock();
+  const bool synced = FlushFileBuffers(file) != FALSE;
+  CloseHandle(file);
+  hold.lock();
+  if (!synced) failed_.insert(ticket);
+  unfinished_.erase(ticket);
+  done_.notify_all();
 }
 
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
@@ -50,20 +79,20 @@ bool QvDeferredSync::Wait(uint64_t ticket) {
   return failed_.count(ticket) == 0;
 }
 
+bool QvDeferredSync::WaitAll() {
+  std::unique_lock<std::mutex> hold(lock_);
+  done_.wait(hold, [&] { return unfinished_.empty(); });
+  return failed_.empty();
+}
+
 // The syncs start in the order they came; the queue is emptied before the end.
 void QvDeferredSync::Run() {
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
+    ++idle_;
     work_.wait(hold, [&] { return stopping_ || !queue_.empty(); });
+    --idle_;
     if (queue_.empty()) return;
-    const auto [ticket, file] = queue_.front();
-    queue_.pop_front();
-    hold.unlock();
-    const bool synced = FlushFileBuffers(file) != FALSE;
-    CloseHandle(file);
-    hold.lock();
-    if (!synced) failed_.insert(ticket);
-    unfinished_.erase(ticket);
-    done_.notify_all();
+    SyncFront(hold);
   }
 }

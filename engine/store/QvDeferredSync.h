@@ -41,9 +41,16 @@ class QvDeferredSync {
   bool Done(uint64_t ticket, bool* ok);
   // Waits until the sync of `ticket` is over: true when the text reached the disk.
   bool Wait(uint64_t ticket);
+  // Waits until every sync submitted so far is over: true when each of them
+  // reached the disk.
+  bool WaitAll();
 
  private:
   void Run();
+  // Syncs what is queued on the calling thread.
+  void SyncQueued();
+  // Takes the queue's first sync and runs it, `hold` let go meanwhile.
+  void SyncFront(std::unique_lock<std::mutex>& hold);
 
   QvDeferredSync* outer_;  // the thread's earlier one, back in place at the end
   uint64_t submitted_ = 0;
@@ -54,5 +61,6 @@ class QvDeferredSync {
   std::set<uint64_t> unfinished_;  // tickets queued or syncing
   std::set<uint64_t> failed_;      // tickets over that did not reach the disk
   bool stopping_ = false;
+  size_t idle_ = 0;  // sync threads waiting for a sync
   std::vector<std::thread> threads_;
 };

@@ -14,6 +14,7 @@
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/foundation/QvRegistryValue.h"
 #include "engine/public/transport/ProtocolLog.h"
+#include "engine/store/QvDeferredSync.h"
 #include "platform/kernel/Debug.h"
 #include "platform/kernel/Files.h"
 #include "platform/kernel/Sync.h"
@@ -154,8 +155,15 @@ void RssClient::GetRDF() {
     return;
   }
   if (!beginSession("*** Rss Protocol Start ")) return;
-  if (sessionFolder.empty()) finishWithError(QVMDL_ERR_EML_FILE_IO);
-  else rssMain();
+  if (sessionFolder.empty()) {
+    finishWithError(QVMDL_ERR_EML_FILE_IO);
+  } else {
+    // The texts of the new items the observer stores on this thread are
+    // synced on threads of their own, several at once, while the walk goes
+    // on: the disk then writes them together rather than one by one.
+    QvDeferredSync syncs;
+    rssMain();
+  }
   endSession();
 }
 
@@ -169,6 +177,10 @@ int RssClient::rssMain() {
   }
   sendNotify(MSG_RssDeleteOldData);
   code = parseData();
+  // The old items go only once every new one is on the disk, so that a power
+  // cut never leaves the account with neither.
+  QvDeferredSync* syncs = QvDeferredSync::OnThisThread();
+  if (code == 0 && syncs != nullptr && !syncs->WaitAll()) code = static_cast<int>(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   if (code != 0) finishWithError(static_cast<uint32_t>(code));
   else sendNotify(MSG_RssOldDataExpired);
   rssParserExit();

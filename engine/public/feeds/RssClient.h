@@ -13,6 +13,9 @@
 // step) and is spent by it; a cancel while no session runs is dropped.
 // Downloads of a session live in a folder of their own below
 // "\Application Data\Rivulet\Tmp\", removed when the session ends.
+// During a fetch, the texts of new messages the observer stores on the
+// session's thread are synced on threads of their own, several at once; the
+// fetch waits for all of them before the old items go and before it returns.
 #pragma once
 
 #include <atomic>
@@ -51,8 +54,10 @@ class QVMIDDLE_API RssClient {
     MSG_RssNeedStoredData = 3,  // re-fetch: setRawMailData with the stored message of getData's uid
     MSG_RssErrorOccured = 4,    // w = error code
     MSG_RssCancelled = 7,       // the session ended on a cancel
-    // The item walk ended without a transfer error: the observer removes the
-    // old items it noted at MSG_RssDeleteOldData (and only those).
+    // The item walk ended without a transfer error, and the texts of the new
+    // items the observer stored on the session's thread are on the disk (a
+    // sync that failed is reported as an error instead): the observer removes
+    // the old items it noted at MSG_RssDeleteOldData (and only those).
     MSG_RssOldDataExpired = 8,
     // An item's parts are about to be fetched from the network: an observer
     // holding the store for a run of items lets go of it for the wait.

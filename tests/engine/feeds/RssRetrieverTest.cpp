@@ -12,10 +12,12 @@
 #include <tuple>
 #include <utility>
 
+#include "engine/foundation/QvAccountInfo.h"
 #include "engine/public/feeds/QvRssRetriever.h"
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvClassificationParamInterface.h"
 #include "platform/base/WideText.h"
+#include "platform/base/WinFormat.h"
 #include "platform/net/ConnMgr.h"
 #include "tests/engine/feeds/FeedFixtures.h"
 #include "tests/support/SelfProcess.h"
@@ -301,6 +303,53 @@ TEST_F(RssRetrieverTest, OldItemsGoOnlyAfterTheNewAreStored) {
   heard.hook = nullptr;
   EXPECT_EQ(heard.errors, std::vector<uint32_t>{0x200230c});
   EXPECT_EQ(Subjects(account_.get()), (std::multiset<std::wstring>{L"o1", L"o2", L"n0", L"n1"}));
+}
+
+// A new item whose text could not be synced stays stored, but the run
+// reports it and keeps the old items: after a power cut the new one might not
+// be there, and the account would have neither.
+TEST_F(RssRetrieverTest, AnItemWhoseTextCouldNotBeSyncedKeepsTheOldItems) {
+  peer_.PutFile("/old.xml", Rss20("UTF-8", Item20("o1", "http://feeds.example.jp/o1", "<category>news</category>") +
+                                               Item20("o2", "http://feeds.example.jp/o2", "<category>写真</category>")));
+  peer_.PutFile("/new.xml", Rss20("UTF-8", Item20("n1", "http://feeds.example.jp/n1", "<category>news</category>") +
+                                               Item20("n2", "http://feeds.example.jp/n2", "<category>news</category>") +
+                                               Item20("n3", "http://feeds.example.jp/n3", "<category>news</category>")));
+  QvRssRetriever retriever;
+  Heard heard;
+  retriever.registerNotify(&heard);
+  ASSERT_TRUE(Fetch(retriever, account_.get(), L"http://feeds.example.jp/old.xml"));
+  unsigned long highest = 0;
+  {
+    std::unique_ptr<QvStorageInterface> storage(account_->OpenStorage());
+    for (const auto& [name, f] : ReceiveBoxFolders(account_.get(), storage.get())) {
+      std::vector<unsigned long> ids;
+      std::unique_ptr<QvFolderInterface>(storage->OpenFolder(f))->GetMessageIds(&ids);
+      for (unsigned long id : ids) highest = std::max(highest, id);
+    }
+  }
+  ASSERT_GT(highest, 0u);
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  struct Case {
+    const char* name;
+    unsigned long offset;  // the new item whose text fails to sync, after the highest old id
+  } cases[] = {{"the first new item", 1}, {"the last new item", 3}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    heard.Clear();
+    const unsigned long id = highest + c.offset;
+    qv::seams::InjectFileFault(qv::FormatW(L"%s\\DATA\\%02lX\\%02lX.eml", root.c_str(), id & 0xFF, (id >> 8) & 0xFF),
+                               ERROR_WRITE_FAULT);
+    EXPECT_FALSE(Fetch(retriever, account_.get(), L"http://feeds.example.jp/new.xml"));
+    qv::seams::ClearFileFaults();
+    EXPECT_EQ(heard.errors, std::vector<uint32_t>{QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML});
+    EXPECT_EQ(heard.Count(QvRssRetriever::MSG_NewMessage), 3);
+    EXPECT_EQ(Subjects(account_.get()), (std::multiset<std::wstring>{L"o1", L"o2", L"n1", L"n2", L"n3"}));
+    // The next run that goes well replaces them all.
+    ASSERT_TRUE(Fetch(retriever, account_.get(), L"http://feeds.example.jp/old.xml"));
+    EXPECT_EQ(Subjects(account_.get()), (std::multiset<std::wstring>{L"o1", L"o2"}));
+    highest += 5;  // three new items, then two old ones again
+  }
 }
 
 // A re-fetch completes a stored item in place: the client's whole text with

@@ -64,4 +64,32 @@ TEST_F(DeferredSyncTest, EveryTicketEndsWithItsOwnFilesResult) {
   EXPECT_EQ(QvDeferredSync::OnThisThread(), nullptr);
 }
 
+// WaitAll returns once every ticket so far has ended, and tells whether any
+// of them failed; syncs queued after it are not its concern.
+TEST_F(DeferredSyncTest, WaitAllEndsEveryTicketSoFarAndTellsOfAnyFailure) {
+  struct Case {
+    const char* name;
+    int files;
+    int failing;  // the index of the file whose flush fails, -1: none
+  } cases[] = {{"nothing queued", 0, -1}, {"all reach the disk", 40, -1}, {"the first fails", 40, 0},
+               {"the last fails", 40, 39}, {"one fails", 1, 0}};
+  int made = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QvDeferredSync syncs;
+    std::vector<uint64_t> tickets;
+    for (int i = 0; i < c.files; ++i) {
+      const std::wstring path = qv::FormatW(L"\\all%d.dat", made++);
+      if (i == c.failing) qv::file_seam::InjectFault(path, ERROR_WRITE_FAULT, 1);
+      tickets.push_back(syncs.Submit(SyncHandleOf(path)));
+    }
+    EXPECT_EQ(syncs.WaitAll(), c.failing < 0);
+    for (size_t i = 0; i < tickets.size(); ++i) {
+      bool ok = false;
+      EXPECT_TRUE(syncs.Done(tickets[i], &ok)) << i;
+      EXPECT_EQ(ok, static_cast<int>(i) != c.failing) << i;
+    }
+  }
+}
+
 }  // namespace
