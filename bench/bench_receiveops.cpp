@@ -177,6 +177,9 @@ struct Program {
     SetMainWindow(&frame);
     InstallReceiveSendOperations();
     InstallImportExportOperations();
+    // The program has painted its window before anything runs behind the
+    // progress window: the first pass does not pay for that first paint.
+    qv::seams::PumpMessages();
   }
   HMODULE resources = nullptr;
   CFrameWnd frame;

@@ -95,24 +95,22 @@ HWND PromptParent(bool secondOnly) {
   return secondOnly ? nullptr : GetMainWindowHandle();
 }
 
-// The account's unread count (receive and send box with their folders),
-// opened on this thread and without a box when something fails.
-int CountUnreadQuietly(const std::wstring& name) {
-  TaskAccountObjects own;
-  if (!own.Open(name)) return -1;
+// The account's unread count (receive and send box with their folders) in
+// a storage of the account; -1 when something fails, without a box.
+int CountUnreadIn(QvAccountInfoInterface* account, QvStorageInterface* storage) {
   Attributes record;
   record.Select(Attributes::kJusinTrayID);
   record.Select(Attributes::kSousinZumiTrayID);
-  if (!own.Account()->GetAccountInfoAttributes(&record)) return -1;
+  if (!account->GetAccountInfoAttributes(&record)) return -1;
   long sum = 0;
   for (const DWORD box : {static_cast<DWORD>(record.ulJusinTrayID), static_cast<DWORD>(record.ulSousinZumiTrayID)}) {
-    std::unique_ptr<QvFolderInterface> folder(own.Storage()->OpenFolder(box));
+    std::unique_ptr<QvFolderInterface> folder(storage->OpenFolder(box));
     if (!folder) return -1;
     sum += static_cast<long>(folder->GetUnreadCount());
     std::vector<unsigned long> children;
     if (!folder->GetFolderIds(&children)) return -1;
     for (const unsigned long id : children) {
-      std::unique_ptr<QvFolderInterface> child(own.Storage()->OpenFolder(id));
+      std::unique_ptr<QvFolderInterface> child(storage->OpenFolder(id));
       if (!child) return -1;
       sum += static_cast<long>(child->GetUnreadCount());
     }
@@ -120,10 +118,40 @@ int CountUnreadQuietly(const std::wstring& name) {
   return static_cast<int>(sum);
 }
 
-void UpdateNoRead(const std::wstring& name) {
-  const int unread = CountUnreadQuietly(name);
+// The same, opened on this thread.
+int CountUnreadQuietly(const std::wstring& name) {
+  TaskAccountObjects own;
+  if (!own.Open(name)) return -1;
+  return CountUnreadIn(own.Account(), own.Storage());
+}
+
+void SetNoRead(const std::wstring& name, int unread) {
   if (unread >= 0) SetAccountNoRead(name.c_str(), static_cast<DWORD>(unread));
 }
+
+void UpdateNoRead(const std::wstring& name) { SetNoRead(name, CountUnreadQuietly(name)); }
+
+// A receive's own hold on the account's storage, taken before the retriever
+// opens it: the retriever's opens and the unread count after the run then
+// share one open storage instead of each opening (and checking) it anew, as
+// they do when the account is the UI thread's current one. Quiet: when it
+// cannot be opened here, the retriever reports that itself.
+class HeldStorage {
+ public:
+  explicit HeldStorage(QvAccountInfoInterface* account) : account_(account) {
+    const uint32_t word = GetQvMiddleError();
+    storage_.reset(account->OpenStorage());
+    if (!storage_) SetQvMiddleError(word);
+  }
+  // The unread count in the held storage, else in one opened by name.
+  int CountUnread(const std::wstring& name) const {
+    return storage_ ? CountUnreadIn(account_, storage_.get()) : CountUnreadQuietly(name);
+  }
+
+ private:
+  QvAccountInfoInterface* account_;
+  std::unique_ptr<QvStorageInterface> storage_;
+};
 
 bool IsCurrentAccountName(const std::wstring& name) {
   MailTaskAccount current;
@@ -167,11 +195,12 @@ bool OpenOwnAccount(const std::wstring& name, std::unique_ptr<QvAccountInfoInter
 // One receive of the periodic pass.
 bool PeriodicReceiveOne(QvRetriever* retriever, QvRASController* controller, QvAccountInfoInterface* account,
                         const std::wstring& name) {
+  const HeldStorage held(account);
   const bool result = retriever->RetrieveMessages(account, controller, std::string());
   // The next account's run hears a stop that comes from now on.
   retriever->ExpectRun();
   if (IsCurrentAccountName(name)) BroadcastRefresh();
-  UpdateNoRead(name);
+  SetNoRead(name, held.CountUnread(name));
   return result;
 }
 
@@ -358,20 +387,18 @@ bool ReceiveAccountByName(const std::wstring& name, HWND owner, uint32_t* code, 
   SetCurrentOperationId(kOperationReceive);
   // The current account stays open and unswitched while this runs.
   MailTaskLease lease;
-  bool result = false;
-  {
-    // Opened on this thread, whichever account it is: the UI thread's
-    // objects stay the UI thread's.
-    std::unique_ptr<QvAccountInfoInterface> account(OpenAccountInfoByName(name));
-    if (!account) return false;
-    result = ReceiveAccount(account.get(), name, owner, code, detail, holder);
-  }
+  // Opened on this thread, whichever account it is: the UI thread's
+  // objects stay the UI thread's.
+  std::unique_ptr<QvAccountInfoInterface> account(OpenAccountInfoByName(name));
+  if (!account) return false;
+  const HeldStorage held(account.get());
+  const bool result = ReceiveAccount(account.get(), name, owner, code, detail, holder);
   MailTaskAccount current;
   if (result && CurrentTaskAccount(&current) && current.carrier) {
     qv::ScopedHandle event(CreateEventW(nullptr, FALSE, FALSE, L"MIS_TACCOUNT_RECEIVE"));
     if (event) SetEvent(event.get());
   }
-  UpdateNoRead(name);
+  SetNoRead(name, held.CountUnread(name));
   return result;
 }
 

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "platform/kernel/Debug.h"
+#include "platform/kernel/Files.h"
 #include "platform/kernel/Library.h"
 
 namespace {
@@ -28,11 +29,19 @@ class PhoneStatusLibrary {
  private:
   void LoadLocked() {
     if (module_ != nullptr) return;
+    // A search that found nothing is made again only once the device's own
+    // copy is there: the whole search costs a dozen file-system calls and a
+    // dlopen, and a run asks for the status at every step.
+    if (searched_ && GetFileAttributesW(kDeviceCopy) == INVALID_FILE_ATTRIBUTES) return;
     NKDbgPrintfW(L"LoadLibrary(PHONESTATUS_DLL)\r\n");
     module_ = LoadLibraryW(L"KxPhoneStatus.dll");
+    searched_ = true;
   }
+  // Where a device installs the library.
+  static constexpr const wchar_t* kDeviceCopy = L"\\Windows\\KxPhoneStatus.so";
   std::mutex lock_;
   HMODULE module_ = nullptr;
+  bool searched_ = false;
 };
 
 PhoneStatusLibrary& Library() {

@@ -38,6 +38,18 @@ MSG MakeMsg(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return MSG{hwnd, message, wParam, lParam, qv::ui_seam::ClockNow(), {}};
 }
 
+// Puts a posted message in a queue. The arrival is counted and an outside
+// source woken under the lock, as every arrival is; the queue's thread is
+// woken only once the lock is let go, so that it does not wake just to wait
+// for the lock its poster still holds (a worker posts at every step).
+void PostInto(std::shared_ptr<ThreadQueue> target, const MSG& msg, UiLock& lock) {
+  target->posted.push_back(msg);
+  ++target->changes;
+  target->source->Wake();
+  lock.unlock();
+  target->wake.notify_all();
+}
+
 std::vector<HWND> TopLevelWindows() {
   auto lock = LockUi();
   std::vector<HWND> all;
@@ -133,8 +145,7 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto lock = LockUi();
   Window* w = Find(hwnd);
   if (!w) return FALSE;
-  w->queue->posted.push_back(MakeMsg(hwnd, message, wParam, lParam));
-  Touch(*w->queue);
+  PostInto(w->queue, MakeMsg(hwnd, message, wParam, lParam), lock);
   return TRUE;
 }
 
@@ -146,8 +157,7 @@ BOOL PostThreadMessageW(DWORD threadId, UINT message, WPARAM wParam, LPARAM lPar
     SetLastError(ERROR_INVALID_THREAD_ID);
     return FALSE;
   }
-  it->second->posted.push_back(MakeMsg(nullptr, message, wParam, lParam));
-  Touch(*it->second);
+  PostInto(it->second, MakeMsg(nullptr, message, wParam, lParam), lock);
   return TRUE;
 }
 

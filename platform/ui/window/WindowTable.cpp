@@ -1,7 +1,9 @@
 #include "platform/ui/window/WindowTable.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cwctype>
 
 #include "platform/ui/metrics/Metrics.h"
@@ -13,7 +15,22 @@ namespace {
 // every process are distinct and the owner of a foreign one is known.
 constexpr int kSerialBits = 24;
 
-uint64_t ThisPid() { return static_cast<uint64_t>(::getpid()); }
+// Every handle check asks for it: kept rather than a system call each time,
+// and looked up afresh in a forked child.
+std::atomic<uint64_t> g_pid{0};
+
+uint64_t ThisPid() {
+  uint64_t pid = g_pid.load(std::memory_order_relaxed);
+  if (pid != 0) return pid;
+  static const bool forgetInChild = [] {
+    ::pthread_atfork(nullptr, nullptr, [] { g_pid.store(0, std::memory_order_relaxed); });
+    return true;
+  }();
+  (void)forgetInChild;
+  pid = static_cast<uint64_t>(::getpid());
+  g_pid.store(pid, std::memory_order_relaxed);
+  return pid;
+}
 
 }  // namespace
 

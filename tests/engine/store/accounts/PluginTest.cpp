@@ -64,6 +64,10 @@ TEST_F(PluginTest, FolderNotNamedOrEmpty) {
 
 TEST_F(AccountTest, PhoneStatusItemsGoThroughTheLibrary) {
   EXPECT_EQ(qv::test::WaitExit(qv::test::SpawnSelf({"QV_PHONE_CHILD=1", "QVMAIL_DEVICE_ROOT=" + root_})), 0);
+  // Asked for before the device has the library, here too: the copy
+  // installed afterwards is still found.
+  EXPECT_EQ(GetPhoneStatus(22), 0u);
+  EXPECT_EQ(SetPhoneStatus(22, 6u), 0);
   Install("outside/KxPhoneStatus/libKxPhoneStatus.so", "Windows/KxPhoneStatus.so");
   // The receive threads set items while the windows read them.
   std::vector<std::thread> threads;
