@@ -8,6 +8,7 @@
 namespace {
 
 std::atomic<bool> ProgramInUse{false};
+std::atomic<DWORD> PostSpacing{50};
 
 // The platform's unattended state and its sub-states.
 bool DeviceUnattended() {
@@ -21,6 +22,16 @@ void PostTo(HWND owner, UINT message, WPARAM w, LPARAM l) {
 }
 
 }  // namespace
+
+void SetProgressPostSpacing(DWORD milliseconds) { PostSpacing.store(milliseconds); }
+
+bool ProgressPacer::Due() {
+  const DWORD now = GetTickCount();
+  if (started_ && now - last_ < PostSpacing.load()) return false;
+  started_ = true;
+  last_ = now;
+  return true;
+}
 
 void SetProgramInUse(bool inUse) { ProgramInUse.store(inUse); }
 bool IsProgramInUse() { return ProgramInUse.load(); }
@@ -47,7 +58,8 @@ bool QvRecvNotifySink::notify(unsigned int message, long w, long l) {
     case kReceived:
     case kReceivedPart:
       ++count_;
-      Post(kProgressCountMessage, count_, total_);
+      countHeld_ = !countPacer_.Due();
+      if (!countHeld_) Post(kProgressCountMessage, count_, total_);
       break;
     case kError:
       errorCode_ = static_cast<uint32_t>(w);
@@ -55,6 +67,7 @@ bool QvRecvNotifySink::notify(unsigned int message, long w, long l) {
       break;
     case kEnd:
       count_ = total_;
+      countHeld_ = false;
       Post(kProgressCountMessage, total_, total_);
       Post(kPartProgressMessage, partTotal_, partTotal_);
       break;
@@ -65,7 +78,7 @@ bool QvRecvNotifySink::notify(unsigned int message, long w, long l) {
       Post(kPartProgressMessage, 0, partTotal_);
       break;
     case kPartProgress:
-      Post(kPartProgressMessage, w, partTotal_);
+      if (partPacer_.Due()) Post(kPartProgressMessage, w, partTotal_);
       break;
     case kConnection:
       Post(kConnectionStateMessage, ConnectionKind(w), 0);
@@ -74,6 +87,10 @@ bool QvRecvNotifySink::notify(unsigned int message, long w, long l) {
       break;
   }
   return true;
+}
+
+QvRecvNotifySink::~QvRecvNotifySink() {
+  if (countHeld_) Post(kProgressCountMessage, count_, total_);
 }
 
 bool QvRecvNotifySink::IsActiveNow(bool* flag) const {
@@ -90,6 +107,10 @@ QvSendNotifySink::QvSendNotifySink(HWND owner, int total) : owner_(owner), total
   Post(kProgressCountMessage, 0, total_);
 }
 
+QvSendNotifySink::~QvSendNotifySink() {
+  if (countHeld_) Post(kProgressCountMessage, count_, total_);
+}
+
 void QvSendNotifySink::Post(UINT message, WPARAM w, LPARAM l) const { PostTo(owner_, message, w, l); }
 
 void QvSendNotifySink::notify(int message, long w, long l) {
@@ -101,7 +122,8 @@ void QvSendNotifySink::notify(int message, long w, long l) {
       break;
     case kSent:
       ++count_;
-      Post(kProgressCountMessage, count_, total_);
+      countHeld_ = !pacer_.Due();
+      if (!countHeld_) Post(kProgressCountMessage, count_, total_);
       break;
     case kClosing:
       // From here on a cancel would lose track of what went out.

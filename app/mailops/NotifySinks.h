@@ -19,6 +19,23 @@
 void SetProgramInUse(bool inUse);
 bool IsProgramInUse();
 
+// Counts and part progress of a receive or a send reach the progress window
+// at most once per this many milliseconds (50 unless set); the first step,
+// the totals and the last count always do. Each post wakes the window's
+// thread, and small mail comes faster than a person reads a count. Tests
+// that follow every step set 0.
+void SetProgressPostSpacing(DWORD milliseconds);
+
+// Says whether a step is to be posted now, by the spacing above.
+class ProgressPacer {
+ public:
+  bool Due();
+
+ private:
+  DWORD last_ = 0;
+  bool started_ = false;
+};
+
 // Engine connection state (1 connecting, 2 connected, 3 released) as the
 // progress window's kind (0, 1, 2; 3 anything else).
 WPARAM ConnectionKind(long engineState);
@@ -36,6 +53,10 @@ class QvRecvNotifySink : public QvRetriever::Notify {
   };
 
   explicit QvRecvNotifySink(HWND owner) : owner_(owner) {}
+  // Posts the last count when the pacing held it back.
+  ~QvRecvNotifySink() override;
+  QvRecvNotifySink(const QvRecvNotifySink&) = delete;
+  QvRecvNotifySink& operator=(const QvRecvNotifySink&) = delete;
   bool notify(unsigned int message, long w, long l) override;
   void isActive(bool* answer, QvRetriever* retriever) override;
   // True unless `flag` is null; the flag is true when the device runs
@@ -54,6 +75,8 @@ class QvRecvNotifySink : public QvRetriever::Notify {
   int count_ = 0;
   int total_ = 1;
   int partTotal_ = 1;
+  ProgressPacer countPacer_, partPacer_;
+  bool countHeld_ = false;
   uint32_t errorCode_ = 0;
   int32_t errorDetail_ = -1;
 };
@@ -64,6 +87,10 @@ class QvSendNotifySink : public Sender::Notify {
 
   // Posts the count 0 of `total` at once, before anything is sent.
   QvSendNotifySink(HWND owner, int total);
+  // Posts the last count when the pacing held it back.
+  ~QvSendNotifySink() override;
+  QvSendNotifySink(const QvSendNotifySink&) = delete;
+  QvSendNotifySink& operator=(const QvSendNotifySink&) = delete;
   void notify(int message, long w, long l) override;
 
   int Count() const { return count_; }
@@ -76,6 +103,8 @@ class QvSendNotifySink : public Sender::Notify {
   HWND owner_;
   int count_ = 0;
   int total_;
+  ProgressPacer pacer_;
+  bool countHeld_ = false;
   uint32_t errorCode_ = 0;
   int32_t errorDetail_ = -1;
 };

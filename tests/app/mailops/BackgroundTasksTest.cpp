@@ -56,9 +56,11 @@ class BackgroundTasksTest : public MailOpsTest {
     SetMailTaskOperations({});
     SetProgramInUse(false);
     qv::seams::SetPowerState(POWER_STATE_ON);
+    SetProgressPostSpacing(0);  // every step, as the engine gives it
   }
   void TearDown() override {
     ShutdownMailOperations();
+    SetProgressPostSpacing(50);
     SetMailTaskOperations({});
     SetProgramInUse(false);
     log_.reset();
@@ -157,6 +159,55 @@ TEST_F(BackgroundTasksTest, ReceiveSinkTurnsEachEngineStepIntoItsMessage) {
     EXPECT_EQ(sink.ErrorCode(), c.code);
     EXPECT_EQ(sink.ErrorDetail(), c.detail);
   }
+}
+
+// Paced, a run's steps within the spacing are held back, but the window
+// still gets the first count, the totals and the last count: at the end, or
+// when the sink goes without one.
+TEST_F(BackgroundTasksTest, PacedSinksStillGiveTheFirstAndTheLastCount) {
+  SetProgressPostSpacing(60000);
+  const struct {
+    const char* name;
+    bool ended;
+    std::vector<MsgEntry> posted;
+  } cases[] = {
+      {"ended by the engine", true,
+       {{kProgressCountMessage, kExact, 0, 5},
+        {kPartProgressMessage, kExact, 0, 8},
+        {kPartProgressMessage, kExact, 2, 8},
+        {kProgressCountMessage, kExact, 1, 5},
+        {kProgressCountMessage, kExact, 5, 5},
+        {kPartProgressMessage, kExact, 8, 8}}},
+      {"stopped after three", false,
+       {{kProgressCountMessage, kExact, 0, 5},
+        {kPartProgressMessage, kExact, 0, 8},
+        {kPartProgressMessage, kExact, 2, 8},
+        {kProgressCountMessage, kExact, 1, 5},
+        {kProgressCountMessage, kExact, 3, 5}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    log_->Clear();
+    {
+      QvRecvNotifySink sink(Progress());
+      sink.notify(7, 5, 8);
+      for (int i = 0; i < 3; ++i) {
+        sink.notify(8, 2 + i, 0);
+        sink.notify(0, 0, 0);
+      }
+      if (c.ended) sink.notify(4, 0, 0);
+    }
+    EXPECT_EQ(Posted(c.posted), "");
+  }
+  log_->Clear();
+  {
+    QvSendNotifySink sink(Progress(), 3);
+    for (int i = 0; i < 3; ++i) sink.notify(1, 0, 0);
+  }
+  EXPECT_EQ(Posted({{kProgressCountMessage, kExact, 0, 3},
+                    {kProgressCountMessage, kExact, 1, 3},
+                    {kProgressCountMessage, kExact, 3, 3}}),
+            "");
 }
 
 TEST_F(BackgroundTasksTest, ReceiveSinkWithoutAWindowCountsAndKeepsErrorsButPostsNothing) {
