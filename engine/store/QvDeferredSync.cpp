@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "platform/kernel/Files.h"
+#include "platform/kernel/Sync.h"
 
 namespace {
 
@@ -87,6 +88,9 @@ bool QvDeferredSync::WaitAll() {
 
 // The syncs start in the order they came; the queue is emptied before the end.
 void QvDeferredSync::Run() {
+  // Woken once a stored text: were each wake-up to take the processor from
+  // the storing thread, the receive would stall on its own syncs.
+  qv::SetThreadBatchScheduling();
   std::unique_lock<std::mutex> hold(lock_);
   for (;;) {
     ++idle_;

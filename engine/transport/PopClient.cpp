@@ -841,6 +841,9 @@ std::string PopClient::fetchCommand(uint32_t number, bool headerOnly) const {
 // once their sizes reach kAheadBytes: the socket and carry_ hold their answers.
 PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
   constexpr size_t kMaxAhead = 16;
+  // Small mail refills the window in groups, one send for several fetches
+  // rather than one a message; half a window ahead keeps the server busy.
+  constexpr size_t kRefillBelow = kMaxAhead / 2;
   constexpr uint64_t kAheadBytes = 512u << 10;
   std::string commands;
   if (!ahead_.empty()) {
@@ -860,7 +863,8 @@ PopClient::Step PopClient::pipelinedFetch(uint32_t* error) {
     limitSize = std::max(limitSize, size);
     aheadBytes += size;
   }
-  while (!deleteOnServer_ && messagePos_ + ahead_.size() < messageCount() && ahead_.size() < kMaxAhead &&
+  const bool refill = ahead_.size() <= kRefillBelow || aheadBytes >= kAheadBytes / 2;
+  while (refill && !deleteOnServer_ && messagePos_ + ahead_.size() < messageCount() && ahead_.size() < kMaxAhead &&
          (ahead_.empty() || aheadBytes < kAheadBytes)) {
     const uint32_t next = messageAt(messagePos_ + ahead_.size());
     const std::optional<uint32_t> size = sizeOf(next);

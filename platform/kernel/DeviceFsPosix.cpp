@@ -388,6 +388,7 @@ std::wstring HostToDevicePath(const std::string& hostPath) {
 namespace kernel {
 
 std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* lookup) {
+  const bool makesNew = lookup != nullptr && lookup->makesNew;
   if (lookup != nullptr) *lookup = HostLookup();
   const std::string root = RootSetting();
   const bool hiddenFirst = !names.empty() && WideToUtf8(names[0]) == kKernelFolder;
@@ -400,7 +401,12 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
   }
   struct stat st{};
   bool wholeMissing = false;
-  if (!hiddenFirst && !names.empty()) {
+  // A name about to be made is mostly not there: its folder's listing says
+  // so, and tells any other spelling of it, without a look-up that fails.
+  // A folder not spelled as on disk finds the whole path missing as well.
+  if (makesNew && !hiddenFirst && names.size() > 1) {
+    wholeMissing = true;
+  } else if (!hiddenFirst && !names.empty()) {
     if (::lstat(whole.c_str(), &st) == 0) {
       if (lookup != nullptr && !S_ISLNK(st.st_mode)) {
         lookup->found = true;

@@ -31,7 +31,11 @@ bool MatchPattern(std::wstring_view pattern, std::wstring_view name);
 // parent itself is not there under any spelling (below a folder that is),
 // `found` with its status when the name, spelt as given, is there and is no
 // link.
+// `makesNew` is the caller's word in: it is about to make the last name and
+// fail should any spelling of it be there, so the folder's listing answers
+// without a look-up of the whole path first.
 struct HostLookup {
+  bool makesNew = false;
   bool absent = false;
   bool parentMissing = false;
   bool found = false;

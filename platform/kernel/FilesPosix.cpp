@@ -299,6 +299,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
   std::string host;
   std::wstring device;
   HostLookup lookup;
+  lookup.makesNew = creation == CREATE_NEW;
   if (!Resolve(path, &host, &device, &lookup)) return INVALID_HANDLE_VALUE;
   if (creation < CREATE_NEW || creation > TRUNCATE_EXISTING) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -378,7 +379,13 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
       pseam::Created(host, fd);
     }
     if (fd < 0) {
-      FailErrno(host);
+      // A name made meanwhile, or one the look-up took the folder's word
+      // for, meets O_EXCL: as when it was seen there.
+      if (errno == EEXIST && creation == CREATE_NEW) {
+        SetLastError(ERROR_FILE_EXISTS);
+      } else {
+        FailErrno(host);
+      }
       return INVALID_HANDLE_VALUE;
     }
     if (truncate && exists && pseam::Armed()) pseam::BeforeChange(fd);

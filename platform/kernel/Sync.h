@@ -81,3 +81,14 @@ QV_PLATFORM_API void Sleep(DWORD milliseconds);
 QV_PLATFORM_API DWORD GetTickCount();
 
 }  // extern "C"
+
+namespace qv {
+
+// Makes the calling thread one whose wake-ups never take the processor from
+// the running thread that woke it: it keeps its share of the processor but
+// waits for a free one or the next tick. For helper threads woken once per
+// item of a stream (a sync per stored text), whose wake-ups would otherwise
+// stall the thread that feeds them. False when the host refuses.
+QV_PLATFORM_API bool SetThreadBatchScheduling();
+
+}  // namespace qv

@@ -396,6 +396,13 @@ void WakeKernelWaits() {
   kernel::WakeWaiters();
 }
 
+bool SetThreadBatchScheduling() {
+  // A batch thread is never the one a wake-up preempts for; its nice value,
+  // and so its share of the processor, stays as it was.
+  sched_param param{};
+  return ::pthread_setschedparam(::pthread_self(), SCHED_BATCH, &param) == 0;
+}
+
 }  // namespace qv
 
 using namespace qv::kernel;

@@ -394,6 +394,12 @@ TEST_F(Files, NamesBelowAMissingOrOtherwiseSpelledFolder) {
       {L"\\Deep\\new\\f.txt", false, CREATE_NEW, 0, "Deep/New/f.txt"},
       {L"\\Deep\\New\\F.TXT", false, CREATE_NEW, ERROR_FILE_EXISTS, nullptr},
       {L"\\Deep\\New\\F.TXT", false, OPEN_EXISTING, 0, "Deep/New/f.txt"},
+      // A name about to be made, already there under one spelling or another.
+      {L"\\Deep\\New\\f.txt", false, CREATE_NEW, ERROR_FILE_EXISTS, nullptr},
+      {L"\\deep\\NEW\\f.TXT", false, CREATE_NEW, ERROR_FILE_EXISTS, nullptr},
+      {L"\\Deep\\sub", false, CREATE_NEW, ERROR_ACCESS_DENIED, nullptr},
+      {L"\\Deep\\Sub\\Inner", false, CREATE_NEW, ERROR_ACCESS_DENIED, nullptr},
+      {L"\\Deep\\New\\g.txt", false, CREATE_NEW, 0, "Deep/New/g.txt"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(qv::WideToUtf8(c.path));

@@ -1,11 +1,14 @@
 #include "platform/kernel/Sync.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
+#include <thread>
 
 #include "tests/support/DeviceRootFixture.h"
 
@@ -294,6 +297,24 @@ TEST_F(Sync, ThreadPrioritiesAreKeptPerThread) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
   EXPECT_FALSE(SetThreadPriority(notAThread, THREAD_PRIORITY_IDLE));
   CloseHandle(notAThread);
+}
+
+// Batch scheduling is the calling thread's alone and keeps its nice value:
+// the thread keeps its share, only its wake-ups stop preempting.
+TEST_F(Sync, BatchSchedulingIsTheCallingThreadsOwn) {
+  const int ownPolicy = sched_getscheduler(0);
+  int policy = -1, niceBefore = 0, niceAfter = 1;
+  std::thread([&] {
+    errno = 0;
+    niceBefore = getpriority(PRIO_PROCESS, 0);
+    EXPECT_TRUE(qv::SetThreadBatchScheduling());
+    policy = sched_getscheduler(0);
+    niceAfter = getpriority(PRIO_PROCESS, 0);
+  }).join();
+  EXPECT_EQ(policy, SCHED_BATCH);
+  EXPECT_EQ(niceAfter, niceBefore);
+  EXPECT_EQ(sched_getscheduler(0), ownPolicy);
+  EXPECT_NE(ownPolicy, SCHED_BATCH);
 }
 
 }  // namespace

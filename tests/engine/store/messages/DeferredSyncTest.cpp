@@ -4,7 +4,9 @@
 #include "engine/store/QvDeferredSync.h"
 
 #include <gtest/gtest.h>
+#include <sched.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +28,27 @@ HANDLE SyncHandleOf(const std::wstring& path) {
   HANDLE own = ReOpenFile(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
   CloseHandle(file);
   return own;
+}
+
+// Threads of this process that run batch-scheduled.
+int BatchThreads() {
+  int count = 0;
+  for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+    if (sched_getscheduler(std::stoi(task.path().filename().string())) == SCHED_BATCH) ++count;
+  }
+  return count;
+}
+
+// A sync thread is woken once a stored text; its wake-up must not take the
+// processor from the thread that stores the next one.
+TEST_F(DeferredSyncTest, SyncsRunOnThreadsWhoseWakeUpsDoNotPreempt) {
+  const int before = BatchThreads();
+  {
+    QvDeferredSync syncs;
+    EXPECT_TRUE(syncs.Wait(syncs.Submit(SyncHandleOf(L"\\batch.dat"))));
+    EXPECT_GT(BatchThreads(), before);
+    EXPECT_NE(sched_getscheduler(0), SCHED_BATCH);  // the storing thread is left as it was
+  }
 }
 
 TEST_F(DeferredSyncTest, EveryTicketEndsWithItsOwnFilesResult) {
