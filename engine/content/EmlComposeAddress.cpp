@@ -7,6 +7,7 @@
 #include "engine/content/HeaderText.h"
 #include "engine/foundation/MailMemory.h"
 #include "engine/public/foundation/QvMiddleError.h"
+#include "platform/codepage/CodePage.h"
 
 namespace {
 
@@ -18,35 +19,11 @@ std::wstring Widen(const std::string& sjis) {
   return wide;
 }
 
-// Whether `text` is well-formed UTF-8: no stray continuation byte, no overlong
-// form, no surrogate, nothing above U+10FFFF.
+// Whether `text` is well-formed UTF-8 (no overlong form, no surrogate):
+// the strict conversion refuses anything else.
 bool IsWellFormedUtf8(const std::string& text) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-  const auto* end = p + text.size();
-  while (p < end) {
-    const unsigned char c = *p++;
-    if (c < 0x80) continue;
-    int more = 0;
-    unsigned char low = 0x80, high = 0xBF;  // bounds of the second byte
-    if (c >= 0xC2 && c <= 0xDF) {
-      more = 1;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      more = 2;
-      if (c == 0xE0) low = 0xA0;
-      if (c == 0xED) high = 0x9F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      more = 3;
-      if (c == 0xF0) low = 0x90;
-      if (c == 0xF4) high = 0x8F;
-    } else {
-      return false;
-    }
-    if (end - p < more || *p < low || *p > high) return false;
-    for (int i = 1; i < more; ++i)
-      if (p[i] < 0x80 || p[i] > 0xBF) return false;
-    p += more;
-  }
-  return true;
+  return text.empty() || MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                                             nullptr, 0) > 0;
 }
 
 // Percent escapes of a link are the device's Shift_JIS, except where they

@@ -8,17 +8,14 @@
 
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
-#include "engine/public/store/QvAccountCreator.h"
-#include "engine/public/store/QvAccountInfoInterface.h"
 #include "platform/base/WideText.h"
 #include "tests/app/support/ProgramRoot.h"
 #include "tests/platform/display/DisplayTest.h"
+#include "tests/app/display/RunAccount.h"
 #include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace qv::test {
 namespace {
-
-using Settings = QvAccountInfoInterface::Attributes;
 
 constexpr const wchar_t* kAccount = L"仕事";
 constexpr const wchar_t* kTitle = L"T-VELA4メール ";
@@ -29,21 +26,14 @@ class CloseRun : public DisplayTest {
     KillProgram(pid_);
     DisplayTest::TearDown();
   }
-  DWORD MakeAccount() {
-    EXPECT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
-    EXPECT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    Settings trays;
-    trays.Select(Settings::kSitagakiTrayID);
-    EXPECT_TRUE(account && account->GetAccountInfoAttributes(&trays));
-    return trays.ulSitagakiTrayID;
-  }
   pid_t pid_ = -1;
 };
 
 TEST_F(CloseRun, TheCloseButtonEndsTheProgramAndKeepsTheDraft) {
   if (IsSkipped()) return;
-  const DWORD drafts = MakeAccount();
+  RunTrays trays;
+  ASSERT_TRUE(MakeRunAccount(kAccount, nullptr, nullptr, "", &trays));
+  const DWORD drafts = trays.drafts;
   struct Case {
     const char* what;
     bool boxOver;  // a second compose request raised "another screen is busy"
@@ -64,7 +54,7 @@ TEST_F(CloseRun, TheCloseButtonEndsTheProgramAndKeepsTheDraft) {
       const pid_t second = StartProgram(root_, root_ + "/second.log", {"mailto:other@example.jp"});
       EXPECT_EQ(WaitEnd(second, std::chrono::seconds(20)), 0);
       ASSERT_NE(AwaitWindow(L"警告", nullptr, L"Dialog"), nullptr) << Tail(ReadFile(log));
-      Keep(Settled(pid_), OutputPath("close-run-busy-box.png"));
+      KeepSettled(pid_, OutputPath("close-run-busy-box.png"));
     }
     CloseFromDesktop(pid_);
     EXPECT_EQ(WaitEnd(pid_, std::chrono::seconds(30)), 0) << Tail(ReadFile(log));

@@ -18,19 +18,17 @@
 #include "engine/public/content/Email.h"
 #include "engine/public/content/EmlCompose.h"
 #include "platform/base/WideText.h"
-#include "engine/public/store/QvAccountCreator.h"
-#include "engine/public/store/QvAccountInfoInterface.h"
 #include "tests/app/support/ProgramRoot.h"
 #include "tests/platform/display/DisplayTest.h"
 #include "tests/support/DovecotPeer.h"
 #include "tests/support/PostfixPeer.h"
+#include "tests/app/display/RunAccount.h"
 
 #include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace {
 
 using namespace qv::test;
-using Settings = QvAccountInfoInterface::Attributes;
 constexpr const wchar_t* kAccount = L"仕事";
 constexpr const wchar_t* kTitle = L"T-VELA4メール ";
 
@@ -121,44 +119,15 @@ class ComposeToolsRun : public DisplayTest {
   }
   // The account sending through postfix and receiving from dovecot.
   void MakeAccount(PostfixPeer& smtp, DovecotPeer& pop, const std::string& user) {
-    ASSERT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
-    ASSERT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    ASSERT_TRUE(account);
-    Settings trays, s;
-    trays.Select(Settings::kJusinTrayID);
-    ASSERT_TRUE(account->GetAccountInfoAttributes(&trays));
-    box_ = trays.ulJusinTrayID;
-    for (uint32_t bit : {Settings::kSenderAddress, Settings::kSmtpServerName, Settings::kSmtpServerPort,
-                         Settings::kSmtpSvrAuthEnabled, Settings::kSmtpAuthEnabled, Settings::kSmtpUserName,
-                         Settings::kSmtpPasswd, Settings::kSmtpPasswdSavingEnabled,
-                         Settings::kSendMessageInAMinuteEnabled, Settings::kPopServerName, Settings::kPopServerPort,
-                         Settings::kPopUserName, Settings::kPopPasswd, Settings::kPopPasswdSavingEnabled}) {
-      s.Select(bit);
-    }
-    const auto wide = [](const std::string& t) { return std::wstring(t.begin(), t.end()); };
-    s.strSenderAddress = L"me@example.com";
-    s.strPopServerName = s.strSmtpServerName = L"localhost";
-    s.uiPopServerPort = pop.PlainPort();
-    s.strPopUserName = wide(user);
-    s.strPopPasswd = wide(pop.Password());
-    s.uiSmtpServerPort = smtp.PlainPort();
-    s.strSmtpUserName = wide(smtp.User());
-    s.strSmtpPasswd = wide(smtp.Password());
-    s.bPopPasswdSavingEnabled = s.bSmtpSvrAuthEnabled = s.bSmtpAuthEnabled = s.bSmtpPasswdSavingEnabled = true;
-    s.bSendMessageInAMinuteEnabled = true;
-    ASSERT_TRUE(account->SetAccountInfoAttributes(s));
+    RunTrays trays;
+    ASSERT_TRUE(MakeRunAccount(kAccount, &smtp, &pop, user, &trays));
+    box_ = trays.box;
     // The device trusts both peers' authorities.
     cas_ = root_ + "/cas.pem";
     std::ofstream(cas_, std::ios::binary) << ReadFile(smtp.CaFile()) << ReadFile(pop.CaFile());
   }
-  HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
-    return AwaitWindow(title, other, cls);
-  }
   Shot Keep(const std::string& name, const Shot* before = nullptr) {
-    Shot shot = Settled(pid_, before);
-    qv::test::Keep(shot, OutputPath(name));
-    return shot;
+    return KeepSettled(pid_, OutputPath(name), before);
   }
   pid_t pid_ = -1;
   std::string log_, cas_;
@@ -182,7 +151,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   pid_ = StartProgram(root_, log_, {"mailto:shop@example.jp?subject=hand", "-i", "-attach", "\\My Documents\\halves.jpg"},
                       {"SSL_CERT_FILE=" + cas_});
   ASSERT_GT(pid_, 0);
-  HWND turn = Await(L"画像の回転");
+  HWND turn = AwaitWindow(L"画像の回転");
   const Shot offered = Keep("compose-run-1-turn-offered.png");
   ASSERT_NE(turn, nullptr) << Tail(ReadFile(log_));
   // (The dialog stands centred on the canvas.)
@@ -190,7 +159,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   Keep("compose-run-2-turn-chosen.png", &offered);
   Tap(pid_, 244, 492);  // "決定"
   ASSERT_TRUE(Within(std::chrono::seconds(20), [&] { return !IsWindow(turn); })) << Tail(ReadFile(log_));
-  HWND sheet = Await(kTitle, nullptr, L"Dialog");
+  HWND sheet = AwaitWindow(kTitle, nullptr, L"Dialog");
   ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
   const Shot turned = Keep("compose-run-3-turned.png");
 
@@ -216,7 +185,7 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
   Keep("compose-run-5-send.png", &drawn);
   const std::vector<std::string> sent = smtp.WaitForMail(1);
   ASSERT_EQ(sent.size(), 1u) << Tail(ReadFile(log_)) << smtp.Log();
-  HWND done = Await(L"お知らせ");
+  HWND done = AwaitWindow(L"お知らせ");
   Keep("compose-run-6-sent.png");
   ASSERT_NE(done, nullptr) << Tail(ReadFile(log_));
   Tap(pid_, 240, 465);  // its OK
@@ -266,20 +235,13 @@ TEST_F(ComposeToolsRun, HandwrittenMailOverATurnedPictureSentAndReadBack) {
 // A decorated mail: text typed in two colours, a pictograph from the pad.
 TEST_F(ComposeToolsRun, DecoratedMailWithTwoColoursAndAPictograph) {
   if (IsSkipped()) return;
-  ASSERT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
-  ASSERT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
-  {
-    std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
-    ASSERT_TRUE(account);
-    Settings trays;
-    trays.Select(Settings::kSitagakiTrayID);
-    ASSERT_TRUE(account->GetAccountInfoAttributes(&trays));
-    drafts_ = trays.ulSitagakiTrayID;
-  }
+  RunTrays trays;
+  ASSERT_TRUE(MakeRunAccount(kAccount, nullptr, nullptr, "", &trays));
+  drafts_ = trays.drafts;
   log_ = root_ + "/program.log";
   pid_ = StartProgram(root_, log_, {"mailto:shop@example.jp?subject=deco", "-d"});
   ASSERT_GT(pid_, 0);
-  HWND sheet = Await(kTitle, nullptr, L"Dialog");
+  HWND sheet = AwaitWindow(kTitle, nullptr, L"Dialog");
   ASSERT_NE(sheet, nullptr) << Tail(ReadFile(log_));
   const Shot opened = Keep("compose-run-deco-1.png");
   XInput input;

@@ -20,7 +20,6 @@
 #include "platform/base/WideText.h"
 #include "engine/public/content/EmlCompose.h"
 #include "engine/public/store/MailHistory.h"
-#include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
 #include "engine/public/store/QvMessageInterface.h"
@@ -29,13 +28,13 @@
 #include "tests/platform/display/DisplayTest.h"
 #include "tests/support/DovecotPeer.h"
 #include "tests/support/PostfixPeer.h"
+#include "tests/app/display/RunAccount.h"
 
 #include "tests/app/display/ProgramRun.h"  // last: Xlib's macros
 
 namespace {
 
 using namespace qv::test;
-using Settings = QvAccountInfoInterface::Attributes;
 constexpr const wchar_t* kAccount = L"仕事";
 constexpr const wchar_t* kTitle = L"T-VELA4メール ";
 
@@ -96,41 +95,12 @@ class MessageRun : public DisplayTest {
   // The account, its servers (postfix when given) and the mails in its receive box, oldest last.
   void MakeBox(const std::vector<std::string>& mails, PostfixPeer* smtp, DovecotPeer* pop = nullptr,
                const std::string& user = "") {
-    ASSERT_TRUE(MakeDataFolder() && QvAccountCreator().CreateFolders(kAccount));
-    ASSERT_TRUE(SetProgramValue(L"LastSelectAccount", kAccount));
+    RunTrays trays;
+    ASSERT_TRUE(MakeRunAccount(kAccount, smtp, pop, user, &trays));
+    box_ = trays.box;
+    drafts_ = trays.drafts;
     std::unique_ptr<QvAccountInfoInterface> account(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
     ASSERT_TRUE(account);
-    Settings trays, s;
-    trays.Select(Settings::kJusinTrayID);
-    trays.Select(Settings::kSitagakiTrayID);
-    ASSERT_TRUE(account->GetAccountInfoAttributes(&trays));
-    for (uint32_t bit : {Settings::kSenderAddress, Settings::kSmtpServerName, Settings::kSmtpServerPort,
-                         Settings::kSmtpSvrAuthEnabled, Settings::kSmtpAuthEnabled, Settings::kSmtpUserName,
-                         Settings::kSmtpPasswd, Settings::kSmtpPasswdSavingEnabled,
-                         Settings::kSendMessageInAMinuteEnabled, Settings::kPopServerName,
-                         Settings::kPopServerPort, Settings::kPopUserName, Settings::kPopPasswd,
-                         Settings::kPopPasswdSavingEnabled}) {
-      s.Select(bit);
-    }
-    if (pop) {
-      s.strPopServerName = L"localhost";
-      s.uiPopServerPort = pop->PlainPort();
-      s.strPopUserName = std::wstring(user.begin(), user.end());
-      s.strPopPasswd = std::wstring(pop->Password().begin(), pop->Password().end());
-      s.bPopPasswdSavingEnabled = true;
-    }
-    s.strSenderAddress = L"me@example.com";
-    if (smtp) {
-      s.strSmtpServerName = L"localhost";
-      s.uiSmtpServerPort = smtp->PlainPort();
-      s.bSmtpSvrAuthEnabled = s.bSmtpAuthEnabled = s.bSmtpPasswdSavingEnabled = true;
-      s.strSmtpUserName = std::wstring(smtp->User().begin(), smtp->User().end());
-      s.strSmtpPasswd = std::wstring(smtp->Password().begin(), smtp->Password().end());
-      s.bSendMessageInAMinuteEnabled = true;
-    }
-    ASSERT_TRUE(account->SetAccountInfoAttributes(s));
-    box_ = trays.ulJusinTrayID;
-    drafts_ = trays.ulSitagakiTrayID;
     std::unique_ptr<QvStorageInterface> storage(account->OpenStorage());
     std::unique_ptr<QvFolderInterface> folder(storage ? storage->OpenFolder(box_) : nullptr);
     ASSERT_TRUE(folder);
@@ -166,18 +136,13 @@ class MessageRun : public DisplayTest {
     })) << ReadFile(log_);
     HWND frame = FindWindowW(L"WCE_QvMailMainFrame", kTitle);
     EXPECT_TRUE(PostMessageW(frame, kOpenReceiveBoxMessage, 0, 0));
-    HWND folders = Await(L"受信ﾎﾞｯｸｽ");
+    HWND folders = AwaitWindow(L"受信ﾎﾞｯｸｽ");
     EXPECT_TRUE(PostMessageW(folders, WM_COMMAND, kOpenItemCommand, 0));
-    return Await(L"受信ﾌｫﾙﾀﾞ");
+    return AwaitWindow(L"受信ﾌｫﾙﾀﾞ");
   }
-  HWND Await(const wchar_t* title, HWND other = nullptr, const wchar_t* cls = nullptr) {
-    return AwaitWindow(title, other, cls);
-  }
-  HWND AwaitSheet(HWND other = nullptr) { return Await(kTitle, other, L"Dialog"); }
+  HWND AwaitSheet(HWND other = nullptr) { return AwaitWindow(kTitle, other, L"Dialog"); }
   Shot Keep(const std::string& name, const Shot* before = nullptr) {
-    Shot shot = Settled(pid_, before);
-    qv::test::Keep(shot, OutputPath(name));
-    return shot;
+    return KeepSettled(pid_, OutputPath(name), before);
   }
 
   pid_t pid_ = -1;
@@ -241,7 +206,7 @@ TEST_F(MessageRun, ReadStepReplyStoreAndSendThroughPostfix) {
     EXPECT_NE(bytes.find(part), std::string::npos) << part << "\n" << bytes;
   }
   // The notice that the send is done, taken.
-  HWND done = Await(L"お知らせ");
+  HWND done = AwaitWindow(L"お知らせ");
   Keep("message-run-5-after-send.png");
   ASSERT_NE(done, nullptr);
   ASSERT_TRUE(PostMessageW(done, WM_COMMAND, IDOK, 0));
@@ -298,7 +263,7 @@ TEST_F(MessageRun, AComposeRequestWithAPictographAndAnAttachmentStoredAsDraft) {
        {std::tuple{40220, L"受信履歴", "message-run-9-receive-history.png"},
         std::tuple{40215, L"送信履歴", "message-run-10-send-history.png"}}) {
     ASSERT_TRUE(PostMessageW(sheet, WM_COMMAND, command, 0));
-    HWND history = Await(title);
+    HWND history = AwaitWindow(title);
     ASSERT_NE(history, nullptr) << title << "\n" << Tail(ReadFile(log_));
     Keep(picture, &removed);
     ASSERT_TRUE(PostMessageW(history, WM_COMMAND, IDCANCEL, 0));
@@ -332,7 +297,7 @@ TEST_F(MessageRun, HostileMailIsShownWithNothingRunOrWrittenOutside) {
     ASSERT_TRUE(IsWindow(viewer)) << i << Tail(ReadFile(log_));
   }
   // Ten thousand addresses: shown cut, with the notice that says so.
-  HWND notice = Await(L"お知らせ");
+  HWND notice = AwaitWindow(L"お知らせ");
   ASSERT_NE(notice, nullptr) << Tail(ReadFile(log_));
   ASSERT_TRUE(PostMessageW(notice, WM_COMMAND, IDOK, 0));
   Keep("message-run-hostile-5.png", &last);

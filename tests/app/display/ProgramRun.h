@@ -218,6 +218,14 @@ inline void Keep(const Shot& shot, const std::string& path) {
 }
 
 // How many pixels of a band of rows differ between two pictures.
+// The program's window once it has settled (changed from `before`, when
+// given), kept at `path`.
+inline Shot KeepSettled(pid_t pid, const std::string& path, const Shot* before = nullptr) {
+  Shot shot = Settled(pid, before);
+  Keep(shot, path);
+  return shot;
+}
+
 inline int Differing(const Shot& a, const Shot& b, int top, int bottom) {
   int n = 0;
   for (int y = top; y < bottom && y < a.height && y < b.height; ++y) {
