@@ -56,15 +56,25 @@ void QvDeferredSync::SyncQueued() {
 }
 
 void QvDeferredSync::SyncFront(std::unique_lock<std::mutex>& hold) {
-  const auto [ticket, file] = queue_.front();
-  queue_.pop_front();
+  // Everything queued goes at once: the writes of all the texts are started
+  // before the first flush waits, so that one journal commit and one wait
+  // for the disk carry the whole group instead of each text paying its own.
+  std::vector<std::pair<uint64_t, HANDLE>> group(queue_.begin(), queue_.end());
+  queue_.clear();
   hold.unlock();
-  const bool synced = FlushFileBuffers(file) != FALSE;
-  CloseHandle(file);
+  if (group.size() > 1) {
+    for (const auto& item : group) qv::StartFileWriteback(item.second);
+  }
+  for (const auto& [ticket, file] : group) {
+    const bool synced = FlushFileBuffers(file) != FALSE;
+    CloseHandle(file);
+    hold.lock();
+    if (!synced) failed_.insert(ticket);
+    unfinished_.erase(ticket);
+    done_.notify_all();
+    hold.unlock();
+  }
   hold.lock();
-  if (!synced) failed_.insert(ticket);
-  unfinished_.erase(ticket);
-  done_.notify_all();
 }
 
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {

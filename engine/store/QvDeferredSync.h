@@ -49,7 +49,7 @@ class QvDeferredSync {
   void Run();
   // Syncs what is queued on the calling thread.
   void SyncQueued();
-  // Takes the queue's first sync and runs it, `hold` let go meanwhile.
+  // Takes every queued sync and runs them, `hold` let go meanwhile.
   void SyncFront(std::unique_lock<std::mutex>& hold);
 
   QvDeferredSync* outer_;  // the thread's earlier one, back in place at the end

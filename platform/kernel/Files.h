@@ -128,3 +128,14 @@ QV_PLATFORM_API FILE* _wfopen(LPCWSTR path, LPCWSTR mode);
 QV_PLATFORM_API FILE* qv_fopen(LPCSTR devicePath, LPCSTR mode);
 
 }  // extern "C"
+
+namespace qv {
+
+// Starts writing the file's changed pages to the disk and returns without
+// waiting. It promises nothing lasting (FlushFileBuffers still must follow);
+// it lets the flushes of several files that were all started first wait for
+// one write and one journal commit together instead of one after another.
+// False when the volume cannot be asked to.
+QV_PLATFORM_API bool StartFileWriteback(HANDLE file);
+
+}  // namespace qv

@@ -541,6 +541,19 @@ BOOL FlushFileBuffers(HANDLE file) {
   return TRUE;
 }
 
+}  // extern "C"
+
+bool qv::StartFileWriteback(HANDLE file) {
+  auto f = Find<FileObject>(file);
+  if (!f) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  return ::sync_file_range(f->fd(), 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
+}
+
+extern "C" {
+
 HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
   auto f = Find<FileObject>(file);
   if (!f) {

@@ -94,6 +94,7 @@ TEST_F(Files, ReopenedForFlushingOnly) {
   EXPECT_NE(exclusive, INVALID_HANDLE_VALUE);
   EXPECT_EQ(ReadAll(exclusive), "text");
   CloseHandle(exclusive);
+  EXPECT_TRUE(qv::StartFileWriteback(flush));  // a start only: the flush still follows
   EXPECT_TRUE(FlushFileBuffers(flush));
   EXPECT_EQ(GetFileSize(flush, nullptr), 4u);
   qv::file_seam::InjectFault(L"\\r.dat", ERROR_WRITE_FAULT, 1);
@@ -102,6 +103,8 @@ TEST_F(Files, ReopenedForFlushingOnly) {
   EXPECT_TRUE(DeleteFileW(L"\\r.dat"));
   EXPECT_TRUE(FlushFileBuffers(flush));
   EXPECT_TRUE(CloseHandle(flush));
+  EXPECT_FALSE(qv::StartFileWriteback(flush));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
 TEST_F(Files, CreationDispositions) {
