@@ -4,6 +4,9 @@
 // then a stand-in registered by the build (libNAME.so beside the program).
 #pragma once
 
+#include <cstddef>
+#include <string>
+
 #include "platform/base/WinTypes.h"
 
 extern "C" {
@@ -24,4 +27,11 @@ namespace qv {
 // process itself when `soPath` is empty. Used for platform libraries such as
 // "schannel.dll" that this layer implements itself.
 QV_PLATFORM_API void RegisterLibraryAlias(LPCWSTR deviceName, const char* soPath);
+// Reads a data file that ships with the program (the device's package put
+// such files in the program's own folder) from beside the running program's
+// file on the host, so that a program started from its build folder, outside
+// the device root, finds its files as an installed one does. `name` is a bare
+// file name; at most `limit` bytes are read. False, with the last error set,
+// when there is no such file (2) or the name is not a bare one (123).
+QV_PLATFORM_API bool ReadProgramFile(LPCWSTR name, std::string* bytes, size_t limit);
 }  // namespace qv

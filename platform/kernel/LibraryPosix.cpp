@@ -4,6 +4,8 @@
 // program, beside this platform library, in each folder of
 // $QVMAIL_LIBRARY_PATH, then dlopen's own search.
 #include <dlfcn.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <link.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -73,6 +75,40 @@ void RegisterLibraryAlias(LPCWSTR deviceName, const char* soPath) {
   if (!deviceName) return;
   std::lock_guard<std::mutex> g(A().lock);
   A().byName[FoldCase(BaseName(deviceName))] = soPath ? soPath : "";
+}
+
+bool ReadProgramFile(LPCWSTR name, std::string* bytes, size_t limit) {
+  bytes->clear();
+  const std::wstring_view bare = name ? std::wstring_view(name) : std::wstring_view();
+  if (bare.empty() || bare == L"." || bare == L".." || bare.find_first_of(L"\\/") != std::wstring_view::npos) {
+    return kernel::Fail(ERROR_INVALID_NAME) != FALSE;
+  }
+  const std::string path = ProgramDir() + "/" + WideToUtf8(bare);
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return kernel::FailErrno(path) != FALSE;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return kernel::Fail(ERROR_FILE_NOT_FOUND) != FALSE;
+  }
+  bytes->resize(std::min(limit, static_cast<size_t>(st.st_size)));
+  size_t got = 0;
+  while (got < bytes->size()) {
+    const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      kernel::FailErrno(path);
+      ::close(fd);
+      bytes->clear();
+      return false;
+    }
+    if (n == 0) break;  // the file got shorter meanwhile: what is there
+    got += static_cast<size_t>(n);
+  }
+  ::close(fd);
+  bytes->resize(got);
+  SetLastError(0);
+  return true;
 }
 
 }  // namespace qv

@@ -6,12 +6,16 @@
 #include "app/message/pads/CPictureCharPad.h"
 #include "app/message/pads/CTemplateDlg.h"
 #include "app/message/pads/CWebPictCharPad.h"
+#include "app/message/pads/TemplateFile.h"
 #include "platform/codepage/CodePage.h"
 #include "platform/kernel/Library.h"
 
 namespace {
 
 constexpr UINT kTemplateFileError = 20209;
+constexpr wchar_t kTemplateFileName[] = L"FaceMark.pad";
+// Enough for the most lines the pad reads, each of its longest and its CR LF.
+constexpr size_t kTemplateFileBytes = 4096 * (kTemplateLineMax + 2) * 2;
 
 std::wstring& ProgramFolder() {
   static std::wstring folder;
@@ -36,7 +40,18 @@ std::wstring CInputPad::GetModulePath() {
   return slash == std::wstring::npos ? std::wstring() : text.substr(0, slash + 1);
 }
 
-std::wstring CInputPad::TemplateFilePath() { return GetModulePath() + L"FaceMark.pad"; }
+std::wstring CInputPad::TemplateFilePath() { return GetModulePath() + kTemplateFileName; }
+
+bool CInputPad::ReadTemplateLines(const std::wstring& path, std::vector<std::wstring>* lines) {
+  if (!ProgramFolder().empty()) return ReadTemplateFile(path, lines);
+  // The program's own file is read from beside the program on the host: a
+  // program started from its build folder lies outside the device root, and
+  // the folder its module path names is no device folder then.
+  std::string bytes;
+  if (!qv::ReadProgramFile(kTemplateFileName, &bytes, kTemplateFileBytes)) return false;
+  ReadTemplateText(bytes, lines);
+  return true;
+}
 
 int CInputPad::CreateInputPad(e_pad_type type, CWnd* parent) {
   changeOccurred_ = 0;
@@ -64,7 +79,7 @@ int CInputPad::CreateInputPad(e_pad_type type, CWnd* parent) {
 
 int CInputPad::CreateTemplateInputPad(CWnd* parent, const std::wstring& path) {
   std::vector<std::wstring> lines;
-  if (!ReadTemplateFile(path, &lines)) {
+  if (!ReadTemplateLines(path, &lines)) {
     ShowErrorBoxRes(parent ? parent->m_hWnd : nullptr, kTemplateFileError);
     return FALSE;
   }

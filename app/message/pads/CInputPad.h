@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/framework/CWnd.h"
 
@@ -44,6 +45,8 @@ class CInputPad {
 
  private:
   int CreateTemplateInputPad(CWnd* parent, const std::wstring& path);
+  // The lines of the template file at `path`; false when it cannot be read.
+  static bool ReadTemplateLines(const std::wstring& path, std::vector<std::wstring>* lines);
   // The running program's path up to and including its last "\".
   static std::wstring GetModulePath();
 

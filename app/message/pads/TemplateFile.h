@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Characters a template line holds at most; the rest of a longer line is dropped.
@@ -13,3 +14,5 @@ constexpr size_t kTemplateLineMax = 127;
 // longer line is cut (never inside a surrogate pair), at most `maxLines`
 // lines are read. False when the file cannot be opened.
 bool ReadTemplateFile(const std::wstring& path, std::vector<std::wstring>* lines, size_t maxLines = 4096);
+// The same reading over a file's bytes already in memory.
+void ReadTemplateText(std::string_view bytes, std::vector<std::wstring>* lines, size_t maxLines = 4096);

@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -92,6 +93,56 @@ TEST_F(Library, WhatThePlatformCreatesIsPrivate) {
   for (const char* rel : {"Private", "Private/a.ini", "Private/b.txt"}) {
     EXPECT_EQ(fs::status(Host(rel)).permissions() & others, fs::perms::none) << rel;
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A program's data files are read from beside its own file on the host,
+// whatever the device root; a name must be a bare one.
+TEST_F(Library, ProgramFilesAreReadFromBesideTheProgram) {
+  const std::string own = std::filesystem::read_symlink("/proc/self/exe").parent_path().string();
+  const std::string name = "QvProgramFile" + std::to_string(::getpid()) + ".bin";
+  std::string bytes;
+  for (int i = 0; i < 300; ++i) bytes += static_cast<char>(i);  // every byte value, a zero among them
+  std::ofstream(own + "/" + name, std::ios::binary) << bytes;
+  // The same name in the device root, to be passed by.
+  std::ofstream(Host(name), std::ios::binary) << "the device's";
+  const std::wstring wide = qv::Utf8ToWide(name);
+  struct Case {
+    std::wstring name;
+    size_t limit;
+    bool read;
+    std::string want;
+    DWORD error;
+  };
+  const Case cases[] = {
+      {wide, 4096, true, bytes, 0},
+      {wide, 300, true, bytes, 0},
+      {wide, 7, true, bytes.substr(0, 7), 0},
+      {wide, 0, true, "", 0},
+      {L"QvNoSuchProgramFile.bin", 4096, false, "", ERROR_FILE_NOT_FOUND},
+      {L"", 4096, false, "", ERROR_INVALID_NAME},
+      {L"..", 4096, false, "", ERROR_INVALID_NAME},
+      {L"..\\" + wide, 4096, false, "", ERROR_INVALID_NAME},
+      {L"sub/" + wide, 4096, false, "", ERROR_INVALID_NAME},
+      {L"\\" + wide, 4096, false, "", ERROR_INVALID_NAME},
+  };
+  for (const Case& c : cases) {
+    std::string got = "old";
+    SetLastError(12345);
+    EXPECT_EQ(qv::ReadProgramFile(c.name.c_str(), &got, c.limit), c.read) << qv::WideToUtf8(c.name) << c.limit;
+    EXPECT_EQ(got, c.want) << qv::WideToUtf8(c.name) << c.limit;
+    EXPECT_EQ(GetLastError(), c.error) << qv::WideToUtf8(c.name) << c.limit;
+  }
+  // A folder of that name is no file.
+  std::filesystem::create_directory(own + "/" + name + ".d");
+  std::string got;
+  EXPECT_FALSE(qv::ReadProgramFile((wide + L".d").c_str(), &got, 16));
+  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+  std::filesystem::remove(own + "/" + name + ".d");
+  std::filesystem::remove(own + "/" + name);
 }
 
 }  // namespace

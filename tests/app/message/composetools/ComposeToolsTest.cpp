@@ -161,6 +161,10 @@ TEST_F(ComposeTools, TemplateFilesReadWholeLinesOnly) {
     std::vector<std::wstring> lines;
     ASSERT_TRUE(ReadTemplateFile(L"\\FaceMark.pad", &lines));
     EXPECT_EQ(lines, c.want) << c.bytes.size();
+    // The same bytes from memory, as the program reads its own file.
+    std::vector<std::wstring> fromMemory{L"old"};
+    ReadTemplateText(c.bytes, &fromMemory);
+    EXPECT_EQ(fromMemory, c.want) << c.bytes.size();
   }
   std::vector<std::wstring> lines{L"old"};
   EXPECT_FALSE(ReadTemplateFile(L"\\none.pad", &lines));

@@ -3,9 +3,11 @@
 // checks and what a close request does to them, attachments added and
 // removed by the limits, the address chooser's sources (contacts and both
 // histories), Back on an empty page, the quote cut at the body's limit, and
-// the decorated page's picture and size checks. The pages are kept as
-// compose-plain.png and compose-decorated.png in the build folder.
+// the decorated page's picture and size checks, the face-mark pad over the
+// page. The pages are kept as compose-plain.png, compose-decorated.png and
+// compose-facemarks.png in the build folder.
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -16,6 +18,8 @@
 #include "app/message/attach/QvAttachedFileListCtrl.h"
 #include "app/message/edit/QvDecoEditMessagePage.h"
 #include "app/message/edit/QvEditMessagePage.h"
+#include "app/message/pads/CInputPad.h"
+#include "app/message/pads/TemplateFile.h"
 #include "app/message/richedit/QvHtmlBodyCtrl.h"
 #include "app/message/tools/QvToolPage.h"
 #include "outside/Markwright/HtmlEditCtrl.h"
@@ -521,6 +525,57 @@ TEST_F(EditPages, PreviewGivesTheFocusBackToTheBody) {
   EXPECT_NE(preview, nullptr) << "the preview was shown";
   EXPECT_TRUE(Script().empty());
   EXPECT_EQ(::GetFocus(), page->HtmlBody()->m_hWnd);
+}
+
+// The face marks the build puts beside the program, read from beside the
+// running program (the test's, outside the device root, as a program run from
+// its build folder is): the pad lists every mark, and a tap on the selected
+// one puts it into the body.
+TEST_F(EditPages, FaceMarksFromBesideTheProgramGoIntoTheBody) {
+  const std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/FaceMark.pad";
+  std::filesystem::copy_file(BuildFile("app/FaceMark.pad"), beside, std::filesystem::copy_options::overwrite_existing);
+  std::vector<std::wstring> marks;
+  ReadTemplateText(ReadHostFile(beside), &marks);
+  ASSERT_GT(marks.size(), 13u);
+  QvEditMessagePage* page = Open(0);
+  ASSERT_NE(page, nullptr);
+  page->Body()->SetFocus();
+  constexpr int kPicked = 13;
+  std::vector<std::wstring> listed;
+  HWND list = nullptr;
+  Script().push_back([&] {
+    list = GetDlgItem(GetActiveWindow(), 1204);
+    const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      WCHAR text[kTemplateLineMax + 1] = {};
+      SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+      listed.emplace_back(text);
+    }
+    for (int i = 0; i < kPicked; ++i) {
+      qv::seams::InjectKey(VK_DOWN, true);
+      qv::seams::InjectKey(VK_DOWN, false);
+    }
+  });
+  Script().push_back([&] {
+    RECT item{};
+    SendMessageW(list, LB_GETITEMRECT, kPicked, reinterpret_cast<LPARAM>(&item));
+    POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+    ClientToScreen(list, &at);
+    qv::seams::InjectTap(at);  // on the line already selected: it goes to the body
+  });
+  Script().push_back([&] {
+    tools_->UpdateWindow();
+    qv::seams::PumpMessages();
+    EXPECT_TRUE(qv::seams::SaveScreenPng(BuildFile("compose-facemarks.png")));
+    PostMessageW(GetActiveWindow(), WM_COMMAND, 40144, 0);  // "閉じる"
+  });
+  CInputPad pad;
+  EXPECT_FALSE(pad.CreateInputPad(kPadTemplate, page));  // closed, not picked with OK
+  std::filesystem::remove(beside);
+  EXPECT_TRUE(Script().empty());
+  Script().clear();
+  EXPECT_EQ(listed, marks);
+  EXPECT_EQ(std::wstring(page->BodyText()), marks[kPicked]);
 }
 
 TEST_F(EditPages, PagesAsDrawn) {
