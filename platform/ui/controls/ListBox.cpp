@@ -68,6 +68,20 @@ int Rows(HWND hwnd, const ListState& s) {
 }
 
 int Count(const ListState& s) { return static_cast<int>(s.lines.size()); }
+
+// Without LBS_NOINTEGRALHEIGHT a list shows whole lines only, as Windows
+// sizes it: a height between two lines is cut to the lower one (a list lower
+// than one line stays). True when the window was made lower.
+bool ToWholeLines(HWND hwnd, const ListState& s) {
+  if ((StyleOf(hwnd) & LBS_NOINTEGRALHEIGHT) || s.inCombo || s.itemHeight <= 0) return false;
+  const int height = static_cast<int>(Client(hwnd).bottom);
+  const int part = height % s.itemHeight;
+  if (part == 0 || height < s.itemHeight) return false;
+  RECT window{};
+  GetWindowRect(hwnd, &window);
+  return SetWindowPos(hwnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top - part,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+}
 int MaxTop(HWND hwnd, const ListState& s) { return std::max(0, Count(s) - Rows(hwnd, s)); }
 
 void UpdateScroll(HWND hwnd, ListState& s) {
@@ -457,6 +471,9 @@ LRESULT ListBoxProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!s) return DefWindowProcW(hwnd, message, wParam, lParam);
   auto relayOut = [hwnd, s, message] {
     if (message == WM_SETFONT && !OwnerDrawn(hwnd)) s->itemHeight = DefaultItemHeight(hwnd);
+    // Sized to a part of a line: it gives that part up, and the WM_SIZE of
+    // that lays it out.
+    if (message == WM_SIZE && ToWholeLines(hwnd, *s)) return;
     Changed(hwnd, *s);
   };
   if (auto done = ListBasics(hwnd, message, wParam, lParam, Paint, relayOut)) return *done;

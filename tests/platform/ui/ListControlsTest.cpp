@@ -78,6 +78,62 @@ TEST_F(ListControls, ListBoxTellsTheUsersChangesAndDoubleTapsOnly) {
   EXPECT_GT(SendMessageW(list, LB_GETTOPINDEX, 0, 0), 0);
 }
 
+// A list box shows whole lines only unless it says otherwise: made or sized
+// to a part of a line, it gives that part up at its foot, its top and width
+// kept; a combo box's list and a list lower than a line are left as sized.
+TEST_F(ListControls, ListBoxGivesUpAPartLineAtItsFoot) {
+  HWND parent = Make(WS_POPUP | WS_VISIBLE);
+  struct Case {
+    const char* name;
+    DWORD style;
+    int itemHeight;  // 0: the font's
+    int height;      // asked for, of the window
+    int lines;       // whole lines the client shows; -1: as asked
+  };
+  const Case cases[] = {
+      {"a part line", 0, 20, 110, 5},
+      {"a part line, bordered", WS_BORDER, 20, 110, 5},
+      {"whole lines", 0, 20, 100, -1},
+      {"whole lines, bordered", WS_BORDER, 20, 102, -1},
+      {"one pixel short of a line", 0, 20, 99, 4},
+      {"lower than a line", 0, 20, 12, -1},
+      {"kept as asked", LBS_NOINTEGRALHEIGHT, 20, 110, -1},
+      {"the font's lines", WS_BORDER, 0, 157, 0},
+  };
+  for (const Case& c : cases) {
+    HWND list = MakeControl(WC_LISTBOX, parent, c.style, {5, 7, 205, 7 + c.height});
+    if (c.itemHeight > 0) SendMessageW(list, LB_SETITEMHEIGHT, 0, c.itemHeight);
+    const int line = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    // Sized again after the line height is set, as a pad lays its list out.
+    MoveWindow(list, 5, 7, 200, c.height, TRUE);
+    RECT window{}, client{};
+    GetWindowRect(list, &window);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&window), 2);
+    GetClientRect(list, &client);
+    const int border = (c.style & WS_BORDER) ? 2 : 0;
+    const int want = c.lines < 0 ? c.height - border : (c.lines > 0 ? c.lines : (c.height - border) / line) * line;
+    EXPECT_EQ(client.bottom, want) << c.name;
+    EXPECT_EQ(window.bottom - window.top, want + border) << c.name;
+    EXPECT_EQ(window.top, 7) << c.name;
+    EXPECT_EQ(window.left, 5) << c.name;
+    EXPECT_EQ(window.right - window.left, 200) << c.name;
+    DestroyWindow(list);
+  }
+  // The list of a combo box keeps the height the combo box gives it.
+  HWND combo = MakeControl(WC_COMBOBOX, parent, CBS_DROPDOWNLIST | WS_VSCROLL, {5, 7, 205, 300});
+  Fill(combo, CB_ADDSTRING, {L"一", L"二", L"三", L"四", L"五", L"六", L"七", L"八", L"九", L"十", L"十一", L"十二"});
+  SendMessageW(combo, CB_SHOWDROPDOWN, TRUE, 0);
+  HWND lines = FindWindowW(WC_COMBOLBOX, nullptr);
+  ASSERT_NE(lines, nullptr);
+  RECT dropped{};
+  GetWindowRect(lines, &dropped);
+  const int asked = static_cast<int>(dropped.bottom - dropped.top) + 7;
+  MoveWindow(lines, dropped.left, dropped.top, dropped.right - dropped.left, asked, TRUE);
+  GetWindowRect(lines, &dropped);
+  EXPECT_EQ(dropped.bottom - dropped.top, asked);
+  SendMessageW(combo, CB_SHOWDROPDOWN, FALSE, 0);
+}
+
 // A parent that closes the control as soon as it hears the user's choice.
 TEST_F(ListControls, ControlsOutliveNoParentThatDestroysThemOnANotification) {
   HWND parent = Make(WS_POPUP | WS_VISIBLE);
