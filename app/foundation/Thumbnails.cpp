@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/com/Com.h"
 #include "platform/gdi/ImagingFactory.h"
 
 // ---------------------------------------------------------------------------
@@ -30,29 +31,17 @@ SIZE ThumbnailSize(UINT w, UINT h, UINT box) {
   return SIZE{static_cast<LONG>(box), static_cast<LONG>(box * h / w)};
 }
 
-namespace {
-
-template <typename T>
-struct ComRelease {
-  T* p = nullptr;
-  ~ComRelease() {
-    if (p != nullptr) p->Release();
-  }
-};
-
-}  // namespace
-
 bool DecodeThumbnail(const std::wstring& path, HDC dc, UINT box, ThumbnailEntry* out) {
   const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   bool made = false;
   {
-    ComRelease<IImagingFactory> factory;
-    ComRelease<IImage> image;
+    qv::com::ComRef<IImagingFactory> factory;
+    qv::com::ComRef<IImage> image;
     ImageInfo info{};
     if (SUCCEEDED(CoCreateInstance(CLSID_ImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IImagingFactory,
-                                   reinterpret_cast<void**>(&factory.p))) &&
-        SUCCEEDED(factory.p->CreateImageFromFile(path.c_str(), &image.p)) &&
-        SUCCEEDED(image.p->GetImageInfo(&info)) && info.Width > 0 && info.Height > 0) {
+                                   reinterpret_cast<void**>(&factory))) &&
+        SUCCEEDED(factory->CreateImageFromFile(path.c_str(), &image)) && SUCCEEDED(image->GetImageInfo(&info)) &&
+        info.Width > 0 && info.Height > 0) {
       const SIZE size = ThumbnailSize(info.Width, info.Height, box);
       HDC memory = CreateCompatibleDC(dc);
       qv::ScopedGdiObject<HBITMAP> bitmap(memory ? CreateCompatibleBitmap(dc, size.cx, size.cy) : nullptr);
@@ -61,7 +50,7 @@ bool DecodeThumbnail(const std::wstring& path, HDC dc, UINT box, ThumbnailEntry*
           const qv::ScopedSelectObject drawing(memory, bitmap.get());
           const RECT whole{0, 0, size.cx, size.cy};
           FillRect(memory, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-          made = SUCCEEDED(image.p->Draw(memory, &whole, nullptr));
+          made = SUCCEEDED(image->Draw(memory, &whole, nullptr));
         }
         if (made) {
           out->bitmap = bitmap.release();

@@ -1,8 +1,8 @@
 #include "app/message/canvas/CStateDisplayTegakiBar.h"
 
+#include "app/foundation/ResourceBitmap.h"
 #include "app/message/canvas/TegakiPaintCtrl.h"
 
-#include "platform/framework/AfxResource.h"
 #include "platform/ui/metrics/Metrics.h"
 #include "platform/ui/window/Paint.h"
 
@@ -93,14 +93,7 @@ void CStateDisplayTegakiBar::Paint(HDC dc) {
     const auto piece = static_cast<Piece>(i);
     RECT at = PieceRect(piece, portrait);
     if (portrait) at.bottom = client.bottom;
-    const qv::ScopedGdiObject<HBITMAP> bitmap(
-        LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(BitmapId(piece, portrait))));
-    if (!bitmap) continue;
-    BITMAP info{};
-    GetObjectW(bitmap.get(), sizeof(info), &info);
-    const qv::MemoryDC source(bitmap.get());
-    StretchBlt(dc, at.left, at.top, at.right - at.left, at.bottom - at.top, source, 0, 0, info.bmWidth, info.bmHeight,
-               SRCCOPY);
+    StretchResourceBitmap(dc, BitmapId(piece, portrait), at);
   }
 }
 

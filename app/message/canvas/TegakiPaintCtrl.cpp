@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/framework/AfxResource.h"
+#include "app/foundation/ResourceBitmap.h"
 #include "platform/gdi/ImagingFactory.h"
 #include "platform/ui/input/Focus.h"
 #include "platform/ui/window/Paint.h"
@@ -400,14 +400,7 @@ bool TegakiPaintCtrl::SaveAsJpeg(const wchar_t* path) {
 
 bool TegakiPaintCtrl::ShowResourceBitmap(UINT id) {
   if (m_draw == nullptr) return false;
-  const qv::ScopedGdiObject<HBITMAP> bitmap(LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
-  if (!bitmap) return false;
-  BITMAP info{};
-  GetObjectW(bitmap.get(), sizeof(info), &info);
-  {
-    const qv::MemoryDC source(bitmap.get());
-    BitBlt(m_draw, 0, 0, info.bmWidth, info.bmHeight, source, 0, 0, SRCCOPY);
-  }
+  if (!DrawResourceBitmap(m_draw, id, 0, 0)) return false;
   Invalidate(FALSE);
   return true;
 }

@@ -1,9 +1,9 @@
 #include "app/message/deco/CStateDisplayDecorationBar.h"
 
-#include "platform/framework/AfxResource.h"
+#include "app/foundation/ResourceBitmap.h"
+
 #include "platform/framework/CDC.h"
 #include "platform/gdi/Gdi.h"
-#include "platform/gdi/ScopedGdi.h"
 
 UINT CStateDisplayDecorationBar::ColorBitmapFor(COLORREF color) {
   // The 24 text colours of the colour pad, each with its picture.
@@ -36,19 +36,6 @@ bool CStateDisplayDecorationBar::Update() {
   return true;
 }
 
-void CStateDisplayDecorationBar::DrawBitmap(HDC dc, UINT id, int x, int y) {
-  qv::ScopedGdiObject<HBITMAP> bitmap(::LoadBitmapW(AfxGetResourceHandle(), MAKEINTRESOURCEW(id)));
-  if (!bitmap) return;
-  BITMAP info{};
-  ::GetObjectW(bitmap.get(), sizeof info, &info);
-  HDC memory = ::CreateCompatibleDC(dc);
-  {
-    qv::ScopedSelectObject held(memory, bitmap.get());
-    ::BitBlt(dc, x, y, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
-  }
-  ::DeleteDC(memory);
-}
-
 void CStateDisplayDecorationBar::Paint(HDC dc) {
   ++paints_;
   RECT client{};
@@ -56,17 +43,17 @@ void CStateDisplayDecorationBar::Paint(HDC dc) {
   const int left = client.left, top = client.top;
   const bool display = state_ && state_->display;
   if (::GetSystemMetrics(SM_CYSCREEN) > ::GetSystemMetrics(SM_CXSCREEN)) {
-    DrawBitmap(dc, kPortraitGround, left, top);
-    DrawBitmap(dc, colorBitmap_, left + 26, top + 3);
-    DrawBitmap(dc, sizeBitmap_, left + 104, top + 3);
-    if (display) DrawBitmap(dc, kDisplayFlagBitmap, left + 182, top + 3);
-    DrawBitmap(dc, alignBitmap_, left + 260, top + 3);
+    DrawResourceBitmap(dc, kPortraitGround, left, top);
+    DrawResourceBitmap(dc, colorBitmap_, left + 26, top + 3);
+    DrawResourceBitmap(dc, sizeBitmap_, left + 104, top + 3);
+    if (display) DrawResourceBitmap(dc, kDisplayFlagBitmap, left + 182, top + 3);
+    DrawResourceBitmap(dc, alignBitmap_, left + 260, top + 3);
   } else {
-    DrawBitmap(dc, kLandscapeGround, left, top);
-    DrawBitmap(dc, colorBitmap_, left + 5, top + 22);
-    DrawBitmap(dc, sizeBitmap_, left + 5, top + 80);
-    if (display) DrawBitmap(dc, kDisplayFlagBitmap, left + 5, top + 138);
-    DrawBitmap(dc, alignBitmap_, left + 5, top + 196);
+    DrawResourceBitmap(dc, kLandscapeGround, left, top);
+    DrawResourceBitmap(dc, colorBitmap_, left + 5, top + 22);
+    DrawResourceBitmap(dc, sizeBitmap_, left + 5, top + 80);
+    if (display) DrawResourceBitmap(dc, kDisplayFlagBitmap, left + 5, top + 138);
+    DrawResourceBitmap(dc, alignBitmap_, left + 5, top + 196);
   }
 }
 

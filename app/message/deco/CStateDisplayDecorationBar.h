@@ -35,7 +35,6 @@ class CStateDisplayDecorationBar : public CStatic {
 
  private:
   void Paint(HDC dc);
-  void DrawBitmap(HDC dc, UINT id, int x, int y);
 
   const QvDecorationState* state_ = nullptr;
   UINT colorBitmap_ = 613;

@@ -74,12 +74,7 @@ class MessageSheetTest : public MailOpsTest {
  protected:
   void SetUp() override {
     MailOpsTest::SetUp();
-    work_ = MakeAccount(L"仕事");
-    QvAccountInfoInterface::Attributes record;
-    record.strSenderAddress = L"me@example.com";
-    record.Select(QvAccountInfoInterface::Attributes::kSenderAddress);
-    SetSettings(L"仕事", record);
-    ASSERT_TRUE(OpenCurrentAccount(L"仕事"));
+    work_ = MakeCurrentAccount(L"仕事", L"me@example.com");
     owner_ = new Owner;
     ASSERT_TRUE(owner_->Create(nullptr, L"owner", WS_POPUP | WS_VISIBLE));
     MainFrameWindow = owner_;
