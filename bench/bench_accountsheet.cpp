@@ -17,6 +17,7 @@
 #include "app/shell/account/QvSetAccountMenuPage.h"
 #include "app/shell/account/QvSetAccountPropertySheet.h"
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchProgramRoot.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "platform/framework/Framework.h"
 #include "platform/kernel/Files.h"
@@ -55,19 +56,7 @@ struct Setting {
   HMODULE resources = nullptr;
   Owner owner;
   Setting() {
-    CreateDirectoryW(L"\\Application Data", nullptr);
-    CreateDirectoryW(L"\\Application Data\\QuvoMail\\", nullptr);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, 0, nullptr, &key, &disposition);
-    const std::wstring data = L"\\Application Data\\QuvoMail\\";
-    RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(2 * (data.size() + 1)));
-    RegCloseKey(key);
-    const char* bin = std::getenv("QV_BINARY_DIR");
-    ::setenv("QVMAIL_LIBRARY_PATH", (std::string(bin && *bin ? bin : ".") + "/outside/QvMailRes").c_str(), 1);
-    resources = LoadLibraryW(L"QvMailRes.dll");
-    AfxSetResourceHandle(resources);
+    resources = MakeBenchProgramRoot();
     qv::msgbox_seam::SetAnswer(IDYES);
     for (int i = 0; i < 10; ++i) {
       const std::wstring name = L"口座" + std::to_wstring(i);

@@ -18,6 +18,7 @@
 #include "app/shell/boxdlg/QvAccountSelector.h"
 #include "app/shell/boxdlg/QvFolderListCtrl.h"
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchProgramRoot.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -131,19 +132,7 @@ struct Setting {
   HMODULE resources = nullptr;
   Launcher launcher;
   Setting() {
-    CreateDirectoryW(L"\\Application Data", nullptr);
-    CreateDirectoryW(L"\\Application Data\\QuvoMail\\", nullptr);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, 0, nullptr, &key, &disposition);
-    const std::wstring data = L"\\Application Data\\QuvoMail\\";
-    RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(2 * (data.size() + 1)));
-    RegCloseKey(key);
-    const char* bin = std::getenv("QV_BINARY_DIR");
-    ::setenv("QVMAIL_LIBRARY_PATH", (std::string(bin && *bin ? bin : ".") + "/outside/QvMailRes").c_str(), 1);
-    resources = LoadLibraryW(L"QvMailRes.dll");
-    AfxSetResourceHandle(resources);
+    resources = MakeBenchProgramRoot();
     MakeAccount(L"甲");
     MakeAccount(L"乙");
     launcher.Open();

@@ -12,6 +12,7 @@
 
 #include "app/foundation/filebrowser/QvFileBrowser.h"
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchProgramRoot.h"
 #include "platform/framework/AfxResource.h"
 #include "platform/imaging/Imaging.h"
 #include "platform/kernel/Library.h"
@@ -39,10 +40,7 @@ struct Setting {
       BitmapData data{320, 240, 320 * 4, PixelFormat32bppRGB, pixels.data(), 0};
       qv::SaveJpegFile(data, PhotoPath(i).c_str(), 90);
     }
-    const char* bin = std::getenv("QV_BINARY_DIR");
-    ::setenv("QVMAIL_LIBRARY_PATH", (std::string(bin && *bin ? bin : ".") + "/outside/QvMailRes").c_str(), 1);
-    resources = LoadLibraryW(L"QvMailRes.dll");
-    AfxSetResourceHandle(resources);
+    resources = LoadBenchProgramResources();
   }
 };
 

@@ -25,6 +25,7 @@
 #include "app/shell/boxdlg/QvTitleBarCtrl.h"
 #include "app/shell/maillist/QvMailListCtrl.h"
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchProgramRoot.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -103,19 +104,7 @@ struct Setting {
   Account full;
   Account tree;
   Setting() {
-    CreateDirectoryW(L"\\Application Data", nullptr);
-    CreateDirectoryW(L"\\Application Data\\QuvoMail\\", nullptr);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_CURRENT_USER, kProgramKey, 0, nullptr, 0, 0, nullptr, &key, &disposition);
-    const std::wstring data = L"\\Application Data\\QuvoMail\\";
-    RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                   static_cast<DWORD>(2 * (data.size() + 1)));
-    RegCloseKey(key);
-    const char* bin = std::getenv("QV_BINARY_DIR");
-    ::setenv("QVMAIL_LIBRARY_PATH", (std::string(bin && *bin ? bin : ".") + "/outside/QvMailRes").c_str(), 1);
-    resources = LoadLibraryW(L"QvMailRes.dll");
-    AfxSetResourceHandle(resources);
+    resources = MakeBenchProgramRoot();
     full = MakeAccount(L"甲", kFull);
     tree = MakeAccount(L"乙", kTree);
     screen.Create(nullptr, L"T-VELA4メール ", WS_POPUP | WS_VISIBLE, CRect(0, 0, 480, 800));

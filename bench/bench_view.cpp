@@ -16,6 +16,7 @@
 #include "app/mailops/TempFiles.h"
 #include "app/message/tools/QvTextViewToolPage.h"
 #include "bench/BenchDeviceRoot.h"
+#include "bench/BenchProgramRoot.h"
 #include "engine/public/store/QvAccountCreator.h"
 #include "engine/public/store/QvAccountInfoInterface.h"
 #include "engine/public/store/QvFolderInterface.h"
@@ -30,7 +31,6 @@
 
 namespace {
 
-constexpr wchar_t kData[] = L"\\Application Data\\QuvoMail\\";
 constexpr wchar_t kAccount[] = L"bench";
 // A 16 x 16 GIF of one colour.
 constexpr char kGif[] =
@@ -87,18 +87,7 @@ struct Setting {
   unsigned long decorated = 0;
   unsigned long plain = 0;
   Setting() {
-    CreateDirectoryW(L"\\Application Data", nullptr);
-    CreateDirectoryW(kData, nullptr);
-    HKEY key = nullptr;
-    DWORD disposition = 0;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Norvale\\QvMail", 0, nullptr, 0, 0, nullptr, &key, &disposition);
-    RegSetValueExW(key, L"DataPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(kData),
-                   static_cast<DWORD>(sizeof kData));
-    RegCloseKey(key);
-    const std::string exe = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path();
-    ::setenv("QVMAIL_LIBRARY_PATH", (exe + "/outside/QvMailRes").c_str(), 1);
-    resources = LoadLibraryW(L"QvMailRes.dll");
-    AfxSetResourceHandle(resources);
+    resources = MakeBenchProgramRoot();
     InitializeHtmlEditCtrl(nullptr, 0);
     QvAccountCreator().CreateFolders(kAccount);
     std::unique_ptr<QvAccountInfoInterface> info(QvAccountInfoInterface::OpenAccountInfo(kAccount, L""));
