@@ -56,7 +56,14 @@ std::shared_ptr<SdlDisplay> SdlDisplay::Open() {
 
 std::future<std::shared_ptr<SdlDisplay>> SdlDisplay::OpenAside() {
   KeepSdlFromLaunchingABus();  // here: the environment changes before the thread runs
-  return std::async(std::launch::async, [] { return Open(); });
+  return std::async(std::launch::async, [] {
+    std::shared_ptr<SdlDisplay> display = Open();
+    // SDL keeps what it stores for a thread (its error text) until the
+    // thread ends only for threads it made itself: this one of ours ends
+    // here, and gives it back.
+    if (const SdlLibrary* sdl = LoadSdl()) sdl->TLSCleanup();
+    return display;
+  });
 }
 
 bool SdlDisplay::Start() {

@@ -46,6 +46,7 @@ namespace qv::display {
   X(PushEvent, SDL_PushEvent)                            \
   X(StartTextInput, SDL_StartTextInput)                  \
   X(SetTextInputRect, SDL_SetTextInputRect)              \
+  X(TLSCleanup, SDL_TLSCleanup)                          \
   X(Free, SDL_free)
 
 struct SdlLibrary {
