@@ -534,6 +534,10 @@ TEST_F(EditPages, PreviewGivesTheFocusBackToTheBody) {
 TEST_F(EditPages, FaceMarksFromBesideTheProgramGoIntoTheBody) {
   const std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/FaceMark.pad";
   std::filesystem::copy_file(BuildFile("app/FaceMark.pad"), beside, std::filesystem::copy_options::overwrite_existing);
+  struct Removed {
+    std::string path;
+    ~Removed() { std::filesystem::remove(path); }
+  } removed{beside};
   std::vector<std::wstring> marks;
   ReadTemplateText(ReadHostFile(beside), &marks);
   ASSERT_GT(marks.size(), 13u);
@@ -571,7 +575,6 @@ TEST_F(EditPages, FaceMarksFromBesideTheProgramGoIntoTheBody) {
   });
   CInputPad pad;
   EXPECT_FALSE(pad.CreateInputPad(kPadTemplate, page));  // closed, not picked with OK
-  std::filesystem::remove(beside);
   EXPECT_TRUE(Script().empty());
   Script().clear();
   EXPECT_EQ(listed, marks);
