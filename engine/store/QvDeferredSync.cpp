@@ -107,8 +107,12 @@ void QvDeferredSync::FlushNext(std::unique_lock<std::mutex>& hold) {
   const bool synced = FlushFileBuffers(file) != FALSE;
   CloseHandle(file);
   hold.lock();
-  if (!synced) failed_.insert(ticket);
+  if (!synced) {
+    failed_.insert(ticket);
+    anyFailed_.store(true, std::memory_order_release);
+  }
   unfinished_.erase(ticket);
+  settled_.store(unfinished_.empty() ? submitted_ : *unfinished_.begin() - 1, std::memory_order_release);
   // Waiters are woken once a group, not once a text; the next group may go.
   if (--flushing_ == 0) {
     group_.clear();
@@ -119,6 +123,12 @@ void QvDeferredSync::FlushNext(std::unique_lock<std::mutex>& hold) {
 }
 
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
+  // Asked once a stored text: while nothing failed, a ticket at or below the
+  // settled mark is answered without the lock the sync threads keep taking.
+  if (ticket <= settled_.load(std::memory_order_acquire) && !anyFailed_.load(std::memory_order_acquire)) {
+    *ok = true;
+    return true;
+  }
   std::lock_guard<std::mutex> hold(lock_);
   if (ticket > submitted_ || unfinished_.count(ticket) != 0) return false;
   *ok = failed_.count(ticket) == 0;

@@ -11,6 +11,7 @@
 // take it. A replaced text is never deferred: its old copy is at stake.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -75,6 +76,8 @@ class QvDeferredSync {
   size_t flushing_ = 0;           // the group's files whose flush has not ended
   std::set<uint64_t> unfinished_;  // tickets queued or syncing
   std::set<uint64_t> failed_;      // tickets over that did not reach the disk
+  std::atomic<uint64_t> settled_{0};   // every ticket up to this one is over
+  std::atomic<bool> anyFailed_{false};  // failed_ is not empty
   bool stopping_ = false;
   bool lingering_ = false;  // a sync thread waits for the queue to make a group
   size_t hurried_ = 0;      // waiters that want the queue synced now
