@@ -122,6 +122,11 @@ void QvDeferredSync::FlushNext(std::unique_lock<std::mutex>& hold) {
   }
 }
 
+bool QvDeferredSync::DoneInOrder(uint64_t ticket, bool* ok) {
+  if (ticket > settled_.load(std::memory_order_acquire)) return false;
+  return Done(ticket, ok);
+}
+
 bool QvDeferredSync::Done(uint64_t ticket, bool* ok) {
   // Asked once a stored text: while nothing failed, a ticket at or below the
   // settled mark is answered without the lock the sync threads keep taking.

@@ -43,6 +43,9 @@ class QvDeferredSync {
   // Whether the sync of `ticket` is over; `ok` then tells whether the text
   // reached the disk.
   bool Done(uint64_t ticket, bool* ok);
+  // Done for one who asks in the order of the tickets: false also while an
+  // earlier ticket is still syncing, and then at once, without the lock.
+  bool DoneInOrder(uint64_t ticket, bool* ok);
   // Waits until the sync of `ticket` is over: true when the text reached the disk.
   bool Wait(uint64_t ticket);
   // Waits until every sync submitted so far is over: true when each of them

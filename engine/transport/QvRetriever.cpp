@@ -613,7 +613,7 @@ bool QvRetriever::CommitSynced(bool all) {
   while (!unsynced_.empty()) {
     const auto& [uid, ticket] = unsynced_.front();
     bool synced = false;
-    if (!syncs_->Done(ticket, &synced)) {
+    if (!syncs_->DoneInOrder(ticket, &synced)) {
       if (!all && unsynced_.size() <= kMaxUnsynced) break;
       synced = syncs_->Wait(ticket);
     }

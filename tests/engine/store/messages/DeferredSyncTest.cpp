@@ -112,7 +112,13 @@ TEST_F(DeferredSyncTest, WaitAllEndsEveryTicketSoFarAndTellsOfAnyFailure) {
       bool ok = false;
       EXPECT_TRUE(syncs.Done(tickets[i], &ok)) << i;
       EXPECT_EQ(ok, static_cast<int>(i) != c.failing) << i;
+      // Asked in order, once everything is over: the same answers.
+      ok = static_cast<int>(i) == c.failing;
+      EXPECT_TRUE(syncs.DoneInOrder(tickets[i], &ok)) << i;
+      EXPECT_EQ(ok, static_cast<int>(i) != c.failing) << i;
     }
+    bool ok = true;
+    EXPECT_FALSE(syncs.DoneInOrder(syncs.LastTicket() + 1, &ok));
   }
 }
 
