@@ -608,12 +608,12 @@ bool QvRetriever::Journal(const std::string& uid, uint64_t ticket, const std::st
 
 bool QvRetriever::CommitSynced(bool all) {
   // Enough to keep the disk busy while the session reads on.
-  constexpr size_t kMaxUnsynced = 32;
+  constexpr size_t kMaxUnsynced = 64;
   bool good = true;
   while (!unsynced_.empty()) {
     const auto& [uid, ticket] = unsynced_.front();
     bool synced = false;
-    if (!syncs_->Done(ticket, &synced)) {
+    if (!syncs_->DoneInOrder(ticket, &synced)) {
       if (!all && unsynced_.size() <= kMaxUnsynced) break;
       synced = syncs_->Wait(ticket);
     }

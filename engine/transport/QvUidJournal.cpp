@@ -63,9 +63,15 @@ uint32_t QvUidJournal::Begin() {
   if (!storage || storage->Storage() == nullptr) return GetQvMiddleError();
   const uint32_t next = storage->Storage()->Messages().Ids().PeekNextId();
   // The file is kept from run to run (emptied, not deleted), so its name is
-  // on the disk from its first run on and a sync of its bytes is enough.
+  // on the disk from its first run on and a sync of its bytes is enough; the
+  // first run syncs the account's folder for it (only that folder: a flush of
+  // the whole volume would wait for whatever else anyone wrote).
   const bool named = GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
-  if (!OpenFile() || (!named && !qv::FlushDeviceVolume())) return QVMDL_ERR_ACC_UIDL_CREATE;
+  std::wstring folder = path_.substr(0, path_.rfind(L'\\'));
+  while (folder.size() > 1 && folder.back() == L'\\') folder.pop_back();
+  if (!OpenFile() || (!named && !qv::FlushFolder(folder.c_str()))) {
+    return QVMDL_ERR_ACC_UIDL_CREATE;
+  }
   // The line fills the file's first sector, so that the lines appended after
   // it, which are not synced, never share a sector with it: a power cut can
   // tear the sector it was writing, and takes only those.

@@ -138,4 +138,12 @@ namespace qv {
 // False when the volume cannot be asked to.
 QV_PLATFORM_API bool StartFileWriteback(HANDLE file);
 
+// Waits until the names in the folder `path` (files made, removed or moved
+// there) are on the disk, as a move written through does for its folders;
+// the files' own bytes need FlushFileBuffers. Far cheaper than a flush of the
+// whole volume, which also waits for everything else written anywhere.
+// False, with the last error set, when the folder is not there or the disk
+// failed.
+QV_PLATFORM_API bool FlushFolder(LPCWSTR path);
+
 }  // namespace qv

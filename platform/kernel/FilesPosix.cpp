@@ -552,6 +552,19 @@ bool qv::StartFileWriteback(HANDLE file) {
   return ::sync_file_range(f->fd(), 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
 }
 
+bool qv::FlushFolder(LPCWSTR path) {
+  CountedCall counted(FsCall::kFlush, PathOf(path));
+  std::string host;
+  std::wstring device;
+  HostLookup lookup;
+  if (!Resolve(path, &host, &device, &lookup)) return false;
+  struct stat st = lookup.status;
+  if (!lookup.found && ::stat(host.c_str(), &st) != 0) return FailErrno(host);
+  if (!S_ISDIR(st.st_mode)) return Fail(kErrorDirectory);
+  if (fseam::TakeFault(device, ERROR_WRITE_FAULT)) return Fail(ERROR_WRITE_FAULT);
+  return SyncDirectory(host) || FailErrno(host);
+}
+
 extern "C" {
 
 HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {

@@ -56,6 +56,7 @@ namespace qv::net {
   X(SSL_CTX_set_cert_verify_callback) \
   X(SSL_CTX_set_default_verify_paths) \
   X(SSL_CTX_set_verify) \
+  X(SSL_CTX_up_ref) \
   X(SSL_ctrl) \
   X(SSL_do_handshake) \
   X(SSL_free) \
@@ -93,6 +94,8 @@ namespace qv::net {
   X(X509_get0_notAfter) \
   X(X509_get0_notBefore) \
   X(X509_get0_serialNumber) \
+  X(X509_get_default_cert_file) \
+  X(X509_get_default_cert_file_env) \
   X(X509_get_ext_d2i) \
   X(X509_get_issuer_name) \
   X(X509_get_subject_name) \

@@ -6,9 +6,14 @@
 #include <arpa/inet.h>
 #include <errno.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 
 #include <climits>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <mutex>
+#include <string>
 
 #include "platform/net/NetSeam.h"
 // Last: OpenSSL through the table loaded on first use.
@@ -107,19 +112,60 @@ bool IsAddress(const std::string& name) {
   return inet_pton(AF_INET, name.c_str(), buffer) == 1 || inet_pton(AF_INET6, name.c_str(), buffer) == 1;
 }
 
+// What the client context was made from: the tests' CA file by its name and
+// bytes, and the system's trust file by its name and identity (a package
+// update replaces it, or at least changes its time or size).
+std::string TrustSources(const std::string& ca) {
+  const char* fromEnv = std::getenv(X509_get_default_cert_file_env());
+  const std::string system = fromEnv != nullptr ? fromEnv : X509_get_default_cert_file();
+  std::string key = system;
+  struct stat st{};
+  if (::stat(system.c_str(), &st) == 0) {
+    key += '\n' + std::to_string(st.st_dev) + ':' + std::to_string(st.st_ino) + ':' + std::to_string(st.st_size) +
+           ':' + std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec);
+  }
+  key += '\n' + ca + '\n';
+  if (!ca.empty()) {
+    std::ifstream in(ca, std::ios::binary);
+    key.append(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  return key;
+}
+
+// The context every session starts from, with a reference of the caller's.
+// Loading the system's trust store parses every certificate in it, which
+// costs more than the handshake itself: it is loaded once and kept while its
+// sources stay the same (a session holds on to the context it began with).
+ssl_ctx_st* ClientContext() {
+  static std::mutex lock;
+  static SSL_CTX* shared = nullptr;
+  static std::string sharedSources;
+  const std::string ca = qv::net_seam::TrustedCaFile();
+  const std::string sources = TrustSources(ca);
+  std::lock_guard<std::mutex> hold(lock);
+  if (shared == nullptr || sources != sharedSources) {
+    SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
+    if (!ctx) return nullptr;
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    SSL_CTX_set_default_verify_paths(ctx);
+    if (!ca.empty()) SSL_CTX_load_verify_locations(ctx, ca.c_str(), nullptr);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ctx, VerifyCallback, nullptr);
+    if (shared != nullptr) SSL_CTX_free(shared);
+    shared = ctx;
+    sharedSources = sources;
+  }
+  SSL_CTX_up_ref(shared);
+  return shared;
+}
+
 }  // namespace
 
 TlsChannel::TlsChannel(int fd, const std::string& peerName, CertHook hook, void* hookArgument)
     : peerName_(peerName), hook_(hook), hookArgument_(hookArgument) {
   if (!LoadOpenSsl()) return;  // no OpenSSL here: the channel is never ready
-  ctx_ = SSL_CTX_new(TLS_client_method());
+  ctx_ = ClientContext();
   if (!ctx_) return;
-  SSL_CTX_set_min_proto_version(ctx_, TLS1_2_VERSION);
-  SSL_CTX_set_default_verify_paths(ctx_);
-  const std::string ca = qv::net_seam::TrustedCaFile();
-  if (!ca.empty()) SSL_CTX_load_verify_locations(ctx_, ca.c_str(), nullptr);
-  SSL_CTX_set_verify(ctx_, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_set_cert_verify_callback(ctx_, VerifyCallback, nullptr);
   ssl_ = SSL_new(ctx_);
   BIO* bio = BIO_new(SocketMethod());
   if (!ssl_ || !bio) {

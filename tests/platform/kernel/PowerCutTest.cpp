@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/Files.h"
 #include "platform/testing/Seams.h"
@@ -364,6 +365,22 @@ std::vector<EntryCase> EntryCases() {
        },
        // A later change kept keeps every earlier one on its names.
        {"a.dat=old ", "b.dat=old ", "a.dat=new b.dat=old ", "b.dat=old c.dat=new "}},
+      {"a new file, its folder flushed", [] { Folder(L"\\F"); },
+       [] {
+         Store(L"\\F\\new.dat", "n", true);
+         ASSERT_TRUE(qv::FlushFolder(L"\\F"));
+       },
+       {"F/ F/new.dat=n "}},
+      {"new files in two folders, one folder flushed", [] {
+         Folder(L"\\A");
+         Folder(L"\\B");
+       },
+       [] {
+         Store(L"\\A\\a.dat", "a", true);
+         Store(L"\\B\\b.dat", "b", true);
+         ASSERT_TRUE(qv::FlushFolder(L"\\A"));
+       },
+       {"A/ A/a.dat=a B/ ", "A/ A/a.dat=a B/ B/b.dat=b "}},
       {"everything made lasting by a volume flush", [] { Plant(L"\\d.dat", "d"); },
        [] {
          ASSERT_TRUE(DeleteFileW(L"\\d.dat"));
@@ -391,6 +408,27 @@ TEST_F(PowerCut, UnsyncedFolderChangesAreKeptOrUndone) {
       seen.insert(tree);
     }
     EXPECT_EQ(seen, c.outcomes);
+  }
+}
+
+// A folder flush takes a folder only; what is not one is refused.
+TEST_F(PowerCut, FolderFlushTakesOnlyAFolder) {
+  constexpr DWORD kNotAFolder = 267;  // ERROR_DIRECTORY
+  FreshRoot(0);
+  MakeDir(L"\\F");
+  WriteBytes(L"\\F\\file.dat", "f");
+  const struct {
+    const wchar_t* path;
+    DWORD error;  // 0: flushed
+  } cases[] = {{L"\\F", 0}, {L"\\f", 0}, {L"\\F\\file.dat", kNotAFolder}, {L"\\missing", ERROR_FILE_NOT_FOUND},
+               {L"\\missing\\below", ERROR_PATH_NOT_FOUND}, {nullptr, ERROR_PATH_NOT_FOUND}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path != nullptr ? qv::WideToUtf8(c.path) : "null");
+    SetLastError(0);
+    EXPECT_EQ(qv::FlushFolder(c.path), c.error == 0);
+    if (c.error != 0) {
+      EXPECT_EQ(GetLastError(), c.error);
+    }
   }
 }
 

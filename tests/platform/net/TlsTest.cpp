@@ -197,6 +197,36 @@ TEST_F(Tls, WithoutAHookOnlyAVerifiedChainNamingTheHostPasses) {
   }
 }
 
+// Sessions share what they load of the trust store, never past a change of
+// it: a CA file rewritten in place (same name, likely the same length and
+// time) is what the next session trusts, and only that.
+TEST_F(Tls, ACaFileRewrittenInPlaceIsWhatTheNextSessionTrusts) {
+  const TestCert first = MakeCa("CN=First CA");
+  const TestCert second = MakeCa("CN=Other CA");
+  seams::SetTrustedCaFile(WriteCa(first));
+  const auto verified = [&](const TestCert& issuer) {
+    TestServer server;
+    server.StartTls(MailCert(&issuer)).Close();
+    server.Start();
+    seams::MapHost("mail.example.com", 995, server.Port());
+    SOCKET s = NewSocket();
+    MakeSecure(s, nullptr, nullptr);
+    return Connect(s, "mail.example.com", 995) == 0;
+  };
+  const struct {
+    const TestCert* trusted;  // the CA file's content by then
+    const TestCert* issuer;   // the server certificate's
+    bool passes;
+  } steps[] = {{&first, &first, true}, {&first, &first, true}, {&first, &second, false},
+               {&second, &second, true}, {&second, &first, false}, {&first, &first, true}};
+  int step = 0;
+  for (const auto& s : steps) {
+    SCOPED_TRACE(step++);
+    WriteCa(*s.trusted);
+    EXPECT_EQ(verified(*s.issuer), s.passes);
+  }
+}
+
 TEST_F(Tls, DeferredHandshakeAfterAPlainExchange) {
   // Wire:  S: 220 ready   C: STARTTLS   S: 220 go ahead   <TLS>   C: EHLO QvMail   S: 250 ok
   TestServer server;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -111,6 +112,44 @@ TEST_F(DeferredSyncTest, WaitAllEndsEveryTicketSoFarAndTellsOfAnyFailure) {
       bool ok = false;
       EXPECT_TRUE(syncs.Done(tickets[i], &ok)) << i;
       EXPECT_EQ(ok, static_cast<int>(i) != c.failing) << i;
+      // Asked in order, once everything is over: the same answers.
+      ok = static_cast<int>(i) == c.failing;
+      EXPECT_TRUE(syncs.DoneInOrder(tickets[i], &ok)) << i;
+      EXPECT_EQ(ok, static_cast<int>(i) != c.failing) << i;
+    }
+    bool ok = true;
+    EXPECT_FALSE(syncs.DoneInOrder(syncs.LastTicket() + 1, &ok));
+  }
+}
+
+// Syncs wait to go as a group; nobody waiting must not mean nobody syncing.
+// Whatever was queued, however short of a group, ends on its own with only
+// Done() asked, and a wait for any one of them ends too.
+TEST_F(DeferredSyncTest, SyncsShortOfAGroupEndWithoutAWait) {
+  struct Case {
+    const char* name;
+    int files;
+    int waitedFor;  // the index of the one waited for, -1: only Done() is asked
+  } cases[] = {{"one alone", 1, -1},      {"a few", 5, -1},          {"a group and some", 21, -1},
+               {"the first of a few", 5, 0}, {"the last of a few", 5, 4}, {"one past groups", 40, 39}};
+  int made = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    QvDeferredSync syncs;
+    std::vector<uint64_t> tickets;
+    for (int i = 0; i < c.files; ++i) {
+      tickets.push_back(syncs.Submit(SyncHandleOf(qv::FormatW(L"\\alone%d.dat", made++))));
+    }
+    if (c.waitedFor >= 0) {
+      EXPECT_TRUE(syncs.Wait(tickets[c.waitedFor]));
+    }
+    // Far beyond any wait a group makes; only a sync nobody starts reaches it.
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (size_t i = 0; i < tickets.size(); ++i) {
+      bool ok = false;
+      while (!syncs.Done(tickets[i], &ok) && std::chrono::steady_clock::now() < giveUp) std::this_thread::yield();
+      ASSERT_TRUE(syncs.Done(tickets[i], &ok)) << i;
+      EXPECT_TRUE(ok) << i;
     }
   }
 }

@@ -654,6 +654,31 @@ TEST_F(RetrieverTest, PendingJournalLinesAfterAKillAndAfterARestart) {
   EXPECT_EQ(after.find(torn)->second.raw, stored.find(torn)->second.raw);
 }
 
+// The journal is made by an account's first run; its start line outlives a
+// power cut right after it is written, then as in every later run, without a
+// flush of the whole volume for it.
+TEST_F(RetrieverTest, TheStartLineOutlivesAPowerCutInTheFirstRunToo) {
+  const std::wstring journal = account_->Account()->FolderPath() + L"\\UID.journal";
+  for (const bool named : {false, true}) {
+    SCOPED_TRACE(named ? "a journal kept from an earlier run" : "the account's first run");
+    storage_.reset();
+    DeleteFileW(journal.c_str());
+    if (named) WriteBytes(journal, "");
+    seams::ArmPowerCut();
+    {
+      QvUidJournal started(account_.get());
+      ASSERT_EQ(started.Begin(), static_cast<uint32_t>(QVMDL_SUCCESS));
+    }
+    seams::CutPower(1, seams::PowerCutMode::kDropAll);
+    seams::DisarmPowerCut();
+    account_ = Open(L"Acc");
+    ASSERT_TRUE(account_);
+    const std::string bytes = ReadBytes(journal);
+    EXPECT_NE(qv::Utf16LEToWide(bytes).find(L"\tstart\t"), std::wstring::npos) << bytes.size();
+  }
+  storage_.reset(account_->OpenStorage());
+}
+
 // A run cut short leaves its synced start line and whatever else reached the
 // disk. Killed: the journal holds nothing but that line and the UID list
 // none of the four. Power cut: besides, the second message's slot and the
