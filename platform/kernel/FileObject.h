@@ -29,7 +29,10 @@ class FileObject : public KernelObject {
   FileObject(int fd, DWORD access, DWORD share, dev_t dev, ino_t ino, std::wstring devicePath);
   ~FileObject() override;
   int fd() const { return fd_; }
-  DWORD access() const { return access_; }
+  DWORD access() const { return access_.load(std::memory_order_relaxed); }
+  // From then on the handle only flushes, measures and closes (call with
+  // FilesLock() held: the share checks read it).
+  void DropAccess() { access_.store(0, std::memory_order_relaxed); }
   const std::wstring& devicePath() const { return devicePath_; }
 
   // Where the next read or write goes when SetFilePointer named it and no
@@ -48,7 +51,7 @@ class FileObject : public KernelObject {
 
  private:
   int fd_;
-  DWORD access_;
+  std::atomic<DWORD> access_;
   std::wstring devicePath_;
   std::atomic<off_t> pending_{-1};
 };

@@ -552,6 +552,17 @@ bool qv::StartFileWriteback(HANDLE file) {
   return ::sync_file_range(f->fd(), 0, 0, SYNC_FILE_RANGE_WRITE) == 0;
 }
 
+bool qv::KeepOnlyForFlush(HANDLE file) {
+  auto f = Find<FileObject>(file);
+  if (!f) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  std::lock_guard<std::mutex> g(FilesLock());
+  f->DropAccess();
+  return true;
+}
+
 extern "C" {
 
 HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
