@@ -381,7 +381,7 @@ bool Chain(DirCache& cache, const std::string& dir, const std::string& root, int
 // is the directory's own status when the caller has just taken it, with
 // lstat (so no link).
 bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found,
-                const struct stat* known = nullptr) {
+                const struct stat* known = nullptr, bool noticesRead = false) {
   struct stat st {};
   if (known != nullptr) {
     st = *known;
@@ -393,7 +393,9 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
   CheckEpoch(cache);
-  ReadNotices(cache);
+  // Notices read since this look-up began need not be read again: a change
+  // after that is one the look-up may come before.
+  if (!noticesRead) ReadNotices(cache);
   auto it = cache.listings.find(dir);
   if (it == cache.listings.end() || !Current(it->second, st, NowNanos())) {
     if (it != cache.listings.end()) ForgetListing(cache, it);
@@ -537,7 +539,7 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
     if (::lstat(parent.c_str(), &st) == 0) {
       std::string found;
       // A linked parent is looked up through its link.
-      if (!FindNoCase(parent, names.back(), false, &found, S_ISLNK(st.st_mode) ? nullptr : &st)) {
+      if (!FindNoCase(parent, names.back(), false, &found, S_ISLNK(st.st_mode) ? nullptr : &st, true)) {
         if (lookup != nullptr) lookup->absent = wholeMissing && S_ISDIR(st.st_mode);
         return whole;
       }

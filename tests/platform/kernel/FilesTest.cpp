@@ -148,6 +148,41 @@ TEST_F(Files, KeptOnlyForFlushing) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
 }
 
+// A file its open has just made is held by that handle's share mode against
+// every other open, removal, move or copy onto it, whichever call asks first.
+TEST_F(Files, AFileJustMadeIsHeldByItsHandle) {
+  const struct {
+    const char* what;
+    std::function<bool()> act;
+  } claims[] = {
+      {"read", [] { return qv::ScopedHandle(Open(L"\\MADE.dat", GENERIC_READ, 0, OPEN_EXISTING)).is_valid(); }},
+      {"write", [] { return qv::ScopedHandle(Open(L"\\made.dat", GENERIC_WRITE, 0, OPEN_ALWAYS)).is_valid(); }},
+      {"delete", [] { return DeleteFileW(L"\\made.DAT") != FALSE; }},
+      {"move", [] { return MoveFileW(L"\\made.dat", L"\\moved.dat") != FALSE; }},
+      {"replace", [this] {
+         WriteHost("other.dat", "o");
+         return DeleteAndRenameFile(L"\\made.dat", L"\\other.dat") != FALSE;
+       }},
+      {"copy onto", [this] {
+         WriteHost("other.dat", "o");
+         return CopyFileW(L"\\other.dat", L"\\made.dat", FALSE) != FALSE;
+       }},
+  };
+  for (const DWORD creation : {DWORD{CREATE_NEW}, DWORD{CREATE_ALWAYS}, DWORD{OPEN_ALWAYS}}) {
+    for (const auto& c : claims) {
+      SCOPED_TRACE(testing::Message() << c.what << ", made with " << creation);
+      std::filesystem::remove(Host("made.dat"));
+      std::filesystem::remove(Host("moved.dat"));
+      qv::ScopedHandle made(Open(L"\\made.dat", GENERIC_READ | GENERIC_WRITE, 0, creation));
+      ASSERT_TRUE(made.is_valid());
+      EXPECT_FALSE(c.act());
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+      made.reset();
+      EXPECT_TRUE(c.act());
+    }
+  }
+}
+
 TEST_F(Files, CreationDispositions) {
   HANDLE h = Open(L"\\new.txt", GENERIC_WRITE, 0, CREATE_NEW);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
