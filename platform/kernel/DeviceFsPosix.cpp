@@ -286,7 +286,7 @@ void ReadNotices(DirCache& cache) {
 
 // A watch on `dir` for a listing about to be read, -1 when the host gives
 // none. Taken before the read, so that no change falls between the two.
-int WatchFor(DirCache& cache, const std::string& dir) {
+int WatchFor(DirCache& cache, const std::string& dir, bool noFollow = false) {
   if (cache.notices < 0 && !cache.noticesRefused) {
     cache.notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (cache.notices < 0) {
@@ -296,7 +296,7 @@ int WatchFor(DirCache& cache, const std::string& dir) {
     g_noticesFd.store(cache.notices);
   }
   if (cache.notices < 0) return -1;
-  const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges);
+  const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges | (noFollow ? IN_DONT_FOLLOW : 0));
   if (watch < 0) return -1;
   // A folder watched already under another path (moved there since, or
   // reached by another spelling or link) has one watch: the listing under
@@ -319,18 +319,34 @@ bool Current(const DirListing& listing, const struct stat& st, int64_t now) {
   return listing.keptSince == 0 || now - listing.keptSince <= kSettleNanos;
 }
 
-bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
-  const int64_t now = NowNanos();
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
+// The names of the open folder `fd`, read straight from the host: the
+// caller has its status already.
+bool ListFolder(int fd, bool atRoot, DirListing* listing) {
   listing->atRoot = atRoot;
   listing->byFolded.clear();
-  while (dirent* e = ::readdir(d)) {
-    const std::string_view entry(e->d_name);
-    if (entry == "." || entry == ".." || (atRoot && entry == kernel::kKernelFolder)) continue;
-    listing->byFolded.emplace(FoldCase(Utf8ToWide(entry)), e->d_name);
+  alignas(8) char buffer[32768];
+  for (;;) {
+    const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const struct dirent64*>(buffer + at);
+      at += e->d_reclen;
+      const std::string_view entry(e->d_name);
+      if (entry == "." || entry == ".." || (atRoot && entry == kernel::kKernelFolder)) continue;
+      listing->byFolded.emplace(FoldCase(Utf8ToWide(entry)), e->d_name);
+    }
   }
-  ::closedir(d);
+}
+
+bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
+  const int64_t now = NowNanos();
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool read = ListFolder(fd, atRoot, listing);
+  ::close(fd);
+  if (!read) return false;
   listing->device = st.st_dev;
   listing->inode = st.st_ino;
   listing->modified = st.st_mtim;
@@ -422,6 +438,35 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   return true;
 }
 
+// A chained listing of `dir`, read now, when the chained listing of the
+// folder above names it as spelt: its first look-up then needs no look at
+// its path either. The watch and the read refuse a link; the watch above,
+// there before both, tells of any change of the folder after them.
+std::map<std::string, DirListing>::iterator ListBelowChain(DirCache& cache, const std::string& dir) {
+  const size_t cut = dir.rfind('/');
+  if (cut == std::string::npos || cut == 0 || cache.listings.size() + 1 >= kMaxListings) return cache.listings.end();
+  auto up = cache.listings.find(dir.substr(0, cut));
+  if (up == cache.listings.end() || !up->second.chained) return cache.listings.end();
+  const std::string_view leaf = std::string_view(dir).substr(cut + 1);
+  auto named = up->second.byFolded.find(FoldCase(Utf8ToWide(leaf)));
+  if (named == up->second.byFolded.end() || named->second != leaf) return cache.listings.end();
+  DirListing& listing = cache.listings[dir];
+  listing.watch = WatchFor(cache, dir, true);
+  const int fd = listing.watch < 0 ? -1 : ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  const bool read = fd >= 0 && ::fstat(fd, &st) == 0 && ListFolder(fd, false, &listing);
+  if (fd >= 0) ::close(fd);
+  if (!read) {
+    ForgetListing(cache, cache.listings.find(dir));
+    return cache.listings.end();
+  }
+  listing.device = st.st_dev;
+  listing.inode = st.st_ino;
+  listing.modified = st.st_mtim;
+  listing.chained = true;
+  return cache.listings.find(dir);
+}
+
 // The answer of a chained listing of `dir` for `name`: 1 when found (its
 // spelling in `found`), 0 when not there, -1 when `dir` has no chained
 // listing and the host must be asked.
@@ -431,6 +476,7 @@ int FindInChain(const std::string& dir, const std::wstring& name, std::string* f
   CheckEpoch(cache);
   ReadNotices(cache);
   auto it = cache.listings.find(dir);
+  if (it == cache.listings.end()) it = ListBelowChain(cache, dir);
   if (it == cache.listings.end() || !it->second.chained) return -1;
   it->second.used = ++cache.lookups;
   auto hit = it->second.byFolded.find(FoldCase(name));
