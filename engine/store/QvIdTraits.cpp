@@ -6,7 +6,6 @@
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
-#include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -36,7 +35,14 @@ uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint3
 
 QvIdTraits::QvIdTraits() : mutex_(L"QvIdTraits Mutex") {}
 
-std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) { return qv::FormatA("%04X\t%X", nextId, count); }
+std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) {
+  std::string text;
+  text.reserve(13);
+  foundation::AppendHex(&text, nextId, 4);
+  text.push_back('\t');
+  foundation::AppendHex(&text, count, 1);
+  return text;
+}
 
 bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, uint32_t* count) {
   // Read as "%04X\t%X" is scanned: the id's one to four digits (files
