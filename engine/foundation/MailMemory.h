@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace foundation {
 
@@ -19,6 +20,19 @@ inline int HexDigitValue(int c) {
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
+}
+// Appends `value` in upper-case hex of at least `width` digits, as "%0*X"
+// writes it: the store's records are written for every message, and the
+// formatter is too dear for a few digits.
+inline void AppendHex(std::string* out, uint32_t value, int width) {
+  char digits[8];
+  int n = 0;
+  do {
+    digits[n++] = "0123456789ABCDEF"[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  for (int pad = n; pad < width; ++pad) out->push_back('0');
+  while (n > 0) out->push_back(digits[--n]);
 }
 
 }  // namespace foundation

@@ -6,7 +6,6 @@
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
 #include "platform/base/ScopedHandle.h"
-#include "platform/base/WinFormat.h"
 #include "platform/kernel/Files.h"
 
 namespace {
@@ -36,7 +35,14 @@ uint32_t WriteWholeFile(const std::wstring& path, const std::string& text, uint3
 
 QvIdTraits::QvIdTraits() : mutex_(L"QvIdTraits Mutex") {}
 
-std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) { return qv::FormatA("%04X\t%X", nextId, count); }
+std::string QvIdTraits::FormatStatus(uint32_t nextId, uint32_t count) {
+  std::string text;
+  text.reserve(13);
+  foundation::AppendHex(&text, nextId, 4);
+  text.push_back('\t');
+  foundation::AppendHex(&text, count, 1);
+  return text;
+}
 
 bool QvIdTraits::ParseStatus(const char* text, size_t size, uint32_t* nextId, uint32_t* count) {
   // Read as "%04X\t%X" is scanned: the id's one to four digits (files
@@ -220,11 +226,35 @@ uint32_t QvIdTraits::IncrementCount() { return ChangeCount(1); }
 uint32_t QvIdTraits::DecrementCount() { return ChangeCount(-1); }
 uint32_t QvIdTraits::AddCount(int32_t delta) { return ChangeCount(delta); }
 
-std::wstring QvIdTraits::PathOf(uint32_t id) const {
-  return qv::FormatW(L"%s\\%02X\\%02X", root_.c_str(), LowByte(id), SecondByte(id));
+namespace {
+
+// "\XX": a byte as two upper-case hex digits behind a separator, as
+// "%02X" gives it, without the formatter: a path is made for every message.
+void AppendByte(std::wstring* path, uint32_t byte) {
+  constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
+  path->push_back(L'\\');
+  path->push_back(kDigits[(byte >> 4) & 0xF]);
+  path->push_back(kDigits[byte & 0xF]);
 }
 
-std::wstring QvIdTraits::DirOf(uint32_t id) const { return qv::FormatW(L"%s\\%02X", root_.c_str(), LowByte(id)); }
+}  // namespace
+
+std::wstring QvIdTraits::PathOf(uint32_t id) const {
+  std::wstring path;
+  path.reserve(root_.size() + 10);
+  path = root_;
+  AppendByte(&path, LowByte(id));
+  AppendByte(&path, SecondByte(id));
+  return path;
+}
+
+std::wstring QvIdTraits::DirOf(uint32_t id) const {
+  std::wstring path;
+  path.reserve(root_.size() + 3);
+  path = root_;
+  AppendByte(&path, LowByte(id));
+  return path;
+}
 
 bool QvIdTraits::StepByte(uint32_t* counter) const {
   if (*counter >= MaxLow()) return false;

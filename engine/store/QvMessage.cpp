@@ -345,7 +345,7 @@ uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size
   qv::ScopedHandle file = OpenInPlace();
   if (!file.is_valid()) return QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_OPEN_EML);
   const auto rewind = [&] { return SetFilePointer(file.get(), 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER; };
-  if (WriteWholeInPlace(file.get(), header, text, length)) return QVMDL_SUCCESS;
+  if (WriteWholeInPlace(&file, header, text, length)) return QVMDL_SUCCESS;
   const uint32_t code = QvStoreFile::FailureCode(QVMDL_ERR_STG_FILEIO_FILE_WRITE_EML);
   // Back to the message without text it was.
   if (SetFilePointer(file.get(), kHeaderBytes, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER) {
@@ -355,7 +355,8 @@ uint32_t QvMessage::WriteFirstText(const uint8_t* header, const char* text, size
   return code;
 }
 
-bool QvMessage::WriteWholeInPlace(HANDLE file, const uint8_t* header, const char* text, size_t length) {
+bool QvMessage::WriteWholeInPlace(qv::ScopedHandle* owned, const uint8_t* header, const char* text, size_t length) {
+  const HANDLE file = owned->get();
   uint8_t unfinished[kHeaderBytes];
   memcpy(unfinished, kMagic, sizeof kMagic);
   memcpy(unfinished + sizeof kMagic, header + sizeof kMagic, kHeaderBytes - sizeof kMagic);
@@ -372,7 +373,7 @@ bool QvMessage::WriteWholeInPlace(HANDLE file, const uint8_t* header, const char
     written = WriteAllTo(file, unfinished, kHeaderBytes) && WriteAllTo(file, text, length);
   }
   return written && SetFilePointer(file, 0, nullptr, FILE_BEGIN) != INVALID_SET_FILE_POINTER &&
-         WriteAllTo(file, header, kHeaderBytes) && SyncFirstText(file);
+         WriteAllTo(file, header, kHeaderBytes) && SyncFirstText(owned);
 }
 
 uint32_t QvMessage::ComposeNewText(const Attributes& attributes, const std::string& raw, NewText* out) {
@@ -457,15 +458,16 @@ void QvMessage::ApplyListFields(const Attributes& a, QvFolderInterface::FolderMs
   if (a.mask & Attr::kListTime) record->date = a.listTime;
 }
 
-bool QvMessage::SyncFirstText(HANDLE file) {
+bool QvMessage::SyncFirstText(qv::ScopedHandle* file) {
+  // The writer's own handle goes to the sync, its share claim dropped: no
+  // second handle is made and none closed here.
   if (QvDeferredSync* later = QvDeferredSync::OnThisThread()) {
-    HANDLE own = ReOpenFile(file, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0);
-    if (own != INVALID_HANDLE_VALUE) {
-      later->Submit(own);
+    if (qv::KeepOnlyForFlush(file->get())) {
+      later->Submit(file->release());
       return true;
     }
   }
-  return FlushFileBuffers(file) != FALSE;
+  return FlushFileBuffers(file->get()) != FALSE;
 }
 
 qv::ScopedHandle QvMessage::OpenInPlace() {

@@ -83,8 +83,10 @@ class QvMessage {
   };
   static uint32_t ComposeNewText(const Attributes& attributes, const std::string& raw, NewText* out);
   // Writes a header and its text into a file at its start, the magic cleared
-  // until the text is whole, and syncs them (see WriteFirstText).
-  static bool WriteWholeInPlace(HANDLE file, const uint8_t* header, const char* text, size_t length);
+  // until the text is whole, and syncs them (see WriteFirstText). A sync
+  // left to the thread's deferred syncs takes the handle with it: `file` is
+  // then empty.
+  static bool WriteWholeInPlace(qv::ScopedHandle* file, const uint8_t* header, const char* text, size_t length);
   // What the header records of the message itself, so that the store's
   // repair knows where a message belongs without any list and tells a whole
   // text from one a power cut tore: its folder, and its text's length and
@@ -125,8 +127,9 @@ class QvMessage {
   uint32_t WriteFirstText(const uint8_t* header, const char* text, size_t length);
   // The file opened for a change where it stands, waiting out a brief holder.
   qv::ScopedHandle OpenInPlace();
-  // Syncs a first text, or queues its sync on the thread's deferred syncs.
-  static bool SyncFirstText(HANDLE file);
+  // Syncs a first text, or queues its sync on the thread's deferred syncs,
+  // which then own the handle.
+  static bool SyncFirstText(qv::ScopedHandle* file);
   uint32_t GetHeaderFields(Attributes* attributes, bool* older);
   bool SetAttributesWith(const Attributes& attributes, bool reserve);
   uint32_t SetHeaderFields(const Attributes& attributes, bool reserve, bool* flagsChanged, uint8_t* unread,

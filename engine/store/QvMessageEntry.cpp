@@ -6,7 +6,6 @@
 #include "engine/public/foundation/QvMiddleError.h"
 #include "engine/public/store/QvStoreBatch.h"
 #include "engine/store/QvStoreFile.h"
-#include "platform/base/WinFormat.h"
 
 namespace {
 
@@ -40,7 +39,10 @@ bool QvMessageEntry::Format(const std::vector<MessageEntryRecord>& entries, std:
   bytes->reserve(entries.size() * 11);
   for (const MessageEntryRecord& e : entries) {
     if (e.id > 0xFFFF) return false;
-    bytes->append(qv::FormatA("%04X\t%d\t%d\r\n", e.id, e.unread ? 1 : 0, e.partial ? 1 : 0));
+    // "%04X\t%d\t%d\r\n" of the id and the two flags, each 0 or 1.
+    foundation::AppendHex(bytes, e.id, 4);
+    bytes->append(1, '\t').append(1, e.unread ? '1' : '0').append(1, '\t').append(1, e.partial ? '1' : '0');
+    bytes->append("\r\n");
   }
   return true;
 }

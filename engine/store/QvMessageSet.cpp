@@ -338,7 +338,7 @@ uint32_t QvMessageSet::CreateLocked(uint32_t* messageId, uint32_t folderId, cons
     // Given its text, the message is whole before any slot or list names it.
     memcpy(header, content->header, sizeof header);
     QvMessage::RecordFolder(header, folderId);
-    ok = QvMessage::WriteWholeInPlace(file.get(), header, content->text, content->length);
+    ok = QvMessage::WriteWholeInPlace(&file, header, content->text, content->length);
   } else {
     QvMessage::FreshHeader(header);
     QvMessage::RecordFolder(header, folderId);

@@ -106,6 +106,14 @@ std::string RootSetting() {
 // the settling time from then on and is read again after that, so that such
 // a change is missed briefly at most, and only by a look-up of a name spelled
 // otherwise than on disk.
+//
+// A watched listing is "chained" when every folder from the root down to it
+// is a plain folder with a watched listing too: any rename, removal or
+// replacement of it or of a folder above it then comes as a notice in the
+// watched folder above, so its path is known to name the folder listed
+// without a look at the host. A new name's look-up in a chained folder, the
+// common case of a message stored, needs no system call of its own. The
+// notices of a folder's name un-chain it and everything below it.
 struct DirListing {
   dev_t device = 0;
   ino_t inode = 0;
@@ -113,6 +121,8 @@ struct DirListing {
   int64_t keptSince = 0;  // when it began to answer for a while only; 0 when settled
   int watch = -1;         // the change notices' watch, -1 for none
   bool atRoot = false;
+  bool chained = false;
+  bool unchainable = false;  // a chain was tried and could not be made
   uint64_t used = 0;      // when it last answered, in look-ups
   std::map<std::wstring, std::string> byFolded;
 };
@@ -181,19 +191,42 @@ void CheckEpoch(DirCache& cache) {
   cache.watched.clear();
 }
 
+// The folders below `dir` (and `dir` itself with `self`) no longer known to
+// be where their paths say.
+void Unchain(DirCache& cache, const std::string& dir, bool self) {
+  if (self) {
+    auto it = cache.listings.find(dir);
+    if (it != cache.listings.end()) it->second.chained = it->second.unchainable = false;
+  }
+  const std::string below = dir + '/';
+  for (auto it = cache.listings.lower_bound(below);
+       it != cache.listings.end() && it->first.compare(0, below.size(), below) == 0; ++it) {
+    it->second.chained = it->second.unchainable = false;
+  }
+}
+
 void ForgetListing(DirCache& cache, std::map<std::string, DirListing>::iterator it) {
   if (it->second.watch >= 0) {
     cache.watched.erase(it->second.watch);
     if (cache.notices >= 0) ::inotify_rm_watch(cache.notices, it->second.watch);
   }
+  const std::string dir = it->first;
   cache.listings.erase(it);
+  Unchain(cache, dir, false);
 }
 
 // Makes room: the quarter of the listings that answered least lately go.
+// A folder with a listing below it is kept: its watch holds their chains.
 void ForgetLeastUsed(DirCache& cache) {
   std::vector<std::pair<uint64_t, std::string>> byUse;
   byUse.reserve(cache.listings.size());
-  for (const auto& [dir, listing] : cache.listings) byUse.emplace_back(listing.used, dir);
+  for (const auto& [dir, listing] : cache.listings) {
+    const std::string below = dir + '/';
+    auto next = cache.listings.lower_bound(below);
+    const bool above = next != cache.listings.end() && next->first.compare(0, below.size(), below) == 0;
+    if (!above) byUse.emplace_back(listing.used, dir);
+  }
+  if (byUse.empty()) return;
   const size_t drop = byUse.size() / 4 + 1;
   std::nth_element(byUse.begin(), byUse.begin() + static_cast<ptrdiff_t>(drop - 1), byUse.end());
   for (size_t i = 0; i < drop && i < byUse.size(); ++i) ForgetListing(cache, cache.listings.find(byUse[i].second));
@@ -235,6 +268,10 @@ void ReadNotices(DirCache& cache) {
       }
       const std::string_view name = e->len > 0 ? std::string_view(e->name) : std::string_view();
       if (name.empty() || (listing.atRoot && name == kernel::kKernelFolder)) continue;
+      // A folder's name that came, went or moved: the chains through it end.
+      // Told here rather than by the folder's own watch, which hears of its
+      // removal only once nobody holds the folder open any more.
+      if (e->mask & IN_ISDIR) Unchain(cache, it->first + '/' + std::string(name), true);
       const std::wstring folded = FoldCase(Utf8ToWide(name));
       if (e->mask & (IN_CREATE | IN_MOVED_TO)) {
         listing.byFolded[folded] = std::string(name);
@@ -249,7 +286,7 @@ void ReadNotices(DirCache& cache) {
 
 // A watch on `dir` for a listing about to be read, -1 when the host gives
 // none. Taken before the read, so that no change falls between the two.
-int WatchFor(DirCache& cache, const std::string& dir) {
+int WatchFor(DirCache& cache, const std::string& dir, bool noFollow = false) {
   if (cache.notices < 0 && !cache.noticesRefused) {
     cache.notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (cache.notices < 0) {
@@ -259,7 +296,7 @@ int WatchFor(DirCache& cache, const std::string& dir) {
     g_noticesFd.store(cache.notices);
   }
   if (cache.notices < 0) return -1;
-  const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges);
+  const int watch = ::inotify_add_watch(cache.notices, dir.c_str(), kWatchedChanges | (noFollow ? IN_DONT_FOLLOW : 0));
   if (watch < 0) return -1;
   // A folder watched already under another path (moved there since, or
   // reached by another spelling or link) has one watch: the listing under
@@ -268,6 +305,7 @@ int WatchFor(DirCache& cache, const std::string& dir) {
   if (!added && owner->second != dir) {
     auto old = cache.listings.find(owner->second);
     if (old != cache.listings.end()) cache.listings.erase(old);
+    Unchain(cache, owner->second, false);
     owner->second = dir;
   }
   return watch;
@@ -281,18 +319,34 @@ bool Current(const DirListing& listing, const struct stat& st, int64_t now) {
   return listing.keptSince == 0 || now - listing.keptSince <= kSettleNanos;
 }
 
-bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
-  const int64_t now = NowNanos();
-  DIR* d = ::opendir(dir.c_str());
-  if (!d) return false;
+// The names of the open folder `fd`, read straight from the host: the
+// caller has its status already.
+bool ListFolder(int fd, bool atRoot, DirListing* listing) {
   listing->atRoot = atRoot;
   listing->byFolded.clear();
-  while (dirent* e = ::readdir(d)) {
-    const std::string_view entry(e->d_name);
-    if (entry == "." || entry == ".." || (atRoot && entry == kernel::kKernelFolder)) continue;
-    listing->byFolded.emplace(FoldCase(Utf8ToWide(entry)), e->d_name);
+  alignas(8) char buffer[32768];
+  for (;;) {
+    const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) return false;
+    if (n == 0) return true;
+    for (ssize_t at = 0; at < n;) {
+      const auto* e = reinterpret_cast<const struct dirent64*>(buffer + at);
+      at += e->d_reclen;
+      const std::string_view entry(e->d_name);
+      if (entry == "." || entry == ".." || (atRoot && entry == kernel::kKernelFolder)) continue;
+      listing->byFolded.emplace(FoldCase(Utf8ToWide(entry)), e->d_name);
+    }
   }
-  ::closedir(d);
+}
+
+bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, DirListing* listing) {
+  const int64_t now = NowNanos();
+  const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool read = ListFolder(fd, atRoot, listing);
+  ::close(fd);
+  if (!read) return false;
   listing->device = st.st_dev;
   listing->inode = st.st_ino;
   listing->modified = st.st_mtim;
@@ -300,10 +354,50 @@ bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, Dir
   return true;
 }
 
+// Whether `dir` is chained (see DirListing), making it so when it can: the
+// folders above it are listed and watched first, and only then is `dir`
+// seen to be the folder its listing was read from, so that no change falls
+// between. Called with the lock held.
+bool Chain(DirCache& cache, const std::string& dir, const std::string& root, int depth) {
+  auto it = cache.listings.find(dir);
+  if (it != cache.listings.end() && (it->second.chained || it->second.unchainable)) return it->second.chained;
+  const bool atRoot = dir == root;
+  const bool below = dir.size() > root.size() && dir.compare(0, root.size(), root) == 0 && dir[root.size()] == '/';
+  if ((!atRoot && !below) || depth > 64) return false;
+  if (it == cache.listings.end()) {
+    struct stat st {};
+    // A full cache keeps the listings it has rather than make room here.
+    if (cache.listings.size() + 1 >= kMaxListings || ::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+      return false;
+    }
+    DirListing& listing = cache.listings[dir];
+    listing.watch = WatchFor(cache, dir);
+    if (listing.watch < 0 || !ReadListing(dir, st, atRoot, &listing)) {
+      ForgetListing(cache, cache.listings.find(dir));
+      return false;
+    }
+    it = cache.listings.find(dir);
+  }
+  if (it->second.watch < 0) return false;
+  bool chained = atRoot;  // the root anchors every chain
+  if (!atRoot && Chain(cache, dir.substr(0, dir.rfind('/')), root, depth + 1)) {
+    struct stat now {};
+    it = cache.listings.find(dir);
+    chained = it != cache.listings.end() && ::lstat(dir.c_str(), &now) == 0 && S_ISDIR(now.st_mode) &&
+              now.st_dev == it->second.device && now.st_ino == it->second.inode;
+  }
+  it = cache.listings.find(dir);
+  if (it == cache.listings.end()) return false;
+  it->second.chained = chained;
+  it->second.unchainable = !chained;
+  return chained;
+}
+
 // The entry of `dir` whose name equals `name` without regard to case; `known`
-// is the directory's own status when the caller has just taken it.
+// is the directory's own status when the caller has just taken it, with
+// lstat (so no link).
 bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, std::string* found,
-                const struct stat* known = nullptr) {
+                const struct stat* known = nullptr, bool noticesRead = false) {
   struct stat st {};
   if (known != nullptr) {
     st = *known;
@@ -315,7 +409,9 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
   DirCache& cache = Dirs();
   std::lock_guard<std::mutex> guard(cache.lock);
   CheckEpoch(cache);
-  ReadNotices(cache);
+  // Notices read since this look-up began need not be read again: a change
+  // after that is one the look-up may come before.
+  if (!noticesRead) ReadNotices(cache);
   auto it = cache.listings.find(dir);
   if (it == cache.listings.end() || !Current(it->second, st, NowNanos())) {
     if (it != cache.listings.end()) ForgetListing(cache, it);
@@ -328,11 +424,65 @@ bool FindNoCase(const std::string& dir, const std::wstring& name, bool atRoot, s
     }
     it = cache.listings.find(dir);
   }
+  // A plain folder becomes chained with its first look-up, so that the next
+  // ones need not look at the host.
+  if (known != nullptr && !it->second.chained && !it->second.unchainable && it->second.watch >= 0) {
+    Chain(cache, dir, RootSetting(), 0);
+    it = cache.listings.find(dir);
+    if (it == cache.listings.end()) return false;
+  }
   it->second.used = ++cache.lookups;
   auto hit = it->second.byFolded.find(want);
   if (hit == it->second.byFolded.end()) return false;
   *found = hit->second;
   return true;
+}
+
+// A chained listing of `dir`, read now, when the chained listing of the
+// folder above names it as spelt: its first look-up then needs no look at
+// its path either. The watch and the read refuse a link; the watch above,
+// there before both, tells of any change of the folder after them.
+std::map<std::string, DirListing>::iterator ListBelowChain(DirCache& cache, const std::string& dir) {
+  const size_t cut = dir.rfind('/');
+  if (cut == std::string::npos || cut == 0 || cache.listings.size() + 1 >= kMaxListings) return cache.listings.end();
+  auto up = cache.listings.find(dir.substr(0, cut));
+  if (up == cache.listings.end() || !up->second.chained) return cache.listings.end();
+  const std::string_view leaf = std::string_view(dir).substr(cut + 1);
+  auto named = up->second.byFolded.find(FoldCase(Utf8ToWide(leaf)));
+  if (named == up->second.byFolded.end() || named->second != leaf) return cache.listings.end();
+  DirListing& listing = cache.listings[dir];
+  listing.watch = WatchFor(cache, dir, true);
+  const int fd = listing.watch < 0 ? -1 : ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat st {};
+  const bool read = fd >= 0 && ::fstat(fd, &st) == 0 && ListFolder(fd, false, &listing);
+  if (fd >= 0) ::close(fd);
+  if (!read) {
+    ForgetListing(cache, cache.listings.find(dir));
+    return cache.listings.end();
+  }
+  listing.device = st.st_dev;
+  listing.inode = st.st_ino;
+  listing.modified = st.st_mtim;
+  listing.chained = true;
+  return cache.listings.find(dir);
+}
+
+// The answer of a chained listing of `dir` for `name`: 1 when found (its
+// spelling in `found`), 0 when not there, -1 when `dir` has no chained
+// listing and the host must be asked.
+int FindInChain(const std::string& dir, const std::wstring& name, std::string* found) {
+  DirCache& cache = Dirs();
+  std::lock_guard<std::mutex> guard(cache.lock);
+  CheckEpoch(cache);
+  ReadNotices(cache);
+  auto it = cache.listings.find(dir);
+  if (it == cache.listings.end()) it = ListBelowChain(cache, dir);
+  if (it == cache.listings.end() || !it->second.chained) return -1;
+  it->second.used = ++cache.lookups;
+  auto hit = it->second.byFolded.find(FoldCase(name));
+  if (hit == it->second.byFolded.end()) return 0;
+  *found = hit->second;
+  return 1;
 }
 
 }  // namespace
@@ -421,10 +571,21 @@ std::string ResolveNames(const std::vector<std::wstring>& names, HostLookup* loo
   if (!hiddenFirst && names.size() > 1) {
     const size_t cut = whole.rfind('/');
     const std::string parent = whole.substr(0, cut);
+    // A chained folder answers without a look at the host.
+    std::string spelled;
+    const int chained = FindInChain(parent, names.back(), &spelled);
+    if (chained == 0) {
+      if (lookup != nullptr) lookup->absent = wholeMissing;
+      return whole;
+    }
+    if (chained == 1) {
+      whole.replace(cut + 1, std::string::npos, spelled);
+      return whole;
+    }
     if (::lstat(parent.c_str(), &st) == 0) {
       std::string found;
       // A linked parent is looked up through its link.
-      if (!FindNoCase(parent, names.back(), false, &found, S_ISLNK(st.st_mode) ? nullptr : &st)) {
+      if (!FindNoCase(parent, names.back(), false, &found, S_ISLNK(st.st_mode) ? nullptr : &st, true)) {
         if (lookup != nullptr) lookup->absent = wholeMissing && S_ISDIR(st.st_mode);
         return whole;
       }

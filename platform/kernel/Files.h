@@ -137,6 +137,11 @@ namespace qv {
 // one write and one journal commit together instead of one after another.
 // False when the volume cannot be asked to.
 QV_PLATFORM_API bool StartFileWriteback(HANDLE file);
+// Makes `file` a handle that only flushes, measures and closes, as ReOpenFile
+// with access 0 gives one, without a second handle: its share claim goes at
+// once, so the file may be opened in any mode, replaced or deleted while it
+// waits for its flush. False (error 6) for a handle that is not a file's.
+QV_PLATFORM_API bool KeepOnlyForFlush(HANDLE file);
 
 // Waits until the names in the folder `path` (files made, removed or moved
 // there) are on the disk, as a move written through does for its folders;

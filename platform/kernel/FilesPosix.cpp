@@ -34,11 +34,18 @@ std::map<Key, std::vector<FileObject*>>& Opens() {
   return *m;
 }
 
+// Files made by their open whose identity nobody asked for yet.
+std::vector<FileObject*>& Unkeyed() {
+  static auto* v = new std::vector<FileObject*>;
+  return *v;
+}
+
 // Whether opening with `access` and `share` clashes with a handle already open
 // on the file: each side must share what the other one does.
 bool ShareConflict(const Key& key, DWORD access, DWORD share) {
   // Opens without data access neither clash nor constrain others.
   if (!(access & (GENERIC_READ | GENERIC_WRITE))) return false;
+  KeyOpenFiles();
   auto it = Opens().find(key);
   if (it == Opens().end()) return false;
   for (const FileObject* o : it->second) {
@@ -53,6 +60,7 @@ bool ShareConflict(const Key& key, DWORD access, DWORD share) {
 
 // Deleting or renaming a file needs every open handle to share deletion.
 bool DeleteConflict(const Key& key) {
+  KeyOpenFiles();
   auto it = Opens().find(key);
   if (it == Opens().end()) return false;
   for (const FileObject* o : it->second) {
@@ -238,21 +246,48 @@ BOOL MoveReplacing(LPCWSTR from, LPCWSTR to, std::string* fromHost, std::string*
 }  // namespace
 
 FileObject::FileObject(int fd, DWORD access, DWORD share, dev_t dev, ino_t ino, std::wstring devicePath)
-    : share_(share), dev_(dev), ino_(ino), fd_(fd), access_(access), devicePath_(std::move(devicePath)) {
+    : share_(share), dev_(dev), ino_(ino), keyed_(true), fd_(fd), access_(access), devicePath_(std::move(devicePath)) {
   Opens()[Key(dev, ino)].push_back(this);  // called with FilesLock() held
+}
+
+FileObject::FileObject(int fd, DWORD access, DWORD share, std::wstring devicePath)
+    : share_(share), fd_(fd), access_(access), devicePath_(std::move(devicePath)) {
+  Unkeyed().push_back(this);  // called with FilesLock() held
 }
 
 FileObject::~FileObject() {
   {
     std::lock_guard<std::mutex> g(FilesLock());
-    auto it = Opens().find(Key(dev_, ino_));
-    if (it != Opens().end()) {
-      auto& v = it->second;
-      v.erase(std::remove(v.begin(), v.end(), this), v.end());
-      if (v.empty()) Opens().erase(it);
+    if (keyed_) {
+      auto it = Opens().find(Key(dev_, ino_));
+      if (it != Opens().end()) {
+        auto& v = it->second;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+        if (v.empty()) Opens().erase(it);
+      }
+    } else {
+      ForgetUnkeyed(this);
     }
   }
   ::close(fd_);
+}
+
+void KeyOpenFiles() {
+  auto& unkeyed = Unkeyed();
+  for (FileObject* f : unkeyed) {
+    struct stat st {};
+    if (::fstat(f->fd(), &st) != 0) continue;  // a descriptor that cannot say is no file to clash with
+    f->dev_ = st.st_dev;
+    f->ino_ = st.st_ino;
+    f->keyed_ = true;
+    Opens()[Key(st.st_dev, st.st_ino)].push_back(f);
+  }
+  unkeyed.clear();
+}
+
+void ForgetUnkeyed(FileObject* file) {
+  auto& unkeyed = Unkeyed();
+  unkeyed.erase(std::remove(unkeyed.begin(), unkeyed.end(), file), unkeyed.end());
 }
 
 bool FileObject::SettlePosition() {
@@ -394,11 +429,13 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
       ::close(fd);
       return INVALID_HANDLE_VALUE;
     }
+    if (!exists) break;  // made by this open: its identity waits until a share check asks
     ::fstat(fd, &now);
     if (!seen || (now.st_dev == st.st_dev && now.st_ino == st.st_ino)) break;
     ::close(fd);
   }
-  HANDLE h = AddObject(std::make_shared<FileObject>(fd, access, shareMode, now.st_dev, now.st_ino, device));
+  HANDLE h = exists ? AddObject(std::make_shared<FileObject>(fd, access, shareMode, now.st_dev, now.st_ino, device))
+                    : AddObject(std::make_shared<FileObject>(fd, access, shareMode, device));
   SetLastError(exists && (creation == CREATE_ALWAYS || creation == OPEN_ALWAYS) ? ERROR_ALREADY_EXISTS : 0);
   return h;
 }
@@ -565,6 +602,19 @@ bool qv::FlushFolder(LPCWSTR path) {
   return SyncDirectory(host) || FailErrno(host);
 }
 
+bool qv::KeepOnlyForFlush(HANDLE file) {
+  auto f = Find<FileObject>(file);
+  if (!f) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return false;
+  }
+  std::lock_guard<std::mutex> g(FilesLock());
+  f->DropAccess();
+  // Without access it clashes with nothing: one not entered yet never is.
+  if (!f->keyed_) ForgetUnkeyed(f.get());
+  return true;
+}
+
 extern "C" {
 
 HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
@@ -579,6 +629,7 @@ HANDLE ReOpenFile(HANDLE file, DWORD access, DWORD shareMode, DWORD) {
     return INVALID_HANDLE_VALUE;
   }
   std::lock_guard<std::mutex> g(FilesLock());
+  KeyOpenFiles();
   if (access != 0 && ShareConflict(Key(f->dev_, f->ino_), access, shareMode)) {
     Fail(ERROR_SHARING_VIOLATION);
     return INVALID_HANDLE_VALUE;

@@ -42,7 +42,10 @@ HANDLE AddObject(std::shared_ptr<KernelObject> object);
 std::shared_ptr<KernelObject> FindObject(HANDLE handle);
 template <class T>
 std::shared_ptr<T> Find(HANDLE handle) {
-  return std::dynamic_pointer_cast<T>(FindObject(handle));
+  // The found reference is handed on rather than copied: one count taken, not three.
+  std::shared_ptr<KernelObject> found = FindObject(handle);
+  T* object = dynamic_cast<T*>(found.get());
+  return object != nullptr ? std::shared_ptr<T>(std::move(found), object) : nullptr;
 }
 // Removes the handle; false (and error 6) when it is not a handle of `T`.
 bool RemoveObject(HANDLE handle, bool (*accept)(KernelObject&));

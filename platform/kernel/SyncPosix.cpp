@@ -216,6 +216,13 @@ class MutexObject : public Waitable {
     return true;
   }
   void Undo() override { Release(); }
+  // With WaitLock() held: taken once more when the calling thread holds it
+  // already (it cannot be abandoned then).
+  bool TakeAgain() {
+    if (s_->owner != ThisThread() || s_->count == 0) return false;
+    ++s_->count;
+    return true;
+  }
   bool TakeAbandoned() override { return std::exchange(s_->abandoned, false); }
   bool Polled() const override { return s_->fd >= 0; }
   // Handles of one name share the state, so its count covers them all.
@@ -563,7 +570,21 @@ DWORD WaitForMultipleObjects(DWORD count, const HANDLE* objects, BOOL waitAll, D
 }
 
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds) {
-  return WaitForMultipleObjects(1, &object, FALSE, milliseconds);
+  auto w = Find<Waitable>(object);
+  if (!w) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+  }
+  // A mutex the thread holds already is taken again at once, without the
+  // wait's set-up: the store takes its mutexes anew for every record it
+  // writes under a batch that holds them all.
+  if (auto* mutex = dynamic_cast<MutexObject*>(w.get())) {
+    std::lock_guard<std::mutex> g(WaitLock());
+    if (mutex->TakeAgain()) return WAIT_OBJECT_0;
+  }
+  std::vector<std::shared_ptr<Waitable>> waitables;
+  waitables.push_back(std::move(w));
+  return Wait(waitables, false, milliseconds);
 }
 
 HANDLE CreateThread(LPSECURITY_ATTRIBUTES, size_t, LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,

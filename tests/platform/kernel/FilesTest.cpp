@@ -8,6 +8,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/base/ScopedHandle.h"
 #include "platform/base/WideText.h"
@@ -105,6 +106,81 @@ TEST_F(Files, ReopenedForFlushingOnly) {
   EXPECT_TRUE(CloseHandle(flush));
   EXPECT_FALSE(qv::StartFileWriteback(flush));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// A writer's own handle kept only for its flush: what its share mode refused
+// is allowed at once, while the handle still flushes and measures the file.
+TEST_F(Files, KeptOnlyForFlushing) {
+  struct Case {
+    const char* what;
+    std::function<bool()> act;
+  };
+  qv::ScopedHandle writer(Open(L"\\k.dat", GENERIC_READ | GENERIC_WRITE, 0, CREATE_NEW));
+  ASSERT_TRUE(writer.is_valid());
+  DWORD n = 0;
+  ASSERT_TRUE(WriteFile(writer.get(), "kept", 4, &n, nullptr));
+  const std::vector<Case> refusedBefore = {
+      {"read", [] { return qv::ScopedHandle(Open(L"\\k.dat", GENERIC_READ, 0, OPEN_EXISTING)).is_valid(); }},
+      {"write", [] { return qv::ScopedHandle(Open(L"\\K.DAT", GENERIC_WRITE, 0, OPEN_EXISTING)).is_valid(); }},
+  };
+  for (const Case& c : refusedBefore) {
+    EXPECT_FALSE(c.act()) << c.what;
+    EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION) << c.what;
+  }
+  ASSERT_TRUE(qv::KeepOnlyForFlush(writer.get()));
+  for (const Case& c : refusedBefore) EXPECT_TRUE(c.act()) << c.what;
+  // No data through it any more.
+  char byte = 0;
+  EXPECT_FALSE(ReadFile(writer.get(), &byte, 1, &n, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(WriteFile(writer.get(), "x", 1, &n, nullptr));
+  EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
+  HANDLE exclusive = Open(L"\\k.dat", GENERIC_READ | GENERIC_WRITE, 0, OPEN_EXISTING);
+  ASSERT_NE(exclusive, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ReadAll(exclusive), "kept");
+  CloseHandle(exclusive);
+  EXPECT_TRUE(FlushFileBuffers(writer.get()));
+  EXPECT_EQ(GetFileSize(writer.get(), nullptr), 4u);
+  EXPECT_TRUE(DeleteFileW(L"\\k.dat"));
+  EXPECT_TRUE(FlushFileBuffers(writer.get()));
+  EXPECT_TRUE(CloseHandle(writer.release()));
+  EXPECT_FALSE(qv::KeepOnlyForFlush(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x1234))));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+}
+
+// A file its open has just made is held by that handle's share mode against
+// every other open, removal, move or copy onto it, whichever call asks first.
+TEST_F(Files, AFileJustMadeIsHeldByItsHandle) {
+  const struct {
+    const char* what;
+    std::function<bool()> act;
+  } claims[] = {
+      {"read", [] { return qv::ScopedHandle(Open(L"\\MADE.dat", GENERIC_READ, 0, OPEN_EXISTING)).is_valid(); }},
+      {"write", [] { return qv::ScopedHandle(Open(L"\\made.dat", GENERIC_WRITE, 0, OPEN_ALWAYS)).is_valid(); }},
+      {"delete", [] { return DeleteFileW(L"\\made.DAT") != FALSE; }},
+      {"move", [] { return MoveFileW(L"\\made.dat", L"\\moved.dat") != FALSE; }},
+      {"replace", [this] {
+         WriteHost("other.dat", "o");
+         return DeleteAndRenameFile(L"\\made.dat", L"\\other.dat") != FALSE;
+       }},
+      {"copy onto", [this] {
+         WriteHost("other.dat", "o");
+         return CopyFileW(L"\\other.dat", L"\\made.dat", FALSE) != FALSE;
+       }},
+  };
+  for (const DWORD creation : {DWORD{CREATE_NEW}, DWORD{CREATE_ALWAYS}, DWORD{OPEN_ALWAYS}}) {
+    for (const auto& c : claims) {
+      SCOPED_TRACE(testing::Message() << c.what << ", made with " << creation);
+      std::filesystem::remove(Host("made.dat"));
+      std::filesystem::remove(Host("moved.dat"));
+      qv::ScopedHandle made(Open(L"\\made.dat", GENERIC_READ | GENERIC_WRITE, 0, creation));
+      ASSERT_TRUE(made.is_valid());
+      EXPECT_FALSE(c.act());
+      EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+      made.reset();
+      EXPECT_TRUE(c.act());
+    }
+  }
 }
 
 TEST_F(Files, CreationDispositions) {

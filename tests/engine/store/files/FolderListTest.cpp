@@ -111,6 +111,29 @@ TEST_F(FolderListTest, MessageLinesAndFlags) {
   EXPECT_FALSE(list.Collect({5}, &picked));
 }
 
+// A line as "%04X\t%d\t%d\r\n" writes it, any flag set counting as 1; an id
+// past four digits has no line.
+TEST_F(FolderListTest, MessageLinesAreWrittenAsTheFormatWritesThem) {
+  const struct {
+    MessageEntryRecord entry;
+    const char* line;  // null: refused
+  } cases[] = {
+      {{0, 0, 0, 0}, "0000\t0\t0\r\n"},      {{0, 0xFFFF, 1, 1}, "FFFF\t1\t1\r\n"},
+      {{0, 0x0A0, 2, 0}, "00A0\t1\t0\r\n"},  {{0, 0x1234, 0, 7}, "1234\t0\t1\r\n"},
+      {{0, 0x10000, 0, 0}, nullptr},
+  };
+  for (const auto& c : cases) {
+    std::string bytes;
+    EXPECT_EQ(QvMessageEntry::Format({c.entry}, &bytes), c.line != nullptr) << c.entry.id;
+    if (c.line != nullptr) {
+      EXPECT_EQ(bytes, c.line);
+    }
+  }
+  std::string both;
+  ASSERT_TRUE(QvMessageEntry::Format({cases[0].entry, cases[1].entry}, &both));
+  EXPECT_EQ(both, std::string(cases[0].line) + cases[1].line);
+}
+
 // New lines are appended and a flag is changed in its own line; a line in
 // another spelling than ours is rewritten with the whole list, and a failed
 // append leaves the list as it was.

@@ -37,6 +37,28 @@ TEST_F(IdTraitsTest, ReadsCountsAllocatesAndSavesInUpperCaseHex) {
   EXPECT_FALSE(Exists(tree_ + L"\\Status.txt_bak"));
 }
 
+// The counter's text as "%04X\t%X" writes it, at the ends of both fields.
+TEST_F(IdTraitsTest, StatusTextIsWrittenAsTheFormatWritesIt) {
+  const struct {
+    uint32_t next, count;
+    const char* text;
+  } cases[] = {
+      {0, 0, "0000\t0"},           {0xA5, 0x20, "00A5\t20"},     {1, 0xF, "0001\tF"},
+      {0x10, 0x10, "0010\t10"},    {0xFFF, 0x100, "0FFF\t100"},  {0xFFFF, 0xFFFFFFFF, "FFFF\tFFFFFFFF"},
+      {0x12345, 0xABCDEF, "12345\tABCDEF"},
+  };
+  for (const auto& c : cases) {
+    const std::string text = QvIdTraits::FormatStatus(c.next, c.count);
+    EXPECT_EQ(text, c.text);
+    uint32_t next = 0, count = 0;
+    if (c.next <= 0xFFFF) {
+      ASSERT_TRUE(QvIdTraits::ParseStatus(text.data(), text.size(), &next, &count)) << c.text;
+      EXPECT_EQ(next, c.next);
+      EXPECT_EQ(count, c.count);
+    }
+  }
+}
+
 TEST_F(IdTraitsTest, CursorWrapsToZeroAboveMaxId) {
   MakeDir(tree_);
   WriteBytes(tree_ + L"\\Status.txt", "FFFE\t3");
