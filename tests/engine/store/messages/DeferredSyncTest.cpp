@@ -31,6 +31,19 @@ HANDLE SyncHandleOf(const std::wstring& path) {
   return own;
 }
 
+// Queues `count` new files, "\\<stem><n>.dat" with n counted on across
+// calls in `made`; the flush of the `failing`-th fails (-1: none).
+std::vector<uint64_t> SubmitFiles(QvDeferredSync& syncs, const wchar_t* stem, int count, int* made,
+                                  int failing = -1) {
+  std::vector<uint64_t> tickets;
+  for (int i = 0; i < count; ++i) {
+    const std::wstring path = L"\\" + std::wstring(stem) + std::to_wstring((*made)++) + L".dat";
+    if (i == failing) qv::file_seam::InjectFault(path, ERROR_WRITE_FAULT, 1);
+    tickets.push_back(syncs.Submit(SyncHandleOf(path)));
+  }
+  return tickets;
+}
+
 // Threads of this process that run batch-scheduled.
 int BatchThreads() {
   int count = 0;
@@ -101,12 +114,7 @@ TEST_F(DeferredSyncTest, WaitAllEndsEveryTicketSoFarAndTellsOfAnyFailure) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QvDeferredSync syncs;
-    std::vector<uint64_t> tickets;
-    for (int i = 0; i < c.files; ++i) {
-      const std::wstring path = qv::FormatW(L"\\all%d.dat", made++);
-      if (i == c.failing) qv::file_seam::InjectFault(path, ERROR_WRITE_FAULT, 1);
-      tickets.push_back(syncs.Submit(SyncHandleOf(path)));
-    }
+    const std::vector<uint64_t> tickets = SubmitFiles(syncs, L"all", c.files, &made, c.failing);
     EXPECT_EQ(syncs.WaitAll(), c.failing < 0);
     for (size_t i = 0; i < tickets.size(); ++i) {
       bool ok = false;
@@ -136,10 +144,7 @@ TEST_F(DeferredSyncTest, SyncsShortOfAGroupEndWithoutAWait) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     QvDeferredSync syncs;
-    std::vector<uint64_t> tickets;
-    for (int i = 0; i < c.files; ++i) {
-      tickets.push_back(syncs.Submit(SyncHandleOf(qv::FormatW(L"\\alone%d.dat", made++))));
-    }
+    const std::vector<uint64_t> tickets = SubmitFiles(syncs, L"alone", c.files, &made);
     if (c.waitedFor >= 0) {
       EXPECT_TRUE(syncs.Wait(tickets[c.waitedFor]));
     }
