@@ -4,7 +4,6 @@
 // program, beside this platform library, in each folder of
 // $QVMAIL_LIBRARY_PATH, then dlopen's own search.
 #include <dlfcn.h>
-#include <errno.h>
 #include <fcntl.h>
 #include <link.h>
 #include <stdlib.h>
@@ -18,6 +17,7 @@
 
 #include "platform/base/WideText.h"
 #include "platform/kernel/DeviceFs.h"
+#include "platform/kernel/HostRead.h"
 #include "platform/kernel/Library.h"
 #include "platform/kernel/PosixError.h"
 
@@ -91,22 +91,13 @@ bool ReadProgramFile(LPCWSTR name, std::string* bytes, size_t limit) {
     ::close(fd);
     return kernel::Fail(ERROR_FILE_NOT_FOUND) != FALSE;
   }
-  bytes->resize(std::min(limit, static_cast<size_t>(st.st_size)));
-  size_t got = 0;
-  while (got < bytes->size()) {
-    const ssize_t n = ::read(fd, bytes->data() + got, bytes->size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      kernel::FailErrno(path);
-      ::close(fd);
-      bytes->clear();
-      return false;
-    }
-    if (n == 0) break;  // the file got shorter meanwhile: what is there
-    got += static_cast<size_t>(n);
+  const bool read = kernel::ReadToEnd(fd, bytes, limit);
+  if (!read) {
+    kernel::FailErrno(path);
+    bytes->clear();
   }
   ::close(fd);
-  bytes->resize(got);
+  if (!read) return false;
   SetLastError(0);
   return true;
 }

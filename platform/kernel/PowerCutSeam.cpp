@@ -17,6 +17,7 @@
 #include "platform/kernel/DeviceFs.h"
 #include "platform/kernel/DevicePath.h"
 #include "platform/kernel/FileObject.h"
+#include "platform/kernel/HostRead.h"
 
 namespace qv::power_seam {
 
@@ -72,24 +73,12 @@ bool KeyOf(int fd, Key* key) {
   return true;
 }
 
-bool ReadAll(int fd, std::string* out) {
-  out->clear();
-  char buf[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out->append(buf, static_cast<size_t>(n));
-  }
-}
-
 // The bytes of a host file, or of the file behind a descriptor of any access.
 std::string ReadPath(const std::string& host) {
   std::string bytes;
   const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return bytes;
-  ReadAll(fd, &bytes);
+  kernel::ReadToEnd(fd, &bytes);
   ::close(fd);
   return bytes;
 }

@@ -7,23 +7,13 @@
 #include <unistd.h>
 
 #include "platform/kernel/DevicePath.h"
+#include "platform/kernel/HostRead.h"
 #include "platform/kernel/PosixError.h"
 
 namespace qv::registry {
 namespace {
 
 bool SameTime(const timespec& a, const timespec& b) { return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec; }
-
-bool ReadAll(int fd, std::string* out) {
-  char buf[16384];
-  for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return false;
-    if (n == 0) return true;
-    out->append(buf, static_cast<size_t>(n));
-  }
-}
 
 bool WriteAll(int fd, const std::string& text) {
   size_t done = 0;
@@ -104,7 +94,7 @@ void HiveFile::Refresh() {
   // The identity of what is read, not of what was stat'ed a moment ago.
   struct stat st{};
   std::string text;
-  bool ok = ::fstat(fd, &st) == 0 && ReadAll(fd, &text);
+  bool ok = ::fstat(fd, &st) == 0 && kernel::ReadToEnd(fd, &text);
   ::close(fd);
   if (!ok) return;
   root_ = RegistryKey::Parse(text);
