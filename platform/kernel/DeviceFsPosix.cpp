@@ -193,14 +193,22 @@ void CheckEpoch(DirCache& cache) {
 
 // The folders below `dir` (and `dir` itself with `self`) no longer known to
 // be where their paths say.
+// The first listing of a folder below `dir`; the ones after it that are
+// below `dir` too follow it in the map (Below() tells where they end).
+std::map<std::string, DirListing>::iterator FirstBelow(DirCache& cache, const std::string& dir) {
+  return cache.listings.lower_bound(dir + '/');
+}
+bool Below(const std::map<std::string, DirListing>::iterator& it, const DirCache& cache, const std::string& dir) {
+  return it != cache.listings.end() && it->first.size() > dir.size() && it->first.compare(0, dir.size(), dir) == 0 &&
+         it->first[dir.size()] == '/';
+}
+
 void Unchain(DirCache& cache, const std::string& dir, bool self) {
   if (self) {
     auto it = cache.listings.find(dir);
     if (it != cache.listings.end()) it->second.chained = it->second.unchainable = false;
   }
-  const std::string below = dir + '/';
-  for (auto it = cache.listings.lower_bound(below);
-       it != cache.listings.end() && it->first.compare(0, below.size(), below) == 0; ++it) {
+  for (auto it = FirstBelow(cache, dir); Below(it, cache, dir); ++it) {
     it->second.chained = it->second.unchainable = false;
   }
 }
@@ -221,10 +229,7 @@ void ForgetLeastUsed(DirCache& cache) {
   std::vector<std::pair<uint64_t, std::string>> byUse;
   byUse.reserve(cache.listings.size());
   for (const auto& [dir, listing] : cache.listings) {
-    const std::string below = dir + '/';
-    auto next = cache.listings.lower_bound(below);
-    const bool above = next != cache.listings.end() && next->first.compare(0, below.size(), below) == 0;
-    if (!above) byUse.emplace_back(listing.used, dir);
+    if (!Below(FirstBelow(cache, dir), cache, dir)) byUse.emplace_back(listing.used, dir);
   }
   if (byUse.empty()) return;
   const size_t drop = byUse.size() / 4 + 1;
@@ -319,6 +324,13 @@ bool Current(const DirListing& listing, const struct stat& st, int64_t now) {
   return listing.keptSince == 0 || now - listing.keptSince <= kSettleNanos;
 }
 
+// Which folder, and as of when, a listing was read from.
+void Stamp(DirListing* listing, const struct stat& st) {
+  listing->device = st.st_dev;
+  listing->inode = st.st_ino;
+  listing->modified = st.st_mtim;
+}
+
 // The names of the open folder `fd`, read straight from the host: the
 // caller has its status already.
 bool ListFolder(int fd, bool atRoot, DirListing* listing) {
@@ -347,9 +359,7 @@ bool ReadListing(const std::string& dir, const struct stat& st, bool atRoot, Dir
   const bool read = ListFolder(fd, atRoot, listing);
   ::close(fd);
   if (!read) return false;
-  listing->device = st.st_dev;
-  listing->inode = st.st_ino;
-  listing->modified = st.st_mtim;
+  Stamp(listing, st);
   listing->keptSince = now - Nanos(st.st_mtim) > kSettleNanos ? 0 : now;
   return true;
 }
@@ -460,9 +470,7 @@ std::map<std::string, DirListing>::iterator ListBelowChain(DirCache& cache, cons
     ForgetListing(cache, cache.listings.find(dir));
     return cache.listings.end();
   }
-  listing.device = st.st_dev;
-  listing.inode = st.st_ino;
-  listing.modified = st.st_mtim;
+  Stamp(&listing, st);
   listing.chained = true;
   return cache.listings.find(dir);
 }
