@@ -185,6 +185,13 @@ bool QvRetriever::Run(Kind kind, QvAccountInfoInterface* account, QvRASControlle
 bool QvRetriever::Session(QvRASController* ras, void* connection, const std::string& password) {
   std::wstring wide;
   if (!MakeWstringFromString(password, &wide)) wide.clear();
+  // The account's storage stays open for the whole run: the journal, the
+  // partial copies and the filing each open it again, and each of those
+  // opens would otherwise read and check the whole storage anew. Its own
+  // failure is left to the opens that need it, with the error word as it was.
+  const uint32_t wordBefore = GetQvMiddleError();
+  const std::unique_ptr<QvStorageInterface> heldStorage(account_->OpenStorage());
+  if (!heldStorage) SetQvMiddleError(wordBefore);
   // What an earlier run stored before it died counts as received.
   QvUidJournal journal(account_);
   if (!journal.FoldIn() || !setMailAccount(wide)) {

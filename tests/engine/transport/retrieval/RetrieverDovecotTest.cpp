@@ -13,6 +13,7 @@
 #include "engine/public/store/QvPhoneStatus.h"
 #include "engine/public/store/QvSystemInfoInterface.h"
 #include "engine/public/transport/QvAutoRetriever.h"
+#include "engine/store/QvStorageSet.h"
 #include "engine/transport/QvUidJournal.h"
 #include "platform/base/WideText.h"
 #include "platform/codepage/CodePage.h"
@@ -568,6 +569,57 @@ INSTANTIATE_TEST_SUITE_P(Cases, RetrieverHoldings,
                                            HoldingsCase{Unreadable::PartialCopy, false},
                                            HoldingsCase{Unreadable::PartialCopy, true}),
                          HoldingsCaseName);
+
+// A run keeps the account's storage open from its start to its end, however
+// it ends: afterwards the process holds it no more, so that the next open
+// reads and settles it anew (after a kill or a power cut of another process
+// that shares the device, or a fault that has passed).
+enum class RunEnd { Stored, NothingNew, StorageUnopenable, LoginRefused };
+
+class RetrieverRunEnd : public RetrieverTest, public ::testing::WithParamInterface<RunEnd> {};
+
+TEST_P(RetrieverRunEnd, LeavesTheStorageClosed) {
+  const RunEnd end = GetParam();
+  if (end != RunEnd::NothingNew) Deliver(NumberedMail(1, "plain"));
+  std::wstring root;
+  ASSERT_EQ(account_->Account()->SubFolderPath(QvAccountInfo::kStorageFolder, &root), QVMDL_SUCCESS);
+  storage_.reset();
+  ASSERT_EQ(QvStorageSet::Instance().Users(root), 0u);
+  if (end == RunEnd::StorageUnopenable) {
+    qv::seams::InjectFileFault(root + L"\\TREE\\Status.txt", ERROR_SHARING_VIOLATION);
+  }
+  RetrieverRecorder recorder;
+  uint32_t heldDuringRun = 0;
+  recorder.hook = [&](unsigned message, long, long) {
+    if (message != QvRetriever::MSG_Connection) return;
+    heldDuringRun = std::max(heldDuringRun, QvStorageSet::Instance().Users(root));
+  };
+  bool done = false;
+  {
+    QvRetriever retriever;
+    ASSERT_TRUE(retriever.registerNotify(&recorder));
+    done = retriever.RetrieveMessages(account_.get(), &ras_,
+                                      end == RunEnd::LoginRefused ? std::string("not-the-password") : peer_.Password());
+  }
+  qv::seams::ClearFileFaults();
+  EXPECT_EQ(done, end == RunEnd::Stored) << std::hex << recorder.Error();
+  EXPECT_EQ(QvStorageSet::Instance().Users(root), 0u);
+  EXPECT_EQ(heldDuringRun, end == RunEnd::StorageUnopenable ? 0u : 1u);
+  EXPECT_EQ(recorder.whole, end == RunEnd::Stored ? 1 : 0);
+  storage_.reset(account_->OpenStorage());
+  ASSERT_TRUE(storage_);
+  EXPECT_EQ(StoredByUid().size(), end == RunEnd::Stored ? 1u : 0u);
+}
+
+std::string RunEndName(const ::testing::TestParamInfo<RunEnd>& info) {
+  static const char* const kNames[] = {"Stored", "NothingNew", "StorageUnopenable", "LoginRefused"};
+  return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RetrieverRunEnd,
+                         ::testing::Values(RunEnd::Stored, RunEnd::NothingNew, RunEnd::StorageUnopenable,
+                                           RunEnd::LoginRefused),
+                         RunEndName);
 
 // A mail whose text could not be synced was stored, but is not taken as
 // received: the run reports the failure and the next one fetches it again.
