@@ -22,9 +22,10 @@ inline int HexDigitValue(int c) {
   return -1;
 }
 // Appends `value` in upper-case hex of at least `width` digits, as "%0*X"
-// writes it: the store's records are written for every message, and the
-// formatter is too dear for a few digits.
-inline void AppendHex(std::string* out, uint32_t value, int width) {
+// writes it, to a narrow or wide string: the store's records and paths are
+// made for every message, and the formatter is too dear for a few digits.
+template <class String>
+inline void AppendHex(String* out, uint32_t value, int width) {
   char digits[8];
   int n = 0;
   do {
@@ -32,7 +33,7 @@ inline void AppendHex(std::string* out, uint32_t value, int width) {
     value >>= 4;
   } while (value != 0);
   for (int pad = n; pad < width; ++pad) out->push_back('0');
-  while (n > 0) out->push_back(digits[--n]);
+  while (n > 0) out->push_back(static_cast<typename String::value_type>(digits[--n]));
 }
 
 }  // namespace foundation

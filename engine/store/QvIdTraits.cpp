@@ -229,12 +229,10 @@ uint32_t QvIdTraits::AddCount(int32_t delta) { return ChangeCount(delta); }
 namespace {
 
 // "\XX": a byte as two upper-case hex digits behind a separator, as
-// "%02X" gives it, without the formatter: a path is made for every message.
+// "%02X" gives it: a path is made for every message.
 void AppendByte(std::wstring* path, uint32_t byte) {
-  constexpr wchar_t kDigits[] = L"0123456789ABCDEF";
   path->push_back(L'\\');
-  path->push_back(kDigits[(byte >> 4) & 0xF]);
-  path->push_back(kDigits[byte & 0xF]);
+  foundation::AppendHex(path, byte & 0xFF, 2);
 }
 
 }  // namespace

@@ -67,10 +67,11 @@ uint32_t QvUidJournal::Begin() {
   // first run syncs the account's folder for it (only that folder: a flush of
   // the whole volume would wait for whatever else anyone wrote).
   const bool named = GetFileAttributesW(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
-  std::wstring folder = path_.substr(0, path_.rfind(L'\\'));
-  while (folder.size() > 1 && folder.back() == L'\\') folder.pop_back();
-  if (!OpenFile() || (!named && !qv::FlushFolder(folder.c_str()))) {
-    return QVMDL_ERR_ACC_UIDL_CREATE;
+  if (!OpenFile()) return QVMDL_ERR_ACC_UIDL_CREATE;
+  if (!named) {
+    std::wstring folder = path_.substr(0, path_.rfind(L'\\'));
+    while (folder.size() > 1 && folder.back() == L'\\') folder.pop_back();
+    if (!qv::FlushFolder(folder.c_str())) return QVMDL_ERR_ACC_UIDL_CREATE;
   }
   // The line fills the file's first sector, so that the lines appended after
   // it, which are not synced, never share a sector with it: a power cut can
